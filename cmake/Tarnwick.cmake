@@ -1,0 +1,39 @@
+# tw_library(<name> DEPENDS <libs...>)
+# One static library per folder, built from every .cpp in it. A folder with no
+# sources yet becomes an interface library so that later folders can already
+# name it as a dependency.
+function(tw_library name)
+  cmake_parse_arguments(TW "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${TW_DEPENDS})
+    if(TW_UNITY)
+      set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+    endif()
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${TW_DEPENDS})
+  endif()
+endfunction()
+
+# tw_tests(<name> DEPENDS <libs...>)
+# One GoogleTest executable per test folder, built from every .cpp in it.
+function(tw_tests name)
+  cmake_parse_arguments(TW "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${TW_DEPENDS} GTest::gtest GTest::gtest_main)
+  if(TW_UNITY)
+    set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  endif()
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TW_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

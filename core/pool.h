@@ -1,0 +1,123 @@
+// Object pools (intrusive lists of fixed-size records) and object lists (the
+// document list and the analysis-window lists).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Where new records go: 1 links them at the head of a list, any other value
+// (2 initially) at the tail. Callers that insert at the head set 1, insert, and
+// set 2 again.
+void SetListInsertPosition(int value);
+int ListInsertPosition();
+
+// ---- object pools -------------------------------------------------------------
+
+// The header every pool record begins with. Records are made in zeroed memory
+// and never constructed, so a record type must be trivial: a struct whose first
+// member is a PoolItem (or that derives from PoolItem and adds plain fields).
+struct PoolItem {
+    PoolItem* next;
+    PoolItem* prev;
+    int32_t type;  // set by the owner; -1 marks a dead record
+};
+constexpr int32_t kPoolItemDead = -1;
+
+// A doubly linked list of records of `itemSize` bytes (header included). Each
+// record is its own heap block, or, after EnablePooling, a slot of a chunk of
+// `chunkSize` records; chunk slots are never reused and a deleted record stays
+// in its slot, marked dead, until DeleteAll. The owner sets itemSize and
+// destroy after Init and empties the pool with DeleteAll when it goes away.
+struct ObjectPool {
+    PoolItem* first = nullptr;
+    PoolItem* last = nullptr;
+    size_t itemSize = 0;
+    int count = 0;
+    // Releases what a record owns; called just before the record is freed or
+    // marked dead. May be null.
+    void (*destroy)(PoolItem* item) = nullptr;
+    int chunked = 0;
+    int chunkSize = 100;
+    int chunkCount = 0;
+    int usedInLastChunk = 0;
+    char** chunks = nullptr;
+
+    void Init();
+    // Switches to chunk storage with n records per chunk; only before the first
+    // record is made (ignored afterwards).
+    void EnablePooling(int n);
+    // A zeroed record with its type set, not linked; null when out of memory.
+    PoolItem* AllocateItem(int32_t type);
+    // AllocateItem and Link; null when out of memory.
+    PoolItem* AddNew(int32_t type);
+    // Links at the head or the tail by the insertion switch.
+    void Link(PoolItem* item);
+    void Append(PoolItem* item);
+    // With no reference: at the head (InsertBefore) or the tail (InsertAfter).
+    void InsertBefore(PoolItem* reference, PoolItem* item);
+    void InsertAfter(PoolItem* reference, PoolItem* item);
+    // Takes a linked record out without destroying it; returns its successor.
+    PoolItem* Unlink(PoolItem* item);
+    // Unlinks, destroys and frees (or marks dead) a linked record; returns its
+    // successor.
+    PoolItem* Delete(PoolItem* item);
+    // Deletes the record and every record after it.
+    void DeleteFrom(PoolItem* item);
+    // Destroys every record (in chunk storage also records that were unlinked
+    // but not deleted) and frees all storage.
+    void DeleteAll();
+
+    template <class T>
+    T* AddNewAs(int32_t type) {
+        return static_cast<T*>(static_cast<void*>(AddNew(type)));
+    }
+};
+
+// ---- object lists -------------------------------------------------------------
+
+class ListNode;
+
+struct ListLink {
+    ListNode* next = nullptr;
+    ListNode* prev = nullptr;
+};
+
+// Base of the objects chained by an ObjectList (the document base). The links
+// live in the object: one pair for the document list and one for the
+// analysis-window lists, so an object can be on both.
+class ListNode {
+public:
+    ListNode() = default;
+    ListNode(const ListNode&) = delete;
+    ListNode& operator=(const ListNode&) = delete;
+    virtual ~ListNode() = default;
+
+    // The document's own close operation, used when a window list is emptied
+    // with DeleteAllWindows. It may destroy the object.
+    virtual void CloseFromList() = 0;
+
+    ListLink documentLink;
+    ListLink windowLink;
+};
+
+// The head of a list of ListNodes; owns nothing. The document list is chained
+// through documentLink, an analysis-window list through windowLink.
+struct ObjectList {
+    ListNode* first = nullptr;
+    ListNode* last = nullptr;
+    int count = 0;
+
+    void Init();
+    // Links at the head or the tail by the insertion switch; nothing when the
+    // object is already in the list.
+    void AddDocument(ListNode* document);
+    // Unlinks and clears the object's links; returns its successor, or null
+    // (changing nothing) when the object is not in the list.
+    ListNode* RemoveDocument(ListNode* document);
+    bool ContainsDocument(const ListNode* document) const;
+    void AddWindow(ListNode* window);
+    ListNode* RemoveWindow(ListNode* window);
+    bool ContainsWindow(const ListNode* window) const;
+    // Unlinks the head and closes it, until the list is empty.
+    void DeleteAllWindows();
+};

@@ -1,0 +1,54 @@
+#include "shell/startup_stubs.h"
+
+namespace {
+unsigned shell_randomSeed = 0;
+}
+
+// Not yet built: tool bars (no geometry to set up).
+void InitToolBarGeometry() {}
+
+// Not yet built: the program palette.
+void InitPalettes() {}
+
+// Not yet built: palette buttons (no buttons to bind).
+void BindPaletteButtonsToComponents() {}
+
+// Not yet built: the random generator that draws from this seed; the seed is kept.
+unsigned SetRandomSeed(unsigned seed) {
+    unsigned old = shell_randomSeed;
+    shell_randomSeed = seed;
+    return old;
+}
+
+// Not yet built: the Component menu.
+void RebuildComponentMenu() {}
+
+// Not yet built: the table of document kinds by extension; no kind is known.
+int ResolveDocumentExtension(char*, size_t, int, int) { return -1; }
+
+// Not yet built: document windows; nothing is opened.
+void* OpenFileOfKind(const char*, int) { return nullptr; }
+
+// Not yet built: palette buttons and their pictures.
+void ResetPaletteButtons() {}
+
+// Not yet built: component palettes.
+void ResetPaletteNames() {}
+
+// Not yet built: the main tool bar's entries.
+void ResetDefaultVisibility() {}
+
+// Not yet built: preference values.
+void ResetAllPreferences() {}
+
+// Not yet built: named text styles.
+void SetDefaultTextStyles() {}
+
+// Not yet built: preference values (the switches are dropped).
+void UnpackOperationalOptions(unsigned) {}
+
+// Not yet built: preference values.
+void SetInertialCancellation(bool) {}
+
+// Not yet built: the main window and its saved placement.
+void ClearSavedPlacement() {}

@@ -1,0 +1,36 @@
+// Shell services that start-up and the program defaults call, not yet built.
+//
+// Each keeps the contract its callers rely on and does the least honest thing
+// meanwhile: nothing, and success where nothing exists yet. Replace each one
+// with the real service when its part of the shell is built.
+#pragma once
+
+#include <cstddef>
+
+// Sets up the tool-bar geometry and the program palette.
+void InitToolBarGeometry();
+void InitPalettes();
+// Binds the palette buttons to the components they name.
+void BindPaletteButtonsToComponents();
+// Sets the seed of the program's random generator; returns the old seed.
+unsigned SetRandomSeed(unsigned seed);
+// Rebuilds the Component menu from the component libraries.
+void RebuildComponentMenu();
+// The document kind of a path by its extension (may complete the path within
+// `size` bytes); -1 when the path is no file of a known kind.
+int ResolveDocumentExtension(char* path, size_t size, int mode, int kind);
+// Opens a file as a document of that kind; the document, or null.
+void* OpenFileOfKind(const char* path, int kind);
+// Program defaults: palette buttons and names, tool-bar visibility, preferences
+// and text styles.
+void ResetPaletteButtons();
+void ResetPaletteNames();
+void ResetDefaultVisibility();
+void ResetAllPreferences();
+void SetDefaultTextStyles();
+// The older flat settings layout: the packed preference switches and the
+// "Inertial Cancellation" preference.
+void UnpackOperationalOptions(unsigned word);
+void SetInertialCancellation(bool on);
+// Forgets the main window's saved placement (the screen size has changed).
+void ClearSavedPlacement();

@@ -1,0 +1,247 @@
+// Tests of the command line: switches of both forms, tokens, fatal errors and
+// the order of the start-up sequence where it matters.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/cmdline.h"
+#include "core/hooks.h"
+#include "core/memory.h"
+#include "core/paths.h"
+#include "core/recentlist.h"
+#include "core/result.h"
+#include "core/settings.h"
+
+namespace {
+
+struct CmdLineCalls {
+    std::vector<std::string> opened;
+    std::vector<int> reportedCodes;
+    std::vector<std::string> reportedTexts;
+    int windowClosed = 0;
+    int componentResult = 0;
+    int shapeResult = 0;
+    std::string footer;
+};
+CmdLineCalls cmdline_calls;
+
+class CmdLineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tw_cmdline_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        savedHooks_ = Hooks();
+        savedServices_ = Services();
+        cmdline_calls = CmdLineCalls{};
+        Restart();
+        InitRecentLists();
+
+        Hooks().reportMessage = [](const char*, int code, const char* text) {
+            cmdline_calls.reportedCodes.push_back(code);
+            cmdline_calls.reportedTexts.push_back(text ? text : "");
+            return static_cast<int>(kResultShown);
+        };
+        StartupServices& s = Services();
+        s = StartupServices{};
+        s.openFileOfKind = [](const char* path, int) -> void* {
+            cmdline_calls.opened.push_back(path);
+            return nullptr;
+        };
+        s.closeMainWindow = [] { ++cmdline_calls.windowClosed; };
+        s.loadComponentLibraries = [] { return cmdline_calls.componentResult; };
+        s.loadShapeLibraries = [] { return cmdline_calls.shapeResult; };
+        s.setPrintHeaderFooter = [](int, const char*, const char* footer) { cmdline_calls.footer = footer; };
+    }
+    void TearDown() override {
+        ResetStartupState();
+        SetHomeDirectory(nullptr);
+        FreeRecentLists();
+        ClearPathGroups();
+        for (int kind = kPathData; kind <= kPathPicture; ++kind) SetPathSetting(kind, "");
+        Hooks() = savedHooks_;
+        Services() = savedServices_;
+        std::string command = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(system(command.c_str()), 0);
+    }
+
+    // A fresh process state whose home (where tarn.dat lives) is the test folder.
+    void Restart() {
+        ResetStartupState();
+        SetHomeDirectory(dir_.c_str());
+    }
+
+    std::string dir_;
+    CoreHooks savedHooks_;
+    StartupServices savedServices_;
+};
+
+TEST_F(CmdLineTest, BatchFormSetsModeFlagsAndFileAndOpensNothing) {
+    struct Case {
+        const char* line;
+        int mode;
+        bool save, printCircuit, printAnalysis;
+    };
+    const Case cases[] = {
+        {"@batch.txt /SAVE /P", 8, true, true, true},
+        {"@batch.txt /save /pc", 8, true, true, false},
+        {"@batch.txt /PA /S", 2, false, false, true},
+        {"@batch.txt /R", 1, false, false, false},
+        {"  @batch.txt  ", 8, false, false, false},
+    };
+    for (const Case& c : cases) {
+        Restart();
+        cmdline_calls.opened.clear();
+        ASSERT_EQ(ProcessCommandLine(c.line), kStartupContinue) << c.line;
+        const StartupState& state = Startup();
+        EXPECT_EQ(state.batchMode, c.mode) << c.line;
+        EXPECT_EQ(state.saveAfterBatch, c.save) << c.line;
+        EXPECT_EQ(state.printCircuit, c.printCircuit) << c.line;
+        EXPECT_EQ(state.printAnalysis, c.printAnalysis) << c.line;
+        EXPECT_EQ(state.requestedAnalysis, -1) << c.line;
+        ASSERT_NE(state.batchFile, nullptr) << c.line;
+        // A bare batch file name is taken from the program directory.
+        EXPECT_EQ(std::string(state.batchFile), std::string(ProgramDirectory()) + "/batch.txt") << c.line;
+        EXPECT_TRUE(cmdline_calls.opened.empty()) << c.line;
+        EXPECT_EQ(std::string(state.settingsPath), dir_ + "/tarn.dat");
+    }
+    Restart();
+    ASSERT_EQ(ProcessCommandLine("@/srv/jobs/night.txt"), kStartupContinue);
+    EXPECT_STREQ(Startup().batchFile, "/srv/jobs/night.txt");
+}
+
+TEST_F(CmdLineTest, InteractiveFormOpensFilesAndRequestsTheAnalysis) {
+    struct Case {
+        const char* line;
+        int analysis;
+        std::vector<std::string> opened;
+    };
+    const Case cases[] = {
+        {"amp.cir /A", 1, {"amp.cir"}},
+        {"/t amp.cir", 0, {"amp.cir"}},
+        {"\"my amp.cir\" /D", 2, {"my amp.cir"}},
+        {"/D /A /T a.cir", 2, {"a.cir"}},  // the last of /T, /A, /D wins
+        {"/home/ann/Amp.CIR \"/home/ann/two words.txt\" b.cir", -1,
+         {"/home/ann/Amp.CIR", "/home/ann/two words.txt", "b.cir"}},
+        {"", -1, {}},
+    };
+    for (const Case& c : cases) {
+        Restart();
+        cmdline_calls.opened.clear();
+        ASSERT_EQ(ProcessCommandLine(c.line), kStartupContinue) << c.line;
+        EXPECT_EQ(Startup().batchMode, 0) << c.line;
+        EXPECT_EQ(Startup().batchFile, nullptr) << c.line;
+        EXPECT_EQ(Startup().requestedAnalysis, c.analysis) << c.line;
+        EXPECT_EQ(cmdline_calls.opened, c.opened) << c.line;
+    }
+}
+
+TEST_F(CmdLineTest, UnknownOrMisplacedSwitchEndsWithMessage10150AndStatus1) {
+    struct Case {
+        const char* line;
+        const char* rest;
+    };
+    const Case cases[] = {
+        {"/X", "/X"},
+        {"amp.cir /x", "/x"},
+        {"@batch.txt /T", "/T"},      // no analysis switches in the batch form
+        {"@batch.txt /SAVE /Q", "/Q"},
+        {"amp.cir /SAVE", "/SAVE"},   // no batch switches in the interactive form
+        {"@", "@"},                   // no batch file name
+    };
+    for (const Case& c : cases) {
+        Restart();
+        cmdline_calls = CmdLineCalls{};
+        EXPECT_EQ(ProcessCommandLine(c.line), kExitFailure) << c.line;
+        EXPECT_EQ(cmdline_calls.reportedCodes, std::vector<int>{10150}) << c.line;
+        ASSERT_EQ(cmdline_calls.reportedTexts.size(), 1u);
+        EXPECT_EQ(cmdline_calls.reportedTexts[0], c.rest) << c.line;
+        EXPECT_EQ(cmdline_calls.windowClosed, 1) << c.line;
+        EXPECT_TRUE(Startup().noSave) << c.line;
+        EXPECT_TRUE(cmdline_calls.opened.empty()) << c.line;
+    }
+}
+
+TEST_F(CmdLineTest, ComponentLibraryFailureIsFatalShapeLibraryFailureIsNot) {
+    cmdline_calls.shapeResult = 15022;
+    EXPECT_EQ(ProcessCommandLine("a.cir"), kStartupContinue);
+    EXPECT_EQ(cmdline_calls.reportedCodes, std::vector<int>{15022});
+    EXPECT_EQ(cmdline_calls.opened, std::vector<std::string>{"a.cir"});
+    EXPECT_FALSE(Startup().noSave);
+
+    Restart();
+    cmdline_calls = CmdLineCalls{};
+    cmdline_calls.componentResult = 15009;
+    EXPECT_EQ(ProcessCommandLine("a.cir"), kExitFailure);
+    EXPECT_EQ(cmdline_calls.reportedCodes, std::vector<int>{15009});
+    EXPECT_TRUE(cmdline_calls.opened.empty());
+    EXPECT_TRUE(Startup().noSave);
+    EXPECT_EQ(Startup().fatalCode, 15009);
+    EXPECT_EQ(SaveSettingsFile(), 0);  // nothing is written after a fatal start
+}
+
+TEST_F(CmdLineTest, FindCommandLineSwitchMatchesWholeSwitchWordsOnly) {
+    struct Case {
+        const char* line;
+        const char* sw;
+        int position;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"/PC", "/P", -1, "/PC"},
+        {"/PC /P", "/P", 4, "/PC"},
+        {"a.cir /save ", "/SAVE", 6, "a.cir"},
+        {"/home/p/x.cir", "/P", -1, "/home/p/x.cir"},  // a path, not a switch
+        {"\"/P\"", "/P", -1, "\"/P\""},                // quoted: a name
+        {" /S ", "/S", 1, ""},
+    };
+    for (const Case& c : cases) {
+        char line[100];
+        strcpy(line, c.line);
+        EXPECT_EQ(FindCommandLineSwitch(line, c.sw), c.position) << c.line;
+        EXPECT_STREQ(line, c.after) << c.line;
+    }
+    char line[] = "/a /A";
+    EXPECT_EQ(FindSwitchLetter(line, 'A'), 0);
+    EXPECT_STREQ(line, "/A");
+}
+
+TEST_F(CmdLineTest, TakeCommandLineTokenStepsOverSwitchesAndKeepsQuotedBlanks) {
+    char line[] = " /A \"my file.cir\"  b.cir /T ";
+    char token[64];
+    TakeCommandLineToken(line, token, sizeof token);
+    EXPECT_STREQ(token, "my file.cir");
+    TakeCommandLineToken(line, token, sizeof token);
+    EXPECT_STREQ(token, "b.cir");
+    TakeCommandLineToken(line, token, sizeof token);
+    EXPECT_STREQ(token, "");
+    EXPECT_STREQ(line, "/A    /T");
+
+    char open[] = "x.cir \"unterminated name";
+    TakeCommandLineToken(open, token, sizeof token);
+    TakeCommandLineToken(open, token, sizeof token);
+    EXPECT_STREQ(token, "unterminated name");
+    EXPECT_STREQ(open, "");
+
+    char longLine[] = "abcdefghijklmnop";
+    TakeCommandLineToken(longLine, token, 5);
+    EXPECT_STREQ(token, "abcd");  // cut to the buffer, never past it
+}
+
+TEST_F(CmdLineTest, JoinedArgumentsKeepBlanksInsideQuotes) {
+    const char* argv[] = {"tarnwick", "my amp.cir", "/A", "", "@jobs.txt"};
+    char* line = JoinCommandLine(5, argv);
+    EXPECT_STREQ(line, "\"my amp.cir\" /A @jobs.txt");
+    MemFree(line);
+}
+
+TEST_F(CmdLineTest, ProgramDefaultsGiveThePrintFooterWithALiteralBackslashN) {
+    ResetProgramDefaults(false);
+    EXPECT_EQ(cmdline_calls.footer, "$<$user\\n$company");
+    EXPECT_TRUE(Startup().statusBarAtStart);
+}
+
+}  // namespace

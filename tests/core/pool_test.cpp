@@ -1,0 +1,210 @@
+#include "core/pool.h"
+
+#include "core/memory.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct PoolTestRecord {
+    PoolItem header;
+    int id;
+};
+
+std::vector<int> g_poolTestDestroyed;
+
+void PoolTestDestroy(PoolItem* item) { g_poolTestDestroyed.push_back(reinterpret_cast<PoolTestRecord*>(item)->id); }
+
+}  // namespace
+
+class PoolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_poolTestDestroyed.clear();
+        pool.Init();
+        pool.itemSize = sizeof(PoolTestRecord);
+        pool.destroy = PoolTestDestroy;
+    }
+    void TearDown() override {
+        pool.DeleteAll();
+        SetListInsertPosition(2);
+        SetAllocFailureAfter(-1);
+    }
+    PoolTestRecord* Add(int id) {
+        auto* r = pool.AddNewAs<PoolTestRecord>(1);
+        if (r) r->id = id;
+        return r;
+    }
+    // Ids in list order, checking the back links on the way.
+    std::vector<int> Ids() const {
+        std::vector<int> ids;
+        const PoolItem* prev = nullptr;
+        for (const PoolItem* p = pool.first; p; p = p->next) {
+            EXPECT_EQ(p->prev, prev);
+            ids.push_back(reinterpret_cast<const PoolTestRecord*>(p)->id);
+            prev = p;
+        }
+        EXPECT_EQ(pool.last, prev);
+        EXPECT_EQ(static_cast<int>(ids.size()), pool.count);
+        return ids;
+    }
+    ObjectPool pool;
+};
+
+TEST_F(PoolTest, InsertionSwitchChoosesHeadOrTail) {
+    SetListInsertPosition(1);
+    Add(1), Add(2), Add(3);
+    EXPECT_EQ(Ids(), (std::vector<int>{3, 2, 1}));
+    SetListInsertPosition(2);
+    Add(4);
+    EXPECT_EQ(Ids(), (std::vector<int>{3, 2, 1, 4}));
+}
+
+TEST_F(PoolTest, LinkingAndDeleting) {
+    PoolTestRecord* a = Add(1);
+    PoolTestRecord* c = Add(3);
+    auto* b = reinterpret_cast<PoolTestRecord*>(pool.AllocateItem(7));
+    b->id = 2;
+    EXPECT_EQ(b->header.type, 7);
+    pool.InsertBefore(&c->header, &b->header);
+    auto* z = reinterpret_cast<PoolTestRecord*>(pool.AllocateItem(1));
+    z->id = 0;
+    pool.InsertBefore(nullptr, &z->header);
+    auto* d = reinterpret_cast<PoolTestRecord*>(pool.AllocateItem(1));
+    d->id = 4;
+    pool.InsertAfter(nullptr, &d->header);
+    EXPECT_EQ(Ids(), (std::vector<int>{0, 1, 2, 3, 4}));
+
+    EXPECT_EQ(pool.Unlink(&b->header), &c->header);
+    EXPECT_EQ(Ids(), (std::vector<int>{0, 1, 3, 4}));
+    pool.InsertAfter(&a->header, &b->header);
+    EXPECT_EQ(Ids(), (std::vector<int>{0, 1, 2, 3, 4}));
+
+    EXPECT_EQ(pool.Delete(&d->header), nullptr);
+    EXPECT_EQ(pool.Delete(nullptr), nullptr);
+    pool.DeleteFrom(&b->header);
+    EXPECT_EQ(Ids(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(g_poolTestDestroyed, (std::vector<int>{4, 2, 3}));
+    pool.DeleteFrom(pool.first);
+    EXPECT_EQ(pool.first, nullptr);
+    EXPECT_EQ(pool.last, nullptr);
+    EXPECT_EQ(pool.count, 0);
+}
+
+TEST_F(PoolTest, DeletingOnlyRecordEmptiesPool) {
+    PoolTestRecord* a = Add(1);
+    pool.Delete(&a->header);
+    EXPECT_EQ(pool.first, nullptr);
+    EXPECT_EQ(pool.last, nullptr);
+    EXPECT_EQ(pool.count, 0);
+}
+
+TEST_F(PoolTest, ChunkStorageOpensChunksAndDestroysLiveRecordsOnce) {
+    pool.EnablePooling(100);
+    std::vector<PoolTestRecord*> records;
+    for (int i = 0; i < 101; ++i) records.push_back(Add(i));
+    EXPECT_EQ(pool.chunkCount, 2);
+    EXPECT_EQ(pool.usedInLastChunk, 1);
+    pool.Delete(&records[5]->header);      // dead, keeps its slot
+    pool.Unlink(&records[7]->header);      // unlinked only: still destroyed at the end
+    EXPECT_EQ(records[5]->header.type, kPoolItemDead);
+    EXPECT_EQ(pool.count, 99);
+    g_poolTestDestroyed.clear();
+    pool.DeleteAll();
+    EXPECT_EQ(g_poolTestDestroyed.size(), 100u);
+    EXPECT_EQ(std::count(g_poolTestDestroyed.begin(), g_poolTestDestroyed.end(), 7), 1);
+    EXPECT_EQ(std::count(g_poolTestDestroyed.begin(), g_poolTestDestroyed.end(), 5), 0);
+    EXPECT_EQ(pool.chunkCount, 0);
+    EXPECT_EQ(pool.chunks, nullptr);
+    EXPECT_EQ(pool.first, nullptr);
+    EXPECT_EQ(pool.count, 0);
+}
+
+TEST_F(PoolTest, OutOfMemoryGivesNullAndLeavesPoolIntact) {
+    Add(1);
+    SetAllocFailureAfter(0);
+    EXPECT_EQ(Add(2), nullptr);
+    SetAllocFailureAfter(-1);
+    EXPECT_EQ(Ids(), (std::vector<int>{1}));
+
+    ObjectPool chunked;
+    chunked.Init();
+    chunked.itemSize = sizeof(PoolTestRecord);
+    chunked.EnablePooling(2);
+    SetAllocFailureAfter(1);  // the chunk array grows, the chunk itself fails
+    EXPECT_EQ(chunked.AddNew(1), nullptr);
+    SetAllocFailureAfter(-1);
+    EXPECT_EQ(chunked.chunkCount, 0);
+    EXPECT_NE(chunked.AddNew(1), nullptr);
+    EXPECT_EQ(chunked.count, 1);
+    chunked.DeleteAll();
+}
+
+namespace {
+
+class PoolTestDoc : public ListNode {
+public:
+    explicit PoolTestDoc(std::string n, std::vector<std::string>* closed = nullptr) : name(std::move(n)), log(closed) {}
+    void CloseFromList() override {
+        if (log) log->push_back(name);
+    }
+    std::string name;
+    std::vector<std::string>* log;
+};
+
+std::vector<std::string> PoolTestNames(const ObjectList& list, bool windows) {
+    std::vector<std::string> names;
+    for (ListNode* p = list.first; p; p = windows ? p->windowLink.next : p->documentLink.next)
+        names.push_back(static_cast<PoolTestDoc*>(p)->name);
+    return names;
+}
+
+}  // namespace
+
+TEST(PoolListTest, DocumentAndWindowListsAreIndependent) {
+    PoolTestDoc a("a"), b("b"), c("c");
+    ObjectList documents, windows;
+    documents.Init();
+    windows.Init();
+    documents.AddDocument(&a);
+    documents.AddDocument(&b);
+    SetListInsertPosition(1);
+    documents.AddDocument(&c);
+    SetListInsertPosition(2);
+    documents.AddDocument(&a);  // already listed: nothing changes
+    EXPECT_EQ(PoolTestNames(documents, false), (std::vector<std::string>{"c", "a", "b"}));
+    EXPECT_EQ(documents.count, 3);
+
+    windows.AddWindow(&b);
+    windows.AddWindow(&a);
+    EXPECT_EQ(PoolTestNames(windows, true), (std::vector<std::string>{"b", "a"}));
+
+    EXPECT_EQ(documents.RemoveDocument(&a), &b);
+    EXPECT_EQ(a.documentLink.next, nullptr);
+    EXPECT_EQ(a.documentLink.prev, nullptr);
+    EXPECT_EQ(documents.RemoveDocument(&a), nullptr);  // not in the list
+    EXPECT_EQ(PoolTestNames(documents, false), (std::vector<std::string>{"c", "b"}));
+    EXPECT_EQ(documents.count, 2);
+    EXPECT_TRUE(windows.ContainsWindow(&a));
+    EXPECT_EQ(windows.RemoveWindow(&c), nullptr);
+    EXPECT_EQ(windows.count, 2);
+}
+
+TEST(PoolListTest, DeleteAllWindowsClosesEveryWindowInOrder) {
+    std::vector<std::string> closed;
+    PoolTestDoc a("a", &closed), b("b", &closed), c("c", &closed);
+    ObjectList windows;
+    windows.AddWindow(&a);
+    windows.AddWindow(&b);
+    windows.AddWindow(&c);
+    windows.DeleteAllWindows();
+    EXPECT_EQ(closed, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(windows.first, nullptr);
+    EXPECT_EQ(windows.last, nullptr);
+    EXPECT_EQ(windows.count, 0);
+    EXPECT_EQ(a.windowLink.next, nullptr);
+}
