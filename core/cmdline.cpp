@@ -4,7 +4,6 @@
 #include <cfenv>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "core/chars.h"
 #include "core/fontspec.h"
@@ -14,6 +13,7 @@
 #include "core/paths.h"
 #include "core/recentlist.h"
 #include "core/result.h"
+#include "core/services.h"
 #include "core/settings.h"
 
 namespace {
@@ -65,12 +65,6 @@ bool cl_HasSwitchWord(const char* line) {
         i = end;
     }
     return false;
-}
-
-unsigned cl_TickCount() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<unsigned>(now.tv_sec * 1000u + now.tv_nsec / 1000000);
 }
 
 void cl_OpenOneFile(const char* name) {
@@ -252,7 +246,7 @@ int ProcessCommandLine(const char* commandLine) {
     }
 
     if (services.bindPaletteButtonsToComponents) services.bindPaletteButtonsToComponents();
-    if (services.setRandomSeed) services.setRandomSeed(cl_TickCount());
+    if (services.setRandomSeed) services.setRandomSeed(static_cast<unsigned>(GetSeconds() * 1000.0));
     if (services.loadPackageFile) services.loadPackageFile();
     if (services.selectStartComponent) services.selectStartComponent();
     if (!state.batchFile && services.rebuildComponentMenu) services.rebuildComponentMenu();
