@@ -326,12 +326,19 @@ public:
         Point b = LogicalToDevice(p);
         s_.current = p;
         if (!PreparePen()) return;
+        if (DevicePenWidth() <= 1) {
+            QPolygon ends;
+            ends << QPoint(a.x, a.y) << QPoint(b.x, b.y);
+            ThinPolyline(ends);
+            return;
+        }
         p_.drawLine(QPoint(a.x, a.y), QPoint(b.x, b.y));
     }
     void Polyline(const Point* points, int count) override {
         if (!points || count < 2 || !PreparePen()) return;
         QPolygon poly = DevPolygon(points, count);
-        p_.drawPolyline(poly);
+        if (DevicePenWidth() <= 1) ThinPolyline(poly);
+        else p_.drawPolyline(poly);
     }
     void Polygon(const Point* points, int count) override {
         if (!points || count < 2) return;
@@ -588,22 +595,71 @@ private:
                              : pd.cap == PenCap::Square ? Qt::SquareCap : Qt::RoundCap);
         pen.setJoinStyle(pd.join == PenJoin::Miter ? Qt::MiterJoin
                          : pd.join == PenJoin::Bevel ? Qt::BevelJoin : Qt::RoundJoin);
-        std::vector<double> dashes;
-        if (pd.style == PenStyle::Custom) {
-            double unit = std::max(1, w);
-            for (int len : pd.dashes) dashes.push_back(std::max(0.0, len * std::abs(ScaleX())) / unit);
-            if (dashes.size() % 2) {
-                std::vector<double> twice = dashes;
-                dashes.insert(dashes.end(), twice.begin(), twice.end());
-            }
-            double total = 0;
-            for (double d : dashes) total += d;
-            if (total <= 0) dashes.clear();
-        } else {
-            dashes = draw_StyleDashes(pd.style, thin);
-        }
+        std::vector<double> dashes = PenDashes(w);
         if (!dashes.empty()) pen.setDashPattern(QList<qreal>(dashes.begin(), dashes.end()));
         return pen;
+    }
+    // Dash and gap lengths of the current pen in units of its device width (pixels
+    // for thin pens); empty for a solid pen.
+    std::vector<double> PenDashes(int deviceWidth) const {
+        const PenDesc& pd = s_.pen;
+        if (pd.style != PenStyle::Custom) return draw_StyleDashes(pd.style, deviceWidth <= 1);
+        std::vector<double> dashes;
+        double unit = std::max(1, deviceWidth);
+        for (int len : pd.dashes) dashes.push_back(std::max(0.0, len * std::abs(ScaleX())) / unit);
+        if (dashes.size() % 2) {
+            std::vector<double> twice = dashes;
+            dashes.insert(dashes.end(), twice.begin(), twice.end());
+        }
+        double total = 0;
+        for (double d : dashes) total += d;
+        if (total <= 0) dashes.clear();
+        return dashes;
+    }
+    // One-pixel lines are rasterised here rather than by the toolkit, whose aliased
+    // lines keep the last point and drop the first when drawn leftward or upward.
+    // The program relies on "first point in, last point out" in every direction, so
+    // that lines meeting end to end neither overlap nor leave a gap, and dashes run
+    // on round the corners of a polyline.
+    void ThinPolyline(const QPolygon& poly) {
+        const std::vector<double> dashes = PenDashes(1);
+        QPolygon on, off;
+        size_t dash = 0;
+        double run = 0;
+        for (int i = 0; i + 1 < poly.size(); ++i) {
+            int x = poly[i].x(), y = poly[i].y();
+            const int x1 = poly[i + 1].x(), y1 = poly[i + 1].y();
+            const int dx = std::abs(x1 - x), sx = x < x1 ? 1 : -1;
+            const int dy = -std::abs(y1 - y), sy = y < y1 ? 1 : -1;
+            int err = dx + dy;
+            while (x != x1 || y != y1) {
+                (dashes.empty() || dash % 2 == 0 ? on : off) << QPoint(x, y);
+                if (!dashes.empty() && ++run >= dashes[dash]) {
+                    run = 0;
+                    dash = (dash + 1) % dashes.size();
+                }
+                const int e2 = 2 * err;
+                if (e2 >= dy) {
+                    err += dy;
+                    x += sx;
+                }
+                if (e2 <= dx) {
+                    err += dx;
+                    y += sy;
+                }
+            }
+        }
+        QPen dot(QtColor(s_.pen.color));
+        dot.setWidth(1);
+        dot.setCapStyle(Qt::SquareCap);
+        p_.setPen(dot);
+        if (!on.isEmpty()) p_.drawPoints(on);
+        if (!off.isEmpty() && s_.bkMode == BackgroundMode::Opaque) {
+            dot.setColor(QtColor(s_.bkColor));
+            p_.setPen(dot);
+            p_.drawPoints(off);
+        }
+        penDirty_ = true;
     }
     QBrush QtBrush(const BrushDesc& bd) const {
         switch (bd.style) {

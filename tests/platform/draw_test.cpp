@@ -279,6 +279,25 @@ TEST(DrawSurfaceTest, ThinLinesAndOutlinesSetExactPixels) {
     EXPECT_EQ(img.PixelAt(29, 20), kDrwWhite);
 }
 
+
+// Lines drawn in every direction keep their first point and leave out their last,
+// so that two lines meeting end to end neither overlap nor leave a gap.
+TEST(DrawSurfaceTest, ThinLinesKeepTheFirstPointInEveryDirection) {
+    const Point from{20, 20};
+    const Point ends[] = {{27, 20}, {13, 20}, {20, 27}, {20, 13}, {26, 24}, {14, 16}, {17, 26}, {23, 12}};
+    for (Point to : ends) {
+        Image img(40, 40);
+        auto s = platform::CreateImageSurface(img);
+        s->SetPen(PenDesc::Solid(kDrwBlack));
+        s->MoveTo(from);
+        s->LineTo(to);
+        s.reset();
+        EXPECT_EQ(img.PixelAt(from.x, from.y), kDrwBlack) << to.x << "," << to.y;
+        EXPECT_EQ(img.PixelAt(to.x, to.y), kDrwWhite) << to.x << "," << to.y;
+        const int length = std::max(std::abs(to.x - from.x), std::abs(to.y - from.y));
+        EXPECT_EQ(DrwCountInk(img), length) << to.x << "," << to.y;
+    }
+}
 TEST(DrawSurfaceTest, DashPatternsAndWidthsFollowThePen) {
     struct Case {
         PenDesc pen;
