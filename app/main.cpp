@@ -25,6 +25,9 @@
 #include "models/startup_stubs.h"
 #include "multirun/startup_stubs.h"
 #include "schematic/startup_stubs.h"
+#include "shell/colortable.h"
+#include "shell/fonts.h"
+#include "shell/preferences.h"
 #include "shell/startup_stubs.h"
 #include "text/startup_stubs.h"
 
@@ -78,6 +81,8 @@ void main_InstallServices() {
     s.resetFloatingPointState = ResetFloatingPointState;
     s.initToolBarGeometry = InitToolBarGeometry;
     s.initPalettes = InitPalettes;
+    s.systemFontHeight = SystemFontHeight;
+    s.pointsToLogicalHeight = PointsToLogicalHeight;
     s.initModelParamTables = InitModelParamTables;
     s.resetTranslatorDefaults = ResetTranslatorDefaults;
     s.loadShapeLibraries = LoadShapeLibraries;
@@ -112,6 +117,7 @@ void main_InstallServices() {
     s.setTitleBlockText = SetTitleBlockText;
     s.clearSavedPlacement = ClearSavedPlacement;
 
+    InstallPreferences();
     RegisterSettingsSection("IBIS", SerializeIbisSettings);
 }
 

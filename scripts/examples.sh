@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Runs the program's main job on the shipped examples: start-up with an example
 # settings file, with a batch command line and with an old settings file, printing
-# what the program read. Usage: scripts/examples.sh <path of the tarnwick binary>
+# what the program read and the main window it built. Usage: scripts/examples.sh
+# <path of the tarnwick binary>
 set -euo pipefail
+# No display: the program runs off-screen, prints its report and closes its
+# window at once (a run with a display would wait for the user).
+unset DISPLAY WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=offscreen
 bin=${1:?usage: examples.sh <path of the tarnwick binary>}
 bin=$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")
 top=$(cd "$(dirname "$0")/.." && pwd)

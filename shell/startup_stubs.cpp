@@ -7,9 +7,6 @@ unsigned shell_randomSeed = 0;
 // Not yet built: tool bars (no geometry to set up).
 void InitToolBarGeometry() {}
 
-// Not yet built: the program palette.
-void InitPalettes() {}
-
 // Not yet built: palette buttons (no buttons to bind).
 void BindPaletteButtonsToComponents() {}
 
@@ -38,17 +35,5 @@ void ResetPaletteNames() {}
 // Not yet built: the main tool bar's entries.
 void ResetDefaultVisibility() {}
 
-// Not yet built: preference values.
-void ResetAllPreferences() {}
-
 // Not yet built: named text styles.
 void SetDefaultTextStyles() {}
-
-// Not yet built: preference values (the switches are dropped).
-void UnpackOperationalOptions(unsigned) {}
-
-// Not yet built: preference values.
-void SetInertialCancellation(bool) {}
-
-// Not yet built: the main window and its saved placement.
-void ClearSavedPlacement() {}

@@ -7,9 +7,8 @@
 
 #include <cstddef>
 
-// Sets up the tool-bar geometry and the program palette.
+// Sets up the tool-bar geometry.
 void InitToolBarGeometry();
-void InitPalettes();
 // Binds the palette buttons to the components they name.
 void BindPaletteButtonsToComponents();
 // Sets the seed of the program's random generator; returns the old seed.
@@ -21,16 +20,9 @@ void RebuildComponentMenu();
 int ResolveDocumentExtension(char* path, size_t size, int mode, int kind);
 // Opens a file as a document of that kind; the document, or null.
 void* OpenFileOfKind(const char* path, int kind);
-// Program defaults: palette buttons and names, tool-bar visibility, preferences
-// and text styles.
+// Program defaults: palette buttons and names, tool-bar visibility and text
+// styles.
 void ResetPaletteButtons();
 void ResetPaletteNames();
 void ResetDefaultVisibility();
-void ResetAllPreferences();
 void SetDefaultTextStyles();
-// The older flat settings layout: the packed preference switches and the
-// "Inertial Cancellation" preference.
-void UnpackOperationalOptions(unsigned word);
-void SetInertialCancellation(bool on);
-// Forgets the main window's saved placement (the screen size has changed).
-void ClearSavedPlacement();

@@ -1,0 +1,106 @@
+// The expression evaluator: runs a compiled expression's tokens on one
+// process-wide value stack and yields a complex value.
+//
+// Errors never throw: an evaluation leaves a pending result code, returns it and
+// yields the value (1, 0). Callers decide whether to report the pending message.
+#pragma once
+
+#include <cstdint>
+
+#include "expr/complex.h"
+
+struct CompiledExpression;
+struct FFTOperandStore;
+
+// The value stack holds kValueStackSize entries; entry 0 is never used, so one
+// chain of nested evaluations may push at most kValueStackSize - 1 values.
+constexpr int kValueStackSize = 1050;
+
+// Result codes of the evaluator besides 0 and the codes of the run-time operators.
+enum EvaluatorCode : int {
+    kEvalUnknownToken = 1,        // a token code the evaluator does not know
+    kEvalMathPending = 15061,     // a floating-point message is pending
+    kEvalMathDetected = 15071,    // a floating-point exception not yet made a message
+    kMsgFloatingPoint = 15003,    // "%EFloating point '%s'."
+    kMsgArrayBounds = 10443,      // "%EAn attempt was made to access the array variable %s outside its bounds."
+    kMsgStackOverflow = 10444,    // "%EA stack overflow occurred in an array variable. ..."
+};
+
+// Services of later subsystems that some tokens need. Unset, such a token fails
+// the evaluation with code 1 (value 1), as an unknown token does.
+struct EvaluatorServices {
+    // Performance windows: the number of stack entries m of a performance
+    // function (curve reference, body, m - 2 numeric arguments) and its value on
+    // the referenced curve; the value of a performance-argument token (curve n/2,
+    // side n%2) for the expression's performance argument.
+    int (*performanceArgCount)(int functionCode) = nullptr;
+    int (*evaluatePerformance)(int functionCode, int curveReference, CompiledExpression* body,
+                               const double* args, int argCount, double* result) = nullptr;
+    double (*performanceValue)(int curveReference, int performanceArgument) = nullptr;
+    // The spectrum stage's operand store (FFT operators). prepare grows the
+    // store and chooses the sample (resolvePass: a resolve pass after the run);
+    // slot is the cell of operand slot k at the current sample (null: none);
+    // countToken counts a consumed token; endResolve records the operator that
+    // ends a resolve pass; stagePosition records the stack position of a
+    // finished resolve pass; advanceSample moves a run pass to the next sample.
+    int (*prepareStore)(FFTOperandStore* store, bool* resolvePass) = nullptr;
+    ComplexNumber* (*storeSlot)(FFTOperandStore* store, int slot) = nullptr;
+    void (*countToken)(FFTOperandStore* store) = nullptr;
+    void (*endResolve)(FFTOperandStore* store, int operatorCode) = nullptr;
+    void (*stagePosition)(FFTOperandStore* store, int position) = nullptr;
+    void (*advanceSample)(FFTOperandStore* store) = nullptr;
+};
+extern EvaluatorServices gEvaluatorServices;
+
+// The evaluator's own words of a compiled expression (CompiledExpression::evaluatorWords).
+enum EvaluatorWord : int {
+    kWordPerformanceArgument = 0,  // read by performance-argument tokens
+    kWordZeroDivide = 1,           // 1 after a real division by exact zero in the last evaluation
+    kWordHoldExtremes = 2,         // while set, MINR and MAXR keep their committed extreme
+};
+
+// Evaluates `expr` into `result` (null: for the side effects only, as the run
+// phase notifications do). `store` is the expression's operand store of the
+// spectrum functions, or null. Returns 0 or the pending result code.
+int EvaluateExpression(CompiledExpression* expr, ComplexNumber* result, FFTOperandStore* store = nullptr);
+
+// The evaluation's pending code after turning a detected floating-point
+// exception into the pending message 15003; EvaluationError is 0 afterwards.
+int CheckMathError();
+// Resets the floating-point unit and clears EvaluationError and MathErrorNumber.
+void ResetFloatingPointState();
+
+// A math-error report of the run-time library: kind 1 domain, 2 singularity,
+// 3 overflow, 4 underflow, 5 total and 6 partial loss of significance.
+struct MathLibraryError {
+    int kind;
+    const char* name;
+    double arg1;
+    double arg2;
+    double retval;
+};
+// Makes 15003 pending with "%s(%g) %s" (or "%s(%g,%g) %s" for atan2, fmod and
+// pow), sets retval to 1.0 and EvaluationError to 15061; returns 1 (handled).
+int ReportMathLibraryError(MathLibraryError* error);
+
+// True when x lies in the signed 32-bit range and equals its truncation.
+bool IsIntegerValue(double x);
+// The real parts when both values are real, else the two moduli.
+void MagnitudesForCompare(const ComplexNumber& a, const ComplexNumber& b, double* outA, double* outB);
+
+// One entry of the value stack. Some operands push a reference rather than a
+// number: a body or history index in the real part, or the address of a state
+// cell or an index variable's slot in `ref`; the operator that consumes the
+// entry knows which. `ref` is null for every other entry.
+struct ValueStackEntry {
+    int32_t isDigital;     // 1: a digital state (level in bits 0-2, strength in 3-8)
+    ComplexNumber value;
+    void* ref;
+};
+
+// Process-wide evaluator state, shared by nested evaluations.
+extern ValueStackEntry ValueStack[kValueStackSize];
+extern int32_t StackTop;
+extern int32_t EvaluationDepth;
+extern int32_t EvaluationError;
+extern int32_t MathErrorNumber;

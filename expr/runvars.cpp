@@ -1,0 +1,5 @@
+#include "expr/runvars.h"
+
+RunVariables RunVars;
+GlobalSettingValues GlobalSettings;
+CircuitTotals CircuitPowerTotals;

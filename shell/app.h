@@ -1,0 +1,177 @@
+// The application object: start-up in its fixed order, the single-instance
+// check, the key filter that switches accelerator tables by run state, idle
+// work (status readouts, the timed auto-save) and the final clean-up.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/app.h"
+#include "platform/menu.h"
+#include "platform/types.h"
+
+class CDoc;
+class CMainFrame;
+class CMDIFrame;
+class CMDIView;
+
+namespace platform {
+class MdiChild;
+class Profile;
+class SingleInstance;
+class Window;
+}  // namespace platform
+
+// ---- run state ---------------------------------------------------------------
+
+// The run-state values that the key filter, idle work, the close sequence and
+// the command states read. Analysis control sets them; until it exists they
+// stay at "nothing runs".
+struct RunStateValues {
+    int activeAnalysis = -1;   // -1 none, 0 transient, 1 AC, 2 DC, 3 distortion
+    int dynamicAnalysis = -1;  // the Dynamic mode's kind, -1 none
+    bool running = false;      // a simulation runs
+    bool paused = false;
+    bool stopRequest = false;
+    // The digital path window while it holds the menu lock (null: unlocked).
+    void* menuLock = nullptr;
+    // The current analysis document is in probe mode.
+    bool probeMode = false;
+    // The first node of a two-node probe while the second is awaited (null: none).
+    const char* probeFirstNode = nullptr;
+};
+RunStateValues& RunState();
+
+// True while one of the program's modal dialogs, sheets or message boxes is up
+// (the modeless dialog that takes keyboard navigation is Dialogs().modelessDialog,
+// shell/dialogs.h).
+bool ModalDialogUp();
+
+// ---- accelerators --------------------------------------------------------------
+
+// The seventeen accelerator tables by resource id (500 to 519); null for an id
+// that is none of them. Built by LoadAcceleratorTables.
+const platform::AcceleratorTable* GetAcceleratorTable(int id);
+void LoadAcceleratorTables();
+// The application's tables (515 first; 507 or 506 by run state; 500 last)
+// for a key; true when one of them had it (its command was routed from the
+// main frame).
+bool TranslateAppAccelerators(int key, unsigned modifiers);
+
+// ---- idle work ------------------------------------------------------------------
+
+// The track pane's readout of the active window (caret line and column, plot
+// values); empty when no window gives one.
+void UpdateStatusReadouts();
+// Saves every file-backed document with a window and unsaved changes (an
+// untitled one through File > Save, which asks for a name).
+void AutoSaveDocuments();
+// Whether the auto-save interval has passed: whole minutes since the last
+// save, both times in seconds of a monotonic clock.
+bool AutoSaveDue(long long nowSeconds, long long lastSeconds, int minutes);
+// The clock of the auto-save (seconds); tests replace it (null restores it).
+void SetAutoSaveClock(long long (*clock)());
+long long AutoSaveClockSeconds();
+
+// ---- the application ---------------------------------------------------------
+
+struct PlatformFlags {
+    int isNT = 0;
+    int is9x = 0;
+    int keyboardType = 0;
+};
+const PlatformFlags& GetPlatformFlags();
+
+class CSimulatorApp {
+public:
+    CSimulatorApp();
+    ~CSimulatorApp();
+    CSimulatorApp(const CSimulatorApp&) = delete;
+    CSimulatorApp& operator=(const CSimulatorApp&) = delete;
+
+    // The start-up sequence over an existing platform::Application. True to
+    // run the message loop; false when the process is to end at once (another
+    // instance runs, a step failed, or a batch run has finished). The exit
+    // status for that case is ExitCode().
+    bool InitInstance(const char* commandLine);
+    // The message loop until the main frame has gone; its exit code.
+    int Run();
+    // Final clean-up; returns the exit code.
+    int ExitInstance();
+    int ExitCode() const { return exitCode_; }
+    // True while Run is in the message loop (the main frame's destruction
+    // then ends it).
+    bool InMessageLoop() const { return inLoop_; }
+
+    // Key pre-translation (true: consumed) and idle work (true: more wanted).
+    bool PreTranslateKey(const platform::KeyEvent& event);
+    bool OnIdle(int count);
+
+    CMainFrame* mainFrame = nullptr;
+    int newShell = 0;
+    int classRegistered = 0;
+
+    // The name under which the single instance listens; tests use their own.
+    // Empty: no single-instance check (off-screen runs have no desktop to share).
+    std::string instanceName = "tw8demo";
+
+    int GetWaitCursorCount() const;
+
+private:
+    bool CheckRunningInstance();
+    bool LoadStartupTables(const char* commandLine);
+
+    std::unique_ptr<platform::SingleInstance> instance_;
+    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<platform::Profile> profile_;
+    int exitCode_ = 0;
+    bool inLoop_ = false;
+};
+
+// The application object (made by main or by a test).
+CSimulatorApp* TheApp();
+
+// Start-up and clean-up steps served by subsystems built after the shell;
+// the program fills them before InitInstance. An unset entry is skipped.
+struct AppStartupHooks {
+    // The expression language's symbol indexes, built first and released last.
+    void (*buildSymbolIndexes)() = nullptr;
+    void (*releaseSymbolTexts)() = nullptr;
+    // Opens a new empty circuit window; its document, or null.
+    CDoc* (*openNewCircuitWindow)() = nullptr;
+    // Starts the analysis of that kind (0 transient, 1 AC, 2 DC) on a circuit.
+    void (*startAnalysis)(CDoc* circuitDocument, int kind) = nullptr;
+    // The Tip of the Day, when its "Show" setting is on.
+    void (*showTipOfTheDay)() = nullptr;
+};
+AppStartupHooks& AppHooks();
+
+// Installs what the shell serves to the core and to start-up: the string
+// table and message reporter, the [Preferences] section, the document hooks,
+// and the shell's entries of the start-up services (palettes, fonts,
+// preference resets). InitInstance runs it before the command line.
+void InstallShellServices();
+
+// ---- small shared utilities ------------------------------------------------
+
+// The topmost circuit or text frame of the MDI area, its document and view.
+CMDIFrame* FindTopDocumentFrame();
+CDoc* GetTopCircuitDocument();
+CMDIView* GetTopCircuitView();
+// True when the document is on the document list.
+bool IsOpenDocument(const CDoc* document);
+// Moves a window rectangle up/left to end inside the MDI client, clips its
+// left/top at 0 and shrinks it to the client size when larger.
+platform::Rect ConfineRectToClient(const platform::Rect& rect);
+void RedrawMainWindow();
+platform::Rect GetWorkArea();
+bool RectsOverlap(const platform::Rect& a, const platform::Rect& b);
+void RefreshScrollMetrics();
+int VScrollWidth();
+int HScrollHeight();
+// Sets the main frame's title to the product name and version.
+void SetMainTitle();
+std::string MainTitleText();
+// The mouse key flags now (demo playback will substitute its own).
+unsigned GetMouseKeyFlags(unsigned flags);
+bool IsAltDown();

@@ -1,0 +1,499 @@
+// Message reporting: option letters, composing the record, routing it, and
+// the help texts of help.tw8.
+#include "shell/report.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "core/cmdline.h"
+#include "core/filestream.h"
+#include "core/hooks.h"
+#include "core/memory.h"
+#include "core/paths.h"
+#include "core/result.h"
+#include "core/stringarray.h"
+#include "platform/app.h"
+#include "shell/batchlog.h"
+#include "shell/document.h"
+#include "shell/messages.h"
+#include "shell/preferences.h"
+
+namespace {
+
+// Codes that mean "already shown" or "nothing to show".
+constexpr int kRpSilentCodes[] = {0, 15055, 15056, 15057};
+
+// The printf arguments of a message text: the caller's list, or (for the core's
+// hook) one plain text that fills the "%s" places.
+struct rp_Printer {
+    va_list* list = nullptr;
+    const char* text = nullptr;
+};
+
+// Fills `out` from a format that is the program's own (a string-table text or a
+// caller's literal). The hook's form never hands its text to printf: each "%s"
+// conversion is replaced by the text, "%%" becomes "%", and any other
+// conversion (which would want an argument it does not have) stays as written.
+void rp_Print(char* out, size_t size, const char* format, const rp_Printer& printer) {
+    if (printer.list) {
+        FormatBoundedV(out, size, format, *printer.list);
+        return;
+    }
+    size_t used = 0;
+    auto put = [&](const char* s, size_t n) {
+        if (used + 1 >= size) return;
+        size_t room = size - 1 - used;
+        if (n > room) n = room;
+        std::memcpy(out + used, s, n);
+        used += n;
+    };
+    const char* subject = printer.text ? printer.text : "";
+    for (const char* p = format; *p;) {
+        if (*p != '%') {
+            const char* q = std::strchr(p, '%');
+            size_t n = q ? size_t(q - p) : std::strlen(p);
+            put(p, n);
+            p += n;
+            continue;
+        }
+        if (p[1] == '%') {
+            put("%", 1);
+            p += 2;
+            continue;
+        }
+        const char* q = p + 1;
+        while (*q && std::strchr("-+ #0123456789.lhjztL", *q)) ++q;
+        if (*q == 's') {
+            put(subject, std::strlen(subject));
+            p = q + 1;
+        } else {
+            size_t n = *q ? size_t(q + 1 - p) : size_t(q - p);
+            put(p, n);
+            p += n;
+        }
+    }
+    out[used] = 0;
+}
+
+platform::Window* rp_ActiveWindow() {
+    if (ReportHooks().activeWindow)
+        if (platform::Window* w = ReportHooks().activeWindow()) return w;
+    if (Dialogs().currentDialog) return Dialogs().currentDialog;
+    if (platform::Application* app = platform::Application::Instance()) return app->MainWindow();
+    return nullptr;
+}
+
+// Views and frames name their documents' files once the document layer links in.
+void rp_ViewFileName(CMDIView*, char* out, size_t) { out[0] = 0; }
+void rp_FrameFileName(CMDIFrame*, char* out, size_t) { out[0] = 0; }
+
+bool rp_IsSilentCode(int code) {
+    for (int c : kRpSilentCodes)
+        if (code == c) return true;
+    return false;
+}
+
+size_t rp_Length(const char* text, size_t size) { return strnlen(text, size); }
+
+// The body of ComposeMessage. `textGiven` says an F format filled the text
+// (even with nothing), so the code's text is not printed with arguments that
+// the format has already used.
+void rp_Compose(MessageRecord& record, int code, const SchematicObject* component, const NetlistLine* textLine,
+                const char* tText, int sourceIndex, bool textGiven, const rp_Printer& printer) {
+    const ReportServices& hooks = ReportHooks();
+    // In these destinations the rows are always part of the text.
+    if (BatchMode() || (hooks.sensitivityLogOpen && hooks.sensitivityLogOpen()) ||
+        (hooks.parameterCheckOpen && hooks.parameterCheckOpen()))
+        record.rowsInList = 0;
+    record.extraText = nullptr;
+    record.messageId = 0;
+
+    const char* instanceName = nullptr;
+    const char* entryFile = nullptr;
+    bool haveEntry = sourceIndex >= 0 && hooks.sourceFileEntry &&
+                     hooks.sourceFileEntry(sourceIndex, &instanceName, &entryFile);
+
+    if (!record.parent) record.parent = rp_ActiveWindow();
+
+    const char* title = nullptr;
+    if (textGiven || record.text[0]) {
+        CopyTextBounded(record.displayText, record.text, sizeof record.displayText);
+        title = record.prefix;
+    } else {
+        record.displayText[0] = 0;
+        if (code != -1) {
+            // The code's text, with every "%" of user text doubled: only the
+            // program's own conversions remain for the arguments.
+            const char* t = FormatPendingMessage(record.text, sizeof record.text, &code);
+            if (t && *t) title = t;
+            rp_Print(record.displayText, sizeof record.displayText, record.text, printer);
+        }
+        if (!title) title = record.prefix;
+    }
+
+    record.caption[0] = 0;
+    record.messageId = code;
+    record.style = 0;
+    record.beep = 0;
+    if (title && *title) {
+        FormatBounded(record.caption, sizeof record.caption, "TW8 %s", title);
+        record.style = title[0] == 'E' ? mbstyle::Error : mbstyle::Warning;
+    }
+    if (record.style & 0x30) record.beep = 48;
+    if (record.style & 0x10) record.beep = 16;
+
+    const char* partValue =
+        component && hooks.componentPartValue ? hooks.componentPartValue(component) : nullptr;
+    if (partValue) {
+        FormatBounded(record.text, sizeof record.text, "%s", record.displayText);
+        if (record.rowCount < kMessageMaxRows) {
+            const char* value = partValue;
+            if (haveEntry && instanceName) {
+                if (FormatString(&record.extraText, "%s%s%s", instanceName, *instanceName ? "." : "", partValue))
+                    value = record.extraText;
+            }
+            AddMessageRow(record, "Part:", value);
+        }
+    } else if (tText) {
+        CopyTextBounded(record.text, record.displayText, sizeof record.text);
+        if (record.rowCount < kMessageMaxRows) AddMessageRow(record, "Text:", tText);
+    } else {
+        FormatBounded(record.text, sizeof record.text, "%s\n", record.displayText);
+    }
+    size_t length = rp_Length(record.text, sizeof record.text);
+
+    // The file row, once.
+    const char* file = textLine && hooks.textLineFileName ? hooks.textLineFileName(textLine) : nullptr;
+    if (!file || !*file) file = haveEntry ? entryFile : nullptr;
+    if (!file || !*file) file = record.fileName;
+    bool listed = false;
+    for (int i = 0; i < record.rowCount; ++i)
+        if (strcasecmp(record.rowLabels[i], "File:") == 0 && std::strcmp(record.rowValues[i], file) == 0)
+            listed = true;
+    if (!listed && *file) AddMessageRow(record, "File:", file);
+
+    if (!record.rowsInList) {
+        for (int i = 0; i < record.rowCount; ++i) {
+            if (length + 1 >= sizeof record.text) break;
+            const char* value = record.rowValues[i];
+            bool cut = std::strlen(value) > size_t(kMessageRowValueShown);
+            length += FormatBounded(record.text + length, sizeof record.text - length, "\n%s\t%.60s%s",
+                                    record.rowLabels[i], value, cut ? "..." : "");
+        }
+        record.rowCount = 0;
+    }
+}
+
+// The letters' part of a report and everything after it. The hook's form
+// (printer.list null) takes no arguments but the code.
+int rp_Report(const char* options, int hookCode, const rp_Printer& printer) {
+    MessageRecord record;
+    InitMessageRecord(record);
+    const ReportServices& hooks = ReportHooks();
+    va_list* ap = printer.list;
+
+    int code = ap ? -1 : hookCode;
+    const SchematicObject* component = nullptr;
+    bool componentGiven = false;
+    const NetlistLine* textLine = nullptr;
+    const char* tText = nullptr;
+    int sourceIndex = -1;
+    bool appendRows = false;
+    bool styleGiven = false;
+    unsigned style = 0;
+    const char* captionText = nullptr;
+    CMDIView* view = nullptr;
+    const char* format = nullptr;
+
+    for (const char* o = options ? options : ""; *o; ++o) {
+        switch (*o) {
+        case 'A': record.parent = rp_ActiveWindow(); break;
+        case 'n': appendRows = true; break;
+        case 'w': record.timed = 1; break;
+        case 'E':
+            if (ap) code = va_arg(*ap, int);
+            break;
+        default:
+            break;
+        }
+        if (!ap) continue;
+        switch (*o) {
+        case 'B': captionText = va_arg(*ap, const char*); break;
+        case 'C': record.warnAgain = va_arg(*ap, int*); break;
+        case 'D':
+        case 'P': record.parent = va_arg(*ap, platform::Window*); break;
+        case 'F': format = va_arg(*ap, const char*); break;
+        case 'L': sourceIndex = va_arg(*ap, int); break;
+        case 'M': {
+            const char* label = va_arg(*ap, const char*);
+            const char* value = va_arg(*ap, const char*);
+            if ((label && *label) || (value && *value))
+                if (AddMessageRow(record, label, value)) record.rowsInList = 1;
+            break;
+        }
+        case 'N':
+            component = va_arg(*ap, SchematicObject*);
+            componentGiven = true;
+            if (component && hooks.componentSourceIndex) sourceIndex = hooks.componentSourceIndex(component);
+            break;
+        case 'O':
+            record.offsetX = va_arg(*ap, int);
+            record.offsetY = va_arg(*ap, int);
+            break;
+        case 'S':
+            style = va_arg(*ap, unsigned);
+            styleGiven = true;
+            break;
+        case 'T':
+            textLine = va_arg(*ap, NetlistLine*);
+            if (textLine) {
+                if (hooks.textLineSourceIndex) sourceIndex = hooks.textLineSourceIndex(textLine);
+                if (hooks.textLineText) tText = hooks.textLineText(textLine);
+            }
+            break;
+        case 'd':
+            view = va_arg(*ap, CMDIView*);
+            if (view) {
+                record.parent = reinterpret_cast<platform::Window*>(view);
+                rp_ViewFileName(view, record.fileName, sizeof record.fileName);
+            }
+            break;
+        case 'l': {
+            const StringArray* list = va_arg(*ap, StringArray*);
+            for (int i = 0; list && i < list->count; ++i) {
+                const char* s = list->entries[i].text;
+                if (s && *s && record.rowCount <= kMessageListRowLimit)
+                    if (AddMessageRow(record, s, "")) record.rowsInList = 1;
+            }
+            break;
+        }
+        case 'm': {
+            const char* label = va_arg(*ap, const char*);
+            if (label && *label)
+                if (AddMessageRow(record, label, "")) record.rowsInList = 1;
+            break;
+        }
+        case 'p': {
+            CMDIFrame* frame = va_arg(*ap, CMDIFrame*);
+            if (frame) {
+                record.parent = reinterpret_cast<platform::Window*>(frame);
+                rp_FrameFileName(frame, record.fileName, sizeof record.fileName);
+            }
+            break;
+        }
+        case 's': {
+            int letter = va_arg(*ap, int);
+            record.prefix = letter == 'E' ? "Error" : letter == 'W' ? "Warning" : nullptr;
+            break;
+        }
+        case 't': tText = va_arg(*ap, const char*); break;
+        default: break;
+        }
+    }
+    if (appendRows) record.rowsInList = 0;
+    if (rp_IsSilentCode(code)) return 0;
+    if (record.timed && Prefs().warningTime <= 0) return 0;
+    if (format) rp_Print(record.text, sizeof record.text, format, printer);
+
+    rp_Compose(record, code, component, textLine, tText, sourceIndex, format != nullptr, printer);
+
+    if (styleGiven) record.style = style;
+    if ((record.style & mbstyle::IconMask) == 0 && (record.style & mbstyle::ButtonMask) != 0)
+        record.style |= mbstyle::IconQuestion;
+    if (!record.caption[0]) LoadMessageText(record.caption, kMsgProgramName, sizeof record.caption);
+    if (captionText) CopyTextBounded(record.caption, captionText, sizeof record.caption);
+
+    bool warning = std::strstr(record.caption, "Warning") != nullptr;
+    if (warning && Reporting().warningsOff) {
+        FreeString(&record.extraText);
+        return 0;
+    }
+    int result = RouteMessage(record);
+    if (!warning && hooks.showErrorSource) {
+        if (componentGiven) {
+            if (component) hooks.showErrorSource(component, nullptr);
+        } else if (textLine) {
+            hooks.showErrorSource(nullptr, textLine);
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+// ---- record ------------------------------------------------------------------------------
+
+void InitMessageRecord(MessageRecord& record) {
+    std::memset(&record, 0, sizeof record);
+    record.messageId = -1;
+}
+
+bool AddMessageRow(MessageRecord& record, const char* label, const char* value, int limit) {
+    if (limit > kMessageMaxRows) limit = kMessageMaxRows;
+    if (record.rowCount < 0 || record.rowCount >= limit) return false;
+    record.rowLabels[record.rowCount] = label ? label : "";
+    record.rowValues[record.rowCount] = value ? value : "";
+    ++record.rowCount;
+    return true;
+}
+
+// ---- reporting ------------------------------------------------------------------------------
+
+ReportSwitches& Reporting() {
+    static ReportSwitches switches;
+    return switches;
+}
+
+ReportServices& ReportHooks() {
+    static ReportServices services;
+    return services;
+}
+
+int ReportMessage(const char* options, ...) {
+    va_list args;
+    va_start(args, options);
+    int result = ReportMessageV(options, args);
+    va_end(args);
+    return result;
+}
+
+int ReportMessageV(const char* options, va_list args) {
+    va_list ap;
+    va_copy(ap, args);
+    rp_Printer printer;
+    printer.list = &ap;
+    int result = rp_Report(options, 0, printer);
+    va_end(ap);
+    return result;
+}
+
+int ReportMessageText(const char* options, int code, const char* text) {
+    rp_Printer printer;
+    printer.text = text;
+    return rp_Report(options, code, printer);
+}
+
+void ComposeMessage(MessageRecord& record, int code, const SchematicObject* component, const NetlistLine* textLine,
+                    const char* tText, int sourceIndex, va_list args) {
+    va_list ap;
+    va_copy(ap, args);
+    rp_Printer printer;
+    printer.list = &ap;
+    rp_Compose(record, code, component, textLine, tText, sourceIndex, false, printer);
+    va_end(ap);
+}
+
+int RouteMessage(MessageRecord& record) {
+    const ReportServices& hooks = ReportHooks();
+    int result = 0;
+    if (hooks.sensitivityLogOpen && hooks.sensitivityLogOpen() && hooks.writeSensitivityLogLine)
+        hooks.writeSensitivityLogLine(record.caption, record.text);
+    if (Reporting().transientReport && hooks.writeNumericOutputMessage &&
+        hooks.writeNumericOutputMessage(record.parent, record.caption, record.text)) {
+        result = 0;
+    } else if (hooks.parameterCheckOpen && hooks.parameterCheckOpen()) {
+        if (hooks.writeParameterCheckLine) {
+            const char* p = record.text;
+            char line[kMessageTextSize + 4];
+            while (*p) {
+                const char* end = std::strchr(p, '\n');
+                size_t n = end ? size_t(end - p) : std::strlen(p);
+                FormatBounded(line, sizeof line, "\t%.*s\n", static_cast<int>(n), p);
+                hooks.writeParameterCheckLine(line);
+                p += n;
+                if (*p) ++p;
+            }
+        }
+        result = 0;
+    } else if (BatchMode()) {
+        LogBatchMessage(record.parent, record.caption, record.text);
+        result = 0;
+    } else {
+        if (record.beep && Prefs().sound) {
+            if (Hooks().messageBeep) Hooks().messageBeep();
+            else if (platform::Application* app = platform::Application::Instance()) app->Beep();
+        }
+        result = ShowMessageBox(record);
+    }
+    FreeString(&record.extraText);
+    return result;
+}
+
+void InstallMessageReporter() {
+    RegisterShellMessages();
+    Hooks().reportMessage = ReportMessageText;
+}
+
+// ---- help texts --------------------------------------------------------------------------
+
+namespace {
+
+struct rp_SyntaxHelp {
+    int messageId;
+    int helpId;
+};
+constexpr rp_SyntaxHelp kRpSyntaxHelp[] = {{13258, 6124}, {10864, 6132}, {10859, 6015}};
+
+bool rp_ReadInt32(FILE* f, int32_t* value) {
+    unsigned char b[4];
+    if (std::fread(b, 1, 4, f) != 4) return false;
+    *value = static_cast<int32_t>(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+    return true;
+}
+
+}  // namespace
+
+int GetSyntaxHelpId(int messageId) {
+    for (const rp_SyntaxHelp& row : kRpSyntaxHelp)
+        if (row.messageId == messageId) return row.helpId;
+    return 0;
+}
+
+char* ReadHelpTextFrom(const char* path, int topicId, int* exists) {
+    if (exists) *exists = 0;
+    if (!path || !*path) return nullptr;
+    // A plain open: looking up a help text must not replace the pending text
+    // that a message being composed may still name.
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return nullptr;
+    char* result = nullptr;
+    long size = GetStreamLength(f);
+    int32_t count = 0;
+    if (size < 4 || !rp_ReadInt32(f, &count) || count < 0) count = 0;
+    // Only the index entries that lie inside the file are read.
+    long room = size >= 4 ? (size - 4) / 8 : 0;
+    if (count > room) count = static_cast<int32_t>(room);
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t offset = 0, id = 0;
+        if (!rp_ReadInt32(f, &offset) || !rp_ReadInt32(f, &id)) break;
+        if (id != topicId) continue;
+        int32_t length = -1;
+        bool valid = offset >= 0 && long(offset) <= size - 4 && std::fseek(f, offset, SEEK_SET) == 0 &&
+                     rp_ReadInt32(f, &length) && length >= 0 && long(length) <= size - 4 - long(offset);
+        if (!valid) break;  // a damaged entry counts as no topic
+        if (exists) {
+            *exists = 1;
+            break;
+        }
+        result = static_cast<char*>(MemAlloc(size_t(length) + 1));
+        if (result) {
+            if (std::fread(result, 1, size_t(length), f) != size_t(length)) {
+                MemFree(result);
+                result = nullptr;
+            } else {
+                result[length] = 0;
+            }
+        }
+        break;
+    }
+    std::fclose(f);
+    return result;
+}
+
+char* ReadHelpText(int topicId, int* exists) {
+    char path[300];
+    MakeProgramPath(path, "help.tw8");
+    return ReadHelpTextFrom(path, topicId, exists);
+}
