@@ -1,11 +1,12 @@
 // The program's entry point.
 //
-// The window layer is not built yet, so the program runs as a console program:
-// it starts up as the windowed program will (command line, settings, libraries),
-// prints what it read, and ends as closing the main window will, by writing
-// tarn.dat. Nothing waits for input, so it runs the same with and without a display.
+// With a display the program is the interactive MDI application: it starts up,
+// runs its message loop until the main window closes, and ends. Without one
+// (and in batch runs) nobody can answer or close a window, so it starts up the
+// same way on the toolkit's off-screen platform, prints what it read and built,
+// and closes the main window at once, which writes tarn.dat as a user's close
+// does. Message boxes then go to the standard error stream.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "analysis/startup_stubs.h"
@@ -13,21 +14,23 @@
 #include "core/cmdline.h"
 #include "core/hooks.h"
 #include "core/memory.h"
-#include "core/messages.h"
 #include "core/paths.h"
 #include "core/recentlist.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "engine/startup_stubs.h"
 #include "expr/startup_stubs.h"
+#include "expr/symbols.h"
 #include "ibis/settings.h"
 #include "library/startup_stubs.h"
 #include "models/startup_stubs.h"
 #include "multirun/startup_stubs.h"
+#include "platform/app.h"
+#include "platform/dialog.h"
 #include "schematic/startup_stubs.h"
-#include "shell/colortable.h"
-#include "shell/fonts.h"
-#include "shell/preferences.h"
+#include "shell/app.h"
+#include "shell/mainframe.h"
+#include "shell/report.h"
 #include "shell/startup_stubs.h"
 #include "text/startup_stubs.h"
 
@@ -38,51 +41,18 @@ constexpr int kMainMaxFiles = 64;
 char* main_filesToOpen[kMainMaxFiles];
 int main_fileCount = 0;
 
-// Until the message box exists, messages go to the standard error stream. The
-// text fills the message's "%s" places; it is never used as a format.
-int main_ReportMessage(const char*, int code, const char* text) {
-    if (code == 0 || code == kResultShown) return code;
-    const char* message = GetMessageText(code);
-    const char* title = "";
-    if (message && message[0] == '%' && (message[1] == 'E' || message[1] == 'W')) {
-        title = message[1] == 'E' ? "Error: " : "Warning: ";
-        message += 2;
-    }
-    std::string line;
-    if (!message) {
-        line = "message " + std::to_string(code);
-        if (text && *text) line += std::string(" (") + text + ")";
-    }
-    for (const char* p = message; p && *p; ++p) {
-        if (p[0] == '%' && p[1] == 's') {
-            line += text ? text : "";
-            ++p;
-        } else if (p[0] == '%' && p[1] == '%') {
-            line += '%';
-            ++p;
-        } else {
-            line += *p;
-        }
-    }
-    fprintf(stderr, "%s%s\n", title, line.c_str());
-    return kResultShown;
-}
-
 void* main_OpenFileOfKind(const char* path, int kind) {
     if (main_fileCount < kMainMaxFiles) main_filesToOpen[main_fileCount++] = DuplicateString(path);
     return OpenFileOfKind(path, kind);
 }
 
+// The services of the subsystems after the shell (the shell installs its own
+// when the application starts).
 void main_InstallServices() {
-    Hooks().reportMessage = main_ReportMessage;
-
     StartupServices& s = Services();
     s.buildDeviceStatementTables = BuildDeviceStatementTables;
     s.resetFloatingPointState = ResetFloatingPointState;
     s.initToolBarGeometry = InitToolBarGeometry;
-    s.initPalettes = InitPalettes;
-    s.systemFontHeight = SystemFontHeight;
-    s.pointsToLogicalHeight = PointsToLogicalHeight;
     s.initModelParamTables = InitModelParamTables;
     s.resetTranslatorDefaults = ResetTranslatorDefaults;
     s.loadShapeLibraries = LoadShapeLibraries;
@@ -102,7 +72,6 @@ void main_InstallServices() {
     s.resetPaletteNames = ResetPaletteNames;
     s.resetDefaultVisibility = ResetDefaultVisibility;
     s.setPrintHeaderFooter = SetPrintPageHeaderFooter;
-    s.resetAllPreferences = ResetAllPreferences;
     s.resetTitleBlock = ResetTitleBlock;
     s.resetSimulatorDefaults = ResetSimulatorDefaults;
     s.resetOptimizerDefaults = ResetOptimizerDefaults;
@@ -112,13 +81,22 @@ void main_InstallServices() {
 
     // The old global-settings record of the flat layout has no reader yet, so
     // the flat layout is read only up to it.
-    s.unpackOperationalOptions = UnpackOperationalOptions;
-    s.setInertialCancellation = SetInertialCancellation;
     s.setTitleBlockText = SetTitleBlockText;
-    s.clearSavedPlacement = ClearSavedPlacement;
 
-    InstallPreferences();
     RegisterSettingsSection("IBIS", SerializeIbisSettings);
+    AppHooks().buildSymbolIndexes = BuildSymbolIndexes;
+}
+
+// Off-screen, a message box prints its caption and text and is answered with
+// its first (default) button; any other dialog is cancelled.
+int main_AnswerModal(platform::ModalRequest& request) {
+    if (auto* box = dynamic_cast<CMessageBoxDlg*>(&request)) {
+        std::string text = box->Record().text;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        fprintf(stderr, "%s: %s\n", box->Record().caption, text.c_str());
+        return box->Buttons().empty() ? platform::dlgid::Ok : box->Buttons().front();
+    }
+    return platform::dlgid::Cancel;
 }
 
 const char* main_YesNo(bool flag) { return flag ? "yes" : "no"; }
@@ -175,6 +153,35 @@ void main_PrintState(const char* commandLine) {
         if (recent.Text(i) && *recent.Text(i)) printf("  %d %s\n", i + 1, recent.Text(i));
 }
 
+const char* main_PaneName(int id) {
+    switch (id) {
+    case kPaneRunState: return "run state";
+    case kPaneProgress: return "progress";
+    case kPaneMessage: return "message";
+    case kPaneTrack: return "track";
+    case kPaneClock: return "clock";
+    default: return "?";
+    }
+}
+
+// What start-up built: the main window, its menu bar and status bar.
+void main_PrintWindow(const CMainFrame& frame, bool offscreen) {
+    printf("Main window:         \"%s\"%s\n", frame.Title().c_str(), offscreen ? ", off-screen" : "");
+    std::string menus;
+    for (const std::string& title : frame.MenuBarTitles()) {
+        menus += ' ';
+        for (char c : title)
+            if (c != '&') menus += c;
+    }
+    printf("Menu bar:           %s\n", menus.c_str());
+    std::string panes;
+    for (int i = 0; i < frame.StatusPaneCount(); ++i) {
+        const int id = frame.StatusPaneId(i);
+        panes += std::string(i ? ", " : " ") + main_PaneName(id) + " (" + std::to_string(id) + ")";
+    }
+    printf("Status bar:         %s%s\n", panes.c_str(), frame.IsStatusBarVisible() ? "" : ", hidden");
+}
+
 void main_Shutdown() {
     for (int i = 0; i < main_fileCount; ++i) MemFree(main_filesToOpen[i]);
     main_fileCount = 0;
@@ -195,18 +202,40 @@ int main(int argc, char** argv) {
         fprintf(stderr, "Error: Insufficient memory.\n");
         return 1;
     }
-    int status = ProcessCommandLine(commandLine);
-    main_PrintState(commandLine);
-    MemFree(commandLine);
-    if (status != kStartupContinue) {
-        printf("Start-up failed: exit status %d\n", status);
-        main_Shutdown();
-        return status;
+
+    // The toolkit sees the program's name only: the command line is the
+    // program's own ("/T", "@batch.txt").
+    platform::Application toolkit(1, argv);
+    const bool offscreen = toolkit.IsOffscreen();
+    if (offscreen) platform::SetModalAnswerer(main_AnswerModal);
+
+    int status = 0;
+    {
+        CSimulatorApp theApp;
+        // One instance per desktop; an off-screen run has no desktop to share.
+        if (offscreen) theApp.instanceName.clear();
+        const bool runLoop = theApp.InitInstance(commandLine);
+        CMainFrame* frame = GetMainFrame();
+        if (theApp.OtherInstanceFound()) {
+            fprintf(stderr, "Tarnwick is already running; it has been brought to the front.\n");
+        } else if (offscreen || BatchMode()) {
+            main_PrintState(commandLine);
+            if (frame) main_PrintWindow(*frame, offscreen);
+            if (!frame || (!runLoop && theApp.ExitCode() != 0)) {
+                printf("Start-up failed: exit status %d\n", theApp.ExitCode());
+            } else {
+                // As closing the main window does: the settings go back to tarn.dat.
+                frame->CloseFrame(false);
+                printf("Settings saved:      %s\n", frame->settingsSaveResult == 0 ? "yes" : "failed");
+            }
+        } else if (runLoop) {
+            theApp.Run();
+        }
+        status = theApp.ExitInstance();
     }
 
-    // As closing the main window does: the settings go back to tarn.dat.
-    int saved = SaveSettingsFile();
-    printf("Settings saved:      %s\n", saved == 0 ? "yes" : "failed");
+    MemFree(commandLine);
     main_Shutdown();
-    return 0;
+    platform::SetModalAnswerer(nullptr);
+    return status;
 }

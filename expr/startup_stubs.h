@@ -1,6 +1,4 @@
-// Expression language services that start-up calls; not built yet.
+// Expression language services that start-up calls.
 #pragma once
 
-// Resets the run time's floating-point state and the expression language's
-// process-wide state words.
-void ResetFloatingPointState();
+#include "expr/evaluate.h"  // ResetFloatingPointState

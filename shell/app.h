@@ -16,6 +16,7 @@ class CMDIFrame;
 class CMDIView;
 
 namespace platform {
+class ControlPanel;
 class MdiChild;
 class Profile;
 class SingleInstance;
@@ -102,6 +103,9 @@ public:
     // True while Run is in the message loop (the main frame's destruction
     // then ends it).
     bool InMessageLoop() const { return inLoop_; }
+    // True when start-up ended because another instance runs (it was asked
+    // to come to the front).
+    bool OtherInstanceFound() const { return otherInstance_; }
 
     // Key pre-translation (true: consumed) and idle work (true: more wanted).
     bool PreTranslateKey(const platform::KeyEvent& event);
@@ -126,6 +130,7 @@ private:
     std::unique_ptr<platform::Profile> profile_;
     int exitCode_ = 0;
     bool inLoop_ = false;
+    bool otherInstance_ = false;
 };
 
 // The application object (made by main or by a test).
@@ -172,6 +177,12 @@ int HScrollHeight();
 // Sets the main frame's title to the product name and version.
 void SetMainTitle();
 std::string MainTitleText();
+// A dialog control's rectangle in the dialog's client coordinates; empty when
+// the dialog has no such control.
+platform::Rect GetDlgItemClientRect(const platform::ControlPanel& dialog, int controlId);
+// The recent-file commands 18600-18619: opens that entry of the recent files
+// by its document kind. An empty entry does nothing.
+void OpenRecentFile(int commandId);
 // The mouse key flags now (demo playback will substitute its own).
 unsigned GetMouseKeyFlags(unsigned flags);
 bool IsAltDown();

@@ -85,9 +85,36 @@ platform::Window* rp_ActiveWindow() {
     return nullptr;
 }
 
-// Views and frames name their documents' files once the document layer links in.
-void rp_ViewFileName(CMDIView*, char* out, size_t) { out[0] = 0; }
-void rp_FrameFileName(CMDIFrame*, char* out, size_t) { out[0] = 0; }
+// The path a d view names: the document it depends on for documents that
+// carry plot objects, else the document's own path for circuit, text and
+// library windows.
+void rp_ViewFileName(CMDIView* view, char* out, size_t size) {
+    out[0] = 0;
+    if (!view || !view->frame) return;
+    CDoc* doc = view->GetDocument();
+    if (!doc) return;
+    if ((doc->flags & kDocFlagPlotObjects) && doc->owner) {
+        doc->owner->CopyPathName(out, size);
+    } else if (view->kind >= kDocCircuit && view->kind <= kDocLibrary) {
+        doc->CopyPathName(out, size);
+    }
+}
+
+void rp_FrameFileName(CMDIFrame* frame, char* out, size_t size) {
+    out[0] = 0;
+    if (!frame || frame->kind < kDocCircuit || frame->kind > kDocLibrary) return;
+    if (CDoc* doc = frame->view ? frame->view->GetDocument() : nullptr) doc->CopyPathName(out, size);
+}
+
+// The circuit a batch-log entry names: the current circuit's path when the
+// message's window shows that circuit or its analysis.
+const char* rp_BatchCircuitName(platform::Window* window) {
+    const RunContext& run = CurrentRunContext();
+    if (!window || !run.circuitDocument) return "";
+    for (CMDIView* view : {run.circuitView, run.analysisView})
+        if (view && (window == view || window == view->frame)) return run.circuitDocument->PathName();
+    return "";
+}
 
 bool rp_IsSilentCode(int code) {
     for (int c : kRpSilentCodes)
@@ -256,7 +283,7 @@ int rp_Report(const char* options, int hookCode, const rp_Printer& printer) {
         case 'd':
             view = va_arg(*ap, CMDIView*);
             if (view) {
-                record.parent = reinterpret_cast<platform::Window*>(view);
+                record.parent = view;
                 rp_ViewFileName(view, record.fileName, sizeof record.fileName);
             }
             break;
@@ -278,7 +305,7 @@ int rp_Report(const char* options, int hookCode, const rp_Printer& printer) {
         case 'p': {
             CMDIFrame* frame = va_arg(*ap, CMDIFrame*);
             if (frame) {
-                record.parent = reinterpret_cast<platform::Window*>(frame);
+                record.parent = frame;
                 rp_FrameFileName(frame, record.fileName, sizeof record.fileName);
             }
             break;
@@ -295,6 +322,7 @@ int rp_Report(const char* options, int hookCode, const rp_Printer& printer) {
     if (appendRows) record.rowsInList = 0;
     if (rp_IsSilentCode(code)) return 0;
     if (record.timed && Prefs().warningTime <= 0) return 0;
+    if (view && view->frame) view->ActivateFrame();
     if (format) rp_Print(record.text, sizeof record.text, format, printer);
 
     rp_Compose(record, code, component, textLine, tText, sourceIndex, format != nullptr, printer);
@@ -423,6 +451,7 @@ int RouteMessage(MessageRecord& record) {
 
 void InstallMessageReporter() {
     RegisterShellMessages();
+    SetBatchLogNameProvider(rp_BatchCircuitName);
     Hooks().reportMessage = ReportMessageText;
 }
 

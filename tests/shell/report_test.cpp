@@ -26,7 +26,9 @@
 #include "core/stringarray.h"
 #include "platform/app.h"
 #include "platform/dialog.h"
+#include "platform/frame.h"
 #include "shell/batchlog.h"
+#include "shell/document.h"
 #include "shell/messages.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
@@ -493,6 +495,93 @@ TEST_F(ReportTest, LoadersMarkTheClassPrefix) {
     EXPECT_EQ(4, LoadStringText(buffer, 15002, 5));
     EXPECT_STREQ("", LoadMessageText(buffer, 91999, sizeof buffer));
     EXPECT_STREQ("#WNode %d is floating.", LoadMessageTextShared(kRptWarningCode));
+}
+
+// ---- views and frames --------------------------------------------------------------------
+
+class ReportViewTest : public ReportTest {
+protected:
+    void SetUp() override {
+        ReportTest::SetUp();
+        app_ = platform::Application::Instance();
+        ASSERT_TRUE(host_.Create("Tarnwick", platform::Rect{0, 0, 900, 700}));
+        previousMain_ = app_->MainWindow();
+        app_->SetMainWindow(&host_);
+        for (int kind : {kDocCircuit, kDocMonteCarlo})
+            RegisterDocumentTemplate(MakeDocumentTemplate<CDoc, CMDIFrame, CMDIView>(kind));
+    }
+    void TearDown() override {
+        ClearRunContext();
+        host_.Destroy();
+        CloseAllDocuments();
+        ClearDocumentTemplates();
+        app_->SetMainWindow(previousMain_);
+        app_->PumpEvents();
+        ReportTest::TearDown();
+    }
+    platform::Application* app_ = nullptr;
+    platform::Window* previousMain_ = nullptr;
+    platform::MainFrame host_;
+};
+
+TEST_F(ReportViewTest, ViewsAndFramesNameTheirDocumentsFile) {
+    CDoc* circuit = CreateDocumentOfKind(kDocCircuit, "/home/u/amp.cir");
+    CDoc* plot = CreateDocumentOfKind(kDocMonteCarlo, "Histogram");
+    ASSERT_NE(nullptr, circuit);
+    ASSERT_NE(nullptr, plot);
+    CMDIView* circuitView = circuit->MainView();
+    CMDIView* plotView = plot->MainView();
+    struct Case {
+        const char* name;
+        std::function<int()> call;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {"circuit view", [&] { return ReportMessage("dE", circuitView, 15002); },
+         "Insufficient memory.\n\nFile:\t/home/u/amp.cir"},
+        {"circuit frame", [&] { return ReportMessage("pE", circuitView->frame, 15002); },
+         "Insufficient memory.\n\nFile:\t/home/u/amp.cir"},
+        {"plot view of its own", [&] { return ReportMessage("dE", plotView, 15002); }, "Insufficient memory.\n"},
+        {"plot view over a circuit",
+         [&] {
+             plot->flags |= kDocFlagPlotObjects;
+             plot->owner = circuit;
+             return ReportMessage("dE", plotView, 15002);
+         },
+         "Insufficient memory.\n\nFile:\t/home/u/amp.cir"},
+        {"no view", [&] { return ReportMessage("dE", (CMDIView*)nullptr, 15002); }, "Insufficient memory.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        seen = rpt_Seen{};
+        Run(c.call, dlgid::Ok);
+        EXPECT_EQ(c.text, seen.text);
+    }
+
+    // In a batch run the log names the current circuit for its windows.
+    char path[] = "/tmp/rpt_vlogXXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    FILE* log = fdopen(fd, "w+b");
+    SetBatchLog(log);
+    auto previousHook = Hooks().reportMessage;
+    InstallMessageReporter();
+    CurrentRunContext().circuitDocument = circuit;
+    CurrentRunContext().circuitView = circuitView;
+    Startup().batchMode = 8;
+    ReportMessage("dE", circuitView, 15002);
+    ReportMessage("E", 15002);
+    Hooks().reportMessage = previousHook;
+    std::fclose(log);
+    SetBatchLog(nullptr);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    unlink(path);
+    EXPECT_EQ(
+        "TW8 Error /home/u/amp.cir\r\n\tInsufficient memory.\r\n\tFile:\t/home/u/amp.cir\r\n"
+        "TW8 Error \r\n\tInsufficient memory.\r\n",
+        text.str());
 }
 
 // ---- help.tw8 -----------------------------------------------------------------------------------

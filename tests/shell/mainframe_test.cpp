@@ -1,0 +1,286 @@
+// Tests of the main frame: its menu bar, the status-bar panes and texts, the
+// clock timer, and the close sequence (quit question, deferred close while a
+// simulation runs, tarn.dat written when the window goes).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/cmdline.h"
+#include "core/memory.h"
+#include "core/properties.h"
+#include "core/recentlist.h"
+#include "platform/dialog.h"
+#include "shell/app.h"
+#include "shell/mainframe.h"
+#include "shell/messages.h"
+#include "shell/preferences.h"
+#include "shell/report.h"
+
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterShellMessages();
+        InstallMessageReporter();
+        ResetAllPreferences();
+        // Values only start-up sets: the status bar's defaults.
+        Prefs().statusBarTrack = 1;
+        Prefs().statusBarShowTime = 0;
+        frame_ = std::make_unique<CMainFrame>();
+        ASSERT_TRUE(frame_->LoadFrame());
+        SetMainFrame(frame_.get());
+    }
+    void TearDown() override {
+        frame_.reset();
+        SetMainFrame(nullptr);
+        RunState() = RunStateValues{};
+        ResetAllPreferences();
+        Startup().batchMode = 0;
+        Startup().fatalCode = 0;
+    }
+    std::vector<int> PaneIds() const {
+        std::vector<int> ids;
+        for (int i = 0; i < frame_->StatusPaneCount(); ++i) ids.push_back(frame_->StatusPaneId(i));
+        return ids;
+    }
+
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+TEST_F(MainFrameTest, MenuBarHasTheNineTopLevelMenus) {
+    const std::vector<std::string> expected = {"&File",  "&Edit",     "&Component", "&Windows", "&Options",
+                                               "&Analysis", "&Design", "&Model",     "&Help"};
+    EXPECT_EQ(frame_->MenuBarTitles(), expected);
+    EXPECT_EQ(frame_->Title(), "Tarnwick 8.0.1.0");
+    EXPECT_TRUE(frame_->MainMenu().HasItem(kCmdExit));
+}
+
+TEST_F(MainFrameTest, PanesFollowTheTrackClockAndProgressSettings) {
+    struct Case {
+        int track;
+        int clock;
+        bool progress;
+        std::vector<int> panes;
+    };
+    const std::vector<Case> cases = {
+        {0, 0, false, {kPaneRunState, kPaneMessage}},
+        {1, 0, false, {kPaneRunState, kPaneMessage, kPaneTrack}},
+        {0, 1, false, {kPaneRunState, kPaneMessage, kPaneClock}},
+        {1, 1, false, {kPaneRunState, kPaneMessage, kPaneTrack, kPaneClock}},
+        {1, 1, true, {kPaneRunState, kPaneProgress, kPaneMessage, kPaneTrack, kPaneClock}},
+    };
+    for (const Case& c : cases) {
+        Prefs().statusBarTrack = c.track;
+        Prefs().statusBarShowTime = c.clock;
+        ASSERT_TRUE(frame_->CreateMainStatusBar(true));
+        if (c.progress) frame_->BeginProgress(100);
+        EXPECT_EQ(PaneIds(), c.panes) << "track " << c.track << " clock " << c.clock;
+        frame_->EndProgress();
+    }
+    // The clock pane shows the time at once.
+    const std::string clock = frame_->PaneText(kPaneClock);
+    EXPECT_TRUE(clock.find(" AM ") != std::string::npos || clock.find(" PM ") != std::string::npos) << clock;
+}
+
+TEST_F(MainFrameTest, ClockTimerRunsOnceAndStops) {
+    ASSERT_TRUE(frame_->CreateMainStatusBar(true));
+    EXPECT_FALSE(frame_->HasTimer(kClockTimerId));
+    Prefs().statusBarShowTime = 1;
+    frame_->UpdateClockTimer();
+    frame_->UpdateClockTimer();
+    EXPECT_TRUE(frame_->HasTimer(kClockTimerId));
+    EXPECT_TRUE(frame_->IsClockRunning());
+    Prefs().statusBarShowTime = 0;
+    frame_->UpdateClockTimer();
+    EXPECT_FALSE(frame_->HasTimer(kClockTimerId));
+    EXPECT_FALSE(frame_->IsClockRunning());
+}
+
+TEST_F(MainFrameTest, PromptsByIdRepaintOnlyWhenTheIdChanges) {
+    ASSERT_TRUE(frame_->CreateMainStatusBar(true));
+    EXPECT_EQ(frame_->SetStatusTextById(17680), -1);
+    EXPECT_EQ(frame_->PaneText(kPaneMessage), "The Status Bar");
+    const int repaints = frame_->StatusRepaintCount();
+    EXPECT_EQ(frame_->SetStatusTextById(17680), 17680);
+    EXPECT_EQ(frame_->StatusRepaintCount(), repaints);
+
+    // A text set directly forgets the id: the same id shows again.
+    frame_->SetStatusText("Copy & Paste\nsecond line");
+    EXPECT_EQ(frame_->PaneText(kPaneMessage), "Copy & Paste");
+    char buffer[5];
+    frame_->GetStatusText(buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "Copy");
+    EXPECT_EQ(frame_->SetStatusTextById(17680), -1);
+    EXPECT_GT(frame_->StatusRepaintCount(), repaints + 1);
+
+    // A hidden bar takes no texts and reads as empty.
+    frame_->ToggleStatusBar();
+    EXPECT_EQ(Prefs().statusBarVisible, 0);
+    frame_->SetStatusText("hidden");
+    frame_->GetStatusText(buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "");
+}
+
+TEST_F(MainFrameTest, StatusBarCommandTogglesAndIsChecked) {
+    ASSERT_TRUE(frame_->CreateMainStatusBar(true));
+    platform::CommandState state(kCmdStatusBar, true);
+    ASSERT_TRUE(frame_->RouteUpdateCommand(state));
+    EXPECT_TRUE(state.Checked());
+    EXPECT_TRUE(frame_->RouteCommand(kCmdStatusBar));
+    EXPECT_FALSE(frame_->IsStatusBarVisible());
+    platform::CommandState after(kCmdStatusBar, true);
+    frame_->RouteUpdateCommand(after);
+    EXPECT_FALSE(after.Checked());
+}
+
+TEST_F(MainFrameTest, RunStateTextFollowsTheDynamicMode) {
+    ASSERT_TRUE(frame_->CreateMainStatusBar(true));
+    frame_->UpdateRunStateText();
+    EXPECT_EQ(frame_->PaneText(kPaneRunState), "");
+    frame_->dynamicMode = 1;
+    RunState().dynamicAnalysis = 5;
+    frame_->UpdateRunStateText();
+    EXPECT_EQ(frame_->PaneText(kPaneRunState), "DC Operating point");
+    RunState().dynamicAnalysis = 4;
+    frame_->UpdateRunStateText();
+    EXPECT_EQ(frame_->PaneText(kPaneRunState), "Dynamic AC");
+    // Panes only widen while texts change.
+    const int width = frame_->PaneWidth(kPaneRunState);
+    frame_->SetRunStateText("");
+    EXPECT_EQ(frame_->PaneWidth(kPaneRunState), width);
+}
+
+// The quit question: which answer closes, and when it is not asked.
+TEST_F(MainFrameTest, QuitQuestionDecidesTheClose) {
+    ASSERT_TRUE(frame_->CreateMainStatusBar(true));
+    int asked = 0;
+    int answer = platform::dlgid::No;
+    std::string text;
+    platform::ScopedModalAnswerer answerer([&](platform::ModalRequest& request) {
+        ++asked;
+        if (auto* box = dynamic_cast<CMessageBoxDlg*>(&request)) text = box->Record().text;
+        return answer;
+    });
+    EXPECT_FALSE(frame_->CloseFrame());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(text.rfind("Quit Tarnwick?", 0), 0u) << text;
+    EXPECT_TRUE(frame_->Exists());
+
+    // Batch runs and a switched-off warning close without asking.
+    Startup().batchMode = 8;
+    EXPECT_TRUE(frame_->CloseFrame());
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(frame_->Exists());
+    EXPECT_EQ(GetMainFrame(), nullptr);
+}
+
+TEST_F(MainFrameTest, YesClosesAndWritesTheSettings) {
+    char folder[] = "/tmp/tw_mainframe_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/tarn.dat";
+    SetString(&Startup().settingsPath, path.c_str());
+    platform::ScopedModalAnswerer answerer([](platform::ModalRequest&) { return platform::dlgid::Yes; });
+    EXPECT_TRUE(frame_->CloseFrame());
+    EXPECT_EQ(frame_->settingsSaveResult, 0);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(Prefs().mainWindowPlacement.length, 44);
+    FreeString(&Startup().settingsPath);
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(MainFrameTest, StoredPlacementIsUsedWhenItIsOnTheDesktop) {
+    const platform::Rect work = GetWorkArea();
+    ASSERT_FALSE(work.IsEmpty());
+    WindowPlacement& stored = Prefs().mainWindowPlacement;
+    stored = WindowPlacement{};
+    EXPECT_FALSE(frame_->PlaceAtStart());
+    EXPECT_EQ(frame_->WindowRect(), work);
+
+    stored.length = 44;
+    stored.showCmd = platform::show::Normal;
+    stored.left = work.left + 10;
+    stored.top = work.top + 20;
+    stored.right = work.left + 410;
+    stored.bottom = work.top + 320;
+    EXPECT_TRUE(frame_->PlaceAtStart());
+    EXPECT_EQ(frame_->WindowRect(), (platform::Rect{stored.left, stored.top, stored.right, stored.bottom}));
+
+    // Far off every screen: the work area instead.
+    stored.left = work.right + 5000;
+    stored.right = stored.left + 400;
+    EXPECT_FALSE(frame_->PlaceAtStart());
+    EXPECT_EQ(frame_->WindowRect(), work);
+}
+
+TEST_F(MainFrameTest, CloseWaitsForARunningSimulation) {
+    RunState().running = true;
+    RunState().paused = true;
+    EXPECT_FALSE(frame_->CloseFrame(false));
+    EXPECT_TRUE(frame_->Exists());
+    EXPECT_TRUE(RunState().stopRequest);
+    EXPECT_FALSE(RunState().paused);
+    // The menu lock refuses the close outright.
+    RunState() = RunStateValues{};
+    int lock = 0;
+    RunState().menuLock = &lock;
+    EXPECT_FALSE(frame_->CloseFrame(false));
+    RunState().menuLock = nullptr;
+    EXPECT_TRUE(frame_->CloseFrame(false));
+}
+
+// ---- opening files: recent-file commands and dropped files ----------------------------
+
+std::vector<std::string> mf_test_opened;
+int mf_test_Resolve(char* path, size_t, int, int) {
+    const std::string p = path;
+    if (p.size() > 4 && p.compare(p.size() - 4, 4, ".cir") == 0) return 1;
+    if (p.size() > 4 && p.compare(p.size() - 4, 4, ".txt") == 0) return 2;
+    return -1;
+}
+void* mf_test_Open(const char* path, int kind) {
+    mf_test_opened.push_back(std::to_string(kind) + " " + path);
+    return nullptr;
+}
+
+class mf_test_DropFrame : public CMainFrame {
+public:
+    using CMainFrame::OnDropFiles;
+};
+
+TEST(MainFrameFiles, RecentEntriesAndDropsOpenByKind) {
+    StartupServices saved = Services();
+    Services().resolveDocumentExtension = mf_test_Resolve;
+    Services().openFileOfKind = mf_test_Open;
+    InitRecentLists();
+    RecentFiles().Add("/home/ann/b.txt");
+    RecentFiles().Add("/home/ann/a.cir");
+    mf_test_DropFrame frame;
+    ASSERT_TRUE(frame.LoadFrame());
+
+    mf_test_opened.clear();
+    EXPECT_TRUE(frame.RouteCommand(18601));
+    EXPECT_TRUE(frame.RouteCommand(18610));  // an empty entry does nothing
+    EXPECT_EQ(mf_test_opened, (std::vector<std::string>{"2 /home/ann/b.txt"}));
+
+    // During an analysis the commands are grey and dropped circuits stay shut.
+    RunState().activeAnalysis = 1;
+    platform::CommandState state(18600, true);
+    frame.RouteUpdateCommand(state);
+    EXPECT_FALSE(state.Enabled());
+    mf_test_opened.clear();
+    frame.OnDropFiles({"/x/amp.cir", "/x/notes.txt", "/x/picture.xyz"}, platform::Point{});
+    EXPECT_EQ(mf_test_opened, (std::vector<std::string>{"2 /x/notes.txt"}));
+    RunState().activeAnalysis = -1;
+    mf_test_opened.clear();
+    frame.OnDropFiles({"/x/amp.cir"}, platform::Point{});
+    EXPECT_EQ(mf_test_opened, (std::vector<std::string>{"1 /x/amp.cir"}));
+
+    FreeRecentLists();
+    Services() = saved;
+}
+
+}  // namespace
