@@ -19,7 +19,9 @@
 #include "core/result.h"
 #include "core/settings.h"
 #include "engine/startup_stubs.h"
+#include "expr/messages.h"
 #include "expr/startup_stubs.h"
+#include "expr/stateful.h"
 #include "expr/symbols.h"
 #include "ibis/settings.h"
 #include "library/startup_stubs.h"
@@ -48,6 +50,11 @@ void* main_OpenFileOfKind(const char* path, int kind) {
 
 // The services of the subsystems after the shell (the shell installs its own
 // when the application starts).
+// Random values of expressions draw from one generator; start-up seeds it from the clock.
+unsigned main_SeedRandom(unsigned seed) {
+    return SeedRandom(static_cast<int32_t>(seed & 0x7FFFFFFF));
+}
+
 void main_InstallServices() {
     StartupServices& s = Services();
     s.buildDeviceStatementTables = BuildDeviceStatementTables;
@@ -61,7 +68,7 @@ void main_InstallServices() {
     s.selectStartComponent = SelectStartComponent;
     s.clearRecentComponents = ClearRecentComponents;
     s.bindPaletteButtonsToComponents = BindPaletteButtonsToComponents;
-    s.setRandomSeed = SetRandomSeed;
+    s.setRandomSeed = main_SeedRandom;
     s.rebuildComponentMenu = RebuildComponentMenu;
     s.resolveDocumentExtension = ResolveDocumentExtension;
     s.openFileOfKind = main_OpenFileOfKind;
@@ -85,6 +92,7 @@ void main_InstallServices() {
 
     RegisterSettingsSection("IBIS", SerializeIbisSettings);
     AppHooks().buildSymbolIndexes = BuildSymbolIndexes;
+    RegisterExprMessages();
 }
 
 // Off-screen, a message box prints its caption and text and is answered with

@@ -95,10 +95,13 @@ public:
     // Applies flag-selected actions to every document with a view.
     void ApplyToAllDocuments(unsigned flags, platform::Window* except = nullptr);
     // Menu selection of an item (0 for pop-ups and separators): its prompt.
+    // The window layer does not report menu highlights yet; callers that
+    // learn of one call it.
     void OnMenuSelect(int id);
     // The cursor is over the frame or one of its bars: the prompt is reset.
     void OnCursorPrompt();
-    // Auto-save at idle time (see CheckAutoSave in app.cpp's idle work).
+    // Idle work: saves the changed documents once "AutoSaveMin" minutes have
+    // passed since the last auto-save (held back during runs and dialogs).
     void CheckAutoSave();
     // Seconds of the monotonic clock at the last auto-save (0 at start).
     long long lastAutoSaveSeconds = 0;

@@ -1,21 +1,10 @@
 #include "shell/startup_stubs.h"
 
-namespace {
-unsigned shell_randomSeed = 0;
-}
-
 // Not yet built: tool bars (no geometry to set up).
 void InitToolBarGeometry() {}
 
 // Not yet built: palette buttons (no buttons to bind).
 void BindPaletteButtonsToComponents() {}
-
-// Not yet built: the random generator that draws from this seed; the seed is kept.
-unsigned SetRandomSeed(unsigned seed) {
-    unsigned old = shell_randomSeed;
-    shell_randomSeed = seed;
-    return old;
-}
 
 // Not yet built: the Component menu.
 void RebuildComponentMenu() {}

@@ -11,8 +11,6 @@
 void InitToolBarGeometry();
 // Binds the palette buttons to the components they name.
 void BindPaletteButtonsToComponents();
-// Sets the seed of the program's random generator; returns the old seed.
-unsigned SetRandomSeed(unsigned seed);
 // Rebuilds the Component menu from the component libraries.
 void RebuildComponentMenu();
 // The document kind of a path by its extension (may complete the path within
