@@ -12,6 +12,8 @@
 #include "analysis/startup_stubs.h"
 #include "compiler/startup_stubs.h"
 #include "core/cmdline.h"
+#include "document/cirdoc.h"
+#include "document/iodoc.h"
 #include "core/hooks.h"
 #include "core/memory.h"
 #include "core/paths.h"
@@ -25,12 +27,14 @@
 #include "expr/symbols.h"
 #include "ibis/settings.h"
 #include "library/startup_stubs.h"
+#include "models/messages.h"
 #include "models/startup_stubs.h"
 #include "multirun/startup_stubs.h"
 #include "platform/app.h"
 #include "platform/dialog.h"
 #include "schematic/startup_stubs.h"
 #include "shell/app.h"
+#include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
 #include "shell/startup_stubs.h"
@@ -53,6 +57,13 @@ void* main_OpenFileOfKind(const char* path, int kind) {
 // Random values of expressions draw from one generator; start-up seeds it from the clock.
 unsigned main_SeedRandom(unsigned seed) {
     return SeedRandom(static_cast<int32_t>(seed & 0x7FFFFFFF));
+}
+
+// The empty circuit window of an interactive start carries the next untitled name.
+CDoc* main_OpenNewCircuitWindow() {
+    char path[kPathSize] = "";
+    MakeUntitledFileName(path, kDocCircuit);
+    return CreateDocumentOfKind(kDocCircuit, path);
 }
 
 void main_InstallServices() {
@@ -93,6 +104,9 @@ void main_InstallServices() {
     RegisterSettingsSection("IBIS", SerializeIbisSettings);
     AppHooks().buildSymbolIndexes = BuildSymbolIndexes;
     RegisterExprMessages();
+    RegisterModelMessages();
+    InstallCircuitDocument();
+    AppHooks().openNewCircuitWindow = main_OpenNewCircuitWindow;
 }
 
 // Off-screen, a message box prints its caption and text and is answered with
@@ -188,6 +202,10 @@ void main_PrintWindow(const CMainFrame& frame, bool offscreen) {
         panes += std::string(i ? ", " : " ") + main_PaneName(id) + " (" + std::to_string(id) + ")";
     }
     printf("Status bar:         %s%s\n", panes.c_str(), frame.IsStatusBarVisible() ? "" : ", hidden");
+    std::string windows;
+    for (CDoc* doc = FirstDocument(); doc; doc = doc->NextDocument())
+        windows += std::string(" ") + (doc->pathName[0] ? doc->pathName : "(untitled)");
+    printf("Document windows:   %s\n", windows.empty() ? " (none)" : windows.c_str());
 }
 
 void main_Shutdown() {

@@ -108,6 +108,13 @@ void SetSecondPendingText(const char* text) {
 }
 
 void SetPendingMessage(int messageId, ...) {
+    va_list args;
+    va_start(args, messageId);
+    SetPendingMessageV(messageId, args);
+    va_end(args);
+}
+
+void SetPendingMessageV(int messageId, va_list args) {
     const char* text = rs_Text(GetMessageText(messageId));
     char buffer[kPendingMessageSize];
     size_t used = 0;
@@ -116,10 +123,7 @@ void SetPendingMessage(int messageId, ...) {
         rs_AppendRaw(buffer, sizeof buffer, &used, text, 2);
         text += 2;
     }
-    va_list args;
-    va_start(args, messageId);
     std::vsnprintf(buffer + used, sizeof buffer - used, text, args);
-    va_end(args);
     buffer[sizeof buffer - 1] = 0;
     char* copy = DuplicateString(buffer);
     rs_Reset(&rs_pendingText);

@@ -5,6 +5,7 @@
 // user is returned as kResultShown so that callers unwind silently.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 
 enum ResultCode : int {
@@ -39,6 +40,7 @@ void SetSecondPendingText(const char* text);
 // the caller then returns kResultPending. Arguments are printf arguments of the
 // message text; user texts must be passed as arguments, never as the format.
 void SetPendingMessage(int messageId, ...);
+void SetPendingMessageV(int messageId, va_list args);
 void ClearPendingMessage();
 const char* PendingText();
 const char* SecondPendingText();

@@ -1,5 +1,5 @@
-// Model services that start-up calls; not built yet.
+// Model services that start-up calls.
 #pragma once
 
-// Start-up fix-ups of the per-device-type model parameter tables.
-void InitModelParamTables();
+// InitModelParamTables: start-up fix-ups of the model parameter tables.
+#include "models/modeltypes.h"

@@ -20,6 +20,7 @@ home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 cp "$bin" "$home/tarnwick"
 ln -s "$top/data" "$home/data"
+ln -s "$top/data/library" "$home/library"
 cd "$home"
 
 headers() { tr -d '\r' < "$1" | grep '^\[' | tr '\n' ' '; echo; }

@@ -1,0 +1,470 @@
+// Circuit-or-text documents: the object records, the document's life, the run
+// context, text fonts of the text pages, the view with its tab strips, and
+// SourceLocation.
+#include "document/ctdoc.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/memory.h"
+#include "core/paths.h"
+#include "core/result.h"
+#include "core/textfile.h"
+#include "document/attributes.h"
+#include "document/docmessages.h"
+#include "platform/app.h"
+#include "shell/app.h"
+#include "shell/mainframe.h"
+#include "shell/report.h"
+
+CircuitDocumentHooks& CircuitHooks() {
+    static CircuitDocumentHooks hooks;
+    return hooks;
+}
+
+// ---- records -----------------------------------------------------------------------------
+
+void DestroySchematicObject(PoolItem* item) {
+    auto* o = static_cast<SchematicObject*>(item);
+    if (!o) return;
+    MemFree(o->pinBox);
+    o->pinBox = nullptr;
+    MemFree(o->pinNodes);
+    o->pinNodes = nullptr;
+    o->pinCount = 0;
+    delete o->ownedObject;
+    o->ownedObject = nullptr;
+    FreeString(&o->ownedText);
+    o->attributes.DeleteAll();
+}
+
+void DestroyGridTextObject(PoolItem* item) {
+    auto* g = static_cast<GridTextObject*>(item);
+    if (!g) return;
+    FreeString(&g->text);
+    FreeString(&g->formulaResult);
+    FreeString(&g->thirdText);
+}
+
+void SchematicObject::RemoveSliderOrigin() {
+    constexpr int kSliderOriginId = 45;  // " SLIDER_ORG "
+    DeleteAttribute(this, kSliderOriginId);
+}
+
+// ---- CCTDoc ----------------------------------------------------------------------------------
+
+namespace {
+
+int ct_ScrollStep() {
+    const int step = VScrollWidth();
+    return step > 0 ? step : 16;
+}
+
+}  // namespace
+
+CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
+    objects.Init();
+    objects.itemSize = sizeof(SchematicObject);
+    objects.destroy = DestroySchematicObject;
+    gridTexts.Init();
+    gridTexts.itemSize = sizeof(GridTextObject);
+    gridTexts.destroy = DestroyGridTextObject;
+    for (ObjectList& l : paneLists) l.Init();
+    filterRecent.Resize(20);
+    defaultObject = Prefs().objectDefaults;
+    dialect = Prefs().spiceType;
+    ClearBox();
+    flags |= kDocFlagCircuitOrText;
+    SetDirty(0);
+    for (int32_t& size : paneTabSize) size = 20 * ct_ScrollStep();
+    // A text document's pages; circuits put their own four in place.
+    AppendPage(kPageText, "Text");
+    AppendPage(kPageInfo, "Info");
+}
+
+CCTDoc::~CCTDoc() {
+    FreeObjectLists();
+    if (sourceFiles) {
+        for (int i = 0; i <= lastSourceIndex; ++i) {
+            FreeString(&sourceFiles[i].fileName);
+            FreeString(&sourceFiles[i].instanceName);
+        }
+        MemFree(sourceFiles);
+        sourceFiles = nullptr;
+    }
+    lastSourceIndex = -1;
+    FreeString(&build.missingHiddenNode);
+}
+
+void CCTDoc::FreeObjectLists() {
+    // Bit 0x02: the lists were handed to another document.
+    if (!(flags & 0x02)) {
+        objects.DeleteAll();
+        gridTexts.DeleteAll();
+    }
+    FreePages();
+}
+
+void CCTDoc::OnCloseDocument() {
+    if (IsClosing()) return;
+    if (CDoc* analysis = analysisDocument) {
+        analysisDocument = nullptr;
+        analysis->OnCloseDocument();
+    }
+    CIODoc::OnCloseDocument();
+}
+
+void CCTDoc::SetTitle(const char* title) {
+    CIODoc::SetTitle(title);
+    fileName[0] = 0;   // GetFileName appends
+    GetFileName(fileName, pathName);
+}
+
+void CCTDoc::MakeCurrent() {
+    RunContext& rc = CurrentRunContext();
+    rc.circuitDocument = this;
+    rc.circuitView = mainView;
+    rc.analysisDocument = analysisDocument;
+    rc.analysisView = analysisDocument ? analysisDocument->MainView() : nullptr;
+}
+
+CCTDoc* CurrentCircuitDocument() { return dynamic_cast<CCTDoc*>(CurrentRunContext().circuitDocument); }
+
+void CCTDoc::MarkDirty() {
+    SetDirty(1);
+    contentChanged = 1;
+}
+
+long CCTDoc::GetPageTextLength(int page) {
+    const PageRecord* p = Page(page);
+    if (!p) return 0;
+    if (p->storedText) return static_cast<long>(std::strlen(p->storedText));
+    const TextEditorHooks& ed = TextEditors();
+    if (p->editor && ed.hasWindow && ed.hasWindow(p->editor) && ed.getTextLength) return ed.getTextLength(p->editor);
+    return 0;
+}
+
+GridTextObject* CCTDoc::NewGridText() {
+    auto* g = gridTexts.AddNewAs<GridTextObject>(kPoolGridText);
+    if (!g) return nullptr;
+    g->node = -1;
+    g->spare = 1;
+    g->fillPattern = 10;
+    g->linePattern = 0;
+    g->borderColor = kColorNone;
+    g->fillColor = kColorNone;
+    g->lineWeight = 1;
+    return g;
+}
+
+SchematicObject* CCTDoc::NewSchematicObject() {
+    auto* o = objects.AddNewAs<SchematicObject>(kPoolSchematicObject);
+    if (!o) return nullptr;
+    InitAttributeList(&o->attributes);
+    o->level = 1;
+    o->fillPattern = 10;
+    o->linePattern = 0;
+    o->flag = 1;
+    o->dialect = kDialectNone;
+    return o;
+}
+
+void CCTDoc::ApplyTextFont(const FontSpec* font, int redraw) {
+    if (font) textPageFont = *font;
+    if (!mainView) return;
+    const TextEditorHooks& ed = TextEditors();
+    if (!ed.setFont) return;
+    for (int i = 0; i < pageCount; ++i)
+        if (pages[i].kind != kPageSchematic && pages[i].editor) ed.setFont(pages[i].editor, textPageFont, redraw != 0);
+}
+
+void CCTDoc::SetTextPagesReadOnly(int readOnly) {
+    const TextEditorHooks& ed = TextEditors();
+    if (!ed.setReadOnly) return;
+    for (int i = 0; i < pageCount; ++i)
+        if (pages[i].kind == kPageText && pages[i].editor) ed.setReadOnly(pages[i].editor, readOnly != 0);
+}
+
+void CCTDoc::RepaintTextPages() {
+    const TextEditorHooks& ed = TextEditors();
+    if (!ed.repaint) return;
+    for (int i = 0; i < pageCount; ++i)
+        if (pages[i].kind == kPageText && pages[i].editor) ed.repaint(pages[i].editor);
+}
+
+CCTView* CCTDoc::MainCTView() const { return dynamic_cast<CCTView*>(mainView); }
+
+// ---- text zoom ------------------------------------------------------------------------------
+
+int ZoomTextHeight(int height, bool zoomIn) {
+    const bool negative = height < 0;
+    int h = negative ? -height : height;
+    if (zoomIn) {
+        if (h < 72) ++h;
+    } else if (h > 2) {
+        --h;
+    }
+    return negative ? -h : h;
+}
+
+// ---- the view -----------------------------------------------------------------------------
+
+namespace {
+constexpr int ct_kCmdZoomIn = 17504;
+constexpr int ct_kCmdZoomOut = 17505;
+}  // namespace
+
+CCTView::CCTView(int kind) : CIOView(kind) {}
+
+CCTView::~CCTView() {
+    for (CCirTabs*& t : tabs_) {
+        delete t;
+        t = nullptr;
+    }
+}
+
+CCTDoc* CCTView::GetCTDoc() const { return dynamic_cast<CCTDoc*>(GetDocument()); }
+
+void CCTView::OnCreate() {
+    CCTDoc* doc = GetCTDoc();
+    if (!doc) return;
+    doc->mainView = this;
+    const TextEditorHooks& ed = TextEditors();
+    for (int i = 0; i < doc->pageCount; ++i) {
+        if (doc->pages[i].kind == kPageSchematic) continue;
+        doc->CreatePageEditor(i);
+        if (doc->pages[i].editor && ed.hideScrollBars) ed.hideScrollBars(doc->pages[i].editor);
+    }
+    // The schematic view lays the strips out under their panes; until then each
+    // starts at its pane's strip size.
+    const int height = HScrollHeight() > 0 ? HScrollHeight() : 16;
+    for (int pane = 0; pane < doc->paneCount && pane < kMaxPanes; ++pane) {
+        auto* strip = new CCirTabs(doc, pane);
+        const platform::Rect rect{0, 0, std::max(4 * height, static_cast<int>(doc->paneTabSize[pane])), height};
+        if (!strip->Create(this, rect, "", platform::StyleVisible)) {
+            delete strip;
+            continue;
+        }
+        tabs_[pane] = strip;
+    }
+}
+
+void CCTView::OnDestroy() {
+    for (CCirTabs* t : tabs_)
+        if (t) t->Destroy();
+    CIOView::OnDestroy();
+}
+
+void CCTView::InvalidateTabStrip(int pane) {
+    if (CCirTabs* t = TabStrip(pane); t && t->Exists()) t->Invalidate();
+}
+
+void CCTView::InvalidateTabStrips() {
+    for (int pane = 0; pane < kMaxPanes; ++pane) InvalidateTabStrip(pane);
+}
+
+int CCTView::GetActivePane() {
+    if (CircuitHooks().getActivePane) return CircuitHooks().getActivePane(this);
+    CCTDoc* doc = GetCTDoc();
+    return doc ? doc->activePane : 0;
+}
+
+PageRecord* CCTView::GetPanePage(int pane) {
+    CCTDoc* doc = GetCTDoc();
+    if (!doc || pane < 0 || pane >= kMaxPanes) return nullptr;
+    return doc->Page(doc->paneCurrentPage[pane]);
+}
+
+int CCTView::GetFocusedTextPage() {
+    CCTDoc* doc = GetCTDoc();
+    const TextEditorHooks& ed = TextEditors();
+    if (!doc || !ed.hasFocus) return -1;
+    for (int i = 0; i < doc->pageCount; ++i)
+        if (doc->pages[i].kind != kPageSchematic && doc->pages[i].editor && ed.hasFocus(doc->pages[i].editor)) return i;
+    return -1;
+}
+
+CTxtEditWnd* CCTView::GetFocusedTextEditor() {
+    CCTDoc* doc = GetCTDoc();
+    const int page = GetFocusedTextPage();
+    return doc && page >= 0 ? doc->pages[page].editor : nullptr;
+}
+
+char* CCTView::GetSelectedText() {
+    CTxtEditWnd* editor = GetFocusedTextEditor();
+    if (!editor) return nullptr;
+    const TextEditorHooks& ed = TextEditors();
+    int32_t start = 0, end = 0;
+    if (ed.getSel) ed.getSel(editor, &start, &end);
+    const char* text = ed.getTextBuffer ? ed.getTextBuffer(editor) : nullptr;
+    if (!text || end <= start) return DuplicateString("");
+    const long length = static_cast<long>(std::strlen(text));
+    start = static_cast<int32_t>(std::min<long>(start, length));
+    end = static_cast<int32_t>(std::min<long>(end, length));
+    return DuplicatePrefix(text + start, end - start);
+}
+
+void CCTView::ZoomText(int command) {
+    CCTDoc* doc = GetCTDoc();
+    if (!doc) return;
+    const int height = ZoomTextHeight(doc->textPageFont.height, command == ct_kCmdZoomIn);
+    if (height == doc->textPageFont.height) return;
+    doc->PushUndo(0, "Font Change");
+    FontSpec font = doc->textPageFont;
+    font.height = static_cast<int16_t>(height);
+    doc->ApplyTextFont(&font, 1);
+    doc->MarkDirty();
+}
+
+bool CCTView::OnCommand(int id) {
+    if (id == ct_kCmdZoomIn || id == ct_kCmdZoomOut) {
+        ZoomText(id);
+        return true;
+    }
+    return CIOView::OnCommand(id);
+}
+
+bool CCTView::OnUpdateCommand(platform::CommandState& state) {
+    if (state.Id() == ct_kCmdZoomIn || state.Id() == ct_kCmdZoomOut) {
+        state.Enable(true);
+        return true;
+    }
+    return CIOView::OnUpdateCommand(state);
+}
+
+// ---- SourceLocation ------------------------------------------------------------------------
+
+void SourceLocation::Show() {
+    platform::WaitCursor wait;
+    if (document) {
+        bool listed = false;
+        for (CDoc* d = FirstDocument(); d; d = d->NextDocument())
+            if (d == document) listed = true;
+        if (listed) {
+            if (document->MainView()) document->MainView()->ActivateFrame();
+        } else if (kind == kLocationText) {
+            document = nullptr;   // the file is opened again below
+        } else {
+            kind = 0;             // the object went with its document
+        }
+    }
+    if (kind && !document && path[0]) {
+        if (CircuitHooks().openCircuitFile) document = CircuitHooks().openCircuitFile(path, openFlags | 0x400);
+        if (!document) {
+            *this = SourceLocation();
+            return;
+        }
+    }
+    auto* doc = dynamic_cast<CCTDoc*>(document);
+    CCTView* view = doc ? doc->MainCTView() : nullptr;
+    if ((kind == kLocationObject || kind == kLocationGridText) && doc && view && doc->Kind() == kDocCircuit) {
+        int x = 0, y = 0, objectPage = 0;
+        if (kind == kLocationObject && object) {
+            x = object->x1, y = object->y1, objectPage = object->page;
+        } else if (gridText) {
+            x = gridText->x, y = gridText->y, objectPage = gridText->page;
+        }
+        if (paneSwitch) {
+            const int pane = view->GetActivePane();
+            view->ShowPageInPane(pane, objectPage);
+            view->ScrollTabIntoView(objectPage);
+        } else {
+            view->ShowPage(objectPage);
+        }
+        if (CircuitHooks().scrollPageToPoint) CircuitHooks().scrollPageToPoint(view, objectPage, x, y, paneSwitch != 0);
+        doc->SelectObjects(11, 0);
+        if (kind == kLocationObject && object) object->state ^= kObjectSelected;
+        if (kind == kLocationGridText && gridText) gridText->state ^= kObjectSelected;
+        view->Invalidate();
+        view->Update();
+    } else if (kind == kLocationText && doc) {
+        const int textPage = doc->Kind() == kDocText ? 0 : page;
+        if (view && doc->Kind() == kDocCircuit) view->ShowPage(textPage);
+        if (const PageRecord* p = doc->Page(textPage); p && p->editor) {
+            const TextEditorHooks& ed = TextEditors();
+            if (ed.focus) ed.focus(p->editor);
+            if (lineSwitch) {
+                if (ed.setSel) ed.setSel(p->editor, position, position);
+            } else if (CircuitHooks().selectSpiceStatement) {
+                CircuitHooks().selectSpiceStatement(p->editor, position);
+            }
+        }
+    }
+    *this = SourceLocation();
+}
+
+// ---- what the core asks about open documents ----------------------------------------------
+
+namespace {
+
+class ct_DocumentTextSource : public TextSourceProvider {
+public:
+    CDoc* FindSourceDocument(const char* path) override {
+        if (CCTDoc* current = CurrentCircuitDocument()) {
+            for (int i = 1; i <= current->lastSourceIndex && current->sourceFiles; ++i) {
+                const SourceFileEntry& e = current->sourceFiles[i];
+                if (e.document && e.fileName && std::strcmp(e.fileName, path) == 0) return e.document;
+            }
+        }
+        return FindDocumentByPath(path);
+    }
+    CDoc* FindDocumentByPath(const char* path) override {
+        if (!path) return nullptr;
+        for (CDoc* d = FirstDocument(); d; d = d->NextDocument())
+            if (d->MainView() && std::strcmp(d->PathName(), path) == 0) return d;
+        return nullptr;
+    }
+    int GetTextPageIndex(CDoc* document) override {
+        auto* doc = dynamic_cast<CCTDoc*>(document);
+        return doc ? doc->GetTextPageIndex() : -1;
+    }
+    bool GetPageText(CDoc* document, int page, PageText* out) override {
+        auto* doc = dynamic_cast<CCTDoc*>(document);
+        const PageRecord* p = doc ? doc->Page(page) : nullptr;
+        if (!p || !out || p->kind == kPageSchematic) return false;
+        *out = PageText();
+        if (p->editor && TextEditors().getTextBuffer) {
+            out->text = TextEditors().getTextBuffer(p->editor);
+            out->editor = p->editor;
+        } else {
+            out->text = p->storedText ? p->storedText : "";
+        }
+        if (!out->text) out->text = "";
+        out->length = static_cast<long>(std::strlen(out->text));
+        int lines = 1;
+        for (const char* c = out->text; *c; ++c)
+            if (*c == '\n') ++lines;
+        out->lineCount = lines;
+        return true;
+    }
+    int LineFromChar(CDoc* document, int page, long position) override {
+        PageText text;
+        if (!GetPageText(document, page, &text)) return 0;
+        int line = 0;
+        for (long i = 0; i < position && i < text.length; ++i)
+            if (text.text[i] == '\n') ++line;
+        return line;
+    }
+    int CheckPathNotOpenElsewhere(void* window, const char* path) override {
+        if (!path) return 0;
+        for (CDoc* d = FirstDocument(); d; d = d->NextDocument()) {
+            if (!d->MainView() || std::strcmp(d->PathName(), path) != 0) continue;
+            if (static_cast<void*>(d->MainView()) == window || static_cast<void*>(d->MainFrameWindow()) == window)
+                continue;
+            ReportMessage("E", kMsgFileNameInUse, path);
+            return kResultShown;
+        }
+        return 0;
+    }
+    void ReloadOpenTextDocument(const char* /*path*/) override {
+        // Not yet built: text documents reload their text themselves.
+    }
+};
+
+}  // namespace
+
+void InstallDocumentTextSource() {
+    static ct_DocumentTextSource source;
+    SetTextSourceProvider(&source);
+}

@@ -1,0 +1,135 @@
+// Pages of circuit and text documents, and the page tab strip under each pane.
+//
+// A document's pages are a table of PageRecords: schematic pages hold the drawn
+// objects (every object and grid text carries its page index), text pages SPICE
+// text, info pages the program's info text. The page operations themselves are
+// members of CCTDoc (document/ctdoc.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/window.h"
+
+class CCTDoc;
+class CDoc;
+class CMDIView;
+class CTxtEditWnd;
+struct FontSpec;
+
+constexpr int kPageSchematic = 0;
+constexpr int kPageText = 1;
+constexpr int kPageInfo = 2;
+
+constexpr int kMaxPanes = 4;
+constexpr int kPageNameMax = 40;        // a page name is kept to this many characters
+constexpr int kPageEditorIdBase = 101;  // editor window id = 101 + page index
+constexpr int kTabStripIdBase = 12363;  // tab strip id = 12363 + pane
+
+// Page commands.
+namespace pagecmd {
+constexpr int AddPage = 12200;          // also Add Schematic Page of the tab strip
+constexpr int AddTextPage = 12201;
+constexpr int AddInfoPage = 12202;
+constexpr int DeletePage = 12208;
+constexpr int RenamePage = 12209;
+}  // namespace pagecmd
+
+// One page. A plain record: the table and undo copies are copied bytewise, and
+// the owned pointers (editor, name, texts) are handed over or duplicated
+// explicitly.
+struct PageRecord {
+    int32_t kind;                 // kPageSchematic, kPageText, kPageInfo
+    CTxtEditWnd* editor;          // text and info pages; owned
+    int32_t scrollX[kMaxPanes];
+    int32_t scrollY[kMaxPanes];
+    double scale[kMaxPanes];      // 1.0 for a new page
+    int32_t grid[2];
+    int32_t words[4];
+    char* name;                   // heap text
+    int32_t printPreview[4];      // one per analysis kind
+    int32_t printPreviewMore;
+    double printRange[4][4];      // one block per analysis kind
+    int32_t print;                // printed: 1 for new schematic pages
+    char* copiedText;             // undo copies only: the editor's text
+    int32_t copiedSelStart;
+    int32_t copiedSelEnd;
+    char* storedText;             // text of a page without an editor (hidden circuits)
+    int32_t spare;
+};
+
+// Frees what a record owns (name, texts; the editor is destroyed) and zeroes it.
+void FreePageRecord(PageRecord* page);
+// Copies a record for an undo snapshot: name duplicated, the editor's text and
+// selection (or the stored text) copied, no editor. False when out of memory.
+bool CopyPageRecord(PageRecord* target, const PageRecord& source);
+
+// ---- the text editor of text and info pages ------------------------------------------
+
+// The text editor window belongs to the text documents, built after this
+// layer. Until it is there (entries unset: Not yet built) pages get no editor
+// and keep their text in the record's stored text, so nothing is lost.
+struct TextEditorHooks {
+    CTxtEditWnd* (*create)() = nullptr;
+    void (*destroy)(CTxtEditWnd* editor) = nullptr;
+    // Creates the editor's window as a child of the view; false on failure.
+    bool (*createWindow)(CTxtEditWnd* editor, CMDIView* parent, int id) = nullptr;
+    bool (*hasWindow)(CTxtEditWnd* editor) = nullptr;
+    long (*getTextLength)(CTxtEditWnd* editor) = nullptr;
+    // The whole text, valid until it changes.
+    const char* (*getTextBuffer)(CTxtEditWnd* editor) = nullptr;
+    // A heap copy of the whole text (free with FreeString).
+    char* (*duplicateText)(CTxtEditWnd* editor) = nullptr;
+    void (*setText)(CTxtEditWnd* editor, const char* text) = nullptr;
+    void (*getSel)(CTxtEditWnd* editor, int32_t* start, int32_t* end) = nullptr;
+    void (*setSel)(CTxtEditWnd* editor, int32_t start, int32_t end) = nullptr;
+    void (*setFont)(CTxtEditWnd* editor, const FontSpec& font, bool redraw) = nullptr;
+    void (*setReadOnly)(CTxtEditWnd* editor, bool readOnly) = nullptr;
+    void (*repaint)(CTxtEditWnd* editor) = nullptr;
+    void (*focus)(CTxtEditWnd* editor) = nullptr;
+    bool (*hasFocus)(CTxtEditWnd* editor) = nullptr;
+    void (*hideScrollBars)(CTxtEditWnd* editor) = nullptr;
+    // The program's info text for info pages.
+    const char* (*infoText)() = nullptr;
+};
+TextEditorHooks& TextEditors();
+
+// ---- the page tab strip ---------------------------------------------------------------
+
+// The strip under one pane: scroll buttons on the left, the page tabs, a size
+// grip on the right. Its window id is 12363 + pane.
+class CCirTabs : public platform::Window {
+public:
+    CCirTabs(CCTDoc* document, int pane);
+    ~CCirTabs() override;
+
+    int Pane() const { return pane_; }
+    CCTDoc* Document() const { return document_; }
+
+    // Geometry, in strip coordinates (h = client height).
+    static int ScrollButtonX(int h, int button);          // button 1-4
+    static int TabsLeft(int h) { return 4 * h - 4; }
+    // The page whose tab is under x, or -1.
+    int HitTest(int x, int y) const;
+    // Width of a page's tab (its name in the bold font, plus 2).
+    int TabWidth(int page) const;
+    // Total width of the tabs from `firstTab` on, with the scroll buttons.
+    int NeededWidth(int firstTab) const;
+
+protected:
+    void OnPaint(platform::DrawSurface& surface, const platform::Rect& update) override;
+    void OnMouseDown(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
+    void OnMouseMove(platform::Point p, unsigned keyFlags) override;
+    void OnMouseUp(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
+    void OnDoubleClick(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
+
+private:
+    void RunContextMenu(platform::Point p, int pressedPage);
+
+    CCTDoc* document_;
+    int pane_;
+};
+
+// The strips' window class is registered at start-up and unregistered at exit.
+bool RegisterTabStripClass();
+void UnregisterTabStripClass();
