@@ -10,7 +10,9 @@
 #include <string>
 
 #include "analysis/startup_stubs.h"
+#include "compiler/messages.h"
 #include "compiler/startup_stubs.h"
+#include "compiler/support.h"
 #include "core/cmdline.h"
 #include "document/cirdoc.h"
 #include "document/iodoc.h"
@@ -106,6 +108,8 @@ void main_InstallServices() {
     RegisterExprMessages();
     RegisterModelMessages();
     InstallCircuitDocument();
+    RegisterCompilerMessages();
+    InstallCompilerServices();
     AppHooks().openNewCircuitWindow = main_OpenNewCircuitWindow;
 }
 

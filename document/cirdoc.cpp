@@ -1,12 +1,15 @@
 // The circuit document: its set-up, defaults, release, and the document
 // operations a circuit overrides.
 #include "document/cirdoc.h"
+#include "document/circuitfile.h"
+#include "document/cirio.h"
 
 #include <cstring>
 #include <memory>
 
 #include "core/memory.h"
 #include "core/result.h"
+#include "document/cfanalysis.h"
 #include "document/docmessages.h"
 #include "document/parts.h"
 #include "shell/app.h"
@@ -82,6 +85,8 @@ CCirDoc::~CCirDoc() {
     connectionPointCount = 0;
     MemFree(valueTable);
     valueTable = nullptr;
+    FreeKeptSections(this);
+    FreeAnalysisSettings(this);
     FreeTitleBlock(&titleBlock);
 }
 
@@ -270,4 +275,5 @@ void InstallCircuitDocument() {
     RegisterCircuitTemplate();
     InstallDocumentTextSource();
     ReportHooks().sourceFileEntry = cd_SourceFileEntry;
+    InstallCircuitFile();
 }

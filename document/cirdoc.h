@@ -10,8 +10,11 @@
 #include <cstdint>
 
 #include "core/fontspec.h"
+#include "document/cfsettings.h"
 #include "document/ctdoc.h"
 
+struct AnalysisSettings;
+struct KeptSection;
 struct NodeLabel;
 struct PartAttribute;
 struct UniqueTextEntry;
@@ -108,6 +111,9 @@ public:
     // unsaved) and Revert gives null.
     int SaveToFile(const char* path) override;
     virtual int SaveInCurrentVersion(const char* path);
+    // Reads the circuit file into this document (document/cirio.cpp): 0 or a
+    // result code; a failed load closes the document.
+    int LoadFromFile(const char* path, uint32_t loadFlags);
     CIODoc* ReloadFromFile() override;
     long GetPageTextLength(int page) override;
     GridTextObject* NewGridText() override;
@@ -155,6 +161,14 @@ public:
     // Words of the schematic view and the value display.
     int32_t valueWords[8] = {};
     void* valueTable = nullptr;     // owned (MemAlloc)
+    // What only the circuit file keeps (document/cfsettings.h).
+    CircuitFileSettings fileSettings;
+    // Sections of the file whose owners are not built yet, kept as read
+    // (document/circuitfile.h); freed with the document.
+    KeptSection* keptSections = nullptr;
+    // The analysis settings the circuit file stores (document/cfanalysis.h);
+    // freed with the document.
+    AnalysisSettings* analysisSettings = nullptr;
 };
 
 // A new empty circuit from the circuit template, without a frame or view;

@@ -84,6 +84,8 @@ CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
 }
 
 CCTDoc::~CCTDoc() {
+    if (defineTable && CircuitHooks().releaseDefineTable) CircuitHooks().releaseDefineTable(this);
+    if (modelStatements && CircuitHooks().releaseModelStatements) CircuitHooks().releaseModelStatements(this);
     FreeObjectLists();
     if (sourceFiles) {
         for (int i = 0; i <= lastSourceIndex; ++i) {

@@ -191,6 +191,10 @@ struct CircuitDocumentHooks {
     // Analysis plot windows: the hidden analysis document of a circuit or text
     // document, created and closed with it.
     CDoc* (*createAnalysisDocument)(CDoc* document) = nullptr;
+    // Compiler and models: release the define table and the model statements
+    // that hang on a document when it goes away.
+    void (*releaseDefineTable)(CCTDoc* document) = nullptr;
+    void (*releaseModelStatements)(CCTDoc* document) = nullptr;
 };
 CircuitDocumentHooks& CircuitHooks();
 

@@ -1,0 +1,613 @@
+#include "compiler/support.h"
+
+#include <cstring>
+#include <string>
+
+#include "compiler/defines.h"
+#include "compiler/scanner.h"
+#include "core/chars.h"
+#include "core/hooks.h"
+#include "core/memory.h"
+#include "core/messages.h"
+#include "core/numbers.h"
+#include "core/paths.h"
+#include "core/result.h"
+#include "document/attributes.h"
+#include "document/ctdoc.h"
+#include "document/parts.h"
+#include "expr/compiled.h"
+#include "expr/evaluate.h"
+#include "expr/runstate.h"
+#include "expr/symbols.h"
+#include "models/modelstmt.h"
+#include "models/lookup.h"
+#include "shell/mainframe.h"
+
+SchematicObject* CurrentSetupPart = nullptr;
+int QuietDefinitionErrors = 0;
+
+namespace {
+
+struct DotKeywordRow {
+    const char* text;
+    int length;
+};
+const DotKeywordRow cs_dotKeywords[kDotKeywordCount] = {
+    {".INCLUDE", 8}, {".INC", 4},   {".PARAMETERS", 11}, {".DEFINE", 7},  {".IC", 3},       {".NODESET", 8},
+    {".OPTIONS", 8}, {".OPT", 4},   {".SKIP_L_LOOP", 12}, {".MODEL", 6},  {".LIBRARY", 8},  {".LIB", 4},
+    {".MACRO", 6},   {".PARAM", 6}, {".FUNC", 5},        {".LOADOP", 7},  {".TR", 3},       {".HELP", 5},
+    {".TF", 3},      {".SENS", 5},  {".ARRAY", 6},       {".WARNING", 8}, {".PATH", 5},
+};
+
+int cs_Synonym(int index) {
+    switch (index) {
+    case kDotInclude: return kDotInc;
+    case kDotOptions: return kDotOpt;
+    case kDotLibrary: return kDotLib;
+    case kDotParam: return kDotFunc;
+    default: return -1;
+    }
+}
+
+bool cs_KeywordEnds(char c) { return c == 0 || c == '(' || (c >= 9 && c <= 13) || c == ' '; }
+
+int cs_MatchKeyword(const char* text, int index, bool exact) {
+    while (text && index >= 0 && index < kDotKeywordCount) {
+        const DotKeywordRow& row = cs_dotKeywords[index];
+        const bool same = exact ? std::strncmp(text, row.text, row.length) == 0
+                                : CompareNoCaseN(text, row.text, row.length) == 0;
+        if (same && cs_KeywordEnds(text[row.length])) return row.length;
+        index = cs_Synonym(index);
+    }
+    return 0;
+}
+
+// The statement reader's blank skipper when it is installed; otherwise white
+// space, and in statement mode also ";" comments and line ends followed by a
+// "+" continuation or a "*" comment line.
+const char* cs_SkipBlanks(const char* p, bool statementMode) {
+    if (Hooks().skipSpiceBlanks) return Hooks().skipSpiceBlanks(p, statementMode);
+    for (;;) {
+        if (!statementMode) {
+            while (HasCharClass(*p, CC_SPACE)) ++p;
+            return p;
+        }
+        while (*p == ' ' || *p == '\t' || *p == '\v' || *p == '\f') ++p;
+        if (*p == ';' && CompareNoCaseN(p, ";$TWE", 5) != 0) {
+            while (*p && *p != '\n') ++p;
+            continue;
+        }
+        if (*p == '\r' || *p == '\n') {
+            const char* q = p;
+            while (*q == '\r' || *q == '\n') ++q;
+            while (*q == ' ' || *q == '\t') ++q;
+            if (*q == '+') {
+                p = q + 1;
+                continue;
+            }
+            if (*q == '*') {
+                p = q;
+                while (*p && *p != '\n') ++p;
+                continue;
+            }
+        }
+        return p;
+    }
+}
+
+bool cs_IsJoinOperator(char c) { return c && std::strchr("&*+-/^|~!<=>", c) != nullptr; }
+
+// Compiles and evaluates a text quietly. On failure the result is the code;
+// with a message pending it stays pending (15060 or 15061).
+int cs_Evaluate(const char* text, int analysisMask, double* value, bool* depends) {
+    *value = 0;
+    if (depends) *depends = false;
+    if (!text) return kResultMissingParam;
+    while (HasCharClass(*text, CC_SPACE)) ++text;
+    if (!*text) return kResultMissingParam;
+    int numberError = 0;
+    double number = ParseNumber(text, &numberError);
+    if (!numberError) {
+        *value = number;
+        return 0;
+    }
+    CompiledExpression expr;
+    ExprCompiler ctx;
+    ctx.Init(text, &expr, analysisMask ? analysisMask : kMaskOutsideRun, kSymbolMaskAnalog);
+    ctx.quiet = 1;
+    int rc = CompileExpression(&ctx);
+    if (rc) return rc;
+    ComplexNumber result{0, 0};
+    rc = EvaluateExpression(&expr, &result, nullptr);
+    if (rc) return rc;
+    *value = result.re;
+    if (depends) {
+        for (ExprToken* t = expr.FirstToken(); t; t = t->Next()) {
+            const int code = t->code;
+            if (code == kOperandDouble || code == kOperandComplex || code == kOperandDevice || code == kOperandInt ||
+                code == kOperandComplexNode || code == kOperandStateCell)
+                *depends = true;
+        }
+    }
+    return 0;
+}
+
+// The message id behind a failure code, the pending message cleared.
+int cs_MessageIdOf(int code) {
+    if (code == kResultPending || code == kResultPending2) {
+        const int id = PendingCode();
+        ClearPendingMessage();
+        return id ? id : code;
+    }
+    return code;
+}
+
+int cs_lastMessageId = 0;
+char* cs_lastMessageText = nullptr;
+char* cs_runLog = nullptr;
+
+}  // namespace
+
+// ---- dot keywords ---------------------------------------------------------------------------
+
+const char* DotKeywordText(int index) {
+    return index >= 0 && index < kDotKeywordCount ? cs_dotKeywords[index].text : "";
+}
+
+int MatchDotKeyword(const char* text, int index) { return cs_MatchKeyword(text, index, false); }
+int MatchDotKeywordExact(const char* text, int index) { return cs_MatchKeyword(text, index, true); }
+
+int KeywordIsAssigned(const char* text, const char* word) {
+    if (!text || !word || !*word) return 0;
+    const size_t n = std::strlen(word);
+    for (const char* p = text; *p; ++p) {
+        if (p != text && p[-1] != ' ') continue;
+        if (CompareNoCaseN(p, word, n) != 0) continue;
+        const char* q = p + n;
+        while (*q == ' ') ++q;
+        if (*q == '=') return 1;
+    }
+    return 0;
+}
+
+// ---- statement texts --------------------------------------------------------------------------
+
+int ScanValueField(const char* text, int scope, char** out, bool joinOperators, bool normalise) {
+    if (out) FreeString(out);
+    if (!text) return 0;
+    const char* p = cs_SkipBlanks(text, normalise);
+    const char* fieldStart = p;
+    if (!joinOperators && (*p == '+' || *p == '-')) ++p;
+    const char* end = p;
+    DefineTable* table = GetDefineTable(CurrentCircuitDocument());
+    for (;;) {
+        const char* roundStart = p;
+        bool pending = false;
+        bool call = false;
+        if (*p == '(' || *p == '{') {
+            const char open = *p, close = open == '(' ? ')' : '}';
+            int depth = 0;
+            for (; *p; ++p) {
+                if (*p == open) ++depth;
+                else if (*p == close && --depth == 0) {
+                    ++p;
+                    break;
+                }
+            }
+        } else {
+            if (*p == '+' || *p == '-') {
+                ++p;
+                pending = true;
+            }
+            const bool numeric = HasCharClass(*p, CC_DIGIT) || *p == '.';
+            if (numeric) {
+                while (HasCharClass(*p, CC_DIGIT) || *p == '.') ++p;
+                if (*p == 'E' || *p == 'e') {
+                    ++p;
+                    if (*p == '+' || *p == '-') ++p;
+                }
+                pending = false;
+            }
+            // The whole name is tested, however long: a long function define
+            // still makes a call.
+            const char* nameStart = p;
+            while (HasCharClass(*p, CC_IDENT) || *p == '.') {
+                ++p;
+                pending = false;
+            }
+            if (!numeric && p > nameStart) {
+                const std::string name(nameStart, p);
+                call = IsFunctionSymbol(name.c_str()) || IsFunctionDefine(table, name.c_str(), name.size(), scope);
+            }
+        }
+        end = p;
+        p = cs_SkipBlanks(p, normalise);
+        if (joinOperators && p > fieldStart && cs_IsJoinOperator(*p)) {
+            ++p;
+            pending = true;
+            end = p;
+            p = cs_SkipBlanks(p, normalise);
+        }
+        if (pending && p != roundStart) continue;
+        if (call && *p == '(') continue;
+        break;
+    }
+    const int length = static_cast<int>(end - text);
+    if (out) {
+        *out = DuplicatePrefix(text, length);
+        if (*out && normalise) NormalizeStatementText(*out, static_cast<size_t>(length), false);
+    }
+    return length;
+}
+
+void NormalizeStatementText(char* text, size_t length, bool keepLines) {
+    if (!text) return;
+    bool lineStart = true;
+    size_t i = 0;
+    while (i < length && text[i]) {
+        const char c = text[i];
+        if (c == '\t' || c == ' ') {
+            text[i++] = ' ';
+            continue;
+        }
+        if (c == '\n') {
+            lineStart = true;
+            if (!keepLines) text[i] = ' ';
+            ++i;
+            while (i < length && (text[i] == ' ' || text[i] == '\t')) {
+                if (!keepLines) text[i] = ' ';
+                ++i;
+            }
+            if (i < length && text[i] == '+') {
+                if (!keepLines) text[i] = ' ';
+                lineStart = false;
+                ++i;
+            }
+            continue;
+        }
+        if (c == '*' && lineStart) {
+            while (i < length && text[i] && text[i] != '\n') text[i++] = ' ';
+            continue;
+        }
+        lineStart = false;
+        if (c == ';' && !keepLines && CompareNoCaseN(text + i, ";$TWE", 5) != 0) {
+            while (i < length && text[i] && text[i] != '\n') text[i++] = ' ';
+            continue;
+        }
+        ++i;
+    }
+}
+
+char* ReplaceLineBreaks(char* text) {
+    if (!text || IsSharedEmpty(text)) return text;
+    for (char* p = text; *p; ++p)
+        if (*p == '\r' || *p == '\n') *p = ' ';
+    return text;
+}
+
+// ---- numeric fields ---------------------------------------------------------------------------
+
+double EvaluateNumericText(const char* text, int* error, int analysisMask, bool* depends) {
+    double value = 0;
+    int rc = cs_Evaluate(text, analysisMask, &value, depends);
+    if (error) *error = rc ? cs_MessageIdOf(rc) : 0;
+    else if (rc) cs_MessageIdOf(rc);
+    return rc ? 0 : value;
+}
+
+double EvaluateFieldValue(const char* text, int* status) {
+    bool depends = false;
+    double value = EvaluateNumericText(text, status, 0, &depends);
+    if (depends && CompilerHooks().markVariablePartValues) CompilerHooks().markVariablePartValues();
+    return value;
+}
+
+int IsValidParameterText(const char* text) {
+    int error = 0;
+    EvaluateNumericText(text, &error, 0);
+    return error == 0 ? 1 : 0;
+}
+
+int PartScope(const SchematicObject* part) { return part ? part->level : 1; }
+
+double EvaluatePartAttribute(SchematicObject* part, int attributeId, int* status) {
+    if (*status) return 0;
+    int error = 0;
+    DefineTable* table = GetDefineTable(CurrentCircuitDocument());
+    char* text = SubstituteAttribute(table, part, attributeId, &error, true);
+    double value = 0;
+    bool depends = false;
+    int rc = error ? error : cs_Evaluate(text, 0, &value, &depends);
+    FreeString(&text);
+    if (!rc) {
+        if (depends && CompilerHooks().markVariablePartValues) CompilerHooks().markVariablePartValues();
+        return value;
+    }
+    if (rc != kResultShown) {
+        std::string rows = "Attribute:\t";
+        rows += GetAttributeName(attributeId);
+        rows += "\n";
+        SchematicObject* source = CurrentSetupPart ? CurrentSetupPart : part;
+        ReportCompilerMessage(source, PartScope(source), rows.c_str(), rc, "", "");
+    }
+    *status = kResultShown;
+    return 0;
+}
+
+// ---- compile arrays ---------------------------------------------------------------------------
+
+void ClearCompileArrays(CCTDoc* document, int flags) {
+    CMainFrame* frame = GetMainFrame();
+    char previous[256] = {};
+    if (frame) {
+        frame->GetStatusText(previous, sizeof previous);
+        if (const char* text = GetMessageText(17909)) frame->SetStatusText(text);
+    }
+    CircuitModels* models = document ? static_cast<CircuitModels*>(document->modelStatements) : nullptr;
+    DefineTable* table = document ? static_cast<DefineTable*>(document->defineTable) : nullptr;
+    if ((flags & kClearModelStatements) && models) {
+        models->ModelStatements.Clear();
+        CompileNotes.Clear();
+    }
+    if ((flags & kClearDefines) && table) table->Clear();
+    if (flags & kClearJoinedText) {
+        ClearNameIndexes();
+        if (models) ClearLibraryList(models, 0);
+    }
+    if (CompilerHooks().releaseCompileArrays) CompilerHooks().releaseCompileArrays(document, flags);
+    if ((flags & kClearHierarchy) && table) table->ClearScopes();
+    if (flags & kClearSearchPaths) ClearDotPaths();
+    if (frame) frame->SetStatusText(previous);
+}
+
+void ReportCompileOutOfMemory() {
+    ClearCompileArrays(CurrentCircuitDocument(), kClearJoinedText | kClearDefines);
+    ReportCompilerMessage(nullptr, 1, nullptr, kResultNoMemory);
+}
+
+// ---- error places -------------------------------------------------------------------------------
+
+SourceLocation& CompileErrorLocation() {
+    static SourceLocation location;
+    return location;
+}
+
+void ClearCompileErrorLocation() { CompileErrorLocation() = SourceLocation(); }
+
+void RecordPartLocation(SchematicObject* part) {
+    SourceLocation& location = CompileErrorLocation();
+    if (!part || location.kind != 0) return;
+    CCTDoc* document = CurrentCircuitDocument();
+    // A part the compiler added (an interface part) is shown by its caller.
+    if (part->page < 0) {
+        DefineTable* table = GetDefineTable(document);
+        CircuitScope* scope = GetScope(table, PartScope(part));
+        if (scope && scope->instancePart) part = scope->instancePart;
+        if (scope && scope->document) document = scope->document;
+    }
+    location.kind = kLocationObject;
+    location.object = part;
+    location.document = document;
+    location.page = part->page;
+    if (document) CopyTextBounded(location.path, document->PathName() ? document->PathName() : "", sizeof location.path);
+}
+
+void RecordStatementLocation(GridTextObject* statement) {
+    SourceLocation& location = CompileErrorLocation();
+    if (!statement || location.kind != 0) return;
+    CCTDoc* document = CurrentCircuitDocument();
+    location.kind = kLocationGridText;
+    location.gridText = statement;
+    location.document = document;
+    location.page = statement->page;
+    if (document) CopyTextBounded(location.path, document->PathName() ? document->PathName() : "", sizeof location.path);
+}
+
+void ShowErrorSource(int originKind, void* origin) {
+    if (!origin || gSolver.AnalysisKind == -1) return;
+    if (originKind == kOriginPart) RecordPartLocation(static_cast<SchematicObject*>(origin));
+    else if (originKind == kOriginStatement) RecordStatementLocation(static_cast<GridTextObject*>(origin));
+}
+
+CDoc* OpenDocumentByPath(const char* path) {
+    if (!path || !CompilerHooks().openDocument) return nullptr;
+    const char* dot = std::strrchr(path, '.');
+    const char* slash = std::strrchr(path, '/');
+    if (dot && slash && dot < slash) dot = nullptr;
+    int kind = 0;
+    if (dot && (CompareNoCase(dot, ".cir") == 0 || CompareNoCase(dot, ".mac") == 0)) kind = kDocCircuit;
+    else if (dot) kind = kDocText;
+    if (!kind) return nullptr;
+    return CompilerHooks().openDocument(path, kind);
+}
+
+// ---- messages ----------------------------------------------------------------------------------
+
+int ReportCompilerMessageV(SchematicObject* part, int scope, const char* rows, int id, va_list args) {
+    int shownId = id;
+    if (id == kResultPending || id == kResultPending2) {
+        shownId = PendingCode() ? PendingCode() : id;
+    } else {
+        SetPendingMessageV(id, args);
+    }
+    cs_lastMessageId = shownId;
+    SetString(&cs_lastMessageText, PendingText() ? PendingText() : "");
+    if (QuietDefinitionErrors) return kResultPending;
+    if (CompilerHooks().showMessage) {
+        CompilerHooks().showMessage(shownId, PendingText(), part, scope, rows);
+        ClearPendingMessage();
+    } else if (Hooks().reportMessage) {
+        Hooks().reportMessage("E", kResultPending, nullptr);
+    } else {
+        ClearPendingMessage();
+    }
+    return kResultShown;
+}
+
+int ReportCompilerMessage(SchematicObject* part, int scope, const char* rows, int id, ...) {
+    va_list args;
+    va_start(args, id);
+    int rc = ReportCompilerMessageV(part, scope, rows, id, args);
+    va_end(args);
+    return rc;
+}
+
+int LastCompilerMessageId() { return cs_lastMessageId; }
+const char* LastCompilerMessageText() { return cs_lastMessageText ? cs_lastMessageText : ""; }
+void ClearLastCompilerMessage() {
+    cs_lastMessageId = 0;
+    FreeString(&cs_lastMessageText);
+}
+
+// ---- run messages ------------------------------------------------------------------------------
+
+void WriteRunMessage(int flags, const char* format, ...) {
+    // Formatted into a growing text: a long message (a long node or part list)
+    // is never cut or written past a buffer.
+    char* text = nullptr;
+    va_list args;
+    va_start(args, format);
+    FormatStringV(&text, format, args);
+    va_end(args);
+    if (!text) return;
+    const bool silenced = CompilerHooks().runMessagesSilenced && CompilerHooks().runMessagesSilenced();
+    if (!silenced) {
+        if (flags & kRunMessageLog) {
+            AppendString(&cs_runLog, "    ");
+            AppendString(&cs_runLog, text);
+            AppendString(&cs_runLog, "\r\n");
+        }
+        if ((flags & kRunMessageNumeric) && CompilerHooks().writeNumericOutput) CompilerHooks().writeNumericOutput(text);
+    }
+    if ((flags & kRunMessageStatus) && CompilerHooks().showRunStatus) CompilerHooks().showRunStatus(text);
+    FreeString(&text);
+}
+
+void ClearRunLog() { FreeString(&cs_runLog); }
+const char* RunMessageLog() { return cs_runLog ? cs_runLog : ""; }
+
+void AppendRunLogToInfoPage(CCTDoc* document) {
+    if (!document || !CompilerHooks().appendToInfoPage) return;
+    const double runTime = CompilerHooks().runTime ? CompilerHooks().runTime() : 0;
+    if (runTime == 0) return;
+    const int kind = gSolver.AnalysisKind;
+    const char* title = kind >= 0 && kind <= 3 ? GetMessageText(13984 + kind) : nullptr;
+    char* text = nullptr;
+    FormatString(&text, "\r\n%s %g\r\n", title ? title : "", runTime);
+    if (!text) return;
+    AppendString(&text, RunMessageLog());
+    CompilerHooks().appendToInfoPage(document, text);
+    FreeString(&text);
+}
+
+char* GetGlobalIncludePath(char* buffer, size_t size) {
+    char path[kPathNameSize];
+    MakeProgramPath(path, "TARN.INC");
+    return CopyTextBounded(buffer, path, size);
+}
+
+int ApplyInitialConditionStatements(CCTDoc* document) {
+    if (!document || !CompilerHooks().readInitialConditions) return 0;
+    DefineTable* table = GetDefineTable(document);
+    for (PoolItem* item = document->gridTexts.first; item; item = item->next) {
+        GridTextObject* statement = static_cast<GridTextObject*>(item);
+        const char* text = statement->text;
+        if (!text) continue;
+        while (*text == ' ' || *text == '\t') ++text;
+        if (!MatchDotKeyword(text, kDotNodeset) && !MatchDotKeyword(text, kDotIc)) continue;
+        char* substituted = nullptr;
+        int rc = SubstituteDefines(table, &substituted, 1, text, 0, kMarkersToParentheses);
+        if (!rc) rc = CompilerHooks().readInitialConditions(document, substituted, 2, 1);
+        FreeString(&substituted);
+        if (rc) {
+            if (rc != kResultShown && rc != kResultPending) {
+                ShowErrorSource(kOriginStatement, statement);
+                ReportCompilerMessage(nullptr, 1, nullptr, rc, "", "");
+            }
+            return kResultShown;
+        }
+    }
+    return 0;
+}
+
+// ---- services ----------------------------------------------------------------------------------
+
+CompilerServiceHooks& CompilerHooks() {
+    static CompilerServiceHooks hooks;
+    return hooks;
+}
+
+namespace {
+
+int cs_SubstituteForExpressions(const char* text, int scope, char** out) {
+    *out = nullptr;
+    DefineTable* table = GetDefineTable(CurrentCircuitDocument());
+    if (!table) {
+        *out = DuplicateString(text ? text : "");
+        return *out ? 0 : kResultNoMemory;
+    }
+    int rc = SubstituteDefines(table, out, scope < 0 ? 1 : scope, text, 0, kMarkersToParentheses);
+    if (rc == kResultShown && !*out) return kResultNoMemory;
+    return rc;
+}
+
+double cs_EvaluateAttributeNumber(SchematicObject* component, int id, int* error) {
+    int status = 0;
+    double value = EvaluatePartAttribute(component, id, &status);
+    if (error) *error = status;
+    return value;
+}
+
+int cs_IsInvalidName(const char* text, int flags) { return IsInvalidName(text, (flags & 8) ? kCheckAllowDot : 0); }
+
+int cs_ModelSubstitute(CCTDoc* document, const char* text, int scope, char** out) {
+    *out = nullptr;
+    DefineTable* table = GetDefineTable(document);
+    if (!table) {
+        *out = DuplicateString(text ? text : "");
+        return *out ? 0 : kResultNoMemory;
+    }
+    int rc = SubstituteDefines(table, out, scope, text, 0, kMarkersToParentheses);
+    if (rc && !*out) return kResultShown;
+    if (rc) FreeString(out);
+    return rc;
+}
+
+char* cs_ModelQualifyName(CCTDoc* document, const char* name, int scope) {
+    return QualifyName(GetDefineTable(document), name, scope);
+}
+
+int cs_ModelEnclosingScope(CCTDoc* document, int scope) {
+    CircuitScope* record = GetScope(GetDefineTable(document), scope);
+    return record && scope >= 2 && record->parent >= 1 ? record->parent : 1;
+}
+
+bool cs_ModelIsFunctionDefine(CCTDoc* document, const char* name, int scope) {
+    return name && IsFunctionDefine(GetDefineTable(document), name, std::strlen(name), scope);
+}
+
+void cs_ModelOutOfMemory(CCTDoc*) { ReportCompileOutOfMemory(); }
+
+}  // namespace
+
+namespace {
+void cs_ReleaseModelStatements(CCTDoc* document) {
+    DestroyCircuitModels(static_cast<CircuitModels*>(document->modelStatements));
+    document->modelStatements = nullptr;
+}
+}  // namespace
+
+void InstallCompilerServices() {
+    CompileHooks().substituteDefines = cs_SubstituteForExpressions;
+    AttributeServices().evaluateAttributeNumber = cs_EvaluateAttributeNumber;
+    PartHooks().isInvalidName = cs_IsInvalidName;
+    ModelCircuitHooks& models = ModelCircuitServices();
+    models.substituteDefines = cs_ModelSubstitute;
+    models.qualifyName = cs_ModelQualifyName;
+    models.enclosingScope = cs_ModelEnclosingScope;
+    models.isFunctionDefine = cs_ModelIsFunctionDefine;
+    models.reportOutOfMemory = cs_ModelOutOfMemory;
+    CircuitHooks().releaseDefineTable = ReleaseDefineTable;
+    CircuitHooks().releaseModelStatements = cs_ReleaseModelStatements;
+    BuildNameIndexAlphabets();
+}

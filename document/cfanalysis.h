@@ -1,0 +1,275 @@
+// Analysis settings in the circuit file: the shared key groups of the analysis
+// sections, their value translators, and the section routines for the plot
+// windows, limits, stepping and Monte Carlo options of each analysis kind.
+//
+// Every routine writes or reads by the file's mode (SectionFile::IsReading),
+// gates keys on SectionFile::targetVersion (the version being read or
+// written) and works on an AnalysisSettings record. A null record means the
+// circuit has no analysis data, or the caller skips it: nothing is written
+// and the section is skipped. The circuit file serves these sections through
+// InstallAnalysisSections.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/fontspec.h"
+#include "core/numbers.h"
+#include "core/properties.h"
+
+class CCirDoc;
+class CircuitFile;
+class SectionFile;
+
+// ---- records ------------------------------------------------------------------------
+// These belong to the analysis subsystem; they live here until it exists and
+// hold only what the circuit file stores.
+
+inline constexpr int kAnalysisKindCount = 6;    // 0 Transient ... 5 DynamicDC
+inline constexpr int kPlotKindCount = 4;        // kinds with a plot window
+inline constexpr int kStepRecordCount = 20;
+inline constexpr int kLimitTextCount = 8;
+
+inline constexpr int32_t kFileVersion520 = 0x50014;
+inline constexpr int32_t kFileVersion600 = 0x60000;
+inline constexpr int32_t kFileVersion700 = 0x70000;
+inline constexpr int32_t kFileVersion800 = 0x80000;
+
+// Stepping record flag bits.
+inline constexpr int32_t kStepLog = 0x01, kStepLinear = 0x02, kStepModel = 0x04,
+                         kStepComponent = 0x08, kStepOn = 0x10, kStepSymbolic = 0x20,
+                         kStepList = 0x40, kStepVariable = 0x80;
+
+struct StepVariable {
+    char* texts[5] = {};     // "Name", "Param", "From", "To", "Value" (heap strings)
+    int32_t flags = kStepLinear | kStepComponent;
+    int32_t device = -1;
+};
+
+// One curve's display: colours, width, pattern, point and curve style.
+struct CurveDisplay {
+    int32_t lineColor = 0, textColor = 0;
+    uint8_t pattern = 0;
+    int32_t lineWidth = 1;
+    int32_t pointStyle = kPointFilledSquares;
+    int32_t curveStyle = 0;
+};
+
+// One curve's axis formats.
+struct ValueFormats {
+    FormatSpec valueX, valueY, scaleX, scaleY;
+    char* scaleFactorX = nullptr;
+    char* scaleFactorY = nullptr;
+    char* scaleUnitsX = nullptr;
+    char* scaleUnitsY = nullptr;
+};
+
+// One curve of an FFT or performance plot.
+struct PlotRangeCurve {
+    ValueFormats formats;
+    CurveDisplay display;
+    int32_t plotNumber = 0, aliasId = 0, enable = 1;
+    int32_t autoScaleX = 1, autoScaleY = 1;
+    double rangeMinX = 0, rangeMinY = 0, rangeMaxX = 0, rangeMaxY = 0;
+    double gridX = 0, gridY = 0, boldX = 0, boldY = 0;
+    int32_t linearX = -1, linearY = -1;
+};
+
+// The FFT parameters of one analysis kind.
+struct FFTSettings {
+    char* max = nullptr;
+    char* min = nullptr;
+    char* points = nullptr;
+    int32_t includeDCHarmonic = 0;
+    char* autoScaleHarmonics = nullptr;
+};
+
+// The settings of one plot window (analysis plot, FFT, performance, 3D, histogram).
+struct PlotWindowSettings {
+    // window group
+    WindowPlacement placement;
+    FontSpec font;
+    FontSpec objectFont;
+    uint8_t background = 0, selectColor = 0, selectBoxColor = 0;
+    // title group
+    char* title = nullptr;
+    int32_t autoTitle = 1;
+    int32_t showWindow = 1;
+    int32_t previewFlag = 0;
+    double previewRange[4] = {};
+    // grid group
+    uint8_t gridColor = 0, gridWeight = 1, gridPattern = 0;
+    FontSpec trackerFont;
+    uint8_t trackerBackground = 0, baselineColor = 0, graphBackground = 0;
+    int32_t staticGrids = 0, plusMark = 0, minorLog25 = 0, labelMinor = 0;
+    int32_t trackerIntercept = 0, trackerMouse = 0, trackerCursor = 0, horizontalCursor = 0;
+    int32_t sameYScales = 0, enableXScaling = 1, enableYScaling = 1, keepXScales = 0;
+    int32_t gridsX = 5, gridsY = 5;
+    // cursor colour group
+    uint8_t cursorPrimary = 0, cursorSecondary = 0;
+    FontSpec dataLabelFont;
+    uint8_t dataLabelBackground = 0;
+};
+
+// One curve row of an analysis kind's limits.
+struct CurveRow {
+    char plotGroup = 0;               // 'A'.. or 0 when unset
+    int32_t aliasId = 0;
+    char* xExpression = nullptr;
+    char* yExpression = nullptr;
+    char* xRange = nullptr;
+    char* yRange = nullptr;
+    int32_t rainbow = 0;
+    uint16_t options = 0;             // kOutputFlag, kOutputLinearX, kOutputLinearY
+    char* gridX = nullptr;
+    char* gridY = nullptr;
+    char* boldX = nullptr;
+    char* boldY = nullptr;
+    int32_t chartType = 0;
+    int32_t showDataPoints = 0;
+    char* dataPoints = nullptr;
+    char* smithScaleFactor = nullptr;
+    char* worksheetTitle = nullptr;
+    int32_t worksheetChecked = 0, worksheetPoints = 0, worksheetSaveActual = 0;
+    int32_t temperatureCase = 0, monteCarloCase = 0;
+    int32_t steppingCases[20] = {};
+    int32_t slopeUnit = 0;
+    CurveDisplay display;
+    ValueFormats formats;
+
+    CurveRow() = default;
+    ~CurveRow();
+    CurveRow(const CurveRow&) = delete;
+    CurveRow& operator=(const CurveRow&) = delete;
+};
+
+// Everything one analysis kind stores in the circuit file.
+struct AnalysisKindSettings {
+    int32_t present = 0;
+    PlotWindowSettings window;
+    WindowPlacement probePlacement;
+    FFTSettings fft;
+    int32_t printerAutoTile = 0, printerBlackBorder = 0;
+    int32_t monitor[6] = {};          // row count and five column widths
+    int32_t animateWait = 0, animateWaitTime = 0;
+    int32_t thumbnail[4] = {};
+    int32_t saveForFuture = 0, reduceDisplay = 0, reduceSave = 0;
+    char* numOutHeaders[3] = {};
+    uint8_t numOutDelimiter = 0;
+    int32_t numOutWrite[7] = {};
+    FontSpec numOutFont;
+    char* userFileName = nullptr;
+    // limits
+    char* limits[kLimitTextCount] = {};  // by the kind's key table
+    int32_t sweepType = 0, sweep2Type = 0, ampMethod = 0;
+    int32_t optionWord = 0, stateVariable = 0, runOption = 0, waveformSelect = 0;
+    int32_t temperatureType = 1;
+    int32_t firstDisplay = 0, secondDisplay = 0, placeText = 0;
+    int32_t textGrid[2] = {-1, -1};
+    // stepping
+    StepVariable steps[kStepRecordCount];
+    int32_t simultaneous = 0;
+    // Monte Carlo options
+    int32_t mcOptions = 0, mcZeroTolerance = 0;
+    char* mcRuns = nullptr;
+    char* mcSeed = nullptr;
+    char* mcPerformance = nullptr;
+    // curve rows, in row order
+    std::vector<std::unique_ptr<CurveRow>> curves;
+};
+
+struct AnalysisSettings {
+    AnalysisKindSettings kinds[kAnalysisKindCount];
+
+    AnalysisSettings() = default;
+    ~AnalysisSettings();
+    AnalysisSettings(const AnalysisSettings&) = delete;
+    AnalysisSettings& operator=(const AnalysisSettings&) = delete;
+};
+
+// The Monte Carlo option word bit that switches Monte Carlo on.
+inline constexpr int32_t kMonteCarloOn = 0x1000;
+
+// ---- property rows ----------------------------------------------------------------------
+
+inline constexpr int kMaxAnalysisRows = 120;
+
+// The row array a section builds from the groups below.
+struct AnalysisRows {
+    PropertyEntry rows[kMaxAnalysisRows];
+    int count = 0;
+    void Add(const char* key, void* value, int kind);
+};
+
+// Key groups. `documentKind` 5 is an analysis plot document, whose older files
+// used other key names; `modeWord` 5 leaves the window toggles out.
+void AddWindowGroup(SectionFile& file, PlotWindowSettings& window, int documentKind,
+                    AnalysisRows& rows);
+void AddTitleGroup(SectionFile& file, PlotWindowSettings& window, int modeWord,
+                   RangeRef& previewRef, AnalysisRows& rows);
+void AddCurveDisplayGroup(SectionFile& file, CurveDisplay& display, AnalysisRows& rows);
+void AddValueFormatGroup(SectionFile& file, ValueFormats& formats, AnalysisRows& rows);
+void AddPlotRangeGroup(SectionFile& file, PlotRangeCurve& curve, AnalysisRows& rows);
+void AddGridGroup(SectionFile& file, PlotWindowSettings& window, int documentKind,
+                  int32_t& scaleColorOn, AnalysisRows& rows);
+void AddCursorColorGroup(SectionFile& file, PlotWindowSettings& window, AnalysisRows& rows);
+void AddFFTParameterGroup(SectionFile& file, FFTSettings& fft, int analysisKind,
+                          AnalysisRows& rows);
+
+// ---- translators --------------------------------------------------------------------
+
+// 0 "None" (or "Auto" with `zeroIsAuto`), 1 "Linear", 2 "Log", 3 "List", others "".
+const char* SteppingMethodName(int method, bool zeroIsAuto);
+int ParseSteppingMethod(const char* name);      // unknown names 0
+const char* TemperatureTypeName(int type);      // 0 Linear, 2 Log, else List
+int ParseTemperatureType(const char* name);     // unknown names 1
+// "None", "0" and "" count as unset.
+bool IsSetText(const char* text);
+// "MIN" mode 1, "MAX" mode 2, else mode 0 and the number.
+void ParseMinMaxField(const char* text, int* mode, double* value);
+void FormatMinMaxField(char* buffer, size_t size, int mode, double value);
+const char* SteppingTargetName(int32_t flags);  // first of Model, Component, Symbolic, Variable
+int32_t ParseSteppingTarget(const char* name);
+// Packs state-variable mode, run option and (row 1) waveform selection into an
+// option word of files before 8.00; unpacking removes the packed bits.
+int32_t PackOptionWord(int32_t word, int stateVariable, int runOption, int waveformSelect,
+                       bool firstRow);
+int32_t UnpackOptionWord(int32_t word, int* stateVariable, int* runOption,
+                         int* waveformSelect, bool firstRow);
+// The number format key of watch and optimizer sections.
+void WriteNumberFormatKey(SectionFile& file, const char* key, const char* format);
+
+// The kind whose stepping has the most active records (lowest index on ties).
+int MostSteppedKind(const AnalysisSettings& settings);
+// Files of 5.20 and older kept one stepping panel for every analysis.
+void CopyTransientStepping(AnalysisSettings& settings);
+
+// ---- sections ----------------------------------------------------------------------------
+// Writing: every section of the kind(s) the version stores, headers included.
+// Reading: the key lines of the section whose header was just read.
+
+// "Transient", "AC", "DC", "Distortion": the plot window of one kind (0-3).
+int SerializePlotWindowSection(SectionFile& file, AnalysisSettings* settings, int kind);
+int SerializeLimitsSection(SectionFile& file, AnalysisSettings* settings);
+int SerializeSteppingSection(SectionFile& file, AnalysisSettings* settings);
+int SerializeMonteCarloOptionsSection(SectionFile& file, AnalysisSettings* settings);
+// "Analysis": the combined plot window settings of files before 8.00.
+int SerializeAnalysisSection(SectionFile& file, AnalysisSettings* settings);
+// Writing: the curve rows of one kind (called after that kind's Limits).
+// Reading: one row, added to the kind its "Analysis" names.
+int SerializeWaveFormSection(SectionFile& file, AnalysisSettings* settings, int kind);
+
+// The circuit's analysis data; made by the first analysis section read.
+AnalysisSettings* CircuitAnalysisSettings(CCirDoc* document);
+void FreeAnalysisSettings(CCirDoc* document);
+// Serves the sections above on circuit files; the analysis sections not
+// listed here stay with the kept-text mechanism until their owners exist.
+void InstallAnalysisSections();
+// The version repairs after all sections of a file are read.
+void RepairAnalysisSettings(CircuitFile& file);
+
+// Repairs of the read pass.
+void ConvertOldDCLimits(AnalysisSettings& settings);   // 5.20 files: "I2=None"
+// Stepping records without a target get Component, without a method Linear.
+void ApplySteppingDefaults(AnalysisSettings& settings);
