@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/chars.h"
 #include "core/memory.h"
 #include "core/result.h"
 #include "core/sectionfile.h"
 #include "document/circuitfile.h"
+#include "document/cfsections.h"
 #include "document/cirdoc.h"
 
 #include <new>
@@ -24,6 +26,8 @@ static void cfa_FreeFFT(FFTSettings& fft)
     FreeString(&fft.autoScaleHarmonics);
 }
 
+PlotObject::~PlotObject() { FreeString(&text); }
+
 CurveRow::~CurveRow()
 {
     for (char** field : {&xExpression, &yExpression, &xRange, &yRange, &gridX, &gridY, &boldX,
@@ -31,6 +35,40 @@ CurveRow::~CurveRow()
                          &formats.scaleFactorX, &formats.scaleFactorY, &formats.scaleUnitsX,
                          &formats.scaleUnitsY})
         FreeString(field);
+}
+
+static void cfa_FreeFunction(PerformanceFunction& function)
+{
+    FreeString(&function.expression);
+    FreeString(&function.functionName);
+    FreeString(&function.argument);
+    FreeString(&function.condition);
+}
+
+static void cfa_FreeFormats(ValueFormats& formats)
+{
+    FreeString(&formats.scaleFactorX);
+    FreeString(&formats.scaleFactorY);
+    FreeString(&formats.scaleUnitsX);
+    FreeString(&formats.scaleUnitsY);
+}
+
+WindowCurve::~WindowCurve()
+{
+    cfa_FreeFormats(range.formats);
+    FreeString(&expression);
+    cfa_FreeFunction(function);
+}
+
+AnalysisWindow::~AnalysisWindow()
+{
+    FreeString(&window.title);
+    cfa_FreeFFT(fft);
+    cfa_FreeFunction(function);
+    FreeString(&expression);
+    FreeString(&gridSpacing);
+    FreeString(&rangeLow);
+    FreeString(&rangeHigh);
 }
 
 AnalysisSettings::~AnalysisSettings()
@@ -62,6 +100,9 @@ void AnalysisRows::Add(const char* key, void* value, int kind)
 }
 
 static bool cfa_Empty(const char* text) { return text == nullptr || text[0] == 0; }
+
+static const char* cfa_SteppingCaseKey(int index, bool curveRow);
+static int cfa_FindName(const char* const* names, int count, const char* name);
 
 // ---- key groups -------------------------------------------------------------------------
 
@@ -241,6 +282,93 @@ void AddFFTParameterGroup(SectionFile& file, FFTSettings& fft, int analysisKind,
         rows.Add("FFT_NPts", &fft.points, kPropQuoted);
     rows.Add("FFT_IncludeDCHarmonic", &fft.includeDCHarmonic, kPropTrueFalse);
     rows.Add("FFT_AutoScale_Harmonics", &fft.autoScaleHarmonics, kPropQuoted);
+}
+
+void AddPerformanceFunctionGroup(SectionFile& file, PerformanceFunction& function, bool monteCarlo,
+                                 AnalysisRows& rows)
+{
+    const bool reading = file.IsReading();
+    if (reading) {
+        rows.Add("PMExpression", &function.expression, kPropString);
+        rows.Add("Function", &function.functionName, kPropString);
+        rows.Add("Expression", &function.argument, kPropString);
+        rows.Add("Boolean", &function.condition, kPropString);
+        static const char* const argKeys[3] = {"Arg 0", "Arg 1", "Arg 2"};
+        for (int i = 0; i < 3; ++i)
+            rows.Add(argKeys[i], &function.args[i], kPropDouble);
+    } else if (file.targetVersion >= kFileVersion700) {
+        rows.Add("PMExpression", &function.expression, kPropString);
+    }
+    // Not yet built: writing the split form of files before 7.00 needs the
+    // performance function table of the performance windows; until it exists
+    // nothing of the split is written.
+    if (!monteCarlo) {
+        rows.Add("XData", &function.xData, kPropInt);
+        rows.Add("ZData", &function.zData, kPropInt);
+    }
+}
+
+void AssemblePerformanceFunction(PerformanceFunction& function)
+{
+    if (cfa_Empty(function.functionName))
+        return;
+    std::string text = function.functionName;
+    text += '(';
+    text += function.argument != nullptr ? function.argument : "";
+    if (!cfa_Empty(function.condition)) {
+        text += ',';
+        text += function.condition;
+    }
+    for (int i = 0; i < function.argCount && i < 3; ++i) {
+        char number[40];
+        FormatBounded(number, sizeof number, ",%g", function.args[i]);
+        text += number;
+    }
+    text += ')';
+    SetString(&function.expression, text.c_str());
+}
+
+void AddWorksheetCaseRows(SectionFile& file, WorksheetCases& cases, bool monteCarlo,
+                          AnalysisRows& rows)
+{
+    const bool reading = file.IsReading();
+    if (reading || cases.temperature)
+        rows.Add("TempCase", &cases.temperature, kPropCountOrAll);
+    if (monteCarlo)
+        return;
+    if (reading || cases.monteCarlo)
+        rows.Add("MCCase", &cases.monteCarlo, kPropCountOrAll);
+    const int count = reading || file.targetVersion >= kFileVersion700 ? 20 : 10;
+    for (int i = 0; i < count; ++i)
+        if (reading || cases.stepping[i])
+            rows.Add(cfa_SteppingCaseKey(i, false), &cases.stepping[i], kPropCountOrAll);
+}
+
+void AddHistogramGroup(SectionFile& file, AnalysisWindow& window, RangeRef& previewRef,
+                       AnalysisRows& rows)
+{
+    const bool reading = file.IsReading();
+    AddWindowGroup(file, window.window, 0, rows);
+    AddTitleGroup(file, window.window, 0, previewRef, rows);
+    rows.Add("BackGroundColor", &window.histBackground, kPropColor8);
+    rows.Add("Grid Color", &window.histGrid, kPropColor8);
+    rows.Add("Fore Color", &window.histFore, kPropColor8);
+    rows.Add("Shadow Color", &window.histShadow, kPropColor8);
+    if (!reading && file.targetVersion < kFileVersion800) {
+        // Older readers expect the fixed interval count.
+        window.intervals = 11;
+        rows.Add("Intervals", &window.intervals, kPropInt);
+        rows.Add("Format", &window.histFormat, kPropFormat);
+    } else if (!reading && window.autoScale) {
+        rows.Add("Auto", &window.autoScale, kPropTrueFalse);
+        rows.Add("Format", &window.histFormat, kPropFormat);
+    } else {
+        rows.Add("GridSpacing", &window.gridSpacing, kPropQuoted);
+        rows.Add("RangeLow", &window.rangeLow, kPropQuoted);
+        rows.Add("RangeHigh", &window.rangeHigh, kPropQuoted);
+        rows.Add("Auto", &window.autoScale, kPropTrueFalse);
+        rows.Add("Format", &window.histFormat, kPropFormat);
+    }
 }
 
 // ---- translators --------------------------------------------------------------------------
@@ -505,7 +633,11 @@ int SerializePlotWindowSection(SectionFile& file, AnalysisSettings* settings, in
             rows.Add("UserFileName", &k.userFileName, kPropQuoted);
     }
     int result = SerializeSection(file, cfa_PlotSectionNames[kind], rows.rows, rows.count);
+    if (!reading && version >= kFileVersion800)
+        if (CircuitFile* circuit = dynamic_cast<CircuitFile*>(&file))
+            WritePlotObjects(*circuit, k.objects, kind);
     if (reading) {
+        settings->objectTarget = &k.objects;
         k.present = 1;
         if (w.gridsX < 2) w.gridsX = 2;
         if (w.gridsY < 2) w.gridsY = 2;
@@ -593,11 +725,381 @@ int SerializeAnalysisSection(SectionFile& file, AnalysisSettings* settings)
         rows.Add(previewKeys[kind], &previews[kind], kPropRange);
     }
     int result = SerializeSection(file, "Analysis", rows.rows, rows.count);
+    if (!reading)
+        if (CircuitFile* circuit = dynamic_cast<CircuitFile*>(&file))
+            for (int kind = 0; kind <= 2; ++kind)
+                WritePlotObjects(*circuit, settings->kinds[kind].objects, kind);
     if (reading) {
+        settings->objectTarget = &tran.objects;
         for (int kind = 0; kind <= 2; ++kind)
             settings->kinds[kind].present = 1;
         for (int kind = 1; kind <= 3; ++kind)
             cfa_CopyWindowSettings(settings->kinds[kind].window, tran.window, kind <= 2);
+    }
+    return result;
+}
+
+// ---- analysis windows -----------------------------------------------------------------------
+
+static const char* const cfa_WindowSectionNames[4] = {"FFT", "Performance", "Graph 3D",
+                                                      "Monte Carlo"};
+static const char* const cfa_QuantityNames[5] = {"Mag", "dB", "Phase", "Real", "IMag"};
+
+static void cfa_AddWindowRows(SectionFile& file, AnalysisWindow& w, int kind, RangeRef& preview,
+                              int32_t& scaleColor, AnalysisRows& rows)
+{
+    const bool reading = file.IsReading();
+    const int32_t version = file.targetVersion;
+    if (w.type == kWindowMonteCarlo) {
+        AddHistogramGroup(file, w, preview, rows);
+        AddWorksheetCaseRows(file, w.cases, true, rows);
+        return;
+    }
+    AddWindowGroup(file, w.window, 0, rows);
+    AddTitleGroup(file, w.window, 0, preview, rows);
+    if (w.type != kWindow3D) {
+        AddGridGroup(file, w.window, 0, scaleColor, rows);
+        rows.Add("Options", &w.options, kPropInt);
+        if (w.type == kWindowFFT)
+            AddFFTParameterGroup(file, w.fft, 0, rows);
+        return;
+    }
+    (void)kind;
+    rows.Add("WireGrid Color", &w.wireGridColor, kPropColor8);
+    rows.Add("Grid Color", &w.gridColor3D, kPropColor8);
+    rows.Add("BackGroundX", &w.backgroundX, kPropColor8);
+    rows.Add("BackGroundY", &w.backgroundY, kPropColor8);
+    rows.Add("BackGroundZ", &w.backgroundZ, kPropColor8);
+    rows.Add("Color", &w.colorMode, kPropInt);
+    rows.Add("Isolines", &w.isolines, kPropOnOff);
+    rows.Add("Axis Background", &w.axisBackground, kPropOnOff);
+    rows.Add("Grid", &w.grid, kPropOnOff);
+    rows.Add("Axes", &w.axes, kPropOnOff);
+    rows.Add("Scales", &w.scales, kPropOnOff);
+    rows.Add("Contour", &w.contour, kPropOnOff);
+    rows.Add("Flash Cursor", &w.flashCursor, kPropOnOff);
+    rows.Add("Patches X", &w.patchesX, kPropInt);
+    rows.Add("Patches Z", &w.patchesZ, kPropInt);
+    rows.Add("XRot", &w.rotation[0], kPropDouble);
+    rows.Add("YRot", &w.rotation[1], kPropDouble);
+    rows.Add("ZRot", &w.rotation[2], kPropDouble);
+    rows.Add("Performance", &w.zIsPerformance, kPropYesNo);
+    static const char* const formatKeys[3][2] = {
+        {"VFmtX", "SFmtX"}, {"VFmtY", "SFmtY"}, {"VFmtZ", "SFmtZ"}};
+    for (int axis = 0; axis < 3; ++axis) {
+        rows.Add(formatKeys[axis][0], &w.valueFormats[axis], kPropFormat);
+        rows.Add(formatKeys[axis][1], &w.scaleFormats[axis], kPropFormat);
+    }
+    if (reading || (version >= kFileVersion600 && w.slopeUnit))
+        rows.Add("Slope Calculation", &w.slopeUnit, kPropSlopeUnit);
+    if (reading || (version >= kFileVersion700 && !cfa_Empty(w.expression)))
+        rows.Add("Expression", &w.expression, kPropString);
+    if (reading || version >= kFileVersion800)
+        rows.Add("MinorLog25", &w.minorLog25, kPropOnOff);
+    AddWorksheetCaseRows(file, w.cases, false, rows);
+}
+
+static void cfa_AddCurveRows(SectionFile& file, WindowCurve& curve, int type, AnalysisRows& rows)
+{
+    if (type == kWindowPerformance) {
+        AddPerformanceFunctionGroup(file, curve.function, false, rows);
+        AddWorksheetCaseRows(file, curve.cases, false, rows);
+    }
+    AddPlotRangeGroup(file, curve.range, rows);
+}
+
+static void cfa_WriteWindowCurves(SectionFile& file, AnalysisWindow& w)
+{
+    for (auto& curve : w.curves) {
+        if (w.type == kWindowFFT) {
+            file.WriteSectionHeader("FFT WaveForm");
+            file.WriteKey("Expression", curve->expression);
+            if (curve->quantity >= 0 && curve->quantity < 5)
+                file.WriteKey("What", cfa_QuantityNames[curve->quantity]);
+        } else {
+            file.WriteSectionHeader("Performance WaveForm");
+        }
+        AnalysisRows rows;
+        cfa_AddCurveRows(file, *curve, w.type, rows);
+        WriteProperties(file, rows.rows, rows.count);
+    }
+}
+
+int SerializeAnalysisWindowSection(SectionFile& file, AnalysisSettings* settings, int type)
+{
+    if (settings == nullptr || type < 0 || type > 3)
+        return cfa_SkipWhenReading(file);
+    const int32_t version = file.targetVersion;
+    if (!file.IsReading()) {
+        if (type == kWindowFFT && version < kFileVersion800)
+            return 0;
+        const int last = type == kWindowFFT ? 0 : version >= kFileVersion800 ? 3 : 2;
+        for (int kind = 0; kind <= last; ++kind) {
+            for (auto& w : settings->kinds[kind].windows) {
+                if (w->type != type)
+                    continue;
+                file.WriteSectionHeader(cfa_WindowSectionNames[type]);
+                file.WriteAnalysisKey(kind);
+                AnalysisRows rows;
+                RangeRef preview{};
+                int32_t scaleColor = 1;
+                cfa_AddWindowRows(file, *w, kind, preview, scaleColor, rows);
+                if (type == kWindow3D || type == kWindowMonteCarlo)
+                    AddPerformanceFunctionGroup(file, w->function, type == kWindowMonteCarlo,
+                                                rows);
+                WriteProperties(file, rows.rows, rows.count);
+                if (CircuitFile* circuit = dynamic_cast<CircuitFile*>(&file))
+                    WritePlotObjects(*circuit, w->objects, -1);
+                cfa_WriteWindowCurves(file, *w);
+            }
+        }
+        return 0;
+    }
+    settings->lastWindow[type] = nullptr;
+    settings->objectTarget = nullptr;
+    AnalysisWindow* w = nullptr;
+    int windowKind = -1;
+    bool ignoring = false;
+    AnalysisRows rows;
+    AnalysisRows functionRows;
+    RangeRef preview{};
+    int32_t scaleColor = 1;
+    int result = cfa_ReadLines(file, [&](char* key, char* value) {
+        if (strcmp(key, "ANALYSIS") == 0) {
+            const int kind = FindAnalysisName(value);
+            const int last = type == kWindowFFT ? 0 : 3;
+            if (w != nullptr) {
+                // One window per section: another kind's keys are not its own.
+                ignoring = kind != windowKind;
+                return 0;
+            }
+            if (kind < 0 || kind > last)
+                return 0;
+            windowKind = kind;
+            AnalysisWindow* made = new (std::nothrow) AnalysisWindow();
+            if (made == nullptr)
+                return int(kResultNoMemory);
+            made->type = type;
+            settings->kinds[kind].windows.emplace_back(made);
+            settings->lastWindow[type] = w = made;
+            settings->objectTarget = &made->objects;
+            cfa_AddWindowRows(file, *w, kind, preview, scaleColor, rows);
+            AddPerformanceFunctionGroup(file, w->function, type == kWindowMonteCarlo,
+                                        functionRows);
+            return 0;
+        }
+        if (w == nullptr || ignoring)
+            return 0;
+        if (!ReadProperty(file, rows.rows, rows.count, key, value) &&
+            (type == kWindow3D || type == kWindowMonteCarlo) &&
+            ReadProperty(file, functionRows.rows, functionRows.count, key, value) &&
+            strncmp(key, "ARG ", 4) == 0) {
+            const int index = atoi(key + 4);
+            if (index >= 0 && index < 3 && index + 1 > w->function.argCount)
+                w->function.argCount = index + 1;
+        }
+        return 0;
+    });
+    if (w != nullptr && (type == kWindow3D || type == kWindowMonteCarlo)) {
+        PerformanceFunction& f = w->function;
+        if (version < kFileVersion700 || cfa_Empty(f.expression)) {
+            if (type == kWindow3D && !cfa_Empty(w->expression) && cfa_Empty(f.argument))
+                SetString(&f.argument, w->expression);
+            AssemblePerformanceFunction(f);
+        }
+    }
+    return result;
+}
+
+int SerializeWindowCurveSection(SectionFile& file, AnalysisSettings* settings, int type)
+{
+    // Curves are written with their window.
+    if (!file.IsReading() || settings == nullptr || settings->lastWindow[type] == nullptr)
+        return cfa_SkipWhenReading(file);
+    AnalysisWindow& w = *settings->lastWindow[type];
+    WindowCurve* curve = new (std::nothrow) WindowCurve();
+    if (curve == nullptr)
+        return kResultNoMemory;
+    w.curves.emplace_back(curve);
+    AnalysisRows functionRows;
+    AnalysisRows rows;
+    if (type == kWindowPerformance)
+        AddPerformanceFunctionGroup(file, curve->function, false, functionRows);
+    cfa_AddCurveRows(file, *curve, type, rows);
+    int result = cfa_ReadLines(file, [&](char* key, char* value) {
+        if (type == kWindowPerformance) {
+            if (ReadProperty(file, functionRows.rows, functionRows.count, key, value)) {
+                if (strncmp(key, "ARG ", 4) == 0) {
+                    const int index = atoi(key + 4);
+                    if (index >= 0 && index < 3 && index + 1 > curve->function.argCount)
+                        curve->function.argCount = index + 1;
+                }
+                return 0;
+            }
+        } else if (strcmp(key, "EXPRESSION") == 0) {
+            SetString(&curve->expression, value);
+            return 0;
+        } else if (strcmp(key, "WHAT") == 0) {
+            int index = cfa_FindName(cfa_QuantityNames, 5, value);
+            curve->quantity = index < 0 ? 1 : index;
+            return 0;
+        }
+        if (strcmp(key, "COLOR") == 0) {
+            curve->range.display.lineColor = curve->range.display.textColor =
+                ParseColorValue(value);
+            return 0;
+        }
+        ReadProperty(file, rows.rows, rows.count, key, value);
+        return 0;
+    });
+    if (type == kWindowPerformance &&
+        (file.targetVersion < kFileVersion700 || cfa_Empty(curve->function.expression)))
+        AssemblePerformanceFunction(curve->function);
+    // Older files numbered the thin-line patterns differently.
+    CurveDisplay& display = curve->range.display;
+    if (type == kWindowPerformance && file.targetVersion < kFileVersion800 &&
+        display.lineWidth == 1 && display.pattern >= 1 && display.pattern <= 4)
+        display.pattern = static_cast<uint8_t>(display.pattern + 5);
+    return result;
+}
+
+// ---- AObject ----------------------------------------------------------------------------
+
+// Graphic object types with a second plot or a font.
+static bool cfa_IsMeasure(int type) { return type == 7 || type == 9; }
+static bool cfa_HasFont(int type) { return type == 7 || type == 8 || type == 9 || type == 12; }
+constexpr int kCfaPoly = 11, kCfaText = 12, kCfaPicture = 10;
+
+void RepairPlotObjectColors(PlotObject& object, int32_t version)
+{
+    GraphicStyle& style = object.style;
+    if (style.color == kColorNone) {
+        static const int filled[] = {2, 3, 4, 6, kCfaPicture, kCfaPoly, kCfaText};
+        bool shape = false;
+        for (int type : filled)
+            if (object.type == type)
+                shape = true;
+        if (!shape || (style.fillColor == kColorNone && object.type != kCfaText &&
+                       object.type != kCfaPicture))
+            style.color = 4;
+    }
+    if (version < kFileVersion800 && style.width == 1 && style.pattern >= 1 && style.pattern <= 4)
+        style.pattern = static_cast<uint8_t>(style.pattern + 5);
+}
+
+int WritePlotObjects(CircuitFile& file, PlotObjectList& objects, int kind)
+{
+    const int32_t version = file.version;
+    for (auto& o : objects) {
+        if (o->type == kCfaPoly && version <= kFileVersion520)
+            continue;
+        file.WriteSectionHeader("AObject");
+        if (kind >= 0)
+            file.WriteAnalysisKey(kind);
+        if (version >= kFileVersion600) {
+            WriteStyleKeys(file, o->type, o->flags, o->style, true);
+        } else {
+            // The oldest sectioned files know neither the newer shapes nor the
+            // style keys: the type and the two colours.
+            file.WriteKey("Object", o->type >= 13 ? "Rectangle" : GraphicObjectTypeName(o->type));
+            if (o->style.color != kColorNone)
+                WriteColorKey(file, "Color", o->style.color);
+            if (o->style.fillColor != kColorNone)
+                WriteColorKey(file, "CFill", o->style.fillColor);
+        }
+        if (o->plot != -1) {
+            file.WriteIntKey("w", o->plot);
+            if (version >= kFileVersion700)
+                file.WriteIntKey("AliasID1", o->alias1);
+        }
+        if (cfa_IsMeasure(o->type)) {
+            file.WriteIntKey("w2", o->plot2);
+            file.WriteIntKey("AliasID2", o->alias2);
+        }
+        if (o->type == kCfaPoly) {
+            file.WriteYesNoKey("First", o->first != 0);
+            for (const PlotVertex& v : o->vertices) {
+                char x[40], y[40], pair[90];
+                FormatMinMaxField(x, sizeof x, v.modeX, v.x);
+                FormatMinMaxField(y, sizeof y, v.modeY, v.y);
+                FormatBounded(pair, sizeof pair, "%s,%s", x, y);
+                file.WriteKey("Pos", pair);
+            }
+        } else {
+            char corners[120];
+            FormatBounded(corners, sizeof corners, "%.16g,%.16g,%.16g,%.16g", o->corners[0],
+                          o->corners[1], o->corners[2], o->corners[3]);
+            file.WriteKey("Pos", corners);
+            if (cfa_IsMeasure(o->type))
+                file.WriteDoubleKey("Posm", o->measure);
+        }
+        if (cfa_HasFont(o->type))
+            WriteFontKey(file, "Font", o->font);
+        if (o->type == kCfaText)
+            file.WriteKey("Text", o->text);
+    }
+    return file.error;
+}
+
+int ReadPlotObject(CircuitFile& file, AnalysisSettings* settings)
+{
+    if (settings == nullptr)
+        return cfa_SkipWhenReading(file);
+    auto object = std::unique_ptr<PlotObject>(new (std::nothrow) PlotObject());
+    if (object == nullptr)
+        return kResultNoMemory;
+    PlotObjectList* target = settings->objectTarget;
+    PlotObject& o = *object;
+    int result = cfa_ReadLines(file, [&](char* key, char* value) {
+        if (strcmp(key, "OBJECT") == 0) {
+            o.type = FindGraphicObjectType(value);
+        } else if (strcmp(key, "W") == 0) {
+            o.plot = atoi(value);
+        } else if (strcmp(key, "W2") == 0) {
+            o.plot2 = atoi(value);
+        } else if (strcmp(key, "ALIASID1") == 0) {
+            o.alias1 = atoi(value);
+        } else if (strcmp(key, "ALIASID2") == 0) {
+            o.alias2 = atoi(value);
+        } else if (strcmp(key, "FIRST") == 0) {
+            o.first = IsYesText(value) ? 1 : 0;
+        } else if (strcmp(key, "POS") == 0) {
+            char* cursor = value;
+            if (o.type == kCfaPoly) {
+                PlotVertex v;
+                ParseMinMaxField(NextCommaField(cursor), &v.modeX, &v.x);
+                ParseMinMaxField(NextCommaField(cursor), &v.modeY, &v.y);
+                o.vertices.push_back(v);
+            } else {
+                for (double& corner : o.corners)
+                    corner = atof(NextCommaField(cursor));
+            }
+        } else if (strcmp(key, "POSM") == 0) {
+            o.measure = atof(value);
+        } else if (strcmp(key, "ANALYSIS") == 0) {
+            const int kind = FindAnalysisName(value);
+            if (kind >= 0 && kind < kPlotKindCount) {
+                target = &settings->kinds[kind].objects;
+                settings->kinds[kind].present = 1;
+            }
+        } else if (strcmp(key, "FONT") == 0) {
+            ParseFontSpec(value, &o.font, false);
+        } else if (strcmp(key, "TEXT") == 0) {
+            SetString(&o.text, value);
+        } else if (strcmp(key, "STYLE") == 0) {
+            o.flags |= ParseStyleWords(value, &o.style);
+        } else if (strcmp(key, "COLOR") == 0 && file.version < kFileVersion600) {
+            o.style.color = static_cast<uint8_t>(ParseColorValue(value));
+        } else {
+            ReadStyleKey(key, value, file, &o.style, &o.flags);
+        }
+        return 0;
+    });
+    // An object of no known type cannot be drawn; one without a window is
+    // dropped with it.
+    if (o.type != 0 && target != nullptr) {
+        RepairPlotObjectColors(o, file.version);
+        target->push_back(std::move(object));
     }
     return result;
 }
@@ -718,7 +1220,7 @@ static int cfa_ReadLimits(SectionFile& file, AnalysisSettings& settings)
     return cfa_ReadLines(file, [&](char* key, char* value) {
         if (strcmp(key, "ANALYSIS") == 0) {
             kind = FindAnalysisName(value);
-            if (kind >= 0 && kind <= 3)
+            if (kind >= 0)
                 settings.kinds[kind].present = 1;
             return 0;
         }
@@ -987,7 +1489,8 @@ int SerializeSteppingSection(SectionFile& file, AnalysisSettings* settings)
         if (strcmp(key, "ANALYSIS") == 0) {
             kind = FindAnalysisName(value);
             if (kind >= 0) {
-                if (kind <= 3) settings->kinds[kind].present = 1;
+                // Dynamic kinds too: their stepping is written only when present.
+                settings->kinds[kind].present = 1;
                 step = &settings->kinds[kind].steps[0];
             }
             return 0;
@@ -1166,6 +1669,15 @@ static int cfa_Serve(CircuitFile& file, int kind)
     case kSecMonteCarloOptions: return SerializeMonteCarloOptionsSection(file, settings);
     case kSecWaveForm: return SerializeWaveFormSection(file, settings, -1);
     case kSecAnalysis: return SerializeAnalysisSection(file, settings);
+    case kSecAObject:
+        return file.IsReading() ? ReadPlotObject(file, settings) : 0;
+    case kSecFFT: return SerializeAnalysisWindowSection(file, settings, kWindowFFT);
+    case kSecPerformance: return SerializeAnalysisWindowSection(file, settings, kWindowPerformance);
+    case kSecGraph3D: return SerializeAnalysisWindowSection(file, settings, kWindow3D);
+    case kSecMonteCarlo: return SerializeAnalysisWindowSection(file, settings, kWindowMonteCarlo);
+    case kSecFFTWaveForm: return SerializeWindowCurveSection(file, settings, kWindowFFT);
+    case kSecPerformanceWaveForm:
+        return SerializeWindowCurveSection(file, settings, kWindowPerformance);
     default: return 0;
     }
 }
@@ -1176,6 +1688,16 @@ static int cfa_ServeDC(CircuitFile& file) { return cfa_Serve(file, kSecDC); }
 static int cfa_ServeDistortion(CircuitFile& file) { return cfa_Serve(file, kSecDistortion); }
 static int cfa_ServeLimits(CircuitFile& file) { return cfa_Serve(file, kSecLimits); }
 static int cfa_ServeStepping(CircuitFile& file) { return cfa_Serve(file, kSecStepping); }
+static int cfa_ServeAObject(CircuitFile& file) { return cfa_Serve(file, kSecAObject); }
+static int cfa_ServeFFT(CircuitFile& file) { return cfa_Serve(file, kSecFFT); }
+static int cfa_ServePerformance(CircuitFile& file) { return cfa_Serve(file, kSecPerformance); }
+static int cfa_ServeGraph3D(CircuitFile& file) { return cfa_Serve(file, kSecGraph3D); }
+static int cfa_ServeMonteCarlo(CircuitFile& file) { return cfa_Serve(file, kSecMonteCarlo); }
+static int cfa_ServeFFTWaveForm(CircuitFile& file) { return cfa_Serve(file, kSecFFTWaveForm); }
+static int cfa_ServePerformanceWaveForm(CircuitFile& file)
+{
+    return cfa_Serve(file, kSecPerformanceWaveForm);
+}
 static int cfa_ServeAnalysis(CircuitFile& file) { return cfa_Serve(file, kSecAnalysis); }
 static int cfa_ServeWaveForm(CircuitFile& file) { return cfa_Serve(file, kSecWaveForm); }
 static int cfa_ServeMonteCarloOptions(CircuitFile& file)
@@ -1194,6 +1716,49 @@ void InstallAnalysisSections()
     SetCircuitSectionRoutine(kSecMonteCarloOptions, cfa_ServeMonteCarloOptions);
     SetCircuitSectionRoutine(kSecWaveForm, cfa_ServeWaveForm);
     SetCircuitSectionRoutine(kSecAnalysis, cfa_ServeAnalysis);
+    SetCircuitSectionRoutine(kSecAObject, cfa_ServeAObject);
+    SetCircuitSectionRoutine(kSecFFT, cfa_ServeFFT);
+    SetCircuitSectionRoutine(kSecPerformance, cfa_ServePerformance);
+    SetCircuitSectionRoutine(kSecGraph3D, cfa_ServeGraph3D);
+    SetCircuitSectionRoutine(kSecMonteCarlo, cfa_ServeMonteCarlo);
+    SetCircuitSectionRoutine(kSecFFTWaveForm, cfa_ServeFFTWaveForm);
+    SetCircuitSectionRoutine(kSecPerformanceWaveForm, cfa_ServePerformanceWaveForm);
+}
+
+// The width of a range text "high,low" (one number: from 0); false for
+// automatic or empty ranges.
+static bool cfa_RangeWidth(const char* range, double* width)
+{
+    if (cfa_Empty(range) || CompareNoCase(range, "Auto") == 0)
+        return false;
+    std::string copy = range;
+    char* cursor = copy.data();
+    int error = 0;
+    const double high = ParseNumber(NextCommaField(cursor), &error);
+    const double low = *cursor != 0 ? ParseNumber(NextCommaField(cursor), &error) : 0;
+    *width = high > low ? high - low : low - high;
+    return true;
+}
+
+void FillOldGridSpacing(AnalysisSettings& settings)
+{
+    for (int kind = 0; kind < kPlotKindCount; ++kind) {
+        const PlotWindowSettings& window = settings.kinds[kind].window;
+        for (auto& row : settings.kinds[kind].curves) {
+            double width = 0;
+            char text[40];
+            if ((row->options & kOutputLinearX) && window.gridsX > 0 &&
+                cfa_RangeWidth(row->xRange, &width)) {
+                FormatBounded(text, sizeof text, "%g", width / window.gridsX);
+                SetString(&row->gridX, text);
+            }
+            if ((row->options & kOutputLinearY) && window.gridsY > 0 &&
+                cfa_RangeWidth(row->yRange, &width)) {
+                FormatBounded(text, sizeof text, "%g", width / window.gridsY);
+                SetString(&row->gridY, text);
+            }
+        }
+    }
 }
 
 void RepairAnalysisSettings(CircuitFile& file)
@@ -1211,9 +1776,14 @@ void RepairAnalysisSettings(CircuitFile& file)
             k.probePlacement.length = 0;
             for (int32_t& side : k.thumbnail)
                 side = 0;
-            if (file.screenChanged)
+            if (file.screenChanged) {
                 for (int32_t& width : k.monitor)
                     width = 0;
+                // FFT windows keep theirs.
+                for (auto& w : k.windows)
+                    if (w->type != kWindowFFT)
+                        w->window.placement.length = 0;
+            }
         }
     }
     if (version < kFileVersion800) {
@@ -1228,6 +1798,8 @@ void RepairAnalysisSettings(CircuitFile& file)
             k.numOutFont = tran.numOutFont;
         }
     }
+    if (version <= kFileVersion600)
+        FillOldGridSpacing(*settings);
     if (version <= kFileVersion520) {
         CopyTransientStepping(*settings);
         ConvertOldDCLimits(*settings);

@@ -144,6 +144,101 @@ struct CurveRow {
     CurveRow& operator=(const CurveRow&) = delete;
 };
 
+// A graphic object drawn on an analysis plot, in plot coordinates.
+struct PlotVertex {
+    int modeX = 0, modeY = 0;         // 1 "MIN", 2 "MAX", else the value
+    double x = 0, y = 0;
+};
+struct PlotObject {
+    int type = 0;                     // graphic object type (1 "Line" ... 15)
+    uint16_t flags = 0;
+    GraphicStyle style;
+    int32_t plot = -1, alias1 = 0, plot2 = -1, alias2 = 0;
+    double corners[4] = {};
+    double measure = 0;               // MeasureV and MeasureH
+    int32_t first = 0;                // Poly
+    std::vector<PlotVertex> vertices; // Poly
+    FontSpec font;
+    char* text = nullptr;
+
+    PlotObject() = default;
+    ~PlotObject();
+    PlotObject(const PlotObject&) = delete;
+    PlotObject& operator=(const PlotObject&) = delete;
+};
+using PlotObjectList = std::vector<std::unique_ptr<PlotObject>>;
+
+// Which temperature, Monte Carlo and stepping cases a function applies to.
+struct WorksheetCases {
+    int32_t temperature = 0, monteCarlo = 0;
+    int32_t stepping[20] = {};
+};
+
+// A performance function: one expression from 7.00; older files split it
+// into a function name, its expression, a condition and numeric arguments.
+struct PerformanceFunction {
+    char* expression = nullptr;
+    char* functionName = nullptr;     // split form, as read
+    char* argument = nullptr;
+    char* condition = nullptr;
+    double args[3] = {};
+    int argCount = 0;                 // numeric arguments read
+    int32_t xData = 0, zData = 0;
+};
+
+// A curve of an FFT or performance window.
+struct WindowCurve {
+    PlotRangeCurve range;
+    char* expression = nullptr;       // FFT curves
+    int32_t quantity = 1;             // FFT: 0 Mag, 1 dB, 2 Phase, 3 Real, 4 IMag
+    PerformanceFunction function;     // performance curves
+    WorksheetCases cases;
+
+    WindowCurve() = default;
+    ~WindowCurve();
+    WindowCurve(const WindowCurve&) = delete;
+    WindowCurve& operator=(const WindowCurve&) = delete;
+};
+
+enum AnalysisWindowType : int { kWindowFFT = 0, kWindowPerformance, kWindow3D, kWindowMonteCarlo };
+
+// An FFT, performance, 3D or Monte Carlo histogram window of one analysis kind.
+struct AnalysisWindow {
+    int type = kWindowPerformance;
+    PlotWindowSettings window;
+    int32_t options = 0;
+    FFTSettings fft;
+    std::vector<std::unique_ptr<WindowCurve>> curves;
+    PlotObjectList objects;
+    PerformanceFunction function;     // 3D: the Z function; histogram: its function
+    WorksheetCases cases;
+    char* expression = nullptr;       // 3D
+    // 3D plot
+    uint8_t wireGridColor = 0, gridColor3D = 0, backgroundX = 0, backgroundY = 0,
+            backgroundZ = 0;
+    int32_t colorMode = 0;
+    int32_t isolines = 0, axisBackground = 0, grid = 0, axes = 0, scales = 0, contour = 0,
+            flashCursor = 0;
+    int32_t patchesX = 0, patchesZ = 0;
+    double rotation[3] = {};
+    int32_t zIsPerformance = 0;
+    FormatSpec valueFormats[3], scaleFormats[3];
+    int32_t slopeUnit = 0, minorLog25 = 0;
+    // Monte Carlo histogram
+    uint8_t histBackground = 0, histGrid = 0, histFore = 0, histShadow = 0;
+    int32_t intervals = 11;
+    FormatSpec histFormat;
+    int32_t autoScale = 1;
+    char* gridSpacing = nullptr;
+    char* rangeLow = nullptr;
+    char* rangeHigh = nullptr;
+
+    AnalysisWindow() = default;
+    ~AnalysisWindow();
+    AnalysisWindow(const AnalysisWindow&) = delete;
+    AnalysisWindow& operator=(const AnalysisWindow&) = delete;
+};
+
 // Everything one analysis kind stores in the circuit file.
 struct AnalysisKindSettings {
     int32_t present = 0;
@@ -177,10 +272,18 @@ struct AnalysisKindSettings {
     char* mcPerformance = nullptr;
     // curve rows, in row order
     std::vector<std::unique_ptr<CurveRow>> curves;
+    // graphic objects of the kind's plot window
+    PlotObjectList objects;
+    // FFT, performance, 3D and histogram windows, each list in window order
+    std::vector<std::unique_ptr<AnalysisWindow>> windows;
 };
 
 struct AnalysisSettings {
     AnalysisKindSettings kinds[kAnalysisKindCount];
+    // Reading: the window of each type the following curve sections belong to.
+    AnalysisWindow* lastWindow[4] = {};
+    // Reading: the window the following AObject sections belong to.
+    PlotObjectList* objectTarget = nullptr;
 
     AnalysisSettings() = default;
     ~AnalysisSettings();
@@ -216,6 +319,17 @@ void AddGridGroup(SectionFile& file, PlotWindowSettings& window, int documentKin
 void AddCursorColorGroup(SectionFile& file, PlotWindowSettings& window, AnalysisRows& rows);
 void AddFFTParameterGroup(SectionFile& file, FFTSettings& fft, int analysisKind,
                           AnalysisRows& rows);
+
+void AddPerformanceFunctionGroup(SectionFile& file, PerformanceFunction& function, bool monteCarlo,
+                                 AnalysisRows& rows);
+// `monteCarlo` owners keep only the temperature case. (The limits' curve rows
+// use the same cases under "WSP " names.)
+void AddWorksheetCaseRows(SectionFile& file, WorksheetCases& cases, bool monteCarlo,
+                          AnalysisRows& rows);
+void AddHistogramGroup(SectionFile& file, AnalysisWindow& window, RangeRef& previewRef,
+                       AnalysisRows& rows);
+// The call text of a split performance function: "Name(expression,condition,args)".
+void AssemblePerformanceFunction(PerformanceFunction& function);
 
 // ---- translators --------------------------------------------------------------------
 
@@ -256,6 +370,20 @@ int SerializeSteppingSection(SectionFile& file, AnalysisSettings* settings);
 int SerializeMonteCarloOptionsSection(SectionFile& file, AnalysisSettings* settings);
 // "Analysis": the combined plot window settings of files before 8.00.
 int SerializeAnalysisSection(SectionFile& file, AnalysisSettings* settings);
+// "FFT", "Performance", "Graph 3D", "Monte Carlo": writing, every window of
+// the type; reading, one new window of the kind its "Analysis" names.
+int SerializeAnalysisWindowSection(SectionFile& file, AnalysisSettings* settings, int type);
+// "FFT WaveForm", "Performance WaveForm": writing is done by the window
+// section; reading adds a curve to the last window of the type read.
+int SerializeWindowCurveSection(SectionFile& file, AnalysisSettings* settings, int type);
+// "AObject" on a circuit file (the style keys are the schematic objects');
+// writing: the objects of one list, with "Analysis" = `kind` unless -1;
+// reading: one object, added to the window read last or to the plot of the
+// kind its "Analysis" names.
+int WritePlotObjects(CircuitFile& file, PlotObjectList& objects, int kind);
+int ReadPlotObject(CircuitFile& file, AnalysisSettings* settings);
+// An object without a visible border gets one (see the body).
+void RepairPlotObjectColors(PlotObject& object, int32_t version);
 // Writing: the curve rows of one kind (called after that kind's Limits).
 // Reading: one row, added to the kind its "Analysis" names.
 int SerializeWaveFormSection(SectionFile& file, AnalysisSettings* settings, int kind);
@@ -271,5 +399,8 @@ void RepairAnalysisSettings(CircuitFile& file);
 
 // Repairs of the read pass.
 void ConvertOldDCLimits(AnalysisSettings& settings);   // 5.20 files: "I2=None"
+// Files up to 6.00 kept no grid spacing: a fixed range with its grid flag
+// gets one from the range width and the kind's grid count.
+void FillOldGridSpacing(AnalysisSettings& settings);
 // Stepping records without a target get Component, without a method Linear.
 void ApplySteppingDefaults(AnalysisSettings& settings);

@@ -149,6 +149,8 @@ ComponentDef* cfo_Resolve(CircuitFile& file, const char* read, bool* placeholder
             if (cfo_LastShapeless() != name && !file.Silent() && hooks.reportNoShape) hooks.reportNoShape(name);
             cfo_LastShapeless() = name;
             CircuitLoad().loadProblems = true;
+        } else {
+            cfo_LastShapeless().clear();
         }
         return def;
     }
@@ -190,21 +192,69 @@ bool cfo_AttributeWritten(CircuitFile& file, SchematicObject* o, PartAttribute* 
     return a->HasValue() || a->flags || a->font.Differs(file.document->fonts.attributeText) || ownName;
 }
 
+// The items of a parenthesised list "(a,b=(1,2),c)" split at its top-level
+// commas (the parentheses may be missing); false when the brackets do not pair.
+bool cfo_SplitList(const std::string& text, std::vector<std::string>* items) {
+    items->clear();
+    std::string body = text;
+    size_t open = body.find('(');
+    if (open != std::string::npos) body = body.substr(open + 1);
+    size_t close = body.rfind(')');
+    if (close != std::string::npos) body = body.substr(0, close);
+    int depth = 0;
+    std::string item;
+    for (char c : body) {
+        if (c == '(') ++depth;
+        if (c == ')' && --depth < 0) return false;
+        if (c == ',' && depth == 0) {
+            items->push_back(item);
+            item.clear();
+            continue;
+        }
+        item += c;
+    }
+    if (depth) return false;
+    if (!item.empty() || !items->empty()) items->push_back(item);
+    for (std::string& i : *items) {
+        size_t a = i.find_first_not_of(' ');
+        size_t b = i.find_last_not_of(' ');
+        i = a == std::string::npos ? std::string() : i.substr(a, b - a + 1);
+    }
+    return true;
+}
+
+// The ".PARAMETERS" list of a macro file; "" when it has none or the macro
+// files are not reachable yet.
+std::string cfo_MacroParameterList(const char* macroFile, size_t size) {
+    if (!ComponentLookup().macroParameters) return "";
+    std::vector<char> buffer(size, 0);
+    if (!ComponentLookup().macroParameters(macroFile, buffer.data(), buffer.size())) return "";
+    return buffer.data();
+}
+
 // The VALUE text that files before 7.00 keep for a macro: its file name and
-// the values of its parameters in parentheses.
+// the values of its parameters (or their defaults) in parentheses.
 std::string cfo_OldMacroValue(SchematicObject* o, const char* fileValue) {
     std::string value = fileValue;
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-    std::string list;
-    bool any = false;
-    for (PartAttribute* a = static_cast<PartAttribute*>(o->attributes.first); a; a = a->Next()) {
-        if (!a->IsParameter()) continue;
-        if (any) list += ",";
-        list += a->Value();
-        any = true;
+    std::string list = cfo_MacroParameterList(value.c_str(), 300);
+    if (list.empty()) return value;
+    std::vector<std::string> names;
+    if (!cfo_SplitList(list, &names)) return value + "()";
+    std::string args;
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string name = names[i];
+        std::string fallback;
+        size_t eq = name.find('=');
+        if (eq != std::string::npos) {
+            fallback = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        const char* given = GetAttributeText(o, (std::string(kParamPrefix) + name).c_str());
+        if (i) args += ",";
+        args += given[0] ? given : fallback;
     }
-    if (any) value += "(" + list + ")";
-    return value;
+    return value + "(" + args + ")";
 }
 
 void cfo_WriteAttributes(CircuitFile& file, SchematicObject* o) {
@@ -848,14 +898,76 @@ int SerializeGridTextSection(CircuitFile& file) {
     g->UpdateNodeNameFlag();
     cfo_ValidatePoint(file, &g->x, &g->y);
     file.currentGridText = g;
+    // Attributes belong to objects: an Attr section after a grid text has no owner.
+    file.currentObject = nullptr;
     return file.error;
 }
 
 // ---- macro parameters ------------------------------------------------------------------------------
 
+namespace {
+
+// A macro of a file before 7.00: "name(arg,...)" in VALUE becomes FILE and
+// one "Param:" attribute per parameter its macro file lists.
+void cfo_ConvertOldMacro(CCirDoc* d, SchematicObject* o, std::string* lastFile, std::string* lastList) {
+    // Until the macro files can be read the component stays as read, so its
+    // arguments are not lost.
+    if (!ComponentLookup().macroParameters) return;
+    PartAttribute* valueAttr = FindAttribute(o, kAttrValue);
+    if (!valueAttr) return;
+    std::string text;
+    for (const char* c = valueAttr->Value(); *c; ++c)
+        if (*c != ' ' || text.empty() || text.back() != ' ') text += *c;
+    while (!text.empty() && (text.back() == ' ' || text.back() == ',')) text.pop_back();
+    int depth = 0;
+    for (char c : text) depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+    while (depth-- > 0) text += ')';
+    std::string name = text.substr(0, text.find('('));
+    uint16_t flags = valueAttr->flags;
+    FontSpec font = valueAttr->font;
+    PartAttribute* fileAttr = SetAttribute(d, o, kAttrFile, name.c_str());
+    if (!fileAttr) return;
+    fileAttr->flags = flags;
+    fileAttr->font = font;
+    if (strcasecmp(lastFile->c_str(), name.c_str()) != 0 || lastFile->empty()) {
+        *lastFile = name;
+        *lastList = cfo_MacroParameterList(name.c_str(), 200);
+    }
+    std::vector<std::string> names;
+    std::vector<std::string> args;
+    if (!lastList->empty() && cfo_SplitList(*lastList, &names)) {
+        if (text.find('(') == std::string::npos || !cfo_SplitList(text, &args)) args.clear();
+        PoolItem* after = fileAttr;
+        for (size_t i = 0; i < names.size(); ++i) {
+            std::string param = kParamPrefix + names[i].substr(0, names[i].find('='));
+            PartAttribute* a = SetAttribute(d, o, param.c_str(), i < args.size() ? args[i].c_str() : "");
+            if (!a) continue;
+            a->flags = uint16_t(flags & ~(kAttrShowName | kAttrShowValue));
+            a->font = font;
+            o->attributes.Unlink(a);
+            o->attributes.InsertAfter(after, a);
+            after = a;
+        }
+    }
+    DeleteAttribute(o, kAttrValue);
+    o->LayoutAttributeTexts();
+}
+
+}  // namespace
+
 void RepairMacroParameters(CircuitFile& file) {
     CCirDoc* d = file.document;
-    if (!d || (file.loadFlags & kLoadKeepMacroParameters) || !file.AtLeast(kCirVersion700)) return;
+    if (!d || (file.loadFlags & kLoadKeepMacroParameters)) return;
+    if (!file.AtLeast(kCirVersion700)) {
+        std::string lastFile;
+        std::string lastList;
+        for (PoolItem* item = d->objects.first; item; item = item->next) {
+            SchematicObject* o = static_cast<SchematicObject*>(item);
+            if (o->objectKind == kObjectComponent && o->definition && o->definition->type == kTypeMacro)
+                cfo_ConvertOldMacro(d, o, &lastFile, &lastList);
+        }
+        return;
+    }
     for (PoolItem* item = d->objects.first; item; item = item->next) {
         SchematicObject* o = static_cast<SchematicObject*>(item);
         if (o->objectKind != kObjectComponent || !o->definition || o->definition->type != kTypeMacro) continue;

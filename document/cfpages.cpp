@@ -437,12 +437,12 @@ int SerializeTextAreaSection(CircuitFile& file) {
         cfp_MakeTextPage(file, page, kPageText);
     }
     bool lengthSeen = false;
+    std::string line;
     char* k = nullptr;
     char* value = nullptr;
-    while (cfp_NextKey(file, k, value)) {
+    while (cfp_NextKey(file, k, value, &line)) {
         if (lengthSeen) {
             // Anything after the text is not ours; say so once per file.
-            std::string line = std::string(k) + (value[0] ? "=" : "") + value;
             if (!file.Silent()) file.WarnExtraData(line.c_str());
             continue;
         }

@@ -29,6 +29,10 @@ struct ComponentLookupHooks {
     ComponentDef* (*findInLibraries)(const char* name, bool translateOldNames) = nullptr;
     // 13507 "Component has no shape linked to it." for the name.
     void (*reportNoShape)(const char* name) = nullptr;
+    // The ".PARAMETERS" list of a macro file, from its "(" on, into out; false
+    // when the file cannot be found or read. Unset: macros of files before
+    // 7.00 keep their VALUE as read.
+    bool (*macroParameters)(const char* macroFile, char* out, size_t size) = nullptr;
 };
 ComponentLookupHooks& ComponentLookup();
 // True for the definition that stands in for a component no library knows.

@@ -328,6 +328,7 @@ int ReadCircuitSections(CCirDoc* document, CircuitFile& file) {
     file.analysisDocument = nullptr;
     document->FreePages();
     FreeKeptSections(document);
+    FreeAnalysisSettings(document);
     int result = CircuitSectionTable(file);
     document->RecountPartNumbers();
     RepairAnalysisSettings(file);

@@ -157,7 +157,7 @@ int KeepSectionText(CircuitFile& file);
 // as text (section is a CircuitSection).
 int KeepSectionTextOf(CircuitFile& file, int section);
 // How many kept entries the document holds for the section; the text of one
-// (key lines joined by "\r\n", byte 254 inside values), or null.
+// (its key lines, each ended by "\n", byte 254 inside values), or null.
 int CountKeptSections(const CCirDoc* document, int section);
 const char* GetKeptSectionText(const CCirDoc* document, int section, int index);
 // Frees every kept section of the document.

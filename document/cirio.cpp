@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -87,6 +88,15 @@ int cirio_ReplaceTarget(const char* temporary, const char* target) {
     const std::string backup = std::string(target) + "_bak";
     const std::string pendingBackup = backup + "$$TEMP$$";
     const bool hadTarget = cirio_Exists(target);
+    // The new file reaches the disk before it takes the old one's place, and
+    // keeps the old file's permissions.
+    int handle = open(temporary, O_RDONLY | O_CLOEXEC);
+    if (handle >= 0) {
+        fsync(handle);
+        close(handle);
+    }
+    struct stat old;
+    if (hadTarget && stat(target, &old) == 0) chmod(temporary, old.st_mode & 07777);
     if (hadTarget) {
         unlink(pendingBackup.c_str());
         if (link(target, pendingBackup.c_str()) != 0) {
@@ -112,6 +122,33 @@ int cirio_ReplaceTarget(const char* temporary, const char* target) {
     return kOk;
 }
 
+platform::Placement cirio_ToPlatform(const WindowPlacement& stored) {
+    platform::Placement p;
+    p.length = stored.length;
+    p.flags = unsigned(stored.flags);
+    p.showCode = stored.showCmd;
+    p.minPosition = platform::Point{stored.minX, stored.minY};
+    p.maxPosition = platform::Point{stored.maxX, stored.maxY};
+    p.normal = platform::Rect{stored.left, stored.top, stored.right, stored.bottom};
+    return p;
+}
+
+WindowPlacement cirio_FromPlatform(const platform::Placement& p) {
+    WindowPlacement stored;
+    stored.length = p.length;
+    stored.flags = int32_t(p.flags);
+    stored.showCmd = p.showCode;
+    stored.minX = p.minPosition.x;
+    stored.minY = p.minPosition.y;
+    stored.maxX = p.maxPosition.x;
+    stored.maxY = p.maxPosition.y;
+    stored.left = p.normal.left;
+    stored.top = p.normal.top;
+    stored.right = p.normal.right;
+    stored.bottom = p.normal.bottom;
+    return stored;
+}
+
 void cirio_Report(uint32_t loadFlags, const char* options, int code, const char* text) {
     if (loadFlags & kLoadSilent) return;
     ReportMessage(options, code, text);
@@ -129,6 +166,11 @@ CircuitFileHooks& CircuitFileServices() {
 int SaveCircuitFile(CCirDoc* document, const char* path, int32_t version) {
     if (!document || !path || !*path) return kResultBadFormat;
     CircuitLoad().illegalCoordinates = false;
+    if (CMDIView* view = document->MainView()) {
+        platform::Placement placement;
+        view->GetFramePlacement(&placement);
+        if (placement.length == kPlacementLength) document->fileSettings.windowPlacement = cirio_FromPlatform(placement);
+    }
     const std::string temporary = std::string(path) + "$$TEMP$$";
     CircuitFile file;
     if (int code = file.CreateText(temporary.c_str())) return code;
@@ -257,7 +299,9 @@ int ReadCircuitFile(CCirDoc* document, CircuitFile& file, const char* path, bool
         file.version = version;
         document->fileVersion = version;
         if (version == kCirVersion400 && (file.loadFlags & kLoadMacro)) {
-            cirio_Report(file.loadFlags & ~kLoadSilent, "PtE", kCirioMsgTW4Macro, path);
+            SetPendingText(path);
+            if (file.Silent()) return kCirioMsgTW4Macro;
+            ReportMessage("PtE", kCirioMsgTW4Macro, path);
             return kResultShown;
         }
         if (version == kCirVersion400 && !file.Silent()) {
@@ -300,7 +344,7 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
     fileVersion = file.version;
     const bool hidden = (loadFlags & kLoadHidden) != 0;
     if (!result && !hidden) {
-        if (file.version < kCirVersion800) AppendPage(kPageText, "Models");
+        if (file.version < kCirVersion800 && FindPageByName("Models") < 0) AppendPage(kPageText, "Models");
         if (GetFirstInfoPage() < 0) AppendPage(kPageInfo, "Info");
     }
     if (result && result != kCirioMsgMissingComponents && result != kResultShown) SetPendingText(path);
@@ -327,6 +371,12 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
         if (result != kResultShown) ReportMessage("PE", result);
         return kResultShown;
     }
+    if (file.version < kCirVersion700 && MainView()) {
+        // Older files kept one zoom for the whole circuit.
+        for (int i = 0; i < PageCount(); ++i) {
+            for (double& scale : Page(i)->scale) scale = fonts.zoom;
+        }
+    }
     untitled = 0;
     SetDirty(wasDirty);
     if (!(loadFlags & (kLoadFullPath | kLoadNoRecent | kLoadHidden))) AddRecentFile(path);
@@ -337,6 +387,59 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
 }
 
 // ---- opening -----------------------------------------------------------------------
+
+namespace {
+
+// A hidden open of a circuit that is open in a window must see it as it is
+// now, unsaved edits included: the open circuit is written to a scratch file
+// and read back into a hidden document of its own. (Sharing the open
+// circuit's object lists instead would tie the two documents' lifetimes.)
+CCirDoc* cirio_HiddenCopy(CCirDoc* open, const char* path, uint32_t loadFlags, int* result) {
+    const char* folder = getenv("TMPDIR");
+    std::string scratch = std::string(folder && *folder ? folder : "/tmp") + "/tarnwick_copy_XXXXXX";
+    int handle = mkstemp(scratch.data());
+    if (handle < 0) {
+        *result = ErrnoToResult(errno);
+        return nullptr;
+    }
+    close(handle);
+    {
+        CircuitFile file;
+        int code = file.CreateText(scratch.c_str());
+        if (!code) {
+            file.document = open;
+            file.version = kCirVersion801;
+            code = WriteCircuitSections(file);
+            int closed = file.Close();
+            if (!code) code = closed;
+        }
+        if (code) {
+            unlink(scratch.c_str());
+            *result = code;
+            return nullptr;
+        }
+    }
+    CCirDoc* copy = NewCircuitDocument();
+    if (!copy) {
+        unlink(scratch.c_str());
+        *result = kResultNoMemory;
+        return nullptr;
+    }
+    DocumentList().AddDocument(copy);
+    CopyTextBounded(copy->pathName, path, sizeof copy->pathName);
+    int loaded = copy->LoadFromFile(scratch.c_str(), loadFlags | kLoadNoRecent);
+    unlink(scratch.c_str());
+    if (loaded) {
+        *result = loaded;   // the copy closed itself
+        return nullptr;
+    }
+    copy->fileName[0] = 0;
+    GetFileName(copy->fileName, path);
+    copy->protectedFile = open->protectedFile;
+    return copy;
+}
+
+}  // namespace
 
 CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code) {
     int ignored = 0;
@@ -364,10 +467,17 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
         return nullptr;
     }
     const bool hidden = (loadFlags & kLoadHidden) != 0;
-    if (open && !hidden) return open;
-    // A hidden open of a circuit that is already open reads the file into a
-    // hidden document of its own (a copy sharing the open one's objects is
-    // Not yet built).
+    if (open && !hidden) {
+        auto* circuit = dynamic_cast<CCirDoc*>(open);
+        if (circuit && circuit->MainView() && (loadFlags & kLoadRestorePlacement) &&
+            circuit->fileSettings.windowPlacement.length == kPlacementLength) {
+            circuit->MainView()->ApplyFramePlacement(cirio_ToPlatform(circuit->fileSettings.windowPlacement));
+        }
+        return open;
+    }
+    if (open && hidden) {
+        if (auto* circuit = dynamic_cast<CCirDoc*>(open)) return cirio_HiddenCopy(circuit, fullPath, loadFlags, &result);
+    }
     CCirDoc* document = nullptr;
     if (hidden) {
         document = NewCircuitDocument();
@@ -388,6 +498,10 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
     if (int loaded = document->LoadFromFile(fullPath, loadFlags)) {
         result = loaded;
         return nullptr;
+    }
+    if (document->MainView() && (loadFlags & (kLoadRestorePlacement | kLoadPlacementIfNew)) &&
+        document->fileSettings.windowPlacement.length == kPlacementLength) {
+        document->MainView()->ApplyFramePlacement(cirio_ToPlatform(document->fileSettings.windowPlacement));
     }
     return document;
 }

@@ -33,10 +33,11 @@ std::string cfat_Write(int32_t version, const std::function<void(SectionFile&)>&
         return "mkdtemp failed";
     const std::string path = std::string(dir) + "/a.cir";
     {
-        SectionFile out;
+        CircuitFile out;
         if (out.CreateText(path.c_str()) != 0)
             return "create failed";
         out.targetVersion = version;
+        out.version = version;
         body(out);
         out.Close();
     }
@@ -58,10 +59,11 @@ std::string cfat_Write(int32_t version, const std::function<void(SectionFile&)>&
 int cfat_Read(const std::string& text, int32_t version,
               const std::function<int(SectionFile&, const std::string&)>& serve)
 {
-    SectionFile in;
+    CircuitFile in;
     std::string copy = text;
     in.AttachMemory(copy.data(), long(copy.size()), false);
     in.targetVersion = version;
+    in.version = version;
     if (in.ReadLongLine() != 0 || in.lineBuffer == nullptr || in.lineBuffer[0] != '[')
         return -1;
     std::string header = in.lineBuffer;
@@ -82,6 +84,15 @@ int cfat_Serve(SectionFile& file, const std::string& header, AnalysisSettings* s
     if (header == "[Monte Carlo Options]") return SerializeMonteCarloOptionsSection(file, settings);
     if (header == "[WaveForm]") return SerializeWaveFormSection(file, settings, -1);
     if (header == "[Analysis]") return SerializeAnalysisSection(file, settings);
+    static const char* const windows[] = {"[FFT]", "[Performance]", "[Graph 3D]", "[Monte Carlo]"};
+    for (int type = 0; type < 4; ++type)
+        if (header == windows[type])
+            return SerializeAnalysisWindowSection(file, settings, type);
+    if (header == "[AObject]")
+        return ReadPlotObject(static_cast<CircuitFile&>(file), settings);
+    if (header == "[FFT WaveForm]") return SerializeWindowCurveSection(file, settings, kWindowFFT);
+    if (header == "[Performance WaveForm]")
+        return SerializeWindowCurveSection(file, settings, kWindowPerformance);
     static const char* const plots[] = {"[Transient]", "[AC]", "[DC]", "[Distortion]"};
     for (int kind = 0; kind < 4; ++kind)
         if (header == plots[kind])
@@ -426,6 +437,192 @@ TEST(CfAnalysisSections, OldCombinedAnalysisSection)
     EXPECT_STREQ(cfat_Str(back.kinds[0].numOutHeaders[1]), "Center");
 }
 
+TEST(CfAnalysisSections, AnalysisWindowsRoundTrip)
+{
+    AnalysisSettings settings;
+    auto addWindow = [&](int kind, int type) -> AnalysisWindow& {
+        settings.kinds[kind].windows.emplace_back(new AnalysisWindow());
+        AnalysisWindow& w = *settings.kinds[kind].windows.back();
+        w.type = type;
+        return w;
+    };
+    auto addCurve = [](AnalysisWindow& w) -> WindowCurve& {
+        w.curves.emplace_back(new WindowCurve());
+        return *w.curves.back();
+    };
+    AnalysisWindow& fft = addWindow(0, kWindowFFT);
+    SetString(&fft.window.title, "Spectrum");
+    SetString(&addCurve(fft).expression, "v(out)");
+    addCurve(fft).quantity = 2;
+    for (const char* title : {"First", "Second"}) {
+        AnalysisWindow& perf = addWindow(1, kWindowPerformance);
+        SetString(&perf.window.title, title);
+        perf.options = 3;
+        WindowCurve& curve = addCurve(perf);
+        SetString(&curve.function.expression, "Peak(db(v(out)),1)");
+        curve.cases.stepping[4] = 2;
+    }
+    AnalysisWindow& surface = addWindow(2, kWindow3D);
+    SetString(&surface.expression, "v(2)");
+    surface.rotation[1] = 30;
+    surface.contour = 1;
+    SetString(&surface.function.expression, "Width(v(2),1)");
+    AnalysisWindow& hist = addWindow(0, kWindowMonteCarlo);
+    hist.cases.temperature = 1;
+    hist.cases.monteCarlo = 5;          // histograms keep only the temperature case
+    hist.autoScale = 0;
+    SetString(&hist.rangeHigh, "5m");
+
+    auto writeAll = [&](AnalysisSettings& s) {
+        return [&s](SectionFile& f) {
+            for (int type = 0; type < 4; ++type)
+                SerializeAnalysisWindowSection(f, &s, type);
+        };
+    };
+    const std::string text = cfat_Write(cfat_V801, writeAll(settings));
+    // Two AC performance windows, in list order, each followed by its curve.
+    const size_t first = text.find("Title=First");
+    const size_t second = text.find("Title=Second");
+    ASSERT_NE(first, std::string::npos);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_LT(text.find("[Performance WaveForm]", first), second);
+    EXPECT_NE(text.find("[Performance]\r\nAnalysis=AC"), std::string::npos);
+    const size_t histAt = text.find("[Monte Carlo]");
+    ASSERT_NE(histAt, std::string::npos);
+    EXPECT_NE(text.find("TempCase=1", histAt), std::string::npos);
+    EXPECT_EQ(text.find("MCCase", histAt), std::string::npos);
+    EXPECT_EQ(text.find("SteppingCase", histAt), std::string::npos);
+
+    AnalysisSettings back;
+    cfat_ReadInto(text, cfat_V801, back);
+    ASSERT_EQ(back.kinds[0].windows.size(), 2u);
+    ASSERT_EQ(back.kinds[1].windows.size(), 2u);
+    ASSERT_EQ(back.kinds[2].windows.size(), 1u);
+    const AnalysisWindow& fftBack = *back.kinds[0].windows[0];
+    EXPECT_EQ(fftBack.type, kWindowFFT);
+    ASSERT_EQ(fftBack.curves.size(), 2u);
+    EXPECT_STREQ(cfat_Str(fftBack.curves[0]->expression), "v(out)");
+    EXPECT_EQ(fftBack.curves[1]->quantity, 2);
+    const AnalysisWindow& perfBack = *back.kinds[1].windows[1];
+    EXPECT_STREQ(cfat_Str(perfBack.window.title), "Second");
+    ASSERT_EQ(perfBack.curves.size(), 1u);
+    EXPECT_STREQ(cfat_Str(perfBack.curves[0]->function.expression), "Peak(db(v(out)),1)");
+    EXPECT_EQ(perfBack.curves[0]->cases.stepping[4], 2);
+    EXPECT_EQ(back.kinds[1].windows[0]->curves.size(), 1u);
+    const AnalysisWindow& surfaceBack = *back.kinds[2].windows[0];
+    EXPECT_STREQ(cfat_Str(surfaceBack.expression), "v(2)");
+    EXPECT_STREQ(cfat_Str(surfaceBack.function.expression), "Width(v(2),1)");
+    EXPECT_DOUBLE_EQ(surfaceBack.rotation[1], 30);
+    EXPECT_EQ(surfaceBack.contour, 1);
+    const AnalysisWindow& histBack = *back.kinds[0].windows[1];
+    EXPECT_EQ(histBack.cases.temperature, 1);
+    EXPECT_STREQ(cfat_Str(histBack.rangeHigh), "5m");
+    EXPECT_EQ(cfat_Write(cfat_V801, writeAll(back)), text);
+
+    // 7.00: no FFT windows, and a histogram always has 11 intervals.
+    const std::string old = cfat_Write(cfat_V700, writeAll(settings));
+    EXPECT_EQ(old.find("[FFT]"), std::string::npos);
+    EXPECT_TRUE(cfat_Has(old, "Intervals=11"));
+}
+
+TEST(CfAnalysisSections, AnalysisWindowsOddInput)
+{
+    // A performance window of a dynamic kind and an FFT window of AC are
+    // ignored with their curves; a 6.00 3D window rebuilds its function.
+    const std::string text =
+        "[Performance]\r\nTitle=Lost\r\nAnalysis=DynamicAC\r\nTitle=Lost too\r\n"
+        "[Performance WaveForm]\r\nPMExpression=x\r\n"
+        "[FFT]\r\nAnalysis=AC\r\n[FFT WaveForm]\r\nExpression=v(1)\r\n"
+        "[Graph 3D]\r\nAnalysis=Transient\r\nFunction=Rise_Time\r\nExpression=v(3)\r\n"
+        "Arg 0=0.1\r\nArg 1=0.9\r\nAnalysis=AC\r\nTitle=Not mine\r\n";
+    AnalysisSettings back;
+    cfat_ReadInto(text, cfat_V600, back);
+    for (const AnalysisKindSettings& k : back.kinds)
+        for (const auto& w : k.windows)
+            EXPECT_EQ(w->type, kWindow3D);
+    ASSERT_EQ(back.kinds[0].windows.size(), 1u);
+    EXPECT_STREQ(cfat_Str(back.kinds[0].windows[0]->function.expression),
+                 "Rise_Time(v(3),0.1,0.9)");
+    EXPECT_EQ(back.kinds[0].windows[0]->window.title, nullptr);
+}
+
+TEST(CfAnalysisSections, PlotObjectsFollowTheirWindow)
+{
+    AnalysisSettings settings;
+    settings.kinds[0].present = 1;
+    settings.kinds[1].present = 1;
+    auto add = [&](PlotObjectList& list, int type) -> PlotObject& {
+        list.emplace_back(new PlotObject());
+        list.back()->type = type;
+        list.back()->style.color = 2;
+        return *list.back();
+    };
+    PlotObject& poly = add(settings.kinds[0].objects, 11);
+    poly.first = 1;
+    for (int i = 0; i < 5; ++i)
+        poly.vertices.push_back(PlotVertex{i == 0 ? 1 : 0, i == 4 ? 2 : 0, i * 0.5, i == 4 ? 0 : 1e-3 * i});
+    PlotObject& note = add(settings.kinds[0].objects, 12);
+    SetString(&note.text, "Peak\r\nhere");
+    note.font.height = -10;
+    note.corners[2] = 2.5e-6;
+    PlotObject& measure = add(settings.kinds[1].objects, 7);
+    measure.plot = 0;
+    measure.plot2 = 1;
+    measure.measure = 1e3;
+    measure.alias1 = 4;
+
+    auto write = [&](AnalysisSettings& s) {
+        return [&s](SectionFile& f) {
+            for (int kind = 0; kind < 2; ++kind)
+                SerializePlotWindowSection(f, &s, kind);
+        };
+    };
+    const std::string text = cfat_Write(cfat_V801, write(settings));
+    const size_t objectAt = text.find("[AObject]\r\nAnalysis=Transient\r\nObject=Poly");
+    ASSERT_NE(objectAt, std::string::npos);
+    EXPECT_LT(objectAt, text.find("[AC]"));
+    EXPECT_NE(text.find("Pos=MIN,0\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Text=Peak\xFEhere"), std::string::npos);
+
+    AnalysisSettings back;
+    cfat_ReadInto(text, cfat_V801, back);
+    ASSERT_EQ(back.kinds[0].objects.size(), 2u);
+    ASSERT_EQ(back.kinds[1].objects.size(), 1u);
+    const PlotObject& polyBack = *back.kinds[0].objects[0];
+    ASSERT_EQ(polyBack.vertices.size(), 5u);
+    EXPECT_EQ(polyBack.vertices[0].modeX, 1);
+    EXPECT_EQ(polyBack.vertices[4].modeY, 2);
+    EXPECT_DOUBLE_EQ(polyBack.vertices[3].y, 3e-3);
+    EXPECT_EQ(polyBack.first, 1);
+    EXPECT_STREQ(cfat_Str(back.kinds[0].objects[1]->text), "Peak\r\nhere");
+    EXPECT_DOUBLE_EQ(back.kinds[0].objects[1]->corners[2], 2.5e-6);
+    EXPECT_EQ(back.kinds[1].objects[0]->plot2, 1);
+    EXPECT_EQ(back.kinds[1].objects[0]->alias1, 4);
+    EXPECT_DOUBLE_EQ(back.kinds[1].objects[0]->measure, 1e3);
+    EXPECT_EQ(cfat_Write(cfat_V801, write(back)), text);
+
+    // A 5.20 file keeps the type and colours of its objects, but no polygons.
+    const std::string old = cfat_Write(cfat_V520, [&](SectionFile& f) {
+        SerializeAnalysisSection(f, &settings);
+    });
+    EXPECT_EQ(old.find("Object=Poly"), std::string::npos);
+    AnalysisSettings oldBack;
+    cfat_ReadInto(old, cfat_V520, oldBack);
+    ASSERT_EQ(oldBack.kinds[0].objects.size(), 1u);
+    EXPECT_EQ(oldBack.kinds[0].objects[0]->type, 12);
+    EXPECT_EQ(oldBack.kinds[0].objects[0]->style.color, 2);
+    ASSERT_EQ(oldBack.kinds[1].objects.size(), 1u);
+    EXPECT_EQ(oldBack.kinds[1].objects[0]->type, 7);
+
+    // Unknown types are dropped; a line without a border colour gets one.
+    AnalysisSettings odd;
+    cfat_ReadInto("[AObject]\r\nAnalysis=AC\r\nObject=Blob\r\n"
+                  "[AObject]\r\nAnalysis=AC\r\nObject=Line\r\nCBorder=NONE\r\n",
+                  cfat_V801, odd);
+    ASSERT_EQ(odd.kinds[1].objects.size(), 1u);
+    EXPECT_EQ(odd.kinds[1].objects[0]->style.color, 4);
+}
+
 TEST(CfAnalysisSections, LimitsRoundTrip)
 {
     AnalysisSettings settings;
@@ -581,6 +778,18 @@ TEST(CfAnalysisSections, CurveRowsFollowTheirLimits)
     EXPECT_STREQ(cfat_Str(back.kinds[1].curves[0]->smithScaleFactor), "50");
     EXPECT_EQ(cfat_Write(cfat_V801, write(back)), text);
 
+    // Files up to 6.00: fixed ranges with their grid flag get a grid spacing.
+    AnalysisSettings six;
+    cfat_ReadInto("[WaveForm]\r\nAnalysis=Transient\r\nXRng=1u,0\r\nYRng=Auto\r\n"
+                  "Options=LINEARX,LINEARY\r\n"
+                  "[WaveForm]\r\nAnalysis=Transient\r\nXRng=10,2\r\n",
+                  cfat_V600, six);
+    FillOldGridSpacing(six);
+    ASSERT_EQ(six.kinds[0].curves.size(), 2u);
+    EXPECT_STREQ(cfat_Str(six.kinds[0].curves[0]->gridX), "2e-07");   // five grids
+    EXPECT_EQ(six.kinds[0].curves[0]->gridY, nullptr);
+    EXPECT_EQ(six.kinds[0].curves[1]->gridX, nullptr);               // no grid flag
+
     // An old row's "Color" sets both colours; a row naming no plot kind is dropped.
     AnalysisSettings old;
     cfat_ReadInto("[WaveForm]\r\nAnalysis=DC\r\nColor=5\r\nYExp=x\r\n"
@@ -604,6 +813,9 @@ TEST(CfAnalysisSections, SteppingRoundTripAndOldFiles)
         SetString(&step.texts[t], texts[t]);
     settings.kinds[1].simultaneous = 1;
     settings.kinds[2].steps[0].flags = kStepList | kStepOn;   // DC not present
+    settings.kinds[5].present = 1;                            // Dynamic DC
+    settings.kinds[5].steps[1].flags = kStepLinear | kStepVariable | kStepOn;
+    SetString(&settings.kinds[5].steps[1].texts[0], "Gain");
     auto write = [&](AnalysisSettings& s) {
         return [&s](SectionFile& f) { SerializeSteppingSection(f, &s); };
     };
@@ -625,6 +837,7 @@ TEST(CfAnalysisSections, SteppingRoundTripAndOldFiles)
         EXPECT_STREQ(cfat_Str(got.texts[t]), texts[t]);
     EXPECT_EQ(back.kinds[1].simultaneous, 1);
     EXPECT_EQ(back.kinds[1].steps[0].flags, kStepLinear | kStepComponent);
+    EXPECT_EQ(back.kinds[5].steps[1].flags, kStepLinear | kStepVariable | kStepOn);
     EXPECT_EQ(cfat_Write(cfat_V801, write(back)), text);
 
     // 6.00: kinds 0-2, ten records each, DC's list record included.
@@ -751,6 +964,15 @@ TEST(CfAnalysisCircuitFile, SavedOpenedAndSavedAgainIsByteIdentical)
     }
     ASSERT_NE(copy->analysisSettings, nullptr);
     EXPECT_EQ(copy->fileSettings.printAutoTile[0], 1);
+    // Reading again into the same circuit replaces its analysis data.
+    {
+        CircuitFile file;
+        file.loadFlags = kLoadHidden | kLoadSilent;
+        ASSERT_EQ(0, ReadCircuitFile(copy.get(), file, first.c_str(), true));
+        file.Close();
+    }
+    ASSERT_NE(copy->analysisSettings, nullptr);
+    EXPECT_EQ(copy->analysisSettings->kinds[0].curves.size(), 1u);
     ASSERT_EQ(0, SaveCircuitFile(copy.get(), second.c_str(), 0x80001));
     EXPECT_EQ(slurp(second), text);
 

@@ -3,6 +3,7 @@
 // written back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "document/cirdoc.h"
 #include "document/cirio.h"
 #include "document/component_defs.h"
+#include "document/nodes.h"
 
 namespace {
 
@@ -52,7 +54,24 @@ ComponentDef* cfo_test_Box() {
     return def;
 }
 
+ComponentDef* cfo_test_Macro() {
+    static ComponentDef* def = [] {
+        auto* d = new ComponentDef();
+        d->type = kTypeMacro;
+        d->SetName("Macro");
+        return d;
+    }();
+    return def;
+}
+
+bool cfo_test_MacroList(const char* file, char* out, size_t size) {
+    if (strcasecmp(file, "amp") != 0) return false;
+    snprintf(out, size, "%s", "(GAIN=2,OFFSET,BIAS=1)");
+    return true;
+}
+
 ComponentDef* cfo_test_Find(const char* name, bool) {
+    if (strcasecmp(name, "Macro") == 0) return cfo_test_Macro();
     if (strcasecmp(name, "Box") == 0) return cfo_test_Box();
     return strcasecmp(name, "Resistor") == 0 ? cfo_test_Resistor() : nullptr;
 }
@@ -221,6 +240,29 @@ TEST_F(cfo_Files, OldObjectStyleListsDecideBorderAndFill) {
         EXPECT_EQ(c.weight, o->lineWeight);
         EXPECT_EQ(0, o->styleFlags & 0x0081);
     }
+    // Written as 5.20 the colours come back through the word list.
+    auto built = std::make_unique<CCirDoc>();
+    SchematicObject* box = built->NewSchematicObject();
+    box->objectKind = kObjectGraphic;
+    box->graphicType = FindGraphicObjectType("rectangle");
+    box->x1 = box->y1 = 1;
+    box->x2 = box->y2 = 9;
+    box->page = 0;
+    box->borderColor = 3;
+    box->fillColor = 5;
+    box->lineWeight = 2;
+    std::string old = Save(built.get(), "520.cir", kCirVersion520);
+    EXPECT_NE(std::string::npos, old.find("[Object]\r\nObject=Rectangle\r\nStyle=Border,Fill,Weight2\r\n")) << old;
+    auto back = std::make_unique<CCirDoc>();
+    CircuitFile file;
+    file.loadFlags = kLoadHidden | kLoadSilent;
+    ASSERT_EQ(0, ReadCircuitFile(back.get(), file, Path("520.cir").c_str(), true));
+    file.Close();
+    ASSERT_NE(nullptr, First(back.get()));
+    EXPECT_EQ(3, First(back.get())->borderColor);
+    EXPECT_EQ(5, First(back.get())->fillColor);
+    EXPECT_EQ(2, First(back.get())->lineWeight);
+
     // An object without a known type is dropped.
     auto doc = std::make_unique<CCirDoc>();
     ASSERT_EQ(0, ReadText(doc.get(), "[Object]\r\nObject=Hexagon\r\nGrids=1,1,9,9\r\n"));
@@ -282,6 +324,32 @@ TEST_F(cfo_Files, AutomaticMacroPinsFollowTheirNames) {
     std::string out = Save(doc.get(), "m.cir");
     EXPECT_NE(std::string::npos, out.find("AutoMacroRect=1,2,8,9\r\nAutoMacroPinCnt=2\r\n"));
     EXPECT_NE(std::string::npos, out.find("AutoMacroPin=\"B\",4,2,5,1\r\n")) << out;
+}
+
+// Files before 7.00 keep a macro's parameters in VALUE: "amp(5,7)".
+TEST_F(cfo_Files, OldMacroValueBecomesFileAndParameters) {
+    ComponentLookup().macroParameters = cfo_test_MacroList;
+    auto doc = std::make_unique<CCirDoc>();
+    ASSERT_EQ(0, ReadText(doc.get(), "[Comp]\r\nName=Macro\r\nGrid=20,20\r\n\r\n"
+                                     "[Attr]\r\nONV=0,0,VALUE,amp(5,   7,\r\nStyle=12288\r\n",
+                          "6.00"));
+    CircuitFile file;
+    file.document = doc.get();
+    file.version = kCirVersion600;
+    RepairMacroParameters(file);
+    SchematicObject* o = First(doc.get());
+    ASSERT_NE(nullptr, o);
+    EXPECT_STREQ("amp", GetAttributeText(o, kAttrFile));
+    EXPECT_EQ(nullptr, FindAttribute(o, kAttrValue));
+    EXPECT_STREQ("5", GetAttributeText(o, "Param:GAIN"));
+    EXPECT_STREQ("7", GetAttributeText(o, "Param:OFFSET"));
+    EXPECT_STREQ("", GetAttributeText(o, "Param:BIAS"));
+    EXPECT_EQ(0, FindAttribute(o, "Param:GAIN")->flags & 0x3000);
+    EXPECT_EQ(FindAttribute(o, "Param:GAIN"), FindAttribute(o, kAttrFile)->Next());
+    // Written back for 6.00 the parameters fold into VALUE, missing ones with their default.
+    std::string old = Save(doc.get(), "m6.cir", kCirVersion600);
+    EXPECT_NE(std::string::npos, old.find("ONV=0,0,VALUE,amp(5,7,1)\r\n")) << old;
+    EXPECT_EQ(std::string::npos, old.find("Param:"));
 }
 
 }  // namespace

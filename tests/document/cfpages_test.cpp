@@ -8,7 +8,9 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "core/hooks.h"
 #include "core/result.h"
 #include "document/cfsections.h"
 #include "document/circuitfile.h"
@@ -196,6 +198,42 @@ TEST_F(cfp_Files, OldFilesLoseTheCircuitWindowPlacement) {
     auto old = std::make_unique<CCirDoc>();
     ASSERT_EQ(0, ReadText(old.get(), body, "7.00"));
     EXPECT_EQ(0, old->fileSettings.windowPlacement.length);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string>& cfp_test_Reports() {
+    static std::vector<std::string> reports;
+    return reports;
+}
+
+int cfp_test_Report(const char*, int code, const char* text) {
+    cfp_test_Reports().push_back(std::to_string(code) + ":" + (text ? text : ""));
+    return 0;
+}
+
+// Lines after a text page's bytes are not ours: one warning per file.
+TEST_F(cfp_Files, DataAfterTheTextIsReportedOnce) {
+    cfp_test_Reports().clear();
+    CoreHooks saved = Hooks();
+    Hooks().reportMessage = cfp_test_Report;
+    std::string path = Path("x.cir");
+    std::ofstream(path, std::ios::binary)
+        << "[Main]\r\nFileType=CIR\r\nVersion=8.01\r\n\r\n[Page]\r\nIndex=0\r\nType=Text\r\nName=Text\r\n\r\n"
+           "[Text Area]\r\nLen=3\r\nabc\r\nExtra=1\r\nMore=2\r\n\r\n[Text Area]\r\nLen=2\r\nxy\r\nAgain=3\r\n";
+    auto doc = std::make_unique<CCirDoc>();
+    CircuitFile file;
+    file.loadFlags = kLoadHidden;
+    int code = ReadCircuitFile(doc.get(), file, path.c_str(), true);
+    file.Close();
+    Hooks() = saved;
+    EXPECT_EQ(0, code);
+    EXPECT_STREQ("xy", doc->Page(0)->storedText);
+    ASSERT_EQ(1u, cfp_test_Reports().size());
+    EXPECT_NE(std::string::npos, cfp_test_Reports()[0].find("13513:"));
+    EXPECT_NE(std::string::npos, cfp_test_Reports()[0].find("Extra=1"));
 }
 
 }  // namespace

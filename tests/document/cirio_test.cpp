@@ -23,6 +23,8 @@
 #include "document/component_defs.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
+#include "platform/app.h"
+#include "platform/frame.h"
 #include "shell/document.h"
 
 namespace {
@@ -99,6 +101,9 @@ TEST_F(cirio_Files, SavesThroughTemporaryFileAndKeepsOneBackup) {
     for (int save = 0; save < 3; ++save) {
         AddWire(doc.get(), 10 + 30 * save);   // each save's NLCnt differs
         doc->SetDirty(1);
+        if (save == 2) {
+            ASSERT_EQ(0, chmod(target.c_str(), 0640));
+        }
         ASSERT_EQ(0, SaveCircuitFile(doc.get(), target.c_str(), kCirVersion801)) << save;
         EXPECT_EQ(0, doc->IsDirty());
         EXPECT_FALSE(cirio_Exists(target + "$$TEMP$$"));
@@ -111,6 +116,9 @@ TEST_F(cirio_Files, SavesThroughTemporaryFileAndKeepsOneBackup) {
         }
     }
     EXPECT_NE(saved[1], saved[2]);
+    struct stat info;
+    ASSERT_EQ(0, stat(target.c_str(), &info));
+    EXPECT_EQ(0640u, info.st_mode & 0777u);   // the replaced file's permissions stay
     EXPECT_EQ(0u, saved[0].find("[Main]\r\nFileType=CIR\r\nVersion=8.01\r\nProgram=Tarnwick\r\n"));
     EXPECT_NE(std::string::npos, saved[2].find("NLCnt=3\r\n"));
 }
@@ -147,6 +155,23 @@ TEST_F(cirio_Files, FailedSaveTouchesNeitherFileNorBackup) {
         std::string command = "rm -rf '" + blocker + "'";
         ASSERT_EQ(0, system(command.c_str()));
     }
+}
+
+TEST_F(cirio_Files, SaveIntoReadOnlyFolderLeavesFileAndBackup) {
+    if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind root";
+    const std::string folder = Path("ro");
+    ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+    const std::string target = folder + "/a.cir";
+    cirio_Write(target, "old file\r\n");
+    cirio_Write(target + "_bak", "old backup\r\n");
+    ASSERT_EQ(0, chmod(folder.c_str(), 0555));
+    auto doc = std::make_unique<CCirDoc>();
+    doc->SetDirty(1);
+    EXPECT_NE(0, SaveCircuitFile(doc.get(), target.c_str(), kCirVersion801));
+    ASSERT_EQ(0, chmod(folder.c_str(), 0755));
+    EXPECT_EQ("old file\r\n", cirio_Read(target));
+    EXPECT_EQ("old backup\r\n", cirio_Read(target + "_bak"));
+    EXPECT_EQ(1, doc->IsDirty());
 }
 
 TEST_F(cirio_Files, SaveIntoMissingFolderFails) {
@@ -326,9 +351,21 @@ TEST_F(cirio_Files, EverySectionFileRoundTripsByteIdentical) {
     cirio_Def("Resistor", 2);
     cirio_Def("Capacitor", 4);
     const char* fixture = getenv("CIRIO_FIXTURE");
-    const std::string source = fixture ? fixture : TW_SOURCE_DIR "/tests/data/circuit/every_section.cir";
-    const std::string original = cirio_Read(source);
+    std::string original = cirio_Read(fixture ? fixture : TW_SOURCE_DIR "/tests/data/circuit/every_section.cir");
     ASSERT_FALSE(original.empty());
+    // The file is written with this display's screen size; give the fixture
+    // the same one, so that its window placements are kept as well.
+    auto blank = std::make_unique<CCirDoc>();
+    ASSERT_EQ(0, SaveCircuitFile(blank.get(), Path("blank.cir").c_str(), kCirVersion801));
+    const std::string blankText = cirio_Read(Path("blank.cir"));
+    const size_t mine = blankText.find("Screen=");
+    const size_t theirs = original.find("Screen=");
+    ASSERT_NE(std::string::npos, theirs);
+    original.replace(theirs, original.find("\r\n", theirs) - theirs,
+                     blankText.substr(mine, blankText.find("\r\n", mine) - mine));
+    const std::string source = Path("every.cir");
+    cirio_Write(source, original);
+
     auto doc = std::make_unique<CCirDoc>();
     ASSERT_EQ(0, Read(doc.get(), source));
     const std::string saved = Path("e.cir");
@@ -336,10 +373,55 @@ TEST_F(cirio_Files, EverySectionFileRoundTripsByteIdentical) {
     if (fixture) cirio_Write(std::string(fixture) + ".out", cirio_Read(saved));
     EXPECT_EQ(original, cirio_Read(saved));
     for (int section = 1; section < kCircuitSectionCount; ++section) {
-        if (section == kSecFontAndColor || section == kSecWindowPlacement) continue;   // before 6.00 only
+        // Older versions only.
+        if (section == kSecFontAndColor || section == kSecWindowPlacement || section == kSecPrinter ||
+            section == kSecDSP || section == kSecAnalysis) {
+            continue;
+        }
         EXPECT_NE(std::string::npos, original.find(std::string("[") + CircuitSectionName(section) + "]\r\n"))
             << CircuitSectionName(section);
     }
+    ComponentLookup() = ComponentLookupHooks{};
+}
+
+// Sections may come in any order: moving the pages, texts and kept sections
+// in front of the objects reads to the same circuit.
+TEST_F(cirio_Files, SectionOrderDoesNotMatterWhenReading) {
+    ComponentLookup().findInLibraries = cirio_FindDef;
+    cirio_Def("Resistor", 2);
+    cirio_Def("Capacitor", 4);
+    const std::string canonical = Path("c.cir");
+    {
+        auto doc = std::make_unique<CCirDoc>();
+        ASSERT_EQ(0, Read(doc.get(), TW_SOURCE_DIR "/tests/data/circuit/every_section.cir"));
+        ASSERT_EQ(0, SaveCircuitFile(doc.get(), canonical.c_str(), kCirVersion801));
+    }
+    const std::string text = cirio_Read(canonical);
+    std::vector<std::string> sections;
+    for (size_t at = 0; at < text.size();) {
+        size_t next = text.find("\r\n\r\n[", at);
+        size_t end = next == std::string::npos ? text.size() : next + 4;
+        sections.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    ASSERT_GT(sections.size(), 10u);
+    std::string moved = sections[0];   // Main stays first
+    std::string rest;
+    for (size_t i = 1; i < sections.size(); ++i) {
+        std::string section = sections[i];
+        if (section.back() != '\n') section += "\r\n\r\n";
+        const bool early = section.rfind("[Page]", 0) == 0 || section.rfind("[Text Area]", 0) == 0 ||
+                           section.rfind("[Watch]", 0) == 0 || section.rfind("[SENS]", 0) == 0 ||
+                           section.rfind("[BOM]", 0) == 0 || section.rfind("[Node Offsets]", 0) == 0;
+        (early ? moved : rest) += section;
+    }
+    const std::string shuffled = Path("shuffled.cir");
+    cirio_Write(shuffled, moved + rest);
+    auto doc = std::make_unique<CCirDoc>();
+    ASSERT_EQ(0, Read(doc.get(), shuffled));
+    const std::string saved = Path("s.cir");
+    ASSERT_EQ(0, SaveCircuitFile(doc.get(), saved.c_str(), kCirVersion801));
+    EXPECT_EQ(text, cirio_Read(saved));
     ComponentLookup() = ComponentLookupHooks{};
 }
 
@@ -412,6 +494,44 @@ TEST_F(cirio_Files, HiddenOpenMakesListedDocumentWithoutAddedPages) {
     EXPECT_EQ(nullptr, OpenCircuitDocument(Path("none.cir").c_str(), kLoadHidden | kLoadSilent | kLoadFullPath, &code));
     EXPECT_NE(0, code);
     EXPECT_EQ(listed, DocumentList().count);
+}
+
+TEST_F(cirio_Files, VisibleOpenReusesTheOpenDocument) {
+    const std::string path = Path("v.cir");
+    auto source = std::make_unique<CCirDoc>();
+    source->SetPageCount(1);   // a file before Models and Info pages were added
+    SetString(&source->Page(0)->name, "Main");
+    ASSERT_EQ(0, SaveCircuitFile(source.get(), path.c_str(), kCirVersion801));
+    platform::Application* app = platform::Application::Instance();
+    ASSERT_NE(app, nullptr);
+    platform::MainFrame host;
+    ASSERT_TRUE(host.Create("Tarnwick", platform::Rect{0, 0, 900, 700}));
+    app->SetMainWindow(&host);
+    int code = -1;
+    CCirDoc* doc = OpenCircuitDocument(path.c_str(), kLoadRestorePlacement | kLoadSilent | kLoadFullPath, &code);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(0, code);
+    EXPECT_NE(doc->MainView(), nullptr);
+    EXPECT_EQ(0, doc->untitled);
+    EXPECT_GE(doc->GetFirstInfoPage(), 0);   // a visible open adds the Info page
+    EXPECT_EQ(doc, OpenCircuitDocument(path.c_str(), kLoadRestorePlacement | kLoadSilent | kLoadFullPath, &code));
+    EXPECT_EQ(0, code);
+
+    // A hidden open (subcircuit expansion) sees the open circuit with its
+    // unsaved edits, in a document of its own.
+    AddWire(doc, 10);
+    CCirDoc* hidden = OpenCircuitDocument(path.c_str(), 0x60A2, &code);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_EQ(0, code);
+    EXPECT_NE(doc, hidden);
+    EXPECT_EQ(nullptr, hidden->MainView());
+    EXPECT_EQ(1, hidden->objects.count);
+    EXPECT_EQ(path, hidden->PathName());
+    EXPECT_STREQ("v.cir", hidden->fileName);
+    hidden->OnCloseDocument();
+    doc->SetDirty(0);
+    doc->OnCloseDocument();
+    app->SetMainWindow(nullptr);
 }
 
 bool cirio_WrongPassword(char* out, size_t size) {
