@@ -122,33 +122,6 @@ int cirio_ReplaceTarget(const char* temporary, const char* target) {
     return kOk;
 }
 
-platform::Placement cirio_ToPlatform(const WindowPlacement& stored) {
-    platform::Placement p;
-    p.length = stored.length;
-    p.flags = unsigned(stored.flags);
-    p.showCode = stored.showCmd;
-    p.minPosition = platform::Point{stored.minX, stored.minY};
-    p.maxPosition = platform::Point{stored.maxX, stored.maxY};
-    p.normal = platform::Rect{stored.left, stored.top, stored.right, stored.bottom};
-    return p;
-}
-
-WindowPlacement cirio_FromPlatform(const platform::Placement& p) {
-    WindowPlacement stored;
-    stored.length = p.length;
-    stored.flags = int32_t(p.flags);
-    stored.showCmd = p.showCode;
-    stored.minX = p.minPosition.x;
-    stored.minY = p.minPosition.y;
-    stored.maxX = p.maxPosition.x;
-    stored.maxY = p.maxPosition.y;
-    stored.left = p.normal.left;
-    stored.top = p.normal.top;
-    stored.right = p.normal.right;
-    stored.bottom = p.normal.bottom;
-    return stored;
-}
-
 void cirio_Report(uint32_t loadFlags, const char* options, int code, const char* text) {
     if (loadFlags & kLoadSilent) return;
     ReportMessage(options, code, text);
@@ -169,7 +142,7 @@ int SaveCircuitFile(CCirDoc* document, const char* path, int32_t version) {
     if (CMDIView* view = document->MainView()) {
         platform::Placement placement;
         view->GetFramePlacement(&placement);
-        if (placement.length == kPlacementLength) document->fileSettings.windowPlacement = cirio_FromPlatform(placement);
+        if (placement.length == kPlacementLength) document->fileSettings.windowPlacement = FromPlatformPlacement(placement);
     }
     const std::string temporary = std::string(path) + "$$TEMP$$";
     CircuitFile file;
@@ -471,7 +444,7 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
         auto* circuit = dynamic_cast<CCirDoc*>(open);
         if (circuit && circuit->MainView() && (loadFlags & kLoadRestorePlacement) &&
             circuit->fileSettings.windowPlacement.length == kPlacementLength) {
-            circuit->MainView()->ApplyFramePlacement(cirio_ToPlatform(circuit->fileSettings.windowPlacement));
+            circuit->MainView()->ApplyFramePlacement(ToPlatformPlacement(circuit->fileSettings.windowPlacement));
         }
         return open;
     }
@@ -501,7 +474,7 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
     }
     if (document->MainView() && (loadFlags & (kLoadRestorePlacement | kLoadPlacementIfNew)) &&
         document->fileSettings.windowPlacement.length == kPlacementLength) {
-        document->MainView()->ApplyFramePlacement(cirio_ToPlatform(document->fileSettings.windowPlacement));
+        document->MainView()->ApplyFramePlacement(ToPlatformPlacement(document->fileSettings.windowPlacement));
     }
     return document;
 }

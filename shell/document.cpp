@@ -646,3 +646,30 @@ void ClearRunContext() { CurrentRunContext() = RunContext{}; }
 
 CDoc* GetInitialCircuitDocument() { return doc_initialCircuit; }
 void SetInitialCircuitDocument(CDoc* document) { doc_initialCircuit = document; }
+
+platform::Placement ToPlatformPlacement(const WindowPlacement& stored) {
+    platform::Placement p;
+    p.length = stored.length;
+    p.flags = static_cast<unsigned>(stored.flags);
+    p.showCode = stored.showCmd;
+    p.minPosition = platform::Point{stored.minX, stored.minY};
+    p.maxPosition = platform::Point{stored.maxX, stored.maxY};
+    p.normal = platform::Rect{stored.left, stored.top, stored.right, stored.bottom};
+    return p;
+}
+
+WindowPlacement FromPlatformPlacement(const platform::Placement& placement) {
+    WindowPlacement stored;
+    stored.length = placement.length;
+    stored.flags = static_cast<int32_t>(placement.flags);
+    stored.showCmd = placement.showCode;
+    stored.minX = placement.minPosition.x;
+    stored.minY = placement.minPosition.y;
+    stored.maxX = placement.maxPosition.x;
+    stored.maxY = placement.maxPosition.y;
+    stored.left = placement.normal.left;
+    stored.top = placement.normal.top;
+    stored.right = placement.normal.right;
+    stored.bottom = placement.normal.bottom;
+    return stored;
+}

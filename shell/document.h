@@ -24,6 +24,7 @@
 
 #include "core/fontspec.h"
 #include "core/pool.h"
+#include "core/properties.h"
 #include "platform/command.h"
 #include "platform/frame.h"
 #include "platform/types.h"
@@ -374,6 +375,11 @@ void ClearDocumentTemplates();
 // are not created this way, a missing template, or any failure (the half-made
 // document is closed). No message is shown.
 CDoc* CreateDocumentOfKind(int kind, const char* title);
+
+// The placement record that settings and circuit files store, and the window
+// layer's placement, converted field by field both ways.
+platform::Placement ToPlatformPlacement(const WindowPlacement& stored);
+WindowPlacement FromPlatformPlacement(const platform::Placement& placement);
 // The same, owned by the current circuit document.
 CDoc* CreateDependentDocument(int kind, const char* title);
 

@@ -45,34 +45,6 @@ std::string mf_PaneWidthText(int id) {
     return std::string();
 }
 
-// The placement record of the settings and the window layer's placement.
-platform::Placement mf_ToPlatform(const WindowPlacement& w) {
-    platform::Placement p;
-    p.length = w.length;
-    p.flags = static_cast<unsigned>(w.flags);
-    p.showCode = w.showCmd;
-    p.minPosition = platform::Point{w.minX, w.minY};
-    p.maxPosition = platform::Point{w.maxX, w.maxY};
-    p.normal = platform::Rect{w.left, w.top, w.right, w.bottom};
-    return p;
-}
-
-WindowPlacement mf_FromPlatform(const platform::Placement& p) {
-    WindowPlacement w;
-    w.length = p.length;
-    w.flags = static_cast<int32_t>(p.flags);
-    w.showCmd = p.showCode;
-    w.minX = p.minPosition.x;
-    w.minY = p.minPosition.y;
-    w.maxX = p.maxPosition.x;
-    w.maxY = p.maxPosition.y;
-    w.left = p.normal.left;
-    w.top = p.normal.top;
-    w.right = p.normal.right;
-    w.bottom = p.normal.bottom;
-    return w;
-}
-
 // Removes every "&" and cuts the text at its first tab.
 void mf_CleanRunStateText(char* text) {
     char* out = text;
@@ -375,7 +347,7 @@ void CMainFrame::ApplyToAllDocuments(unsigned flags, platform::Window* except) {
 bool CMainFrame::PlaceAtStart() {
     const WindowPlacement& stored = Prefs().mainWindowPlacement;
     const platform::Rect work = GetWorkArea();
-    const platform::Placement placement = mf_ToPlatform(stored);
+    const platform::Placement placement = ToPlatformPlacement(stored);
     // A placement wholly off the desktop (a screen that is gone) would hide
     // the window; it then covers the work area as if none were stored.
     if (stored.length != 0 && (work.IsEmpty() || RectsOverlap(placement.normal, work))) {
@@ -431,7 +403,7 @@ bool CMainFrame::OnClose() {
 void CMainFrame::OnDestroy() {
     platform::Placement placement = GetPlacement();
     placement.length = platform::kPlacementLength;
-    Prefs().mainWindowPlacement = mf_FromPlatform(placement);
+    Prefs().mainWindowPlacement = FromPlatformPlacement(placement);
     settingsSaveResult = SaveSettingsFile();
     // The message loop ends with the main window. Outside the loop there is
     // nothing to end, and a quit request would cut short every later wait.
