@@ -54,8 +54,6 @@ void* main_OpenFileOfKind(const char* path, int kind) {
     return OpenFileOfKind(path, kind);
 }
 
-// The services of the subsystems after the shell (the shell installs its own
-// when the application starts).
 // Random values of expressions draw from one generator; start-up seeds it from the clock.
 unsigned main_SeedRandom(unsigned seed) {
     return SeedRandom(static_cast<int32_t>(seed & 0x7FFFFFFF));
@@ -68,6 +66,8 @@ CDoc* main_OpenNewCircuitWindow() {
     return CreateDocumentOfKind(kDocCircuit, path);
 }
 
+// The services of the subsystems after the shell (the shell installs its own
+// when the application starts).
 void main_InstallServices() {
     StartupServices& s = Services();
     s.buildDeviceStatementTables = BuildDeviceStatementTables;
