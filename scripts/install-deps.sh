@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian 12, only what is missing.
 set -euo pipefail
-packages=(g++ cmake ninja-build ccache libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev)
+packages=(g++ cmake ninja-build ccache libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
