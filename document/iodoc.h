@@ -80,7 +80,7 @@ public:
     // For the close of all windows: `answer` carries the choice made for an
     // earlier document and receives this one's. 1 when the close must stop
     // (the document stays dirty), 0 when it may go on.
-    int QueryClose(int* answer, int documentCount);
+    int QueryClose(int* answer, int documentCount) override;
     // The single-window close: the save question; Cancel keeps the window.
     bool CanCloseFrame(CMDIFrame* frame) override;
 

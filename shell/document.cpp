@@ -94,6 +94,8 @@ void CDoc::SetTitle(const char* title) {
 
 bool CDoc::CanCloseFrame(CMDIFrame* /*frame*/) { return true; }
 
+int CDoc::QueryClose(int* /*answer*/, int /*changedCount*/) { return CanCloseFrame(MainFrameWindow()) ? 0 : 1; }
+
 void CDoc::OnCloseDocument() {
     if (closing_) return;
     closing_ = true;

@@ -112,6 +112,12 @@ public:
     virtual void SetModifiedFlag(bool modified = true) { modified_ = modified; }
     // Asked before the document's frame closes; false keeps it open.
     virtual bool CanCloseFrame(CMDIFrame* frame);
+    // Asked for each document when all windows close: `answer` carries the
+    // choice made for an earlier document (the save mode, 0 to ask) and
+    // receives this one's; `changedCount` is the number of changed documents,
+    // so that more than one offers Yes to All and No to All. 1 stops the close.
+    // The base asks the single-window question.
+    virtual int QueryClose(int* answer, int changedCount);
 
     // ---- own operations, in slot order (the base does nothing)
     // After an edit changed the objects (reorder, move, clear, paste).

@@ -384,14 +384,17 @@ bool CMainFrame::OnClose() {
         if (answer != platform::dlgid::Yes) return false;
     }
 
-    // Every document with a window, in list order; a cancelled save question
-    // keeps the rest open (those closed so far stay closed).
+    // Every document with a window, in list order, under one save mode: with
+    // several changed documents the question offers Yes to All and No to All.
+    // A cancelled question keeps the rest open (those closed so far stay closed).
+    const int changed = CountChangedDocuments();
+    int saveMode = 0;
     std::vector<CDoc*> docs;
     for (CDoc* d = FirstDocument(); d; d = d->NextDocument())
         if (d->MainView()) docs.push_back(d);
     for (CDoc* doc : docs) {
         if (!mf_IsListed(doc) || !doc->MainView()) continue;
-        if (doc->fileBacked && !doc->CanCloseFrame(doc->MainFrameWindow())) return false;
+        if (doc->fileBacked && doc->QueryClose(&saveMode, changed) != 0) return false;
         doc->OnCloseDocument();
     }
 

@@ -14,6 +14,7 @@
 #include "core/recentlist.h"
 #include "platform/dialog.h"
 #include "shell/app.h"
+#include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/messages.h"
 #include "shell/preferences.h"
@@ -176,6 +177,37 @@ TEST_F(MainFrameTest, QuitQuestionDecidesTheClose) {
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(frame_->Exists());
     EXPECT_EQ(GetMainFrame(), nullptr);
+}
+
+// Records the save questions of a close of all windows; the first answer is
+// Yes to All, which the frame must hand on to the next document.
+std::vector<std::pair<int, int>> mf_closeQuestions;
+class mf_ChangedDoc : public CDoc {
+public:
+    mf_ChangedDoc() {
+        fileBacked = 1;
+        SetModifiedFlag(true);
+    }
+    int QueryClose(int* answer, int changedCount) override {
+        mf_closeQuestions.push_back({*answer, changedCount});
+        if (*answer == 0) *answer = 32;
+        return 0;
+    }
+};
+
+TEST_F(MainFrameTest, ClosingAllWindowsAsksUnderOneSaveMode) {
+    platform::Application::Instance()->SetMainWindow(frame_.get());
+    RegisterDocumentTemplate(MakeDocumentTemplate<mf_ChangedDoc, CMDIFrame, CMDIView>(kDocCircuit));
+    mf_closeQuestions.clear();
+    ASSERT_NE(CreateDocumentOfKind(kDocCircuit, "/tmp/a.cir"), nullptr);
+    ASSERT_NE(CreateDocumentOfKind(kDocCircuit, "/tmp/b.cir"), nullptr);
+    Startup().batchMode = 8;  // no quit question
+    EXPECT_TRUE(frame_->CloseFrame());
+    const std::vector<std::pair<int, int>> expected = {{0, 2}, {32, 2}};
+    EXPECT_EQ(mf_closeQuestions, expected);
+    ClearDocumentTemplates();
+    platform::Application::Instance()->SetMainWindow(nullptr);
+    platform::Application::Instance()->PumpEvents();
 }
 
 TEST_F(MainFrameTest, YesClosesAndWritesTheSettings) {
