@@ -429,25 +429,10 @@ int SerializeSection(SectionFile& file, const char* section, PropertyEntry* tabl
         WriteProperties(file, table, count);
         return 0;
     }
-    for (;;) {
-        int result = file.ReadLongLine();
-        if (result != 0)
-            return result;
-        const char* line = file.lineBuffer != nullptr ? file.lineBuffer : "";
-        if (line[0] == 0) {
-            // The end of the file: no next section for the caller.
-            file.currentSection[0] = 0;
-            return 0;
-        }
-        if (line[0] == '[') {
-            CopyTextBounded(file.currentSection, line, sizeof file.currentSection);
-            return 0;
-        }
-        char* key = nullptr;
-        char* value = nullptr;
-        file.SplitLineBuffer(key, value);
-        ReadProperty(file, table, count, key, value);
-    }
+    char* key = nullptr;
+    char* value = nullptr;
+    while (file.ReadKeyLine(key, value)) ReadProperty(file, table, count, key, value);
+    return file.error;
 }
 
 // ---- structured values ---------------------------------------------------------------

@@ -116,13 +116,24 @@ int SectionFile::ReadLongLine() {
 int SectionFile::ReadLongEntry() {
     if (error) return 0;
     error = ReadLongLine();
-    if (error || !lineBuffer) return 0;
+    if (error) return 0;
+    if (!lineBuffer) {
+        // Nothing was ever read: the data has ended, no next section.
+        currentSection[0] = 0;
+        return 0;
+    }
     if (lineBuffer[0] == '[') {
         CopyTextBounded(currentSection, lineBuffer, sizeof currentSection);
         return 0;
     }
     currentSection[0] = 0;
     return lineBuffer[0] ? 1 : 0;
+}
+
+int SectionFile::ReadKeyLine(char*& key, char*& value) {
+    if (!ReadLongEntry()) return 0;
+    SplitLineBuffer(key, value);
+    return 1;
 }
 
 void SectionFile::SplitLineBuffer(char*& key, char*& value) {

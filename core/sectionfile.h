@@ -46,6 +46,10 @@ public:
     int ReadEntryChecked(char* line, size_t size, int& error);
     // ReadEntry for lines of any length, read into lineBuffer.
     int ReadLongEntry();
+    // The loop step of section readers: ReadLongEntry, then the line split in
+    // place; 1 with the upper-cased key and the value, 0 at the next header (made
+    // current), at the end of the data or on an error (stored).
+    int ReadKeyLine(char*& key, char*& value);
     // The next non-empty line of any length into lineBuffer (comments are not
     // skipped); the end of the data gives "" and 0.
     int ReadLongLine();

@@ -534,26 +534,12 @@ void CopyTransientStepping(AnalysisSettings& settings)
 template <typename Handler>
 static int cfa_ReadLines(SectionFile& file, Handler handle)
 {
-    for (;;) {
-        int result = file.ReadLongLine();
-        if (result != 0)
-            return result;
-        const char* line = file.lineBuffer != nullptr ? file.lineBuffer : "";
-        if (line[0] == 0) {
-            file.currentSection[0] = 0;
-            return 0;
-        }
-        if (line[0] == '[') {
-            CopyTextBounded(file.currentSection, line, sizeof file.currentSection);
-            return 0;
-        }
-        char* key = nullptr;
-        char* value = nullptr;
-        file.SplitLineBuffer(key, value);
-        result = handle(key, value);
-        if (result != 0)
-            return result;
+    char* key = nullptr;
+    char* value = nullptr;
+    while (file.ReadKeyLine(key, value)) {
+        if (int result = handle(key, value)) return result;
     }
+    return file.error;
 }
 
 static int cfa_SkipWhenReading(SectionFile& file)

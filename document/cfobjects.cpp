@@ -46,26 +46,7 @@ const char* const cfo_EndWords[4] = {"ArrowF", "Arrow", "Dot", "Diamond"};
 
 // The next key line of the section being read: 1 with key (upper case) and
 // value; 0 at the next header (made current), at the end or on an error.
-int cfo_NextKey(CircuitFile& file, char*& key, char*& value) {
-    if (file.error) return 0;
-    int code = file.ReadLongLine();
-    if (code) {
-        if (!file.error) file.error = code;
-        return 0;
-    }
-    const char* line = file.lineBuffer ? file.lineBuffer : "";
-    if (!line[0]) {
-        file.currentSection[0] = 0;
-        return 0;
-    }
-    if (line[0] == '[') {
-        CopyTextBounded(file.currentSection, line, sizeof file.currentSection);
-        return 0;
-    }
-    file.currentSection[0] = 0;
-    file.SplitLineBuffer(key, value);
-    return 1;
-}
+int cfo_NextKey(CircuitFile& file, char*& key, char*& value) { return file.ReadKeyLine(key, value); }
 
 int cfo_SkipLines(CircuitFile& file) {
     char* key = nullptr;

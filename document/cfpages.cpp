@@ -24,33 +24,17 @@ const char* const cfp_KindLetters[kCircuitAnalysisKinds] = {"T", "A", "D", "DIST
 
 // The next key line of the section being read: 1 with key (upper case) and
 // value; 0 at the next header (made current), at the end or on an error.
+// `raw` receives the line as read, before it is split in place.
 int cfp_NextKey(CircuitFile& file, char*& key, char*& value, std::string* raw = nullptr) {
-    if (file.error) return 0;
-    int code = file.ReadLongLine();
-    if (code) {
-        if (!file.error) file.error = code;
-        return 0;
-    }
-    const char* line = file.lineBuffer ? file.lineBuffer : "";
-    if (!line[0]) {
-        file.currentSection[0] = 0;
-        return 0;
-    }
-    if (line[0] == '[') {
-        CopyTextBounded(file.currentSection, line, sizeof file.currentSection);
-        return 0;
-    }
-    file.currentSection[0] = 0;
-    if (raw) *raw = line;
+    if (!file.ReadLongEntry()) return 0;
+    if (raw) *raw = file.lineBuffer;
     file.SplitLineBuffer(key, value);
     return 1;
 }
 
 // Consumes the section without looking at it.
 int cfp_SkipLines(CircuitFile& file) {
-    char* key = nullptr;
-    char* value = nullptr;
-    while (cfp_NextKey(file, key, value)) {
+    while (file.ReadLongEntry()) {
     }
     return file.error;
 }
