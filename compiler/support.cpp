@@ -436,12 +436,9 @@ int ReportCompilerMessageV(SchematicObject* part, int scope, const char* rows, i
     if (CompilerHooks().showMessage) {
         CompilerHooks().showMessage(shownId, PendingText(), part, scope, rows);
         ClearPendingMessage();
-    } else if (Hooks().reportMessage) {
-        Hooks().reportMessage("E", kResultPending, nullptr);
-    } else {
-        ClearPendingMessage();
+        return kResultShown;
     }
-    return kResultShown;
+    return ReportPendingMessage();
 }
 
 int ReportCompilerMessage(SchematicObject* part, int scope, const char* rows, int id, ...) {

@@ -275,3 +275,9 @@ bool gSoundEnabled = true;
 void BeepIfEnabled() {
     if (gSoundEnabled && Hooks().messageBeep) Hooks().messageBeep();
 }
+
+int ReportPendingMessage() {
+    if (Hooks().reportMessage) Hooks().reportMessage("E", kResultPending, nullptr);
+    else ClearPendingMessage();
+    return kResultShown;
+}

@@ -50,6 +50,10 @@ int PendingCode();
 // pending text (a path, a name).
 bool IsSubjectMessage(int code);
 
+// Shows the pending message through the program's reporter (when none is
+// installed it is dropped) and returns kResultShown, so callers unwind silently.
+int ReportPendingMessage();
+
 // Fills `buffer` with the text of `code` and returns its title: "Error",
 // "Warning" or "" (none); the "%E"/"%W" class prefix is removed. For 15060 and
 // 15061 the pending message is consumed and *code becomes its message id; the

@@ -308,12 +308,9 @@ int ReportCompileError(ExprCompiler* ctx, int id, const char* a1, const char* a2
         CompileHooks().reportMessage(parent, id, PendingText(), ctx ? ctx->sourcePart : nullptr,
                                      ctx ? ctx->scope : 1);
         ClearPendingMessage();
-    } else if (Hooks().reportMessage) {
-        Hooks().reportMessage("E", kResultPending, nullptr);
-    } else {
-        ClearPendingMessage();
+        return kResultShown;
     }
-    return kResultShown;
+    return ReportPendingMessage();
 }
 
 int ReportCompileErrorNoText(ExprCompiler* ctx, int id) { return ReportCompileError(ctx, id); }

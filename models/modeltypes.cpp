@@ -10,7 +10,6 @@
 #include <strings.h>
 
 #include "core/chars.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/result.h"
@@ -421,10 +420,7 @@ int ReportModelMessage(CCTDoc* document, int location, const char* statementText
     if (ModelHooks().reportMessage) {
         ModelHooks().reportMessage(document, location, statementText, kResultPending);
         ClearPendingMessage();
-    } else if (Hooks().reportMessage) {
-        Hooks().reportMessage("E", kResultPending, nullptr);
-    } else {
-        ClearPendingMessage();
+        return kResultShown;
     }
-    return kResultShown;
+    return ReportPendingMessage();
 }
