@@ -73,12 +73,6 @@ struct BlImage {
 
 class BinLibTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        RegisterExprMessages();
-        BuildSymbolIndexes();
-        RegisterModelMessages();
-        InitModelParamTables();
-    }
     void SetUp() override {
         char pattern[] = "/tmp/binlib_testXXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -26,12 +26,6 @@ namespace {
 
 class LookupTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        RegisterExprMessages();
-        BuildSymbolIndexes();
-        RegisterModelMessages();
-        InitModelParamTables();
-    }
     void SetUp() override {
         char pattern[] = "/tmp/lookup_testXXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -18,12 +18,6 @@ namespace {
 
 class ModelStmtTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        RegisterExprMessages();
-        BuildSymbolIndexes();
-        RegisterModelMessages();
-        InitModelParamTables();
-    }
     void SetUp() override {
         models = CreateCircuitModels(nullptr);
         ASSERT_NE(models, nullptr);

@@ -19,14 +19,7 @@
 
 namespace {
 
-// The start-up every test relies on: string table rows and table fix-ups.
-class ModelTypesTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        RegisterModelMessages();
-        InitModelParamTables();
-    }
-};
+class ModelTypesTest : public ::testing::Test {};
 
 const ModelParamInfo& mtt_Param(int type, const char* name) {
     int index = FindModelParamIndex(type, name);
