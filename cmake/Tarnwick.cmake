@@ -19,16 +19,21 @@ function(tw_library name)
   endif()
 endfunction()
 
-# tw_tests(<name> DEPENDS <libs...>)
-# One GoogleTest executable per test folder, built from every .cpp in it.
+# tw_tests(<name> [NO_STARTUP] DEPENDS <libs...>)
+# One GoogleTest executable per test folder, built from every .cpp in it, with
+# the shared test support; NO_STARTUP leaves out the start-up environment (and
+# with it the window layer) for binaries below it.
 function(tw_tests name)
-  cmake_parse_arguments(TW "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(TW "NO_STARTUP" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${TW_DEPENDS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${TW_DEPENDS} tw_test_support GTest::gtest GTest::gtest_main)
+  if(NOT TW_NO_STARTUP)
+    target_link_libraries(${name} PRIVATE tw_test_startup)
+  endif()
   # Tests that read shipped files find them in the source tree.
   target_compile_definitions(${name} PRIVATE TW_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   if(TW_UNITY)

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the test build (AddressSanitizer, UBSan) and runs every test.
+# Installs what is missing, builds the test build (AddressSanitizer, UBSan) and runs every test:
+# each test alone through ctest, then each test binary whole, shuffled and repeated, so that
+# tests which lean on each other's state or order are caught.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -10,3 +12,18 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd "$top/build/test"
 ctest --output-on-failure -j"$(nproc)"
+
+failed=0
+for binary in tests/*/*_tests; do
+  [ -x "$binary" ] || continue
+  log=$(mktemp)
+  if "$binary" --gtest_shuffle --gtest_repeat=2 --gtest_brief=1 >"$log" 2>&1; then
+    echo "whole, shuffled, twice: $(basename "$binary") passed"
+  else
+    echo "whole, shuffled, twice: $(basename "$binary") FAILED"
+    tail -n 60 "$log"
+    failed=1
+  fi
+  rm -f "$log"
+done
+exit $failed

@@ -40,6 +40,9 @@ protected:
         SetMainFrame(nullptr);
         RunState() = RunStateValues{};
         ResetAllPreferences();
+        // The preference reset leaves the status bar alone; give later tests its start-up values.
+        Prefs().statusBarTrack = 1;
+        Prefs().statusBarShowTime = 0;
         Startup().batchMode = 0;
         Startup().fatalCode = 0;
     }

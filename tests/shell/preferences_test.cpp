@@ -87,8 +87,8 @@ protected:
         Services().resetAllPreferences = nullptr;
         ResetSettingsSections();
         SetDefaultFontHeight(savedHeight_);
-        ResetAllPreferences();
-        Startup().statusBarAtStart = true;
+        // Back to the values of a fresh process, start-up-only ones included.
+        ResetToLoadState();
         FreeString(&Startup().settingsPath);
         std::string command = "rm -rf '" + dir_ + "'";
         EXPECT_EQ(system(command.c_str()), 0);

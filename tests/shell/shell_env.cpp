@@ -1,25 +1,6 @@
-// The one application object of the shell tests. It is made when the tests
-// start running (Environment::SetUp), never during static initialisation, so
-// listing the tests at build time creates no toolkit object. Without a display
-// the application runs off-screen by itself.
-#include <gtest/gtest.h>
-
-#include <memory>
-
-#include "platform/app.h"
+// The shell tests need the one application object.
+#include "tests/support/environment.h"
 
 namespace {
-
-class shenv_ShellEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { app_ = std::make_unique<platform::Application>(); }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<platform::Application> app_;
-};
-
-[[maybe_unused]] ::testing::Environment* const shenv_environment =
-    ::testing::AddGlobalTestEnvironment(new shenv_ShellEnvironment);
-
+[[maybe_unused]] const bool shenv_registered = twtest::RegisterStartup(twtest::WithApplication::Yes);
 }  // namespace
