@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #if defined(__x86_64__) && defined(__SSE2__)
 #include <xmmintrin.h>
@@ -18,11 +19,6 @@
 #include "expr/stateful.h"
 #include "expr/symbols.h"
 
-ValueStackEntry ValueStack[kValueStackSize];
-int32_t StackTop = 0;
-int32_t EvaluationDepth = 0;
-int32_t EvaluationError = 0;
-int32_t MathErrorNumber = 0;
 EvaluatorServices gEvaluatorServices;
 
 namespace {
@@ -400,29 +396,31 @@ void MagnitudesForCompare(const ComplexNumber& a, const ComplexNumber& b, double
 }
 
 void ResetFloatingPointState() {
+    EvaluationContext& ctx = CurrentEvaluationContext();
     ev_ClearMathStatus();
-    EvaluationError = 0;
-    MathErrorNumber = 0;
+    ctx.error = 0;
+    ctx.mathErrorNumber = 0;
 }
 
 int CheckMathError() {
-    if (EvaluationError == 0) {
+    EvaluationContext& ctx = CurrentEvaluationContext();
+    if (ctx.error == 0) {
         int number = ev_RaisedMathError();
         if (number) {
-            MathErrorNumber = number;
+            ctx.mathErrorNumber = number;
             ev_ClearMathStatus();
-            EvaluationError = kEvalMathDetected;
+            ctx.error = kEvalMathDetected;
         }
     }
-    int code = EvaluationError;
+    int code = ctx.error;
     if (code == kEvalMathDetected) {
         ev_ClearMathStatus();
-        SetPendingMessage(kMsgFloatingPoint, ev_MathErrorText(MathErrorNumber));
+        SetPendingMessage(kMsgFloatingPoint, ev_MathErrorText(ctx.mathErrorNumber));
         ev_ClearMathStatus();
-        MathErrorNumber = 0;
+        ctx.mathErrorNumber = 0;
         code = kEvalMathPending;
     }
-    EvaluationError = 0;
+    ctx.error = 0;
     return code;
 }
 
@@ -440,21 +438,45 @@ int ReportMathLibraryError(MathLibraryError* error) {
     }
     SetPendingMessage(kMsgFloatingPoint, text);
     error->retval = 1.0;
-    EvaluationError = kEvalMathPending;
+    EvaluationContext& ctx = CurrentEvaluationContext();
+    ctx.error = kEvalMathPending;
     return 1;
 }
+
+// ---- the evaluation context ----------------------------------------------------------
+
+namespace {
+
+// The installed context of this thread (null: the thread's own).
+thread_local EvaluationContext* ev_installedContext = nullptr;
+
+}  // namespace
+
+EvaluationContext& CurrentEvaluationContext() {
+    if (ev_installedContext) return *ev_installedContext;
+    // Made on first use so that threads that never evaluate pay nothing.
+    thread_local std::unique_ptr<EvaluationContext> own = std::make_unique<EvaluationContext>();
+    return *own;
+}
+
+EvaluationScope::EvaluationScope(EvaluationContext& context) : previous_(ev_installedContext) {
+    ev_installedContext = &context;
+}
+
+EvaluationScope::~EvaluationScope() { ev_installedContext = previous_; }
 
 // ---- the evaluator -------------------------------------------------------------------
 
 int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandStore* store) {
-    if (EvaluationDepth >= kEvMaxDepth) {
+    EvaluationContext& ctx = CurrentEvaluationContext();
+    if (ctx.depth >= kEvMaxDepth) {
         SetPendingMessage(kMsgStackOverflow);
         if (result) *result = {1.0, 0.0};
         return kResultPending;
     }
-    EvaluationDepth += 1;
-    if (EvaluationDepth == 1) StackTop = 0;
-    const int start = StackTop;
+    ctx.depth += 1;
+    if (ctx.depth == 1) ctx.top = 0;
+    const int start = ctx.top;
 
     // Shared pieces first; a failing piece fails the owner.
     int err = 0;
@@ -505,8 +527,8 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             default: done = false; break;
         }
         if (done) {
-            StackTop = start;
-            EvaluationDepth -= 1;
+            ctx.top = start;
+            ctx.depth -= 1;
             return 0;
         }
     }
@@ -516,7 +538,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
     if (storeMode && err == 0) err = gEvaluatorServices.prepareStore(store, &resolvePass);
     const bool runPass = storeMode && !resolvePass;
 
-    ValueStackEntry* const stack = ValueStack;
+    ValueStackEntry* const stack = ctx.stack;
     int top = start;
     int pushCount = 0;
     bool endedByFft = false;
@@ -747,7 +769,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
                 EV_NEED(2);
                 ValueStackEntry& B = stack[top - 1];
                 if (T.value.re == 0.0) {
-                    MathErrorNumber = kEvMathInvalid;
+                    ctx.mathErrorNumber = kEvMathInvalid;
                     err = kEvalMathDetected;
                 } else {
                     ev_SetReal(B, std::fmod(B.value.re, T.value.re));
@@ -1092,7 +1114,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
                     err = kEvalUnknownToken;
                     break;
                 }
-                StackTop = top;
+                ctx.top = top;
                 ComplexNumber v;
                 err = ev_EvaluateBody(e, body, &v);
                 T.value = v;
@@ -1103,7 +1125,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             case kTokProd:
                 EV_NEED(4);
                 top -= 3;
-                StackTop = top;
+                ctx.top = top;
                 err = ev_SeriesOrProduct(e, &stack[top], code == kTokProd);
                 break;
             case kTokFact: EV_NEED(1); ev_SetReal(T, Factorial(std::trunc(T.value.re))); break;
@@ -1150,7 +1172,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
                 EV_NEED(1);
                 int element = static_cast<int>(std::fmax(std::fmin(std::trunc(T.value.re), 2147483647.0),
                                                          -2147483648.0));
-                StackTop = top;
+                ctx.top = top;
                 ComplexNumber v;
                 int code2 = EvaluateArrayElement(element, t->operand.index, &v);
                 T.value = v;
@@ -1174,7 +1196,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             }
             default:
                 if (code >= kTokRiseTime && code <= kTokPhaseMargin) {
-                    StackTop = top;
+                    ctx.top = top;
                     int consumed = 0;
                     err = EvaluatePerformanceOperator(e, &stack[top], top - start, code, &consumed);
                     if (err == 0) top -= consumed - 1;
@@ -1215,10 +1237,10 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
         }
     }
 
-    StackTop = start;
-    EvaluationDepth -= 1;
-    if (err == 0) err = EvaluationError;
-    EvaluationError = err;
+    ctx.top = start;
+    ctx.depth -= 1;
+    if (err == 0) err = ctx.error;
+    ctx.error = err;
     int code = CheckMathError();
     // A floating-point fault found only now fails the evaluation like any other.
     if (code && result) *result = {1.0, 0.0};

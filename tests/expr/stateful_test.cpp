@@ -240,7 +240,7 @@ TEST_F(StatefulTest, DelayWithoutHistoriesFailsWithoutReadingTheStack) {
     ComplexNumber r;
     EXPECT_EQ(EvaluateExpression(&e, &r, nullptr), kEvalUnknownToken);
     EXPECT_EQ(r.re, 1.0);
-    EXPECT_EQ(StackTop, 0);
+    EXPECT_EQ(CurrentEvaluationContext().top, 0);
 }
 
 TEST_F(StatefulTest, PhaseUnwrapsAndGroupDelayStartsFromOneDegree) {
