@@ -6,6 +6,7 @@
 #include <string>
 
 #include "compiler/scanner.h"
+#include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/chars.h"
 #include "core/memory.h"
@@ -506,23 +507,8 @@ int DefineTable::ExpandCall(const DefineEntry* entry, const char* text, size_t w
 }
 
 DefineTable* GetDefineTable(CCTDoc* document) {
-    if (!document) return nullptr;
-    if (!document->defineTable) {
-        void* block = MemAlloc(sizeof(DefineTable));
-        if (!block) return nullptr;
-        DefineTable* table = new (block) DefineTable();
-        table->Init(document);
-        document->defineTable = table;
-    }
-    return static_cast<DefineTable*>(document->defineTable);
-}
-
-void ReleaseDefineTable(CCTDoc* document) {
-    if (!document || !document->defineTable) return;
-    DefineTable* table = static_cast<DefineTable*>(document->defineTable);
-    table->~DefineTable();
-    MemFree(table);
-    document->defineTable = nullptr;
+    CompileSession* session = GetCompileSession(document);
+    return session ? &session->defines : nullptr;
 }
 
 // ---- scopes ------------------------------------------------------------------------------------
@@ -1148,7 +1134,8 @@ void EvaluateUsedDefines(CCTDoc* document) {
 }
 
 DefineEntry* FindDefineByName(CCTDoc* document, const char* name) {
-    DefineTable* table = document ? static_cast<DefineTable*>(document->defineTable) : nullptr;
+    CompileSession* session = FindCompileSession(document);
+    DefineTable* table = session ? &session->defines : nullptr;
     if (!table || !name) return nullptr;
     for (int s = 0; s < table->scopeSlots; ++s) {
         for (int i = 0; i < table->entryCounts[s]; ++i) {

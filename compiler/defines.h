@@ -126,8 +126,9 @@ public:
     int EnsureSlots(int n);
 };
 
-// The define table of a circuit document (made on first use; null when out of
-// memory or for a null document); ReleaseDefineTable frees it with the document.
+// The define table of a circuit document's compile session (made on first use;
+// null when out of memory or for a null document); ReleaseDefineTable frees the
+// session with the document.
 DefineTable* GetDefineTable(CCTDoc* document);
 void ReleaseDefineTable(CCTDoc* document);
 

@@ -5,6 +5,7 @@
 
 #include "compiler/defines.h"
 #include "compiler/scanner.h"
+#include "compiler/session.h"
 #include "core/chars.h"
 #include "core/hooks.h"
 #include "core/memory.h"
@@ -344,14 +345,18 @@ void ClearCompileArrays(CCTDoc* document, int flags) {
         if (const char* text = GetMessageText(17909)) frame->SetStatusText(text);
     }
     CircuitModels* models = document ? static_cast<CircuitModels*>(document->modelStatements) : nullptr;
-    DefineTable* table = document ? static_cast<DefineTable*>(document->defineTable) : nullptr;
+    CompileSession* session = FindCompileSession(document);
+    DefineTable* table = session ? &session->defines : nullptr;
     if ((flags & kClearModelStatements) && models) {
         models->ModelStatements.Clear();
         CompileNotes.Clear();
     }
     if ((flags & kClearDefines) && table) table->Clear();
     if (flags & kClearJoinedText) {
-        ClearNameIndexes();
+        if (session) {
+            session->parts.Clear();
+            session->nodes.Clear();
+        }
         if (models) ClearLibraryList(models, 0);
     }
     if (CompilerHooks().releaseCompileArrays) CompilerHooks().releaseCompileArrays(document, flags);

@@ -735,9 +735,10 @@ ModelRecord* ResolveAko(CircuitModels* models, int type, int row, bool keepTexts
         isTrn = t == kModelTline;
         const ModelTypeInfo* info = GetModelTypeInfo(t);
         int digitalClass = info ? (info->DigitalClass == 2 ? 1 : info->DigitalClass) : 0;
-        if (digitalClass) wantPrivate = GlobalSettings.privatedigital != 0;
+        const GlobalSettingValues& settings = models->Settings ? *models->Settings : GlobalSettings;
+        if (digitalClass) wantPrivate = settings.privatedigital != 0;
         else
-            wantPrivate = GlobalSettings.privateanalog != 0 ||
+            wantPrivate = settings.privateanalog != 0 ||
                           (ModelCircuitServices().sensitivityRequested && ModelCircuitServices().sensitivityRequested(models->Document));
         if ((t == kModelNmos || t == kModelPmos) && st->LevelType > 0) t = st->LevelType;
     } else if ((t == kModelNmos || t == kModelPmos) && list.At(row) && list.At(row)->LevelType > 0) {

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "core/pool.h"
+#include "expr/runvars.h"
 #include "models/modeltypes.h"
 
 class CCTDoc;
@@ -169,6 +170,9 @@ struct CircuitModels {
     ModelStatementList ModelStatements;
     ObjectPool ModelPools[kModelTypeCount];
     LibraryList LibraryLists[2];   // 0 the circuit's libraries, 1 the index generator's work list
+    // The options the circuit compiles with (its compile session's copy); null
+    // reads the global settings.
+    const GlobalSettingValues* Settings = nullptr;
 };
 
 // A new, empty model state for a circuit document (null when out of memory);

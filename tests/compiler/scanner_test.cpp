@@ -6,6 +6,7 @@
 
 #include "compiler/defines.h"
 #include "compiler/scanner.h"
+#include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/memory.h"
 #include "core/result.h"
@@ -35,10 +36,9 @@ protected:
         ASSERT_NE(table_, nullptr);
         ASSERT_EQ(InitRootScopes(&doc_), 0);
         ClearLastCompilerMessage();
-        ClearNameIndexes();
+        session_ = GetCompileSession(&doc_);
     }
     void TearDown() override {
-        ClearNameIndexes();
         ReleaseDefineTable(&doc_);
         CurrentRunContext().circuitDocument = nullptr;
         Prefs().addParenthesesToDefine = savedParentheses_;
@@ -57,6 +57,7 @@ protected:
 
     CCirDoc doc_;
     DefineTable* table_ = nullptr;
+    CompileSession* session_ = nullptr;
     int savedParentheses_ = 0;
 };
 
@@ -125,23 +126,24 @@ TEST_F(CompScannerTest, MosfetOptionsMayComeInAnyOrderAndGivenFlagsAreSet) {
 
 TEST_F(CompScannerTest, NameIndexesFollowTheAlphabet) {
     SchematicObject* r1 = AddPart("R1", 1);
-    ASSERT_EQ(PartNameIndex::Insert("R1", r1), 0);
-    ASSERT_EQ(PartNameIndex::Insert("X1.R1", r1), 0);
-    EXPECT_EQ(PartNameIndex::Insert("r1", r1), 0);     // lower case is outside the alphabet: not entered
-    EXPECT_EQ(PartNameIndex::Insert("A B", r1), 0);
-    EXPECT_EQ(PartNameIndex::Find("X1.R1"), r1);
-    EXPECT_EQ(PartNameIndex::Find("r1"), nullptr);
-    EXPECT_EQ(PartNameIndex::Find("X1"), nullptr);
-    EXPECT_EQ(PartNameIndex::InnerNodeCount(), 5);      // R, X, X1, X1., X1.R
-    ASSERT_EQ(NodeNameIndex::Insert("OUT", 4), 0);
-    ASSERT_EQ(NodeNameIndex::Insert("$N_0001", 7), 0);
-    EXPECT_EQ(NodeNameIndex::Find("OUT"), 4);
-    EXPECT_EQ(NodeNameIndex::Find("$N_0001"), 7);
-    EXPECT_EQ(NodeNameIndex::Find("OU"), -1);
-    ClearNameIndexes();
-    EXPECT_EQ(PartNameIndex::InnerNodeCount(), 0);
-    EXPECT_EQ(NodeNameIndex::Find("OUT"), -1);
-    EXPECT_EQ(PartNameIndex::Find("X1.R1"), nullptr);
+    ASSERT_EQ(session_->parts.Insert("R1", r1), 0);
+    ASSERT_EQ(session_->parts.Insert("X1.R1", r1), 0);
+    EXPECT_EQ(session_->parts.Insert("r1", r1), 0);     // lower case is outside the alphabet: not entered
+    EXPECT_EQ(session_->parts.Insert("A B", r1), 0);
+    EXPECT_EQ(session_->parts.Find("X1.R1"), r1);
+    EXPECT_EQ(session_->parts.Find("r1"), nullptr);
+    EXPECT_EQ(session_->parts.Find("X1"), nullptr);
+    EXPECT_EQ(session_->parts.InnerNodeCount(), 5);      // R, X, X1, X1., X1.R
+    ASSERT_EQ(session_->nodes.Insert("OUT", 4), 0);
+    ASSERT_EQ(session_->nodes.Insert("$N_0001", 7), 0);
+    EXPECT_EQ(session_->nodes.Find("OUT"), 4);
+    EXPECT_EQ(session_->nodes.Find("$N_0001"), 7);
+    EXPECT_EQ(session_->nodes.Find("OU"), -1);
+    session_->parts.Clear();
+    session_->nodes.Clear();
+    EXPECT_EQ(session_->parts.InnerNodeCount(), 0);
+    EXPECT_EQ(session_->nodes.Find("OUT"), -1);
+    EXPECT_EQ(session_->parts.Find("X1.R1"), nullptr);
 }
 
 TEST_F(CompScannerTest, FindPartLooksUpByScopeWithAndWithoutTheIndex) {
@@ -152,9 +154,9 @@ TEST_F(CompScannerTest, FindPartLooksUpByScopeWithAndWithoutTheIndex) {
     SchematicObject* longPart = AddPart(longName.substr(0, 99).c_str(), 1);
     for (bool indexed : {false, true}) {
         if (indexed) {
-            ASSERT_EQ(PartNameIndex::Insert("X1", x1), 0);
-            ASSERT_EQ(PartNameIndex::Insert("X1.R1", inner), 0);
-            ASSERT_EQ(PartNameIndex::Insert(longName.substr(0, 99).c_str(), longPart), 0);
+            ASSERT_EQ(session_->parts.Insert("X1", x1), 0);
+            ASSERT_EQ(session_->parts.Insert("X1.R1", inner), 0);
+            ASSERT_EQ(session_->parts.Insert(longName.substr(0, 99).c_str(), longPart), 0);
         }
         EXPECT_EQ(FindPart("x1", 1), x1) << indexed;
         EXPECT_EQ(FindPart("X1.R1", -1), inner) << indexed;
