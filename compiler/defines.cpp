@@ -177,13 +177,12 @@ size_t df_MatchingParen(const std::string& text, size_t open) {
 }
 
 int df_LoadLibraryDefines(DefineTable* table, int scope) {
-    if (!DefineHooks().loadLibraryDefines) return 0;
     CircuitScope* s = GetScope(table, scope);
     bool macroScope = s && scope >= 2 && s->kind == kScopeKindSchematic && !s->libraryDefinesLoaded;
     if (table->libraryDefinesLoaded && !macroScope) return 0;
     table->libraryDefinesLoaded = 1;
     if (macroScope) s->libraryDefinesLoaded = 1;
-    return DefineHooks().loadLibraryDefines(table, scope);
+    return LoadLibraryDefines(table, scope);
 }
 
 int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int literal, int markerMode) {

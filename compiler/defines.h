@@ -211,6 +211,15 @@ DefineEntry* FindDefineByName(CCTDoc* document, const char* name);
 // Whether the name is a function-like define visible in the scope.
 bool IsFunctionDefine(DefineTable* table, const char* name, size_t length, int scope);
 
+// Loads the .PARAM and .FUNC statements of the owner circuit's model libraries
+// into scope 0 through the library search: 0 or the search's reported code.
+// Substitution calls it once per compile, on the first braced word.
+int LoadLibraryDefines(DefineTable* table, int scope);
+// The compiler's reader of library statements (InstallCompilerServices
+// installs it for the library search).
+class LibraryStatementReader;
+LibraryStatementReader& CompilerLibraryStatementReader();
+
 // Services of later subsystems the substitution asks. Unset: not built yet.
 struct DefineServiceHooks {
     // Run-time override of a define's value while runs are active (sensitivity,
@@ -220,9 +229,6 @@ struct DefineServiceHooks {
     bool (*steppedValue)(const char* name, int runIndex, double* value) = nullptr;
     // Whether a name is an array of the scope (.ARRAY).
     bool (*isArrayName)(DefineTable* table, const char* name, int scope) = nullptr;
-    // Loads the define statements of the model libraries into scope 0, and of a
-    // macro scope's own file into the scope: 0 or a reported code.
-    int (*loadLibraryDefines)(DefineTable* table, int scope) = nullptr;
     // Compiles the scope's .ARRAY lists.
     int (*compileScopeArrays)(DefineTable* table, int scope) = nullptr;
 };

@@ -600,6 +600,7 @@ void cs_ReleaseModelStatements(CCTDoc* document) {
 }  // namespace
 
 void InstallCompilerServices() {
+    InstallLibraryStatementReader(&CompilerLibraryStatementReader());
     CompileHooks().substituteDefines = cs_SubstituteForExpressions;
     AttributeServices().evaluateAttributeNumber = cs_EvaluateAttributeNumber;
     PartHooks().isInvalidName = cs_IsInvalidName;

@@ -333,6 +333,25 @@ ModelLookupHooks& LookupHooks() {
     return hooks;
 }
 
+namespace {
+
+// Until a statement reader is installed library texts give no statements.
+class NoLibraryStatementReader final : public LibraryStatementReader {
+public:
+    int ReadLibraryStatement(CircuitModels*, TextFile&, const char*, int, int) override { return 0; }
+};
+
+NoLibraryStatementReader lk_noStatementReader;
+LibraryStatementReader* lk_statementReader = &lk_noStatementReader;
+
+}  // namespace
+
+LibraryStatementReader& LibraryStatements() { return *lk_statementReader; }
+
+void InstallLibraryStatementReader(LibraryStatementReader* reader) {
+    lk_statementReader = reader ? reader : &lk_noStatementReader;
+}
+
 // ---- library lists -------------------------------------------------------------------------------
 
 char* StripQuotedText(char* text) {
@@ -591,7 +610,7 @@ long FindInLibraries(CircuitModels* models, LibrarySearch& search) {
 
 int ReadLibraryStatementAt(CircuitModels* models, int type, const char* path, long position, int line, int page) {
     (void)type;
-    if (!LookupHooks().readLibraryStatement) return 0;
+    if (&LibraryStatements() == &lk_noStatementReader) return 0;
     TextFile stream;
     int kind = 0;
     int rc = OpenLibraryTextAt(stream, 0, path, position, line, page, &kind);
@@ -601,7 +620,7 @@ int ReadLibraryStatementAt(CircuitModels* models, int type, const char* path, lo
         stream.Close();
         return kResultShown;
     }
-    rc = LookupHooks().readLibraryStatement(models, stream, path, line, page);
+    rc = LibraryStatements().ReadLibraryStatement(models, stream, path, line, page);
     stream.Close();
     return rc;
 }

@@ -129,9 +129,6 @@ struct ModelLookupHooks {
     // nothing.
     int (*readLibraryModel)(CircuitModels* models, int type, const char* name, const char* path, long position,
                             int line, int page, int* error) = nullptr;
-    // Hands one statement of a library text to the statement reader (.PARAM,
-    // .FUNC): 0 or a code. Unset: nothing is read.
-    int (*readLibraryStatement)(CircuitModels* models, TextFile& stream, const char* path, int line, int page) = nullptr;
     // The macro text at a place of a library (mode 3) into the buffer: 0 or a code.
     int (*readMacroText)(const char* path, long position, int line, int page, char* buffer, size_t size) = nullptr;
     // Opens the text page of a circuit file used as a library (hidden document).
@@ -142,3 +139,18 @@ struct ModelLookupHooks {
     void (*checkLibraryFile)(const char* path) = nullptr;
 };
 ModelLookupHooks& LookupHooks();
+
+// The statement reader the library search hands the .PARAM and .FUNC
+// statements of library texts to (the circuit compiler implements it).
+class LibraryStatementReader {
+public:
+    virtual ~LibraryStatementReader() = default;
+    // Reads the statement at the stream's position (the place `line` of `path`,
+    // `page` of a circuit file) into the circuit: 0 or a code.
+    virtual int ReadLibraryStatement(CircuitModels* models, TextFile& stream, const char* path, int line,
+                                     int page) = 0;
+};
+// The installed reader, or a null object that reads nothing (result 0).
+LibraryStatementReader& LibraryStatements();
+// nullptr restores the null object.
+void InstallLibraryStatementReader(LibraryStatementReader* reader);

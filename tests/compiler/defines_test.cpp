@@ -1,14 +1,20 @@
 // Define table: statements into entries, substitution with its parentheses
 // modes, function-like defines, recursion, scopes and tolerances.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "compiler/defines.h"
 #include "compiler/support.h"
 #include "document/cirdoc.h"
+#include "models/lookup.h"
 #include "models/modelstmt.h"
+#include "core/paths.h"
 #include "core/memory.h"
 #include "core/result.h"
 #include "shell/preferences.h"
@@ -246,4 +252,77 @@ TEST(CompDefinesRelease, ClosingADocumentReleasesItsDefinesAndModels) {
     doc->modelStatements = CreateCircuitModels(doc);
     ASSERT_NE(doc->modelStatements, nullptr);
     delete doc;
+}
+
+namespace {
+
+// A library index that names one text library and the place of its .PARAM
+// statement; the index files are not built yet, so the test hands it over.
+std::string gLibraryDefinesIndex;
+class LibraryIndexFake {
+public:
+    LibraryIndexFake() {
+        LookupHooks().loadLibraryIndex = [](CircuitModels*, LibraryEntry& entry) {
+            entry.Index = static_cast<char*>(MemAlloc(gLibraryDefinesIndex.size() + 1));
+            std::memcpy(entry.Index, gLibraryDefinesIndex.data(), gLibraryDefinesIndex.size());
+            entry.IndexSize = static_cast<int32_t>(gLibraryDefinesIndex.size());
+            return 0;
+        };
+    }
+    ~LibraryIndexFake() { LookupHooks().loadLibraryIndex = nullptr; }
+};
+
+}  // namespace
+
+// Library defines load on demand: the first braced word of a compile reads the
+// .PARAM and .FUNC statements of the circuit's libraries into the global scope.
+TEST(CompLibraryDefines, FirstBracedWordLoadsTheLibraryParameters) {
+    char pattern[] = "/tmp/libdefines_testXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string savedLibraryPath = GetPathSetting(kPathLibrary);
+    SetPathSetting(kPathLibrary, dir.c_str());
+    const std::string library = dir + "/amps.lib";
+    const std::string text = "* amplifiers\r\n.PARAM GAIN=42\r\n.FUNC TWICE(X) {2*X}\r\n";
+    std::ofstream(library, std::ios::binary) << text;
+    std::ofstream(dir + "/NOM.LIB") << "* master\r\n";
+
+    auto counted = [](std::string& out, const std::string& value) {
+        int16_t n = static_cast<int16_t>(value.size());
+        out.append(reinterpret_cast<const char*>(&n), 2);
+        out += value;
+    };
+    auto i32 = [](std::string& out, int32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); };
+    gLibraryDefinesIndex.clear();
+    i32(gLibraryDefinesIndex, 5);
+    gLibraryDefinesIndex += static_cast<char>(kIndexTextFile);
+    i32(gLibraryDefinesIndex, 0);
+    counted(gLibraryDefinesIndex, library);
+    gLibraryDefinesIndex += '\0';
+    for (const char* statement : {".PARAM", ".FUNC"}) {
+        gLibraryDefinesIndex += static_cast<char>(kIndexParameters);
+        i32(gLibraryDefinesIndex, static_cast<int32_t>(text.find(statement)));
+        i32(gLibraryDefinesIndex, statement[1] == 'P' ? 2 : 3);
+    }
+    LibraryIndexFake fake;
+
+    CCirDoc doc;
+    DefineTable* table = GetDefineTable(&doc);
+    ASSERT_EQ(InitRootScopes(&doc), 0);
+    doc.modelStatements = CreateCircuitModels(&doc);
+    ASSERT_EQ(AddLibraryFile(static_cast<CircuitModels*>(doc.modelStatements), "NOM.LIB", 0, nullptr, false), 0);
+
+    char* out = nullptr;
+    ASSERT_EQ(SubstituteDefines(table, &out, 1, "GAIN", 0, kMarkersToParentheses), 0);
+    EXPECT_STREQ(out, "GAIN");                       // outside braces nothing is loaded
+    EXPECT_EQ(table->count, 0);
+    ASSERT_EQ(SubstituteDefines(table, &out, 1, "{GAIN+TWICE(3)}", 0, kMarkersToParentheses), 0);
+    EXPECT_STREQ(out, "{42+{2*3}}");
+    EXPECT_EQ(table->count, 2);
+    ASSERT_EQ(SubstituteDefines(table, &out, 1, "{GAIN}", 0, kMarkersToParentheses), 0);
+    EXPECT_EQ(table->count, 2);                      // once per compile
+    FreeString(&out);
+    ReleaseDefineTable(&doc);
+    SetPathSetting(kPathLibrary, savedLibraryPath.c_str());
+    std::filesystem::remove_all(dir);
 }
