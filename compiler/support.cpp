@@ -19,6 +19,7 @@
 #include "expr/compiled.h"
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/symbols.h"
 #include "models/modelstmt.h"
 #include "models/lookup.h"
@@ -588,6 +589,27 @@ bool cs_ModelIsFunctionDefine(CCTDoc* document, const char* name, int scope) {
     return name && IsFunctionDefine(GetDefineTable(document), name, std::strlen(name), scope);
 }
 
+// The define tables and scopes of the circuits, for the expression compiler
+// (the current circuit) and the model layer (the statement's circuit).
+class CompilerDefinesForLowerLayers final : public ExprDefineSubstitution, public ModelCircuitScopes {
+public:
+    int SubstituteDefines(const char* text, int scope, char** out) override {
+        return cs_SubstituteForExpressions(text, scope, out);
+    }
+    int SubstituteDefines(CCTDoc* document, const char* text, int scope, char** out) override {
+        return cs_ModelSubstitute(document, text, scope, out);
+    }
+    char* QualifyName(CCTDoc* document, const char* name, int scope) override {
+        return cs_ModelQualifyName(document, name, scope);
+    }
+    int EnclosingScope(CCTDoc* document, int scope) override { return cs_ModelEnclosingScope(document, scope); }
+    bool IsFunctionDefine(CCTDoc* document, const char* name, int scope) override {
+        return cs_ModelIsFunctionDefine(document, name, scope);
+    }
+};
+
+CompilerDefinesForLowerLayers cs_definesForLowerLayers;
+
 void cs_ModelOutOfMemory(CCTDoc*) { ReportCompileOutOfMemory(); }
 
 }  // namespace
@@ -601,14 +623,11 @@ void cs_ReleaseModelStatements(CCTDoc* document) {
 
 void InstallCompilerServices() {
     InstallLibraryStatementReader(&CompilerLibraryStatementReader());
-    CompileHooks().substituteDefines = cs_SubstituteForExpressions;
+    InstallExpressionDefines(&cs_definesForLowerLayers);
+    InstallCircuitScopes(&cs_definesForLowerLayers);
     AttributeServices().evaluateAttributeNumber = cs_EvaluateAttributeNumber;
     PartHooks().isInvalidName = cs_IsInvalidName;
     ModelCircuitHooks& models = ModelCircuitServices();
-    models.substituteDefines = cs_ModelSubstitute;
-    models.qualifyName = cs_ModelQualifyName;
-    models.enclosingScope = cs_ModelEnclosingScope;
-    models.isFunctionDefine = cs_ModelIsFunctionDefine;
     models.reportOutOfMemory = cs_ModelOutOfMemory;
     CircuitHooks().releaseDefineTable = ReleaseDefineTable;
     CircuitHooks().releaseModelStatements = cs_ReleaseModelStatements;

@@ -12,6 +12,7 @@
 #include "expr/compiler_internal.h"
 #include "expr/complex.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/symbols.h"
 
 namespace {
@@ -297,8 +298,8 @@ void ReleaseLexemeArrays() {
 int ReportCompileError(ExprCompiler* ctx, int id, const char* a1, const char* a2, const char* a3,
                        const char* a4) {
     void* parent = ctx ? ctx->owner : nullptr;
-    if (ctx && ctx->openLimitsOnError && CompileHooks().openLimitsDialog) {
-        if (void* dialog = CompileHooks().openLimitsDialog()) parent = dialog;
+    if (ctx && ctx->openLimitsOnError) {
+        if (void* dialog = PlotBinding().OpenLimitsDialog()) parent = dialog;
     }
     SetPendingMessage(id, a1 ? a1 : "", a2 ? a2 : "", a3 ? a3 : "", a4 ? a4 : "");
     cc_lastMessageId = id;
@@ -432,9 +433,7 @@ int CompileAndBindArgument(char* text, char** position, CompiledExpression* targ
                                      keepNoState, outer);
     if (!result) {
         char name[100] = "";
-        int bound = CompileHooks().bindCurveReference
-                        ? CompileHooks().bindCurveReference(target, binderCode, name, sizeof name)
-                        : 10435;
+        int bound = PlotBinding().BindCurveReference(target, binderCode, name, sizeof name);
         const char* shown = argument ? argument : start;
         if (bound == 13781) result = ReportCompileError(outer, 13781, name, shown);
         else if (bound == 10435) result = ReportCompileError(outer, 10435, shown, outer && outer->text ? outer->text : shown);
@@ -457,14 +456,9 @@ int cc_CompileWholeText(CompiledExpression* target, const char* text, void* owne
     report.Init(text, nullptr, analysisMask, 0x840);
     report.owner = owner;
     char* copy = nullptr;
-    if (CompileHooks().substituteDefines) {
-        if (CompileHooks().substituteDefines(text ? text : "", defineScope, &copy) || !copy) {
-            FreeString(&copy);
-            return ReportCompileErrorNoText(&report, kResultNoMemory);
-        }
-    } else {
-        copy = DuplicateString(text ? text : "");
-        if (!copy) return ReportCompileErrorNoText(&report, kResultNoMemory);
+    if (ExpressionDefines().SubstituteDefines(text ? text : "", defineScope, &copy) || !copy) {
+        FreeString(&copy);
+        return ReportCompileErrorNoText(&report, kResultNoMemory);
     }
     NormalizeSigns(copy);
     ExprCompiler ctx;
@@ -476,23 +470,7 @@ int cc_CompileWholeText(CompiledExpression* target, const char* text, void* owne
     if (!result && checkRunVariables) {
         char name[100] = "";
         int check = 0;
-        if (CompileHooks().checkRunVariables) {
-            check = CompileHooks().checkRunVariables(target, name, sizeof name);
-        } else {
-            for (ExprToken* t = target->FirstToken(); t && !check; t = t->Next()) {
-                bool reads = t->code == kOperandComplexNode;
-                if (t->code == kOperandDouble) {
-                    double* p = t->operand.doublePtr;
-                    reads = p == &RunVars.time || p == &RunVars.temp || p == &RunVars.frequency ||
-                            (gSolver.RealSolution && p >= gSolver.RealSolution &&
-                             p < gSolver.RealSolution + gSolver.realCount);
-                }
-                if (reads) {
-                    check = 13781;
-                    CopyTextBounded(name, t->text.text() ? t->text.text() : "", sizeof name);
-                }
-            }
-        }
+        check = PlotBinding().CheckRunVariables(target, name, sizeof name);
         if (check == 13781) {
             result = ReportCompileError(&ctx, 13781, name, text ? text : "");
         } else if (check) {
@@ -504,6 +482,22 @@ int cc_CompileWholeText(CompiledExpression* target, const char* text, void* owne
 }
 
 }  // namespace
+
+int CheckRunVariablesOfTokens(CompiledExpression* expr, char* textOut, size_t size) {
+    for (ExprToken* t = expr ? expr->FirstToken() : nullptr; t; t = t->Next()) {
+        bool reads = t->code == kOperandComplexNode;
+        if (t->code == kOperandDouble) {
+            double* p = t->operand.doublePtr;
+            reads = p == &RunVars.time || p == &RunVars.temp || p == &RunVars.frequency ||
+                    (gSolver.RealSolution && p >= gSolver.RealSolution && p < gSolver.RealSolution + gSolver.realCount);
+        }
+        if (reads) {
+            if (textOut && size) CopyTextBounded(textOut, t->text.text() ? t->text.text() : "", size);
+            return 13781;
+        }
+    }
+    return 0;
+}
 
 int CompileExpressionText(CompiledExpression* target, const char* text, void* owner, int defineScope) {
     return cc_CompileWholeText(target, text, owner, defineScope, cc_CurrentKindBit() | kMaskWholeRun, true);

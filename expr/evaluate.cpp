@@ -16,10 +16,10 @@
 #include "expr/compiled.h"
 #include "expr/runstate.h"
 #include "expr/runtime_ops.h"
+#include "expr/services.h"
 #include "expr/stateful.h"
 #include "expr/symbols.h"
 
-EvaluatorServices gEvaluatorServices;
 
 namespace {
 
@@ -283,8 +283,8 @@ void ev_ApplyComplexFunction(int code, ComplexNumber& z) {
 // `token`; false when there is none or its state cannot be read.
 bool ev_CoreQuantity(const ExprToken* token, ValueStackEntry& entry) {
     const ExprToken* part = token->Prev();
-    if (!part || part->code != kTokPartReference || !gSolver.inductorCoreState) return false;
-    const InductorCoreState* core = gSolver.inductorCoreState(part->operand.pointer);
+    if (!part || part->code != kTokPartReference) return false;
+    const InductorCoreState* core = DeviceRecords().InductorCore(part->operand.pointer);
     if (!core) return false;
     double v;
     switch (token->code) {
@@ -487,7 +487,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
     }
 
     bool storeMode = result && store && ((e->flags & kExprFlagSpectrum) || (e->flags2 & kExtraWholeRunNorm)) &&
-                     gEvaluatorServices.prepareStore && gEvaluatorServices.storeSlot;
+                     SpectrumStore().Active();
     ExprToken* first = e->FirstToken();
 
     // A single operand needs no stack.
@@ -535,7 +535,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
 
     e->evaluatorWords[kWordZeroDivide] = 0;
     bool resolvePass = false;
-    if (storeMode && err == 0) err = gEvaluatorServices.prepareStore(store, &resolvePass);
+    if (storeMode && err == 0) err = SpectrumStore().Prepare(store, &resolvePass);
     const bool runPass = storeMode && !resolvePass;
 
     ValueStackEntry* const stack = ctx.stack;
@@ -556,7 +556,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             stack[top].value.im = 0.0;
             stack[top].ref = nullptr;
         }
-        if (storeMode && gEvaluatorServices.countToken) gEvaluatorServices.countToken(store);
+        if (storeMode) SpectrumStore().CountToken(store);
 
         ValueStackEntry& T = stack[top];
         // Operators whose operands are missing (a malformed list) fail instead
@@ -601,7 +601,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             case kTokPartReference: T.value.re = 0.0; break;
             case kTokStateCell:
                 if (resolvePass) {
-                    T.ref = gEvaluatorServices.storeSlot(store, pushCount);
+                    T.ref = SpectrumStore().Slot(store, pushCount);
                     if (!T.ref) err = kEvalUnknownToken;
                 } else {
                     T.ref = t->operand.cell;
@@ -629,12 +629,9 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             case kTokRndr:
             case kTokRndc: T.value.re = t->operand.value; break;
             case kTokPerformanceArg:
-                if (!gEvaluatorServices.performanceValue) {
+                if (!Performance().ArgumentValue(t->operand.index, e->evaluatorWords[kWordPerformanceArgument],
+                                                 &T.value.re))
                     err = kEvalUnknownToken;
-                    break;
-                }
-                T.value.re = gEvaluatorServices.performanceValue(t->operand.index,
-                                                                 e->evaluatorWords[kWordPerformanceArgument]);
                 break;
             case kTokCurveReference:
             case kTokBody: T.value.re = static_cast<double>(t->operand.index); break;
@@ -746,7 +743,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             case kTokNormMin:
             case kTokNormMax:
                 if (resolvePass) {
-                    if (gEvaluatorServices.endResolve) gEvaluatorServices.endResolve(store, code);
+                    SpectrumStore().EndResolve(store, code);
                     endedByFft = true;
                 }
                 break;
@@ -1186,7 +1183,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             }
             case kTokStoredOperand: {
                 EV_NEED(1);
-                ComplexNumber* cell = storeMode ? gEvaluatorServices.storeSlot(store, t->operand.index) : nullptr;
+                ComplexNumber* cell = storeMode ? SpectrumStore().Slot(store, t->operand.index) : nullptr;
                 if (!cell) {
                     err = kEvalUnknownToken;
                     break;
@@ -1209,7 +1206,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
 #undef EV_COMPLEX_MODE
         if (err) break;
         if (runPass && t->pushes) {
-            ComplexNumber* cell = gEvaluatorServices.storeSlot(store, pushCount);
+            ComplexNumber* cell = SpectrumStore().Slot(store, pushCount);
             if (cell) *cell = (code == kTokStateCell) ? *static_cast<ComplexNumber*>(stack[top].ref) : stack[top].value;
         }
         if (t->pushes) ++pushCount;
@@ -1223,15 +1220,15 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             *result = {1.0, 0.0};
         } else if (resolvePass) {
             for (int i = start + 1; i <= top; ++i) {
-                ComplexNumber* cell = gEvaluatorServices.storeSlot(store, i - start - 1);
+                ComplexNumber* cell = SpectrumStore().Slot(store, i - start - 1);
                 if (cell) *cell = stack[i].value;
             }
             *result = top > start ? stack[top].value : ComplexNumber{0.0, 0.0};
-            if (gEvaluatorServices.stagePosition) gEvaluatorServices.stagePosition(store, top - start - 1);
+            SpectrumStore().StagePosition(store, top - start - 1);
         } else if (runPass) {
             *result = {0.0, 0.0};
-            bool stored = gSolver.AnalysisKind != 0 || !gSolver.isPointStored || gSolver.isPointStored();
-            if (stored && gEvaluatorServices.advanceSample) gEvaluatorServices.advanceSample(store);
+            bool stored = gSolver.AnalysisKind != 0 || SpectrumStore().IsPointStored();
+            if (stored) SpectrumStore().AdvanceSample(store);
         } else {
             *result = top > start ? stack[top].value : ComplexNumber{0.0, 0.0};
         }

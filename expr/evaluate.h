@@ -26,31 +26,8 @@ enum EvaluatorCode : int {
     kMsgStackOverflow = 10444,    // "%EA stack overflow occurred in an array variable. ..."
 };
 
-// Services of later subsystems that some tokens need. Unset, such a token fails
-// the evaluation with code 1 (value 1), as an unknown token does.
-struct EvaluatorServices {
-    // Performance windows: the number of stack entries m of a performance
-    // function (curve reference, body, m - 2 numeric arguments) and its value on
-    // the referenced curve; the value of a performance-argument token (curve n/2,
-    // side n%2) for the expression's performance argument.
-    int (*performanceArgCount)(int functionCode) = nullptr;
-    int (*evaluatePerformance)(int functionCode, int curveReference, CompiledExpression* body,
-                               const double* args, int argCount, double* result) = nullptr;
-    double (*performanceValue)(int curveReference, int performanceArgument) = nullptr;
-    // The spectrum stage's operand store (FFT operators). prepare grows the
-    // store and chooses the sample (resolvePass: a resolve pass after the run);
-    // slot is the cell of operand slot k at the current sample (null: none);
-    // countToken counts a consumed token; endResolve records the operator that
-    // ends a resolve pass; stagePosition records the stack position of a
-    // finished resolve pass; advanceSample moves a run pass to the next sample.
-    int (*prepareStore)(FFTOperandStore* store, bool* resolvePass) = nullptr;
-    ComplexNumber* (*storeSlot)(FFTOperandStore* store, int slot) = nullptr;
-    void (*countToken)(FFTOperandStore* store) = nullptr;
-    void (*endResolve)(FFTOperandStore* store, int operatorCode) = nullptr;
-    void (*stagePosition)(FFTOperandStore* store, int position) = nullptr;
-    void (*advanceSample)(FFTOperandStore* store) = nullptr;
-};
-extern EvaluatorServices gEvaluatorServices;
+// Performance functions and the spectrum stage's operand stores are reached
+// through the ports of expr/services.h.
 
 // The evaluator's own words of a compiled expression (CompiledExpression::evaluatorWords).
 enum EvaluatorWord : int {

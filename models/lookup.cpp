@@ -31,7 +31,7 @@ bool lk_IsVariantOf(const char* name, const char* base) {
 int lk_EnclosingScope(const ModelStatementList& list, int scope) {
     if (scope <= 0) return -1;
     if (scope == 1) return 0;
-    int outer = ModelCircuitServices().enclosingScope ? ModelCircuitServices().enclosingScope(list.Document, scope) : 1;
+    int outer = CircuitScopes().EnclosingScope(list.Document, scope);
     // A scope table that points a scope at itself or inward would never end.
     return outer >= 0 && outer < scope ? outer : -1;
 }
@@ -348,8 +348,10 @@ LibraryStatementReader* lk_statementReader = &lk_noStatementReader;
 
 LibraryStatementReader& LibraryStatements() { return *lk_statementReader; }
 
-void InstallLibraryStatementReader(LibraryStatementReader* reader) {
+LibraryStatementReader* InstallLibraryStatementReader(LibraryStatementReader* reader) {
+    LibraryStatementReader* previous = lk_statementReader;
     lk_statementReader = reader ? reader : &lk_noStatementReader;
+    return previous;
 }
 
 // ---- library lists -------------------------------------------------------------------------------

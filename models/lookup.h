@@ -152,5 +152,5 @@ public:
 };
 // The installed reader, or a null object that reads nothing (result 0).
 LibraryStatementReader& LibraryStatements();
-// nullptr restores the null object.
-void InstallLibraryStatementReader(LibraryStatementReader* reader);
+// nullptr restores the null object; returns the previous reader.
+LibraryStatementReader* InstallLibraryStatementReader(LibraryStatementReader* reader);

@@ -81,7 +81,7 @@ bool ms_IsOperatorChar(char c) { return c && std::strchr("&*+-/^|~!<=>", c) != n
 bool ms_IsFunctionName(CCTDoc* document, const char* name, int scope) {
     if (!*name) return false;
     if (IsReservedSymbol(name, true) && !IsReservedSymbol(name, false)) return true;
-    return ModelCircuitServices().isFunctionDefine && ModelCircuitServices().isFunctionDefine(document, name, scope);
+    return CircuitScopes().IsFunctionDefine(document, name, scope);
 }
 
 // The length of the value field at `text` (leading blanks included, up to the
@@ -196,6 +196,56 @@ char* ms_Duplicate(const char* text) { return text && *text ? DuplicateString(te
 }  // namespace
 
 // ---- services ------------------------------------------------------------------------------------
+
+namespace {
+
+// A circuit without defines whose subcircuit scopes all lie in the top level.
+class NoCircuitScopes final : public ModelCircuitScopes {
+public:
+    int SubstituteDefines(CCTDoc*, const char* text, int, char** out) override {
+        *out = DuplicateString(text ? text : "");
+        return *out ? 0 : kResultNoMemory;
+    }
+    char* QualifyName(CCTDoc*, const char* name, int scope) override {
+        if (scope != 0) return DuplicateString(name ? name : "");
+        std::string qualified = "'TARNINC'.";
+        qualified += name ? name : "";
+        return DuplicateString(qualified.c_str());
+    }
+    int EnclosingScope(CCTDoc*, int) override { return 1; }
+    bool IsFunctionDefine(CCTDoc*, const char*, int) override { return false; }
+};
+
+class NoModelRuns final : public ModelRunServices {
+public:
+    bool SensitivityRequested(CCTDoc*) override { return false; }
+    void OfferToRunModules(CCTDoc*, ModelRecord*) override {}
+    int CheckModelLimits(CCTDoc*, ModelRecord*, int) override { return 0; }
+    void MarkVariableModelValues() override {}
+};
+
+NoCircuitScopes ms_noScopes;
+ModelCircuitScopes* ms_scopes = &ms_noScopes;
+NoModelRuns ms_noRuns;
+ModelRunServices* ms_runs = &ms_noRuns;
+
+}  // namespace
+
+ModelCircuitScopes& CircuitScopes() { return *ms_scopes; }
+
+ModelCircuitScopes* InstallCircuitScopes(ModelCircuitScopes* port) {
+    ModelCircuitScopes* previous = ms_scopes;
+    ms_scopes = port ? port : &ms_noScopes;
+    return previous;
+}
+
+ModelRunServices& ModelRuns() { return *ms_runs; }
+
+ModelRunServices* InstallModelRuns(ModelRunServices* port) {
+    ModelRunServices* previous = ms_runs;
+    ms_runs = port ? port : &ms_noRuns;
+    return previous;
+}
 
 ModelCircuitHooks& ModelCircuitServices() {
     static ModelCircuitHooks hooks;
@@ -684,7 +734,7 @@ ModelRecord* FindModel(CircuitModels* models, int row) { return ResolveAko(model
 namespace {
 
 void ms_Offer(CircuitModels* models, ModelRecord* record) {
-    if (record && ModelCircuitServices().offerToRunModules) ModelCircuitServices().offerToRunModules(models->Document, record);
+    if (record) ModelRuns().OfferToRunModules(models->Document, record);
 }
 
 // Copies the AKO base's values, all but the temperature parameters; a base of
@@ -739,7 +789,7 @@ ModelRecord* ResolveAko(CircuitModels* models, int type, int row, bool keepTexts
         if (digitalClass) wantPrivate = settings.privatedigital != 0;
         else
             wantPrivate = settings.privateanalog != 0 ||
-                          (ModelCircuitServices().sensitivityRequested && ModelCircuitServices().sensitivityRequested(models->Document));
+                          ModelRuns().SensitivityRequested(models->Document);
         if ((t == kModelNmos || t == kModelPmos) && st->LevelType > 0) t = st->LevelType;
     } else if ((t == kModelNmos || t == kModelPmos) && list.At(row) && list.At(row)->LevelType > 0) {
         t = list.At(row)->LevelType;
@@ -793,15 +843,7 @@ ModelRecord* ResolveAko(CircuitModels* models, int type, int row, bool keepTexts
     }
     if (!failed && statementMode) {
         const ModelStatement* st = list.At(row);
-        if (ModelCircuitServices().qualifyName) {
-            record->QualifiedName = ModelCircuitServices().qualifyName(models->Document, st->Name, st->Scope);
-        } else if (st->Scope == 0) {
-            std::string qualified = "'TARNINC'.";
-            qualified += st->Name;
-            record->QualifiedName = DuplicateString(qualified.c_str());
-        } else {
-            record->QualifiedName = DuplicateString(st->Name);
-        }
+        record->QualifiedName = CircuitScopes().QualifyName(models->Document, st->Name, st->Scope);
         failed = !record->QualifiedName;
     }
     if (failed) {
@@ -960,9 +1002,9 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
             char* trimmed = value.empty() ? nullptr : &value[0];
             if (trimmed) value = TrimWhitespace(trimmed);
             pos = fieldEnd;
-            if (!keepTexts && !value.empty() && ModelCircuitServices().substituteDefines) {
+            if (!keepTexts && !value.empty()) {
                 char* substituted = nullptr;
-                int rc = ModelCircuitServices().substituteDefines(models->Document, value.c_str(), scope, &substituted);
+                int rc = CircuitScopes().SubstituteDefines(models->Document, value.c_str(), scope, &substituted);
                 if (rc) {
                     FreeString(&substituted);
                     return rc;
@@ -1041,7 +1083,7 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
                 SetPendingMessage(kMsMsgBadValue, value.c_str(), token.c_str());
                 return fail(kMsMsgBadValue, std::string());
             }
-            if (depends && ModelCircuitServices().markVariableModelValues) ModelCircuitServices().markVariableModelValues();
+            if (depends) ModelRuns().MarkVariableModelValues();
             record->Values[index] = number;
         } else if (param.Kind == kParamChar) {
             SetModelSlotChar(&record->Values[index], value.empty() ? 0 : UpperChar(value[0]));
@@ -1079,8 +1121,7 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
         int rc = CheckGasfetModel(models, record);
         if (rc) return rc;
     }
-    if (ModelCircuitServices().checkModelLimits) return ModelCircuitServices().checkModelLimits(models->Document, record, row);
-    return 0;
+    return ModelRuns().CheckModelLimits(models->Document, record, row);
 }
 
 int CheckPulseModel(CircuitModels* models, ModelRecord* record) {

@@ -295,17 +295,49 @@ int AddCompileNote(const char* text, int row, int kind);
 
 // ---- services of the document, the compiler and analysis control -----------------------------
 
-struct ModelCircuitHooks {
-    // Define table: substitutes the scope's defines into a heap copy of the
-    // text: 0, or a code (reported, or pending). Unset: the text is copied.
-    int (*substituteDefines)(CCTDoc* document, const char* text, int scope, char** out) = nullptr;
-    // The qualified name of a statement name in a scope (a new heap text).
-    // Unset: scope 0 gives "'TARNINC'.name", other scopes the name itself.
-    char* (*qualifyName)(CCTDoc* document, const char* name, int scope) = nullptr;
-    // The scope that encloses a subcircuit scope (2 and up). Unset: 1.
-    int (*enclosingScope)(CCTDoc* document, int scope) = nullptr;
+// The circuit's define table and scopes as the model layer sees them (the
+// circuit compiler implements it). Null object: a circuit without defines
+// whose scopes all lie in the top level.
+class ModelCircuitScopes {
+public:
+    virtual ~ModelCircuitScopes() = default;
+    // Substitutes the scope's defines into a heap copy of the text: 0, or a
+    // code (reported, or pending).
+    virtual int SubstituteDefines(CCTDoc* document, const char* text, int scope, char** out) = 0;
+    // The qualified name of a statement name in a scope (a new heap text; null
+    // when out of memory): scope 0 gives "'TARNINC'.name", other scopes of the
+    // null object the name itself.
+    virtual char* QualifyName(CCTDoc* document, const char* name, int scope) = 0;
+    // The scope that encloses a subcircuit scope (2 and up).
+    virtual int EnclosingScope(CCTDoc* document, int scope) = 0;
     // Whether the name is a function define of the scope (value-field scanning).
-    bool (*isFunctionDefine)(CCTDoc* document, const char* name, int scope) = nullptr;
+    virtual bool IsFunctionDefine(CCTDoc* document, const char* name, int scope) = 0;
+};
+ModelCircuitScopes& CircuitScopes();
+// Installs the port (nullptr: the null object); returns the previous one.
+ModelCircuitScopes* InstallCircuitScopes(ModelCircuitScopes* port);
+
+// What the runs of the analyses want of model records (stepping, Monte Carlo,
+// sensitivity, parameter limits). Null object: no runs are set up, no limits
+// are checked.
+class ModelRunServices {
+public:
+    virtual ~ModelRunServices() = default;
+    // Whether the circuit has a sensitivity request (every analog record private).
+    virtual bool SensitivityRequested(CCTDoc* document) = 0;
+    // Between the set-up and the finish of a set of runs: offers a record
+    // handed out to the modules that vary model values.
+    virtual void OfferToRunModules(CCTDoc* document, ModelRecord* record) = 0;
+    // Model parameter limits check: 0 or a reported code.
+    virtual int CheckModelLimits(CCTDoc* document, ModelRecord* record, int row) = 0;
+    // Marks the current run as having model values that depend on variables.
+    virtual void MarkVariableModelValues() = 0;
+};
+ModelRunServices& ModelRuns();
+ModelRunServices* InstallModelRuns(ModelRunServices* port);
+
+// Message reporting of the model layer.
+struct ModelCircuitHooks {
     // Shows a message with the document, the scope as location, the statement
     // text and extra labelled lines ("Parameter:\tIS\n..."; may be empty).
     // `code` is 15060 with the message pending, or a result code whose text
@@ -320,15 +352,6 @@ struct ModelCircuitHooks {
     // window at the model. Called only when no source is pending yet.
     void (*showModelSource)(CCTDoc* document, const ModelStatement* statement) = nullptr;
     bool (*isMessageSourcePending)() = nullptr;
-    // Whether the circuit has a sensitivity request (every analog record private).
-    bool (*sensitivityRequested)(CCTDoc* document) = nullptr;
-    // Set only between the set-up and the finish of a set of runs: offers a
-    // record handed out to the stepping, Monte Carlo and DC sweep modules.
-    void (*offerToRunModules)(CCTDoc* document, ModelRecord* record) = nullptr;
-    // Model parameter limits check: 0 or a reported code.
-    int (*checkModelLimits)(CCTDoc* document, ModelRecord* record, int row) = nullptr;
-    // Marks the current run as having model values that depend on variables.
-    void (*markVariableModelValues)() = nullptr;
 };
 ModelCircuitHooks& ModelCircuitServices();
 

@@ -16,7 +16,9 @@
 #include "expr/compiler_internal.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/symbols.h"
+#include "tests/expr/scoped_port.h"
 
 namespace {
 
@@ -37,6 +39,27 @@ int pt_FindNode(const char* name, int, int kind) {
 }
 int pt_NodeCount(int kind) { return kind == 1 ? 2 : 5; }
 int16_t* pt_DigitalState(int node) { return &pt_digitalStates[node]; }
+int pt_BindVoltageOfPart(ExprCompiler* ctx, const DeviceQuantityCall* call);
+bool pt_IsInductor(const char* part, int, uint32_t mask);
+
+// The test circuit; binding part quantities and knowing inductors are switched
+// on by the tests that need them.
+class pt_Circuit final : public ExprCircuit {
+public:
+    int FindNodeNumber(const char* name, int scope, int kind) override { return pt_FindNode(name, scope, kind); }
+    int NodeCount(int kind) override { return pt_NodeCount(kind); }
+    int16_t* DigitalNodeState(int node) override { return pt_DigitalState(node); }
+    int FindUserArray(const char*, int) override { return -1; }
+    int FindModelParameter(const char*, const char*, int, double**, bool*) override { return 1; }
+    bool PartMatchesMask(const char* part, int scope, uint32_t mask) override {
+        return knowsInductors && pt_IsInductor(part, scope, mask);
+    }
+    int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override {
+        return bindsParts ? pt_BindVoltageOfPart(ctx, call) : BindQuantityWithoutDevices(ctx, *call);
+    }
+    bool bindsParts = false;
+    bool knowsInductors = false;
+};
 
 class ExprParserTest : public ::testing::Test {
 protected:
@@ -48,9 +71,6 @@ protected:
         gSolver.RealSolution = pt_solution;
         gSolver.realCount = 16;
         CompileHooks() = ExprCompileHooks();
-        CompileHooks().findNodeNumber = pt_FindNode;
-        CompileHooks().nodeCount = pt_NodeCount;
-        CompileHooks().digitalNodeState = pt_DigitalState;
         ClearLastCompileMessage();
         ClearPendingMessage();
     }
@@ -97,6 +117,8 @@ protected:
     }
 
     CompiledExpression expr;
+    pt_Circuit circuit;
+    ScopedPort<ExprCircuit> circuitPort{InstallCompileCircuit, &circuit};
     int callerCount = 0;
     char* callerNames[4] = {};
     int32_t callerMasks[4] = {};
@@ -291,23 +313,39 @@ int pt_Differentiate(ExprCompiler*, CompiledExpression*, CompiledExpression* var
 }
 
 TEST_F(ExprParserTest, ServicesOfLaterLayersPlugIn) {
-    CompileHooks().bindDeviceQuantity = pt_BindVoltageOfPart;
+    circuit.bindsParts = true;
     ASSERT_EQ(Compile("V(R1)*2"), 0);
     EXPECT_EQ(expr.FirstToken()->operand.doublePtr, &pt_resistorVoltage);
     EXPECT_EQ(Tokens(), "V(R1) 2 *");
 
     // M of an inductor is the core magnetisation; of anything else the magnitude.
-    CompileHooks().partMatchesMask = pt_IsInductor;
+    circuit.knowsInductors = true;
     EXPECT_EQ(Compile("M(L1)"), 10412);
     EXPECT_EQ(Compile("M(T)"), 0);
 
-    CompileHooks().differentiate = pt_Differentiate;
+    struct Derivatives final : ExprDerivatives {
+        bool CanDifferentiate() const override { return true; }
+        int Differentiate(ExprCompiler* ctx, CompiledExpression* body, CompiledExpression* variable) override {
+            return pt_Differentiate(ctx, body, variable);
+        }
+    } derivatives;
+    ScopedPort<ExprDerivatives> derivativesPort(InstallDerivatives, &derivatives);
     ASSERT_EQ(Compile("DER(T*T,T)"), 0);
     EXPECT_EQ(Tokens(), "DER(T*T,T) DER");
     EXPECT_EQ(expr.LastToken()->argCount, 1);
     EXPECT_EQ(Compile("DER(T*T,T+1)"), 10437);
 
-    CompileHooks().bindCurveReference = pt_BindCurve;
+    struct Curves final : ExprPlotBinding {
+        int BindCurveReference(CompiledExpression* body, int code, char* text, size_t size) override {
+            return pt_BindCurve(body, code, text, size);
+        }
+        int CheckRunVariables(CompiledExpression* expr, char* text, size_t size) override {
+            return CheckRunVariablesOfTokens(expr, text, size);
+        }
+        int CheckPhaseMarginCurve(CompiledExpression*) override { return 0; }
+        void* OpenLimitsDialog() override { return nullptr; }
+    } curves;
+    ScopedPort<ExprPlotBinding> curvesPort(InstallPlotBinding, &curves);
     ASSERT_EQ(Compile("PEAK(V(1),1,2)", kMaskWholeRun | kMaskTransient), 0) << LastCompileMessageText();
     EXPECT_EQ(Codes(), (std::vector<int>{kTokCurveReference, kTokBody, kOperandConstant, kTokPeak}));
     EXPECT_EQ(expr.FirstToken()->operand.index, 7);

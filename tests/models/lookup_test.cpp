@@ -21,6 +21,8 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
+#include "tests/expr/scoped_port.h"
+#include "tests/models/fake_circuit_scopes.h"
 
 namespace {
 
@@ -35,12 +37,9 @@ protected:
         models = CreateCircuitModels(nullptr);
         savedPrivateAnalog = GlobalSettings.privateanalog;
         GlobalSettings.privateanalog = 0;
-        // Scope 2 and 4 lie in the main circuit, scope 3 inside scope 2.
-        ModelCircuitServices().enclosingScope = [](CCTDoc*, int scope) { return scope == 3 ? 2 : 1; };
         ClearLastModelMessage();
     }
     void TearDown() override {
-        ModelCircuitServices().enclosingScope = nullptr;
         LookupHooks().loadLibraryIndex = nullptr;
         DestroyCircuitModels(models);
         CompileNotes.Clear();
@@ -78,6 +77,8 @@ protected:
     std::string dir;
     std::string savedLibraryPath;
     CircuitModels* models = nullptr;
+    FakeCircuitScopes scopes;
+    ScopedPort<ModelCircuitScopes> scopesPort{InstallCircuitScopes, &scopes};
     int32_t savedPrivateAnalog = 0;
 };
 

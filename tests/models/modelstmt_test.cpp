@@ -13,6 +13,8 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
+#include "tests/expr/scoped_port.h"
+#include "tests/models/fake_circuit_scopes.h"
 
 namespace {
 
@@ -351,19 +353,19 @@ TEST_F(ModelStmtTest, NonNumericParametersKeepCharactersAndTexts) {
 TEST_F(ModelStmtTest, DefinesExpandIntoSeveralParameters) {
     // A define may stand for a whole NAME=value list; one that keeps growing
     // is refused instead of rescanned forever.
-    ModelCircuitServices().substituteDefines = [](CCTDoc*, const char* text, int, char** out) {
+    FakeCircuitScopes scopes;
+    scopes.substitute = [](const std::string& text) {
         std::string s = text;
         if (s == "DEFS") s = "1f N=1.3";
         else if (s == "GROW") s = "GROW+1";
         else if (s.rfind("GROW", 0) == 0) s += "+1";
-        *out = DuplicateString(s.c_str());
-        return 0;
+        return s;
     };
+    ScopedPort<ModelCircuitScopes> scopesPort(InstallCircuitScopes, &scopes);
     ModelRecord* record = ParseAndResolve(".MODEL DS D IS=DEFS RS=2");
     ASSERT_EQ(Parse(".MODEL DG D IS=GROW"), 0);
     ClearLastModelMessage();
     ModelRecord* grown = ResolveAko(models, -1, 1, false, false);
-    ModelCircuitServices().substituteDefines = nullptr;
     ASSERT_NE(record, nullptr);
     EXPECT_DOUBLE_EQ(Value(record, "IS"), 1e-15);
     EXPECT_DOUBLE_EQ(Value(record, "N"), 1.3);
