@@ -18,6 +18,8 @@
 #include "core/memory.h"
 #include "core/result.h"
 #include "shell/preferences.h"
+#include "tests/expr/scoped_port.h"
+#include "tests/models/fake_library_index.h"
 
 namespace {
 
@@ -254,26 +256,6 @@ TEST(CompDefinesRelease, ClosingADocumentReleasesItsDefinesAndModels) {
     delete doc;
 }
 
-namespace {
-
-// A library index that names one text library and the place of its .PARAM
-// statement; the index files are not built yet, so the test hands it over.
-std::string gLibraryDefinesIndex;
-class LibraryIndexFake {
-public:
-    LibraryIndexFake() {
-        LookupHooks().loadLibraryIndex = [](CircuitModels*, LibraryEntry& entry) {
-            entry.Index = static_cast<char*>(MemAlloc(gLibraryDefinesIndex.size() + 1));
-            std::memcpy(entry.Index, gLibraryDefinesIndex.data(), gLibraryDefinesIndex.size());
-            entry.IndexSize = static_cast<int32_t>(gLibraryDefinesIndex.size());
-            return 0;
-        };
-    }
-    ~LibraryIndexFake() { LookupHooks().loadLibraryIndex = nullptr; }
-};
-
-}  // namespace
-
 // Library defines load on demand: the first braced word of a compile reads the
 // .PARAM and .FUNC statements of the circuit's libraries into the global scope.
 TEST(CompLibraryDefines, FirstBracedWordLoadsTheLibraryParameters) {
@@ -293,18 +275,21 @@ TEST(CompLibraryDefines, FirstBracedWordLoadsTheLibraryParameters) {
         out += value;
     };
     auto i32 = [](std::string& out, int32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); };
-    gLibraryDefinesIndex.clear();
-    i32(gLibraryDefinesIndex, 5);
-    gLibraryDefinesIndex += static_cast<char>(kIndexTextFile);
-    i32(gLibraryDefinesIndex, 0);
-    counted(gLibraryDefinesIndex, library);
-    gLibraryDefinesIndex += '\0';
+    // The index names one text library and the places of its statements; the
+    // index files are not built yet, so the test hands it over.
+    FakeLibraryIndex indexFiles;
+    ScopedPort<LibraryIndexes> indexPort(InstallLibraryIndexes, &indexFiles);
+    std::string& index = indexFiles.contents;
+    i32(index, 5);
+    index += static_cast<char>(kIndexTextFile);
+    i32(index, 0);
+    counted(index, library);
+    index += '\0';
     for (const char* statement : {".PARAM", ".FUNC"}) {
-        gLibraryDefinesIndex += static_cast<char>(kIndexParameters);
-        i32(gLibraryDefinesIndex, static_cast<int32_t>(text.find(statement)));
-        i32(gLibraryDefinesIndex, statement[1] == 'P' ? 2 : 3);
+        index += static_cast<char>(kIndexParameters);
+        i32(index, static_cast<int32_t>(text.find(statement)));
+        i32(index, statement[1] == 'P' ? 2 : 3);
     }
-    LibraryIndexFake fake;
 
     CCirDoc doc;
     DefineTable* table = GetDefineTable(&doc);

@@ -23,6 +23,7 @@
 #include "models/modeltypes.h"
 #include "tests/expr/scoped_port.h"
 #include "tests/models/fake_circuit_scopes.h"
+#include "tests/models/fake_library_index.h"
 
 namespace {
 
@@ -40,7 +41,6 @@ protected:
         ClearLastModelMessage();
     }
     void TearDown() override {
-        LookupHooks().loadLibraryIndex = nullptr;
         DestroyCircuitModels(models);
         CompileNotes.Clear();
         GlobalSettings.privateanalog = savedPrivateAnalog;
@@ -253,13 +253,8 @@ TEST_F(LookupTest, IndexRecordsAreWalkedWithinBounds) {
     i32(index, 99);
     i32(index, 3);
 
-    static std::string gIndex;
-    LookupHooks().loadLibraryIndex = [](CircuitModels*, LibraryEntry& entry) {
-        entry.Index = static_cast<char*>(MemAlloc(gIndex.size() + 1));
-        std::memcpy(entry.Index, gIndex.data(), gIndex.size());
-        entry.IndexSize = static_cast<int32_t>(gIndex.size());
-        return 0;
-    };
+    FakeLibraryIndex indexFiles;
+    ScopedPort<LibraryIndexes> indexPort(InstallLibraryIndexes, &indexFiles);
     std::ofstream(Path("NOM.LIB")) << "* master\r\n";
     struct Case {
         const char* what;
@@ -276,7 +271,7 @@ TEST_F(LookupTest, IndexRecordsAreWalkedWithinBounds) {
         {"a binary model is brought in", std::string::npos, kFindModel, "DIDX", -2},
     };
     for (const Case& c : cases) {
-        gIndex = index.substr(0, c.cut);
+        indexFiles.contents = index.substr(0, c.cut);
         ClearLibraryList(models, 0);
         ASSERT_EQ(AddLibraryFile(models, "NOM.LIB", 0, nullptr, false), 0);
         char buffer[300] = "";
@@ -298,8 +293,8 @@ TEST_F(LookupTest, IndexRecordsAreWalkedWithinBounds) {
         }
     }
     // An unknown record kind ends the search.
-    gIndex = index;
-    gIndex[4] = '\x63';
+    indexFiles.contents = index;
+    indexFiles.contents[4] = '\x63';
     ClearLibraryList(models, 0);
     ASSERT_EQ(AddLibraryFile(models, "NOM.LIB", 0, nullptr, false), 0);
     LibrarySearch search;
