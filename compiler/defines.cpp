@@ -243,8 +243,7 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
             MemFree(expanded);
         } else {
             double stepped = 0;
-            if (table->RunIndex >= 0 && DefineHooks().steppedValue &&
-                DefineHooks().steppedValue(e->name, table->RunIndex, &stepped)) {
+            if (table->RunIndex >= 0 && RunValuesOfDefines().SteppedValue(e->name, table->RunIndex, &stepped)) {
                 char number[40];
                 FormatBounded(number, sizeof number, "%.16g", stepped);
                 replacement = number;
@@ -300,9 +299,41 @@ void df_Trim(std::string& s) {
 void SetSlashDelimiter(bool on) { df_slashDelimiter = on; }
 bool SlashDelimiter() { return df_slashDelimiter; }
 
-DefineServiceHooks& DefineHooks() {
-    static DefineServiceHooks hooks;
-    return hooks;
+namespace {
+
+class NoDefineRunValues final : public DefineRunValues {
+public:
+    bool RunTimeValue(const char*, int, char*, size_t) override { return false; }
+    bool SteppedValue(const char*, int, double*) override { return false; }
+};
+
+class NoScopeArrays final : public ScopeArrays {
+public:
+    bool IsArrayName(DefineTable*, const char*, int) override { return false; }
+    int CompileScopeArrays(DefineTable*, int) override { return 0; }
+};
+
+NoDefineRunValues df_noRunValues;
+DefineRunValues* df_runValues = &df_noRunValues;
+NoScopeArrays df_noArrays;
+ScopeArrays* df_arrays = &df_noArrays;
+
+}  // namespace
+
+DefineRunValues& RunValuesOfDefines() { return *df_runValues; }
+
+DefineRunValues* InstallDefineRunValues(DefineRunValues* port) {
+    DefineRunValues* previous = df_runValues;
+    df_runValues = port ? port : &df_noRunValues;
+    return previous;
+}
+
+ScopeArrays& CircuitArrays() { return *df_arrays; }
+
+ScopeArrays* InstallScopeArrays(ScopeArrays* port) {
+    ScopeArrays* previous = df_arrays;
+    df_arrays = port ? port : &df_noArrays;
+    return previous;
 }
 
 // ---- the table ------------------------------------------------------------------------------
@@ -749,10 +780,10 @@ int AddDefine(DefineTable* table, const char* name, const char* argumentText, co
     const bool hasArgs = argumentText && *argumentText;
 
     std::string valueText = value ? value : "";
-    if (DefineHooks().runTimeValue) {
+    {
         char* qualified = QualifyName(table, name, scope);
         char buffer[64];
-        if (qualified && DefineHooks().runTimeValue(qualified, scope, buffer, sizeof buffer)) valueText = buffer;
+        if (qualified && RunValuesOfDefines().RunTimeValue(qualified, scope, buffer, sizeof buffer)) valueText = buffer;
         FreeString(&qualified);
     }
 
@@ -768,7 +799,7 @@ int AddDefine(DefineTable* table, const char* name, const char* argumentText, co
             if (QuietDefinitionErrors) return kResultShown;
             return df_Report(source, nullptr, kMsgDefineDuplicate, name);
         }
-        if (DefineHooks().isArrayName && DefineHooks().isArrayName(table, name, sourceIn.Scope))
+        if (CircuitArrays().IsArrayName(table, name, sourceIn.Scope))
             return df_Report(source, nullptr, kMsgDefineArrayName);
     }
 
@@ -1107,8 +1138,7 @@ int PrepareScopeDefines(DefineTable* table, int scope) {
             e->valueLength = static_cast<int32_t>(std::strlen(expanded));
         }
     }
-    if (DefineHooks().compileScopeArrays) return DefineHooks().compileScopeArrays(table, scope);
-    return 0;
+    return CircuitArrays().CompileScopeArrays(table, scope);
 }
 
 void EvaluateUsedDefines(CCTDoc* document) {

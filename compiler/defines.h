@@ -220,16 +220,29 @@ int LoadLibraryDefines(DefineTable* table, int scope);
 class LibraryStatementReader;
 LibraryStatementReader& CompilerLibraryStatementReader();
 
-// Services of later subsystems the substitution asks. Unset: not built yet.
-struct DefineServiceHooks {
-    // Run-time override of a define's value while runs are active (sensitivity,
-    // stepping, Monte Carlo, DC sweep): true and the value text in the buffer.
-    bool (*runTimeValue)(const char* qualifiedName, int scope, char* buffer, size_t size) = nullptr;
+// The values that runs give defines (sensitivity, stepping, Monte Carlo, DC
+// sweep; analysis control implements it). Null object: no runs, no overrides.
+class DefineRunValues {
+public:
+    virtual ~DefineRunValues() = default;
+    // Run-time override of a define's value while runs are active: true and
+    // the value text in the buffer.
+    virtual bool RunTimeValue(const char* qualifiedName, int scope, char* buffer, size_t size) = 0;
     // Stepped value of a define in finished run `runIndex`: true and the value.
-    bool (*steppedValue)(const char* name, int runIndex, double* value) = nullptr;
-    // Whether a name is an array of the scope (.ARRAY).
-    bool (*isArrayName)(DefineTable* table, const char* name, int scope) = nullptr;
-    // Compiles the scope's .ARRAY lists.
-    int (*compileScopeArrays)(DefineTable* table, int scope) = nullptr;
+    virtual bool SteppedValue(const char* name, int runIndex, double* value) = 0;
 };
-DefineServiceHooks& DefineHooks();
+DefineRunValues& RunValuesOfDefines();
+// Installs the port (nullptr: the null object); returns the previous one.
+DefineRunValues* InstallDefineRunValues(DefineRunValues* port);
+
+// The .ARRAY lists of the compile scopes. Null object: no arrays.
+class ScopeArrays {
+public:
+    virtual ~ScopeArrays() = default;
+    // Whether a name is an array of the scope.
+    virtual bool IsArrayName(DefineTable* table, const char* name, int scope) = 0;
+    // Compiles the scope's .ARRAY lists: 0 or a reported code.
+    virtual int CompileScopeArrays(DefineTable* table, int scope) = 0;
+};
+ScopeArrays& CircuitArrays();
+ScopeArrays* InstallScopeArrays(ScopeArrays* port);

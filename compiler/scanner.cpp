@@ -442,9 +442,9 @@ int CheckPartName(CCTDoc* document, const char* name, int scope, int flags, Sche
             if (invalid) {
                 if (part && report && !DefinitionsCompileActive) {
                     const bool ask = scope == 1 && part->page >= 0 && !AttributeDialogOpen &&
-                                     CompilerHooks().askRenameParts;
+                                     RenamePartsQuestion().CanAsk();
                     if (ask) {
-                        if (CompilerHooks().askRenameParts(name)) CompileRenameRequested = 1;
+                        if (RenamePartsQuestion().AskRenameParts(name)) CompileRenameRequested = 1;
                     } else {
                         show(kMsgNameIllegalNoRename, name);
                     }

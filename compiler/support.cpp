@@ -18,6 +18,7 @@
 #include "document/parts.h"
 #include "expr/compiled.h"
 #include "expr/evaluate.h"
+#include "expr/port_slot.h"
 #include "expr/runstate.h"
 #include "expr/services.h"
 #include "expr/symbols.h"
@@ -300,7 +301,7 @@ double EvaluateNumericText(const char* text, int* error, int analysisMask, bool*
 double EvaluateFieldValue(const char* text, int* status) {
     bool depends = false;
     double value = EvaluateNumericText(text, status, 0, &depends);
-    if (depends && CompilerHooks().markVariablePartValues) CompilerHooks().markVariablePartValues();
+    if (depends) RunMessages().MarkVariablePartValues();
     return value;
 }
 
@@ -322,7 +323,7 @@ double EvaluatePartAttribute(SchematicObject* part, int attributeId, int* status
     int rc = error ? error : cs_Evaluate(text, 0, &value, &depends);
     FreeString(&text);
     if (!rc) {
-        if (depends && CompilerHooks().markVariablePartValues) CompilerHooks().markVariablePartValues();
+        if (depends) RunMessages().MarkVariablePartValues();
         return value;
     }
     if (rc != kResultShown) {
@@ -360,7 +361,7 @@ void ClearCompileArrays(CCTDoc* document, int flags) {
         }
         if (models) ClearLibraryList(models, 0);
     }
-    if (CompilerHooks().releaseCompileArrays) CompilerHooks().releaseCompileArrays(document, flags);
+    OtherCompileState().ReleaseCompileArrays(document, flags);
     if ((flags & kClearHierarchy) && table) table->ClearScopes();
     if (flags & kClearSearchPaths) ClearDotPaths();
     if (frame) frame->SetStatusText(previous);
@@ -416,7 +417,7 @@ void ShowErrorSource(int originKind, void* origin) {
 }
 
 CDoc* OpenDocumentByPath(const char* path) {
-    if (!path || !CompilerHooks().openDocument) return nullptr;
+    if (!path) return nullptr;
     const char* dot = std::strrchr(path, '.');
     const char* slash = std::strrchr(path, '/');
     if (dot && slash && dot < slash) dot = nullptr;
@@ -424,7 +425,7 @@ CDoc* OpenDocumentByPath(const char* path) {
     if (dot && (CompareNoCase(dot, ".cir") == 0 || CompareNoCase(dot, ".mac") == 0)) kind = kDocCircuit;
     else if (dot) kind = kDocText;
     if (!kind) return nullptr;
-    return CompilerHooks().openDocument(path, kind);
+    return HiddenDocuments().OpenDocument(path, kind);
 }
 
 // ---- messages ----------------------------------------------------------------------------------
@@ -473,16 +474,16 @@ void WriteRunMessage(int flags, const char* format, ...) {
     FormatStringV(&text, format, args);
     va_end(args);
     if (!text) return;
-    const bool silenced = CompilerHooks().runMessagesSilenced && CompilerHooks().runMessagesSilenced();
+    const bool silenced = RunMessages().RunMessagesSilenced();
     if (!silenced) {
         if (flags & kRunMessageLog) {
             AppendString(&cs_runLog, "    ");
             AppendString(&cs_runLog, text);
             AppendString(&cs_runLog, "\r\n");
         }
-        if ((flags & kRunMessageNumeric) && CompilerHooks().writeNumericOutput) CompilerHooks().writeNumericOutput(text);
+        if (flags & kRunMessageNumeric) RunMessages().WriteNumericOutput(text);
     }
-    if ((flags & kRunMessageStatus) && CompilerHooks().showRunStatus) CompilerHooks().showRunStatus(text);
+    if (flags & kRunMessageStatus) RunMessages().ShowRunStatus(text);
     FreeString(&text);
 }
 
@@ -490,8 +491,8 @@ void ClearRunLog() { FreeString(&cs_runLog); }
 const char* RunMessageLog() { return cs_runLog ? cs_runLog : ""; }
 
 void AppendRunLogToInfoPage(CCTDoc* document) {
-    if (!document || !CompilerHooks().appendToInfoPage) return;
-    const double runTime = CompilerHooks().runTime ? CompilerHooks().runTime() : 0;
+    if (!document) return;
+    const double runTime = RunMessages().RunTime();
     if (runTime == 0) return;
     const int kind = gSolver.AnalysisKind;
     const char* title = kind >= 0 && kind <= 3 ? GetMessageText(13984 + kind) : nullptr;
@@ -499,7 +500,7 @@ void AppendRunLogToInfoPage(CCTDoc* document) {
     FormatString(&text, "\r\n%s %g\r\n", title ? title : "", runTime);
     if (!text) return;
     AppendString(&text, RunMessageLog());
-    CompilerHooks().appendToInfoPage(document, text);
+    CircuitInfoPages().AppendToInfoPage(document, text);
     FreeString(&text);
 }
 
@@ -510,7 +511,7 @@ char* GetGlobalIncludePath(char* buffer, size_t size) {
 }
 
 int ApplyInitialConditionStatements(CCTDoc* document) {
-    if (!document || !CompilerHooks().readInitialConditions) return 0;
+    if (!document || !InitialConditions().Active()) return 0;
     DefineTable* table = GetDefineTable(document);
     for (PoolItem* item = document->gridTexts.first; item; item = item->next) {
         GridTextObject* statement = static_cast<GridTextObject*>(item);
@@ -520,7 +521,7 @@ int ApplyInitialConditionStatements(CCTDoc* document) {
         if (!MatchDotKeyword(text, kDotNodeset) && !MatchDotKeyword(text, kDotIc)) continue;
         char* substituted = nullptr;
         int rc = SubstituteDefines(table, &substituted, 1, text, 0, kMarkersToParentheses);
-        if (!rc) rc = CompilerHooks().readInitialConditions(document, substituted, 2, 1);
+        if (!rc) rc = InitialConditions().Read(document, substituted, 2, 1);
         FreeString(&substituted);
         if (rc) {
             if (rc != kResultShown && rc != kResultPending) {
@@ -539,6 +540,68 @@ CompilerServiceHooks& CompilerHooks() {
     static CompilerServiceHooks hooks;
     return hooks;
 }
+
+namespace {
+
+class NoRunOutput final : public RunOutput {
+public:
+    bool RunMessagesSilenced() override { return false; }
+    void WriteNumericOutput(const char*) override {}
+    void ShowRunStatus(const char*) override {}
+    double RunTime() override { return 0; }
+    void MarkVariablePartValues() override {}
+};
+
+class NoInfoPages final : public InfoPages {
+public:
+    bool AppendToInfoPage(CCTDoc*, const char*) override { return false; }
+};
+
+class NoInitialConditions final : public InitialConditionStore {
+public:
+    bool Active() const override { return false; }
+    int Read(CCTDoc*, const char*, int, int) override { return 0; }
+};
+
+class NoOtherCompileState final : public CompileStateOwners {
+public:
+    void ReleaseCompileArrays(CCTDoc*, int) override {}
+};
+
+class NoDocumentOpener final : public DocumentOpener {
+public:
+    CDoc* OpenDocument(const char*, int) override { return nullptr; }
+};
+
+class NoRenameQuestion final : public RenameQuestion {
+public:
+    bool CanAsk() const override { return false; }
+    bool AskRenameParts(const char*) override { return false; }
+};
+
+PortSlot<RunOutput, NoRunOutput> cs_runOutput;
+PortSlot<InfoPages, NoInfoPages> cs_infoPages;
+PortSlot<InitialConditionStore, NoInitialConditions> cs_initialConditions;
+PortSlot<CompileStateOwners, NoOtherCompileState> cs_otherCompileState;
+PortSlot<DocumentOpener, NoDocumentOpener> cs_documentOpener;
+PortSlot<RenameQuestion, NoRenameQuestion> cs_renameQuestion;
+
+}  // namespace
+
+RunOutput& RunMessages() { return cs_runOutput.Get(); }
+RunOutput* InstallRunOutput(RunOutput* port) { return cs_runOutput.Install(port); }
+InfoPages& CircuitInfoPages() { return cs_infoPages.Get(); }
+InfoPages* InstallInfoPages(InfoPages* port) { return cs_infoPages.Install(port); }
+InitialConditionStore& InitialConditions() { return cs_initialConditions.Get(); }
+InitialConditionStore* InstallInitialConditions(InitialConditionStore* port) {
+    return cs_initialConditions.Install(port);
+}
+CompileStateOwners& OtherCompileState() { return cs_otherCompileState.Get(); }
+CompileStateOwners* InstallCompileStateOwners(CompileStateOwners* port) { return cs_otherCompileState.Install(port); }
+DocumentOpener& HiddenDocuments() { return cs_documentOpener.Get(); }
+DocumentOpener* InstallDocumentOpener(DocumentOpener* port) { return cs_documentOpener.Install(port); }
+RenameQuestion& RenamePartsQuestion() { return cs_renameQuestion.Get(); }
+RenameQuestion* InstallRenameQuestion(RenameQuestion* port) { return cs_renameQuestion.Install(port); }
 
 namespace {
 

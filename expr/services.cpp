@@ -3,6 +3,7 @@
 #include "core/memory.h"
 #include "core/result.h"
 #include "expr/compiled.h"
+#include "expr/port_slot.h"
 
 namespace {
 
@@ -80,22 +81,6 @@ class NoDeviceRecords final : public ExprDeviceRecords {
 public:
     CompiledExpression* RecordExpression(int, DeviceRecord*, int) override { return nullptr; }
     const InductorCoreState* InductorCore(const void*) override { return nullptr; }
-};
-
-// One installed port of each kind, falling back to its null object.
-template <typename Port, typename Null>
-class PortSlot {
-public:
-    Port& Get() { return *port_; }
-    Port* Install(Port* port) {
-        Port* previous = port_;
-        port_ = port ? port : &null_;
-        return previous;
-    }
-
-private:
-    Null null_;
-    Port* port_ = &null_;
 };
 
 PortSlot<ExprCircuit, NoCircuit> sv_circuit;
