@@ -20,9 +20,30 @@ namespace {
 // Compiles nest only by recursion from inside a compile (argument bodies),
 // at most this deep; each depth keeps its own lexeme array between compiles.
 constexpr int kCompileDepthLimit = 4;
-int cc_depth = 0;
-ExprLexeme* cc_lexemeArrays[kCompileDepthLimit] = {nullptr, nullptr, nullptr, nullptr};
-int32_t cc_lexemeCapacities[kCompileDepthLimit] = {-1, -1, -1, -1};
+// The lexeme arrays of the nesting depths, kept between compiles. Each thread
+// compiles with its own, released when the thread ends.
+struct cc_LexemeArrays {
+    int depth = 0;
+    ExprLexeme* arrays[kCompileDepthLimit] = {nullptr, nullptr, nullptr, nullptr};
+    int32_t capacities[kCompileDepthLimit] = {-1, -1, -1, -1};
+    ~cc_LexemeArrays() { ReleaseLexemeArrays(); }
+};
+thread_local cc_LexemeArrays cc_lexemes;
+
+// Lexemes hold a SmallString8, so an array's entries are constructed after it
+// is allocated and destroyed before it is freed.
+ExprLexeme* cc_NewLexemeArray(int entries) {
+    auto* array = static_cast<ExprLexeme*>(MemAlloc(static_cast<size_t>(entries) * sizeof(ExprLexeme)));
+    if (!array) return nullptr;
+    for (int i = 0; i < entries; ++i) new (&array[i]) ExprLexeme();
+    return array;
+}
+
+void cc_FreeLexemeArray(ExprLexeme* array, int entries) {
+    if (!array) return;
+    for (int i = 0; i < entries; ++i) array[i].~ExprLexeme();
+    MemFree(array);
+}
 
 int cc_lastMessageId = 0;
 char* cc_lastMessageText = nullptr;
@@ -39,7 +60,7 @@ void cc_DestroyExpressionArray(CompiledExpression** array, int count) {
 
 void cc_PrepareTokenPool(CompiledExpression* expr) {
     expr->tokens.itemSize = sizeof(ExprToken);
-    expr->tokens.destroy = ExprToken::ClearText;
+    expr->tokens.destroy = ExprToken::Destroy;
 }
 
 }  // namespace
@@ -51,7 +72,7 @@ ExprCompileHooks& CompileHooks() {
 
 // ---- tokens -----------------------------------------------------------------------
 
-void ExprToken::ClearText(PoolItem* item) { static_cast<ExprToken*>(item)->text.Clear(); }
+void ExprToken::Destroy(PoolItem* item) { static_cast<ExprToken*>(item)->~ExprToken(); }
 
 void ExprToken::CopyFrom(const ExprToken& source) {
     code = source.code;
@@ -64,8 +85,12 @@ void ExprToken::CopyFrom(const ExprToken& source) {
 
 ExprToken* AppendToken(CompiledExpression* expr) {
     cc_PrepareTokenPool(expr);
-    // Records are made zeroed: the empty SmallString8 is all zeros as well.
-    return static_cast<ExprToken*>(expr->tokens.AddNew(0));
+    PoolItem* storage = expr->tokens.AllocateItem(0);
+    if (!storage) return nullptr;
+    // Value-initialised: the header and the plain fields zero, the text empty.
+    ExprToken* token = new (storage) ExprToken();
+    expr->tokens.Link(token);
+    return token;
 }
 
 // ---- compiled expressions -------------------------------------------------------------
@@ -201,15 +226,11 @@ int SetLexemeCount(ExprCompiler* ctx, int n) {
     }
     if (n >= ctx->lexemeCapacity) {
         int capacity = n <= 100 ? n + 20 : n <= 1000 ? n + 100 : n + 1000;
-        size_t bytes = static_cast<size_t>(capacity + 1) * sizeof(ExprLexeme);
-        auto* grown = static_cast<ExprLexeme*>(MemAllocZero(bytes));
+        ExprLexeme* grown = cc_NewLexemeArray(capacity + 1);
         if (!grown) return ReportCompileErrorNoText(ctx, kResultNoMemory);
         int oldEntries = ctx->lexemes ? ctx->lexemeCapacity + 1 : 0;
-        for (int i = 0; i < oldEntries; ++i) {
-            CopyLexeme(&grown[i], &ctx->lexemes[i]);
-            ctx->lexemes[i].text.Clear();
-        }
-        MemFree(ctx->lexemes);
+        for (int i = 0; i < oldEntries; ++i) CopyLexeme(&grown[i], &ctx->lexemes[i]);
+        cc_FreeLexemeArray(ctx->lexemes, oldEntries);
         ctx->lexemes = grown;
         ctx->lexemeCapacity = capacity;
     }
@@ -283,13 +304,9 @@ void RemoveLexemeAt(ExprCompiler* ctx, int index) {
 
 void ReleaseLexemeArrays() {
     for (int d = 0; d < kCompileDepthLimit; ++d) {
-        ExprLexeme* array = cc_lexemeArrays[d];
-        if (array) {
-            for (int i = 0; i <= cc_lexemeCapacities[d]; ++i) array[i].text.Clear();
-            MemFree(array);
-        }
-        cc_lexemeArrays[d] = nullptr;
-        cc_lexemeCapacities[d] = -1;
+        cc_FreeLexemeArray(cc_lexemes.arrays[d], cc_lexemes.capacities[d] + 1);
+        cc_lexemes.arrays[d] = nullptr;
+        cc_lexemes.capacities[d] = -1;
     }
 }
 
@@ -329,10 +346,10 @@ void ClearLastCompileMessage() {
 // ---- the driver -------------------------------------------------------------------
 
 int CompileExpression(ExprCompiler* ctx) {
-    if (cc_depth >= kCompileDepthLimit) return ReportCompileError(ctx, 10409, ctx->text);
-    const int depth = cc_depth++;
-    ctx->lexemes = cc_lexemeArrays[depth];
-    ctx->lexemeCapacity = cc_lexemeCapacities[depth];
+    if (cc_lexemes.depth >= kCompileDepthLimit) return ReportCompileError(ctx, 10409, ctx->text);
+    const int depth = cc_lexemes.depth++;
+    ctx->lexemes = cc_lexemes.arrays[depth];
+    ctx->lexemeCapacity = cc_lexemes.capacities[depth];
     ctx->lexemeCount = -1;
 
     CompiledExpression* target = ctx->target;
@@ -346,9 +363,9 @@ int CompileExpression(ExprCompiler* ctx) {
     if (!result) result = FoldConstants(target);
     if (!result) result = CountStatefulTokens(ctx);
 
-    --cc_depth;
-    cc_lexemeArrays[depth] = ctx->lexemes;
-    cc_lexemeCapacities[depth] = ctx->lexemeCapacity;
+    --cc_lexemes.depth;
+    cc_lexemes.arrays[depth] = ctx->lexemes;
+    cc_lexemes.capacities[depth] = ctx->lexemeCapacity;
     if (ctx->lexemes) {
         for (int i = 0; i <= ctx->lexemeCapacity; ++i) ctx->lexemes[i].text.Clear();
     }

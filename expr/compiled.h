@@ -75,8 +75,9 @@ static_assert(sizeof(ExprOperand) == 16, "token operand is 16 bytes");
 
 // ---- tokens -------------------------------------------------------------------
 
-// One token of a compiled expression. Records live in an ObjectPool (made
-// zeroed; the text is an empty SmallString8 in that state).
+// One token of a compiled expression. Records live in an ObjectPool; since the
+// text needs construction, tokens are made by AppendToken, which constructs
+// them in the pool's storage, and the pool's destroy callback destroys them.
 struct ExprToken : PoolItem {
     int16_t code;
     int16_t pushes;        // 1 when the token pushes a value (operand codes)
@@ -85,8 +86,8 @@ struct ExprToken : PoolItem {
     int16_t argCount;      // recorded argument count; 1 on tokens the compiler inserts
     int32_t isDigitalLevel;
 
-    // The pool's destroy callback.
-    static void ClearText(PoolItem* item);
+    // The pool's destroy callback: ends the token's life (its text is freed).
+    static void Destroy(PoolItem* item);
     // Copies code, pushes, operand, text, argCount and isDigitalLevel.
     void CopyFrom(const ExprToken& source);
 
@@ -313,7 +314,7 @@ int LastCompileMessageId();
 const char* LastCompileMessageText();
 void ClearLastCompileMessage();
 
-// Frees the four lexeme arrays (program exit).
+// Frees the calling thread's lexeme arrays (they are also freed when the thread ends).
 void ReleaseLexemeArrays();
 
 // ---- text helpers ------------------------------------------------------------------

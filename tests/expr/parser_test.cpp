@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/memory.h"
@@ -532,6 +533,35 @@ TEST_F(ExprParserTest, WholeRunTextsMayNotReadRunVariables) {
     EXPECT_STREQ(LastCompileMessageText(), "%ECan't use 'V(1)' variable in 'V(1)'.");
     EXPECT_EQ(CompileExpressionText(&whole, "2 - -3", nullptr, -1), 0);
     EXPECT_EQ(whole.FirstToken()->operand.value, 5.0);
+}
+
+// Each thread compiles with its own lexeme arrays: two threads compiling nested
+// expressions at once get the tokens a single compile gives.
+TEST_F(ExprParserTest, TwoThreadsCompileAtOnce) {
+    const char* const texts[2] = {"SIN(V(1)*2)+MAX(V(2),V(3))*(1+2*T)", "IF(V(OUT)>1,SQRT(V(4)),-V(5))/(3+T)"};
+    std::string expected[2];
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_EQ(Compile(texts[k]), 0) << texts[k];
+        expected[k] = Tokens();
+    }
+    int wrong[2] = {0, 0};
+    auto run = [&](int k) {
+        for (int round = 0; round < 300; ++round) {
+            CompiledExpression e;
+            ExprCompiler ctx;
+            ctx.Init(texts[k], &e, kMaskTransient, kSymbolMaskAnalog);
+            ctx.quiet = 1;
+            char buffer[1000];
+            if (CompileExpression(&ctx) != 0 || expected[k] != FormatExpressionTokens(&e, buffer, sizeof buffer))
+                ++wrong[k];
+        }
+    };
+    std::thread first(run, 0);
+    std::thread second(run, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong[0], 0);
+    EXPECT_EQ(wrong[1], 0);
 }
 
 }  // namespace
