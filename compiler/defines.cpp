@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <string>
 
 #include "compiler/scanner.h"
@@ -81,7 +82,7 @@ void df_FreeEntry(DefineEntry* e) {
 
 const char* df_ScopePath(DefineTable* table, int scope) {
     CircuitScope* s = GetScope(table, scope);
-    return s && s->path ? s->path : "";
+    return s ? s->path.c_str() : "";
 }
 
 // Records the statement's place as the message's source; kinds 1 and 4 name a
@@ -160,8 +161,7 @@ DefineEntry* df_FindVisible(DefineTable* table, const char* word, size_t length,
     if (scope >= 2 && s && s->kind == kScopeKindText && s->instancePart) {
         int parent = PartScope(s->instancePart);
         CircuitScope* p = GetScope(table, parent);
-        if (p && parent != scope && p->kind == kScopeKindSchematic && s->path && p->path &&
-            std::strcmp(s->path, p->path) == 0)
+        if (p && parent != scope && p->kind == kScopeKindSchematic && !s->path.empty() && s->path == p->path)
             return table->FindForWord(word, length, parent, braceLevel);
     }
     return nullptr;
@@ -366,14 +366,8 @@ void DefineTable::Clear() {
 }
 
 void DefineTable::ClearScopes() {
-    for (int s = 0; s < scopeCapacity; ++s) {
-        FreeString(&scopes[s].path);
-        FreeString(&scopes[s].name);
-        FreeString(&scopes[s].prefix);
-    }
-    MemFree(scopes);
-    scopes = nullptr;
-    scopeCapacity = 0;
+    scopes.clear();
+    scopes.shrink_to_fit();
     highestScope = -1;
 }
 
@@ -430,9 +424,8 @@ DefineEntry* DefineTable::FindForWord(const char* word, size_t length, int scope
     DefineEntry* found = nullptr;
     if (char* last = std::strrchr(qualified, '.')) {
         *last = 0;
-        for (int s = 0; s <= highestScope && s < scopeCapacity; ++s) {
-            const char* prefix = scopes[s].prefix ? scopes[s].prefix : "";
-            if (CompareNoCase(prefix, qualified) == 0) {
+        for (int s = 0; s <= highestScope && s < static_cast<int>(scopes.size()); ++s) {
+            if (CompareNoCase(scopes[s].prefix.c_str(), qualified) == 0) {
                 found = df_MatchInScope(this, last + 1, std::strlen(last + 1), s, braceLevel);
                 break;
             }
@@ -545,15 +538,13 @@ DefineTable* GetDefineTable(CCTDoc* document) {
 
 int EnsureScopes(DefineTable* table, int n) {
     if (!table || n < 0) return kResultShown;
-    if (n >= table->scopeCapacity) {
-        void* block = table->scopes;
-        const size_t capacity = static_cast<size_t>(n) + 8;
-        if (!ResizeZeroed(&block, capacity * sizeof(CircuitScope), table->scopeCapacity * sizeof(CircuitScope))) {
+    if (static_cast<size_t>(n) >= table->scopes.size()) {
+        try {
+            table->scopes.resize(static_cast<size_t>(n) + 8);
+        } catch (const std::bad_alloc&) {
             ReportCompileOutOfMemory();
             return kResultShown;
         }
-        table->scopes = static_cast<CircuitScope*>(block);
-        table->scopeCapacity = static_cast<int32_t>(capacity);
     }
     if (table->EnsureSlots(n)) {
         ReportCompileOutOfMemory();
@@ -573,7 +564,8 @@ int EnsureScopes(CCTDoc* document, int n) {
 }
 
 CircuitScope* GetScope(DefineTable* table, int scope) {
-    if (!table || scope < 0 || scope > table->highestScope || scope >= table->scopeCapacity) return nullptr;
+    if (!table || scope < 0 || scope > table->highestScope || scope >= static_cast<int>(table->scopes.size()))
+        return nullptr;
     return &table->scopes[scope];
 }
 
@@ -595,9 +587,14 @@ int InitRootScopes(DefineTable* table, const char* documentPath, int documentKin
     const char* base = std::strrchr(path, '/');
     base = base ? base + 1 : path;
     std::string name(base, std::strcspn(base, "."));
-    if (!SetString(&global.path, include) || !SetString(&global.prefix, kGlobalIncludePrefix) ||
-        !SetString(&global.name, "TARN") || !SetString(&top.path, path) || !SetString(&top.name, name.c_str()) ||
-        !SetString(&top.prefix, "")) {
+    try {
+        global.path = include;
+        global.prefix = kGlobalIncludePrefix;
+        global.name = "TARN";
+        top.path = path;
+        top.name = name;
+        top.prefix.clear();
+    } catch (const std::bad_alloc&) {
         ReportCompileOutOfMemory();
         return kResultShown;
     }
@@ -618,16 +615,13 @@ int NameInstanceScope(DefineTable* table, int scope, int parent, const char* ins
     if (rc) return rc;
     CircuitScope* p = GetScope(table, parent);
     std::string prefix;
-    if (p && parent >= 2 && p->prefix && *p->prefix) {
+    if (p && parent >= 2 && !p->prefix.empty()) {
         prefix = p->prefix;
         prefix += '.';
     }
     for (const char* c = instanceName ? instanceName : ""; *c; ++c) prefix.push_back(UpperChar(*c));
     table->scopes[scope].parent = parent;
-    if (!SetString(&table->scopes[scope].prefix, prefix.c_str())) {
-        ReportCompileOutOfMemory();
-        return kResultShown;
-    }
+    table->scopes[scope].prefix = std::move(prefix);
     return 0;
 }
 
@@ -638,7 +632,7 @@ char* QualifyName(DefineTable* table, const char* name, int scope) {
         q += '.';
     } else if (scope >= 2) {
         CircuitScope* s = GetScope(table, scope);
-        if (s && s->prefix && *s->prefix) {
+        if (s && !s->prefix.empty()) {
             q = s->prefix;
             q += '.';
         }

@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "models/modelstmt.h"
 
@@ -23,15 +25,15 @@ constexpr int32_t kScopeKindText = 49;
 extern const char* const kGlobalIncludePrefix;   // "'TARNINC'"
 
 struct CircuitScope {
-    int32_t kind;                 // kScopeKindSchematic or kScopeKindText
-    char* path;                   // file the scope's statements come from (heap text)
-    char* name;                   // file or subcircuit name (heap text)
-    char* prefix;                 // qualified instance path ("" for 1; heap text)
-    SchematicObject* instancePart;// the part whose expansion made the scope
-    int32_t libraryDefinesLoaded;
-    CCTDoc* document;             // the document whose parts and statements the scope holds
-    SchematicObject* firstPart;   // the first part registered in the scope
-    int32_t parent;               // the enclosing scope (1 for top-level instances)
+    int32_t kind = 0;                       // kScopeKindSchematic or kScopeKindText
+    std::string path;                       // file the scope's statements come from
+    std::string name;                       // file or subcircuit name
+    std::string prefix;                     // qualified instance path ("" for 1)
+    SchematicObject* instancePart = nullptr;// the part whose expansion made the scope
+    int32_t libraryDefinesLoaded = 0;
+    CCTDoc* document = nullptr;             // the document whose parts and statements the scope holds
+    SchematicObject* firstPart = nullptr;   // the first part registered in the scope
+    int32_t parent = 0;                     // the enclosing scope (1 for top-level instances)
 };
 
 // ---- entries ------------------------------------------------------------------------------
@@ -115,9 +117,8 @@ public:
     int32_t RunIndex = -1;
     // Entry capacity per scope.
     int32_t* entryCapacities = nullptr;
-    // The circuit's compile scopes (0..highestScope).
-    CircuitScope* scopes = nullptr;
-    int32_t scopeCapacity = 0;
+    // The circuit's compile scopes (0..highestScope; the vector may hold more).
+    std::vector<CircuitScope> scopes;
     int32_t highestScope = -1;
     // Whether the library defines were loaded into scope 0 this compile.
     int32_t libraryDefinesLoaded = 0;

@@ -313,8 +313,8 @@ int op_ApplyDocument(CCTDoc* document, CCTDoc* source, DefineTable* table, int s
 int op_ApplyGlobalInclude(CCTDoc* document, DefineTable* table, int fullMode) {
     const CircuitScope* record = GetScope(table, 0);
     char fallback[1024];
-    const char* path = record && record->path && *record->path ? record->path
-                                                               : GetGlobalIncludePath(fallback, sizeof fallback);
+    const char* path = record && !record->path.empty() ? record->path.c_str()
+                                                        : GetGlobalIncludePath(fallback, sizeof fallback);
     if (!path || !*path) return 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) return 0;

@@ -239,7 +239,7 @@ TEST_F(CompOptionsTest, BothPassesReadEverySourceOfStatements) {
     }
     ASSERT_EQ(InitRootScopes(&doc_), 0);
     DefineTable* table = GetDefineTable(&doc_);
-    SetString(&GetScope(table, 0)->path, include.c_str());
+    GetScope(table, 0)->path = include.string();
     SetString(&doc_.NewGridText()->text, ".OPTIONS RELTOL=3m");
     const int page = doc_.GetTextPageIndex() >= 0 ? doc_.GetTextPageIndex() : doc_.AppendPage(kPageText, "Text");
     ASSERT_GE(page, 0);
