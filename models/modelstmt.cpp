@@ -11,6 +11,7 @@
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/compiled.h"
 #include "expr/complex.h"
@@ -263,8 +264,8 @@ int ReportStatementMessage(CircuitModels* models, int scope, const char* stateme
         ModelCircuitServices().reportMessage(document, scope, statementText, contextLines ? contextLines : "", shown);
     } else if (ModelHooks().reportMessage && document) {
         ModelHooks().reportMessage(document, scope, statementText, shown);
-    } else if (Hooks().reportMessage) {
-        Hooks().reportMessage("", shown, nullptr);
+    } else {
+        Reporter().Report(Message(shown));
     }
     return kResultShown;
 }
