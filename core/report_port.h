@@ -249,7 +249,8 @@ public:
     virtual ~MessageReporter() = default;
     // Shows the message where it belongs: the code of the button that closed
     // its box (1 OK, 2 Cancel, 6 Yes, 7 No, ...), or 0 when it was shown
-    // elsewhere or suppressed.
+    // elsewhere or suppressed. For code 15060 (and 15061) the message is the
+    // pending one; the caller clears it afterwards.
     virtual int Report(const MessageRequest& request) = 0;
     // The default message beep.
     virtual void Beep() = 0;

@@ -275,6 +275,7 @@ void BeepIfEnabled() {
 }
 
 int ReportPendingMessage() {
-    if (Reporter().Report(Message(kResultPending)) == kMessageNoReporter) ClearPendingMessage();
+    Reporter().Report(Message(kResultPending));
+    ClearPendingMessage();
     return kResultShown;
 }

@@ -252,9 +252,6 @@ char* WriteModelStatement(int type, int options, const double* values, int count
 int CheckPulseModel(CircuitModels* models, ModelRecord* record);
 int CheckGasfetModel(CircuitModels* models, ModelRecord* record);
 
-// Points the next message at the statement's origin (when none is pending).
-void ShowModelSource(CircuitModels* models, const ModelStatement* statement);
-
 // ---- compile notes --------------------------------------------------------------------------
 
 enum CompileNoteKind : int32_t {
@@ -291,6 +288,19 @@ int AddCompileNote(const char* text, int row, int kind);
 
 // ---- services of the document, the compiler and analysis control -----------------------------
 
+// What the model layer asks of the circuit compiler when memory runs out
+// while it reads statements: the compiler releases its compile arrays so the
+// user can go on; the model layer then reports 15002 itself. Null object:
+// nothing to release.
+class ModelCompileMemory {
+public:
+    virtual ~ModelCompileMemory() = default;
+    virtual void ReleaseCompileMemory() = 0;
+};
+ModelCompileMemory& CompileMemory();
+// Installs the port; nullptr restores the null object.
+void InstallCompileMemory(ModelCompileMemory* port);
+
 struct ModelCircuitHooks {
     // Define table: substitutes the scope's defines into a heap copy of the
     // text: 0, or a code (reported, or pending). Unset: the text is copied.
@@ -302,20 +312,6 @@ struct ModelCircuitHooks {
     int (*enclosingScope)(CCTDoc* document, int scope) = nullptr;
     // Whether the name is a function define of the scope (value-field scanning).
     bool (*isFunctionDefine)(CCTDoc* document, const char* name, int scope) = nullptr;
-    // Shows a message with the document, the scope as location, the statement
-    // text and extra labelled lines ("Parameter:\tIS\n..."; may be empty).
-    // `code` is 15060 with the message pending, or a result code whose text
-    // names the pending text (file errors). Unset: the model type layer's
-    // reporter, then the core reporter.
-    void (*reportMessage)(CCTDoc* document, int scope, const char* statementText, const char* contextLines,
-                          int code) = nullptr;
-    // Releases the compile arrays and shows 15002 (the caller returns 15055).
-    void (*reportOutOfMemory)(CCTDoc* document) = nullptr;
-    // Message sources: kinds 1 and 4 show the object; kind 2 makes the file,
-    // line and page the pending source; kind 3 opens the library in a library
-    // window at the model. Called only when no source is pending yet.
-    void (*showModelSource)(CCTDoc* document, const ModelStatement* statement) = nullptr;
-    bool (*isMessageSourcePending)() = nullptr;
     // Whether the circuit has a sensitivity request (every analog record private).
     bool (*sensitivityRequested)(CCTDoc* document) = nullptr;
     // Set only between the set-up and the finish of a set of runs: offers a
@@ -335,10 +331,9 @@ ModelCircuitHooks& ModelCircuitServices();
 int EvaluateModelValueText(const char* text, double* value, bool* depends);
 
 // Reports a message made pending with SetPendingMessage (or the plain text of
-// `code` when nothing is pending) for a statement of the circuit; returns 15055.
+// `code` when nothing is pending) for a statement of the circuit through the
+// core's Reporter(): the circuit's document, the scope as source, the
+// statement text and the context lines ("Parameter:\tIS\n..."; may be empty)
+// go with it, and it becomes the core's LastMessage(). Returns 15055.
 int ReportStatementMessage(CircuitModels* models, int scope, const char* statementText,
                            const char* contextLines, int code);
-// The id and text of the last message reported through the model layer (tests).
-int LastModelMessageId();
-const char* LastModelMessageText();
-void ClearLastModelMessage();

@@ -9,6 +9,7 @@
 #include "compiler/options.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "expr/runvars.h"
@@ -27,7 +28,7 @@ protected:
         NumDigitsOption = -1;
         ActiveMethod = 1;
         CompileNotes.Clear();
-        ClearLastCompilerMessage();
+        ClearLastMessage();
     }
     void TearDown() override {
         GlobalSettings = saved_;
@@ -89,7 +90,7 @@ TEST_F(CompOptionsTest, MaxTimeStepKeepsTheSmallestPositiveValueAndMethodIsCheck
     EXPECT_EQ(ActiveMethod, 0);
     EXPECT_EQ(MethodSetByOptions, 1);
     EXPECT_EQ(Parse("METHOD=EULER"), kResultShown);
-    EXPECT_EQ(LastCompilerMessageId(), 11895);
+    EXPECT_EQ(LastMessageId(), 11895);
     ASSERT_EQ(Parse("NUMDGT=8"), 0);               // ignored in a schematic circuit
     EXPECT_EQ(NumDigitsOption, -1);
 }
@@ -106,9 +107,9 @@ TEST_F(CompOptionsTest, BadItemsStopTheStatementWithTheirMessage) {
         {"RELTOL=1e999", 11897},
     };
     for (const Case& c : cases) {
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         EXPECT_EQ(Parse(c.text), kResultShown) << c.text;
-        EXPECT_EQ(LastCompilerMessageId(), c.message) << c.text;
+        EXPECT_EQ(LastMessageId(), c.message) << c.text;
     }
     GlobalSettings.itl4 = 10;
     EXPECT_EQ(Parse("ITL4=40 ABSTOL"), kResultShown);

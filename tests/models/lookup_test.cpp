@@ -12,6 +12,7 @@
 
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
 #include "expr/runvars.h"
@@ -37,7 +38,7 @@ protected:
         GlobalSettings.privateanalog = 0;
         // Scope 2 and 4 lie in the main circuit, scope 3 inside scope 2.
         ModelCircuitServices().enclosingScope = [](CCTDoc*, int scope) { return scope == 3 ? 2 : 1; };
-        ClearLastModelMessage();
+        ClearLastMessage();
     }
     void TearDown() override {
         ModelCircuitServices().enclosingScope = nullptr;
@@ -51,7 +52,7 @@ protected:
     }
     int Parse(const char* text, int scope = 1) {
         StatementSource source{kSourceTextLine, scope, 0, 0};
-        EXPECT_EQ(ParseModelStatement(models, text, source, 0, ""), 0) << text << ": " << LastModelMessageText();
+        EXPECT_EQ(ParseModelStatement(models, text, source, 0, ""), 0) << text << ": " << LastMessageText();
         return models->ModelStatements.Count - 1;
     }
     std::string Path(const char* name) const { return dir + "/" + name; }
@@ -110,11 +111,11 @@ TEST_F(LookupTest, ScopesAreSearchedOutward) {
 
 TEST_F(LookupTest, MissingModelsAreReported) {
     EXPECT_EQ(FindModelOrReport(models, kModelDiode, 1, "NOPE"), -1);
-    EXPECT_EQ(LastModelMessageId(), 10834);
-    EXPECT_STREQ(LastModelMessageText(), "%EMissing model statement 'NOPE'.");
+    EXPECT_EQ(LastMessageId(), 10834);
+    EXPECT_STREQ(LastMessageText(), "%EMissing model statement 'NOPE'.");
     EXPECT_EQ(FindPartModelByName(models, kModelUIo, 2, " IO_STD "), -1);
-    EXPECT_EQ(LastModelMessageId(), 10852);
-    EXPECT_STREQ(LastModelMessageText(), "%EMissing I/O model statement 'IO_STD'.");
+    EXPECT_EQ(LastMessageId(), 10852);
+    EXPECT_STREQ(LastMessageText(), "%EMissing I/O model statement 'IO_STD'.");
 }
 
 TEST_F(LookupTest, LibraryListsHoldEachLibraryOnce) {
@@ -161,7 +162,7 @@ TEST_F(LookupTest, BinaryLibraryModelsAreBroughtInOnce) {
                                                   });
     ASSERT_EQ(AddLibraryFile(models, "MODELS.LBR", 0, nullptr, false), 0);
     int row = FindModelOrReport(models, kModelDiode, 3, "DLIB");
-    ASSERT_GE(row, 0) << LastModelMessageText();
+    ASSERT_GE(row, 0) << LastMessageText();
     const ModelStatement& st = models->ModelStatements.Entries[row];
     EXPECT_EQ(st.SourceKind, kSourceBinaryLibrary);
     EXPECT_EQ(st.Scope, 1);
