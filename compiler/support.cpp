@@ -12,6 +12,7 @@
 #include "core/messages.h"
 #include "core/numbers.h"
 #include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/ctdoc.h"
@@ -145,8 +146,6 @@ int cs_MessageIdOf(int code) {
     return code;
 }
 
-int cs_lastMessageId = 0;
-char* cs_lastMessageText = nullptr;
 char* cs_runLog = nullptr;
 
 }  // namespace
@@ -437,15 +436,13 @@ int ReportCompilerMessageV(SchematicObject* part, int scope, const char* rows, i
     } else {
         SetPendingMessageV(id, args);
     }
-    cs_lastMessageId = shownId;
-    SetString(&cs_lastMessageText, PendingText() ? PendingText() : "");
+    RecordLastMessage(shownId, PendingText());
     if (QuietDefinitionErrors) return kResultPending;
-    if (CompilerHooks().showMessage) {
-        CompilerHooks().showMessage(shownId, PendingText(), part, scope, rows);
-        ClearPendingMessage();
-        return kResultShown;
-    }
-    return ReportPendingMessage();
+    MessageRequest request = Message(kResultPending).Source(scope).Context(rows ? rows : "");
+    if (part) request.Component(part);
+    Reporter().Report(request);
+    ClearPendingMessage();
+    return kResultShown;
 }
 
 int ReportCompilerMessage(SchematicObject* part, int scope, const char* rows, int id, ...) {
@@ -454,13 +451,6 @@ int ReportCompilerMessage(SchematicObject* part, int scope, const char* rows, in
     int rc = ReportCompilerMessageV(part, scope, rows, id, args);
     va_end(args);
     return rc;
-}
-
-int LastCompilerMessageId() { return cs_lastMessageId; }
-const char* LastCompilerMessageText() { return cs_lastMessageText ? cs_lastMessageText : ""; }
-void ClearLastCompilerMessage() {
-    cs_lastMessageId = 0;
-    FreeString(&cs_lastMessageText);
 }
 
 // ---- run messages ------------------------------------------------------------------------------
@@ -535,11 +525,6 @@ int ApplyInitialConditionStatements(CCTDoc* document) {
 }
 
 // ---- services ----------------------------------------------------------------------------------
-
-CompilerServiceHooks& CompilerHooks() {
-    static CompilerServiceHooks hooks;
-    return hooks;
-}
 
 namespace {
 
@@ -673,7 +658,14 @@ public:
 
 CompilerDefinesForLowerLayers cs_definesForLowerLayers;
 
-void cs_ModelOutOfMemory(CCTDoc*) { ReportCompileOutOfMemory(); }
+// Memory ran out while the model layer read statements: the compile arrays go
+// so the user can go on (the model layer reports).
+class cs_ModelCompileMemory final : public ModelCompileMemory {
+public:
+    void ReleaseCompileMemory() override {
+        ClearCompileArrays(CurrentCircuitDocument(), kClearJoinedText | kClearDefines);
+    }
+};
 
 }  // namespace
 
@@ -690,8 +682,8 @@ void InstallCompilerServices() {
     InstallCircuitScopes(&cs_definesForLowerLayers);
     AttributeServices().evaluateAttributeNumber = cs_EvaluateAttributeNumber;
     PartHooks().isInvalidName = cs_IsInvalidName;
-    ModelCircuitHooks& models = ModelCircuitServices();
-    models.reportOutOfMemory = cs_ModelOutOfMemory;
+    static cs_ModelCompileMemory compileMemory;
+    InstallCompileMemory(&compileMemory);
     CircuitHooks().releaseDefineTable = ReleaseDefineTable;
     CircuitHooks().releaseModelStatements = cs_ReleaseModelStatements;
     BuildNameIndexAlphabets();

@@ -145,15 +145,12 @@ CDoc* OpenDocumentByPath(const char* path);
 
 // Formats a string-table message with its printf arguments and shows it with
 // the part (may be null) or the scope as its source, plus optional labelled
-// rows ("Label:\tvalue\n" lines; may be null). In quiet mode
+// rows ("Label:\tvalue\n" lines; may be null), through the core's Reporter();
+// it becomes the core's LastMessage() either way. In quiet mode
 // (QuietDefinitionErrors) the message stays pending and the result is 15060;
 // otherwise it is shown and the result is 15055.
 int ReportCompilerMessage(SchematicObject* part, int scope, const char* rows, int id, ...);
 int ReportCompilerMessageV(SchematicObject* part, int scope, const char* rows, int id, va_list args);
-// The id and text of the last message reported (tests, status lines).
-int LastCompilerMessageId();
-const char* LastCompilerMessageText();
-void ClearLastCompilerMessage();
 // Quiet compile: messages are left pending instead of shown.
 extern int QuietDefinitionErrors;
 
@@ -264,13 +261,6 @@ public:
 RenameQuestion& RenamePartsQuestion();
 RenameQuestion* InstallRenameQuestion(RenameQuestion* port);
 
-// The compiler message reporter of the shell.
-struct CompilerServiceHooks {
-    // Shell: shows a formatted compiler message (class prefix kept) with the
-    // part or scope as its source and labelled rows. Unset: the core reporter.
-    void (*showMessage)(int id, const char* text, SchematicObject* part, int scope, const char* rows) = nullptr;
-};
-CompilerServiceHooks& CompilerHooks();
 
 // Installs what the compiler offers lower layers: define substitution for the
 // expression compiler and the model layer, attribute evaluation for parts, the

@@ -8,6 +8,7 @@
 #include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/compiler_internal.h"
 #include "expr/complex.h"
@@ -45,8 +46,6 @@ void cc_FreeLexemeArray(ExprLexeme* array, int entries) {
     MemFree(array);
 }
 
-int cc_lastMessageId = 0;
-char* cc_lastMessageText = nullptr;
 
 void cc_DestroyExpressionArray(CompiledExpression** array, int count) {
     if (!array) return;
@@ -64,11 +63,6 @@ void cc_PrepareTokenPool(CompiledExpression* expr) {
 }
 
 }  // namespace
-
-ExprCompileHooks& CompileHooks() {
-    static ExprCompileHooks hooks;
-    return hooks;
-}
 
 // ---- tokens -----------------------------------------------------------------------
 
@@ -319,28 +313,19 @@ int ReportCompileError(ExprCompiler* ctx, int id, const char* a1, const char* a2
         if (void* dialog = PlotBinding().OpenLimitsDialog()) parent = dialog;
     }
     SetPendingMessage(id, a1 ? a1 : "", a2 ? a2 : "", a3 ? a3 : "", a4 ? a4 : "");
-    cc_lastMessageId = id;
-    SetString(&cc_lastMessageText, PendingText());
+    RecordLastMessage(id, PendingText());
     if (ctx && ctx->quiet) return kResultPending;
-    if (CompileHooks().reportMessage) {
-        CompileHooks().reportMessage(parent, id, PendingText(), ctx ? ctx->sourcePart : nullptr,
-                                     ctx ? ctx->scope : 1);
-        ClearPendingMessage();
-        return kResultShown;
-    }
-    return ReportPendingMessage();
+    MessageRequest request = Message(kResultPending).Source(ctx ? ctx->scope : 1);
+    if (parent) request.Parent(static_cast<platform::Window*>(parent));
+    if (ctx && ctx->sourcePart) request.Component(static_cast<const SchematicObject*>(ctx->sourcePart));
+    Reporter().Report(request);
+    ClearPendingMessage();
+    return kResultShown;
 }
 
 int ReportCompileErrorNoText(ExprCompiler* ctx, int id) { return ReportCompileError(ctx, id); }
 int ReportCompileErrorWithText(ExprCompiler* ctx, int id, const char* text) {
     return ReportCompileError(ctx, id, text);
-}
-
-int LastCompileMessageId() { return cc_lastMessageId; }
-const char* LastCompileMessageText() { return cc_lastMessageText ? cc_lastMessageText : ""; }
-void ClearLastCompileMessage() {
-    cc_lastMessageId = 0;
-    FreeString(&cc_lastMessageText);
 }
 
 // ---- the driver -------------------------------------------------------------------

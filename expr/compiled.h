@@ -10,8 +10,9 @@
 //
 // Services of later subsystems (the circuit's nodes and parts, device
 // quantities, plotted curves, symbolic differentiation, define substitution)
-// are reached through ExprCompileHooks; an unset hook makes the compile fail
-// with the message a user would get for a name that cannot be bound.
+// are reached through the ports of expr/services.h; until their owners install
+// them the compile fails with the message a user would get for a name that
+// cannot be bound.
 #pragma once
 
 #include <cstddef>
@@ -301,18 +302,14 @@ int CompileExpressionText(CompiledExpression* target, const char* text, void* ow
 int CompileExpressionTextOutsideRun(CompiledExpression* target, const char* text, void* owner);
 
 // Reports a compile message with up to four text arguments (null ones are
-// empty): quiet mode leaves it pending and returns 15060; otherwise it is shown
-// and 15055 returned.
+// empty) through the core's Reporter(), with the owner as its parent and the
+// source part and scope as its source; it becomes the core's LastMessage()
+// either way. Quiet mode leaves it pending and returns 15060; otherwise it is
+// shown and 15055 returned.
 int ReportCompileError(ExprCompiler* ctx, int id, const char* a1 = nullptr, const char* a2 = nullptr,
                        const char* a3 = nullptr, const char* a4 = nullptr);
 int ReportCompileErrorNoText(ExprCompiler* ctx, int id);
 int ReportCompileErrorWithText(ExprCompiler* ctx, int id, const char* text);
-
-// The id and formatted text of the last compile message reported (tests, the
-// calculator's status line); 0 and "" when none since ClearLastCompileMessage.
-int LastCompileMessageId();
-const char* LastCompileMessageText();
-void ClearLastCompileMessage();
 
 // Frees the calling thread's lexeme arrays (they are also freed when the thread ends).
 void ReleaseLexemeArrays();
@@ -356,10 +353,3 @@ int BindQuantityWithoutDevices(ExprCompiler* ctx, const DeviceQuantityCall& call
 // TEMP, F or a complex node: the check when no plot binding is installed.
 int CheckRunVariablesOfTokens(CompiledExpression* expr, char* textOut, size_t size);
 
-struct ExprCompileHooks {
-    // Shell: shows a compile message (already formatted, class prefix kept)
-    // parented to `parent` (null: the main frame), with the part or the scope
-    // as its source. Unset, the core reporter shows it as the pending message.
-    void (*reportMessage)(void* parent, int id, const char* text, void* sourcePart, int scope) = nullptr;
-};
-ExprCompileHooks& CompileHooks();

@@ -11,7 +11,9 @@
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
+#include "core/report_port.h"
 #include "core/result.h"
+#include "document/ctdoc.h"
 #include "expr/compiled.h"
 #include "expr/complex.h"
 #include "expr/evaluate.h"
@@ -52,8 +54,6 @@ constexpr size_t kMsTokenMax = 111;
 // A define that keeps changing its own expansion would rescan one token forever.
 constexpr int kMsMaxRescans = 100;
 
-int ms_lastMessageId = 0;
-std::string ms_lastMessageText;
 
 // The statement reader's blank skipper in statement mode (comments and "+"
 // continuation marks too), else white space only.
@@ -154,12 +154,7 @@ void ms_AddContext(std::string& lines, const char* label, const char* text) {
 }
 
 int ms_OutOfMemory(CircuitModels* models) {
-    if (ModelCircuitServices().reportOutOfMemory) {
-        ModelCircuitServices().reportOutOfMemory(models ? models->Document : nullptr);
-        ms_lastMessageId = kResultNoMemory;
-        ms_lastMessageText = "%EInsufficient memory.";
-        return kResultShown;
-    }
+    CompileMemory().ReleaseCompileMemory();
     SetPendingMessage(kResultNoMemory);
     return ReportStatementMessage(models, 1, nullptr, nullptr, kResultNoMemory);
 }
@@ -180,7 +175,6 @@ int ms_ReportForStatement(CircuitModels* models, int row, const char* statementT
     ModelStatement* st = models->ModelStatements.At(row);
     std::string label;
     if (st) {
-        ShowModelSource(models, st);
         if (!statementText) {
             label = ms_Label(st);
             statementText = label.c_str();
@@ -247,10 +241,21 @@ ModelRunServices* InstallModelRuns(ModelRunServices* port) {
     return previous;
 }
 
-ModelCircuitHooks& ModelCircuitServices() {
-    static ModelCircuitHooks hooks;
-    return hooks;
-}
+namespace {
+
+class ms_NoCompileMemory final : public ModelCompileMemory {
+public:
+    void ReleaseCompileMemory() override {}
+};
+
+ms_NoCompileMemory ms_noCompileMemory;
+ModelCompileMemory* ms_compileMemory = nullptr;
+
+}  // namespace
+
+ModelCompileMemory& CompileMemory() { return ms_compileMemory ? *ms_compileMemory : ms_noCompileMemory; }
+
+void InstallCompileMemory(ModelCompileMemory* port) { ms_compileMemory = port; }
 
 int EvaluateModelValueText(const char* text, double* value, bool* depends) {
     if (depends) *depends = false;
@@ -306,24 +311,12 @@ int ReportStatementMessage(CircuitModels* models, int scope, const char* stateme
             shown = kResultPending;
         }
     }
-    ms_lastMessageId = PendingCode() ? PendingCode() : code;
-    ms_lastMessageText = shown == kResultPending ? PendingText() : "";
-    CCTDoc* document = models ? models->Document : nullptr;
-    if (ModelCircuitServices().reportMessage) {
-        ModelCircuitServices().reportMessage(document, scope, statementText, contextLines ? contextLines : "", shown);
-    } else if (ModelHooks().reportMessage && document) {
-        ModelHooks().reportMessage(document, scope, statementText, shown);
-    } else if (Hooks().reportMessage) {
-        Hooks().reportMessage("", shown, nullptr);
-    }
+    RecordLastMessage(PendingCode() ? PendingCode() : code, shown == kResultPending ? PendingText() : "");
+    MessageRequest request = Message(shown).Source(scope).Statement(statementText).Context(contextLines ? contextLines : "");
+    if (models && models->Document) request.Document(models->Document);
+    Reporter().Report(request);
+    if (shown == kResultPending) ClearPendingMessage();
     return kResultShown;
-}
-
-int LastModelMessageId() { return ms_lastMessageId; }
-const char* LastModelMessageText() { return ms_lastMessageText.c_str(); }
-void ClearLastModelMessage() {
-    ms_lastMessageId = 0;
-    ms_lastMessageText.clear();
 }
 
 // ---- tolerances ----------------------------------------------------------------------------------
@@ -611,7 +604,6 @@ int ParseModelStatement(CircuitModels* models, const char* text, const Statement
         } else {
             if (argument) SetPendingMessage(rc, argument);
             else SetPendingMessage(rc);
-            ShowModelSource(models, st);
             rc = ReportStatementMessage(models, source.Scope, text, context.c_str(), rc);
         }
         list.Entries[row].Free();
@@ -1101,7 +1093,6 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
     std::string label = ms_Label(st);
     for (int i = 0; i < info->ParamCount; ++i) {
         if (!record->Given[i] || info->Params[i].Kind == kParamText) continue;
-        ShowModelSource(models, models->ModelStatements.At(row));
         int rc = CheckModelParamValue(models->Document, scope, i, type, &record->Values[i], label.c_str(), false);
         if (rc) return rc;
     }
@@ -1152,15 +1143,6 @@ int CheckGasfetModel(CircuitModels* models, ModelRecord* record) {
     if (vmax < 0 || vbi < 0 || record->Values[vmax] < record->Values[vbi]) return 0;
     SetPendingMessage(kMsMsgGasfetVmax);
     return ms_ReportForStatement(models, record->StatementRow, nullptr, std::string(), kMsMsgGasfetVmax);
-}
-
-void ShowModelSource(CircuitModels* models, const ModelStatement* statement) {
-    if (!models || !statement || !ModelCircuitServices().showModelSource) return;
-    if (ModelCircuitServices().isMessageSourcePending && ModelCircuitServices().isMessageSourcePending()) return;
-    if (statement->SourceKind == kSourceBinaryLibrary &&
-        (!statement->Name || !*statement->Name || AttributeDialogResolvingModel))
-        return;
-    ModelCircuitServices().showModelSource(models->Document, statement);
 }
 
 // ---- texts ---------------------------------------------------------------------------------------

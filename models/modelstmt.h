@@ -11,7 +11,7 @@
 // The circuit document owns one CircuitModels (CreateCircuitModels); the
 // model layer never looks inside the document itself. What it needs of the
 // document and of the compiler (define substitution, scopes, qualified names,
-// message sources, the run modules) it reaches through ModelCircuitHooks.
+// memory, the run modules) it reaches through the ports below.
 #pragma once
 
 #include <cstddef>
@@ -256,9 +256,6 @@ char* WriteModelStatement(int type, int options, const double* values, int count
 int CheckPulseModel(CircuitModels* models, ModelRecord* record);
 int CheckGasfetModel(CircuitModels* models, ModelRecord* record);
 
-// Points the next message at the statement's origin (when none is pending).
-void ShowModelSource(CircuitModels* models, const ModelStatement* statement);
-
 // ---- compile notes --------------------------------------------------------------------------
 
 enum CompileNoteKind : int32_t {
@@ -336,24 +333,18 @@ public:
 ModelRunServices& ModelRuns();
 ModelRunServices* InstallModelRuns(ModelRunServices* port);
 
-// Message reporting of the model layer.
-struct ModelCircuitHooks {
-    // Shows a message with the document, the scope as location, the statement
-    // text and extra labelled lines ("Parameter:\tIS\n..."; may be empty).
-    // `code` is 15060 with the message pending, or a result code whose text
-    // names the pending text (file errors). Unset: the model type layer's
-    // reporter, then the core reporter.
-    void (*reportMessage)(CCTDoc* document, int scope, const char* statementText, const char* contextLines,
-                          int code) = nullptr;
-    // Releases the compile arrays and shows 15002 (the caller returns 15055).
-    void (*reportOutOfMemory)(CCTDoc* document) = nullptr;
-    // Message sources: kinds 1 and 4 show the object; kind 2 makes the file,
-    // line and page the pending source; kind 3 opens the library in a library
-    // window at the model. Called only when no source is pending yet.
-    void (*showModelSource)(CCTDoc* document, const ModelStatement* statement) = nullptr;
-    bool (*isMessageSourcePending)() = nullptr;
+// What the model layer asks of the circuit compiler when memory runs out
+// while it reads statements: the compiler releases its compile arrays so the
+// user can go on; the model layer then reports 15002 itself. Null object:
+// nothing to release.
+class ModelCompileMemory {
+public:
+    virtual ~ModelCompileMemory() = default;
+    virtual void ReleaseCompileMemory() = 0;
 };
-ModelCircuitHooks& ModelCircuitServices();
+ModelCompileMemory& CompileMemory();
+// Installs the port; nullptr restores the null object.
+void InstallCompileMemory(ModelCompileMemory* port);
 
 // Evaluates a parameter value text: a plain engineering number directly,
 // anything else as an expression (through the core's parameter evaluation
@@ -362,10 +353,9 @@ ModelCircuitHooks& ModelCircuitServices();
 int EvaluateModelValueText(const char* text, double* value, bool* depends);
 
 // Reports a message made pending with SetPendingMessage (or the plain text of
-// `code` when nothing is pending) for a statement of the circuit; returns 15055.
+// `code` when nothing is pending) for a statement of the circuit through the
+// core's Reporter(): the circuit's document, the scope as source, the
+// statement text and the context lines ("Parameter:\tIS\n..."; may be empty)
+// go with it, and it becomes the core's LastMessage(). Returns 15055.
 int ReportStatementMessage(CircuitModels* models, int scope, const char* statementText,
                            const char* contextLines, int code);
-// The id and text of the last message reported through the model layer (tests).
-int LastModelMessageId();
-const char* LastModelMessageText();
-void ClearLastModelMessage();

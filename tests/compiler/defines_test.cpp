@@ -11,6 +11,9 @@
 
 #include "compiler/defines.h"
 #include "compiler/support.h"
+#include "core/memory.h"
+#include "core/report_port.h"
+#include "core/result.h"
 #include "document/cirdoc.h"
 #include "models/lookup.h"
 #include "models/modelstmt.h"
@@ -30,7 +33,7 @@ protected:
         Prefs().addParenthesesToDefine = 0;
         table_.Init(nullptr);
         ASSERT_EQ(InitRootScopes(&table_, "/tmp/amp.cir", 1), 0);
-        ClearLastCompilerMessage();
+        ClearLastMessage();
     }
     void TearDown() override { Prefs().addParenthesesToDefine = savedParentheses_; }
 
@@ -42,7 +45,7 @@ protected:
     std::string Substitute(const char* text, int scope = 1, int literal = 0, int mode = kMarkersToParentheses) {
         char* out = nullptr;
         int rc = SubstituteDefines(&table_, &out, scope, text, literal, mode);
-        std::string result = rc ? "#" + std::to_string(LastCompilerMessageId()) : std::string(out ? out : "");
+        std::string result = rc ? "#" + std::to_string(LastMessageId()) : std::string(out ? out : "");
         FreeString(&out);
         return result;
     }
@@ -111,7 +114,7 @@ TEST_F(CompDefinesTest, RecursiveDefinesEndWithTooComplexInsteadOfLooping) {
     ASSERT_EQ(Define(".define A B"), 0);
     ASSERT_EQ(Define(".define B A"), 0);
     EXPECT_EQ(PrepareScopeDefines(&table_, 1), kResultShown);
-    EXPECT_EQ(LastCompilerMessageId(), 10881);
+    EXPECT_EQ(LastMessageId(), 10881);
 
     DefineTable self;
     self.Init(nullptr);
@@ -122,7 +125,7 @@ TEST_F(CompDefinesTest, RecursiveDefinesEndWithTooComplexInsteadOfLooping) {
     EXPECT_STREQ(self.Entry(1, 0)->value, "A+1");   // stored unchanged by pre-expansion
     char* out = nullptr;
     EXPECT_EQ(SubstituteDefines(&self, &out, 1, "A", 0, kMarkersToParentheses), kResultShown);
-    EXPECT_EQ(LastCompilerMessageId(), 10881);
+    EXPECT_EQ(LastMessageId(), 10881);
     FreeString(&out);
 }
 
@@ -159,9 +162,9 @@ TEST_F(CompDefinesTest, StatementErrorsAreRefusedWithTheirMessage) {
         {".define F(X,2Y) X", kDotDefine, 10886},
     };
     for (const Case& c : cases) {
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         EXPECT_EQ(Define(c.text, 1, c.keyword), kResultShown) << c.text;
-        EXPECT_EQ(LastCompilerMessageId(), c.expected) << c.text;
+        EXPECT_EQ(LastMessageId(), c.expected) << c.text;
     }
     EXPECT_EQ(Define(".define PI 3"), 0);          // PI may be redefined
     EXPECT_EQ(Define(".model X D"), 0);            // not this statement: nothing happens
@@ -205,7 +208,7 @@ TEST_F(CompDefinesTest, TolerancesTakeTheirNominalValue) {
     StatementSource source{kSourceTextLine, 1, 0, 0};
     ASSERT_EQ(ParseDefineStatement(&other, ".define {LOT=5%} RV {X}", source, kDotDefine), 0);
     EXPECT_EQ(PrepareScopeDefines(&other, 1), kResultShown);
-    EXPECT_EQ(LastCompilerMessageId(), 19892);
+    EXPECT_EQ(LastMessageId(), 19892);
 }
 
 TEST_F(CompDefinesTest, ArgumentListsSplitAtTopLevelCommas) {

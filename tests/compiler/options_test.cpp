@@ -12,6 +12,7 @@
 #include "compiler/options.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "document/pages.h"
@@ -30,7 +31,7 @@ protected:
         options_ = GetCircuitOptions(&doc_);
         ASSERT_NE(options_, nullptr);
         CompileNotes.Clear();
-        ClearLastCompilerMessage();
+        ClearLastMessage();
     }
     void TearDown() override {
         ReleaseDefineTable(&doc_);
@@ -90,7 +91,7 @@ TEST_F(CompOptionsTest, MaxTimeStepKeepsTheSmallestPositiveValueAndMethodIsCheck
     EXPECT_EQ(options_->method, 0);
     EXPECT_EQ(options_->methodSetByOptions, 1);
     EXPECT_EQ(Parse("METHOD=EULER"), kResultShown);
-    EXPECT_EQ(LastCompilerMessageId(), 11895);
+    EXPECT_EQ(LastMessageId(), 11895);
     ASSERT_EQ(Parse("NUMDGT=8"), 0);               // ignored in a schematic circuit
     EXPECT_EQ(options_->numDigits, -1);
 }
@@ -107,9 +108,9 @@ TEST_F(CompOptionsTest, BadItemsStopTheStatementWithTheirMessage) {
         {"RELTOL=1e999", 11897},
     };
     for (const Case& c : cases) {
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         EXPECT_EQ(Parse(c.text), kResultShown) << c.text;
-        EXPECT_EQ(LastCompilerMessageId(), c.message) << c.text;
+        EXPECT_EQ(LastMessageId(), c.message) << c.text;
     }
     options_->settings.itl4 = 10;
     EXPECT_EQ(Parse("ITL4=40 ABSTOL"), kResultShown);

@@ -9,6 +9,7 @@
 #include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
@@ -35,7 +36,7 @@ protected:
         table_ = GetDefineTable(&doc_);
         ASSERT_NE(table_, nullptr);
         ASSERT_EQ(InitRootScopes(&doc_), 0);
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         session_ = GetCompileSession(&doc_);
     }
     void TearDown() override {
@@ -89,16 +90,16 @@ TEST_F(CompScannerTest, DiodeTemplateStoresAreaFlagAndInitialConditions) {
     for (const Case& c : cases) {
         double area = -7, ic1 = -7, ic2 = -7;
         int32_t off = 0;
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         EXPECT_EQ(ScanStatement(nullptr, kDiodeTemplate, c.statement, &area, &off, &ic1, &ic2), c.result)
             << c.statement;
         EXPECT_EQ(area, c.area) << c.statement;
         EXPECT_EQ(off, c.off) << c.statement;
         EXPECT_EQ(ic1, c.ic1) << c.statement;
         EXPECT_EQ(ic2, c.ic2) << c.statement;
-        if (c.message > 0) EXPECT_EQ(LastCompilerMessageId(), c.message) << c.statement;
-        else if (c.message == 0) EXPECT_EQ(LastCompilerMessageId(), 0) << c.statement;
-        else EXPECT_NE(LastCompilerMessageId(), 0) << c.statement;
+        if (c.message > 0) EXPECT_EQ(LastMessageId(), c.message) << c.statement;
+        else if (c.message == 0) EXPECT_EQ(LastMessageId(), 0) << c.statement;
+        else EXPECT_NE(LastMessageId(), 0) << c.statement;
     }
 }
 
@@ -189,9 +190,9 @@ TEST_F(CompScannerTest, PartNamesAreCheckedForSymbolsCharactersAndDuplicates) {
         {"R2", 0x1A2, nullptr, 0, 0},
     };
     for (const Case& c : cases) {
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         EXPECT_EQ(CheckPartName(&doc_, c.name, 1, c.flags, c.part), c.result) << c.name << " " << c.flags;
-        EXPECT_EQ(LastCompilerMessageId(), c.message) << c.name << " " << c.flags;
+        EXPECT_EQ(LastMessageId(), c.message) << c.name << " " << c.flags;
     }
     struct NameCase {
         const char* text;

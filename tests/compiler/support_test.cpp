@@ -10,6 +10,7 @@
 #include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
@@ -129,13 +130,13 @@ TEST(CompSupport, NumericFieldsAndPartAttributesEvaluate) {
     EXPECT_DOUBLE_EQ(EvaluatePartAttribute(part, kAttrValue, &status), 4000);
     EXPECT_EQ(status, 0);
     SetAttribute(&doc, part, kAttrValue, "RL*");
-    ClearLastCompilerMessage();
+    ClearLastMessage();
     EXPECT_EQ(EvaluatePartAttribute(part, kAttrValue, &status), 0);
     EXPECT_EQ(status, kResultShown);
-    EXPECT_NE(LastCompilerMessageId(), 0);
-    ClearLastCompilerMessage();
+    EXPECT_NE(LastMessageId(), 0);
+    ClearLastMessage();
     EXPECT_EQ(EvaluatePartAttribute(part, kAttrValue, &status), 0);   // status already set: nothing shown
-    EXPECT_EQ(LastCompilerMessageId(), 0);
+    EXPECT_EQ(LastMessageId(), 0);
     ReleaseDefineTable(&doc);
     CurrentRunContext().circuitDocument = nullptr;
 }

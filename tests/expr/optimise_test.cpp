@@ -49,11 +49,9 @@ protected:
         SetAnalysisKind(0);
         gSolver.RealSolution = ot_solution;
         gSolver.realCount = 8;
-        CompileHooks() = ExprCompileHooks();
         ClearPendingMessage();
     }
     void TearDown() override {
-        CompileHooks() = ExprCompileHooks();
         ResetRunState();
     }
     int Compile(const char* text) {

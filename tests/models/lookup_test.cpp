@@ -12,6 +12,7 @@
 
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
 #include "expr/runvars.h"
@@ -38,7 +39,7 @@ protected:
         models = CreateCircuitModels(nullptr);
         savedPrivateAnalog = GlobalSettings.privateanalog;
         GlobalSettings.privateanalog = 0;
-        ClearLastModelMessage();
+        ClearLastMessage();
     }
     void TearDown() override {
         DestroyCircuitModels(models);
@@ -50,7 +51,7 @@ protected:
     }
     int Parse(const char* text, int scope = 1) {
         StatementSource source{kSourceTextLine, scope, 0, 0};
-        EXPECT_EQ(ParseModelStatement(models, text, source, 0, ""), 0) << text << ": " << LastModelMessageText();
+        EXPECT_EQ(ParseModelStatement(models, text, source, 0, ""), 0) << text << ": " << LastMessageText();
         return models->ModelStatements.Count - 1;
     }
     std::string Path(const char* name) const { return dir + "/" + name; }
@@ -111,11 +112,11 @@ TEST_F(LookupTest, ScopesAreSearchedOutward) {
 
 TEST_F(LookupTest, MissingModelsAreReported) {
     EXPECT_EQ(FindModelOrReport(models, kModelDiode, 1, "NOPE"), -1);
-    EXPECT_EQ(LastModelMessageId(), 10834);
-    EXPECT_STREQ(LastModelMessageText(), "%EMissing model statement 'NOPE'.");
+    EXPECT_EQ(LastMessageId(), 10834);
+    EXPECT_STREQ(LastMessageText(), "%EMissing model statement 'NOPE'.");
     EXPECT_EQ(FindPartModelByName(models, kModelUIo, 2, " IO_STD "), -1);
-    EXPECT_EQ(LastModelMessageId(), 10852);
-    EXPECT_STREQ(LastModelMessageText(), "%EMissing I/O model statement 'IO_STD'.");
+    EXPECT_EQ(LastMessageId(), 10852);
+    EXPECT_STREQ(LastMessageText(), "%EMissing I/O model statement 'IO_STD'.");
 }
 
 TEST_F(LookupTest, LibraryListsHoldEachLibraryOnce) {
@@ -162,7 +163,7 @@ TEST_F(LookupTest, BinaryLibraryModelsAreBroughtInOnce) {
                                                   });
     ASSERT_EQ(AddLibraryFile(models, "MODELS.LBR", 0, nullptr, false), 0);
     int row = FindModelOrReport(models, kModelDiode, 3, "DLIB");
-    ASSERT_GE(row, 0) << LastModelMessageText();
+    ASSERT_GE(row, 0) << LastMessageText();
     const ModelStatement& st = models->ModelStatements.Entries[row];
     EXPECT_EQ(st.SourceKind, kSourceBinaryLibrary);
     EXPECT_EQ(st.Scope, 1);

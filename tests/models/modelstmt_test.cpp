@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
@@ -24,7 +25,7 @@ protected:
         models = CreateCircuitModels(nullptr);
         ASSERT_NE(models, nullptr);
         CompileNotes.Clear();
-        ClearLastModelMessage();
+        ClearLastMessage();
         ClearPendingMessage();
         savedPrivateAnalog = GlobalSettings.privateanalog;
         savedWidth = GlobalSettings.width;
@@ -45,7 +46,7 @@ protected:
     }
     // Parses the statement (which must succeed) and resolves its record.
     ModelRecord* ParseAndResolve(const char* text) {
-        EXPECT_EQ(Parse(text), 0) << text << ": " << LastModelMessageText();
+        EXPECT_EQ(Parse(text), 0) << text << ": " << LastMessageText();
         return ResolveAko(models, -1, models->ModelStatements.Count - 1, false, false);
     }
     static int Index(const ModelRecord* record, const char* name) {
@@ -102,10 +103,10 @@ TEST_F(ModelStmtTest, BadStatementsAreRefusedAndLeaveTheListAsItWas) {
         {".MODEL DZ D (IS=1", 11900, "')'"},
     };
     for (const Case& c : cases) {
-        ClearLastModelMessage();
+        ClearLastMessage();
         EXPECT_EQ(Parse(c.text), kResultShown) << c.text;
-        EXPECT_EQ(LastModelMessageId(), c.message) << c.text;
-        EXPECT_NE(std::strstr(LastModelMessageText(), c.shown), nullptr) << LastModelMessageText();
+        EXPECT_EQ(LastMessageId(), c.message) << c.text;
+        EXPECT_NE(std::strstr(LastMessageText(), c.shown), nullptr) << LastMessageText();
         EXPECT_EQ(models->ModelStatements.Count, 1) << c.text;
     }
     // Not .MODEL statements: nothing happens.
@@ -170,9 +171,9 @@ TEST_F(ModelStmtTest, BadParameterListsReportAndGiveNoRecord) {
     for (const Case& c : cases) {
         ASSERT_EQ(Parse(c.text), 0) << c.text;
         int row = models->ModelStatements.Count - 1;
-        ClearLastModelMessage();
+        ClearLastMessage();
         EXPECT_EQ(ResolveAko(models, -1, row, false, false), nullptr) << c.text;
-        EXPECT_EQ(LastModelMessageId(), c.message) << c.text << ": " << LastModelMessageText();
+        EXPECT_EQ(LastMessageId(), c.message) << c.text << ": " << LastMessageText();
         // A failed record is never handed out by a later request.
         EXPECT_EQ(ResolveAko(models, -1, row, false, false), nullptr) << c.text;
         EXPECT_EQ(models->ModelStatements.Entries[row].Resolved, 0);
@@ -199,11 +200,11 @@ TEST_F(ModelStmtTest, ValueChecksRunOnlyWhileAnAnalysisIsSetUp) {
         EXPECT_NE(ResolveAko(models, -1, models->ModelStatements.Count - 1, false, false), nullptr) << c.text;
         ASSERT_EQ(Parse(c.text, 2), 0) << c.text;
         gSolver.AnalysisKind = 0;
-        ClearLastModelMessage();
+        ClearLastMessage();
         ModelRecord* record = ResolveAko(models, -1, models->ModelStatements.Count - 1, false, false);
         EXPECT_EQ(record != nullptr, c.message == 0) << c.text;
         if (c.message > 0) {
-            EXPECT_EQ(LastModelMessageId(), c.message) << c.text;
+            EXPECT_EQ(LastMessageId(), c.message) << c.text;
         }
     }
 }
@@ -245,9 +246,9 @@ TEST_F(ModelStmtTest, AkoInheritsAllButTemperatureAndFindsCycles) {
             ASSERT_EQ(Parse(c.first), 0);
         }
         ASSERT_EQ(Parse(c.second), 0);
-        ClearLastModelMessage();
+        ClearLastMessage();
         EXPECT_EQ(ResolveAko(models, -1, models->ModelStatements.Count - 1, false, false), nullptr) << c.second;
-        EXPECT_EQ(LastModelMessageId(), c.message) << c.second;
+        EXPECT_EQ(LastMessageId(), c.message) << c.second;
     }
 }
 
@@ -364,14 +365,14 @@ TEST_F(ModelStmtTest, DefinesExpandIntoSeveralParameters) {
     ScopedPort<ModelCircuitScopes> scopesPort(InstallCircuitScopes, &scopes);
     ModelRecord* record = ParseAndResolve(".MODEL DS D IS=DEFS RS=2");
     ASSERT_EQ(Parse(".MODEL DG D IS=GROW"), 0);
-    ClearLastModelMessage();
+    ClearLastMessage();
     ModelRecord* grown = ResolveAko(models, -1, 1, false, false);
     ASSERT_NE(record, nullptr);
     EXPECT_DOUBLE_EQ(Value(record, "IS"), 1e-15);
     EXPECT_DOUBLE_EQ(Value(record, "N"), 1.3);
     EXPECT_DOUBLE_EQ(Value(record, "RS"), 2);
     EXPECT_EQ(grown, nullptr);
-    EXPECT_EQ(LastModelMessageId(), 11861);
+    EXPECT_EQ(LastMessageId(), 11861);
 }
 
 }  // namespace
