@@ -307,16 +307,8 @@ public:
     bool SteppedValue(const char*, int, double*) override { return false; }
 };
 
-class NoScopeArrays final : public ScopeArrays {
-public:
-    bool IsArrayName(DefineTable*, const char*, int) override { return false; }
-    int CompileScopeArrays(DefineTable*, int) override { return 0; }
-};
-
 NoDefineRunValues df_noRunValues;
 DefineRunValues* df_runValues = &df_noRunValues;
-NoScopeArrays df_noArrays;
-ScopeArrays* df_arrays = &df_noArrays;
 
 }  // namespace
 
@@ -328,13 +320,9 @@ DefineRunValues* InstallDefineRunValues(DefineRunValues* port) {
     return previous;
 }
 
-ScopeArrays& CircuitArrays() { return *df_arrays; }
+bool IsScopeArrayName(DefineTable*, const char*, int) { return false; }
 
-ScopeArrays* InstallScopeArrays(ScopeArrays* port) {
-    ScopeArrays* previous = df_arrays;
-    df_arrays = port ? port : &df_noArrays;
-    return previous;
-}
+int CompileScopeArrays(DefineTable*, int) { return 0; }
 
 // ---- the table ------------------------------------------------------------------------------
 
@@ -793,7 +781,7 @@ int AddDefine(DefineTable* table, const char* name, const char* argumentText, co
             if (QuietDefinitionErrors) return kResultShown;
             return df_Report(source, nullptr, kMsgDefineDuplicate, name);
         }
-        if (CircuitArrays().IsArrayName(table, name, sourceIn.Scope))
+        if (IsScopeArrayName(table, name, sourceIn.Scope))
             return df_Report(source, nullptr, kMsgDefineArrayName);
     }
 
@@ -1132,7 +1120,7 @@ int PrepareScopeDefines(DefineTable* table, int scope) {
             e->valueLength = static_cast<int32_t>(std::strlen(expanded));
         }
     }
-    return CircuitArrays().CompileScopeArrays(table, scope);
+    return CompileScopeArrays(table, scope);
 }
 
 void EvaluateUsedDefines(CCTDoc* document) {

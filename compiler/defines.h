@@ -236,14 +236,9 @@ DefineRunValues& RunValuesOfDefines();
 // Installs the port (nullptr: the null object); returns the previous one.
 DefineRunValues* InstallDefineRunValues(DefineRunValues* port);
 
-// The .ARRAY lists of the compile scopes. Null object: no arrays.
-class ScopeArrays {
-public:
-    virtual ~ScopeArrays() = default;
-    // Whether a name is an array of the scope.
-    virtual bool IsArrayName(DefineTable* table, const char* name, int scope) = 0;
-    // Compiles the scope's .ARRAY lists: 0 or a reported code.
-    virtual int CompileScopeArrays(DefineTable* table, int scope) = 0;
-};
-ScopeArrays& CircuitArrays();
-ScopeArrays* InstallScopeArrays(ScopeArrays* port);
+// The .ARRAY lists of the compile scopes. The lists are not read yet, so no
+// scope has an array: no name is an array name and compiling them does nothing.
+// Whether a name is an array of the scope.
+bool IsScopeArrayName(DefineTable* table, const char* name, int scope);
+// Compiles the scope's .ARRAY lists: 0 or a reported code.
+int CompileScopeArrays(DefineTable* table, int scope);
