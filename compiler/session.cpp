@@ -4,8 +4,12 @@
 
 #include "core/memory.h"
 #include "document/ctdoc.h"
+#include "expr/runvars.h"
 
-CompileSession::CompileSession(CCTDoc* document) { defines.Init(document); }
+CompileSession::CompileSession(CCTDoc* document) {
+    defines.Init(document);
+    options.Reset(GlobalSettings);
+}
 
 CompileSession* GetCompileSession(CCTDoc* document) {
     if (!document) return nullptr;

@@ -217,6 +217,9 @@ TEST_F(CompOptionsTest, TwoCircuitsKeepTheirOwnOptionsAndTheGlobalSettingsStay) 
     EXPECT_EQ(GetCircuitOptions(&second)->settings.itl4, 30);
     EXPECT_EQ(GetCircuitOptions(&first)->settings.itl4, GlobalSettings.itl4);
     EXPECT_DOUBLE_EQ(GetCircuitOptions(&plain)->settings.reltol, 4e-3);   // the user's default
+    CCirDoc fresh;                                                        // no compile yet
+    EXPECT_DOUBLE_EQ(GetCircuitOptions(&fresh)->settings.reltol, 4e-3);
+    ReleaseDefineTable(&fresh);
     EXPECT_DOUBLE_EQ(GlobalSettings.reltol, 4e-3);
     EXPECT_EQ(GlobalSettings.itl4, GlobalSettingValues().itl4);
 
