@@ -173,7 +173,8 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         if (target == kTargetNone) {
             bool ignored = false;
             for (const char* known : op_ignoredNames) ignored |= name == known;
-            if (!ignored && !name.empty() && AddCompileNote(name.c_str(), -1, kNoteUnknownOption)) return kResultShown;
+            CircuitModels* models = ignored || name.empty() ? nullptr : GetCircuitModels(document);
+            if (models && AddCompileNote(models, name.c_str(), -1, kNoteUnknownOption)) return kResultShown;
             // A following "=" and value go with the name.
             const char* q = p;
             while (HasCharClass(*q, CC_SPACE)) ++q;

@@ -5,6 +5,7 @@
 #include "core/memory.h"
 #include "document/ctdoc.h"
 #include "expr/runvars.h"
+#include "models/modelstmt.h"
 
 CompileSession::CompileSession(CCTDoc* document) {
     defines.Init(document);
@@ -22,6 +23,18 @@ CompileSession* GetCompileSession(CCTDoc* document) {
     return static_cast<CompileSession*>(document->defineTable);
 }
 
+CircuitModels* GetCircuitModels(CCTDoc* document) {
+    if (!document) return nullptr;
+    if (!document->modelStatements) {
+        CircuitModels* models = CreateCircuitModels(document);
+        if (!models) return nullptr;
+        // The circuit's records are made with the options of its own compile.
+        if (CompileSession* session = GetCompileSession(document)) models->Settings = &session->options.settings;
+        document->modelStatements = models;
+    }
+    return static_cast<CircuitModels*>(document->modelStatements);
+}
+
 CompileSession* FindCompileSession(const CCTDoc* document) {
     return document ? static_cast<CompileSession*>(document->defineTable) : nullptr;
 }
@@ -29,6 +42,8 @@ CompileSession* FindCompileSession(const CCTDoc* document) {
 void ReleaseDefineTable(CCTDoc* document) {
     CompileSession* session = FindCompileSession(document);
     if (!session) return;
+    auto* models = static_cast<CircuitModels*>(document->modelStatements);
+    if (models && models->Settings == &session->options.settings) models->Settings = nullptr;
     session->~CompileSession();
     MemFree(session);
     document->defineTable = nullptr;

@@ -29,3 +29,9 @@ public:
 CompileSession* GetCompileSession(CCTDoc* document);
 // The session when the document has one, else null (nothing is made).
 CompileSession* FindCompileSession(const CCTDoc* document);
+
+// The model statements, records and compile notes of a circuit document, made
+// on first use; null for a null document or when out of memory. They go with
+// the document.
+struct CircuitModels;
+CircuitModels* GetCircuitModels(CCTDoc* document);

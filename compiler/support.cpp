@@ -350,7 +350,7 @@ void ClearCompileArrays(CCTDoc* document, int flags) {
     DefineTable* table = session ? &session->defines : nullptr;
     if ((flags & kClearModelStatements) && models) {
         models->ModelStatements.Clear();
-        CompileNotes.Clear();
+        models->Notes.Clear();
     }
     if ((flags & kClearDefines) && table) table->Clear();
     if (flags & kClearJoinedText) {

@@ -554,7 +554,7 @@ void ComputeBinningRange(CircuitModels* models, int row, int type) {
     ModelRecord record;
     std::memset(&record, 0, sizeof record);
     record.StatementRow = row;
-    int notes = CompileNotes.Count;
+    int notes = models->Notes.Count;
     if (record.AllocateValues(type) == 0 && record.SetDefaultValues(type, false) == 0 &&
         ParseModelParameters(models, &record) == 0) {
         st = models->ModelStatements.At(row);
@@ -569,7 +569,7 @@ void ComputeBinningRange(CircuitModels* models, int row, int type) {
     }
     record.Release();
     // This parse only looks at the ranges: its notes come again with the real one.
-    while (CompileNotes.Count > notes) FreeString(&CompileNotes.Entries[--CompileNotes.Count].Text);
+    while (models->Notes.Count > notes) FreeString(&models->Notes.Entries[--models->Notes.Count].Text);
 }
 
 int FindBinnedModelInScope(CircuitModels* models, int type, int scope, const char* baseName, double l, double w) {

@@ -26,7 +26,6 @@ int AttributeDialogCompiling = 0;
 int AttributeDialogResolvingModel = 0;
 int LibraryTextMode = 0;
 
-CompileNoteList CompileNotes;
 
 namespace {
 
@@ -1056,10 +1055,11 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
 
         int index = FindModelParamIndex(type, token.c_str());
         if (index < 0) {
-            if (AddCompileNote(token.c_str(), row, kNoteUnknownParam)) return kResultShown;
+            if (AddCompileNote(models, token.c_str(), row, kNoteUnknownParam)) return kResultShown;
             continue;
         }
-        if (record->Given[index] && AddCompileNote(token.c_str(), row, kNoteDuplicateParam)) return kResultShown;
+        if (record->Given[index] && AddCompileNote(models, token.c_str(), row, kNoteDuplicateParam))
+            return kResultShown;
         record->Given[index] = 1;
         const ModelParamInfo& param = info->Params[index];
         if (keepTexts) {
@@ -1251,14 +1251,14 @@ void CompileNoteList::Clear() {
     Capacity = 0;
 }
 
-CompileNote* AddDiagnosticEntry() {
-    CompileNoteList& list = CompileNotes;
+CompileNote* AddDiagnosticEntry(CircuitModels* models) {
+    CompileNoteList& list = models->Notes;
     if (list.Count >= list.Capacity) {
         int capacity = list.Capacity ? list.Capacity * 2 : 16;
         void* block = list.Entries;
         if (!ResizeZeroed(&block, sizeof(CompileNote) * static_cast<size_t>(capacity),
                           sizeof(CompileNote) * static_cast<size_t>(list.Capacity))) {
-            ms_OutOfMemory(nullptr);
+            ms_OutOfMemory(models);
             return nullptr;
         }
         list.Entries = static_cast<CompileNote*>(block);
@@ -1269,13 +1269,13 @@ CompileNote* AddDiagnosticEntry() {
     return note;
 }
 
-int AddCompileNote(const char* text, int row, int kind) {
-    CompileNote* note = AddDiagnosticEntry();
+int AddCompileNote(CircuitModels* models, const char* text, int row, int kind) {
+    CompileNote* note = AddDiagnosticEntry(models);
     if (!note) return kResultShown;
     note->Text = DuplicateString(text ? text : "");
     if (!note->Text) {
-        --CompileNotes.Count;
-        return ms_OutOfMemory(nullptr);
+        --models->Notes.Count;
+        return ms_OutOfMemory(models);
     }
     note->Row = row;
     note->Kind = kind;

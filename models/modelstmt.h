@@ -165,6 +165,39 @@ struct LibraryList {
     int32_t Capacity = 0;
 };
 
+// ---- compile notes --------------------------------------------------------------------------
+
+enum CompileNoteKind : int32_t {
+    kNoteUnknownParam = 1,
+    kNoteDuplicateParam = 2,
+    kNoteUnknownOption = 4,
+    kNoteBelowLimit = 5,
+    kNoteAboveLimit = 6,
+};
+
+struct CompileNote {
+    char* Text;
+    int32_t Row;
+    int32_t Kind;
+    int32_t Spare1;
+    double Value;
+    int32_t ParamIndex;
+    int32_t Spare2;
+};
+
+// A circuit's notes: emptied when a compile starts; listed under "Warnings" in
+// the numeric output.
+struct CompileNoteList {
+    CompileNoteList() = default;
+    ~CompileNoteList() { Clear(); }
+    CompileNoteList(const CompileNoteList&) = delete;
+    CompileNoteList& operator=(const CompileNoteList&) = delete;
+
+    CompileNote* Entries = nullptr;
+    int32_t Count = 0;
+    int32_t Capacity = 0;
+    void Clear();
+};
 struct CircuitModels {
     CCTDoc* Document = nullptr;
     ModelStatementList ModelStatements;
@@ -173,6 +206,8 @@ struct CircuitModels {
     // The options the circuit compiles with (its compile session's copy); null
     // reads the global settings.
     const GlobalSettingValues* Settings = nullptr;
+    // The notes of the circuit's compile.
+    CompileNoteList Notes;
 };
 
 // A new, empty model state for a circuit document (null when out of memory);
@@ -256,39 +291,11 @@ char* WriteModelStatement(int type, int options, const double* values, int count
 int CheckPulseModel(CircuitModels* models, ModelRecord* record);
 int CheckGasfetModel(CircuitModels* models, ModelRecord* record);
 
-// ---- compile notes --------------------------------------------------------------------------
-
-enum CompileNoteKind : int32_t {
-    kNoteUnknownParam = 1,
-    kNoteDuplicateParam = 2,
-    kNoteUnknownOption = 4,
-    kNoteBelowLimit = 5,
-    kNoteAboveLimit = 6,
-};
-
-struct CompileNote {
-    char* Text;
-    int32_t Row;
-    int32_t Kind;
-    int32_t Spare1;
-    double Value;
-    int32_t ParamIndex;
-    int32_t Spare2;
-};
-
-struct CompileNoteList {
-    CompileNote* Entries = nullptr;
-    int32_t Count = 0;
-    int32_t Capacity = 0;
-    void Clear();
-};
-// Emptied when a compile starts; listed under "Warnings" in the numeric output.
-extern CompileNoteList CompileNotes;
-
-// Appends a zeroed note: it, or null after reporting out of memory.
-CompileNote* AddDiagnosticEntry();
+// Appends a zeroed note to the circuit's notes: it, or null after reporting out
+// of memory.
+CompileNote* AddDiagnosticEntry(CircuitModels* models);
 // Appends a note with a copy of the text: 0, or 15055.
-int AddCompileNote(const char* text, int row, int kind);
+int AddCompileNote(CircuitModels* models, const char* text, int row, int kind);
 
 // ---- services of the document, the compiler and analysis control -----------------------------
 

@@ -10,6 +10,7 @@
 
 #include "compiler/defines.h"
 #include "compiler/options.h"
+#include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/memory.h"
 #include "core/report_port.h"
@@ -30,19 +31,19 @@ protected:
         GlobalSettings = GlobalSettingValues();
         options_ = GetCircuitOptions(&doc_);
         ASSERT_NE(options_, nullptr);
-        CompileNotes.Clear();
         ClearLastMessage();
     }
     void TearDown() override {
         ReleaseDefineTable(&doc_);
         GlobalSettings = saved_;
-        CompileNotes.Clear();
     }
     int Parse(const char* text, int fullMode = 1) { return ParseOptionsStatement(&doc_, text, fullMode, nullptr); }
 
     GlobalSettingValues saved_;
     CCirDoc doc_;
     CircuitOptions* options_ = nullptr;
+    // The document's compile notes.
+    CompileNoteList& Notes() { return GetCircuitModels(&doc_)->Notes; }
 };
 
 TEST_F(CompOptionsTest, ValuesAndFlagsAreSetAndMarked) {
@@ -62,7 +63,7 @@ TEST_F(CompOptionsTest, ValuesAndFlagsAreSetAndMarked) {
     EXPECT_DOUBLE_EQ(options_->settings.gmin, 1e-9);
     EXPECT_EQ(options_->settings.itl1, 101);          // to the nearest integer
     EXPECT_EQ(options_->settings.nooutmsg, 0);
-    EXPECT_EQ(CompileNotes.Count, 0);             // ACCT and LIST are accepted silently
+    EXPECT_EQ(Notes().Count, 0);             // ACCT and LIST are accepted silently
 }
 
 TEST_F(CompOptionsTest, OutOfRangeValuesAreClampedToTheRowBounds) {
@@ -121,11 +122,11 @@ TEST_F(CompOptionsTest, UnknownNamesAndTheSecondPassBecomeCompileNotes) {
     ASSERT_EQ(Parse("FOO=3 BAR"), 0);
     ASSERT_EQ(Parse("RELTOL=2m", 0), 0);           // subcircuit bodies: Global Settings are unknown
     EXPECT_DOUBLE_EQ(options_->settings.reltol, 1e-3);
-    ASSERT_EQ(CompileNotes.Count, 3);
-    EXPECT_STREQ(CompileNotes.Entries[0].Text, "FOO");
-    EXPECT_STREQ(CompileNotes.Entries[1].Text, "BAR");
-    EXPECT_STREQ(CompileNotes.Entries[2].Text, "RELTOL");
-    EXPECT_EQ(CompileNotes.Entries[2].Kind, kNoteUnknownOption);
+    ASSERT_EQ(Notes().Count, 3);
+    EXPECT_STREQ(Notes().Entries[0].Text, "FOO");
+    EXPECT_STREQ(Notes().Entries[1].Text, "BAR");
+    EXPECT_STREQ(Notes().Entries[2].Text, "RELTOL");
+    EXPECT_EQ(Notes().Entries[2].Kind, kNoteUnknownOption);
 }
 
 TEST_F(CompOptionsTest, StatementsOfTheCircuitAreReadWithDefinesSubstituted) {
@@ -205,7 +206,7 @@ TEST_F(CompOptionsTest, TwoCircuitsKeepTheirOwnOptionsAndTheGlobalSettingsStay) 
     CCirDoc second;
     CCirDoc plain;
     GridTextObject* firstStatement = first.NewGridText();
-    SetString(&firstStatement->text, ".OPTIONS RELTOL=1m");
+    SetString(&firstStatement->text, ".OPTIONS RELTOL=1m FOO=2");
     SetString(&second.NewGridText()->text, ".OPTIONS RELTOL=2m ITL4=30");
     for (CCirDoc* doc : {&first, &second, &plain}) {
         ASSERT_EQ(InitRootScopes(doc), 0);
@@ -222,6 +223,10 @@ TEST_F(CompOptionsTest, TwoCircuitsKeepTheirOwnOptionsAndTheGlobalSettingsStay) 
     ReleaseDefineTable(&fresh);
     EXPECT_DOUBLE_EQ(GlobalSettings.reltol, 4e-3);
     EXPECT_EQ(GlobalSettings.itl4, GlobalSettingValues().itl4);
+    // Each circuit lists its own unknown names.
+    ASSERT_EQ(GetCircuitModels(&first)->Notes.Count, 1);
+    EXPECT_STREQ(GetCircuitModels(&first)->Notes.Entries[0].Text, "FOO");
+    EXPECT_EQ(GetCircuitModels(&second)->Notes.Count, 0);
 
     // A statement removed since the last compile leaves nothing behind.
     SetString(&firstStatement->text, "* no options");
@@ -259,13 +264,13 @@ TEST_F(CompOptionsTest, BothPassesReadEverySourceOfStatements) {
     EXPECT_DOUBLE_EQ(options_->settings.reltol, 3e-3);
     EXPECT_EQ(options_->settings.itl1, 77);
     EXPECT_DOUBLE_EQ(options_->maxTimeStep, 1e-6);
-    EXPECT_EQ(CompileNotes.Count, 0);
+    EXPECT_EQ(Notes().Count, 0);
 
     ASSERT_EQ(ApplyOptionsStatements(&doc_, 0), 0);
     EXPECT_DOUBLE_EQ(options_->maxTimeStep, 10e-9);
     EXPECT_DOUBLE_EQ(options_->settings.abstol, GlobalSettingValues().abstol);
-    ASSERT_EQ(CompileNotes.Count, 1);
-    EXPECT_STREQ(CompileNotes.Entries[0].Text, "ABSTOL");
+    ASSERT_EQ(Notes().Count, 1);
+    EXPECT_STREQ(Notes().Entries[0].Text, "ABSTOL");
     std::filesystem::remove(include);
 }
 

@@ -43,7 +43,6 @@ protected:
     }
     void TearDown() override {
         DestroyCircuitModels(models);
-        CompileNotes.Clear();
         GlobalSettings.privateanalog = savedPrivateAnalog;
         SetPathSetting(kPathLibrary, savedLibraryPath.c_str());
         std::string command = "rm -rf '" + dir + "'";
@@ -205,7 +204,7 @@ TEST_F(LookupTest, BinnedVariantsAreChosenByLengthAndWidth) {
     for (const Case& c : cases)
         EXPECT_EQ(FindBinnedModelInScope(models, kModelBsim3N, 3, "B", c.l, c.w), c.row) << c.l << " " << c.w;
     EXPECT_EQ(models->ModelStatements.Entries[b1].BinLevel, 8);
-    EXPECT_EQ(CompileNotes.Count, 0);
+    EXPECT_EQ(models->Notes.Count, 0);
 
     // From a library: the candidates are logged and the one that fits is brought in.
     WriteLibrary("BIN.LBR", {

@@ -24,7 +24,6 @@ protected:
     void SetUp() override {
         models = CreateCircuitModels(nullptr);
         ASSERT_NE(models, nullptr);
-        CompileNotes.Clear();
         ClearLastMessage();
         ClearPendingMessage();
         savedPrivateAnalog = GlobalSettings.privateanalog;
@@ -34,7 +33,6 @@ protected:
     }
     void TearDown() override {
         DestroyCircuitModels(models);
-        CompileNotes.Clear();
         GlobalSettings.privateanalog = savedPrivateAnalog;
         GlobalSettings.width = savedWidth;
         gSolver.AnalysisKind = -1;
@@ -213,12 +211,12 @@ TEST_F(ModelStmtTest, UnknownAndRepeatedParametersBecomeCompileNotes) {
     ModelRecord* record = ParseAndResolve(".MODEL DN D IS=1 FOO=3 IS=2");
     ASSERT_NE(record, nullptr);
     EXPECT_DOUBLE_EQ(Value(record, "IS"), 2);
-    ASSERT_EQ(CompileNotes.Count, 2);
-    EXPECT_STREQ(CompileNotes.Entries[0].Text, "FOO");
-    EXPECT_EQ(CompileNotes.Entries[0].Kind, kNoteUnknownParam);
-    EXPECT_STREQ(CompileNotes.Entries[1].Text, "IS");
-    EXPECT_EQ(CompileNotes.Entries[1].Kind, kNoteDuplicateParam);
-    EXPECT_EQ(CompileNotes.Entries[1].Row, 0);
+    ASSERT_EQ(models->Notes.Count, 2);
+    EXPECT_STREQ(models->Notes.Entries[0].Text, "FOO");
+    EXPECT_EQ(models->Notes.Entries[0].Kind, kNoteUnknownParam);
+    EXPECT_STREQ(models->Notes.Entries[1].Text, "IS");
+    EXPECT_EQ(models->Notes.Entries[1].Kind, kNoteDuplicateParam);
+    EXPECT_EQ(models->Notes.Entries[1].Row, 0);
 }
 
 TEST_F(ModelStmtTest, AkoInheritsAllButTemperatureAndFindsCycles) {
