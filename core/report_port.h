@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace platform {
@@ -109,6 +110,7 @@ public:
     MessageRequest& Format(const char* format) { format_ = format; return *this; }
     // The printf arguments of the message text (the code's text or the format).
     template <class... A>
+        requires(std::is_constructible_v<MessageArg, const A&> && ...)
     MessageRequest& Args(const A&... args) {
         (args_.push_back(MessageArg(args)), ...);
         return *this;

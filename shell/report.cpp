@@ -359,16 +359,8 @@ int ReportMessage(const MessageRequest& request) {
 }
 
 int ReportMessageLetters(const char* options, ...) {
-    va_list args;
-    va_start(args, options);
-    int result = ReportMessageLettersV(options, args);
-    va_end(args);
-    return result;
-}
-
-int ReportMessageLettersV(const char* options, va_list args) {
     va_list ap;
-    va_copy(ap, args);
+    va_start(ap, options);
     MessageRequest request = rp_ReadLetters(options, &ap);
     rp_Printer printer;
     printer.list = &ap;
@@ -384,13 +376,10 @@ void ShellReporter::Beep() {
 }
 
 void ComposeMessage(MessageRecord& record, int code, const SchematicObject* component, const NetlistLine* textLine,
-                    const char* tText, int sourceIndex, va_list args) {
-    va_list ap;
-    va_copy(ap, args);
+                    const char* tText, int sourceIndex, const std::vector<MessageArg>& args) {
     rp_Printer printer;
-    printer.list = &ap;
+    printer.args = &args;
     rp_Compose(record, code, component, textLine, tText, sourceIndex, false, printer);
-    va_end(ap);
 }
 
 int RouteMessage(MessageRecord& record) {

@@ -62,6 +62,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "core/report_port.h"
 #include "shell/dialogs.h"
@@ -152,9 +153,10 @@ bool AddMessageRow(MessageRecord& record, const char* label, const char* value, 
 
 // Shows a message (see the letters above); the code of the closing button.
 int ReportMessage(const MessageRequest& request);
-// The legacy letter form; its printf arguments are trusted to match.
+// The letter form, kept for the reporter's own tests that hold each typed
+// field to its letter; nothing checks its arguments, so the program itself
+// uses ReportMessage.
 int ReportMessageLetters(const char* options, ...);
-int ReportMessageLettersV(const char* options, va_list args);
 
 // The shell's implementation of the core's reporter port.
 class ShellReporter : public MessageReporter {
@@ -167,7 +169,7 @@ public:
 // text an F format left in the record), a component, a text line, a t text, a
 // source index and the printf arguments of the code's text.
 void ComposeMessage(MessageRecord& record, int code, const SchematicObject* component, const NetlistLine* textLine,
-                    const char* tText, int sourceIndex, va_list args);
+                    const char* tText, int sourceIndex, const std::vector<MessageArg>& args);
 // Sends a composed record where it belongs (sensitivity log, numeric output,
 // parameter-check report, batch log, or the message box); frees the extra text.
 int RouteMessage(MessageRecord& record);

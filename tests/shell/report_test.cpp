@@ -701,4 +701,181 @@ TEST_F(ReportHelpTest, HelpButtonUnfoldsTheTopicText) {
     EXPECT_EQ((std::vector<int>{1}), seen.buttons);
 }
 
+// ---- the typed front -------------------------------------------------------------------------
+
+// A wrong argument does not compile: each field takes its own type, and the
+// printf arguments take only what a message text can print.
+template <class T>
+concept rpt_PrintArg = requires(MessageRequest r, T v) { r.Args(v); };
+template <class T>
+concept rpt_ParentArg = requires(MessageRequest r, T v) { r.Parent(v); };
+template <class T>
+concept rpt_CodeArg = requires(T v) { Message(v); };
+template <class T>
+concept rpt_TextArg = requires(MessageRequest r, T v) { r.Text(v); };
+static_assert(rpt_PrintArg<int> && rpt_PrintArg<unsigned> && rpt_PrintArg<long> && rpt_PrintArg<double> &&
+              rpt_PrintArg<const char*> && rpt_PrintArg<std::string> && rpt_PrintArg<char>);
+static_assert(!rpt_PrintArg<platform::Window*> && !rpt_PrintArg<int*> && !rpt_PrintArg<const SchematicObject*>);
+static_assert(rpt_ParentArg<platform::Window*> && !rpt_ParentArg<int> && !rpt_ParentArg<const char*>);
+static_assert(rpt_CodeArg<int> && !rpt_CodeArg<const char*> && !rpt_CodeArg<platform::Window*>);
+static_assert(!rpt_TextArg<int> && !rpt_TextArg<platform::Window*>);
+
+// Everything a box shows and holds, to compare a letter call with its typed one.
+struct rpt_Snapshot {
+    int result = 0;
+    rpt_Seen seen;
+    const platform::Window* parent = nullptr;
+    std::string fileName;
+    int offsetX = 0;
+    int offsetY = 0;
+    unsigned style = 0;
+    int left = 0;
+    int warnAgain = -1;
+    int sources = 0;
+};
+
+TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
+    CDoc* circuit = CreateDocumentOfKind(kDocCircuit, "/home/u/amp.cir");
+    ASSERT_NE(nullptr, circuit);
+    CMDIView* view = circuit->MainView();
+    ASSERT_NE(nullptr, view);
+
+    rpt_Part part{3, "R1"};
+    auto* component = reinterpret_cast<const SchematicObject*>(&part);
+    struct rpt_Line {
+        int level;
+        const char* text;
+    } lineData{1, "R1 1 2 1k"};
+    auto* line = reinterpret_cast<const NetlistLine*>(&lineData);
+    ReportHooks().componentSourceIndex = [](const SchematicObject* c) {
+        return reinterpret_cast<const rpt_Part*>(c)->level;
+    };
+    ReportHooks().componentPartValue = [](const SchematicObject* c) {
+        return reinterpret_cast<const rpt_Part*>(c)->part;
+    };
+    ReportHooks().textLineSourceIndex = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->level; };
+    ReportHooks().textLineText = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->text; };
+    ReportHooks().textLineFileName = [](const NetlistLine*) { return "/work/net.cir"; };
+    ReportHooks().sourceFileEntry = [](int index, const char** instance, const char** file) {
+        if (index < 1 || index > 3) return false;
+        *instance = index == 3 ? "X1" : "";
+        *file = index == 3 ? "/lib/amp.mac" : "/work/top.cir";
+        return true;
+    };
+    static int sourcesShown;
+    ReportHooks().showErrorSource = [](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
+    StringArray list;
+    ASSERT_EQ(0, list.Init());
+    list.SetEntry(0, "first", 5);
+    list.SetEntry(2, "third", 5);
+    static int flag;
+
+    auto snap = [&](const std::function<int()>& call) {
+        rpt_Snapshot s;
+        seen = rpt_Seen{};
+        flag = -1;
+        sourcesShown = 0;
+        s.result = Run(call, dlgid::Ok, [&](CMessageBoxDlg& box) {
+            s.parent = box.Record().parent;
+            s.fileName = box.Record().fileName;
+            s.offsetX = box.Record().offsetX;
+            s.offsetY = box.Record().offsetY;
+            s.style = box.Record().style;
+            s.left = box.WindowRect().left;
+        });
+        s.seen = seen;
+        s.warnAgain = flag;
+        s.sources = sourcesShown;
+        return s;
+    };
+    struct Case {
+        const char* name;
+        std::function<int()> letters;
+        std::function<int()> typed;
+    };
+    const std::vector<Case> cases = {
+        {"E", [] { return ReportMessageLetters("E", 15002); }, [] { return ReportMessage(Message(15002)); }},
+        {"E with an int", [] { return ReportMessageLetters("E", kRptWarningCode, 4); },
+         [] { return ReportMessage(Message(kRptWarningCode).Args(4)); }},
+        {"E with a text", [] { return ReportMessageLetters("E", kRptSubjectCode, "Q1"); },
+         [] { return ReportMessage(Message(kRptSubjectCode).Args("Q1")); }},
+        {"F with every argument type",
+         [] { return ReportMessageLetters("F", "%u %ld %.3f %s %x %c %5d|%-4s|", 7u, -5L, 2.5, "x", 255u, 'k', 42, "ab"); },
+         [] {
+             return ReportMessage(
+                 FormattedMessage("%u %ld %.3f %s %x %c %5d|%-4s|").Args(7u, -5L, 2.5, "x", 255u, 'k', 42, "ab"));
+         }},
+        {"A", [] { return ReportMessageLetters("AE", 15002); }, [] { return ReportMessage(Message(15002).ActiveParent()); }},
+        {"B", [] { return ReportMessageLetters("BE", "Own caption", 15002); },
+         [] { return ReportMessage(Message(15002).Caption("Own caption")); }},
+        {"C", [] { return ReportMessageLetters("CSE", &flag, 4u, kRptPlainCode); },
+         [] { return ReportMessage(Message(kRptPlainCode).WarnAgain(&flag).Style(4u)); }},
+        {"D", [&] { return ReportMessageLetters("DE", static_cast<platform::Window*>(&host_), 15002); },
+         [&] { return ReportMessage(Message(15002).Parent(&host_)); }},
+        {"P", [&] { return ReportMessageLetters("PE", static_cast<platform::Window*>(view), 15002); },
+         [&] { return ReportMessage(Message(15002).Parent(view)); }},
+        {"L", [] { return ReportMessageLetters("LE", 3, 15002); }, [] { return ReportMessage(Message(15002).Source(3)); }},
+        {"M", [] { return ReportMessageLetters("EM", 15002, "Model:", "QX"); },
+         [] { return ReportMessage(Message(15002).Row("Model:", "QX")); }},
+        {"m", [] { return ReportMessageLetters("Em", 15002, "Check it."); },
+         [] { return ReportMessage(Message(15002).Row("Check it.")); }},
+        {"l", [&] { return ReportMessageLetters("lE", &list, 15002); },
+         [&] { return ReportMessage(Message(15002).Rows(&list)); }},
+        {"n", [] { return ReportMessageLetters("nEM", 15002, "Model:", "QX"); },
+         [] { return ReportMessage(Message(15002).AppendRows().Row("Model:", "QX")); }},
+        {"N", [&] { return ReportMessageLetters("NE", component, 15002); },
+         [&] { return ReportMessage(Message(15002).Component(component)); }},
+        {"O", [] { return ReportMessageLetters("OE", 50, -20, 15002); },
+         [] { return ReportMessage(Message(15002).Offset(50, -20)); }},
+        {"S", [] { return ReportMessageLetters("SE", 0x26u, kRptPlainCode); },
+         [] { return ReportMessage(Message(kRptPlainCode).Style(0x26u)); }},
+        {"T", [&] { return ReportMessageLetters("TE", line, 15002); },
+         [&] { return ReportMessage(Message(15002).Line(line)); }},
+        {"d", [&] { return ReportMessageLetters("dE", view, 15002); },
+         [&] { return ReportMessage(Message(15002).View(view)); }},
+        {"p", [&] { return ReportMessageLetters("pE", view->frame, 15002); },
+         [&] { return ReportMessage(Message(15002).Frame(view->frame)); }},
+        {"s", [] { return ReportMessageLetters("sF", 'W', "Careful %d", 3); },
+         [] { return ReportMessage(FormattedMessage("Careful %d").Class('W').Args(3)); }},
+        {"t", [] { return ReportMessageLetters("tE", "R1 1 2 1k", 15002); },
+         [] { return ReportMessage(Message(15002).Text("R1 1 2 1k")); }},
+        {"w", [] { return ReportMessageLetters("wE", kRptWarningCode, 1); },
+         [] { return ReportMessage(Message(kRptWarningCode).Timed().Args(1)); }},
+        {"through the core's port", [] { return ReportMessageLetters("SE", 4u, kRptPlainCode); },
+         [] { return ShellReporter().Report(Message(kRptPlainCode).Style(4u)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const rpt_Snapshot a = snap(c.letters);
+        const rpt_Snapshot b = snap(c.typed);
+        EXPECT_EQ(1, a.seen.shown);
+        EXPECT_EQ(a.seen.shown, b.seen.shown);
+        EXPECT_EQ(a.result, b.result);
+        EXPECT_EQ(a.seen.caption, b.seen.caption);
+        EXPECT_EQ(a.seen.text, b.seen.text);
+        EXPECT_EQ(a.seen.buttons, b.seen.buttons);
+        EXPECT_EQ(a.seen.icon, b.seen.icon);
+        EXPECT_EQ(a.seen.beep, b.seen.beep);
+        EXPECT_EQ(a.seen.rowList, b.seen.rowList);
+        EXPECT_EQ(a.seen.rowsVisible, b.seen.rowsVisible);
+        EXPECT_EQ(a.seen.checkVisible, b.seen.checkVisible);
+        EXPECT_EQ(a.seen.timerMs, b.seen.timerMs);
+        EXPECT_EQ(a.parent, b.parent);
+        EXPECT_EQ(a.fileName, b.fileName);
+        EXPECT_EQ(a.offsetX, b.offsetX);
+        EXPECT_EQ(a.offsetY, b.offsetY);
+        EXPECT_EQ(a.style, b.style);
+        EXPECT_EQ(a.left, b.left);
+        EXPECT_EQ(a.warnAgain, b.warnAgain);
+        EXPECT_EQ(a.sources, b.sources);
+    }
+
+    // The snapshots are not all alike: the fields do reach the box.
+    EXPECT_EQ("Insufficient memory.\nPart:\tX1.R1\nFile:\t/lib/amp.mac", snap(cases[14].typed).seen.text);
+    EXPECT_EQ("Insufficient memory.\nText:\tR1 1 2 1k\nFile:\t/work/net.cir", snap(cases[17].typed).seen.text);
+    EXPECT_EQ("7 -5 2.500 x ff k    42|ab  |\n", snap(cases[3].typed).seen.text);
+    EXPECT_EQ("Own caption", snap(cases[5].typed).seen.caption);
+    EXPECT_EQ(1, snap(cases[6].typed).warnAgain);
+}
+
 }  // namespace
