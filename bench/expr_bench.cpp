@@ -11,6 +11,7 @@
 #include "expr/messages.h"
 #include "expr/runstate.h"
 #include "expr/symbols.h"
+#include "expr/services.h"
 
 namespace {
 
@@ -25,12 +26,26 @@ int EbFindNode(const char* name, int, int kind) {
 
 int EbNodeCount(int) { return 7; }
 
+// Analog nodes 0..7 named by their numbers.
+class EbCircuit final : public ExprCircuit {
+public:
+    int FindNodeNumber(const char* name, int scope, int kind) override { return EbFindNode(name, scope, kind); }
+    int NodeCount(int kind) override { return EbNodeCount(kind); }
+    int16_t* DigitalNodeState(int) override { return nullptr; }
+    int FindUserArray(const char*, int) override { return -1; }
+    int FindModelParameter(const char*, const char*, int, double**, bool*) override { return 1; }
+    bool PartMatchesMask(const char*, int, uint32_t) override { return false; }
+    int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override {
+        return BindQuantityWithoutDevices(ctx, *call);
+    }
+};
+EbCircuit eb_circuit;
+
 // Compiles `text` as a device expression of a transient run.
 bool EbCompile(CompiledExpression* target, const char* text) {
     RegisterExprMessages();
     BuildSymbolIndexes();
-    CompileHooks().findNodeNumber = EbFindNode;
-    CompileHooks().nodeCount = EbNodeCount;
+    InstallCompileCircuit(&eb_circuit);
     SetAnalysisKind(0);
     gSolver.RealSolution = eb_solution;
     gSolver.realCount = 8;

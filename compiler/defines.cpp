@@ -3,9 +3,11 @@
 #include <cstdarg>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <string>
 
 #include "compiler/scanner.h"
+#include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/chars.h"
 #include "core/memory.h"
@@ -80,7 +82,7 @@ void df_FreeEntry(DefineEntry* e) {
 
 const char* df_ScopePath(DefineTable* table, int scope) {
     CircuitScope* s = GetScope(table, scope);
-    return s && s->path ? s->path : "";
+    return s ? s->path.c_str() : "";
 }
 
 // Records the statement's place as the message's source; kinds 1 and 4 name a
@@ -159,8 +161,7 @@ DefineEntry* df_FindVisible(DefineTable* table, const char* word, size_t length,
     if (scope >= 2 && s && s->kind == kScopeKindText && s->instancePart) {
         int parent = PartScope(s->instancePart);
         CircuitScope* p = GetScope(table, parent);
-        if (p && parent != scope && p->kind == kScopeKindSchematic && s->path && p->path &&
-            std::strcmp(s->path, p->path) == 0)
+        if (p && parent != scope && p->kind == kScopeKindSchematic && !s->path.empty() && s->path == p->path)
             return table->FindForWord(word, length, parent, braceLevel);
     }
     return nullptr;
@@ -176,13 +177,12 @@ size_t df_MatchingParen(const std::string& text, size_t open) {
 }
 
 int df_LoadLibraryDefines(DefineTable* table, int scope) {
-    if (!DefineHooks().loadLibraryDefines) return 0;
     CircuitScope* s = GetScope(table, scope);
     bool macroScope = s && scope >= 2 && s->kind == kScopeKindSchematic && !s->libraryDefinesLoaded;
     if (table->libraryDefinesLoaded && !macroScope) return 0;
     table->libraryDefinesLoaded = 1;
     if (macroScope) s->libraryDefinesLoaded = 1;
-    return DefineHooks().loadLibraryDefines(table, scope);
+    return LoadLibraryDefines(table, scope);
 }
 
 int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int literal, int markerMode) {
@@ -243,8 +243,7 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
             MemFree(expanded);
         } else {
             double stepped = 0;
-            if (table->RunIndex >= 0 && DefineHooks().steppedValue &&
-                DefineHooks().steppedValue(e->name, table->RunIndex, &stepped)) {
+            if (table->RunIndex >= 0 && RunValuesOfDefines().SteppedValue(e->name, table->RunIndex, &stepped)) {
                 char number[40];
                 FormatBounded(number, sizeof number, "%.16g", stepped);
                 replacement = number;
@@ -300,10 +299,30 @@ void df_Trim(std::string& s) {
 void SetSlashDelimiter(bool on) { df_slashDelimiter = on; }
 bool SlashDelimiter() { return df_slashDelimiter; }
 
-DefineServiceHooks& DefineHooks() {
-    static DefineServiceHooks hooks;
-    return hooks;
+namespace {
+
+class NoDefineRunValues final : public DefineRunValues {
+public:
+    bool RunTimeValue(const char*, int, char*, size_t) override { return false; }
+    bool SteppedValue(const char*, int, double*) override { return false; }
+};
+
+NoDefineRunValues df_noRunValues;
+DefineRunValues* df_runValues = &df_noRunValues;
+
+}  // namespace
+
+DefineRunValues& RunValuesOfDefines() { return *df_runValues; }
+
+DefineRunValues* InstallDefineRunValues(DefineRunValues* port) {
+    DefineRunValues* previous = df_runValues;
+    df_runValues = port ? port : &df_noRunValues;
+    return previous;
 }
+
+bool IsScopeArrayName(DefineTable*, const char*, int) { return false; }
+
+int CompileScopeArrays(DefineTable*, int) { return 0; }
 
 // ---- the table ------------------------------------------------------------------------------
 
@@ -335,14 +354,8 @@ void DefineTable::Clear() {
 }
 
 void DefineTable::ClearScopes() {
-    for (int s = 0; s < scopeCapacity; ++s) {
-        FreeString(&scopes[s].path);
-        FreeString(&scopes[s].name);
-        FreeString(&scopes[s].prefix);
-    }
-    MemFree(scopes);
-    scopes = nullptr;
-    scopeCapacity = 0;
+    scopes.clear();
+    scopes.shrink_to_fit();
     highestScope = -1;
 }
 
@@ -399,9 +412,8 @@ DefineEntry* DefineTable::FindForWord(const char* word, size_t length, int scope
     DefineEntry* found = nullptr;
     if (char* last = std::strrchr(qualified, '.')) {
         *last = 0;
-        for (int s = 0; s <= highestScope && s < scopeCapacity; ++s) {
-            const char* prefix = scopes[s].prefix ? scopes[s].prefix : "";
-            if (CompareNoCase(prefix, qualified) == 0) {
+        for (int s = 0; s <= highestScope && s < static_cast<int>(scopes.size()); ++s) {
+            if (CompareNoCase(scopes[s].prefix.c_str(), qualified) == 0) {
                 found = df_MatchInScope(this, last + 1, std::strlen(last + 1), s, braceLevel);
                 break;
             }
@@ -506,38 +518,21 @@ int DefineTable::ExpandCall(const DefineEntry* entry, const char* text, size_t w
 }
 
 DefineTable* GetDefineTable(CCTDoc* document) {
-    if (!document) return nullptr;
-    if (!document->defineTable) {
-        void* block = MemAlloc(sizeof(DefineTable));
-        if (!block) return nullptr;
-        DefineTable* table = new (block) DefineTable();
-        table->Init(document);
-        document->defineTable = table;
-    }
-    return static_cast<DefineTable*>(document->defineTable);
-}
-
-void ReleaseDefineTable(CCTDoc* document) {
-    if (!document || !document->defineTable) return;
-    DefineTable* table = static_cast<DefineTable*>(document->defineTable);
-    table->~DefineTable();
-    MemFree(table);
-    document->defineTable = nullptr;
+    CompileSession* session = GetCompileSession(document);
+    return session ? &session->defines : nullptr;
 }
 
 // ---- scopes ------------------------------------------------------------------------------------
 
 int EnsureScopes(DefineTable* table, int n) {
     if (!table || n < 0) return kResultShown;
-    if (n >= table->scopeCapacity) {
-        void* block = table->scopes;
-        const size_t capacity = static_cast<size_t>(n) + 8;
-        if (!ResizeZeroed(&block, capacity * sizeof(CircuitScope), table->scopeCapacity * sizeof(CircuitScope))) {
+    if (static_cast<size_t>(n) >= table->scopes.size()) {
+        try {
+            table->scopes.resize(static_cast<size_t>(n) + 8);
+        } catch (const std::bad_alloc&) {
             ReportCompileOutOfMemory();
             return kResultShown;
         }
-        table->scopes = static_cast<CircuitScope*>(block);
-        table->scopeCapacity = static_cast<int32_t>(capacity);
     }
     if (table->EnsureSlots(n)) {
         ReportCompileOutOfMemory();
@@ -557,7 +552,8 @@ int EnsureScopes(CCTDoc* document, int n) {
 }
 
 CircuitScope* GetScope(DefineTable* table, int scope) {
-    if (!table || scope < 0 || scope > table->highestScope || scope >= table->scopeCapacity) return nullptr;
+    if (!table || scope < 0 || scope > table->highestScope || scope >= static_cast<int>(table->scopes.size()))
+        return nullptr;
     return &table->scopes[scope];
 }
 
@@ -579,9 +575,14 @@ int InitRootScopes(DefineTable* table, const char* documentPath, int documentKin
     const char* base = std::strrchr(path, '/');
     base = base ? base + 1 : path;
     std::string name(base, std::strcspn(base, "."));
-    if (!SetString(&global.path, include) || !SetString(&global.prefix, kGlobalIncludePrefix) ||
-        !SetString(&global.name, "TARN") || !SetString(&top.path, path) || !SetString(&top.name, name.c_str()) ||
-        !SetString(&top.prefix, "")) {
+    try {
+        global.path = include;
+        global.prefix = kGlobalIncludePrefix;
+        global.name = "TARN";
+        top.path = path;
+        top.name = name;
+        top.prefix.clear();
+    } catch (const std::bad_alloc&) {
         ReportCompileOutOfMemory();
         return kResultShown;
     }
@@ -602,16 +603,13 @@ int NameInstanceScope(DefineTable* table, int scope, int parent, const char* ins
     if (rc) return rc;
     CircuitScope* p = GetScope(table, parent);
     std::string prefix;
-    if (p && parent >= 2 && p->prefix && *p->prefix) {
+    if (p && parent >= 2 && !p->prefix.empty()) {
         prefix = p->prefix;
         prefix += '.';
     }
     for (const char* c = instanceName ? instanceName : ""; *c; ++c) prefix.push_back(UpperChar(*c));
     table->scopes[scope].parent = parent;
-    if (!SetString(&table->scopes[scope].prefix, prefix.c_str())) {
-        ReportCompileOutOfMemory();
-        return kResultShown;
-    }
+    table->scopes[scope].prefix = std::move(prefix);
     return 0;
 }
 
@@ -622,7 +620,7 @@ char* QualifyName(DefineTable* table, const char* name, int scope) {
         q += '.';
     } else if (scope >= 2) {
         CircuitScope* s = GetScope(table, scope);
-        if (s && s->prefix && *s->prefix) {
+        if (s && !s->prefix.empty()) {
             q = s->prefix;
             q += '.';
         }
@@ -764,10 +762,10 @@ int AddDefine(DefineTable* table, const char* name, const char* argumentText, co
     const bool hasArgs = argumentText && *argumentText;
 
     std::string valueText = value ? value : "";
-    if (DefineHooks().runTimeValue) {
+    {
         char* qualified = QualifyName(table, name, scope);
         char buffer[64];
-        if (qualified && DefineHooks().runTimeValue(qualified, scope, buffer, sizeof buffer)) valueText = buffer;
+        if (qualified && RunValuesOfDefines().RunTimeValue(qualified, scope, buffer, sizeof buffer)) valueText = buffer;
         FreeString(&qualified);
     }
 
@@ -783,7 +781,7 @@ int AddDefine(DefineTable* table, const char* name, const char* argumentText, co
             if (QuietDefinitionErrors) return kResultShown;
             return df_Report(source, nullptr, kMsgDefineDuplicate, name);
         }
-        if (DefineHooks().isArrayName && DefineHooks().isArrayName(table, name, sourceIn.Scope))
+        if (IsScopeArrayName(table, name, sourceIn.Scope))
             return df_Report(source, nullptr, kMsgDefineArrayName);
     }
 
@@ -1122,8 +1120,7 @@ int PrepareScopeDefines(DefineTable* table, int scope) {
             e->valueLength = static_cast<int32_t>(std::strlen(expanded));
         }
     }
-    if (DefineHooks().compileScopeArrays) return DefineHooks().compileScopeArrays(table, scope);
-    return 0;
+    return CompileScopeArrays(table, scope);
 }
 
 void EvaluateUsedDefines(CCTDoc* document) {
@@ -1148,7 +1145,8 @@ void EvaluateUsedDefines(CCTDoc* document) {
 }
 
 DefineEntry* FindDefineByName(CCTDoc* document, const char* name) {
-    DefineTable* table = document ? static_cast<DefineTable*>(document->defineTable) : nullptr;
+    CompileSession* session = FindCompileSession(document);
+    DefineTable* table = session ? &session->defines : nullptr;
     if (!table || !name) return nullptr;
     for (int s = 0; s < table->scopeSlots; ++s) {
         for (int i = 0; i < table->entryCounts[s]; ++i) {

@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "models/modelstmt.h"
 
@@ -23,15 +25,15 @@ constexpr int32_t kScopeKindText = 49;
 extern const char* const kGlobalIncludePrefix;   // "'TARNINC'"
 
 struct CircuitScope {
-    int32_t kind;                 // kScopeKindSchematic or kScopeKindText
-    char* path;                   // file the scope's statements come from (heap text)
-    char* name;                   // file or subcircuit name (heap text)
-    char* prefix;                 // qualified instance path ("" for 1; heap text)
-    SchematicObject* instancePart;// the part whose expansion made the scope
-    int32_t libraryDefinesLoaded;
-    CCTDoc* document;             // the document whose parts and statements the scope holds
-    SchematicObject* firstPart;   // the first part registered in the scope
-    int32_t parent;               // the enclosing scope (1 for top-level instances)
+    int32_t kind = 0;                       // kScopeKindSchematic or kScopeKindText
+    std::string path;                       // file the scope's statements come from
+    std::string name;                       // file or subcircuit name
+    std::string prefix;                     // qualified instance path ("" for 1)
+    SchematicObject* instancePart = nullptr;// the part whose expansion made the scope
+    int32_t libraryDefinesLoaded = 0;
+    CCTDoc* document = nullptr;             // the document whose parts and statements the scope holds
+    SchematicObject* firstPart = nullptr;   // the first part registered in the scope
+    int32_t parent = 0;                     // the enclosing scope (1 for top-level instances)
 };
 
 // ---- entries ------------------------------------------------------------------------------
@@ -115,9 +117,8 @@ public:
     int32_t RunIndex = -1;
     // Entry capacity per scope.
     int32_t* entryCapacities = nullptr;
-    // The circuit's compile scopes (0..highestScope).
-    CircuitScope* scopes = nullptr;
-    int32_t scopeCapacity = 0;
+    // The circuit's compile scopes (0..highestScope; the vector may hold more).
+    std::vector<CircuitScope> scopes;
     int32_t highestScope = -1;
     // Whether the library defines were loaded into scope 0 this compile.
     int32_t libraryDefinesLoaded = 0;
@@ -126,8 +127,9 @@ public:
     int EnsureSlots(int n);
 };
 
-// The define table of a circuit document (made on first use; null when out of
-// memory or for a null document); ReleaseDefineTable frees it with the document.
+// The define table of a circuit document's compile session (made on first use;
+// null when out of memory or for a null document); ReleaseDefineTable frees the
+// session with the document.
 DefineTable* GetDefineTable(CCTDoc* document);
 void ReleaseDefineTable(CCTDoc* document);
 
@@ -210,19 +212,33 @@ DefineEntry* FindDefineByName(CCTDoc* document, const char* name);
 // Whether the name is a function-like define visible in the scope.
 bool IsFunctionDefine(DefineTable* table, const char* name, size_t length, int scope);
 
-// Services of later subsystems the substitution asks. Unset: not built yet.
-struct DefineServiceHooks {
-    // Run-time override of a define's value while runs are active (sensitivity,
-    // stepping, Monte Carlo, DC sweep): true and the value text in the buffer.
-    bool (*runTimeValue)(const char* qualifiedName, int scope, char* buffer, size_t size) = nullptr;
+// Loads the .PARAM and .FUNC statements of the owner circuit's model libraries
+// into scope 0 through the library search: 0 or the search's reported code.
+// Substitution calls it once per compile, on the first braced word.
+int LoadLibraryDefines(DefineTable* table, int scope);
+// The compiler's reader of library statements (InstallCompilerServices
+// installs it for the library search).
+class LibraryStatementReader;
+LibraryStatementReader& CompilerLibraryStatementReader();
+
+// The values that runs give defines (sensitivity, stepping, Monte Carlo, DC
+// sweep; analysis control implements it). Null object: no runs, no overrides.
+class DefineRunValues {
+public:
+    virtual ~DefineRunValues() = default;
+    // Run-time override of a define's value while runs are active: true and
+    // the value text in the buffer.
+    virtual bool RunTimeValue(const char* qualifiedName, int scope, char* buffer, size_t size) = 0;
     // Stepped value of a define in finished run `runIndex`: true and the value.
-    bool (*steppedValue)(const char* name, int runIndex, double* value) = nullptr;
-    // Whether a name is an array of the scope (.ARRAY).
-    bool (*isArrayName)(DefineTable* table, const char* name, int scope) = nullptr;
-    // Loads the define statements of the model libraries into scope 0, and of a
-    // macro scope's own file into the scope: 0 or a reported code.
-    int (*loadLibraryDefines)(DefineTable* table, int scope) = nullptr;
-    // Compiles the scope's .ARRAY lists.
-    int (*compileScopeArrays)(DefineTable* table, int scope) = nullptr;
+    virtual bool SteppedValue(const char* name, int runIndex, double* value) = 0;
 };
-DefineServiceHooks& DefineHooks();
+DefineRunValues& RunValuesOfDefines();
+// Installs the port (nullptr: the null object); returns the previous one.
+DefineRunValues* InstallDefineRunValues(DefineRunValues* port);
+
+// The .ARRAY lists of the compile scopes. The lists are not read yet, so no
+// scope has an array: no name is an array name and compiling them does nothing.
+// Whether a name is an array of the scope.
+bool IsScopeArrayName(DefineTable* table, const char* name, int scope);
+// Compiles the scope's .ARRAY lists: 0 or a reported code.
+int CompileScopeArrays(DefineTable* table, int scope);

@@ -1,16 +1,22 @@
 #include "compiler/options.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "compiler/defines.h"
+#include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/chars.h"
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/result.h"
 #include "document/ctdoc.h"
+#include "document/pages.h"
+#include "document/parts.h"
 #include "expr/runvars.h"
 #include "models/modelstmt.h"
 
@@ -21,59 +27,49 @@ constexpr double kIntMax = 2147483647.0;
 }  // namespace
 
 const OptionRow OptionsTable[kOptionCount] = {
-    {"ABSTOL", &GlobalSettings.abstol, kOptionDouble, 1e-18, 1},
-    {"CHGTOL", &GlobalSettings.chgtol, kOptionDouble, 1e-30, 1},
-    {"DEFAD", &GlobalSettings.defad, kOptionDouble, 0, 1e30},
-    {"DEFAS", &GlobalSettings.defas, kOptionDouble, 0, 1e30},
-    {"DEFL", &GlobalSettings.defl, kOptionDouble, 1e-15, 1e30},
-    {"DEFW", &GlobalSettings.defw, kOptionDouble, 1e-15, 1e30},
-    {"DIGDRVF", &GlobalSettings.digdrvf, kOptionDouble, 1, 1e30},
-    {"DIGDRVZ", &GlobalSettings.digdrvz, kOptionDouble, 1, 1e30},
-    {"DIGERRDEFAULT", &GlobalSettings.digerrdefault, kOptionInteger, 1, kIntMax},
-    {"DIGERRLIMIT", &GlobalSettings.digerrlimit, kOptionInteger, 0, kIntMax},
-    {"DIGFREQ", &GlobalSettings.digfreq, kOptionDouble, 1, 1e30},
-    {"DIGINITSTATE", &GlobalSettings.diginitstate, kOptionInteger, 0, kIntMax},
-    {"DIGIOLVL", &GlobalSettings.digiolvl, kOptionInteger, 1, 5},
-    {"DIGMNTYMX", &GlobalSettings.digmntymx, kOptionInteger, 0, 5},
-    {"DIGMNTYSCALE", &GlobalSettings.digmntyscale, kOptionDouble, 0, 1},
-    {"DIGOVRDRV", &GlobalSettings.digovrdrv, kOptionDouble, 1, 1e30},
-    {"DIGTYMXSCALE", &GlobalSettings.digtymxscale, kOptionDouble, 1, 1e30},
-    {"GMIN", &GlobalSettings.gmin, kOptionDouble, 1e-20, 1e30},
-    {"ITL1", &GlobalSettings.itl1, kOptionInteger, 1, kIntMax},
-    {"ITL2", &GlobalSettings.itl2, kOptionInteger, 1, kIntMax},
-    {"ITL4", &GlobalSettings.itl4, kOptionInteger, 1, kIntMax},
-    {"NOOUTMSG", &GlobalSettings.nooutmsg, kOptionFlag, 0, 1},
-    {"PIVREL", &GlobalSettings.pivrel, kOptionDouble, 1e-50, 1},
-    {"PIVTOL", &GlobalSettings.pivtol, kOptionDouble, 1e-50, 1},
-    {"RELTOL", &GlobalSettings.reltol, kOptionDouble, 1e-50, 1},
-    {"SD", &GlobalSettings.sd, kOptionDouble, 1, 10},
-    {"SEED", &GlobalSettings.seed, kOptionInteger, -1, kIntMax},
-    {"TNOM", &GlobalSettings.tnom, kOptionDouble, 0, 50},
-    {"TRTOL", &GlobalSettings.trtol, kOptionDouble, 1, 100},
-    {"TRYTOCOMPACT", &GlobalSettings.trytocompact, kOptionFlag, 0, 1},
-    {"VNTOL", &GlobalSettings.vntol, kOptionDouble, 1e-30, 1e30},
-    {"WIDTH", &GlobalSettings.width, kOptionInteger, 10, 1000},
-    {"PRIVATEDIGITAL", &GlobalSettings.privatedigital, kOptionFlag, 0, 1},
-    {"PRIVATEANALOG", &GlobalSettings.privateanalog, kOptionFlag, 0, 1},
-    {"PERFORM_M", &GlobalSettings.performM, kOptionInteger, 0, 2},
-    {"RMIN", &GlobalSettings.rmin, kOptionDouble, 1e-30, 1e30},
-    {"R_NODE_GND", &GlobalSettings.rNodeGnd, kOptionDouble, 1e-30, 1e30},
-    {"NUMERIC_DERIVATIVE", &GlobalSettings.numericDerivative, kOptionFlag, 0, 1},
-    {"LTHRESH", &GlobalSettings.lthresh, kOptionDouble, -1e30, 1e30},
-    {"LONE", &GlobalSettings.lone, kOptionDouble, -1e30, 1e30},
-    {"LZERO", &GlobalSettings.lzero, kOptionDouble, -1e30, 1e30},
+    {"ABSTOL", offsetof(GlobalSettingValues, abstol), kOptionDouble, 1e-18, 1},
+    {"CHGTOL", offsetof(GlobalSettingValues, chgtol), kOptionDouble, 1e-30, 1},
+    {"DEFAD", offsetof(GlobalSettingValues, defad), kOptionDouble, 0, 1e30},
+    {"DEFAS", offsetof(GlobalSettingValues, defas), kOptionDouble, 0, 1e30},
+    {"DEFL", offsetof(GlobalSettingValues, defl), kOptionDouble, 1e-15, 1e30},
+    {"DEFW", offsetof(GlobalSettingValues, defw), kOptionDouble, 1e-15, 1e30},
+    {"DIGDRVF", offsetof(GlobalSettingValues, digdrvf), kOptionDouble, 1, 1e30},
+    {"DIGDRVZ", offsetof(GlobalSettingValues, digdrvz), kOptionDouble, 1, 1e30},
+    {"DIGERRDEFAULT", offsetof(GlobalSettingValues, digerrdefault), kOptionInteger, 1, kIntMax},
+    {"DIGERRLIMIT", offsetof(GlobalSettingValues, digerrlimit), kOptionInteger, 0, kIntMax},
+    {"DIGFREQ", offsetof(GlobalSettingValues, digfreq), kOptionDouble, 1, 1e30},
+    {"DIGINITSTATE", offsetof(GlobalSettingValues, diginitstate), kOptionInteger, 0, kIntMax},
+    {"DIGIOLVL", offsetof(GlobalSettingValues, digiolvl), kOptionInteger, 1, 5},
+    {"DIGMNTYMX", offsetof(GlobalSettingValues, digmntymx), kOptionInteger, 0, 5},
+    {"DIGMNTYSCALE", offsetof(GlobalSettingValues, digmntyscale), kOptionDouble, 0, 1},
+    {"DIGOVRDRV", offsetof(GlobalSettingValues, digovrdrv), kOptionDouble, 1, 1e30},
+    {"DIGTYMXSCALE", offsetof(GlobalSettingValues, digtymxscale), kOptionDouble, 1, 1e30},
+    {"GMIN", offsetof(GlobalSettingValues, gmin), kOptionDouble, 1e-20, 1e30},
+    {"ITL1", offsetof(GlobalSettingValues, itl1), kOptionInteger, 1, kIntMax},
+    {"ITL2", offsetof(GlobalSettingValues, itl2), kOptionInteger, 1, kIntMax},
+    {"ITL4", offsetof(GlobalSettingValues, itl4), kOptionInteger, 1, kIntMax},
+    {"NOOUTMSG", offsetof(GlobalSettingValues, nooutmsg), kOptionFlag, 0, 1},
+    {"PIVREL", offsetof(GlobalSettingValues, pivrel), kOptionDouble, 1e-50, 1},
+    {"PIVTOL", offsetof(GlobalSettingValues, pivtol), kOptionDouble, 1e-50, 1},
+    {"RELTOL", offsetof(GlobalSettingValues, reltol), kOptionDouble, 1e-50, 1},
+    {"SD", offsetof(GlobalSettingValues, sd), kOptionDouble, 1, 10},
+    {"SEED", offsetof(GlobalSettingValues, seed), kOptionInteger, -1, kIntMax},
+    {"TNOM", offsetof(GlobalSettingValues, tnom), kOptionDouble, 0, 50},
+    {"TRTOL", offsetof(GlobalSettingValues, trtol), kOptionDouble, 1, 100},
+    {"TRYTOCOMPACT", offsetof(GlobalSettingValues, trytocompact), kOptionFlag, 0, 1},
+    {"VNTOL", offsetof(GlobalSettingValues, vntol), kOptionDouble, 1e-30, 1e30},
+    {"WIDTH", offsetof(GlobalSettingValues, width), kOptionInteger, 10, 1000},
+    {"PRIVATEDIGITAL", offsetof(GlobalSettingValues, privatedigital), kOptionFlag, 0, 1},
+    {"PRIVATEANALOG", offsetof(GlobalSettingValues, privateanalog), kOptionFlag, 0, 1},
+    {"PERFORM_M", offsetof(GlobalSettingValues, performM), kOptionInteger, 0, 2},
+    {"RMIN", offsetof(GlobalSettingValues, rmin), kOptionDouble, 1e-30, 1e30},
+    {"R_NODE_GND", offsetof(GlobalSettingValues, rNodeGnd), kOptionDouble, 1e-30, 1e30},
+    {"NUMERIC_DERIVATIVE", offsetof(GlobalSettingValues, numericDerivative), kOptionFlag, 0, 1},
+    {"LTHRESH", offsetof(GlobalSettingValues, lthresh), kOptionDouble, -1e30, 1e30},
+    {"LONE", offsetof(GlobalSettingValues, lone), kOptionDouble, -1e30, 1e30},
+    {"LZERO", offsetof(GlobalSettingValues, lzero), kOptionDouble, -1e30, 1e30},
 };
 
-int32_t OptionSetByStatement[kOptionCount] = {};
-double MaxTimeStepOption = 0;
-int32_t NumDigitsOption = -1;
-int32_t ActiveMethod = 1;
-int32_t MethodSetByOptions = 0;
-
-OptionsServiceHooks& OptionsHooks() {
-    static OptionsServiceHooks hooks;
-    return hooks;
-}
 
 int FindOptionRow(const char* keyword) {
     if (!keyword) return -1;
@@ -82,9 +78,21 @@ int FindOptionRow(const char* keyword) {
     return -1;
 }
 
-void ClearOptionGivenMarks() {
-    for (int32_t& mark : OptionSetByStatement) mark = 0;
-    MethodSetByOptions = 0;
+void CircuitOptions::Reset(const GlobalSettingValues& defaults) {
+    *this = CircuitOptions();
+    settings = defaults;
+}
+
+double CircuitOptions::RowValue(int row) const {
+    const OptionRow& r = OptionsTable[row];
+    const char* base = reinterpret_cast<const char*>(&settings) + r.offset;
+    if (r.type == kOptionDouble) return *reinterpret_cast<const double*>(base);
+    return *reinterpret_cast<const int32_t*>(base);
+}
+
+CircuitOptions* GetCircuitOptions(CCTDoc* document) {
+    CompileSession* session = GetCompileSession(document);
+    return session ? &session->options : nullptr;
 }
 
 namespace {
@@ -108,7 +116,6 @@ int op_RoundToInt(double value) {
 }
 
 struct OptionsParse {
-    CCTDoc* document;
     GridTextObject* statement;
     int Fail(int id, const char* a, const char* b = nullptr, const char* rows = nullptr) {
         ShowErrorSource(kOriginStatement, statement);
@@ -117,26 +124,29 @@ struct OptionsParse {
     }
 };
 
-// Stores a value into a row, clamped to the row's bounds.
-void op_StoreRow(int row, double value) {
+}  // namespace
+
+void CircuitOptions::StoreRow(int row, double value) {
     const OptionRow& r = OptionsTable[row];
+    char* base = reinterpret_cast<char*>(&settings) + r.offset;
     if (r.type == kOptionDouble) {
         if (value < r.minimum) value = r.minimum;
         if (value > r.maximum) value = r.maximum;
-        *static_cast<double*>(r.storage) = value;
+        *reinterpret_cast<double*>(base) = value;
         return;
     }
     int n = op_RoundToInt(value);
     const int lo = static_cast<int>(r.minimum), hi = static_cast<int>(r.maximum);
     if (n < lo) n = lo;
     if (n > hi) n = hi;
-    *static_cast<int32_t*>(r.storage) = n;
+    *reinterpret_cast<int32_t*>(base) = n;
 }
 
-}  // namespace
-
 int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, GridTextObject* statement) {
-    OptionsParse parse{document, statement};
+    OptionsParse parse{statement};
+    CircuitOptions scratch;
+    CircuitOptions* found = GetCircuitOptions(document);
+    CircuitOptions& options = found ? *found : scratch;
     std::string upper;
     for (const char* c = text ? text : ""; *c; ++c) upper.push_back(UpperChar(*c));
     const char* p = upper.c_str();
@@ -151,19 +161,20 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         int row = -1;
         if (fullMode && (row = FindOptionRow(name.c_str())) >= 0) {
             target = kTargetRow;
-            OptionSetByStatement[row] = 1;
+            options.setByStatement[row] = 1;
         } else if (name == "MAXTIMESTEP") {
             target = kTargetMaxTimeStep;
         } else if (fullMode && textDocument && name == "NUMDGT") {
             target = kTargetNumDigits;
         } else if (fullMode && name == "METHOD") {
             target = kTargetMethod;
-            MethodSetByOptions = 1;
+            options.methodSetByOptions = 1;
         }
         if (target == kTargetNone) {
             bool ignored = false;
             for (const char* known : op_ignoredNames) ignored |= name == known;
-            if (!ignored && !name.empty() && AddCompileNote(name.c_str(), -1, kNoteUnknownOption)) return kResultShown;
+            CircuitModels* models = ignored || name.empty() ? nullptr : GetCircuitModels(document);
+            if (models && AddCompileNote(models, name.c_str(), -1, kNoteUnknownOption)) return kResultShown;
             // A following "=" and value go with the name.
             const char* q = p;
             while (HasCharClass(*q, CC_SPACE)) ++q;
@@ -179,7 +190,7 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         const char* q = p;
         while (HasCharClass(*q, CC_SPACE)) ++q;
         if (flag && *q != '=') {
-            op_StoreRow(row, 1);
+            options.StoreRow(row, 1);
             continue;
         }
         if (*q != '=') return parse.Fail(kMsgOptionsExpecting, "=", name.c_str());
@@ -200,8 +211,8 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         const std::string value(valueStart, q);
         p = q;
         if (target == kTargetMethod) {
-            if (value == "GEAR") ActiveMethod = 0;
-            else if (value == "TRAP") ActiveMethod = 1;
+            if (value == "GEAR") options.method = 0;
+            else if (value == "TRAP") options.method = 1;
             else return parse.Fail(kMsgOptionsMethod, name.c_str());
             continue;
         }
@@ -221,13 +232,13 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         switch (target) {
         case kTargetRow:
             // A flag written NAME=value is on for any value but 0.
-            op_StoreRow(row, flag ? (number != 0 ? 1 : 0) : number);
+            options.StoreRow(row, flag ? (number != 0 ? 1 : 0) : number);
             break;
         case kTargetMaxTimeStep:
-            if (number > 0 && (MaxTimeStepOption == 0 || number < MaxTimeStepOption)) MaxTimeStepOption = number;
+            if (number > 0 && (options.maxTimeStep == 0 || number < options.maxTimeStep)) options.maxTimeStep = number;
             break;
         case kTargetNumDigits:
-            NumDigitsOption = op_RoundToInt(number);
+            options.numDigits = op_RoundToInt(number);
             break;
         default: break;
         }
@@ -235,30 +246,108 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
     return 0;
 }
 
-int ApplyOptionsStatements(CCTDoc* document, int firstPass) {
-    if (firstPass) NumDigitsOption = -1;
-    if (!document) return 0;
-    DefineTable* table = GetDefineTable(document);
-    // The document's statements are those of the top level (scope 1); the
-    // statements of expanded bodies reach the second pass through the expansion.
-    const int scope = 1;
-    const bool take = firstPass ? (scope == 0 || scope == 1) : (scope >= 2);
-    if (!take) return 0;
-    for (PoolItem* item = document->gridTexts.first; item; item = item->next) {
-        GridTextObject* statement = static_cast<GridTextObject*>(item);
-        const char* text = statement->text;
-        if (!text) continue;
-        while (*text == ' ' || *text == '\t') ++text;
-        const int length = MatchDotKeyword(text, kDotOptions);
-        if (!length) continue;
-        char* substituted = nullptr;
-        int rc = SubstituteDefines(table, &substituted, scope, text + length, 0, kMarkersToParentheses);
-        if (!rc && !substituted) {
-            ReportCompileOutOfMemory();
-            rc = kResultShown;
+namespace {
+
+// A statement text of a scope: skips leading blanks and answers the text after
+// the keyword, or null when the line is no .OPTIONS / .OPT statement.
+const char* op_OptionsText(const char* line) {
+    if (!line) return nullptr;
+    while (*line == ' ' || *line == '\t') ++line;
+    const int length = MatchDotKeyword(line, kDotOptions);
+    return length ? line + length : nullptr;
+}
+
+// Substitutes the scope's defines into the statement's text and parses it.
+int op_ApplyStatement(CCTDoc* document, DefineTable* table, int scope, const char* text, int fullMode,
+                      GridTextObject* statement) {
+    char* substituted = nullptr;
+    int rc = SubstituteDefines(table, &substituted, scope, text, 0, kMarkersToParentheses);
+    if (!rc && !substituted) {
+        ReportCompileOutOfMemory();
+        rc = kResultShown;
+    }
+    if (!rc) rc = ParseOptionsStatement(document, substituted, fullMode, statement);
+    FreeString(&substituted);
+    return rc;
+}
+
+// Applies every statement line of a text (lines end at LF; a CR before it is
+// dropped).
+int op_ApplyLines(CCTDoc* document, DefineTable* table, int scope, const std::string& text, int fullMode) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        start = end + 1;
+        if (const char* options = op_OptionsText(line.c_str())) {
+            const int rc = op_ApplyStatement(document, table, scope, options, fullMode, nullptr);
+            if (rc) return rc;
         }
-        if (!rc) rc = ParseOptionsStatement(document, substituted, firstPass, statement);
-        FreeString(&substituted);
+    }
+    return 0;
+}
+
+// The statements a document holds: its placed grid texts, then the lines of
+// its text pages.
+int op_ApplyDocument(CCTDoc* document, CCTDoc* source, DefineTable* table, int scope, int fullMode) {
+    for (PoolItem* item = source->gridTexts.first; item; item = item->next) {
+        GridTextObject* statement = static_cast<GridTextObject*>(item);
+        const char* options = op_OptionsText(statement->text);
+        if (!options) continue;
+        const int rc = op_ApplyStatement(document, table, scope, options, fullMode, statement);
+        if (rc) return rc;
+    }
+    for (int page = 0; page < source->PageCount(); ++page) {
+        if (source->PageKind(page) != kPageText) continue;
+        char* text = CopyTextPageText(source, page);
+        const std::string lines = text ? text : "";
+        FreeString(&text);
+        const int rc = op_ApplyLines(document, table, scope, lines, fullMode);
+        if (rc) return rc;
+    }
+    return 0;
+}
+
+// The global include file's statements (scope 0); a missing file has none.
+int op_ApplyGlobalInclude(CCTDoc* document, DefineTable* table, int fullMode) {
+    const CircuitScope* record = GetScope(table, 0);
+    char fallback[1024];
+    const char* path = record && !record->path.empty() ? record->path.c_str()
+                                                        : GetGlobalIncludePath(fallback, sizeof fallback);
+    if (!path || !*path) return 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return 0;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return op_ApplyLines(document, table, 0, text.str(), fullMode);
+}
+
+}  // namespace
+
+int ApplyOptionsStatements(CCTDoc* document, int firstPass) {
+    if (!document) return 0;
+    CompileSession* session = GetCompileSession(document);
+    if (!session) {
+        ReportCompileOutOfMemory();
+        return kResultShown;
+    }
+    DefineTable* table = &session->defines;
+    if (firstPass) {
+        // Each compile starts from the user's defaults: a statement removed
+        // since the last compile leaves nothing behind.
+        session->options.Reset(GlobalSettings);
+        int rc = op_ApplyGlobalInclude(document, table, 1);
+        if (!rc) rc = op_ApplyDocument(document, document, table, 1, 1);
+        return rc;
+    }
+    // Subcircuit and macro bodies: only MAXTIMESTEP counts there, every other
+    // name becomes an unknown-option note.
+    for (int scope = 2; scope <= table->highestScope; ++scope) {
+        const CircuitScope* record = GetScope(table, scope);
+        if (!record || !record->document || record->document == document) continue;
+        const int rc = op_ApplyDocument(document, record->document, table, scope, 0);
         if (rc) return rc;
     }
     return 0;
@@ -296,25 +385,44 @@ struct OptionsWriteContext {
     int changed;
 };
 
-char* op_EditLine(const char* line, void* context) {
-    OptionsWriteContext* c = static_cast<OptionsWriteContext*>(context);
-    char* replaced = ReplaceOptionValue(line, c->keyword, c->value);
-    if (replaced) ++c->changed;
+char* op_EditLine(const char* line, OptionsWriteContext* context) {
+    char* replaced = ReplaceOptionValue(line, context->keyword, context->value);
+    if (replaced) ++context->changed;
     return replaced;
+}
+
+// The page text with every statement line naming the keyword rewritten; lines
+// keep their ends.
+std::string op_EditLines(const char* text, OptionsWriteContext* context) {
+    std::string out;
+    const char* p = text;
+    while (*p) {
+        const char* end = std::strchr(p, '\n');
+        const char* next = end ? end + 1 : p + std::strlen(p);
+        const char* lineEnd = end && end > p && end[-1] == '\r' ? end - 1 : (end ? end : next);
+        const std::string line(p, lineEnd);
+        char* replaced = op_EditLine(line.c_str(), context);
+        if (replaced) {
+            out += replaced;
+            FreeString(&replaced);
+        } else {
+            out += line;
+        }
+        out.append(lineEnd, next);
+        p = next;
+    }
+    return out;
 }
 
 }  // namespace
 
-void WriteOptionsLine(CCTDoc* document, const void* storage) {
-    if (!document) return;
-    int row = -1;
-    for (int i = 0; i < kOptionCount; ++i)
-        if (OptionsTable[i].storage == storage) row = i;
-    if (row < 0) return;
+void WriteOptionsLine(CCTDoc* document, int row) {
+    CircuitOptions* options = GetCircuitOptions(document);
+    if (!options || row < 0 || row >= kOptionCount) return;
     const OptionRow& r = OptionsTable[row];
     char value[40];
-    if (r.type == kOptionDouble) FormatBounded(value, sizeof value, "%g", *static_cast<const double*>(r.storage));
-    else FormatBounded(value, sizeof value, "%d", *static_cast<const int32_t*>(r.storage));
+    if (r.type == kOptionDouble) FormatBounded(value, sizeof value, "%g", options->RowValue(row));
+    else FormatBounded(value, sizeof value, "%d", static_cast<int>(options->RowValue(row)));
     OptionsWriteContext context{r.keyword, value, 0};
     if (document->Kind() == kDocCircuit) {
         for (PoolItem* item = document->gridTexts.first; item; item = item->next) {
@@ -326,11 +434,27 @@ void WriteOptionsLine(CCTDoc* document, const void* storage) {
             statement->text = replaced;
         }
     }
-    if (OptionsHooks().forEachTextLine) OptionsHooks().forEachTextLine(document, op_EditLine, &context);
-    if (context.changed == 0 && OptionsHooks().appendTextLine) {
-        char* line = nullptr;
-        FormatString(&line, ".OPTIONS %s=%s", r.keyword, value);
-        if (line) OptionsHooks().appendTextLine(document, line);
-        FreeString(&line);
+    for (int page = 0; page < document->PageCount(); ++page) {
+        if (document->PageKind(page) != kPageText) continue;
+        char* text = CopyTextPageText(document, page);
+        if (!text) continue;
+        const int before = context.changed;
+        const std::string rebuilt = op_EditLines(text, &context);
+        FreeString(&text);
+        if (context.changed != before) StoreTextPageText(document, page, rebuilt.c_str());
     }
+    if (context.changed) return;
+    int page = document->GetTextPageIndex();
+    if (page < 0) page = document->AppendPage(kPageText, "Text");
+    if (page < 0) return;
+    char* text = CopyTextPageText(document, page);
+    std::string appended = text ? text : "";
+    FreeString(&text);
+    if (!appended.empty() && appended.back() != '\n') appended += "\r\n";
+    appended += ".OPTIONS ";
+    appended += r.keyword;
+    appended += "=";
+    appended += value;
+    appended += "\r\n";
+    StoreTextPageText(document, page, appended.c_str());
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "compiler/defines.h"
+#include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/chars.h"
 #include "core/memory.h"
@@ -258,15 +259,6 @@ int sc_Scan(ScanState& s, char* templ, char* statement) {
 
 // ---- name indexes ---------------------------------------------------------------------------
 
-template <typename Cell>
-struct sc_Index {
-    Cell root[kNameAlphabetSize];
-    int innerNodes = 0;
-};
-
-sc_Index<PartIndexCell> sc_partIndex;
-sc_Index<NodeIndexCell> sc_nodeIndex;
-
 void sc_ResetCell(PartIndexCell& cell) { cell = PartIndexCell{nullptr, nullptr}; }
 void sc_ResetCell(NodeIndexCell& cell) { cell = NodeIndexCell{nullptr, -1}; }
 
@@ -281,21 +273,21 @@ void sc_FreeNodes(Cell* cells) {
 }
 
 template <typename Cell>
-void sc_ClearIndex(sc_Index<Cell>& index) {
-    sc_FreeNodes(index.root);
-    for (Cell& cell : index.root) sc_ResetCell(cell);
-    index.innerNodes = 0;
+void sc_ClearIndex(Cell* root, int& innerNodes) {
+    sc_FreeNodes(root);
+    for (int i = 0; i < kNameAlphabetSize; ++i) sc_ResetCell(root[i]);
+    innerNodes = 0;
 }
 
 // The cell of the name's last character, creating inner nodes on the way
 // (create); null when a character is outside the alphabet, a link is missing
 // (not create) or memory runs out (*noMemory set).
 template <typename Cell>
-Cell* sc_Walk(sc_Index<Cell>& index, const char* name, bool create, bool* noMemory) {
+Cell* sc_Walk(Cell* root, int& innerNodes, const char* name, bool create, bool* noMemory) {
     if (!name || !*name) return nullptr;
     for (const char* c = name; *c; ++c)
         if (NameAlphabetIndex(*c) < 0) return nullptr;
-    Cell* cells = index.root;
+    Cell* cells = root;
     for (const char* c = name;; ++c) {
         Cell& cell = cells[NameAlphabetIndex(*c)];
         if (!c[1]) return &cell;
@@ -308,18 +300,12 @@ Cell* sc_Walk(sc_Index<Cell>& index, const char* name, bool create, bool* noMemo
             }
             for (int i = 0; i < kNameAlphabetSize; ++i) sc_ResetCell(node[i]);
             cell.child = node;
-            ++index.innerNodes;
+            ++innerNodes;
         }
         cells = cell.child;
     }
 }
 
-struct sc_IndexInit {
-    sc_IndexInit() {
-        for (PartIndexCell& cell : sc_partIndex.root) sc_ResetCell(cell);
-        for (NodeIndexCell& cell : sc_nodeIndex.root) sc_ResetCell(cell);
-    }
-} sc_indexInit;
 
 bool sc_IsComponentWithName(const SchematicObject* part) {
     return part->objectKind == kObjectComponent && *GetAttributeText(part, kAttrPart);
@@ -456,9 +442,9 @@ int CheckPartName(CCTDoc* document, const char* name, int scope, int flags, Sche
             if (invalid) {
                 if (part && report && !DefinitionsCompileActive) {
                     const bool ask = scope == 1 && part->page >= 0 && !AttributeDialogOpen &&
-                                     CompilerHooks().askRenameParts;
+                                     RenamePartsQuestion().CanAsk();
                     if (ask) {
-                        if (CompilerHooks().askRenameParts(name)) CompileRenameRequested = 1;
+                        if (RenamePartsQuestion().AskRenameParts(name)) CompileRenameRequested = 1;
                     } else {
                         show(kMsgNameIllegalNoRename, name);
                     }
@@ -494,9 +480,15 @@ void BuildNameIndexAlphabets() {
     sc_alphabetBuilt = true;
 }
 
+PartNameIndex::PartNameIndex() {
+    for (PartIndexCell& cell : root_) sc_ResetCell(cell);
+}
+
+PartNameIndex::~PartNameIndex() { sc_FreeNodes(root_); }
+
 int PartNameIndex::Insert(const char* name, SchematicObject* part) {
     bool noMemory = false;
-    PartIndexCell* cell = sc_Walk(sc_partIndex, name, true, &noMemory);
+    PartIndexCell* cell = sc_Walk(root_, innerNodes_, name, true, &noMemory);
     if (noMemory) {
         ReportCompileOutOfMemory();
         return kResultShown;
@@ -506,15 +498,21 @@ int PartNameIndex::Insert(const char* name, SchematicObject* part) {
 }
 
 SchematicObject* PartNameIndex::Find(const char* name) {
-    PartIndexCell* cell = sc_Walk(sc_partIndex, name, false, nullptr);
+    PartIndexCell* cell = sc_Walk(root_, innerNodes_, name, false, nullptr);
     return cell ? cell->part : nullptr;
 }
 
-int PartNameIndex::InnerNodeCount() { return sc_partIndex.innerNodes; }
+void PartNameIndex::Clear() { sc_ClearIndex(root_, innerNodes_); }
+
+NodeNameIndex::NodeNameIndex() {
+    for (NodeIndexCell& cell : root_) sc_ResetCell(cell);
+}
+
+NodeNameIndex::~NodeNameIndex() { sc_FreeNodes(root_); }
 
 int NodeNameIndex::Insert(const char* name, int nodeIndex) {
     bool noMemory = false;
-    NodeIndexCell* cell = sc_Walk(sc_nodeIndex, name, true, &noMemory);
+    NodeIndexCell* cell = sc_Walk(root_, innerNodes_, name, true, &noMemory);
     if (noMemory) {
         ReportCompileOutOfMemory();
         return kResultShown;
@@ -524,16 +522,11 @@ int NodeNameIndex::Insert(const char* name, int nodeIndex) {
 }
 
 int NodeNameIndex::Find(const char* name) {
-    NodeIndexCell* cell = sc_Walk(sc_nodeIndex, name, false, nullptr);
+    NodeIndexCell* cell = sc_Walk(root_, innerNodes_, name, false, nullptr);
     return cell ? cell->node : -1;
 }
 
-int NodeNameIndex::InnerNodeCount() { return sc_nodeIndex.innerNodes; }
-
-void ClearNameIndexes() {
-    sc_ClearIndex(sc_partIndex);
-    sc_ClearIndex(sc_nodeIndex);
-}
+void NodeNameIndex::Clear() { sc_ClearIndex(root_, innerNodes_); }
 
 // ---- part lookup ----------------------------------------------------------------------------------
 
@@ -542,10 +535,13 @@ SchematicObject* FindPart(const char* name, int scope) {
     if (!document || !name) return nullptr;
     char copy[100];
     CopyUpper(copy, name, sizeof copy);
-    DefineTable* table = static_cast<DefineTable*>(document->defineTable);
-    const bool indexed = PartNameIndex::InnerNodeCount() > 0;
+    CompileSession* session = GetCompileSession(document);
+    if (!session) return nullptr;
+    DefineTable* table = &session->defines;
+    PartNameIndex& index = session->parts;
+    const bool indexed = index.InnerNodeCount() > 0;
     if (scope == -1) {
-        if (indexed) return PartNameIndex::Find(copy);
+        if (indexed) return index.Find(copy);
         for (PoolItem* item = document->objects.first; item; item = item->next) {
             SchematicObject* part = static_cast<SchematicObject*>(item);
             if (sc_IsComponentWithName(part) && sc_QualifiedNameEquals(table, part, copy)) return part;
@@ -557,7 +553,7 @@ SchematicObject* FindPart(const char* name, int scope) {
     const bool dotted = std::strchr(name, '.') != nullptr;
     SchematicObject* found = nullptr;
     if (indexed) {
-        found = PartNameIndex::Find(key);
+        found = index.Find(key);
     } else {
         CircuitScope* record = GetScope(table, scope);
         PoolItem* item = record && record->firstPart ? record->firstPart : document->objects.first;

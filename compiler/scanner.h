@@ -86,23 +86,42 @@ struct NodeIndexCell {
     int32_t node;
 };
 
+// The part and node name indexes of one compile (a compile session owns them):
+// a trie over the name alphabet.
 class PartNameIndex {
 public:
+    PartNameIndex();
+    ~PartNameIndex();
+    PartNameIndex(const PartNameIndex&) = delete;
+    PartNameIndex& operator=(const PartNameIndex&) = delete;
     // 0, or 15055 after ReportCompileOutOfMemory. Names with a character outside
     // the alphabet, and empty names, are not entered (result 0).
-    static int Insert(const char* name, SchematicObject* part);
-    static SchematicObject* Find(const char* name);
-    static int InnerNodeCount();
+    int Insert(const char* name, SchematicObject* part);
+    SchematicObject* Find(const char* name);
+    int InnerNodeCount() const { return innerNodes_; }
+    // Frees every inner node.
+    void Clear();
+
+private:
+    PartIndexCell root_[kNameAlphabetSize];
+    int innerNodes_ = 0;
 };
 class NodeNameIndex {
 public:
-    static int Insert(const char* name, int nodeIndex);
+    NodeNameIndex();
+    ~NodeNameIndex();
+    NodeNameIndex(const NodeNameIndex&) = delete;
+    NodeNameIndex& operator=(const NodeNameIndex&) = delete;
+    int Insert(const char* name, int nodeIndex);
     // The node index, or -1.
-    static int Find(const char* name);
-    static int InnerNodeCount();
+    int Find(const char* name);
+    int InnerNodeCount() const { return innerNodes_; }
+    void Clear();
+
+private:
+    NodeIndexCell root_[kNameAlphabetSize];
+    int innerNodes_ = 0;
 };
-// Frees every inner node of both indexes and resets them.
-void ClearNameIndexes();
 
 // ---- part lookup -----------------------------------------------------------------------------
 

@@ -5,19 +5,23 @@
 
 #include "compiler/defines.h"
 #include "compiler/scanner.h"
+#include "compiler/session.h"
 #include "core/chars.h"
 #include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
 #include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/ctdoc.h"
 #include "document/parts.h"
 #include "expr/compiled.h"
 #include "expr/evaluate.h"
+#include "expr/port_slot.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/symbols.h"
 #include "models/modelstmt.h"
 #include "models/lookup.h"
@@ -142,8 +146,6 @@ int cs_MessageIdOf(int code) {
     return code;
 }
 
-int cs_lastMessageId = 0;
-char* cs_lastMessageText = nullptr;
 char* cs_runLog = nullptr;
 
 }  // namespace
@@ -298,7 +300,7 @@ double EvaluateNumericText(const char* text, int* error, int analysisMask, bool*
 double EvaluateFieldValue(const char* text, int* status) {
     bool depends = false;
     double value = EvaluateNumericText(text, status, 0, &depends);
-    if (depends && CompilerHooks().markVariablePartValues) CompilerHooks().markVariablePartValues();
+    if (depends) RunMessages().MarkVariablePartValues();
     return value;
 }
 
@@ -320,7 +322,7 @@ double EvaluatePartAttribute(SchematicObject* part, int attributeId, int* status
     int rc = error ? error : cs_Evaluate(text, 0, &value, &depends);
     FreeString(&text);
     if (!rc) {
-        if (depends && CompilerHooks().markVariablePartValues) CompilerHooks().markVariablePartValues();
+        if (depends) RunMessages().MarkVariablePartValues();
         return value;
     }
     if (rc != kResultShown) {
@@ -344,17 +346,21 @@ void ClearCompileArrays(CCTDoc* document, int flags) {
         if (const char* text = GetMessageText(17909)) frame->SetStatusText(text);
     }
     CircuitModels* models = document ? static_cast<CircuitModels*>(document->modelStatements) : nullptr;
-    DefineTable* table = document ? static_cast<DefineTable*>(document->defineTable) : nullptr;
+    CompileSession* session = FindCompileSession(document);
+    DefineTable* table = session ? &session->defines : nullptr;
     if ((flags & kClearModelStatements) && models) {
         models->ModelStatements.Clear();
-        CompileNotes.Clear();
+        models->Notes.Clear();
     }
     if ((flags & kClearDefines) && table) table->Clear();
     if (flags & kClearJoinedText) {
-        ClearNameIndexes();
+        if (session) {
+            session->parts.Clear();
+            session->nodes.Clear();
+        }
         if (models) ClearLibraryList(models, 0);
     }
-    if (CompilerHooks().releaseCompileArrays) CompilerHooks().releaseCompileArrays(document, flags);
+    OtherCompileState().ReleaseCompileArrays(document, flags);
     if ((flags & kClearHierarchy) && table) table->ClearScopes();
     if (flags & kClearSearchPaths) ClearDotPaths();
     if (frame) frame->SetStatusText(previous);
@@ -410,7 +416,7 @@ void ShowErrorSource(int originKind, void* origin) {
 }
 
 CDoc* OpenDocumentByPath(const char* path) {
-    if (!path || !CompilerHooks().openDocument) return nullptr;
+    if (!path) return nullptr;
     const char* dot = std::strrchr(path, '.');
     const char* slash = std::strrchr(path, '/');
     if (dot && slash && dot < slash) dot = nullptr;
@@ -418,7 +424,7 @@ CDoc* OpenDocumentByPath(const char* path) {
     if (dot && (CompareNoCase(dot, ".cir") == 0 || CompareNoCase(dot, ".mac") == 0)) kind = kDocCircuit;
     else if (dot) kind = kDocText;
     if (!kind) return nullptr;
-    return CompilerHooks().openDocument(path, kind);
+    return HiddenDocuments().OpenDocument(path, kind);
 }
 
 // ---- messages ----------------------------------------------------------------------------------
@@ -430,15 +436,13 @@ int ReportCompilerMessageV(SchematicObject* part, int scope, const char* rows, i
     } else {
         SetPendingMessageV(id, args);
     }
-    cs_lastMessageId = shownId;
-    SetString(&cs_lastMessageText, PendingText() ? PendingText() : "");
+    RecordLastMessage(shownId, PendingText());
     if (QuietDefinitionErrors) return kResultPending;
-    if (CompilerHooks().showMessage) {
-        CompilerHooks().showMessage(shownId, PendingText(), part, scope, rows);
-        ClearPendingMessage();
-        return kResultShown;
-    }
-    return ReportPendingMessage();
+    MessageRequest request = Message(kResultPending).Source(scope).Context(rows ? rows : "");
+    if (part) request.Component(part);
+    Reporter().Report(request);
+    ClearPendingMessage();
+    return kResultShown;
 }
 
 int ReportCompilerMessage(SchematicObject* part, int scope, const char* rows, int id, ...) {
@@ -447,13 +451,6 @@ int ReportCompilerMessage(SchematicObject* part, int scope, const char* rows, in
     int rc = ReportCompilerMessageV(part, scope, rows, id, args);
     va_end(args);
     return rc;
-}
-
-int LastCompilerMessageId() { return cs_lastMessageId; }
-const char* LastCompilerMessageText() { return cs_lastMessageText ? cs_lastMessageText : ""; }
-void ClearLastCompilerMessage() {
-    cs_lastMessageId = 0;
-    FreeString(&cs_lastMessageText);
 }
 
 // ---- run messages ------------------------------------------------------------------------------
@@ -467,16 +464,16 @@ void WriteRunMessage(int flags, const char* format, ...) {
     FormatStringV(&text, format, args);
     va_end(args);
     if (!text) return;
-    const bool silenced = CompilerHooks().runMessagesSilenced && CompilerHooks().runMessagesSilenced();
+    const bool silenced = RunMessages().RunMessagesSilenced();
     if (!silenced) {
         if (flags & kRunMessageLog) {
             AppendString(&cs_runLog, "    ");
             AppendString(&cs_runLog, text);
             AppendString(&cs_runLog, "\r\n");
         }
-        if ((flags & kRunMessageNumeric) && CompilerHooks().writeNumericOutput) CompilerHooks().writeNumericOutput(text);
+        if (flags & kRunMessageNumeric) RunMessages().WriteNumericOutput(text);
     }
-    if ((flags & kRunMessageStatus) && CompilerHooks().showRunStatus) CompilerHooks().showRunStatus(text);
+    if (flags & kRunMessageStatus) RunMessages().ShowRunStatus(text);
     FreeString(&text);
 }
 
@@ -484,8 +481,8 @@ void ClearRunLog() { FreeString(&cs_runLog); }
 const char* RunMessageLog() { return cs_runLog ? cs_runLog : ""; }
 
 void AppendRunLogToInfoPage(CCTDoc* document) {
-    if (!document || !CompilerHooks().appendToInfoPage) return;
-    const double runTime = CompilerHooks().runTime ? CompilerHooks().runTime() : 0;
+    if (!document) return;
+    const double runTime = RunMessages().RunTime();
     if (runTime == 0) return;
     const int kind = gSolver.AnalysisKind;
     const char* title = kind >= 0 && kind <= 3 ? GetMessageText(13984 + kind) : nullptr;
@@ -493,7 +490,7 @@ void AppendRunLogToInfoPage(CCTDoc* document) {
     FormatString(&text, "\r\n%s %g\r\n", title ? title : "", runTime);
     if (!text) return;
     AppendString(&text, RunMessageLog());
-    CompilerHooks().appendToInfoPage(document, text);
+    CircuitInfoPages().AppendToInfoPage(document, text);
     FreeString(&text);
 }
 
@@ -504,7 +501,7 @@ char* GetGlobalIncludePath(char* buffer, size_t size) {
 }
 
 int ApplyInitialConditionStatements(CCTDoc* document) {
-    if (!document || !CompilerHooks().readInitialConditions) return 0;
+    if (!document || !InitialConditions().Active()) return 0;
     DefineTable* table = GetDefineTable(document);
     for (PoolItem* item = document->gridTexts.first; item; item = item->next) {
         GridTextObject* statement = static_cast<GridTextObject*>(item);
@@ -514,7 +511,7 @@ int ApplyInitialConditionStatements(CCTDoc* document) {
         if (!MatchDotKeyword(text, kDotNodeset) && !MatchDotKeyword(text, kDotIc)) continue;
         char* substituted = nullptr;
         int rc = SubstituteDefines(table, &substituted, 1, text, 0, kMarkersToParentheses);
-        if (!rc) rc = CompilerHooks().readInitialConditions(document, substituted, 2, 1);
+        if (!rc) rc = InitialConditions().Read(document, substituted, 2, 1);
         FreeString(&substituted);
         if (rc) {
             if (rc != kResultShown && rc != kResultPending) {
@@ -529,10 +526,67 @@ int ApplyInitialConditionStatements(CCTDoc* document) {
 
 // ---- services ----------------------------------------------------------------------------------
 
-CompilerServiceHooks& CompilerHooks() {
-    static CompilerServiceHooks hooks;
-    return hooks;
+namespace {
+
+class NoRunOutput final : public RunOutput {
+public:
+    bool RunMessagesSilenced() override { return false; }
+    void WriteNumericOutput(const char*) override {}
+    void ShowRunStatus(const char*) override {}
+    double RunTime() override { return 0; }
+    void MarkVariablePartValues() override {}
+};
+
+class NoInfoPages final : public InfoPages {
+public:
+    bool AppendToInfoPage(CCTDoc*, const char*) override { return false; }
+};
+
+class NoInitialConditions final : public InitialConditionStore {
+public:
+    bool Active() const override { return false; }
+    int Read(CCTDoc*, const char*, int, int) override { return 0; }
+};
+
+class NoOtherCompileState final : public CompileStateOwners {
+public:
+    void ReleaseCompileArrays(CCTDoc*, int) override {}
+};
+
+class NoDocumentOpener final : public DocumentOpener {
+public:
+    CDoc* OpenDocument(const char*, int) override { return nullptr; }
+};
+
+class NoRenameQuestion final : public RenameQuestion {
+public:
+    bool CanAsk() const override { return false; }
+    bool AskRenameParts(const char*) override { return false; }
+};
+
+PortSlot<RunOutput, NoRunOutput> cs_runOutput;
+PortSlot<InfoPages, NoInfoPages> cs_infoPages;
+PortSlot<InitialConditionStore, NoInitialConditions> cs_initialConditions;
+PortSlot<CompileStateOwners, NoOtherCompileState> cs_otherCompileState;
+PortSlot<DocumentOpener, NoDocumentOpener> cs_documentOpener;
+PortSlot<RenameQuestion, NoRenameQuestion> cs_renameQuestion;
+
+}  // namespace
+
+RunOutput& RunMessages() { return cs_runOutput.Get(); }
+RunOutput* InstallRunOutput(RunOutput* port) { return cs_runOutput.Install(port); }
+InfoPages& CircuitInfoPages() { return cs_infoPages.Get(); }
+InfoPages* InstallInfoPages(InfoPages* port) { return cs_infoPages.Install(port); }
+InitialConditionStore& InitialConditions() { return cs_initialConditions.Get(); }
+InitialConditionStore* InstallInitialConditions(InitialConditionStore* port) {
+    return cs_initialConditions.Install(port);
 }
+CompileStateOwners& OtherCompileState() { return cs_otherCompileState.Get(); }
+CompileStateOwners* InstallCompileStateOwners(CompileStateOwners* port) { return cs_otherCompileState.Install(port); }
+DocumentOpener& HiddenDocuments() { return cs_documentOpener.Get(); }
+DocumentOpener* InstallDocumentOpener(DocumentOpener* port) { return cs_documentOpener.Install(port); }
+RenameQuestion& RenamePartsQuestion() { return cs_renameQuestion.Get(); }
+RenameQuestion* InstallRenameQuestion(RenameQuestion* port) { return cs_renameQuestion.Install(port); }
 
 namespace {
 
@@ -583,7 +637,35 @@ bool cs_ModelIsFunctionDefine(CCTDoc* document, const char* name, int scope) {
     return name && IsFunctionDefine(GetDefineTable(document), name, std::strlen(name), scope);
 }
 
-void cs_ModelOutOfMemory(CCTDoc*) { ReportCompileOutOfMemory(); }
+// The define tables and scopes of the circuits, for the expression compiler
+// (the current circuit) and the model layer (the statement's circuit).
+class CompilerDefinesForLowerLayers final : public ExprDefineSubstitution, public ModelCircuitScopes {
+public:
+    int SubstituteDefines(const char* text, int scope, char** out) override {
+        return cs_SubstituteForExpressions(text, scope, out);
+    }
+    int SubstituteDefines(CCTDoc* document, const char* text, int scope, char** out) override {
+        return cs_ModelSubstitute(document, text, scope, out);
+    }
+    char* QualifyName(CCTDoc* document, const char* name, int scope) override {
+        return cs_ModelQualifyName(document, name, scope);
+    }
+    int EnclosingScope(CCTDoc* document, int scope) override { return cs_ModelEnclosingScope(document, scope); }
+    bool IsFunctionDefine(CCTDoc* document, const char* name, int scope) override {
+        return cs_ModelIsFunctionDefine(document, name, scope);
+    }
+};
+
+CompilerDefinesForLowerLayers cs_definesForLowerLayers;
+
+// Memory ran out while the model layer read statements: the compile arrays go
+// so the user can go on (the model layer reports).
+class cs_ModelCompileMemory final : public ModelCompileMemory {
+public:
+    void ReleaseCompileMemory() override {
+        ClearCompileArrays(CurrentCircuitDocument(), kClearJoinedText | kClearDefines);
+    }
+};
 
 }  // namespace
 
@@ -595,15 +677,13 @@ void cs_ReleaseModelStatements(CCTDoc* document) {
 }  // namespace
 
 void InstallCompilerServices() {
-    CompileHooks().substituteDefines = cs_SubstituteForExpressions;
+    InstallLibraryStatementReader(&CompilerLibraryStatementReader());
+    InstallExpressionDefines(&cs_definesForLowerLayers);
+    InstallCircuitScopes(&cs_definesForLowerLayers);
     AttributeServices().evaluateAttributeNumber = cs_EvaluateAttributeNumber;
     PartHooks().isInvalidName = cs_IsInvalidName;
-    ModelCircuitHooks& models = ModelCircuitServices();
-    models.substituteDefines = cs_ModelSubstitute;
-    models.qualifyName = cs_ModelQualifyName;
-    models.enclosingScope = cs_ModelEnclosingScope;
-    models.isFunctionDefine = cs_ModelIsFunctionDefine;
-    models.reportOutOfMemory = cs_ModelOutOfMemory;
+    static cs_ModelCompileMemory compileMemory;
+    InstallCompileMemory(&compileMemory);
     CircuitHooks().releaseDefineTable = ReleaseDefineTable;
     CircuitHooks().releaseModelStatements = cs_ReleaseModelStatements;
     BuildNameIndexAlphabets();

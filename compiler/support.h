@@ -145,15 +145,12 @@ CDoc* OpenDocumentByPath(const char* path);
 
 // Formats a string-table message with its printf arguments and shows it with
 // the part (may be null) or the scope as its source, plus optional labelled
-// rows ("Label:\tvalue\n" lines; may be null). In quiet mode
+// rows ("Label:\tvalue\n" lines; may be null), through the core's Reporter();
+// it becomes the core's LastMessage() either way. In quiet mode
 // (QuietDefinitionErrors) the message stays pending and the result is 15060;
 // otherwise it is shown and the result is 15055.
 int ReportCompilerMessage(SchematicObject* part, int scope, const char* rows, int id, ...);
 int ReportCompilerMessageV(SchematicObject* part, int scope, const char* rows, int id, va_list args);
-// The id and text of the last message reported (tests, status lines).
-int LastCompilerMessageId();
-const char* LastCompilerMessageText();
-void ClearLastCompilerMessage();
 // Quiet compile: messages are left pending instead of shown.
 extern int QuietDefinitionErrors;
 
@@ -165,7 +162,7 @@ enum RunMessageFlags : int {
     kRunMessageNumeric = 4,     // the numeric output file
 };
 // Formats the message (any length) and sends it where the flags say, unless the
-// run is silent (see CompilerHooks().runMessagesSilenced).
+// run is silent (see RunMessages().RunMessagesSilenced).
 void WriteRunMessage(int flags, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // Empties the run message log; RunMessageLog gives its text ("" when empty).
 void ClearRunLog();
@@ -180,42 +177,90 @@ char* GetGlobalIncludePath(char* buffer, size_t size);
 // substituted in each statement's scope): 0, or 15055 after the first failure.
 int ApplyInitialConditionStatements(CCTDoc* document);
 
-// ---- services of later subsystems ------------------------------------------------------------
+// ---- what the compiler needs of later subsystems ------------------------------------------
+// Each port answers through a null object until its owner installs it.
 
-// Work of subsystems built after this one; an unset entry is not built yet and
-// the step is skipped (or behaves as noted).
-struct CompilerServiceHooks {
-    // Analysis control: whether run messages are silenced (silent main window,
-    // no analysis document, a run switch of the analysis document set, a filter
-    // or attribute-plot window). Unset: not silenced.
-    bool (*runMessagesSilenced)() = nullptr;
-    // Analysis control: writes a text to the numeric output file when numeric
-    // output is on for the current analysis kind and the file is open.
-    void (*writeNumericOutput)(const char* text) = nullptr;
-    // Analysis window: shows a text in the run status line when it exists.
-    void (*showRunStatus)(const char* text) = nullptr;
-    // Analysis control: the run time of the last run (0 none).
-    double (*runTime)() = nullptr;
-    // Text documents: appends a text at the end of the circuit's info page;
-    // false when the circuit has no info page with a text window.
-    bool (*appendToInfoPage)(CCTDoc* document, const char* text) = nullptr;
-    // Analysis control: marks the run as having variable part values.
-    void (*markVariablePartValues)() = nullptr;
-    // Shell: shows a formatted compiler message (class prefix kept) with the
-    // part or scope as its source and labelled rows. Unset: the core reporter.
-    void (*showMessage)(int id, const char* text, SchematicObject* part, int scope, const char* rows) = nullptr;
-    // Initial conditions: stores one .IC/.NODESET text (mode 2) in the scope.
-    int (*readInitialConditions)(CCTDoc* document, const char* text, int mode, int scope) = nullptr;
-    // Releases the parts of the compile state other subsystems own, by the
-    // flags of ClearCompileArrays (SPICE reader, arrays, hierarchy, added parts).
-    void (*releaseCompileArrays)(CCTDoc* document, int flags) = nullptr;
-    // Circuit and text files: opens a document of a path kind without a window.
-    CDoc* (*openDocument)(const char* path, int kind) = nullptr;
-    // Shell: asks 10899 (bad part name, rename parts?) in a Yes/No box; true for
-    // Yes. Unset: not asked, 10900 is shown instead.
-    bool (*askRenameParts)(const char* name) = nullptr;
+// Analysis control and the analysis window: where run messages go. Null
+// object: nothing is silenced, there is no numeric output file or status line,
+// no run has happened.
+class RunOutput {
+public:
+    virtual ~RunOutput() = default;
+    // Whether run messages are silenced (silent main window, no analysis
+    // document, a run switch of the analysis document set, a filter or
+    // attribute-plot window).
+    virtual bool RunMessagesSilenced() = 0;
+    // Writes a text to the numeric output file when numeric output is on for
+    // the current analysis kind and the file is open.
+    virtual void WriteNumericOutput(const char* text) = 0;
+    // Shows a text in the run status line when it exists.
+    virtual void ShowRunStatus(const char* text) = 0;
+    // The run time of the last run (0 none).
+    virtual double RunTime() = 0;
+    // Marks the run as having variable part values.
+    virtual void MarkVariablePartValues() = 0;
 };
-CompilerServiceHooks& CompilerHooks();
+RunOutput& RunMessages();
+// Installs the port (nullptr: the null object); returns the previous one.
+RunOutput* InstallRunOutput(RunOutput* port);
+
+// Text documents: the info page of a circuit. Null object: no info page.
+class InfoPages {
+public:
+    virtual ~InfoPages() = default;
+    // Appends a text at the end of the circuit's info page; false when the
+    // circuit has no info page with a text window.
+    virtual bool AppendToInfoPage(CCTDoc* document, const char* text) = 0;
+};
+InfoPages& CircuitInfoPages();
+InfoPages* InstallInfoPages(InfoPages* port);
+
+// Initial conditions: the store of .IC and .NODESET values. Null object: none
+// are kept, so the statements are not read.
+class InitialConditionStore {
+public:
+    virtual ~InitialConditionStore() = default;
+    // Whether initial conditions are kept at all.
+    virtual bool Active() const = 0;
+    // Stores one .IC/.NODESET text (mode 2) in the scope: 0 or a code.
+    virtual int Read(CCTDoc* document, const char* text, int mode, int scope) = 0;
+};
+InitialConditionStore& InitialConditions();
+InitialConditionStore* InstallInitialConditions(InitialConditionStore* port);
+
+// The parts of the compile state other subsystems own (SPICE reader, arrays,
+// hierarchy, added parts). Null object: they own nothing.
+class CompileStateOwners {
+public:
+    virtual ~CompileStateOwners() = default;
+    // Releases them by the flags of ClearCompileArrays.
+    virtual void ReleaseCompileArrays(CCTDoc* document, int flags) = 0;
+};
+CompileStateOwners& OtherCompileState();
+CompileStateOwners* InstallCompileStateOwners(CompileStateOwners* port);
+
+// Circuit and text files opened without a window. Null object: none opens.
+class DocumentOpener {
+public:
+    virtual ~DocumentOpener() = default;
+    // Opens a document of a path kind; null when it cannot be opened.
+    virtual CDoc* OpenDocument(const char* path, int kind) = 0;
+};
+DocumentOpener& HiddenDocuments();
+DocumentOpener* InstallDocumentOpener(DocumentOpener* port);
+
+// The question the name check asks about bad part names. Null object: nothing
+// is asked, 10900 is shown instead.
+class RenameQuestion {
+public:
+    virtual ~RenameQuestion() = default;
+    virtual bool CanAsk() const = 0;
+    // Asks 10899 (bad part name, rename parts?) in a Yes/No box; true for Yes.
+    virtual bool AskRenameParts(const char* name) = 0;
+};
+RenameQuestion& RenamePartsQuestion();
+RenameQuestion* InstallRenameQuestion(RenameQuestion* port);
+
 
 // Installs what the compiler offers lower layers: define substitution for the
 // expression compiler and the model layer, attribute evaluation for parts, the

@@ -7,11 +7,11 @@
 
 #include "core/chars.h"
 #include "core/fontspec.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/paths.h"
 #include "core/recentlist.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "core/services.h"
 #include "core/settings.h"
@@ -146,7 +146,7 @@ int ReportFatalAndExit(int code, const char* text) {
     StartupState& state = Startup();
     state.noSave = true;
     if (!state.fatalCode) state.fatalCode = code;
-    if (code != kResultShown && Hooks().reportMessage) Hooks().reportMessage("E", code, text ? text : "");
+    if (code != kResultShown) Reporter().Report(Message(code).Args(text ? text : ""));
     if (Services().closeMainWindow) Services().closeMainWindow();
     return kExitFailure;
 }
@@ -233,8 +233,7 @@ int ProcessCommandLine(const char* commandLine) {
 
     if (services.loadShapeLibraries) {
         int result = services.loadShapeLibraries();
-        if (result && result != kResultShown && Hooks().reportMessage)
-            Hooks().reportMessage("E", result, PendingText());
+        if (result && result != kResultShown) Reporter().Report(Message(result).Args(PendingText()));
     }
     if (services.loadComponentLibraries) {
         int result = services.loadComponentLibraries();

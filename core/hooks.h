@@ -10,16 +10,10 @@ struct CoreHooks {
     void (*setStatusText)(const char* text) = nullptr;
     // Releases every document's undo memory but the newest entry (shell).
     void (*releaseUndoMemory)() = nullptr;
-    // Shows a result code or message through the program's message box (shell).
-    // `options` are the control letters of the reporter; `text` is an argument
-    // for the message's %s, never a format.
-    int (*reportMessage)(const char* options, int code, const char* text) = nullptr;
     // Screen size in pixels (platform).
     void (*getScreenSize)(int* width, int* height) = nullptr;
     // Reads a text from the profile file (platform); returns false when absent.
     bool (*readProfileString)(const char* section, const char* key, char* out, int size) = nullptr;
-    // The default message beep (platform); sounded when the Sound preference is on.
-    void (*messageBeep)() = nullptr;
     // Evaluates a parameter text (expression language): 0 or a result code.
     // `dependsOn` (may be null) receives the evaluator's two words that tell
     // whether the value depends on run-time quantities.

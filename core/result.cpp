@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/hooks.h"
+#include "core/report_port.h"
 #include "core/memory.h"
 #include "core/messages.h"
 
@@ -228,33 +228,31 @@ bool IsPathWritable(const char* path) {
 
 namespace {
 
-// The reporter's hook takes no parent window, so the parent letter is not passed.
-int rs_Report(int code) {
-    auto report = Hooks().reportMessage;
-    if (!report) return code;
-    report("E", code, nullptr);
+// Without a reporter the caller gets the code itself to show or pass on.
+int rs_Report(void* parent, int code) {
+    (void)parent;  // a dialog's own handle, not a window the reporter knows
+    if (Reporter().Report(Message(code)) == kMessageNoReporter) return code;
     return kResultShown;
 }
 
 }  // namespace
 
 int CheckWritablePath(void* parent, const char* path) {
-    (void)parent;
-    if (!path || !*path) return rs_Report(kResultMissingFileName);
+    if (!path || !*path) return rs_Report(parent, kResultMissingFileName);
     std::string dir = rs_DirectoryOf(path);
     struct stat info;
     if (stat(dir.c_str(), &info) != 0) {
         int code = ErrnoToResult(errno);
         SetPendingText(path);
-        return rs_Report(code);
+        return rs_Report(parent, code);
     }
     if (!S_ISDIR(info.st_mode)) {
         SetPendingText(path);
-        return rs_Report(kResultErrnoBase + ENOTDIR);
+        return rs_Report(parent, kResultErrnoBase + ENOTDIR);
     }
     if (!IsPathWritable(path)) {
         SetPendingText(path);
-        return rs_Report(kResultPermission);
+        return rs_Report(parent, kResultPermission);
     }
     return kOk;
 }
@@ -273,11 +271,11 @@ char* UnescapePercent(char* text) {
 bool gSoundEnabled = true;
 
 void BeepIfEnabled() {
-    if (gSoundEnabled && Hooks().messageBeep) Hooks().messageBeep();
+    if (gSoundEnabled) Reporter().Beep();
 }
 
 int ReportPendingMessage() {
-    if (Hooks().reportMessage) Hooks().reportMessage("E", kResultPending, nullptr);
-    else ClearPendingMessage();
+    Reporter().Report(Message(kResultPending));
+    ClearPendingMessage();
     return kResultShown;
 }

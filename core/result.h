@@ -80,7 +80,7 @@ int ErrnoToResult(int errorNumber);
 bool IsPathWritable(const char* path);
 // For dialogs that accept an output path: reports 264 for an empty path, 15950 +
 // errno when its directory is missing, 15963 when it cannot be written, through
-// Hooks().reportMessage, and then returns 15055; 0 for a good path. Without a
+// the installed Reporter(), and then returns 15055; 0 for a good path. Without a
 // reporter installed the code itself is returned.
 int CheckWritablePath(void* parent, const char* path);
 

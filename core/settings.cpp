@@ -15,6 +15,7 @@
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/recentlist.h"
+#include "core/report_port.h"
 #include "core/result.h"
 
 namespace {
@@ -380,7 +381,7 @@ int SaveSettingsFile() {
     } else if (!st_SaveFailureReported) {
         st_SaveFailureReported = true;
         SetPendingText(state.settingsPath);
-        if (Hooks().reportMessage) Hooks().reportMessage("E", kResultWriteError, state.settingsPath);
+        Reporter().Report(Message(kResultWriteError).Args(state.settingsPath));
     }
     return result;
 }

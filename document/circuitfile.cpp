@@ -8,6 +8,7 @@
 #include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/cfanalysis.h"
 #include "document/cirdoc.h"
@@ -103,12 +104,9 @@ void CircuitFile::WarnExtraData(const char* text) {
     if (extraDataWarned) return;
     extraDataWarned = true;
     constexpr int kExtraDataWarning = 13513;   // "%WExtra or unknown data was found.\nfile %s\n\n%s."
-    if (Silent() || !Hooks().reportMessage) {
+    if (Silent() || Reporter().Report(Message(kExtraDataWarning).Args(path ? path : "", text ? text : "")) ==
+                        kMessageNoReporter)
         SetPendingText(text ? text : "");
-        return;
-    }
-    std::string both = std::string(path ? path : "") + "\n" + (text ? text : "");
-    Hooks().reportMessage("", kExtraDataWarning, both.c_str());
 }
 
 CircuitLoadState& CircuitLoad() {

@@ -122,9 +122,9 @@ int cirio_ReplaceTarget(const char* temporary, const char* target) {
     return kOk;
 }
 
-void cirio_Report(uint32_t loadFlags, const char* options, int code, const char* text) {
+void cirio_Report(uint32_t loadFlags, const MessageRequest& request) {
     if (loadFlags & kLoadSilent) return;
-    ReportMessage(options, code, text);
+    ReportMessage(request);
 }
 
 }  // namespace
@@ -274,11 +274,11 @@ int ReadCircuitFile(CCirDoc* document, CircuitFile& file, const char* path, bool
         if (version == kCirVersion400 && (file.loadFlags & kLoadMacro)) {
             SetPendingText(path);
             if (file.Silent()) return kCirioMsgTW4Macro;
-            ReportMessage("PtE", kCirioMsgTW4Macro, path);
+            ReportMessage(Message(kCirioMsgTW4Macro).Text(path));
             return kResultShown;
         }
         if (version == kCirVersion400 && !file.Silent()) {
-            ReportMessage("PtE", kCirioMsgTW4Nodes);
+            ReportMessage(Message(kCirioMsgTW4Nodes).Text(path));
             CircuitLoad().loadProblems = true;
         }
         SetPendingText(path);
@@ -287,7 +287,7 @@ int ReadCircuitFile(CCirDoc* document, CircuitFile& file, const char* path, bool
     document->fileVersion = file.version;
     if (result) return result;
     if ((file.version >> 16) > 8 && !file.Silent()) {
-        ReportMessage("PE", kCirioMsgNewerVersion, int(file.version >> 16));
+        ReportMessage(Message(kCirioMsgNewerVersion).Args(int(file.version >> 16)));
     }
     if (file.version < kCirVersion520) {
         SetPendingText(path);
@@ -326,14 +326,14 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
     if (hidden) flags |= kDocFlagOpenedHidden;
 
     if (!result && CircuitLoad().illegalCoordinates && !(loadFlags & kLoadNoCoordinateWarning)) {
-        cirio_Report(loadFlags, "PE", kCirioMsgIllegalCoordinates, path);
+        cirio_Report(loadFlags, Message(kCirioMsgIllegalCoordinates).Args(path));
     }
     if (!result && file.missingComponents && file.missingComponents[0]) {
         if (loadFlags & kLoadSilent) {
             SetPendingText(file.missingComponents);
             result = kCirioMsgMissingComponents;
         } else {
-            ReportMessage("dE", kCirioMsgMissingComponents, file.missingComponents);
+            ReportMessage(Message(kCirioMsgMissingComponents).View(MainView()).Args(file.missingComponents));
         }
     }
     if (result) {
@@ -341,7 +341,7 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
         const bool silent = (loadFlags & kLoadSilent) != 0;
         OnCloseDocument();   // this document is gone from here on
         if (silent) return result;
-        if (result != kResultShown) ReportMessage("PE", result);
+        if (result != kResultShown) ReportMessage(Message(result));
         return kResultShown;
     }
     if (file.version < kCirVersion700 && MainView()) {
@@ -425,7 +425,7 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
     }
     if (kind == -1) {
         SetPendingText(path ? path : "");
-        cirio_Report(loadFlags, "E", kResultFileNotFound, path);
+        cirio_Report(loadFlags, Message(kResultFileNotFound));
         result = kResultShown;
         return nullptr;
     }
@@ -462,7 +462,7 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
         if (loadFlags & kLoadSilent) {
             result = kResultNoMemory;
         } else {
-            ReportMessage("E", kResultNoMemory);
+            ReportMessage(Message(kResultNoMemory));
             result = kResultShown;
         }
         return nullptr;

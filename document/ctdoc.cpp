@@ -454,7 +454,7 @@ public:
             if (!d->MainView() || std::strcmp(d->PathName(), path) != 0) continue;
             if (static_cast<void*>(d->MainView()) == window || static_cast<void*>(d->MainFrameWindow()) == window)
                 continue;
-            ReportMessage("E", kMsgFileNameInUse, path);
+            ReportMessage(Message(kMsgFileNameInUse).Args(path));
             return kResultShown;
         }
         return 0;

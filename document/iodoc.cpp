@@ -99,7 +99,7 @@ int CIODoc::SaveToPath(const char* path) {
     if (result) {
         // The document keeps its old name and state: a file that was not
         // written must not appear saved under the new name.
-        if (result != kResultShown) ReportMessage("E", result);
+        if (result != kResultShown) ReportMessage(Message(result));
         return kResultShown;
     }
     SetTitle(target);
@@ -132,12 +132,13 @@ int CIODoc::SaveAs() {
 CIODoc* CIODoc::Revert() {
     if (const int code = CheckFileExists(pathName)) {
         SetPendingText(pathName);
-        ReportMessage("E", code);
+        ReportMessage(Message(code));
         return nullptr;
     }
     if (Prefs().revertWarning) {
-        const int answer = ReportMessage("SCE", mbstyle::YesNo | mbstyle::IconQuestion, &Prefs().revertWarning,
-                                         kMsgRevertQuestion);
+        const int answer = ReportMessage(Message(kMsgRevertQuestion)
+                                             .Style(mbstyle::YesNo | mbstyle::IconQuestion)
+                                             .WarnAgain(&Prefs().revertWarning));
         if (answer != platform::dlgid::Yes) return nullptr;
     }
     // ReloadFromFile closes this document; what the new one inherits is taken first.
@@ -161,7 +162,8 @@ int CIODoc::AskSaveChanges(int several) {
     char name[kPathNameSize] = {};
     GetFileName(name, pathName);
     const unsigned style = (several ? mbstyle::YesAllNoAll : mbstyle::YesNoCancel) | mbstyle::IconQuestion;
-    int answer = ReportMessage("SCE", style, &Prefs().fileWarning, kMsgSaveChanges, name[0] ? name : "unnamed");
+    int answer = ReportMessage(
+        Message(kMsgSaveChanges).Style(style).WarnAgain(&Prefs().fileWarning).Args(name[0] ? name : "unnamed"));
     if (answer == kSaveYes || answer == kSaveYesToAll) {
         if (Save() != 0) answer = kSaveCancel;
     }
@@ -273,7 +275,7 @@ void ShowSaveDocumentDialog(CIODoc* document, char* path, size_t size) {
     }
     // Another window must not be saved over.
     if (path[0] && io_FindWindowDocument(path, document)) {
-        ReportMessage("E", kMsgFileNameInUse, path);
+        ReportMessage(Message(kMsgFileNameInUse).Args(path));
         path[0] = 0;
     }
 }
@@ -320,7 +322,7 @@ CDoc* FindOpenDocument(char* path, const char* name, int flags, int kind, int* c
     SetPendingText(path);
     if (!(flags & kFindNoReport)) {
         CMainFrame* main = GetMainFrame();
-        ReportMessage("PE", static_cast<platform::Window*>(main), *code);
+        ReportMessage(Message(*code).Parent(static_cast<platform::Window*>(main)));
         *code = kResultShown;
     }
     if (!(flags & kFindSourceFiles)) RedrawMainWindow();

@@ -721,7 +721,7 @@ int NumberNodes(CCirDoc* document) {
     if (result) {
         FreeNodeLabels(document);
         FreeConnectionPoints(document);
-        ReportMessage("Ed", kResultNoMemory, document->MainView());
+        ReportMessage(Message(kResultNoMemory).View(document->MainView()));
         result = kResultShown;
     }
 

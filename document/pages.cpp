@@ -282,7 +282,7 @@ int CCTDoc::InsertPage(int index, int pageKind, const char* name, int withUndo) 
     }
     const int oldCount = pageCount;
     if (SetPageCount(oldCount + 1)) {
-        ReportMessage("E", kResultNoMemory);
+        ReportMessage(Message(kResultNoMemory));
         return -1;
     }
     if (index < oldCount)
@@ -333,7 +333,7 @@ int CCTDoc::DeletePage(int index) {
     if (index < 0 || index >= pageCount) return 0;
     if (pageCount <= 1) {
         // A document without pages has nothing for its panes to show.
-        ReportMessage("E", kMsgKeepOnePage);
+        ReportMessage(Message(kMsgKeepOnePage));
         return 0;
     }
     bool occupied = false;
@@ -343,7 +343,7 @@ int CCTDoc::DeletePage(int index) {
         if (i->type != kPoolItemDead && static_cast<GridTextObject*>(i)->page == index) occupied = true;
     if (occupied) {
         const int answer =
-            ReportMessage("SE", mbstyle::YesNo | mbstyle::IconExclamation, kMsgPageNotEmpty, GetPageName(index));
+            ReportMessage(Message(kMsgPageNotEmpty).Style(mbstyle::YesNo | mbstyle::IconExclamation).Args(GetPageName(index)));
         if (answer != platform::dlgid::Yes) return 0;
         for (PoolItem* i = objects.first; i;) {
             PoolItem* next = i->next;
@@ -422,7 +422,7 @@ int CCTDoc::SetPageName(int index, const char* name) {
     if (strcasecmp(cut.c_str(), old) != 0) {
         const int other = FindPageByName(cut.c_str());
         if (other >= 0 && other != index) {
-            ReportMessage("E", kMsgPageNameTaken);
+            ReportMessage(Message(kMsgPageNameTaken));
             return kMsgPageNameTaken;
         }
     }
@@ -490,7 +490,7 @@ public:
     void OnOK() override {
         chosen_ = GetSelectedItems(kPgPageList);
         if (static_cast<int>(chosen_.size()) >= doc_->PageCount()) {
-            ReportMessage("E", kMsgKeepOnePage);
+            ReportMessage(Message(kMsgKeepOnePage));
             FocusControl(kPgPageList);
             chosen_.clear();
             return;

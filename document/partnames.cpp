@@ -445,9 +445,9 @@ SchematicObject* PlaceNewPart(CCirDoc* document, SchPoint point) {
     if (component) document->objects.Delete(component);
     if (result != kResultShown) {
         if (CMDIView* view = document->MainView())
-            ReportMessage("dE", view, result);
+            ReportMessage(Message(result).View(view));
         else
-            ReportMessage("E", result);
+            ReportMessage(Message(result));
     }
     pn_DropUndo(document, false);
     return nullptr;

@@ -210,6 +210,12 @@ void pt_EditAttributeValue(PartAttribute* attribute, Edit edit) {
 
 }  // namespace
 
+char* CopyTextPageText(CCTDoc* document, int page) { return document ? pt_CopyPageText(document, page) : nullptr; }
+
+void StoreTextPageText(CCTDoc* document, int page, const char* text) {
+    if (document) pt_StorePageText(document, page, text ? text : "");
+}
+
 // ---- grid texts -------------------------------------------------------------------------------
 
 void GridTextObject::UpdateNodeNameFlag() {

@@ -102,6 +102,14 @@ int& RenameComponentsOrder();
 // uses. The number of symbols renamed.
 int RenameCollidingDefines(CCirDoc* document);
 
+// ---- texts of the text pages ----------------------------------------------------------
+
+// A heap copy of a text page's text (free with FreeString), or null when the
+// page is no text page or holds no text.
+char* CopyTextPageText(CCTDoc* document, int page);
+// Replaces a text page's whole text (in its editor when it has one).
+void StoreTextPageText(CCTDoc* document, int page, const char* text);
+
 // ---- services of later layers ---------------------------------------------------------
 
 // Work of subsystems built after this one. An unset entry is Not yet built:

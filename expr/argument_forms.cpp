@@ -11,6 +11,7 @@
 #include "expr/compiled.h"
 #include "expr/compiler_internal.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/symbols.h"
 
 namespace {
@@ -71,16 +72,14 @@ int sf_PerformanceOpening(ExprParser* p) {
     const char* argument = copy ? copy : "";
     if (!r) {
         char name[100] = "";
-        int bound = CompileHooks().bindCurveReference ? CompileHooks().bindCurveReference(&curve, kTokCurveReference,
-                                                                                          name, sizeof name)
-                                                      : 10435;
+        int bound = PlotBinding().BindCurveReference(&curve, kTokCurveReference, name, sizeof name);
         ExprToken* only = curve.FirstToken();
         if (bound) {
             r = ReportCompileError(ctx, bound, argument, p->Source());
         } else if (!only || only->Next() || only->code != kTokCurveReference) {
             r = ReportCompileError(ctx, 10435, argument, p->Source());
-        } else if (p->Frame().functionCode == kTokPhaseMargin && CompileHooks().checkPhaseMarginCurve) {
-            int check = CompileHooks().checkPhaseMarginCurve(&curve);
+        } else if (p->Frame().functionCode == kTokPhaseMargin) {
+            int check = PlotBinding().CheckPhaseMarginCurve(&curve);
             if (check == 10438) {
                 r = ReportCompileError(ctx, 10438, argument, p->Source());
             } else if (check) {
@@ -137,7 +136,7 @@ int ApplyOpeningRules(ExprParser* p) {
         return 0;
     case kTokDer: {
         // The derivative needs the differentiation service.
-        if (!CompileHooks().differentiate) return ReportCompileError(ctx, 10432, row->name, p->Source());
+        if (!Derivatives().CanDifferentiate()) return ReportCompileError(ctx, 10432, row->name, p->Source());
         int body = AddBody(ctx);
         if (body < 0) return sf_Reported(ctx);
         char* copy = nullptr;
@@ -204,7 +203,7 @@ int ApplyCommaRules(ExprParser* p) {
         if (!r && (!bodyLexeme || bodyLexeme->code != kTokBody)) r = ReportCompileErrorNoText(ctx, 10437);
         if (!r) {
             CompiledExpression* body = ctx->target->bodies[bodyLexeme->value.index];
-            r = CompileHooks().differentiate(ctx, body, &variable);
+            r = Derivatives().Differentiate(ctx, body, &variable);
             if (r == 10437) r = ReportCompileErrorNoText(ctx, 10437);
         }
         if (!r) {

@@ -8,10 +8,12 @@
 #include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/compiler_internal.h"
 #include "expr/complex.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/symbols.h"
 
 namespace {
@@ -19,12 +21,31 @@ namespace {
 // Compiles nest only by recursion from inside a compile (argument bodies),
 // at most this deep; each depth keeps its own lexeme array between compiles.
 constexpr int kCompileDepthLimit = 4;
-int cc_depth = 0;
-ExprLexeme* cc_lexemeArrays[kCompileDepthLimit] = {nullptr, nullptr, nullptr, nullptr};
-int32_t cc_lexemeCapacities[kCompileDepthLimit] = {-1, -1, -1, -1};
+// The lexeme arrays of the nesting depths, kept between compiles. Each thread
+// compiles with its own, released when the thread ends.
+struct cc_LexemeArrays {
+    int depth = 0;
+    ExprLexeme* arrays[kCompileDepthLimit] = {nullptr, nullptr, nullptr, nullptr};
+    int32_t capacities[kCompileDepthLimit] = {-1, -1, -1, -1};
+    ~cc_LexemeArrays() { ReleaseLexemeArrays(); }
+};
+thread_local cc_LexemeArrays cc_lexemes;
 
-int cc_lastMessageId = 0;
-char* cc_lastMessageText = nullptr;
+// Lexemes hold a SmallString8, so an array's entries are constructed after it
+// is allocated and destroyed before it is freed.
+ExprLexeme* cc_NewLexemeArray(int entries) {
+    auto* array = static_cast<ExprLexeme*>(MemAlloc(static_cast<size_t>(entries) * sizeof(ExprLexeme)));
+    if (!array) return nullptr;
+    for (int i = 0; i < entries; ++i) new (&array[i]) ExprLexeme();
+    return array;
+}
+
+void cc_FreeLexemeArray(ExprLexeme* array, int entries) {
+    if (!array) return;
+    for (int i = 0; i < entries; ++i) array[i].~ExprLexeme();
+    MemFree(array);
+}
+
 
 void cc_DestroyExpressionArray(CompiledExpression** array, int count) {
     if (!array) return;
@@ -38,19 +59,14 @@ void cc_DestroyExpressionArray(CompiledExpression** array, int count) {
 
 void cc_PrepareTokenPool(CompiledExpression* expr) {
     expr->tokens.itemSize = sizeof(ExprToken);
-    expr->tokens.destroy = ExprToken::ClearText;
+    expr->tokens.destroy = ExprToken::Destroy;
 }
 
 }  // namespace
 
-ExprCompileHooks& CompileHooks() {
-    static ExprCompileHooks hooks;
-    return hooks;
-}
-
 // ---- tokens -----------------------------------------------------------------------
 
-void ExprToken::ClearText(PoolItem* item) { static_cast<ExprToken*>(item)->text.Clear(); }
+void ExprToken::Destroy(PoolItem* item) { static_cast<ExprToken*>(item)->~ExprToken(); }
 
 void ExprToken::CopyFrom(const ExprToken& source) {
     code = source.code;
@@ -63,8 +79,12 @@ void ExprToken::CopyFrom(const ExprToken& source) {
 
 ExprToken* AppendToken(CompiledExpression* expr) {
     cc_PrepareTokenPool(expr);
-    // Records are made zeroed: the empty SmallString8 is all zeros as well.
-    return static_cast<ExprToken*>(expr->tokens.AddNew(0));
+    PoolItem* storage = expr->tokens.AllocateItem(0);
+    if (!storage) return nullptr;
+    // Value-initialised: the header and the plain fields zero, the text empty.
+    ExprToken* token = new (storage) ExprToken();
+    expr->tokens.Link(token);
+    return token;
 }
 
 // ---- compiled expressions -------------------------------------------------------------
@@ -200,15 +220,11 @@ int SetLexemeCount(ExprCompiler* ctx, int n) {
     }
     if (n >= ctx->lexemeCapacity) {
         int capacity = n <= 100 ? n + 20 : n <= 1000 ? n + 100 : n + 1000;
-        size_t bytes = static_cast<size_t>(capacity + 1) * sizeof(ExprLexeme);
-        auto* grown = static_cast<ExprLexeme*>(MemAllocZero(bytes));
+        ExprLexeme* grown = cc_NewLexemeArray(capacity + 1);
         if (!grown) return ReportCompileErrorNoText(ctx, kResultNoMemory);
         int oldEntries = ctx->lexemes ? ctx->lexemeCapacity + 1 : 0;
-        for (int i = 0; i < oldEntries; ++i) {
-            CopyLexeme(&grown[i], &ctx->lexemes[i]);
-            ctx->lexemes[i].text.Clear();
-        }
-        MemFree(ctx->lexemes);
+        for (int i = 0; i < oldEntries; ++i) CopyLexeme(&grown[i], &ctx->lexemes[i]);
+        cc_FreeLexemeArray(ctx->lexemes, oldEntries);
         ctx->lexemes = grown;
         ctx->lexemeCapacity = capacity;
     }
@@ -282,13 +298,9 @@ void RemoveLexemeAt(ExprCompiler* ctx, int index) {
 
 void ReleaseLexemeArrays() {
     for (int d = 0; d < kCompileDepthLimit; ++d) {
-        ExprLexeme* array = cc_lexemeArrays[d];
-        if (array) {
-            for (int i = 0; i <= cc_lexemeCapacities[d]; ++i) array[i].text.Clear();
-            MemFree(array);
-        }
-        cc_lexemeArrays[d] = nullptr;
-        cc_lexemeCapacities[d] = -1;
+        cc_FreeLexemeArray(cc_lexemes.arrays[d], cc_lexemes.capacities[d] + 1);
+        cc_lexemes.arrays[d] = nullptr;
+        cc_lexemes.capacities[d] = -1;
     }
 }
 
@@ -297,20 +309,18 @@ void ReleaseLexemeArrays() {
 int ReportCompileError(ExprCompiler* ctx, int id, const char* a1, const char* a2, const char* a3,
                        const char* a4) {
     void* parent = ctx ? ctx->owner : nullptr;
-    if (ctx && ctx->openLimitsOnError && CompileHooks().openLimitsDialog) {
-        if (void* dialog = CompileHooks().openLimitsDialog()) parent = dialog;
+    if (ctx && ctx->openLimitsOnError) {
+        if (void* dialog = PlotBinding().OpenLimitsDialog()) parent = dialog;
     }
     SetPendingMessage(id, a1 ? a1 : "", a2 ? a2 : "", a3 ? a3 : "", a4 ? a4 : "");
-    cc_lastMessageId = id;
-    SetString(&cc_lastMessageText, PendingText());
+    RecordLastMessage(id, PendingText());
     if (ctx && ctx->quiet) return kResultPending;
-    if (CompileHooks().reportMessage) {
-        CompileHooks().reportMessage(parent, id, PendingText(), ctx ? ctx->sourcePart : nullptr,
-                                     ctx ? ctx->scope : 1);
-        ClearPendingMessage();
-        return kResultShown;
-    }
-    return ReportPendingMessage();
+    MessageRequest request = Message(kResultPending).Source(ctx ? ctx->scope : 1);
+    if (parent) request.Parent(static_cast<platform::Window*>(parent));
+    if (ctx && ctx->sourcePart) request.Component(static_cast<const SchematicObject*>(ctx->sourcePart));
+    Reporter().Report(request);
+    ClearPendingMessage();
+    return kResultShown;
 }
 
 int ReportCompileErrorNoText(ExprCompiler* ctx, int id) { return ReportCompileError(ctx, id); }
@@ -318,20 +328,13 @@ int ReportCompileErrorWithText(ExprCompiler* ctx, int id, const char* text) {
     return ReportCompileError(ctx, id, text);
 }
 
-int LastCompileMessageId() { return cc_lastMessageId; }
-const char* LastCompileMessageText() { return cc_lastMessageText ? cc_lastMessageText : ""; }
-void ClearLastCompileMessage() {
-    cc_lastMessageId = 0;
-    FreeString(&cc_lastMessageText);
-}
-
 // ---- the driver -------------------------------------------------------------------
 
 int CompileExpression(ExprCompiler* ctx) {
-    if (cc_depth >= kCompileDepthLimit) return ReportCompileError(ctx, 10409, ctx->text);
-    const int depth = cc_depth++;
-    ctx->lexemes = cc_lexemeArrays[depth];
-    ctx->lexemeCapacity = cc_lexemeCapacities[depth];
+    if (cc_lexemes.depth >= kCompileDepthLimit) return ReportCompileError(ctx, 10409, ctx->text);
+    const int depth = cc_lexemes.depth++;
+    ctx->lexemes = cc_lexemes.arrays[depth];
+    ctx->lexemeCapacity = cc_lexemes.capacities[depth];
     ctx->lexemeCount = -1;
 
     CompiledExpression* target = ctx->target;
@@ -345,9 +348,9 @@ int CompileExpression(ExprCompiler* ctx) {
     if (!result) result = FoldConstants(target);
     if (!result) result = CountStatefulTokens(ctx);
 
-    --cc_depth;
-    cc_lexemeArrays[depth] = ctx->lexemes;
-    cc_lexemeCapacities[depth] = ctx->lexemeCapacity;
+    --cc_lexemes.depth;
+    cc_lexemes.arrays[depth] = ctx->lexemes;
+    cc_lexemes.capacities[depth] = ctx->lexemeCapacity;
     if (ctx->lexemes) {
         for (int i = 0; i <= ctx->lexemeCapacity; ++i) ctx->lexemes[i].text.Clear();
     }
@@ -432,9 +435,7 @@ int CompileAndBindArgument(char* text, char** position, CompiledExpression* targ
                                      keepNoState, outer);
     if (!result) {
         char name[100] = "";
-        int bound = CompileHooks().bindCurveReference
-                        ? CompileHooks().bindCurveReference(target, binderCode, name, sizeof name)
-                        : 10435;
+        int bound = PlotBinding().BindCurveReference(target, binderCode, name, sizeof name);
         const char* shown = argument ? argument : start;
         if (bound == 13781) result = ReportCompileError(outer, 13781, name, shown);
         else if (bound == 10435) result = ReportCompileError(outer, 10435, shown, outer && outer->text ? outer->text : shown);
@@ -457,14 +458,9 @@ int cc_CompileWholeText(CompiledExpression* target, const char* text, void* owne
     report.Init(text, nullptr, analysisMask, 0x840);
     report.owner = owner;
     char* copy = nullptr;
-    if (CompileHooks().substituteDefines) {
-        if (CompileHooks().substituteDefines(text ? text : "", defineScope, &copy) || !copy) {
-            FreeString(&copy);
-            return ReportCompileErrorNoText(&report, kResultNoMemory);
-        }
-    } else {
-        copy = DuplicateString(text ? text : "");
-        if (!copy) return ReportCompileErrorNoText(&report, kResultNoMemory);
+    if (ExpressionDefines().SubstituteDefines(text ? text : "", defineScope, &copy) || !copy) {
+        FreeString(&copy);
+        return ReportCompileErrorNoText(&report, kResultNoMemory);
     }
     NormalizeSigns(copy);
     ExprCompiler ctx;
@@ -476,23 +472,7 @@ int cc_CompileWholeText(CompiledExpression* target, const char* text, void* owne
     if (!result && checkRunVariables) {
         char name[100] = "";
         int check = 0;
-        if (CompileHooks().checkRunVariables) {
-            check = CompileHooks().checkRunVariables(target, name, sizeof name);
-        } else {
-            for (ExprToken* t = target->FirstToken(); t && !check; t = t->Next()) {
-                bool reads = t->code == kOperandComplexNode;
-                if (t->code == kOperandDouble) {
-                    double* p = t->operand.doublePtr;
-                    reads = p == &RunVars.time || p == &RunVars.temp || p == &RunVars.frequency ||
-                            (gSolver.RealSolution && p >= gSolver.RealSolution &&
-                             p < gSolver.RealSolution + gSolver.realCount);
-                }
-                if (reads) {
-                    check = 13781;
-                    CopyTextBounded(name, t->text.text() ? t->text.text() : "", sizeof name);
-                }
-            }
-        }
+        check = PlotBinding().CheckRunVariables(target, name, sizeof name);
         if (check == 13781) {
             result = ReportCompileError(&ctx, 13781, name, text ? text : "");
         } else if (check) {
@@ -504,6 +484,22 @@ int cc_CompileWholeText(CompiledExpression* target, const char* text, void* owne
 }
 
 }  // namespace
+
+int CheckRunVariablesOfTokens(CompiledExpression* expr, char* textOut, size_t size) {
+    for (ExprToken* t = expr ? expr->FirstToken() : nullptr; t; t = t->Next()) {
+        bool reads = t->code == kOperandComplexNode;
+        if (t->code == kOperandDouble) {
+            double* p = t->operand.doublePtr;
+            reads = p == &RunVars.time || p == &RunVars.temp || p == &RunVars.frequency ||
+                    (gSolver.RealSolution && p >= gSolver.RealSolution && p < gSolver.RealSolution + gSolver.realCount);
+        }
+        if (reads) {
+            if (textOut && size) CopyTextBounded(textOut, t->text.text() ? t->text.text() : "", size);
+            return 13781;
+        }
+    }
+    return 0;
+}
 
 int CompileExpressionText(CompiledExpression* target, const char* text, void* owner, int defineScope) {
     return cc_CompileWholeText(target, text, owner, defineScope, cc_CurrentKindBit() | kMaskWholeRun, true);

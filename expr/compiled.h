@@ -10,8 +10,9 @@
 //
 // Services of later subsystems (the circuit's nodes and parts, device
 // quantities, plotted curves, symbolic differentiation, define substitution)
-// are reached through ExprCompileHooks; an unset hook makes the compile fail
-// with the message a user would get for a name that cannot be bound.
+// are reached through the ports of expr/services.h; until their owners install
+// them the compile fails with the message a user would get for a name that
+// cannot be bound.
 #pragma once
 
 #include <cstddef>
@@ -75,8 +76,9 @@ static_assert(sizeof(ExprOperand) == 16, "token operand is 16 bytes");
 
 // ---- tokens -------------------------------------------------------------------
 
-// One token of a compiled expression. Records live in an ObjectPool (made
-// zeroed; the text is an empty SmallString8 in that state).
+// One token of a compiled expression. Records live in an ObjectPool; since the
+// text needs construction, tokens are made by AppendToken, which constructs
+// them in the pool's storage, and the pool's destroy callback destroys them.
 struct ExprToken : PoolItem {
     int16_t code;
     int16_t pushes;        // 1 when the token pushes a value (operand codes)
@@ -85,8 +87,8 @@ struct ExprToken : PoolItem {
     int16_t argCount;      // recorded argument count; 1 on tokens the compiler inserts
     int32_t isDigitalLevel;
 
-    // The pool's destroy callback.
-    static void ClearText(PoolItem* item);
+    // The pool's destroy callback: ends the token's life (its text is freed).
+    static void Destroy(PoolItem* item);
     // Copies code, pushes, operand, text, argCount and isDigitalLevel.
     void CopyFrom(const ExprToken& source);
 
@@ -300,20 +302,16 @@ int CompileExpressionText(CompiledExpression* target, const char* text, void* ow
 int CompileExpressionTextOutsideRun(CompiledExpression* target, const char* text, void* owner);
 
 // Reports a compile message with up to four text arguments (null ones are
-// empty): quiet mode leaves it pending and returns 15060; otherwise it is shown
-// and 15055 returned.
+// empty) through the core's Reporter(), with the owner as its parent and the
+// source part and scope as its source; it becomes the core's LastMessage()
+// either way. Quiet mode leaves it pending and returns 15060; otherwise it is
+// shown and 15055 returned.
 int ReportCompileError(ExprCompiler* ctx, int id, const char* a1 = nullptr, const char* a2 = nullptr,
                        const char* a3 = nullptr, const char* a4 = nullptr);
 int ReportCompileErrorNoText(ExprCompiler* ctx, int id);
 int ReportCompileErrorWithText(ExprCompiler* ctx, int id, const char* text);
 
-// The id and formatted text of the last compile message reported (tests, the
-// calculator's status line); 0 and "" when none since ClearLastCompileMessage.
-int LastCompileMessageId();
-const char* LastCompileMessageText();
-void ClearLastCompileMessage();
-
-// Frees the four lexeme arrays (program exit).
+// Frees the calling thread's lexeme arrays (they are also freed when the thread ends).
 void ReleaseLexemeArrays();
 
 // ---- text helpers ------------------------------------------------------------------
@@ -333,7 +331,7 @@ int FoldConstants(CompiledExpression* expr);
 // Moves repeated costly token runs of long expressions into shared pieces.
 int ExtractSharedPieces(CompiledExpression* expr, int depth);
 
-// ---- services of later subsystems ------------------------------------------------------
+// ---- device quantities and run variables -----------------------------------------------
 
 // A device-quantity call (V(Q1), IB(Q1), I(3,4), ES(Q1) ...) handed over when
 // its ')' is read. The call's lexemes run from `firstLexeme` (its '(') to the
@@ -348,45 +346,10 @@ struct DeviceQuantityCall {
     const char* partName;        // the part-name argument, or null
 };
 
-struct ExprCompileHooks {
-    // Circuit document: the node number of a name in a scope (kind 1 digital),
-    // -1 when none; the analog (kind 0) or digital (kind 1) node count.
-    int (*findNodeNumber)(const char* name, int scope, int kind) = nullptr;
-    int (*nodeCount)(int kind) = nullptr;
-    // Digital simulator: the state of a digital node, null while none exists.
-    int16_t* (*digitalNodeState)(int node) = nullptr;
-    // Circuit document: the index of a user array of that name and scope, -1.
-    int (*findUserArray)(const char* name, int scope) = nullptr;
-    // Part and model lookup for "PART.PARAM": 0 and the value's address (with
-    // the reciprocal flag), 1 when the part or its model is missing (the word
-    // stays unresolved), 2 when only the parameter is missing.
-    int (*findModelParameter)(const char* part, const char* param, int scope, double** value,
-                              bool* reciprocal) = nullptr;
-    // Whether a part of that name exists whose kind shares a bit with the mask.
-    bool (*partMatchesMask)(const char* part, int scope, uint32_t deviceMask) = nullptr;
-    // Device quantity binding: rewrites the call's lexemes; 0 or a reported result.
-    int (*bindDeviceQuantity)(ExprCompiler* ctx, const DeviceQuantityCall* call) = nullptr;
-    // Performance windows: binds a compiled body to a plotted curve with the
-    // code (516 or 517); 0, 13781 (textOut names the variable) or 15002.
-    int (*bindCurveReference)(CompiledExpression* body, int code, char* textOut, size_t size) = nullptr;
-    // 0, or 13781 when a token reads a node voltage, T, TEMP, F or a complex node.
-    int (*checkRunVariables)(CompiledExpression* expr, char* textOut, size_t size) = nullptr;
-    // PHASE_MARGIN: 0 when the bound curve is plotted over F with a DB or PH
-    // Y expression and its companion curve is plotted; 10438, or a result
-    // already reported (15055).
-    int (*checkPhaseMarginCurve)(CompiledExpression* body) = nullptr;
-    // Symbolic differentiation of a body in place with respect to a variable
-    // given as a one-token expression; 10437 when it is not a single variable.
-    int (*differentiate)(ExprCompiler* ctx, CompiledExpression* body, CompiledExpression* variable) = nullptr;
-    // Substitutes the current circuit's defines into a heap copy of the text
-    // (scope -1 the current one): 0 or 15002. Unset, the text is copied.
-    int (*substituteDefines)(const char* text, int scope, char** out) = nullptr;
-    // Analysis control: opens the Analysis Limits dialog of the current
-    // analysis window; the dialog to parent messages to, or null.
-    void* (*openLimitsDialog)() = nullptr;
-    // Shell: shows a compile message (already formatted, class prefix kept)
-    // parented to `parent` (null: the main frame), with the part or the scope
-    // as its source. Unset, the core reporter shows it as the pending message.
-    void (*reportMessage)(void* parent, int id, const char* text, void* sourcePart, int scope) = nullptr;
-};
-ExprCompileHooks& CompileHooks();
+// The binding of a device-quantity call in a circuit without devices: V(node)
+// stays, every other form is refused with its message (10412, 10413, 10416).
+int BindQuantityWithoutDevices(ExprCompiler* ctx, const DeviceQuantityCall& call);
+// 0, or 13781 (textOut names the token) when a token reads a node voltage, T,
+// TEMP, F or a complex node: the check when no plot binding is installed.
+int CheckRunVariablesOfTokens(CompiledExpression* expr, char* textOut, size_t size);
+

@@ -1,6 +1,7 @@
 #include "expr/devicelist.h"
 
 #include "core/memory.h"
+#include "expr/port_slot.h"
 
 DeviceList DeviceListTable[kDeviceListCount];
 ObjectPool BreakpointEventList;
@@ -14,8 +15,17 @@ const int32_t DeviceListCreationKind[kDeviceListCount] = {
 };
 
 static bool dl_Initialised = false;
-static DeviceListOfTypeFn dl_ListOfType = nullptr;
-static ClearPartDeviceLinksFn dl_ClearPartLinks = nullptr;
+namespace {
+
+class NoDeviceListLinks final : public DeviceListLinks {
+public:
+    int ListOfType(int) override { return -1; }
+    void ClearPartDeviceLinks() override {}
+};
+
+PortSlot<DeviceListLinks, NoDeviceListLinks> dl_links;
+
+}  // namespace
 
 void InitDeviceLists() {
     if (dl_Initialised) return;
@@ -47,16 +57,15 @@ bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(P
     return true;
 }
 
-void SetDeviceListOfTypeResolver(DeviceListOfTypeFn resolver) { dl_ListOfType = resolver; }
+DeviceListLinks& DeviceLinks() { return dl_links.Get(); }
 
-void SetClearPartDeviceLinks(ClearPartDeviceLinksFn clear) { dl_ClearPartLinks = clear; }
+DeviceListLinks* InstallDeviceListLinks(DeviceListLinks* port) { return dl_links.Install(port); }
 
 DeviceList* FindDeviceList(int componentType, const DeviceRecord* record) {
     if (record && record->type == kDeviceKindBsim4) return &DeviceListTable[kListBsim4Mosfets];
     if (record && record->type == kDeviceKindEkv) return &DeviceListTable[kListEkvMosfets];
     if (componentType == kComponentTypeTline) return &DeviceListTable[kListLossyLines];
-    if (!dl_ListOfType) return nullptr;
-    const int index = dl_ListOfType(componentType);
+    const int index = DeviceLinks().ListOfType(componentType);
     return (index >= 0 && index < kDeviceListCount) ? &DeviceListTable[index] : nullptr;
 }
 
@@ -108,7 +117,7 @@ void ReleaseDeviceLists() {
     InitDeviceLists();
     for (DeviceList& list : DeviceListTable) list.pool.DeleteAll();
     BreakpointEventList.DeleteAll();
-    if (dl_ClearPartLinks) dl_ClearPartLinks();
+    DeviceLinks().ClearPartDeviceLinks();
 }
 
 void ReleaseDeviceNameList(DeviceNameList* list) {

@@ -126,14 +126,20 @@ void InitDeviceLists();
 // otherwise or for a bad index or size.
 bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(PoolItem*));
 
-// Resolves a component type to its device-list index (-1 for none); installed
-// by the component library layer, which owns the component type table.
-using DeviceListOfTypeFn = int (*)(int componentType);
-void SetDeviceListOfTypeResolver(DeviceListOfTypeFn resolver);
-// Clears the device-record link of every part of the current circuit document;
-// installed by the circuit document layer.
-using ClearPartDeviceLinksFn = void (*)();
-void SetClearPartDeviceLinks(ClearPartDeviceLinksFn clear);
+// What the device lists need of the component types and the parts: the
+// component library layer owns the type table, the circuit document layer the
+// parts. Null object: no type has a list, no part holds a link.
+class DeviceListLinks {
+public:
+    virtual ~DeviceListLinks() = default;
+    // The device-list index of a component type, -1 for none.
+    virtual int ListOfType(int componentType) = 0;
+    // Clears the device-record link of every part of the current circuit document.
+    virtual void ClearPartDeviceLinks() = 0;
+};
+DeviceListLinks& DeviceLinks();
+// Installs the port (nullptr: the null object); returns the previous one.
+DeviceListLinks* InstallDeviceListLinks(DeviceListLinks* port);
 
 // The list of a component type; a record of kind 46 or 47 belongs to the BSIM4
 // or EKV list whatever the type, and a Tline to the lossy-line list. Null when

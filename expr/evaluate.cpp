@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #if defined(__x86_64__) && defined(__SSE2__)
 #include <xmmintrin.h>
@@ -15,15 +16,10 @@
 #include "expr/compiled.h"
 #include "expr/runstate.h"
 #include "expr/runtime_ops.h"
+#include "expr/services.h"
 #include "expr/stateful.h"
 #include "expr/symbols.h"
 
-ValueStackEntry ValueStack[kValueStackSize];
-int32_t StackTop = 0;
-int32_t EvaluationDepth = 0;
-int32_t EvaluationError = 0;
-int32_t MathErrorNumber = 0;
-EvaluatorServices gEvaluatorServices;
 
 namespace {
 
@@ -287,8 +283,8 @@ void ev_ApplyComplexFunction(int code, ComplexNumber& z) {
 // `token`; false when there is none or its state cannot be read.
 bool ev_CoreQuantity(const ExprToken* token, ValueStackEntry& entry) {
     const ExprToken* part = token->Prev();
-    if (!part || part->code != kTokPartReference || !gSolver.inductorCoreState) return false;
-    const InductorCoreState* core = gSolver.inductorCoreState(part->operand.pointer);
+    if (!part || part->code != kTokPartReference) return false;
+    const InductorCoreState* core = DeviceRecords().InductorCore(part->operand.pointer);
     if (!core) return false;
     double v;
     switch (token->code) {
@@ -400,29 +396,31 @@ void MagnitudesForCompare(const ComplexNumber& a, const ComplexNumber& b, double
 }
 
 void ResetFloatingPointState() {
+    EvaluationContext& ctx = CurrentEvaluationContext();
     ev_ClearMathStatus();
-    EvaluationError = 0;
-    MathErrorNumber = 0;
+    ctx.error = 0;
+    ctx.mathErrorNumber = 0;
 }
 
 int CheckMathError() {
-    if (EvaluationError == 0) {
+    EvaluationContext& ctx = CurrentEvaluationContext();
+    if (ctx.error == 0) {
         int number = ev_RaisedMathError();
         if (number) {
-            MathErrorNumber = number;
+            ctx.mathErrorNumber = number;
             ev_ClearMathStatus();
-            EvaluationError = kEvalMathDetected;
+            ctx.error = kEvalMathDetected;
         }
     }
-    int code = EvaluationError;
+    int code = ctx.error;
     if (code == kEvalMathDetected) {
         ev_ClearMathStatus();
-        SetPendingMessage(kMsgFloatingPoint, ev_MathErrorText(MathErrorNumber));
+        SetPendingMessage(kMsgFloatingPoint, ev_MathErrorText(ctx.mathErrorNumber));
         ev_ClearMathStatus();
-        MathErrorNumber = 0;
+        ctx.mathErrorNumber = 0;
         code = kEvalMathPending;
     }
-    EvaluationError = 0;
+    ctx.error = 0;
     return code;
 }
 
@@ -440,21 +438,45 @@ int ReportMathLibraryError(MathLibraryError* error) {
     }
     SetPendingMessage(kMsgFloatingPoint, text);
     error->retval = 1.0;
-    EvaluationError = kEvalMathPending;
+    EvaluationContext& ctx = CurrentEvaluationContext();
+    ctx.error = kEvalMathPending;
     return 1;
 }
+
+// ---- the evaluation context ----------------------------------------------------------
+
+namespace {
+
+// The installed context of this thread (null: the thread's own).
+thread_local EvaluationContext* ev_installedContext = nullptr;
+
+}  // namespace
+
+EvaluationContext& CurrentEvaluationContext() {
+    if (ev_installedContext) return *ev_installedContext;
+    // Made on first use so that threads that never evaluate pay nothing.
+    thread_local std::unique_ptr<EvaluationContext> own = std::make_unique<EvaluationContext>();
+    return *own;
+}
+
+EvaluationScope::EvaluationScope(EvaluationContext& context) : previous_(ev_installedContext) {
+    ev_installedContext = &context;
+}
+
+EvaluationScope::~EvaluationScope() { ev_installedContext = previous_; }
 
 // ---- the evaluator -------------------------------------------------------------------
 
 int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandStore* store) {
-    if (EvaluationDepth >= kEvMaxDepth) {
+    EvaluationContext& ctx = CurrentEvaluationContext();
+    if (ctx.depth >= kEvMaxDepth) {
         SetPendingMessage(kMsgStackOverflow);
         if (result) *result = {1.0, 0.0};
         return kResultPending;
     }
-    EvaluationDepth += 1;
-    if (EvaluationDepth == 1) StackTop = 0;
-    const int start = StackTop;
+    ctx.depth += 1;
+    if (ctx.depth == 1) ctx.top = 0;
+    const int start = ctx.top;
 
     // Shared pieces first; a failing piece fails the owner.
     int err = 0;
@@ -465,7 +487,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
     }
 
     bool storeMode = result && store && ((e->flags & kExprFlagSpectrum) || (e->flags2 & kExtraWholeRunNorm)) &&
-                     gEvaluatorServices.prepareStore && gEvaluatorServices.storeSlot;
+                     SpectrumStore().Active();
     ExprToken* first = e->FirstToken();
 
     // A single operand needs no stack.
@@ -505,18 +527,18 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             default: done = false; break;
         }
         if (done) {
-            StackTop = start;
-            EvaluationDepth -= 1;
+            ctx.top = start;
+            ctx.depth -= 1;
             return 0;
         }
     }
 
     e->evaluatorWords[kWordZeroDivide] = 0;
     bool resolvePass = false;
-    if (storeMode && err == 0) err = gEvaluatorServices.prepareStore(store, &resolvePass);
+    if (storeMode && err == 0) err = SpectrumStore().Prepare(store, &resolvePass);
     const bool runPass = storeMode && !resolvePass;
 
-    ValueStackEntry* const stack = ValueStack;
+    ValueStackEntry* const stack = ctx.stack;
     int top = start;
     int pushCount = 0;
     bool endedByFft = false;
@@ -534,7 +556,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             stack[top].value.im = 0.0;
             stack[top].ref = nullptr;
         }
-        if (storeMode && gEvaluatorServices.countToken) gEvaluatorServices.countToken(store);
+        if (storeMode) SpectrumStore().CountToken(store);
 
         ValueStackEntry& T = stack[top];
         // Operators whose operands are missing (a malformed list) fail instead
@@ -579,7 +601,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             case kTokPartReference: T.value.re = 0.0; break;
             case kTokStateCell:
                 if (resolvePass) {
-                    T.ref = gEvaluatorServices.storeSlot(store, pushCount);
+                    T.ref = SpectrumStore().Slot(store, pushCount);
                     if (!T.ref) err = kEvalUnknownToken;
                 } else {
                     T.ref = t->operand.cell;
@@ -607,12 +629,9 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             case kTokRndr:
             case kTokRndc: T.value.re = t->operand.value; break;
             case kTokPerformanceArg:
-                if (!gEvaluatorServices.performanceValue) {
+                if (!Performance().ArgumentValue(t->operand.index, e->evaluatorWords[kWordPerformanceArgument],
+                                                 &T.value.re))
                     err = kEvalUnknownToken;
-                    break;
-                }
-                T.value.re = gEvaluatorServices.performanceValue(t->operand.index,
-                                                                 e->evaluatorWords[kWordPerformanceArgument]);
                 break;
             case kTokCurveReference:
             case kTokBody: T.value.re = static_cast<double>(t->operand.index); break;
@@ -724,7 +743,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             case kTokNormMin:
             case kTokNormMax:
                 if (resolvePass) {
-                    if (gEvaluatorServices.endResolve) gEvaluatorServices.endResolve(store, code);
+                    SpectrumStore().EndResolve(store, code);
                     endedByFft = true;
                 }
                 break;
@@ -747,7 +766,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
                 EV_NEED(2);
                 ValueStackEntry& B = stack[top - 1];
                 if (T.value.re == 0.0) {
-                    MathErrorNumber = kEvMathInvalid;
+                    ctx.mathErrorNumber = kEvMathInvalid;
                     err = kEvalMathDetected;
                 } else {
                     ev_SetReal(B, std::fmod(B.value.re, T.value.re));
@@ -1092,7 +1111,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
                     err = kEvalUnknownToken;
                     break;
                 }
-                StackTop = top;
+                ctx.top = top;
                 ComplexNumber v;
                 err = ev_EvaluateBody(e, body, &v);
                 T.value = v;
@@ -1103,7 +1122,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             case kTokProd:
                 EV_NEED(4);
                 top -= 3;
-                StackTop = top;
+                ctx.top = top;
                 err = ev_SeriesOrProduct(e, &stack[top], code == kTokProd);
                 break;
             case kTokFact: EV_NEED(1); ev_SetReal(T, Factorial(std::trunc(T.value.re))); break;
@@ -1150,7 +1169,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
                 EV_NEED(1);
                 int element = static_cast<int>(std::fmax(std::fmin(std::trunc(T.value.re), 2147483647.0),
                                                          -2147483648.0));
-                StackTop = top;
+                ctx.top = top;
                 ComplexNumber v;
                 int code2 = EvaluateArrayElement(element, t->operand.index, &v);
                 T.value = v;
@@ -1164,7 +1183,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             }
             case kTokStoredOperand: {
                 EV_NEED(1);
-                ComplexNumber* cell = storeMode ? gEvaluatorServices.storeSlot(store, t->operand.index) : nullptr;
+                ComplexNumber* cell = storeMode ? SpectrumStore().Slot(store, t->operand.index) : nullptr;
                 if (!cell) {
                     err = kEvalUnknownToken;
                     break;
@@ -1174,7 +1193,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             }
             default:
                 if (code >= kTokRiseTime && code <= kTokPhaseMargin) {
-                    StackTop = top;
+                    ctx.top = top;
                     int consumed = 0;
                     err = EvaluatePerformanceOperator(e, &stack[top], top - start, code, &consumed);
                     if (err == 0) top -= consumed - 1;
@@ -1187,7 +1206,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
 #undef EV_COMPLEX_MODE
         if (err) break;
         if (runPass && t->pushes) {
-            ComplexNumber* cell = gEvaluatorServices.storeSlot(store, pushCount);
+            ComplexNumber* cell = SpectrumStore().Slot(store, pushCount);
             if (cell) *cell = (code == kTokStateCell) ? *static_cast<ComplexNumber*>(stack[top].ref) : stack[top].value;
         }
         if (t->pushes) ++pushCount;
@@ -1201,24 +1220,24 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
             *result = {1.0, 0.0};
         } else if (resolvePass) {
             for (int i = start + 1; i <= top; ++i) {
-                ComplexNumber* cell = gEvaluatorServices.storeSlot(store, i - start - 1);
+                ComplexNumber* cell = SpectrumStore().Slot(store, i - start - 1);
                 if (cell) *cell = stack[i].value;
             }
             *result = top > start ? stack[top].value : ComplexNumber{0.0, 0.0};
-            if (gEvaluatorServices.stagePosition) gEvaluatorServices.stagePosition(store, top - start - 1);
+            SpectrumStore().StagePosition(store, top - start - 1);
         } else if (runPass) {
             *result = {0.0, 0.0};
-            bool stored = gSolver.AnalysisKind != 0 || !gSolver.isPointStored || gSolver.isPointStored();
-            if (stored && gEvaluatorServices.advanceSample) gEvaluatorServices.advanceSample(store);
+            bool stored = gSolver.AnalysisKind != 0 || SpectrumStore().IsPointStored();
+            if (stored) SpectrumStore().AdvanceSample(store);
         } else {
             *result = top > start ? stack[top].value : ComplexNumber{0.0, 0.0};
         }
     }
 
-    StackTop = start;
-    EvaluationDepth -= 1;
-    if (err == 0) err = EvaluationError;
-    EvaluationError = err;
+    ctx.top = start;
+    ctx.depth -= 1;
+    if (err == 0) err = ctx.error;
+    ctx.error = err;
     int code = CheckMathError();
     // A floating-point fault found only now fails the evaluation like any other.
     if (code && result) *result = {1.0, 0.0};

@@ -1,5 +1,5 @@
-// The expression evaluator: runs a compiled expression's tokens on one
-// process-wide value stack and yields a complex value.
+// The expression evaluator: runs a compiled expression's tokens on the value
+// stack of the thread's evaluation context and yields a complex value.
 //
 // Errors never throw: an evaluation leaves a pending result code, returns it and
 // yields the value (1, 0). Callers decide whether to report the pending message.
@@ -26,31 +26,8 @@ enum EvaluatorCode : int {
     kMsgStackOverflow = 10444,    // "%EA stack overflow occurred in an array variable. ..."
 };
 
-// Services of later subsystems that some tokens need. Unset, such a token fails
-// the evaluation with code 1 (value 1), as an unknown token does.
-struct EvaluatorServices {
-    // Performance windows: the number of stack entries m of a performance
-    // function (curve reference, body, m - 2 numeric arguments) and its value on
-    // the referenced curve; the value of a performance-argument token (curve n/2,
-    // side n%2) for the expression's performance argument.
-    int (*performanceArgCount)(int functionCode) = nullptr;
-    int (*evaluatePerformance)(int functionCode, int curveReference, CompiledExpression* body,
-                               const double* args, int argCount, double* result) = nullptr;
-    double (*performanceValue)(int curveReference, int performanceArgument) = nullptr;
-    // The spectrum stage's operand store (FFT operators). prepare grows the
-    // store and chooses the sample (resolvePass: a resolve pass after the run);
-    // slot is the cell of operand slot k at the current sample (null: none);
-    // countToken counts a consumed token; endResolve records the operator that
-    // ends a resolve pass; stagePosition records the stack position of a
-    // finished resolve pass; advanceSample moves a run pass to the next sample.
-    int (*prepareStore)(FFTOperandStore* store, bool* resolvePass) = nullptr;
-    ComplexNumber* (*storeSlot)(FFTOperandStore* store, int slot) = nullptr;
-    void (*countToken)(FFTOperandStore* store) = nullptr;
-    void (*endResolve)(FFTOperandStore* store, int operatorCode) = nullptr;
-    void (*stagePosition)(FFTOperandStore* store, int position) = nullptr;
-    void (*advanceSample)(FFTOperandStore* store) = nullptr;
-};
-extern EvaluatorServices gEvaluatorServices;
+// Performance functions and the spectrum stage's operand stores are reached
+// through the ports of expr/services.h.
 
 // The evaluator's own words of a compiled expression (CompiledExpression::evaluatorWords).
 enum EvaluatorWord : int {
@@ -65,9 +42,9 @@ enum EvaluatorWord : int {
 int EvaluateExpression(CompiledExpression* expr, ComplexNumber* result, FFTOperandStore* store = nullptr);
 
 // The evaluation's pending code after turning a detected floating-point
-// exception into the pending message 15003; EvaluationError is 0 afterwards.
+// exception into the pending message 15003; the context's pending code is 0 afterwards.
 int CheckMathError();
-// Resets the floating-point unit and clears EvaluationError and MathErrorNumber.
+// Resets the floating-point unit and clears the current context's pending codes.
 void ResetFloatingPointState();
 
 // A math-error report of the run-time library: kind 1 domain, 2 singularity,
@@ -80,7 +57,7 @@ struct MathLibraryError {
     double retval;
 };
 // Makes 15003 pending with "%s(%g) %s" (or "%s(%g,%g) %s" for atan2, fmod and
-// pow), sets retval to 1.0 and EvaluationError to 15061; returns 1 (handled).
+// pow), sets retval to 1.0 and the pending code to 15061; returns 1 (handled).
 int ReportMathLibraryError(MathLibraryError* error);
 
 // True when x lies in the signed 32-bit range and equals its truncation.
@@ -98,9 +75,31 @@ struct ValueStackEntry {
     void* ref;
 };
 
-// Process-wide evaluator state, shared by nested evaluations.
-extern ValueStackEntry ValueStack[kValueStackSize];
-extern int32_t StackTop;
-extern int32_t EvaluationDepth;
-extern int32_t EvaluationError;
-extern int32_t MathErrorNumber;
+// What a running evaluation mutates: the value stack, its top, the nesting depth
+// and the pending codes. Evaluations nested inside one another share one
+// context (an inner evaluation pushes above the outer one's entries); separate
+// contexts evaluate independently, so threads never share one.
+struct EvaluationContext {
+    ValueStackEntry stack[kValueStackSize] = {};
+    int32_t top = 0;              // highest entry in use; 0 when idle
+    int32_t depth = 0;            // nesting depth of running evaluations
+    int32_t error = 0;            // pending code of the running evaluation
+    int32_t mathErrorNumber = 0;  // the floating-point fault behind kEvalMathDetected
+};
+
+// The context this thread evaluates in: the one an EvaluationScope installed,
+// else the thread's own (made on first use).
+EvaluationContext& CurrentEvaluationContext();
+
+// Makes `context` the current one of this thread for the scope's lifetime (a
+// run phase that keeps its own stack, a worker evaluating a copy of a circuit).
+class EvaluationScope {
+public:
+    explicit EvaluationScope(EvaluationContext& context);
+    ~EvaluationScope();
+    EvaluationScope(const EvaluationScope&) = delete;
+    EvaluationScope& operator=(const EvaluationScope&) = delete;
+
+private:
+    EvaluationContext* previous_;
+};

@@ -17,6 +17,7 @@
 #include "expr/devicelist.h"
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/stateful.h"
 #include "expr/symbols.h"
 
@@ -288,8 +289,7 @@ void ep_SetNodeOperand(ExprParser* p, ExprLexeme* lexeme, int node, int nodeKind
     if (nodeKind == 1) {
         lexeme->code = kOperandDigitalNode;
         lexeme->value.digitalState = nullptr;
-        if (ctx->setupPass != 1 && CompileHooks().digitalNodeState)
-            lexeme->value.digitalState = CompileHooks().digitalNodeState(node);
+        if (ctx->setupPass != 1) lexeme->value.digitalState = CompileCircuit().DigitalNodeState(node);
         return;
     }
     if (gSolver.AnalysisKind == 1) {
@@ -412,17 +412,6 @@ namespace {
 
 // Without the device layer a quantity of a part cannot be bound: the part is
 // reported as not found, a node where a part is needed as illegal.
-int ep_BindQuantityWithoutDevices(ExprParser* p, const DeviceQuantityCall& call) {
-    const char* name = call.row->name;
-    int code = call.row->code;
-    bool partArgument = call.partName != nullptr;
-    if (code == kTokVoltage && !partArgument) return 0;
-    if (partArgument) return ReportCompileError(p->ctx, 10412, call.partName, name);
-    if (call.argCount >= 2 && call.nodes[1] >= 0 && code != kTokPower && code != kTokEnergy)
-        return ReportCompileError(p->ctx, 10413, call.nodeTexts[0], call.nodeTexts[1]);
-    return ReportCompileError(p->ctx, 10416, name, call.nodeTexts[0] ? call.nodeTexts[0] : "");
-}
-
 bool ep_IsQuantityCode(int code) {
     return (code >= kTokVoltage && code <= kTokEnergy) || code == kTokBsi || code == kTokHsi ||
            (code >= kTokCoreM && code <= kTokCoreHil);
@@ -443,8 +432,7 @@ int ep_CloseQuantity(ExprParser* p, int count) {
     call.nodeTexts[0] = p->nodes[0] >= 0 ? p->nodeTexts[0] : nullptr;
     call.nodeTexts[1] = p->nodes[1] >= 0 ? p->nodeTexts[1] : nullptr;
     call.partName = p->partNameSet ? p->partName : nullptr;
-    if (CompileHooks().bindDeviceQuantity) return CompileHooks().bindDeviceQuantity(p->ctx, &call);
-    return ep_BindQuantityWithoutDevices(p, call);
+    return CompileCircuit().BindDeviceQuantity(p->ctx, &call);
 }
 
 // ---- name binding ------------------------------------------------------------------
@@ -670,7 +658,7 @@ int ep_BindWord(ExprParser* p, const char* word, int wordEnd) {
     int rowIndex = -1;
     int candidate = -1;
     uint32_t allowance = 0;
-    int userArray = CompileHooks().findUserArray ? CompileHooks().findUserArray(word, ctx->scope) : -1;
+    int userArray = CompileCircuit().FindUserArray(word, ctx->scope);
     if (userArray >= 0) {
         rowIndex = candidate = kArrayElementRow;
         allowance = SymbolRow(kArrayElementRow)->contextMask & F;
@@ -693,8 +681,7 @@ int ep_BindWord(ExprParser* p, const char* word, int wordEnd) {
                 uint32_t bit = ep_NameEquals(word, "M") ? 0x4u : 0x10u;
                 char part[kParserNameSize];
                 ep_ArgumentName(p, wordEnd, part, sizeof part);
-                bool present = part[0] && CompileHooks().partMatchesMask &&
-                               CompileHooks().partMatchesMask(part, ctx->scope, bit);
+                bool present = part[0] && CompileCircuit().PartMatchesMask(part, ctx->scope, bit);
                 if (((row.deviceMask & bit) != 0) != present) passOver = true;
             }
             if ((row.analysisMask & kAnaWholeRun) && !(ctx->analysisMask & kAnaWholeRun)) passOver = true;
@@ -744,8 +731,7 @@ int ep_BindWord(ExprParser* p, const char* word, int wordEnd) {
     }
 
     // 6. Not a symbol: a model parameter written PART.PARAM, a free caller slot.
-    if ((F & kArgExpression) && (ctx->analysisMask & 0xf) && std::strchr(word, '.') &&
-        CompileHooks().findModelParameter) {
+    if ((F & kArgExpression) && (ctx->analysisMask & 0xf) && std::strchr(word, '.')) {
         char part[kParserNameSize];
         CopyTextBounded(part, word, sizeof part);
         char* dot = std::strchr(part, '.');
@@ -753,7 +739,7 @@ int ep_BindWord(ExprParser* p, const char* word, int wordEnd) {
         const char* param = dot + 1;
         double* value = nullptr;
         bool reciprocal = false;
-        int found = CompileHooks().findModelParameter(part, param, ctx->scope, &value, &reciprocal);
+        int found = CompileCircuit().FindModelParameter(part, param, ctx->scope, &value, &reciprocal);
         if (found == 0 && value) {
             if (reciprocal) {
                 if ((r = AddOpenParen(ctx))) return r;
@@ -888,9 +874,9 @@ int ep_NodeOrPartName(ExprParser* p, int* r) {
     ep_CopyRun(name, sizeof name, p->text, start, pos);
     const char* function = ep_FunctionName(p);
     if (F & (kArgNodeName | kArgDigital1)) {
-        int node = CompileHooks().findNodeNumber ? CompileHooks().findNodeNumber(name, ctx->scope, frame.nodeKind) : -1;
+        int node = CompileCircuit().FindNodeNumber(name, ctx->scope, frame.nodeKind);
         if (node >= 0) {
-            int count = CompileHooks().nodeCount ? CompileHooks().nodeCount(frame.nodeKind) : 0;
+            int count = CompileCircuit().NodeCount(frame.nodeKind);
             if (node > count) {
                 *r = ReportCompileError(ctx, 10408, name, p->Source());
                 return 1;
@@ -1159,4 +1145,15 @@ int ParseExpression(ExprCompiler* ctx) {
     MemFree(p->heapText);
     MemFree(p);
     return result;
+}
+
+int BindQuantityWithoutDevices(ExprCompiler* ctx, const DeviceQuantityCall& call) {
+    const char* name = call.row->name;
+    int code = call.row->code;
+    bool partArgument = call.partName != nullptr;
+    if (code == kTokVoltage && !partArgument) return 0;
+    if (partArgument) return ReportCompileError(ctx, 10412, call.partName, name);
+    if (call.argCount >= 2 && call.nodes[1] >= 0 && code != kTokPower && code != kTokEnergy)
+        return ReportCompileError(ctx, 10413, call.nodeTexts[0], call.nodeTexts[1]);
+    return ReportCompileError(ctx, 10416, name, call.nodeTexts[0] ? call.nodeTexts[0] : "");
 }

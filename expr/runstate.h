@@ -67,25 +67,14 @@ struct SolverReadState {
     // The current circuit's user arrays; null outside a circuit.
     const UserArrayView* userArrays = nullptr;
     int32_t userArrayCount = 0;
-    // The core state of an inductor device record (device models); null when the
-    // record has none.
-    const InductorCoreState* (*inductorCoreState)(const void* deviceRecord) = nullptr;
     // The digital simulator's truth tables (16-bit states); null uses the
     // expression language's own standard tables.
     const uint16_t* notTable = nullptr;       // by level
     const uint16_t* andTable = nullptr;       // by level a * 8 + level b
     const uint16_t* xorTable = nullptr;
     const uint16_t* orTable = nullptr;
-    // Whether the current transient point is stored by the plot document (the
-    // store-or-skip test of the point storage); null counts every point as stored.
-    bool (*isPointStored)() = nullptr;
-    // Adds a transient breakpoint at a time in ticks; false when it cannot be
-    // added. Null: breakpoints are not collected (nothing to add them to).
-    bool (*addBreakpoint)(int64_t ticks, int kind) = nullptr;
-    // The breakpoint set-up of a delay: breakpoints every delay d after the start.
-    void (*addDelayBreakpoints)(double delay) = nullptr;
-    // Sets the kind of every breakpoint record of kind 4 back to 0.
-    void (*resetDelayBreakpointKinds)() = nullptr;
+    // The inductor core states, the point storage and the breakpoint list are
+    // reached through the ports of expr/services.h.
 };
 extern SolverReadState gSolver;
 

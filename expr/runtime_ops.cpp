@@ -6,6 +6,7 @@
 #include "core/memory.h"
 #include "core/result.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/stateful.h"
 #include "expr/symbols.h"
 
@@ -183,7 +184,7 @@ int EvaluateDelay(CompiledExpression* e, ValueStackEntry* a) {
     const double now = RunVars.time;
 
     if (e->phaseRunStart) {
-        if (gSolver.addDelayBreakpoints) gSolver.addDelayBreakpoints(d);
+        Breakpoints().AddDelayBreakpoints(d);
         return 0;
     }
     if (e->phaseUpdate) {
@@ -424,8 +425,7 @@ int EvaluateArrayElement(int element, int array, ComplexNumber* result) {
 
 int EvaluatePerformanceOperator(CompiledExpression* e, ValueStackEntry* topEntry, int available, int functionCode,
                                 int* consumed) {
-    if (!gEvaluatorServices.performanceArgCount || !gEvaluatorServices.evaluatePerformance) return kEvalUnknownToken;
-    const int m = gEvaluatorServices.performanceArgCount(functionCode);
+    const int m = Performance().ArgumentCount(functionCode);
     if (m < 2 || m > available || m > 16) return kEvalUnknownToken;
     ValueStackEntry* args = topEntry - (m - 1);
     double index = args[1].value.re;
@@ -435,8 +435,8 @@ int EvaluatePerformanceOperator(CompiledExpression* e, ValueStackEntry* topEntry
     double value = 0.0;
     const double reference = args[0].value.re;
     if (!(reference >= 0.0 && reference < 2147483647.0)) return kEvalUnknownToken;
-    int code = gEvaluatorServices.evaluatePerformance(functionCode, static_cast<int>(reference),
-                                                      e->bodies[static_cast<int>(index)], numbers, m - 2, &value);
+    int code = Performance().Evaluate(functionCode, static_cast<int>(reference), e->bodies[static_cast<int>(index)],
+                                      numbers, m - 2, &value);
     if (code) return code;
     args[0].value = {value, 0.0};
     args[0].isDigital = 0;
@@ -470,14 +470,14 @@ int CollectIntervalRandomTokens(CompiledExpression* expr) {
         if (t->code != kTokRndi) continue;
         if (ro_intervalCount < ro_intervalCapacity) ro_intervalTokens[ro_intervalCount++] = t;
         const double interval = ro_RndiInterval(t);
-        if (gSolver.AnalysisKind != 0 || !(interval > 0.0) || !gSolver.addBreakpoint || !(gSolver.DigitalTick > 0.0))
+        if (gSolver.AnalysisKind != 0 || !(interval > 0.0) || !Breakpoints().Collecting() || !(gSolver.DigitalTick > 0.0))
             continue;
         for (long k = 0; k < kRoMaxIntervalBreakpoints; ++k) {
             double time = RunVars.tmin + static_cast<double>(k) * interval;
             if (time > RunVars.tmax) break;
             double ticks = time / gSolver.DigitalTick;
             if (!(ticks >= -9e18 && ticks <= 9e18)) break;
-            if (!gSolver.addBreakpoint(static_cast<int64_t>(ticks), 0)) break;
+            if (!Breakpoints().Add(static_cast<int64_t>(ticks), 0)) break;
         }
     }
     return 0;

@@ -13,12 +13,12 @@
 #include "expr/runstate.h"
 #include "expr/runtime_ops.h"
 #include "expr/symbols.h"
+#include "expr/services.h"
 
 double RunStart = 0.0;
 double RunEnd = 0.0;
 double RunX = 0.0;
 uint32_t RandomSeed = 1;
-CompiledExpression* (*gDeviceRecordExpression)(int listIndex, DeviceRecord* record, int which) = nullptr;
 
 namespace {
 
@@ -36,10 +36,9 @@ constexpr int kSfRandomLists[] = {kListFunctionSources, kListLaplaceSources, kLi
 // first non-zero result and returns it.
 template <class Fn>
 int sf_ForEachRecordExpression(int list, int which, Fn fn) {
-    if (!gDeviceRecordExpression) return 0;
     for (PoolItem* item = DeviceListTable[list].pool.first; item; item = item->next) {
         if (item->type == kPoolItemDead) continue;
-        CompiledExpression* expr = gDeviceRecordExpression(list, static_cast<DeviceRecord*>(item), which);
+        CompiledExpression* expr = DeviceRecords().RecordExpression(list, static_cast<DeviceRecord*>(item), which);
         if (!expr) continue;
         int code = fn(expr);
         if (code) return code;
@@ -65,10 +64,10 @@ int sf_ForEachCurveExpression(AnalysisExpressions* document, Fn fn) {
 // Adds a transient breakpoint at a time in seconds: 0, or 15002 when the
 // breakpoint list refuses it. Nothing to do while no breakpoint list exists.
 int sf_AddBreakpointAt(double time) {
-    if (!gSolver.addBreakpoint || !(gSolver.DigitalTick > 0.0)) return 0;
+    if (!Breakpoints().Collecting() || !(gSolver.DigitalTick > 0.0)) return 0;
     double ticks = time / gSolver.DigitalTick;
     if (!(ticks >= -9e18 && ticks <= 9e18)) return 0;
-    return gSolver.addBreakpoint(static_cast<int64_t>(ticks), 0) ? 0 : kResultNoMemory;
+    return Breakpoints().Add(static_cast<int64_t>(ticks), 0) ? 0 : kResultNoMemory;
 }
 
 // The value of a constant operand token (codes 4, 7, 11); false for others.
@@ -277,7 +276,7 @@ int UpdateStatefulExpressions(AnalysisExpressions* document, int phase) {
             sf_ForEachRecordExpression(kListSampleHolds, 1, notify);
     }
     if (DeviceListTable[kListTimers].hasStatefulExpressions) sf_ForEachRecordExpression(kListTimers, 0, notify);
-    if (phase == kPhaseRunStart && gSolver.resetDelayBreakpointKinds) gSolver.resetDelayBreakpointKinds();
+    if (phase == kPhaseRunStart) Breakpoints().ResetDelayBreakpointKinds();
     return first;
 }
 

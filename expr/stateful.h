@@ -32,12 +32,8 @@ struct AnalysisExpressions {
     int32_t curveCount = 0;
 };
 
-// The compiled expression of a device record: `which` 0 its (first) value
-// expression, 1 its second one (sample-and-hold); null when it has none. The
-// owner of the device-record layouts (the circuit compiler, not built yet)
-// installs it; unset, the run phases reach the plot curves only.
-struct DeviceRecord;
-extern CompiledExpression* (*gDeviceRecordExpression)(int listIndex, DeviceRecord* record, int which);
+// The run phases reach device expressions through DeviceRecords() (expr/services.h);
+// until the owner of the device-record layouts installs it, the plot curves only.
 
 // ---- run phases ------------------------------------------------------------------
 

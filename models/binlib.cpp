@@ -12,6 +12,7 @@
 #include "core/hooks.h"
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "models/modeltypes.h"
 
@@ -44,8 +45,7 @@ void bl_SetStatus(const char* text) {
 int bl_Report(bool report, const char* path, int code) {
     if (!report || code == kResultShown) return code;
     SetPendingText(path);
-    if (!Hooks().reportMessage) return code;
-    Hooks().reportMessage("", code, nullptr);
+    if (Reporter().Report(Message(code)) == kMessageNoReporter) return code;
     return kResultShown;
 }
 
@@ -315,7 +315,7 @@ LibraryModel* ModelLibrary::AddNewModel(int type) {
         }
     }
     if (!model) {
-        if (Hooks().reportMessage) Hooks().reportMessage("", kResultNoMemory, nullptr);
+        Reporter().Report(Message(kResultNoMemory));
         return nullptr;
     }
     bl_SetDefaults(model);

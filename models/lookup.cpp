@@ -31,7 +31,7 @@ bool lk_IsVariantOf(const char* name, const char* base) {
 int lk_EnclosingScope(const ModelStatementList& list, int scope) {
     if (scope <= 0) return -1;
     if (scope == 1) return 0;
-    int outer = ModelCircuitServices().enclosingScope ? ModelCircuitServices().enclosingScope(list.Document, scope) : 1;
+    int outer = CircuitScopes().EnclosingScope(list.Document, scope);
     // A scope table that points a scope at itself or inward would never end.
     return outer >= 0 && outer < scope ? outer : -1;
 }
@@ -215,8 +215,7 @@ long lk_SearchIndex(CircuitModels* models, LibrarySearch& search, const LibraryE
             file = in.Text();
             in.Byte();
             fileKind = kind;
-            if (search.mode == kCheckLibraryFiles && LookupHooks().checkLibraryFile)
-                LookupHooks().checkLibraryFile(file.c_str());
+            if (search.mode == kCheckLibraryFiles) LibraryIndexFiles().CheckLibraryFile(file.c_str());
             if (search.mode == kFindIndexedFile && search.name && file == search.name) {
                 *done = true;
                 return 0;
@@ -264,10 +263,9 @@ long lk_SearchIndex(CircuitModels* models, LibrarySearch& search, const LibraryE
                 return lk_BringInBinaryModel(models, file.c_str(), search.type, name.c_str(), &search.reported,
                                              &search.error);
             // The text branch: the statement reader brings the model in.
-            if (!LookupHooks().readLibraryModel) return -1;
             int error = 0;
-            long row = LookupHooks().readLibraryModel(models, search.type, name.c_str(), file.c_str(), position, line,
-                                                      page, &error);
+            long row = LibraryTextReader().ReadLibraryModel(models, search.type, name.c_str(), file.c_str(), position,
+                                                            line, page, &error);
             if (error) {
                 search.error = error;
                 search.reported = true;
@@ -288,9 +286,12 @@ long lk_SearchIndex(CircuitModels* models, LibrarySearch& search, const LibraryE
             *done = true;
             search.page = page;
             if (search.mode == kFindMacro) {
-                if (!LookupHooks().readMacroText || !search.buffer) return -1;
-                int rc = LookupHooks().readMacroText(file.c_str(), position, line, page, search.buffer,
-                                                     search.bufferSize);
+                if (!search.buffer) return -1;
+                int rc = 0;
+                if (!LibraryTextReader().ReadMacroText(file.c_str(), position, line, page, search.buffer,
+                                                       search.bufferSize, &rc) &&
+                    !rc)
+                    return -1;
                 if (rc) {
                     search.error = rc;
                     search.reported = true;
@@ -328,9 +329,66 @@ long lk_SearchIndex(CircuitModels* models, LibrarySearch& search, const LibraryE
 
 }  // namespace
 
-ModelLookupHooks& LookupHooks() {
-    static ModelLookupHooks hooks;
-    return hooks;
+namespace {
+
+class NoLibraryIndexes final : public LibraryIndexes {
+public:
+    int LoadIndex(CircuitModels*, LibraryEntry&) override { return 0; }
+    void CheckLibraryFile(const char*) override {}
+};
+
+class NoLibraryTexts final : public LibraryTexts {
+public:
+    int ReadLibraryModel(CircuitModels*, int, const char*, const char*, long, int, int, int* error) override {
+        if (error) *error = 0;
+        return -1;
+    }
+    bool ReadMacroText(const char*, long, int, int, char*, size_t, int* error) override {
+        if (error) *error = 0;
+        return false;
+    }
+    int OpenCircuitText(TextFile&, const char*, long, int, int) override { return kResultFileNotFound; }
+    bool IsCircuitFile(const char*) override { return false; }
+};
+
+NoLibraryIndexes lk_noIndexes;
+LibraryIndexes* lk_indexes = &lk_noIndexes;
+NoLibraryTexts lk_noTexts;
+LibraryTexts* lk_texts = &lk_noTexts;
+
+// Until a statement reader is installed library texts give no statements.
+class NoLibraryStatementReader final : public LibraryStatementReader {
+public:
+    int ReadLibraryStatement(CircuitModels*, TextFile&, const char*, int, int) override { return 0; }
+};
+
+NoLibraryStatementReader lk_noStatementReader;
+LibraryStatementReader* lk_statementReader = &lk_noStatementReader;
+
+}  // namespace
+
+LibraryStatementReader& LibraryStatements() { return *lk_statementReader; }
+
+LibraryIndexes& LibraryIndexFiles() { return *lk_indexes; }
+
+LibraryIndexes* InstallLibraryIndexes(LibraryIndexes* port) {
+    LibraryIndexes* previous = lk_indexes;
+    lk_indexes = port ? port : &lk_noIndexes;
+    return previous;
+}
+
+LibraryTexts& LibraryTextReader() { return *lk_texts; }
+
+LibraryTexts* InstallLibraryTexts(LibraryTexts* port) {
+    LibraryTexts* previous = lk_texts;
+    lk_texts = port ? port : &lk_noTexts;
+    return previous;
+}
+
+LibraryStatementReader* InstallLibraryStatementReader(LibraryStatementReader* reader) {
+    LibraryStatementReader* previous = lk_statementReader;
+    lk_statementReader = reader ? reader : &lk_noStatementReader;
+    return previous;
 }
 
 // ---- library lists -------------------------------------------------------------------------------
@@ -413,10 +471,9 @@ void ClearLibraryList(CircuitModels* models, int list) {
 
 int OpenLibraryTextAt(TextFile& stream, int mode, const char* path, long start, int line, int page, int* outKind) {
     if (outKind) *outKind = 0;
-    bool circuit = mode == 1 || (LookupHooks().isCircuitFile && LookupHooks().isCircuitFile(path));
+    bool circuit = mode == 1 || LibraryTextReader().IsCircuitFile(path);
     if (circuit) {
-        if (!LookupHooks().openCircuitText) return kResultFileNotFound;
-        int rc = LookupHooks().openCircuitText(stream, path, start, line, page);
+        int rc = LibraryTextReader().OpenCircuitText(stream, path, start, line, page);
         if (!rc && outKind) *outKind = 1;
         return rc;
     }
@@ -497,7 +554,7 @@ void ComputeBinningRange(CircuitModels* models, int row, int type) {
     ModelRecord record;
     std::memset(&record, 0, sizeof record);
     record.StatementRow = row;
-    int notes = CompileNotes.Count;
+    int notes = models->Notes.Count;
     if (record.AllocateValues(type) == 0 && record.SetDefaultValues(type, false) == 0 &&
         ParseModelParameters(models, &record) == 0) {
         st = models->ModelStatements.At(row);
@@ -512,7 +569,7 @@ void ComputeBinningRange(CircuitModels* models, int row, int type) {
     }
     record.Release();
     // This parse only looks at the ranges: its notes come again with the real one.
-    while (CompileNotes.Count > notes) FreeString(&CompileNotes.Entries[--CompileNotes.Count].Text);
+    while (models->Notes.Count > notes) FreeString(&models->Notes.Entries[--models->Notes.Count].Text);
 }
 
 int FindBinnedModelInScope(CircuitModels* models, int type, int scope, const char* baseName, double l, double w) {
@@ -567,8 +624,8 @@ long FindInLibraries(CircuitModels* models, LibrarySearch& search) {
         if (!list.Entries[i].Path || !*list.Entries[i].Path) continue;
         bool done = false;
         long result = -1;
-        if (!list.Entries[i].Index && LookupHooks().loadLibraryIndex) {
-            int rc = LookupHooks().loadLibraryIndex(models, list.Entries[i]);
+        if (!list.Entries[i].Index) {
+            int rc = LibraryIndexFiles().LoadIndex(models, list.Entries[i]);
             if (rc) {
                 search.error = rc;
                 search.reported = true;
@@ -591,7 +648,7 @@ long FindInLibraries(CircuitModels* models, LibrarySearch& search) {
 
 int ReadLibraryStatementAt(CircuitModels* models, int type, const char* path, long position, int line, int page) {
     (void)type;
-    if (!LookupHooks().readLibraryStatement) return 0;
+    if (&LibraryStatements() == &lk_noStatementReader) return 0;
     TextFile stream;
     int kind = 0;
     int rc = OpenLibraryTextAt(stream, 0, path, position, line, page, &kind);
@@ -601,7 +658,7 @@ int ReadLibraryStatementAt(CircuitModels* models, int type, const char* path, lo
         stream.Close();
         return kResultShown;
     }
-    rc = LookupHooks().readLibraryStatement(models, stream, path, line, page);
+    rc = LibraryStatements().ReadLibraryStatement(models, stream, path, line, page);
     stream.Close();
     return rc;
 }

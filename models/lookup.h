@@ -71,7 +71,7 @@ int AddLibraryFile(CircuitModels* models, const char* name, int list, int* outIn
 void ClearLibraryList(CircuitModels* models, int list);
 
 // Opens a library's text for reading at a position: a circuit file through
-// LookupHooks().openCircuitText (out kind 1), any other file as text (out
+// the library texts' OpenCircuitText (out kind 1), any other file as text (out
 // kind 2). 0 or a code.
 int OpenLibraryTextAt(TextFile& stream, int mode, const char* path, long start, int line, int page, int* outKind);
 
@@ -115,30 +115,58 @@ long FindInLibraries(CircuitModels* models, LibrarySearch& search);
 // reader: 0 or a code (15055 after a reported open failure).
 int ReadLibraryStatementAt(CircuitModels* models, int type, const char* path, long position, int line, int page);
 
-// Services of later subsystems that the library search needs. Unset, the
-// search does what it can without them (see each).
-struct ModelLookupHooks {
-    // The index of a library (index files): loads or rebuilds entry.Index:
-    // 0, or a code already reported (15055). Unset: binary libraries are
-    // searched directly and text libraries are skipped.
-    int (*loadLibraryIndex)(CircuitModels* models, LibraryEntry& entry) = nullptr;
-    // Library texts (SPICE reader): reads the statement at a place of a text
-    // library and, when it is a .MODEL of the type and name, parses it into
-    // the circuit (source kind 2, scope 1): the new statement row, or -1
-    // (*error set when an error was reported). Unset: text libraries yield
-    // nothing.
-    int (*readLibraryModel)(CircuitModels* models, int type, const char* name, const char* path, long position,
-                            int line, int page, int* error) = nullptr;
-    // Hands one statement of a library text to the statement reader (.PARAM,
-    // .FUNC): 0 or a code. Unset: nothing is read.
-    int (*readLibraryStatement)(CircuitModels* models, TextFile& stream, const char* path, int line, int page) = nullptr;
-    // The macro text at a place of a library (mode 3) into the buffer: 0 or a code.
-    int (*readMacroText)(const char* path, long position, int line, int page, char* buffer, size_t size) = nullptr;
-    // Opens the text page of a circuit file used as a library (hidden document).
-    int (*openCircuitText)(TextFile& stream, const char* path, long start, int line, int page) = nullptr;
-    // Whether a path is a circuit file (opened as a hidden document).
-    bool (*isCircuitFile)(const char* path) = nullptr;
+// The library index files (built by the index generator). Null object: no
+// index is loaded, so binary libraries are searched directly and text
+// libraries are skipped; the library check sees nothing.
+class LibraryIndexes {
+public:
+    virtual ~LibraryIndexes() = default;
+    // Loads or rebuilds entry.Index: 0, or a code already reported (15055).
+    virtual int LoadIndex(CircuitModels* models, LibraryEntry& entry) = 0;
     // The library check (mode 13): one indexed file.
-    void (*checkLibraryFile)(const char* path) = nullptr;
+    virtual void CheckLibraryFile(const char* path) = 0;
 };
-ModelLookupHooks& LookupHooks();
+LibraryIndexes& LibraryIndexFiles();
+// Installs the port (nullptr: the null object); returns the previous one.
+LibraryIndexes* InstallLibraryIndexes(LibraryIndexes* port);
+
+// The texts of text libraries and of circuit files used as libraries (the
+// SPICE reader and the circuit documents). Null object: text libraries yield
+// nothing and circuit files cannot be opened.
+class LibraryTexts {
+public:
+    virtual ~LibraryTexts() = default;
+    // Reads the statement at a place of a text library and, when it is a
+    // .MODEL of the type and name, parses it into the circuit (source kind 2,
+    // scope 1): the new statement row, or -1 (*error set when an error was
+    // reported).
+    virtual int ReadLibraryModel(CircuitModels* models, int type, const char* name, const char* path, long position,
+                                 int line, int page, int* error) = 0;
+    // The macro text at a place of a library (mode 3) into the buffer: true
+    // when read; false with *error 0 when nothing can be read, or with the
+    // reported code.
+    virtual bool ReadMacroText(const char* path, long position, int line, int page, char* buffer, size_t size,
+                               int* error) = 0;
+    // Opens the text page of a circuit file used as a library (hidden
+    // document): 0 or a code (the null object: 15022).
+    virtual int OpenCircuitText(TextFile& stream, const char* path, long start, int line, int page) = 0;
+    // Whether a path is a circuit file (opened as a hidden document).
+    virtual bool IsCircuitFile(const char* path) = 0;
+};
+LibraryTexts& LibraryTextReader();
+LibraryTexts* InstallLibraryTexts(LibraryTexts* port);
+
+// The statement reader the library search hands the .PARAM and .FUNC
+// statements of library texts to (the circuit compiler implements it).
+class LibraryStatementReader {
+public:
+    virtual ~LibraryStatementReader() = default;
+    // Reads the statement at the stream's position (the place `line` of `path`,
+    // `page` of a circuit file) into the circuit: 0 or a code.
+    virtual int ReadLibraryStatement(CircuitModels* models, TextFile& stream, const char* path, int line,
+                                     int page) = 0;
+};
+// The installed reader, or a null object that reads nothing (result 0).
+LibraryStatementReader& LibraryStatements();
+// nullptr restores the null object; returns the previous reader.
+LibraryStatementReader* InstallLibraryStatementReader(LibraryStatementReader* reader);

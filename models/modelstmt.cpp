@@ -11,7 +11,9 @@
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
+#include "core/report_port.h"
 #include "core/result.h"
+#include "document/ctdoc.h"
 #include "expr/compiled.h"
 #include "expr/complex.h"
 #include "expr/evaluate.h"
@@ -24,7 +26,6 @@ int AttributeDialogCompiling = 0;
 int AttributeDialogResolvingModel = 0;
 int LibraryTextMode = 0;
 
-CompileNoteList CompileNotes;
 
 namespace {
 
@@ -52,8 +53,6 @@ constexpr size_t kMsTokenMax = 111;
 // A define that keeps changing its own expansion would rescan one token forever.
 constexpr int kMsMaxRescans = 100;
 
-int ms_lastMessageId = 0;
-std::string ms_lastMessageText;
 
 // The statement reader's blank skipper in statement mode (comments and "+"
 // continuation marks too), else white space only.
@@ -81,7 +80,7 @@ bool ms_IsOperatorChar(char c) { return c && std::strchr("&*+-/^|~!<=>", c) != n
 bool ms_IsFunctionName(CCTDoc* document, const char* name, int scope) {
     if (!*name) return false;
     if (IsReservedSymbol(name, true) && !IsReservedSymbol(name, false)) return true;
-    return ModelCircuitServices().isFunctionDefine && ModelCircuitServices().isFunctionDefine(document, name, scope);
+    return CircuitScopes().IsFunctionDefine(document, name, scope);
 }
 
 // The length of the value field at `text` (leading blanks included, up to the
@@ -154,12 +153,7 @@ void ms_AddContext(std::string& lines, const char* label, const char* text) {
 }
 
 int ms_OutOfMemory(CircuitModels* models) {
-    if (ModelCircuitServices().reportOutOfMemory) {
-        ModelCircuitServices().reportOutOfMemory(models ? models->Document : nullptr);
-        ms_lastMessageId = kResultNoMemory;
-        ms_lastMessageText = "%EInsufficient memory.";
-        return kResultShown;
-    }
+    CompileMemory().ReleaseCompileMemory();
     SetPendingMessage(kResultNoMemory);
     return ReportStatementMessage(models, 1, nullptr, nullptr, kResultNoMemory);
 }
@@ -180,7 +174,6 @@ int ms_ReportForStatement(CircuitModels* models, int row, const char* statementT
     ModelStatement* st = models->ModelStatements.At(row);
     std::string label;
     if (st) {
-        ShowModelSource(models, st);
         if (!statementText) {
             label = ms_Label(st);
             statementText = label.c_str();
@@ -197,10 +190,71 @@ char* ms_Duplicate(const char* text) { return text && *text ? DuplicateString(te
 
 // ---- services ------------------------------------------------------------------------------------
 
-ModelCircuitHooks& ModelCircuitServices() {
-    static ModelCircuitHooks hooks;
-    return hooks;
+namespace {
+
+// A circuit without defines whose subcircuit scopes all lie in the top level.
+class NoCircuitScopes final : public ModelCircuitScopes {
+public:
+    int SubstituteDefines(CCTDoc*, const char* text, int, char** out) override {
+        *out = DuplicateString(text ? text : "");
+        return *out ? 0 : kResultNoMemory;
+    }
+    char* QualifyName(CCTDoc*, const char* name, int scope) override {
+        if (scope != 0) return DuplicateString(name ? name : "");
+        std::string qualified = "'TARNINC'.";
+        qualified += name ? name : "";
+        return DuplicateString(qualified.c_str());
+    }
+    int EnclosingScope(CCTDoc*, int) override { return 1; }
+    bool IsFunctionDefine(CCTDoc*, const char*, int) override { return false; }
+};
+
+class NoModelRuns final : public ModelRunServices {
+public:
+    bool SensitivityRequested(CCTDoc*) override { return false; }
+    void OfferToRunModules(CCTDoc*, ModelRecord*) override {}
+    int CheckModelLimits(CCTDoc*, ModelRecord*, int) override { return 0; }
+    void MarkVariableModelValues() override {}
+};
+
+NoCircuitScopes ms_noScopes;
+ModelCircuitScopes* ms_scopes = &ms_noScopes;
+NoModelRuns ms_noRuns;
+ModelRunServices* ms_runs = &ms_noRuns;
+
+}  // namespace
+
+ModelCircuitScopes& CircuitScopes() { return *ms_scopes; }
+
+ModelCircuitScopes* InstallCircuitScopes(ModelCircuitScopes* port) {
+    ModelCircuitScopes* previous = ms_scopes;
+    ms_scopes = port ? port : &ms_noScopes;
+    return previous;
 }
+
+ModelRunServices& ModelRuns() { return *ms_runs; }
+
+ModelRunServices* InstallModelRuns(ModelRunServices* port) {
+    ModelRunServices* previous = ms_runs;
+    ms_runs = port ? port : &ms_noRuns;
+    return previous;
+}
+
+namespace {
+
+class ms_NoCompileMemory final : public ModelCompileMemory {
+public:
+    void ReleaseCompileMemory() override {}
+};
+
+ms_NoCompileMemory ms_noCompileMemory;
+ModelCompileMemory* ms_compileMemory = nullptr;
+
+}  // namespace
+
+ModelCompileMemory& CompileMemory() { return ms_compileMemory ? *ms_compileMemory : ms_noCompileMemory; }
+
+void InstallCompileMemory(ModelCompileMemory* port) { ms_compileMemory = port; }
 
 int EvaluateModelValueText(const char* text, double* value, bool* depends) {
     if (depends) *depends = false;
@@ -256,24 +310,12 @@ int ReportStatementMessage(CircuitModels* models, int scope, const char* stateme
             shown = kResultPending;
         }
     }
-    ms_lastMessageId = PendingCode() ? PendingCode() : code;
-    ms_lastMessageText = shown == kResultPending ? PendingText() : "";
-    CCTDoc* document = models ? models->Document : nullptr;
-    if (ModelCircuitServices().reportMessage) {
-        ModelCircuitServices().reportMessage(document, scope, statementText, contextLines ? contextLines : "", shown);
-    } else if (ModelHooks().reportMessage && document) {
-        ModelHooks().reportMessage(document, scope, statementText, shown);
-    } else if (Hooks().reportMessage) {
-        Hooks().reportMessage("", shown, nullptr);
-    }
+    RecordLastMessage(PendingCode() ? PendingCode() : code, shown == kResultPending ? PendingText() : "");
+    MessageRequest request = Message(shown).Source(scope).Statement(statementText).Context(contextLines ? contextLines : "");
+    if (models && models->Document) request.Document(models->Document);
+    Reporter().Report(request);
+    if (shown == kResultPending) ClearPendingMessage();
     return kResultShown;
-}
-
-int LastModelMessageId() { return ms_lastMessageId; }
-const char* LastModelMessageText() { return ms_lastMessageText.c_str(); }
-void ClearLastModelMessage() {
-    ms_lastMessageId = 0;
-    ms_lastMessageText.clear();
 }
 
 // ---- tolerances ----------------------------------------------------------------------------------
@@ -561,7 +603,6 @@ int ParseModelStatement(CircuitModels* models, const char* text, const Statement
         } else {
             if (argument) SetPendingMessage(rc, argument);
             else SetPendingMessage(rc);
-            ShowModelSource(models, st);
             rc = ReportStatementMessage(models, source.Scope, text, context.c_str(), rc);
         }
         list.Entries[row].Free();
@@ -684,7 +725,7 @@ ModelRecord* FindModel(CircuitModels* models, int row) { return ResolveAko(model
 namespace {
 
 void ms_Offer(CircuitModels* models, ModelRecord* record) {
-    if (record && ModelCircuitServices().offerToRunModules) ModelCircuitServices().offerToRunModules(models->Document, record);
+    if (record) ModelRuns().OfferToRunModules(models->Document, record);
 }
 
 // Copies the AKO base's values, all but the temperature parameters; a base of
@@ -735,10 +776,11 @@ ModelRecord* ResolveAko(CircuitModels* models, int type, int row, bool keepTexts
         isTrn = t == kModelTline;
         const ModelTypeInfo* info = GetModelTypeInfo(t);
         int digitalClass = info ? (info->DigitalClass == 2 ? 1 : info->DigitalClass) : 0;
-        if (digitalClass) wantPrivate = GlobalSettings.privatedigital != 0;
+        const GlobalSettingValues& settings = models->Settings ? *models->Settings : GlobalSettings;
+        if (digitalClass) wantPrivate = settings.privatedigital != 0;
         else
-            wantPrivate = GlobalSettings.privateanalog != 0 ||
-                          (ModelCircuitServices().sensitivityRequested && ModelCircuitServices().sensitivityRequested(models->Document));
+            wantPrivate = settings.privateanalog != 0 ||
+                          ModelRuns().SensitivityRequested(models->Document);
         if ((t == kModelNmos || t == kModelPmos) && st->LevelType > 0) t = st->LevelType;
     } else if ((t == kModelNmos || t == kModelPmos) && list.At(row) && list.At(row)->LevelType > 0) {
         t = list.At(row)->LevelType;
@@ -792,15 +834,7 @@ ModelRecord* ResolveAko(CircuitModels* models, int type, int row, bool keepTexts
     }
     if (!failed && statementMode) {
         const ModelStatement* st = list.At(row);
-        if (ModelCircuitServices().qualifyName) {
-            record->QualifiedName = ModelCircuitServices().qualifyName(models->Document, st->Name, st->Scope);
-        } else if (st->Scope == 0) {
-            std::string qualified = "'TARNINC'.";
-            qualified += st->Name;
-            record->QualifiedName = DuplicateString(qualified.c_str());
-        } else {
-            record->QualifiedName = DuplicateString(st->Name);
-        }
+        record->QualifiedName = CircuitScopes().QualifyName(models->Document, st->Name, st->Scope);
         failed = !record->QualifiedName;
     }
     if (failed) {
@@ -959,9 +993,9 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
             char* trimmed = value.empty() ? nullptr : &value[0];
             if (trimmed) value = TrimWhitespace(trimmed);
             pos = fieldEnd;
-            if (!keepTexts && !value.empty() && ModelCircuitServices().substituteDefines) {
+            if (!keepTexts && !value.empty()) {
                 char* substituted = nullptr;
-                int rc = ModelCircuitServices().substituteDefines(models->Document, value.c_str(), scope, &substituted);
+                int rc = CircuitScopes().SubstituteDefines(models->Document, value.c_str(), scope, &substituted);
                 if (rc) {
                     FreeString(&substituted);
                     return rc;
@@ -1021,10 +1055,11 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
 
         int index = FindModelParamIndex(type, token.c_str());
         if (index < 0) {
-            if (AddCompileNote(token.c_str(), row, kNoteUnknownParam)) return kResultShown;
+            if (AddCompileNote(models, token.c_str(), row, kNoteUnknownParam)) return kResultShown;
             continue;
         }
-        if (record->Given[index] && AddCompileNote(token.c_str(), row, kNoteDuplicateParam)) return kResultShown;
+        if (record->Given[index] && AddCompileNote(models, token.c_str(), row, kNoteDuplicateParam))
+            return kResultShown;
         record->Given[index] = 1;
         const ModelParamInfo& param = info->Params[index];
         if (keepTexts) {
@@ -1040,7 +1075,7 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
                 SetPendingMessage(kMsMsgBadValue, value.c_str(), token.c_str());
                 return fail(kMsMsgBadValue, std::string());
             }
-            if (depends && ModelCircuitServices().markVariableModelValues) ModelCircuitServices().markVariableModelValues();
+            if (depends) ModelRuns().MarkVariableModelValues();
             record->Values[index] = number;
         } else if (param.Kind == kParamChar) {
             SetModelSlotChar(&record->Values[index], value.empty() ? 0 : UpperChar(value[0]));
@@ -1058,7 +1093,6 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
     std::string label = ms_Label(st);
     for (int i = 0; i < info->ParamCount; ++i) {
         if (!record->Given[i] || info->Params[i].Kind == kParamText) continue;
-        ShowModelSource(models, models->ModelStatements.At(row));
         int rc = CheckModelParamValue(models->Document, scope, i, type, &record->Values[i], label.c_str(), false);
         if (rc) return rc;
     }
@@ -1078,8 +1112,7 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
         int rc = CheckGasfetModel(models, record);
         if (rc) return rc;
     }
-    if (ModelCircuitServices().checkModelLimits) return ModelCircuitServices().checkModelLimits(models->Document, record, row);
-    return 0;
+    return ModelRuns().CheckModelLimits(models->Document, record, row);
 }
 
 int CheckPulseModel(CircuitModels* models, ModelRecord* record) {
@@ -1110,15 +1143,6 @@ int CheckGasfetModel(CircuitModels* models, ModelRecord* record) {
     if (vmax < 0 || vbi < 0 || record->Values[vmax] < record->Values[vbi]) return 0;
     SetPendingMessage(kMsMsgGasfetVmax);
     return ms_ReportForStatement(models, record->StatementRow, nullptr, std::string(), kMsMsgGasfetVmax);
-}
-
-void ShowModelSource(CircuitModels* models, const ModelStatement* statement) {
-    if (!models || !statement || !ModelCircuitServices().showModelSource) return;
-    if (ModelCircuitServices().isMessageSourcePending && ModelCircuitServices().isMessageSourcePending()) return;
-    if (statement->SourceKind == kSourceBinaryLibrary &&
-        (!statement->Name || !*statement->Name || AttributeDialogResolvingModel))
-        return;
-    ModelCircuitServices().showModelSource(models->Document, statement);
 }
 
 // ---- texts ---------------------------------------------------------------------------------------
@@ -1227,14 +1251,14 @@ void CompileNoteList::Clear() {
     Capacity = 0;
 }
 
-CompileNote* AddDiagnosticEntry() {
-    CompileNoteList& list = CompileNotes;
+CompileNote* AddDiagnosticEntry(CircuitModels* models) {
+    CompileNoteList& list = models->Notes;
     if (list.Count >= list.Capacity) {
         int capacity = list.Capacity ? list.Capacity * 2 : 16;
         void* block = list.Entries;
         if (!ResizeZeroed(&block, sizeof(CompileNote) * static_cast<size_t>(capacity),
                           sizeof(CompileNote) * static_cast<size_t>(list.Capacity))) {
-            ms_OutOfMemory(nullptr);
+            ms_OutOfMemory(models);
             return nullptr;
         }
         list.Entries = static_cast<CompileNote*>(block);
@@ -1245,13 +1269,13 @@ CompileNote* AddDiagnosticEntry() {
     return note;
 }
 
-int AddCompileNote(const char* text, int row, int kind) {
-    CompileNote* note = AddDiagnosticEntry();
+int AddCompileNote(CircuitModels* models, const char* text, int row, int kind) {
+    CompileNote* note = AddDiagnosticEntry(models);
     if (!note) return kResultShown;
     note->Text = DuplicateString(text ? text : "");
     if (!note->Text) {
-        --CompileNotes.Count;
-        return ms_OutOfMemory(nullptr);
+        --models->Notes.Count;
+        return ms_OutOfMemory(models);
     }
     note->Row = row;
     note->Kind = kind;

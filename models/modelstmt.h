@@ -11,13 +11,14 @@
 // The circuit document owns one CircuitModels (CreateCircuitModels); the
 // model layer never looks inside the document itself. What it needs of the
 // document and of the compiler (define substitution, scopes, qualified names,
-// message sources, the run modules) it reaches through ModelCircuitHooks.
+// memory, the run modules) it reaches through the ports below.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "core/pool.h"
+#include "expr/runvars.h"
 #include "models/modeltypes.h"
 
 class CCTDoc;
@@ -164,11 +165,49 @@ struct LibraryList {
     int32_t Capacity = 0;
 };
 
+// ---- compile notes --------------------------------------------------------------------------
+
+enum CompileNoteKind : int32_t {
+    kNoteUnknownParam = 1,
+    kNoteDuplicateParam = 2,
+    kNoteUnknownOption = 4,
+    kNoteBelowLimit = 5,
+    kNoteAboveLimit = 6,
+};
+
+struct CompileNote {
+    char* Text;
+    int32_t Row;
+    int32_t Kind;
+    int32_t Spare1;
+    double Value;
+    int32_t ParamIndex;
+    int32_t Spare2;
+};
+
+// A circuit's notes: emptied when a compile starts; listed under "Warnings" in
+// the numeric output.
+struct CompileNoteList {
+    CompileNoteList() = default;
+    ~CompileNoteList() { Clear(); }
+    CompileNoteList(const CompileNoteList&) = delete;
+    CompileNoteList& operator=(const CompileNoteList&) = delete;
+
+    CompileNote* Entries = nullptr;
+    int32_t Count = 0;
+    int32_t Capacity = 0;
+    void Clear();
+};
 struct CircuitModels {
     CCTDoc* Document = nullptr;
     ModelStatementList ModelStatements;
     ObjectPool ModelPools[kModelTypeCount];
     LibraryList LibraryLists[2];   // 0 the circuit's libraries, 1 the index generator's work list
+    // The options the circuit compiles with (its compile session's copy); null
+    // reads the global settings.
+    const GlobalSettingValues* Settings = nullptr;
+    // The notes of the circuit's compile.
+    CompileNoteList Notes;
 };
 
 // A new, empty model state for a circuit document (null when out of memory);
@@ -252,81 +291,67 @@ char* WriteModelStatement(int type, int options, const double* values, int count
 int CheckPulseModel(CircuitModels* models, ModelRecord* record);
 int CheckGasfetModel(CircuitModels* models, ModelRecord* record);
 
-// Points the next message at the statement's origin (when none is pending).
-void ShowModelSource(CircuitModels* models, const ModelStatement* statement);
-
-// ---- compile notes --------------------------------------------------------------------------
-
-enum CompileNoteKind : int32_t {
-    kNoteUnknownParam = 1,
-    kNoteDuplicateParam = 2,
-    kNoteUnknownOption = 4,
-    kNoteBelowLimit = 5,
-    kNoteAboveLimit = 6,
-};
-
-struct CompileNote {
-    char* Text;
-    int32_t Row;
-    int32_t Kind;
-    int32_t Spare1;
-    double Value;
-    int32_t ParamIndex;
-    int32_t Spare2;
-};
-
-struct CompileNoteList {
-    CompileNote* Entries = nullptr;
-    int32_t Count = 0;
-    int32_t Capacity = 0;
-    void Clear();
-};
-// Emptied when a compile starts; listed under "Warnings" in the numeric output.
-extern CompileNoteList CompileNotes;
-
-// Appends a zeroed note: it, or null after reporting out of memory.
-CompileNote* AddDiagnosticEntry();
+// Appends a zeroed note to the circuit's notes: it, or null after reporting out
+// of memory.
+CompileNote* AddDiagnosticEntry(CircuitModels* models);
 // Appends a note with a copy of the text: 0, or 15055.
-int AddCompileNote(const char* text, int row, int kind);
+int AddCompileNote(CircuitModels* models, const char* text, int row, int kind);
 
 // ---- services of the document, the compiler and analysis control -----------------------------
 
-struct ModelCircuitHooks {
-    // Define table: substitutes the scope's defines into a heap copy of the
-    // text: 0, or a code (reported, or pending). Unset: the text is copied.
-    int (*substituteDefines)(CCTDoc* document, const char* text, int scope, char** out) = nullptr;
-    // The qualified name of a statement name in a scope (a new heap text).
-    // Unset: scope 0 gives "'TARNINC'.name", other scopes the name itself.
-    char* (*qualifyName)(CCTDoc* document, const char* name, int scope) = nullptr;
-    // The scope that encloses a subcircuit scope (2 and up). Unset: 1.
-    int (*enclosingScope)(CCTDoc* document, int scope) = nullptr;
+// The circuit's define table and scopes as the model layer sees them (the
+// circuit compiler implements it). Null object: a circuit without defines
+// whose scopes all lie in the top level.
+class ModelCircuitScopes {
+public:
+    virtual ~ModelCircuitScopes() = default;
+    // Substitutes the scope's defines into a heap copy of the text: 0, or a
+    // code (reported, or pending).
+    virtual int SubstituteDefines(CCTDoc* document, const char* text, int scope, char** out) = 0;
+    // The qualified name of a statement name in a scope (a new heap text; null
+    // when out of memory): scope 0 gives "'TARNINC'.name", other scopes of the
+    // null object the name itself.
+    virtual char* QualifyName(CCTDoc* document, const char* name, int scope) = 0;
+    // The scope that encloses a subcircuit scope (2 and up).
+    virtual int EnclosingScope(CCTDoc* document, int scope) = 0;
     // Whether the name is a function define of the scope (value-field scanning).
-    bool (*isFunctionDefine)(CCTDoc* document, const char* name, int scope) = nullptr;
-    // Shows a message with the document, the scope as location, the statement
-    // text and extra labelled lines ("Parameter:\tIS\n..."; may be empty).
-    // `code` is 15060 with the message pending, or a result code whose text
-    // names the pending text (file errors). Unset: the model type layer's
-    // reporter, then the core reporter.
-    void (*reportMessage)(CCTDoc* document, int scope, const char* statementText, const char* contextLines,
-                          int code) = nullptr;
-    // Releases the compile arrays and shows 15002 (the caller returns 15055).
-    void (*reportOutOfMemory)(CCTDoc* document) = nullptr;
-    // Message sources: kinds 1 and 4 show the object; kind 2 makes the file,
-    // line and page the pending source; kind 3 opens the library in a library
-    // window at the model. Called only when no source is pending yet.
-    void (*showModelSource)(CCTDoc* document, const ModelStatement* statement) = nullptr;
-    bool (*isMessageSourcePending)() = nullptr;
-    // Whether the circuit has a sensitivity request (every analog record private).
-    bool (*sensitivityRequested)(CCTDoc* document) = nullptr;
-    // Set only between the set-up and the finish of a set of runs: offers a
-    // record handed out to the stepping, Monte Carlo and DC sweep modules.
-    void (*offerToRunModules)(CCTDoc* document, ModelRecord* record) = nullptr;
-    // Model parameter limits check: 0 or a reported code.
-    int (*checkModelLimits)(CCTDoc* document, ModelRecord* record, int row) = nullptr;
-    // Marks the current run as having model values that depend on variables.
-    void (*markVariableModelValues)() = nullptr;
+    virtual bool IsFunctionDefine(CCTDoc* document, const char* name, int scope) = 0;
 };
-ModelCircuitHooks& ModelCircuitServices();
+ModelCircuitScopes& CircuitScopes();
+// Installs the port (nullptr: the null object); returns the previous one.
+ModelCircuitScopes* InstallCircuitScopes(ModelCircuitScopes* port);
+
+// What the runs of the analyses want of model records (stepping, Monte Carlo,
+// sensitivity, parameter limits). Null object: no runs are set up, no limits
+// are checked.
+class ModelRunServices {
+public:
+    virtual ~ModelRunServices() = default;
+    // Whether the circuit has a sensitivity request (every analog record private).
+    virtual bool SensitivityRequested(CCTDoc* document) = 0;
+    // Between the set-up and the finish of a set of runs: offers a record
+    // handed out to the modules that vary model values.
+    virtual void OfferToRunModules(CCTDoc* document, ModelRecord* record) = 0;
+    // Model parameter limits check: 0 or a reported code.
+    virtual int CheckModelLimits(CCTDoc* document, ModelRecord* record, int row) = 0;
+    // Marks the current run as having model values that depend on variables.
+    virtual void MarkVariableModelValues() = 0;
+};
+ModelRunServices& ModelRuns();
+ModelRunServices* InstallModelRuns(ModelRunServices* port);
+
+// What the model layer asks of the circuit compiler when memory runs out
+// while it reads statements: the compiler releases its compile arrays so the
+// user can go on; the model layer then reports 15002 itself. Null object:
+// nothing to release.
+class ModelCompileMemory {
+public:
+    virtual ~ModelCompileMemory() = default;
+    virtual void ReleaseCompileMemory() = 0;
+};
+ModelCompileMemory& CompileMemory();
+// Installs the port; nullptr restores the null object.
+void InstallCompileMemory(ModelCompileMemory* port);
 
 // Evaluates a parameter value text: a plain engineering number directly,
 // anything else as an expression (through the core's parameter evaluation
@@ -335,10 +360,9 @@ ModelCircuitHooks& ModelCircuitServices();
 int EvaluateModelValueText(const char* text, double* value, bool* depends);
 
 // Reports a message made pending with SetPendingMessage (or the plain text of
-// `code` when nothing is pending) for a statement of the circuit; returns 15055.
+// `code` when nothing is pending) for a statement of the circuit through the
+// core's Reporter(): the circuit's document, the scope as source, the
+// statement text and the context lines ("Parameter:\tIS\n..."; may be empty)
+// go with it, and it becomes the core's LastMessage(). Returns 15055.
 int ReportStatementMessage(CircuitModels* models, int scope, const char* statementText,
                            const char* contextLines, int code);
-// The id and text of the last message reported through the model layer (tests).
-int LastModelMessageId();
-const char* LastModelMessageText();
-void ClearLastModelMessage();

@@ -12,7 +12,9 @@
 #include "core/chars.h"
 #include "core/memory.h"
 #include "core/numbers.h"
+#include "core/report_port.h"
 #include "core/result.h"
+#include "document/ctdoc.h"
 
 namespace {
 
@@ -406,21 +408,14 @@ void InitModelParamTables() {
 
 // ---- reporting ---------------------------------------------------------------------------------
 
-ModelLayerHooks& ModelHooks() {
-    static ModelLayerHooks hooks;
-    return hooks;
-}
-
 int ReportModelMessage(CCTDoc* document, int location, const char* statementText, int messageId, ...) {
     if (!document) return kResultShown;
     va_list args;
     va_start(args, messageId);
     SetPendingMessageV(messageId, args);
     va_end(args);
-    if (ModelHooks().reportMessage) {
-        ModelHooks().reportMessage(document, location, statementText, kResultPending);
-        ClearPendingMessage();
-        return kResultShown;
-    }
-    return ReportPendingMessage();
+    MessageRequest request = Message(kResultPending).Document(document).Source(location).Statement(statementText);
+    Reporter().Report(request);
+    ClearPendingMessage();
+    return kResultShown;
 }

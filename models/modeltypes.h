@@ -197,17 +197,7 @@ void InitModelParamTables();
 
 // ---- reporting ----------------------------------------------------------------------------
 
-// Installed by a later subsystem (the compiler or the application): shows a
-// model message. `code` is 15060 with the message made pending (see
-// SetPendingMessage); `document`, `location` (a compile scope)
-// and `statementText` name the message's source. Unset, the core reporter
-// shows the pending message.
-struct ModelLayerHooks {
-    void (*reportMessage)(CCTDoc* document, int location, const char* statementText, int code) = nullptr;
-};
-ModelLayerHooks& ModelHooks();
-
 // Makes the message pending with its printf arguments and reports it with the
-// document, location and statement text through ModelHooks(); nothing is shown
+// document, location and statement text through the core's Reporter(); nothing is shown
 // (and nothing stays pending) when the document is null. Returns 15055.
 int ReportModelMessage(CCTDoc* document, int location, const char* statementText, int messageId, ...);

@@ -379,8 +379,9 @@ bool CMainFrame::OnClose() {
         return false;
     }
     if (askQuit_ && !BatchMode() && !Startup().fatalCode && Prefs().quitWarning) {
-        const int answer = ReportMessage("SCE", mbstyle::YesNo | mbstyle::IconQuestion, &Prefs().quitWarning,
-                                         kMsgQuitQuestion);
+        const int answer = ReportMessage(Message(kMsgQuitQuestion)
+                                             .Style(mbstyle::YesNo | mbstyle::IconQuestion)
+                                             .WarnAgain(&Prefs().quitWarning));
         if (answer != platform::dlgid::Yes) return false;
     }
 

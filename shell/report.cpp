@@ -9,9 +9,9 @@
 
 #include "core/cmdline.h"
 #include "core/filestream.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "core/stringarray.h"
 #include "platform/app.h"
@@ -25,56 +25,22 @@ namespace {
 // Codes that mean "already shown" or "nothing to show".
 constexpr int kRpSilentCodes[] = {0, 15055, 15056, 15057};
 
-// The printf arguments of a message text: the caller's list, or (for the core's
-// hook) one plain text that fills the "%s" places.
+// The printf arguments of a message text: the legacy caller's list, or the
+// typed arguments of a request.
 struct rp_Printer {
     va_list* list = nullptr;
-    const char* text = nullptr;
+    const std::vector<MessageArg>* args = nullptr;
 };
 
 // Fills `out` from a format that is the program's own (a string-table text or a
-// caller's literal). The hook's form never hands its text to printf: each "%s"
-// conversion is replaced by the text, "%%" becomes "%", and any other
-// conversion (which would want an argument it does not have) stays as written.
+// caller's literal).
 void rp_Print(char* out, size_t size, const char* format, const rp_Printer& printer) {
     if (printer.list) {
         FormatBoundedV(out, size, format, *printer.list);
         return;
     }
-    size_t used = 0;
-    auto put = [&](const char* s, size_t n) {
-        if (used + 1 >= size) return;
-        size_t room = size - 1 - used;
-        if (n > room) n = room;
-        std::memcpy(out + used, s, n);
-        used += n;
-    };
-    const char* subject = printer.text ? printer.text : "";
-    for (const char* p = format; *p;) {
-        if (*p != '%') {
-            const char* q = std::strchr(p, '%');
-            size_t n = q ? size_t(q - p) : std::strlen(p);
-            put(p, n);
-            p += n;
-            continue;
-        }
-        if (p[1] == '%') {
-            put("%", 1);
-            p += 2;
-            continue;
-        }
-        const char* q = p + 1;
-        while (*q && std::strchr("-+ #0123456789.lhjztL", *q)) ++q;
-        if (*q == 's') {
-            put(subject, std::strlen(subject));
-            p = q + 1;
-        } else {
-            size_t n = *q ? size_t(q + 1 - p) : size_t(q - p);
-            put(p, n);
-            p += n;
-        }
-    }
-    out[used] = 0;
+    static const std::vector<MessageArg> none;
+    FormatMessageArgs(out, size, format, printer.args ? *printer.args : none);
 }
 
 platform::Window* rp_ActiveWindow() {
@@ -213,125 +179,74 @@ void rp_Compose(MessageRecord& record, int code, const SchematicObject* componen
     }
 }
 
-// The letters' part of a report and everything after it. The hook's form
-// (printer.list null) takes no arguments but the code.
-int rp_Report(const char* options, int hookCode, const rp_Printer& printer) {
+// A report from its request, and everything after it.
+int rp_Report(const MessageRequest& request, const rp_Printer& printer) {
     MessageRecord record;
     InitMessageRecord(record);
     const ReportServices& hooks = ReportHooks();
-    va_list* ap = printer.list;
 
-    int code = ap ? -1 : hookCode;
-    const SchematicObject* component = nullptr;
-    bool componentGiven = false;
-    const NetlistLine* textLine = nullptr;
-    const char* tText = nullptr;
-    int sourceIndex = -1;
-    bool appendRows = false;
-    bool styleGiven = false;
-    unsigned style = 0;
-    const char* captionText = nullptr;
-    CMDIView* view = nullptr;
-    const char* format = nullptr;
+    const int code = request.code();
+    const SchematicObject* component = request.component();
+    const bool componentGiven = request.componentGiven();
+    const NetlistLine* textLine = request.line();
+    const char* tText = request.text();
+    int sourceIndex = request.source();
+    CMDIView* view = request.view();
 
-    for (const char* o = options ? options : ""; *o; ++o) {
-        switch (*o) {
-        case 'A': record.parent = rp_ActiveWindow(); break;
-        case 'n': appendRows = true; break;
-        case 'w': record.timed = 1; break;
-        case 'E':
-            if (ap) code = va_arg(*ap, int);
-            break;
-        default:
-            break;
-        }
-        if (!ap) continue;
-        switch (*o) {
-        case 'B': captionText = va_arg(*ap, const char*); break;
-        case 'C': record.warnAgain = va_arg(*ap, int*); break;
-        case 'D':
-        case 'P': record.parent = va_arg(*ap, platform::Window*); break;
-        case 'F': format = va_arg(*ap, const char*); break;
-        case 'L': sourceIndex = va_arg(*ap, int); break;
-        case 'M': {
-            const char* label = va_arg(*ap, const char*);
-            const char* value = va_arg(*ap, const char*);
-            if ((label && *label) || (value && *value))
-                if (AddMessageRow(record, label, value)) record.rowsInList = 1;
-            break;
-        }
-        case 'N':
-            component = va_arg(*ap, SchematicObject*);
-            componentGiven = true;
-            if (component && hooks.componentSourceIndex) sourceIndex = hooks.componentSourceIndex(component);
-            break;
-        case 'O':
-            record.offsetX = va_arg(*ap, int);
-            record.offsetY = va_arg(*ap, int);
-            break;
-        case 'S':
-            style = va_arg(*ap, unsigned);
-            styleGiven = true;
-            break;
-        case 'T':
-            textLine = va_arg(*ap, NetlistLine*);
-            if (textLine) {
-                if (hooks.textLineSourceIndex) sourceIndex = hooks.textLineSourceIndex(textLine);
-                if (hooks.textLineText) tText = hooks.textLineText(textLine);
-            }
-            break;
-        case 'd':
-            view = va_arg(*ap, CMDIView*);
-            if (view) {
-                record.parent = view;
-                rp_ViewFileName(view, record.fileName, sizeof record.fileName);
-            }
-            break;
-        case 'l': {
-            const StringArray* list = va_arg(*ap, StringArray*);
-            for (int i = 0; list && i < list->count; ++i) {
+    switch (request.parentKind()) {
+    case MessageParent::None: break;
+    case MessageParent::Active: record.parent = rp_ActiveWindow(); break;
+    case MessageParent::Window: record.parent = request.parent(); break;
+    case MessageParent::View:
+        record.parent = view;
+        rp_ViewFileName(view, record.fileName, sizeof record.fileName);
+        break;
+    case MessageParent::Frame:
+        record.parent = request.frame();
+        rp_FrameFileName(request.frame(), record.fileName, sizeof record.fileName);
+        break;
+    }
+    record.warnAgain = request.warnAgain();
+    record.offsetX = request.offsetX();
+    record.offsetY = request.offsetY();
+    record.timed = request.timed() ? 1 : 0;
+    const char letter = request.messageClass();
+    record.prefix = letter == 'E' ? "Error" : letter == 'W' ? "Warning" : nullptr;
+    for (const MessageDetail& row : request.rows()) {
+        if (row.list) {
+            const StringArray* list = row.list;
+            for (int i = 0; i < list->count; ++i) {
                 const char* s = list->entries[i].text;
                 if (s && *s && record.rowCount <= kMessageListRowLimit)
                     if (AddMessageRow(record, s, "")) record.rowsInList = 1;
             }
-            break;
-        }
-        case 'm': {
-            const char* label = va_arg(*ap, const char*);
-            if (label && *label)
-                if (AddMessageRow(record, label, "")) record.rowsInList = 1;
-            break;
-        }
-        case 'p': {
-            CMDIFrame* frame = va_arg(*ap, CMDIFrame*);
-            if (frame) {
-                record.parent = frame;
-                rp_FrameFileName(frame, record.fileName, sizeof record.fileName);
-            }
-            break;
-        }
-        case 's': {
-            int letter = va_arg(*ap, int);
-            record.prefix = letter == 'E' ? "Error" : letter == 'W' ? "Warning" : nullptr;
-            break;
-        }
-        case 't': tText = va_arg(*ap, const char*); break;
-        default: break;
+        } else if (!row.value) {
+            if (row.label && *row.label)
+                if (AddMessageRow(record, row.label, "")) record.rowsInList = 1;
+        } else if ((row.label && *row.label) || *row.value) {
+            if (AddMessageRow(record, row.label, row.value)) record.rowsInList = 1;
         }
     }
-    if (appendRows) record.rowsInList = 0;
+    if (component && hooks.componentSourceIndex) sourceIndex = hooks.componentSourceIndex(component);
+    if (textLine) {
+        if (hooks.textLineSourceIndex) sourceIndex = hooks.textLineSourceIndex(textLine);
+        if (!tText && hooks.textLineText) tText = hooks.textLineText(textLine);
+    }
+
+    if (request.appendRows()) record.rowsInList = 0;
     if (rp_IsSilentCode(code)) return 0;
     if (record.timed && Prefs().warningTime <= 0) return 0;
     if (view && view->frame) view->ActivateFrame();
+    const char* format = request.format();
     if (format) rp_Print(record.text, sizeof record.text, format, printer);
 
     rp_Compose(record, code, component, textLine, tText, sourceIndex, format != nullptr, printer);
 
-    if (styleGiven) record.style = style;
+    if (request.styleGiven()) record.style = request.style();
     if ((record.style & mbstyle::IconMask) == 0 && (record.style & mbstyle::ButtonMask) != 0)
         record.style |= mbstyle::IconQuestion;
     if (!record.caption[0]) LoadMessageText(record.caption, kMsgProgramName, sizeof record.caption);
-    if (captionText) CopyTextBounded(record.caption, captionText, sizeof record.caption);
+    if (request.caption()) CopyTextBounded(record.caption, request.caption(), sizeof record.caption);
 
     bool warning = std::strstr(record.caption, "Warning") != nullptr;
     if (warning && Reporting().warningsOff) {
@@ -347,6 +262,50 @@ int rp_Report(const char* options, int hookCode, const rp_Printer& printer) {
         }
     }
     return result;
+}
+
+// The letters of the legacy form read into a request, each taking its
+// arguments from the list in order; the list is left at the message's own
+// printf arguments.
+MessageRequest rp_ReadLetters(const char* options, va_list* ap) {
+    MessageRequest request;
+    for (const char* o = options ? options : ""; *o; ++o) {
+        switch (*o) {
+        case 'A': request.ActiveParent(); break;
+        case 'n': request.AppendRows(); break;
+        case 'w': request.Timed(); break;
+        case 'E': request.Code(va_arg(*ap, int)); break;
+        case 'B': request.Caption(va_arg(*ap, const char*)); break;
+        case 'C': request.WarnAgain(va_arg(*ap, int*)); break;
+        case 'D':
+        case 'P': request.Parent(va_arg(*ap, platform::Window*)); break;
+        case 'F': request.Format(va_arg(*ap, const char*)); break;
+        case 'L': request.Source(va_arg(*ap, int)); break;
+        case 'M': {
+            const char* label = va_arg(*ap, const char*);
+            const char* value = va_arg(*ap, const char*);
+            request.Row(label, value ? value : "");
+            break;
+        }
+        case 'N': request.Component(va_arg(*ap, SchematicObject*)); break;
+        case 'O': {
+            int x = va_arg(*ap, int);
+            int y = va_arg(*ap, int);
+            request.Offset(x, y);
+            break;
+        }
+        case 'S': request.Style(va_arg(*ap, unsigned)); break;
+        case 'T': request.Line(va_arg(*ap, NetlistLine*)); break;
+        case 'd': request.View(va_arg(*ap, CMDIView*)); break;
+        case 'l': request.Rows(va_arg(*ap, StringArray*)); break;
+        case 'm': request.Row(va_arg(*ap, const char*)); break;
+        case 'p': request.Frame(va_arg(*ap, CMDIFrame*)); break;
+        case 's': request.Class(static_cast<char>(va_arg(*ap, int))); break;
+        case 't': request.Text(va_arg(*ap, const char*)); break;
+        default: break;
+        }
+    }
+    return request;
 }
 
 }  // namespace
@@ -379,38 +338,48 @@ ReportServices& ReportHooks() {
     return services;
 }
 
-int ReportMessage(const char* options, ...) {
-    va_list args;
-    va_start(args, options);
-    int result = ReportMessageV(options, args);
-    va_end(args);
-    return result;
+int ReportMessage(const MessageRequest& request) {
+    // The texts are copied first: a subject message consumes the pending text
+    // that an argument may still point into.
+    std::vector<std::string> texts;
+    std::vector<MessageArg> args;
+    texts.reserve(request.args().size());
+    args.reserve(request.args().size());
+    for (const MessageArg& arg : request.args()) {
+        if (arg.kind() == MessageArg::Kind::Text && arg.AsText()) {
+            texts.emplace_back(arg.AsText());
+            args.emplace_back(texts.back());
+        } else {
+            args.push_back(arg);
+        }
+    }
+    rp_Printer printer;
+    printer.args = &args;
+    return rp_Report(request, printer);
 }
 
-int ReportMessageV(const char* options, va_list args) {
+int ReportMessageLetters(const char* options, ...) {
     va_list ap;
-    va_copy(ap, args);
+    va_start(ap, options);
+    MessageRequest request = rp_ReadLetters(options, &ap);
     rp_Printer printer;
     printer.list = &ap;
-    int result = rp_Report(options, 0, printer);
+    int result = rp_Report(request, printer);
     va_end(ap);
     return result;
 }
 
-int ReportMessageText(const char* options, int code, const char* text) {
-    rp_Printer printer;
-    printer.text = text;
-    return rp_Report(options, code, printer);
+int ShellReporter::Report(const MessageRequest& request) { return ReportMessage(request); }
+
+void ShellReporter::Beep() {
+    if (platform::Application* app = platform::Application::Instance()) app->Beep();
 }
 
 void ComposeMessage(MessageRecord& record, int code, const SchematicObject* component, const NetlistLine* textLine,
-                    const char* tText, int sourceIndex, va_list args) {
-    va_list ap;
-    va_copy(ap, args);
+                    const char* tText, int sourceIndex, const std::vector<MessageArg>& args) {
     rp_Printer printer;
-    printer.list = &ap;
+    printer.args = &args;
     rp_Compose(record, code, component, textLine, tText, sourceIndex, false, printer);
-    va_end(ap);
 }
 
 int RouteMessage(MessageRecord& record) {
@@ -440,7 +409,7 @@ int RouteMessage(MessageRecord& record) {
         result = 0;
     } else {
         if (record.beep && Prefs().sound) {
-            if (Hooks().messageBeep) Hooks().messageBeep();
+            if (IsReporterInstalled()) Reporter().Beep();
             else if (platform::Application* app = platform::Application::Instance()) app->Beep();
         }
         result = ShowMessageBox(record);
@@ -452,7 +421,8 @@ int RouteMessage(MessageRecord& record) {
 void InstallMessageReporter() {
     RegisterShellMessages();
     SetBatchLogNameProvider(rp_BatchCircuitName);
-    Hooks().reportMessage = ReportMessageText;
+    static ShellReporter reporter;
+    InstallReporter(&reporter);
 }
 
 // ---- help texts --------------------------------------------------------------------------

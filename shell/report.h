@@ -1,34 +1,54 @@
 // Message reporting: the one road by which the program tells the user
 // something, and the program's own message box.
 //
-// ReportMessage takes a text of option letters, then the arguments the letters
-// ask for in order, then the printf arguments of the message text:
+// Callers describe a message with the core's typed request (core/report_port.h)
+// and hand it to ReportMessage; code below the shell goes through Reporter(),
+// which the shell installs. Each field of the request is one of the reporter's
+// control letters (the legacy form ReportMessageLetters still reads them: a
+// text of letters, then the arguments the letters ask for in order, then the
+// printf arguments of the message text):
 //
-//   A            parent = the active window
-//   B text       caption (at most 29 characters), replacing every other caption
-//   C int*       "Don't warn me anymore." flag: 1 stored when the box is left
-//                unticked, 0 when ticked
-//   D Window*    parent window
-//   E int        result code whose string-table text is shown
-//   F format     the message text is this printf format (a literal of the
-//                program, never user text) printed with the remaining arguments
-//   L int        index into the current circuit's source-file table
-//   M text text  a detail row (label, value), shown in the box's row list
-//   N object     the placed component the message is about (its PART value
-//                gives the "Part:" row; the schematic shows it afterwards)
-//   O int int    box offsets from the centre, in percent of half the screen
-//   P Window*    parent window
-//   S unsigned   message-box style (buttons and icon), replacing the
-//                Error/Warning style
-//   T line       the netlist text line the message is about
-//   d CMDIView*  parent = the view; its document's file gives the "File:" row
-//   l StringArray*  one row (label only) per non-empty string
-//   m text       a detail row without value
-//   n            the detail rows are appended to the text instead of listed
-//   p CMDIFrame* parent = the frame; its document's file gives the "File:" row
-//   s int        'E' or 'W': caption TW8 Error or TW8 Warning for an F text
-//   t text       the "Text:" row
-//   w            a timed warning: closes itself as OK after the Warning Time
+//   letter argument      request field
+//   A               ActiveParent()  parent = the active window
+//   B text          Caption(t)      caption (at most 29 characters), replacing
+//                                   every other caption
+//   C int*          WarnAgain(f)    "Don't warn me anymore." flag: 1 stored when
+//                                   the box is left unticked, 0 when ticked
+//   D Window*       Parent(w)       parent window
+//   E int           Message(code)   result code whose string-table text is shown
+//   F format        FormattedMessage(f)  the message text is this printf format
+//                                   (a literal of the program, never user text)
+//                                   printed with the arguments
+//   L int           Source(i)       index into the current circuit's source-file
+//                                   table
+//   M text text     Row(l, v)       a detail row (label, value), shown in the
+//                                   box's row list
+//   N object        Component(c)    the placed component the message is about
+//                                   (its PART value gives the "Part:" row; the
+//                                   schematic shows it afterwards)
+//   O int int       Offset(x, y)    box offsets from the centre, in percent of
+//                                   half the screen
+//   P Window*       Parent(w)       parent window
+//   S unsigned      Style(s)        message-box style (buttons and icon),
+//                                   replacing the Error/Warning style
+//   T line          Line(l)         the netlist text line the message is about
+//   d CMDIView*     View(v)         parent = the view; its document's file
+//                                   gives the "File:" row
+//   l StringArray*  Rows(list)      one row (label only) per non-empty string
+//   m text          Row(l)          a detail row without value
+//   n               AppendRows()    the detail rows are appended to the text
+//                                   instead of listed
+//   p CMDIFrame*    Frame(f)        parent = the frame; its document's file
+//                                   gives the "File:" row
+//   s int           Class(c)        'E' or 'W': caption TW8 Error or TW8
+//                                   Warning for an F text
+//   t text          Text(t)         the "Text:" row
+//   w               Timed()         a timed warning: closes itself as OK after
+//                                   the Warning Time
+//   (printf args)   Args(...)       typed: int, unsigned, long, double, texts
+//
+// A request's Text wins over its line's text, and a component's or a line's
+// source index over Source.
 //
 // The result is the code of the button that closed the box (1 OK, 2 Cancel, 6
 // Yes, 7 No, ...), or 0 when nothing was shown in a box (suppressed, written
@@ -42,7 +62,9 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <vector>
 
+#include "core/report_port.h"
 #include "shell/dialogs.h"
 
 class CMDIView;
@@ -129,25 +151,33 @@ bool AddMessageRow(MessageRecord& record, const char* label, const char* value, 
 
 // ---- reporting ----------------------------------------------------------------------
 
-int ReportMessage(const char* options, ...);
-int ReportMessageV(const char* options, va_list args);
+// Shows a message (see the letters above); the code of the closing button.
+int ReportMessage(const MessageRequest& request);
+// The letter form, kept for the reporter's own tests that hold each typed
+// field to its letter; nothing checks its arguments, so the program itself
+// uses ReportMessage.
+int ReportMessageLetters(const char* options, ...);
+
+// The shell's implementation of the core's reporter port.
+class ShellReporter : public MessageReporter {
+public:
+    int Report(const MessageRequest& request) override;
+    void Beep() override;
+};
 
 // Fills the record's texts, caption, style, beep and rows from a code (or the
 // text an F format left in the record), a component, a text line, a t text, a
 // source index and the printf arguments of the code's text.
 void ComposeMessage(MessageRecord& record, int code, const SchematicObject* component, const NetlistLine* textLine,
-                    const char* tText, int sourceIndex, va_list args);
+                    const char* tText, int sourceIndex, const std::vector<MessageArg>& args);
 // Sends a composed record where it belongs (sensitivity log, numeric output,
 // parameter-check report, batch log, or the message box); frees the extra text.
 int RouteMessage(MessageRecord& record);
 // Runs the message box for the record, modally; the closing button's code.
 int ShowMessageBox(MessageRecord& record);
 
-// The reporter behind Hooks().reportMessage, for the core: the options'
-// argument-free letters and E are honoured; `text` fills the message's "%s"
-// places as plain text (it is never read as a format).
-int ReportMessageText(const char* options, int code, const char* text);
-// Registers the shell's string-table rows and installs the reporter hook.
+// Registers the shell's string-table rows and installs the ShellReporter as
+// the core's Reporter().
 void InstallMessageReporter();
 
 // ---- help texts -----------------------------------------------------------------------

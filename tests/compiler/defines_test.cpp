@@ -1,17 +1,28 @@
 // Define table: statements into entries, substitution with its parentheses
 // modes, function-like defines, recursion, scopes and tolerances.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "compiler/defines.h"
 #include "compiler/support.h"
+#include "core/memory.h"
+#include "core/report_port.h"
+#include "core/result.h"
 #include "document/cirdoc.h"
+#include "models/lookup.h"
 #include "models/modelstmt.h"
+#include "core/paths.h"
 #include "core/memory.h"
 #include "core/result.h"
 #include "shell/preferences.h"
+#include "tests/expr/scoped_port.h"
+#include "tests/models/fake_library_index.h"
 
 namespace {
 
@@ -22,7 +33,7 @@ protected:
         Prefs().addParenthesesToDefine = 0;
         table_.Init(nullptr);
         ASSERT_EQ(InitRootScopes(&table_, "/tmp/amp.cir", 1), 0);
-        ClearLastCompilerMessage();
+        ClearLastMessage();
     }
     void TearDown() override { Prefs().addParenthesesToDefine = savedParentheses_; }
 
@@ -34,7 +45,7 @@ protected:
     std::string Substitute(const char* text, int scope = 1, int literal = 0, int mode = kMarkersToParentheses) {
         char* out = nullptr;
         int rc = SubstituteDefines(&table_, &out, scope, text, literal, mode);
-        std::string result = rc ? "#" + std::to_string(LastCompilerMessageId()) : std::string(out ? out : "");
+        std::string result = rc ? "#" + std::to_string(LastMessageId()) : std::string(out ? out : "");
         FreeString(&out);
         return result;
     }
@@ -103,7 +114,7 @@ TEST_F(CompDefinesTest, RecursiveDefinesEndWithTooComplexInsteadOfLooping) {
     ASSERT_EQ(Define(".define A B"), 0);
     ASSERT_EQ(Define(".define B A"), 0);
     EXPECT_EQ(PrepareScopeDefines(&table_, 1), kResultShown);
-    EXPECT_EQ(LastCompilerMessageId(), 10881);
+    EXPECT_EQ(LastMessageId(), 10881);
 
     DefineTable self;
     self.Init(nullptr);
@@ -114,7 +125,7 @@ TEST_F(CompDefinesTest, RecursiveDefinesEndWithTooComplexInsteadOfLooping) {
     EXPECT_STREQ(self.Entry(1, 0)->value, "A+1");   // stored unchanged by pre-expansion
     char* out = nullptr;
     EXPECT_EQ(SubstituteDefines(&self, &out, 1, "A", 0, kMarkersToParentheses), kResultShown);
-    EXPECT_EQ(LastCompilerMessageId(), 10881);
+    EXPECT_EQ(LastMessageId(), 10881);
     FreeString(&out);
 }
 
@@ -151,9 +162,9 @@ TEST_F(CompDefinesTest, StatementErrorsAreRefusedWithTheirMessage) {
         {".define F(X,2Y) X", kDotDefine, 10886},
     };
     for (const Case& c : cases) {
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         EXPECT_EQ(Define(c.text, 1, c.keyword), kResultShown) << c.text;
-        EXPECT_EQ(LastCompilerMessageId(), c.expected) << c.text;
+        EXPECT_EQ(LastMessageId(), c.expected) << c.text;
     }
     EXPECT_EQ(Define(".define PI 3"), 0);          // PI may be redefined
     EXPECT_EQ(Define(".model X D"), 0);            // not this statement: nothing happens
@@ -197,7 +208,7 @@ TEST_F(CompDefinesTest, TolerancesTakeTheirNominalValue) {
     StatementSource source{kSourceTextLine, 1, 0, 0};
     ASSERT_EQ(ParseDefineStatement(&other, ".define {LOT=5%} RV {X}", source, kDotDefine), 0);
     EXPECT_EQ(PrepareScopeDefines(&other, 1), kResultShown);
-    EXPECT_EQ(LastCompilerMessageId(), 19892);
+    EXPECT_EQ(LastMessageId(), 19892);
 }
 
 TEST_F(CompDefinesTest, ArgumentListsSplitAtTopLevelCommas) {
@@ -246,4 +257,60 @@ TEST(CompDefinesRelease, ClosingADocumentReleasesItsDefinesAndModels) {
     doc->modelStatements = CreateCircuitModels(doc);
     ASSERT_NE(doc->modelStatements, nullptr);
     delete doc;
+}
+
+// Library defines load on demand: the first braced word of a compile reads the
+// .PARAM and .FUNC statements of the circuit's libraries into the global scope.
+TEST(CompLibraryDefines, FirstBracedWordLoadsTheLibraryParameters) {
+    char pattern[] = "/tmp/libdefines_testXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string savedLibraryPath = GetPathSetting(kPathLibrary);
+    SetPathSetting(kPathLibrary, dir.c_str());
+    const std::string library = dir + "/amps.lib";
+    const std::string text = "* amplifiers\r\n.PARAM GAIN=42\r\n.FUNC TWICE(X) {2*X}\r\n";
+    std::ofstream(library, std::ios::binary) << text;
+    std::ofstream(dir + "/NOM.LIB") << "* master\r\n";
+
+    auto counted = [](std::string& out, const std::string& value) {
+        int16_t n = static_cast<int16_t>(value.size());
+        out.append(reinterpret_cast<const char*>(&n), 2);
+        out += value;
+    };
+    auto i32 = [](std::string& out, int32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); };
+    // The index names one text library and the places of its statements; the
+    // index files are not built yet, so the test hands it over.
+    FakeLibraryIndex indexFiles;
+    ScopedPort<LibraryIndexes> indexPort(InstallLibraryIndexes, &indexFiles);
+    std::string& index = indexFiles.contents;
+    i32(index, 5);
+    index += static_cast<char>(kIndexTextFile);
+    i32(index, 0);
+    counted(index, library);
+    index += '\0';
+    for (const char* statement : {".PARAM", ".FUNC"}) {
+        index += static_cast<char>(kIndexParameters);
+        i32(index, static_cast<int32_t>(text.find(statement)));
+        i32(index, statement[1] == 'P' ? 2 : 3);
+    }
+
+    CCirDoc doc;
+    DefineTable* table = GetDefineTable(&doc);
+    ASSERT_EQ(InitRootScopes(&doc), 0);
+    doc.modelStatements = CreateCircuitModels(&doc);
+    ASSERT_EQ(AddLibraryFile(static_cast<CircuitModels*>(doc.modelStatements), "NOM.LIB", 0, nullptr, false), 0);
+
+    char* out = nullptr;
+    ASSERT_EQ(SubstituteDefines(table, &out, 1, "GAIN", 0, kMarkersToParentheses), 0);
+    EXPECT_STREQ(out, "GAIN");                       // outside braces nothing is loaded
+    EXPECT_EQ(table->count, 0);
+    ASSERT_EQ(SubstituteDefines(table, &out, 1, "{GAIN+TWICE(3)}", 0, kMarkersToParentheses), 0);
+    EXPECT_STREQ(out, "{42+{2*3}}");
+    EXPECT_EQ(table->count, 2);
+    ASSERT_EQ(SubstituteDefines(table, &out, 1, "{GAIN}", 0, kMarkersToParentheses), 0);
+    EXPECT_EQ(table->count, 2);                      // once per compile
+    FreeString(&out);
+    ReleaseDefineTable(&doc);
+    SetPathSetting(kPathLibrary, savedLibraryPath.c_str());
+    std::filesystem::remove_all(dir);
 }

@@ -6,8 +6,10 @@
 
 #include "compiler/defines.h"
 #include "compiler/scanner.h"
+#include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
@@ -34,11 +36,10 @@ protected:
         table_ = GetDefineTable(&doc_);
         ASSERT_NE(table_, nullptr);
         ASSERT_EQ(InitRootScopes(&doc_), 0);
-        ClearLastCompilerMessage();
-        ClearNameIndexes();
+        ClearLastMessage();
+        session_ = GetCompileSession(&doc_);
     }
     void TearDown() override {
-        ClearNameIndexes();
         ReleaseDefineTable(&doc_);
         CurrentRunContext().circuitDocument = nullptr;
         Prefs().addParenthesesToDefine = savedParentheses_;
@@ -57,6 +58,7 @@ protected:
 
     CCirDoc doc_;
     DefineTable* table_ = nullptr;
+    CompileSession* session_ = nullptr;
     int savedParentheses_ = 0;
 };
 
@@ -88,16 +90,16 @@ TEST_F(CompScannerTest, DiodeTemplateStoresAreaFlagAndInitialConditions) {
     for (const Case& c : cases) {
         double area = -7, ic1 = -7, ic2 = -7;
         int32_t off = 0;
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         EXPECT_EQ(ScanStatement(nullptr, kDiodeTemplate, c.statement, &area, &off, &ic1, &ic2), c.result)
             << c.statement;
         EXPECT_EQ(area, c.area) << c.statement;
         EXPECT_EQ(off, c.off) << c.statement;
         EXPECT_EQ(ic1, c.ic1) << c.statement;
         EXPECT_EQ(ic2, c.ic2) << c.statement;
-        if (c.message > 0) EXPECT_EQ(LastCompilerMessageId(), c.message) << c.statement;
-        else if (c.message == 0) EXPECT_EQ(LastCompilerMessageId(), 0) << c.statement;
-        else EXPECT_NE(LastCompilerMessageId(), 0) << c.statement;
+        if (c.message > 0) EXPECT_EQ(LastMessageId(), c.message) << c.statement;
+        else if (c.message == 0) EXPECT_EQ(LastMessageId(), 0) << c.statement;
+        else EXPECT_NE(LastMessageId(), 0) << c.statement;
     }
 }
 
@@ -125,23 +127,24 @@ TEST_F(CompScannerTest, MosfetOptionsMayComeInAnyOrderAndGivenFlagsAreSet) {
 
 TEST_F(CompScannerTest, NameIndexesFollowTheAlphabet) {
     SchematicObject* r1 = AddPart("R1", 1);
-    ASSERT_EQ(PartNameIndex::Insert("R1", r1), 0);
-    ASSERT_EQ(PartNameIndex::Insert("X1.R1", r1), 0);
-    EXPECT_EQ(PartNameIndex::Insert("r1", r1), 0);     // lower case is outside the alphabet: not entered
-    EXPECT_EQ(PartNameIndex::Insert("A B", r1), 0);
-    EXPECT_EQ(PartNameIndex::Find("X1.R1"), r1);
-    EXPECT_EQ(PartNameIndex::Find("r1"), nullptr);
-    EXPECT_EQ(PartNameIndex::Find("X1"), nullptr);
-    EXPECT_EQ(PartNameIndex::InnerNodeCount(), 5);      // R, X, X1, X1., X1.R
-    ASSERT_EQ(NodeNameIndex::Insert("OUT", 4), 0);
-    ASSERT_EQ(NodeNameIndex::Insert("$N_0001", 7), 0);
-    EXPECT_EQ(NodeNameIndex::Find("OUT"), 4);
-    EXPECT_EQ(NodeNameIndex::Find("$N_0001"), 7);
-    EXPECT_EQ(NodeNameIndex::Find("OU"), -1);
-    ClearNameIndexes();
-    EXPECT_EQ(PartNameIndex::InnerNodeCount(), 0);
-    EXPECT_EQ(NodeNameIndex::Find("OUT"), -1);
-    EXPECT_EQ(PartNameIndex::Find("X1.R1"), nullptr);
+    ASSERT_EQ(session_->parts.Insert("R1", r1), 0);
+    ASSERT_EQ(session_->parts.Insert("X1.R1", r1), 0);
+    EXPECT_EQ(session_->parts.Insert("r1", r1), 0);     // lower case is outside the alphabet: not entered
+    EXPECT_EQ(session_->parts.Insert("A B", r1), 0);
+    EXPECT_EQ(session_->parts.Find("X1.R1"), r1);
+    EXPECT_EQ(session_->parts.Find("r1"), nullptr);
+    EXPECT_EQ(session_->parts.Find("X1"), nullptr);
+    EXPECT_EQ(session_->parts.InnerNodeCount(), 5);      // R, X, X1, X1., X1.R
+    ASSERT_EQ(session_->nodes.Insert("OUT", 4), 0);
+    ASSERT_EQ(session_->nodes.Insert("$N_0001", 7), 0);
+    EXPECT_EQ(session_->nodes.Find("OUT"), 4);
+    EXPECT_EQ(session_->nodes.Find("$N_0001"), 7);
+    EXPECT_EQ(session_->nodes.Find("OU"), -1);
+    session_->parts.Clear();
+    session_->nodes.Clear();
+    EXPECT_EQ(session_->parts.InnerNodeCount(), 0);
+    EXPECT_EQ(session_->nodes.Find("OUT"), -1);
+    EXPECT_EQ(session_->parts.Find("X1.R1"), nullptr);
 }
 
 TEST_F(CompScannerTest, FindPartLooksUpByScopeWithAndWithoutTheIndex) {
@@ -152,9 +155,9 @@ TEST_F(CompScannerTest, FindPartLooksUpByScopeWithAndWithoutTheIndex) {
     SchematicObject* longPart = AddPart(longName.substr(0, 99).c_str(), 1);
     for (bool indexed : {false, true}) {
         if (indexed) {
-            ASSERT_EQ(PartNameIndex::Insert("X1", x1), 0);
-            ASSERT_EQ(PartNameIndex::Insert("X1.R1", inner), 0);
-            ASSERT_EQ(PartNameIndex::Insert(longName.substr(0, 99).c_str(), longPart), 0);
+            ASSERT_EQ(session_->parts.Insert("X1", x1), 0);
+            ASSERT_EQ(session_->parts.Insert("X1.R1", inner), 0);
+            ASSERT_EQ(session_->parts.Insert(longName.substr(0, 99).c_str(), longPart), 0);
         }
         EXPECT_EQ(FindPart("x1", 1), x1) << indexed;
         EXPECT_EQ(FindPart("X1.R1", -1), inner) << indexed;
@@ -187,9 +190,9 @@ TEST_F(CompScannerTest, PartNamesAreCheckedForSymbolsCharactersAndDuplicates) {
         {"R2", 0x1A2, nullptr, 0, 0},
     };
     for (const Case& c : cases) {
-        ClearLastCompilerMessage();
+        ClearLastMessage();
         EXPECT_EQ(CheckPartName(&doc_, c.name, 1, c.flags, c.part), c.result) << c.name << " " << c.flags;
-        EXPECT_EQ(LastCompilerMessageId(), c.message) << c.name << " " << c.flags;
+        EXPECT_EQ(LastMessageId(), c.message) << c.name << " " << c.flags;
     }
     struct NameCase {
         const char* text;

@@ -7,8 +7,10 @@
 
 #include "compiler/defines.h"
 #include "compiler/scanner.h"
+#include "compiler/session.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
@@ -128,13 +130,13 @@ TEST(CompSupport, NumericFieldsAndPartAttributesEvaluate) {
     EXPECT_DOUBLE_EQ(EvaluatePartAttribute(part, kAttrValue, &status), 4000);
     EXPECT_EQ(status, 0);
     SetAttribute(&doc, part, kAttrValue, "RL*");
-    ClearLastCompilerMessage();
+    ClearLastMessage();
     EXPECT_EQ(EvaluatePartAttribute(part, kAttrValue, &status), 0);
     EXPECT_EQ(status, kResultShown);
-    EXPECT_NE(LastCompilerMessageId(), 0);
-    ClearLastCompilerMessage();
+    EXPECT_NE(LastMessageId(), 0);
+    ClearLastMessage();
     EXPECT_EQ(EvaluatePartAttribute(part, kAttrValue, &status), 0);   // status already set: nothing shown
-    EXPECT_EQ(LastCompilerMessageId(), 0);
+    EXPECT_EQ(LastMessageId(), 0);
     ReleaseDefineTable(&doc);
     CurrentRunContext().circuitDocument = nullptr;
 }
@@ -147,16 +149,17 @@ TEST(CompSupport, ClearingCompileArraysReleasesWhatTheFlagsName) {
     ASSERT_EQ(AddFormattedDefine(table, "N", "%d*%s", 3, longValue.c_str()), 0);
     EXPECT_EQ(std::string(table->FindEntry("N", 1)->value), "3*" + std::string(3000, 'K'));
     SchematicObject* part = doc.NewSchematicObject();
-    ASSERT_EQ(PartNameIndex::Insert("R10", part), 0);
+    CompileSession* session = GetCompileSession(&doc);
+    ASSERT_EQ(session->parts.Insert("R10", part), 0);
 
     ClearCompileArrays(&doc, 0);
     EXPECT_EQ(table->count, 1);
-    EXPECT_EQ(PartNameIndex::Find("R10"), part);
+    EXPECT_EQ(session->parts.Find("R10"), part);
     ClearCompileArrays(&doc, kClearDefines);
     EXPECT_EQ(table->count, 0);
     EXPECT_EQ(table->highestScope, 1);            // the scopes stay for later substitutions
     ClearCompileArrays(&doc, kClearJoinedText | kClearHierarchy);
-    EXPECT_EQ(PartNameIndex::Find("R10"), nullptr);
+    EXPECT_EQ(session->parts.Find("R10"), nullptr);
     EXPECT_EQ(table->highestScope, -1);
     ReleaseDefineTable(&doc);
 }

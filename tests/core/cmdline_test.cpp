@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "core/recentlist.h"
 #include "core/result.h"
 #include "core/settings.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -40,11 +42,11 @@ protected:
         Restart();
         InitRecentLists();
 
-        Hooks().reportMessage = [](const char*, int code, const char* text) {
-            cmdline_calls.reportedCodes.push_back(code);
-            cmdline_calls.reportedTexts.push_back(text ? text : "");
+        reporter_.emplace([](const MessageRequest& request) {
+            cmdline_calls.reportedCodes.push_back(request.code());
+            cmdline_calls.reportedTexts.push_back(ScopedTestReporter::TextArg(request));
             return static_cast<int>(kResultShown);
-        };
+        });
         StartupServices& s = Services();
         s = StartupServices{};
         s.openFileOfKind = [](const char* path, int) -> void* {
@@ -64,6 +66,7 @@ protected:
         for (int kind = kPathData; kind <= kPathPicture; ++kind) SetPathSetting(kind, "");
         Hooks() = savedHooks_;
         Services() = savedServices_;
+        reporter_.reset();
         std::string command = "rm -rf '" + dir_ + "'";
         ASSERT_EQ(system(command.c_str()), 0);
     }
@@ -76,6 +79,7 @@ protected:
 
     std::string dir_;
     CoreHooks savedHooks_;
+    std::optional<ScopedTestReporter> reporter_;
     StartupServices savedServices_;
 };
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 
 #include "core/hooks.h"
 #include "core/messages.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -173,10 +175,10 @@ TEST_F(ResultTest, ErrnoToResultCases) {
 TEST_F(ResultTest, CheckWritablePathReportsOnce) {
     static std::vector<std::pair<int, std::string>> reported;
     reported.clear();
-    Hooks().reportMessage = [](const char*, int code, const char*) {
-        reported.push_back({code, PendingText()});
+    auto reporter = std::make_unique<ScopedTestReporter>([](const MessageRequest& request) {
+        reported.push_back({request.code(), PendingText()});
         return 0;
-    };
+    });
     char dir[] = "/tmp/tw_result_XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     std::string good = std::string(dir) + "/out.txt";
@@ -195,7 +197,7 @@ TEST_F(ResultTest, CheckWritablePathReportsOnce) {
     EXPECT_EQ(reported[1].first, kResultNoSuchFile);
     EXPECT_EQ(reported[1].second, badDir);
 
-    Hooks().reportMessage = nullptr;
+    reporter.reset();
     EXPECT_EQ(CheckWritablePath(nullptr, badDir.c_str()), kResultNoSuchFile);
     rmdir(dir);
 }

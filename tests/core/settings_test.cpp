@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "core/result.h"
 #include "core/sectionfile.h"
 #include "core/settings.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -69,8 +71,8 @@ void settings_Screen(int* width, int* height) {
     *width = settings_calls.screenWidth;
     *height = settings_calls.screenHeight;
 }
-int settings_Report(const char*, int code, const char*) {
-    settings_calls.reported.push_back(code);
+int settings_Report(const MessageRequest& request) {
+    settings_calls.reported.push_back(request.code());
     return kResultShown;
 }
 
@@ -85,7 +87,7 @@ protected:
         savedServices_ = Services();
         Services() = StartupServices{};
         settings_calls = SettingsCalls{};
-        Hooks().reportMessage = settings_Report;
+        reporter_.emplace(settings_Report);
         Services().clearSavedPlacement = [] { ++settings_calls.placementCleared; };
         ResetSettingsSections();
         ResetStartupState();
@@ -100,6 +102,7 @@ protected:
         ClearPathGroups();
         for (int kind = kPathData; kind <= kPathPicture; ++kind) SetPathSetting(kind, "");
         Hooks() = savedHooks_;
+        reporter_.reset();
         Services() = savedServices_;
         std::string command = "rm -rf '" + dir_ + "'";
         ASSERT_EQ(system(command.c_str()), 0);
@@ -108,6 +111,7 @@ protected:
     std::string dir_;
     std::string path_;
     CoreHooks savedHooks_;
+    std::optional<ScopedTestReporter> reporter_;
     StartupServices savedServices_;
 };
 

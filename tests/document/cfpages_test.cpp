@@ -16,6 +16,7 @@
 #include "document/circuitfile.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -209,16 +210,17 @@ std::vector<std::string>& cfp_test_Reports() {
     return reports;
 }
 
-int cfp_test_Report(const char*, int code, const char* text) {
-    cfp_test_Reports().push_back(std::to_string(code) + ":" + (text ? text : ""));
+int cfp_test_Report(const MessageRequest& request) {
+    char text[2000];
+    FormatMessageArgs(text, sizeof text, "%s\n%s", request.args());
+    cfp_test_Reports().push_back(std::to_string(request.code()) + ":" + text);
     return 0;
 }
 
 // Lines after a text page's bytes are not ours: one warning per file.
 TEST_F(cfp_Files, DataAfterTheTextIsReportedOnce) {
     cfp_test_Reports().clear();
-    CoreHooks saved = Hooks();
-    Hooks().reportMessage = cfp_test_Report;
+    ScopedTestReporter reporter(cfp_test_Report);
     std::string path = Path("x.cir");
     std::ofstream(path, std::ios::binary)
         << "[Main]\r\nFileType=CIR\r\nVersion=8.01\r\n\r\n[Page]\r\nIndex=0\r\nType=Text\r\nName=Text\r\n\r\n"
@@ -228,7 +230,6 @@ TEST_F(cfp_Files, DataAfterTheTextIsReportedOnce) {
     file.loadFlags = kLoadHidden;
     int code = ReadCircuitFile(doc.get(), file, path.c_str(), true);
     file.Close();
-    Hooks() = saved;
     EXPECT_EQ(0, code);
     EXPECT_STREQ("xy", doc->Page(0)->storedText);
     ASSERT_EQ(1u, cfp_test_Reports().size());

@@ -2,6 +2,7 @@
 
 #include "core/memory.h"
 #include "expr/devicelist.h"
+#include "tests/expr/scoped_port.h"
 
 namespace {
 
@@ -30,22 +31,27 @@ int dlt_ListOfType(int type) {
 
 void dlt_ClearLinks() { ++dlt_LinksCleared; }
 
+class DltLinks final : public DeviceListLinks {
+public:
+    int ListOfType(int type) override { return dlt_ListOfType(type); }
+    void ClearPartDeviceLinks() override { dlt_ClearLinks(); }
+};
+
 class DevList : public ::testing::Test {
 protected:
     void SetUp() override {
         InitDeviceLists();
-        SetDeviceListOfTypeResolver(dlt_ListOfType);
-        SetClearPartDeviceLinks(dlt_ClearLinks);
         dlt_Destroyed = 0;
         dlt_LinksCleared = 0;
     }
     void TearDown() override {
         ReleaseDeviceLists();
         for (int i = 0; i < kDeviceListCount; ++i) SetDeviceListRecordType(i, sizeof(DeviceRecord), nullptr);
-        SetDeviceListOfTypeResolver(nullptr);
-        SetClearPartDeviceLinks(nullptr);
         ResetDeviceFlags();
     }
+    DltLinks links;
+    ScopedPort<DeviceListLinks> linksPort{InstallDeviceListLinks, &links};
+
     static DeviceRecord* Add(int list) {
         return DeviceListTable[list].pool.AddNewAs<DeviceRecord>(DeviceListCreationKind[list]);
     }
@@ -86,7 +92,7 @@ TEST_F(DevList, FindDeviceList) {
         {99, nullptr, nullptr},
     };
     for (const auto& c : cases) EXPECT_EQ(FindDeviceList(c.type, c.record), c.expected) << c.type;
-    SetDeviceListOfTypeResolver(nullptr);
+    InstallDeviceListLinks(nullptr);
     EXPECT_EQ(FindDeviceList(2, nullptr), nullptr);
     EXPECT_EQ(FindDeviceList(40, bsim), &DeviceListTable[kListBsim4Mosfets]);
 }

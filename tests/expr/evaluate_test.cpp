@@ -2,7 +2,9 @@
 
 #include <cfenv>
 #include <cmath>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "core/result.h"
 #include "expr/compiled.h"
@@ -198,7 +200,7 @@ TEST_F(EvaluateTest, SeriesProductAndDerivativeEvaluateTheirBodies) {
         ComplexNumber r;
         EXPECT_EQ(EvaluateExpression(&e, &r, nullptr), 0) << c.outer;
         EXPECT_EQ(r.re, c.value) << c.outer;
-        EXPECT_EQ(StackTop, 0);
+        EXPECT_EQ(CurrentEvaluationContext().top, 0);
     }
 }
 
@@ -262,8 +264,8 @@ TEST_F(EvaluateTest, FailuresLeavePendingMessagesAndValueOne) {
         if (c.pending) {
             EXPECT_STREQ(PendingText(), c.pending) << c.rpn;
         }
-        EXPECT_EQ(EvaluationError, 0);
-        EXPECT_EQ(StackTop, 0);
+        EXPECT_EQ(CurrentEvaluationContext().error, 0);
+        EXPECT_EQ(CurrentEvaluationContext().top, 0);
     }
 }
 
@@ -272,15 +274,15 @@ TEST_F(EvaluateTest, OperatorWithoutOperandsLeavesCallerEntriesAlone) {
     // called it.
     CompiledExpression inner;
     EvBuild(inner, "NEG");
-    ValueStack[1].value = {42.0, 0.0};
-    StackTop = 1;
-    EvaluationDepth = 1;
+    CurrentEvaluationContext().stack[1].value = {42.0, 0.0};
+    CurrentEvaluationContext().top = 1;
+    CurrentEvaluationContext().depth = 1;
     ComplexNumber r;
     EXPECT_EQ(EvaluateExpression(&inner, &r, nullptr), kEvalUnknownToken);
-    EXPECT_EQ(ValueStack[1].value.re, 42.0);
-    EXPECT_EQ(StackTop, 1);
-    EvaluationDepth = 0;
-    StackTop = 0;
+    EXPECT_EQ(CurrentEvaluationContext().stack[1].value.re, 42.0);
+    EXPECT_EQ(CurrentEvaluationContext().top, 1);
+    CurrentEvaluationContext().depth = 0;
+    CurrentEvaluationContext().top = 0;
 }
 
 TEST_F(EvaluateTest, StackOverflowIsAnErrorNotAWritePastTheStack) {
@@ -299,7 +301,7 @@ TEST_F(EvaluateTest, StackOverflowIsAnErrorNotAWritePastTheStack) {
             EXPECT_EQ(PendingCode(), 10444);
             EXPECT_EQ(r.re, 1.0);
         }
-        EXPECT_EQ(StackTop, 0);
+        EXPECT_EQ(CurrentEvaluationContext().top, 0);
     }
 }
 
@@ -329,8 +331,8 @@ TEST_F(EvaluateTest, ArrayElementsAreBoundsCheckedAndSelfReferenceStops) {
         EXPECT_EQ(EvaluateExpression(&e, &r, nullptr), c.code) << c.rpn;
         EXPECT_EQ(PendingCode(), c.pendingId) << c.rpn;
         EXPECT_EQ(r.re, 1.0) << c.rpn;
-        EXPECT_EQ(StackTop, 0);
-        EXPECT_EQ(EvaluationDepth, 0);
+        EXPECT_EQ(CurrentEvaluationContext().top, 0);
+        EXPECT_EQ(CurrentEvaluationContext().depth, 0);
     }
     EXPECT_STREQ(PendingText(), "%EAn attempt was made to access the array variable A outside its bounds.");
     gSolver.userArrays = nullptr;
@@ -389,6 +391,59 @@ TEST_F(EvaluateTest, ComplexFrequencyAndRandomOperands) {
     gSolver.SolverIterating = 1;  // RND is 1 while the solver iterates
     EvaluateExpression(&e, &r, nullptr);
     EXPECT_EQ(r.re, 1.0);
+}
+
+// Each thread evaluates in its own context: a deep expression that keeps most
+// of the value stack busy gives its own value on two threads at once (a shared
+// stack mixes the two evaluations' entries).
+TEST_F(EvaluateTest, TwoThreadsEvaluateAtOnceEachOnItsOwnStack) {
+    constexpr int kPushes = 400;
+    double vars[2][4] = {{1, 0, 0, 0}, {-3, 0, 0, 0}};
+    CompiledExpression expressions[2];
+    for (int k = 0; k < 2; ++k) {
+        std::string rpn;
+        for (int i = 0; i < kPushes; ++i) rpn += "@0 ";
+        for (int i = 1; i < kPushes; ++i) rpn += "+ ";
+        EvBuild(expressions[k], rpn.c_str(), vars[k]);
+    }
+    int wrong[2] = {0, 0};
+    auto run = [&](int k) {
+        for (int round = 0; round < 3000; ++round) {
+            ComplexNumber r;
+            const int code = EvaluateExpression(&expressions[k], &r, nullptr);
+            if (code != 0 || r.re != kPushes * vars[k][0] || CurrentEvaluationContext().top != 0) ++wrong[k];
+        }
+    };
+    std::thread first(run, 0);
+    std::thread second(run, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong[0], 0);
+    EXPECT_EQ(wrong[1], 0);
+}
+
+// A context installed for a scope takes the evaluations and leaves the
+// thread's own context as it was; the thread's context comes back afterwards.
+TEST_F(EvaluateTest, InstalledContextTakesEvaluationsForItsScope) {
+    EvaluationContext& own = CurrentEvaluationContext();
+    own.stack[1].value = {42.0, 0.0};
+    own.top = 1;
+    own.depth = 1;
+    {
+        auto other = std::make_unique<EvaluationContext>();
+        EvaluationScope scope(*other);
+        EXPECT_EQ(&CurrentEvaluationContext(), other.get());
+        int code = -1;
+        EXPECT_EQ(Eval("1 2 +", &code).re, 3.0);
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(other->top, 0);
+        EXPECT_EQ(other->depth, 0);
+    }
+    EXPECT_EQ(&CurrentEvaluationContext(), &own);
+    EXPECT_EQ(own.stack[1].value.re, 42.0);
+    EXPECT_EQ(own.top, 1);
+    own.top = 0;
+    own.depth = 0;
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "core/result.h"
 #include "core/services.h"
 #include "expr/compiled.h"
+#include "expr/compiler_internal.h"
 #include "expr/evaluate.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
@@ -29,7 +30,7 @@
 #include "expr/symbols.h"
 
 inline ExprToken* EvAppendToken(CompiledExpression& e, int code) {
-    auto* t = static_cast<ExprToken*>(e.tokens.AddNew(0));
+    ExprToken* t = AppendToken(&e);
     t->code = static_cast<int16_t>(code);
     t->pushes = (code >= 0 && code < kTokenCodeCount) ? OperandCodeSet[code] : 0;
     t->isDigitalLevel = (code == kTokDigitalLiteral || code == kTokDigitalNode) ? 1 : 0;

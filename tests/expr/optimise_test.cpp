@@ -13,6 +13,8 @@
 #include "expr/messages.h"
 #include "expr/runstate.h"
 #include "expr/symbols.h"
+#include "expr/services.h"
+#include "tests/expr/scoped_port.h"
 
 namespace {
 
@@ -24,6 +26,20 @@ int ot_FindNode(const char* name, int, int kind) {
 }
 int ot_NodeCount(int) { return 7; }
 
+// Analog nodes 0..7 named by their numbers.
+class ot_Circuit final : public ExprCircuit {
+public:
+    int FindNodeNumber(const char* name, int scope, int kind) override { return ot_FindNode(name, scope, kind); }
+    int NodeCount(int kind) override { return ot_NodeCount(kind); }
+    int16_t* DigitalNodeState(int) override { return nullptr; }
+    int FindUserArray(const char*, int) override { return -1; }
+    int FindModelParameter(const char*, const char*, int, double**, bool*) override { return 1; }
+    bool PartMatchesMask(const char*, int, uint32_t) override { return false; }
+    int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override {
+        return BindQuantityWithoutDevices(ctx, *call);
+    }
+};
+
 class ExprOptimiseTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,13 +49,9 @@ protected:
         SetAnalysisKind(0);
         gSolver.RealSolution = ot_solution;
         gSolver.realCount = 8;
-        CompileHooks() = ExprCompileHooks();
-        CompileHooks().findNodeNumber = ot_FindNode;
-        CompileHooks().nodeCount = ot_NodeCount;
         ClearPendingMessage();
     }
     void TearDown() override {
-        CompileHooks() = ExprCompileHooks();
         ResetRunState();
     }
     int Compile(const char* text) {
@@ -50,6 +62,8 @@ protected:
     }
 
     CompiledExpression expr;
+    ot_Circuit circuit;
+    ScopedPort<ExprCircuit> circuitPort{InstallCompileCircuit, &circuit};
 };
 
 TEST_F(ExprOptimiseTest, ConstantOperationsFold) {

@@ -7,16 +7,21 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
-#include "expr/complex.h"
 #include "expr/compiled.h"
 #include "expr/compiler_internal.h"
+#include "expr/complex.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
+#include "expr/services.h"
 #include "expr/symbols.h"
+#include "tests/expr/scoped_port.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -37,6 +42,27 @@ int pt_FindNode(const char* name, int, int kind) {
 }
 int pt_NodeCount(int kind) { return kind == 1 ? 2 : 5; }
 int16_t* pt_DigitalState(int node) { return &pt_digitalStates[node]; }
+int pt_BindVoltageOfPart(ExprCompiler* ctx, const DeviceQuantityCall* call);
+bool pt_IsInductor(const char* part, int, uint32_t mask);
+
+// The test circuit; binding part quantities and knowing inductors are switched
+// on by the tests that need them.
+class pt_Circuit final : public ExprCircuit {
+public:
+    int FindNodeNumber(const char* name, int scope, int kind) override { return pt_FindNode(name, scope, kind); }
+    int NodeCount(int kind) override { return pt_NodeCount(kind); }
+    int16_t* DigitalNodeState(int node) override { return pt_DigitalState(node); }
+    int FindUserArray(const char*, int) override { return -1; }
+    int FindModelParameter(const char*, const char*, int, double**, bool*) override { return 1; }
+    bool PartMatchesMask(const char* part, int scope, uint32_t mask) override {
+        return knowsInductors && pt_IsInductor(part, scope, mask);
+    }
+    int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override {
+        return bindsParts ? pt_BindVoltageOfPart(ctx, call) : BindQuantityWithoutDevices(ctx, *call);
+    }
+    bool bindsParts = false;
+    bool knowsInductors = false;
+};
 
 class ExprParserTest : public ::testing::Test {
 protected:
@@ -47,15 +73,10 @@ protected:
         SetAnalysisKind(0);
         gSolver.RealSolution = pt_solution;
         gSolver.realCount = 16;
-        CompileHooks() = ExprCompileHooks();
-        CompileHooks().findNodeNumber = pt_FindNode;
-        CompileHooks().nodeCount = pt_NodeCount;
-        CompileHooks().digitalNodeState = pt_DigitalState;
-        ClearLastCompileMessage();
+        ClearLastMessage();
         ClearPendingMessage();
     }
     void TearDown() override {
-        CompileHooks() = ExprCompileHooks();
         ResetRunState();
     }
 
@@ -68,9 +89,9 @@ protected:
         ctx.callerVarNames = callerCount ? callerNames : nullptr;
         ctx.callerVarMasks = callerCount ? callerMasks : nullptr;
         ctx.callerVarSlots = useSlots ? callerSlots : nullptr;
-        ClearLastCompileMessage();
+        ClearLastMessage();
         int result = CompileExpression(&ctx);
-        return result == kResultPending ? LastCompileMessageId() : result;
+        return result == kResultPending ? LastMessageId() : result;
     }
     std::string Tokens() {
         char buffer[1000];
@@ -97,6 +118,8 @@ protected:
     }
 
     CompiledExpression expr;
+    pt_Circuit circuit;
+    ScopedPort<ExprCircuit> circuitPort{InstallCompileCircuit, &circuit};
     int callerCount = 0;
     char* callerNames[4] = {};
     int32_t callerMasks[4] = {};
@@ -125,7 +148,7 @@ TEST_F(ExprParserTest, SyntaxErrorsGiveTheirIds) {
 
 TEST_F(ExprParserTest, ReportedMessageCarriesTheText) {
     EXPECT_EQ(Compile("2+FOO"), 10402);
-    EXPECT_STREQ(LastCompileMessageText(), "%EUnknown identifier 'FOO' in '2+FOO'.");
+    EXPECT_STREQ(LastMessageText(), "%EUnknown identifier 'FOO' in '2+FOO'.");
     // Quiet compiles leave the message pending and return 15060.
     ExprCompiler ctx;
     ctx.Init("T+", &expr, kMaskTransient, kSymbolMaskAnalog);
@@ -170,7 +193,7 @@ TEST_F(ExprParserTest, CompilesToTokensInEvaluationOrder) {
             EXPECT_NE(r, 0) << c.text;
             continue;
         }
-        ASSERT_EQ(r, 0) << c.text << " " << LastCompileMessageText();
+        ASSERT_EQ(r, 0) << c.text << " " << LastMessageText();
         EXPECT_EQ(Tokens(), c.tokens) << c.text;
     }
 }
@@ -250,7 +273,7 @@ TEST_F(ExprParserTest, SymbolsUsedOutsideTheirContextAreRejected) {
     EXPECT_EQ(Compile("T", kMaskOutsideRun), 10432);
     EXPECT_EQ(Compile("TRN_LH"), 10436);
     EXPECT_EQ(Compile("SIN(TRN_LH)"), 10422);
-    EXPECT_STREQ(LastCompileMessageText(),
+    EXPECT_STREQ(LastMessageText(),
                  "%ECan't use 'TRN_LH' in function 'SIN' on arg. no. '1'\nfor expression SIN(TRN_LH).");
     SetAnalysisKind(-1);
     EXPECT_EQ(Compile("EGT", kMaskOutsideRun), 807);
@@ -258,7 +281,7 @@ TEST_F(ExprParserTest, SymbolsUsedOutsideTheirContextAreRejected) {
 
 TEST_F(ExprParserTest, DeviceQuantitiesWithoutTheDeviceLayerFailCleanly) {
     EXPECT_EQ(Compile("V(R1)"), 10412);
-    EXPECT_STREQ(LastCompileMessageText(), "%ECan't find label 'R1' in V(...)");
+    EXPECT_STREQ(LastMessageText(), "%ECan't find label 'R1' in V(...)");
     EXPECT_EQ(Compile("I(1)"), 10416);
     EXPECT_EQ(Compile("I(1,2)"), 10413);
     EXPECT_EQ(Compile("DER(T,T)"), 10432);
@@ -291,24 +314,40 @@ int pt_Differentiate(ExprCompiler*, CompiledExpression*, CompiledExpression* var
 }
 
 TEST_F(ExprParserTest, ServicesOfLaterLayersPlugIn) {
-    CompileHooks().bindDeviceQuantity = pt_BindVoltageOfPart;
+    circuit.bindsParts = true;
     ASSERT_EQ(Compile("V(R1)*2"), 0);
     EXPECT_EQ(expr.FirstToken()->operand.doublePtr, &pt_resistorVoltage);
     EXPECT_EQ(Tokens(), "V(R1) 2 *");
 
     // M of an inductor is the core magnetisation; of anything else the magnitude.
-    CompileHooks().partMatchesMask = pt_IsInductor;
+    circuit.knowsInductors = true;
     EXPECT_EQ(Compile("M(L1)"), 10412);
     EXPECT_EQ(Compile("M(T)"), 0);
 
-    CompileHooks().differentiate = pt_Differentiate;
+    struct Derivatives final : ExprDerivatives {
+        bool CanDifferentiate() const override { return true; }
+        int Differentiate(ExprCompiler* ctx, CompiledExpression* body, CompiledExpression* variable) override {
+            return pt_Differentiate(ctx, body, variable);
+        }
+    } derivatives;
+    ScopedPort<ExprDerivatives> derivativesPort(InstallDerivatives, &derivatives);
     ASSERT_EQ(Compile("DER(T*T,T)"), 0);
     EXPECT_EQ(Tokens(), "DER(T*T,T) DER");
     EXPECT_EQ(expr.LastToken()->argCount, 1);
     EXPECT_EQ(Compile("DER(T*T,T+1)"), 10437);
 
-    CompileHooks().bindCurveReference = pt_BindCurve;
-    ASSERT_EQ(Compile("PEAK(V(1),1,2)", kMaskWholeRun | kMaskTransient), 0) << LastCompileMessageText();
+    struct Curves final : ExprPlotBinding {
+        int BindCurveReference(CompiledExpression* body, int code, char* text, size_t size) override {
+            return pt_BindCurve(body, code, text, size);
+        }
+        int CheckRunVariables(CompiledExpression* expr, char* text, size_t size) override {
+            return CheckRunVariablesOfTokens(expr, text, size);
+        }
+        int CheckPhaseMarginCurve(CompiledExpression*) override { return 0; }
+        void* OpenLimitsDialog() override { return nullptr; }
+    } curves;
+    ScopedPort<ExprPlotBinding> curvesPort(InstallPlotBinding, &curves);
+    ASSERT_EQ(Compile("PEAK(V(1),1,2)", kMaskWholeRun | kMaskTransient), 0) << LastMessageText();
     EXPECT_EQ(Codes(), (std::vector<int>{kTokCurveReference, kTokBody, kOperandConstant, kTokPeak}));
     EXPECT_EQ(expr.FirstToken()->operand.index, 7);
     ASSERT_EQ(expr.bodyCount, 1);
@@ -323,7 +362,7 @@ TEST_F(ExprParserTest, ImportedWaveformsTakeTheCallersCellsInOrder) {
     ctx.quiet = 1;
     ctx.imports = records;
     ctx.importCapacity = 2;
-    ASSERT_EQ(CompileExpression(&ctx), 0) << LastCompileMessageText();
+    ASSERT_EQ(CompileExpression(&ctx), 0) << LastMessageText();
     EXPECT_EQ(expr.FirstToken()->operand.complexPtr, &cells[0]);
     EXPECT_EQ(expr.FirstToken()->Next()->operand.complexPtr, &cells[1]);
     // One token more than the caller has records for is refused, not read past.
@@ -332,13 +371,13 @@ TEST_F(ExprParserTest, ImportedWaveformsTakeTheCallersCellsInOrder) {
     ctx.imports = records;
     ctx.importCapacity = 2;
     EXPECT_EQ(CompileExpression(&ctx), kResultPending);
-    EXPECT_EQ(LastCompileMessageId(), 10432);
+    EXPECT_EQ(LastMessageId(), 10432);
 }
 
 TEST_F(ExprParserTest, CaseBecomesConditionValuePairs) {
     SetCallers({{"A", 1}}, false);
     ASSERT_EQ(Compile("CASE(CHANGED(A,0), DELAY(1,2,3), DELAY(4,5,6))", kMaskTransient, 0x80), 0)
-        << LastCompileMessageText();
+        << LastMessageText();
     EXPECT_EQ(Tokens(), "A 0 CHANGED 1 2 3 IFTHEN 4 5 6 DEFAULT");
     EXPECT_EQ(expr.FirstToken()->Next()->Next()->Next()->code, kOperandDelayConstant);
     // Constant arguments may be written as expressions.
@@ -365,7 +404,7 @@ TEST_F(ExprParserTest, CallerVariables) {
 
 TEST_F(ExprParserTest, TwoStateValuesAreOnlyCompared) {
     SetCallers({{"A", 1}, {"B", 1}}, false);
-    ASSERT_EQ(Compile("A == B", kMaskTransient, 0x21), 0) << LastCompileMessageText();
+    ASSERT_EQ(Compile("A == B", kMaskTransient, 0x21), 0) << LastMessageText();
     EXPECT_EQ(Codes(), (std::vector<int>{kOperandCallerVar2, kOperandCallerVar2, kTokEqual}));
     EXPECT_EQ(Compile("A & B", kMaskTransient, 0x21), 10424);
 }
@@ -375,7 +414,7 @@ TEST_F(ExprParserTest, TwoStateAndFiveStateConflictIsReported) {
     SetCallers({{"A", 1}}, false);
     for (const char* text : {"CHANGED(A,0) & D(B)", "D(B) & CHANGED(A,0)"}) {
         EXPECT_EQ(Compile(text, kMaskTransient, 0x60), 10429) << text;
-        EXPECT_STREQ(LastCompileMessageText(), "%ECan't Mix '2 State' '5 State' .") << text;
+        EXPECT_STREQ(LastMessageText(), "%ECan't Mix '2 State' '5 State' .") << text;
         EXPECT_EQ(expr.TokenCount(), 0) << text;
     }
     // Each alone compiles in full.
@@ -398,7 +437,7 @@ TEST_F(ExprParserTest, NestingLimits) {
 
     // Bodies compile nested; the fourth nested body exceeds the compile depth.
     const char* three = "SERIES(N,1,2,SERIES(NN,1,2,SERIES(K,1,2,N*NN*K)))";
-    EXPECT_EQ(Compile(three), 0) << LastCompileMessageText();
+    EXPECT_EQ(Compile(three), 0) << LastMessageText();
     EXPECT_EQ(Compile("SERIES(N,1,2,SERIES(NN,1,2,SERIES(K,1,2,SERIES(KK,1,2,KK))))"), 10409);
     CompiledExpression other;
     ExprCompiler ctx;
@@ -436,7 +475,7 @@ TEST_F(ExprParserTest, DefaultAndHiddenArguments) {
     // Plot curve expressions, where the FFT and calculus functions belong.
     const int32_t curve = kMaskTransient | kMaskPlotCurve;
     for (const PtTokenCase& c : cases) {
-        ASSERT_EQ(Compile(c.text, curve), 0) << c.text << " " << LastCompileMessageText();
+        ASSERT_EQ(Compile(c.text, curve), 0) << c.text << " " << LastMessageText();
         EXPECT_EQ(Tokens(), c.tokens) << c.text;
     }
     ASSERT_EQ(Compile("SDT(V(1))", curve), 0);
@@ -488,12 +527,41 @@ TEST_F(ExprParserTest, LongTextsUseChunkedTokenStorage) {
 
 TEST_F(ExprParserTest, WholeRunTextsMayNotReadRunVariables) {
     CompiledExpression whole;
-    CompileHooks().reportMessage = [](void*, int, const char*, void*, int) {};
+    ScopedTestReporter reporter;
     EXPECT_EQ(CompileExpressionText(&whole, "V(1)", nullptr, -1), kResultShown);
-    EXPECT_EQ(LastCompileMessageId(), 13781);
-    EXPECT_STREQ(LastCompileMessageText(), "%ECan't use 'V(1)' variable in 'V(1)'.");
+    EXPECT_EQ(LastMessageId(), 13781);
+    EXPECT_STREQ(LastMessageText(), "%ECan't use 'V(1)' variable in 'V(1)'.");
     EXPECT_EQ(CompileExpressionText(&whole, "2 - -3", nullptr, -1), 0);
     EXPECT_EQ(whole.FirstToken()->operand.value, 5.0);
+}
+
+// Each thread compiles with its own lexeme arrays: two threads compiling nested
+// expressions at once get the tokens a single compile gives.
+TEST_F(ExprParserTest, TwoThreadsCompileAtOnce) {
+    const char* const texts[2] = {"SIN(V(1)*2)+MAX(V(2),V(3))*(1+2*T)", "IF(V(OUT)>1,SQRT(V(4)),-V(5))/(3+T)"};
+    std::string expected[2];
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_EQ(Compile(texts[k]), 0) << texts[k];
+        expected[k] = Tokens();
+    }
+    int wrong[2] = {0, 0};
+    auto run = [&](int k) {
+        for (int round = 0; round < 300; ++round) {
+            CompiledExpression e;
+            ExprCompiler ctx;
+            ctx.Init(texts[k], &e, kMaskTransient, kSymbolMaskAnalog);
+            ctx.quiet = 1;
+            char buffer[1000];
+            if (CompileExpression(&ctx) != 0 || expected[k] != FormatExpressionTokens(&e, buffer, sizeof buffer))
+                ++wrong[k];
+        }
+    };
+    std::thread first(run, 0);
+    std::thread second(run, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong[0], 0);
+    EXPECT_EQ(wrong[1], 0);
 }
 
 }  // namespace

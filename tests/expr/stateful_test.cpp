@@ -14,6 +14,8 @@
 #include "expr/stateful.h"
 #include "expr/symbols.h"
 #include "tests/expr/evaluator_fixture.h"
+#include "expr/services.h"
+#include "tests/expr/scoped_port.h"
 
 namespace {
 
@@ -33,7 +35,6 @@ protected:
         RandomSeed = 1;
         gStatefulBreakpoints.clear();
         gSolver.DigitalTick = 1e-12;
-        gSolver.addBreakpoint = StatefulAddBreakpoint;
     }
 
     void Transient(double tmax) {
@@ -63,6 +64,15 @@ protected:
         EXPECT_EQ(NotifyExpressionOfRunPhase(&e, kPhaseReset), 0);
     }
     double vars[4] = {0, 0, 0, 0};
+
+    // The breakpoint list of the run: every breakpoint is recorded.
+    struct BreakpointList final : ExprBreakpoints {
+        bool Collecting() const override { return true; }
+        bool Add(int64_t ticks, int kind) override { return StatefulAddBreakpoint(ticks, kind); }
+        void AddDelayBreakpoints(double) override {}
+        void ResetDelayBreakpointKinds() override {}
+    } breakpointList;
+    ScopedPort<ExprBreakpoints> breakpointPort{InstallBreakpoints, &breakpointList};
 };
 
 TEST_F(StatefulTest, AverageStartsAtItsStartInEitherSweepDirection) {
@@ -240,7 +250,7 @@ TEST_F(StatefulTest, DelayWithoutHistoriesFailsWithoutReadingTheStack) {
     ComplexNumber r;
     EXPECT_EQ(EvaluateExpression(&e, &r, nullptr), kEvalUnknownToken);
     EXPECT_EQ(r.re, 1.0);
-    EXPECT_EQ(StackTop, 0);
+    EXPECT_EQ(CurrentEvaluationContext().top, 0);
 }
 
 TEST_F(StatefulTest, PhaseUnwrapsAndGroupDelayStartsFromOneDegree) {
@@ -339,9 +349,13 @@ TEST_F(StatefulTest, RunPhasesReachDeviceExpressionsOfFlaggedLists) {
     static CompiledExpression deviceExpr;
     FreeExpression(&deviceExpr);
     EvBuild(deviceExpr, "@0 CELL CELL DEL", vars);
-    gDeviceRecordExpression = [](int list, DeviceRecord*, int which) -> CompiledExpression* {
-        return list == kListResistors && which == 0 ? &deviceExpr : nullptr;
-    };
+    struct Records final : ExprDeviceRecords {
+        CompiledExpression* RecordExpression(int list, DeviceRecord*, int which) override {
+            return list == kListResistors && which == 0 ? &deviceExpr : nullptr;
+        }
+        const InductorCoreState* InductorCore(const void*) override { return nullptr; }
+    } records;
+    ScopedPort<ExprDeviceRecords> recordsPort(InstallDeviceRecords, &records);
     ASSERT_NE(DeviceListTable[kListResistors].pool.AddNew(0), nullptr);
     AnalysisExpressions document;
 
@@ -353,7 +367,6 @@ TEST_F(StatefulTest, RunPhasesReachDeviceExpressionsOfFlaggedLists) {
     EXPECT_EQ(UpdateStatefulExpressions(&document, kPhaseReset), 0);
     EXPECT_EQ(At(deviceExpr, 0, 5).re, 4.0);
 
-    gDeviceRecordExpression = nullptr;
     ReleaseDeviceLists();
     DeviceListTable[kListResistors].hasStatefulExpressions = 0;
     FreeExpression(&deviceExpr);

@@ -14,6 +14,7 @@
 
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
@@ -356,7 +357,7 @@ TEST_F(BinLibTest, ShippedLibraryTextAndBinaryAgree) {
         if (statement.empty()) return;
         StatementSource source{kSourceTextLine, 1, 0, 0};
         EXPECT_EQ(ParseModelStatement(models, statement.c_str(), source, 0, "GENERIC.LIB"), 0)
-            << statement << ": " << LastModelMessageText();
+            << statement << ": " << LastMessageText();
         memos.push_back(comment);
         statement.clear();
     };
@@ -378,7 +379,7 @@ TEST_F(BinLibTest, ShippedLibraryTextAndBinaryAgree) {
     for (int row = 0; row < models->ModelStatements.Count; ++row) {
         ModelRecord* record = ResolveAko(models, -1, row, false, false);
         const char* name = models->ModelStatements.Entries[row].Name;
-        ASSERT_NE(record, nullptr) << name << ": " << LastModelMessageText();
+        ASSERT_NE(record, nullptr) << name << ": " << LastMessageText();
         for (int i = 0; i < ModelParamCount(record->ModelType); ++i)
             EXPECT_EQ(CheckModelParamValue(nullptr, 1, i, record->ModelType, &record->Values[i], name, false), 0)
                 << name << " " << ModelTypeTable[record->ModelType].Params[i].Name;

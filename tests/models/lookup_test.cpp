@@ -12,6 +12,7 @@
 
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
 #include "expr/runvars.h"
@@ -21,6 +22,9 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
+#include "tests/expr/scoped_port.h"
+#include "tests/models/fake_circuit_scopes.h"
+#include "tests/models/fake_library_index.h"
 
 namespace {
 
@@ -35,15 +39,10 @@ protected:
         models = CreateCircuitModels(nullptr);
         savedPrivateAnalog = GlobalSettings.privateanalog;
         GlobalSettings.privateanalog = 0;
-        // Scope 2 and 4 lie in the main circuit, scope 3 inside scope 2.
-        ModelCircuitServices().enclosingScope = [](CCTDoc*, int scope) { return scope == 3 ? 2 : 1; };
-        ClearLastModelMessage();
+        ClearLastMessage();
     }
     void TearDown() override {
-        ModelCircuitServices().enclosingScope = nullptr;
-        LookupHooks().loadLibraryIndex = nullptr;
         DestroyCircuitModels(models);
-        CompileNotes.Clear();
         GlobalSettings.privateanalog = savedPrivateAnalog;
         SetPathSetting(kPathLibrary, savedLibraryPath.c_str());
         std::string command = "rm -rf '" + dir + "'";
@@ -51,7 +50,7 @@ protected:
     }
     int Parse(const char* text, int scope = 1) {
         StatementSource source{kSourceTextLine, scope, 0, 0};
-        EXPECT_EQ(ParseModelStatement(models, text, source, 0, ""), 0) << text << ": " << LastModelMessageText();
+        EXPECT_EQ(ParseModelStatement(models, text, source, 0, ""), 0) << text << ": " << LastMessageText();
         return models->ModelStatements.Count - 1;
     }
     std::string Path(const char* name) const { return dir + "/" + name; }
@@ -78,6 +77,8 @@ protected:
     std::string dir;
     std::string savedLibraryPath;
     CircuitModels* models = nullptr;
+    FakeCircuitScopes scopes;
+    ScopedPort<ModelCircuitScopes> scopesPort{InstallCircuitScopes, &scopes};
     int32_t savedPrivateAnalog = 0;
 };
 
@@ -110,11 +111,11 @@ TEST_F(LookupTest, ScopesAreSearchedOutward) {
 
 TEST_F(LookupTest, MissingModelsAreReported) {
     EXPECT_EQ(FindModelOrReport(models, kModelDiode, 1, "NOPE"), -1);
-    EXPECT_EQ(LastModelMessageId(), 10834);
-    EXPECT_STREQ(LastModelMessageText(), "%EMissing model statement 'NOPE'.");
+    EXPECT_EQ(LastMessageId(), 10834);
+    EXPECT_STREQ(LastMessageText(), "%EMissing model statement 'NOPE'.");
     EXPECT_EQ(FindPartModelByName(models, kModelUIo, 2, " IO_STD "), -1);
-    EXPECT_EQ(LastModelMessageId(), 10852);
-    EXPECT_STREQ(LastModelMessageText(), "%EMissing I/O model statement 'IO_STD'.");
+    EXPECT_EQ(LastMessageId(), 10852);
+    EXPECT_STREQ(LastMessageText(), "%EMissing I/O model statement 'IO_STD'.");
 }
 
 TEST_F(LookupTest, LibraryListsHoldEachLibraryOnce) {
@@ -161,7 +162,7 @@ TEST_F(LookupTest, BinaryLibraryModelsAreBroughtInOnce) {
                                                   });
     ASSERT_EQ(AddLibraryFile(models, "MODELS.LBR", 0, nullptr, false), 0);
     int row = FindModelOrReport(models, kModelDiode, 3, "DLIB");
-    ASSERT_GE(row, 0) << LastModelMessageText();
+    ASSERT_GE(row, 0) << LastMessageText();
     const ModelStatement& st = models->ModelStatements.Entries[row];
     EXPECT_EQ(st.SourceKind, kSourceBinaryLibrary);
     EXPECT_EQ(st.Scope, 1);
@@ -203,7 +204,7 @@ TEST_F(LookupTest, BinnedVariantsAreChosenByLengthAndWidth) {
     for (const Case& c : cases)
         EXPECT_EQ(FindBinnedModelInScope(models, kModelBsim3N, 3, "B", c.l, c.w), c.row) << c.l << " " << c.w;
     EXPECT_EQ(models->ModelStatements.Entries[b1].BinLevel, 8);
-    EXPECT_EQ(CompileNotes.Count, 0);
+    EXPECT_EQ(models->Notes.Count, 0);
 
     // From a library: the candidates are logged and the one that fits is brought in.
     WriteLibrary("BIN.LBR", {
@@ -252,13 +253,8 @@ TEST_F(LookupTest, IndexRecordsAreWalkedWithinBounds) {
     i32(index, 99);
     i32(index, 3);
 
-    static std::string gIndex;
-    LookupHooks().loadLibraryIndex = [](CircuitModels*, LibraryEntry& entry) {
-        entry.Index = static_cast<char*>(MemAlloc(gIndex.size() + 1));
-        std::memcpy(entry.Index, gIndex.data(), gIndex.size());
-        entry.IndexSize = static_cast<int32_t>(gIndex.size());
-        return 0;
-    };
+    FakeLibraryIndex indexFiles;
+    ScopedPort<LibraryIndexes> indexPort(InstallLibraryIndexes, &indexFiles);
     std::ofstream(Path("NOM.LIB")) << "* master\r\n";
     struct Case {
         const char* what;
@@ -275,7 +271,7 @@ TEST_F(LookupTest, IndexRecordsAreWalkedWithinBounds) {
         {"a binary model is brought in", std::string::npos, kFindModel, "DIDX", -2},
     };
     for (const Case& c : cases) {
-        gIndex = index.substr(0, c.cut);
+        indexFiles.contents = index.substr(0, c.cut);
         ClearLibraryList(models, 0);
         ASSERT_EQ(AddLibraryFile(models, "NOM.LIB", 0, nullptr, false), 0);
         char buffer[300] = "";
@@ -297,8 +293,8 @@ TEST_F(LookupTest, IndexRecordsAreWalkedWithinBounds) {
         }
     }
     // An unknown record kind ends the search.
-    gIndex = index;
-    gIndex[4] = '\x63';
+    indexFiles.contents = index;
+    indexFiles.contents[4] = '\x63';
     ClearLibraryList(models, 0);
     ASSERT_EQ(AddLibraryFile(models, "NOM.LIB", 0, nullptr, false), 0);
     LibrarySearch search;

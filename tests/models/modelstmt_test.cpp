@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
@@ -13,6 +14,8 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
+#include "tests/expr/scoped_port.h"
+#include "tests/models/fake_circuit_scopes.h"
 
 namespace {
 
@@ -21,8 +24,7 @@ protected:
     void SetUp() override {
         models = CreateCircuitModels(nullptr);
         ASSERT_NE(models, nullptr);
-        CompileNotes.Clear();
-        ClearLastModelMessage();
+        ClearLastMessage();
         ClearPendingMessage();
         savedPrivateAnalog = GlobalSettings.privateanalog;
         savedWidth = GlobalSettings.width;
@@ -31,7 +33,6 @@ protected:
     }
     void TearDown() override {
         DestroyCircuitModels(models);
-        CompileNotes.Clear();
         GlobalSettings.privateanalog = savedPrivateAnalog;
         GlobalSettings.width = savedWidth;
         gSolver.AnalysisKind = -1;
@@ -43,7 +44,7 @@ protected:
     }
     // Parses the statement (which must succeed) and resolves its record.
     ModelRecord* ParseAndResolve(const char* text) {
-        EXPECT_EQ(Parse(text), 0) << text << ": " << LastModelMessageText();
+        EXPECT_EQ(Parse(text), 0) << text << ": " << LastMessageText();
         return ResolveAko(models, -1, models->ModelStatements.Count - 1, false, false);
     }
     static int Index(const ModelRecord* record, const char* name) {
@@ -100,10 +101,10 @@ TEST_F(ModelStmtTest, BadStatementsAreRefusedAndLeaveTheListAsItWas) {
         {".MODEL DZ D (IS=1", 11900, "')'"},
     };
     for (const Case& c : cases) {
-        ClearLastModelMessage();
+        ClearLastMessage();
         EXPECT_EQ(Parse(c.text), kResultShown) << c.text;
-        EXPECT_EQ(LastModelMessageId(), c.message) << c.text;
-        EXPECT_NE(std::strstr(LastModelMessageText(), c.shown), nullptr) << LastModelMessageText();
+        EXPECT_EQ(LastMessageId(), c.message) << c.text;
+        EXPECT_NE(std::strstr(LastMessageText(), c.shown), nullptr) << LastMessageText();
         EXPECT_EQ(models->ModelStatements.Count, 1) << c.text;
     }
     // Not .MODEL statements: nothing happens.
@@ -168,9 +169,9 @@ TEST_F(ModelStmtTest, BadParameterListsReportAndGiveNoRecord) {
     for (const Case& c : cases) {
         ASSERT_EQ(Parse(c.text), 0) << c.text;
         int row = models->ModelStatements.Count - 1;
-        ClearLastModelMessage();
+        ClearLastMessage();
         EXPECT_EQ(ResolveAko(models, -1, row, false, false), nullptr) << c.text;
-        EXPECT_EQ(LastModelMessageId(), c.message) << c.text << ": " << LastModelMessageText();
+        EXPECT_EQ(LastMessageId(), c.message) << c.text << ": " << LastMessageText();
         // A failed record is never handed out by a later request.
         EXPECT_EQ(ResolveAko(models, -1, row, false, false), nullptr) << c.text;
         EXPECT_EQ(models->ModelStatements.Entries[row].Resolved, 0);
@@ -197,11 +198,11 @@ TEST_F(ModelStmtTest, ValueChecksRunOnlyWhileAnAnalysisIsSetUp) {
         EXPECT_NE(ResolveAko(models, -1, models->ModelStatements.Count - 1, false, false), nullptr) << c.text;
         ASSERT_EQ(Parse(c.text, 2), 0) << c.text;
         gSolver.AnalysisKind = 0;
-        ClearLastModelMessage();
+        ClearLastMessage();
         ModelRecord* record = ResolveAko(models, -1, models->ModelStatements.Count - 1, false, false);
         EXPECT_EQ(record != nullptr, c.message == 0) << c.text;
         if (c.message > 0) {
-            EXPECT_EQ(LastModelMessageId(), c.message) << c.text;
+            EXPECT_EQ(LastMessageId(), c.message) << c.text;
         }
     }
 }
@@ -210,12 +211,12 @@ TEST_F(ModelStmtTest, UnknownAndRepeatedParametersBecomeCompileNotes) {
     ModelRecord* record = ParseAndResolve(".MODEL DN D IS=1 FOO=3 IS=2");
     ASSERT_NE(record, nullptr);
     EXPECT_DOUBLE_EQ(Value(record, "IS"), 2);
-    ASSERT_EQ(CompileNotes.Count, 2);
-    EXPECT_STREQ(CompileNotes.Entries[0].Text, "FOO");
-    EXPECT_EQ(CompileNotes.Entries[0].Kind, kNoteUnknownParam);
-    EXPECT_STREQ(CompileNotes.Entries[1].Text, "IS");
-    EXPECT_EQ(CompileNotes.Entries[1].Kind, kNoteDuplicateParam);
-    EXPECT_EQ(CompileNotes.Entries[1].Row, 0);
+    ASSERT_EQ(models->Notes.Count, 2);
+    EXPECT_STREQ(models->Notes.Entries[0].Text, "FOO");
+    EXPECT_EQ(models->Notes.Entries[0].Kind, kNoteUnknownParam);
+    EXPECT_STREQ(models->Notes.Entries[1].Text, "IS");
+    EXPECT_EQ(models->Notes.Entries[1].Kind, kNoteDuplicateParam);
+    EXPECT_EQ(models->Notes.Entries[1].Row, 0);
 }
 
 TEST_F(ModelStmtTest, AkoInheritsAllButTemperatureAndFindsCycles) {
@@ -243,9 +244,9 @@ TEST_F(ModelStmtTest, AkoInheritsAllButTemperatureAndFindsCycles) {
             ASSERT_EQ(Parse(c.first), 0);
         }
         ASSERT_EQ(Parse(c.second), 0);
-        ClearLastModelMessage();
+        ClearLastMessage();
         EXPECT_EQ(ResolveAko(models, -1, models->ModelStatements.Count - 1, false, false), nullptr) << c.second;
-        EXPECT_EQ(LastModelMessageId(), c.message) << c.second;
+        EXPECT_EQ(LastMessageId(), c.message) << c.second;
     }
 }
 
@@ -351,25 +352,25 @@ TEST_F(ModelStmtTest, NonNumericParametersKeepCharactersAndTexts) {
 TEST_F(ModelStmtTest, DefinesExpandIntoSeveralParameters) {
     // A define may stand for a whole NAME=value list; one that keeps growing
     // is refused instead of rescanned forever.
-    ModelCircuitServices().substituteDefines = [](CCTDoc*, const char* text, int, char** out) {
+    FakeCircuitScopes scopes;
+    scopes.substitute = [](const std::string& text) {
         std::string s = text;
         if (s == "DEFS") s = "1f N=1.3";
         else if (s == "GROW") s = "GROW+1";
         else if (s.rfind("GROW", 0) == 0) s += "+1";
-        *out = DuplicateString(s.c_str());
-        return 0;
+        return s;
     };
+    ScopedPort<ModelCircuitScopes> scopesPort(InstallCircuitScopes, &scopes);
     ModelRecord* record = ParseAndResolve(".MODEL DS D IS=DEFS RS=2");
     ASSERT_EQ(Parse(".MODEL DG D IS=GROW"), 0);
-    ClearLastModelMessage();
+    ClearLastMessage();
     ModelRecord* grown = ResolveAko(models, -1, 1, false, false);
-    ModelCircuitServices().substituteDefines = nullptr;
     ASSERT_NE(record, nullptr);
     EXPECT_DOUBLE_EQ(Value(record, "IS"), 1e-15);
     EXPECT_DOUBLE_EQ(Value(record, "N"), 1.3);
     EXPECT_DOUBLE_EQ(Value(record, "RS"), 2);
     EXPECT_EQ(grown, nullptr);
-    EXPECT_EQ(LastModelMessageId(), 11861);
+    EXPECT_EQ(LastMessageId(), 11861);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "models/messages.h"
 #include "models/modelhelp.h"
 #include "models/modeltypes.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -318,16 +319,17 @@ struct MttReport {
 };
 MttReport mtt_report;
 
-void mtt_CaptureReport(CCTDoc*, int location, const char* statementText, int code) {
+int mtt_CaptureReport(const MessageRequest& request) {
     ++mtt_report.calls;
-    mtt_report.code = code == kResultPending ? PendingCode() : code;
+    mtt_report.code = request.code() == kResultPending ? PendingCode() : request.code();
     mtt_report.text = PendingText();
-    mtt_report.statement = statementText ? statementText : "";
-    mtt_report.location = location;
+    mtt_report.statement = request.statement() ? request.statement() : "";
+    mtt_report.location = request.source();
+    return 0;
 }
 
 TEST_F(ModelTypesTest, CheckModelParamValue) {
-    ModelHooks().reportMessage = mtt_CaptureReport;
+    ScopedTestReporter reporter(mtt_CaptureReport);
     int fakeDocument = 0;
     CCTDoc* doc = reinterpret_cast<CCTDoc*>(&fakeDocument);
 
@@ -418,7 +420,6 @@ TEST_F(ModelTypesTest, CheckModelParamValue) {
     EXPECT_EQ(CheckModelParamValue(doc, 1, 31, kModelDiode, &zero, nullptr, false), kResultShown);
     EXPECT_EQ(CheckModelParamValue(doc, 1, 0, kModelPwl, &zero, nullptr, false), kResultShown);
     EXPECT_EQ(CheckModelParamValue(doc, 1, -1, kModelDiode, &zero, nullptr, false), kResultShown);
-    ModelHooks().reportMessage = nullptr;
 }
 
 TEST_F(ModelTypesTest, FormatParamValue) {

@@ -32,6 +32,7 @@
 #include "shell/messages.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -136,31 +137,31 @@ TEST_F(ReportTest, BoxesShowCaptionButtonsIconAndReturnTheButton) {
         int result;
     };
     const std::vector<Case> cases = {
-        {"error code with a parent", [] { return ReportMessage("PE", (platform::Window*)nullptr, 15002); },
+        {"error code with a parent", [] { return ReportMessageLetters("PE", (platform::Window*)nullptr, 15002); },
          dlgid::Ok, "TW8 Error", {1}, MessageIcon::Hand, 16, 1},
-        {"warning code", [] { return ReportMessage("E", kRptWarningCode, 4); }, dlgid::Ok, "TW8 Warning", {1},
+        {"warning code", [] { return ReportMessageLetters("E", kRptWarningCode, 4); }, dlgid::Ok, "TW8 Warning", {1},
          MessageIcon::Exclamation, 16, 1},
-        {"question: Yes", [] { return ReportMessage("SE", 4u, kRptPlainCode); }, dlgid::Yes, "Tarnwick", {6, 7},
+        {"question: Yes", [] { return ReportMessageLetters("SE", 4u, kRptPlainCode); }, dlgid::Yes, "Tarnwick", {6, 7},
          MessageIcon::Question, 0, 6},
-        {"question: No", [] { return ReportMessage("SE", 4u, kRptPlainCode); }, dlgid::No, "Tarnwick", {6, 7},
+        {"question: No", [] { return ReportMessageLetters("SE", 4u, kRptPlainCode); }, dlgid::No, "Tarnwick", {6, 7},
          MessageIcon::Question, 0, 7},
-        {"Esc without a Cancel button", [] { return ReportMessage("E", 15002); }, dlgid::Cancel, "TW8 Error", {1},
+        {"Esc without a Cancel button", [] { return ReportMessageLetters("E", 15002); }, dlgid::Cancel, "TW8 Error", {1},
          MessageIcon::Hand, 16, 2},
-        {"five buttons", [] { return ReportMessage("SE", 0x26u, kRptPlainCode); }, 32, "Tarnwick",
+        {"five buttons", [] { return ReportMessageLetters("SE", 0x26u, kRptPlainCode); }, 32, "Tarnwick",
          {6, 32, 7, 33, 2}, MessageIcon::Question, 0, 32},
-        {"abort, retry, ignore", [] { return ReportMessage("SE", 0x32u, kRptPlainCode); }, dlgid::Ignore,
+        {"abort, retry, ignore", [] { return ReportMessageLetters("SE", 0x32u, kRptPlainCode); }, dlgid::Ignore,
          "Tarnwick", {3, 4, 5}, MessageIcon::Exclamation, 0, 5},
-        {"information icon, OK and Cancel", [] { return ReportMessage("SE", 0x41u, kRptPlainCode); },
+        {"information icon, OK and Cancel", [] { return ReportMessageLetters("SE", 0x41u, kRptPlainCode); },
          dlgid::Cancel, "Tarnwick", {1, 2}, MessageIcon::Asterisk, 0, 2},
-        {"program icon", [] { return ReportMessage("SE", 0x80u, kRptPlainCode); }, dlgid::Ok, "Tarnwick", {1},
+        {"program icon", [] { return ReportMessageLetters("SE", 0x80u, kRptPlainCode); }, dlgid::Ok, "Tarnwick", {1},
          MessageIcon::Program, 0, 1},
-        {"caller's format, no class", [] { return ReportMessage("F", "Plain %d", 3); }, dlgid::Ok, "Tarnwick",
+        {"caller's format, no class", [] { return ReportMessageLetters("F", "Plain %d", 3); }, dlgid::Ok, "Tarnwick",
          {1}, MessageIcon::None, 0, 1},
-        {"caller's format as a warning", [] { return ReportMessage("sF", 'W', "Careful"); }, dlgid::Ok,
+        {"caller's format as a warning", [] { return ReportMessageLetters("sF", 'W', "Careful"); }, dlgid::Ok,
          "TW8 Warning", {1}, MessageIcon::Exclamation, 16, 1},
-        {"caption given, cut to 29", [] { return ReportMessage("BE", "A caption longer than thirty characters", 15002); },
+        {"caption given, cut to 29", [] { return ReportMessageLetters("BE", "A caption longer than thirty characters", 15002); },
          dlgid::Ok, "A caption longer than thirty ", {1}, MessageIcon::Hand, 16, 1},
-        {"syntax button", [] { return ReportMessage("E", 13258); }, dlgid::Ok, "Tarnwick", {1, 34},
+        {"syntax button", [] { return ReportMessageLetters("E", 13258); }, dlgid::Ok, "Tarnwick", {1, 34},
          MessageIcon::None, 0, 1},
     };
     for (const Case& c : cases) {
@@ -176,7 +177,7 @@ TEST_F(ReportTest, BoxesShowCaptionButtonsIconAndReturnTheButton) {
         EXPECT_EQ(nullptr, Dialogs().currentDialog);
     }
     seen = rpt_Seen{};
-    Run([] { return ReportMessage("SE", 6u, kRptPlainCode); }, dlgid::Ok);
+    Run([] { return ReportMessageLetters("SE", 6u, kRptPlainCode); }, dlgid::Ok);
     EXPECT_EQ((std::vector<std::string>{"&Yes", "Yes to &All", "&No", "No to All", "&Cancel"}), seen.buttonTexts);
 }
 
@@ -188,11 +189,11 @@ TEST_F(ReportTest, NothingIsShownForSilentCodesTimedWarningsAtZeroAndWarningsOff
         bool warningsOff;
     };
     const std::vector<Case> cases = {
-        {"already shown", [] { return ReportMessage("E", 15055); }, 3, false},
-        {"no failure", [] { return ReportMessage("E", 0); }, 3, false},
-        {"shown too", [] { return ReportMessage("E", 15056); }, 3, false},
-        {"timed warning at Warning Time 0", [] { return ReportMessage("wE", kRptWarningCode, 1); }, 0, false},
-        {"warning while warnings are off", [] { return ReportMessage("E", kRptWarningCode, 1); }, 3, true},
+        {"already shown", [] { return ReportMessageLetters("E", 15055); }, 3, false},
+        {"no failure", [] { return ReportMessageLetters("E", 0); }, 3, false},
+        {"shown too", [] { return ReportMessageLetters("E", 15056); }, 3, false},
+        {"timed warning at Warning Time 0", [] { return ReportMessageLetters("wE", kRptWarningCode, 1); }, 0, false},
+        {"warning while warnings are off", [] { return ReportMessageLetters("E", kRptWarningCode, 1); }, 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -205,7 +206,7 @@ TEST_F(ReportTest, NothingIsShownForSilentCodesTimedWarningsAtZeroAndWarningsOff
     // Errors still show while warnings are off.
     Reporting().warningsOff = true;
     seen = rpt_Seen{};
-    EXPECT_EQ(1, Run([] { return ReportMessage("E", 15002); }, dlgid::Ok));
+    EXPECT_EQ(1, Run([] { return ReportMessageLetters("E", 15002); }, dlgid::Ok));
     EXPECT_EQ(1, seen.shown);
 }
 
@@ -218,23 +219,23 @@ TEST_F(ReportTest, UserTextIsNeverAFormat) {
         const char* text;
     };
     const std::vector<Case> cases = {
-        {"argument of a code's text", [] { return ReportMessage("E", kRptSubjectCode, "Q%s%n%d"); },
+        {"argument of a code's text", [] { return ReportMessageLetters("E", kRptSubjectCode, "Q%s%n%d"); },
          "Unknown model 'Q%s%n%d'.\n"},
         {"pending text of a subject message",
          [] {
              SetPendingText("/tmp/100%s%n.cir");
-             return ReportMessage("E", 15022);
+             return ReportMessageLetters("E", 15022);
          },
          "File not found '/tmp/100%s%n.cir'.\n"},
-        {"caller's format with a user argument", [] { return ReportMessage("F", "Name: %s", "50%%s"); },
+        {"caller's format with a user argument", [] { return ReportMessageLetters("F", "Name: %s", "50%%s"); },
          "Name: 50%%s\n"},
-        {"the core's hook", [] { return ReportMessageText("E", kRptSubjectCode, "%s%p%n"); },
+        {"the core's port",
+         [] { return ShellReporter().Report(Message(kRptSubjectCode).Args("%s%p%n")); },
          "Unknown model '%s%p%n'.\n"},
-        {"the core's hook without a text", [] { return ReportMessageText("E", kRptSubjectCode, nullptr); },
-         "Unknown model ''.\n"},
-        {"the hook leaves other conversions alone", [] { return ReportMessageText("E", kRptWarningCode, "x"); },
+        {"a text argument missing", [] { return ReportMessage(Message(kRptSubjectCode)); }, "Unknown model ''.\n"},
+        {"a text for a number stays as written", [] { return ReportMessage(Message(kRptWarningCode).Args("x")); },
          "Node %d is floating.\n"},
-        {"a code without text", [] { return ReportMessage("E", 91999); }, "\n"},
+        {"a code without text", [] { return ReportMessageLetters("E", 91999); }, "\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -275,23 +276,23 @@ TEST_F(ReportTest, ComponentAndFileRows) {
         int sources;
     };
     const std::vector<Case> cases = {
-        {"no source table", false, [&] { return ReportMessage("NE", ownPart, 15002); },
+        {"no source table", false, [&] { return ReportMessageLetters("NE", ownPart, 15002); },
          "Insufficient memory.\nPart:\tR1", 1},
-        {"the circuit's own part", true, [&] { return ReportMessage("NE", ownPart, 15002); },
+        {"the circuit's own part", true, [&] { return ReportMessageLetters("NE", ownPart, 15002); },
          "Insufficient memory.\nPart:\tR1\nFile:\t/work/top.cir", 1},
-        {"a part of a subcircuit", true, [&] { return ReportMessage("NE", expandedPart, 15002); },
+        {"a part of a subcircuit", true, [&] { return ReportMessageLetters("NE", expandedPart, 15002); },
          "Insufficient memory.\nPart:\tX1.R1\nFile:\t/lib/amp.mac", 1},
-        {"a part without PART", false, [&] { return ReportMessage("NE", unnamed, 15002); },
+        {"a part without PART", false, [&] { return ReportMessageLetters("NE", unnamed, 15002); },
          "Insufficient memory.\n", 1},
-        {"a warning does not show the part", false, [&] { return ReportMessage("NE", ownPart, kRptWarningCode, 2); },
+        {"a warning does not show the part", false, [&] { return ReportMessageLetters("NE", ownPart, kRptWarningCode, 2); },
          "Node 2 is floating.\nPart:\tR1", 0},
         {"file already listed", true,
-         [&] { return ReportMessage("nMLE", "File:", "/work/top.cir", 1, 15002); },
+         [&] { return ReportMessageLetters("nMLE", "File:", "/work/top.cir", 1, 15002); },
          "Insufficient memory.\n\nFile:\t/work/top.cir", 0},
         {"other case is another file", true,
-         [&] { return ReportMessage("nMLE", "file:", "/WORK/TOP.CIR", 1, 15002); },
+         [&] { return ReportMessageLetters("nMLE", "file:", "/WORK/TOP.CIR", 1, 15002); },
          "Insufficient memory.\n\nfile:\t/WORK/TOP.CIR\nFile:\t/work/top.cir", 0},
-        {"a text row", false, [&] { return ReportMessage("tE", "R1 1 2 1k", 15002); },
+        {"a text row", false, [&] { return ReportMessageLetters("tE", "R1 1 2 1k", 15002); },
          "Insufficient memory.\nText:\tR1 1 2 1k", 0},
     };
     for (const Case& c : cases) {
@@ -314,13 +315,13 @@ TEST_F(ReportTest, RowsGoToTheListOrTheTextAndAreBounded) {
         const char* rowList;
     };
     const std::vector<Case> cases = {
-        {"row in the list", [] { return ReportMessage("EM", 15002, "Model:", "QX"); }, "Insufficient memory.\n",
+        {"row in the list", [] { return ReportMessageLetters("EM", 15002, "Model:", "QX"); }, "Insufficient memory.\n",
          "Model:\tQX"},
-        {"n appends it", [] { return ReportMessage("nEM", 15002, "Model:", "QX"); },
+        {"n appends it", [] { return ReportMessageLetters("nEM", 15002, "Model:", "QX"); },
          "Insufficient memory.\n\nModel:\tQX", ""},
-        {"label only", [] { return ReportMessage("Em", 15002, "Check the model."); }, "Insufficient memory.\n",
+        {"label only", [] { return ReportMessageLetters("Em", 15002, "Check the model."); }, "Insufficient memory.\n",
          "Check the model."},
-        {"empty rows are not taken", [] { return ReportMessage("EMm", 15002, "", "", ""); },
+        {"empty rows are not taken", [] { return ReportMessageLetters("EMm", 15002, "", "", ""); },
          "Insufficient memory.\n", ""},
     };
     for (const Case& c : cases) {
@@ -334,14 +335,14 @@ TEST_F(ReportTest, RowsGoToTheListOrTheTextAndAreBounded) {
 
     // Appended values show 60 characters; longer ones are cut and marked.
     seen = rpt_Seen{};
-    Run([&] { return ReportMessage("nEMM", 15002, "A:", v60.c_str(), "B:", v61.c_str()); }, dlgid::Ok);
+    Run([&] { return ReportMessageLetters("nEMM", 15002, "A:", v60.c_str(), "B:", v61.c_str()); }, dlgid::Ok);
     EXPECT_EQ("Insufficient memory.\n\nA:\t" + v60 + "\nB:\t" + v61.substr(0, 60) + "...", seen.text);
 
     // More rows than the record holds: the rest are dropped, their arguments
     // still taken (the code after them is read correctly).
     seen = rpt_Seen{};
     Run([] {
-        return ReportMessage("MMMMMMMMMMMMMMMMMMMMMMMME", "1", "", "2", "", "3", "", "4", "", "5", "", "6", "", "7",
+        return ReportMessageLetters("MMMMMMMMMMMMMMMMMMMMMMMME", "1", "", "2", "", "3", "", "4", "", "5", "", "6", "", "7",
                              "", "8", "", "9", "", "10", "", "11", "", "12", "", "13", "", "14", "", "15", "", "16",
                              "", "17", "", "18", "", "19", "", "20", "", "21", "", "22", "", "23", "", "24", "",
                              15002);
@@ -360,13 +361,13 @@ TEST_F(ReportTest, RowsGoToTheListOrTheTextAndAreBounded) {
         list.SetEntry(i, line.c_str(), static_cast<int>(line.size()));
     }
     seen = rpt_Seen{};
-    Run([&] { return ReportMessage("MlE", "First:", "x", &list, 15002); }, dlgid::Ok);
+    Run([&] { return ReportMessageLetters("MlE", "First:", "x", &list, 15002); }, dlgid::Ok);
     EXPECT_EQ(17, std::count(seen.rowList.begin(), seen.rowList.end(), '\n') + 1);
 
     // A long row line in the list is cut to 199 characters.
     const std::string longValue(400, 'z');
     seen = rpt_Seen{};
-    Run([&] { return ReportMessage("EM", 15002, "Long:", longValue.c_str()); }, dlgid::Ok);
+    Run([&] { return ReportMessageLetters("EM", 15002, "Long:", longValue.c_str()); }, dlgid::Ok);
     EXPECT_EQ(199u, seen.rowList.size());
 }
 
@@ -380,8 +381,8 @@ TEST_F(ReportTest, BatchModeWritesTheLogAndShowsNothing) {
     ASSERT_NE(nullptr, log);
     SetBatchLog(log);
     Startup().batchMode = 8;
-    EXPECT_EQ(0, Run([] { return ReportMessage("EM", 15002, "Model:", "QX"); }, dlgid::Ok));
-    EXPECT_EQ(0, Run([] { return ReportMessage("SE", 4u, kRptPlainCode); }, dlgid::Yes));
+    EXPECT_EQ(0, Run([] { return ReportMessageLetters("EM", 15002, "Model:", "QX"); }, dlgid::Ok));
+    EXPECT_EQ(0, Run([] { return ReportMessageLetters("SE", 4u, kRptPlainCode); }, dlgid::Yes));
     EXPECT_EQ(0, seen.shown);
     std::fclose(log);
     SetBatchLog(nullptr);
@@ -412,7 +413,7 @@ TEST_F(ReportTest, OtherDestinationsTakeTheMessage) {
 
     checkOpen = true;
     numericOutput = false;
-    EXPECT_EQ(0, Run([] { return ReportMessage("EM", 15002, "Model:", "QX"); }, dlgid::Ok));
+    EXPECT_EQ(0, Run([] { return ReportMessageLetters("EM", 15002, "Model:", "QX"); }, dlgid::Ok));
     EXPECT_EQ((std::vector<std::string>{"sens TW8 Error|Insufficient memory.\n\nModel:\tQX",
                                         "check \tInsufficient memory.\n", "check \t\n", "check \tModel:\tQX\n"}),
               lines);
@@ -421,7 +422,7 @@ TEST_F(ReportTest, OtherDestinationsTakeTheMessage) {
     lines.clear();
     Reporting().transientReport = true;
     numericOutput = true;
-    EXPECT_EQ(0, Run([] { return ReportMessage("E", 15002); }, dlgid::Ok));
+    EXPECT_EQ(0, Run([] { return ReportMessageLetters("E", 15002); }, dlgid::Ok));
     EXPECT_EQ((std::vector<std::string>{"sens TW8 Error|Insufficient memory.\n", "numeric TW8 Error"}), lines);
     EXPECT_EQ(0, seen.shown);
 }
@@ -430,7 +431,7 @@ TEST_F(ReportTest, OtherDestinationsTakeTheMessage) {
 
 TEST_F(ReportTest, TimedWarningClosesItselfAsOk) {
     Prefs().warningTime = 2;
-    EXPECT_EQ(1, Run([] { return ReportMessage("wE", kRptWarningCode, 1); }, dlgid::Failed,
+    EXPECT_EQ(1, Run([] { return ReportMessageLetters("wE", kRptWarningCode, 1); }, dlgid::Failed,
                      [](CMessageBoxDlg& box) {
                          EXPECT_TRUE(box.HasTimer(kMsgBoxTimer));
                          box.OnTimer(kMsgBoxTimer);
@@ -439,7 +440,7 @@ TEST_F(ReportTest, TimedWarningClosesItselfAsOk) {
 
     // The real timer, briefly.
     Prefs().warningTime = 0.05;
-    int result = Run([] { return ReportMessage("wE", kRptWarningCode, 1); }, dlgid::Cancel, [](CMessageBoxDlg& box) {
+    int result = Run([] { return ReportMessageLetters("wE", kRptWarningCode, 1); }, dlgid::Cancel, [](CMessageBoxDlg& box) {
         platform::Application::Instance()->RunUntil([&] { return box.HasEnded(); }, 5000);
     });
     EXPECT_EQ(1, result);
@@ -450,40 +451,37 @@ TEST_F(ReportTest, DontWarnAgainFlagFollowsTheCheckBox) {
         SCOPED_TRACE(ticked);
         int flag = -1;
         seen = rpt_Seen{};
-        EXPECT_EQ(6, Run([&] { return ReportMessage("SCE", 0x24u, &flag, kMsgQuitQuestion); }, dlgid::Yes,
+        EXPECT_EQ(6, Run([&] { return ReportMessageLetters("SCE", 0x24u, &flag, kMsgQuitQuestion); }, dlgid::Yes,
                          [&](CMessageBoxDlg& box) { box.SetCheck(kMsgBoxWarnAgain, ticked); }));
         EXPECT_TRUE(seen.checkVisible);
         EXPECT_EQ("Quit Tarnwick?\n", seen.text);
         EXPECT_EQ(ticked ? 0 : 1, flag);
     }
     seen = rpt_Seen{};
-    Run([] { return ReportMessage("E", 15002); }, dlgid::Ok);
+    Run([] { return ReportMessageLetters("E", 15002); }, dlgid::Ok);
     EXPECT_FALSE(seen.checkVisible);
 }
 
 TEST_F(ReportTest, OffsetsMoveTheBoxAndSoundGovernsTheBeep) {
-    static int beeps;
-    beeps = 0;
-    Hooks().messageBeep = [] { ++beeps; };
+    ScopedTestReporter counter;
     Prefs().sound = 1;
     auto leftOf = [&](const std::function<int()>& call) {
         int left = 0;
         Run(call, dlgid::Ok, [&](CMessageBoxDlg& box) { left = box.WindowRect().left; });
         return left;
     };
-    int centred = leftOf([] { return ReportMessage("E", 15002); });
-    int moved = leftOf([] { return ReportMessage("OE", 50, 0, 15002); });
-    int pushed = leftOf([] { return ReportMessage("OE", -1000, 0, 15002); });
+    int centred = leftOf([] { return ReportMessageLetters("E", 15002); });
+    int moved = leftOf([] { return ReportMessageLetters("OE", 50, 0, 15002); });
+    int pushed = leftOf([] { return ReportMessageLetters("OE", -1000, 0, 15002); });
     const platform::Rect work = platform::Application::Instance()->Metrics().workArea;
     EXPECT_EQ(centred + work.Width() / 4, moved);
     EXPECT_EQ(work.left, pushed);  // kept on the screen
-    EXPECT_EQ(3, beeps);
-    leftOf([] { return ReportMessage("SE", 4u, kRptPlainCode); });  // no class: no beep
-    EXPECT_EQ(3, beeps);
+    EXPECT_EQ(3, counter.beeps);
+    leftOf([] { return ReportMessageLetters("SE", 4u, kRptPlainCode); });  // no class: no beep
+    EXPECT_EQ(3, counter.beeps);
     Prefs().sound = 0;
-    leftOf([] { return ReportMessage("E", 15002); });
-    EXPECT_EQ(3, beeps);
-    Hooks().messageBeep = nullptr;
+    leftOf([] { return ReportMessageLetters("E", 15002); });
+    EXPECT_EQ(3, counter.beeps);
 }
 
 TEST_F(ReportTest, LoadersMarkTheClassPrefix) {
@@ -537,19 +535,19 @@ TEST_F(ReportViewTest, ViewsAndFramesNameTheirDocumentsFile) {
         const char* text;
     };
     const std::vector<Case> cases = {
-        {"circuit view", [&] { return ReportMessage("dE", circuitView, 15002); },
+        {"circuit view", [&] { return ReportMessageLetters("dE", circuitView, 15002); },
          "Insufficient memory.\n\nFile:\t/home/u/amp.cir"},
-        {"circuit frame", [&] { return ReportMessage("pE", circuitView->frame, 15002); },
+        {"circuit frame", [&] { return ReportMessageLetters("pE", circuitView->frame, 15002); },
          "Insufficient memory.\n\nFile:\t/home/u/amp.cir"},
-        {"plot view of its own", [&] { return ReportMessage("dE", plotView, 15002); }, "Insufficient memory.\n"},
+        {"plot view of its own", [&] { return ReportMessageLetters("dE", plotView, 15002); }, "Insufficient memory.\n"},
         {"plot view over a circuit",
          [&] {
              plot->flags |= kDocFlagPlotObjects;
              plot->owner = circuit;
-             return ReportMessage("dE", plotView, 15002);
+             return ReportMessageLetters("dE", plotView, 15002);
          },
          "Insufficient memory.\n\nFile:\t/home/u/amp.cir"},
-        {"no view", [&] { return ReportMessage("dE", (CMDIView*)nullptr, 15002); }, "Insufficient memory.\n"},
+        {"no view", [&] { return ReportMessageLetters("dE", (CMDIView*)nullptr, 15002); }, "Insufficient memory.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -564,14 +562,14 @@ TEST_F(ReportViewTest, ViewsAndFramesNameTheirDocumentsFile) {
     ASSERT_GE(fd, 0);
     FILE* log = fdopen(fd, "w+b");
     SetBatchLog(log);
-    auto previousHook = Hooks().reportMessage;
+    MessageReporter* previousReporter = IsReporterInstalled() ? &Reporter() : nullptr;
     InstallMessageReporter();
     CurrentRunContext().circuitDocument = circuit;
     CurrentRunContext().circuitView = circuitView;
     Startup().batchMode = 8;
-    ReportMessage("dE", circuitView, 15002);
-    ReportMessage("E", 15002);
-    Hooks().reportMessage = previousHook;
+    ReportMessageLetters("dE", circuitView, 15002);
+    ReportMessageLetters("E", 15002);
+    InstallReporter(previousReporter);
     std::fclose(log);
     SetBatchLog(nullptr);
     std::ifstream in(path, std::ios::binary);
@@ -679,7 +677,7 @@ TEST_F(ReportHelpTest, HelpButtonUnfoldsTheTopicText) {
     std::string helpText;
     bool unfolded = false, folded = false;
     int grewBy = 0;
-    Run([] { return ReportMessage("E", 15002); }, dlgid::Ok, [&](CMessageBoxDlg& box) {
+    Run([] { return ReportMessageLetters("E", 15002); }, dlgid::Ok, [&](CMessageBoxDlg& box) {
         platform::Rect before = box.WindowRect();
         box.PressButton(kMsgButtonHelp);
         unfolded = box.HelpUnfolded() && box.IsControlVisible(kMsgBoxHelpText);
@@ -698,9 +696,186 @@ TEST_F(ReportHelpTest, HelpButtonUnfoldsTheTopicText) {
 
     // A message without a topic has no Help button.
     seen = rpt_Seen{};
-    Run([] { return ReportMessage("E", 15007); }, dlgid::Ok);
+    Run([] { return ReportMessageLetters("E", 15007); }, dlgid::Ok);
     EXPECT_FALSE(seen.helpAvailable);
     EXPECT_EQ((std::vector<int>{1}), seen.buttons);
+}
+
+// ---- the typed front -------------------------------------------------------------------------
+
+// A wrong argument does not compile: each field takes its own type, and the
+// printf arguments take only what a message text can print.
+template <class T>
+concept rpt_PrintArg = requires(MessageRequest r, T v) { r.Args(v); };
+template <class T>
+concept rpt_ParentArg = requires(MessageRequest r, T v) { r.Parent(v); };
+template <class T>
+concept rpt_CodeArg = requires(T v) { Message(v); };
+template <class T>
+concept rpt_TextArg = requires(MessageRequest r, T v) { r.Text(v); };
+static_assert(rpt_PrintArg<int> && rpt_PrintArg<unsigned> && rpt_PrintArg<long> && rpt_PrintArg<double> &&
+              rpt_PrintArg<const char*> && rpt_PrintArg<std::string> && rpt_PrintArg<char>);
+static_assert(!rpt_PrintArg<platform::Window*> && !rpt_PrintArg<int*> && !rpt_PrintArg<const SchematicObject*>);
+static_assert(rpt_ParentArg<platform::Window*> && !rpt_ParentArg<int> && !rpt_ParentArg<const char*>);
+static_assert(rpt_CodeArg<int> && !rpt_CodeArg<const char*> && !rpt_CodeArg<platform::Window*>);
+static_assert(!rpt_TextArg<int> && !rpt_TextArg<platform::Window*>);
+
+// Everything a box shows and holds, to compare a letter call with its typed one.
+struct rpt_Snapshot {
+    int result = 0;
+    rpt_Seen seen;
+    const platform::Window* parent = nullptr;
+    std::string fileName;
+    int offsetX = 0;
+    int offsetY = 0;
+    unsigned style = 0;
+    int left = 0;
+    int warnAgain = -1;
+    int sources = 0;
+};
+
+TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
+    CDoc* circuit = CreateDocumentOfKind(kDocCircuit, "/home/u/amp.cir");
+    ASSERT_NE(nullptr, circuit);
+    CMDIView* view = circuit->MainView();
+    ASSERT_NE(nullptr, view);
+
+    rpt_Part part{3, "R1"};
+    auto* component = reinterpret_cast<const SchematicObject*>(&part);
+    struct rpt_Line {
+        int level;
+        const char* text;
+    } lineData{1, "R1 1 2 1k"};
+    auto* line = reinterpret_cast<const NetlistLine*>(&lineData);
+    ReportHooks().componentSourceIndex = [](const SchematicObject* c) {
+        return reinterpret_cast<const rpt_Part*>(c)->level;
+    };
+    ReportHooks().componentPartValue = [](const SchematicObject* c) {
+        return reinterpret_cast<const rpt_Part*>(c)->part;
+    };
+    ReportHooks().textLineSourceIndex = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->level; };
+    ReportHooks().textLineText = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->text; };
+    ReportHooks().textLineFileName = [](const NetlistLine*) { return "/work/net.cir"; };
+    ReportHooks().sourceFileEntry = [](int index, const char** instance, const char** file) {
+        if (index < 1 || index > 3) return false;
+        *instance = index == 3 ? "X1" : "";
+        *file = index == 3 ? "/lib/amp.mac" : "/work/top.cir";
+        return true;
+    };
+    static int sourcesShown;
+    ReportHooks().showErrorSource = [](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
+    StringArray list;
+    ASSERT_EQ(0, list.Init());
+    list.SetEntry(0, "first", 5);
+    list.SetEntry(2, "third", 5);
+    static int flag;
+
+    auto snap = [&](const std::function<int()>& call) {
+        rpt_Snapshot s;
+        seen = rpt_Seen{};
+        flag = -1;
+        sourcesShown = 0;
+        s.result = Run(call, dlgid::Ok, [&](CMessageBoxDlg& box) {
+            s.parent = box.Record().parent;
+            s.fileName = box.Record().fileName;
+            s.offsetX = box.Record().offsetX;
+            s.offsetY = box.Record().offsetY;
+            s.style = box.Record().style;
+            s.left = box.WindowRect().left;
+        });
+        s.seen = seen;
+        s.warnAgain = flag;
+        s.sources = sourcesShown;
+        return s;
+    };
+    struct Case {
+        const char* name;
+        std::function<int()> letters;
+        std::function<int()> typed;
+    };
+    const std::vector<Case> cases = {
+        {"E", [] { return ReportMessageLetters("E", 15002); }, [] { return ReportMessage(Message(15002)); }},
+        {"E with an int", [] { return ReportMessageLetters("E", kRptWarningCode, 4); },
+         [] { return ReportMessage(Message(kRptWarningCode).Args(4)); }},
+        {"E with a text", [] { return ReportMessageLetters("E", kRptSubjectCode, "Q1"); },
+         [] { return ReportMessage(Message(kRptSubjectCode).Args("Q1")); }},
+        {"F with every argument type",
+         [] { return ReportMessageLetters("F", "%u %ld %.3f %s %x %c %5d|%-4s|", 7u, -5L, 2.5, "x", 255u, 'k', 42, "ab"); },
+         [] {
+             return ReportMessage(
+                 FormattedMessage("%u %ld %.3f %s %x %c %5d|%-4s|").Args(7u, -5L, 2.5, "x", 255u, 'k', 42, "ab"));
+         }},
+        {"A", [] { return ReportMessageLetters("AE", 15002); }, [] { return ReportMessage(Message(15002).ActiveParent()); }},
+        {"B", [] { return ReportMessageLetters("BE", "Own caption", 15002); },
+         [] { return ReportMessage(Message(15002).Caption("Own caption")); }},
+        {"C", [] { return ReportMessageLetters("CSE", &flag, 4u, kRptPlainCode); },
+         [] { return ReportMessage(Message(kRptPlainCode).WarnAgain(&flag).Style(4u)); }},
+        {"D", [&] { return ReportMessageLetters("DE", static_cast<platform::Window*>(&host_), 15002); },
+         [&] { return ReportMessage(Message(15002).Parent(&host_)); }},
+        {"P", [&] { return ReportMessageLetters("PE", static_cast<platform::Window*>(view), 15002); },
+         [&] { return ReportMessage(Message(15002).Parent(view)); }},
+        {"L", [] { return ReportMessageLetters("LE", 3, 15002); }, [] { return ReportMessage(Message(15002).Source(3)); }},
+        {"M", [] { return ReportMessageLetters("EM", 15002, "Model:", "QX"); },
+         [] { return ReportMessage(Message(15002).Row("Model:", "QX")); }},
+        {"m", [] { return ReportMessageLetters("Em", 15002, "Check it."); },
+         [] { return ReportMessage(Message(15002).Row("Check it.")); }},
+        {"l", [&] { return ReportMessageLetters("lE", &list, 15002); },
+         [&] { return ReportMessage(Message(15002).Rows(&list)); }},
+        {"n", [] { return ReportMessageLetters("nEM", 15002, "Model:", "QX"); },
+         [] { return ReportMessage(Message(15002).AppendRows().Row("Model:", "QX")); }},
+        {"N", [&] { return ReportMessageLetters("NE", component, 15002); },
+         [&] { return ReportMessage(Message(15002).Component(component)); }},
+        {"O", [] { return ReportMessageLetters("OE", 50, -20, 15002); },
+         [] { return ReportMessage(Message(15002).Offset(50, -20)); }},
+        {"S", [] { return ReportMessageLetters("SE", 0x26u, kRptPlainCode); },
+         [] { return ReportMessage(Message(kRptPlainCode).Style(0x26u)); }},
+        {"T", [&] { return ReportMessageLetters("TE", line, 15002); },
+         [&] { return ReportMessage(Message(15002).Line(line)); }},
+        {"d", [&] { return ReportMessageLetters("dE", view, 15002); },
+         [&] { return ReportMessage(Message(15002).View(view)); }},
+        {"p", [&] { return ReportMessageLetters("pE", view->frame, 15002); },
+         [&] { return ReportMessage(Message(15002).Frame(view->frame)); }},
+        {"s", [] { return ReportMessageLetters("sF", 'W', "Careful %d", 3); },
+         [] { return ReportMessage(FormattedMessage("Careful %d").Class('W').Args(3)); }},
+        {"t", [] { return ReportMessageLetters("tE", "R1 1 2 1k", 15002); },
+         [] { return ReportMessage(Message(15002).Text("R1 1 2 1k")); }},
+        {"w", [] { return ReportMessageLetters("wE", kRptWarningCode, 1); },
+         [] { return ReportMessage(Message(kRptWarningCode).Timed().Args(1)); }},
+        {"through the core's port", [] { return ReportMessageLetters("SE", 4u, kRptPlainCode); },
+         [] { return ShellReporter().Report(Message(kRptPlainCode).Style(4u)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const rpt_Snapshot a = snap(c.letters);
+        const rpt_Snapshot b = snap(c.typed);
+        EXPECT_EQ(1, a.seen.shown);
+        EXPECT_EQ(a.seen.shown, b.seen.shown);
+        EXPECT_EQ(a.result, b.result);
+        EXPECT_EQ(a.seen.caption, b.seen.caption);
+        EXPECT_EQ(a.seen.text, b.seen.text);
+        EXPECT_EQ(a.seen.buttons, b.seen.buttons);
+        EXPECT_EQ(a.seen.icon, b.seen.icon);
+        EXPECT_EQ(a.seen.beep, b.seen.beep);
+        EXPECT_EQ(a.seen.rowList, b.seen.rowList);
+        EXPECT_EQ(a.seen.rowsVisible, b.seen.rowsVisible);
+        EXPECT_EQ(a.seen.checkVisible, b.seen.checkVisible);
+        EXPECT_EQ(a.seen.timerMs, b.seen.timerMs);
+        EXPECT_EQ(a.parent, b.parent);
+        EXPECT_EQ(a.fileName, b.fileName);
+        EXPECT_EQ(a.offsetX, b.offsetX);
+        EXPECT_EQ(a.offsetY, b.offsetY);
+        EXPECT_EQ(a.style, b.style);
+        EXPECT_EQ(a.left, b.left);
+        EXPECT_EQ(a.warnAgain, b.warnAgain);
+        EXPECT_EQ(a.sources, b.sources);
+    }
+
+    // The snapshots are not all alike: the fields do reach the box.
+    EXPECT_EQ("Insufficient memory.\nPart:\tX1.R1\nFile:\t/lib/amp.mac", snap(cases[14].typed).seen.text);
+    EXPECT_EQ("Insufficient memory.\nText:\tR1 1 2 1k\nFile:\t/work/net.cir", snap(cases[17].typed).seen.text);
+    EXPECT_EQ("7 -5 2.500 x ff k    42|ab  |\n", snap(cases[3].typed).seen.text);
+    EXPECT_EQ("Own caption", snap(cases[5].typed).seen.caption);
+    EXPECT_EQ(1, snap(cases[6].typed).warnAgain);
 }
 
 }  // namespace
