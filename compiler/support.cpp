@@ -62,38 +62,9 @@ int cs_MatchKeyword(const char* text, int index, bool exact) {
     return 0;
 }
 
-// The statement reader's blank skipper when it is installed; otherwise white
-// space, and in statement mode also ";" comments and line ends followed by a
-// "+" continuation or a "*" comment line.
-const char* cs_SkipBlanks(const char* p, bool statementMode) {
-    if (Hooks().skipSpiceBlanks) return Hooks().skipSpiceBlanks(p, statementMode);
-    for (;;) {
-        if (!statementMode) {
-            while (HasCharClass(*p, CC_SPACE)) ++p;
-            return p;
-        }
-        while (*p == ' ' || *p == '\t' || *p == '\v' || *p == '\f') ++p;
-        if (*p == ';' && CompareNoCaseN(p, ";$TWE", 5) != 0) {
-            while (*p && *p != '\n') ++p;
-            continue;
-        }
-        if (*p == '\r' || *p == '\n') {
-            const char* q = p;
-            while (*q == '\r' || *q == '\n') ++q;
-            while (*q == ' ' || *q == '\t') ++q;
-            if (*q == '+') {
-                p = q + 1;
-                continue;
-            }
-            if (*q == '*') {
-                p = q;
-                while (*p && *p != '\n') ++p;
-                continue;
-            }
-        }
-        return p;
-    }
-}
+// White space, and in statement mode also ";" comments and line ends followed
+// by a "+" continuation or a "*" comment line.
+const char* cs_SkipBlanks(const char* p, bool statementMode) { return SkipSpiceBlanks(p, statementMode); }
 
 bool cs_IsJoinOperator(char c) { return c && std::strchr("&*+-/^|~!<=>", c) != nullptr; }
 

@@ -30,6 +30,9 @@ enum ResultCode : int {
     kResultNoSpace = 15978,         // ENOSPC; also every short read or write
 };
 
+// A port whose owning subsystem is not built yet fails its operations with this.
+constexpr int kResultNotBuilt = 15060;
+
 // Run-time error numbers 1..42 have codes 15951..15992 whose text is strerror(n).
 constexpr int kRunTimeErrorCount = 43;
 

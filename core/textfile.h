@@ -130,8 +130,9 @@ public:
     // Writing; a failed write stores the errno code.
     int PutText(const char* text);
     int Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Prints the text and a line end centred on the report width.
-    int PrintCentered(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Prints the text and a line end centred on a report of `width` columns
+    // (the caller's report width, 80 by default).
+    int PrintCentered(int width, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
     bool IsReading() const { return mode == kReading; }
     bool IsWriting() const { return mode == kWriting; }

@@ -572,7 +572,17 @@ void ReleaseUndoMemory() {
     for (CDoc* doc = FirstDocument(); doc; doc = doc->NextDocument()) doc->ReleaseUndoMemory();
 }
 
-void InstallDocumentHooks() { Hooks().releaseUndoMemory = [] { ReleaseUndoMemory(); }; }
+namespace {
+
+class UndoMemoryRelief final : public MemoryReliefPort {
+public:
+    void ReleaseUndoMemory() override { ::ReleaseUndoMemory(); }
+};
+UndoMemoryRelief doc_undoRelief;
+
+}  // namespace
+
+void InstallUndoMemoryRelief() { InstallMemoryRelief(&doc_undoRelief); }
 
 // ---- active window --------------------------------------------------------------------------
 

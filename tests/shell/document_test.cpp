@@ -442,10 +442,9 @@ TEST_F(DocumentTest, ReleasingUndoMemoryKeepsOneEntryPerDocument) {
     busy->undoSuspended = 1;
     UndoEntry* kept = large->currentUndo;
 
-    InstallDocumentHooks();
-    ASSERT_NE(Hooks().releaseUndoMemory, nullptr);
-    Hooks().releaseUndoMemory();
-    Hooks().releaseUndoMemory = nullptr;
+    InstallUndoMemoryRelief();
+    MemoryRelief().ReleaseUndoMemory();
+    InstallMemoryRelief(nullptr);
 
     EXPECT_EQ(small->undoPool.count, 0);
     EXPECT_EQ(small->currentUndo, nullptr);
