@@ -168,7 +168,7 @@ SchematicObject* CCTDoc::NewSchematicObject() {
     o->fillPattern = 10;
     o->linePattern = 0;
     o->flag = 1;
-    o->dialect = kDialectNone;
+    o->dialect = kSpiceDialectNone;
     return o;
 }
 

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/dialect.h"
 #include "core/memory.h"
 #include "core/pool.h"
 
@@ -128,8 +129,6 @@ constexpr uint32_t kExprFlagSpectrum = 0x80000;       // (from the symbols' unit
 constexpr uint32_t kExprFlagRunningIntegral = 0x200000;
 constexpr uint32_t kExprFlagDigitalLevel = 0x400000;
 
-constexpr int32_t kDialectAmbiguous = 19604;
-
 struct CompiledExpression {
     CompiledExpression();
     ~CompiledExpression();  // FreeExpression
@@ -147,7 +146,7 @@ struct CompiledExpression {
     HistoryBuffer* histories = nullptr;
     int32_t historyCount = 0;
 
-    int32_t dialect = kDialectAmbiguous;  // SpiceDialect; survives FreeExpression
+    int32_t dialect = kSpiceDialectAmbiguous;  // survives FreeExpression
 
     // Pieces shared by several places of the token list (optimiser); each
     // writes its value into its resultSlot, which code-6 tokens of the owner

@@ -108,7 +108,7 @@ protected:
         Preferences& p = Prefs();
         p.statusBarVisible = 0;
         p.mainWindowPlacement = WindowPlacement();
-        p.spiceType = 19604;
+        p.spiceType = kSpiceDialectAmbiguous;
         for (int32_t& color : p.customColors)
             color = 0;
         // What only start-up sets, no reset.
