@@ -36,10 +36,8 @@ void cc_DestroyExpressionArray(CompiledExpression** array, int count) {
     MemFree(array);
 }
 
-void cc_PrepareTokenPool(CompiledExpression* expr) {
-    expr->tokens.itemSize = sizeof(ExprToken);
-    expr->tokens.destroy = ExprToken::ClearText;
-}
+// Tokens hold their text in a SmallString8: the pool constructs and destroys them.
+void cc_PrepareTokenPool(CompiledExpression* expr) { expr->tokens.Holds<ExprToken>(); }
 
 }  // namespace
 
@@ -63,8 +61,7 @@ void ExprToken::CopyFrom(const ExprToken& source) {
 
 ExprToken* AppendToken(CompiledExpression* expr) {
     cc_PrepareTokenPool(expr);
-    // Records are made zeroed: the empty SmallString8 is all zeros as well.
-    return static_cast<ExprToken*>(expr->tokens.AddNew(0));
+    return expr->tokens.AddNewConstructed<ExprToken>(0);
 }
 
 // ---- compiled expressions -------------------------------------------------------------
