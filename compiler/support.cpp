@@ -6,7 +6,6 @@
 #include "compiler/defines.h"
 #include "compiler/scanner.h"
 #include "core/chars.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"

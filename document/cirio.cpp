@@ -12,7 +12,6 @@
 
 #include "core/chars.h"
 #include "core/desktop.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/paths.h"

@@ -48,8 +48,6 @@ ExprCompileHooks& CompileHooks() {
 
 // ---- tokens -----------------------------------------------------------------------
 
-void ExprToken::ClearText(PoolItem* item) { static_cast<ExprToken*>(item)->text.Clear(); }
-
 void ExprToken::CopyFrom(const ExprToken& source) {
     code = source.code;
     pushes = source.pushes;

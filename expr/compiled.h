@@ -76,8 +76,8 @@ static_assert(sizeof(ExprOperand) == 16, "token operand is 16 bytes");
 
 // ---- tokens -------------------------------------------------------------------
 
-// One token of a compiled expression. Records live in an ObjectPool (made
-// zeroed; the text is an empty SmallString8 in that state).
+// One token of a compiled expression. Records live in an ObjectPool that
+// constructs them in place and destroys them with their destructor.
 struct ExprToken : PoolItem {
     int16_t code;
     int16_t pushes;        // 1 when the token pushes a value (operand codes)
@@ -86,8 +86,6 @@ struct ExprToken : PoolItem {
     int16_t argCount;      // recorded argument count; 1 on tokens the compiler inserts
     int32_t isDigitalLevel;
 
-    // The pool's destroy callback.
-    static void ClearText(PoolItem* item);
     // Copies code, pushes, operand, text, argCount and isDigitalLevel.
     void CopyFrom(const ExprToken& source);
 

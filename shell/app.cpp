@@ -7,7 +7,6 @@
 
 #include "core/cmdline.h"
 #include "core/desktop.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/properties.h"

@@ -3,7 +3,6 @@
 #include <map>
 #include <utility>
 
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "platform/app.h"
 #include "platform/keys.h"

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/pool.h"
 #include "platform/app.h"
