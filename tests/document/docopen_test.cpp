@@ -3,8 +3,10 @@
 // circuit window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -43,6 +45,10 @@ protected:
         ASSERT_NE(mkdtemp(folder), nullptr);
         home_ = folder;
         SetHomeDirectory(home_.c_str());
+        // Start-up resets the preferences to their defaults; the tests after
+        // these find them as they were.
+        savedObjectDefaults_ = Prefs().objectDefaults;
+        std::copy(std::begin(ItemStyleTable), std::end(ItemStyleTable), savedStyles_);
         InstallCircuitDocument();
         InstallDocumentFileOpener();
         InstallStartupRequests(&requests_);
@@ -57,7 +63,8 @@ protected:
         InstallDocumentOpener(nullptr);
         ResetStartupState();
         SetHomeDirectory(nullptr);
-        ResetAllPreferences();
+        Prefs().objectDefaults = savedObjectDefaults_;
+        std::copy(std::begin(savedStyles_), std::end(savedStyles_), ItemStyleTable);
         ResetUntitledCounters();
         std::filesystem::remove_all(home_);
     }
@@ -75,6 +82,8 @@ protected:
     }
 
     std::string home_;
+    ObjectDefaults savedObjectDefaults_;
+    FontSpec savedStyles_[kItemStyleCount];
     docopen_Requests requests_;
     std::unique_ptr<CSimulatorApp> app_ = std::make_unique<CSimulatorApp>();
 };
