@@ -20,6 +20,7 @@ enum class StartupPhase : int {
     kModels,        // model parameter tables and translator defaults
     kLibraries,     // shape and component libraries (after tarn.dat)
     kComponents,    // palette buttons, random seed, packages, start component, menus
+                    // (a step that is for interactive use asks Startup().batchFile)
     kAfterFiles,    // after the command line's files have opened
     kDefaults,      // ResetProgramDefaults: every subsystem's defaults
     kShutdown,      // the application's final clean-up
