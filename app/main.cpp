@@ -21,7 +21,6 @@
 #include "core/startup_registry.h"
 #include "document/cirdoc.h"
 #include "document/docopen.h"
-#include "document/iodoc.h"
 #include "expr/messages.h"
 #include "expr/startup.h"
 #include "ibis/settings.h"
@@ -64,15 +63,11 @@ private:
 };
 main_RecordingOpener main_opener;
 
-// What the end of an interactive start-up asks: the empty circuit window, which
-// carries the next untitled name. Analyses and the tip come with their subsystems.
+// What the end of an interactive start-up asks: the empty circuit window.
+// Analyses and the tip come with their subsystems.
 class main_StartupRequests final : public StartupRequestsPort {
 public:
-    CDoc* OpenNewCircuitWindow() override {
-        char path[kPathSize] = "";
-        MakeUntitledFileName(path, kDocCircuit);
-        return CreateDocumentOfKind(kDocCircuit, path);
-    }
+    CDoc* OpenNewCircuitWindow() override { return ::OpenNewCircuitWindow(); }
     int StartAnalysis(CDoc*, int) override { return kResultNotBuilt; }
     void ShowTipOfTheDay() override {}
 };

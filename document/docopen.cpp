@@ -7,6 +7,7 @@
 #include "core/result.h"
 #include "document/circuitfile.h"
 #include "document/cirio.h"
+#include "document/iodoc.h"
 #include "shell/document.h"
 
 namespace {
@@ -34,6 +35,12 @@ int DocumentKindOfPath(const char* path) {
     if (!dot || std::strchr(dot, '/')) return -1;
     if (strcasecmp(dot, ".cir") == 0 || strcasecmp(dot, ".mac") == 0) return kDocCircuit;
     return -1;
+}
+
+CDoc* OpenNewCircuitWindow() {
+    char path[kPathNameSize] = "";
+    MakeUntitledFileName(path, kDocCircuit);
+    return CreateDocumentOfKind(kDocCircuit, path);
 }
 
 void InstallDocumentFileOpener() { InstallDocumentOpener(&do_opener); }

@@ -6,6 +6,12 @@
 // kind 1 (kDocCircuit); -1 for a file of no kind that opens yet.
 int DocumentKindOfPath(const char* path);
 
+class CDoc;
+
+// The empty circuit window of an interactive start that named no file; it
+// carries the next untitled name. Its document, or null.
+CDoc* OpenNewCircuitWindow();
+
 // Installs the document layer's opener as the core's (core/cmdline.h):
 // circuits open through OpenCircuitFile, with their messages shown; other
 // kinds fail with kResultNotBuilt until their documents exist.

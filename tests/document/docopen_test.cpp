@@ -29,9 +29,7 @@ class docopen_Requests final : public StartupRequestsPort {
 public:
     CDoc* OpenNewCircuitWindow() override {
         ++newWindows;
-        char path[kPathSize] = "";
-        MakeUntitledFileName(path, kDocCircuit);
-        return CreateDocumentOfKind(kDocCircuit, path);
+        return ::OpenNewCircuitWindow();
     }
     int StartAnalysis(CDoc*, int) override { return 0; }
     void ShowTipOfTheDay() override {}
