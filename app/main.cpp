@@ -8,109 +8,89 @@
 // does. Message boxes then go to the standard error stream.
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "analysis/startup_stubs.h"
 #include "compiler/messages.h"
-#include "compiler/startup_stubs.h"
 #include "compiler/support.h"
 #include "core/cmdline.h"
-#include "document/cirdoc.h"
-#include "document/iodoc.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/recentlist.h"
 #include "core/result.h"
 #include "core/settings.h"
-#include "engine/startup_stubs.h"
+#include "core/startup_registry.h"
+#include "document/cirdoc.h"
+#include "document/docopen.h"
 #include "expr/messages.h"
-#include "expr/startup_stubs.h"
-#include "expr/stateful.h"
-#include "expr/symbols.h"
+#include "expr/startup.h"
 #include "ibis/settings.h"
-#include "library/startup_stubs.h"
 #include "models/messages.h"
-#include "models/startup_stubs.h"
-#include "multirun/startup_stubs.h"
+#include "models/startup.h"
 #include "platform/app.h"
 #include "platform/dialog.h"
-#include "schematic/startup_stubs.h"
 #include "shell/app.h"
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
-#include "shell/startup_stubs.h"
-#include "text/startup_stubs.h"
 
 namespace {
 
-// The files the command line asked to open, in order.
-constexpr int kMainMaxFiles = 64;
-char* main_filesToOpen[kMainMaxFiles];
-int main_fileCount = 0;
+// The files the command line named, in order, each with what opening it gave.
+struct main_NamedFile {
+    std::string path;
+    int result = 0;
+};
+std::vector<main_NamedFile> main_namedFiles;
 
-void* main_OpenFileOfKind(const char* path, int kind) {
-    if (main_fileCount < kMainMaxFiles) main_filesToOpen[main_fileCount++] = DuplicateString(path);
-    return OpenFileOfKind(path, kind);
-}
+// The document layer's opener, recording what the command line asked for so
+// that an off-screen run can tell what it opened.
+class main_RecordingOpener final : public DocumentOpenerPort {
+public:
+    int ResolveDocumentExtension(char* path, size_t size, int mode, int kind) override {
+        return inner_->ResolveDocumentExtension(path, size, mode, kind);
+    }
+    int OpenFileOfKind(const char* path, int kind) override {
+        const int result = inner_->OpenFileOfKind(path, kind);
+        if (recording_) main_namedFiles.push_back({path, result});
+        return result;
+    }
+    void Wrap(DocumentOpenerPort* inner) { inner_ = inner; }
+    void SetRecording(bool on) { recording_ = on; }
 
-// Random values of expressions draw from one generator; start-up seeds it from the clock.
-unsigned main_SeedRandom(unsigned seed) {
-    return SeedRandom(static_cast<int32_t>(seed & 0x7FFFFFFF));
-}
+private:
+    DocumentOpenerPort* inner_ = nullptr;
+    bool recording_ = true;
+};
+main_RecordingOpener main_opener;
 
-// The empty circuit window of an interactive start carries the next untitled name.
-CDoc* main_OpenNewCircuitWindow() {
-    char path[kPathSize] = "";
-    MakeUntitledFileName(path, kDocCircuit);
-    return CreateDocumentOfKind(kDocCircuit, path);
-}
+// What the end of an interactive start-up asks: the empty circuit window.
+// Analyses and the tip come with their subsystems.
+class main_StartupRequests final : public StartupRequestsPort {
+public:
+    CDoc* OpenNewCircuitWindow() override { return ::OpenNewCircuitWindow(); }
+    int StartAnalysis(CDoc*, int) override { return kResultNotBuilt; }
+    void ShowTipOfTheDay() override {}
+};
+main_StartupRequests main_requests;
 
-// The services of the subsystems after the shell (the shell installs its own
-// when the application starts).
+// The composition root: each subsystem's ports and start-up steps, in subsystem
+// order (the shell installs its own when the application starts).
 void main_InstallServices() {
-    StartupServices& s = Services();
-    s.buildDeviceStatementTables = BuildDeviceStatementTables;
-    s.resetFloatingPointState = ResetFloatingPointState;
-    s.initToolBarGeometry = InitToolBarGeometry;
-    s.initModelParamTables = InitModelParamTables;
-    s.resetTranslatorDefaults = ResetTranslatorDefaults;
-    s.loadShapeLibraries = LoadShapeLibraries;
-    s.loadComponentLibraries = LoadComponentLibraries;
-    s.loadPackageFile = LoadPackageFile;
-    s.selectStartComponent = SelectStartComponent;
-    s.clearRecentComponents = ClearRecentComponents;
-    s.bindPaletteButtonsToComponents = BindPaletteButtonsToComponents;
-    s.setRandomSeed = main_SeedRandom;
-    s.rebuildComponentMenu = RebuildComponentMenu;
-    s.resolveDocumentExtension = ResolveDocumentExtension;
-    s.openFileOfKind = main_OpenFileOfKind;
-    s.getObjectKindSetting = GetObjectKindSetting;
-
-    s.resetGlobalSettings = ResetGlobalSettings;
-    s.resetPaletteButtons = ResetPaletteButtons;
-    s.resetPaletteNames = ResetPaletteNames;
-    s.resetDefaultVisibility = ResetDefaultVisibility;
-    s.setPrintHeaderFooter = SetPrintPageHeaderFooter;
-    s.resetTitleBlock = ResetTitleBlock;
-    s.resetSimulatorDefaults = ResetSimulatorDefaults;
-    s.resetOptimizerDefaults = ResetOptimizerDefaults;
-    s.resetAttributeDefaults = ResetAttributeDefaults;
-    s.resetLedColors = ResetLedColors;
-    s.setDefaultTextStyles = SetDefaultTextStyles;
-
-    // The old global-settings record of the flat layout has no reader yet, so
-    // the flat layout is read only up to it.
-    s.setTitleBlockText = SetTitleBlockText;
+    StartupRegistry& steps = StartupSteps();
+    RegisterShellStartup(steps);
+    RegisterExprStartup(steps);
+    RegisterModelStartup(steps);
 
     RegisterSettingsSection("IBIS", SerializeIbisSettings);
-    AppHooks().buildSymbolIndexes = BuildSymbolIndexes;
     RegisterExprMessages();
     RegisterModelMessages();
     InstallCircuitDocument();
     RegisterCompilerMessages();
     InstallCompilerServices();
-    AppHooks().openNewCircuitWindow = main_OpenNewCircuitWindow;
+    InstallDocumentFileOpener();
+    main_opener.Wrap(&DocumentOpener());
+    InstallDocumentOpener(&main_opener);
+    InstallStartupRequests(&main_requests);
 }
 
 // Off-screen, a message box prints its caption and text and is answered with
@@ -145,8 +125,12 @@ void main_PrintState(const char* commandLine) {
     printf("Print circuit:       %s\n", main_YesNo(state.printCircuit));
     printf("Print analysis:      %s\n", main_YesNo(state.printAnalysis));
     printf("Requested analysis:  %s\n", main_AnalysisName(state.requestedAnalysis));
-    printf("Files to open:      %s\n", main_fileCount ? "" : " (none)");
-    for (int i = 0; i < main_fileCount; ++i) printf("  %s\n", main_filesToOpen[i]);
+    printf("Files to open:      %s\n", main_namedFiles.empty() ? " (none)" : "");
+    for (const main_NamedFile& file : main_namedFiles)
+        printf("  %s%s\n", file.path.c_str(), file.result == 0 ? "" : ", not opened");
+    std::string stepNames;
+    for (const std::string& name : StartupSteps().Names()) stepNames += (stepNames.empty() ? " " : ", ") + name;
+    printf("Start-up steps:     %s\n", stepNames.empty() ? " (none)" : stepNames.c_str());
     printf("Settings file:       %s\n", state.settingsPath ? state.settingsPath : "(none)");
     printf("Data path:           %s\n", GetPathSetting(kPathData));
     printf("Library path:        %s\n", GetPathSetting(kPathLibrary));
@@ -213,8 +197,9 @@ void main_PrintWindow(const CMainFrame& frame, bool offscreen) {
 }
 
 void main_Shutdown() {
-    for (int i = 0; i < main_fileCount; ++i) MemFree(main_filesToOpen[i]);
-    main_fileCount = 0;
+    main_namedFiles.clear();
+    InstallDocumentOpener(nullptr);
+    InstallStartupRequests(nullptr);
     FreeRecentLists();
     ClearPathGroups();
     for (int kind = kPathData; kind <= kPathPicture; ++kind) SetPathSetting(kind, nullptr);
@@ -245,6 +230,7 @@ int main(int argc, char** argv) {
         // One instance per desktop; an off-screen run has no desktop to share.
         if (offscreen) theApp.instanceName.clear();
         const bool runLoop = theApp.InitInstance(commandLine);
+        main_opener.SetRecording(false);
         CMainFrame* frame = GetMainFrame();
         if (theApp.OtherInstanceFound()) {
             fprintf(stderr, "Tarnwick is already running; it has been brought to the front.\n");

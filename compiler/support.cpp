@@ -7,7 +7,6 @@
 #include "compiler/scanner.h"
 #include "compiler/session.h"
 #include "core/chars.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
@@ -66,38 +65,9 @@ int cs_MatchKeyword(const char* text, int index, bool exact) {
     return 0;
 }
 
-// The statement reader's blank skipper when it is installed; otherwise white
-// space, and in statement mode also ";" comments and line ends followed by a
-// "+" continuation or a "*" comment line.
-const char* cs_SkipBlanks(const char* p, bool statementMode) {
-    if (Hooks().skipSpiceBlanks) return Hooks().skipSpiceBlanks(p, statementMode);
-    for (;;) {
-        if (!statementMode) {
-            while (HasCharClass(*p, CC_SPACE)) ++p;
-            return p;
-        }
-        while (*p == ' ' || *p == '\t' || *p == '\v' || *p == '\f') ++p;
-        if (*p == ';' && CompareNoCaseN(p, ";$TWE", 5) != 0) {
-            while (*p && *p != '\n') ++p;
-            continue;
-        }
-        if (*p == '\r' || *p == '\n') {
-            const char* q = p;
-            while (*q == '\r' || *q == '\n') ++q;
-            while (*q == ' ' || *q == '\t') ++q;
-            if (*q == '+') {
-                p = q + 1;
-                continue;
-            }
-            if (*q == '*') {
-                p = q;
-                while (*p && *p != '\n') ++p;
-                continue;
-            }
-        }
-        return p;
-    }
-}
+// White space, and in statement mode also ";" comments and line ends followed
+// by a "+" continuation or a "*" comment line.
+const char* cs_SkipBlanks(const char* p, bool statementMode) { return SkipSpiceBlanks(p, statementMode); }
 
 bool cs_IsJoinOperator(char c) { return c && std::strchr("&*+-/^|~!<=>", c) != nullptr; }
 
@@ -553,7 +523,7 @@ public:
     void ReleaseCompileArrays(CCTDoc*, int) override {}
 };
 
-class NoDocumentOpener final : public DocumentOpener {
+class NoHiddenDocumentOpener final : public HiddenDocumentOpener {
 public:
     CDoc* OpenDocument(const char*, int) override { return nullptr; }
 };
@@ -568,7 +538,7 @@ PortSlot<RunOutput, NoRunOutput> cs_runOutput;
 PortSlot<InfoPages, NoInfoPages> cs_infoPages;
 PortSlot<InitialConditionStore, NoInitialConditions> cs_initialConditions;
 PortSlot<CompileStateOwners, NoOtherCompileState> cs_otherCompileState;
-PortSlot<DocumentOpener, NoDocumentOpener> cs_documentOpener;
+PortSlot<HiddenDocumentOpener, NoHiddenDocumentOpener> cs_documentOpener;
 PortSlot<RenameQuestion, NoRenameQuestion> cs_renameQuestion;
 
 }  // namespace
@@ -583,8 +553,8 @@ InitialConditionStore* InstallInitialConditions(InitialConditionStore* port) {
 }
 CompileStateOwners& OtherCompileState() { return cs_otherCompileState.Get(); }
 CompileStateOwners* InstallCompileStateOwners(CompileStateOwners* port) { return cs_otherCompileState.Install(port); }
-DocumentOpener& HiddenDocuments() { return cs_documentOpener.Get(); }
-DocumentOpener* InstallDocumentOpener(DocumentOpener* port) { return cs_documentOpener.Install(port); }
+HiddenDocumentOpener& HiddenDocuments() { return cs_documentOpener.Get(); }
+HiddenDocumentOpener* InstallHiddenDocumentOpener(HiddenDocumentOpener* port) { return cs_documentOpener.Install(port); }
 RenameQuestion& RenamePartsQuestion() { return cs_renameQuestion.Get(); }
 RenameQuestion* InstallRenameQuestion(RenameQuestion* port) { return cs_renameQuestion.Install(port); }
 

@@ -240,14 +240,14 @@ CompileStateOwners& OtherCompileState();
 CompileStateOwners* InstallCompileStateOwners(CompileStateOwners* port);
 
 // Circuit and text files opened without a window. Null object: none opens.
-class DocumentOpener {
+class HiddenDocumentOpener {
 public:
-    virtual ~DocumentOpener() = default;
+    virtual ~HiddenDocumentOpener() = default;
     // Opens a document of a path kind; null when it cannot be opened.
     virtual CDoc* OpenDocument(const char* path, int kind) = 0;
 };
-DocumentOpener& HiddenDocuments();
-DocumentOpener* InstallDocumentOpener(DocumentOpener* port);
+HiddenDocumentOpener& HiddenDocuments();
+HiddenDocumentOpener* InstallHiddenDocumentOpener(HiddenDocumentOpener* port);
 
 // The question the name check asks about bad part names. Null object: nothing
 // is asked, 10900 is shown instead.

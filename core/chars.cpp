@@ -305,6 +305,32 @@ const char* SkipCharClass(const char* text, uint32_t mask) {
 void SkipWhitespace(const char*& cursor) { cursor = SkipCharClass(cursor, CC_SPACE); }
 void SkipWhitespace(char*& cursor) { cursor = SkipCharClass(cursor, CC_SPACE); }
 
+const char* SkipSpiceBlanks(const char* p, bool spice) {
+    if (!spice) return SkipCharClass(p, CC_SPACE);
+    for (;;) {
+        while (*p == ' ' || *p == '\t' || *p == '\v' || *p == '\f') ++p;
+        if (*p == ';' && CompareNoCaseN(p, ";$TWE", 5) != 0) {
+            while (*p && *p != '\n') ++p;
+            continue;
+        }
+        if (*p == '\r' || *p == '\n') {
+            const char* q = p;
+            while (*q == '\r' || *q == '\n') ++q;
+            while (*q == ' ' || *q == '\t') ++q;
+            if (*q == '+') {
+                p = q + 1;
+                continue;
+            }
+            if (*q == '*') {
+                p = q;
+                while (*p && *p != '\n') ++p;
+                continue;
+            }
+        }
+        return p;
+    }
+}
+
 namespace {
 const char* chars_FindClosing(const char* text, char open, char close) {
     if (!text) return text;

@@ -180,6 +180,14 @@ inline char* SkipCharClass(char* text, uint32_t mask) {
 }
 void SkipWhitespace(const char*& cursor);
 void SkipWhitespace(char*& cursor);
+// The netlist's blank skipper. Without `spice` it skips white space. With it
+// it skips blanks and tabs, ";" comments to the line end (but not a ";$TWE"
+// marker), and a line end whose next line continues with "+" (the "+" too)
+// or is a "*" comment line; any other line end stops it.
+const char* SkipSpiceBlanks(const char* cursor, bool spice);
+inline char* SkipSpiceBlanks(char* cursor, bool spice) {
+    return const_cast<char*>(SkipSpiceBlanks(static_cast<const char*>(cursor), spice));
+}
 
 // Position just after the parenthesis (brace) that closes the depth opened at
 // the text's start; the end of the text when none does.

@@ -4,9 +4,11 @@
 #include <cfenv>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 #include "core/chars.h"
 #include "core/fontspec.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/paths.h"
@@ -15,6 +17,7 @@
 #include "core/result.h"
 #include "core/services.h"
 #include "core/settings.h"
+#include "core/startup_registry.h"
 
 namespace {
 
@@ -67,14 +70,35 @@ bool cl_HasSwitchWord(const char* line) {
     return false;
 }
 
-void cl_OpenOneFile(const char* name) {
-    if (!name || !*name) return;
-    StartupServices& services = Services();
-    char path[kPathSize];
-    CopyTextBounded(path, name, sizeof path);
-    int kind = services.resolveDocumentExtension ? services.resolveDocumentExtension(path, sizeof path, 1, -2) : -1;
-    if (services.openFileOfKind) services.openFileOfKind(path, kind);
+// Reports a failed step with the pending text as its subject, unless it was shown.
+void cl_ReportStepFailure(int code) {
+    if (code != kResultShown) Reporter().Report(Message(code).Args(PendingText()));
 }
+
+// A command line's name relative to the current folder, when a file of that name
+// is there, becomes a full path; any other name is left to the document's search
+// along its kind's folders.
+void cl_OpenCommandLineFile(const char* name) {
+    if (!name || !*name) return;
+    Startup().filesNamed = true;
+    char path[kPathSize];
+    char folder[kPathSize];
+    if (name[0] != '/' && access(name, F_OK) == 0 && getcwd(folder, sizeof folder)) {
+        FormatBounded(path, sizeof path, "%s/%s", folder, name);
+        OpenNamedFile(path);
+    } else {
+        OpenNamedFile(name);
+    }
+}
+
+class NullDocumentOpener final : public DocumentOpenerPort {
+public:
+    int ResolveDocumentExtension(char*, size_t, int, int) override { return -1; }
+    int OpenFileOfKind(const char*, int) override { return kResultNotBuilt; }
+};
+
+NullDocumentOpener cl_nullOpener;
+DocumentOpenerPort* cl_opener = &cl_nullOpener;
 
 }  // namespace
 
@@ -83,9 +107,16 @@ StartupState& Startup() {
     return state;
 }
 
-StartupServices& Services() {
-    static StartupServices services;
-    return services;
+DocumentOpenerPort& DocumentOpener() { return *cl_opener; }
+void InstallDocumentOpener(DocumentOpenerPort* port) { cl_opener = port ? port : &cl_nullOpener; }
+
+int OpenNamedFile(const char* name) {
+    if (!name || !*name) return kOk;
+    char path[kPathSize];
+    CopyTextBounded(path, name, sizeof path);
+    DocumentOpenerPort& opener = DocumentOpener();
+    const int kind = opener.ResolveDocumentExtension(path, sizeof path, 1, -2);
+    return opener.OpenFileOfKind(path, kind);
 }
 
 // ---- tokens and switches ----------------------------------------------------------
@@ -147,34 +178,34 @@ int ReportFatalAndExit(int code, const char* text) {
     state.noSave = true;
     if (!state.fatalCode) state.fatalCode = code;
     if (code != kResultShown) Reporter().Report(Message(code).Args(text ? text : ""));
-    if (Services().closeMainWindow) Services().closeMainWindow();
+    MainWindow().CloseMainWindow();
     return kExitFailure;
 }
 
 void OpenCommandLineFiles(const char* firstName, char* rest) {
     if (Startup().batchFile) return;
-    cl_OpenOneFile(firstName);
+    cl_OpenCommandLineFile(firstName);
     if (!rest) return;
     char token[kCmdTokenSize];
     for (;;) {
         TakeCommandLineToken(rest, token, sizeof token);
         if (!token[0]) break;
-        cl_OpenOneFile(token);
+        cl_OpenCommandLineFile(token);
     }
 }
 
 int ProcessCommandLine(const char* commandLine) {
     StartupState& state = Startup();
-    StartupServices& services = Services();
+    const StartupRegistry& steps = StartupSteps();
 
     BuildCharClassTables();
     BuildSuffixLetters();
-    if (services.buildDeviceStatementTables) services.buildDeviceStatementTables();
+    steps.Run(StartupPhase::kTables);
 
     char* line = DuplicateString(commandLine ? commandLine : "");
     if (!line) return ReportFatalAndExit(kResultNoMemory, "");
     std::feclearexcept(FE_ALL_EXCEPT);
-    if (services.resetFloatingPointState) services.resetFloatingPointState();
+    steps.Run(StartupPhase::kNumbers);
     InitProgramDirectory();
     cl_TrimLine(line);
 
@@ -214,44 +245,32 @@ int ProcessCommandLine(const char* commandLine) {
         return code;
     }
 
-    if (services.initToolBarGeometry) services.initToolBarGeometry();
-    if (services.initPalettes) services.initPalettes();
-    if (services.systemFontHeight && services.pointsToLogicalHeight) {
-        int height = services.pointsToLogicalHeight(services.systemFontHeight() * 7 / 10);
+    steps.Run(StartupPhase::kWindows);
+    if (const int systemHeight = FontMetrics().SystemFontHeight()) {
+        int height = FontMetrics().PointsToLogicalHeight(systemHeight * 7 / 10);
         state.defaultFontHeight = height;
         state.attributeTextStep = abs(height);
         SetDefaultFontHeight(height);
     }
 
-    if (services.initModelParamTables) services.initModelParamTables();
-    if (services.resetTranslatorDefaults) services.resetTranslatorDefaults();
+    steps.Run(StartupPhase::kModels);
 
     char settingsPath[kPathSize];
     MakeHomePath(settingsPath, "tarn.dat");
     SetString(&state.settingsPath, settingsPath);
     LoadSettings();
 
-    if (services.loadShapeLibraries) {
-        int result = services.loadShapeLibraries();
-        if (result && result != kResultShown) Reporter().Report(Message(result).Args(PendingText()));
+    // Shape libraries report their failures and start-up goes on; component
+    // libraries that cannot be loaded end it.
+    if (int result = steps.Run(StartupPhase::kLibraries, cl_ReportStepFailure)) {
+        int code = ReportFatalAndExit(result, PendingText());
+        MemFree(line);
+        return code;
     }
-    if (services.loadComponentLibraries) {
-        int result = services.loadComponentLibraries();
-        if (result) {
-            int code = ReportFatalAndExit(result, PendingText());
-            MemFree(line);
-            return code;
-        }
-    }
-
-    if (services.bindPaletteButtonsToComponents) services.bindPaletteButtonsToComponents();
-    if (services.setRandomSeed) services.setRandomSeed(static_cast<unsigned>(GetSeconds() * 1000.0));
-    if (services.loadPackageFile) services.loadPackageFile();
-    if (services.selectStartComponent) services.selectStartComponent();
-    if (!state.batchFile && services.rebuildComponentMenu) services.rebuildComponentMenu();
+    steps.Run(StartupPhase::kComponents, cl_ReportStepFailure);
 
     OpenCommandLineFiles(token, line);
-    if (services.getObjectKindSetting) services.getObjectKindSetting(0xffff);
+    steps.Run(StartupPhase::kAfterFiles);
     MemFree(line);
     return kStartupContinue;
 }
@@ -259,26 +278,10 @@ int ProcessCommandLine(const char* commandLine) {
 // ---- program defaults ------------------------------------------------------------
 
 void ResetProgramDefaults(bool withPaths) {
-    StartupServices& services = Services();
     if (withPaths) ResetDefaultPaths(true);
-    if (services.resetGlobalSettings) services.resetGlobalSettings(1);
-    if (services.resetPaletteButtons) services.resetPaletteButtons();
-    if (services.resetPaletteNames) services.resetPaletteNames();
-    if (services.resetDefaultVisibility) services.resetDefaultVisibility();
-    if (services.clearRecentComponents) services.clearRecentComponents();
-    // The footer holds the two characters "\" and "n" between $user and $company.
-    if (services.setPrintHeaderFooter) services.setPrintHeaderFooter(2, "$|Page $Page", "$<$user\\n$company");
-    if (services.resetAllPreferences) services.resetAllPreferences();
-    if (services.resetTitleBlock) services.resetTitleBlock();
+    ClearRecentComponents();
+    StartupSteps().Run(StartupPhase::kDefaults);
     Startup().statusBarAtStart = true;
-    if (services.resetSimulatorDefaults) services.resetSimulatorDefaults();
-    if (services.resetOptimizerDefaults) services.resetOptimizerDefaults();
-    if (services.resetAttributeDefaults) {
-        services.resetAttributeDefaults(0, -1);
-        services.resetAttributeDefaults(1, -1);
-    }
-    if (services.resetLedColors) services.resetLedColors();
-    if (services.setDefaultTextStyles) services.setDefaultTextStyles();
 }
 
 // ---- strings -------------------------------------------------------------------------

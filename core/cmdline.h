@@ -5,16 +5,12 @@
 // optional analysis, or a batch file with its switches), loads tarn.dat and the
 // libraries and opens the named files.
 //
-// The start-up sequence calls services of subsystems built on top of the core.
-// The core may not depend on them, so they reach it through the StartupServices
-// table, which the program fills before calling ProcessCommandLine. An unset
-// entry means its subsystem is not built yet: that step is skipped.
+// The start-up sequence runs the steps that subsystems built on top of the core
+// added to the program's start-up registry (core/startup_registry.h), each at
+// its phase; a subsystem that is not built has added none.
 #pragma once
 
 #include <cstddef>
-
-struct ComponentDef;
-class TextFile;
 
 // ---- process-wide start-up state ---------------------------------------------
 
@@ -44,6 +40,9 @@ struct StartupState {
     int attributeTextStep = 0;
     // The first fatal code reported at start-up (0 none), for whoever ends the process.
     int fatalCode = 0;
+    // The command line named files to open (whether or not they opened): no
+    // empty circuit window is opened then.
+    bool filesNamed = false;
 };
 
 StartupState& Startup();
@@ -52,64 +51,25 @@ inline int BatchMode() { return Startup().batchMode; }
 inline bool DemoPlaying() { return Startup().demoPlaying; }
 inline void SetDemoPlaying(bool on) { Startup().demoPlaying = on; }
 
-// ---- services of later subsystems ---------------------------------------------
+// ---- opening documents ------------------------------------------------------------
 
-struct StartupServices {
-    // Netlist reader and expression language set-up.
-    void (*buildDeviceStatementTables)() = nullptr;
-    void (*resetFloatingPointState)() = nullptr;
-    // Window-layer geometry and fonts (shell).
-    void (*initToolBarGeometry)() = nullptr;
-    void (*initPalettes)() = nullptr;
-    int (*systemFontHeight)() = nullptr;              // logical height of the system font
-    int (*pointsToLogicalHeight)(int points) = nullptr;
-    // Models and translator defaults.
-    void (*initModelParamTables)() = nullptr;
-    void (*resetTranslatorDefaults)() = nullptr;
-    // Libraries (component and shape libraries).
-    int (*loadShapeLibraries)() = nullptr;            // reports each failure itself
-    int (*loadComponentLibraries)() = nullptr;        // non-zero is fatal
-    int (*loadPackageFile)() = nullptr;               // result ignored
-    ComponentDef* (*selectStartComponent)() = nullptr;
-    void (*clearRecentComponents)() = nullptr;
-    // Palette buttons, menus, random generator (shell).
-    void (*bindPaletteButtonsToComponents)() = nullptr;
-    unsigned (*setRandomSeed)(unsigned seed) = nullptr;
-    void (*rebuildComponentMenu)() = nullptr;
-    // Opening files: the document kind of a path (may complete the path in its
-    // buffer of `size` bytes; -1 no file of a known kind) and the opened document.
-    int (*resolveDocumentExtension)(char* path, size_t size, int mode, int kind) = nullptr;
-    void* (*openFileOfKind)(const char* path, int kind) = nullptr;
-    // Graphic-object defaults (schematic editor): called with 0xffff at start-up.
-    int (*getObjectKindSetting)(int index) = nullptr;
-    // Closes the main window after a fatal start-up error (shell).
-    void (*closeMainWindow)() = nullptr;
-
-    // Program defaults (ResetProgramDefaults), in its order.
-    void (*resetGlobalSettings)(int flag) = nullptr;
-    void (*resetPaletteButtons)() = nullptr;
-    void (*resetPaletteNames)() = nullptr;
-    void (*resetDefaultVisibility)() = nullptr;
-    void (*setPrintHeaderFooter)(int position, const char* header, const char* footer) = nullptr;
-    void (*resetAllPreferences)() = nullptr;
-    void (*resetTitleBlock)() = nullptr;
-    void (*resetSimulatorDefaults)() = nullptr;
-    void (*resetOptimizerDefaults)() = nullptr;
-    void (*resetAttributeDefaults)(int set, int flag) = nullptr;
-    void (*resetLedColors)() = nullptr;
-    void (*setDefaultTextStyles)() = nullptr;
-
-    // The older flat settings layout.
-    int (*readOldGlobalSettings)(TextFile& file) = nullptr;   // non-zero stops the reading
-    void (*unpackOperationalOptions)(unsigned word) = nullptr;
-    void (*setInertialCancellation)(bool on) = nullptr;
-    void (*setTitleBlockText)(int index, const char* text) = nullptr;
-    // After a read whose [Main] screen size differs from the current screen:
-    // forget the main window's saved placement.
-    void (*clearSavedPlacement)() = nullptr;
+// How start-up and the shell open a named file as a document (document layer).
+// The null object knows no document kind and opens nothing.
+class DocumentOpenerPort {
+public:
+    virtual ~DocumentOpenerPort() = default;
+    // The document kind of a path (may complete the path in its buffer of
+    // `size` bytes); -1 when it is no file of a known kind.
+    virtual int ResolveDocumentExtension(char* path, size_t size, int mode, int kind) = 0;
+    // Opens the file as a document of that kind: 0 or a result code
+    // (kResultNotBuilt without a document layer).
+    virtual int OpenFileOfKind(const char* path, int kind) = 0;
 };
+DocumentOpenerPort& DocumentOpener();
+void InstallDocumentOpener(DocumentOpenerPort* port);
 
-StartupServices& Services();
+// Resolves the kind of a named file and opens it: 0 or the opener's result code.
+int OpenNamedFile(const char* name);
 
 // ---- the command line ----------------------------------------------------------
 
@@ -123,8 +83,17 @@ constexpr int kExitFailure = 1;
 // be loaded (the message has been reported and the main window closed).
 int ProcessCommandLine(const char* commandLine);
 
-// Sets every persistent setting to its default; `withPaths` also the search paths.
+// Sets every persistent setting to its default; `withPaths` also the search
+// paths. The core's own defaults come first (paths, the recent components),
+// then every subsystem's defaults step (StartupPhase::kDefaults).
 void ResetProgramDefaults(bool withPaths);
+
+// The default page header and footer of printed schematics, at position 2, for
+// the printing's defaults step. The footer holds the two characters "\" and "n"
+// between $user and $company.
+constexpr int kDefaultPrintPosition = 2;
+constexpr const char* kDefaultPrintHeader = "$|Page $Page";
+constexpr const char* kDefaultPrintFooter = "$<$user\\n$company";
 
 // The line is a list of blank-separated words; double quotes group blanks into a
 // word and are not part of it. A switch is an unquoted word that begins with "/"
@@ -149,13 +118,14 @@ int FindSwitchLetter(char* line, char letter);
 int ReportFatalAndExit(int code, const char* text);
 
 // In interactive use (no batch file) opens the first name and then every further
-// token of `rest` as a document of the kind its extension gives.
+// token of `rest` as a document of the kind its extension gives; a name
+// relative to the current folder that is there opens from there.
 void OpenCommandLineFiles(const char* firstName, char* rest);
 
 // Frees the batch file path, the settings path and the program directory texts.
 void FreeStartupStrings();
 // FreeStartupStrings and every start-up value back to its initial state (the
-// services table is left alone).
+// installed registry and ports are left alone).
 void ResetStartupState();
 
 // Joins argv[1..] into one command line, quoting arguments that contain blanks.

@@ -5,7 +5,7 @@
 // out is the byte after the header.
 #include "core/memory.h"
 
-#include "core/hooks.h"
+#include "core/desktop.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -54,12 +54,19 @@ void* mem_RawRealloc(void* block, size_t size) {
     return base + kMemHeaderSize;
 }
 
+class NullMemoryRelief final : public MemoryReliefPort {
+public:
+    void ReleaseUndoMemory() override {}
+};
+
+NullMemoryRelief mem_nullRelief;
+MemoryReliefPort* mem_relief = &mem_nullRelief;
+
 // Frees what the documents can spare so that a failed allocation may succeed on
-// its one retry. Without the shell (no hook) there is nothing to release.
+// its one retry. Without the shell there is nothing to release.
 void mem_ReleaseStep(bool showStatus) {
-    CoreHooks& hooks = Hooks();
-    if (showStatus && hooks.setStatusText) hooks.setStatusText("FreeUp");
-    if (hooks.releaseUndoMemory) hooks.releaseUndoMemory();
+    if (showStatus) StatusBar().SetStatusText("FreeUp");
+    MemoryRelief().ReleaseUndoMemory();
 }
 
 bool mem_IsShared(const void* block) { return block == kMemSharedEmpty; }
@@ -70,6 +77,11 @@ void mem_FreeText(char* text) {
 }
 
 }  // namespace
+
+// ---- memory relief ----------------------------------------------------------
+
+MemoryReliefPort& MemoryRelief() { return *mem_relief; }
+void InstallMemoryRelief(MemoryReliefPort* port) { mem_relief = port ? port : &mem_nullRelief; }
 
 // ---- allocation -------------------------------------------------------------
 

@@ -9,6 +9,18 @@
 #include <cstdarg>
 #include <cstddef>
 
+// ---- memory relief ----------------------------------------------------------
+
+// What a failed allocation may release before its one retry (shell: every
+// document's undo memory but the newest entry). The null object releases nothing.
+class MemoryReliefPort {
+public:
+    virtual ~MemoryReliefPort() = default;
+    virtual void ReleaseUndoMemory() = 0;
+};
+MemoryReliefPort& MemoryRelief();
+void InstallMemoryRelief(MemoryReliefPort* port);
+
 // ---- allocation -------------------------------------------------------------
 
 // Allocates; on failure runs the memory-release step (status text "FreeUp",

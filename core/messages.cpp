@@ -16,6 +16,7 @@ const MessageRow kCoreMessages[] = {
     {15023, "%ECannot access '%s'."},
     {15038, "%EMust specify filename."},
     {15040, "%EMissing parameter."},
+    {15090, "%EThis feature is not available yet."},
 
     // Files and paths.
     {264, "Missing file name."},

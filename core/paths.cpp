@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "core/cmdline.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/recentlist.h"
 #include "core/result.h"
@@ -704,23 +703,17 @@ void AddRecentFile(const char* path)
 
 // ---- .PATH statements -------------------------------------------------------------
 
-int AddDotPathStatement(const char* text)
+int AddDotPath(int kind, const char* text)
 {
-    // The statement's syntax belongs to the netlist reader; until it installs its
-    // handler no text is understood as a .PATH statement and nothing is added.
-    auto parse = Hooks().parseDotPathStatement;
-    if (parse == nullptr || text == nullptr)
+    if (kind < 0 || kind > 2)
+        return kResultBadDotPath;
+    if (text == nullptr || text[0] == 0)
         return kOk;
-    int kind = -1;
-    char* folders = nullptr;
-    if (!parse(text, &kind, &folders)) {
-        FreeString(&folders);
-        return kOk;
-    }
+    char* folders = DuplicateString(text);
+    if (folders == nullptr)
+        return kResultNoMemory;
     int result = kOk;
-    if (kind < 0 || kind > 2) {
-        result = kResultBadDotPath;
-    } else if (folders != nullptr && folders[0] != 0) {
+    {
         ForwardSlashes(folders);
         char** list = &pt_State().dotPaths[kind];
         bool ok = true;

@@ -139,9 +139,10 @@ void AddRecentFile(const char* path);
 
 // ---- .PATH statements -------------------------------------------------------------
 
-// When the text is a ".PATH" statement, appends its folder list to the .PATH list
-// of its kind. 0 for texts that are no .PATH statement; 10945 for a bad kind.
-int AddDotPathStatement(const char* text);
+// Appends the folder list of a ".PATH" statement, which the netlist reader has
+// read, to the .PATH list of its kind (0 data, 1 library, 2 picture).
+// 0, 10945 for a bad kind or 15002.
+int AddDotPath(int kind, const char* folders);
 // Empties the three .PATH lists.
 void ClearDotPaths();
 

@@ -7,8 +7,14 @@ namespace {
 
 int g_poolInsertPosition = 2;
 
+// Releases what the record owns, ends its life when it was constructed and
+// leaves a dead header in its storage (chunk slots are looked at again).
 void pool_Release(ObjectPool& pool, PoolItem* item) {
     if (pool.destroy) pool.destroy(item);
+    if (pool.destruct) {
+        pool.destruct(item);
+        item = ::new (static_cast<void*>(item)) PoolItem{nullptr, nullptr, kPoolItemDead};
+    }
     item->type = kPoolItemDead;
     if (!pool.chunked) MemFree(item);
 }
@@ -25,6 +31,8 @@ void ObjectPool::Init() {
     itemSize = 0;
     count = 0;
     destroy = nullptr;
+    construct = nullptr;
+    destruct = nullptr;
     chunked = 0;
     chunkSize = 100;
     chunkCount = 0;
@@ -59,6 +67,7 @@ PoolItem* ObjectPool::AllocateItem(int32_t type) {
         item = static_cast<PoolItem*>(MemAllocZero(size));
         if (!item) return nullptr;
     }
+    if (construct) construct(item);
     item->type = type;
     return item;
 }
@@ -158,8 +167,7 @@ void ObjectPool::DeleteAll() {
             for (int i = 0; i < used; ++i) {
                 auto* item = reinterpret_cast<PoolItem*>(chunks[c] + static_cast<size_t>(i) * size);
                 if (item->type == kPoolItemDead) continue;
-                if (destroy) destroy(item);
-                item->type = kPoolItemDead;
+                pool_Release(*this, item);
             }
             MemFree(chunks[c]);
         }

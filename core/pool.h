@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <type_traits>
 
 // Where new records go: 1 links them at the head of a list, any other value
 // (2 initially) at the tail. Callers that insert at the head set 1, insert, and
@@ -13,9 +15,13 @@ int ListInsertPosition();
 
 // ---- object pools -------------------------------------------------------------
 
-// The header every pool record begins with. Records are made in zeroed memory
-// and never constructed, so a record type must be trivial: a struct whose first
-// member is a PoolItem (or that derives from PoolItem and adds plain fields).
+// The header every pool record begins with: a record is a struct whose first
+// member is a PoolItem, or that derives from PoolItem. Records are made in
+// zeroed memory. A plain record (no constructor, no destructor) is used as it
+// is; a record that needs construction (a member with a constructor, such as an
+// RAII string) is constructed in place and destroyed with its destructor, for
+// which its pool must hold it through Holds<T>(). AddNewAs refuses such a
+// record at compile time unless asked for it as constructed.
 struct PoolItem {
     PoolItem* next;
     PoolItem* prev;
@@ -36,6 +42,10 @@ struct ObjectPool {
     // Releases what a record owns; called just before the record is freed or
     // marked dead. May be null.
     void (*destroy)(PoolItem* item) = nullptr;
+    // Set by Holds<T>() for a record type that needs construction: constructs a
+    // record in its zeroed storage, and runs its destructor (after destroy).
+    void (*construct)(PoolItem* item) = nullptr;
+    void (*destruct)(PoolItem* item) = nullptr;
     int chunked = 0;
     int chunkSize = 100;
     int chunkCount = 0;
@@ -67,10 +77,39 @@ struct ObjectPool {
     // but not deleted) and frees all storage.
     void DeleteAll();
 
+    // Makes the pool hold records of type T: their size, and for a T that needs
+    // construction the construction in place (value-initialised, so the header
+    // and plain fields start at zero) and the destructor when the record goes.
+    template <class T>
+    void Holds() {
+        static_assert(std::is_base_of_v<PoolItem, T>, "a constructed pool record derives from PoolItem");
+        itemSize = sizeof(T);
+        if constexpr (kPoolRecordIsPlain<T>) {
+            construct = nullptr;
+            destruct = nullptr;
+        } else {
+            construct = [](PoolItem* item) { ::new (static_cast<void*>(item)) T(); };
+            destruct = [](PoolItem* item) { static_cast<T*>(item)->~T(); };
+        }
+    }
+
+    // A new linked record of a plain type; null when out of memory.
     template <class T>
     T* AddNewAs(int32_t type) {
+        static_assert(kPoolRecordIsPlain<T>,
+                      "a record that needs construction is made by a pool that Holds<T>(), through AddNewConstructed");
         return static_cast<T*>(static_cast<void*>(AddNew(type)));
     }
+    // A new linked record of a type the pool Holds<T>(); null when out of memory.
+    template <class T>
+    T* AddNewConstructed(int32_t type) {
+        static_assert(std::is_base_of_v<PoolItem, T>, "a constructed pool record derives from PoolItem");
+        return static_cast<T*>(AddNew(type));
+    }
+
+    template <class T>
+    static constexpr bool kPoolRecordIsPlain =
+        std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>;
 };
 
 // ---- object lists -------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "core/chars.h"
+#include "core/dialect.h"
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/result.h"

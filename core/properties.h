@@ -194,7 +194,7 @@ void WritePlotKindKey(SectionFile& file, const char* key, int kind);
 const char* SlopeUnitName(int unit);     // null out of range
 int ParseSlopeUnit(const char* name);    // 0 when none matches
 
-// SPICE dialects (the SpiceDialect ids of core/textfile.h): "SPICE2G", "PSPICE",
+// SPICE dialects (the SpiceDialect ids of core/dialect.h): "SPICE2G", "PSPICE",
 // "SPICE3", "AMBIGUOUS"; kSpiceDialectNone has no name.
 const char* SpiceDialectName(int id);    // null for other ids
 int ParseSpiceDialect(const char* name); // kSpiceDialectNone for unknown names

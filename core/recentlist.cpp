@@ -225,6 +225,14 @@ void FreeRecentLists()
     RecentComponents().Clear();
 }
 
+void ClearRecentComponents()
+{
+    RecentList& list = RecentComponents();
+    int count = list.Count();
+    list.Clear();
+    list.Resize(count);
+}
+
 int SerializeLastLoadedFiles(SectionFile& file)
 {
     return RecentFiles().Serialize(file, false);

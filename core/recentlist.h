@@ -66,6 +66,9 @@ RecentList& RecentComponents();
 void InitRecentLists();
 // Empties both lists (at the end of the program).
 void FreeRecentLists();
+// Frees the texts of the recent-components list's slots; the count stays (the
+// program defaults).
+void ClearRecentComponents();
 
 // The [Last Loaded Files] section of tarn.dat.
 int SerializeLastLoadedFiles(SectionFile& file);

@@ -30,6 +30,10 @@ enum ResultCode : int {
     kResultNoSpace = 15978,         // ENOSPC; also every short read or write
 };
 
+// A port whose owning subsystem is not built yet fails its operations with this
+// (an id of the program's own, outside the ranges its string table uses).
+constexpr int kResultNotBuilt = 15090;  // "%EThis feature is not available yet."
+
 // Run-time error numbers 1..42 have codes 15951..15992 whose text is strerror(n).
 constexpr int kRunTimeErrorCount = 43;
 

@@ -9,7 +9,7 @@
 
 #include "core/chars.h"
 #include "core/fontspec.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/result.h"
 #include "core/services.h"
 
@@ -331,11 +331,9 @@ int SectionFile::ReadSectionTable(SectionHandler* table, int count) {
         if (now - startTime > 2.0) {
             if (fileLength <= 0) fileLength = stream ? GetStreamLength(stream) : bufferLength;
             long percent = fileLength > 0 ? long(double(Tell()) / double(fileLength) * 100.0) : 0;
-            if (Hooks().setStatusText) {
-                char text[400];
-                FormatBounded(text, sizeof text, "Loading File %s percent %ld%% done.", path ? path : "", percent);
-                Hooks().setStatusText(text);
-            }
+            char text[400];
+            FormatBounded(text, sizeof text, "Loading File %s percent %ld%% done.", path ? path : "", percent);
+            StatusBar().SetStatusText(text);
             progressShown = true;
             startTime = now;
         }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/result.h"
@@ -83,13 +83,24 @@ double gArguments[kArgumentCount];
 
 namespace {
 
+class NullParameterEvaluator final : public ParameterEvaluatorPort {
+public:
+    int Evaluate(const char*, double* value, unsigned dependsOn[2]) override {
+        *value = 0;
+        if (dependsOn) dependsOn[0] = dependsOn[1] = 0;
+        return kResultNotBuilt;
+    }
+};
+
+NullParameterEvaluator svc_nullEvaluator;
+ParameterEvaluatorPort* svc_evaluator = &svc_nullEvaluator;
+
 int svc_Evaluate(const char* text, double* value, unsigned dependsOn[2]) {
     *value = 0;
     if (dependsOn) dependsOn[0] = dependsOn[1] = 0;
-    auto evaluate = Hooks().evaluateParameterText;
-    if (!evaluate) return kResultMissingParam;
+    if (!HasParameterEvaluator()) return kResultMissingParam;
     unsigned words[2] = {0, 0};
-    int code = evaluate(text, value, words);
+    int code = ParameterEvaluator().Evaluate(text, value, words);
     if (dependsOn) {
         dependsOn[0] = words[0];
         dependsOn[1] = words[1];
@@ -104,6 +115,10 @@ bool svc_IsBlankText(const char* text) {
 }
 
 }  // namespace
+
+ParameterEvaluatorPort& ParameterEvaluator() { return *svc_evaluator; }
+void InstallParameterEvaluator(ParameterEvaluatorPort* port) { svc_evaluator = port ? port : &svc_nullEvaluator; }
+bool HasParameterEvaluator() { return svc_evaluator != &svc_nullEvaluator; }
 
 char* SplitAtTopLevelComma(char* text) {
     if (!text) return text;
@@ -274,42 +289,35 @@ uint32_t ViewCommandBit(int commandId) {
 // ---- status-bar progress ---------------------------------------------------------------
 
 bool CStatusProgress::Create(void* frame) {
-    auto& hooks = Hooks();
-    if (hooks.isStatusBarShown && !hooks.isStatusBarShown()) return false;
-    if (hooks.createProgressControl) {
+    if (!StatusBar().IsShown()) return false;
+    ProgressPort& progress = Progress();
+    if (progress.HasControl()) {
         if (!frame) return false;
-        created_ = hooks.createProgressControl(frame);
-        if (created_) Reposition();
+        created_ = progress.CreateControl(frame);
     } else {
         created_ = true;
     }
     return created_;
 }
 
-void CStatusProgress::Reposition() {
-    if (Hooks().placeProgressControl) Hooks().placeProgressControl();
-}
-
 void CStatusProgress::SetRange(int minimum, int maximum) {
     minimum_ = minimum;
     maximum_ = maximum;
     lastPercent_ = 0;
-    if (created_ && Hooks().setProgressRange) Hooks().setProgressRange(minimum, maximum);
+    if (created_) Progress().SetRange(minimum, maximum);
 }
 
 void CStatusProgress::SetPosition(int position) {
-    auto& hooks = Hooks();
-    if (hooks.isStatusBarShown && !hooks.isStatusBarShown()) return;
-    if (!created_ && hooks.createProgressControl) return;
+    if (!StatusBar().IsShown()) return;
+    ProgressPort& progress = Progress();
+    if (!created_ && progress.HasControl()) return;
     long long span = (long long)maximum_ - minimum_;
     // An empty range has nothing left to do.
     long long percent = span == 0 ? 100 : ((long long)position - minimum_) * 100 / span;
     if (percent <= lastPercent_) return;
     lastPercent_ = int(percent);
-    if (created_ && hooks.setProgressPosition) hooks.setProgressPosition(position);
-    if (hooks.setPaneText) {
-        char text[24];
-        std::snprintf(text, sizeof text, "%d%%", lastPercent_);
-        hooks.setPaneText(59147, text);
-    }
+    if (created_) progress.SetPosition(position);
+    char text[24];
+    std::snprintf(text, sizeof text, "%d%%", lastPercent_);
+    StatusBar().SetPaneText(59147, text);
 }

@@ -26,8 +26,20 @@ std::string FormatElapsedTime(long seconds);
 
 // ---- argument lists ---------------------------------------------------------------
 
-// Evaluation goes through Hooks().evaluateParameterText (expression language);
-// while it is unset every evaluation fails with 15040.
+// Evaluation of parameter texts belongs to the expression language, which
+// installs its evaluator; without one every evaluation here fails with 15040.
+class ParameterEvaluatorPort {
+public:
+    virtual ~ParameterEvaluatorPort() = default;
+    // Evaluates a parameter text: 0 or a result code (kResultNotBuilt without
+    // an evaluator). `dependsOn` receives the evaluator's two words that tell
+    // whether the value depends on run-time quantities.
+    virtual int Evaluate(const char* text, double* value, unsigned dependsOn[2]) = 0;
+};
+ParameterEvaluatorPort& ParameterEvaluator();
+void InstallParameterEvaluator(ParameterEvaluatorPort* port);
+// Whether an evaluator is installed (callers with their own fallback ask).
+bool HasParameterEvaluator();
 
 // Cuts the text at its first comma outside parentheses and returns the text
 // after it; without such a comma, the end of the text.
@@ -82,12 +94,10 @@ uint32_t ViewCommandBit(int commandId);
 // ---- status-bar progress ---------------------------------------------------------------
 
 // The progress of long runs, shown over the status bar's message pane through the
-// shell's hooks (Hooks().createProgressControl and friends); without them only
-// the bookkeeping runs.
+// progress port (core/desktop.h); without a control only the bookkeeping runs.
 class CStatusProgress {
 public:
     bool Create(void* frame);
-    void Reposition();
     void SetRange(int minimum, int maximum);
     // Shows the percentage when it rose; an empty range counts as done (100 %).
     void SetPosition(int position);

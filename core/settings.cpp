@@ -11,7 +11,7 @@
 #include "core/chars.h"
 #include "core/cmdline.h"
 #include "core/fontspec.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/recentlist.h"
@@ -89,6 +89,24 @@ SettingsMainState& st_MainState() {
     return state;
 }
 
+class NullShellSettings final : public ShellSettingsPort {
+public:
+    void UnpackOperationalOptions(unsigned) override {}
+    void SetInertialCancellation(bool) override {}
+    void ClearSavedPlacement() override {}
+};
+
+class NullFlatLayoutRecords final : public FlatLayoutRecordsPort {
+public:
+    int ReadOldGlobalSettings(TextFile&) override { return kResultNotBuilt; }
+    void SetTitleBlockText(int, const char*) override {}
+};
+
+NullShellSettings st_nullShellSettings;
+ShellSettingsPort* st_shellSettings = &st_nullShellSettings;
+NullFlatLayoutRecords st_nullFlatRecords;
+FlatLayoutRecordsPort* st_flatRecords = &st_nullFlatRecords;
+
 char st_UserName[kProfileNameSize];
 char st_CompanyName[kProfileNameSize];
 // Set once a failed save has been reported; cleared by the next good save.
@@ -111,12 +129,12 @@ int st_DispatchRow(SectionFile& file, void* object) {
 void st_CurrentScreen(int* width, int* height) {
     *width = 0;
     *height = 0;
-    if (Hooks().getScreenSize) Hooks().getScreenSize(width, height);
+    Screen().GetScreenSize(width, height);
 }
 
 void st_ReadProfileName(const char* key, char* out) {
     out[0] = 0;
-    if (Hooks().readProfileString && !Hooks().readProfileString("Tarnwick", key, out, kProfileNameSize))
+    if (!ProfileFile().ReadProfileString("Tarnwick", key, out, kProfileNameSize))
         out[0] = 0;
     out[kProfileNameSize - 1] = 0;
 }
@@ -142,6 +160,12 @@ int st_ReadFlatCount(SectionFile& file, int32_t& count) {
 }
 
 }  // namespace
+
+ShellSettingsPort& ShellSettings() { return *st_shellSettings; }
+void InstallShellSettings(ShellSettingsPort* port) { st_shellSettings = port ? port : &st_nullShellSettings; }
+FlatLayoutRecordsPort& FlatLayoutRecords() { return *st_flatRecords; }
+void InstallFlatLayoutRecords(FlatLayoutRecordsPort* port) { st_flatRecords = port ? port : &st_nullFlatRecords; }
+bool HasFlatLayoutRecords() { return st_flatRecords != &st_nullFlatRecords; }
 
 // ---- the section table ------------------------------------------------------------
 
@@ -259,16 +283,13 @@ int SettingsFile::SerializeAll() {
     }
     if (!flat) {
         result = ReadSectionTable(table, kSettingsSectionCount);
-        if (result == 0 && IsReading() && st_MainState().screenChanged && Services().clearSavedPlacement)
-            Services().clearSavedPlacement();
+        if (result == 0 && IsReading() && st_MainState().screenChanged) ShellSettings().ClearSavedPlacement();
     }
     int closed = Close();
     return result ? result : closed;
 }
 
 int SettingsFile::ReadFlatLayout() {
-    StartupServices& services = Services();
-
     char dataPath[1000];
     dataPath[0] = 0;
     int result = SerializeText(dataPath, sizeof dataPath, 0);
@@ -279,8 +300,8 @@ int SettingsFile::ReadFlatLayout() {
 
     // The rest of the record needs the owner of the old global-settings record to
     // know where it ends; without it the reading stops here.
-    if (!services.readOldGlobalSettings) return 0;
-    result = services.readOldGlobalSettings(*this);
+    if (!HasFlatLayoutRecords()) return 0;
+    result = FlatLayoutRecords().ReadOldGlobalSettings(*this);
     if (result) return result;
 
     int32_t count = 0;
@@ -292,14 +313,14 @@ int SettingsFile::ReadFlatLayout() {
 
     int32_t switches = 0;
     if ((result = SerializeInt(switches, 0))) return result;
-    if (services.unpackOperationalOptions) services.unpackOperationalOptions(static_cast<unsigned>(switches) & 0xFFFF);
-    if (services.setInertialCancellation) services.setInertialCancellation(true);
+    ShellSettings().UnpackOperationalOptions(static_cast<unsigned>(switches) & 0xFFFF);
+    ShellSettings().SetInertialCancellation(true);
 
     if ((result = st_ReadFlatCount(*this, count))) return result;
     for (int i = 0; i < count; ++i) {
         char* text = nullptr;
         result = SerializeString(&text, 0);
-        if (result == 0 && i < 5 && services.setTitleBlockText) services.setTitleBlockText(i, text);
+        if (result == 0 && i < 5) FlatLayoutRecords().SetTitleBlockText(i, text);
         FreeString(&text);
         if (result) return result;
     }

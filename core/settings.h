@@ -14,6 +14,39 @@
 
 #include "core/sectionfile.h"
 
+class TextFile;
+
+// What reading tarn.dat needs of the shell: the preference switches and the
+// inertial-cancellation switch of the older flat layout, and forgetting the
+// main window's saved placement after a read whose [Main] screen size differs
+// from the current screen. The null object does nothing.
+class ShellSettingsPort {
+public:
+    virtual ~ShellSettingsPort() = default;
+    virtual void UnpackOperationalOptions(unsigned word) = 0;
+    virtual void SetInertialCancellation(bool on) = 0;
+    virtual void ClearSavedPlacement() = 0;
+};
+ShellSettingsPort& ShellSettings();
+void InstallShellSettings(ShellSettingsPort* port);
+
+// The records of the older flat layout that belong to later subsystems: the old
+// global-settings record (analysis control) and the title-block texts (the
+// schematic editor). Without an owner the flat layout is read only up to the
+// old global-settings record, whose end only its owner knows.
+class FlatLayoutRecordsPort {
+public:
+    virtual ~FlatLayoutRecordsPort() = default;
+    // Reads the old global-settings record: 0 or a result code (kResultNotBuilt
+    // from the null object).
+    virtual int ReadOldGlobalSettings(TextFile& file) = 0;
+    // One of the five title-block texts (0 to 4).
+    virtual void SetTitleBlockText(int index, const char* text) = 0;
+};
+FlatLayoutRecordsPort& FlatLayoutRecords();
+void InstallFlatLayoutRecords(FlatLayoutRecordsPort* port);
+bool HasFlatLayoutRecords();
+
 // One section routine: writes or reads its section by the stream's mode and
 // returns 0 or a result code. When reading it stops at the next header, which it
 // leaves as the current section. Sections 9 to 16 (the tool bars) share one

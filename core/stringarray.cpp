@@ -2,7 +2,6 @@
 #include "core/stringarray.h"
 
 #include "core/chars.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/result.h"
 
@@ -243,12 +242,8 @@ int StringArray::SplitLine(const char* line, int flags) {
     };
     for (;;) {
         if (spice) {
-            // Comments and continuation lines are the netlist reader's syntax;
-            // without it only white space is skipped.
-            if (Hooks().skipSpiceBlanks)
-                p = Hooks().skipSpiceBlanks(p, true);
-            else
-                SkipWhitespace(p);
+            // Comments and continuation lines as the netlist reader reads them.
+            p = SkipSpiceBlanks(p, true);
         }
         if (*p == 0 || *p == ';') break;
         if (count - k < kSaClearedEntries && Grow(count + kSaGrowBy) != kOk) return fail();

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/chars.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/result.h"
 #include "core/services.h"
 
@@ -255,7 +255,7 @@ void TextFile::AttachMemory(char* bytes, long length, bool owned) {
 }
 
 int TextFile::Close() {
-    if (progressShown && Hooks().setStatusText) Hooks().setStatusText("");
+    if (progressShown) StatusBar().SetStatusText("");
     progressShown = false;
     int closeCode = 0;
     if (stream) {
@@ -555,13 +555,12 @@ int TextFile::Printf(const char* format, ...) {
     return WriteBytes(text.data(), size_t(needed));
 }
 
-int TextFile::PrintCentered(const char* format, ...) {
+int TextFile::PrintCentered(int width, const char* format, ...) {
     char text[2000];
     va_list args;
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    int width = Hooks().reportWidth ? Hooks().reportWidth() : 80;
     int half = width / 2 > 0 ? width / 2 : 0;
     int field = half + int(strlen(text)) / 2;
     return Printf("%*s\n", field, text);

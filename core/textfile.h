@@ -8,6 +8,7 @@
 
 #include <cstddef>
 
+#include "core/dialect.h"
 #include "core/filestream.h"
 
 // Documents and their text editors belong to later layers; the core only passes
@@ -17,15 +18,6 @@ class CTxtEditWnd;
 
 // The byte that stands for a line break inside a one-line value.
 inline constexpr unsigned char kValueLineBreak = 254;
-
-// SPICE dialect tags: string-table ids that name the dialect.
-enum SpiceDialect : int {
-    kSpiceDialect2G = 19601,
-    kSpiceDialectPSpice = 19602,
-    kSpiceDialect3 = 19603,
-    kSpiceDialectAmbiguous = 19604,
-    kSpiceDialectNone = 19605,  // not a SPICE file
-};
 
 // The text of one document page as a reader sees it.
 struct PageText {
@@ -130,8 +122,9 @@ public:
     // Writing; a failed write stores the errno code.
     int PutText(const char* text);
     int Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Prints the text and a line end centred on the report width.
-    int PrintCentered(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Prints the text and a line end centred on a report of `width` columns
+    // (the caller's report width, 80 by default).
+    int PrintCentered(int width, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
     bool IsReading() const { return mode == kReading; }
     bool IsWriting() const { return mode == kWriting; }

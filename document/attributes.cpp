@@ -115,7 +115,7 @@ const char* const kAttStandardNames[kStandardAttributeCount] = {
 void att_EnsureList(ObjectPool& list) {
     // A list nobody set up yet (a record made zeroed) is set up on first use.
     if (list.itemSize == 0 && !list.first) {
-        list.itemSize = sizeof(PartAttribute);
+        list.Holds<PartAttribute>();
         list.destroy = &DestroyPartAttribute;
     }
 }
@@ -205,7 +205,7 @@ void DestroyPartAttribute(PoolItem* item) {
 void InitAttributeList(ObjectPool* list) {
     if (!list) return;
     list->Init();
-    list->itemSize = sizeof(PartAttribute);
+    list->Holds<PartAttribute>();
     list->destroy = &DestroyPartAttribute;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/chars.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/report_port.h"
@@ -219,7 +219,7 @@ namespace {
 void cf_ScreenSize(int* width, int* height) {
     *width = 1024;
     *height = 768;
-    if (Hooks().getScreenSize) Hooks().getScreenSize(width, height);
+    Screen().GetScreenSize(width, height);
 }
 
 int cf_CountLive(const ObjectPool& pool) {

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "core/chars.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/paths.h"
@@ -309,9 +309,9 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
     fileName[0] = 0;
     GetFileName(fileName, path);
     constexpr int kWaitText = 17888;
-    if (!(loadFlags & kLoadSilent) && Hooks().setStatusText) {
+    if (!(loadFlags & kLoadSilent)) {
         const char* wait = GetMessageText(kWaitText);
-        Hooks().setStatusText(wait ? wait : "Wait");
+        StatusBar().SetStatusText(wait ? wait : "Wait");
     }
     int result = ReadCircuitFile(this, file, path, true);
     fileVersion = file.version;

@@ -693,7 +693,7 @@ void ComponentDef::Destroy(PoolItem* item) {
 void ComponentDef::InitPool(ObjectPool* pool) {
     if (!pool) return;
     pool->Init();
-    pool->itemSize = sizeof(ComponentDef);
+    pool->Holds<ComponentDef>();
     pool->destroy = &ComponentDef::Destroy;
 }
 

@@ -260,7 +260,8 @@ struct ComponentDef : PoolItem {
     void Clear();
     // The pool's destroy callback for definitions.
     static void Destroy(PoolItem* item);
-    // Sets a pool up to hold definitions (item size, destroy callback).
+    // Sets a pool up to hold definitions: constructed in place, with the
+    // destroy callback before the destructor.
     static void InitPool(ObjectPool* pool);
 
     const ComponentType* TypeRow() const { return GetComponentType(type); }

@@ -65,10 +65,10 @@ int ct_ScrollStep() {
 
 CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
     objects.Init();
-    objects.itemSize = sizeof(SchematicObject);
+    objects.Holds<SchematicObject>();
     objects.destroy = DestroySchematicObject;
     gridTexts.Init();
-    gridTexts.itemSize = sizeof(GridTextObject);
+    gridTexts.Holds<GridTextObject>();
     gridTexts.destroy = DestroyGridTextObject;
     for (ObjectList& l : paneLists) l.Init();
     filterRecent.Resize(20);
@@ -148,7 +148,7 @@ long CCTDoc::GetPageTextLength(int page) {
 }
 
 GridTextObject* CCTDoc::NewGridText() {
-    auto* g = gridTexts.AddNewAs<GridTextObject>(kPoolGridText);
+    auto* g = gridTexts.AddNewConstructed<GridTextObject>(kPoolGridText);
     if (!g) return nullptr;
     g->node = -1;
     g->spare = 1;
@@ -161,14 +161,14 @@ GridTextObject* CCTDoc::NewGridText() {
 }
 
 SchematicObject* CCTDoc::NewSchematicObject() {
-    auto* o = objects.AddNewAs<SchematicObject>(kPoolSchematicObject);
+    auto* o = objects.AddNewConstructed<SchematicObject>(kPoolSchematicObject);
     if (!o) return nullptr;
     InitAttributeList(&o->attributes);
     o->level = 1;
     o->fillPattern = 10;
     o->linePattern = 0;
     o->flag = 1;
-    o->dialect = kDialectNone;
+    o->dialect = kSpiceDialectNone;
     return o;
 }
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/dialect.h"
 #include "core/fontspec.h"
 #include "core/pool.h"
 #include "core/properties.h"
@@ -42,8 +43,6 @@ constexpr uint8_t kObjectMark = 0x40;         // scratch mark of node numbering
 // SchematicObject::styleFlags bits named here (the circuit file lists the rest).
 constexpr uint16_t kWireDigital = 0x0001;     // on a wire: carries a digital signal
 constexpr uint16_t kShowPinText = 0x8000;     // on a component
-
-constexpr int32_t kDialectNone = 19605;       // no SPICE dialect
 
 // An object a schematic record owns and deletes with itself.
 struct SchematicOwnedObject {
@@ -81,7 +80,7 @@ struct SchematicObject : PoolItem {
     int16_t level;              // source-file table entry; 1 for the document's own objects
     uint8_t flag;               // 1 at creation
     PinBox* pinBox;             // own pin table of an automatic macro box, owned (MemAlloc)
-    int32_t dialect;            // kDialectNone at creation
+    int32_t dialect;            // kSpiceDialectNone at creation
     ObjectPool attributes;      // PartAttribute records
     char* ownedText;            // heap text
     // Words the schematic view and the compiler keep per object.

@@ -18,7 +18,6 @@
 #include "shell/mainframe.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
-#include "shell/startup_stubs.h"
 
 namespace {
 
@@ -292,9 +291,8 @@ CDoc* FindOpenDocument(char* path, const char* name, int flags, int kind, int* c
         *code = kResultFileNotFound;
     } else {
         if (!(flags & kFindAsIs)) {
-            // A full path is checked where it is; any other name first gets the
-            // kind's extension and is then looked up along the kind's search path.
-            if (path[0] != '/') ResolveDocumentExtension(path, kPathNameSize, 0, kind);
+            // A full path is checked where it is; any other name is looked up
+            // along the kind's search path.
             *code = FindFileOnPaths(path, io_PathKindOf(kind));
         }
         found = io_FindWindowDocument(path, nullptr);

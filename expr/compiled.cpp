@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/report_port.h"
@@ -57,16 +56,12 @@ void cc_DestroyExpressionArray(CompiledExpression** array, int count) {
     MemFree(array);
 }
 
-void cc_PrepareTokenPool(CompiledExpression* expr) {
-    expr->tokens.itemSize = sizeof(ExprToken);
-    expr->tokens.destroy = ExprToken::Destroy;
-}
+// Tokens hold their text in a SmallString8: the pool constructs and destroys them.
+void cc_PrepareTokenPool(CompiledExpression* expr) { expr->tokens.Holds<ExprToken>(); }
 
 }  // namespace
 
 // ---- tokens -----------------------------------------------------------------------
-
-void ExprToken::Destroy(PoolItem* item) { static_cast<ExprToken*>(item)->~ExprToken(); }
 
 void ExprToken::CopyFrom(const ExprToken& source) {
     code = source.code;
@@ -79,12 +74,7 @@ void ExprToken::CopyFrom(const ExprToken& source) {
 
 ExprToken* AppendToken(CompiledExpression* expr) {
     cc_PrepareTokenPool(expr);
-    PoolItem* storage = expr->tokens.AllocateItem(0);
-    if (!storage) return nullptr;
-    // Value-initialised: the header and the plain fields zero, the text empty.
-    ExprToken* token = new (storage) ExprToken();
-    expr->tokens.Link(token);
-    return token;
+    return expr->tokens.AddNewConstructed<ExprToken>(0);
 }
 
 // ---- compiled expressions -------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/dialect.h"
 #include "core/memory.h"
 #include "core/pool.h"
 
@@ -76,9 +77,8 @@ static_assert(sizeof(ExprOperand) == 16, "token operand is 16 bytes");
 
 // ---- tokens -------------------------------------------------------------------
 
-// One token of a compiled expression. Records live in an ObjectPool; since the
-// text needs construction, tokens are made by AppendToken, which constructs
-// them in the pool's storage, and the pool's destroy callback destroys them.
+// One token of a compiled expression. Records live in an ObjectPool that
+// constructs them in place and destroys them with their destructor.
 struct ExprToken : PoolItem {
     int16_t code;
     int16_t pushes;        // 1 when the token pushes a value (operand codes)
@@ -87,8 +87,6 @@ struct ExprToken : PoolItem {
     int16_t argCount;      // recorded argument count; 1 on tokens the compiler inserts
     int32_t isDigitalLevel;
 
-    // The pool's destroy callback: ends the token's life (its text is freed).
-    static void Destroy(PoolItem* item);
     // Copies code, pushes, operand, text, argCount and isDigitalLevel.
     void CopyFrom(const ExprToken& source);
 
@@ -130,8 +128,6 @@ constexpr uint32_t kExprFlagSpectrum = 0x80000;       // (from the symbols' unit
 constexpr uint32_t kExprFlagRunningIntegral = 0x200000;
 constexpr uint32_t kExprFlagDigitalLevel = 0x400000;
 
-constexpr int32_t kDialectAmbiguous = 19604;
-
 struct CompiledExpression {
     CompiledExpression();
     ~CompiledExpression();  // FreeExpression
@@ -149,7 +145,7 @@ struct CompiledExpression {
     HistoryBuffer* histories = nullptr;
     int32_t historyCount = 0;
 
-    int32_t dialect = kDialectAmbiguous;  // SpiceDialect; survives FreeExpression
+    int32_t dialect = kSpiceDialectAmbiguous;  // survives FreeExpression
 
     // Pieces shared by several places of the token list (optimiser); each
     // writes its value into its resultSlot, which code-6 tokens of the owner

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/chars.h"
+#include "core/desktop.h"
 #include "core/filestream.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/report_port.h"
@@ -39,7 +39,7 @@ void bl_Destroy(PoolItem* item) {
 }
 
 void bl_SetStatus(const char* text) {
-    if (Hooks().setStatusText) Hooks().setStatusText(text);
+    StatusBar().SetStatusText(text);
 }
 
 int bl_Report(bool report, const char* path, int code) {

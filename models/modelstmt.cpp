@@ -7,13 +7,13 @@
 #include <string>
 
 #include "core/chars.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "document/ctdoc.h"
+#include "core/services.h"
 #include "expr/compiled.h"
 #include "expr/complex.h"
 #include "expr/evaluate.h"
@@ -54,26 +54,9 @@ constexpr size_t kMsTokenMax = 111;
 constexpr int kMsMaxRescans = 100;
 
 
-// The statement reader's blank skipper in statement mode (comments and "+"
-// continuation marks too), else white space only.
-const char* ms_SkipBlanks(const char* p, bool statementMode) {
-    if (Hooks().skipSpiceBlanks) return Hooks().skipSpiceBlanks(p, statementMode);
-    for (;;) {
-        while (HasCharClass(*p, CC_SPACE)) {
-            bool lineEnd = *p == '\n';
-            ++p;
-            if (statementMode && lineEnd) {
-                while (*p == ' ' || *p == '\t') ++p;
-                if (*p == '+') ++p;
-            }
-        }
-        if (statementMode && *p == ';' && CompareNoCaseN(p, ";$TWE", 5) != 0) {
-            while (*p && *p != '\n') ++p;
-            continue;
-        }
-        return p;
-    }
-}
+// The netlist's blank skipper: in statement mode comments and "+" continuation
+// marks too, else white space only.
+const char* ms_SkipBlanks(const char* p, bool statementMode) { return SkipSpiceBlanks(p, statementMode); }
 
 bool ms_IsOperatorChar(char c) { return c && std::strchr("&*+-/^|~!<=>", c) != nullptr; }
 
@@ -267,9 +250,9 @@ int EvaluateModelValueText(const char* text, double* value, bool* depends) {
         *value = number;
         return 0;
     }
-    if (Hooks().evaluateParameterText) {
+    if (HasParameterEvaluator()) {
         unsigned dependsOn[2] = {0, 0};
-        int rc = Hooks().evaluateParameterText(text, value, dependsOn);
+        int rc = ParameterEvaluator().Evaluate(text, value, dependsOn);
         if (depends) *depends = (dependsOn[0] | dependsOn[1]) != 0;
         return rc;
     }

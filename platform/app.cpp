@@ -29,7 +29,7 @@
 #include <cstring>
 #include <deque>
 
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "platform/draw_qt.h"
 #include "platform/menu.h"
 #include "platform/window.h"
@@ -55,7 +55,7 @@ void app_MessageFilter(QtMsgType type, const QMessageLogContext& context, const 
     std::fprintf(stderr, "%s\n", text.constData());
 }
 
-void app_ScreenSizeHook(int* width, int* height) {
+void app_ScreenSize(int* width, int* height) {
     int w = 0;
     int h = 0;
     if (QGuiApplication::instance()) {
@@ -67,6 +67,13 @@ void app_ScreenSizeHook(int* width, int* height) {
     if (width) *width = w;
     if (height) *height = h;
 }
+
+// The primary screen, for the core; installed while the application exists.
+class AppScreen final : public ScreenPort {
+public:
+    void GetScreenSize(int* width, int* height) override { app_ScreenSize(width, height); }
+};
+AppScreen app_screen;
 
 }  // namespace
 
@@ -182,7 +189,7 @@ Application::Application(int argc, char** argv) : impl_(std::make_unique<Impl>()
         Impl* p = impl_.get();
         QObject::connect(d, &QAbstractEventDispatcher::aboutToBlock, impl_->qapp.get(), [p] { p->AboutToBlock(); });
     }
-    Hooks().getScreenSize = &app_ScreenSizeHook;
+    InstallScreen(&app_screen);
 }
 
 Application::~Application() {
@@ -192,7 +199,7 @@ Application::~Application() {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     impl_->qapp.reset();
-    if (Hooks().getScreenSize == &app_ScreenSizeHook) Hooks().getScreenSize = nullptr;
+    if (&Screen() == &app_screen) InstallScreen(nullptr);
     qInstallMessageHandler(app_previousHandler);
     app_previousHandler = nullptr;
     app_instance = nullptr;

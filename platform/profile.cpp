@@ -11,7 +11,7 @@
 #include <fstream>
 #include <strings.h>
 
-#include "core/hooks.h"
+#include "core/desktop.h"
 
 namespace platform {
 
@@ -53,7 +53,7 @@ bool pf_Unsafe(const std::string& s) { return s.find_first_of("\r\n") != std::st
 
 Profile* pf_appProfile = nullptr;
 
-bool pf_ReadHook(const char* section, const char* key, char* out, int size) {
+bool pf_ReadProfileString(const char* section, const char* key, char* out, int size) {
     if (!pf_appProfile || !section || !key || !out || size <= 0) return false;
     if (!pf_appProfile->HasKey(section, key)) return false;
     const std::string v = pf_appProfile->GetString(section, key);
@@ -62,6 +62,15 @@ bool pf_ReadHook(const char* section, const char* key, char* out, int size) {
     out[n] = '\0';
     return true;
 }
+
+// The application's profile, for the core; installed while one is set.
+class AppProfilePort final : public ProfilePort {
+public:
+    bool ReadProfileString(const char* section, const char* key, char* out, int size) override {
+        return pf_ReadProfileString(section, key, out, size);
+    }
+};
+AppProfilePort pf_profilePort;
 
 }  // namespace
 
@@ -264,7 +273,7 @@ bool Profile::RemoveSection(const std::string& section) {
 
 void SetAppProfile(Profile* profile) {
     pf_appProfile = profile;
-    Hooks().readProfileString = profile ? &pf_ReadHook : nullptr;
+    InstallProfileFile(profile ? &pf_profilePort : nullptr);
 }
 
 Profile* AppProfile() { return pf_appProfile; }

@@ -6,12 +6,14 @@
 #include <map>
 
 #include "core/cmdline.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/properties.h"
+#include "core/result.h"
 #include "core/recentlist.h"
 #include "core/settings.h"
+#include "core/startup_registry.h"
 #include "platform/controls.h"
 #include "platform/frame.h"
 #include "platform/profile.h"
@@ -27,7 +29,6 @@ namespace {
 
 RunStateValues app_runState;
 PlatformFlags app_platformFlags;
-AppStartupHooks app_startupHooks;
 CSimulatorApp* app_theApp = nullptr;
 int app_vScrollWidth = 0;
 int app_hScrollHeight = 0;
@@ -194,7 +195,6 @@ bool ModalDialogUp() {
 
 const PlatformFlags& GetPlatformFlags() { return app_platformFlags; }
 
-AppStartupHooks& AppHooks() { return app_startupHooks; }
 
 CSimulatorApp* TheApp() { return app_theApp; }
 
@@ -369,12 +369,7 @@ void OpenRecentFile(int commandId) {
     if (commandId < kCmdRecentFileFirst || commandId > kCmdRecentFileLast) return;
     const char* entry = RecentFiles().Text(commandId - kCmdRecentFileFirst);
     if (!entry || !*entry) return;
-    char path[kPathSize];
-    CopyTextBounded(path, entry, sizeof path);
-    StartupServices& services = Services();
-    const int kind =
-        services.resolveDocumentExtension ? services.resolveDocumentExtension(path, sizeof path, 1, -2) : -1;
-    if (services.openFileOfKind) services.openFileOfKind(path, kind);
+    OpenNamedFile(entry);
 }
 
 unsigned GetMouseKeyFlags(unsigned flags) { return flags; }
@@ -385,49 +380,73 @@ bool IsAltDown() { return platform::Window::IsKeyDown(platform::key::Alt); }
 
 namespace {
 
-void app_CloseMainWindow() {
-    if (CMainFrame* frame = GetMainFrame()) frame->Destroy();
+// The main frame as the core sees it: its status bar, the progress control
+// over it, and closing it.
+class AppFramePorts final : public StatusBarPort, public ProgressPort, public MainWindowPort {
+public:
+    void SetStatusText(const char* text) override {
+        if (CMainFrame* frame = GetMainFrame()) frame->SetStatusText(text);
+    }
+    bool IsShown() override {
+        CMainFrame* frame = GetMainFrame();
+        return frame && frame->HasStatusBar() && frame->IsStatusBarVisible();
+    }
+    void SetPaneText(int paneId, const char* text) override {
+        if (CMainFrame* frame = GetMainFrame()) frame->SetPaneTextFitted(paneId, text);
+    }
+
+    bool HasControl() override { return true; }
+    bool CreateControl(void*) override {
+        CMainFrame* frame = GetMainFrame();
+        if (!frame || !frame->HasStatusBar()) return false;
+        frame->BeginProgress(100);
+        return true;
+    }
+    void SetRange(int minimum, int maximum) override {
+        if (CMainFrame* frame = GetMainFrame()) frame->BeginProgress(maximum - minimum);
+        app_progressMinimum = minimum;
+    }
+    void SetPosition(int position) override {
+        if (CMainFrame* frame = GetMainFrame()) frame->SetProgress(position - app_progressMinimum);
+    }
+
+    void CloseMainWindow() override {
+        if (CMainFrame* frame = GetMainFrame()) frame->Destroy();
+    }
+};
+AppFramePorts app_framePorts;
+
+void app_InstallFramePorts(bool on) {
+    InstallStatusBar(on ? &app_framePorts : nullptr);
+    InstallProgress(on ? &app_framePorts : nullptr);
+    InstallMainWindow(on ? &app_framePorts : nullptr);
 }
 
-void app_SetStatusText(const char* text) {
-    if (CMainFrame* frame = GetMainFrame()) frame->SetStatusText(text);
-}
+// The system font's metrics, for start-up's default font height.
+class AppFontMetrics final : public FontMetricsPort {
+public:
+    int SystemFontHeight() override { return ::SystemFontHeight(); }
+    int PointsToLogicalHeight(int points) override { return ::PointsToLogicalHeight(points); }
+};
+AppFontMetrics app_fontMetrics;
 
-bool app_IsStatusBarShown() {
-    CMainFrame* frame = GetMainFrame();
-    return frame && frame->HasStatusBar() && frame->IsStatusBarVisible();
-}
+// The preference switches and placement of tarn.dat's readers.
+class AppShellSettings final : public ShellSettingsPort {
+public:
+    void UnpackOperationalOptions(unsigned word) override { ::UnpackOperationalOptions(word); }
+    void SetInertialCancellation(bool on) override { ::SetInertialCancellation(on); }
+    void ClearSavedPlacement() override { ::ClearSavedPlacement(); }
+};
+AppShellSettings app_shellSettings;
 
-void app_SetPaneText(int paneId, const char* text) {
-    if (CMainFrame* frame = GetMainFrame()) frame->SetPaneTextFitted(paneId, text);
-}
-
-bool app_CreateProgressControl(void*) {
-    CMainFrame* frame = GetMainFrame();
-    if (!frame || !frame->HasStatusBar()) return false;
-    frame->BeginProgress(100);
-    return true;
-}
-
-void app_SetProgressRange(int minimum, int maximum) {
-    if (CMainFrame* frame = GetMainFrame()) frame->BeginProgress(maximum - minimum);
-    app_progressMinimum = minimum;
-}
-
-void app_SetProgressPosition(int position) {
-    if (CMainFrame* frame = GetMainFrame()) frame->SetProgress(position - app_progressMinimum);
-}
-
-void app_InstallFrameHooks(bool on) {
-    CoreHooks& hooks = Hooks();
-    hooks.setStatusText = on ? app_SetStatusText : nullptr;
-    hooks.isStatusBarShown = on ? app_IsStatusBarShown : nullptr;
-    hooks.setPaneText = on ? app_SetPaneText : nullptr;
-    hooks.createProgressControl = on ? app_CreateProgressControl : nullptr;
-    hooks.setProgressRange = on ? app_SetProgressRange : nullptr;
-    hooks.setProgressPosition = on ? app_SetProgressPosition : nullptr;
-    Services().closeMainWindow = on ? app_CloseMainWindow : nullptr;
-}
+class NullStartupRequests final : public StartupRequestsPort {
+public:
+    CDoc* OpenNewCircuitWindow() override { return nullptr; }
+    int StartAnalysis(CDoc*, int) override { return kResultNotBuilt; }
+    void ShowTipOfTheDay() override {}
+};
+NullStartupRequests app_nullRequests;
+StartupRequestsPort* app_requests = &app_nullRequests;
 
 // Start-up sets the desktop flags once; on Linux there is one platform family
 // and no keyboard type selects another character set.
@@ -439,18 +458,27 @@ void app_DetectPlatform() {
 
 }  // namespace
 
+StartupRequestsPort& StartupRequests() { return *app_requests; }
+void InstallStartupRequests(StartupRequestsPort* port) { app_requests = port ? port : &app_nullRequests; }
+
+void RegisterShellStartup(StartupRegistry& registry) {
+    registry.Add(StartupPhase::kWindows, "shell: palettes", [] {
+        InitPalettes();
+        return 0;
+    });
+    registry.Add(StartupPhase::kDefaults, "shell: preferences", [] {
+        ResetAllPreferences();
+        return 0;
+    });
+}
+
 void InstallShellServices() {
     InstallMessageReporter();
     InstallPreferences();
-    InstallDocumentHooks();
-    StartupServices& s = Services();
-    s.initPalettes = InitPalettes;
-    s.systemFontHeight = SystemFontHeight;
-    s.pointsToLogicalHeight = PointsToLogicalHeight;
-    s.resetAllPreferences = ResetAllPreferences;
-    s.unpackOperationalOptions = UnpackOperationalOptions;
-    s.setInertialCancellation = SetInertialCancellation;
-    s.clearSavedPlacement = ClearSavedPlacement;
+    InstallUndoMemoryRelief();
+    InstallFontMetrics(&app_fontMetrics);
+    InstallShellSettings(&app_shellSettings);
+    RegisterShellStartup(StartupSteps());
 }
 
 CSimulatorApp::CSimulatorApp() { app_theApp = this; }
@@ -490,8 +518,7 @@ bool CSimulatorApp::InitInstance(const char* commandLine) {
         exitCode_ = kExitFailure;
         return false;
     }
-    AppStartupHooks& hooks = AppHooks();
-    if (hooks.buildSymbolIndexes) hooks.buildSymbolIndexes();
+    StartupSteps().Run(StartupPhase::kApplication);
     otherInstance_ = false;
     if (!CheckRunningInstance()) {
         otherInstance_ = true;
@@ -519,7 +546,7 @@ bool CSimulatorApp::InitInstance(const char* commandLine) {
     newShell = 1;
     RefreshScrollMetrics();
     app->SetMainWindow(mainFrame);
-    app_InstallFrameHooks(true);
+    app_InstallFramePorts(true);
     app->SetKeyHook([this](const platform::KeyEvent& event) { return PreTranslateKey(event); });
     app->SetIdleHandler([this](int count) { return OnIdle(count); });
 
@@ -546,8 +573,8 @@ bool CSimulatorApp::InitInstance(const char* commandLine) {
     if (BatchMode()) return false;
 
     mainFrame->AcceptDroppedFiles(true);
-    if (!mainFrame->ActiveChild() && hooks.openNewCircuitWindow) {
-        if (CDoc* doc = hooks.openNewCircuitWindow()) {
+    if (!mainFrame->ActiveChild() && !Startup().filesNamed) {
+        if (CDoc* doc = StartupRequests().OpenNewCircuitWindow()) {
             SetInitialCircuitDocument(doc);
             if (doc->MainView()) doc->MainView()->ShowFrameMaximized();
         }
@@ -556,12 +583,10 @@ bool CSimulatorApp::InitInstance(const char* commandLine) {
 
     const int requested = Startup().requestedAnalysis;
     if (requested >= 0 && requested <= 2) {
-        if (CDoc* circuit = GetTopCircuitDocument(); circuit && hooks.startAnalysis) {
-            hooks.startAnalysis(circuit, requested);
+        if (CDoc* circuit = GetTopCircuitDocument(); circuit && StartupRequests().StartAnalysis(circuit, requested) == 0)
             OnIdle(-1);
-        }
-    } else if (hooks.showTipOfTheDay) {
-        hooks.showTipOfTheDay();
+    } else {
+        StartupRequests().ShowTipOfTheDay();
     }
     return true;
 }
@@ -585,9 +610,9 @@ int CSimulatorApp::ExitInstance() {
         app->SetIdleHandler(nullptr);
         if (app->MainWindow() == frame_.get()) app->SetMainWindow(nullptr);
     }
-    app_InstallFrameHooks(false);
+    app_InstallFramePorts(false);
     classRegistered = 0;
-    if (AppHooks().releaseSymbolTexts) AppHooks().releaseSymbolTexts();
+    StartupSteps().Run(StartupPhase::kShutdown);
     frame_.reset();
     mainFrame = nullptr;
     if (platform::AppProfile() == profile_.get()) platform::SetAppProfile(nullptr);

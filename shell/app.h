@@ -12,6 +12,7 @@
 
 class CDoc;
 class CMainFrame;
+class StartupRegistry;
 class CMDIFrame;
 class CMDIView;
 
@@ -136,25 +137,33 @@ private:
 // The application object (made by main or by a test).
 CSimulatorApp* TheApp();
 
-// Start-up and clean-up steps served by subsystems built after the shell;
-// the program fills them before InitInstance. An unset entry is skipped.
-struct AppStartupHooks {
-    // The expression language's symbol indexes, built first and released last.
-    void (*buildSymbolIndexes)() = nullptr;
-    void (*releaseSymbolTexts)() = nullptr;
-    // Opens a new empty circuit window; its document, or null.
-    CDoc* (*openNewCircuitWindow)() = nullptr;
-    // Starts the analysis of that kind (0 transient, 1 AC, 2 DC) on a circuit.
-    void (*startAnalysis)(CDoc* circuitDocument, int kind) = nullptr;
+// What the end of an interactive start-up asks of subsystems built after the
+// shell. The null object opens no window, starts nothing and shows no tip.
+class StartupRequestsPort {
+public:
+    virtual ~StartupRequestsPort() = default;
+    // Opens a new empty circuit window (when the command line opened none);
+    // its document, or null.
+    virtual CDoc* OpenNewCircuitWindow() = 0;
+    // Starts the analysis of that kind (0 transient, 1 AC, 2 DC) on a circuit
+    // that the command line asked for: 0 or a result code (kResultNotBuilt
+    // without analysis control).
+    virtual int StartAnalysis(CDoc* circuitDocument, int kind) = 0;
     // The Tip of the Day, when its "Show" setting is on.
-    void (*showTipOfTheDay)() = nullptr;
+    virtual void ShowTipOfTheDay() = 0;
 };
-AppStartupHooks& AppHooks();
+StartupRequestsPort& StartupRequests();
+void InstallStartupRequests(StartupRequestsPort* port);
+
+// Adds the shell's start-up steps to the registry: the palettes (with the
+// window geometry) and the preferences' defaults.
+void RegisterShellStartup(StartupRegistry& registry);
 
 // Installs what the shell serves to the core and to start-up: the string
-// table and message reporter, the [Preferences] section, the document hooks,
-// and the shell's entries of the start-up services (palettes, fonts,
-// preference resets). InitInstance runs it before the command line.
+// table and message reporter, the [Preferences] section, the memory relief, the
+// font metrics and the settings' shell entries, and the shell's start-up steps
+// (a registry that has them already keeps them once). InitInstance runs it
+// before the command line.
 void InstallShellServices();
 
 // ---- small shared utilities ------------------------------------------------

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/cmdline.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
@@ -16,22 +16,51 @@
 
 namespace {
 
-void dlg_EraseCrossHair() {
-    if (DialogHooks().eraseCrossHair) DialogHooks().eraseCrossHair();
-}
+class NullSchematicCursor final : public SchematicCursorPort {
+public:
+    void EraseCrossHair() override {}
+    void UpdateActiveCircuitWindow() override {}
+};
 
-void dlg_UpdateCircuitWindow() {
-    if (DialogHooks().updateActiveCircuitWindow) DialogHooks().updateActiveCircuitWindow();
-}
+class NullContextHelp final : public ContextHelpPort {
+public:
+    void OpenContextHelp(platform::Window*, unsigned) override {}
+};
 
-void dlg_OpenHelp(platform::Window* window, unsigned helpId) {
-    if (DialogHooks().openContextHelp) DialogHooks().openContextHelp(window, helpId);
-}
+class NullAnalysisMode final : public AnalysisModePort {
+public:
+    bool IsAnalysisMode() override { return false; }
+};
+
+class NullNumericFields final : public NumericFieldPort {
+public:
+    double EvaluateNumericText(const char* text, int* error, bool) override {
+        int e = 0;
+        double value = ParseNumber(text, &e);
+        if (error) *error = e;
+        return value;
+    }
+};
+
+NullSchematicCursor dlg_nullCursor;
+NullContextHelp dlg_nullHelp;
+NullAnalysisMode dlg_nullAnalysisMode;
+NullNumericFields dlg_nullNumericFields;
+SchematicCursorPort* dlg_cursor = &dlg_nullCursor;
+ContextHelpPort* dlg_help = &dlg_nullHelp;
+AnalysisModePort* dlg_analysisMode = &dlg_nullAnalysisMode;
+NumericFieldPort* dlg_numericFields = &dlg_nullNumericFields;
+
+void dlg_EraseCrossHair() { SchematicCursor().EraseCrossHair(); }
+
+void dlg_UpdateCircuitWindow() { SchematicCursor().UpdateActiveCircuitWindow(); }
+
+void dlg_OpenHelp(platform::Window* window, unsigned helpId) { ContextHelp().OpenContextHelp(window, helpId); }
 
 platform::Size dlg_ScreenSize() {
     platform::Size size;
     if (platform::Application* app = platform::Application::Instance()) size = app->Metrics().screen;
-    if ((size.cx <= 0 || size.cy <= 0) && Hooks().getScreenSize) Hooks().getScreenSize(&size.cx, &size.cy);
+    if (size.cx <= 0 || size.cy <= 0) Screen().GetScreenSize(&size.cx, &size.cy);
     return size;
 }
 
@@ -96,7 +125,7 @@ void dlg_SaveRect(platform::Window& window, platform::PromptStrip& strip, platfo
 }
 
 void dlg_PostRun() {
-    if (DialogHooks().isAnalysisMode && DialogHooks().isAnalysisMode()) return;
+    if (AnalysisMode().IsAnalysisMode()) return;
     if (platform::Application* app = platform::Application::Instance()) app->PostCommand(nullptr, kCmdRun);
 }
 
@@ -106,10 +135,8 @@ std::string dlg_StringText(int id) {
 }
 
 double dlg_Evaluate(const char* text, int* error, bool quiet) {
-    const DialogServices& s = DialogHooks();
-    auto evaluate = quiet ? s.evaluateNumericTextQuiet : s.evaluateNumericText;
     int e = 0;
-    double value = evaluate ? evaluate(text, &e) : ParseNumber(text, &e);
+    double value = NumericFields().EvaluateNumericText(text, &e, quiet);
     if (error) *error = e;
     return value;
 }
@@ -121,10 +148,14 @@ DialogState& Dialogs() {
     return state;
 }
 
-DialogServices& DialogHooks() {
-    static DialogServices services;
-    return services;
-}
+SchematicCursorPort& SchematicCursor() { return *dlg_cursor; }
+void InstallSchematicCursor(SchematicCursorPort* port) { dlg_cursor = port ? port : &dlg_nullCursor; }
+ContextHelpPort& ContextHelp() { return *dlg_help; }
+void InstallContextHelp(ContextHelpPort* port) { dlg_help = port ? port : &dlg_nullHelp; }
+AnalysisModePort& AnalysisMode() { return *dlg_analysisMode; }
+void InstallAnalysisMode(AnalysisModePort* port) { dlg_analysisMode = port ? port : &dlg_nullAnalysisMode; }
+NumericFieldPort& NumericFields() { return *dlg_numericFields; }
+void InstallNumericFields(NumericFieldPort* port) { dlg_numericFields = port ? port : &dlg_nullNumericFields; }
 
 bool PlaceDialog(platform::Point* position, platform::Rect* rect, platform::Dialog& dialog) {
     return dlg_Place(position, rect, dialog);

@@ -40,25 +40,50 @@ constexpr int kCmdCopyFromDefaults = 1348;
 constexpr int kCmdCopyToDefaults = 1349;
 constexpr int kPromptBarId = 59393;
 
-// Services of later subsystems that the dialog bases call. Unset entries are
-// skipped (or fall back as noted).
-struct DialogServices {
-    // Schematic editor: erase the full-window cross-hair cursor before a dialog
-    // covers it; draw a schematic whose repaint is pending once a dialog closes.
-    void (*eraseCrossHair)() = nullptr;
-    void (*updateActiveCircuitWindow)() = nullptr;
-    // Help: open context help `helpId` for `window`.
-    void (*openContextHelp)(platform::Window* window, unsigned helpId) = nullptr;
-    // Analysis control: true while the program is in analysis mode (F2 then only
-    // closes the dialog).
-    bool (*isAnalysisMode)() = nullptr;
-    // Numeric fields: evaluate a field's text as a number or expression; *error
-    // becomes non-zero when it is neither. The reporting form tells the user;
-    // the quiet form does not. Unset: a plain engineering number is read.
-    double (*evaluateNumericText)(const char* text, int* error) = nullptr;
-    double (*evaluateNumericTextQuiet)(const char* text, int* error) = nullptr;
+// What the dialog bases need of later subsystems, one port per concern. Each is
+// installed by its owner; the null objects do nothing, answer "no" and read
+// plain engineering numbers.
+
+// The schematic editor: erase the full-window cross-hair cursor before a
+// dialog covers it; draw a schematic whose repaint is pending once it closes.
+class SchematicCursorPort {
+public:
+    virtual ~SchematicCursorPort() = default;
+    virtual void EraseCrossHair() = 0;
+    virtual void UpdateActiveCircuitWindow() = 0;
 };
-DialogServices& DialogHooks();
+SchematicCursorPort& SchematicCursor();
+void InstallSchematicCursor(SchematicCursorPort* port);
+
+// Help: opens context help `helpId` for `window`.
+class ContextHelpPort {
+public:
+    virtual ~ContextHelpPort() = default;
+    virtual void OpenContextHelp(platform::Window* window, unsigned helpId) = 0;
+};
+ContextHelpPort& ContextHelp();
+void InstallContextHelp(ContextHelpPort* port);
+
+// Analysis control: true while the program is in analysis mode (F2 then only
+// closes the dialog).
+class AnalysisModePort {
+public:
+    virtual ~AnalysisModePort() = default;
+    virtual bool IsAnalysisMode() = 0;
+};
+AnalysisModePort& AnalysisMode();
+void InstallAnalysisMode(AnalysisModePort* port);
+
+// Numeric fields: evaluates a field's text as a number or expression; *error
+// becomes non-zero when it is neither. The reporting form tells the user, the
+// quiet one does not. The null object reads a plain engineering number.
+class NumericFieldPort {
+public:
+    virtual ~NumericFieldPort() = default;
+    virtual double EvaluateNumericText(const char* text, int* error, bool quiet) = 0;
+};
+NumericFieldPort& NumericFields();
+void InstallNumericFields(NumericFieldPort* port);
 
 // Places a window from its remembered position or rectangle (either may be
 // null): nothing remembered, (-1, -1), or a corner that would put the window

@@ -3,7 +3,6 @@
 #include <map>
 #include <utility>
 
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "platform/app.h"
 #include "platform/keys.h"
@@ -572,7 +571,17 @@ void ReleaseUndoMemory() {
     for (CDoc* doc = FirstDocument(); doc; doc = doc->NextDocument()) doc->ReleaseUndoMemory();
 }
 
-void InstallDocumentHooks() { Hooks().releaseUndoMemory = [] { ReleaseUndoMemory(); }; }
+namespace {
+
+class UndoMemoryRelief final : public MemoryReliefPort {
+public:
+    void ReleaseUndoMemory() override { ::ReleaseUndoMemory(); }
+};
+UndoMemoryRelief doc_undoRelief;
+
+}  // namespace
+
+void InstallUndoMemoryRelief() { InstallMemoryRelief(&doc_undoRelief); }
 
 // ---- active window --------------------------------------------------------------------------
 

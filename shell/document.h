@@ -400,9 +400,9 @@ CDoc* DocumentOfNode(ListNode* node);
 void CloseAllDocuments();
 
 // Releases the undo memory of every listed document (the allocator's release
-// step); installed as Hooks().releaseUndoMemory by InstallDocumentHooks.
+// step); installed as the core's memory relief by InstallUndoMemoryRelief.
 void ReleaseUndoMemory();
-void InstallDocumentHooks();
+void InstallUndoMemoryRelief();
 
 // ---- active window --------------------------------------------------------------------
 

@@ -430,17 +430,16 @@ void CMainFrame::OnSetFocus() {
 
 void CMainFrame::OnDropFiles(const std::vector<std::string>& paths, platform::Point) {
     RestoreAndActivate();
-    StartupServices& services = Services();
+    DocumentOpenerPort& opener = DocumentOpener();
     for (const std::string& name : paths) {
         char path[kPathNameSize];
         CopyTextBounded(path, name.c_str(), sizeof path);
-        const int kind =
-            services.resolveDocumentExtension ? services.resolveDocumentExtension(path, sizeof path, 1, -2) : -1;
+        const int kind = opener.ResolveDocumentExtension(path, sizeof path, 1, -2);
         if (kind == -1) continue;
         // Circuits and models are not opened under a running analysis.
         if ((kind == kDocCircuit || kind == kDocLibrary || kind == kDocModel) && RunState().activeAnalysis != -1)
             continue;
-        if (services.openFileOfKind) services.openFileOfKind(path, kind);
+        opener.OpenFileOfKind(path, kind);
     }
 }
 

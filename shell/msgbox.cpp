@@ -287,7 +287,7 @@ void CMessageBoxDlg::OnHelpButton() {
 }
 
 void CMessageBoxDlg::OnSyntax() {
-    if (DialogHooks().openContextHelp && syntaxId_) DialogHooks().openContextHelp(this, static_cast<unsigned>(syntaxId_));
+    if (syntaxId_) ContextHelp().OpenContextHelp(this, static_cast<unsigned>(syntaxId_));
 }
 
 // ---- showing a record ---------------------------------------------------------------------

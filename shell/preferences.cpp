@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include "core/cmdline.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/recentlist.h"
 #include "core/result.h"
@@ -95,17 +96,14 @@ constexpr int kPrefFallbackDpi = 96;
 
 int pf_PointsToHeight(int points)
 {
-    if (Services().pointsToLogicalHeight)
-        return Services().pointsToLogicalHeight(points);
-    long scaled = static_cast<long>(points) * kPrefFallbackDpi;
-    return -static_cast<int>((scaled >= 0 ? scaled + 36 : scaled - 36) / 72);
+    return FontMetrics().PointsToLogicalHeight(points);
 }
 
 // The point size that the default font height stands for.
 int pf_DefaultPointSize()
 {
-    if (Services().systemFontHeight)
-        return Services().systemFontHeight() * 7 / 10;
+    if (const int system = FontMetrics().SystemFontHeight())
+        return system * 7 / 10;
     int height = DefaultFontHeight();
     if (height >= 0)
         return height;

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "core/dialect.h"
 #include "core/fftparams.h"
 #include "core/fontspec.h"
 #include "core/numbers.h"
@@ -195,7 +196,7 @@ struct Preferences {
     int32_t dataPointsWarning = 1;         // excessive data points
     int32_t gridUser = 10;                 // bold grid interval of new schematics
     int32_t nodeRecalc = 1000000;          // no automatic renumbering from this many objects
-    int32_t spiceType = 19604;             // dialect of new text files (ambiguous)
+    int32_t spiceType = kSpiceDialectAmbiguous;  // dialect of new text files
     int32_t patchColor = 1;                // 3D patch colouring, 0-5
     int32_t customColors[kCustomColorCount] = {};   // RGB values of the colour chooser
     ObjectDefaults objectDefaults;

@@ -209,3 +209,34 @@ TEST(CharsTest, AppendUniqueListItemAddsWholeItemsOnce) {
     AppendUniqueListItem(list, "a", ';');
     EXPECT_EQ(list, "ab;a;b");
 }
+
+// The netlist's one blank skipper: the rest of the text after it, by mode.
+TEST(CharsTest, SpiceBlankSkipperTable) {
+    const struct {
+        const char* text;
+        bool spice;
+        const char* rest;
+    } cases[] = {
+        {" \t x", false, "x"},
+        {" \n\r\n x", false, "x"},                    // white space includes line ends
+        {"; comment\nx", false, "; comment\nx"},       // comments only in SPICE mode
+        {" \t\v\f x", true, "x"},
+        {"  ; note\n+ x", true, "x"},                  // comment, then continuation
+        {"; note", true, ""},
+        {";$TWE tag", true, ";$TWE tag"},              // the marker is no comment
+        {";$twe tag", true, ";$twe tag"},
+        {"\n+x", true, "x"},
+        {"\r\n \t+ x", true, "x"},
+        {"\n\n+x", true, "x"},                        // empty lines before the "+"
+        {"\n* comment\n+x", true, "x"},               // comment lines between
+        {"\n* last comment", true, ""},
+        {"\nR2 1 2", true, "\nR2 1 2"},               // a new statement stops it
+        {"\n  R2", true, "\n  R2"},
+        {"", true, ""},
+        {"x", true, "x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + (c.spice ? " (spice)" : ""));
+        EXPECT_STREQ(SkipSpiceBlanks(c.text, c.spice), c.rest);
+    }
+}

@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "core/cmdline.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/recentlist.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "tests/support/test_reporter.h"
+#include "core/startup_registry.h"
 
 namespace {
 
@@ -30,14 +31,25 @@ struct CmdLineCalls {
 };
 CmdLineCalls cmdline_calls;
 
+// The document layer and the main window as start-up sees them.
+class CmdLineDesktop final : public DocumentOpenerPort, public MainWindowPort {
+public:
+    int ResolveDocumentExtension(char*, size_t, int, int) override { return -1; }
+    int OpenFileOfKind(const char* path, int) override {
+        cmdline_calls.opened.push_back(path);
+        return 0;
+    }
+    void CloseMainWindow() override { ++cmdline_calls.windowClosed; }
+};
+CmdLineDesktop cmdline_desktop;
+
 class CmdLineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         char pattern[] = "/tmp/tw_cmdline_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
-        savedHooks_ = Hooks();
-        savedServices_ = Services();
+        savedSteps_ = StartupSteps();
         cmdline_calls = CmdLineCalls{};
         Restart();
         InitRecentLists();
@@ -47,16 +59,18 @@ protected:
             cmdline_calls.reportedTexts.push_back(ScopedTestReporter::TextArg(request));
             return static_cast<int>(kResultShown);
         });
-        StartupServices& s = Services();
-        s = StartupServices{};
-        s.openFileOfKind = [](const char* path, int) -> void* {
-            cmdline_calls.opened.push_back(path);
-            return nullptr;
-        };
-        s.closeMainWindow = [] { ++cmdline_calls.windowClosed; };
-        s.loadComponentLibraries = [] { return cmdline_calls.componentResult; };
-        s.loadShapeLibraries = [] { return cmdline_calls.shapeResult; };
-        s.setPrintHeaderFooter = [](int, const char*, const char* footer) { cmdline_calls.footer = footer; };
+        InstallDocumentOpener(&cmdline_desktop);
+        InstallMainWindow(&cmdline_desktop);
+        StartupRegistry& steps = StartupSteps();
+        steps.Clear();
+        steps.Add(StartupPhase::kLibraries, "shape libraries", [] { return cmdline_calls.shapeResult; },
+                  StartupFailure::kReport);
+        steps.Add(StartupPhase::kLibraries, "component libraries", [] { return cmdline_calls.componentResult; },
+                  StartupFailure::kFatal);
+        steps.Add(StartupPhase::kDefaults, "print header and footer", [] {
+            cmdline_calls.footer = kDefaultPrintFooter;
+            return 0;
+        });
     }
     void TearDown() override {
         ResetStartupState();
@@ -64,9 +78,10 @@ protected:
         FreeRecentLists();
         ClearPathGroups();
         for (int kind = kPathData; kind <= kPathPicture; ++kind) SetPathSetting(kind, "");
-        Hooks() = savedHooks_;
-        Services() = savedServices_;
         reporter_.reset();
+        StartupSteps() = savedSteps_;
+        InstallDocumentOpener(nullptr);
+        InstallMainWindow(nullptr);
         std::string command = "rm -rf '" + dir_ + "'";
         ASSERT_EQ(system(command.c_str()), 0);
     }
@@ -78,9 +93,8 @@ protected:
     }
 
     std::string dir_;
-    CoreHooks savedHooks_;
     std::optional<ScopedTestReporter> reporter_;
-    StartupServices savedServices_;
+    StartupRegistry savedSteps_;
 };
 
 TEST_F(CmdLineTest, BatchFormSetsModeFlagsAndFileAndOpensNothing) {
@@ -246,6 +260,45 @@ TEST_F(CmdLineTest, ProgramDefaultsGiveThePrintFooterWithALiteralBackslashN) {
     ResetProgramDefaults(false);
     EXPECT_EQ(cmdline_calls.footer, "$<$user\\n$company");
     EXPECT_TRUE(Startup().statusBarAtStart);
+}
+
+}  // namespace
+
+namespace {
+
+// Each phase's steps run at their place in the sequence: tables and numbers
+// before the command line is read, libraries after tarn.dat, the files after
+// the components and before the last phase.
+TEST_F(CmdLineTest, StartUpRunsEachPhaseAtItsPlaceInTheSequence) {
+    static std::vector<std::string> ran;
+    ran.clear();
+    auto record = [](const char* name) {
+        return [name] {
+            ran.push_back(std::string(name) + (Startup().settingsPath ? " +settings" : "") +
+                          (cmdline_calls.opened.empty() ? "" : " +files"));
+            return 0;
+        };
+    };
+    StartupRegistry& steps = StartupSteps();
+    steps.Clear();
+    // Registered in subsystem order, not in phase order.
+    steps.Add(StartupPhase::kAfterFiles, "after files", record("after files"));
+    steps.Add(StartupPhase::kComponents, "components", record("components"));
+    steps.Add(StartupPhase::kLibraries, "libraries", record("libraries"));
+    steps.Add(StartupPhase::kModels, "models", record("models"));
+    steps.Add(StartupPhase::kWindows, "windows", record("windows"));
+    steps.Add(StartupPhase::kNumbers, "numbers", record("numbers"));
+    steps.Add(StartupPhase::kTables, "tables", record("tables"));
+    steps.Add(StartupPhase::kDefaults, "defaults", record("defaults"));
+    steps.Add(StartupPhase::kApplication, "application", record("application"));
+    steps.Add(StartupPhase::kShutdown, "shutdown", record("shutdown"));
+
+    EXPECT_EQ(ProcessCommandLine("a.cir"), kStartupContinue);
+    // Reading tarn.dat sets the program defaults first, and again when the file
+    // cannot be read (here it is missing).
+    EXPECT_EQ(ran, (std::vector<std::string>{"tables", "numbers", "windows", "models", "defaults +settings",
+                                             "defaults +settings", "libraries +settings", "components +settings",
+                                             "after files +settings +files"}));
 }
 
 }  // namespace

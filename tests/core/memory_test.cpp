@@ -1,28 +1,38 @@
 #include "core/memory.h"
 
-#include "core/hooks.h"
+#include "core/desktop.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-// Restores the allocation seam and the release hooks whatever a test did.
-class MemoryTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        SetAllocFailureAfter(-1);
-        Hooks().setStatusText = nullptr;
-        Hooks().releaseUndoMemory = nullptr;
-    }
-};
-
 namespace {
 
 int g_memTestReleases = 0;
 std::string g_memTestStatus;
 
+// The shell's part of the release step: the status text and the undo memory.
+class MemTestShell final : public StatusBarPort, public MemoryReliefPort {
+public:
+    void SetStatusText(const char* text) override { g_memTestStatus = text; }
+    bool IsShown() override { return true; }
+    void SetPaneText(int, const char*) override {}
+    void ReleaseUndoMemory() override { ++g_memTestReleases; }
+};
+MemTestShell g_memTestShell;
+
 }  // namespace
+
+// Restores the allocation seam and the release ports whatever a test did.
+class MemoryTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        SetAllocFailureAfter(-1);
+        InstallStatusBar(nullptr);
+        InstallMemoryRelief(nullptr);
+    }
+};
 
 TEST_F(MemoryTest, SharedEmptyStringIsNeverFreed) {
     char* s = nullptr;
@@ -42,8 +52,8 @@ TEST_F(MemoryTest, SharedEmptyStringIsNeverFreed) {
 }
 
 TEST_F(MemoryTest, FailedAllocationRunsReleaseStepOnce) {
-    Hooks().setStatusText = [](const char* text) { g_memTestStatus = text; };
-    Hooks().releaseUndoMemory = [] { ++g_memTestReleases; };
+    InstallStatusBar(&g_memTestShell);
+    InstallMemoryRelief(&g_memTestShell);
     g_memTestReleases = 0;
     SetAllocFailureAfter(0);
     EXPECT_EQ(MemAlloc(10), nullptr);

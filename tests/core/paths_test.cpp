@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "core/cmdline.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/recentlist.h"
 #include "core/sectionfile.h"
@@ -18,24 +17,6 @@
 namespace {
 
 
-// ".PATH DATA|LIBRARY|PICTURE folders" - enough of the netlist reader's statement.
-bool ptt_ParseDotPath(const char* text, int* kind, char** folders)
-{
-    if (strncasecmp(text, ".PATH ", 6) != 0)
-        return false;
-    text += 6;
-    const char* words[] = {"DATA ", "LIBRARY ", "PICTURE ", "BOGUS "};
-    for (int i = 0; i < 4; i++) {
-        size_t n = strlen(words[i]);
-        if (strncasecmp(text, words[i], n) == 0) {
-            *kind = i == 3 ? 7 : i;
-            SetString(folders, text + n);
-            return true;
-        }
-    }
-    *kind = -1;
-    return true;
-}
 
 }  // namespace
 
@@ -64,7 +45,6 @@ protected:
             SetPathSetting(kind, "");
         ClearDotPaths();
         ClearPathGroups();
-        Hooks().parseDotPathStatement = nullptr;
     }
 
     std::string Folder(const char* name)
@@ -99,14 +79,12 @@ TEST_F(PathsTest, FindFileOnPathsSearchesDotPathsThenSettings)
     EXPECT_EQ(FindFileOnPaths(name, kPathData), 15952);
     EXPECT_STREQ(name, "missing.cir");
 
-    // Without the netlist reader's handler no text is a .PATH statement.
-    EXPECT_EQ(AddDotPathStatement((".PATH DATA " + d3).c_str()), 0);
-    EXPECT_STREQ(GetSearchPath(kPathData), (d1 + "; " + d2 + "/").c_str());
-
-    Hooks().parseDotPathStatement = ptt_ParseDotPath;
-    EXPECT_EQ(AddDotPathStatement((".PATH DATA " + d3).c_str()), 0);
-    EXPECT_EQ(AddDotPathStatement(".PATH BOGUS /x"), 10945);
-    EXPECT_EQ(AddDotPathStatement("R1 1 2 10K"), 0);
+    // A .PATH statement's folders, as the netlist reader read them, come first;
+    // a bad kind and an empty list add nothing.
+    EXPECT_EQ(AddDotPath(kPathData, d3.c_str()), 0);
+    EXPECT_EQ(AddDotPath(7, "/x"), 10945);
+    EXPECT_EQ(AddDotPath(-1, "/x"), 10945);
+    EXPECT_EQ(AddDotPath(kPathData, ""), 0);
     strcpy(name, "amp.cir");
     EXPECT_EQ(FindFileOnPaths(name, kPathData), 0);
     EXPECT_EQ(std::string(name), d3 + "/amp.cir");

@@ -146,6 +146,67 @@ TEST_F(PoolTest, OutOfMemoryGivesNullAndLeavesPoolIntact) {
 
 namespace {
 
+// A record that needs construction: its text is an RAII string, and it counts
+// its constructions and destructions.
+struct PoolTestOwner : PoolItem {
+    std::string text = "fresh";
+    int id;
+    static inline int constructed = 0;
+    static inline int destructed = 0;
+    static inline std::vector<std::string> order;
+    PoolTestOwner() { ++constructed; }
+    ~PoolTestOwner() {
+        ++destructed;
+        order.push_back("destructor " + text);
+    }
+};
+void PoolTestOwnerRelease(PoolItem* item) { PoolTestOwner::order.push_back("release " + static_cast<PoolTestOwner*>(item)->text); }
+
+static_assert(ObjectPool::kPoolRecordIsPlain<PoolTestRecord>);
+static_assert(!ObjectPool::kPoolRecordIsPlain<PoolTestOwner>);
+
+}  // namespace
+
+// Records that need construction are constructed in place (value-initialised:
+// header and plain fields zero) and destroyed once, after the destroy callback,
+// in heap and in chunk storage; a dead chunk slot is never destroyed again.
+TEST(PoolConstructedTest, RecordsAreConstructedAndDestroyedOnce) {
+    for (bool chunked : {false, true}) {
+        SCOPED_TRACE(chunked ? "chunk storage" : "heap blocks");
+        PoolTestOwner::constructed = PoolTestOwner::destructed = 0;
+        PoolTestOwner::order.clear();
+        ObjectPool pool;
+        pool.Init();
+        pool.Holds<PoolTestOwner>();
+        pool.destroy = PoolTestOwnerRelease;
+        if (chunked) pool.EnablePooling(2);
+        EXPECT_EQ(pool.itemSize, sizeof(PoolTestOwner));
+
+        std::vector<PoolTestOwner*> records;
+        for (int i = 0; i < 3; ++i) {
+            PoolTestOwner* r = pool.AddNewConstructed<PoolTestOwner>(5);
+            ASSERT_NE(r, nullptr);
+            EXPECT_EQ(r->text, "fresh");
+            EXPECT_EQ(r->id, 0);
+            EXPECT_EQ(r->type, 5);
+            r->text = "record " + std::to_string(i) + std::string(40, '.');  // on the heap
+            records.push_back(r);
+        }
+        EXPECT_EQ(PoolTestOwner::constructed, 3);
+        EXPECT_EQ(pool.count, 3);
+
+        pool.Delete(records[1]);
+        EXPECT_EQ(PoolTestOwner::destructed, 1);
+        const std::string second = "record 1" + std::string(40, '.');
+        EXPECT_EQ(PoolTestOwner::order, (std::vector<std::string>{"release " + second, "destructor " + second}));
+        pool.DeleteAll();
+        EXPECT_EQ(PoolTestOwner::destructed, 3);
+        EXPECT_EQ(pool.count, 0);
+    }
+}
+
+namespace {
+
 class PoolTestDoc : public ListNode {
 public:
     explicit PoolTestDoc(std::string n, std::vector<std::string>* closed = nullptr) : name(std::move(n)), log(closed) {}

@@ -13,7 +13,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/hooks.h"
 #include "core/messages.h"
 #include "tests/support/test_reporter.h"
 
@@ -35,13 +34,10 @@ class ResultTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearPendingMessage();
-        saved_ = Hooks();
     }
     void TearDown() override {
         ClearPendingMessage();
-        Hooks() = saved_;
     }
-    CoreHooks saved_;
 };
 
 TEST_F(ResultTest, FormatPendingMessageCases) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/result.h"
@@ -26,14 +26,33 @@ int svt_Evaluate(const char* text, double* value, unsigned dependsOn[2]) {
     return error ? 15009 : 0;
 }
 
+class SvtEvaluator final : public ParameterEvaluatorPort {
+public:
+    int Evaluate(const char* text, double* value, unsigned dependsOn[2]) override {
+        return svt_Evaluate(text, value, dependsOn);
+    }
+};
+
+// The status bar: the message pane's texts, shown or hidden.
+class SvtStatusBar final : public StatusBarPort {
+public:
+    void SetStatusText(const char*) override {}
+    bool IsShown() override { return shown; }
+    void SetPaneText(int pane, const char* text) override {
+        if (pane == 59147) texts.push_back(text);
+    }
+    bool shown = true;
+    std::vector<std::string> texts;
+};
+
 class ServicesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = Hooks();
-        Hooks().evaluateParameterText = svt_Evaluate;
+    void SetUp() override { InstallParameterEvaluator(&evaluator_); }
+    void TearDown() override {
+        InstallParameterEvaluator(nullptr);
+        InstallStatusBar(nullptr);
     }
-    void TearDown() override { Hooks() = saved_; }
-    CoreHooks saved_;
+    SvtEvaluator evaluator_;
 };
 
 TEST(ServicesTimeTest, ElapsedTimeTexts) {
@@ -109,8 +128,8 @@ TEST_F(ServicesTest, ArgumentListCases) {
     EXPECT_EQ(EvaluateOptionalArguments(",6", 2), 0);
     EXPECT_EQ(gArguments[1], 6);
 
-    Hooks().evaluateParameterText = nullptr;
-    EXPECT_NE(EvaluateOptionalArguments("1", 1), 0);
+    InstallParameterEvaluator(nullptr);
+    EXPECT_EQ(EvaluateOptionalArguments("1", 1), kResultMissingParam);
 }
 
 TEST_F(ServicesTest, ValuePairAndValueList) {
@@ -179,13 +198,10 @@ TEST(ServicesDigitalTest, RadixAndStateLetters) {
     EXPECT_EQ(ViewCommandBit(18405), 1u << (18405 % 32));
 }
 
-std::vector<std::string> svt_shown;
-
 TEST_F(ServicesTest, ProgressShowsRisingPercentages) {
-    svt_shown.clear();
-    Hooks().setPaneText = [](int pane, const char* text) {
-        if (pane == 59147) svt_shown.push_back(text);
-    };
+    SvtStatusBar bar;
+    InstallStatusBar(&bar);
+    std::vector<std::string>& svt_shown = bar.texts;
     CStatusProgress progress;
     for (int position : {10, 5, 20}) progress.SetPosition(position);
     EXPECT_EQ(svt_shown, (std::vector<std::string>{"10%", "20%"}));
@@ -200,7 +216,7 @@ TEST_F(ServicesTest, ProgressShowsRisingPercentages) {
 
     // Nothing is shown while the status bar is hidden.
     svt_shown.clear();
-    Hooks().isStatusBarShown = [] { return false; };
+    bar.shown = false;
     progress.SetRange(0, 10);
     progress.SetPosition(5);
     EXPECT_TRUE(svt_shown.empty());

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/cmdline.h"
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "core/paths.h"
 #include "core/recentlist.h"
 #include "core/result.h"
@@ -67,10 +67,18 @@ struct SettingsCalls {
 };
 SettingsCalls settings_calls;
 
-void settings_Screen(int* width, int* height) {
-    *width = settings_calls.screenWidth;
-    *height = settings_calls.screenHeight;
-}
+// The screen and the shell's settings entries as tarn.dat's reader sees them.
+class SettingsDesktop final : public ScreenPort, public ShellSettingsPort {
+public:
+    void GetScreenSize(int* width, int* height) override {
+        *width = settings_calls.screenWidth;
+        *height = settings_calls.screenHeight;
+    }
+    void UnpackOperationalOptions(unsigned word) override { settings_calls.options = word; }
+    void SetInertialCancellation(bool on) override { settings_calls.inertial = on; }
+    void ClearSavedPlacement() override { ++settings_calls.placementCleared; }
+};
+SettingsDesktop settings_desktop;
 int settings_Report(const MessageRequest& request) {
     settings_calls.reported.push_back(request.code());
     return kResultShown;
@@ -83,12 +91,9 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
         path_ = dir_ + "/tarn.dat";
-        savedHooks_ = Hooks();
-        savedServices_ = Services();
-        Services() = StartupServices{};
         settings_calls = SettingsCalls{};
         reporter_.emplace(settings_Report);
-        Services().clearSavedPlacement = [] { ++settings_calls.placementCleared; };
+        InstallShellSettings(&settings_desktop);
         ResetSettingsSections();
         ResetStartupState();
         SetProgramDirectory(dir_.c_str());
@@ -101,22 +106,21 @@ protected:
         FreeRecentLists();
         ClearPathGroups();
         for (int kind = kPathData; kind <= kPathPicture; ++kind) SetPathSetting(kind, "");
-        Hooks() = savedHooks_;
         reporter_.reset();
-        Services() = savedServices_;
+        InstallShellSettings(nullptr);
+        InstallScreen(nullptr);
+        InstallFlatLayoutRecords(nullptr);
         std::string command = "rm -rf '" + dir_ + "'";
         ASSERT_EQ(system(command.c_str()), 0);
     }
 
     std::string dir_;
     std::string path_;
-    CoreHooks savedHooks_;
     std::optional<ScopedTestReporter> reporter_;
-    StartupServices savedServices_;
 };
 
 TEST_F(SettingsTest, FreshProgramWritesMainFirstThenEverySectionInTableOrder) {
-    Hooks().getScreenSize = settings_Screen;
+    InstallScreen(&settings_desktop);
     settings_calls.screenWidth = 1280;
     settings_calls.screenHeight = 1024;
     EXPECT_NE(LoadSettings(), 0);  // no file yet: every default applies
@@ -196,7 +200,7 @@ TEST_F(SettingsTest, ChangedScreenSizeForgetsTheSavedPlacement) {
         {false, "Screen=0,0\n", false},
     };
     for (const Case& c : cases) {
-        Hooks().getScreenSize = c.hook ? settings_Screen : nullptr;
+        InstallScreen(c.hook ? &settings_desktop : nullptr);
         settings_calls.screenWidth = 1280;
         settings_calls.screenHeight = 1024;
         settings_calls.placementCleared = 0;
@@ -207,13 +211,20 @@ TEST_F(SettingsTest, ChangedScreenSizeForgetsTheSavedPlacement) {
     }
 }
 
-// The old global-settings record as its owner reads it: here two items.
-int settings_ReadOldGlobals(TextFile& file) {
-    char item[100];
-    int result = file.ReadToken(item, sizeof item);
-    if (result == 0) result = file.ReadToken(item, sizeof item);
-    return result;
-}
+// The owners of the flat layout's later records: the old global-settings
+// record (here two items) and the title-block texts.
+class SettingsFlatRecords final : public FlatLayoutRecordsPort {
+public:
+    int ReadOldGlobalSettings(TextFile& file) override {
+        char item[100];
+        int result = file.ReadToken(item, sizeof item);
+        if (result == 0) result = file.ReadToken(item, sizeof item);
+        return result;
+    }
+    void SetTitleBlockText(int, const char* text) override {
+        settings_calls.titleTexts.push_back(text ? text : "(null)");
+    }
+};
 
 TEST_F(SettingsTest, FlatLayoutIsReadAsFarAsItsOwnersExistAndWrittenBackInSections) {
     const std::string flat =
@@ -234,10 +245,8 @@ TEST_F(SettingsTest, FlatLayoutIsReadAsFarAsItsOwnersExistAndWrittenBackInSectio
     EXPECT_EQ(RecentFiles().Text(0), nullptr);
     EXPECT_TRUE(Startup().statusBarAtStart);
 
-    Services().readOldGlobalSettings = settings_ReadOldGlobals;
-    Services().unpackOperationalOptions = [](unsigned word) { settings_calls.options = word; };
-    Services().setInertialCancellation = [](bool on) { settings_calls.inertial = on; };
-    Services().setTitleBlockText = [](int, const char* text) { settings_calls.titleTexts.push_back(text ? text : "(null)"); };
+    SettingsFlatRecords records;
+    InstallFlatLayoutRecords(&records);
     ASSERT_EQ(LoadSettings(), 0);
     EXPECT_EQ(settings_calls.options, 8197u);
     EXPECT_TRUE(settings_calls.inertial);

@@ -1,6 +1,5 @@
 #include "core/stringarray.h"
 
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/result.h"
 
@@ -76,16 +75,24 @@ TEST(StringArrayTest, ManyTokensGrowTheArray) {
     EXPECT_GE(array.count, 251);
 }
 
-TEST(StringArrayTest, SpiceModeUsesNetlistBlankSkipper) {
-    // A stand-in for the netlist reader: also passes over "+" continuations.
-    Hooks().skipSpiceBlanks = [](const char* p, bool) {
-        while (*p == ' ' || *p == '\n' || *p == '+') ++p;
-        return p;
+TEST(StringArrayTest, SpiceModeSkipsBlanksAsTheNetlistReaderDoes) {
+    const struct {
+        const char* line;
+        StringArrayTestList tokens;
+    } cases[] = {
+        {"R1 a\n+ b", {"R1", "a", "b"}},            // continuation line
+        {"R1 a\r\n  + b", {"R1", "a", "b"}},        // CR LF, indented "+"
+        {"R1 a\n* note\n+ b", {"R1", "a", "b"}},     // comment line between
+        {"R1 a ; comment\n+ b", {"R1", "a", "b"}},    // comment, then continuation
+        {"R1 a ;$TWE x", {"R1", "a"}},                // the marker ends the tokens
+        {"R1 a\nC1 b", {"R1", "a", "C1", "b"}},      // a plain line end is a blank
     };
-    StringArray array;
-    EXPECT_EQ(array.SplitLine("R1 a\n+ b", kSplitSpice), kOk);
-    Hooks().skipSpiceBlanks = nullptr;
-    EXPECT_EQ(StringArrayTestTokens(array), (StringArrayTestList{"R1", "a", "b"}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        StringArray array;
+        EXPECT_EQ(array.SplitLine(c.line, kSplitSpice), kOk);
+        EXPECT_EQ(StringArrayTestTokens(array), c.tokens);
+    }
 }
 
 TEST(StringArrayTest, EntriesAndInsertion) {

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <string>
 
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/result.h"
 
@@ -207,9 +206,7 @@ TEST_F(TextFileTest, WrittenFilesHaveCrLf) {
     out.PutText("two\r\nthree\n");
     out.PutText("four\r");
     out.PutText("\n");
-    Hooks().reportWidth = [] { return 20; };
-    out.PrintCentered("%s", "abcd");
-    Hooks().reportWidth = nullptr;
+    out.PrintCentered(20, "%s", "abcd");
     // A user text in the format position would be read as a format.
     out.Printf("%s\n", "100%s");
     EXPECT_EQ(out.Close(), 0);

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "core/hooks.h"
 #include "core/result.h"
 #include "document/cfsections.h"
 #include "document/circuitfile.h"

@@ -100,7 +100,7 @@ TEST_F(CirDocTest, NewRecordsTakeTheirDefaultsAndReleaseWhatTheyOwn) {
     EXPECT_EQ(o->lineWeight, 1);
     EXPECT_EQ(o->level, 1);
     EXPECT_EQ(o->flag, 1);
-    EXPECT_EQ(o->dialect, kDialectNone);
+    EXPECT_EQ(o->dialect, kSpiceDialectNone);
     EXPECT_EQ(o->showCurrent + o->showPower + o->showCondition, 3);
     EXPECT_EQ(o->page, 0);
     EXPECT_EQ(o->attributes.count, 0);

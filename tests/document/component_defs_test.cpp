@@ -579,7 +579,7 @@ TEST_F(CompDefsTest, DefinitionsInAPool) {
     ObjectPool pool;
     ComponentDef::InitPool(&pool);
     for (int i = 0; i < 3; ++i) {
-        auto* d = pool.AddNewAs<ComponentDef>(kComponentDefItemType);
+        auto* d = pool.AddNewConstructed<ComponentDef>(kComponentDefItemType);
         ASSERT_NE(d, nullptr);
         d->Init();
         EXPECT_EQ(d->groupId, -1);

@@ -18,7 +18,7 @@ namespace {
 class EvaluateTest : public EvaluatorTestBase {
 protected:
     // Evaluates a postfix word list; the result code goes to *code.
-    ComplexNumber Eval(const char* rpn, int* code = nullptr, int32_t dialect = kDialectAmbiguous) {
+    ComplexNumber Eval(const char* rpn, int* code = nullptr, int32_t dialect = kSpiceDialectAmbiguous) {
         CompiledExpression e;
         e.dialect = dialect;
         EvBuild(e, rpn, vars);

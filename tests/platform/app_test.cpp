@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "platform/app.h"
 #include "platform/window.h"
 
@@ -50,11 +50,10 @@ TEST(AppTest, StartsOffscreenAndReportsTheDesktop) {
     EXPECT_NE(app->GetSystemColor(platform::SystemColor::Window),
               app->GetSystemColor(platform::SystemColor::WindowText));
 
-    // The core reads the screen size through its hook.
-    ASSERT_NE(Hooks().getScreenSize, nullptr);
+    // The core reads the screen size through its port.
     int w = 0;
     int h = 0;
-    Hooks().getScreenSize(&w, &h);
+    Screen().GetScreenSize(&w, &h);
     EXPECT_EQ(w, m.screen.cx);
     EXPECT_EQ(h, m.screen.cy);
 }

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/hooks.h"
+#include "core/desktop.h"
 #include "platform/profile.h"
 
 namespace {
@@ -105,17 +105,17 @@ TEST_F(ProfileTest, UnwritableFileReportsFailureAndKeepsTheValue) {
     EXPECT_EQ(p.GetString("S", "k"), "v");
 }
 
-TEST_F(ProfileTest, CoreHookReadsTheProgramsProfile) {
+TEST_F(ProfileTest, CorePortReadsTheProgramsProfile) {
     platform::Profile p(path);
     ASSERT_TRUE(p.WriteString("Options", "Sound", "Yes please"));
     platform::SetAppProfile(&p);
-    ASSERT_NE(Hooks().readProfileString, nullptr);
     char buf[4];
-    EXPECT_TRUE(Hooks().readProfileString("options", "sound", buf, sizeof buf));
+    EXPECT_TRUE(ProfileFile().ReadProfileString("options", "sound", buf, sizeof buf));
     EXPECT_STREQ(buf, "Yes");  // cut to the buffer
-    EXPECT_FALSE(Hooks().readProfileString("Options", "Missing", buf, sizeof buf));
+    EXPECT_FALSE(ProfileFile().ReadProfileString("Options", "Missing", buf, sizeof buf));
     platform::SetAppProfile(nullptr);
-    EXPECT_EQ(Hooks().readProfileString, nullptr);
+    // Without a profile nothing is found.
+    EXPECT_FALSE(ProfileFile().ReadProfileString("Options", "Sound", buf, sizeof buf));
 }
 
 }  // namespace

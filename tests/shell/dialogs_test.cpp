@@ -181,6 +181,25 @@ public:
     }
 };
 
+// Context help that records the ids asked for, and an analysis mode to answer with.
+class dlgs_Help final : public ContextHelpPort {
+public:
+    explicit dlgs_Help(std::vector<unsigned>& ids) : ids_(ids) {}
+    void OpenContextHelp(platform::Window*, unsigned id) override { ids_.push_back(id); }
+
+private:
+    std::vector<unsigned>& ids_;
+};
+
+class dlgs_Mode final : public AnalysisModePort {
+public:
+    explicit dlgs_Mode(const bool& on) : on_(on) {}
+    bool IsAnalysisMode() override { return on_; }
+
+private:
+    const bool& on_;
+};
+
 TEST(ShellDialogKeys, F2ClosesWithOkAndPostsTheRunOutsideAnalysisMode) {
     platform::Application* app = platform::Application::Instance();
     dlgs_MainWindow main;
@@ -188,9 +207,11 @@ TEST(ShellDialogKeys, F2ClosesWithOkAndPostsTheRunOutsideAnalysisMode) {
     platform::Window* previousMain = app->MainWindow();
     app->SetMainWindow(&main);
     static bool analysisMode;
-    DialogHooks().isAnalysisMode = [] { return analysisMode; };
+    dlgs_Mode mode(analysisMode);
+    InstallAnalysisMode(&mode);
     static std::vector<unsigned> helpIds;
-    DialogHooks().openContextHelp = [](platform::Window*, unsigned id) { helpIds.push_back(id); };
+    dlgs_Help help(helpIds);
+    InstallContextHelp(&help);
 
     struct Case {
         const char* name;
@@ -229,7 +250,8 @@ TEST(ShellDialogKeys, F2ClosesWithOkAndPostsTheRunOutsideAnalysisMode) {
     });
     EXPECT_EQ((std::vector<unsigned>{700}), helpIds);
 
-    DialogHooks() = DialogServices{};
+    InstallContextHelp(nullptr);
+    InstallAnalysisMode(nullptr);
     app->SetMainWindow(previousMain);
     main.Destroy();
 }
@@ -347,7 +369,8 @@ TEST(ShellPropertySheet, CancelRunsOnceWhicheverWayItComes) {
 
 TEST(ShellPropertySheet, EscCancelsFromSheetEditsOnlyAndF1GivesHelp) {
     static std::vector<unsigned> helpIds;
-    DialogHooks().openContextHelp = [](platform::Window*, unsigned id) { helpIds.push_back(id); };
+    dlgs_Help help(helpIds);
+    InstallContextHelp(&help);
     struct Case {
         const char* name;
         int focus;
@@ -389,7 +412,8 @@ TEST(ShellPropertySheet, EscCancelsFromSheetEditsOnlyAndF1GivesHelp) {
             EXPECT_EQ((std::vector<unsigned>{44}), helpIds);
         }
     }
-    DialogHooks() = DialogServices{};
+    InstallContextHelp(nullptr);
+    InstallAnalysisMode(nullptr);
 }
 
 TEST(ShellPropertySheet, PagePromptsSkipDisabledChecksRadiosAndTexts) {
@@ -429,7 +453,8 @@ public:
 
 TEST(ShellPropertySheet, NestedSheetsTakeHelpAndCancelFromTheOuterSheet) {
     static std::vector<unsigned> helpIds;
-    DialogHooks().openContextHelp = [](platform::Window*, unsigned id) { helpIds.push_back(id); };
+    dlgs_Help help(helpIds);
+    InstallContextHelp(&help);
     helpIds.clear();
     dlgs_HostPage host;
     dlgs_Sheet sheet;
@@ -451,7 +476,8 @@ TEST(ShellPropertySheet, NestedSheetsTakeHelpAndCancelFromTheOuterSheet) {
     EXPECT_EQ(1, host.cancelCalls);
     EXPECT_EQ(1, host.inner1.cancelCalls);
     EXPECT_EQ(1, host.inner2.cancelCalls);
-    DialogHooks() = DialogServices{};
+    InstallContextHelp(nullptr);
+    InstallAnalysisMode(nullptr);
 }
 
 TEST(ShellPropertySheet, RememberedPageFollowsTheTabs) {

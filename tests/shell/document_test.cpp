@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/pool.h"
 #include "platform/app.h"
@@ -442,10 +441,9 @@ TEST_F(DocumentTest, ReleasingUndoMemoryKeepsOneEntryPerDocument) {
     busy->undoSuspended = 1;
     UndoEntry* kept = large->currentUndo;
 
-    InstallDocumentHooks();
-    ASSERT_NE(Hooks().releaseUndoMemory, nullptr);
-    Hooks().releaseUndoMemory();
-    Hooks().releaseUndoMemory = nullptr;
+    InstallUndoMemoryRelief();
+    MemoryRelief().ReleaseUndoMemory();
+    InstallMemoryRelief(nullptr);
 
     EXPECT_EQ(small->undoPool.count, 0);
     EXPECT_EQ(small->currentUndo, nullptr);

@@ -270,16 +270,19 @@ TEST_F(MainFrameTest, CloseWaitsForARunningSimulation) {
 // ---- opening files: recent-file commands and dropped files ----------------------------
 
 std::vector<std::string> mf_test_opened;
-int mf_test_Resolve(char* path, size_t, int, int) {
-    const std::string p = path;
-    if (p.size() > 4 && p.compare(p.size() - 4, 4, ".cir") == 0) return 1;
-    if (p.size() > 4 && p.compare(p.size() - 4, 4, ".txt") == 0) return 2;
-    return -1;
-}
-void* mf_test_Open(const char* path, int kind) {
-    mf_test_opened.push_back(std::to_string(kind) + " " + path);
-    return nullptr;
-}
+class mf_test_Opener final : public DocumentOpenerPort {
+public:
+    int ResolveDocumentExtension(char* path, size_t, int, int) override {
+        const std::string p = path;
+        if (p.size() > 4 && p.compare(p.size() - 4, 4, ".cir") == 0) return 1;
+        if (p.size() > 4 && p.compare(p.size() - 4, 4, ".txt") == 0) return 2;
+        return -1;
+    }
+    int OpenFileOfKind(const char* path, int kind) override {
+        mf_test_opened.push_back(std::to_string(kind) + " " + path);
+        return 0;
+    }
+};
 
 class mf_test_DropFrame : public CMainFrame {
 public:
@@ -287,9 +290,8 @@ public:
 };
 
 TEST(MainFrameFiles, RecentEntriesAndDropsOpenByKind) {
-    StartupServices saved = Services();
-    Services().resolveDocumentExtension = mf_test_Resolve;
-    Services().openFileOfKind = mf_test_Open;
+    mf_test_Opener opener;
+    InstallDocumentOpener(&opener);
     InitRecentLists();
     RecentFiles().Add("/home/ann/b.txt");
     RecentFiles().Add("/home/ann/a.cir");
@@ -315,7 +317,7 @@ TEST(MainFrameFiles, RecentEntriesAndDropsOpenByKind) {
     EXPECT_EQ(mf_test_opened, (std::vector<std::string>{"1 /x/amp.cir"}));
 
     FreeRecentLists();
-    Services() = saved;
+    InstallDocumentOpener(nullptr);
 }
 
 }  // namespace

@@ -14,12 +14,15 @@
 #include <vector>
 
 #include "core/cmdline.h"
+#include "core/desktop.h"
+#include "core/startup_registry.h"
 #include "core/fontspec.h"
 #include "core/memory.h"
 #include "core/result.h"
 #include "core/sectionfile.h"
 #include "core/services.h"
 #include "core/settings.h"
+#include "shell/app.h"
 #include "shell/preferences.h"
 
 namespace {
@@ -60,8 +63,12 @@ bool prefs_SameFont(const FontSpec& a, const FontSpec& b)
 
 // A screen of 144 dpi whose message font is 12 points: the default point size is
 // 8 and a point is two pixels.
-int prefs_SystemFontHeight() { return 12; }
-int prefs_PointsToHeight(int points) { return -2 * points; }
+class PrefsFontMetrics final : public FontMetricsPort {
+public:
+    int SystemFontHeight() override { return 12; }
+    int PointsToLogicalHeight(int points) override { return -2 * points; }
+};
+PrefsFontMetrics prefs_fontMetrics;
 
 class PrefsTest : public ::testing::Test {
 protected:
@@ -71,8 +78,9 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
         savedHeight_ = DefaultFontHeight();
-        Services().systemFontHeight = prefs_SystemFontHeight;
-        Services().pointsToLogicalHeight = prefs_PointsToHeight;
+        InstallFontMetrics(&prefs_fontMetrics);
+        savedSteps_ = StartupSteps();
+        StartupSteps().Clear();
         SetDefaultFontHeight(-16);
         arial_ = FindOrAddFontFace("Arial");
         courier_ = FindOrAddFontFace("Courier New");
@@ -82,9 +90,8 @@ protected:
 
     void TearDown() override
     {
-        Services().systemFontHeight = nullptr;
-        Services().pointsToLogicalHeight = nullptr;
-        Services().resetAllPreferences = nullptr;
+        InstallFontMetrics(nullptr);
+        StartupSteps() = savedSteps_;
         ResetSettingsSections();
         SetDefaultFontHeight(savedHeight_);
         // Back to the values of a fresh process, start-up-only ones included.
@@ -101,7 +108,7 @@ protected:
         Preferences& p = Prefs();
         p.statusBarVisible = 0;
         p.mainWindowPlacement = WindowPlacement();
-        p.spiceType = 19604;
+        p.spiceType = kSpiceDialectAmbiguous;
         for (int32_t& color : p.customColors)
             color = 0;
         // What only start-up sets, no reset.
@@ -145,6 +152,7 @@ protected:
     }
 
     std::string dir_;
+    StartupRegistry savedSteps_;
     int savedHeight_ = 0;
     int arial_ = 0, courier_ = 0, times_ = 0;
 };
@@ -676,7 +684,7 @@ TEST_F(PrefsTest, StatusBarAtStartFollowsTheSection)
     // Through tarn.dat: a file without the section starts with the bar shown, and
     // one the program wrote brings the preferences back.
     InstallPreferences();
-    Services().resetAllPreferences = ResetAllPreferences;
+    RegisterShellStartup(StartupSteps());
     SetString(&Startup().settingsPath, Path("tarn.dat").c_str());
     std::ofstream(Path("tarn.dat"), std::ios::binary)
         << "[Main]\r\nFileType=TARN.DAT\r\nVersion=8.00\r\nProgram=Tarnwick\r\n";

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "core/cmdline.h"
-#include "core/hooks.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/paths.h"

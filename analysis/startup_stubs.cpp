@@ -1,4 +1,0 @@
-#include "analysis/startup_stubs.h"
-
-// Not yet built: the global simulation settings.
-void ResetGlobalSettings(int) {}

@@ -1,4 +1,0 @@
-#include "compiler/startup_stubs.h"
-
-// Not yet built: the netlist reader and its device-statement tables.
-void BuildDeviceStatementTables() {}

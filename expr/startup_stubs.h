@@ -1,4 +1,0 @@
-// Expression language services that start-up calls.
-#pragma once
-
-#include "expr/evaluate.h"  // ResetFloatingPointState
