@@ -2,6 +2,7 @@
 // the help texts of help.tw8.
 #include "shell/report.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>

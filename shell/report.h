@@ -59,7 +59,6 @@
 // caller's format and the string-table text as a format.
 #pragma once
 
-#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <vector>

@@ -768,7 +768,7 @@ TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
     ASSERT_EQ(0, list.Init());
     list.SetEntry(0, "first", 5);
     list.SetEntry(2, "third", 5);
-    static int flag;
+    int flag = -1;
 
     auto snap = [&](const std::function<int()>& call) {
         rpt_Snapshot s;
@@ -808,8 +808,8 @@ TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
         {"A", [] { return ReportMessageLetters("AE", 15002); }, [] { return ReportMessage(Message(15002).ActiveParent()); }},
         {"B", [] { return ReportMessageLetters("BE", "Own caption", 15002); },
          [] { return ReportMessage(Message(15002).Caption("Own caption")); }},
-        {"C", [] { return ReportMessageLetters("CSE", &flag, 4u, kRptPlainCode); },
-         [] { return ReportMessage(Message(kRptPlainCode).WarnAgain(&flag).Style(4u)); }},
+        {"C", [&] { return ReportMessageLetters("CSE", &flag, 4u, kRptPlainCode); },
+         [&] { return ReportMessage(Message(kRptPlainCode).WarnAgain(&flag).Style(4u)); }},
         {"D", [&] { return ReportMessageLetters("DE", static_cast<platform::Window*>(&host_), 15002); },
          [&] { return ReportMessage(Message(15002).Parent(&host_)); }},
         {"P", [&] { return ReportMessageLetters("PE", static_cast<platform::Window*>(view), 15002); },
