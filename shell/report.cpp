@@ -436,7 +436,7 @@ int RouteMessage(MessageRecord& record) {
         }
         result = 0;
     } else if (BatchMode()) {
-        LogBatchMessage(record.parent, record.caption, record.text);
+        LogBatchMessage(rp_BatchCircuitName(record.parent), record.caption, record.text);
         result = 0;
     } else {
         if (record.beep && Prefs().sound) {
@@ -451,7 +451,6 @@ int RouteMessage(MessageRecord& record) {
 
 void InstallMessageReporter() {
     RegisterShellMessages();
-    SetBatchLogNameProvider(rp_BatchCircuitName);
     static ShellReporter reporter;
     InstallReporter(&reporter);
 }
