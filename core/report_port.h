@@ -125,7 +125,10 @@ public:
     MessageRequest& View(CMDIView* view);
     MessageRequest& Frame(CMDIFrame* frame);
     // M, m, l: detail rows.
-    MessageRequest& Row(const char* label, const char* value) { rows_.push_back({label, value ? value : "", nullptr}); return *this; }
+    MessageRequest& Row(const char* label, const char* value) {
+        rows_.push_back({label, value ? value : "", nullptr});
+        return *this;
+    }
     MessageRequest& Row(const char* label) { rows_.push_back({label, nullptr, nullptr}); return *this; }
     MessageRequest& Rows(const StringArray* list) { rows_.push_back({nullptr, nullptr, list}); return *this; }
     // N: the placed component the message is about.
