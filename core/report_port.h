@@ -242,6 +242,7 @@ inline MessageRequest& MessageRequest::Frame(CMDIFrame* frame) {
 
 // A request for a result code's message ("E"), or for a program format ("F").
 inline MessageRequest Message(int code) { return MessageRequest(code); }
+MessageRequest Message(double) = delete;  // a value is never a code
 inline MessageRequest FormattedMessage(const char* format) { return MessageRequest().Format(format); }
 
 // The answer of the null reporter: nothing was shown because no reporter is

@@ -773,7 +773,8 @@ static_assert(rpt_PrintArg<int> && rpt_PrintArg<unsigned> && rpt_PrintArg<long> 
               rpt_PrintArg<const char*> && rpt_PrintArg<std::string> && rpt_PrintArg<char>);
 static_assert(!rpt_PrintArg<platform::Window*> && !rpt_PrintArg<int*> && !rpt_PrintArg<const SchematicObject*>);
 static_assert(rpt_ParentArg<platform::Window*> && !rpt_ParentArg<int> && !rpt_ParentArg<const char*>);
-static_assert(rpt_CodeArg<int> && !rpt_CodeArg<const char*> && !rpt_CodeArg<platform::Window*>);
+static_assert(rpt_CodeArg<int> && !rpt_CodeArg<const char*> && !rpt_CodeArg<platform::Window*> &&
+              !rpt_CodeArg<double>);
 static_assert(!rpt_TextArg<int> && !rpt_TextArg<platform::Window*>);
 
 // Everything a box shows and holds, to compare a letter call with its typed one.
