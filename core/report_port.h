@@ -125,7 +125,10 @@ public:
     MessageRequest& View(CMDIView* view);
     MessageRequest& Frame(CMDIFrame* frame);
     // M, m, l: detail rows.
-    MessageRequest& Row(const char* label, const char* value) { rows_.push_back({label, value ? value : "", nullptr}); return *this; }
+    MessageRequest& Row(const char* label, const char* value) {
+        rows_.push_back({label, value ? value : "", nullptr});
+        return *this;
+    }
     MessageRequest& Row(const char* label) { rows_.push_back({label, nullptr, nullptr}); return *this; }
     MessageRequest& Rows(const StringArray* list) { rows_.push_back({nullptr, nullptr, list}); return *this; }
     // N: the placed component the message is about.
@@ -239,6 +242,7 @@ inline MessageRequest& MessageRequest::Frame(CMDIFrame* frame) {
 
 // A request for a result code's message ("E"), or for a program format ("F").
 inline MessageRequest Message(int code) { return MessageRequest(code); }
+MessageRequest Message(double) = delete;  // a value is never a code
 inline MessageRequest FormattedMessage(const char* format) { return MessageRequest().Format(format); }
 
 // The answer of the null reporter: nothing was shown because no reporter is

@@ -104,9 +104,11 @@ void CircuitFile::WarnExtraData(const char* text) {
     if (extraDataWarned) return;
     extraDataWarned = true;
     constexpr int kExtraDataWarning = 13513;   // "%WExtra or unknown data was found.\nfile %s\n\n%s."
-    if (Silent() || Reporter().Report(Message(kExtraDataWarning).Args(path ? path : "", text ? text : "")) ==
-                        kMessageNoReporter)
-        SetPendingText(text ? text : "");
+    // Without a reporter (or silently) the caller finds the text pending.
+    const bool shown =
+        !Silent() &&
+        Reporter().Report(Message(kExtraDataWarning).Args(path ? path : "", text ? text : "")) != kMessageNoReporter;
+    if (!shown) SetPendingText(text ? text : "");
 }
 
 CircuitLoadState& CircuitLoad() {

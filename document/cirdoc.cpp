@@ -259,14 +259,18 @@ CCirDoc* NewCircuitDocument() {
 
 namespace {
 
-bool cd_SourceFileEntry(int index, const char** instanceName, const char** fileName) {
-    CCTDoc* doc = CurrentCircuitDocument();
-    if (!doc || !doc->sourceFiles || index < 0 || index > doc->lastSourceIndex) return false;
-    const SourceFileEntry& e = doc->sourceFiles[index];
-    if (instanceName) *instanceName = e.instanceName ? e.instanceName : "";
-    if (fileName) *fileName = e.fileName ? e.fileName : "";
-    return true;
-}
+// Messages name the file of the current circuit's source entry they are about.
+class cd_SourceFiles final : public MessageSourceFiles {
+public:
+    bool SourceEntry(int index, const char** instanceName, const char** fileName) override {
+        CCTDoc* doc = CurrentCircuitDocument();
+        if (!doc || !doc->sourceFiles || index < 0 || index > doc->lastSourceIndex) return false;
+        const SourceFileEntry& e = doc->sourceFiles[index];
+        if (instanceName) *instanceName = e.instanceName ? e.instanceName : "";
+        if (fileName) *fileName = e.fileName ? e.fileName : "";
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -274,6 +278,7 @@ void InstallCircuitDocument() {
     RegisterDocumentMessages();
     RegisterCircuitTemplate();
     InstallDocumentTextSource();
-    ReportHooks().sourceFileEntry = cd_SourceFileEntry;
+    static cd_SourceFiles sourceFiles;
+    InstallReportSourceFiles(&sourceFiles);
     InstallCircuitFile();
 }

@@ -648,7 +648,9 @@ int ApplyStateVariables() {
         if (inSolution(0)) v->solution[0] = 0.0;
     }
     if (skipped > 0) {
-        ReportMessage(FormattedMessage("%d stored state variables do not fit the circuit and were skipped.").Class('W').Args(skipped));
+        ReportMessage(FormattedMessage("%d stored state variables do not fit the circuit and were skipped.")
+                          .Class('W')
+                          .Args(skipped));
     }
     return applied;
 }

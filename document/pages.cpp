@@ -343,7 +343,9 @@ int CCTDoc::DeletePage(int index) {
         if (i->type != kPoolItemDead && static_cast<GridTextObject*>(i)->page == index) occupied = true;
     if (occupied) {
         const int answer =
-            ReportMessage(Message(kMsgPageNotEmpty).Style(mbstyle::YesNo | mbstyle::IconExclamation).Args(GetPageName(index)));
+            ReportMessage(Message(kMsgPageNotEmpty)
+                              .Style(mbstyle::YesNo | mbstyle::IconExclamation)
+                              .Args(GetPageName(index)));
         if (answer != platform::dlgid::Yes) return 0;
         for (PoolItem* i = objects.first; i;) {
             PoolItem* next = i->next;

@@ -294,7 +294,8 @@ int ReportStatementMessage(CircuitModels* models, int scope, const char* stateme
         }
     }
     RecordLastMessage(PendingCode() ? PendingCode() : code, shown == kResultPending ? PendingText() : "");
-    MessageRequest request = Message(shown).Source(scope).Statement(statementText).Context(contextLines ? contextLines : "");
+    MessageRequest request =
+        Message(shown).Source(scope).Statement(statementText).Context(contextLines ? contextLines : "");
     if (models && models->Document) request.Document(models->Document);
     Reporter().Report(request);
     if (shown == kResultPending) ClearPendingMessage();

@@ -8,19 +8,15 @@
 namespace {
 
 FILE* bl_log = nullptr;
-const char* (*bl_nameProvider)(platform::Window*) = nullptr;
 
 }  // namespace
 
 void SetBatchLog(FILE* log) { bl_log = log; }
 FILE* BatchLog() { return bl_log; }
 
-void SetBatchLogNameProvider(const char* (*provider)(platform::Window* window)) { bl_nameProvider = provider; }
-
-void LogBatchMessage(platform::Window* window, const char* title, const char* text) {
+void LogBatchMessage(const char* circuitName, const char* title, const char* text) {
     FILE* out = bl_log ? bl_log : stderr;
-    const char* name = bl_nameProvider ? bl_nameProvider(window) : nullptr;
-    if (!name) name = "";
+    const char* name = circuitName ? circuitName : "";
     if (!title) title = "";
     char* copy = DuplicateString(text ? text : "");
     if (!copy) {

@@ -2,6 +2,7 @@
 // the help texts of help.tw8.
 #include "shell/report.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -44,8 +45,6 @@ void rp_Print(char* out, size_t size, const char* format, const rp_Printer& prin
 }
 
 platform::Window* rp_ActiveWindow() {
-    if (ReportHooks().activeWindow)
-        if (platform::Window* w = ReportHooks().activeWindow()) return w;
     if (Dialogs().currentDialog) return Dialogs().currentDialog;
     if (platform::Application* app = platform::Application::Instance()) return app->MainWindow();
     return nullptr;
@@ -95,18 +94,16 @@ size_t rp_Length(const char* text, size_t size) { return strnlen(text, size); }
 // the format has already used.
 void rp_Compose(MessageRecord& record, int code, const SchematicObject* component, const NetlistLine* textLine,
                 const char* tText, int sourceIndex, bool textGiven, const rp_Printer& printer) {
-    const ReportServices& hooks = ReportHooks();
+    MessageObjects& objects = ReportObjects();
     // In these destinations the rows are always part of the text.
-    if (BatchMode() || (hooks.sensitivityLogOpen && hooks.sensitivityLogOpen()) ||
-        (hooks.parameterCheckOpen && hooks.parameterCheckOpen()))
+    if (BatchMode() || ReportLogs().SensitivityLogOpen() || ReportLogs().ParameterCheckOpen())
         record.rowsInList = 0;
     record.extraText = nullptr;
     record.messageId = 0;
 
     const char* instanceName = nullptr;
     const char* entryFile = nullptr;
-    bool haveEntry = sourceIndex >= 0 && hooks.sourceFileEntry &&
-                     hooks.sourceFileEntry(sourceIndex, &instanceName, &entryFile);
+    bool haveEntry = sourceIndex >= 0 && ReportSourceFiles().SourceEntry(sourceIndex, &instanceName, &entryFile);
 
     if (!record.parent) record.parent = rp_ActiveWindow();
 
@@ -138,7 +135,7 @@ void rp_Compose(MessageRecord& record, int code, const SchematicObject* componen
     if (record.style & 0x10) record.beep = 16;
 
     const char* partValue =
-        component && hooks.componentPartValue ? hooks.componentPartValue(component) : nullptr;
+        component ? objects.ComponentPartValue(component) : nullptr;
     if (partValue) {
         FormatBounded(record.text, sizeof record.text, "%s", record.displayText);
         if (record.rowCount < kMessageMaxRows) {
@@ -158,7 +155,7 @@ void rp_Compose(MessageRecord& record, int code, const SchematicObject* componen
     size_t length = rp_Length(record.text, sizeof record.text);
 
     // The file row, once.
-    const char* file = textLine && hooks.textLineFileName ? hooks.textLineFileName(textLine) : nullptr;
+    const char* file = textLine ? objects.TextLineFileName(textLine) : nullptr;
     if (!file || !*file) file = haveEntry ? entryFile : nullptr;
     if (!file || !*file) file = record.fileName;
     bool listed = false;
@@ -183,7 +180,7 @@ void rp_Compose(MessageRecord& record, int code, const SchematicObject* componen
 int rp_Report(const MessageRequest& request, const rp_Printer& printer) {
     MessageRecord record;
     InitMessageRecord(record);
-    const ReportServices& hooks = ReportHooks();
+    MessageObjects& objects = ReportObjects();
 
     const int code = request.code();
     const SchematicObject* component = request.component();
@@ -227,10 +224,11 @@ int rp_Report(const MessageRequest& request, const rp_Printer& printer) {
             if (AddMessageRow(record, row.label, row.value)) record.rowsInList = 1;
         }
     }
-    if (component && hooks.componentSourceIndex) sourceIndex = hooks.componentSourceIndex(component);
+    if (component)
+        if (std::optional<int> index = objects.ComponentSourceIndex(component)) sourceIndex = *index;
     if (textLine) {
-        if (hooks.textLineSourceIndex) sourceIndex = hooks.textLineSourceIndex(textLine);
-        if (!tText && hooks.textLineText) tText = hooks.textLineText(textLine);
+        if (std::optional<int> index = objects.TextLineSourceIndex(textLine)) sourceIndex = *index;
+        if (!tText) tText = objects.TextLineText(textLine);
     }
 
     if (request.appendRows()) record.rowsInList = 0;
@@ -254,11 +252,11 @@ int rp_Report(const MessageRequest& request, const rp_Printer& printer) {
         return 0;
     }
     int result = RouteMessage(record);
-    if (!warning && hooks.showErrorSource) {
+    if (!warning) {
         if (componentGiven) {
-            if (component) hooks.showErrorSource(component, nullptr);
+            if (component) objects.ShowErrorSource(component, nullptr);
         } else if (textLine) {
-            hooks.showErrorSource(nullptr, textLine);
+            objects.ShowErrorSource(nullptr, textLine);
         }
     }
     return result;
@@ -333,10 +331,47 @@ ReportSwitches& Reporting() {
     return switches;
 }
 
-ReportServices& ReportHooks() {
-    static ReportServices services;
-    return services;
-}
+namespace {
+
+class rp_NoLogs final : public MessageLogs {
+public:
+    bool SensitivityLogOpen() override { return false; }
+    void WriteSensitivityLogLine(const char*, const char*) override {}
+    bool WriteNumericOutputMessage(platform::Window*, const char*, const char*) override { return false; }
+    bool ParameterCheckOpen() override { return false; }
+    void WriteParameterCheckLine(const char*) override {}
+};
+
+class rp_NoObjects final : public MessageObjects {
+public:
+    std::optional<int> ComponentSourceIndex(const SchematicObject*) override { return std::nullopt; }
+    const char* ComponentPartValue(const SchematicObject*) override { return nullptr; }
+    std::optional<int> TextLineSourceIndex(const NetlistLine*) override { return std::nullopt; }
+    const char* TextLineText(const NetlistLine*) override { return nullptr; }
+    const char* TextLineFileName(const NetlistLine*) override { return nullptr; }
+    void ShowErrorSource(const SchematicObject*, const NetlistLine*) override {}
+};
+
+class rp_NoSourceFiles final : public MessageSourceFiles {
+public:
+    bool SourceEntry(int, const char**, const char**) override { return false; }
+};
+
+rp_NoLogs rp_noLogs;
+rp_NoObjects rp_noObjects;
+rp_NoSourceFiles rp_noSourceFiles;
+MessageLogs* rp_logs = nullptr;
+MessageObjects* rp_objects = nullptr;
+MessageSourceFiles* rp_sourceFiles = nullptr;
+
+}  // namespace
+
+MessageLogs& ReportLogs() { return rp_logs ? *rp_logs : rp_noLogs; }
+void InstallReportLogs(MessageLogs* logs) { rp_logs = logs; }
+MessageObjects& ReportObjects() { return rp_objects ? *rp_objects : rp_noObjects; }
+void InstallReportObjects(MessageObjects* objects) { rp_objects = objects; }
+MessageSourceFiles& ReportSourceFiles() { return rp_sourceFiles ? *rp_sourceFiles : rp_noSourceFiles; }
+void InstallReportSourceFiles(MessageSourceFiles* files) { rp_sourceFiles = files; }
 
 int ReportMessage(const MessageRequest& request) {
     // The texts are copied first: a subject message consumes the pending text
@@ -383,29 +418,25 @@ void ComposeMessage(MessageRecord& record, int code, const SchematicObject* comp
 }
 
 int RouteMessage(MessageRecord& record) {
-    const ReportServices& hooks = ReportHooks();
+    MessageLogs& logs = ReportLogs();
     int result = 0;
-    if (hooks.sensitivityLogOpen && hooks.sensitivityLogOpen() && hooks.writeSensitivityLogLine)
-        hooks.writeSensitivityLogLine(record.caption, record.text);
-    if (Reporting().transientReport && hooks.writeNumericOutputMessage &&
-        hooks.writeNumericOutputMessage(record.parent, record.caption, record.text)) {
+    if (logs.SensitivityLogOpen()) logs.WriteSensitivityLogLine(record.caption, record.text);
+    if (Reporting().transientReport && logs.WriteNumericOutputMessage(record.parent, record.caption, record.text)) {
         result = 0;
-    } else if (hooks.parameterCheckOpen && hooks.parameterCheckOpen()) {
-        if (hooks.writeParameterCheckLine) {
-            const char* p = record.text;
-            char line[kMessageTextSize + 4];
-            while (*p) {
-                const char* end = std::strchr(p, '\n');
-                size_t n = end ? size_t(end - p) : std::strlen(p);
-                FormatBounded(line, sizeof line, "\t%.*s\n", static_cast<int>(n), p);
-                hooks.writeParameterCheckLine(line);
-                p += n;
-                if (*p) ++p;
-            }
+    } else if (logs.ParameterCheckOpen()) {
+        const char* p = record.text;
+        char line[kMessageTextSize + 4];
+        while (*p) {
+            const char* end = std::strchr(p, '\n');
+            size_t n = end ? size_t(end - p) : std::strlen(p);
+            FormatBounded(line, sizeof line, "\t%.*s\n", static_cast<int>(n), p);
+            logs.WriteParameterCheckLine(line);
+            p += n;
+            if (*p) ++p;
         }
         result = 0;
     } else if (BatchMode()) {
-        LogBatchMessage(record.parent, record.caption, record.text);
+        LogBatchMessage(rp_BatchCircuitName(record.parent), record.caption, record.text);
         result = 0;
     } else {
         if (record.beep && Prefs().sound) {
@@ -420,7 +451,6 @@ int RouteMessage(MessageRecord& record) {
 
 void InstallMessageReporter() {
     RegisterShellMessages();
-    SetBatchLogNameProvider(rp_BatchCircuitName);
     static ShellReporter reporter;
     InstallReporter(&reporter);
 }

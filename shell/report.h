@@ -59,8 +59,8 @@
 // caller's format and the string-table text as a format.
 #pragma once
 
-#include <cstdarg>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -206,38 +206,59 @@ struct ReportSwitches {
 };
 ReportSwitches& Reporting();
 
-// Services of other subsystems the reporter calls. Unset entries mean the
-// subsystem is not built: its destination is never open, its objects give no
-// rows.
-struct ReportServices {
+// What the reporter asks of the subsystems built on top of the shell. Each is
+// installed by its owner; until then a null object answers: no log is open,
+// the objects give no rows, there is no source-file table.
+
+// The logs an analysis run keeps open (analysis control).
+class MessageLogs {
+public:
+    virtual ~MessageLogs() = default;
     // Sensitivity analysis log: open or not, and a message line into it.
-    bool (*sensitivityLogOpen)() = nullptr;
-    void (*writeSensitivityLogLine)(const char* caption, const char* text) = nullptr;
+    virtual bool SensitivityLogOpen() = 0;
+    virtual void WriteSensitivityLogLine(const char* caption, const char* text) = 0;
     // Numeric output of the current analysis document: false when there is none.
-    bool (*writeNumericOutputMessage)(platform::Window* parent, const char* caption, const char* text) = nullptr;
+    virtual bool WriteNumericOutputMessage(platform::Window* parent, const char* caption, const char* text) = 0;
     // Model parameter check report: open or not, and one line into it.
-    bool (*parameterCheckOpen)() = nullptr;
-    void (*writeParameterCheckLine)(const char* line) = nullptr;
-    // Placed components (N): the source-file index (the component's level) and
-    // the value of its PART attribute (null when it has none).
-    int (*componentSourceIndex)(const SchematicObject* component) = nullptr;
-    const char* (*componentPartValue)(const SchematicObject* component) = nullptr;
-    // Netlist text lines (T): source-file index, the line's text, its file.
-    int (*textLineSourceIndex)(const NetlistLine* line) = nullptr;
-    const char* (*textLineText)(const NetlistLine* line) = nullptr;
-    const char* (*textLineFileName)(const NetlistLine* line) = nullptr;
-    // Entry `index` of the current circuit document's source-file table: the
-    // instance name of the subcircuit or macro call it serves and its file;
-    // false when there is no table or no such entry.
-    bool (*sourceFileEntry)(int index, const char** instanceName, const char** fileName) = nullptr;
+    virtual bool ParameterCheckOpen() = 0;
+    virtual void WriteParameterCheckLine(const char* line) = 0;
+};
+MessageLogs& ReportLogs();
+// Installs the port; nullptr restores the null object.
+void InstallReportLogs(MessageLogs* logs);
+
+// What a message's objects say about themselves: placed components (N, the
+// schematic) and netlist text lines (T, the netlist reader).
+class MessageObjects {
+public:
+    virtual ~MessageObjects() = default;
+    // The component's source-file index (its level); none: the message keeps
+    // the index it has.
+    virtual std::optional<int> ComponentSourceIndex(const SchematicObject* component) = 0;
+    // The value of its PART attribute, null when it has none.
+    virtual const char* ComponentPartValue(const SchematicObject* component) = 0;
+    // The line's source-file index (none: kept as above), its text and its
+    // file (null: none).
+    virtual std::optional<int> TextLineSourceIndex(const NetlistLine* line) = 0;
+    virtual const char* TextLineText(const NetlistLine* line) = 0;
+    virtual const char* TextLineFileName(const NetlistLine* line) = 0;
     // Shows where an error is: the component in the schematic or the line in
     // its text window.
-    void (*showErrorSource)(const SchematicObject* component, const NetlistLine* line) = nullptr;
-    // The active window (A, and the owner of a box without one); unset, the
-    // dialog now up or else the main window.
-    platform::Window* (*activeWindow)() = nullptr;
+    virtual void ShowErrorSource(const SchematicObject* component, const NetlistLine* line) = 0;
 };
-ReportServices& ReportHooks();
+MessageObjects& ReportObjects();
+void InstallReportObjects(MessageObjects* objects);
+
+// The current circuit document's source-file table (the circuit document).
+class MessageSourceFiles {
+public:
+    virtual ~MessageSourceFiles() = default;
+    // Entry `index`: the instance name of the subcircuit or macro call it
+    // serves and its file; false when there is no table or no such entry.
+    virtual bool SourceEntry(int index, const char** instanceName, const char** fileName) = 0;
+};
+MessageSourceFiles& ReportSourceFiles();
+void InstallReportSourceFiles(MessageSourceFiles* files);
 
 // ---- the message box --------------------------------------------------------------------
 

@@ -107,12 +107,15 @@ TEST_F(OpenMessages, EachTroubleShowsItsTextAndNoneCrashes) {
     const std::string malformed = Write("malformed.cir", "\x01\x02 not a circuit\r\n");
     const std::string badMain = Write("badmain.cir", "[Main]\r\nNothing=here\r\n");
     const std::string oldest = Write("oldest.cir", "4.00\r\n");
+    const std::string outside = Write("outside.cir", Circuit("8.01", "[Wire]\r\nGrids=5,-3,40000,7\r\n"));
     const std::string missing = Path("missing.cir");
     const std::string locked = protectedFile();
     const std::vector<Case> cases = {
         {"saved by a newer version", newer, true,
          {{"TW8 Warning", "File has been saved in TW9 format. It may have lost critical data."}}},
         {"an unknown component", unknown, true, {{"TW8 Error", "Component(s) not found.\n'Flux Capacitor'"}}},
+        {"coordinates off the drawing", outside, true,
+         {{"TW8 Warning", "Circuit '" + outside + "' contains illegal coordinates."}}},
         {"not a circuit file", malformed, false, {{"TW8 Error", "Bad format in loading file '" + malformed + "'."}}},
         {"a [Main] without its keys", badMain, false,
          {{"TW8 Error", "Bad format in loading file '" + badMain + "'."}}},

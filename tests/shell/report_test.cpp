@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -70,6 +71,56 @@ struct rpt_Part {
     const char* part;
 };
 
+// Stand-ins for the subsystems the reporter asks: each answer is the test's
+// choice, an unset one answers as the null objects do.
+struct rpt_Services : MessageLogs, MessageObjects, MessageSourceFiles {
+    std::function<bool()> sensitivityLogOpen;
+    std::function<void(const char*, const char*)> writeSensitivityLogLine;
+    std::function<bool(platform::Window*, const char*, const char*)> writeNumericOutputMessage;
+    std::function<bool()> parameterCheckOpen;
+    std::function<void(const char*)> writeParameterCheckLine;
+    std::function<int(const SchematicObject*)> componentSourceIndex;
+    std::function<const char*(const SchematicObject*)> componentPartValue;
+    std::function<int(const NetlistLine*)> textLineSourceIndex;
+    std::function<const char*(const NetlistLine*)> textLineText;
+    std::function<const char*(const NetlistLine*)> textLineFileName;
+    std::function<void(const SchematicObject*, const NetlistLine*)> showErrorSource;
+    std::function<bool(int, const char**, const char**)> sourceFileEntry;
+
+    bool SensitivityLogOpen() override { return sensitivityLogOpen && sensitivityLogOpen(); }
+    void WriteSensitivityLogLine(const char* caption, const char* text) override {
+        if (writeSensitivityLogLine) writeSensitivityLogLine(caption, text);
+    }
+    bool WriteNumericOutputMessage(platform::Window* parent, const char* caption, const char* text) override {
+        return writeNumericOutputMessage && writeNumericOutputMessage(parent, caption, text);
+    }
+    bool ParameterCheckOpen() override { return parameterCheckOpen && parameterCheckOpen(); }
+    void WriteParameterCheckLine(const char* line) override {
+        if (writeParameterCheckLine) writeParameterCheckLine(line);
+    }
+    std::optional<int> ComponentSourceIndex(const SchematicObject* c) override {
+        if (!componentSourceIndex) return std::nullopt;
+        return componentSourceIndex(c);
+    }
+    const char* ComponentPartValue(const SchematicObject* c) override {
+        return componentPartValue ? componentPartValue(c) : nullptr;
+    }
+    std::optional<int> TextLineSourceIndex(const NetlistLine* l) override {
+        if (!textLineSourceIndex) return std::nullopt;
+        return textLineSourceIndex(l);
+    }
+    const char* TextLineText(const NetlistLine* l) override { return textLineText ? textLineText(l) : nullptr; }
+    const char* TextLineFileName(const NetlistLine* l) override {
+        return textLineFileName ? textLineFileName(l) : nullptr;
+    }
+    void ShowErrorSource(const SchematicObject* c, const NetlistLine* l) override {
+        if (showErrorSource) showErrorSource(c, l);
+    }
+    bool SourceEntry(int index, const char** instance, const char** file) override {
+        return sourceFileEntry && sourceFileEntry(index, instance, file);
+    }
+};
+
 class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -78,13 +129,17 @@ protected:
         Prefs().sound = 0;
         Prefs().warningTime = 3.0;
         Reporting() = ReportSwitches{};
-        ReportHooks() = ReportServices{};
+        InstallReportLogs(&services_);
+        InstallReportObjects(&services_);
+        InstallReportSourceFiles(&services_);
         Startup().batchMode = 0;
         ClearPendingMessage();
     }
     void TearDown() override {
         Reporting() = ReportSwitches{};
-        ReportHooks() = ReportServices{};
+        InstallReportLogs(nullptr);
+        InstallReportObjects(nullptr);
+        InstallReportSourceFiles(nullptr);
         Startup().batchMode = 0;
         SetBatchLog(nullptr);
         Prefs().warningTime = 3.0;
@@ -119,6 +174,7 @@ protected:
     }
 
     rpt_Seen seen;
+    rpt_Services services_;
     std::string savedProgramDir_ = ProgramDirectory();
 };
 
@@ -247,21 +303,21 @@ TEST_F(ReportTest, UserTextIsNeverAFormat) {
 
 TEST_F(ReportTest, ComponentAndFileRows) {
     // Source entry 1 is the circuit itself; entry 3 the expansion of X1.
-    ReportHooks().componentSourceIndex = [](const SchematicObject* c) {
+    services_.componentSourceIndex = [](const SchematicObject* c) {
         return reinterpret_cast<const rpt_Part*>(c)->level;
     };
-    ReportHooks().componentPartValue = [](const SchematicObject* c) {
+    services_.componentPartValue = [](const SchematicObject* c) {
         return reinterpret_cast<const rpt_Part*>(c)->part;
     };
     static bool haveTable;
-    ReportHooks().sourceFileEntry = [](int index, const char** instance, const char** file) {
+    services_.sourceFileEntry = [](int index, const char** instance, const char** file) {
         if (!haveTable || index < 1 || index > 3) return false;
         *instance = index == 3 ? "X1" : "";
         *file = index == 3 ? "/lib/amp.mac" : "/work/top.cir";
         return true;
     };
     static int sourcesShown;
-    ReportHooks().showErrorSource = [](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
+    services_.showErrorSource = [](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
 
     rpt_Part own{1, "R1"}, expanded{3, "R1"}, noPart{1, nullptr};
     auto* ownPart = reinterpret_cast<const SchematicObject*>(&own);
@@ -399,13 +455,13 @@ TEST_F(ReportTest, OtherDestinationsTakeTheMessage) {
     static std::vector<std::string> lines;
     static bool checkOpen, numericOutput;
     lines.clear();
-    ReportHooks().sensitivityLogOpen = [] { return true; };
-    ReportHooks().writeSensitivityLogLine = [](const char* caption, const char* text) {
+    services_.sensitivityLogOpen = [] { return true; };
+    services_.writeSensitivityLogLine = [](const char* caption, const char* text) {
         lines.push_back(std::string("sens ") + caption + "|" + text);
     };
-    ReportHooks().parameterCheckOpen = [] { return checkOpen; };
-    ReportHooks().writeParameterCheckLine = [](const char* line) { lines.push_back(std::string("check ") + line); };
-    ReportHooks().writeNumericOutputMessage = [](platform::Window*, const char* caption, const char*) {
+    services_.parameterCheckOpen = [] { return checkOpen; };
+    services_.writeParameterCheckLine = [](const char* line) { lines.push_back(std::string("check ") + line); };
+    services_.writeNumericOutputMessage = [](platform::Window*, const char* caption, const char*) {
         lines.push_back(std::string("numeric ") + caption);
         return numericOutput;
     };
@@ -716,7 +772,8 @@ static_assert(rpt_PrintArg<int> && rpt_PrintArg<unsigned> && rpt_PrintArg<long> 
               rpt_PrintArg<const char*> && rpt_PrintArg<std::string> && rpt_PrintArg<char>);
 static_assert(!rpt_PrintArg<platform::Window*> && !rpt_PrintArg<int*> && !rpt_PrintArg<const SchematicObject*>);
 static_assert(rpt_ParentArg<platform::Window*> && !rpt_ParentArg<int> && !rpt_ParentArg<const char*>);
-static_assert(rpt_CodeArg<int> && !rpt_CodeArg<const char*> && !rpt_CodeArg<platform::Window*>);
+static_assert(rpt_CodeArg<int> && !rpt_CodeArg<const char*> && !rpt_CodeArg<platform::Window*> &&
+              !rpt_CodeArg<double>);
 static_assert(!rpt_TextArg<int> && !rpt_TextArg<platform::Window*>);
 
 // Everything a box shows and holds, to compare a letter call with its typed one.
@@ -746,28 +803,28 @@ TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
         const char* text;
     } lineData{1, "R1 1 2 1k"};
     auto* line = reinterpret_cast<const NetlistLine*>(&lineData);
-    ReportHooks().componentSourceIndex = [](const SchematicObject* c) {
+    services_.componentSourceIndex = [](const SchematicObject* c) {
         return reinterpret_cast<const rpt_Part*>(c)->level;
     };
-    ReportHooks().componentPartValue = [](const SchematicObject* c) {
+    services_.componentPartValue = [](const SchematicObject* c) {
         return reinterpret_cast<const rpt_Part*>(c)->part;
     };
-    ReportHooks().textLineSourceIndex = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->level; };
-    ReportHooks().textLineText = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->text; };
-    ReportHooks().textLineFileName = [](const NetlistLine*) { return "/work/net.cir"; };
-    ReportHooks().sourceFileEntry = [](int index, const char** instance, const char** file) {
+    services_.textLineSourceIndex = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->level; };
+    services_.textLineText = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->text; };
+    services_.textLineFileName = [](const NetlistLine*) { return "/work/net.cir"; };
+    services_.sourceFileEntry = [](int index, const char** instance, const char** file) {
         if (index < 1 || index > 3) return false;
         *instance = index == 3 ? "X1" : "";
         *file = index == 3 ? "/lib/amp.mac" : "/work/top.cir";
         return true;
     };
     static int sourcesShown;
-    ReportHooks().showErrorSource = [](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
+    services_.showErrorSource = [](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
     StringArray list;
     ASSERT_EQ(0, list.Init());
     list.SetEntry(0, "first", 5);
     list.SetEntry(2, "third", 5);
-    static int flag;
+    int flag = -1;
 
     auto snap = [&](const std::function<int()>& call) {
         rpt_Snapshot s;
@@ -807,8 +864,8 @@ TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
         {"A", [] { return ReportMessageLetters("AE", 15002); }, [] { return ReportMessage(Message(15002).ActiveParent()); }},
         {"B", [] { return ReportMessageLetters("BE", "Own caption", 15002); },
          [] { return ReportMessage(Message(15002).Caption("Own caption")); }},
-        {"C", [] { return ReportMessageLetters("CSE", &flag, 4u, kRptPlainCode); },
-         [] { return ReportMessage(Message(kRptPlainCode).WarnAgain(&flag).Style(4u)); }},
+        {"C", [&] { return ReportMessageLetters("CSE", &flag, 4u, kRptPlainCode); },
+         [&] { return ReportMessage(Message(kRptPlainCode).WarnAgain(&flag).Style(4u)); }},
         {"D", [&] { return ReportMessageLetters("DE", static_cast<platform::Window*>(&host_), 15002); },
          [&] { return ReportMessage(Message(15002).Parent(&host_)); }},
         {"P", [&] { return ReportMessageLetters("PE", static_cast<platform::Window*>(view), 15002); },
