@@ -592,19 +592,32 @@ void cs_ReleaseModelStatements(CCTDoc* document) {
     DestroyCircuitModels(static_cast<CircuitModels*>(document->modelStatements));
     document->modelStatements = nullptr;
 }
+
+// What documents ask of the compiler: attribute values, the rule for names,
+// and releasing what the compiler hangs on a document.
+class cs_DocumentServices final : public AttributeEvaluator, public NameRulesPort, public CompiledStatePort {
+public:
+    double EvaluateAttributeNumber(SchematicObject* component, int id, int* error) override {
+        return cs_EvaluateAttributeNumber(component, id, error);
+    }
+    bool IsValidName(const char* text) override { return cs_IsInvalidName(text, 0) == 0; }
+    void ReleaseDefineTable(CCTDoc* document) override { ::ReleaseDefineTable(document); }
+    void ReleaseModelStatements(CCTDoc* document) override { cs_ReleaseModelStatements(document); }
+};
 }  // namespace
 
 void InstallCompilerServices() {
     CompileHooks().substituteDefines = cs_SubstituteForExpressions;
-    AttributeServices().evaluateAttributeNumber = cs_EvaluateAttributeNumber;
-    PartHooks().isInvalidName = cs_IsInvalidName;
+    // Made once and kept: documents may still go away while statics are destroyed.
+    static cs_DocumentServices* const documentServices = new cs_DocumentServices();
+    InstallAttributeEvaluator(documentServices);
+    InstallNameRules(documentServices);
     ModelCircuitHooks& models = ModelCircuitServices();
     models.substituteDefines = cs_ModelSubstitute;
     models.qualifyName = cs_ModelQualifyName;
     models.enclosingScope = cs_ModelEnclosingScope;
     models.isFunctionDefine = cs_ModelIsFunctionDefine;
     models.reportOutOfMemory = cs_ModelOutOfMemory;
-    CircuitHooks().releaseDefineTable = ReleaseDefineTable;
-    CircuitHooks().releaseModelStatements = cs_ReleaseModelStatements;
+    InstallCompiledState(documentServices);
     BuildNameIndexAlphabets();
 }

@@ -372,9 +372,8 @@ int ReadCircuitSections(CCirDoc* document, CircuitFile& file) {
         }
     }
     if (file.screenChanged) cf_ForgetScreenLayout(file);
-    if (file.IsReading() && !file.Hidden() && CircuitHooks().layoutPaneBars && document->MainCTView()) {
-        CircuitHooks().layoutPaneBars(document->MainCTView());
-    }
+    if (file.IsReading() && !file.Hidden() && document->MainCTView())
+        SchematicView().LayoutPaneBars(document->MainCTView());
     return result;
 }
 

@@ -23,6 +23,7 @@
 #include "document/docmessages.h"
 #include "document/iodoc.h"
 #include "document/nodes.h"
+#include "document/ports.h"
 #include "shell/document.h"
 #include "shell/report.h"
 
@@ -129,10 +130,19 @@ void cirio_Report(uint32_t loadFlags, const char* options, int code, const char*
 
 }  // namespace
 
-CircuitFileHooks& CircuitFileServices() {
-    static CircuitFileHooks hooks;
-    return hooks;
-}
+namespace {
+
+class cirio_NoPrompt final : public PasswordPromptPort {
+public:
+    bool AskPassword(char*, size_t) override { return false; }
+};
+
+PortSlot<PasswordPromptPort, cirio_NoPrompt> cirio_passwordPrompt;
+
+}  // namespace
+
+PasswordPromptPort& PasswordPrompt() { return cirio_passwordPrompt.Get(); }
+PasswordPromptPort* InstallPasswordPrompt(PasswordPromptPort* port) { return cirio_passwordPrompt.Install(port); }
 
 // ---- saving ------------------------------------------------------------------------
 
@@ -229,9 +239,7 @@ int cirio_ReadProtected(CCirDoc* document, CircuitFile& file) {
     bool asked = false;
     if (!file.Hidden()) {
         asked = true;
-        if (CircuitFileServices().askPassword && !CircuitFileServices().askPassword(password, sizeof password)) {
-            password[0] = 0;
-        }
+        if (!PasswordPrompt().AskPassword(password, sizeof password)) password[0] = 0;
     }
     file.wrongPassword = false;
     int code = file.DecodeProtectedFile(asked ? password : nullptr);
@@ -483,17 +491,9 @@ CCirDoc* OpenCircuitDocument(const char* path, uint32_t loadFlags, int* code) {
     return dynamic_cast<CCirDoc*>(OpenCircuitFile(path, 1, loadFlags, code));
 }
 
-// ---- installation ------------------------------------------------------------------
+// ---- reloading and installation ------------------------------------------------------
 
-namespace {
-
-int cirio_SaveHook(CIODoc* circuit, const char* path) {
-    auto* document = dynamic_cast<CCirDoc*>(circuit);
-    if (!document) return kResultWriteError;
-    return SaveCircuitFile(document, path, kCirVersion801);
-}
-
-CIODoc* cirio_ReloadHook(CIODoc* circuit) {
+CIODoc* ReloadCircuitDocument(CIODoc* circuit) {
     auto* document = dynamic_cast<CCirDoc*>(circuit);
     if (!document) return nullptr;
     char path[kPathNameSize];
@@ -509,16 +509,9 @@ CIODoc* cirio_ReloadHook(CIODoc* circuit) {
     return fresh;
 }
 
-CDoc* cirio_OpenHook(const char* path, int flags) { return OpenCircuitDocument(path, uint32_t(flags), nullptr); }
-
-}  // namespace
-
 void InstallCircuitFile() {
     RegisterDocumentMessages();
     InstallCircuitObjectSections();
     InstallCircuitPageSections();
     InstallAnalysisSections();
-    CircuitHooks().saveCircuit = cirio_SaveHook;
-    CircuitHooks().reloadCircuit = cirio_ReloadHook;
-    CircuitHooks().openCircuitFile = cirio_OpenHook;
 }

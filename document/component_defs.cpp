@@ -8,6 +8,7 @@
 #include "core/result.h"
 #include "core/stringarray.h"
 #include "document/attributes.h"
+#include "document/ports.h"
 
 // ---- the table ---------------------------------------------------------------------
 
@@ -580,10 +581,20 @@ char* GetComponentCaption(const ComponentDef* definition, char* buffer, size_t s
 
 // ---- shapes ------------------------------------------------------------------------
 
-ComponentShapeHooks& ComponentShapes() {
-    static ComponentShapeHooks hooks;
-    return hooks;
-}
+namespace {
+
+class cd_NoShapes final : public ShapeLibraryPort {
+public:
+    const char* ShapeName(const Shape*) override { return nullptr; }
+    bool ShapeRect(const SchematicObject*, int32_t*) override { return false; }
+};
+
+PortSlot<ShapeLibraryPort, cd_NoShapes> cd_shapeLibrary;
+
+}  // namespace
+
+ShapeLibraryPort& ShapeLibrary() { return cd_shapeLibrary.Get(); }
+ShapeLibraryPort* InstallShapeLibrary(ShapeLibraryPort* port) { return cd_shapeLibrary.Install(port); }
 
 Shape* AutoMacroShape() { return reinterpret_cast<Shape*>(&cd_SentinelShape); }
 
@@ -722,8 +733,8 @@ void ComponentDef::SetShapeLink(Shape* shape) {
     if (!shape) return;
     if (shape == AutoMacroShape()) {
         shapeName.Set(kAutoMacroShapeName);
-    } else if (ComponentShapes().shapeName) {
-        shapeName.Set(ComponentShapes().shapeName(shape));
+    } else if (const char* name = ShapeLibrary().ShapeName(shape)) {
+        shapeName.Set(name);
     }
 }
 

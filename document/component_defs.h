@@ -172,12 +172,23 @@ void RegisterComponentMessages();
 // their names.
 struct Shape;
 
-// The shape libraries tell definitions a shape's name through this hook; until
-// they install it (Not yet built), SetShapeLink keeps the stored shape name.
-struct ComponentShapeHooks {
-    const char* (*shapeName)(const Shape* shape) = nullptr;
+struct SchematicObject;
+
+// What definitions and parts ask of the shape libraries. Until they are
+// installed no shape is known: SetShapeLink keeps the stored shape name and
+// a meter's HIGH and LOW texts keep their places.
+class ShapeLibraryPort {
+public:
+    virtual ~ShapeLibraryPort() = default;
+    // The shape's name; null when unknown.
+    virtual const char* ShapeName(const Shape* shape) = 0;
+    // The rectangle of the component's shape as drawn, relative to its
+    // position and unturned (left, top, right, bottom); false when unknown.
+    virtual bool ShapeRect(const SchematicObject* component, int32_t rect[4]) = 0;
 };
-ComponentShapeHooks& ComponentShapes();
+ShapeLibraryPort& ShapeLibrary();
+// Returns the library installed before; nullptr restores the null object.
+ShapeLibraryPort* InstallShapeLibrary(ShapeLibraryPort* port);
 
 // The process-wide sentinel that marks definitions drawn as an automatic macro
 // box; never a real shape, never drawn as one.

@@ -12,6 +12,7 @@
 #include "core/result.h"
 #include "document/ctdoc.h"
 #include "document/docmessages.h"
+#include "document/ports.h"
 #include "platform/app.h"
 #include "platform/commondlg.h"
 #include "shell/app.h"
@@ -66,10 +67,6 @@ CDoc* io_FindWindowDocument(const char* path, const CDoc* except) {
 
 }  // namespace
 
-IODocHooks& IODocServices() {
-    static IODocHooks hooks;
-    return hooks;
-}
 
 // ---- CIODoc --------------------------------------------------------------------------
 
@@ -254,11 +251,11 @@ bool CIOFrame::OnClose() {
 
 // ---- the Save As dialog ---------------------------------------------------------------
 
-void ShowSaveDocumentDialog(CIODoc* document, char* path, size_t size) {
-    if (!path || !size) return;
-    if (IODocServices().askSavePath) {
-        IODocServices().askSavePath(document, path, size);
-    } else {
+namespace {
+
+class io_PlatformSaveDialog final : public SavePathPromptPort {
+public:
+    void AskSavePath(CIODoc* document, char* path, size_t size) override {
         const int kind = document ? document->Kind() : kDocKindNone;
         platform::FileDialog dialog(platform::FileDialog::Mode::Save);
         dialog.SetFilter(io_SaveFilter(kind));
@@ -271,6 +268,19 @@ void ShowSaveDocumentDialog(CIODoc* document, char* path, size_t size) {
         else
             path[0] = 0;
     }
+};
+
+PortSlot<SavePathPromptPort, io_PlatformSaveDialog> io_savePathPrompt;
+
+}  // namespace
+
+SavePathPromptPort& SavePathPrompt() { return io_savePathPrompt.Get(); }
+SavePathPromptPort* InstallSavePathPrompt(SavePathPromptPort* port) { return io_savePathPrompt.Install(port); }
+
+
+void ShowSaveDocumentDialog(CIODoc* document, char* path, size_t size) {
+    if (!path || !size) return;
+    SavePathPrompt().AskSavePath(document, path, size);
     // Another window must not be saved over.
     if (path[0] && io_FindWindowDocument(path, document)) {
         ReportMessage("E", kMsgFileNameInUse, path);

@@ -16,6 +16,7 @@
 #include "document/cirdoc.h"
 #include "document/nodegrid.h"
 #include "document/nodes.h"
+#include "document/ports.h"
 #include "shell/app.h"
 #include "shell/report.h"
 
@@ -127,13 +128,13 @@ NodeLabel* GetNodeLabel(CCirDoc* document, int i) {
 int BuildNodeLabels(CCirDoc* document) {
     if (!document) return kOk;
     nl_LabelBuild b;
-    b.highest = std::max(0, HighestNodeNumber());
+    b.highest = std::max(0, HighestNodeNumber(document));
     b.last = b.highest;
     b.capacity = b.highest + nl_kGrowStep;
     b.entries = static_cast<NodeLabel*>(MemAlloc(static_cast<size_t>(b.capacity) * sizeof(NodeLabel)));
     if (!b.entries) return kResultNoMemory;
     nl_ClearEntries(b.entries, 0, b.capacity);
-    const int geometric = HighestGeometricNodeNumber();
+    const int geometric = HighestGeometricNodeNumber(document);
 
     for (int pass = 0; pass < 2; ++pass) {
         for (SchematicObject* o = nl_First(document); o; o = nl_Next(o)) {
@@ -230,10 +231,31 @@ int BuildConnectionPoints(CCirDoc* document, const NodeGrid& grid) {
 
 // ---- label text ---------------------------------------------------------------------------
 
-SimulationHooks& Simulation() {
-    static SimulationHooks hooks;
-    return hooks;
-}
+namespace {
+
+class nl_NoSimulation final : public SimulationPort {
+public:
+    StateVariableList* StateVariables() override { return nullptr; }
+    SimulatorVectors* Vectors() override { return nullptr; }
+    int AnalysisDisplayMode() override { return -1; }
+    char DigitalStateChar(int state) override { return state >= 0 && state < 6 ? kDigitalStateLetters[state] : '?'; }
+    void FormatNodeValue(CCirDoc*, char* rest, size_t restSize, double re, double im) override {
+        FormatNumber(rest, restSize, re, 3, 0, 0);
+        if (im != 0.0) {
+            char imaginary[64];
+            FormatNumber(imaginary, sizeof imaginary, im, 3, 0, 0);
+            const size_t at = std::strlen(rest);
+            FormatBounded(rest + at, restSize - at, ",%s", imaginary);
+        }
+    }
+};
+
+PortSlot<SimulationPort, nl_NoSimulation> nl_simulation;
+
+}  // namespace
+
+SimulationPort& Simulation() { return nl_simulation.Get(); }
+SimulationPort* InstallSimulation(SimulationPort* port) { return nl_simulation.Install(port); }
 
 char* FormatNodeLabel(const NodeLabel& label, char* buffer, size_t size, int flags, CCirDoc* document) {
     if (!buffer || size == 0) return buffer;
@@ -254,9 +276,9 @@ char* FormatNodeLabel(const NodeLabel& label, char* buffer, size_t size, int fla
     const size_t restSize = size - used;
     if (restSize <= 1) return buffer;
 
-    const SimulationHooks& hooks = Simulation();
-    const int mode = hooks.analysisDisplayMode ? hooks.analysisDisplayMode() : -1;
-    const SimulatorVectors* vectors = hooks.vectors ? hooks.vectors() : nullptr;
+    SimulationPort& simulation = Simulation();
+    const int mode = simulation.AnalysisDisplayMode();
+    const SimulatorVectors* vectors = simulation.Vectors();
     const int index = label.valueIndex;
     if (label.kind == kNodeLabelDigital) {
         int state;
@@ -264,10 +286,7 @@ char* FormatNodeLabel(const NodeLabel& label, char* buffer, size_t size, int fla
             state = vectors->digitalStates[0][index];
         else
             state = ClampToInt(label.storedValue[0]);
-        char c;
-        if (hooks.digitalStateChar) c = hooks.digitalStateChar(state);
-        else c = state >= 0 && state < 6 ? kDigitalStateLetters[state] : '?';
-        rest[0] = c;
+        rest[0] = simulation.DigitalStateChar(state);
         rest[1] = 0;
         return buffer;
     }
@@ -278,18 +297,8 @@ char* FormatNodeLabel(const NodeLabel& label, char* buffer, size_t size, int fla
     } else if (mode != -1 && vectors && vectors->solution && index < vectors->solutionCount) {
         re = vectors->solution[index];
     }
-    if (hooks.formatNodeValue) {
-        hooks.formatNodeValue(document, rest, restSize, re, im);
-        rest[restSize - 1] = 0;
-    } else {
-        FormatNumber(rest, restSize, re, 3, 0, 0);
-        if (im != 0.0) {
-            char imaginary[64];
-            FormatNumber(imaginary, sizeof imaginary, im, 3, 0, 0);
-            const size_t at = std::strlen(rest);
-            FormatBounded(rest + at, restSize - at, ",%s", imaginary);
-        }
-    }
+    simulation.FormatNodeValue(document, rest, restSize, re, im);
+    rest[restSize - 1] = 0;
     return buffer;
 }
 
@@ -507,10 +516,23 @@ NodeNameTable& CompiledNodeNames() {
     return table;
 }
 
-NodeNameHooks& NodeNames() {
-    static NodeNameHooks hooks;
-    return hooks;
-}
+namespace {
+
+class nl_NoNameIndex final : public NodeNameIndexPort {
+public:
+    int IndexCount() override { return 0; }
+    int IndexFind(const char*) override { return -1; }
+    char* QualifyName(const char* name, int) override { return DuplicateString(name); }
+    const char* InstanceName(int) override { return nullptr; }
+    bool HasAnalysisCircuit() override { return false; }
+};
+
+PortSlot<NodeNameIndexPort, nl_NoNameIndex> nl_nameIndex;
+
+}  // namespace
+
+NodeNameIndexPort& NodeNameIndex() { return nl_nameIndex.Get(); }
+NodeNameIndexPort* InstallNodeNameIndex(NodeNameIndexPort* port) { return nl_nameIndex.Install(port); }
 
 namespace {
 
@@ -520,10 +542,10 @@ const char* nl_NodeNameText(const NodeNameEntry& e, int relative) {
         const char* dot = std::strrchr(name, '.');
         return dot ? dot + 1 : name;
     }
-    const NodeNameHooks& hooks = NodeNames();
-    if (e.level < 1 || !hooks.analysisCircuit || !hooks.analysisCircuit()) return name;
+    NodeNameIndexPort& index = NodeNameIndex();
+    if (e.level < 1 || !index.HasAnalysisCircuit()) return name;
     if (e.level == 1 || std::strcmp(name, "0") == 0) return name;
-    const char* instance = hooks.instanceName ? hooks.instanceName(e.level) : nullptr;
+    const char* instance = index.InstanceName(e.level);
     if (!instance) return name;
     const size_t skip = std::strlen(instance) + 1;
     return skip <= std::strlen(name) ? name + skip : name;
@@ -559,17 +581,15 @@ int FindNodeIndex(const char* name, int level, int kindFilter) {
     if (!name) return -1;
     if (std::strcmp(name, "0") == 0) return 0;
     const NodeNameTable& t = CompiledNodeNames();
-    const NodeNameHooks& hooks = NodeNames();
-    char* upper = nullptr;
-    if (level > 1 && hooks.qualifyName) upper = hooks.qualifyName(name, level);
-    else upper = DuplicateString(name);
+    NodeNameIndexPort& index = NodeNameIndex();
+    char* upper = level > 1 ? index.QualifyName(name, level) : DuplicateString(name);
     if (!upper) return -1;
     for (char* c = upper; *c; ++c) *c = UpperChar(*c);
 
     int found = -1;
     bool searchTable = true;
-    if (hooks.indexExists && hooks.indexExists() > 0 && hooks.indexFind) {
-        const int hit = hooks.indexFind(upper);
+    if (index.IndexCount() > 0) {
+        const int hit = index.IndexFind(upper);
         if (hit < 0 || hit >= t.count) searchTable = false;
         else if (nl_PassesKind(t.entries[hit], kindFilter)) {
             found = hit;
@@ -600,9 +620,8 @@ int FindNodeNumber(const char* name, int level, int kindFilter) {
 // ---- stored state variables --------------------------------------------------------------
 
 int ApplyStateVariables() {
-    const SimulationHooks& hooks = Simulation();
-    StateVariableList* list = hooks.stateVariables ? hooks.stateVariables() : nullptr;
-    SimulatorVectors* v = hooks.vectors ? hooks.vectors() : nullptr;
+    StateVariableList* list = Simulation().StateVariables();
+    SimulatorVectors* v = Simulation().Vectors();
     if (!list || !v || !list->entries) return 0;
     const int kind = RunState().activeAnalysis;
     if (!((list->mode == 1 && list->loaded) || (list->applyAtStart && (kind == 0 || kind == 1)))) return 0;

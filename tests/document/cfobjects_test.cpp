@@ -18,6 +18,7 @@
 #include "document/cirio.h"
 #include "document/component_defs.h"
 #include "document/nodes.h"
+#include "document/ports.h"
 
 namespace {
 
@@ -64,17 +65,24 @@ ComponentDef* cfo_test_Macro() {
     return def;
 }
 
-bool cfo_test_MacroList(const char* file, char* out, size_t size) {
-    if (strcasecmp(file, "amp") != 0) return false;
-    snprintf(out, size, "%s", "(GAIN=2,OFFSET,BIAS=1)");
-    return true;
-}
-
-ComponentDef* cfo_test_Find(const char* name, bool) {
-    if (strcasecmp(name, "Macro") == 0) return cfo_test_Macro();
-    if (strcasecmp(name, "Box") == 0) return cfo_test_Box();
-    return strcasecmp(name, "Resistor") == 0 ? cfo_test_Resistor() : nullptr;
-}
+// The libraries know a resistor, a box and a macro; with `macroFiles` set the
+// macro file "amp" lists its parameters.
+struct cfo_test_Lookup final : ComponentLookupPort {
+    bool macroFiles = false;
+    ComponentDef* FindEmbedded(CircuitFile&, const char*) override { return nullptr; }
+    ComponentDef* FindInLibraries(const char* name, bool) override {
+        if (strcasecmp(name, "Macro") == 0) return cfo_test_Macro();
+        if (strcasecmp(name, "Box") == 0) return cfo_test_Box();
+        return strcasecmp(name, "Resistor") == 0 ? cfo_test_Resistor() : nullptr;
+    }
+    void ReportNoShape(const char*) override {}
+    bool ReadsMacroFiles() override { return macroFiles; }
+    bool MacroParameters(const char* file, char* out, size_t size) override {
+        if (strcasecmp(file, "amp") != 0) return false;
+        snprintf(out, size, "%s", "(GAIN=2,OFFSET,BIAS=1)");
+        return true;
+    }
+};
 
 class cfo_Files : public ::testing::Test {
 protected:
@@ -82,18 +90,20 @@ protected:
         InstallCircuitFile();
         InstallCircuitObjectSections();
         InstallCircuitPageSections();
-        ComponentLookup().findInLibraries = cfo_test_Find;
+        lookupInstalled_ = std::make_unique<ScopedPort<ComponentLookupPort>>(InstallComponentLookup, &lookup);
         CircuitLoad() = CircuitLoadState{};
         char dir[] = "/tmp/cfo_XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         dir_ = dir;
     }
     void TearDown() override {
-        ComponentLookup() = ComponentLookupHooks{};
+        lookupInstalled_.reset();
         std::string command = "rm -rf '" + dir_ + "'";
         EXPECT_EQ(0, system(command.c_str()));
     }
     std::string Path(const char* name) const { return dir_ + "/" + name; }
+    cfo_test_Lookup lookup;
+    std::unique_ptr<ScopedPort<ComponentLookupPort>> lookupInstalled_;
 
     // Reads a circuit file whose sections follow the given version's [Main].
     int ReadText(CCirDoc* doc, const std::string& body, const char* version = "8.01",
@@ -328,7 +338,7 @@ TEST_F(cfo_Files, AutomaticMacroPinsFollowTheirNames) {
 
 // Files before 7.00 keep a macro's parameters in VALUE: "amp(5,7)".
 TEST_F(cfo_Files, OldMacroValueBecomesFileAndParameters) {
-    ComponentLookup().macroParameters = cfo_test_MacroList;
+    lookup.macroFiles = true;
     auto doc = std::make_unique<CCirDoc>();
     ASSERT_EQ(0, ReadText(doc.get(), "[Comp]\r\nName=Macro\r\nGrid=20,20\r\n\r\n"
                                      "[Attr]\r\nONV=0,0,VALUE,amp(5,   7,\r\nStyle=12288\r\n",

@@ -10,6 +10,7 @@
 
 #include "core/result.h"
 #include "document/attributes.h"
+#include "document/ports.h"
 
 namespace {
 
@@ -36,7 +37,6 @@ class CompDefsTest : public ::testing::Test {
 protected:
     void TearDown() override {
         SetAllocFailureAfter(-1);
-        ComponentShapes().shapeName = nullptr;
         ResetComponentTypeCounts();
     }
 };
@@ -564,7 +564,11 @@ TEST_F(CompDefsTest, ShapeLinkNamesTheShape) {
     Shape* shape = reinterpret_cast<Shape*>(&d);
     d.SetShapeLink(shape);  // the shape libraries are not there: the name stays
     EXPECT_STREQ(d.ShapeName(), "OLD");
-    ComponentShapes().shapeName = [](const Shape*) { return "Resistor"; };
+    struct ResistorShapes final : ShapeLibraryPort {
+        const char* ShapeName(const Shape*) override { return "Resistor"; }
+        bool ShapeRect(const SchematicObject*, int32_t*) override { return false; }
+    } shapes;
+    ScopedPort<ShapeLibraryPort> installed(InstallShapeLibrary, &shapes);
     d.SetShapeLink(shape);
     EXPECT_STREQ(d.ShapeName(), "Resistor");
     d.SetShapeLink(AutoMacroShape());
