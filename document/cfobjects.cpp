@@ -73,7 +73,7 @@ void cfo_ValidatePoint(CircuitFile& file, int32_t* x, int32_t* y) {
     for (int32_t* v : {x, y}) {
         if (*v >= 1 && *v <= 32000) continue;
         *v = 10;
-        CircuitLoad().illegalCoordinates = true;
+        file.illegalCoordinates = true;
     }
 }
 
@@ -104,12 +104,6 @@ ComponentDef* cfo_Placeholder(const char* name) {
     return cfo_Placeholders().back().get();
 }
 
-// The last name that gave 13507, so that a run of the same name warns once.
-std::string& cfo_LastShapeless() {
-    static std::string name;
-    return name;
-}
-
 ComponentDef* cfo_Resolve(CircuitFile& file, const char* read, bool* placeholder) {
     *placeholder = false;
     char name[256];
@@ -125,18 +119,18 @@ ComponentDef* cfo_Resolve(CircuitFile& file, const char* read, bool* placeholder
     if (!def) def = lookup.FindInLibraries(name, file.version != kCirVersion400);
     if (def) {
         if (!def->shapeLink && !def->IsAutoMacro()) {
-            if (cfo_LastShapeless() != name && !file.Silent()) lookup.ReportNoShape(name);
-            cfo_LastShapeless() = name;
-            CircuitLoad().loadProblems = true;
+            if (file.lastShapeless != name && !file.Silent()) lookup.ReportNoShape(name);
+            file.lastShapeless = name;
+            file.loadProblems = true;
         } else {
-            cfo_LastShapeless().clear();
+            file.lastShapeless.clear();
         }
         return def;
     }
     const uint32_t quiet = kLoadAsStored | kLoadMacro | kLoadSilent | kLoadNoRenumber | kLoadHidden |
                            kLoadSkipWindows | kLoadKeepMacroParameters;
     if (!(file.loadFlags & quiet)) file.AddMissingComponent(name);
-    CircuitLoad().loadProblems = true;
+    file.loadProblems = true;
     *placeholder = true;
     return cfo_Placeholder(name);
 }

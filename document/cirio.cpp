@@ -148,7 +148,6 @@ PasswordPromptPort* InstallPasswordPrompt(PasswordPromptPort* port) { return cir
 
 int SaveCircuitFile(CCirDoc* document, const char* path, int32_t version) {
     if (!document || !path || !*path) return kResultBadFormat;
-    CircuitLoad().illegalCoordinates = false;
     if (CMDIView* view = document->MainView()) {
         platform::Placement placement;
         view->GetFramePlacement(&placement);
@@ -261,7 +260,6 @@ bool cirio_IsProtected(const char* path) {
 }  // namespace
 
 int ReadCircuitFile(CCirDoc* document, CircuitFile& file, const char* path, bool deleteObjects) {
-    CircuitLoad().lastMissingShape[0] = 0;
     const bool isProtected = cirio_IsProtected(path);
     if (int code = file.OpenText(path)) return code;
     file.document = document;
@@ -287,7 +285,7 @@ int ReadCircuitFile(CCirDoc* document, CircuitFile& file, const char* path, bool
         }
         if (version == kCirVersion400 && !file.Silent()) {
             ReportMessage("PtE", kCirioMsgTW4Nodes);
-            CircuitLoad().loadProblems = true;
+            file.loadProblems = true;
         }
         SetPendingText(path);
         return version > 0 ? kCirioMsgConvert : kResultBadFormat;
@@ -333,7 +331,7 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
     if (closed && !result) result = closed;
     if (hidden) flags |= kDocFlagOpenedHidden;
 
-    if (!result && CircuitLoad().illegalCoordinates && !(loadFlags & kLoadNoCoordinateWarning)) {
+    if (!result && file.illegalCoordinates && !(loadFlags & kLoadNoCoordinateWarning)) {
         cirio_Report(loadFlags, "PE", kCirioMsgIllegalCoordinates, path);
     }
     if (!result && file.missingComponents && file.missingComponents[0]) {
@@ -437,8 +435,6 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
         result = kResultShown;
         return nullptr;
     }
-    CircuitLoad().illegalCoordinates = false;
-    CircuitLoad().loadProblems = false;
     char fullPath[kPathNameSize] = {};
     const int findFlags = int(loadFlags & (kFindNoReport | kFindAsIs | kFindNoRecent | kFindSourceFiles));
     int found = 0;
