@@ -461,8 +461,6 @@ const ComponentType ComponentTypeTable[kComponentTypeCount] = {
 
 namespace {
 
-int cd_runCounts[kComponentTypeCount];
-
 // Default pin names: pin i of a type is named by the text with id class + i.
 const MessageRow kCdPinNameRows[] = {
     {8420, "Collector"}, {8421, "Base"}, {8422, "Emitter"},
@@ -506,13 +504,6 @@ char cd_SentinelShape;
 
 void RegisterComponentMessages() { RegisterMessages(kCdPinNameRows, kCdPinNameRowCount); }
 
-int ComponentTypeCount(int type) { return IsValidComponentType(type) ? cd_runCounts[type] : 0; }
-
-void IncrementComponentTypeCount(int type) {
-    if (IsValidComponentType(type)) ++cd_runCounts[type];
-}
-
-void ResetComponentTypeCounts() { std::memset(cd_runCounts, 0, sizeof cd_runCounts); }
 
 // ---- lookups ---------------------------------------------------------------------
 

@@ -137,11 +137,17 @@ inline const ComponentType* GetComponentType(int type) {
     return IsValidComponentType(type) ? &ComponentTypeTable[type] : nullptr;
 }
 
-// The run-time count per type (Statistics, the compiler). Out-of-range types
-// read 0 and are never counted.
-int ComponentTypeCount(int type);
-void IncrementComponentTypeCount(int type);
-void ResetComponentTypeCounts();
+// The count per type of one build of a circuit (Statistics, the compiler);
+// each circuit keeps its own (CircuitBuildState). Out-of-range types read 0
+// and are never counted.
+struct ComponentTypeCounts {
+    int32_t counts[kComponentTypeCount] = {};
+    int Count(int type) const { return IsValidComponentType(type) ? counts[type] : 0; }
+    void Increment(int type) {
+        if (IsValidComponentType(type)) ++counts[type];
+    }
+    void Reset() { *this = ComponentTypeCounts(); }
+};
 
 // The row whose name equals the text without case; "S_PORT" gives N_PORT; -1
 // when none (and for a null text). An empty text matches row 113.

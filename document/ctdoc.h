@@ -17,6 +17,7 @@
 #include "core/pool.h"
 #include "core/properties.h"
 #include "core/recentlist.h"
+#include "document/component_defs.h"
 #include "document/iodoc.h"
 #include "document/pages.h"
 #include "shell/preferences.h"
@@ -262,6 +263,7 @@ struct CircuitBuildState {
     std::string missingHiddenNode;              // the last hidden pin without a node
     SchematicObject* missingHiddenComponent = nullptr;
     int32_t forceNewRun[4] = {};                // one per analysis kind
+    ComponentTypeCounts typeCounts;
 };
 
 class CCTDoc : public CIODoc {
