@@ -251,10 +251,10 @@ namespace {
 
 bool cd_SourceFileEntry(int index, const char** instanceName, const char** fileName) {
     CCTDoc* doc = CurrentCircuitDocument();
-    if (!doc || !doc->sourceFiles || index < 0 || index > doc->lastSourceIndex) return false;
-    const SourceFileEntry& e = doc->sourceFiles[index];
-    if (instanceName) *instanceName = e.instanceName ? e.instanceName : "";
-    if (fileName) *fileName = e.fileName ? e.fileName : "";
+    if (!doc || index < 0 || size_t(index) >= doc->sourceFiles.size()) return false;
+    const SourceFileEntry& e = doc->sourceFiles[size_t(index)];
+    if (instanceName) *instanceName = e.instanceName.c_str();
+    if (fileName) *fileName = e.fileName.c_str();
     return true;
 }
 

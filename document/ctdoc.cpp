@@ -148,15 +148,6 @@ CCTDoc::~CCTDoc() {
     if (defineTable) CompiledState().ReleaseDefineTable(this);
     if (modelStatements) CompiledState().ReleaseModelStatements(this);
     FreeObjectLists();
-    if (sourceFiles) {
-        for (int i = 0; i <= lastSourceIndex; ++i) {
-            FreeString(&sourceFiles[i].fileName);
-            FreeString(&sourceFiles[i].instanceName);
-        }
-        MemFree(sourceFiles);
-        sourceFiles = nullptr;
-    }
-    lastSourceIndex = -1;
 }
 
 void CCTDoc::FreeObjectLists() {
@@ -449,11 +440,10 @@ namespace {
 class ct_DocumentTextSource : public TextSourceProvider {
 public:
     CDoc* FindSourceDocument(const char* path) override {
-        if (CCTDoc* current = CurrentCircuitDocument()) {
-            for (int i = 1; i <= current->lastSourceIndex && current->sourceFiles; ++i) {
-                const SourceFileEntry& e = current->sourceFiles[i];
-                if (e.document && e.fileName && std::strcmp(e.fileName, path) == 0) return e.document;
-            }
+        if (CCTDoc* current = path ? CurrentCircuitDocument() : nullptr) {
+            const std::vector<SourceFileEntry>& files = current->sourceFiles;
+            for (size_t i = 1; i < files.size(); ++i)
+                if (files[i].document && files[i].fileName == path) return files[i].document;
         }
         return FindDocumentByPath(path);
     }

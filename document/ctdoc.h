@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/fontspec.h"
 #include "core/pool.h"
@@ -143,12 +144,12 @@ void DestroyGridTextObject(PoolItem* item);
 // One entry of the source-file table: a subcircuit, macro or include file
 // opened for a compile.
 struct SourceFileEntry {
-    char* fileName;              // heap text
-    CDoc* document;              // the hidden document holding the file, or null
-    char* instanceName;          // the call whose expansion the entry serves
-    SchematicObject* caller;     // the calling component
-    int32_t textPosition;        // of the definition
-    int32_t page;
+    std::string fileName;
+    CDoc* document = nullptr;            // the hidden document holding the file, or null
+    std::string instanceName;            // the call whose expansion the entry serves
+    SchematicObject* caller = nullptr;   // the calling component
+    int32_t textPosition = 0;            // of the definition
+    int32_t page = 0;
 };
 
 // A place to show the user: an object, a grid text or a position in a text page.
@@ -386,8 +387,7 @@ public:
     int32_t arrayCount = 0;
     void* arrays = nullptr;         // Not yet built (compiler)
     void* warnings = nullptr;       // Not yet built (compiler)
-    SourceFileEntry* sourceFiles = nullptr;         // MemAlloc'd
-    int32_t lastSourceIndex = -1;
+    std::vector<SourceFileEntry> sourceFiles;
     void* nodeJoins = nullptr;      // Not yet built (compiler)
     int32_t nodeJoinCount = 0;
     int32_t dialect = 0;            // of the text; the program default at construction

@@ -308,9 +308,8 @@ CDoc* FindOpenDocument(char* path, const char* name, int flags, int kind, int* c
         found = io_FindWindowDocument(path, nullptr);
         if (!found && (flags & kFindSourceFiles)) {
             if (CCTDoc* current = CurrentCircuitDocument()) {
-                for (int i = 0; i <= current->lastSourceIndex && current->sourceFiles; ++i) {
-                    const SourceFileEntry& e = current->sourceFiles[i];
-                    if (e.document && e.fileName && std::strcmp(e.fileName, path) == 0) {
+                for (const SourceFileEntry& e : current->sourceFiles) {
+                    if (e.document && e.fileName == path) {
                         found = e.document;
                         break;
                     }

@@ -11,6 +11,7 @@
 
 #include "core/memory.h"
 #include "core/result.h"
+#include "core/textfile.h"
 #include "document/attributes.h"
 #include "document/circuitfile.h"
 #include "document/cirdoc.h"
@@ -185,6 +186,24 @@ TEST_F(CirDocTest, TemplateMakesCircuitsAndTheRunContextFollowsMakeCurrent) {
     doc->OnCloseDocument();
     EXPECT_TRUE(closed);
     delete analysis;
+}
+
+TEST_F(CirDocTest, SourceFilesOfTheCurrentCircuitAreFoundByPath) {
+    InstallDocumentTextSource();
+    CCirDoc doc;
+    CCirDoc sub;
+    doc.sourceFiles.push_back({"/lib/main.cir", &sub, "", nullptr, 0, 0});   // the circuit itself
+    doc.sourceFiles.push_back({"/lib/sub.lib", &sub, "X1", nullptr, 0, 0});
+    doc.sourceFiles.push_back({"/lib/gone.lib", nullptr, "X2", nullptr, 0, 0});
+    doc.MakeCurrent();
+    TextSourceProvider* source = GetTextSourceProvider();
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->FindSourceDocument("/lib/sub.lib"), &sub);
+    // The first entry is the circuit itself and entries without a document
+    // are not open: neither is found among the source files.
+    EXPECT_EQ(source->FindSourceDocument("/lib/main.cir"), nullptr);
+    EXPECT_EQ(source->FindSourceDocument("/lib/gone.lib"), nullptr);
+    EXPECT_EQ(source->FindSourceDocument(nullptr), nullptr);
 }
 
 TEST_F(CirDocTest, ReorderMovesTheSelectionKeepingItsOrder) {
