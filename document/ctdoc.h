@@ -19,6 +19,7 @@
 #include "core/properties.h"
 #include "core/recentlist.h"
 #include "document/component_defs.h"
+#include "document/nodelabels.h"
 #include "document/iodoc.h"
 #include "document/pages.h"
 #include "shell/preferences.h"
@@ -265,6 +266,7 @@ struct CircuitBuildState {
     SchematicObject* missingHiddenComponent = nullptr;
     int32_t forceNewRun[4] = {};                // one per analysis kind
     ComponentTypeCounts typeCounts;
+    std::vector<NodeNameEntry> nodeNames;       // the compiled node names (document/nodelabels.h)
 };
 
 class CCTDoc : public CIODoc {

@@ -511,20 +511,15 @@ int AssignWireNodes(CCirDoc* document) {
 
 // ---- the compiler's node-name table ----------------------------------------------------------
 
-NodeNameTable& CompiledNodeNames() {
-    static NodeNameTable table;
-    return table;
-}
-
 namespace {
 
 class nl_NoNameIndex final : public NodeNameIndexPort {
 public:
-    int IndexCount() override { return 0; }
-    int IndexFind(const char*) override { return -1; }
-    char* QualifyName(const char* name, int) override { return DuplicateString(name); }
-    const char* InstanceName(int) override { return nullptr; }
-    bool HasAnalysisCircuit() override { return false; }
+    int IndexCount(const CCTDoc*) override { return 0; }
+    int IndexFind(const CCTDoc*, const char*) override { return -1; }
+    char* QualifyName(const CCTDoc*, const char* name, int) override { return DuplicateString(name); }
+    const char* InstanceName(const CCTDoc*, int) override { return nullptr; }
+    bool HasAnalysisCircuit(const CCTDoc*) override { return false; }
 };
 
 PortSlot<NodeNameIndexPort, nl_NoNameIndex> nl_nameIndex;
@@ -536,30 +531,35 @@ NodeNameIndexPort* InstallNodeNameIndex(NodeNameIndexPort* port) { return nl_nam
 
 namespace {
 
-const char* nl_NodeNameText(const NodeNameEntry& e, int relative) {
-    const char* name = e.name ? e.name : "";
+const std::vector<NodeNameEntry>* nl_Table(const CCTDoc* document) {
+    return document ? &document->build.nodeNames : nullptr;
+}
+
+const char* nl_NodeNameText(const CCTDoc* document, const NodeNameEntry& e, int relative) {
+    const char* name = e.name.c_str();
     if (!relative) {
         const char* dot = std::strrchr(name, '.');
         return dot ? dot + 1 : name;
     }
     NodeNameIndexPort& index = NodeNameIndex();
-    if (e.level < 1 || !index.HasAnalysisCircuit()) return name;
-    if (e.level == 1 || std::strcmp(name, "0") == 0) return name;
-    const char* instance = index.InstanceName(e.level);
+    if (e.level < 1 || !index.HasAnalysisCircuit(document)) return name;
+    if (e.level == 1 || e.name == "0") return name;
+    const char* instance = index.InstanceName(document, e.level);
     if (!instance) return name;
     const size_t skip = std::strlen(instance) + 1;
-    return skip <= std::strlen(name) ? name + skip : name;
+    return skip <= e.name.size() ? name + skip : name;
 }
 
-const char* nl_GetNodeName(int node, int level, int kind, int relative, bool fromLast) {
-    const NodeNameTable& t = CompiledNodeNames();
-    if (!t.entries || t.count <= 0) return "";
+const char* nl_GetNodeName(const CCTDoc* document, int node, int level, int kind, int relative, bool fromLast) {
+    const std::vector<NodeNameEntry>* t = nl_Table(document);
+    if (!t || t->empty()) return "";
+    const size_t count = t->size();
     for (int search = 0; search < 2; ++search) {
-        for (int k = 0; k < t.count; ++k) {
-            const NodeNameEntry& e = t.entries[fromLast ? t.count - 1 - k : k];
+        for (size_t k = 0; k < count; ++k) {
+            const NodeNameEntry& e = (*t)[fromLast ? count - 1 - k : k];
             if (e.node != node || e.kind != kind) continue;
             if (search == 0 && e.level != level) continue;
-            return nl_NodeNameText(e, relative);
+            return nl_NodeNameText(document, e, relative);
         }
     }
     return "";
@@ -569,52 +569,45 @@ bool nl_PassesKind(const NodeNameEntry& e, int kindFilter) { return kindFilter =
 
 }  // namespace
 
-const char* GetNodeName(int node, int level, int kind, int relative) {
-    return nl_GetNodeName(node, level, kind, relative, true);
+const char* GetNodeName(const CCTDoc* document, int node, int level, int kind, int relative) {
+    return nl_GetNodeName(document, node, level, kind, relative, true);
 }
 
-const char* GetFirstNodeName(int node, int level, int kind, int relative) {
-    return nl_GetNodeName(node, level, kind, relative, false);
+const char* GetFirstNodeName(const CCTDoc* document, int node, int level, int kind, int relative) {
+    return nl_GetNodeName(document, node, level, kind, relative, false);
 }
 
-int FindNodeIndex(const char* name, int level, int kindFilter) {
+int FindNodeIndex(const CCTDoc* document, const char* name, int level, int kindFilter) {
     if (!name) return -1;
     if (std::strcmp(name, "0") == 0) return 0;
-    const NodeNameTable& t = CompiledNodeNames();
+    const std::vector<NodeNameEntry>* t = nl_Table(document);
+    if (!t) return -1;
+    const int count = static_cast<int>(t->size());
     NodeNameIndexPort& index = NodeNameIndex();
-    char* upper = level > 1 ? index.QualifyName(name, level) : DuplicateString(name);
-    if (!upper) return -1;
-    for (char* c = upper; *c; ++c) *c = UpperChar(*c);
+    char* qualified = level > 1 ? index.QualifyName(document, name, level) : DuplicateString(name);
+    if (!qualified) return -1;
+    std::string upper = qualified;
+    MemFree(qualified);
+    for (char& c : upper) c = UpperChar(c);
 
-    int found = -1;
-    bool searchTable = true;
-    if (index.IndexCount() > 0) {
-        const int hit = index.IndexFind(upper);
-        if (hit < 0 || hit >= t.count) searchTable = false;
-        else if (nl_PassesKind(t.entries[hit], kindFilter)) {
-            found = hit;
-            searchTable = false;
-        }
+    if (index.IndexCount(document) > 0) {
+        const int hit = index.IndexFind(document, upper.c_str());
+        if (hit < 0 || hit >= count) return -1;
+        if (nl_PassesKind((*t)[size_t(hit)], kindFilter)) return hit;
     }
-    if (searchTable) {
-        for (int i = 0; i < t.count; ++i) {
-            const NodeNameEntry& e = t.entries[i];
-            if (nl_PassesKind(e, kindFilter) && e.name && std::strcmp(e.name, upper) == 0) {
-                found = i;
-                break;
-            }
-        }
+    for (int i = 0; i < count; ++i) {
+        const NodeNameEntry& e = (*t)[size_t(i)];
+        if (nl_PassesKind(e, kindFilter) && e.name == upper) return i;
     }
-    MemFree(upper);
-    return found;
+    return -1;
 }
 
-int FindNodeNumber(const char* name, int level, int kindFilter) {
-    const int i = FindNodeIndex(name, level, kindFilter);
+int FindNodeNumber(const CCTDoc* document, const char* name, int level, int kindFilter) {
+    const int i = FindNodeIndex(document, name, level, kindFilter);
     if (i < 0) return -1;
-    const NodeNameTable& t = CompiledNodeNames();
-    if (i >= t.count || !t.entries) return i == 0 ? 0 : -1;  // ground before any compile
-    return t.entries[i].node;
+    const std::vector<NodeNameEntry>* t = nl_Table(document);
+    if (!t || size_t(i) >= t->size()) return i == 0 ? 0 : -1;  // ground before any compile
+    return (*t)[size_t(i)].node;
 }
 
 // ---- stored state variables --------------------------------------------------------------

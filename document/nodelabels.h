@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class CCirDoc;
+class CCTDoc;
 class SectionFile;
 struct SchematicObject;
 
@@ -103,52 +105,49 @@ bool AppendInterfaceSuffix(char** text, int interfaceKind);
 // ---- the compiler's node-name table ---------------------------------------------------
 
 // One name of the compiled circuit: hierarchical ("X1.OUT"), with its node,
-// the expansion level it belongs to (1 the top level) and a kind.
+// the expansion level it belongs to (1 the top level) and a kind. The
+// compiler builds the table of a document in its build state
+// (CircuitBuildState::nodeNames); entry 0 is ground, named "0".
 struct NodeNameEntry {
-    char* name;  // heap text
-    int32_t node;
-    int16_t level;
-    int16_t kind;
+    std::string name;
+    int32_t node = 0;
+    int16_t level = 0;
+    int16_t kind = 0;
 };
-// Built by the compiler; entry 0 is ground, named "0".
-struct NodeNameTable {
-    NodeNameEntry* entries = nullptr;
-    int32_t count = 0;
-};
-NodeNameTable& CompiledNodeNames();
 
-// What the name lookups ask of the compiler and the analysed circuit. Until
-// they are installed there is no name index, names are not qualified and no
-// circuit is analysed.
+// What the name lookups ask of the compiler about a document's compile and
+// its analysis. Until they are installed there is no name index, names are
+// not qualified and no circuit is analysed.
 class NodeNameIndexPort {
 public:
     virtual ~NodeNameIndexPort() = default;
     // Number of names in the compiler's name index, 0 when there is none.
-    virtual int IndexCount() = 0;
+    virtual int IndexCount(const CCTDoc* document) = 0;
     // Entry index of a name in the index, -1 when absent.
-    virtual int IndexFind(const char* name) = 0;
+    virtual int IndexFind(const CCTDoc* document, const char* name) = 0;
     // A heap text (free with MemFree): the name qualified by the scope of an
     // expansion level; null when out of memory.
-    virtual char* QualifyName(const char* name, int level) = 0;
+    virtual char* QualifyName(const CCTDoc* document, const char* name, int level) = 0;
     // The instance name of the expansion that serves a level; null when the
     // analysed circuit has no such expansion.
-    virtual const char* InstanceName(int level) = 0;
-    // True while an analysed circuit is present.
-    virtual bool HasAnalysisCircuit() = 0;
+    virtual const char* InstanceName(const CCTDoc* document, int level) = 0;
+    // True while the document's circuit is analysed.
+    virtual bool HasAnalysisCircuit(const CCTDoc* document) = 0;
 };
 NodeNameIndexPort& NodeNameIndex();
 // Returns the index installed before; nullptr restores the null object.
 NodeNameIndexPort* InstallNodeNameIndex(NodeNameIndexPort* port);
 
+// Lookups in a document's compiled node-name table (none without a document).
 // Name text of the entry with this node, level and kind, searching from the
 // last entry down (then at any level); "" when none.
-const char* GetNodeName(int node, int level, int kind, int relative);
+const char* GetNodeName(const CCTDoc* document, int node, int level, int kind, int relative);
 // The same, searching from the first entry up.
-const char* GetFirstNodeName(int node, int level, int kind, int relative);
+const char* GetFirstNodeName(const CCTDoc* document, int node, int level, int kind, int relative);
 // Index of the entry of that name (upper case), -1 when none; kind -1 any.
-int FindNodeIndex(const char* name, int level, int kindFilter);
+int FindNodeIndex(const CCTDoc* document, const char* name, int level, int kindFilter);
 // The node number of that entry, -1 when none.
-int FindNodeNumber(const char* name, int level, int kindFilter);
+int FindNodeNumber(const CCTDoc* document, const char* name, int level, int kindFilter);
 
 // ---- state variables and the simulator's vectors ---------------------------------------
 

@@ -40,14 +40,16 @@ struct nlt_Simulation final : SimulationPort {
     }
 };
 
-// The compiler's name index and the analysed circuit of one expansion "X1".
+// The compiler's name index and the analysed circuit of one expansion "X1",
+// for the one document analysed.
 struct nlt_NameIndex final : NodeNameIndexPort {
+    const CCTDoc* analysed = nullptr;
     int count = 0;
-    int IndexCount() override { return count; }
-    int IndexFind(const char* name) override { return std::strcmp(name, "OUT") == 0 ? 3 : -1; }
-    char* QualifyName(const char* name, int) override { return DuplicateString(name); }
-    const char* InstanceName(int level) override { return level == 2 ? "X1" : nullptr; }
-    bool HasAnalysisCircuit() override { return true; }
+    int IndexCount(const CCTDoc* document) override { return document == analysed ? count : 0; }
+    int IndexFind(const CCTDoc*, const char* name) override { return std::strcmp(name, "OUT") == 0 ? 3 : -1; }
+    char* QualifyName(const CCTDoc*, const char* name, int) override { return DuplicateString(name); }
+    const char* InstanceName(const CCTDoc*, int level) override { return level == 2 ? "X1" : nullptr; }
+    bool HasAnalysisCircuit(const CCTDoc* document) override { return document == analysed; }
 };
 
 std::string nlt_Label(CCirDoc* doc, int i, int flags = kLabelShowNumber) {
@@ -312,41 +314,44 @@ TEST(NodeLabels, WireNodesFromPinsWiresAndTies) {
 }
 
 TEST(NodeNames, LookupsInTheCompiledTable) {
-    NodeNameEntry entries[] = {
-        {DuplicateString("0"), 0, 1, 0},     {DuplicateString("IN"), 1, 1, 0},   {DuplicateString("X1.IN"), 1, 2, 0},
-        {DuplicateString("OUT"), 2, 1, 0},   {DuplicateString("X1.A"), 3, 2, 0}, {DuplicateString("X1.B"), 3, 2, 1},
-        {DuplicateString("FIRST"), 7, 1, 0}, {DuplicateString("LAST"), 7, 1, 0},
+    CCirDoc doc;
+    doc.build.nodeNames = {
+        {"0", 0, 1, 0},     {"IN", 1, 1, 0},   {"X1.IN", 1, 2, 0}, {"OUT", 2, 1, 0},
+        {"X1.A", 3, 2, 0},  {"X1.B", 3, 2, 1}, {"FIRST", 7, 1, 0}, {"LAST", 7, 1, 0},
     };
-    NodeNameTable& table = CompiledNodeNames();
-    const NodeNameTable savedTable = table;
-    table.entries = entries;
-    table.count = static_cast<int32_t>(std::size(entries));
+    const CCirDoc* d = &doc;
 
-    EXPECT_STREQ(GetNodeName(1, 1, 0, 0), "IN");
-    EXPECT_STREQ(GetNodeName(1, 2, 0, 0), "IN");   // X1.IN, after its last "."
-    EXPECT_STREQ(GetNodeName(3, 5, 1, 0), "B");    // no entry at level 5: any level
-    EXPECT_STREQ(GetNodeName(9, 1, 0, 0), "");
-    EXPECT_STREQ(GetNodeName(7, 1, 0, 0), "LAST");
-    EXPECT_STREQ(GetFirstNodeName(7, 1, 0, 0), "FIRST");
+    EXPECT_STREQ(GetNodeName(d, 1, 1, 0, 0), "IN");
+    EXPECT_STREQ(GetNodeName(d, 1, 2, 0, 0), "IN");   // X1.IN, after its last "."
+    EXPECT_STREQ(GetNodeName(d, 3, 5, 1, 0), "B");    // no entry at level 5: any level
+    EXPECT_STREQ(GetNodeName(d, 9, 1, 0, 0), "");
+    EXPECT_STREQ(GetNodeName(d, 7, 1, 0, 0), "LAST");
+    EXPECT_STREQ(GetFirstNodeName(d, 7, 1, 0, 0), "FIRST");
+    EXPECT_STREQ(GetNodeName(d, 3, 2, 0, 1), "X1.A");  // relative, but no circuit analysed
     nlt_NameIndex index;
+    index.analysed = d;
     ScopedPort<NodeNameIndexPort> installed(InstallNodeNameIndex, &index);
-    EXPECT_STREQ(GetNodeName(3, 2, 0, 1), "A");    // relative to its expansion
-    EXPECT_STREQ(GetNodeName(0, 1, 0, 1), "0");
+    EXPECT_STREQ(GetNodeName(d, 3, 2, 0, 1), "A");    // relative to its expansion
+    EXPECT_STREQ(GetNodeName(d, 0, 1, 0, 1), "0");
 
-    EXPECT_EQ(FindNodeIndex("in", 1, -1), 1);
-    EXPECT_EQ(FindNodeIndex("OUT", 1, 1), -1);     // kind filter
-    EXPECT_EQ(FindNodeIndex("X1.B", 0, 1), 5);
-    EXPECT_EQ(FindNodeNumber("0", 1, -1), 0);
-    EXPECT_EQ(FindNodeNumber("out", 0, -1), 2);
-    EXPECT_EQ(FindNodeNumber("NOPE", 1, -1), -1);
+    EXPECT_EQ(FindNodeIndex(d, "in", 1, -1), 1);
+    EXPECT_EQ(FindNodeIndex(d, "OUT", 1, 1), -1);     // kind filter
+    EXPECT_EQ(FindNodeIndex(d, "X1.B", 0, 1), 5);
+    EXPECT_EQ(FindNodeNumber(d, "0", 1, -1), 0);
+    EXPECT_EQ(FindNodeNumber(d, "out", 0, -1), 2);
+    EXPECT_EQ(FindNodeNumber(d, "NOPE", 1, -1), -1);
 
     // With the compiler's name index a miss there is final.
     index.count = 8;
-    EXPECT_EQ(FindNodeNumber("out", 1, -1), 2);
-    EXPECT_EQ(FindNodeIndex("IN", 1, -1), -1);
+    EXPECT_EQ(FindNodeNumber(d, "out", 1, -1), 2);
+    EXPECT_EQ(FindNodeIndex(d, "IN", 1, -1), -1);
 
-    table = savedTable;
-    for (NodeNameEntry& e : entries) FreeString(&e.name);
+    // Another circuit has its own table (here none): only ground is known.
+    CCirDoc other;
+    EXPECT_STREQ(GetNodeName(&other, 1, 1, 0, 0), "");
+    EXPECT_EQ(FindNodeIndex(&other, "IN", 1, -1), -1);
+    EXPECT_EQ(FindNodeNumber(&other, "0", 1, -1), 0);
+    EXPECT_EQ(FindNodeNumber(nullptr, "IN", 1, -1), -1);
 }
 
 TEST(StateVariables, OnlyEntriesInsideTheVectorsAreApplied) {
