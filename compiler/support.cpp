@@ -644,17 +644,30 @@ void cs_ReleaseModelStatements(CCTDoc* document) {
     DestroyCircuitModels(static_cast<CircuitModels*>(document->modelStatements));
     document->modelStatements = nullptr;
 }
+
+// What documents ask of the compiler: attribute values, the rule for names,
+// and releasing what the compiler hangs on a document.
+class cs_DocumentServices final : public AttributeEvaluator, public NameRulesPort, public CompiledStatePort {
+public:
+    double EvaluateAttributeNumber(SchematicObject* component, int id, int* error) override {
+        return cs_EvaluateAttributeNumber(component, id, error);
+    }
+    bool IsValidName(const char* text) override { return cs_IsInvalidName(text, 0) == 0; }
+    void ReleaseDefineTable(CCTDoc* document) override { ::ReleaseDefineTable(document); }
+    void ReleaseModelStatements(CCTDoc* document) override { cs_ReleaseModelStatements(document); }
+};
 }  // namespace
 
 void InstallCompilerServices() {
     InstallLibraryStatementReader(&CompilerLibraryStatementReader());
     InstallExpressionDefines(&cs_definesForLowerLayers);
     InstallCircuitScopes(&cs_definesForLowerLayers);
-    AttributeServices().evaluateAttributeNumber = cs_EvaluateAttributeNumber;
-    PartHooks().isInvalidName = cs_IsInvalidName;
     static cs_ModelCompileMemory compileMemory;
     InstallCompileMemory(&compileMemory);
-    CircuitHooks().releaseDefineTable = ReleaseDefineTable;
-    CircuitHooks().releaseModelStatements = cs_ReleaseModelStatements;
+    // Made once and kept: documents may still go away while statics are destroyed.
+    static cs_DocumentServices* const documentServices = new cs_DocumentServices();
+    InstallAttributeEvaluator(documentServices);
+    InstallNameRules(documentServices);
+    InstallCompiledState(documentServices);
     BuildNameIndexAlphabets();
 }

@@ -11,6 +11,7 @@
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "document/ctdoc.h"
+#include "document/ports.h"
 #include "shell/preferences.h"
 
 namespace {
@@ -428,24 +429,36 @@ bool IsDigitalMode(const SchematicObject* component) {
     return att_ValueIs(component, kAttrAnalogOrDigital, "DIGITAL");
 }
 
-AttributeHooks& AttributeServices() {
-    static AttributeHooks hooks;
-    return hooks;
+namespace {
+
+class att_PlainNumbers final : public AttributeEvaluator {
+public:
+    double EvaluateAttributeNumber(SchematicObject* component, int id, int* error) override {
+        int failed = 0;
+        double value = ParseNumber(GetAttributeText(component, id), &failed);
+        if (failed) {
+            *error = 1;
+            return 0.0;
+        }
+        return value;
+    }
+};
+
+PortSlot<AttributeEvaluator, att_PlainNumbers> att_evaluator;
+
+}  // namespace
+
+AttributeEvaluator& AttributeEvaluation() { return att_evaluator.Get(); }
+
+AttributeEvaluator* InstallAttributeEvaluator(AttributeEvaluator* evaluator) {
+    return att_evaluator.Install(evaluator);
 }
 
 double EvaluateAttributeNumber(SchematicObject* component, int id, int* error) {
     int local = 0;
     if (!error) error = &local;
     if (*error) return 0.0;
-    if (AttributeServices().evaluateAttributeNumber)
-        return AttributeServices().evaluateAttributeNumber(component, id, error);
-    int failed = 0;
-    double value = ParseNumber(GetAttributeText(component, id), &failed);
-    if (failed) {
-        *error = 1;
-        return 0.0;
-    }
-    return value;
+    return AttributeEvaluation().EvaluateAttributeNumber(component, id, error);
 }
 
 double GetSwitchResistance(SchematicObject* component, int* error) {

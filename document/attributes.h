@@ -196,10 +196,16 @@ double GetSwitchResistance(SchematicObject* component, int* error);
 double GetThrowResistance(SchematicObject* component, int* error, int throwIndex);
 
 // How an attribute's value becomes a number belongs to the circuit compiler
-// (units, expressions, defines). Until it installs its evaluator (Not yet
-// built), a value is read as a plain engineering number.
-struct AttributeHooks {
-    double (*evaluateAttributeNumber)(SchematicObject* component, int id, int* error) = nullptr;
+// (units, expressions, defines). Until it installs its evaluator, a value is
+// read as a plain engineering number.
+class AttributeEvaluator {
+public:
+    virtual ~AttributeEvaluator() = default;
+    // The attribute's value as a number; sets *error (never null, 0 on entry)
+    // when the value cannot be evaluated.
+    virtual double EvaluateAttributeNumber(SchematicObject* component, int id, int* error) = 0;
 };
-AttributeHooks& AttributeServices();
+AttributeEvaluator& AttributeEvaluation();
+// Returns the evaluator installed before; nullptr restores the plain reading.
+AttributeEvaluator* InstallAttributeEvaluator(AttributeEvaluator* evaluator);
 double EvaluateAttributeNumber(SchematicObject* component, int id, int* error);

@@ -19,6 +19,7 @@
 #include "document/component_defs.h"
 #include "document/nodes.h"
 #include "document/partnames.h"
+#include "document/ports.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ void cfo_ValidatePoint(CircuitFile& file, int32_t* x, int32_t* y) {
     for (int32_t* v : {x, y}) {
         if (*v >= 1 && *v <= 32000) continue;
         *v = 10;
-        CircuitLoad().illegalCoordinates = true;
+        file.illegalCoordinates = true;
     }
 }
 
@@ -103,12 +104,6 @@ ComponentDef* cfo_Placeholder(const char* name) {
     return cfo_Placeholders().back().get();
 }
 
-// The last name that gave 13507, so that a run of the same name warns once.
-std::string& cfo_LastShapeless() {
-    static std::string name;
-    return name;
-}
-
 ComponentDef* cfo_Resolve(CircuitFile& file, const char* read, bool* placeholder) {
     *placeholder = false;
     char name[256];
@@ -118,27 +113,24 @@ ComponentDef* cfo_Resolve(CircuitFile& file, const char* read, bool* placeholder
         else if (!strcasecmp(name, "V")) CopyTextBounded(name, "Voltage Source", sizeof name);
     }
     if (file.version == kCirVersion800) FixAnimatedSwitchName(name);
-    ComponentLookupHooks& hooks = ComponentLookup();
-    ComponentDef* def = nullptr;
-    if (hooks.findEmbedded) {
-        def = hooks.findEmbedded(file, name);
-        if (def) file.localDefinitionsUsed = true;
-    }
-    if (!def && hooks.findInLibraries) def = hooks.findInLibraries(name, file.version != kCirVersion400);
+    ComponentLookupPort& lookup = ComponentLookup();
+    ComponentDef* def = lookup.FindEmbedded(file, name);
+    if (def) file.localDefinitionsUsed = true;
+    if (!def) def = lookup.FindInLibraries(name, file.version != kCirVersion400);
     if (def) {
         if (!def->shapeLink && !def->IsAutoMacro()) {
-            if (cfo_LastShapeless() != name && !file.Silent() && hooks.reportNoShape) hooks.reportNoShape(name);
-            cfo_LastShapeless() = name;
-            CircuitLoad().loadProblems = true;
+            if (file.lastShapeless != name && !file.Silent()) lookup.ReportNoShape(name);
+            file.lastShapeless = name;
+            file.loadProblems = true;
         } else {
-            cfo_LastShapeless().clear();
+            file.lastShapeless.clear();
         }
         return def;
     }
     const uint32_t quiet = kLoadAsStored | kLoadMacro | kLoadSilent | kLoadNoRenumber | kLoadHidden |
                            kLoadSkipWindows | kLoadKeepMacroParameters;
     if (!(file.loadFlags & quiet)) file.AddMissingComponent(name);
-    CircuitLoad().loadProblems = true;
+    file.loadProblems = true;
     *placeholder = true;
     return cfo_Placeholder(name);
 }
@@ -207,9 +199,9 @@ bool cfo_SplitList(const std::string& text, std::vector<std::string>* items) {
 // The ".PARAMETERS" list of a macro file; "" when it has none or the macro
 // files are not reachable yet.
 std::string cfo_MacroParameterList(const char* macroFile, size_t size) {
-    if (!ComponentLookup().macroParameters) return "";
+    if (!ComponentLookup().ReadsMacroFiles()) return "";
     std::vector<char> buffer(size, 0);
-    if (!ComponentLookup().macroParameters(macroFile, buffer.data(), buffer.size())) return "";
+    if (!ComponentLookup().MacroParameters(macroFile, buffer.data(), buffer.size())) return "";
     return buffer.data();
 }
 
@@ -448,10 +440,23 @@ void cfo_ReadAutoMacroPin(SchematicObject* o, const char* value, int32_t* pinCou
 
 // ---- lookups ----------------------------------------------------------------------------------
 
-ComponentLookupHooks& ComponentLookup() {
-    static ComponentLookupHooks hooks;
-    return hooks;
-}
+namespace {
+
+class cfo_NothingFound final : public ComponentLookupPort {
+public:
+    ComponentDef* FindEmbedded(CircuitFile&, const char*) override { return nullptr; }
+    ComponentDef* FindInLibraries(const char*, bool) override { return nullptr; }
+    void ReportNoShape(const char*) override {}
+    bool ReadsMacroFiles() override { return false; }
+    bool MacroParameters(const char*, char*, size_t) override { return false; }
+};
+
+PortSlot<ComponentLookupPort, cfo_NothingFound> cfo_lookup;
+
+}  // namespace
+
+ComponentLookupPort& ComponentLookup() { return cfo_lookup.Get(); }
+ComponentLookupPort* InstallComponentLookup(ComponentLookupPort* port) { return cfo_lookup.Install(port); }
 
 bool IsMissingComponentPlaceholder(const ComponentDef* definition) {
     for (auto& d : cfo_Placeholders())
@@ -893,7 +898,7 @@ namespace {
 void cfo_ConvertOldMacro(CCirDoc* d, SchematicObject* o, std::string* lastFile, std::string* lastList) {
     // Until the macro files can be read the component stays as read, so its
     // arguments are not lost.
-    if (!ComponentLookup().macroParameters) return;
+    if (!ComponentLookup().ReadsMacroFiles()) return;
     PartAttribute* valueAttr = FindAttribute(o, kAttrValue);
     if (!valueAttr) return;
     std::string text;

@@ -121,10 +121,9 @@ const char* cfp_PageText(CCirDoc* document, int index, long* length) {
     PageRecord* page = document->Page(index);
     *length = 0;
     if (!page) return "";
-    if (page->editor && TextEditors().getTextBuffer) {
-        const char* text = TextEditors().getTextBuffer(page->editor);
-        *length = TextEditors().getTextLength ? TextEditors().getTextLength(page->editor)
-                                              : long(text ? strlen(text) : 0);
+    if (page->editor) {
+        const char* text = TextEditor().GetTextBuffer(page->editor);
+        *length = TextEditor().GetTextLength(page->editor);
         return text ? text : "";
     }
     if (page->storedText) {
@@ -142,8 +141,8 @@ void cfp_StorePageText(CircuitFile& file, int index, char* text) {
         MemFree(text);
         return;
     }
-    if (!file.Hidden() && page->editor && TextEditors().setText) {
-        TextEditors().setText(page->editor, text ? text : "");
+    if (!file.Hidden() && page->editor) {
+        TextEditor().SetText(page->editor, text ? text : "");
         MemFree(text);
         FreeString(&page->storedText);
         return;
@@ -158,7 +157,7 @@ void cfp_MakeTextPage(CircuitFile& file, int index, int kind) {
     if (!page) return;
     page->kind = kind;
     if (kind == kPageInfo) page->print = 0;
-    if (!page->editor && TextEditors().create) page->editor = TextEditors().create();
+    if (!page->editor) page->editor = TextEditor().Create();
     if (!file.Hidden() && page->editor) file.document->CreatePageEditor(index);
 }
 
@@ -439,8 +438,7 @@ int SerializeTextAreaSection(CircuitFile& file) {
             ParseFontSpec(value, &font, true);
             d->textPageFont = font;
             PageRecord* p = d->Page(page);
-            if (!file.Hidden() && p && p->editor && TextEditors().hasWindow &&
-                TextEditors().hasWindow(p->editor))
+            if (!file.Hidden() && p && p->editor && TextEditor().HasWindow(p->editor))
                 d->ApplyTextFont(&font, 0);
         } else if (!strcmp(k, "COMMENT COLOR")) {
             d->textCommentColor.color = uint8_t(ParseColorValue(value));

@@ -19,22 +19,28 @@ struct GraphicStyle;
 void InstallCircuitObjectSections();
 void InstallCircuitPageSections();
 
-// Where component names read from a file are looked up. The component
-// libraries and the file's embedded definitions are not built yet: unset
-// entries find nothing, and every component gets the placeholder of missing
-// components (which keeps its name, so a save writes it back).
-struct ComponentLookupHooks {
-    ComponentDef* (*findEmbedded)(CircuitFile& file, const char* name) = nullptr;
+// Where component names read from a file are looked up. Until the component
+// libraries and the file's embedded definitions are installed nothing is
+// found, and every component gets the placeholder of missing components
+// (which keeps its name, so a save writes it back).
+class ComponentLookupPort {
+public:
+    virtual ~ComponentLookupPort() = default;
+    virtual ComponentDef* FindEmbedded(CircuitFile& file, const char* name) = 0;
     // translateOldNames is false for 4.00 files.
-    ComponentDef* (*findInLibraries)(const char* name, bool translateOldNames) = nullptr;
+    virtual ComponentDef* FindInLibraries(const char* name, bool translateOldNames) = 0;
     // 13507 "Component has no shape linked to it." for the name.
-    void (*reportNoShape)(const char* name) = nullptr;
+    virtual void ReportNoShape(const char* name) = 0;
+    // Whether macro files can be read at all; until they can, macros of files
+    // before 7.00 keep their VALUE as read.
+    virtual bool ReadsMacroFiles() = 0;
     // The ".PARAMETERS" list of a macro file, from its "(" on, into out; false
-    // when the file cannot be found or read. Unset: macros of files before
-    // 7.00 keep their VALUE as read.
-    bool (*macroParameters)(const char* macroFile, char* out, size_t size) = nullptr;
+    // when the file cannot be found or read.
+    virtual bool MacroParameters(const char* macroFile, char* out, size_t size) = 0;
 };
-ComponentLookupHooks& ComponentLookup();
+ComponentLookupPort& ComponentLookup();
+// Returns the lookup installed before; nullptr restores the null object.
+ComponentLookupPort* InstallComponentLookup(ComponentLookupPort* port);
 // True for the definition that stands in for a component no library knows.
 bool IsMissingComponentPlaceholder(const ComponentDef* definition);
 

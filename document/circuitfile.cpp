@@ -111,11 +111,6 @@ void CircuitFile::WarnExtraData(const char* text) {
     if (!shown) SetPendingText(text ? text : "");
 }
 
-CircuitLoadState& CircuitLoad() {
-    static CircuitLoadState state;
-    return state;
-}
-
 // ---- the table -----------------------------------------------------------------
 
 const char* CircuitSectionName(int section) {
@@ -246,7 +241,6 @@ int SerializeMainSection(CircuitFile& file) {
     int width = 0, height = 0;
     cf_ScreenSize(&width, &height);
     file.screenChanged = false;
-    CircuitLoad().screenChanged = false;
     if (file.IsWriting()) {
         constexpr int kOldProgramName = 5351;
         if (file.version == kCirVersion520) {
@@ -281,7 +275,6 @@ int SerializeMainSection(CircuitFile& file) {
             int w = atoi(NextCommaField(cursor));
             int h = atoi(NextCommaField(cursor));
             file.screenChanged = !(w == width && h == height);
-            CircuitLoad().screenChanged = file.screenChanged;
         }
     }
     if (file.error) return file.error;
@@ -372,9 +365,8 @@ int ReadCircuitSections(CCirDoc* document, CircuitFile& file) {
         }
     }
     if (file.screenChanged) cf_ForgetScreenLayout(file);
-    if (file.IsReading() && !file.Hidden() && CircuitHooks().layoutPaneBars && document->MainCTView()) {
-        CircuitHooks().layoutPaneBars(document->MainCTView());
-    }
+    if (file.IsReading() && !file.Hidden() && document->MainCTView())
+        SchematicView().LayoutPaneBars(document->MainCTView());
     return result;
 }
 

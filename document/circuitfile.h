@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "core/fontspec.h"
 #include "core/sectionfile.h"
@@ -132,6 +133,10 @@ public:
     int32_t version = kCirVersion801;           // read (set by Main) or written
     int32_t section = -1;                       // the CircuitSection being served
     bool screenChanged = false;                 // Main found another screen size
+    // What a read found, reported when it ends.
+    bool illegalCoordinates = false;            // a position was moved into range
+    bool loadProblems = false;                  // missing component or shape, 4.00 file
+    std::string lastShapeless;                  // the last name that gave 13507: a run of it warns once
 };
 
 // A section routine: writes its section(s) or consumes the key lines of the
@@ -177,11 +182,3 @@ int WriteCircuitSections(CircuitFile& file);
 // Marks invalid the stored placements of the circuit window.
 void DiscardWindowPlacements(CircuitFile& file);
 
-// The program-wide flags of one load, cleared when an open starts.
-struct CircuitLoadState {
-    bool illegalCoordinates = false;   // a position was moved into range
-    bool loadProblems = false;         // missing component or shape, 4.00 file
-    bool screenChanged = false;        // the last Main had another screen size
-    char lastMissingShape[51] = {};
-};
-CircuitLoadState& CircuitLoad();

@@ -12,6 +12,7 @@
 #include "document/cfanalysis.h"
 #include "document/docmessages.h"
 #include "document/parts.h"
+#include "document/ports.h"
 #include "shell/app.h"
 #include "shell/mainframe.h"
 #include "shell/preferences.h"
@@ -130,7 +131,7 @@ void CCirDoc::OnObjectsChanged() {
     const RunStateValues& run = RunState();
     const CMainFrame* main = GetMainFrame();
     if (run.activeAnalysis != -1 || (main && main->dynamicMode)) return;
-    if (CircuitHooks().rewire) CircuitHooks().rewire(this, rewireRequest);
+    SchematicEditor().Rewire(this, rewireRequest);
     selectionWords[0] = selectionWords[1] = -1;
     if ((displayFlags & kShowNodeValues) && mainView) mainView->Invalidate();
 }
@@ -179,20 +180,11 @@ void CCirDoc::ReorderSelected(int where) {
     cd_ReorderPool<GridTextObject>(gridTexts, toFront);
 }
 
-int CCirDoc::SaveInCurrentVersion(const char* path) {
-    if (CircuitHooks().saveCircuit) return CircuitHooks().saveCircuit(this, path);
-    // Not yet built: the circuit file writer. Nothing is written, and saying
-    // so keeps the document unsaved instead of pretending it was.
-    SetPendingText(path ? path : "");
-    return kResultWriteError;
-}
+int CCirDoc::SaveInCurrentVersion(const char* path) { return SaveCircuitFile(this, path, kCirVersion801); }
 
 int CCirDoc::SaveToFile(const char* path) { return SaveInCurrentVersion(path); }
 
-CIODoc* CCirDoc::ReloadFromFile() {
-    if (CircuitHooks().reloadCircuit) return CircuitHooks().reloadCircuit(this);
-    return nullptr;   // Not yet built: the circuit file reader
-}
+CIODoc* CCirDoc::ReloadFromFile() { return ReloadCircuitDocument(this); }
 
 long CCirDoc::GetPageTextLength(int page) { return CCTDoc::GetPageTextLength(page); }
 
@@ -234,9 +226,7 @@ namespace {
 
 bool cd_PrepareCircuit(CDoc& document) {
     auto* doc = dynamic_cast<CCTDoc*>(&document);
-    if (!doc || !CircuitHooks().createAnalysisDocument) return true;   // Not yet built: analysis windows
-    doc->analysisDocument = CircuitHooks().createAnalysisDocument(doc);
-    return doc->analysisDocument != nullptr;
+    return !doc || AnalysisDocuments().AttachAnalysisDocument(doc);
 }
 
 }  // namespace
@@ -264,10 +254,10 @@ class cd_SourceFiles final : public MessageSourceFiles {
 public:
     bool SourceEntry(int index, const char** instanceName, const char** fileName) override {
         CCTDoc* doc = CurrentCircuitDocument();
-        if (!doc || !doc->sourceFiles || index < 0 || index > doc->lastSourceIndex) return false;
-        const SourceFileEntry& e = doc->sourceFiles[index];
-        if (instanceName) *instanceName = e.instanceName ? e.instanceName : "";
-        if (fileName) *fileName = e.fileName ? e.fileName : "";
+        if (!doc || index < 0 || size_t(index) >= doc->sourceFiles.size()) return false;
+        const SourceFileEntry& e = doc->sourceFiles[size_t(index)];
+        if (instanceName) *instanceName = e.instanceName.c_str();
+        if (fileName) *fileName = e.fileName.c_str();
         return true;
     }
 };

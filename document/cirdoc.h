@@ -105,10 +105,8 @@ public:
     void RecountPartNumbers();
 
     // Saving and re-reading the circuit file go through
-    // SaveInCurrentVersion and ReloadFromFile, served by the circuit file
-    // layer through CircuitHooks().saveCircuit / reloadCircuit. Until it is
-    // built a save fails with 15008 (nothing written, the document stays
-    // unsaved) and Revert gives null.
+    // SaveInCurrentVersion (the file in the current version, see
+    // SaveCircuitFile) and ReloadFromFile (ReloadCircuitDocument).
     int SaveToFile(const char* path) override;
     virtual int SaveInCurrentVersion(const char* path);
     // Reads the circuit file into this document (document/cirio.cpp): 0 or a

@@ -23,6 +23,7 @@
 #include "document/docmessages.h"
 #include "document/iodoc.h"
 #include "document/nodes.h"
+#include "document/ports.h"
 #include "shell/document.h"
 #include "shell/report.h"
 
@@ -129,16 +130,24 @@ void cirio_Report(uint32_t loadFlags, const MessageRequest& request) {
 
 }  // namespace
 
-CircuitFileHooks& CircuitFileServices() {
-    static CircuitFileHooks hooks;
-    return hooks;
-}
+namespace {
+
+class cirio_NoPrompt final : public PasswordPromptPort {
+public:
+    bool AskPassword(char*, size_t) override { return false; }
+};
+
+PortSlot<PasswordPromptPort, cirio_NoPrompt> cirio_passwordPrompt;
+
+}  // namespace
+
+PasswordPromptPort& PasswordPrompt() { return cirio_passwordPrompt.Get(); }
+PasswordPromptPort* InstallPasswordPrompt(PasswordPromptPort* port) { return cirio_passwordPrompt.Install(port); }
 
 // ---- saving ------------------------------------------------------------------------
 
 int SaveCircuitFile(CCirDoc* document, const char* path, int32_t version) {
     if (!document || !path || !*path) return kResultBadFormat;
-    CircuitLoad().illegalCoordinates = false;
     if (CMDIView* view = document->MainView()) {
         platform::Placement placement;
         view->GetFramePlacement(&placement);
@@ -229,9 +238,7 @@ int cirio_ReadProtected(CCirDoc* document, CircuitFile& file) {
     bool asked = false;
     if (!file.Hidden()) {
         asked = true;
-        if (CircuitFileServices().askPassword && !CircuitFileServices().askPassword(password, sizeof password)) {
-            password[0] = 0;
-        }
+        if (!PasswordPrompt().AskPassword(password, sizeof password)) password[0] = 0;
     }
     file.wrongPassword = false;
     int code = file.DecodeProtectedFile(asked ? password : nullptr);
@@ -253,7 +260,6 @@ bool cirio_IsProtected(const char* path) {
 }  // namespace
 
 int ReadCircuitFile(CCirDoc* document, CircuitFile& file, const char* path, bool deleteObjects) {
-    CircuitLoad().lastMissingShape[0] = 0;
     const bool isProtected = cirio_IsProtected(path);
     if (int code = file.OpenText(path)) return code;
     file.document = document;
@@ -279,7 +285,7 @@ int ReadCircuitFile(CCirDoc* document, CircuitFile& file, const char* path, bool
         }
         if (version == kCirVersion400 && !file.Silent()) {
             ReportMessage(Message(kCirioMsgTW4Nodes).Text(path));
-            CircuitLoad().loadProblems = true;
+            file.loadProblems = true;
         }
         SetPendingText(path);
         return version > 0 ? kCirioMsgConvert : kResultBadFormat;
@@ -325,7 +331,7 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
     if (closed && !result) result = closed;
     if (hidden) flags |= kDocFlagOpenedHidden;
 
-    if (!result && CircuitLoad().illegalCoordinates && !(loadFlags & kLoadNoCoordinateWarning)) {
+    if (!result && file.illegalCoordinates && !(loadFlags & kLoadNoCoordinateWarning)) {
         cirio_Report(loadFlags, Message(kCirioMsgIllegalCoordinates).Args(path));
     }
     if (!result && file.missingComponents && file.missingComponents[0]) {
@@ -429,8 +435,6 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
         result = kResultShown;
         return nullptr;
     }
-    CircuitLoad().illegalCoordinates = false;
-    CircuitLoad().loadProblems = false;
     char fullPath[kPathNameSize] = {};
     const int findFlags = int(loadFlags & (kFindNoReport | kFindAsIs | kFindNoRecent | kFindSourceFiles));
     int found = 0;
@@ -483,17 +487,9 @@ CCirDoc* OpenCircuitDocument(const char* path, uint32_t loadFlags, int* code) {
     return dynamic_cast<CCirDoc*>(OpenCircuitFile(path, 1, loadFlags, code));
 }
 
-// ---- installation ------------------------------------------------------------------
+// ---- reloading and installation ------------------------------------------------------
 
-namespace {
-
-int cirio_SaveHook(CIODoc* circuit, const char* path) {
-    auto* document = dynamic_cast<CCirDoc*>(circuit);
-    if (!document) return kResultWriteError;
-    return SaveCircuitFile(document, path, kCirVersion801);
-}
-
-CIODoc* cirio_ReloadHook(CIODoc* circuit) {
+CIODoc* ReloadCircuitDocument(CIODoc* circuit) {
     auto* document = dynamic_cast<CCirDoc*>(circuit);
     if (!document) return nullptr;
     char path[kPathNameSize];
@@ -509,16 +505,9 @@ CIODoc* cirio_ReloadHook(CIODoc* circuit) {
     return fresh;
 }
 
-CDoc* cirio_OpenHook(const char* path, int flags) { return OpenCircuitDocument(path, uint32_t(flags), nullptr); }
-
-}  // namespace
-
 void InstallCircuitFile() {
     RegisterDocumentMessages();
     InstallCircuitObjectSections();
     InstallCircuitPageSections();
     InstallAnalysisSections();
-    CircuitHooks().saveCircuit = cirio_SaveHook;
-    CircuitHooks().reloadCircuit = cirio_ReloadHook;
-    CircuitHooks().openCircuitFile = cirio_OpenHook;
 }

@@ -15,6 +15,7 @@
 
 class CDoc;
 class CCirDoc;
+class CIODoc;
 
 // CDoc::flags bit of a circuit opened hidden (subcircuits, macros, libraries).
 constexpr uint32_t kDocFlagOpenedHidden = 0x2000;
@@ -35,14 +36,22 @@ int SaveCircuitFile(CCirDoc* document, const char* path, int32_t version);
 // (at most 26 characters; 15009 when longer).
 int SaveProtectedCircuitFile(CCirDoc* document, const char* path, const char* password);
 
-// Services of the window layer; unset entries are Not yet built.
-struct CircuitFileHooks {
-    // The password prompt of protected files: the answer into `out`; false
-    // when cancelled (an empty password is used then).
-    bool (*askPassword)(char* out, size_t size) = nullptr;
+// The password prompt of protected files. Until the window layer installs
+// one, no password is asked for and the empty one is tried.
+class PasswordPromptPort {
+public:
+    virtual ~PasswordPromptPort() = default;
+    // The answer into `out`; false when cancelled (the empty password is
+    // used then).
+    virtual bool AskPassword(char* out, size_t size) = 0;
 };
-CircuitFileHooks& CircuitFileServices();
+PasswordPromptPort& PasswordPrompt();
+// Returns the prompt installed before; nullptr restores the null object.
+PasswordPromptPort* InstallPasswordPrompt(PasswordPromptPort* port);
 
-// Installs the section routines and the document's save, reload and open
-// hooks (CircuitHooks()). Safe to call more than once.
+// Installs the section routines. Safe to call more than once.
 void InstallCircuitFile();
+
+// A circuit re-read from its file into a fresh document (Revert); the old one
+// is closed only when the new one could be read. Null when it could not.
+CIODoc* ReloadCircuitDocument(CIODoc* circuit);

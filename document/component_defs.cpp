@@ -8,6 +8,7 @@
 #include "core/result.h"
 #include "core/stringarray.h"
 #include "document/attributes.h"
+#include "document/ports.h"
 
 // ---- the table ---------------------------------------------------------------------
 
@@ -460,8 +461,6 @@ const ComponentType ComponentTypeTable[kComponentTypeCount] = {
 
 namespace {
 
-int cd_runCounts[kComponentTypeCount];
-
 // Default pin names: pin i of a type is named by the text with id class + i.
 const MessageRow kCdPinNameRows[] = {
     {8420, "Collector"}, {8421, "Base"}, {8422, "Emitter"},
@@ -505,13 +504,6 @@ char cd_SentinelShape;
 
 void RegisterComponentMessages() { RegisterMessages(kCdPinNameRows, kCdPinNameRowCount); }
 
-int ComponentTypeCount(int type) { return IsValidComponentType(type) ? cd_runCounts[type] : 0; }
-
-void IncrementComponentTypeCount(int type) {
-    if (IsValidComponentType(type)) ++cd_runCounts[type];
-}
-
-void ResetComponentTypeCounts() { std::memset(cd_runCounts, 0, sizeof cd_runCounts); }
 
 // ---- lookups ---------------------------------------------------------------------
 
@@ -580,10 +572,20 @@ char* GetComponentCaption(const ComponentDef* definition, char* buffer, size_t s
 
 // ---- shapes ------------------------------------------------------------------------
 
-ComponentShapeHooks& ComponentShapes() {
-    static ComponentShapeHooks hooks;
-    return hooks;
-}
+namespace {
+
+class cd_NoShapes final : public ShapeLibraryPort {
+public:
+    const char* ShapeName(const Shape*) override { return nullptr; }
+    bool ShapeRect(const SchematicObject*, int32_t*) override { return false; }
+};
+
+PortSlot<ShapeLibraryPort, cd_NoShapes> cd_shapeLibrary;
+
+}  // namespace
+
+ShapeLibraryPort& ShapeLibrary() { return cd_shapeLibrary.Get(); }
+ShapeLibraryPort* InstallShapeLibrary(ShapeLibraryPort* port) { return cd_shapeLibrary.Install(port); }
 
 Shape* AutoMacroShape() { return reinterpret_cast<Shape*>(&cd_SentinelShape); }
 
@@ -722,8 +724,8 @@ void ComponentDef::SetShapeLink(Shape* shape) {
     if (!shape) return;
     if (shape == AutoMacroShape()) {
         shapeName.Set(kAutoMacroShapeName);
-    } else if (ComponentShapes().shapeName) {
-        shapeName.Set(ComponentShapes().shapeName(shape));
+    } else if (const char* name = ShapeLibrary().ShapeName(shape)) {
+        shapeName.Set(name);
     }
 }
 

@@ -137,11 +137,17 @@ inline const ComponentType* GetComponentType(int type) {
     return IsValidComponentType(type) ? &ComponentTypeTable[type] : nullptr;
 }
 
-// The run-time count per type (Statistics, the compiler). Out-of-range types
-// read 0 and are never counted.
-int ComponentTypeCount(int type);
-void IncrementComponentTypeCount(int type);
-void ResetComponentTypeCounts();
+// The count per type of one build of a circuit (Statistics, the compiler);
+// each circuit keeps its own (CircuitBuildState). Out-of-range types read 0
+// and are never counted.
+struct ComponentTypeCounts {
+    int32_t counts[kComponentTypeCount] = {};
+    int Count(int type) const { return IsValidComponentType(type) ? counts[type] : 0; }
+    void Increment(int type) {
+        if (IsValidComponentType(type)) ++counts[type];
+    }
+    void Reset() { *this = ComponentTypeCounts(); }
+};
 
 // The row whose name equals the text without case; "S_PORT" gives N_PORT; -1
 // when none (and for a null text). An empty text matches row 113.
@@ -172,12 +178,23 @@ void RegisterComponentMessages();
 // their names.
 struct Shape;
 
-// The shape libraries tell definitions a shape's name through this hook; until
-// they install it (Not yet built), SetShapeLink keeps the stored shape name.
-struct ComponentShapeHooks {
-    const char* (*shapeName)(const Shape* shape) = nullptr;
+struct SchematicObject;
+
+// What definitions and parts ask of the shape libraries. Until they are
+// installed no shape is known: SetShapeLink keeps the stored shape name and
+// a meter's HIGH and LOW texts keep their places.
+class ShapeLibraryPort {
+public:
+    virtual ~ShapeLibraryPort() = default;
+    // The shape's name; null when unknown.
+    virtual const char* ShapeName(const Shape* shape) = 0;
+    // The rectangle of the component's shape as drawn, relative to its
+    // position and unturned (left, top, right, bottom); false when unknown.
+    virtual bool ShapeRect(const SchematicObject* component, int32_t rect[4]) = 0;
 };
-ComponentShapeHooks& ComponentShapes();
+ShapeLibraryPort& ShapeLibrary();
+// Returns the library installed before; nullptr restores the null object.
+ShapeLibraryPort* InstallShapeLibrary(ShapeLibraryPort* port);
 
 // The process-wide sentinel that marks definitions drawn as an automatic macro
 // box; never a real shape, never drawn as one.

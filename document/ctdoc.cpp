@@ -12,16 +12,77 @@
 #include "core/result.h"
 #include "core/textfile.h"
 #include "document/attributes.h"
+#include "document/cirdoc.h"
+#include "document/cirio.h"
 #include "document/docmessages.h"
+#include "document/ports.h"
 #include "platform/app.h"
 #include "shell/app.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
 
-CircuitDocumentHooks& CircuitHooks() {
-    static CircuitDocumentHooks hooks;
-    return hooks;
+// ---- ports ---------------------------------------------------------------------------------
+
+namespace {
+
+class ct_NoSchematicView final : public SchematicViewPort {
+public:
+    int ActivePane(CCTView* view) override {
+        const CCTDoc* doc = view ? view->GetCTDoc() : nullptr;
+        return doc ? doc->activePane : 0;
+    }
+    void LayoutPaneBars(CCTView*) override {}
+    bool IsPaneVisible(CCTView*, int pane) override { return pane == 0; }
+    void RefreshPane(CCTView*, int) override {}
+    void ScrollPageToPoint(CCTView*, int, int, int, bool) override {}
+    void RedrawPage(CMDIView*, int) override {}
+    void RefreshPaneTabs(CMDIView*) override {}
+    void UpdateViews(CCirDoc* document) override {
+        if (CMDIView* view = document ? document->MainView() : nullptr) view->Invalidate();
+    }
+};
+
+class ct_NoSchematicEditor final : public SchematicEditorPort {
+public:
+    void Rewire(CDoc*, int) override {}
+    void HideCrossHair() override {}
+    void ShowCrossHair(CMDIView*) override {}
+    bool TrackNewPart(CMDIView*, SchematicObject*) override { return true; }
+    int EditAttributes(CMDIView*, SchematicObject*) override { return 1; }
+    bool FirstLedColor(const char**, int*) override { return false; }
+    void PopUndo(CCirDoc*, bool) override {}
+};
+
+class ct_NoAnalysisDocuments final : public AnalysisDocumentPort {
+public:
+    // A document opens without analysis windows until they exist.
+    bool AttachAnalysisDocument(CCTDoc*) override { return true; }
+    void ForEachAnalysisText(CCirDoc*, const std::function<void(char**)>&) override {}
+};
+
+class ct_NoCompiledState final : public CompiledStatePort {
+public:
+    void ReleaseDefineTable(CCTDoc*) override {}
+    void ReleaseModelStatements(CCTDoc*) override {}
+};
+
+PortSlot<SchematicViewPort, ct_NoSchematicView> ct_schematicView;
+PortSlot<SchematicEditorPort, ct_NoSchematicEditor> ct_schematicEditor;
+PortSlot<AnalysisDocumentPort, ct_NoAnalysisDocuments> ct_analysisDocuments;
+PortSlot<CompiledStatePort, ct_NoCompiledState> ct_compiledState;
+
+}  // namespace
+
+SchematicViewPort& SchematicView() { return ct_schematicView.Get(); }
+SchematicViewPort* InstallSchematicView(SchematicViewPort* port) { return ct_schematicView.Install(port); }
+SchematicEditorPort& SchematicEditor() { return ct_schematicEditor.Get(); }
+SchematicEditorPort* InstallSchematicEditor(SchematicEditorPort* port) { return ct_schematicEditor.Install(port); }
+AnalysisDocumentPort& AnalysisDocuments() { return ct_analysisDocuments.Get(); }
+AnalysisDocumentPort* InstallAnalysisDocuments(AnalysisDocumentPort* port) {
+    return ct_analysisDocuments.Install(port);
 }
+CompiledStatePort& CompiledState() { return ct_compiledState.Get(); }
+CompiledStatePort* InstallCompiledState(CompiledStatePort* port) { return ct_compiledState.Install(port); }
 
 // ---- records -----------------------------------------------------------------------------
 
@@ -84,19 +145,9 @@ CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
 }
 
 CCTDoc::~CCTDoc() {
-    if (defineTable && CircuitHooks().releaseDefineTable) CircuitHooks().releaseDefineTable(this);
-    if (modelStatements && CircuitHooks().releaseModelStatements) CircuitHooks().releaseModelStatements(this);
+    if (defineTable) CompiledState().ReleaseDefineTable(this);
+    if (modelStatements) CompiledState().ReleaseModelStatements(this);
     FreeObjectLists();
-    if (sourceFiles) {
-        for (int i = 0; i <= lastSourceIndex; ++i) {
-            FreeString(&sourceFiles[i].fileName);
-            FreeString(&sourceFiles[i].instanceName);
-        }
-        MemFree(sourceFiles);
-        sourceFiles = nullptr;
-    }
-    lastSourceIndex = -1;
-    FreeString(&build.missingHiddenNode);
 }
 
 void CCTDoc::FreeObjectLists() {
@@ -142,8 +193,7 @@ long CCTDoc::GetPageTextLength(int page) {
     const PageRecord* p = Page(page);
     if (!p) return 0;
     if (p->storedText) return static_cast<long>(std::strlen(p->storedText));
-    const TextEditorHooks& ed = TextEditors();
-    if (p->editor && ed.hasWindow && ed.hasWindow(p->editor) && ed.getTextLength) return ed.getTextLength(p->editor);
+    if (p->editor && TextEditor().HasWindow(p->editor)) return TextEditor().GetTextLength(p->editor);
     return 0;
 }
 
@@ -175,24 +225,19 @@ SchematicObject* CCTDoc::NewSchematicObject() {
 void CCTDoc::ApplyTextFont(const FontSpec* font, int redraw) {
     if (font) textPageFont = *font;
     if (!mainView) return;
-    const TextEditorHooks& ed = TextEditors();
-    if (!ed.setFont) return;
     for (int i = 0; i < pageCount; ++i)
-        if (pages[i].kind != kPageSchematic && pages[i].editor) ed.setFont(pages[i].editor, textPageFont, redraw != 0);
+        if (pages[i].kind != kPageSchematic && pages[i].editor)
+            TextEditor().SetFont(pages[i].editor, textPageFont, redraw != 0);
 }
 
 void CCTDoc::SetTextPagesReadOnly(int readOnly) {
-    const TextEditorHooks& ed = TextEditors();
-    if (!ed.setReadOnly) return;
     for (int i = 0; i < pageCount; ++i)
-        if (pages[i].kind == kPageText && pages[i].editor) ed.setReadOnly(pages[i].editor, readOnly != 0);
+        if (pages[i].kind == kPageText && pages[i].editor) TextEditor().SetReadOnly(pages[i].editor, readOnly != 0);
 }
 
 void CCTDoc::RepaintTextPages() {
-    const TextEditorHooks& ed = TextEditors();
-    if (!ed.repaint) return;
     for (int i = 0; i < pageCount; ++i)
-        if (pages[i].kind == kPageText && pages[i].editor) ed.repaint(pages[i].editor);
+        if (pages[i].kind == kPageText && pages[i].editor) TextEditor().Repaint(pages[i].editor);
 }
 
 CCTView* CCTDoc::MainCTView() const { return dynamic_cast<CCTView*>(mainView); }
@@ -232,11 +277,10 @@ void CCTView::OnCreate() {
     CCTDoc* doc = GetCTDoc();
     if (!doc) return;
     doc->mainView = this;
-    const TextEditorHooks& ed = TextEditors();
     for (int i = 0; i < doc->pageCount; ++i) {
         if (doc->pages[i].kind == kPageSchematic) continue;
         doc->CreatePageEditor(i);
-        if (doc->pages[i].editor && ed.hideScrollBars) ed.hideScrollBars(doc->pages[i].editor);
+        if (doc->pages[i].editor) TextEditor().HideScrollBars(doc->pages[i].editor);
     }
     // The schematic view lays the strips out under their panes; until then each
     // starts at its pane's strip size.
@@ -267,9 +311,7 @@ void CCTView::InvalidateTabStrips() {
 }
 
 int CCTView::GetActivePane() {
-    if (CircuitHooks().getActivePane) return CircuitHooks().getActivePane(this);
-    CCTDoc* doc = GetCTDoc();
-    return doc ? doc->activePane : 0;
+    return SchematicView().ActivePane(this);
 }
 
 PageRecord* CCTView::GetPanePage(int pane) {
@@ -280,10 +322,10 @@ PageRecord* CCTView::GetPanePage(int pane) {
 
 int CCTView::GetFocusedTextPage() {
     CCTDoc* doc = GetCTDoc();
-    const TextEditorHooks& ed = TextEditors();
-    if (!doc || !ed.hasFocus) return -1;
+    if (!doc) return -1;
     for (int i = 0; i < doc->pageCount; ++i)
-        if (doc->pages[i].kind != kPageSchematic && doc->pages[i].editor && ed.hasFocus(doc->pages[i].editor)) return i;
+        if (doc->pages[i].kind != kPageSchematic && doc->pages[i].editor && TextEditor().HasFocus(doc->pages[i].editor))
+            return i;
     return -1;
 }
 
@@ -296,10 +338,9 @@ CTxtEditWnd* CCTView::GetFocusedTextEditor() {
 char* CCTView::GetSelectedText() {
     CTxtEditWnd* editor = GetFocusedTextEditor();
     if (!editor) return nullptr;
-    const TextEditorHooks& ed = TextEditors();
     int32_t start = 0, end = 0;
-    if (ed.getSel) ed.getSel(editor, &start, &end);
-    const char* text = ed.getTextBuffer ? ed.getTextBuffer(editor) : nullptr;
+    TextEditor().GetSel(editor, &start, &end);
+    const char* text = TextEditor().GetTextBuffer(editor);
     if (!text || end <= start) return DuplicateString("");
     const long length = static_cast<long>(std::strlen(text));
     start = static_cast<int32_t>(std::min<long>(start, length));
@@ -352,7 +393,7 @@ void SourceLocation::Show() {
         }
     }
     if (kind && !document && path[0]) {
-        if (CircuitHooks().openCircuitFile) document = CircuitHooks().openCircuitFile(path, openFlags | 0x400);
+        document = OpenCircuitDocument(path, uint32_t(openFlags | 0x400), nullptr);
         if (!document) {
             *this = SourceLocation();
             return;
@@ -374,7 +415,7 @@ void SourceLocation::Show() {
         } else {
             view->ShowPage(objectPage);
         }
-        if (CircuitHooks().scrollPageToPoint) CircuitHooks().scrollPageToPoint(view, objectPage, x, y, paneSwitch != 0);
+        SchematicView().ScrollPageToPoint(view, objectPage, x, y, paneSwitch != 0);
         doc->SelectObjects(11, 0);
         if (kind == kLocationObject && object) object->state ^= kObjectSelected;
         if (kind == kLocationGridText && gridText) gridText->state ^= kObjectSelected;
@@ -384,13 +425,9 @@ void SourceLocation::Show() {
         const int textPage = doc->Kind() == kDocText ? 0 : page;
         if (view && doc->Kind() == kDocCircuit) view->ShowPage(textPage);
         if (const PageRecord* p = doc->Page(textPage); p && p->editor) {
-            const TextEditorHooks& ed = TextEditors();
-            if (ed.focus) ed.focus(p->editor);
-            if (lineSwitch) {
-                if (ed.setSel) ed.setSel(p->editor, position, position);
-            } else if (CircuitHooks().selectSpiceStatement) {
-                CircuitHooks().selectSpiceStatement(p->editor, position);
-            }
+            TextEditor().Focus(p->editor);
+            if (lineSwitch) TextEditor().SetSel(p->editor, position, position);
+            else TextEditor().SelectSpiceStatement(p->editor, position);
         }
     }
     *this = SourceLocation();
@@ -403,11 +440,10 @@ namespace {
 class ct_DocumentTextSource : public TextSourceProvider {
 public:
     CDoc* FindSourceDocument(const char* path) override {
-        if (CCTDoc* current = CurrentCircuitDocument()) {
-            for (int i = 1; i <= current->lastSourceIndex && current->sourceFiles; ++i) {
-                const SourceFileEntry& e = current->sourceFiles[i];
-                if (e.document && e.fileName && std::strcmp(e.fileName, path) == 0) return e.document;
-            }
+        if (CCTDoc* current = path ? CurrentCircuitDocument() : nullptr) {
+            const std::vector<SourceFileEntry>& files = current->sourceFiles;
+            for (size_t i = 1; i < files.size(); ++i)
+                if (files[i].document && files[i].fileName == path) return files[i].document;
         }
         return FindDocumentByPath(path);
     }
@@ -426,8 +462,8 @@ public:
         const PageRecord* p = doc ? doc->Page(page) : nullptr;
         if (!p || !out || p->kind == kPageSchematic) return false;
         *out = PageText();
-        if (p->editor && TextEditors().getTextBuffer) {
-            out->text = TextEditors().getTextBuffer(p->editor);
+        if (p->editor) {
+            out->text = TextEditor().GetTextBuffer(p->editor);
             out->editor = p->editor;
         } else {
             out->text = p->storedText ? p->storedText : "";

@@ -10,12 +10,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "core/dialect.h"
 #include "core/fontspec.h"
 #include "core/pool.h"
 #include "core/properties.h"
 #include "core/recentlist.h"
+#include "document/component_defs.h"
+#include "document/nodelabels.h"
 #include "document/iodoc.h"
 #include "document/pages.h"
 #include "shell/preferences.h"
@@ -139,12 +144,12 @@ void DestroyGridTextObject(PoolItem* item);
 // One entry of the source-file table: a subcircuit, macro or include file
 // opened for a compile.
 struct SourceFileEntry {
-    char* fileName;              // heap text
-    CDoc* document;              // the hidden document holding the file, or null
-    char* instanceName;          // the call whose expansion the entry serves
-    SchematicObject* caller;     // the calling component
-    int32_t textPosition;        // of the definition
-    int32_t page;
+    std::string fileName;
+    CDoc* document = nullptr;            // the hidden document holding the file, or null
+    std::string instanceName;            // the call whose expansion the entry serves
+    SchematicObject* caller = nullptr;   // the calling component
+    int32_t textPosition = 0;            // of the definition
+    int32_t page = 0;
 };
 
 // A place to show the user: an object, a grid text or a position in a text page.
@@ -168,44 +173,99 @@ struct SourceLocation {
     void Show();
 };
 
-// Work of later layers that the document and its view call. Unset entries are
-// Not yet built: the call does nothing (or fails as described).
-struct CircuitDocumentHooks {
-    // Schematic view: the active pane of a view, and its pane operations.
-    int (*getActivePane)(CCTView* view) = nullptr;
-    void (*layoutPaneBars)(CCTView* view) = nullptr;
-    bool (*isPaneVisible)(CCTView* view, int pane) = nullptr;
-    void (*refreshPane)(CCTView* view, int pane) = nullptr;
-    void (*scrollPageToPoint)(CCTView* view, int page, int x, int y, bool centre) = nullptr;
-    // Schematic editor: keeps wires split where pins and wire ends touch.
-    void (*rewire)(CDoc* circuit, int request) = nullptr;
-    // Circuit file: re-reads a circuit into a fresh document (Revert), and
-    // saves it in the current file version; 0 or a result code.
-    CIODoc* (*reloadCircuit)(CIODoc* circuit) = nullptr;
-    int (*saveCircuit)(CIODoc* circuit, const char* path) = nullptr;
-    // Circuit file: opens a file for a SourceLocation; the document or null.
-    CDoc* (*openCircuitFile)(const char* path, int flags) = nullptr;
-    // Text documents: selects the statement at a position of a text page.
-    void (*selectSpiceStatement)(CTxtEditWnd* editor, long position) = nullptr;
-    // Analysis plot windows: the hidden analysis document of a circuit or text
-    // document, created and closed with it.
-    CDoc* (*createAnalysisDocument)(CDoc* document) = nullptr;
-    // Compiler and models: release the define table and the model statements
-    // that hang on a document when it goes away.
-    void (*releaseDefineTable)(CCTDoc* document) = nullptr;
-    void (*releaseModelStatements)(CCTDoc* document) = nullptr;
+class CCirDoc;
+
+// ---- ports of the subsystems built above this layer ---------------------------------------
+
+// The schematic view's panes and drawing. Until the schematic editor installs
+// its view, a view's active pane is the document's, only pane 0 shows, pane
+// operations do nothing and a renaming repaints the main view.
+class SchematicViewPort {
+public:
+    virtual ~SchematicViewPort() = default;
+    virtual int ActivePane(CCTView* view) = 0;
+    virtual void LayoutPaneBars(CCTView* view) = 0;
+    virtual bool IsPaneVisible(CCTView* view, int pane) = 0;
+    virtual void RefreshPane(CCTView* view, int pane) = 0;
+    virtual void ScrollPageToPoint(CCTView* view, int page, int x, int y, bool centre) = 0;
+    // After numbering: one schematic page, and the page tabs of the panes.
+    virtual void RedrawPage(CMDIView* view, int page) = 0;
+    virtual void RefreshPaneTabs(CMDIView* view) = 0;
+    // After a renaming: every view of the circuit.
+    virtual void UpdateViews(CCirDoc* document) = 0;
 };
-CircuitDocumentHooks& CircuitHooks();
+SchematicViewPort& SchematicView();
+// Returns the view installed before; nullptr restores the null object.
+SchematicViewPort* InstallSchematicView(SchematicViewPort* port);
+
+// The schematic editor's work on a circuit. Until it is installed wires are
+// left as they are, a new part is accepted where it was put, there is no LED
+// colour table and no undo entry to drop.
+class SchematicEditorPort {
+public:
+    virtual ~SchematicEditorPort() = default;
+    // Keeps wires split where pins and wire ends touch.
+    virtual void Rewire(CDoc* circuit, int request) = 0;
+    // The cross-hair around dragging a new part.
+    virtual void HideCrossHair() = 0;
+    virtual void ShowCrossHair(CMDIView* view) = 0;
+    // Drags the new part with the mouse in the circuit's view (null when it
+    // has none); false when the user abandoned the drag.
+    virtual bool TrackNewPart(CMDIView* view, SchematicObject* component) = 0;
+    // The component's attribute dialog; 1 OK, 2 cancelled.
+    virtual int EditAttributes(CMDIView* view, SchematicObject* component) = 0;
+    // The first entry of the analog LED colour table (its colour text and its
+    // index); false when the table is empty.
+    virtual bool FirstLedColor(const char** text, int* index) = 0;
+    // Drops the document's current undo entry, applying it first when asked.
+    virtual void PopUndo(CCirDoc* document, bool undoFirst) = 0;
+};
+SchematicEditorPort& SchematicEditor();
+SchematicEditorPort* InstallSchematicEditor(SchematicEditorPort* port);
+
+// The analysis windows and their settings. Until they are installed a
+// document has no hidden analysis document and no analysis texts.
+class AnalysisDocumentPort {
+public:
+    virtual ~AnalysisDocumentPort() = default;
+    // Creates the hidden analysis document of a circuit or text document,
+    // which is created and closed with it, and stores it in
+    // analysisDocument; false when it could not be made.
+    virtual bool AttachAnalysisDocument(CCTDoc* document) = 0;
+    // Calls `visit` with every expression text of the circuit's analysis
+    // limits, plot windows and stepping settings (heap texts the visitor may
+    // replace).
+    virtual void ForEachAnalysisText(CCirDoc* document, const std::function<void(char** text)>& visit) = 0;
+};
+AnalysisDocumentPort& AnalysisDocuments();
+AnalysisDocumentPort* InstallAnalysisDocuments(AnalysisDocumentPort* port);
+
+// What the compiler and the models hang on a document and release when it
+// goes away. Without a compiler nothing is ever hung there.
+class CompiledStatePort {
+public:
+    virtual ~CompiledStatePort() = default;
+    virtual void ReleaseDefineTable(CCTDoc* document) = 0;
+    virtual void ReleaseModelStatements(CCTDoc* document) = 0;
+};
+CompiledStatePort& CompiledState();
+CompiledStatePort* InstallCompiledState(CompiledStatePort* port);
 
 // State of the build of a circuit (node numbering and the compiler).
 struct CircuitBuildState {
+    // The highest node number of the last numbering (the node labels and the
+    // compiler read it; CCirDoc::lastGeometricNode is the highest one given
+    // by geometry alone).
+    int32_t highestNode = 0;
     int32_t nodeLabelEntries = 0;
     int32_t nodeCounter = 0;
     int32_t deviceCounter = 0;
     int32_t serialCount = 0;
-    char* missingHiddenNode = nullptr;          // heap text: the last hidden pin without a node
+    std::string missingHiddenNode;              // the last hidden pin without a node
     SchematicObject* missingHiddenComponent = nullptr;
     int32_t forceNewRun[4] = {};                // one per analysis kind
+    ComponentTypeCounts typeCounts;
+    std::vector<NodeNameEntry> nodeNames;       // the compiled node names (document/nodelabels.h)
 };
 
 class CCTDoc : public CIODoc {
@@ -328,8 +388,7 @@ public:
     int32_t arrayCount = 0;
     void* arrays = nullptr;         // Not yet built (compiler)
     void* warnings = nullptr;       // Not yet built (compiler)
-    SourceFileEntry* sourceFiles = nullptr;         // MemAlloc'd
-    int32_t lastSourceIndex = -1;
+    std::vector<SourceFileEntry> sourceFiles;
     void* nodeJoins = nullptr;      // Not yet built (compiler)
     int32_t nodeJoinCount = 0;
     int32_t dialect = 0;            // of the text; the program default at construction

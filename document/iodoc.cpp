@@ -12,6 +12,7 @@
 #include "core/result.h"
 #include "document/ctdoc.h"
 #include "document/docmessages.h"
+#include "document/ports.h"
 #include "platform/app.h"
 #include "platform/commondlg.h"
 #include "shell/app.h"
@@ -65,10 +66,6 @@ CDoc* io_FindWindowDocument(const char* path, const CDoc* except) {
 
 }  // namespace
 
-IODocHooks& IODocServices() {
-    static IODocHooks hooks;
-    return hooks;
-}
 
 // ---- CIODoc --------------------------------------------------------------------------
 
@@ -255,11 +252,11 @@ bool CIOFrame::OnClose() {
 
 // ---- the Save As dialog ---------------------------------------------------------------
 
-void ShowSaveDocumentDialog(CIODoc* document, char* path, size_t size) {
-    if (!path || !size) return;
-    if (IODocServices().askSavePath) {
-        IODocServices().askSavePath(document, path, size);
-    } else {
+namespace {
+
+class io_PlatformSaveDialog final : public SavePathPromptPort {
+public:
+    void AskSavePath(CIODoc* document, char* path, size_t size) override {
         const int kind = document ? document->Kind() : kDocKindNone;
         platform::FileDialog dialog(platform::FileDialog::Mode::Save);
         dialog.SetFilter(io_SaveFilter(kind));
@@ -272,6 +269,19 @@ void ShowSaveDocumentDialog(CIODoc* document, char* path, size_t size) {
         else
             path[0] = 0;
     }
+};
+
+PortSlot<SavePathPromptPort, io_PlatformSaveDialog> io_savePathPrompt;
+
+}  // namespace
+
+SavePathPromptPort& SavePathPrompt() { return io_savePathPrompt.Get(); }
+SavePathPromptPort* InstallSavePathPrompt(SavePathPromptPort* port) { return io_savePathPrompt.Install(port); }
+
+
+void ShowSaveDocumentDialog(CIODoc* document, char* path, size_t size) {
+    if (!path || !size) return;
+    SavePathPrompt().AskSavePath(document, path, size);
     // Another window must not be saved over.
     if (path[0] && io_FindWindowDocument(path, document)) {
         ReportMessage(Message(kMsgFileNameInUse).Args(path));
@@ -298,9 +308,8 @@ CDoc* FindOpenDocument(char* path, const char* name, int flags, int kind, int* c
         found = io_FindWindowDocument(path, nullptr);
         if (!found && (flags & kFindSourceFiles)) {
             if (CCTDoc* current = CurrentCircuitDocument()) {
-                for (int i = 0; i <= current->lastSourceIndex && current->sourceFiles; ++i) {
-                    const SourceFileEntry& e = current->sourceFiles[i];
-                    if (e.document && e.fileName && std::strcmp(e.fileName, path) == 0) {
+                for (const SourceFileEntry& e : current->sourceFiles) {
+                    if (e.document && e.fileName == path) {
                         found = e.document;
                         break;
                     }

@@ -112,14 +112,18 @@ protected:
     bool OnClose() override;
 };
 
-// Services the window layer above the document gives to Save and Revert;
-// an unset entry falls back to the plain behaviour given with it.
-struct IODocHooks {
-    // The Save As dialog for a document kind: the chosen path into `path`
-    // (size bytes), or "" when cancelled. Unset: the platform's file dialog.
-    void (*askSavePath)(CIODoc* document, char* path, size_t size) = nullptr;
+// Where Save As asks for a path. Until the window layer installs its own
+// dialog, the platform's file dialog asks.
+class SavePathPromptPort {
+public:
+    virtual ~SavePathPromptPort() = default;
+    // The chosen path into `path` (size bytes, holding the suggestion), or ""
+    // when cancelled.
+    virtual void AskSavePath(CIODoc* document, char* path, size_t size) = 0;
 };
-IODocHooks& IODocServices();
+SavePathPromptPort& SavePathPrompt();
+// Returns the prompt installed before; nullptr restores the platform dialog.
+SavePathPromptPort* InstallSavePathPrompt(SavePathPromptPort* port);
 
 // The Save As dialog for a document (kind, filter, suggested name); the
 // answer into `path` (size bytes), "" when cancelled.

@@ -16,6 +16,7 @@
 #include "document/cirdoc.h"
 #include "document/nodegrid.h"
 #include "document/nodes.h"
+#include "document/ports.h"
 #include "shell/app.h"
 #include "shell/report.h"
 
@@ -127,13 +128,13 @@ NodeLabel* GetNodeLabel(CCirDoc* document, int i) {
 int BuildNodeLabels(CCirDoc* document) {
     if (!document) return kOk;
     nl_LabelBuild b;
-    b.highest = std::max(0, HighestNodeNumber());
+    b.highest = std::max(0, HighestNodeNumber(document));
     b.last = b.highest;
     b.capacity = b.highest + nl_kGrowStep;
     b.entries = static_cast<NodeLabel*>(MemAlloc(static_cast<size_t>(b.capacity) * sizeof(NodeLabel)));
     if (!b.entries) return kResultNoMemory;
     nl_ClearEntries(b.entries, 0, b.capacity);
-    const int geometric = HighestGeometricNodeNumber();
+    const int geometric = HighestGeometricNodeNumber(document);
 
     for (int pass = 0; pass < 2; ++pass) {
         for (SchematicObject* o = nl_First(document); o; o = nl_Next(o)) {
@@ -230,10 +231,31 @@ int BuildConnectionPoints(CCirDoc* document, const NodeGrid& grid) {
 
 // ---- label text ---------------------------------------------------------------------------
 
-SimulationHooks& Simulation() {
-    static SimulationHooks hooks;
-    return hooks;
-}
+namespace {
+
+class nl_NoSimulation final : public SimulationPort {
+public:
+    StateVariableList* StateVariables() override { return nullptr; }
+    SimulatorVectors* Vectors() override { return nullptr; }
+    int AnalysisDisplayMode() override { return -1; }
+    char DigitalStateChar(int state) override { return state >= 0 && state < 6 ? kDigitalStateLetters[state] : '?'; }
+    void FormatNodeValue(CCirDoc*, char* rest, size_t restSize, double re, double im) override {
+        FormatNumber(rest, restSize, re, 3, 0, 0);
+        if (im != 0.0) {
+            char imaginary[64];
+            FormatNumber(imaginary, sizeof imaginary, im, 3, 0, 0);
+            const size_t at = std::strlen(rest);
+            FormatBounded(rest + at, restSize - at, ",%s", imaginary);
+        }
+    }
+};
+
+PortSlot<SimulationPort, nl_NoSimulation> nl_simulation;
+
+}  // namespace
+
+SimulationPort& Simulation() { return nl_simulation.Get(); }
+SimulationPort* InstallSimulation(SimulationPort* port) { return nl_simulation.Install(port); }
 
 char* FormatNodeLabel(const NodeLabel& label, char* buffer, size_t size, int flags, CCirDoc* document) {
     if (!buffer || size == 0) return buffer;
@@ -254,9 +276,9 @@ char* FormatNodeLabel(const NodeLabel& label, char* buffer, size_t size, int fla
     const size_t restSize = size - used;
     if (restSize <= 1) return buffer;
 
-    const SimulationHooks& hooks = Simulation();
-    const int mode = hooks.analysisDisplayMode ? hooks.analysisDisplayMode() : -1;
-    const SimulatorVectors* vectors = hooks.vectors ? hooks.vectors() : nullptr;
+    SimulationPort& simulation = Simulation();
+    const int mode = simulation.AnalysisDisplayMode();
+    const SimulatorVectors* vectors = simulation.Vectors();
     const int index = label.valueIndex;
     if (label.kind == kNodeLabelDigital) {
         int state;
@@ -264,10 +286,7 @@ char* FormatNodeLabel(const NodeLabel& label, char* buffer, size_t size, int fla
             state = vectors->digitalStates[0][index];
         else
             state = ClampToInt(label.storedValue[0]);
-        char c;
-        if (hooks.digitalStateChar) c = hooks.digitalStateChar(state);
-        else c = state >= 0 && state < 6 ? kDigitalStateLetters[state] : '?';
-        rest[0] = c;
+        rest[0] = simulation.DigitalStateChar(state);
         rest[1] = 0;
         return buffer;
     }
@@ -278,18 +297,8 @@ char* FormatNodeLabel(const NodeLabel& label, char* buffer, size_t size, int fla
     } else if (mode != -1 && vectors && vectors->solution && index < vectors->solutionCount) {
         re = vectors->solution[index];
     }
-    if (hooks.formatNodeValue) {
-        hooks.formatNodeValue(document, rest, restSize, re, im);
-        rest[restSize - 1] = 0;
-    } else {
-        FormatNumber(rest, restSize, re, 3, 0, 0);
-        if (im != 0.0) {
-            char imaginary[64];
-            FormatNumber(imaginary, sizeof imaginary, im, 3, 0, 0);
-            const size_t at = std::strlen(rest);
-            FormatBounded(rest + at, restSize - at, ",%s", imaginary);
-        }
-    }
+    simulation.FormatNodeValue(document, rest, restSize, re, im);
+    rest[restSize - 1] = 0;
     return buffer;
 }
 
@@ -502,42 +511,55 @@ int AssignWireNodes(CCirDoc* document) {
 
 // ---- the compiler's node-name table ----------------------------------------------------------
 
-NodeNameTable& CompiledNodeNames() {
-    static NodeNameTable table;
-    return table;
-}
+namespace {
 
-NodeNameHooks& NodeNames() {
-    static NodeNameHooks hooks;
-    return hooks;
-}
+class nl_NoNameIndex final : public NodeNameIndexPort {
+public:
+    int IndexCount(const CCTDoc*) override { return 0; }
+    int IndexFind(const CCTDoc*, const char*) override { return -1; }
+    char* QualifyName(const CCTDoc*, const char* name, int) override { return DuplicateString(name); }
+    const char* InstanceName(const CCTDoc*, int) override { return nullptr; }
+    bool HasAnalysisCircuit(const CCTDoc*) override { return false; }
+};
+
+PortSlot<NodeNameIndexPort, nl_NoNameIndex> nl_nameIndex;
+
+}  // namespace
+
+NodeNameIndexPort& CompiledNodeNames() { return nl_nameIndex.Get(); }
+NodeNameIndexPort* InstallNodeNameIndex(NodeNameIndexPort* port) { return nl_nameIndex.Install(port); }
 
 namespace {
 
-const char* nl_NodeNameText(const NodeNameEntry& e, int relative) {
-    const char* name = e.name ? e.name : "";
+const std::vector<NodeNameEntry>* nl_Table(const CCTDoc* document) {
+    return document ? &document->build.nodeNames : nullptr;
+}
+
+const char* nl_NodeNameText(const CCTDoc* document, const NodeNameEntry& e, int relative) {
+    const char* name = e.name.c_str();
     if (!relative) {
         const char* dot = std::strrchr(name, '.');
         return dot ? dot + 1 : name;
     }
-    const NodeNameHooks& hooks = NodeNames();
-    if (e.level < 1 || !hooks.analysisCircuit || !hooks.analysisCircuit()) return name;
-    if (e.level == 1 || std::strcmp(name, "0") == 0) return name;
-    const char* instance = hooks.instanceName ? hooks.instanceName(e.level) : nullptr;
+    NodeNameIndexPort& index = CompiledNodeNames();
+    if (e.level < 1 || !index.HasAnalysisCircuit(document)) return name;
+    if (e.level == 1 || e.name == "0") return name;
+    const char* instance = index.InstanceName(document, e.level);
     if (!instance) return name;
     const size_t skip = std::strlen(instance) + 1;
-    return skip <= std::strlen(name) ? name + skip : name;
+    return skip <= e.name.size() ? name + skip : name;
 }
 
-const char* nl_GetNodeName(int node, int level, int kind, int relative, bool fromLast) {
-    const NodeNameTable& t = CompiledNodeNames();
-    if (!t.entries || t.count <= 0) return "";
+const char* nl_GetNodeName(const CCTDoc* document, int node, int level, int kind, int relative, bool fromLast) {
+    const std::vector<NodeNameEntry>* t = nl_Table(document);
+    if (!t || t->empty()) return "";
+    const size_t count = t->size();
     for (int search = 0; search < 2; ++search) {
-        for (int k = 0; k < t.count; ++k) {
-            const NodeNameEntry& e = t.entries[fromLast ? t.count - 1 - k : k];
+        for (size_t k = 0; k < count; ++k) {
+            const NodeNameEntry& e = (*t)[fromLast ? count - 1 - k : k];
             if (e.node != node || e.kind != kind) continue;
             if (search == 0 && e.level != level) continue;
-            return nl_NodeNameText(e, relative);
+            return nl_NodeNameText(document, e, relative);
         }
     }
     return "";
@@ -547,62 +569,52 @@ bool nl_PassesKind(const NodeNameEntry& e, int kindFilter) { return kindFilter =
 
 }  // namespace
 
-const char* GetNodeName(int node, int level, int kind, int relative) {
-    return nl_GetNodeName(node, level, kind, relative, true);
+const char* GetNodeName(const CCTDoc* document, int node, int level, int kind, int relative) {
+    return nl_GetNodeName(document, node, level, kind, relative, true);
 }
 
-const char* GetFirstNodeName(int node, int level, int kind, int relative) {
-    return nl_GetNodeName(node, level, kind, relative, false);
+const char* GetFirstNodeName(const CCTDoc* document, int node, int level, int kind, int relative) {
+    return nl_GetNodeName(document, node, level, kind, relative, false);
 }
 
-int FindNodeIndex(const char* name, int level, int kindFilter) {
+int FindNodeIndex(const CCTDoc* document, const char* name, int level, int kindFilter) {
     if (!name) return -1;
     if (std::strcmp(name, "0") == 0) return 0;
-    const NodeNameTable& t = CompiledNodeNames();
-    const NodeNameHooks& hooks = NodeNames();
-    char* upper = nullptr;
-    if (level > 1 && hooks.qualifyName) upper = hooks.qualifyName(name, level);
-    else upper = DuplicateString(name);
-    if (!upper) return -1;
-    for (char* c = upper; *c; ++c) *c = UpperChar(*c);
+    const std::vector<NodeNameEntry>* t = nl_Table(document);
+    if (!t) return -1;
+    const int count = static_cast<int>(t->size());
+    NodeNameIndexPort& index = CompiledNodeNames();
+    char* qualified = level > 1 ? index.QualifyName(document, name, level) : DuplicateString(name);
+    if (!qualified) return -1;
+    std::string upper = qualified;
+    MemFree(qualified);
+    for (char& c : upper) c = UpperChar(c);
 
-    int found = -1;
-    bool searchTable = true;
-    if (hooks.indexExists && hooks.indexExists() > 0 && hooks.indexFind) {
-        const int hit = hooks.indexFind(upper);
-        if (hit < 0 || hit >= t.count) searchTable = false;
-        else if (nl_PassesKind(t.entries[hit], kindFilter)) {
-            found = hit;
-            searchTable = false;
-        }
+    if (index.IndexCount(document) > 0) {
+        const int hit = index.IndexFind(document, upper.c_str());
+        if (hit < 0 || hit >= count) return -1;
+        if (nl_PassesKind((*t)[size_t(hit)], kindFilter)) return hit;
     }
-    if (searchTable) {
-        for (int i = 0; i < t.count; ++i) {
-            const NodeNameEntry& e = t.entries[i];
-            if (nl_PassesKind(e, kindFilter) && e.name && std::strcmp(e.name, upper) == 0) {
-                found = i;
-                break;
-            }
-        }
+    for (int i = 0; i < count; ++i) {
+        const NodeNameEntry& e = (*t)[size_t(i)];
+        if (nl_PassesKind(e, kindFilter) && e.name == upper) return i;
     }
-    MemFree(upper);
-    return found;
+    return -1;
 }
 
-int FindNodeNumber(const char* name, int level, int kindFilter) {
-    const int i = FindNodeIndex(name, level, kindFilter);
+int FindNodeNumber(const CCTDoc* document, const char* name, int level, int kindFilter) {
+    const int i = FindNodeIndex(document, name, level, kindFilter);
     if (i < 0) return -1;
-    const NodeNameTable& t = CompiledNodeNames();
-    if (i >= t.count || !t.entries) return i == 0 ? 0 : -1;  // ground before any compile
-    return t.entries[i].node;
+    const std::vector<NodeNameEntry>* t = nl_Table(document);
+    if (!t || size_t(i) >= t->size()) return i == 0 ? 0 : -1;  // ground before any compile
+    return (*t)[size_t(i)].node;
 }
 
 // ---- stored state variables --------------------------------------------------------------
 
 int ApplyStateVariables() {
-    const SimulationHooks& hooks = Simulation();
-    StateVariableList* list = hooks.stateVariables ? hooks.stateVariables() : nullptr;
-    SimulatorVectors* v = hooks.vectors ? hooks.vectors() : nullptr;
+    StateVariableList* list = Simulation().StateVariables();
+    SimulatorVectors* v = Simulation().Vectors();
     if (!list || !v || !list->entries) return 0;
     const int kind = RunState().activeAnalysis;
     if (!((list->mode == 1 && list->loaded) || (list->applyAtStart && (kind == 0 || kind == 1)))) return 0;

@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class CCirDoc;
+class CCTDoc;
 class SectionFile;
 struct SchematicObject;
 
@@ -103,46 +105,49 @@ bool AppendInterfaceSuffix(char** text, int interfaceKind);
 // ---- the compiler's node-name table ---------------------------------------------------
 
 // One name of the compiled circuit: hierarchical ("X1.OUT"), with its node,
-// the expansion level it belongs to (1 the top level) and a kind.
+// the expansion level it belongs to (1 the top level) and a kind. The
+// compiler builds the table of a document in its build state
+// (CircuitBuildState::nodeNames); entry 0 is ground, named "0".
 struct NodeNameEntry {
-    char* name;  // heap text
-    int32_t node;
-    int16_t level;
-    int16_t kind;
+    std::string name;
+    int32_t node = 0;
+    int16_t level = 0;
+    int16_t kind = 0;
 };
-// Built by the compiler; entry 0 is ground, named "0".
-struct NodeNameTable {
-    NodeNameEntry* entries = nullptr;
-    int32_t count = 0;
-};
-NodeNameTable& CompiledNodeNames();
 
-// Services of the compiler that the lookups call; unset entries are Not yet
-// built (no name index, no qualification, no analysis circuit).
-struct NodeNameHooks {
+// What the name lookups ask of the compiler about a document's compile and
+// its analysis. Until they are installed there is no name index, names are
+// not qualified and no circuit is analysed.
+class NodeNameIndexPort {
+public:
+    virtual ~NodeNameIndexPort() = default;
     // Number of names in the compiler's name index, 0 when there is none.
-    int (*indexExists)() = nullptr;
+    virtual int IndexCount(const CCTDoc* document) = 0;
     // Entry index of a name in the index, -1 when absent.
-    int (*indexFind)(const char* name) = nullptr;
-    // A heap text: the name qualified by the scope of an expansion level.
-    char* (*qualifyName)(const char* name, int level) = nullptr;
+    virtual int IndexFind(const CCTDoc* document, const char* name) = 0;
+    // A heap text (free with MemFree): the name qualified by the scope of an
+    // expansion level; null when out of memory.
+    virtual char* QualifyName(const CCTDoc* document, const char* name, int level) = 0;
     // The instance name of the expansion that serves a level; null when the
     // analysed circuit has no such expansion.
-    const char* (*instanceName)(int level) = nullptr;
-    // True while an analysed circuit is present.
-    bool (*analysisCircuit)() = nullptr;
+    virtual const char* InstanceName(const CCTDoc* document, int level) = 0;
+    // True while the document's circuit is analysed.
+    virtual bool HasAnalysisCircuit(const CCTDoc* document) = 0;
 };
-NodeNameHooks& NodeNames();
+NodeNameIndexPort& CompiledNodeNames();
+// Returns the index installed before; nullptr restores the null object.
+NodeNameIndexPort* InstallNodeNameIndex(NodeNameIndexPort* port);
 
+// Lookups in a document's compiled node-name table (none without a document).
 // Name text of the entry with this node, level and kind, searching from the
 // last entry down (then at any level); "" when none.
-const char* GetNodeName(int node, int level, int kind, int relative);
+const char* GetNodeName(const CCTDoc* document, int node, int level, int kind, int relative);
 // The same, searching from the first entry up.
-const char* GetFirstNodeName(int node, int level, int kind, int relative);
+const char* GetFirstNodeName(const CCTDoc* document, int node, int level, int kind, int relative);
 // Index of the entry of that name (upper case), -1 when none; kind -1 any.
-int FindNodeIndex(const char* name, int level, int kindFilter);
+int FindNodeIndex(const CCTDoc* document, const char* name, int level, int kindFilter);
 // The node number of that entry, -1 when none.
-int FindNodeNumber(const char* name, int level, int kindFilter);
+int FindNodeNumber(const CCTDoc* document, const char* name, int level, int kindFilter);
 
 // ---- state variables and the simulator's vectors ---------------------------------------
 
@@ -172,19 +177,25 @@ struct SimulatorVectors {
     int32_t nodeLabelCount = 0;  // label count of the analysed circuit
 };
 
-// Services of the simulator and the analysis windows; unset entries are Not
-// yet built.
-struct SimulationHooks {
-    StateVariableList* (*stateVariables)() = nullptr;
-    SimulatorVectors* (*vectors)() = nullptr;
+// What node labels and state variables ask of the simulator and the analysis
+// windows. Until they are installed there are no state variables, no vectors
+// and no analysis shown; digital states show as letters and values in the
+// plain engineering format.
+class SimulationPort {
+public:
+    virtual ~SimulationPort() = default;
+    virtual StateVariableList* StateVariables() = 0;
+    virtual SimulatorVectors* Vectors() = 0;
     // Display mode of the analysis whose data is shown; -1 when there is none.
-    int (*analysisDisplayMode)() = nullptr;
+    virtual int AnalysisDisplayMode() = 0;
     // The display character of a digital state.
-    char (*digitalStateChar)(int state) = nullptr;
-    // The circuit's value formatter for node labels.
-    void (*formatNodeValue)(CCirDoc* document, char* buffer, size_t size, double re, double im) = nullptr;
+    virtual char DigitalStateChar(int state) = 0;
+    // The circuit's value formatter for node labels (size > 1).
+    virtual void FormatNodeValue(CCirDoc* document, char* buffer, size_t size, double re, double im) = 0;
 };
-SimulationHooks& Simulation();
+SimulationPort& Simulation();
+// Returns the simulation installed before; nullptr restores the null object.
+SimulationPort* InstallSimulation(SimulationPort* port);
 
 // Copies the stored state variables into the simulator's start vectors.
 // Entries whose indexes fall outside the vectors are skipped; one warning

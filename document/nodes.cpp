@@ -26,9 +26,6 @@
 
 namespace {
 
-int nd_highestNode = 0;
-int nd_highestGeometric = 0;
-
 int32_t nd_Clamp(int64_t v) {
     if (v > INT32_MAX) return INT32_MAX;
     if (v < INT32_MIN) return INT32_MIN;
@@ -485,7 +482,6 @@ int nd_Number(CCirDoc* doc, NodeGrid& grid) {
             }
         }
     }
-    nd_highestGeometric = numbering.last;
     doc->lastGeometricNode = numbering.last;
 
     // Hidden pins connect by the name they carry.
@@ -506,12 +502,12 @@ int nd_Number(CCirDoc* doc, NodeGrid& grid) {
                 o->pinNodes[i] = numbering.NumberGroup(v);
             } else {
                 o->pinNodes[i] = 0;
-                if (!SetString(&doc->build.missingHiddenNode, nodeName)) return kResultNoMemory;
+                doc->build.missingHiddenNode = nodeName ? nodeName : "";
                 doc->build.missingHiddenComponent = o;
             }
         }
     }
-    nd_highestNode = numbering.last;
+    doc->build.highestNode = numbering.last;
     numbering.ApplyToSlots();
 
     // Every wire carries the node of its first end.
@@ -702,18 +698,13 @@ void NodeGrid::Free() {
 
 // ---- numbering ------------------------------------------------------------------------------
 
-NodeNumberingHooks& NodeNumbering() {
-    static NodeNumberingHooks hooks;
-    return hooks;
-}
-
-int HighestNodeNumber() { return nd_highestNode; }
-int HighestGeometricNodeNumber() { return nd_highestGeometric; }
+int HighestNodeNumber(const CCirDoc* document) { return document ? document->build.highestNode : 0; }
+int HighestGeometricNodeNumber(const CCirDoc* document) { return document ? document->lastGeometricNode : 0; }
 
 int NumberNodes(CCirDoc* document) {
     if (!document) return kOk;
     nd_BusyState busy;
-    FreeString(&document->build.missingHiddenNode);
+    document->build.missingHiddenNode.clear();
     document->build.missingHiddenComponent = nullptr;
 
     NodeGrid grid;
@@ -727,12 +718,10 @@ int NumberNodes(CCirDoc* document) {
 
     CMDIView* view = document->MainView();
     if (view && !(document->flags & kDocFlagInternalUse)) {
-        const NodeNumberingHooks& hooks = NodeNumbering();
-        if (hooks.redrawPage) {
-            for (int page = 0; page < document->PageCount(); ++page)
-                if (document->PageKind(page) == kPageSchematic) hooks.redrawPage(view, page);
-        }
-        if (hooks.refreshPaneTabs) hooks.refreshPaneTabs(view);
+        SchematicViewPort& schematic = SchematicView();
+        for (int page = 0; page < document->PageCount(); ++page)
+            if (document->PageKind(page) == kPageSchematic) schematic.RedrawPage(view, page);
+        schematic.RefreshPaneTabs(view);
     }
     grid.Free();
     return result;
@@ -746,7 +735,7 @@ int RenumberNodesIfChanged(CCirDoc* document, int force) {
     if (force || (!analysisRunning && (showsNodes || document->objects.count < Prefs().nodeRecalc))) {
         if (document->rewireRequest) {
             const int request = document->rewireRequest;
-            if (CircuitHooks().rewire) CircuitHooks().rewire(document, request);
+            SchematicEditor().Rewire(document, request);
             document->rewireRequest = 0;
             document->needsNumbering = 1;
         }

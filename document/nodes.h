@@ -103,18 +103,8 @@ int NumberNodes(CCirDoc* document);
 // Numbers when it is due (see the .cpp); 0 or NumberNodes' error.
 int RenumberNodesIfChanged(CCirDoc* document, int force);
 
-// The highest node number of the last numbering (program-wide; the node labels
-// and the compiler read it), and the highest one given by geometry alone.
-int HighestNodeNumber();
-int HighestGeometricNodeNumber();
-
-// Services of later subsystems that numbering calls (the rewiring before it is
-// CircuitHooks().rewire). An unset entry means that subsystem is Not yet
-// built: the step is skipped.
-struct NodeNumberingHooks {
-    // Schematic editor: redraws one schematic page of the view.
-    void (*redrawPage)(CMDIView* view, int page) = nullptr;
-    // Schematic editor: refreshes the page tabs of the view's panes.
-    void (*refreshPaneTabs)(CMDIView* view) = nullptr;
-};
-NodeNumberingHooks& NodeNumbering();
+// The highest node number of the document's last numbering (the node labels
+// and the compiler read it), and the highest one given by geometry alone. Each
+// circuit keeps its own, so circuits number side by side.
+int HighestNodeNumber(const CCirDoc* document);
+int HighestGeometricNodeNumber(const CCirDoc* document);

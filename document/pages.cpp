@@ -14,6 +14,7 @@
 #include "document/ctdoc.h"
 #include "document/docmessages.h"
 #include "document/nodes.h"
+#include "document/ports.h"
 #include "platform/app.h"
 #include "platform/image.h"
 #include "platform/menu.h"
@@ -23,17 +24,43 @@
 #include "shell/fonts.h"
 #include "shell/report.h"
 
-TextEditorHooks& TextEditors() {
-    static TextEditorHooks hooks;
-    return hooks;
-}
+namespace {
+
+class pg_NoTextEditor final : public TextEditorPort {
+public:
+    CTxtEditWnd* Create() override { return nullptr; }
+    void Destroy(CTxtEditWnd*) override {}
+    bool CreateWindow(CTxtEditWnd*, CMDIView*, int) override { return false; }
+    bool HasWindow(CTxtEditWnd*) override { return false; }
+    long GetTextLength(CTxtEditWnd*) override { return 0; }
+    const char* GetTextBuffer(CTxtEditWnd*) override { return nullptr; }
+    char* DuplicateText(CTxtEditWnd*) override { return nullptr; }
+    void SetText(CTxtEditWnd*, const char*) override {}
+    void GetSel(CTxtEditWnd*, int32_t*, int32_t*) override {}
+    void SetSel(CTxtEditWnd*, int32_t, int32_t) override {}
+    void SetFont(CTxtEditWnd*, const FontSpec&, bool) override {}
+    void SetReadOnly(CTxtEditWnd*, bool) override {}
+    void Repaint(CTxtEditWnd*) override {}
+    void Focus(CTxtEditWnd*) override {}
+    bool HasFocus(CTxtEditWnd*) override { return false; }
+    void HideScrollBars(CTxtEditWnd*) override {}
+    void SelectSpiceStatement(CTxtEditWnd*, long) override {}
+    const char* InfoText() override { return ""; }
+};
+
+PortSlot<TextEditorPort, pg_NoTextEditor> pg_textEditor;
+
+}  // namespace
+
+TextEditorPort& TextEditor() { return pg_textEditor.Get(); }
+TextEditorPort* InstallTextEditor(TextEditorPort* port) { return pg_textEditor.Install(port); }
 
 namespace {
 
-CTxtEditWnd* pg_NewEditor() { return TextEditors().create ? TextEditors().create() : nullptr; }
+CTxtEditWnd* pg_NewEditor() { return TextEditor().Create(); }
 
 void pg_DestroyEditor(CTxtEditWnd*& editor) {
-    if (editor && TextEditors().destroy) TextEditors().destroy(editor);
+    if (editor) TextEditor().Destroy(editor);
     editor = nullptr;
 }
 
@@ -76,13 +103,10 @@ void pg_RemapPanes(CCTDoc* doc, F map) {
 
 void pg_LayoutPaneBars(CCTDoc* doc) {
     CCTView* view = doc->MainCTView();
-    if (view && CircuitHooks().layoutPaneBars) CircuitHooks().layoutPaneBars(view);
+    if (view) SchematicView().LayoutPaneBars(view);
 }
 
-bool pg_PaneVisible(CCTView* view, int pane) {
-    if (CircuitHooks().isPaneVisible) return CircuitHooks().isPaneVisible(view, pane);
-    return pane == 0;
-}
+bool pg_PaneVisible(CCTView* view, int pane) { return SchematicView().IsPaneVisible(view, pane); }
 
 }  // namespace
 
@@ -106,10 +130,9 @@ bool CopyPageRecord(PageRecord* target, const PageRecord& source) {
     target->copiedSelStart = target->copiedSelEnd = 0;
     if (!SetString(&target->name, source.name ? source.name : "")) return false;
     if (source.kind == kPageSchematic) return true;
-    const TextEditorHooks& ed = TextEditors();
-    if (source.editor && ed.duplicateText) {
-        target->copiedText = ed.duplicateText(source.editor);
-        if (ed.getSel) ed.getSel(source.editor, &target->copiedSelStart, &target->copiedSelEnd);
+    if (source.editor) {
+        target->copiedText = TextEditor().DuplicateText(source.editor);
+        TextEditor().GetSel(source.editor, &target->copiedSelStart, &target->copiedSelEnd);
     } else {
         const char* text = source.copiedText ? source.copiedText : source.storedText;
         target->copiedText = DuplicateString(text ? text : "");
@@ -243,10 +266,10 @@ bool CCTDoc::CreatePageEditor(int index) {
     if (!p->editor) p->editor = pg_NewEditor();
     CCTView* view = MainCTView();
     if (!p->editor || !view) return false;
-    const TextEditorHooks& ed = TextEditors();
-    if (!ed.createWindow || !ed.createWindow(p->editor, view, kPageEditorIdBase + index)) return false;
-    if (ed.setFont) ed.setFont(p->editor, textPageFont, false);
-    if (p->kind == kPageInfo && ed.setText && ed.infoText) ed.setText(p->editor, ed.infoText());
+    TextEditorPort& ed = TextEditor();
+    if (!ed.CreateWindow(p->editor, view, kPageEditorIdBase + index)) return false;
+    ed.SetFont(p->editor, textPageFont, false);
+    if (p->kind == kPageInfo) ed.SetText(p->editor, ed.InfoText());
     return true;
 }
 
@@ -381,7 +404,7 @@ void CCTDoc::AfterPagesRemoved() {
     if (CCTView* view = MainCTView()) {
         const int pane = view->GetActivePane();
         const PageRecord* p = Page(GetPanePageIndex(pane));
-        if (p && p->kind != kPageSchematic && p->editor && TextEditors().focus) TextEditors().focus(p->editor);
+        if (p && p->kind != kPageSchematic && p->editor) TextEditor().Focus(p->editor);
         view->Invalidate();
     }
 }
@@ -581,7 +604,7 @@ void CCTDoc::SwapPageTable(PageRecord** table, int32_t* count) {
     *count = otherCount;
     // The editors stay with the live table: each live text or info page takes
     // an editor of the other table (or a new one) and gets the copied text.
-    const TextEditorHooks& ed = TextEditors();
+    TextEditorPort& ed = TextEditor();
     int from = 0;
     for (int i = 0; i < pageCount; ++i) {
         PageRecord& p = pages[i];
@@ -595,15 +618,15 @@ void CCTDoc::SwapPageTable(PageRecord** table, int32_t* count) {
         }
         if (!editor) {
             editor = pg_NewEditor();
-            if (editor && mainView && ed.createWindow) {
-                ed.createWindow(editor, mainView, kPageEditorIdBase + i);
-                if (ed.hideScrollBars) ed.hideScrollBars(editor);
+            if (editor && mainView) {
+                ed.CreateWindow(editor, mainView, kPageEditorIdBase + i);
+                ed.HideScrollBars(editor);
             }
         }
         p.editor = editor;
         if (editor) {
-            if (ed.setText) ed.setText(editor, p.copiedText ? p.copiedText : "");
-            if (ed.setSel) ed.setSel(editor, p.copiedSelStart, p.copiedSelEnd);
+            ed.SetText(editor, p.copiedText ? p.copiedText : "");
+            ed.SetSel(editor, p.copiedSelStart, p.copiedSelEnd);
         } else if (p.copiedText && !p.storedText) {
             // Without an editor the page keeps its text in the record.
             p.storedText = p.copiedText;
@@ -640,10 +663,10 @@ void CCTView::ShowPageInPane(int pane, int index) {
     }
     pg_LayoutPaneBars(doc);
     InvalidateTabStrip(pane);
-    if (doc->Kind() == kDocCircuit && CircuitHooks().refreshPane) CircuitHooks().refreshPane(this, pane);
+    if (doc->Kind() == kDocCircuit) SchematicView().RefreshPane(this, pane);
     Invalidate();
     const PageRecord* p = doc->Page(index);
-    if (p && p->kind != kPageSchematic && p->editor && TextEditors().focus) TextEditors().focus(p->editor);
+    if (p && p->kind != kPageSchematic && p->editor) TextEditor().Focus(p->editor);
 }
 
 void CCTView::ScrollTabIntoView(int index) {

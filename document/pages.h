@@ -67,32 +67,39 @@ bool CopyPageRecord(PageRecord* target, const PageRecord& source);
 // ---- the text editor of text and info pages ------------------------------------------
 
 // The text editor window belongs to the text documents, built after this
-// layer. Until it is there (entries unset: Not yet built) pages get no editor
-// and keep their text in the record's stored text, so nothing is lost.
-struct TextEditorHooks {
-    CTxtEditWnd* (*create)() = nullptr;
-    void (*destroy)(CTxtEditWnd* editor) = nullptr;
+// layer. Until it is installed pages get no editor (Create answers null) and
+// keep their text in the record's stored text, so nothing is lost; the other
+// operations are only asked of an editor Create made.
+class TextEditorPort {
+public:
+    virtual ~TextEditorPort() = default;
+    virtual CTxtEditWnd* Create() = 0;
+    virtual void Destroy(CTxtEditWnd* editor) = 0;
     // Creates the editor's window as a child of the view; false on failure.
-    bool (*createWindow)(CTxtEditWnd* editor, CMDIView* parent, int id) = nullptr;
-    bool (*hasWindow)(CTxtEditWnd* editor) = nullptr;
-    long (*getTextLength)(CTxtEditWnd* editor) = nullptr;
+    virtual bool CreateWindow(CTxtEditWnd* editor, CMDIView* parent, int id) = 0;
+    virtual bool HasWindow(CTxtEditWnd* editor) = 0;
+    virtual long GetTextLength(CTxtEditWnd* editor) = 0;
     // The whole text, valid until it changes.
-    const char* (*getTextBuffer)(CTxtEditWnd* editor) = nullptr;
+    virtual const char* GetTextBuffer(CTxtEditWnd* editor) = 0;
     // A heap copy of the whole text (free with FreeString).
-    char* (*duplicateText)(CTxtEditWnd* editor) = nullptr;
-    void (*setText)(CTxtEditWnd* editor, const char* text) = nullptr;
-    void (*getSel)(CTxtEditWnd* editor, int32_t* start, int32_t* end) = nullptr;
-    void (*setSel)(CTxtEditWnd* editor, int32_t start, int32_t end) = nullptr;
-    void (*setFont)(CTxtEditWnd* editor, const FontSpec& font, bool redraw) = nullptr;
-    void (*setReadOnly)(CTxtEditWnd* editor, bool readOnly) = nullptr;
-    void (*repaint)(CTxtEditWnd* editor) = nullptr;
-    void (*focus)(CTxtEditWnd* editor) = nullptr;
-    bool (*hasFocus)(CTxtEditWnd* editor) = nullptr;
-    void (*hideScrollBars)(CTxtEditWnd* editor) = nullptr;
+    virtual char* DuplicateText(CTxtEditWnd* editor) = 0;
+    virtual void SetText(CTxtEditWnd* editor, const char* text) = 0;
+    virtual void GetSel(CTxtEditWnd* editor, int32_t* start, int32_t* end) = 0;
+    virtual void SetSel(CTxtEditWnd* editor, int32_t start, int32_t end) = 0;
+    virtual void SetFont(CTxtEditWnd* editor, const FontSpec& font, bool redraw) = 0;
+    virtual void SetReadOnly(CTxtEditWnd* editor, bool readOnly) = 0;
+    virtual void Repaint(CTxtEditWnd* editor) = 0;
+    virtual void Focus(CTxtEditWnd* editor) = 0;
+    virtual bool HasFocus(CTxtEditWnd* editor) = 0;
+    virtual void HideScrollBars(CTxtEditWnd* editor) = 0;
+    // Selects the SPICE statement at a character position.
+    virtual void SelectSpiceStatement(CTxtEditWnd* editor, long position) = 0;
     // The program's info text for info pages.
-    const char* (*infoText)() = nullptr;
+    virtual const char* InfoText() = 0;
 };
-TextEditorHooks& TextEditors();
+TextEditorPort& TextEditor();
+// Returns the editor installed before; nullptr restores the null object.
+TextEditorPort* InstallTextEditor(TextEditorPort* port);
 
 // ---- the page tab strip ---------------------------------------------------------------
 

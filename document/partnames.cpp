@@ -12,12 +12,24 @@
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
 #include "document/parts.h"
+#include "document/ports.h"
 #include "shell/report.h"
 
-PartPlacingServices& PartPlacing() {
-    static PartPlacingServices services;
-    return services;
-}
+namespace {
+
+class pn_NoCatalog final : public ComponentCatalogPort {
+public:
+    ComponentDef* CurrentComponent() override { return nullptr; }
+    void AddRecentComponent(ComponentDef*) override {}
+    bool FindPackage(const SchematicObject*, PackageMatch*) override { return false; }
+};
+
+PortSlot<ComponentCatalogPort, pn_NoCatalog> pn_catalog;
+
+}  // namespace
+
+ComponentCatalogPort& ComponentCatalog() { return pn_catalog.Get(); }
+ComponentCatalogPort* InstallComponentCatalog(ComponentCatalogPort* port) { return pn_catalog.Install(port); }
 
 namespace {
 
@@ -110,10 +122,7 @@ void pn_Show(PartAttribute* attribute) {
 }
 
 void pn_UpdateViews(CCirDoc* document) {
-    if (PartHooks().updateViews)
-        PartHooks().updateViews(document);
-    else if (CMDIView* view = document->MainView())
-        view->Invalidate();
+    SchematicView().UpdateViews(document);
 }
 
 }  // namespace
@@ -250,7 +259,7 @@ const char* pn_DefaultText(const pn_DefaultsInput& in, int id, int slot, char* b
         case kAttrColorIndex: {
             const char* color = nullptr;
             int index = 0;
-            if (!PartPlacing().firstLedColor || !PartPlacing().firstLedColor(&color, &index)) return fallback;
+            if (!SchematicEditor().FirstLedColor(&color, &index)) return fallback;
             if (id == kAttrColor) return color ? color : "";
             FormatBounded(buffer, size, "%d", index);
             *ledIndex = true;
@@ -354,7 +363,7 @@ int SetPlainPartDefaults(CCirDoc* document, SchematicObject* component, int opti
 
 bool FindPackageOf(CCirDoc* document, SchematicObject* component, PackageMatch* match) {
     PackageMatch found;
-    if (!component || !PartPlacing().findPackage || !PartPlacing().findPackage(component, &found) || !found.packageName)
+    if (!component || !ComponentCatalog().FindPackage(component, &found) || !found.packageName)
         return false;
     SetAttribute(document, component, kAttrPackage, found.packageName);
     if (match) *match = found;
@@ -414,7 +423,7 @@ bool pn_BuildPinBox(SchematicObject* component) {
 }
 
 void pn_DropUndo(CCirDoc* document, bool undoFirst) {
-    if (PartPlacing().popUndo) PartPlacing().popUndo(document, undoFirst);
+    SchematicEditor().PopUndo(document, undoFirst);
 }
 
 bool pn_InPlaceRange(int32_t v) { return v >= kPnFirstPlacePosition && v <= kPnLastPlacePosition; }
@@ -422,7 +431,7 @@ bool pn_InPlaceRange(int32_t v) { return v >= kPnFirstPlacePosition && v <= kPnL
 }  // namespace
 
 SchematicObject* PlaceNewPart(CCirDoc* document, SchPoint point) {
-    ComponentDef* definition = PartPlacing().currentComponent ? PartPlacing().currentComponent() : nullptr;
+    ComponentDef* definition = ComponentCatalog().CurrentComponent();
     if (!document || !definition) return nullptr;
     document->PushUndoWithSelection("Add");
     int result = kOk;
@@ -455,13 +464,13 @@ SchematicObject* PlaceNewPart(CCirDoc* document, SchPoint point) {
 
 int FinishPlacingNewPart(CCirDoc* document, SchematicObject* component) {
     if (!document || !component) return 0;
-    PartPlacingServices& services = PartPlacing();
+    SchematicEditorPort& editor = SchematicEditor();
     CMDIView* view = document->MainView();
     ComponentDef* definition = component->definition;
     const int type = definition ? definition->type : -1;
 
-    if (services.hideCrossHair) services.hideCrossHair();
-    bool accepted = !services.trackNewPart || services.trackNewPart(view, component);
+    editor.HideCrossHair();
+    bool accepted = editor.TrackNewPart(view, component);
 
     if (accepted && definition && type != kTypeGround && type != kTypeJumper) {
         char name[kPnNameSize];
@@ -523,7 +532,7 @@ int FinishPlacingNewPart(CCirDoc* document, SchematicObject* component) {
             }
         }
         bool dialog = !(definition->mask & kDefCopyNameToAttribute) || pn_AsksForDialog(type);
-        if (dialog && !interactive && services.editAttributes && services.editAttributes(view, component) == 2)
+        if (dialog && !interactive && editor.EditAttributes(view, component) == 2)
             accepted = false;
         if (accepted) {
             component->LayoutAttributeTexts();
@@ -538,12 +547,12 @@ int FinishPlacingNewPart(CCirDoc* document, SchematicObject* component) {
         document->RecountPartNumbers();
         document->needsNumbering = 1;
     } else {
-        if (services.addRecentComponent && definition) services.addRecentComponent(definition);
+        if (definition) ComponentCatalog().AddRecentComponent(definition);
         // Marks the circuit changed and joins and splits the wires around the part.
         document->OnObjectsChanged();
         pn_UpdateViews(document);
         document->needsNumbering = 1;
     }
-    if ((document->displayFlags & kShowCrossHair) && view && services.showCrossHair) services.showCrossHair(view);
+    if ((document->displayFlags & kShowCrossHair) && view) editor.ShowCrossHair(view);
     return accepted ? 1 : 0;
 }

@@ -76,32 +76,19 @@ void AssignPackage(CCirDoc* document, SchematicObject* component, bool copyFromT
 // PACKAGE; false (nothing stored) when none fits.
 bool FindPackageOf(CCirDoc* document, SchematicObject* component, PackageMatch* match);
 
-// Work of later subsystems that placing a part calls. An unset entry is Not
-// yet built: the step is skipped or answered as noted.
-struct PartPlacingServices {
-    // Component libraries: the definition chosen for placing. Unset: none.
-    ComponentDef* (*currentComponent)() = nullptr;
-    // Component libraries: moves the definition to the top of the recently
-    // used components.
-    void (*addRecentComponent)(ComponentDef* definition) = nullptr;
-    // Component libraries: the package entry that fits the part (MODEL compared
-    // without case); false when none.
-    bool (*findPackage)(const SchematicObject* component, PackageMatch* match) = nullptr;
-    // Schematic editor: hides / shows the cross-hair around the drag.
-    void (*hideCrossHair)() = nullptr;
-    void (*showCrossHair)(CMDIView* view) = nullptr;
-    // Schematic editor: drags the new part with the mouse in the circuit's view
-    // (null when it has none); false when the user abandoned the drag. Unset:
-    // the part stays where it was placed.
-    bool (*trackNewPart)(CMDIView* view, SchematicObject* component) = nullptr;
-    // Schematic editor: the component's attribute dialog; 1 OK, 2 cancelled.
-    // Unset: accepted as it is.
-    int (*editAttributes)(CMDIView* view, SchematicObject* component) = nullptr;
-    // Schematic editor: the first entry of the analog LED colour table (its
-    // colour text and its index); false when the table is empty.
-    bool (*firstLedColor)(const char** text, int* index) = nullptr;
-    // Undo: drops the document's current undo entry, applying it first when
-    // asked.
-    void (*popUndo)(CCirDoc* document, bool undoFirst) = nullptr;
+// What placing a part asks of the component libraries. Until they are
+// installed no definition is chosen for placing and no package fits.
+class ComponentCatalogPort {
+public:
+    virtual ~ComponentCatalogPort() = default;
+    // The definition chosen for placing; null when none.
+    virtual ComponentDef* CurrentComponent() = 0;
+    // Moves the definition to the top of the recently used components.
+    virtual void AddRecentComponent(ComponentDef* definition) = 0;
+    // The package entry that fits the part (MODEL compared without case);
+    // false when none.
+    virtual bool FindPackage(const SchematicObject* component, PackageMatch* match) = 0;
 };
-PartPlacingServices& PartPlacing();
+ComponentCatalogPort& ComponentCatalog();
+// Returns the catalog installed before; nullptr restores the null object.
+ComponentCatalogPort* InstallComponentCatalog(ComponentCatalogPort* port);

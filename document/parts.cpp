@@ -16,6 +16,7 @@
 #include "document/ctdoc.h"
 #include "document/nodelabels.h"
 #include "document/pages.h"
+#include "document/ports.h"
 #include "platform/app.h"
 #include "platform/draw.h"
 #include "platform/image.h"
@@ -23,19 +24,50 @@
 #include "shell/fonts.h"
 #include "shell/preferences.h"
 
-PartServices& PartHooks() {
-    static PartServices hooks;
-    return hooks;
-}
+namespace {
+
+// ---- ports ----------------------------------------------------------------------------------
+
+class pt_PlainNameRules final : public NameRulesPort {
+public:
+    bool IsValidName(const char* text) override { return text && text[0] && HasOnlyCharClass(text, CC_NAME); }
+};
+
+class pt_FallbackMetrics final : public TextMetricsPort {
+public:
+    void MeasureText(const FontSpec& font, const char* text, int* width, int* height) override {
+        if (platform::Application::Instance()) {
+            platform::Image image(1, 1);
+            if (auto surface = platform::CreateImageSurface(image)) {
+                surface->SetFont(CreateFontFromSpec(font));
+                *width = surface->GetTextExtent(text).cx;
+                *height = surface->LineHeight();
+                return;
+            }
+        }
+        // No window layer (a tool or test run): a plain estimate from the height.
+        int h = font.height ? font.height : DefaultFontHeight();
+        h = std::abs(h ? h : 12);
+        *height = h;
+        *width = static_cast<int>(std::strlen(text)) * ((h + 1) / 2);
+    }
+};
+
+PortSlot<NameRulesPort, pt_PlainNameRules> pt_nameRules;
+PortSlot<TextMetricsPort, pt_FallbackMetrics> pt_textMetrics;
+
+}  // namespace
+
+NameRulesPort& NameRules() { return pt_nameRules.Get(); }
+NameRulesPort* InstallNameRules(NameRulesPort* port) { return pt_nameRules.Install(port); }
+TextMetricsPort& TextMetrics() { return pt_textMetrics.Get(); }
+TextMetricsPort* InstallTextMetrics(TextMetricsPort* port) { return pt_textMetrics.Install(port); }
 
 namespace {
 
 // ---- small text helpers ------------------------------------------------------------------
 
-bool pt_IsValidName(const char* text) {
-    if (PartHooks().isInvalidName) return PartHooks().isInvalidName(text, 0) == 0;
-    return text && text[0] && HasOnlyCharClass(text, CC_NAME);
-}
+bool pt_IsValidName(const char* text) { return NameRules().IsValidName(text); }
 
 bool pt_SameText(const char* a, const char* b) { return a && b && CompareNoCase(a, b) == 0; }
 
@@ -118,15 +150,15 @@ char* pt_CopyPageText(CCTDoc* document, int page) {
     PageRecord* p = document->Page(page);
     if (!p || p->kind != kPageText) return nullptr;
     if (p->storedText) return DuplicateString(p->storedText);
-    if (p->editor && TextEditors().duplicateText) return TextEditors().duplicateText(p->editor);
+    if (p->editor) return TextEditor().DuplicateText(p->editor);
     return nullptr;
 }
 
 void pt_StorePageText(CCTDoc* document, int page, const char* text) {
     PageRecord* p = document->Page(page);
     if (!p) return;
-    if (p->editor && !p->storedText && TextEditors().setText) {
-        TextEditors().setText(p->editor, text);
+    if (p->editor && !p->storedText) {
+        TextEditor().SetText(p->editor, text);
         return;
     }
     char* copy = DuplicateString(text);
@@ -550,20 +582,8 @@ private:
     int order_;
 };
 
-struct pt_RenameVisit {
-    CCirDoc* document;
-};
-
-void pt_RenameAnalysisText(char** text, void* context) {
-    RenameInText(static_cast<pt_RenameVisit*>(context)->document, text, nullptr, nullptr);
-}
-
 void pt_UpdateViews(CCirDoc* document) {
-    if (PartHooks().updateViews) {
-        PartHooks().updateViews(document);
-    } else if (CMDIView* view = document->MainView()) {
-        view->Invalidate();
-    }
+    SchematicView().UpdateViews(document);
 }
 
 // Renames the part names in the list of a ".TIE" statement, which joins pins
@@ -634,10 +654,8 @@ void RenameComponentsInOrder(CCirDoc* document, bool columnFirst) {
         if (!g->text || (g->flags & kGridTextIsFlag) || !pt_IsRenamedStatement(g->text)) continue;
         pt_RenameInStatement(document, &g->text);
     }
-    if (PartHooks().forEachAnalysisText) {
-        pt_RenameVisit context{document};
-        PartHooks().forEachAnalysisText(document, &pt_RenameAnalysisText, &context);
-    }
+    AnalysisDocuments().ForEachAnalysisText(
+        document, [document](char** text) { RenameInText(document, text, nullptr, nullptr); });
     pt_EditTextPageStatements(document, pt_IsRenamedStatement,
                               [document](char** line) { return pt_RenameInStatement(document, line); });
 
@@ -720,24 +738,7 @@ int RenameCollidingDefines(CCirDoc* document) {
 namespace {
 
 void pt_MeasureText(const FontSpec& font, const char* text, int* width, int* height) {
-    if (PartHooks().measureText) {
-        PartHooks().measureText(font, text, width, height);
-        return;
-    }
-    if (platform::Application::Instance()) {
-        platform::Image image(1, 1);
-        if (auto surface = platform::CreateImageSurface(image)) {
-            surface->SetFont(CreateFontFromSpec(font));
-            *width = surface->GetTextExtent(text).cx;
-            *height = surface->LineHeight();
-            return;
-        }
-    }
-    // No window layer (a tool or test run): a plain estimate from the height.
-    int h = font.height ? font.height : DefaultFontHeight();
-    h = std::abs(h ? h : 12);
-    *height = h;
-    *width = static_cast<int>(std::strlen(text)) * ((h + 1) / 2);
+    TextMetrics().MeasureText(font, text, width, height);
 }
 
 constexpr int kPtAnimatedMeter = 142;
@@ -799,7 +800,7 @@ void SchematicObject::LayoutAttributeTexts() {
         runV += h;
     }
     int32_t rect[4];
-    if (definition->type == kPtAnimatedMeter && PartHooks().shapeRect && PartHooks().shapeRect(this, rect)) {
+    if (definition->type == kPtAnimatedMeter && ShapeLibrary().ShapeRect(this, rect)) {
         if (PartAttribute* low = FindAttribute(this, kAttrLow)) {
             SchPoint p = TransformByOrientation(o, rect[0] + 8, rect[3] - 16);
             low->offsetX = p.x;

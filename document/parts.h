@@ -110,29 +110,27 @@ char* CopyTextPageText(CCTDoc* document, int page);
 // Replaces a text page's whole text (in its editor when it has one).
 void StoreTextPageText(CCTDoc* document, int page, const char* text);
 
-// ---- services of later layers ---------------------------------------------------------
+// ---- ports of later layers ------------------------------------------------------------
 
-// Work of subsystems built after this one. An unset entry is Not yet built:
-// the step falls back as noted.
-struct PartServices {
-    // Text measurement for attribute layout: width and line height (height plus
-    // external leading) of a text in a font, in drawing units. Unset: measured
-    // on an off-screen surface while the window layer runs, else estimated
-    // from the font height.
-    void (*measureText)(const FontSpec& font, const char* text, int* width, int* height) = nullptr;
-    // Shape libraries: the rectangle of the component's shape as drawn,
-    // relative to its position and unturned (left, top, right, bottom). False
-    // when unknown. Unset: the meter's HIGH and LOW texts keep their places.
-    bool (*shapeRect)(const SchematicObject* component, int32_t rect[4]) = nullptr;
-    // Compiler: nonzero when the text is not a valid name (flags as the
-    // compiler's name test; 8 allows "."). Unset: a name is a non-empty run of
-    // letters, digits and "_ $ % * + - /".
-    int (*isInvalidName)(const char* text, int flags) = nullptr;
-    // Analysis control: calls `visit` with every expression text of the
-    // circuit's analysis limits, plot windows and stepping settings (heap
-    // texts the visitor may replace). Unset: there are none.
-    void (*forEachAnalysisText)(CCirDoc* document, void (*visit)(char** text, void* context), void* context) = nullptr;
-    // Schematic editor: repaints the circuit's views after a renaming.
-    void (*updateViews)(CCirDoc* document) = nullptr;
+// The compiler's rule for names. Until it is installed a name is a non-empty
+// run of letters, digits and "_ $ % * + - /".
+class NameRulesPort {
+public:
+    virtual ~NameRulesPort() = default;
+    virtual bool IsValidName(const char* text) = 0;
 };
-PartServices& PartHooks();
+NameRulesPort& NameRules();
+// Returns the rules installed before; nullptr restores the null object.
+NameRulesPort* InstallNameRules(NameRulesPort* port);
+
+// Text measurement for laying attribute texts out: the width and line height
+// (height plus external leading) of a text in a font, in drawing units.
+// Until a measurer is installed, texts are measured on an off-screen surface
+// while the window layer runs, else estimated from the font height.
+class TextMetricsPort {
+public:
+    virtual ~TextMetricsPort() = default;
+    virtual void MeasureText(const FontSpec& font, const char* text, int* width, int* height) = 0;
+};
+TextMetricsPort& TextMetrics();
+TextMetricsPort* InstallTextMetrics(TextMetricsPort* port);

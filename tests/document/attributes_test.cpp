@@ -12,6 +12,7 @@
 #include "document/cirdoc.h"
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
+#include "document/ports.h"
 
 namespace {
 
@@ -28,7 +29,6 @@ protected:
     }
     void TearDown() override {
         SetAllocFailureAfter(-1);
-        AttributeServices().evaluateAttributeNumber = nullptr;
         Startup().attributeTextStep = savedStep;
         ItemStyleTable[kItemAttributeText] = savedFont;
         part.attributes.DeleteAll();
@@ -347,9 +347,18 @@ TEST_F(PartAttrTest, SwitchAndThrowResistances) {
     EXPECT_EQ(GetSwitchResistance(&part, &error), 0.0);
     EXPECT_EQ(error, 1);
     // The compiler's evaluator takes over once installed.
-    AttributeServices().evaluateAttributeNumber = [](SchematicObject*, int id, int*) { return id * 1.0; };
+    struct IdAsValue final : AttributeEvaluator {
+        double EvaluateAttributeNumber(SchematicObject*, int id, int*) override { return id * 1.0; }
+    } byId;
+    {
+        ScopedPort<AttributeEvaluator> installed(InstallAttributeEvaluator, &byId);
+        error = 0;
+        EXPECT_EQ(GetSwitchResistance(&part, &error), static_cast<double>(kAttrRoff));
+    }
+    // Taken away again, the plain reading is back.
     error = 0;
-    EXPECT_EQ(GetSwitchResistance(&part, &error), static_cast<double>(kAttrRoff));
+    EXPECT_EQ(GetSwitchResistance(&part, &error), 0.0);
+    EXPECT_EQ(error, 1);
 }
 
 }  // namespace

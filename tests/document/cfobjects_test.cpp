@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "document/attributes.h"
 #include "document/cfsections.h"
@@ -18,6 +19,7 @@
 #include "document/cirio.h"
 #include "document/component_defs.h"
 #include "document/nodes.h"
+#include "document/ports.h"
 
 namespace {
 
@@ -64,17 +66,25 @@ ComponentDef* cfo_test_Macro() {
     return def;
 }
 
-bool cfo_test_MacroList(const char* file, char* out, size_t size) {
-    if (strcasecmp(file, "amp") != 0) return false;
-    snprintf(out, size, "%s", "(GAIN=2,OFFSET,BIAS=1)");
-    return true;
-}
-
-ComponentDef* cfo_test_Find(const char* name, bool) {
-    if (strcasecmp(name, "Macro") == 0) return cfo_test_Macro();
-    if (strcasecmp(name, "Box") == 0) return cfo_test_Box();
-    return strcasecmp(name, "Resistor") == 0 ? cfo_test_Resistor() : nullptr;
-}
+// The libraries know a resistor (without a shape), a box and a macro; with
+// `macroFiles` set the macro file "amp" lists its parameters.
+struct cfo_test_Lookup final : ComponentLookupPort {
+    bool macroFiles = false;
+    ComponentDef* FindEmbedded(CircuitFile&, const char*) override { return nullptr; }
+    ComponentDef* FindInLibraries(const char* name, bool) override {
+        if (strcasecmp(name, "Macro") == 0) return cfo_test_Macro();
+        if (strcasecmp(name, "Box") == 0) return cfo_test_Box();
+        return strcasecmp(name, "Resistor") == 0 ? cfo_test_Resistor() : nullptr;
+    }
+    void ReportNoShape(const char* name) override { noShape.push_back(name); }
+    bool ReadsMacroFiles() override { return macroFiles; }
+    std::vector<std::string> noShape;   // the names warned about, in order
+    bool MacroParameters(const char* file, char* out, size_t size) override {
+        if (strcasecmp(file, "amp") != 0) return false;
+        snprintf(out, size, "%s", "(GAIN=2,OFFSET,BIAS=1)");
+        return true;
+    }
+};
 
 class cfo_Files : public ::testing::Test {
 protected:
@@ -82,18 +92,19 @@ protected:
         InstallCircuitFile();
         InstallCircuitObjectSections();
         InstallCircuitPageSections();
-        ComponentLookup().findInLibraries = cfo_test_Find;
-        CircuitLoad() = CircuitLoadState{};
+        lookupInstalled_ = std::make_unique<ScopedPort<ComponentLookupPort>>(InstallComponentLookup, &lookup);
         char dir[] = "/tmp/cfo_XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         dir_ = dir;
     }
     void TearDown() override {
-        ComponentLookup() = ComponentLookupHooks{};
+        lookupInstalled_.reset();
         std::string command = "rm -rf '" + dir_ + "'";
         EXPECT_EQ(0, system(command.c_str()));
     }
     std::string Path(const char* name) const { return dir_ + "/" + name; }
+    cfo_test_Lookup lookup;
+    std::unique_ptr<ScopedPort<ComponentLookupPort>> lookupInstalled_;
 
     // Reads a circuit file whose sections follow the given version's [Main].
     int ReadText(CCirDoc* doc, const std::string& body, const char* version = "8.01",
@@ -105,6 +116,8 @@ protected:
         file.loadFlags = flags;
         int code = ReadCircuitFile(doc, file, path.c_str(), true);
         missing_ = file.missingComponents ? file.missingComponents : "";
+        loadProblems_ = file.loadProblems;
+        illegalCoordinates_ = file.illegalCoordinates;
         file.Close();
         return code;
     }
@@ -117,6 +130,8 @@ protected:
 
     std::string dir_;
     std::string missing_;
+    bool loadProblems_ = false;
+    bool illegalCoordinates_ = false;
 };
 
 TEST_F(cfo_Files, UnknownComponentGetsPlaceholderAndKeepsItsName) {
@@ -131,7 +146,7 @@ TEST_F(cfo_Files, UnknownComponentGetsPlaceholderAndKeepsItsName) {
     EXPECT_STREQ("Component 'Flux Capacitor' Not Found", text->Value());
     EXPECT_TRUE(text->flags & 0x20);
     EXPECT_EQ("'Flux Capacitor'", missing_);
-    EXPECT_TRUE(CircuitLoad().loadProblems);
+    EXPECT_TRUE(loadProblems_);
     // The name is written back, so nothing is lost when the library returns.
     EXPECT_NE(std::string::npos, Save(doc.get(), "out.cir").find("[Comp]\r\nName=Flux Capacitor\r\n"));
 
@@ -142,6 +157,21 @@ TEST_F(cfo_Files, UnknownComponentGetsPlaceholderAndKeepsItsName) {
     EXPECT_EQ("Component '" + longName.substr(0, 50) + "' Not Found",
               std::string(GetAttributeText(First(other.get()), kAttrText)));
     EXPECT_STREQ(longName.c_str(), First(other.get())->definition->Name());
+}
+
+// A run of components without a shape warns once, and every read starts
+// afresh: what one read warned about does not silence the next.
+TEST_F(cfo_Files, ShapelessComponentsWarnOncePerRunInEachRead) {
+    const std::string body =
+        "[Comp]\r\nName=Resistor\r\nGrid=20,20\r\n\r\n[Comp]\r\nName=Resistor\r\nGrid=40,20\r\n\r\n"
+        "[Comp]\r\nName=Box\r\nGrid=60,20\r\n\r\n[Comp]\r\nName=Resistor\r\nGrid=80,20\r\n";
+    for (int read = 0; read < 2; ++read) {
+        auto doc = std::make_unique<CCirDoc>();
+        ASSERT_EQ(0, ReadText(doc.get(), body, "8.01", kLoadHidden));
+        EXPECT_TRUE(loadProblems_);
+        EXPECT_EQ(doc->objects.count, 4);
+    }
+    EXPECT_EQ(lookup.noShape, std::vector<std::string>(4, "Resistor"));
 }
 
 TEST_F(cfo_Files, PositionsAndOrientationsAreBroughtIntoRange) {
@@ -159,7 +189,6 @@ TEST_F(cfo_Files, PositionsAndOrientationsAreBroughtIntoRange) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
-        CircuitLoad() = CircuitLoadState{};
         auto doc = std::make_unique<CCirDoc>();
         ASSERT_EQ(0, ReadText(doc.get(), c.body, "8.01", kLoadHidden | kLoadSilent | c.flags));
         SchematicObject* o = First(doc.get());
@@ -171,7 +200,7 @@ TEST_F(cfo_Files, PositionsAndOrientationsAreBroughtIntoRange) {
             EXPECT_EQ(c.y2, o->y2);
         }
         EXPECT_EQ(c.rot, o->orientation);
-        EXPECT_EQ(c.flagged, CircuitLoad().illegalCoordinates);
+        EXPECT_EQ(c.flagged, illegalCoordinates_);
     }
 }
 
@@ -328,7 +357,7 @@ TEST_F(cfo_Files, AutomaticMacroPinsFollowTheirNames) {
 
 // Files before 7.00 keep a macro's parameters in VALUE: "amp(5,7)".
 TEST_F(cfo_Files, OldMacroValueBecomesFileAndParameters) {
-    ComponentLookup().macroParameters = cfo_test_MacroList;
+    lookup.macroFiles = true;
     auto doc = std::make_unique<CCirDoc>();
     ASSERT_EQ(0, ReadText(doc.get(), "[Comp]\r\nName=Macro\r\nGrid=20,20\r\n\r\n"
                                      "[Attr]\r\nONV=0,0,VALUE,amp(5,   7,\r\nStyle=12288\r\n",

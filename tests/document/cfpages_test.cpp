@@ -32,7 +32,6 @@ protected:
         InstallCircuitFile();
         InstallCircuitObjectSections();
         InstallCircuitPageSections();
-        CircuitLoad() = CircuitLoadState{};
         char dir[] = "/tmp/cfp_XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         dir_ = dir;

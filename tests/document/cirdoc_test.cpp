@@ -1,15 +1,21 @@
 // The circuit document: a new circuit's set-up, its records, the run context,
-// the save seam of the circuit file, and the object order.
+// saving through the circuit file, and the object order.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/memory.h"
 #include "core/result.h"
+#include "core/textfile.h"
 #include "document/attributes.h"
+#include "document/circuitfile.h"
 #include "document/cirdoc.h"
+#include "document/cirio.h"
 #include "document/docmessages.h"
 #include "platform/app.h"
 #include "platform/dialog.h"
@@ -47,7 +53,6 @@ protected:
     }
     void TearDown() override {
         answerer_.reset();
-        CircuitHooks() = CircuitDocumentHooks{};
         ClearRunContext();
     }
     std::vector<std::string> texts;
@@ -138,27 +143,31 @@ TEST_F(CirDocTest, EditsMarkTheCircuitChangedAndDueForNumbering) {
     EXPECT_EQ(doc.contentChanged, 1);
 }
 
-TEST_F(CirDocTest, SavingGoesThroughTheCircuitFileSeam) {
+TEST_F(CirDocTest, SavingWritesTheCircuitFile) {
+    InstallCircuitFile();
+    char dir[] = "/tmp/cdt_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string folder = dir;
     CCirDoc doc;
     doc.MarkDirty();
-    // Without the circuit file writer nothing is written and nothing pretends it was.
-    EXPECT_EQ(doc.SaveToPath("/tmp/cdt_a.cir"), kResultShown);
+    // A file that cannot be written is reported by its path, and nothing
+    // pretends it was saved.
+    const std::string unreachable = folder + "/missing/cdt_a.cir";
+    EXPECT_EQ(doc.SaveToPath(unreachable.c_str()), kResultShown);
     EXPECT_EQ(doc.untitled, 1);
     EXPECT_EQ(doc.IsDirty(), 1);
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_NE(texts[0].find("/tmp/cdt_a.cir"), std::string::npos);
+    EXPECT_NE(texts[0].find(unreachable), std::string::npos);
 
-    static std::string written;
-    CircuitHooks().saveCircuit = [](CIODoc* d, const char* path) {
-        written = path;
-        d->SetDirty(0);
-        return 0;
-    };
-    EXPECT_EQ(doc.SaveToPath("/tmp/cdt_a.cir"), 0);
-    EXPECT_EQ(written, "/tmp/cdt_a.cir");
+    const std::string path = folder + "/cdt_a.cir";
+    EXPECT_EQ(doc.SaveToPath(path.c_str()), 0);
     EXPECT_EQ(doc.untitled, 0);
+    EXPECT_EQ(doc.IsDirty(), 0);
     EXPECT_STREQ(doc.fileName, "cdt_a.cir");
-    EXPECT_EQ(doc.ReloadFromFile(), nullptr);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_GT(info.st_size, 0);
+    EXPECT_EQ(0, std::system(("rm -rf '" + folder + "'").c_str()));
 }
 
 TEST_F(CirDocTest, TemplateMakesCircuitsAndTheRunContextFollowsMakeCurrent) {
@@ -177,6 +186,24 @@ TEST_F(CirDocTest, TemplateMakesCircuitsAndTheRunContextFollowsMakeCurrent) {
     doc->OnCloseDocument();
     EXPECT_TRUE(closed);
     delete analysis;
+}
+
+TEST_F(CirDocTest, SourceFilesOfTheCurrentCircuitAreFoundByPath) {
+    InstallDocumentTextSource();
+    CCirDoc doc;
+    CCirDoc sub;
+    doc.sourceFiles.push_back({"/lib/main.cir", &sub, "", nullptr, 0, 0});   // the circuit itself
+    doc.sourceFiles.push_back({"/lib/sub.lib", &sub, "X1", nullptr, 0, 0});
+    doc.sourceFiles.push_back({"/lib/gone.lib", nullptr, "X2", nullptr, 0, 0});
+    doc.MakeCurrent();
+    TextSourceProvider* source = GetTextSourceProvider();
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->FindSourceDocument("/lib/sub.lib"), &sub);
+    // The first entry is the circuit itself and entries without a document
+    // are not open: neither is found among the source files.
+    EXPECT_EQ(source->FindSourceDocument("/lib/main.cir"), nullptr);
+    EXPECT_EQ(source->FindSourceDocument("/lib/gone.lib"), nullptr);
+    EXPECT_EQ(source->FindSourceDocument(nullptr), nullptr);
 }
 
 TEST_F(CirDocTest, ReorderMovesTheSelectionKeepingItsOrder) {
@@ -211,11 +238,18 @@ TEST_F(CirDocTest, TextZoomStaysWithinItsLimitsAndKeepsTheSign) {
 }
 
 TEST_F(CirDocTest, LocationsOfClosedDocuments) {
-    static std::string opened;
-    static int openFlags = 0;
-    CircuitHooks().openCircuitFile = [](const char* path, int flags) -> CDoc* {
-        opened = path;
-        openFlags = flags;
+    InstallCircuitDocument();
+    char dir[] = "/tmp/cdt_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string folder = dir;
+    const std::string path = folder + "/cdt_gone.cir";
+    {
+        CCirDoc saved;
+        ASSERT_EQ(SaveCircuitFile(&saved, path.c_str(), kCirVersion801), 0);
+    }
+    auto listed = [&path]() -> CDoc* {
+        for (CDoc* d = FirstDocument(); d; d = d->NextDocument())
+            if (path == d->PathName()) return d;
         return nullptr;
     };
     CCirDoc gone;   // never listed: as good as closed
@@ -226,22 +260,26 @@ TEST_F(CirDocTest, LocationsOfClosedDocuments) {
     object.kind = kLocationObject;
     object.object = o;
     object.document = &gone;
-    CopyTextBounded(object.path, "/tmp/cdt_gone.cir", sizeof object.path);
+    CopyTextBounded(object.path, path.c_str(), sizeof object.path);
     object.Show();
-    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(listed(), nullptr);
     EXPECT_EQ(o->state & kObjectSelected, 0);
     EXPECT_EQ(object.kind, 0);
 
-    // A text place opens its file again.
+    // A text place opens its file again (hidden here, so without a window).
     SourceLocation text;
     text.kind = kLocationText;
     text.document = &gone;
-    text.openFlags = 0x10;
-    CopyTextBounded(text.path, "/tmp/cdt_gone.cir", sizeof text.path);
+    text.openFlags = int32_t(kLoadHidden | kLoadSilent);
+    CopyTextBounded(text.path, path.c_str(), sizeof text.path);
     text.Show();
-    EXPECT_EQ(opened, "/tmp/cdt_gone.cir");
-    EXPECT_EQ(openFlags, 0x410);
+    CDoc* reopened = listed();
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->Kind(), kDocCircuit);
     EXPECT_EQ(text.kind, 0);   // cleared after showing
+    reopened->OnCloseDocument();
+    EXPECT_EQ(listed(), nullptr);
+    EXPECT_EQ(0, std::system(("rm -rf '" + folder + "'").c_str()));
 }
 
 TEST_F(CirDocTest, TitleBlockComesFromTheProgramDefault) {

@@ -23,6 +23,7 @@
 #include "document/component_defs.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
+#include "document/ports.h"
 #include "platform/app.h"
 #include "platform/frame.h"
 #include "shell/document.h"
@@ -55,7 +56,6 @@ protected:
         dir_ = dir;
     }
     void TearDown() override {
-        CircuitFileServices() = CircuitFileHooks{};
         std::string command = "rm -rf '" + dir_ + "'";
         EXPECT_EQ(0, system(command.c_str()));
     }
@@ -252,6 +252,15 @@ ComponentDef* cirio_FindDef(const char* name, bool) {
     return nullptr;
 }
 
+// The component libraries: the definitions cirio_Def made.
+struct cirio_Libraries final : ComponentLookupPort {
+    ComponentDef* FindEmbedded(CircuitFile&, const char*) override { return nullptr; }
+    ComponentDef* FindInLibraries(const char* name, bool) override { return cirio_FindDef(name, true); }
+    void ReportNoShape(const char*) override {}
+    bool ReadsMacroFiles() override { return false; }
+    bool MacroParameters(const char*, char*, size_t) override { return false; }
+};
+
 ComponentDef* cirio_Def(const char* name, int type) {
     if (ComponentDef* d = cirio_FindDef(name, true)) return d;
     cirio_Library().push_back(std::make_unique<ComponentDef>());
@@ -284,7 +293,8 @@ size_t cirio_Count(const std::string& text, const std::string& what) {
 }
 
 TEST_F(cirio_Files, CircuitBuiltInCodeRoundTripsByteIdentical) {
-    ComponentLookup().findInLibraries = cirio_FindDef;
+    cirio_Libraries libraries;
+    ScopedPort<ComponentLookupPort> installed(InstallComponentLookup, &libraries);
     auto doc = std::make_unique<CCirDoc>();
     ASSERT_GE(doc->AppendPage(kPageSchematic, "Second"), 0);
     for (int i = 0; i < doc->PageCount(); ++i) {
@@ -341,13 +351,13 @@ TEST_F(cirio_Files, CircuitBuiltInCodeRoundTripsByteIdentical) {
     EXPECT_EQ(1u, cirio_Count(saved, "[Flag]\r\n"));
     EXPECT_EQ(5u, cirio_Count(saved, "[Page]\r\n"));
     EXPECT_EQ(2u, cirio_Count(saved, "[Text Area]\r\n"));
-    ComponentLookup() = ComponentLookupHooks{};
 }
 
 // A hand-written file with every section of the current version, those kept
 // for owners that are not built included, reads and saves to the same bytes.
 TEST_F(cirio_Files, EverySectionFileRoundTripsByteIdentical) {
-    ComponentLookup().findInLibraries = cirio_FindDef;
+    cirio_Libraries libraries;
+    ScopedPort<ComponentLookupPort> installed(InstallComponentLookup, &libraries);
     cirio_Def("Resistor", 2);
     cirio_Def("Capacitor", 4);
     const char* fixture = getenv("CIRIO_FIXTURE");
@@ -381,13 +391,13 @@ TEST_F(cirio_Files, EverySectionFileRoundTripsByteIdentical) {
         EXPECT_NE(std::string::npos, original.find(std::string("[") + CircuitSectionName(section) + "]\r\n"))
             << CircuitSectionName(section);
     }
-    ComponentLookup() = ComponentLookupHooks{};
 }
 
 // Sections may come in any order: moving the pages, texts and kept sections
 // in front of the objects reads to the same circuit.
 TEST_F(cirio_Files, SectionOrderDoesNotMatterWhenReading) {
-    ComponentLookup().findInLibraries = cirio_FindDef;
+    cirio_Libraries libraries;
+    ScopedPort<ComponentLookupPort> installed(InstallComponentLookup, &libraries);
     cirio_Def("Resistor", 2);
     cirio_Def("Capacitor", 4);
     const std::string canonical = Path("c.cir");
@@ -422,7 +432,6 @@ TEST_F(cirio_Files, SectionOrderDoesNotMatterWhenReading) {
     const std::string saved = Path("s.cir");
     ASSERT_EQ(0, SaveCircuitFile(doc.get(), saved.c_str(), kCirVersion801));
     EXPECT_EQ(text, cirio_Read(saved));
-    ComponentLookup() = ComponentLookupHooks{};
 }
 
 // Objects on a page beyond the Page sections read still get their page.
@@ -534,15 +543,14 @@ TEST_F(cirio_Files, VisibleOpenReusesTheOpenDocument) {
     app->SetMainWindow(nullptr);
 }
 
-bool cirio_WrongPassword(char* out, size_t size) {
-    snprintf(out, size, "%s", "guess");
-    return true;
-}
-
-bool cirio_RightPassword(char* out, size_t size) {
-    snprintf(out, size, "%s", "SECRET");
-    return true;
-}
+// Answers the password prompt with `answer`.
+struct cirio_Password final : PasswordPromptPort {
+    std::string answer;
+    bool AskPassword(char* out, size_t size) override {
+        snprintf(out, size, "%s", answer.c_str());
+        return true;
+    }
+};
 
 TEST_F(cirio_Files, ProtectedFileOpensHiddenAndRefusesWrongPassword) {
     auto doc = std::make_unique<CCirDoc>();
@@ -555,11 +563,13 @@ TEST_F(cirio_Files, ProtectedFileOpensHiddenAndRefusesWrongPassword) {
     EXPECT_EQ(0, Read(hidden.get(), path));
     EXPECT_EQ(1, hidden->protectedFile);
 
-    CircuitFileServices().askPassword = cirio_WrongPassword;
+    cirio_Password prompt;
+    ScopedPort<PasswordPromptPort> installed(InstallPasswordPrompt, &prompt);
+    prompt.answer = "guess";
     auto wrong = std::make_unique<CCirDoc>();
     EXPECT_EQ(13509, Read(wrong.get(), path, kLoadSilent));
 
-    CircuitFileServices().askPassword = cirio_RightPassword;   // passwords compare without case
+    prompt.answer = "SECRET";   // passwords compare without case
     auto right = std::make_unique<CCirDoc>();
     EXPECT_EQ(0, Read(right.get(), path, kLoadSilent));
     EXPECT_EQ(0, right->protectedFile);

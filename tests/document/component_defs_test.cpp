@@ -10,6 +10,8 @@
 
 #include "core/result.h"
 #include "document/attributes.h"
+#include "document/cirdoc.h"
+#include "document/ports.h"
 
 namespace {
 
@@ -36,8 +38,6 @@ class CompDefsTest : public ::testing::Test {
 protected:
     void TearDown() override {
         SetAllocFailureAfter(-1);
-        ComponentShapes().shapeName = nullptr;
-        ResetComponentTypeCounts();
     }
 };
 
@@ -176,14 +176,23 @@ TEST_F(CompDefsTest, StandardAttributesOfNewParts) {
 }
 
 TEST_F(CompDefsTest, RunCountsIgnoreTypesOutsideTheTable) {
-    IncrementComponentTypeCount(kTypeResistor);
-    IncrementComponentTypeCount(kTypeResistor);
-    IncrementComponentTypeCount(-1);
-    IncrementComponentTypeCount(kComponentTypeCount);
-    EXPECT_EQ(ComponentTypeCount(kTypeResistor), 2);
-    EXPECT_EQ(ComponentTypeCount(kComponentTypeCount), 0);
-    ResetComponentTypeCounts();
-    EXPECT_EQ(ComponentTypeCount(kTypeResistor), 0);
+    // Each circuit counts for itself.
+    CCirDoc first;
+    CCirDoc second;
+    ComponentTypeCounts& counts = first.build.typeCounts;
+    counts.Increment(kTypeResistor);
+    counts.Increment(kTypeResistor);
+    counts.Increment(-1);
+    counts.Increment(kComponentTypeCount);
+    second.build.typeCounts.Increment(kTypeCapacitor);
+    EXPECT_EQ(counts.Count(kTypeResistor), 2);
+    EXPECT_EQ(counts.Count(kTypeCapacitor), 0);
+    EXPECT_EQ(counts.Count(-1), 0);
+    EXPECT_EQ(counts.Count(kComponentTypeCount), 0);
+    EXPECT_EQ(second.build.typeCounts.Count(kTypeCapacitor), 1);
+    EXPECT_EQ(second.build.typeCounts.Count(kTypeResistor), 0);
+    counts.Reset();
+    EXPECT_EQ(counts.Count(kTypeResistor), 0);
 }
 
 // ---- pin counts and names ---------------------------------------------------------
@@ -564,7 +573,11 @@ TEST_F(CompDefsTest, ShapeLinkNamesTheShape) {
     Shape* shape = reinterpret_cast<Shape*>(&d);
     d.SetShapeLink(shape);  // the shape libraries are not there: the name stays
     EXPECT_STREQ(d.ShapeName(), "OLD");
-    ComponentShapes().shapeName = [](const Shape*) { return "Resistor"; };
+    struct ResistorShapes final : ShapeLibraryPort {
+        const char* ShapeName(const Shape*) override { return "Resistor"; }
+        bool ShapeRect(const SchematicObject*, int32_t*) override { return false; }
+    } shapes;
+    ScopedPort<ShapeLibraryPort> installed(InstallShapeLibrary, &shapes);
     d.SetShapeLink(shape);
     EXPECT_STREQ(d.ShapeName(), "Resistor");
     d.SetShapeLink(AutoMacroShape());

@@ -18,6 +18,7 @@
 #include "core/result.h"
 #include "document/docmessages.h"
 #include "document/iodoc.h"
+#include "document/ports.h"
 #include "platform/dialog.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
@@ -44,16 +45,17 @@ public:
     CIODoc* reloaded = nullptr;
 };
 
-// Answers Save As dialogs with `savePath` ("" = cancel).
-std::string iot_savePath;
-void iot_AskSavePath(CIODoc*, char* path, size_t size) { CopyTextBounded(path, iot_savePath.c_str(), size); }
+// Answers Save As dialogs with `path` ("" = cancel).
+struct iot_SavePrompt final : SavePathPromptPort {
+    std::string path;
+    void AskSavePath(CIODoc*, char* out, size_t size) override { CopyTextBounded(out, path.c_str(), size); }
+};
 
 class IODocTest : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterDocumentMessages();
-        IODocServices().askSavePath = iot_AskSavePath;
-        iot_savePath.clear();
+        savePrompt_ = std::make_unique<ScopedPort<SavePathPromptPort>>(InstallSavePathPrompt, &savePrompt);
         Prefs().fileWarning = 1;
         InitRecentLists();
         answerer_ = std::make_unique<platform::ScopedModalAnswerer>([this](platform::ModalRequest& r) -> int {
@@ -71,7 +73,7 @@ protected:
     }
     void TearDown() override {
         answerer_.reset();
-        IODocServices() = IODocHooks{};
+        savePrompt_.reset();
         SetDemoPlaying(false);
         Prefs().fileWarning = 1;
         Prefs().revertWarning = 1;
@@ -82,6 +84,8 @@ protected:
     std::vector<std::string> texts;  // the texts of the boxes shown
     std::vector<int> buttons;        // the buttons of the last box
     std::unique_ptr<platform::ScopedModalAnswerer> answerer_;
+    iot_SavePrompt savePrompt;
+    std::unique_ptr<ScopedPort<SavePathPromptPort>> savePrompt_;
 };
 
 TEST_F(IODocTest, SaveKeepsNameAndStateUntilTheFileIsWritten) {
@@ -96,7 +100,7 @@ TEST_F(IODocTest, SaveKeepsNameAndStateUntilTheFileIsWritten) {
 
     // A name chosen, but the write fails: reported once, old name and state kept,
     // and the name does not enter the recent files.
-    iot_savePath = "/tmp/iot_first.cir";
+    savePrompt.path = "/tmp/iot_first.cir";
     doc.saveResult = kResultWriteError;
     EXPECT_EQ(doc.Save(), kResultShown);
     ASSERT_EQ(texts.size(), 1u);
@@ -115,7 +119,7 @@ TEST_F(IODocTest, SaveKeepsNameAndStateUntilTheFileIsWritten) {
     EXPECT_STREQ(RecentFiles().Text(0), "/tmp/iot_first.cir");
 
     // Titled: Save writes to its own path without asking.
-    iot_savePath = "/tmp/elsewhere.cir";
+    savePrompt.path = "/tmp/elsewhere.cir";
     EXPECT_EQ(doc.Save(), 0);
     EXPECT_EQ(doc.saved.back(), "/tmp/iot_first.cir");
 

@@ -9,19 +9,48 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/cmdline.h"
 #include "core/memory.h"
 #include "core/sectionfile.h"
+#include "core/services.h"
 #include "document/cirdoc.h"
 #include "document/nodelabels.h"
 #include "document/nodes.h"
+#include "document/ports.h"
 #include "tests/document/nodes_fixture.h"
 #include "shell/app.h"
 
 namespace {
+
+// A simulator whose answers a test sets; digital states show as letters.
+struct nlt_Simulation final : SimulationPort {
+    StateVariableList* list = nullptr;
+    SimulatorVectors* vectors = nullptr;
+    int mode = -1;
+    StateVariableList* StateVariables() override { return list; }
+    SimulatorVectors* Vectors() override { return vectors; }
+    int AnalysisDisplayMode() override { return mode; }
+    char DigitalStateChar(int state) override { return state >= 0 && state < 6 ? kDigitalStateLetters[state] : '?'; }
+    void FormatNodeValue(CCirDoc*, char* out, size_t size, double re, double im) override {
+        snprintf(out, size, "%g|%g", re, im);
+    }
+};
+
+// The compiler's name index and the analysed circuit of one expansion "X1",
+// for the one document analysed.
+struct nlt_NameIndex final : NodeNameIndexPort {
+    const CCTDoc* analysed = nullptr;
+    int count = 0;
+    int IndexCount(const CCTDoc* document) override { return document == analysed ? count : 0; }
+    int IndexFind(const CCTDoc*, const char* name) override { return std::strcmp(name, "OUT") == 0 ? 3 : -1; }
+    char* QualifyName(const CCTDoc*, const char* name, int) override { return DuplicateString(name); }
+    const char* InstanceName(const CCTDoc*, int level) override { return level == 2 ? "X1" : nullptr; }
+    bool HasAnalysisCircuit(const CCTDoc* document) override { return document == analysed; }
+};
 
 std::string nlt_Label(CCirDoc* doc, int i, int flags = kLabelShowNumber) {
     NodeLabel* label = GetNodeLabel(doc, i);
@@ -110,20 +139,18 @@ TEST(NodeLabels, LabelTextShowsNumberAndValue) {
 
     // With the simulator's vectors the value comes from them, but only for an
     // index inside them; otherwise the stored value is shown.
-    SimulationHooks saved = Simulation();
-    static double solution[3] = {0.0, 0.0, 4.0};
-    static int32_t states[3] = {0, 3, 5};
-    static SimulatorVectors vectors;
+    double solution[3] = {0.0, 0.0, 4.0};
+    int32_t states[3] = {0, 3, 5};
+    SimulatorVectors vectors;
     vectors.solution = solution;
     vectors.solutionCount = 3;
     vectors.digitalStates[0] = states;
     vectors.digitalCount = 3;
-    static int mode = 0;
-    Simulation().vectors = [] { return &vectors; };
-    Simulation().analysisDisplayMode = [] { return mode; };
-    Simulation().formatNodeValue = [](CCirDoc*, char* out, size_t size, double re, double im) {
-        snprintf(out, size, "%g|%g", re, im);
-    };
+    nlt_Simulation simulation;
+    simulation.vectors = &vectors;
+    simulation.mode = 0;
+    int& mode = simulation.mode;
+    auto installed = std::make_unique<ScopedPort<SimulationPort>>(InstallSimulation, &simulation);
     EXPECT_STREQ(FormatNodeLabel(label, text, sizeof text, kLabelShowNumber | kLabelShowValue, nullptr), "7:4|0");
     label.valueIndex = 3;  // beyond the vectors
     EXPECT_STREQ(FormatNodeLabel(label, text, sizeof text, kLabelShowValue, nullptr), "1.5|0");
@@ -138,7 +165,7 @@ TEST(NodeLabels, LabelTextShowsNumberAndValue) {
     mode = -1;  // no analysis: the stored state
     label.storedValue[0] = 5.0;
     EXPECT_STREQ(FormatNodeLabel(label, text, sizeof text, kLabelShowValue, nullptr), "Z");
-    Simulation() = saved;
+    installed.reset();
 
     // A short buffer is cut, never overrun.
     char small[3];
@@ -287,68 +314,69 @@ TEST(NodeLabels, WireNodesFromPinsWiresAndTies) {
 }
 
 TEST(NodeNames, LookupsInTheCompiledTable) {
-    NodeNameEntry entries[] = {
-        {DuplicateString("0"), 0, 1, 0},     {DuplicateString("IN"), 1, 1, 0},   {DuplicateString("X1.IN"), 1, 2, 0},
-        {DuplicateString("OUT"), 2, 1, 0},   {DuplicateString("X1.A"), 3, 2, 0}, {DuplicateString("X1.B"), 3, 2, 1},
-        {DuplicateString("FIRST"), 7, 1, 0}, {DuplicateString("LAST"), 7, 1, 0},
+    CCirDoc doc;
+    doc.build.nodeNames = {
+        {"0", 0, 1, 0},     {"IN", 1, 1, 0},   {"X1.IN", 1, 2, 0}, {"OUT", 2, 1, 0},
+        {"X1.A", 3, 2, 0},  {"X1.B", 3, 2, 1}, {"FIRST", 7, 1, 0}, {"LAST", 7, 1, 0},
     };
-    NodeNameTable& table = CompiledNodeNames();
-    const NodeNameTable savedTable = table;
-    const NodeNameHooks savedHooks = NodeNames();
-    table.entries = entries;
-    table.count = static_cast<int32_t>(std::size(entries));
+    const CCirDoc* d = &doc;
 
-    EXPECT_STREQ(GetNodeName(1, 1, 0, 0), "IN");
-    EXPECT_STREQ(GetNodeName(1, 2, 0, 0), "IN");   // X1.IN, after its last "."
-    EXPECT_STREQ(GetNodeName(3, 5, 1, 0), "B");    // no entry at level 5: any level
-    EXPECT_STREQ(GetNodeName(9, 1, 0, 0), "");
-    EXPECT_STREQ(GetNodeName(7, 1, 0, 0), "LAST");
-    EXPECT_STREQ(GetFirstNodeName(7, 1, 0, 0), "FIRST");
-    NodeNames().analysisCircuit = [] { return true; };
-    NodeNames().instanceName = [](int level) -> const char* { return level == 2 ? "X1" : nullptr; };
-    EXPECT_STREQ(GetNodeName(3, 2, 0, 1), "A");    // relative to its expansion
-    EXPECT_STREQ(GetNodeName(0, 1, 0, 1), "0");
+    EXPECT_STREQ(GetNodeName(d, 1, 1, 0, 0), "IN");
+    EXPECT_STREQ(GetNodeName(d, 1, 2, 0, 0), "IN");   // X1.IN, after its last "."
+    EXPECT_STREQ(GetNodeName(d, 3, 5, 1, 0), "B");    // no entry at level 5: any level
+    EXPECT_STREQ(GetNodeName(d, 9, 1, 0, 0), "");
+    EXPECT_STREQ(GetNodeName(d, 7, 1, 0, 0), "LAST");
+    EXPECT_STREQ(GetFirstNodeName(d, 7, 1, 0, 0), "FIRST");
+    EXPECT_STREQ(GetNodeName(d, 3, 2, 0, 1), "X1.A");  // relative, but no circuit analysed
+    nlt_NameIndex index;
+    index.analysed = d;
+    ScopedPort<NodeNameIndexPort> installed(InstallNodeNameIndex, &index);
+    EXPECT_STREQ(GetNodeName(d, 3, 2, 0, 1), "A");    // relative to its expansion
+    EXPECT_STREQ(GetNodeName(d, 0, 1, 0, 1), "0");
 
-    EXPECT_EQ(FindNodeIndex("in", 1, -1), 1);
-    EXPECT_EQ(FindNodeIndex("OUT", 1, 1), -1);     // kind filter
-    EXPECT_EQ(FindNodeIndex("X1.B", 0, 1), 5);
-    EXPECT_EQ(FindNodeNumber("0", 1, -1), 0);
-    EXPECT_EQ(FindNodeNumber("out", 0, -1), 2);
-    EXPECT_EQ(FindNodeNumber("NOPE", 1, -1), -1);
+    EXPECT_EQ(FindNodeIndex(d, "in", 1, -1), 1);
+    EXPECT_EQ(FindNodeIndex(d, "OUT", 1, 1), -1);     // kind filter
+    EXPECT_EQ(FindNodeIndex(d, "X1.B", 0, 1), 5);
+    EXPECT_EQ(FindNodeNumber(d, "0", 1, -1), 0);
+    EXPECT_EQ(FindNodeNumber(d, "out", 0, -1), 2);
+    EXPECT_EQ(FindNodeNumber(d, "NOPE", 1, -1), -1);
 
     // With the compiler's name index a miss there is final.
-    NodeNames().indexExists = [] { return 8; };
-    NodeNames().indexFind = [](const char* name) { return std::strcmp(name, "OUT") == 0 ? 3 : -1; };
-    EXPECT_EQ(FindNodeNumber("out", 1, -1), 2);
-    EXPECT_EQ(FindNodeIndex("IN", 1, -1), -1);
+    index.count = 8;
+    EXPECT_EQ(FindNodeNumber(d, "out", 1, -1), 2);
+    EXPECT_EQ(FindNodeIndex(d, "IN", 1, -1), -1);
 
-    NodeNames() = savedHooks;
-    table = savedTable;
-    for (NodeNameEntry& e : entries) FreeString(&e.name);
+    // Another circuit has its own table (here none): only ground is known.
+    CCirDoc other;
+    EXPECT_STREQ(GetNodeName(&other, 1, 1, 0, 0), "");
+    EXPECT_EQ(FindNodeIndex(&other, "IN", 1, -1), -1);
+    EXPECT_EQ(FindNodeNumber(&other, "0", 1, -1), 0);
+    EXPECT_EQ(FindNodeNumber(nullptr, "IN", 1, -1), -1);
 }
 
 TEST(StateVariables, OnlyEntriesInsideTheVectorsAreApplied) {
-    static double solution[6];
-    static int32_t states[3][4];
-    static SimulatorVectors vectors;
+    double solution[6] = {};
+    int32_t states[3][4] = {};
+    SimulatorVectors vectors;
     vectors.solution = solution;
     vectors.solutionCount = 6;
     for (int i = 0; i < 3; ++i) vectors.digitalStates[i] = states[i];
     vectors.digitalCount = 4;
     vectors.nodeLabelCount = 3;
-    static StateVariable entries[] = {
+    StateVariable entries[] = {
         {'V', 2, 1, -1, 2.5, 0},   {'V', 6, 1, -1, 9.0, 0},  // the second lies past the solution
         {'D', 3, 0, -1, 0.0, 1},   {'D', -1, 0, -1, 0.0, 1},
         {'I', 0, 0, 2, 0.125, 0},  {'I', 0, 0, 7, 1.0, 0},   {'I', 0, 0, -1, 1.0, 0},  // no inductor
     };
-    static StateVariableList list;
+    StateVariableList list;
     list.entries = entries;
     list.count = static_cast<int32_t>(std::size(entries));
     list.mode = 1;
     list.loaded = true;
-    const SimulationHooks saved = Simulation();
-    Simulation().stateVariables = [] { return &list; };
-    Simulation().vectors = [] { return &vectors; };
+    nlt_Simulation simulation;
+    simulation.list = &list;
+    simulation.vectors = &vectors;
+    ScopedPort<SimulationPort> installed(InstallSimulation, &simulation);
     for (double& v : solution) v = -1.0;
 
     const int savedBatch = Startup().batchMode;
@@ -366,7 +394,6 @@ TEST(StateVariables, OnlyEntriesInsideTheVectorsAreApplied) {
     solution[2] = -1.0;
     EXPECT_EQ(ApplyStateVariables(), 0);
     EXPECT_EQ(solution[2], -1.0);
-    Simulation() = saved;
 }
 
 }  // namespace

@@ -15,20 +15,11 @@
 
 namespace {
 
-ComponentDef* pnt_current = nullptr;
-std::vector<bool> pnt_pops;  // undoFirst of every dropped undo entry
-
 class PartNamesTest : public ptf_Circuit {
 protected:
-    void SetUp() override {
-        pnt_current = nullptr;
-        pnt_pops.clear();
-        PartPlacing().currentComponent = [] { return pnt_current; };
-        PartPlacing().popUndo = [](CCirDoc*, bool undoFirst) { pnt_pops.push_back(undoFirst); };
-    }
     // Places a part of the definition the way a click in Component mode does.
     SchematicObject* Place(ComponentDef* def, int x = 10, int y = 10) {
-        pnt_current = def;
+        catalog.current = def;
         SchematicObject* o = PlaceNewPart(doc(), SchPoint{x, y});
         if (o && !FinishPlacingNewPart(doc(), o)) return nullptr;
         return o;
@@ -43,7 +34,7 @@ TEST_F(PartNamesTest, NewPartsCountOnAndADeletedLastNumberComesBackAfterRecount)
     EXPECT_EQ(Part(r1), "R1");
     EXPECT_EQ(Part(r2), "R2");
     EXPECT_TRUE(r2->IsSelected());
-    EXPECT_TRUE(pnt_pops.empty());
+    EXPECT_TRUE(editor.pops.empty());
 
     doc()->objects.Delete(r2);
     doc()->RecountPartNumbers();
@@ -198,11 +189,8 @@ TEST_F(PartNamesTest, PackageComesFromATwinOrThePackageLibraries) {
     EXPECT_EQ(Attr(five, kAttrGate), "B");
     EXPECT_EQ(Attr(five, kAttrCompName), "U5");
 
-    PartPlacing().findPackage = [](const SchematicObject*, PackageMatch* m) {
-        m->packageName = "SO8";
-        m->firstGate = "A";
-        return true;
-    };
+    catalog.packageName = "SO8";
+    catalog.firstGate = "A";
     SchematicObject* u7 = Part(Def(kTypeAnd, "OTHER", 3), 9, 0, "u7");
     AssignPackage(doc(), u7, false);
     EXPECT_EQ(Attr(u7, kAttrPackage), "SO8");
@@ -219,24 +207,24 @@ TEST_F(PartNamesTest, FailedOrCancelledPlacingLeavesNothingBehind) {
         int x, y;
     };
     for (const Case& c : std::vector<Case>{{shapeless, 10, 10}, {res, 0, 10}, {res, 10, 32000}, {res, -5, 10}}) {
-        pnt_current = c.def;
+        catalog.current = c.def;
         EXPECT_EQ(PlaceNewPart(doc(), SchPoint{c.x, c.y}), nullptr) << c.x << "," << c.y;
     }
     EXPECT_EQ(doc()->objects.count, 0);
-    EXPECT_EQ(pnt_pops, std::vector<bool>(4, false));
-    pnt_current = nullptr;
+    EXPECT_EQ(editor.pops, std::vector<bool>(4, false));
+    catalog.current = nullptr;
     EXPECT_EQ(PlaceNewPart(doc(), SchPoint{10, 10}), nullptr);
 
     // An abandoned drag removes the part, undoes "Add" and gives the number back.
     ASSERT_NE(Place(res), nullptr);
-    pnt_pops.clear();
-    PartPlacing().trackNewPart = [](CMDIView*, SchematicObject*) { return false; };
-    pnt_current = res;
+    editor.pops.clear();
+    editor.acceptDrag = false;
+    catalog.current = res;
     SchematicObject* dragged = PlaceNewPart(doc(), SchPoint{40, 40});
     ASSERT_NE(dragged, nullptr);
     EXPECT_EQ(FinishPlacingNewPart(doc(), dragged), 0);
     EXPECT_EQ(doc()->objects.count, 1);
-    EXPECT_EQ(pnt_pops, std::vector<bool>{true});
+    EXPECT_EQ(editor.pops, std::vector<bool>{true});
     EXPECT_EQ(doc()->partCounters['R' - 'A'], 1);
 }
 

@@ -1,6 +1,7 @@
 // A circuit without a window for the placed-part and part-name tests:
-// definitions of chosen types, parts, wires and grid texts, and every hook of
-// the part services put back after each test.
+// definitions of chosen types, parts, wires and grid texts, and a component
+// catalog and schematic editor that answer as the test sets them (installed
+// for the test and taken away after it).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,14 +16,41 @@
 #include "document/component_defs.h"
 #include "document/partnames.h"
 #include "document/parts.h"
+#include "document/ports.h"
+
+// The component libraries: `current` is the definition chosen for placing;
+// a package fits every part while packageName is set.
+struct ptf_Catalog final : ComponentCatalogPort {
+    ComponentDef* current = nullptr;
+    std::string packageName;
+    std::string firstGate;
+    ComponentDef* CurrentComponent() override { return current; }
+    void AddRecentComponent(ComponentDef*) override {}
+    bool FindPackage(const SchematicObject*, PackageMatch* match) override {
+        if (packageName.empty()) return false;
+        match->packageName = packageName.c_str();
+        match->firstGate = firstGate.c_str();
+        return true;
+    }
+};
+
+// The schematic editor: drags end as acceptDrag says; every dropped undo
+// entry is recorded (its undoFirst).
+struct ptf_Editor final : SchematicEditorPort {
+    bool acceptDrag = true;
+    std::vector<bool> pops;
+    void Rewire(CDoc*, int) override {}
+    void HideCrossHair() override {}
+    void ShowCrossHair(CMDIView*) override {}
+    bool TrackNewPart(CMDIView*, SchematicObject*) override { return acceptDrag; }
+    int EditAttributes(CMDIView*, SchematicObject*) override { return 1; }
+    bool FirstLedColor(const char**, int*) override { return false; }
+    void PopUndo(CCirDoc*, bool undoFirst) override { pops.push_back(undoFirst); }
+};
 
 class ptf_Circuit : public ::testing::Test {
 protected:
     ptf_Circuit() : doc_(new CCirDoc()) {}
-    void TearDown() override {
-        PartHooks() = PartServices{};
-        PartPlacing() = PartPlacingServices{};
-    }
 
     CCirDoc* doc() const { return doc_.get(); }
 
@@ -77,9 +105,15 @@ protected:
     static std::string Part(const SchematicObject* o) { return GetAttributeText(o, kAttrPart); }
     static std::string Attr(const SchematicObject* o, int id) { return GetAttributeText(o, id); }
 
+    ptf_Catalog catalog;
+    ptf_Editor editor;
+
+
 private:
     // Declared first so that the document (whose parts point to them) goes first.
     std::vector<std::unique_ptr<ComponentDef>> defs_;
     int shapeToken_ = 0;
     std::unique_ptr<CCirDoc> doc_;
+    ScopedPort<ComponentCatalogPort> catalogInstalled_{InstallComponentCatalog, &catalog};
+    ScopedPort<SchematicEditorPort> editorInstalled_{InstallSchematicEditor, &editor};
 };

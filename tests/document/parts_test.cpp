@@ -235,10 +235,13 @@ TEST_F(PartsTest, SortOrdersByRowsOrColumnsWithGraphicsFirst) {
 }
 
 TEST_F(PartsTest, AttributeTextsAreLaidOutForEveryOrientation) {
-    PartHooks().measureText = [](const FontSpec&, const char* text, int* w, int* h) {
-        *w = static_cast<int>(std::strlen(text)) * 10;
-        *h = 7;
-    };
+    struct TenPerCharacter final : TextMetricsPort {
+        void MeasureText(const FontSpec&, const char* text, int* w, int* h) override {
+            *w = static_cast<int>(std::strlen(text)) * 10;
+            *h = 7;
+        }
+    } metrics;
+    ScopedPort<TextMetricsPort> installed(InstallTextMetrics, &metrics);
     ComponentDef* def = Def(kTypeResistor);
     def->labelOffsets[0] = {3, 4};               // horizontal anchor
     def->labelOffsets[1] = {20, 30};             // vertical anchor
@@ -269,11 +272,18 @@ TEST_F(PartsTest, AttributeTextsAreLaidOutForEveryOrientation) {
 }
 
 TEST_F(PartsTest, MeterLimitsSitInTheCornersOfItsShape) {
-    PartHooks().measureText = [](const FontSpec&, const char*, int* w, int* h) { *w = 10, *h = 7; };
-    PartHooks().shapeRect = [](const SchematicObject*, int32_t rect[4]) {
-        rect[0] = -20, rect[1] = -10, rect[2] = 40, rect[3] = 30;
-        return true;
-    };
+    struct FixedMetrics final : TextMetricsPort {
+        void MeasureText(const FontSpec&, const char*, int* w, int* h) override { *w = 10, *h = 7; }
+    } metrics;
+    struct MeterShape final : ShapeLibraryPort {
+        const char* ShapeName(const Shape*) override { return nullptr; }
+        bool ShapeRect(const SchematicObject*, int32_t rect[4]) override {
+            rect[0] = -20, rect[1] = -10, rect[2] = 40, rect[3] = 30;
+            return true;
+        }
+    } shapes;
+    ScopedPort<TextMetricsPort> metricsInstalled(InstallTextMetrics, &metrics);
+    ScopedPort<ShapeLibraryPort> shapesInstalled(InstallShapeLibrary, &shapes);
     SchematicObject* meter = Part(Def(142, "METER"), 0, 0, "Meter1");
     PartAttribute* low = SetAttribute(doc(), meter, kAttrLow, "0");
     PartAttribute* high = SetAttribute(doc(), meter, kAttrHigh, "10");
