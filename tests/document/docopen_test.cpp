@@ -47,6 +47,8 @@ protected:
         // these find them as they were.
         savedObjectDefaults_ = Prefs().objectDefaults;
         std::copy(std::begin(ItemStyleTable), std::end(ItemStyleTable), savedStyles_);
+        // Untitled names count from 1 in a fresh process, whatever ran before.
+        ResetUntitledCounters();
         InstallCircuitDocument();
         InstallDocumentFileOpener();
         InstallStartupRequests(&requests_);
