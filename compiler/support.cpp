@@ -18,7 +18,7 @@
 #include "document/parts.h"
 #include "expr/compiled.h"
 #include "expr/evaluate.h"
-#include "expr/port_slot.h"
+#include "core/port.h"
 #include "expr/runstate.h"
 #include "expr/services.h"
 #include "expr/symbols.h"

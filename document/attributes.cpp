@@ -11,7 +11,7 @@
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "document/ctdoc.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "shell/preferences.h"
 
 namespace {

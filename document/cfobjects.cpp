@@ -19,7 +19,7 @@
 #include "document/component_defs.h"
 #include "document/nodes.h"
 #include "document/partnames.h"
-#include "document/ports.h"
+#include "core/port.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "document/cfanalysis.h"
 #include "document/docmessages.h"
 #include "document/parts.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "shell/app.h"
 #include "shell/mainframe.h"
 #include "shell/preferences.h"

@@ -23,7 +23,7 @@
 #include "document/docmessages.h"
 #include "document/iodoc.h"
 #include "document/nodes.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "shell/document.h"
 #include "shell/report.h"
 

@@ -8,7 +8,7 @@
 #include "core/result.h"
 #include "core/stringarray.h"
 #include "document/attributes.h"
-#include "document/ports.h"
+#include "core/port.h"
 
 // ---- the table ---------------------------------------------------------------------
 

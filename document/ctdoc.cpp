@@ -15,7 +15,7 @@
 #include "document/cirdoc.h"
 #include "document/cirio.h"
 #include "document/docmessages.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "platform/app.h"
 #include "shell/app.h"
 #include "shell/mainframe.h"

@@ -12,7 +12,7 @@
 #include "core/result.h"
 #include "document/ctdoc.h"
 #include "document/docmessages.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "platform/app.h"
 #include "platform/commondlg.h"
 #include "shell/app.h"

@@ -16,7 +16,7 @@
 #include "document/cirdoc.h"
 #include "document/nodegrid.h"
 #include "document/nodes.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "shell/app.h"
 #include "shell/report.h"
 

@@ -14,7 +14,7 @@
 #include "document/ctdoc.h"
 #include "document/docmessages.h"
 #include "document/nodes.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "platform/app.h"
 #include "platform/image.h"
 #include "platform/menu.h"

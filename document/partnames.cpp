@@ -12,7 +12,7 @@
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
 #include "document/parts.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "shell/report.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "document/ctdoc.h"
 #include "document/nodelabels.h"
 #include "document/pages.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "platform/app.h"
 #include "platform/draw.h"
 #include "platform/image.h"

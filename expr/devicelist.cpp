@@ -1,7 +1,7 @@
 #include "expr/devicelist.h"
 
 #include "core/memory.h"
-#include "expr/port_slot.h"
+#include "core/port.h"
 
 DeviceList DeviceListTable[kDeviceListCount];
 ObjectPool BreakpointEventList;

@@ -3,7 +3,7 @@
 #include "core/memory.h"
 #include "core/result.h"
 #include "expr/compiled.h"
-#include "expr/port_slot.h"
+#include "core/port.h"
 
 namespace {
 

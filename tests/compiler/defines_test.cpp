@@ -21,7 +21,7 @@
 #include "core/memory.h"
 #include "core/result.h"
 #include "shell/preferences.h"
-#include "tests/expr/scoped_port.h"
+#include "core/port.h"
 #include "tests/models/fake_library_index.h"
 
 namespace {

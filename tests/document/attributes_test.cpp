@@ -12,7 +12,7 @@
 #include "document/cirdoc.h"
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
-#include "document/ports.h"
+#include "core/port.h"
 
 namespace {
 

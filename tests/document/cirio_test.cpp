@@ -23,7 +23,7 @@
 #include "document/component_defs.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "platform/app.h"
 #include "platform/frame.h"
 #include "shell/document.h"

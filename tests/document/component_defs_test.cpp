@@ -11,7 +11,7 @@
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
-#include "document/ports.h"
+#include "core/port.h"
 
 namespace {
 

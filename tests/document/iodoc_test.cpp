@@ -18,7 +18,7 @@
 #include "core/result.h"
 #include "document/docmessages.h"
 #include "document/iodoc.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "platform/dialog.h"
 #include "shell/preferences.h"
 #include "shell/report.h"

@@ -20,7 +20,7 @@
 #include "document/cirdoc.h"
 #include "document/nodelabels.h"
 #include "document/nodes.h"
-#include "document/ports.h"
+#include "core/port.h"
 #include "tests/document/nodes_fixture.h"
 #include "shell/app.h"
 

@@ -16,7 +16,7 @@
 #include "document/component_defs.h"
 #include "document/partnames.h"
 #include "document/parts.h"
-#include "document/ports.h"
+#include "core/port.h"
 
 // The component libraries: `current` is the definition chosen for placing;
 // a package fits every part while packageName is set.

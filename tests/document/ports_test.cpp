@@ -1,6 +1,6 @@
 // Installing ports: the null object answers until an implementation is
 // installed, scoped installs nest and each puts back what it replaced.
-#include "document/ports.h"
+#include "core/port.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "core/memory.h"
 #include "expr/devicelist.h"
-#include "tests/expr/scoped_port.h"
+#include "core/port.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "expr/runstate.h"
 #include "expr/symbols.h"
 #include "expr/services.h"
-#include "tests/expr/scoped_port.h"
+#include "core/port.h"
 
 namespace {
 

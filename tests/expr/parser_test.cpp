@@ -20,7 +20,7 @@
 #include "expr/runstate.h"
 #include "expr/services.h"
 #include "expr/symbols.h"
-#include "tests/expr/scoped_port.h"
+#include "core/port.h"
 #include "tests/support/test_reporter.h"
 
 namespace {

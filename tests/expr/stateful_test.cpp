@@ -15,7 +15,7 @@
 #include "expr/symbols.h"
 #include "tests/expr/evaluator_fixture.h"
 #include "expr/services.h"
-#include "tests/expr/scoped_port.h"
+#include "core/port.h"
 
 namespace {
 

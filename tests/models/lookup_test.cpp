@@ -22,7 +22,7 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
-#include "tests/expr/scoped_port.h"
+#include "core/port.h"
 #include "tests/models/fake_circuit_scopes.h"
 #include "tests/models/fake_library_index.h"
 

@@ -14,7 +14,7 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
-#include "tests/expr/scoped_port.h"
+#include "core/port.h"
 #include "tests/models/fake_circuit_scopes.h"
 
 namespace {

@@ -1,7 +1,6 @@
-// Ports of the document layer: the small interfaces through which documents
-// reach subsystems built above them. Each subsystem implements its port and
-// installs it at start-up; until then a null object answers as the document
-// layer did before that subsystem existed.
+// A port is a small interface a lower layer owns and a higher layer implements;
+// these hold the implementation installed at start-up (or a test's fake) and
+// fall back to the port's null object until one is installed.
 #pragma once
 
 #include <functional>
