@@ -27,17 +27,10 @@ int EbFindNode(const char* name, int, int kind) {
 int EbNodeCount(int) { return 7; }
 
 // Analog nodes 0..7 named by their numbers.
-class EbCircuit final : public ExprCircuit {
+class EbCircuit final : public CircuitWithoutDevices {
 public:
     int FindNodeNumber(const char* name, int scope, int kind) override { return EbFindNode(name, scope, kind); }
     int NodeCount(int kind) override { return EbNodeCount(kind); }
-    int16_t* DigitalNodeState(int) override { return nullptr; }
-    int FindUserArray(const char*, int) override { return -1; }
-    int FindModelParameter(const char*, const char*, int, double**, bool*) override { return 1; }
-    bool PartMatchesMask(const char*, int, uint32_t) override { return false; }
-    int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override {
-        return BindQuantityWithoutDevices(ctx, *call);
-    }
 };
 EbCircuit eb_circuit;
 

@@ -7,19 +7,6 @@
 
 namespace {
 
-// A circuit without nodes, parts, arrays or devices.
-class NoCircuit final : public ExprCircuit {
-public:
-    int FindNodeNumber(const char*, int, int) override { return -1; }
-    int NodeCount(int) override { return 0; }
-    int16_t* DigitalNodeState(int) override { return nullptr; }
-    int FindUserArray(const char*, int) override { return -1; }
-    int FindModelParameter(const char*, const char*, int, double**, bool*) override { return 1; }
-    bool PartMatchesMask(const char*, int, uint32_t) override { return false; }
-    int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override {
-        return BindQuantityWithoutDevices(ctx, *call);
-    }
-};
 
 // No plotted curves: performance arguments cannot be bound.
 class NoPlotBinding final : public ExprPlotBinding {
@@ -83,7 +70,7 @@ public:
     const InductorCoreState* InductorCore(const void*) override { return nullptr; }
 };
 
-PortSlot<ExprCircuit, NoCircuit> sv_circuit;
+PortSlot<ExprCircuit, CircuitWithoutDevices> sv_circuit;
 PortSlot<ExprPlotBinding, NoPlotBinding> sv_plotBinding;
 PortSlot<ExprDerivatives, NoDerivatives> sv_derivatives;
 PortSlot<ExprDefineSubstitution, NoDefines> sv_defines;
@@ -93,6 +80,10 @@ PortSlot<ExprBreakpoints, NoBreakpoints> sv_breakpoints;
 PortSlot<ExprDeviceRecords, NoDeviceRecords> sv_deviceRecords;
 
 }  // namespace
+
+int CircuitWithoutDevices::BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) {
+    return BindQuantityWithoutDevices(ctx, *call);
+}
 
 ExprCircuit& CompileCircuit() { return sv_circuit.Get(); }
 ExprCircuit* InstallCompileCircuit(ExprCircuit* port) { return sv_circuit.Install(port); }

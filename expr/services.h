@@ -43,6 +43,18 @@ public:
     // The null object binds what needs no device (BindQuantityWithoutDevices).
     virtual int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) = 0;
 };
+// A circuit without nodes, parts, arrays or devices: the port's null object, and
+// the base of circuits that know only some of these.
+class CircuitWithoutDevices : public ExprCircuit {
+public:
+    int FindNodeNumber(const char*, int, int) override { return -1; }
+    int NodeCount(int) override { return 0; }
+    int16_t* DigitalNodeState(int) override { return nullptr; }
+    int FindUserArray(const char*, int) override { return -1; }
+    int FindModelParameter(const char*, const char*, int, double**, bool*) override { return 1; }
+    bool PartMatchesMask(const char*, int, uint32_t) override { return false; }
+    int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override;
+};
 ExprCircuit& CompileCircuit();
 // Installs the port (nullptr: the null object); returns the previous one.
 ExprCircuit* InstallCompileCircuit(ExprCircuit* port);

@@ -47,18 +47,16 @@ bool pt_IsInductor(const char* part, int, uint32_t mask);
 
 // The test circuit; binding part quantities and knowing inductors are switched
 // on by the tests that need them.
-class pt_Circuit final : public ExprCircuit {
+class pt_Circuit final : public CircuitWithoutDevices {
 public:
     int FindNodeNumber(const char* name, int scope, int kind) override { return pt_FindNode(name, scope, kind); }
     int NodeCount(int kind) override { return pt_NodeCount(kind); }
     int16_t* DigitalNodeState(int node) override { return pt_DigitalState(node); }
-    int FindUserArray(const char*, int) override { return -1; }
-    int FindModelParameter(const char*, const char*, int, double**, bool*) override { return 1; }
     bool PartMatchesMask(const char* part, int scope, uint32_t mask) override {
         return knowsInductors && pt_IsInductor(part, scope, mask);
     }
     int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override {
-        return bindsParts ? pt_BindVoltageOfPart(ctx, call) : BindQuantityWithoutDevices(ctx, *call);
+        return bindsParts ? pt_BindVoltageOfPart(ctx, call) : CircuitWithoutDevices::BindDeviceQuantity(ctx, call);
     }
     bool bindsParts = false;
     bool knowsInductors = false;
