@@ -317,9 +317,22 @@ int ev_SeriesOrProduct(CompiledExpression* e, ValueStackEntry* args, bool produc
     double start = std::trunc(args[1].value.re);
     double end = std::trunc(args[2].value.re);
     if (end > 10000000.0) end = 10000000.0;
+    // One budget of terms for the outermost SERIES/PROD and everything nested in
+    // it: a start far below the end (where adding 1 no longer changes the index)
+    // or nested sums would otherwise run for hours. Used up, the sum stops with
+    // 10446. Per thread, so that evaluations on other threads keep their own.
+    static thread_local int nesting = 0;
+    static thread_local long termsLeft = 0;
+    if (nesting == 0) termsLeft = kSeriesTermBudget;
+    ++nesting;
     ComplexNumber acc = product ? ComplexNumber{1.0, 0.0} : ComplexNumber{0.0, 0.0};
     int code = 0;
     for (double a = start; a <= end; a += 1.0) {
+        if (termsLeft-- <= 0) {
+            SetPendingMessage(kMsgSeriesTooLong, static_cast<long>(kSeriesTermBudget));
+            code = kResultPending;
+            break;
+        }
         *slot = a;
         ComplexNumber v;
         code = ev_EvaluateBody(e, body, &v);
@@ -330,6 +343,7 @@ int ev_SeriesOrProduct(CompiledExpression* e, ValueStackEntry* args, bool produc
             acc.Add(v);
         }
     }
+    --nesting;
     args[0].value = acc;
     args[0].isDigital = 0;
     args[0].ref = nullptr;

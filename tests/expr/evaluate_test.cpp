@@ -202,6 +202,47 @@ TEST_F(EvaluateTest, SeriesProductAndDerivativeEvaluateTheirBodies) {
     }
 }
 
+// SERIES and PROD share one budget of terms per evaluation: a start so far
+// below the end that counting up never moves, or sums nested inside sums, stop
+// with a message instead of running for hours; what fits the budget still sums.
+TEST_F(EvaluateTest, SeriesWorkIsBoundedPerEvaluation) {
+    struct Case {
+        const char* text;
+        int code;
+        double re;
+    } cases[] = {
+        {"SERIES(n,-1E200,0,n)", kResultPending, 1},
+        {"SERIES(a,1,1E4,SERIES(b,1,1E4,1))", kResultPending, 1},
+        {"PROD(a,1,3E3,PROD(b,1,3E3,PROD(c,1,3E3,1)))", kResultPending, 1},
+        {"SERIES(a,1,100,SERIES(b,1,100,1))", 0, 10000},
+    };
+    for (const Case& c : cases) {
+        CompiledExpression e;
+        ExprCompiler ctx;
+        ctx.Init(c.text, &e, kMaskOutsideRun, kSymbolMaskAnalog);
+        ctx.quiet = 1;
+        ASSERT_EQ(CompileExpression(&ctx), 0) << c.text << ": " << PendingText();
+        ClearPendingMessage();
+        ComplexNumber r;
+        EXPECT_EQ(EvaluateExpression(&e, &r, nullptr), c.code) << c.text;
+        EXPECT_EQ(r.re, c.re) << c.text;
+        EXPECT_EQ(StackTop, 0) << c.text;
+        if (c.code) {
+            EXPECT_EQ(PendingCode(), kMsgSeriesTooLong) << c.text;
+            EXPECT_STREQ(PendingText(), "%ESERIES and PROD may sum at most 10000000 terms in one evaluation.");
+        }
+        // The budget belongs to one evaluation: the next one has all of it again.
+        ClearPendingMessage();
+        CompiledExpression small;
+        ExprCompiler smallCtx;
+        smallCtx.Init("SERIES(n,1,4,n)", &small, kMaskOutsideRun, kSymbolMaskAnalog);
+        smallCtx.quiet = 1;
+        ASSERT_EQ(CompileExpression(&smallCtx), 0);
+        EXPECT_EQ(EvaluateExpression(&small, &r, nullptr), 0);
+        EXPECT_EQ(r.re, 10);
+    }
+}
+
 TEST_F(EvaluateTest, Spice3DialectUsesLogicLevels) {
     const EvalValueCase cases[] = {
         {"1 J + 1 >", 3.5, 0},  // LONE
