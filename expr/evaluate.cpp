@@ -21,6 +21,12 @@
 ValueStackEntry ValueStack[kValueStackSize];
 int32_t StackTop = 0;
 int32_t EvaluationDepth = 0;
+// The SERIES/PROD terms the evaluation under way may still take, nested and
+// successive sums together: a start far below the end (where adding 1 no longer
+// moves the index) or sums inside sums would otherwise run for hours. Used up,
+// the sum stops with 10446. Per thread, as evaluations on other threads have
+// their own.
+static thread_local long ev_seriesTermsLeft = 0;
 int32_t EvaluationError = 0;
 int32_t MathErrorNumber = 0;
 EvaluatorServices gEvaluatorServices;
@@ -317,18 +323,10 @@ int ev_SeriesOrProduct(CompiledExpression* e, ValueStackEntry* args, bool produc
     double start = std::trunc(args[1].value.re);
     double end = std::trunc(args[2].value.re);
     if (end > 10000000.0) end = 10000000.0;
-    // One budget of terms for the outermost SERIES/PROD and everything nested in
-    // it: a start far below the end (where adding 1 no longer changes the index)
-    // or nested sums would otherwise run for hours. Used up, the sum stops with
-    // 10446. Per thread, so that evaluations on other threads keep their own.
-    static thread_local int nesting = 0;
-    static thread_local long termsLeft = 0;
-    if (nesting == 0) termsLeft = kSeriesTermBudget;
-    ++nesting;
     ComplexNumber acc = product ? ComplexNumber{1.0, 0.0} : ComplexNumber{0.0, 0.0};
     int code = 0;
     for (double a = start; a <= end; a += 1.0) {
-        if (termsLeft-- <= 0) {
+        if (ev_seriesTermsLeft-- <= 0) {
             SetPendingMessage(kMsgSeriesTooLong, static_cast<long>(kSeriesTermBudget));
             code = kResultPending;
             break;
@@ -343,7 +341,6 @@ int ev_SeriesOrProduct(CompiledExpression* e, ValueStackEntry* args, bool produc
             acc.Add(v);
         }
     }
-    --nesting;
     args[0].value = acc;
     args[0].isDigital = 0;
     args[0].ref = nullptr;
@@ -467,7 +464,10 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
         return kResultPending;
     }
     EvaluationDepth += 1;
-    if (EvaluationDepth == 1) StackTop = 0;
+    if (EvaluationDepth == 1) {
+        StackTop = 0;
+        ev_seriesTermsLeft = kSeriesTermBudget;
+    }
     const int start = StackTop;
 
     // Shared pieces first; a failing piece fails the owner.

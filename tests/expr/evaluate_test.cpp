@@ -203,8 +203,9 @@ TEST_F(EvaluateTest, SeriesProductAndDerivativeEvaluateTheirBodies) {
 }
 
 // SERIES and PROD share one budget of terms per evaluation: a start so far
-// below the end that counting up never moves, or sums nested inside sums, stop
-// with a message instead of running for hours; what fits the budget still sums.
+// below the end that counting up never moves, sums nested inside sums or one
+// after another stop with a message instead of running for hours; what fits
+// the budget still sums.
 TEST_F(EvaluateTest, SeriesWorkIsBoundedPerEvaluation) {
     struct Case {
         const char* text;
@@ -214,6 +215,8 @@ TEST_F(EvaluateTest, SeriesWorkIsBoundedPerEvaluation) {
         {"SERIES(n,-1E200,0,n)", kResultPending, 1},
         {"SERIES(a,1,1E4,SERIES(b,1,1E4,1))", kResultPending, 1},
         {"PROD(a,1,3E3,PROD(b,1,3E3,PROD(c,1,3E3,1)))", kResultPending, 1},
+        {"SERIES(a,1,6E6,1)+SERIES(b,1,6E6,1)", kResultPending, 1},     // successive sums share it too
+        {"SERIES(a,1,5E6,1)+SERIES(b,1,5E6,1)", 0, 1E7},
         {"SERIES(a,1,100,SERIES(b,1,100,1))", 0, 10000},
     };
     for (const Case& c : cases) {
