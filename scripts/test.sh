@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the test build (AddressSanitizer, UBSan) and runs every test.
+# Installs what is missing, builds the test build (AddressSanitizer, UBSan) and runs every test,
+# then runs every fuzz harness for a short time when clang++ is there (TW_FUZZ_SECONDS each,
+# 20 by default; 0 skips them).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -10,3 +12,11 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd "$top/build/test"
 ctest --output-on-failure -j"$(nproc)"
+cd "$top"
+if [[ ${TW_FUZZ_SECONDS:-20} == 0 ]]; then
+  echo "Fuzzing skipped (TW_FUZZ_SECONDS=0)."
+elif command -v clang++ >/dev/null || command -v clang++-14 >/dev/null; then
+  "$top/scripts/fuzz.sh"
+else
+  echo "Fuzzing skipped: clang++ (with libFuzzer) is not installed."
+fi
