@@ -375,7 +375,7 @@ TEST_F(cfo_Files, PageNumbersBeyondTheLimitRefuseTheFile) {
         {"[Wire]\r\nGrids=0,0,10,0\r\n", "1000000", kResultBadFormat, 0},
         {"[Wire]\r\nGrids=0,0,10,0\r\n", "4294967296", kResultBadFormat, 0},
         {"[Comp]\r\nName=Resistor\r\nGrid=10,10\r\n", "1000000", kResultBadFormat, 0},
-        {"[Object]\r\nType=Line\r\n", "1000000", kResultBadFormat, 0},
+        {"[Object]\r\nObject=Line\r\n", "1000000", kResultBadFormat, 0},
         {"[Grid Text]\r\nText=\"a\"\r\n", "1000000", kResultBadFormat, 0},
         {"[Page]\r\nIndex=" + std::to_string(kMaxPageCount) + "\r\n", "", kResultBadFormat, 0},
     };
