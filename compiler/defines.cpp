@@ -313,6 +313,11 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
     df_PendingText rest(std::move(buf));
     buf.clear();
     auto whole = [&]() { return done + std::string(rest.data(), rest.size()); };
+    // A failed substitution hands back the text as far as it got.
+    auto fail = [&](int rc) {
+        buf = whole();
+        return rc;
+    };
     while (rest.size() > 0) {
         char c = rest[0];
         if (c == '"') {
@@ -354,7 +359,7 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
         }
         if (level > 0 && !table->NoLibraryDefines) {
             int rc = df_LoadLibraryDefines(table, scope);
-            if (rc) return rc;
+            if (rc) return fail(rc);
         }
         DefineEntry* e = df_FindVisible(table, rest.data(), length, scope, level);
         if (!e || !e->value) {
@@ -363,7 +368,7 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
         }
         e->used = 1;
         if (++insertions > kMaxInsertionsPerSubstitution)
-            return table->ReportExpansionError(kMsgDefineTooComplex, e, scope, whole().c_str(), nullptr);
+            return fail(table->ReportExpansionError(kMsgDefineTooComplex, e, scope, whole().c_str(), nullptr));
         std::string replacement;
         size_t consumed = length;
         if (e->IsFunctionLike()) {
@@ -373,9 +378,9 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
             if (rc < 0) {
                 // The message shows the whole text being expanded, as the public ExpandCall does.
                 const std::string text = whole();
-                return table->ExpandCall(e, text.c_str(), done.size(), length, scope, &expanded, &consumed);
+                return fail(table->ExpandCall(e, text.c_str(), done.size(), length, scope, &expanded, &consumed));
             }
-            if (rc) return rc;
+            if (rc) return fail(rc);
             replacement = expanded;
             MemFree(expanded);
         } else {
@@ -394,7 +399,7 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
             replacement.push_back(kMarkerClose);
         }
         if (done.size() + rest.size() - consumed + replacement.size() > kMaxSubstitutedLength)
-            return table->ReportExpansionError(kMsgDefineTooComplex, e, scope, whole().c_str(), nullptr);
+            return fail(table->ReportExpansionError(kMsgDefineTooComplex, e, scope, whole().c_str(), nullptr));
         rest.Replace(consumed, replacement);
     }
     rest.MoveTo(done, rest.size());
