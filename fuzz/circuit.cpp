@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int code = 0;
     {
         CircuitFile file;
-        file.loadFlags = kLoadHidden | kLoadSilent;
+        file.loadFlags = kLoadHidden | kLoadSilent | kLoadFullPath;
         code = ReadCircuitFile(document.get(), file, path.c_str(), true);
         file.Close();
     }
