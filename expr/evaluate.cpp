@@ -1,5 +1,6 @@
 #include "expr/evaluate.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
@@ -21,12 +22,12 @@
 ValueStackEntry ValueStack[kValueStackSize];
 int32_t StackTop = 0;
 int32_t EvaluationDepth = 0;
-// The SERIES/PROD terms the evaluation under way may still take, nested and
+// The SERIES/PROD work the evaluation under way may still spend, nested and
 // successive sums together: a start far below the end (where adding 1 no longer
-// moves the index) or sums inside sums would otherwise run for hours. Used up,
-// the sum stops with 10446. Per thread, as evaluations on other threads have
-// their own.
-static thread_local long ev_seriesTermsLeft = 0;
+// moves the index), sums inside sums or long bodies would otherwise run for
+// hours. Used up, the sum stops with 10446. Per thread, as evaluations on other
+// threads have their own.
+static thread_local long ev_seriesWorkLeft = 0;
 int32_t EvaluationError = 0;
 int32_t MathErrorNumber = 0;
 EvaluatorServices gEvaluatorServices;
@@ -325,9 +326,11 @@ int ev_SeriesOrProduct(CompiledExpression* e, ValueStackEntry* args, bool produc
     if (end > 10000000.0) end = 10000000.0;
     ComplexNumber acc = product ? ComplexNumber{1.0, 0.0} : ComplexNumber{0.0, 0.0};
     int code = 0;
+    const long termCost = std::max<long>(1, body->tokens.count);
     for (double a = start; a <= end; a += 1.0) {
-        if (ev_seriesTermsLeft-- <= 0) {
-            SetPendingMessage(kMsgSeriesTooLong, static_cast<long>(kSeriesTermBudget));
+        ev_seriesWorkLeft -= termCost;
+        if (ev_seriesWorkLeft < 0) {
+            SetPendingMessage(kMsgSeriesTooLong, kSeriesWorkBudget);
             code = kResultPending;
             break;
         }
@@ -466,7 +469,7 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
     EvaluationDepth += 1;
     if (EvaluationDepth == 1) {
         StackTop = 0;
-        ev_seriesTermsLeft = kSeriesTermBudget;
+        ev_seriesWorkLeft = kSeriesWorkBudget;
     }
     const int start = StackTop;
 

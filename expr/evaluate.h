@@ -24,12 +24,13 @@ enum EvaluatorCode : int {
     kMsgFloatingPoint = 15003,    // "%EFloating point '%s'."
     kMsgArrayBounds = 10443,      // "%EAn attempt was made to access the array variable %s outside its bounds."
     kMsgStackOverflow = 10444,    // "%EA stack overflow occurred in an array variable. ..."
-    kMsgSeriesTooLong = 10446,    // "%ESERIES and PROD may sum at most %ld terms in one evaluation."
+    kMsgSeriesTooLong = 10446,    // "%ESERIES and PROD may sum at most %ld terms in one evaluation, ..."
 };
 
-// The terms one evaluation may sum or multiply through SERIES and PROD, nested
-// ones included.
-constexpr long kSeriesTermBudget = 10000000;
+// The work one evaluation may spend in SERIES and PROD terms, nested and
+// successive ones together: a term costs the tokens of its body, so that at most
+// this many terms of a one-token body (and fewer of a longer one) are taken.
+constexpr long kSeriesWorkBudget = 10000000;
 
 // Services of later subsystems that some tokens need. Unset, such a token fails
 // the evaluation with code 1 (value 1), as an unknown token does.

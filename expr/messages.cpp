@@ -54,7 +54,7 @@ static const MessageRow kExprMessageRows[] = {
     // ---- evaluating expressions ----
     {10443, "%EAn attempt was made to access the array variable %s outside its bounds."},
     {10444, "%EA stack overflow occurred in an array variable. It probably contains a self-reference."},
-    {10446, "%ESERIES and PROD may sum at most %ld terms in one evaluation."},
+    {10446, "%ESERIES and PROD may sum at most %ld terms in one evaluation, fewer when their bodies are long."},
 
     // ---- floating-point faults (15100 + n for the unit's error numbers 129..139) ----
     {15003, "%EFloating point '%s'."},
