@@ -304,9 +304,16 @@ int df_ExpandCallAt(const DefineEntry* entry, const char* at, size_t size, size_
     return 0;
 }
 
+// Every replacement is scanned again, so the work of a substitution is the text
+// it inserts. Growing replacements (a call that passes its argument on with more
+// text) can insert far more than the final text holds; past this much the define
+// is too complex, as past the insertion and length bounds.
+constexpr size_t kMaxInsertedText = 16 * kMaxSubstitutedLength;
+
 int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int literal, int markerMode) {
     int level = literal ? 1 : 0;
     int insertions = 0;
+    size_t inserted = 0;
     // `done` is final: a replacement is scanned again, but never what lies before it.
     std::string done;
     done.reserve(buf.size());
@@ -398,7 +405,9 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
             replacement.insert(replacement.begin(), kMarkerOpen);
             replacement.push_back(kMarkerClose);
         }
-        if (done.size() + rest.size() - consumed + replacement.size() > kMaxSubstitutedLength)
+        inserted += replacement.size();
+        if (done.size() + rest.size() - consumed + replacement.size() > kMaxSubstitutedLength ||
+            inserted > kMaxInsertedText)
             return fail(table->ReportExpansionError(kMsgDefineTooComplex, e, scope, whole().c_str(), nullptr));
         rest.Replace(consumed, replacement);
     }

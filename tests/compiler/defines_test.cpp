@@ -121,8 +121,8 @@ TEST_F(CompDefinesTest, RecursiveDefinesEndWithTooComplexInsteadOfLooping) {
 
 // A function-like define that re-inserts its own call with text after it grows
 // the text by that much on every insertion: the substitution costs the text it
-// produces (it once cost that times the insertions, 24 s for this one) and stops
-// at the insertion or length bound with 10881.
+// inserts (it once cost that times the insertions, 24 s for the first one) and
+// stops at the insertion, length or inserted-text bound with 10881.
 TEST_F(CompDefinesTest, SelfInsertingCallStopsQuicklyAtTheBounds) {
     const std::string tail(100, 'X');
     struct Case {
@@ -135,6 +135,9 @@ TEST_F(CompDefinesTest, SelfInsertingCallStopsQuicklyAtTheBounds) {
         {".define K(X) K(X+X)", "K(1)"},              // the argument doubles
         {".define K(X) K(X)", "K(1) " + std::string(200000, 'Y')},   // a long text after the call
         {".define K(X) " + tail + " K(X)", "K(1)"},   // the text before the call grows
+        // The argument passes on with more text: every replacement is longer than
+        // the last, so the text inserted grows far beyond the final text.
+        {".define K(X) K(" + std::string(30, 'Y') + " X)," + std::string(60, 'Y'), "K(2)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.statement);
