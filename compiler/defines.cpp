@@ -1,10 +1,12 @@
 #include "compiler/defines.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <new>
 #include <utility>
 #include <string>
+#include <utility>
 
 #include "compiler/scanner.h"
 #include "compiler/session.h"
@@ -167,15 +169,6 @@ DefineEntry* df_FindVisible(DefineTable* table, const char* word, size_t length,
     return nullptr;
 }
 
-size_t df_MatchingParen(const std::string& text, size_t open) {
-    int depth = 0;
-    for (size_t i = open; i < text.size(); ++i) {
-        if (text[i] == '(') ++depth;
-        else if (text[i] == ')' && --depth == 0) return i;
-    }
-    return std::string::npos;
-}
-
 int df_LoadLibraryDefines(DefineTable* table, int scope) {
     CircuitScope* s = GetScope(table, scope);
     bool macroScope = s && scope >= 2 && s->kind == kScopeKindSchematic && !s->libraryDefinesLoaded;
@@ -185,60 +178,216 @@ int df_LoadLibraryDefines(DefineTable* table, int scope) {
     return LoadLibraryDefines(table, scope);
 }
 
+// The text a substitution has still to scan. It sits at the end of its buffer,
+// so that a replacement goes in front of it without moving what follows: a
+// define that keeps re-inserting itself costs the text it produces, not that
+// text times the number of insertions.
+class df_PendingText {
+public:
+    explicit df_PendingText(std::string text) : buffer_(std::move(text)) {}
+    // The text, terminated by the buffer's own terminator.
+    const char* data() const { return buffer_.c_str() + at_; }
+    size_t size() const { return buffer_.size() - at_; }
+    char operator[](size_t k) const { return buffer_[at_ + k]; }
+    // Moves the first n characters to the end of `done`.
+    void MoveTo(std::string& done, size_t n) {
+        done.append(buffer_, at_, n);
+        at_ += n;
+    }
+    // Replaces the first n characters by `text`.
+    void Replace(size_t n, const std::string& text) {
+        at_ += n;
+        if (text.size() > at_) {
+            const size_t room = std::max(text.size(), size());
+            std::string grown(room, ' ');
+            grown.append(buffer_, at_, std::string::npos);
+            buffer_.swap(grown);
+            at_ = room;
+        }
+        at_ -= text.size();
+        if (!text.empty()) std::memcpy(&buffer_[at_], text.data(), text.size());
+    }
+
+private:
+    std::string buffer_;
+    size_t at_ = 0;
+};
+
+// The position of the parenthesis that closes the one at `open`, or npos.
+size_t df_MatchingParenIn(const char* text, size_t size, size_t open) {
+    int depth = 0;
+    for (size_t i = open; i < size; ++i) {
+        if (text[i] == '(') ++depth;
+        else if (text[i] == ')' && --depth == 0) return i;
+    }
+    return std::string::npos;
+}
+
+// Why a call could not be expanded: the message and its argument.
+struct df_CallFailure {
+    int id = 0;
+    const char* arg = nullptr;
+};
+
+// The expansion of the function-like define's call whose word begins `at` (the
+// rest of the text, `size` bytes): 0 with the replacement in *out and the length
+// through the closing parenthesis in *consumed; -1 with *failure set when the
+// call is malformed (nothing reported); kResultShown after an out-of-memory
+// message. Only the call itself is read, however long the text after it.
+int df_ExpandCallAt(const DefineEntry* entry, const char* at, size_t size, size_t wordLength, char** out,
+                    size_t* consumed, df_CallFailure* failure) {
+    *out = nullptr;
+    size_t j = wordLength;
+    while (j < size && at[j] == ' ') ++j;
+    if (j >= size || at[j] != '(') {
+        *failure = {kMsgDefineNoParen, entry->name};
+        return -1;
+    }
+    size_t close = df_MatchingParenIn(at, size, j);
+    if (close == std::string::npos) {
+        *failure = {kMsgDefineExpecting, ")"};
+        return -1;
+    }
+    std::string inner(at + j + 1, close - j);   // through the closing parenthesis
+    char** args = nullptr;
+    int error = 0;
+    int n = SplitArgumentList(&args, inner.c_str(), &error);
+    if (n < 0 && error) {
+        ReportCompileOutOfMemory();
+        return kResultShown;
+    }
+    if (n != entry->argCount) {
+        if (args) FreeArgumentList(args, n);
+        *failure = {kMsgDefineArgCount, nullptr};
+        return -1;
+    }
+    // Identifiers of the body of any length are compared whole with the formal
+    // argument names; the result grows as needed.
+    std::string result;
+    const char* body = entry->value ? entry->value : "";
+    for (const char* p = body; *p;) {
+        if (*p == '"') {
+            const char* q = std::strchr(p + 1, '"');
+            const char* end = q ? q + 1 : p + std::strlen(p);
+            result.append(p, end);
+            p = end;
+        } else if (HasCharClass(*p, CC_ALPHA)) {
+            const char* s = p;
+            while (HasCharClass(*p, CC_IDENT)) ++p;
+            const size_t len = static_cast<size_t>(p - s);
+            int match = -1;
+            for (int a = 0; a < entry->argCount; ++a) {
+                const char* name = entry->argNames ? entry->argNames[a] : nullptr;
+                if (name && std::strlen(name) == len && std::memcmp(name, s, len) == 0) {
+                    match = a;
+                    break;
+                }
+            }
+            if (match >= 0) result += args[match];
+            else result.append(s, len);
+        } else if (HasCharClass(*p, CC_DIGIT) || *p == '.') {
+            // A number with its exponent and suffix is one run.
+            const char* s = p;
+            while (HasCharClass(*p, CC_IDENT) || *p == '.') ++p;
+            result.append(s, p);
+        } else {
+            result.push_back(*p++);
+        }
+    }
+    if (args) FreeArgumentList(args, n);
+    *out = df_Duplicate(result);
+    if (!*out) {
+        ReportCompileOutOfMemory();
+        return kResultShown;
+    }
+    *consumed = close + 1;
+    return 0;
+}
+
+// Every replacement is scanned again, so the work of a substitution is the text
+// it inserts. Growing replacements (a call that passes its argument on with more
+// text) can insert far more than the final text holds; past this much the define
+// is too complex, as past the insertion and length bounds.
+constexpr size_t kMaxInsertedText = 16 * kMaxSubstitutedLength;
+
 int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int literal, int markerMode) {
     int level = literal ? 1 : 0;
     int insertions = 0;
-    size_t i = 0;
-    while (i < buf.size()) {
-        char c = buf[i];
+    size_t inserted = 0;
+    // `done` is final: a replacement is scanned again, but never what lies before it.
+    std::string done;
+    done.reserve(buf.size());
+    df_PendingText rest(std::move(buf));
+    buf.clear();
+    auto whole = [&]() { return done + std::string(rest.data(), rest.size()); };
+    // A failed substitution hands back the text as far as it got.
+    auto fail = [&](int rc) {
+        buf = whole();
+        return rc;
+    };
+    while (rest.size() > 0) {
+        char c = rest[0];
         if (c == '"') {
-            size_t q = buf.find('"', i + 1);
-            i = q == std::string::npos ? buf.size() : q + 1;
+            const void* q = rest.size() > 1 ? std::memchr(rest.data() + 1, '"', rest.size() - 1) : nullptr;
+            rest.MoveTo(done, q ? static_cast<size_t>(static_cast<const char*>(q) - rest.data()) + 1 : rest.size());
             continue;
         }
         if (c == '{' || c == '}') {
             if (!literal) level += c == '{' ? 1 : -1;
-            ++i;
+            rest.MoveTo(done, 1);
             continue;
         }
         if (df_IsDelimiter(c)) {
-            ++i;
+            rest.MoveTo(done, 1);
             continue;
         }
-        const size_t start = i;
-        while (i < buf.size() && !df_EndsWord(buf[i])) ++i;
-        const size_t length = i - start;
-        if (!HasCharClass(buf[start], CC_ALPHA)) continue;
+        size_t length = 0;
+        while (length < rest.size() && !df_EndsWord(rest[length])) ++length;
+        if (!HasCharClass(c, CC_ALPHA)) {
+            rest.MoveTo(done, length);
+            continue;
+        }
         const bool mayReplace = !table->BracesRequired || level > 0;
-        if (!mayReplace) continue;
-        std::string word = buf.substr(start, length);
+        if (!mayReplace) {
+            rest.MoveTo(done, length);
+            continue;
+        }
         // Node and device-quantity calls keep their arguments: V(R1) names the
         // part R1 even when R1 is a define.
         if (length < 15) {
-            size_t j = i;
-            while (j < buf.size() && buf[j] == ' ') ++j;
-            if (j < buf.size() && buf[j] == '(' && IsDeviceArgumentName(word.c_str())) {
-                size_t close = df_MatchingParen(buf, j);
+            size_t j = length;
+            while (j < rest.size() && rest[j] == ' ') ++j;
+            if (j < rest.size() && rest[j] == '(' && IsDeviceArgumentName(std::string(rest.data(), length).c_str())) {
+                size_t close = df_MatchingParenIn(rest.data(), rest.size(), j);
                 if (close == std::string::npos) break;
-                i = close + 1;
+                rest.MoveTo(done, close + 1);
                 continue;
             }
         }
         if (level > 0 && !table->NoLibraryDefines) {
             int rc = df_LoadLibraryDefines(table, scope);
-            if (rc) return rc;
+            if (rc) return fail(rc);
         }
-        DefineEntry* e = df_FindVisible(table, buf.data() + start, length, scope, level);
-        if (!e || !e->value) continue;
+        DefineEntry* e = df_FindVisible(table, rest.data(), length, scope, level);
+        if (!e || !e->value) {
+            rest.MoveTo(done, length);
+            continue;
+        }
         e->used = 1;
         if (++insertions > kMaxInsertionsPerSubstitution)
-            return table->ReportExpansionError(kMsgDefineTooComplex, e, scope, buf.c_str(), nullptr);
+            return fail(table->ReportExpansionError(kMsgDefineTooComplex, e, scope, whole().c_str(), nullptr));
         std::string replacement;
         size_t consumed = length;
         if (e->IsFunctionLike()) {
             char* expanded = nullptr;
-            int rc = table->ExpandCall(e, buf.c_str(), start, length, scope, &expanded, &consumed);
-            if (rc) return rc;
+            df_CallFailure failure;
+            int rc = df_ExpandCallAt(e, rest.data(), rest.size(), length, &expanded, &consumed, &failure);
+            if (rc < 0) {
+                // The message shows the whole text being expanded, as the public ExpandCall does.
+                const std::string text = whole();
+                return fail(table->ExpandCall(e, text.c_str(), done.size(), length, scope, &expanded, &consumed));
+            }
+            if (rc) return fail(rc);
             replacement = expanded;
             MemFree(expanded);
         } else {
@@ -255,11 +404,14 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
             replacement.insert(replacement.begin(), kMarkerOpen);
             replacement.push_back(kMarkerClose);
         }
-        if (buf.size() - consumed + replacement.size() > kMaxSubstitutedLength)
-            return table->ReportExpansionError(kMsgDefineTooComplex, e, scope, buf.c_str(), nullptr);
-        buf.replace(start, consumed, replacement);
-        i = start;
+        inserted += replacement.size();
+        if (done.size() + rest.size() - consumed + replacement.size() > kMaxSubstitutedLength ||
+            inserted > kMaxInsertedText)
+            return fail(table->ReportExpansionError(kMsgDefineTooComplex, e, scope, whole().c_str(), nullptr));
+        rest.Replace(consumed, replacement);
     }
+    rest.MoveTo(done, rest.size());
+    buf.swap(done);
     if (markerMode == kMarkersToParentheses) {
         for (char& ch : buf) {
             if (ch == kMarkerOpen) ch = '(';
@@ -454,67 +606,11 @@ int DefineTable::ReportExpansionError(int id, const DefineEntry* entry, int scop
 
 int DefineTable::ExpandCall(const DefineEntry* entry, const char* text, size_t wordStart, size_t wordLength, int scope,
                             char** out, size_t* consumed) {
-    *out = nullptr;
-    std::string buf(text);
-    size_t j = wordStart + wordLength;
-    while (j < buf.size() && buf[j] == ' ') ++j;
-    if (j >= buf.size() || buf[j] != '(')
-        return ReportExpansionError(kMsgDefineNoParen, entry, scope, text, entry->name);
-    size_t close = df_MatchingParen(buf, j);
-    if (close == std::string::npos) return ReportExpansionError(kMsgDefineExpecting, entry, scope, text, ")");
-    std::string inner = buf.substr(j + 1, close - j);   // through the closing parenthesis
-    char** args = nullptr;
-    int error = 0;
-    int n = SplitArgumentList(&args, inner.c_str(), &error);
-    if (n < 0 && error) {
-        ReportCompileOutOfMemory();
-        return kResultShown;
-    }
-    if (n != entry->argCount) {
-        if (args) FreeArgumentList(args, n);
-        return ReportExpansionError(kMsgDefineArgCount, entry, scope, text, nullptr);
-    }
-    // Identifiers of the body of any length are compared whole with the formal
-    // argument names; the result grows as needed.
-    std::string result;
-    const char* body = entry->value ? entry->value : "";
-    for (const char* p = body; *p;) {
-        if (*p == '"') {
-            const char* q = std::strchr(p + 1, '"');
-            const char* end = q ? q + 1 : p + std::strlen(p);
-            result.append(p, end);
-            p = end;
-        } else if (HasCharClass(*p, CC_ALPHA)) {
-            const char* s = p;
-            while (HasCharClass(*p, CC_IDENT)) ++p;
-            const size_t len = static_cast<size_t>(p - s);
-            int match = -1;
-            for (int a = 0; a < entry->argCount; ++a) {
-                const char* name = entry->argNames ? entry->argNames[a] : nullptr;
-                if (name && std::strlen(name) == len && std::memcmp(name, s, len) == 0) {
-                    match = a;
-                    break;
-                }
-            }
-            if (match >= 0) result += args[match];
-            else result.append(s, len);
-        } else if (HasCharClass(*p, CC_DIGIT) || *p == '.') {
-            // A number with its exponent and suffix is one run.
-            const char* s = p;
-            while (HasCharClass(*p, CC_IDENT) || *p == '.') ++p;
-            result.append(s, p);
-        } else {
-            result.push_back(*p++);
-        }
-    }
-    if (args) FreeArgumentList(args, n);
-    *out = df_Duplicate(result);
-    if (!*out) {
-        ReportCompileOutOfMemory();
-        return kResultShown;
-    }
-    *consumed = close + 1 - wordStart;
-    return 0;
+    df_CallFailure failure;
+    const char* at = text + wordStart;
+    int rc = df_ExpandCallAt(entry, at, std::strlen(at), wordLength, out, consumed, &failure);
+    if (rc < 0) return ReportExpansionError(failure.id, entry, scope, text, failure.arg);
+    return rc;
 }
 
 DefineTable* GetDefineTable(CCTDoc* document) {

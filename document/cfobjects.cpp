@@ -396,9 +396,19 @@ SchematicObject* cfo_NewObject(CircuitFile& file, int16_t kind) {
     return o;
 }
 
-int cfo_ReadPage(const char* value) {
-    int page = cfo_Int(value);
-    return page < 0 ? 0 : page;
+// A page number beyond any drawing marks the file as malformed: taken as it is,
+// it would make the reader allocate (and the next save write) that many pages.
+int cfo_ReadPage(CircuitFile& file, const char* value) {
+    long page = strtol(value, nullptr, 10);
+    if (page < 0) return 0;
+    if (page >= kMaxPageCount) {
+        if (!file.error) {
+            file.error = kResultBadFormat;
+            if (file.path) SetPendingText(file.path);
+        }
+        return 0;
+    }
+    return int(page);
 }
 
 int cfo_ReadOrientation(CircuitFile& file, const char* value) {
@@ -647,7 +657,7 @@ int SerializeCompSection(CircuitFile& file) {
         } else if (!strcmp(k, "ROT")) {
             o->orientation = int16_t(cfo_ReadOrientation(file, value));
         } else if (!strcmp(k, "PAGE")) {
-            o->page = cfo_ReadPage(value);
+            o->page = cfo_ReadPage(file, value);
         } else if (!strcmp(k, "COLOR")) {
             o->borderColor = uint8_t(ParseColorValue(value));
         } else if (!strcmp(k, "STYLE")) {
@@ -745,7 +755,7 @@ int SerializeWireSection(CircuitFile& file) {
             o->x2 = v[2];
             o->y2 = v[3];
         } else if (!strcmp(k, "PAGE")) {
-            o->page = cfo_ReadPage(value);
+            o->page = cfo_ReadPage(file, value);
         } else if (!strcmp(k, "WEIGHT")) {
             o->lineWeight = uint8_t(cfo_Int(value));
         } else if (!strcmp(k, "COLOR")) {
@@ -795,7 +805,7 @@ int SerializeObjectSection(CircuitFile& file) {
         } else if (!strcmp(k, "ROT")) {
             o->orientation = int16_t(cfo_ReadOrientation(file, value));
         } else if (!strcmp(k, "PAGE")) {
-            o->page = cfo_ReadPage(value);
+            o->page = cfo_ReadPage(file, value);
         } else {
             ReadStyleKey(k, value, file, &style, &flags);
         }
@@ -869,7 +879,7 @@ int SerializeGridTextSection(CircuitFile& file) {
         } else if (!strcmp(k, "BANNERTF")) {
             g->flags |= kGridTextBannerTF;
         } else if (!strcmp(k, "PAGE")) {
-            g->page = cfo_ReadPage(value);
+            g->page = cfo_ReadPage(file, value);
         } else {
             uint16_t dropped = 0;
             ReadStyleKey(k, value, file, &style, &dropped);

@@ -349,7 +349,7 @@ int SerializePageSection(CircuitFile& file) {
             long n = strtol(value, nullptr, 10);
             if (n < 0) n = 0;
             // A page index no file of ours can hold is not a reason to allocate.
-            if (n > 100000) return kResultBadFormat;
+            if (n >= kMaxPageCount) return kResultBadFormat;
             if (n >= d->PageCount() && d->SetPageCount(int(n) + 1)) return kResultNoMemory;
             index = int(n);
             continue;

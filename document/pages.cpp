@@ -277,7 +277,7 @@ bool CCTDoc::CreatePageEditor(int index) {
 
 int CCTDoc::AppendPage(int pageKind, const char* name) {
     const int index = pageCount;
-    if (SetPageCount(pageCount + 1)) return -1;
+    if (pageCount >= kMaxPageCount || SetPageCount(pageCount + 1)) return -1;
     PageRecord& p = pages[index];
     p.kind = pageKind;
     const std::string cut = pg_CutName(name);

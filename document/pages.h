@@ -22,6 +22,9 @@ constexpr int kPageText = 1;
 constexpr int kPageInfo = 2;
 
 constexpr int kMaxPanes = 4;
+// More pages than any drawing needs; a file naming a page beyond it is refused
+// rather than made to allocate (and save) that many pages.
+constexpr int kMaxPageCount = 1000;
 constexpr int kPageNameMax = 40;        // a page name is kept to this many characters
 constexpr int kPageEditorIdBase = 101;  // editor window id = 101 + page index
 constexpr int kTabStripIdBase = 12363;  // tab strip id = 12363 + pane

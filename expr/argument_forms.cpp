@@ -385,6 +385,14 @@ int ApplyClosingRules(ExprParser* p, int count) {
     case kTokLast: {
         double n = 0.0;
         if (!sf_LastArgumentIsConstant(ctx, kTokComma, &n) || n < 0.0) return 10439;
+        // The history is sized from n at once, so n is bounded before anything is
+        // allocated (a million points back is far beyond any run's needs).
+        constexpr int kLastHistoryLimit = 1000000;
+        if (n > kLastHistoryLimit) {
+            char limit[16];
+            std::snprintf(limit, sizeof limit, "%d", kLastHistoryLimit);
+            return ReportCompileErrorWithText(ctx, 10447, limit);
+        }
         ReplaceLastLexemeByComma(ctx);
         int history = AddHistory(ctx);
         if (history < 0) return sf_Reported(ctx);

@@ -1,5 +1,6 @@
 #include "expr/evaluate.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
@@ -315,7 +316,15 @@ int ev_SeriesOrProduct(CompiledExpression* e, ValueStackEntry* args, bool produc
     if (end > 10000000.0) end = 10000000.0;
     ComplexNumber acc = product ? ComplexNumber{1.0, 0.0} : ComplexNumber{0.0, 0.0};
     int code = 0;
+    const long termCost = std::max<long>(1, body->tokens.count);
+    EvaluationContext& ctx = CurrentEvaluationContext();
     for (double a = start; a <= end; a += 1.0) {
+        ctx.seriesWorkLeft -= termCost;
+        if (ctx.seriesWorkLeft < 0) {
+            SetPendingMessage(kMsgSeriesTooLong, kSeriesWorkBudget);
+            code = kResultPending;
+            break;
+        }
         *slot = a;
         ComplexNumber v;
         code = ev_EvaluateBody(e, body, &v);
@@ -475,7 +484,10 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
         return kResultPending;
     }
     ctx.depth += 1;
-    if (ctx.depth == 1) ctx.top = 0;
+    if (ctx.depth == 1) {
+        ctx.top = 0;
+        ctx.seriesWorkLeft = kSeriesWorkBudget;
+    }
     const int start = ctx.top;
 
     // Shared pieces first; a failing piece fails the owner.

@@ -24,10 +24,16 @@ enum EvaluatorCode : int {
     kMsgFloatingPoint = 15003,    // "%EFloating point '%s'."
     kMsgArrayBounds = 10443,      // "%EAn attempt was made to access the array variable %s outside its bounds."
     kMsgStackOverflow = 10444,    // "%EA stack overflow occurred in an array variable. ..."
+    kMsgSeriesTooLong = 10446,    // "%ESERIES and PROD may sum at most %ld terms in one evaluation, ..."
 };
 
 // Performance functions and the spectrum stage's operand stores are reached
 // through the ports of expr/services.h.
+
+// The work one evaluation may spend in SERIES and PROD terms, nested and
+// successive ones together: a term costs the tokens of its body, so that at most
+// this many terms of a one-token body (and fewer of a longer one) are taken.
+constexpr long kSeriesWorkBudget = 10000000;
 
 // The evaluator's own words of a compiled expression (CompiledExpression::evaluatorWords).
 enum EvaluatorWord : int {
@@ -85,6 +91,10 @@ struct EvaluationContext {
     int32_t depth = 0;            // nesting depth of running evaluations
     int32_t error = 0;            // pending code of the running evaluation
     int32_t mathErrorNumber = 0;  // the floating-point fault behind kEvalMathDetected
+    // The SERIES/PROD work the outermost evaluation may still spend, nested and
+    // successive sums together (a start far below the end, sums inside sums or
+    // long bodies would otherwise run for hours); used up, the sum stops with 10446.
+    long seriesWorkLeft = 0;
 };
 
 // The context this thread evaluates in: the one an EvaluationScope installed,

@@ -42,6 +42,7 @@ static const MessageRow kExprMessageRows[] = {
      "%EFor the phase_margin function, the plotted X expression must be 'F' and the plotted Y "
      "expression must be of the form  'db(expr)' or 'ph(expr)'."},
     {10439, "%ELast(expr,n) n must be a constant integer and greater than or equal to zero."},
+    {10447, "%ELast(expr,n) n may be at most %s."},
     {10440, "%ECondition missing after ':'."},
     {10441, "%ECondition missing after '?'."},
     {10442, "%EIllegal variable. Can't do '%s' for BSIM4."},
@@ -53,6 +54,7 @@ static const MessageRow kExprMessageRows[] = {
     // ---- evaluating expressions ----
     {10443, "%EAn attempt was made to access the array variable %s outside its bounds."},
     {10444, "%EA stack overflow occurred in an array variable. It probably contains a self-reference."},
+    {10446, "%ESERIES and PROD may sum at most %ld terms in one evaluation, fewer when their bodies are long."},
 
     // ---- floating-point faults (15100 + n for the unit's error numbers 129..139) ----
     {15003, "%EFloating point '%s'."},

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the test build (AddressSanitizer, UBSan) and runs every test:
 # each test alone through ctest, then each test binary whole, shuffled and repeated, so that
-# tests which lean on each other's state or order are caught.
+# tests which lean on each other's state or order are caught; then every fuzz harness for a
+# short time when clang++ is there (TW_FUZZ_SECONDS each, 20 by default; 0 skips them).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -26,4 +27,13 @@ for binary in tests/*/*_tests; do
   fi
   rm -f "$log"
 done
-exit $failed
+[ $failed -eq 0 ] || exit 1
+
+cd "$top"
+if [[ ${TW_FUZZ_SECONDS:-20} == 0 ]]; then
+  echo "Fuzzing skipped (TW_FUZZ_SECONDS=0)."
+elif command -v clang++ >/dev/null || command -v clang++-14 >/dev/null; then
+  "$top/scripts/fuzz.sh"
+else
+  echo "Fuzzing skipped: clang++ (with libFuzzer) is not installed."
+fi

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -127,6 +128,66 @@ TEST_F(CompDefinesTest, RecursiveDefinesEndWithTooComplexInsteadOfLooping) {
     EXPECT_EQ(SubstituteDefines(&self, &out, 1, "A", 0, kMarkersToParentheses), kResultShown);
     EXPECT_EQ(LastMessageId(), 10881);
     FreeString(&out);
+}
+
+// A function-like define that re-inserts its own call with text after it grows
+// the text by that much on every insertion: the substitution costs the text it
+// inserts (it once cost that times the insertions, 24 s for the first one) and
+// stops at the insertion, length or inserted-text bound with 10881.
+TEST_F(CompDefinesTest, SelfInsertingCallStopsQuicklyAtTheBounds) {
+    const std::string tail(100, 'X');
+    struct Case {
+        std::string statement;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {".define K(X) K(X) " + tail, "K(1)"},        // grows by its tail on every insertion
+        {".define K(X) K(X)" + tail, "K(1)"},         // the tail joins the word after the call
+        {".define K(X) K(X+X)", "K(1)"},              // the argument doubles
+        {".define K(X) K(X)", "K(1) " + std::string(200000, 'Y')},   // a long text after the call
+        {".define K(X) " + tail + " K(X)", "K(1)"},   // the text before the call grows
+        // The argument passes on with more text: every replacement is longer than
+        // the last, so the text inserted grows far beyond the final text.
+        {".define K(X) K(" + std::string(30, 'Y') + " X)," + std::string(60, 'Y'), "K(2)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.statement);
+        DefineTable self;
+        self.Init(nullptr);
+        ASSERT_EQ(InitRootScopes(&self, "/tmp/a.cir", 1), 0);
+        StatementSource source{kSourceTextLine, 1, 0, 0};
+        ASSERT_EQ(ParseDefineStatement(&self, c.statement.c_str(), source, kDotDefine), 0);
+        const auto start = std::chrono::steady_clock::now();
+        char* out = nullptr;
+        EXPECT_EQ(SubstituteDefines(&self, &out, 1, c.text.c_str(), 0, kMarkersToParentheses), kResultShown);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(LastMessageId(), 10881);
+        EXPECT_LT(seconds, 2.0);   // about 0.1 s; the quadratic way took seconds
+        FreeString(&out);
+    }
+}
+
+// Replacements are scanned again together with the text after them, as one
+// text: a call may take its parentheses from what follows the define, and a
+// replacement joins the word that follows it.
+TEST_F(CompDefinesTest, ReplacementsAreRescannedWithTheTextAfterThem) {
+    ASSERT_EQ(Define(".define G(X) X+1"), 0);
+    ASSERT_EQ(Define(".define F G"), 0);
+    ASSERT_EQ(Define(".define PASS(X) X"), 0);
+    ASSERT_EQ(Define(".define AB 7"), 0);
+    struct Pair {
+        const char* text;
+        const char* expected;
+    };
+    const std::vector<Pair> cases = {
+        {"F(2)*3", "2+1*3"},
+        {"PASS(A)B", "7"},
+        {"PASS(A)B+F(PASS(AB))", "7+7+1"},
+        {"\"F(2)\" F(2)", "\"F(2)\" 2+1"},
+        {"F(2", "#11900"},
+        {"G", "#10880"},
+    };
+    for (const Pair& p : cases) EXPECT_EQ(Substitute(p.text), p.expected) << p.text;
 }
 
 TEST_F(CompDefinesTest, GrowthAndIdentifierLengthHaveNoFixedLimit) {

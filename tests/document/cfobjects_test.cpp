@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/result.h"
 #include "document/attributes.h"
 #include "document/cfsections.h"
 #include "document/circuitfile.h"
@@ -19,6 +20,7 @@
 #include "document/cirio.h"
 #include "document/component_defs.h"
 #include "document/nodes.h"
+#include "document/pages.h"
 #include "core/port.h"
 
 namespace {
@@ -379,6 +381,44 @@ TEST_F(cfo_Files, OldMacroValueBecomesFileAndParameters) {
     std::string old = Save(doc.get(), "m6.cir", kCirVersion600);
     EXPECT_NE(std::string::npos, old.find("ONV=0,0,VALUE,amp(5,7,1)\r\n")) << old;
     EXPECT_EQ(std::string::npos, old.find("Param:"));
+}
+
+// A page number is taken from the file only up to the page limit: beyond it the
+// file is malformed, however far beyond (these numbers once overflowed the page
+// count, asked for gigabytes, or took seconds and saved a million pages).
+TEST_F(cfo_Files, PageNumbersBeyondTheLimitRefuseTheFile) {
+    const std::string last = std::to_string(kMaxPageCount - 1);
+    struct Case {
+        std::string section;
+        std::string page;
+        int result;
+        int pages;
+    };
+    const std::vector<Case> cases = {
+        {"[Wire]\r\nGrids=0,0,10,0\r\n", last, 0, kMaxPageCount},
+        {"[Wire]\r\nGrids=0,0,10,0\r\n", "-5", 0, 1},
+        {"[Wire]\r\nGrids=0,0,10,0\r\n", std::to_string(kMaxPageCount), kResultBadFormat, 0},
+        {"[Wire]\r\nGrids=0,0,10,0\r\n", "2147483647", kResultBadFormat, 0},
+        {"[Wire]\r\nGrids=0,0,10,0\r\n", "100000000", kResultBadFormat, 0},
+        {"[Wire]\r\nGrids=0,0,10,0\r\n", "1000000", kResultBadFormat, 0},
+        {"[Wire]\r\nGrids=0,0,10,0\r\n", "4294967296", kResultBadFormat, 0},
+        {"[Comp]\r\nName=Resistor\r\nGrid=10,10\r\n", "1000000", kResultBadFormat, 0},
+        {"[Object]\r\nObject=Line\r\n", "1000000", kResultBadFormat, 0},
+        {"[Grid Text]\r\nText=\"a\"\r\n", "1000000", kResultBadFormat, 0},
+        {"[Page]\r\nIndex=" + std::to_string(kMaxPageCount) + "\r\n", "", kResultBadFormat, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.section + c.page);
+        auto doc = std::make_unique<CCirDoc>();
+        const std::string body = c.section + (c.page.empty() ? "" : "Page=" + c.page + "\r\n");
+        ClearPendingMessage();
+        ASSERT_EQ(c.result, ReadText(doc.get(), body));
+        if (c.result == 0) {
+            EXPECT_EQ(c.pages, doc->PageCount());
+        } else {
+            EXPECT_STREQ(Path("in.cir").c_str(), PendingText());   // the bad-format message names the file
+        }
+    }
 }
 
 }  // namespace

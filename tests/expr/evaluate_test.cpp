@@ -204,6 +204,53 @@ TEST_F(EvaluateTest, SeriesProductAndDerivativeEvaluateTheirBodies) {
     }
 }
 
+// SERIES and PROD share one budget of work per evaluation: a start so far
+// below the end that counting up never moves, sums nested inside sums or one
+// after another, or long bodies stop with a message instead of running for
+// hours; what fits the budget still sums.
+TEST_F(EvaluateTest, SeriesWorkIsBoundedPerEvaluation) {
+    struct Case {
+        const char* text;
+        int code;
+        double re;
+    } cases[] = {
+        {"SERIES(n,-1E200,0,n)", kResultPending, 1},
+        {"PROD(a,1,1E4,1+SERIES(b,1,1E4,0))", kResultPending, 1},
+        {"SERIES(a,1,6E6,1)+SERIES(b,1,6E6,1)", kResultPending, 1},   // successive sums share it too
+        {"SERIES(a,1,1E7,1)", 0, 1E7},                                 // a one-token body: all the terms
+        {"SERIES(a,1,4E6,a-a)", kResultPending, 1},                    // three tokens a term: fewer
+        {"SERIES(a,1,3E6,a-a)", 0, 0},
+        {"SERIES(a,1,100,SERIES(b,1,100,1))", 0, 10000},
+    };
+    for (const Case& c : cases) {
+        CompiledExpression e;
+        ExprCompiler ctx;
+        ctx.Init(c.text, &e, kMaskOutsideRun, kSymbolMaskAnalog);
+        ctx.quiet = 1;
+        ASSERT_EQ(CompileExpression(&ctx), 0) << c.text << ": " << PendingText();
+        ClearPendingMessage();
+        ComplexNumber r;
+        EXPECT_EQ(EvaluateExpression(&e, &r, nullptr), c.code) << c.text;
+        EXPECT_EQ(r.re, c.re) << c.text;
+        EXPECT_EQ(CurrentEvaluationContext().top, 0) << c.text;
+        if (c.code) {
+            EXPECT_EQ(PendingCode(), kMsgSeriesTooLong) << c.text;
+            EXPECT_STREQ(PendingText(),
+                         "%ESERIES and PROD may sum at most 10000000 terms in one evaluation, fewer when their bodies "
+                         "are long.");
+        }
+        // The budget belongs to one evaluation: the next one has all of it again.
+        ClearPendingMessage();
+        CompiledExpression small;
+        ExprCompiler smallCtx;
+        smallCtx.Init("SERIES(n,1,4,n)", &small, kMaskOutsideRun, kSymbolMaskAnalog);
+        smallCtx.quiet = 1;
+        ASSERT_EQ(CompileExpression(&smallCtx), 0);
+        EXPECT_EQ(EvaluateExpression(&small, &r, nullptr), 0);
+        EXPECT_EQ(r.re, 10);
+    }
+}
+
 TEST_F(EvaluateTest, Spice3DialectUsesLogicLevels) {
     const EvalValueCase cases[] = {
         {"1 J + 1 >", 3.5, 0},  // LONE

@@ -138,6 +138,7 @@ TEST_F(ExprParserTest, SyntaxErrorsGiveTheirIds) {
         {"V((1))", 10418},    {"ATAN2(1)", 10419},  {"SIN(1,2)", 10420},  {"V(9)", 10408},
         {"T ? 1", 10440},     {"T : 1", 10441},     {"TABLE(T,1,2,3)", 10430},
         {"LAST(T,T)", 10439}, {"LAST(T,-1)", 10439}, {"RNDI(0)", 10445},
+        {"LAST(T,1000001)", 10447}, {"LAST(T,2147483647)", 10447}, {"LAST(T,1E30)", 10447},
     };
     for (const PtErrorCase& c : cases) {
         EXPECT_EQ(Compile(c.text), c.id) << c.text;
@@ -484,6 +485,11 @@ TEST_F(ExprParserTest, DefaultAndHiddenArguments) {
     EXPECT_EQ(expr.historyDepth, 3);
     ASSERT_EQ(Compile("LAST(T,0)"), 0);
     EXPECT_EQ(expr.histories[0].capacity, 0);
+    // The largest history LAST may ask for is allocated at once; one more is refused.
+    ASSERT_EQ(Compile("LAST(T,1000000)"), 0);
+    EXPECT_EQ(expr.histories[0].capacity, 1000000);
+    EXPECT_EQ(Compile("LAST(T,1000001)"), 10447);
+    EXPECT_STREQ(LastMessageText(), "%ELast(expr,n) n may be at most 1000000.");
 }
 
 TEST_F(ExprParserTest, AnalogDelayAlwaysGetsItsHistories) {

@@ -1,0 +1,35 @@
+// What every harness shares: a per-process scratch folder for readers that want a
+// path, the input as a terminated text, and the one application object for
+// readers that reach the toolkit (made off-screen, once, on first use).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+namespace fuzz {
+
+// The folder is made on first use and removed when the process ends, so
+// parallel fuzzing jobs never share a file.
+const std::string& ScratchDir();
+
+// Writes the input to `name` inside the scratch folder and returns the path.
+std::string WriteScratchFile(const char* name, const uint8_t* data, size_t size);
+
+// The input as a zero-terminated text (cut at its first zero byte, as a C
+// reader would see it).
+inline std::string AsText(const uint8_t* data, size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
+    return text;
+}
+
+// Makes the off-screen application object once.
+void EnsureApplication();
+
+}  // namespace fuzz
