@@ -62,7 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     table.ClearScopes();
     table.Clear();
     SetSlashDelimiter(true);
-    CompileNotes.Clear();
     ClearPendingMessage();
     return 0;
 }

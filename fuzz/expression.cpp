@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/compiled.h"
 #include "expr/complex.h"

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/report_port.h"
 #include "core/memory.h"
 #include "core/result.h"
 #include "expr/messages.h"
@@ -36,7 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text = fuzz::AsText(data, size);
     CircuitModels* models = CreateCircuitModels(nullptr);
     if (!models) return 0;
-    CompileNotes.Clear();
     ClearLastMessage();
     ClearPendingMessage();
     gSolver.AnalysisKind = -1;
@@ -63,7 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FreeString(&written);
     }
     DestroyCircuitModels(models);
-    CompileNotes.Clear();
     ClearPendingMessage();
     return 0;
 }

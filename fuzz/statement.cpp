@@ -46,7 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     IsInvalidName(text.c_str(), 0);
     IsInvalidName(text.c_str(), kCheckAllowDot);
     IsPlainIdentifier(text.c_str());
-    CompileNotes.Clear();
     ClearPendingMessage();
     return 0;
 }
