@@ -408,7 +408,7 @@ std::string op_EditLines(const char* text, OptionsWriteContext* context) {
         } else {
             out += line;
         }
-        out.append(lineEnd, next);
+        out.append(lineEnd, static_cast<size_t>(next - lineEnd));  // the line end as it was
         p = next;
     }
     return out;

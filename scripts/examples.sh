@@ -27,6 +27,7 @@ headers() { tr -d '\r' < "$1" | grep '^\[' | tr '\n' ' '; echo; }
 
 echo "== 1. Interactive start: open amp.cir and ask for an AC analysis, with an example tarn.dat"
 cp "$examples/tarn.dat" "$home/tarn.dat"
+cp "$examples/amp.cir" "$home/amp.cir"
 "$home/tarnwick" amp.cir /A
 echo "-- tarn.dat as written back (its 34 sections in table order):"
 headers "$home/tarn.dat"

@@ -583,8 +583,12 @@ bool CSimulatorApp::InitInstance(const char* commandLine) {
 
     const int requested = Startup().requestedAnalysis;
     if (requested >= 0 && requested <= 2) {
-        if (CDoc* circuit = GetTopCircuitDocument(); circuit && StartupRequests().StartAnalysis(circuit, requested) == 0)
-            OnIdle(-1);
+        if (CDoc* circuit = GetTopCircuitDocument()) {
+            // An analysis that cannot start says why instead of leaving the request unanswered.
+            const int code = StartupRequests().StartAnalysis(circuit, requested);
+            if (code == 0) OnIdle(-1);
+            else if (code != kResultShown) ReportMessage(Message(code).Args(PendingText()));
+        }
     } else {
         StartupRequests().ShowTipOfTheDay();
     }
