@@ -21,6 +21,9 @@
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/preferences.h"
+#include "core/result.h"
+#include "shell/report.h"
+#include "platform/dialog.h"
 
 namespace {
 
@@ -31,9 +34,14 @@ public:
         ++newWindows;
         return ::OpenNewCircuitWindow();
     }
-    int StartAnalysis(CDoc*, int) override { return 0; }
+    int StartAnalysis(CDoc*, int kind) override {
+        analysesAsked.push_back(kind);
+        return analysisResult;
+    }
     void ShowTipOfTheDay() override {}
     int newWindows = 0;
+    std::vector<int> analysesAsked;
+    int analysisResult = 0;
 };
 
 class docopen_Startup : public ::testing::Test {
@@ -110,6 +118,21 @@ TEST_F(docopen_Startup, WithoutANamedFileTheEmptyCircuitOpens) {
     EXPECT_EQ(requests_.newWindows, 1);
     ASSERT_EQ(OpenDocuments().size(), 1u);
     EXPECT_NE(OpenDocuments()[0].find("circuit1.cir"), std::string::npos);
+}
+
+TEST_F(docopen_Startup, AnAnalysisThatCannotStartSaysWhy) {
+    const std::string path = WriteCircuit("amp.cir");
+    requests_.analysisResult = kResultNotBuilt;
+    InstallMessageReporter();
+    std::vector<std::string> shown;
+    platform::ScopedModalAnswerer answerer([&shown](platform::ModalRequest& request) -> int {
+        if (auto* box = dynamic_cast<CMessageBoxDlg*>(&request)) shown.push_back(box->GetText(kMsgBoxText));
+        return platform::dlgid::Ok;
+    });
+    ASSERT_TRUE(app_->InitInstance((path + " /A").c_str()));
+    EXPECT_EQ(requests_.analysesAsked, std::vector<int>{1});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("This feature is not available yet."), std::string::npos) << shown[0];
 }
 
 TEST(docopen_Kinds, CircuitsAreKnownByTheirExtension) {
