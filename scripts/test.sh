@@ -33,7 +33,7 @@ cd "$top"
 if [[ ${TW_FUZZ_SECONDS:-20} == 0 ]]; then
   echo "Fuzzing skipped (TW_FUZZ_SECONDS=0)."
 elif command -v clang++ >/dev/null || command -v clang++-14 >/dev/null; then
-  "$top/scripts/fuzz.sh"
+  TW_FUZZ_JOBS=${TW_FUZZ_JOBS:-$(nproc)} "$top/scripts/fuzz.sh"
 else
   echo "Fuzzing skipped: clang++ (with libFuzzer) is not installed."
 fi
