@@ -12,6 +12,7 @@
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/recentlist.h"
 #include "core/report_port.h"
 #include "core/result.h"
@@ -97,8 +98,7 @@ public:
     int OpenFileOfKind(const char*, int) override { return kResultNotBuilt; }
 };
 
-NullDocumentOpener cl_nullOpener;
-DocumentOpenerPort* cl_opener = &cl_nullOpener;
+PortSlot<DocumentOpenerPort, NullDocumentOpener> cl_opener;
 
 }  // namespace
 
@@ -107,8 +107,8 @@ StartupState& Startup() {
     return state;
 }
 
-DocumentOpenerPort& DocumentOpener() { return *cl_opener; }
-void InstallDocumentOpener(DocumentOpenerPort* port) { cl_opener = port ? port : &cl_nullOpener; }
+DocumentOpenerPort& DocumentOpener() { return cl_opener.Get(); }
+void InstallDocumentOpener(DocumentOpenerPort* port) { cl_opener.Install(port); }
 
 int OpenNamedFile(const char* name) {
     if (!name || !*name) return kOk;

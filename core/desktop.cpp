@@ -1,6 +1,8 @@
 // The desktop ports and their null objects.
 #include "core/desktop.h"
 
+#include "core/port.h"
+
 namespace {
 
 class NullStatusBar final : public StatusBarPort {
@@ -45,36 +47,30 @@ public:
     }
 };
 
-NullStatusBar dk_nullStatusBar;
-NullProgress dk_nullProgress;
-NullScreen dk_nullScreen;
-NullProfile dk_nullProfile;
-NullMainWindow dk_nullMainWindow;
-NullFontMetrics dk_nullFontMetrics;
 
-StatusBarPort* dk_statusBar = &dk_nullStatusBar;
-ProgressPort* dk_progress = &dk_nullProgress;
-ScreenPort* dk_screen = &dk_nullScreen;
-ProfilePort* dk_profile = &dk_nullProfile;
-MainWindowPort* dk_mainWindow = &dk_nullMainWindow;
-FontMetricsPort* dk_fontMetrics = &dk_nullFontMetrics;
+PortSlot<StatusBarPort, NullStatusBar> dk_statusBar;
+PortSlot<ProgressPort, NullProgress> dk_progress;
+PortSlot<ScreenPort, NullScreen> dk_screen;
+PortSlot<ProfilePort, NullProfile> dk_profile;
+PortSlot<MainWindowPort, NullMainWindow> dk_mainWindow;
+PortSlot<FontMetricsPort, NullFontMetrics> dk_fontMetrics;
 
 }  // namespace
 
-StatusBarPort& StatusBar() { return *dk_statusBar; }
-void InstallStatusBar(StatusBarPort* port) { dk_statusBar = port ? port : &dk_nullStatusBar; }
+StatusBarPort& StatusBar() { return dk_statusBar.Get(); }
+void InstallStatusBar(StatusBarPort* port) { dk_statusBar.Install(port); }
 
-ProgressPort& Progress() { return *dk_progress; }
-void InstallProgress(ProgressPort* port) { dk_progress = port ? port : &dk_nullProgress; }
+ProgressPort& Progress() { return dk_progress.Get(); }
+void InstallProgress(ProgressPort* port) { dk_progress.Install(port); }
 
-ScreenPort& Screen() { return *dk_screen; }
-void InstallScreen(ScreenPort* port) { dk_screen = port ? port : &dk_nullScreen; }
+ScreenPort& Screen() { return dk_screen.Get(); }
+void InstallScreen(ScreenPort* port) { dk_screen.Install(port); }
 
-ProfilePort& ProfileFile() { return *dk_profile; }
-void InstallProfileFile(ProfilePort* port) { dk_profile = port ? port : &dk_nullProfile; }
+ProfilePort& ProfileFile() { return dk_profile.Get(); }
+void InstallProfileFile(ProfilePort* port) { dk_profile.Install(port); }
 
-MainWindowPort& MainWindow() { return *dk_mainWindow; }
-void InstallMainWindow(MainWindowPort* port) { dk_mainWindow = port ? port : &dk_nullMainWindow; }
+MainWindowPort& MainWindow() { return dk_mainWindow.Get(); }
+void InstallMainWindow(MainWindowPort* port) { dk_mainWindow.Install(port); }
 
-FontMetricsPort& FontMetrics() { return *dk_fontMetrics; }
-void InstallFontMetrics(FontMetricsPort* port) { dk_fontMetrics = port ? port : &dk_nullFontMetrics; }
+FontMetricsPort& FontMetrics() { return dk_fontMetrics.Get(); }
+void InstallFontMetrics(FontMetricsPort* port) { dk_fontMetrics.Install(port); }

@@ -3,6 +3,7 @@
 // Every block carries a small header in front of it that records the size the
 // caller asked for, so that HeapBlockSize works on any block; the pointer handed
 // out is the byte after the header.
+#include "core/port.h"
 #include "core/memory.h"
 
 #include "core/desktop.h"
@@ -59,8 +60,7 @@ public:
     void ReleaseUndoMemory() override {}
 };
 
-NullMemoryRelief mem_nullRelief;
-MemoryReliefPort* mem_relief = &mem_nullRelief;
+PortSlot<MemoryReliefPort, NullMemoryRelief> mem_relief;
 
 // Frees what the documents can spare so that a failed allocation may succeed on
 // its one retry. Without the shell there is nothing to release.
@@ -80,8 +80,8 @@ void mem_FreeText(char* text) {
 
 // ---- memory relief ----------------------------------------------------------
 
-MemoryReliefPort& MemoryRelief() { return *mem_relief; }
-void InstallMemoryRelief(MemoryReliefPort* port) { mem_relief = port ? port : &mem_nullRelief; }
+MemoryReliefPort& MemoryRelief() { return mem_relief.Get(); }
+void InstallMemoryRelief(MemoryReliefPort* port) { mem_relief.Install(port); }
 
 // ---- allocation -------------------------------------------------------------
 

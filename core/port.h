@@ -16,6 +16,9 @@ public:
     constexpr PortSlot() = default;
 
     Port& Get() const { return installed_ ? *installed_ : Fallback(); }
+    // Whether an implementation is installed (callers that fall back on their
+    // own ask this instead of trusting the null object's answer).
+    bool Installed() const { return installed_ != nullptr; }
     // The previous implementation (null while the null object answered).
     Port* Install(Port* port) {
         Port* previous = installed_;

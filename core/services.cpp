@@ -10,6 +10,7 @@
 #include "core/desktop.h"
 #include "core/memory.h"
 #include "core/messages.h"
+#include "core/port.h"
 #include "core/result.h"
 
 // ---- time and date --------------------------------------------------------------
@@ -92,8 +93,7 @@ public:
     }
 };
 
-NullParameterEvaluator svc_nullEvaluator;
-ParameterEvaluatorPort* svc_evaluator = &svc_nullEvaluator;
+PortSlot<ParameterEvaluatorPort, NullParameterEvaluator> svc_evaluator;
 
 int svc_Evaluate(const char* text, double* value, unsigned dependsOn[2]) {
     *value = 0;
@@ -116,9 +116,9 @@ bool svc_IsBlankText(const char* text) {
 
 }  // namespace
 
-ParameterEvaluatorPort& ParameterEvaluator() { return *svc_evaluator; }
-void InstallParameterEvaluator(ParameterEvaluatorPort* port) { svc_evaluator = port ? port : &svc_nullEvaluator; }
-bool HasParameterEvaluator() { return svc_evaluator != &svc_nullEvaluator; }
+ParameterEvaluatorPort& ParameterEvaluator() { return svc_evaluator.Get(); }
+void InstallParameterEvaluator(ParameterEvaluatorPort* port) { svc_evaluator.Install(port); }
+bool HasParameterEvaluator() { return svc_evaluator.Installed(); }
 
 char* SplitAtTopLevelComma(char* text) {
     if (!text) return text;

@@ -14,6 +14,7 @@
 #include "core/desktop.h"
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/recentlist.h"
 #include "core/report_port.h"
 #include "core/result.h"
@@ -102,10 +103,8 @@ public:
     void SetTitleBlockText(int, const char*) override {}
 };
 
-NullShellSettings st_nullShellSettings;
-ShellSettingsPort* st_shellSettings = &st_nullShellSettings;
-NullFlatLayoutRecords st_nullFlatRecords;
-FlatLayoutRecordsPort* st_flatRecords = &st_nullFlatRecords;
+PortSlot<ShellSettingsPort, NullShellSettings> st_shellSettings;
+PortSlot<FlatLayoutRecordsPort, NullFlatLayoutRecords> st_flatRecords;
 
 char st_UserName[kProfileNameSize];
 char st_CompanyName[kProfileNameSize];
@@ -161,11 +160,11 @@ int st_ReadFlatCount(SectionFile& file, int32_t& count) {
 
 }  // namespace
 
-ShellSettingsPort& ShellSettings() { return *st_shellSettings; }
-void InstallShellSettings(ShellSettingsPort* port) { st_shellSettings = port ? port : &st_nullShellSettings; }
-FlatLayoutRecordsPort& FlatLayoutRecords() { return *st_flatRecords; }
-void InstallFlatLayoutRecords(FlatLayoutRecordsPort* port) { st_flatRecords = port ? port : &st_nullFlatRecords; }
-bool HasFlatLayoutRecords() { return st_flatRecords != &st_nullFlatRecords; }
+ShellSettingsPort& ShellSettings() { return st_shellSettings.Get(); }
+void InstallShellSettings(ShellSettingsPort* port) { st_shellSettings.Install(port); }
+FlatLayoutRecordsPort& FlatLayoutRecords() { return st_flatRecords.Get(); }
+void InstallFlatLayoutRecords(FlatLayoutRecordsPort* port) { st_flatRecords.Install(port); }
+bool HasFlatLayoutRecords() { return st_flatRecords.Installed(); }
 
 // ---- the section table ------------------------------------------------------------
 

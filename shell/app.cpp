@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "core/port.h"
 #include "core/cmdline.h"
 #include "core/desktop.h"
 #include "core/memory.h"
@@ -445,8 +446,7 @@ public:
     int StartAnalysis(CDoc*, int) override { return kResultNotBuilt; }
     void ShowTipOfTheDay() override {}
 };
-NullStartupRequests app_nullRequests;
-StartupRequestsPort* app_requests = &app_nullRequests;
+PortSlot<StartupRequestsPort, NullStartupRequests> app_requests;
 
 // Start-up sets the desktop flags once; on Linux there is one platform family
 // and no keyboard type selects another character set.
@@ -458,8 +458,8 @@ void app_DetectPlatform() {
 
 }  // namespace
 
-StartupRequestsPort& StartupRequests() { return *app_requests; }
-void InstallStartupRequests(StartupRequestsPort* port) { app_requests = port ? port : &app_nullRequests; }
+StartupRequestsPort& StartupRequests() { return app_requests.Get(); }
+void InstallStartupRequests(StartupRequestsPort* port) { app_requests.Install(port); }
 
 void RegisterShellStartup(StartupRegistry& registry) {
     registry.Add(StartupPhase::kWindows, "shell: palettes", [] {

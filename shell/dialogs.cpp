@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/port.h"
 #include "core/cmdline.h"
 #include "core/desktop.h"
 #include "core/memory.h"
@@ -42,14 +43,10 @@ public:
     }
 };
 
-NullSchematicCursor dlg_nullCursor;
-NullContextHelp dlg_nullHelp;
-NullAnalysisMode dlg_nullAnalysisMode;
-NullNumericFields dlg_nullNumericFields;
-SchematicCursorPort* dlg_cursor = &dlg_nullCursor;
-ContextHelpPort* dlg_help = &dlg_nullHelp;
-AnalysisModePort* dlg_analysisMode = &dlg_nullAnalysisMode;
-NumericFieldPort* dlg_numericFields = &dlg_nullNumericFields;
+PortSlot<SchematicCursorPort, NullSchematicCursor> dlg_cursor;
+PortSlot<ContextHelpPort, NullContextHelp> dlg_help;
+PortSlot<AnalysisModePort, NullAnalysisMode> dlg_analysisMode;
+PortSlot<NumericFieldPort, NullNumericFields> dlg_numericFields;
 
 void dlg_EraseCrossHair() { SchematicCursor().EraseCrossHair(); }
 
@@ -148,14 +145,14 @@ DialogState& Dialogs() {
     return state;
 }
 
-SchematicCursorPort& SchematicCursor() { return *dlg_cursor; }
-void InstallSchematicCursor(SchematicCursorPort* port) { dlg_cursor = port ? port : &dlg_nullCursor; }
-ContextHelpPort& ContextHelp() { return *dlg_help; }
-void InstallContextHelp(ContextHelpPort* port) { dlg_help = port ? port : &dlg_nullHelp; }
-AnalysisModePort& AnalysisMode() { return *dlg_analysisMode; }
-void InstallAnalysisMode(AnalysisModePort* port) { dlg_analysisMode = port ? port : &dlg_nullAnalysisMode; }
-NumericFieldPort& NumericFields() { return *dlg_numericFields; }
-void InstallNumericFields(NumericFieldPort* port) { dlg_numericFields = port ? port : &dlg_nullNumericFields; }
+SchematicCursorPort& SchematicCursor() { return dlg_cursor.Get(); }
+void InstallSchematicCursor(SchematicCursorPort* port) { dlg_cursor.Install(port); }
+ContextHelpPort& ContextHelp() { return dlg_help.Get(); }
+void InstallContextHelp(ContextHelpPort* port) { dlg_help.Install(port); }
+AnalysisModePort& AnalysisMode() { return dlg_analysisMode.Get(); }
+void InstallAnalysisMode(AnalysisModePort* port) { dlg_analysisMode.Install(port); }
+NumericFieldPort& NumericFields() { return dlg_numericFields.Get(); }
+void InstallNumericFields(NumericFieldPort* port) { dlg_numericFields.Install(port); }
 
 bool PlaceDialog(platform::Point* position, platform::Rect* rect, platform::Dialog& dialog) {
     return dlg_Place(position, rect, dialog);
