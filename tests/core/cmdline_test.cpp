@@ -17,6 +17,7 @@
 #include "core/settings.h"
 #include "tests/support/test_reporter.h"
 #include "core/startup_registry.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -28,33 +29,33 @@ struct CmdLineCalls {
     int componentResult = 0;
     int shapeResult = 0;
     std::string footer;
+    std::vector<std::string> ranSteps;
 };
-CmdLineCalls cmdline_calls;
 
 // The document layer and the main window as start-up sees them.
 class CmdLineDesktop final : public DocumentOpenerPort, public MainWindowPort {
 public:
+    explicit CmdLineDesktop(CmdLineCalls& calls) : calls_(calls) {}
     int ResolveDocumentExtension(char*, size_t, int, int) override { return -1; }
     int OpenFileOfKind(const char* path, int) override {
-        cmdline_calls.opened.push_back(path);
+        calls_.opened.push_back(path);
         return 0;
     }
-    void CloseMainWindow() override { ++cmdline_calls.windowClosed; }
+    void CloseMainWindow() override { ++calls_.windowClosed; }
+
+private:
+    CmdLineCalls& calls_;
 };
-CmdLineDesktop cmdline_desktop;
 
 class CmdLineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tw_cmdline_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(dir_.Valid());
         savedSteps_ = StartupSteps();
-        cmdline_calls = CmdLineCalls{};
         Restart();
         InitRecentLists();
 
-        reporter_.emplace([](const MessageRequest& request) {
+        reporter_.emplace([this](const MessageRequest& request) {
             cmdline_calls.reportedCodes.push_back(request.code());
             cmdline_calls.reportedTexts.push_back(ScopedTestReporter::TextArg(request));
             return static_cast<int>(kResultShown);
@@ -63,11 +64,11 @@ protected:
         InstallMainWindow(&cmdline_desktop);
         StartupRegistry& steps = StartupSteps();
         steps.Clear();
-        steps.Add(StartupPhase::kLibraries, "shape libraries", [] { return cmdline_calls.shapeResult; },
+        steps.Add(StartupPhase::kLibraries, "shape libraries", [this] { return cmdline_calls.shapeResult; },
                   StartupFailure::kReport);
-        steps.Add(StartupPhase::kLibraries, "component libraries", [] { return cmdline_calls.componentResult; },
+        steps.Add(StartupPhase::kLibraries, "component libraries", [this] { return cmdline_calls.componentResult; },
                   StartupFailure::kFatal);
-        steps.Add(StartupPhase::kDefaults, "print header and footer", [] {
+        steps.Add(StartupPhase::kDefaults, "print header and footer", [this] {
             cmdline_calls.footer = kDefaultPrintFooter;
             return 0;
         });
@@ -82,8 +83,6 @@ protected:
         StartupSteps() = savedSteps_;
         InstallDocumentOpener(nullptr);
         InstallMainWindow(nullptr);
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(system(command.c_str()), 0);
     }
 
     // A fresh process state whose home (where tarn.dat lives) is the test folder.
@@ -92,7 +91,9 @@ protected:
         SetHomeDirectory(dir_.c_str());
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"tw_cmdline"};
+    CmdLineCalls cmdline_calls;
+    CmdLineDesktop cmdline_desktop{cmdline_calls};
     std::optional<ScopedTestReporter> reporter_;
     StartupRegistry savedSteps_;
 };
@@ -124,7 +125,7 @@ TEST_F(CmdLineTest, BatchFormSetsModeFlagsAndFileAndOpensNothing) {
         // A bare batch file name is taken from the program directory.
         EXPECT_EQ(std::string(state.batchFile), std::string(ProgramDirectory()) + "/batch.txt") << c.line;
         EXPECT_TRUE(cmdline_calls.opened.empty()) << c.line;
-        EXPECT_EQ(std::string(state.settingsPath), dir_ + "/tarn.dat");
+        EXPECT_EQ(std::string(state.settingsPath), dir_.File("tarn.dat"));
     }
     Restart();
     ASSERT_EQ(ProcessCommandLine("@/srv/jobs/night.txt"), kStartupContinue);
@@ -270,11 +271,10 @@ namespace {
 // before the command line is read, libraries after tarn.dat, the files after
 // the components and before the last phase.
 TEST_F(CmdLineTest, StartUpRunsEachPhaseAtItsPlaceInTheSequence) {
-    static std::vector<std::string> ran;
-    ran.clear();
-    auto record = [](const char* name) {
-        return [name] {
-            ran.push_back(std::string(name) + (Startup().settingsPath ? " +settings" : "") +
+    std::vector<std::string>& ran = cmdline_calls.ranSteps;
+    auto record = [this](const char* name) {
+        return [this, name] {
+            cmdline_calls.ranSteps.push_back(std::string(name) + (Startup().settingsPath ? " +settings" : "") +
                           (cmdline_calls.opened.empty() ? "" : " +files"));
             return 0;
         };
