@@ -22,6 +22,7 @@
 #include "document/nodes.h"
 #include "document/pages.h"
 #include "core/port.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -95,16 +96,12 @@ protected:
         InstallCircuitObjectSections();
         InstallCircuitPageSections();
         lookupInstalled_ = std::make_unique<ScopedPort<ComponentLookupPort>>(InstallComponentLookup, &lookup);
-        char dir[] = "/tmp/cfo_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
+        ASSERT_TRUE(dir_.Valid());
     }
     void TearDown() override {
         lookupInstalled_.reset();
-        std::string command = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(0, system(command.c_str()));
     }
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
+    std::string Path(const char* name) const { return dir_.Path() + "/" + name; }
     cfo_test_Lookup lookup;
     std::unique_ptr<ScopedPort<ComponentLookupPort>> lookupInstalled_;
 
@@ -130,7 +127,7 @@ protected:
     }
     static SchematicObject* First(CCirDoc* doc) { return static_cast<SchematicObject*>(doc->objects.first); }
 
-    std::string dir_;
+    twtest::TempDir dir_{"cfo"};
     std::string missing_;
     bool loadProblems_ = false;
     bool illegalCoordinates_ = false;
