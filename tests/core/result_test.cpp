@@ -169,9 +169,8 @@ TEST_F(ResultTest, ErrnoToResultCases) {
 }
 
 TEST_F(ResultTest, CheckWritablePathReportsOnce) {
-    static std::vector<std::pair<int, std::string>> reported;
-    reported.clear();
-    auto reporter = std::make_unique<ScopedTestReporter>([](const MessageRequest& request) {
+    std::vector<std::pair<int, std::string>> reported;
+    auto reporter = std::make_unique<ScopedTestReporter>([&reported](const MessageRequest& request) {
         reported.push_back({request.code(), PendingText()});
         return 0;
     });
