@@ -88,10 +88,10 @@ protected:
         ASSERT_TRUE(dir_.Valid());
         path_ = dir_.File("tarn.dat");
         reporter_.emplace([this](const MessageRequest& request) {
-            settings_calls.reported.push_back(request.code());
+            calls_.reported.push_back(request.code());
             return static_cast<int>(kResultShown);
         });
-        InstallShellSettings(&settings_desktop);
+        InstallShellSettings(&desktop_);
         ResetSettingsSections();
         ResetStartupState();
         SetProgramDirectory(dir_.c_str());
@@ -112,15 +112,15 @@ protected:
 
     twtest::TempDir dir_{"tw_settings"};
     std::string path_;
-    SettingsCalls settings_calls;
-    SettingsDesktop settings_desktop{settings_calls};
+    SettingsCalls calls_;
+    SettingsDesktop desktop_{calls_};
     std::optional<ScopedTestReporter> reporter_;
 };
 
 TEST_F(SettingsTest, FreshProgramWritesMainFirstThenEverySectionInTableOrder) {
-    InstallScreen(&settings_desktop);
-    settings_calls.screenWidth = 1280;
-    settings_calls.screenHeight = 1024;
+    InstallScreen(&desktop_);
+    calls_.screenWidth = 1280;
+    calls_.screenHeight = 1024;
     EXPECT_NE(LoadSettings(), 0);  // no file yet: every default applies
     ASSERT_EQ(SaveSettingsFile(), 0);
 
@@ -201,14 +201,14 @@ TEST_F(SettingsTest, ChangedScreenSizeForgetsTheSavedPlacement) {
         {false, "Screen=0,0\n", false},
     };
     for (const Case& c : cases) {
-        InstallScreen(c.hook ? &settings_desktop : nullptr);
-        settings_calls.screenWidth = 1280;
-        settings_calls.screenHeight = 1024;
-        settings_calls.placementCleared = 0;
+        InstallScreen(c.hook ? &desktop_ : nullptr);
+        calls_.screenWidth = 1280;
+        calls_.screenHeight = 1024;
+        calls_.placementCleared = 0;
         settings_WriteFile(path_, std::string("[Main]\nFileType=TARN.DAT\n") + c.screenLine);
         ASSERT_EQ(LoadSettings(), 0) << c.screenLine;
         EXPECT_EQ(SettingsScreenChanged(), c.changed) << c.screenLine;
-        EXPECT_EQ(settings_calls.placementCleared, c.changed ? 1 : 0) << c.screenLine;
+        EXPECT_EQ(calls_.placementCleared, c.changed ? 1 : 0) << c.screenLine;
     }
 }
 
@@ -250,12 +250,12 @@ TEST_F(SettingsTest, FlatLayoutIsReadAsFarAsItsOwnersExistAndWrittenBackInSectio
     EXPECT_EQ(RecentFiles().Text(0), nullptr);
     EXPECT_TRUE(Startup().statusBarAtStart);
 
-    SettingsFlatRecords records(settings_calls.titleTexts);
+    SettingsFlatRecords records(calls_.titleTexts);
     InstallFlatLayoutRecords(&records);
     ASSERT_EQ(LoadSettings(), 0);
-    EXPECT_EQ(settings_calls.options, 8197u);
-    EXPECT_TRUE(settings_calls.inertial);
-    EXPECT_EQ(settings_calls.titleTexts,
+    EXPECT_EQ(calls_.options, 8197u);
+    EXPECT_TRUE(calls_.inertial);
+    EXPECT_EQ(calls_.titleTexts,
               (std::vector<std::string>{"$name", "$user $company", "", "$date", "Page $page of $maxpage"}));
     EXPECT_FALSE(Startup().statusBarAtStart);
     EXPECT_EQ(RecentFiles().Count(), 10);
@@ -283,14 +283,14 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndIsReportedOnce) {
     EXPECT_EQ(SaveSettingsFile(), kResultNoMemory);
     EXPECT_EQ(settings_ReadFile(path_), good) << "the old file stays whole";
     EXPECT_FALSE(settings_Exists(path_ + ".tmp"));
-    EXPECT_EQ(settings_calls.reported, std::vector<int>{kResultWriteError});
+    EXPECT_EQ(calls_.reported, std::vector<int>{kResultWriteError});
 
     // A good save clears the memory of the failure; a new failure is reported again.
     RegisterSettingsSection("Tip", nullptr);
     EXPECT_EQ(SaveSettingsFile(), 0);
     SetString(&Startup().settingsPath, (dir_.Path() + "/missing/tarn.dat").c_str());
     EXPECT_NE(SaveSettingsFile(), 0);
-    EXPECT_EQ(settings_calls.reported, (std::vector<int>{kResultWriteError, kResultWriteError}));
+    EXPECT_EQ(calls_.reported, (std::vector<int>{kResultWriteError, kResultWriteError}));
 }
 
 TEST_F(SettingsTest, NothingIsWrittenWhileADemoPlaysOrAfterAFatalStart) {
