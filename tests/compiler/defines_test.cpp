@@ -24,6 +24,7 @@
 #include "shell/preferences.h"
 #include "core/port.h"
 #include "tests/models/fake_library_index.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -323,9 +324,9 @@ TEST(CompDefinesRelease, ClosingADocumentReleasesItsDefinesAndModels) {
 // Library defines load on demand: the first braced word of a compile reads the
 // .PARAM and .FUNC statements of the circuit's libraries into the global scope.
 TEST(CompLibraryDefines, FirstBracedWordLoadsTheLibraryParameters) {
-    char pattern[] = "/tmp/libdefines_testXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    twtest::TempDir scratch("libdefines_test");
+    ASSERT_TRUE(scratch.Valid());
+    const std::string& dir = scratch.Path();
     const std::string savedLibraryPath = GetPathSetting(kPathLibrary);
     SetPathSetting(kPathLibrary, dir.c_str());
     const std::string library = dir + "/amps.lib";
@@ -373,5 +374,4 @@ TEST(CompLibraryDefines, FirstBracedWordLoadsTheLibraryParameters) {
     FreeString(&out);
     ReleaseDefineTable(&doc);
     SetPathSetting(kPathLibrary, savedLibraryPath.c_str());
-    std::filesystem::remove_all(dir);
 }

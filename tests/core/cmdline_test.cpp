@@ -17,6 +17,7 @@
 #include "core/settings.h"
 #include "tests/support/test_reporter.h"
 #include "core/startup_registry.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -28,47 +29,47 @@ struct CmdLineCalls {
     int componentResult = 0;
     int shapeResult = 0;
     std::string footer;
+    std::vector<std::string> ranSteps;
 };
-CmdLineCalls cmdline_calls;
 
 // The document layer and the main window as start-up sees them.
 class CmdLineDesktop final : public DocumentOpenerPort, public MainWindowPort {
 public:
+    explicit CmdLineDesktop(CmdLineCalls& calls) : calls_(calls) {}
     int ResolveDocumentExtension(char*, size_t, int, int) override { return -1; }
     int OpenFileOfKind(const char* path, int) override {
-        cmdline_calls.opened.push_back(path);
+        calls_.opened.push_back(path);
         return 0;
     }
-    void CloseMainWindow() override { ++cmdline_calls.windowClosed; }
+    void CloseMainWindow() override { ++calls_.windowClosed; }
+
+private:
+    CmdLineCalls& calls_;
 };
-CmdLineDesktop cmdline_desktop;
 
 class CmdLineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tw_cmdline_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(dir_.Valid());
         savedSteps_ = StartupSteps();
-        cmdline_calls = CmdLineCalls{};
         Restart();
         InitRecentLists();
 
-        reporter_.emplace([](const MessageRequest& request) {
-            cmdline_calls.reportedCodes.push_back(request.code());
-            cmdline_calls.reportedTexts.push_back(ScopedTestReporter::TextArg(request));
+        reporter_.emplace([this](const MessageRequest& request) {
+            calls_.reportedCodes.push_back(request.code());
+            calls_.reportedTexts.push_back(ScopedTestReporter::TextArg(request));
             return static_cast<int>(kResultShown);
         });
-        InstallDocumentOpener(&cmdline_desktop);
-        InstallMainWindow(&cmdline_desktop);
+        InstallDocumentOpener(&desktop_);
+        InstallMainWindow(&desktop_);
         StartupRegistry& steps = StartupSteps();
         steps.Clear();
-        steps.Add(StartupPhase::kLibraries, "shape libraries", [] { return cmdline_calls.shapeResult; },
+        steps.Add(StartupPhase::kLibraries, "shape libraries", [this] { return calls_.shapeResult; },
                   StartupFailure::kReport);
-        steps.Add(StartupPhase::kLibraries, "component libraries", [] { return cmdline_calls.componentResult; },
+        steps.Add(StartupPhase::kLibraries, "component libraries", [this] { return calls_.componentResult; },
                   StartupFailure::kFatal);
-        steps.Add(StartupPhase::kDefaults, "print header and footer", [] {
-            cmdline_calls.footer = kDefaultPrintFooter;
+        steps.Add(StartupPhase::kDefaults, "print header and footer", [this] {
+            calls_.footer = kDefaultPrintFooter;
             return 0;
         });
     }
@@ -82,8 +83,6 @@ protected:
         StartupSteps() = savedSteps_;
         InstallDocumentOpener(nullptr);
         InstallMainWindow(nullptr);
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(system(command.c_str()), 0);
     }
 
     // A fresh process state whose home (where tarn.dat lives) is the test folder.
@@ -92,7 +91,9 @@ protected:
         SetHomeDirectory(dir_.c_str());
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"tw_cmdline"};
+    CmdLineCalls calls_;
+    CmdLineDesktop desktop_{calls_};
     std::optional<ScopedTestReporter> reporter_;
     StartupRegistry savedSteps_;
 };
@@ -112,7 +113,7 @@ TEST_F(CmdLineTest, BatchFormSetsModeFlagsAndFileAndOpensNothing) {
     };
     for (const Case& c : cases) {
         Restart();
-        cmdline_calls.opened.clear();
+        calls_.opened.clear();
         ASSERT_EQ(ProcessCommandLine(c.line), kStartupContinue) << c.line;
         const StartupState& state = Startup();
         EXPECT_EQ(state.batchMode, c.mode) << c.line;
@@ -123,8 +124,8 @@ TEST_F(CmdLineTest, BatchFormSetsModeFlagsAndFileAndOpensNothing) {
         ASSERT_NE(state.batchFile, nullptr) << c.line;
         // A bare batch file name is taken from the program directory.
         EXPECT_EQ(std::string(state.batchFile), std::string(ProgramDirectory()) + "/batch.txt") << c.line;
-        EXPECT_TRUE(cmdline_calls.opened.empty()) << c.line;
-        EXPECT_EQ(std::string(state.settingsPath), dir_ + "/tarn.dat");
+        EXPECT_TRUE(calls_.opened.empty()) << c.line;
+        EXPECT_EQ(std::string(state.settingsPath), dir_.File("tarn.dat"));
     }
     Restart();
     ASSERT_EQ(ProcessCommandLine("@/srv/jobs/night.txt"), kStartupContinue);
@@ -148,12 +149,12 @@ TEST_F(CmdLineTest, InteractiveFormOpensFilesAndRequestsTheAnalysis) {
     };
     for (const Case& c : cases) {
         Restart();
-        cmdline_calls.opened.clear();
+        calls_.opened.clear();
         ASSERT_EQ(ProcessCommandLine(c.line), kStartupContinue) << c.line;
         EXPECT_EQ(Startup().batchMode, 0) << c.line;
         EXPECT_EQ(Startup().batchFile, nullptr) << c.line;
         EXPECT_EQ(Startup().requestedAnalysis, c.analysis) << c.line;
-        EXPECT_EQ(cmdline_calls.opened, c.opened) << c.line;
+        EXPECT_EQ(calls_.opened, c.opened) << c.line;
     }
 }
 
@@ -172,30 +173,30 @@ TEST_F(CmdLineTest, UnknownOrMisplacedSwitchEndsWithMessage10150AndStatus1) {
     };
     for (const Case& c : cases) {
         Restart();
-        cmdline_calls = CmdLineCalls{};
+        calls_ = CmdLineCalls{};
         EXPECT_EQ(ProcessCommandLine(c.line), kExitFailure) << c.line;
-        EXPECT_EQ(cmdline_calls.reportedCodes, std::vector<int>{10150}) << c.line;
-        ASSERT_EQ(cmdline_calls.reportedTexts.size(), 1u);
-        EXPECT_EQ(cmdline_calls.reportedTexts[0], c.rest) << c.line;
-        EXPECT_EQ(cmdline_calls.windowClosed, 1) << c.line;
+        EXPECT_EQ(calls_.reportedCodes, std::vector<int>{10150}) << c.line;
+        ASSERT_EQ(calls_.reportedTexts.size(), 1u);
+        EXPECT_EQ(calls_.reportedTexts[0], c.rest) << c.line;
+        EXPECT_EQ(calls_.windowClosed, 1) << c.line;
         EXPECT_TRUE(Startup().noSave) << c.line;
-        EXPECT_TRUE(cmdline_calls.opened.empty()) << c.line;
+        EXPECT_TRUE(calls_.opened.empty()) << c.line;
     }
 }
 
 TEST_F(CmdLineTest, ComponentLibraryFailureIsFatalShapeLibraryFailureIsNot) {
-    cmdline_calls.shapeResult = 15022;
+    calls_.shapeResult = 15022;
     EXPECT_EQ(ProcessCommandLine("a.cir"), kStartupContinue);
-    EXPECT_EQ(cmdline_calls.reportedCodes, std::vector<int>{15022});
-    EXPECT_EQ(cmdline_calls.opened, std::vector<std::string>{"a.cir"});
+    EXPECT_EQ(calls_.reportedCodes, std::vector<int>{15022});
+    EXPECT_EQ(calls_.opened, std::vector<std::string>{"a.cir"});
     EXPECT_FALSE(Startup().noSave);
 
     Restart();
-    cmdline_calls = CmdLineCalls{};
-    cmdline_calls.componentResult = 15009;
+    calls_ = CmdLineCalls{};
+    calls_.componentResult = 15009;
     EXPECT_EQ(ProcessCommandLine("a.cir"), kExitFailure);
-    EXPECT_EQ(cmdline_calls.reportedCodes, std::vector<int>{15009});
-    EXPECT_TRUE(cmdline_calls.opened.empty());
+    EXPECT_EQ(calls_.reportedCodes, std::vector<int>{15009});
+    EXPECT_TRUE(calls_.opened.empty());
     EXPECT_TRUE(Startup().noSave);
     EXPECT_EQ(Startup().fatalCode, 15009);
     EXPECT_EQ(SaveSettingsFile(), 0);  // nothing is written after a fatal start
@@ -258,7 +259,7 @@ TEST_F(CmdLineTest, JoinedArgumentsKeepBlanksInsideQuotes) {
 
 TEST_F(CmdLineTest, ProgramDefaultsGiveThePrintFooterWithALiteralBackslashN) {
     ResetProgramDefaults(false);
-    EXPECT_EQ(cmdline_calls.footer, "$<$user\\n$company");
+    EXPECT_EQ(calls_.footer, "$<$user\\n$company");
     EXPECT_TRUE(Startup().statusBarAtStart);
 }
 
@@ -270,12 +271,11 @@ namespace {
 // before the command line is read, libraries after tarn.dat, the files after
 // the components and before the last phase.
 TEST_F(CmdLineTest, StartUpRunsEachPhaseAtItsPlaceInTheSequence) {
-    static std::vector<std::string> ran;
-    ran.clear();
-    auto record = [](const char* name) {
-        return [name] {
-            ran.push_back(std::string(name) + (Startup().settingsPath ? " +settings" : "") +
-                          (cmdline_calls.opened.empty() ? "" : " +files"));
+    std::vector<std::string>& ran = calls_.ranSteps;
+    auto record = [this](const char* name) {
+        return [this, name] {
+            calls_.ranSteps.push_back(std::string(name) + (Startup().settingsPath ? " +settings" : "") +
+                                      (calls_.opened.empty() ? "" : " +files"));
             return 0;
         };
     };

@@ -13,19 +13,18 @@
 
 #include "core/memory.h"
 #include "core/result.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
 class FileStreamTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tw_filestream_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(dir_.Valid());
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    
 
-    std::string PathOf(const char* name) const { return dir_ + "/" + name; }
+    std::string PathOf(const char* name) const { return dir_.Path() + "/" + name; }
     void WriteBytes(const char* name, const std::vector<unsigned char>& bytes) const {
         std::ofstream out(PathOf(name), std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -35,7 +34,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"tw_filestream"};
 };
 
 TEST_F(FileStreamTest, HeaderRoundTripAndForeignTag) {

@@ -9,20 +9,17 @@
 
 namespace {
 
-int g_memTestReleases = 0;
-std::string g_memTestStatus;
-
 // The shell's part of the release step: the status text and the undo memory.
 class MemTestShell final : public StatusBarPort, public MemoryReliefPort {
 public:
-    void SetStatusText(const char* text) override { g_memTestStatus = text; }
+    void SetStatusText(const char* text) override { status = text; }
     bool IsShown() override { return true; }
     void SetPaneText(int, const char*) override {}
-    void ReleaseUndoMemory() override { ++g_memTestReleases; }
-};
-MemTestShell g_memTestShell;
+    void ReleaseUndoMemory() override { ++releases; }
 
-}  // namespace
+    int releases = 0;
+    std::string status;
+};
 
 // Restores the allocation seam and the release ports whatever a test did.
 class MemoryTest : public ::testing::Test {
@@ -32,6 +29,8 @@ protected:
         InstallStatusBar(nullptr);
         InstallMemoryRelief(nullptr);
     }
+
+    MemTestShell shell_;
 };
 
 TEST_F(MemoryTest, SharedEmptyStringIsNeverFreed) {
@@ -52,23 +51,23 @@ TEST_F(MemoryTest, SharedEmptyStringIsNeverFreed) {
 }
 
 TEST_F(MemoryTest, FailedAllocationRunsReleaseStepOnce) {
-    InstallStatusBar(&g_memTestShell);
-    InstallMemoryRelief(&g_memTestShell);
-    g_memTestReleases = 0;
+    InstallStatusBar(&shell_);
+    InstallMemoryRelief(&shell_);
+    shell_.releases = 0;
     SetAllocFailureAfter(0);
     EXPECT_EQ(MemAlloc(10), nullptr);
-    EXPECT_EQ(g_memTestStatus, "FreeUp");
-    EXPECT_EQ(g_memTestReleases, 1);
+    EXPECT_EQ(shell_.status, "FreeUp");
+    EXPECT_EQ(shell_.releases, 1);
 
     // Resizing releases undo memory without the status text and keeps the block.
     SetAllocFailureAfter(-1);
     char* block = static_cast<char*>(MemAlloc(4));
     std::strcpy(block, "abc");
-    g_memTestStatus.clear();
+    shell_.status.clear();
     SetAllocFailureAfter(0);
     EXPECT_EQ(ReallocRetry(block, 100), nullptr);
-    EXPECT_EQ(g_memTestReleases, 2);
-    EXPECT_EQ(g_memTestStatus, "");
+    EXPECT_EQ(shell_.releases, 2);
+    EXPECT_EQ(shell_.status, "");
     EXPECT_STREQ(block, "abc");
     SetAllocFailureAfter(-1);
     MemFree(block);
@@ -253,3 +252,5 @@ TEST_F(MemoryTest, BoundedFormattingAndThousands) {
     char out[32];
     for (const Case& c : cases) EXPECT_STREQ(FormatThousands(out, c.value), c.text);
 }
+
+}  // namespace

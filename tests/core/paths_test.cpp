@@ -13,6 +13,7 @@
 #include "core/memory.h"
 #include "core/recentlist.h"
 #include "core/sectionfile.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -25,9 +26,7 @@ class PathsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tw_paths_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_TRUE(root_.Valid());
         savedProgramDirectory_ = ProgramDirectory();
         ResetState();
         SetProgramDirectory(root_.c_str());
@@ -36,8 +35,6 @@ protected:
     {
         ResetState();
         SetProgramDirectory(savedProgramDirectory_.c_str());
-        std::string command = "rm -rf '" + root_ + "'";
-        ASSERT_EQ(system(command.c_str()), 0);
     }
     static void ResetState()
     {
@@ -49,7 +46,7 @@ protected:
 
     std::string Folder(const char* name)
     {
-        std::string path = root_ + "/" + name;
+        std::string path = root_.Path() + "/" + name;
         mkdir(path.c_str(), 0755);
         return path;
     }
@@ -60,7 +57,7 @@ protected:
         fclose(f);
     }
 
-    std::string root_;
+    twtest::TempDir root_{"tw_paths"};
     std::string savedProgramDirectory_;
 };
 
@@ -190,7 +187,7 @@ TEST_F(PathsTest, PathListEntriesAndIndexFolder)
     EXPECT_STREQ(out, "");
 
     EXPECT_EQ(GetPathListEntry(kPathIndex, out, 0), 1);
-    EXPECT_EQ(std::string(out), root_ + "/inx");
+    EXPECT_EQ(std::string(out), root_.Path() + "/inx");
     strcpy(out, "junk");
     EXPECT_EQ(GetPathListEntry(kPathIndex, out, 1), 0);
     EXPECT_STREQ(out, "");
@@ -201,8 +198,8 @@ TEST_F(PathsTest, PathListEntriesAndIndexFolder)
 
     char missing[kPathSize] = "unchanged";
     std::string d1 = Folder("d1");
-    EXPECT_EQ(FindFirstMissingDir((d1 + ";" + root_ + "/none;/x").c_str(), missing), 0);
-    EXPECT_EQ(std::string(missing), root_ + "/none");
+    EXPECT_EQ(FindFirstMissingDir((d1 + ";" + root_.Path() + "/none;/x").c_str(), missing), 0);
+    EXPECT_EQ(std::string(missing), root_.Path() + "/none");
     EXPECT_EQ(FindFirstMissingDir(d1.c_str(), missing), 1);
     EXPECT_STREQ(missing, "");
 }
@@ -216,17 +213,17 @@ TEST_F(PathsTest, ResetDefaultPathsKeepsStoredPathsUnlessForced)
     AddPathGroup(group);
 
     ResetDefaultPaths(false);
-    EXPECT_EQ(std::string(GetPathSetting(kPathData)), root_ + "/data/");
-    EXPECT_EQ(std::string(GetPathSetting(kPathPicture)), root_ + "/data/");
+    EXPECT_EQ(std::string(GetPathSetting(kPathData)), root_.Path() + "/data/");
+    EXPECT_EQ(std::string(GetPathSetting(kPathPicture)), root_.Path() + "/data/");
     EXPECT_STREQ(GetPathSetting(kPathLibrary), "/my/lib");
     ASSERT_EQ(PathGroupCount(), 1);
     EXPECT_STREQ(GetPathGroup(0)->name, "Work");
 
     ResetDefaultPaths(true);
-    EXPECT_EQ(std::string(GetPathSetting(kPathLibrary)), root_ + "/library/");
+    EXPECT_EQ(std::string(GetPathSetting(kPathLibrary)), root_.Path() + "/library/");
     ASSERT_EQ(PathGroupCount(), 1);
     EXPECT_STREQ(GetPathGroup(0)->name, "TW8");
-    EXPECT_EQ(std::string(GetPathGroup(0)->library), root_ + "/library/");
+    EXPECT_EQ(std::string(GetPathGroup(0)->library), root_.Path() + "/library/");
 }
 
 TEST_F(PathsTest, PathGroupsRoundTrip)
@@ -244,7 +241,7 @@ TEST_F(PathsTest, PathGroupsRoundTrip)
     ASSERT_EQ(AddPathGroup(a), 0);
     ASSERT_EQ(AddPathGroup(b), 1);
 
-    std::string path = root_ + "/groups.dat";
+    std::string path = root_.Path() + "/groups.dat";
     {
         SectionFile file;
         ASSERT_EQ(file.CreateText(path.c_str()), 0);
@@ -279,12 +276,12 @@ TEST_F(PathsTest, PathGroupsRoundTrip)
 
 TEST_F(PathsTest, UniqueNamesMacrosAndRecentFiles)
 {
-    std::string base = root_ + "/out.cir";
-    Touch(root_ + "/out.0");
+    std::string base = root_.Path() + "/out.cir";
+    Touch(root_.Path() + "/out.0");
     char path[kPathSize];
     strcpy(path, base.c_str());
     MakeUniqueFileName(path);
-    EXPECT_EQ(std::string(path), root_ + "/out.1");
+    EXPECT_EQ(std::string(path), root_.Path() + "/out.1");
 
     std::string lib = Folder("lib");
     Touch(lib + "/amp.MAC");
@@ -313,21 +310,21 @@ TEST_F(PathsTest, HomeAndTemporaryFolders)
 {
     char out[kPathSize];
     EXPECT_TRUE(ChooseHomeDirectory(out, root_.c_str(), nullptr, nullptr));
-    EXPECT_EQ(std::string(out), root_);
+    EXPECT_EQ(std::string(out), root_.Path());
 
-    std::string missing = root_ + "/no/such/program";
-    std::string config = root_ + "/config";
+    std::string missing = root_.Path() + "/no/such/program";
+    std::string config = root_.Path() + "/config";
     EXPECT_TRUE(ChooseHomeDirectory(out, missing.c_str(), config.c_str(), "/nowhere"));
     EXPECT_EQ(std::string(out), config + "/tarnwick");
     struct stat info;
     EXPECT_EQ(stat(out, &info), 0);
 
     EXPECT_TRUE(ChooseHomeDirectory(out, missing.c_str(), "", root_.c_str()));
-    EXPECT_EQ(std::string(out), root_ + "/.config/tarnwick");
+    EXPECT_EQ(std::string(out), root_.Path() + "/.config/tarnwick");
 
     SetHomeDirectory(root_.c_str());
     MakeHomePath(out, "tarn.dat");
-    EXPECT_EQ(std::string(out), root_ + "/tarn.dat");
+    EXPECT_EQ(std::string(out), root_.Path() + "/tarn.dat");
     SetHomeDirectory(nullptr);
     // Decided anew from a changed program directory.
     std::string other = Folder("other");
@@ -337,9 +334,9 @@ TEST_F(PathsTest, HomeAndTemporaryFolders)
     SetProgramDirectory(root_.c_str());
 
     MakeProgramPath(out, "help.tw8");
-    EXPECT_EQ(std::string(out), root_ + "/help.tw8");
+    EXPECT_EQ(std::string(out), root_.Path() + "/help.tw8");
     MakeProgramFilePath(out, "/else/where/demo.cir", "tw8");
-    EXPECT_EQ(std::string(out), root_ + "/demo.tw8");
+    EXPECT_EQ(std::string(out), root_.Path() + "/demo.tw8");
 
     const char* saved = getenv("TMPDIR");
     std::string keep = saved ? saved : "";

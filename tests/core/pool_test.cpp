@@ -10,21 +10,24 @@
 
 namespace {
 
+// The destroy callback has no context of its own, so each record carries the
+// log its destruction is written to.
 struct PoolTestRecord {
     PoolItem header;
     int id;
+    std::vector<int>* destroyed;
 };
 
-std::vector<int> g_poolTestDestroyed;
-
-void PoolTestDestroy(PoolItem* item) { g_poolTestDestroyed.push_back(reinterpret_cast<PoolTestRecord*>(item)->id); }
+void PoolTestDestroy(PoolItem* item) {
+    auto* record = reinterpret_cast<PoolTestRecord*>(item);
+    if (record->destroyed) record->destroyed->push_back(record->id);
+}
 
 }  // namespace
 
 class PoolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_poolTestDestroyed.clear();
         pool.Init();
         pool.itemSize = sizeof(PoolTestRecord);
         pool.destroy = PoolTestDestroy;
@@ -36,7 +39,17 @@ protected:
     }
     PoolTestRecord* Add(int id) {
         auto* r = pool.AddNewAs<PoolTestRecord>(1);
-        if (r) r->id = id;
+        if (r) {
+            r->id = id;
+            r->destroyed = &destroyed;
+        }
+        return r;
+    }
+    // A record allocated but not yet linked.
+    PoolTestRecord* Allocate(int type, int id) {
+        auto* r = reinterpret_cast<PoolTestRecord*>(pool.AllocateItem(type));
+        r->id = id;
+        r->destroyed = &destroyed;
         return r;
     }
     // Ids in list order, checking the back links on the way.
@@ -52,6 +65,7 @@ protected:
         EXPECT_EQ(static_cast<int>(ids.size()), pool.count);
         return ids;
     }
+    std::vector<int> destroyed;
     ObjectPool pool;
 };
 
@@ -67,15 +81,12 @@ TEST_F(PoolTest, InsertionSwitchChoosesHeadOrTail) {
 TEST_F(PoolTest, LinkingAndDeleting) {
     PoolTestRecord* a = Add(1);
     PoolTestRecord* c = Add(3);
-    auto* b = reinterpret_cast<PoolTestRecord*>(pool.AllocateItem(7));
-    b->id = 2;
+    PoolTestRecord* b = Allocate(7, 2);
     EXPECT_EQ(b->header.type, 7);
     pool.InsertBefore(&c->header, &b->header);
-    auto* z = reinterpret_cast<PoolTestRecord*>(pool.AllocateItem(1));
-    z->id = 0;
+    PoolTestRecord* z = Allocate(1, 0);
     pool.InsertBefore(nullptr, &z->header);
-    auto* d = reinterpret_cast<PoolTestRecord*>(pool.AllocateItem(1));
-    d->id = 4;
+    PoolTestRecord* d = Allocate(1, 4);
     pool.InsertAfter(nullptr, &d->header);
     EXPECT_EQ(Ids(), (std::vector<int>{0, 1, 2, 3, 4}));
 
@@ -88,7 +99,7 @@ TEST_F(PoolTest, LinkingAndDeleting) {
     EXPECT_EQ(pool.Delete(nullptr), nullptr);
     pool.DeleteFrom(&b->header);
     EXPECT_EQ(Ids(), (std::vector<int>{0, 1}));
-    EXPECT_EQ(g_poolTestDestroyed, (std::vector<int>{4, 2, 3}));
+    EXPECT_EQ(destroyed, (std::vector<int>{4, 2, 3}));
     pool.DeleteFrom(pool.first);
     EXPECT_EQ(pool.first, nullptr);
     EXPECT_EQ(pool.last, nullptr);
@@ -113,11 +124,11 @@ TEST_F(PoolTest, ChunkStorageOpensChunksAndDestroysLiveRecordsOnce) {
     pool.Unlink(&records[7]->header);      // unlinked only: still destroyed at the end
     EXPECT_EQ(records[5]->header.type, kPoolItemDead);
     EXPECT_EQ(pool.count, 99);
-    g_poolTestDestroyed.clear();
+    destroyed.clear();
     pool.DeleteAll();
-    EXPECT_EQ(g_poolTestDestroyed.size(), 100u);
-    EXPECT_EQ(std::count(g_poolTestDestroyed.begin(), g_poolTestDestroyed.end(), 7), 1);
-    EXPECT_EQ(std::count(g_poolTestDestroyed.begin(), g_poolTestDestroyed.end(), 5), 0);
+    EXPECT_EQ(destroyed.size(), 100u);
+    EXPECT_EQ(std::count(destroyed.begin(), destroyed.end(), 7), 1);
+    EXPECT_EQ(std::count(destroyed.begin(), destroyed.end(), 5), 0);
     EXPECT_EQ(pool.chunkCount, 0);
     EXPECT_EQ(pool.chunks, nullptr);
     EXPECT_EQ(pool.first, nullptr);

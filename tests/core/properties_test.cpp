@@ -11,6 +11,7 @@
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/sectionfile.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -26,15 +27,8 @@ class PropsFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tw_props_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        path_ = dir_ + "/props.dat";
-    }
-    void TearDown() override
-    {
-        unlink(path_.c_str());
-        rmdir(dir_.c_str());
+        ASSERT_TRUE(dir_.Valid());
+        path_ = dir_.Path() + "/props.dat";
     }
 
     // Writes through `write` with the given target version; returns the file text.
@@ -63,7 +57,7 @@ protected:
         return text;
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"tw_props"};
     std::string path_;
 };
 

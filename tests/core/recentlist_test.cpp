@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/sectionfile.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -34,15 +35,8 @@ class RecentListFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tw_recent_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        path_ = dir_ + "/recent.dat";
-    }
-    void TearDown() override
-    {
-        unlink(path_.c_str());
-        rmdir(dir_.c_str());
+        ASSERT_TRUE(dir_.Valid());
+        path_ = dir_.Path() + "/recent.dat";
     }
     std::string Write(RecentList& list, bool prefixed)
     {
@@ -67,7 +61,7 @@ protected:
         EXPECT_EQ(list.Serialize(file, prefixed), 0);
         file.Close();
     }
-    std::string dir_;
+    twtest::TempDir dir_{"tw_recent"};
     std::string path_;
 };
 

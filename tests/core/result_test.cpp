@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
@@ -94,9 +95,9 @@ TEST_F(ResultTest, SubjectsAreConsumed) {
 }
 
 TEST_F(ResultTest, MissingFileNamesThePath) {
-    char dir[] = "/tmp/tw_result_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string path = std::string(dir) + "/absent.cir";
+    twtest::TempDir dir("tw_result");
+    ASSERT_TRUE(dir.Valid());
+    std::string path = dir.File("absent.cir");
     const char* stored = SetPendingText(path.c_str());
     FILE* f = std::fopen(stored, "rb");
     ASSERT_EQ(f, nullptr);
@@ -105,7 +106,6 @@ TEST_F(ResultTest, MissingFileNamesThePath) {
     char buffer[300];
     EXPECT_STREQ(FormatPendingMessage(buffer, sizeof buffer, &code), "Error");
     EXPECT_EQ(std::string(buffer), std::string(std::strerror(ENOENT)) + " " + path);
-    rmdir(dir);
 }
 
 // User text (a file name with "%") lands in a text that the reporter uses as a
@@ -169,16 +169,15 @@ TEST_F(ResultTest, ErrnoToResultCases) {
 }
 
 TEST_F(ResultTest, CheckWritablePathReportsOnce) {
-    static std::vector<std::pair<int, std::string>> reported;
-    reported.clear();
-    auto reporter = std::make_unique<ScopedTestReporter>([](const MessageRequest& request) {
+    std::vector<std::pair<int, std::string>> reported;
+    auto reporter = std::make_unique<ScopedTestReporter>([&reported](const MessageRequest& request) {
         reported.push_back({request.code(), PendingText()});
         return 0;
     });
-    char dir[] = "/tmp/tw_result_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string good = std::string(dir) + "/out.txt";
-    std::string badDir = std::string(dir) + "/missing/out.txt";
+    twtest::TempDir dir("tw_result");
+    ASSERT_TRUE(dir.Valid());
+    std::string good = dir.File("out.txt");
+    std::string badDir = dir.File("missing/out.txt");
 
     EXPECT_EQ(CheckWritablePath(nullptr, good.c_str()), 0);
     EXPECT_TRUE(IsPathWritable(good.c_str()));
@@ -187,7 +186,7 @@ TEST_F(ResultTest, CheckWritablePathReportsOnce) {
     EXPECT_EQ(CheckWritablePath(nullptr, ""), kResultShown);
     EXPECT_EQ(CheckWritablePath(nullptr, badDir.c_str()), kResultShown);
     EXPECT_FALSE(IsPathWritable(badDir.c_str()));
-    EXPECT_FALSE(IsPathWritable(dir));  // a directory is no output file
+    EXPECT_FALSE(IsPathWritable(dir.c_str()));  // a directory is no output file
     ASSERT_EQ(reported.size(), 2u);
     EXPECT_EQ(reported[0].first, kResultMissingFileName);
     EXPECT_EQ(reported[1].first, kResultNoSuchFile);
@@ -195,7 +194,6 @@ TEST_F(ResultTest, CheckWritablePathReportsOnce) {
 
     reporter.reset();
     EXPECT_EQ(CheckWritablePath(nullptr, badDir.c_str()), kResultNoSuchFile);
-    rmdir(dir);
 }
 
 }  // namespace

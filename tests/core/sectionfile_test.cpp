@@ -12,19 +12,18 @@
 #include "core/fontspec.h"
 #include "core/memory.h"
 #include "core/result.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
 class SectionFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tw_sectionfile_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(dir_.Valid());
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    
 
-    std::string PathOf(const char* name) const { return dir_ + "/" + name; }
+    std::string PathOf(const char* name) const { return dir_.Path() + "/" + name; }
     std::string Write(const char* name, const std::string& bytes) const {
         std::string path = PathOf(name);
         std::ofstream(path, std::ios::binary) << bytes;
@@ -35,7 +34,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"tw_sectionfile"};
 };
 
 // Records what each section routine saw.

@@ -19,6 +19,7 @@
 #include "core/result.h"
 #include "core/sectionfile.h"
 #include "core/settings.h"
+#include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
@@ -63,37 +64,34 @@ struct SettingsCalls {
     unsigned options = 0;
     bool inertial = false;
     std::vector<std::string> titleTexts;
-    int tipLines = 0;
 };
-SettingsCalls settings_calls;
 
 // The screen and the shell's settings entries as tarn.dat's reader sees them.
 class SettingsDesktop final : public ScreenPort, public ShellSettingsPort {
 public:
+    explicit SettingsDesktop(SettingsCalls& calls) : calls_(calls) {}
     void GetScreenSize(int* width, int* height) override {
-        *width = settings_calls.screenWidth;
-        *height = settings_calls.screenHeight;
+        *width = calls_.screenWidth;
+        *height = calls_.screenHeight;
     }
-    void UnpackOperationalOptions(unsigned word) override { settings_calls.options = word; }
-    void SetInertialCancellation(bool on) override { settings_calls.inertial = on; }
-    void ClearSavedPlacement() override { ++settings_calls.placementCleared; }
+    void UnpackOperationalOptions(unsigned word) override { calls_.options = word; }
+    void SetInertialCancellation(bool on) override { calls_.inertial = on; }
+    void ClearSavedPlacement() override { ++calls_.placementCleared; }
+
+private:
+    SettingsCalls& calls_;
 };
-SettingsDesktop settings_desktop;
-int settings_Report(const MessageRequest& request) {
-    settings_calls.reported.push_back(request.code());
-    return kResultShown;
-}
 
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tw_settings_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        path_ = dir_ + "/tarn.dat";
-        settings_calls = SettingsCalls{};
-        reporter_.emplace(settings_Report);
-        InstallShellSettings(&settings_desktop);
+        ASSERT_TRUE(dir_.Valid());
+        path_ = dir_.File("tarn.dat");
+        reporter_.emplace([this](const MessageRequest& request) {
+            calls_.reported.push_back(request.code());
+            return static_cast<int>(kResultShown);
+        });
+        InstallShellSettings(&desktop_);
         ResetSettingsSections();
         ResetStartupState();
         SetProgramDirectory(dir_.c_str());
@@ -110,19 +108,19 @@ protected:
         InstallShellSettings(nullptr);
         InstallScreen(nullptr);
         InstallFlatLayoutRecords(nullptr);
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(system(command.c_str()), 0);
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"tw_settings"};
     std::string path_;
+    SettingsCalls calls_;
+    SettingsDesktop desktop_{calls_};
     std::optional<ScopedTestReporter> reporter_;
 };
 
 TEST_F(SettingsTest, FreshProgramWritesMainFirstThenEverySectionInTableOrder) {
-    InstallScreen(&settings_desktop);
-    settings_calls.screenWidth = 1280;
-    settings_calls.screenHeight = 1024;
+    InstallScreen(&desktop_);
+    calls_.screenWidth = 1280;
+    calls_.screenHeight = 1024;
     EXPECT_NE(LoadSettings(), 0);  // no file yet: every default applies
     ASSERT_EQ(SaveSettingsFile(), 0);
 
@@ -130,7 +128,7 @@ TEST_F(SettingsTest, FreshProgramWritesMainFirstThenEverySectionInTableOrder) {
     EXPECT_EQ(settings_Headers(text), settings_TableNames());
     EXPECT_EQ(text.rfind("[Main]\r\n", 0), 0u) << "no empty line before the first section";
     const std::string main = "[Main]\r\nFileType=TARN.DAT\r\nVersion=8.00\r\nProgram=Tarnwick\r\nTARNDATA=" +
-                             dir_ + "/data/\r\nModelLibPath=" + dir_ + "/library/\r\nPicturePath=" + dir_ +
+                             dir_.Path() + "/data/\r\nModelLibPath=" + dir_.Path() + "/library/\r\nPicturePath=" + dir_.Path() +
                              "/data/\r\nScreen=1280,1024\r\n\r\n[Global Settings]\r\n";
     EXPECT_EQ(text.substr(0, main.size()), main);
     EXPECT_FALSE(settings_Exists(path_ + ".tmp"));
@@ -138,9 +136,12 @@ TEST_F(SettingsTest, FreshProgramWritesMainFirstThenEverySectionInTableOrder) {
 
 TEST_F(SettingsTest, ReadsSectionsInAnyOrderSkipsUnknownOnesAndRewritesInTableOrder) {
     // A served section receives exactly its own lines, whatever comes around it.
+    // A section routine is a plain function with no context to carry a count.
+    static int tipLines;
+    tipLines = 0;
     RegisterSettingsSection("tip", [](SectionFile& file) {
         char line[200];
-        while (file.ReadEntry(line, sizeof line) == 1) ++settings_calls.tipLines;
+        while (file.ReadEntry(line, sizeof line) == 1) ++tipLines;
         return file.error;
     });
     settings_WriteFile(path_,
@@ -151,7 +152,7 @@ TEST_F(SettingsTest, ReadsSectionsInAnyOrderSkipsUnknownOnesAndRewritesInTableOr
                        "[Preferences]\nWhatever=1\n"
                        "[main]\nscreen=0,0\nModelLibPath=/w/lib/\nfiletype=tarn.dat\nVersion=8.00\n");
     ASSERT_EQ(LoadSettings(), 0);
-    EXPECT_EQ(settings_calls.tipLines, 2);
+    EXPECT_EQ(tipLines, 2);
     EXPECT_STREQ(GetPathSetting(kPathLibrary), "/w/lib/");
     ASSERT_EQ(PathGroupCount(), 1);
     EXPECT_STREQ(GetPathGroup(0)->name, "Work");
@@ -175,7 +176,7 @@ TEST_F(SettingsTest, ForeignFileTypeGives15009AndEveryDefaultApplies) {
     for (const char* file : files) {
         settings_WriteFile(path_, file);
         EXPECT_EQ(LoadSettings(), kResultBadFormat) << file;
-        EXPECT_EQ(GetPathSetting(kPathData), dir_ + "/data/") << file;
+        EXPECT_EQ(GetPathSetting(kPathData), dir_.Path() + "/data/") << file;
         EXPECT_EQ(RecentFiles().Text(0), nullptr) << file;
         EXPECT_EQ(RecentFiles().Count(), 10) << "the list keeps its slots";
     }
@@ -200,14 +201,14 @@ TEST_F(SettingsTest, ChangedScreenSizeForgetsTheSavedPlacement) {
         {false, "Screen=0,0\n", false},
     };
     for (const Case& c : cases) {
-        InstallScreen(c.hook ? &settings_desktop : nullptr);
-        settings_calls.screenWidth = 1280;
-        settings_calls.screenHeight = 1024;
-        settings_calls.placementCleared = 0;
+        InstallScreen(c.hook ? &desktop_ : nullptr);
+        calls_.screenWidth = 1280;
+        calls_.screenHeight = 1024;
+        calls_.placementCleared = 0;
         settings_WriteFile(path_, std::string("[Main]\nFileType=TARN.DAT\n") + c.screenLine);
         ASSERT_EQ(LoadSettings(), 0) << c.screenLine;
         EXPECT_EQ(SettingsScreenChanged(), c.changed) << c.screenLine;
-        EXPECT_EQ(settings_calls.placementCleared, c.changed ? 1 : 0) << c.screenLine;
+        EXPECT_EQ(calls_.placementCleared, c.changed ? 1 : 0) << c.screenLine;
     }
 }
 
@@ -215,6 +216,7 @@ TEST_F(SettingsTest, ChangedScreenSizeForgetsTheSavedPlacement) {
 // record (here two items) and the title-block texts.
 class SettingsFlatRecords final : public FlatLayoutRecordsPort {
 public:
+    explicit SettingsFlatRecords(std::vector<std::string>& titleTexts) : titleTexts_(titleTexts) {}
     int ReadOldGlobalSettings(TextFile& file) override {
         char item[100];
         int result = file.ReadToken(item, sizeof item);
@@ -222,8 +224,11 @@ public:
         return result;
     }
     void SetTitleBlockText(int, const char* text) override {
-        settings_calls.titleTexts.push_back(text ? text : "(null)");
+        titleTexts_.push_back(text ? text : "(null)");
     }
+
+private:
+    std::vector<std::string>& titleTexts_;
 };
 
 TEST_F(SettingsTest, FlatLayoutIsReadAsFarAsItsOwnersExistAndWrittenBackInSections) {
@@ -245,12 +250,12 @@ TEST_F(SettingsTest, FlatLayoutIsReadAsFarAsItsOwnersExistAndWrittenBackInSectio
     EXPECT_EQ(RecentFiles().Text(0), nullptr);
     EXPECT_TRUE(Startup().statusBarAtStart);
 
-    SettingsFlatRecords records;
+    SettingsFlatRecords records(calls_.titleTexts);
     InstallFlatLayoutRecords(&records);
     ASSERT_EQ(LoadSettings(), 0);
-    EXPECT_EQ(settings_calls.options, 8197u);
-    EXPECT_TRUE(settings_calls.inertial);
-    EXPECT_EQ(settings_calls.titleTexts,
+    EXPECT_EQ(calls_.options, 8197u);
+    EXPECT_TRUE(calls_.inertial);
+    EXPECT_EQ(calls_.titleTexts,
               (std::vector<std::string>{"$name", "$user $company", "", "$date", "Page $page of $maxpage"}));
     EXPECT_FALSE(Startup().statusBarAtStart);
     EXPECT_EQ(RecentFiles().Count(), 10);
@@ -278,14 +283,14 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndIsReportedOnce) {
     EXPECT_EQ(SaveSettingsFile(), kResultNoMemory);
     EXPECT_EQ(settings_ReadFile(path_), good) << "the old file stays whole";
     EXPECT_FALSE(settings_Exists(path_ + ".tmp"));
-    EXPECT_EQ(settings_calls.reported, std::vector<int>{kResultWriteError});
+    EXPECT_EQ(calls_.reported, std::vector<int>{kResultWriteError});
 
     // A good save clears the memory of the failure; a new failure is reported again.
     RegisterSettingsSection("Tip", nullptr);
     EXPECT_EQ(SaveSettingsFile(), 0);
-    SetString(&Startup().settingsPath, (dir_ + "/missing/tarn.dat").c_str());
+    SetString(&Startup().settingsPath, (dir_.Path() + "/missing/tarn.dat").c_str());
     EXPECT_NE(SaveSettingsFile(), 0);
-    EXPECT_EQ(settings_calls.reported, (std::vector<int>{kResultWriteError, kResultWriteError}));
+    EXPECT_EQ(calls_.reported, (std::vector<int>{kResultWriteError, kResultWriteError}));
 }
 
 TEST_F(SettingsTest, NothingIsWrittenWhileADemoPlaysOrAfterAFatalStart) {

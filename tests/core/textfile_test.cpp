@@ -10,19 +10,18 @@
 
 #include "core/memory.h"
 #include "core/result.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
 class TextFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tw_textfile_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(dir_.Valid());
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    
 
-    std::string PathOf(const char* name) const { return dir_ + "/" + name; }
+    std::string PathOf(const char* name) const { return dir_.Path() + "/" + name; }
     std::string Write(const char* name, const std::string& bytes) const {
         std::string path = PathOf(name);
         std::ofstream(path, std::ios::binary) << bytes;
@@ -33,7 +32,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"tw_textfile"};
 };
 
 // A text source that knows one document whose page is not what is on disk.

@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "document/circuitfile.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -28,10 +31,10 @@ constexpr int32_t cfat_V520 = 0x50014, cfat_V600 = 0x60000, cfat_V700 = 0x70000,
 // Writes through `body` into a temporary file and hands back the text.
 std::string cfat_Write(int32_t version, const std::function<void(SectionFile&)>& body)
 {
-    char dir[] = "/tmp/cfat_XXXXXX";
-    if (mkdtemp(dir) == nullptr)
+    twtest::TempDir dir("cfat");
+    if (!dir.Valid())
         return "mkdtemp failed";
-    const std::string path = std::string(dir) + "/a.cir";
+    const std::string path = dir.File("a.cir");
     {
         CircuitFile out;
         if (out.CreateText(path.c_str()) != 0)
@@ -49,8 +52,6 @@ std::string cfat_Write(int32_t version, const std::function<void(SectionFile&)>&
             text.append(chunk, n);
         fclose(f);
     }
-    remove(path.c_str());
-    rmdir(dir);
     return text;
 }
 
@@ -923,10 +924,10 @@ TEST(CfAnalysisSections, NoSettingsWritesNothingAndSkips)
 TEST(CfAnalysisCircuitFile, SavedOpenedAndSavedAgainIsByteIdentical)
 {
     InstallCircuitFile();
-    char dir[] = "/tmp/cfat_cirXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string first = std::string(dir) + "/a.cir";
-    const std::string second = std::string(dir) + "/b.cir";
+    twtest::TempDir dir("cfat_cir");
+    ASSERT_TRUE(dir.Valid());
+    const std::string first = dir.File("a.cir");
+    const std::string second = dir.File("b.cir");
     auto slurp = [](const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         std::stringstream text;
@@ -986,9 +987,8 @@ TEST(CfAnalysisCircuitFile, SavedOpenedAndSavedAgainIsByteIdentical)
     }
     EXPECT_EQ(bare->analysisSettings, nullptr);
 
-    remove(first.c_str());
-    remove(second.c_str());
-    for (const char* leftover : {"/a.cir_bak", "/b.cir_bak"})
-        remove((std::string(dir) + leftover).c_str());
-    EXPECT_EQ(rmdir(dir), 0);
+    // Nothing but the two files and their backups was written.
+    const std::set<std::string> written = {"a.cir", "b.cir", "a.cir_bak", "b.cir_bak"};
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(written.count(entry.path().filename().string()), 1u) << entry.path();
 }

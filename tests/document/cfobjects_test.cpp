@@ -22,6 +22,7 @@
 #include "document/nodes.h"
 #include "document/pages.h"
 #include "core/port.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -32,51 +33,31 @@ std::string cfo_test_Read(const std::string& path) {
     return s.str();
 }
 
-ComponentDef* cfo_test_Resistor() {
-    static ComponentDef* def = [] {
-        auto* d = new ComponentDef();
-        d->type = kTypeResistor;
-        d->SetName("Resistor");
-        return d;
-    }();
-    return def;
-}
-
-// A subcircuit drawn as an automatic macro box with the pins A and B.
-ComponentDef* cfo_test_Box() {
-    static ComponentDef* def = [] {
-        auto* d = new ComponentDef();
-        d->type = kTypeSubckt;
-        d->SetName("Box");
-        d->SetShapeLink(AutoMacroShape());
-        d->SetAutoRect(0, 0, 4, 6);
-        d->ResizePins(2);
-        d->SetPin(0, 'A', "A", nullptr);
-        d->SetPin(1, 'A', "B", nullptr);
-        return d;
-    }();
-    return def;
-}
-
-ComponentDef* cfo_test_Macro() {
-    static ComponentDef* def = [] {
-        auto* d = new ComponentDef();
-        d->type = kTypeMacro;
-        d->SetName("Macro");
-        return d;
-    }();
-    return def;
-}
-
 // The libraries know a resistor (without a shape), a box and a macro; with
 // `macroFiles` set the macro file "amp" lists its parameters.
 struct cfo_test_Lookup final : ComponentLookupPort {
+    cfo_test_Lookup() {
+        resistor.type = kTypeResistor;
+        resistor.SetName("Resistor");
+        // A subcircuit drawn as an automatic macro box with the pins A and B.
+        box.type = kTypeSubckt;
+        box.SetName("Box");
+        box.SetShapeLink(AutoMacroShape());
+        box.SetAutoRect(0, 0, 4, 6);
+        box.ResizePins(2);
+        box.SetPin(0, 'A', "A", nullptr);
+        box.SetPin(1, 'A', "B", nullptr);
+        macro.type = kTypeMacro;
+        macro.SetName("Macro");
+    }
+
+    ComponentDef resistor, box, macro;
     bool macroFiles = false;
     ComponentDef* FindEmbedded(CircuitFile&, const char*) override { return nullptr; }
     ComponentDef* FindInLibraries(const char* name, bool) override {
-        if (strcasecmp(name, "Macro") == 0) return cfo_test_Macro();
-        if (strcasecmp(name, "Box") == 0) return cfo_test_Box();
-        return strcasecmp(name, "Resistor") == 0 ? cfo_test_Resistor() : nullptr;
+        if (strcasecmp(name, "Macro") == 0) return &macro;
+        if (strcasecmp(name, "Box") == 0) return &box;
+        return strcasecmp(name, "Resistor") == 0 ? &resistor : nullptr;
     }
     void ReportNoShape(const char* name) override { noShape.push_back(name); }
     bool ReadsMacroFiles() override { return macroFiles; }
@@ -95,16 +76,12 @@ protected:
         InstallCircuitObjectSections();
         InstallCircuitPageSections();
         lookupInstalled_ = std::make_unique<ScopedPort<ComponentLookupPort>>(InstallComponentLookup, &lookup);
-        char dir[] = "/tmp/cfo_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
+        ASSERT_TRUE(dir_.Valid());
     }
     void TearDown() override {
         lookupInstalled_.reset();
-        std::string command = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(0, system(command.c_str()));
     }
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
+    std::string Path(const char* name) const { return dir_.Path() + "/" + name; }
     cfo_test_Lookup lookup;
     std::unique_ptr<ScopedPort<ComponentLookupPort>> lookupInstalled_;
 
@@ -130,7 +107,7 @@ protected:
     }
     static SchematicObject* First(CCirDoc* doc) { return static_cast<SchematicObject*>(doc->objects.first); }
 
-    std::string dir_;
+    twtest::TempDir dir_{"cfo"};
     std::string missing_;
     bool loadProblems_ = false;
     bool illegalCoordinates_ = false;
@@ -233,7 +210,7 @@ TEST_F(cfo_Files, MultiLineValuesUseByte254FromVersion8) {
     auto doc = std::make_unique<CCirDoc>();
     SchematicObject* o = doc->NewSchematicObject();
     o->objectKind = kObjectComponent;
-    o->definition = cfo_test_Resistor();
+    o->definition = &lookup.resistor;
     o->x1 = o->y1 = 20;
     o->page = 0;
     ASSERT_NE(nullptr, SetAttribute(doc.get(), o, "NOTE", "line one\r\nline two"));

@@ -16,6 +16,7 @@
 #include "document/cirdoc.h"
 #include "document/cirio.h"
 #include "tests/support/test_reporter.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -32,15 +33,9 @@ protected:
         InstallCircuitFile();
         InstallCircuitObjectSections();
         InstallCircuitPageSections();
-        char dir[] = "/tmp/cfp_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
+        ASSERT_TRUE(dir_.Valid());
     }
-    void TearDown() override {
-        std::string command = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(0, system(command.c_str()));
-    }
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
+    std::string Path(const char* name) const { return dir_.Path() + "/" + name; }
 
     int ReadFile(CCirDoc* doc, const std::string& path) {
         CircuitFile file;
@@ -61,7 +56,7 @@ protected:
         return cfp_test_Read(path);
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"cfp"};
 };
 
 TEST(cfp_Zoom, SnapsToTheZoomTable) {
@@ -203,22 +198,20 @@ TEST_F(cfp_Files, OldFilesLoseTheCircuitWindowPlacement) {
 
 namespace {
 
-std::vector<std::string>& cfp_test_Reports() {
-    static std::vector<std::string> reports;
-    return reports;
-}
-
-int cfp_test_Report(const MessageRequest& request) {
+// Each report as "code:text".
+std::string cfp_test_Report(const MessageRequest& request) {
     char text[2000];
     FormatMessageArgs(text, sizeof text, "%s\n%s", request.args());
-    cfp_test_Reports().push_back(std::to_string(request.code()) + ":" + text);
-    return 0;
+    return std::to_string(request.code()) + ":" + text;
 }
 
 // Lines after a text page's bytes are not ours: one warning per file.
 TEST_F(cfp_Files, DataAfterTheTextIsReportedOnce) {
-    cfp_test_Reports().clear();
-    ScopedTestReporter reporter(cfp_test_Report);
+    std::vector<std::string> reports;
+    ScopedTestReporter reporter([&reports](const MessageRequest& request) {
+        reports.push_back(cfp_test_Report(request));
+        return 0;
+    });
     std::string path = Path("x.cir");
     std::ofstream(path, std::ios::binary)
         << "[Main]\r\nFileType=CIR\r\nVersion=8.01\r\n\r\n[Page]\r\nIndex=0\r\nType=Text\r\nName=Text\r\n\r\n"
@@ -230,9 +223,9 @@ TEST_F(cfp_Files, DataAfterTheTextIsReportedOnce) {
     file.Close();
     EXPECT_EQ(0, code);
     EXPECT_STREQ("xy", doc->Page(0)->storedText);
-    ASSERT_EQ(1u, cfp_test_Reports().size());
-    EXPECT_NE(std::string::npos, cfp_test_Reports()[0].find("13513:"));
-    EXPECT_NE(std::string::npos, cfp_test_Reports()[0].find("Extra=1"));
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_NE(std::string::npos, reports[0].find("13513:"));
+    EXPECT_NE(std::string::npos, reports[0].find("Extra=1"));
 }
 
 }  // namespace

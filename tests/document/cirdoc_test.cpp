@@ -22,6 +22,7 @@
 #include "platform/frame.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -145,9 +146,9 @@ TEST_F(CirDocTest, EditsMarkTheCircuitChangedAndDueForNumbering) {
 
 TEST_F(CirDocTest, SavingWritesTheCircuitFile) {
     InstallCircuitFile();
-    char dir[] = "/tmp/cdt_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string folder = dir;
+    twtest::TempDir dir("cdt");
+    ASSERT_TRUE(dir.Valid());
+    const std::string& folder = dir.Path();
     CCirDoc doc;
     doc.MarkDirty();
     // A file that cannot be written is reported by its path, and nothing
@@ -167,7 +168,6 @@ TEST_F(CirDocTest, SavingWritesTheCircuitFile) {
     struct stat info;
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_GT(info.st_size, 0);
-    EXPECT_EQ(0, std::system(("rm -rf '" + folder + "'").c_str()));
 }
 
 TEST_F(CirDocTest, TemplateMakesCircuitsAndTheRunContextFollowsMakeCurrent) {
@@ -239,9 +239,9 @@ TEST_F(CirDocTest, TextZoomStaysWithinItsLimitsAndKeepsTheSign) {
 
 TEST_F(CirDocTest, LocationsOfClosedDocuments) {
     InstallCircuitDocument();
-    char dir[] = "/tmp/cdt_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string folder = dir;
+    twtest::TempDir dir("cdt");
+    ASSERT_TRUE(dir.Valid());
+    const std::string& folder = dir.Path();
     const std::string path = folder + "/cdt_gone.cir";
     {
         CCirDoc saved;
@@ -279,7 +279,6 @@ TEST_F(CirDocTest, LocationsOfClosedDocuments) {
     EXPECT_EQ(text.kind, 0);   // cleared after showing
     reopened->OnCloseDocument();
     EXPECT_EQ(listed(), nullptr);
-    EXPECT_EQ(0, std::system(("rm -rf '" + folder + "'").c_str()));
 }
 
 TEST_F(CirDocTest, TitleBlockComesFromTheProgramDefault) {

@@ -27,6 +27,7 @@
 #include "platform/app.h"
 #include "platform/frame.h"
 #include "shell/document.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -51,15 +52,9 @@ class cirio_Files : public ::testing::Test {
 protected:
     void SetUp() override {
         InstallCircuitDocument();
-        char dir[] = "/tmp/cirio_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
+        ASSERT_TRUE(dir_.Valid());
     }
-    void TearDown() override {
-        std::string command = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(0, system(command.c_str()));
-    }
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
+    std::string Path(const char* name) const { return dir_.Path() + "/" + name; }
 
     // Reads a file into a fresh document.
     int Read(CCirDoc* doc, const std::string& path, uint32_t flags = kLoadHidden | kLoadSilent) {
@@ -81,7 +76,7 @@ protected:
         return o;
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"cirio"};
 };
 
 // The key lines a saved file holds for a section, each ended by CR LF.
@@ -239,39 +234,38 @@ TEST_F(cirio_Files, SectionsOfMissingOwnersSurviveOpenAndSave) {
     EXPECT_LT(out.find("[Watch]"), out.find("[SENS]"));
 }
 
-// Definitions the "libraries" of the round-trip tests know.
-std::vector<std::unique_ptr<ComponentDef>>& cirio_Library() {
-    static std::vector<std::unique_ptr<ComponentDef>> defs;
-    return defs;
-}
-
-ComponentDef* cirio_FindDef(const char* name, bool) {
-    for (auto& d : cirio_Library()) {
-        if (strcasecmp(d->name.text(), name) == 0) return d.get();
-    }
-    return nullptr;
-}
-
-// The component libraries: the definitions cirio_Def made.
-struct cirio_Libraries final : ComponentLookupPort {
+// The component libraries of the round-trip tests: the definitions Def made.
+class cirio_Libraries final : public ComponentLookupPort {
+public:
     ComponentDef* FindEmbedded(CircuitFile&, const char*) override { return nullptr; }
-    ComponentDef* FindInLibraries(const char* name, bool) override { return cirio_FindDef(name, true); }
+    ComponentDef* FindInLibraries(const char* name, bool) override { return Find(name); }
     void ReportNoShape(const char*) override {}
     bool ReadsMacroFiles() override { return false; }
     bool MacroParameters(const char*, char*, size_t) override { return false; }
-};
 
-ComponentDef* cirio_Def(const char* name, int type) {
-    if (ComponentDef* d = cirio_FindDef(name, true)) return d;
-    cirio_Library().push_back(std::make_unique<ComponentDef>());
-    ComponentDef* d = cirio_Library().back().get();
-    d->type = type;
-    d->SetName(name);
-    EXPECT_EQ(0, d->ResizePins(2));
-    static int shapeToken;
-    d->shapeLink = reinterpret_cast<Shape*>(&shapeToken);
-    return d;
-}
+    // The definition of that name, made on first use with two pins and a shape.
+    ComponentDef* Def(const char* name, int type) {
+        if (ComponentDef* d = Find(name)) return d;
+        defs_.push_back(std::make_unique<ComponentDef>());
+        ComponentDef* d = defs_.back().get();
+        d->type = type;
+        d->SetName(name);
+        EXPECT_EQ(0, d->ResizePins(2));
+        d->shapeLink = reinterpret_cast<Shape*>(&shapeToken_);
+        return d;
+    }
+
+private:
+    ComponentDef* Find(const char* name) {
+        for (auto& d : defs_) {
+            if (strcasecmp(d->name.text(), name) == 0) return d.get();
+        }
+        return nullptr;
+    }
+
+    std::vector<std::unique_ptr<ComponentDef>> defs_;
+    int shapeToken_ = 0;
+};
 
 // Saves, reads back and saves again: the two files must be the same bytes.
 void cirio_ExpectRoundTrip(CCirDoc* doc, const std::string& first, const std::string& second) {
@@ -315,7 +309,7 @@ TEST_F(cirio_Files, CircuitBuiltInCodeRoundTripsByteIdentical) {
         SchematicObject* o = doc->NewSchematicObject();
         ASSERT_NE(o, nullptr);
         o->objectKind = kObjectComponent;
-        o->definition = cirio_Def(p.def, p.type);
+        o->definition = libraries.Def(p.def, p.type);
         o->x1 = p.x;
         o->y1 = p.y;
         o->page = p.page;
@@ -358,8 +352,8 @@ TEST_F(cirio_Files, CircuitBuiltInCodeRoundTripsByteIdentical) {
 TEST_F(cirio_Files, EverySectionFileRoundTripsByteIdentical) {
     cirio_Libraries libraries;
     ScopedPort<ComponentLookupPort> installed(InstallComponentLookup, &libraries);
-    cirio_Def("Resistor", 2);
-    cirio_Def("Capacitor", 4);
+    libraries.Def("Resistor", 2);
+    libraries.Def("Capacitor", 4);
     const char* fixture = getenv("CIRIO_FIXTURE");
     std::string original = cirio_Read(fixture ? fixture : TW_SOURCE_DIR "/tests/data/circuit/every_section.cir");
     ASSERT_FALSE(original.empty());
@@ -398,8 +392,8 @@ TEST_F(cirio_Files, EverySectionFileRoundTripsByteIdentical) {
 TEST_F(cirio_Files, SectionOrderDoesNotMatterWhenReading) {
     cirio_Libraries libraries;
     ScopedPort<ComponentLookupPort> installed(InstallComponentLookup, &libraries);
-    cirio_Def("Resistor", 2);
-    cirio_Def("Capacitor", 4);
+    libraries.Def("Resistor", 2);
+    libraries.Def("Capacitor", 4);
     const std::string canonical = Path("c.cir");
     {
         auto doc = std::make_unique<CCirDoc>();

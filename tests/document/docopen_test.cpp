@@ -22,8 +22,9 @@
 #include "shell/mainframe.h"
 #include "shell/preferences.h"
 #include "core/result.h"
-#include "shell/report.h"
 #include "platform/dialog.h"
+#include "shell/report.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -47,9 +48,7 @@ public:
 class docopen_Startup : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/tw_docopen_XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        home_ = folder;
+        ASSERT_TRUE(home_.Valid());
         SetHomeDirectory(home_.c_str());
         // Start-up resets the preferences to their defaults; the tests after
         // these find them as they were.
@@ -74,10 +73,9 @@ protected:
         Prefs().objectDefaults = savedObjectDefaults_;
         std::copy(std::begin(savedStyles_), std::end(savedStyles_), ItemStyleTable);
         ResetUntitledCounters();
-        std::filesystem::remove_all(home_);
     }
     std::string WriteCircuit(const char* name) const {
-        const std::string path = home_ + "/" + name;
+        const std::string path = home_.Path() + "/" + name;
         std::ofstream(path, std::ios::binary)
             << "[Main]\r\nFileType=CIR\r\nVersion=8.01\r\nProgram=Tarnwick\r\nScreen=800,800\r\n";
         return path;
@@ -89,7 +87,7 @@ protected:
         return paths;
     }
 
-    std::string home_;
+    twtest::TempDir home_{"tw_docopen"};
     ObjectDefaults savedObjectDefaults_;
     FontSpec savedStyles_[kItemStyleCount];
     docopen_Requests requests_;
@@ -106,7 +104,7 @@ TEST_F(docopen_Startup, ANamedCircuitIsTheDocumentThatOpens) {
 TEST_F(docopen_Startup, ANameRelativeToTheCurrentFolderOpensFromThere) {
     const std::string path = WriteCircuit("filter.cir");
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(home_);
+    std::filesystem::current_path(home_.Path());
     const bool started = app_->InitInstance("filter.cir");
     std::filesystem::current_path(previous);
     ASSERT_TRUE(started);

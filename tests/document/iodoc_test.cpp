@@ -22,6 +22,7 @@
 #include "platform/dialog.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -255,9 +256,9 @@ TEST_F(IODocTest, UntitledNamesCountPerFamilyAndRestart) {
 }
 
 TEST_F(IODocTest, RevertAsksAndHandsOverTheFlags) {
-    char dir[] = "/tmp/iot_revertXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string file = std::string(dir) + "/r.cir";
+    twtest::TempDir dir("iot_revert");
+    ASSERT_TRUE(dir.Valid());
+    const std::string file = dir.File("r.cir");
 
     iot_Doc doc;
     iot_Doc fresh;
@@ -284,8 +285,6 @@ TEST_F(IODocTest, RevertAsksAndHandsOverTheFlags) {
     EXPECT_EQ(doc.Revert(), &fresh);
     EXPECT_EQ(doc.reloads, 1);
     EXPECT_EQ(fresh.flags, 0x84u);
-    std::remove(file.c_str());
-    rmdir(dir);
 }
 
 TEST_F(IODocTest, FindOpenDocumentReportsAnEmptyName) {

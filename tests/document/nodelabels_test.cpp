@@ -23,6 +23,7 @@
 #include "core/port.h"
 #include "tests/document/nodes_fixture.h"
 #include "shell/app.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -193,9 +194,9 @@ TEST(NodeLabels, OffsetsSurviveRenumberingAndTheFile) {
     EXPECT_EQ(GetNodeLabel(doc, 2)->offsetY, -6);
     EXPECT_EQ(GetNodeLabel(doc, 1)->offsetX, 0);
 
-    char dir[] = "/tmp/nlt_offsetsXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/offsets.cir";
+    twtest::TempDir dir("nlt_offsets");
+    ASSERT_TRUE(dir.Valid());
+    const std::string path = dir.File("offsets.cir");
     {
         SectionFile out;
         ASSERT_EQ(out.CreateText(path.c_str()), 0);
@@ -231,12 +232,11 @@ TEST(NodeLabels, OffsetsSurviveRenumberingAndTheFile) {
     ASSERT_EQ(again.doc()->nodeLabelCount, 3);
     EXPECT_EQ(GetNodeLabel(again.doc(), 2)->offsetX, 5);
     EXPECT_EQ(GetNodeLabel(again.doc(), 2)->offsetY, -6);
-    unlink(path.c_str());
 
     // Nothing to keep: no section at all.
     ndt_Circuit plain;
     ASSERT_EQ(plain.Number(), 0);
-    const std::string empty = std::string(dir) + "/empty.cir";
+    const std::string empty = dir.File("empty.cir");
     SectionFile out;
     ASSERT_EQ(out.CreateText(empty.c_str()), 0);
     EXPECT_EQ(SerializeNodeOffsets(out, plain.doc()), 0);
@@ -245,8 +245,6 @@ TEST(NodeLabels, OffsetsSurviveRenumberingAndTheFile) {
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(fgetc(f), EOF);
     fclose(f);
-    unlink(empty.c_str());
-    rmdir(dir);
 }
 
 TEST(NodeLabels, ConnectionPointsInSlotOrder) {

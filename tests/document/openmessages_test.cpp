@@ -21,6 +21,7 @@
 #include "platform/frame.h"
 #include "shell/document.h"
 #include "shell/report.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -38,9 +39,7 @@ protected:
         previousReporter_ = IsReporterInstalled() ? &Reporter() : nullptr;
         InstallMessageReporter();
         InstallCircuitDocument();
-        char dir[] = "/tmp/om_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
+        ASSERT_TRUE(dir_.Valid());
         platform::Application* app = platform::Application::Instance();
         ASSERT_NE(app, nullptr);
         ASSERT_TRUE(host_.Create("Tarnwick", platform::Rect{0, 0, 900, 700}));
@@ -50,11 +49,9 @@ protected:
     void TearDown() override {
         platform::Application::Instance()->SetMainWindow(nullptr);
         InstallReporter(previousReporter_);
-        std::string command = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(0, system(command.c_str()));
     }
 
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
+    std::string Path(const char* name) const { return dir_.Path() + "/" + name; }
     std::string Write(const char* name, const std::string& text) const {
         std::string path = Path(name);
         std::ofstream(path, std::ios::binary) << text;
@@ -82,7 +79,7 @@ protected:
     std::vector<om_Box> boxes_;
     int otherDialogs_ = 0;
     int listed_ = 0;
-    std::string dir_;
+    twtest::TempDir dir_{"om"};
     platform::MainFrame host_;
     MessageReporter* previousReporter_ = nullptr;
 };

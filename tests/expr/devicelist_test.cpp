@@ -6,16 +6,17 @@
 
 namespace {
 
+// The release callback has no context of its own, so each record carries the
+// count its release adds to.
 struct DltRecord : DeviceRecord {
     char* text;
+    int* released;
 };
 
-int dlt_Destroyed = 0;
-int dlt_LinksCleared = 0;
-
 void dlt_DestroyRecord(PoolItem* item) {
-    ++dlt_Destroyed;
-    FreeString(&static_cast<DltRecord*>(item)->text);
+    auto* record = static_cast<DltRecord*>(item);
+    if (record->released) ++*record->released;
+    FreeString(&record->text);
 }
 
 // Component types of the fixture: 2 resistor, 40 MOSFET, 15 Tline (listed with
@@ -29,26 +30,25 @@ int dlt_ListOfType(int type) {
     }
 }
 
-void dlt_ClearLinks() { ++dlt_LinksCleared; }
-
 class DltLinks final : public DeviceListLinks {
 public:
     int ListOfType(int type) override { return dlt_ListOfType(type); }
-    void ClearPartDeviceLinks() override { dlt_ClearLinks(); }
+    void ClearPartDeviceLinks() override { ++linksCleared; }
+
+    int linksCleared = 0;
 };
 
 class DevList : public ::testing::Test {
 protected:
     void SetUp() override {
         InitDeviceLists();
-        dlt_Destroyed = 0;
-        dlt_LinksCleared = 0;
     }
     void TearDown() override {
         ReleaseDeviceLists();
         for (int i = 0; i < kDeviceListCount; ++i) SetDeviceListRecordType(i, sizeof(DeviceRecord), nullptr);
         ResetDeviceFlags();
     }
+    int released = 0;
     DltLinks links;
     ScopedPort<DeviceListLinks> linksPort{InstallDeviceListLinks, &links};
 
@@ -150,6 +150,7 @@ TEST_F(DevList, ReleaseRunsEachRecordsReleaseAndClearsPartLinks) {
         auto* record = DeviceListTable[kListTimers].pool.AddNewAs<DltRecord>(45);
         ASSERT_NE(record, nullptr);
         SetString(&record->text, text);
+        record->released = &released;
     }
     Add(kListResistors);
     BreakpointEventList.AddNew(0);
@@ -157,15 +158,15 @@ TEST_F(DevList, ReleaseRunsEachRecordsReleaseAndClearsPartLinks) {
     EXPECT_FALSE(SetDeviceListRecordType(kListTimers, sizeof(DltRecord), nullptr));
 
     ReleaseDeviceLists();
-    EXPECT_EQ(dlt_Destroyed, 3);
-    EXPECT_EQ(dlt_LinksCleared, 1);
+    EXPECT_EQ(released, 3);
+    EXPECT_EQ(links.linksCleared, 1);
     for (const DeviceList& list : DeviceListTable) EXPECT_EQ(list.pool.count, 0);
     EXPECT_EQ(BreakpointEventList.first, nullptr);
 
     // Empty lists: only the parts' links are cleared.
     ReleaseDeviceLists();
-    EXPECT_EQ(dlt_Destroyed, 3);
-    EXPECT_EQ(dlt_LinksCleared, 2);
+    EXPECT_EQ(released, 3);
+    EXPECT_EQ(links.linksCleared, 2);
 }
 
 TEST_F(DevList, RecordTypeRegistrationIsChecked) {

@@ -18,8 +18,6 @@
 
 namespace {
 
-double ot_solution[8];
-
 int ot_FindNode(const char* name, int, int kind) {
     if (kind == 0 && name[0] >= '0' && name[0] <= '7' && !name[1]) return name[0] - '0';
     return -1;
@@ -40,7 +38,7 @@ protected:
         BuildSymbolIndexes();
         ResetRunState();
         SetAnalysisKind(0);
-        gSolver.RealSolution = ot_solution;
+        gSolver.RealSolution = solution;
         gSolver.realCount = 8;
         ClearPendingMessage();
     }
@@ -54,6 +52,7 @@ protected:
         return CompileExpression(&ctx);
     }
 
+    double solution[8] = {};
     CompiledExpression expr;
     ot_Circuit circuit;
     ScopedPort<ExprCircuit> circuitPort{InstallCompileCircuit, &circuit};

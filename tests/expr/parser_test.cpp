@@ -25,9 +25,6 @@
 
 namespace {
 
-double pt_solution[16];
-int16_t pt_digitalStates[8];
-
 // A circuit of analog nodes 0..5 (named by their numbers, plus OUT = 5) and
 // digital nodes A and B.
 int pt_FindNode(const char* name, int, int kind) {
@@ -41,8 +38,7 @@ int pt_FindNode(const char* name, int, int kind) {
     return -1;
 }
 int pt_NodeCount(int kind) { return kind == 1 ? 2 : 5; }
-int16_t* pt_DigitalState(int node) { return &pt_digitalStates[node]; }
-int pt_BindVoltageOfPart(ExprCompiler* ctx, const DeviceQuantityCall* call);
+int pt_BindVoltageOfPart(ExprCompiler* ctx, const DeviceQuantityCall* call, double* voltage);
 bool pt_IsInductor(const char* part, int, uint32_t mask);
 
 // The test circuit; binding part quantities and knowing inductors are switched
@@ -51,15 +47,19 @@ class pt_Circuit final : public CircuitWithoutDevices {
 public:
     int FindNodeNumber(const char* name, int scope, int kind) override { return pt_FindNode(name, scope, kind); }
     int NodeCount(int kind) override { return pt_NodeCount(kind); }
-    int16_t* DigitalNodeState(int node) override { return pt_DigitalState(node); }
+    int16_t* DigitalNodeState(int node) override { return &digitalStates[node]; }
     bool PartMatchesMask(const char* part, int scope, uint32_t mask) override {
         return knowsInductors && pt_IsInductor(part, scope, mask);
     }
     int BindDeviceQuantity(ExprCompiler* ctx, const DeviceQuantityCall* call) override {
-        return bindsParts ? pt_BindVoltageOfPart(ctx, call) : CircuitWithoutDevices::BindDeviceQuantity(ctx, call);
+        return bindsParts ? pt_BindVoltageOfPart(ctx, call, &resistorVoltage)
+                          : CircuitWithoutDevices::BindDeviceQuantity(ctx, call);
     }
     bool bindsParts = false;
     bool knowsInductors = false;
+    int16_t digitalStates[8] = {};
+    // The voltage of R1 that bound quantities read.
+    double resistorVoltage = 0.0;
 };
 
 class ExprParserTest : public ::testing::Test {
@@ -69,7 +69,7 @@ protected:
         BuildSymbolIndexes();
         ResetRunState();
         SetAnalysisKind(0);
-        gSolver.RealSolution = pt_solution;
+        gSolver.RealSolution = solution;
         gSolver.realCount = 16;
         ClearLastMessage();
         ClearPendingMessage();
@@ -115,6 +115,7 @@ protected:
         for (int i = 0; i < callerCount; ++i) FreeString(&callerNames[i]);
     }
 
+    double solution[16] = {};
     CompiledExpression expr;
     pt_Circuit circuit;
     ScopedPort<ExprCircuit> circuitPort{InstallCompileCircuit, &circuit};
@@ -233,7 +234,7 @@ TEST_F(ExprParserTest, NodeOperandsPointIntoTheSolutionOrTheComplexNodes) {
     ASSERT_EQ(Compile("V(3)"), 0);
     ASSERT_EQ(expr.TokenCount(), 1);
     EXPECT_EQ(expr.FirstToken()->code, kOperandDouble);
-    EXPECT_EQ(expr.FirstToken()->operand.doublePtr, &pt_solution[3]);
+    EXPECT_EQ(expr.FirstToken()->operand.doublePtr, &solution[3]);
     EXPECT_EQ(expr.FirstToken()->pushes, 1);
 
     SetAnalysisKind(1);
@@ -245,7 +246,7 @@ TEST_F(ExprParserTest, NodeOperandsPointIntoTheSolutionOrTheComplexNodes) {
     SetAnalysisKind(0);
     gSolver.realCount = 2;
     ASSERT_EQ(Compile("V(3)"), 0);
-    EXPECT_NE(expr.FirstToken()->operand.doublePtr, &pt_solution[3]);
+    EXPECT_NE(expr.FirstToken()->operand.doublePtr, &solution[3]);
 }
 
 TEST_F(ExprParserTest, UnitsOfTheOutermostLevelThatNamesOne) {
@@ -288,13 +289,11 @@ TEST_F(ExprParserTest, DeviceQuantitiesWithoutTheDeviceLayerFailCleanly) {
 
 // The seams to the device layer, the curve binder and differentiation: what
 // a service installed there receives and what the compile makes of its answer.
-double pt_resistorVoltage = 0.0;
-
-int pt_BindVoltageOfPart(ExprCompiler* ctx, const DeviceQuantityCall* call) {
+int pt_BindVoltageOfPart(ExprCompiler* ctx, const DeviceQuantityCall* call, double* voltage) {
     if (!call->partName) return 0;  // a node voltage is bound already
     if (std::strcmp(call->partName, "R1") != 0) return ReportCompileError(ctx, 10412, call->partName, "V");
     ExprLexeme& placeholder = ctx->lexemes[call->firstLexeme + 1];
-    placeholder.value.doublePtr = &pt_resistorVoltage;
+    placeholder.value.doublePtr = voltage;
     return 0;
 }
 
@@ -315,7 +314,7 @@ int pt_Differentiate(ExprCompiler*, CompiledExpression*, CompiledExpression* var
 TEST_F(ExprParserTest, ServicesOfLaterLayersPlugIn) {
     circuit.bindsParts = true;
     ASSERT_EQ(Compile("V(R1)*2"), 0);
-    EXPECT_EQ(expr.FirstToken()->operand.doublePtr, &pt_resistorVoltage);
+    EXPECT_EQ(expr.FirstToken()->operand.doublePtr, &circuit.resistorVoltage);
     EXPECT_EQ(Tokens(), "V(R1) 2 *");
 
     // M of an inductor is the core magnetisation; of anything else the magnitude.

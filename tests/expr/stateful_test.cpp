@@ -19,13 +19,6 @@
 
 namespace {
 
-// Breakpoints the run phases add, in seconds (the tick is 1e-12 s here).
-std::vector<double> gStatefulBreakpoints;
-bool StatefulAddBreakpoint(int64_t ticks, int) {
-    gStatefulBreakpoints.push_back(static_cast<double>(ticks) * gSolver.DigitalTick);
-    return true;
-}
-
 // Plays the part of the analysis drivers: a run of points, each evaluated
 // (possibly more than once, as the solver does) and then accepted.
 class StatefulTest : public EvaluatorTestBase {
@@ -33,7 +26,6 @@ protected:
     void SetUp() override {
         EvaluatorTestBase::SetUp();
         RandomSeed = 1;
-        gStatefulBreakpoints.clear();
         gSolver.DigitalTick = 1e-12;
     }
 
@@ -65,12 +57,17 @@ protected:
     }
     double vars[4] = {0, 0, 0, 0};
 
-    // The breakpoint list of the run: every breakpoint is recorded.
+    // The breakpoint list of the run: every breakpoint is recorded, in seconds
+    // (the tick is 1e-12 s here).
     struct BreakpointList final : ExprBreakpoints {
         bool Collecting() const override { return true; }
-        bool Add(int64_t ticks, int kind) override { return StatefulAddBreakpoint(ticks, kind); }
+        bool Add(int64_t ticks, int) override {
+            added.push_back(static_cast<double>(ticks) * gSolver.DigitalTick);
+            return true;
+        }
         void AddDelayBreakpoints(double) override {}
         void ResetDelayBreakpointKinds() override {}
+        std::vector<double> added;
     } breakpointList;
     ScopedPort<ExprBreakpoints> breakpointPort{InstallBreakpoints, &breakpointList};
 };
@@ -152,8 +149,8 @@ TEST_F(StatefulTest, StepAndImpulseValuesAndBreakpoints) {
     document.curveCount = 1;
     EXPECT_EQ(SetupExpressionBreakpoints(&document), 0);
     const double expected[] = {2e-3, 0.1e-6, 1.0001e-3, 1.0002e-3};
-    ASSERT_EQ(gStatefulBreakpoints.size(), 4u);
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(gStatefulBreakpoints[i], expected[i], 2e-12);
+    ASSERT_EQ(breakpointList.added.size(), 4u);
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(breakpointList.added[i], expected[i], 2e-12);
 }
 
 TEST_F(StatefulTest, IntegralDifferenceAndLastFollowAcceptedPoints) {
@@ -304,8 +301,8 @@ TEST_F(StatefulTest, RandomValuesAreDrawnFromTheSeed) {
     EXPECT_NE(complexPerRun.FirstToken()->operand.value, 0.0);  // RNDC is drawn anew for every run too
 
     EXPECT_EQ(PrepareIntervalRandoms(&document), 0);
-    ASSERT_EQ(gStatefulBreakpoints.size(), 4u);  // 0, 1m, 2m, 3m
-    EXPECT_NEAR(gStatefulBreakpoints[3], 3e-3, 1e-12);
+    ASSERT_EQ(breakpointList.added.size(), 4u);  // 0, 1m, 2m, 3m
+    EXPECT_NEAR(breakpointList.added[3], 3e-3, 1e-12);
     double before = interval.LastToken()->operand.value;
     RunVars.time = 2.5e-3;
     RefreshIntervalRandomValues();
@@ -346,15 +343,15 @@ TEST_F(StatefulTest, NoiseAndBesselSeries) {
 
 TEST_F(StatefulTest, RunPhasesReachDeviceExpressionsOfFlaggedLists) {
     Transient(1e-3);
-    static CompiledExpression deviceExpr;
-    FreeExpression(&deviceExpr);
-    EvBuild(deviceExpr, "@0 CELL CELL DEL", vars);
     struct Records final : ExprDeviceRecords {
         CompiledExpression* RecordExpression(int list, DeviceRecord*, int which) override {
-            return list == kListResistors && which == 0 ? &deviceExpr : nullptr;
+            return list == kListResistors && which == 0 ? &expr : nullptr;
         }
         const InductorCoreState* InductorCore(const void*) override { return nullptr; }
+        CompiledExpression expr;
     } records;
+    CompiledExpression& deviceExpr = records.expr;
+    EvBuild(deviceExpr, "@0 CELL CELL DEL", vars);
     ScopedPort<ExprDeviceRecords> recordsPort(InstallDeviceRecords, &records);
     ASSERT_NE(DeviceListTable[kListResistors].pool.AddNew(0), nullptr);
     AnalysisExpressions document;

@@ -23,6 +23,7 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -75,15 +76,9 @@ struct BlImage {
 class BinLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/binlib_testXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_TRUE(dir.Valid());
     }
-    void TearDown() override {
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    std::string Path(const char* name) const { return dir + "/" + name; }
+    std::string Path(const char* name) const { return dir.Path() + "/" + name; }
     static void WriteFile(const std::string& path, const std::string& bytes) {
         std::ofstream out(path, std::ios::binary);
         out << bytes;
@@ -108,7 +103,7 @@ protected:
         }
     }
 
-    std::string dir;
+    twtest::TempDir dir{"binlib_test"};
 };
 
 TEST_F(BinLibTest, SavedLibraryLoadsBackIdentical) {

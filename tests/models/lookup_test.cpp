@@ -25,15 +25,14 @@
 #include "core/port.h"
 #include "tests/models/fake_circuit_scopes.h"
 #include "tests/models/fake_library_index.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
 class LookupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/lookup_testXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_TRUE(dir.Valid());
         savedLibraryPath = GetPathSetting(kPathLibrary);
         SetPathSetting(kPathLibrary, dir.c_str());
         models = CreateCircuitModels(nullptr);
@@ -45,15 +44,13 @@ protected:
         DestroyCircuitModels(models);
         GlobalSettings.privateanalog = savedPrivateAnalog;
         SetPathSetting(kPathLibrary, savedLibraryPath.c_str());
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
     }
     int Parse(const char* text, int scope = 1) {
         StatementSource source{kSourceTextLine, scope, 0, 0};
         EXPECT_EQ(ParseModelStatement(models, text, source, 0, ""), 0) << text << ": " << LastMessageText();
         return models->ModelStatements.Count - 1;
     }
-    std::string Path(const char* name) const { return dir + "/" + name; }
+    std::string Path(const char* name) const { return dir.Path() + "/" + name; }
     // A binary library with one model per entry.
     struct LibModel {
         int type;
@@ -74,7 +71,7 @@ protected:
         return path;
     }
 
-    std::string dir;
+    twtest::TempDir dir{"lookup_test"};
     std::string savedLibraryPath;
     CircuitModels* models = nullptr;
     FakeCircuitScopes scopes;

@@ -317,19 +317,21 @@ struct MttReport {
     std::string statement;
     int location = 0;
 };
-MttReport mtt_report;
 
-int mtt_CaptureReport(const MessageRequest& request) {
-    ++mtt_report.calls;
-    mtt_report.code = request.code() == kResultPending ? PendingCode() : request.code();
-    mtt_report.text = PendingText();
-    mtt_report.statement = request.statement() ? request.statement() : "";
-    mtt_report.location = request.source();
-    return 0;
+void mtt_CaptureReport(MttReport& report, const MessageRequest& request) {
+    ++report.calls;
+    report.code = request.code() == kResultPending ? PendingCode() : request.code();
+    report.text = PendingText();
+    report.statement = request.statement() ? request.statement() : "";
+    report.location = request.source();
 }
 
 TEST_F(ModelTypesTest, CheckModelParamValue) {
-    ScopedTestReporter reporter(mtt_CaptureReport);
+    MttReport mtt_report;
+    ScopedTestReporter reporter([&mtt_report](const MessageRequest& request) {
+        mtt_CaptureReport(mtt_report, request);
+        return 0;
+    });
     int fakeDocument = 0;
     CCTDoc* doc = reinterpret_cast<CCTDoc*>(&fakeDocument);
 

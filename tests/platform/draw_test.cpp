@@ -14,6 +14,7 @@
 
 #include "platform/draw.h"
 #include "platform/image.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -597,9 +598,9 @@ TEST(DrawSurfaceTest, OverlayMarksToggleWithoutTouchingTheContent) {
 }
 
 TEST(DrawSurfaceTest, PicturesSaveAndLoad) {
-    char pattern[] = "/tmp/drw_picXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    std::string path = std::string(pattern) + "/scene.pic";
+    twtest::TempDir dir("drw_pic");
+    ASSERT_TRUE(dir.Valid());
+    std::string path = dir.File("scene.pic");
     platform::Picture pic;
     EXPECT_FALSE(pic.Save(path));  // nothing recorded
     DrwPaintScene(pic.Begin(Size{200, 160}));
@@ -616,8 +617,6 @@ TEST(DrawSurfaceTest, PicturesSaveAndLoad) {
     }
     EXPECT_EQ(a.CountDifferences(b), 0);
     EXPECT_FALSE(loaded.Load(path + ".missing"));
-    std::remove(path.c_str());
-    rmdir(pattern);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/frame.h"
 #include "platform/image.h"
 #include "platform/menu.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -315,9 +316,9 @@ TEST_F(FrameTest, MainWindowRendersIntoAPng) {
     ASSERT_TRUE(a.Open(frame, "a.cir"));
     frame.SetPaneText(59143, "12:00");
     app->PumpEvents();
-    char dir[] = "/tmp/tw_frame_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string png = std::string(dir) + "/main.png";
+    twtest::TempDir dir("tw_frame");
+    ASSERT_TRUE(dir.Valid());
+    const std::string png = dir.File("main.png");
     ASSERT_TRUE(frame.SaveImage(png));
     platform::Image shot;
     ASSERT_TRUE(shot.Load(png));
@@ -325,8 +326,6 @@ TEST_F(FrameTest, MainWindowRendersIntoAPng) {
     EXPECT_EQ(shot.Height(), frame.ClientRect().Height());
     // Menu bar, MDI area and status bar are not one flat colour.
     EXPECT_NE(shot.PixelAt(2, 2), shot.PixelAt(shot.Width() / 2, shot.Height() / 2));
-    std::remove(png.c_str());
-    rmdir(dir);
 }
 
 TEST(MenuTest, ItemsAreFoundByIdAtAnyDepthAndByPosition) {

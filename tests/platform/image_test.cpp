@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/image.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -15,21 +16,9 @@ using platform::MakeColor;
 
 class ImageFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/img_testXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        for (const std::string& f : files_) std::remove(f.c_str());
-        rmdir(dir_.c_str());
-    }
-    std::string File(const std::string& name) {
-        files_.push_back(dir_ + "/" + name);
-        return files_.back();
-    }
-    std::string dir_;
-    std::vector<std::string> files_;
+    void SetUp() override { ASSERT_TRUE(dir_.Valid()); }
+    std::string File(const std::string& name) const { return dir_.File(name); }
+    twtest::TempDir dir_{"img_test"};
 };
 
 TEST(ImageTest, CreateFillAndPixels) {
@@ -118,7 +107,7 @@ TEST_F(ImageFileTest, PngRoundTripAndFailures) {
     std::fclose(g);
     EXPECT_FALSE(kept.Load(garbage));
     EXPECT_EQ(kept.GetSize(), (platform::Size{2, 2}));
-    EXPECT_FALSE(img.Save(dir_ + "/no/such/dir/x.png"));
+    EXPECT_FALSE(img.Save(dir_.File("no/such/dir/x.png")));
     EXPECT_FALSE(Image().Save(File("null.png")));
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/print.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -45,16 +46,8 @@ void PrnDrawPage(platform::DrawSurface& s, const char* label) {
 
 class PrintOutputTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/prn_testXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        for (const char* name : {"out.pdf", "job.pdf", "gone.pdf"}) std::remove((dir_ + "/" + name).c_str());
-        rmdir(dir_.c_str());
-    }
-    std::string dir_;
+    void SetUp() override { ASSERT_TRUE(dir_.Valid()); }
+    twtest::TempDir dir_{"prn_test"};
 };
 
 TEST_F(PrintOutputTest, PdfDocumentWritesPages) {
@@ -62,7 +55,7 @@ TEST_F(PrintOutputTest, PdfDocumentWritesPages) {
     platform::PageSetup setup;
     setup.pixelsPerInch = 300;
     setup.title = "Schematic";
-    std::string path = dir_ + "/out.pdf";
+    std::string path = dir_.Path() + "/out.pdf";
     ASSERT_TRUE(pdf.Open(path, setup)) << pdf.ErrorText();
     platform::DrawSurface& page = pdf.Page();
     EXPECT_EQ(page.Kind(), platform::SurfaceKind::Pdf);
@@ -88,14 +81,14 @@ TEST_F(PrintOutputTest, PdfDocumentWritesPages) {
 
 TEST_F(PrintOutputTest, PdfErrorsAreReported) {
     platform::PdfDocument pdf;
-    EXPECT_FALSE(pdf.Open(dir_ + "/no/such/dir/out.pdf"));
+    EXPECT_FALSE(pdf.Open(dir_.Path() + "/no/such/dir/out.pdf"));
     EXPECT_FALSE(pdf.ErrorText().empty());
     EXPECT_FALSE(pdf.IsOpen());
     EXPECT_FALSE(pdf.NewPage());
     EXPECT_FALSE(pdf.End());
     pdf.Page().Line(0, 0, 10, 10);  // harmless without a document
 
-    std::string gone = dir_ + "/gone.pdf";
+    std::string gone = dir_.Path() + "/gone.pdf";
     ASSERT_TRUE(pdf.Open(gone));
     PrnDrawPage(pdf.Page(), "aborted");
     pdf.Abort();
@@ -104,7 +97,7 @@ TEST_F(PrintOutputTest, PdfErrorsAreReported) {
 
 TEST_F(PrintOutputTest, PrintJobToFileProducesPdf) {
     platform::PrintSettings settings;
-    settings.outputFile = dir_ + "/job.pdf";
+    settings.outputFile = dir_.Path() + "/job.pdf";
     settings.color = false;
     settings.page.landscape = true;
     platform::PrintJob job;

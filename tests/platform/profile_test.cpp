@@ -11,18 +11,15 @@
 
 #include "core/desktop.h"
 #include "platform/profile.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
 class ProfileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(mkdtemp(dir_), nullptr);
-        path = std::string(dir_) + "/TW8DEMO.INI";
-    }
-    void TearDown() override {
-        std::remove(path.c_str());
-        rmdir(dir_);
+        ASSERT_TRUE(dir_.Valid());
+        path = dir_.File("TW8DEMO.INI");
     }
     void WriteFile(const std::string& text) {
         std::ofstream out(path, std::ios::binary);
@@ -38,7 +35,7 @@ protected:
     std::string path;
 
 private:
-    char dir_[32] = "/tmp/tw_profile_XXXXXX";
+    twtest::TempDir dir_{"tw_profile"};
 };
 
 TEST_F(ProfileTest, RewriteKeepsOrderCommentsAndTheCaseOfKeys) {

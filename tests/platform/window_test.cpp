@@ -13,6 +13,7 @@
 #include "platform/image.h"
 #include "platform/menu.h"
 #include "platform/window.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -223,9 +224,9 @@ TEST(WindowTest, TimersFireByIdUntilKilled) {
 }
 
 TEST(WindowTest, PaintFillsTheWindowAndOverlayMarksToggleOff) {
-    char dir[] = "/tmp/tw_window_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string png = std::string(dir) + "/w.png";
+    twtest::TempDir dir("tw_window");
+    ASSERT_TRUE(dir.Valid());
+    const std::string png = dir.File("w.png");
 
     wnt_Probe w;
     ASSERT_TRUE(w.Create(nullptr, Rect{0, 0, 60, 40}));
@@ -250,8 +251,6 @@ TEST(WindowTest, PaintFillsTheWindowAndOverlayMarksToggleOff) {
     ASSERT_TRUE(after.Load(png));
     EXPECT_TRUE(after.SameContent(before));
 
-    std::remove(png.c_str());
-    rmdir(dir);
 }
 
 TEST(WindowTest, CloseAsksFirstAndDestroyReachesParentThenChildren) {

@@ -21,6 +21,7 @@
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/preferences.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -30,9 +31,7 @@ std::string app_test_InstanceName() { return "tw8demo-test-" + std::to_string(ge
 class AppStartTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/tw_app_XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        home_ = folder;
+        ASSERT_TRUE(home_.Valid());
         SetHomeDirectory(home_.c_str());
     }
     void TearDown() override {
@@ -40,11 +39,10 @@ protected:
         ResetStartupState();
         SetHomeDirectory(nullptr);
         ResetAllPreferences();
-        std::filesystem::remove_all(home_);
     }
-    std::string HomeFile(const char* name) const { return home_ + "/" + name; }
+    std::string HomeFile(const char* name) const { return home_.Path() + "/" + name; }
 
-    std::string home_;
+    twtest::TempDir home_{"tw_app"};
     std::unique_ptr<CSimulatorApp> app_ = std::make_unique<CSimulatorApp>();
 };
 
@@ -213,6 +211,8 @@ TEST(AppAutoSave, IntervalHoldsPastThe32BitMillisecondWrap) {
     for (const Case& c : cases) EXPECT_EQ(AutoSaveDue(c.now, c.last, c.minutes), c.due) << c.now << " " << c.last;
 }
 
+// The auto-save clock is a plain function with no context, so the time it
+// answers lives here.
 long long app_test_clock = 0;
 long long app_test_Clock() { return app_test_clock; }
 
@@ -230,7 +230,7 @@ public:
         if (GetDocument()) GetDocument()->SetModifiedFlag(false);
         return true;
     }
-    static inline int saves = 0;
+    int saves = 0;
 };
 
 class AppAutoSaveTest : public ::testing::Test {
@@ -242,9 +242,9 @@ protected:
         RegisterDocumentTemplate(MakeDocumentTemplate<app_test_TextDoc, CMDIFrame, app_test_SavingView>(kDocText));
         doc_ = CreateDocumentOfKind(kDocText, "notes.txt");
         ASSERT_NE(doc_, nullptr);
+        ASSERT_NE(doc_->MainView(), nullptr);
         doc_->fileBacked = 1;
         SetAutoSaveClock(app_test_Clock);
-        app_test_SavingView::saves = 0;
     }
     void TearDown() override {
         CloseAllDocuments();
@@ -256,6 +256,9 @@ protected:
         ResetAllPreferences();
     }
 
+    // How often the document's view was asked to save.
+    int Saves() const { return static_cast<const app_test_SavingView*>(doc_->MainView())->saves; }
+
     CMainFrame frame_;
     CDoc* doc_ = nullptr;
 };
@@ -266,28 +269,28 @@ TEST_F(AppAutoSaveTest, SavesChangedDocumentsWhenTheIntervalHasPassed) {
     app_test_clock = 5000000;  // past the point where a 32-bit tick count wraps
     doc_->SetModifiedFlag(true);
     frame_.CheckAutoSave();
-    EXPECT_EQ(app_test_SavingView::saves, 1);
+    EXPECT_EQ(Saves(), 1);
     EXPECT_EQ(frame_.lastAutoSaveSeconds, 5000000);
 
     doc_->SetModifiedFlag(true);
     app_test_clock += 9 * 60;
     frame_.CheckAutoSave();
-    EXPECT_EQ(app_test_SavingView::saves, 1);
+    EXPECT_EQ(Saves(), 1);
     app_test_clock += 60;
     frame_.CheckAutoSave();
-    EXPECT_EQ(app_test_SavingView::saves, 2);
+    EXPECT_EQ(Saves(), 2);
 
     // Unchanged documents are left alone; nothing saves during an analysis.
     frame_.CheckAutoSave();
-    EXPECT_EQ(app_test_SavingView::saves, 2);
+    EXPECT_EQ(Saves(), 2);
     Prefs().autoSaveMinutes = 0;
     doc_->SetModifiedFlag(true);
     RunState().activeAnalysis = 0;
     frame_.CheckAutoSave();
-    EXPECT_EQ(app_test_SavingView::saves, 2);
+    EXPECT_EQ(Saves(), 2);
     RunState().activeAnalysis = -1;
     frame_.CheckAutoSave();
-    EXPECT_EQ(app_test_SavingView::saves, 3);
+    EXPECT_EQ(Saves(), 3);
 }
 
 TEST_F(AppAutoSaveTest, OffMeansNeverSaved) {
@@ -295,7 +298,7 @@ TEST_F(AppAutoSaveTest, OffMeansNeverSaved) {
     Prefs().autoSaveMinutes = 0;
     doc_->SetModifiedFlag(true);
     frame_.CheckAutoSave();
-    EXPECT_EQ(app_test_SavingView::saves, 0);
+    EXPECT_EQ(Saves(), 0);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/app.h"
 #include "shell/colortable.h"
 #include "shell/drawcontext.h"
+#include "tests/support/tempdir.h"
 
 using platform::Color;
 using platform::MakeColor;
@@ -26,19 +27,15 @@ protected:
         FreeProgramPalette();
         ASSERT_EQ(CreateProgramPalette(), 1);
         InitColorTable();
-        char pattern[] = "/tmp/ctab_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(dir_.Valid());
     }
     void TearDown() override {
         CancelPaletteEdit();
         FreeProgramPalette();
         CreateProgramPalette();
         InitColorTable();
-        std::remove(Path().c_str());
-        rmdir(dir_.c_str());
     }
-    std::string Path() const { return dir_ + "/tarn.dat"; }
+    std::string Path() const { return dir_.File("tarn.dat"); }
 
     void WriteText(const std::string& text) {
         std::ofstream(Path(), std::ios::binary) << text;
@@ -64,7 +61,7 @@ protected:
         return result;
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"ctab"};
 };
 
 TEST_F(ColorTableTest, RowsHoldTheDefaultColoursWithTheirPensAndBrushes) {

@@ -184,20 +184,16 @@ public:
 // Context help that records the ids asked for, and an analysis mode to answer with.
 class dlgs_Help final : public ContextHelpPort {
 public:
-    explicit dlgs_Help(std::vector<unsigned>& ids) : ids_(ids) {}
-    void OpenContextHelp(platform::Window*, unsigned id) override { ids_.push_back(id); }
+    void OpenContextHelp(platform::Window*, unsigned id) override { ids.push_back(id); }
 
-private:
-    std::vector<unsigned>& ids_;
+    std::vector<unsigned> ids;
 };
 
 class dlgs_Mode final : public AnalysisModePort {
 public:
-    explicit dlgs_Mode(const bool& on) : on_(on) {}
-    bool IsAnalysisMode() override { return on_; }
+    bool IsAnalysisMode() override { return on; }
 
-private:
-    const bool& on_;
+    bool on = false;
 };
 
 TEST(ShellDialogKeys, F2ClosesWithOkAndPostsTheRunOutsideAnalysisMode) {
@@ -206,11 +202,9 @@ TEST(ShellDialogKeys, F2ClosesWithOkAndPostsTheRunOutsideAnalysisMode) {
     ASSERT_TRUE(main.Create(nullptr, platform::Rect{0, 0, 200, 100}, "main"));
     platform::Window* previousMain = app->MainWindow();
     app->SetMainWindow(&main);
-    static bool analysisMode;
-    dlgs_Mode mode(analysisMode);
+    dlgs_Mode mode;
     InstallAnalysisMode(&mode);
-    static std::vector<unsigned> helpIds;
-    dlgs_Help help(helpIds);
+    dlgs_Help help;
     InstallContextHelp(&help);
 
     struct Case {
@@ -228,7 +222,7 @@ TEST(ShellDialogKeys, F2ClosesWithOkAndPostsTheRunOutsideAnalysisMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         main.commands.clear();
-        analysisMode = c.analysis;
+        mode.on = c.analysis;
         platform::Point remembered{-1, -1};
         dlgs_Dialog dlg(&remembered);
         dlg.SetRunKey(c.runKey);
@@ -241,14 +235,14 @@ TEST(ShellDialogKeys, F2ClosesWithOkAndPostsTheRunOutsideAnalysisMode) {
     }
 
     // F1 opens the dialog's help by its template id.
-    helpIds.clear();
+    help.ids.clear();
     platform::Point remembered{-1, -1};
     dlgs_Dialog dlg(&remembered);
     dlgs_Run(dlg, [&] {
         dlg.OnDialogKey(platform::key::F1, platform::ModNone);
         dlg.PressButton(dlgid::Cancel);
     });
-    EXPECT_EQ((std::vector<unsigned>{700}), helpIds);
+    EXPECT_EQ((std::vector<unsigned>{700}), help.ids);
 
     InstallContextHelp(nullptr);
     InstallAnalysisMode(nullptr);
@@ -368,8 +362,7 @@ TEST(ShellPropertySheet, CancelRunsOnceWhicheverWayItComes) {
 }
 
 TEST(ShellPropertySheet, EscCancelsFromSheetEditsOnlyAndF1GivesHelp) {
-    static std::vector<unsigned> helpIds;
-    dlgs_Help help(helpIds);
+    dlgs_Help help;
     InstallContextHelp(&help);
     struct Case {
         const char* name;
@@ -389,7 +382,7 @@ TEST(ShellPropertySheet, EscCancelsFromSheetEditsOnlyAndF1GivesHelp) {
         sheet.AddPage(&page);
         bool ended = false;
         int focused = 0;
-        helpIds.clear();
+        help.ids.clear();
         int result = dlgs_Run(sheet, [&] {
             platform::Application* app = platform::Application::Instance();
             app->PumpEvents();
@@ -409,7 +402,7 @@ TEST(ShellPropertySheet, EscCancelsFromSheetEditsOnlyAndF1GivesHelp) {
         EXPECT_EQ(c.cancels ? 1 : 0, page.cancelCalls);
         if (!c.cancels) {
             EXPECT_EQ((std::vector<int>{8, 9}), sheet.commands);
-            EXPECT_EQ((std::vector<unsigned>{44}), helpIds);
+            EXPECT_EQ((std::vector<unsigned>{44}), help.ids);
         }
     }
     InstallContextHelp(nullptr);
@@ -452,10 +445,9 @@ public:
 };
 
 TEST(ShellPropertySheet, NestedSheetsTakeHelpAndCancelFromTheOuterSheet) {
-    static std::vector<unsigned> helpIds;
-    dlgs_Help help(helpIds);
+    dlgs_Help help;
     InstallContextHelp(&help);
-    helpIds.clear();
+    help.ids.clear();
     dlgs_HostPage host;
     dlgs_Sheet sheet;
     sheet.AddPage(&host);
@@ -471,7 +463,7 @@ TEST(ShellPropertySheet, NestedSheetsTakeHelpAndCancelFromTheOuterSheet) {
     });
     EXPECT_TRUE(hostsNested);
     EXPECT_TRUE(inPage);
-    EXPECT_EQ((std::vector<unsigned>{602}), helpIds);
+    EXPECT_EQ((std::vector<unsigned>{602}), help.ids);
     EXPECT_EQ(dlgid::Cancel, result);
     EXPECT_EQ(1, host.cancelCalls);
     EXPECT_EQ(1, host.inner1.cancelCalls);

@@ -21,6 +21,7 @@
 #include "shell/colortable.h"
 #include "shell/document.h"
 #include "shell/drawcontext.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -28,18 +29,20 @@ using platform::Application;
 using platform::Placement;
 using platform::Rect;
 
-int dt_liveDocuments = 0;
-
+// A document that counts itself among the fixture's live documents.
 class dt_Doc : public CDoc {
 public:
-    dt_Doc() { ++dt_liveDocuments; }
-    ~dt_Doc() override { --dt_liveDocuments; }
+    explicit dt_Doc(int& live) : live_(live) { ++live_; }
+    ~dt_Doc() override { --live_; }
     std::vector<int> commands;
     bool OnCommand(int id) override {
         if (id != 40002) return false;
         commands.push_back(id);
         return true;
     }
+
+private:
+    int& live_;
 };
 
 class dt_View : public CMDIView {
@@ -63,8 +66,6 @@ public:
 
 class dt_Frame : public CMDIFrame {};
 
-DocumentTemplate dt_Template(int kind) { return MakeDocumentTemplate<dt_Doc, dt_Frame, dt_View>(kind); }
-
 class DocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -83,11 +84,20 @@ protected:
         host.Destroy();
         // Taking the documents' windows away closes the documents.
         EXPECT_EQ(DocumentList().count, 0);
-        EXPECT_EQ(dt_liveDocuments, 0);
+        EXPECT_EQ(liveDocuments_, 0);
         CloseAllDocuments();
         ClearDocumentTemplates();
         app->SetMainWindow(nullptr);
         app->PumpEvents();  // the layer deletes frames and views here
+    }
+
+    DocumentTemplate dt_Template(int kind) {
+        DocumentTemplate t;
+        t.kind = kind;
+        t.createDocument = [this] { return std::unique_ptr<CDoc>(new dt_Doc(liveDocuments_)); };
+        t.createFrame = [] { return std::unique_ptr<CMDIFrame>(new dt_Frame()); };
+        t.createView = [] { return std::unique_ptr<CMDIView>(new dt_View()); };
+        return t;
     }
 
     dt_Doc* Open(int kind, const char* title) {
@@ -100,6 +110,7 @@ protected:
 
     Application* app = nullptr;
     platform::MainFrame host;
+    int liveDocuments_ = 0;
 };
 
 TEST_F(DocumentTest, CreatedDocumentsLiveInTheListWithTheirWindows) {
@@ -144,7 +155,7 @@ TEST_F(DocumentTest, KindsWithoutCreationOrTemplateGiveNothing) {
         EXPECT_EQ(CreateDocumentOfKind(kind, "x"), nullptr) << kind;
     }
     EXPECT_EQ(DocumentList().count, 0);
-    EXPECT_EQ(dt_liveDocuments, 0);
+    EXPECT_EQ(liveDocuments_, 0);
     EXPECT_EQ(host.Children().size(), 0u);
 
     // A failed preparation or a template without a frame closes the half-made document.
@@ -157,7 +168,7 @@ TEST_F(DocumentTest, KindsWithoutCreationOrTemplateGiveNothing) {
     RegisterDocumentTemplate(frameless);
     EXPECT_EQ(CreateDocumentOfKind(kDocText, "x"), nullptr);
     EXPECT_EQ(DocumentList().count, 0);
-    EXPECT_EQ(dt_liveDocuments, 0);
+    EXPECT_EQ(liveDocuments_, 0);
 }
 
 TEST_F(DocumentTest, ClosingUnlinksAndForgetsTheDocument) {
@@ -180,7 +191,7 @@ TEST_F(DocumentTest, ClosingUnlinksAndForgetsTheDocument) {
     EXPECT_TRUE(a->MainView()->frame->Close());
     app->PumpEvents();
     EXPECT_EQ(DocumentList().count, 2);
-    EXPECT_EQ(dt_liveDocuments, 2);
+    EXPECT_EQ(liveDocuments_, 2);
     EXPECT_EQ(GetInitialCircuitDocument(), nullptr);
     EXPECT_EQ(CurrentRunContext().circuitDocument, nullptr);
     EXPECT_EQ(FirstDocument(), b);
@@ -197,7 +208,7 @@ TEST_F(DocumentTest, ClosingUnlinksAndForgetsTheDocument) {
     CMDIView::PostCloseFrame(nullptr);
     CMDIView::PostCloseFrame(c->MainView());
     EXPECT_TRUE(app->RunUntil([] { return DocumentList().count == 0; }, 5000));
-    EXPECT_EQ(dt_liveDocuments, 0);
+    EXPECT_EQ(liveDocuments_, 0);
 }
 
 TEST_F(DocumentTest, ActiveChildFrameFollowsTheZOrderOfListedDocuments) {
@@ -409,17 +420,15 @@ TEST_F(DocumentTest, DrawingFollowsDeviceFixedPageAndColourOutput) {
     // The view erases its background in the document's colour.
     ASSERT_TRUE(view->frame->Show(platform::show::Maximized) || view->frame->IsVisible());
     app->PumpEvents();
-    char dir[] = "/tmp/tw_docXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string png = std::string(dir) + "/view.png";
+    twtest::TempDir dir("tw_doc");
+    ASSERT_TRUE(dir.Valid());
+    const std::string png = dir.File("view.png");
     ASSERT_TRUE(view->SaveImage(png));
     platform::Image shot;
     ASSERT_TRUE(shot.Load(png));
     EXPECT_EQ(shot.PixelAt(shot.Width() / 2, shot.Height() / 2), GetColorRow(9)->color);
     EXPECT_TRUE(ViewOf(doc)->drewWithContext);
     EXPECT_EQ(view->GetDrawContext().surface, nullptr);
-    std::remove(png.c_str());
-    rmdir(dir);
 }
 
 TEST_F(DocumentTest, ReleasingUndoMemoryKeepsOneEntryPerDocument) {

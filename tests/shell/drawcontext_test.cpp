@@ -14,6 +14,7 @@
 #include "shell/colortable.h"
 #include "shell/drawcontext.h"
 #include "shell/fonts.h"
+#include "tests/support/tempdir.h"
 
 using platform::Color;
 using platform::Image;
@@ -346,9 +347,9 @@ TEST_F(DrawContextTest, SameSceneOnImageWindowAndPdfPage) {
     ASSERT_FALSE(window.IsNull());
     EXPECT_EQ(window.CountDifferences(direct), 0);
 
-    char dir[] = "/tmp/dctx_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string path = std::string(dir) + "/scene.pdf";
+    twtest::TempDir dir("dctx");
+    ASSERT_TRUE(dir.Valid());
+    std::string path = dir.File("scene.pdf");
     platform::PdfDocument pdf;
     platform::PageSetup setup;
     setup.pixelsPerInch = 96;
@@ -362,8 +363,6 @@ TEST_F(DrawContextTest, SameSceneOnImageWindowAndPdfPage) {
     in.read(head.data(), 4);
     EXPECT_EQ(head, "%PDF");
     in.close();
-    std::remove(path.c_str());
-    rmdir(dir);
 }
 
 }  // namespace

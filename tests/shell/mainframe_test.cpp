@@ -19,6 +19,7 @@
 #include "shell/messages.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -184,39 +185,46 @@ TEST_F(MainFrameTest, QuitQuestionDecidesTheClose) {
 
 // Records the save questions of a close of all windows; the first answer is
 // Yes to All, which the frame must hand on to the next document.
-std::vector<std::pair<int, int>> mf_closeQuestions;
 class mf_ChangedDoc : public CDoc {
 public:
-    mf_ChangedDoc() {
+    explicit mf_ChangedDoc(std::vector<std::pair<int, int>>& questions) : questions_(questions) {
         fileBacked = 1;
         SetModifiedFlag(true);
     }
     int QueryClose(int* answer, int changedCount) override {
-        mf_closeQuestions.push_back({*answer, changedCount});
+        questions_.push_back({*answer, changedCount});
         if (*answer == 0) *answer = 32;
         return 0;
     }
+
+private:
+    std::vector<std::pair<int, int>>& questions_;
 };
 
 TEST_F(MainFrameTest, ClosingAllWindowsAsksUnderOneSaveMode) {
     platform::Application::Instance()->SetMainWindow(frame_.get());
-    RegisterDocumentTemplate(MakeDocumentTemplate<mf_ChangedDoc, CMDIFrame, CMDIView>(kDocCircuit));
-    mf_closeQuestions.clear();
+    std::vector<std::pair<int, int>> closeQuestions;
+    DocumentTemplate changed;
+    changed.kind = kDocCircuit;
+    changed.createDocument = [&closeQuestions] { return std::unique_ptr<CDoc>(new mf_ChangedDoc(closeQuestions)); };
+    changed.createFrame = [] { return std::make_unique<CMDIFrame>(); };
+    changed.createView = [] { return std::make_unique<CMDIView>(); };
+    RegisterDocumentTemplate(changed);
     ASSERT_NE(CreateDocumentOfKind(kDocCircuit, "/tmp/a.cir"), nullptr);
     ASSERT_NE(CreateDocumentOfKind(kDocCircuit, "/tmp/b.cir"), nullptr);
     Startup().batchMode = 8;  // no quit question
     EXPECT_TRUE(frame_->CloseFrame());
     const std::vector<std::pair<int, int>> expected = {{0, 2}, {32, 2}};
-    EXPECT_EQ(mf_closeQuestions, expected);
+    EXPECT_EQ(closeQuestions, expected);
     ClearDocumentTemplates();
     platform::Application::Instance()->SetMainWindow(nullptr);
     platform::Application::Instance()->PumpEvents();
 }
 
 TEST_F(MainFrameTest, YesClosesAndWritesTheSettings) {
-    char folder[] = "/tmp/tw_mainframe_XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string path = std::string(folder) + "/tarn.dat";
+    twtest::TempDir folder("tw_mainframe");
+    ASSERT_TRUE(folder.Valid());
+    const std::string path = folder.File("tarn.dat");
     SetString(&Startup().settingsPath, path.c_str());
     platform::ScopedModalAnswerer answerer([](platform::ModalRequest&) { return platform::dlgid::Yes; });
     EXPECT_TRUE(frame_->CloseFrame());
@@ -224,7 +232,6 @@ TEST_F(MainFrameTest, YesClosesAndWritesTheSettings) {
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(Prefs().mainWindowPlacement.length, 44);
     FreeString(&Startup().settingsPath);
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(MainFrameTest, StoredPlacementIsUsedWhenItIsOnTheDesktop) {
@@ -269,7 +276,6 @@ TEST_F(MainFrameTest, CloseWaitsForARunningSimulation) {
 
 // ---- opening files: recent-file commands and dropped files ----------------------------
 
-std::vector<std::string> mf_test_opened;
 class mf_test_Opener final : public DocumentOpenerPort {
 public:
     int ResolveDocumentExtension(char* path, size_t, int, int) override {
@@ -279,9 +285,11 @@ public:
         return -1;
     }
     int OpenFileOfKind(const char* path, int kind) override {
-        mf_test_opened.push_back(std::to_string(kind) + " " + path);
+        opened.push_back(std::to_string(kind) + " " + path);
         return 0;
     }
+
+    std::vector<std::string> opened;
 };
 
 class mf_test_DropFrame : public CMainFrame {
@@ -298,23 +306,23 @@ TEST(MainFrameFiles, RecentEntriesAndDropsOpenByKind) {
     mf_test_DropFrame frame;
     ASSERT_TRUE(frame.LoadFrame());
 
-    mf_test_opened.clear();
+    opener.opened.clear();
     EXPECT_TRUE(frame.RouteCommand(18601));
     EXPECT_TRUE(frame.RouteCommand(18610));  // an empty entry does nothing
-    EXPECT_EQ(mf_test_opened, (std::vector<std::string>{"2 /home/ann/b.txt"}));
+    EXPECT_EQ(opener.opened, (std::vector<std::string>{"2 /home/ann/b.txt"}));
 
     // During an analysis the commands are grey and dropped circuits stay shut.
     RunState().activeAnalysis = 1;
     platform::CommandState state(18600, true);
     frame.RouteUpdateCommand(state);
     EXPECT_FALSE(state.Enabled());
-    mf_test_opened.clear();
+    opener.opened.clear();
     frame.OnDropFiles({"/x/amp.cir", "/x/notes.txt", "/x/picture.xyz"}, platform::Point{});
-    EXPECT_EQ(mf_test_opened, (std::vector<std::string>{"2 /x/notes.txt"}));
+    EXPECT_EQ(opener.opened, (std::vector<std::string>{"2 /x/notes.txt"}));
     RunState().activeAnalysis = -1;
-    mf_test_opened.clear();
+    opener.opened.clear();
     frame.OnDropFiles({"/x/amp.cir"}, platform::Point{});
-    EXPECT_EQ(mf_test_opened, (std::vector<std::string>{"1 /x/amp.cir"}));
+    EXPECT_EQ(opener.opened, (std::vector<std::string>{"1 /x/amp.cir"}));
 
     FreeRecentLists();
     InstallDocumentOpener(nullptr);

@@ -24,6 +24,7 @@
 #include "core/settings.h"
 #include "shell/app.h"
 #include "shell/preferences.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -68,17 +69,14 @@ public:
     int SystemFontHeight() override { return 12; }
     int PointsToLogicalHeight(int points) override { return -2 * points; }
 };
-PrefsFontMetrics prefs_fontMetrics;
 
 class PrefsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tw_prefs_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(dir_.Valid());
         savedHeight_ = DefaultFontHeight();
-        InstallFontMetrics(&prefs_fontMetrics);
+        InstallFontMetrics(&fontMetrics_);
         savedSteps_ = StartupSteps();
         StartupSteps().Clear();
         SetDefaultFontHeight(-16);
@@ -97,8 +95,6 @@ protected:
         // Back to the values of a fresh process, start-up-only ones included.
         ResetToLoadState();
         FreeString(&Startup().settingsPath);
-        std::string command = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(system(command.c_str()), 0);
     }
 
     // The values as start-up has them before tarn.dat is read.
@@ -123,7 +119,7 @@ protected:
         Startup().statusBarAtStart = true;
     }
 
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
+    std::string Path(const char* name) const { return dir_.Path() + "/" + name; }
 
     // The section as written now (header included).
     std::string WriteSection()
@@ -151,7 +147,8 @@ protected:
         file.Close();
     }
 
-    std::string dir_;
+    twtest::TempDir dir_{"tw_prefs"};
+    PrefsFontMetrics fontMetrics_;
     StartupRegistry savedSteps_;
     int savedHeight_ = 0;
     int arial_ = 0, courier_ = 0, times_ = 0;

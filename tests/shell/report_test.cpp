@@ -32,6 +32,7 @@
 #include "shell/messages.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
+#include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
@@ -309,15 +310,15 @@ TEST_F(ReportTest, ComponentAndFileRows) {
     services_.componentPartValue = [](const SchematicObject* c) {
         return reinterpret_cast<const rpt_Part*>(c)->part;
     };
-    static bool haveTable;
-    services_.sourceFileEntry = [](int index, const char** instance, const char** file) {
+    bool haveTable = false;
+    services_.sourceFileEntry = [&haveTable](int index, const char** instance, const char** file) {
         if (!haveTable || index < 1 || index > 3) return false;
         *instance = index == 3 ? "X1" : "";
         *file = index == 3 ? "/lib/amp.mac" : "/work/top.cir";
         return true;
     };
-    static int sourcesShown;
-    services_.showErrorSource = [](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
+    int sourcesShown = 0;
+    services_.showErrorSource = [&sourcesShown](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
 
     rpt_Part own{1, "R1"}, expanded{3, "R1"}, noPart{1, nullptr};
     auto* ownPart = reinterpret_cast<const SchematicObject*>(&own);
@@ -452,16 +453,15 @@ TEST_F(ReportTest, BatchModeWritesTheLogAndShowsNothing) {
 }
 
 TEST_F(ReportTest, OtherDestinationsTakeTheMessage) {
-    static std::vector<std::string> lines;
-    static bool checkOpen, numericOutput;
-    lines.clear();
+    std::vector<std::string> lines;
+    bool checkOpen = false, numericOutput = false;
     services_.sensitivityLogOpen = [] { return true; };
-    services_.writeSensitivityLogLine = [](const char* caption, const char* text) {
+    services_.writeSensitivityLogLine = [&lines](const char* caption, const char* text) {
         lines.push_back(std::string("sens ") + caption + "|" + text);
     };
-    services_.parameterCheckOpen = [] { return checkOpen; };
-    services_.writeParameterCheckLine = [](const char* line) { lines.push_back(std::string("check ") + line); };
-    services_.writeNumericOutputMessage = [](platform::Window*, const char* caption, const char*) {
+    services_.parameterCheckOpen = [&checkOpen] { return checkOpen; };
+    services_.writeParameterCheckLine = [&lines](const char* line) { lines.push_back(std::string("check ") + line); };
+    services_.writeNumericOutputMessage = [&lines, &numericOutput](platform::Window*, const char* caption, const char*) {
         lines.push_back(std::string("numeric ") + caption);
         return numericOutput;
     };
@@ -665,20 +665,14 @@ class ReportHelpTest : public ReportTest {
 protected:
     void SetUp() override {
         ReportTest::SetUp();
-        char templ[] = "/tmp/rpt_helpXXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(templ));
-        dir_ = templ;
-        path_ = dir_ + "/help.tw8";
-    }
-    void TearDown() override {
-        unlink(path_.c_str());
-        rmdir(dir_.c_str());
-        ReportTest::TearDown();
+        ASSERT_TRUE(dir_.Valid());
+        path_ = dir_.File("help.tw8");
     }
     void Write(const std::string& bytes) {
         std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
     }
-    std::string dir_, path_;
+    twtest::TempDir dir_{"rpt_help"};
+    std::string path_;
 };
 
 TEST_F(ReportHelpTest, OffsetsLengthsAndCountsAreCheckedAgainstTheFileSize) {
@@ -721,7 +715,7 @@ TEST_F(ReportHelpTest, OffsetsLengthsAndCountsAreCheckedAgainstTheFileSize) {
         MemFree(text);
     }
     int exists = -1;
-    EXPECT_EQ(nullptr, ReadHelpTextFrom((dir_ + "/none.tw8").c_str(), 15002, &exists));
+    EXPECT_EQ(nullptr, ReadHelpTextFrom(dir_.File("none.tw8").c_str(), 15002, &exists));
     EXPECT_EQ(0, exists);
 }
 
@@ -818,8 +812,8 @@ TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
         *file = index == 3 ? "/lib/amp.mac" : "/work/top.cir";
         return true;
     };
-    static int sourcesShown;
-    services_.showErrorSource = [](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
+    int sourcesShown = 0;
+    services_.showErrorSource = [&sourcesShown](const SchematicObject*, const NetlistLine*) { ++sourcesShown; };
     StringArray list;
     ASSERT_EQ(0, list.Init());
     list.SetEntry(0, "first", 5);
