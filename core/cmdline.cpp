@@ -108,7 +108,7 @@ StartupState& Startup() {
 }
 
 DocumentOpenerPort& DocumentOpener() { return cl_opener.Get(); }
-void InstallDocumentOpener(DocumentOpenerPort* port) { cl_opener.Install(port); }
+DocumentOpenerPort* InstallDocumentOpener(DocumentOpenerPort* port) { return cl_opener.Install(port); }
 
 int OpenNamedFile(const char* name) {
     if (!name || !*name) return kOk;

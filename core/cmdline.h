@@ -66,7 +66,7 @@ public:
     virtual int OpenFileOfKind(const char* path, int kind) = 0;
 };
 DocumentOpenerPort& DocumentOpener();
-void InstallDocumentOpener(DocumentOpenerPort* port);
+DocumentOpenerPort* InstallDocumentOpener(DocumentOpenerPort* port);
 
 // Resolves the kind of a named file and opens it: 0 or the opener's result code.
 int OpenNamedFile(const char* name);

@@ -58,19 +58,19 @@ PortSlot<FontMetricsPort, NullFontMetrics> dk_fontMetrics;
 }  // namespace
 
 StatusBarPort& StatusBar() { return dk_statusBar.Get(); }
-void InstallStatusBar(StatusBarPort* port) { dk_statusBar.Install(port); }
+StatusBarPort* InstallStatusBar(StatusBarPort* port) { return dk_statusBar.Install(port); }
 
 ProgressPort& Progress() { return dk_progress.Get(); }
-void InstallProgress(ProgressPort* port) { dk_progress.Install(port); }
+ProgressPort* InstallProgress(ProgressPort* port) { return dk_progress.Install(port); }
 
 ScreenPort& Screen() { return dk_screen.Get(); }
-void InstallScreen(ScreenPort* port) { dk_screen.Install(port); }
+ScreenPort* InstallScreen(ScreenPort* port) { return dk_screen.Install(port); }
 
 ProfilePort& ProfileFile() { return dk_profile.Get(); }
-void InstallProfileFile(ProfilePort* port) { dk_profile.Install(port); }
+ProfilePort* InstallProfileFile(ProfilePort* port) { return dk_profile.Install(port); }
 
 MainWindowPort& MainWindow() { return dk_mainWindow.Get(); }
-void InstallMainWindow(MainWindowPort* port) { dk_mainWindow.Install(port); }
+MainWindowPort* InstallMainWindow(MainWindowPort* port) { return dk_mainWindow.Install(port); }
 
 FontMetricsPort& FontMetrics() { return dk_fontMetrics.Get(); }
-void InstallFontMetrics(FontMetricsPort* port) { dk_fontMetrics.Install(port); }
+FontMetricsPort* InstallFontMetrics(FontMetricsPort* port) { return dk_fontMetrics.Install(port); }

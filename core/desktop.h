@@ -5,7 +5,9 @@
 // The shell and the platform layer are built on top of the core, so each of
 // these reaches the core through a port that its owner installs at start-up.
 // Until one is installed the port answers through a null object that gives the
-// neutral answer (no status bar text, no screen size, no profile entry).
+// neutral answer (no status bar text, no screen size, no profile entry). Each
+// Install function takes null for the null object and returns what was
+// installed before (null for the null object), so a scoped install can put it back.
 #pragma once
 
 // The main frame's status bar (shell).
@@ -21,7 +23,7 @@ public:
     virtual void SetPaneText(int paneId, const char* text) = 0;
 };
 StatusBarPort& StatusBar();
-void InstallStatusBar(StatusBarPort* port);
+StatusBarPort* InstallStatusBar(StatusBarPort* port);
 
 // The progress control of long runs over the status bar's message pane (shell).
 class ProgressPort {
@@ -35,7 +37,7 @@ public:
     virtual void SetPosition(int position) = 0;
 };
 ProgressPort& Progress();
-void InstallProgress(ProgressPort* port);
+ProgressPort* InstallProgress(ProgressPort* port);
 
 // The screen (platform).
 class ScreenPort {
@@ -45,7 +47,7 @@ public:
     virtual void GetScreenSize(int* width, int* height) = 0;
 };
 ScreenPort& Screen();
-void InstallScreen(ScreenPort* port);
+ScreenPort* InstallScreen(ScreenPort* port);
 
 // The profile file beside tarn.dat (platform).
 class ProfilePort {
@@ -55,7 +57,7 @@ public:
     virtual bool ReadProfileString(const char* section, const char* key, char* out, int size) = 0;
 };
 ProfilePort& ProfileFile();
-void InstallProfileFile(ProfilePort* port);
+ProfilePort* InstallProfileFile(ProfilePort* port);
 
 // The main window (shell).
 class MainWindowPort {
@@ -65,7 +67,7 @@ public:
     virtual void CloseMainWindow() = 0;
 };
 MainWindowPort& MainWindow();
-void InstallMainWindow(MainWindowPort* port);
+MainWindowPort* InstallMainWindow(MainWindowPort* port);
 
 // The system font (shell). The null object reckons for a 96 dpi screen and
 // knows no system font.
@@ -78,4 +80,4 @@ public:
     virtual int PointsToLogicalHeight(int points) = 0;
 };
 FontMetricsPort& FontMetrics();
-void InstallFontMetrics(FontMetricsPort* port);
+FontMetricsPort* InstallFontMetrics(FontMetricsPort* port);

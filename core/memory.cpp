@@ -81,7 +81,7 @@ void mem_FreeText(char* text) {
 // ---- memory relief ----------------------------------------------------------
 
 MemoryReliefPort& MemoryRelief() { return mem_relief.Get(); }
-void InstallMemoryRelief(MemoryReliefPort* port) { mem_relief.Install(port); }
+MemoryReliefPort* InstallMemoryRelief(MemoryReliefPort* port) { return mem_relief.Install(port); }
 
 // ---- allocation -------------------------------------------------------------
 

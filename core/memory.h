@@ -19,7 +19,7 @@ public:
     virtual void ReleaseUndoMemory() = 0;
 };
 MemoryReliefPort& MemoryRelief();
-void InstallMemoryRelief(MemoryReliefPort* port);
+MemoryReliefPort* InstallMemoryRelief(MemoryReliefPort* port);
 
 // ---- allocation -------------------------------------------------------------
 

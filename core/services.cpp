@@ -117,7 +117,7 @@ bool svc_IsBlankText(const char* text) {
 }  // namespace
 
 ParameterEvaluatorPort& ParameterEvaluator() { return svc_evaluator.Get(); }
-void InstallParameterEvaluator(ParameterEvaluatorPort* port) { svc_evaluator.Install(port); }
+ParameterEvaluatorPort* InstallParameterEvaluator(ParameterEvaluatorPort* port) { return svc_evaluator.Install(port); }
 bool HasParameterEvaluator() { return svc_evaluator.Installed(); }
 
 char* SplitAtTopLevelComma(char* text) {

@@ -37,7 +37,7 @@ public:
     virtual int Evaluate(const char* text, double* value, unsigned dependsOn[2]) = 0;
 };
 ParameterEvaluatorPort& ParameterEvaluator();
-void InstallParameterEvaluator(ParameterEvaluatorPort* port);
+ParameterEvaluatorPort* InstallParameterEvaluator(ParameterEvaluatorPort* port);
 // Whether an evaluator is installed (callers with their own fallback ask).
 bool HasParameterEvaluator();
 

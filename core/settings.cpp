@@ -161,9 +161,9 @@ int st_ReadFlatCount(SectionFile& file, int32_t& count) {
 }  // namespace
 
 ShellSettingsPort& ShellSettings() { return st_shellSettings.Get(); }
-void InstallShellSettings(ShellSettingsPort* port) { st_shellSettings.Install(port); }
+ShellSettingsPort* InstallShellSettings(ShellSettingsPort* port) { return st_shellSettings.Install(port); }
 FlatLayoutRecordsPort& FlatLayoutRecords() { return st_flatRecords.Get(); }
-void InstallFlatLayoutRecords(FlatLayoutRecordsPort* port) { st_flatRecords.Install(port); }
+FlatLayoutRecordsPort* InstallFlatLayoutRecords(FlatLayoutRecordsPort* port) { return st_flatRecords.Install(port); }
 bool HasFlatLayoutRecords() { return st_flatRecords.Installed(); }
 
 // ---- the section table ------------------------------------------------------------

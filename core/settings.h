@@ -28,7 +28,7 @@ public:
     virtual void ClearSavedPlacement() = 0;
 };
 ShellSettingsPort& ShellSettings();
-void InstallShellSettings(ShellSettingsPort* port);
+ShellSettingsPort* InstallShellSettings(ShellSettingsPort* port);
 
 // The records of the older flat layout that belong to later subsystems: the old
 // global-settings record (analysis control) and the title-block texts (the
@@ -44,7 +44,7 @@ public:
     virtual void SetTitleBlockText(int index, const char* text) = 0;
 };
 FlatLayoutRecordsPort& FlatLayoutRecords();
-void InstallFlatLayoutRecords(FlatLayoutRecordsPort* port);
+FlatLayoutRecordsPort* InstallFlatLayoutRecords(FlatLayoutRecordsPort* port);
 bool HasFlatLayoutRecords();
 
 // One section routine: writes or reads its section by the stream's mode and

@@ -459,7 +459,7 @@ void app_DetectPlatform() {
 }  // namespace
 
 StartupRequestsPort& StartupRequests() { return app_requests.Get(); }
-void InstallStartupRequests(StartupRequestsPort* port) { app_requests.Install(port); }
+StartupRequestsPort* InstallStartupRequests(StartupRequestsPort* port) { return app_requests.Install(port); }
 
 void RegisterShellStartup(StartupRegistry& registry) {
     registry.Add(StartupPhase::kWindows, "shell: palettes", [] {

@@ -153,7 +153,7 @@ public:
     virtual void ShowTipOfTheDay() = 0;
 };
 StartupRequestsPort& StartupRequests();
-void InstallStartupRequests(StartupRequestsPort* port);
+StartupRequestsPort* InstallStartupRequests(StartupRequestsPort* port);
 
 // Adds the shell's start-up steps to the registry: the palettes (with the
 // window geometry) and the preferences' defaults.

@@ -146,13 +146,13 @@ DialogState& Dialogs() {
 }
 
 SchematicCursorPort& SchematicCursor() { return dlg_cursor.Get(); }
-void InstallSchematicCursor(SchematicCursorPort* port) { dlg_cursor.Install(port); }
+SchematicCursorPort* InstallSchematicCursor(SchematicCursorPort* port) { return dlg_cursor.Install(port); }
 ContextHelpPort& ContextHelp() { return dlg_help.Get(); }
-void InstallContextHelp(ContextHelpPort* port) { dlg_help.Install(port); }
+ContextHelpPort* InstallContextHelp(ContextHelpPort* port) { return dlg_help.Install(port); }
 AnalysisModePort& AnalysisMode() { return dlg_analysisMode.Get(); }
-void InstallAnalysisMode(AnalysisModePort* port) { dlg_analysisMode.Install(port); }
+AnalysisModePort* InstallAnalysisMode(AnalysisModePort* port) { return dlg_analysisMode.Install(port); }
 NumericFieldPort& NumericFields() { return dlg_numericFields.Get(); }
-void InstallNumericFields(NumericFieldPort* port) { dlg_numericFields.Install(port); }
+NumericFieldPort* InstallNumericFields(NumericFieldPort* port) { return dlg_numericFields.Install(port); }
 
 bool PlaceDialog(platform::Point* position, platform::Rect* rect, platform::Dialog& dialog) {
     return dlg_Place(position, rect, dialog);

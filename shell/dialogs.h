@@ -53,7 +53,7 @@ public:
     virtual void UpdateActiveCircuitWindow() = 0;
 };
 SchematicCursorPort& SchematicCursor();
-void InstallSchematicCursor(SchematicCursorPort* port);
+SchematicCursorPort* InstallSchematicCursor(SchematicCursorPort* port);
 
 // Help: opens context help `helpId` for `window`.
 class ContextHelpPort {
@@ -62,7 +62,7 @@ public:
     virtual void OpenContextHelp(platform::Window* window, unsigned helpId) = 0;
 };
 ContextHelpPort& ContextHelp();
-void InstallContextHelp(ContextHelpPort* port);
+ContextHelpPort* InstallContextHelp(ContextHelpPort* port);
 
 // Analysis control: true while the program is in analysis mode (F2 then only
 // closes the dialog).
@@ -72,7 +72,7 @@ public:
     virtual bool IsAnalysisMode() = 0;
 };
 AnalysisModePort& AnalysisMode();
-void InstallAnalysisMode(AnalysisModePort* port);
+AnalysisModePort* InstallAnalysisMode(AnalysisModePort* port);
 
 // Numeric fields: evaluates a field's text as a number or expression; *error
 // becomes non-zero when it is neither. The reporting form tells the user, the
@@ -83,7 +83,7 @@ public:
     virtual double EvaluateNumericText(const char* text, int* error, bool quiet) = 0;
 };
 NumericFieldPort& NumericFields();
-void InstallNumericFields(NumericFieldPort* port);
+NumericFieldPort* InstallNumericFields(NumericFieldPort* port);
 
 // Places a window from its remembered position or rectangle (either may be
 // null): nothing remembered, (-1, -1), or a corner that would put the window
