@@ -15,6 +15,7 @@
 // Columns: prefix, digital, pin kinds, type id, device list, class, model type,
 // device bits, pin count, name, digital flags; then the nine standard attribute
 // ids and their nine help ids.
+// clang-format off
 const ComponentType ComponentTypeTable[kComponentTypeCount] = {
     /*   0 */ {" ", 0, 0, 0, -1, 8401, -1, 0, 0, "NULL", 0,
                {0, 0, 0, 0, 0, 0, 0, 0, 0},
@@ -458,6 +459,7 @@ const ComponentType ComponentTypeTable[kComponentTypeCount] = {
                {0, 80, 81, 82, 83, 84, 85, 0, 0},
                {0, 19192, 19193, 19195, 19196, 19197, 19198, 0, 0}},
 };
+// clang-format on
 
 namespace {
 

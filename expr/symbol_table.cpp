@@ -8,6 +8,7 @@
 // Fields: name, minArgs, maxArgs, stateCells, tokenClass, code, analysisMask,
 // kindFlags, contextMask, unitFlags, extraFlags, deviceMask, reserved, value,
 // storage, menuCategory, help, reserved.
+// clang-format off
 const ExprSymbol ExprSymbolTable[kExprSymbolCount] = {
     // ---- from row 0: node and pin voltages
     {"V", 1, 2, 0, 14, 15, 15, 0x1500, 0x800, 1, 0, 0xc000, 0, 0.0, nullptr, -1, "%cVoltage across", 0},  // 0
@@ -398,3 +399,4 @@ const ExprSymbol ExprSymbolTable[kExprSymbolCount] = {
     {"FALSE", 0, 0, 0, 15, 0, 207, 0x2000000, 0x820, 0x10000, 0, 0, 0, 0.0, nullptr, -1, "FALSE", 0},  // 375
     {"", 1, 1, 0, 14, 604, 207, 0x800, 0x800, 0, 0, 0, 0, 0.0, nullptr, -1, "", 0},  // 376
 };
+// clang-format on

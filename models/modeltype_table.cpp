@@ -7,6 +7,9 @@
 
 #include "models/modeltypes.h"
 
+// The parameter tables keep one row a line, aligned by hand.
+// clang-format off
+
 // Parameter entry builders. Names given to MTT_LWP and MTT_T3 must be string
 // literals: the variants are made by literal concatenation.
 #define MTT_NUM(name, def, cls, fl) {name, {def}, kParamNumber, cls, static_cast<uint16_t>(fl), 0}
@@ -587,3 +590,4 @@ ModelTypeInfo ModelTypeTable[kModelTypeCount] = {
 #undef MTT_TEMPS
 #undef MTT_LWP
 #undef MTT_T3
+// clang-format on
