@@ -154,8 +154,7 @@ void main_PrintState(const char* commandLine) {
     }
     printf("Sections read:      %s\n", served.empty() ? " (none)" : served.c_str());
     if (skippedCount)
-        printf("Sections skipped:    %d, their subsystems are not built yet:\n %s\n", skippedCount,
-               skipped.c_str());
+        printf("Sections skipped:    %d, their subsystems are not built yet:\n %s\n", skippedCount, skipped.c_str());
 
     const RecentList& recent = RecentFiles();
     printf("Recent files:       %s\n", recent.Count() ? "" : " (none)");

@@ -10,8 +10,8 @@
 #include "expr/evaluate.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
-#include "expr/symbols.h"
 #include "expr/services.h"
+#include "expr/symbols.h"
 
 namespace {
 

@@ -21,10 +21,16 @@ const std::vector<std::string>& BenchNetlist() {
         for (int i = 0; i < 50000; ++i) {
             const char* value = kBenchValues[i % 10];
             switch (i % 4) {
-            case 0: std::snprintf(line, sizeof line, "R%d N%03d N%03d %s TC=0.001,1u", i, i % 997, (i + 1) % 997, value); break;
+            case 0:
+                std::snprintf(line, sizeof line, "R%d N%03d N%03d %s TC=0.001,1u", i, i % 997, (i + 1) % 997, value);
+                break;
             case 1: std::snprintf(line, sizeof line, "C%d N%03d 0 %s IC=1.5V", i, i % 997, value); break;
-            case 2: std::snprintf(line, sizeof line, "V%d N%03d 0 PULSE(0 5 %s 1n 1n 10u 20u)", i, i % 997, value); break;
-            default: std::snprintf(line, sizeof line, ".MODEL Q%d NPN (BF=%d IS=1e-14 VAF=%s)", i, 100 + i % 50, value); break;
+            case 2:
+                std::snprintf(line, sizeof line, "V%d N%03d 0 PULSE(0 5 %s 1n 1n 10u 20u)", i, i % 997, value);
+                break;
+            default:
+                std::snprintf(line, sizeof line, ".MODEL Q%d NPN (BF=%d IS=1e-14 VAF=%s)", i, 100 + i % 50, value);
+                break;
             }
             out.emplace_back(line);
         }

@@ -4,7 +4,6 @@
 #include <cstdarg>
 #include <cstring>
 #include <new>
-#include <utility>
 #include <string>
 #include <utility>
 
@@ -92,8 +91,10 @@ const char* df_ScopePath(DefineTable* table, int scope) {
 void df_MarkErrorLocation(const StatementSource& source) {
     if ((source.SourceKind == kSourceObject || source.SourceKind == kSourceOtherObject) && source.SourceRef) {
         PoolItem* item = reinterpret_cast<PoolItem*>(source.SourceRef);
-        if (item->type == kPoolSchematicObject) ShowErrorSource(kOriginPart, item);
-        else if (item->type == kPoolGridText) ShowErrorSource(kOriginStatement, item);
+        if (item->type == kPoolSchematicObject)
+            ShowErrorSource(kOriginPart, item);
+        else if (item->type == kPoolGridText)
+            ShowErrorSource(kOriginStatement, item);
     }
 }
 
@@ -217,8 +218,10 @@ private:
 size_t df_MatchingParenIn(const char* text, size_t size, size_t open) {
     int depth = 0;
     for (size_t i = open; i < size; ++i) {
-        if (text[i] == '(') ++depth;
-        else if (text[i] == ')' && --depth == 0) return i;
+        if (text[i] == '(')
+            ++depth;
+        else if (text[i] == ')' && --depth == 0)
+            return i;
     }
     return std::string::npos;
 }
@@ -248,7 +251,7 @@ int df_ExpandCallAt(const DefineEntry* entry, const char* at, size_t size, size_
         *failure = {kMsgDefineExpecting, ")"};
         return -1;
     }
-    std::string inner(at + j + 1, close - j);   // through the closing parenthesis
+    std::string inner(at + j + 1, close - j);  // through the closing parenthesis
     char** args = nullptr;
     int error = 0;
     int n = SplitArgumentList(&args, inner.c_str(), &error);
@@ -283,8 +286,10 @@ int df_ExpandCallAt(const DefineEntry* entry, const char* at, size_t size, size_
                     break;
                 }
             }
-            if (match >= 0) result += args[match];
-            else result.append(s, len);
+            if (match >= 0)
+                result += args[match];
+            else
+                result.append(s, len);
         } else if (HasCharClass(*p, CC_DIGIT) || *p == '.') {
             // A number with its exponent and suffix is one run.
             const char* s = p;
@@ -414,8 +419,10 @@ int df_SubstituteInPlace(DefineTable* table, std::string& buf, int scope, int li
     buf.swap(done);
     if (markerMode == kMarkersToParentheses) {
         for (char& ch : buf) {
-            if (ch == kMarkerOpen) ch = '(';
-            else if (ch == kMarkerClose) ch = ')';
+            if (ch == kMarkerOpen)
+                ch = '(';
+            else if (ch == kMarkerClose)
+                ch = ')';
         }
     } else if (markerMode == kMarkersRemove) {
         std::string kept;
@@ -528,9 +535,7 @@ int DefineTable::EnsureSlots(int n) {
     return 0;
 }
 
-int DefineTable::EntryCount(int scope) const {
-    return scope >= 0 && scope < scopeSlots ? entryCounts[scope] : 0;
-}
+int DefineTable::EntryCount(int scope) const { return scope >= 0 && scope < scopeSlots ? entryCounts[scope] : 0; }
 
 DefineEntry* DefineTable::Entry(int scope, int index) {
     if (scope < 0 || scope >= scopeSlots || index < 0 || index >= entryCounts[scope]) return nullptr;
@@ -754,8 +759,10 @@ int IsSimpleDefineValue(const char* value) {
         const char open = v[0], close = open == '(' ? ')' : '}';
         int depth = 0;
         for (size_t i = 0; i < n; ++i) {
-            if (v[i] == open) ++depth;
-            else if (v[i] == close && --depth == 0) return i == n - 1 ? 1 : 0;
+            if (v[i] == open)
+                ++depth;
+            else if (v[i] == close && --depth == 0)
+                return i == n - 1 ? 1 : 0;
         }
         return 0;
     }
@@ -800,7 +807,8 @@ int SplitArgumentList(char*** out, const char* text, int* error) {
         ++count;
     };
     for (; *p; ++p) {
-        if (*p == '(') ++depth;
+        if (*p == '(')
+            ++depth;
         else if (*p == ')') {
             if (--depth < 0) {
                 closed = true;
@@ -877,8 +885,7 @@ int AddDefine(DefineTable* table, const char* name, const char* argumentText, co
             if (QuietDefinitionErrors) return kResultShown;
             return df_Report(source, nullptr, kMsgDefineDuplicate, name);
         }
-        if (IsScopeArrayName(table, name, sourceIn.Scope))
-            return df_Report(source, nullptr, kMsgDefineArrayName);
+        if (IsScopeArrayName(table, name, sourceIn.Scope)) return df_Report(source, nullptr, kMsgDefineArrayName);
     }
 
     // Split the argument list before anything is stored.
@@ -902,7 +909,8 @@ int AddDefine(DefineTable* table, const char* name, const char* argumentText, co
     if (table->entryCounts[scope] >= table->entryCapacities[scope]) {
         const int capacity = table->entryCapacities[scope] ? table->entryCapacities[scope] * 2 : 16;
         void* block = table->entries[scope];
-        if (!ResizeZeroed(&block, capacity * sizeof(DefineEntry), table->entryCapacities[scope] * sizeof(DefineEntry))) {
+        if (!ResizeZeroed(&block, capacity * sizeof(DefineEntry),
+                          table->entryCapacities[scope] * sizeof(DefineEntry))) {
             FreeArgumentList(args, argCount);
             ReportCompileOutOfMemory();
             return kResultShown;
@@ -994,8 +1002,10 @@ int ParseDefineStatement(DefineTable* table, const char* text, const StatementSo
             std::string piece = pieces[i];
             std::string statement = ".define ";
             size_t eq = piece.find('=');
-            if (eq == std::string::npos) statement += piece + " 1";
-            else statement += piece.substr(0, eq) + " " + piece.substr(eq + 1);
+            if (eq == std::string::npos)
+                statement += piece + " 1";
+            else
+                statement += piece.substr(0, eq) + " " + piece.substr(eq + 1);
             rc = ParseDefineStatement(table, statement.c_str(), source, kDotDefine);
         }
         FreeArgumentList(pieces, n);
@@ -1042,8 +1052,10 @@ int ParseDefineStatement(DefineTable* table, const char* text, const StatementSo
         const char* start = p;
         int depth = 0;
         for (; *p; ++p) {
-            if (*p == '(') ++depth;
-            else if (*p == ')' && --depth == 0) break;
+            if (*p == '(')
+                ++depth;
+            else if (*p == ')' && --depth == 0)
+                break;
         }
         if (!*p) return df_Report(source, nullptr, kMsgDefineExpecting, ")");
         ++p;
@@ -1073,12 +1085,15 @@ int SubstituteDefines(DefineTable* table, char** out, int scope, const char* tex
     try {
         df_UpperCopy(text ? text : "", buf, !TextPreservingCompile);
         int rc = 0;
-        if (table && df_NeedsWork(table, buf)) rc = df_SubstituteInPlace(table, buf, scope, literal, markerMode);
+        if (table && df_NeedsWork(table, buf))
+            rc = df_SubstituteInPlace(table, buf, scope, literal, markerMode);
         else if (markerMode != kMarkersKeep) {
             std::string tmp;
             for (char c : buf) {
-                if (c == kMarkerOpen) c = markerMode == kMarkersToParentheses ? '(' : 0;
-                else if (c == kMarkerClose) c = markerMode == kMarkersToParentheses ? ')' : 0;
+                if (c == kMarkerOpen)
+                    c = markerMode == kMarkersToParentheses ? '(' : 0;
+                else if (c == kMarkerClose)
+                    c = markerMode == kMarkersToParentheses ? ')' : 0;
                 if (c) tmp.push_back(c);
             }
             buf.swap(tmp);
@@ -1115,8 +1130,10 @@ char* SubstituteAttribute(DefineTable* table, SchematicObject* part, int attribu
         std::string kept;
         bool quoted = false;
         for (const char* c = out; *c; ++c) {
-            if (*c == '"') quoted = !quoted;
-            else if (quoted) kept.push_back(*c);
+            if (*c == '"')
+                quoted = !quoted;
+            else if (quoted)
+                kept.push_back(*c);
         }
         df_Trim(kept);
         char* copy = df_Duplicate(kept);
@@ -1168,8 +1185,8 @@ int df_ParseTolerance(DefineTable* table, DefineEntry& e, int scope) {
     df_Trim(valueText);
     const bool percent = !valueText.empty() && valueText.back() == '%';
     char* nominalText = nullptr;
-    int rc = SubstituteDefines(table, &nominalText, scope, e.sourceValue ? e.sourceValue : "", 0,
-                               kMarkersToParentheses);
+    int rc =
+        SubstituteDefines(table, &nominalText, scope, e.sourceValue ? e.sourceValue : "", 0, kMarkersToParentheses);
     if (rc) {
         FreeString(&nominalText);
         return rc;
@@ -1205,7 +1222,7 @@ int PrepareScopeDefines(DefineTable* table, int scope) {
             e->value = nullptr;
             char* expanded = nullptr;
             int rc = SubstituteDefines(table, &expanded, scope, value, 0, kMarkersKeep);
-            e = &table->entries[scope][i];   // the table may have grown (library defines)
+            e = &table->entries[scope][i];  // the table may have grown (library defines)
             if (rc) {
                 e->value = value;
                 FreeString(&expanded);

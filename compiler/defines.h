@@ -22,41 +22,41 @@ struct SchematicObject;
 
 constexpr int32_t kScopeKindSchematic = 22;
 constexpr int32_t kScopeKindText = 49;
-extern const char* const kGlobalIncludePrefix;   // "'TARNINC'"
+extern const char* const kGlobalIncludePrefix;  // "'TARNINC'"
 
 struct CircuitScope {
-    int32_t kind = 0;                       // kScopeKindSchematic or kScopeKindText
-    std::string path;                       // file the scope's statements come from
-    std::string name;                       // file or subcircuit name
-    std::string prefix;                     // qualified instance path ("" for 1)
-    SchematicObject* instancePart = nullptr;// the part whose expansion made the scope
+    int32_t kind = 0;                         // kScopeKindSchematic or kScopeKindText
+    std::string path;                         // file the scope's statements come from
+    std::string name;                         // file or subcircuit name
+    std::string prefix;                       // qualified instance path ("" for 1)
+    SchematicObject* instancePart = nullptr;  // the part whose expansion made the scope
     int32_t libraryDefinesLoaded = 0;
-    CCTDoc* document = nullptr;             // the document whose parts and statements the scope holds
-    SchematicObject* firstPart = nullptr;   // the first part registered in the scope
-    int32_t parent = 0;                     // the enclosing scope (1 for top-level instances)
+    CCTDoc* document = nullptr;            // the document whose parts and statements the scope holds
+    SchematicObject* firstPart = nullptr;  // the first part registered in the scope
+    int32_t parent = 0;                    // the enclosing scope (1 for top-level instances)
 };
 
 // ---- entries ------------------------------------------------------------------------------
 
 struct DefineEntry {
-    char* name;                  // upper case
+    char* name;  // upper case
     char* qualifiedName;
-    char* value;                 // may hold the substitution markers after pre-expansion
-    int32_t simpleValue;         // IsSimpleDefineValue of the value
-    int16_t argCount;            // formal arguments of a function-like define
-    int16_t emptyArgList;        // written with "()"
+    char* value;           // may hold the substitution markers after pre-expansion
+    int32_t simpleValue;   // IsSimpleDefineValue of the value
+    int16_t argCount;      // formal arguments of a function-like define
+    int16_t emptyArgList;  // written with "()"
     char** argNames;
-    char* displayName;           // name and argument list as written
+    char* displayName;  // name and argument list as written
     int32_t nameLength;
     int32_t valueLength;
-    StatementSource source;      // source.Scope: the entry's effective scope
-    int16_t promoted;            // a top-level .PARAM/.FUNC stored in scope 0
-    int32_t kind;                // 3 .DEFINE, 13 .PARAM, 14 .FUNC, 23 instance parameter
+    StatementSource source;  // source.Scope: the entry's effective scope
+    int16_t promoted;        // a top-level .PARAM/.FUNC stored in scope 0
+    int32_t kind;            // 3 .DEFINE, 13 .PARAM, 14 .FUNC, 23 instance parameter
     int32_t used;
     char* toleranceText;
     ToleranceSpec tolerance;
-    double numericValue;         // EvaluateUsedDefines
-    char* sourceValue;           // the value as the statement gave it
+    double numericValue;  // EvaluateUsedDefines
+    char* sourceValue;    // the value as the statement gave it
 
     bool IsFunctionLike() const { return argCount > 0 || emptyArgList; }
 };

@@ -29,8 +29,9 @@ static const MessageRow kCompilerMessageRows[] = {
     {10885, "%EDuplicate .define '%s'."},
     {10886, "%EIllegal character '%s' in .define."},
     {10890, "%EMissing '}' in define."},
-    {10936, "%EThe NAME in an .ARRAY statement is already used in another .ARRAY statement or in a .DEFINE "
-            "statement."},
+    {10936,
+     "%EThe NAME in an .ARRAY statement is already used in another .ARRAY statement or in a .DEFINE "
+     "statement."},
     {11903, "%EExtra text '%s' found."},
     {19891, "%EMissing LOT keyword in .define statement."},
     {19892, "%EUse of LOT='%%' requires that the expression is static."},
@@ -43,5 +44,6 @@ static const MessageRow kCompilerMessageRows[] = {
 };
 
 void RegisterCompilerMessages() {
-    RegisterMessages(kCompilerMessageRows, static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
+    RegisterMessages(kCompilerMessageRows,
+                     static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
 }

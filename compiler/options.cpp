@@ -70,7 +70,6 @@ const OptionRow OptionsTable[kOptionCount] = {
     {"LZERO", offsetof(GlobalSettingValues, lzero), kOptionDouble, -1e30, 1e30},
 };
 
-
 int FindOptionRow(const char* keyword) {
     if (!keyword) return -1;
     for (int i = 0; i < kOptionCount; ++i)
@@ -200,7 +199,8 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         const char* valueStart = q;
         if (*q == '{') {
             for (int depth = 0; *q; ++q) {
-                if (*q == '{') ++depth;
+                if (*q == '{')
+                    ++depth;
                 else if (*q == '}' && --depth == 0) {
                     ++q;
                     break;
@@ -211,9 +211,12 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         const std::string value(valueStart, q);
         p = q;
         if (target == kTargetMethod) {
-            if (value == "GEAR") options.method = 0;
-            else if (value == "TRAP") options.method = 1;
-            else return parse.Fail(kMsgOptionsMethod, name.c_str());
+            if (value == "GEAR")
+                options.method = 0;
+            else if (value == "TRAP")
+                options.method = 1;
+            else
+                return parse.Fail(kMsgOptionsMethod, name.c_str());
             continue;
         }
         const std::string rows = "Value:\t" + value + "\n";
@@ -228,7 +231,8 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         } else {
             error = 1;
         }
-        if (error || !std::isfinite(number)) return parse.Fail(kMsgOptionsBadValue, name.c_str(), nullptr, rows.c_str());
+        if (error || !std::isfinite(number))
+            return parse.Fail(kMsgOptionsBadValue, name.c_str(), nullptr, rows.c_str());
         switch (target) {
         case kTargetRow:
             // A flag written NAME=value is on for any value but 0.
@@ -237,9 +241,7 @@ int ParseOptionsStatement(CCTDoc* document, const char* text, int fullMode, Grid
         case kTargetMaxTimeStep:
             if (number > 0 && (options.maxTimeStep == 0 || number < options.maxTimeStep)) options.maxTimeStep = number;
             break;
-        case kTargetNumDigits:
-            options.numDigits = op_RoundToInt(number);
-            break;
+        case kTargetNumDigits: options.numDigits = op_RoundToInt(number); break;
         default: break;
         }
     }
@@ -314,8 +316,8 @@ int op_ApplyDocument(CCTDoc* document, CCTDoc* source, DefineTable* table, int s
 int op_ApplyGlobalInclude(CCTDoc* document, DefineTable* table, int fullMode) {
     const CircuitScope* record = GetScope(table, 0);
     char fallback[1024];
-    const char* path = record && !record->path.empty() ? record->path.c_str()
-                                                        : GetGlobalIncludePath(fallback, sizeof fallback);
+    const char* path =
+        record && !record->path.empty() ? record->path.c_str() : GetGlobalIncludePath(fallback, sizeof fallback);
     if (!path || !*path) return 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) return 0;
@@ -421,8 +423,10 @@ void WriteOptionsLine(CCTDoc* document, int row) {
     if (!options || row < 0 || row >= kOptionCount) return;
     const OptionRow& r = OptionsTable[row];
     char value[40];
-    if (r.type == kOptionDouble) FormatBounded(value, sizeof value, "%g", options->RowValue(row));
-    else FormatBounded(value, sizeof value, "%d", static_cast<int>(options->RowValue(row)));
+    if (r.type == kOptionDouble)
+        FormatBounded(value, sizeof value, "%g", options->RowValue(row));
+    else
+        FormatBounded(value, sizeof value, "%d", static_cast<int>(options->RowValue(row)));
     OptionsWriteContext context{r.keyword, value, 0};
     if (document->Kind() == kDocCircuit) {
         for (PoolItem* item = document->gridTexts.first; item; item = item->next) {

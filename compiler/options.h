@@ -19,10 +19,10 @@ enum OptionValueType : int16_t {
 };
 
 struct OptionRow {
-    const char* keyword;     // upper case
-    size_t offset;           // of the int32_t or double in GlobalSettingValues
-    int16_t type;            // OptionValueType
-    double minimum;          // the row's bounds (integer rows truncate them)
+    const char* keyword;  // upper case
+    size_t offset;        // of the int32_t or double in GlobalSettingValues
+    int16_t type;         // OptionValueType
+    double minimum;       // the row's bounds (integer rows truncate them)
     double maximum;
 };
 constexpr int kOptionCount = 41;
@@ -37,9 +37,9 @@ int FindOptionRow(const char* keyword);
 struct CircuitOptions {
     GlobalSettingValues settings;
     int32_t setByStatement[kOptionCount] = {};  // set when a statement set the row
-    double maxTimeStep = 0;        // MAXTIMESTEP; 0 = not set
-    int32_t numDigits = -1;        // NUMDGT; -1 = not set
-    int32_t method = 1;            // 0 GEAR, 1 TRAP
+    double maxTimeStep = 0;                     // MAXTIMESTEP; 0 = not set
+    int32_t numDigits = -1;                     // NUMDGT; -1 = not set
+    int32_t method = 1;                         // 0 GEAR, 1 TRAP
     int32_t methodSetByOptions = 0;
 
     // Back to the defaults: `defaults` copied, nothing set by a statement.

@@ -43,18 +43,18 @@ bool sc_IsLetter(char c) { return HasCharClass(c, CC_UPPER | CC_LOWER); }
 struct ScanState {
     SchematicObject* part;
     int scope;
-    ScanCursor tc;            // template
-    ScanCursor sc;            // statement
+    ScanCursor tc;  // template
+    ScanCursor sc;  // statement
     void* const* outputs;
     int outputCount;
-    int out = 0;              // next output pointer
+    int out = 0;  // next output pointer
     int depth = 0;
     bool inAngle = false;
     bool valueInGroup = false;
     bool keywordMatched = false;
     bool separatorMatched = false;
     int rewinds = 0;
-    char* groupStart = nullptr;   // template position of the last '<'
+    char* groupStart = nullptr;  // template position of the last '<'
     int groupOut = 0;
     bool error = false;
 };
@@ -72,9 +72,12 @@ void sc_Rewind(ScanState& s) {
 void sc_SkipOptionalGroup(ScanState& s, int levels) {
     int count = levels;
     while (const char* t = sc_Next(&s.tc, s.scope)) {
-        if (t[0] == '[') ++count;
-        else if (t[0] == ']' && --count < 0) break;
-        else if (t[0] == '%') ++s.out;
+        if (t[0] == '[')
+            ++count;
+        else if (t[0] == ']' && --count < 0)
+            break;
+        else if (t[0] == '%')
+            ++s.out;
     }
     s.depth = 0;
 }
@@ -144,9 +147,7 @@ int sc_ValueSlot(ScanState& s, const char* slot, const char*& statement, bool se
             std::memcpy(static_cast<char*>(target) + sizeof(double), &given, sizeof given);
             break;
         }
-        default:
-            std::memcpy(target, &value, sizeof value);
-            break;
+        default: std::memcpy(target, &value, sizeof value); break;
         }
     }
     ++s.out;
@@ -213,7 +214,7 @@ int sc_Scan(ScanState& s, char* templ, char* statement) {
         } else {
             if (CompareNoCase(T, S) == 0) {
                 if (s.tc.savedAt && s.tc.saved == '%') {
-                    sc_Next(&s.tc, s.scope);   // the flag's own slot token
+                    sc_Next(&s.tc, s.scope);  // the flag's own slot token
                     if (void* target = sc_Output(s)) *static_cast<int32_t*>(target) = 1;
                     ++s.out;
                     if (s.inAngle) {
@@ -247,8 +248,10 @@ int sc_Scan(ScanState& s, char* templ, char* statement) {
         if (T[0] == '[') {
             int count = 1;
             while (count > 0 && (T = sc_Next(&s.tc, s.scope)) != nullptr) {
-                if (T[0] == '[') ++count;
-                else if (T[0] == ']') --count;
+                if (T[0] == '[')
+                    ++count;
+                else if (T[0] == ']')
+                    --count;
             }
         }
         if (T) T = sc_Next(&s.tc, s.scope);
@@ -305,7 +308,6 @@ Cell* sc_Walk(Cell* root, int& innerNodes, const char* name, bool create, bool* 
         cells = cell.child;
     }
 }
-
 
 bool sc_IsComponentWithName(const SchematicObject* part) {
     return part->objectKind == kObjectComponent && *GetAttributeText(part, kAttrPart);
@@ -441,8 +443,8 @@ int CheckPartName(CCTDoc* document, const char* name, int scope, int flags, Sche
             const bool invalid = !name || !HasCharClass(*name, CC_ALPHA) || IsInvalidName(name, flags);
             if (invalid) {
                 if (part && report && !DefinitionsCompileActive) {
-                    const bool ask = scope == 1 && part->page >= 0 && !AttributeDialogOpen &&
-                                     RenamePartsQuestion().CanAsk();
+                    const bool ask =
+                        scope == 1 && part->page >= 0 && !AttributeDialogOpen && RenamePartsQuestion().CanAsk();
                     if (ask) {
                         if (RenamePartsQuestion().AskRenameParts(name)) CompileRenameRequested = 1;
                     } else {
@@ -476,7 +478,8 @@ void BuildNameIndexAlphabets() {
     std::memset(sc_alphabet, -1, sizeof sc_alphabet);
     static const char kAlphabet[] = "$%*+-./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_";
     static_assert(sizeof kAlphabet - 1 == kNameAlphabetSize, "44 symbols");
-    for (int i = 0; i < kNameAlphabetSize; ++i) sc_alphabet[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
+    for (int i = 0; i < kNameAlphabetSize; ++i)
+        sc_alphabet[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
     sc_alphabetBuilt = true;
 }
 

@@ -11,6 +11,7 @@
 #include "core/messages.h"
 #include "core/numbers.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "document/attributes.h"
@@ -18,12 +19,11 @@
 #include "document/parts.h"
 #include "expr/compiled.h"
 #include "expr/evaluate.h"
-#include "core/port.h"
 #include "expr/runstate.h"
 #include "expr/services.h"
 #include "expr/symbols.h"
-#include "models/modelstmt.h"
 #include "models/lookup.h"
+#include "models/modelstmt.h"
 #include "shell/mainframe.h"
 
 SchematicObject* CurrentSetupPart = nullptr;
@@ -36,10 +36,10 @@ struct DotKeywordRow {
     int length;
 };
 const DotKeywordRow cs_dotKeywords[kDotKeywordCount] = {
-    {".INCLUDE", 8}, {".INC", 4},   {".PARAMETERS", 11}, {".DEFINE", 7},  {".IC", 3},       {".NODESET", 8},
-    {".OPTIONS", 8}, {".OPT", 4},   {".SKIP_L_LOOP", 12}, {".MODEL", 6},  {".LIBRARY", 8},  {".LIB", 4},
-    {".MACRO", 6},   {".PARAM", 6}, {".FUNC", 5},        {".LOADOP", 7},  {".TR", 3},       {".HELP", 5},
-    {".TF", 3},      {".SENS", 5},  {".ARRAY", 6},       {".WARNING", 8}, {".PATH", 5},
+    {".INCLUDE", 8}, {".INC", 4},   {".PARAMETERS", 11},  {".DEFINE", 7},  {".IC", 3},      {".NODESET", 8},
+    {".OPTIONS", 8}, {".OPT", 4},   {".SKIP_L_LOOP", 12}, {".MODEL", 6},   {".LIBRARY", 8}, {".LIB", 4},
+    {".MACRO", 6},   {".PARAM", 6}, {".FUNC", 5},         {".LOADOP", 7},  {".TR", 3},      {".HELP", 5},
+    {".TF", 3},      {".SENS", 5},  {".ARRAY", 6},        {".WARNING", 8}, {".PATH", 5},
 };
 
 int cs_Synonym(int index) {
@@ -57,8 +57,8 @@ bool cs_KeywordEnds(char c) { return c == 0 || c == '(' || (c >= 9 && c <= 13) |
 int cs_MatchKeyword(const char* text, int index, bool exact) {
     while (text && index >= 0 && index < kDotKeywordCount) {
         const DotKeywordRow& row = cs_dotKeywords[index];
-        const bool same = exact ? std::strncmp(text, row.text, row.length) == 0
-                                : CompareNoCaseN(text, row.text, row.length) == 0;
+        const bool same =
+            exact ? std::strncmp(text, row.text, row.length) == 0 : CompareNoCaseN(text, row.text, row.length) == 0;
         if (same && cs_KeywordEnds(text[row.length])) return row.length;
         index = cs_Synonym(index);
     }
@@ -160,7 +160,8 @@ int ScanValueField(const char* text, int scope, char** out, bool joinOperators, 
             const char open = *p, close = open == '(' ? ')' : '}';
             int depth = 0;
             for (; *p; ++p) {
-                if (*p == open) ++depth;
+                if (*p == open)
+                    ++depth;
                 else if (*p == close && --depth == 0) {
                     ++p;
                     break;
@@ -262,8 +263,10 @@ char* ReplaceLineBreaks(char* text) {
 double EvaluateNumericText(const char* text, int* error, int analysisMask, bool* depends) {
     double value = 0;
     int rc = cs_Evaluate(text, analysisMask, &value, depends);
-    if (error) *error = rc ? cs_MessageIdOf(rc) : 0;
-    else if (rc) cs_MessageIdOf(rc);
+    if (error)
+        *error = rc ? cs_MessageIdOf(rc) : 0;
+    else if (rc)
+        cs_MessageIdOf(rc);
     return rc ? 0 : value;
 }
 
@@ -365,7 +368,8 @@ void RecordPartLocation(SchematicObject* part) {
     location.object = part;
     location.document = document;
     location.page = part->page;
-    if (document) CopyTextBounded(location.path, document->PathName() ? document->PathName() : "", sizeof location.path);
+    if (document)
+        CopyTextBounded(location.path, document->PathName() ? document->PathName() : "", sizeof location.path);
 }
 
 void RecordStatementLocation(GridTextObject* statement) {
@@ -376,13 +380,16 @@ void RecordStatementLocation(GridTextObject* statement) {
     location.gridText = statement;
     location.document = document;
     location.page = statement->page;
-    if (document) CopyTextBounded(location.path, document->PathName() ? document->PathName() : "", sizeof location.path);
+    if (document)
+        CopyTextBounded(location.path, document->PathName() ? document->PathName() : "", sizeof location.path);
 }
 
 void ShowErrorSource(int originKind, void* origin) {
     if (!origin || gSolver.AnalysisKind == -1) return;
-    if (originKind == kOriginPart) RecordPartLocation(static_cast<SchematicObject*>(origin));
-    else if (originKind == kOriginStatement) RecordStatementLocation(static_cast<GridTextObject*>(origin));
+    if (originKind == kOriginPart)
+        RecordPartLocation(static_cast<SchematicObject*>(origin));
+    else if (originKind == kOriginStatement)
+        RecordStatementLocation(static_cast<GridTextObject*>(origin));
 }
 
 CDoc* OpenDocumentByPath(const char* path) {
@@ -391,8 +398,10 @@ CDoc* OpenDocumentByPath(const char* path) {
     const char* slash = std::strrchr(path, '/');
     if (dot && slash && dot < slash) dot = nullptr;
     int kind = 0;
-    if (dot && (CompareNoCase(dot, ".cir") == 0 || CompareNoCase(dot, ".mac") == 0)) kind = kDocCircuit;
-    else if (dot) kind = kDocText;
+    if (dot && (CompareNoCase(dot, ".cir") == 0 || CompareNoCase(dot, ".mac") == 0))
+        kind = kDocCircuit;
+    else if (dot)
+        kind = kDocText;
     if (!kind) return nullptr;
     return HiddenDocuments().OpenDocument(path, kind);
 }
@@ -554,7 +563,9 @@ InitialConditionStore* InstallInitialConditions(InitialConditionStore* port) {
 CompileStateOwners& OtherCompileState() { return cs_otherCompileState.Get(); }
 CompileStateOwners* InstallCompileStateOwners(CompileStateOwners* port) { return cs_otherCompileState.Install(port); }
 HiddenDocumentOpener& HiddenDocuments() { return cs_documentOpener.Get(); }
-HiddenDocumentOpener* InstallHiddenDocumentOpener(HiddenDocumentOpener* port) { return cs_documentOpener.Install(port); }
+HiddenDocumentOpener* InstallHiddenDocumentOpener(HiddenDocumentOpener* port) {
+    return cs_documentOpener.Install(port);
+}
 RenameQuestion& RenamePartsQuestion() { return cs_renameQuestion.Get(); }
 RenameQuestion* InstallRenameQuestion(RenameQuestion* port) { return cs_renameQuestion.Install(port); }
 

@@ -107,10 +107,10 @@ int PartScope(const SchematicObject* part);
 // ---- compile arrays -----------------------------------------------------------------------
 
 enum CompileArrayFlags : int {
-    kClearJoinedText = 0x01,       // joined statement text, part-name index, initial conditions, libraries
-    kClearDefines = 0x02,          // define table and array statements
-    kClearHierarchy = 0x04,        // initial-condition text, hierarchy table, subcircuit name tables
-    kClearAddedParts = 0x08,       // parts and grid texts added by the compile; node renumbering
+    kClearJoinedText = 0x01,  // joined statement text, part-name index, initial conditions, libraries
+    kClearDefines = 0x02,     // define table and array statements
+    kClearHierarchy = 0x04,   // initial-condition text, hierarchy table, subcircuit name tables
+    kClearAddedParts = 0x08,  // parts and grid texts added by the compile; node renumbering
     kClearAddedParts2 = 0x10,
     kClearOpenedDocuments = 0x20,  // documents the compile opened
     kClearModelStatements = 0x40,  // .MODEL statements and model diagnostics
@@ -157,9 +157,9 @@ extern int QuietDefinitionErrors;
 // ---- run messages -------------------------------------------------------------------------
 
 enum RunMessageFlags : int {
-    kRunMessageLog = 1,         // the run message log (four blanks, the text, CR LF)
-    kRunMessageStatus = 2,      // the run status line
-    kRunMessageNumeric = 4,     // the numeric output file
+    kRunMessageLog = 1,      // the run message log (four blanks, the text, CR LF)
+    kRunMessageStatus = 2,   // the run status line
+    kRunMessageNumeric = 4,  // the numeric output file
 };
 // Formats the message (any length) and sends it where the flags say, unless the
 // run is silent (see RunMessages().RunMessagesSilenced).
@@ -260,7 +260,6 @@ public:
 };
 RenameQuestion& RenamePartsQuestion();
 RenameQuestion* InstallRenameQuestion(RenameQuestion* port);
-
 
 // Installs what the compiler offers lower layers: define substitution for the
 // expression compiler and the model layer, attribute evaluation for parts, the

@@ -130,14 +130,14 @@ int NaturalCompare(const char* a, const char* b);
 // All work on the caller's writable text and return it unless stated.
 
 char* AppendChar(char* text, char c);
-char* TrimWhitespace(char* text);          // CC_SPACE bytes, both ends
+char* TrimWhitespace(char* text);  // CC_SPACE bytes, both ends
 char* TrimTrailingWhitespace(char* text);
 char* TrimLeadingWhitespace(char* text);
-char* TrimTrailingSpaces(char* text);      // the space character only
+char* TrimTrailingSpaces(char* text);  // the space character only
 char* TrimLeadingSpaces(char* text);
 char* TrimSpaces(char* text);
 char* ReplaceChar(char* text, char oldChar, char newChar);
-char* CollapseSpaces(char* text);          // runs of blanks become one blank
+char* CollapseSpaces(char* text);  // runs of blanks become one blank
 char* RemoveChar(char* text, char c);
 char* RemoveWhitespace(char* text);
 // Pads with blanks to `length` and cuts there; the buffer holds length + 1 bytes.
@@ -157,8 +157,8 @@ inline char* FindCharNoCase(char* text, char c) {
 }
 
 bool HasOnlyCharClass(const char* text, uint32_t mask);  // true for ""
-bool IsAllDigits(const char* text);                       // false for ""
-size_t LengthWithoutTrailingDigits(const char* text);     // "R12" gives 1
+bool IsAllDigits(const char* text);                      // false for ""
+size_t LengthWithoutTrailingDigits(const char* text);    // "R12" gives 1
 
 // The copying routines write at most outSize bytes (terminator included) and
 // always terminate the output when outSize > 0.
@@ -192,9 +192,13 @@ inline char* SkipSpiceBlanks(char* cursor, bool spice) {
 // Position just after the parenthesis (brace) that closes the depth opened at
 // the text's start; the end of the text when none does.
 const char* FindClosingParen(const char* text);
-inline char* FindClosingParen(char* text) { return const_cast<char*>(FindClosingParen(static_cast<const char*>(text))); }
+inline char* FindClosingParen(char* text) {
+    return const_cast<char*>(FindClosingParen(static_cast<const char*>(text)));
+}
 const char* FindClosingBrace(const char* text);
-inline char* FindClosingBrace(char* text) { return const_cast<char*>(FindClosingBrace(static_cast<const char*>(text))); }
+inline char* FindClosingBrace(char* text) {
+    return const_cast<char*>(FindClosingBrace(static_cast<const char*>(text)));
+}
 
 // Appends `item` to a list of items separated by `separator` unless it is
 // already a whole item of it (case-sensitive).

@@ -1,14 +1,14 @@
 // The command line, the start-up sequence and the program defaults.
 #include "core/cmdline.h"
 
+#include <unistd.h>
 #include <cfenv>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "core/chars.h"
-#include "core/fontspec.h"
 #include "core/desktop.h"
+#include "core/fontspec.h"
 #include "core/memory.h"
 #include "core/numbers.h"
 #include "core/paths.h"
@@ -32,8 +32,10 @@ size_t cl_WordEnd(const char* line, size_t start) {
     bool quoted = false;
     size_t i = start;
     for (; line[i]; ++i) {
-        if (line[i] == '"') quoted = !quoted;
-        else if (!quoted && cl_IsBlank(line[i])) break;
+        if (line[i] == '"')
+            quoted = !quoted;
+        else if (!quoted && cl_IsBlank(line[i]))
+            break;
     }
     return i;
 }
@@ -53,9 +55,7 @@ void cl_TrimLine(char* line) {
     if (lead) memmove(line, line + lead, length - lead + 1);
 }
 
-void cl_RemoveRange(char* line, size_t start, size_t end) {
-    memmove(line + start, line + end, strlen(line + end) + 1);
-}
+void cl_RemoveRange(char* line, size_t start, size_t end) { memmove(line + start, line + end, strlen(line + end) + 1); }
 
 bool cl_HasSwitchWord(const char* line) {
     size_t i = 0;
@@ -218,9 +218,12 @@ int ProcessCommandLine(const char* commandLine) {
         state.printCircuit = FindCommandLineSwitch(line, "/PC") >= 0;
         state.printAnalysis = FindCommandLineSwitch(line, "/PA") >= 0;
         if (FindCommandLineSwitch(line, "/P") >= 0) state.printCircuit = state.printAnalysis = true;
-        if (FindSwitchLetter(line, 'S') >= 0) state.batchMode = 2;
-        else if (FindSwitchLetter(line, 'R') >= 0) state.batchMode = 1;
-        else state.batchMode = 8;
+        if (FindSwitchLetter(line, 'S') >= 0)
+            state.batchMode = 2;
+        else if (FindSwitchLetter(line, 'R') >= 0)
+            state.batchMode = 1;
+        else
+            state.batchMode = 8;
 
         char name[kPathSize];
         CopyTextBounded(name, token + 1, sizeof name);

@@ -19,9 +19,9 @@ struct StartupState {
     int batchMode = 0;
     // Full path of the batch file (heap string) or null.
     char* batchFile = nullptr;
-    bool saveAfterBatch = false;   // "/SAVE"
-    bool printCircuit = false;     // "/PC" or "/P"
-    bool printAnalysis = false;    // "/PA" or "/P"
+    bool saveAfterBatch = false;  // "/SAVE"
+    bool printCircuit = false;    // "/PC" or "/P"
+    bool printAnalysis = false;   // "/PA" or "/P"
     // -1 none, 0 transient ("/T"), 1 AC ("/A"), 2 DC ("/D").
     int requestedAnalysis = -1;
     // Full path of tarn.dat (heap string) or null before start-up set it.

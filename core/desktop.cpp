@@ -47,7 +47,6 @@ public:
     }
 };
 
-
 PortSlot<StatusBarPort, NullStatusBar> dk_statusBar;
 PortSlot<ProgressPort, NullProgress> dk_progress;
 PortSlot<ScreenPort, NullScreen> dk_screen;

@@ -2,16 +2,14 @@
 
 #include "core/memory.h"
 
-FFTParams::~FFTParams()
-{
+FFTParams::~FFTParams() {
     FreeString(&Upper);
     FreeString(&Lower);
     FreeString(&Points);
     FreeString(&Harmonics);
 }
 
-void FFTParams::ResetDefaults()
-{
+void FFTParams::ResetDefaults() {
     FreeString(&Upper);
     FreeString(&Lower);
     SetString(&Points, "1024");
@@ -19,10 +17,8 @@ void FFTParams::ResetDefaults()
     IncludeDC = 0;
 }
 
-void FFTParams::CopyFrom(const FFTParams& other)
-{
-    if (&other == this)
-        return;
+void FFTParams::CopyFrom(const FFTParams& other) {
+    if (&other == this) return;
     SetString(&Upper, other.Upper);
     SetString(&Lower, other.Lower);
     SetString(&Points, other.Points);

@@ -22,14 +22,14 @@ public:
     // The four texts and the include-DC flag.
     void CopyFrom(const FFTParams& other);
 
-    char* Upper = nullptr;       // upper end of the range ("TMAX", "FMAX" for AC)
-    char* Lower = nullptr;       // lower end ("TMIN", "0" for AC)
-    char* Points = nullptr;      // number of points N
-    char* Harmonics = nullptr;   // harmonics used by automatic scaling
-    int32_t harmonicCount = 0;   // evaluated Harmonics
-    int32_t IncludeDC = 0;       // the DC harmonic takes part in automatic scaling
+    char* Upper = nullptr;      // upper end of the range ("TMAX", "FMAX" for AC)
+    char* Lower = nullptr;      // lower end ("TMIN", "0" for AC)
+    char* Points = nullptr;     // number of points N
+    char* Harmonics = nullptr;  // harmonics used by automatic scaling
+    int32_t harmonicCount = 0;  // evaluated Harmonics
+    int32_t IncludeDC = 0;      // the DC harmonic takes part in automatic scaling
     double lowerValue = 0;
     double upperValue = 0;
-    double rangeValue = 0;       // upper - lower
-    int32_t pointCount = 0;      // evaluated Points
+    double rangeValue = 0;   // upper - lower
+    int32_t pointCount = 0;  // evaluated Points
 };

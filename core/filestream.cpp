@@ -16,9 +16,7 @@ constexpr long fs_MaxCountedLength = 32767;
 
 // The code of an open that failed: errno mapped, 15974 when the run time set none
 // (too many open files is the usual cause).
-int fs_OpenFailureCode(int errorNumber) {
-    return errorNumber == 0 ? kResultTooManyFiles : ErrnoToResult(errorNumber);
-}
+int fs_OpenFailureCode(int errorNumber) { return errorNumber == 0 ? kResultTooManyFiles : ErrnoToResult(errorNumber); }
 
 void fs_PutLE32(unsigned char* out, uint32_t value) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -333,7 +331,7 @@ const char* FileFinder::First(const char* pattern) {
     if (!pattern || !*pattern) return name;
     const char* slash = strrchr(pattern, '/');
     const char* base = slash ? slash + 1 : pattern;
-    const std::string folder = !slash ? std::string(".")
+    const std::string folder = !slash             ? std::string(".")
                                : slash == pattern ? std::string("/")
                                                   : std::string(pattern, size_t(slash - pattern));
     CopyTextBounded(namePattern, base, sizeof namePattern);

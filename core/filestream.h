@@ -116,5 +116,5 @@ public:
 
     void* handle = nullptr;  // the open directory search, null when none
     char name[256];          // the last name found
-    char namePattern[256];    // the name part of the pattern
+    char namePattern[256];   // the name part of the pattern
 };

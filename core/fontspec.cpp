@@ -1,7 +1,7 @@
 #include "core/fontspec.h"
 
-#include <cstring>
 #include <strings.h>
+#include <cstring>
 
 #include "core/memory.h"
 
@@ -17,74 +17,54 @@ struct FontFaceTable {
     int defaultHeight = 0;
 };
 
-FontFaceTable& fs_Table()
-{
+FontFaceTable& fs_Table() {
     static FontFaceTable table;
     return table;
 }
 
 }  // namespace
 
-int FindOrAddFontFace(const char* name)
-{
+int FindOrAddFontFace(const char* name) {
     FontFaceTable& table = fs_Table();
-    if (name == nullptr)
-        name = "";
+    if (name == nullptr) name = "";
     // Compare as the slot would store it: a longer name matches its cut form.
     char wanted[kFontFaceSlot] = {};
     CopyTextBounded(wanted, name, sizeof wanted);
     for (int i = 0; i < table.count; i++) {
-        if (strcasecmp(table.names[i], wanted) == 0)
-            return i;
+        if (strcasecmp(table.names[i], wanted) == 0) return i;
     }
     void* block = table.names;
-    if (ReallocBlock(&block, static_cast<size_t>(table.count + 1) * kFontFaceSlot) == nullptr)
-        return 0;
-    table.names = static_cast<char (*)[kFontFaceSlot]>(block);
+    if (ReallocBlock(&block, static_cast<size_t>(table.count + 1) * kFontFaceSlot) == nullptr) return 0;
+    table.names = static_cast<char(*)[kFontFaceSlot]>(block);
     memcpy(table.names[table.count], wanted, sizeof wanted);
     return table.count++;
 }
 
-const char* FontFaceName(int index)
-{
+const char* FontFaceName(int index) {
     FontFaceTable& table = fs_Table();
-    if (index < 0 || index >= table.count)
-        return "";
+    if (index < 0 || index >= table.count) return "";
     return table.names[index];
 }
 
-int FontFaceCount()
-{
-    return fs_Table().count;
-}
+int FontFaceCount() { return fs_Table().count; }
 
-int DefaultFontHeight()
-{
-    return fs_Table().defaultHeight;
-}
+int DefaultFontHeight() { return fs_Table().defaultHeight; }
 
-void SetDefaultFontHeight(int height)
-{
-    fs_Table().defaultHeight = height;
-}
+void SetDefaultFontHeight(int height) { fs_Table().defaultHeight = height; }
 
-void FontSpec::SetDefault()
-{
+void FontSpec::SetDefault() {
     height = static_cast<int16_t>(DefaultFontHeight());
     face = static_cast<uint16_t>(FindOrAddFontFace("Arial"));
     style = 0;
     color = 0;
 }
 
-void FontSpec::CopyFrom(const FontSpec& source)
-{
+void FontSpec::CopyFrom(const FontSpec& source) {
     height = source.height;
     face = source.face;
     style = source.style;
 }
 
-bool FontSpec::Differs(const FontSpec& other) const
-{
-    return height != other.height || face != other.face || style != other.style ||
-           color != other.color;
+bool FontSpec::Differs(const FontSpec& other) const {
+    return height != other.height || face != other.face || style != other.style || color != other.color;
 }

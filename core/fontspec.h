@@ -7,10 +7,10 @@
 #include <cstdint>
 
 struct FontSpec {
-    int16_t height = 0;   // < 0 character height in logical units, > 0 cell height, 0 default
-    uint16_t face = 0;    // index into the face table
-    uint8_t style = 0;    // 0x01 underline, 0x02 italic, 0x04 bold, 0x08 strikeout, 0x10/0x20/0x40 rotation
-    uint8_t color = 0;    // colour index; 74 = none
+    int16_t height = 0;  // < 0 character height in logical units, > 0 cell height, 0 default
+    uint16_t face = 0;   // index into the face table
+    uint8_t style = 0;   // 0x01 underline, 0x02 italic, 0x04 bold, 0x08 strikeout, 0x10/0x20/0x40 rotation
+    uint8_t color = 0;   // colour index; 74 = none
 
     void SetDefault();
     void CopyFrom(const FontSpec& source);

@@ -3,8 +3,8 @@
 // Every block carries a small header in front of it that records the size the
 // caller asked for, so that HeapBlockSize works on any block; the pointer handed
 // out is the byte after the header.
-#include "core/port.h"
 #include "core/memory.h"
+#include "core/port.h"
 
 #include "core/desktop.h"
 
@@ -16,7 +16,8 @@
 
 namespace {
 
-constexpr size_t kMemHeaderSize = alignof(std::max_align_t) > sizeof(size_t) ? alignof(std::max_align_t) : sizeof(size_t);
+constexpr size_t kMemHeaderSize = alignof(std::max_align_t) > sizeof(size_t) ? alignof(std::max_align_t)
+                                                                             : sizeof(size_t);
 static_assert(kMemHeaderSize >= sizeof(size_t));
 
 // Lives in read-only memory: a write through it faults at once.

@@ -7,8 +7,8 @@
 #include <cstring>
 
 const ScaleSuffix kScaleSuffixes[kScaleSuffixCount] = {
-    {1e-15, "f", "f"}, {1e-12, "p", "p"}, {1e-9, "n", "n"}, {1e-6, "u", "u"}, {1e-3, "m", "m"},
-    {1.0, " ", " "},   {1e3, "K", "K"},   {1e6, "MEG", "M"}, {1e9, "G", "G"}, {1e12, "T", "T"},
+    {1e-15, "f", "f"}, {1e-12, "p", "p"}, {1e-9, "n", "n"},  {1e-6, "u", "u"}, {1e-3, "m", "m"},
+    {1.0, " ", " "},   {1e3, "K", "K"},   {1e6, "MEG", "M"}, {1e9, "G", "G"},  {1e12, "T", "T"},
 };
 
 namespace {
@@ -242,8 +242,7 @@ char* FormatNumber(char* buffer, size_t size, double value, int digits, char sty
         print("%.*G", magnitude);
         if (flags & kNumStripExponent) StripExponentPadding(out);
         return buffer;
-    default:
-        break;
+    default: break;
     }
 
     double multiplier = 1.0;
@@ -284,8 +283,10 @@ char* StripExponentPadding(char* text) {
     while (*e && *e != 'E' && *e != 'e') ++e;
     if (!*e) return text;
     char* p = e + 1;
-    if (*p == '+') nm_RemoveAt(p, 1);
-    else if (*p == '-') ++p;
+    if (*p == '+')
+        nm_RemoveAt(p, 1);
+    else if (*p == '-')
+        ++p;
     // Keep the last exponent digit: 1E+00 becomes 1E0, not 1E.
     if (*p == '0' && nm_IsDigit(p[1])) nm_RemoveAt(p, 1);
     return text;
@@ -355,9 +356,12 @@ char* FormatOrdinal(char* buffer, size_t size, int n) {
     long long v = n < 0 ? -(long long)n : n;
     int last = int(v % 10), lastTwo = int(v % 100);
     const char* ending = "th";
-    if (last == 1 && lastTwo != 11) ending = "st";
-    else if (last == 2 && lastTwo != 12) ending = "nd";
-    else if (last == 3 && lastTwo != 13) ending = "rd";
+    if (last == 1 && lastTwo != 11)
+        ending = "st";
+    else if (last == 2 && lastTwo != 12)
+        ending = "nd";
+    else if (last == 3 && lastTwo != 13)
+        ending = "rd";
     std::snprintf(buffer, size, "%d%s", n, ending);
     return buffer;
 }
@@ -407,8 +411,10 @@ bool NormalizeFormatSpec(FormatSpec* spec) {
                 if (number <= 16) number = number * 10 + (text[n] - '0');
                 ++n;
             }
-            if (number > 16) std::snprintf(result, sizeof result, "16%c", typed);
-            else std::snprintf(result, sizeof result, "%.*s%c", int(n), text, typed);
+            if (number > 16)
+                std::snprintf(result, sizeof result, "16%c", typed);
+            else
+                std::snprintf(result, sizeof result, "%.*s%c", int(n), text, typed);
         } else {
             std::snprintf(result, sizeof result, "3%c", typed);
         }
@@ -419,8 +425,10 @@ bool NormalizeFormatSpec(FormatSpec* spec) {
             if (number <= 16) number = number * 10 + (text[n] - '0');
             ++n;
         }
-        if (std::strlen(text) > 3 || number > 16) std::snprintf(result, sizeof result, "16");
-        else std::snprintf(result, sizeof result, "%.*s", int(n), text);
+        if (std::strlen(text) > 3 || number > 16)
+            std::snprintf(result, sizeof result, "16");
+        else
+            std::snprintf(result, sizeof result, "%.*s", int(n), text);
         if (!result[0]) std::snprintf(result, sizeof result, "3");
     }
     std::memcpy(spec->text, result, sizeof result);
@@ -455,15 +463,16 @@ void FormatSpec::SetScaleForValue(double sample) {
 }
 
 std::string FormatSpec::Describe() const {
-    const char* name = style == 'E' ? "Scientific" : style == 'F' ? "Decimal" : style == 'G' ? "Default"
-                                                                                             : "Engineering";
+    const char* name = style == 'E'   ? "Scientific"
+                       : style == 'F' ? "Decimal"
+                       : style == 'G' ? "Default"
+                                      : "Engineering";
     char text[48];
     std::snprintf(text, sizeof text, "%d Digit %s", int(digits), name);
     return text;
 }
 
-char* FormatValueWithSpec(const FormatSpec* spec, char* buffer, size_t size, double value, int mode,
-                          int flags) {
+char* FormatValueWithSpec(const FormatSpec* spec, char* buffer, size_t size, double value, int mode, int flags) {
     if (!buffer || size == 0) return buffer;
     if (spec->forcedExponent) {
         FormatNumber(buffer, size, value, spec->digits, 'E', flags | 0x14);

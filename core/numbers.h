@@ -101,10 +101,9 @@ bool NormalizeFormatSpec(FormatSpec* spec);
 void ParseFormatSpec(FormatSpec* spec, const char* text);
 
 enum FormatValueMode : int {
-    kFormatFixedScale = 1,         // use the format's fixed scale and letter
-    kFormatFixedScaleNoLetter = 2, // fixed scale, no letter
+    kFormatFixedScale = 1,          // use the format's fixed scale and letter
+    kFormatFixedScaleNoLetter = 2,  // fixed scale, no letter
 };
 // Writes a value by a display format; `flags` go to FormatNumber (2: text that is
 // read back, so mega is written "MEG"). Returns buffer.
-char* FormatValueWithSpec(const FormatSpec* spec, char* buffer, size_t size, double value, int mode,
-                          int flags);
+char* FormatValueWithSpec(const FormatSpec* spec, char* buffer, size_t size, double value, int mode, int flags);

@@ -1,12 +1,12 @@
 #include "core/paths.h"
 
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/cmdline.h"
 #include "core/memory.h"
@@ -22,45 +22,33 @@ struct PathState {
     char* combined[3] = {};
     char* programDirectory = nullptr;
     char* homeDirectory = nullptr;
-    bool homeFixed = false;   // set through SetHomeDirectory, not decided here
+    bool homeFixed = false;  // set through SetHomeDirectory, not decided here
     PathGroup* groups = nullptr;
     int groupCount = 0;
     int groupCapacity = 0;
 };
 
-PathState& pt_State()
-{
+PathState& pt_State() {
     static PathState state;
     return state;
 }
 
-const char* pt_Text(const char* text)
-{
-    return text ? text : "";
-}
+const char* pt_Text(const char* text) { return text ? text : ""; }
 
-bool pt_IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool pt_IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Removes blanks and tabs at both ends, in place.
-void pt_Trim(char* text)
-{
+void pt_Trim(char* text) {
     size_t n = strlen(text);
-    while (n > 0 && pt_IsBlank(text[n - 1]))
-        text[--n] = 0;
+    while (n > 0 && pt_IsBlank(text[n - 1])) text[--n] = 0;
     size_t start = 0;
-    while (pt_IsBlank(text[start]))
-        start++;
-    if (start > 0)
-        memmove(text, text + start, n - start + 1);
+    while (pt_IsBlank(text[start])) start++;
+    if (start > 0) memmove(text, text + start, n - start + 1);
 }
 
 // Joins folder and name with one "/" between them; false (out empty) when the
 // result would not fit in kPathSize bytes.
-bool pt_Join(char* out, const char* folder, const char* name)
-{
+bool pt_Join(char* out, const char* folder, const char* name) {
     size_t folderLength = strlen(folder);
     bool slash = folderLength > 0 && folder[folderLength - 1] != '/';
     size_t total = folderLength + (slash ? 1 : 0) + strlen(name);
@@ -75,42 +63,32 @@ bool pt_Join(char* out, const char* folder, const char* name)
 }
 
 // Appends text to the buffer, cutting at kPathSize - 1 characters.
-void pt_AppendBounded(char* out, const char* text, size_t length)
-{
+void pt_AppendBounded(char* out, const char* text, size_t length) {
     size_t have = strlen(out);
-    if (have >= kPathSize - 1)
-        return;
+    if (have >= kPathSize - 1) return;
     size_t room = kPathSize - 1 - have;
-    if (length > room)
-        length = room;
+    if (length > room) length = room;
     memcpy(out + have, text, length);
     out[have + length] = 0;
 }
 
-const char* pt_LastSlash(const char* path)
-{
-    return strrchr(path, '/');
-}
+const char* pt_LastSlash(const char* path) { return strrchr(path, '/'); }
 
-const char* pt_FilePart(const char* path)
-{
+const char* pt_FilePart(const char* path) {
     const char* slash = pt_LastSlash(path);
     return slash ? slash + 1 : path;
 }
 
 // Makes a path absolute against the current directory and folds "." and ".."
 // steps and doubled slashes, keeping a final "/". False when it does not fit.
-bool pt_MakeAbsolute(char* path)
-{
+bool pt_MakeAbsolute(char* path) {
     char work[2 * kPathSize + 2];
     if (path[0] == '/') {
         CopyTextBounded(work, path, sizeof work);
     } else {
         char cwd[kPathSize];
-        if (getcwd(cwd, sizeof cwd) == nullptr)
-            return false;
-        if (strlen(cwd) + 1 + strlen(path) >= sizeof work)
-            return false;
+        if (getcwd(cwd, sizeof cwd) == nullptr) return false;
+        if (strlen(cwd) + 1 + strlen(path) >= sizeof work) return false;
         FormatBounded(work, sizeof work, "%s/%s", cwd, path);
     }
     size_t length = strlen(work);
@@ -120,85 +98,66 @@ bool pt_MakeAbsolute(char* path)
     result[out++] = '/';
     const char* p = work;
     while (*p) {
-        while (*p == '/')
-            p++;
+        while (*p == '/') p++;
         const char* start = p;
-        while (*p && *p != '/')
-            p++;
+        while (*p && *p != '/') p++;
         size_t segment = static_cast<size_t>(p - start);
-        if (segment == 0 || (segment == 1 && start[0] == '.'))
-            continue;
+        if (segment == 0 || (segment == 1 && start[0] == '.')) continue;
         if (segment == 2 && start[0] == '.' && start[1] == '.') {
             // Back to the previous "/" (never above the root).
             if (out > 1) {
                 out--;
-                while (out > 1 && result[out - 1] != '/')
-                    out--;
+                while (out > 1 && result[out - 1] != '/') out--;
             }
             continue;
         }
-        if (out > 1 && result[out - 1] != '/')
-            result[out++] = '/';
+        if (out > 1 && result[out - 1] != '/') result[out++] = '/';
         memcpy(result + out, start, segment);
         out += segment;
     }
-    if (trailingSlash && result[out - 1] != '/')
-        result[out++] = '/';
+    if (trailingSlash && result[out - 1] != '/') result[out++] = '/';
     // A trailing "/" left by ".." folding is kept only when the path asked for one.
-    if (!trailingSlash && out > 1 && result[out - 1] == '/')
-        out--;
+    if (!trailingSlash && out > 1 && result[out - 1] == '/') out--;
     result[out] = 0;
-    if (out >= kPathSize)
-        return false;
+    if (out >= kPathSize) return false;
     memcpy(path, result, out + 1);
     return true;
 }
 
-bool pt_IsDirectory(const char* path)
-{
+bool pt_IsDirectory(const char* path) {
     struct stat info;
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Creates a folder and its missing parents.
-bool pt_MakeFolders(const char* path)
-{
+bool pt_MakeFolders(const char* path) {
     char work[kPathSize];
-    if (strlen(path) >= sizeof work)
-        return false;
+    if (strlen(path) >= sizeof work) return false;
     CopyTextBounded(work, path, sizeof work);
     for (char* p = work + 1; *p; p++) {
-        if (*p != '/')
-            continue;
+        if (*p != '/') continue;
         *p = 0;
-        if (!pt_IsDirectory(work) && mkdir(work, 0755) != 0 && errno != EEXIST)
-            return false;
+        if (!pt_IsDirectory(work) && mkdir(work, 0755) != 0 && errno != EEXIST) return false;
         *p = '/';
     }
-    if (!pt_IsDirectory(work) && mkdir(work, 0755) != 0 && errno != EEXIST)
-        return false;
+    if (!pt_IsDirectory(work) && mkdir(work, 0755) != 0 && errno != EEXIST) return false;
     return pt_IsDirectory(work);
 }
 
-void pt_FreeGroupArray()
-{
+void pt_FreeGroupArray() {
     PathState& state = pt_State();
-    for (int i = 0; i < state.groupCount; i++)
-        FreePathGroup(state.groups[i]);
+    for (int i = 0; i < state.groupCount; i++) FreePathGroup(state.groups[i]);
     MemFree(state.groups);
     state.groups = nullptr;
     state.groupCount = 0;
     state.groupCapacity = 0;
 }
 
-bool pt_GrowGroups(int count)
-{
+bool pt_GrowGroups(int count) {
     PathState& state = pt_State();
-    if (count <= state.groupCapacity)
-        return true;
+    if (count <= state.groupCapacity) return true;
     int capacity = state.groupCapacity < 4 ? 4 : state.groupCapacity;
-    while (capacity < count)
-        capacity *= 2;
+    while (capacity < count) capacity *= 2;
     void* block = state.groups;
     if (ResizeZeroed(&block, static_cast<size_t>(capacity) * sizeof(PathGroup),
                      static_cast<size_t>(state.groupCapacity) * sizeof(PathGroup)) == nullptr)
@@ -209,8 +168,7 @@ bool pt_GrowGroups(int count)
 }
 
 // Copies the group's texts into `target`; false (target unchanged) out of memory.
-bool pt_CopyGroup(PathGroup& target, const PathGroup& source)
-{
+bool pt_CopyGroup(PathGroup& target, const PathGroup& source) {
     PathGroup copy;
     bool ok = SetString(&copy.name, pt_Text(source.name)) != nullptr &&
               SetString(&copy.data, pt_Text(source.data)) != nullptr &&
@@ -229,8 +187,7 @@ bool pt_CopyGroup(PathGroup& target, const PathGroup& source)
 
 // ---- program, home and temporary folders ----------------------------------------
 
-void InitProgramDirectory()
-{
+void InitProgramDirectory() {
     char exe[kPathSize];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n <= 0) {
@@ -239,71 +196,55 @@ void InitProgramDirectory()
     }
     exe[n] = 0;
     char* slash = strrchr(exe, '/');
-    if (slash)
-        *slash = 0;
+    if (slash) *slash = 0;
     SetProgramDirectory(exe);
 }
 
-void FreeProgramDirectory()
-{
+void FreeProgramDirectory() {
     PathState& state = pt_State();
     FreeString(&state.programDirectory);
     FreeString(&state.homeDirectory);
     state.homeFixed = false;
 }
 
-void SetProgramDirectory(const char* directory)
-{
+void SetProgramDirectory(const char* directory) {
     char work[kPathSize];
     CopyTextBounded(work, pt_Text(directory), sizeof work);
     size_t n = strlen(work);
-    while (n > 0 && work[n - 1] == '/')
-        work[--n] = 0;
+    while (n > 0 && work[n - 1] == '/') work[--n] = 0;
     PathState& state = pt_State();
     SetString(&state.programDirectory, work);
     // The home directory follows from the program directory unless it was fixed.
-    if (!state.homeFixed)
-        FreeString(&state.homeDirectory);
+    if (!state.homeFixed) FreeString(&state.homeDirectory);
 }
 
-const char* ProgramDirectory()
-{
-    return pt_Text(pt_State().programDirectory);
-}
+const char* ProgramDirectory() { return pt_Text(pt_State().programDirectory); }
 
-void MakeProgramPath(char* out, const char* name)
-{
+void MakeProgramPath(char* out, const char* name) {
     FormatBounded(out, kPathSize, "%s/%s", ProgramDirectory(), pt_Text(name));
 }
 
-void MakeHomePath(char* out, const char* name)
-{
+void MakeHomePath(char* out, const char* name) {
     FormatBounded(out, kPathSize, "%s/%s", HomeDirectory(), pt_Text(name));
 }
 
-void MakeProgramFilePath(char* out, const char* path, const char* extension)
-{
+void MakeProgramFilePath(char* out, const char* path, const char* extension) {
     char base[kPathSize];
     GetBaseName(base, pt_Text(path));
     FormatBounded(out, kPathSize, "%s/%s", ProgramDirectory(), base);
     ChangeExtension(out, extension);
 }
 
-void MakeTempPath(char* out, const char* name)
-{
+void MakeTempPath(char* out, const char* name) {
     char folder[kPathSize] = {};
     for (const char* variable : {"TMPDIR", "TEMP", "TMP"}) {
         const char* value = getenv(variable);
-        if (value == nullptr)
-            continue;
+        if (value == nullptr) continue;
         CopyTextBounded(folder, value, sizeof folder);
-        if (char* semicolon = strchr(folder, ';'))
-            *semicolon = 0;
-        if (folder[0] != 0)
-            break;
+        if (char* semicolon = strchr(folder, ';')) *semicolon = 0;
+        if (folder[0] != 0) break;
     }
-    if (folder[0] == 0)
-        CopyTextBounded(folder, "/tmp", sizeof folder);
+    if (folder[0] == 0) CopyTextBounded(folder, "/tmp", sizeof folder);
     size_t n = strlen(folder);
     if (folder[n - 1] != '/' && n + 1 < sizeof folder) {
         folder[n] = '/';
@@ -312,12 +253,9 @@ void MakeTempPath(char* out, const char* name)
     FormatBounded(out, kPathSize, "%s%s", folder, pt_Text(name));
 }
 
-bool ChooseHomeDirectory(char* out, const char* programDirectory, const char* xdgConfigHome,
-                         const char* home)
-{
+bool ChooseHomeDirectory(char* out, const char* programDirectory, const char* xdgConfigHome, const char* home) {
     programDirectory = pt_Text(programDirectory);
-    if (programDirectory[0] != 0 && pt_IsDirectory(programDirectory) &&
-        access(programDirectory, W_OK) == 0) {
+    if (programDirectory[0] != 0 && pt_IsDirectory(programDirectory) && access(programDirectory, W_OK) == 0) {
         CopyTextBounded(out, programDirectory, kPathSize);
         return true;
     }
@@ -335,8 +273,7 @@ bool ChooseHomeDirectory(char* out, const char* programDirectory, const char* xd
     return false;
 }
 
-const char* HomeDirectory()
-{
+const char* HomeDirectory() {
     PathState& state = pt_State();
     if (state.homeDirectory == nullptr) {
         char folder[kPathSize];
@@ -346,8 +283,7 @@ const char* HomeDirectory()
     return pt_Text(state.homeDirectory);
 }
 
-void SetHomeDirectory(const char* directory)
-{
+void SetHomeDirectory(const char* directory) {
     PathState& state = pt_State();
     state.homeFixed = directory != nullptr;
     if (directory == nullptr) {
@@ -357,78 +293,60 @@ void SetHomeDirectory(const char* directory)
     char work[kPathSize];
     CopyTextBounded(work, directory, sizeof work);
     size_t n = strlen(work);
-    while (n > 1 && work[n - 1] == '/')
-        work[--n] = 0;
+    while (n > 1 && work[n - 1] == '/') work[--n] = 0;
     SetString(&state.homeDirectory, work);
 }
 
 // ---- name parts --------------------------------------------------------------
 
-void ForwardSlashes(char* path)
-{
-    if (path == nullptr)
-        return;
+void ForwardSlashes(char* path) {
+    if (path == nullptr) return;
     for (char* p = path; *p; p++) {
-        if (*p == '\\')
-            *p = '/';
+        if (*p == '\\') *p = '/';
     }
 }
 
-const char* FindExtension(const char* path)
-{
-    if (path == nullptr)
-        return nullptr;
+const char* FindExtension(const char* path) {
+    if (path == nullptr) return nullptr;
     const char* dot = strrchr(path, '.');
-    if (dot == nullptr)
-        return nullptr;
+    if (dot == nullptr) return nullptr;
     const char* slash = pt_LastSlash(path);
     return slash != nullptr && dot < slash ? nullptr : dot;
 }
 
-char* FindExtension(char* path)
-{
-    return const_cast<char*>(FindExtension(static_cast<const char*>(path)));
-}
+char* FindExtension(char* path) { return const_cast<char*>(FindExtension(static_cast<const char*>(path))); }
 
-void GetBaseName(char* out, const char* path)
-{
+void GetBaseName(char* out, const char* path) {
     path = pt_Text(path);
     const char* file = pt_FilePart(path);
     const char* extension = FindExtension(path);
     size_t length = extension ? static_cast<size_t>(extension - file) : strlen(file);
-    if (length >= kPathSize)
-        length = kPathSize - 1;
+    if (length >= kPathSize) length = kPathSize - 1;
     memcpy(out, file, length);
     out[length] = 0;
 }
 
-void GetFileName(char* out, const char* path)
-{
+void GetFileName(char* out, const char* path) {
     const char* file = pt_FilePart(pt_Text(path));
     pt_AppendBounded(out, file, strlen(file));
 }
 
-void GetDirectory(char* out, const char* path)
-{
+void GetDirectory(char* out, const char* path) {
     path = pt_Text(path);
     const char* slash = pt_LastSlash(path);
-    if (slash != nullptr)
-        pt_AppendBounded(out, path, static_cast<size_t>(slash - path) + 1);
+    if (slash != nullptr) pt_AppendBounded(out, path, static_cast<size_t>(slash - path) + 1);
 }
 
-void GetExtension(char* out, const char* path)
-{
+void GetExtension(char* out, const char* path) {
     const char* extension = FindExtension(pt_Text(path));
     CopyTextBounded(out, extension ? extension : "", kPathSize);
 }
 
-char* ChangeExtension(char* path, const char* extension, size_t size)
-{
+char* ChangeExtension(char* path, const char* extension, size_t size) {
     extension = pt_Text(extension);
     char* current = FindExtension(path);
     if (current != nullptr) {
-        if (strcasecmp(current + 1, extension) == 0)
-            return path;
+        if (strcasecmp(current + 1, extension) == 0) return path;
         *current = 0;
     }
     size_t length = strlen(path);
@@ -439,43 +357,34 @@ char* ChangeExtension(char* path, const char* extension, size_t size)
     return path;
 }
 
-int AddMacroExtension(char* path)
-{
-    if (FindExtension(path) != nullptr)
-        return 0;
+int AddMacroExtension(char* path) {
+    if (FindExtension(path) != nullptr) return 0;
     ChangeExtension(path, "MAC");
     return 1;
 }
 
-void MakeUniqueFileName(char* path)
-{
+void MakeUniqueFileName(char* path) {
     char number[16];
     // The bound only keeps a folder that answers "exists" to everything from
     // looping for ever.
     for (int i = 0; i < 1000000; i++) {
         FormatBounded(number, sizeof number, "%d", i);
         ChangeExtension(path, number);
-        if (CheckFileExists(path) != 0)
-            return;
+        if (CheckFileExists(path) != 0) return;
     }
 }
 
 // ---- existence -----------------------------------------------------------------
 
-int CheckFileExists(const char* path)
-{
-    if (path == nullptr || path[0] == 0)
-        return kResultNoSuchFile;
+int CheckFileExists(const char* path) {
+    if (path == nullptr || path[0] == 0) return kResultNoSuchFile;
     struct stat info;
-    if (stat(path, &info) == 0)
-        return kOk;
+    if (stat(path, &info) == 0) return kOk;
     return ErrnoToResult(errno);
 }
 
-int FindFirstMissingDir(const char* list, char* out)
-{
-    if (list == nullptr)
-        return 0;
+int FindFirstMissingDir(const char* list, char* out) {
+    if (list == nullptr) return 0;
     char entry[kPathSize];
     for (const char* rest = list; (rest = NextPathListEntry(rest, entry, sizeof entry)) != nullptr;) {
         pt_Trim(entry);
@@ -490,34 +399,24 @@ int FindFirstMissingDir(const char* list, char* out)
 
 // ---- settings and search paths ---------------------------------------------------
 
-const char* GetPathSetting(int kind)
-{
-    if (kind < 0 || kind > 2)
-        return "";
+const char* GetPathSetting(int kind) {
+    if (kind < 0 || kind > 2) return "";
     return pt_Text(pt_State().settings[kind]);
 }
 
-void SetPathSetting(int kind, const char* list)
-{
-    if (kind < 0 || kind > 2)
-        return;
+void SetPathSetting(int kind, const char* list) {
+    if (kind < 0 || kind > 2) return;
     SetString(&pt_State().settings[kind], pt_Text(list));
 }
 
-const char* NextPathListEntry(const char* list, char* out, size_t n)
-{
-    if (n > 0)
-        out[0] = 0;
-    if (list == nullptr)
-        return nullptr;
+const char* NextPathListEntry(const char* list, char* out, size_t n) {
+    if (n > 0) out[0] = 0;
+    if (list == nullptr) return nullptr;
     const char* p = list;
-    while (*p == ';')
-        p++;
-    if (*p == 0)
-        return nullptr;
+    while (*p == ';') p++;
+    if (*p == 0) return nullptr;
     const char* start = p;
-    while (*p && *p != ';')
-        p++;
+    while (*p && *p != ';') p++;
     size_t length = static_cast<size_t>(p - start);
     // An entry that does not fit is stepped over whole rather than cut (a cut
     // folder name would name some other folder) or taken as the end of the list.
@@ -525,48 +424,36 @@ const char* NextPathListEntry(const char* list, char* out, size_t n)
         memcpy(out, start, length);
         out[length] = 0;
     }
-    while (*p == ';')
-        p++;
+    while (*p == ';') p++;
     return p;
 }
 
-const char* GetSearchPath(int kind)
-{
+const char* GetSearchPath(int kind) {
     PathState& state = pt_State();
-    if (kind == kPathProgram)
-        return ProgramDirectory();
-    if (kind < 0 || kind > 2)
-        return "";
+    if (kind == kPathProgram) return ProgramDirectory();
+    if (kind < 0 || kind > 2) return "";
     const char* setting = pt_Text(state.settings[kind]);
     const char* dot = state.dotPaths[kind];
-    if (dot == nullptr || dot[0] == 0)
-        return setting;
+    if (dot == nullptr || dot[0] == 0) return setting;
     if (FormatString(&state.combined[kind], "%s;%s", dot, setting) == nullptr)
-        return dot;   // out of memory: the .PATH list alone still comes first
+        return dot;  // out of memory: the .PATH list alone still comes first
     return state.combined[kind];
 }
 
-void GetFirstSearchDir(char* out, int kind)
-{
-    GetPathListEntry(kind == kPathIndex ? -1 : kind, out, 0);
-}
+void GetFirstSearchDir(char* out, int kind) { GetPathListEntry(kind == kPathIndex ? -1 : kind, out, 0); }
 
-int GetPathListEntry(int kind, char* out, int index)
-{
+int GetPathListEntry(int kind, char* out, int index) {
     out[0] = 0;
     if (kind == kPathIndex) {
-        if (index != 0)
-            return 0;
+        if (index != 0) return 0;
         FormatBounded(out, kPathSize, "%s/inx", ProgramDirectory());
         return 1;
     }
     char entry[kPathSize];
     int found = 0;
-    for (const char* rest = GetSearchPath(kind);
-         (rest = NextPathListEntry(rest, entry, sizeof entry)) != nullptr;) {
+    for (const char* rest = GetSearchPath(kind); (rest = NextPathListEntry(rest, entry, sizeof entry)) != nullptr;) {
         pt_Trim(entry);
-        if (entry[0] == 0)
-            continue;
+        if (entry[0] == 0) continue;
         if (found++ == index) {
             CopyTextBounded(out, entry, kPathSize);
             return 1;
@@ -577,33 +464,28 @@ int GetPathListEntry(int kind, char* out, int index)
 
 // ---- locating files --------------------------------------------------------------
 
-void SearchPathList(const char* name, int kind, char* out)
-{
+void SearchPathList(const char* name, int kind, char* out) {
     out[0] = 0;
     name = pt_Text(name);
-    if (name[0] == 0)
-        return;
+    if (name[0] == 0) return;
     if (strchr(name, '/') != nullptr) {
         if (CheckFileExists(name) == 0) {
             char full[kPathSize];
             if (strlen(name) < sizeof full) {
                 CopyTextBounded(full, name, sizeof full);
-                if (pt_MakeAbsolute(full))
-                    CopyTextBounded(out, full, kPathSize);
+                if (pt_MakeAbsolute(full)) CopyTextBounded(out, full, kPathSize);
             }
         }
         return;
     }
     // The search path may be a member text that a later call rebuilds: walk a copy.
     char* list = DuplicateString(GetSearchPath(kind));
-    if (list == nullptr)
-        return;
+    if (list == nullptr) return;
     char entry[kPathSize];
     char candidate[kPathSize];
     for (const char* rest = list; (rest = NextPathListEntry(rest, entry, sizeof entry)) != nullptr;) {
         pt_Trim(entry);
-        if (entry[0] == 0)
-            continue;
+        if (entry[0] == 0) continue;
         if (pt_Join(candidate, entry, name) && CheckFileExists(candidate) == 0) {
             CopyTextBounded(out, candidate, kPathSize);
             break;
@@ -612,77 +494,62 @@ void SearchPathList(const char* name, int kind, char* out)
     MemFree(list);
 }
 
-int MakeFullPath(char* name, int kind)
-{
+int MakeFullPath(char* name, int kind) {
     pt_Trim(name);
-    if (name[0] == 0)
-        return kResultNoSuchFile;
+    if (name[0] == 0) return kResultNoSuchFile;
     char work[kPathSize];
     CopyTextBounded(work, name, sizeof work);
     if (strchr(work, '/') == nullptr) {
         char folder[kPathSize];
         GetFirstSearchDir(folder, kind);
-        if (folder[0] != 0 && !pt_Join(work, folder, name))
-            return kResultNoSuchFile;
+        if (folder[0] != 0 && !pt_Join(work, folder, name)) return kResultNoSuchFile;
     }
-    if (!pt_MakeAbsolute(work))
-        return kResultNoSuchFile;
+    if (!pt_MakeAbsolute(work)) return kResultNoSuchFile;
     memcpy(name, work, strlen(work) + 1);
     return kOk;
 }
 
-int FindFileOnPaths(char* name, int kind)
-{
+int FindFileOnPaths(char* name, int kind) {
     pt_Trim(name);
     char saved[kPathSize];
     CopyTextBounded(saved, name, sizeof saved);
     if (strchr(name, '/') != nullptr) {
         int result = MakeFullPath(name, kind);
-        if (result != 0)
-            return result;
+        if (result != 0) return result;
         return CheckFileExists(name);
     }
     char found[kPathSize];
     SearchPathList(name, kind, found);
-    if (found[0] != 0)
-        memcpy(name, found, strlen(found) + 1);
+    if (found[0] != 0) memcpy(name, found, strlen(found) + 1);
     int result = MakeFullPath(name, kind);
-    if (result == 0)
-        result = CheckFileExists(name);
-    if (result != 0)
-        memcpy(name, saved, strlen(saved) + 1);
+    if (result == 0) result = CheckFileExists(name);
+    if (result != 0) memcpy(name, saved, strlen(saved) + 1);
     return result;
 }
 
-int CompleteFilePath(char* name, int kind)
-{
+int CompleteFilePath(char* name, int kind) {
     pt_Trim(name);
     if (strchr(name, '/') == nullptr) {
         char found[kPathSize];
         SearchPathList(name, kind, found);
-        if (found[0] != 0)
-            memcpy(name, found, strlen(found) + 1);
+        if (found[0] != 0) memcpy(name, found, strlen(found) + 1);
     }
     MakeFullPath(name, kind);
     return kOk;
 }
 
-void PlaceInSearchDir(char* path, int kind)
-{
+void PlaceInSearchDir(char* path, int kind) {
     char folder[kPathSize];
     GetFirstSearchDir(folder, kind);
-    if (folder[0] == 0)
-        return;
+    if (folder[0] == 0) return;
     ForwardSlashes(path);
     char file[kPathSize];
     CopyTextBounded(file, pt_FilePart(path), sizeof file);
     char joined[kPathSize];
-    if (pt_Join(joined, folder, file))
-        memcpy(path, joined, strlen(joined) + 1);
+    if (pt_Join(joined, folder, file)) memcpy(path, joined, strlen(joined) + 1);
 }
 
-int ResolveMacroFileName(char* out, const char* name)
-{
+int ResolveMacroFileName(char* out, const char* name) {
     CopyTextBounded(out, pt_Text(name), kPathSize);
     pt_Trim(out);
     AddMacroExtension(out);
@@ -694,42 +561,32 @@ int ResolveMacroFileName(char* out, const char* name)
     return kOk;
 }
 
-void AddRecentFile(const char* path)
-{
-    if (BatchMode() != 0 || DemoPlaying())
-        return;
+void AddRecentFile(const char* path) {
+    if (BatchMode() != 0 || DemoPlaying()) return;
     RecentFiles().Add(path);
 }
 
 // ---- .PATH statements -------------------------------------------------------------
 
-int AddDotPath(int kind, const char* text)
-{
-    if (kind < 0 || kind > 2)
-        return kResultBadDotPath;
-    if (text == nullptr || text[0] == 0)
-        return kOk;
+int AddDotPath(int kind, const char* text) {
+    if (kind < 0 || kind > 2) return kResultBadDotPath;
+    if (text == nullptr || text[0] == 0) return kOk;
     char* folders = DuplicateString(text);
-    if (folders == nullptr)
-        return kResultNoMemory;
+    if (folders == nullptr) return kResultNoMemory;
     int result = kOk;
     {
         ForwardSlashes(folders);
         char** list = &pt_State().dotPaths[kind];
         bool ok = true;
-        if (*list != nullptr && (*list)[0] != 0)
-            ok = AppendString(list, ";") != nullptr;
-        if (ok && AppendString(list, folders) == nullptr)
-            ok = false;
-        if (!ok)
-            result = kResultNoMemory;
+        if (*list != nullptr && (*list)[0] != 0) ok = AppendString(list, ";") != nullptr;
+        if (ok && AppendString(list, folders) == nullptr) ok = false;
+        if (!ok) result = kResultNoMemory;
     }
     FreeString(&folders);
     return result;
 }
 
-void ClearDotPaths()
-{
+void ClearDotPaths() {
     PathState& state = pt_State();
     for (int i = 0; i < 3; i++) {
         FreeString(&state.dotPaths[i]);
@@ -739,33 +596,27 @@ void ClearDotPaths()
 
 // ---- defaults and path groups ------------------------------------------------------
 
-void FreePathGroup(PathGroup& group)
-{
+void FreePathGroup(PathGroup& group) {
     FreeString(&group.name);
     FreeString(&group.data);
     FreeString(&group.library);
     FreeString(&group.picture);
 }
 
-void ResetDefaultPaths(bool force)
-{
+void ResetDefaultPaths(bool force) {
     PathState& state = pt_State();
     char data[kPathSize];
     FormatBounded(data, sizeof data, "%s/data/", ProgramDirectory());
     MakeFullPath(data, kPathData);
-    if (force || GetPathSetting(kPathData)[0] == 0)
-        SetPathSetting(kPathData, data);
-    if (force || GetPathSetting(kPathPicture)[0] == 0)
-        SetPathSetting(kPathPicture, data);
+    if (force || GetPathSetting(kPathData)[0] == 0) SetPathSetting(kPathData, data);
+    if (force || GetPathSetting(kPathPicture)[0] == 0) SetPathSetting(kPathPicture, data);
 
     char library[kPathSize];
     FormatBounded(library, sizeof library, "%s/library/", ProgramDirectory());
     MakeFullPath(library, kPathLibrary);
-    if (force || GetPathSetting(kPathLibrary)[0] == 0)
-        SetPathSetting(kPathLibrary, library);
+    if (force || GetPathSetting(kPathLibrary)[0] == 0) SetPathSetting(kPathLibrary, library);
 
-    if (!force && state.groupCount > 0)
-        return;
+    if (!force && state.groupCount > 0) return;
     pt_FreeGroupArray();
     PathGroup group;
     group.name = const_cast<char*>("TW8");
@@ -775,46 +626,33 @@ void ResetDefaultPaths(bool force)
     AddPathGroup(group);
 }
 
-int PathGroupCount()
-{
-    return pt_State().groupCount;
-}
+int PathGroupCount() { return pt_State().groupCount; }
 
-const PathGroup* GetPathGroup(int index)
-{
+const PathGroup* GetPathGroup(int index) {
     PathState& state = pt_State();
-    if (index < 0 || index >= state.groupCount)
-        return nullptr;
+    if (index < 0 || index >= state.groupCount) return nullptr;
     return &state.groups[index];
 }
 
-int AddPathGroup(const PathGroup& group)
-{
+int AddPathGroup(const PathGroup& group) {
     PathState& state = pt_State();
     int index = state.groupCount;
     return SetPathGroup(index, group) == kOk ? index : -1;
 }
 
-int SetPathGroup(int index, const PathGroup& group)
-{
+int SetPathGroup(int index, const PathGroup& group) {
     PathState& state = pt_State();
-    if (index < 0)
-        return kResultNoMemory;
-    if (!pt_GrowGroups(index + 1))
-        return kResultNoMemory;
+    if (index < 0) return kResultNoMemory;
+    if (!pt_GrowGroups(index + 1)) return kResultNoMemory;
     // Groups between the old end and index stay empty records.
-    if (!pt_CopyGroup(state.groups[index], group))
-        return kResultNoMemory;
-    if (index >= state.groupCount)
-        state.groupCount = index + 1;
+    if (!pt_CopyGroup(state.groups[index], group)) return kResultNoMemory;
+    if (index >= state.groupCount) state.groupCount = index + 1;
     return kOk;
 }
 
-void RemovePathGroup(int index)
-{
+void RemovePathGroup(int index) {
     PathState& state = pt_State();
-    if (index < 0 || index >= state.groupCount)
-        return;
+    if (index < 0 || index >= state.groupCount) return;
     FreePathGroup(state.groups[index]);
     memmove(&state.groups[index], &state.groups[index + 1],
             static_cast<size_t>(state.groupCount - index - 1) * sizeof(PathGroup));
@@ -822,16 +660,12 @@ void RemovePathGroup(int index)
     state.groups[state.groupCount] = PathGroup();
 }
 
-void ClearPathGroups()
-{
-    pt_FreeGroupArray();
-}
+void ClearPathGroups() { pt_FreeGroupArray(); }
 
 namespace {
 
 // Removes one pair of surrounding double quotes.
-void pt_Unquote(char* value)
-{
+void pt_Unquote(char* value) {
     size_t n = strlen(value);
     if (n >= 2 && value[0] == '"' && value[n - 1] == '"') {
         memmove(value, value + 1, n - 2);
@@ -841,8 +675,7 @@ void pt_Unquote(char* value)
 
 }  // namespace
 
-int SerializePathGroups(SectionFile& file)
-{
+int SerializePathGroups(SectionFile& file) {
     PathState& state = pt_State();
     if (file.IsWriting()) {
         int result = kOk;
@@ -869,8 +702,7 @@ int SerializePathGroups(SectionFile& file)
             current = AddPathGroup(group);
             continue;
         }
-        if (current < 0)
-            continue;
+        if (current < 0) continue;
         PathGroup& group = state.groups[current];
         char** field = strcmp(key, "DATA") == 0      ? &group.data
                        : strcmp(key, "LIBRARY") == 0 ? &group.library

@@ -21,11 +21,11 @@ enum PathKind : int {
     kPathLibrary = 1,
     kPathPicture = 2,
     kPathProgram = 3,
-    kPathIndex = 4,   // only through GetPathListEntry: the program directory's "inx" folder
+    kPathIndex = 4,  // only through GetPathListEntry: the program directory's "inx" folder
 };
 
-constexpr int kResultBadMacroExtension = 12517;   // "%EMacro file's extension must be CIR or MAC."
-constexpr int kResultBadDotPath = 10945;          // "%EIncorrect .Path format. ..."
+constexpr int kResultBadMacroExtension = 12517;  // "%EMacro file's extension must be CIR or MAC."
+constexpr int kResultBadDotPath = 10945;         // "%EIncorrect .Path format. ..."
 
 // ---- program, home and temporary folders ----------------------------------------
 
@@ -53,8 +53,7 @@ void MakeTempPath(char* out, const char* name);
 // missing. Writes the folder (no trailing "/") into out (kPathSize bytes); returns
 // false when no usable folder could be found or made (out then holds the program
 // directory).
-bool ChooseHomeDirectory(char* out, const char* programDirectory, const char* xdgConfigHome,
-                         const char* home);
+bool ChooseHomeDirectory(char* out, const char* programDirectory, const char* xdgConfigHome, const char* home);
 // The home directory of this run: decided on first use from the program directory
 // and the environment ($XDG_CONFIG_HOME, $HOME) with ChooseHomeDirectory, and
 // again after the program directory changes.

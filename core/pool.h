@@ -109,7 +109,7 @@ struct ObjectPool {
 
     template <class T>
     static constexpr bool kPoolRecordIsPlain =
-        std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>;
+        std::is_trivially_default_constructible_v<T>&& std::is_trivially_destructible_v<T>;
 };
 
 // ---- object lists -------------------------------------------------------------

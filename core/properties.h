@@ -52,10 +52,10 @@ enum PropertyKind : int {
 // One row of a property table. Tables are arrays the reader may write to: it fills
 // the cached first letters of all rows on first use (when row 0's is still 0).
 struct PropertyEntry {
-    const char* key;   // as written, mixed case
-    char letter;       // the key's first letter upper-cased; 0 until first lookup
-    void* value;       // the variable that holds the value
-    int kind;          // PropertyKind; other kinds are neither written nor read
+    const char* key;  // as written, mixed case
+    char letter;      // the key's first letter upper-cased; 0 until first lookup
+    void* value;      // the variable that holds the value
+    int kind;         // PropertyKind; other kinds are neither written nor read
 };
 
 constexpr int kCountAll = -66;
@@ -69,9 +69,9 @@ struct WindowPlacement {
     int32_t length = 0;
     int32_t flags = 0;
     int32_t showCmd = 0;
-    int32_t minX = 0, minY = 0;    // minimised position
-    int32_t maxX = 0, maxY = 0;    // maximised position
-    int32_t left = 0, top = 0, right = 0, bottom = 0;   // normal rectangle
+    int32_t minX = 0, minY = 0;                        // minimised position
+    int32_t maxX = 0, maxY = 0;                        // maximised position
+    int32_t left = 0, top = 0, right = 0, bottom = 0;  // normal rectangle
 };
 static_assert(sizeof(WindowPlacement) == 44);
 constexpr int32_t kPlacementLength = 44;
@@ -79,7 +79,7 @@ constexpr int32_t kPlacementLength = 44;
 // A value range: a flag and four values (kind 19 points at one of these).
 struct RangeRef {
     int32_t* flag;
-    double* values;   // four values
+    double* values;  // four values
 };
 
 // One curve's line style in a plot.
@@ -87,23 +87,23 @@ struct CurveStyle {
     int32_t textColor = 0;
     int32_t lineColor = 0;
     int32_t lineWidth = 1;
-    int32_t pattern = 0;      // line pattern code (low byte)
+    int32_t pattern = 0;  // line pattern code (low byte)
     int32_t rainbow = 0;
-    int32_t pointStyle = 3;   // kPointFilledSquares
+    int32_t pointStyle = 3;  // kPointFilledSquares
     int32_t curveStyle = 0;
 };
 
 // Line and fill style of a graphic object.
 struct GraphicStyle {
     uint8_t width = 1;
-    uint8_t pattern = 0;       // line pattern code, 0 solid
-    uint8_t color = 74;        // line colour index, 74 none
+    uint8_t pattern = 0;  // line pattern code, 0 solid
+    uint8_t color = 74;   // line colour index, 74 none
     uint8_t fillColor = 74;
     uint8_t fillPattern = 10;  // hatch code 0-5, 10 solid / none
     uint8_t spare = 0;
 
     void SetDefaults() { *this = GraphicStyle(); }
-    void Assign(const GraphicStyle& source);   // the five style bytes
+    void Assign(const GraphicStyle& source);  // the five style bytes
 };
 
 constexpr int kColorNone = 74;
@@ -115,8 +115,7 @@ constexpr int kColorNone = 74;
 int WriteProperties(SectionFile& file, PropertyEntry* table, int count);
 // Applies one key=value to the first row whose key equals `key` without case.
 // 1 when a row matched, 0 when none did.
-int ReadProperty(SectionFile& file, PropertyEntry* table, int count, const char* key,
-                 const char* value);
+int ReadProperty(SectionFile& file, PropertyEntry* table, int count, const char* key, const char* value);
 // Writing: the header (when `section` is given) and the table; 0. Reading (the
 // header has been read): applies every line up to the next header, which becomes
 // the file's current section; the first read error or 0.
@@ -168,36 +167,40 @@ bool ParseHatchStyle(const char* name, int* code);
 const char* GetHatchStyleName(int code);
 
 // Data-point styles of plots.
-enum PointStyle : int { kPointOpenBubbles = 0, kPointFilledBubbles = 1, kPointOpenSquares = 2,
-                        kPointFilledSquares = 3 };
+enum PointStyle : int {
+    kPointOpenBubbles = 0,
+    kPointFilledBubbles = 1,
+    kPointOpenSquares = 2,
+    kPointFilledSquares = 3
+};
 const char* PointStyleName(int style);
-int ParsePointStyle(const char* name);   // 3 when none matches
+int ParsePointStyle(const char* name);  // 3 when none matches
 void WritePointStyleKey(SectionFile& file, const char* key, int style);
 
 // Curve styles: 0 "Normal", 1 "Popsicle".
 const char* CurveStyleName(int style);
-int ParseCurveStyle(const char* name);   // 1 for "Popsicle", else 0
+int ParseCurveStyle(const char* name);  // 1 for "Popsicle", else 0
 void WriteCurveKindKey(SectionFile& file, const char* key, int style);
 
 // Grid styles by command id: 17421 "None" ... 17425 "BoldUser".
 constexpr int kGridNone = 17421;
-const char* GridStyleName(int id);       // null for other ids
-int ParseGridStyle(const char* name);    // 17421 for unknown names
+const char* GridStyleName(int id);     // null for other ids
+int ParseGridStyle(const char* name);  // 17421 for unknown names
 void WriteGridStyleKey(SectionFile& file, const char* key, int id);
 
 // Plot kinds: 0 "Rect", 1 "Polar", 2 "Smith".
-const char* PlotKindName(int kind);      // null for other kinds
-int ParsePlotKind(const char* name);     // 0 for unknown names
+const char* PlotKindName(int kind);   // null for other kinds
+int ParsePlotKind(const char* name);  // 0 for unknown names
 void WritePlotKindKey(SectionFile& file, const char* key, int kind);
 
 // Slope units: 0 "Normal", 1 "dB/Octave", 2 "dB/Decade".
-const char* SlopeUnitName(int unit);     // null out of range
-int ParseSlopeUnit(const char* name);    // 0 when none matches
+const char* SlopeUnitName(int unit);   // null out of range
+int ParseSlopeUnit(const char* name);  // 0 when none matches
 
 // SPICE dialects (the SpiceDialect ids of core/dialect.h): "SPICE2G", "PSPICE",
 // "SPICE3", "AMBIGUOUS"; kSpiceDialectNone has no name.
-const char* SpiceDialectName(int id);    // null for other ids
-int ParseSpiceDialect(const char* name); // kSpiceDialectNone for unknown names
+const char* SpiceDialectName(int id);     // null for other ids
+int ParseSpiceDialect(const char* name);  // kSpiceDialectNone for unknown names
 
 // Output flags of kind 28.
 constexpr uint16_t kOutputFlag = 0x20;

@@ -22,8 +22,7 @@ public:
     // Stores the prefixes (copied, at most 31 characters) and the kind of the
     // second field (true: a text, false: a value written as one character), empties
     // every slot and resizes to n.
-    void Init(int n, const char* keyPrefix, const char* secondKeyPrefix = nullptr,
-              bool secondIsText = false);
+    void Init(int n, const char* keyPrefix, const char* secondKeyPrefix = nullptr, bool secondIsText = false);
     // n above 20 counts as 20; n of 0 or less is ignored. Slots from n on are freed.
     void Resize(int n);
     // Frees every slot; the count becomes 0.

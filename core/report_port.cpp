@@ -170,19 +170,25 @@ size_t FormatMessageArgs(char* out, size_t size, const char* format, const Messa
         switch (letter) {
         case 'd':
         case 'i':
-            if (isText) output.Put(p, size_t(end - p));
-            else output.Put(rp_Print(spec + "lld", arg.AsSigned()));
+            if (isText)
+                output.Put(p, size_t(end - p));
+            else
+                output.Put(rp_Print(spec + "lld", arg.AsSigned()));
             break;
         case 'o':
         case 'u':
         case 'x':
         case 'X':
-            if (isText) output.Put(p, size_t(end - p));
-            else output.Put(rp_Print(spec + "ll" + letter, arg.AsUnsigned()));
+            if (isText)
+                output.Put(p, size_t(end - p));
+            else
+                output.Put(rp_Print(spec + "ll" + letter, arg.AsUnsigned()));
             break;
         case 'c':
-            if (isText) output.Put(p, size_t(end - p));
-            else output.Put(rp_Print(spec + "c", static_cast<int>(static_cast<unsigned char>(arg.AsSigned()))));
+            if (isText)
+                output.Put(p, size_t(end - p));
+            else
+                output.Put(rp_Print(spec + "c", static_cast<int>(static_cast<unsigned char>(arg.AsSigned()))));
             break;
         case 'f':
         case 'F':
@@ -192,14 +198,14 @@ size_t FormatMessageArgs(char* out, size_t size, const char* format, const Messa
         case 'G':
         case 'a':
         case 'A':
-            if (isText) output.Put(p, size_t(end - p));
-            else output.Put(rp_Print(spec + letter, arg.AsDouble()));
+            if (isText)
+                output.Put(p, size_t(end - p));
+            else
+                output.Put(rp_Print(spec + letter, arg.AsDouble()));
             break;
         case 's':
         case 'p':
-        default:
-            output.Put(rp_Print(textSpec + "s", rp_NumberText(arg).c_str()));
-            break;
+        default: output.Put(rp_Print(textSpec + "s", rp_NumberText(arg).c_str())); break;
         }
         p = end;
     }

@@ -82,11 +82,11 @@ inline size_t FormatMessageArgs(char* out, size_t size, const char* format, cons
 
 // Which window a message box is parented to.
 enum class MessageParent : unsigned char {
-    None,     // the active window
-    Active,   // the active window, chosen when the message is built (A)
-    Window,   // a given window (D, P)
-    View,     // a view; its document's file gives the "File:" row (d)
-    Frame,    // a frame; its document's file gives the "File:" row (p)
+    None,    // the active window
+    Active,  // the active window, chosen when the message is built (A)
+    Window,  // a given window (D, P)
+    View,    // a view; its document's file gives the "File:" row (d)
+    Frame,   // a frame; its document's file gives the "File:" row (p)
 };
 
 // A detail row of a message (M, m, l), in the order given.
@@ -105,22 +105,36 @@ public:
     explicit MessageRequest(int code) : code_(code) {}
 
     // E: the result code whose string-table text is shown.
-    MessageRequest& Code(int code) { code_ = code; return *this; }
+    MessageRequest& Code(int code) {
+        code_ = code;
+        return *this;
+    }
     // F: the message text is this printf format of the program (never user text).
-    MessageRequest& Format(const char* format) { format_ = format; return *this; }
+    MessageRequest& Format(const char* format) {
+        format_ = format;
+        return *this;
+    }
     // The printf arguments of the message text (the code's text or the format).
     template <class... A>
-        requires(std::is_constructible_v<MessageArg, const A&> && ...)
-    MessageRequest& Args(const A&... args) {
+    requires(std::is_constructible_v<MessageArg, const A&>&&...) MessageRequest& Args(const A&... args) {
         (args_.push_back(MessageArg(args)), ...);
         return *this;
     }
     // B: caption, replacing every other caption.
-    MessageRequest& Caption(const char* caption) { caption_ = caption; return *this; }
+    MessageRequest& Caption(const char* caption) {
+        caption_ = caption;
+        return *this;
+    }
     // C: the "Don't warn me anymore." flag.
-    MessageRequest& WarnAgain(int* flag) { warnAgain_ = flag; return *this; }
+    MessageRequest& WarnAgain(int* flag) {
+        warnAgain_ = flag;
+        return *this;
+    }
     // A, D/P, d, p: the parent window.
-    MessageRequest& ActiveParent() { parentKind_ = MessageParent::Active; return *this; }
+    MessageRequest& ActiveParent() {
+        parentKind_ = MessageParent::Active;
+        return *this;
+    }
     MessageRequest& Parent(platform::Window* parent) { return SetParent(MessageParent::Window, parent); }
     MessageRequest& View(CMDIView* view);
     MessageRequest& Frame(CMDIFrame* frame);
@@ -129,8 +143,14 @@ public:
         rows_.push_back({label, value ? value : "", nullptr});
         return *this;
     }
-    MessageRequest& Row(const char* label) { rows_.push_back({label, nullptr, nullptr}); return *this; }
-    MessageRequest& Rows(const StringArray* list) { rows_.push_back({nullptr, nullptr, list}); return *this; }
+    MessageRequest& Row(const char* label) {
+        rows_.push_back({label, nullptr, nullptr});
+        return *this;
+    }
+    MessageRequest& Rows(const StringArray* list) {
+        rows_.push_back({nullptr, nullptr, list});
+        return *this;
+    }
     // N: the placed component the message is about.
     MessageRequest& Component(const SchematicObject* component) {
         component_ = component;
@@ -138,30 +158,65 @@ public:
         return *this;
     }
     // T: the netlist text line the message is about.
-    MessageRequest& Line(const NetlistLine* line) { line_ = line; return *this; }
+    MessageRequest& Line(const NetlistLine* line) {
+        line_ = line;
+        return *this;
+    }
     // t: the "Text:" row.
-    MessageRequest& Text(const char* text) { text_ = text; return *this; }
+    MessageRequest& Text(const char* text) {
+        text_ = text;
+        return *this;
+    }
     // L: index into the current circuit's source-file table (a compile scope);
     // a component or a text line names its own and takes precedence.
-    MessageRequest& Source(int index) { source_ = index; return *this; }
+    MessageRequest& Source(int index) {
+        source_ = index;
+        return *this;
+    }
     // S: message-box style, replacing the Error/Warning style.
-    MessageRequest& Style(unsigned style) { style_ = style; styleGiven_ = true; return *this; }
+    MessageRequest& Style(unsigned style) {
+        style_ = style;
+        styleGiven_ = true;
+        return *this;
+    }
     // O: box offsets from the centre, in percent of half the screen.
-    MessageRequest& Offset(int x, int y) { offsetX_ = x; offsetY_ = y; return *this; }
+    MessageRequest& Offset(int x, int y) {
+        offsetX_ = x;
+        offsetY_ = y;
+        return *this;
+    }
     // s: 'E' or 'W', caption TW8 Error or TW8 Warning for a format text.
-    MessageRequest& Class(char letter) { class_ = letter; return *this; }
+    MessageRequest& Class(char letter) {
+        class_ = letter;
+        return *this;
+    }
     // w: a timed warning.
-    MessageRequest& Timed() { timed_ = true; return *this; }
+    MessageRequest& Timed() {
+        timed_ = true;
+        return *this;
+    }
     // n: the detail rows are appended to the text instead of listed.
-    MessageRequest& AppendRows() { appendRows_ = true; return *this; }
+    MessageRequest& AppendRows() {
+        appendRows_ = true;
+        return *this;
+    }
 
     // The message's source in a circuit, carried for the subsystems that show
     // it (the compiler's documents, the model statement windows); the box
     // does not show these fields.
-    MessageRequest& Document(CDoc* document) { document_ = document; return *this; }
-    MessageRequest& Statement(const char* text) { statement_ = text; return *this; }
+    MessageRequest& Document(CDoc* document) {
+        document_ = document;
+        return *this;
+    }
+    MessageRequest& Statement(const char* text) {
+        statement_ = text;
+        return *this;
+    }
     // "Label:\ttext\n" lines that name what inside the statement is meant.
-    MessageRequest& Context(const char* lines) { context_ = lines; return *this; }
+    MessageRequest& Context(const char* lines) {
+        context_ = lines;
+        return *this;
+    }
 
     int code() const { return code_; }
     const char* format() const { return format_; }

@@ -1,17 +1,17 @@
 // Result codes and the process-wide pending message.
 #include "core/result.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "core/report_port.h"
 #include "core/memory.h"
 #include "core/messages.h"
+#include "core/report_port.h"
 
 namespace {
 
@@ -53,8 +53,8 @@ void rs_AppendRaw(char* buffer, size_t size, size_t* used, const char* text, siz
 // Fills the %s conversions of a message body with the two subjects, doubling every
 // '%' of a subject. Literal "%%" and conversions other than %s stay as they are:
 // the reporter's own printf resolves them.
-void rs_FormatSubjects(char* buffer, size_t size, size_t* used, const char* body,
-                       const char* first, const char* second) {
+void rs_FormatSubjects(char* buffer, size_t size, size_t* used, const char* body, const char* first,
+                       const char* second) {
     const char* subjects[2] = {first, second};
     int next = 0;
     const char* p = body;

@@ -10,24 +10,24 @@
 
 enum ResultCode : int {
     kOk = 0,
-    kResultMissingFileName = 264,   // "Missing file name."
-    kResultNotFormat = 5355,        // "%EThis File is not a recognizable format."
-    kResultNoMemory = 15002,        // "%EInsufficient memory."
-    kResultReadError = 15007,       // "%EError in loading file %s."
-    kResultWriteError = 15008,      // "%EError in writing file %s."
-    kResultBadFormat = 15009,       // "%EBad format in loading file '%s'."
-    kResultFileNotFound = 15022,    // "%EFile not found '%s'."
-    kResultCannotAccess = 15023,    // "%ECannot access '%s'."
-    kResultNoFileName = 15038,      // "%EMust specify filename."
-    kResultMissingParam = 15040,    // "%EMissing parameter."
-    kResultShown = 15055,           // already shown: report nothing
-    kResultPending = 15060,         // the message is the pending text
+    kResultMissingFileName = 264,  // "Missing file name."
+    kResultNotFormat = 5355,       // "%EThis File is not a recognizable format."
+    kResultNoMemory = 15002,       // "%EInsufficient memory."
+    kResultReadError = 15007,      // "%EError in loading file %s."
+    kResultWriteError = 15008,     // "%EError in writing file %s."
+    kResultBadFormat = 15009,      // "%EBad format in loading file '%s'."
+    kResultFileNotFound = 15022,   // "%EFile not found '%s'."
+    kResultCannotAccess = 15023,   // "%ECannot access '%s'."
+    kResultNoFileName = 15038,     // "%EMust specify filename."
+    kResultMissingParam = 15040,   // "%EMissing parameter."
+    kResultShown = 15055,          // already shown: report nothing
+    kResultPending = 15060,        // the message is the pending text
     kResultPending2 = 15061,
-    kResultErrnoBase = 15950,       // + run-time error number
-    kResultNoSuchFile = 15952,      // ENOENT; also "not a full path"
-    kResultPermission = 15963,      // EACCES
-    kResultTooManyFiles = 15974,    // EMFILE; also an open that failed without errno
-    kResultNoSpace = 15978,         // ENOSPC; also every short read or write
+    kResultErrnoBase = 15950,     // + run-time error number
+    kResultNoSuchFile = 15952,    // ENOENT; also "not a full path"
+    kResultPermission = 15963,    // EACCES
+    kResultTooManyFiles = 15974,  // EMFILE; also an open that failed without errno
+    kResultNoSpace = 15978,       // ENOSPC; also every short read or write
 };
 
 // A port whose owning subsystem is not built yet fails its operations with this

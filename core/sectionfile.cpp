@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "core/chars.h"
-#include "core/fontspec.h"
 #include "core/desktop.h"
+#include "core/fontspec.h"
 #include "core/result.h"
 #include "core/services.h"
 
@@ -156,8 +156,7 @@ void SplitKeyValue(const char* line, char* key, size_t keySize, char* value, siz
 int SectionFile::SkipSection() {
     if (IsWriting()) return kOk;
     // Long lines are read whole, so that no piece of one is taken for a header.
-    while (ReadLongEntry()) {
-    }
+    while (ReadLongEntry()) {}
     return error;
 }
 
@@ -355,8 +354,7 @@ int SectionFile::ReadSectionTable(SectionHandler* table, int count) {
             skip = strcmp(before, currentSection) == 0 && Tell() == position;
         }
         if (skip) {
-            while (ReadLongEntry()) {
-            }
+            while (ReadLongEntry()) {}
             if (error) return error;
         }
         if (currentSection[0] != '[') return error;
@@ -492,8 +490,7 @@ int SectionFile::SerializeText(char* text, size_t size, int flags) {
     int code = ReadItem(line, sizeof line, false);
     // The rest of an overlong line is dropped so that the next record stays in step.
     char rest[256];
-    while (!code && itemCut_ && ReadItem(rest, sizeof rest, false) == kOk) {
-    }
+    while (!code && itemCut_ && ReadItem(rest, sizeof rest, false) == kOk) {}
     if (code) error = code;
     CopyTextBounded(text, line, size);
     return error;

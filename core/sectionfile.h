@@ -26,10 +26,10 @@ inline constexpr size_t kSectionNameSize = 100;
 
 // One row of a section table.
 struct SectionHandler {
-    const char* name;                                    // without brackets: "Main"
-    int (*routine)(SectionFile& file, void* object);     // writes or reads the section
-    void* object;                                        // what the routine works on
-    char firstLetter;                                    // cached by ReadSectionTable
+    const char* name;                                 // without brackets: "Main"
+    int (*routine)(SectionFile& file, void* object);  // writes or reads the section
+    void* object;                                     // what the routine works on
+    char firstLetter;                                 // cached by ReadSectionTable
 };
 
 class SectionFile : public TextFile {
@@ -126,9 +126,9 @@ public:
     // failure attaches nothing.
     int DecodeProtectedFile(const char* expectedPassword);
 
-    char* lineBuffer = nullptr;     // heap string: the current line of any length
+    char* lineBuffer = nullptr;  // heap string: the current line of any length
     size_t lineCapacity = 0;
-    int32_t targetVersion = 0;      // the format version being written
+    int32_t targetVersion = 0;              // the format version being written
     char currentSection[kSectionNameSize];  // the last header read, or ""
 
 private:
@@ -170,5 +170,5 @@ const unsigned char* BuildPermutationTable();
 // MemAlloc) holding the 24-byte header with tag "CRP" and `version`, the
 // password block and the scrambled `body`. 15009 for a password longer than
 // 26 characters, 15002 out of memory.
-int EncodeProtectedFile(const char* body, size_t length, const char* password, int32_t version,
-                        char** out, size_t* outLength);
+int EncodeProtectedFile(const char* body, size_t length, const char* password, int32_t version, char** out,
+                        size_t* outLength);

@@ -125,8 +125,10 @@ char* SplitAtTopLevelComma(char* text) {
     int depth = 0;
     char* p = text;
     for (; *p; ++p) {
-        if (*p == '(') ++depth;
-        else if (*p == ')' && depth > 0) --depth;
+        if (*p == '(')
+            ++depth;
+        else if (*p == ')' && depth > 0)
+            --depth;
         else if (*p == ',' && depth == 0) {
             *p = 0;
             return p + 1;

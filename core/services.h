@@ -49,8 +49,7 @@ char* SplitAtTopLevelComma(char* text);
 void SplitArgumentTexts(const char* text, char* first, char* second, char* third, size_t size);
 // Evaluates "a" or "a,b"; the flags (may be null) receive the two dependency
 // words of each value. Returns 0, the evaluation's code or 15002.
-int EvaluateValuePair(const char* text, double* first, double* second, unsigned firstFlags[2],
-                      unsigned secondFlags[2]);
+int EvaluateValuePair(const char* text, double* first, double* second, unsigned firstFlags[2], unsigned secondFlags[2]);
 
 constexpr int kArgumentCount = 10;
 // The shared argument array that EvaluateArgumentList fills.

@@ -2,16 +2,16 @@
 // the older flat layout.
 #include "core/settings.h"
 
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "core/chars.h"
 #include "core/cmdline.h"
-#include "core/fontspec.h"
 #include "core/desktop.h"
+#include "core/fontspec.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/port.h"
@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int32_t kSettingsVersion = 8 << 16;           // 8.00
+constexpr int32_t kSettingsVersion = 8 << 16;             // 8.00
 constexpr int32_t kSettingsFlatVersion = (5 << 16) | 30;  // 5.30
 // Counts of the flat layout are small (5, 10, 55 when written); anything far
 // beyond them is a damaged file, not a reason to loop for ever.
@@ -120,8 +120,7 @@ int st_DispatchRow(SectionFile& file, void* object) {
     if (file.IsReading()) st_MainState().sectionRead[row] = true;
     if (routine) return routine(file);
     if (!file.IsReading()) return file.error;
-    while (file.ReadLongEntry() == 1) {
-    }
+    while (file.ReadLongEntry() == 1) {}
     return file.error;
 }
 
@@ -133,8 +132,7 @@ void st_CurrentScreen(int* width, int* height) {
 
 void st_ReadProfileName(const char* key, char* out) {
     out[0] = 0;
-    if (!ProfileFile().ReadProfileString("Tarnwick", key, out, kProfileNameSize))
-        out[0] = 0;
+    if (!ProfileFile().ReadProfileString("Tarnwick", key, out, kProfileNameSize)) out[0] = 0;
     out[kProfileNameSize - 1] = 0;
 }
 

@@ -13,24 +13,24 @@
 
 // The points of the start-up sequence, in the order they come.
 enum class StartupPhase : int {
-    kApplication,   // before anything else (the application's start)
-    kTables,        // before the command line is read: statement tables
-    kNumbers,       // floating-point state of the expression language
-    kWindows,       // tool-bar geometry and palettes
-    kModels,        // model parameter tables and translator defaults
-    kLibraries,     // shape and component libraries (after tarn.dat)
-    kComponents,    // palette buttons, random seed, packages, start component, menus
-                    // (a step that is for interactive use asks Startup().batchFile)
-    kAfterFiles,    // after the command line's files have opened
-    kDefaults,      // ResetProgramDefaults: every subsystem's defaults
-    kShutdown,      // the application's final clean-up
+    kApplication,  // before anything else (the application's start)
+    kTables,       // before the command line is read: statement tables
+    kNumbers,      // floating-point state of the expression language
+    kWindows,      // tool-bar geometry and palettes
+    kModels,       // model parameter tables and translator defaults
+    kLibraries,    // shape and component libraries (after tarn.dat)
+    kComponents,   // palette buttons, random seed, packages, start component, menus
+                   // (a step that is for interactive use asks Startup().batchFile)
+    kAfterFiles,   // after the command line's files have opened
+    kDefaults,     // ResetProgramDefaults: every subsystem's defaults
+    kShutdown,     // the application's final clean-up
 };
 
 // What a failed step means to the start-up.
 enum class StartupFailure : int {
-    kIgnore,   // the result is not looked at
-    kReport,   // reported (unless already shown); start-up goes on
-    kFatal,    // start-up ends with the message
+    kIgnore,  // the result is not looked at
+    kReport,  // reported (unless already shown); start-up goes on
+    kFatal,   // start-up ends with the message
 };
 
 // One step: returns 0 or a result code.

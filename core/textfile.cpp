@@ -413,8 +413,7 @@ int TextFile::ReadLine(char* out, size_t size) {
         if (code) return code;
         if (out[0] == ';') {
             // The rest of an overlong comment is no data line either.
-            while (itemCut_ && ReadItem(out, size, false) == kOk) {
-            }
+            while (itemCut_ && ReadItem(out, size, false) == kOk) {}
             continue;
         }
         if (out[0] == 0) continue;

@@ -21,11 +21,11 @@ inline constexpr unsigned char kValueLineBreak = 254;
 
 // The text of one document page as a reader sees it.
 struct PageText {
-    const char* text = nullptr;    // not owned; valid until the page changes
-    long length = 0;               // bytes of text
-    int lineCount = 0;             // lines of the page (cached by the document)
-    CTxtEditWnd* editor = nullptr; // the page's editor; null when the page
-                                   // holds its own text (no window yet)
+    const char* text = nullptr;     // not owned; valid until the page changes
+    long length = 0;                // bytes of text
+    int lineCount = 0;              // lines of the page (cached by the document)
+    CTxtEditWnd* editor = nullptr;  // the page's editor; null when the page
+                                    // holds its own text (no window yet)
 };
 
 // What the document layers tell the core about open documents. Installed once
@@ -133,16 +133,16 @@ public:
     bool progressShown = false;  // a progress text is on the status bar
     long fileLength = 0;         // bytes of the open disk file, 0 until known
     int mode = kClosed;
-    char* path = nullptr;        // heap string
+    char* path = nullptr;  // heap string
     bool bufferOwned = false;
-    int lineCounter = 0;         // lines read so far
-    int pageLineCount = 0;       // lines of the attached document page
-    int statementLine = 0;       // where the statement being read began
+    int lineCounter = 0;    // lines read so far
+    int pageLineCount = 0;  // lines of the attached document page
+    int statementLine = 0;  // where the statement being read began
     CDoc* document = nullptr;
     CTxtEditWnd* pageEditor = nullptr;
-    char* buffer = nullptr;      // bytes read instead of the stream
-    long bufferBase = 0;         // file offset of the buffer's first byte
-    long readPosition = 0;       // next byte within the buffer
+    char* buffer = nullptr;  // bytes read instead of the stream
+    long bufferBase = 0;     // file offset of the buffer's first byte
+    long readPosition = 0;   // next byte within the buffer
     long bufferLength = 0;
     int pageIndex = 0;
     bool wrongPassword = false;  // a protected file was opened with a wrong password
@@ -152,7 +152,7 @@ protected:
     int WriteBytes(const char* text, size_t length);
     int OpenChecked(const char* filePath, const char* runTimeMode, int newMode);
     void DropBuffer();
-    bool textMode_ = false;      // writes translate "\n" to "\r\n"
-    bool lastWasCR_ = false;     // the last byte written was a CR
-    bool itemCut_ = false;       // the last item stopped at the size limit, mid-line
+    bool textMode_ = false;   // writes translate "\n" to "\r\n"
+    bool lastWasCR_ = false;  // the last byte written was a CR
+    bool itemCut_ = false;    // the last item stopped at the size limit, mid-line
 };

@@ -8,10 +8,10 @@
 #include "core/chars.h"
 #include "core/cmdline.h"
 #include "core/numbers.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "document/ctdoc.h"
-#include "core/port.h"
 #include "shell/preferences.h"
 
 namespace {
@@ -19,98 +19,98 @@ namespace {
 // Index = id - 1. Names beginning (and some ending) with a blank are internal:
 // nobody types them by accident, and the blanks are part of the name.
 const char* const kAttStandardNames[kStandardAttributeCount] = {
-    "PART",  // 1
-    "VALUE",  // 2
-    "MODEL",  // 3
-    "FILE",  // 4
-    "NAME",  // 5
-    "TIMING MODEL",  // 6
-    "I/O MODEL",  // 7
-    "MNTYMXDLY",  // 8
-    "IO_LEVEL",  // 9
-    "POWER NODE",  // 10
-    "GROUND NODE",  // 11
-    "FORMAT",  // 12
-    "COMMAND",  // 13
-    "TIMESTEP",  // 14
-    "LOGIC",  // 15
-    "PINDELAY",  // 16
-    "CONSTRAINT",  // 17
-    "DATA",  // 18
-    "TEXT",  // 19
-    "FORMULA",  // 20
-    "INDUCTORS",  // 21
-    "COUPLING",  // 22
-    "TABLE",  // 23
-    "LAPLACE",  // 24
-    "FREQ",  // 25
-    "CHEBYSHEV",  // 26
-    "REF",  // 27
-    "EXPRESSION",  // 28
-    "PARAMS:",  // 29
-    "SIGNAMES",  // 30
-    "TEXT:",  // 31
-    " ISDTOA ",  // 32
-    " SPICENAME ",  // 33
-    "KEYWORD",  // 34
-    "IS",  // 35
-    "CLOCK FREQUENCY",  // 36
-    "ZEXP",  // 37
-    "INPUT EXPR",  // 38
-    "SAMPLE EXPR",  // 39
-    "PERIOD",  // 40
-    " TEMPPART",  // 41
-    "PACKAGE",  // 42
-    "GATE",  // 43
-    "COMPNAME",  // 44
-    " SLIDER_ORG ",  // 45
-    " COMPTEMPNAME",  // 46
-    " CURRENT",  // 47
-    " CURRENT_GATE",  // 48
-    " CURRENT_DRAIN",  // 49
-    " CURRENT_SOURCE",  // 50
-    " CURRENT_BULK",  // 51
-    " CURRENT_BASE",  // 52
-    " CURRENT_COLL",  // 53
-    " CURRENT_EMIT",  // 54
-    " CURRENT_SUBS",  // 55
-    " CURRENT_IN",  // 56
-    " CURRENT_OUT",  // 57
-    "NOISE_EXPRESSION",  // 58
-    "POWER",  // 59
-    "COST",  // 60
-    "STATE",  // 61
-    "TURN-ON VOLTAGES",  // 62
-    "ON STATE",  // 63
-    "HIGH",  // 64
-    "LOW",  // 65
-    "LIN",  // 66
-    "ION",  // 67
-    "IOFF",  // 68
-    "RON",  // 69
-    "ROFF",  // 70
-    "RPSPV",  // 71
-    "AMPS OR VOLTS",  // 72
+    "PART",               // 1
+    "VALUE",              // 2
+    "MODEL",              // 3
+    "FILE",               // 4
+    "NAME",               // 5
+    "TIMING MODEL",       // 6
+    "I/O MODEL",          // 7
+    "MNTYMXDLY",          // 8
+    "IO_LEVEL",           // 9
+    "POWER NODE",         // 10
+    "GROUND NODE",        // 11
+    "FORMAT",             // 12
+    "COMMAND",            // 13
+    "TIMESTEP",           // 14
+    "LOGIC",              // 15
+    "PINDELAY",           // 16
+    "CONSTRAINT",         // 17
+    "DATA",               // 18
+    "TEXT",               // 19
+    "FORMULA",            // 20
+    "INDUCTORS",          // 21
+    "COUPLING",           // 22
+    "TABLE",              // 23
+    "LAPLACE",            // 24
+    "FREQ",               // 25
+    "CHEBYSHEV",          // 26
+    "REF",                // 27
+    "EXPRESSION",         // 28
+    "PARAMS:",            // 29
+    "SIGNAMES",           // 30
+    "TEXT:",              // 31
+    " ISDTOA ",           // 32
+    " SPICENAME ",        // 33
+    "KEYWORD",            // 34
+    "IS",                 // 35
+    "CLOCK FREQUENCY",    // 36
+    "ZEXP",               // 37
+    "INPUT EXPR",         // 38
+    "SAMPLE EXPR",        // 39
+    "PERIOD",             // 40
+    " TEMPPART",          // 41
+    "PACKAGE",            // 42
+    "GATE",               // 43
+    "COMPNAME",           // 44
+    " SLIDER_ORG ",       // 45
+    " COMPTEMPNAME",      // 46
+    " CURRENT",           // 47
+    " CURRENT_GATE",      // 48
+    " CURRENT_DRAIN",     // 49
+    " CURRENT_SOURCE",    // 50
+    " CURRENT_BULK",      // 51
+    " CURRENT_BASE",      // 52
+    " CURRENT_COLL",      // 53
+    " CURRENT_EMIT",      // 54
+    " CURRENT_SUBS",      // 55
+    " CURRENT_IN",        // 56
+    " CURRENT_OUT",       // 57
+    "NOISE_EXPRESSION",   // 58
+    "POWER",              // 59
+    "COST",               // 60
+    "STATE",              // 61
+    "TURN-ON VOLTAGES",   // 62
+    "ON STATE",           // 63
+    "HIGH",               // 64
+    "LOW",                // 65
+    "LIN",                // 66
+    "ION",                // 67
+    "IOFF",               // 68
+    "RON",                // 69
+    "ROFF",               // 70
+    "RPSPV",              // 71
+    "AMPS OR VOLTS",      // 72
     "ANALOG OR DIGITAL",  // 73
-    "SCALE",  // 74
-    "AUTOSCALE",  // 75
-    "COLOR",  // 76
-    "COLOR_INDEX",  // 77
-    "RMOTOR",  // 78
-    "LMOTOR",  // 79
-    "INPUTEXPR",  // 80
-    "ELAPSED_SCALE",  // 81
-    "INCREMENT",  // 82
-    "INITIAL",  // 83
-    "MIN",  // 84
-    "MAX",  // 85
-    "DERIVATIVE",  // 86
-    "SEED",  // 87
-    "REPEAT",  // 88
-    "INPUT_RESISTANCE",  // 89
-    "GROUP",  // 90
-    "RIN",  // 91
-    "BIDIRECTIONAL",  // 92
+    "SCALE",              // 74
+    "AUTOSCALE",          // 75
+    "COLOR",              // 76
+    "COLOR_INDEX",        // 77
+    "RMOTOR",             // 78
+    "LMOTOR",             // 79
+    "INPUTEXPR",          // 80
+    "ELAPSED_SCALE",      // 81
+    "INCREMENT",          // 82
+    "INITIAL",            // 83
+    "MIN",                // 84
+    "MAX",                // 85
+    "DERIVATIVE",         // 86
+    "SEED",               // 87
+    "REPEAT",             // 88
+    "INPUT_RESISTANCE",   // 89
+    "GROUP",              // 90
+    "RIN",                // 91
+    "BIDIRECTIONAL",      // 92
 };
 
 void att_EnsureList(ObjectPool& list) {
@@ -425,9 +425,7 @@ bool IsActiveHigh(const SchematicObject* component) { return !att_ValueIs(compon
 
 bool IsAmmeter(const SchematicObject* component) { return att_ValueIs(component, kAttrAmpsOrVolts, "AMPS"); }
 
-bool IsDigitalMode(const SchematicObject* component) {
-    return att_ValueIs(component, kAttrAnalogOrDigital, "DIGITAL");
-}
+bool IsDigitalMode(const SchematicObject* component) { return att_ValueIs(component, kAttrAnalogOrDigital, "DIGITAL"); }
 
 namespace {
 

@@ -45,10 +45,10 @@ enum StandardAttributeId : int {
     kAttrText = 19,
     kAttrFreq = 25,
     kAttrExpression = 28,
-    kAttrParams = 29,        // "PARAMS:"
-    kAttrIsDtoA = 32,        // " ISDTOA "
-    kAttrSpiceName = 33,     // " SPICENAME "
-    kAttrTempPart = 41,      // " TEMPPART"
+    kAttrParams = 29,     // "PARAMS:"
+    kAttrIsDtoA = 32,     // " ISDTOA "
+    kAttrSpiceName = 33,  // " SPICENAME "
+    kAttrTempPart = 41,   // " TEMPPART"
     kAttrPackage = 42,
     kAttrGate = 43,
     kAttrCompName = 44,
@@ -95,11 +95,11 @@ constexpr const char* kParamPrefix = "Param:";
 // (an all-zero record is a valid attribute without name or value).
 struct PartAttribute : PoolItem {
     uint16_t flags;
-    int32_t nameId;    // 1 to 92 for a standard name; 0 for an own name or none
-    char* nameText;    // the own name (heap text) when nameId is 0; else null
+    int32_t nameId;  // 1 to 92 for a standard name; 0 for an own name or none
+    char* nameText;  // the own name (heap text) when nameId is 0; else null
     SmallString8 value;
     FontSpec font;
-    int32_t offsetX;   // text position relative to the component, drawing units
+    int32_t offsetX;  // text position relative to the component, drawing units
     int32_t offsetY;
 
     PartAttribute* Next() const { return static_cast<PartAttribute*>(next); }

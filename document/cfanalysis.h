@@ -26,8 +26,8 @@ class SectionFile;
 // These belong to the analysis subsystem; they live here until it exists and
 // hold only what the circuit file stores.
 
-inline constexpr int kAnalysisKindCount = 6;    // 0 Transient ... 5 DynamicDC
-inline constexpr int kPlotKindCount = 4;        // kinds with a plot window
+inline constexpr int kAnalysisKindCount = 6;  // 0 Transient ... 5 DynamicDC
+inline constexpr int kPlotKindCount = 4;      // kinds with a plot window
 inline constexpr int kStepRecordCount = 20;
 inline constexpr int kLimitTextCount = 8;
 
@@ -37,12 +37,11 @@ inline constexpr int32_t kFileVersion700 = 0x70000;
 inline constexpr int32_t kFileVersion800 = 0x80000;
 
 // Stepping record flag bits.
-inline constexpr int32_t kStepLog = 0x01, kStepLinear = 0x02, kStepModel = 0x04,
-                         kStepComponent = 0x08, kStepOn = 0x10, kStepSymbolic = 0x20,
-                         kStepList = 0x40, kStepVariable = 0x80;
+inline constexpr int32_t kStepLog = 0x01, kStepLinear = 0x02, kStepModel = 0x04, kStepComponent = 0x08, kStepOn = 0x10,
+                         kStepSymbolic = 0x20, kStepList = 0x40, kStepVariable = 0x80;
 
 struct StepVariable {
-    char* texts[5] = {};     // "Name", "Param", "From", "To", "Value" (heap strings)
+    char* texts[5] = {};  // "Name", "Param", "From", "To", "Value" (heap strings)
     int32_t flags = kStepLinear | kStepComponent;
     int32_t device = -1;
 };
@@ -114,14 +113,14 @@ struct PlotWindowSettings {
 
 // One curve row of an analysis kind's limits.
 struct CurveRow {
-    char plotGroup = 0;               // 'A'.. or 0 when unset
+    char plotGroup = 0;  // 'A'.. or 0 when unset
     int32_t aliasId = 0;
     char* xExpression = nullptr;
     char* yExpression = nullptr;
     char* xRange = nullptr;
     char* yRange = nullptr;
     int32_t rainbow = 0;
-    uint16_t options = 0;             // kOutputFlag, kOutputLinearX, kOutputLinearY
+    uint16_t options = 0;  // kOutputFlag, kOutputLinearX, kOutputLinearY
     char* gridX = nullptr;
     char* gridY = nullptr;
     char* boldX = nullptr;
@@ -146,18 +145,18 @@ struct CurveRow {
 
 // A graphic object drawn on an analysis plot, in plot coordinates.
 struct PlotVertex {
-    int modeX = 0, modeY = 0;         // 1 "MIN", 2 "MAX", else the value
+    int modeX = 0, modeY = 0;  // 1 "MIN", 2 "MAX", else the value
     double x = 0, y = 0;
 };
 struct PlotObject {
-    int type = 0;                     // graphic object type (1 "Line" ... 15)
+    int type = 0;  // graphic object type (1 "Line" ... 15)
     uint16_t flags = 0;
     GraphicStyle style;
     int32_t plot = -1, alias1 = 0, plot2 = -1, alias2 = 0;
     double corners[4] = {};
-    double measure = 0;               // MeasureV and MeasureH
-    int32_t first = 0;                // Poly
-    std::vector<PlotVertex> vertices; // Poly
+    double measure = 0;                // MeasureV and MeasureH
+    int32_t first = 0;                 // Poly
+    std::vector<PlotVertex> vertices;  // Poly
     FontSpec font;
     char* text = nullptr;
 
@@ -178,20 +177,20 @@ struct WorksheetCases {
 // into a function name, its expression, a condition and numeric arguments.
 struct PerformanceFunction {
     char* expression = nullptr;
-    char* functionName = nullptr;     // split form, as read
+    char* functionName = nullptr;  // split form, as read
     char* argument = nullptr;
     char* condition = nullptr;
     double args[3] = {};
-    int argCount = 0;                 // numeric arguments read
+    int argCount = 0;  // numeric arguments read
     int32_t xData = 0, zData = 0;
 };
 
 // A curve of an FFT or performance window.
 struct WindowCurve {
     PlotRangeCurve range;
-    char* expression = nullptr;       // FFT curves
-    int32_t quantity = 1;             // FFT: 0 Mag, 1 dB, 2 Phase, 3 Real, 4 IMag
-    PerformanceFunction function;     // performance curves
+    char* expression = nullptr;    // FFT curves
+    int32_t quantity = 1;          // FFT: 0 Mag, 1 dB, 2 Phase, 3 Real, 4 IMag
+    PerformanceFunction function;  // performance curves
     WorksheetCases cases;
 
     WindowCurve() = default;
@@ -210,15 +209,13 @@ struct AnalysisWindow {
     FFTSettings fft;
     std::vector<std::unique_ptr<WindowCurve>> curves;
     PlotObjectList objects;
-    PerformanceFunction function;     // 3D: the Z function; histogram: its function
+    PerformanceFunction function;  // 3D: the Z function; histogram: its function
     WorksheetCases cases;
-    char* expression = nullptr;       // 3D
+    char* expression = nullptr;  // 3D
     // 3D plot
-    uint8_t wireGridColor = 0, gridColor3D = 0, backgroundX = 0, backgroundY = 0,
-            backgroundZ = 0;
+    uint8_t wireGridColor = 0, gridColor3D = 0, backgroundX = 0, backgroundY = 0, backgroundZ = 0;
     int32_t colorMode = 0;
-    int32_t isolines = 0, axisBackground = 0, grid = 0, axes = 0, scales = 0, contour = 0,
-            flashCursor = 0;
+    int32_t isolines = 0, axisBackground = 0, grid = 0, axes = 0, scales = 0, contour = 0, flashCursor = 0;
     int32_t patchesX = 0, patchesZ = 0;
     double rotation[3] = {};
     int32_t zIsPerformance = 0;
@@ -246,7 +243,7 @@ struct AnalysisKindSettings {
     WindowPlacement probePlacement;
     FFTSettings fft;
     int32_t printerAutoTile = 0, printerBlackBorder = 0;
-    int32_t monitor[6] = {};          // row count and five column widths
+    int32_t monitor[6] = {};  // row count and five column widths
     int32_t animateWait = 0, animateWaitTime = 0;
     int32_t thumbnail[4] = {};
     int32_t saveForFuture = 0, reduceDisplay = 0, reduceSave = 0;
@@ -307,27 +304,22 @@ struct AnalysisRows {
 
 // Key groups. `documentKind` 5 is an analysis plot document, whose older files
 // used other key names; `modeWord` 5 leaves the window toggles out.
-void AddWindowGroup(SectionFile& file, PlotWindowSettings& window, int documentKind,
-                    AnalysisRows& rows);
-void AddTitleGroup(SectionFile& file, PlotWindowSettings& window, int modeWord,
-                   RangeRef& previewRef, AnalysisRows& rows);
+void AddWindowGroup(SectionFile& file, PlotWindowSettings& window, int documentKind, AnalysisRows& rows);
+void AddTitleGroup(SectionFile& file, PlotWindowSettings& window, int modeWord, RangeRef& previewRef,
+                   AnalysisRows& rows);
 void AddCurveDisplayGroup(SectionFile& file, CurveDisplay& display, AnalysisRows& rows);
 void AddValueFormatGroup(SectionFile& file, ValueFormats& formats, AnalysisRows& rows);
 void AddPlotRangeGroup(SectionFile& file, PlotRangeCurve& curve, AnalysisRows& rows);
-void AddGridGroup(SectionFile& file, PlotWindowSettings& window, int documentKind,
-                  int32_t& scaleColorOn, AnalysisRows& rows);
+void AddGridGroup(SectionFile& file, PlotWindowSettings& window, int documentKind, int32_t& scaleColorOn,
+                  AnalysisRows& rows);
 void AddCursorColorGroup(SectionFile& file, PlotWindowSettings& window, AnalysisRows& rows);
-void AddFFTParameterGroup(SectionFile& file, FFTSettings& fft, int analysisKind,
-                          AnalysisRows& rows);
+void AddFFTParameterGroup(SectionFile& file, FFTSettings& fft, int analysisKind, AnalysisRows& rows);
 
-void AddPerformanceFunctionGroup(SectionFile& file, PerformanceFunction& function, bool monteCarlo,
-                                 AnalysisRows& rows);
+void AddPerformanceFunctionGroup(SectionFile& file, PerformanceFunction& function, bool monteCarlo, AnalysisRows& rows);
 // `monteCarlo` owners keep only the temperature case. (The limits' curve rows
 // use the same cases under "WSP " names.)
-void AddWorksheetCaseRows(SectionFile& file, WorksheetCases& cases, bool monteCarlo,
-                          AnalysisRows& rows);
-void AddHistogramGroup(SectionFile& file, AnalysisWindow& window, RangeRef& previewRef,
-                       AnalysisRows& rows);
+void AddWorksheetCaseRows(SectionFile& file, WorksheetCases& cases, bool monteCarlo, AnalysisRows& rows);
+void AddHistogramGroup(SectionFile& file, AnalysisWindow& window, RangeRef& previewRef, AnalysisRows& rows);
 // The call text of a split performance function: "Name(expression,condition,args)".
 void AssemblePerformanceFunction(PerformanceFunction& function);
 
@@ -335,9 +327,9 @@ void AssemblePerformanceFunction(PerformanceFunction& function);
 
 // 0 "None" (or "Auto" with `zeroIsAuto`), 1 "Linear", 2 "Log", 3 "List", others "".
 const char* SteppingMethodName(int method, bool zeroIsAuto);
-int ParseSteppingMethod(const char* name);      // unknown names 0
-const char* TemperatureTypeName(int type);      // 0 Linear, 2 Log, else List
-int ParseTemperatureType(const char* name);     // unknown names 1
+int ParseSteppingMethod(const char* name);   // unknown names 0
+const char* TemperatureTypeName(int type);   // 0 Linear, 2 Log, else List
+int ParseTemperatureType(const char* name);  // unknown names 1
 // "None", "0" and "" count as unset.
 bool IsSetText(const char* text);
 // "MIN" mode 1, "MAX" mode 2, else mode 0 and the number.
@@ -347,10 +339,8 @@ const char* SteppingTargetName(int32_t flags);  // first of Model, Component, Sy
 int32_t ParseSteppingTarget(const char* name);
 // Packs state-variable mode, run option and (row 1) waveform selection into an
 // option word of files before 8.00; unpacking removes the packed bits.
-int32_t PackOptionWord(int32_t word, int stateVariable, int runOption, int waveformSelect,
-                       bool firstRow);
-int32_t UnpackOptionWord(int32_t word, int* stateVariable, int* runOption,
-                         int* waveformSelect, bool firstRow);
+int32_t PackOptionWord(int32_t word, int stateVariable, int runOption, int waveformSelect, bool firstRow);
+int32_t UnpackOptionWord(int32_t word, int* stateVariable, int* runOption, int* waveformSelect, bool firstRow);
 // The number format key of watch and optimizer sections.
 void WriteNumberFormatKey(SectionFile& file, const char* key, const char* format);
 
@@ -398,7 +388,7 @@ void InstallAnalysisSections();
 void RepairAnalysisSettings(CircuitFile& file);
 
 // Repairs of the read pass.
-void ConvertOldDCLimits(AnalysisSettings& settings);   // 5.20 files: "I2=None"
+void ConvertOldDCLimits(AnalysisSettings& settings);  // 5.20 files: "I2=None"
 // Files up to 6.00 kept no grid spacing: a fixed range with its grid flag
 // gets one from the range width and the kind's grid count.
 void FillOldGridSpacing(AnalysisSettings& settings);

@@ -1,15 +1,16 @@
 // Circuit file sections of the drawing: components (Comp) with their
 // attributes (Attr), wires (Wire), graphic objects (Object) and grid texts
 // (Grid Text, Flag).
+#include <strings.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/properties.h"
 #include "core/result.h"
 #include "document/attributes.h"
@@ -19,7 +20,6 @@
 #include "document/component_defs.h"
 #include "document/nodes.h"
 #include "document/partnames.h"
-#include "core/port.h"
 
 namespace {
 
@@ -30,11 +30,21 @@ struct cfo_TypeRow {
 };
 
 const cfo_TypeRow cfo_Types[15] = {
-    {1, "Line", false},         {2, "Ellipse", true},           {3, "Rectangle", true},
-    {4, "Diamond", true},       {5, "Arc", false},              {6, "Pie", true},
-    {7, "MeasureV", false},     {8, "Tag", false},              {9, "MeasureH", false},
-    {10, "Picture", true},      {11, "Poly", true},             {12, "Text", false},
-    {13, "LeftCurlyBracket", false}, {14, "RightCurlyBracket", false}, {15, "BothCurlyBrackets", false},
+    {1, "Line", false},
+    {2, "Ellipse", true},
+    {3, "Rectangle", true},
+    {4, "Diamond", true},
+    {5, "Arc", false},
+    {6, "Pie", true},
+    {7, "MeasureV", false},
+    {8, "Tag", false},
+    {9, "MeasureH", false},
+    {10, "Picture", true},
+    {11, "Poly", true},
+    {12, "Text", false},
+    {13, "LeftCurlyBracket", false},
+    {14, "RightCurlyBracket", false},
+    {15, "BothCurlyBrackets", false},
 };
 
 constexpr int cfo_TypeLine = 1;
@@ -52,8 +62,7 @@ int cfo_NextKey(CircuitFile& file, char*& key, char*& value) { return file.ReadK
 int cfo_SkipLines(CircuitFile& file) {
     char* key = nullptr;
     char* value = nullptr;
-    while (cfo_NextKey(file, key, value)) {
-    }
+    while (cfo_NextKey(file, key, value)) {}
     return file.error;
 }
 
@@ -79,9 +88,7 @@ void cfo_ValidatePoint(CircuitFile& file, int32_t* x, int32_t* y) {
 
 int cfo_Int(const char* value) { return int(strtol(value, nullptr, 10)); }
 
-void cfo_RemoveObject(CCirDoc* document, SchematicObject* object) {
-    document->objects.Delete(object);
-}
+void cfo_RemoveObject(CCirDoc* document, SchematicObject* object) { document->objects.Delete(object); }
 
 // The version gate of the key writers.
 int32_t cfo_Version(const CircuitFile& file) { return file.version; }
@@ -109,8 +116,10 @@ ComponentDef* cfo_Resolve(CircuitFile& file, const char* read, bool* placeholder
     char name[256];
     CopyTextBounded(name, read, sizeof name);
     if (!file.AtLeast(kCirVersion800)) {
-        if (!strcasecmp(name, "I")) CopyTextBounded(name, "Current Source", sizeof name);
-        else if (!strcasecmp(name, "V")) CopyTextBounded(name, "Voltage Source", sizeof name);
+        if (!strcasecmp(name, "I"))
+            CopyTextBounded(name, "Current Source", sizeof name);
+        else if (!strcasecmp(name, "V"))
+            CopyTextBounded(name, "Voltage Source", sizeof name);
     }
     if (file.version == kCirVersion800) FixAnimatedSwitchName(name);
     ComponentLookupPort& lookup = ComponentLookup();
@@ -127,8 +136,8 @@ ComponentDef* cfo_Resolve(CircuitFile& file, const char* read, bool* placeholder
         }
         return def;
     }
-    const uint32_t quiet = kLoadAsStored | kLoadMacro | kLoadSilent | kLoadNoRenumber | kLoadHidden |
-                           kLoadSkipWindows | kLoadKeepMacroParameters;
+    const uint32_t quiet = kLoadAsStored | kLoadMacro | kLoadSilent | kLoadNoRenumber | kLoadHidden | kLoadSkipWindows |
+                           kLoadKeepMacroParameters;
     if (!(file.loadFlags & quiet)) file.AddMissingComponent(name);
     file.loadProblems = true;
     *placeholder = true;
@@ -279,14 +288,18 @@ void cfo_Write520StyleKeys(CircuitFile& file, int type, uint16_t flags, const Gr
         words += w;
     };
     if (type == cfo_TypeLine) {
-        if (flags & 0x0001) add("ArrowF");
-        else if (flags & 0x0002) add("Arrow");
+        if (flags & 0x0001)
+            add("ArrowF");
+        else if (flags & 0x0002)
+            add("Arrow");
     }
     if (style.color != kColorNone) add("Border");
     if (style.fillColor != kColorNone) add("Fill");
     if (type == cfo_TypeRectangle && (flags & 0x0002)) add("Rounded");
-    if (style.width == 2) add("Weight2");
-    else if (style.width > 2) add("Weight3");
+    if (style.width == 2)
+        add("Weight2");
+    else if (style.width > 2)
+        add("Weight3");
     if (type != cfo_TypeText)
         if (const char* p = GetLineStyleName(style.pattern, file.version)) add(p);
     if (!words.empty()) file.WriteKey("Style", words.c_str());
@@ -569,7 +582,7 @@ uint16_t ParseStyleWords(const char* value, GraphicStyle* style) {
     static const struct {
         const char* word;
         uint16_t bit;
-    } words[] = {{"ArrowF", 0x0001}, {"Arrow", 0x0002}, {"Fill", 0x0001},
+    } words[] = {{"ArrowF", 0x0001},  {"Arrow", 0x0002},  {"Fill", 0x0001},
                  {"Rounded", 0x0002}, {"Border", 0x0080}, {"ShowPinText", 0x8000}};
     uint16_t result = 0;
     std::string copy = value ? value : "";
@@ -605,9 +618,12 @@ int WriteCircuitObjects(CircuitFile& file) {
     for (PoolItem* item = file.document->objects.first; item; item = item->next) {
         SchematicObject* o = static_cast<SchematicObject*>(item);
         file.currentObject = o;
-        if (o->objectKind == kObjectComponent) cfo_WriteCompSection(file, o);
-        else if (o->objectKind == kObjectWire) cfo_WriteWireSection(file, o);
-        else if (o->objectKind == kObjectGraphic) cfo_WriteObjectSection(file, o);
+        if (o->objectKind == kObjectComponent)
+            cfo_WriteCompSection(file, o);
+        else if (o->objectKind == kObjectWire)
+            cfo_WriteWireSection(file, o);
+        else if (o->objectKind == kObjectGraphic)
+            cfo_WriteObjectSection(file, o);
     }
     file.currentObject = nullptr;
     return file.error;
@@ -726,11 +742,16 @@ int SerializeAttrSection(CircuitFile& file) {
             continue;
         }
         if (!seenOnv || !a) continue;
-        if (!strcmp(k, "STYLE")) a->flags = uint16_t(cfo_Int(value));
-        else if (!strcmp(k, "HEIGHT")) a->font.height = int16_t(cfo_Int(value));
-        else if (!strcmp(k, "FSTYLE")) a->font.style = uint8_t(cfo_Int(value));
-        else if (!strcmp(k, "FONT")) a->font.face = uint16_t(FindOrAddFontFace(value));
-        else if (!strcmp(k, "COLOR")) a->font.color = uint8_t(ParseColorValue(value));
+        if (!strcmp(k, "STYLE"))
+            a->flags = uint16_t(cfo_Int(value));
+        else if (!strcmp(k, "HEIGHT"))
+            a->font.height = int16_t(cfo_Int(value));
+        else if (!strcmp(k, "FSTYLE"))
+            a->font.style = uint8_t(cfo_Int(value));
+        else if (!strcmp(k, "FONT"))
+            a->font.face = uint16_t(FindOrAddFontFace(value));
+        else if (!strcmp(k, "COLOR"))
+            a->font.color = uint8_t(ParseColorValue(value));
     }
     return file.error;
 }
@@ -818,10 +839,14 @@ int SerializeObjectSection(CircuitFile& file) {
     if (style.color == kColorNone && style.fillColor == kColorNone && o->graphicType != cfo_TypePicture)
         style.color = defaultColor;
     if (file.version <= kCirVersion520) {
-        if (flags & 0x0080) flags &= uint16_t(~0x0080);
-        else if (o->graphicType != cfo_TypeLine && o->graphicType != cfo_TypeArc) style.color = kColorNone;
-        if (flags & 0x0001) flags &= uint16_t(~0x0001);
-        else style.fillColor = kColorNone;
+        if (flags & 0x0080)
+            flags &= uint16_t(~0x0080);
+        else if (o->graphicType != cfo_TypeLine && o->graphicType != cfo_TypeArc)
+            style.color = kColorNone;
+        if (flags & 0x0001)
+            flags &= uint16_t(~0x0001);
+        else
+            style.fillColor = kColorNone;
     }
     o->styleFlags = flags;
     o->lineWeight = style.width;

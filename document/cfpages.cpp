@@ -1,12 +1,12 @@
 // Circuit file sections of everything that is not a drawn object: fonts and
 // colours, pages with the raw text of text pages, pane layout and zoom, tool
 // bars, and the print, DSP and transfer-function settings.
+#include <strings.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <string>
 #include <vector>
 
@@ -34,8 +34,7 @@ int cfp_NextKey(CircuitFile& file, char*& key, char*& value, std::string* raw = 
 
 // Consumes the section without looking at it.
 int cfp_SkipLines(CircuitFile& file) {
-    while (file.ReadLongEntry()) {
-    }
+    while (file.ReadLongEntry()) {}
     return file.error;
 }
 
@@ -105,8 +104,7 @@ void cfp_SkipLineRest(CircuitFile& file) {
     }
     if (!file.stream) return;
     int c;
-    while ((c = getc(file.stream)) != EOF && c != '\n') {
-    }
+    while ((c = getc(file.stream)) != EOF && c != '\n') {}
 }
 
 // The number of pages a file of this version stores: before 8.00 the last
@@ -148,7 +146,7 @@ void cfp_StorePageText(CircuitFile& file, int index, char* text) {
         return;
     }
     FreeString(&page->storedText);
-    page->storedText = text;   // null clears it
+    page->storedText = text;  // null clears it
     if (file.Hidden()) file.document->storedTexts = 1;
 }
 
@@ -265,7 +263,7 @@ int SerializeFontAndColorSection(CircuitFile& file) {
     bool reading = file.IsReading();
     FontSpec defaultFont;
     defaultFont.SetDefault();
-    int32_t scaleColor = 1;   // always written On, ignored when read
+    int32_t scaleColor = 1;  // always written On, ignored when read
     std::vector<PropertyEntry> rows;
     cfp_Row(rows, "Circuit Background", &d->backgroundStyle.color, kPropColor8);
     cfp_Row(rows, "Grid Text", &f.gridText, kPropFont);
@@ -438,8 +436,7 @@ int SerializeTextAreaSection(CircuitFile& file) {
             ParseFontSpec(value, &font, true);
             d->textPageFont = font;
             PageRecord* p = d->Page(page);
-            if (!file.Hidden() && p && p->editor && TextEditor().HasWindow(p->editor))
-                d->ApplyTextFont(&font, 0);
+            if (!file.Hidden() && p && p->editor && TextEditor().HasWindow(p->editor)) d->ApplyTextFont(&font, 0);
         } else if (!strcmp(k, "COMMENT COLOR")) {
             d->textCommentColor.color = uint8_t(ParseColorValue(value));
         } else if (!strcmp(k, "BACKGROUND COLOR")) {
@@ -492,9 +489,12 @@ int SerializeSchematicSection(CircuitFile& file) {
         double zoom = d->fonts.zoom;
         if (file.version == kCirVersion520) {
             long z = long(zoom * 100.0);
-            if (z == 266) zoom = 2.0;
-            else if (z == 133) zoom = 1.0;
-            else if (z == 66) zoom = 0.5;
+            if (z == 266)
+                zoom = 2.0;
+            else if (z == 133)
+                zoom = 1.0;
+            else if (z == 66)
+                zoom = 0.5;
         }
         file.WriteDoubleKey("Scale", zoom);
         file.WriteDoubleKey("PrinterScale", d->printerScale);
@@ -529,9 +529,12 @@ int SerializeSchematicSection(CircuitFile& file) {
             if (digit[0] >= '0' && digit[0] <= '3' && !digit[1]) pane = digit[0] - '0';
             if (pane < 0) continue;
             int32_t v = int32_t(number);
-            if (k[0] == 'P') d->paneCurrentPage[pane] = v;
-            else if (k[0] == 'F') d->paneFirstTab[pane] = v;
-            else d->paneTabSize[pane] = v;
+            if (k[0] == 'P')
+                d->paneCurrentPage[pane] = v;
+            else if (k[0] == 'F')
+                d->paneFirstTab[pane] = v;
+            else
+                d->paneTabSize[pane] = v;
         } else if (!strcmp(k, "SPLITTER.XS")) {
             d->splitterX = int32_t(number);
         } else if (!strcmp(k, "SPLITTER.YS")) {
@@ -611,8 +614,7 @@ int SerializePrinterSection(CircuitFile& file) {
     if (file.IsReading() && (!d || (file.loadFlags & kLoadSkipWindows))) return cfp_SkipLines(file);
     if (file.IsWriting() && (!d || file.AtLeast(kCirVersion800))) return file.error;
     static const char* const tileKeys[4] = {"T.AutoTile", "A.AutoTile", "D.AutoTile", "DIST.AutoTile"};
-    static const char* const borderKeys[4] = {"T.BlackBorder", "A.BlackBorder", "D.BlackBorder",
-                                              "DIST.BlackBorder"};
+    static const char* const borderKeys[4] = {"T.BlackBorder", "A.BlackBorder", "D.BlackBorder", "DIST.BlackBorder"};
     int kinds = file.IsReading() && file.AtLeast(kCirVersion800) ? 4 : 3;
     std::vector<PropertyEntry> rows;
     for (int k = 0; k < kinds; ++k) {

@@ -48,7 +48,7 @@ bool IsMissingComponentPlaceholder(const ComponentDef* definition);
 
 // Writing: the whole object list (WriteCircuitObjects).
 int SerializeCompSection(CircuitFile& file);
-int SerializeAttrSection(CircuitFile& file);       // on the current object
+int SerializeAttrSection(CircuitFile& file);  // on the current object
 int SerializeWireSection(CircuitFile& file);
 int SerializeObjectSection(CircuitFile& file);
 // "Grid Text" and "Flag"; writing: every stored grid text.
@@ -64,16 +64,14 @@ int WriteCircuitGridTexts(CircuitFile& file);
 void RepairMacroParameters(CircuitFile& file);
 
 // Graphic object types 1-15 ("Line" ... "BothCurlyBrackets").
-const char* GraphicObjectTypeName(int type);     // "" for other codes
-int FindGraphicObjectType(const char* name);     // 0 when unknown
+const char* GraphicObjectTypeName(int type);  // "" for other codes
+int FindGraphicObjectType(const char* name);  // 0 when unknown
 bool IsClosedGraphicType(int type);
 
 // The style key group shared with the analysis-window objects.
-void WriteStyleKeys(CircuitFile& file, int type, uint16_t flags, const GraphicStyle& style,
-                    bool withType);
+void WriteStyleKeys(CircuitFile& file, int type, uint16_t flags, const GraphicStyle& style, bool withType);
 // `key` is upper case. True when the key was one of the group's.
-bool ReadStyleKey(const char* key, const char* value, CircuitFile& file, GraphicStyle* style,
-                  uint16_t* flags);
+bool ReadStyleKey(const char* key, const char* value, CircuitFile& file, GraphicStyle* style, uint16_t* flags);
 // The comma-separated "Style" word list; may set the weight and pattern.
 uint16_t ParseStyleWords(const char* value, GraphicStyle* style);
 
@@ -86,9 +84,9 @@ void FixAnimatedSwitchName(char* name);
 int SerializeCircuitSection(CircuitFile& file);
 int SerializeFontAndColorSection(CircuitFile& file);
 int SerializeWindowPlacementSection(CircuitFile& file);
-int SerializePageSection(CircuitFile& file);        // writing: one per written page
-int SerializeTextAreaSection(CircuitFile& file);    // writing: one per written text page
-int SerializeSchematicSection(CircuitFile& file);   // writes Tools at its end (6.00 on)
+int SerializePageSection(CircuitFile& file);       // writing: one per written page
+int SerializeTextAreaSection(CircuitFile& file);   // writing: one per written text page
+int SerializeSchematicSection(CircuitFile& file);  // writes Tools at its end (6.00 on)
 int SerializeToolsSection(CircuitFile& file);
 int SerializePrinterSection(CircuitFile& file);
 int SerializeDspSection(CircuitFile& file);

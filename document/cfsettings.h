@@ -15,15 +15,15 @@ constexpr int kTransferOutputSlots = 10;
 constexpr int kTransferInputSourceMax = 50;
 
 struct CircuitFileSettings {
-    WindowPlacement windowPlacement;            // the circuit window
+    WindowPlacement windowPlacement;  // the circuit window
     int32_t printAutoTile[kCircuitAnalysisKinds] = {};
     int32_t printBlackBorder[kCircuitAnalysisKinds] = {};
     std::string dspMax[kCircuitAnalysisKinds];
     std::string dspMin[kCircuitAnalysisKinds];
     std::string dspPoints[kCircuitAnalysisKinds];
-    int32_t hasTransfer = 0;                    // the file held a TF section
+    int32_t hasTransfer = 0;  // the file held a TF section
     std::string transferOutputs[kTransferOutputSlots];
-    std::string transferInputSource;            // at most 50 characters
+    std::string transferInputSource;  // at most 50 characters
     int32_t transferPlaceText = 0;
     int32_t transferTextGrid[2] = {-1, -1};
     // The circuit window's tool-bar choices as read ("Pos" first), written

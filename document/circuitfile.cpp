@@ -18,22 +18,56 @@
 // One section kept as text for an owner that is not built yet.
 struct KeptSection {
     int32_t section;
-    char* text;            // heap string: the key lines, each ended by "\n"
+    char* text;  // heap string: the key lines, each ended by "\n"
     KeptSection* next;
 };
 
 namespace {
 
 const char* const cf_SectionNames[kCircuitSectionCount] = {
-    "Main",        "CompDef",          "ShapeDef",        "Comp",        "Attr",
-    "Wire",        "Node Offsets",     "Condition Offsets", "Grid Text", "Object",
-    "Circuit",     "FontAndColor",     "Window Placement", "Flag",       "Page",
-    "Text Area",   "Warning",          "Transient",       "AC",          "DC",
-    "Distortion",  "Analysis",         "Monte Carlo Options", "Monte Carlo", "Graph 3D",
-    "Performance", "Performance WaveForm", "FFT",         "FFT WaveForm", "Printer",
-    "AObject",     "Limits",           "WaveForm",        "Schematic",   "Stepping",
-    "Optimize",    "Watch",            "Breakpoint",      "DSP",         "TF",
-    "SENS",        "Tools",            "BOM",
+    "Main",
+    "CompDef",
+    "ShapeDef",
+    "Comp",
+    "Attr",
+    "Wire",
+    "Node Offsets",
+    "Condition Offsets",
+    "Grid Text",
+    "Object",
+    "Circuit",
+    "FontAndColor",
+    "Window Placement",
+    "Flag",
+    "Page",
+    "Text Area",
+    "Warning",
+    "Transient",
+    "AC",
+    "DC",
+    "Distortion",
+    "Analysis",
+    "Monte Carlo Options",
+    "Monte Carlo",
+    "Graph 3D",
+    "Performance",
+    "Performance WaveForm",
+    "FFT",
+    "FFT WaveForm",
+    "Printer",
+    "AObject",
+    "Limits",
+    "WaveForm",
+    "Schematic",
+    "Stepping",
+    "Optimize",
+    "Watch",
+    "Breakpoint",
+    "DSP",
+    "TF",
+    "SENS",
+    "Tools",
+    "BOM",
 };
 
 CircuitSectionRoutine cf_Routines[kCircuitSectionCount] = {};
@@ -87,9 +121,7 @@ void cf_InvalidatePlacement(WindowPlacement& placement) { placement.length = 0; 
 
 CircuitFile::CircuitFile() = default;
 
-CircuitFile::~CircuitFile() {
-    FreeString(&missingComponents);
-}
+CircuitFile::~CircuitFile() { FreeString(&missingComponents); }
 
 bool CircuitFile::AddMissingComponent(const char* name) {
     std::string text = missingComponents ? missingComponents : "";
@@ -103,7 +135,7 @@ bool CircuitFile::AddMissingComponent(const char* name) {
 void CircuitFile::WarnExtraData(const char* text) {
     if (extraDataWarned) return;
     extraDataWarned = true;
-    constexpr int kExtraDataWarning = 13513;   // "%WExtra or unknown data was found.\nfile %s\n\n%s."
+    constexpr int kExtraDataWarning = 13513;  // "%WExtra or unknown data was found.\nfile %s\n\n%s."
     // Without a reporter (or silently) the caller finds the text pending.
     const bool shown =
         !Silent() &&
@@ -378,49 +410,72 @@ namespace {
 // written here (as kept text) while nobody serves them.
 bool cf_IsNested(int section) {
     switch (section) {
-        case kSecAttr:
-        case kSecWire:
-        case kSecObject:
-        case kSecFlag:
-        case kSecTools:
-        case kSecAObject:
-        case kSecPerformanceWaveForm:
-        case kSecFFTWaveForm:
-        case kSecWaveForm:
-            return true;
-        default:
-            return false;
+    case kSecAttr:
+    case kSecWire:
+    case kSecObject:
+    case kSecFlag:
+    case kSecTools:
+    case kSecAObject:
+    case kSecPerformanceWaveForm:
+    case kSecFFTWaveForm:
+    case kSecWaveForm: return true;
+    default: return false;
     }
 }
 
 // The write order, nested sections right after their parents.
 const int cf_WriteOrder[] = {
-    kSecShapeDef,   kSecCompDef,
-    kSecCircuit,    kSecFontAndColor, kSecWindowPlacement,
-    kSecComp,       kSecAttr,         kSecWire,            kSecObject,
-    kSecNodeOffsets, kSecConditionOffsets,
-    kSecGridText,   kSecFlag,
-    kSecSchematic,  kSecTools,
-    kSecPage,       kSecTextArea,
-    kSecWarning,    kSecPrinter,
-    kSecTransient,  kSecAC,           kSecDC,              kSecDistortion,
-    kSecAnalysis,   kSecAObject,      kSecMonteCarloOptions, kSecMonteCarlo,
-    kSecGraph3D,    kSecPerformance,  kSecPerformanceWaveForm, kSecFFT, kSecFFTWaveForm,
-    kSecLimits,     kSecWaveForm,     kSecStepping,
-    kSecOptimize,   kSecWatch,        kSecBreakpoint,      kSecDSP, kSecTF, kSecSENS, kSecBOM,
+    kSecShapeDef,
+    kSecCompDef,
+    kSecCircuit,
+    kSecFontAndColor,
+    kSecWindowPlacement,
+    kSecComp,
+    kSecAttr,
+    kSecWire,
+    kSecObject,
+    kSecNodeOffsets,
+    kSecConditionOffsets,
+    kSecGridText,
+    kSecFlag,
+    kSecSchematic,
+    kSecTools,
+    kSecPage,
+    kSecTextArea,
+    kSecWarning,
+    kSecPrinter,
+    kSecTransient,
+    kSecAC,
+    kSecDC,
+    kSecDistortion,
+    kSecAnalysis,
+    kSecAObject,
+    kSecMonteCarloOptions,
+    kSecMonteCarlo,
+    kSecGraph3D,
+    kSecPerformance,
+    kSecPerformanceWaveForm,
+    kSecFFT,
+    kSecFFTWaveForm,
+    kSecLimits,
+    kSecWaveForm,
+    kSecStepping,
+    kSecOptimize,
+    kSecWatch,
+    kSecBreakpoint,
+    kSecDSP,
+    kSecTF,
+    kSecSENS,
+    kSecBOM,
 };
 
 bool cf_WrittenInVersion(int section, int32_t version) {
     switch (section) {
-        case kSecCircuit:
-            return version >= kCirVersion600;
-        case kSecFontAndColor:
-        case kSecWindowPlacement:
-            return version < kCirVersion600;
-        case kSecDistortion:
-            return version >= kCirVersion800;
-        default:
-            return true;
+    case kSecCircuit: return version >= kCirVersion600;
+    case kSecFontAndColor:
+    case kSecWindowPlacement: return version < kCirVersion600;
+    case kSecDistortion: return version >= kCirVersion800;
+    default: return true;
     }
 }
 

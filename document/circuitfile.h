@@ -26,24 +26,24 @@ struct GridTextObject;
 // ---- file versions (major << 16 | minor)
 constexpr int32_t kCirVersion400 = 0x40000;
 constexpr int32_t kCirVersion503 = 0x50003;
-constexpr int32_t kCirVersion520 = 0x50014;   // the first sectioned format
+constexpr int32_t kCirVersion520 = 0x50014;  // the first sectioned format
 constexpr int32_t kCirVersion600 = 0x60000;
 constexpr int32_t kCirVersion700 = 0x70000;
 constexpr int32_t kCirVersion800 = 0x80000;
-constexpr int32_t kCirVersion801 = 0x80001;   // written by every ordinary save
+constexpr int32_t kCirVersion801 = 0x80001;  // written by every ordinary save
 
 // ---- load flags of the openers
-constexpr uint32_t kLoadAsStored = 0x0002;          // no range checks of coordinates and orientations
+constexpr uint32_t kLoadAsStored = 0x0002;  // no range checks of coordinates and orientations
 constexpr uint32_t kLoadNoCoordinateWarning = 0x0004;
-constexpr uint32_t kLoadMacro = 0x0020;             // opened as a macro circuit
+constexpr uint32_t kLoadMacro = 0x0020;  // opened as a macro circuit
 constexpr uint32_t kLoadRestorePlacement = 0x0040;
-constexpr uint32_t kLoadSilent = 0x0080;            // problems become pending texts and codes
+constexpr uint32_t kLoadSilent = 0x0080;  // problems become pending texts and codes
 constexpr uint32_t kLoadNoRenumber = 0x0100;
-constexpr uint32_t kLoadFullPath = 0x0200;          // no search-path completion, no recent entry
+constexpr uint32_t kLoadFullPath = 0x0200;  // no search-path completion, no recent entry
 constexpr uint32_t kLoadPlacementIfNew = 0x0400;
 constexpr uint32_t kLoadNoRecent = 0x0800;
-constexpr uint32_t kLoadHidden = 0x2000;            // no window, no prompt, no view updates
-constexpr uint32_t kLoadSkipWindows = 0x4000;       // skip analysis-window, tool, printer, DSP, TF data
+constexpr uint32_t kLoadHidden = 0x2000;       // no window, no prompt, no view updates
+constexpr uint32_t kLoadSkipWindows = 0x4000;  // skip analysis-window, tool, printer, DSP, TF data
 constexpr uint32_t kLoadKeepMacroParameters = 0x8000;
 
 // ---- the sections, in table order
@@ -91,7 +91,7 @@ enum CircuitSection : int {
     kSecSENS,
     kSecTools,
     kSecBOM,
-    kCircuitSectionCount   // 43
+    kCircuitSectionCount  // 43
 };
 
 // One circuit file read or write; made for it and destroyed afterwards.
@@ -117,26 +117,26 @@ public:
     SchematicObject* currentObject = nullptr;   // made or written by the last object section
     GridTextObject* currentGridText = nullptr;  // the same for Grid Text and Flag
     CCirDoc* document = nullptr;
-    CDoc* analysisDocument = nullptr;           // while the analysis sections run
-    void* toolOwner = nullptr;                  // whose tool-bar buttons Tools serves
+    CDoc* analysisDocument = nullptr;  // while the analysis sections run
+    void* toolOwner = nullptr;         // whose tool-bar buttons Tools serves
     uint32_t loadFlags = 0;
-    int32_t componentLibrary = -1;              // received embedded component definitions
-    int32_t shapeLibrary = -1;                  // received embedded shapes
-    int32_t analysisLibrary = -1;               // used by the analysis objects
+    int32_t componentLibrary = -1;  // received embedded component definitions
+    int32_t shapeLibrary = -1;      // received embedded shapes
+    int32_t analysisLibrary = -1;   // used by the analysis objects
     bool localDefinitionsUsed = false;
-    char* missingComponents = nullptr;          // heap text: "'a', 'b'"
-    FontSpec defaultObjectFont;                 // "Object Default" of files before 8.00
+    char* missingComponents = nullptr;  // heap text: "'a', 'b'"
+    FontSpec defaultObjectFont;         // "Object Default" of files before 8.00
     bool extraDataWarned = false;
-    void* embeddedDefinitions = nullptr;        // Not yet built (component and shape libraries)
-    StringArray addedComponents;                // names added to import.cmp during this read
-    StringArray addedShapes;                    // names added to import.shp
-    int32_t version = kCirVersion801;           // read (set by Main) or written
-    int32_t section = -1;                       // the CircuitSection being served
-    bool screenChanged = false;                 // Main found another screen size
+    void* embeddedDefinitions = nullptr;  // Not yet built (component and shape libraries)
+    StringArray addedComponents;          // names added to import.cmp during this read
+    StringArray addedShapes;              // names added to import.shp
+    int32_t version = kCirVersion801;     // read (set by Main) or written
+    int32_t section = -1;                 // the CircuitSection being served
+    bool screenChanged = false;           // Main found another screen size
     // What a read found, reported when it ends.
-    bool illegalCoordinates = false;            // a position was moved into range
-    bool loadProblems = false;                  // missing component or shape, 4.00 file
-    std::string lastShapeless;                  // the last name that gave 13507: a run of it warns once
+    bool illegalCoordinates = false;  // a position was moved into range
+    bool loadProblems = false;        // missing component or shape, 4.00 file
+    std::string lastShapeless;        // the last name that gave 13507: a run of it warns once
 };
 
 // A section routine: writes its section(s) or consumes the key lines of the
@@ -181,4 +181,3 @@ int ReadCircuitSections(CCirDoc* document, CircuitFile& file);
 int WriteCircuitSections(CircuitFile& file);
 // Marks invalid the stored placements of the circuit window.
 void DiscardWindowPlacements(CircuitFile& file);
-

@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/cfanalysis.h"
 #include "document/docmessages.h"
 #include "document/parts.h"
-#include "core/port.h"
 #include "shell/app.h"
 #include "shell/mainframe.h"
 #include "shell/preferences.h"
@@ -142,7 +142,7 @@ namespace {
 // its start (back), keeping their relative order.
 template <class T>
 void cd_ReorderPool(ObjectPool& pool, bool toFront) {
-    PoolItem* selected[2] = {nullptr, nullptr};   // head and tail of the taken records
+    PoolItem* selected[2] = {nullptr, nullptr};  // head and tail of the taken records
     for (PoolItem* i = pool.first; i;) {
         PoolItem* next = i->next;
         if (i->type != kPoolItemDead && static_cast<T*>(i)->IsSelected()) {

@@ -21,19 +21,19 @@ struct UniqueTextEntry;
 struct ConnectionPoint;
 
 constexpr int32_t kCircuitFileVersion = 0x80001;
-constexpr int kPartCounterCount = 27;   // one per part-name prefix letter
+constexpr int kPartCounterCount = 27;  // one per part-name prefix letter
 
 // CCirDoc::displayFlags bits.
 constexpr int32_t kShowNodeNumbers = 1;
-constexpr int32_t kShowNodeValues = 2;        // node voltages or digital states
+constexpr int32_t kShowNodeValues = 2;  // node voltages or digital states
 constexpr int32_t kShowPinConnections = 4;
 constexpr int32_t kShowGridText = 16;
 constexpr int32_t kShowAttributeText = 32;
 constexpr int32_t kShowCrossHair = 512;
-constexpr int32_t kDefaultDisplayFlags = kShowGridText | kShowAttributeText;   // 48
+constexpr int32_t kDefaultDisplayFlags = kShowGridText | kShowAttributeText;  // 48
 
-constexpr int32_t kCmdNoGrid = 17421;          // Options > View > No Grid
-constexpr int32_t kCmdModeComponent = 17562;   // Options > Mode > Component
+constexpr int32_t kCmdNoGrid = 17421;         // Options > View > No Grid
+constexpr int32_t kCmdModeComponent = 17562;  // Options > Mode > Component
 
 // The title block of printed schematics. The texts are heap strings.
 struct TitleBlockSettings {
@@ -57,14 +57,14 @@ struct CircuitFontBlock {
     FontSpec digitalPath;
     FontSpec blockSelect;
     FontSpec nodeHighlight;
-    FontSpec digitalState[6];     // 0, R, F, 1, X, Z
-    double zoom = 1.0;            // current zoom of the schematic ("Scale")
+    FontSpec digitalState[6];  // 0, R, F, 1, X, Z
+    double zoom = 1.0;         // current zoom of the schematic ("Scale")
     FontSpec nodeNumber;
     FontSpec nodeVoltage;
     FontSpec dynamicAcVoltage;
     FontSpec current;
     FontSpec powerCondition;
-    FontSpec pinConnection;       // its colour is the pin colour
+    FontSpec pinConnection;  // its colour is the pin colour
     FontSpec component;
     FontSpec wire;
     FontSpec attributeText;
@@ -129,7 +129,7 @@ public:
     void FreeStoredTexts();
 
     // ---- fields, in order
-    int32_t storedTexts = 0;        // opened hidden: page texts live in the records
+    int32_t storedTexts = 0;  // opened hidden: page texts live in the records
     int32_t fileVersion = kCircuitFileVersion;
     int32_t reserved0 = 0;
     TitleBlockSettings titleBlock;
@@ -137,17 +137,17 @@ public:
     int32_t words[4] = {};
     int32_t partCounters[kPartCounterCount] = {};
     // The unique-text table of a Step/Mirror Box copy (document/parts.h).
-    UniqueTextEntry* uniqueTexts = nullptr;    // MemAlloc'd
+    UniqueTextEntry* uniqueTexts = nullptr;  // MemAlloc'd
     int32_t uniqueTextCount = 0;
     int32_t uniqueTextCapacity = 0;
     CircuitFontBlock fonts;
-    int32_t pasteAsGridText = 0;    // pasted text takes the grid text font
+    int32_t pasteAsGridText = 0;  // pasted text takes the grid text font
     // node numbering
     int32_t needsNumbering = 1;
     int32_t rewireRequest = 0;
-    NodeLabel* nodeLabels = nullptr;             // MemAlloc'd table, entry 0 unused
+    NodeLabel* nodeLabels = nullptr;  // MemAlloc'd table, entry 0 unused
     int32_t nodeLabelCount = 0;
-    ConnectionPoint* connectionPoints = nullptr; // MemAlloc'd
+    ConnectionPoint* connectionPoints = nullptr;  // MemAlloc'd
     int32_t connectionPointCount = 0;
     int32_t lastGeometricNode = 0;
     // [0] the selected node label (an entry of nodeLabels, -1 none; document/parts.h)
@@ -158,7 +158,7 @@ public:
     int32_t userGrid = 10;
     // Words of the schematic view and the value display.
     int32_t valueWords[8] = {};
-    void* valueTable = nullptr;     // owned (MemAlloc)
+    void* valueTable = nullptr;  // owned (MemAlloc)
     // What only the circuit file keeps (document/cfsettings.h).
     CircuitFileSettings fileSettings;
     // Sections of the file whose owners are not built yet, kept as read

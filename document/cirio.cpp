@@ -15,6 +15,7 @@
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/cfanalysis.h"
 #include "document/cfsections.h"
@@ -23,7 +24,6 @@
 #include "document/docmessages.h"
 #include "document/iodoc.h"
 #include "document/nodes.h"
-#include "core/port.h"
 #include "shell/document.h"
 #include "shell/report.h"
 
@@ -151,7 +151,8 @@ int SaveCircuitFile(CCirDoc* document, const char* path, int32_t version) {
     if (CMDIView* view = document->MainView()) {
         platform::Placement placement;
         view->GetFramePlacement(&placement);
-        if (placement.length == kPlacementLength) document->fileSettings.windowPlacement = FromPlatformPlacement(placement);
+        if (placement.length == kPlacementLength)
+            document->fileSettings.windowPlacement = FromPlatformPlacement(placement);
     }
     const std::string temporary = std::string(path) + "$$TEMP$$";
     CircuitFile file;
@@ -345,7 +346,7 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
     if (result) {
         SetDirty(0);
         const bool silent = (loadFlags & kLoadSilent) != 0;
-        OnCloseDocument();   // this document is gone from here on
+        OnCloseDocument();  // this document is gone from here on
         if (silent) return result;
         if (result != kResultShown) ReportMessage(Message(result));
         return kResultShown;
@@ -409,7 +410,7 @@ CCirDoc* cirio_HiddenCopy(CCirDoc* open, const char* path, uint32_t loadFlags, i
     int loaded = copy->LoadFromFile(scratch.c_str(), loadFlags | kLoadNoRecent);
     unlink(scratch.c_str());
     if (loaded) {
-        *result = loaded;   // the copy closed itself
+        *result = loaded;  // the copy closed itself
         return nullptr;
     }
     copy->fileName[0] = 0;
@@ -453,7 +454,8 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
         return open;
     }
     if (open && hidden) {
-        if (auto* circuit = dynamic_cast<CCirDoc*>(open)) return cirio_HiddenCopy(circuit, fullPath, loadFlags, &result);
+        if (auto* circuit = dynamic_cast<CCirDoc*>(open))
+            return cirio_HiddenCopy(circuit, fullPath, loadFlags, &result);
     }
     CCirDoc* document = nullptr;
     if (hidden) {

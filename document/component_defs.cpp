@@ -5,10 +5,10 @@
 
 #include "core/chars.h"
 #include "core/messages.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "core/stringarray.h"
 #include "document/attributes.h"
-#include "core/port.h"
 
 // ---- the table ---------------------------------------------------------------------
 
@@ -465,31 +465,106 @@ namespace {
 
 // Default pin names: pin i of a type is named by the text with id class + i.
 const MessageRow kCdPinNameRows[] = {
-    {8420, "Collector"}, {8421, "Base"}, {8422, "Emitter"},
-    {8430, "Drain"}, {8431, "Gate"}, {8432, "Source"}, {8433, "Body"},
-    {8450, "Drain"}, {8451, "Gate"}, {8452, "Source"},
-    {8460, "Plus input"}, {8461, "Minus input"}, {8462, "VEE"}, {8463, "Output"}, {8464, "VCC"},
-    {8470, "Plus"}, {8471, "Minus"},
-    {8480, "Anode"}, {8481, "Cathode"},
-    {8490, "Plus Output"}, {8491, "Minus Output"}, {8492, "Plus Input"}, {8493, "Minus Input"},
-    {8500, "Collector"}, {8501, "Base"}, {8502, "Emitter"}, {8503, "Substrate"},
-    {8520, "PREB"}, {8521, "CLRB"}, {8522, "CLKB"}, {8523, "J"}, {8524, "K"}, {8525, "Q"}, {8526, "QB"},
-    {8530, "PREB"}, {8531, "CLRB"}, {8532, "CLK"}, {8533, "D"}, {8534, "Q"}, {8535, "QB"},
-    {8540, "PREB"}, {8541, "CLRB"}, {8542, "GATE"}, {8543, "S"}, {8544, "R"}, {8545, "Q"}, {8546, "QB"},
-    {8550, "PREB"}, {8551, "CLRB"}, {8552, "GATE"}, {8553, "D"}, {8554, "Q"}, {8555, "QB"},
-    {8570, "In"}, {8571, "Ref"}, {8572, "Gnd"}, {8573, "Convert"}, {8574, "Status"}, {8575, "Over-range"},
-    {8580, "Out"}, {8581, "Ref"}, {8582, "Gnd"},
-    {8590, "Analog"}, {8591, "Reference"}, {8592, "Digital"},
-    {8600, "Analog"}, {8601, "Low-level"}, {8602, "High-level"}, {8603, "Digital"},
-    {8630, "Plus Output"}, {8631, "Minus Output"}, {8632, "Plus Control"}, {8633, "Minus Control"},
-    {8635, "A+"}, {8636, "A-"}, {8637, "B+"}, {8638, "B-"},
-    {8640, "Plus Output"}, {8641, "Minus Output"},
+    {8420, "Collector"},
+    {8421, "Base"},
+    {8422, "Emitter"},
+    {8430, "Drain"},
+    {8431, "Gate"},
+    {8432, "Source"},
+    {8433, "Body"},
+    {8450, "Drain"},
+    {8451, "Gate"},
+    {8452, "Source"},
+    {8460, "Plus input"},
+    {8461, "Minus input"},
+    {8462, "VEE"},
+    {8463, "Output"},
+    {8464, "VCC"},
+    {8470, "Plus"},
+    {8471, "Minus"},
+    {8480, "Anode"},
+    {8481, "Cathode"},
+    {8490, "Plus Output"},
+    {8491, "Minus Output"},
+    {8492, "Plus Input"},
+    {8493, "Minus Input"},
+    {8500, "Collector"},
+    {8501, "Base"},
+    {8502, "Emitter"},
+    {8503, "Substrate"},
+    {8520, "PREB"},
+    {8521, "CLRB"},
+    {8522, "CLKB"},
+    {8523, "J"},
+    {8524, "K"},
+    {8525, "Q"},
+    {8526, "QB"},
+    {8530, "PREB"},
+    {8531, "CLRB"},
+    {8532, "CLK"},
+    {8533, "D"},
+    {8534, "Q"},
+    {8535, "QB"},
+    {8540, "PREB"},
+    {8541, "CLRB"},
+    {8542, "GATE"},
+    {8543, "S"},
+    {8544, "R"},
+    {8545, "Q"},
+    {8546, "QB"},
+    {8550, "PREB"},
+    {8551, "CLRB"},
+    {8552, "GATE"},
+    {8553, "D"},
+    {8554, "Q"},
+    {8555, "QB"},
+    {8570, "In"},
+    {8571, "Ref"},
+    {8572, "Gnd"},
+    {8573, "Convert"},
+    {8574, "Status"},
+    {8575, "Over-range"},
+    {8580, "Out"},
+    {8581, "Ref"},
+    {8582, "Gnd"},
+    {8590, "Analog"},
+    {8591, "Reference"},
+    {8592, "Digital"},
+    {8600, "Analog"},
+    {8601, "Low-level"},
+    {8602, "High-level"},
+    {8603, "Digital"},
+    {8630, "Plus Output"},
+    {8631, "Minus Output"},
+    {8632, "Plus Control"},
+    {8633, "Minus Control"},
+    {8635, "A+"},
+    {8636, "A-"},
+    {8637, "B+"},
+    {8638, "B-"},
+    {8640, "Plus Output"},
+    {8641, "Minus Output"},
     {8650, "Digital"},
-    {8651, "A"}, {8652, "B"}, {8653, "C"}, {8654, "D"}, {8655, "E"}, {8656, "F"}, {8657, "G"},
-    {8658, "Gate Node"}, {8659, "Channel Node 1"}, {8660, "Channel Node 2"},
-    {8668, "Red"}, {8669, "Yellow"}, {8670, "Green"},
-    {8671, "Plus"}, {8672, "Minus"}, {8673, "Velocity"},
-    {8675, "ELAPSED"}, {8676, "COUNT"}, {8677, "LAST"}, {8678, "RESET"},
+    {8651, "A"},
+    {8652, "B"},
+    {8653, "C"},
+    {8654, "D"},
+    {8655, "E"},
+    {8656, "F"},
+    {8657, "G"},
+    {8658, "Gate Node"},
+    {8659, "Channel Node 1"},
+    {8660, "Channel Node 2"},
+    {8668, "Red"},
+    {8669, "Yellow"},
+    {8670, "Green"},
+    {8671, "Plus"},
+    {8672, "Minus"},
+    {8673, "Velocity"},
+    {8675, "ELAPSED"},
+    {8676, "COUNT"},
+    {8677, "LAST"},
+    {8678, "RESET"},
 };
 constexpr int kCdPinNameRowCount = static_cast<int>(sizeof kCdPinNameRows / sizeof kCdPinNameRows[0]);
 
@@ -505,7 +580,6 @@ char cd_SentinelShape;
 }  // namespace
 
 void RegisterComponentMessages() { RegisterMessages(kCdPinNameRows, kCdPinNameRowCount); }
-
 
 // ---- lookups ---------------------------------------------------------------------
 
@@ -601,18 +675,12 @@ bool cd_IsMacroOrSubckt(int type) { return type == kTypeMacro || type == kTypeSu
 char cd_NormalizeKind(int type, char kind) {
     char k = LowerChar(kind);
     switch (type) {
-    case kTypeMacro:
-        return k == 'a' || k == 'd' ? k : 'a';
-    case kTypeSubckt:
-        return k == 'a' || k == 'd' || k == '?' ? k : 'a';
-    case kTypeLogicExp:
-        return k == 'i' || k == 'o' ? k : 'i';
-    case kTypeConstraint:
-        return 'i';
-    case kTypePinDelay:
-        return k == 'e' || k == 'i' || k == 'o' || k == 'r' ? k : 'i';
-    default:
-        return kind;
+    case kTypeMacro: return k == 'a' || k == 'd' ? k : 'a';
+    case kTypeSubckt: return k == 'a' || k == 'd' || k == '?' ? k : 'a';
+    case kTypeLogicExp: return k == 'i' || k == 'o' ? k : 'i';
+    case kTypeConstraint: return 'i';
+    case kTypePinDelay: return k == 'e' || k == 'i' || k == 'o' || k == 'r' ? k : 'i';
+    default: return kind;
     }
 }
 
@@ -755,12 +823,14 @@ int ComponentDef::ResizePins(int n) {
         for (int i = n; i < old; ++i) cd_FreePinText(pins[i]);
         // Shrinking in place is enough should the smaller block not come.
         void* field = pins;
-        if (ReallocBlock(&field, static_cast<size_t>(n) * sizeof(ComponentPin))) pins = static_cast<ComponentPin*>(field);
+        if (ReallocBlock(&field, static_cast<size_t>(n) * sizeof(ComponentPin)))
+            pins = static_cast<ComponentPin*>(field);
         pinCount = static_cast<int16_t>(n);
         return kOk;
     }
     void* field = pins;
-    if (!ResizeZeroed(&field, static_cast<size_t>(n) * sizeof(ComponentPin), static_cast<size_t>(old) * sizeof(ComponentPin)))
+    if (!ResizeZeroed(&field, static_cast<size_t>(n) * sizeof(ComponentPin),
+                      static_cast<size_t>(old) * sizeof(ComponentPin)))
         return kResultNoMemory;
     pins = static_cast<ComponentPin*>(field);
     if (old == 0)
@@ -797,9 +867,7 @@ const char* ComponentDef::PinText(int i) const {
 
 char ComponentDef::PinKind(int i) const { return PinText(i)[0]; }
 
-bool ComponentDef::PinHasExtraText(int i) const {
-    return cd_HasExtra(type, PinText(i));
-}
+bool ComponentDef::PinHasExtraText(int i) const { return cd_HasExtra(type, PinText(i)); }
 
 const char* ComponentDef::PinExtraText(int i) const {
     if (!PinHasExtraText(i)) return "";
@@ -823,9 +891,7 @@ const char* ComponentDef::GetPinName(int i, char* buffer, size_t size) const {
     if (!row || i < 0) return buffer;
     const int cls = row->classCode;
     switch (cls) {
-    case kClassConnector:
-        FormatBounded(buffer, size, "Pin%c", 'A' + i);
-        return buffer;
+    case kClassConnector: FormatBounded(buffer, size, "Pin%c", 'A' + i); return buffer;
     case kClassMacro:
         if (!pins || i >= pinCount)
             CopyTextBounded(buffer, "????", size);
@@ -848,11 +914,8 @@ const char* ComponentDef::GetPinName(int i, char* buffer, size_t size) const {
         else
             FormatBounded(buffer, size, "In%d", pinCount - i - 1);
         return buffer;
-    case kClassNPort:
-        FormatBounded(buffer, size, i % 2 == 0 ? "%dP" : "%dM", i / 2 + 1);
-        return buffer;
-    case kClassDigital:
-        break;
+    case kClassNPort: FormatBounded(buffer, size, i % 2 == 0 ? "%dP" : "%dM", i / 2 + 1); return buffer;
+    case kClassDigital: break;
     default:
         // Rows without a class (the reserved rows and K) have no pin names.
         if (cls > 0) CopyTextBounded(buffer, cd_PinNameText(cls + i), size);
@@ -928,16 +991,11 @@ int ComponentDef::ExpectedPinCount() const {
             if (f & kDigDataInputs) return data1 > 0 ? data1 + b : -1;
         }
         return 0;
-    case kClassMacro:
-        return pinCount;
-    case kClassAdc:
-        return data1 >= 1 && data1 <= 32 ? data1 + 6 : -1;
-    case kClassDac:
-        return data1 >= 1 && data1 <= 32 ? data1 + 3 : -1;
-    case kClassNPort:
-        return 2 * data1;
-    default:
-        return 0;
+    case kClassMacro: return pinCount;
+    case kClassAdc: return data1 >= 1 && data1 <= 32 ? data1 + 6 : -1;
+    case kClassDac: return data1 >= 1 && data1 <= 32 ? data1 + 3 : -1;
+    case kClassNPort: return 2 * data1;
+    default: return 0;
     }
 }
 
@@ -987,19 +1045,14 @@ int ComponentDef::CountInputPins() const {
             if (f & kDigDataInputs) return data1 + e;
         }
         return 0;
-    case kClassMacro:
-        return type == kTypePinDelay ? data1 + CountPinsOfKind('r') : data1;
+    case kClassMacro: return type == kTypePinDelay ? data1 + CountPinsOfKind('r') : data1;
     case kClassAdc:
-    case kClassDac:
-        return data1;
+    case kClassDac: return data1;
     case 8520:
-    case 8540:
-        return 5;
+    case 8540: return 5;
     case 8530:
-    case 8550:
-        return 4;
-    default:
-        return 0;
+    case 8550: return 4;
+    default: return 0;
     }
 }
 

@@ -52,7 +52,7 @@ enum ComponentTypeRow : int {
     kTypeSubckt = 49,
     kTypeGIofV = 50,  // 50 to 53: dependent sources
     kTypeHVofI = 53,
-    kTypeN = 54,      // digital interface devices
+    kTypeN = 54,  // digital interface devices
     kTypeO = 55,
     kTypeAdc = 56,
     kTypeDac = 57,
@@ -99,12 +99,12 @@ enum ComponentClass : int {
 };
 
 // Layout bits of digitalFlags.
-constexpr uint32_t kDigOneInput = 0x10000;        // "In"
-constexpr uint32_t kDigTwoInputs = 0x20000;       // "In1", "In2"
-constexpr uint32_t kDigDataInputs = 0x40000;      // data1 inputs
+constexpr uint32_t kDigOneInput = 0x10000;    // "In"
+constexpr uint32_t kDigTwoInputs = 0x20000;   // "In1", "In2"
+constexpr uint32_t kDigDataInputs = 0x40000;  // data1 inputs
 constexpr uint32_t kDigInputMask = 0x70000;
-constexpr uint32_t kDigEnable = 0x80000;          // "Enable" after the inputs
-constexpr uint32_t kDigOneOutput = 0x100000;      // "Out"
+constexpr uint32_t kDigEnable = 0x80000;      // "Enable" after the inputs
+constexpr uint32_t kDigOneOutput = 0x100000;  // "Out"
 constexpr uint32_t kDigNumberedOutputs = 0x200000;
 constexpr uint32_t kDigLayoutMask = 0x3F0000;
 constexpr uint32_t kDigArrayGate = 0x10000000;
@@ -113,17 +113,17 @@ constexpr uint32_t kDigPassiveValue = 0x1000000;  // Resistor, Inductor, Capacit
 constexpr int kTypeAttributeSlots = 9;
 
 struct ComponentType {
-    const char* prefix;    // part-name prefix; " " for types that get no numbered name
-    int32_t digital;       // 0 analog, 1 digital primitive, 2 mixed
-    int32_t pinKinds;      // 0 all pins analog, 1 all digital, 2 decided per pin
-    int32_t typeId;        // help topic id
-    int32_t deviceList;    // key of the compiler device list (the first row that
-                           // shares it); -1 when the type has none
+    const char* prefix;  // part-name prefix; " " for types that get no numbered name
+    int32_t digital;     // 0 analog, 1 digital primitive, 2 mixed
+    int32_t pinKinds;    // 0 all pins analog, 1 all digital, 2 decided per pin
+    int32_t typeId;      // help topic id
+    int32_t deviceList;  // key of the compiler device list (the first row that
+                         // shares it); -1 when the type has none
     int32_t classCode;
-    int32_t modelType;     // row of the model type table; -1 none
-    uint32_t deviceBits;   // carried for the compiler and the expression language
-    int32_t pinCount;      // fixed count; -1 variable (see ExpectedPinCount)
-    const char* name;      // compared without case; "" for rows 113, 114, 126
+    int32_t modelType;    // row of the model type table; -1 none
+    uint32_t deviceBits;  // carried for the compiler and the expression language
+    int32_t pinCount;     // fixed count; -1 variable (see ExpectedPinCount)
+    const char* name;     // compared without case; "" for rows 113, 114, 126
     uint32_t digitalFlags;
     int32_t attributeIds[kTypeAttributeSlots];  // standard attribute ids; slot 0 is the primary one
     int32_t helpIds[kTypeAttributeSlots];       // string-table ids of the slots' help texts
@@ -226,8 +226,8 @@ constexpr size_t kPinNameSize = 40;
 // Texts of at most 8 bytes in all live in inlineText, longer ones in heapText.
 struct ComponentPin {
     char inlineText[8];
-    char* heapText;  // MemAlloc block or null
-    int16_t x, y;    // position on the shape, grid units
+    char* heapText;        // MemAlloc block or null
+    int16_t x, y;          // position on the shape, grid units
     int16_t nameX, nameY;  // pin name text relative to the pin, drawing units
 
     const char* Text() const { return heapText ? heapText : inlineText; }
@@ -247,15 +247,15 @@ struct ComponentDef : PoolItem {
     int16_t groupId;
     int16_t data1;
     int16_t data2;
-    char* memo;  // heap text or null
+    char* memo;                   // heap text or null
     LabelOffset labelOffsets[2];  // [0] orientation 0, [1] a quarter turn
     int16_t pinCount;
     int16_t workMark;
     SmallString12 name;
     ComponentPin* pins;  // pinCount entries, MemAlloc array
     SmallString12 shapeName;
-    Shape* shapeLink;    // null when unresolved; AutoMacroShape() for a box
-    int16_t autoRect[4]; // left, top, right, bottom in grid units
+    Shape* shapeLink;     // null when unresolved; AutoMacroShape() for a box
+    int16_t autoRect[4];  // left, top, right, bottom in grid units
     double cost;
     double power;
     int32_t menuCommandId;

@@ -9,13 +9,13 @@
 
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "core/textfile.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
 #include "document/docmessages.h"
-#include "core/port.h"
 #include "platform/app.h"
 #include "shell/app.h"
 #include "shell/mainframe.h"
@@ -170,7 +170,7 @@ void CCTDoc::OnCloseDocument() {
 
 void CCTDoc::SetTitle(const char* title) {
     CIODoc::SetTitle(title);
-    fileName[0] = 0;   // GetFileName appends
+    fileName[0] = 0;  // GetFileName appends
     GetFileName(fileName, pathName);
 }
 
@@ -310,9 +310,7 @@ void CCTView::InvalidateTabStrips() {
     for (int pane = 0; pane < kMaxPanes; ++pane) InvalidateTabStrip(pane);
 }
 
-int CCTView::GetActivePane() {
-    return SchematicView().ActivePane(this);
-}
+int CCTView::GetActivePane() { return SchematicView().ActivePane(this); }
 
 PageRecord* CCTView::GetPanePage(int pane) {
     CCTDoc* doc = GetCTDoc();
@@ -387,9 +385,9 @@ void SourceLocation::Show() {
         if (listed) {
             if (document->MainView()) document->MainView()->ActivateFrame();
         } else if (kind == kLocationText) {
-            document = nullptr;   // the file is opened again below
+            document = nullptr;  // the file is opened again below
         } else {
-            kind = 0;             // the object went with its document
+            kind = 0;  // the object went with its document
         }
     }
     if (kind && !document && path[0]) {
@@ -426,8 +424,10 @@ void SourceLocation::Show() {
         if (view && doc->Kind() == kDocCircuit) view->ShowPage(textPage);
         if (const PageRecord* p = doc->Page(textPage); p && p->editor) {
             TextEditor().Focus(p->editor);
-            if (lineSwitch) TextEditor().SetSel(p->editor, position, position);
-            else TextEditor().SelectSpiceStatement(p->editor, position);
+            if (lineSwitch)
+                TextEditor().SetSel(p->editor, position, position);
+            else
+                TextEditor().SelectSpiceStatement(p->editor, position);
         }
     }
     *this = SourceLocation();

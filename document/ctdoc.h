@@ -20,8 +20,8 @@
 #include "core/properties.h"
 #include "core/recentlist.h"
 #include "document/component_defs.h"
-#include "document/nodelabels.h"
 #include "document/iodoc.h"
+#include "document/nodelabels.h"
 #include "document/pages.h"
 #include "shell/preferences.h"
 
@@ -46,8 +46,8 @@ constexpr uint8_t kObjectHighlighted = 0x20;  // on a path the digital path wind
 constexpr uint8_t kObjectMark = 0x40;         // scratch mark of node numbering
 
 // SchematicObject::styleFlags bits named here (the circuit file lists the rest).
-constexpr uint16_t kWireDigital = 0x0001;     // on a wire: carries a digital signal
-constexpr uint16_t kShowPinText = 0x8000;     // on a component
+constexpr uint16_t kWireDigital = 0x0001;  // on a wire: carries a digital signal
+constexpr uint16_t kShowPinText = 0x8000;  // on a component
 
 // An object a schematic record owns and deletes with itself.
 struct SchematicOwnedObject {
@@ -58,36 +58,36 @@ struct SchematicOwnedObject {
 // first point as their position; wires and graphics both points.
 struct SchematicObject : PoolItem {
     // style
-    uint8_t lineWeight;         // 1 at creation
-    uint8_t linePattern;        // 0
-    uint8_t borderColor;        // 74 = none; a component's colour
-    uint8_t fillColor;          // 74
-    uint8_t fillPattern;        // 10
-    uint8_t state;              // kObjectSelected, kObjectHighlighted, kObjectMark
-    int16_t objectKind;         // kObjectComponent, kObjectWire, kObjectGraphic
-    int32_t x1, y1, x2, y2;     // schematic grid units
-    ComponentDef* definition;   // components only; not owned
+    uint8_t lineWeight;        // 1 at creation
+    uint8_t linePattern;       // 0
+    uint8_t borderColor;       // 74 = none; a component's colour
+    uint8_t fillColor;         // 74
+    uint8_t fillPattern;       // 10
+    uint8_t state;             // kObjectSelected, kObjectHighlighted, kObjectMark
+    int16_t objectKind;        // kObjectComponent, kObjectWire, kObjectGraphic
+    int32_t x1, y1, x2, y2;    // schematic grid units
+    ComponentDef* definition;  // components only; not owned
     uint16_t styleFlags;
-    int16_t graphicType;        // 1-15 for graphic objects
-    uint8_t showCurrent;        // 1 at creation
-    uint8_t showPower;          // 1
-    uint8_t showCondition;      // 1
+    int16_t graphicType;    // 1-15 for graphic objects
+    uint8_t showCurrent;    // 1 at creation
+    uint8_t showPower;      // 1
+    uint8_t showCondition;  // 1
     uint8_t showPackagePins;
     uint8_t showPinMarkers;
-    int16_t orientation;        // 0-7: bits 0-1 quarter turns, bit 2 mirror
+    int16_t orientation;  // 0-7: bits 0-1 quarter turns, bit 2 mirror
     // The node of a wire (its first end). Files keep it in the orientation
     // field; in memory it has a field of its own.
     int32_t wireNode;
     SchematicOwnedObject* ownedObject;
-    int32_t page;               // -1 for objects the compiler adds
+    int32_t page;  // -1 for objects the compiler adds
     int32_t pinCount;
-    int32_t* pinNodes;          // one node per pin, owned (MemAlloc)
-    int16_t level;              // source-file table entry; 1 for the document's own objects
-    uint8_t flag;               // 1 at creation
-    PinBox* pinBox;             // own pin table of an automatic macro box, owned (MemAlloc)
-    int32_t dialect;            // kSpiceDialectNone at creation
-    ObjectPool attributes;      // PartAttribute records
-    char* ownedText;            // heap text
+    int32_t* pinNodes;      // one node per pin, owned (MemAlloc)
+    int16_t level;          // source-file table entry; 1 for the document's own objects
+    uint8_t flag;           // 1 at creation
+    PinBox* pinBox;         // own pin table of an automatic macro box, owned (MemAlloc)
+    int32_t dialect;        // kSpiceDialectNone at creation
+    ObjectPool attributes;  // PartAttribute records
+    char* ownedText;        // heap text
     // Words the schematic view and the compiler keep per object.
     int32_t viewWords[8];
     int32_t compilerWords[4];
@@ -108,30 +108,30 @@ struct SchematicObject : PoolItem {
 void DestroySchematicObject(PoolItem* item);
 
 // GridTextObject::flags bits.
-constexpr uint8_t kGridTextIsFlag = 0x01;      // a named place marker ("Flag")
-constexpr uint8_t kGridTextNamesNode = 0x02;   // a one-word text naming the node it touches
-constexpr uint8_t kGridTextNotSaved = 0x08;    // never written to the file
+constexpr uint8_t kGridTextIsFlag = 0x01;     // a named place marker ("Flag")
+constexpr uint8_t kGridTextNamesNode = 0x02;  // a one-word text naming the node it touches
+constexpr uint8_t kGridTextNotSaved = 0x08;   // never written to the file
 constexpr uint8_t kGridTextBannerAC = 0x10;
 constexpr uint8_t kGridTextBannerDC = 0x20;
 constexpr uint8_t kGridTextBannerTF = 0x40;
 
 // Grid text on a schematic page.
 struct GridTextObject : PoolItem {
-    uint8_t lineWeight;         // 1
-    uint8_t linePattern;        // 0
-    uint8_t borderColor;        // 74
-    uint8_t fillColor;          // 74
-    uint8_t fillPattern;        // 10
-    uint8_t state;              // bit 0 selected
+    uint8_t lineWeight;   // 1
+    uint8_t linePattern;  // 0
+    uint8_t borderColor;  // 74
+    uint8_t fillColor;    // 74
+    uint8_t fillPattern;  // 10
+    uint8_t state;        // bit 0 selected
     int32_t page;
     char* text;
-    char* formulaResult;        // kept beside a text that starts with "="
+    char* formulaResult;  // kept beside a text that starts with "="
     char* thirdText;
     int32_t x, y;
-    int32_t node;               // of a node-naming text after numbering; -1 otherwise
+    int32_t node;  // of a node-naming text after numbering; -1 otherwise
     FontSpec font;
-    uint8_t flags;              // kGridTextIsFlag ...
-    int16_t spare;              // 1 at creation
+    uint8_t flags;  // kGridTextIsFlag ...
+    int16_t spare;  // 1 at creation
 
     bool IsSelected() const { return (state & kObjectSelected) != 0; }
     // Sets or clears kGridTextNamesNode from the text (document/parts.cpp).
@@ -145,10 +145,10 @@ void DestroyGridTextObject(PoolItem* item);
 // opened for a compile.
 struct SourceFileEntry {
     std::string fileName;
-    CDoc* document = nullptr;            // the hidden document holding the file, or null
-    std::string instanceName;            // the call whose expansion the entry serves
-    SchematicObject* caller = nullptr;   // the calling component
-    int32_t textPosition = 0;            // of the definition
+    CDoc* document = nullptr;           // the hidden document holding the file, or null
+    std::string instanceName;           // the call whose expansion the entry serves
+    SchematicObject* caller = nullptr;  // the calling component
+    int32_t textPosition = 0;           // of the definition
     int32_t page = 0;
 };
 
@@ -161,13 +161,13 @@ struct SourceLocation {
     int32_t kind = 0;
     SchematicObject* object = nullptr;
     GridTextObject* gridText = nullptr;
-    int32_t position = 0;        // character position in a text page
-    CDoc* document = nullptr;    // null when only the file is known
+    int32_t position = 0;      // character position in a text page
+    CDoc* document = nullptr;  // null when only the file is known
     char path[kPathNameSize] = {};
     int32_t openFlags = 0;
-    int32_t lineSwitch = 0;      // set: caret to the line; clear: select the statement
-    int32_t paneSwitch = 0;      // set: show in the active pane and centre
-    int32_t page = 0;            // text page index
+    int32_t lineSwitch = 0;  // set: caret to the line; clear: select the statement
+    int32_t paneSwitch = 0;  // set: show in the active pane and centre
+    int32_t page = 0;        // text page index
 
     // Brings the place into view, then clears the record.
     void Show();
@@ -261,11 +261,11 @@ struct CircuitBuildState {
     int32_t nodeCounter = 0;
     int32_t deviceCounter = 0;
     int32_t serialCount = 0;
-    std::string missingHiddenNode;              // the last hidden pin without a node
+    std::string missingHiddenNode;  // the last hidden pin without a node
     SchematicObject* missingHiddenComponent = nullptr;
-    int32_t forceNewRun[4] = {};                // one per analysis kind
+    int32_t forceNewRun[4] = {};  // one per analysis kind
     ComponentTypeCounts typeCounts;
-    std::vector<NodeNameEntry> nodeNames;       // the compiled node names (document/nodelabels.h)
+    std::vector<NodeNameEntry> nodeNames;  // the compiled node names (document/nodelabels.h)
 };
 
 class CCTDoc : public CIODoc {
@@ -312,7 +312,7 @@ public:
     int FindPageByName(const char* name) const;
     bool PageNameExists(const char* name) const { return FindPageByName(name) >= 0; }
     int GetFirstTextPage() const;
-    int FindTextPageByName(const char* name) const;   // exact case
+    int FindTextPageByName(const char* name) const;  // exact case
     int GetFirstInfoPage() const;
     int GetSubcktPageIndex() const;
     int GetTextPageIndex() const;
@@ -354,15 +354,15 @@ public:
 
     // ---- fields, in order
     CDoc* analysisDocument = nullptr;
-    ObjectPool objects;             // SchematicObject
-    ObjectPool gridTexts;           // GridTextObject
-    ComponentLibrary* localDefinitions = nullptr;   // Not yet built (component libraries)
-    char fileName[kPathNameSize] = {};              // the path name without its folder
-    ObjectDefaults defaultObject;                   // style of new graphic objects
-    FontSpec textPageFont;          // its colour is the text colour
+    ObjectPool objects;                            // SchematicObject
+    ObjectPool gridTexts;                          // GridTextObject
+    ComponentLibrary* localDefinitions = nullptr;  // Not yet built (component libraries)
+    char fileName[kPathNameSize] = {};             // the path name without its folder
+    ObjectDefaults defaultObject;                  // style of new graphic objects
+    FontSpec textPageFont;                         // its colour is the text colour
     FontSpec textCommentColor;
     FontSpec textBackgroundColor;
-    ObjectList paneLists[4 * kMaxPanes];            // display lists of the schematic view
+    ObjectList paneLists[4 * kMaxPanes];  // display lists of the schematic view
     CircuitBuildState build;
     WindowPlacement analysisPlacement;
     WindowPlacement probePlacement;
@@ -370,28 +370,28 @@ public:
     int32_t analysisFlags[4] = {};
     int32_t lastAnalysisKind = -1;
     int32_t stimulusIndex = -1;
-    void* libraryFiles = nullptr;   // Not yet built (model libraries)
+    void* libraryFiles = nullptr;  // Not yet built (model libraries)
     int32_t pageCount = 0;
-    PageRecord* pages = nullptr;    // MemAlloc'd table
+    PageRecord* pages = nullptr;  // MemAlloc'd table
     int32_t paneCurrentPage[kMaxPanes] = {};
     int32_t paneCount = 0;
     int32_t paneFirstTab[kMaxPanes] = {};
     int32_t paneTabSize[kMaxPanes] = {};
     int32_t activePane = 0;
-    void* bomSettings = nullptr;    // Not yet built (bill of materials)
-    RecentList filterRecent;        // the filter designer's recent list (20 entries)
-    void* filterSettings = nullptr; // Not yet built (filter designer)
+    void* bomSettings = nullptr;     // Not yet built (bill of materials)
+    RecentList filterRecent;         // the filter designer's recent list (20 entries)
+    void* filterSettings = nullptr;  // Not yet built (filter designer)
     int32_t sensitivityCount = 8;
     int32_t compilerState[4] = {};
-    void* defineTable = nullptr;    // Not yet built (compiler)
-    void* modelStatements = nullptr;// Not yet built (models)
+    void* defineTable = nullptr;      // Not yet built (compiler)
+    void* modelStatements = nullptr;  // Not yet built (models)
     int32_t arrayCount = 0;
-    void* arrays = nullptr;         // Not yet built (compiler)
-    void* warnings = nullptr;       // Not yet built (compiler)
+    void* arrays = nullptr;    // Not yet built (compiler)
+    void* warnings = nullptr;  // Not yet built (compiler)
     std::vector<SourceFileEntry> sourceFiles;
-    void* nodeJoins = nullptr;      // Not yet built (compiler)
+    void* nodeJoins = nullptr;  // Not yet built (compiler)
     int32_t nodeJoinCount = 0;
-    int32_t dialect = 0;            // of the text; the program default at construction
+    int32_t dialect = 0;  // of the text; the program default at construction
     // Circuits: the remembered schematic and text pages (-1 none).
     int32_t activeSchematicPage = -1;
     int32_t activeTextPage = -1;

@@ -19,7 +19,9 @@ const MessageRow kDocumentMessages[] = {
     // Opening and saving circuit files.
     {5351, "Tarnwick V"},
     {13503, "%WTarnwick may assign nodes differently than TW4.\nCheck the X and Y expressions in the analysis limits."},
-    {13505, "%EAttempted to load an TW4 macro circuit which has not yet been saved in Tarnwick format. Load the macro circuit with Tarnwick and save it."},
+    {13505,
+     "%EAttempted to load an TW4 macro circuit which has not yet been saved in Tarnwick format. Load the macro circuit "
+     "with Tarnwick and save it."},
     {13509, "Incorrect password. Access denied."},
     {13512, "%WFile has been saved in TW%d format. It may have lost critical data."},
     {13513, "%WExtra or unknown data was found.\nfile %s\n\n%s."},

@@ -1,7 +1,7 @@
 #include "document/docopen.h"
 
-#include <cstring>
 #include <strings.h>
+#include <cstring>
 
 #include "core/cmdline.h"
 #include "core/result.h"

@@ -9,10 +9,10 @@
 #include "core/cmdline.h"
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/ctdoc.h"
 #include "document/docmessages.h"
-#include "core/port.h"
 #include "platform/app.h"
 #include "platform/commondlg.h"
 #include "shell/app.h"
@@ -29,31 +29,21 @@ int io_PathKindOf(int kind) { return kind == kDocLibrary || kind == kDocModel ? 
 
 const char* io_SaveFilter(int kind) {
     switch (kind) {
-    case kDocCircuit:
-        return "Circuit files (*.cir;*.mac)|*.cir;*.mac|All files (*.*)|*.*||";
-    case kDocText:
-        return "SPICE files (*.ckt;*.cir;*.lib;*.txt)|*.ckt;*.cir;*.lib;*.txt|All files (*.*)|*.*||";
-    case kDocLibrary:
-        return "Model libraries (*.lbr)|*.lbr|All files (*.*)|*.*||";
-    case kDocModel:
-        return "Model files (*.mdl)|*.mdl|All files (*.*)|*.*||";
-    default:
-        return "All files (*.*)|*.*||";
+    case kDocCircuit: return "Circuit files (*.cir;*.mac)|*.cir;*.mac|All files (*.*)|*.*||";
+    case kDocText: return "SPICE files (*.ckt;*.cir;*.lib;*.txt)|*.ckt;*.cir;*.lib;*.txt|All files (*.*)|*.*||";
+    case kDocLibrary: return "Model libraries (*.lbr)|*.lbr|All files (*.*)|*.*||";
+    case kDocModel: return "Model files (*.mdl)|*.mdl|All files (*.*)|*.*||";
+    default: return "All files (*.*)|*.*||";
     }
 }
 
 const char* io_DefaultExtension(int kind) {
     switch (kind) {
-    case kDocCircuit:
-        return "cir";
-    case kDocText:
-        return "ckt";
-    case kDocLibrary:
-        return "lbr";
-    case kDocModel:
-        return "mdl";
-    default:
-        return "";
+    case kDocCircuit: return "cir";
+    case kDocText: return "ckt";
+    case kDocLibrary: return "lbr";
+    case kDocModel: return "mdl";
+    default: return "";
     }
 }
 
@@ -65,7 +55,6 @@ CDoc* io_FindWindowDocument(const char* path, const CDoc* except) {
 }
 
 }  // namespace
-
 
 // ---- CIODoc --------------------------------------------------------------------------
 
@@ -222,8 +211,7 @@ bool CIOView::OnCommand(int id) {
     case iocmd::FileRevert:
         if (io_SaveAllowed(this) && !doc->untitled) doc->Revert();
         return true;
-    default:
-        return CMDIView::OnCommand(id);
+    default: return CMDIView::OnCommand(id);
     }
 }
 
@@ -232,14 +220,9 @@ bool CIOView::OnUpdateCommand(platform::CommandState& state) {
     if (!doc) return CMDIView::OnUpdateCommand(state);
     switch (state.Id()) {
     case iocmd::FileSave:
-    case iocmd::FileSaveAs:
-        state.Enable(io_SaveAllowed(this));
-        return true;
-    case iocmd::FileRevert:
-        state.Enable(io_SaveAllowed(this) && !doc->untitled);
-        return true;
-    default:
-        return CMDIView::OnUpdateCommand(state);
+    case iocmd::FileSaveAs: state.Enable(io_SaveAllowed(this)); return true;
+    case iocmd::FileRevert: state.Enable(io_SaveAllowed(this) && !doc->untitled); return true;
+    default: return CMDIView::OnUpdateCommand(state);
     }
 }
 
@@ -277,7 +260,6 @@ PortSlot<SavePathPromptPort, io_PlatformSaveDialog> io_savePathPrompt;
 
 SavePathPromptPort& SavePathPrompt() { return io_savePathPrompt.Get(); }
 SavePathPromptPort* InstallSavePathPrompt(SavePathPromptPort* port) { return io_savePathPrompt.Install(port); }
-
 
 void ShowSaveDocumentDialog(CIODoc* document, char* path, size_t size) {
     if (!path || !size) return;

@@ -14,10 +14,10 @@
 #include "shell/document.h"
 
 // Flags of FindOpenDocument.
-constexpr int kFindNoReport = 0x80;         // leave a failure unreported
-constexpr int kFindAsIs = 0x200;            // take the name as a complete path; no recent-file entry
-constexpr int kFindNoRecent = 0x800;        // no recent-file entry
-constexpr int kFindSourceFiles = 0x2000;    // also search the current circuit's source files; no activation
+constexpr int kFindNoReport = 0x80;       // leave a failure unreported
+constexpr int kFindAsIs = 0x200;          // take the name as a complete path; no recent-file entry
+constexpr int kFindNoRecent = 0x800;      // no recent-file entry
+constexpr int kFindSourceFiles = 0x2000;  // also search the current circuit's source files; no activation
 
 // Answers of CIODoc::AskSaveChanges (the message box's button codes).
 constexpr int kSaveNothingToAsk = -1;

@@ -14,15 +14,15 @@ struct NodeGridCell {
     int32_t page;
     int32_t y;
     int32_t x;
-    int32_t count;         // connection points at the position
-    int32_t numberedPin;   // 1 when a non-hidden pin of a numbered component lies there
+    int32_t count;        // connection points at the position
+    int32_t numberedPin;  // 1 when a non-hidden pin of a numbered component lies there
 };
 
 struct NodeGrid {
     NodeGridCell* cells = nullptr;  // slot s is cells[s - 1]
     int32_t slotCount = 0;
-    int32_t* slotNodes = nullptr;   // slotCount + 1 values (-1, 0, node, or a group id <= -2)
-    int32_t* hash = nullptr;        // open addressing: 0 empty, else a slot
+    int32_t* slotNodes = nullptr;  // slotCount + 1 values (-1, 0, node, or a group id <= -2)
+    int32_t* hash = nullptr;       // open addressing: 0 empty, else a slot
     uint32_t hashMask = 0;
 
     // The slot at a position, 0 when there is no point there.

@@ -9,6 +9,7 @@
 #include "core/chars.h"
 #include "core/memory.h"
 #include "core/numbers.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "core/sectionfile.h"
 #include "core/services.h"
@@ -16,7 +17,6 @@
 #include "document/cirdoc.h"
 #include "document/nodegrid.h"
 #include "document/nodes.h"
-#include "core/port.h"
 #include "shell/app.h"
 #include "shell/report.h"
 
@@ -194,8 +194,8 @@ int BuildConnectionPoints(CCirDoc* document, const NodeGrid& grid) {
     int n = 0;
     for (int32_t s = 1; s <= grid.slotCount; ++s) {
         const NodeGridCell& c = grid.cells[s - 1];
-        list[n++] = ConnectionPoint{c.x, c.y, grid.slotNodes[s], c.count >= 3 ? kPointJunction : kPointPlain,
-                                    static_cast<int16_t>(c.page), 0};
+        list[n++] = ConnectionPoint{
+            c.x, c.y, grid.slotNodes[s], c.count >= 3 ? kPointJunction : kPointPlain, static_cast<int16_t>(c.page), 0};
     }
     for (PoolItem* item = document->gridTexts.first; item; item = item->next) {
         GridTextObject* t = static_cast<GridTextObject*>(item);
@@ -209,7 +209,8 @@ int BuildConnectionPoints(CCirDoc* document, const NodeGrid& grid) {
 
     if (document->MainView() && document->nodeLabelCount > 0 && n > 0) {
         const int labels = std::min(document->nodeLabelCount, NodeLabelCapacity(document) - 1);
-        uint64_t* anchors = static_cast<uint64_t*>(MemAlloc(static_cast<size_t>(std::max(labels, 1)) * sizeof(uint64_t)));
+        uint64_t* anchors =
+            static_cast<uint64_t*>(MemAlloc(static_cast<size_t>(std::max(labels, 1)) * sizeof(uint64_t)));
         if (!anchors) {
             MemFree(list);
             return kResultNoMemory;
@@ -394,8 +395,10 @@ struct nl_RowIndex {
 bool nl_Indexed(const SchematicObject* o) { return o->level == 1 && o->page >= 0; }
 
 void nl_SetDigital(SchematicObject* wire, bool digital) {
-    if (digital) wire->styleFlags |= kWireDigital;
-    else wire->styleFlags &= static_cast<uint16_t>(~kWireDigital);
+    if (digital)
+        wire->styleFlags |= kWireDigital;
+    else
+        wire->styleFlags &= static_cast<uint16_t>(~kWireDigital);
 }
 
 // The node at a point of a page: a pin's (first pass only; not of macros and
@@ -625,37 +628,36 @@ int ApplyStateVariables() {
     for (int k = 0; k < list->count; ++k) {
         const StateVariable& e = list->entries[k];
         switch (UpperChar(e.kind)) {
-            case 'D':
-                if (e.index < 0 || e.index >= v->digitalCount || !v->digitalStates[0] || !v->digitalStates[1] ||
-                    !v->digitalStates[2]) {
-                    ++skipped;
-                    break;
-                }
-                for (int32_t* states : v->digitalStates) states[e.index] = e.state | 0x1f8;
-                ++applied;
-                break;
-            case 'I': {
-                if (e.inductorBranch < 0) break;  // no inductor: nothing to set
-                const int64_t at = int64_t{v->nodeLabelCount} + e.inductorBranch;
-                if (!inSolution(at)) {
-                    ++skipped;
-                    break;
-                }
-                v->solution[at] = e.value;
-                ++applied;
+        case 'D':
+            if (e.index < 0 || e.index >= v->digitalCount || !v->digitalStates[0] || !v->digitalStates[1] ||
+                !v->digitalStates[2]) {
+                ++skipped;
                 break;
             }
-            case 'V':
-                if (!inSolution(e.index) || !inSolution(e.index2)) {
-                    ++skipped;
-                    break;
-                }
-                v->solution[e.index] = e.value;
-                v->solution[e.index2] = 0.0;
-                ++applied;
+            for (int32_t* states : v->digitalStates) states[e.index] = e.state | 0x1f8;
+            ++applied;
+            break;
+        case 'I': {
+            if (e.inductorBranch < 0) break;  // no inductor: nothing to set
+            const int64_t at = int64_t{v->nodeLabelCount} + e.inductorBranch;
+            if (!inSolution(at)) {
+                ++skipped;
                 break;
-            default:
+            }
+            v->solution[at] = e.value;
+            ++applied;
+            break;
+        }
+        case 'V':
+            if (!inSolution(e.index) || !inSolution(e.index2)) {
+                ++skipped;
                 break;
+            }
+            v->solution[e.index] = e.value;
+            v->solution[e.index2] = 0.0;
+            ++applied;
+            break;
+        default: break;
         }
         if (inSolution(0)) v->solution[0] = 0.0;
     }

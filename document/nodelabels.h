@@ -34,16 +34,16 @@ constexpr uint8_t kNodeLabelSelected = 0x01;
 // is never used): entry i is the label of node i, interface entries follow the
 // highest node.
 struct NodeLabel {
-    int32_t x, y;             // anchor: the first pin found on the node
-    uint8_t kind;             // kNodeLabelAnalog, kNodeLabelDigital, kNodeLabelFree
-    uint8_t interfaceKind;    // kInterfaceNone, kInterfaceAtoD, kInterfaceDtoA
-    int32_t valueIndex;       // index into the simulator's vectors (the serial number)
-    int32_t node;             // interface entries: the analog node they belong to
-    int32_t compiledNode;     // filled by the compiler
-    int32_t page;             // page of the anchor pin
-    double storedValue[2];    // last real and imaginary value
-    int32_t offsetX, offsetY; // user offset from the anchor, drawing units
-    uint8_t selection;        // kNodeLabelSelected
+    int32_t x, y;              // anchor: the first pin found on the node
+    uint8_t kind;              // kNodeLabelAnalog, kNodeLabelDigital, kNodeLabelFree
+    uint8_t interfaceKind;     // kInterfaceNone, kInterfaceAtoD, kInterfaceDtoA
+    int32_t valueIndex;        // index into the simulator's vectors (the serial number)
+    int32_t node;              // interface entries: the analog node they belong to
+    int32_t compiledNode;      // filled by the compiler
+    int32_t page;              // page of the anchor pin
+    double storedValue[2];     // last real and imaginary value
+    int32_t offsetX, offsetY;  // user offset from the anchor, drawing units
+    uint8_t selection;         // kNodeLabelSelected
 };
 
 // The circuit keeps its labels in CCirDoc::nodeLabels (a MemAlloc block whose
@@ -63,8 +63,8 @@ constexpr int16_t kPointNodeName = 3;  // the point of a node-name grid text
 
 struct ConnectionPoint {
     int32_t x, y;
-    int32_t node;       // -1 or a negative group id when no numbered node
-    int16_t kind;       // kPointPlain, kPointJunction, kPointNodeName
+    int32_t node;  // -1 or a negative group id when no numbered node
+    int16_t kind;  // kPointPlain, kPointJunction, kPointNodeName
     int16_t page;
     int32_t labelHere;  // 1 when a node label is anchored at the same x and y
 };
@@ -164,7 +164,7 @@ struct StateVariable {
 struct StateVariableList {
     StateVariable* entries = nullptr;
     int32_t count = 0;
-    int32_t mode = 0;         // 1: applied when loaded
+    int32_t mode = 0;  // 1: applied when loaded
     bool loaded = false;
     bool applyAtStart = false;  // the second switch: applied for transient and AC runs
 };

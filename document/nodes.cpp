@@ -45,9 +45,7 @@ SchematicObject* nd_Next(const SchematicObject* o) { return static_cast<Schemati
 GridTextObject* nd_FirstText(CCirDoc* doc) { return static_cast<GridTextObject*>(doc->gridTexts.first); }
 GridTextObject* nd_NextText(const GridTextObject* t) { return static_cast<GridTextObject*>(t->next); }
 
-int nd_TypeOf(const SchematicObject* o) {
-    return o && o->IsComponent() && o->definition ? o->definition->type : -1;
-}
+int nd_TypeOf(const SchematicObject* o) { return o && o->IsComponent() && o->definition ? o->definition->type : -1; }
 
 uint32_t nd_Hash(int32_t page, int32_t x, int32_t y) {
     uint64_t h = static_cast<uint32_t>(page) * 0x9E3779B97F4A7C15ull;
@@ -71,8 +69,10 @@ int nd_BuildGrid(CCirDoc* doc, NodeGrid& grid) {
     size_t total = 0;
     for (SchematicObject* o = nd_First(doc); o; o = nd_Next(o)) {
         if (!nd_InGrid(doc, o)) continue;
-        if (o->IsComponent()) total += static_cast<size_t>(GetComponentPinCount(o));
-        else if (o->IsWire()) total += 2;
+        if (o->IsComponent())
+            total += static_cast<size_t>(GetComponentPinCount(o));
+        else if (o->IsWire())
+            total += 2;
     }
     grid.slotNodes = static_cast<int32_t*>(MemAlloc((total + 1) * sizeof(int32_t)));
     if (!grid.slotNodes) return kResultNoMemory;
@@ -218,17 +218,15 @@ int nd_StandardPinIndex(int type, const char* pinName) {
     const ComponentType* row = GetComponentType(type);
     if (!row || row->pinCount <= 0) return -1;
     switch (row->classCode) {
-        case 0:
-        case kClassConnector:
-        case kClassNoPins:
-        case kClassDigital:
-        case kClassMacro:
-        case kClassAdc:
-        case kClassDac:
-        case kClassNPort:
-            return -1;
-        default:
-            break;
+    case 0:
+    case kClassConnector:
+    case kClassNoPins:
+    case kClassDigital:
+    case kClassMacro:
+    case kClassAdc:
+    case kClassDac:
+    case kClassNPort: return -1;
+    default: break;
     }
     ComponentDef probe;
     probe.type = type;
@@ -378,8 +376,10 @@ int nd_Number(CCirDoc* doc, NodeGrid& grid) {
             const int32_t slot = nd_PinSlot(doc, grid, o, 0);
             if (slot == 0) continue;
             const int32_t v = groups.Resolve(grid.slotNodes[slot]);
-            if (v == -1) grid.slotNodes[slot] = 0;
-            else if (v != 0) groups.Relabel(v, 0);
+            if (v == -1)
+                grid.slotNodes[slot] = 0;
+            else if (v != 0)
+                groups.Relabel(v, 0);
         }
     }
 
@@ -440,7 +440,8 @@ int nd_Number(CCirDoc* doc, NodeGrid& grid) {
             for (int i = 0; i < n; ++i) {
                 if (!touching[i].text) continue;
                 for (int j = i + 1; j < n; ++j) {
-                    if (!touching[j].text || CompareNoCase(touching[i].text->text, touching[j].text->text) != 0) continue;
+                    if (!touching[j].text || CompareNoCase(touching[i].text->text, touching[j].text->text) != 0)
+                        continue;
                     touching[j].text = nullptr;
                     nd_JoinPoints(grid, groups, touching[i].slot, touching[j].slot);
                 }
@@ -531,20 +532,19 @@ SchPoint TransformByOrientation(int orientation, int32_t x, int32_t y) {
     int64_t rx = x64;
     int64_t ry = y64;
     switch (orientation & kOrientTurnMask) {
-        case 1:
-            rx = -y64;
-            ry = x64;
-            break;
-        case 2:
-            rx = -x64;
-            ry = -y64;
-            break;
-        case 3:
-            rx = y64;
-            ry = -x64;
-            break;
-        default:
-            break;
+    case 1:
+        rx = -y64;
+        ry = x64;
+        break;
+    case 2:
+        rx = -x64;
+        ry = -y64;
+        break;
+    case 3:
+        rx = y64;
+        ry = -x64;
+        break;
+    default: break;
     }
     if (orientation & kOrientMirror) ry = -ry;
     return SchPoint{nd_Clamp(rx), nd_Clamp(ry)};
@@ -600,21 +600,17 @@ int IsDigitalPin(const SchematicObject* component, int pin) {
     if (row->pinKinds == 1) return 1;
     if (row->pinKinds != 2) return 0;
     switch (def->type) {
-        case kTypeMacro:
-        case kTypeSubckt: {
-            if (pin < 0 || pin >= def->pinCount) return 0;
-            const char kind = def->PinKind(pin);
-            return kind == 'd' || kind == 'D' ? 1 : 0;
-        }
-        case kTypeN:
-            return pin == 3 ? 1 : 0;
-        case kTypeO:
-            return pin == 2 ? 1 : 0;
-        case kTypeAdc:
-        case kTypeDac:
-            return pin >= 3 ? 1 : 0;
-        default:
-            return 0;
+    case kTypeMacro:
+    case kTypeSubckt: {
+        if (pin < 0 || pin >= def->pinCount) return 0;
+        const char kind = def->PinKind(pin);
+        return kind == 'd' || kind == 'D' ? 1 : 0;
+    }
+    case kTypeN: return pin == 3 ? 1 : 0;
+    case kTypeO: return pin == 2 ? 1 : 0;
+    case kTypeAdc:
+    case kTypeDac: return pin >= 3 ? 1 : 0;
+    default: return 0;
     }
 }
 
@@ -626,15 +622,13 @@ bool IsHiddenPin(const SchematicObject* component, int pin) {
 
 bool IsNumberedComponentType(int type) {
     switch (type) {
-        case kTypeNull:
-        case kTypeShort:
-        case kTypeGround:
-        case kTypeJumper:
-        case kTypeTie:
-        case kTypeBlank:
-            return false;
-        default:
-            return IsValidComponentType(type);
+    case kTypeNull:
+    case kTypeShort:
+    case kTypeGround:
+    case kTypeJumper:
+    case kTypeTie:
+    case kTypeBlank: return false;
+    default: return IsValidComponentType(type);
     }
 }
 

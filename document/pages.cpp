@@ -9,12 +9,12 @@
 #include <string>
 
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "document/ctdoc.h"
 #include "document/docmessages.h"
 #include "document/nodes.h"
-#include "core/port.h"
 #include "platform/app.h"
 #include "platform/image.h"
 #include "platform/menu.h"
@@ -365,10 +365,8 @@ int CCTDoc::DeletePage(int index) {
     for (PoolItem* i = gridTexts.first; i && !occupied; i = i->next)
         if (i->type != kPoolItemDead && static_cast<GridTextObject*>(i)->page == index) occupied = true;
     if (occupied) {
-        const int answer =
-            ReportMessage(Message(kMsgPageNotEmpty)
-                              .Style(mbstyle::YesNo | mbstyle::IconExclamation)
-                              .Args(GetPageName(index)));
+        const int answer = ReportMessage(
+            Message(kMsgPageNotEmpty).Style(mbstyle::YesNo | mbstyle::IconExclamation).Args(GetPageName(index)));
         if (answer != platform::dlgid::Yes) return 0;
         for (PoolItem* i = objects.first; i;) {
             PoolItem* next = i->next;
@@ -821,7 +819,8 @@ void CCirTabs::OnPaint(platform::DrawSurface& surface, const platform::Rect& /*u
         const int w = TabWidth(page);
         platform::Point poly[4] = {{x, 0}, {x + d, h - 2}, {x + d + w, h - 2}, {x + w + h - 2, 0}};
         int fillIndex = kRowButtonFace2;
-        if (isActive) fillIndex = document_->PageKind(page) == kPageSchematic ? kRowWindow : document_->textBackgroundColor.color;
+        if (isActive)
+            fillIndex = document_->PageKind(page) == kPageSchematic ? kRowWindow : document_->textBackgroundColor.color;
         const platform::Color fill = pg_RowColor(fillIndex);
         surface.SetBrush(platform::BrushDesc::Solid(fill));
         surface.SetPen(platform::PenDesc::Solid(platform::MakeColor(0, 0, 0)));
@@ -832,7 +831,8 @@ void CCirTabs::OnPaint(platform::DrawSurface& surface, const platform::Rect& /*u
         surface.SetTextColor(text);
         surface.SetBackgroundMode(platform::BackgroundMode::Transparent);
         platform::Rect tr{x + d, 0, x + d + w, h - 2};
-        surface.DrawTextBox(document_->GetPageName(page), tr, platform::TextBox::Center | platform::TextBox::VCenter | platform::TextBox::SingleLine);
+        surface.DrawTextBox(document_->GetPageName(page), tr,
+                            platform::TextBox::Center | platform::TextBox::VCenter | platform::TextBox::SingleLine);
     };
     const int first = std::max(0, document_->paneFirstTab[pane_]);
     int x = TabsLeft(h);
@@ -1020,11 +1020,8 @@ void CCirTabs::RunContextMenu(platform::Point p, int pressedPage) {
         document_->PushUndoWithSelection("Delete Page");
         if (document_->DeletePage(pressedPage)) document_->AfterPagesRemoved();
         break;
-    case pagecmd::RenamePage:
-        document_->RenamePage(pressedPage);
-        break;
-    default:
-        break;
+    case pagecmd::RenamePage: document_->RenamePage(pressedPage); break;
+    default: break;
     }
 }
 

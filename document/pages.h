@@ -31,7 +31,7 @@ constexpr int kTabStripIdBase = 12363;  // tab strip id = 12363 + pane
 
 // Page commands.
 namespace pagecmd {
-constexpr int AddPage = 12200;          // also Add Schematic Page of the tab strip
+constexpr int AddPage = 12200;  // also Add Schematic Page of the tab strip
 constexpr int AddTextPage = 12201;
 constexpr int AddInfoPage = 12202;
 constexpr int DeletePage = 12208;
@@ -42,22 +42,22 @@ constexpr int RenamePage = 12209;
 // the owned pointers (editor, name, texts) are handed over or duplicated
 // explicitly.
 struct PageRecord {
-    int32_t kind;                 // kPageSchematic, kPageText, kPageInfo
-    CTxtEditWnd* editor;          // text and info pages; owned
+    int32_t kind;         // kPageSchematic, kPageText, kPageInfo
+    CTxtEditWnd* editor;  // text and info pages; owned
     int32_t scrollX[kMaxPanes];
     int32_t scrollY[kMaxPanes];
-    double scale[kMaxPanes];      // 1.0 for a new page
+    double scale[kMaxPanes];  // 1.0 for a new page
     int32_t grid[2];
     int32_t words[4];
-    char* name;                   // heap text
-    int32_t printPreview[4];      // one per analysis kind
+    char* name;               // heap text
+    int32_t printPreview[4];  // one per analysis kind
     int32_t printPreviewMore;
-    double printRange[4][4];      // one block per analysis kind
-    int32_t print;                // printed: 1 for new schematic pages
-    char* copiedText;             // undo copies only: the editor's text
+    double printRange[4][4];  // one block per analysis kind
+    int32_t print;            // printed: 1 for new schematic pages
+    char* copiedText;         // undo copies only: the editor's text
     int32_t copiedSelStart;
     int32_t copiedSelEnd;
-    char* storedText;             // text of a page without an editor (hidden circuits)
+    char* storedText;  // text of a page without an editor (hidden circuits)
     int32_t spare;
 };
 
@@ -117,7 +117,7 @@ public:
     CCTDoc* Document() const { return document_; }
 
     // Geometry, in strip coordinates (h = client height).
-    static int ScrollButtonX(int h, int button);          // button 1-4
+    static int ScrollButtonX(int h, int button);  // button 1-4
     static int TabsLeft(int h) { return 4 * h - 4; }
     // The page whose tab is under x, or -1.
     int HitTest(int x, int y) const;

@@ -6,13 +6,13 @@
 
 #include "core/chars.h"
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
 #include "document/parts.h"
-#include "core/port.h"
 #include "shell/report.h"
 
 namespace {
@@ -121,9 +121,7 @@ void pn_Show(PartAttribute* attribute) {
     if (attribute) attribute->flags |= kAttrShowValue;
 }
 
-void pn_UpdateViews(CCirDoc* document) {
-    SchematicView().UpdateViews(document);
-}
+void pn_UpdateViews(CCirDoc* document) { SchematicView().UpdateViews(document); }
 
 }  // namespace
 
@@ -215,57 +213,57 @@ const char* pn_DefaultText(const pn_DefaultsInput& in, int id, int slot, char* b
     const char* definitionName = in.definition ? in.definition->Name() : "";
     *ledIndex = false;
     switch (id) {
-        case kAttrModel:
-        case kAttrTimingModel: return in.model ? in.model : fallback;
-        case kAttrFile: return in.type == kTypeMacro && in.definition ? definitionName : fallback;
-        case kAttrName: return definitionName;
-        case kAttrIoModel: return in.ioModel && in.ioModel[0] ? in.ioModel : "IO_STD";
-        case kAttrPowerNode: return in.powerNode && in.powerNode[0] ? in.powerNode : "$G_DPWR";
-        case kAttrGroundNode: return in.groundNode && in.groundNode[0] ? in.groundNode : "$G_DGND";
-        case kAttrFormat: {
-            if (in.type != kTypeStim) return fallback;
-            int pins = in.component->definition ? in.component->definition->pinCount : 0;
-            size_t n = std::min(static_cast<size_t>(std::max(pins, 0)), std::min(kPnFormatMax, size - 1));
-            std::memset(buffer, '1', n);
-            buffer[n] = 0;
-            return buffer;
-        }
-        case kAttrMntymxdly:
-        case kAttrIoLevel:
-        case kAttrTimestep:
-        case kPnAttrInitial:
-        case kPnAttrMin: return "0";
-        case kPnAttrTurnOnVoltages:
-        case kPnAttrRpspv:
-        case kPnAttrRmotor:
-        case kPnAttrLmotor:
-        case kPnAttrElapsedScale:
-        case kPnAttrIncrement:
-        case kPnAttrRepeat: return "1";
-        case kAttrOnState: return "High";
-        case kAttrHigh: return in.type == kPnTypeMeter || in.type == kPnTypeAnalogBar ? "10" : fallback;
-        case kAttrLow: return in.type == kPnTypeMeter || in.type == kPnTypeAnalogBar ? "0" : fallback;
-        case kPnAttrLin: return in.type == kPnTypeRelay ? "100m" : fallback;
-        case kPnAttrIon: return in.type == kPnTypeRelay ? "10m" : fallback;
-        case kPnAttrIoff: return in.type == kPnTypeRelay ? "9m" : fallback;
-        case kAttrRon: return "1m";
-        case kAttrRoff: return "1e15";
-        case kPnAttrScale: return "None";
-        case kPnAttrAutoscale: return "On";
-        case kPnAttrMax: return "1e9";
-        case kPnAttrRin: return "100";
-        case kPnAttrBidirectional: return "No";
-        case kAttrColor:
-        case kAttrColorIndex: {
-            const char* color = nullptr;
-            int index = 0;
-            if (!SchematicEditor().FirstLedColor(&color, &index)) return fallback;
-            if (id == kAttrColor) return color ? color : "";
-            FormatBounded(buffer, size, "%d", index);
-            *ledIndex = true;
-            return buffer;
-        }
-        default: return fallback;
+    case kAttrModel:
+    case kAttrTimingModel: return in.model ? in.model : fallback;
+    case kAttrFile: return in.type == kTypeMacro && in.definition ? definitionName : fallback;
+    case kAttrName: return definitionName;
+    case kAttrIoModel: return in.ioModel && in.ioModel[0] ? in.ioModel : "IO_STD";
+    case kAttrPowerNode: return in.powerNode && in.powerNode[0] ? in.powerNode : "$G_DPWR";
+    case kAttrGroundNode: return in.groundNode && in.groundNode[0] ? in.groundNode : "$G_DGND";
+    case kAttrFormat: {
+        if (in.type != kTypeStim) return fallback;
+        int pins = in.component->definition ? in.component->definition->pinCount : 0;
+        size_t n = std::min(static_cast<size_t>(std::max(pins, 0)), std::min(kPnFormatMax, size - 1));
+        std::memset(buffer, '1', n);
+        buffer[n] = 0;
+        return buffer;
+    }
+    case kAttrMntymxdly:
+    case kAttrIoLevel:
+    case kAttrTimestep:
+    case kPnAttrInitial:
+    case kPnAttrMin: return "0";
+    case kPnAttrTurnOnVoltages:
+    case kPnAttrRpspv:
+    case kPnAttrRmotor:
+    case kPnAttrLmotor:
+    case kPnAttrElapsedScale:
+    case kPnAttrIncrement:
+    case kPnAttrRepeat: return "1";
+    case kAttrOnState: return "High";
+    case kAttrHigh: return in.type == kPnTypeMeter || in.type == kPnTypeAnalogBar ? "10" : fallback;
+    case kAttrLow: return in.type == kPnTypeMeter || in.type == kPnTypeAnalogBar ? "0" : fallback;
+    case kPnAttrLin: return in.type == kPnTypeRelay ? "100m" : fallback;
+    case kPnAttrIon: return in.type == kPnTypeRelay ? "10m" : fallback;
+    case kPnAttrIoff: return in.type == kPnTypeRelay ? "9m" : fallback;
+    case kAttrRon: return "1m";
+    case kAttrRoff: return "1e15";
+    case kPnAttrScale: return "None";
+    case kPnAttrAutoscale: return "On";
+    case kPnAttrMax: return "1e9";
+    case kPnAttrRin: return "100";
+    case kPnAttrBidirectional: return "No";
+    case kAttrColor:
+    case kAttrColorIndex: {
+        const char* color = nullptr;
+        int index = 0;
+        if (!SchematicEditor().FirstLedColor(&color, &index)) return fallback;
+        if (id == kAttrColor) return color ? color : "";
+        FormatBounded(buffer, size, "%d", index);
+        *ledIndex = true;
+        return buffer;
+    }
+    default: return fallback;
     }
 }
 
@@ -339,18 +337,18 @@ int SetNewPartDefaults(CCirDoc* document, SchematicObject* component, const char
     }
 
     switch (type) {
-        case kPnTypeNfi:
-        case kPnTypeNfv: pn_CompleteText(document, component, kPnAttrDerivative, "Default", &result); break;
-        case kTypeDigitalSwitch: pn_CompleteText(document, component, kAttrState, "1", &result); break;
-        case kTypeSpstSwitch:
-        case kPnTypeDpstSwitch: pn_CompleteText(document, component, kAttrState, "Open", &result); break;
-        case kPnTypeSpdtSwitch: pn_CompleteText(document, component, kAttrState, "Up", &result); break;
-        case kPnTypeMeter:
-            pn_CompleteText(document, component, kAttrAnalogOrDigital, "Analog", &result);
-            pn_CompleteText(document, component, kAttrAmpsOrVolts, "Volts", &result);
-            component->borderColor = kPnMeterBorderColor;
-            break;
-        default: break;
+    case kPnTypeNfi:
+    case kPnTypeNfv: pn_CompleteText(document, component, kPnAttrDerivative, "Default", &result); break;
+    case kTypeDigitalSwitch: pn_CompleteText(document, component, kAttrState, "1", &result); break;
+    case kTypeSpstSwitch:
+    case kPnTypeDpstSwitch: pn_CompleteText(document, component, kAttrState, "Open", &result); break;
+    case kPnTypeSpdtSwitch: pn_CompleteText(document, component, kAttrState, "Up", &result); break;
+    case kPnTypeMeter:
+        pn_CompleteText(document, component, kAttrAnalogOrDigital, "Analog", &result);
+        pn_CompleteText(document, component, kAttrAmpsOrVolts, "Volts", &result);
+        component->borderColor = kPnMeterBorderColor;
+        break;
+    default: break;
     }
     return result;
 }
@@ -363,8 +361,7 @@ int SetPlainPartDefaults(CCirDoc* document, SchematicObject* component, int opti
 
 bool FindPackageOf(CCirDoc* document, SchematicObject* component, PackageMatch* match) {
     PackageMatch found;
-    if (!component || !ComponentCatalog().FindPackage(component, &found) || !found.packageName)
-        return false;
+    if (!component || !ComponentCatalog().FindPackage(component, &found) || !found.packageName) return false;
     SetAttribute(document, component, kAttrPackage, found.packageName);
     if (match) *match = found;
     return true;
@@ -422,9 +419,7 @@ bool pn_BuildPinBox(SchematicObject* component) {
     return true;
 }
 
-void pn_DropUndo(CCirDoc* document, bool undoFirst) {
-    SchematicEditor().PopUndo(document, undoFirst);
-}
+void pn_DropUndo(CCirDoc* document, bool undoFirst) { SchematicEditor().PopUndo(document, undoFirst); }
 
 bool pn_InPlaceRange(int32_t v) { return v >= kPnFirstPlacePosition && v <= kPnLastPlacePosition; }
 
@@ -532,8 +527,7 @@ int FinishPlacingNewPart(CCirDoc* document, SchematicObject* component) {
             }
         }
         bool dialog = !(definition->mask & kDefCopyNameToAttribute) || pn_AsksForDialog(type);
-        if (dialog && !interactive && editor.EditAttributes(view, component) == 2)
-            accepted = false;
+        if (dialog && !interactive && editor.EditAttributes(view, component) == 2) accepted = false;
         if (accepted) {
             component->LayoutAttributeTexts();
             RecountFromPart(document, component);

@@ -9,6 +9,7 @@
 
 #include "core/chars.h"
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
@@ -16,7 +17,6 @@
 #include "document/ctdoc.h"
 #include "document/nodelabels.h"
 #include "document/pages.h"
-#include "core/port.h"
 #include "platform/app.h"
 #include "platform/draw.h"
 #include "platform/image.h"
@@ -582,9 +582,7 @@ private:
     int order_;
 };
 
-void pt_UpdateViews(CCirDoc* document) {
-    SchematicView().UpdateViews(document);
-}
+void pt_UpdateViews(CCirDoc* document) { SchematicView().UpdateViews(document); }
 
 // Renames the part names in the list of a ".TIE" statement, which joins pins
 // by PART name; the rest of any other text as RenameInText.
@@ -763,38 +761,38 @@ void SchematicObject::LayoutAttributeTexts() {
         pt_MeasureText(a->font, text, &w, &h);
         if (mustFree) MemFree(const_cast<char*>(text));
         switch (o) {
-            case 0:
-                a->offsetX = hx;
-                a->offsetY = runH;
-                break;
-            case 1:
-                a->offsetX = vx;
-                a->offsetY = runV;
-                break;
-            case 2:
-                a->offsetX = -hx - w;
-                a->offsetY = -runH - h;
-                break;
-            case 3:
-                a->offsetX = -vx - w;
-                a->offsetY = -runV - h;
-                break;
-            case 4:
-                a->offsetX = hx;
-                a->offsetY = -runH - h;
-                break;
-            case 5:
-                a->offsetX = vx;
-                a->offsetY = -runV - h;
-                break;
-            case 6:
-                a->offsetX = -hx - w;
-                a->offsetY = runH;
-                break;
-            default:
-                a->offsetX = -vx - w;
-                a->offsetY = runV;
-                break;
+        case 0:
+            a->offsetX = hx;
+            a->offsetY = runH;
+            break;
+        case 1:
+            a->offsetX = vx;
+            a->offsetY = runV;
+            break;
+        case 2:
+            a->offsetX = -hx - w;
+            a->offsetY = -runH - h;
+            break;
+        case 3:
+            a->offsetX = -vx - w;
+            a->offsetY = -runV - h;
+            break;
+        case 4:
+            a->offsetX = hx;
+            a->offsetY = -runH - h;
+            break;
+        case 5:
+            a->offsetX = vx;
+            a->offsetY = -runV - h;
+            break;
+        case 6:
+            a->offsetX = -hx - w;
+            a->offsetY = runH;
+            break;
+        default:
+            a->offsetX = -vx - w;
+            a->offsetY = runV;
+            break;
         }
         runH += h;
         runV += h;

@@ -131,9 +131,7 @@ int ApplyOpeningRules(ExprParser* p) {
     int r = 0;
     switch (frame.functionCode) {
     case kTokSeries:
-    case kTokProd:
-        frame.argFlags = kArgIndexVariable;
-        return 0;
+    case kTokProd: frame.argFlags = kArgIndexVariable; return 0;
     case kTokDer: {
         // The derivative needs the differentiation service.
         if (!Derivatives().CanDifferentiate()) return ReportCompileError(ctx, 10432, row->name, p->Source());
@@ -146,24 +144,17 @@ int ApplyOpeningRules(ExprParser* p) {
         p->operandExpected = false;
         return r;
     }
-    case kTokDifa:
-        frame.argFlags = kArgExpression;
-        return 0;
-    case kTokDifd:
-        frame.argFlags = 0x840;
-        return 0;
+    case kTokDifa: frame.argFlags = kArgExpression; return 0;
+    case kTokDifd: frame.argFlags = 0x840; return 0;
     case kTokChanged:
     case kTokChangedLH:
-    case kTokChangedHL:
-        frame.argFlags = kArgDigital1;
-        return 0;
+    case kTokChangedHL: frame.argFlags = kArgDigital1; return 0;
     case kTokCase:
         if ((r = AddLexeme(ctx, kTokIfThen, kLexFunction, "IFTHEN"))) return r;
         if ((r = AddOpenParen(ctx))) return r;
         frame.argFlags = 0x269;
         return 0;
-    default:
-        break;
+    default: break;
     }
     if (row->unitFlags & kUnitPerformance) return sf_PerformanceOpening(p);
     return 0;
@@ -224,9 +215,7 @@ int ApplyCommaRules(ExprParser* p) {
         return 0;
     case kTokChanged:
     case kTokChangedLH:
-    case kTokChangedHL:
-        frame.argFlags = 0x804;
-        return 0;
+    case kTokChangedHL: frame.argFlags = 0x804; return 0;
     case kTokCase:
         if (index % 2 == 1) {
             frame.argFlags = kArgDigital80;
@@ -257,8 +246,7 @@ int ApplyCommaRules(ExprParser* p) {
     case kTokSum:
         if (index == 2) frame.argFlags = kArgStartValue;
         return 0;
-    default:
-        break;
+    default: break;
     }
     if ((row->unitFlags & kUnitPerformance) && index == 1) {
         int body = AddBody(ctx);
@@ -287,8 +275,7 @@ int ApplyClosingRules(ExprParser* p, int count) {
         return 0;
     }
     case kTokDifa:
-    case kTokDifd:
-        return count == 2 ? sf_AppendDefault(ctx, 0.0, "0.0") : 0;
+    case kTokDifd: return count == 2 ? sf_AppendDefault(ctx, 0.0, "0.0") : 0;
     case kTokCase: {
         // CASE(c1, v1, ..., default): an even count has no default.
         if (count % 2 == 0) return ReportCompileError(ctx, 10419, sf_Name(p));
@@ -370,11 +357,9 @@ int ApplyClosingRules(ExprParser* p, int count) {
         if (count == 1 && (r = sf_AppendDefault(ctx, 0.0, "0"))) return r;
         return code == kTokRes ? sf_AppendDefault(ctx, 1.0, "1") : sf_AppendDefault(ctx, 1e9, "1G");
     case kTokThd:
-    case kTokIhd:
-        return count == 1 ? sf_AppendDefault(ctx, -1.0, "-1.0") : 0;
+    case kTokIhd: return count == 1 ? sf_AppendDefault(ctx, -1.0, "-1.0") : 0;
     case kTokJn:
-    case kTokYn:
-        return count == 2 ? sf_AppendDefault(ctx, -10.0, "-10") : 0;
+    case kTokYn: return count == 2 ? sf_AppendDefault(ctx, -10.0, "-10") : 0;
     case kTokTable:
     case kTokBase: {
         if (code == kTokTable && count % 2 == 0) return ReportCompileErrorNoText(ctx, 10430);
@@ -424,7 +409,6 @@ int ApplyClosingRules(ExprParser* p, int count) {
             return ReportCompileErrorNoText(ctx, 10445);
         return 0;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }

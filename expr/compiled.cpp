@@ -45,7 +45,6 @@ void cc_FreeLexemeArray(ExprLexeme* array, int entries) {
     MemFree(array);
 }
 
-
 void cc_DestroyExpressionArray(CompiledExpression** array, int count) {
     if (!array) return;
     for (int i = 0; i < count; ++i) {
@@ -128,8 +127,7 @@ int GrowHistory(CompiledExpression* expr, int index, int capacity) {
     if (capacity <= history.capacity) return 0;
     void* block = history.entries;
     size_t oldSize = static_cast<size_t>(history.capacity) * sizeof(ComplexNumber);
-    if (!ResizeZeroed(&block, static_cast<size_t>(capacity) * sizeof(ComplexNumber), oldSize))
-        return kResultNoMemory;
+    if (!ResizeZeroed(&block, static_cast<size_t>(capacity) * sizeof(ComplexNumber), oldSize)) return kResultNoMemory;
     history.entries = static_cast<ComplexNumber*>(block);
     history.capacity = capacity;
     return 0;
@@ -161,8 +159,7 @@ char* FormatExpressionTokens(const CompiledExpression* expr, char* buffer, size_
 
 // ---- compile context ----------------------------------------------------------------
 
-void ExprCompiler::Init(const char* sourceText, CompiledExpression* targetExpr, int32_t analysis,
-                        int32_t symbols) {
+void ExprCompiler::Init(const char* sourceText, CompiledExpression* targetExpr, int32_t analysis, int32_t symbols) {
     *this = ExprCompiler();
     text = sourceText;
     target = targetExpr;
@@ -223,9 +220,7 @@ int SetLexemeCount(ExprCompiler* ctx, int n) {
     return 0;
 }
 
-ExprLexeme* LastLexeme(ExprCompiler* ctx) {
-    return ctx->lexemeCount >= 0 ? &ctx->lexemes[ctx->lexemeCount] : nullptr;
-}
+ExprLexeme* LastLexeme(ExprCompiler* ctx) { return ctx->lexemeCount >= 0 ? &ctx->lexemes[ctx->lexemeCount] : nullptr; }
 
 int AddLexeme(ExprCompiler* ctx, int code, int cls, const char* text) {
     int r = SetLexemeCount(ctx, ctx->lexemeCount + 1);
@@ -296,8 +291,7 @@ void ReleaseLexemeArrays() {
 
 // ---- messages -------------------------------------------------------------------
 
-int ReportCompileError(ExprCompiler* ctx, int id, const char* a1, const char* a2, const char* a3,
-                       const char* a4) {
+int ReportCompileError(ExprCompiler* ctx, int id, const char* a1, const char* a2, const char* a3, const char* a4) {
     void* parent = ctx ? ctx->owner : nullptr;
     if (ctx && ctx->openLimitsOnError) {
         if (void* dialog = PlotBinding().OpenLimitsDialog()) parent = dialog;
@@ -365,8 +359,8 @@ int32_t cc_CurrentKindBit() {
 }  // namespace
 
 int CompileArgumentText(char* /*text*/, char** position, CompiledExpression* target, int32_t symbolMask,
-                        CompiledExpression* indexNameOwner, char** copyOut, int32_t analysisExtra,
-                        bool keepNoState, const ExprCompiler* outer) {
+                        CompiledExpression* indexNameOwner, char** copyOut, int32_t analysisExtra, bool keepNoState,
+                        const ExprCompiler* outer) {
     FreeExpression(target);
     char* start = *position;
     char* stop = start;
@@ -427,9 +421,12 @@ int CompileAndBindArgument(char* text, char** position, CompiledExpression* targ
         char name[100] = "";
         int bound = PlotBinding().BindCurveReference(target, binderCode, name, sizeof name);
         const char* shown = argument ? argument : start;
-        if (bound == 13781) result = ReportCompileError(outer, 13781, name, shown);
-        else if (bound == 10435) result = ReportCompileError(outer, 10435, shown, outer && outer->text ? outer->text : shown);
-        else if (bound) result = ReportCompileErrorNoText(outer, bound);
+        if (bound == 13781)
+            result = ReportCompileError(outer, 13781, name, shown);
+        else if (bound == 10435)
+            result = ReportCompileError(outer, 10435, shown, outer && outer->text ? outer->text : shown);
+        else if (bound)
+            result = ReportCompileErrorNoText(outer, bound);
     }
     if (copyOut) {
         FreeString(copyOut);

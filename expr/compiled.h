@@ -31,24 +31,24 @@ struct ExprSymbol;     // expr/symbols.h
 // operator and function codes of the symbol table). This is the contract with
 // the evaluator: the operand field of a token is read as the comment says.
 enum ExprOperandCode : int16_t {
-    kOperandLevel5 = 1,          // index: level in "0RF1XZ?" (five-state context)
-    kOperandLevel2 = 2,          // same, two-state context; recoded to 1 after postfix conversion
-    kOperandDigitalNode = 3,     // digitalState: a node's 16-bit state
-    kOperandDouble = 4,          // doublePtr: solution slot, global, caller slot, model value, index var in a body
-    kOperandComplex = 6,         // complexPtr: AC device field, circuit totals, shared-piece result, import cell
-    kOperandConstant = 7,        // value
-    kOperandDelayConstant = 8,   // value: a delay of the digital DELAY
-    kOperandDevice = 9,          // pointer: device record (core quantities)
-    kOperandStateCell = 10,      // cell: hidden state of a stateful function, zero after compile
-    kOperandInt = 11,            // intPtr: integer global setting
-    kOperandCallerVar = 132,     // index: caller variable without a slot
-    kOperandCallerVar2 = 133,    // index: two-state caller variable without a slot
-    kOperandComplexNode = 134,   // index: node number read from the complex solution
-    kOperandPerfCurve = 516,     // index: curve reference (performance-function argument body)
-    kOperandHistory = 517,       // index: history of LAST/DELAY, or a plotted-curve reference
-    kOperandBody = 553,          // index: body in CompiledExpression::bodies
-    kOperandIndexVar = 576,      // doublePtr: SERIES/PROD index slot
-    kOperandUserArray = 604,     // index: user array of the circuit (a function code)
+    kOperandLevel5 = 1,         // index: level in "0RF1XZ?" (five-state context)
+    kOperandLevel2 = 2,         // same, two-state context; recoded to 1 after postfix conversion
+    kOperandDigitalNode = 3,    // digitalState: a node's 16-bit state
+    kOperandDouble = 4,         // doublePtr: solution slot, global, caller slot, model value, index var in a body
+    kOperandComplex = 6,        // complexPtr: AC device field, circuit totals, shared-piece result, import cell
+    kOperandConstant = 7,       // value
+    kOperandDelayConstant = 8,  // value: a delay of the digital DELAY
+    kOperandDevice = 9,         // pointer: device record (core quantities)
+    kOperandStateCell = 10,     // cell: hidden state of a stateful function, zero after compile
+    kOperandInt = 11,           // intPtr: integer global setting
+    kOperandCallerVar = 132,    // index: caller variable without a slot
+    kOperandCallerVar2 = 133,   // index: two-state caller variable without a slot
+    kOperandComplexNode = 134,  // index: node number read from the complex solution
+    kOperandPerfCurve = 516,    // index: curve reference (performance-function argument body)
+    kOperandHistory = 517,      // index: history of LAST/DELAY, or a plotted-curve reference
+    kOperandBody = 553,         // index: body in CompiledExpression::bodies
+    kOperandIndexVar = 576,     // doublePtr: SERIES/PROD index slot
+    kOperandUserArray = 604,    // index: user array of the circuit (a function code)
 };
 
 // Lexeme classes besides the operator precedences 1..13.
@@ -81,10 +81,10 @@ static_assert(sizeof(ExprOperand) == 16, "token operand is 16 bytes");
 // constructs them in place and destroys them with their destructor.
 struct ExprToken : PoolItem {
     int16_t code;
-    int16_t pushes;        // 1 when the token pushes a value (operand codes)
+    int16_t pushes;  // 1 when the token pushes a value (operand codes)
     ExprOperand operand;
-    SmallString8 text;     // source text: messages, folded texts, printing
-    int16_t argCount;      // recorded argument count; 1 on tokens the compiler inserts
+    SmallString8 text;  // source text: messages, folded texts, printing
+    int16_t argCount;   // recorded argument count; 1 on tokens the compiler inserts
     int32_t isDigitalLevel;
 
     // Copies code, pushes, operand, text, argCount and isDigitalLevel.
@@ -105,8 +105,8 @@ struct HistoryBuffer {
 
 // A SERIES/PROD index variable in scope while compiling.
 struct ExprIndexName {
-    char* name;     // heap text
-    double* slot;   // in the outermost expression's indexSlots
+    char* name;    // heap text
+    double* slot;  // in the outermost expression's indexSlots
 };
 
 // Domain bits of the top-level symbols of an expression.
@@ -124,7 +124,7 @@ enum ExpressionDomain : uint32_t {
 };
 
 // Bits the compiler sets in CompiledExpression::flags itself.
-constexpr uint32_t kExprFlagSpectrum = 0x80000;       // (from the symbols' unit flags)
+constexpr uint32_t kExprFlagSpectrum = 0x80000;  // (from the symbols' unit flags)
 constexpr uint32_t kExprFlagRunningIntegral = 0x200000;
 constexpr uint32_t kExprFlagDigitalLevel = 0x400000;
 
@@ -157,15 +157,15 @@ struct CompiledExpression {
 
     int32_t indexNameCount = 0;
     ExprIndexName* indexNames = nullptr;
-    double* indexSlots = nullptr;      // one per "SERIES"/"PROD" in the text
-    int32_t indexSlotCount = 0;        // allocated slots
+    double* indexSlots = nullptr;  // one per "SERIES"/"PROD" in the text
+    int32_t indexSlotCount = 0;    // allocated slots
     int32_t indexSlotsUsed = 0;
 
-    uint32_t outerUnits[2] = {0, 0};   // unit bits of the outermost level that names a unit
+    uint32_t outerUnits[2] = {0, 0};  // unit bits of the outermost level that names a unit
     uint32_t flags = 0;
     uint32_t flags2 = 0;
-    uint32_t domain = 0;               // ExpressionDomain bits
-    int32_t historyDepth = 0;          // previous points the evaluator keeps
+    uint32_t domain = 0;       // ExpressionDomain bits
+    int32_t historyDepth = 0;  // previous points the evaluator keeps
     int32_t reserved2 = 0;
 
     // Run-phase words, set while a phase evaluation runs.
@@ -201,7 +201,7 @@ char* FormatExpressionTokens(const CompiledExpression* expr, char* buffer, size_
 // Run-wide evaluation state that callers of spectra and run-wide functions
 // supply; the compiler fills the count of pushing tokens and the per-token array.
 struct CompiledExpressionState {
-    int32_t* tokenValues;   // one per pushing token plus one
+    int32_t* tokenValues;  // one per pushing token plus one
     int32_t pushCount;
 };
 
@@ -222,31 +222,31 @@ constexpr int32_t kSymbolMaskAnalog = 0x800;
 constexpr int32_t kSymbolMaskSeriesBody = 0x100000;
 
 struct ExprLexeme {
-    int32_t code;        // 0 ends the array
-    int32_t cls;         // ExprLexemeClass or a precedence 1..13
-    ExprOperand value;   // copied into the token's operand
+    int32_t code;       // 0 ends the array
+    int32_t cls;        // ExprLexemeClass or a precedence 1..13
+    ExprOperand value;  // copied into the token's operand
     SmallString8 text;
     int16_t argCount;
 };
 
 struct ExprCompiler {
-    void* owner = nullptr;            // parent window of messages; null: the main frame
-    const char* text = nullptr;       // source text (not owned)
+    void* owner = nullptr;       // parent window of messages; null: the main frame
+    const char* text = nullptr;  // source text (not owned)
     CompiledExpression* target = nullptr;
     CompiledExpression* indexNameOwner = nullptr;  // whose index-name list is in scope: target or an outer expression
-    ExprLexeme* lexemes = nullptr;    // the lexeme array of this nesting depth
+    ExprLexeme* lexemes = nullptr;                 // the lexeme array of this nesting depth
     int32_t analysisMask = 0;
-    int32_t scope = 1;                // circuit scope of names; message scope
+    int32_t scope = 1;  // circuit scope of names; message scope
     CompiledExpressionState* state = nullptr;
     int32_t symbolMask = 0;
-    void* sourcePart = nullptr;       // part whose text is compiled (message source)
-    int32_t importCount = 0;          // import cells taken so far
-    ComplexNumber** imports = nullptr;// value cells of the caller's imported-waveform records
-    int32_t importCapacity = 0;       // number of cells in `imports`
-    int32_t lexemeCount = -1;         // index of the last lexeme
+    void* sourcePart = nullptr;         // part whose text is compiled (message source)
+    int32_t importCount = 0;            // import cells taken so far
+    ComplexNumber** imports = nullptr;  // value cells of the caller's imported-waveform records
+    int32_t importCapacity = 0;         // number of cells in `imports`
+    int32_t lexemeCount = -1;           // index of the last lexeme
     int32_t lexemeCapacity = 0;
     int32_t openLimitsOnError = 0;
-    int32_t quiet = 0;                // messages become the pending message (15060)
+    int32_t quiet = 0;  // messages become the pending message (15060)
     int32_t referenceFlags = 0;
     int32_t complexCurrents = 0;
     int32_t reserved = 0;
@@ -336,10 +336,10 @@ struct DeviceQuantityCall {
     const ExprSymbol* row;
     int32_t firstLexeme;
     int32_t argCount;
-    char pinLetters[2];          // second and third letters of the name, lower case, or blank
-    int32_t nodes[2];            // node arguments, -1 when none
-    const char* nodeTexts[2];    // their decimal texts
-    const char* partName;        // the part-name argument, or null
+    char pinLetters[2];        // second and third letters of the name, lower case, or blank
+    int32_t nodes[2];          // node arguments, -1 when none
+    const char* nodeTexts[2];  // their decimal texts
+    const char* partName;      // the part-name argument, or null
 };
 
 // The binding of a device-quantity call in a circuit without devices: V(node)
@@ -348,4 +348,3 @@ int BindQuantityWithoutDevices(ExprCompiler* ctx, const DeviceQuantityCall& call
 // 0, or 13781 (textOut names the token) when a token reads a node voltage, T,
 // TEMP, F or a complex node: the check when no plot binding is installed.
 int CheckRunVariablesOfTokens(CompiledExpression* expr, char* textOut, size_t size);
-

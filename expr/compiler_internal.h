@@ -75,8 +75,8 @@ struct ArgumentFrame {
     int32_t nodeKind;
     int32_t parenLevel;
     char pinLetters[2];
-    int32_t openLexeme;   // index of the call's '(' lexeme (-1 until it is read)
-    int32_t funcLexeme;   // index of the call's function lexeme, -1 when none was appended
+    int32_t openLexeme;  // index of the call's '(' lexeme (-1 until it is read)
+    int32_t funcLexeme;  // index of the call's function lexeme, -1 when none was appended
 };
 
 constexpr int kParserLocalText = 100;
@@ -84,16 +84,16 @@ constexpr int kParserNameSize = 260;
 
 struct ExprParser {
     ExprCompiler* ctx;
-    char* text;                     // upper-cased working copy
-    char* heapText;                 // the copy when it did not fit locally
+    char* text;      // upper-cased working copy
+    char* heapText;  // the copy when it did not fit locally
     char localText[kParserLocalText];
     int length;
     int pos;
-    int level;                      // current frame
+    int level;  // current frame
     int deepest;
-    int depth;                      // parenthesis depth
+    int depth;  // parenthesis depth
     bool operandExpected;
-    int pendingSign;                // +1 or -1
+    int pendingSign;  // +1 or -1
     int nodes[2];
     char nodeTexts[2][16];
     char partName[kParserNameSize];
@@ -119,8 +119,7 @@ int CheckArgumentCount(ExprParser* p, int count, const ExprSymbol* row, char sep
 // Evaluates the argument text at *position up to its ',' or ')' at depth 0;
 // *position moves to that separator. textOut receives at most 91 characters.
 int ParseConstantArgument(ExprParser* p, int* position, double* value, char* textOut);
-int CompileBodyArgument(ExprParser* p, int* position, int body, int32_t symbolMask, bool keepNoState,
-                        char** copyOut);
+int CompileBodyArgument(ExprParser* p, int* position, int body, int32_t symbolMask, bool keepNoState, char** copyOut);
 int CompilePlotArgument(ExprParser* p, int* position, int body, int binderCode, int32_t symbolMask,
                         int32_t analysisExtra, bool keepNoState, char** copyOut);
 bool BindCallerSlot(ExprParser* p, const char* name);

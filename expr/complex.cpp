@@ -173,8 +173,10 @@ bool ApplyComplexOperator(const ComplexNumber& a, const ComplexNumber& b, Comple
 double SafeAtan2(double y, double x) { return (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(y, x); }
 
 double ClampedExp(double x) {
-    if (x > cx_ExpLimit) x = cx_ExpLimit;
-    else if (x < -cx_ExpLimit) x = -cx_ExpLimit;
+    if (x > cx_ExpLimit)
+        x = cx_ExpLimit;
+    else if (x < -cx_ExpLimit)
+        x = -cx_ExpLimit;
     return std::exp(x);
 }
 
@@ -186,10 +188,14 @@ double GuardedPow(double base, double exponent) {
         if (exponent < 0.0) return kComplexHuge;
     }
     if (exponent >= 2.0) {
-        if (base > 1e100) base = 1e100;
-        else if (base > 0.0 && base < 1e-100) base = 1e-100;
-        else if (base < -1e100) base = -1e100;
-        else if (base < 0.0 && base > -1e-100) base = -1e-100;
+        if (base > 1e100)
+            base = 1e100;
+        else if (base > 0.0 && base < 1e-100)
+            base = 1e-100;
+        else if (base < -1e100)
+            base = -1e100;
+        else if (base < 0.0 && base > -1e-100)
+            base = -1e-100;
     }
     return std::pow(base, exponent);
 }
@@ -402,8 +408,10 @@ void ComplexArcTangent(ComplexNumber& z, ArcTangentKind which) {
         q.Divide({0.0 - z.re, 1.0 - z.im});
     }
     ComplexLogFlushed(q);
-    if (which == ArcTangentKind::Atanh) z = {0.5 * q.re, 0.5 * q.im};
-    else z = {0.0 - 0.5 * q.im, 0.5 * q.re};
+    if (which == ArcTangentKind::Atanh)
+        z = {0.5 * q.re, 0.5 * q.im};
+    else
+        z = {0.0 - 0.5 * q.im, 0.5 * q.re};
 }
 
 void ComplexAtan(ComplexNumber& z) { ComplexArcTangent(z, ArcTangentKind::Atan); }

@@ -51,8 +51,7 @@ void DivideComplex(ComplexNumber& result, const ComplexNumber& a, const ComplexN
 void DivideRealByComplex(ComplexNumber& result, const ComplexNumber& z, double x);
 // result = a op b for op '+', '-', '*', '/' (the quotient unguarded); false and
 // result untouched for any other character.
-bool ApplyComplexOperator(const ComplexNumber& a, const ComplexNumber& b, ComplexNumber& result,
-                          char op);
+bool ApplyComplexOperator(const ComplexNumber& a, const ComplexNumber& b, ComplexNumber& result, char op);
 
 // ---- guarded real functions ----------------------------------------------------
 

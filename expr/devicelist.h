@@ -30,11 +30,11 @@ struct DeviceRecord : PoolItem {
 
 struct DeviceList {
     ObjectPool pool;
-    uint8_t quantityRefs;            // union of the records' bits
+    uint8_t quantityRefs;  // union of the records' bits
     uint8_t powerRefs;
-    int32_t hasStatefulExpressions;  // a record owns an expression that keeps state
-    int32_t hasRandomExpressions;    // a record owns an expression with random values
-    int32_t hasStatefulExpressions2; // sample-and-hold: the same of the second expression
+    int32_t hasStatefulExpressions;   // a record owns an expression that keeps state
+    int32_t hasRandomExpressions;     // a record owns an expression with random values
+    int32_t hasStatefulExpressions2;  // sample-and-hold: the same of the second expression
 };
 
 // The lists, in the order of every walk over all of them.

@@ -21,7 +21,6 @@
 #include "expr/stateful.h"
 #include "expr/symbols.h"
 
-
 namespace {
 
 constexpr int32_t kEvDialectSpice3 = 19603;
@@ -58,11 +57,11 @@ inline uint32_t ev_Level(double state) {
 // move to where the other operand decides nothing.
 uint32_t ev_DefaultNot(uint32_t a) {
     switch (a) {
-        case 0: return 3;
-        case 1: return 2;
-        case 2: return 1;
-        case 3: return 0;
-        default: return 4;
+    case 0: return 3;
+    case 1: return 2;
+    case 2: return 1;
+    case 3: return 0;
+    default: return 4;
     }
 }
 uint32_t ev_DefaultAnd(uint32_t a, uint32_t b) {
@@ -124,12 +123,10 @@ inline double ev_RealPower(double base, double exponent) {
 // else the complex point value. Nodes outside the vectors read 0.
 inline ComplexNumber ev_NodeValue(int32_t node) {
     if (gSolver.SolverIterating) {
-        if (gSolver.RealSolution && node >= 0 && node < gSolver.realCount)
-            return {gSolver.RealSolution[node], 0.0};
+        if (gSolver.RealSolution && node >= 0 && node < gSolver.realCount) return {gSolver.RealSolution[node], 0.0};
         return {0.0, 0.0};
     }
-    if (gSolver.ComplexPointValues && node >= 0 && node < gSolver.complexCount)
-        return gSolver.ComplexPointValues[node];
+    if (gSolver.ComplexPointValues && node >= 0 && node < gSolver.complexCount) return gSolver.ComplexPointValues[node];
     return {0.0, 0.0};
 }
 
@@ -253,30 +250,30 @@ void ev_Bessel01(ValueStackEntry& t, int order, bool secondKind) {
 
 void ev_ApplyComplexFunction(int code, ComplexNumber& z) {
     switch (code) {
-        case kTokSin: ComplexSin(z); break;
-        case kTokCos: ComplexCos(z); break;
-        case kTokTan: ComplexTan(z); break;
-        case kTokCot: ComplexCot(z); break;
-        case kTokSec: ComplexSec(z); break;
-        case kTokCsc: ComplexCsc(z); break;
-        case kTokAsin: ComplexAsin(z); break;
-        case kTokAcos: ComplexAcos(z); break;
-        case kTokAtan: ComplexAtan(z); break;
-        case kTokAcot: ComplexAcot(z); break;
-        case kTokAsec: ComplexAsec(z); break;
-        case kTokAcsc: ComplexAcsc(z); break;
-        case kTokSinh: ComplexSinh(z); break;
-        case kTokCosh: ComplexCosh(z); break;
-        case kTokTanh: ComplexTanh(z); break;
-        case kTokCoth: ComplexCoth(z); break;
-        case kTokSech: ComplexSech(z); break;
-        case kTokCsch: ComplexCsch(z); break;
-        case kTokAsinh: ComplexAsinh(z); break;
-        case kTokAcosh: ComplexAcosh(z); break;
-        case kTokAtanh: ComplexAtanh(z); break;
-        case kTokAcoth: ComplexAcoth(z); break;
-        case kTokAsech: ComplexAsech(z); break;
-        default: ComplexAcsch(z); break;
+    case kTokSin: ComplexSin(z); break;
+    case kTokCos: ComplexCos(z); break;
+    case kTokTan: ComplexTan(z); break;
+    case kTokCot: ComplexCot(z); break;
+    case kTokSec: ComplexSec(z); break;
+    case kTokCsc: ComplexCsc(z); break;
+    case kTokAsin: ComplexAsin(z); break;
+    case kTokAcos: ComplexAcos(z); break;
+    case kTokAtan: ComplexAtan(z); break;
+    case kTokAcot: ComplexAcot(z); break;
+    case kTokAsec: ComplexAsec(z); break;
+    case kTokAcsc: ComplexAcsc(z); break;
+    case kTokSinh: ComplexSinh(z); break;
+    case kTokCosh: ComplexCosh(z); break;
+    case kTokTanh: ComplexTanh(z); break;
+    case kTokCoth: ComplexCoth(z); break;
+    case kTokSech: ComplexSech(z); break;
+    case kTokCsch: ComplexCsch(z); break;
+    case kTokAsinh: ComplexAsinh(z); break;
+    case kTokAcosh: ComplexAcosh(z); break;
+    case kTokAtanh: ComplexAtanh(z); break;
+    case kTokAcoth: ComplexAcoth(z); break;
+    case kTokAsech: ComplexAsech(z); break;
+    default: ComplexAcsch(z); break;
     }
 }
 
@@ -289,18 +286,18 @@ bool ev_CoreQuantity(const ExprToken* token, ValueStackEntry& entry) {
     if (!core) return false;
     double v;
     switch (token->code) {
-        case kTokCoreB: v = (core->HI + core->M) * kEvFourPi / 1000.0; break;
-        case kTokCoreH: v = core->H * kEvFourPi / 1000.0; break;
-        case kTokBsi: v = (core->HI + core->M) * kEvFourPi * 1e-7; break;
-        case kTokHsi: v = core->H; break;
-        case kTokCoreM: v = core->M; break;
-        case kTokCoreManl: v = core->MANL; break;
-        case kTokCoreMan: v = core->MAN; break;
-        case kTokCoreMl: v = core->ML; break;
-        case kTokCoreHl: v = core->HL; break;
-        case kTokCoreDmdh: v = core->DMDH; break;
-        case kTokCoreHi: v = core->HI; break;
-        default: v = core->HIL; break;
+    case kTokCoreB: v = (core->HI + core->M) * kEvFourPi / 1000.0; break;
+    case kTokCoreH: v = core->H * kEvFourPi / 1000.0; break;
+    case kTokBsi: v = (core->HI + core->M) * kEvFourPi * 1e-7; break;
+    case kTokHsi: v = core->H; break;
+    case kTokCoreM: v = core->M; break;
+    case kTokCoreManl: v = core->MANL; break;
+    case kTokCoreMan: v = core->MAN; break;
+    case kTokCoreMl: v = core->ML; break;
+    case kTokCoreHl: v = core->HL; break;
+    case kTokCoreDmdh: v = core->DMDH; break;
+    case kTokCoreHi: v = core->HI; break;
+    default: v = core->HIL; break;
     }
     ev_SetReal(entry, v);
     return true;
@@ -390,9 +387,7 @@ const char* ev_MathErrorText(int number) {
 
 // ---- public helpers ------------------------------------------------------------------
 
-bool IsIntegerValue(double x) {
-    return x >= -2147483648.0 && x <= 2147483647.0 && x == std::trunc(x);
-}
+bool IsIntegerValue(double x) { return x >= -2147483648.0 && x <= 2147483647.0 && x == std::trunc(x); }
 
 void MagnitudesForCompare(const ComplexNumber& a, const ComplexNumber& b, double* outA, double* outB) {
     if (a.im == 0.0 && b.im == 0.0) {
@@ -434,9 +429,9 @@ int CheckMathError() {
 }
 
 int ReportMathLibraryError(MathLibraryError* error) {
-    static const char* const kKinds[] = {"Domain error",          "Argument singularity",
-                                         "Overflow range error",  "Underflow range error",
-                                         "Total loss of significance", "Partial loss of significance"};
+    static const char* const kKinds[] = {
+        "Domain error",          "Argument singularity",       "Overflow range error",
+        "Underflow range error", "Total loss of significance", "Partial loss of significance"};
     const char* kind = (error->kind >= 1 && error->kind <= 6) ? kKinds[error->kind - 1] : "";
     const char* name = error->name ? error->name : "";
     char text[200];
@@ -506,37 +501,37 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
     if (err == 0 && !storeMode && result && first && !first->Next()) {
         bool done = true;
         switch (first->code) {
-            case kTokDoubleOperand:
-                if (first->operand.doublePtr) {
-                    *result = {*first->operand.doublePtr, 0.0};
-                } else {
-                    done = false;
-                }
-                break;
-            case kTokIntOperand:
-                if (first->operand.intPtr) {
-                    *result = {static_cast<double>(*first->operand.intPtr), 0.0};
-                } else {
-                    done = false;
-                }
-                break;
-            case kTokDigitalNode:
-                if (first->operand.digitalState) {
-                    *result = {static_cast<double>(static_cast<uint16_t>(*first->operand.digitalState)), 0.0};
-                } else {
-                    done = false;
-                }
-                break;
-            case kTokComplexOperand:
-                if (first->operand.complexPtr) {
-                    *result = *first->operand.complexPtr;
-                } else {
-                    done = false;
-                }
-                break;
-            case kTokConstant: *result = {first->operand.value, 0.0}; break;
-            case kTokNode: *result = ev_NodeValue(first->operand.index); break;
-            default: done = false; break;
+        case kTokDoubleOperand:
+            if (first->operand.doublePtr) {
+                *result = {*first->operand.doublePtr, 0.0};
+            } else {
+                done = false;
+            }
+            break;
+        case kTokIntOperand:
+            if (first->operand.intPtr) {
+                *result = {static_cast<double>(*first->operand.intPtr), 0.0};
+            } else {
+                done = false;
+            }
+            break;
+        case kTokDigitalNode:
+            if (first->operand.digitalState) {
+                *result = {static_cast<double>(static_cast<uint16_t>(*first->operand.digitalState)), 0.0};
+            } else {
+                done = false;
+            }
+            break;
+        case kTokComplexOperand:
+            if (first->operand.complexPtr) {
+                *result = *first->operand.complexPtr;
+            } else {
+                done = false;
+            }
+            break;
+        case kTokConstant: *result = {first->operand.value, 0.0}; break;
+        case kTokNode: *result = ev_NodeValue(first->operand.index); break;
+        default: done = false; break;
         }
         if (done) {
             ctx.top = start;
@@ -573,10 +568,10 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
         ValueStackEntry& T = stack[top];
         // Operators whose operands are missing (a malformed list) fail instead
         // of reading the caller's entries.
-#define EV_NEED(n)                      \
-    if (top - start < (n)) {            \
-        err = kEvalUnknownToken;        \
-        break;                          \
+#define EV_NEED(n)               \
+    if (top - start < (n)) {     \
+        err = kEvalUnknownToken; \
+        break;                   \
     }
         // Complex mode: the top entry, or the one below it when it belongs to
         // this evaluation, has an imaginary part. Only the operators that have
@@ -584,186 +579,388 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
 #define EV_COMPLEX_MODE() (T.value.im != 0.0 || (top - 1 > start && stack[top - 1].value.im != 0.0))
 
         switch (code) {
-            // ---- operands ----
-            case kTokDigitalLiteral:
-                T.value.re = static_cast<double>(static_cast<uint32_t>(t->operand.index) | kEvFullStrength);
-                break;
-            case kTokDigitalNode:
-                if (!t->operand.digitalState) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                T.value.re = static_cast<double>(static_cast<uint16_t>(*t->operand.digitalState));
-                break;
-            case kTokDoubleOperand:
-                if (!t->operand.doublePtr) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                T.value.re = *t->operand.doublePtr;
-                break;
-            case kTokComplexOperand:
-                if (!t->operand.complexPtr) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                T.value = *t->operand.complexPtr;
-                break;
-            case kTokConstant: T.value.re = t->operand.value; break;
-            case kTokPartReference: T.value.re = 0.0; break;
-            case kTokStateCell:
-                if (resolvePass) {
-                    T.ref = SpectrumStore().Slot(store, pushCount);
-                    if (!T.ref) err = kEvalUnknownToken;
-                } else {
-                    T.ref = t->operand.cell;
-                }
-                T.value.re = 0.0;
-                break;
-            case kTokIntOperand:
-                if (!t->operand.intPtr) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                T.value.re = static_cast<double>(*t->operand.intPtr);
-                break;
-            case kTokS:
-                T.value.re = gSolver.AnalysisKind == 0 ? gSolver.LaplaceSigma : 0.0;
-                T.value.im = kEvTwoPi * RunVars.frequency;
-                break;
-            case kTokInoise: T.value.re = EvaluateNoise(1); break;
-            case kTokOnoise: T.value.re = EvaluateNoise(0); break;
-            case kTokRnd:
-                T.value.re = (gSolver.SolverIterating && gSolver.AnalysisKind != -1) ? 1.0 : t->operand.value;
-                break;
-            case kTokNode: T.value = ev_NodeValue(t->operand.index); break;
-            case kTokJ: T.value = {0.0, 1.0}; break;
-            case kTokRndr:
-            case kTokRndc: T.value.re = t->operand.value; break;
-            case kTokPerformanceArg:
-                if (!Performance().ArgumentValue(t->operand.index, e->evaluatorWords[kWordPerformanceArgument],
-                                                 &T.value.re))
-                    err = kEvalUnknownToken;
-                break;
-            case kTokCurveReference:
-            case kTokBody: T.value.re = static_cast<double>(t->operand.index); break;
-            case kTokIndexVariable:
-                T.ref = t->operand.doublePtr;
-                T.value.re = t->operand.doublePtr ? *t->operand.doublePtr : 0.0;
-                break;
-
-            // ---- core quantities ----
-            case kTokCoreB:
-            case kTokCoreH:
-            case kTokBsi:
-            case kTokHsi:
-            case kTokCoreM:
-            case kTokCoreManl:
-            case kTokCoreMan:
-            case kTokCoreMl:
-            case kTokCoreHl:
-            case kTokCoreDmdh:
-            case kTokCoreHi:
-            case kTokCoreHil:
-                EV_NEED(1);
-                if (!ev_CoreQuantity(t, T)) err = kEvalUnknownToken;
-                break;
-
-            // ---- complex parts ----
-            case kTokRe: EV_NEED(1); T.value.im = 0.0; break;
-            case kTokIm: EV_NEED(1); ev_SetReal(T, T.value.im); break;
-            case kTokMag:
-            case kTokAbs: EV_NEED(1); ev_SetReal(T, T.value.Magnitude()); break;
-            case kTokPh:
-                EV_NEED(3);
-                top -= 2;
-                err = EvaluatePhase(e, &stack[top]);
-                break;
-            case kTokGd:
-                EV_NEED(6);
-                top -= 5;
-                err = EvaluateGroupDelay(e, &stack[top]);
-                break;
-
-            // ---- running functions ----
-            case kTokSum:
-                EV_NEED(9);
-                top -= 8;
-                err = EvaluateRunningIntegral(e, &stack[top]);
-                break;
-            case kTokDel:
-                EV_NEED(3);
-                top -= 2;
-                err = EvaluateDifference(e, &stack[top]);
-                break;
-            case kTokRms:
-            case kTokAvg:
-                EV_NEED(5);
-                top -= 4;
-                err = EvaluateRunningAverage(e, &stack[top], code == kTokRms);
-                break;
-            case kTokMinR:
-            case kTokMaxR:
-                EV_NEED(3);
-                top -= 2;
-                err = EvaluateRunningExtreme(e, &stack[top], code == kTokMaxR);
-                break;
-            case kTokLast:
-                EV_NEED(3);
-                top -= 2;
-                err = EvaluateLast(e, &stack[top]);
-                break;
-            case kTokDelay: {
-                // The operator reads its two histories from the two entries
-                // below it only when the compiler gave it history tokens; a
-                // call without them cannot be evaluated.
-                const ExprToken* hv = t->Prev();
-                const ExprToken* ht = hv ? hv->Prev() : nullptr;
-                if (!hv || !ht || hv->code != kTokCurveReference || ht->code != kTokCurveReference) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                EV_NEED(4);
-                top -= 3;
-                err = EvaluateDelay(e, &stack[top]);
+        // ---- operands ----
+        case kTokDigitalLiteral:
+            T.value.re = static_cast<double>(static_cast<uint32_t>(t->operand.index) | kEvFullStrength);
+            break;
+        case kTokDigitalNode:
+            if (!t->operand.digitalState) {
+                err = kEvalUnknownToken;
                 break;
             }
-
-            // ---- spectrum functions ----
-            case kTokHarm:
-            case kTokFft:
-            case kTokFfts:
-            case kTokFs:
-            case kTokIft:
-            case kTokIfts:
-            case kTokConj:
-            case kTokRes:
-            case kTokCmul:
-            case kTokCs:
-            case kTokCc:
-            case kTokAs:
-            case kTokAc:
-            case kTokCoh:
-            case 61:
-            case 62:
-            case 63:
-            case 64:
-            case 67:
-            case kTokThd:
-            case kTokIhd:
-            case kTokNorm:
-            case kTokNormMin:
-            case kTokNormMax:
-                if (resolvePass) {
-                    SpectrumStore().EndResolve(store, code);
-                    endedByFft = true;
-                }
+            T.value.re = static_cast<double>(static_cast<uint16_t>(*t->operand.digitalState));
+            break;
+        case kTokDoubleOperand:
+            if (!t->operand.doublePtr) {
+                err = kEvalUnknownToken;
                 break;
+            }
+            T.value.re = *t->operand.doublePtr;
+            break;
+        case kTokComplexOperand:
+            if (!t->operand.complexPtr) {
+                err = kEvalUnknownToken;
+                break;
+            }
+            T.value = *t->operand.complexPtr;
+            break;
+        case kTokConstant: T.value.re = t->operand.value; break;
+        case kTokPartReference: T.value.re = 0.0; break;
+        case kTokStateCell:
+            if (resolvePass) {
+                T.ref = SpectrumStore().Slot(store, pushCount);
+                if (!T.ref) err = kEvalUnknownToken;
+            } else {
+                T.ref = t->operand.cell;
+            }
+            T.value.re = 0.0;
+            break;
+        case kTokIntOperand:
+            if (!t->operand.intPtr) {
+                err = kEvalUnknownToken;
+                break;
+            }
+            T.value.re = static_cast<double>(*t->operand.intPtr);
+            break;
+        case kTokS:
+            T.value.re = gSolver.AnalysisKind == 0 ? gSolver.LaplaceSigma : 0.0;
+            T.value.im = kEvTwoPi * RunVars.frequency;
+            break;
+        case kTokInoise: T.value.re = EvaluateNoise(1); break;
+        case kTokOnoise: T.value.re = EvaluateNoise(0); break;
+        case kTokRnd:
+            T.value.re = (gSolver.SolverIterating && gSolver.AnalysisKind != -1) ? 1.0 : t->operand.value;
+            break;
+        case kTokNode: T.value = ev_NodeValue(t->operand.index); break;
+        case kTokJ: T.value = {0.0, 1.0}; break;
+        case kTokRndr:
+        case kTokRndc: T.value.re = t->operand.value; break;
+        case kTokPerformanceArg:
+            if (!Performance().ArgumentValue(t->operand.index, e->evaluatorWords[kWordPerformanceArgument],
+                                             &T.value.re))
+                err = kEvalUnknownToken;
+            break;
+        case kTokCurveReference:
+        case kTokBody: T.value.re = static_cast<double>(t->operand.index); break;
+        case kTokIndexVariable:
+            T.ref = t->operand.doublePtr;
+            T.value.re = t->operand.doublePtr ? *t->operand.doublePtr : 0.0;
+            break;
 
-            // ---- arithmetic ----
-            case kTokPow: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
+        // ---- core quantities ----
+        case kTokCoreB:
+        case kTokCoreH:
+        case kTokBsi:
+        case kTokHsi:
+        case kTokCoreM:
+        case kTokCoreManl:
+        case kTokCoreMan:
+        case kTokCoreMl:
+        case kTokCoreHl:
+        case kTokCoreDmdh:
+        case kTokCoreHi:
+        case kTokCoreHil:
+            EV_NEED(1);
+            if (!ev_CoreQuantity(t, T)) err = kEvalUnknownToken;
+            break;
+
+        // ---- complex parts ----
+        case kTokRe:
+            EV_NEED(1);
+            T.value.im = 0.0;
+            break;
+        case kTokIm:
+            EV_NEED(1);
+            ev_SetReal(T, T.value.im);
+            break;
+        case kTokMag:
+        case kTokAbs:
+            EV_NEED(1);
+            ev_SetReal(T, T.value.Magnitude());
+            break;
+        case kTokPh:
+            EV_NEED(3);
+            top -= 2;
+            err = EvaluatePhase(e, &stack[top]);
+            break;
+        case kTokGd:
+            EV_NEED(6);
+            top -= 5;
+            err = EvaluateGroupDelay(e, &stack[top]);
+            break;
+
+        // ---- running functions ----
+        case kTokSum:
+            EV_NEED(9);
+            top -= 8;
+            err = EvaluateRunningIntegral(e, &stack[top]);
+            break;
+        case kTokDel:
+            EV_NEED(3);
+            top -= 2;
+            err = EvaluateDifference(e, &stack[top]);
+            break;
+        case kTokRms:
+        case kTokAvg:
+            EV_NEED(5);
+            top -= 4;
+            err = EvaluateRunningAverage(e, &stack[top], code == kTokRms);
+            break;
+        case kTokMinR:
+        case kTokMaxR:
+            EV_NEED(3);
+            top -= 2;
+            err = EvaluateRunningExtreme(e, &stack[top], code == kTokMaxR);
+            break;
+        case kTokLast:
+            EV_NEED(3);
+            top -= 2;
+            err = EvaluateLast(e, &stack[top]);
+            break;
+        case kTokDelay: {
+            // The operator reads its two histories from the two entries
+            // below it only when the compiler gave it history tokens; a
+            // call without them cannot be evaluated.
+            const ExprToken* hv = t->Prev();
+            const ExprToken* ht = hv ? hv->Prev() : nullptr;
+            if (!hv || !ht || hv->code != kTokCurveReference || ht->code != kTokCurveReference) {
+                err = kEvalUnknownToken;
+                break;
+            }
+            EV_NEED(4);
+            top -= 3;
+            err = EvaluateDelay(e, &stack[top]);
+            break;
+        }
+
+        // ---- spectrum functions ----
+        case kTokHarm:
+        case kTokFft:
+        case kTokFfts:
+        case kTokFs:
+        case kTokIft:
+        case kTokIfts:
+        case kTokConj:
+        case kTokRes:
+        case kTokCmul:
+        case kTokCs:
+        case kTokCc:
+        case kTokAs:
+        case kTokAc:
+        case kTokCoh:
+        case 61:
+        case 62:
+        case 63:
+        case 64:
+        case 67:
+        case kTokThd:
+        case kTokIhd:
+        case kTokNorm:
+        case kTokNormMin:
+        case kTokNormMax:
+            if (resolvePass) {
+                SpectrumStore().EndResolve(store, code);
+                endedByFft = true;
+            }
+            break;
+
+        // ---- arithmetic ----
+        case kTokPow: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            if (EV_COMPLEX_MODE()) {
+                ComplexNumber base = B.value;
+                ComplexPowReal(B.value, base, T.value.re);
+            } else {
+                ev_SetReal(B, ev_RealPower(B.value.re, T.value.re));
+            }
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokMod: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            if (T.value.re == 0.0) {
+                ctx.mathErrorNumber = kEvMathInvalid;
+                err = kEvalMathDetected;
+            } else {
+                ev_SetReal(B, std::fmod(B.value.re, T.value.re));
+                B.isDigital = 0;
+            }
+            --top;
+            break;
+        }
+        case kTokDiv: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            double q;
+            if (T.value.re == 0.0) {
+                q = B.value.re * kComplexHuge;
+                e->evaluatorWords[kWordZeroDivide] = 1;
+            } else {
+                q = B.value.re / T.value.re;
+            }
+            ev_SetReal(B, std::trunc(q));
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokLn:
+            EV_NEED(1);
+            ComplexLog(T.value);
+            break;
+        case kTokExp:
+            EV_NEED(1);
+            if (T.value.im != 0.0) {
+                ComplexNumber z = T.value;
+                ComplexExp(T.value, z);
+            } else {
+                T.value.re = ClampedExp(T.value.re);
+            }
+            break;
+        case kTokNot:
+            EV_NEED(1);
+            T.value.re = T.value.re == 0.0 ? 1.0 : 0.0;
+            break;
+        case kTokLog:
+            EV_NEED(1);
+            if (T.value.im != 0.0) {
+                double m = T.value.Magnitude();
+                double angle = SafeAtan2(T.value.im, T.value.re);
+                T.value = {LogFloored(m, false), angle * kEvLog10OfE};
+            } else {
+                T.value.re = LogFloored(std::fabs(T.value.re), false);
+            }
+            break;
+        case kTokDb:
+            EV_NEED(1);
+            ev_SetReal(T, T.value.MagnitudeDb());
+            break;
+        case kTokSqrt:
+            EV_NEED(1);
+            if (EV_COMPLEX_MODE()) {
+                ComplexNumber z = T.value;
+                ComplexSqrt(T.value, z);
+            } else {
+                T.value.re = std::sqrt(std::fabs(T.value.re));
+            }
+            break;
+        case kTokSgn:
+            EV_NEED(1);
+            T.value.re = Signum(T.value.re);
+            break;
+
+        // ---- logic and comparisons ----
+        case kTokAnd:
+        case kTokOr:
+        case kTokNand:
+        case kTokNor:
+        case kTokXor: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            double a, b;
+            MagnitudesForCompare(B.value, T.value, &a, &b);
+            bool x = a != 0.0, y = b != 0.0, r;
+            switch (code) {
+            case kTokAnd: r = x && y; break;
+            case kTokOr: r = x || y; break;
+            case kTokNand: r = !(x && y); break;
+            case kTokNor: r = !(x || y); break;
+            default: r = x != y; break;
+            }
+            ev_SetReal(B, r ? 1.0 : 0.0);
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokLess:
+        case kTokGreater:
+        case kTokGreaterEqual:
+        case kTokLessEqual:
+        case kTokLessPlain:
+        case kTokGreaterPlain:
+        case kTokGreaterEqualPlain:
+        case kTokLessEqualPlain:
+        case kTokNotEqual:
+        case kTokEqual: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            double a, b;
+            MagnitudesForCompare(B.value, T.value, &a, &b);
+            bool r;
+            switch (code) {
+            case kTokLess:
+            case kTokLessPlain: r = a < b; break;
+            case kTokGreater:
+            case kTokGreaterPlain: r = a > b; break;
+            case kTokGreaterEqual:
+            case kTokGreaterEqualPlain: r = a >= b; break;
+            case kTokLessEqual:
+            case kTokLessEqualPlain: r = a <= b; break;
+            case kTokNotEqual: r = a != b; break;
+            default: r = a == b; break;
+            }
+            double v = (code >= kTokLess && code <= kTokLessEqual) ? ev_Truth(e, r) : (r ? 1.0 : 0.0);
+            ev_SetReal(B, v);
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokMultiply:
+        case kTokDivide:
+        case kTokPlus:
+        case kTokMinus: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            if (EV_COMPLEX_MODE()) {
+                switch (code) {
+                case kTokMultiply: B.value.Multiply(T.value); break;
+                case kTokDivide: B.value.Divide(T.value); break;
+                case kTokPlus: B.value.Add(T.value); break;
+                default: B.value.Subtract(T.value); break;
+                }
+            } else {
+                double a = B.value.re, b = T.value.re;
+                switch (code) {
+                case kTokMultiply: a *= b; break;
+                case kTokDivide:
+                    if (b == 0.0) {
+                        a *= kComplexHuge;
+                        e->evaluatorWords[kWordZeroDivide] = 1;
+                    } else {
+                        a /= b;
+                    }
+                    break;
+                case kTokPlus: a += b; break;
+                default: a -= b; break;
+                }
+                ev_SetReal(B, a);
+            }
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokTilde:
+            EV_NEED(1);
+            if (T.isDigital) {
+                T.value.re = ev_DigitalNot(T.value.re);
+            } else if (ev_IsSpice3(e)) {
+                T.value.re = T.value.re <= GlobalSettings.lthresh ? GlobalSettings.lone : GlobalSettings.lzero;
+            } else {
+                T.value.re = T.value.re == 0.0 ? 1.0 : 0.0;
+            }
+            break;
+        case kTokAmpersand:
+        case kTokBar:
+        case kTokCaret: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            if (B.isDigital && T.isDigital) {
+                int op = code == kTokAmpersand ? 0 : code == kTokBar ? 1 : 2;
+                ev_SetReal(B, ev_DigitalBinary(B.value.re, T.value.re, op));
+                B.isDigital = 1;
+            } else if (code == kTokCaret) {
                 if (EV_COMPLEX_MODE()) {
                     ComplexNumber base = B.value;
                     ComplexPowReal(B.value, base, T.value.re);
@@ -771,448 +968,284 @@ int EvaluateExpression(CompiledExpression* e, ComplexNumber* result, FFTOperandS
                     ev_SetReal(B, ev_RealPower(B.value.re, T.value.re));
                 }
                 B.isDigital = 0;
-                --top;
-                break;
-            }
-            case kTokMod: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                if (T.value.re == 0.0) {
-                    ctx.mathErrorNumber = kEvMathInvalid;
-                    err = kEvalMathDetected;
-                } else {
-                    ev_SetReal(B, std::fmod(B.value.re, T.value.re));
-                    B.isDigital = 0;
-                }
-                --top;
-                break;
-            }
-            case kTokDiv: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                double q;
-                if (T.value.re == 0.0) {
-                    q = B.value.re * kComplexHuge;
-                    e->evaluatorWords[kWordZeroDivide] = 1;
-                } else {
-                    q = B.value.re / T.value.re;
-                }
-                ev_SetReal(B, std::trunc(q));
-                B.isDigital = 0;
-                --top;
-                break;
-            }
-            case kTokLn: EV_NEED(1); ComplexLog(T.value); break;
-            case kTokExp:
-                EV_NEED(1);
-                if (T.value.im != 0.0) {
-                    ComplexNumber z = T.value;
-                    ComplexExp(T.value, z);
-                } else {
-                    T.value.re = ClampedExp(T.value.re);
-                }
-                break;
-            case kTokNot: EV_NEED(1); T.value.re = T.value.re == 0.0 ? 1.0 : 0.0; break;
-            case kTokLog:
-                EV_NEED(1);
-                if (T.value.im != 0.0) {
-                    double m = T.value.Magnitude();
-                    double angle = SafeAtan2(T.value.im, T.value.re);
-                    T.value = {LogFloored(m, false), angle * kEvLog10OfE};
-                } else {
-                    T.value.re = LogFloored(std::fabs(T.value.re), false);
-                }
-                break;
-            case kTokDb: EV_NEED(1); ev_SetReal(T, T.value.MagnitudeDb()); break;
-            case kTokSqrt:
-                EV_NEED(1);
-                if (EV_COMPLEX_MODE()) {
-                    ComplexNumber z = T.value;
-                    ComplexSqrt(T.value, z);
-                } else {
-                    T.value.re = std::sqrt(std::fabs(T.value.re));
-                }
-                break;
-            case kTokSgn: EV_NEED(1); T.value.re = Signum(T.value.re); break;
-
-            // ---- logic and comparisons ----
-            case kTokAnd:
-            case kTokOr:
-            case kTokNand:
-            case kTokNor:
-            case kTokXor: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
+            } else {
                 double a, b;
                 MagnitudesForCompare(B.value, T.value, &a, &b);
-                bool x = a != 0.0, y = b != 0.0, r;
-                switch (code) {
-                    case kTokAnd: r = x && y; break;
-                    case kTokOr: r = x || y; break;
-                    case kTokNand: r = !(x && y); break;
-                    case kTokNor: r = !(x || y); break;
-                    default: r = x != y; break;
-                }
-                ev_SetReal(B, r ? 1.0 : 0.0);
-                B.isDigital = 0;
-                --top;
-                break;
-            }
-            case kTokLess:
-            case kTokGreater:
-            case kTokGreaterEqual:
-            case kTokLessEqual:
-            case kTokLessPlain:
-            case kTokGreaterPlain:
-            case kTokGreaterEqualPlain:
-            case kTokLessEqualPlain:
-            case kTokNotEqual:
-            case kTokEqual: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                double a, b;
-                MagnitudesForCompare(B.value, T.value, &a, &b);
-                bool r;
-                switch (code) {
-                    case kTokLess:
-                    case kTokLessPlain: r = a < b; break;
-                    case kTokGreater:
-                    case kTokGreaterPlain: r = a > b; break;
-                    case kTokGreaterEqual:
-                    case kTokGreaterEqualPlain: r = a >= b; break;
-                    case kTokLessEqual:
-                    case kTokLessEqualPlain: r = a <= b; break;
-                    case kTokNotEqual: r = a != b; break;
-                    default: r = a == b; break;
-                }
-                double v = (code >= kTokLess && code <= kTokLessEqual) ? ev_Truth(e, r) : (r ? 1.0 : 0.0);
-                ev_SetReal(B, v);
-                B.isDigital = 0;
-                --top;
-                break;
-            }
-            case kTokMultiply:
-            case kTokDivide:
-            case kTokPlus:
-            case kTokMinus: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                if (EV_COMPLEX_MODE()) {
-                    switch (code) {
-                        case kTokMultiply: B.value.Multiply(T.value); break;
-                        case kTokDivide: B.value.Divide(T.value); break;
-                        case kTokPlus: B.value.Add(T.value); break;
-                        default: B.value.Subtract(T.value); break;
-                    }
+                bool both = code == kTokAmpersand;
+                double v;
+                if (ev_IsSpice3(e)) {
+                    double th = GlobalSettings.lthresh;
+                    bool r = both ? (a > th && b > th) : (a > th || b > th);
+                    v = r ? GlobalSettings.lone : GlobalSettings.lzero;
                 } else {
-                    double a = B.value.re, b = T.value.re;
-                    switch (code) {
-                        case kTokMultiply: a *= b; break;
-                        case kTokDivide:
-                            if (b == 0.0) {
-                                a *= kComplexHuge;
-                                e->evaluatorWords[kWordZeroDivide] = 1;
-                            } else {
-                                a /= b;
-                            }
-                            break;
-                        case kTokPlus: a += b; break;
-                        default: a -= b; break;
-                    }
-                    ev_SetReal(B, a);
-                }
-                B.isDigital = 0;
-                --top;
-                break;
-            }
-            case kTokTilde:
-                EV_NEED(1);
-                if (T.isDigital) {
-                    T.value.re = ev_DigitalNot(T.value.re);
-                } else if (ev_IsSpice3(e)) {
-                    T.value.re = T.value.re <= GlobalSettings.lthresh ? GlobalSettings.lone : GlobalSettings.lzero;
-                } else {
-                    T.value.re = T.value.re == 0.0 ? 1.0 : 0.0;
-                }
-                break;
-            case kTokAmpersand:
-            case kTokBar:
-            case kTokCaret: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                if (B.isDigital && T.isDigital) {
-                    int op = code == kTokAmpersand ? 0 : code == kTokBar ? 1 : 2;
-                    ev_SetReal(B, ev_DigitalBinary(B.value.re, T.value.re, op));
-                    B.isDigital = 1;
-                } else if (code == kTokCaret) {
-                    if (EV_COMPLEX_MODE()) {
-                        ComplexNumber base = B.value;
-                        ComplexPowReal(B.value, base, T.value.re);
-                    } else {
-                        ev_SetReal(B, ev_RealPower(B.value.re, T.value.re));
-                    }
-                    B.isDigital = 0;
-                } else {
-                    double a, b;
-                    MagnitudesForCompare(B.value, T.value, &a, &b);
-                    bool both = code == kTokAmpersand;
-                    double v;
-                    if (ev_IsSpice3(e)) {
-                        double th = GlobalSettings.lthresh;
-                        bool r = both ? (a > th && b > th) : (a > th || b > th);
-                        v = r ? GlobalSettings.lone : GlobalSettings.lzero;
-                    } else {
-                        bool r = both ? (a != 0.0 && b != 0.0) : (a != 0.0 || b != 0.0);
-                        v = r ? 1.0 : 0.0;
-                    }
-                    ev_SetReal(B, v);
-                    B.isDigital = 0;
-                }
-                --top;
-                break;
-            }
-            case kTokGeneratedDivide: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                if (T.value.re == 0.0 && T.value.im == 0.0) {
-                    B.value = {0.0, 0.0};
-                } else {
-                    B.value.Divide(T.value);
-                }
-                B.isDigital = 0;
-                --top;
-                break;
-            }
-            case kTokUnaryMinus:
-                EV_NEED(1);
-                T.value.re = -T.value.re;
-                if (T.value.im != 0.0) T.value.im = -T.value.im;
-                break;
-
-            // ---- digital functions ----
-            case kTokBase: {
-                EV_NEED(1);
-                double nd = T.value.re;
-                if (!(nd >= 1.0) || nd > top - start - 1) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                int n = static_cast<int>(nd);
-                ValueStackEntry& first = stack[top - n];
-                ev_SetReal(first, ev_DigitalBits(&first, n));
-                first.isDigital = 0;
-                top -= n;
-                break;
-            }
-            case kTokDifa: {
-                EV_NEED(3);
-                ValueStackEntry* a = &stack[top - 2];
-                double diff;
-                if (a[0].value.im == 0.0 && a[1].value.im == 0.0) {
-                    diff = std::fabs(a[0].value.re - a[1].value.re);
-                } else {
-                    diff = std::fabs(a[0].value.Magnitude() - a[1].value.Magnitude());
-                }
-                ev_SetReal(a[0], diff > a[2].value.re ? 1.0 : 0.0);
-                a[0].isDigital = 0;
-                top -= 2;
-                break;
-            }
-            case kTokDifd: {
-                EV_NEED(3);
-                ValueStackEntry* a = &stack[top - 2];
-                uint32_t sa = ev_StateBits(a[0].value.re);
-                uint32_t sb = ev_StateBits(a[1].value.re);
-                uint32_t la = sa & 7, lb = sb & 7;
-                bool same = la == lb || ((sa & kEvFullStrength) == 0 && lb == 5) ||
-                            ((sb & kEvFullStrength) == 0 && la == 5);
-                ev_SetReal(a[0], same ? 504.0 : 507.0);
-                a[0].isDigital = 1;
-                top -= 2;
-                break;
-            }
-
-            // ---- run-time sources ----
-            case kTokStp:
-                EV_NEED(1);
-                ev_SetReal(T, (gSolver.AnalysisKind == 0 && RunVars.time >= T.value.re) ? 1.0 : 0.0);
-                break;
-            case kTokImpulse:
-                EV_NEED(1);
-                ev_SetReal(T, gSolver.AnalysisKind == 0 ? ImpulseValue(T.value.re, RunVars.time) : 0.0);
-                break;
-            case kTokRndi: EV_NEED(1); ev_SetReal(T, t->operand.value); break;
-
-            // ---- two- and three-argument functions ----
-            case kTokAtan2: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                ev_SetReal(B, std::atan2(B.value.re, T.value.re));
-                B.isDigital = 0;
-                --top;
-                break;
-            }
-            case kTokMin:
-            case kTokMax: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                if (code == kTokMin) {
-                    if (T.value.re < B.value.re) B.value.re = T.value.re;
-                    if (T.value.im < B.value.im) B.value.im = T.value.im;
-                } else {
-                    if (T.value.re > B.value.re) B.value.re = T.value.re;
-                    if (T.value.im > B.value.im) B.value.im = T.value.im;
-                }
-                B.isDigital = 0;
-                --top;
-                break;
-            }
-            case kTokIf: {
-                EV_NEED(3);
-                ValueStackEntry* a = &stack[top - 2];
-                bool c = ev_IsSpice3(e) ? a[0].value.re > GlobalSettings.lthresh : a[0].value.re != 0.0;
-                a[0].value = c ? a[1].value : a[2].value;
-                a[0].isDigital = c ? a[1].isDigital : a[2].isDigital;
-                top -= 2;
-                break;
-            }
-            case kTokLimit: {
-                EV_NEED(3);
-                ValueStackEntry* a = &stack[top - 2];
-                double lo = std::fmin(a[1].value.re, a[2].value.re), hi = std::fmax(a[1].value.re, a[2].value.re);
-                double loI = std::fmin(a[1].value.im, a[2].value.im), hiI = std::fmax(a[1].value.im, a[2].value.im);
-                a[0].value.re = a[0].value.re < lo ? lo : (a[0].value.re > hi ? hi : a[0].value.re);
-                a[0].value.im = a[0].value.im < loI ? loI : (a[0].value.im > hiI ? hiI : a[0].value.im);
-                a[0].isDigital = 0;
-                top -= 2;
-                break;
-            }
-            case kTokPwr:
-            case kTokPwrs: {
-                EV_NEED(2);
-                ValueStackEntry& B = stack[top - 1];
-                double b = B.value.re, x = T.value.re, v;
-                if (code == kTokPwr) {
-                    v = GuardedPow(std::fabs(b), x);
-                } else {
-                    v = b > 0.0 ? std::pow(b, x) : -GuardedPow(-b, x);
+                    bool r = both ? (a != 0.0 && b != 0.0) : (a != 0.0 || b != 0.0);
+                    v = r ? 1.0 : 0.0;
                 }
                 ev_SetReal(B, v);
                 B.isDigital = 0;
-                --top;
-                break;
             }
-            case kTokTable: {
-                EV_NEED(1);
-                double nd = T.value.re;
-                if (!(nd >= 3.0) || nd > top - start - 1 || std::fmod(nd, 2.0) != 1.0) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                int n = static_cast<int>(nd);
-                ValueStackEntry& x = stack[top - n];
-                ev_SetReal(x, ev_TableLookup(&x, n));
-                x.isDigital = 0;
-                top -= n;
-                break;
+            --top;
+            break;
+        }
+        case kTokGeneratedDivide: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            if (T.value.re == 0.0 && T.value.im == 0.0) {
+                B.value = {0.0, 0.0};
+            } else {
+                B.value.Divide(T.value);
             }
-            case kTokDer: {
-                EV_NEED(1);
-                CompiledExpression* body = ev_BodyOfEntry(e, T);
-                if (!body) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                ctx.top = top;
-                ComplexNumber v;
-                err = ev_EvaluateBody(e, body, &v);
-                T.value = v;
-                T.isDigital = 0;
-                break;
-            }
-            case kTokSeries:
-            case kTokProd:
-                EV_NEED(4);
-                top -= 3;
-                ctx.top = top;
-                err = ev_SeriesOrProduct(e, &stack[top], code == kTokProd);
-                break;
-            case kTokFact: EV_NEED(1); ev_SetReal(T, Factorial(std::trunc(T.value.re))); break;
-            case kTokJ0: EV_NEED(1); ev_Bessel01(T, 0, false); break;
-            case kTokJ1: EV_NEED(1); ev_Bessel01(T, 1, false); break;
-            case kTokY0: EV_NEED(1); ev_Bessel01(T, 0, true); break;
-            case kTokY1: EV_NEED(1); ev_Bessel01(T, 1, true); break;
-            case kTokJn:
-            case kTokYn:
-                EV_NEED(3);
-                top -= 2;
-                ev_BesselN(&stack[top], code == kTokYn);
-                break;
-            case kTokSin:
-            case kTokCos:
-            case kTokTan:
-            case kTokCot:
-            case kTokSec:
-            case kTokCsc:
-            case kTokAsin:
-            case kTokAcos:
-            case kTokAtan:
-            case kTokAcot:
-            case kTokAsec:
-            case kTokAcsc:
-            case kTokSinh:
-            case kTokCosh:
-            case kTokTanh:
-            case kTokCoth:
-            case kTokSech:
-            case kTokCsch:
-            case kTokAsinh:
-            case kTokAcosh:
-            case kTokAtanh:
-            case kTokAcoth:
-            case kTokAsech:
-            case kTokAcsch:
-                EV_NEED(1);
-                ev_ApplyComplexFunction(code, T.value);
-                break;
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokUnaryMinus:
+            EV_NEED(1);
+            T.value.re = -T.value.re;
+            if (T.value.im != 0.0) T.value.im = -T.value.im;
+            break;
 
-            // ---- services of other parts ----
-            case kTokArrayElement: {
-                EV_NEED(1);
-                int element = static_cast<int>(std::fmax(std::fmin(std::trunc(T.value.re), 2147483647.0),
-                                                         -2147483648.0));
-                ctx.top = top;
-                ComplexNumber v;
-                int code2 = EvaluateArrayElement(element, t->operand.index, &v);
-                T.value = v;
-                T.isDigital = 0;
-                if (code2 != 0 && code2 != kResultShown && code2 != kResultPending && code2 != kResultPending2) {
-                    SetPendingMessage(code2, t->text.text() ? t->text.text() : "");
-                    code2 = kResultPending;
-                }
-                err = code2;
-                break;
-            }
-            case kTokStoredOperand: {
-                EV_NEED(1);
-                ComplexNumber* cell = storeMode ? SpectrumStore().Slot(store, t->operand.index) : nullptr;
-                if (!cell) {
-                    err = kEvalUnknownToken;
-                    break;
-                }
-                T.value = *cell;
-                break;
-            }
-            default:
-                if (code >= kTokRiseTime && code <= kTokPhaseMargin) {
-                    ctx.top = top;
-                    int consumed = 0;
-                    err = EvaluatePerformanceOperator(e, &stack[top], top - start, code, &consumed);
-                    if (err == 0) top -= consumed - 1;
-                    break;
-                }
+        // ---- digital functions ----
+        case kTokBase: {
+            EV_NEED(1);
+            double nd = T.value.re;
+            if (!(nd >= 1.0) || nd > top - start - 1) {
                 err = kEvalUnknownToken;
                 break;
+            }
+            int n = static_cast<int>(nd);
+            ValueStackEntry& first = stack[top - n];
+            ev_SetReal(first, ev_DigitalBits(&first, n));
+            first.isDigital = 0;
+            top -= n;
+            break;
+        }
+        case kTokDifa: {
+            EV_NEED(3);
+            ValueStackEntry* a = &stack[top - 2];
+            double diff;
+            if (a[0].value.im == 0.0 && a[1].value.im == 0.0) {
+                diff = std::fabs(a[0].value.re - a[1].value.re);
+            } else {
+                diff = std::fabs(a[0].value.Magnitude() - a[1].value.Magnitude());
+            }
+            ev_SetReal(a[0], diff > a[2].value.re ? 1.0 : 0.0);
+            a[0].isDigital = 0;
+            top -= 2;
+            break;
+        }
+        case kTokDifd: {
+            EV_NEED(3);
+            ValueStackEntry* a = &stack[top - 2];
+            uint32_t sa = ev_StateBits(a[0].value.re);
+            uint32_t sb = ev_StateBits(a[1].value.re);
+            uint32_t la = sa & 7, lb = sb & 7;
+            bool same =
+                la == lb || ((sa & kEvFullStrength) == 0 && lb == 5) || ((sb & kEvFullStrength) == 0 && la == 5);
+            ev_SetReal(a[0], same ? 504.0 : 507.0);
+            a[0].isDigital = 1;
+            top -= 2;
+            break;
+        }
+
+        // ---- run-time sources ----
+        case kTokStp:
+            EV_NEED(1);
+            ev_SetReal(T, (gSolver.AnalysisKind == 0 && RunVars.time >= T.value.re) ? 1.0 : 0.0);
+            break;
+        case kTokImpulse:
+            EV_NEED(1);
+            ev_SetReal(T, gSolver.AnalysisKind == 0 ? ImpulseValue(T.value.re, RunVars.time) : 0.0);
+            break;
+        case kTokRndi:
+            EV_NEED(1);
+            ev_SetReal(T, t->operand.value);
+            break;
+
+        // ---- two- and three-argument functions ----
+        case kTokAtan2: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            ev_SetReal(B, std::atan2(B.value.re, T.value.re));
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokMin:
+        case kTokMax: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            if (code == kTokMin) {
+                if (T.value.re < B.value.re) B.value.re = T.value.re;
+                if (T.value.im < B.value.im) B.value.im = T.value.im;
+            } else {
+                if (T.value.re > B.value.re) B.value.re = T.value.re;
+                if (T.value.im > B.value.im) B.value.im = T.value.im;
+            }
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokIf: {
+            EV_NEED(3);
+            ValueStackEntry* a = &stack[top - 2];
+            bool c = ev_IsSpice3(e) ? a[0].value.re > GlobalSettings.lthresh : a[0].value.re != 0.0;
+            a[0].value = c ? a[1].value : a[2].value;
+            a[0].isDigital = c ? a[1].isDigital : a[2].isDigital;
+            top -= 2;
+            break;
+        }
+        case kTokLimit: {
+            EV_NEED(3);
+            ValueStackEntry* a = &stack[top - 2];
+            double lo = std::fmin(a[1].value.re, a[2].value.re), hi = std::fmax(a[1].value.re, a[2].value.re);
+            double loI = std::fmin(a[1].value.im, a[2].value.im), hiI = std::fmax(a[1].value.im, a[2].value.im);
+            a[0].value.re = a[0].value.re < lo ? lo : (a[0].value.re > hi ? hi : a[0].value.re);
+            a[0].value.im = a[0].value.im < loI ? loI : (a[0].value.im > hiI ? hiI : a[0].value.im);
+            a[0].isDigital = 0;
+            top -= 2;
+            break;
+        }
+        case kTokPwr:
+        case kTokPwrs: {
+            EV_NEED(2);
+            ValueStackEntry& B = stack[top - 1];
+            double b = B.value.re, x = T.value.re, v;
+            if (code == kTokPwr) {
+                v = GuardedPow(std::fabs(b), x);
+            } else {
+                v = b > 0.0 ? std::pow(b, x) : -GuardedPow(-b, x);
+            }
+            ev_SetReal(B, v);
+            B.isDigital = 0;
+            --top;
+            break;
+        }
+        case kTokTable: {
+            EV_NEED(1);
+            double nd = T.value.re;
+            if (!(nd >= 3.0) || nd > top - start - 1 || std::fmod(nd, 2.0) != 1.0) {
+                err = kEvalUnknownToken;
+                break;
+            }
+            int n = static_cast<int>(nd);
+            ValueStackEntry& x = stack[top - n];
+            ev_SetReal(x, ev_TableLookup(&x, n));
+            x.isDigital = 0;
+            top -= n;
+            break;
+        }
+        case kTokDer: {
+            EV_NEED(1);
+            CompiledExpression* body = ev_BodyOfEntry(e, T);
+            if (!body) {
+                err = kEvalUnknownToken;
+                break;
+            }
+            ctx.top = top;
+            ComplexNumber v;
+            err = ev_EvaluateBody(e, body, &v);
+            T.value = v;
+            T.isDigital = 0;
+            break;
+        }
+        case kTokSeries:
+        case kTokProd:
+            EV_NEED(4);
+            top -= 3;
+            ctx.top = top;
+            err = ev_SeriesOrProduct(e, &stack[top], code == kTokProd);
+            break;
+        case kTokFact:
+            EV_NEED(1);
+            ev_SetReal(T, Factorial(std::trunc(T.value.re)));
+            break;
+        case kTokJ0:
+            EV_NEED(1);
+            ev_Bessel01(T, 0, false);
+            break;
+        case kTokJ1:
+            EV_NEED(1);
+            ev_Bessel01(T, 1, false);
+            break;
+        case kTokY0:
+            EV_NEED(1);
+            ev_Bessel01(T, 0, true);
+            break;
+        case kTokY1:
+            EV_NEED(1);
+            ev_Bessel01(T, 1, true);
+            break;
+        case kTokJn:
+        case kTokYn:
+            EV_NEED(3);
+            top -= 2;
+            ev_BesselN(&stack[top], code == kTokYn);
+            break;
+        case kTokSin:
+        case kTokCos:
+        case kTokTan:
+        case kTokCot:
+        case kTokSec:
+        case kTokCsc:
+        case kTokAsin:
+        case kTokAcos:
+        case kTokAtan:
+        case kTokAcot:
+        case kTokAsec:
+        case kTokAcsc:
+        case kTokSinh:
+        case kTokCosh:
+        case kTokTanh:
+        case kTokCoth:
+        case kTokSech:
+        case kTokCsch:
+        case kTokAsinh:
+        case kTokAcosh:
+        case kTokAtanh:
+        case kTokAcoth:
+        case kTokAsech:
+        case kTokAcsch:
+            EV_NEED(1);
+            ev_ApplyComplexFunction(code, T.value);
+            break;
+
+        // ---- services of other parts ----
+        case kTokArrayElement: {
+            EV_NEED(1);
+            int element = static_cast<int>(std::fmax(std::fmin(std::trunc(T.value.re), 2147483647.0), -2147483648.0));
+            ctx.top = top;
+            ComplexNumber v;
+            int code2 = EvaluateArrayElement(element, t->operand.index, &v);
+            T.value = v;
+            T.isDigital = 0;
+            if (code2 != 0 && code2 != kResultShown && code2 != kResultPending && code2 != kResultPending2) {
+                SetPendingMessage(code2, t->text.text() ? t->text.text() : "");
+                code2 = kResultPending;
+            }
+            err = code2;
+            break;
+        }
+        case kTokStoredOperand: {
+            EV_NEED(1);
+            ComplexNumber* cell = storeMode ? SpectrumStore().Slot(store, t->operand.index) : nullptr;
+            if (!cell) {
+                err = kEvalUnknownToken;
+                break;
+            }
+            T.value = *cell;
+            break;
+        }
+        default:
+            if (code >= kTokRiseTime && code <= kTokPhaseMargin) {
+                ctx.top = top;
+                int consumed = 0;
+                err = EvaluatePerformanceOperator(e, &stack[top], top - start, code, &consumed);
+                if (err == 0) top -= consumed - 1;
+                break;
+            }
+            err = kEvalUnknownToken;
+            break;
         }
 #undef EV_NEED
 #undef EV_COMPLEX_MODE

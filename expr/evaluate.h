@@ -18,13 +18,13 @@ constexpr int kValueStackSize = 1050;
 
 // Result codes of the evaluator besides 0 and the codes of the run-time operators.
 enum EvaluatorCode : int {
-    kEvalUnknownToken = 1,        // a token code the evaluator does not know
-    kEvalMathPending = 15061,     // a floating-point message is pending
-    kEvalMathDetected = 15071,    // a floating-point exception not yet made a message
-    kMsgFloatingPoint = 15003,    // "%EFloating point '%s'."
-    kMsgArrayBounds = 10443,      // "%EAn attempt was made to access the array variable %s outside its bounds."
-    kMsgStackOverflow = 10444,    // "%EA stack overflow occurred in an array variable. ..."
-    kMsgSeriesTooLong = 10446,    // "%ESERIES and PROD may sum at most %ld terms in one evaluation, ..."
+    kEvalUnknownToken = 1,      // a token code the evaluator does not know
+    kEvalMathPending = 15061,   // a floating-point message is pending
+    kEvalMathDetected = 15071,  // a floating-point exception not yet made a message
+    kMsgFloatingPoint = 15003,  // "%EFloating point '%s'."
+    kMsgArrayBounds = 10443,    // "%EAn attempt was made to access the array variable %s outside its bounds."
+    kMsgStackOverflow = 10444,  // "%EA stack overflow occurred in an array variable. ..."
+    kMsgSeriesTooLong = 10446,  // "%ESERIES and PROD may sum at most %ld terms in one evaluation, ..."
 };
 
 // Performance functions and the spectrum stage's operand stores are reached
@@ -76,7 +76,7 @@ void MagnitudesForCompare(const ComplexNumber& a, const ComplexNumber& b, double
 // cell or an index variable's slot in `ref`; the operator that consumes the
 // entry knows which. `ref` is null for every other entry.
 struct ValueStackEntry {
-    int32_t isDigital;     // 1: a digital state (level in bits 0-2, strength in 3-8)
+    int32_t isDigital;  // 1: a digital state (level in bits 0-2, strength in 3-8)
     ComplexNumber value;
     void* ref;
 };

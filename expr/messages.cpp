@@ -71,6 +71,5 @@ static const MessageRow kExprMessageRows[] = {
 };
 
 void RegisterExprMessages() {
-    RegisterMessages(kExprMessageRows,
-                     static_cast<int>(sizeof(kExprMessageRows) / sizeof(kExprMessageRows[0])));
+    RegisterMessages(kExprMessageRows, static_cast<int>(sizeof(kExprMessageRows) / sizeof(kExprMessageRows[0])));
 }

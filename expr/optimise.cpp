@@ -24,47 +24,29 @@ const char* op_Text(const ExprToken* t) { return t->text.text() ? t->text.text()
 // Folds one unary function of a constant; false when it does not fold.
 bool op_FoldUnary(int code, double x, double* result) {
     switch (code) {
-    case kTokSqrt:
-        *result = std::sqrt(std::fabs(x));
-        return true;
-    case kTokUnaryMinus:
-        *result = -x;
-        return true;
-    case kTokExp:
-        *result = ClampedExp(x);
-        return true;
-    case kTokLog:
-        *result = LogFloored(std::fabs(x), false);
-        return true;
+    case kTokSqrt: *result = std::sqrt(std::fabs(x)); return true;
+    case kTokUnaryMinus: *result = -x; return true;
+    case kTokExp: *result = ClampedExp(x); return true;
+    case kTokLog: *result = LogFloored(std::fabs(x), false); return true;
     case kTokLn:
         if (!(x > 0.0)) return false;
         *result = std::log(x);
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
 bool op_FoldBinary(int code, double a, double b, double* result) {
     switch (code) {
-    case kTokPow:
-        *result = (a >= 0.0 || IsIntegerValue(b)) ? GuardedPow(a, b) : 0.0;
-        return true;
-    case kTokMultiply:
-        *result = a * b;
-        return true;
+    case kTokPow: *result = (a >= 0.0 || IsIntegerValue(b)) ? GuardedPow(a, b) : 0.0; return true;
+    case kTokMultiply: *result = a * b; return true;
     case kTokDivide:
         // A division by an exact zero gives what the evaluator gives for it.
         *result = b == 0.0 ? a * kComplexHuge : a / b;
         return true;
-    case kTokPlus:
-        *result = a + b;
-        return true;
-    case kTokMinus:
-        *result = a - b;
-        return true;
-    default:
-        return false;
+    case kTokPlus: *result = a + b; return true;
+    case kTokMinus: *result = a - b; return true;
+    default: return false;
     }
 }
 
@@ -90,7 +72,8 @@ int op_RunLength(const ExprToken* first, const ExprToken* last) {
 }
 
 bool op_SameToken(const ExprToken* a, const ExprToken* b) {
-    return a->code == b->code && a->pushes == b->pushes && std::memcmp(&a->operand, &b->operand, sizeof a->operand) == 0;
+    return a->code == b->code && a->pushes == b->pushes &&
+           std::memcmp(&a->operand, &b->operand, sizeof a->operand) == 0;
 }
 
 bool op_SameRun(const ExprToken* a, const ExprToken* b, int length) {

@@ -75,9 +75,8 @@ struct DomainName {
     const char* text;
 };
 constexpr DomainName kDomainNames[] = {
-    {0x20, "'2 State' "}, {0x40, "'5 State' "},  {0x80, "'PinDly' "},    {0x200, "'TRN' "},
-    {0x800, "'Analog' "}, {0x4000, "'BIN' "},    {0x8000, "'OCT' "},     {0x10000, "'DEC' "},
-    {0x20000, "'HEX' "},  {0x40000, "'DIF[A|D]' "},
+    {0x20, "'2 State' "}, {0x40, "'5 State' "}, {0x80, "'PinDly' "}, {0x200, "'TRN' "},   {0x800, "'Analog' "},
+    {0x4000, "'BIN' "},   {0x8000, "'OCT' "},   {0x10000, "'DEC' "}, {0x20000, "'HEX' "}, {0x40000, "'DIF[A|D]' "},
 };
 
 int ep_CountBits(uint32_t x) {
@@ -90,9 +89,7 @@ int ep_CountBits(uint32_t x) {
 
 // ---- symbol table access ------------------------------------------------------------
 
-const ExprSymbol* SymbolRow(int row) {
-    return row >= 0 && row < kExprSymbolCount ? &ExprSymbolTable[row] : nullptr;
-}
+const ExprSymbol* SymbolRow(int row) { return row >= 0 && row < kExprSymbolCount ? &ExprSymbolTable[row] : nullptr; }
 int SymbolRowCount() { return kExprSymbolCount; }
 
 const ExprSymbol* SymbolForCode(int code) {
@@ -263,14 +260,10 @@ int AddHistory(ExprCompiler* ctx) {
 bool IsNodeLexeme(const ExprLexeme* lexeme) {
     if (!lexeme) return false;
     switch (lexeme->code) {
-    case kOperandDigitalNode:
-        return true;
-    case kOperandDouble:
-        return lexeme->value.doublePtr != nullptr;
-    case kOperandComplexNode:
-        return lexeme->value.index >= 0;
-    default:
-        return false;
+    case kOperandDigitalNode: return true;
+    case kOperandDouble: return lexeme->value.doublePtr != nullptr;
+    case kOperandComplexNode: return lexeme->value.index >= 0;
+    default: return false;
     }
 }
 
@@ -368,14 +361,13 @@ int ParseConstantArgument(ExprParser* p, int* position, double* value, char* tex
     return result;
 }
 
-int CompileBodyArgument(ExprParser* p, int* position, int body, int32_t symbolMask, bool keepNoState,
-                        char** copyOut) {
+int CompileBodyArgument(ExprParser* p, int* position, int body, int32_t symbolMask, bool keepNoState, char** copyOut) {
     CompiledExpression* target = p->ctx->target;
     if (body < 0 || body >= target->bodyCount) return kResultShown;
     char* cursor = p->text + *position;
     CompiledExpression* owner = p->ctx->indexNameOwner ? p->ctx->indexNameOwner : target;
-    int result = CompileArgumentText(p->text, &cursor, target->bodies[body], symbolMask, owner, copyOut, 0,
-                                     keepNoState, p->ctx);
+    int result =
+        CompileArgumentText(p->text, &cursor, target->bodies[body], symbolMask, owner, copyOut, 0, keepNoState, p->ctx);
     *position = static_cast<int>(cursor - p->text);
     return result;
 }
@@ -577,7 +569,7 @@ int ep_BindRow(ExprParser* p, int rowIndex, const char* word, int userArray) {
     if (row.kindFlags & (kKindGlobalDouble | kKindGlobalInt | kKindCircuitTotal)) {
         if (!row.storage) return ReportCompileError(ctx, 10432, word, p->Source());
         int code = (row.kindFlags & kKindGlobalDouble) ? kOperandDouble
-                   : (row.kindFlags & kKindGlobalInt) ? kOperandInt
+                   : (row.kindFlags & kKindGlobalInt)  ? kOperandInt
                                                        : kOperandComplex;
         if ((r = AddLexeme(ctx, code, kLexOperand, word))) return r;
         LastLexeme(ctx)->value.pointer = row.storage;
@@ -706,15 +698,11 @@ int ep_BindWord(ExprParser* p, const char* word, int wordEnd) {
                 return ReportCompileError(ctx, 10432, word, p->Source());
             }
             switch (gSolver.AnalysisKind) {
-            case 1:
-                return ReportCompileError(ctx, 10426, word);
-            case 2:
-                return ReportCompileError(ctx, 10427, word);
+            case 1: return ReportCompileError(ctx, 10426, word);
+            case 2: return ReportCompileError(ctx, 10427, word);
             case 0:
-            case 3:
-                return ReportCompileError(ctx, 10428, word);
-            default:
-                return ReportCompileError(ctx, 10432, word, p->Source());
+            case 3: return ReportCompileError(ctx, 10428, word);
+            default: return ReportCompileError(ctx, 10432, word, p->Source());
             }
         }
         if (row.maxArgs != 0 && !paren && !(row.kindFlags & kKindOperator)) {
@@ -992,9 +980,12 @@ int ParseExpression(ExprCompiler* ctx) {
     }
     std::memcpy(p->text, source, length + 1);
     for (char* c = p->text; *c; ++c) {
-        if (*c == '{') *c = '(';
-        else if (*c == '}') *c = ')';
-        else *c = UpperChar(*c);
+        if (*c == '{')
+            *c = '(';
+        else if (*c == '}')
+            *c = ')';
+        else
+            *c = UpperChar(*c);
     }
     p->length = static_cast<int>(length);
     p->pos = ep_SkipBlanks(p, 0);
@@ -1138,8 +1129,10 @@ int ParseExpression(ExprCompiler* ctx) {
         }
         for (int i = 0; i < ctx->lexemeCount; ++i) {
             ExprLexeme& lexeme = ctx->lexemes[i];
-            if (lexeme.code == kTokSdt || lexeme.code == kTokSdFunction) lexeme.code = kTokSum;
-            else if (lexeme.code == kTokDdt || lexeme.code == kTokDd) lexeme.code = kTokDel;
+            if (lexeme.code == kTokSdt || lexeme.code == kTokSdFunction)
+                lexeme.code = kTokSum;
+            else if (lexeme.code == kTokDdt || lexeme.code == kTokDd)
+                lexeme.code = kTokDel;
         }
     }
     MemFree(p->heapText);

@@ -118,9 +118,12 @@ int ConvertConditionalOperator(ExprCompiler* ctx) {
         count = 0;
         for (int i = q + 1; i < n; ++i) {
             int code = pf_Code(ctx, i);
-            if (code == kTokOpenParen) ++count;
-            else if (code == kTokCloseParen && --count < 0) break;
-            else if (code == kTokQuestion) ++nested;
+            if (code == kTokOpenParen)
+                ++count;
+            else if (code == kTokCloseParen && --count < 0)
+                break;
+            else if (code == kTokQuestion)
+                ++nested;
             else if (code == kTokColon) {
                 if (nested == 0 && count == 0) {
                     c = i;
@@ -242,8 +245,10 @@ int CheckOperandsAndOperators(ExprCompiler* ctx) {
         } else if (cls == kLexFunction) {
             // Counted by their parentheses.
         } else if (cls == kLexParen) {
-            if (lexeme.code == kTokOpenParen) ++opens;
-            else ++closes;
+            if (lexeme.code == kTokOpenParen)
+                ++opens;
+            else
+                ++closes;
         } else if (!(cls == kLexUnary && i != n - 1)) {
             ++operators;
             ++expected;
@@ -330,7 +335,8 @@ int ConvertToPostfix(ExprCompiler* ctx) {
     for (int i = 0; i < ctx->lexemeCount && !failed; ++i) {
         const ExprLexeme& lexeme = ctx->lexemes[i];
         if (lexeme.code == kTokCloseParen) {
-            while (top > 0 && pf_Code(ctx, stack[top - 1]) != kTokOpenParen) pf_Emit(ctx, ctx->lexemes[stack[--top]], &failed);
+            while (top > 0 && pf_Code(ctx, stack[top - 1]) != kTokOpenParen)
+                pf_Emit(ctx, ctx->lexemes[stack[--top]], &failed);
             if (top > 0) --top;
             continue;
         }

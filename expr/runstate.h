@@ -30,9 +30,9 @@ struct NoiseSourceEntry {
 struct NoiseSourceTable {
     const NoiseSourceEntry* sources = nullptr;
     int32_t count = 0;
-    const ComplexNumber* solution = nullptr;   // complex noise solution, by node number
-    int32_t nodeCount = 0;                     // entries of `solution`
-    const ComplexNumber* inputPairs = nullptr; // the input source's solution pairs, 2 per pair
+    const ComplexNumber* solution = nullptr;    // complex noise solution, by node number
+    int32_t nodeCount = 0;                      // entries of `solution`
+    const ComplexNumber* inputPairs = nullptr;  // the input source's solution pairs, 2 per pair
     int32_t inputPairCount = 0;
     double inputAmplitude = 0.0;
 };
@@ -54,23 +54,23 @@ struct UserArrayView {
 
 // The solver's state that expressions read (engine/, not built yet).
 struct SolverReadState {
-    int32_t AnalysisKind = -1;                 // 0 transient, 1 AC, 2 DC, 3 distortion, -1 none
-    double* RealSolution = nullptr;            // by node or branch number
+    int32_t AnalysisKind = -1;       // 0 transient, 1 AC, 2 DC, 3 distortion, -1 none
+    double* RealSolution = nullptr;  // by node or branch number
     int32_t realCount = 0;
     const ComplexNumber* ComplexPointValues = nullptr;  // by node number, current AC point
     int32_t complexCount = 0;
     double PreviousFrequencies[2] = {0.0, 0.0};  // previous accepted AC point, the one before
-    int32_t SolverIterating = 0;              // Newton iteration running on RealSolution
-    double LaplaceSigma = 0.0;                // sigma of a Laplace source's transient sampling
-    double DigitalTick = 1.0;                 // seconds per breakpoint tick
+    int32_t SolverIterating = 0;                 // Newton iteration running on RealSolution
+    double LaplaceSigma = 0.0;                   // sigma of a Laplace source's transient sampling
+    double DigitalTick = 1.0;                    // seconds per breakpoint tick
     NoiseSourceTable NoiseSources;
     // The current circuit's user arrays; null outside a circuit.
     const UserArrayView* userArrays = nullptr;
     int32_t userArrayCount = 0;
     // The digital simulator's truth tables (16-bit states); null uses the
     // expression language's own standard tables.
-    const uint16_t* notTable = nullptr;       // by level
-    const uint16_t* andTable = nullptr;       // by level a * 8 + level b
+    const uint16_t* notTable = nullptr;  // by level
+    const uint16_t* andTable = nullptr;  // by level a * 8 + level b
     const uint16_t* xorTable = nullptr;
     const uint16_t* orTable = nullptr;
     // The inductor core states, the point storage and the breakpoint list are

@@ -470,7 +470,8 @@ int CollectIntervalRandomTokens(CompiledExpression* expr) {
         if (t->code != kTokRndi) continue;
         if (ro_intervalCount < ro_intervalCapacity) ro_intervalTokens[ro_intervalCount++] = t;
         const double interval = ro_RndiInterval(t);
-        if (gSolver.AnalysisKind != 0 || !(interval > 0.0) || !Breakpoints().Collecting() || !(gSolver.DigitalTick > 0.0))
+        if (gSolver.AnalysisKind != 0 || !(interval > 0.0) || !Breakpoints().Collecting() ||
+            !(gSolver.DigitalTick > 0.0))
             continue;
         for (long k = 0; k < kRoMaxIntervalBreakpoints; ++k) {
             double time = RunVars.tmin + static_cast<double>(k) * interval;

@@ -11,19 +11,19 @@
 // Run variables, set by the analysis drivers (owned by analysis control; only
 // the storage lives here so that expressions can bind to it).
 struct RunVariables {
-    double analysis = -1;    // ANALYSIS: the current analysis kind as a double
-    double dcInput1 = 0;     // DCINPUT1: value of the first DC sweep variable
-    double tmin = 0;         // TMIN, TMAX: transient start and end time
+    double analysis = -1;  // ANALYSIS: the current analysis kind as a double
+    double dcInput1 = 0;   // DCINPUT1: value of the first DC sweep variable
+    double tmin = 0;       // TMIN, TMAX: transient start and end time
     double tmax = 0;
-    double fmin = 0;         // FMIN, FMAX: AC start and end frequency
+    double fmin = 0;  // FMIN, FMAX: AC start and end frequency
     double fmax = 0;
-    double dcmin = 0;        // DCMIN, DCMAX: DC sweep start and end
+    double dcmin = 0;  // DCMIN, DCMAX: DC sweep start and end
     double dcmax = 0;
-    double dt = 0;           // DT: the current time step
-    double vt = 0.025864186; // VT: thermal voltage (at 27 degrees until a run sets it)
-    double temp = 27;        // TEMP: analysis temperature in degrees Celsius
-    double time = 0;         // T, TIME: the current time
-    double frequency = 0;    // F, FREQUENCY: the current frequency
+    double dt = 0;            // DT: the current time step
+    double vt = 0.025864186;  // VT: thermal voltage (at 27 degrees until a run sets it)
+    double temp = 27;         // TEMP: analysis temperature in degrees Celsius
+    double time = 0;          // T, TIME: the current time
+    double frequency = 0;     // F, FREQUENCY: the current frequency
 };
 extern RunVariables RunVars;
 

@@ -1,12 +1,11 @@
 #include "expr/services.h"
 
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "expr/compiled.h"
-#include "core/port.h"
 
 namespace {
-
 
 // No plotted curves: performance arguments cannot be bound.
 class NoPlotBinding final : public ExprPlotBinding {

@@ -12,8 +12,8 @@
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
 #include "expr/runtime_ops.h"
-#include "expr/symbols.h"
 #include "expr/services.h"
+#include "expr/symbols.h"
 
 double RunStart = 0.0;
 double RunEnd = 0.0;
@@ -74,16 +74,16 @@ int sf_AddBreakpointAt(double time) {
 bool sf_ConstantOperand(const ExprToken* t, double* value) {
     if (!t) return false;
     switch (t->code) {
-        case kTokConstant: *value = t->operand.value; return true;
-        case kTokDoubleOperand:
-            if (!t->operand.doublePtr) return false;
-            *value = *t->operand.doublePtr;
-            return true;
-        case kTokIntOperand:
-            if (!t->operand.intPtr) return false;
-            *value = *t->operand.intPtr;
-            return true;
-        default: return false;
+    case kTokConstant: *value = t->operand.value; return true;
+    case kTokDoubleOperand:
+        if (!t->operand.doublePtr) return false;
+        *value = *t->operand.doublePtr;
+        return true;
+    case kTokIntOperand:
+        if (!t->operand.intPtr) return false;
+        *value = *t->operand.intPtr;
+        return true;
+    default: return false;
     }
 }
 
@@ -142,33 +142,33 @@ ComplexNumber sf_BesselSeries(int n, const ComplexNumber& w, ComplexNumber first
 
 void SelectRunVariable() {
     switch (gSolver.AnalysisKind) {
-        case 0:
-        case 3:
-            RunStart = RunVars.tmin;
-            RunEnd = RunVars.tmax;
-            RunX = RunVars.time;
-            break;
-        case 1:
-            RunStart = RunVars.fmin;
-            RunEnd = RunVars.fmax;
-            RunX = RunVars.frequency;
-            break;
-        case 2:
-            RunStart = RunVars.dcmin;
-            RunEnd = RunVars.dcmax;
-            RunX = RunVars.dcInput1;
-            break;
-        default: break;
+    case 0:
+    case 3:
+        RunStart = RunVars.tmin;
+        RunEnd = RunVars.tmax;
+        RunX = RunVars.time;
+        break;
+    case 1:
+        RunStart = RunVars.fmin;
+        RunEnd = RunVars.fmax;
+        RunX = RunVars.frequency;
+        break;
+    case 2:
+        RunStart = RunVars.dcmin;
+        RunEnd = RunVars.dcmax;
+        RunX = RunVars.dcInput1;
+        break;
+    default: break;
     }
 }
 
 double* RunStartVariable() {
     switch (gSolver.AnalysisKind) {
-        case 0:
-        case 3: return &RunVars.tmin;
-        case 1: return &RunVars.fmin;
-        case 2: return &RunVars.dcmin;
-        default: return nullptr;
+    case 0:
+    case 3: return &RunVars.tmin;
+    case 1: return &RunVars.fmin;
+    case 2: return &RunVars.dcmin;
+    default: return nullptr;
     }
 }
 
@@ -472,7 +472,7 @@ int WriteDifferenceErrors(const double* x, const double* y, int count, bool digi
                           const char* xName, const char* curveText, void (*writeLine)(const char* line, void* context),
                           void* context, int* linesLeft) {
     int written = 0;
-    for (int i = 0; i < count && *linesLeft > 0 && writeLine; ++i) {
+    for (int i = 0; i<count&& * linesLeft> 0 && writeLine; ++i) {
         const bool difference = digitalStates ? sf_DifferenceLevel(y[i]) == 3 : y[i] == 1.0;
         if (!difference) continue;
         char line[600];

@@ -95,7 +95,7 @@ struct DifferencePoints {
     double* x;
     double* y;
     int32_t count;
-    bool hasLastKept;   // whether a point of the run was kept before these
+    bool hasLastKept;  // whether a point of the run was kept before these
     double lastKeptX;
     double lastKeptY;
     double resolution;  // the curve's X resolution

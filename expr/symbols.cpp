@@ -19,8 +19,8 @@ void BuildSymbolIndexes() {
         if (code > 0 && code < kTokenCodeCount && SymbolCodeIndex[code] == -1) SymbolCodeIndex[code] = row;
     }
     std::memset(OperandCodeSet, 0, sizeof OperandCodeSet);
-    static const int kPushingCodes[] = {1,  3,   4,   6,   7,   9,   10,  11,  29,  40,
-                                        41, 89,  134, 161, 169, 170, 516, 517, 553, 576};
+    static const int kPushingCodes[] = {1,  3,  4,   6,   7,   9,   10,  11,  29,  40,
+                                        41, 89, 134, 161, 169, 170, 516, 517, 553, 576};
     for (int code : kPushingCodes) OperandCodeSet[code] = 1;
     sym_CodeIndexBuilt = true;
 }
@@ -46,8 +46,7 @@ int FindSymbolRowN(const char* name, size_t length, int fromRow) {
     if (fromRow < 0) {
         // Table names are upper case, so starting at the upper-cased first
         // letter finds the same first match as starting at the byte itself.
-        fromRow = length ? SymbolSearchStart(static_cast<unsigned char>(UpperChar(name[0])))
-                         : SymbolSearchStart(0);
+        fromRow = length ? SymbolSearchStart(static_cast<unsigned char>(UpperChar(name[0]))) : SymbolSearchStart(0);
     }
     for (int row = fromRow; row < kExprSymbolCount; ++row) {
         const ExprSymbol& symbol = ExprSymbolTable[row];
@@ -134,14 +133,12 @@ uint32_t GetFunctionDeviceMask(const char* name) {
 }
 
 bool IsFunctionSymbol(const char* name) {
-    return sym_AnyRowNamed(name, [](const ExprSymbol& symbol) {
-        return symbol.minArgs != 0 || (symbol.unitFlags & kUnitImported) != 0;
-    });
+    return sym_AnyRowNamed(
+        name, [](const ExprSymbol& symbol) { return symbol.minArgs != 0 || (symbol.unitFlags & kUnitImported) != 0; });
 }
 
 bool IsDeviceArgumentName(const char* name) {
-    return sym_AnyRowNamed(name,
-                           [](const ExprSymbol& symbol) { return (symbol.kindFlags & kKindNodeArgument) != 0; });
+    return sym_AnyRowNamed(name, [](const ExprSymbol& symbol) { return (symbol.kindFlags & kKindNodeArgument) != 0; });
 }
 
 bool IsDeviceQuantityName(const char* name) {

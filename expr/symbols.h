@@ -14,17 +14,17 @@
 // The key of the evaluator's dispatch. Several rows may share a code (LOG and
 // LOG10, the three arc tangents); the compiler's own tokens have codes too.
 enum ExprTokenCode : int {
-    kTokEnd = 0,               // ends a lexeme list; variables have code 0 in the table
-    kTokDigitalLiteral = 1,    // digital level literal
-    kTokTwoStateLiteral = 2,   // two-state level literal (becomes 1)
+    kTokEnd = 0,              // ends a lexeme list; variables have code 0 in the table
+    kTokDigitalLiteral = 1,   // digital level literal
+    kTokTwoStateLiteral = 2,  // two-state level literal (becomes 1)
     kTokDigitalNode = 3,
-    kTokDoubleOperand = 4,     // the double behind a pointer
-    kTokComplexOperand = 6,    // the ComplexNumber behind a pointer
-    kTokConstant = 7,          // inline double
-    kTokDelayConstant = 8,     // digital DELAY constant
+    kTokDoubleOperand = 4,   // the double behind a pointer
+    kTokComplexOperand = 6,  // the ComplexNumber behind a pointer
+    kTokConstant = 7,        // inline double
+    kTokDelayConstant = 8,   // digital DELAY constant
     kTokPartReference = 9,
     kTokStateCell = 10,
-    kTokIntOperand = 11,       // the int32 behind a pointer
+    kTokIntOperand = 11,  // the int32 behind a pointer
     kTokVoltage = 15,
     kTokCurrent = 16,
     kTokCoreB = 17,
@@ -69,14 +69,14 @@ enum ExprTokenCode : int {
     kTokNorm = 71,
     kTokNormMin = 72,
     kTokNormMax = 73,
-    kTokPow = 78,              // ** and POW
+    kTokPow = 78,  // ** and POW
     kTokMod = 79,
-    kTokDiv = 80,              // integer division DIV
+    kTokDiv = 80,  // integer division DIV
     kTokLn = 81,
     kTokExp = 82,
     kTokAbs = 83,
-    kTokNot = 84,              // NOT and !
-    kTokLog = 85,              // LOG and LOG10
+    kTokNot = 84,  // NOT and !
+    kTokLog = 85,  // LOG and LOG10
     kTokDb = 86,
     kTokSqrt = 87,
     kTokSgn = 88,
@@ -88,8 +88,8 @@ enum ExprTokenCode : int {
     kTokGreater = 94,
     kTokGreaterEqual = 95,
     kTokLessEqual = 96,
-    kTokNotEqual = 97,         // != and <>
-    kTokEqual = 98,            // == and =
+    kTokNotEqual = 97,  // != and <>
+    kTokEqual = 98,     // == and =
     kTokMultiply = 100,
     kTokDivide = 101,
     kTokPlus = 102,
@@ -106,7 +106,7 @@ enum ExprTokenCode : int {
     kTokNand = 115,
     kTokNor = 116,
     kTokD = 120,
-    kTokBase = 121,            // BIN, BINARY, OCT, DEC, HEX
+    kTokBase = 121,  // BIN, BINARY, OCT, DEC, HEX
     kTokDifa = 122,
     kTokCase = 123,
     kTokDefault = 124,
@@ -140,16 +140,16 @@ enum ExprTokenCode : int {
     kTokHsi = 181,
     kTokTrnLH = 274,
     kTokTrnLZ = 276,
-    kTokTrnLX = 280,           // TRN_L$
+    kTokTrnLX = 280,  // TRN_L$
     kTokTrnHL = 289,
     kTokTrnHZ = 292,
-    kTokTrnHX = 296,           // TRN_H$
+    kTokTrnHX = 296,  // TRN_H$
     kTokTrnZL = 321,
     kTokTrnZH = 322,
-    kTokTrnZX = 328,           // TRN_Z$
-    kTokTrnXL = 385,           // TRN_$L
-    kTokTrnXH = 386,           // TRN_$H
-    kTokTrnXZ = 388,           // TRN_$Z
+    kTokTrnZX = 328,  // TRN_Z$
+    kTokTrnXL = 385,  // TRN_$L
+    kTokTrnXH = 386,  // TRN_$H
+    kTokTrnXZ = 388,  // TRN_$Z
     kTokDigitalDelay = 512,
     kTokChanged = 513,
     kTokChangedLH = 514,
@@ -160,17 +160,17 @@ enum ExprTokenCode : int {
     kTokRiseTime = 520,
     kTokFallTime = 521,
     kTokPeakX = 522,
-    kTokPeak = 523,            // PEAK and PEAK_Y
+    kTokPeak = 523,  // PEAK and PEAK_Y
     kTokValleyX = 524,
-    kTokValley = 525,          // VALLEY and VALLEY_Y
+    kTokValley = 525,  // VALLEY and VALLEY_Y
     kTokPeakValley = 526,
     kTokPeriod = 527,
     kTokFrequency = 528,
     kTokWidth = 529,
     kTokHighX = 530,
-    kTokHigh = 531,            // HIGH and HIGH_Y
+    kTokHigh = 531,  // HIGH and HIGH_Y
     kTokLowX = 532,
-    kTokLow = 533,             // LOW and LOW_Y
+    kTokLow = 533,  // LOW and LOW_Y
     kTokXLevel = 534,
     kTokYLevel = 535,
     kTokXDelta = 536,
@@ -179,8 +179,8 @@ enum ExprTokenCode : int {
     kTokYRange = 539,
     kTokSlope = 540,
     kTokPhaseMargin = 541,
-    kTokCurveX = 551,          // CURVEX, WAVEFORMX
-    kTokCurveY = 552,          // CURVEY, WAVEFORMY
+    kTokCurveX = 551,  // CURVEX, WAVEFORMX
+    kTokCurveY = 552,  // CURVEY, WAVEFORMY
     kTokBody = 553,
     kTokCoreM = 560,
     kTokCoreManl = 561,
@@ -210,7 +210,7 @@ enum ExprTokenCode : int {
     kTokCsc = 585,
     kTokAsin = 586,
     kTokAcos = 587,
-    kTokAtan = 588,            // ATN, ARCTAN, ATAN
+    kTokAtan = 588,  // ATN, ARCTAN, ATAN
     kTokAcot = 589,
     kTokAsec = 590,
     kTokAcsc = 591,
@@ -229,8 +229,8 @@ enum ExprTokenCode : int {
     kTokArrayElement = 604,
     kTokMinR = 605,
     kTokMaxR = 606,
-    kTokDelay = 607,           // analog DELAY
-    kTokLessPlain = 608,       // comparisons that give 1/0 in every dialect
+    kTokDelay = 607,      // analog DELAY
+    kTokLessPlain = 608,  // comparisons that give 1/0 in every dialect
     kTokGreaterPlain = 609,
     kTokGreaterEqualPlain = 610,
     kTokLessEqualPlain = 611,
@@ -251,11 +251,11 @@ enum : uint16_t {
     kAnaDC = 0x4,
     kAnaDistortion = 0x8,
     kAnaAnyKind = 0xF,
-    kAnaCurveOnly = 0x10,    // only in plot curve expressions
-    kAnaWholeRun = 0x20,     // only in whole-run texts (performance functions)
-    kAnaParameter = 0x40,    // parameter texts
-    kAnaOutsideRun = 0x80,   // texts evaluated outside a run
-    kAnaNeverFound = 0x1000, // no name lookup finds the row
+    kAnaCurveOnly = 0x10,     // only in plot curve expressions
+    kAnaWholeRun = 0x20,      // only in whole-run texts (performance functions)
+    kAnaParameter = 0x40,     // parameter texts
+    kAnaOutsideRun = 0x80,    // texts evaluated outside a run
+    kAnaNeverFound = 0x1000,  // no name lookup finds the row
 };
 
 // kindFlags: how the compiler binds the row.
@@ -264,21 +264,21 @@ enum : uint32_t {
     kKindDigital0x4 = 0x4,
     kKindDigital0x40 = 0x40,
     kKindDigital0x200 = 0x200,
-    kKindNodeArgument = 0x100,     // the argument is a node or part name
-    kKindDeviceQuantity = 0x400,   // argument is a part
+    kKindNodeArgument = 0x100,    // the argument is a node or part name
+    kKindDeviceQuantity = 0x400,  // argument is a part
     kKindFunction = 0x800,
-    kKindElectrical = 0x1000,      // V, I, Q, C, X, L, R quantities and D
+    kKindElectrical = 0x1000,  // V, I, Q, C, X, L, R quantities and D
     kKindPerformance = 0x80000,
-    kKindRandomInt = 1u << 21,     // RNDI
+    kKindRandomInt = 1u << 21,  // RNDI
     kKindOperator = 1u << 24,
-    kKindConstant = 1u << 25,      // value in `value`
+    kKindConstant = 1u << 25,  // value in `value`
     kKindSpecialOperand = 1u << 26,
     kKindGlobalDouble = 1u << 27,  // double at `storage`
     kKindCircuitTotal = 1u << 28,  // ComplexNumber at `storage`
     kKindGlobalInt = 1u << 29,     // int32 at `storage`
     // Rows with any of these bits open an argument group.
-    kKindFunctionLike = (1u << 0) | (1u << 3) | (1u << 5) | (1u << 6) | (1u << 7) | (1u << 8) |
-                        (1u << 10) | (1u << 11) | (1u << 19) | (1u << 20) | (1u << 21),
+    kKindFunctionLike = (1u << 0) | (1u << 3) | (1u << 5) | (1u << 6) | (1u << 7) | (1u << 8) | (1u << 10) |
+                        (1u << 11) | (1u << 19) | (1u << 20) | (1u << 21),
 };
 
 // contextMask: expression contexts in which the name is allowed.
@@ -316,14 +316,14 @@ enum : uint32_t {
     kUnitEnergy = 0x10000,
     kUnitPower = 0x20000,
     kUnitTemperature = 0x40000,
-    kUnitSpectrum = 0x80000,        // evaluated over a whole run (FFT functions)
+    kUnitSpectrum = 0x80000,  // evaluated over a whole run (FFT functions)
     kUnitCoherence = 1u << 20,
-    kUnitStateful = 1u << 21,       // keeps state between points
+    kUnitStateful = 1u << 21,  // keeps state between points
     kUnitDigitalState = 1u << 22,
     kUnitHex = 1u << 23,
     kUnitOct = 1u << 24,
     kUnitBin = 1u << 25,
-    kUnitImported = 1u << 26,       // imported waveform
+    kUnitImported = 1u << 26,  // imported waveform
     kUnitDigitalDifference = 1u << 27,
     kUnitDecimal = 1u << 28,
     kUnitStp = 1u << 29,
@@ -333,15 +333,15 @@ enum : uint32_t {
 
 // extraFlags: ORed into a compiled expression's second flag word.
 enum : uint32_t {
-    kExtraPartOfValue = 0x1,     // RE, IM, MAG, DEL, AVG, MIN, MAX, ABS ...
+    kExtraPartOfValue = 0x1,  // RE, IM, MAG, DEL, AVG, MIN, MAX, ABS ...
     kExtraGmin = 0x2,
-    kExtraRandomPerRun = 0x4,    // RNDI, RNDR, RNDC: drawn once per run
-    kExtraRandomOnRequest = 0x8, // RND
-    kExtraTesla = 0x10,          // BSI
-    kExtraAmpsPerMetre = 0x20,   // HSI
-    kExtraWholeRunNorm = 0x40,   // NORM, NORMMIN, NORMMAX
-    kExtraRunningExtreme = 0x80, // MINR, MAXR
-    kExtraAnalogDelay = 0x100,   // DELAY with two arguments
+    kExtraRandomPerRun = 0x4,     // RNDI, RNDR, RNDC: drawn once per run
+    kExtraRandomOnRequest = 0x8,  // RND
+    kExtraTesla = 0x10,           // BSI
+    kExtraAmpsPerMetre = 0x20,    // HSI
+    kExtraWholeRunNorm = 0x40,    // NORM, NORMMIN, NORMMAX
+    kExtraRunningExtreme = 0x80,  // MINR, MAXR
+    kExtraAnalogDelay = 0x100,    // DELAY with two arguments
 };
 
 // deviceMask: device classes a quantity applies to (shared with the quantity
@@ -349,7 +349,7 @@ enum : uint32_t {
 enum : uint32_t {
     kDevResistor = 0x1,
     kDevCapacitor = 0x2,
-    kDevInductor = 0x4,          // inductors and cores
+    kDevInductor = 0x4,  // inductors and cores
     kDevDiode = 0x8,
     kDevBipolar = 0x10,
     kDevMosfet = 0x20,
@@ -361,7 +361,7 @@ enum : uint32_t {
     kDevSpiceSource = 0x800,
     kDevUserSource = 0x1000,
     kDevTransmissionLine = 0x2000,
-    kDevDependentSource = 0x4000, // and the S and W switches
+    kDevDependentSource = 0x4000,  // and the S and W switches
     kDevTwoTerminal = 0x8000,
     kDevDigitalNode = 0x10000,
     kDevBattery = 0x20000,
@@ -393,10 +393,10 @@ enum ExprMenuCategory : int32_t {
 // ---- the table -----------------------------------------------------------------------
 
 struct ExprSymbol {
-    const char* name;       // upper case
-    int16_t minArgs;        // 0: written without parentheses
+    const char* name;  // upper case
+    int16_t minArgs;   // 0: written without parentheses
     int16_t maxArgs;
-    int16_t stateCells;     // state cells appended to the argument list
+    int16_t stateCells;  // state cells appended to the argument list
     int16_t tokenClass;
     int16_t code;
     uint16_t analysisMask;
@@ -406,8 +406,8 @@ struct ExprSymbol {
     uint32_t extraFlags;
     uint32_t deviceMask;
     uint32_t reserved1;
-    double value;           // a named constant's value
-    void* storage;          // the global a variable reads (kind bit 27, 28 or 29)
+    double value;   // a named constant's value
+    void* storage;  // the global a variable reads (kind bit 27, 28 or 29)
     int32_t menuCategory;
     const char* help;
     uint32_t reserved2;

@@ -2,10 +2,10 @@
 // .FUNC statement of the root scope; the scope is prepared (pre-expansion) and
 // the last line is substituted, with the literal flag and marker mode the first
 // byte picks.
+#include <strings.h>
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 #include "compiler/defines.h"

@@ -33,7 +33,7 @@ void ex_StartOnce() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || size > 4096) return 0;
     ex_StartOnce();
-    static const int32_t kMasks[] = {kMaskTransient, kMaskAc, kMaskDc, kMaskTransient | kMaskWholeRun,
+    static const int32_t kMasks[] = {kMaskTransient,  kMaskAc,        kMaskDc,        kMaskTransient | kMaskWholeRun,
                                      kMaskOutsideRun, kMaskParameter, kMaskPlotCurve, kMaskTransient | kMaskNoState};
     const int32_t mask = kMasks[data[0] & 7];
     const std::string text = fuzz::AsText(data + 1, size - 1);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/report_port.h"
 #include "core/memory.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
@@ -57,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int count = ModelParamCount(type);
         char buffer[80];
         for (int i = 0; i < count; ++i) FormatModelParamText(buffer, sizeof buffer, record->Values, i, type);
-        char* written = WriteModelStatement(type, kWriteContinuation, record->Values, count,
-                                            record->QualifiedName ? record->QualifiedName : "M", record->Given,
-                                            record->Texts);
+        char* written =
+            WriteModelStatement(type, kWriteContinuation, record->Values, count,
+                                record->QualifiedName ? record->QualifiedName : "M", record->Given, record->Texts);
         FreeString(&written);
     }
     DestroyCircuitModels(models);

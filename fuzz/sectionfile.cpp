@@ -24,8 +24,7 @@ int sf_KeyLines(SectionFile& file, void*) {
         ParseVersionText(value);
         FindAnalysisName(value);
         char* cursor = value;
-        for (int i = 0; i < 64 && NextCommaField(cursor); ++i) {
-        }
+        for (int i = 0; i < 64 && NextCommaField(cursor); ++i) {}
         ++index;
     }
     return file.error;

@@ -64,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (file.OpenText(path.c_str()) == 0) {
             if (how & 0x80) {
                 char line[128];
-                for (int step = 0; step < 100000 && file.ReadFileLine(line, sizeof line) == 0; ++step) {
-                }
+                for (int step = 0; step < 100000 && file.ReadFileLine(line, sizeof line) == 0; ++step) {}
             } else {
                 tf_ReadAll(file, how);
             }

@@ -6,7 +6,6 @@
 // empty and its lines are skipped when read, so nothing is invented.
 int SerializeIbisSettings(SectionFile& file) {
     if (file.IsReading())
-        while (file.ReadLongEntry() == 1) {
-        }
+        while (file.ReadLongEntry() == 1) {}
     return file.error;
 }

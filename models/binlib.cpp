@@ -38,9 +38,7 @@ void bl_Destroy(PoolItem* item) {
     model->Values = nullptr;
 }
 
-void bl_SetStatus(const char* text) {
-    StatusBar().SetStatusText(text);
-}
+void bl_SetStatus(const char* text) { StatusBar().SetStatusText(text); }
 
 int bl_Report(bool report, const char* path, int code) {
     if (!report || code == kResultShown) return code;
@@ -103,8 +101,7 @@ double bl_FloatToDouble(float value) {
 
 void bl_SetDefaults(LibraryModel* model) {
     const ModelTypeInfo* info = GetModelTypeInfo(model->ModelType);
-    for (int i = 0; i < info->ParamCount; ++i)
-        std::memcpy(&model->Values[i], &info->Params[i].Default, sizeof(double));
+    for (int i = 0; i < info->ParamCount; ++i) std::memcpy(&model->Values[i], &info->Params[i].Default, sizeof(double));
 }
 
 bool bl_Skip(BinaryFile& file, long bytes) {
@@ -188,7 +185,8 @@ int bl_ReadCurrent(ModelLibrary& library, BinaryFile& file, const char* path) {
     }
     int32_t models = file.ReadLong();
     if (file.error) return file.error;
-    if (models < 0 || models > bl_Remaining(file) / static_cast<long>(kLibraryModelHeaderSize)) return bl_BadFormat(path);
+    if (models < 0 || models > bl_Remaining(file) / static_cast<long>(kLibraryModelHeaderSize))
+        return bl_BadFormat(path);
     for (int32_t m = 0; m < models; ++m) {
         bl_Header h;
         if (bl_ReadHeader(file, &h, false)) return file.error;
@@ -233,11 +231,15 @@ int bl_ReadOld(ModelLibrary& library, BinaryFile& file, const char* path, int ve
         if (h.valueBytes < 0 || h.valueBytes % static_cast<int>(valueSize) != 0) return bl_BadFormat(path);
         int type = h.type;
         if (old4) {
-            if (!(type >= 0 && type <= 6) && type != kModelCore && type != kModelGasfet) type = -1;
+            if (!(type >= 0 && type <= 6) && type != kModelCore && type != kModelGasfet)
+                type = -1;
             else if (h.memo[0] == 'P' || h.memo[0] == 'p') {
-                if (type == kModelNpn) type = kModelPnp;
-                else if (type == kModelNmos) type = kModelPmos;
-                else if (type == kModelNjf) type = kModelPjf;
+                if (type == kModelNpn)
+                    type = kModelPnp;
+                else if (type == kModelNmos)
+                    type = kModelPmos;
+                else if (type == kModelNjf)
+                    type = kModelPjf;
             }
         }
         if (type < 0 || type >= kModelTypeCount || !bl_IsLibraryType(type)) {
@@ -435,8 +437,10 @@ void SortModelLibrary(ModelLibrary& library) {
     int done = 0;
     std::vector<std::vector<LibraryModel*>> byType(kModelTypeCount);
     for (LibraryModel* m = library.First(); m; m = ModelLibrary::Next(m)) {
-        if (bl_IsLibraryType(m->ModelType)) byType[static_cast<size_t>(m->ModelType)].push_back(m);
-        else others.push_back(m);
+        if (bl_IsLibraryType(m->ModelType))
+            byType[static_cast<size_t>(m->ModelType)].push_back(m);
+        else
+            others.push_back(m);
     }
     for (int type = 0; type < kModelTypeCount; ++type) {
         std::vector<LibraryModel*>& group = byType[static_cast<size_t>(type)];
@@ -519,11 +523,49 @@ LibraryModel* FindLibraryModel(const ModelLibrary& library, const char* name, in
 
 char* ModelTypeDisplayName(char* buffer, int type, size_t size) {
     static const char* const kNames[kModelTypeCount] = {
-        "OPAMP", "DIODE", "NPN", "NMOS", "NJFET", "PULSE", "SINUSOIDAL", "Tline", "CORE", "GAASFET", "S", "W",
-        "CAPACITOR", "INDUCTOR", "RESISTOR", "PNP", "PMOS", "PJFET", "", "", "", "", "", "", "", "", "", "", "", "",
-        "", "", "NMOS LEVEL 4 (BSIM 1)", "PMOS LEVEL 4 (BSIM 1)", "NMOS LEVEL 5 (BSIM 2)", "PMOS LEVEL 5 (BSIM 2)",
-        "NMOS LEVEL 8 (BSIM 3)", "PMOS LEVEL 8 (BSIM 3)", "LPNP", "NMOS LEVEL 14 (BSIM 4)", "PMOS LEVEL 14 (BSIM 4)",
-        "NMOS LEVEL 44 (EKV)", "PMOS LEVEL 44 (EKV)",
+        "OPAMP",
+        "DIODE",
+        "NPN",
+        "NMOS",
+        "NJFET",
+        "PULSE",
+        "SINUSOIDAL",
+        "Tline",
+        "CORE",
+        "GAASFET",
+        "S",
+        "W",
+        "CAPACITOR",
+        "INDUCTOR",
+        "RESISTOR",
+        "PNP",
+        "PMOS",
+        "PJFET",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "",
+        "NMOS LEVEL 4 (BSIM 1)",
+        "PMOS LEVEL 4 (BSIM 1)",
+        "NMOS LEVEL 5 (BSIM 2)",
+        "PMOS LEVEL 5 (BSIM 2)",
+        "NMOS LEVEL 8 (BSIM 3)",
+        "PMOS LEVEL 8 (BSIM 3)",
+        "LPNP",
+        "NMOS LEVEL 14 (BSIM 4)",
+        "PMOS LEVEL 14 (BSIM 4)",
+        "NMOS LEVEL 44 (EKV)",
+        "PMOS LEVEL 44 (EKV)",
     };
     if (!buffer || size == 0) return buffer;
     CopyTextBounded(buffer, type >= 0 && type < kModelTypeCount ? kNames[type] : "", size);

@@ -15,25 +15,25 @@
 #include "core/pool.h"
 
 constexpr int32_t kLibraryModelItemType = 38;
-constexpr int kLibraryNameSize = 24;   // 23 characters and the terminator
-constexpr int kLibraryMemoSize = 42;   // 41 characters and the terminator
+constexpr int kLibraryNameSize = 24;  // 23 characters and the terminator
+constexpr int kLibraryMemoSize = 42;  // 41 characters and the terminator
 
 constexpr int32_t kModelLibraryVersion = 0x0006000B;   // written and read
 constexpr int32_t kModelLibraryVersion1 = 0x00060001;  // read only: no type tables
-constexpr int kModelLibraryVersion5 = 5;                // read only: floats, no file header
-constexpr int kModelLibraryVersion4 = 4;                // read only: floats, short names
+constexpr int kModelLibraryVersion5 = 5;               // read only: floats, no file header
+constexpr int kModelLibraryVersion4 = 4;               // read only: floats, short names
 constexpr size_t kModelLibraryReservedSize = 256;
 constexpr size_t kLibraryModelHeaderSize = 70;
 
 struct LibraryModel : PoolItem {
-    double* Values;                 // ParamCount of the type; unset values hold the unset value
-    int32_t ModelType;              // an analog model type
-    char Memo[kLibraryMemoSize];    // zero-terminated
-    char Name[kLibraryNameSize];    // zero-terminated
+    double* Values;               // ParamCount of the type; unset values hold the unset value
+    int32_t ModelType;            // an analog model type
+    char Memo[kLibraryMemoSize];  // zero-terminated
+    char Name[kLibraryNameSize];  // zero-terminated
 };
 
 struct ModelLibrary {
-    ObjectPool Models;              // LibraryModel items, in file order
+    ObjectPool Models;  // LibraryModel items, in file order
     int32_t Modified = 0;
 
     ModelLibrary();

@@ -100,8 +100,8 @@ int lk_BringInBinaryModel(CircuitModels* models, const char* path, int type, con
         if (std::strcmp(upper, name) == 0) found = m;
     }
     if (!found) return -1;
-    char* text = WriteModelStatement(found->ModelType, 0, found->Values, ModelParamCount(found->ModelType),
-                                     found->Name, nullptr, nullptr);
+    char* text = WriteModelStatement(found->ModelType, 0, found->Values, ModelParamCount(found->ModelType), found->Name,
+                                     nullptr, nullptr);
     if (!text) {
         *reported = true;
         *error = kResultShown;
@@ -408,8 +408,10 @@ char* StripQuotedText(char* text) {
 int NormalizeLibraryName(char* buffer, const char* name) {
     CopyTextBounded(buffer, name ? name : "", kPathSize);
     for (char* c = buffer; *c; ++c) {
-        if (*c == '\r' || *c == '\n') *c = ' ';
-        else if (*c == '\\') *c = '/';
+        if (*c == '\r' || *c == '\n')
+            *c = ' ';
+        else if (*c == '\\')
+            *c = '/';
     }
     StripQuotedText(buffer);
     if (!*buffer) CopyTextBounded(buffer, "NOM.LIB", kPathSize);
@@ -583,7 +585,8 @@ int FindBinnedModelInScope(CircuitModels* models, int type, int scope, const cha
             if (!lk_IsVariantOf(st.Name, baseName)) continue;
             ComputeBinningRange(models, row, st.LevelType);
             const ModelStatement& checked = list.Entries[row];
-            if (checked.Binned && lk_RangeHolds(checked.BinLMin, checked.BinLMax, checked.BinWMin, checked.BinWMax, l, w))
+            if (checked.Binned &&
+                lk_RangeHolds(checked.BinLMin, checked.BinLMax, checked.BinWMin, checked.BinWMax, l, w))
                 return row;
         }
     }

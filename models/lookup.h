@@ -27,21 +27,21 @@ struct LibraryEntry {
 };
 
 enum LibrarySearchMode : int {
-    kFindModel = 1,            // the model of a type and name: statement row or -1
-    kFindSubcircuit = 2,       // the subcircuit's position; the library path to the caller's buffer
-    kFindMacro = 3,            // 0; the macro statement's text to the caller's buffer
-    kListModelsFromSecond = 4, // every model name of the type, from entry 1 on: -1
-    kListModelsOnce = 5,       // each model name of the type once, entry 0 only: -1
-    kFindModelAll = 6,         // as 1
-    kFindModelInEntry = 7,     // as 1 in one entry
-    kReadParameters = 8,       // every .PARAM and .FUNC statement: -1
+    kFindModel = 1,             // the model of a type and name: statement row or -1
+    kFindSubcircuit = 2,        // the subcircuit's position; the library path to the caller's buffer
+    kFindMacro = 3,             // 0; the macro statement's text to the caller's buffer
+    kListModelsFromSecond = 4,  // every model name of the type, from entry 1 on: -1
+    kListModelsOnce = 5,        // each model name of the type once, entry 0 only: -1
+    kFindModelAll = 6,          // as 1
+    kFindModelInEntry = 7,      // as 1 in one entry
+    kReadParameters = 8,        // every .PARAM and .FUNC statement: -1
     kFindSubcircuitInEntry = 9,
-    kFindMacroPosition = 10,   // the macro's position; the name to the caller's buffer
-    kListModelsAll = 11,       // every model name of the type (combo box): -1
+    kFindMacroPosition = 10,  // the macro's position; the name to the caller's buffer
+    kListModelsAll = 11,      // every model name of the type (combo box): -1
     kReadParametersInEntry = 12,
-    kCheckLibraryFiles = 13,   // every indexed file to the library check: -1
-    kFindIndexedFile = 14,     // 0 when the file is among the indexed files
-    kFindBinnedModel = 16,     // the binned variant of a base name: as 1
+    kCheckLibraryFiles = 13,  // every indexed file to the library check: -1
+    kFindIndexedFile = 14,    // 0 when the file is among the indexed files
+    kFindBinnedModel = 16,    // the binned variant of a base name: as 1
 };
 
 // The in-memory index records (the index file after its version word).
@@ -97,16 +97,16 @@ int FindPartBinnedModel(CircuitModels* models, int type, int scope, const char* 
 // What a library search looks for and where its results go.
 struct LibrarySearch {
     int type = -1;
-    const char* name = nullptr;             // the name looked for (modes 1-3, 6, 7, 9, 10, 14, 16)
+    const char* name = nullptr;  // the name looked for (modes 1-3, 6, 7, 9, 10, 14, 16)
     int mode = kFindModel;
-    int entry = 0;                          // modes 7, 9, 12: the entry searched
+    int entry = 0;                             // modes 7, 9, 12: the entry searched
     std::vector<std::string>* list = nullptr;  // list modes: the names found; mode 16: the log
-    char* buffer = nullptr;                 // modes 2, 3, 9, 10: the path, text or name found
+    char* buffer = nullptr;                    // modes 2, 3, 9, 10: the path, text or name found
     size_t bufferSize = 0;
-    double l = 0, w = 0;                    // mode 16
-    int error = 0;                          // out: the error that stopped the search (reported)
-    int page = 0;                           // out: the page of a subcircuit or macro found
-    bool reported = false;                  // out: an error was reported
+    double l = 0, w = 0;    // mode 16
+    int error = 0;          // out: the error that stopped the search (reported)
+    int page = 0;           // out: the page of a subcircuit or macro found
+    bool reported = false;  // out: an error was reported
 };
 // Searches the circuit's libraries by the request's mode; see LibrarySearchMode.
 long FindInLibraries(CircuitModels* models, LibrarySearch& search);
@@ -163,8 +163,7 @@ public:
     virtual ~LibraryStatementReader() = default;
     // Reads the statement at the stream's position (the place `line` of `path`,
     // `page` of a circuit file) into the circuit: 0 or a code.
-    virtual int ReadLibraryStatement(CircuitModels* models, TextFile& stream, const char* path, int line,
-                                     int page) = 0;
+    virtual int ReadLibraryStatement(CircuitModels* models, TextFile& stream, const char* path, int line, int page) = 0;
 };
 // The installed reader, or a null object that reads nothing (result 0).
 LibraryStatementReader& LibraryStatements();

@@ -828,8 +828,8 @@ const char* mh_Find(const mh_Text* table, const char* name) {
 // The tables searched for a type, most specific first.
 struct mh_Family {
     const mh_Text* tables[4];
-    bool binned;       // L, W and P prefixes name binning variants
-    bool suffixBinned; // an L or W suffix names a binning variant (BSIM1, BSIM2)
+    bool binned;        // L, W and P prefixes name binning variants
+    bool suffixBinned;  // an L or W suffix names a binning variant (BSIM1, BSIM2)
 };
 
 mh_Family mh_FamilyOf(int type) {
@@ -951,7 +951,10 @@ std::string mh_Describe(int type, int index) {
 
     // Binning variants of a parameter of the same list.
     if (family.binned && length > 1) {
-        const char* kind = name[0] == 'L' ? "Length" : name[0] == 'W' ? "Width" : name[0] == 'P' ? "Cross-term" : nullptr;
+        const char* kind = name[0] == 'L'   ? "Length"
+                           : name[0] == 'W' ? "Width"
+                           : name[0] == 'P' ? "Cross-term"
+                                            : nullptr;
         if (kind && FindModelParamIndex(type, name + 1) >= 0 &&
             std::strcmp(row.Params[FindModelParamIndex(type, name + 1)].Name, name + 1) == 0) {
             std::snprintf(buffer, sizeof buffer, "%s dependence of %s", kind, name + 1);

@@ -12,8 +12,8 @@
 #include "core/numbers.h"
 #include "core/report_port.h"
 #include "core/result.h"
-#include "document/ctdoc.h"
 #include "core/services.h"
+#include "document/ctdoc.h"
 #include "expr/compiled.h"
 #include "expr/complex.h"
 #include "expr/evaluate.h"
@@ -25,7 +25,6 @@ int AttributeDialogOpen = 0;
 int AttributeDialogCompiling = 0;
 int AttributeDialogResolvingModel = 0;
 int LibraryTextMode = 0;
-
 
 namespace {
 
@@ -52,7 +51,6 @@ enum : int {
 constexpr size_t kMsTokenMax = 111;
 // A define that keeps changing its own expansion would rescan one token forever.
 constexpr int kMsMaxRescans = 100;
-
 
 // The netlist's blank skipper: in statement mode comments and "+" continuation
 // marks too, else white space only.
@@ -82,7 +80,8 @@ size_t ms_ScanValueField(CCTDoc* document, const char* text, int scope, bool sta
             char open = *p, close = open == '(' ? ')' : '}';
             int depth = 0;
             while (*p) {
-                if (*p == open) ++depth;
+                if (*p == open)
+                    ++depth;
                 else if (*p == close && --depth == 0) {
                     ++p;
                     break;
@@ -491,8 +490,8 @@ int ParseModelStatement(CircuitModels* models, const char* text, const Statement
     char next = start[6];
     if (next && !(next == ' ' || (next >= 9 && next <= 13) || next == '(')) return 0;
 
-    bool statementMode = source.SourceKind == kSourceTextLine ||
-                         (source.SourceKind == kSourceObject && source.SourceAux == -1);
+    bool statementMode =
+        source.SourceKind == kSourceTextLine || (source.SourceKind == kSourceObject && source.SourceAux == -1);
     char* copy = DuplicateString(start + 6);
     if (!copy) return ms_OutOfMemory(models);
     if (!AttributeDialogCompiling)
@@ -577,16 +576,20 @@ int ParseModelStatement(CircuitModels* models, const char* text, const Statement
         st->AkoName = ms_Duplicate(parts.akoName);
         st->ParamText = paramText;
         paramText = nullptr;
-        if (!st->Name || (parts.akoName[0] && !st->AkoName)) rc = kResultNoMemory;
-        else if (type == kModelNmos || type == kModelPmos) st->LevelType = LevelTypeFromText(st->ParamText, type);
+        if (!st->Name || (parts.akoName[0] && !st->AkoName))
+            rc = kResultNoMemory;
+        else if (type == kModelNmos || type == kModelPmos)
+            st->LevelType = LevelTypeFromText(st->ParamText, type);
     }
     MemFree(paramText);
     if (rc) {
         if (rc == kResultNoMemory) {
             rc = ms_OutOfMemory(models);
         } else {
-            if (argument) SetPendingMessage(rc, argument);
-            else SetPendingMessage(rc);
+            if (argument)
+                SetPendingMessage(rc, argument);
+            else
+                SetPendingMessage(rc);
             rc = ReportStatementMessage(models, source.Scope, text, context.c_str(), rc);
         }
         list.Entries[row].Free();
@@ -722,8 +725,8 @@ int ms_InheritValues(ModelRecord* record, const ModelRecord* base) {
     int temp = baseInfo->TempParamIndex;
     for (int i = 0; i < baseInfo->ParamCount; ++i) {
         if (temp > 0 && i >= temp && i < temp + 4) continue;
-        int target = base->ModelType == record->ModelType ? i
-                                                           : FindModelParamIndex(record->ModelType, baseInfo->Params[i].Name);
+        int target =
+            base->ModelType == record->ModelType ? i : FindModelParamIndex(record->ModelType, baseInfo->Params[i].Name);
         if (target < 0 || info->Params[target].Kind != baseInfo->Params[i].Kind) continue;
         if (info->TempParamIndex > 0 && target >= info->TempParamIndex && target < info->TempParamIndex + 4) continue;
         if (info->Params[target].Kind == kParamText) {
@@ -761,10 +764,10 @@ ModelRecord* ResolveAko(CircuitModels* models, int type, int row, bool keepTexts
         const ModelTypeInfo* info = GetModelTypeInfo(t);
         int digitalClass = info ? (info->DigitalClass == 2 ? 1 : info->DigitalClass) : 0;
         const GlobalSettingValues& settings = models->Settings ? *models->Settings : GlobalSettings;
-        if (digitalClass) wantPrivate = settings.privatedigital != 0;
+        if (digitalClass)
+            wantPrivate = settings.privatedigital != 0;
         else
-            wantPrivate = settings.privateanalog != 0 ||
-                          ModelRuns().SensitivityRequested(models->Document);
+            wantPrivate = settings.privateanalog != 0 || ModelRuns().SensitivityRequested(models->Document);
         if ((t == kModelNmos || t == kModelPmos) && st->LevelType > 0) t = st->LevelType;
     } else if ((t == kModelNmos || t == kModelPmos) && list.At(row) && list.At(row)->LevelType > 0) {
         t = list.At(row)->LevelType;
@@ -793,7 +796,8 @@ ModelRecord* ResolveAko(CircuitModels* models, int type, int row, bool keepTexts
         }
     }
 
-    auto* record = static_cast<ModelRecord*>(static_cast<void*>(models->ModelPools[t].AddNew(kModelRecordItemBase + t)));
+    auto* record =
+        static_cast<ModelRecord*>(static_cast<void*>(models->ModelPools[t].AddNew(kModelRecordItemBase + t)));
     if (!record) {
         ms_OutOfMemory(models);
         return nullptr;
@@ -810,8 +814,8 @@ ModelRecord* ResolveAko(CircuitModels* models, int type, int row, bool keepTexts
         record->Nominal = static_cast<double*>(MemAllocZero(sizeof(double) * static_cast<size_t>(info->ParamCount)));
         failed = !record->Nominal;
         if (!failed && statementMode && analog) {
-            record->Tolerances = static_cast<ToleranceSpec*>(
-                MemAlloc(sizeof(ToleranceSpec) * static_cast<size_t>(info->ParamCount)));
+            record->Tolerances =
+                static_cast<ToleranceSpec*>(MemAlloc(sizeof(ToleranceSpec) * static_cast<size_t>(info->ParamCount)));
             failed = !record->Tolerances;
             for (int i = 0; !failed && i < info->ParamCount; ++i) record->Tolerances[i].Init();
         }
@@ -1029,8 +1033,10 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record) {
                     ms_AddContext(context, "Model:", name.c_str());
                     ms_AddContext(context, "Parameter:", info->Params[previous].Name);
                     ms_AddContext(context, tolerance.isLot ? "Lot #:" : "Dev #:", tolerance.digits);
-                    if (rc == kMsMsgTrackingRange) SetPendingMessage(kMsMsgTrackingRange, which);
-                    else SetPendingMessage(kMsMsgBadValue, value.c_str(), which);
+                    if (rc == kMsMsgTrackingRange)
+                        SetPendingMessage(kMsMsgTrackingRange, which);
+                    else
+                        SetPendingMessage(kMsMsgBadValue, value.c_str(), which);
                     return fail(rc == kMsMsgTrackingRange ? rc : kMsMsgBadValue, context);
                 }
             }
@@ -1104,7 +1110,7 @@ int CheckPulseModel(CircuitModels* models, ModelRecord* record) {
     double* v = record->Values;
     int first = FindModelParamIndex(kModelPulse, "P1");
     if (first < 0) return 0;
-    double* p = v + first;   // P1 .. P5
+    double* p = v + first;  // P1 .. P5
     bool ok;
     if (p[1] >= 0 && p[3] >= 0) {
         for (int i = 1; i < 5; ++i) {
@@ -1141,8 +1147,10 @@ char* FormatModelParamText(char* buffer, size_t size, const double* values, int 
         FormatParamValue(buffer, size, slot);
     } else if (param->Kind == kParamChar) {
         char c = ModelSlotChar(slot);
-        if (c) FormatBounded(buffer, size, "\"%c\"", c);
-        else CopyTextBounded(buffer, "\"\"", size);
+        if (c)
+            FormatBounded(buffer, size, "\"%c\"", c);
+        else
+            CopyTextBounded(buffer, "\"\"", size);
     } else {
         const char* text = ModelSlotText(slot);
         FormatBounded(buffer, size, "\"%.32s\"", text ? text : "");
@@ -1214,8 +1222,10 @@ char* WriteModelStatement(int type, int options, const double* values, int count
         anyItem = true;
     }
     size_t length = std::strlen(out);
-    if (ok && anyItem && length && out[length - 1] == ' ') out[length - 1] = ')';
-    else if (ok) ok = AppendString(&out, " )") != nullptr;
+    if (ok && anyItem && length && out[length - 1] == ' ')
+        out[length - 1] = ')';
+    else if (ok)
+        ok = AppendString(&out, " )") != nullptr;
     if (!ok) {
         FreeString(&out);
         SetPendingMessage(kResultNoMemory);

@@ -50,11 +50,11 @@ constexpr uint8_t kNoTrackingIndex = 255;
 
 // The LOT and DEV deviations of one parameter (also of .define and .param values).
 struct ToleranceSpec {
-    double Lot;         // absolute LOT deviation; 0 = none
-    double Dev;         // absolute DEV deviation; -1 = none
-    uint8_t LotIndex;   // LOT tracking number 0-9; 255 = none
-    uint8_t DevIndex;   // DEV tracking number 0-9; 255 = none
-    uint8_t LotDist;    // ToleranceDistribution
+    double Lot;        // absolute LOT deviation; 0 = none
+    double Dev;        // absolute DEV deviation; -1 = none
+    uint8_t LotIndex;  // LOT tracking number 0-9; 255 = none
+    uint8_t DevIndex;  // DEV tracking number 0-9; 255 = none
+    uint8_t LotDist;   // ToleranceDistribution
     uint8_t DevDist;
 
     void Init();
@@ -69,10 +69,10 @@ struct ToleranceSpec {
 // Recognises "LOT" or "DEV" (any case) at the start of a parameter token, with
 // an optional "/n" tracking number and "/GAUSS", "/UNIFORM" or "/WCASE".
 struct ToleranceKeyword {
-    bool isLot;             // LOT (else DEV)
-    char digits[11];        // the tracking digits as written, "" when none
-    int distribution;       // ToleranceDistribution
-    const char* rest;       // what the keyword left of the token, blanks skipped
+    bool isLot;        // LOT (else DEV)
+    char digits[11];   // the tracking digits as written, "" when none
+    int distribution;  // ToleranceDistribution
+    const char* rest;  // what the keyword left of the token, blanks skipped
 };
 // False when the token does not begin with LOT or DEV.
 bool ParseToleranceKeyword(const char* token, ToleranceKeyword* out);
@@ -96,23 +96,23 @@ struct StatementSource {
 };
 
 struct ModelStatement {
-    char* Name;          // upper case unless parsed while the Attribute dialog compiles
-    int32_t Type;        // the keyword's model type (NMOS/PMOS: 3 or 16)
-    int32_t LevelType;   // NMOS/PMOS: the type LEVEL selects; 0 for other types
-    char* ParamText;     // the text after the type word, parentheses and top-level commas blanked
-    char* ExtraText;     // owned and freed with the entry
-    char* SourceFile;    // "" for the circuit's own text
+    char* Name;         // upper case unless parsed while the Attribute dialog compiles
+    int32_t Type;       // the keyword's model type (NMOS/PMOS: 3 or 16)
+    int32_t LevelType;  // NMOS/PMOS: the type LEVEL selects; 0 for other types
+    char* ParamText;    // the text after the type word, parentheses and top-level commas blanked
+    char* ExtraText;    // owned and freed with the entry
+    char* SourceFile;   // "" for the circuit's own text
     int32_t SourceKind;
     int32_t Scope;
     intptr_t SourceRef;
     int32_t SourceAux;
-    char* AkoName;       // the base model after "AKO:", or null
-    int32_t Visiting;    // set while the record is built through an AKO chain
-    int32_t AkoRow;      // statement row of the AKO base once found; -1 until then (a full row:
-                         // lists grow past 32767 statements)
+    char* AkoName;     // the base model after "AKO:", or null
+    int32_t Visiting;  // set while the record is built through an AKO chain
+    int32_t AkoRow;    // statement row of the AKO base once found; -1 until then (a full row:
+                       // lists grow past 32767 statements)
     ModelRecord* AkoBase;
-    char* Memo;          // the memo of a model brought in from a binary library
-    int32_t IsSW;        // the type word was "SW"
+    char* Memo;    // the memo of a model brought in from a binary library
+    int32_t IsSW;  // the type word was "SW"
     int32_t FromInclude;
     int32_t Resolved;    // a record was built and its parameters parsed without error
     int32_t BinChecked;  // binning data of BSIM3 and BSIM4 statements (models/lookup.h)
@@ -131,7 +131,7 @@ struct ModelStatementList {
     ModelStatement* Entries = nullptr;
     int32_t Count = 0;
     int32_t Capacity = 0;
-    CCTDoc* Document = nullptr;   // the circuit the statements belong to (scope table)
+    CCTDoc* Document = nullptr;  // the circuit the statements belong to (scope table)
 
     // Frees every entry's texts and the array; Count 0.
     void Clear();
@@ -202,7 +202,7 @@ struct CircuitModels {
     CCTDoc* Document = nullptr;
     ModelStatementList ModelStatements;
     ObjectPool ModelPools[kModelTypeCount];
-    LibraryList LibraryLists[2];   // 0 the circuit's libraries, 1 the index generator's work list
+    LibraryList LibraryLists[2];  // 0 the circuit's libraries, 1 the index generator's work list
     // The options the circuit compiles with (its compile session's copy); null
     // reads the global settings.
     const GlobalSettingValues* Settings = nullptr;
@@ -225,20 +225,20 @@ int ParseModelStatement(CircuitModels* models, const char* text, const Statement
 
 // ---- model records -----------------------------------------------------------------------
 
-constexpr int32_t kModelRecordItemBase = 100;   // a record of type t has the pool item type 100 + t
+constexpr int32_t kModelRecordItemBase = 100;  // a record of type t has the pool item type 100 + t
 
 struct ModelRecord : PoolItem {
-    char* QualifiedName;      // set for records built from a statement
-    int32_t StatementRow;     // -1 for a default record
-    ModelRecord* Template;    // a private copy's shared record; else null
-    double* Nominal;          // ParamCount values after parsing; shared by private copies
-    double* Values;           // ValueCount slots (see ModelSlotChar / ModelSlotText for kinds 2 and 3)
+    char* QualifiedName;    // set for records built from a statement
+    int32_t StatementRow;   // -1 for a default record
+    ModelRecord* Template;  // a private copy's shared record; else null
+    double* Nominal;        // ParamCount values after parsing; shared by private copies
+    double* Values;         // ValueCount slots (see ModelSlotChar / ModelSlotText for kinds 2 and 3)
     int32_t HasTolerance;
     ToleranceSpec* Tolerances;  // ParamCount, statement records of analog types only; shared by private copies
-    void* RunBlocks[3];       // owned by the stepping and Monte Carlo modules; freed with the record
-    char** Texts;             // keep-texts mode only: each parameter as written
+    void* RunBlocks[3];         // owned by the stepping and Monte Carlo modules; freed with the record
+    char** Texts;               // keep-texts mode only: each parameter as written
     int32_t ModelType;
-    uint8_t* Given;           // ValueCount flags
+    uint8_t* Given;  // ValueCount flags
 
     // Allocates zeroed Values and Given for the type and sets ModelType: 0 or 15002.
     int AllocateValues(int type);
@@ -278,8 +278,8 @@ int ParseModelParameters(CircuitModels* models, ModelRecord* record);
 char* FormatModelParamText(char* buffer, size_t size, const double* values, int index, int type);
 
 enum WriteModelOptions : int {
-    kWriteContinuation = 2,   // wrapped lines begin with "+ "
-    kWriteGivenOnly = 4,      // only parameters whose given flag is set
+    kWriteContinuation = 2,  // wrapped lines begin with "+ "
+    kWriteGivenOnly = 4,     // only parameters whose given flag is set
 };
 // A new heap text holding the .MODEL statement of the values, or null after
 // reporting 15002. `given` and `texts` may be null.
@@ -364,5 +364,5 @@ int EvaluateModelValueText(const char* text, double* value, bool* depends);
 // core's Reporter(): the circuit's document, the scope as source, the
 // statement text and the context lines ("Parameter:\tIS\n..."; may be empty)
 // go with it, and it becomes the core's LastMessage(). Returns 15055.
-int ReportStatementMessage(CircuitModels* models, int scope, const char* statementText,
-                           const char* contextLines, int code);
+int ReportStatementMessage(CircuitModels* models, int scope, const char* statementText, const char* contextLines,
+                           int code);

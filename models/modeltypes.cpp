@@ -1,5 +1,6 @@
 #include "models/modeltypes.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -7,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "core/chars.h"
 #include "core/memory.h"
@@ -25,22 +25,24 @@ struct mt_Alias {
 };
 
 const mt_Alias mt_bipolarAliases[] = {
-    {"VA", "VAF"}, {"IK", "IKF"}, {"C2", "ISE"}, {"VB", "VAR"}, {"C4", "ISC"}, {"PE", "VJE"},  {"ME", "MJE"},
+    {"VA", "VAF"}, {"IK", "IKF"}, {"C2", "ISE"},  {"VB", "VAR"}, {"C4", "ISC"}, {"PE", "VJE"}, {"ME", "MJE"},
     {"PC", "VJC"}, {"MC", "MJC"}, {"CCS", "CJS"}, {"PS", "VJS"}, {"MS", "MJS"}, {"PT", "XTI"}, {nullptr, nullptr},
 };
 const mt_Alias mt_tlineAliases[] = {
-    {"Z0", "ZO"}, {nullptr, nullptr},
+    {"Z0", "ZO"},
+    {nullptr, nullptr},
 };
 const mt_Alias mt_bsim1Aliases[] = {
-    {"WDF", "W"},   {"TEMP", "T_ABS"}, {"WVFB", "VFBW"}, {"LVFB", "VFBL"}, {"WK1", "K1W"}, {"LK1", "K1L"},
+    {"WDF", "W"},   {"TEMP", "T_ABS"}, {"WVFB", "VFBW"}, {"LVFB", "VFBL"}, {"WK1", "K1W"},     {"LK1", "K1L"},
     {"WK2", "K2W"}, {"LK2", "K2L"},    {"WPHI", "PHIW"}, {"LPHI", "PHIL"}, {nullptr, nullptr},
 };
 const mt_Alias mt_bsim2Aliases[] = {
-    {"WVFB", "VFBW"}, {"LVFB", "VFBL"}, {"WK1", "K1W"},   {"LK1", "K1L"},   {"WK2", "K2W"},
+    {"WVFB", "VFBW"}, {"LVFB", "VFBL"}, {"WK1", "K1W"},   {"LK1", "K1L"},     {"WK2", "K2W"},
     {"LK2", "K2L"},   {"WPHI", "PHIW"}, {"LPHI", "PHIL"}, {nullptr, nullptr},
 };
 const mt_Alias mt_bsim3Aliases[] = {
-    {"JSW", "JSSW"}, {nullptr, nullptr},
+    {"JSW", "JSSW"},
+    {nullptr, nullptr},
 };
 
 const mt_Alias* mt_AliasesOf(int type) {
@@ -253,16 +255,10 @@ int LevelTypeFromText(const char* paramText, int type) {
 bool BinningParamIndices(int type, int indices[4]) {
     switch (type) {
     case kModelBsim3N:
-    case kModelBsim3P:
-        indices[0] = 43, indices[1] = 44, indices[2] = 45, indices[3] = 46;
-        return true;
+    case kModelBsim3P: indices[0] = 43, indices[1] = 44, indices[2] = 45, indices[3] = 46; return true;
     case kModelBsim4N:
-    case kModelBsim4P:
-        indices[0] = 599, indices[1] = 600, indices[2] = 610, indices[3] = 611;
-        return true;
-    default:
-        indices[0] = indices[1] = indices[2] = indices[3] = -1;
-        return false;
+    case kModelBsim4P: indices[0] = 599, indices[1] = 600, indices[2] = 610, indices[3] = 611; return true;
+    default: indices[0] = indices[1] = indices[2] = indices[3] = -1; return false;
     }
 }
 

@@ -30,26 +30,26 @@ constexpr const char kUnsetValueText[] = "undefined";
 
 enum ModelType : int {
     kModelNone = -1,
-    kModelOpamp = 0,       // OPA
-    kModelDiode = 1,       // D
-    kModelNpn = 2,         // NPN
-    kModelNmos = 3,        // NMOS levels 1-3 (and the keyword row of every NMOS level)
-    kModelNjf = 4,         // NJF
-    kModelPulse = 5,       // PUL
-    kModelSine = 6,        // SIN
-    kModelTline = 7,       // TRN
-    kModelCore = 8,        // CORE
-    kModelGasfet = 9,      // GASFET
-    kModelVSwitch = 10,    // VSWITCH (also keyword SW)
-    kModelISwitch = 11,    // ISWITCH
-    kModelCap = 12,        // CAP
-    kModelInd = 13,        // IND
-    kModelRes = 14,        // RES (also keyword R)
-    kModelPnp = 15,        // PNP
-    kModelPmos = 16,       // PMOS levels 1-3 (and the keyword row of every PMOS level)
-    kModelPjf = 17,        // PJF
-    kModelDOutput = 18,    // DOUTPUT
-    kModelDInput = 19,     // DINPUT
+    kModelOpamp = 0,     // OPA
+    kModelDiode = 1,     // D
+    kModelNpn = 2,       // NPN
+    kModelNmos = 3,      // NMOS levels 1-3 (and the keyword row of every NMOS level)
+    kModelNjf = 4,       // NJF
+    kModelPulse = 5,     // PUL
+    kModelSine = 6,      // SIN
+    kModelTline = 7,     // TRN
+    kModelCore = 8,      // CORE
+    kModelGasfet = 9,    // GASFET
+    kModelVSwitch = 10,  // VSWITCH (also keyword SW)
+    kModelISwitch = 11,  // ISWITCH
+    kModelCap = 12,      // CAP
+    kModelInd = 13,      // IND
+    kModelRes = 14,      // RES (also keyword R)
+    kModelPnp = 15,      // PNP
+    kModelPmos = 16,     // PMOS levels 1-3 (and the keyword row of every PMOS level)
+    kModelPjf = 17,      // PJF
+    kModelDOutput = 18,  // DOUTPUT
+    kModelDInput = 19,   // DINPUT
     kModelUAdc = 20,
     kModelUDac = 21,
     kModelUGate = 22,
@@ -73,7 +73,7 @@ enum ModelType : int {
     kModelBsim4P = 40,
     kModelEkvN = 41,
     kModelEkvP = 42,
-    kModelPwl = 43,        // piecewise-linear table statements; no row in the table
+    kModelPwl = 43,  // piecewise-linear table statements; no row in the table
 };
 constexpr int kModelTypeCount = 43;
 constexpr bool IsModelTypeRow(int type) { return type >= 0 && type < kModelTypeCount; }
@@ -82,20 +82,20 @@ constexpr bool IsModelTypeRow(int type) { return type >= 0 && type < kModelTypeC
 
 // Parameter value kinds.
 enum ModelParamKind : uint8_t {
-    kParamNumber = 1,     // a double
-    kParamChar = 2,       // one character (digital state letter) in the first byte; 0 = none
-    kParamText = 3,       // a text pointer (null = empty text)
+    kParamNumber = 1,  // a double
+    kParamChar = 2,    // one character (digital state letter) in the first byte; 0 = none
+    kParamText = 3,    // a text pointer (null = empty text)
 };
 
 // Parameter flags.
 enum ModelParamFlag : uint16_t {
-    kParamWritable = 0x01,      // set for every parameter
-    kParamSpice2G = 0x02,       // in the SPICE2G dialect's parameter set
-    kParamPSpice = 0x04,        // in the PSPICE dialect's parameter set
-    kParamSpice3 = 0x08,        // in the SPICE3 dialect's parameter set
+    kParamWritable = 0x01,  // set for every parameter
+    kParamSpice2G = 0x02,   // in the SPICE2G dialect's parameter set
+    kParamPSpice = 0x04,    // in the PSPICE dialect's parameter set
+    kParamSpice3 = 0x08,    // in the SPICE3 dialect's parameter set
     kParamAllDialects = 0x0E,
-    kParamAlwaysWritten = 0x10, // the .MODEL writer writes it even when equal to its default
-    kParamReciprocal = 0x20,    // the device keeps 1/value, 0 meaning the element is absent
+    kParamAlwaysWritten = 0x10,  // the .MODEL writer writes it even when equal to its default
+    kParamReciprocal = 0x20,     // the device keeps 1/value, 0 meaning the element is absent
 };
 
 // The default of a parameter, by kind. Kind 2 defaults are held as a character
@@ -108,12 +108,12 @@ union ModelParamDefault {
 };
 
 struct ModelParamInfo {
-    const char* Name;            // upper case
+    const char* Name;  // upper case
     ModelParamDefault Default;
-    uint8_t Kind;                // ModelParamKind
-    uint8_t CheckClass;          // 'A' any, '+' > 0, 'G' >= 0, '1' 0..1, '3' 0..3, 'L' 1..3, 'D' state letter
-    uint16_t Flags;              // ModelParamFlag; the high byte carries no behaviour here
-    int32_t SortIndex;           // see InitModelParamTables
+    uint8_t Kind;        // ModelParamKind
+    uint8_t CheckClass;  // 'A' any, '+' > 0, 'G' >= 0, '1' 0..1, '3' 0..3, 'L' 1..3, 'D' state letter
+    uint16_t Flags;      // ModelParamFlag; the high byte carries no behaviour here
+    int32_t SortIndex;   // see InitModelParamTables
 };
 
 struct ModelTypeInfo {
@@ -121,12 +121,12 @@ struct ModelTypeInfo {
     int32_t ValueCount;          // parameters first, then slots the device model keeps for itself
     int32_t ComponentTypeIndex;  // row of the component type table; 0 = none
     ModelParamInfo* Params;
-    int32_t TempParamIndex;      // index of T_MEASURED (then T_ABS, T_REL_GLOBAL, T_REL_LOCAL); 0 = none
+    int32_t TempParamIndex;  // index of T_MEASURED (then T_ABS, T_REL_GLOBAL, T_REL_LOCAL); 0 = none
     const char* Keyword;
-    int32_t DigitalClass;        // 0 analog, 1 digital primitive timing, 2 digital I/O or converter
-    int32_t HelpBase;            // string-table id of parameter 0's help text
-    int32_t UnsetTimingDefaults; // 1: new records get -1 in numeric parameters unless table defaults are asked for
-    int32_t NameWidth;           // longest parameter name; computed at start-up
+    int32_t DigitalClass;         // 0 analog, 1 digital primitive timing, 2 digital I/O or converter
+    int32_t HelpBase;             // string-table id of parameter 0's help text
+    int32_t UnsetTimingDefaults;  // 1: new records get -1 in numeric parameters unless table defaults are asked for
+    int32_t NameWidth;            // longest parameter name; computed at start-up
     const char* Description;
 };
 
@@ -145,8 +145,8 @@ const ModelParamInfo* GetModelParamInfo(int type, int index);
 // in the first byte (kind 2) or a text pointer (kind 3). These read and write the
 // non-numeric forms without aliasing faults.
 char ModelSlotChar(const double* slot);
-void SetModelSlotChar(double* slot, char c);   // the other 7 bytes become 0
-const char* ModelSlotText(const double* slot); // null: the empty text
+void SetModelSlotChar(double* slot, char c);            // the other 7 bytes become 0
+const char* ModelSlotText(const double* slot);          // null: the empty text
 void SetModelSlotText(double* slot, const char* text);  // stores the pointer; owns nothing
 
 // ---- look-ups ------------------------------------------------------------------------

@@ -14,13 +14,13 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QPalette>
 #include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include <unistd.h>
 
@@ -329,18 +329,12 @@ void Application::PostMouse(Window* target, MouseEventKind kind, MouseButton but
     const QPointF global = widget->mapToGlobal(local);
     QEvent* e = nullptr;
     switch (kind) {
-    case MouseEventKind::Down:
-        e = new QMouseEvent(QEvent::MouseButtonPress, local, global, b, held, mods);
-        break;
-    case MouseEventKind::Up:
-        e = new QMouseEvent(QEvent::MouseButtonRelease, local, global, b, held, mods);
-        break;
+    case MouseEventKind::Down: e = new QMouseEvent(QEvent::MouseButtonPress, local, global, b, held, mods); break;
+    case MouseEventKind::Up: e = new QMouseEvent(QEvent::MouseButtonRelease, local, global, b, held, mods); break;
     case MouseEventKind::DoubleClick:
         e = new QMouseEvent(QEvent::MouseButtonDblClick, local, global, b, held, mods);
         break;
-    case MouseEventKind::Move:
-        e = new QMouseEvent(QEvent::MouseMove, local, global, Qt::NoButton, held, mods);
-        break;
+    case MouseEventKind::Move: e = new QMouseEvent(QEvent::MouseMove, local, global, Qt::NoButton, held, mods); break;
     case MouseEventKind::Wheel:
         e = new QWheelEvent(local, global, QPoint(), QPoint(0, wheelDelta), held, mods, Qt::NoScrollPhase, false);
         break;

@@ -22,28 +22,28 @@ class Window;
 
 // Colours of the desktop theme the program asks for by name.
 enum class SystemColor {
-    Window,           // background of windows and edits
+    Window,  // background of windows and edits
     WindowText,
-    ButtonFace,       // dialogs, tool bars, status bar
+    ButtonFace,  // dialogs, tool bars, status bar
     ButtonText,
     ButtonShadow,
     ButtonHighlight,
-    Highlight,        // selected items
+    Highlight,  // selected items
     HighlightText,
-    GrayText,         // disabled text
-    AppWorkspace,     // background of the MDI area
+    GrayText,      // disabled text
+    AppWorkspace,  // background of the MDI area
     ToolTip,
     ToolTipText,
 };
 
 struct SystemMetrics {
-    Size screen;              // primary screen, pixels
-    Rect workArea;            // the screen less task bars and docks
-    int vScrollWidth = 0;     // width of a vertical scroll bar
-    int hScrollHeight = 0;    // height of a horizontal scroll bar
-    std::string messageFontFace;   // the desktop's font for messages and dialogs
-    int messageFontHeight = 0;     // its character height in pixels
-    int logicalDpiY = 96;          // pixels per inch vertically
+    Size screen;                  // primary screen, pixels
+    Rect workArea;                // the screen less task bars and docks
+    int vScrollWidth = 0;         // width of a vertical scroll bar
+    int hScrollHeight = 0;        // height of a horizontal scroll bar
+    std::string messageFontFace;  // the desktop's font for messages and dialogs
+    int messageFontHeight = 0;    // its character height in pixels
+    int logicalDpiY = 96;         // pixels per inch vertically
     int doubleClickMs = 400;
 };
 

@@ -135,9 +135,7 @@ int FileDialog::DoModal(Window* owner) {
 // ---------------------------------------------------------------------------
 // ColorDialog
 
-ColorDialog::ColorDialog(Color initial) : color_(initial) {
-    custom_.fill(MakeColor(255, 255, 255));
-}
+ColorDialog::ColorDialog(Color initial) : color_(initial) { custom_.fill(MakeColor(255, 255, 255)); }
 
 int ColorDialog::DoModal(Window* owner) {
     ModalScope modal;

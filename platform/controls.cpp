@@ -82,8 +82,7 @@ bool ctl_ParseInt(const std::string& text, int* out) {
 // Push button drawn by the panel's OnDrawItem.
 class CtlOwnerButton : public QPushButton {
 public:
-    CtlOwnerButton(ControlPanel::Impl* panel, int id, QWidget* parent)
-        : QPushButton(parent), panel_(panel), id_(id) {}
+    CtlOwnerButton(ControlPanel::Impl* panel, int id, QWidget* parent) : QPushButton(parent), panel_(panel), id_(id) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -318,8 +317,7 @@ public:
             }
             break;
         }
-        default:
-            break;
+        default: break;
         }
         return QObject::eventFilter(watched, event);
     }
@@ -367,9 +365,7 @@ void CtlDeleteWidget(QWidget* widget) {
 // ---------------------------------------------------------------------------
 // ControlPanel::Impl
 
-ControlPanel::Impl::~Impl() {
-    Destroy();
-}
+ControlPanel::Impl::~Impl() { Destroy(); }
 
 void ControlPanel::Impl::Destroy() {
     QObject::disconnect(panelGone);
@@ -384,8 +380,10 @@ void ControlPanel::Impl::Destroy() {
     records.clear();
     if (filter) {
         static_cast<CtlEventFilter*>(filter)->Detach();
-        if (CtlDispatchScope::Active()) filter->deleteLater();
-        else delete filter;
+        if (CtlDispatchScope::Active())
+            filter->deleteLater();
+        else
+            delete filter;
     }
     filter = nullptr;
     focusedId = 0;
@@ -492,15 +490,9 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
         w = b;
         break;
     }
-    case ControlKind::OwnerButton:
-        w = new CtlOwnerButton(this, d.id, parent);
-        break;
-    case ControlKind::ColorSwatch:
-        w = new CtlSwatch(parent);
-        break;
-    case ControlKind::CheckBox:
-        w = new QCheckBox(text, parent);
-        break;
+    case ControlKind::OwnerButton: w = new CtlOwnerButton(this, d.id, parent); break;
+    case ControlKind::ColorSwatch: w = new CtlSwatch(parent); break;
+    case ControlKind::CheckBox: w = new QCheckBox(text, parent); break;
     case ControlKind::RadioButton: {
         auto* b = new QRadioButton(text, parent);
         b->setAutoExclusive(false);
@@ -514,7 +506,8 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
             e->setReadOnly(s & style::ReadOnly);
             e->setLineWrapMode((s & style::NoWrap) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
             e->setTabChangesFocus(true);
-            QObject::connect(e, &QPlainTextEdit::textChanged, e, [this, r] { Notify(r->desc.id, Notify::TextChanged); });
+            QObject::connect(e, &QPlainTextEdit::textChanged, e,
+                             [this, r] { Notify(r->desc.id, Notify::TextChanged); });
             w = e;
         } else {
             auto* e = new QLineEdit(text, parent);
@@ -533,7 +526,8 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
                                                      : QAbstractItemView::SingleSelection);
         l->setUniformItemSizes(true);
         if (s & style::OwnerDraw) l->setItemDelegate(new CtlItemDelegate(this, d.id, l));
-        QObject::connect(l, &QListWidget::itemSelectionChanged, l, [this, r] { Notify(r->desc.id, Notify::SelChanged); });
+        QObject::connect(l, &QListWidget::itemSelectionChanged, l,
+                         [this, r] { Notify(r->desc.id, Notify::SelChanged); });
         QObject::connect(l, &QListWidget::itemDoubleClicked, l,
                          [this, r](QListWidgetItem*) { Notify(r->desc.id, Notify::DoubleClicked); });
         QObject::connect(l, &QListWidget::itemChanged, l, [this, r](QListWidgetItem* item) {
@@ -612,7 +606,8 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
                                                          : QAbstractItemView::SingleSelection);
         }
         t->setUniformRowHeights(true);
-        QObject::connect(t, &QTreeWidget::itemSelectionChanged, t, [this, r] { Notify(r->desc.id, Notify::SelChanged); });
+        QObject::connect(t, &QTreeWidget::itemSelectionChanged, t,
+                         [this, r] { Notify(r->desc.id, Notify::SelChanged); });
         QObject::connect(t, &QTreeWidget::itemDoubleClicked, t,
                          [this, r](QTreeWidgetItem*, int) { Notify(r->desc.id, Notify::DoubleClicked); });
         w = t;
@@ -721,9 +716,7 @@ QWidget* ControlPanel::Impl::Build(QWidget* parent) {
 // ControlPanel
 
 ControlPanel::ControlPanel() : impl_(std::make_unique<Impl>(this)) {}
-ControlPanel::ControlPanel(DialogDesc desc) : impl_(std::make_unique<Impl>(this)) {
-    impl_->desc = std::move(desc);
-}
+ControlPanel::ControlPanel(DialogDesc desc) : impl_(std::make_unique<Impl>(this)) { impl_->desc = std::move(desc); }
 ControlPanel::~ControlPanel() = default;
 
 void ControlPanel::SetDescription(DialogDesc desc) { impl_->desc = std::move(desc); }
@@ -898,12 +891,8 @@ void ctl_SetText(ControlPanel::Impl& p, CtlRecord& r, const std::string& text) {
     const QString t = ToQString(text);
     QWidget* w = r.widget;
     switch (r.desc.kind) {
-    case ControlKind::Static:
-        static_cast<QLabel*>(w)->setText(t);
-        break;
-    case ControlKind::GroupBox:
-        static_cast<QGroupBox*>(w)->setTitle(t);
-        break;
+    case ControlKind::Static: static_cast<QLabel*>(w)->setText(t); break;
+    case ControlKind::GroupBox: static_cast<QGroupBox*>(w)->setTitle(t); break;
     case ControlKind::Edit:
         if (auto* e = qobject_cast<QLineEdit*>(w)) {
             e->setText(t);
@@ -921,13 +910,10 @@ void ctl_SetText(ControlPanel::Impl& p, CtlRecord& r, const std::string& text) {
         }
         break;
     }
-    case ControlKind::RichText:
-        static_cast<QTextEdit*>(w)->setPlainText(t);
-        break;
+    case ControlKind::RichText: static_cast<QTextEdit*>(w)->setPlainText(t); break;
     case ControlKind::Icon:
     case ControlKind::ColorSwatch:
-    case ControlKind::OwnerButton:
-        break;
+    case ControlKind::OwnerButton: break;
     default:
         if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(t);
         break;
@@ -953,10 +939,8 @@ std::string ControlPanel::GetText(int id) const {
     case ControlKind::Edit:
         if (auto* e = qobject_cast<QLineEdit*>(w)) return ctl_ToStd(e->text());
         return ctl_ToStd(static_cast<QPlainTextEdit*>(w)->toPlainText());
-    case ControlKind::ComboBox:
-        return ctl_ToStd(static_cast<QComboBox*>(w)->currentText());
-    case ControlKind::RichText:
-        return ctl_ToStd(static_cast<QTextEdit*>(w)->toPlainText());
+    case ControlKind::ComboBox: return ctl_ToStd(static_cast<QComboBox*>(w)->currentText());
+    case ControlKind::RichText: return ctl_ToStd(static_cast<QTextEdit*>(w)->toPlainText());
     case ControlKind::ListBox: {
         auto* l = static_cast<QListWidget*>(w);
         QListWidgetItem* item = l->currentItem();
@@ -964,10 +948,8 @@ std::string ControlPanel::GetText(int id) const {
     }
     case ControlKind::Spin:
     case ControlKind::ScrollBar:
-    case ControlKind::Progress:
-        return std::to_string(GetPos(id));
-    default:
-        return r->desc.text;
+    case ControlKind::Progress: return std::to_string(GetPos(id));
+    default: return r->desc.text;
     }
 }
 
@@ -1139,9 +1121,7 @@ int ControlPanel::Insert(int id, int index, const std::string& text) {
         result = index;
         break;
     }
-    case ControlKind::Tab:
-        result = static_cast<QTabBar*>(r->widget)->insertTab(index, t);
-        break;
+    case ControlKind::Tab: result = static_cast<QTabBar*>(r->widget)->insertTab(index, t); break;
     case ControlKind::ListView: {
         auto* tw = static_cast<QTreeWidget*>(r->widget);
         auto* item = new QTreeWidgetItem();
@@ -1287,8 +1267,10 @@ void ControlPanel::SetItemSelected(int id, int index, bool selected) {
     const bool multi = (r->desc.kind == ControlKind::ListBox || r->desc.kind == ControlKind::ListView) &&
                        (r->desc.styles & style::MultiSelect);
     if (!multi) {
-        if (selected) SetSel(id, index);
-        else if (GetSel(id) == index) SetSel(id, -1);
+        if (selected)
+            SetSel(id, index);
+        else if (GetSel(id) == index)
+            SetSel(id, -1);
         return;
     }
     ++impl_->quiet;
@@ -1535,8 +1517,12 @@ void ControlPanel::SetRange(int id, int low, int high) {
         r->high = high;
         r->pos = std::clamp(r->pos, std::min(low, high), std::max(low, high));
         break;
-    case ControlKind::ScrollBar: static_cast<QScrollBar*>(r->widget)->setRange(std::min(low, high), std::max(low, high)); break;
-    case ControlKind::Progress: static_cast<QProgressBar*>(r->widget)->setRange(std::min(low, high), std::max(low, high)); break;
+    case ControlKind::ScrollBar:
+        static_cast<QScrollBar*>(r->widget)->setRange(std::min(low, high), std::max(low, high));
+        break;
+    case ControlKind::Progress:
+        static_cast<QProgressBar*>(r->widget)->setRange(std::min(low, high), std::max(low, high));
+        break;
     default: break;
     }
     --impl_->quiet;
@@ -1719,8 +1705,8 @@ void ControlPanel::UserDoubleClick(int id, int index) {
 
 void ControlPanel::UserToggleItemCheck(int id, int index) {
     CtlRecord* r = impl_->Find(id);
-    if (!r || !r->widget->isEnabled() || r->desc.kind != ControlKind::ListBox ||
-        !(r->desc.styles & style::CheckList) || index < 0 || index >= Count(id))
+    if (!r || !r->widget->isEnabled() || r->desc.kind != ControlKind::ListBox || !(r->desc.styles & style::CheckList) ||
+        index < 0 || index >= Count(id))
         return;
     QListWidgetItem* item = static_cast<QListWidget*>(r->widget)->item(index);
     item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);

@@ -26,69 +26,69 @@ enum class ControlKind : uint8_t {
     Button,         // push button
     DefaultButton,  // push button pressed by Enter
     CheckBox,
-    RadioButton,    // groups run from a control with the Group style to the next one
-    Edit,           // single or multi-line text field
-    ListBox,        // single/multi-select list, optionally with check boxes
-    ComboBox,       // drop-down list or editable combo
-    Spin,           // up/down arrows that step a number in a buddy edit
-    Tab,            // a row of tabs (the panel below is the caller's business)
-    Tree,           // tree of items with text and data
-    ListView,       // report-mode list: columns, rows, cell texts
+    RadioButton,  // groups run from a control with the Group style to the next one
+    Edit,         // single or multi-line text field
+    ListBox,      // single/multi-select list, optionally with check boxes
+    ComboBox,     // drop-down list or editable combo
+    Spin,         // up/down arrows that step a number in a buddy edit
+    Tab,          // a row of tabs (the panel below is the caller's business)
+    Tree,         // tree of items with text and data
+    ListView,     // report-mode list: columns, rows, cell texts
     ScrollBar,
-    OwnerButton,    // push button drawn by the panel's OnDrawItem
-    ColorSwatch,    // push button that shows a colour
-    Progress,       // progress bar
-    RichText,       // read-only text with coloured and bold runs
-    Icon,           // a standard icon (see StandardIcon)
+    OwnerButton,  // push button drawn by the panel's OnDrawItem
+    ColorSwatch,  // push button that shows a colour
+    Progress,     // progress bar
+    RichText,     // read-only text with coloured and bold runs
+    Icon,         // a standard icon (see StandardIcon)
 };
 
 // Style bits. Bits 0-7 apply to every kind; from bit 8 up their meaning
 // depends on the kind, so the same bit is reused between kinds.
 namespace style {
-constexpr uint32_t Disabled = 1u << 0;    // created disabled
-constexpr uint32_t Hidden = 1u << 1;      // created hidden
-constexpr uint32_t Group = 1u << 2;       // first control of a radio group
-constexpr uint32_t NoTabStop = 1u << 3;   // left out of Tab key order
-constexpr uint32_t Border = 1u << 4;      // sunken frame (statics, icons)
+constexpr uint32_t Disabled = 1u << 0;   // created disabled
+constexpr uint32_t Hidden = 1u << 1;     // created hidden
+constexpr uint32_t Group = 1u << 2;      // first control of a radio group
+constexpr uint32_t NoTabStop = 1u << 3;  // left out of Tab key order
+constexpr uint32_t Border = 1u << 4;     // sunken frame (statics, icons)
 // Static (long lines wrap at word breaks unless NoWrap)
 constexpr uint32_t Center = 1u << 8;
 constexpr uint32_t Right = 1u << 9;
-constexpr uint32_t NoPrefix = 1u << 11;   // "&" is shown as it is, not as a mnemonic
+constexpr uint32_t NoPrefix = 1u << 11;  // "&" is shown as it is, not as a mnemonic
 // Edit
 constexpr uint32_t MultiLine = 1u << 8;
 constexpr uint32_t ReadOnly = 1u << 9;
 constexpr uint32_t Password = 1u << 10;
-constexpr uint32_t Number = 1u << 11;     // accepts digits only (and a leading minus)
-constexpr uint32_t WantReturn = 1u << 12; // Enter makes a new line instead of pressing the default button
-constexpr uint32_t NoWrap = 1u << 13;     // multi-line edits and statics: no word wrap
+constexpr uint32_t Number = 1u << 11;      // accepts digits only (and a leading minus)
+constexpr uint32_t WantReturn = 1u << 12;  // Enter makes a new line instead of pressing the default button
+constexpr uint32_t NoWrap = 1u << 13;      // multi-line edits and statics: no word wrap
 // ListBox
 constexpr uint32_t MultiSelect = 1u << 8;  // extended selection (Shift/Ctrl)
 constexpr uint32_t CheckList = 1u << 9;    // every item carries a check box
 constexpr uint32_t Sorted = 1u << 10;      // Add inserts in alphabetical order (also ComboBox)
 constexpr uint32_t OwnerDraw = 1u << 11;   // items drawn by OnDrawItem (also ComboBox)
 // ComboBox
-constexpr uint32_t Editable = 1u << 8;     // an edit field plus a drop-down; without it a drop-down list
+constexpr uint32_t Editable = 1u << 8;  // an edit field plus a drop-down; without it a drop-down list
 // ScrollBar, Spin
-constexpr uint32_t Vertical = 1u << 8;     // scroll bars are horizontal without it; spins are vertical always
+constexpr uint32_t Vertical = 1u << 8;  // scroll bars are horizontal without it; spins are vertical always
 // Spin
-constexpr uint32_t AutoBuddy = 1u << 9;    // the buddy edit is the control just before the spin in the description
+constexpr uint32_t AutoBuddy = 1u << 9;  // the buddy edit is the control just before the spin in the description
 }  // namespace style
 
 // One control of a panel. Width and height of 0 take the control's natural size.
 struct ControlDesc {
     ControlKind kind = ControlKind::Static;
-    int id = 0;               // 0 (or -1) for statics and frames that are never addressed
-    std::string text;         // caption, initial text; "&" marks the mnemonic for buttons and statics
+    int id = 0;                        // 0 (or -1) for statics and frames that are never addressed
+    std::string text;                  // caption, initial text; "&" marks the mnemonic for buttons and statics
     int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
-    uint32_t styles = 0;      // style:: bits
+    uint32_t styles = 0;               // style:: bits
 };
 
 // A whole panel: dialog caption, its size in dialog units and its controls.
 struct DialogDesc {
     std::string caption;
-    int cx = 0, cy = 0;       // client size in dialog units
-    std::string fontFace;     // empty: the system's dialog font
-    int fontPoints = 0;       // 0: the system's dialog font size
+    int cx = 0, cy = 0;    // client size in dialog units
+    std::string fontFace;  // empty: the system's dialog font
+    int fontPoints = 0;    // 0: the system's dialog font size
     std::vector<ControlDesc> controls;
 };
 
@@ -100,8 +100,8 @@ enum class Notify : uint8_t {
     SelChanged,     // list, combo, tab, tree, list view selection; scroll bar and spin position
     FocusIn,
     FocusOut,
-    CheckChanged,   // a check-list item's box toggled; that item becomes the selected one (GetSel)
-    DropDown,       // a combo's list opens (fill late lists here)
+    CheckChanged,  // a check-list item's box toggled; that item becomes the selected one (GetSel)
+    DropDown,      // a combo's list opens (fill late lists here)
 };
 
 enum class StandardIcon : uint8_t { None, Error, Warning, Information, Question, Application };
@@ -111,9 +111,9 @@ using TreeItem = intptr_t;
 
 // What an owner-drawn control or item asks OnDrawItem to paint.
 struct DrawItemInfo {
-    int id = 0;          // control id
-    int item = -1;       // list/combo item index; -1 for buttons and an empty combo
-    Rect rect;           // in the surface's coordinates
+    int id = 0;     // control id
+    int item = -1;  // list/combo item index; -1 for buttons and an empty combo
+    Rect rect;      // in the surface's coordinates
     bool selected = false;
     bool focused = false;
     bool disabled = false;
@@ -161,9 +161,9 @@ public:
 
     // --- Enumeration
     bool HasControl(int id) const;
-    ControlKind KindOf(int id) const;        // Static for an unknown id (check HasControl)
+    ControlKind KindOf(int id) const;  // Static for an unknown id (check HasControl)
     uint32_t StylesOf(int id) const;
-    std::vector<int> ControlIds() const;     // in creation (tab) order; ids 0 and -1 left out
+    std::vector<int> ControlIds() const;  // in creation (tab) order; ids 0 and -1 left out
 
     // --- Geometry (pixels, panel client coordinates)
     // Dialog units to pixels with the panel's font (x by the average character
@@ -173,16 +173,16 @@ public:
     int DialogUnitsToPixelsY(int y) const;
     int PixelsToDialogUnitsX(int px) const;
     int PixelsToDialogUnitsY(int px) const;
-    Size BaseUnits() const;                  // average character width, font height (pixels)
-    Rect GetItemRect(int id) const;          // empty when the control does not exist
+    Size BaseUnits() const;          // average character width, font height (pixels)
+    Rect GetItemRect(int id) const;  // empty when the control does not exist
     void MoveControl(int id, const Rect& pixels);
-    Size PanelSize() const;                  // the panel's client size in pixels
+    Size PanelSize() const;  // the panel's client size in pixels
 
     // --- Fonts and text measurement
     FontDesc PanelFont() const;
     void SetControlFont(int id, const FontDesc& font);  // height in pixels (negative: character height)
     FontDesc GetControlFont(int id) const;
-    int ControlLineHeight(int id) const;     // one line of the control's font
+    int ControlLineHeight(int id) const;  // one line of the control's font
     // Size of `text` in the control's font; width 0 measures without wrapping.
     Size MeasureText(int id, const std::string& text, int width = 0, unsigned flags = 0) const;
     void SetTabStops(int id, int dialogUnits);  // multi-line edits: one tab stop every so many units
@@ -191,9 +191,9 @@ public:
     void EnableControl(int id, bool enable = true);
     bool IsControlEnabled(int id) const;
     void ShowControl(int id, bool show = true);
-    bool IsControlVisible(int id) const;     // the control's own visibility flag
+    bool IsControlVisible(int id) const;  // the control's own visibility flag
     void FocusControl(int id);
-    int FocusedId() const;                   // 0 when no control of the panel has the focus
+    int FocusedId() const;  // 0 when no control of the panel has the focus
     void SetReadOnly(int id, bool readOnly = true);
 
     // --- Texts and numbers
@@ -216,8 +216,8 @@ public:
     int GetCheckedRadio(int first, int last) const;  // 0 when none is ticked
 
     // --- Lists: list boxes, combo boxes, tab controls and list-view rows
-    void Reset(int id);                      // removes every item (tree items too)
-    int Add(int id, const std::string& text);  // index of the new item; sorted lists insert in order
+    void Reset(int id);                                      // removes every item (tree items too)
+    int Add(int id, const std::string& text);                // index of the new item; sorted lists insert in order
     int Insert(int id, int index, const std::string& text);  // index -1 appends
     bool Delete(int id, int index);
     int Count(int id) const;
@@ -230,10 +230,10 @@ public:
     int GetSel(int id) const;
     void SetItemSelected(int id, int index, bool selected);  // multi-select
     bool IsItemSelected(int id, int index) const;
-    std::vector<int> GetSelectedItems(int id) const;         // ascending
+    std::vector<int> GetSelectedItems(int id) const;  // ascending
     void SetItemData(int id, int index, intptr_t data);
     intptr_t GetItemData(int id, int index) const;
-    void SetItemChecked(int id, int index, bool checked);    // check lists
+    void SetItemChecked(int id, int index, bool checked);  // check lists
     bool IsItemChecked(int id, int index) const;
 
     // --- Report-mode list views (rows are the list items above)
@@ -263,7 +263,7 @@ public:
     void SetPos(int id, int pos);
     // Spin: the buddy's number when it parses, clamped to the range.
     int GetPos(int id) const;
-    void SetPageSize(int id, int page);      // scroll bars
+    void SetPageSize(int id, int page);  // scroll bars
     void SetBuddy(int spinId, int editId);
 
     // --- Colour swatches, rich text, icons, buttons
@@ -271,8 +271,8 @@ public:
     Color GetColor(int id) const;
     void AppendRichText(int id, const std::string& text, Color color, bool bold = false);
     void SetIcon(int id, StandardIcon icon);
-    static Size StandardIconSize();          // 32 x 32
-    void SetDefaultButton(int id);           // 0: none
+    static Size StandardIconSize();  // 32 x 32
+    void SetDefaultButton(int id);   // 0: none
     int DefaultButton() const;
     void Redraw(int id);                     // owner-drawn controls paint again
     void SetItemHeight(int id, int pixels);  // owner-drawn list and combo items
@@ -281,7 +281,7 @@ public:
     // Buttons are clicked (check boxes toggle, radios tick and clear their group).
     void UserClick(int id);
     void UserSetText(int id, const std::string& text);
-    void UserSelect(int id, int index);      // lists, combos, tabs, list views
+    void UserSelect(int id, int index);  // lists, combos, tabs, list views
     void UserDoubleClick(int id, int index = -1);
     void UserToggleItemCheck(int id, int index);
 

@@ -18,15 +18,15 @@ namespace platform {
 struct CtlRecord {
     ControlDesc desc;
     QWidget* widget = nullptr;
-    int buddy = 0;                 // spin: the edit it writes its number into
-    int low = 0, high = 100;       // spin range (low may exceed high: the up arrow goes towards high)
-    int pos = 0;                   // spin position
-    Color color = 0;               // colour swatch
+    int buddy = 0;            // spin: the edit it writes its number into
+    int low = 0, high = 100;  // spin range (low may exceed high: the up arrow goes towards high)
+    int pos = 0;              // spin position
+    Color color = 0;          // colour swatch
     StandardIcon icon = StandardIcon::None;
     bool hasFont = false;
     FontDesc font;
     int tabStopPixels = 0;
-    int itemHeight = 0;            // owner-drawn list items; 0: one line of the font
+    int itemHeight = 0;  // owner-drawn list items; 0: one line of the font
 };
 
 struct ControlPanel::Impl {
@@ -38,12 +38,12 @@ struct ControlPanel::Impl {
     QPointer<QWidget> panel;
     std::vector<std::unique_ptr<CtlRecord>> records;  // creation order
     QFont font;
-    int baseX = 6, baseY = 13;     // dialog base units of `font`
+    int baseX = 6, baseY = 13;  // dialog base units of `font`
     int defaultButton = 0;
     PromptStrip* prompt = nullptr;
-    int quiet = 0;                 // > 0 while code changes values: no notifications
+    int quiet = 0;  // > 0 while code changes values: no notifications
     int focusedId = 0;
-    int hoverId = -1;              // the id last prompted for by pointer moves
+    int hoverId = -1;  // the id last prompted for by pointer moves
     QObject* filter = nullptr;
     QMetaObject::Connection panelGone;  // the panel deleted with a window destroyed elsewhere
     // The host's handling of Enter and Esc pressed in a control; true when taken.

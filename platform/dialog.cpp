@@ -65,8 +65,8 @@ QWidget* DlgMakeTopWidget(Window& window, Window* owner, const std::string& titl
     if (!QApplication::instance()) return nullptr;  // no toolkit: the run fails instead of aborting
     QWidget* ownerWidget = owner ? WidgetOf(*owner) : nullptr;
     if (ownerWidget) ownerWidget = ownerWidget->window();
-    auto* w = new QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                       Qt::WindowCloseButtonHint);
+    auto* w =
+        new QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     if (!AdoptWidget(window, w, owner, false)) {
         delete w;
         return nullptr;
@@ -396,7 +396,8 @@ int Dialog::DoModal(Window* owner) {
         }
     } else if (!d_->ended) {
         if (focusFirst) DlgFocusFirst(*panelImpl());
-        DlgRunModal(d_->top, [this] { return d_->ended; }, d_->loop);
+        DlgRunModal(
+            d_->top, [this] { return d_->ended; }, d_->loop);
     }
     if (d_->top) {
         d_->top->hide();
@@ -445,9 +446,12 @@ void Dialog::PressButton(int id) {
 }
 
 void Dialog::OnButtonClicked(int id) {
-    if (id == dlgid::Ok) OnOK();
-    else if (id == dlgid::Cancel) OnCancel();
-    else OnControl(id, Notify::Clicked);
+    if (id == dlgid::Ok)
+        OnOK();
+    else if (id == dlgid::Cancel)
+        OnCancel();
+    else
+        OnControl(id, Notify::Clicked);
 }
 
 bool Dialog::OnClose() {

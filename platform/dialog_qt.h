@@ -18,7 +18,7 @@
 namespace platform {
 
 struct PromptStrip::Impl {
-    QPointer<QWidget> host;      // the window the strip sits in
+    QPointer<QWidget> host;  // the window the strip sits in
     QPointer<QFrame> bar;
     std::vector<QLabel*> panes;
     int paneCount = 1;

@@ -96,17 +96,21 @@ public:
     using DrawSurface::LineTo;
     using DrawSurface::LogicalToDevice;
     using DrawSurface::MoveTo;
-    DrawQtSurface(QPainter& painter, SurfaceKind kind, int ppiX, int ppiY, Size deviceSize, bool mono,
-              QImage* image)
+    DrawQtSurface(QPainter& painter, SurfaceKind kind, int ppiX, int ppiY, Size deviceSize, bool mono, QImage* image)
         : DrawQtSurface(&painter, nullptr, kind, ppiX, ppiY, deviceSize, mono, image) {}
     // Owns the painter (already begun on its device) and ends it with the surface.
     DrawQtSurface(std::unique_ptr<QPainter> painter, SurfaceKind kind, int ppiX, int ppiY, Size deviceSize, bool mono,
-              QImage* image)
+                  QImage* image)
         : DrawQtSurface(nullptr, std::move(painter), kind, ppiX, ppiY, deviceSize, mono, image) {}
     DrawQtSurface(QPainter* external, std::unique_ptr<QPainter> owned, SurfaceKind kind, int ppiX, int ppiY,
-              Size deviceSize, bool mono, QImage* image)
-        : owned_(std::move(owned)), p_(external ? *external : *owned_), kind_(kind),
-          ppiX_(std::max(1, ppiX)), ppiY_(std::max(1, ppiY)), deviceSize_(deviceSize), mono_(mono),
+                  Size deviceSize, bool mono, QImage* image)
+        : owned_(std::move(owned)),
+          p_(external ? *external : *owned_),
+          kind_(kind),
+          ppiX_(std::max(1, ppiX)),
+          ppiY_(std::max(1, ppiY)),
+          deviceSize_(deviceSize),
+          mono_(mono),
           image_(image) {
         // Only what differs is changed: on a picture every change is recorded and
         // replayed, and a replayed reset would undo the target's own settings.
@@ -231,9 +235,7 @@ public:
         case MapMode::LoEnglish: upi = 100; break;
         case MapMode::HiEnglish: upi = 1000; break;
         case MapMode::Twips: upi = 1440; break;
-        case MapMode::Isotropic:
-            AdjustIsotropic();
-            break;
+        case MapMode::Isotropic: AdjustIsotropic(); break;
         case MapMode::Anisotropic: break;
         }
         if (upi) {
@@ -275,16 +277,12 @@ public:
     }
     Size GetViewportExt() const override { return s_.viewportExt; }
     Point LogicalToDevice(Point p) const override {
-        return Point{draw_Round(double(p.x - s_.windowOrg.x) * s_.viewportExt.cx / s_.windowExt.cx) +
-                         s_.viewportOrg.x,
-                     draw_Round(double(p.y - s_.windowOrg.y) * s_.viewportExt.cy / s_.windowExt.cy) +
-                         s_.viewportOrg.y};
+        return Point{draw_Round(double(p.x - s_.windowOrg.x) * s_.viewportExt.cx / s_.windowExt.cx) + s_.viewportOrg.x,
+                     draw_Round(double(p.y - s_.windowOrg.y) * s_.viewportExt.cy / s_.windowExt.cy) + s_.viewportOrg.y};
     }
     Point DeviceToLogical(Point p) const override {
-        return Point{draw_Round(double(p.x - s_.viewportOrg.x) * s_.windowExt.cx / s_.viewportExt.cx) +
-                         s_.windowOrg.x,
-                     draw_Round(double(p.y - s_.viewportOrg.y) * s_.windowExt.cy / s_.viewportExt.cy) +
-                         s_.windowOrg.y};
+        return Point{draw_Round(double(p.x - s_.viewportOrg.x) * s_.windowExt.cx / s_.viewportExt.cx) + s_.windowOrg.x,
+                     draw_Round(double(p.y - s_.viewportOrg.y) * s_.windowExt.cy / s_.viewportExt.cy) + s_.windowOrg.y};
     }
 
     // --- clipping
@@ -337,8 +335,10 @@ public:
     void Polyline(const Point* points, int count) override {
         if (!points || count < 2 || !PreparePen()) return;
         QPolygon poly = DevPolygon(points, count);
-        if (DevicePenWidth() <= 1) ThinPolyline(poly);
-        else p_.drawPolyline(poly);
+        if (DevicePenWidth() <= 1)
+            ThinPolyline(poly);
+        else
+            p_.drawPolyline(poly);
     }
     void Polygon(const Point* points, int count) override {
         if (!points || count < 2) return;
@@ -475,14 +475,20 @@ public:
     int DrawTextBox(std::string_view text, Rect& r, unsigned flags) override {
         QString s = ToQString(text);
         int qflags = 0;
-        if (flags & TextBox::Right) qflags |= Qt::AlignRight;
-        else if (flags & TextBox::Center) qflags |= Qt::AlignHCenter;
-        else qflags |= Qt::AlignLeft;
+        if (flags & TextBox::Right)
+            qflags |= Qt::AlignRight;
+        else if (flags & TextBox::Center)
+            qflags |= Qt::AlignHCenter;
+        else
+            qflags |= Qt::AlignLeft;
         if (flags & TextBox::SingleLine) {
             qflags |= Qt::TextSingleLine;
-            if (flags & TextBox::Bottom) qflags |= Qt::AlignBottom;
-            else if (flags & TextBox::VCenter) qflags |= Qt::AlignVCenter;
-            else qflags |= Qt::AlignTop;
+            if (flags & TextBox::Bottom)
+                qflags |= Qt::AlignBottom;
+            else if (flags & TextBox::VCenter)
+                qflags |= Qt::AlignVCenter;
+            else
+                qflags |= Qt::AlignTop;
             s.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
             s.replace(QChar('\r'), QChar(' '));
             s.replace(QChar('\n'), QChar(' '));
@@ -502,10 +508,14 @@ public:
             QRect b = s.isEmpty() ? QRect() : fm.boundingRect(limit, qflags & ~Qt::AlignVertical_Mask, s);
             int w = draw_Round(b.width() / std::abs(ScaleX()));
             int h = draw_Round(b.height() / std::abs(ScaleY()));
-            if (r.right >= r.left) r.right = r.left + w;
-            else r.right = r.left - w;
-            if (ScaleY() > 0) r.bottom = r.top + h;
-            else r.bottom = r.top - h;
+            if (r.right >= r.left)
+                r.right = r.left + w;
+            else
+                r.right = r.left - w;
+            if (ScaleY() > 0)
+                r.bottom = r.top + h;
+            else
+                r.bottom = r.top - h;
             return h;
         }
         if (s.isEmpty()) return 0;
@@ -573,8 +583,10 @@ private:
     void ApplyClip() {
         if (!clipDirty_) return;
         clipDirty_ = false;
-        if (s_.hasClip) p_.setClipRegion(s_.clip);
-        else if (p_.hasClipping()) p_.setClipping(false);
+        if (s_.hasClip)
+            p_.setClipRegion(s_.clip);
+        else if (p_.hasClipping())
+            p_.setClipping(false);
     }
     QColor QtColor(Color c) const { return ToQColor(mono_ ? draw_ToMono(c) : c); }
     Qt::FillRule QtFillRule() const { return s_.fillMode == FillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill; }
@@ -590,11 +602,15 @@ private:
         pen.setWidth(w);
         bool thin = w <= 1;
         // A one-pixel line ends short of its last point; wide pens take their caps.
-        if (thin) pen.setCapStyle(Qt::FlatCap);
-        else pen.setCapStyle(pd.cap == PenCap::Flat ? Qt::FlatCap
-                             : pd.cap == PenCap::Square ? Qt::SquareCap : Qt::RoundCap);
-        pen.setJoinStyle(pd.join == PenJoin::Miter ? Qt::MiterJoin
-                         : pd.join == PenJoin::Bevel ? Qt::BevelJoin : Qt::RoundJoin);
+        if (thin)
+            pen.setCapStyle(Qt::FlatCap);
+        else
+            pen.setCapStyle(pd.cap == PenCap::Flat     ? Qt::FlatCap
+                            : pd.cap == PenCap::Square ? Qt::SquareCap
+                                                       : Qt::RoundCap);
+        pen.setJoinStyle(pd.join == PenJoin::Miter   ? Qt::MiterJoin
+                         : pd.join == PenJoin::Bevel ? Qt::BevelJoin
+                                                     : Qt::RoundJoin);
         std::vector<double> dashes = PenDashes(w);
         if (!dashes.empty()) pen.setDashPattern(QList<qreal>(dashes.begin(), dashes.end()));
         return pen;
@@ -763,8 +779,10 @@ private:
             p_.drawArc(box, qa, qs);
         } else {
             PrepareShape();
-            if (kind == 1) p_.drawPie(box, qa, qs);
-            else p_.drawChord(box, qa, qs);
+            if (kind == 1)
+                p_.drawPie(box, qa, qs);
+            else
+                p_.drawChord(box, qa, qs);
         }
     }
 
@@ -826,7 +844,7 @@ std::unique_ptr<DrawSurface> CreatePainterSurface(QPainter& painter, SurfaceKind
 
 std::unique_ptr<DrawSurface> CreateWidgetSurface(QPainter& painter, QWidget& widget) {
     return std::make_unique<DrawQtSurface>(painter, SurfaceKind::Widget, widget.logicalDpiX(), widget.logicalDpiY(),
-                                       Size{widget.width(), widget.height()}, false, nullptr);
+                                           Size{widget.width(), widget.height()}, false, nullptr);
 }
 
 QPainter* PainterOf(DrawSurface& surface) {
@@ -850,16 +868,12 @@ std::unique_ptr<DrawSurface> CreateImageSurface(Image& image) {
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(&data)) return nullptr;
     return std::make_unique<DrawQtSurface>(std::move(painter), SurfaceKind::Image, image.PixelsPerInch(),
-                                       image.PixelsPerInch(), image.GetSize(), image.IsMonochrome(), &data);
+                                           image.PixelsPerInch(), image.GetSize(), image.IsMonochrome(), &data);
 }
 
-QColor ToQColor(Color c) {
-    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
-}
+QColor ToQColor(Color c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 
-Color FromQColor(const QColor& c) {
-    return MakeColor(c.red(), c.green(), c.blue());
-}
+Color FromQColor(const QColor& c) { return MakeColor(c.red(), c.green(), c.blue()); }
 
 QString ToQString(std::string_view text) {
     if (text.empty()) return QString();
@@ -900,8 +914,10 @@ FontDesc FromQFont(const QFont& f) {
     FontDesc fd;
     QStringList families = f.families();
     fd.face = (families.isEmpty() ? f.family() : families.first()).toStdString();
-    if (f.pixelSize() > 0) fd.height = -f.pixelSize();
-    else fd.height = -std::max(1, draw_Round(f.pointSizeF() * 96.0 / 72.0));
+    if (f.pixelSize() > 0)
+        fd.height = -f.pixelSize();
+    else
+        fd.height = -std::max(1, draw_Round(f.pointSizeF() * 96.0 / 72.0));
     fd.weight = f.weight();
     fd.italic = f.italic();
     fd.underline = f.underline();

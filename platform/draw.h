@@ -77,12 +77,12 @@ struct PenDesc {
 enum class BrushStyle { Solid, Null, Hatch, Pattern };
 // Hatches, numbered as the program stores them.
 enum class HatchStyle {
-    Horizontal = 0,         // -----
-    Vertical = 1,           // |||||
-    DownwardDiagonal = 2,   // \\\\\ (falls from left to right)
-    UpwardDiagonal = 3,     // ///// (rises from left to right)
-    Cross = 4,              // +++++
-    DiagonalCross = 5,      // xxxxx
+    Horizontal = 0,        // -----
+    Vertical = 1,          // |||||
+    DownwardDiagonal = 2,  // \\\\\ (falls from left to right)
+    UpwardDiagonal = 3,    // ///// (rises from left to right)
+    Cross = 4,             // +++++
+    DiagonalCross = 5,     // xxxxx
 };
 
 struct BrushDesc {
@@ -116,15 +116,15 @@ struct BrushDesc {
 // ---------------------------------------------------------------------------
 // Fonts
 struct FontDesc {
-    std::string face;     // empty: the default face
+    std::string face;  // empty: the default face
     // Logical units: negative = character (em) height, positive = cell height
     // (ascent + descent), 0 = the default font's height.
     int height = 0;
-    int weight = 400;     // 100..900; 700 is bold
+    int weight = 400;  // 100..900; 700 is bold
     bool italic = false;
     bool underline = false;
     bool strikeout = false;
-    int escapement = 0;   // text direction, tenths of a degree counter-clockwise
+    int escapement = 0;       // text direction, tenths of a degree counter-clockwise
     bool fixedPitch = false;  // a hint for when the face is missing
 
     bool IsBold() const { return weight >= 600; }
@@ -133,7 +133,7 @@ struct FontDesc {
 
 // Sizes in logical units of the surface that measured them.
 struct TextMetrics {
-    int height = 0;           // ascent + descent
+    int height = 0;  // ascent + descent
     int ascent = 0;
     int descent = 0;
     int internalLeading = 0;  // height less the character (em) height
@@ -163,14 +163,14 @@ enum class FillMode { Alternate = 1, Winding = 2 };
 // Mapping modes, numbered as the program stores them. The fixed modes (2..6)
 // measure in physical units with y growing upwards.
 enum class MapMode {
-    Pixels = 1,      // one logical unit = one device pixel, y down
-    LoMetric = 2,    // 0.1 mm
-    HiMetric = 3,    // 0.01 mm
-    LoEnglish = 4,   // 0.01 inch
-    HiEnglish = 5,   // 0.001 inch
-    Twips = 6,       // 1/1440 inch
-    Isotropic = 7,   // window/viewport extents, equal scale on both axes
-    Anisotropic = 8, // window/viewport extents as given
+    Pixels = 1,       // one logical unit = one device pixel, y down
+    LoMetric = 2,     // 0.1 mm
+    HiMetric = 3,     // 0.01 mm
+    LoEnglish = 4,    // 0.01 inch
+    HiEnglish = 5,    // 0.001 inch
+    Twips = 6,        // 1/1440 inch
+    Isotropic = 7,    // window/viewport extents, equal scale on both axes
+    Anisotropic = 8,  // window/viewport extents as given
 };
 
 // Alignment of TextOut's reference point: one horizontal or'd with one vertical.
@@ -190,8 +190,8 @@ namespace TextBox {
 constexpr unsigned Left = 0;
 constexpr unsigned Center = 1;
 constexpr unsigned Right = 2;
-constexpr unsigned VCenter = 4;      // with SingleLine
-constexpr unsigned Bottom = 8;       // with SingleLine
+constexpr unsigned VCenter = 4;  // with SingleLine
+constexpr unsigned Bottom = 8;   // with SingleLine
 constexpr unsigned WordBreak = 0x10;
 constexpr unsigned SingleLine = 0x20;
 constexpr unsigned ExpandTabs = 0x40;
@@ -213,14 +213,14 @@ public:
 
     // --- What the device is
     virtual SurfaceKind Kind() const = 0;
-    virtual int Technology() const = 0;          // kTech...
-    virtual bool IsMonochrome() const = 0;       // colours drawn as black or white
-    virtual bool UsesPalette() const = 0;        // always false on this platform
+    virtual int Technology() const = 0;     // kTech...
+    virtual bool IsMonochrome() const = 0;  // colours drawn as black or white
+    virtual bool UsesPalette() const = 0;   // always false on this platform
     bool IsPicture() const { return Kind() == SurfaceKind::Picture; }
     bool IsPrinter() const { return Kind() == SurfaceKind::Printer || Kind() == SurfaceKind::Pdf; }
-    virtual int PixelsPerInchX() const = 0;      // 96 on screen and images
+    virtual int PixelsPerInchX() const = 0;  // 96 on screen and images
     virtual int PixelsPerInchY() const = 0;
-    virtual Size DeviceSize() const = 0;         // pixels (of a page: the printable area)
+    virtual Size DeviceSize() const = 0;  // pixels (of a page: the printable area)
 
     // --- State
     virtual PenDesc SetPen(const PenDesc& pen) = 0;
@@ -231,7 +231,7 @@ public:
     virtual FontDesc GetFont() const = 0;
     virtual Color SetTextColor(Color c) = 0;
     virtual Color GetTextColor() const = 0;
-    virtual Color SetBackgroundColor(Color c) = 0;   // opaque text, hatch and dash gaps
+    virtual Color SetBackgroundColor(Color c) = 0;  // opaque text, hatch and dash gaps
     virtual Color GetBackgroundColor() const = 0;
     virtual BackgroundMode SetBackgroundMode(BackgroundMode mode) = 0;
     virtual BackgroundMode GetBackgroundMode() const = 0;
@@ -282,9 +282,9 @@ public:
     virtual Rect GetClipBox() const = 0;
 
     // --- Lines and shapes
-    virtual Point MoveTo(Point p) = 0;       // returns the previous current position
+    virtual Point MoveTo(Point p) = 0;  // returns the previous current position
     virtual Point GetCurrentPosition() const = 0;
-    virtual void LineTo(Point p) = 0;        // with the pen; the position moves to p
+    virtual void LineTo(Point p) = 0;  // with the pen; the position moves to p
     void MoveTo(int x, int y) { MoveTo(Point{x, y}); }
     void LineTo(int x, int y) { LineTo(Point{x, y}); }
     void Line(int x1, int y1, int x2, int y2) {

@@ -21,9 +21,7 @@ namespace {
 
 constexpr int kImageDefaultPpi = 96;
 
-int img_DotsPerMeter(int ppi) {
-    return static_cast<int>(std::lround(ppi / 0.0254));
-}
+int img_DotsPerMeter(int ppi) { return static_cast<int>(std::lround(ppi / 0.0254)); }
 
 Color img_MapColor(Color c, bool mono) {
     if (!mono) return c;
@@ -31,21 +29,15 @@ Color img_MapColor(Color c, bool mono) {
     return lum >= 128 ? MakeColor(255, 255, 255) : MakeColor(0, 0, 0);
 }
 
-QRgb img_ToRgb(Color c) {
-    return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
-}
+QRgb img_ToRgb(Color c) { return qRgb(RedOf(c), GreenOf(c), BlueOf(c)); }
 
-Color img_FromRgb(QRgb v) {
-    return MakeColor(qRed(v), qGreen(v), qBlue(v));
-}
+Color img_FromRgb(QRgb v) { return MakeColor(qRed(v), qGreen(v), qBlue(v)); }
 
 }  // namespace
 
 Image::Image() = default;
 
-Image::Image(int width, int height, Color fill, bool monochrome) {
-    Create(width, height, fill, monochrome);
-}
+Image::Image(int width, int height, Color fill, bool monochrome) { Create(width, height, fill, monochrome); }
 
 Image::~Image() = default;
 
@@ -73,21 +65,13 @@ bool Image::Create(int width, int height, Color fill, bool monochrome) {
     return true;
 }
 
-bool Image::IsNull() const {
-    return !impl_ || impl_->image.isNull();
-}
+bool Image::IsNull() const { return !impl_ || impl_->image.isNull(); }
 
-int Image::Width() const {
-    return impl_ ? impl_->image.width() : 0;
-}
+int Image::Width() const { return impl_ ? impl_->image.width() : 0; }
 
-int Image::Height() const {
-    return impl_ ? impl_->image.height() : 0;
-}
+int Image::Height() const { return impl_ ? impl_->image.height() : 0; }
 
-bool Image::IsMonochrome() const {
-    return impl_ && impl_->monochrome;
-}
+bool Image::IsMonochrome() const { return impl_ && impl_->monochrome; }
 
 int Image::PixelsPerInch() const {
     if (IsNull()) return kImageDefaultPpi;
@@ -126,8 +110,7 @@ bool Image::SetPixel(int x, int y, Color c) {
 Image Image::Copy(const Rect& r) const {
     Image out;
     if (IsNull()) return out;
-    QRect area = QRect(r.left, r.top, std::max(0, r.Width()), std::max(0, r.Height()))
-                     .intersected(impl_->image.rect());
+    QRect area = QRect(r.left, r.top, std::max(0, r.Width()), std::max(0, r.Height())).intersected(impl_->image.rect());
     if (area.isEmpty()) return out;
     out.impl_ = std::make_unique<Impl>();
     out.impl_->image = impl_->image.copy(area);
@@ -135,9 +118,7 @@ Image Image::Copy(const Rect& r) const {
     return out;
 }
 
-bool Image::SameContent(const Image& other) const {
-    return CountDifferences(other) == 0;
-}
+bool Image::SameContent(const Image& other) const { return CountDifferences(other) == 0; }
 
 long long Image::CountDifferences(const Image& other) const {
     // Images of different sizes differ everywhere.

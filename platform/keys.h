@@ -26,9 +26,9 @@ constexpr int Right = 39;
 constexpr int Down = 40;
 constexpr int Insert = 45;
 constexpr int Delete = 46;
-constexpr int Digit0 = 48;  // '0' .. '9' are 48 .. 57
-constexpr int LetterA = 65;  // 'A' .. 'Z' are 65 .. 90 (always the upper-case code)
-constexpr int Numpad0 = 96;  // keypad 0 .. 9 are 96 .. 105
+constexpr int Digit0 = 48;     // '0' .. '9' are 48 .. 57
+constexpr int LetterA = 65;    // 'A' .. 'Z' are 65 .. 90 (always the upper-case code)
+constexpr int Numpad0 = 96;    // keypad 0 .. 9 are 96 .. 105
 constexpr int Multiply = 106;  // keypad *
 constexpr int Add = 107;       // keypad +
 constexpr int Subtract = 109;  // keypad -
@@ -40,13 +40,13 @@ constexpr int F12 = 123;
 constexpr int NumLock = 144;
 constexpr int ScrollLock = 145;
 // Punctuation keys of a US layout, by the character they carry unshifted.
-constexpr int Semicolon = 186;  // ;
-constexpr int Equals = 187;     // =
-constexpr int Comma = 188;      // ,
-constexpr int Minus = 189;      // -
-constexpr int Period = 190;     // .
-constexpr int Slash = 191;      // /
-constexpr int Backquote = 192;  // `
+constexpr int Semicolon = 186;     // ;
+constexpr int Equals = 187;        // =
+constexpr int Comma = 188;         // ,
+constexpr int Minus = 189;         // -
+constexpr int Period = 190;        // .
+constexpr int Slash = 191;         // /
+constexpr int Backquote = 192;     // `
 constexpr int LeftBracket = 219;   // [
 constexpr int Backslash = 220;     // backslash
 constexpr int RightBracket = 221;  // ]

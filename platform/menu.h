@@ -48,7 +48,7 @@ public:
 
     int ItemCount() const;
     struct ItemInfo {
-        int id = 0;          // 0 for pop-ups and separators
+        int id = 0;  // 0 for pop-ups and separators
         std::string text;
         bool separator = false;
         bool popup = false;

@@ -77,8 +77,10 @@ void ovl_PaintQt(QPainter& p, const OverlayMark& m) {
         QRect box = ovl_BoxOf(m);
         if (box.width() < 1 || box.height() < 1) return;
         QRectF f(box.x(), box.y(), box.width() - 1, box.height() - 1);
-        if (m.shape == OverlayMark::Shape::Ellipse) p.drawEllipse(f);
-        else p.drawRect(f);
+        if (m.shape == OverlayMark::Shape::Ellipse)
+            p.drawEllipse(f);
+        else
+            p.drawRect(f);
         break;
     }
     }
@@ -98,8 +100,10 @@ void ovl_PaintPortable(DrawSurface& s, const OverlayMark& m) {
     } else if (m.points.size() >= 2) {
         QRect b = ovl_BoxOf(m);
         Rect r{b.left(), b.top(), b.left() + b.width(), b.top() + b.height()};
-        if (m.shape == OverlayMark::Shape::Ellipse) s.Ellipse(r);
-        else s.Rectangle(r);
+        if (m.shape == OverlayMark::Shape::Ellipse)
+            s.Ellipse(r);
+        else
+            s.Rectangle(r);
     }
 }
 
@@ -108,15 +112,17 @@ void ovl_PaintPortable(DrawSurface& s, const OverlayMark& m) {
 bool OverlayLayer::Toggle(const OverlayMark& mark) {
     auto it = std::find(marks_.begin(), marks_.end(), mark);
     bool shown = it == marks_.end();
-    if (shown) marks_.push_back(mark);
-    else marks_.erase(it);
+    if (shown)
+        marks_.push_back(mark);
+    else
+        marks_.erase(it);
     Notify(ovl_MarkBounds(mark));
     return shown;
 }
 
 bool OverlayLayer::ToggleRect(const Rect& r, bool invert) {
-    return Toggle(ovl_TwoPointMark(OverlayMark::Shape::Rectangle, Point{r.left, r.top}, Point{r.right, r.bottom},
-                                   invert));
+    return Toggle(
+        ovl_TwoPointMark(OverlayMark::Shape::Rectangle, Point{r.left, r.top}, Point{r.right, r.bottom}, invert));
 }
 
 bool OverlayLayer::ToggleLine(Point a, Point b, bool invert) {
@@ -124,13 +130,13 @@ bool OverlayLayer::ToggleLine(Point a, Point b, bool invert) {
 }
 
 bool OverlayLayer::ToggleEllipse(const Rect& r, bool invert) {
-    return Toggle(ovl_TwoPointMark(OverlayMark::Shape::Ellipse, Point{r.left, r.top}, Point{r.right, r.bottom},
-                                   invert));
+    return Toggle(
+        ovl_TwoPointMark(OverlayMark::Shape::Ellipse, Point{r.left, r.top}, Point{r.right, r.bottom}, invert));
 }
 
 bool OverlayLayer::ToggleFocusRect(const Rect& r) {
-    return Toggle(ovl_TwoPointMark(OverlayMark::Shape::FocusRect, Point{r.left, r.top}, Point{r.right, r.bottom},
-                                   true));
+    return Toggle(
+        ovl_TwoPointMark(OverlayMark::Shape::FocusRect, Point{r.left, r.top}, Point{r.right, r.bottom}, true));
 }
 
 void OverlayLayer::Clear() {

@@ -53,13 +53,9 @@ void Picture::End() {
         impl_->picture.setBoundingRect(QRect(0, 0, impl_->bounds.cx, impl_->bounds.cy));
 }
 
-bool Picture::IsRecording() const {
-    return impl_ && impl_->surface;
-}
+bool Picture::IsRecording() const { return impl_ && impl_->surface; }
 
-bool Picture::IsEmpty() const {
-    return !impl_ || impl_->picture.isNull();
-}
+bool Picture::IsEmpty() const { return !impl_ || impl_->picture.isNull(); }
 
 Rect Picture::Bounds() const {
     if (IsEmpty()) return Rect{};

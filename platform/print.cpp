@@ -22,18 +22,14 @@ QPageLayout prn_Layout(const PageSetup& setup) {
     double w = setup.widthMm > 0 ? setup.widthMm : 210.0;
     double h = setup.heightMm > 0 ? setup.heightMm : 297.0;
     double m = std::max(0.0, setup.marginMm);
-    QPageSize size(QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Millimeter, QString(),
-                   QPageSize::ExactMatch);
+    QPageSize size(QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
     // Paper given landscape-shaped counts as landscape.
     bool landscape = setup.landscape != (w > h);
     return QPageLayout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(m, m, m, m),
                        QPageLayout::Millimeter);
 }
 
-int prn_Ppi(const PageSetup& setup) {
-    return std::clamp(setup.pixelsPerInch, 72, 2400);
-}
-
+int prn_Ppi(const PageSetup& setup) { return std::clamp(setup.pixelsPerInch, 72, 2400); }
 
 }  // namespace
 
@@ -66,8 +62,8 @@ struct PdfDocument::Impl {
     PrnNowhere nowhere;
 
     void StartPageSurface() {
-        surface = CreatePainterSurface(painter, SurfaceKind::Pdf, ppi, ppi, Size{writer->width(), writer->height()},
-                                       false);
+        surface =
+            CreatePainterSurface(painter, SurfaceKind::Pdf, ppi, ppi, Size{writer->width(), writer->height()}, false);
         ++pages;
     }
     void Close() {
@@ -107,13 +103,9 @@ bool PdfDocument::Open(const std::string& path, const PageSetup& setup) {
     return true;
 }
 
-bool PdfDocument::IsOpen() const {
-    return impl_->writer != nullptr;
-}
+bool PdfDocument::IsOpen() const { return impl_->writer != nullptr; }
 
-DrawSurface& PdfDocument::Page() {
-    return impl_->surface ? *impl_->surface : impl_->nowhere.Surface();
-}
+DrawSurface& PdfDocument::Page() { return impl_->surface ? *impl_->surface : impl_->nowhere.Surface(); }
 
 bool PdfDocument::NewPage() {
     if (!IsOpen()) return false;
@@ -126,9 +118,7 @@ bool PdfDocument::NewPage() {
     return true;
 }
 
-int PdfDocument::PageCount() const {
-    return impl_->pages;
-}
+int PdfDocument::PageCount() const { return impl_->pages; }
 
 bool PdfDocument::End() {
     if (!IsOpen()) return false;
@@ -149,9 +139,7 @@ void PdfDocument::Abort() {
     QFile::remove(QString::fromStdString(impl_->path));
 }
 
-const std::string& PdfDocument::ErrorText() const {
-    return impl_->error;
-}
+const std::string& PdfDocument::ErrorText() const { return impl_->error; }
 
 // ---------------------------------------------------------------------------
 std::vector<PrinterInfo> ListPrinters() {
@@ -162,9 +150,7 @@ std::vector<PrinterInfo> ListPrinters() {
     return out;
 }
 
-std::string DefaultPrinterName() {
-    return QPrinterInfo::defaultPrinterName().toStdString();
-}
+std::string DefaultPrinterName() { return QPrinterInfo::defaultPrinterName().toStdString(); }
 
 struct PrintJob::Impl {
     std::unique_ptr<QPrinter> printer;
@@ -179,9 +165,8 @@ struct PrintJob::Impl {
 
     void StartPageSurface() {
         QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
-        surface = CreatePainterSurface(painter, toFile ? SurfaceKind::Pdf : SurfaceKind::Printer,
-                                       printer->resolution(), printer->resolution(),
-                                       Size{page.width(), page.height()}, !color);
+        surface = CreatePainterSurface(painter, toFile ? SurfaceKind::Pdf : SurfaceKind::Printer, printer->resolution(),
+                                       printer->resolution(), Size{page.width(), page.height()}, !color);
         ++pages;
     }
 };
@@ -233,17 +218,11 @@ bool PrintJob::Begin(const PrintSettings& settings) {
     return true;
 }
 
-bool PrintJob::IsActive() const {
-    return impl_->printer != nullptr;
-}
+bool PrintJob::IsActive() const { return impl_->printer != nullptr; }
 
-bool PrintJob::IsToFile() const {
-    return impl_->toFile;
-}
+bool PrintJob::IsToFile() const { return impl_->toFile; }
 
-DrawSurface& PrintJob::Page() {
-    return impl_->surface ? *impl_->surface : impl_->nowhere.Surface();
-}
+DrawSurface& PrintJob::Page() { return impl_->surface ? *impl_->surface : impl_->nowhere.Surface(); }
 
 bool PrintJob::NewPage() {
     if (!IsActive()) return false;
@@ -256,9 +235,7 @@ bool PrintJob::NewPage() {
     return true;
 }
 
-int PrintJob::PageCount() const {
-    return impl_->pages;
-}
+int PrintJob::PageCount() const { return impl_->pages; }
 
 bool PrintJob::End() {
     if (!IsActive()) return false;
@@ -284,8 +261,6 @@ Size PrintJob::PaperSize() const {
     return Size{paper.width(), paper.height()};
 }
 
-const std::string& PrintJob::ErrorText() const {
-    return impl_->error;
-}
+const std::string& PrintJob::ErrorText() const { return impl_->error; }
 
 }  // namespace platform

@@ -14,7 +14,7 @@
 namespace platform {
 
 struct PageSetup {
-    double widthMm = 210.0;   // paper size, portrait; A4 by default
+    double widthMm = 210.0;  // paper size, portrait; A4 by default
     double heightMm = 297.0;
     bool landscape = false;
     double marginMm = 0.0;    // the same on every side

@@ -3,13 +3,13 @@
 // temporary file (a failed write leaves the old file as it was).
 #include "platform/profile.h"
 
+#include <strings.h>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <strings.h>
 
 #include "core/desktop.h"
 
@@ -49,7 +49,9 @@ bool pf_KeyOf(const std::string& line, std::string* key, std::string* value) {
 }
 
 // A text that would break the file's rows if written as a name or value.
-bool pf_Unsafe(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos || s.find('\0') != std::string::npos; }
+bool pf_Unsafe(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos || s.find('\0') != std::string::npos;
+}
 
 Profile* pf_appProfile = nullptr;
 

@@ -105,8 +105,7 @@ bool SheetTopFilter::eventFilter(QObject* watched, QEvent* event) {
             s_->Hover(id);
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return QObject::eventFilter(watched, event);
 }
@@ -153,7 +152,8 @@ void PropertySheet::SheetImpl::BuildPage(int index) {
     QWidget* panel = p->Build(holders[index]);
     panel->move(0, 0);
     p->keyHandler = [this](int key, unsigned mods) {
-        if (inPage && hostPage && hostPage->panelImpl()->keyHandler) return hostPage->panelImpl()->keyHandler(key, mods);
+        if (inPage && hostPage && hostPage->panelImpl()->keyHandler)
+            return hostPage->panelImpl()->keyHandler(key, mods);
         return HandleKey(key, mods);
     };
     if (!page->LinkedPromptStrip()) page->LinkPromptStrip(PageStrip());
@@ -335,8 +335,10 @@ PropertyPage::~PropertyPage() {
                 s.holders.erase(s.holders.begin() + index);
                 s.tabs->removeTab(index);
                 CtlDeleteWidget(holder);
-                if (s.active == index) s.active = -1;
-                else if (s.active > index) --s.active;
+                if (s.active == index)
+                    s.active = -1;
+                else if (s.active > index)
+                    --s.active;
                 --s.quiet;
             }
         }
@@ -446,7 +448,8 @@ int PropertySheet::DoModal(Window* owner) {
             }
         }
     } else if (!s_->ended) {
-        DlgRunModal(s_->top, [this] { return s_->ended; }, s_->loop);
+        DlgRunModal(
+            s_->top, [this] { return s_->ended; }, s_->loop);
     }
     if (s_->top) {
         s_->top->hide();

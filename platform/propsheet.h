@@ -63,11 +63,11 @@ public:
     // --- Pages (not owned: they must outlive the sheet's window)
     void AddPage(PropertyPage* page);
     int PageCount() const;
-    PropertyPage* GetPage(int index) const;  // null outside 0..count-1
+    PropertyPage* GetPage(int index) const;         // null outside 0..count-1
     int PageIndex(const PropertyPage* page) const;  // -1 when not a page of this sheet
     // The page a run opens at (out-of-range values open the first page).
     void SetStartPage(int index);
-    int ActivePageIndex() const;             // -1 when not built
+    int ActivePageIndex() const;  // -1 when not built
     PropertyPage* ActivePage() const;
     // Activates a page from code (the leaving page's OnKillActive may refuse);
     // OnPageChanged is not called.
@@ -76,8 +76,8 @@ public:
     bool UserSelectPage(int index);
 
     // --- Buttons (created when the sheet is built)
-    void ShowHelpButton(bool show);           // off by default
-    void ShowApplyButton(bool show);          // on by default
+    void ShowHelpButton(bool show);   // off by default
+    void ShowApplyButton(bool show);  // on by default
     void EnableApply(bool enable);
     bool IsApplyEnabled() const;
     // A press of button `id` from code: 1 OnOK, 2 OnCancel, 12321 OnApply,

@@ -14,8 +14,8 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
@@ -97,12 +97,9 @@ Point wn_PointOf(const QPointF& p) { return Point{static_cast<int>(p.x()), stati
 
 MouseButton wn_ButtonOf(Qt::MouseButton b) {
     switch (b) {
-    case Qt::RightButton:
-        return MouseButton::Right;
-    case Qt::MiddleButton:
-        return MouseButton::Middle;
-    default:
-        return MouseButton::Left;
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
+    default: return MouseButton::Left;
     }
 }
 
@@ -177,12 +174,8 @@ bool wn_Dispatch(Window& w, QWidget* widget, QEvent* e) {
         if (code != 0 && !ke->isAutoRepeat()) WindowAccess::KeyUp(w, code, ModifiersFromQt(ke->modifiers()));
         return own;
     }
-    case QEvent::FocusIn:
-        WindowAccess::SetFocus(w);
-        return false;
-    case QEvent::FocusOut:
-        WindowAccess::KillFocus(w);
-        return false;
+    case QEvent::FocusIn: WindowAccess::SetFocus(w); return false;
+    case QEvent::FocusOut: WindowAccess::KillFocus(w); return false;
     case QEvent::Timer: {
         const int qtId = static_cast<QTimerEvent*>(e)->timerId();
         for (const auto& [id, qid] : d->timers) {
@@ -235,8 +228,7 @@ bool wn_Dispatch(Window& w, QWidget* widget, QEvent* e) {
         handler(paths, wn_PointOf(de->position()));
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -336,28 +328,65 @@ struct wn_KeyPair {
 };
 // Keys whose code does not follow from a range.
 constexpr wn_KeyPair wn_keyTable[] = {
-    {Qt::Key_Backspace, key::Back},     {Qt::Key_Tab, key::Tab},           {Qt::Key_Backtab, key::Tab},
-    {Qt::Key_Return, key::Enter},       {Qt::Key_Enter, key::Enter},       {Qt::Key_Shift, key::Shift},
-    {Qt::Key_Control, key::Control},    {Qt::Key_Alt, key::Alt},           {Qt::Key_AltGr, key::Alt},
-    {Qt::Key_Pause, key::Pause},        {Qt::Key_CapsLock, key::CapsLock}, {Qt::Key_Escape, key::Escape},
-    {Qt::Key_Space, key::Space},        {Qt::Key_PageUp, key::PageUp},     {Qt::Key_PageDown, key::PageDown},
-    {Qt::Key_End, key::End},            {Qt::Key_Home, key::Home},         {Qt::Key_Left, key::Left},
-    {Qt::Key_Up, key::Up},              {Qt::Key_Right, key::Right},       {Qt::Key_Down, key::Down},
-    {Qt::Key_Insert, key::Insert},      {Qt::Key_Delete, key::Delete},     {Qt::Key_NumLock, key::NumLock},
-    {Qt::Key_ScrollLock, key::ScrollLock}, {Qt::Key_Clear, 12},
-    {Qt::Key_Semicolon, key::Semicolon}, {Qt::Key_Colon, key::Semicolon}, {Qt::Key_Equal, key::Equals},
-    {Qt::Key_Plus, key::Equals},        {Qt::Key_Comma, key::Comma},       {Qt::Key_Less, key::Comma},
-    {Qt::Key_Minus, key::Minus},        {Qt::Key_Underscore, key::Minus},  {Qt::Key_Period, key::Period},
-    {Qt::Key_Greater, key::Period},     {Qt::Key_Slash, key::Slash},       {Qt::Key_Question, key::Slash},
-    {Qt::Key_QuoteLeft, key::Backquote}, {Qt::Key_AsciiTilde, key::Backquote},
-    {Qt::Key_BracketLeft, key::LeftBracket}, {Qt::Key_BraceLeft, key::LeftBracket},
-    {Qt::Key_Backslash, key::Backslash}, {Qt::Key_Bar, key::Backslash},
-    {Qt::Key_BracketRight, key::RightBracket}, {Qt::Key_BraceRight, key::RightBracket},
-    {Qt::Key_Apostrophe, key::Quote},   {Qt::Key_QuoteDbl, key::Quote},
+    {Qt::Key_Backspace, key::Back},
+    {Qt::Key_Tab, key::Tab},
+    {Qt::Key_Backtab, key::Tab},
+    {Qt::Key_Return, key::Enter},
+    {Qt::Key_Enter, key::Enter},
+    {Qt::Key_Shift, key::Shift},
+    {Qt::Key_Control, key::Control},
+    {Qt::Key_Alt, key::Alt},
+    {Qt::Key_AltGr, key::Alt},
+    {Qt::Key_Pause, key::Pause},
+    {Qt::Key_CapsLock, key::CapsLock},
+    {Qt::Key_Escape, key::Escape},
+    {Qt::Key_Space, key::Space},
+    {Qt::Key_PageUp, key::PageUp},
+    {Qt::Key_PageDown, key::PageDown},
+    {Qt::Key_End, key::End},
+    {Qt::Key_Home, key::Home},
+    {Qt::Key_Left, key::Left},
+    {Qt::Key_Up, key::Up},
+    {Qt::Key_Right, key::Right},
+    {Qt::Key_Down, key::Down},
+    {Qt::Key_Insert, key::Insert},
+    {Qt::Key_Delete, key::Delete},
+    {Qt::Key_NumLock, key::NumLock},
+    {Qt::Key_ScrollLock, key::ScrollLock},
+    {Qt::Key_Clear, 12},
+    {Qt::Key_Semicolon, key::Semicolon},
+    {Qt::Key_Colon, key::Semicolon},
+    {Qt::Key_Equal, key::Equals},
+    {Qt::Key_Plus, key::Equals},
+    {Qt::Key_Comma, key::Comma},
+    {Qt::Key_Less, key::Comma},
+    {Qt::Key_Minus, key::Minus},
+    {Qt::Key_Underscore, key::Minus},
+    {Qt::Key_Period, key::Period},
+    {Qt::Key_Greater, key::Period},
+    {Qt::Key_Slash, key::Slash},
+    {Qt::Key_Question, key::Slash},
+    {Qt::Key_QuoteLeft, key::Backquote},
+    {Qt::Key_AsciiTilde, key::Backquote},
+    {Qt::Key_BracketLeft, key::LeftBracket},
+    {Qt::Key_BraceLeft, key::LeftBracket},
+    {Qt::Key_Backslash, key::Backslash},
+    {Qt::Key_Bar, key::Backslash},
+    {Qt::Key_BracketRight, key::RightBracket},
+    {Qt::Key_BraceRight, key::RightBracket},
+    {Qt::Key_Apostrophe, key::Quote},
+    {Qt::Key_QuoteDbl, key::Quote},
     // Shifted digits of a US layout give their digit key.
-    {Qt::Key_Exclam, '1'}, {Qt::Key_At, '2'}, {Qt::Key_NumberSign, '3'}, {Qt::Key_Dollar, '4'},
-    {Qt::Key_Percent, '5'}, {Qt::Key_AsciiCircum, '6'}, {Qt::Key_Ampersand, '7'}, {Qt::Key_Asterisk, '8'},
-    {Qt::Key_ParenLeft, '9'}, {Qt::Key_ParenRight, '0'},
+    {Qt::Key_Exclam, '1'},
+    {Qt::Key_At, '2'},
+    {Qt::Key_NumberSign, '3'},
+    {Qt::Key_Dollar, '4'},
+    {Qt::Key_Percent, '5'},
+    {Qt::Key_AsciiCircum, '6'},
+    {Qt::Key_Ampersand, '7'},
+    {Qt::Key_Asterisk, '8'},
+    {Qt::Key_ParenLeft, '9'},
+    {Qt::Key_ParenRight, '0'},
 };
 
 }  // namespace
@@ -571,12 +600,8 @@ bool Window::Show(int showCode) {
     auto* sub = qobject_cast<QMdiSubWindow*>(w);
     bool activate = true;
     switch (showCode) {
-    case show::Hide:
-        w->hide();
-        return wasVisible;
-    case show::Maximized:
-        w->showMaximized();
-        break;
+    case show::Hide: w->hide(); return wasVisible;
+    case show::Maximized: w->showMaximized(); break;
     case show::Minimized:
     case show::Minimize:
     case show::MinimizedNoActivate:
@@ -584,17 +609,13 @@ bool Window::Show(int showCode) {
         activate = showCode == show::Minimized;
         break;
     case show::Normal:
-    case show::Restore:
-        w->showNormal();
-        break;
+    case show::Restore: w->showNormal(); break;
     case show::NoActivate:
     case show::ShowNoActivate:
         w->show();
         activate = false;
         break;
-    default:
-        w->show();
-        break;
+    default: w->show(); break;
     }
     if (activate) {
         if (sub && sub->mdiArea())

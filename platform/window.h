@@ -54,13 +54,27 @@ constexpr int kPlacementLength = 44;
 constexpr unsigned kPlacementSetMinPosition = 0x0001;
 constexpr unsigned kPlacementRestoreToMaximized = 0x0002;
 
-enum class CursorShape { Arrow, Cross, IBeam, Wait, Hand, SizeAll, SizeWE, SizeNS, SizeNWSE, SizeNESW, No, UpArrow, Blank };
+enum class CursorShape {
+    Arrow,
+    Cross,
+    IBeam,
+    Wait,
+    Hand,
+    SizeAll,
+    SizeWE,
+    SizeNS,
+    SizeNWSE,
+    SizeNESW,
+    No,
+    UpArrow,
+    Blank
+};
 
 // Style bits for Create.
 enum WindowStyle : unsigned {
     StyleNone = 0,
-    StyleVisible = 0x0001,  // shown at once
-    StyleNoFocus = 0x0004,  // never takes the keyboard focus
+    StyleVisible = 0x0001,     // shown at once
+    StyleNoFocus = 0x0004,     // never takes the keyboard focus
     StyleToolWindow = 0x0008,  // a top-level window with a small caption, owned by its parent
 };
 

@@ -1,18 +1,18 @@
 #include "shell/app.h"
 
 #include <chrono>
-#include <vector>
 #include <cstring>
 #include <map>
+#include <vector>
 
-#include "core/port.h"
 #include "core/cmdline.h"
 #include "core/desktop.h"
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/properties.h"
-#include "core/result.h"
 #include "core/recentlist.h"
+#include "core/result.h"
 #include "core/settings.h"
 #include "core/startup_registry.h"
 #include "platform/controls.h"
@@ -195,7 +195,6 @@ bool ModalDialogUp() {
 }
 
 const PlatformFlags& GetPlatformFlags() { return app_platformFlags; }
-
 
 CSimulatorApp* TheApp() { return app_theApp; }
 
@@ -586,8 +585,10 @@ bool CSimulatorApp::InitInstance(const char* commandLine) {
         if (CDoc* circuit = GetTopCircuitDocument()) {
             // An analysis that cannot start says why instead of leaving the request unanswered.
             const int code = StartupRequests().StartAnalysis(circuit, requested);
-            if (code == 0) OnIdle(-1);
-            else if (code != kResultShown) ReportMessage(Message(code).Args(PendingText()));
+            if (code == 0)
+                OnIdle(-1);
+            else if (code != kResultShown)
+                ReportMessage(Message(code).Args(PendingText()));
         }
     } else {
         StartupRequests().ShowTipOfTheDay();

@@ -21,7 +21,7 @@ class Window;
 constexpr int kColorBlack = 0;
 constexpr int kColorWhite = 15;
 constexpr int kFixedColorCount = 16;
-constexpr int kPaletteColorCount = 64;     // fixed colours and the user's
+constexpr int kPaletteColorCount = 64;  // fixed colours and the user's
 constexpr int kFirstSystemColorRow = 64;
 constexpr int kColorTableRows = 72;
 
@@ -43,12 +43,12 @@ constexpr platform::Color PaletteIndexColor(int index) {
 }
 
 struct ColorTableRow {
-    platform::Color color = 0;          // plain RGB
-    platform::Color paletteColor = 0;   // PaletteIndexColor(row) for rows 16-63, else the RGB
-    platform::PenDesc pen;              // one pixel, solid, of `color`
-    platform::PenDesc palettePen;       // the same for `paletteColor`
-    platform::BrushDesc brush;          // solid, of `color`
-    platform::BrushDesc paletteBrush;   // the same for `paletteColor`
+    platform::Color color = 0;         // plain RGB
+    platform::Color paletteColor = 0;  // PaletteIndexColor(row) for rows 16-63, else the RGB
+    platform::PenDesc pen;             // one pixel, solid, of `color`
+    platform::PenDesc palettePen;      // the same for `paletteColor`
+    platform::BrushDesc brush;         // solid, of `color`
+    platform::BrushDesc paletteBrush;  // the same for `paletteColor`
 };
 
 // The row of a colour index, or null outside rows 0-71 (including "no colour").

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "core/port.h"
 #include "core/cmdline.h"
 #include "core/desktop.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
+#include "core/port.h"
 #include "platform/app.h"
 #include "platform/keys.h"
 
@@ -349,8 +349,10 @@ int CPropertyPage2::GetPromptControlId(int controlId) const {
 
 void CPropertyPage2::OnControl(int id, platform::Notify what) {
     if (what != platform::Notify::Clicked) return;
-    if (id == kCmdCopyFromDefaults) CopyFromDefaults();
-    else if (id == kCmdCopyToDefaults) CopyToDefaults();
+    if (id == kCmdCopyFromDefaults)
+        CopyFromDefaults();
+    else if (id == kCmdCopyToDefaults)
+        CopyToDefaults();
 }
 
 void CPropertyPage2::OnControlChanged() { SetModified(true); }
@@ -468,8 +470,10 @@ int CPropertySheet2::AcceptAllPages() {
             return result;
         }
     }
-    if (!inPage_) EndDialogSavingRect(platform::dlgid::Ok);
-    else dlg_UpdateCircuitWindow();
+    if (!inPage_)
+        EndDialogSavingRect(platform::dlgid::Ok);
+    else
+        dlg_UpdateCircuitWindow();
     return 0;
 }
 
@@ -484,8 +488,10 @@ void CPropertySheet2::OnCancel() {
         page->cancelled_ = true;
     }
     cancelled_ = true;
-    if (!inPage_) EndDialogSavingRect(platform::dlgid::Cancel);
-    else dlg_UpdateCircuitWindow();
+    if (!inPage_)
+        EndDialogSavingRect(platform::dlgid::Cancel);
+    else
+        dlg_UpdateCircuitWindow();
 }
 
 void CPropertySheet2::ApplyAllPages() {

@@ -32,9 +32,9 @@ struct DialogState {
 DialogState& Dialogs();
 
 // Commands of the dialog bases.
-constexpr int kCmdDialogHelp = 9;         // F1
-constexpr int kCmdSheetEscape = 8;        // Esc in a sheet outside a sheet edit
-constexpr int kCmdRun = 16068;            // F2: close with OK, then run
+constexpr int kCmdDialogHelp = 9;   // F1
+constexpr int kCmdSheetEscape = 8;  // Esc in a sheet outside a sheet edit
+constexpr int kCmdRun = 16068;      // F2: close with OK, then run
 constexpr int kCmdSheetHelp = 57670;
 constexpr int kCmdCopyFromDefaults = 1348;
 constexpr int kCmdCopyToDefaults = 1349;
@@ -239,8 +239,7 @@ class CPropertySheet2 : public platform::PropertySheet {
 public:
     // The caption from the string table, or as text. The sheet opens at the page
     // *rememberedPage holds and writes the active page back there.
-    CPropertySheet2(int captionId, platform::Point* rememberedPosition, platform::Window* parent,
-                    int* rememberedPage);
+    CPropertySheet2(int captionId, platform::Point* rememberedPosition, platform::Window* parent, int* rememberedPage);
     CPropertySheet2(const char* caption, platform::Point* rememberedPosition, platform::Window* parent,
                     int* rememberedPage);
     ~CPropertySheet2() override;

@@ -375,41 +375,25 @@ bool CMDIView::OnCommand(int id) {
     case viewcmd::FileClose:
         if (frame && GetDocumentHost()) frame->Close();
         return true;
-    case viewcmd::FileSave:
-        return true;  // file views save
-    case viewcmd::FilePrint:
-        Print();
-        return true;
-    case viewcmd::EditCut:
-        Cut(1);
-        return true;
-    case viewcmd::EditCopy:
-        Copy();
-        return true;
-    case viewcmd::EditPaste:
-        Paste();
-        return true;
+    case viewcmd::FileSave: return true;  // file views save
+    case viewcmd::FilePrint: Print(); return true;
+    case viewcmd::EditCut: Cut(1); return true;
+    case viewcmd::EditCopy: Copy(); return true;
+    case viewcmd::EditPaste: Paste(); return true;
     case viewcmd::EditClear: {
         platform::WaitCursor wait;
         Clear();
         return true;
     }
-    case viewcmd::EditSelectAll:
-        SelectAll();
-        return true;
-    case viewcmd::Properties:
-        ShowProperties();
-        return true;
-    default:
-        return false;
+    case viewcmd::EditSelectAll: SelectAll(); return true;
+    case viewcmd::Properties: ShowProperties(); return true;
+    default: return false;
     }
 }
 
 bool CMDIView::OnUpdateCommand(platform::CommandState& state) {
     switch (state.Id()) {
-    case viewcmd::FileClose:
-        state.Enable(true);
-        return true;
+    case viewcmd::FileClose: state.Enable(true); return true;
     case viewcmd::FilePrint: {
         const RunStateValues& run = RunState();
         const CMainFrame* main = GetMainFrame();
@@ -417,11 +401,8 @@ bool CMDIView::OnUpdateCommand(platform::CommandState& state) {
         state.Enable(kind != kDocLibrary && !run.menuLock && !computing);
         return true;
     }
-    case viewcmd::Properties:
-        UpdateShowProperties(state);
-        return true;
-    default:
-        return false;
+    case viewcmd::Properties: UpdateShowProperties(state); return true;
+    default: return false;
     }
 }
 
@@ -502,10 +483,8 @@ bool IsCreatableDocumentKind(int kind) {
     case kDoc3DPlot:
     case kDocWatch:
     case kDocPerformance:
-    case kDocFFT:
-        return true;
-    default:
-        return false;
+    case kDocFFT: return true;
+    default: return false;
     }
 }
 

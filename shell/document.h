@@ -72,9 +72,9 @@ constexpr int EditPaste = 57637;
 constexpr int EditSelectAll = 57642;
 constexpr int EditUndo = 57643;
 constexpr int EditRedo = 57644;
-constexpr int Properties = 15678;   // Edit > Change > Properties... (F10)
-constexpr int ModeSelect = 17561;   // first of the mouse modes
-constexpr int ModeLast = 17588;     // Polygon
+constexpr int Properties = 15678;  // Edit > Change > Properties... (F10)
+constexpr int ModeSelect = 17561;  // first of the mouse modes
+constexpr int ModeLast = 17588;    // Polygon
 }  // namespace viewcmd
 
 constexpr size_t kPathNameSize = 260;
@@ -85,11 +85,11 @@ constexpr size_t kPathNameSize = 260;
 // per entry extend the record and set the pool's item size and destroy callback.
 constexpr int32_t kUndoEntryType = 41;
 struct UndoEntry : PoolItem {
-    PoolItem* object;       // the object a kind-7 entry concerns
+    PoolItem* object;  // the object a kind-7 entry concerns
     int32_t kind;
-    int32_t selectBox[4];   // the document's select box (left, top, right, bottom) for kind-12 entries
+    int32_t selectBox[4];  // the document's select box (left, top, right, bottom) for kind-12 entries
     int32_t spare[2];
-    char* label;            // heap text of the Undo and Redo menu entries
+    char* label;  // heap text of the Undo and Redo menu entries
 };
 // Frees what the base part owns (the label).
 void DestroyUndoEntry(PoolItem* item);
@@ -179,15 +179,15 @@ public:
     int32_t viewState[11] = {};
     CMDIView* mainView = nullptr;
     int32_t kind = kDocKindNone;
-    int32_t fileBacked = 0;           // the close and save-all walks ask only these
-    int32_t modeCommand = 0;          // current mouse mode (viewcmd::ModeSelect ...)
-    int32_t previousModeCommand = 0;  // last mode other than Select
+    int32_t fileBacked = 0;                    // the close and save-all walks ask only these
+    int32_t modeCommand = 0;                   // current mouse mode (viewcmd::ModeSelect ...)
+    int32_t previousModeCommand = 0;           // last mode other than Select
     platform::Rect selectBox{-1, -1, -1, -1};  // document coordinates; left -1: no box
     uint32_t flags = 0;
     char pathName[kPathNameSize] = {};
     ObjectPool undoPool;
     UndoEntry* currentUndo = nullptr;
-    int32_t undoSuspended = 0;        // no entry is started or dropped while set
+    int32_t undoSuspended = 0;  // no entry is started or dropped while set
     // Print layout: with fixedPageRect set the document draws into that page
     // rectangle instead of the window; either set makes drawing follow the
     // colour-output setting.

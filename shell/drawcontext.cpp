@@ -87,13 +87,9 @@ BrushDesc CDrawContext::SelectBrushHandle(const BrushDesc& brush) {
 
 PenDesc CDrawContext::SelectPen(int index) { return SelectPenHandle(GetPenObject(index)); }
 
-PenDesc CDrawContext::SelectPenHandle(const PenDesc& pen) {
-    return surface ? surface->SetPen(pen) : PenDesc::Null();
-}
+PenDesc CDrawContext::SelectPenHandle(const PenDesc& pen) { return surface ? surface->SetPen(pen) : PenDesc::Null(); }
 
-Color CDrawContext::SetTextColorIndex(int index) {
-    return surface ? surface->SetTextColor(GetColorValue(index)) : 0;
-}
+Color CDrawContext::SetTextColorIndex(int index) { return surface ? surface->SetTextColor(GetColorValue(index)) : 0; }
 
 Color CDrawContext::SetBkColorIndex(int index) {
     return surface ? surface->SetBackgroundColor(GetColorValue(index)) : 0;
@@ -212,8 +208,7 @@ int BuildDashPattern(int* lengths, unsigned flags, int width, int pattern) {
         lengths[n++] = dot;
         lengths[n++] = gap;
         return n;
-    default:
-        break;
+    default: break;
     }
     int dots = pattern == 3 || pattern == 8 ? 1 : pattern == 4 || pattern == 9 ? 2 : 3;
     lengths[n++] = dash;
@@ -281,9 +276,15 @@ void LinePath::LineTo(int ex, int ey) {
         error -= 2 * shorter;
         if (error < 0) {
             error += 2 * steps;
-            if (xMajor) y += sy; else x += sx;
+            if (xMajor)
+                y += sy;
+            else
+                x += sx;
         }
-        if (xMajor) x += sx; else y += sy;
+        if (xMajor)
+            x += sx;
+        else
+            y += sy;
         if (--left > 0) continue;
         segment = (segment + 1) % count;
         left = lengths[segment];
@@ -295,6 +296,8 @@ void LinePath::LineTo(int ex, int ey) {
     }
     x = ex;
     y = ey;
-    if (s && (segment & 1) == 0) s->LineTo(Point{ex, ey});
-    else if (s) s->MoveTo(Point{ex, ey});
+    if (s && (segment & 1) == 0)
+        s->LineTo(Point{ex, ey});
+    else if (s)
+        s->MoveTo(Point{ex, ey});
 }

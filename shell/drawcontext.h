@@ -21,9 +21,9 @@ public:
     explicit CDrawContext(platform::DrawSurface* surface);
 
     platform::DrawSurface* surface = nullptr;
-    int technology = 0;      // platform::kTech...; a recorded picture is kTechPicture (5)
-    int monochrome = 0;      // 1 when the device shows only black and white
-    int paletteDevice = 0;   // nonzero when colours go through the program palette
+    int technology = 0;     // platform::kTech...; a recorded picture is kTechPicture (5)
+    int monochrome = 0;     // 1 when the device shows only black and white
+    int paletteDevice = 0;  // nonzero when colours go through the program palette
     int reserved = 0;
 
     bool IsPicture() const { return technology == platform::kTechPicture; }
@@ -106,9 +106,9 @@ public:
     void LineTo(int x, int y);
 
     CDrawContext* dc = nullptr;
-    int segment = 0;   // index of the current dash or gap
-    int count = 0;     // 0: solid
-    int left = 0;      // length left in the current segment
+    int segment = 0;  // index of the current dash or gap
+    int count = 0;    // 0: solid
+    int left = 0;     // length left in the current segment
     std::vector<int> lengths;
     int x = 0;
     int y = 0;

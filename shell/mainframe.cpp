@@ -265,8 +265,10 @@ void CMainFrame::ToggleStatusBar() {
 
 void CMainFrame::UpdateClockTimer() {
     const bool wanted = Prefs().statusBarShowTime != 0;
-    if (wanted && !clockRunning_) SetTimer(kClockTimerId, kClockPeriodMs);
-    else if (!wanted && clockRunning_) KillTimer(kClockTimerId);
+    if (wanted && !clockRunning_)
+        SetTimer(kClockTimerId, kClockPeriodMs);
+    else if (!wanted && clockRunning_)
+        KillTimer(kClockTimerId);
     clockRunning_ = wanted;
 }
 
@@ -331,10 +333,22 @@ void CMainFrame::ApplyToAllDocuments(unsigned flags, platform::Window* except) {
     for (CDoc* doc : docs) {
         if (!mf_IsListed(doc) || !doc->MainView()) continue;
         CMDIView* view = doc->MainView();
-        if ((flags & kApplyCloseClass8) && (doc->flags & 8)) { doc->OnCloseDocument(); continue; }
-        if ((flags & kApplyCloseClass16) && (doc->flags & 16)) { doc->OnCloseDocument(); continue; }
-        if ((flags & kApplyCloseClass32) && (doc->flags & 32)) { doc->OnCloseDocument(); continue; }
-        if (flags & kApplyClose) { doc->OnCloseDocument(); continue; }
+        if ((flags & kApplyCloseClass8) && (doc->flags & 8)) {
+            doc->OnCloseDocument();
+            continue;
+        }
+        if ((flags & kApplyCloseClass16) && (doc->flags & 16)) {
+            doc->OnCloseDocument();
+            continue;
+        }
+        if ((flags & kApplyCloseClass32) && (doc->flags & 32)) {
+            doc->OnCloseDocument();
+            continue;
+        }
+        if (flags & kApplyClose) {
+            doc->OnCloseDocument();
+            continue;
+        }
         if ((flags & kApplyMarkChanged) && doc->Kind() == kDocCircuit) doc->SetModifiedFlag(true);
         if ((flags & kApplyRefresh) && doc->Kind() == kDocCircuit) view->Redraw(0x00020438);
         if (flags & kApplyInvalidate) view->Invalidate();
@@ -379,9 +393,8 @@ bool CMainFrame::OnClose() {
         return false;
     }
     if (askQuit_ && !BatchMode() && !Startup().fatalCode && Prefs().quitWarning) {
-        const int answer = ReportMessage(Message(kMsgQuitQuestion)
-                                             .Style(mbstyle::YesNo | mbstyle::IconQuestion)
-                                             .WarnAgain(&Prefs().quitWarning));
+        const int answer = ReportMessage(
+            Message(kMsgQuitQuestion).Style(mbstyle::YesNo | mbstyle::IconQuestion).WarnAgain(&Prefs().quitWarning));
         if (answer != platform::dlgid::Yes) return false;
     }
 
@@ -455,11 +468,8 @@ bool CMainFrame::OnCommand(int id) {
     case kCmdExit:
         if (platform::Application* app = platform::Application::Instance()) app->PostClose(this);
         return true;
-    case kCmdStatusBar:
-        ToggleStatusBar();
-        return true;
-    default:
-        return false;
+    case kCmdStatusBar: ToggleStatusBar(); return true;
+    default: return false;
     }
 }
 
@@ -469,14 +479,11 @@ bool CMainFrame::OnUpdateCommand(platform::CommandState& state) {
         return true;
     }
     switch (state.Id()) {
-    case kCmdExit:
-        state.Enable(RunState().menuLock == nullptr);
-        return true;
+    case kCmdExit: state.Enable(RunState().menuLock == nullptr); return true;
     case kCmdStatusBar:
         state.Enable(true);
         state.Check(Prefs().statusBarVisible != 0);
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }

@@ -13,8 +13,8 @@
 #include "shell/statusbar.h"
 
 // Command ids the main frame handles itself.
-constexpr int kCmdExit = 12513;           // File > Exit
-constexpr int kCmdStatusBar = 18432;      // Options > Status Bar
+constexpr int kCmdExit = 12513;       // File > Exit
+constexpr int kCmdStatusBar = 18432;  // Options > Status Bar
 constexpr int kCmdRecentFileFirst = 18600;
 constexpr int kCmdRecentFileLast = 18619;
 constexpr int kCmdFirstComponent = 32000;

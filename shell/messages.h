@@ -19,16 +19,16 @@ int LoadStringText(char* buffer, int id, size_t size);
 const char* LoadMessageTextShared(int id);
 
 // String-table ids the shell itself uses.
-constexpr int kMsgCloseDialog = 23;           // "Close this dialog."
+constexpr int kMsgCloseDialog = 23;  // "Close this dialog."
 constexpr int kMsgCopyFromDefaults = 1348;
 constexpr int kMsgCopyToDefaults = 1349;
 constexpr int kMsgRestoreDefaults = 1350;
-constexpr int kMsgProgramName = 5356;         // "Tarnwick"
-constexpr int kMsgQuitQuestion = 14063;       // "Quit Tarnwick?"
-constexpr int kMsgStatusBarPrompt = 17680;    // "The Status Bar"
-constexpr int kMsgWait = 17888;               // "Wait"
+constexpr int kMsgProgramName = 5356;       // "Tarnwick"
+constexpr int kMsgQuitQuestion = 14063;     // "Quit Tarnwick?"
+constexpr int kMsgStatusBarPrompt = 17680;  // "The Status Bar"
+constexpr int kMsgWait = 17888;             // "Wait"
 constexpr int kMsgPromptOk = 18001;
 constexpr int kMsgPromptCancel = 18002;
 constexpr int kMsgPromptHelp = 18009;
 constexpr int kMsgPromptApply = 18012;
-constexpr int kMsgUserDefinedColor = 19816;   // "User defined color"
+constexpr int kMsgUserDefinedColor = 19816;  // "User defined color"

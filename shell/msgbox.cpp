@@ -20,9 +20,9 @@ struct mb_ButtonText {
 };
 
 constexpr mb_ButtonText kMbButtons[] = {
-    {1, "&OK", true},          {2, "&Cancel", false},     {3, "&Abort", false},    {4, "&Retry", true},
-    {5, "&Ignore", false},     {6, "&Yes", true},         {7, "&No", false},       {21, "&Help...", false},
-    {32, "Yes to &All", true}, {33, "No to All", false},  {34, "&Syntax...", false},
+    {1, "&OK", true},          {2, "&Cancel", false},    {3, "&Abort", false},      {4, "&Retry", true},
+    {5, "&Ignore", false},     {6, "&Yes", true},        {7, "&No", false},         {21, "&Help...", false},
+    {32, "Yes to &All", true}, {33, "No to All", false}, {34, "&Syntax...", false},
 };
 
 const mb_ButtonText* mb_FindButton(int code) {
@@ -85,7 +85,7 @@ platform::DialogDesc mb_Description(const MessageRecord& record) {
     return d;
 }
 
-constexpr int kMbMargin = 20;       // left and right of the text
+constexpr int kMbMargin = 20;  // left and right of the text
 constexpr int kMbTop = 10;
 constexpr int kMbIconSide = 32;
 constexpr int kMbIconGap = 8;
@@ -212,7 +212,8 @@ void CMessageBoxDlg::LayOut() {
     MoveControl(kMsgBoxText, platform::Rect{textX, kMbTop, textX + textW, kMbTop + textH});
     int y = kMbTop + textH;
     if (checkH) {
-        MoveControl(kMsgBoxWarnAgain, platform::Rect{textX, y + checkH / 4, clientW - kMbMargin, y + checkH / 4 + checkH});
+        MoveControl(kMsgBoxWarnAgain,
+                    platform::Rect{textX, y + checkH / 4, clientW - kMbMargin, y + checkH / 4 + checkH});
         y += (checkH * 3) / 2;
     }
     if (listH) {
@@ -247,9 +248,12 @@ void CMessageBoxDlg::OnCancel() { OnButton(platform::dlgid::Cancel); }
 
 void CMessageBoxDlg::OnControl(int id, platform::Notify what) {
     if (what != platform::Notify::Clicked) return;
-    if (id == kMsgButtonHelp) OnHelpButton();
-    else if (id == kMsgButtonSyntax) OnSyntax();
-    else if ((id >= 1 && id <= 7) || id == kMsgButtonYesToAll || id == kMsgButtonNoToAll) OnButton(id);
+    if (id == kMsgButtonHelp)
+        OnHelpButton();
+    else if (id == kMsgButtonSyntax)
+        OnSyntax();
+    else if ((id >= 1 && id <= 7) || id == kMsgButtonYesToAll || id == kMsgButtonNoToAll)
+        OnButton(id);
 }
 
 void CMessageBoxDlg::OnTimer(int) { OnButton(platform::dlgid::Ok); }

@@ -1,10 +1,10 @@
 #include "shell/preferences.h"
 
+#include <strings.h>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "core/cmdline.h"
 #include "core/desktop.h"
@@ -18,18 +18,60 @@
 FontSpec ItemStyleTable[kItemStyleCount];
 
 const char* const ItemStyleNames[kItemStyleCount] = {
-    "Status Bar Text", "Circuit Background", "Select", "Block Select", "Select Box",
-    "CIR Node Highlight", "Component", "Wire", "Node Number", "Pin",
-    "Node Voltage", "Dynamic AC Voltage", "Grid Text", "Circuit Text Area", "Digital Path",
-    "Attribute Text", "Circuit Text Area Comment", "Circuit Text Area Background", "Title Block",
-    "Text Banner Text", "Text Banner Background", "CIR Current", "CIR Power",
-    "Digital 0", "Digital R", "Digital F", "Digital 1", "Digital X", "Digital Z",
-    "MC Window Background", "MC Font", "MCL Select", "MCL Select Box", "MC Grid",
-    "MC Graph Background", "MC Bar Front", "MC Bar Top/Side",
-    "3D Window Background", "3D Font", "G3D Select", "G3D Select Box", "3D Grid",
-    "3D X Axis Plain Color", "3D Y Axis Plain Color", "3D Z Axis Plain Color", "3D Wire Grid Color",
-    "Text Background", "Text Text", "Text Comment",
-    "MDL Window Background", "MDL Curve", "MDL Data Points", "MDL Grid", "MDL Graph Background",
+    "Status Bar Text",
+    "Circuit Background",
+    "Select",
+    "Block Select",
+    "Select Box",
+    "CIR Node Highlight",
+    "Component",
+    "Wire",
+    "Node Number",
+    "Pin",
+    "Node Voltage",
+    "Dynamic AC Voltage",
+    "Grid Text",
+    "Circuit Text Area",
+    "Digital Path",
+    "Attribute Text",
+    "Circuit Text Area Comment",
+    "Circuit Text Area Background",
+    "Title Block",
+    "Text Banner Text",
+    "Text Banner Background",
+    "CIR Current",
+    "CIR Power",
+    "Digital 0",
+    "Digital R",
+    "Digital F",
+    "Digital 1",
+    "Digital X",
+    "Digital Z",
+    "MC Window Background",
+    "MC Font",
+    "MCL Select",
+    "MCL Select Box",
+    "MC Grid",
+    "MC Graph Background",
+    "MC Bar Front",
+    "MC Bar Top/Side",
+    "3D Window Background",
+    "3D Font",
+    "G3D Select",
+    "G3D Select Box",
+    "3D Grid",
+    "3D X Axis Plain Color",
+    "3D Y Axis Plain Color",
+    "3D Z Axis Plain Color",
+    "3D Wire Grid Color",
+    "Text Background",
+    "Text Text",
+    "Text Comment",
+    "MDL Window Background",
+    "MDL Curve",
+    "MDL Data Points",
+    "MDL Grid",
+    "MDL Graph Background",
     "MDL Scale",
 };
 
@@ -37,52 +79,78 @@ namespace {
 
 // How the built-in style of an item sizes its font.
 enum PrefHeight : uint8_t {
-    kPrefHeightDefault,        // the default height
-    kPrefHeightSixEighths,     // 6P/8 points, P the default point size
-    kPrefHeightSevenEighths,   // 7P/8 points
-    kPrefHeightTwoThirds,      // two thirds of the default height
+    kPrefHeightDefault,       // the default height
+    kPrefHeightSixEighths,    // 6P/8 points, P the default point size
+    kPrefHeightSevenEighths,  // 7P/8 points
+    kPrefHeightTwoThirds,     // two thirds of the default height
 };
 
 struct PrefItemDefault {
     uint8_t color;
     PrefHeight height;
-    bool courier;              // "Courier New" in place of "Arial"
+    bool courier;  // "Courier New" in place of "Arial"
 };
 
 const PrefItemDefault kPrefItemDefaults[kItemStyleCount] = {
-    {0, kPrefHeightDefault, false},  {15, kPrefHeightDefault, false},
-    {9, kPrefHeightDefault, false},  {41, kPrefHeightDefault, false},
-    {4, kPrefHeightDefault, false},  {14, kPrefHeightDefault, false},
-    {12, kPrefHeightDefault, false}, {2, kPrefHeightDefault, false},
-    {13, kPrefHeightSixEighths, false}, {9, kPrefHeightTwoThirds, false},
-    {0, kPrefHeightDefault, false},  {56, kPrefHeightDefault, false},
-    {1, kPrefHeightSevenEighths, false}, {4, kPrefHeightDefault, true},
-    {9, kPrefHeightDefault, false},  {2, kPrefHeightSevenEighths, false},
-    {8, kPrefHeightDefault, false},  {15, kPrefHeightDefault, false},
-    {0, kPrefHeightDefault, false},  {1, kPrefHeightDefault, false},
-    {7, kPrefHeightDefault, false},  {12, kPrefHeightSixEighths, false},
-    {9, kPrefHeightSixEighths, false}, {0, kPrefHeightDefault, false},
-    {11, kPrefHeightDefault, false}, {11, kPrefHeightDefault, false},
-    {9, kPrefHeightDefault, false},  {7, kPrefHeightDefault, false},
+    {0, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {9, kPrefHeightDefault, false},
+    {41, kPrefHeightDefault, false},
+    {4, kPrefHeightDefault, false},
+    {14, kPrefHeightDefault, false},
+    {12, kPrefHeightDefault, false},
+    {2, kPrefHeightDefault, false},
+    {13, kPrefHeightSixEighths, false},
+    {9, kPrefHeightTwoThirds, false},
+    {0, kPrefHeightDefault, false},
+    {56, kPrefHeightDefault, false},
+    {1, kPrefHeightSevenEighths, false},
+    {4, kPrefHeightDefault, true},
+    {9, kPrefHeightDefault, false},
+    {2, kPrefHeightSevenEighths, false},
+    {8, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {0, kPrefHeightDefault, false},
+    {1, kPrefHeightDefault, false},
+    {7, kPrefHeightDefault, false},
+    {12, kPrefHeightSixEighths, false},
+    {9, kPrefHeightSixEighths, false},
+    {0, kPrefHeightDefault, false},
+    {11, kPrefHeightDefault, false},
+    {11, kPrefHeightDefault, false},
+    {9, kPrefHeightDefault, false},
+    {7, kPrefHeightDefault, false},
     {8, kPrefHeightDefault, false},
     // Monte Carlo windows
-    {7, kPrefHeightDefault, false},  {12, kPrefHeightDefault, false},
-    {9, kPrefHeightDefault, false},  {4, kPrefHeightDefault, false},
-    {8, kPrefHeightDefault, false},  {15, kPrefHeightDefault, false},
-    {15, kPrefHeightDefault, false}, {7, kPrefHeightDefault, false},
+    {7, kPrefHeightDefault, false},
+    {12, kPrefHeightDefault, false},
+    {9, kPrefHeightDefault, false},
+    {4, kPrefHeightDefault, false},
+    {8, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {7, kPrefHeightDefault, false},
     // 3D windows
-    {15, kPrefHeightDefault, false}, {12, kPrefHeightDefault, false},
-    {9, kPrefHeightDefault, false},  {4, kPrefHeightDefault, false},
-    {8, kPrefHeightDefault, false},  {15, kPrefHeightDefault, false},
-    {15, kPrefHeightDefault, false}, {15, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {12, kPrefHeightDefault, false},
+    {9, kPrefHeightDefault, false},
+    {4, kPrefHeightDefault, false},
+    {8, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
     {0, kPrefHeightDefault, false},
     // text windows
-    {15, kPrefHeightDefault, false}, {4, kPrefHeightDefault, true},
+    {15, kPrefHeightDefault, false},
+    {4, kPrefHeightDefault, true},
     {8, kPrefHeightDefault, false},
     // model-plot windows
-    {15, kPrefHeightDefault, false}, {4, kPrefHeightDefault, false},
-    {9, kPrefHeightDefault, false},  {15, kPrefHeightDefault, false},
-    {7, kPrefHeightDefault, false},  {4, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {4, kPrefHeightDefault, false},
+    {9, kPrefHeightDefault, false},
+    {15, kPrefHeightDefault, false},
+    {7, kPrefHeightDefault, false},
+    {4, kPrefHeightDefault, false},
 };
 
 const char* const kPrefPatchColorNames[] = {"Clear", "Spectrum", "Gray", "Blue", "Red", "Green"};
@@ -94,57 +162,41 @@ const uint8_t kPrefCurveColors[10] = {12, 9, 2, 13, 0, 12, 9, 2, 13, 0};
 // Without a display to ask, heights are reckoned for a 96 dpi screen.
 constexpr int kPrefFallbackDpi = 96;
 
-int pf_PointsToHeight(int points)
-{
-    return FontMetrics().PointsToLogicalHeight(points);
-}
+int pf_PointsToHeight(int points) { return FontMetrics().PointsToLogicalHeight(points); }
 
 // The point size that the default font height stands for.
-int pf_DefaultPointSize()
-{
-    if (const int system = FontMetrics().SystemFontHeight())
-        return system * 7 / 10;
+int pf_DefaultPointSize() {
+    if (const int system = FontMetrics().SystemFontHeight()) return system * 7 / 10;
     int height = DefaultFontHeight();
-    if (height >= 0)
-        return height;
+    if (height >= 0) return height;
     return (-height * 72 + kPrefFallbackDpi / 2) / kPrefFallbackDpi;
 }
 
-void pf_SetFace(FontSpec& font, bool courier)
-{
+void pf_SetFace(FontSpec& font, bool courier) {
     font.face = static_cast<uint16_t>(FindOrAddFontFace(courier ? "Courier New" : "Arial"));
 }
 
-int16_t pf_ItemHeight(PrefHeight kind)
-{
+int16_t pf_ItemHeight(PrefHeight kind) {
     int points = pf_DefaultPointSize();
     switch (kind) {
-    case kPrefHeightSixEighths:
-        return static_cast<int16_t>(pf_PointsToHeight(6 * points / 8));
-    case kPrefHeightSevenEighths:
-        return static_cast<int16_t>(pf_PointsToHeight(7 * points / 8));
-    case kPrefHeightTwoThirds:
-        return static_cast<int16_t>(DefaultFontHeight() * 2 / 3);
+    case kPrefHeightSixEighths: return static_cast<int16_t>(pf_PointsToHeight(6 * points / 8));
+    case kPrefHeightSevenEighths: return static_cast<int16_t>(pf_PointsToHeight(7 * points / 8));
+    case kPrefHeightTwoThirds: return static_cast<int16_t>(DefaultFontHeight() * 2 / 3);
     case kPrefHeightDefault:
-    default:
-        return static_cast<int16_t>(DefaultFontHeight());
+    default: return static_cast<int16_t>(DefaultFontHeight());
     }
 }
 
-void pf_ResetItemColors(int first, int last)
-{
-    for (int i = first; i <= last; i++)
-        ItemStyleTable[i].color = kPrefItemDefaults[i].color;
+void pf_ResetItemColors(int first, int last) {
+    for (int i = first; i <= last; i++) ItemStyleTable[i].color = kPrefItemDefaults[i].color;
 }
 
-void pf_DefaultFont(FontSpec& font, uint8_t color)
-{
+void pf_DefaultFont(FontSpec& font, uint8_t color) {
     font.SetDefault();
     font.color = color;
 }
 
-void pf_ResetCursorColors(CursorColors& colors)
-{
+void pf_ResetCursorColors(CursorColors& colors) {
     colors.primary = 7;
     colors.secondary = 9;
     pf_DefaultFont(colors.labelFont, 0);
@@ -155,31 +207,20 @@ void pf_ResetCursorColors(CursorColors& colors)
 
 // ---- records ---------------------------------------------------------------------------
 
-PlotDefaults::~PlotDefaults()
-{
-    FreeScaleFormats(*this);
-}
+PlotDefaults::~PlotDefaults() { FreeScaleFormats(*this); }
 
-Preferences& Prefs()
-{
+Preferences& Prefs() {
     static Preferences preferences;
     return preferences;
 }
 
-const char* PatchColorName(int index)
-{
-    return index >= 0 && index < 6 ? kPrefPatchColorNames[index] : nullptr;
-}
+const char* PatchColorName(int index) { return index >= 0 && index < 6 ? kPrefPatchColorNames[index] : nullptr; }
 
-const char* SlopeMethodName(int index)
-{
-    return index >= 0 && index < 3 ? kPrefSlopeNames[index] : nullptr;
-}
+const char* SlopeMethodName(int index) { return index >= 0 && index < 3 ? kPrefSlopeNames[index] : nullptr; }
 
 // ---- resets ------------------------------------------------------------------------------
 
-void ResetAllPreferences()
-{
+void ResetAllPreferences() {
     Preferences& p = Prefs();
 
     ParseFormatSpec(&p.tagFormat, "3");
@@ -202,8 +243,7 @@ void ResetAllPreferences()
     ParseFormatSpec(&p.formulaFormat, "3");
     ParseFormatSpec(&p.calculatorFormat, "16e");
 
-    for (FontSpec& item : ItemStyleTable)
-        pf_DefaultFont(item, 0);
+    for (FontSpec& item : ItemStyleTable) pf_DefaultFont(item, 0);
     p.gridUser = 10;
     p.objectDefaults.style.SetDefaults();
     p.objectDefaults.style.color = 4;
@@ -235,8 +275,7 @@ void ResetAllPreferences()
     PublishPreferences();
 }
 
-void ResetOptionDefaults()
-{
+void ResetOptionDefaults() {
     Preferences& p = Prefs();
     p.nodeRecalc = 1000000;
     RecentFiles().Resize(10);
@@ -270,8 +309,7 @@ void ResetOptionDefaults()
     PublishPreferences();
 }
 
-void ResetSchematicItemStyles()
-{
+void ResetSchematicItemStyles() {
     for (int i = kItemCircuitBackground; i <= kItemDigitalZ; i++) {
         const PrefItemDefault& d = kPrefItemDefaults[i];
         FontSpec& item = ItemStyleTable[i];
@@ -281,31 +319,24 @@ void ResetSchematicItemStyles()
     }
 }
 
-void ResetTextWindowItemStyles()
-{
+void ResetTextWindowItemStyles() {
     pf_ResetItemColors(kItemTextBackground, kItemTextComment);
     pf_SetFace(ItemStyleTable[kItemTextText], true);
 }
 
-void ResetMonteCarloItemStyles()
-{
-    pf_ResetItemColors(kItemMonteCarloFirst, kItemMonteCarloFirst + 7);
-}
+void ResetMonteCarloItemStyles() { pf_ResetItemColors(kItemMonteCarloFirst, kItemMonteCarloFirst + 7); }
 
-void Reset3DItemStyles()
-{
+void Reset3DItemStyles() {
     pf_ResetItemColors(kItem3DFirst, kItem3DFirst + 8);
     Prefs().patchColor = 1;
 }
 
-void ResetModelPlotItemStyles()
-{
+void ResetModelPlotItemStyles() {
     for (int i = kItemModelPlotFirst; i < kItemStyleCount; i++)
         pf_DefaultFont(ItemStyleTable[i], kPrefItemDefaults[i].color);
 }
 
-void ResetPlotColors(PlotDefaults& plot)
-{
+void ResetPlotColors(PlotDefaults& plot) {
     pf_DefaultFont(plot.windowBackground, 15);
     pf_DefaultFont(plot.select, 9);
     pf_DefaultFont(plot.text, 12);
@@ -326,24 +357,16 @@ void ResetPlotColors(PlotDefaults& plot)
     }
 }
 
-void ResetAnalysisPlotColors()
-{
+void ResetAnalysisPlotColors() {
     pf_ResetCursorColors(Prefs().cursorColors);
     ResetPlotColors(Prefs().analysisPlot);
 }
 
-void ResetPerformancePlotColors()
-{
-    ResetPlotColors(Prefs().performancePlot);
-}
+void ResetPerformancePlotColors() { ResetPlotColors(Prefs().performancePlot); }
 
-void ResetFFTPlotColors()
-{
-    ResetPlotColors(Prefs().fftPlot);
-}
+void ResetFFTPlotColors() { ResetPlotColors(Prefs().fftPlot); }
 
-void ResetPlotScales(PlotDefaults& plot)
-{
+void ResetPlotScales(PlotDefaults& plot) {
     plot.sameYScales = 1;
     plot.enableXScaling = 1;
     plot.enableYScaling = 1;
@@ -361,8 +384,7 @@ void ResetPlotScales(PlotDefaults& plot)
     SetString(&plot.scaleUnitY, "Auto");
 }
 
-void ResetAnalysisPlotFormats()
-{
+void ResetAnalysisPlotFormats() {
     Preferences& p = Prefs();
     p.slope2D = 0;
     ParseFormatSpec(&p.optimizeFormat, "3");
@@ -370,8 +392,7 @@ void ResetAnalysisPlotFormats()
     ResetPlotScales(p.analysisPlot);
 }
 
-void Reset3DFormats()
-{
+void Reset3DFormats() {
     Preferences& p = Prefs();
     for (int i = 0; i < 3; i++) {
         ParseFormatSpec(&p.scaleFormat3D[i], "3");
@@ -380,16 +401,13 @@ void Reset3DFormats()
     p.slope3D = 0;
 }
 
-void ResetNumericOutputFlags()
-{
-    for (int32_t& flag : Prefs().numericOutput)
-        flag = 1;
+void ResetNumericOutputFlags() {
+    for (int32_t& flag : Prefs().numericOutput) flag = 1;
 }
 
 // ---- copies ------------------------------------------------------------------------------
 
-void CopyPlotScaleOptions(PlotDefaults& destination, const PlotDefaults& source)
-{
+void CopyPlotScaleOptions(PlotDefaults& destination, const PlotDefaults& source) {
     destination.sameYScales = source.sameYScales;
     destination.enableXScaling = source.enableXScaling;
     destination.enableYScaling = source.enableYScaling;
@@ -399,13 +417,9 @@ void CopyPlotScaleOptions(PlotDefaults& destination, const PlotDefaults& source)
     destination.gridCountY = source.gridCountY;
 }
 
-void CopyCursorColors(CursorColors& destination, const CursorColors& source)
-{
-    destination = source;
-}
+void CopyCursorColors(CursorColors& destination, const CursorColors& source) { destination = source; }
 
-void CopyGridColors(PlotDefaults& destination, const PlotDefaults& source)
-{
+void CopyGridColors(PlotDefaults& destination, const PlotDefaults& source) {
     destination.grid = source.grid;
     destination.graphBackground = source.graphBackground;
     destination.trackColor = source.trackColor;
@@ -415,18 +429,15 @@ void CopyGridColors(PlotDefaults& destination, const PlotDefaults& source)
     destination.gridPattern = source.gridPattern;
 }
 
-void CopyAnalysisColors(PlotDefaults& destination, const PlotDefaults& source)
-{
+void CopyAnalysisColors(PlotDefaults& destination, const PlotDefaults& source) {
     destination.windowBackground = source.windowBackground;
     destination.select = source.select;
     destination.text = source.text;
     destination.selectBox = source.selectBox;
 }
 
-void CopyScaleFormats(PlotDefaults& destination, const PlotDefaults& source)
-{
-    if (&destination == &source)
-        return;
+void CopyScaleFormats(PlotDefaults& destination, const PlotDefaults& source) {
+    if (&destination == &source) return;
     destination.scaleFormatX = source.scaleFormatX;
     destination.scaleFormatY = source.scaleFormatY;
     destination.valueFormatX = source.valueFormatX;
@@ -437,8 +448,7 @@ void CopyScaleFormats(PlotDefaults& destination, const PlotDefaults& source)
     SetString(&destination.scaleUnitY, source.scaleUnitY);
 }
 
-void FreeScaleFormats(PlotDefaults& plot)
-{
+void FreeScaleFormats(PlotDefaults& plot) {
     FreeString(&plot.scaleFactorX);
     FreeString(&plot.scaleFactorY);
     FreeString(&plot.scaleUnitX);
@@ -447,16 +457,14 @@ void FreeScaleFormats(PlotDefaults& plot)
 
 // ---- values shared with the core and the older settings layout ---------------------------
 
-void PublishPreferences()
-{
+void PublishPreferences() {
     const Preferences& p = Prefs();
     gSoundEnabled = p.sound != 0;
     gDateStampEnabled = p.dateStamp != 0;
     gTimeStampEnabled = p.timeStamp != 0;
 }
 
-void UnpackOperationalOptions(unsigned word)
-{
+void UnpackOperationalOptions(unsigned word) {
     Preferences& p = Prefs();
     auto bit = [word](int n) { return static_cast<int32_t>((word >> n) & 1); };
     p.sound = bit(0);
@@ -475,37 +483,27 @@ void UnpackOperationalOptions(unsigned word)
     PublishPreferences();
 }
 
-void SetInertialCancellation(bool on)
-{
-    Prefs().inertialCancellation = on ? 1 : 0;
-}
+void SetInertialCancellation(bool on) { Prefs().inertialCancellation = on ? 1 : 0; }
 
-void SetLegacyScaleFormats(const char* spec)
-{
+void SetLegacyScaleFormats(const char* spec) {
     Preferences& p = Prefs();
     for (PlotDefaults* plot : {&p.analysisPlot, &p.performancePlot, &p.fftPlot}) {
         ParseFormatSpec(&plot->scaleFormatX, spec);
         ParseFormatSpec(&plot->scaleFormatY, spec);
     }
-    for (FormatSpec& format : p.scaleFormat3D)
-        ParseFormatSpec(&format, spec);
+    for (FormatSpec& format : p.scaleFormat3D) ParseFormatSpec(&format, spec);
 }
 
-void SetLegacyValueFormats(const char* spec)
-{
+void SetLegacyValueFormats(const char* spec) {
     Preferences& p = Prefs();
     for (PlotDefaults* plot : {&p.analysisPlot, &p.performancePlot}) {
         ParseFormatSpec(&plot->valueFormatX, spec);
         ParseFormatSpec(&plot->valueFormatY, spec);
     }
-    for (FormatSpec& format : p.valueFormat3D)
-        ParseFormatSpec(&format, spec);
+    for (FormatSpec& format : p.valueFormat3D) ParseFormatSpec(&format, spec);
 }
 
-void ClearSavedPlacement()
-{
-    Prefs().mainWindowPlacement = WindowPlacement();
-}
+void ClearSavedPlacement() { Prefs().mainWindowPlacement = WindowPlacement(); }
 
 // ---- the [Preferences] section -----------------------------------------------------------
 
@@ -531,23 +529,18 @@ struct PrefRowTable {
     char keys[kPrefMaxBuiltKeys][kPrefKeySize];
     int keyCount = 0;
 
-    void Add(const char* key, void* value, int kind)
-    {
-        if (count < kPrefMaxRows)
-            rows[count++] = PropertyEntry{key, 0, value, kind};
+    void Add(const char* key, void* value, int kind) {
+        if (count < kPrefMaxRows) rows[count++] = PropertyEntry{key, 0, value, kind};
     }
-    void AddBuilt(const char* prefix, const char* suffix, void* value, int kind)
-    {
-        if (keyCount >= kPrefMaxBuiltKeys)
-            return;
+    void AddBuilt(const char* prefix, const char* suffix, void* value, int kind) {
+        if (keyCount >= kPrefMaxBuiltKeys) return;
         char* key = keys[keyCount++];
         FormatBounded(key, kPrefKeySize, "%s%s", prefix, suffix);
         Add(key, value, kind);
     }
 };
 
-void pf_AddPlotFamily(PrefRowTable& table, const char* prefix, PlotDefaults& plot)
-{
+void pf_AddPlotFamily(PrefRowTable& table, const char* prefix, PlotDefaults& plot) {
     table.AddBuilt(prefix, " ScaleFormatX", &plot.scaleFormatX, kPropFormat);
     table.AddBuilt(prefix, " ScaleFormatY", &plot.scaleFormatY, kPropFormat);
     table.AddBuilt(prefix, " ValueFormatX", &plot.valueFormatX, kPropFormat);
@@ -581,8 +574,7 @@ void pf_AddPlotFamily(PrefRowTable& table, const char* prefix, PlotDefaults& plo
     }
 }
 
-void pf_AddFftFamily(PrefRowTable& table, const char* prefix, FFTParams& fft)
-{
+void pf_AddFftFamily(PrefRowTable& table, const char* prefix, FFTParams& fft) {
     table.AddBuilt(prefix, "FFT_Max", &fft.Upper, kPropString);
     table.AddBuilt(prefix, "FFT_Min", &fft.Lower, kPropString);
     table.AddBuilt(prefix, "FFT_NPts", &fft.Points, kPropString);
@@ -591,12 +583,10 @@ void pf_AddFftFamily(PrefRowTable& table, const char* prefix, FFTParams& fft)
 }
 
 // The rows in the order they are written; `reading` adds the keys of older files.
-void pf_BuildRows(PrefRowTable& t, bool reading, int32_t* packedOptions)
-{
+void pf_BuildRows(PrefRowTable& t, bool reading, int32_t* packedOptions) {
     Preferences& p = Prefs();
     t.Add("Main Window Placement", &p.mainWindowPlacement, kPropPlacement);
-    if (reading)
-        t.Add("Operational Options", packedOptions, kPropInt);
+    if (reading) t.Add("Operational Options", packedOptions, kPropInt);
     t.Add("Quit Warning", &p.quitWarning, kPropYesNo);
     t.Add("File Warning", &p.fileWarning, kPropYesNo);
     t.Add("Revert Warning", &p.revertWarning, kPropYesNo);
@@ -655,8 +645,7 @@ void pf_BuildRows(PrefRowTable& t, bool reading, int32_t* packedOptions)
     t.Add("G2D Num Out Write", &p.numericOutput[kNumOutWrite], kPropTrueFalse);
     t.Add("G2D Num Out Write Models", &p.numericOutput[kNumOutModels], kPropTrueFalse);
     t.Add("G2D Num Out Write Zero Models", &p.numericOutput[kNumOutZeroModels], kPropTrueFalse);
-    t.Add("G2D Num Out Write Undefined Models", &p.numericOutput[kNumOutUndefinedModels],
-          kPropTrueFalse);
+    t.Add("G2D Num Out Write Undefined Models", &p.numericOutput[kNumOutUndefinedModels], kPropTrueFalse);
     t.Add("G2D Num Out Write Limits", &p.numericOutput[kNumOutLimits], kPropTrueFalse);
     t.Add("G2D Num Out Write Values", &p.numericOutput[kNumOutValues], kPropTrueFalse);
     t.Add("G2D Num Out Write Operating", &p.numericOutput[kNumOutOperating], kPropTrueFalse);
@@ -691,12 +680,10 @@ void pf_BuildRows(PrefRowTable& t, bool reading, int32_t* packedOptions)
     t.Add("AlignZ", &p.alignZ, kPropYesNo);
     t.Add("Align Cursors", &p.alignCursors, kPropYesNo);
     t.Add("Default Attributes", nullptr, kPropComment);
-    for (int i = 0; i < kItemStyleCount; i++)
-        t.Add(ItemStyleNames[i], &ItemStyleTable[i], kPropFont);
+    for (int i = 0; i < kItemStyleCount; i++) t.Add(ItemStyleNames[i], &ItemStyleTable[i], kPropFont);
 }
 
-int pf_Write(SectionFile& file, PrefRowTable& table)
-{
+int pf_Write(SectionFile& file, PrefRowTable& table) {
     for (int i = 0; i < table.count; i++) {
         PropertyEntry& row = table.rows[i];
         if (row.kind == kPropPattern && *static_cast<uint8_t*>(row.value) == 0)
@@ -714,35 +701,28 @@ int pf_Write(SectionFile& file, PrefRowTable& table)
 }
 
 // The custom colour a key names ("CUSTOM_COLOR_<n>", n from 0 to 15), or -1.
-int pf_CustomColorIndex(const char* key)
-{
+int pf_CustomColorIndex(const char* key) {
     static const char kPrefix[] = "CUSTOM_COLOR_";
     constexpr size_t kLength = sizeof kPrefix - 1;
-    if (strncasecmp(key, kPrefix, kLength) != 0)
-        return -1;
+    if (strncasecmp(key, kPrefix, kLength) != 0) return -1;
     const char* number = key + kLength;
-    if (*number < '0' || *number > '9')
-        return -1;
+    if (*number < '0' || *number > '9') return -1;
     char* end = nullptr;
     errno = 0;
     long n = strtol(number, &end, 10);
-    if (errno != 0 || *end != 0 || n < 0 || n >= kCustomColorCount)
-        return -1;
+    if (errno != 0 || *end != 0 || n < 0 || n >= kCustomColorCount) return -1;
     return static_cast<int>(n);
 }
 
-int32_t pf_ColorValue(const char* text)
-{
+int32_t pf_ColorValue(const char* text) {
     // A colour reference is 32 bits: larger numbers keep their low 32 bits.
     long long value = strtoll(text, nullptr, 10);
     return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
 // A grid written solid: its row takes pattern 0. False for any other line.
-bool pf_ReadSolidPattern(PrefRowTable& table, const char* key, const char* value)
-{
-    if (strcasecmp(value, kPrefSolidPattern) != 0)
-        return false;
+bool pf_ReadSolidPattern(PrefRowTable& table, const char* key, const char* value) {
+    if (strcasecmp(value, kPrefSolidPattern) != 0) return false;
     for (int i = 0; i < table.count; i++) {
         PropertyEntry& row = table.rows[i];
         if (row.kind == kPropPattern && strcasecmp(row.key, key) == 0) {
@@ -753,13 +733,10 @@ bool pf_ReadSolidPattern(PrefRowTable& table, const char* key, const char* value
     return false;
 }
 
-void pf_ReadLine(SectionFile& file, PrefRowTable& table, const char* key, const char* value)
-{
+void pf_ReadLine(SectionFile& file, PrefRowTable& table, const char* key, const char* value) {
     Preferences& p = Prefs();
-    if (pf_ReadSolidPattern(table, key, value))
-        return;
-    if (ReadProperty(file, table.rows, table.count, key, value))
-        return;
+    if (pf_ReadSolidPattern(table, key, value)) return;
+    if (ReadProperty(file, table.rows, table.count, key, value)) return;
     int color = pf_CustomColorIndex(key);
     if (color >= 0) {
         p.customColors[color] = pf_ColorValue(value);
@@ -783,16 +760,14 @@ void pf_ReadLine(SectionFile& file, PrefRowTable& table, const char* key, const 
     }
 }
 
-int pf_Read(SectionFile& file, PrefRowTable& table, const int32_t& packedOptions)
-{
+int pf_Read(SectionFile& file, PrefRowTable& table, const int32_t& packedOptions) {
     while (file.ReadLongEntry() == 1) {
         char* key = nullptr;
         char* value = nullptr;
         file.SplitLineBuffer(key, value);
         pf_ReadLine(file, table, key, value != nullptr ? value : "");
     }
-    if (file.error)
-        return file.error;
+    if (file.error) return file.error;
     Startup().statusBarAtStart = Prefs().statusBarVisible != 0;
     // A file without the key keeps its switches as they are rather than
     // clearing all thirteen.
@@ -804,8 +779,7 @@ int pf_Read(SectionFile& file, PrefRowTable& table, const int32_t& packedOptions
 
 }  // namespace
 
-int SerializePreferences(SectionFile& file)
-{
+int SerializePreferences(SectionFile& file) {
     bool reading = file.IsReading();
     int32_t packedOptions = kPrefNoPackedOptions;
     PrefRowTable table;
@@ -813,7 +787,4 @@ int SerializePreferences(SectionFile& file)
     return reading ? pf_Read(file, table, packedOptions) : pf_Write(file, table);
 }
 
-void InstallPreferences()
-{
-    RegisterSettingsSection("Preferences", SerializePreferences);
-}
+void InstallPreferences() { RegisterSettingsSection("Preferences", SerializePreferences); }

@@ -25,10 +25,10 @@ class SectionFile;
 
 // The style that new graphic objects (lines, boxes, text boxes) take.
 struct ObjectDefaults {
-    int32_t applyBorderToText = 0;   // analysis text gets the border too
-    int32_t applyFillToText = 0;     // analysis text gets the fill too
+    int32_t applyBorderToText = 0;  // analysis text gets the border too
+    int32_t applyFillToText = 0;    // analysis text gets the fill too
     GraphicStyle style;
-    FontSpec font;                   // its colour is the text colour
+    FontSpec font;  // its colour is the text colour
 };
 
 // The defaults of one kind of 2D plot window (analysis, performance or FFT).
@@ -49,9 +49,9 @@ struct PlotDefaults {
     int32_t gridCountY = 5;
     FormatSpec scaleFormatX;
     FormatSpec scaleFormatY;
-    FormatSpec valueFormatX;         // cursor value formats
+    FormatSpec valueFormatX;  // cursor value formats
     FormatSpec valueFormatY;
-    char* scaleFactorX = nullptr;    // heap texts: "None", "Auto" by default
+    char* scaleFactorX = nullptr;  // heap texts: "None", "Auto" by default
     char* scaleFactorY = nullptr;
     char* scaleUnitX = nullptr;
     char* scaleUnitY = nullptr;
@@ -61,11 +61,11 @@ struct PlotDefaults {
     FontSpec selectBox;
     FontSpec grid;
     FontSpec graphBackground;
-    FontSpec trackColor;             // the track's foreground
-    uint8_t trackBackground = 11;    // colour index
-    uint8_t baselineColor = 12;      // colour index
-    uint8_t gridWeight = 1;          // 1 to 20
-    uint8_t gridPattern = 2;         // line pattern code, 0 solid
+    FontSpec trackColor;           // the track's foreground
+    uint8_t trackBackground = 11;  // colour index
+    uint8_t baselineColor = 12;    // colour index
+    uint8_t gridWeight = 1;        // 1 to 20
+    uint8_t gridPattern = 2;       // line pattern code, 0 solid
     CurveStyle waveforms[10];
 };
 
@@ -73,7 +73,7 @@ struct PlotDefaults {
 struct CursorColors {
     uint8_t primary = 7;
     uint8_t secondary = 9;
-    FontSpec labelFont;              // data-point labels and their colour
+    FontSpec labelFont;  // data-point labels and their colour
     uint8_t labelBackground = 11;
 };
 
@@ -117,12 +117,12 @@ enum ItemStyle : int {
     kItemDigital1 = 26,
     kItemDigitalX = 27,
     kItemDigitalZ = 28,
-    kItemMonteCarloFirst = 29,   // through 36
-    kItem3DFirst = 37,           // through 45
+    kItemMonteCarloFirst = 29,  // through 36
+    kItem3DFirst = 37,          // through 45
     kItemTextBackground = 46,
     kItemTextText = 47,
     kItemTextComment = 48,
-    kItemModelPlotFirst = 49,    // through 54
+    kItemModelPlotFirst = 49,  // through 54
 };
 
 // ---- the preference values ---------------------------------------------------------
@@ -144,14 +144,14 @@ enum NumericOutputFlag : int {
 struct Preferences {
     // -- options of the main window (the constructor values are the defaults of
     //    the values that only start-up sets: auto-save, status-bar panes, align) --
-    WindowPlacement mainWindowPlacement;   // length 0: none stored
+    WindowPlacement mainWindowPlacement;  // length 0: none stored
     int32_t floatingNodesCheck = 0;
     int32_t nodeSnap = 1;
-    int32_t selectMode = 0;                // revert to select mode
+    int32_t selectMode = 0;  // revert to select mode
     int32_t inertialCancellation = 1;
     int32_t sound = 1;
     int32_t printBackground = 0;
-    int32_t timeStamp = 0;                 // on printouts
+    int32_t timeStamp = 0;  // on printouts
     int32_t dateStamp = 0;
     int32_t rubberBanding = 0;
     int32_t textIncrement = 1;
@@ -159,14 +159,14 @@ struct Preferences {
     int32_t componentMenuShapeDisplay = 1;
     int32_t showModelPage = 0;
     int32_t addParenthesesToDefine = 1;
-    int32_t autoSave = 0;                  // before an analysis
-    int32_t autoSaveEvery = 0;             // on a timer
+    int32_t autoSave = 0;       // before an analysis
+    int32_t autoSaveEvery = 0;  // on a timer
     int32_t useBitmapsInMenus = 0;
     int32_t autoSaveMinutes = 10;
-    int32_t statusBarShowTime = 0;         // clock pane
-    int32_t statusBarTrack = 1;            // track pane
-    int32_t attStatusBar = 1;              // stored only
-    double warningTime = 3.0;              // seconds a timed warning stays up
+    int32_t statusBarShowTime = 0;  // clock pane
+    int32_t statusBarTrack = 1;     // track pane
+    int32_t attStatusBar = 1;       // stored only
+    double warningTime = 3.0;       // seconds a timed warning stays up
     int32_t addDcPathToGround = 0;
     int32_t checkDcPathToGround = 1;
     int32_t gminStepping = 1;
@@ -187,42 +187,42 @@ struct Preferences {
     // the status bar is shown when it is created.
     int32_t statusBarVisible = 0;
     int32_t quitWarning = 1;
-    int32_t fileWarning = 1;               // close without saving
+    int32_t fileWarning = 1;  // close without saving
     int32_t revertWarning = 1;
     int32_t acSignalWarning = 1;
     int32_t opampPowerWarning = 1;
     int32_t dcPathWarning = 1;
-    int32_t timeRangeWarning = 1;          // excessive time range
-    int32_t dataPointsWarning = 1;         // excessive data points
-    int32_t gridUser = 10;                 // bold grid interval of new schematics
-    int32_t nodeRecalc = 1000000;          // no automatic renumbering from this many objects
-    int32_t spiceType = kSpiceDialectAmbiguous;  // dialect of new text files
-    int32_t patchColor = 1;                // 3D patch colouring, 0-5
-    int32_t customColors[kCustomColorCount] = {};   // RGB values of the colour chooser
+    int32_t timeRangeWarning = 1;                  // excessive time range
+    int32_t dataPointsWarning = 1;                 // excessive data points
+    int32_t gridUser = 10;                         // bold grid interval of new schematics
+    int32_t nodeRecalc = 1000000;                  // no automatic renumbering from this many objects
+    int32_t spiceType = kSpiceDialectAmbiguous;    // dialect of new text files
+    int32_t patchColor = 1;                        // 3D patch colouring, 0-5
+    int32_t customColors[kCustomColorCount] = {};  // RGB values of the colour chooser
     ObjectDefaults objectDefaults;
     int32_t numericOutput[kNumOutFlagCount] = {1, 1, 1, 1, 1, 1, 1};
-    int32_t slope2D = 0;                   // slope method of the 2D cursor table, 0-2
+    int32_t slope2D = 0;  // slope method of the 2D cursor table, 0-2
     int32_t slope3D = 0;
 
     // -- number formats --
-    FormatSpec tagFormat;                  // analysis plot tags
-    FormatSpec nodeVoltageFormat;          // schematic voltages, currents, power
-    FormatSpec operatingPointFormat;       // numeric output values
+    FormatSpec tagFormat;             // analysis plot tags
+    FormatSpec nodeVoltageFormat;     // schematic voltages, currents, power
+    FormatSpec operatingPointFormat;  // numeric output values
     FormatSpec optimizeFormat;
     FormatSpec watchFormat;
     FormatSpec pathDelayFormat;
-    FormatSpec calculatorFormat;           // "16e"
+    FormatSpec calculatorFormat;  // "16e"
     FormatSpec formulaFormat;
-    FormatSpec scaleFormat3D[3];           // X, Y, Z
+    FormatSpec scaleFormat3D[3];  // X, Y, Z
     FormatSpec valueFormat3D[3];
 
     // -- plot windows --
-    PlotDefaults analysisPlot;             // key prefix "G2D"
-    PlotDefaults performancePlot;          // "PFM"
-    PlotDefaults fftPlot;                  // "FTT"
-    FFTParams analysisFft;                 // beside the analysis plot defaults
-    FFTParams fftWindowFft;                // beside the FFT plot defaults
-    CursorColors cursorColors;             // of analysis plots
+    PlotDefaults analysisPlot;     // key prefix "G2D"
+    PlotDefaults performancePlot;  // "PFM"
+    PlotDefaults fftPlot;          // "FTT"
+    FFTParams analysisFft;         // beside the analysis plot defaults
+    FFTParams fftWindowFft;        // beside the FFT plot defaults
+    CursorColors cursorColors;     // of analysis plots
 };
 
 // The one set of preference values.
@@ -255,7 +255,7 @@ void ResetModelPlotItemStyles();
 // Fonts and colours, track and baseline colours, grid weight and pattern and the
 // ten waveform styles of one record.
 void ResetPlotColors(PlotDefaults& plot);
-void ResetAnalysisPlotColors();   // and the cursor colours
+void ResetAnalysisPlotColors();  // and the cursor colours
 void ResetPerformancePlotColors();
 void ResetFFTPlotColors();
 // The seven scale options, four formats and the factor and unit texts.

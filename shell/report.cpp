@@ -2,11 +2,11 @@
 // the help texts of help.tw8.
 #include "shell/report.h"
 
+#include <strings.h>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "core/cmdline.h"
 #include "core/filestream.h"
@@ -96,8 +96,7 @@ void rp_Compose(MessageRecord& record, int code, const SchematicObject* componen
                 const char* tText, int sourceIndex, bool textGiven, const rp_Printer& printer) {
     MessageObjects& objects = ReportObjects();
     // In these destinations the rows are always part of the text.
-    if (BatchMode() || ReportLogs().SensitivityLogOpen() || ReportLogs().ParameterCheckOpen())
-        record.rowsInList = 0;
+    if (BatchMode() || ReportLogs().SensitivityLogOpen() || ReportLogs().ParameterCheckOpen()) record.rowsInList = 0;
     record.extraText = nullptr;
     record.messageId = 0;
 
@@ -134,8 +133,7 @@ void rp_Compose(MessageRecord& record, int code, const SchematicObject* componen
     if (record.style & 0x30) record.beep = 48;
     if (record.style & 0x10) record.beep = 16;
 
-    const char* partValue =
-        component ? objects.ComponentPartValue(component) : nullptr;
+    const char* partValue = component ? objects.ComponentPartValue(component) : nullptr;
     if (partValue) {
         FormatBounded(record.text, sizeof record.text, "%s", record.displayText);
         if (record.rowCount < kMessageMaxRows) {
@@ -160,8 +158,7 @@ void rp_Compose(MessageRecord& record, int code, const SchematicObject* componen
     if (!file || !*file) file = record.fileName;
     bool listed = false;
     for (int i = 0; i < record.rowCount; ++i)
-        if (strcasecmp(record.rowLabels[i], "File:") == 0 && std::strcmp(record.rowValues[i], file) == 0)
-            listed = true;
+        if (strcasecmp(record.rowLabels[i], "File:") == 0 && std::strcmp(record.rowValues[i], file) == 0) listed = true;
     if (!listed && *file) AddMessageRow(record, "File:", file);
 
     if (!record.rowsInList) {
@@ -440,8 +437,10 @@ int RouteMessage(MessageRecord& record) {
         result = 0;
     } else {
         if (record.beep && Prefs().sound) {
-            if (IsReporterInstalled()) Reporter().Beep();
-            else if (platform::Application* app = platform::Application::Instance()) app->Beep();
+            if (IsReporterInstalled())
+                Reporter().Beep();
+            else if (platform::Application* app = platform::Application::Instance())
+                app->Beep();
         }
         result = ShowMessageBox(record);
     }

@@ -80,10 +80,10 @@ constexpr size_t kMessageDisplaySize = 1370;
 constexpr size_t kMessageCaptionSize = 30;
 constexpr size_t kMessageFileNameSize = 261;
 constexpr int kMessageRowSlots = 20;
-constexpr int kMessageMaxRows = 19;       // rows beyond are dropped
-constexpr int kMessageListRowLimit = 16;  // "l" adds a row only while fewer are in use
-constexpr int kMessageRowValueShown = 60; // appended row values are cut here, then "..."
-constexpr int kMessageListLineSize = 200; // a row list line holds 199 characters
+constexpr int kMessageMaxRows = 19;        // rows beyond are dropped
+constexpr int kMessageListRowLimit = 16;   // "l" adds a row only while fewer are in use
+constexpr int kMessageRowValueShown = 60;  // appended row values are cut here, then "..."
+constexpr int kMessageListLineSize = 200;  // a row list line holds 199 characters
 
 // Message-box styles: the button set in the low four bits, the icon in bits 4-7.
 namespace mbstyle {
@@ -93,7 +93,7 @@ constexpr unsigned AbortRetryIgnore = 2;
 constexpr unsigned YesNoCancel = 3;
 constexpr unsigned YesNo = 4;
 constexpr unsigned RetryCancel = 5;
-constexpr unsigned YesAllNoAll = 6;   // Yes, Yes to All, No, No to All, Cancel
+constexpr unsigned YesAllNoAll = 6;  // Yes, Yes to All, No, No to All, Cancel
 constexpr unsigned ButtonMask = 0x0F;
 constexpr unsigned IconHand = 0x10;
 constexpr unsigned IconQuestion = 0x20;
@@ -102,8 +102,8 @@ constexpr unsigned IconAsterisk = 0x40;
 constexpr unsigned IconProgram = 0x80;
 constexpr unsigned IconMask = 0xF0;
 constexpr unsigned SystemModal = 0x1000;
-constexpr unsigned Error = IconHand;                           // TW8 Error
-constexpr unsigned Warning = IconExclamation | SystemModal;    // TW8 Warning
+constexpr unsigned Error = IconHand;                         // TW8 Error
+constexpr unsigned Warning = IconExclamation | SystemModal;  // TW8 Warning
 }  // namespace mbstyle
 
 // Button codes of the message box beyond the standard ones (platform::dlgid).
@@ -123,23 +123,23 @@ constexpr int kMsgBoxTimer = 500;
 
 // The work record of one report.
 struct MessageRecord {
-    char text[kMessageTextSize];          // finally the shown text, rows appended
+    char text[kMessageTextSize];            // finally the shown text, rows appended
     char displayText[kMessageDisplaySize];  // the text after printf formatting
     char caption[kMessageCaptionSize];
     char fileName[kMessageFileNameSize];  // a document path from d or p
     unsigned style;
-    unsigned beep;                        // the sound to play, 0 none
-    int messageId;                        // the code shown (after a pending message replaced it)
-    int offsetX;                          // percent of half the screen width, right of centre
-    int offsetY;                          // percent of half the screen height, below centre
+    unsigned beep;  // the sound to play, 0 none
+    int messageId;  // the code shown (after a pending message replaced it)
+    int offsetX;    // percent of half the screen width, right of centre
+    int offsetY;    // percent of half the screen height, below centre
     platform::Window* parent;
-    int* warnAgain;                       // the check box's flag, or null
+    int* warnAgain;  // the check box's flag, or null
     const char* rowLabels[kMessageRowSlots];
     const char* rowValues[kMessageRowSlots];  // never null: "" for none
     int rowCount;
-    char* extraText;                      // heap string: the built "Part:" value
-    int rowsInList;                       // rows go to the box's row list
-    const char* prefix;                   // "Error" or "Warning" from s, or null
+    char* extraText;     // heap string: the built "Part:" value
+    int rowsInList;      // rows go to the box's row list
+    const char* prefix;  // "Error" or "Warning" from s, or null
     int timed;
 };
 

@@ -28,30 +28,14 @@ struct sb_PromptRange {
 
 // Checked in this order; the first range that holds the id wins.
 constexpr sb_PromptRange sb_kPromptRanges[] = {
-    {2, 2, 18002, false},
-    {1, 1, 18001, false},
-    {12321, 12321, 18012, false},
-    {9, 9, 18009, false},
-    {19816, 19863, 19816, false},
-    {19881, 19928, 19816, false},
-    {19946, 19993, 19816, false},
-    {19930, 19945, 19800, true},
-    {19865, 19880, 19800, true},
-    {19800, 19815, 19800, true},
-    {14603, 14612, 14603, false},
-    {14573, 14582, 14573, false},
-    {14652, 14661, 14652, false},
-    {17371, 17380, 17371, false},
-    {16032, 16032, 16008, false},
-    {16057, 16057, 16008, false},
-    {16033, 16033, 16009, false},
-    {16058, 16058, 16009, false},
-    {16045, 16045, 16020, false},
-    {16060, 16060, 16020, false},
-    {16046, 16046, 16021, false},
-    {16061, 16061, 16021, false},
-    {16059, 16059, 16011, false},
-    {16062, 16062, 16023, false},
+    {2, 2, 18002, false},         {1, 1, 18001, false},         {12321, 12321, 18012, false},
+    {9, 9, 18009, false},         {19816, 19863, 19816, false}, {19881, 19928, 19816, false},
+    {19946, 19993, 19816, false}, {19930, 19945, 19800, true},  {19865, 19880, 19800, true},
+    {19800, 19815, 19800, true},  {14603, 14612, 14603, false}, {14573, 14582, 14573, false},
+    {14652, 14661, 14652, false}, {17371, 17380, 17371, false}, {16032, 16032, 16008, false},
+    {16057, 16057, 16008, false}, {16033, 16033, 16009, false}, {16058, 16058, 16009, false},
+    {16045, 16045, 16020, false}, {16060, 16060, 16020, false}, {16046, 16046, 16021, false},
+    {16061, 16061, 16021, false}, {16059, 16059, 16011, false}, {16062, 16062, 16023, false},
 };
 
 // System-menu commands (61441 to 61776) take the window system's prompts.
@@ -186,8 +170,10 @@ int CStatusBar2::ExtraHeight() const { return strip_ ? strip_->ExtraHeight() : 0
 
 void CStatusBar2::ShowPrompt(const char* text) {
     if (!attached_ || locked_) return;
-    if (strip_) strip_->SetText(text ? text : "");
-    else if (frame_) frame_->SetPaneText(kPaneMessage, text ? text : "");
+    if (strip_)
+        strip_->SetText(text ? text : "");
+    else if (frame_)
+        frame_->SetPaneText(kPaneMessage, text ? text : "");
 }
 
 void CStatusBar2::ShowPromptById(int id) {

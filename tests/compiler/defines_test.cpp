@@ -13,16 +13,14 @@
 #include "compiler/defines.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/paths.h"
+#include "core/port.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "models/lookup.h"
 #include "models/modelstmt.h"
-#include "core/paths.h"
-#include "core/memory.h"
-#include "core/result.h"
 #include "shell/preferences.h"
-#include "core/port.h"
 #include "tests/models/fake_library_index.h"
 #include "tests/support/tempdir.h"
 
@@ -70,10 +68,10 @@ TEST_F(CompDefinesTest, SubstitutesDefinesByTheRulesOfEachKindAndPlace) {
         {"F(2,3)", "2*3+2"},
         {"F(R1, 4)/2", "1K*4+1K/2"},
         {"K()+1", "7+1"},
-        {"V(R1)+SIN(R1)", "V(R1)+SIN(1K)"},      // node and device-quantity arguments stay names
-        {"{P*2}+P", "{5*2}+P"},                   // a .PARAM only inside braces
-        {"\"r1\" R1", "\"r1\" 1K"},               // quoted text keeps its case and its words
-        {"r1x+r1", "R1X+1K"},                     // whole words only
+        {"V(R1)+SIN(R1)", "V(R1)+SIN(1K)"},  // node and device-quantity arguments stay names
+        {"{P*2}+P", "{5*2}+P"},              // a .PARAM only inside braces
+        {"\"r1\" R1", "\"r1\" 1K"},          // quoted text keeps its case and its words
+        {"r1x+r1", "R1X+1K"},                // whole words only
         {"F(2)", "#10884"},
         {"F", "#10880"},
         {"F(2,3", "#11900"},
@@ -100,8 +98,10 @@ TEST_F(CompDefinesTest, ParenthesesFollowThePreferenceAndTheMarkerMode) {
     const std::vector<Case> cases = {
         {1, "G*3", kMarkersToParentheses, 0, "(1+2)*3"},
         {1, "G*3", kMarkersRemove, 0, "1+2*3"},
-        {1, "G*3", kMarkersKeep, 0, "\x02" "1+2\x01*3"},
-        {1, "H*3", kMarkersToParentheses, 0, "4*3"},           // a simple value is never framed
+        {1, "G*3", kMarkersKeep, 0,
+         "\x02"
+         "1+2\x01*3"},
+        {1, "H*3", kMarkersToParentheses, 0, "4*3"},  // a simple value is never framed
         {1, "F(2,3)*2", kMarkersToParentheses, 0, "(2*3+2)*2"},
         {0, "G*3", kMarkersToParentheses, 0, "1+2*3"},
         {0, "G*3", kMarkersKeep, 1, "1+2*3"},
@@ -124,7 +124,7 @@ TEST_F(CompDefinesTest, RecursiveDefinesEndWithTooComplexInsteadOfLooping) {
     StatementSource source{kSourceTextLine, 1, 0, 0};
     ASSERT_EQ(ParseDefineStatement(&self, ".define A A+1", source, kDotDefine), 0);
     EXPECT_EQ(PrepareScopeDefines(&self, 1), 0);
-    EXPECT_STREQ(self.Entry(1, 0)->value, "A+1");   // stored unchanged by pre-expansion
+    EXPECT_STREQ(self.Entry(1, 0)->value, "A+1");  // stored unchanged by pre-expansion
     char* out = nullptr;
     EXPECT_EQ(SubstituteDefines(&self, &out, 1, "A", 0, kMarkersToParentheses), kResultShown);
     EXPECT_EQ(LastMessageId(), 10881);
@@ -142,11 +142,11 @@ TEST_F(CompDefinesTest, SelfInsertingCallStopsQuicklyAtTheBounds) {
         std::string text;
     };
     const std::vector<Case> cases = {
-        {".define K(X) K(X) " + tail, "K(1)"},        // grows by its tail on every insertion
-        {".define K(X) K(X)" + tail, "K(1)"},         // the tail joins the word after the call
-        {".define K(X) K(X+X)", "K(1)"},              // the argument doubles
-        {".define K(X) K(X)", "K(1) " + std::string(200000, 'Y')},   // a long text after the call
-        {".define K(X) " + tail + " K(X)", "K(1)"},   // the text before the call grows
+        {".define K(X) K(X) " + tail, "K(1)"},                      // grows by its tail on every insertion
+        {".define K(X) K(X)" + tail, "K(1)"},                       // the tail joins the word after the call
+        {".define K(X) K(X+X)", "K(1)"},                            // the argument doubles
+        {".define K(X) K(X)", "K(1) " + std::string(200000, 'Y')},  // a long text after the call
+        {".define K(X) " + tail + " K(X)", "K(1)"},                 // the text before the call grows
         // The argument passes on with more text: every replacement is longer than
         // the last, so the text inserted grows far beyond the final text.
         {".define K(X) K(" + std::string(30, 'Y') + " X)," + std::string(60, 'Y'), "K(2)"},
@@ -163,7 +163,7 @@ TEST_F(CompDefinesTest, SelfInsertingCallStopsQuicklyAtTheBounds) {
         EXPECT_EQ(SubstituteDefines(&self, &out, 1, c.text.c_str(), 0, kMarkersToParentheses), kResultShown);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(LastMessageId(), 10881);
-        EXPECT_LT(seconds, 2.0);   // about 0.1 s; the quadratic way took seconds
+        EXPECT_LT(seconds, 2.0);  // about 0.1 s; the quadratic way took seconds
         FreeString(&out);
     }
 }
@@ -181,12 +181,8 @@ TEST_F(CompDefinesTest, ReplacementsAreRescannedWithTheTextAfterThem) {
         const char* expected;
     };
     const std::vector<Pair> cases = {
-        {"F(2)*3", "2+1*3"},
-        {"PASS(A)B", "7"},
-        {"PASS(A)B+F(PASS(AB))", "7+7+1"},
-        {"\"F(2)\" F(2)", "\"F(2)\" 2+1"},
-        {"F(2", "#11900"},
-        {"G", "#10880"},
+        {"F(2)*3", "2+1*3"}, {"PASS(A)B", "7"}, {"PASS(A)B+F(PASS(AB))", "7+7+1"}, {"\"F(2)\" F(2)", "\"F(2)\" 2+1"},
+        {"F(2", "#11900"},   {"G", "#10880"},
     };
     for (const Pair& p : cases) EXPECT_EQ(Substitute(p.text), p.expected) << p.text;
 }
@@ -215,12 +211,9 @@ TEST_F(CompDefinesTest, StatementErrorsAreRefusedWithTheirMessage) {
         int expected;
     };
     const std::vector<Case> cases = {
-        {".define R1 2k", kDotDefine, 10885},
-        {".define", kDotDefine, 10882},
-        {".define 1X 2", kDotDefine, 19893},
-        {".param TIME 3", kDotParam, 10889},
-        {".define {LOT=5% RV 1k", kDotDefine, 10890},
-        {".define F(X 1", kDotDefine, 11900},
+        {".define R1 2k", kDotDefine, 10885},         {".define", kDotDefine, 10882},
+        {".define 1X 2", kDotDefine, 19893},          {".param TIME 3", kDotParam, 10889},
+        {".define {LOT=5% RV 1k", kDotDefine, 10890}, {".define F(X 1", kDotDefine, 11900},
         {".define F(X,2Y) X", kDotDefine, 10886},
     };
     for (const Case& c : cases) {
@@ -228,9 +221,9 @@ TEST_F(CompDefinesTest, StatementErrorsAreRefusedWithTheirMessage) {
         EXPECT_EQ(Define(c.text, 1, c.keyword), kResultShown) << c.text;
         EXPECT_EQ(LastMessageId(), c.expected) << c.text;
     }
-    EXPECT_EQ(Define(".define PI 3"), 0);          // PI may be redefined
-    EXPECT_EQ(Define(".model X D"), 0);            // not this statement: nothing happens
-    EXPECT_EQ(table_.count, 3);   // R1, PI and the nameless entry of the refused argument
+    EXPECT_EQ(Define(".define PI 3"), 0);  // PI may be redefined
+    EXPECT_EQ(Define(".model X D"), 0);    // not this statement: nothing happens
+    EXPECT_EQ(table_.count, 3);            // R1, PI and the nameless entry of the refused argument
 }
 
 TEST_F(CompDefinesTest, ScopesQualifyNamesAndDottedNamesReachInstanceScopes) {
@@ -249,10 +242,10 @@ TEST_F(CompDefinesTest, ScopesQualifyNamesAndDottedNamesReachInstanceScopes) {
 
     EXPECT_EQ(Substitute("X1.RL+RL"), "50+RL");
     EXPECT_EQ(Substitute("RL", 2), "50");
-    EXPECT_EQ(Substitute("TOP", 2), "TOP");       // a top-level .DEFINE stays out of instances
-    EXPECT_EQ(Substitute("{GP}", 3), "{3}");      // a top-level .PARAM is seen everywhere
+    EXPECT_EQ(Substitute("TOP", 2), "TOP");   // a top-level .DEFINE stays out of instances
+    EXPECT_EQ(Substitute("{GP}", 3), "{3}");  // a top-level .PARAM is seen everywhere
     DefineEntry* gp = FindDefineByName(nullptr, "GP");
-    EXPECT_EQ(gp, nullptr);                       // no document: nothing to find
+    EXPECT_EQ(gp, nullptr);  // no document: nothing to find
     EXPECT_EQ(table_.FindInScope(0, "gp"), 0);
     EXPECT_EQ(table_.Entry(0, 0)->promoted, 1);
 }
@@ -303,8 +296,8 @@ TEST_F(CompDefinesTest, SimpleValuesAreRecognised) {
         int simple;
     };
     const std::vector<Case> cases = {
-        {"1K", 1}, {"-1.5E-3MEG", 1}, {"(1+2)", 1}, {"{X*2}", 1}, {"\"text\"", 1},
-        {"1+2", 0}, {"(1)+(2)", 0}, {"X", 0}, {"", 0},
+        {"1K", 1},  {"-1.5E-3MEG", 1}, {"(1+2)", 1}, {"{X*2}", 1}, {"\"text\"", 1},
+        {"1+2", 0}, {"(1)+(2)", 0},    {"X", 0},     {"", 0},
     };
     for (const Case& c : cases) EXPECT_EQ(IsSimpleDefineValue(c.value), c.simple) << c.value;
 }
@@ -364,13 +357,13 @@ TEST(CompLibraryDefines, FirstBracedWordLoadsTheLibraryParameters) {
 
     char* out = nullptr;
     ASSERT_EQ(SubstituteDefines(table, &out, 1, "GAIN", 0, kMarkersToParentheses), 0);
-    EXPECT_STREQ(out, "GAIN");                       // outside braces nothing is loaded
+    EXPECT_STREQ(out, "GAIN");  // outside braces nothing is loaded
     EXPECT_EQ(table->count, 0);
     ASSERT_EQ(SubstituteDefines(table, &out, 1, "{GAIN+TWICE(3)}", 0, kMarkersToParentheses), 0);
     EXPECT_STREQ(out, "{42+{2*3}}");
     EXPECT_EQ(table->count, 2);
     ASSERT_EQ(SubstituteDefines(table, &out, 1, "{GAIN}", 0, kMarkersToParentheses), 0);
-    EXPECT_EQ(table->count, 2);                      // once per compile
+    EXPECT_EQ(table->count, 2);  // once per compile
     FreeString(&out);
     ReleaseDefineTable(&doc);
     SetPathSetting(kPathLibrary, savedLibraryPath.c_str());

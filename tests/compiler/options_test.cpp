@@ -61,9 +61,9 @@ TEST_F(CompOptionsTest, ValuesAndFlagsAreSetAndMarked) {
 
     ASSERT_EQ(Parse("gmin = 1n itl1=100.6 NOOUTMSG=0 acct list"), 0);
     EXPECT_DOUBLE_EQ(options_->settings.gmin, 1e-9);
-    EXPECT_EQ(options_->settings.itl1, 101);          // to the nearest integer
+    EXPECT_EQ(options_->settings.itl1, 101);  // to the nearest integer
     EXPECT_EQ(options_->settings.nooutmsg, 0);
-    EXPECT_EQ(Notes().Count, 0);             // ACCT and LIST are accepted silently
+    EXPECT_EQ(Notes().Count, 0);  // ACCT and LIST are accepted silently
 }
 
 TEST_F(CompOptionsTest, OutOfRangeValuesAreClampedToTheRowBounds) {
@@ -73,9 +73,9 @@ TEST_F(CompOptionsTest, OutOfRangeValuesAreClampedToTheRowBounds) {
         double expected;
     };
     const std::vector<Case> cases = {
-        {"RELTOL=5", "RELTOL", 1},         {"RELTOL=-1", "RELTOL", 1e-50},  {"ITL4=0", "ITL4", 1},
-        {"WIDTH=5000", "WIDTH", 1000},     {"DIGIOLVL=9", "DIGIOLVL", 5},   {"TNOM=-40", "TNOM", 0},
-        {"SEED=-5", "SEED", -1},           {"ITL1=1e12", "ITL1", 2147483647}, {"LONE=-2", "LONE", -2},
+        {"RELTOL=5", "RELTOL", 1},     {"RELTOL=-1", "RELTOL", 1e-50},    {"ITL4=0", "ITL4", 1},
+        {"WIDTH=5000", "WIDTH", 1000}, {"DIGIOLVL=9", "DIGIOLVL", 5},     {"TNOM=-40", "TNOM", 0},
+        {"SEED=-5", "SEED", -1},       {"ITL1=1e12", "ITL1", 2147483647}, {"LONE=-2", "LONE", -2},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Parse(c.text), 0) << c.text;
@@ -85,7 +85,7 @@ TEST_F(CompOptionsTest, OutOfRangeValuesAreClampedToTheRowBounds) {
 
 TEST_F(CompOptionsTest, MaxTimeStepKeepsTheSmallestPositiveValueAndMethodIsChecked) {
     ASSERT_EQ(Parse("MAXTIMESTEP=1u"), 0);
-    ASSERT_EQ(Parse("MAXTIMESTEP=10n", 0), 0);    // read in every pass
+    ASSERT_EQ(Parse("MAXTIMESTEP=10n", 0), 0);  // read in every pass
     ASSERT_EQ(Parse("MAXTIMESTEP=1m MAXTIMESTEP=0 MAXTIMESTEP=-1"), 0);
     EXPECT_DOUBLE_EQ(options_->maxTimeStep, 10e-9);
     ASSERT_EQ(Parse("method=gear"), 0);
@@ -93,7 +93,7 @@ TEST_F(CompOptionsTest, MaxTimeStepKeepsTheSmallestPositiveValueAndMethodIsCheck
     EXPECT_EQ(options_->methodSetByOptions, 1);
     EXPECT_EQ(Parse("METHOD=EULER"), kResultShown);
     EXPECT_EQ(LastMessageId(), 11895);
-    ASSERT_EQ(Parse("NUMDGT=8"), 0);               // ignored in a schematic circuit
+    ASSERT_EQ(Parse("NUMDGT=8"), 0);  // ignored in a schematic circuit
     EXPECT_EQ(options_->numDigits, -1);
 }
 
@@ -115,12 +115,12 @@ TEST_F(CompOptionsTest, BadItemsStopTheStatementWithTheirMessage) {
     }
     options_->settings.itl4 = 10;
     EXPECT_EQ(Parse("ITL4=40 ABSTOL"), kResultShown);
-    EXPECT_EQ(options_->settings.itl4, 40);           // items before the failing one stay set
+    EXPECT_EQ(options_->settings.itl4, 40);  // items before the failing one stay set
 }
 
 TEST_F(CompOptionsTest, UnknownNamesAndTheSecondPassBecomeCompileNotes) {
     ASSERT_EQ(Parse("FOO=3 BAR"), 0);
-    ASSERT_EQ(Parse("RELTOL=2m", 0), 0);           // subcircuit bodies: Global Settings are unknown
+    ASSERT_EQ(Parse("RELTOL=2m", 0), 0);  // subcircuit bodies: Global Settings are unknown
     EXPECT_DOUBLE_EQ(options_->settings.reltol, 1e-3);
     ASSERT_EQ(Notes().Count, 3);
     EXPECT_STREQ(Notes().Entries[0].Text, "FOO");
@@ -149,7 +149,7 @@ TEST_F(CompOptionsTest, WritingBackReplacesTheValueOrAppendsALine) {
         const char* statement;
         const char* keyword;
         const char* value;
-        const char* expected;   // null: not replaced
+        const char* expected;  // null: not replaced
     };
     const std::vector<Case> cases = {
         {".OPTIONS ITL4=10 RELTOL=1m", "ITL4", "40", ".OPTIONS ITL4=40 RELTOL=1m"},
@@ -160,8 +160,10 @@ TEST_F(CompOptionsTest, WritingBackReplacesTheValueOrAppendsALine) {
     };
     for (const Case& c : cases) {
         char* replaced = ReplaceOptionValue(c.statement, c.keyword, c.value);
-        if (c.expected) EXPECT_STREQ(replaced, c.expected) << c.statement;
-        else EXPECT_EQ(replaced, nullptr) << c.statement;
+        if (c.expected)
+            EXPECT_STREQ(replaced, c.expected) << c.statement;
+        else
+            EXPECT_EQ(replaced, nullptr) << c.statement;
         FreeString(&replaced);
     }
 
@@ -183,7 +185,7 @@ TEST_F(CompOptionsTest, WritingBackReplacesTheValueOrAppendsALine) {
     text = CopyTextPageText(&doc_, page);
     EXPECT_STREQ(text, "* options\r\n.options itl4=40 reltol=1m\r\nR1 1 2 1k\r\n.OPTIONS GMIN=1e-09\r\n");
     FreeString(&text);
-    EXPECT_EQ(GlobalSettings.itl4, GlobalSettingValues().itl4);   // the user's defaults are not touched
+    EXPECT_EQ(GlobalSettings.itl4, GlobalSettingValues().itl4);  // the user's defaults are not touched
 
     // A circuit without a text page gets one for the appended line.
     CCirDoc bare;
@@ -217,8 +219,8 @@ TEST_F(CompOptionsTest, TwoCircuitsKeepTheirOwnOptionsAndTheGlobalSettingsStay) 
     EXPECT_DOUBLE_EQ(GetCircuitOptions(&second)->settings.reltol, 2e-3);
     EXPECT_EQ(GetCircuitOptions(&second)->settings.itl4, 30);
     EXPECT_EQ(GetCircuitOptions(&first)->settings.itl4, GlobalSettings.itl4);
-    EXPECT_DOUBLE_EQ(GetCircuitOptions(&plain)->settings.reltol, 4e-3);   // the user's default
-    CCirDoc fresh;                                                        // no compile yet
+    EXPECT_DOUBLE_EQ(GetCircuitOptions(&plain)->settings.reltol, 4e-3);  // the user's default
+    CCirDoc fresh;                                                       // no compile yet
     EXPECT_DOUBLE_EQ(GetCircuitOptions(&fresh)->settings.reltol, 4e-3);
     ReleaseDefineTable(&fresh);
     EXPECT_DOUBLE_EQ(GlobalSettings.reltol, 4e-3);

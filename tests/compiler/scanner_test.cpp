@@ -78,13 +78,13 @@ TEST_F(CompScannerTest, DiodeTemplateStoresAreaFlagAndInitialConditions) {
         {"2 OFF IC=1,2", 0, 2, 1, 1, 2, 0},
         {"OFF", 0, -7, 1, -7, -7, 0},
         {"off", 0, -7, 1, -7, -7, 0},
-        {"IC=1", 0, -7, 0, 1, -7, 0},                // the second IC value keeps its content
-        {"IC=V0", 0, -7, 0, 1.5, -7, 0},             // a define gives its value
-        {"IC=1 X", 0, -7, 0, 1, -7, 11904},          // extra text is a warning only
+        {"IC=1", 0, -7, 0, 1, -7, 0},        // the second IC value keeps its content
+        {"IC=V0", 0, -7, 0, 1.5, -7, 0},     // a define gives its value
+        {"IC=1 X", 0, -7, 0, 1, -7, 11904},  // extra text is a warning only
         {"IC 1", kResultShown, -7, 0, -7, -7, 11902},
         {"IC={1+}", kResultShown, -7, 0, -7, -7, -1},
-        {"", 0, -7, 0, -7, -7, 0},                   // nothing to read, nothing touched
-        {"_V", 0, -7, 0, -7, -7, 0},                 // a value that reads OFF ends the scan
+        {"", 0, -7, 0, -7, -7, 0},    // nothing to read, nothing touched
+        {"_V", 0, -7, 0, -7, -7, 0},  // a value that reads OFF ends the scan
         {"_V OFF 3", 0, 3, 1, -7, -7, 0},
     };
     for (const Case& c : cases) {
@@ -97,9 +97,12 @@ TEST_F(CompScannerTest, DiodeTemplateStoresAreaFlagAndInitialConditions) {
         EXPECT_EQ(off, c.off) << c.statement;
         EXPECT_EQ(ic1, c.ic1) << c.statement;
         EXPECT_EQ(ic2, c.ic2) << c.statement;
-        if (c.message > 0) EXPECT_EQ(LastMessageId(), c.message) << c.statement;
-        else if (c.message == 0) EXPECT_EQ(LastMessageId(), 0) << c.statement;
-        else EXPECT_NE(LastMessageId(), 0) << c.statement;
+        if (c.message > 0)
+            EXPECT_EQ(LastMessageId(), c.message) << c.statement;
+        else if (c.message == 0)
+            EXPECT_EQ(LastMessageId(), 0) << c.statement;
+        else
+            EXPECT_NE(LastMessageId(), 0) << c.statement;
     }
 }
 
@@ -129,12 +132,12 @@ TEST_F(CompScannerTest, NameIndexesFollowTheAlphabet) {
     SchematicObject* r1 = AddPart("R1", 1);
     ASSERT_EQ(session_->parts.Insert("R1", r1), 0);
     ASSERT_EQ(session_->parts.Insert("X1.R1", r1), 0);
-    EXPECT_EQ(session_->parts.Insert("r1", r1), 0);     // lower case is outside the alphabet: not entered
+    EXPECT_EQ(session_->parts.Insert("r1", r1), 0);  // lower case is outside the alphabet: not entered
     EXPECT_EQ(session_->parts.Insert("A B", r1), 0);
     EXPECT_EQ(session_->parts.Find("X1.R1"), r1);
     EXPECT_EQ(session_->parts.Find("r1"), nullptr);
     EXPECT_EQ(session_->parts.Find("X1"), nullptr);
-    EXPECT_EQ(session_->parts.InnerNodeCount(), 5);      // R, X, X1, X1., X1.R
+    EXPECT_EQ(session_->parts.InnerNodeCount(), 5);  // R, X, X1, X1., X1.R
     ASSERT_EQ(session_->nodes.Insert("OUT", 4), 0);
     ASSERT_EQ(session_->nodes.Insert("$N_0001", 7), 0);
     EXPECT_EQ(session_->nodes.Find("OUT"), 4);
@@ -180,13 +183,9 @@ TEST_F(CompScannerTest, PartNamesAreCheckedForSymbolsCharactersAndDuplicates) {
         int message;
     };
     const std::vector<Case> cases = {
-        {"PI", 0x28, nullptr, 1, 10889},
-        {"PI", 0x128, nullptr, 0, 0},
-        {"R 1", 0x28, nullptr, 1, 10897},
-        {"X1.R1", 0x68, nullptr, 0, 0},
-        {"1R", 0xA0, nullptr, 1, 10897},
-        {"R1", 0x22, nullptr, 1, 10896},
-        {"R1", 0x22, r1, 0, 0},                // the part itself is no duplicate
+        {"PI", 0x28, nullptr, 1, 10889}, {"PI", 0x128, nullptr, 0, 0},    {"R 1", 0x28, nullptr, 1, 10897},
+        {"X1.R1", 0x68, nullptr, 0, 0},  {"1R", 0xA0, nullptr, 1, 10897}, {"R1", 0x22, nullptr, 1, 10896},
+        {"R1", 0x22, r1, 0, 0},  // the part itself is no duplicate
         {"R2", 0x1A2, nullptr, 0, 0},
     };
     for (const Case& c : cases) {

@@ -62,7 +62,7 @@ TEST(CompSupport, ValueFieldsAreMeasuredAsOneOperandOrJoinedExpression) {
         {"x+y", true, 3, "x+y"},
         {"x+y", false, 1, "x"},
         {"x + y * 2)", true, 9, "x + y * 2"},
-        {"(1+(2)", false, 6, "(1+(2)"},   // an unclosed group ends at the end of the text
+        {"(1+(2)", false, 6, "(1+(2)"},  // an unclosed group ends at the end of the text
         {"", false, 0, ""},
     };
     for (const Case& c : cases) {
@@ -135,7 +135,7 @@ TEST(CompSupport, NumericFieldsAndPartAttributesEvaluate) {
     EXPECT_EQ(status, kResultShown);
     EXPECT_NE(LastMessageId(), 0);
     ClearLastMessage();
-    EXPECT_EQ(EvaluatePartAttribute(part, kAttrValue, &status), 0);   // status already set: nothing shown
+    EXPECT_EQ(EvaluatePartAttribute(part, kAttrValue, &status), 0);  // status already set: nothing shown
     EXPECT_EQ(LastMessageId(), 0);
     ReleaseDefineTable(&doc);
     CurrentRunContext().circuitDocument = nullptr;
@@ -157,7 +157,7 @@ TEST(CompSupport, ClearingCompileArraysReleasesWhatTheFlagsName) {
     EXPECT_EQ(session->parts.Find("R10"), part);
     ClearCompileArrays(&doc, kClearDefines);
     EXPECT_EQ(table->count, 0);
-    EXPECT_EQ(table->highestScope, 1);            // the scopes stay for later substitutions
+    EXPECT_EQ(table->highestScope, 1);  // the scopes stay for later substitutions
     ClearCompileArrays(&doc, kClearJoinedText | kClearHierarchy);
     EXPECT_EQ(session->parts.Find("R10"), nullptr);
     EXPECT_EQ(table->highestScope, -1);

@@ -15,7 +15,8 @@ TEST(CharsTest, ClassTableRows) {
         uint32_t lacks;
     };
     const Case cases[] = {
-        {'a', CC_NAME | CC_IDENT | CC_ALPHA | CC_NAME_DOT | CC_ALNUM | CC_HEX | CC_LOWER | CC_PRINT, CC_UPPER | CC_DIGIT},
+        {'a', CC_NAME | CC_IDENT | CC_ALPHA | CC_NAME_DOT | CC_ALNUM | CC_HEX | CC_LOWER | CC_PRINT,
+         CC_UPPER | CC_DIGIT},
         {'e', CC_NUMBER, CC_NUM_START},
         {'Z', CC_UPPER | CC_ALPHA, CC_HEX | CC_LOWER},
         {'7', CC_DIGIT | CC_OCTAL | CC_NUMBER | CC_NUM_START | CC_HEX, CC_ALPHA},
@@ -58,8 +59,8 @@ TEST(CharsTest, WildcardMatchTable) {
         int result;
     };
     const Case cases[] = {
-        {"AB?", "abc", 0}, {"AB", "ABCD", 0}, {"ABC?", "ABC", 0}, {"AB*X", "ABYZ", 0}, {"ABD", "ABC", 1},
-        {"", "anything", 0}, {"A?C", "AC", 1},  {"ABC", "AB", 1},   {"?*?", "", 0},     {"x", "", 1},
+        {"AB?", "abc", 0},   {"AB", "ABCD", 0}, {"ABC?", "ABC", 0}, {"AB*X", "ABYZ", 0}, {"ABD", "ABC", 1},
+        {"", "anything", 0}, {"A?C", "AC", 1},  {"ABC", "AB", 1},   {"?*?", "", 0},      {"x", "", 1},
     };
     for (const Case& c : cases) EXPECT_EQ(WildcardMatch(c.pattern, c.text), c.result) << c.pattern << " " << c.text;
 }
@@ -79,8 +80,8 @@ TEST(CharsTest, NaturalCompareTable) {
         {"", "", 0},
         {"R007", "R7", 0},
         {"C1a", "C1B", -1},
-        {"X99999999999999999999", "X100000000000000000000", -1},  // beyond any integer type
-        {"X2147483648", "X", 1},                                   // a missing number counts as 2147483647
+        {"X99999999999999999999", "X100000000000000000000", -1},         // beyond any integer type
+        {"X2147483648", "X", 1},                                         // a missing number counts as 2147483647
         {std::string(300, 'a') + "b", std::string(300, 'a') + "c", -1},  // runs longer than any buffer
     };
     for (const Case& c : cases) {
@@ -119,16 +120,11 @@ TEST(CharsTest, TrimmingAndEditing) {
         const char* result;
     };
     const Case cases[] = {
-        {" \tab \t ", TrimSpaces, "\tab \t"},
-        {" \tab \t ", TrimWhitespace, "ab"},
-        {"\r\nab", TrimLeadingWhitespace, "ab"},
-        {"", TrimWhitespace, ""},
-        {"a   b  c", CollapseSpaces, "a b c"},
-        {"a \tb\n", RemoveWhitespace, "ab"},
-        {"\"quoted\"", StripQuotes, "quoted"},
-        {"\"open", StripQuotes, "open"},
-        {"plain\"", StripQuotes, "plain\""},
-        {"\"", StripQuotes, ""},
+        {" \tab \t ", TrimSpaces, "\tab \t"},    {" \tab \t ", TrimWhitespace, "ab"},
+        {"\r\nab", TrimLeadingWhitespace, "ab"}, {"", TrimWhitespace, ""},
+        {"a   b  c", CollapseSpaces, "a b c"},   {"a \tb\n", RemoveWhitespace, "ab"},
+        {"\"quoted\"", StripQuotes, "quoted"},   {"\"open", StripQuotes, "open"},
+        {"plain\"", StripQuotes, "plain\""},     {"\"", StripQuotes, ""},
     };
     for (const Case& c : cases) {
         char buffer[32];
@@ -218,19 +214,19 @@ TEST(CharsTest, SpiceBlankSkipperTable) {
         const char* rest;
     } cases[] = {
         {" \t x", false, "x"},
-        {" \n\r\n x", false, "x"},                    // white space includes line ends
-        {"; comment\nx", false, "; comment\nx"},       // comments only in SPICE mode
+        {" \n\r\n x", false, "x"},                // white space includes line ends
+        {"; comment\nx", false, "; comment\nx"},  // comments only in SPICE mode
         {" \t\v\f x", true, "x"},
-        {"  ; note\n+ x", true, "x"},                  // comment, then continuation
+        {"  ; note\n+ x", true, "x"},  // comment, then continuation
         {"; note", true, ""},
-        {";$TWE tag", true, ";$TWE tag"},              // the marker is no comment
+        {";$TWE tag", true, ";$TWE tag"},  // the marker is no comment
         {";$twe tag", true, ";$twe tag"},
         {"\n+x", true, "x"},
         {"\r\n \t+ x", true, "x"},
-        {"\n\n+x", true, "x"},                        // empty lines before the "+"
-        {"\n* comment\n+x", true, "x"},               // comment lines between
+        {"\n\n+x", true, "x"},           // empty lines before the "+"
+        {"\n* comment\n+x", true, "x"},  // comment lines between
         {"\n* last comment", true, ""},
-        {"\nR2 1 2", true, "\nR2 1 2"},               // a new statement stops it
+        {"\nR2 1 2", true, "\nR2 1 2"},  // a new statement stops it
         {"\n  R2", true, "\n  R2"},
         {"", true, ""},
         {"x", true, "x"},

@@ -15,9 +15,9 @@
 #include "core/recentlist.h"
 #include "core/result.h"
 #include "core/settings.h"
-#include "tests/support/test_reporter.h"
 #include "core/startup_registry.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -64,10 +64,12 @@ protected:
         InstallMainWindow(&desktop_);
         StartupRegistry& steps = StartupSteps();
         steps.Clear();
-        steps.Add(StartupPhase::kLibraries, "shape libraries", [this] { return calls_.shapeResult; },
-                  StartupFailure::kReport);
-        steps.Add(StartupPhase::kLibraries, "component libraries", [this] { return calls_.componentResult; },
-                  StartupFailure::kFatal);
+        steps.Add(
+            StartupPhase::kLibraries, "shape libraries", [this] { return calls_.shapeResult; },
+            StartupFailure::kReport);
+        steps.Add(
+            StartupPhase::kLibraries, "component libraries", [this] { return calls_.componentResult; },
+            StartupFailure::kFatal);
         steps.Add(StartupPhase::kDefaults, "print header and footer", [this] {
             calls_.footer = kDefaultPrintFooter;
             return 0;
@@ -105,10 +107,8 @@ TEST_F(CmdLineTest, BatchFormSetsModeFlagsAndFileAndOpensNothing) {
         bool save, printCircuit, printAnalysis;
     };
     const Case cases[] = {
-        {"@batch.txt /SAVE /P", 8, true, true, true},
-        {"@batch.txt /save /pc", 8, true, true, false},
-        {"@batch.txt /PA /S", 2, false, false, true},
-        {"@batch.txt /R", 1, false, false, false},
+        {"@batch.txt /SAVE /P", 8, true, true, true}, {"@batch.txt /save /pc", 8, true, true, false},
+        {"@batch.txt /PA /S", 2, false, false, true}, {"@batch.txt /R", 1, false, false, false},
         {"  @batch.txt  ", 8, false, false, false},
     };
     for (const Case& c : cases) {
@@ -143,7 +143,8 @@ TEST_F(CmdLineTest, InteractiveFormOpensFilesAndRequestsTheAnalysis) {
         {"/t amp.cir", 0, {"amp.cir"}},
         {"\"my amp.cir\" /D", 2, {"my amp.cir"}},
         {"/D /A /T a.cir", 2, {"a.cir"}},  // the last of /T, /A, /D wins
-        {"/home/ann/Amp.CIR \"/home/ann/two words.txt\" b.cir", -1,
+        {"/home/ann/Amp.CIR \"/home/ann/two words.txt\" b.cir",
+         -1,
          {"/home/ann/Amp.CIR", "/home/ann/two words.txt", "b.cir"}},
         {"", -1, {}},
     };
@@ -166,10 +167,10 @@ TEST_F(CmdLineTest, UnknownOrMisplacedSwitchEndsWithMessage10150AndStatus1) {
     const Case cases[] = {
         {"/X", "/X"},
         {"amp.cir /x", "/x"},
-        {"@batch.txt /T", "/T"},      // no analysis switches in the batch form
+        {"@batch.txt /T", "/T"},  // no analysis switches in the batch form
         {"@batch.txt /SAVE /Q", "/Q"},
-        {"amp.cir /SAVE", "/SAVE"},   // no batch switches in the interactive form
-        {"@", "@"},                   // no batch file name
+        {"amp.cir /SAVE", "/SAVE"},  // no batch switches in the interactive form
+        {"@", "@"},                  // no batch file name
     };
     for (const Case& c : cases) {
         Restart();

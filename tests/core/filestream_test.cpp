@@ -19,10 +19,7 @@ namespace {
 
 class FileStreamTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.Valid());
-    }
-    
+    void SetUp() override { ASSERT_TRUE(dir_.Valid()); }
 
     std::string PathOf(const char* name) const { return dir_.Path() + "/" + name; }
     void WriteBytes(const char* name, const std::vector<unsigned char>& bytes) const {
@@ -122,9 +119,23 @@ TEST_F(FileStreamTest, BadLengthsAndTruncation) {
         const char* name;
         int (*read)(BinaryFile&);
     } readers[] = {
-        {"text", [](BinaryFile& f) { char b[8]; return f.ReadCountedText(b, sizeof b); }},
-        {"string", [](BinaryFile& f) { char* s = nullptr; int r = f.ReadCountedString(&s); FreeString(&s); return r; }},
-        {"small", [](BinaryFile& f) { SmallString12 s; return f.ReadSmallString12(s); }},
+        {"text",
+         [](BinaryFile& f) {
+             char b[8];
+             return f.ReadCountedText(b, sizeof b);
+         }},
+        {"string",
+         [](BinaryFile& f) {
+             char* s = nullptr;
+             int r = f.ReadCountedString(&s);
+             FreeString(&s);
+             return r;
+         }},
+        {"small",
+         [](BinaryFile& f) {
+             SmallString12 s;
+             return f.ReadSmallString12(s);
+         }},
     };
     for (const Reader& r : readers) {
         BinaryFile in;

@@ -12,15 +12,12 @@ TEST(NumbersTest, ParseNumberCases) {
         double value;
         int error;
     } cases[] = {
-        {"10K", 10000, 0},       {"4K7", 4700, 0},       {"2R2", 2.2, 0},
-        {"1MEG", 1e6, 0},        {"1meg", 1e6, 0},       {"1MEG5", 1.5e6, 0},
-        {"1M", 0.001, 0},        {"1m", 0.001, 0},       {"5u", 5e-6, 0},
-        {".5", 0.5, 0},          {"-3.3V", -3.3, 0},     {"  +2.5e3", 2500, 0},
-        {"1e400", 0, 1},         {"1e-400", 0, 0},       {"abc", 0, 1},
-        {"", 0, 1},              {"-", 0, 0},            {"10K ohm", 10000, 1},
-        {"10 K", 10, 0},         {"10 5", 10, 1},        {"0x10", 0, 1},
-        {"3pF", 3e-12, 0},       {"1.5T", 1.5e12, 0},    {"7Ohm_s  ", 7, 0},
-        {"2N", 2e-9, 0},         {"1k2", 1200, 0},       {"100G", 1e11, 0},
+        {"10K", 10000, 0},   {"4K7", 4700, 0},      {"2R2", 2.2, 0},       {"1MEG", 1e6, 0},   {"1meg", 1e6, 0},
+        {"1MEG5", 1.5e6, 0}, {"1M", 0.001, 0},      {"1m", 0.001, 0},      {"5u", 5e-6, 0},    {".5", 0.5, 0},
+        {"-3.3V", -3.3, 0},  {"  +2.5e3", 2500, 0}, {"1e400", 0, 1},       {"1e-400", 0, 0},   {"abc", 0, 1},
+        {"", 0, 1},          {"-", 0, 0},           {"10K ohm", 10000, 1}, {"10 K", 10, 0},    {"10 5", 10, 1},
+        {"0x10", 0, 1},      {"3pF", 3e-12, 0},     {"1.5T", 1.5e12, 0},   {"7Ohm_s  ", 7, 0}, {"2N", 2e-9, 0},
+        {"1k2", 1200, 0},    {"100G", 1e11, 0},
     };
     for (const auto& c : cases) {
         int error = -1;
@@ -107,12 +104,18 @@ TEST(NumbersTest, TextTrimmers) {
         const char* in;
         const char* out;
     } cases[] = {
-        {StripExponentPadding, "1.5E+03", "1.5E3"}, {StripExponentPadding, "1.5E-03", "1.5E-3"},
-        {StripExponentPadding, "1.5E+00", "1.5E0"}, {StripExponentPadding, "150", "150"},
-        {TrimExponent, "1E+005", "1E5"},            {TrimExponent, "2e-010", "2e-10"},
-        {TrimNumberZeros, "0.50", ".5"},            {TrimNumberZeros, "007", "7"},
-        {TrimNumberZeros, "-0.250E+03", "-.25E+03"}, {TrimNumberZeros, "0.000", "0"},
-        {TrimNumberZeros, "100", "100"},            {TrimNumberZeros, "2.000", "2"},
+        {StripExponentPadding, "1.5E+03", "1.5E3"},
+        {StripExponentPadding, "1.5E-03", "1.5E-3"},
+        {StripExponentPadding, "1.5E+00", "1.5E0"},
+        {StripExponentPadding, "150", "150"},
+        {TrimExponent, "1E+005", "1E5"},
+        {TrimExponent, "2e-010", "2e-10"},
+        {TrimNumberZeros, "0.50", ".5"},
+        {TrimNumberZeros, "007", "7"},
+        {TrimNumberZeros, "-0.250E+03", "-.25E+03"},
+        {TrimNumberZeros, "0.000", "0"},
+        {TrimNumberZeros, "100", "100"},
+        {TrimNumberZeros, "2.000", "2"},
     };
     for (const auto& c : cases) {
         char text[32];
@@ -132,7 +135,7 @@ TEST(NumbersTest, OrdinalsAndClamps) {
     const struct {
         int n;
         const char* text;
-    } ordinals[] = {{1, "1st"},   {2, "2nd"},   {3, "3rd"},   {4, "4th"},    {11, "11th"}, {12, "12th"},
+    } ordinals[] = {{1, "1st"},   {2, "2nd"},   {3, "3rd"},   {4, "4th"},     {11, "11th"}, {12, "12th"},
                     {13, "13th"}, {21, "21st"}, {22, "22nd"}, {111, "111th"}, {0, "none"}};
     for (const auto& c : ordinals) {
         char buffer[16];
@@ -156,7 +159,7 @@ TEST(NumbersTest, NormalizeFormatSpecCases) {
         char style;
         bool changed;
     } cases[] = {
-        {"20E", "16E", 16, 'E', true}, {"e", "3e", 3, 'E', true},   {"4x", "4", 4, 0, true},
+        {"20E", "16E", 16, 'E', true}, {"e", "3e", 3, 'E', true},    {"4x", "4", 4, 0, true},
         {"", "3", 3, 0, true},         {" 5F ", "5F", 5, 'F', true}, {"6G", "6G", 6, 'G', false},
         {"1234", "16", 16, 0, true},   {"17", "16", 16, 0, true},    {"12", "12", 12, 0, false},
         {"4.5f", "4f", 4, 'F', true},

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/cmdline.h"
 #include "core/memory.h"
@@ -15,43 +15,33 @@
 #include "core/sectionfile.h"
 #include "tests/support/tempdir.h"
 
-namespace {
-
-
-
-}  // namespace
+namespace {}  // namespace
 
 // A fresh folder tree per test, with the process-wide path state reset around it.
 class PathsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(root_.Valid());
         savedProgramDirectory_ = ProgramDirectory();
         ResetState();
         SetProgramDirectory(root_.c_str());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ResetState();
         SetProgramDirectory(savedProgramDirectory_.c_str());
     }
-    static void ResetState()
-    {
-        for (int kind = 0; kind < 3; kind++)
-            SetPathSetting(kind, "");
+    static void ResetState() {
+        for (int kind = 0; kind < 3; kind++) SetPathSetting(kind, "");
         ClearDotPaths();
         ClearPathGroups();
     }
 
-    std::string Folder(const char* name)
-    {
+    std::string Folder(const char* name) {
         std::string path = root_.Path() + "/" + name;
         mkdir(path.c_str(), 0755);
         return path;
     }
-    void Touch(const std::string& path)
-    {
+    void Touch(const std::string& path) {
         FILE* f = fopen(path.c_str(), "w");
         ASSERT_NE(f, nullptr);
         fclose(f);
@@ -61,8 +51,7 @@ protected:
     std::string savedProgramDirectory_;
 };
 
-TEST_F(PathsTest, FindFileOnPathsSearchesDotPathsThenSettings)
-{
+TEST_F(PathsTest, FindFileOnPathsSearchesDotPathsThenSettings) {
     std::string d1 = Folder("d1"), d2 = Folder("d2"), d3 = Folder("d3");
     Touch(d2 + "/amp.cir");
     Touch(d3 + "/amp.cir");
@@ -92,8 +81,7 @@ TEST_F(PathsTest, FindFileOnPathsSearchesDotPathsThenSettings)
     EXPECT_EQ(std::string(name), d2 + "/amp.cir");
 }
 
-TEST_F(PathsTest, EntryTooLongForTheBufferIsSkipped)
-{
+TEST_F(PathsTest, EntryTooLongForTheBufferIsSkipped) {
     std::string d2 = Folder("d2");
     Touch(d2 + "/lib.lib");
     std::string longEntry = "/" + std::string(300, 'x');
@@ -116,8 +104,7 @@ TEST_F(PathsTest, EntryTooLongForTheBufferIsSkipped)
     EXPECT_EQ(std::string(entry), d2);
 }
 
-TEST_F(PathsTest, NameParts)
-{
+TEST_F(PathsTest, NameParts) {
     struct Case {
         const char* path;
         const char* base;
@@ -146,8 +133,7 @@ TEST_F(PathsTest, NameParts)
     }
 }
 
-TEST_F(PathsTest, ChangeExtension)
-{
+TEST_F(PathsTest, ChangeExtension) {
     struct Case {
         const char* path;
         const char* extension;
@@ -175,8 +161,7 @@ TEST_F(PathsTest, ChangeExtension)
     EXPECT_EQ(AddMacroExtension(macro), 0);
 }
 
-TEST_F(PathsTest, PathListEntriesAndIndexFolder)
-{
+TEST_F(PathsTest, PathListEntriesAndIndexFolder) {
     SetPathSetting(kPathPicture, " /p1 ;; /p2/;");
     char out[kPathSize];
     EXPECT_EQ(GetPathListEntry(kPathPicture, out, 0), 1);
@@ -204,8 +189,7 @@ TEST_F(PathsTest, PathListEntriesAndIndexFolder)
     EXPECT_STREQ(missing, "");
 }
 
-TEST_F(PathsTest, ResetDefaultPathsKeepsStoredPathsUnlessForced)
-{
+TEST_F(PathsTest, ResetDefaultPathsKeepsStoredPathsUnlessForced) {
     SetPathSetting(kPathLibrary, "/my/lib");
     PathGroup group;
     group.name = const_cast<char*>("Work");
@@ -226,8 +210,7 @@ TEST_F(PathsTest, ResetDefaultPathsKeepsStoredPathsUnlessForced)
     EXPECT_EQ(std::string(GetPathGroup(0)->library), root_.Path() + "/library/");
 }
 
-TEST_F(PathsTest, PathGroupsRoundTrip)
-{
+TEST_F(PathsTest, PathGroupsRoundTrip) {
     PathGroup a;
     a.name = const_cast<char*>("First");
     a.data = const_cast<char*>("/d1;/d2");
@@ -274,8 +257,7 @@ TEST_F(PathsTest, PathGroupsRoundTrip)
     EXPECT_EQ(GetPathGroup(2), nullptr);
 }
 
-TEST_F(PathsTest, UniqueNamesMacrosAndRecentFiles)
-{
+TEST_F(PathsTest, UniqueNamesMacrosAndRecentFiles) {
     std::string base = root_.Path() + "/out.cir";
     Touch(root_.Path() + "/out.0");
     char path[kPathSize];
@@ -291,7 +273,7 @@ TEST_F(PathsTest, UniqueNamesMacrosAndRecentFiles)
     EXPECT_EQ(std::string(out), lib + "/amp.MAC");
     EXPECT_EQ(ResolveMacroFileName(out, "amp.txt"), kResultBadMacroExtension);
     EXPECT_EQ(ResolveMacroFileName(out, "new.cir"), 0);
-    EXPECT_STREQ(out, "new.cir");   // missing: left for the caller's open to report
+    EXPECT_STREQ(out, "new.cir");  // missing: left for the caller's open to report
 
     RecentFiles().Init(3, "FILE_");
     AddRecentFile("/a.cir");
@@ -306,8 +288,7 @@ TEST_F(PathsTest, UniqueNamesMacrosAndRecentFiles)
     RecentFiles().Clear();
 }
 
-TEST_F(PathsTest, HomeAndTemporaryFolders)
-{
+TEST_F(PathsTest, HomeAndTemporaryFolders) {
     char out[kPathSize];
     EXPECT_TRUE(ChooseHomeDirectory(out, root_.c_str(), nullptr, nullptr));
     EXPECT_EQ(std::string(out), root_.Path());

@@ -120,8 +120,8 @@ TEST_F(PoolTest, ChunkStorageOpensChunksAndDestroysLiveRecordsOnce) {
     for (int i = 0; i < 101; ++i) records.push_back(Add(i));
     EXPECT_EQ(pool.chunkCount, 2);
     EXPECT_EQ(pool.usedInLastChunk, 1);
-    pool.Delete(&records[5]->header);      // dead, keeps its slot
-    pool.Unlink(&records[7]->header);      // unlinked only: still destroyed at the end
+    pool.Delete(&records[5]->header);  // dead, keeps its slot
+    pool.Unlink(&records[7]->header);  // unlinked only: still destroyed at the end
     EXPECT_EQ(records[5]->header.type, kPoolItemDead);
     EXPECT_EQ(pool.count, 99);
     destroyed.clear();
@@ -171,7 +171,9 @@ struct PoolTestOwner : PoolItem {
         order.push_back("destructor " + text);
     }
 };
-void PoolTestOwnerRelease(PoolItem* item) { PoolTestOwner::order.push_back("release " + static_cast<PoolTestOwner*>(item)->text); }
+void PoolTestOwnerRelease(PoolItem* item) {
+    PoolTestOwner::order.push_back("release " + static_cast<PoolTestOwner*>(item)->text);
+}
 
 static_assert(ObjectPool::kPoolRecordIsPlain<PoolTestRecord>);
 static_assert(!ObjectPool::kPoolRecordIsPlain<PoolTestOwner>);

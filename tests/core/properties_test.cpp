@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "core/memory.h"
 #include "core/numbers.h"
@@ -14,7 +14,6 @@
 #include "tests/support/tempdir.h"
 
 namespace {
-
 
 constexpr int32_t kPropsV6 = 6 << 16;
 constexpr int32_t kPropsV7 = 7 << 16;
@@ -25,16 +24,14 @@ constexpr int32_t kPropsV8 = 8 << 16;
 // A scratch file for one test: written through a SectionFile, then read back.
 class PropsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir_.Valid());
         path_ = dir_.Path() + "/props.dat";
     }
 
     // Writes through `write` with the given target version; returns the file text.
     template <typename Write>
-    std::string WriteFile(int32_t version, Write write)
-    {
+    std::string WriteFile(int32_t version, Write write) {
         SectionFile file;
         EXPECT_EQ(file.CreateText(path_.c_str()), 0);
         file.targetVersion = version;
@@ -43,16 +40,13 @@ protected:
         return FileText();
     }
 
-    std::string FileText()
-    {
+    std::string FileText() {
         std::string text;
         FILE* f = fopen(path_.c_str(), "rb");
-        if (f == nullptr)
-            return text;
+        if (f == nullptr) return text;
         char buffer[4096];
         size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-            text.append(buffer, n);
+        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
         fclose(f);
         return text;
     }
@@ -61,23 +55,26 @@ protected:
     std::string path_;
 };
 
-TEST(PropsValues, ColorValuesLandInThePaletteOrNone)
-{
+TEST(PropsValues, ColorValuesLandInThePaletteOrNone) {
     struct Case {
         const char* text;
         int color;
     };
     const Case cases[] = {
-        {"63", 63}, {"64", 0}, {"200", 8}, {"NONE", 74}, {"none", 74}, {"-5", 0}, {"0", 0},
+        {"63", 63},
+        {"64", 0},
+        {"200", 8},
+        {"NONE", 74},
+        {"none", 74},
+        {"-5", 0},
+        {"0", 0},
         {"Height=-12,FStyle=0,Color=5,Name=Arial", 5},
         {"height=-12,Color=NONE", 74},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ParseColorValue(c.text), c.color) << c.text;
+    for (const Case& c : cases) EXPECT_EQ(ParseColorValue(c.text), c.color) << c.text;
 }
 
-TEST(PropsValues, TableValueRulesOfSmallCountsAndAll)
-{
+TEST(PropsValues, TableValueRulesOfSmallCountsAndAll) {
     uint8_t count = 5;
     int32_t cases = 0;
     PropertyEntry table[] = {
@@ -91,7 +88,7 @@ TEST(PropsValues, TableValueRulesOfSmallCountsAndAll)
         int expected;
     };
     const Case rows[] = {
-        {"Count", "0", 1}, {"Count", "25", 20}, {"Count", "7", 7}, {"Count", "276", 20},
+        {"Count", "0", 1},           {"Count", "25", 20},         {"Count", "7", 7},   {"Count", "276", 20},
         {"Cases", "all", kCountAll}, {"Cases", "ALL", kCountAll}, {"Cases", "12", 12},
     };
     for (const Case& row : rows) {
@@ -101,8 +98,7 @@ TEST(PropsValues, TableValueRulesOfSmallCountsAndAll)
     }
 }
 
-TEST(PropsValues, ReadPropertyMatchesKeysWithoutCase)
-{
+TEST(PropsValues, ReadPropertyMatchesKeysWithoutCase) {
     int32_t width = 0;
     int32_t height = 0;
     PropertyEntry table[] = {
@@ -123,8 +119,7 @@ TEST(PropsValues, ReadPropertyMatchesKeysWithoutCase)
     EXPECT_EQ(table[2].letter, 'H');
 }
 
-TEST(PropsValues, PlacementWithoutRectangleIsNotRestored)
-{
+TEST(PropsValues, PlacementWithoutRectangleIsNotRestored) {
     WindowPlacement placement;
     ParseWindowPlacement("0,1, -1,-1, 5,6, 10,10,10,20", &placement);
     EXPECT_EQ(placement.length, 0);
@@ -139,8 +134,7 @@ TEST(PropsValues, PlacementWithoutRectangleIsNotRestored)
     EXPECT_EQ(placement.bottom, 400);
 }
 
-TEST(PropsValues, CommaFieldsAndRanges)
-{
+TEST(PropsValues, CommaFieldsAndRanges) {
     int32_t four[4] = {9, 9, 9, 9};
     ParseFourInts(" 1, -2,3", four);
     EXPECT_EQ(four[0], 1);
@@ -160,18 +154,21 @@ TEST(PropsValues, CommaFieldsAndRanges)
     EXPECT_DOUBLE_EQ(values[2], -4);
 }
 
-TEST(PropsNames, LinePatternsByVersion)
-{
+TEST(PropsNames, LinePatternsByVersion) {
     struct Case {
         int code;
         const char* v8;
         const char* v7;
     };
     const Case cases[] = {
-        {0, nullptr, nullptr},          {1, "Dash", "Dash"},
-        {5, "DashDotDotDot", "DashDotDot"}, {6, "Dash6", "Dash"},
-        {7, "Dot6", "Dot"},             {9, "DashDotDot6", "DashDotDot"},
-        {10, "DashDotDotDot6", "DashDotDot"}, {11, nullptr, nullptr},
+        {0, nullptr, nullptr},
+        {1, "Dash", "Dash"},
+        {5, "DashDotDotDot", "DashDotDot"},
+        {6, "Dash6", "Dash"},
+        {7, "Dot6", "Dot"},
+        {9, "DashDotDot6", "DashDotDot"},
+        {10, "DashDotDotDot6", "DashDotDot"},
+        {11, nullptr, nullptr},
     };
     for (const Case& c : cases) {
         const char* v8 = GetLineStyleName(c.code, kPropsV8);
@@ -190,8 +187,7 @@ TEST(PropsNames, LinePatternsByVersion)
     EXPECT_EQ(code, 9);
 }
 
-TEST(PropsNames, VocabulariesReadBackWhatTheyWrite)
-{
+TEST(PropsNames, VocabulariesReadBackWhatTheyWrite) {
     for (int code = 0; code < 6; code++) {
         int back = -1;
         ASSERT_TRUE(ParseHatchStyle(GetHatchStyleName(code), &back));
@@ -218,10 +214,9 @@ TEST(PropsNames, VocabulariesReadBackWhatTheyWrite)
     EXPECT_STREQ(SpiceDialectName(19604), "AMBIGUOUS");
 }
 
-TEST_F(PropsFileTest, ValuesThatWriteNothingOrOlderSpellings)
-{
+TEST_F(PropsFileTest, ValuesThatWriteNothingOrOlderSpellings) {
     WindowPlacement emptyPlacement;
-    emptyPlacement.length = kPlacementLength;   // valid record, but left == right
+    emptyPlacement.length = kPlacementLength;  // valid record, but left == right
     int32_t off = 0;
     double zeros[4] = {0, 0, 0, 0};
     double someValues[4] = {0, 1.5, 0, 0};
@@ -246,8 +241,7 @@ TEST_F(PropsFileTest, ValuesThatWriteNothingOrOlderSpellings)
     EXPECT_EQ(v8, "Used=Off,0,1.5,0,0\r\nCases=All\r\n");
 }
 
-TEST_F(PropsFileTest, TableWrittenAndReadBackKeepsEveryValue)
-{
+TEST_F(PropsFileTest, TableWrittenAndReadBackKeepsEveryValue) {
     // Every kind of value with a non-default content.
     struct Values {
         uint8_t color8 = 74;
@@ -325,7 +319,7 @@ TEST_F(PropsFileTest, TableWrittenAndReadBackKeepsEveryValue)
     out.font.height = -13;
     out.font.face = static_cast<uint16_t>(FindOrAddFontFace("Courier New"));
     out.font.style = 0x06;
-    out.font.color = 74;   // no colour must survive the trip
+    out.font.color = 74;  // no colour must survive the trip
     out.curve = {74, 12, 3, 7, 1, 0, 1};
     SetString(&out.text, "line with = sign");
     out.graphic = {3, 4, 12, 74, 2, 0};
@@ -411,8 +405,7 @@ TEST_F(PropsFileTest, TableWrittenAndReadBackKeepsEveryValue)
     FreeString(&in.quoted);
 }
 
-TEST_F(PropsFileTest, FontAndGraphicTexts)
-{
+TEST_F(PropsFileTest, FontAndGraphicTexts) {
     FontSpec font;
     font.height = -16;
     font.face = static_cast<uint16_t>(FindOrAddFontFace("Arial"));
@@ -439,8 +432,7 @@ TEST_F(PropsFileTest, FontAndGraphicTexts)
     EXPECT_EQ(memcmp(&parsed, &plain, sizeof plain), 0);
 }
 
-TEST(PropsFonts, FaceTableFindsWithoutCaseAndCutsLongNames)
-{
+TEST(PropsFonts, FaceTableFindsWithoutCaseAndCutsLongNames) {
     int arial = FindOrAddFontFace("Arial");
     EXPECT_EQ(FindOrAddFontFace("arial"), arial);
     // The face table lives as long as the process: a name no earlier run added.

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "core/sectionfile.h"
@@ -13,33 +13,26 @@
 
 namespace {
 
-std::vector<std::string> rlt_Texts(const RecentList& list)
-{
+std::vector<std::string> rlt_Texts(const RecentList& list) {
     std::vector<std::string> texts;
-    for (int i = 0; i < list.Count(); i++)
-        texts.push_back(list.Text(i) ? list.Text(i) : "");
+    for (int i = 0; i < list.Count(); i++) texts.push_back(list.Text(i) ? list.Text(i) : "");
     return texts;
 }
 
-void rlt_Fill(RecentList& list, const std::vector<std::string>& texts)
-{
+void rlt_Fill(RecentList& list, const std::vector<std::string>& texts) {
     // Added oldest first, so that the list reads in the given order.
-    for (auto it = texts.rbegin(); it != texts.rend(); ++it)
-        list.Add(it->c_str());
+    for (auto it = texts.rbegin(); it != texts.rend(); ++it) list.Add(it->c_str());
 }
-
 
 }  // namespace
 
 class RecentListFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir_.Valid());
         path_ = dir_.Path() + "/recent.dat";
     }
-    std::string Write(RecentList& list, bool prefixed)
-    {
+    std::string Write(RecentList& list, bool prefixed) {
         SectionFile file;
         EXPECT_EQ(file.CreateText(path_.c_str()), 0);
         EXPECT_EQ(list.Serialize(file, prefixed), 0);
@@ -48,14 +41,11 @@ protected:
         FILE* f = fopen(path_.c_str(), "rb");
         char buffer[1024];
         size_t n;
-        while (f && (n = fread(buffer, 1, sizeof buffer, f)) > 0)
-            text.append(buffer, n);
-        if (f)
-            fclose(f);
+        while (f && (n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+        if (f) fclose(f);
         return text;
     }
-    void Read(RecentList& list, bool prefixed)
-    {
+    void Read(RecentList& list, bool prefixed) {
         SectionFile file;
         ASSERT_EQ(file.OpenText(path_.c_str()), 0);
         EXPECT_EQ(list.Serialize(file, prefixed), 0);
@@ -65,8 +55,7 @@ protected:
     std::string path_;
 };
 
-TEST(RecentListTest, AddMovesToFrontAndKeepsTheCount)
-{
+TEST(RecentListTest, AddMovesToFrontAndKeepsTheCount) {
     struct Case {
         std::vector<std::string> before;
         const char* added;
@@ -101,8 +90,7 @@ TEST(RecentListTest, AddMovesToFrontAndKeepsTheCount)
     EXPECT_EQ(rlt_Texts(self), (std::vector<std::string>{"c", "a", "b"}));
 }
 
-TEST(RecentListTest, ResizeAndReadKey)
-{
+TEST(RecentListTest, ResizeAndReadKey) {
     RecentList list;
     list.Init(5, "FILE_");
     rlt_Fill(list, {"a", "b", "c", "d", "e"});
@@ -134,8 +122,7 @@ TEST(RecentListTest, ResizeAndReadKey)
     EXPECT_STREQ(list.Text(19), "FILE_20");
 }
 
-TEST_F(RecentListFileTest, EmptySlotsAreLeftOutAndNumbersKept)
-{
+TEST_F(RecentListFileTest, EmptySlotsAreLeftOutAndNumbersKept) {
     RecentList list;
     list.Init(3, "FILE_");
     list.ReadKey("FILE_1", "/a.cir");
@@ -150,8 +137,7 @@ TEST_F(RecentListFileTest, EmptySlotsAreLeftOutAndNumbersKept)
     EXPECT_EQ(rlt_Texts(back), (std::vector<std::string>{"/a.cir", "", "/c.cir"}));
 }
 
-TEST_F(RecentListFileTest, SecondFieldsRoundTrip)
-{
+TEST_F(RecentListFileTest, SecondFieldsRoundTrip) {
     RecentList values;
     values.Init(2, "EXPR_", "KIND_", false);
     values.Add("v(1)", 'A');

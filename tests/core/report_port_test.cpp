@@ -33,7 +33,9 @@ TEST(ReportPort, ConversionsTakeTheirArgumentInItsOwnType) {
     const std::vector<Case> cases = {
         {"plain text and %%", "100%% sure", {}, "100% sure"},
         {"int, unsigned, long, double, text", "%d %u %ld %g %s", {-3, 4u, 5L, 0.25, "x"}, "-3 4 5 0.25 x"},
-        {"flags, width and precision", "[%-5d|%05.1f|%+d|%.2s|%8.3e]", {7, 2.25, 3, "abc", 1234.5},
+        {"flags, width and precision",
+         "[%-5d|%05.1f|%+d|%.2s|%8.3e]",
+         {7, 2.25, 3, "abc", 1234.5},
          "[7    |002.2|+3|ab|1.234e+03]"},
         {"star width and precision", "[%*d|%.*f]", {4, 9, 2, 3.14159}, "[   9|3.14]"},
         {"hex, octal and a char", "%x %X %o %c", {255u, 255, 8, 'z'}, "ff FF 10 z"},
@@ -132,7 +134,7 @@ TEST(ReportPort, RequestsKeepTheirFieldsAndTheLastParentWins) {
     MessageRequest parents = Message(1).ActiveParent().Parent(window);
     EXPECT_EQ(MessageParent::Window, parents.parentKind());
     EXPECT_EQ(window, parents.parent());
-    parents.View(nullptr);   // a null view changes nothing
+    parents.View(nullptr);  // a null view changes nothing
     EXPECT_EQ(MessageParent::Window, parents.parentKind());
     parents.ActiveParent();
     EXPECT_EQ(MessageParent::Active, parents.parentKind());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -9,8 +11,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "core/messages.h"
@@ -33,12 +33,8 @@ const MessageRow kResultTestRows[] = {{99001, "%WWatch the %s."}, {99002, "#EHas
 
 class ResultTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ClearPendingMessage();
-    }
-    void TearDown() override {
-        ClearPendingMessage();
-    }
+    void SetUp() override { ClearPendingMessage(); }
+    void TearDown() override { ClearPendingMessage(); }
 };
 
 TEST_F(ResultTest, FormatPendingMessageCases) {
@@ -163,7 +159,7 @@ TEST_F(ResultTest, ErrnoToResultCases) {
     const struct {
         int error;
         int code;
-    } cases[] = {{0, 0}, {-1, 15023}, {-7, 15022}, {ENOENT, 15952}, {EACCES, 15963},
+    } cases[] = {{0, 0},          {-1, 15023},     {-7, 15022}, {ENOENT, 15952},   {EACCES, 15963},
                  {EMFILE, 15974}, {ENOSPC, 15978}, {42, 15992}, {EOVERFLOW, 15023}};
     for (const auto& c : cases) EXPECT_EQ(ErrnoToResult(c.error), c.code) << c.error;
 }

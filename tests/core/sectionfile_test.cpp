@@ -18,10 +18,7 @@ namespace {
 
 class SectionFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.Valid());
-    }
-    
+    void SetUp() override { ASSERT_TRUE(dir_.Valid()); }
 
     std::string PathOf(const char* name) const { return dir_.Path() + "/" + name; }
     std::string Write(const char* name, const std::string& bytes) const {
@@ -112,7 +109,9 @@ TEST_F(SectionFileTest, TableRoundTripSkipsUnknownSections) {
     SectionFile in;
     ASSERT_EQ(in.OpenText(path.c_str()), 0);
     EXPECT_EQ(in.ReadSectionTable(table, 3), 0);
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"NAME=a\xFE" "b", "EMPTY=", "COUNT=3"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"NAME=a\xFE"
+                                                   "b",
+                                                   "EMPTY=", "COUNT=3"}));
     EXPECT_EQ(table[1].firstLetter, 'F');
     EXPECT_EQ(in.Close(), 0);
 
@@ -218,7 +217,8 @@ TEST_F(SectionFileTest, CommaRecordsRoundTrip) {
     out.SerializeMultilineText(&memo);
     out.SerializeFontRecord(font);
     EXPECT_EQ(out.Close(), 0);
-    EXPECT_EQ(Read(path), "2.5,-7,65535\r\n1,2\r\n3,4,5,6\r\n9\r\nname\r\nline1\xFEline2\r\n-12,4,0,74,Courier New\r\n");
+    EXPECT_EQ(Read(path),
+              "2.5,-7,65535\r\n1,2\r\n3,4,5,6\r\n9\r\nname\r\nline1\xFEline2\r\n-12,4,0,74,Courier New\r\n");
 
     double d2 = 0;
     int32_t i2 = 0, x2 = 0, y2 = 0, l2 = 0, t2 = 0, r2 = 0, b2 = 0, count2 = 0;

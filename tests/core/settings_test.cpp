@@ -2,6 +2,7 @@
 // rejection of foreign files, the screen check, the flat 5.30 layout and safe saving.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +10,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "core/cmdline.h"
@@ -127,9 +127,10 @@ TEST_F(SettingsTest, FreshProgramWritesMainFirstThenEverySectionInTableOrder) {
     std::string text = settings_ReadFile(path_);
     EXPECT_EQ(settings_Headers(text), settings_TableNames());
     EXPECT_EQ(text.rfind("[Main]\r\n", 0), 0u) << "no empty line before the first section";
-    const std::string main = "[Main]\r\nFileType=TARN.DAT\r\nVersion=8.00\r\nProgram=Tarnwick\r\nTARNDATA=" +
-                             dir_.Path() + "/data/\r\nModelLibPath=" + dir_.Path() + "/library/\r\nPicturePath=" + dir_.Path() +
-                             "/data/\r\nScreen=1280,1024\r\n\r\n[Global Settings]\r\n";
+    const std::string main =
+        "[Main]\r\nFileType=TARN.DAT\r\nVersion=8.00\r\nProgram=Tarnwick\r\nTARNDATA=" + dir_.Path() +
+        "/data/\r\nModelLibPath=" + dir_.Path() + "/library/\r\nPicturePath=" + dir_.Path() +
+        "/data/\r\nScreen=1280,1024\r\n\r\n[Global Settings]\r\n";
     EXPECT_EQ(text.substr(0, main.size()), main);
     EXPECT_FALSE(settings_Exists(path_ + ".tmp"));
 }
@@ -193,11 +194,11 @@ TEST_F(SettingsTest, ChangedScreenSizeForgetsTheSavedPlacement) {
         bool changed;
     };
     const Case cases[] = {
-        {true, "Screen=1024,768\n", true},    // written on a smaller screen
+        {true, "Screen=1024,768\n", true},  // written on a smaller screen
         {true, "Screen=1280,1024\n", false},
         {true, "Screen=garbage\n", true},
-        {true, "", false},                     // nothing recorded, nothing to compare
-        {false, "Screen=1024,768\n", true},    // no screen known: 0,0
+        {true, "", false},                   // nothing recorded, nothing to compare
+        {false, "Screen=1024,768\n", true},  // no screen known: 0,0
         {false, "Screen=0,0\n", false},
     };
     for (const Case& c : cases) {
@@ -223,9 +224,7 @@ public:
         if (result == 0) result = file.ReadToken(item, sizeof item);
         return result;
     }
-    void SetTitleBlockText(int, const char* text) override {
-        titleTexts_.push_back(text ? text : "(null)");
-    }
+    void SetTitleBlockText(int, const char* text) override { titleTexts_.push_back(text ? text : "(null)"); }
 
 private:
     std::vector<std::string>& titleTexts_;
@@ -235,12 +234,12 @@ TEST_F(SettingsTest, FlatLayoutIsReadAsFarAsItsOwnersExistAndWrittenBackInSectio
     const std::string flat =
         "5.30\r\n"
         "C:\\TW5\\DATA\\\r\n"
-        "1,2\r\n"                                   // old global settings
-        "1\r\n-13,4,0,2,Arial\r\n"                  // one font record
-        "8197\r\n"                                  // preference switches
+        "1,2\r\n"                   // old global settings
+        "1\r\n-13,4,0,2,Arial\r\n"  // one font record
+        "8197\r\n"                  // preference switches
         "5\r\n$name\r\n$user $company\r\n\r\n$date\r\nPage $page of $maxpage\r\n"
-        "1\r\n1,2,3,4\r\n"                          // one unused record
-        "0\r\n"                                     // status bar hidden
+        "1\r\n1,2,3,4\r\n"  // one unused record
+        "0\r\n"             // status bar hidden
         "2\r\n/w/amp.cir\r\n/w/filter.cir\r\n";
     settings_WriteFile(path_, flat);
 

@@ -82,10 +82,10 @@ TEST(StringArrayTest, SpiceModeSkipsBlanksAsTheNetlistReaderDoes) {
     } cases[] = {
         {"R1 a\n+ b", {"R1", "a", "b"}},            // continuation line
         {"R1 a\r\n  + b", {"R1", "a", "b"}},        // CR LF, indented "+"
-        {"R1 a\n* note\n+ b", {"R1", "a", "b"}},     // comment line between
-        {"R1 a ; comment\n+ b", {"R1", "a", "b"}},    // comment, then continuation
-        {"R1 a ;$TWE x", {"R1", "a"}},                // the marker ends the tokens
-        {"R1 a\nC1 b", {"R1", "a", "C1", "b"}},      // a plain line end is a blank
+        {"R1 a\n* note\n+ b", {"R1", "a", "b"}},    // comment line between
+        {"R1 a ; comment\n+ b", {"R1", "a", "b"}},  // comment, then continuation
+        {"R1 a ;$TWE x", {"R1", "a"}},              // the marker ends the tokens
+        {"R1 a\nC1 b", {"R1", "a", "C1", "b"}},     // a plain line end is a blank
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

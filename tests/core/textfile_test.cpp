@@ -16,10 +16,7 @@ namespace {
 
 class TextFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.Valid());
-    }
-    
+    void SetUp() override { ASSERT_TRUE(dir_.Valid()); }
 
     std::string PathOf(const char* name) const { return dir_.Path() + "/" + name; }
     std::string Write(const char* name, const std::string& bytes) const {

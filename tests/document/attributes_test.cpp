@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/cmdline.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
-#include "core/port.h"
 
 namespace {
 
@@ -66,13 +66,17 @@ TEST_F(PartAttrTest, StandardIdsByNameAndBack) {
         int id;
         const char* name;
     } cases[] = {
-        {1, "PART"},           {2, "VALUE"},        {6, "TIMING MODEL"}, {29, "PARAMS:"},
-        {31, "TEXT:"},         {33, " SPICENAME "}, {41, " TEMPPART"},   {45, " SLIDER_ORG "},
-        {57, " CURRENT_OUT"},  {62, "TURN-ON VOLTAGES"}, {77, "COLOR_INDEX"}, {92, "BIDIRECTIONAL"},
+        {1, "PART"},          {2, "VALUE"},
+        {6, "TIMING MODEL"},  {29, "PARAMS:"},
+        {31, "TEXT:"},        {33, " SPICENAME "},
+        {41, " TEMPPART"},    {45, " SLIDER_ORG "},
+        {57, " CURRENT_OUT"}, {62, "TURN-ON VOLTAGES"},
+        {77, "COLOR_INDEX"},  {92, "BIDIRECTIONAL"},
     };
     for (const Case& c : cases) EXPECT_STREQ(GetAttributeName(c.id), c.name) << c.id;
     // The blanks of internal names are part of them.
-    for (const char* text : {"SPICENAME", " SPICENAME", "PARAMS", "", "Param:GAIN"}) EXPECT_EQ(GetAttributeId(text), 0) << text;
+    for (const char* text : {"SPICENAME", " SPICENAME", "PARAMS", "", "Param:GAIN"})
+        EXPECT_EQ(GetAttributeId(text), 0) << text;
     EXPECT_EQ(GetAttributeId(nullptr), 0);
     for (int id : {0, -1, 93, 255}) EXPECT_STREQ(GetAttributeName(id), "") << id;
 }
@@ -326,7 +330,10 @@ TEST_F(PartAttrTest, SwitchAndThrowResistances) {
         int throwIndex;
         double expected;
     } cases[] = {
-        {"up", 0, 1e-3}, {"up", 1, 10e6}, {"DOWN", 0, 10e6}, {"DOWN", 1, 1e-3},
+        {"up", 0, 1e-3},
+        {"up", 1, 10e6},
+        {"DOWN", 0, 10e6},
+        {"DOWN", 1, 1e-3},
     };
     for (const Case& c : cases) {
         state->SetValue(c.state);

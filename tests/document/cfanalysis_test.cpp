@@ -25,20 +25,16 @@
 
 namespace {
 
-constexpr int32_t cfat_V520 = 0x50014, cfat_V600 = 0x60000, cfat_V700 = 0x70000,
-                  cfat_V801 = 0x80001;
+constexpr int32_t cfat_V520 = 0x50014, cfat_V600 = 0x60000, cfat_V700 = 0x70000, cfat_V801 = 0x80001;
 
 // Writes through `body` into a temporary file and hands back the text.
-std::string cfat_Write(int32_t version, const std::function<void(SectionFile&)>& body)
-{
+std::string cfat_Write(int32_t version, const std::function<void(SectionFile&)>& body) {
     twtest::TempDir dir("cfat");
-    if (!dir.Valid())
-        return "mkdtemp failed";
+    if (!dir.Valid()) return "mkdtemp failed";
     const std::string path = dir.File("a.cir");
     {
         CircuitFile out;
-        if (out.CreateText(path.c_str()) != 0)
-            return "create failed";
+        if (out.CreateText(path.c_str()) != 0) return "create failed";
         out.targetVersion = version;
         out.version = version;
         body(out);
@@ -48,8 +44,7 @@ std::string cfat_Write(int32_t version, const std::function<void(SectionFile&)>&
     if (FILE* f = fopen(path.c_str(), "rb")) {
         char chunk[4096];
         size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-            text.append(chunk, n);
+        while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
         fclose(f);
     }
     return text;
@@ -58,28 +53,23 @@ std::string cfat_Write(int32_t version, const std::function<void(SectionFile&)>&
 // Reads every section of `text`, handing each to `serve` with its header
 // just read; a non-zero result ends the read.
 int cfat_Read(const std::string& text, int32_t version,
-              const std::function<int(SectionFile&, const std::string&)>& serve)
-{
+              const std::function<int(SectionFile&, const std::string&)>& serve) {
     CircuitFile in;
     std::string copy = text;
     in.AttachMemory(copy.data(), long(copy.size()), false);
     in.targetVersion = version;
     in.version = version;
-    if (in.ReadLongLine() != 0 || in.lineBuffer == nullptr || in.lineBuffer[0] != '[')
-        return -1;
+    if (in.ReadLongLine() != 0 || in.lineBuffer == nullptr || in.lineBuffer[0] != '[') return -1;
     std::string header = in.lineBuffer;
     for (;;) {
         int result = serve(in, header);
-        if (result != 0)
-            return result;
-        if (in.currentSection[0] == 0)
-            return 0;
+        if (result != 0) return result;
+        if (in.currentSection[0] == 0) return 0;
         header = in.currentSection;
     }
 }
 
-int cfat_Serve(SectionFile& file, const std::string& header, AnalysisSettings* settings)
-{
+int cfat_Serve(SectionFile& file, const std::string& header, AnalysisSettings* settings) {
     if (header == "[Limits]") return SerializeLimitsSection(file, settings);
     if (header == "[Stepping]") return SerializeSteppingSection(file, settings);
     if (header == "[Monte Carlo Options]") return SerializeMonteCarloOptionsSection(file, settings);
@@ -87,58 +77,48 @@ int cfat_Serve(SectionFile& file, const std::string& header, AnalysisSettings* s
     if (header == "[Analysis]") return SerializeAnalysisSection(file, settings);
     static const char* const windows[] = {"[FFT]", "[Performance]", "[Graph 3D]", "[Monte Carlo]"};
     for (int type = 0; type < 4; ++type)
-        if (header == windows[type])
-            return SerializeAnalysisWindowSection(file, settings, type);
-    if (header == "[AObject]")
-        return ReadPlotObject(static_cast<CircuitFile&>(file), settings);
+        if (header == windows[type]) return SerializeAnalysisWindowSection(file, settings, type);
+    if (header == "[AObject]") return ReadPlotObject(static_cast<CircuitFile&>(file), settings);
     if (header == "[FFT WaveForm]") return SerializeWindowCurveSection(file, settings, kWindowFFT);
-    if (header == "[Performance WaveForm]")
-        return SerializeWindowCurveSection(file, settings, kWindowPerformance);
+    if (header == "[Performance WaveForm]") return SerializeWindowCurveSection(file, settings, kWindowPerformance);
     static const char* const plots[] = {"[Transient]", "[AC]", "[DC]", "[Distortion]"};
     for (int kind = 0; kind < 4; ++kind)
-        if (header == plots[kind])
-            return SerializePlotWindowSection(file, settings, kind);
+        if (header == plots[kind]) return SerializePlotWindowSection(file, settings, kind);
     return file.SkipSection();
 }
 
-void cfat_ReadInto(const std::string& text, int32_t version, AnalysisSettings& settings)
-{
-    ASSERT_EQ(cfat_Read(text, version,
-                        [&](SectionFile& f, const std::string& h) {
-                            return cfat_Serve(f, h, &settings);
-                        }),
-              0);
+void cfat_ReadInto(const std::string& text, int32_t version, AnalysisSettings& settings) {
+    ASSERT_EQ(
+        cfat_Read(text, version, [&](SectionFile& f, const std::string& h) { return cfat_Serve(f, h, &settings); }), 0);
 }
 
 // The key names of the lines of `text`, headers as "[...]".
-std::vector<std::string> cfat_Keys(const std::string& text)
-{
+std::vector<std::string> cfat_Keys(const std::string& text) {
     std::vector<std::string> keys;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find("\r\n", start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
-        if (!line.empty())
-            keys.push_back(line.substr(0, line.find('=')));
+        if (!line.empty()) keys.push_back(line.substr(0, line.find('=')));
         start = end + 2;
     }
     return keys;
 }
 
-bool cfat_Has(const std::string& text, const std::string& line)
-{
-    return text.find("\r\n" + line + "\r\n") != std::string::npos ||
-           text.rfind(line + "\r\n", 0) == 0;
+bool cfat_Has(const std::string& text, const std::string& line) {
+    return text.find("\r\n" + line + "\r\n") != std::string::npos || text.rfind(line + "\r\n", 0) == 0;
 }
 
 const char* cfat_Str(const char* text) { return text != nullptr ? text : ""; }
 
 }  // namespace
 
-TEST(CfAnalysisTranslators, NamesAndFields)
-{
-    struct Case { int value; const char* name; };
+TEST(CfAnalysisTranslators, NamesAndFields) {
+    struct Case {
+        int value;
+        const char* name;
+    };
     for (Case c : std::vector<Case>{{0, "None"}, {1, "Linear"}, {2, "Log"}, {3, "List"}, {7, ""}})
         EXPECT_STREQ(SteppingMethodName(c.value, false), c.name);
     EXPECT_STREQ(SteppingMethodName(0, true), "Auto");
@@ -148,8 +128,7 @@ TEST(CfAnalysisTranslators, NamesAndFields)
         EXPECT_STREQ(TemperatureTypeName(c.value), c.name);
     for (Case c : std::vector<Case>{{0, "linear"}, {1, "LIST"}, {2, "Log"}, {1, "junk"}})
         EXPECT_EQ(ParseTemperatureType(c.name), c.value) << c.name;
-    for (Case c : std::vector<Case>{{4, "model"}, {8, "Component"}, {32, "SYMBOLIC"},
-                                    {128, "Variable"}, {0, "Other"}})
+    for (Case c : std::vector<Case>{{4, "model"}, {8, "Component"}, {32, "SYMBOLIC"}, {128, "Variable"}, {0, "Other"}})
         EXPECT_EQ(ParseSteppingTarget(c.name), c.value) << c.name;
     EXPECT_STREQ(SteppingTargetName(0x08 | 0x80), "Component");
     EXPECT_STREQ(SteppingTargetName(0x13), "");
@@ -175,59 +154,63 @@ TEST(CfAnalysisTranslators, NamesAndFields)
     EXPECT_STREQ(buffer, "MIN");
 }
 
-TEST(CfAnalysisTranslators, OptionWordPacking)
-{
+TEST(CfAnalysisTranslators, OptionWordPacking) {
     int stateVariable = -1, runOption = -1, waveform = -1;
     // A 7.00 OPT with 0x3000 on row 1 is waveform selection 3.
-    EXPECT_EQ(UnpackOptionWord(0x3000 | 0x800 | 0x100 | 0x5, &stateVariable, &runOption,
-                               &waveform, true),
-              0x5);
+    EXPECT_EQ(UnpackOptionWord(0x3000 | 0x800 | 0x100 | 0x5, &stateVariable, &runOption, &waveform, true), 0x5);
     EXPECT_EQ(stateVariable, 2);
     EXPECT_EQ(runOption, 1);
     EXPECT_EQ(waveform, 3);
     // Other rows keep those bits as option bits.
-    EXPECT_EQ(UnpackOptionWord(0x3000 | 0x400, &stateVariable, &runOption, &waveform, false),
-              0x3000);
+    EXPECT_EQ(UnpackOptionWord(0x3000 | 0x400, &stateVariable, &runOption, &waveform, false), 0x3000);
     EXPECT_EQ(stateVariable, 1);
     // Mode 3 (Retrace) cannot be packed.
     EXPECT_EQ(PackOptionWord(0x1, 3, 2, 2, true), 0x1 | 0x200 | 0x2000);
     EXPECT_EQ(PackOptionWord(0x1, 1, 0, 2, false), 0x1 | 0x400);
 }
 
-TEST(CfAnalysisTranslators, NumberFormatKeyFollowsVersion)
-{
-    struct Case { int32_t version; const char* format; const char* expected; };
-    const std::vector<Case> cases = {
-        {cfat_V801, "3G", "F=3G\r\n"}, {cfat_V520, "3E", "F=3E\r\n"},
-        {cfat_V520, "4G", "F=5.4\r\n"}, {cfat_V520, "6", "F=5.6\r\n"}, {cfat_V801, "", ""}};
+TEST(CfAnalysisTranslators, NumberFormatKeyFollowsVersion) {
+    struct Case {
+        int32_t version;
+        const char* format;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {{cfat_V801, "3G", "F=3G\r\n"},
+                                     {cfat_V520, "3E", "F=3E\r\n"},
+                                     {cfat_V520, "4G", "F=5.4\r\n"},
+                                     {cfat_V520, "6", "F=5.6\r\n"},
+                                     {cfat_V801, "", ""}};
     for (const Case& c : cases) {
-        std::string text = cfat_Write(c.version, [&](SectionFile& f) {
-            WriteNumberFormatKey(f, "F", c.format);
-        });
+        std::string text = cfat_Write(c.version, [&](SectionFile& f) { WriteNumberFormatKey(f, "F", c.format); });
         EXPECT_EQ(text, c.expected) << c.format;
     }
 }
 
-TEST(CfAnalysisGroups, KeyNamesAndVersionGates)
-{
-    struct Case { int32_t version; int documentKind; std::vector<std::string> keys; };
+TEST(CfAnalysisGroups, KeyNamesAndVersionGates) {
+    struct Case {
+        int32_t version;
+        int documentKind;
+        std::vector<std::string> keys;
+    };
     // Grid group written for an analysis plot window.
     const std::vector<Case> cases = {
-        {cfat_V520, 5, {"Analysis Grid Color", "Analysis Graph Background", "ScaleColor",
-                        "Same Y Scales"}},
-        {cfat_V600, 0, {"Grid Color", "Graph Background", "Tracker Intercept", "Tracker Mouse",
-                        "Tracker Cursor", "Horizontal Cursor", "ScaleColor", "Same Y Scales"}},
-        {cfat_V700, 5, {"Analysis Grid Color", "Grid Weight", "Grid Pattern",
+        {cfat_V520, 5, {"Analysis Grid Color", "Analysis Graph Background", "ScaleColor", "Same Y Scales"}},
+        {cfat_V600,
+         0,
+         {"Grid Color", "Graph Background", "Tracker Intercept", "Tracker Mouse", "Tracker Cursor", "Horizontal Cursor",
+          "ScaleColor", "Same Y Scales"}},
+        {cfat_V700,
+         5,
+         {"Analysis Grid Color", "Grid Weight", "Grid Pattern", "Tracker Foreground", "Tracker Background",
+          "Baseline color", "Static Grids", "Analysis Graph Background", "Tracker Intercept", "Tracker Mouse",
+          "Tracker Cursor", "Horizontal Cursor", "ScaleColor", "Same Y Scales"}},
+        {cfat_V801, 5, {"Grid Color",         "Grid Weight",        "Grid Pattern",
                         "Tracker Foreground", "Tracker Background", "Baseline color",
-                        "Static Grids", "Analysis Graph Background", "Tracker Intercept",
-                        "Tracker Mouse", "Tracker Cursor", "Horizontal Cursor", "ScaleColor",
-                        "Same Y Scales"}},
-        {cfat_V801, 5, {"Grid Color", "Grid Weight", "Grid Pattern", "Tracker Foreground",
-                        "Tracker Background", "Baseline color", "Static Grids", "MinorLog25",
-                        "LabelMinor", "Graph Background", "Tracker Intercept", "Tracker Mouse",
-                        "Tracker Cursor", "Horizontal Cursor", "Same Y Scales",
-                        "Enable X Scaling", "Enable Y Scaling", "Keep X Scales The Same",
-                        "Number of Grids X", "Number of Grids Y"}},
+                        "Static Grids",       "MinorLog25",         "LabelMinor",
+                        "Graph Background",   "Tracker Intercept",  "Tracker Mouse",
+                        "Tracker Cursor",     "Horizontal Cursor",  "Same Y Scales",
+                        "Enable X Scaling",   "Enable Y Scaling",   "Keep X Scales The Same",
+                        "Number of Grids X",  "Number of Grids Y"}},
     };
     for (const Case& c : cases) {
         PlotWindowSettings window;
@@ -246,10 +229,10 @@ TEST(CfAnalysisGroups, KeyNamesAndVersionGates)
 
     // Window and title groups of an old analysis plot and of a current one.
     const std::vector<Case> windowCases = {
-        {cfat_V700, 5, {"Analysis Text", "Object Default", "Analysis Window Background", "Title",
-                        "AutoTitle", "PrintPreview"}},
-        {cfat_V801, 5, {"Font", "WinBackGround Color", "Title", "AutoTitle", "ShowWin",
-                        "PrintPreview"}},
+        {cfat_V700,
+         5,
+         {"Analysis Text", "Object Default", "Analysis Window Background", "Title", "AutoTitle", "PrintPreview"}},
+        {cfat_V801, 5, {"Font", "WinBackGround Color", "Title", "AutoTitle", "ShowWin", "PrintPreview"}},
     };
     for (const Case& c : windowCases) {
         PlotWindowSettings window;
@@ -265,8 +248,7 @@ TEST(CfAnalysisGroups, KeyNamesAndVersionGates)
     }
 }
 
-TEST(CfAnalysisGroups, CurveRowsWrittenAndReadBack)
-{
+TEST(CfAnalysisGroups, CurveRowsWrittenAndReadBack) {
     PlotRangeCurve curve;
     curve.display.lineColor = 12;
     curve.display.textColor = 3;
@@ -290,15 +272,16 @@ TEST(CfAnalysisGroups, CurveRowsWrittenAndReadBack)
     };
     std::string text = cfat_Write(cfat_V801, body(curve));
     EXPECT_TRUE(cfat_Has(text, "ScaleUnitsY=\"mV\""));
-    EXPECT_FALSE(cfat_Has(text, "Color=12"));   // the old single colour key is for 5.20
+    EXPECT_FALSE(cfat_Has(text, "Color=12"));  // the old single colour key is for 5.20
     EXPECT_EQ(text.find("LinearY"), std::string::npos);
 
     PlotRangeCurve back;
-    ASSERT_EQ(cfat_Read(text, cfat_V801, [&](SectionFile& f, const std::string&) {
-                  AnalysisRows rows;
-                  AddPlotRangeGroup(f, back, rows);
-                  return SerializeSection(f, nullptr, rows.rows, rows.count);
-              }),
+    ASSERT_EQ(cfat_Read(text, cfat_V801,
+                        [&](SectionFile& f, const std::string&) {
+                            AnalysisRows rows;
+                            AddPlotRangeGroup(f, back, rows);
+                            return SerializeSection(f, nullptr, rows.rows, rows.count);
+                        }),
               0);
     EXPECT_EQ(back.display.lineColor, 12);
     EXPECT_EQ(back.display.textColor, 3);
@@ -324,11 +307,9 @@ TEST(CfAnalysisGroups, CurveRowsWrittenAndReadBack)
     EXPECT_EQ(old.find("Line Color"), std::string::npos);
 }
 
-TEST(CfAnalysisSections, PlotWindowRoundTripAndFFTDefaults)
-{
+TEST(CfAnalysisSections, PlotWindowRoundTripAndFFTDefaults) {
     AnalysisSettings settings;
-    for (int kind = 0; kind < 4; ++kind)
-        settings.kinds[kind].present = kind != 2;   // DC never ran
+    for (int kind = 0; kind < 4; ++kind) settings.kinds[kind].present = kind != 2;  // DC never ran
     AnalysisKindSettings& tran = settings.kinds[0];
     SetString(&tran.window.title, "Run 1");
     tran.window.autoTitle = 0;
@@ -336,17 +317,16 @@ TEST(CfAnalysisSections, PlotWindowRoundTripAndFFTDefaults)
     tran.window.cursorPrimary = 9;
     tran.monitor[0] = 4;
     tran.thumbnail[2] = 100;
-    SetString(&tran.fft.max, "TMAX");   // the default: not written
+    SetString(&tran.fft.max, "TMAX");  // the default: not written
     SetString(&tran.fft.min, "1u");
     SetString(&tran.userFileName, "out.txt");
     tran.numOutWrite[3] = 1;
-    SetString(&settings.kinds[1].fft.min, "10");   // AC never writes FFT_Min
+    SetString(&settings.kinds[1].fft.min, "10");  // AC never writes FFT_Min
     SetString(&settings.kinds[1].fft.max, "1Meg");
 
     auto writeAll = [&](AnalysisSettings& s) {
         return [&s](SectionFile& f) {
-            for (int kind = 0; kind < 4; ++kind)
-                SerializePlotWindowSection(f, &s, kind);
+            for (int kind = 0; kind < 4; ++kind) SerializePlotWindowSection(f, &s, kind);
         };
     };
     std::string text = cfat_Write(cfat_V801, writeAll(settings));
@@ -380,11 +360,10 @@ TEST(CfAnalysisSections, PlotWindowRoundTripAndFFTDefaults)
     tran.window.gridWeight = 1;
     tran.window.gridPattern = 2;
     std::string old = cfat_Write(cfat_V700, writeAll(settings));
-    EXPECT_EQ(cfat_Keys(old), (std::vector<std::string>{
-                                  "[Transient]", "Title", "AutoTitle", "Grid Weight",
-                                  "Grid Pattern", "Static Grids", "[AC]", "AutoTitle",
-                                  "Grid Weight", "Static Grids", "[DC]", "AutoTitle",
-                                  "Grid Weight", "Static Grids"}));
+    EXPECT_EQ(cfat_Keys(old),
+              (std::vector<std::string>{"[Transient]", "Title", "AutoTitle", "Grid Weight", "Grid Pattern",
+                                        "Static Grids", "[AC]", "AutoTitle", "Grid Weight", "Static Grids", "[DC]",
+                                        "AutoTitle", "Grid Weight", "Static Grids"}));
     AnalysisSettings oldBack;
     cfat_ReadInto(old, cfat_V700, oldBack);
     EXPECT_EQ(oldBack.kinds[0].window.gridPattern, 7);
@@ -397,8 +376,7 @@ TEST(CfAnalysisSections, PlotWindowRoundTripAndFFTDefaults)
     EXPECT_EQ(few.kinds[1].present, 1);
 }
 
-TEST(CfAnalysisSections, OldCombinedAnalysisSection)
-{
+TEST(CfAnalysisSections, OldCombinedAnalysisSection) {
     AnalysisSettings settings;
     PlotWindowSettings& tran = settings.kinds[0].window;
     SetString(&tran.title, "Transient plot");
@@ -423,23 +401,20 @@ TEST(CfAnalysisSections, OldCombinedAnalysisSection)
     // The AC plot read before keeps its own title and grid style; the
     // distortion plot, which has no section of its own, takes the transient's.
     AnalysisSettings back;
-    cfat_ReadInto("[AC]\r\nTitle=AC plot\r\nAutoTitle=No\r\nGrid Weight=2\r\n\r\n" + text,
-                  cfat_V700, back);
-    for (int kind = 0; kind <= 2; ++kind)
-        EXPECT_EQ(back.kinds[kind].present, 1);
+    cfat_ReadInto("[AC]\r\nTitle=AC plot\r\nAutoTitle=No\r\nGrid Weight=2\r\n\r\n" + text, cfat_V700, back);
+    for (int kind = 0; kind <= 2; ++kind) EXPECT_EQ(back.kinds[kind].present, 1);
     EXPECT_STREQ(cfat_Str(back.kinds[1].window.title), "AC plot");
     EXPECT_EQ(back.kinds[1].window.gridWeight, 2);
     EXPECT_EQ(back.kinds[1].window.gridColor, 7);
     EXPECT_EQ(back.kinds[1].window.font.height, -12);
     EXPECT_STREQ(cfat_Str(back.kinds[3].window.title), "Transient plot");
-    EXPECT_EQ(back.kinds[3].window.gridPattern, 8);   // old pattern 3 at weight 1
+    EXPECT_EQ(back.kinds[3].window.gridPattern, 8);  // old pattern 3 at weight 1
     EXPECT_EQ(back.kinds[1].reduceSave, 4);
     EXPECT_EQ(back.kinds[2].saveForFuture, 1);
     EXPECT_STREQ(cfat_Str(back.kinds[0].numOutHeaders[1]), "Center");
 }
 
-TEST(CfAnalysisSections, AnalysisWindowsRoundTrip)
-{
+TEST(CfAnalysisSections, AnalysisWindowsRoundTrip) {
     AnalysisSettings settings;
     auto addWindow = [&](int kind, int type) -> AnalysisWindow& {
         settings.kinds[kind].windows.emplace_back(new AnalysisWindow());
@@ -470,14 +445,13 @@ TEST(CfAnalysisSections, AnalysisWindowsRoundTrip)
     SetString(&surface.function.expression, "Width(v(2),1)");
     AnalysisWindow& hist = addWindow(0, kWindowMonteCarlo);
     hist.cases.temperature = 1;
-    hist.cases.monteCarlo = 5;          // histograms keep only the temperature case
+    hist.cases.monteCarlo = 5;  // histograms keep only the temperature case
     hist.autoScale = 0;
     SetString(&hist.rangeHigh, "5m");
 
     auto writeAll = [&](AnalysisSettings& s) {
         return [&s](SectionFile& f) {
-            for (int type = 0; type < 4; ++type)
-                SerializeAnalysisWindowSection(f, &s, type);
+            for (int type = 0; type < 4; ++type) SerializeAnalysisWindowSection(f, &s, type);
         };
     };
     const std::string text = cfat_Write(cfat_V801, writeAll(settings));
@@ -526,8 +500,7 @@ TEST(CfAnalysisSections, AnalysisWindowsRoundTrip)
     EXPECT_TRUE(cfat_Has(old, "Intervals=11"));
 }
 
-TEST(CfAnalysisSections, AnalysisWindowsOddInput)
-{
+TEST(CfAnalysisSections, AnalysisWindowsOddInput) {
     // A performance window of a dynamic kind and an FFT window of AC are
     // ignored with their curves; a 6.00 3D window rebuilds its function.
     const std::string text =
@@ -539,16 +512,13 @@ TEST(CfAnalysisSections, AnalysisWindowsOddInput)
     AnalysisSettings back;
     cfat_ReadInto(text, cfat_V600, back);
     for (const AnalysisKindSettings& k : back.kinds)
-        for (const auto& w : k.windows)
-            EXPECT_EQ(w->type, kWindow3D);
+        for (const auto& w : k.windows) EXPECT_EQ(w->type, kWindow3D);
     ASSERT_EQ(back.kinds[0].windows.size(), 1u);
-    EXPECT_STREQ(cfat_Str(back.kinds[0].windows[0]->function.expression),
-                 "Rise_Time(v(3),0.1,0.9)");
+    EXPECT_STREQ(cfat_Str(back.kinds[0].windows[0]->function.expression), "Rise_Time(v(3),0.1,0.9)");
     EXPECT_EQ(back.kinds[0].windows[0]->window.title, nullptr);
 }
 
-TEST(CfAnalysisSections, PlotObjectsFollowTheirWindow)
-{
+TEST(CfAnalysisSections, PlotObjectsFollowTheirWindow) {
     AnalysisSettings settings;
     settings.kinds[0].present = 1;
     settings.kinds[1].present = 1;
@@ -574,8 +544,7 @@ TEST(CfAnalysisSections, PlotObjectsFollowTheirWindow)
 
     auto write = [&](AnalysisSettings& s) {
         return [&s](SectionFile& f) {
-            for (int kind = 0; kind < 2; ++kind)
-                SerializePlotWindowSection(f, &s, kind);
+            for (int kind = 0; kind < 2; ++kind) SerializePlotWindowSection(f, &s, kind);
         };
     };
     const std::string text = cfat_Write(cfat_V801, write(settings));
@@ -603,9 +572,7 @@ TEST(CfAnalysisSections, PlotObjectsFollowTheirWindow)
     EXPECT_EQ(cfat_Write(cfat_V801, write(back)), text);
 
     // A 5.20 file keeps the type and colours of its objects, but no polygons.
-    const std::string old = cfat_Write(cfat_V520, [&](SectionFile& f) {
-        SerializeAnalysisSection(f, &settings);
-    });
+    const std::string old = cfat_Write(cfat_V520, [&](SectionFile& f) { SerializeAnalysisSection(f, &settings); });
     EXPECT_EQ(old.find("Object=Poly"), std::string::npos);
     AnalysisSettings oldBack;
     cfat_ReadInto(old, cfat_V520, oldBack);
@@ -617,25 +584,24 @@ TEST(CfAnalysisSections, PlotObjectsFollowTheirWindow)
 
     // Unknown types are dropped; a line without a border colour gets one.
     AnalysisSettings odd;
-    cfat_ReadInto("[AObject]\r\nAnalysis=AC\r\nObject=Blob\r\n"
-                  "[AObject]\r\nAnalysis=AC\r\nObject=Line\r\nCBorder=NONE\r\n",
-                  cfat_V801, odd);
+    cfat_ReadInto(
+        "[AObject]\r\nAnalysis=AC\r\nObject=Blob\r\n"
+        "[AObject]\r\nAnalysis=AC\r\nObject=Line\r\nCBorder=NONE\r\n",
+        cfat_V801, odd);
     ASSERT_EQ(odd.kinds[1].objects.size(), 1u);
     EXPECT_EQ(odd.kinds[1].objects[0]->style.color, 4);
 }
 
-TEST(CfAnalysisSections, LimitsRoundTrip)
-{
+TEST(CfAnalysisSections, LimitsRoundTrip) {
     AnalysisSettings settings;
     const char* const tranTexts[] = {"1u", "10n", "51", "27", "1"};
-    for (int i = 0; i < 5; ++i)
-        SetString(&settings.kinds[0].limits[i], tranTexts[i]);
+    for (int i = 0; i < 5; ++i) SetString(&settings.kinds[0].limits[i], tranTexts[i]);
     SetString(&settings.kinds[2].limits[0], "V1 0 5 0.1");
     settings.kinds[2].sweepType = 2;
     settings.kinds[2].sweep2Type = 3;
     settings.kinds[1].sweepType = 3;
     settings.kinds[1].waveformSelect = 2;
-    settings.kinds[1].stateVariable = 2;       // Leave
+    settings.kinds[1].stateVariable = 2;  // Leave
     settings.kinds[1].runOption = 1;
     settings.kinds[1].optionWord = 0x41;
     settings.kinds[3].ampMethod = 2;
@@ -646,12 +612,9 @@ TEST(CfAnalysisSections, LimitsRoundTrip)
     settings.kinds[4].textGrid[1] = 4;
     settings.kinds[5].placeText = 1;
     SetString(&settings.kinds[5].limits[1], "5");
-    for (int kind = 0; kind < 4; ++kind)
-        settings.kinds[kind].present = 1;
+    for (int kind = 0; kind < 4; ++kind) settings.kinds[kind].present = 1;
 
-    auto write = [&](AnalysisSettings& s) {
-        return [&s](SectionFile& f) { SerializeLimitsSection(f, &s); };
-    };
+    auto write = [&](AnalysisSettings& s) { return [&s](SectionFile& f) { SerializeLimitsSection(f, &s); }; };
     std::string text = cfat_Write(cfat_V801, write(settings));
     EXPECT_TRUE(cfat_Has(text, "StateVar=Leave"));
     EXPECT_TRUE(cfat_Has(text, "Sweep type=List"));
@@ -659,8 +622,7 @@ TEST(CfAnalysisSections, LimitsRoundTrip)
 
     AnalysisSettings back;
     cfat_ReadInto(text, cfat_V801, back);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_STREQ(cfat_Str(back.kinds[0].limits[i]), tranTexts[i]);
+    for (int i = 0; i < 5; ++i) EXPECT_STREQ(cfat_Str(back.kinds[0].limits[i]), tranTexts[i]);
     EXPECT_STREQ(cfat_Str(back.kinds[2].limits[0]), "V1 0 5 0.1");
     EXPECT_EQ(back.kinds[2].sweepType, 2);
     EXPECT_EQ(back.kinds[2].sweep2Type, 3);
@@ -694,8 +656,7 @@ TEST(CfAnalysisSections, LimitsRoundTrip)
     EXPECT_EQ(oldBack.kinds[0].stateVariable, 0);
 }
 
-TEST(CfAnalysisSections, LimitsOddInput)
-{
+TEST(CfAnalysisSections, LimitsOddInput) {
     // "Sweep type" belongs to AC only; keys before "Analysis" or under an
     // unknown kind are ignored; 5.20 DC "I2=None" means a single sweep.
     const std::string text =
@@ -706,21 +667,17 @@ TEST(CfAnalysisSections, LimitsOddInput)
     cfat_ReadInto(text, cfat_V520, back);
     EXPECT_STREQ(cfat_Str(back.kinds[0].limits[0]), "2m");
     EXPECT_EQ(back.kinds[0].sweepType, 0);
-    for (const AnalysisKindSettings& k : back.kinds)
-        EXPECT_STRNE(cfat_Str(k.limits[1]), "77");
+    for (const AnalysisKindSettings& k : back.kinds) EXPECT_STRNE(cfat_Str(k.limits[1]), "77");
     ConvertOldDCLimits(back);
     EXPECT_EQ(back.kinds[2].sweep2Type, 0);
 
     // Written as 5.20 the single sweep is "I2=None" again.
-    std::string old = cfat_Write(cfat_V520, [&](SectionFile& f) {
-        SerializeLimitsSection(f, &back);
-    });
+    std::string old = cfat_Write(cfat_V520, [&](SectionFile& f) { SerializeLimitsSection(f, &back); });
     EXPECT_TRUE(cfat_Has(old, "I2=None"));
     EXPECT_EQ(old.find("Sweep1 type"), std::string::npos);
 }
 
-TEST(CfAnalysisSections, CurveRowsFollowTheirLimits)
-{
+TEST(CfAnalysisSections, CurveRowsFollowTheirLimits) {
     AnalysisSettings settings;
     settings.kinds[0].present = 1;
     settings.kinds[1].present = 1;
@@ -744,9 +701,7 @@ TEST(CfAnalysisSections, CurveRowsFollowTheirLimits)
     ac.chartType = 2;
     SetString(&ac.smithScaleFactor, "50");
 
-    auto write = [&](AnalysisSettings& s) {
-        return [&s](SectionFile& f) { SerializeLimitsSection(f, &s); };
-    };
+    auto write = [&](AnalysisSettings& s) { return [&s](SectionFile& f) { SerializeLimitsSection(f, &s); }; };
     std::string text = cfat_Write(cfat_V801, write(settings));
     // Each kind's rows come right after its Limits.
     const size_t tranLimits = text.find("[Limits]\r\nAnalysis=Transient");
@@ -781,49 +736,47 @@ TEST(CfAnalysisSections, CurveRowsFollowTheirLimits)
 
     // Files up to 6.00: fixed ranges with their grid flag get a grid spacing.
     AnalysisSettings six;
-    cfat_ReadInto("[WaveForm]\r\nAnalysis=Transient\r\nXRng=1u,0\r\nYRng=Auto\r\n"
-                  "Options=LINEARX,LINEARY\r\n"
-                  "[WaveForm]\r\nAnalysis=Transient\r\nXRng=10,2\r\n",
-                  cfat_V600, six);
+    cfat_ReadInto(
+        "[WaveForm]\r\nAnalysis=Transient\r\nXRng=1u,0\r\nYRng=Auto\r\n"
+        "Options=LINEARX,LINEARY\r\n"
+        "[WaveForm]\r\nAnalysis=Transient\r\nXRng=10,2\r\n",
+        cfat_V600, six);
     FillOldGridSpacing(six);
     ASSERT_EQ(six.kinds[0].curves.size(), 2u);
-    EXPECT_STREQ(cfat_Str(six.kinds[0].curves[0]->gridX), "2e-07");   // five grids
+    EXPECT_STREQ(cfat_Str(six.kinds[0].curves[0]->gridX), "2e-07");  // five grids
     EXPECT_EQ(six.kinds[0].curves[0]->gridY, nullptr);
-    EXPECT_EQ(six.kinds[0].curves[1]->gridX, nullptr);               // no grid flag
+    EXPECT_EQ(six.kinds[0].curves[1]->gridX, nullptr);  // no grid flag
 
     // An old row's "Color" sets both colours; a row naming no plot kind is dropped.
     AnalysisSettings old;
-    cfat_ReadInto("[WaveForm]\r\nAnalysis=DC\r\nColor=5\r\nYExp=x\r\n"
-                  "[WaveForm]\r\nAnalysis=DynamicAC\r\nYExp=y\r\n",
-                  cfat_V520, old);
+    cfat_ReadInto(
+        "[WaveForm]\r\nAnalysis=DC\r\nColor=5\r\nYExp=x\r\n"
+        "[WaveForm]\r\nAnalysis=DynamicAC\r\nYExp=y\r\n",
+        cfat_V520, old);
     ASSERT_EQ(old.kinds[2].curves.size(), 1u);
     EXPECT_EQ(old.kinds[2].curves[0]->display.lineColor, 5);
     EXPECT_EQ(old.kinds[2].curves[0]->display.textColor, 5);
     EXPECT_EQ(old.kinds[4].curves.size(), 0u);
 }
 
-TEST(CfAnalysisSections, SteppingRoundTripAndOldFiles)
-{
+TEST(CfAnalysisSections, SteppingRoundTripAndOldFiles) {
     AnalysisSettings settings;
     settings.kinds[0].present = 1;
     settings.kinds[1].present = 1;
     StepVariable& step = settings.kinds[1].steps[2];
     step.flags = kStepLog | kStepModel | kStepOn;
     const char* const texts[5] = {"Q1", "BF", "50", "200", "2"};
-    for (int t = 0; t < 5; ++t)
-        SetString(&step.texts[t], texts[t]);
+    for (int t = 0; t < 5; ++t) SetString(&step.texts[t], texts[t]);
     settings.kinds[1].simultaneous = 1;
-    settings.kinds[2].steps[0].flags = kStepList | kStepOn;   // DC not present
-    settings.kinds[5].present = 1;                            // Dynamic DC
+    settings.kinds[2].steps[0].flags = kStepList | kStepOn;  // DC not present
+    settings.kinds[5].present = 1;                           // Dynamic DC
     settings.kinds[5].steps[1].flags = kStepLinear | kStepVariable | kStepOn;
     SetString(&settings.kinds[5].steps[1].texts[0], "Gain");
-    auto write = [&](AnalysisSettings& s) {
-        return [&s](SectionFile& f) { SerializeSteppingSection(f, &s); };
-    };
+    auto write = [&](AnalysisSettings& s) { return [&s](SectionFile& f) { SerializeSteppingSection(f, &s); }; };
 
     std::string text = cfat_Write(cfat_V801, write(settings));
     EXPECT_EQ(text.find("Analysis=DC"), std::string::npos);
-    EXPECT_EQ(text.find("Analysis=Transient"), std::string::npos);   // only default records
+    EXPECT_EQ(text.find("Analysis=Transient"), std::string::npos);  // only default records
     EXPECT_TRUE(cfat_Has(text, "Method=Log"));
     EXPECT_TRUE(cfat_Has(text, "Parameter Type=Model"));
     // Record 1 is otherwise unused but carries the simultaneous switch.
@@ -834,8 +787,7 @@ TEST(CfAnalysisSections, SteppingRoundTripAndOldFiles)
     ApplySteppingDefaults(back);
     const StepVariable& got = back.kinds[1].steps[2];
     EXPECT_EQ(got.flags, kStepLog | kStepModel | kStepOn);
-    for (int t = 0; t < 5; ++t)
-        EXPECT_STREQ(cfat_Str(got.texts[t]), texts[t]);
+    for (int t = 0; t < 5; ++t) EXPECT_STREQ(cfat_Str(got.texts[t]), texts[t]);
     EXPECT_EQ(back.kinds[1].simultaneous, 1);
     EXPECT_EQ(back.kinds[1].steps[0].flags, kStepLinear | kStepComponent);
     EXPECT_EQ(back.kinds[5].steps[1].flags, kStepLinear | kStepVariable | kStepOn);
@@ -867,11 +819,9 @@ TEST(CfAnalysisSections, SteppingRoundTripAndOldFiles)
     EXPECT_EQ(v5.find("Analysis="), std::string::npos);
 }
 
-TEST(CfAnalysisSections, MonteCarloOptionsRoundTrip)
-{
+TEST(CfAnalysisSections, MonteCarloOptionsRoundTrip) {
     AnalysisSettings settings;
-    for (int kind = 0; kind < 4; ++kind)
-        settings.kinds[kind].present = kind != 1;
+    for (int kind = 0; kind < 4; ++kind) settings.kinds[kind].present = kind != 1;
     settings.kinds[3].mcOptions = kMonteCarloOn | 3;
     settings.kinds[3].mcZeroTolerance = 1;
     SetString(&settings.kinds[3].mcRuns, "25");
@@ -900,14 +850,14 @@ TEST(CfAnalysisSections, MonteCarloOptionsRoundTrip)
     EXPECT_EQ(old.find("Seed"), std::string::npos);
 }
 
-TEST(CfAnalysisSections, NoSettingsWritesNothingAndSkips)
-{
-    EXPECT_EQ(cfat_Write(cfat_V801, [](SectionFile& f) {
-                  SerializeLimitsSection(f, nullptr);
-                  SerializeSteppingSection(f, nullptr);
-                  SerializeMonteCarloOptionsSection(f, nullptr);
-                  SerializePlotWindowSection(f, nullptr, 0);
-              }),
+TEST(CfAnalysisSections, NoSettingsWritesNothingAndSkips) {
+    EXPECT_EQ(cfat_Write(cfat_V801,
+                         [](SectionFile& f) {
+                             SerializeLimitsSection(f, nullptr);
+                             SerializeSteppingSection(f, nullptr);
+                             SerializeMonteCarloOptionsSection(f, nullptr);
+                             SerializePlotWindowSection(f, nullptr, 0);
+                         }),
               "");
     // Skipped sections still hand the next header on.
     int served = 0;
@@ -921,8 +871,7 @@ TEST(CfAnalysisSections, NoSettingsWritesNothingAndSkips)
     EXPECT_EQ(served, 2);
 }
 
-TEST(CfAnalysisCircuitFile, SavedOpenedAndSavedAgainIsByteIdentical)
-{
+TEST(CfAnalysisCircuitFile, SavedOpenedAndSavedAgainIsByteIdentical) {
     InstallCircuitFile();
     twtest::TempDir dir("cfat_cir");
     ASSERT_TRUE(dir.Valid());
@@ -950,8 +899,7 @@ TEST(CfAnalysisCircuitFile, SavedOpenedAndSavedAgainIsByteIdentical)
 
     ASSERT_EQ(0, SaveCircuitFile(doc.get(), first.c_str(), 0x80001));
     const std::string text = slurp(first);
-    for (const char* header : {"[Transient]", "[Limits]", "[WaveForm]", "[Stepping]",
-                               "[Monte Carlo Options]"})
+    for (const char* header : {"[Transient]", "[Limits]", "[WaveForm]", "[Stepping]", "[Monte Carlo Options]"})
         EXPECT_NE(text.find(header), std::string::npos) << header;
     EXPECT_EQ(text.find("[AC]"), std::string::npos);
     EXPECT_NE(text.find("PrinterAutoTile=Yes"), std::string::npos);

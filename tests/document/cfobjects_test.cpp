@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cfsections.h"
@@ -21,7 +22,6 @@
 #include "document/component_defs.h"
 #include "document/nodes.h"
 #include "document/pages.h"
-#include "core/port.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -61,7 +61,7 @@ struct cfo_test_Lookup final : ComponentLookupPort {
     }
     void ReportNoShape(const char* name) override { noShape.push_back(name); }
     bool ReadsMacroFiles() override { return macroFiles; }
-    std::vector<std::string> noShape;   // the names warned about, in order
+    std::vector<std::string> noShape;  // the names warned about, in order
     bool MacroParameters(const char* file, char* out, size_t size) override {
         if (strcasecmp(file, "amp") != 0) return false;
         snprintf(out, size, "%s", "(GAIN=2,OFFSET,BIAS=1)");
@@ -78,9 +78,7 @@ protected:
         lookupInstalled_ = std::make_unique<ScopedPort<ComponentLookupPort>>(InstallComponentLookup, &lookup);
         ASSERT_TRUE(dir_.Valid());
     }
-    void TearDown() override {
-        lookupInstalled_.reset();
-    }
+    void TearDown() override { lookupInstalled_.reset(); }
     std::string Path(const char* name) const { return dir_.Path() + "/" + name; }
     cfo_test_Lookup lookup;
     std::unique_ptr<ScopedPort<ComponentLookupPort>> lookupInstalled_;
@@ -89,8 +87,7 @@ protected:
     int ReadText(CCirDoc* doc, const std::string& body, const char* version = "8.01",
                  uint32_t flags = kLoadHidden | kLoadSilent) {
         std::string path = Path("in.cir");
-        std::ofstream(path, std::ios::binary)
-            << "[Main]\r\nFileType=CIR\r\nVersion=" << version << "\r\n\r\n" << body;
+        std::ofstream(path, std::ios::binary) << "[Main]\r\nFileType=CIR\r\nVersion=" << version << "\r\n\r\n" << body;
         CircuitFile file;
         file.loadFlags = flags;
         int code = ReadCircuitFile(doc, file, path.c_str(), true);
@@ -194,10 +191,10 @@ TEST_F(cfo_Files, AttributeSectionsReadOffsetsNamesAndStyles) {
     ASSERT_NE(nullptr, o);
     PartAttribute* value = FindAttribute(o, kAttrValue);
     ASSERT_NE(nullptr, value);
-    EXPECT_STREQ("1k,2", value->Value());       // the value keeps its commas
+    EXPECT_STREQ("1k,2", value->Value());  // the value keeps its commas
     EXPECT_EQ(5, value->offsetX);
     EXPECT_EQ(1000, value->offsetY);
-    EXPECT_EQ(0, value->flags);                  // Style before ONV is ignored
+    EXPECT_EQ(0, value->flags);  // Style before ONV is ignored
     PartAttribute* note = FindAttribute(o, "MyNote");
     ASSERT_NE(nullptr, note);
     EXPECT_STREQ("", note->Value());
@@ -233,7 +230,8 @@ TEST_F(cfo_Files, OldObjectStyleListsDecideBorderAndFill) {
         int border, fill, weight;
     };
     const Case cases[] = {
-        {"[Object]\r\nObject=Rectangle\r\nStyle=Border,Fill,Weight2\r\nColor=3\r\nCFill=5\r\nGrids=1,1,9,9\r\n", 3, 5, 2},
+        {"[Object]\r\nObject=Rectangle\r\nStyle=Border,Fill,Weight2\r\nColor=3\r\nCFill=5\r\nGrids=1,1,9,9\r\n", 3, 5,
+         2},
         {"[Object]\r\nObject=Rectangle\r\nColor=3\r\nCFill=5\r\nGrids=1,1,9,9\r\n", kColorNone, kColorNone, 1},
         {"[Object]\r\nObject=Line\r\nColor=3\r\nGrids=1,1,9,9\r\n", 3, kColorNone, 1},
     };
@@ -325,7 +323,7 @@ TEST_F(cfo_Files, AutomaticMacroPinsFollowTheirNames) {
     SchematicObject* o = First(doc.get());
     ASSERT_NE(nullptr, o);
     ASSERT_NE(nullptr, o->pinBox);
-    EXPECT_EQ(2, o->pinBox->pinCount);   // raised to the definition's count
+    EXPECT_EQ(2, o->pinBox->pinCount);  // raised to the definition's count
     EXPECT_EQ(8, o->pinBox->bounds[2]);
     EXPECT_EQ(4, o->pinBox->Pins()[1].x);
     EXPECT_EQ(2, o->pinBox->Pins()[1].y);
@@ -338,8 +336,9 @@ TEST_F(cfo_Files, AutomaticMacroPinsFollowTheirNames) {
 TEST_F(cfo_Files, OldMacroValueBecomesFileAndParameters) {
     lookup.macroFiles = true;
     auto doc = std::make_unique<CCirDoc>();
-    ASSERT_EQ(0, ReadText(doc.get(), "[Comp]\r\nName=Macro\r\nGrid=20,20\r\n\r\n"
-                                     "[Attr]\r\nONV=0,0,VALUE,amp(5,   7,\r\nStyle=12288\r\n",
+    ASSERT_EQ(0, ReadText(doc.get(),
+                          "[Comp]\r\nName=Macro\r\nGrid=20,20\r\n\r\n"
+                          "[Attr]\r\nONV=0,0,VALUE,amp(5,   7,\r\nStyle=12288\r\n",
                           "6.00"));
     CircuitFile file;
     file.document = doc.get();
@@ -393,7 +392,7 @@ TEST_F(cfo_Files, PageNumbersBeyondTheLimitRefuseTheFile) {
         if (c.result == 0) {
             EXPECT_EQ(c.pages, doc->PageCount());
         } else {
-            EXPECT_STREQ(Path("in.cir").c_str(), PendingText());   // the bad-format message names the file
+            EXPECT_STREQ(Path("in.cir").c_str(), PendingText());  // the bad-format message names the file
         }
     }
 }

@@ -15,8 +15,8 @@
 #include "document/circuitfile.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
-#include "tests/support/test_reporter.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -46,8 +46,7 @@ protected:
     }
     int ReadText(CCirDoc* doc, const std::string& body, const char* version = "8.01") {
         std::string path = Path("in.cir");
-        std::ofstream(path, std::ios::binary)
-            << "[Main]\r\nFileType=CIR\r\nVersion=" << version << "\r\n\r\n" << body;
+        std::ofstream(path, std::ios::binary) << "[Main]\r\nFileType=CIR\r\nVersion=" << version << "\r\n\r\n" << body;
         return ReadFile(doc, path);
     }
     std::string Save(CCirDoc* doc, const char* name, int32_t version = kCirVersion801) {
@@ -89,11 +88,11 @@ TEST_F(cfp_Files, TextAreaKeepsRawBytes) {
     auto doc = std::make_unique<CCirDoc>();
     ASSERT_EQ(0, ReadText(doc.get(),
                           "[Page]\r\nIndex=0\r\nName=Main\r\n\r\n[Page]\r\nIndex=1\r\nType=Text\r\nName=Text\r\n\r\n"
-                          "[Text Area]\r\nPage=1\r\nLen=" + std::to_string(text.size()) + "\r\n" + text +
-                              "\r\n\r\n[Schematic]\r\nGridUser=900\r\n"));
+                          "[Text Area]\r\nPage=1\r\nLen=" +
+                              std::to_string(text.size()) + "\r\n" + text + "\r\n\r\n[Schematic]\r\nGridUser=900\r\n"));
     ASSERT_NE(nullptr, doc->Page(1)->storedText);
     EXPECT_EQ(text, doc->Page(1)->storedText);
-    EXPECT_EQ(500, doc->userGrid);   // the section after the text is still read
+    EXPECT_EQ(500, doc->userGrid);  // the section after the text is still read
 
     std::string first = Save(doc.get(), "a.cir");
     EXPECT_NE(std::string::npos, first.find("Len=" + std::to_string(text.size()) + "\r\n" + text + "\r\n"));
@@ -105,8 +104,9 @@ TEST_F(cfp_Files, TextAreaKeepsRawBytes) {
 
 TEST_F(cfp_Files, TextAreaLengthBeyondTheFileIsBadFormat) {
     auto doc = std::make_unique<CCirDoc>();
-    EXPECT_EQ(kResultBadFormat,
-              ReadText(doc.get(), "[Page]\r\nIndex=0\r\nType=Text\r\nName=Text\r\n\r\n[Text Area]\r\nLen=5000\r\nshort\r\n"));
+    EXPECT_EQ(
+        kResultBadFormat,
+        ReadText(doc.get(), "[Page]\r\nIndex=0\r\nType=Text\r\nName=Text\r\n\r\n[Text Area]\r\nLen=5000\r\nshort\r\n"));
 }
 
 TEST_F(cfp_Files, SchematicSettingsAreClampedAndSnapped) {

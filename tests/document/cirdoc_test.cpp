@@ -68,7 +68,8 @@ TEST_F(CirDocTest, NewCircuitHasItsPagesVersionAndDefaults) {
         const char* name;
         int kind;
         int print;
-    } expected[] = {{"Main", kPageSchematic, 1}, {"Text", kPageText, 0}, {"Models", kPageText, 0}, {"Info", kPageInfo, 0}};
+    } expected[] = {
+        {"Main", kPageSchematic, 1}, {"Text", kPageText, 0}, {"Models", kPageText, 0}, {"Info", kPageInfo, 0}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_STREQ(doc.GetPageName(i), expected[i].name);
         EXPECT_EQ(doc.PageKind(i), expected[i].kind);
@@ -192,7 +193,7 @@ TEST_F(CirDocTest, SourceFilesOfTheCurrentCircuitAreFoundByPath) {
     InstallDocumentTextSource();
     CCirDoc doc;
     CCirDoc sub;
-    doc.sourceFiles.push_back({"/lib/main.cir", &sub, "", nullptr, 0, 0});   // the circuit itself
+    doc.sourceFiles.push_back({"/lib/main.cir", &sub, "", nullptr, 0, 0});  // the circuit itself
     doc.sourceFiles.push_back({"/lib/sub.lib", &sub, "X1", nullptr, 0, 0});
     doc.sourceFiles.push_back({"/lib/gone.lib", nullptr, "X2", nullptr, 0, 0});
     doc.MakeCurrent();
@@ -232,8 +233,8 @@ TEST_F(CirDocTest, TextZoomStaysWithinItsLimitsAndKeepsTheSign) {
         int height;
         bool zoomIn;
         int expected;
-    } cases[] = {{12, true, 13}, {72, true, 72}, {71, true, 72}, {-72, true, -72}, {-10, true, -11},
-                 {3, false, 2},  {2, false, 2},  {-2, false, -2}, {-3, false, -2}, {0, true, 1}};
+    } cases[] = {{12, true, 13}, {72, true, 72}, {71, true, 72},  {-72, true, -72}, {-10, true, -11},
+                 {3, false, 2},  {2, false, 2},  {-2, false, -2}, {-3, false, -2},  {0, true, 1}};
     for (const auto& c : cases) EXPECT_EQ(ZoomTextHeight(c.height, c.zoomIn), c.expected) << c.height;
 }
 
@@ -252,7 +253,7 @@ TEST_F(CirDocTest, LocationsOfClosedDocuments) {
             if (path == d->PathName()) return d;
         return nullptr;
     };
-    CCirDoc gone;   // never listed: as good as closed
+    CCirDoc gone;  // never listed: as good as closed
     SchematicObject* o = gone.NewSchematicObject();
 
     // A schematic place went with its document: nothing is shown or opened.
@@ -276,7 +277,7 @@ TEST_F(CirDocTest, LocationsOfClosedDocuments) {
     CDoc* reopened = listed();
     ASSERT_NE(reopened, nullptr);
     EXPECT_EQ(reopened->Kind(), kDocCircuit);
-    EXPECT_EQ(text.kind, 0);   // cleared after showing
+    EXPECT_EQ(text.kind, 0);  // cleared after showing
     reopened->OnCloseDocument();
     EXPECT_EQ(listed(), nullptr);
 }

@@ -3,10 +3,10 @@
 // are not built, protected files and byte-exact round trips.
 #include <gtest/gtest.h>
 
+#include <strings.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -17,13 +17,13 @@
 #include <unistd.h>
 
 #include "core/memory.h"
+#include "core/port.h"
 #include "document/attributes.h"
 #include "document/cfsections.h"
 #include "document/circuitfile.h"
-#include "document/component_defs.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
-#include "core/port.h"
+#include "document/component_defs.h"
 #include "platform/app.h"
 #include "platform/frame.h"
 #include "shell/document.h"
@@ -94,7 +94,7 @@ TEST_F(cirio_Files, SavesThroughTemporaryFileAndKeepsOneBackup) {
     const std::string backup = target + "_bak";
     std::vector<std::string> saved;
     for (int save = 0; save < 3; ++save) {
-        AddWire(doc.get(), 10 + 30 * save);   // each save's NLCnt differs
+        AddWire(doc.get(), 10 + 30 * save);  // each save's NLCnt differs
         doc->SetDirty(1);
         if (save == 2) {
             ASSERT_EQ(0, chmod(target.c_str(), 0640));
@@ -113,7 +113,7 @@ TEST_F(cirio_Files, SavesThroughTemporaryFileAndKeepsOneBackup) {
     EXPECT_NE(saved[1], saved[2]);
     struct stat info;
     ASSERT_EQ(0, stat(target.c_str(), &info));
-    EXPECT_EQ(0640u, info.st_mode & 0777u);   // the replaced file's permissions stay
+    EXPECT_EQ(0640u, info.st_mode & 0777u);  // the replaced file's permissions stay
     EXPECT_EQ(0u, saved[0].find("[Main]\r\nFileType=CIR\r\nVersion=8.01\r\nProgram=Tarnwick\r\n"));
     EXPECT_NE(std::string::npos, saved[2].find("NLCnt=3\r\n"));
 }
@@ -123,7 +123,7 @@ TEST_F(cirio_Files, SavesThroughTemporaryFileAndKeepsOneBackup) {
 TEST_F(cirio_Files, FailedSaveTouchesNeitherFileNorBackup) {
     struct Case {
         const char* what;
-        const char* blocker;   // a folder put where the save needs a file
+        const char* blocker;  // a folder put where the save needs a file
     };
     const std::vector<Case> cases = {
         {"temporary file cannot be created", "a.cir$$TEMP$$"},
@@ -135,7 +135,7 @@ TEST_F(cirio_Files, FailedSaveTouchesNeitherFileNorBackup) {
         cirio_Write(target, "old file\r\n");
         const std::string blocker = Path(c.blocker);
         ASSERT_EQ(0, mkdir(blocker.c_str(), 0755));
-        cirio_Write(blocker + "/keep", "x");   // a non-empty folder is never replaced
+        cirio_Write(blocker + "/keep", "x");  // a non-empty folder is never replaced
         auto doc = std::make_unique<CCirDoc>();
         AddWire(doc.get(), 10);
         doc->SetDirty(1);
@@ -303,7 +303,7 @@ TEST_F(cirio_Files, CircuitBuiltInCodeRoundTripsByteIdentical) {
     } parts[] = {
         {"Resistor", 2, 100, 100, 0, "R1", "1k"},
         {"Capacitor", 4, 200, 100, 0, "C1", "10n"},
-        {"Resistor", 2, 150, 300, 4, "R2", "2.2k"},   // on the page named Second
+        {"Resistor", 2, 150, 300, 4, "R2", "2.2k"},  // on the page named Second
     };
     for (const auto& p : parts) {
         SchematicObject* o = doc->NewSchematicObject();
@@ -409,7 +409,7 @@ TEST_F(cirio_Files, SectionOrderDoesNotMatterWhenReading) {
         at = end;
     }
     ASSERT_GT(sections.size(), 10u);
-    std::string moved = sections[0];   // Main stays first
+    std::string moved = sections[0];  // Main stays first
     std::string rest;
     for (size_t i = 1; i < sections.size(); ++i) {
         std::string section = sections[i];
@@ -502,7 +502,7 @@ TEST_F(cirio_Files, HiddenOpenMakesListedDocumentWithoutAddedPages) {
 TEST_F(cirio_Files, VisibleOpenReusesTheOpenDocument) {
     const std::string path = Path("v.cir");
     auto source = std::make_unique<CCirDoc>();
-    source->SetPageCount(1);   // a file before Models and Info pages were added
+    source->SetPageCount(1);  // a file before Models and Info pages were added
     SetString(&source->Page(0)->name, "Main");
     ASSERT_EQ(0, SaveCircuitFile(source.get(), path.c_str(), kCirVersion801));
     platform::Application* app = platform::Application::Instance();
@@ -516,7 +516,7 @@ TEST_F(cirio_Files, VisibleOpenReusesTheOpenDocument) {
     EXPECT_EQ(0, code);
     EXPECT_NE(doc->MainView(), nullptr);
     EXPECT_EQ(0, doc->untitled);
-    EXPECT_GE(doc->GetFirstInfoPage(), 0);   // a visible open adds the Info page
+    EXPECT_GE(doc->GetFirstInfoPage(), 0);  // a visible open adds the Info page
     EXPECT_EQ(doc, OpenCircuitDocument(path.c_str(), kLoadRestorePlacement | kLoadSilent | kLoadFullPath, &code));
     EXPECT_EQ(0, code);
 
@@ -563,7 +563,7 @@ TEST_F(cirio_Files, ProtectedFileOpensHiddenAndRefusesWrongPassword) {
     auto wrong = std::make_unique<CCirDoc>();
     EXPECT_EQ(13509, Read(wrong.get(), path, kLoadSilent));
 
-    prompt.answer = "SECRET";   // passwords compare without case
+    prompt.answer = "SECRET";  // passwords compare without case
     auto right = std::make_unique<CCirDoc>();
     EXPECT_EQ(0, Read(right.get(), path, kLoadSilent));
     EXPECT_EQ(0, right->protectedFile);

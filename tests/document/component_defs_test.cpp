@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "core/port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
-#include "core/port.h"
 
 namespace {
 
@@ -36,9 +36,7 @@ void cdt_Make(ComponentDef& d, int type, int data1, int data2) {
 
 class CompDefsTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        SetAllocFailureAfter(-1);
-    }
+    void TearDown() override { SetAllocFailureAfter(-1); }
 };
 
 // ---- the type table ---------------------------------------------------------------
@@ -70,9 +68,9 @@ TEST_F(CompDefsTest, FindComponentTypeByNameWithoutCase) {
         const char* name;
         int row;
     } cases[] = {
-        {"resistor", 2},     {"RESISTOR", 2},       {"Resistor", 2},  {"S_PORT", 136},
-        {"s_port", 136},     {"N_PORT", 136},       {"digital led", 125}, {"timer", 146},
-        {"nand3a", 89},      {"SAMPLE_AND_HOLD", 135}, {"no such part", -1}, {"", 113},
+        {"resistor", 2}, {"RESISTOR", 2},          {"Resistor", 2},      {"S_PORT", 136},
+        {"s_port", 136}, {"N_PORT", 136},          {"digital led", 125}, {"timer", 146},
+        {"nand3a", 89},  {"SAMPLE_AND_HOLD", 135}, {"no such part", -1}, {"", 113},
         {nullptr, -1},
     };
     for (const Case& c : cases) EXPECT_EQ(FindComponentType(c.name), c.row) << cdt_Str(c.name);
@@ -88,12 +86,10 @@ TEST_F(CompDefsTest, RowsByNumber) {
         int digital;
         int deviceList;
     } cases[] = {
-        {0, " ", 8401, 0, -1, 0, -1},       {2, "R", 8470, 2, 14, 0, 2},
-        {7, "Q", 8420, 3, 15, 0, 6},        {12, "SW", 8490, 4, -1, 0, 12},
-        {18, " ", 8400, 1, -1, 0, -1},      {22, "X", 8510, -1, -1, 2, -1},
-        {30, "V", 8470, 2, -1, 0, 1},       {66, "U", 58, 0, 0, 1, -1},
-        {129, "V", 8410, 1, -1, 0, 1},      {133, "E", 8490, 4, -1, 0, 31},
-        {137, "Switch", 8651, 2, -1, 0, -1}, {140, "Light", 8668, 3, -1, 0, -1},
+        {0, " ", 8401, 0, -1, 0, -1},       {2, "R", 8470, 2, 14, 0, 2},         {7, "Q", 8420, 3, 15, 0, 6},
+        {12, "SW", 8490, 4, -1, 0, 12},     {18, " ", 8400, 1, -1, 0, -1},       {22, "X", 8510, -1, -1, 2, -1},
+        {30, "V", 8470, 2, -1, 0, 1},       {66, "U", 58, 0, 0, 1, -1},          {129, "V", 8410, 1, -1, 0, 1},
+        {133, "E", 8490, 4, -1, 0, 31},     {137, "Switch", 8651, 2, -1, 0, -1}, {140, "Light", 8668, 3, -1, 0, -1},
         {146, "Timer", 8675, 4, -1, 0, -1},
     };
     for (const Case& c : cases) {
@@ -109,7 +105,8 @@ TEST_F(CompDefsTest, RowsByNumber) {
     EXPECT_EQ(ComponentTypeTable[15].digitalFlags, 0x1000000u);
     EXPECT_EQ(ComponentTypeTable[145].deviceBits, 0x248000u);
     EXPECT_TRUE(IsRealPartType(kTypeResistor));
-    for (int row : {+kTypeShort, +kTypeGround, +kTypeJumper, -1, kComponentTypeCount}) EXPECT_FALSE(IsRealPartType(row));
+    for (int row : {+kTypeShort, +kTypeGround, +kTypeJumper, -1, kComponentTypeCount})
+        EXPECT_FALSE(IsRealPartType(row));
 }
 
 TEST_F(CompDefsTest, ModelAndPrimaryAttributeNames) {
@@ -212,8 +209,11 @@ TEST_F(CompDefsTest, PinCountsAndNamesByType) {
         {101, 2, 2, {"In0", "In1", "Out0", "Out1"}},  // PLAND
         {kTypeStim, 0, 4, {"Out3", "Out2", "Out1", "Out0"}},
         {kTypeFstim, 0, 2, {"Out1", "Out0"}},
-        {kTypeAdc, 8, 0, {"In", "Ref", "Gnd", "Convert", "Status", "Over-range", "Out7", "Out6", "Out5", "Out4",
-                          "Out3", "Out2", "Out1", "Out0"}},
+        {kTypeAdc,
+         8,
+         0,
+         {"In", "Ref", "Gnd", "Convert", "Status", "Over-range", "Out7", "Out6", "Out5", "Out4", "Out3", "Out2", "Out1",
+          "Out0"}},
         {kTypeAdc, 1, 0, {"In", "Ref", "Gnd", "Convert", "Status", "Over-range", "Out"}},
         {kTypeDac, 2, 0, {"Out", "Ref", "Gnd", "In1", "In0"}},
         {kTypeDac, 1, 0, {"Out", "Ref", "Gnd", "In"}},
@@ -288,9 +288,9 @@ TEST_F(CompDefsTest, InputPinCounts) {
     struct Case {
         int type, data1, data2, inputs;
     } cases[] = {
-        {kTypeAnd, 3, 0, 3}, {kTypeBuf3, 0, 0, 2}, {kTypeXor, 0, 0, 2},     {94, 0, 0, 5},
-        {95, 0, 0, 4},       {kTypeAdc, 8, 0, 8},  {101, 2, 3, 2},          {kTypeStim, 0, 4, 0},
-        {113, 1, 1, 3},      {114, 1, 1, 5},       {kTypeNbtg, 0, 0, 3},    {kTypeSevenSegment, 0, 0, 7},
+        {kTypeAnd, 3, 0, 3},    {kTypeBuf3, 0, 0, 2},     {kTypeXor, 0, 0, 2},  {94, 0, 0, 5},
+        {95, 0, 0, 4},          {kTypeAdc, 8, 0, 8},      {101, 2, 3, 2},       {kTypeStim, 0, 4, 0},
+        {113, 1, 1, 3},         {114, 1, 1, 5},           {kTypeNbtg, 0, 0, 3}, {kTypeSevenSegment, 0, 0, 7},
         {kTypePullUp, 0, 0, 1}, {kTypeResistor, 0, 0, 0},
     };
     ComponentDef d;
@@ -314,12 +314,12 @@ TEST_F(CompDefsTest, SetPinNormalisesKindByType) {
         char kind;
         bool hasExtra;
     } cases[] = {
-        {kTypeMacro, 'x', nullptr, 'a', false},     {kTypeMacro, 'd', nullptr, 'd', false},
-        {kTypeMacro, 'D', nullptr, 'd', false},     {kTypeMacro, 'a', "VCC", 'A', true},
-        {kTypeSubckt, 'd', "N1", 'D', true},        {kTypeSubckt, '?', nullptr, '?', false},
-        {kTypeSubckt, 0, nullptr, 'a', false},      {kTypeSubckt, 'd', "", 'd', false},
-        {kTypePinDelay, 'x', nullptr, 'i', false},  {kTypePinDelay, 'r', nullptr, 'r', false},
-        {kTypeLogicExp, 'o', nullptr, 'o', false},  {kTypeLogicExp, 'e', nullptr, 'i', false},
+        {kTypeMacro, 'x', nullptr, 'a', false},      {kTypeMacro, 'd', nullptr, 'd', false},
+        {kTypeMacro, 'D', nullptr, 'd', false},      {kTypeMacro, 'a', "VCC", 'A', true},
+        {kTypeSubckt, 'd', "N1", 'D', true},         {kTypeSubckt, '?', nullptr, '?', false},
+        {kTypeSubckt, 0, nullptr, 'a', false},       {kTypeSubckt, 'd', "", 'd', false},
+        {kTypePinDelay, 'x', nullptr, 'i', false},   {kTypePinDelay, 'r', nullptr, 'r', false},
+        {kTypeLogicExp, 'o', nullptr, 'o', false},   {kTypeLogicExp, 'e', nullptr, 'i', false},
         {kTypeConstraint, 'o', nullptr, 'i', false}, {kTypeResistor, 'q', "X", 'q', false},
     };
     ComponentDef d;
@@ -343,11 +343,9 @@ TEST_F(CompDefsTest, PinTextsInlineAndOnTheHeap) {
         bool heap;
         int length;
     } cases[] = {
-        {"ABCDEF", nullptr, false, 7},     // letter, 6, NUL: 8 bytes
-        {"ABCDEFG", nullptr, true, 8},
-        {"AB", "NODE", true, 8},           // a, AB, NUL, NODE, NUL: 9 bytes
-        {"", nullptr, false, 1},
-        {"A_VERY_LONG_PIN_NAME", "HIDDEN_NODE_NAME", true, 38},
+        {"ABCDEF", nullptr, false, 7},                           // letter, 6, NUL: 8 bytes
+        {"ABCDEFG", nullptr, true, 8}, {"AB", "NODE", true, 8},  // a, AB, NUL, NODE, NUL: 9 bytes
+        {"", nullptr, false, 1},       {"A_VERY_LONG_PIN_NAME", "HIDDEN_NODE_NAME", true, 38},
     };
     ComponentDef d;
     d.type = kTypeSubckt;
@@ -504,7 +502,12 @@ TEST_F(CompDefsTest, CopySwapAndCompareDefinitions) {
         {"hidden node", [](ComponentDef& d) { d.SetPin(0, 'a', "IN", "VCC"); }, 1},
         {"data2", [](ComponentDef& d) { d.data2 = 1; }, 1},
         {"no shape", [](ComponentDef& d) { d.shapeLink = nullptr; }, 1},
-        {"shape name", [](ComponentDef& d) { d.shapeLink = reinterpret_cast<Shape*>(&d); d.shapeName.Set("R"); }, 1},
+        {"shape name",
+         [](ComponentDef& d) {
+             d.shapeLink = reinterpret_cast<Shape*>(&d);
+             d.shapeName.Set("R");
+         },
+         1},
     };
     for (const Change& c : changes) {
         ComponentDef changed;

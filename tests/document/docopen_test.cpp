@@ -3,26 +3,26 @@
 // circuit window.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "core/cmdline.h"
 #include "core/paths.h"
+#include "core/result.h"
 #include "document/cirdoc.h"
 #include "document/docopen.h"
 #include "document/iodoc.h"
+#include "platform/dialog.h"
 #include "shell/app.h"
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/preferences.h"
-#include "core/result.h"
-#include "platform/dialog.h"
 #include "shell/report.h"
 #include "tests/support/tempdir.h"
 
@@ -138,9 +138,14 @@ TEST(docopen_Kinds, CircuitsAreKnownByTheirExtension) {
         const char* path;
         int kind;
     } cases[] = {
-        {"/w/amp.cir", kDocCircuit}, {"/w/AMP.CIR", kDocCircuit}, {"macro.mac", kDocCircuit},
-        {"/w/notes.txt", -1},        {"/w.cir/readme", -1},       {"noextension", -1},
-        {"", -1},                    {nullptr, -1},
+        {"/w/amp.cir", kDocCircuit},
+        {"/w/AMP.CIR", kDocCircuit},
+        {"macro.mac", kDocCircuit},
+        {"/w/notes.txt", -1},
+        {"/w.cir/readme", -1},
+        {"noextension", -1},
+        {"", -1},
+        {nullptr, -1},
     };
     for (const auto& c : cases) EXPECT_EQ(DocumentKindOfPath(c.path), c.kind) << (c.path ? c.path : "(null)");
 }

@@ -14,11 +14,11 @@
 
 #include "core/cmdline.h"
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/recentlist.h"
 #include "core/result.h"
 #include "document/docmessages.h"
 #include "document/iodoc.h"
-#include "core/port.h"
 #include "platform/dialog.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
@@ -134,7 +134,7 @@ TEST_F(IODocTest, AskSaveChangesAnswers) {
     struct Case {
         const char* name;
         int dirty, warning, demo;
-        int pressed;       // button of the box; 0: no box expected
+        int pressed;  // button of the box; 0: no box expected
         int saveResult;
         int expected;
     };
@@ -184,9 +184,9 @@ TEST_F(IODocTest, CloseAllFollowsTheEarlierAnswer) {
     struct Case {
         const char* name;
         int answerIn;
-        int pressed;      // box answer when one is asked
+        int pressed;  // box answer when one is asked
         int saveResult;
-        int stops;        // QueryClose result
+        int stops;  // QueryClose result
         int dirtyAfter;
         int answerOut;
         size_t saves;
@@ -250,7 +250,7 @@ TEST_F(IODocTest, UntitledNamesCountPerFamilyAndRestart) {
     EXPECT_EQ(name(kDocAnalysisPlot), "unchanged");
     EXPECT_EQ(path[0], 'u');
     MakeUntitledFileName(path, kDocCircuit);
-    EXPECT_EQ(path[0], '/');   // a full path
+    EXPECT_EQ(path[0], '/');  // a full path
     ResetUntitledCounters();
     EXPECT_EQ(name(kDocCircuit), "circuit1.cir");
 }

@@ -15,14 +15,14 @@
 
 #include "core/cmdline.h"
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/sectionfile.h"
 #include "core/services.h"
 #include "document/cirdoc.h"
 #include "document/nodelabels.h"
 #include "document/nodes.h"
-#include "core/port.h"
-#include "tests/document/nodes_fixture.h"
 #include "shell/app.h"
+#include "tests/document/nodes_fixture.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -252,10 +252,10 @@ TEST(NodeLabels, ConnectionPointsInSlotOrder) {
     ComponentDef* res = ndt_Resistor(c);
     c.Part(res, 0, 5);
     c.Wire(4, 5, 10, 5);
-    c.Wire(4, 5, 4, -3);     // three meet at (4, 5): a junction
-    c.Part(res, -6, -3);     // pins at (-6, -3) and (-2, -3), apart from the wire
+    c.Wire(4, 5, 4, -3);  // three meet at (4, 5): a junction
+    c.Part(res, -6, -3);  // pins at (-6, -3) and (-2, -3), apart from the wire
     GridTextObject* name = c.Text("NET", 10, 5);
-    c.Text("NET", 99, 99);   // no point there
+    c.Text("NET", 99, 99);  // no point there
     ASSERT_EQ(c.Number(), 0);
     CCirDoc* doc = c.doc();
     struct Expect {
@@ -263,8 +263,8 @@ TEST(NodeLabels, ConnectionPointsInSlotOrder) {
     };
     // Page 0 points by y, then x; then the node-name text's point.
     const std::vector<Expect> expected = {
-        {-6, -3, kPointPlain}, {-2, -3, kPointPlain}, {4, -3, kPointPlain}, {0, 5, kPointPlain},
-        {4, 5, kPointJunction}, {10, 5, kPointPlain}, {10, 5, kPointNodeName},
+        {-6, -3, kPointPlain},  {-2, -3, kPointPlain}, {4, -3, kPointPlain},    {0, 5, kPointPlain},
+        {4, 5, kPointJunction}, {10, 5, kPointPlain},  {10, 5, kPointNodeName},
     };
     ASSERT_EQ(doc->connectionPointCount, static_cast<int>(expected.size()));
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -292,14 +292,14 @@ TEST(NodeLabels, WireNodesFromPinsWiresAndTies) {
     // A chain of five wires from the resistor's pin 1, listed from the far end.
     std::vector<SchematicObject*> chain;
     for (int i = 4; i >= 0; --i) chain.push_back(c.Wire(4 + 4 * i, 0, 8 + 4 * i, 0));
-    SchematicObject* digital = c.Wire(54, 0, 60, 0);       // on the inverter's output
-    c.Part(tie, 24, 0, 0, 0, "LINK");                       // at the chain's far end
+    SchematicObject* digital = c.Wire(54, 0, 60, 0);  // on the inverter's output
+    c.Part(tie, 24, 0, 0, 0, "LINK");                 // at the chain's far end
     c.Part(tie, 70, 10, 0, 0, "link");
-    SchematicObject* viaTie = c.Wire(70, 10, 80, 10);       // reaches the chain only by name
+    SchematicObject* viaTie = c.Wire(70, 10, 80, 10);  // reaches the chain only by name
     SchematicObject* lone = c.Wire(100, 100, 110, 100);
     ASSERT_EQ(c.Number(), 0);
     const int chainNode = r->pinNodes[1];
-    for (SchematicObject* w : chain) w->wireNode = 99;      // stale values are cleared first
+    for (SchematicObject* w : chain) w->wireNode = 99;  // stale values are cleared first
     digital->styleFlags = 0;
 
     ASSERT_EQ(AssignWireNodes(c.doc()), 0);
@@ -314,14 +314,14 @@ TEST(NodeLabels, WireNodesFromPinsWiresAndTies) {
 TEST(NodeNames, LookupsInTheCompiledTable) {
     CCirDoc doc;
     doc.build.nodeNames = {
-        {"0", 0, 1, 0},     {"IN", 1, 1, 0},   {"X1.IN", 1, 2, 0}, {"OUT", 2, 1, 0},
-        {"X1.A", 3, 2, 0},  {"X1.B", 3, 2, 1}, {"FIRST", 7, 1, 0}, {"LAST", 7, 1, 0},
+        {"0", 0, 1, 0},    {"IN", 1, 1, 0},   {"X1.IN", 1, 2, 0}, {"OUT", 2, 1, 0},
+        {"X1.A", 3, 2, 0}, {"X1.B", 3, 2, 1}, {"FIRST", 7, 1, 0}, {"LAST", 7, 1, 0},
     };
     const CCirDoc* d = &doc;
 
     EXPECT_STREQ(GetNodeName(d, 1, 1, 0, 0), "IN");
-    EXPECT_STREQ(GetNodeName(d, 1, 2, 0, 0), "IN");   // X1.IN, after its last "."
-    EXPECT_STREQ(GetNodeName(d, 3, 5, 1, 0), "B");    // no entry at level 5: any level
+    EXPECT_STREQ(GetNodeName(d, 1, 2, 0, 0), "IN");  // X1.IN, after its last "."
+    EXPECT_STREQ(GetNodeName(d, 3, 5, 1, 0), "B");   // no entry at level 5: any level
     EXPECT_STREQ(GetNodeName(d, 9, 1, 0, 0), "");
     EXPECT_STREQ(GetNodeName(d, 7, 1, 0, 0), "LAST");
     EXPECT_STREQ(GetFirstNodeName(d, 7, 1, 0, 0), "FIRST");
@@ -329,11 +329,11 @@ TEST(NodeNames, LookupsInTheCompiledTable) {
     nlt_NameIndex index;
     index.analysed = d;
     ScopedPort<NodeNameIndexPort> installed(InstallNodeNameIndex, &index);
-    EXPECT_STREQ(GetNodeName(d, 3, 2, 0, 1), "A");    // relative to its expansion
+    EXPECT_STREQ(GetNodeName(d, 3, 2, 0, 1), "A");  // relative to its expansion
     EXPECT_STREQ(GetNodeName(d, 0, 1, 0, 1), "0");
 
     EXPECT_EQ(FindNodeIndex(d, "in", 1, -1), 1);
-    EXPECT_EQ(FindNodeIndex(d, "OUT", 1, 1), -1);     // kind filter
+    EXPECT_EQ(FindNodeIndex(d, "OUT", 1, 1), -1);  // kind filter
     EXPECT_EQ(FindNodeIndex(d, "X1.B", 0, 1), 5);
     EXPECT_EQ(FindNodeNumber(d, "0", 1, -1), 0);
     EXPECT_EQ(FindNodeNumber(d, "out", 0, -1), 2);
@@ -362,9 +362,9 @@ TEST(StateVariables, OnlyEntriesInsideTheVectorsAreApplied) {
     vectors.digitalCount = 4;
     vectors.nodeLabelCount = 3;
     StateVariable entries[] = {
-        {'V', 2, 1, -1, 2.5, 0},   {'V', 6, 1, -1, 9.0, 0},  // the second lies past the solution
-        {'D', 3, 0, -1, 0.0, 1},   {'D', -1, 0, -1, 0.0, 1},
-        {'I', 0, 0, 2, 0.125, 0},  {'I', 0, 0, 7, 1.0, 0},   {'I', 0, 0, -1, 1.0, 0},  // no inductor
+        {'V', 2, 1, -1, 2.5, 0}, {'V', 6, 1, -1, 9.0, 0},  // the second lies past the solution
+        {'D', 3, 0, -1, 0.0, 1}, {'D', -1, 0, -1, 0.0, 1}, {'I', 0, 0, 2, 0.125, 0},
+        {'I', 0, 0, 7, 1.0, 0},  {'I', 0, 0, -1, 1.0, 0},  // no inductor
     };
     StateVariableList list;
     list.entries = entries;

@@ -20,7 +20,7 @@
 struct ndt_Pin {
     int x;
     int y;
-    char kind = 0;                // Macro and Subckt pins: 'a', 'd'
+    char kind = 0;  // Macro and Subckt pins: 'a', 'd'
     const char* name = nullptr;
     const char* hiddenNode = nullptr;  // a hidden pin connects to this node name
 };

@@ -11,9 +11,9 @@
 #include "core/result.h"
 #include "document/cirdoc.h"
 #include "document/nodes.h"
-#include "tests/document/nodes_fixture.h"
 #include "shell/app.h"
 #include "shell/preferences.h"
+#include "tests/document/nodes_fixture.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ TEST(NodesGeometry, TransformByOrientationTurnsAndMirrors) {
     // The offset (3, 1) in each of the eight orientations: four quarter turns,
     // then the same mirrored (y negated after the turn).
     const SchPoint expected[kOrientCount] = {{3, 1}, {-1, 3}, {-3, -1}, {1, -3}, {3, -1}, {-1, -3}, {-3, 1}, {1, 3}};
-    for (int o = 0; o < kOrientCount; ++o) EXPECT_EQ(TransformByOrientation(o, 3, 1), expected[o]) << "orientation " << o;
+    for (int o = 0; o < kOrientCount; ++o)
+        EXPECT_EQ(TransformByOrientation(o, 3, 1), expected[o]) << "orientation " << o;
     EXPECT_EQ(TransformByOrientation(5, 2, 0), (SchPoint{0, -2}));
 }
 
@@ -65,7 +66,8 @@ TEST(NodesGeometry, PinPositionsAndDigitalPins) {
         ComponentDef* d = c.Def(k.type, {});
         ASSERT_EQ(0, d->ResizePins(k.pins));
         SchematicObject* o = c.Part(d, 0, 0);
-        for (int i = 0; i < k.pins; ++i) EXPECT_EQ(IsDigitalPin(o, i), k.digital[i]) << "type " << k.type << " pin " << i;
+        for (int i = 0; i < k.pins; ++i)
+            EXPECT_EQ(IsDigitalPin(o, i), k.digital[i]) << "type " << k.type << " pin " << i;
     }
 }
 
@@ -216,8 +218,10 @@ TEST(NodesNumbering, GroundWinsWhicheverWayGroupsJoin) {
             c.Part(gnd, 10, 0);
         } else {
             c.Part(gnd, 20, 0);
-            if (variant == 1) c.Wire(20, 0, 10, 0);
-            else c.Wire(10, 0, 20, 0);
+            if (variant == 1)
+                c.Wire(20, 0, 10, 0);
+            else
+                c.Wire(10, 0, 20, 0);
         }
         ASSERT_EQ(c.Number(), 0);
         EXPECT_EQ(ndt_Circuit::Nodes(r), (Nodes{1, 0})) << "variant " << variant;
@@ -265,14 +269,11 @@ TEST(NodesNumbering, TieStatements) {
         int joinedPin;  // -1: nothing joined
     };
     const std::vector<Case> cases = {
-        {".tie resistor minus RA RB", 1},
-        {".TIE Resistor Plus\tRB  ra", 0},
-        {".TIE Resistor Minus RA", -1},        // only one part listed
-        {".TIE Resistor Minus RA RX", -1},
-        {".TIE Resistor Minus RAB", -1},       // whole words only
-        {".TIE Nonesuch Minus RA RB", -1},
-        {".TIE Resistor Middle RA RB", -1},
-        {".TIE Capacitor Minus RA RB", -1},    // no capacitor is named so
+        {".tie resistor minus RA RB", 1},   {".TIE Resistor Plus\tRB  ra", 0},
+        {".TIE Resistor Minus RA", -1},                                       // only one part listed
+        {".TIE Resistor Minus RA RX", -1},  {".TIE Resistor Minus RAB", -1},  // whole words only
+        {".TIE Nonesuch Minus RA RB", -1},  {".TIE Resistor Middle RA RB", -1},
+        {".TIE Capacitor Minus RA RB", -1},  // no capacitor is named so
     };
     for (const Case& k : cases) {
         ndt_Circuit c;
@@ -318,8 +319,8 @@ TEST(NodesNumbering, HiddenPinsConnectByNameAfterGeometry) {
     SchematicObject* r = c.Part(res, 4, 0);
     c.Wire(50, 50, 60, 50);  // a lone wire named DPWR: numbered only for the hidden pin
     c.Text("DPWR", 60, 50);
-    c.Text("RAIL", 8, 0);    // on the resistor's pin 1
-    c.Wire(0, 2, 0, 20);     // a wire on the hidden pin's position connects nothing
+    c.Text("RAIL", 8, 0);  // on the resistor's pin 1
+    c.Wire(0, 2, 0, 20);   // a wire on the hidden pin's position connects nothing
     ASSERT_EQ(c.Number(), 0);
     // Geometry numbers IN 1, OUT 2, the resistor's far pin 3; the wire at the
     // hidden pin forms no node. DPWR then gets 4; RAIL is node 3.

@@ -108,14 +108,17 @@ TEST_F(OpenMessages, EachTroubleShowsItsTextAndNoneCrashes) {
     const std::string missing = Path("missing.cir");
     const std::string locked = protectedFile();
     const std::vector<Case> cases = {
-        {"saved by a newer version", newer, true,
+        {"saved by a newer version",
+         newer,
+         true,
          {{"TW8 Warning", "File has been saved in TW9 format. It may have lost critical data."}}},
         {"an unknown component", unknown, true, {{"TW8 Error", "Component(s) not found.\n'Flux Capacitor'"}}},
-        {"coordinates off the drawing", outside, true,
+        {"coordinates off the drawing",
+         outside,
+         true,
          {{"TW8 Warning", "Circuit '" + outside + "' contains illegal coordinates."}}},
         {"not a circuit file", malformed, false, {{"TW8 Error", "Bad format in loading file '" + malformed + "'."}}},
-        {"a [Main] without its keys", badMain, false,
-         {{"TW8 Error", "Bad format in loading file '" + badMain + "'."}}},
+        {"a [Main] without its keys", badMain, false, {{"TW8 Error", "Bad format in loading file '" + badMain + "'."}}},
         {"the oldest format",
          oldest,
          false,

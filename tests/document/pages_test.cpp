@@ -60,11 +60,11 @@ TEST_F(PagesTest, MovingAPageRemapsEveryPageIndex) {
         std::vector<int> pageOfObjectFrom;  // new page of the object that was on page i
     };
     const Case cases[] = {
-        {0, 3, {"Text", "Models", "Main", "Info"}, {2, 0, 1, 3}},   // tab 0 dropped behind page 2
+        {0, 3, {"Text", "Models", "Main", "Info"}, {2, 0, 1, 3}},  // tab 0 dropped behind page 2
         {2, 0, {"Models", "Main", "Text", "Info"}, {1, 2, 0, 3}},
         {3, 1, {"Main", "Info", "Text", "Models"}, {0, 2, 3, 1}},
-        {1, 1, {"Main", "Text", "Models", "Info"}, {0, 1, 2, 3}},   // dropped on itself
-        {1, 2, {"Main", "Text", "Models", "Info"}, {0, 1, 2, 3}},   // dropped just behind itself
+        {1, 1, {"Main", "Text", "Models", "Info"}, {0, 1, 2, 3}},  // dropped on itself
+        {1, 2, {"Main", "Text", "Models", "Info"}, {0, 1, 2, 3}},  // dropped just behind itself
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source * 10 + c.target);
@@ -115,7 +115,7 @@ TEST_F(PagesTest, RenamingChecksTheNameAsItWillBeStored) {
         const char* name;
         std::string newName;
         int result;
-        std::string stored;   // page 0's name afterwards
+        std::string stored;  // page 0's name afterwards
     };
     const std::string long45 = std::string(40, 'a') + "bcdef";
     const Case cases[] = {
@@ -140,7 +140,7 @@ TEST_F(PagesTest, RenamingChecksTheNameAsItWillBeStored) {
 
 TEST_F(PagesTest, DeletingAsksForOccupiedPagesAndKeepsOne) {
     CCirDoc doc;
-    doc.InsertPage(1, kPageSchematic, "Second", 0);   // Main, Second, Text, Models, Info
+    doc.InsertPage(1, kPageSchematic, "Second", 0);  // Main, Second, Text, Models, Info
     std::vector<SchematicObject*> objects = ObjectPerPage(doc, 1);
     SchematicObject* later = doc.NewSchematicObject();
     later->page = 3;
@@ -183,9 +183,9 @@ TEST_F(PagesTest, LookupsAndTableSize) {
     EXPECT_EQ(doc.GetFirstInfoPage(), 3);
     EXPECT_EQ(doc.GetSubcktPageIndex(), 1);
     ASSERT_EQ(doc.SetPageName(2, "Other"), 0);
-    EXPECT_EQ(doc.GetModelsPageIndex(), 1);   // falls back to "Text"
+    EXPECT_EQ(doc.GetModelsPageIndex(), 1);  // falls back to "Text"
     ASSERT_EQ(doc.SetPageName(1, "Sub"), 0);
-    EXPECT_EQ(doc.GetModelsPageIndex(), 1);   // then to the first text page
+    EXPECT_EQ(doc.GetModelsPageIndex(), 1);  // then to the first text page
 
     EXPECT_EQ(doc.SetPageCount(-1), 0);
     EXPECT_EQ(doc.PageCount(), 4);

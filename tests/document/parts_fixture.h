@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "core/memory.h"
+#include "core/port.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
 #include "document/component_defs.h"
 #include "document/partnames.h"
 #include "document/parts.h"
-#include "core/port.h"
 
 // The component libraries: `current` is the definition chosen for placing;
 // a package fits every part while packageName is set.
@@ -107,7 +107,6 @@ protected:
 
     ptf_Catalog catalog;
     ptf_Editor editor;
-
 
 private:
     // Declared first so that the document (whose parts point to them) goes first.

@@ -28,7 +28,7 @@ std::string pt_Ask() {
 }
 
 TEST(Ports, ScopedInstallsNestAndPutBackWhatTheyReplaced) {
-    EXPECT_EQ(pt_Ask(), "cancelled");   // the null object: no prompt, nothing asked
+    EXPECT_EQ(pt_Ask(), "cancelled");  // the null object: no prompt, nothing asked
     pt_Prompt outer("outer");
     pt_Prompt inner("inner");
     {
@@ -50,7 +50,7 @@ TEST(Ports, ScopedInstallsNestAndPutBackWhatTheyReplaced) {
 TEST(Ports, WithoutATextEditorPagesGetNoEditor) {
     TextEditorPort& editor = TextEditor();
     EXPECT_EQ(editor.Create(), nullptr);
-    EXPECT_EQ(&TextEditor(), &editor);   // one null object for the whole run
+    EXPECT_EQ(&TextEditor(), &editor);  // one null object for the whole run
     EXPECT_STREQ(editor.InfoText(), "");
 }
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "core/memory.h"
-#include "expr/devicelist.h"
 #include "core/port.h"
+#include "expr/devicelist.h"
 
 namespace {
 
@@ -40,9 +40,7 @@ public:
 
 class DevList : public ::testing::Test {
 protected:
-    void SetUp() override {
-        InitDeviceLists();
-    }
+    void SetUp() override { InitDeviceLists(); }
     void TearDown() override {
         ReleaseDeviceLists();
         for (int i = 0; i < kDeviceListCount; ++i) SetDeviceListRecordType(i, sizeof(DeviceRecord), nullptr);
@@ -68,9 +66,15 @@ TEST_F(DevList, ListsStartEmptyWithTheirCreationKinds) {
     const struct {
         int list;
         int32_t kind;
-    } kinds[] = {{kListResistors, 17}, {kListCapacitors, 4}, {kListBsim4Mosfets, '.'}, {kListEkvMosfets, '/'},
-                 {kListSpiceSources, 8}, {kListTimers, 45}, {kListDiodes, kDeviceKindBySetup},
-                 {kListDcMotors, kDeviceKindBySetup}, {kListLossyLines, 28}};
+    } kinds[] = {{kListResistors, 17},
+                 {kListCapacitors, 4},
+                 {kListBsim4Mosfets, '.'},
+                 {kListEkvMosfets, '/'},
+                 {kListSpiceSources, 8},
+                 {kListTimers, 45},
+                 {kListDiodes, kDeviceKindBySetup},
+                 {kListDcMotors, kDeviceKindBySetup},
+                 {kListLossyLines, 28}};
     for (const auto& c : kinds) EXPECT_EQ(DeviceListCreationKind[c.list], c.kind) << c.list;
 }
 

@@ -187,10 +187,10 @@ TEST_F(EvaluateTest, SeriesProductAndDerivativeEvaluateTheirBodies) {
         const char* body;
         double value;
     } cases[] = {
-        {"I0 1 4 B0 SERIES", "@0", 10},   // SERIES(n,1,4,n)
-        {"I0 1 4 B0 PROD", "@0", 24},     // PROD(n,1,4,n)
-        {"I0 3 1 B0 SERIES", "@0", 0},    // an empty range
-        {"B0 DER", "2 3 *", 6},           // the body is the derivative already
+        {"I0 1 4 B0 SERIES", "@0", 10},  // SERIES(n,1,4,n)
+        {"I0 1 4 B0 PROD", "@0", 24},    // PROD(n,1,4,n)
+        {"I0 3 1 B0 SERIES", "@0", 0},   // an empty range
+        {"B0 DER", "2 3 *", 6},          // the body is the derivative already
     };
     for (const Case& c : cases) {
         CompiledExpression e;
@@ -216,9 +216,9 @@ TEST_F(EvaluateTest, SeriesWorkIsBoundedPerEvaluation) {
     } cases[] = {
         {"SERIES(n,-1E200,0,n)", kResultPending, 1},
         {"PROD(a,1,1E4,1+SERIES(b,1,1E4,0))", kResultPending, 1},
-        {"SERIES(a,1,6E6,1)+SERIES(b,1,6E6,1)", kResultPending, 1},   // successive sums share it too
-        {"SERIES(a,1,1E7,1)", 0, 1E7},                                 // a one-token body: all the terms
-        {"SERIES(a,1,4E6,a-a)", kResultPending, 1},                    // three tokens a term: fewer
+        {"SERIES(a,1,6E6,1)+SERIES(b,1,6E6,1)", kResultPending, 1},  // successive sums share it too
+        {"SERIES(a,1,1E7,1)", 0, 1E7},                               // a one-token body: all the terms
+        {"SERIES(a,1,4E6,a-a)", kResultPending, 1},                  // three tokens a term: fewer
         {"SERIES(a,1,3E6,a-a)", 0, 0},
         {"SERIES(a,1,100,SERIES(b,1,100,1))", 0, 10000},
     };
@@ -253,17 +253,12 @@ TEST_F(EvaluateTest, SeriesWorkIsBoundedPerEvaluation) {
 
 TEST_F(EvaluateTest, Spice3DialectUsesLogicLevels) {
     const EvalValueCase cases[] = {
-        {"1 J + 1 >", 3.5, 0},  // LONE
-        {"1 2 >", 0.3, 0},      // LZERO
-        {"1 2 #608", 1, 0},     // generated comparisons stay 1 and 0
-        {"2 2 ==", 1, 0},
-        {"2 5 6 IF", 5, 0},     // 2 is above LTHRESH 1.5
-        {"1 5 6 IF", 6, 0},
-        {"2 ~", 0.3, 0},
-        {"1 ~", 3.5, 0},
-        {"2 2 &", 3.5, 0},
-        {"1 2 &", 0.3, 0},
-        {"1 2 |", 3.5, 0},
+        {"1 J + 1 >", 3.5, 0},                      // LONE
+        {"1 2 >", 0.3, 0},                          // LZERO
+        {"1 2 #608", 1, 0},                         // generated comparisons stay 1 and 0
+        {"2 2 ==", 1, 0},      {"2 5 6 IF", 5, 0},  // 2 is above LTHRESH 1.5
+        {"1 5 6 IF", 6, 0},    {"2 ~", 0.3, 0},    {"1 ~", 3.5, 0},
+        {"2 2 &", 3.5, 0},     {"1 2 &", 0.3, 0},  {"1 2 |", 3.5, 0},
     };
     for (const EvalValueCase& c : cases) {
         int code = -1;
@@ -288,16 +283,16 @@ TEST_F(EvaluateTest, DivisionByZeroIsGuardedAndFlagged) {
 struct EvalErrorCase {
     const char* rpn;
     int code;
-    int pendingId;         // 0: nothing pending
-    const char* pending;   // the pending text, or null
+    int pendingId;        // 0: nothing pending
+    const char* pending;  // the pending text, or null
 };
 
 TEST_F(EvaluateTest, FailuresLeavePendingMessagesAndValueOne) {
     const EvalErrorCase cases[] = {
         {"5 0 MOD", 15061, 15003, "%EFloating point 'invalid operation'."},
         {"1e300 1e300 *", 15061, 15003, "%EFloating point 'overflow'."},
-        {"1 #2", kEvalUnknownToken, 0, nullptr},      // a code the evaluator does not know
-        {"+", kEvalUnknownToken, 0, nullptr},         // an operator without operands
+        {"1 #2", kEvalUnknownToken, 0, nullptr},           // a code the evaluator does not know
+        {"+", kEvalUnknownToken, 0, nullptr},              // an operator without operands
         {"1 2 3 4 TABLE", kEvalUnknownToken, 0, nullptr},  // an even argument count
     };
     for (const EvalErrorCase& c : cases) {

@@ -79,7 +79,8 @@ inline void EvBuild(CompiledExpression& e, const char* rpn, double* vars = nullp
                 continue;
             }
             ASSERT_NE(vars, nullptr);
-            EvAppendToken(e, slot ? kTokIndexVariable : kTokDoubleOperand)->operand.doublePtr = &vars[std::atoi(w.c_str() + 1)];
+            EvAppendToken(e, slot ? kTokIndexVariable : kTokDoubleOperand)->operand.doublePtr =
+                &vars[std::atoi(w.c_str() + 1)];
         } else if (w == "CELL") {
             EvAppendToken(e, kTokStateCell);
         } else if (w == "NEG") {

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "core/port.h"
 #include "core/result.h"
 #include "expr/compiled.h"
 #include "expr/complex.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
-#include "expr/symbols.h"
 #include "expr/services.h"
-#include "core/port.h"
+#include "expr/symbols.h"
 
 namespace {
 
@@ -42,9 +42,7 @@ protected:
         gSolver.realCount = 8;
         ClearPendingMessage();
     }
-    void TearDown() override {
-        ResetRunState();
-    }
+    void TearDown() override { ResetRunState(); }
     int Compile(const char* text) {
         ExprCompiler ctx;
         ctx.Init(text, &expr, kMaskTransient, kSymbolMaskAnalog);
@@ -96,10 +94,10 @@ TEST_F(ExprOptimiseTest, FoldingLeavesWhatCannotFold) {
         int tokens;
     };
     const std::vector<Case> cases = {
-        {"LN(0)", 2},        // no logarithm of zero at compile time
-        {"T*2*3", 5},        // left to right: (T*2)*3
-        {"2*3*T", 3},        // (2*3)*T
-        {"SIN(1)", 2},       // only the listed functions fold
+        {"LN(0)", 2},   // no logarithm of zero at compile time
+        {"T*2*3", 5},   // left to right: (T*2)*3
+        {"2*3*T", 3},   // (2*3)*T
+        {"SIN(1)", 2},  // only the listed functions fold
         {"5", 1},
     };
     for (const auto& c : cases) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "expr/compiled.h"
@@ -20,7 +21,6 @@
 #include "expr/runstate.h"
 #include "expr/services.h"
 #include "expr/symbols.h"
-#include "core/port.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
@@ -74,9 +74,7 @@ protected:
         ClearLastMessage();
         ClearPendingMessage();
     }
-    void TearDown() override {
-        ResetRunState();
-    }
+    void TearDown() override { ResetRunState(); }
 
     // Compiles quietly; the message id (or the unreported result) comes back.
     int Compile(const char* text, int32_t analysisMask = kMaskTransient, int32_t symbolMask = kSymbolMaskAnalog) {
@@ -133,13 +131,31 @@ struct PtErrorCase {
 
 TEST_F(ExprParserTest, SyntaxErrorsGiveTheirIds) {
     const std::vector<PtErrorCase> cases = {
-        {"FOO+1", 10402},     {"T+", 10403},        {"T*/T", 10403},      {"1.2.3", 10404},
-        {"1E", 10404},        {"1E300", 10404},     {"T)", 10405},        {"(T", 10406},
-        {"T T", 10407},       {"", 10410},          {"   ", 10410},       {"SIN", 10417},
-        {"V((1))", 10418},    {"ATAN2(1)", 10419},  {"SIN(1,2)", 10420},  {"V(9)", 10408},
-        {"T ? 1", 10440},     {"T : 1", 10441},     {"TABLE(T,1,2,3)", 10430},
-        {"LAST(T,T)", 10439}, {"LAST(T,-1)", 10439}, {"RNDI(0)", 10445},
-        {"LAST(T,1000001)", 10447}, {"LAST(T,2147483647)", 10447}, {"LAST(T,1E30)", 10447},
+        {"FOO+1", 10402},
+        {"T+", 10403},
+        {"T*/T", 10403},
+        {"1.2.3", 10404},
+        {"1E", 10404},
+        {"1E300", 10404},
+        {"T)", 10405},
+        {"(T", 10406},
+        {"T T", 10407},
+        {"", 10410},
+        {"   ", 10410},
+        {"SIN", 10417},
+        {"V((1))", 10418},
+        {"ATAN2(1)", 10419},
+        {"SIN(1,2)", 10420},
+        {"V(9)", 10408},
+        {"T ? 1", 10440},
+        {"T : 1", 10441},
+        {"TABLE(T,1,2,3)", 10430},
+        {"LAST(T,T)", 10439},
+        {"LAST(T,-1)", 10439},
+        {"RNDI(0)", 10445},
+        {"LAST(T,1000001)", 10447},
+        {"LAST(T,2147483647)", 10447},
+        {"LAST(T,1E30)", 10447},
     };
     for (const PtErrorCase& c : cases) {
         EXPECT_EQ(Compile(c.text), c.id) << c.text;
@@ -268,8 +284,8 @@ TEST_F(ExprParserTest, UnitsOfTheOutermostLevelThatNamesOne) {
 }
 
 TEST_F(ExprParserTest, SymbolsUsedOutsideTheirContextAreRejected) {
-    EXPECT_EQ(Compile("DCMIN"), 10428);        // not in transient analysis
-    EXPECT_EQ(Compile("INOISE"), 10425);       // plot curves only
+    EXPECT_EQ(Compile("DCMIN"), 10428);   // not in transient analysis
+    EXPECT_EQ(Compile("INOISE"), 10425);  // plot curves only
     EXPECT_EQ(Compile("T", kMaskOutsideRun), 10432);
     EXPECT_EQ(Compile("TRN_LH"), 10436);
     EXPECT_EQ(Compile("SIN(TRN_LH)"), 10422);
@@ -374,8 +390,7 @@ TEST_F(ExprParserTest, ImportedWaveformsTakeTheCallersCellsInOrder) {
 
 TEST_F(ExprParserTest, CaseBecomesConditionValuePairs) {
     SetCallers({{"A", 1}}, false);
-    ASSERT_EQ(Compile("CASE(CHANGED(A,0), DELAY(1,2,3), DELAY(4,5,6))", kMaskTransient, 0x80), 0)
-        << LastMessageText();
+    ASSERT_EQ(Compile("CASE(CHANGED(A,0), DELAY(1,2,3), DELAY(4,5,6))", kMaskTransient, 0x80), 0) << LastMessageText();
     EXPECT_EQ(Tokens(), "A 0 CHANGED 1 2 3 IFTHEN 4 5 6 DEFAULT");
     EXPECT_EQ(expr.FirstToken()->Next()->Next()->Next()->code, kOperandDelayConstant);
     // Constant arguments may be written as expressions.
@@ -385,9 +400,9 @@ TEST_F(ExprParserTest, CaseBecomesConditionValuePairs) {
     EXPECT_EQ(expr.FirstToken()->Next()->Next()->Next()->Next()->Next()->operand.value, 1.0);
     // Without a default the last value stands where the default belongs.
     EXPECT_EQ(Compile("CASE(CHANGED(A,0), DELAY(1,2,3))", kMaskTransient, 0x80), 10422);
-    EXPECT_EQ(Compile("CASE(CHANGED(A,0),CASE(CHANGED(A,0),DELAY(1,2,3),DELAY(1,2,3)),DELAY(4,5,6))",
-                      kMaskTransient, 0x80),
-              10423);
+    EXPECT_EQ(
+        Compile("CASE(CHANGED(A,0),CASE(CHANGED(A,0),DELAY(1,2,3),DELAY(1,2,3)),DELAY(4,5,6))", kMaskTransient, 0x80),
+        10423);
 }
 
 TEST_F(ExprParserTest, CallerVariables) {

@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "core/pool.h"
+#include "core/port.h"
 #include "expr/compiled.h"
 #include "expr/devicelist.h"
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
 #include "expr/runtime_ops.h"
+#include "expr/services.h"
 #include "expr/stateful.h"
 #include "expr/symbols.h"
 #include "tests/expr/evaluator_fixture.h"
-#include "expr/services.h"
-#include "core/port.h"
 
 namespace {
 
@@ -134,8 +134,8 @@ TEST_F(StatefulTest, StepAndImpulseValuesAndBreakpoints) {
         CompiledExpression* e;
         double t, value;
     } cases[] = {
-        {&step, 1e-3, 0},         {&step, 2e-3, 1},           {&impulse, -1e-9, 0},
-        {&impulse, 0.05e-6, 500}, {&impulse, 0.5e-3, 1000},   {&impulse, 1.00015e-3, 500},
+        {&step, 1e-3, 0},         {&step, 2e-3, 1},         {&impulse, -1e-9, 0},
+        {&impulse, 0.05e-6, 500}, {&impulse, 0.5e-3, 1000}, {&impulse, 1.00015e-3, 500},
         {&impulse, 1.0003e-3, 0},
     };
     for (const Case& c : cases) EXPECT_NEAR(At(*c.e, c.t, 0).re, c.value, 1e-4) << c.t;
@@ -274,7 +274,7 @@ TEST_F(StatefulTest, PhaseUnwrapsAndGroupDelayStartsFromOneDegree) {
     Reset(gd, 100.0);
     gSolver.PreviousFrequencies[0] = 100.0;
     z = polar(-36.0);
-    EXPECT_EQ(At(gd, 100.0, 0).re, 1e-50);  // two equal frequencies
+    EXPECT_EQ(At(gd, 100.0, 0).re, 1e-50);                          // two equal frequencies
     EXPECT_NEAR(At(gd, 200.0, 0).re, 37.0 / 360.0 / 100.0, 1e-15);  // from the 1 degree of the reset
 
     struct Case {
@@ -373,7 +373,9 @@ TEST_F(StatefulTest, RunPhasesReachDeviceExpressionsOfFlaggedLists) {
 
 namespace {
 
-void StatefulCollectLine(const char* line, void* context) { static_cast<std::vector<std::string>*>(context)->push_back(line); }
+void StatefulCollectLine(const char* line, void* context) {
+    static_cast<std::vector<std::string>*>(context)->push_back(line);
+}
 
 TEST(StatefulDifferences, ThinningKeepsChangesAndResolutionSteps) {
     // DIFD states: '0' is 504, '1' is 507
@@ -389,7 +391,8 @@ TEST(StatefulDifferences, ThinningKeepsChangesAndResolutionSteps) {
 
     std::vector<std::string> lines;
     int left = 20;
-    EXPECT_EQ(WriteDifferenceErrors(x, y, kept, true, "amp.cir", "T", "DIFD(A,B)", StatefulCollectLine, &lines, &left), 2);
+    EXPECT_EQ(WriteDifferenceErrors(x, y, kept, true, "amp.cir", "T", "DIFD(A,B)", StatefulCollectLine, &lines, &left),
+              2);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "amp.cir At T = 0.2, DIFD(A,B) generated an error.\r\n");
     left = 1;  // the report stops after its twentieth line

@@ -50,8 +50,8 @@ TEST_F(SymTable, LayoutAndDuplicateNames) {
         if (count > 1) duplicates.insert(name);
     const std::set<std::string> expected = {"M", "SD", "FREQUENCY", "DELAY", "<", ">", ">=", "<="};
     EXPECT_EQ(duplicates, expected);
-    EXPECT_EQ(symt_RowOf("M"), 89);       // the core quantity, not the magnitude
-    EXPECT_EQ(symt_RowOf("SD"), 156);     // the global setting, not the function
+    EXPECT_EQ(symt_RowOf("M"), 89);    // the core quantity, not the magnitude
+    EXPECT_EQ(symt_RowOf("SD"), 156);  // the global setting, not the function
     EXPECT_EQ(symt_RowOf("FREQUENCY"), 170);
     EXPECT_EQ(ExprSymbolTable[symt_RowOf("DELAY")].code, kTokDelay);
     EXPECT_EQ(ExprSymbolTable[symt_RowOf("<")].code, kTokLess);
@@ -62,11 +62,20 @@ TEST_F(SymTable, NameLookupIgnoresCase) {
         const char* name;
         const char* found;  // null: not a symbol
     } cases[] = {
-        {"vbe", "VBE"},          {"Vbe", "VBE"},         {"_distortion", "_DISTORTION"},
-        {"DIGOVRDRV", "DIGOVRDRV"}, {"r_node_gnd", "R_NODE_GND"}, {"trn_$z", "TRN_$Z"},
-        {"Log10", "LOG10"},      {"**", "**"},           {"<>", "<>"},
-        {"nosuch", nullptr},     {"1abc", nullptr},      {"VB", "VB"},
-        {"VBEX", nullptr},       {"V", "V"},
+        {"vbe", "VBE"},
+        {"Vbe", "VBE"},
+        {"_distortion", "_DISTORTION"},
+        {"DIGOVRDRV", "DIGOVRDRV"},
+        {"r_node_gnd", "R_NODE_GND"},
+        {"trn_$z", "TRN_$Z"},
+        {"Log10", "LOG10"},
+        {"**", "**"},
+        {"<>", "<>"},
+        {"nosuch", nullptr},
+        {"1abc", nullptr},
+        {"VB", "VB"},
+        {"VBEX", nullptr},
+        {"V", "V"},
     };
     for (const auto& c : cases) {
         const int row = symt_RowOf(c.name);
@@ -98,10 +107,9 @@ TEST_F(SymTable, CodeQueries) {
         int code;
         const char* name;
     } names[] = {
-        {85, "LOG"},      {110, "-"},     {2, nullptr},   {0, nullptr},     {-1, nullptr},
-        {625, nullptr},   {37, "MAG"},    {38, "PH"},     {588, "ATN"},     {97, "!="},
-        {98, "=="},       {84, "NOT"},    {15, "V"},      {16, "I"},        {551, "CURVEX"},
-        {552, "CURVEY"},  {42, "IMPORT"}, {608, "<"},     {604, ""},        {523, "PEAK"},
+        {85, "LOG"},     {110, "-"},      {2, nullptr},   {0, nullptr}, {-1, nullptr}, {625, nullptr}, {37, "MAG"},
+        {38, "PH"},      {588, "ATN"},    {97, "!="},     {98, "=="},   {84, "NOT"},   {15, "V"},      {16, "I"},
+        {551, "CURVEX"}, {552, "CURVEY"}, {42, "IMPORT"}, {608, "<"},   {604, ""},     {523, "PEAK"},
     };
     for (const auto& c : names) {
         const char* name = GetSymbolNameByCode(c.code);
@@ -141,15 +149,33 @@ TEST_F(SymTable, ArgumentCountsOfFunctions) {
         const char* name;
         int minArgs, maxArgs, cells, code;
     } cases[] = {
-        {"TABLE", 3, 1001, 0, 162}, {"SUM", 2, 3, 6, 43},       {"GD", 1, 1, 5, 39},
-        {"AVG", 1, 2, 3, 46},       {"RMS", 1, 2, 3, 45},       {"PH", 1, 1, 2, 38},
-        {"DEL", 1, 2, 2, 44},       {"MINR", 1, 1, 2, 605},     {"MAXR", 1, 1, 2, 606},
-        {"IF", 3, 3, 0, 155},       {"ATAN2", 2, 2, 0, 152},    {"RISE_TIME", 5, 5, 0, 520},
-        {"PHASE_MARGIN", 1, 1, 0, 541}, {"SERIES", 4, 4, 0, 574}, {"JN", 2, 3, 0, 570},
-        {"DELAY", 2, 2, 0, 607},    {"CASE", 1, 200, 0, 123},   {"HEX", 1, 32, 0, 121},
-        {"V", 1, 2, 0, 15},         {"VBE", 1, 1, 0, 15},       {"FS", 1, 3, 0, 50},
-        {"THD", 1, 2, 0, 69},       {"PWRS", 2, 2, 0, 160},     {"RNDI", 1, 1, 0, 171},
-        {"LAST", 2, 2, 0, 175},     {"T", 0, 0, 0, 0},          {"PI", 0, 0, 0, 0},
+        {"TABLE", 3, 1001, 0, 162},
+        {"SUM", 2, 3, 6, 43},
+        {"GD", 1, 1, 5, 39},
+        {"AVG", 1, 2, 3, 46},
+        {"RMS", 1, 2, 3, 45},
+        {"PH", 1, 1, 2, 38},
+        {"DEL", 1, 2, 2, 44},
+        {"MINR", 1, 1, 2, 605},
+        {"MAXR", 1, 1, 2, 606},
+        {"IF", 3, 3, 0, 155},
+        {"ATAN2", 2, 2, 0, 152},
+        {"RISE_TIME", 5, 5, 0, 520},
+        {"PHASE_MARGIN", 1, 1, 0, 541},
+        {"SERIES", 4, 4, 0, 574},
+        {"JN", 2, 3, 0, 570},
+        {"DELAY", 2, 2, 0, 607},
+        {"CASE", 1, 200, 0, 123},
+        {"HEX", 1, 32, 0, 121},
+        {"V", 1, 2, 0, 15},
+        {"VBE", 1, 1, 0, 15},
+        {"FS", 1, 3, 0, 50},
+        {"THD", 1, 2, 0, 69},
+        {"PWRS", 2, 2, 0, 160},
+        {"RNDI", 1, 1, 0, 171},
+        {"LAST", 2, 2, 0, 175},
+        {"T", 0, 0, 0, 0},
+        {"PI", 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
         const int row = symt_RowOf(c.name);
@@ -228,9 +254,9 @@ TEST_F(SymTable, NameQueries) {
         bool function, deviceArgument, deviceQuantity;
     } cases[] = {
         {"IMPORT", true, false, false}, {"T", false, false, false},   {"SIN", true, false, false},
-        {"V", true, true, true},        {"vbe", true, false, true},    {"B", true, true, true},
-        {"M", true, false, true},       {"EGT", false, false, false},  {"D", true, true, true},
-        {"HEX", true, true, true},      {"SD", true, false, false},    {"nosuch", false, false, false},
+        {"V", true, true, true},        {"vbe", true, false, true},   {"B", true, true, true},
+        {"M", true, false, true},       {"EGT", false, false, false}, {"D", true, true, true},
+        {"HEX", true, true, true},      {"SD", true, false, false},   {"nosuch", false, false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsFunctionSymbol(c.name), c.function) << c.name;

@@ -75,9 +75,7 @@ struct BlImage {
 
 class BinLibTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.Valid());
-    }
+    void SetUp() override { ASSERT_TRUE(dir.Valid()); }
     std::string Path(const char* name) const { return dir.Path() + "/" + name; }
     static void WriteFile(const std::string& path, const std::string& bytes) {
         std::ofstream out(path, std::ios::binary);
@@ -95,7 +93,8 @@ protected:
     }
     static void ExpectSame(const ModelLibrary& a, const ModelLibrary& b) {
         ASSERT_EQ(a.Models.count, b.Models.count);
-        for (LibraryModel *x = a.First(), *y = b.First(); x && y; x = ModelLibrary::Next(x), y = ModelLibrary::Next(y)) {
+        for (LibraryModel *x = a.First(), *y = b.First(); x && y;
+             x = ModelLibrary::Next(x), y = ModelLibrary::Next(y)) {
             EXPECT_STREQ(x->Name, y->Name);
             EXPECT_STREQ(x->Memo, y->Memo);
             ASSERT_EQ(x->ModelType, y->ModelType) << x->Name;
@@ -158,9 +157,9 @@ TEST_F(BinLibTest, SavedLibraryLoadsBackIdentical) {
 TEST_F(BinLibTest, TypeTablesMapStoredParametersByName) {
     BlImage image;
     image.FileHeader(kModelLibraryVersion).Fixed("", 256).I32(3);
-    image.I32(kModelDiode).I32(3).Counted("N").Counted("FOO").Counted("IS");   // reordered, one unknown
+    image.I32(kModelDiode).I32(3).Counted("N").Counted("FOO").Counted("IS");  // reordered, one unknown
     image.I32(kModelNpn).I32(2).Counted("VA").Counted("bf");                  // an alias, lower case
-    image.I32(200).I32(1).Counted("X");                                         // no such type: ignored
+    image.I32(200).I32(1).Counted("X");                                       // no such type: ignored
     image.I32(2);
     image.ModelHeader(24, "DM", kModelDiode, "memo").F64(1.5).F64(7).F64(1e-9);
     image.ModelHeader(16, "QM", kModelNpn, "").F64(50).F64(150);
@@ -172,7 +171,7 @@ TEST_F(BinLibTest, TypeTablesMapStoredParametersByName) {
     LibraryModel* d = library.First();
     EXPECT_DOUBLE_EQ(Value(d, "N"), 1.5);
     EXPECT_DOUBLE_EQ(Value(d, "IS"), 1e-9);
-    EXPECT_DOUBLE_EQ(Value(d, "RS"), 0);        // not stored: the default
+    EXPECT_DOUBLE_EQ(Value(d, "RS"), 0);  // not stored: the default
     EXPECT_DOUBLE_EQ(Value(d, "VJ"), 1);
     LibraryModel* q = ModelLibrary::Next(d);
     EXPECT_DOUBLE_EQ(Value(q, "VAF"), 50);
@@ -237,7 +236,7 @@ TEST_F(BinLibTest, DamagedFilesAreRefusedOrSkippedSafely) {
     for (const Case& c : cases) {
         WriteFile(path, c.bytes);
         ModelLibrary library;
-        library.AddNewModel(kModelDiode);   // a load replaces what was there
+        library.AddNewModel(kModelDiode);  // a load replaces what was there
         EXPECT_EQ(LoadModelLibrary(library, path.c_str(), false), c.result) << c.what;
         EXPECT_EQ(library.Models.count, c.models) << c.what;
         EXPECT_EQ(IsModelLibraryFile(path.c_str()), c.result != kResultNotFormat) << c.what;
@@ -275,7 +274,7 @@ TEST_F(BinLibTest, OlderFormatsAreConvertedAndKeptBeside) {
     EXPECT_STREQ(r->Name, "r_1");
     EXPECT_EQ(Value(r, "R"), 2.2);
     EXPECT_EQ(Value(r, "TC1"), 1e-3);
-    EXPECT_EQ(Value(r, "NM"), 1);   // inserted after that release: its default
+    EXPECT_EQ(Value(r, "NM"), 1);  // inserted after that release: its default
     EXPECT_EQ(Value(r, "T_MEASURED"), 25);
     LibraryModel* d = ModelLibrary::Next(r);
     EXPECT_EQ(Value(d, "IS"), 1e-14);
@@ -318,8 +317,8 @@ TEST_F(BinLibTest, SortAndCleanUpOrderModelsByTypeAndName) {
         int type;
         const char* name;
     } entries[] = {
-        {kModelNpn, "Q2N2222"}, {kModelDiode, "d1N4148"}, {kModelNpn, "Q2N10"},   {kModelDiode, ""},
-        {kModelDiode, "D1N4148"}, {kModelNpn, "q2n10"},   {kModelOpamp, "OA1"},
+        {kModelNpn, "Q2N2222"},   {kModelDiode, "d1N4148"}, {kModelNpn, "Q2N10"}, {kModelDiode, ""},
+        {kModelDiode, "D1N4148"}, {kModelNpn, "q2n10"},     {kModelOpamp, "OA1"},
     };
     for (const Entry& e : entries) CopyTextBounded(library.AddNewModel(e.type)->Name, e.name, kLibraryNameSize);
     CleanUpModelLibrary(library);
@@ -363,13 +362,15 @@ TEST_F(BinLibTest, ShippedLibraryTextAndBinaryAgree) {
             continue;
         }
         flush();
-        if (!line.empty() && line[0] == '*') comment = line.size() > 2 ? line.substr(2) : "";
-        else if (!line.empty()) statement = line;
+        if (!line.empty() && line[0] == '*')
+            comment = line.size() > 2 ? line.substr(2) : "";
+        else if (!line.empty())
+            statement = line;
     }
     flush();
     ASSERT_GE(models->ModelStatements.Count, 25);
 
-    gSolver.AnalysisKind = 0;   // the value checks run as for an analysis
+    gSolver.AnalysisKind = 0;  // the value checks run as for an analysis
     ModelLibrary built;
     for (int row = 0; row < models->ModelStatements.Count; ++row) {
         ModelRecord* record = ResolveAko(models, -1, row, false, false);

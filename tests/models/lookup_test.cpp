@@ -12,6 +12,7 @@
 
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
@@ -22,7 +23,6 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
-#include "core/port.h"
 #include "tests/models/fake_circuit_scopes.h"
 #include "tests/models/fake_library_index.h"
 #include "tests/support/tempdir.h"
@@ -92,10 +92,10 @@ TEST_F(LookupTest, ScopesAreSearchedOutward) {
         const char* name;
         int row;
     } cases[] = {
-        {kModelDiode, 1, "M", mainM},   {kModelDiode, 2, "M", subM},     {kModelDiode, 3, "M", subM},
-        {kModelDiode, 4, "M", mainM},   {kModelDiode, 0, "M", -1},       {kModelDiode, 3, "G", global},
-        {kModelNpn, 2, "M", -1},        {kModelPnp, 2, "QL", lpnp},      {kModelLpnp, 3, "QP", pnp},
-        {kModelBsim3N, 1, "MB", bsim},  {kModelDiode, 1, "m", -1},       {kModelDiode, 1, nullptr, -1},
+        {kModelDiode, 1, "M", mainM},  {kModelDiode, 2, "M", subM}, {kModelDiode, 3, "M", subM},
+        {kModelDiode, 4, "M", mainM},  {kModelDiode, 0, "M", -1},   {kModelDiode, 3, "G", global},
+        {kModelNpn, 2, "M", -1},       {kModelPnp, 2, "QL", lpnp},  {kModelLpnp, 3, "QP", pnp},
+        {kModelBsim3N, 1, "MB", bsim}, {kModelDiode, 1, "m", -1},   {kModelDiode, 1, nullptr, -1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FindModelByName(models, c.type, c.scope, c.name, nullptr), c.row)
@@ -124,14 +124,14 @@ TEST_F(LookupTest, LibraryListsHoldEachLibraryOnce) {
         bool searchAll;
         int result;
         int index;
-        const char* path;   // under the folder
+        const char* path;  // under the folder
     } cases[] = {
         {"", 0, false, 0, 0, "NOM.LIB"},
         {"\"NOM.LIB\" ; the master", 0, false, 0, 0, "NOM.LIB"},
         {"X.LIB", 0, false, 0, 1, "X.LIB"},
-        {"x.lib", 0, false, kResultNoSuchFile, -1, nullptr},   // names are case-sensitive
-        {"X.LIB", 1, false, 0, 0, "X.LIB"},                    // list 1 is searched alone ...
-        {"NOM.LIB", 1, true, 0, 0, "NOM.LIB"},                 // ... unless all lists are searched
+        {"x.lib", 0, false, kResultNoSuchFile, -1, nullptr},  // names are case-sensitive
+        {"X.LIB", 1, false, 0, 0, "X.LIB"},                   // list 1 is searched alone ...
+        {"NOM.LIB", 1, true, 0, 0, "NOM.LIB"},                // ... unless all lists are searched
     };
     for (const Case& c : cases) {
         int index = -2;
@@ -191,7 +191,7 @@ TEST_F(LookupTest, BinaryLibraryModelsAreBroughtInOnce) {
 TEST_F(LookupTest, BinnedVariantsAreChosenByLengthAndWidth) {
     int b1 = Parse(".MODEL B.1 NMOS (LEVEL=8 LMIN=1u LMAX=2u WMIN=1u WMAX=10u)");
     int b2 = Parse(".MODEL B.2 NMOS (LEVEL=8 LMIN=2u LMAX=5u WMIN=1u WMAX=10u)");
-    Parse(".MODEL B.3 NMOS (LEVEL=8 LMIN=5u LMAX=9u WMIN=1u)");   // no WMAX: not binned
+    Parse(".MODEL B.3 NMOS (LEVEL=8 LMIN=5u LMAX=9u WMIN=1u)");          // no WMAX: not binned
     Parse(".MODEL BX NMOS (LEVEL=8 LMIN=5u LMAX=9u WMIN=1u WMAX=10u)");  // not a variant of B
     struct Case {
         double l;
@@ -204,10 +204,11 @@ TEST_F(LookupTest, BinnedVariantsAreChosenByLengthAndWidth) {
     EXPECT_EQ(models->Notes.Count, 0);
 
     // From a library: the candidates are logged and the one that fits is brought in.
-    WriteLibrary("BIN.LBR", {
-                                {kModelBsim3N, "C.1", "", {{"LMIN", 1e-6}, {"LMAX", 2e-6}, {"WMIN", 1e-6}, {"WMAX", 1e-5}}},
-                                {kModelBsim3N, "C.2", "", {{"LMIN", 2e-6}, {"LMAX", 5e-6}, {"WMIN", 1e-6}, {"WMAX", 1e-5}}},
-                            });
+    WriteLibrary("BIN.LBR",
+                 {
+                     {kModelBsim3N, "C.1", "", {{"LMIN", 1e-6}, {"LMAX", 2e-6}, {"WMIN", 1e-6}, {"WMAX", 1e-5}}},
+                     {kModelBsim3N, "C.2", "", {{"LMIN", 2e-6}, {"LMAX", 5e-6}, {"WMIN", 1e-6}, {"WMAX", 1e-5}}},
+                 });
     ASSERT_EQ(AddLibraryFile(models, "BIN.LBR", 0, nullptr, false), 0);
     std::vector<std::string> log;
     int row = FindPartBinnedModel(models, kModelNmos, 2, "C", 3e-6, 2e-6, &log);
@@ -255,7 +256,7 @@ TEST_F(LookupTest, IndexRecordsAreWalkedWithinBounds) {
     std::ofstream(Path("NOM.LIB")) << "* master\r\n";
     struct Case {
         const char* what;
-        size_t cut;   // bytes of the index kept
+        size_t cut;  // bytes of the index kept
         int mode;
         const char* name;
         long result;

@@ -7,6 +7,7 @@
 #include "tests/support/environment.h"
 
 namespace {
-[[maybe_unused]] const bool modelsenv_registered = twtest::RegisterStartup(
-    twtest::WithApplication::No, {RegisterExprMessages, BuildSymbolIndexes, RegisterModelMessages, InitModelParamTables});
+[[maybe_unused]] const bool modelsenv_registered =
+    twtest::RegisterStartup(twtest::WithApplication::No,
+                            {RegisterExprMessages, BuildSymbolIndexes, RegisterModelMessages, InitModelParamTables});
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "expr/messages.h"
@@ -14,7 +15,6 @@
 #include "models/messages.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
-#include "core/port.h"
 #include "tests/models/fake_circuit_scopes.h"
 
 namespace {
@@ -70,7 +70,7 @@ TEST_F(ModelStmtTest, DiodeStatementParsesWithItsGivenFlags) {
     EXPECT_STREQ(record->QualifiedName, "DX");
     EXPECT_DOUBLE_EQ(Value(record, "IS"), 1e-15);
     EXPECT_DOUBLE_EQ(Value(record, "N"), 1.1);
-    EXPECT_DOUBLE_EQ(Value(record, "RS"), 0);   // the default
+    EXPECT_DOUBLE_EQ(Value(record, "RS"), 0);  // the default
     for (int i = 0; i < ModelParamCount(kModelDiode); ++i) {
         bool expected = i == Index(record, "IS") || i == Index(record, "N");
         EXPECT_EQ(record->Given[i] != 0, expected) << i;
@@ -94,10 +94,8 @@ TEST_F(ModelStmtTest, BadStatementsAreRefusedAndLeaveTheListAsItWas) {
         int message;
         const char* shown;  // a part of the message text
     } cases[] = {
-        {".MODEL D", 11859, "name and type"},
-        {".MODEL X1 FOO (A=1)", 11855, "'FOO'"},
-        {".MODEL TEMP D", 10889, "'TEMP'"},
-        {".MODEL DX D (N=2)", 10896, "Duplicate"},
+        {".MODEL D", 11859, "name and type"}, {".MODEL X1 FOO (A=1)", 11855, "'FOO'"},
+        {".MODEL TEMP D", 10889, "'TEMP'"},   {".MODEL DX D (N=2)", 10896, "Duplicate"},
         {".MODEL DZ D (IS=1", 11900, "')'"},
     };
     for (const Case& c : cases) {
@@ -157,14 +155,9 @@ TEST_F(ModelStmtTest, BadParameterListsReportAndGiveNoRecord) {
         const char* text;
         int message;
     } cases[] = {
-        {".MODEL E1 D IS=1 LOT/12=1", 11863},
-        {".MODEL E2 D DEV=5% IS=1", 11852},
-        {".MODEL E3 D IS=1 LOT/1X=1", 11903},
-        {".MODEL E4 D (IS=1) )", 11903},
-        {".MODEL E5 D IS 1", 11900},
-        {".MODEL E6 D IS=", 11901},
-        {".MODEL E7 D IS=abc+", 11861},
-        {".MODEL E8 D =1", 11900},
+        {".MODEL E1 D IS=1 LOT/12=1", 11863}, {".MODEL E2 D DEV=5% IS=1", 11852}, {".MODEL E3 D IS=1 LOT/1X=1", 11903},
+        {".MODEL E4 D (IS=1) )", 11903},      {".MODEL E5 D IS 1", 11900},        {".MODEL E6 D IS=", 11901},
+        {".MODEL E7 D IS=abc+", 11861},       {".MODEL E8 D =1", 11900},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(Parse(c.text), 0) << c.text;
@@ -281,9 +274,9 @@ TEST_F(ModelStmtTest, KeepTextsModeKeepsEachValueAsWritten) {
     ASSERT_NE(record->Texts, nullptr);
     EXPECT_STREQ(record->Texts[Index(record, "IS")], "{ISX}");
     EXPECT_STREQ(record->Texts[Index(record, "N")], "1.1 LOT=5%");
-    EXPECT_STREQ(record->Texts[Index(record, "RS")], "0");   // the formatted default
-    char* text = WriteModelStatement(kModelDiode, 0, record->Values, ModelParamCount(kModelDiode), "DK",
-                                     record->Given, record->Texts);
+    EXPECT_STREQ(record->Texts[Index(record, "RS")], "0");  // the formatted default
+    char* text = WriteModelStatement(kModelDiode, 0, record->Values, ModelParamCount(kModelDiode), "DK", record->Given,
+                                     record->Texts);
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, ".MODEL DK D (IS={ISX} N=1.1 LOT=5%)");
     MemFree(text);
@@ -315,8 +308,9 @@ TEST_F(ModelStmtTest, WriterGivesStatementsThatReadBack) {
 
     // A long list wraps within WIDTH and parses back to the same values.
     GlobalSettings.width = 40;
-    ModelRecord* bjt = ParseAndResolve(".MODEL QW NPN IS=12f BF=220 VAF=90 IKF=0.25 ISE=15f NE=1.5 BR=5 RB=10 "
-                                       "RE=0.3 RC=1 CJE=24p CJC=8p TF=0.45n TR=50n");
+    ModelRecord* bjt = ParseAndResolve(
+        ".MODEL QW NPN IS=12f BF=220 VAF=90 IKF=0.25 ISE=15f NE=1.5 BR=5 RB=10 "
+        "RE=0.3 RC=1 CJE=24p CJC=8p TF=0.45n TR=50n");
     ASSERT_NE(bjt, nullptr);
     char* text = WriteModelStatement(kModelNpn, kWriteContinuation, bjt->Values, ModelParamCount(kModelNpn), "QW2",
                                      nullptr, nullptr);
@@ -355,9 +349,12 @@ TEST_F(ModelStmtTest, DefinesExpandIntoSeveralParameters) {
     FakeCircuitScopes scopes;
     scopes.substitute = [](const std::string& text) {
         std::string s = text;
-        if (s == "DEFS") s = "1f N=1.3";
-        else if (s == "GROW") s = "GROW+1";
-        else if (s.rfind("GROW", 0) == 0) s += "+1";
+        if (s == "DEFS")
+            s = "1f N=1.3";
+        else if (s == "GROW")
+            s = "GROW+1";
+        else if (s.rfind("GROW", 0) == 0)
+            s += "+1";
         return s;
     };
     ScopedPort<ModelCircuitScopes> scopesPort(InstallCircuitScopes, &scopes);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -8,7 +9,6 @@
 #include <limits>
 #include <string>
 #include <utility>
-#include <strings.h>
 #include <vector>
 
 #include "core/messages.h"
@@ -50,9 +50,9 @@ TEST_F(ModelTypesTest, FindModelTypeByName) {
         int type;
     };
     const Case cases[] = {
-        {"NMOS", 3}, {"PMOS", 16}, {"LPNP", 38}, {"R", 14},    {"RES", 14},   {"SW", 10},      {"PWL", 43},
-        {"D", 1},    {"OPA", 0},   {"UBGT", 30}, {"UIO", 31},  {"nmos", -1},  {"", -1},        {"NMOS ", -1},
-        {"ISWITCH", 11}, {"GASFET", 9}, {"DINPUT", 19},
+        {"NMOS", 3}, {"PMOS", 16},  {"LPNP", 38},    {"R", 14},     {"RES", 14},    {"SW", 10},
+        {"PWL", 43}, {"D", 1},      {"OPA", 0},      {"UBGT", 30},  {"UIO", 31},    {"nmos", -1},
+        {"", -1},    {"NMOS ", -1}, {"ISWITCH", 11}, {"GASFET", 9}, {"DINPUT", 19},
     };
     for (const Case& c : cases) EXPECT_EQ(FindModelTypeByName(c.keyword), c.type) << c.keyword;
     EXPECT_EQ(FindModelTypeByName(nullptr), -1);
@@ -72,17 +72,34 @@ TEST_F(ModelTypesTest, FindModelParamIndexWithSwapAndAliases) {
         const char* found;  // null: not found
     };
     const Case cases[] = {
-        {kModelNpn, "VAF", "VAF"},      {kModelNpn, "vaf", "VAF"},       {kModelNpn, "VA", "VAF"},
-        {kModelNpn, "IK", "IKF"},       {kModelPnp, "PT", "XTI"},        {kModelLpnp, "CCS", "CJS"},
-        {kModelNpn, "ms", "MJS"},       {kModelBsim3N, "VTHO", "VTH0"},  {kModelBsim3N, "vtho", "VTH0"},
-        {kModelBsim3P, "JSW", "JSSW"},  {kModelTline, "Z0", "ZO"},       {kModelTline, "ZO", "ZO"},
-        {kModelBsim1N, "TEMP", "T_ABS"}, {kModelBsim1P, "WDF", "W"},     {kModelBsim2N, "LK1", "K1L"},
-        {kModelBsim2P, "WPHI", "PHIW"}, {kModelNmos, "UO", "UO"},        {kModelNmos, "U0", "UO"},
+        {kModelNpn, "VAF", "VAF"},
+        {kModelNpn, "vaf", "VAF"},
+        {kModelNpn, "VA", "VAF"},
+        {kModelNpn, "IK", "IKF"},
+        {kModelPnp, "PT", "XTI"},
+        {kModelLpnp, "CCS", "CJS"},
+        {kModelNpn, "ms", "MJS"},
+        {kModelBsim3N, "VTHO", "VTH0"},
+        {kModelBsim3N, "vtho", "VTH0"},
+        {kModelBsim3P, "JSW", "JSSW"},
+        {kModelTline, "Z0", "ZO"},
+        {kModelTline, "ZO", "ZO"},
+        {kModelBsim1N, "TEMP", "T_ABS"},
+        {kModelBsim1P, "WDF", "W"},
+        {kModelBsim2N, "LK1", "K1L"},
+        {kModelBsim2P, "WPHI", "PHIW"},
+        {kModelNmos, "UO", "UO"},
+        {kModelNmos, "U0", "UO"},
         {kModelBsim4N, "VERSION", "VERSION"},
         // Aliases belong to their family only.
-        {kModelDiode, "VA", nullptr},   {kModelBsim4N, "JSW", nullptr},  {kModelBsim2N, "TEMP", nullptr},
-        {kModelDiode, "", nullptr},     {kModelDiode, "NOPE", nullptr},
-        {kModelPwl, "IS", nullptr},     {kModelNone, "IS", nullptr},     {kModelUBgt, "X", nullptr},
+        {kModelDiode, "VA", nullptr},
+        {kModelBsim4N, "JSW", nullptr},
+        {kModelBsim2N, "TEMP", nullptr},
+        {kModelDiode, "", nullptr},
+        {kModelDiode, "NOPE", nullptr},
+        {kModelPwl, "IS", nullptr},
+        {kModelNone, "IS", nullptr},
+        {kModelUBgt, "X", nullptr},
     };
     for (const Case& c : cases) {
         int index = FindModelParamIndex(c.type, c.name);
@@ -105,9 +122,25 @@ TEST_F(ModelTypesTest, MosLevelsSelectTheModelType) {
         int result;
     };
     const Case cases[] = {
-        {3, 1, 3},   {3, 3, 3},   {16, 2, 16}, {3, 4, 32},  {16, 4, 33}, {3, 5, 34},   {16, 5, 35},
-        {3, 8, 36},  {3, 49, 36}, {16, 49, 37}, {3, 14, 39}, {16, 14, 40}, {3, 44, 41}, {16, 44, 42},
-        {3, 0, -1},  {3, 6, -1},  {16, 54, -1}, {kModelDiode, 4, kModelDiode}, {kModelBsim3N, 1, kModelBsim3N},
+        {3, 1, 3},
+        {3, 3, 3},
+        {16, 2, 16},
+        {3, 4, 32},
+        {16, 4, 33},
+        {3, 5, 34},
+        {16, 5, 35},
+        {3, 8, 36},
+        {3, 49, 36},
+        {16, 49, 37},
+        {3, 14, 39},
+        {16, 14, 40},
+        {3, 44, 41},
+        {16, 44, 42},
+        {3, 0, -1},
+        {3, 6, -1},
+        {16, 54, -1},
+        {kModelDiode, 4, kModelDiode},
+        {kModelBsim3N, 1, kModelBsim3N},
     };
     for (const Case& c : cases) EXPECT_EQ(MosLevelToType(c.type, c.level), c.result) << c.type << "/" << c.level;
 
@@ -201,7 +234,8 @@ TEST_F(ModelTypesTest, EveryRowIsConsistent) {
     std::vector<std::string> differing;
     for (int i = 0; i < n3.ParamCount; ++i) {
         EXPECT_STREQ(n3.Params[i].Name, p3.Params[i].Name);
-        if (std::bit_cast<uint64_t>(n3.Params[i].Default.number) != std::bit_cast<uint64_t>(p3.Params[i].Default.number))
+        if (std::bit_cast<uint64_t>(n3.Params[i].Default.number) !=
+            std::bit_cast<uint64_t>(p3.Params[i].Default.number))
             differing.push_back(n3.Params[i].Name);
     }
     EXPECT_EQ(differing, (std::vector<std::string>{"NOIA", "NOIB", "NOIC"}));
@@ -412,9 +446,9 @@ TEST_F(ModelTypesTest, CheckModelParamValue) {
 
     // Without a document nothing is shown and nothing stays pending; the value is still refused.
     mtt_report = MttReport{};
-    EXPECT_EQ(CheckModelParamValue(nullptr, 1, FindModelParamIndex(kModelDiode, "IS"), kModelDiode, &zero, nullptr,
-                                   false),
-              kResultShown);
+    EXPECT_EQ(
+        CheckModelParamValue(nullptr, 1, FindModelParamIndex(kModelDiode, "IS"), kModelDiode, &zero, nullptr, false),
+        kResultShown);
     EXPECT_EQ(mtt_report.calls, 0);
     EXPECT_EQ(PendingCode(), 0);
 
@@ -430,9 +464,20 @@ TEST_F(ModelTypesTest, FormatParamValue) {
         const char* text;
     };
     const Case cases[] = {
-        {0, "0"},           {1, "1"},          {-15, "-15"},       {1e-14, "10f"},      {1.1e-07, "110n"},
-        {4.24e+08, "424MEG"}, {0.1, "100m"},   {2.5e-06, "2.5u"},  {1.0 / 3, "333.333333333333m"},
-        {1e+20, "1E20"},    {-1.4e-12, "-1.4p"}, {1.5e-18, "1.5E-18"}, {-1.234567e-25, "-1.234567E-25"}, {123456789012345678.0, "1.23456789012346E17"},
+        {0, "0"},
+        {1, "1"},
+        {-15, "-15"},
+        {1e-14, "10f"},
+        {1.1e-07, "110n"},
+        {4.24e+08, "424MEG"},
+        {0.1, "100m"},
+        {2.5e-06, "2.5u"},
+        {1.0 / 3, "333.333333333333m"},
+        {1e+20, "1E20"},
+        {-1.4e-12, "-1.4p"},
+        {1.5e-18, "1.5E-18"},
+        {-1.234567e-25, "-1.234567E-25"},
+        {123456789012345678.0, "1.23456789012346E17"},
     };
     char buffer[40];
     for (const Case& c : cases) EXPECT_STREQ(FormatParamValue(buffer, sizeof buffer, &c.value), c.text) << c.value;

@@ -13,7 +13,9 @@ namespace {
 namespace clipboard = platform::clipboard;
 
 TEST(ClipboardTest, TextRoundTripsWithLineEndsAndAccents) {
-    const std::string texts[] = {"R1 1 2 10k\r\nC1 2 0 1u\r\n", "1 \xC2\xB5" "F"};
+    const std::string texts[] = {"R1 1 2 10k\r\nC1 2 0 1u\r\n",
+                                 "1 \xC2\xB5"
+                                 "F"};
     for (const std::string& t : texts) {
         ASSERT_TRUE(clipboard::SetText(t));
         EXPECT_TRUE(clipboard::HasText());

@@ -164,10 +164,18 @@ TEST(DialogModal, EscEnterAndCloseBoxPressButtons) {
         int expected;
     };
     const Case cases[] = {
-        {"Esc cancels", [&](Dialog& d) { app->PostKeyDown(&d, platform::key::Escape); app->PumpEvents(); },
+        {"Esc cancels",
+         [&](Dialog& d) {
+             app->PostKeyDown(&d, platform::key::Escape);
+             app->PumpEvents();
+         },
          dlgid::Cancel},
         {"Enter presses the default button",
-         [&](Dialog& d) { app->PostKeyDown(&d, platform::key::Enter); app->PumpEvents(); }, dlgid::Ok},
+         [&](Dialog& d) {
+             app->PostKeyDown(&d, platform::key::Enter);
+             app->PumpEvents();
+         },
+         dlgid::Ok},
         {"close box cancels", [](Dialog& d) { d.Close(); }, dlgid::Cancel},
     };
     for (const Case& c : cases) {
@@ -540,7 +548,7 @@ TEST(DialogNotify, FocusNotifiesAndShowsPromptInStrip) {
         platform::Application::Instance()->PumpEvents();
         EXPECT_EQ(101, d.FocusedId());
         EXPECT_EQ("Prompt 101", d.Prompt().Text());  // one line: up to the line break
-        d.Prompt().Attach(1, 2);  // two lines show both
+        d.Prompt().Attach(1, 2);                     // two lines show both
         d.FocusControl(102);
         platform::Application::Instance()->PumpEvents();
         EXPECT_EQ("Prompt 102\nTip 102", d.Prompt().Text());

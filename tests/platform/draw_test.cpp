@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <climits>
 #include <string>
 #include <vector>
 
@@ -44,9 +44,8 @@ FontDesc DrwFont(int height, int escapement = 0) {
 
 // A picture that uses every kind of output the program's views use.
 void DrwPaintScene(DrawSurface& s) {
-    const platform::PenStyle styles[] = {platform::PenStyle::Solid, platform::PenStyle::Dash,
-                                         platform::PenStyle::Dot, platform::PenStyle::DashDot,
-                                         platform::PenStyle::DashDotDot};
+    const platform::PenStyle styles[] = {platform::PenStyle::Solid, platform::PenStyle::Dash, platform::PenStyle::Dot,
+                                         platform::PenStyle::DashDot, platform::PenStyle::DashDotDot};
     int y = 6;
     for (platform::PenStyle st : styles) {
         PenDesc pen = PenDesc::Solid(kDrwBlue);
@@ -279,7 +278,6 @@ TEST(DrawSurfaceTest, ThinLinesAndOutlinesSetExactPixels) {
     EXPECT_EQ(img.PixelAt(30, 19), kDrwWhite);
     EXPECT_EQ(img.PixelAt(29, 20), kDrwWhite);
 }
-
 
 // Lines drawn in every direction keep their first point and leave out their last,
 // so that two lines meeting end to end neither overlap nor leave a gap.

@@ -71,7 +71,13 @@ TEST_F(ProfileTest, IntegersReadLikeTheProgramExpects) {
         int want;
     };
     const Case cases[] = {
-        {"12", 12}, {"-5", -5}, {"0x1F", 31}, {"7 apples", 7}, {"abc", -1}, {"", -1}, {"99999999999", INT_MAX},
+        {"12", 12},
+        {"-5", -5},
+        {"0x1F", 31},
+        {"7 apples", 7},
+        {"abc", -1},
+        {"", -1},
+        {"99999999999", INT_MAX},
         {"-99999999999", INT_MIN},
     };
     platform::Profile p(path);

@@ -128,8 +128,8 @@ TEST(PropSheet, CancelReachesOnlyInitialisedPagesOnce) {
     std::string a = "x", b = "y", c = "z";
     PropertySheet sheet("Sheet");
     psht_Page p1("One", 101, &a), p2("Two", 201, &b), p3("Three", 301, &c);
-    for (PropertyPage* p : {static_cast<PropertyPage*>(&p1), static_cast<PropertyPage*>(&p2),
-                            static_cast<PropertyPage*>(&p3)})
+    for (PropertyPage* p :
+         {static_cast<PropertyPage*>(&p1), static_cast<PropertyPage*>(&p2), static_cast<PropertyPage*>(&p3)})
         sheet.AddPage(p);
     sheet.SetStartPage(2);
     int result = psht_Run(sheet, [&](PropertySheet& s) {

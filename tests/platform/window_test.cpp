@@ -98,12 +98,23 @@ TEST(WindowTest, KeysAndCharactersReachTheWindowWithOurCodes) {
     ASSERT_TRUE(w.Create(nullptr, Rect{0, 0, 80, 60}));
     w.Show();
     const std::vector<wnt_Key> cases = {
-        {'A', platform::ModShift}, {'7', platform::ModNone},    {key::Escape, 0},
-        {key::Enter, 0},          {key::F10, 0},                {key::Function(1), platform::ModAlt},
-        {key::Pause, 0},          {key::Delete, platform::ModShift}, {key::Add, platform::ModCtrl},
-        {key::Numpad0 + 5, 0},    {key::PageDown, 0},           {key::Left, 0},
-        {key::Space, 0},          {key::Tab, 0},                {key::Back, 0},
-        {key::Minus, 0},          {key::Insert, platform::ModCtrl},
+        {'A', platform::ModShift},
+        {'7', platform::ModNone},
+        {key::Escape, 0},
+        {key::Enter, 0},
+        {key::F10, 0},
+        {key::Function(1), platform::ModAlt},
+        {key::Pause, 0},
+        {key::Delete, platform::ModShift},
+        {key::Add, platform::ModCtrl},
+        {key::Numpad0 + 5, 0},
+        {key::PageDown, 0},
+        {key::Left, 0},
+        {key::Space, 0},
+        {key::Tab, 0},
+        {key::Back, 0},
+        {key::Minus, 0},
+        {key::Insert, platform::ModCtrl},
     };
     for (const wnt_Key& c : cases) app.PostKeyDown(&w, c.key, c.modifiers);
     app.PumpEvents();
@@ -125,7 +136,8 @@ TEST(WindowTest, AcceleratorsOfTheWindowAndItsParentsComeFirst) {
     ASSERT_TRUE(child.Create(&parent, Rect{0, 0, 100, 50}));
     EXPECT_EQ(child.Parent(), &parent);
     const platform::AcceleratorTable parentKeys = {{key::F1 + 1, 0, 100}};
-    const platform::AcceleratorTable childKeys = {{'S', platform::ModCtrl, 200}, {'S', platform::ModCtrl | platform::ModShift, 201}};
+    const platform::AcceleratorTable childKeys = {{'S', platform::ModCtrl, 200},
+                                                  {'S', platform::ModCtrl | platform::ModShift, 201}};
     parent.SetAccelerators(&parentKeys);
     child.SetAccelerators(&childKeys);
     parent.Show();
@@ -250,7 +262,6 @@ TEST(WindowTest, PaintFillsTheWindowAndOverlayMarksToggleOff) {
     ASSERT_TRUE(w.SaveImage(png));
     ASSERT_TRUE(after.Load(png));
     EXPECT_TRUE(after.SameContent(before));
-
 }
 
 TEST(WindowTest, CloseAsksFirstAndDestroyReachesParentThenChildren) {

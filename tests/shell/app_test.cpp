@@ -3,12 +3,12 @@
 // instance, failed starts, the accelerator filter and the timed auto-save.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "core/cmdline.h"
@@ -178,8 +178,8 @@ TEST_F(AppAccelerators, TablesSwitchWithTheRunState) {
 }
 
 TEST_F(AppAccelerators, SeventeenTablesAreLoaded) {
-    const std::vector<std::pair<int, int>> sizes = {{500, 20}, {515, 1},  {504, 10}, {506, 6}, {507, 22},
-                                                    {514, 6},  {517, 5},  {518, 4},  {508, 2}, {501, 0}};
+    const std::vector<std::pair<int, int>> sizes = {{500, 20}, {515, 1}, {504, 10}, {506, 6}, {507, 22},
+                                                    {514, 6},  {517, 5}, {518, 4},  {508, 2}, {501, 0}};
     for (const auto& [id, size] : sizes) {
         ASSERT_NE(GetAcceleratorTable(id), nullptr) << id;
         EXPECT_EQ(GetAcceleratorTable(id)->Size(), size) << id;

@@ -37,9 +37,7 @@ protected:
     }
     std::string Path() const { return dir_.File("tarn.dat"); }
 
-    void WriteText(const std::string& text) {
-        std::ofstream(Path(), std::ios::binary) << text;
-    }
+    void WriteText(const std::string& text) { std::ofstream(Path(), std::ios::binary) << text; }
     std::string ReadText() {
         std::ifstream in(Path(), std::ios::binary);
         std::stringstream s;
@@ -70,8 +68,8 @@ TEST_F(ColorTableTest, RowsHoldTheDefaultColoursWithTheirPensAndBrushes) {
         Color rgb;
     };
     const Case cases[] = {
-        {0, MakeColor(0, 0, 0)},          {1, MakeColor(0x80, 0, 0)},       {4, MakeColor(0, 0, 0x80)},
-        {9, MakeColor(0xff, 0, 0)},       {12, MakeColor(0, 0, 0xff)},      {15, MakeColor(0xff, 0xff, 0xff)},
+        {0, MakeColor(0, 0, 0)},           {1, MakeColor(0x80, 0, 0)},        {4, MakeColor(0, 0, 0x80)},
+        {9, MakeColor(0xff, 0, 0)},        {12, MakeColor(0, 0, 0xff)},       {15, MakeColor(0xff, 0xff, 0xff)},
         {16, MakeColor(0x5a, 0x91, 0xab)}, {35, MakeColor(0xfe, 0x79, 0x00)}, {63, MakeColor(0x20, 0x20, 0x20)},
     };
     for (const Case& c : cases) {
@@ -123,10 +121,10 @@ TEST_F(ColorTableTest, FindNearestColorPrefersExactThenFewestDifferingBits) {
         int row;
     };
     const Case cases[] = {
-        {0x000001, 0},                          // one bit from black
-        {MakeColor(0xff, 0xff, 0xff), 15},      // exact
-        {MakeColor(0x80, 0x00, 0x80), 5},       // also entry 55: the first row wins
-        {MakeColor(0xfe, 0x00, 0x00), 9},       // one bit from red
+        {0x000001, 0},                      // one bit from black
+        {MakeColor(0xff, 0xff, 0xff), 15},  // exact
+        {MakeColor(0x80, 0x00, 0x80), 5},   // also entry 55: the first row wins
+        {MakeColor(0xfe, 0x00, 0x00), 9},   // one bit from red
         {MakeColor(0x20, 0x20, 0x20), 63},
     };
     for (const Case& c : cases) EXPECT_EQ(FindNearestColor(c.rgb), c.row) << std::hex << c.rgb;
@@ -140,12 +138,12 @@ TEST_F(ColorTableTest, CancelledEditRestoresAndAppliedEditChangesRows) {
 
     Color red = MakeColor(255, 0, 0);
     SetEditedPaletteColor(20, red, nullptr);
-    SetEditedPaletteColor(5, red, nullptr);    // fixed: ignored
-    SetEditedPaletteColor(64, red, nullptr);   // beyond the entries: ignored
-    EXPECT_EQ(GetPaletteColor(20, true), red);                // the page shows the copy
+    SetEditedPaletteColor(5, red, nullptr);     // fixed: ignored
+    SetEditedPaletteColor(64, red, nullptr);    // beyond the entries: ignored
+    EXPECT_EQ(GetPaletteColor(20, true), red);  // the page shows the copy
     EXPECT_EQ(GetPaletteColor(5, true), GetDefaultColor(5));
     EXPECT_EQ(GetPaletteColor(20, false), PaletteIndexColor(20));
-    EXPECT_EQ(GetColorRow(20)->color, GetDefaultColor(20));   // drawings do not change yet
+    EXPECT_EQ(GetColorRow(20)->color, GetDefaultColor(20));  // drawings do not change yet
 
     CancelPaletteEdit();
     EXPECT_FALSE(IsPaletteBeingEdited());
@@ -180,9 +178,8 @@ TEST_F(ColorTableTest, SectionReadsOnlyTheUserEntries) {
         Color rgb;
     };
     const Case cases[] = {
-        {5, GetDefaultColor(5)},  {20, MakeColor(255, 0, 0)}, {21, MakeColor(0, 255, 0)},
-        {22, GetDefaultColor(22)}, {16, GetDefaultColor(16)},  {63, MakeColor(0, 0, 0)},
-        {30, GetDefaultColor(30)},  // after the next header
+        {5, GetDefaultColor(5)},   {20, MakeColor(255, 0, 0)}, {21, MakeColor(0, 255, 0)}, {22, GetDefaultColor(22)},
+        {16, GetDefaultColor(16)}, {63, MakeColor(0, 0, 0)},   {30, GetDefaultColor(30)},  // after the next header
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.entry);

@@ -504,11 +504,9 @@ TEST(ShellPropertySheet, BoundedFieldsKeepTheirLastValidValue) {
     // Bounds: [0, 20] for both; the previous value is 3.
     const std::vector<Case> cases = {
         {"12.5", 12.5, "12.5", 12, "12"},  // the integer part
-        {"1k", 3, "3", 3, "3"},          // out of range
-        {"abc", 3, "3", 3, "3"},         // not a number
-        {"20", 20, "20", 20, "20"},
-        {"0", 0, "0", 0, "0"},
-        {"-1", 3, "3", 3, "3"},
+        {"1k", 3, "3", 3, "3"},            // out of range
+        {"abc", 3, "3", 3, "3"},           // not a number
+        {"20", 20, "20", 20, "20"},       {"0", 0, "0", 0, "0"}, {"-1", 3, "3", 3, "3"},
     };
     dlgs_Run(sheet, [&] {
         for (const Case& c : cases) {

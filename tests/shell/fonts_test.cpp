@@ -194,7 +194,7 @@ TEST_F(FontsTest, TextBlocksMeasureTheirLines) {
     };
     const Case cases[] = {
         {"three", 0, 1, three},
-        {"one\r\nthree", 0, 2, three + 5},      // a CR LF pair is one break
+        {"one\r\nthree", 0, 2, three + 5},  // a CR LF pair is one break
         {"three\none", 0, 2, three + 5},
         {"one\rthree\rone", 0, 3, three + 5},
         {"one\r\n\r\nthree", 0, 3, three + 5},
@@ -233,12 +233,9 @@ TEST_F(FontsTest, RotatedTextRectanglesTurnAboutTheCorner) {
         Rect want;
     };
     const Case cases[] = {
-        {0, {x, y - a, x + w + 1, y + 1}},
-        {kFontBold, {x, y - a, x + w + 1, y + 1}},
-        {kFontRotate180, {x - 1, y - a, x - w, y}},
-        {kFontRotate90, {x, y, x + a, y - w - 1}},
-        {kFontRotate270, {x, y, x - a, y + w + 1}},
-        {kFontRotate90 | kFontRotate180, {x - 1, y - a, x - w, y}},
+        {0, {x, y - a, x + w + 1, y + 1}},          {kFontBold, {x, y - a, x + w + 1, y + 1}},
+        {kFontRotate180, {x - 1, y - a, x - w, y}}, {kFontRotate90, {x, y, x + a, y - w - 1}},
+        {kFontRotate270, {x, y, x - a, y + w + 1}}, {kFontRotate90 | kFontRotate180, {x - 1, y - a, x - w, y}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.style);

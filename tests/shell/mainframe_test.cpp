@@ -57,7 +57,7 @@ protected:
 };
 
 TEST_F(MainFrameTest, MenuBarHasTheNineTopLevelMenus) {
-    const std::vector<std::string> expected = {"&File",  "&Edit",     "&Component", "&Windows", "&Options",
+    const std::vector<std::string> expected = {"&File",     "&Edit",   "&Component", "&Windows", "&Options",
                                                "&Analysis", "&Design", "&Model",     "&Help"};
     EXPECT_EQ(frame_->MenuBarTitles(), expected);
     EXPECT_EQ(frame_->Title(), "Tarnwick 8.0.1.0");

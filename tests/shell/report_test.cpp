@@ -5,6 +5,7 @@
 // conversions, and help.tw8 read against damaged files.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +16,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "core/cmdline.h"
@@ -149,8 +149,7 @@ protected:
 
     // Runs `call` with an answerer that records the box and answers `answer`
     // (after `act` had its turn with the box).
-    int Run(const std::function<int()>& call, int answer,
-            const std::function<void(CMessageBoxDlg&)>& act = nullptr) {
+    int Run(const std::function<int()>& call, int answer, const std::function<void(CMessageBoxDlg&)>& act = nullptr) {
         platform::ScopedModalAnswerer scoped([&](platform::ModalRequest& r) -> int {
             auto* box = dynamic_cast<CMessageBoxDlg*>(&r);
             if (!box) return dlgid::Failed;
@@ -193,32 +192,110 @@ TEST_F(ReportTest, BoxesShowCaptionButtonsIconAndReturnTheButton) {
         int result;
     };
     const std::vector<Case> cases = {
-        {"error code with a parent", [] { return ReportMessageLetters("PE", (platform::Window*)nullptr, 15002); },
-         dlgid::Ok, "TW8 Error", {1}, MessageIcon::Hand, 16, 1},
-        {"warning code", [] { return ReportMessageLetters("E", kRptWarningCode, 4); }, dlgid::Ok, "TW8 Warning", {1},
-         MessageIcon::Exclamation, 16, 1},
-        {"question: Yes", [] { return ReportMessageLetters("SE", 4u, kRptPlainCode); }, dlgid::Yes, "Tarnwick", {6, 7},
-         MessageIcon::Question, 0, 6},
-        {"question: No", [] { return ReportMessageLetters("SE", 4u, kRptPlainCode); }, dlgid::No, "Tarnwick", {6, 7},
-         MessageIcon::Question, 0, 7},
-        {"Esc without a Cancel button", [] { return ReportMessageLetters("E", 15002); }, dlgid::Cancel, "TW8 Error", {1},
-         MessageIcon::Hand, 16, 2},
-        {"five buttons", [] { return ReportMessageLetters("SE", 0x26u, kRptPlainCode); }, 32, "Tarnwick",
-         {6, 32, 7, 33, 2}, MessageIcon::Question, 0, 32},
-        {"abort, retry, ignore", [] { return ReportMessageLetters("SE", 0x32u, kRptPlainCode); }, dlgid::Ignore,
-         "Tarnwick", {3, 4, 5}, MessageIcon::Exclamation, 0, 5},
-        {"information icon, OK and Cancel", [] { return ReportMessageLetters("SE", 0x41u, kRptPlainCode); },
-         dlgid::Cancel, "Tarnwick", {1, 2}, MessageIcon::Asterisk, 0, 2},
-        {"program icon", [] { return ReportMessageLetters("SE", 0x80u, kRptPlainCode); }, dlgid::Ok, "Tarnwick", {1},
-         MessageIcon::Program, 0, 1},
-        {"caller's format, no class", [] { return ReportMessageLetters("F", "Plain %d", 3); }, dlgid::Ok, "Tarnwick",
-         {1}, MessageIcon::None, 0, 1},
-        {"caller's format as a warning", [] { return ReportMessageLetters("sF", 'W', "Careful"); }, dlgid::Ok,
-         "TW8 Warning", {1}, MessageIcon::Exclamation, 16, 1},
-        {"caption given, cut to 29", [] { return ReportMessageLetters("BE", "A caption longer than thirty characters", 15002); },
-         dlgid::Ok, "A caption longer than thirty ", {1}, MessageIcon::Hand, 16, 1},
-        {"syntax button", [] { return ReportMessageLetters("E", 13258); }, dlgid::Ok, "Tarnwick", {1, 34},
-         MessageIcon::None, 0, 1},
+        {"error code with a parent",
+         [] { return ReportMessageLetters("PE", (platform::Window*)nullptr, 15002); },
+         dlgid::Ok,
+         "TW8 Error",
+         {1},
+         MessageIcon::Hand,
+         16,
+         1},
+        {"warning code",
+         [] { return ReportMessageLetters("E", kRptWarningCode, 4); },
+         dlgid::Ok,
+         "TW8 Warning",
+         {1},
+         MessageIcon::Exclamation,
+         16,
+         1},
+        {"question: Yes",
+         [] { return ReportMessageLetters("SE", 4u, kRptPlainCode); },
+         dlgid::Yes,
+         "Tarnwick",
+         {6, 7},
+         MessageIcon::Question,
+         0,
+         6},
+        {"question: No",
+         [] { return ReportMessageLetters("SE", 4u, kRptPlainCode); },
+         dlgid::No,
+         "Tarnwick",
+         {6, 7},
+         MessageIcon::Question,
+         0,
+         7},
+        {"Esc without a Cancel button",
+         [] { return ReportMessageLetters("E", 15002); },
+         dlgid::Cancel,
+         "TW8 Error",
+         {1},
+         MessageIcon::Hand,
+         16,
+         2},
+        {"five buttons",
+         [] { return ReportMessageLetters("SE", 0x26u, kRptPlainCode); },
+         32,
+         "Tarnwick",
+         {6, 32, 7, 33, 2},
+         MessageIcon::Question,
+         0,
+         32},
+        {"abort, retry, ignore",
+         [] { return ReportMessageLetters("SE", 0x32u, kRptPlainCode); },
+         dlgid::Ignore,
+         "Tarnwick",
+         {3, 4, 5},
+         MessageIcon::Exclamation,
+         0,
+         5},
+        {"information icon, OK and Cancel",
+         [] { return ReportMessageLetters("SE", 0x41u, kRptPlainCode); },
+         dlgid::Cancel,
+         "Tarnwick",
+         {1, 2},
+         MessageIcon::Asterisk,
+         0,
+         2},
+        {"program icon",
+         [] { return ReportMessageLetters("SE", 0x80u, kRptPlainCode); },
+         dlgid::Ok,
+         "Tarnwick",
+         {1},
+         MessageIcon::Program,
+         0,
+         1},
+        {"caller's format, no class",
+         [] { return ReportMessageLetters("F", "Plain %d", 3); },
+         dlgid::Ok,
+         "Tarnwick",
+         {1},
+         MessageIcon::None,
+         0,
+         1},
+        {"caller's format as a warning",
+         [] { return ReportMessageLetters("sF", 'W', "Careful"); },
+         dlgid::Ok,
+         "TW8 Warning",
+         {1},
+         MessageIcon::Exclamation,
+         16,
+         1},
+        {"caption given, cut to 29",
+         [] { return ReportMessageLetters("BE", "A caption longer than thirty characters", 15002); },
+         dlgid::Ok,
+         "A caption longer than thirty ",
+         {1},
+         MessageIcon::Hand,
+         16,
+         1},
+        {"syntax button",
+         [] { return ReportMessageLetters("E", 13258); },
+         dlgid::Ok,
+         "Tarnwick",
+         {1, 34},
+         MessageIcon::None,
+         0,
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -285,8 +362,7 @@ TEST_F(ReportTest, UserTextIsNeverAFormat) {
          "File not found '/tmp/100%s%n.cir'.\n"},
         {"caller's format with a user argument", [] { return ReportMessageLetters("F", "Name: %s", "50%%s"); },
          "Name: 50%%s\n"},
-        {"the core's port",
-         [] { return ShellReporter().Report(Message(kRptSubjectCode).Args("%s%p%n")); },
+        {"the core's port", [] { return ShellReporter().Report(Message(kRptSubjectCode).Args("%s%p%n")); },
          "Unknown model '%s%p%n'.\n"},
         {"a text argument missing", [] { return ReportMessage(Message(kRptSubjectCode)); }, "Unknown model ''.\n"},
         {"a text for a number stays as written", [] { return ReportMessage(Message(kRptWarningCode).Args("x")); },
@@ -307,9 +383,7 @@ TEST_F(ReportTest, ComponentAndFileRows) {
     services_.componentSourceIndex = [](const SchematicObject* c) {
         return reinterpret_cast<const rpt_Part*>(c)->level;
     };
-    services_.componentPartValue = [](const SchematicObject* c) {
-        return reinterpret_cast<const rpt_Part*>(c)->part;
-    };
+    services_.componentPartValue = [](const SchematicObject* c) { return reinterpret_cast<const rpt_Part*>(c)->part; };
     bool haveTable = false;
     services_.sourceFileEntry = [&haveTable](int index, const char** instance, const char** file) {
         if (!haveTable || index < 1 || index > 3) return false;
@@ -340,10 +414,9 @@ TEST_F(ReportTest, ComponentAndFileRows) {
          "Insufficient memory.\nPart:\tX1.R1\nFile:\t/lib/amp.mac", 1},
         {"a part without PART", false, [&] { return ReportMessageLetters("NE", unnamed, 15002); },
          "Insufficient memory.\n", 1},
-        {"a warning does not show the part", false, [&] { return ReportMessageLetters("NE", ownPart, kRptWarningCode, 2); },
-         "Node 2 is floating.\nPart:\tR1", 0},
-        {"file already listed", true,
-         [&] { return ReportMessageLetters("nMLE", "File:", "/work/top.cir", 1, 15002); },
+        {"a warning does not show the part", false,
+         [&] { return ReportMessageLetters("NE", ownPart, kRptWarningCode, 2); }, "Node 2 is floating.\nPart:\tR1", 0},
+        {"file already listed", true, [&] { return ReportMessageLetters("nMLE", "File:", "/work/top.cir", 1, 15002); },
          "Insufficient memory.\n\nFile:\t/work/top.cir", 0},
         {"other case is another file", true,
          [&] { return ReportMessageLetters("nMLE", "file:", "/WORK/TOP.CIR", 1, 15002); },
@@ -397,12 +470,14 @@ TEST_F(ReportTest, RowsGoToTheListOrTheTextAndAreBounded) {
     // More rows than the record holds: the rest are dropped, their arguments
     // still taken (the code after them is read correctly).
     seen = rpt_Seen{};
-    Run([] {
-        return ReportMessageLetters("MMMMMMMMMMMMMMMMMMMMMMMME", "1", "", "2", "", "3", "", "4", "", "5", "", "6", "", "7",
-                             "", "8", "", "9", "", "10", "", "11", "", "12", "", "13", "", "14", "", "15", "", "16",
-                             "", "17", "", "18", "", "19", "", "20", "", "21", "", "22", "", "23", "", "24", "",
-                             15002);
-    }, dlgid::Ok);
+    Run(
+        [] {
+            return ReportMessageLetters("MMMMMMMMMMMMMMMMMMMMMMMME", "1", "", "2", "", "3", "", "4", "", "5", "", "6",
+                                        "", "7", "", "8", "", "9", "", "10", "", "11", "", "12", "", "13", "", "14", "",
+                                        "15", "", "16", "", "17", "", "18", "", "19", "", "20", "", "21", "", "22", "",
+                                        "23", "", "24", "", 15002);
+        },
+        dlgid::Ok);
     EXPECT_EQ("TW8 Error", seen.caption);
     EXPECT_EQ(19, std::count(seen.rowList.begin(), seen.rowList.end(), '\n') + 1);
     EXPECT_EQ(0u, seen.rowList.find("1\n2\n"));
@@ -461,7 +536,8 @@ TEST_F(ReportTest, OtherDestinationsTakeTheMessage) {
     };
     services_.parameterCheckOpen = [&checkOpen] { return checkOpen; };
     services_.writeParameterCheckLine = [&lines](const char* line) { lines.push_back(std::string("check ") + line); };
-    services_.writeNumericOutputMessage = [&lines, &numericOutput](platform::Window*, const char* caption, const char*) {
+    services_.writeNumericOutputMessage = [&lines, &numericOutput](platform::Window*, const char* caption,
+                                                                   const char*) {
         lines.push_back(std::string("numeric ") + caption);
         return numericOutput;
     };
@@ -495,9 +571,9 @@ TEST_F(ReportTest, TimedWarningClosesItselfAsOk) {
 
     // The real timer, briefly.
     Prefs().warningTime = 0.05;
-    int result = Run([] { return ReportMessageLetters("wE", kRptWarningCode, 1); }, dlgid::Cancel, [](CMessageBoxDlg& box) {
-        platform::Application::Instance()->RunUntil([&] { return box.HasEnded(); }, 5000);
-    });
+    int result = Run(
+        [] { return ReportMessageLetters("wE", kRptWarningCode, 1); }, dlgid::Cancel,
+        [](CMessageBoxDlg& box) { platform::Application::Instance()->RunUntil([&] { return box.HasEnded(); }, 5000); });
     EXPECT_EQ(1, result);
 }
 
@@ -668,9 +744,7 @@ protected:
         ASSERT_TRUE(dir_.Valid());
         path_ = dir_.File("help.tw8");
     }
-    void Write(const std::string& bytes) {
-        std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
-    }
+    void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes; }
     twtest::TempDir dir_{"rpt_help"};
     std::string path_;
 };
@@ -726,16 +800,17 @@ TEST_F(ReportHelpTest, HelpButtonUnfoldsTheTopicText) {
     std::string helpText;
     bool unfolded = false, folded = false;
     int grewBy = 0;
-    Run([] { return ReportMessageLetters("E", 15002); }, dlgid::Ok, [&](CMessageBoxDlg& box) {
-        platform::Rect before = box.WindowRect();
-        box.PressButton(kMsgButtonHelp);
-        unfolded = box.HelpUnfolded() && box.IsControlVisible(kMsgBoxHelpText);
-        helpText = box.GetText(kMsgBoxHelpText);
-        grewBy = box.WindowRect().Height() - before.Height();
-        box.PressButton(kMsgButtonHelp);
-        folded = !box.HelpUnfolded() && !box.IsControlVisible(kMsgBoxHelpText) &&
-                 box.WindowRect().Height() == before.Height();
-    });
+    Run([] { return ReportMessageLetters("E", 15002); }, dlgid::Ok,
+        [&](CMessageBoxDlg& box) {
+            platform::Rect before = box.WindowRect();
+            box.PressButton(kMsgButtonHelp);
+            unfolded = box.HelpUnfolded() && box.IsControlVisible(kMsgBoxHelpText);
+            helpText = box.GetText(kMsgBoxHelpText);
+            grewBy = box.WindowRect().Height() - before.Height();
+            box.PressButton(kMsgButtonHelp);
+            folded = !box.HelpUnfolded() && !box.IsControlVisible(kMsgBoxHelpText) &&
+                     box.WindowRect().Height() == before.Height();
+        });
     EXPECT_TRUE(seen.helpAvailable);
     EXPECT_EQ((std::vector<int>{1, 21}), seen.buttons);
     EXPECT_TRUE(unfolded);
@@ -755,19 +830,26 @@ TEST_F(ReportHelpTest, HelpButtonUnfoldsTheTopicText) {
 // A wrong argument does not compile: each field takes its own type, and the
 // printf arguments take only what a message text can print.
 template <class T>
-concept rpt_PrintArg = requires(MessageRequest r, T v) { r.Args(v); };
+concept rpt_PrintArg = requires(MessageRequest r, T v) {
+    r.Args(v);
+};
 template <class T>
-concept rpt_ParentArg = requires(MessageRequest r, T v) { r.Parent(v); };
+concept rpt_ParentArg = requires(MessageRequest r, T v) {
+    r.Parent(v);
+};
 template <class T>
-concept rpt_CodeArg = requires(T v) { Message(v); };
+concept rpt_CodeArg = requires(T v) {
+    Message(v);
+};
 template <class T>
-concept rpt_TextArg = requires(MessageRequest r, T v) { r.Text(v); };
+concept rpt_TextArg = requires(MessageRequest r, T v) {
+    r.Text(v);
+};
 static_assert(rpt_PrintArg<int> && rpt_PrintArg<unsigned> && rpt_PrintArg<long> && rpt_PrintArg<double> &&
               rpt_PrintArg<const char*> && rpt_PrintArg<std::string> && rpt_PrintArg<char>);
 static_assert(!rpt_PrintArg<platform::Window*> && !rpt_PrintArg<int*> && !rpt_PrintArg<const SchematicObject*>);
 static_assert(rpt_ParentArg<platform::Window*> && !rpt_ParentArg<int> && !rpt_ParentArg<const char*>);
-static_assert(rpt_CodeArg<int> && !rpt_CodeArg<const char*> && !rpt_CodeArg<platform::Window*> &&
-              !rpt_CodeArg<double>);
+static_assert(rpt_CodeArg<int> && !rpt_CodeArg<const char*> && !rpt_CodeArg<platform::Window*> && !rpt_CodeArg<double>);
 static_assert(!rpt_TextArg<int> && !rpt_TextArg<platform::Window*>);
 
 // Everything a box shows and holds, to compare a letter call with its typed one.
@@ -800,9 +882,7 @@ TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
     services_.componentSourceIndex = [](const SchematicObject* c) {
         return reinterpret_cast<const rpt_Part*>(c)->level;
     };
-    services_.componentPartValue = [](const SchematicObject* c) {
-        return reinterpret_cast<const rpt_Part*>(c)->part;
-    };
+    services_.componentPartValue = [](const SchematicObject* c) { return reinterpret_cast<const rpt_Part*>(c)->part; };
     services_.textLineSourceIndex = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->level; };
     services_.textLineText = [](const NetlistLine* l) { return reinterpret_cast<const rpt_Line*>(l)->text; };
     services_.textLineFileName = [](const NetlistLine*) { return "/work/net.cir"; };
@@ -850,12 +930,15 @@ TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
         {"E with a text", [] { return ReportMessageLetters("E", kRptSubjectCode, "Q1"); },
          [] { return ReportMessage(Message(kRptSubjectCode).Args("Q1")); }},
         {"F with every argument type",
-         [] { return ReportMessageLetters("F", "%u %ld %.3f %s %x %c %5d|%-4s|", 7u, -5L, 2.5, "x", 255u, 'k', 42, "ab"); },
+         [] {
+             return ReportMessageLetters("F", "%u %ld %.3f %s %x %c %5d|%-4s|", 7u, -5L, 2.5, "x", 255u, 'k', 42, "ab");
+         },
          [] {
              return ReportMessage(
                  FormattedMessage("%u %ld %.3f %s %x %c %5d|%-4s|").Args(7u, -5L, 2.5, "x", 255u, 'k', 42, "ab"));
          }},
-        {"A", [] { return ReportMessageLetters("AE", 15002); }, [] { return ReportMessage(Message(15002).ActiveParent()); }},
+        {"A", [] { return ReportMessageLetters("AE", 15002); },
+         [] { return ReportMessage(Message(15002).ActiveParent()); }},
         {"B", [] { return ReportMessageLetters("BE", "Own caption", 15002); },
          [] { return ReportMessage(Message(15002).Caption("Own caption")); }},
         {"C", [&] { return ReportMessageLetters("CSE", &flag, 4u, kRptPlainCode); },
@@ -864,7 +947,8 @@ TEST_F(ReportViewTest, EachTypedFieldReachesTheRecordAsItsLetterDid) {
          [&] { return ReportMessage(Message(15002).Parent(&host_)); }},
         {"P", [&] { return ReportMessageLetters("PE", static_cast<platform::Window*>(view), 15002); },
          [&] { return ReportMessage(Message(15002).Parent(view)); }},
-        {"L", [] { return ReportMessageLetters("LE", 3, 15002); }, [] { return ReportMessage(Message(15002).Source(3)); }},
+        {"L", [] { return ReportMessageLetters("LE", 3, 15002); },
+         [] { return ReportMessage(Message(15002).Source(3)); }},
         {"M", [] { return ReportMessageLetters("EM", 15002, "Model:", "QX"); },
          [] { return ReportMessage(Message(15002).Row("Model:", "QX")); }},
         {"m", [] { return ReportMessageLetters("Em", 15002, "Check it."); },

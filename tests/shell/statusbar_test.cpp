@@ -88,7 +88,7 @@ TEST(StatusBarClock, TwelveHourTextWithBlanksAround) {
         const char* expected;
     };
     const std::vector<Case> cases = {
-        {0, 5, " 12:05 AM "}, {12, 0, " 12:00 PM "}, {13, 7, " 1:07 PM "},
+        {0, 5, " 12:05 AM "},   {12, 0, " 12:00 PM "},  {13, 7, " 1:07 PM "},
         {11, 59, " 11:59 AM "}, {23, 30, " 11:30 PM "}, {9, 0, " 9:00 AM "},
     };
     for (const Case& c : cases) EXPECT_EQ(FormatClockText(c.hour, c.minute), c.expected);
