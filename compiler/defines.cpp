@@ -12,6 +12,7 @@
 #include "compiler/support.h"
 #include "core/chars.h"
 #include "core/memory.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/ctdoc.h"
@@ -466,18 +467,13 @@ public:
     bool SteppedValue(const char*, int, double*) override { return false; }
 };
 
-NoDefineRunValues df_noRunValues;
-DefineRunValues* df_runValues = &df_noRunValues;
+PortSlot<DefineRunValues, NoDefineRunValues> df_runValues;
 
 }  // namespace
 
-DefineRunValues& RunValuesOfDefines() { return *df_runValues; }
+DefineRunValues& RunValuesOfDefines() { return df_runValues.Get(); }
 
-DefineRunValues* InstallDefineRunValues(DefineRunValues* port) {
-    DefineRunValues* previous = df_runValues;
-    df_runValues = port ? port : &df_noRunValues;
-    return previous;
-}
+DefineRunValues* InstallDefineRunValues(DefineRunValues* port) { return df_runValues.Install(port); }
 
 bool IsScopeArrayName(DefineTable*, const char*, int) { return false; }
 

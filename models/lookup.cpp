@@ -7,6 +7,7 @@
 #include "core/chars.h"
 #include "core/memory.h"
 #include "core/paths.h"
+#include "core/port.h"
 #include "core/result.h"
 #include "core/textfile.h"
 #include "models/binlib.h"
@@ -351,10 +352,8 @@ public:
     bool IsCircuitFile(const char*) override { return false; }
 };
 
-NoLibraryIndexes lk_noIndexes;
-LibraryIndexes* lk_indexes = &lk_noIndexes;
-NoLibraryTexts lk_noTexts;
-LibraryTexts* lk_texts = &lk_noTexts;
+PortSlot<LibraryIndexes, NoLibraryIndexes> lk_indexes;
+PortSlot<LibraryTexts, NoLibraryTexts> lk_texts;
 
 // Until a statement reader is installed library texts give no statements.
 class NoLibraryStatementReader final : public LibraryStatementReader {
@@ -362,33 +361,22 @@ public:
     int ReadLibraryStatement(CircuitModels*, TextFile&, const char*, int, int) override { return 0; }
 };
 
-NoLibraryStatementReader lk_noStatementReader;
-LibraryStatementReader* lk_statementReader = &lk_noStatementReader;
+PortSlot<LibraryStatementReader, NoLibraryStatementReader> lk_statementReader;
 
 }  // namespace
 
-LibraryStatementReader& LibraryStatements() { return *lk_statementReader; }
+LibraryStatementReader& LibraryStatements() { return lk_statementReader.Get(); }
 
-LibraryIndexes& LibraryIndexFiles() { return *lk_indexes; }
+LibraryIndexes& LibraryIndexFiles() { return lk_indexes.Get(); }
 
-LibraryIndexes* InstallLibraryIndexes(LibraryIndexes* port) {
-    LibraryIndexes* previous = lk_indexes;
-    lk_indexes = port ? port : &lk_noIndexes;
-    return previous;
-}
+LibraryIndexes* InstallLibraryIndexes(LibraryIndexes* port) { return lk_indexes.Install(port); }
 
-LibraryTexts& LibraryTextReader() { return *lk_texts; }
+LibraryTexts& LibraryTextReader() { return lk_texts.Get(); }
 
-LibraryTexts* InstallLibraryTexts(LibraryTexts* port) {
-    LibraryTexts* previous = lk_texts;
-    lk_texts = port ? port : &lk_noTexts;
-    return previous;
-}
+LibraryTexts* InstallLibraryTexts(LibraryTexts* port) { return lk_texts.Install(port); }
 
 LibraryStatementReader* InstallLibraryStatementReader(LibraryStatementReader* reader) {
-    LibraryStatementReader* previous = lk_statementReader;
-    lk_statementReader = reader ? reader : &lk_noStatementReader;
-    return previous;
+    return lk_statementReader.Install(reader);
 }
 
 // ---- library lists -------------------------------------------------------------------------------
@@ -651,7 +639,7 @@ long FindInLibraries(CircuitModels* models, LibrarySearch& search) {
 
 int ReadLibraryStatementAt(CircuitModels* models, int type, const char* path, long position, int line, int page) {
     (void)type;
-    if (&LibraryStatements() == &lk_noStatementReader) return 0;
+    if (!lk_statementReader.Installed()) return 0;
     TextFile stream;
     int kind = 0;
     int rc = OpenLibraryTextAt(stream, 0, path, position, line, page, &kind);

@@ -10,6 +10,7 @@
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/numbers.h"
+#include "core/port.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "core/services.h"
@@ -199,28 +200,18 @@ public:
     void MarkVariableModelValues() override {}
 };
 
-NoCircuitScopes ms_noScopes;
-ModelCircuitScopes* ms_scopes = &ms_noScopes;
-NoModelRuns ms_noRuns;
-ModelRunServices* ms_runs = &ms_noRuns;
+PortSlot<ModelCircuitScopes, NoCircuitScopes> ms_scopes;
+PortSlot<ModelRunServices, NoModelRuns> ms_runs;
 
 }  // namespace
 
-ModelCircuitScopes& CircuitScopes() { return *ms_scopes; }
+ModelCircuitScopes& CircuitScopes() { return ms_scopes.Get(); }
 
-ModelCircuitScopes* InstallCircuitScopes(ModelCircuitScopes* port) {
-    ModelCircuitScopes* previous = ms_scopes;
-    ms_scopes = port ? port : &ms_noScopes;
-    return previous;
-}
+ModelCircuitScopes* InstallCircuitScopes(ModelCircuitScopes* port) { return ms_scopes.Install(port); }
 
-ModelRunServices& ModelRuns() { return *ms_runs; }
+ModelRunServices& ModelRuns() { return ms_runs.Get(); }
 
-ModelRunServices* InstallModelRuns(ModelRunServices* port) {
-    ModelRunServices* previous = ms_runs;
-    ms_runs = port ? port : &ms_noRuns;
-    return previous;
-}
+ModelRunServices* InstallModelRuns(ModelRunServices* port) { return ms_runs.Install(port); }
 
 namespace {
 
