@@ -121,15 +121,14 @@ void cf_InvalidatePlacement(WindowPlacement& placement) { placement.length = 0; 
 
 CircuitFile::CircuitFile() = default;
 
-CircuitFile::~CircuitFile() { FreeString(&missingComponents); }
+CircuitFile::~CircuitFile() = default;
 
 bool CircuitFile::AddMissingComponent(const char* name) {
-    std::string text = missingComponents ? missingComponents : "";
-    if (!text.empty()) text += ", ";
-    text += '\'';
-    text += name ? name : "";
-    text += '\'';
-    return SetString(&missingComponents, text.c_str()) != nullptr;
+    if (!missingComponents.empty()) missingComponents += ", ";
+    missingComponents += '\'';
+    missingComponents += name ? name : "";
+    missingComponents += '\'';
+    return true;
 }
 
 void CircuitFile::WarnExtraData(const char* text) {

@@ -124,7 +124,7 @@ public:
     int32_t shapeLibrary = -1;      // received embedded shapes
     int32_t analysisLibrary = -1;   // used by the analysis objects
     bool localDefinitionsUsed = false;
-    char* missingComponents = nullptr;  // heap text: "'a', 'b'"
+    std::string missingComponents;  // "'a', 'b'"
     FontSpec defaultObjectFont;         // "Object Default" of files before 8.00
     bool extraDataWarned = false;
     void* embeddedDefinitions = nullptr;  // Not yet built (component and shape libraries)

@@ -335,9 +335,9 @@ int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
     if (!result && file.illegalCoordinates && !(loadFlags & kLoadNoCoordinateWarning)) {
         cirio_Report(loadFlags, Message(kCirioMsgIllegalCoordinates).Args(path));
     }
-    if (!result && file.missingComponents && file.missingComponents[0]) {
+    if (!result && !file.missingComponents.empty()) {
         if (loadFlags & kLoadSilent) {
-            SetPendingText(file.missingComponents);
+            SetPendingText(file.missingComponents.c_str());
             result = kCirioMsgMissingComponents;
         } else {
             ReportMessage(Message(kCirioMsgMissingComponents).View(MainView()).Args(file.missingComponents));

@@ -91,7 +91,7 @@ protected:
         CircuitFile file;
         file.loadFlags = flags;
         int code = ReadCircuitFile(doc, file, path.c_str(), true);
-        missing_ = file.missingComponents ? file.missingComponents : "";
+        missing_ = file.missingComponents;
         loadProblems_ = file.loadProblems;
         illegalCoordinates_ = file.illegalCoordinates;
         file.Close();
