@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "core/cmdline.h"
 #include "core/memory.h"
@@ -23,9 +25,7 @@ struct PathState {
     char* programDirectory = nullptr;
     char* homeDirectory = nullptr;
     bool homeFixed = false;  // set through SetHomeDirectory, not decided here
-    PathGroup* groups = nullptr;
-    int groupCount = 0;
-    int groupCapacity = 0;
+    std::vector<PathGroup> groups;
 };
 
 PathState& pt_State() {
@@ -142,45 +142,6 @@ bool pt_MakeFolders(const char* path) {
     }
     if (!pt_IsDirectory(work) && mkdir(work, 0755) != 0 && errno != EEXIST) return false;
     return pt_IsDirectory(work);
-}
-
-void pt_FreeGroupArray() {
-    PathState& state = pt_State();
-    for (int i = 0; i < state.groupCount; i++) FreePathGroup(state.groups[i]);
-    MemFree(state.groups);
-    state.groups = nullptr;
-    state.groupCount = 0;
-    state.groupCapacity = 0;
-}
-
-bool pt_GrowGroups(int count) {
-    PathState& state = pt_State();
-    if (count <= state.groupCapacity) return true;
-    int capacity = state.groupCapacity < 4 ? 4 : state.groupCapacity;
-    while (capacity < count) capacity *= 2;
-    void* block = state.groups;
-    if (ResizeZeroed(&block, static_cast<size_t>(capacity) * sizeof(PathGroup),
-                     static_cast<size_t>(state.groupCapacity) * sizeof(PathGroup)) == nullptr)
-        return false;
-    state.groups = static_cast<PathGroup*>(block);
-    state.groupCapacity = capacity;
-    return true;
-}
-
-// Copies the group's texts into `target`; false (target unchanged) out of memory.
-bool pt_CopyGroup(PathGroup& target, const PathGroup& source) {
-    PathGroup copy;
-    bool ok = SetString(&copy.name, pt_Text(source.name)) != nullptr &&
-              SetString(&copy.data, pt_Text(source.data)) != nullptr &&
-              SetString(&copy.library, pt_Text(source.library)) != nullptr &&
-              SetString(&copy.picture, pt_Text(source.picture)) != nullptr;
-    if (!ok) {
-        FreePathGroup(copy);
-        return false;
-    }
-    FreePathGroup(target);
-    target = copy;
-    return true;
 }
 
 }  // namespace
@@ -596,13 +557,6 @@ void ClearDotPaths() {
 
 // ---- defaults and path groups ------------------------------------------------------
 
-void FreePathGroup(PathGroup& group) {
-    FreeString(&group.name);
-    FreeString(&group.data);
-    FreeString(&group.library);
-    FreeString(&group.picture);
-}
-
 void ResetDefaultPaths(bool force) {
     PathState& state = pt_State();
     char data[kPathSize];
@@ -616,51 +570,40 @@ void ResetDefaultPaths(bool force) {
     MakeFullPath(library, kPathLibrary);
     if (force || GetPathSetting(kPathLibrary)[0] == 0) SetPathSetting(kPathLibrary, library);
 
-    if (!force && state.groupCount > 0) return;
-    pt_FreeGroupArray();
-    PathGroup group;
-    group.name = const_cast<char*>("TW8");
-    group.data = const_cast<char*>(GetPathSetting(kPathData));
-    group.library = const_cast<char*>(GetPathSetting(kPathLibrary));
-    group.picture = const_cast<char*>(GetPathSetting(kPathPicture));
-    AddPathGroup(group);
+    if (!force && !state.groups.empty()) return;
+    state.groups.clear();
+    AddPathGroup({"TW8", GetPathSetting(kPathData), GetPathSetting(kPathLibrary), GetPathSetting(kPathPicture)});
 }
 
-int PathGroupCount() { return pt_State().groupCount; }
+int PathGroupCount() { return static_cast<int>(pt_State().groups.size()); }
 
 const PathGroup* GetPathGroup(int index) {
     PathState& state = pt_State();
-    if (index < 0 || index >= state.groupCount) return nullptr;
-    return &state.groups[index];
+    if (index < 0 || index >= PathGroupCount()) return nullptr;
+    return &state.groups[static_cast<size_t>(index)];
 }
 
 int AddPathGroup(const PathGroup& group) {
-    PathState& state = pt_State();
-    int index = state.groupCount;
+    int index = PathGroupCount();
     return SetPathGroup(index, group) == kOk ? index : -1;
 }
 
 int SetPathGroup(int index, const PathGroup& group) {
     PathState& state = pt_State();
     if (index < 0) return kResultNoMemory;
-    if (!pt_GrowGroups(index + 1)) return kResultNoMemory;
     // Groups between the old end and index stay empty records.
-    if (!pt_CopyGroup(state.groups[index], group)) return kResultNoMemory;
-    if (index >= state.groupCount) state.groupCount = index + 1;
+    if (static_cast<size_t>(index) >= state.groups.size()) state.groups.resize(static_cast<size_t>(index) + 1);
+    state.groups[static_cast<size_t>(index)] = group;
     return kOk;
 }
 
 void RemovePathGroup(int index) {
     PathState& state = pt_State();
-    if (index < 0 || index >= state.groupCount) return;
-    FreePathGroup(state.groups[index]);
-    memmove(&state.groups[index], &state.groups[index + 1],
-            static_cast<size_t>(state.groupCount - index - 1) * sizeof(PathGroup));
-    state.groupCount--;
-    state.groups[state.groupCount] = PathGroup();
+    if (index < 0 || index >= PathGroupCount()) return;
+    state.groups.erase(state.groups.begin() + index);
 }
 
-void ClearPathGroups() { pt_FreeGroupArray(); }
+void ClearPathGroups() { pt_State().groups.clear(); }
 
 namespace {
 
@@ -679,16 +622,15 @@ int SerializePathGroups(SectionFile& file) {
     PathState& state = pt_State();
     if (file.IsWriting()) {
         int result = kOk;
-        for (int i = 0; i < state.groupCount; i++) {
-            const PathGroup& group = state.groups[i];
-            file.WriteQuotedKey("Title", pt_Text(group.name));
-            file.WriteQuotedKey("Data", pt_Text(group.data));
-            file.WriteQuotedKey("Library", pt_Text(group.library));
-            result = file.WriteQuotedKey("Picture", pt_Text(group.picture));
+        for (const PathGroup& group : state.groups) {
+            file.WriteQuotedKey("Title", group.name.c_str());
+            file.WriteQuotedKey("Data", group.data.c_str());
+            file.WriteQuotedKey("Library", group.library.c_str());
+            result = file.WriteQuotedKey("Picture", group.picture.c_str());
         }
         return result;
     }
-    pt_FreeGroupArray();
+    state.groups.clear();
     char line[520];
     char key[64];
     char value[520];
@@ -703,14 +645,14 @@ int SerializePathGroups(SectionFile& file) {
             continue;
         }
         if (current < 0) continue;
-        PathGroup& group = state.groups[current];
-        char** field = strcmp(key, "DATA") == 0      ? &group.data
-                       : strcmp(key, "LIBRARY") == 0 ? &group.library
-                       : strcmp(key, "PICTURE") == 0 ? &group.picture
-                                                     : nullptr;
+        PathGroup& group = state.groups[static_cast<size_t>(current)];
+        std::string* field = strcmp(key, "DATA") == 0      ? &group.data
+                             : strcmp(key, "LIBRARY") == 0 ? &group.library
+                             : strcmp(key, "PICTURE") == 0 ? &group.picture
+                                                           : nullptr;
         if (field != nullptr) {
             ForwardSlashes(value);
-            SetString(field, value);
+            *field = value;
         }
     }
     return file.error;

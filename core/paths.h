@@ -10,6 +10,8 @@
 // Comparisons of paths are exact; extensions compare without case.
 #pragma once
 
+#include <string>
+
 #include <cstddef>
 
 class SectionFile;
@@ -147,15 +149,13 @@ void ClearDotPaths();
 
 // ---- defaults and path groups ------------------------------------------------------
 
-// A named set of the three path settings. The texts are heap strings owned by
-// whoever holds the record; the group array owns its copies.
+// A named set of the three path settings; the group list keeps its own copies.
 struct PathGroup {
-    char* name = nullptr;
-    char* data = nullptr;
-    char* library = nullptr;
-    char* picture = nullptr;
+    std::string name;
+    std::string data;
+    std::string library;
+    std::string picture;
 };
-void FreePathGroup(PathGroup& group);
 
 // Sets empty path settings (all of them when `force`) to the program's data and
 // library folders and, when `force` or no group exists, makes the one group "TW8".

@@ -192,8 +192,8 @@ TEST_F(PathsTest, PathListEntriesAndIndexFolder) {
 TEST_F(PathsTest, ResetDefaultPathsKeepsStoredPathsUnlessForced) {
     SetPathSetting(kPathLibrary, "/my/lib");
     PathGroup group;
-    group.name = const_cast<char*>("Work");
-    group.data = const_cast<char*>("/w/data");
+    group.name = "Work";
+    group.data = "/w/data";
     AddPathGroup(group);
 
     ResetDefaultPaths(false);
@@ -201,26 +201,26 @@ TEST_F(PathsTest, ResetDefaultPathsKeepsStoredPathsUnlessForced) {
     EXPECT_EQ(std::string(GetPathSetting(kPathPicture)), root_.Path() + "/data/");
     EXPECT_STREQ(GetPathSetting(kPathLibrary), "/my/lib");
     ASSERT_EQ(PathGroupCount(), 1);
-    EXPECT_STREQ(GetPathGroup(0)->name, "Work");
+    EXPECT_STREQ(GetPathGroup(0)->name.c_str(), "Work");
 
     ResetDefaultPaths(true);
     EXPECT_EQ(std::string(GetPathSetting(kPathLibrary)), root_.Path() + "/library/");
     ASSERT_EQ(PathGroupCount(), 1);
-    EXPECT_STREQ(GetPathGroup(0)->name, "TW8");
-    EXPECT_EQ(std::string(GetPathGroup(0)->library), root_.Path() + "/library/");
+    EXPECT_STREQ(GetPathGroup(0)->name.c_str(), "TW8");
+    EXPECT_EQ(GetPathGroup(0)->library, root_.Path() + "/library/");
 }
 
 TEST_F(PathsTest, PathGroupsRoundTrip) {
     PathGroup a;
-    a.name = const_cast<char*>("First");
-    a.data = const_cast<char*>("/d1;/d2");
-    a.library = const_cast<char*>("/lib");
-    a.picture = const_cast<char*>("");
+    a.name = "First";
+    a.data = "/d1;/d2";
+    a.library = "/lib";
+    a.picture = "";
     PathGroup b;
-    b.name = const_cast<char*>("Second");
-    b.data = const_cast<char*>("/e");
-    b.library = const_cast<char*>("/f");
-    b.picture = const_cast<char*>("/g");
+    b.name = "Second";
+    b.data = "/e";
+    b.library = "/f";
+    b.picture = "/g";
     ASSERT_EQ(AddPathGroup(a), 0);
     ASSERT_EQ(AddPathGroup(b), 1);
 
@@ -235,7 +235,7 @@ TEST_F(PathsTest, PathGroupsRoundTrip) {
     }
     ClearPathGroups();
     PathGroup stale;
-    stale.name = const_cast<char*>("Stale");
+    stale.name = "Stale";
     AddPathGroup(stale);
     {
         SectionFile file;
@@ -244,16 +244,16 @@ TEST_F(PathsTest, PathGroupsRoundTrip) {
         file.Close();
     }
     ASSERT_EQ(PathGroupCount(), 3);
-    EXPECT_STREQ(GetPathGroup(0)->name, "First");
-    EXPECT_STREQ(GetPathGroup(0)->data, "/d1;/d2");
-    EXPECT_STREQ(GetPathGroup(0)->library, "/lib");
-    EXPECT_STREQ(GetPathGroup(0)->picture, "");
-    EXPECT_STREQ(GetPathGroup(1)->picture, "/g");
-    EXPECT_STREQ(GetPathGroup(2)->data, "/old/data");
+    EXPECT_STREQ(GetPathGroup(0)->name.c_str(), "First");
+    EXPECT_STREQ(GetPathGroup(0)->data.c_str(), "/d1;/d2");
+    EXPECT_STREQ(GetPathGroup(0)->library.c_str(), "/lib");
+    EXPECT_STREQ(GetPathGroup(0)->picture.c_str(), "");
+    EXPECT_STREQ(GetPathGroup(1)->picture.c_str(), "/g");
+    EXPECT_STREQ(GetPathGroup(2)->data.c_str(), "/old/data");
 
     RemovePathGroup(0);
     ASSERT_EQ(PathGroupCount(), 2);
-    EXPECT_STREQ(GetPathGroup(0)->name, "Second");
+    EXPECT_STREQ(GetPathGroup(0)->name.c_str(), "Second");
     EXPECT_EQ(GetPathGroup(2), nullptr);
 }
 

@@ -156,7 +156,7 @@ TEST_F(SettingsTest, ReadsSectionsInAnyOrderSkipsUnknownOnesAndRewritesInTableOr
     EXPECT_EQ(tipLines, 2);
     EXPECT_STREQ(GetPathSetting(kPathLibrary), "/w/lib/");
     ASSERT_EQ(PathGroupCount(), 1);
-    EXPECT_STREQ(GetPathGroup(0)->name, "Work");
+    EXPECT_STREQ(GetPathGroup(0)->name.c_str(), "Work");
     EXPECT_STREQ(RecentFiles().Text(0), "/w/amp.cir");
     EXPECT_TRUE(SettingsSectionWasRead(FindSettingsSection("Preferences")));
 
