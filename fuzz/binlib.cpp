@@ -13,23 +13,8 @@
 #include "models/messages.h"
 #include "models/modeltypes.h"
 
-namespace {
-
-void bl_StartOnce() {
-    static const bool started = [] {
-        RegisterExprMessages();
-        BuildSymbolIndexes();
-        RegisterModelMessages();
-        InitModelParamTables();
-        return true;
-    }();
-    (void)started;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    bl_StartOnce();
+    fuzz::StartModelLayer();
     // A folder of its own per input: the renamed copies of older formats go there.
     const std::string dir = fuzz::ScratchDir() + "/binlib";
     std::error_code ignored;

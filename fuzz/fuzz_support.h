@@ -32,4 +32,11 @@ inline std::string AsText(const uint8_t* data, size_t size) {
 // Makes the off-screen application object once.
 void EnsureApplication();
 
+// The start-up the model layer relies on (expression and model messages, the
+// symbol indexes, the parameter tables), made once.
+void StartModelLayer();
+// The start-up the compiler relies on (the application object, the symbol
+// indexes, the compiler's messages and services), made once.
+void StartCompiler();
+
 }  // namespace fuzz

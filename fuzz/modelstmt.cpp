@@ -16,24 +16,9 @@
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
 
-namespace {
-
-void ms_StartOnce() {
-    static const bool started = [] {
-        RegisterExprMessages();
-        BuildSymbolIndexes();
-        RegisterModelMessages();
-        InitModelParamTables();
-        return true;
-    }();
-    (void)started;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 8192) return 0;
-    ms_StartOnce();
+    fuzz::StartModelLayer();
     const std::string text = fuzz::AsText(data, size);
     CircuitModels* models = CreateCircuitModels(nullptr);
     if (!models) return 0;

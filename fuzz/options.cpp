@@ -19,14 +19,7 @@
 #include "models/modelstmt.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = [] {
-        fuzz::EnsureApplication();
-        BuildSymbolIndexes();
-        RegisterCompilerMessages();
-        InstallCompilerServices();
-        return true;
-    }();
-    (void)started;
+    fuzz::StartCompiler();
     if (size < 1 || size > 4096) return 0;
     const int fullMode = data[0] & 1;
     const std::string text = fuzz::AsText(data + 1, size - 1);

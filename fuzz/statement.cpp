@@ -15,14 +15,7 @@
 #include "models/modelstmt.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = [] {
-        fuzz::EnsureApplication();
-        BuildSymbolIndexes();
-        RegisterCompilerMessages();
-        InstallCompilerServices();
-        return true;
-    }();
-    (void)started;
+    fuzz::StartCompiler();
     if (size < 1 || size > 2048) return 0;
     static const char* const kTemplates[] = {
         "<[%g][OFF%d][IC=%g[,%g]]>",
