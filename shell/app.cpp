@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "core/cmdline.h"
@@ -182,7 +183,7 @@ long long app_MonotonicSeconds() {
     using namespace std::chrono;
     return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
 }
-long long (*app_autoSaveClock)() = app_MonotonicSeconds;
+std::function<long long()> app_autoSaveClock = app_MonotonicSeconds;
 
 }  // namespace
 
@@ -232,7 +233,9 @@ bool AutoSaveDue(long long nowSeconds, long long lastSeconds, int minutes) {
     return (nowSeconds - lastSeconds) / 60 >= minutes;
 }
 
-void SetAutoSaveClock(long long (*clock)()) { app_autoSaveClock = clock ? clock : app_MonotonicSeconds; }
+void SetAutoSaveClock(std::function<long long()> clock) {
+    app_autoSaveClock = clock ? std::move(clock) : app_MonotonicSeconds;
+}
 
 long long AutoSaveClockSeconds() { return app_autoSaveClock(); }
 

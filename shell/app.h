@@ -3,6 +3,8 @@
 // work (status readouts, the timed auto-save) and the final clean-up.
 #pragma once
 
+#include <functional>
+
 #include <memory>
 #include <string>
 
@@ -72,7 +74,7 @@ void AutoSaveDocuments();
 // save, both times in seconds of a monotonic clock.
 bool AutoSaveDue(long long nowSeconds, long long lastSeconds, int minutes);
 // The clock of the auto-save (seconds); tests replace it (null restores it).
-void SetAutoSaveClock(long long (*clock)());
+void SetAutoSaveClock(std::function<long long()> clock);
 long long AutoSaveClockSeconds();
 
 // ---- the application ---------------------------------------------------------

@@ -211,11 +211,6 @@ TEST(AppAutoSave, IntervalHoldsPastThe32BitMillisecondWrap) {
     for (const Case& c : cases) EXPECT_EQ(AutoSaveDue(c.now, c.last, c.minutes), c.due) << c.now << " " << c.last;
 }
 
-// The auto-save clock is a plain function with no context, so the time it
-// answers lives here.
-long long app_test_clock = 0;
-long long app_test_Clock() { return app_test_clock; }
-
 class app_test_TextDoc : public CDoc {
 public:
     app_test_TextDoc() : CDoc(kDocText) {}
@@ -244,7 +239,7 @@ protected:
         ASSERT_NE(doc_, nullptr);
         ASSERT_NE(doc_->MainView(), nullptr);
         doc_->fileBacked = 1;
-        SetAutoSaveClock(app_test_Clock);
+        SetAutoSaveClock([this] { return clock_; });
     }
     void TearDown() override {
         CloseAllDocuments();
@@ -261,22 +256,23 @@ protected:
 
     CMainFrame frame_;
     CDoc* doc_ = nullptr;
+    long long clock_ = 0;  // seconds, as the auto-save reads them
 };
 
 TEST_F(AppAutoSaveTest, SavesChangedDocumentsWhenTheIntervalHasPassed) {
     Prefs().autoSaveEvery = 1;
     Prefs().autoSaveMinutes = 10;
-    app_test_clock = 5000000;  // past the point where a 32-bit tick count wraps
+    clock_ = 5000000;  // past the point where a 32-bit tick count wraps
     doc_->SetModifiedFlag(true);
     frame_.CheckAutoSave();
     EXPECT_EQ(Saves(), 1);
     EXPECT_EQ(frame_.lastAutoSaveSeconds, 5000000);
 
     doc_->SetModifiedFlag(true);
-    app_test_clock += 9 * 60;
+    clock_ += 9 * 60;
     frame_.CheckAutoSave();
     EXPECT_EQ(Saves(), 1);
-    app_test_clock += 60;
+    clock_ += 60;
     frame_.CheckAutoSave();
     EXPECT_EQ(Saves(), 2);
 
