@@ -522,51 +522,15 @@ LibraryModel* FindLibraryModel(const ModelLibrary& library, const char* name, in
 // ---- names ---------------------------------------------------------------------------------------
 
 char* ModelTypeDisplayName(char* buffer, int type, size_t size) {
+    // clang-format off
     static const char* const kNames[kModelTypeCount] = {
-        "OPAMP",
-        "DIODE",
-        "NPN",
-        "NMOS",
-        "NJFET",
-        "PULSE",
-        "SINUSOIDAL",
-        "Tline",
-        "CORE",
-        "GAASFET",
-        "S",
-        "W",
-        "CAPACITOR",
-        "INDUCTOR",
-        "RESISTOR",
-        "PNP",
-        "PMOS",
-        "PJFET",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "NMOS LEVEL 4 (BSIM 1)",
-        "PMOS LEVEL 4 (BSIM 1)",
-        "NMOS LEVEL 5 (BSIM 2)",
-        "PMOS LEVEL 5 (BSIM 2)",
-        "NMOS LEVEL 8 (BSIM 3)",
-        "PMOS LEVEL 8 (BSIM 3)",
-        "LPNP",
-        "NMOS LEVEL 14 (BSIM 4)",
-        "PMOS LEVEL 14 (BSIM 4)",
-        "NMOS LEVEL 44 (EKV)",
-        "PMOS LEVEL 44 (EKV)",
+        "OPAMP", "DIODE", "NPN", "NMOS", "NJFET", "PULSE", "SINUSOIDAL", "Tline", "CORE", "GAASFET", "S", "W",
+        "CAPACITOR", "INDUCTOR", "RESISTOR", "PNP", "PMOS", "PJFET", "", "", "", "", "", "", "", "", "", "", "", "",
+        "", "", "NMOS LEVEL 4 (BSIM 1)", "PMOS LEVEL 4 (BSIM 1)", "NMOS LEVEL 5 (BSIM 2)", "PMOS LEVEL 5 (BSIM 2)",
+        "NMOS LEVEL 8 (BSIM 3)", "PMOS LEVEL 8 (BSIM 3)", "LPNP", "NMOS LEVEL 14 (BSIM 4)", "PMOS LEVEL 14 (BSIM 4)",
+        "NMOS LEVEL 44 (EKV)", "PMOS LEVEL 44 (EKV)",
     };
+    // clang-format on
     if (!buffer || size == 0) return buffer;
     CopyTextBounded(buffer, type >= 0 && type < kModelTypeCount ? kNames[type] : "", size);
     return buffer;
