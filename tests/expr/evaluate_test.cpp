@@ -28,6 +28,17 @@ protected:
         lastZeroDivide = e.evaluatorWords[kWordZeroDivide];
         return r;
     }
+    // Compiles an expression text outside a run, quietly; false (with the
+    // pending text in the failure) when it does not compile.
+    static bool Compile(const char* text, CompiledExpression& e) {
+        ExprCompiler ctx;
+        ctx.Init(text, &e, kMaskOutsideRun, kSymbolMaskAnalog);
+        ctx.quiet = 1;
+        const int code = CompileExpression(&ctx);
+        EXPECT_EQ(code, 0) << text << ": " << PendingText();
+        ClearPendingMessage();
+        return code == 0;
+    }
     double vars[4] = {0, 0, 0, 0};
     int lastZeroDivide = 0;
 };
@@ -167,11 +178,7 @@ TEST_F(EvaluateTest, CompiledTextsEvaluate) {
     };
     for (const Case& c : cases) {
         CompiledExpression e;
-        ExprCompiler ctx;
-        ctx.Init(c.text, &e, kMaskOutsideRun, kSymbolMaskAnalog);
-        ctx.quiet = 1;
-        ASSERT_EQ(CompileExpression(&ctx), 0) << c.text << ": " << PendingText();
-        ClearPendingMessage();
+        ASSERT_TRUE(Compile(c.text, e));
         ComplexNumber r;
         EXPECT_EQ(EvaluateExpression(&e, &r, nullptr), c.code) << c.text;
         EXPECT_DOUBLE_EQ(r.re, c.re) << c.text;
@@ -224,11 +231,7 @@ TEST_F(EvaluateTest, SeriesWorkIsBoundedPerEvaluation) {
     };
     for (const Case& c : cases) {
         CompiledExpression e;
-        ExprCompiler ctx;
-        ctx.Init(c.text, &e, kMaskOutsideRun, kSymbolMaskAnalog);
-        ctx.quiet = 1;
-        ASSERT_EQ(CompileExpression(&ctx), 0) << c.text << ": " << PendingText();
-        ClearPendingMessage();
+        ASSERT_TRUE(Compile(c.text, e));
         ComplexNumber r;
         EXPECT_EQ(EvaluateExpression(&e, &r, nullptr), c.code) << c.text;
         EXPECT_EQ(r.re, c.re) << c.text;
@@ -242,10 +245,7 @@ TEST_F(EvaluateTest, SeriesWorkIsBoundedPerEvaluation) {
         // The budget belongs to one evaluation: the next one has all of it again.
         ClearPendingMessage();
         CompiledExpression small;
-        ExprCompiler smallCtx;
-        smallCtx.Init("SERIES(n,1,4,n)", &small, kMaskOutsideRun, kSymbolMaskAnalog);
-        smallCtx.quiet = 1;
-        ASSERT_EQ(CompileExpression(&smallCtx), 0);
+        ASSERT_TRUE(Compile("SERIES(n,1,4,n)", small));
         EXPECT_EQ(EvaluateExpression(&small, &r, nullptr), 0);
         EXPECT_EQ(r.re, 10);
     }
