@@ -3,11 +3,6 @@
 #include "core/memory.h"
 #include "core/port.h"
 
-DeviceList DeviceListTable[kDeviceListCount];
-ObjectPool BreakpointEventList;
-uint32_t ReferencedQuantityBits = 0;
-uint32_t EnergyTotalsRequest = 0;
-
 // clang-format off
 const int32_t DeviceListCreationKind[kDeviceListCount] = {
     17, 4,  5,  kDeviceKindBySetup, 0,  44, 0,  33, 46, 47, 0,  0,  48, 0,  kDeviceKindBySetup, 18, 6,
@@ -16,7 +11,6 @@ const int32_t DeviceListCreationKind[kDeviceListCount] = {
 };
 // clang-format on
 
-static bool dl_Initialised = false;
 namespace {
 
 class NoDeviceListLinks final : public DeviceListLinks {
@@ -29,31 +23,57 @@ PortSlot<DeviceListLinks, NoDeviceListLinks> dl_links;
 
 }  // namespace
 
-void InitDeviceLists() {
-    if (dl_Initialised) return;
-    dl_Initialised = true;
-    for (DeviceList& list : DeviceListTable) {
+namespace {
+
+struct RecordType {
+    size_t size = sizeof(DeviceRecord);
+    void (*destroy)(PoolItem*) = nullptr;
+};
+
+// Record layouts are fixed per kind for the whole program; only the records
+// themselves belong to a circuit.
+RecordType dl_recordTypes[kDeviceListCount];
+
+thread_local DeviceListSet* dl_current = nullptr;
+
+}  // namespace
+
+DeviceListSet::DeviceListSet() {
+    for (int i = 0; i < kDeviceListCount; ++i) {
+        DeviceList& list = lists[i];
         list.pool.Init();
-        list.pool.itemSize = sizeof(DeviceRecord);
+        list.pool.itemSize = dl_recordTypes[i].size;
+        list.pool.destroy = dl_recordTypes[i].destroy;
         list.quantityRefs = 0;
         list.powerRefs = 0;
         list.hasStatefulExpressions = 0;
         list.hasRandomExpressions = 0;
         list.hasStatefulExpressions2 = 0;
     }
-    BreakpointEventList.Init();
-    BreakpointEventList.itemSize = sizeof(PoolItem);
+    breakpoints.Init();
+    breakpoints.itemSize = sizeof(PoolItem);
 }
 
-// The lists are set up during static initialisation; registrations from other
-// start-up code may run before that, so every entry point makes sure first.
-static const bool dl_StartupInit = (InitDeviceLists(), true);
+DeviceListSet::~DeviceListSet() {
+    for (DeviceList& list : lists) list.pool.DeleteAll();
+    breakpoints.DeleteAll();
+}
+
+DeviceListSet& DeviceLists() {
+    if (dl_current) return *dl_current;
+    thread_local DeviceListSet own;
+    return own;
+}
+
+DeviceListScope::DeviceListScope(DeviceListSet& set) : previous_(dl_current) { dl_current = &set; }
+
+DeviceListScope::~DeviceListScope() { dl_current = previous_; }
 
 bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(PoolItem*)) {
-    InitDeviceLists();
     if (listIndex < 0 || listIndex >= kDeviceListCount || recordSize < sizeof(DeviceRecord)) return false;
-    ObjectPool& pool = DeviceListTable[listIndex].pool;
+    ObjectPool& pool = DeviceLists()[listIndex].pool;
     if (pool.first || pool.count) return false;
+    dl_recordTypes[listIndex] = {recordSize, destroy};
     pool.itemSize = recordSize;
     pool.destroy = destroy;
     return true;
@@ -64,30 +84,29 @@ DeviceListLinks& DeviceLinks() { return dl_links.Get(); }
 DeviceListLinks* InstallDeviceListLinks(DeviceListLinks* port) { return dl_links.Install(port); }
 
 DeviceList* FindDeviceList(int componentType, const DeviceRecord* record) {
-    if (record && record->type == kDeviceKindBsim4) return &DeviceListTable[kListBsim4Mosfets];
-    if (record && record->type == kDeviceKindEkv) return &DeviceListTable[kListEkvMosfets];
-    if (componentType == kComponentTypeTline) return &DeviceListTable[kListLossyLines];
+    if (record && record->type == kDeviceKindBsim4) return &DeviceLists()[kListBsim4Mosfets];
+    if (record && record->type == kDeviceKindEkv) return &DeviceLists()[kListEkvMosfets];
+    if (componentType == kComponentTypeTline) return &DeviceLists()[kListLossyLines];
     const int index = DeviceLinks().ListOfType(componentType);
-    return (index >= 0 && index < kDeviceListCount) ? &DeviceListTable[index] : nullptr;
+    return (index >= 0 && index < kDeviceListCount) ? &DeviceLists()[index] : nullptr;
 }
 
 void MarkQuantityReferenced(DeviceRecord* record, int componentType, uint8_t bits) {
     if (record) record->quantityRefs |= bits;
     if (DeviceList* list = FindDeviceList(componentType, record)) list->quantityRefs |= bits;
-    ReferencedQuantityBits |= bits;
+    DeviceLists().referencedQuantityBits |= bits;
 }
 
 void MarkPowerReferenced(DeviceRecord* record, int componentType, uint8_t bits) {
     if (record) record->powerRefs |= bits;
     if (DeviceList* list = FindDeviceList(componentType, record)) list->powerRefs |= bits;
-    ReferencedQuantityBits |= bits;
+    DeviceLists().referencedQuantityBits |= bits;
 }
 
 // Applies `change` to both reference bytes of every head and every record.
 template <class Change>
 static void dl_ForEachReferenceByte(Change change) {
-    InitDeviceLists();
-    for (DeviceList& list : DeviceListTable) {
+    for (DeviceList& list : DeviceLists()) {
         change(list.quantityRefs);
         change(list.powerRefs);
         for (PoolItem* item = list.pool.first; item; item = item->next) {
@@ -100,25 +119,25 @@ static void dl_ForEachReferenceByte(Change change) {
 
 void ResetDeviceFlags() {
     dl_ForEachReferenceByte([](uint8_t& byte) { byte = 0; });
-    ReferencedQuantityBits = 0;
-    EnergyTotalsRequest = 0;
+    DeviceLists().referencedQuantityBits = 0;
+    DeviceLists().energyTotalsRequest = 0;
 }
 
 void ClearDeviceFlags(uint8_t mask) {
     dl_ForEachReferenceByte([mask](uint8_t& byte) { byte &= mask; });
-    ReferencedQuantityBits &= mask;
-    EnergyTotalsRequest &= mask;
+    DeviceLists().referencedQuantityBits &= mask;
+    DeviceLists().energyTotalsRequest &= mask;
 }
 
 void SetDeviceFlags(uint8_t bits) {
     dl_ForEachReferenceByte([bits](uint8_t& byte) { byte |= bits; });
-    ReferencedQuantityBits |= bits;
+    DeviceLists().referencedQuantityBits |= bits;
 }
 
 void ReleaseDeviceLists() {
-    InitDeviceLists();
-    for (DeviceList& list : DeviceListTable) list.pool.DeleteAll();
-    BreakpointEventList.DeleteAll();
+    DeviceListSet& set = DeviceLists();
+    for (DeviceList& list : set) list.pool.DeleteAll();
+    set.breakpoints.DeleteAll();
     DeviceLinks().ClearPartDeviceLinks();
 }
 

@@ -103,27 +103,53 @@ constexpr int kComponentTypeTline = 15;   // looked up in the lossy-line list
 constexpr int32_t kDeviceKindBySetup = -2;
 extern const int32_t DeviceListCreationKind[kDeviceListCount];
 
-extern DeviceList DeviceListTable[kDeviceListCount];
-// The time-ordered breakpoint and digital event list; released with the device
-// lists, not part of DeviceListTable.
-// Its record type (BreakpointEvent) belongs to the solver, which sets the
-// pool's itemSize.
-extern ObjectPool BreakpointEventList;
+// The device lists of one compiled circuit, with its breakpoint and digital
+// event list and the reference bits of its expressions. A compile session owns
+// one; a DeviceListScope makes it the set this thread's compiles, loads and
+// evaluations work on, so two circuits compile and run side by side.
+struct DeviceListSet {
+    // Every list empty, with the record types registered so far.
+    DeviceListSet();
+    // Deletes every record.
+    ~DeviceListSet();
+    DeviceListSet(const DeviceListSet&) = delete;
+    DeviceListSet& operator=(const DeviceListSet&) = delete;
 
-// The union of every reference bit set since the last reset.
-extern uint32_t ReferencedQuantityBits;
-// The reference bits of the expressions that read the energy totals.
-extern uint32_t EnergyTotalsRequest;
+    DeviceList& operator[](int index) { return lists[index]; }
+    DeviceList* begin() { return lists; }
+    DeviceList* end() { return lists + kDeviceListCount; }
 
-// Sets every list and the event list up empty (record size of the header, no
-// destroy callback, fields 0). Runs once, before main or at the first use of
-// the lists, whichever comes first; later calls do nothing, so record types
-// registered before it stay registered.
-void InitDeviceLists();
+    DeviceList lists[kDeviceListCount];
+    // The time-ordered breakpoint and digital event list; released with the
+    // device lists. Its record type (BreakpointEvent) belongs to the solver,
+    // which sets the pool's itemSize.
+    ObjectPool breakpoints;
+    // The union of every reference bit set since the last reset.
+    uint32_t referencedQuantityBits = 0;
+    // The reference bits of the expressions that read the energy totals.
+    uint32_t energyTotalsRequest = 0;
+};
+
+// The set this thread works on: the one the innermost DeviceListScope made
+// current, else the thread's own (made on first use).
+DeviceListSet& DeviceLists();
+
+class DeviceListScope {
+public:
+    explicit DeviceListScope(DeviceListSet& set);
+    ~DeviceListScope();
+    DeviceListScope(const DeviceListScope&) = delete;
+    DeviceListScope& operator=(const DeviceListScope&) = delete;
+
+private:
+    DeviceListSet* previous_;
+};
+
 // The owner of a device kind registers its record size (at least
 // sizeof(DeviceRecord)) and the routine that releases what a record owns (it
-// must not free the record). Only while the list is empty; returns false
-// otherwise or for a bad index or size.
+// must not free the record). Sets made afterwards use it; the current set takes
+// it too. False for a bad index or size, or when the current set's list already
+// holds records.
 bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(PoolItem*));
 
 // What the device lists need of the component types and the parts: the
@@ -145,7 +171,7 @@ DeviceListLinks* InstallDeviceListLinks(DeviceListLinks* port);
 // or EKV list whatever the type, and a Tline to the lossy-line list. Null when
 // the type has no list (or no resolver is installed).
 DeviceList* FindDeviceList(int componentType, const DeviceRecord* record);
-// ORs the bits into the record, its list and ReferencedQuantityBits.
+// ORs the bits into the record, its list and the set's referencedQuantityBits.
 void MarkQuantityReferenced(DeviceRecord* record, int componentType, uint8_t bits);
 void MarkPowerReferenced(DeviceRecord* record, int componentType, uint8_t bits);
 // Both reference bytes of every head and record to 0, and the two words.
@@ -153,7 +179,7 @@ void ResetDeviceFlags();
 // ANDs the mask into both bytes of every head and record and the two words.
 void ClearDeviceFlags(uint8_t mask);
 // ORs the bits into both bytes of every head and record and into
-// ReferencedQuantityBits.
+// the set's referencedQuantityBits.
 void SetDeviceFlags(uint8_t bits);
 // Deletes every record of every list and of the event list, then clears the
 // parts' device-record links.

@@ -531,7 +531,7 @@ int ep_BindRow(ExprParser* p, int rowIndex, const char* word, int userArray) {
     }
 
     // Circuit totals: ask the simulator to accumulate them.
-    if (row.kindFlags & kKindCircuitTotal) EnergyTotalsRequest |= static_cast<uint32_t>(ctx->referenceFlags);
+    if (row.kindFlags & kKindCircuitTotal) DeviceLists().energyTotalsRequest |= static_cast<uint32_t>(ctx->referenceFlags);
 
     if (row.code == kTokEnergy && (row.kindFlags & kKindCircuitTotal)) {
         if (gSolver.AnalysisKind < 0) return ReportCompileError(ctx, 807, word);

@@ -36,7 +36,7 @@ constexpr int kSfRandomLists[] = {kListFunctionSources, kListLaplaceSources, kLi
 // first non-zero result and returns it.
 template <class Fn>
 int sf_ForEachRecordExpression(int list, int which, Fn fn) {
-    for (PoolItem* item = DeviceListTable[list].pool.first; item; item = item->next) {
+    for (PoolItem* item = DeviceLists()[list].pool.first; item; item = item->next) {
         if (item->type == kPoolItemDead) continue;
         CompiledExpression* expr = DeviceRecords().RecordExpression(list, static_cast<DeviceRecord*>(item), which);
         if (!expr) continue;
@@ -196,7 +196,7 @@ void RedrawRandomValues(AnalysisExpressions* document, int code) {
         return 0;
     });
     for (int list : kSfRandomLists) {
-        if (!DeviceListTable[list].hasRandomExpressions) continue;
+        if (!DeviceLists()[list].hasRandomExpressions) continue;
         sf_ForEachRecordExpression(list, 0, [&](CompiledExpression* expr) {
             sf_RedrawTokens(expr, code, bit);
             return 0;
@@ -209,7 +209,7 @@ void ScanRandomFlags(AnalysisExpressions* document) {
         int found = sf_ForEachRecordExpression(list, 0, [](CompiledExpression* expr) {
             return (expr->flags2 & (kExtraRandomPerRun | kExtraRandomOnRequest)) ? 1 : 0;
         });
-        DeviceListTable[list].hasRandomExpressions = found ? 1 : 0;
+        DeviceLists()[list].hasRandomExpressions = found ? 1 : 0;
     }
     // RNDC values are drawn once per run like RNDR ones.
     RedrawRandomValues(document, kTokRndr);
@@ -269,13 +269,13 @@ int UpdateStatefulExpressions(AnalysisExpressions* document, int phase) {
     };
     sf_ForEachCurveExpression(document, notify);
     for (int list : kSfStatefulLists)
-        if (DeviceListTable[list].hasStatefulExpressions) sf_ForEachRecordExpression(list, 0, notify);
-    if (DeviceListTable[kListSampleHolds].hasStatefulExpressions) {
+        if (DeviceLists()[list].hasStatefulExpressions) sf_ForEachRecordExpression(list, 0, notify);
+    if (DeviceLists()[kListSampleHolds].hasStatefulExpressions) {
         sf_ForEachRecordExpression(kListSampleHolds, 0, notify);
-        if (DeviceListTable[kListSampleHolds].hasStatefulExpressions2)
+        if (DeviceLists()[kListSampleHolds].hasStatefulExpressions2)
             sf_ForEachRecordExpression(kListSampleHolds, 1, notify);
     }
-    if (DeviceListTable[kListTimers].hasStatefulExpressions) sf_ForEachRecordExpression(kListTimers, 0, notify);
+    if (DeviceLists()[kListTimers].hasStatefulExpressions) sf_ForEachRecordExpression(kListTimers, 0, notify);
     if (phase == kPhaseRunStart) Breakpoints().ResetDelayBreakpointKinds();
     return first;
 }
@@ -286,11 +286,11 @@ void UpdateAllRunningExtremes(AnalysisExpressions* document) {
         return 0;
     };
     sf_ForEachCurveExpression(document, commit);
-    if (DeviceListTable[kListFunctionSources].hasStatefulExpressions)
+    if (DeviceLists()[kListFunctionSources].hasStatefulExpressions)
         sf_ForEachRecordExpression(kListFunctionSources, 0, commit);
-    if (DeviceListTable[kListSampleHolds].hasStatefulExpressions) {
+    if (DeviceLists()[kListSampleHolds].hasStatefulExpressions) {
         sf_ForEachRecordExpression(kListSampleHolds, 0, commit);
-        if (DeviceListTable[kListSampleHolds].hasStatefulExpressions2)
+        if (DeviceLists()[kListSampleHolds].hasStatefulExpressions2)
             sf_ForEachRecordExpression(kListSampleHolds, 1, commit);
     }
 }

@@ -40,7 +40,6 @@ public:
 
 class DevList : public ::testing::Test {
 protected:
-    void SetUp() override { InitDeviceLists(); }
     void TearDown() override {
         ReleaseDeviceLists();
         for (int i = 0; i < kDeviceListCount; ++i) SetDeviceListRecordType(i, sizeof(DeviceRecord), nullptr);
@@ -51,12 +50,12 @@ protected:
     ScopedPort<DeviceListLinks> linksPort{InstallDeviceListLinks, &links};
 
     static DeviceRecord* Add(int list) {
-        return DeviceListTable[list].pool.AddNewAs<DeviceRecord>(DeviceListCreationKind[list]);
+        return DeviceLists()[list].pool.AddNewAs<DeviceRecord>(DeviceListCreationKind[list]);
     }
 };
 
 TEST_F(DevList, ListsStartEmptyWithTheirCreationKinds) {
-    for (const DeviceList& list : DeviceListTable) {
+    for (const DeviceList& list : DeviceLists()) {
         EXPECT_EQ(list.pool.first, nullptr);
         EXPECT_EQ(list.pool.count, 0);
         EXPECT_EQ(list.pool.itemSize, sizeof(DeviceRecord));
@@ -87,54 +86,51 @@ TEST_F(DevList, FindDeviceList) {
         const DeviceRecord* record;
         const DeviceList* expected;
     } cases[] = {
-        {40, bsim, &DeviceListTable[kListBsim4Mosfets]},  // the record's kind wins over the type
-        {40, ekv, &DeviceListTable[kListEkvMosfets]},
-        {40, mos, &DeviceListTable[kListMosfets]},
-        {40, nullptr, &DeviceListTable[kListMosfets]},
-        {kComponentTypeTline, nullptr, &DeviceListTable[kListLossyLines]},
-        {2, nullptr, &DeviceListTable[kListResistors]},
-        {99, nullptr, nullptr},
+        {40, bsim, &DeviceLists()[kListBsim4Mosfets]},  // the record's kind wins over the type
+        {40, ekv, &DeviceLists()[kListEkvMosfets]},    {40, mos, &DeviceLists()[kListMosfets]},
+        {40, nullptr, &DeviceLists()[kListMosfets]},   {kComponentTypeTline, nullptr, &DeviceLists()[kListLossyLines]},
+        {2, nullptr, &DeviceLists()[kListResistors]},  {99, nullptr, nullptr},
     };
     for (const auto& c : cases) EXPECT_EQ(FindDeviceList(c.type, c.record), c.expected) << c.type;
     InstallDeviceListLinks(nullptr);
     EXPECT_EQ(FindDeviceList(2, nullptr), nullptr);
-    EXPECT_EQ(FindDeviceList(40, bsim), &DeviceListTable[kListBsim4Mosfets]);
+    EXPECT_EQ(FindDeviceList(40, bsim), &DeviceLists()[kListBsim4Mosfets]);
 }
 
 TEST_F(DevList, ReferenceBits) {
     DeviceRecord* r1 = Add(kListResistors);
     DeviceRecord* r2 = Add(kListResistors);
     DeviceRecord* m1 = Add(kListMosfets);
-    DeviceList& resistors = DeviceListTable[kListResistors];
-    DeviceList& mosfets = DeviceListTable[kListMosfets];
+    DeviceList& resistors = DeviceLists()[kListResistors];
+    DeviceList& mosfets = DeviceLists()[kListMosfets];
 
     MarkQuantityReferenced(r1, 2, kRefDeviceExpressions);
     EXPECT_EQ(r1->quantityRefs, kRefDeviceExpressions);
     EXPECT_EQ(r2->quantityRefs, 0);
     EXPECT_EQ(resistors.quantityRefs, kRefDeviceExpressions);
-    EXPECT_EQ(ReferencedQuantityBits, 1u);
+    EXPECT_EQ(DeviceLists().referencedQuantityBits, 1u);
 
     MarkPowerReferenced(m1, 40, kRefDisplay);
     EXPECT_EQ(m1->powerRefs, kRefDisplay);
     EXPECT_EQ(mosfets.powerRefs, kRefDisplay);
-    EXPECT_EQ(ReferencedQuantityBits, 3u);  // power references count too ...
-    EXPECT_EQ(EnergyTotalsRequest, 0u);     // ... but request no energy totals
+    EXPECT_EQ(DeviceLists().referencedQuantityBits, 3u);  // power references count too ...
+    EXPECT_EQ(DeviceLists().energyTotalsRequest, 0u);     // ... but request no energy totals
 
     // The solver's own bit comes and goes without touching the expressions' bits.
-    EnergyTotalsRequest = kRefDisplay | kRefSolver;
+    DeviceLists().energyTotalsRequest = kRefDisplay | kRefSolver;
     SetDeviceFlags(kRefSolver);
     for (DeviceRecord* r : {r1, r2, m1}) EXPECT_TRUE(r->quantityRefs & kRefSolver);
-    EXPECT_TRUE(DeviceListTable[kListTimers].powerRefs & kRefSolver);
-    EXPECT_EQ(ReferencedQuantityBits, 7u);
+    EXPECT_TRUE(DeviceLists()[kListTimers].powerRefs & kRefSolver);
+    EXPECT_EQ(DeviceLists().referencedQuantityBits, 7u);
     ClearDeviceFlags(kRefDeviceExpressions | kRefDisplay);
     EXPECT_EQ(r1->quantityRefs, kRefDeviceExpressions);
     EXPECT_EQ(r2->quantityRefs, 0);
     EXPECT_EQ(m1->powerRefs, kRefDisplay);
     EXPECT_EQ(m1->quantityRefs, 0);
     EXPECT_EQ(resistors.quantityRefs, kRefDeviceExpressions);
-    EXPECT_EQ(DeviceListTable[kListTimers].powerRefs, 0);
-    EXPECT_EQ(ReferencedQuantityBits, 3u);
-    EXPECT_EQ(EnergyTotalsRequest, static_cast<uint32_t>(kRefDisplay));
+    EXPECT_EQ(DeviceLists()[kListTimers].powerRefs, 0);
+    EXPECT_EQ(DeviceLists().referencedQuantityBits, 3u);
+    EXPECT_EQ(DeviceLists().energyTotalsRequest, static_cast<uint32_t>(kRefDisplay));
 
     // The plot preparation keeps only the device expressions' bit.
     ClearDeviceFlags(kRefDeviceExpressions);
@@ -144,28 +140,28 @@ TEST_F(DevList, ReferenceBits) {
     ResetDeviceFlags();
     EXPECT_EQ(r1->quantityRefs, 0);
     EXPECT_EQ(resistors.quantityRefs, 0);
-    EXPECT_EQ(ReferencedQuantityBits, 0u);
-    EXPECT_EQ(EnergyTotalsRequest, 0u);
+    EXPECT_EQ(DeviceLists().referencedQuantityBits, 0u);
+    EXPECT_EQ(DeviceLists().energyTotalsRequest, 0u);
 }
 
 TEST_F(DevList, ReleaseRunsEachRecordsReleaseAndClearsPartLinks) {
     ASSERT_TRUE(SetDeviceListRecordType(kListTimers, sizeof(DltRecord), dlt_DestroyRecord));
     for (const char* text : {"a", "b", "c"}) {
-        auto* record = DeviceListTable[kListTimers].pool.AddNewAs<DltRecord>(45);
+        auto* record = DeviceLists()[kListTimers].pool.AddNewAs<DltRecord>(45);
         ASSERT_NE(record, nullptr);
         SetString(&record->text, text);
         record->released = &released;
     }
     Add(kListResistors);
-    BreakpointEventList.AddNew(0);
+    DeviceLists().breakpoints.AddNew(0);
     // A list that holds records can no longer change its record type.
     EXPECT_FALSE(SetDeviceListRecordType(kListTimers, sizeof(DltRecord), nullptr));
 
     ReleaseDeviceLists();
     EXPECT_EQ(released, 3);
     EXPECT_EQ(links.linksCleared, 1);
-    for (const DeviceList& list : DeviceListTable) EXPECT_EQ(list.pool.count, 0);
-    EXPECT_EQ(BreakpointEventList.first, nullptr);
+    for (const DeviceList& list : DeviceLists()) EXPECT_EQ(list.pool.count, 0);
+    EXPECT_EQ(DeviceLists().breakpoints.first, nullptr);
 
     // Empty lists: only the parts' links are cleared.
     ReleaseDeviceLists();
@@ -178,10 +174,26 @@ TEST_F(DevList, RecordTypeRegistrationIsChecked) {
     EXPECT_FALSE(SetDeviceListRecordType(kDeviceListCount, sizeof(DltRecord), nullptr));
     EXPECT_FALSE(SetDeviceListRecordType(kListResistors, sizeof(PoolItem), nullptr));  // smaller than the header
     EXPECT_TRUE(SetDeviceListRecordType(kListResistors, sizeof(DltRecord), nullptr));
-    EXPECT_EQ(DeviceListTable[kListResistors].pool.itemSize, sizeof(DltRecord));
-    // Init again keeps the registration.
-    InitDeviceLists();
-    EXPECT_EQ(DeviceListTable[kListResistors].pool.itemSize, sizeof(DltRecord));
+    EXPECT_EQ(DeviceLists()[kListResistors].pool.itemSize, sizeof(DltRecord));
+    // A circuit's set made afterwards takes the registration.
+    DeviceListSet later;
+    EXPECT_EQ(later[kListResistors].pool.itemSize, sizeof(DltRecord));
+}
+
+TEST_F(DevList, EachCircuitWorksOnItsOwnSet) {
+    Add(kListResistors);
+    DeviceListSet other;
+    {
+        DeviceListScope scope(other);
+        EXPECT_EQ(DeviceLists()[kListResistors].pool.count, 0);
+        Add(kListResistors);
+        Add(kListResistors);
+        MarkQuantityReferenced(nullptr, 2, kRefDisplay);
+        EXPECT_EQ(DeviceLists().referencedQuantityBits, static_cast<uint32_t>(kRefDisplay));
+    }
+    EXPECT_EQ(DeviceLists()[kListResistors].pool.count, 1);
+    EXPECT_EQ(other[kListResistors].pool.count, 2);
+    EXPECT_EQ(DeviceLists().referencedQuantityBits, 0u);
 }
 
 TEST_F(DevList, ReleaseNameList) {

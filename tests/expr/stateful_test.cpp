@@ -353,19 +353,19 @@ TEST_F(StatefulTest, RunPhasesReachDeviceExpressionsOfFlaggedLists) {
     CompiledExpression& deviceExpr = records.expr;
     EvBuild(deviceExpr, "@0 CELL CELL DEL", vars);
     ScopedPort<ExprDeviceRecords> recordsPort(InstallDeviceRecords, &records);
-    ASSERT_NE(DeviceListTable[kListResistors].pool.AddNew(0), nullptr);
+    ASSERT_NE(DeviceLists()[kListResistors].pool.AddNew(0), nullptr);
     AnalysisExpressions document;
 
     vars[0] = 5.0;
-    DeviceListTable[kListResistors].hasStatefulExpressions = 0;
+    DeviceLists()[kListResistors].hasStatefulExpressions = 0;
     EXPECT_EQ(UpdateStatefulExpressions(&document, kPhaseReset), 0);
     EXPECT_EQ(At(deviceExpr, 0, 5).re, 5.0);  // not reset: the committed cell is still 0
-    DeviceListTable[kListResistors].hasStatefulExpressions = 1;
+    DeviceLists()[kListResistors].hasStatefulExpressions = 1;
     EXPECT_EQ(UpdateStatefulExpressions(&document, kPhaseReset), 0);
     EXPECT_EQ(At(deviceExpr, 0, 5).re, 4.0);
 
     ReleaseDeviceLists();
-    DeviceListTable[kListResistors].hasStatefulExpressions = 0;
+    DeviceLists()[kListResistors].hasStatefulExpressions = 0;
     FreeExpression(&deviceExpr);
 }
 
