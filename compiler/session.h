@@ -5,6 +5,9 @@
 // sharing any of it, and the user's global settings stay their defaults.
 #pragma once
 
+#include <memory>
+
+#include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/options.h"
 #include "compiler/scanner.h"
@@ -21,6 +24,8 @@ public:
     PartNameIndex parts;
     NodeNameIndex nodes;
     CircuitOptions options;
+    // What a full compile built; null until the first one.
+    std::unique_ptr<CompiledCircuit> compiled;
 };
 
 // The session of a circuit document, made on first use (its options a copy of

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
@@ -681,4 +682,5 @@ void InstallCompilerServices() {
     InstallNameRules(documentServices);
     InstallCompiledState(documentServices);
     BuildNameIndexAlphabets();
+    RegisterCompilerDeviceRecords();
 }

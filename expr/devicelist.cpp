@@ -28,6 +28,8 @@ namespace {
 struct RecordType {
     size_t size = sizeof(DeviceRecord);
     void (*destroy)(PoolItem*) = nullptr;
+    void (*construct)(PoolItem*) = nullptr;
+    void (*destruct)(PoolItem*) = nullptr;
 };
 
 // Record layouts are fixed per kind for the whole program; only the records
@@ -44,6 +46,8 @@ DeviceListSet::DeviceListSet() {
         list.pool.Init();
         list.pool.itemSize = dl_recordTypes[i].size;
         list.pool.destroy = dl_recordTypes[i].destroy;
+        list.pool.construct = dl_recordTypes[i].construct;
+        list.pool.destruct = dl_recordTypes[i].destruct;
         list.quantityRefs = 0;
         list.powerRefs = 0;
         list.hasStatefulExpressions = 0;
@@ -69,14 +73,21 @@ DeviceListScope::DeviceListScope(DeviceListSet& set) : previous_(dl_current) { d
 
 DeviceListScope::~DeviceListScope() { dl_current = previous_; }
 
-bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(PoolItem*)) {
+bool SetDeviceListRecordLayout(int listIndex, size_t recordSize, void (*destroy)(PoolItem*),
+                               void (*construct)(PoolItem*), void (*destruct)(PoolItem*)) {
     if (listIndex < 0 || listIndex >= kDeviceListCount || recordSize < sizeof(DeviceRecord)) return false;
     ObjectPool& pool = DeviceLists()[listIndex].pool;
     if (pool.first || pool.count) return false;
-    dl_recordTypes[listIndex] = {recordSize, destroy};
+    dl_recordTypes[listIndex] = {recordSize, destroy, construct, destruct};
     pool.itemSize = recordSize;
     pool.destroy = destroy;
+    pool.construct = construct;
+    pool.destruct = destruct;
     return true;
+}
+
+bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(PoolItem*)) {
+    return SetDeviceListRecordLayout(listIndex, recordSize, destroy, nullptr, nullptr);
 }
 
 DeviceListLinks& DeviceLinks() { return dl_links.Get(); }

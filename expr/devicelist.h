@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/pool.h"
 
@@ -151,6 +152,17 @@ private:
 // it too. False for a bad index or size, or when the current set's list already
 // holds records.
 bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(PoolItem*));
+// The same for a record type that needs construction (members that own
+// memory): the list's pools construct and destruct its records.
+bool SetDeviceListRecordLayout(int listIndex, size_t recordSize, void (*destroy)(PoolItem*),
+                               void (*construct)(PoolItem*), void (*destruct)(PoolItem*));
+template <class T>
+bool RegisterDeviceRecordType(int listIndex) {
+    static_assert(std::is_base_of_v<DeviceRecord, T>, "a device record begins with the common header");
+    ObjectPool probe;
+    probe.Holds<T>();
+    return SetDeviceListRecordLayout(listIndex, sizeof(T), nullptr, probe.construct, probe.destruct);
+}
 
 // What the device lists need of the component types and the parts: the
 // component library layer owns the type table, the circuit document layer the

@@ -1,0 +1,38 @@
+#include "compiler/compiled.h"
+
+#include "compiler/session.h"
+#include "document/ctdoc.h"
+
+void RegisterCompilerDeviceRecords() {
+    RegisterDeviceRecordType<ResistorRecord>(kListResistors);
+    RegisterDeviceRecordType<CapacitorRecord>(kListCapacitors);
+    RegisterDeviceRecordType<InductorRecord>(kListInductors);
+    RegisterDeviceRecordType<InductorCouplingRecord>(kListInductorCouplings);
+    RegisterDeviceRecordType<TransformerCouplingRecord>(kListTransformerCouplings);
+    RegisterDeviceRecordType<SourceRecord>(kListSpiceSources);
+    RegisterDeviceRecordType<PulseSourceRecord>(kListPulseSources);
+    RegisterDeviceRecordType<SineSourceRecord>(kListSineSources);
+    RegisterDeviceRecordType<UserSourceRecord>(kListUserSources);
+}
+
+CompiledCircuit* GetCompiledCircuit(CCTDoc* document) {
+    CompileSession* session = GetCompileSession(document);
+    if (!session) return nullptr;
+    if (!session->compiled) session->compiled = std::make_unique<CompiledCircuit>();
+    return session->compiled.get();
+}
+
+CompiledCircuit* FindCompiledCircuit(const CCTDoc* document) {
+    CompileSession* session = FindCompileSession(document);
+    return session ? session->compiled.get() : nullptr;
+}
+
+void ReleaseCompiledCircuit(CCTDoc* document) {
+    CompileSession* session = FindCompileSession(document);
+    if (!session || !session->compiled) return;
+    {
+        DeviceListScope scope(session->compiled->devices);
+        ReleaseDeviceLists();
+    }
+    session->compiled.reset();
+}
