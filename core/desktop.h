@@ -10,6 +10,8 @@
 // installed before (null for the null object), so a scoped install can put it back.
 #pragma once
 
+#include <string>
+
 // The main frame's status bar (shell).
 class StatusBarPort {
 public:
@@ -21,6 +23,9 @@ public:
     virtual bool IsShown() = 0;
     // A text in one of the panes.
     virtual void SetPaneText(int paneId, const char* text) = 0;
+    // The message pane's text, so that a long phase can put back what it
+    // found; "" without a status bar.
+    virtual std::string StatusText() { return {}; }
 };
 StatusBarPort& StatusBar();
 StatusBarPort* InstallStatusBar(StatusBarPort* port);

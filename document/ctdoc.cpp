@@ -201,7 +201,7 @@ GridTextObject* CCTDoc::NewGridText() {
     auto* g = gridTexts.AddNewConstructed<GridTextObject>(kPoolGridText);
     if (!g) return nullptr;
     g->node = -1;
-    g->spare = 1;
+    g->scope = 1;
     g->fillPattern = 10;
     g->linePattern = 0;
     g->borderColor = kColorNone;

@@ -131,7 +131,8 @@ struct GridTextObject : PoolItem {
     int32_t node;  // of a node-naming text after numbering; -1 otherwise
     FontSpec font;
     uint8_t flags;  // kGridTextIsFlag ...
-    int16_t spare;  // 1 at creation
+    int16_t scope;  // compile scope of a statement: 0 the global include file, 1 (at creation) the circuit
+    int32_t line;   // a statement read from a text: its first line there
 
     bool IsSelected() const { return (state & kObjectSelected) != 0; }
     // Sets or clears kGridTextNamesNode from the text (document/parts.cpp).

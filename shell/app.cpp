@@ -397,6 +397,11 @@ public:
     void SetPaneText(int paneId, const char* text) override {
         if (CMainFrame* frame = GetMainFrame()) frame->SetPaneTextFitted(paneId, text);
     }
+    std::string StatusText() override {
+        char text[256] = "";
+        if (CMainFrame* frame = GetMainFrame()) frame->GetStatusText(text, sizeof text);
+        return text;
+    }
 
     bool HasControl() override { return true; }
     bool CreateControl(void*) override {

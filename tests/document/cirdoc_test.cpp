@@ -115,7 +115,7 @@ TEST_F(CirDocTest, NewRecordsTakeTheirDefaultsAndReleaseWhatTheyOwn) {
     GridTextObject* g = doc.NewGridText();
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->node, -1);
-    EXPECT_EQ(g->spare, 1);
+    EXPECT_EQ(g->scope, 1);
     EXPECT_EQ(g->borderColor, kColorNone);
     EXPECT_FALSE(g->font.Differs(doc.fonts.gridText));
 
