@@ -280,6 +280,8 @@ int SoStimulusParser::Pwl(const SoToken& keyword) {
     record_->repeatCounters.assign(deepest, 0);
     record_->repeatStarts.assign(deepest, 0);
     record_->repeatTimes.assign(deepest, 0.0);
+    if (trigger.size() >= 2 && trigger.front() == '{' && trigger.back() == '}')
+        trigger = trigger.substr(1, trigger.size() - 2);
     if (!trigger.empty()) AddTextItem(trigger.c_str(), &record_->trigger);
     return 0;
 }
