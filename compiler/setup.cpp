@@ -15,6 +15,7 @@
 #include "core/messages.h"
 #include "core/result.h"
 #include "document/component_defs.h"
+#include "shell/document.h"
 
 namespace {
 
@@ -138,13 +139,37 @@ void st_ShowProgress(int counter, int count, std::string* lastText) {
 
 }  // namespace
 
+namespace {
+
+// The set-up services work on the run context's circuit: the one set up is
+// made current for the loop.
+class st_CurrentCircuit {
+public:
+    explicit st_CurrentCircuit(CCTDoc* document) : previous_(CurrentRunContext().circuitDocument) {
+        CurrentRunContext().circuitDocument = document;
+    }
+    ~st_CurrentCircuit() { CurrentRunContext().circuitDocument = previous_; }
+    st_CurrentCircuit(const st_CurrentCircuit&) = delete;
+    st_CurrentCircuit& operator=(const st_CurrentCircuit&) = delete;
+
+private:
+    CDoc* previous_;
+};
+
+}  // namespace
+
 int ProcessComponents(CCTDoc* document) {
     CompiledCircuit* compiled = GetCompiledCircuit(document);
     if (!compiled) {
         ReportCompileOutOfMemory();
         return kResultShown;
     }
-    const int count = document->objects.count;
+    st_CurrentCircuit current(document);
+    DeviceListScope scope(compiled->devices);
+    int count = 0;
+    if (document->objects.count > 1000)  // only long lists show progress
+        for (PoolItem* item = document->objects.first; item; item = item->next)
+            if (item->type != kPoolItemDead && static_cast<SchematicObject*>(item)->IsComponent()) ++count;
     int counter = 0;
     std::string lastText;
     for (PoolItem* item = document->objects.first; item; item = item->next) {
@@ -161,6 +186,7 @@ int ProcessComponents(CCTDoc* document) {
         if (!row || row->digital == 1) continue;
         int rc = st_SetupPart(part, compiled);
         if (rc) return rc;
+        document->build.typeCounts.Increment(part->definition->type);
     }
     return 0;
 }

@@ -33,10 +33,10 @@ enum class PartSetupKind : int {
 };
 PartSetupKind SetupKindOfType(int componentType);
 
-// Sets every part of the document up in list order (the document must be the
-// run context's current circuit, and its compiled circuit's device list set
-// current through a DeviceListScope). Digital parts are left to the digital
-// set-up. The first failure ends the loop: 0, or 15055 after a message.
+// Sets every part of the document up in list order, into the document's
+// compiled circuit (the loop makes the document the run context's circuit and
+// its device list set current while it runs). Digital parts are left to the
+// digital set-up. The first failure ends the loop: 0, or 15055 after a message.
 int ProcessComponents(CCTDoc* document);
 
 // The set-up's message texts (start-up; RegisterCompilerMessages calls it).

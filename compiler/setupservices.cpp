@@ -1,6 +1,7 @@
 #include "compiler/setupservices.h"
 
 #include <cstring>
+#include <vector>
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
@@ -221,7 +222,10 @@ int NameInternalNode(SchematicObject* part, const char* suffix, int node) {
         name = base + "_" + std::to_string(n);
         qualified = qualify(name);
     }
-    int rc = session->nodes.Insert(qualified.c_str(), node);
+    // The index maps a name to its entry of the document's node-name table.
+    std::vector<NodeNameEntry>& table = document->build.nodeNames;
+    table.push_back({qualified, node, static_cast<int16_t>(PartScope(part)), 0});
+    int rc = session->nodes.Insert(qualified.c_str(), static_cast<int>(table.size() - 1));
     if (rc) return rc;
     compiled->internalNodeNames[node] = name;
     return 0;

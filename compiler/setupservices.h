@@ -68,7 +68,8 @@ double ModelParameter(const ModelRecord* model, const char* name);
 // A new node without a name: the compiled circuit's analog node count plus one.
 int NewInternalNode();
 // Names the node the part's PART text followed by the suffix, made unique with
-// "_1", "_2" ... among the session's node names, and enters it in the index.
+// "_1", "_2" ... among the session's node names, and enters it in the
+// document's node-name table (analog, the part's scope) and the index.
 int NameInternalNode(SchematicObject* part, const char* suffix, int node);
 // The default node when value is exactly 0; else a new node named by suffix.
 int MakeNamedInternalNode(double value, int defaultNode, const char* suffix);

@@ -64,6 +64,9 @@ TEST_F(CompSourcesTest, ValueTexts) {
         EXPECT_EQ(record->functionKind, c.function) << c.text;
         EXPECT_EQ(record->lastParameter, c.lastParameter) << c.text;
         EXPECT_DOUBLE_EQ(record->dcValue, c.dc) << c.text;
+        shown_.clear();
+        EXPECT_EQ(ParseStimulus(NewSource(), c.text, false, nullptr, nullptr), rc) << c.text;
+        EXPECT_TRUE(shown_.empty()) << c.text;  // quiet: the same result, nothing shown
         if (c.message) continue;
         EXPECT_DOUBLE_EQ(record->values[kSourceFieldDc], c.dc) << c.text;
         EXPECT_DOUBLE_EQ(record->values[kSourceFieldAcMagnitude], c.acMagnitude) << c.text;
