@@ -31,6 +31,12 @@ const TransientFunction TransientFunctionTable[kTransientFunctionCount] = {
 
 namespace {
 
+// A count or repeat value as an int: NaN gives 0, the rest is held in range.
+int32_t so_ToInt(double value) {
+    if (value != value) return 0;
+    return static_cast<int32_t>(std::clamp(value, -2147483647.0, 2147483647.0));
+}
+
 enum : int {
     kSoMsgPwlMissingValue = 10621,
     kSoMsgNeedTwoValues = 10622,
@@ -244,7 +250,7 @@ int SoStimulusParser::Pwl(const SoToken& keyword) {
                 double count = 0;
                 int rc = Evaluate(tokens_[next_++].text, &count);
                 if (rc) return rc;
-                entry.repeatCount = static_cast<int32_t>(std::clamp(count, -2147483647.0, 2147483647.0));
+                entry.repeatCount = so_ToInt(count);
                 entry.number = entry.repeatCount;
             } else if (More() && so_Is(tokens_[next_].text, "FOREVER")) {
                 ++next_;
@@ -432,7 +438,7 @@ int SetupUserSource() {
         int status = 0;
         const double repeat = EvaluatePartAttribute(part, kSoAttrRepeat, &status);
         if (status) return status;
-        record->repeat = static_cast<int32_t>(std::lround(std::clamp(repeat, -2147483647.0, 2147483647.0)));
+        record->repeat = so_ToInt(std::round(repeat));  // halves away from zero
     }
     return RegisterPartName(record, kTypeUserSource, nullptr, nullptr, part);
 }

@@ -13,8 +13,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::StartCompiler();
     if (size > 4096) return 0;
-    static const bool registered = (RegisterCompilerDeviceRecords(), true);
-    (void)registered;
     const std::string text = fuzz::AsText(data, size);
     {
         DeviceListSet set;

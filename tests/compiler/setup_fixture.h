@@ -29,7 +29,6 @@
 class SetupFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterCompilerDeviceRecords();
         doc_ = std::make_unique<CCirDoc>();
         CurrentRunContext().circuitDocument = doc_.get();
         ASSERT_EQ(InitRootScopes(doc_.get()), 0);

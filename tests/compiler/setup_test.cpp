@@ -7,6 +7,7 @@
 #include "compiler/setupservices.h"
 #include "core/desktop.h"
 #include "core/result.h"
+#include "models/modeltypes.h"
 #include "tests/compiler/setup_fixture.h"
 
 namespace {
@@ -127,6 +128,20 @@ TEST_F(CompSetupTest, InternalNodesGetUniqueNamesOnlyWhenAResistanceSeparatesThe
     const int entry = GetCompileSession(doc_.get())->nodes.Find("Q1_BASE_1");
     ASSERT_GE(entry, 0);
     EXPECT_EQ(doc_->build.nodeNames.at(entry).node, second);
+}
+
+TEST_F(CompSetupTest, ModelsByAttributeOrByDefault) {
+    Model(".MODEL S1 SIN (RS=5)");
+    SchematicObject* part = AddPart(kTypeSineSource, "V1", nullptr, {1, 0});
+    SetAttribute(doc_.get(), part, kAttrModel, "S1");
+    EXPECT_DOUBLE_EQ(ModelParameter(FindPartModelRecord(doc_.get(), part), "RS"), 5);
+    EXPECT_DOUBLE_EQ(ModelParameter(DefaultModelRecord(doc_.get(), kModelSine), "RS"), 0.001);
+    EXPECT_EQ(FindPartAttributeModel(doc_.get(), part, kAttrModel, nullptr), 0);
+    SetAttribute(doc_.get(), part, kAttrModel, "S2");
+    EXPECT_EQ(FindPartAttributeModel(doc_.get(), part, kAttrModel, nullptr), -1);
+    EXPECT_TRUE(shown_.empty());  // a missing model is the caller's to report
+    EXPECT_EQ(FindPartModelRecord(doc_.get(), part), nullptr);
+    EXPECT_EQ(shown_, std::vector<int>{10834});
 }
 
 }  // namespace
