@@ -214,6 +214,8 @@ struct CompiledCircuit {
     std::vector<double> rightHandSide;
 
     std::unordered_map<const SchematicObject*, PartLink> partLinks;
+    // The names the set-ups gave their internal nodes, by node number.
+    std::unordered_map<int32_t, std::string> internalNodeNames;
 
     PartLink* FindLink(const SchematicObject* part) {
         auto it = partLinks.find(part);

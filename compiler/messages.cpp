@@ -1,5 +1,6 @@
 #include "compiler/messages.h"
 
+#include "compiler/setup.h"
 #include "core/messages.h"
 
 // Rows are grouped by topic; add new rows to their group.
@@ -46,4 +47,5 @@ static const MessageRow kCompilerMessageRows[] = {
 void RegisterCompilerMessages() {
     RegisterMessages(kCompilerMessageRows,
                      static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
+    RegisterPartSetupMessages();
 }
