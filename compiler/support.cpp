@@ -542,6 +542,7 @@ class NoRenameQuestion final : public RenameQuestion {
 public:
     bool CanAsk() const override { return false; }
     bool AskRenameParts(const char*) override { return false; }
+    void RenameParts(CCTDoc*) override {}
 };
 
 PortSlot<RunOutput, NoRunOutput> cs_runOutput;

@@ -257,6 +257,8 @@ public:
     virtual bool CanAsk() const = 0;
     // Asks 10899 (bad part name, rename parts?) in a Yes/No box; true for Yes.
     virtual bool AskRenameParts(const char* name) = 0;
+    // Gives every part of the circuit a new name, page by page, after a Yes.
+    virtual void RenameParts(CCTDoc* document) = 0;
 };
 RenameQuestion& RenamePartsQuestion();
 RenameQuestion* InstallRenameQuestion(RenameQuestion* port);
