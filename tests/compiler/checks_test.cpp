@@ -10,9 +10,11 @@
 #include "compiler/devexpr.h"
 #include "compiler/numbering.h"
 #include "compiler/options.h"
+#include "compiler/setupservices.h"
 #include "compiler/topology.h"
 #include "core/result.h"
 #include "expr/evaluate.h"
+#include "models/modeltypes.h"
 #include "shell/preferences.h"
 #include "tests/compiler/setup_fixture.h"
 
@@ -353,6 +355,58 @@ TEST_F(CompChecksTest, CurrentMeterOfACapacitorPin) {
     EXPECT_DOUBLE_EQ(Evaluate(bound), 0.25);
     EXPECT_EQ(Records<SourceRecord>(kListSpiceSources).size(), 2u);
     EXPECT_NE(meter->quantityRefs, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CompChecksTest, WarningsAndCoreTurns) {
+    // A part named like a node is only a warning.
+    V("V1", 1, 0);
+    R("OUT", 1, 0);
+    ASSERT_EQ(Build(), 0);
+    EXPECT_EQ(Shown([&] { return CheckPartNodeNames(doc_.get()); }, 0), std::vector<int>{});
+    doc_->build.nodeNames.push_back({"OUT", 1, 1, 0});
+    EXPECT_EQ(Shown([&] { return CheckPartNodeNames(doc_.get()); }, 0), std::vector<int>{10866});
+
+    // AC runs: every source without AC magnitude is warned about, once one has it not.
+    SetAnalysisKind(1);
+    Prefs().acSignalWarning = 1;
+    EXPECT_EQ(Shown(
+                  [&] {
+                      WarnZeroAcMagnitudes(doc_.get());
+                      return 0;
+                  },
+                  0),
+              std::vector<int>{11891});
+    Records<SourceRecord>(kListSpiceSources)[0]->values[kSourceFieldAcMagnitude] = 1.0;
+    EXPECT_EQ(Shown(
+                  [&] {
+                      WarnZeroAcMagnitudes(doc_.get());
+                      return 0;
+                  },
+                  0),
+              std::vector<int>{});
+
+    // The windings of a coupling on a core count turns.
+    Reset();
+    SetAnalysisKind(0);
+    L("L1", 1, 0);
+    L("L2", 1, 0);
+    ASSERT_EQ(Process(), 0);
+    auto* k = DeviceLists()[kListInductorCouplings].pool.AddNewConstructed<InductorCouplingRecord>(
+        DeviceListCreationKind[kListInductorCouplings]);
+    ASSERT_NE(k, nullptr);
+    auto inductors = Records<InductorRecord>(kListInductors);
+    k->inductors = {inductors[0], inductors[1]};
+    inductors[0]->working = 20.0;
+    inductors[1]->working = 0.5;
+    EXPECT_EQ(Shown([&] { return CheckTransformerTurns(doc_.get()); }, 0), std::vector<int>{});  // no core
+    k->model = DefaultModelRecord(doc_.get(), kModelCore);
+    ASSERT_NE(k->model, nullptr);
+    EXPECT_EQ(Shown([&] { return CheckTransformerTurns(doc_.get()); }, kResultShown), std::vector<int>{10848});
+    EXPECT_EQ(CompileErrorLocation().object, inductors[1]->part);
 }
 
 }  // namespace
