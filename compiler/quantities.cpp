@@ -343,10 +343,23 @@ int qt_CircuitExpressions::BindDeviceQuantity(ExprCompiler* ctx, const DeviceQua
         RemoveQuantityCall(ctx, call);
         return AppendFieldOperand(ctx, field, text.c_str());
     }
+    case kTokPower:
+    case kTokEnergy: {
+        // The second letter of PD, PS, PG (ED, ES, EG) picks the power.
+        const char which = name[0] && name[1] ? name[1] : 'D';
+        const int index = which == 'S' ? kPowerStored : which == 'G' ? kPowerGenerated : kPowerDissipated;
+        ComplexNumber* field = gSolver.AnalysisKind == 1 ? &record->acPower[index] : &record->power[index];
+        MarkPowerReferenced(record, type, static_cast<uint8_t>(ctx->referenceFlags));
+        RemoveQuantityCall(ctx, call);
+        std::string power = text;
+        power[0] = 'P';
+        if (code == kTokPower) return AppendComplexFieldOperand(ctx, field, power.c_str());
+        return AppendRunningIntegral(ctx, field, power.c_str());
+    }
     default:
-        // Charges and fluxes (the charge states' layout), powers, energies and
-        // core quantities are read from fields the device models fill; they
-        // are not built yet.
+        // Charges and fluxes (the charge states' layout) and the core
+        // quantities are read from what the device models keep; they are not
+        // built yet.
         return ReportCompileError(ctx, kResultNotBuilt);
     }
 }

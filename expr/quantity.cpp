@@ -66,6 +66,23 @@ int AppendComplexFieldOperand(ExprCompiler* ctx, ComplexNumber* field, const cha
     return r;
 }
 
+int AppendRunningIntegral(ExprCompiler* ctx, ComplexNumber* power, const char* text) {
+    auto counted = [ctx](int r) {
+        if (!r) LastLexeme(ctx)->argCount = 1;
+        return r;
+    };
+    int r = counted(AddLexeme(ctx, kTokSum, kLexFunction, "SUM"));
+    if (!r) r = counted(AddOpenParen(ctx));
+    if (!r) r = counted(AppendComplexFieldOperand(ctx, power, text));
+    if (!r) r = counted(AddLexeme(ctx, kTokComma, kLexComma, ","));
+    if (!r) r = counted(AddIndependentVariableLexeme(ctx, true));
+    if (!r) r = counted(AddLexeme(ctx, kTokComma, kLexComma, ","));
+    if (!r) r = counted(AddStartValueLexeme(ctx));
+    if (!r) r = counted(AddCloseParen(ctx));
+    if (!r) ctx->target->flags |= kExprFlagRunningIntegral;
+    return r;
+}
+
 int SetVoltageDifferenceLexemes(ExprCompiler* ctx, const DeviceQuantityCall& call, int nodeA, const char* nameA,
                                 int nodeB, const char* nameB) {
     char text[300];

@@ -31,6 +31,10 @@ int AppendFieldOperand(ExprCompiler* ctx, double* field, const char* text);
 // A pointer to a complex device field (code 6), read in AC analysis.
 int AppendComplexFieldOperand(ExprCompiler* ctx, ComplexNumber* field, const char* text);
 
+// The running integral of a power: SUM(power, T, STARTVAR), the inserted
+// lexemes counted as one argument each; the target keeps state from then on.
+int AppendRunningIntegral(ExprCompiler* ctx, ComplexNumber* power, const char* text);
+
 // The call becomes the voltage of node a, or (V(a)-V(b)) when b is not
 // negative; the names are the nodes' texts for the operands' "V(%s)".
 int SetVoltageDifferenceLexemes(ExprCompiler* ctx, const DeviceQuantityCall& call, int nodeA, const char* nameA,

@@ -15,6 +15,7 @@
 #include "core/result.h"
 #include "expr/evaluate.h"
 #include "models/modeltypes.h"
+#include "shell/app.h"
 #include "shell/preferences.h"
 #include "tests/compiler/setup_fixture.h"
 
@@ -32,6 +33,7 @@ protected:
     void TearDown() override {
         Prefs().addDcPathToGround = savedAddPaths_;
         Prefs().dcPathWarning = savedWarning_;
+        RunState().dynamicAnalysis = -1;
         ClearCompileErrorLocation();
         SetupFixture::TearDown();
     }
@@ -200,7 +202,7 @@ TEST_F(CompChecksTest, DcPathToGround) {
     struct Row {
         const char* name;
         std::function<void()> build;
-        int addPaths;
+        int addPaths;  // 2: the preference off, but a dynamic DC run
         int result;
         int message;
         const char* named;  // the node list of the message
@@ -219,11 +221,13 @@ TEST_F(CompChecksTest, DcPathToGround) {
         {"inductor path", [this] { V("V1", 1, 0), C("C1", 1, 2), L("L1", 2, 0); }, 0, 0, 0, "", 0},
         {"twelve nodes", twelve, 0, kResultShown, 10863, "Nodes 2, 3, 4, 5, 6, 7, 8, 9, 10 have", 0},
         {"twelve nodes, tied", twelve, 1, 0, 10862, "Nodes 2, 3, 4, 5, 6, 7, 8, 9, 10 have", 12},
+        {"dynamic DC mode ties silently", capacitorNode, 2, 0, 0, "", 1},
     };
     for (const Row& row : rows) {
         Reset();
         SetAnalysisKind(0);
-        Prefs().addDcPathToGround = row.addPaths;
+        Prefs().addDcPathToGround = row.addPaths == 1;
+        RunState().dynamicAnalysis = row.addPaths == 2 ? 2 : -1;
         Prefs().dcPathWarning = 1;
         GetCircuitOptions(doc_.get())->settings.rNodeGnd = 5e9;
         row.build();
@@ -300,18 +304,19 @@ TEST_F(CompChecksTest, QuantitiesOfPartsAndNodePairs) {
     const int l1 = Records<InductorRecord>(kListInductors)[0]->branch;
     const int v1 = Records<SourceRecord>(kListSpiceSources)[0]->branch;
     s[l1] = 0.25, s[v1] = -0.003;
+    Records<ResistorRecord>(kListResistors)[0]->power[kPowerDissipated] = {0.5, 0};
+    Records<SourceRecord>(kListSpiceSources)[0]->power[kPowerGenerated] = {0.015, 0};
     struct Row {
         const char* text;
         int message;
         double value;
     };
     const Row rows[] = {
-        {"V(R1)", 0, 3.0},    {"V(C1)", 0, 1.5},    {"V(2)", 0, 2.0},
-        {"I(R1)", 0, 0.003},  {"I(1,2)", 0, 0.003}, {"I(2,1)", 0, -0.003},
-        {"I(L1)", 0, 0.25},   {"I(V1)", 0, -0.003}, {"R(R2)", 0, 2000.0},
-        {"L(L1)", 0, 1e-3},   {"C(3,2)", 0, 1e-6},  {"I(4,0)", 10414, 0},
-        {"I(1,4)", 10413, 0}, {"I(XYZ)", 10412, 0}, {"IB(R1)", 10416, 0},
-        {"I(2)", 10416, 0},   {"R(C1)", 10416, 0},  {"PD(R1)", kResultNotBuilt, 0},
+        {"V(R1)", 0, 3.0},    {"V(C1)", 0, 1.5},     {"V(2)", 0, 2.0},     {"I(R1)", 0, 0.003},
+        {"I(1,2)", 0, 0.003}, {"I(2,1)", 0, -0.003}, {"I(L1)", 0, 0.25},   {"I(V1)", 0, -0.003},
+        {"R(R2)", 0, 2000.0}, {"L(L1)", 0, 1e-3},    {"C(3,2)", 0, 1e-6},  {"I(4,0)", 10414, 0},
+        {"I(1,4)", 10413, 0}, {"I(XYZ)", 10412, 0},  {"IB(R1)", 10416, 0}, {"I(2)", 10416, 0},
+        {"R(C1)", 10416, 0},  {"PD(R1)", 0, 0.5},    {"PG(V1)", 0, 0.015}, {"Q(C1)", kResultNotBuilt, 0},
     };
     for (const Row& row : rows) {
         DeviceExpression e;
@@ -322,6 +327,21 @@ TEST_F(CompChecksTest, QuantitiesOfPartsAndNodePairs) {
             EXPECT_NEAR(Evaluate(e), row.value, 1e-12) << row.text;
         }
     }
+}
+
+TEST_F(CompChecksTest, EnergyIsTheRunningIntegralOfPower) {
+    V("V1", 1, 0);
+    R("R1", 1, 0);
+    ASSERT_EQ(Build(), 0);
+    DeviceExpression e;
+    ASSERT_EQ(Compile(e, "ED(R1)", 2), 0);
+    EXPECT_NE(e.compiled.flags & kExprFlagRunningIntegral, 0u);
+    char text[200];
+    EXPECT_NE(std::string(FormatExpressionTokens(&e.compiled, text, sizeof text)).find("PD(R1)"), std::string::npos)
+        << text;
+    ResistorRecord* r1 = Records<ResistorRecord>(kListResistors)[0];
+    EXPECT_NE(r1->powerRefs & kRefDeviceExpressions, 0);
+    EXPECT_EQ(r1->quantityRefs, 0);
 }
 
 TEST_F(CompChecksTest, CurrentMeterOfACapacitorPin) {
