@@ -194,6 +194,7 @@ TEST_F(CompChecksTest, NodeConnections) {
         EXPECT_EQ(shown, row.message ? std::vector<int>{row.message} : std::vector<int>{}) << row.name;
         if (row.message == 10842) {
             EXPECT_NE(Text().find("node 2"), std::string::npos) << Text();
+            EXPECT_EQ(Attribute(CompileErrorLocation().object, kAttrPart), "R1");
         }
     }
 }
@@ -237,6 +238,12 @@ TEST_F(CompChecksTest, DcPathToGround) {
         EXPECT_EQ(shown, row.message ? std::vector<int>{row.message} : std::vector<int>{}) << row.name;
         if (row.message) {
             EXPECT_NE(Text().find(row.named), std::string::npos) << Text();
+        }
+        if (row.result) {
+            ASSERT_EQ(CompileErrorLocation().kind, kLocationObject) << row.name;
+            EXPECT_EQ(CompileErrorLocation().object->definition->type,
+                      row.message == 10856 && row.named[5] == '1' ? kTypeISpice : kTypeCapacitor)
+                << row.name;
         }
         auto resistors = Records<ResistorRecord>(kListResistors);
         ASSERT_EQ(resistors.size(), before + row.resistorsAdded) << row.name;
