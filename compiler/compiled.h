@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "expr/compiled.h"
+#include "expr/complex.h"
 #include "expr/devicelist.h"
 #include "models/modelstmt.h"
 
@@ -61,6 +62,10 @@ struct CapacitorRecord : DeviceRecord {
     double ic;  // initial voltage
     int32_t icGiven;
     int32_t index;  // capacitor count at creation
+    // The current into the first terminal, filled by the device load while
+    // quantityRefs is set (the AC set in AC runs).
+    double current;
+    ComplexNumber acCurrent;
 };
 
 struct TransformerCouplingRecord;
@@ -145,6 +150,13 @@ struct SourceRecord : DeviceRecord {
     std::vector<PwlEntry> pwl;
     int32_t noBreakpoints;
     int32_t branch;
+    // A current source's current, filled by the device load while
+    // quantityRefs is set (the AC set in AC runs).
+    double current;
+    ComplexNumber acCurrent;
+    // A current meter (a zero-volt source the compiler adds): the node field
+    // of the device pin it measures; null for every other source.
+    const int32_t* meteredSlot;
 };
 
 struct PulseSourceRecord : DeviceRecord {

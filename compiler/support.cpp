@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/quantities.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
 #include "core/chars.h"
@@ -684,4 +685,5 @@ void InstallCompilerServices() {
     InstallCompiledState(documentServices);
     BuildNameIndexAlphabets();
     RegisterCompilerDeviceRecords();
+    InstallCompileCircuit(&CompiledCircuitExpressions());
 }

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "core/pool.h"
+#include "expr/complex.h"
 
 struct SchematicObject;  // the part a record was made for (circuit document)
 
@@ -27,7 +28,13 @@ struct DeviceRecord : PoolItem {
     double powerRating;
     uint8_t quantityRefs;  // consumers of the record's currents, voltages ...
     uint8_t powerRefs;     // consumers of its power or energy
+    // Dissipated, stored and generated power (kPowerDissipated ...), filled by
+    // the device load while powerRefs is set: the DC and transient set, and
+    // the AC set.
+    ComplexNumber power[3];
+    ComplexNumber acPower[3];
 };
+enum DevicePowerIndex : int { kPowerDissipated = 0, kPowerStored = 1, kPowerGenerated = 2 };
 
 struct DeviceList {
     ObjectPool pool;
