@@ -1,5 +1,6 @@
 #include "compiler/messages.h"
 
+#include "compiler/analysisstmts.h"
 #include "compiler/setup.h"
 #include "core/messages.h"
 
@@ -48,4 +49,5 @@ void RegisterCompilerMessages() {
     RegisterMessages(kCompilerMessageRows,
                      static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
     RegisterPartSetupMessages();
+    RegisterAnalysisStatementMessages();
 }
