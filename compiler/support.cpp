@@ -6,6 +6,7 @@
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/quantities.h"
+#include "compiler/initconds.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
 #include "core/chars.h"
@@ -686,4 +687,5 @@ void InstallCompilerServices() {
     BuildNameIndexAlphabets();
     RegisterCompilerDeviceRecords();
     InstallCompileCircuit(&CompiledCircuitExpressions());
+    InstallInitialConditionStore();
 }
