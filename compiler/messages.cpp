@@ -1,6 +1,7 @@
 #include "compiler/messages.h"
 
 #include "compiler/setup.h"
+#include "compiler/spicereader.h"
 #include "core/messages.h"
 
 // Rows are grouped by topic; add new rows to their group.
@@ -48,4 +49,5 @@ void RegisterCompilerMessages() {
     RegisterMessages(kCompilerMessageRows,
                      static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
     RegisterPartSetupMessages();
+    RegisterSpiceReaderMessages();
 }

@@ -11,6 +11,7 @@
 #include "compiler/defines.h"
 #include "compiler/options.h"
 #include "compiler/scanner.h"
+#include "compiler/spicereader.h"
 
 class CCTDoc;
 
@@ -24,6 +25,8 @@ public:
     PartNameIndex parts;
     NodeNameIndex nodes;
     CircuitOptions options;
+    // The SPICE text reader's sources, words and part definitions.
+    SpiceReaderState reader;
     // What a full compile built; null until the first one.
     std::unique_ptr<CompiledCircuit> compiled;
 };
