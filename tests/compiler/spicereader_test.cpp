@@ -336,6 +336,19 @@ TEST_F(SpiceReaderTest, IncludesNestAndStatementsOutsideTheCircuitScopeAreSkippe
     EXPECT_NE(GetDefineTable(doc_.get())->FindEntry("GAIN", 1), nullptr);
 }
 
+TEST_F(SpiceReaderTest, ParametersFunctionsAndIncludedOptionsBecomeTextStatements) {
+    dir_.Write("opts.inc", ".OPTIONS RELTOL=1E-4\n");
+    ASSERT_EQ(Read("T\n.PARAM P=2\n.FUNC DBL(X) X*2\n.OPTIONS GMIN=1E-12\n.INC opts.inc\n.LOADOP\nR1 1 0 {P}\n"), 0)
+        << LastMessageText();
+    std::vector<std::string> texts;
+    for (PoolItem* item = doc_->gridTexts.first; item; item = item->next)
+        texts.push_back(static_cast<GridTextObject*>(item)->text);
+    // The options phase reads the text page itself; only included options need a record.
+    EXPECT_EQ(texts, (std::vector<std::string>{".PARAM P=2", ".FUNC DBL(X) X*2", ".OPTIONS RELTOL=1E-4"}));
+    EXPECT_NE(FindDefineByName(doc_.get(), "P"), nullptr);
+    EXPECT_TRUE(GetSpiceReader(doc_.get())->loadOperatingPoint);
+}
+
 }  // namespace
 
 namespace {
