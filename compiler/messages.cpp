@@ -1,5 +1,6 @@
 #include "compiler/messages.h"
 
+#include "compiler/analysisstmts.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
 #include "core/messages.h"
@@ -50,4 +51,5 @@ void RegisterCompilerMessages() {
                      static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
     RegisterPartSetupMessages();
     RegisterSpiceReaderMessages();
+    RegisterAnalysisStatementMessages();
 }

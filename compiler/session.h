@@ -12,6 +12,7 @@
 #include "compiler/options.h"
 #include "compiler/scanner.h"
 #include "compiler/spicereader.h"
+#include "compiler/stmtstate.h"
 
 class CCTDoc;
 
@@ -27,6 +28,8 @@ public:
     CircuitOptions options;
     // The SPICE text reader's sources, words and part definitions.
     SpiceReaderState reader;
+    // What the analysis, output and initial-condition statements left.
+    StatementState statements;
     // What a full compile built; null until the first one.
     std::unique_ptr<CompiledCircuit> compiled;
 };

@@ -9,8 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "compiler/analysisstmts.h"
 #include "compiler/defines.h"
 #include "compiler/messages.h"
+#include "compiler/outputstmts.h"
 #include "compiler/session.h"
 #include "compiler/spicetables.h"
 #include "compiler/statements.h"
@@ -546,6 +548,8 @@ int ReadSpiceText(CCTDoc* document) {
     for (const NodeNameEntry& entry : document->build.nodeNames)
         if (entry.node > reader->largestNode) reader->largestNode = entry.node;
 
+    // What the analysis and output statements fill starts empty.
+    BeginAnalysisStatements(document);
     reader->CloseAll();
     reader->top = 0;
     SpiceSource& main = reader->sources[0];
@@ -563,10 +567,13 @@ int ReadSpiceText(CCTDoc* document) {
 
     const std::string savedStatus = main.totalLines > 1000 && StatusBar().IsShown() ? StatusBar().StatusText() : "";
     int rc = sr_ReadLoop(*reader, context);
+    if (!rc) MergeCurveRows(document);
     if (main.totalLines > 1000 && StatusBar().IsShown()) StatusBar().SetStatusText(savedStatus.c_str());
     reader->CloseAll();
     reader->context = nullptr;
     if (rc) return rc;
+    FinishAnalysisStatements(document, context.opSeen);
+    AddDefaultCurveRows(document);
 
     // The master library always ends the circuit's library list.
     rc = AddLibraryFile(models, "", 0, nullptr, false);

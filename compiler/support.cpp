@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/initconds.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
 #include "core/chars.h"
@@ -683,4 +684,5 @@ void InstallCompilerServices() {
     InstallCompiledState(documentServices);
     BuildNameIndexAlphabets();
     RegisterCompilerDeviceRecords();
+    InstallInitialConditionStore();
 }

@@ -1386,11 +1386,17 @@ int SerializeMonteCarloOptionsSection(SectionFile& file, AnalysisSettings* setti
 
 // ---- circuit files --------------------------------------------------------------------------
 
-AnalysisSettings* CircuitAnalysisSettings(CCirDoc* document) {
+AnalysisSettings* CircuitAnalysisSettings(CCTDoc* document) {
     return document != nullptr ? document->analysisSettings : nullptr;
 }
 
-void FreeAnalysisSettings(CCirDoc* document) {
+AnalysisSettings* EnsureAnalysisSettings(CCTDoc* document) {
+    if (document == nullptr) return nullptr;
+    if (document->analysisSettings == nullptr) document->analysisSettings = new (std::nothrow) AnalysisSettings();
+    return document->analysisSettings;
+}
+
+void FreeAnalysisSettings(CCTDoc* document) {
     if (document == nullptr) return;
     delete document->analysisSettings;
     document->analysisSettings = nullptr;

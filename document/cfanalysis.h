@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/fontspec.h"
@@ -19,6 +20,7 @@
 #include "core/properties.h"
 
 class CCirDoc;
+class CCTDoc;
 class CircuitFile;
 class SectionFile;
 
@@ -269,6 +271,8 @@ struct AnalysisKindSettings {
     char* mcPerformance = nullptr;
     // curve rows, in row order
     std::vector<std::unique_ptr<CurveRow>> curves;
+    // the expressions of the kind's watch window, in order
+    std::vector<std::string> watch;
     // graphic objects of the kind's plot window
     PlotObjectList objects;
     // FFT, performance, 3D and histogram windows, each list in window order
@@ -379,8 +383,11 @@ void RepairPlotObjectColors(PlotObject& object, int32_t version);
 int SerializeWaveFormSection(SectionFile& file, AnalysisSettings* settings, int kind);
 
 // The circuit's analysis data; made by the first analysis section read.
-AnalysisSettings* CircuitAnalysisSettings(CCirDoc* document);
-void FreeAnalysisSettings(CCirDoc* document);
+AnalysisSettings* CircuitAnalysisSettings(CCTDoc* document);
+// The same, made empty when the document has none yet (SPICE texts read their
+// limits from statements); null for a null document or when out of memory.
+AnalysisSettings* EnsureAnalysisSettings(CCTDoc* document);
+void FreeAnalysisSettings(CCTDoc* document);
 // Serves the sections above on circuit files; the analysis sections not
 // listed here stay with the kept-text mechanism until their owners exist.
 void InstallAnalysisSections();

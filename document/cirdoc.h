@@ -164,9 +164,6 @@ public:
     // Sections of the file whose owners are not built yet, kept as read
     // (document/circuitfile.h); freed with the document.
     KeptSection* keptSections = nullptr;
-    // The analysis settings the circuit file stores (document/cfanalysis.h);
-    // freed with the document.
-    AnalysisSettings* analysisSettings = nullptr;
 };
 
 // A new empty circuit from the circuit template, without a frame or view;

@@ -13,6 +13,7 @@
 #include "core/result.h"
 #include "core/textfile.h"
 #include "document/attributes.h"
+#include "document/cfanalysis.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
 #include "document/docmessages.h"
@@ -147,6 +148,7 @@ CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
 CCTDoc::~CCTDoc() {
     if (defineTable) CompiledState().ReleaseDefineTable(this);
     if (modelStatements) CompiledState().ReleaseModelStatements(this);
+    FreeAnalysisSettings(this);
     FreeObjectLists();
 }
 

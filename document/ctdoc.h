@@ -25,6 +25,7 @@
 #include "document/pages.h"
 #include "shell/preferences.h"
 
+struct AnalysisSettings;
 struct ComponentDef;
 struct ComponentLibrary;
 struct PinBox;
@@ -396,6 +397,9 @@ public:
     // Circuits: the remembered schematic and text pages (-1 none).
     int32_t activeSchematicPage = -1;
     int32_t activeTextPage = -1;
+    // The analysis limits (document/cfanalysis.h): what a circuit file stores,
+    // and what the statements of a SPICE text read into; freed with the document.
+    AnalysisSettings* analysisSettings = nullptr;
 
 protected:
     // Releases both object lists and the page table (destructor, reload).
