@@ -67,10 +67,11 @@ std::string sd_Upper(std::string text) {
     return text;
 }
 
-int sd_PartMessage(SpiceStatementContext& context, SchematicObject* part, const char* statement, int id,
-                   const char* argument) {
-    (void)part;
-    return ReportSpiceStatementMessage(context, statement, id, argument);
+// A message about a part shows the statement the part comes from.
+int sd_PartMessage(SpiceStatementContext& context, SchematicObject* part, int id, const char* argument) {
+    SpiceReaderState* reader = GetSpiceReader(context.document);
+    const char* statement = reader ? reader->statement.c_str() : "";
+    return ReportSpiceStatementMessage(context, statement, id, argument, part);
 }
 
 bool sd_NameOutsideIndexAlphabet(const std::string& name) {
@@ -153,7 +154,7 @@ int AssignNode(SpiceStatementContext& context, const std::string& word, int* nod
     if (!session || !reader || !compiled) return kResultNoMemory;
     std::string name = word;
     if (!name.empty() && name[0] == '[') {
-        if (name.back() != ']') return ReportSpiceStatementMessage(context, word.c_str(), kSdMsgExpecting, "]");
+        if (name.back() != ']') return sd_PartMessage(context, nullptr, kSdMsgExpecting, "]");
         name = name.substr(1, name.size() - 2);
     }
     std::vector<NodeNameEntry>& names = document->build.nodeNames;
@@ -197,7 +198,7 @@ int AssignNode(SpiceStatementContext& context, const std::string& word, int* nod
 int AssignPinNode(SpiceStatementContext& context, SchematicObject* part, const std::string& word, int pin) {
     if (word.empty()) {
         const char* name = GetAttributeText(part, kAttrPart);
-        return sd_PartMessage(context, part, name, kSdMsgMissingNodes, name);
+        return sd_PartMessage(context, part, kSdMsgMissingNodes, name);
     }
     int node = 0;
     const int rc = AssignNode(context, word, &node);

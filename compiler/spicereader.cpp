@@ -412,10 +412,11 @@ std::string sr_Rows(const SpiceStatementContext& context, const char* statement)
 
 }  // namespace
 
-int ReportSpiceStatementMessage(SpiceStatementContext& context, const char* statement, int id, const char* argument) {
+int ReportSpiceStatementMessage(SpiceStatementContext& context, const char* statement, int id, const char* argument,
+                                SchematicObject* part) {
     RecordSpiceSourceLocation(context);
     const std::string rows = sr_Rows(context, statement);
-    return ReportCompilerMessage(nullptr, context.scope, rows.c_str(), id, argument ? argument : "");
+    return ReportCompilerMessage(part, context.scope, rows.c_str(), id, argument ? argument : "");
 }
 
 std::string ResolveSpiceFileName(SpiceStatementContext& context, const std::string& name) {
@@ -517,6 +518,7 @@ int sr_ReadLoop(SpiceReaderState& reader, SpiceStatementContext& context) {
             --reader.top;
         }
         if (depth == 0 && !statement.empty()) {
+            reader.statement = statement;
             const int handled = DispatchSpiceLine(context, statement.data());
             if (handled) return handled;
         }

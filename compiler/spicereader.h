@@ -18,6 +18,7 @@
 #include "document/component_defs.h"
 
 class CCTDoc;
+struct SchematicObject;
 struct SpiceStatementContext;
 
 // ReadSpiceLine flags.
@@ -67,6 +68,8 @@ public:
     int largestNode = 0;
     // The reading context of the current ReadSpiceText (null outside it).
     SpiceStatementContext* context = nullptr;
+    // The statement being handled (messages show it).
+    std::string statement;
     // A .LOADOP statement was read (the compile hands it to the analysis).
     bool loadOperatingPoint = false;
 };
@@ -112,7 +115,8 @@ int ParseFileArgument(const char* statement, std::string* name, int* pathKind);
 void RecordSpiceSourceLocation(SpiceStatementContext& context);
 // Shows a message about the statement being read, with its file, text and
 // 1-based line, and records its place: 15055 (15060 in quiet mode).
-int ReportSpiceStatementMessage(SpiceStatementContext& context, const char* statement, int id, const char* argument);
+int ReportSpiceStatementMessage(SpiceStatementContext& context, const char* statement, int id, const char* argument,
+                                SchematicObject* part = nullptr);
 // A file named by a statement as a full path: beside the file being read
 // first, then along the library search path; the name itself when neither has it.
 std::string ResolveSpiceFileName(SpiceStatementContext& context, const std::string& name);

@@ -3,6 +3,7 @@
 // and the messages that point at the failing statement.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -317,6 +318,12 @@ TEST_F(SpiceReaderTest, BadStatementsStopTheReadNamingTheirPlace) {
             EXPECT_EQ(location.position, c.line) << c.deck;
             ASSERT_FALSE(rows_.empty());
             EXPECT_NE(rows_.back().find("Line:\t" + std::to_string(c.line + 1)), std::string::npos) << rows_.back();
+            // The statement's own line, as read.
+            std::string line = c.deck;
+            for (int n = 0; n < c.line; ++n) line.erase(0, line.find('\n') + 1);
+            line = line.substr(0, 4);
+            for (char& ch : line) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            EXPECT_NE(rows_.back().find("Text:\t" + line), std::string::npos) << rows_.back();
         }
     }
     // The 15th source is refused inside the include file itself.
