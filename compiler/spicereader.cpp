@@ -234,7 +234,7 @@ int ReadSpiceLine(TextFile& source, std::string& out, int flags) {
     return 0;
 }
 
-void DetectSpiceDialect(TextFile& source, CCTDoc* owner) {
+void DetectSpiceDialect(TextFile& source) {
     int dialect = kSpiceDialectNone;
     if (auto* document = dynamic_cast<CCTDoc*>(source.document)) {
         dialect = document->dialect;
@@ -266,7 +266,6 @@ void DetectSpiceDialect(TextFile& source, CCTDoc* owner) {
         dialect = Prefs().spiceType;
         if (dialect == kSpiceDialectNone || dialect == 0) dialect = kSpiceDialectAmbiguous;
     }
-    (void)owner;
     source.spiceDialect = dialect;
 }
 
@@ -498,7 +497,7 @@ int sr_ReadLoop(SpiceReaderState& reader, SpiceStatementContext& context) {
     while (sr_HasMoreLines(reader)) {
         SpiceSource* source = reader.Current();
         if (reader.top == 0) sr_ShowProgress(*source, &lastProgress);
-        if (source->file.spiceDialect == kSpiceDialectNone) DetectSpiceDialect(source->file, context.document);
+        if (source->file.spiceDialect == kSpiceDialectNone) DetectSpiceDialect(source->file);
         const int rc = ReadSpiceLine(source->file, statement, kSpiceLineUpper);
         if (rc == kResultEndOfSpiceText) continue;
         if (rc) continue;  // shown; the source was closed and reading goes on
@@ -561,7 +560,7 @@ int ReadSpiceText(CCTDoc* document) {
     main.name = document->PathName();
     main.totalLines = sr_CountLines(main.file);
 
-    if (main.file.spiceDialect == kSpiceDialectNone) DetectSpiceDialect(main.file, document);
+    if (main.file.spiceDialect == kSpiceDialectNone) DetectSpiceDialect(main.file);
     if (document->dialect == kSpiceDialectNone || document->dialect == 0) document->dialect = main.file.spiceDialect;
     std::string title;
     ReadSpiceLine(main.file, title, kSpiceLineUpper);  // the title line is never a statement

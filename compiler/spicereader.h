@@ -27,7 +27,7 @@ enum SpiceLineFlags : int {
     kSpiceLineDotOnly = 0x02,             // other statements are skipped (the text comes back empty)
     kSpiceLineKeepTrailing = 0x04,        // trailing blanks stay
     kSpiceLineNoTrailingComments = 0x08,  // comment lines after a statement are not absorbed
-    kSpiceLineUpper = 0x10,               // upper-case the statement
+    kSpiceLineUpper = 0x10,               // upper-case even while an attribute dialog edits the text
 };
 
 // The result of a read at the end of the data.
@@ -81,7 +81,7 @@ int ReadSpiceLine(TextFile& source, std::string& out, int flags);
 // Sets the source's dialect tag: a document's own dialect, else the
 // ";$SpiceType=" trailer among the last lines of the text, else the program's
 // default (ambiguous when that is none either).
-void DetectSpiceDialect(TextFile& source, CCTDoc* owner);
+void DetectSpiceDialect(TextFile& source);
 
 // Reads the whole SPICE text of a text circuit into the compile state: 0, or a
 // result code (15055 after a shown message).

@@ -100,7 +100,7 @@ TEST(SpiceLineTest, DialectTrailerIsFoundAmongTheLastLines) {
         TextFile file;
         const std::string name = c.text ? dir.Write("other.ckt", c.text) : path;
         ASSERT_EQ(file.OpenText(name.c_str()), 0);
-        DetectSpiceDialect(file, nullptr);
+        DetectSpiceDialect(file);
         EXPECT_EQ(file.spiceDialect, c.dialect) << name;
         // The statements are still there to read after the look at the end.
         std::string line;
