@@ -298,6 +298,88 @@ void SplitStatementWords(const char* statement, std::vector<std::string>* words)
     }
 }
 
+// ---- word readers ----------------------------------------------------------------------------------
+
+namespace {
+
+// Blanks, comments and continuation marks, line ends included.
+const char* sr_SkipStatementBlanks(const char* p) {
+    for (;;) {
+        p = SkipSpiceBlanks(p, true);
+        if (!sr_IsBlank(*p)) return p;
+        ++p;
+    }
+}
+
+}  // namespace
+
+std::string ReadFirstWord(const char*& cursor) {
+    cursor = sr_SkipStatementBlanks(cursor);
+    const char* start = cursor;
+    while (IsSpiceWordChar(*cursor)) ++cursor;
+    return std::string(start, cursor);
+}
+
+std::string ReadWordOrGroup(const char*& cursor) {
+    cursor = sr_SkipStatementBlanks(cursor);
+    if (*cursor != '{') return ReadFirstWord(cursor);
+    const char* start = cursor;
+    int depth = 0;
+    do {
+        if (*cursor == '{') ++depth;
+        if (*cursor == '}') --depth;
+        ++cursor;
+    } while (*cursor && depth > 0);
+    return std::string(start, cursor);
+}
+
+std::vector<std::string> ReadWords(int count, const char*& cursor) {
+    std::vector<std::string> words;
+    words.push_back(ReadFirstWord(cursor));
+    for (int i = 0; i < count; ++i) {
+        std::string word = ReadFirstWord(cursor);
+        if (word.empty()) break;
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+int ReadBraceGroup(const char*& cursor, std::string* out, int scope) {
+    out->clear();
+    const char* p = cursor;
+    p = sr_SkipStatementBlanks(p);
+    if (*p != '{') return ReportCompilerMessage(nullptr, scope, nullptr, 11900, "{");
+    const char* start = p;
+    int depth = 0;
+    do {
+        if (*p == '{') ++depth;
+        if (*p == '}') --depth;
+        ++p;
+    } while (*p && depth > 0);
+    if (depth > 0) return ReportCompilerMessage(nullptr, scope, nullptr, 11900, "}");
+    out->assign(start, p);
+    cursor = p;
+    return 0;
+}
+
+void BlankSpiceText(std::string& text, bool statementMode) {
+    const char* base = text.c_str();
+    for (size_t i = 0; i < text.size();) {
+        if (!statementMode) {
+            if (sr_IsBlank(text[i])) text[i] = ' ';
+            ++i;
+            continue;
+        }
+        const size_t skipped = static_cast<size_t>(sr_SkipStatementBlanks(base + i) - (base + i));
+        if (!skipped) {
+            ++i;
+            continue;
+        }
+        for (size_t k = i; k < i + skipped; ++k) text[k] = ' ';
+        i += skipped;
+    }
+}
+
 // ---- sources and locations ------------------------------------------------------------------------
 
 void RecordSpiceSourceLocation(SpiceStatementContext& context) {

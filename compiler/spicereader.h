@@ -102,6 +102,24 @@ SpiceReaderState* GetSpiceReader(CCTDoc* document);
 // mark one word. The words go to the reader's word array.
 void SplitStatementWords(const char* statement, std::vector<std::string>* words);
 
+// ---- word readers on a statement cursor -------------------------------------------------------
+// Each first skips blanks, ';' comments, '*' comment lines and '+'
+// continuation marks. Words are std::strings: no length limit.
+
+// The run of word characters at the cursor ("" when none).
+std::string ReadFirstWord(const char*& cursor);
+// The same, but a word that begins with '{' runs to its matching '}'.
+std::string ReadWordOrGroup(const char*& cursor);
+// The first word and up to `count` further words (fewer at the end).
+std::vector<std::string> ReadWords(int count, const char*& cursor);
+// A balanced {...} group at the cursor, braces included: 0, or 15055 after
+// "%EExpecting '%s'." (11900) with "{" when none starts there and with "}"
+// when it is not closed (shown in the scope).
+int ReadBraceGroup(const char*& cursor, std::string* out, int scope);
+// Every blank character becomes a space; in statement mode also comments and
+// continuation marks.
+void BlankSpiceText(std::string& text, bool statementMode);
+
 // Pushes an include file onto the source stack of the read in progress:
 // 0, or 15055 after a message (10907 when 15 sources are open already, a
 // missing file by its file error).

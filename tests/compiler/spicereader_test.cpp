@@ -123,6 +123,31 @@ TEST(SpiceTablesTest, HelpTopicsComeFromTheTables) {
     EXPECT_EQ(std::string(DotCommandTable[kDotCommandCount - 1].keyword), "ARRAY");
 }
 
+TEST(SpiceWordsTest, WordReadersSkipCommentsAndContinuationsAndHaveNoLengthLimit) {
+    const std::string longName(300, 'N');
+    const std::string text = "  R1 ; note\n* line\n+ " + longName + " {A+{B}} 3";
+    const char* cursor = text.c_str();
+    EXPECT_EQ(ReadWords(1, cursor), (std::vector<std::string>{"R1", longName}));
+    const char* group = cursor;
+    EXPECT_EQ(ReadWordOrGroup(group), "{A+{B}}");
+    std::string braces;
+    EXPECT_EQ(ReadBraceGroup(cursor, &braces, 1), 0);
+    EXPECT_EQ(braces, "{A+{B}}");
+    EXPECT_EQ(ReadFirstWord(cursor), "3");
+    EXPECT_EQ(ReadFirstWord(cursor), "");
+
+    ScopedTestReporter quiet;
+    for (const char* bad : {"X", "{A"}) {
+        const char* at = bad;
+        EXPECT_EQ(ReadBraceGroup(at, &braces, 1), kResultShown) << bad;
+        EXPECT_EQ(LastMessageId(), 11900) << bad;
+        EXPECT_EQ(at, bad);  // the cursor stays
+    }
+    std::string blanked = "A\t;c\n* d\n+ B ;$TWE E";
+    BlankSpiceText(blanked, true);
+    EXPECT_EQ(blanked, "A          B ;$TWE E");
+}
+
 class SpiceReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
