@@ -643,10 +643,11 @@ int ReadSpiceText(CCTDoc* document) {
     main.totalLines = sr_CountLines(main.file);
 
     if (main.file.spiceDialect == kSpiceDialectNone) DetectSpiceDialect(main.file);
-    if (document->dialect == kSpiceDialectNone || document->dialect == 0) document->dialect = main.file.spiceDialect;
+    // The text reads in the document's dialect, else in the program's default.
+    const int dialect = main.file.spiceDialect;
     std::string title;
     ReadSpiceLine(main.file, title, kSpiceLineUpper);  // the title line is never a statement
-    main.file.spiceDialect = document->dialect;
+    main.file.spiceDialect = dialect;
 
     const std::string savedStatus = main.totalLines > 1000 && StatusBar().IsShown() ? StatusBar().StatusText() : "";
     int rc = sr_ReadLoop(*reader, context);

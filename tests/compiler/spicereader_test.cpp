@@ -18,6 +18,7 @@
 #include "compiler/spicereader.h"
 #include "compiler/spicetables.h"
 #include "compiler/support.h"
+#include "core/desktop.h"
 #include "core/dialect.h"
 #include "core/memory.h"
 #include "core/paths.h"
@@ -384,6 +385,36 @@ TEST_F(SpiceReaderTest, ParametersFunctionsAndIncludedOptionsBecomeTextStatement
 }  // namespace
 
 namespace {
+
+// A status bar that keeps what it was told.
+class RecordingStatusBar : public StatusBarPort {
+public:
+    void SetStatusText(const char* text) override {
+        ++texts;
+        current = text;
+    }
+    bool IsShown() override { return true; }
+    void SetPaneText(int, const char*) override {}
+    std::string StatusText() override { return current; }
+    int texts = 0;
+    std::string current = "Ready";
+};
+
+TEST_F(SpiceReaderTest, LongTextsShowProgressAndPutTheStatusBack) {
+    for (int lines : {999, 2000}) {
+        std::string deck = "T\n";
+        for (int i = 1; i < lines; ++i) deck += "R" + std::to_string(i) + " " + std::to_string(i) + " 0 1\n";
+        RecordingStatusBar bar;
+        StatusBarPort* previous = InstallStatusBar(&bar);
+        const int rc = Read(deck);
+        InstallStatusBar(previous);
+        ASSERT_EQ(rc, 0) << LastMessageText();
+        EXPECT_EQ(Parts().size(), static_cast<size_t>(lines - 1));
+        EXPECT_EQ(bar.current, "Ready") << lines;
+        // A text per hundredth of the lines (99 statements start on one), then the status put back.
+        EXPECT_EQ(bar.texts, lines < 1000 ? 0 : 100) << lines;
+    }
+}
 
 // The shipped example decks read as they stand; a deck whose models all sit in
 // the text is set up as well (library models are found through the library
