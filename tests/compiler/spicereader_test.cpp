@@ -221,7 +221,9 @@ TEST_F(SpiceReaderTest, AFlatDeckBecomesPartsNodesModelsAndLibraries) {
         "L2 OUT 0 100U\n"
         "K1 L1 L2 0.98\n"
         "V1 IN 0 DC 0 AC 1 0 PULSE(0 5 10N 2N 2N 40N 100N)\n"
-        "V2 A 0 SIN(0 1 1K)\n"
+        "V2 A 0\n"
+        "* the sine continues\n"
+        "+ SIN(0 1 1K)\n"
         "V3 B 0 PWL(0 0 1U 5)\n"
         "I1 0 C EXP(0 1M 1U 0.2U 3U 1U)\n"
         "I2 0 D SFFM(0 1 1MEG 5 10K)\n"
@@ -252,6 +254,7 @@ TEST_F(SpiceReaderTest, AFlatDeckBecomesPartsNodesModelsAndLibraries) {
         {"C1", kTypeCapacitor, "1N", {"MID", "0"}},
         {"L1", kTypeInductor, "10U", {"MID", "N1"}},
         {"V1", kTypeVSpice, "DC 0 AC 1 0 PULSE(0 5 10N 2N 2N 40N 100N)", {"IN", "0"}},
+        {"V2", kTypeVSpice, "SIN(0 1 1K)", {"A", "0"}},
         {"V3", kTypeVSpice, "PWL(0 0 1U 5)", {"B", "0"}},
         {"I1", kTypeISpice, "EXP(0 1M 1U 0.2U 3U 1U)", {"0", "C"}},
         {"I2", kTypeISpice, "SFFM(0 1 1MEG 5 10K)", {"0", "D"}},
