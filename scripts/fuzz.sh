@@ -20,7 +20,7 @@ jobs=${TW_FUZZ_JOBS:-1}
 declare -A max_len=(
   [numbers]=64 [properties]=2048 [cmdline]=1024 [textfile]=4096 [filestream]=4096
   [sectionfile]=16384 [settings]=8192 [expression]=512 [modelstmt]=4096 [binlib]=16384
-  [circuit]=16384 [defines]=1024 [options]=1024 [statement]=2048 [stimulus]=1024
+  [circuit]=16384 [defines]=1024 [options]=1024 [statement]=2048 [stimulus]=1024 [analysisstmt]=4096
   [spicetext]=8192
 )
 if [[ $# -gt 0 ]]; then

@@ -227,6 +227,16 @@ TEST_F(CompStatementsTest, PrintAndPlotItemsBecomeCurveRows) {
     }
 }
 
+TEST_F(CompStatementsTest, PlotRangeReachesEveryItemOfALongStatement) {
+    SetAnalysisKind(0);
+    BeginAnalysisStatements(text_.get());
+    std::string statement = ".PLOT TRAN";
+    for (int i = 0; i < 120; ++i) statement += " V(" + std::to_string(i) + ")";
+    ASSERT_EQ(Run(ReadPrintStatement, (statement + " (-1,1)").c_str()), 0);
+    ASSERT_EQ(Kind(0).curves.size(), 120u);
+    for (const auto& row : Kind(0).curves) EXPECT_EQ(Text(row->yRange), "1,-1");
+}
+
 TEST_F(CompStatementsTest, OutputStatementErrorsAndDefaultRows) {
     SetAnalysisKind(0);
     BeginAnalysisStatements(text_.get());
