@@ -582,7 +582,9 @@ int sr_ReadLoop(SpiceReaderState& reader, SpiceStatementContext& context) {
         if (source->file.spiceDialect == kSpiceDialectNone) DetectSpiceDialect(source->file);
         const int rc = ReadSpiceLine(source->file, statement, kSpiceLineUpper);
         if (rc == kResultEndOfSpiceText) continue;
-        if (rc) continue;  // shown; the source was closed and reading goes on
+        // Out of memory (shown, the source closed): a half-read circuit must
+        // not pass for a complete one.
+        if (rc) return rc;
         context.line = source->file.statementLine;
         context.page = source->file.pageIndex;
         context.fromInclude = reader.top > 0;
