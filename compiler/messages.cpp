@@ -2,6 +2,7 @@
 
 #include "compiler/analysisstmts.h"
 #include "compiler/setup.h"
+#include "compiler/spicereader.h"
 #include "compiler/topology.h"
 #include "core/messages.h"
 
@@ -51,5 +52,6 @@ void RegisterCompilerMessages() {
                      static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
     RegisterPartSetupMessages();
     RegisterCircuitCheckMessages();
+    RegisterSpiceReaderMessages();
     RegisterAnalysisStatementMessages();
 }

@@ -11,6 +11,7 @@
 #include "compiler/defines.h"
 #include "compiler/options.h"
 #include "compiler/scanner.h"
+#include "compiler/spicereader.h"
 #include "compiler/stmtstate.h"
 
 class CCTDoc;
@@ -25,6 +26,8 @@ public:
     PartNameIndex parts;
     NodeNameIndex nodes;
     CircuitOptions options;
+    // The SPICE text reader's sources, words and part definitions.
+    SpiceReaderState reader;
     // What the analysis, output and initial-condition statements left.
     StatementState statements;
     // What a full compile built; null until the first one.

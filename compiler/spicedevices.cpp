@@ -1,0 +1,310 @@
+#include "compiler/spicedevices.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "compiler/compiled.h"
+#include "compiler/defines.h"
+#include "compiler/scanner.h"
+#include "compiler/session.h"
+#include "compiler/spicereader.h"
+#include "compiler/support.h"
+#include "core/dialect.h"
+#include "core/memory.h"
+#include "core/result.h"
+#include "document/attributes.h"
+#include "document/component_defs.h"
+#include "document/ctdoc.h"
+#include "document/nodelabels.h"
+
+namespace {
+
+constexpr int kSdMsgMissingNodes = 10908;
+constexpr int kSdMsgExpecting = 11900;
+constexpr int kSdAttrInductors = 21;
+constexpr int kSdAttrCoupling = 22;
+
+bool sd_IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
+
+const char* sd_SkipBlanks(const char* p) {
+    while (sd_IsBlank(*p)) ++p;
+    return p;
+}
+
+// The next item of a device line: a braced or parenthesised group whole, a
+// bracketed node name, a run of word characters, or one other mark. Empty at
+// the end of the statement.
+std::string sd_NextItem(const char*& cursor) {
+    const char* p = sd_SkipBlanks(cursor);
+    const char* start = p;
+    if (*p == '{' || *p == '(') {
+        const char open = *p, close = *p == '{' ? '}' : ')';
+        int depth = 0;
+        do {
+            if (*p == open) ++depth;
+            if (*p == close) --depth;
+            ++p;
+        } while (*p && depth > 0);
+    } else if (*p == '[') {
+        while (*p && !sd_IsBlank(*p) && *p != ']') ++p;
+        if (*p == ']') ++p;
+    } else if (IsSpiceWordChar(*p)) {
+        while (IsSpiceWordChar(*p)) ++p;
+    } else if (*p) {
+        ++p;
+    }
+    cursor = p;
+    return std::string(start, p);
+}
+
+bool sd_IsWordOrGroup(const std::string& item) { return !item.empty() && (IsSpiceWordChar(item[0]) || item[0] == '{'); }
+
+std::string sd_Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A message about a part shows the statement the part comes from.
+int sd_PartMessage(SpiceStatementContext& context, SchematicObject* part, int id, const char* argument) {
+    SpiceReaderState* reader = GetSpiceReader(context.document);
+    const char* statement = reader ? reader->statement.c_str() : "";
+    return ReportSpiceStatementMessage(context, statement, id, argument, part);
+}
+
+bool sd_NameOutsideIndexAlphabet(const std::string& name) {
+    for (char c : name)
+        if (NameAlphabetIndex(c) < 0) return true;
+    return false;
+}
+
+// The name, the part and its nodes of a device line; `cursor` ends after the
+// last node word.
+int sd_ReadPartAndNodes(SpiceStatementContext& context, const char* statement, int componentType, int nodeCount,
+                        const char*& cursor, SchematicObject** out) {
+    cursor = statement;
+    const std::string name = sd_NextItem(cursor);
+    SchematicObject* part = nullptr;
+    int rc = CreateSpicePart(context, name, componentType, &part);
+    if (rc) return rc;
+    for (int pin = 0; pin < nodeCount; ++pin) {
+        const char* before = cursor;
+        std::string word = sd_NextItem(cursor);
+        if (!word.empty() && !IsSpiceWordChar(word[0]) && word[0] != '[') {
+            cursor = before;
+            word.clear();
+        }
+        rc = AssignPinNode(context, part, word, pin);
+        if (rc) return rc;
+    }
+    *out = part;
+    return 0;
+}
+
+}  // namespace
+
+// ---- definitions and parts ---------------------------------------------------------------------------
+
+ComponentDef* GetComponentDefForType(CCTDoc* document, int componentType) {
+    SpiceReaderState* reader = GetSpiceReader(document);
+    const ComponentType* row = GetComponentType(componentType);
+    if (!reader || !row) return nullptr;
+    for (const std::unique_ptr<ComponentDef>& definition : reader->definitions)
+        if (definition->type == componentType) return definition.get();
+    auto definition = std::make_unique<ComponentDef>();
+    definition->type = componentType;
+    definition->mask |= kDefPurgeMark;
+    const std::string name = std::string(row->prefix) + std::to_string(reader->definitionCounter++) + "$";
+    definition->SetName(name.c_str());
+    if (row->pinCount > 0 && definition->ResizePins(row->pinCount)) return nullptr;
+    reader->definitions.push_back(std::move(definition));
+    return reader->definitions.back().get();
+}
+
+int CreateSpicePart(SpiceStatementContext& context, const std::string& name, int componentType, SchematicObject** out) {
+    *out = nullptr;
+    CCTDoc* document = context.document;
+    ComponentDef* definition = GetComponentDefForType(document, componentType);
+    if (!definition) return kResultNoMemory;
+    SchematicObject* part = document->NewSchematicObject();
+    if (!part) return kResultNoMemory;
+    part->objectKind = kObjectComponent;
+    part->definition = definition;
+    part->page = context.page;
+    part->level = static_cast<int16_t>(context.scope);
+    part->dialect = context.dialect;
+    const int pins = definition->pinCount > 0 ? definition->pinCount : 0;
+    part->pinNodes = static_cast<int32_t*>(MemAllocZero(sizeof(int32_t) * static_cast<size_t>(pins + 1)));
+    if (!part->pinNodes) return kResultNoMemory;
+    part->pinCount = pins;
+    if (!SetAttribute(document, part, kAttrPart, name.c_str())) return kResultNoMemory;
+    *out = part;
+    return 0;
+}
+
+// ---- nodes -------------------------------------------------------------------------------------------
+
+int AssignNode(SpiceStatementContext& context, const std::string& word, int* node) {
+    CCTDoc* document = context.document;
+    CompileSession* session = GetCompileSession(document);
+    SpiceReaderState* reader = GetSpiceReader(document);
+    CompiledCircuit* compiled = GetCompiledCircuit(document);
+    if (!session || !reader || !compiled) return kResultNoMemory;
+    std::string name = word;
+    if (!name.empty() && name[0] == '[') {
+        if (name.back() != ']') return sd_PartMessage(context, nullptr, kSdMsgExpecting, "]");
+        name = name.substr(1, name.size() - 2);
+    }
+    std::vector<NodeNameEntry>& names = document->build.nodeNames;
+    if (names.empty()) {
+        names.push_back({"0", 0, -1, 1});
+        if (int rc = session->nodes.Insert("0", 0)) return rc;
+    }
+    if (name == "0") {
+        compiled->groundSeen = true;
+        *node = 0;
+        return 0;
+    }
+    const std::string upper = sd_Upper(name);
+    const bool global = upper.compare(0, 3, "$G_") == 0 || upper == "$D_HI" || upper == "$D_LO" || upper == "$D_X";
+    std::string qualified = upper;
+    if (!global) {
+        char* text = QualifyName(&session->defines, name.c_str(), context.scope);
+        if (!text) return kResultNoMemory;
+        qualified = text;
+        FreeString(&text);
+    }
+    if (upper != "$D_NC") {
+        int index = session->nodes.Find(qualified.c_str());
+        if (index < 0 && sd_NameOutsideIndexAlphabet(qualified))
+            for (size_t i = 0; i < names.size(); ++i)
+                if (names[i].name == qualified) index = static_cast<int>(i);
+        if (index >= 0 && static_cast<size_t>(index) < names.size()) {
+            *node = names[static_cast<size_t>(index)].node;
+            return 0;
+        }
+    }
+    const int number = ++reader->largestNode;
+    names.push_back({qualified, number, static_cast<int16_t>(global ? 1 : context.scope), 0});
+    if (int rc = session->nodes.Insert(qualified.c_str(), static_cast<int>(names.size() - 1))) return rc;
+    if (number > compiled->analogNodeCount) compiled->analogNodeCount = number;
+    if (number > document->build.highestNode) document->build.highestNode = number;
+    *node = number;
+    return 0;
+}
+
+int AssignPinNode(SpiceStatementContext& context, SchematicObject* part, const std::string& word, int pin) {
+    if (word.empty()) {
+        const char* name = GetAttributeText(part, kAttrPart);
+        return sd_PartMessage(context, part, kSdMsgMissingNodes, name);
+    }
+    int node = 0;
+    const int rc = AssignNode(context, word, &node);
+    if (rc) return rc;
+    if (pin >= 0 && pin < part->pinCount) part->pinNodes[pin] = node;
+    return 0;
+}
+
+// ---- value texts ------------------------------------------------------------------------------------
+
+void SetDeviceValueText(CCTDoc* document, SchematicObject* part, const char* rest, int componentType) {
+    const ComponentType* row = GetComponentType(componentType);
+    const int attribute = row && row->attributeIds[0] ? row->attributeIds[0] : kAttrValue;
+    const char* p = sd_SkipBlanks(rest ? rest : "");
+    std::string value;
+    const bool spice3 = part->dialect == kSpiceDialect3;
+    for (const char* c = p; *c; ++c) {
+        if (*c == '^') {
+            value += "**";
+            continue;
+        }
+        if (!spice3 && CompareNoCaseN(c, "LOG", 3) == 0) {
+            const char before = c == p ? 0 : c[-1];
+            const char* after = sd_SkipBlanks(c + 3);
+            if (*after == '(' && !std::isalnum(static_cast<unsigned char>(before)) && before != '_') {
+                value += "LN";
+                c += 2;
+                continue;
+            }
+        }
+        value += *c;
+    }
+    SetAttribute(document, part, attribute, value.c_str());
+}
+
+// ---- letter handlers ---------------------------------------------------------------------------------
+
+int ReadValueDeviceLine(SpiceStatementContext& context, char* statement) {
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(*sd_SkipBlanks(statement))));
+    const int type = letter == 'R' ? kTypeResistor : letter == 'C' ? kTypeCapacitor : kTypeInductor;
+    const char* cursor = nullptr;
+    SchematicObject* part = nullptr;
+    int rc = sd_ReadPartAndNodes(context, statement, type, 2, cursor, &part);
+    if (rc) return rc;
+    const char* rest = sd_SkipBlanks(cursor);
+    // SPICE3 writes the value before an optional model; the set-up sorts them out.
+    if (part->dialect == kSpiceDialect3 || part->dialect == kSpiceDialectAmbiguous) {
+        std::string value = rest;
+        while (!value.empty() && sd_IsBlank(value.back())) value.pop_back();
+        SetAttribute(context.document, part, kAttrValue, value.c_str());
+        return 0;
+    }
+    const char* p = rest;
+    const std::string first = sd_NextItem(p);
+    const char* afterFirst = p;
+    if (sd_IsWordOrGroup(first) && *sd_SkipBlanks(afterFirst) != '=') {
+        const char* q = afterFirst;
+        const std::string second = sd_NextItem(q);
+        if (sd_IsWordOrGroup(second) && *sd_SkipBlanks(q) != '=') {
+            SetAttribute(context.document, part, kAttrModel, first.c_str());
+            SetDeviceValueText(context.document, part, afterFirst, type);
+            return 0;
+        }
+    }
+    SetDeviceValueText(context.document, part, rest, type);
+    return 0;
+}
+
+int ReadSourceLine(SpiceStatementContext& context, char* statement) {
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(*sd_SkipBlanks(statement))));
+    const int type = letter == 'V' ? kTypeVSpice : kTypeISpice;
+    const char* cursor = nullptr;
+    SchematicObject* part = nullptr;
+    const int rc = sd_ReadPartAndNodes(context, statement, type, 2, cursor, &part);
+    if (rc) return rc;
+    SetDeviceValueText(context.document, part, cursor, type);
+    return 0;
+}
+
+int ReadCouplingLine(SpiceStatementContext& context, char* statement) {
+    const char* cursor = nullptr;
+    SchematicObject* part = nullptr;
+    const int rc = sd_ReadPartAndNodes(context, statement, kTypeK, 0, cursor, &part);
+    if (rc) return rc;
+    std::string inductors;
+    for (;;) {
+        const char* before = cursor;
+        const std::string word = sd_NextItem(cursor);
+        if (word.empty() || word[0] != 'L' || !IsSpiceWordChar(word[0])) {
+            cursor = before;
+            break;
+        }
+        inductors += word;
+        inductors += ' ';
+    }
+    while (!inductors.empty() && inductors.back() == ' ') inductors.pop_back();
+    SetAttribute(context.document, part, kSdAttrInductors, inductors.c_str());
+    const std::string coupling = sd_NextItem(cursor);
+    SetAttribute(context.document, part, kSdAttrCoupling, coupling.c_str());
+    const std::string model = sd_NextItem(cursor);
+    if (!model.empty()) SetAttribute(context.document, part, kAttrModel, model.c_str());
+    return 0;
+}
+
+int ReadUnsupportedDeviceLine(SpiceStatementContext& context, char* statement) {
+    const char* cursor = statement;
+    const std::string name = sd_NextItem(cursor);
+    return ReportSpiceStatementMessage(context, statement, kResultNotBuilt, name.c_str());
+}
