@@ -113,10 +113,31 @@ bool li_PutText(std::string& out, const char* text, size_t length) {
 }
 
 // Reads a whole file into a string: 0 or a code (the path pending).
+// Opens a regular file for reading; null for anything else. A library line
+// may name a device or a pipe, which would never end or never open.
+FILE* li_OpenRegular(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    FILE* in = fdopen(fd, "rb");
+    if (!in) close(fd);
+    return in;
+}
+
+bool li_IsRegularFile(const char* path) {
+    struct stat st;
+    return path && stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int li_ReadWholeFile(const char* path, std::string* out) {
-    FILE* in = std::fopen(path, "rb");
+    FILE* in = li_OpenRegular(path);
     if (!in) {
-        int rc = ErrnoToResult();
+        int rc = errno == EINVAL ? kResultNotFormat : ErrnoToResult();
         SetPendingText(path);
         return rc;
     }
@@ -150,7 +171,7 @@ int li_ReadLibraryText(const char* path, std::string* out) {
 bool li_IsBinaryLibrary(const char* path) {
     char extension[kPathSize];
     GetExtension(extension, path);
-    return CompareNoCase(extension, ".lbr") == 0 && IsModelLibraryFile(path);
+    return CompareNoCase(extension, ".lbr") == 0 && li_IsRegularFile(path) && IsModelLibraryFile(path);
 }
 
 // ---- the generator ----------------------------------------------------------------------------
@@ -180,7 +201,7 @@ struct li_Generator {
     int BinaryLibrary(const char* path) {
         if (int rc = SaveOpenLibraryIfDirty(models, path)) return rc;
         ModelLibrary library;
-        if (int rc = LoadModelLibrary(library, path, true)) return rc;
+        if (int rc = LoadModelLibrary(library, path, true, false)) return rc;
         FileRecord(kIndexBinaryFile, path);
         for (LibraryModel* m = library.First(); m; m = ModelLibrary::Next(m)) {
             if (!m->Name[0]) continue;
@@ -313,6 +334,10 @@ struct li_Generator {
 
     int File(const char* path, bool compiledCircuit) {
         StatusBar().SetStatusText(("Generating Library index for " + std::string(path) + ".").c_str());
+        if (!li_IsRegularFile(path) && !FindDocumentByPath(path)) {
+            SetPendingText(path);
+            return CheckFileExists(path) == 0 ? kResultNotFormat : kResultFileNotFound;
+        }
         if (li_IsBinaryLibrary(path)) return BinaryLibrary(path);
         if (int rc = SaveOpenLibraryIfDirty(models, path)) return rc;
         if (IsCircuitLibraryFile(path)) {
@@ -816,7 +841,7 @@ bool FindParamValueInText(const char* modelText, const char* name, double* value
 }
 
 bool IsCircuitLibraryFile(const char* path) {
-    FILE* in = path ? std::fopen(path, "rb") : nullptr;
+    FILE* in = path ? li_OpenRegular(path) : nullptr;
     if (!in) return false;
     char head[256];
     size_t n = std::fread(head, 1, sizeof head - 1, in);

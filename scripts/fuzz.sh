@@ -19,7 +19,7 @@ jobs=${TW_FUZZ_JOBS:-1}
 # Each harness with the longest input its format needs.
 declare -A max_len=(
   [numbers]=64 [properties]=2048 [cmdline]=1024 [textfile]=4096 [filestream]=4096
-  [sectionfile]=16384 [settings]=8192 [expression]=512 [modelstmt]=4096 [binlib]=16384
+  [sectionfile]=16384 [settings]=8192 [expression]=512 [modelstmt]=4096 [binlib]=16384 [libindex]=8192
   [circuit]=16384 [defines]=1024 [options]=1024 [statement]=2048 [stimulus]=1024
 )
 if [[ $# -gt 0 ]]; then

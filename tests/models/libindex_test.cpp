@@ -334,14 +334,26 @@ TEST_F(LibIndexTest, ShippedLibraryModelsAreFound) {
     EXPECT_TRUE(shown.empty());
 }
 
-TEST_F(LibIndexTest, BinaryLibrariesAreIndexed) {
-    dir.Write("NOM.LIB", ".LIB GENERIC.LBR\n");
-    ASSERT_TRUE(
-        std::filesystem::copy_file(std::string(TW_SOURCE_DIR) + "/data/library/GENERIC.LBR", dir.File("GENERIC.LBR")));
+TEST_F(LibIndexTest, BinaryLibrariesAreIndexedAndLeftAsTheyAre) {
+    dir.Write("NOM.LIB", ".LIB GENERIC.LBR\n.LIB OLD.LBR\n");
+    ASSERT_TRUE(std::filesystem::copy_file(std::string(TW_SOURCE_DIR) + "/data/library/GENERIC.LBR",
+                                           dir.File("GENERIC.LBR")));
+    // A library of an older format (version 4: float values, short names).
+    std::string old("\x04\x00\x01\x00\x00\x00\x08\x00", 8);
+    old += std::string("DOLD") + std::string(6, '\0');
+    old += std::string(1, static_cast<char>(kModelDiode)) + std::string(1, '\0');
+    old += std::string(42, '\0');
+    const float values[2] = {1, 2};
+    old.append(reinterpret_cast<const char*>(values), sizeof values);
+    dir.Write("OLD.LBR", old);
     Renew();
     int row = Find(kModelDiode, "DSIGNAL");
     ASSERT_GE(row, 0) << LastMessageText();
     EXPECT_EQ(models->ModelStatements.Entries[row].SourceKind, kSourceBinaryLibrary);
+    EXPECT_GE(Find(kModelDiode, "DOLD"), 0) << LastMessageText();
+    // Not converted to the current format: the search only reads.
+    EXPECT_EQ(ReadWholeFile(dir.File("OLD.LBR")), old);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("OLD.A")));
 }
 
 TEST_F(LibIndexTest, FaultyLibrariesLeaveNoIndex) {
@@ -354,6 +366,7 @@ TEST_F(LibIndexTest, FaultyLibrariesLeaveNoIndex) {
         {"an unknown model type", ".MODEL DA D\n.MODEL DX FOO (A=1)\n", 11855},
         {"a model without type", ".MODEL DA D\n.MODEL DX\n", 11859},
         {"a missing library", ".LIB NOWHERE.LIB\n", -1},
+        {"a device named as a library", ".LIB /dev/zero\n", -1},
     };
     for (const Case& c : cases) {
         dir.Write("NOM.LIB", c.text);
