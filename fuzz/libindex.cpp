@@ -5,6 +5,7 @@
 //   odd:  an index file. It is checked, then put beside a library as its
 //         index (newer than the library, so only its contents can tell that
 //         it is not to be trusted), and the library is searched through it.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstdint>

@@ -816,8 +816,9 @@ bool FindParamValueInText(const char* modelText, const char* name, double* value
     if (!modelText || !name || !*name || !value) return false;
     size_t n = std::strlen(name);
     for (const char* p = modelText; (p = FindTextNoCase(p, name)) != nullptr; p += n) {
-        // A whole parameter name: not the end of a longer one.
-        if (p > modelText && (HasCharClass(p[-1], CC_NAME) || p[-1] == '.')) continue;
+        // A whole parameter name: not the end of a longer one ("+" of a
+        // continuation line may stand right before it).
+        if (p > modelText && (HasCharClass(p[-1], CC_IDENT) || p[-1] == '.' || p[-1] == '$')) continue;
         const char* q = p + n;
         while (li_IsBlank(*q)) ++q;
         if (*q != '=') continue;

@@ -336,8 +336,8 @@ TEST_F(LibIndexTest, ShippedLibraryModelsAreFound) {
 
 TEST_F(LibIndexTest, BinaryLibrariesAreIndexedAndLeftAsTheyAre) {
     dir.Write("NOM.LIB", ".LIB GENERIC.LBR\n.LIB OLD.LBR\n");
-    ASSERT_TRUE(std::filesystem::copy_file(std::string(TW_SOURCE_DIR) + "/data/library/GENERIC.LBR",
-                                           dir.File("GENERIC.LBR")));
+    ASSERT_TRUE(
+        std::filesystem::copy_file(std::string(TW_SOURCE_DIR) + "/data/library/GENERIC.LBR", dir.File("GENERIC.LBR")));
     // A library of an older format (version 4: float values, short names).
     std::string old("\x04\x00\x01\x00\x00\x00\x08\x00", 8);
     old += std::string("DOLD") + std::string(6, '\0');
@@ -461,6 +461,8 @@ TEST(FindParamValueInText, WholeNamesAndTheirValues) {
         {" B NMOS (LEVEL=8 LMIN=1u)", "LEVEL", true, 8},
         {" B NMOS (XLEVEL=3 level = 2)", "LEVEL", true, 2},
         {" B NMOS (LMIN={2u*2})", "LMIN", true, 4e-6},
+        {" B NMOS (LEVEL=8\n+LMIN=3u)", "LMIN", true, 3e-6},
+        {" B NMOS (X_LMIN=1 LMIN=5)", "LMIN", true, 5},
         {" B NMOS (LMINX=1)", "LMIN", false, 0},
         {" B NMOS (LMIN)", "LMIN", false, 0},
         {" B NMOS (LMIN=)", "LMIN", false, 0},
