@@ -102,14 +102,15 @@ void li_PutDouble(std::string& out, double value) {
     std::memcpy(bytes, &value, 8);
     out.append(bytes, 8);
 }
-// Counted texts hold at most 32767 bytes; longer names are never valid.
-bool li_PutText(std::string& out, const char* text, size_t length) {
-    if (length > 32767) return false;
+// Counted texts hold at most 32767 bytes: a longer name gets no record (no
+// statement could name it), and no path is that long.
+constexpr size_t kMaxIndexName = 32767;
+void li_PutText(std::string& out, const char* text, size_t length) {
+    if (length > kMaxIndexName) length = kMaxIndexName;
     uint16_t n = static_cast<uint16_t>(length);
     out.push_back(static_cast<char>(n & 0xFF));
     out.push_back(static_cast<char>(n >> 8));
     out.append(text, length);
-    return true;
 }
 
 // Reads a whole file into a string: 0 or a code (the path pending).
@@ -260,12 +261,14 @@ struct li_Generator {
                 if (++depth != 1) continue;
                 size_t a, b;
                 li_WordAfter(s, firstLine, n, &a, &b);
+                if (b - a > kMaxIndexName) continue;
                 li_PutByte(records, kIndexSubcircuit);
                 li_PutText(records, s + a, b - a);
                 PutPlace(kind, span.position, span.line, page);
             } else if ((n = li_Keyword(s, firstLine, ".MACRO"))) {
                 size_t a, b;
                 li_WordAfter(s, firstLine, n, &a, &b);
+                if (b - a > kMaxIndexName) continue;
                 li_PutByte(records, kIndexMacro);
                 li_PutText(records, s + a, b - a);
                 // Where the macro's text begins, as found in the statement.

@@ -399,8 +399,13 @@ public:
         *unsaved = false;
         return false;
     }
-    int ReadCircuitPages(const char*, std::vector<std::string>*) override { return kResultNotBuilt; }
+    int ReadCircuitPages(const char*, std::vector<std::string>* out) override {
+        if (pages.empty()) return kResultNotBuilt;
+        *out = pages;
+        return 0;
+    }
     std::string path;
+    std::vector<std::string> pages;
     bool edited = true;
     int saves = 0;
 };
@@ -422,6 +427,32 @@ TEST_F(LibIndexTest, EditedLibrariesAreSavedFirst) {
     EXPECT_GE(Find(kModelDiode, "DA"), 0);
     EXPECT_EQ(documents.saves, 1);
     EXPECT_EQ(shown, std::vector<int>{kMsgIndexSaveEdited});
+}
+
+TEST_F(LibIndexTest, CircuitFilesServeTheirTextPages) {
+    dir.Write("NOM.LIB", ".LIB C.CIR\n");
+    const std::string circuit = dir.Write("C.CIR", "[Main]\r\nFileType=CIR\r\nVersion=9.00\r\n");
+    EditedLibrary documents;
+    documents.edited = false;
+    ScopedPort<LibraryDocuments> port(InstallLibraryDocuments, &documents);
+    // Without the circuit documents the circuit cannot be read: said, not hidden.
+    Renew();
+    bool reported = false;
+    EXPECT_EQ(Find(kModelDiode, "DP1", &reported), -1);
+    EXPECT_TRUE(reported);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("NOM_LIB.INX")));
+
+    documents.pages = {"* page 0\n.MODEL DP0 D (IS=1n)\n", "R1 1 0 1k\n\n.MODEL DP1 D (IS=3n)\n"};
+    shown.clear();
+    Renew();
+    int row = Find(kModelDiode, "DP1");
+    ASSERT_GE(row, 0) << LastMessageText();
+    const ModelStatement& st = models->ModelStatements.Entries[row];
+    EXPECT_STREQ(st.SourceFile, circuit.c_str());
+    EXPECT_EQ(st.SourceRef, 2);  // its line in the page
+    EXPECT_EQ(st.SourceAux, 1);  // the page
+    EXPECT_GE(Find(kModelDiode, "DP0"), 0);
+    EXPECT_TRUE(shown.empty());
 }
 
 TEST(LibraryTextScanner, StatementsWithTheirContinuationLines) {
