@@ -183,9 +183,11 @@ struct li_Generator {
     std::string records;
     int32_t count = 0;
 
-    void FileRecord(int kind, const char* path) {
+    // `time` is taken before the file is read, so that a change made while
+    // it is read makes the index stale.
+    void FileRecord(int kind, const char* path, time_t time) {
         li_PutByte(records, kind);
-        li_PutLong(records, static_cast<int32_t>(GetFileModTime(path)));
+        li_PutLong(records, static_cast<int32_t>(time));
         li_PutText(records, path, std::strlen(path));
         li_PutByte(records, 0);
         ++count;
@@ -201,9 +203,10 @@ struct li_Generator {
 
     int BinaryLibrary(const char* path) {
         if (int rc = SaveOpenLibraryIfDirty(models, path)) return rc;
+        time_t time = GetFileModTime(path);
         ModelLibrary library;
         if (int rc = LoadModelLibrary(library, path, true, false)) return rc;
-        FileRecord(kIndexBinaryFile, path);
+        FileRecord(kIndexBinaryFile, path, time);
         for (LibraryModel* m = library.First(); m; m = ModelLibrary::Next(m)) {
             if (!m->Name[0]) continue;
             char upper[kLibraryNameSize];
@@ -343,20 +346,21 @@ struct li_Generator {
         }
         if (li_IsBinaryLibrary(path)) return BinaryLibrary(path);
         if (int rc = SaveOpenLibraryIfDirty(models, path)) return rc;
+        time_t time = GetFileModTime(path);
         if (IsCircuitLibraryFile(path)) {
             std::vector<std::string> pages;
             if (int rc = OpenLibraryDocuments().ReadCircuitPages(path, &pages)) {
                 SetPendingText(path);
                 return rc;
             }
-            FileRecord(kIndexCircuitFile, path);
+            FileRecord(kIndexCircuitFile, path, time);
             for (size_t p = 0; p < pages.size(); ++p)
                 if (int rc = Text(path, pages[p], kIndexCircuitFile, static_cast<int>(p), compiledCircuit)) return rc;
             return 0;
         }
         std::string text;
         if (int rc = li_ReadLibraryText(path, &text)) return rc;
-        FileRecord(kIndexTextFile, path);
+        FileRecord(kIndexTextFile, path, time);
         return Text(path, text, kIndexTextFile, 0, compiledCircuit);
     }
 };
