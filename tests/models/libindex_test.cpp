@@ -194,6 +194,21 @@ TEST_F(LibIndexTest, ChangedLibrariesAreIndexedAgain) {
     EXPECT_TRUE(shown.empty());
 }
 
+TEST_F(LibIndexTest, LibrariesNamingEachOtherAreIndexedOnce) {
+    std::string nom = dir.Write("NOM.LIB", ".LIB NOM.LIB\n.LIB SUB.LIB\n.MODEL DA D\n");
+    std::string sub = dir.Write("SUB.LIB", ".LIB \"NOM.LIB\"\n.MODEL DB D\n");
+    Renew();
+    EXPECT_GE(Find(kModelDiode, "DA"), 0);
+    EXPECT_GE(Find(kModelDiode, "DB"), 0);
+    EXPECT_EQ(Search(kFindIndexedFile, sub.c_str()), 0);
+    // One file record per library, however often they name each other.
+    std::string index = ReadWholeFile(dir.File("NOM_LIB.INX"));
+    size_t records = 0;
+    for (size_t at = index.find(dir.Path()); at != std::string::npos; at = index.find(dir.Path(), at + 1)) ++records;
+    EXPECT_EQ(records, 2u);
+    EXPECT_TRUE(shown.empty());
+}
+
 TEST_F(LibIndexTest, DamagedIndexesAreBuiltAgain) {
     std::string path = dir.Write("NOM.LIB", kLibrary);
     Renew();
