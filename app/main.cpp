@@ -24,6 +24,7 @@
 #include "expr/messages.h"
 #include "expr/startup.h"
 #include "ibis/settings.h"
+#include "models/libindex.h"
 #include "models/messages.h"
 #include "models/startup.h"
 #include "platform/app.h"
@@ -84,6 +85,7 @@ void main_InstallServices() {
     RegisterSettingsSection("IBIS", SerializeIbisSettings);
     RegisterExprMessages();
     RegisterModelMessages();
+    InstallModelLibraryServices();
     InstallCircuitDocument();
     RegisterCompilerMessages();
     InstallCompilerServices();

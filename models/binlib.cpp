@@ -333,7 +333,7 @@ void ModelLibrary::DeleteAllModels() { Models.DeleteAll(); }
 
 // ---- files ---------------------------------------------------------------------------------------
 
-int LoadModelLibrary(ModelLibrary& library, const char* path, bool report) {
+int LoadModelLibrary(ModelLibrary& library, const char* path, bool report, bool convertOlder) {
     library.DeleteAllModels();
     BinaryFile file;
     int rc = file.OpenRead(path);
@@ -359,7 +359,7 @@ int LoadModelLibrary(ModelLibrary& library, const char* path, bool report) {
         return bl_Report(report, path, rc);
     }
     library.Modified = 0;
-    if (version != kModelLibraryVersion && bl_MoveAside(path)) {
+    if (convertOlder && version != kModelLibraryVersion && bl_MoveAside(path)) {
         rc = SaveModelLibrary(library, path);
         if (rc) return bl_Report(report, path, rc);
     }

@@ -53,9 +53,11 @@ struct ModelLibrary {
 
 // Reads a library file into the library (its old models are removed first):
 // 0 or a code (15055 after a reported error when `report`). After a failed
-// load the library is empty. A file of an older format is renamed (extension
-// A, or B ... Y when taken) and written again in the current format.
-int LoadModelLibrary(ModelLibrary& library, const char* path, bool report);
+// load the library is empty. With `convertOlder` a file of an older format is
+// renamed (extension A, or B ... Y when taken) and written again in the
+// current format; readers that only look (the model search, the index
+// generator) leave the file as it is.
+int LoadModelLibrary(ModelLibrary& library, const char* path, bool report, bool convertOlder = true);
 // Writes the library in the current format: to a temporary file in the same
 // folder, renamed over the path once complete. 0 and the library unmodified,
 // or the error with the old file untouched and the library still modified.

@@ -87,7 +87,7 @@ struct lk_IndexReader {
 int lk_BringInBinaryModel(CircuitModels* models, const char* path, int type, const char* name, bool* reported,
                           int* error) {
     ModelLibrary library;
-    int rc = LoadModelLibrary(library, path, true);
+    int rc = LoadModelLibrary(library, path, true, false);
     if (rc) {
         *reported = true;
         *error = rc;
@@ -158,7 +158,7 @@ long lk_SearchBinaryDirect(CircuitModels* models, LibrarySearch& search, const c
     *done = false;
     if (!lk_IsModelMode(search.mode) && !lk_IsListMode(search.mode)) return -1;
     ModelLibrary library;
-    int rc = LoadModelLibrary(library, path, true);
+    int rc = LoadModelLibrary(library, path, true, false);
     if (rc) {
         search.error = rc;
         search.reported = true;

@@ -115,7 +115,7 @@ long FindInLibraries(CircuitModels* models, LibrarySearch& search);
 // reader: 0 or a code (15055 after a reported open failure).
 int ReadLibraryStatementAt(CircuitModels* models, int type, const char* path, long position, int line, int page);
 
-// The library index files (built by the index generator). Null object: no
+// The library index files (models/libindex.h installs them). Null object: no
 // index is loaded, so binary libraries are searched directly and text
 // libraries are skipped; the library check sees nothing.
 class LibraryIndexes {
@@ -130,8 +130,8 @@ LibraryIndexes& LibraryIndexFiles();
 // Installs the port (nullptr: the null object); returns the previous one.
 LibraryIndexes* InstallLibraryIndexes(LibraryIndexes* port);
 
-// The texts of text libraries and of circuit files used as libraries (the
-// SPICE reader and the circuit documents). Null object: text libraries yield
+// The texts of text libraries and of circuit files used as libraries
+// (models/libindex.h installs the reader). Null object: text libraries yield
 // nothing and circuit files cannot be opened.
 class LibraryTexts {
 public:

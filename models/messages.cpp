@@ -1,6 +1,7 @@
 #include "models/messages.h"
 
 #include "core/messages.h"
+#include "models/libindex.h"
 #include "models/modelhelp.h"
 
 // Rows are grouped by topic; add new rows to their group.
@@ -39,4 +40,5 @@ static const MessageRow kModelMessageRows[] = {
 void RegisterModelMessages() {
     RegisterMessages(kModelMessageRows, static_cast<int>(sizeof kModelMessageRows / sizeof kModelMessageRows[0]));
     RegisterModelHelpTexts();
+    RegisterLibraryIndexMessages();
 }
