@@ -10,6 +10,7 @@
 #include "compiler/analysisstmts.h"
 #include "compiler/outputstmts.h"
 #include "compiler/support.h"
+#include "core/chars.h"
 #include "core/dialect.h"
 #include "core/memory.h"
 #include "core/stringarray.h"

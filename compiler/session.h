@@ -30,6 +30,12 @@ public:
     SpiceReaderState reader;
     // What the analysis, output and initial-condition statements left.
     StatementState statements;
+    // The compile marks: the document's last part and last statement when the
+    // compile began. Releasing the compile deletes what came after them; a
+    // SPICE text keeps none, since every part of it comes from its text.
+    bool marksSet = false;
+    PoolItem* partMark = nullptr;
+    PoolItem* statementMark = nullptr;
     // What a full compile built; null until the first one.
     std::unique_ptr<CompiledCircuit> compiled;
 };

@@ -336,6 +336,15 @@ void ClearCompileArrays(CCTDoc* document, int flags) {
         }
         if (models) ClearLibraryList(models, 0);
     }
+    if ((flags & (kClearAddedParts | kClearAddedParts2)) && session && session->marksSet) {
+        // The compiled circuit points at the parts: it goes first.
+        ReleaseCompiledCircuit(document);
+        PoolItem* part = session->partMark ? session->partMark->next : document->objects.first;
+        if (part) document->objects.DeleteFrom(part);
+        PoolItem* statement = session->statementMark ? session->statementMark->next : document->gridTexts.first;
+        if (statement) document->gridTexts.DeleteFrom(statement);
+        session->marksSet = false;
+    }
     OtherCompileState().ReleaseCompileArrays(document, flags);
     if ((flags & kClearHierarchy) && table) table->ClearScopes();
     if (flags & kClearSearchPaths) ClearDotPaths();

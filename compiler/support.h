@@ -117,6 +117,7 @@ enum CompileArrayFlags : int {
     kClearAddedAttributes = 0x80,
     kClearTemporaryDefinitions = 0x100,
     kClearSearchPaths = 0x200,
+    kClearAllCompileArrays = 0x3ff,
 };
 // Shows "Clearing arrays." while it releases what the flags name, then puts the
 // previous status text back.

@@ -30,6 +30,24 @@
 
 namespace {
 
+// A library that names another by a relative name means the file beside it,
+// as the circuit reader does; only a name found nowhere there goes along the
+// library path.
+std::string li_BesideLibrary(const char* libraryPath, const std::string& written) {
+    char name[kPathSize];
+    CopyTextBounded(name, written.c_str(), sizeof name);
+    StripQuotedText(name);
+    if (!name[0] || name[0] == '/' || !libraryPath) return written;
+    std::string folder = libraryPath;
+    const size_t slash = folder.rfind('/');
+    if (slash == std::string::npos) return written;
+    folder.resize(slash + 1);
+    const std::string beside = folder + name;
+    if (CheckFileExists(beside.c_str()) == 0) return beside;
+    return written;
+}
+
+
 // Seconds by which an index may seem to lie in the future before the clock is
 // doubted (file systems round times, clocks of file servers drift).
 constexpr time_t kClockTolerance = 2;
@@ -253,6 +271,7 @@ struct li_Generator {
                 // A ";" comment after an unquoted name is not part of it.
                 size_t semicolon = name.find(';');
                 if (semicolon != std::string::npos && name.find('"') > semicolon) name.resize(semicolon);
+                name = li_BesideLibrary(path, name);
                 int rc = AddLibraryFile(models, name.c_str(), 1, nullptr, compiledCircuit);
                 if (rc) return rc;
             } else if ((n = li_Keyword(s, firstLine, ".MODEL"))) {
