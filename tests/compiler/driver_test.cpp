@@ -5,11 +5,8 @@
 // other.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,12 +40,7 @@ protected:
     void SetUp() override {
         savedLibraryPath_ = GetPathSetting(kPathLibrary);
         const std::string library = dir_.File("library");
-        ASSERT_EQ(mkdir(library.c_str(), 0755), 0);
-        for (const char* name : {"NOM.LIB", "GENERIC.LIB", "GENERIC.LBR"}) {
-            std::ifstream in(std::string(TW_SOURCE_DIR "/data/library/") + name, std::ios::binary);
-            std::ofstream out(library + "/" + name, std::ios::binary);
-            out << in.rdbuf();
-        }
+        ASSERT_EQ(std::system(("cp -r '" TW_SOURCE_DIR "/data/library' '" + library + "'").c_str()), 0);
         SetPathSetting(kPathLibrary, library.c_str());
         // The analysis start records the kind before it compiles.
         SetAnalysisKind(0);
@@ -209,8 +201,22 @@ TEST_F(DriverTest, TheGlobalIncludeFileDefinesForEveryCompile) {
     EXPECT_EQ(DeviceCount(document), 2);
 }
 
+// Model names resolve from the deck's own .MODEL lines, from its .LIB files and
+// from the program's library, in that order.
+TEST_F(DriverTest, ModelsResolveFromTheDeckItsLibrariesAndTheShippedLibrary) {
+    dir_.Write("mine.lib", ".MODEL RMINE RES (R=2)\n.MODEL RMF RES (R=3)\n");
+    CCTDoc* document = Deck(
+        "T\n.LIB \"mine.lib\"\n.MODEL RLOCAL RES (R=4)\nV1 1 0 1\nR1 1 0 1K RLOCAL\nR2 1 0 1K RMINE\n"
+        "R3 1 0 1K RMF\nC1 1 0 1N CX7R\n.END\n");
+    ASSERT_EQ(Compile(document), 0) << LastMessageText();
+    EXPECT_EQ(DeviceCount(document), 5);
+    CCTDoc* missing = Deck("T\nV1 1 0 1\nR1 1 0 1K RNOWHERE\n.END\n");
+    EXPECT_EQ(Compile(missing), kResultShown);
+    EXPECT_FALSE(shown_.empty());
+}
+
 // The shipped decks compile as they stand, with their models from their
-// libraries.
+// libraries and the program's own.
 TEST_F(DriverTest, ShippedDecksCompile) {
     // A copy of the folder: the searches write index files beside the decks.
     const std::string folder = dir_.File("spice/");
