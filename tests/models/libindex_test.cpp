@@ -329,7 +329,7 @@ TEST_F(LibIndexTest, ReadOnlyFolderPutsTheIndexIntoTheInxFolder) {
 TEST_F(LibIndexTest, ShippedLibraryModelsAreFound) {
     const std::string shipped = std::string(TW_SOURCE_DIR) + "/data/library";
     std::vector<std::pair<std::string, std::string>> originals;
-    for (const char* name : {"NOM.LIB", "GENERIC.LIB", "GENERIC.LBR"}) {
+    for (const char* name : {"NOM.LIB", "GENERIC.LIB", "GENERIC.LBR", "PASSIVE.LIB"}) {
         ASSERT_TRUE(std::filesystem::copy_file(shipped + "/" + name, dir.File(name)));
         originals.emplace_back(dir.File(name), ReadWholeFile(dir.File(name)));
     }
