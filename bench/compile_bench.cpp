@@ -14,11 +14,14 @@
 #include "compiler/messages.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/paths.h"
+#include "core/report_port.h"
 #include "core/result.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "expr/messages.h"
 #include "expr/symbols.h"
+#include "models/libindex.h"
 #include "models/messages.h"
 #include "models/modeltypes.h"
 #include "platform/app.h"
@@ -34,7 +37,17 @@ void StartCompiler() {
         RegisterModelMessages();
         InitModelParamTables();
         RegisterCompilerMessages();
+        InstallDocumentTextSource();
+        InstallModelLibraryServices();
         InstallCompilerServices();
+        // The decks name no library, but every compile searches the master
+        // library: a scratch copy keeps the index files out of the tree.
+        char folder[] = "/tmp/tw_bench_XXXXXX";
+        if (mkdtemp(folder)) {
+            std::string command = std::string("cp -r '" TW_SOURCE_DIR "/data/library' '") + folder + "/'";
+            if (std::system(command.c_str()) == 0)
+                SetPathSetting(kPathLibrary, (std::string(folder) + "/library").c_str());
+        }
         return made;
     }();
 }
@@ -77,7 +90,7 @@ void CompileDeck(benchmark::State& state, const std::string& deck) {
         std::unique_ptr<CCTDoc> document = MakeSpiceTextDocument("", deck.c_str());
         const int rc = CompileCircuit(document.get(), 1);
         if (rc) {
-            state.SkipWithError("the deck did not compile");
+            state.SkipWithError(("the deck did not compile: " + std::string(LastMessageText())).c_str());
             break;
         }
         ClearCompileArrays(document.get(), 0x3ff);

@@ -514,13 +514,17 @@ NodeNameIndex::NodeNameIndex() {
 NodeNameIndex::~NodeNameIndex() { sc_FreeNodes(root_); }
 
 int NodeNameIndex::Insert(const char* name, int nodeIndex) {
+    const bool known = Find(name) >= 0;
     bool noMemory = false;
     NodeIndexCell* cell = sc_Walk(root_, innerNodes_, name, true, &noMemory);
     if (noMemory) {
         ReportCompileOutOfMemory();
         return kResultShown;
     }
-    if (cell) cell->node = nodeIndex;
+    if (cell) {
+        if (!known) ++entries_;
+        cell->node = nodeIndex;
+    }
     return 0;
 }
 
@@ -529,7 +533,10 @@ int NodeNameIndex::Find(const char* name) {
     return cell ? cell->node : -1;
 }
 
-void NodeNameIndex::Clear() { sc_ClearIndex(root_, innerNodes_); }
+void NodeNameIndex::Clear() {
+    sc_ClearIndex(root_, innerNodes_);
+    entries_ = 0;
+}
 
 // ---- part lookup ----------------------------------------------------------------------------------
 

@@ -116,11 +116,14 @@ public:
     // The node index, or -1.
     int Find(const char* name);
     int InnerNodeCount() const { return innerNodes_; }
+    // How many different names were entered (names outside the alphabet are not).
+    int EntryCount() const { return entries_; }
     void Clear();
 
 private:
     NodeIndexCell root_[kNameAlphabetSize];
     int innerNodes_ = 0;
+    int entries_ = 0;
 };
 
 // ---- part lookup -----------------------------------------------------------------------------

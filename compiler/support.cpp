@@ -7,6 +7,7 @@
 #include "compiler/defines.h"
 #include "compiler/quantities.h"
 #include "compiler/initconds.h"
+#include "compiler/nodeindex.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
 #include "core/chars.h"
@@ -697,4 +698,5 @@ void InstallCompilerServices() {
     RegisterCompilerDeviceRecords();
     InstallCompileCircuit(&CompiledCircuitExpressions());
     InstallInitialConditionStore();
+    InstallCompiledNodeNames();
 }
