@@ -6,11 +6,19 @@
 // same way on the toolkit's off-screen platform, prints what it read and built,
 // and closes the main window at once, which writes tarn.dat as a user's close
 // does. Message boxes then go to the standard error stream.
+#include <cctype>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "compiler/analysisstmts.h"
+#include "compiler/compiled.h"
+#include "compiler/defines.h"
+#include "compiler/driver.h"
+#include "compiler/limitwriter.h"
 #include "compiler/messages.h"
+#include "compiler/spicereader.h"
 #include "compiler/support.h"
 #include "core/cmdline.h"
 #include "core/memory.h"
@@ -21,7 +29,9 @@
 #include "core/startup_registry.h"
 #include "document/cirdoc.h"
 #include "document/docopen.h"
+#include "document/spicedoc.h"
 #include "expr/messages.h"
+#include "expr/runstate.h"
 #include "expr/startup.h"
 #include "ibis/settings.h"
 #include "models/libindex.h"
@@ -164,6 +174,57 @@ void main_PrintState(const char* commandLine) {
         if (recent.Text(i) && *recent.Text(i)) printf("  %d %s\n", i + 1, recent.Text(i));
 }
 
+// SPICE text circuits named on the command line, in an off-screen run: text
+// windows are not built yet, so each is read without a window and compiled as
+// the analysis start does, and what the compile built is printed. Its messages
+// go to the standard error stream like every message box.
+bool main_IsSpiceText(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* known : {"ckt", "cki", "sp", "spi", "spice", "net", "txt"})
+        if (extension == known) return true;
+    return false;
+}
+
+void main_CompileNamedTexts() {
+    const int analysis = Startup().requestedAnalysis;
+    for (const main_NamedFile& file : main_namedFiles) {
+        if (file.result == 0 || !main_IsSpiceText(file.path)) continue;
+        std::unique_ptr<CCTDoc> document;
+        const int loaded = LoadSpiceTextDocument(file.path.c_str(), &document);
+        if (loaded) {
+            printf("Circuit text:        %s, not read (%d)\n", file.path.c_str(), loaded);
+            continue;
+        }
+        SetAnalysisKind(analysis >= 0 && analysis <= 2 ? analysis : 0);
+        const int rc = RunCircuitCompiler(document.get(), 1);
+        const CompiledCircuit* compiled = FindCompiledCircuit(document.get());
+        if (rc || !compiled) {
+            printf("Circuit compiled:    %s: failed, as the messages above say\n", file.path.c_str());
+        } else {
+            int devices = 0;
+            for (const DeviceList& list : compiled->devices.lists) devices += list.pool.count;
+            printf("Circuit compiled:    %s: %d parts, %d nodes, %d unknowns, %d device records\n", file.path.c_str(),
+                   document->objects.count, compiled->analogNodeCount, compiled->unknownCount, devices);
+            const char* label = "Analysis limits:    ";
+            for (const std::string& statement : {FormatTranStatement(document.get()), FormatAcStatement(document.get()),
+                                                 FormatDcStatement(document.get())}) {
+                if (statement.empty()) continue;
+                printf("%s %s\n", label, statement.c_str());
+                label = "                    ";
+            }
+            if (analysis >= 0)
+                printf("Analysis run:        %s analysis not available yet\n", main_AnalysisName(analysis));
+        }
+        ClearCompileArrays(document.get(), kClearAllCompileArrays);
+        ReleaseSpiceReader(document.get());
+        ReleaseDefineTable(document.get());
+        SetAnalysisKind(-1);
+    }
+}
+
 const char* main_PaneName(int id) {
     switch (id) {
     case kPaneRunState: return "run state";
@@ -238,6 +299,7 @@ int main(int argc, char** argv) {
         } else if (offscreen || BatchMode()) {
             main_PrintState(commandLine);
             if (frame) main_PrintWindow(*frame, offscreen);
+            main_CompileNamedTexts();
             if (!frame || (!runLoop && theApp.ExitCode() != 0)) {
                 printf("Start-up failed: exit status %d\n", theApp.ExitCode());
             } else {

@@ -13,6 +13,7 @@
 #include "core/chars.h"
 #include "core/dialect.h"
 #include "core/memory.h"
+#include "core/numbers.h"
 #include "core/stringarray.h"
 #include "document/cfanalysis.h"
 #include "document/ctdoc.h"
@@ -180,6 +181,16 @@ bool lw_IsOneCall(const std::string& text) {
 
 // ---- analysis statements ------------------------------------------------------------------------
 
+// A number as users write them in decks: "1N", not "1e-09".
+static std::string lw_Engineering(double value) {
+    char text[64];
+    FormatNumber(text, sizeof text, value, 9, 0, 0);
+    std::string out = text;
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
 std::string FormatTranStatement(CCTDoc* document) {
     AnalysisKindSettings* limits = AnalysisKindOf(document, 0);
     if (!limits) return "";
@@ -192,7 +203,7 @@ std::string FormatTranStatement(CCTDoc* document) {
     const double points = lw_Points(limits->limits[kTranPoints]);
     // The step is what reads back to the same point count: stop / (points - 1).
     const double step = tmax - tmin == 0 ? 0 : points > 1 ? tmax / (points - 1) : tmax;
-    std::string out = ".TRAN " + lw_Format("%.10g", step) + " " + tmaxText;
+    std::string out = ".TRAN " + lw_Engineering(step) + " " + tmaxText;
     double maxStep = 0;
     const std::string maxStepText = lw_Trim(lw_Text(limits->limits[kTranMaxStep]));
     const bool hasMaxStep = lw_Value(maxStepText, &maxStep) && maxStep > 0;

@@ -40,6 +40,14 @@ static const MessageRow kCompilerMessageRows[] = {
     {19891, "%EMissing LOT keyword in .define statement."},
     {19892, "%EUse of LOT='%%' requires that the expression is static."},
     {19893, "%EIllegal identifier in .define or .param statement."},
+    // ---- the compile driver ----
+    {10831, "%EThe circuit is missing a ground."},
+    {10838, "%EThe SPICE circuit is missing a ground node."},
+    {10860, "%EHidden node %s is missing."},
+    {17902, "Processing macros."},
+    {17905, "Processing digital components."},
+    {17906, "Checking for voltage loops."},
+    {17908, "Processing device expressions."},
     // ---- .OPTIONS ----
     {11895, "%EMethod must be followed by ether GEAR or TRAP."},
     {11896, "%EMissing value for '%s'."},

@@ -54,3 +54,13 @@ status=0
 "$home/tarnwick" amp.cir /X 2>&1 | grep -E 'Error|failed' || true
 "$home/tarnwick" amp.cir /X >/dev/null 2>&1 || status=$?
 echo "exit status: $status"
+
+echo
+echo "== 5. SPICE text circuits: each shipped deck read and compiled as a transient analysis starts"
+cp "$examples/spice/"* "$home/"
+for deck in "$examples"/spice/*.ckt; do
+  "$home/tarnwick" "$(basename "$deck")" /T 2>&1 | sed -n '/^Circuit/,/^Analysis run/p'
+done
+echo "-- a deck whose nodes have no ground is refused with its message:"
+printf 'floating\nV1 1 2 1\nR1 1 2 1K\n.END\n' > "$home/floating.ckt"
+"$home/tarnwick" floating.ckt /T 2>&1 | grep -E 'Error|^Circuit' || true

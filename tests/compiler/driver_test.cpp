@@ -69,6 +69,7 @@ protected:
     }
     int Compile(CCTDoc* document) {
         shown_.clear();
+        texts_.clear();
         ClearCompileErrorLocation();
         return RunCircuitCompiler(document, 1);
     }
@@ -84,8 +85,10 @@ protected:
     std::string savedLibraryPath_;
     std::vector<std::unique_ptr<CCTDoc>> documents_;
     std::vector<int> shown_;
+    std::vector<std::string> texts_;
     ScopedTestReporter reporter_{[this](const MessageRequest&) {
         shown_.push_back(LastMessageId());
+        texts_.push_back(LastMessageText());
         return 0;
     }};
 };
@@ -173,6 +176,7 @@ TEST_F(DriverTest, BadNetlistsStopWithTheirMessage) {
         EXPECT_EQ(Compile(document), kResultShown);
         ASSERT_FALSE(shown_.empty());
         EXPECT_EQ(shown_.front(), c.id);
+        EXPECT_NE(texts_.front().find("%E"), std::string::npos) << "every message has its text";
         CompiledCircuit* compiled = FindCompiledCircuit(document);
         EXPECT_TRUE(!compiled || DeviceCount(document) == 0);
         if (c.pointsAtStatement) {

@@ -92,10 +92,10 @@ TEST_F(CompLimitWriterTest, WrittenStatementsReadBackToTheSameLimits) {
         const char* analysisLine;  // the first line written, "" not checked
     };
     const Case cases[] = {
-        {0, ".TRAN 1N 100N", ".TRAN 1e-09 100N"},
-        {0, ".TRAN 1N 100N 10N 1P UIC", ".TRAN 1e-09 100N 10N 1P UIC"},
-        {0, ".TRAN 10N 50N", ".TRAN 1e-08 50N"},
-        {0, ".TRAN 2.5N 10N 0 1N", ".TRAN 2.5e-09 10N 0 1N"},
+        {0, ".TRAN 1N 100N", ".TRAN 1N 100N"},
+        {0, ".TRAN 1N 100N 10N 1P UIC", ".TRAN 1N 100N 10N 1P UIC"},
+        {0, ".TRAN 10N 50N", ".TRAN 10N 50N"},
+        {0, ".TRAN 2.5N 10N 0 1N", ".TRAN 2.5N 10N 0 1N"},
         {1, ".AC DEC 10 1 1MEG", ".AC DEC 10 1 1MEG"},
         {1, ".AC LIN 100 1 1K", ".AC LIN 100 1 1K"},
         {2, ".DC V1 0 5 0.1", ".DC V1 0 5 0.1"},
@@ -137,7 +137,7 @@ TEST_F(CompLimitWriterTest, StatementsWrittenFromLimitTexts) {
     SetString(&tran.limits[kTranRange], "1U");
     SetString(&tran.limits[kTranPoints], "51");
     tran.optionWord = kRunOperatingPoint;
-    EXPECT_EQ(FormatTranStatement(text_.get()), ".TRAN 2e-08 1U");
+    EXPECT_EQ(FormatTranStatement(text_.get()), ".TRAN 20N 1U");
 
     struct TempCase {
         bool list;
@@ -198,7 +198,7 @@ TEST_F(CompLimitWriterTest, ClosingAnAnalysisRewritesOnlyItsStatements) {
         "* kept comment\r\n"
         ".AC DEC 10 1 1MEG\r\n"
         ".PRINT AC V(1)\r\n"
-        ".TRAN 2e-09 50N\r\n"
+        ".TRAN 2N 50N\r\n"
         ".PLOT TRAN V(9)\r\n"
         ".PRINT TRAN V(9)\r\n"
         ".END\r\nafter end\r\n";
@@ -214,7 +214,7 @@ TEST_F(CompLimitWriterTest, ClosingAnAnalysisRewritesOnlyItsStatements) {
     FreeString(&stored);
     // Without .END the statements go at the end.
     EXPECT_EQ(RewriteAnalysisStatements(text_.get(), "title\nR1 1 0 1", 0),
-              "title\nR1 1 0 1\n.TRAN 2e-09 50N\n.PLOT TRAN V(9)\n.PRINT TRAN V(9)\n");
+              "title\nR1 1 0 1\n.TRAN 2N 50N\n.PLOT TRAN V(9)\n.PRINT TRAN V(9)\n");
 }
 
 }  // namespace
