@@ -38,5 +38,9 @@ void StartModelLayer();
 // The start-up the compiler relies on (the application object, the symbol
 // indexes, the compiler's messages and services), made once.
 void StartCompiler();
+// Compiles of SPICE texts: the compiler's start-up, messages answered silently,
+// the texts of open documents' pages, the library services, and a library
+// folder in the scratch folder holding a master library NOM.LIB of `master`.
+void StartTextCompiles(const char* master);
 
 }  // namespace fuzz

@@ -12,35 +12,14 @@
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
 #include "core/paths.h"
-#include "core/report_port.h"
 #include "core/result.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
-namespace {
-
-class QuietReporter : public MessageReporter {
-public:
-    int Report(const MessageRequest&) override { return 0; }
-    void Beep() override {}
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::StartCompiler();
-    static const bool prepared = [] {
-        static QuietReporter reporter;
-        InstallReporter(&reporter);
-        InstallDocumentTextSource();
-        SetPathSetting(kPathLibrary, fuzz::ScratchDir().c_str());
-        const uint8_t master[] = "* master\n";
-        fuzz::WriteScratchFile("NOM.LIB", master, sizeof master - 1);
-        return true;
-    }();
-    (void)prepared;
+    fuzz::StartTextCompiles("* master\n");
     if (size > 16384) return 0;
     std::string text = fuzz::AsText(data, size);
     std::string include;
