@@ -32,12 +32,7 @@ const char* ps_SkipBlanks(const char* text) {
 std::string ps_ReadWord(const char*& cursor) {
     const char* start = cursor;
     if (*cursor == '{') {
-        int depth = 0;
-        do {
-            if (*cursor == '{') ++depth;
-            if (*cursor == '}') --depth;
-            ++cursor;
-        } while (*cursor && depth > 0);
+        cursor = SkipBracketGroup(cursor, '{', '}');
     } else {
         while (*cursor && !ps_IsBlank(*cursor) && *cursor != '=') ++cursor;
     }

@@ -79,12 +79,7 @@ std::vector<SoToken> so_Tokenize(const std::string& text) {
         }
         const size_t start = i;
         if (text[i] == '{') {
-            int depth = 0;
-            do {
-                if (text[i] == '{') ++depth;
-                if (text[i] == '}') --depth;
-                ++i;
-            } while (i < text.size() && depth > 0);
+            i = static_cast<size_t>(SkipBracketGroup(text.c_str() + i, '{', '}') - text.c_str());
         } else {
             while (i < text.size() && !so_IsSeparator(text[i])) ++i;
         }

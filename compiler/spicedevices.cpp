@@ -41,13 +41,7 @@ std::string sd_NextItem(const char*& cursor) {
     const char* p = sd_SkipBlanks(cursor);
     const char* start = p;
     if (*p == '{' || *p == '(') {
-        const char open = *p, close = *p == '{' ? '}' : ')';
-        int depth = 0;
-        do {
-            if (*p == open) ++depth;
-            if (*p == close) --depth;
-            ++p;
-        } while (*p && depth > 0);
+        p = SkipBracketGroup(p, *p, *p == '{' ? '}' : ')');
     } else if (*p == '[') {
         while (*p && !sd_IsBlank(*p) && *p != ']') ++p;
         if (*p == ']') ++p;

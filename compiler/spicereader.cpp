@@ -279,12 +279,7 @@ void SplitStatementWords(const char* statement, std::vector<std::string>* words)
         if (!*p) break;
         const char* start = p;
         if (*p == '{') {
-            int depth = 0;
-            do {
-                if (*p == '{') ++depth;
-                if (*p == '}') --depth;
-                ++p;
-            } while (*p && depth > 0);
+            p = SkipBracketGroup(p, '{', '}');
         } else if (*p == '"') {
             ++p;
             while (*p && *p != '"') ++p;
@@ -324,12 +319,7 @@ std::string ReadWordOrGroup(const char*& cursor) {
     cursor = sr_SkipStatementBlanks(cursor);
     if (*cursor != '{') return ReadFirstWord(cursor);
     const char* start = cursor;
-    int depth = 0;
-    do {
-        if (*cursor == '{') ++depth;
-        if (*cursor == '}') --depth;
-        ++cursor;
-    } while (*cursor && depth > 0);
+    cursor = SkipBracketGroup(cursor, '{', '}');
     return std::string(start, cursor);
 }
 
@@ -350,13 +340,9 @@ int ReadBraceGroup(const char*& cursor, std::string* out, int scope) {
     p = sr_SkipStatementBlanks(p);
     if (*p != '{') return ReportCompilerMessage(nullptr, scope, nullptr, 11900, "{");
     const char* start = p;
-    int depth = 0;
-    do {
-        if (*p == '{') ++depth;
-        if (*p == '}') --depth;
-        ++p;
-    } while (*p && depth > 0);
-    if (depth > 0) return ReportCompilerMessage(nullptr, scope, nullptr, 11900, "}");
+    bool unclosed = false;
+    p = SkipBracketGroup(p, '{', '}', &unclosed);
+    if (unclosed) return ReportCompilerMessage(nullptr, scope, nullptr, 11900, "}");
     out->assign(start, p);
     cursor = p;
     return 0;

@@ -315,6 +315,17 @@ double EvaluatePartAttribute(SchematicObject* part, int attributeId, int* status
 
 // ---- compile arrays ---------------------------------------------------------------------------
 
+const char* SkipBracketGroup(const char* text, char open, char close, bool* unclosed) {
+    int depth = 0;
+    do {
+        if (*text == open) ++depth;
+        if (*text == close) --depth;
+        ++text;
+    } while (*text && depth > 0);
+    if (unclosed) *unclosed = depth > 0;
+    return text;
+}
+
 void ClearCompileArrays(CCTDoc* document, int flags) {
     CMainFrame* frame = GetMainFrame();
     char previous[256] = {};

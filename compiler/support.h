@@ -104,6 +104,11 @@ extern SchematicObject* CurrentSetupPart;
 // The scope of a placed part (1 the main circuit).
 int PartScope(const SchematicObject* part);
 
+// The end of the bracketed group that begins at `text` (an `open` character):
+// just past its matching `close`, or the end of the text when it never closes
+// (then *unclosed, when given, is true).
+const char* SkipBracketGroup(const char* text, char open, char close, bool* unclosed = nullptr);
+
 // ---- compile arrays -----------------------------------------------------------------------
 
 enum CompileArrayFlags : int {
