@@ -145,8 +145,13 @@ void SetupBjtModelAtTemperature(const TemperatureSetup& setup, ModelRecord* mode
 
     values[kBRb] *= 1.0 + values[kBTrb1] * t.delta + values[kBTrb2] * t.deltaSq;
     values[kBRbm] *= 1.0 + values[kBTrm1] * t.delta + values[kBTrm2] * t.deltaSq;
-    values[kBRe] /= 1.0 + values[kBTre1] * t.delta + values[kBTre2] * t.deltaSq;
-    values[kBRc] /= 1.0 + values[kBTrc1] * t.delta + values[kBTrc2] * t.deltaSq;
+    // A temperature factor at or below zero would make the conductance infinite
+    // or negative; such a series resistance keeps its nominal value.
+    const auto scaleConductance = [&](int slot, double factor) {
+        if (factor > 0) values[slot] /= factor;
+    };
+    scaleConductance(kBRe, 1.0 + values[kBTre1] * t.delta + values[kBTre2] * t.deltaSq);
+    scaleConductance(kBRc, 1.0 + values[kBTrc1] * t.delta + values[kBTrc2] * t.deltaSq);
     const double rmin = setup.Options().rmin;
     for (int index : {kBRb, kBRbm})
         if (values[index] != 0 && values[index] <= rmin) values[index] = rmin;
