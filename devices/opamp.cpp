@@ -52,6 +52,13 @@ const MessageRow kDeviceMessageRows[] = {
 };
 // clang-format on
 
+// LEVEL and TYPE are truncated to integers; values far outside any meaning
+// become 0 (no representation) rather than an undefined conversion.
+int TruncatedSelector(double value) {
+    const double truncated = std::trunc(value);
+    return truncated >= -1000 && truncated <= 1000 ? static_cast<int>(truncated) : 0;
+}
+
 }  // namespace
 
 void RegisterDeviceMessages() {
@@ -61,7 +68,7 @@ void RegisterDeviceMessages() {
 int ComputeOpampParameters(const double* m, double temperature, double gmin, const double* q1ModelValues,
                            OpampElementValues* out) {
     double* v = out->v;
-    const int type = static_cast<int>(m[kOaType]);
+    const int type = TruncatedSelector(m[kOaType]);
     const double vt = (temperature + kKelvinOffset) / kElectronCharge * kBoltzmann;
     v[kOpR2] = 100000.0;
     v[kOpC2] = m[kOaC];
@@ -145,7 +152,7 @@ int ComputeOpampParameters(const double* m, double temperature, double gmin, con
 
 int ComputeOpampStageValues(const double* m, OpampStageValues* out) {
     *out = OpampStageValues{};
-    const int level = static_cast<int>(m[kOaLevel]);
+    const int level = TruncatedSelector(m[kOaLevel]);
     const double rout = m[kOaRoutAc] + m[kOaRoutDc];
     if (level == 1) {
         out->transconductance = m[kOaA] / rout;
