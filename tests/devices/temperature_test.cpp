@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/result.h"
 #include "devices/families.h"
 #include "tests/devices/model_fixture.h"
 
@@ -220,6 +221,15 @@ TEST_F(DiodeTemperatureTest, SeriesResistanceRaisedToRmin) {
     ASSERT_EQ(RunAt(27.0), 0);
     EXPECT_EQ(V(small, "RS"), 1e-6);
     EXPECT_EQ(V(none, "RS"), 0.0);
+}
+
+TEST_F(DiodeTemperatureTest, ArithmeticFaultEndsTheInstancePass) {
+    Add(kModelDiode, {{"IS", 1e308}});
+    EXPECT_EQ(RunAt(150.0), kResultPending2);
+    // The next set-up starts from a clean status.
+    models_->ModelPools[kModelDiode].DeleteAll();
+    Add(kModelDiode);
+    EXPECT_EQ(RunAt(150.0), 0);
 }
 
 // ---- bipolar transistors ----------------------------------------------------------------------
