@@ -27,6 +27,7 @@
 #include "core/result.h"
 #include "core/settings.h"
 #include "core/startup_registry.h"
+#include "devices/opamp.h"
 #include "document/cirdoc.h"
 #include "document/docopen.h"
 #include "document/spicedoc.h"
@@ -98,6 +99,7 @@ void main_InstallServices() {
     InstallModelLibraryServices();
     InstallCircuitDocument();
     RegisterCompilerMessages();
+    RegisterDeviceMessages();
     InstallCompilerServices();
     InstallDocumentFileOpener();
     main_opener.Wrap(&DocumentOpener());
