@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/integrate.h"
@@ -55,6 +56,13 @@ enum StepKindCode : int32_t {
     kStepExpressionBreak = 4,
 };
 
+// A matrix with the entry list of its reserved positions. The list's `matrix`
+// is the one held here once the matrix exists.
+struct MatrixPair {
+    std::unique_ptr<SparseMatrix> matrix;
+    EntryList entries;
+};
+
 struct SimulatorState {
     SimulatorState();
     // Frees both matrix pairs.
@@ -80,14 +88,15 @@ struct SimulatorState {
     std::vector<double> Rhs;  // zeroed before each load, filled by the loads
     size_t SolutionLength() const { return Solution.size(); }
 
-    // ---- matrices: the DC and the transient pair (each an entry list with its
-    // matrix, owned here) and the installed one the loads stamp through
-    EntryList DcPair;
-    EntryList TransientPair;
-    EntryList* Installed = nullptr;
+    // ---- matrices: the DC and the transient pair, and the installed one the
+    // loads reserve and stamp through
+    MatrixPair DcPair;
+    MatrixPair TransientPair;
+    MatrixPair* Installed = nullptr;
     EntryCursor Cursor;
     int32_t MatrixBuilt = 0;  // 0: the next load reserves the structure first
-    SparseMatrix* Matrix() const { return Installed ? Installed->matrix : nullptr; }
+    SparseMatrix* Matrix() const { return Installed ? Installed->matrix.get() : nullptr; }
+    EntryList* Entries() const { return Installed ? &Installed->entries : nullptr; }
 
     // ---- charge states, four slots per block
     std::vector<double> StateValues;
