@@ -1,0 +1,577 @@
+// Element store, structure building, pre-ordering, factorization with a reused
+// order, and the solves. The pivot choice lives in sparse_order.cpp.
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "engine/sparse.h"
+#include "engine/sparse_internal.h"
+
+namespace {
+constexpr int32_t kMinAllocatedOrder = 6;
+}  // namespace
+
+int SparseMatrixError(const SparseMatrix* matrix) { return matrix ? matrix->Error : kMatrixOutOfMemory; }
+
+int SparseMatrix::Create(std::unique_ptr<SparseMatrix>& slot, double relPivotThreshold, double absPivotThreshold,
+                         int32_t expectedOrder) {
+    slot.reset();
+    if (expectedOrder < 0) return kMatrixBadArgument;
+    try {
+        std::unique_ptr<SparseMatrix> m(new SparseMatrix());
+        m->RelPivotThreshold =
+            (relPivotThreshold > 0.0 && relPivotThreshold <= 1.0) ? relPivotThreshold : kDefaultRelPivotThreshold;
+        m->AbsPivotThreshold = absPivotThreshold >= 0.0 ? absPivotThreshold : kDefaultAbsPivotThreshold;
+        const int32_t alloc = std::max(kMinAllocatedOrder, expectedOrder);
+        if (!m->EnlargeInternal(alloc) || !m->EnlargeExternal(alloc)) return kMatrixOutOfMemory;
+        slot = std::move(m);
+    } catch (const std::bad_alloc&) {
+        return kMatrixOutOfMemory;
+    }
+    return 0;
+}
+
+void SparseMatrix::Destroy(std::unique_ptr<SparseMatrix>& slot) { slot.reset(); }
+
+SparseMatrix::~SparseMatrix() = default;
+
+bool SparseMatrix::EnlargeInternal(int32_t needed) {
+    if (needed <= AllocatedOrder) return true;
+    const int64_t grown = static_cast<int64_t>(AllocatedOrder) * 3 / 2;
+    const int32_t alloc = static_cast<int32_t>(std::max<int64_t>(needed, std::min<int64_t>(grown, INT32_MAX - 2)));
+    try {
+        const size_t size = static_cast<size_t>(alloc) + 1;
+        const size_t old = ColInternalToExternal.size();
+        Diagonal.resize(size, nullptr);
+        ComplexDirect.resize(size, 0);
+        RealDirect.resize(size, 0);
+        ColumnHeads.resize(size, nullptr);
+        RowHeads.resize(size, nullptr);
+        ColInternalToExternal.resize(size, 0);
+        RowInternalToExternal.resize(size, 0);
+        for (size_t i = old; i < size; ++i)
+            ColInternalToExternal[i] = RowInternalToExternal[i] = static_cast<int32_t>(i);
+    } catch (const std::bad_alloc&) {
+        Error = kMatrixOutOfMemory;
+        return false;
+    }
+    AllocatedOrder = alloc;
+    // The counting and work vectors follow the order; they are made again when next needed.
+    WorkVectorsReady = 0;
+    std::vector<int32_t>().swap(RowCounts);
+    std::vector<int32_t>().swap(ColCounts);
+    std::vector<int32_t>().swap(CountProducts);
+    std::vector<double>().swap(WorkVector);
+    std::vector<MatrixElement*>().swap(pointerWork_);
+    return true;
+}
+
+bool SparseMatrix::EnlargeExternal(int32_t needed) {
+    if (needed <= AllocatedExternalOrder && !ColExternalToInternal.empty()) return true;
+    const int64_t grown = static_cast<int64_t>(AllocatedExternalOrder) * 3 / 2;
+    const int32_t alloc = static_cast<int32_t>(std::max<int64_t>(needed, std::min<int64_t>(grown, INT32_MAX - 2)));
+    try {
+        ColExternalToInternal.resize(static_cast<size_t>(alloc) + 1, -1);
+        RowExternalToInternal.resize(static_cast<size_t>(alloc) + 1, -1);
+    } catch (const std::bad_alloc&) {
+        Error = kMatrixOutOfMemory;
+        return false;
+    }
+    ColExternalToInternal[0] = RowExternalToInternal[0] = 0;
+    AllocatedExternalOrder = alloc;
+    return true;
+}
+
+bool SparseMatrix::EnsureWorkVectors() {
+    if (WorkVectorsReady) return true;
+    try {
+        const size_t size = static_cast<size_t>(AllocatedOrder) + 2;
+        WorkVector.assign(2 * size, 0.0);
+        pointerWork_.assign(size, nullptr);
+        RowCounts.assign(size, 0);
+        ColCounts.assign(size, 0);
+        CountProducts.assign(size, 0);
+    } catch (const std::bad_alloc&) {
+        Error = kMatrixOutOfMemory;
+        return false;
+    }
+    WorkVectorsReady = 1;
+    return true;
+}
+
+MatrixElement* SparseMatrix::NewElement(bool fillin) {
+    if (blocks_.empty() || blockUsed_.back() == blockSize_.back()) {
+        // Blocks grow with the matrix so that a large one costs few allocations
+        // and a small one wastes little.
+        const int32_t size = static_cast<int32_t>(std::clamp<int64_t>(elementCount_ / 4, 64, 16384));
+        blocks_.reserve(blocks_.size() + 1);
+        blockUsed_.reserve(blocks_.size() + 1);
+        blockSize_.reserve(blocks_.size() + 1);
+        blocks_.emplace_back(new MatrixElement[size]);  // may throw; nothing changed yet
+        blockUsed_.push_back(0);
+        blockSize_.push_back(size);
+    }
+    MatrixElement* e = &blocks_.back()[blockUsed_.back()++];
+    ++elementCount_;
+    if (fillin) ++fillinCount_;
+    return e;
+}
+
+bool SparseMatrix::TranslateExternal(int32_t ext) {
+    if (ext > ExternalOrder) {
+        if (!EnlargeExternal(ext)) return false;
+        ExternalOrder = ext;
+    }
+    if (RowExternalToInternal[ext] >= 0) return true;
+    if (AssignedCount == INT32_MAX - 2) {
+        Error = kMatrixOutOfMemory;
+        return false;
+    }
+    const int32_t internal = AssignedCount + 1;
+    if (!EnlargeInternal(internal)) return false;
+    AssignedCount = internal;
+    Order = internal;
+    RowExternalToInternal[ext] = ColExternalToInternal[ext] = internal;
+    RowInternalToExternal[internal] = ColInternalToExternal[internal] = ext;
+    Diagonal[internal] = nullptr;
+    ColumnHeads[internal] = RowHeads[internal] = nullptr;
+    // A new index changes the structure: the old order no longer covers it.
+    NeedsOrdering = 1;
+    IsPartitioned = 0;
+    return true;
+}
+
+MatrixElement* SparseMatrix::GetElement(int32_t row, int32_t col) {
+    if (row < 0 || col < 0) {
+        Error = kMatrixBadArgument;
+        return nullptr;
+    }
+    if (row == 0 || col == 0) return &TrashCan;
+    if (!TranslateExternal(row) || !TranslateExternal(col)) return nullptr;
+    try {
+        return FindOrCreate(RowExternalToInternal[row], ColExternalToInternal[col]);
+    } catch (const std::bad_alloc&) {
+        Error = kMatrixOutOfMemory;
+        return nullptr;
+    }
+}
+
+MatrixElement* SparseMatrix::FindOrCreate(int32_t r, int32_t c) {
+    if (r == c && Diagonal[r]) return Diagonal[r];
+    MatrixElement* prev = nullptr;
+    MatrixElement* e = ColumnHeads[c];
+    while (e && e->Row < r) {
+        prev = e;
+        e = e->NextInCol;
+    }
+    if (e && e->Row == r) return e;
+    MatrixElement* created = NewElement(false);
+    created->Row = r;
+    created->Col = c;
+    created->NextInCol = e;
+    if (prev) {
+        prev->NextInCol = created;
+    } else {
+        ColumnHeads[c] = created;
+    }
+    if (r == c) Diagonal[r] = created;
+    if (RowsLinked) {
+        MatrixElement* rp = nullptr;
+        MatrixElement* re = RowHeads[r];
+        while (re && re->Col < c) {
+            rp = re;
+            re = re->NextInRow;
+        }
+        created->NextInRow = re;
+        if (rp) {
+            rp->NextInRow = created;
+        } else {
+            RowHeads[r] = created;
+        }
+        // The old order has no place for the new position.
+        NeedsOrdering = 1;
+        IsPartitioned = 0;
+    }
+    return created;
+}
+
+void SparseMatrix::ClearValues() {
+    ForEachElement([](MatrixElement* e) { e->Real = e->Imag = 0.0; });
+    TrashCan.Real = TrashCan.Imag = 0.0;
+    WasComplex = IsComplex;
+    Error = 0;
+    IsFactored = 0;
+    SingularRow = SingularCol = 0;
+}
+
+void SparseMatrix::AddToDiagonal(double x) {
+    if (x == 0.0) return;
+    for (int32_t k = 1; k <= Order; ++k) {
+        if (Diagonal[k]) Diagonal[k]->Real += x;
+    }
+}
+
+// ---- +-1 pre-ordering ------------------------------------------------------------------
+
+int32_t SparseMatrix::CountTwins(int32_t col, int32_t* twinRow) {
+    int32_t count = 0;
+    for (MatrixElement* e = ColumnHeads[col]; e; e = e->NextInCol) {
+        if (std::fabs(e->Real) != 1.0) continue;
+        const int32_t r = e->Row;
+        for (MatrixElement* t = ColumnHeads[r]; t && t->Row <= col; t = t->NextInCol) {
+            if (t->Row == col && std::fabs(t->Real) == 1.0) {
+                if (++count == 1) *twinRow = r;
+                break;
+            }
+        }
+    }
+    return count;
+}
+
+void SparseMatrix::ExchangeColumns(int32_t a, int32_t b) {
+    std::swap(ColumnHeads[a], ColumnHeads[b]);
+    Diagonal[a] = Diagonal[b] = nullptr;
+    for (MatrixElement* e = ColumnHeads[a]; e; e = e->NextInCol) {
+        e->Col = a;
+        if (e->Row == a) Diagonal[a] = e;
+    }
+    for (MatrixElement* e = ColumnHeads[b]; e; e = e->NextInCol) {
+        e->Col = b;
+        if (e->Row == b) Diagonal[b] = e;
+    }
+    std::swap(ColInternalToExternal[a], ColInternalToExternal[b]);
+    ColExternalToInternal[ColInternalToExternal[a]] = a;
+    ColExternalToInternal[ColInternalToExternal[b]] = b;
+}
+
+int SparseMatrix::PreorderTwins() {
+    if (RowsLinked || Order == 0) return Error;
+    int32_t start = 1;
+    for (;;) {
+        int32_t several = 0;
+        for (int32_t j = start; j <= Order; ++j) {
+            if (Diagonal[j]) continue;
+            int32_t twin = 0;
+            const int32_t n = CountTwins(j, &twin);
+            if (n == 1) {
+                ExchangeColumns(j, twin);
+            } else if (n > 1 && several == 0) {
+                several = j;
+            }
+        }
+        if (several == 0) break;
+        start = several;
+        // A column with several twins takes its first one; a column with none
+        // is passed over, so that every round places at least one diagonal and
+        // the rounds end.
+        bool exchanged = false;
+        for (int32_t j = start; j <= Order && !exchanged; ++j) {
+            if (Diagonal[j]) continue;
+            int32_t twin = 0;
+            if (CountTwins(j, &twin) > 0) {
+                ExchangeColumns(j, twin);
+                exchanged = true;
+            }
+        }
+        if (!exchanged) break;
+    }
+    return Error;
+}
+
+// ---- factorization ---------------------------------------------------------------------
+
+int SparseMatrix::FactorReal(double gmin) {
+    IsComplex = 0;
+    if (gmin != 0.0) AddToDiagonal(gmin);
+    return Factor(false);
+}
+
+int SparseMatrix::FactorComplex() {
+    IsComplex = 1;
+    return Factor(true);
+}
+
+int SparseMatrix::Factor(bool complex) {
+    Error = 0;
+    IsFactored = 0;
+    SingularRow = SingularCol = 0;
+    if (!(RelPivotThreshold > 0.0 && RelPivotThreshold <= 1.0)) RelPivotThreshold = kDefaultRelPivotThreshold;
+    if (!(AbsPivotThreshold >= 0.0)) AbsPivotThreshold = kDefaultAbsPivotThreshold;
+    if (Order == 0) {
+        NeedsOrdering = 0;
+        IsFactored = 1;
+        return 0;
+    }
+    if (!EnsureWorkVectors()) return Error;
+    return NeedsOrdering ? OrderAndFactor(complex) : FactorWithOrder(complex);
+}
+
+void SparseMatrix::Partition() {
+    // A mock elimination: columns fed by many earlier columns are cheaper to
+    // eliminate through the dense work vector than through element pointers.
+    std::vector<int64_t> lower(static_cast<size_t>(Order) + 1, 0);
+    for (int32_t j = 1; j <= Order; ++j) {
+        int64_t n = 0;
+        for (MatrixElement* e = Diagonal[j] ? Diagonal[j]->NextInCol : nullptr; e; e = e->NextInCol) ++n;
+        lower[j] = n;
+    }
+    for (int32_t k = 1; k <= Order; ++k) {
+        int64_t c = 0, m = 0, o = 0;
+        for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) {
+            ++c;
+            if (e->Row < k) {
+                ++m;
+                o += lower[e->Row];
+            }
+        }
+        RealDirect[k] = (m + o > 3 * c - 2 * m) ? 1 : 0;
+        ComplexDirect[k] = (m + o > 7 * c - 4 * m) ? 1 : 0;
+    }
+    IsPartitioned = 1;
+}
+
+int SparseMatrix::FactorWithOrder(bool complex) {
+    if (!IsPartitioned) {
+        try {
+            Partition();
+        } catch (const std::bad_alloc&) {
+            Error = kMatrixOutOfMemory;
+            return Error;
+        }
+    }
+    const int result = complex ? FactorColumns<true>() : FactorColumns<false>();
+    Error = result;
+    IsFactored = result == 0 ? 1 : 0;
+    return result;
+}
+
+template <bool kComplex>
+int SparseMatrix::FactorColumns() {
+    using sparse_detail::kTiny;
+    double* x = WorkVector.data();
+    MatrixElement** ptr = pointerWork_.data();
+    for (int32_t k = 1; k <= Order; ++k) {
+        MatrixElement* const diag = Diagonal[k];
+        if (!diag) {
+            SingularRow = RowInternalToExternal[k];
+            SingularCol = ColInternalToExternal[k];
+            return kMatrixSingular;
+        }
+        const bool direct = kComplex ? ComplexDirect[k] != 0 : RealDirect[k] != 0;
+        if (direct) {
+            for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) {
+                if constexpr (kComplex) {
+                    x[2 * e->Row] = e->Real;
+                    x[2 * e->Row + 1] = e->Imag;
+                } else {
+                    x[e->Row] = e->Real;
+                }
+            }
+            for (MatrixElement* e = ColumnHeads[k]; e && e->Row < k; e = e->NextInCol) {
+                const int32_t j = e->Row;
+                const MatrixElement* pj = Diagonal[j];
+                if constexpr (kComplex) {
+                    const double ur = x[2 * j] * pj->Real - x[2 * j + 1] * pj->Imag;
+                    const double ui = x[2 * j] * pj->Imag + x[2 * j + 1] * pj->Real;
+                    x[2 * j] = ur;
+                    x[2 * j + 1] = ui;
+                    if (ur == 0.0 && ui == 0.0) continue;
+                    for (const MatrixElement* l = pj->NextInCol; l; l = l->NextInCol) {
+                        x[2 * l->Row] -= l->Real * ur - l->Imag * ui;
+                        x[2 * l->Row + 1] -= l->Real * ui + l->Imag * ur;
+                    }
+                } else {
+                    const double u = sparse_detail::GuardedProduct(x[j], pj->Real);
+                    x[j] = u;
+                    if (std::fabs(u) <= kTiny) continue;
+                    for (const MatrixElement* l = pj->NextInCol; l; l = l->NextInCol) {
+                        if (std::fabs(l->Real) > kTiny) x[l->Row] -= l->Real * u;
+                    }
+                }
+            }
+            for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) {
+                if constexpr (kComplex) {
+                    e->Real = x[2 * e->Row];
+                    e->Imag = x[2 * e->Row + 1];
+                    x[2 * e->Row] = x[2 * e->Row + 1] = 0.0;
+                } else {
+                    e->Real = x[e->Row];
+                    x[e->Row] = 0.0;
+                }
+            }
+        } else {
+            for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) ptr[e->Row] = e;
+            for (MatrixElement* e = ColumnHeads[k]; e && e->Row < k; e = e->NextInCol) {
+                const MatrixElement* pj = Diagonal[e->Row];
+                if constexpr (kComplex) {
+                    const double ur = e->Real * pj->Real - e->Imag * pj->Imag;
+                    const double ui = e->Real * pj->Imag + e->Imag * pj->Real;
+                    e->Real = ur;
+                    e->Imag = ui;
+                    if (ur == 0.0 && ui == 0.0) continue;
+                    for (const MatrixElement* l = pj->NextInCol; l; l = l->NextInCol) {
+                        MatrixElement* t = ptr[l->Row];
+                        t->Real -= l->Real * ur - l->Imag * ui;
+                        t->Imag -= l->Real * ui + l->Imag * ur;
+                    }
+                } else {
+                    const double u = sparse_detail::GuardedProduct(e->Real, pj->Real);
+                    e->Real = u;
+                    if (std::fabs(u) <= kTiny) continue;
+                    for (const MatrixElement* l = pj->NextInCol; l; l = l->NextInCol) {
+                        if (std::fabs(l->Real) > kTiny) ptr[l->Row]->Real -= l->Real * u;
+                    }
+                }
+            }
+        }
+        bool zero;
+        if constexpr (kComplex) {
+            zero = std::fabs(diag->Real) + std::fabs(diag->Imag) == 0.0;
+        } else {
+            zero = diag->Real == 0.0;
+        }
+        if (zero) {
+            SingularRow = RowInternalToExternal[k];
+            SingularCol = ColInternalToExternal[k];
+            return kMatrixSingular;
+        }
+        if constexpr (kComplex) {
+            sparse_detail::ComplexReciprocal(diag->Real, diag->Imag);
+        } else {
+            diag->Real = 1.0 / diag->Real;
+        }
+    }
+    return 0;
+}
+
+template int SparseMatrix::FactorColumns<false>();
+template int SparseMatrix::FactorColumns<true>();
+
+// ---- solves ----------------------------------------------------------------------------
+
+int SparseMatrix::Solve(const double* rhs, double* solution) {
+    if (!IsFactored || !rhs || !solution) return kMatrixBadArgument;
+    if (IsComplex) {
+        SolveComplex(rhs, solution);
+    } else {
+        SolveReal(rhs, solution);
+    }
+    return 0;
+}
+
+void SparseMatrix::SolveReal(const double* rhs, double* solution) {
+    using sparse_detail::kTiny;
+    double* b = WorkVector.data();
+    for (int32_t k = 1; k <= Order; ++k) b[k] = rhs[RowInternalToExternal[k]];
+    for (int32_t k = 1; k <= Order; ++k) {
+        double v = b[k];
+        if (std::fabs(v) <= kTiny) continue;
+        const MatrixElement* d = Diagonal[k];
+        v = std::fabs(d->Real) > kTiny ? v * d->Real : 0.0;
+        b[k] = v;
+        if (v == 0.0) continue;
+        for (const MatrixElement* l = d->NextInCol; l; l = l->NextInCol) {
+            if (std::fabs(l->Real) > kTiny) b[l->Row] -= l->Real * v;
+        }
+    }
+    for (int32_t k = Order; k >= 1; --k) {
+        double v = b[k];
+        for (const MatrixElement* u = Diagonal[k]->NextInRow; u; u = u->NextInRow) {
+            const double s = b[u->Col];
+            if (std::fabs(u->Real) > kTiny && std::fabs(s) > kTiny) v -= u->Real * s;
+        }
+        b[k] = v;
+    }
+    std::fill(solution, solution + ExternalOrder + 1, 0.0);
+    for (int32_t k = 1; k <= Order; ++k) {
+        solution[ColInternalToExternal[k]] = b[k];
+        b[k] = 0.0;
+    }
+}
+
+void SparseMatrix::SolveComplex(const double* rhs, double* solution) {
+    double* b = WorkVector.data();
+    for (int32_t k = 1; k <= Order; ++k) {
+        const int32_t ext = RowInternalToExternal[k];
+        b[2 * k] = rhs[2 * ext];
+        b[2 * k + 1] = rhs[2 * ext + 1];
+    }
+    for (int32_t k = 1; k <= Order; ++k) {
+        double vr = b[2 * k], vi = b[2 * k + 1];
+        if (vr == 0.0 && vi == 0.0) continue;
+        const MatrixElement* d = Diagonal[k];
+        const double tr = vr * d->Real - vi * d->Imag;
+        vi = vr * d->Imag + vi * d->Real;
+        vr = tr;
+        b[2 * k] = vr;
+        b[2 * k + 1] = vi;
+        for (const MatrixElement* l = d->NextInCol; l; l = l->NextInCol) {
+            b[2 * l->Row] -= l->Real * vr - l->Imag * vi;
+            b[2 * l->Row + 1] -= l->Real * vi + l->Imag * vr;
+        }
+    }
+    for (int32_t k = Order; k >= 1; --k) {
+        double vr = b[2 * k], vi = b[2 * k + 1];
+        for (const MatrixElement* u = Diagonal[k]->NextInRow; u; u = u->NextInRow) {
+            const double sr = b[2 * u->Col], si = b[2 * u->Col + 1];
+            vr -= u->Real * sr - u->Imag * si;
+            vi -= u->Real * si + u->Imag * sr;
+        }
+        b[2 * k] = vr;
+        b[2 * k + 1] = vi;
+    }
+    std::fill(solution, solution + 2 * (static_cast<size_t>(ExternalOrder) + 1), 0.0);
+    for (int32_t k = 1; k <= Order; ++k) {
+        const int32_t ext = ColInternalToExternal[k];
+        solution[2 * ext] = b[2 * k];
+        solution[2 * ext + 1] = b[2 * k + 1];
+        b[2 * k] = b[2 * k + 1] = 0.0;
+    }
+}
+
+// ---- structure after ordering ----------------------------------------------------------
+
+void SparseMatrix::Relink() {
+    // Row and column lists sorted again in two bucket passes: elements threaded
+    // by row, taken rows descending and pushed onto their columns, give sorted
+    // columns; columns taken descending and pushed onto rows give sorted rows.
+    std::fill(RowHeads.begin(), RowHeads.begin() + Order + 1, nullptr);
+    std::fill(ColumnHeads.begin(), ColumnHeads.begin() + Order + 1, nullptr);
+    std::fill(Diagonal.begin(), Diagonal.begin() + Order + 1, nullptr);
+    ForEachElement([this](MatrixElement* e) {
+        e->NextInRow = RowHeads[e->Row];
+        RowHeads[e->Row] = e;
+        if (e->Row == e->Col) Diagonal[e->Row] = e;
+    });
+    for (int32_t r = Order; r >= 1; --r) {
+        MatrixElement* e = RowHeads[r];
+        while (e) {
+            MatrixElement* next = e->NextInRow;
+            e->NextInCol = ColumnHeads[e->Col];
+            ColumnHeads[e->Col] = e;
+            e = next;
+        }
+    }
+    std::fill(RowHeads.begin(), RowHeads.begin() + Order + 1, nullptr);
+    for (int32_t c = Order; c >= 1; --c) {
+        for (MatrixElement* e = ColumnHeads[c]; e; e = e->NextInCol) {
+            e->NextInRow = RowHeads[e->Row];
+            RowHeads[e->Row] = e;
+        }
+    }
+    RowsLinked = 1;
+}
+
+size_t SparseMatrix::MemoryBytes() const {
+    size_t bytes = sizeof(*this);
+    for (int32_t size : blockSize_) bytes += static_cast<size_t>(size) * sizeof(MatrixElement);
+    bytes += blocks_.capacity() * sizeof(blocks_[0]) + (blockUsed_.capacity() + blockSize_.capacity()) * 4;
+    bytes +=
+        (Diagonal.capacity() + ColumnHeads.capacity() + RowHeads.capacity() + pointerWork_.capacity()) * sizeof(void*);
+    bytes += (ComplexDirect.capacity() + RealDirect.capacity() + ColExternalToInternal.capacity() +
+              RowExternalToInternal.capacity() + ColInternalToExternal.capacity() + RowInternalToExternal.capacity() +
+              RowCounts.capacity() + ColCounts.capacity() + CountProducts.capacity()) *
+             sizeof(int32_t);
+    bytes += WorkVector.capacity() * sizeof(double);
+    return bytes;
+}

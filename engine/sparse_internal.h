@@ -1,0 +1,46 @@
+// Small numeric helpers shared by the sparse matrix's source files.
+#pragma once
+
+#include <cmath>
+
+#include "engine/sparse.h"
+
+namespace sparse_detail {
+
+// Values of this magnitude or less take no part in real factoring and solving.
+constexpr double kTiny = 1e-100;
+
+// a x b, or 0 when either factor is tiny.
+inline double GuardedProduct(double a, double b) {
+    return (std::fabs(a) > kTiny && std::fabs(b) > kTiny) ? a * b : 0.0;
+}
+
+// Replaces re + j im by its reciprocal, dividing by the larger part first so
+// that neither overflows nor underflows needlessly.
+inline void ComplexReciprocal(double& re, double& im) {
+    if (std::fabs(re) >= std::fabs(im)) {
+        const double r = im / re;
+        const double d = re + im * r;
+        re = 1.0 / d;
+        im = -r / d;
+    } else {
+        const double r = re / im;
+        const double d = im + re * r;
+        re = r / d;
+        im = -1.0 / d;
+    }
+}
+
+inline double Magnitude(const MatrixElement* e, bool complex) {
+    return complex ? std::fabs(e->Real) + std::fabs(e->Imag) : std::fabs(e->Real);
+}
+
+}  // namespace sparse_detail
+
+template <typename F>
+void SparseMatrix::ForEachElement(F&& f) {
+    for (size_t b = 0; b < blocks_.size(); ++b) {
+        MatrixElement* block = blocks_[b].get();
+        for (int32_t i = 0; i < blockUsed_[b]; ++i) f(&block[i]);
+    }
+}
