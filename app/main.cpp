@@ -19,6 +19,7 @@
 #include "core/result.h"
 #include "core/settings.h"
 #include "core/startup_registry.h"
+#include "devices/opamp.h"
 #include "document/cirdoc.h"
 #include "document/docopen.h"
 #include "expr/messages.h"
@@ -88,6 +89,7 @@ void main_InstallServices() {
     InstallModelLibraryServices();
     InstallCircuitDocument();
     RegisterCompilerMessages();
+    RegisterDeviceMessages();
     InstallCompilerServices();
     InstallDocumentFileOpener();
     main_opener.Wrap(&DocumentOpener());

@@ -49,6 +49,7 @@ struct ResistorRecord : DeviceRecord {
     int32_t tc1Given;
     double tc2;
     int32_t tc2Given;
+    double temperatureFactor;  // multiplies the value in the load; set up at each run temperature
 };
 
 struct CapacitorRecord : DeviceRecord {
@@ -66,6 +67,14 @@ struct CapacitorRecord : DeviceRecord {
     // quantityRefs is set (the AC set in AC runs).
     double current;
     ComplexNumber acCurrent;
+    // Temperature coefficients (the part's own when given, else the model's)
+    // and the factor they give at the run temperature.
+    double tc1;
+    int32_t tc1Given;
+    double tc2;
+    int32_t tc2Given;
+    double temperatureFactor;
+    int32_t constantCapacitance;  // no voltage coefficients
 };
 
 struct TransformerCouplingRecord;
@@ -83,6 +92,12 @@ struct InductorRecord : DeviceRecord {
     int32_t index;                        // inductor count at creation
     TransformerCouplingRecord* coupling;  // of a transformer that uses it
     int32_t branch;
+    double tc1;
+    int32_t tc1Given;
+    double tc2;
+    int32_t tc2Given;
+    double temperatureFactor;
+    int32_t inductorFlag;  // 0 only when both current coefficients are nonzero
 };
 
 // K: the inductors it couples are found from its INDUCTORS attribute after the

@@ -1,0 +1,162 @@
+#include "devices/opamp.h"
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "core/messages.h"
+#include "core/result.h"
+#include "devices/temperature.h"
+
+namespace {
+
+enum OpampParam : int {
+    kOaLevel = 0,
+    kOaType = 1,
+    kOaC = 2,
+    kOaA = 3,
+    kOaRoutAc = 4,
+    kOaRoutDc = 5,
+    kOaVoff = 6,
+    kOaIoff = 7,
+    kOaSrp = 8,
+    kOaSrn = 9,
+    kOaIbias = 10,
+    kOaVee = 11,
+    kOaVcc = 12,
+    kOaVps = 13,
+    kOaVns = 14,
+    kOaCmrr = 15,
+    kOaGbw = 16,
+    kOaPm = 17,
+    kOaPd = 18,
+    kOaIosc = 19,
+};
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kNpnDefaultIs = 1e-16;
+constexpr int kNpnIsIndex = 0;
+
+// clang-format off
+const MessageRow kDeviceMessageRows[] = {
+    {15015, "%EThe OPAMP '%s', has a negative value for C2."},
+    {15016, "%EIn the OPAMP '%s', Ibias must be > Ioff/2."},
+    {15017, "%EIn the OPAMP '%s', SRP must be > 4*PI*gbw*VT."},
+    {15018, "%EIn the OPAMP '%s', ZoDC must be greater than ZoAC."},
+    {15019, "%EIn the OPAMP '%s', which has NPN inputs, SRP >= SRN."},
+    {15020, "%EIn the OPAMP '%s', which has PNP inputs, SRN >= SRP."},
+    {15027, "%EIn the OPAMP '%s', SRN must be > 4*PI*gbw*VT."},
+    {15028, "%EIn the OPAMP '%s', Vcc must be >= VPS."},
+    {15029, "%EIn the OPAMP '%s', Vee must be <= VNS."},
+    {15050, "%EIn the OPAMP '%s', PD must be larger than %s."},
+};
+// clang-format on
+
+}  // namespace
+
+void RegisterDeviceMessages() {
+    RegisterMessages(kDeviceMessageRows, static_cast<int>(sizeof(kDeviceMessageRows) / sizeof(kDeviceMessageRows[0])));
+}
+
+int ComputeOpampParameters(const double* m, double temperature, double gmin, const double* q1ModelValues,
+                           OpampElementValues* out) {
+    double* v = out->v;
+    const int type = static_cast<int>(m[kOaType]);
+    const double vt = (temperature + kKelvinOffset) / kElectronCharge * kBoltzmann;
+    v[kOpR2] = 100000.0;
+    v[kOpC2] = m[kOaC];
+    const double rc = 1.0 / (2.0 * kPi * m[kOaGbw] * m[kOaC]);
+    v[kOpRc1] = v[kOpRc2] = rc;
+    v[kOpC1] = std::tan((90.0 - m[kOaPm]) * kPi / 180.0) * m[kOaC] * 0.5;
+    v[kOpGa] = 1.0 / rc;
+
+    const double ib = std::fabs(m[kOaIbias]);
+    const double io = std::fabs(m[kOaIoff]) * 0.5;
+    if (ib <= io) return kMsgOpampIbias;
+
+    double iee = 0;
+    if (type == 1 || type == 2) {
+        const double ic = m[kOaC] * std::fabs(type == 1 ? m[kOaSrp] : m[kOaSrn]) / 2.0;
+        const double otherSlew = std::fabs(type == 1 ? m[kOaSrn] : m[kOaSrp]);
+        double ce = 2.0 * ic / otherSlew - m[kOaC];
+        if (ce == 0) ce = 1e-19;
+        // A zero opposite slew rate would give an unbounded Ce.
+        if (!std::isfinite(ce)) return type == 1 ? kMsgOpampNpnSlew : kMsgOpampPnpSlew;
+        v[kOpCe] = ce;
+        if (ce < 0) return type == 1 ? kMsgOpampNpnSlew : kMsgOpampPnpSlew;
+        const double beta1 = ic / (ib + io);
+        const double beta2 = ic / (ib - io);
+        v[kOpBeta1] = beta1;
+        v[kOpBeta2] = beta2;
+        iee = ic * ((beta2 + 1.0) / beta2 + (beta1 + 1.0) / beta1);
+        v[kOpIee] = iee;
+        // Also refuses a zero slew rate (Ic = 0), whose Vt/Ic is infinite.
+        if (!(rc - vt / ic > 0)) return type == 1 ? kMsgOpampSrpGbw : kMsgOpampSrnGbw;
+        const double s = beta2 + beta1;
+        v[kOpRe1] = v[kOpRe2] = (rc - vt / ic) * s / (s + 2.0);
+        v[kOpRee] = 200.0 / iee;
+    } else if (type == 3) {
+        iee = std::fabs(m[kOaSrn]) * m[kOaC];
+        v[kOpIee] = iee;
+        double ce = iee / std::fabs(m[kOaSrp]) - m[kOaC];
+        if (ce == 0) ce = 1e-19;
+        // A zero slew rate gives no tail current or an unbounded Ce: refused
+        // like a slew-rate order the input pair cannot meet.
+        if (!std::isfinite(ce) || iee == 0) return kMsgOpampPnpSlew;
+        v[kOpCe] = ce;
+        if (ce < 0) return kMsgOpampPnpSlew;
+        v[kOpRe1] = v[kOpRe2] = 1.0;
+        v[kOpRee] = 200.0 / iee;
+        v[kOpBeta1] = v[kOpBeta2] = (1.0 / rc) * (1.0 / rc) * 0.5 / iee;
+    }
+
+    int result = 0;
+    const double pmin = (std::fabs(m[kOaVee]) + std::fabs(m[kOaVcc])) * std::fabs(v[kOpIee]);
+    if (m[kOaPd] - pmin > 0) {
+        const double span = m[kOaVcc] - m[kOaVee];
+        v[kOpRp] = span * span / (m[kOaPd] - pmin);
+    } else {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", pmin);
+        SetSecondPendingText(text);
+        v[kOpRp] = 1.0 / gmin;
+        result = kMsgOpampPd;
+    }
+    if (m[kOaRoutDc] <= m[kOaRoutAc]) return kMsgOpampZo;
+
+    v[kOpRo2] = m[kOaRoutDc] - m[kOaRoutAc];
+    // The output resistor must never reach the matrix as 0 ohm.
+    v[kOpRo1] = m[kOaRoutAc];
+    v[kOpGcm] = 1.0 / (m[kOaCmrr] * rc);
+    const double g = rc / (m[kOaRoutDc] - m[kOaRoutAc]) * m[kOaA];
+    v[kOpGb1] = v[kOpGb3] = g;
+    v[kOpGb2] = -g;
+    v[kOpVlim1] = v[kOpVlim2] = 1000.0 * m[kOaIosc];
+    v[kOpVc] = m[kOaVcc] - m[kOaVps];
+    v[kOpVe] = m[kOaVns] - m[kOaVee];
+    if (m[kOaVee] > m[kOaVns]) return kMsgOpampVee;
+    if (m[kOaVcc] < m[kOaVps]) return kMsgOpampVcc;
+
+    if (type == 1 || type == 2)
+        v[kOpQ2Is] = (m[kOaVoff] / vt + 1.0) * (q1ModelValues ? q1ModelValues[kNpnIsIndex] : kNpnDefaultIs);
+    if (type == 2 || type == 3) v[kOpIee] = -v[kOpIee];
+    return result;
+}
+
+int ComputeOpampStageValues(const double* m, OpampStageValues* out) {
+    *out = OpampStageValues{};
+    const int level = static_cast<int>(m[kOaLevel]);
+    const double rout = m[kOaRoutAc] + m[kOaRoutDc];
+    if (level == 1) {
+        out->transconductance = m[kOaA] / rout;
+        return 0;
+    }
+    if (level != 2) return 0;
+    const double fp1 = m[kOaGbw] / m[kOaA];
+    out->cp1 = 1.0 / (2.0 * kPi * fp1 * rout);
+    const double fp2 = m[kOaGbw] / std::tan(kPi - std::atan(m[kOaGbw] / fp1) - m[kOaPm] * kPi / 180.0);
+    out->cp2 = 1.0 / (2.0 * kPi * fp2 * rout);
+    out->rout = rout;
+    out->transconductance = std::pow(m[kOaA], 0.3333333333333) / rout;
+    return out->cp2 > 0 && std::isfinite(out->cp2) ? 0 : kMsgOpampNegativeC2;
+}

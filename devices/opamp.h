@@ -1,0 +1,77 @@
+// OPAMP element values: the data-sheet parameters of an OPA model turned into
+// the element values of its representation at a temperature. LEVEL 1 is one
+// transconductance with an output resistance, LEVEL 2 a three-stage amplifier
+// with two poles, LEVEL 3 the Boyle macromodel with an NPN, PNP or P-channel
+// JFET input pair. The OPAMP expansion builds the elements; these functions
+// give their values (also to the writer of OPAMP subcircuit text).
+#pragma once
+
+// The element values of the LEVEL 3 macromodel, by index.
+enum OpampElement : int {
+    kOpRo2 = 0,
+    kOpQ2Is = 1,
+    kOpIee = 2,
+    kOpVc = 3,
+    kOpVe = 4,
+    kOpVlim1 = 5,
+    kOpVlim2 = 6,
+    kOpGb1 = 7,
+    kOpGb2 = 8,
+    kOpGb3 = 9,
+    kOpGcm = 10,
+    kOpGa = 11,
+    kOpC1 = 12,
+    kOpC2 = 13,
+    kOpCe = 14,
+    kOpRc1 = 15,
+    kOpRc2 = 16,
+    kOpRe1 = 17,
+    kOpRe2 = 18,
+    kOpRee = 19,
+    kOpRp = 20,
+    kOpR2 = 21,
+    kOpRo1 = 22,
+    kOpBeta1 = 23,
+    kOpBeta2 = 24,
+    kOpElementCount = 25,
+};
+
+struct OpampElementValues {
+    double v[kOpElementCount] = {};
+};
+
+// Message ids of the OPAMP parameter checks; '%s' names the part (the pending
+// text), 15050's second '%s' the minimum power (the second pending text).
+enum OpampMessage : int {
+    kMsgOpampNegativeC2 = 15015,
+    kMsgOpampIbias = 15016,
+    kMsgOpampSrpGbw = 15017,
+    kMsgOpampZo = 15018,
+    kMsgOpampNpnSlew = 15019,
+    kMsgOpampPnpSlew = 15020,
+    kMsgOpampSrnGbw = 15027,
+    kMsgOpampVcc = 15028,
+    kMsgOpampVee = 15029,
+    kMsgOpampPd = 15050,
+};
+
+// Registers the texts of the device set-up messages (start-up).
+void RegisterDeviceMessages();
+
+// The LEVEL 3 element values of an OPA model's values at `temperature` deg C.
+// `q1ModelValues` is the NPN/PNP model of the input device Q1, or null when the
+// instance has none yet. Returns 0; 15050 with every value filled (Rp then
+// 1/GMIN and the minimum power as the second pending text); or another message
+// id with the values partly filled.
+int ComputeOpampParameters(const double* opampModel, double temperature, double gmin, const double* q1ModelValues,
+                           OpampElementValues* out);
+
+// The values of the simpler representations.
+struct OpampStageValues {
+    double transconductance = 0;  // LEVEL 1 and 2
+    double cp1 = 0, cp2 = 0;      // LEVEL 2: the two pole capacitors (C1, Ce)
+    double rout = 0;              // LEVEL 2: the stage resistors Rc1, Rc2, Re1
+};
+// LEVEL 1 and 2 of an OPA model: 0, or 15015 when the second pole capacitor is
+// not positive (the values stay filled). Other levels leave everything 0.
+int ComputeOpampStageValues(const double* opampModel, OpampStageValues* out);
