@@ -20,6 +20,7 @@
 #include "expr/complex.h"
 #include "expr/runvars.h"
 
+struct CircuitOptions;
 struct CompiledCircuit;
 struct InitialConditionEntry;
 
@@ -175,11 +176,11 @@ struct SimulatorState {
     PowerTotals Power;
 };
 
-// Binds a state to a compiled circuit (numbered): the circuit's options are
-// copied, and the equation and charge-state vectors are made, zeroed, one
+// Binds a state to a compiled circuit (numbered): the circuit's options and
+// integration method are copied, and the equation and charge-state vectors are made, zeroed, one
 // entry per equation number. 0, or 15002 when they cannot be allocated (the
 // state then holds no vectors).
-int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const GlobalSettingValues& options);
+int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const CircuitOptions& options);
 
 // Publishes the state's present solution and analysis kind to what expressions
 // read (the run-state record of the expression layer); `iterating` tells them
