@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kElOutOfMemory = 15002;
 constexpr int kElBadArgument = 101;
-constexpr int kElMessageShown = 15055;
+constexpr int kElCouplingOutOfRange = 10836;  // "%EK value must be >= -1.0 and <= 1.0."
 
 // Calls visit(record, position) for every live record of a list, position
 // counting from 0.
@@ -277,14 +277,14 @@ double ElInductance(const InductorRecord* l) {
 }
 
 // The mutual inductance of a coupling: k sqrt(L1 L2), the coefficient from its
-// expression when it has one; 0 or the error (15055 after the message for a
-// coefficient outside [-1, 1]).
+// expression when it has one; 0, the expression's error, or 10836 for a
+// coefficient outside [-1, 1] (the caller shows it).
 int ElMutual(TransformerCouplingRecord* k, double& mutual) {
     double coefficient = k->coupling;
     if (k->expressionCount > 0 && k->expressions && ElHasTokens(k->expressions[0])) {
         if (int rc = ElEvaluate(k->expressions[0], coefficient)) return rc;
     }
-    if (!(coefficient >= -1.0 && coefficient <= 1.0)) return kElMessageShown;
+    if (!(coefficient >= -1.0 && coefficient <= 1.0)) return kElCouplingOutOfRange;
     const double l1 = ElInductance(k->primary);
     const double l2 = ElInductance(k->secondary);
     mutual = coefficient * std::sqrt(std::fabs(l1 * l2));

@@ -40,8 +40,9 @@ int ReserveIndependentSources(SimulatorState& state);
 int ReserveInitialConditions(SimulatorState& state);
 
 // Load operations. Resistors and capacitors return 0 or the error of a value
-// expression; inductors 0 or 10836-style coupling errors (15055 after the
-// message); the others return nothing.
+// expression; inductors 0, a coupling expression's error or 10836 ("%EK value
+// must be >= -1.0 and <= 1.0.", for the caller to show) for a coupling
+// coefficient outside [-1, 1]; the others return nothing.
 int LoadResistors(SimulatorState& state, ElementLoadMemory& memory);
 int LoadCapacitors(SimulatorState& state, ElementLoadMemory& memory);
 int LoadInductors(SimulatorState& state);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 #include "expr/runvars.h"
 
@@ -247,4 +248,17 @@ void JunctionCharge(double fcpb, const double extension[3], double* charge, doub
         charge[0] = q;
         capacitance = c;
     }
+}
+
+int32_t ClampedStepCount(double value) {
+    if (std::isnan(value)) return 0;
+    constexpr double kLow = static_cast<double>(std::numeric_limits<int32_t>::min());
+    constexpr double kHigh = static_cast<double>(std::numeric_limits<int32_t>::max());
+    return static_cast<int32_t>(std::clamp(std::trunc(value), kLow, kHigh));
+}
+
+uint32_t ClampedTicks(double value) {
+    if (std::isnan(value) || value <= 0.0) return 0;
+    constexpr double kHigh = static_cast<double>(std::numeric_limits<uint32_t>::max());
+    return static_cast<uint32_t>(std::min(std::floor(value), kHigh));
 }

@@ -86,3 +86,12 @@ double TruncationTimeStep(const IntegrationFormula& formula, const GlobalSetting
 // `accumulate` both are added to what is there.
 void JunctionCharge(double fcpb, const double extension[3], double* charge, double vd, double pb, double mj, double tt,
                     double id, double cz, double gd, double& capacitance, bool accumulate);
+
+// Whole-number conversions of step counts and of times in ticks. The value is
+// clamped in double before the conversion: a step count or tick time computed
+// from a tiny step or a huge stop time can exceed the integer range, and
+// converting such a double (or NaN) is undefined behaviour.
+// Truncates toward zero into [INT32_MIN, INT32_MAX]; NaN gives 0.
+int32_t ClampedStepCount(double value);
+// Rounds down into [0, UINT32_MAX]; NaN and negative values give 0.
+uint32_t ClampedTicks(double value);

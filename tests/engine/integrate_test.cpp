@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/integrate.h"
@@ -226,6 +227,31 @@ TEST(JunctionCharge, DepletionDiffusionAndExtension) {
     JunctionCharge(fc * pb, ext, q, -0.5, pb, 0.0, 0.0, 0.0, cz, 0.0, c, false);
     EXPECT_NEAR(q[0], cz * -0.5, 1e-24);
     EXPECT_EQ(c, cz);
+}
+
+// Step counts and tick times come from divisions by small steps: out-of-range
+// and NaN values clamp instead of converting undefined.
+TEST(IntegerConversions, ClampInDoubleFirst) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double in;
+        int32_t steps;
+        uint32_t ticks;
+    } cases[] = {
+        {12.9, 12, 12},
+        {-12.9, -12, 0},
+        {1e300, std::numeric_limits<int32_t>::max(), std::numeric_limits<uint32_t>::max()},
+        {-1e300, std::numeric_limits<int32_t>::min(), 0},
+        {inf, std::numeric_limits<int32_t>::max(), std::numeric_limits<uint32_t>::max()},
+        {-inf, std::numeric_limits<int32_t>::min(), 0},
+        {nan, 0, 0},
+        {4294967295.5, std::numeric_limits<int32_t>::max(), 4294967295u},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ClampedStepCount(c.in), c.steps) << c.in;
+        EXPECT_EQ(ClampedTicks(c.in), c.ticks) << c.in;
+    }
 }
 
 }  // namespace
