@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <initializer_list>
 
 #include "compiler/compiled.h"
 #include "core/result.h"
+#include "engine/elements.h"
 #include "engine/sparse.h"
 #include "expr/devicelist.h"
 #include "expr/evaluate.h"
@@ -16,49 +16,54 @@ namespace {
 DeviceKindLoads* gRowLoads[kDeviceLoadRowCount + 1] = {};
 
 // The device lists each row loads, for telling whether a row without loads
-// has devices it would leave out.
-const std::initializer_list<int> RowLists(int row) {
-    switch (row) {
-    case kRowDiodes: return {kListDiodes};
-    case kRowLossyLines: return {kListLossyLines};
-    case kRowLinearDependentSources: return {kListDependentSources};
-    case kRowPolySources: return {kListPolySources};
-    case kRowLaplaceSources: return {kListLaplaceSources};
-    case kRowLaplaceTableSources: return {kListLaplaceTableSources};
-    case kRowFunctionSources: return {kListFunctionSources};
-    case kRowTimers: return {kListTimers};
-    case kRowSampleHolds: return {kListSampleHolds};
-    case kRowTableSources: return {kListTableSources};
-    case kRowBipolars: return {kListBipolars};
-    case kRowOpamps: return {kListOpamps};
-    case kRowMosfets: return {kListMosfets};
-    case kRowBsim4: return {kListBsim4Mosfets};
-    case kRowEkv: return {kListEkvMosfets};
-    case kRowJfets: return {kListJfets};
-    case kRowGaasfets: return {kListGaasfets};
-    case kRowIdealLines: return {kListIdealLines};
-    case kRowIndependentSources:
-        return {kListSpiceSources, kListSineSources, kListPulseSources, kListUserSources};
-    case kRowDigitalOutputs: return {kListDigitalOutputs};
-    case kRowResistors: return {kListResistors};
-    case kRowSSwitches: return {kListSSwitches};
-    case kRowWSwitches: return {kListWSwitches};
-    case kRowSwitches: return {kListSwitches};
-    case kRowInductors: return {kListInductors, kListInductorCouplings, kListTransformerCouplings};
-    case kRowCapacitors: return {kListCapacitors};
-    case kRowAnalogToDigital: return {kListInterfaces};
-    case kRowAdcs: return {kListAdcs};
-    case kRowDacs: return {kListDacs};
-    default: return {};  // the MOSFET levels 4, 5 and 8 share the LEVEL 1-3 list
-    }
-}
+// has devices it would leave out (-1 ends a row). The MOSFET levels 4, 5 and 8
+// share the LEVEL 1-3 list, and the .IC row reads the initial conditions.
+struct ng_RowLists {
+    int row;
+    int lists[4];
+};
+const ng_RowLists kRowLists[] = {
+    {kRowDiodes, {kListDiodes, -1}},
+    {kRowLossyLines, {kListLossyLines, -1}},
+    {kRowLinearDependentSources, {kListDependentSources, -1}},
+    {kRowPolySources, {kListPolySources, -1}},
+    {kRowLaplaceSources, {kListLaplaceSources, -1}},
+    {kRowLaplaceTableSources, {kListLaplaceTableSources, -1}},
+    {kRowFunctionSources, {kListFunctionSources, -1}},
+    {kRowTimers, {kListTimers, -1}},
+    {kRowSampleHolds, {kListSampleHolds, -1}},
+    {kRowTableSources, {kListTableSources, -1}},
+    {kRowBipolars, {kListBipolars, -1}},
+    {kRowOpamps, {kListOpamps, -1}},
+    {kRowMosfets, {kListMosfets, -1}},
+    {kRowBsim4, {kListBsim4Mosfets, -1}},
+    {kRowEkv, {kListEkvMosfets, -1}},
+    {kRowJfets, {kListJfets, -1}},
+    {kRowGaasfets, {kListGaasfets, -1}},
+    {kRowIdealLines, {kListIdealLines, -1}},
+    {kRowIndependentSources, {kListSpiceSources, kListSineSources, kListPulseSources, kListUserSources}},
+    {kRowDigitalOutputs, {kListDigitalOutputs, -1}},
+    {kRowResistors, {kListResistors, -1}},
+    {kRowSSwitches, {kListSSwitches, -1}},
+    {kRowWSwitches, {kListWSwitches, -1}},
+    {kRowSwitches, {kListSwitches, -1}},
+    {kRowInductors, {kListInductors, kListInductorCouplings, kListTransformerCouplings, -1}},
+    {kRowCapacitors, {kListCapacitors, -1}},
+    {kRowAnalogToDigital, {kListInterfaces, -1}},
+    {kRowAdcs, {kListAdcs, -1}},
+    {kRowDacs, {kListDacs, -1}},
+};
 
 bool ng_RowHasDevices(const SimulatorState& state, int row) {
-    if (row == kRowInitialConditions)
-        return state.InitialConditionTable && !state.InitialConditionTable->empty();
+    if (row == kRowInitialConditions) return state.InitialConditionTable && !state.InitialConditionTable->empty();
     if (!state.Circuit) return false;
-    for (int list : RowLists(row))
-        if (state.Circuit->devices.lists[list].pool.count > 0) return true;
+    for (const ng_RowLists& entry : kRowLists) {
+        if (entry.row != row) continue;
+        for (int list : entry.lists) {
+            if (list < 0) break;
+            if (state.Circuit->devices.lists[list].pool.count > 0) return true;
+        }
+    }
     return false;
 }
 
@@ -76,6 +81,34 @@ bool ng_RowLoadsNow(const SimulatorState& state, int row) {
     return true;
 }
 
+// The rows whose loads are the engine's own elements.
+bool ng_IsBuiltIn(int row) {
+    return row == kRowIndependentSources || row == kRowResistors || row == kRowInductors ||
+           row == kRowCapacitors || row == kRowInitialConditions;
+}
+
+int ng_ReserveBuiltIn(SimulatorState& state, int row) {
+    switch (row) {
+    case kRowIndependentSources: return ReserveIndependentSources(state);
+    case kRowResistors: return ReserveResistors(state, state.ElementMemory);
+    case kRowInductors: return ReserveInductors(state);
+    case kRowCapacitors: return ReserveCapacitors(state, state.ElementMemory);
+    case kRowInitialConditions: return ReserveInitialConditions(state);
+    default: return kOk;
+    }
+}
+
+int ng_LoadBuiltIn(SimulatorState& state, int row) {
+    switch (row) {
+    case kRowIndependentSources: LoadIndependentSources(state); return kOk;
+    case kRowResistors: return LoadResistors(state, state.ElementMemory);
+    case kRowInductors: return LoadInductors(state);
+    case kRowCapacitors: return LoadCapacitors(state, state.ElementMemory);
+    case kRowInitialConditions: LoadInitialConditions(state); return kOk;
+    default: return kOk;
+    }
+}
+
 void ng_ResetLoad(SimulatorState& state, bool keepValues) {
     static const EntryList kNoEntries;
     const EntryList* list = state.Entries();
@@ -88,8 +121,8 @@ void ng_SetLoadFlags(SimulatorState& state) {
                                   (state.UseInitialConditions && mode == kModeInitTransient));
     state.ChargeTermsActive = state.AnalysisPhase == kPhaseTransient || state.AnalysisPhase == kPhaseAcBias;
     state.InitialConditionPoint = state.LoadAnalysis == kLoadTransient && state.UseInitialConditions;
-    state.StoreSmallSignal = state.AnalysisPhase == kPhaseTransient || state.LoadAnalysis == kLoadTransient ||
-                             mode == kModeInitSmallSignal;
+    state.StoreSmallSignal =
+        state.AnalysisPhase == kPhaseTransient || state.LoadAnalysis == kLoadTransient || mode == kModeInitSmallSignal;
     state.InitialConditionLoad = mode == kModeInitTransient && state.UseInitialConditions;
     state.TransientStartLoad = mode == kModeInitTransient || mode == kModeInitPredictor;
     state.ComputeCharges = state.ChargeTermsActive || state.InitialConditionPoint || mode == kModeInitSmallSignal;
@@ -150,6 +183,10 @@ int ReserveAllDeviceEntries(SimulatorState& state) {
     ng_ResetLoad(state, true);
     for (int row = 1; row <= kDeviceLoadRowCount; ++row) {
         int result = kOk;
+        if (ng_IsBuiltIn(row)) {
+            if ((result = ng_ReserveBuiltIn(state, row))) return result;
+            continue;
+        }
         DeviceKindLoads* loads = ng_Loads(state, row, result);
         if (result) return result;
         if (loads && (result = loads->Reserve(state))) return result;
@@ -169,6 +206,10 @@ int LoadAllDevices(SimulatorState& state, RunContext* context) {
     ng_ResetLoad(state, !state.MatrixBuilt);
     for (int row = 1; row <= kDeviceLoadRowCount; ++row) {
         int result = kOk;
+        if (ng_IsBuiltIn(row)) {
+            if ((result = ng_LoadBuiltIn(state, row))) return result;
+            continue;
+        }
         DeviceKindLoads* loads = ng_Loads(state, row, result);
         if (result) return result;
         if (loads && ng_RowLoadsNow(state, row) && (result = loads->Load(state))) return result;
@@ -235,9 +276,8 @@ int ng_Iterate(SimulatorState& state, RunContext* context, int iterationLimit, d
                 if (nodesetPass) state.NonConvergedCount = 1;
                 nodesetPass = false;
             }
-            if (state.NonConvergedCount == 0 &&
-                (state.AnalysisPhase == kPhaseTransient || state.LoadAnalysis == kLoadDcSweep ||
-                 state.IterationCount > 2))
+            if (state.NonConvergedCount == 0 && (state.AnalysisPhase == kPhaseTransient ||
+                                                 state.LoadAnalysis == kLoadDcSweep || state.IterationCount > 2))
                 return kOk;
             break;
         case kModeInitJunction:
@@ -255,7 +295,7 @@ int ng_Iterate(SimulatorState& state, RunContext* context, int iterationLimit, d
 
         if (state.IterationCount >= iterationLimit) {
             state.IterationLimitReached = 1;
-            return state.AnalysisPhase == kPhaseDc ? kResultNotConverged : kOk;
+            return state.AnalysisPhase == kPhaseDc ? int{kResultNotConverged} : int{kOk};
         }
 
         if ((result = FactorAndSolve(state, state.Solution, gmin))) return result;
@@ -303,7 +343,7 @@ int NewtonIterate(SimulatorState& state, RunContext* context, int iterationLimit
             state.NonConvergedCount = 0;
             state.Failures.Clear();
             ng_Poll(state, context);
-            result = ng_StopKey(state) ? kResultStopped : ng_Iterate(state, context, iterationLimit, gmin);
+            result = ng_StopKey(state) ? int{kResultStopped} : ng_Iterate(state, context, iterationLimit, gmin);
         }
 
         if (state.StepKind != kStepDigitalDue) break;

@@ -63,6 +63,8 @@ public:
 };
 // Installs the loads of a row (null uninstalls). A row without loads fails
 // every reserve and load with 15090 as soon as its circuit has devices of it.
+// The rows of the engine's own elements (independent sources, resistors,
+// inductors, capacitors, .IC and .NODESET) always load the built-in elements.
 void InstallDeviceKindLoads(int row, DeviceKindLoads* loads);
 
 // What a run lends the iteration: the keyboard and message pump, the status

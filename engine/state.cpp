@@ -29,16 +29,16 @@ int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const Circuit
     const size_t equations = circuit ? static_cast<size_t>(circuit->unknownCount) + 1 : 1;
     const size_t blocks = circuit ? static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount) : 0;
     try {
-        for (std::vector<double>* vector : {&state.Solution, &state.PreviousSolution, &state.LastSolution,
-                                            &state.OlderSolution, &state.Rhs})
+        for (std::vector<double>* vector :
+             {&state.Solution, &state.PreviousSolution, &state.LastSolution, &state.OlderSolution, &state.Rhs})
             vector->assign(equations, 0.0);
         state.AcSolution.assign(equations, ComplexNumber{0.0, 0.0});
         state.StateValues.assign(blocks * kStateSlotsPerBlock, 0.0);
         state.StateDerivatives.assign(blocks * kStateSlotsPerBlock, 0.0);
     } catch (const std::bad_alloc&) {
-        for (std::vector<double>* vector : {&state.Solution, &state.PreviousSolution, &state.LastSolution,
-                                            &state.OlderSolution, &state.Rhs, &state.StateValues,
-                                            &state.StateDerivatives})
+        for (std::vector<double>* vector :
+             {&state.Solution, &state.PreviousSolution, &state.LastSolution, &state.OlderSolution, &state.Rhs,
+              &state.StateValues, &state.StateDerivatives})
             std::vector<double>().swap(*vector);
         std::vector<ComplexNumber>().swap(state.AcSolution);
         state.StateCount = 0;

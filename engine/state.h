@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/elements.h"
 #include "engine/integrate.h"
 #include "engine/stamps.h"
 #include "expr/complex.h"
@@ -170,6 +171,9 @@ struct SimulatorState {
     double VnTolCopy = 0.0;
     double RelTolMilli = 0.0;
     double SourceRelTol = 0.0;
+
+    // ---- what the built-in element loads keep between loads
+    ElementLoadMemory ElementMemory;
 
     // ---- non-convergence records and power totals
     FailureLog Failures;  // FailureRecords, FailureRecordCount, FailureTime
