@@ -83,11 +83,12 @@ bool ng_RowLoadsNow(const SimulatorState& state, int row) {
 
 // The rows whose loads are the engine's own elements.
 bool ng_IsBuiltIn(int row) {
-    return row == kRowIndependentSources || row == kRowResistors || row == kRowInductors ||
-           row == kRowCapacitors || row == kRowInitialConditions;
+    return row == kRowIndependentSources || row == kRowResistors || row == kRowInductors || row == kRowCapacitors ||
+           row == kRowInitialConditions;
 }
 
 int ng_ReserveBuiltIn(SimulatorState& state, int row) {
+    if (!state.Circuit) return kOk;
     switch (row) {
     case kRowIndependentSources: return ReserveIndependentSources(state);
     case kRowResistors: return ReserveResistors(state, state.ElementMemory);
@@ -99,6 +100,7 @@ int ng_ReserveBuiltIn(SimulatorState& state, int row) {
 }
 
 int ng_LoadBuiltIn(SimulatorState& state, int row) {
+    if (!state.Circuit) return kOk;
     switch (row) {
     case kRowIndependentSources: LoadIndependentSources(state); return kOk;
     case kRowResistors: return LoadResistors(state, state.ElementMemory);
@@ -153,11 +155,11 @@ private:
 
 bool ng_AtRunEnd(const SimulatorState& state) { return state.Tmax > 0 && state.Time >= 0.99999999 * state.Tmax; }
 
-bool ng_WantsOutputs(SimulatorState& state, RunContext* context) {
+bool ng_WantsOutputs(SimulatorState& state, IterationHost* context) {
     return context && context->WantsFinalDeviceOutputs(state);
 }
 
-void ng_Poll(SimulatorState& state, RunContext* context) {
+void ng_Poll(SimulatorState& state, IterationHost* context) {
     if (context) context->PollRunKeys(state, 6);
 }
 
@@ -167,7 +169,7 @@ bool ng_StopKey(SimulatorState& state) {
     return true;
 }
 
-int ng_SettleDigital(SimulatorState& state, RunContext* context) {
+int ng_SettleDigital(SimulatorState& state, IterationHost* context) {
     if (!state.DigitalOnly && !state.DigitalSettlePending) return kOk;
     return context ? context->SettleDigital(state) : kResultNotBuilt;
 }
@@ -194,7 +196,7 @@ int ReserveAllDeviceEntries(SimulatorState& state) {
     return kOk;
 }
 
-int LoadAllDevices(SimulatorState& state, RunContext* context) {
+int LoadAllDevices(SimulatorState& state, IterationHost* context) {
     (void)context;
     if (state.MatrixSize == 0) return kOk;
     ClearPowerTotals(state.Power);
@@ -218,7 +220,7 @@ int LoadAllDevices(SimulatorState& state, RunContext* context) {
     return CheckMathError();
 }
 
-int LoadWithDeviceOutputs(SimulatorState& state, RunContext* context) {
+int LoadWithDeviceOutputs(SimulatorState& state, IterationHost* context) {
     const bool wanted = ng_WantsOutputs(state, context) && (ng_AtRunEnd(state) || state.StopRequested);
     ng_DeviceOutputs outputs(state, wanted);
     return LoadAllDevices(state, context);
@@ -243,7 +245,7 @@ namespace {
 
 // One pass of the analog iteration (steps 3 and 4): 0 converged (or a single
 // load was all that was asked), else the code that ended it.
-int ng_Iterate(SimulatorState& state, RunContext* context, int iterationLimit, double gmin) {
+int ng_Iterate(SimulatorState& state, IterationHost* context, int iterationLimit, double gmin) {
     bool nodesetPass = false;
     for (;;) {
         if (ng_StopKey(state)) return kResultStopped;
@@ -325,7 +327,7 @@ int ng_Iterate(SimulatorState& state, RunContext* context, int iterationLimit, d
 
 }  // namespace
 
-int NewtonIterate(SimulatorState& state, RunContext* context, int iterationLimit, double gmin) {
+int NewtonIterate(SimulatorState& state, IterationHost* context, int iterationLimit, double gmin) {
     state.BypassAllowed =
         !(state.IterationMode == kModeInitPredictor || (!state.OperatingPointActive && state.IterationCount < 2));
     int result = kOk;

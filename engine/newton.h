@@ -71,9 +71,9 @@ void InstallDeviceKindLoads(int row, DeviceKindLoads* loads);
 // line, the device-output request and the digital kernel. Passed per call; a
 // null context polls nothing, shows nothing, wants no device outputs and
 // fails a circuit that needs the digital kernel with 15090.
-class RunContext {
+class IterationHost {
 public:
-    virtual ~RunContext() = default;
+    virtual ~IterationHost() = default;
     // Reads the keyboard (pumping messages every `every`th call); Esc is left
     // in state.LastRunKey, a stop request in state.StopRequested.
     virtual void PollRunKeys(SimulatorState& state, int every) = 0;
@@ -93,14 +93,14 @@ public:
 // non-zero result is returned.
 int ReserveAllDeviceEntries(SimulatorState& state);
 // One full evaluation of the circuit into the installed matrix and Rhs.
-int LoadAllDevices(SimulatorState& state, RunContext* context);
+int LoadAllDevices(SimulatorState& state, IterationHost* context);
 // LoadAllDevices with every device computing its outputs when the run wants
 // them at its end (or after a stop request).
-int LoadWithDeviceOutputs(SimulatorState& state, RunContext* context);
+int LoadWithDeviceOutputs(SimulatorState& state, IterationHost* context);
 // Load, factor and solve until converged: 0; 14190 at the iteration limit in
 // the DC phase (in other phases 0 with IterationLimitReached set); 15056 when
 // stopped; else the load, factorization or digital error.
-int NewtonIterate(SimulatorState& state, RunContext* context, int iterationLimit, double gmin);
+int NewtonIterate(SimulatorState& state, IterationHost* context, int iterationLimit, double gmin);
 // Factors the installed matrix and solves Rhs into `solution` (nothing without
 // a matrix); entry 0 of the solution is 0 afterwards either way.
 int FactorAndSolve(SimulatorState& state, std::vector<double>& solution, double gmin);

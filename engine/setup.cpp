@@ -30,7 +30,7 @@ int su_SizeVectors(SimulatorState& state, size_t equations) {
 
 }  // namespace
 
-int BuildAnalysisMatrix(SimulatorState& state, RunContext* context, bool clearSolutions, MatrixPair& pair) {
+int BuildAnalysisMatrix(SimulatorState& state, IterationHost* context, bool clearSolutions, MatrixPair& pair) {
     const GlobalSettingValues& options = state.Options;
     state.OperatingPointHeld = 0;
     state.SourceRelTol = 0.08 * std::pow(2.0, std::log10(options.reltol));

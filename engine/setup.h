@@ -14,7 +14,7 @@ class CCTDoc;
 // without nodes builds nothing and returns 0 with OperatingPointActive 0.
 // 0, 15002, 15051, a floating-point code or the load's error. The matrix stays
 // in its pair whatever the outcome. Callers set MatrixBuilt to 1 afterwards.
-int BuildAnalysisMatrix(SimulatorState& state, RunContext* context, bool clearSolutions, MatrixPair& pair);
+int BuildAnalysisMatrix(SimulatorState& state, IterationHost* context, bool clearSolutions, MatrixPair& pair);
 // Destroys the pair's matrix and forgets its entries (uninstalling it).
 void FreeMatrixPair(SimulatorState& state, MatrixPair& pair);
 // Both the DC and the transient pair.

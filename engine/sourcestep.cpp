@@ -8,7 +8,7 @@
 
 namespace {
 
-int ss_Newton(SimulatorState& state, RunContext* context, int iterationLimit, bool message) {
+int ss_Newton(SimulatorState& state, IterationHost* context, int iterationLimit, bool message) {
     if (message) WriteRunMessage(kRunMessageStatus, "Sources at %g%%.", state.SourceScale * 100.0);
     return NewtonIterate(state, context, iterationLimit, state.Options.gmin);
 }
@@ -26,7 +26,7 @@ int ss_Fail(SimulatorState& state) {
 
 }  // namespace
 
-int SourceStepping(SimulatorState& state, RunContext* context, int iterationLimit) {
+int SourceStepping(SimulatorState& state, IterationHost* context, int iterationLimit) {
     const int itl1 = state.Options.itl1;
     state.IterationMode = kModeInitJunction;
     state.SourceSteppingActive = 1;

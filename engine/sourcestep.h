@@ -12,4 +12,4 @@
 // NewtonIterate fail: with IterationLimitReached set the scale is first
 // halved from 6.25 % until the circuit converges, otherwise growth starts at
 // 6.25 %. On return IterationMode is InitJunction and SourceScale 1.0.
-int SourceStepping(SimulatorState& state, RunContext* context, int iterationLimit);
+int SourceStepping(SimulatorState& state, IterationHost* context, int iterationLimit);
