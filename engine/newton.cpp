@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "compiler/compiled.h"
 #include "core/result.h"
@@ -132,25 +133,23 @@ void ng_SetLoadFlags(SimulatorState& state) {
     state.LoadAborted = 0;
 }
 
-// The circuit's device lists are the ones the reference flags work on.
+// Every device computes its currents and powers for one load: the reference
+// flags of the circuit's device lists get the solver's bit, and lose it after.
 class ng_DeviceOutputs {
 public:
     ng_DeviceOutputs(SimulatorState& state, bool wanted) {
         if (!wanted || !state.Circuit) return;
-        scope_ = new (storage_) DeviceListScope(state.Circuit->devices);
+        scope_.emplace(state.Circuit->devices);
         SetDeviceFlags(kRefSolver);
     }
     ~ng_DeviceOutputs() {
-        if (!scope_) return;
-        ClearDeviceFlags(kRefDeviceExpressions | kRefDisplay);
-        scope_->~DeviceListScope();
+        if (scope_) ClearDeviceFlags(kRefDeviceExpressions | kRefDisplay);
     }
     ng_DeviceOutputs(const ng_DeviceOutputs&) = delete;
     ng_DeviceOutputs& operator=(const ng_DeviceOutputs&) = delete;
 
 private:
-    alignas(DeviceListScope) unsigned char storage_[sizeof(DeviceListScope)];
-    DeviceListScope* scope_ = nullptr;
+    std::optional<DeviceListScope> scope_;
 };
 
 bool ng_AtRunEnd(const SimulatorState& state) { return state.Tmax > 0 && state.Time >= 0.99999999 * state.Tmax; }
@@ -328,6 +327,8 @@ int ng_Iterate(SimulatorState& state, IterationHost* context, int iterationLimit
 }  // namespace
 
 int NewtonIterate(SimulatorState& state, IterationHost* context, int iterationLimit, double gmin) {
+    // Expressions evaluated by the loads read the iterate.
+    PublishRunState(state, true);
     state.BypassAllowed =
         !(state.IterationMode == kModeInitPredictor || (!state.OperatingPointActive && state.IterationCount < 2));
     int result = kOk;
@@ -359,5 +360,6 @@ int NewtonIterate(SimulatorState& state, IterationHost* context, int iterationLi
         state.StepKind = kStepDigitalDone;
     }
     if (result == kOk) result = CheckMathError();
+    PublishRunState(state, false);
     return result;
 }

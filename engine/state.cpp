@@ -48,8 +48,7 @@ int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const Circuit
     return kOk;
 }
 
-void PublishRunState(const SimulatorState& state, int analysisKind, bool iterating) {
-    if (gSolver.AnalysisKind != analysisKind) SetAnalysisKind(analysisKind);
+void PublishRunState(const SimulatorState& state, bool iterating) {
     gSolver.RealSolution = const_cast<double*>(state.Solution.data());
     gSolver.realCount = static_cast<int32_t>(state.Solution.size());
     gSolver.SolverIterating = iterating ? 1 : 0;

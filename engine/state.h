@@ -186,10 +186,10 @@ struct SimulatorState {
 // state then holds no vectors).
 int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const CircuitOptions& options);
 
-// Publishes the state's present solution and analysis kind to what expressions
-// read (the run-state record of the expression layer); `iterating` tells them
-// a Newton iteration runs on it.
-void PublishRunState(const SimulatorState& state, int analysisKind, bool iterating);
+// Publishes the state's present solution to what expressions read (the
+// run-state record of the expression layer, whose analysis kind the run sets);
+// `iterating` tells them a Newton iteration runs on it.
+void PublishRunState(const SimulatorState& state, bool iterating);
 // Withdraws the state's vectors from the run-state record (when they are the
 // ones it shows), so nothing reads them after they are freed.
 void WithdrawRunState(const SimulatorState& state);

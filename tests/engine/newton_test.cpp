@@ -110,6 +110,12 @@ protected:
         if (!compiled_) return -1;
         for (PoolItem* item = compiled_->devices[kListResistors].pool.first; item; item = item->next)
             static_cast<ResistorRecord*>(item)->temperatureFactor = 1.0;
+        for (PoolItem* item = compiled_->devices[kListCapacitors].pool.first; item; item = item->next) {
+            static_cast<CapacitorRecord*>(item)->temperatureFactor = 1.0;
+            static_cast<CapacitorRecord*>(item)->constantCapacitance = 1;
+        }
+        for (PoolItem* item = compiled_->devices[kListInductors].pool.first; item; item = item->next)
+            static_cast<InductorRecord*>(item)->temperatureFactor = 1.0;
         EXPECT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
         const int result = BuildAnalysisMatrix(state_, &context_, true, state_.DcPair);
         state_.MatrixBuilt = 1;
@@ -158,6 +164,32 @@ TEST_F(NewtonTest, DividerConvergesAtTheThirdLoadAfterTwoSolves) {
     probe_.loads = 0;
     EXPECT_EQ(NewtonIterate(state_, &context_, state_.Options.itl4, state_.Options.gmin), 0);
     EXPECT_EQ(probe_.loads, 2);
+}
+
+TEST_F(NewtonTest, OperatingPointOfAnRlcDeckOpensCapacitorsAndShortsInductors) {
+    ASSERT_EQ(Build("RLC\nV1 1 0 10\nR1 1 2 1K\nL1 2 3 1M\nR2 3 0 1K\nC1 3 0 1U\nI1 0 3 1M\n.END\n"), 0);
+    EXPECT_EQ(NewtonIterate(state_, &context_, state_.Options.itl1, state_.Options.gmin), 0);
+    const int32_t inductorBranch = static_cast<InductorRecord*>(compiled_->devices[kListInductors].pool.first)->branch;
+    // 10 V over 2 kOhm with 1 mA injected into node 3: V(3) = 5.5 V.
+    EXPECT_NEAR(state_.Solution[2], 5.5, 1e-9);
+    EXPECT_NEAR(state_.Solution[3], 5.5, 1e-9);
+    EXPECT_NEAR(state_.Solution[inductorBranch], 4.5e-3, 1e-12);
+    // Expressions read the iterate, and no iteration runs any more.
+    EXPECT_EQ(gSolver.RealSolution, state_.Solution.data());
+    EXPECT_EQ(gSolver.SolverIterating, 0);
+}
+
+TEST_F(NewtonTest, CircuitWithoutNodesBuildsNoMatrix) {
+    document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(), "Empty\nR1 0 0 1K\n.END\n");
+    ASSERT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
+    compiled_ = FindCompiledCircuit(document_.get());
+    ASSERT_NE(compiled_, nullptr);
+    ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+    state_.OperatingPointActive = 1;
+    EXPECT_EQ(BuildAnalysisMatrix(state_, nullptr, true, state_.DcPair), 0);
+    EXPECT_EQ(state_.OperatingPointActive, 0);
+    EXPECT_EQ(state_.DcPair.matrix, nullptr);
+    EXPECT_EQ(state_.Installed, &state_.DcPair);
 }
 
 TEST_F(NewtonTest, IterationLimitsAndStops) {
