@@ -82,7 +82,8 @@ bool ElWantsOutput(const DeviceRecord* record) { return record->quantityRefs != 
 
 // The value test of elements whose value comes from an expression.
 void ElTestValue(SimulatorState& state, const DeviceRecord* record, double value, double& previous, int32_t kind) {
-    if (std::fabs(value - previous) > state.Options.reltol * MaxDouble(std::fabs(value), std::fabs(previous)) + 1e-20) {
+    if (!(std::fabs(value - previous) <=
+          state.Options.reltol * MaxDouble(std::fabs(value), std::fabs(previous)) + 1e-20)) {
         ++state.NonConvergedCount;
         RecordFailure(state.Failures, record, kind, value, state.Time);
     }

@@ -336,4 +336,51 @@ TEST_F(ElementsTest, CoupledInductorsShareTheirFlux) {
     EXPECT_NEAR(state_.Rhs[l1->branch], 0.0, 1e-12);
 }
 
+// A capacitor with a voltage coefficient stores the integral of its
+// capacitance, and its companion current is taken about the present voltage;
+// at a DC point no capacitor drives a current, whatever its history.
+TEST_F(ElementsTest, VoltageDependentCapacitorAndDcPoint) {
+    Build("C\nV1 A 0 1\nR1 A B 1K\nC1 B 0 1N\n.OP\n.END\n");
+    auto* c = First<CapacitorRecord>(compiled_, kListCapacitors);
+    std::vector<double> values = {1.0, 0.1, 0.0};
+    ModelRecord model{};
+    model.Values = values.data();
+    c->model = &model;
+    c->constantCapacitance = 0;
+    const int32_t b = c->node1;
+    ReserveAll();
+
+    state_.AnalysisPhase = kPhaseTransient;
+    state_.ChargeTermsActive = 1;
+    state_.UseSolutionVoltages = 1;
+    state_.IterationMode = kModeFloat;
+    state_.Formula.IntegrationMethod = kIntegrationGear;
+    state_.Formula.IntegrationOrder = 1;
+    state_.Formula.TimeStep = 1e-9;
+    state_.Formula.PreviousSteps[0] = 1e-9;
+    ASSERT_TRUE(ComputeIntegrationCoefficients(state_.Formula));
+    state_.Solution[b] = 2.0;
+    LoadAll();
+    const double c0 = c->working;
+    const double q = c0 * 2.0 * (1.0 + 0.1 * 2.0 / 2.0);
+    const double cap = c0 * (1.0 + 0.1 * 2.0);
+    EXPECT_NEAR(state_.StateValues[0], q, 1e-21);
+    EXPECT_NEAR(state_.Matrix()->GetElement(b, b)->Real, 1e-3 + 1e9 * cap, 1e-6);
+    // ceq = dq/dt - geq v, drawn out of node B.
+    EXPECT_NEAR(state_.Rhs[b], -(1e9 * q - 1e9 * cap * 2.0), 1e-9);
+
+    // A DC point with a history that would return a current under the
+    // trapezoidal rule: the capacitor stays open.
+    state_.AnalysisPhase = kPhaseDc;
+    state_.ChargeTermsActive = 0;
+    state_.Formula.IntegrationMethod = kIntegrationTrapezoidal;
+    state_.Formula.IntegrationOrder = 2;
+    ASSERT_TRUE(ComputeIntegrationCoefficients(state_.Formula));
+    state_.StateDerivatives[1] = 5.0;
+    LoadAll();
+    EXPECT_EQ(state_.Rhs[b], 0.0);
+    EXPECT_NEAR(state_.Matrix()->GetElement(b, b)->Real, 1e-3, 1e-15);
+    c->model = nullptr;
+}
+
 }  // namespace
