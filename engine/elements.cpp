@@ -427,6 +427,11 @@ int LoadInductors(SimulatorState& state) {
 
 int ReserveIndependentSources(SimulatorState& state) {
     if (int rc = ElReserveReady(state)) return rc;
+    // Pulse, sine and user sources take branch unknowns but have no load yet;
+    // their empty rows would only show up later as a singular matrix.
+    for (int list : {kListPulseSources, kListSineSources, kListUserSources}) {
+        if (ElCount(state, list) > 0) return kResultNotBuilt;
+    }
     EntryList& entries = *state.Entries();
     return ElWalk<SourceRecord>(state, kListSpiceSources, [&](SourceRecord* s, int32_t) {
         if (s->sourceKind != kSourceVoltage) return 0;
