@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <new>
+#include <unordered_map>
 
 #include "compiler/compiled.h"
 #include "compiler/stmtstate.h"
+#include "core/result.h"
 #include "engine/integrate.h"
 #include "engine/stamps.h"
 #include "engine/state.h"
@@ -80,7 +82,8 @@ bool ElWantsOutput(const DeviceRecord* record) { return record->quantityRefs != 
 
 // The value test of elements whose value comes from an expression.
 void ElTestValue(SimulatorState& state, const DeviceRecord* record, double value, double& previous, int32_t kind) {
-    if (std::fabs(value - previous) > state.Options.reltol * MaxDouble(std::fabs(value), std::fabs(previous)) + 1e-20) {
+    if (!(std::fabs(value - previous) <=
+          state.Options.reltol * MaxDouble(std::fabs(value), std::fabs(previous)) + 1e-20)) {
         ++state.NonConvergedCount;
         RecordFailure(state.Failures, record, kind, value, state.Time);
     }
@@ -241,7 +244,7 @@ int LoadCapacitors(SimulatorState& state, ElementLoadMemory& memory) {
     });
 }
 
-// ---- inductors and transformer couplings ------------------------------------------------------
+// ---- inductors and their couplings ----------------------------------------------------------
 
 int32_t InductorStateBlock(const SimulatorState& state, int32_t inductorPosition) {
     int32_t capacitors = 0;
@@ -252,6 +255,58 @@ int32_t InductorStateBlock(const SimulatorState& state, int32_t inductorPosition
     return capacitors + inductorPosition;
 }
 
+namespace {
+
+double ElInductance(const InductorRecord* l) {
+    const double model = ElModelHasValues(l->model) ? l->model->Values[0] : 1.0;
+    return l->temperatureFactor * l->working * model;
+}
+
+// A coupling coefficient from its expression (when it has one) or its value;
+// 0, the expression's error, or 10836 outside [-1, 1].
+int ElCoefficient(DeviceExpression* expression, double value, double& coefficient) {
+    coefficient = value;
+    if (expression != nullptr && ElHasTokens(*expression)) {
+        if (int rc = ElEvaluate(*expression, coefficient)) return rc;
+    }
+    if (!(coefficient >= -1.0 && coefficient <= 1.0)) return kElCouplingOutOfRange;
+    return 0;
+}
+
+// Calls pair(first, second, coefficient) for every coupled pair of inductors:
+// each transformer's windings, then every pair of the inductors a K statement
+// couples, in list order. Stops at the first non-zero result.
+template <class Pair>
+int ElForEachCoupledPair(SimulatorState& state, bool evaluate, Pair pair) {
+    if (int rc = ElWalk<TransformerCouplingRecord>(
+            state, kListTransformerCouplings, [&](TransformerCouplingRecord* k, int32_t) {
+                double coefficient = 0.0;
+                if (evaluate) {
+                    DeviceExpression* expression =
+                        k->expressionCount > 0 && k->expressions ? &k->expressions[0] : nullptr;
+                    if (int r = ElCoefficient(expression, k->coupling, coefficient)) return r;
+                }
+                return pair(k->primary, k->secondary, coefficient);
+            }))
+        return rc;
+    return ElWalk<InductorCouplingRecord>(state, kListInductorCouplings, [&](InductorCouplingRecord* k, int32_t) {
+        double coefficient = 0.0;
+        if (evaluate) {
+            if (int r = ElCoefficient(&k->coupling, 0.0, coefficient)) return r;
+        }
+        for (size_t i = 0; i < k->inductors.size(); ++i) {
+            for (size_t j = i + 1; j < k->inductors.size(); ++j) {
+                if (int r = pair(k->inductors[i], k->inductors[j], coefficient)) return r;
+            }
+        }
+        return 0;
+    });
+}
+
+int32_t ElBranch(const InductorRecord* l) { return l != nullptr ? l->branch : 0; }
+
+}  // namespace
+
 int ReserveInductors(SimulatorState& state) {
     if (int rc = ElReserveReady(state)) return rc;
     EntryList& entries = *state.Entries();
@@ -260,38 +315,17 @@ int ReserveInductors(SimulatorState& state) {
             return ReserveEntry(entries, l->branch, l->branch);
         }))
         return rc;
-    return ElWalk<TransformerCouplingRecord>(state, kListTransformerCouplings,
-                                             [&](TransformerCouplingRecord* k, int32_t) {
-                                                 const int32_t k1 = k->primary != nullptr ? k->primary->branch : 0;
-                                                 const int32_t k2 = k->secondary != nullptr ? k->secondary->branch : 0;
-                                                 if (int r = ReserveEntry(entries, k1, k2)) return r;
-                                                 return ReserveEntry(entries, k2, k1);
-                                             });
+    // A K coupling whose inductors were never resolved would couple nothing
+    // and give a plausible but wrong answer: refuse it.
+    if (int rc = ElWalk<InductorCouplingRecord>(state, kListInductorCouplings, [](InductorCouplingRecord* k, int32_t) {
+            return k->inductors.size() < 2 ? kResultNotBuilt : 0;
+        }))
+        return rc;
+    return ElForEachCoupledPair(state, false, [&](InductorRecord* a, InductorRecord* b, double) {
+        if (int r = ReserveEntry(entries, ElBranch(a), ElBranch(b))) return r;
+        return ReserveEntry(entries, ElBranch(b), ElBranch(a));
+    });
 }
-
-namespace {
-
-double ElInductance(const InductorRecord* l) {
-    const double model = ElModelHasValues(l->model) ? l->model->Values[0] : 1.0;
-    return l->temperatureFactor * l->working * model;
-}
-
-// The mutual inductance of a coupling: k sqrt(L1 L2), the coefficient from its
-// expression when it has one; 0, the expression's error, or 10836 for a
-// coefficient outside [-1, 1] (the caller shows it).
-int ElMutual(TransformerCouplingRecord* k, double& mutual) {
-    double coefficient = k->coupling;
-    if (k->expressionCount > 0 && k->expressions && ElHasTokens(k->expressions[0])) {
-        if (int rc = ElEvaluate(k->expressions[0], coefficient)) return rc;
-    }
-    if (!(coefficient >= -1.0 && coefficient <= 1.0)) return kElCouplingOutOfRange;
-    const double l1 = ElInductance(k->primary);
-    const double l2 = ElInductance(k->secondary);
-    mutual = coefficient * std::sqrt(std::fabs(l1 * l2));
-    return 0;
-}
-
-}  // namespace
 
 int LoadInductors(SimulatorState& state) {
     if (state.Circuit == nullptr) return 0;
@@ -302,11 +336,17 @@ int LoadInductors(SimulatorState& state) {
     const int32_t firstBlock = InductorStateBlock(state, 0);
     const bool haveStates = states.StateValues != nullptr && states.StateDerivatives != nullptr;
 
+    // Flux block of every inductor, for the couplings.
+    std::unordered_map<const InductorRecord*, int32_t> blocks;
+    const bool coupled = state.Circuit->devices[kListTransformerCouplings].pool.first != nullptr ||
+                         state.Circuit->devices[kListInductorCouplings].pool.first != nullptr;
+
     // The fluxes first: each inductor's own, then what the couplings add, so
     // that the derivative is taken of the whole flux.
     if (int rc = ElWalk<InductorRecord>(state, kListInductors, [&](InductorRecord* l, int32_t position) {
             const int32_t block = firstBlock + position;
             if (!haveStates || block >= states.StateCount) return kElBadArgument;
+            if (coupled) blocks[l] = block;
             double* flux = states.Values(block);
             if (mode == kModeInitPredictor) {
                 flux[0] = flux[1];
@@ -317,29 +357,24 @@ int LoadInductors(SimulatorState& state) {
             return 0;
         }))
         return rc;
-    if (mode != kModeInitPredictor) {
-        if (int rc = ElWalk<TransformerCouplingRecord>(
-                state, kListTransformerCouplings, [&](TransformerCouplingRecord* k, int32_t) {
-                    if (k->primary == nullptr || k->secondary == nullptr) return 0;
-                    double mutual = 0.0;
-                    if (int r = ElMutual(k, mutual)) return r;
-                    auto blockOf = [&](const InductorRecord* l) {
-                        int32_t position = 0;
-                        for (PoolItem* item = state.Circuit->devices[kListInductors].pool.first; item;
-                             item = item->next) {
-                            if (item->type == kPoolItemDead) continue;
-                            if (item == l) return firstBlock + position;
-                            ++position;
-                        }
-                        return -1;
-                    };
-                    const int32_t b1 = blockOf(k->primary);
-                    const int32_t b2 = blockOf(k->secondary);
-                    if (b1 < 0 || b2 < 0) return kElBadArgument;
-                    states.Values(b1)[0] += mutual * ElSolution(state, k->secondary->branch);
-                    states.Values(b2)[0] += mutual * ElSolution(state, k->primary->branch);
-                    return 0;
-                }))
+    // The mutual inductance of each pair, in pair order, for the stamps below.
+    std::vector<double> mutuals;
+    if (coupled) {
+        if (int rc = ElForEachCoupledPair(state, true, [&](InductorRecord* a, InductorRecord* b, double k) {
+                double mutual = 0.0;
+                if (a != nullptr && b != nullptr) {
+                    mutual = k * std::sqrt(std::fabs(ElInductance(a) * ElInductance(b)));
+                    auto ia = blocks.find(a);
+                    auto ib = blocks.find(b);
+                    if (ia == blocks.end() || ib == blocks.end()) return kElBadArgument;
+                    if (mode != kModeInitPredictor) {
+                        states.Values(ia->second)[0] += mutual * ElSolution(state, b->branch);
+                        states.Values(ib->second)[0] += mutual * ElSolution(state, a->branch);
+                    }
+                }
+                mutuals.push_back(mutual);
+                return 0;
+            }))
             return rc;
     }
 
@@ -353,6 +388,8 @@ int LoadInductors(SimulatorState& state) {
             double geq = 0.0;
             double ceq = 0.0;
             if (state.ChargeTermsActive) {
+                // The flux includes the couplings' share, whose currents are
+                // stamped as -Ag0 M below: ceq = dflux/dt - Ag0 flux covers both.
                 IntegrateState(formula, states, ElInductance(l), geq, ceq, block);
                 if (std::fabs(ceq) > 1e50) ceq = ceq < 0.0 ? -1e50 : 1e50;
             }
@@ -374,25 +411,27 @@ int LoadInductors(SimulatorState& state) {
         }))
         return rc;
 
-    return ElWalk<TransformerCouplingRecord>(state, kListTransformerCouplings,
-                                             [&](TransformerCouplingRecord* k, int32_t) {
-                                                 double mutual = 0.0;
-                                                 if (k->primary != nullptr && k->secondary != nullptr) {
-                                                     if (int r = ElMutual(k, mutual)) return r;
-                                                 }
-                                                 const double g = state.ChargeTermsActive ? formula.Ag0 * mutual : 0.0;
-                                                 if (stamping) {
-                                                     state.Cursor.Stamp(-g);  // (k1, k2)
-                                                     state.Cursor.Stamp(-g);  // (k2, k1)
-                                                 }
-                                                 return 0;
-                                             });
+    if (!stamping || !coupled) return 0;
+    // -Ag0 M on (k1, k2) and (k2, k1) of every pair, in reservation order.
+    size_t index = 0;
+    return ElForEachCoupledPair(state, false, [&](InductorRecord*, InductorRecord*, double) {
+        const double g = state.ChargeTermsActive && index < mutuals.size() ? formula.Ag0 * mutuals[index] : 0.0;
+        ++index;
+        state.Cursor.Stamp(-g);
+        state.Cursor.Stamp(-g);
+        return 0;
+    });
 }
 
 // ---- independent sources ----------------------------------------------------------------------
 
 int ReserveIndependentSources(SimulatorState& state) {
     if (int rc = ElReserveReady(state)) return rc;
+    // Pulse, sine and user sources take branch unknowns but have no load yet;
+    // their empty rows would only show up later as a singular matrix.
+    for (int list : {kListPulseSources, kListSineSources, kListUserSources}) {
+        if (ElCount(state, list) > 0) return kResultNotBuilt;
+    }
     EntryList& entries = *state.Entries();
     return ElWalk<SourceRecord>(state, kListSpiceSources, [&](SourceRecord* s, int32_t) {
         if (s->sourceKind != kSourceVoltage) return 0;

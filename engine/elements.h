@@ -31,10 +31,13 @@ struct ElementLoadMemory {
 int ReserveResistors(SimulatorState& state, ElementLoadMemory& memory);
 int ReserveCapacitors(SimulatorState& state, ElementLoadMemory& memory);
 // Per inductor: its branch row k between n1 and n2 (k, n1), (k, n2), (n1, k),
-// (n2, k), then (k, k); then per transformer coupling (k1, k2), (k2, k1).
+// (n2, k), then (k, k); then per coupled pair (each transformer's windings,
+// then every pair of a K coupling's inductors) (k1, k2), (k2, k1). A K
+// coupling whose inductors are not resolved gives 15090 (not available).
 int ReserveInductors(SimulatorState& state);
-// Per voltage source: its branch (k, n1), (k, n2), (n1, k), (n2, k). Current
-// sources reserve nothing.
+// Per SPICE-format voltage source: its branch (k, n1), (k, n2), (n1, k),
+// (n2, k); current sources reserve nothing. Pulse, sine and user sources have
+// no load yet: their presence gives 15090 (not available).
 int ReserveIndependentSources(SimulatorState& state);
 // Per 'V' record of the initial-condition table: (a, b), (b, a), (a, a), (b, b).
 int ReserveInitialConditions(SimulatorState& state);

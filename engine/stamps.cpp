@@ -146,20 +146,22 @@ bool VoltageConverged(const GlobalSettingValues& options, double now, double old
     return std::fabs(now - old) < Tolerance(options, options.vntol, now, old);
 }
 
+// The divergence tests are written as "not within tolerance" so that a NaN
+// value (a failed evaluation) counts as a failure, never as convergence.
 bool CurrentDiverged(const GlobalSettingValues& options, int32_t& nonConvergedCount, double now, double old) {
-    if (!(std::fabs(now - old) > Tolerance(options, options.abstol, now, old))) return false;
+    if (std::fabs(now - old) <= Tolerance(options, options.abstol, now, old)) return false;
     ++nonConvergedCount;
     return true;
 }
 
 bool VoltageDiverged(const GlobalSettingValues& options, int32_t& nonConvergedCount, double now, double old) {
-    if (!(std::fabs(now - old) > Tolerance(options, options.vntol, now, old))) return false;
+    if (std::fabs(now - old) <= Tolerance(options, options.vntol, now, old)) return false;
     ++nonConvergedCount;
     return true;
 }
 
 bool ValueDiverged(const GlobalSettingValues& options, int32_t& nonConvergedCount, double& stored, double now) {
-    const bool diverged = std::fabs(now - stored) > Tolerance(options, 1e-20, now, stored);
+    const bool diverged = !(std::fabs(now - stored) <= Tolerance(options, 1e-20, now, stored));
     stored = now;
     if (diverged) ++nonConvergedCount;
     return diverged;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compiler/compiled.h"
@@ -17,6 +18,7 @@
 #include "compiler/stmtstate.h"
 #include "compiler/support.h"
 #include "core/paths.h"
+#include "core/result.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "engine/elements.h"
@@ -287,6 +289,98 @@ TEST_F(ElementsTest, InitialConditionsTieTheirNodesOnlyWhileDue) {
         EXPECT_NEAR(state_.Matrix()->GetElement(b, b)->Real, 2e-3 + g, 1e-9);
         EXPECT_NEAR(state_.Rhs[b], c.active ? 0.7e6 : 0.0, 1e-6);
     }
+}
+
+// Coupled inductors: each flux takes M times the other current, and the
+// branch rows carry -Ag0 M on each other's currents.
+TEST_F(ElementsTest, CoupledInductorsShareTheirFlux) {
+    Build("K\nV1 A 0 1\nR0 A C 10\nL1 C 0 1U\nL2 B 0 4U\nR1 B 0 1K\nK1 L1 L2 0.5\n.OP\n.END\n");
+    InductorRecord* l1 = nullptr;
+    InductorRecord* l2 = nullptr;
+    for (PoolItem* item = compiled_->devices[kListInductors].pool.first; item; item = item->next) {
+        auto* l = static_cast<InductorRecord*>(item);
+        (l1 == nullptr ? l1 : l2) = l;
+    }
+    ASSERT_NE(l2, nullptr);
+    if (l1->node1 == l2->node1) std::swap(l1, l2);
+    // The compiler does not resolve a K statement's inductors yet: until it
+    // does, the coupling refuses to reserve rather than couple nothing.
+    auto* k = First<InductorCouplingRecord>(compiled_, kListInductorCouplings);
+    ASSERT_NE(k, nullptr);
+    EXPECT_EQ(ReserveInductors(state_), kResultNotBuilt);
+    state_.DcPair.entries.Clear();
+    k->inductors = {l1, l2};
+    state_.AnalysisPhase = kPhaseTransient;
+    state_.ChargeTermsActive = 1;
+    state_.UseSolutionVoltages = 1;
+    state_.IterationMode = kModeFloat;
+    state_.Formula.IntegrationMethod = kIntegrationGear;
+    state_.Formula.IntegrationOrder = 1;
+    state_.Formula.TimeStep = 1e-9;
+    state_.Formula.PreviousSteps[0] = 1e-9;
+    ASSERT_TRUE(ComputeIntegrationCoefficients(state_.Formula));
+    ReserveAll();
+    state_.Solution[l1->branch] = 1e-3;
+    state_.Solution[l2->branch] = 2e-3;
+    LoadAll();
+
+    const double mutual = 0.5 * std::sqrt(1e-6 * 4e-6);  // 1 uH
+    SparseMatrix* m = state_.Matrix();
+    EXPECT_NEAR(m->GetElement(l1->branch, l2->branch)->Real, -1e9 * mutual, 1e-9);
+    EXPECT_NEAR(m->GetElement(l2->branch, l1->branch)->Real, -1e9 * mutual, 1e-9);
+    EXPECT_NEAR(m->GetElement(l1->branch, l1->branch)->Real, -1e9 * (l1->working == 1e-6 ? 1e-6 : 4e-6), 1e-6);
+    // Flux of L1: L1 i1 + M i2; the companion current is its derivative minus
+    // Ag0 times the flux, 0 from a zero history.
+    const int32_t b1 = InductorStateBlock(state_, compiled_->devices[kListInductors].pool.first == l1 ? 0 : 1);
+    EXPECT_NEAR(state_.StateValues[4 * b1], l1->working * 1e-3 + mutual * 2e-3, 1e-18);
+    EXPECT_NEAR(state_.Rhs[l1->branch], 0.0, 1e-12);
+}
+
+// A capacitor with a voltage coefficient stores the integral of its
+// capacitance, and its companion current is taken about the present voltage;
+// at a DC point no capacitor drives a current, whatever its history.
+TEST_F(ElementsTest, VoltageDependentCapacitorAndDcPoint) {
+    Build("C\nV1 A 0 1\nR1 A B 1K\nC1 B 0 1N\n.OP\n.END\n");
+    auto* c = First<CapacitorRecord>(compiled_, kListCapacitors);
+    std::vector<double> values = {1.0, 0.1, 0.0};
+    ModelRecord model{};
+    model.Values = values.data();
+    c->model = &model;
+    c->constantCapacitance = 0;
+    const int32_t b = c->node1;
+    ReserveAll();
+
+    state_.AnalysisPhase = kPhaseTransient;
+    state_.ChargeTermsActive = 1;
+    state_.UseSolutionVoltages = 1;
+    state_.IterationMode = kModeFloat;
+    state_.Formula.IntegrationMethod = kIntegrationGear;
+    state_.Formula.IntegrationOrder = 1;
+    state_.Formula.TimeStep = 1e-9;
+    state_.Formula.PreviousSteps[0] = 1e-9;
+    ASSERT_TRUE(ComputeIntegrationCoefficients(state_.Formula));
+    state_.Solution[b] = 2.0;
+    LoadAll();
+    const double c0 = c->working;
+    const double q = c0 * 2.0 * (1.0 + 0.1 * 2.0 / 2.0);
+    const double cap = c0 * (1.0 + 0.1 * 2.0);
+    EXPECT_NEAR(state_.StateValues[0], q, 1e-21);
+    EXPECT_NEAR(state_.Matrix()->GetElement(b, b)->Real, 1e-3 + 1e9 * cap, 1e-6);
+    // ceq = dq/dt - geq v, drawn out of node B.
+    EXPECT_NEAR(state_.Rhs[b], -(1e9 * q - 1e9 * cap * 2.0), 1e-9);
+
+    // A DC point with a history that would return a current under the
+    // trapezoidal rule: the capacitor stays open.
+    state_.AnalysisPhase = kPhaseDc;
+    state_.ChargeTermsActive = 0;
+    state_.Formula.IntegrationMethod = kIntegrationTrapezoidal;
+    state_.Formula.IntegrationOrder = 2;
+    ASSERT_TRUE(ComputeIntegrationCoefficients(state_.Formula));
+    state_.StateDerivatives[1] = 5.0;
+    LoadAll();
+    EXPECT_EQ(state_.Rhs[b], 0.0);
+    EXPECT_NEAR(state_.Matrix()->GetElement(b, b)->Real, 1e-3, 1e-15);
+    c->model = nullptr;
 }
 
 }  // namespace

@@ -153,6 +153,14 @@ TEST(ConvergenceTests, TolerancesFollowTheOptions) {
     EXPECT_TRUE(VoltageDiverged(options, count, 1.0, 1.0 + 1.1e-3));
     EXPECT_TRUE(CurrentDiverged(options, count, 0.0, 0.9e-6));
     EXPECT_EQ(count, 2);
+    // A NaN (a failed evaluation) never passes as converged.
+    const double nan = std::nan("");
+    EXPECT_FALSE(VoltageConverged(options, nan, 1.0));
+    EXPECT_TRUE(VoltageDiverged(options, count, nan, 1.0));
+    EXPECT_TRUE(CurrentDiverged(options, count, 1.0, nan));
+    double stored = 1.0;
+    EXPECT_TRUE(ValueDiverged(options, count, stored, nan));
+    count = 2;
     options.reltol = 1e-2;  // read at the moment of the call
     EXPECT_FALSE(VoltageDiverged(options, count, 1.0, 1.0 + 1.1e-3));
     EXPECT_EQ(count, 2);
