@@ -582,6 +582,15 @@ int SparseMatrix::OrderAndFactor(bool complex) {
         Relink();
     }
     IsPartitioned = 0;
+    if (result == 0) {
+        try {
+            Partition();
+            GatherValues(complex);
+        } catch (const std::bad_alloc&) {
+            IsPartitioned = 0;
+            result = kMatrixOutOfMemory;
+        }
+    }
     if (result == 0 && std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW)) result = CheckMathError();
     std::feclearexcept(FE_ALL_EXCEPT);
     std::fesetexceptflag(&earlier, FE_ALL_EXCEPT);
