@@ -97,24 +97,6 @@ bool SparseMatrix::EnsureWorkVectors() {
     return true;
 }
 
-MatrixElement* SparseMatrix::NewElement(bool fillin) {
-    if (blocks_.empty() || blockUsed_.back() == blockSize_.back()) {
-        // Blocks grow with the matrix so that a large one costs few allocations
-        // and a small one wastes little.
-        const int32_t size = static_cast<int32_t>(std::clamp<int64_t>(elementCount_ / 4, 64, 16384));
-        blocks_.reserve(blocks_.size() + 1);
-        blockUsed_.reserve(blocks_.size() + 1);
-        blockSize_.reserve(blocks_.size() + 1);
-        blocks_.emplace_back(new MatrixElement[size]);  // may throw; nothing changed yet
-        blockUsed_.push_back(0);
-        blockSize_.push_back(size);
-    }
-    MatrixElement* e = &blocks_.back()[blockUsed_.back()++];
-    ++elementCount_;
-    if (fillin) ++fillinCount_;
-    return e;
-}
-
 bool SparseMatrix::TranslateExternal(int32_t ext) {
     if (ext > ExternalOrder) {
         if (!EnlargeExternal(ext)) return false;
@@ -328,6 +310,10 @@ void SparseMatrix::Partition() {
             if (e->Row == k) diagPos_[k] = p;
         }
     }
+    ChooseDirectColumns();
+}
+
+void SparseMatrix::ChooseDirectColumns() {
     // A mock elimination: columns fed by many earlier columns are cheaper to
     // eliminate through the dense work vector than through positions.
     for (int32_t k = 1; k <= Order; ++k) {
@@ -566,6 +552,56 @@ void SparseMatrix::SolveComplex(const double* rhs, double* solution) {
 }
 
 // ---- structure after ordering ----------------------------------------------------------
+
+void SparseMatrix::RebuildIndex() {
+    // Two counting sorts (by row, then stably by column) put the elements in
+    // column order with rows ascending; the lists and the factor index are
+    // then threaded from that one array.
+    const size_t n = static_cast<size_t>(Order);
+    std::vector<int64_t> rowStart(n + 2, 0);
+    colStart_.assign(n + 2, 0);
+    diagPos_.assign(n + 1, -1);
+    ForEachElement([&](MatrixElement* e) {
+        ++rowStart[e->Row + 1];
+        ++colStart_[e->Col + 1];
+    });
+    rowStart[1] = colStart_[1] = 0;
+    for (size_t k = 2; k <= n + 1; ++k) {
+        rowStart[k] += rowStart[k - 1];
+        colStart_[k] += colStart_[k - 1];
+    }
+    const int64_t total = colStart_[n + 1];
+    std::vector<MatrixElement*> byRow(static_cast<size_t>(total));
+    entries_.resize(static_cast<size_t>(total));
+    rowIndex_.resize(static_cast<size_t>(total));
+    ForEachElement([&](MatrixElement* e) { byRow[rowStart[e->Row]++] = e; });
+    std::vector<int64_t>& fill = rowStart;  // reused as the column fill positions
+    std::copy(colStart_.begin(), colStart_.end(), fill.begin());
+    for (MatrixElement* e : byRow) entries_[fill[e->Col]++] = e;
+    std::vector<MatrixElement*>().swap(byRow);
+    std::fill(RowHeads.begin(), RowHeads.begin() + Order + 1, nullptr);
+    std::fill(Diagonal.begin(), Diagonal.begin() + Order + 1, nullptr);
+    for (int32_t k = 1; k <= Order; ++k) {
+        const int64_t begin = colStart_[k], end = colStart_[k + 1];
+        ColumnHeads[k] = begin < end ? entries_[begin] : nullptr;
+        for (int64_t p = begin; p < end; ++p) {
+            MatrixElement* e = entries_[p];
+            e->NextInCol = p + 1 < end ? entries_[p + 1] : nullptr;
+            rowIndex_[p] = e->Row;
+            if (e->Row == k) {
+                Diagonal[k] = e;
+                diagPos_[k] = p;
+            }
+        }
+    }
+    for (int64_t p = total - 1; p >= 0; --p) {
+        MatrixElement* e = entries_[p];
+        e->NextInRow = RowHeads[e->Row];
+        RowHeads[e->Row] = e;
+    }
+    RowsLinked = 1;
+    ChooseDirectColumns();
+}
 
 void SparseMatrix::Relink() {
     // Row and column lists sorted again in two bucket passes: elements threaded

@@ -153,6 +153,8 @@ private:
     int OrderAndFactor(bool complex);
     int FactorWithOrder(bool complex);
     void Partition();
+    void ChooseDirectColumns();
+    void RebuildIndex();
     void GatherValues(bool complex);
     void ScatterValues();
     template <bool kComplex>
