@@ -62,7 +62,6 @@ bool SparseMatrix::EnlargeInternal(int32_t needed) {
     std::vector<int32_t>().swap(ColCounts);
     std::vector<int32_t>().swap(CountProducts);
     std::vector<double>().swap(WorkVector);
-    std::vector<MatrixElement*>().swap(pointerWork_);
     return true;
 }
 
@@ -87,7 +86,6 @@ bool SparseMatrix::EnsureWorkVectors() {
     try {
         const size_t size = static_cast<size_t>(AllocatedOrder) + 2;
         WorkVector.assign(2 * size, 0.0);
-        pointerWork_.assign(size, nullptr);
         RowCounts.assign(size, 0);
         ColCounts.assign(size, 0);
         CountProducts.assign(size, 0);
@@ -97,24 +95,6 @@ bool SparseMatrix::EnsureWorkVectors() {
     }
     WorkVectorsReady = 1;
     return true;
-}
-
-MatrixElement* SparseMatrix::NewElement(bool fillin) {
-    if (blocks_.empty() || blockUsed_.back() == blockSize_.back()) {
-        // Blocks grow with the matrix so that a large one costs few allocations
-        // and a small one wastes little.
-        const int32_t size = static_cast<int32_t>(std::clamp<int64_t>(elementCount_ / 4, 64, 16384));
-        blocks_.reserve(blocks_.size() + 1);
-        blockUsed_.reserve(blocks_.size() + 1);
-        blockSize_.reserve(blocks_.size() + 1);
-        blocks_.emplace_back(new MatrixElement[size]);  // may throw; nothing changed yet
-        blockUsed_.push_back(0);
-        blockSize_.push_back(size);
-    }
-    MatrixElement* e = &blocks_.back()[blockUsed_.back()++];
-    ++elementCount_;
-    if (fillin) ++fillinCount_;
-    return e;
 }
 
 bool SparseMatrix::TranslateExternal(int32_t ext) {
@@ -307,22 +287,42 @@ int SparseMatrix::Factor(bool complex) {
 }
 
 void SparseMatrix::Partition() {
-    // A mock elimination: columns fed by many earlier columns are cheaper to
-    // eliminate through the dense work vector than through element pointers.
-    std::vector<int64_t> lower(static_cast<size_t>(Order) + 1, 0);
-    for (int32_t j = 1; j <= Order; ++j) {
-        int64_t n = 0;
-        for (MatrixElement* e = Diagonal[j] ? Diagonal[j]->NextInCol : nullptr; e; e = e->NextInCol) ++n;
-        lower[j] = n;
-    }
+    // The factor index: every column's elements in row order, as positions into
+    // contiguous arrays, so that refactoring and solving walk memory in order
+    // instead of chasing list links across the element blocks.
+    const size_t n = static_cast<size_t>(Order);
+    colStart_.assign(n + 2, 0);
+    diagPos_.assign(n + 1, 0);
+    int64_t total = 0;
     for (int32_t k = 1; k <= Order; ++k) {
-        int64_t c = 0, m = 0, o = 0;
-        for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) {
-            ++c;
-            if (e->Row < k) {
-                ++m;
-                o += lower[e->Row];
-            }
+        colStart_[k] = total;
+        for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) ++total;
+    }
+    colStart_[n + 1] = total;
+    rowIndex_.resize(static_cast<size_t>(total));
+    entries_.resize(static_cast<size_t>(total));
+    int64_t p = 0;
+    for (int32_t k = 1; k <= Order; ++k) {
+        diagPos_[k] = -1;
+        for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol, ++p) {
+            rowIndex_[p] = e->Row;
+            entries_[p] = e;
+            if (e->Row == k) diagPos_[k] = p;
+        }
+    }
+    ChooseDirectColumns();
+}
+
+void SparseMatrix::ChooseDirectColumns() {
+    // A mock elimination: columns fed by many earlier columns are cheaper to
+    // eliminate through the dense work vector than through positions.
+    for (int32_t k = 1; k <= Order; ++k) {
+        const int64_t c = colStart_[k + 1] - colStart_[k];
+        int64_t m = 0, o = 0;
+        for (int64_t q = colStart_[k]; q < colStart_[k + 1] && rowIndex_[q] < k; ++q) {
+            const int32_t j = rowIndex_[q];
+            ++m;
+            if (diagPos_[j] >= 0) o += colStart_[j + 1] - diagPos_[j] - 1;
         }
         RealDirect[k] = (m + o > 3 * c - 2 * m) ? 1 : 0;
         ComplexDirect[k] = (m + o > 7 * c - 4 * m) ? 1 : 0;
@@ -330,16 +330,45 @@ void SparseMatrix::Partition() {
     IsPartitioned = 1;
 }
 
-int SparseMatrix::FactorWithOrder(bool complex) {
-    if (!IsPartitioned) {
-        try {
-            Partition();
-        } catch (const std::bad_alloc&) {
-            Error = kMatrixOutOfMemory;
-            return Error;
+void SparseMatrix::GatherValues(bool complex) {
+    const size_t total = entries_.size();
+    if (complex) {
+        values_.resize(2 * total);
+        for (size_t p = 0; p < total; ++p) {
+            values_[2 * p] = entries_[p]->Real;
+            values_[2 * p + 1] = entries_[p]->Imag;
         }
+    } else {
+        values_.resize(total);
+        for (size_t p = 0; p < total; ++p) values_[p] = entries_[p]->Real;
+    }
+    valuesComplex_ = complex;
+}
+
+void SparseMatrix::ScatterValues() {
+    const size_t total = entries_.size();
+    if (valuesComplex_) {
+        for (size_t p = 0; p < total; ++p) {
+            entries_[p]->Real = values_[2 * p];
+            entries_[p]->Imag = values_[2 * p + 1];
+        }
+    } else {
+        for (size_t p = 0; p < total; ++p) entries_[p]->Real = values_[p];
+    }
+}
+
+int SparseMatrix::FactorWithOrder(bool complex) {
+    try {
+        if (!IsPartitioned) Partition();
+        GatherValues(complex);
+        positionWork_.resize(static_cast<size_t>(Order) + 1);
+    } catch (const std::bad_alloc&) {
+        IsPartitioned = 0;
+        Error = kMatrixOutOfMemory;
+        return Error;
     }
     const int result = complex ? FactorColumns<true>() : FactorColumns<false>();
+    ScatterValues();
     Error = result;
     IsFactored = result == 0 ? 1 : 0;
     return result;
@@ -349,86 +378,78 @@ template <bool kComplex>
 int SparseMatrix::FactorColumns() {
     using sparse_detail::kTiny;
     double* x = WorkVector.data();
-    MatrixElement** ptr = pointerWork_.data();
+    double* v = values_.data();
+    int64_t* pos = positionWork_.data();
+    const int32_t* rows = rowIndex_.data();
     for (int32_t k = 1; k <= Order; ++k) {
-        MatrixElement* const diag = Diagonal[k];
-        if (!diag) {
+        const int64_t begin = colStart_[k], end = colStart_[k + 1], dk = diagPos_[k];
+        if (dk < 0) {
             SingularRow = RowInternalToExternal[k];
             SingularCol = ColInternalToExternal[k];
             return kMatrixSingular;
         }
         const bool direct = kComplex ? ComplexDirect[k] != 0 : RealDirect[k] != 0;
         if (direct) {
-            for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) {
+            for (int64_t p = begin; p < end; ++p) {
                 if constexpr (kComplex) {
-                    x[2 * e->Row] = e->Real;
-                    x[2 * e->Row + 1] = e->Imag;
+                    x[2 * rows[p]] = v[2 * p];
+                    x[2 * rows[p] + 1] = v[2 * p + 1];
                 } else {
-                    x[e->Row] = e->Real;
-                }
-            }
-            for (MatrixElement* e = ColumnHeads[k]; e && e->Row < k; e = e->NextInCol) {
-                const int32_t j = e->Row;
-                const MatrixElement* pj = Diagonal[j];
-                if constexpr (kComplex) {
-                    const double ur = x[2 * j] * pj->Real - x[2 * j + 1] * pj->Imag;
-                    const double ui = x[2 * j] * pj->Imag + x[2 * j + 1] * pj->Real;
-                    x[2 * j] = ur;
-                    x[2 * j + 1] = ui;
-                    if (ur == 0.0 && ui == 0.0) continue;
-                    for (const MatrixElement* l = pj->NextInCol; l; l = l->NextInCol) {
-                        x[2 * l->Row] -= l->Real * ur - l->Imag * ui;
-                        x[2 * l->Row + 1] -= l->Real * ui + l->Imag * ur;
-                    }
-                } else {
-                    const double u = sparse_detail::GuardedProduct(x[j], pj->Real);
-                    x[j] = u;
-                    if (std::fabs(u) <= kTiny) continue;
-                    for (const MatrixElement* l = pj->NextInCol; l; l = l->NextInCol) {
-                        if (std::fabs(l->Real) > kTiny) x[l->Row] -= l->Real * u;
-                    }
-                }
-            }
-            for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) {
-                if constexpr (kComplex) {
-                    e->Real = x[2 * e->Row];
-                    e->Imag = x[2 * e->Row + 1];
-                    x[2 * e->Row] = x[2 * e->Row + 1] = 0.0;
-                } else {
-                    e->Real = x[e->Row];
-                    x[e->Row] = 0.0;
+                    x[rows[p]] = v[p];
                 }
             }
         } else {
-            for (MatrixElement* e = ColumnHeads[k]; e; e = e->NextInCol) ptr[e->Row] = e;
-            for (MatrixElement* e = ColumnHeads[k]; e && e->Row < k; e = e->NextInCol) {
-                const MatrixElement* pj = Diagonal[e->Row];
-                if constexpr (kComplex) {
-                    const double ur = e->Real * pj->Real - e->Imag * pj->Imag;
-                    const double ui = e->Real * pj->Imag + e->Imag * pj->Real;
-                    e->Real = ur;
-                    e->Imag = ui;
-                    if (ur == 0.0 && ui == 0.0) continue;
-                    for (const MatrixElement* l = pj->NextInCol; l; l = l->NextInCol) {
-                        MatrixElement* t = ptr[l->Row];
-                        t->Real -= l->Real * ur - l->Imag * ui;
-                        t->Imag -= l->Real * ui + l->Imag * ur;
+            for (int64_t p = begin; p < end; ++p) pos[rows[p]] = p;
+        }
+        for (int64_t p = begin; p < dk; ++p) {
+            const int32_t j = rows[p];
+            const int64_t dj = diagPos_[j];
+            const int64_t jEnd = colStart_[j + 1];
+            if constexpr (kComplex) {
+                double* xj = direct ? &x[2 * j] : &v[2 * p];
+                const double ur = xj[0] * v[2 * dj] - xj[1] * v[2 * dj + 1];
+                const double ui = xj[0] * v[2 * dj + 1] + xj[1] * v[2 * dj];
+                xj[0] = ur;
+                xj[1] = ui;
+                if (ur == 0.0 && ui == 0.0) continue;
+                for (int64_t q = dj + 1; q < jEnd; ++q) {
+                    double* t = direct ? &x[2 * rows[q]] : &v[2 * pos[rows[q]]];
+                    t[0] -= v[2 * q] * ur - v[2 * q + 1] * ui;
+                    t[1] -= v[2 * q] * ui + v[2 * q + 1] * ur;
+                }
+            } else {
+                double& xj = direct ? x[j] : v[p];
+                const double u = sparse_detail::GuardedProduct(xj, v[dj]);
+                xj = u;
+                if (std::fabs(u) <= kTiny) continue;
+                if (direct) {
+                    for (int64_t q = dj + 1; q < jEnd; ++q) {
+                        if (std::fabs(v[q]) > kTiny) x[rows[q]] -= v[q] * u;
                     }
                 } else {
-                    const double u = sparse_detail::GuardedProduct(e->Real, pj->Real);
-                    e->Real = u;
-                    if (std::fabs(u) <= kTiny) continue;
-                    for (const MatrixElement* l = pj->NextInCol; l; l = l->NextInCol) {
-                        if (std::fabs(l->Real) > kTiny) ptr[l->Row]->Real -= l->Real * u;
+                    for (int64_t q = dj + 1; q < jEnd; ++q) {
+                        if (std::fabs(v[q]) > kTiny) v[pos[rows[q]]] -= v[q] * u;
                     }
+                }
+            }
+        }
+        if (direct) {
+            for (int64_t p = begin; p < end; ++p) {
+                if constexpr (kComplex) {
+                    v[2 * p] = x[2 * rows[p]];
+                    v[2 * p + 1] = x[2 * rows[p] + 1];
+                    x[2 * rows[p]] = x[2 * rows[p] + 1] = 0.0;
+                } else {
+                    v[p] = x[rows[p]];
+                    x[rows[p]] = 0.0;
                 }
             }
         }
         bool zero;
         if constexpr (kComplex) {
-            zero = std::fabs(diag->Real) + std::fabs(diag->Imag) == 0.0;
+            zero = std::fabs(v[2 * dk]) + std::fabs(v[2 * dk + 1]) == 0.0;
         } else {
-            zero = diag->Real == 0.0;
+            zero = v[dk] == 0.0;
         }
         if (zero) {
             SingularRow = RowInternalToExternal[k];
@@ -436,21 +457,19 @@ int SparseMatrix::FactorColumns() {
             return kMatrixSingular;
         }
         if constexpr (kComplex) {
-            sparse_detail::ComplexReciprocal(diag->Real, diag->Imag);
+            sparse_detail::ComplexReciprocal(v[2 * dk], v[2 * dk + 1]);
         } else {
-            diag->Real = 1.0 / diag->Real;
+            v[dk] = 1.0 / v[dk];
         }
     }
     return 0;
 }
 
-template int SparseMatrix::FactorColumns<false>();
-template int SparseMatrix::FactorColumns<true>();
-
 // ---- solves ----------------------------------------------------------------------------
 
 int SparseMatrix::Solve(const double* rhs, double* solution) {
     if (!IsFactored || !rhs || !solution) return kMatrixBadArgument;
+    if (Order > 0 && (!IsPartitioned || valuesComplex_ != (IsComplex != 0))) return kMatrixBadArgument;
     if (IsComplex) {
         SolveComplex(rhs, solution);
     } else {
@@ -459,28 +478,31 @@ int SparseMatrix::Solve(const double* rhs, double* solution) {
     return 0;
 }
 
+// Forward through the L columns; backward column by column through U, each
+// solved unknown subtracted from the rows above it.
 void SparseMatrix::SolveReal(const double* rhs, double* solution) {
     using sparse_detail::kTiny;
     double* b = WorkVector.data();
+    const double* v = values_.data();
+    const int32_t* rows = rowIndex_.data();
     for (int32_t k = 1; k <= Order; ++k) b[k] = rhs[RowInternalToExternal[k]];
     for (int32_t k = 1; k <= Order; ++k) {
-        double v = b[k];
-        if (std::fabs(v) <= kTiny) continue;
-        const MatrixElement* d = Diagonal[k];
-        v = std::fabs(d->Real) > kTiny ? v * d->Real : 0.0;
-        b[k] = v;
-        if (v == 0.0) continue;
-        for (const MatrixElement* l = d->NextInCol; l; l = l->NextInCol) {
-            if (std::fabs(l->Real) > kTiny) b[l->Row] -= l->Real * v;
+        double x = b[k];
+        if (std::fabs(x) <= kTiny) continue;
+        const int64_t dk = diagPos_[k];
+        x = std::fabs(v[dk]) > kTiny ? x * v[dk] : 0.0;
+        b[k] = x;
+        if (x == 0.0) continue;
+        for (int64_t q = dk + 1, end = colStart_[k + 1]; q < end; ++q) {
+            if (std::fabs(v[q]) > kTiny) b[rows[q]] -= v[q] * x;
         }
     }
     for (int32_t k = Order; k >= 1; --k) {
-        double v = b[k];
-        for (const MatrixElement* u = Diagonal[k]->NextInRow; u; u = u->NextInRow) {
-            const double s = b[u->Col];
-            if (std::fabs(u->Real) > kTiny && std::fabs(s) > kTiny) v -= u->Real * s;
+        const double x = b[k];
+        if (std::fabs(x) <= kTiny) continue;
+        for (int64_t q = colStart_[k], end = diagPos_[k]; q < end; ++q) {
+            if (std::fabs(v[q]) > kTiny) b[rows[q]] -= v[q] * x;
         }
-        b[k] = v;
     }
     std::fill(solution, solution + ExternalOrder + 1, 0.0);
     for (int32_t k = 1; k <= Order; ++k) {
@@ -491,34 +513,34 @@ void SparseMatrix::SolveReal(const double* rhs, double* solution) {
 
 void SparseMatrix::SolveComplex(const double* rhs, double* solution) {
     double* b = WorkVector.data();
+    const double* v = values_.data();
+    const int32_t* rows = rowIndex_.data();
     for (int32_t k = 1; k <= Order; ++k) {
         const int32_t ext = RowInternalToExternal[k];
         b[2 * k] = rhs[2 * ext];
         b[2 * k + 1] = rhs[2 * ext + 1];
     }
     for (int32_t k = 1; k <= Order; ++k) {
-        double vr = b[2 * k], vi = b[2 * k + 1];
-        if (vr == 0.0 && vi == 0.0) continue;
-        const MatrixElement* d = Diagonal[k];
-        const double tr = vr * d->Real - vi * d->Imag;
-        vi = vr * d->Imag + vi * d->Real;
-        vr = tr;
-        b[2 * k] = vr;
-        b[2 * k + 1] = vi;
-        for (const MatrixElement* l = d->NextInCol; l; l = l->NextInCol) {
-            b[2 * l->Row] -= l->Real * vr - l->Imag * vi;
-            b[2 * l->Row + 1] -= l->Real * vi + l->Imag * vr;
+        double xr = b[2 * k], xi = b[2 * k + 1];
+        if (xr == 0.0 && xi == 0.0) continue;
+        const int64_t dk = diagPos_[k];
+        const double tr = xr * v[2 * dk] - xi * v[2 * dk + 1];
+        xi = xr * v[2 * dk + 1] + xi * v[2 * dk];
+        xr = tr;
+        b[2 * k] = xr;
+        b[2 * k + 1] = xi;
+        for (int64_t q = dk + 1, end = colStart_[k + 1]; q < end; ++q) {
+            b[2 * rows[q]] -= v[2 * q] * xr - v[2 * q + 1] * xi;
+            b[2 * rows[q] + 1] -= v[2 * q] * xi + v[2 * q + 1] * xr;
         }
     }
     for (int32_t k = Order; k >= 1; --k) {
-        double vr = b[2 * k], vi = b[2 * k + 1];
-        for (const MatrixElement* u = Diagonal[k]->NextInRow; u; u = u->NextInRow) {
-            const double sr = b[2 * u->Col], si = b[2 * u->Col + 1];
-            vr -= u->Real * sr - u->Imag * si;
-            vi -= u->Real * si + u->Imag * sr;
+        const double xr = b[2 * k], xi = b[2 * k + 1];
+        if (xr == 0.0 && xi == 0.0) continue;
+        for (int64_t q = colStart_[k], end = diagPos_[k]; q < end; ++q) {
+            b[2 * rows[q]] -= v[2 * q] * xr - v[2 * q + 1] * xi;
+            b[2 * rows[q] + 1] -= v[2 * q] * xi + v[2 * q + 1] * xr;
         }
-        b[2 * k] = vr;
-        b[2 * k + 1] = vi;
     }
     std::fill(solution, solution + 2 * (static_cast<size_t>(ExternalOrder) + 1), 0.0);
     for (int32_t k = 1; k <= Order; ++k) {
@@ -530,6 +552,56 @@ void SparseMatrix::SolveComplex(const double* rhs, double* solution) {
 }
 
 // ---- structure after ordering ----------------------------------------------------------
+
+void SparseMatrix::RebuildIndex() {
+    // Two counting sorts (by row, then stably by column) put the elements in
+    // column order with rows ascending; the lists and the factor index are
+    // then threaded from that one array.
+    const size_t n = static_cast<size_t>(Order);
+    std::vector<int64_t> rowStart(n + 2, 0);
+    colStart_.assign(n + 2, 0);
+    diagPos_.assign(n + 1, -1);
+    ForEachElement([&](MatrixElement* e) {
+        ++rowStart[e->Row + 1];
+        ++colStart_[e->Col + 1];
+    });
+    rowStart[1] = colStart_[1] = 0;
+    for (size_t k = 2; k <= n + 1; ++k) {
+        rowStart[k] += rowStart[k - 1];
+        colStart_[k] += colStart_[k - 1];
+    }
+    const int64_t total = colStart_[n + 1];
+    std::vector<MatrixElement*> byRow(static_cast<size_t>(total));
+    entries_.resize(static_cast<size_t>(total));
+    rowIndex_.resize(static_cast<size_t>(total));
+    ForEachElement([&](MatrixElement* e) { byRow[rowStart[e->Row]++] = e; });
+    std::vector<int64_t>& fill = rowStart;  // reused as the column fill positions
+    std::copy(colStart_.begin(), colStart_.end(), fill.begin());
+    for (MatrixElement* e : byRow) entries_[fill[e->Col]++] = e;
+    std::vector<MatrixElement*>().swap(byRow);
+    std::fill(RowHeads.begin(), RowHeads.begin() + Order + 1, nullptr);
+    std::fill(Diagonal.begin(), Diagonal.begin() + Order + 1, nullptr);
+    for (int32_t k = 1; k <= Order; ++k) {
+        const int64_t begin = colStart_[k], end = colStart_[k + 1];
+        ColumnHeads[k] = begin < end ? entries_[begin] : nullptr;
+        for (int64_t p = begin; p < end; ++p) {
+            MatrixElement* e = entries_[p];
+            e->NextInCol = p + 1 < end ? entries_[p + 1] : nullptr;
+            rowIndex_[p] = e->Row;
+            if (e->Row == k) {
+                Diagonal[k] = e;
+                diagPos_[k] = p;
+            }
+        }
+    }
+    for (int64_t p = total - 1; p >= 0; --p) {
+        MatrixElement* e = entries_[p];
+        e->NextInRow = RowHeads[e->Row];
+        RowHeads[e->Row] = e;
+    }
+    RowsLinked = 1;
+    ChooseDirectColumns();
+}
 
 void SparseMatrix::Relink() {
     // Row and column lists sorted again in two bucket passes: elements threaded
@@ -566,12 +638,13 @@ size_t SparseMatrix::MemoryBytes() const {
     size_t bytes = sizeof(*this);
     for (int32_t size : blockSize_) bytes += static_cast<size_t>(size) * sizeof(MatrixElement);
     bytes += blocks_.capacity() * sizeof(blocks_[0]) + (blockUsed_.capacity() + blockSize_.capacity()) * 4;
-    bytes +=
-        (Diagonal.capacity() + ColumnHeads.capacity() + RowHeads.capacity() + pointerWork_.capacity()) * sizeof(void*);
+    bytes += (Diagonal.capacity() + ColumnHeads.capacity() + RowHeads.capacity() + entries_.capacity()) * sizeof(void*);
     bytes += (ComplexDirect.capacity() + RealDirect.capacity() + ColExternalToInternal.capacity() +
               RowExternalToInternal.capacity() + ColInternalToExternal.capacity() + RowInternalToExternal.capacity() +
               RowCounts.capacity() + ColCounts.capacity() + CountProducts.capacity()) *
              sizeof(int32_t);
-    bytes += WorkVector.capacity() * sizeof(double);
+    bytes += (WorkVector.capacity() + values_.capacity()) * sizeof(double);
+    bytes += (colStart_.capacity() + diagPos_.capacity() + positionWork_.capacity()) * sizeof(int64_t);
+    bytes += rowIndex_.capacity() * sizeof(int32_t);
     return bytes;
 }

@@ -153,6 +153,10 @@ private:
     int OrderAndFactor(bool complex);
     int FactorWithOrder(bool complex);
     void Partition();
+    void ChooseDirectColumns();
+    void RebuildIndex();
+    void GatherValues(bool complex);
+    void ScatterValues();
     template <bool kComplex>
     int FactorColumns();
 
@@ -178,7 +182,16 @@ private:
     std::vector<int32_t> blockSize_;
     int64_t elementCount_ = 0;
     int64_t fillinCount_ = 0;
-    std::vector<MatrixElement*> pointerWork_;  // row -> element of the column being factored
+    // The factor index (built with the partition after each ordering): the
+    // elements column by column in row order, their rows, each column's start
+    // and diagonal position, and the values the factoring and solves work on.
+    std::vector<int64_t> colStart_;
+    std::vector<int64_t> diagPos_;
+    std::vector<int32_t> rowIndex_;
+    std::vector<MatrixElement*> entries_;
+    std::vector<double> values_;
+    bool valuesComplex_ = false;
+    std::vector<int64_t> positionWork_;  // row -> position in the column being factored
 };
 
 // The result of the matrix's last operation, or 15002 for a missing matrix.

@@ -1,6 +1,7 @@
 // Small numeric helpers shared by the sparse matrix's source files.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/sparse.h"
@@ -43,4 +44,22 @@ void SparseMatrix::ForEachElement(F&& f) {
         MatrixElement* block = blocks_[b].get();
         for (int32_t i = 0; i < blockUsed_[b]; ++i) f(&block[i]);
     }
+}
+
+inline MatrixElement* SparseMatrix::NewElement(bool fillin) {
+    if (blocks_.empty() || blockUsed_.back() == blockSize_.back()) {
+        // Blocks grow with the matrix so that a large one costs few allocations
+        // and a small one wastes little.
+        const int32_t size = static_cast<int32_t>(std::clamp<int64_t>(elementCount_ / 4, 64, 16384));
+        blocks_.reserve(blocks_.size() + 1);
+        blockUsed_.reserve(blocks_.size() + 1);
+        blockSize_.reserve(blocks_.size() + 1);
+        blocks_.emplace_back(new MatrixElement[size]);  // may throw; nothing changed yet
+        blockUsed_.push_back(0);
+        blockSize_.push_back(size);
+    }
+    MatrixElement* e = &blocks_.back()[blockUsed_.back()++];
+    ++elementCount_;
+    if (fillin) ++fillinCount_;
+    return e;
 }

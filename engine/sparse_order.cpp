@@ -40,8 +40,14 @@ struct SparseMatrix::Ordering {
     const double abs;
     std::vector<int32_t> rowAt, colAt;      // identity at each slot
     std::vector<int32_t> rowSlot, colSlot;  // slot of each identity
-    std::vector<MatrixElement*> scatter;    // by column identity
-    std::vector<int32_t> touchedMark;       // by slot: step that last touched its counts
+    struct RowEntry {
+        MatrixElement* element;
+        int32_t col;
+    };
+    std::vector<std::vector<RowEntry>> rows;  // active row elements by row identity
+    std::vector<int32_t> upperMark;           // by column identity: 1 + position in `upper`, or 0
+    std::vector<MatrixElement*> found;        // by position in `upper`: the row's element there
+    std::vector<int32_t> touchedMark;         // by slot: step that last touched its counts
     std::vector<int32_t> touched;
     std::vector<MatrixElement*> upper, lower;
     std::set<std::pair<int32_t, int32_t>> buckets;  // (product, -slot) of every remaining slot
@@ -66,18 +72,19 @@ struct SparseMatrix::Ordering {
         rowSlot.resize(size);
         colSlot.resize(size);
         for (int32_t i = 0; i <= n; ++i) rowAt[i] = colAt[i] = rowSlot[i] = colSlot[i] = i;
-        scatter.assign(size, nullptr);
+        upperMark.assign(size, 0);
         touchedMark.assign(size, 0);
-        // Unsorted row lists by identity; the column lists already exist.
-        std::fill(m.RowHeads.begin(), m.RowHeads.begin() + size, nullptr);
+        // Rows by identity as arrays of (column, element), so that walking a
+        // row reads one run of memory; the column lists already exist.
         std::fill(m.RowCounts.begin(), m.RowCounts.begin() + size, -1);
         std::fill(m.ColCounts.begin(), m.ColCounts.begin() + size, -1);
         m.ForEachElement([this](MatrixElement* e) {
-            e->NextInRow = m.RowHeads[e->Row];
-            m.RowHeads[e->Row] = e;
             ++m.RowCounts[e->Row];
             ++m.ColCounts[e->Col];
         });
+        rows.resize(size);
+        for (int32_t r = 1; r <= n; ++r) rows[r].reserve(static_cast<size_t>(m.RowCounts[r] + 1));
+        m.ForEachElement([this](MatrixElement* e) { rows[e->Row].push_back({e, e->Col}); });
         m.SingletonCount = 0;
         for (int32_t s = 1; s <= n; ++s) {
             const int32_t p = Product(m.RowCounts[s], m.ColCounts[s]);
@@ -90,16 +97,20 @@ struct SparseMatrix::Ordering {
     // Walks the active elements of a row (by identity), dropping those whose
     // column was already eliminated.
     template <typename F>
-    void ForRow(int32_t rowId, F&& f) {
-        MatrixElement** link = &m.RowHeads[rowId];
-        while (MatrixElement* e = *link) {
-            if (colSlot[e->Col] < step) {
-                *link = e->NextInRow;
-                continue;
-            }
-            f(e);
-            link = &e->NextInRow;
+    void ForRowEntries(int32_t rowId, F&& f) {
+        std::vector<RowEntry>& row = rows[rowId];
+        size_t kept = 0;
+        for (size_t i = 0; i < row.size(); ++i) {
+            const RowEntry entry = row[i];
+            if (colSlot[entry.col] < step) continue;
+            row[kept++] = entry;
+            f(entry);
         }
+        row.resize(kept);
+    }
+    template <typename F>
+    void ForRow(int32_t rowId, F&& f) {
+        ForRowEntries(rowId, [&](const RowEntry& entry) { f(entry.element); });
     }
     template <typename F>
     void ForCol(int32_t colId, F&& f) {
@@ -486,6 +497,8 @@ struct SparseMatrix::Ordering {
             --m.ColCounts[cs];
             Touch(cs);
         }
+        for (size_t ui = 0; ui < upper.size(); ++ui) upperMark[upper[ui]->Col] = static_cast<int32_t>(ui) + 1;
+        found.assign(upper.size(), nullptr);
         touched.reserve(touched.size() + lower.size());
         for (MatrixElement* l : lower) {
             const int32_t rowId = l->Row;
@@ -493,18 +506,20 @@ struct SparseMatrix::Ordering {
             --m.RowCounts[rs];
             Touch(rs);
             if (upper.empty()) continue;
-            ForRow(rowId, [&](MatrixElement* e) { scatter[e->Col] = e; });
-            for (MatrixElement* u : upper) {
-                MatrixElement* t = scatter[u->Col];
+            ForRowEntries(rowId, [&](const RowEntry& entry) {
+                if (const int32_t at = upperMark[entry.col]) found[at - 1] = entry.element;
+            });
+            for (size_t ui = 0; ui < upper.size(); ++ui) {
+                MatrixElement* const u = upper[ui];
+                MatrixElement* t = found[ui];
+                found[ui] = nullptr;
                 if (!t) {
                     t = m.NewElement(true);
                     t->Row = rowId;
                     t->Col = u->Col;
-                    t->NextInRow = m.RowHeads[rowId];
-                    m.RowHeads[rowId] = t;
+                    rows[rowId].push_back({t, u->Col});
                     t->NextInCol = m.ColumnHeads[u->Col];
                     m.ColumnHeads[u->Col] = t;
-                    scatter[u->Col] = t;
                     const int32_t cs = colSlot[u->Col];
                     ++m.RowCounts[rs];
                     ++m.ColCounts[cs];
@@ -518,9 +533,8 @@ struct SparseMatrix::Ordering {
                     t->Real -= l->Real * u->Real;
                 }
             }
-            for (MatrixElement* u : upper) scatter[u->Col] = nullptr;
-            ForRow(rowId, [&](MatrixElement* e) { scatter[e->Col] = nullptr; });
         }
+        for (MatrixElement* u : upper) upperMark[u->Col] = 0;
         for (int32_t s : touched) {
             if (s != step) SetProduct(s);
         }
@@ -546,7 +560,7 @@ struct SparseMatrix::Ordering {
             e->Row = rowSlot[e->Row];
             e->Col = colSlot[e->Col];
         });
-        m.Relink();
+        m.RebuildIndex();
     }
 };
 
@@ -577,11 +591,19 @@ int SparseMatrix::OrderAndFactor(bool complex) {
         o.Finish();
     } catch (const std::bad_alloc&) {
         result = kMatrixOutOfMemory;
+        IsPartitioned = 0;
         // The lists may be half threaded; rebuild them from the store so the
         // matrix stays whole for the next ordering or for destruction.
         Relink();
     }
-    IsPartitioned = 0;
+    if (result == 0) {
+        try {
+            GatherValues(complex);
+        } catch (const std::bad_alloc&) {
+            result = kMatrixOutOfMemory;
+        }
+    }
+    if (result != 0) IsPartitioned = 0;
     if (result == 0 && std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW)) result = CheckMathError();
     std::feclearexcept(FE_ALL_EXCEPT);
     std::fesetexceptflag(&earlier, FE_ALL_EXCEPT);
