@@ -350,7 +350,10 @@ int NewtonIterate(SimulatorState& state, IterationHost* context, int iterationLi
         }
 
         if (state.StepKind != kStepDigitalDue) break;
-        if (!context) return kResultNotBuilt;
+        if (!context) {
+            result = kResultNotBuilt;  // digital events need the digital kernel
+            break;
+        }
         bool changed = false;
         result = context->ProcessDigitalEvents(state, changed);
         if (result || !changed) break;

@@ -46,9 +46,12 @@ public:
     bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
     int SettleDigital(SimulatorState&) override { return 0; }
     int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
-        changed = false;
+        ++eventPasses;
+        changed = eventsChange;
         return 0;
     }
+    int eventPasses = 0;
+    bool eventsChange = false;
     int polls = 0;
     int escAtPoll = -1;
     std::vector<std::string> status;
@@ -176,6 +179,37 @@ TEST_F(NewtonTest, OperatingPointOfAnRlcDeckOpensCapacitorsAndShortsInductors) {
     EXPECT_NEAR(state_.Solution[inductorBranch], 4.5e-3, 1e-12);
     // Expressions read the iterate, and no iteration runs any more.
     EXPECT_EQ(gSolver.RealSolution, state_.Solution.data());
+    EXPECT_EQ(gSolver.SolverIterating, 0);
+}
+
+TEST_F(NewtonTest, DigitalEventsAtATransientPointShortenTheStep) {
+    ASSERT_EQ(Build(kDivider), 0);
+    state_.AnalysisPhase = kPhaseTransient;
+    state_.LoadAnalysis = kLoadTransient;
+    state_.OperatingPointActive = 0;
+    state_.IterationMode = kModeInitPredictor;
+    state_.Time = 2e-9;
+    state_.PreviousTime = 1.5e-9;
+    state_.Formula.TimeStep = 1e-9;
+    state_.Formula.PreviousSteps[0] = 1e-9;
+    state_.Formula.PreviousSteps[1] = 1e-9;
+
+    // Events that change nothing: the analog iteration is skipped.
+    state_.StepKind = kStepDigitalDue;
+    EXPECT_EQ(NewtonIterate(state_, &context_, 10, state_.Options.gmin), 0);
+    EXPECT_EQ(context_.eventPasses, 1);
+    EXPECT_EQ(probe_.loads, 0);
+
+    // Events that change an input: the step is cut to them and solved again.
+    context_.eventsChange = true;
+    EXPECT_EQ(NewtonIterate(state_, &context_, 10, state_.Options.gmin), 0);
+    EXPECT_EQ(state_.StepKind, kStepDigitalDone);
+    EXPECT_DOUBLE_EQ(state_.Formula.TimeStep, 0.5e-9);
+    EXPECT_EQ(probe_.loads, 2);
+
+    // Without a digital kernel the events cannot be processed.
+    state_.StepKind = kStepDigitalDue;
+    EXPECT_EQ(NewtonIterate(state_, nullptr, 10, state_.Options.gmin), kResultNotBuilt);
     EXPECT_EQ(gSolver.SolverIterating, 0);
 }
 
