@@ -120,7 +120,8 @@ struct SparseMatrix::Ordering {
         for (size_t i = 0; i < row.size(); ++i) {
             const LineEntry entry = row[i];
             if (colSlot[entry.index] < step) continue;
-            row[kept++] = entry;
+            if (kept != i) row[kept] = entry;
+            ++kept;
             f(entry);
         }
         row.resize(kept);
@@ -136,7 +137,8 @@ struct SparseMatrix::Ordering {
         for (size_t i = 0; i < col.size(); ++i) {
             const LineEntry entry = col[i];
             if (rowSlot[entry.index] < step) continue;
-            col[kept++] = entry;
+            if (kept != i) col[kept] = entry;
+            ++kept;
             f(entry.element);
         }
         col.resize(kept);
