@@ -230,7 +230,7 @@ struct SparseMatrix::Ordering {
 
     // A diagonal of product 1 whose one other row element and one other column
     // element mirror each other and are not larger than it is taken at once.
-    bool SymmetricSingle(int32_t s, const MatrixElement* d, double mag) {
+    bool SymmetricSingle(const MatrixElement* d, double mag) {
         const MatrixElement* rowOther = nullptr;
         const MatrixElement* colOther = nullptr;
         ForRow(d->Row, [&](MatrixElement* e) {
@@ -239,7 +239,6 @@ struct SparseMatrix::Ordering {
         ForCol(d->Col, [&](MatrixElement* e) {
             if (e != d && !colOther) colOther = e;
         });
-        (void)s;
         if (!rowOther || !colOther) return false;
         if (colSlot[rowOther->Col] != rowSlot[colOther->Row]) return false;
         return mag >= std::max(Mag(rowOther), Mag(colOther));
@@ -273,7 +272,7 @@ struct SparseMatrix::Ordering {
             if (!Eligible(s)) return false;
             MatrixElement* d = m.Diagonal[s];
             const int32_t p = m.CountProducts[s];
-            if (p == 1 && SymmetricSingle(s, d, Mag(d))) {
+            if (p == 1 && SymmetricSingle(d, Mag(d))) {
                 *taken = d;
                 return true;
             }
@@ -332,7 +331,7 @@ struct SparseMatrix::Ordering {
             if (q == 1) {
                 for (int32_t s : candidates) {
                     MatrixElement* d = m.Diagonal[s];
-                    if (SymmetricSingle(s, d, Mag(d))) {
+                    if (SymmetricSingle(d, Mag(d))) {
                         takePosition = Position(s);
                         take = d;
                         break;
