@@ -78,11 +78,12 @@ public:
     // numeric pivoting. Does nothing once the pivot order exists. Returns Error.
     int PreorderTwins();
 
-    // Adds x to the real part of every existing diagonal element (x != 0).
+    // Adds x to the real part of every existing diagonal element (x != 0): the
+    // internal diagonal, which once ordered are the pivot positions.
     void AddToDiagonal(double x);
 
     // Switches to real mode and factors; a non-zero gmin (the engine passes it
-    // only while Gmin stepping) is first added to every diagonal. Orders the
+    // only while Gmin stepping) is first added as AddToDiagonal does. Orders the
     // matrix when NeedsOrdering is set, else reuses the order. 0, 15051 with
     // SingularRow/SingularCol set, 15002, or a floating-point fault code.
     int FactorReal(double gmin = 0.0);

@@ -50,7 +50,7 @@ inline MatrixElement* SparseMatrix::NewElement(bool fillin) {
     if (blocks_.empty() || blockUsed_.back() == blockSize_.back()) {
         // Blocks grow with the matrix so that a large one costs few allocations
         // and a small one wastes little.
-        const int32_t size = static_cast<int32_t>(std::clamp<int64_t>(elementCount_ / 4, 64, 16384));
+        const int32_t size = static_cast<int32_t>(std::clamp<int64_t>(elementCount_ / 4, 64, 1024));
         blocks_.reserve(blocks_.size() + 1);
         blockUsed_.reserve(blocks_.size() + 1);
         blockSize_.reserve(blocks_.size() + 1);

@@ -3,15 +3,16 @@
 // eliminated step by step with fill-ins created as they appear.
 //
 // While ordering, elements keep the index they had before it as their row and
-// column identity, rows and columns hold unsorted lists, and exchanging two
+// column identity, rows and columns are unsorted arrays, and exchanging two
 // rows or columns only swaps their positions ("slots"). Elements that leave the
-// active submatrix are dropped from the lists the next time a list is walked.
+// active submatrix are dropped from an array the next time it is walked.
 // After the last step every element gets its slot numbers and the sorted lists
 // are rebuilt once, ready for the reused-order factorization and the solves.
 #include <algorithm>
 #include <cfenv>
 #include <climits>
 #include <cmath>
+#include <memory_resource>
 #include <new>
 #include <set>
 #include <utility>
@@ -40,17 +41,26 @@ struct SparseMatrix::Ordering {
     const double abs;
     std::vector<int32_t> rowAt, colAt;      // identity at each slot
     std::vector<int32_t> rowSlot, colSlot;  // slot of each identity
-    struct RowEntry {
+    // An element of a row or column with its column or row identity.
+    struct LineEntry {
         MatrixElement* element;
-        int32_t col;
+        int32_t index;
     };
-    std::vector<std::vector<RowEntry>> rows;  // active row elements by row identity
-    std::vector<int32_t> upperMark;           // by column identity: 1 + position in `upper`, or 0
-    std::vector<MatrixElement*> found;        // by position in `upper`: the row's element there
-    std::vector<int32_t> touchedMark;         // by slot: step that last touched its counts
+    // The arrays grow as fill-ins arrive; a pool keeps their reallocations cheap.
+    std::pmr::unsynchronized_pool_resource linePool;
+    std::pmr::vector<std::pmr::vector<LineEntry>> rows{&linePool};  // active row elements by row identity
+    std::pmr::vector<std::pmr::vector<LineEntry>> cols{&linePool};  // active column elements by column identity
+    std::vector<int32_t> upperMark;                                 // by column identity: 1 + position in `upper`, or 0
+    std::vector<MatrixElement*> found;                              // by position in `upper`: the row's element there
+    std::vector<const MatrixElement*> otherFor;  // by column identity: the candidate otherLargest excludes
+    std::vector<double> otherLargest;
+    std::vector<int32_t> touchedMark;  // by slot: step that last touched its counts
     std::vector<int32_t> touched;
     std::vector<MatrixElement*> upper, lower;
-    std::set<std::pair<int32_t, int32_t>> buckets;  // (product, -slot) of every remaining slot
+    // (product, -slot) of every remaining slot; the nodes come from a pool, as
+    // products change many times per step.
+    std::pmr::unsynchronized_pool_resource pool;
+    std::pmr::set<std::pair<int32_t, int32_t>> buckets{&pool};
     std::vector<int32_t> candidates;
     int32_t step = 0;
 
@@ -73,9 +83,11 @@ struct SparseMatrix::Ordering {
         colSlot.resize(size);
         for (int32_t i = 0; i <= n; ++i) rowAt[i] = colAt[i] = rowSlot[i] = colSlot[i] = i;
         upperMark.assign(size, 0);
+        otherFor.assign(size, nullptr);
+        otherLargest.assign(size, 0.0);
         touchedMark.assign(size, 0);
-        // Rows by identity as arrays of (column, element), so that walking a
-        // row reads one run of memory; the column lists already exist.
+        // Rows and columns by identity as arrays of (element, column or row), so
+        // that walking one reads a run of memory rather than a chain of links.
         std::fill(m.RowCounts.begin(), m.RowCounts.begin() + size, -1);
         std::fill(m.ColCounts.begin(), m.ColCounts.begin() + size, -1);
         m.ForEachElement([this](MatrixElement* e) {
@@ -84,7 +96,12 @@ struct SparseMatrix::Ordering {
         });
         rows.resize(size);
         for (int32_t r = 1; r <= n; ++r) rows[r].reserve(static_cast<size_t>(m.RowCounts[r] + 1));
-        m.ForEachElement([this](MatrixElement* e) { rows[e->Row].push_back({e, e->Col}); });
+        cols.resize(size);
+        for (int32_t c = 1; c <= n; ++c) cols[c].reserve(static_cast<size_t>(m.ColCounts[c] + 1));
+        m.ForEachElement([this](MatrixElement* e) {
+            rows[e->Row].push_back({e, e->Col});
+            cols[e->Col].push_back({e, e->Row});
+        });
         m.SingletonCount = 0;
         for (int32_t s = 1; s <= n; ++s) {
             const int32_t p = Product(m.RowCounts[s], m.ColCounts[s]);
@@ -98,38 +115,47 @@ struct SparseMatrix::Ordering {
     // column was already eliminated.
     template <typename F>
     void ForRowEntries(int32_t rowId, F&& f) {
-        std::vector<RowEntry>& row = rows[rowId];
+        std::pmr::vector<LineEntry>& row = rows[rowId];
         size_t kept = 0;
         for (size_t i = 0; i < row.size(); ++i) {
-            const RowEntry entry = row[i];
-            if (colSlot[entry.col] < step) continue;
-            row[kept++] = entry;
+            const LineEntry entry = row[i];
+            if (colSlot[entry.index] < step) continue;
+            if (kept != i) row[kept] = entry;
+            ++kept;
             f(entry);
         }
         row.resize(kept);
     }
     template <typename F>
     void ForRow(int32_t rowId, F&& f) {
-        ForRowEntries(rowId, [&](const RowEntry& entry) { f(entry.element); });
+        ForRowEntries(rowId, [&](const LineEntry& entry) { f(entry.element); });
     }
     template <typename F>
     void ForCol(int32_t colId, F&& f) {
-        MatrixElement** link = &m.ColumnHeads[colId];
-        while (MatrixElement* e = *link) {
-            if (rowSlot[e->Row] < step) {
-                *link = e->NextInCol;
-                continue;
-            }
-            f(e);
-            link = &e->NextInCol;
+        std::pmr::vector<LineEntry>& col = cols[colId];
+        size_t kept = 0;
+        for (size_t i = 0; i < col.size(); ++i) {
+            const LineEntry entry = col[i];
+            if (rowSlot[entry.index] < step) continue;
+            if (kept != i) col[kept] = entry;
+            ++kept;
+            f(entry.element);
         }
+        col.resize(kept);
     }
 
+    // The largest magnitude in a column other than its diagonal candidate,
+    // kept until an elimination step changes that column: the pivot searches
+    // ask it of the same columns many times.
     double LargestOtherInColumn(const MatrixElement* d) {
+        const int32_t colId = d->Col;
+        if (otherFor[colId] == d) return otherLargest[colId];
         double largest = 0.0;
-        ForCol(d->Col, [&](MatrixElement* e) {
+        ForCol(colId, [&](MatrixElement* e) {
             if (e != d) largest = std::max(largest, Mag(e));
         });
+        otherFor[colId] = d;
+        otherLargest[colId] = largest;
         return largest;
     }
 
@@ -153,8 +179,9 @@ struct SparseMatrix::Ordering {
         const int32_t p = Product(m.RowCounts[s], m.ColCounts[s]);
         const int32_t old = m.CountProducts[s];
         if (p == old) return;
-        buckets.erase({old, -s});
-        buckets.emplace(p, -s);
+        auto node = buckets.extract({old, -s});
+        node.value().first = p;
+        buckets.insert(std::move(node));
         if (old == 0) --m.SingletonCount;
         if (p == 0) ++m.SingletonCount;
         m.CountProducts[s] = p;
@@ -203,7 +230,7 @@ struct SparseMatrix::Ordering {
 
     // A diagonal of product 1 whose one other row element and one other column
     // element mirror each other and are not larger than it is taken at once.
-    bool SymmetricSingle(int32_t s, const MatrixElement* d, double mag) {
+    bool SymmetricSingle(const MatrixElement* d, double mag) {
         const MatrixElement* rowOther = nullptr;
         const MatrixElement* colOther = nullptr;
         ForRow(d->Row, [&](MatrixElement* e) {
@@ -212,7 +239,6 @@ struct SparseMatrix::Ordering {
         ForCol(d->Col, [&](MatrixElement* e) {
             if (e != d && !colOther) colOther = e;
         });
-        (void)s;
         if (!rowOther || !colOther) return false;
         if (colSlot[rowOther->Col] != rowSlot[colOther->Row]) return false;
         return mag >= std::max(Mag(rowOther), Mag(colOther));
@@ -246,7 +272,7 @@ struct SparseMatrix::Ordering {
             if (!Eligible(s)) return false;
             MatrixElement* d = m.Diagonal[s];
             const int32_t p = m.CountProducts[s];
-            if (p == 1 && SymmetricSingle(s, d, Mag(d))) {
+            if (p == 1 && SymmetricSingle(d, Mag(d))) {
                 *taken = d;
                 return true;
             }
@@ -305,7 +331,7 @@ struct SparseMatrix::Ordering {
             if (q == 1) {
                 for (int32_t s : candidates) {
                     MatrixElement* d = m.Diagonal[s];
-                    if (SymmetricSingle(s, d, Mag(d))) {
+                    if (SymmetricSingle(d, Mag(d))) {
                         takePosition = Position(s);
                         take = d;
                         break;
@@ -496,7 +522,9 @@ struct SparseMatrix::Ordering {
             const int32_t cs = colSlot[u->Col];
             --m.ColCounts[cs];
             Touch(cs);
+            otherFor[u->Col] = nullptr;
         }
+        otherFor[pivot->Col] = nullptr;
         for (size_t ui = 0; ui < upper.size(); ++ui) upperMark[upper[ui]->Col] = static_cast<int32_t>(ui) + 1;
         found.assign(upper.size(), nullptr);
         touched.reserve(touched.size() + lower.size());
@@ -506,8 +534,8 @@ struct SparseMatrix::Ordering {
             --m.RowCounts[rs];
             Touch(rs);
             if (upper.empty()) continue;
-            ForRowEntries(rowId, [&](const RowEntry& entry) {
-                if (const int32_t at = upperMark[entry.col]) found[at - 1] = entry.element;
+            ForRowEntries(rowId, [&](const LineEntry& entry) {
+                if (const int32_t at = upperMark[entry.index]) found[at - 1] = entry.element;
             });
             for (size_t ui = 0; ui < upper.size(); ++ui) {
                 MatrixElement* const u = upper[ui];
@@ -518,8 +546,7 @@ struct SparseMatrix::Ordering {
                     t->Row = rowId;
                     t->Col = u->Col;
                     rows[rowId].push_back({t, u->Col});
-                    t->NextInCol = m.ColumnHeads[u->Col];
-                    m.ColumnHeads[u->Col] = t;
+                    cols[u->Col].push_back({t, rowId});
                     const int32_t cs = colSlot[u->Col];
                     ++m.RowCounts[rs];
                     ++m.ColCounts[cs];
@@ -560,6 +587,11 @@ struct SparseMatrix::Ordering {
             e->Row = rowSlot[e->Row];
             e->Col = colSlot[e->Col];
         });
+        rows.clear();
+        cols.clear();
+        rows.shrink_to_fit();
+        cols.shrink_to_fit();
+        linePool.release();
         m.RebuildIndex();
     }
 };

@@ -311,3 +311,30 @@ TEST(SparseMatrix, PivotRules) {
 }
 
 }  // namespace
+
+namespace {
+
+// One structure serves the operating point (real) and the AC run (complex)
+// with the order chosen once; Gmin lands on every pivot position, which after
+// the twin exchange of the branch column is not every external diagonal.
+TEST(SparseMatrix, RealAndComplexFactoringShareOneOrder) {
+    const std::vector<Triple> real = {{1, 1, 3.0}, {1, 2, -1.0}, {2, 1, -1.0}, {2, 2, 2.0}, {2, 3, 1.0}, {3, 2, 1.0}};
+    const std::vector<Triple> ac = {{1, 1, Cx(3.0, 0.5)},  {1, 2, -1.0}, {2, 1, -1.0},
+                                    {2, 2, Cx(2.0, -2.0)}, {2, 3, 1.0},  {3, 2, 1.0}};
+    std::unique_ptr<SparseMatrix> m = Build(real);
+    ASSERT_EQ(m->PreorderTwins(), 0);
+    ASSERT_EQ(m->FactorReal(), 0);
+    std::mt19937 rng(11);
+    ExpectSolves(*m, 3, real, false, rng);
+    Load(*m, ac);
+    ASSERT_EQ(m->FactorComplex(), 0);
+    EXPECT_EQ(m->NeedsOrdering, 0);
+    ExpectSolves(*m, 3, ac, true, rng);
+    Load(*m, real);
+    ASSERT_EQ(m->FactorReal(0.25), 0);
+    std::vector<Triple> withGmin = real;
+    for (int k = 1; k <= 3; ++k) withGmin.push_back({m->RowInternalToExternal[k], m->ColInternalToExternal[k], 0.25});
+    ExpectSolves(*m, 3, withGmin, false, rng);
+}
+
+}  // namespace
