@@ -11,6 +11,7 @@
 #include "engine/sparse.h"
 #include "expr/devicelist.h"
 #include "expr/evaluate.h"
+#include "expr/stateful.h"
 
 namespace {
 
@@ -199,6 +200,11 @@ int LoadAllDevices(SimulatorState& state, IterationHost* context) {
     (void)context;
     if (state.MatrixSize == 0) return kOk;
     ClearPowerTotals(state.Power);
+    // Random values that change at fixed intervals are due at the first load
+    // of a time point or of an operating point.
+    if (state.MatrixBuilt && (state.IterationMode == kModeInitPredictor || state.IterationMode == kModeInitTransient ||
+                              (state.OperatingPointActive == 1 && state.IterationCount == 0)))
+        RefreshIntervalRandomValues();
     ng_SetLoadFlags(state);
     if (!state.MatrixBuilt) {
         if (!state.Matrix()) return kResultNotBuilt;
