@@ -31,6 +31,7 @@
 #include "document/cirdoc.h"
 #include "document/docopen.h"
 #include "document/spicedoc.h"
+#include "engine/messages.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
 #include "expr/startup.h"
@@ -99,6 +100,7 @@ void main_InstallServices() {
     InstallModelLibraryServices();
     InstallCircuitDocument();
     RegisterCompilerMessages();
+    RegisterEngineMessages();
     RegisterDeviceMessages();
     InstallCompilerServices();
     InstallDocumentFileOpener();

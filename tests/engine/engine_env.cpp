@@ -5,6 +5,7 @@
 #include "compiler/messages.h"
 #include "compiler/support.h"
 #include "document/ctdoc.h"
+#include "engine/messages.h"
 #include "expr/symbols.h"
 #include "models/libindex.h"
 #include "models/messages.h"
@@ -12,6 +13,7 @@
 
 namespace {
 [[maybe_unused]] const bool engineenv_registered = twtest::RegisterStartup(
-    twtest::WithApplication::Yes, {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages,
-                                   InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices});
+    twtest::WithApplication::Yes,
+    {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages, RegisterEngineMessages,
+     InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices});
 }  // namespace
