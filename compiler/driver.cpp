@@ -88,12 +88,6 @@ bool dr_StartsWith(const char* text, const char* keyword) {
     return strncasecmp(dr_SkipBlanks(text), keyword, strlen(keyword)) == 0;
 }
 
-// The scope's file name for statements read from a stream.
-std::string dr_ScopeFile(DefineTable* table, int scope) {
-    CircuitScope* record = GetScope(table, scope);
-    return record ? record->path : std::string();
-}
-
 // ".LIB name ; comment": the library name ends at the first line feed and, after
 // its last double quote, at the first semicolon.
 void dr_CutLibraryLine(std::string& text) {
@@ -270,7 +264,6 @@ void dr_ApplyNumberOfDigits(CCTDoc* document, int digits) {
 
 int ReadStatementText(DefineTable* table, TextFile& stream, int scope) {
     CCTDoc* document = table ? table->owner : nullptr;
-    const std::string file = dr_ScopeFile(table, scope);
     int depth = 0;
     std::string line;
     for (;;) {
@@ -316,7 +309,6 @@ int ReadStatementText(DefineTable* table, TextFile& stream, int scope) {
             record->flags |= kGridTextNotSaved;
             record->line = stream.statementLine;
             record->scope = static_cast<int16_t>(scope);
-            (void)file;
             if (scope == 0) {
                 for (int keyword : {kDotParam, kDotFunc}) {
                     if (!rc && MatchDotKeyword(text, keyword)) rc = ParseDefineStatement(table, text, source, keyword);
