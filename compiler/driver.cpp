@@ -383,6 +383,9 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
     }
     document->MakeCurrent();
     CompileRenameRequested = 0;
+    // The arithmetic check at the end is about this compile: a fault left by
+    // earlier work must not fail it.
+    ResetFloatingPointState();
     // What the last compile of the circuit built goes before this one begins.
     ClearCompileArrays(document, kClearAllCompileArrays);
     ReleaseCompiledCircuit(document);

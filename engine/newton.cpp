@@ -333,6 +333,9 @@ int ng_Iterate(SimulatorState& state, IterationHost* context, int iterationLimit
 }  // namespace
 
 int NewtonIterate(SimulatorState& state, IterationHost* context, int iterationLimit, double gmin) {
+    // The arithmetic checks of the loads are about this solve: a fault that
+    // earlier work left raised must not end it.
+    ResetFloatingPointState();
     // Expressions evaluated by the loads read the iterate.
     PublishRunState(state, true);
     state.BypassAllowed =

@@ -5,6 +5,7 @@
 // other.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -132,6 +133,15 @@ TEST_F(DriverTest, CompilingTwiceGivesTheSameCircuit) {
     ASSERT_EQ(Compile(document), 0) << LastMessageText();
     EXPECT_EQ(DeviceCount(document), devices);
     EXPECT_EQ(FindCompiledCircuit(document)->unknownCount, unknowns);
+}
+
+// The compile reports the arithmetic faults of its own work only: one that
+// earlier work left raised does not fail it.
+TEST_F(DriverTest, AFloatingPointFaultLeftByEarlierWorkDoesNotFailTheCompile) {
+    CCTDoc* document = Deck("T\nV1 1 0 1\nR1 1 0 1K\n.END\n");
+    std::feraiseexcept(FE_DIVBYZERO | FE_OVERFLOW);
+    EXPECT_EQ(Compile(document), 0) << LastMessageText();
+    EXPECT_TRUE(shown_.empty());
 }
 
 // Each circuit keeps its own compile: compiling a second one leaves the first
