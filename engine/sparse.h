@@ -182,7 +182,12 @@ private:
     struct ElementSlot {
         alignas(MatrixElement) std::byte raw[sizeof(MatrixElement)];
     };
-    std::vector<std::unique_ptr<ElementSlot[]>> blocks_;
+    struct BlockFree {
+        void operator()(ElementSlot* block) const;
+    };
+    using ElementBlock = std::unique_ptr<ElementSlot[], BlockFree>;
+    static ElementBlock AllocateBlock(int32_t size);  // throws std::bad_alloc
+    std::vector<ElementBlock> blocks_;
     std::vector<int32_t> blockUsed_;
     std::vector<int32_t> blockSize_;
     int64_t elementCount_ = 0;

@@ -9,6 +9,11 @@
 
 namespace sparse_detail {
 
+// The largest element block: 4 MiB of elements, which the system may back by
+// large pages.
+constexpr int64_t kLargeBlockBytes = int64_t{4} << 20;
+constexpr int64_t kLargeBlockElements = kLargeBlockBytes / static_cast<int64_t>(sizeof(MatrixElement));
+
 // Values of this magnitude or less take no part in real factoring and solving.
 constexpr double kTiny = 1e-100;
 
@@ -52,11 +57,12 @@ inline MatrixElement* SparseMatrix::NewElement(bool fillin) {
         // Blocks grow with the matrix so that a large one (the fill-ins of a
         // first ordering run to millions) costs few allocations and a small
         // one wastes little.
-        const int32_t size = static_cast<int32_t>(std::clamp<int64_t>(elementCount_ / 2, 64, 65536));
+        const int32_t size =
+            static_cast<int32_t>(std::clamp<int64_t>(elementCount_ / 2, 64, sparse_detail::kLargeBlockElements));
         blocks_.reserve(blocks_.size() + 1);
         blockUsed_.reserve(blocks_.size() + 1);
         blockSize_.reserve(blocks_.size() + 1);
-        blocks_.emplace_back(new ElementSlot[size]);  // may throw; nothing changed yet
+        blocks_.push_back(AllocateBlock(size));  // may throw; nothing changed yet
         blockUsed_.push_back(0);
         blockSize_.push_back(size);
     }
