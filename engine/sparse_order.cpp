@@ -527,16 +527,6 @@ struct SparseMatrix::Ordering {
         touched.push_back(s);
     }
 
-    // t -= l x u, the real form skipping tiny factors.
-    void Subtract(MatrixElement* t, const MatrixElement* l, const MatrixElement* u) const {
-        if (complex) {
-            t->Real -= l->Real * u->Real - l->Imag * u->Imag;
-            t->Imag -= l->Real * u->Imag + l->Imag * u->Real;
-        } else if (std::fabs(l->Real) > kTiny && std::fabs(u->Real) > kTiny) {
-            t->Real -= l->Real * u->Real;
-        }
-    }
-
     void Eliminate(MatrixElement* pivot) {
         // The pivot becomes its reciprocal, the row right of it the U factor.
         if (complex) {
@@ -575,32 +565,31 @@ struct SparseMatrix::Ordering {
             --m.RowCounts[rs];
             Touch(rs);
             if (upper.empty()) continue;
-            // The row's elements under the pivot row are updated as the walk
-            // meets them, so that fetching each one overlaps the walk; the
-            // missing ones are created afterwards in pivot-row order.
             ForRowEntries(rowId, [&](const LineEntry& entry) {
-                if (const int32_t at = upperMark[entry.index]) {
-                    found[at - 1] = entry.element;
-                    Subtract(entry.element, l, upper[at - 1]);
-                }
+                if (const int32_t at = upperMark[entry.index]) found[at - 1] = entry.element;
             });
             for (size_t ui = 0; ui < upper.size(); ++ui) {
-                if (found[ui]) {
-                    found[ui] = nullptr;
-                    continue;
-                }
                 MatrixElement* const u = upper[ui];
-                MatrixElement* const t = m.NewElement(true);
-                t->Row = rowId;
-                t->Col = u->Col;
-                rows[rowId].push_back({t, u->Col});
-                cols[u->Col].push_back({t, rowId});
-                const int32_t cs = colSlot[u->Col];
-                ++m.RowCounts[rs];
-                ++m.ColCounts[cs];
-                Touch(cs);
-                if (rs == cs) m.Diagonal[rs] = t;
-                Subtract(t, l, u);
+                MatrixElement* t = found[ui];
+                found[ui] = nullptr;
+                if (!t) {
+                    t = m.NewElement(true);
+                    t->Row = rowId;
+                    t->Col = u->Col;
+                    rows[rowId].push_back({t, u->Col});
+                    cols[u->Col].push_back({t, rowId});
+                    const int32_t cs = colSlot[u->Col];
+                    ++m.RowCounts[rs];
+                    ++m.ColCounts[cs];
+                    Touch(cs);
+                    if (rs == cs) m.Diagonal[rs] = t;
+                }
+                if (complex) {
+                    t->Real -= l->Real * u->Real - l->Imag * u->Imag;
+                    t->Imag -= l->Real * u->Imag + l->Imag * u->Real;
+                } else if (std::fabs(l->Real) > kTiny && std::fabs(u->Real) > kTiny) {
+                    t->Real -= l->Real * u->Real;
+                }
             }
         }
         for (MatrixElement* u : upper) upperMark[u->Col] = 0;
