@@ -565,13 +565,8 @@ struct SparseMatrix::Ordering {
             --m.RowCounts[rs];
             Touch(rs);
             if (upper.empty()) continue;
-            // The matched elements lie anywhere in the store: asking for them
-            // while walking lets their fetches overlap before they are updated.
             ForRowEntries(rowId, [&](const LineEntry& entry) {
-                if (const int32_t at = upperMark[entry.index]) {
-                    found[at - 1] = entry.element;
-                    __builtin_prefetch(entry.element, 1);
-                }
+                if (const int32_t at = upperMark[entry.index]) found[at - 1] = entry.element;
             });
             for (size_t ui = 0; ui < upper.size(); ++ui) {
                 MatrixElement* const u = upper[ui];
