@@ -2,7 +2,12 @@
 // order, and the solves. The pivot choice lives in sparse_order.cpp.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "engine/sparse.h"
 #include "engine/sparse_internal.h"
@@ -34,6 +39,27 @@ int SparseMatrix::Create(std::unique_ptr<SparseMatrix>& slot, double relPivotThr
 void SparseMatrix::Destroy(std::unique_ptr<SparseMatrix>& slot) { slot.reset(); }
 
 SparseMatrix::~SparseMatrix() = default;
+
+void SparseMatrix::BlockFree::operator()(ElementSlot* block) const { std::free(block); }
+
+SparseMatrix::ElementBlock SparseMatrix::AllocateBlock(int32_t size) {
+    const size_t bytes = static_cast<size_t>(size) * sizeof(ElementSlot);
+    void* raw = nullptr;
+    if (bytes >= static_cast<size_t>(sparse_detail::kLargeBlockBytes) / 2) {
+        // The fill-ins of a large ordering are met in no order: large pages
+        // spare both the faults of first use and the address-translation misses.
+        constexpr size_t kLargePage = size_t{2} << 20;
+        const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+        raw = std::aligned_alloc(kLargePage, rounded);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+        if (raw) madvise(raw, rounded, MADV_HUGEPAGE);  // advice only: failure changes nothing
+#endif
+    } else {
+        raw = std::malloc(bytes);
+    }
+    if (!raw) throw std::bad_alloc();
+    return ElementBlock(static_cast<ElementSlot*>(raw));
+}
 
 bool SparseMatrix::EnlargeInternal(int32_t needed) {
     if (needed <= AllocatedOrder) return true;

@@ -177,8 +177,17 @@ private:
     void ForEachElement(F&& f);
 
     // Elements come from blocks, never one allocation each; a block is freed
-    // only with the matrix.
-    std::vector<std::unique_ptr<MatrixElement[]>> blocks_;
+    // only with the matrix. A block is raw room for elements, each constructed
+    // when handed out, so that a large block is not written twice.
+    struct ElementSlot {
+        alignas(MatrixElement) std::byte raw[sizeof(MatrixElement)];
+    };
+    struct BlockFree {
+        void operator()(ElementSlot* block) const;
+    };
+    using ElementBlock = std::unique_ptr<ElementSlot[], BlockFree>;
+    static ElementBlock AllocateBlock(int32_t size);  // throws std::bad_alloc
+    std::vector<ElementBlock> blocks_;
     std::vector<int32_t> blockUsed_;
     std::vector<int32_t> blockSize_;
     int64_t elementCount_ = 0;

@@ -12,6 +12,7 @@
 #include <cfenv>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <memory_resource>
 #include <new>
 #include <set>
@@ -21,6 +22,10 @@
 #include "engine/sparse.h"
 #include "engine/sparse_internal.h"
 #include "expr/evaluate.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 using sparse_detail::kTiny;
 
@@ -46,8 +51,34 @@ struct SparseMatrix::Ordering {
         MatrixElement* element;
         int32_t index;
     };
+    // Room for the row and column arrays of one ordering: requests of a large page
+    // or more get large-page-aligned memory the system is advised to back by large
+    // pages, as the arrays of a large matrix are written all over; smaller ones
+    // come from the ordinary heap.
+    class LineMemory final : public std::pmr::memory_resource {
+        static constexpr size_t kLargePage = size_t{2} << 20;
+        void* do_allocate(size_t bytes, size_t alignment) override {
+            if (bytes < kLargePage) return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+            void* raw = std::aligned_alloc(kLargePage, Rounded(bytes));
+            if (!raw) throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+            madvise(raw, Rounded(bytes), MADV_HUGEPAGE);  // advice only
+#endif
+            return raw;
+        }
+        void do_deallocate(void* p, size_t bytes, size_t alignment) override {
+            if (bytes < kLargePage) {
+                std::pmr::new_delete_resource()->deallocate(p, bytes, alignment);
+            } else {
+                std::free(p);
+            }
+        }
+        bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+        static size_t Rounded(size_t bytes) { return (bytes + kLargePage - 1) / kLargePage * kLargePage; }
+    };
+    LineMemory lineMemory;
     // The arrays grow as fill-ins arrive; a pool keeps their reallocations cheap.
-    std::pmr::unsynchronized_pool_resource linePool;
+    std::pmr::unsynchronized_pool_resource linePool{&lineMemory};
     std::pmr::vector<std::pmr::vector<LineEntry>> rows{&linePool};  // active row elements by row identity
     std::pmr::vector<std::pmr::vector<LineEntry>> cols{&linePool};  // active column elements by column identity
     std::vector<int32_t> upperMark;                                 // by column identity: 1 + position in `upper`, or 0
