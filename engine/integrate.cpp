@@ -174,8 +174,8 @@ double TruncationError(const IntegrationFormula& f, const GlobalSettingValues& o
     const double chargeTol = options.reltol * std::max(std::max(std::fabs(q[0]), std::fabs(q[1])), options.chgtol) / h;
     const double tol = std::max(currentTol, chargeTol);
 
-    double diff[kStateSlotsPerBlock];
-    double step[kStateSlotsPerBlock];
+    double diff[kStateSlotsPerBlock] = {};
+    double step[kStateSlotsPerBlock] = {};
     for (int i = 0; i <= order + 1; ++i) diff[i] = q[i];
     for (int i = 0; i <= order; ++i) {
         // A past step of 0 (history not yet filled) gives no estimate.
