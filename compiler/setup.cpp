@@ -166,6 +166,11 @@ int ProcessComponents(CCTDoc* document) {
     }
     st_CurrentCircuit current(document);
     DeviceListScope scope(compiled->devices);
+    // The part being set up is the source of the set-up's messages only while
+    // it runs: afterwards the part may go with its document.
+    struct SetupPartReset {
+        ~SetupPartReset() { CurrentSetupPart = nullptr; }
+    } resetSetupPart;
     int count = 0;
     if (document->objects.count > 1000)  // only long lists show progress
         for (PoolItem* item = document->objects.first; item; item = item->next)

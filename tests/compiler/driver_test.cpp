@@ -109,6 +109,7 @@ TEST_F(DriverTest, AFlatDeckCompilesIntoDevicesAndNumberedUnknowns) {
         ".END\n");
     ASSERT_EQ(Compile(document), 0) << LastMessageText();
     EXPECT_TRUE(shown_.empty());
+    EXPECT_EQ(CurrentSetupPart, nullptr) << "no part outlives the set-up as a message source";
     CompiledCircuit* compiled = FindCompiledCircuit(document);
     ASSERT_NE(compiled, nullptr);
     EXPECT_EQ(compiled->analogNodeCount, 3);
