@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "expr/runstate.h"
 #include "shell/document.h"
 #include "shell/preferences.h"
+#include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 
@@ -39,15 +41,13 @@ protected:
     // The circuit's library folder holds a copy of the shipped library, so that
     // the index files the searches build stay in the scratch folder.
     void SetUp() override {
-        savedLibraryPath_ = GetPathSetting(kPathLibrary);
-        const std::string library = dir_.File("library");
-        ASSERT_EQ(std::system(("cp -r '" TW_SOURCE_DIR "/data/library' '" + library + "'").c_str()), 0);
-        SetPathSetting(kPathLibrary, library.c_str());
+        library_.emplace(dir_);
+        ASSERT_TRUE(library_->Copied());
         // The analysis start records the kind before it compiles.
         SetAnalysisKind(0);
     }
     void TearDown() override {
-        SetPathSetting(kPathLibrary, savedLibraryPath_.c_str());
+        library_.reset();
         for (auto& document : documents_) Release(document.get());
         CurrentRunContext().circuitDocument = nullptr;
         ClearCompileErrorLocation();
@@ -83,7 +83,7 @@ protected:
     }
 
     twtest::TempDir dir_;
-    std::string savedLibraryPath_;
+    std::optional<twtest::ScopedShippedLibrary> library_;
     std::vector<std::unique_ptr<CCTDoc>> documents_;
     std::vector<int> shown_;
     std::vector<std::string> texts_;

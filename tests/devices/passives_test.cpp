@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "expr/devicelist.h"
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
+#include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 
@@ -31,16 +33,14 @@ namespace {
 class PassiveTemperatureTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedLibraryPath_ = GetPathSetting(kPathLibrary);
-        const std::string library = dir_.File("library");
-        ASSERT_EQ(std::system(("cp -r '" TW_SOURCE_DIR "/data/library' '" + library + "'").c_str()), 0);
-        SetPathSetting(kPathLibrary, library.c_str());
+        library_.emplace(dir_);
+        ASSERT_TRUE(library_->Copied());
         SetAnalysisKind(0);
         // A fault another test left in the floating-point status would fail the compile.
         ResetFloatingPointState();
     }
     void TearDown() override {
-        SetPathSetting(kPathLibrary, savedLibraryPath_.c_str());
+        library_.reset();
         if (document_) {
             ReleaseSpiceReader(document_.get());
             ReleaseCompiledCircuit(document_.get());
@@ -69,7 +69,7 @@ protected:
     }
 
     twtest::TempDir dir_;
-    std::string savedLibraryPath_;
+    std::optional<twtest::ScopedShippedLibrary> library_;
     std::unique_ptr<CCTDoc> document_;
     TemperatureSetup setup_;
     ScopedTestReporter reporter_{[](const MessageRequest&) { return 0; }};

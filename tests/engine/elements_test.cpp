@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "engine/state.h"
 #include "expr/runstate.h"
 #include "shell/preferences.h"
+#include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 
@@ -42,14 +44,12 @@ Record* First(CompiledCircuit* compiled, int list) {
 class ElementsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedLibraryPath_ = GetPathSetting(kPathLibrary);
-        const std::string library = dir_.File("library");
-        ASSERT_EQ(std::system(("cp -r '" TW_SOURCE_DIR "/data/library' '" + library + "'").c_str()), 0);
-        SetPathSetting(kPathLibrary, library.c_str());
+        library_.emplace(dir_);
+        ASSERT_TRUE(library_->Copied());
         SetAnalysisKind(0);
     }
     void TearDown() override {
-        SetPathSetting(kPathLibrary, savedLibraryPath_.c_str());
+        library_.reset();
         if (document_) {
             ReleaseSpiceReader(document_.get());
             ReleaseCompiledCircuit(document_.get());
@@ -121,7 +121,7 @@ protected:
     }
 
     twtest::TempDir dir_;
-    std::string savedLibraryPath_;
+    std::optional<twtest::ScopedShippedLibrary> library_;
     std::unique_ptr<CCTDoc> document_;
     CompiledCircuit* compiled_ = nullptr;
     SimulatorState state_;

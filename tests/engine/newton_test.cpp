@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@
 #include "engine/sparse.h"
 #include "expr/runstate.h"
 #include "shell/preferences.h"
+#include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 
@@ -83,16 +85,14 @@ public:
 class NewtonTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedLibraryPath_ = GetPathSetting(kPathLibrary);
-        const std::string library = dir_.File("library");
-        ASSERT_EQ(std::system(("cp -r '" TW_SOURCE_DIR "/data/library' '" + library + "'").c_str()), 0);
-        SetPathSetting(kPathLibrary, library.c_str());
+        library_.emplace(dir_);
+        ASSERT_TRUE(library_->Copied());
         SetAnalysisKind(2);
         InstallDeviceKindLoads(kRowDiodes, &probe_);
     }
     void TearDown() override {
         InstallDeviceKindLoads(kRowDiodes, nullptr);
-        SetPathSetting(kPathLibrary, savedLibraryPath_.c_str());
+        library_.reset();
         if (document_) {
             ReleaseCompiledCircuit(state_, document_.get());
             ReleaseSpiceReader(document_.get());
@@ -134,7 +134,7 @@ protected:
     DeviceRecord* FirstResistor() { return static_cast<DeviceRecord*>(compiled_->devices[kListResistors].pool.first); }
 
     twtest::TempDir dir_;
-    std::string savedLibraryPath_;
+    std::optional<twtest::ScopedShippedLibrary> library_;
     std::unique_ptr<CCTDoc> document_;
     CompiledCircuit* compiled_ = nullptr;
     SimulatorState state_;
