@@ -27,6 +27,7 @@
 #include "core/result.h"
 #include "core/settings.h"
 #include "core/startup_registry.h"
+#include "devices/loads.h"
 #include "devices/opamp.h"
 #include "document/cirdoc.h"
 #include "document/docopen.h"
@@ -102,6 +103,7 @@ void main_InstallServices() {
     RegisterCompilerMessages();
     RegisterEngineMessages();
     RegisterDeviceMessages();
+    InstallDeviceLoads();
     InstallCompilerServices();
     InstallDocumentFileOpener();
     main_opener.Wrap(&DocumentOpener());

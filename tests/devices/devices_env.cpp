@@ -2,6 +2,7 @@
 // the device set-up's own messages.
 #include "compiler/messages.h"
 #include "compiler/support.h"
+#include "devices/loads.h"
 #include "devices/opamp.h"
 #include "document/ctdoc.h"
 #include "expr/symbols.h"
@@ -12,6 +13,6 @@
 namespace {
 [[maybe_unused]] const bool devenv_registered = twtest::RegisterStartup(
     twtest::WithApplication::Yes,
-    {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages, RegisterDeviceMessages,
+    {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages, RegisterDeviceMessages, InstallDeviceLoads,
      InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices});
 }  // namespace

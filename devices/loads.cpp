@@ -1,0 +1,7 @@
+#include "devices/loads.h"
+
+#include "engine/newton.h"
+
+void InstallDeviceLoads() {
+    // One line per device kind: InstallDeviceKindLoads(<row>, &<the kind's row object>).
+}
