@@ -19,6 +19,7 @@
 #include "devices/temperature.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
+#include "engine/convreport.h"
 #include "engine/newton.h"
 #include "engine/setup.h"
 #include "expr/evaluate.h"
@@ -191,6 +192,25 @@ TEST_F(DiodeLoadTest, EveryModeStampsExactlyTheReservedEntries) {
             EXPECT_EQ(state_.Cursor.Position(), state_.Entries()->Size()) << "mode " << mode << " phase " << phase;
         }
     }
+}
+
+TEST_F(DiodeLoadTest, FailedTestsAreRecordedWithTheDiodeName) {
+    ASSERT_EQ(OperatingPoint("T\nI1 0 A DC 1M\nD1 A 0 DM\n.MODEL DM D (IS=1E-14)\n.OP\n"), 0);
+    // The first load of a transient takes the stored voltage without a test of
+    // it: the junction counts as not converged.
+    state_.IterationMode = kModeInitTransient;
+    state_.NonConvergedCount = 0;
+    state_.Failures.Clear();
+    ASSERT_EQ(LoadAllDevices(state_, nullptr), 0);
+    EXPECT_EQ(state_.NonConvergedCount, 1);
+    ASSERT_EQ(state_.Failures.count, 1);
+    EXPECT_EQ(FormatConvergenceFailure(state_, document_.get(), state_.Failures.records[0]),
+              "Diode D1 failed pn junction test.\n");
+    DiodeRecord* d = Diodes()[0];
+    d->idOut = 1e-3;
+    const FailureRecord current{d, 0, 7, 1.5e-3};
+    EXPECT_EQ(FormatConvergenceFailure(state_, document_.get(), current),
+              "Diode D1 failed cdhat=1.500000e-03 id=1.000000e-03\n");
 }
 
 }  // namespace
