@@ -20,6 +20,7 @@
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "engine/convreport.h"
+#include "engine/integrate.h"
 #include "engine/newton.h"
 #include "engine/setup.h"
 #include "expr/evaluate.h"
@@ -211,6 +212,31 @@ TEST_F(DiodeLoadTest, FailedTestsAreRecordedWithTheDiodeName) {
     const FailureRecord current{d, 0, 7, 1.5e-3};
     EXPECT_EQ(FormatConvergenceFailure(state_, document_.get(), current),
               "Diode D1 failed cdhat=1.500000e-03 id=1.000000e-03\n");
+}
+
+TEST_F(DiodeLoadTest, AStepOfTheJunctionVoltageDrivesTheDepletionCharge) {
+    // Reverse biased: the depletion charge 2*CJO*VJ*(1 - sqrt(1 - v/VJ)) for M = 0.5.
+    ASSERT_EQ(OperatingPoint("T\nV1 A 0 DC -1\nD1 A 0 DM\n.MODEL DM D (IS=1E-14 CJO=1P VJ=1 M=0.5)\n.OP\n"), 0);
+    // The accepted point at -1 V becomes the history; one backward-Euler step to -2 V.
+    state_.AnalysisPhase = kPhaseTransient;
+    state_.LoadAnalysis = kLoadTransient;
+    state_.OperatingPointActive = 0;
+    state_.IterationMode = kModeFloat;
+    state_.BypassAllowed = 0;
+    ASSERT_EQ(LoadAllDevices(state_, nullptr), 0);
+    ShiftStateHistory(state_.States());
+    auto* source = static_cast<SourceRecord*>(compiled_->devices[kListSpiceSources].pool.first);
+    source->dcValue = -2.0;
+    state_.Formula.IntegrationMethod = kIntegrationTrapezoidal;
+    state_.Formula.IntegrationOrder = 1;
+    state_.Formula.TimeStep = 1e-9;
+    ASSERT_TRUE(ComputeIntegrationCoefficients(state_.Formula));
+    state_.IterationMode = kModeInitPredictor;  // a new time point
+    ASSERT_EQ(NewtonIterate(state_, nullptr, 50, state_.Options.gmin), 0);
+    auto charge = [](double v) { return 2e-12 * (1.0 - std::sqrt(1.0 - v)); };
+    const double expected = (charge(-2.0) - charge(-1.0)) / 1e-9;  // about -0.636 mA
+    EXPECT_NEAR(Diodes()[0]->id, expected, 1e-3 * std::fabs(expected));
+    EXPECT_NEAR(Diodes()[0]->cd, 1e-12 / std::sqrt(3.0), 1e-16);
 }
 
 }  // namespace
