@@ -1,0 +1,9 @@
+// The text tests need the application object (windows, clipboard, documents)
+// and the editors of text pages installed as the program installs them.
+#include "tests/support/environment.h"
+#include "text/textdoc.h"
+
+namespace {
+[[maybe_unused]] const bool txenv_registered =
+    twtest::RegisterStartup(twtest::WithApplication::Yes, {InstallTextDocuments});
+}  // namespace
