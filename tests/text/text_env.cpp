@@ -1,9 +1,10 @@
 // The text tests need the application object (windows, clipboard, documents)
-// and the editors of text pages installed as the program installs them.
+// with its colour table, and the editors of text pages installed as the program installs them.
+#include "shell/colortable.h"
 #include "tests/support/environment.h"
 #include "text/textdoc.h"
 
 namespace {
 [[maybe_unused]] const bool txenv_registered =
-    twtest::RegisterStartup(twtest::WithApplication::Yes, {InstallTextDocuments});
+    twtest::RegisterStartup(twtest::WithApplication::Yes, {InitColorTable, InstallTextDocuments});
 }  // namespace
