@@ -17,8 +17,7 @@ TEST(FindTest, WholeWordMatchesOnlyWholeNames) {
         const char* text;
         int64_t found;
     } cases[] = {
-        {"R10 1 2", -1}, {"XR1 1 2", -1}, {"R1_A 1", -1}, {"R1 1 2", 0},
-        {"C1 R1,2", 3},  {"x r1", 2},     {"R10 R1", 4},
+        {"R10 1 2", -1}, {"XR1 1 2", -1}, {"R1_A 1", -1}, {"R1 1 2", 0}, {"C1 R1,2", 3}, {"x r1", 2}, {"R10 R1", 4},
     };
     for (const Case& c : cases) EXPECT_EQ(FindMatch(c.text, "R1", 0, true), c.found) << c.text;
     EXPECT_EQ(FindMatch("R10", "r1", 0, false), 0);  // case and word ignored
