@@ -195,7 +195,7 @@ long CCTDoc::GetPageTextLength(int page) {
     const PageRecord* p = Page(page);
     if (!p) return 0;
     if (p->storedText) return static_cast<long>(std::strlen(p->storedText));
-    if (p->editor && TextEditor().HasWindow(p->editor)) return TextEditor().GetTextLength(p->editor);
+    if (p->editor) return TextEditor().GetTextLength(p->editor);  // with or without its window
     return 0;
 }
 

@@ -26,6 +26,25 @@ int64_t tb_CountLineFeeds(std::string_view s) {
 
 void tb_ReportNoMemory() { Reporter().Report(Message(kResultNoMemory)); }
 
+// Texts from Unix files and the desktop clipboard end their lines with LF
+// alone; the buffer keeps CR LF, so each bare LF gains its CR instead of
+// being blanked out (which would run every line into one).
+bool tb_HasBareLineFeed(std::string_view s) {
+    for (size_t at = s.find('\n'); at != std::string_view::npos; at = s.find('\n', at + 1))
+        if (at == 0 || s[at - 1] != '\r') return true;
+    return false;
+}
+
+std::string tb_ExpandLineFeeds(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + s.size() / 16 + 4);
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out += '\r';
+        out += s[i];
+    }
+    return out;
+}
+
 }  // namespace
 
 bool IsEditorWordChar(char c) {
@@ -56,9 +75,19 @@ bool TextBuffer::SetText(std::string_view text) {
         return false;
     }
     fresh.assign(text.data(), text.size());
+    return TakeText(std::move(fresh));
+}
+
+bool TextBuffer::TakeText(std::string&& fresh) {
     // The text ends at its first NUL, as a C string handed in would.
     if (const size_t nul = fresh.find('\0'); nul != std::string::npos) fresh.resize(nul);
-    fresh += "\r\n";
+    try {
+        if (tb_HasBareLineFeed(fresh)) fresh = tb_ExpandLineFeeds(fresh);
+        fresh += "\r\n";
+    } catch (const std::bad_alloc&) {
+        tb_ReportNoMemory();
+        return false;
+    }
     buf_.swap(fresh);
     CloseUndoGroup();
     caret_ = anchor_ = joinOffset_ = 0;
@@ -73,6 +102,12 @@ bool TextBuffer::SetText(std::string_view text) {
 bool TextBuffer::LoadText(std::string_view text) {
     if (!SetText(text)) return false;
     readOnly_ = false;  // a load ends a read-only state
+    return true;
+}
+
+bool TextBuffer::LoadText(std::string&& text) {
+    if (!TakeText(std::move(text))) return false;
+    readOnly_ = false;
     return true;
 }
 
@@ -434,6 +469,16 @@ void TextBuffer::DeleteCharRecorded(int64_t at) {
 
 void TextBuffer::ReplaceSel(std::string_view text) {
     if (readOnly_) return;
+    std::string expanded;
+    if (tb_HasBareLineFeed(text)) {
+        try {
+            expanded = tb_ExpandLineFeeds(text);
+        } catch (const std::bad_alloc&) {
+            tb_ReportNoMemory();
+            return;
+        }
+        text = expanded;
+    }
     int64_t s = 0;
     GetSel(&s, nullptr);
     // The replaced text and the new one form one entry, so Undo brings the

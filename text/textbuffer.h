@@ -6,7 +6,9 @@
 // Invariants kept by every operation:
 // - the text is `Length()` bytes followed by a CR LF sentinel and a NUL, so a
 //   scan for the next CR never runs off the end;
-// - a CR without its LF or an LF without its CR is replaced by a blank;
+// - an LF without its CR in a loaded or inserted text gets its CR (Unix files
+//   and the desktop clipboard end lines with LF alone); any other CR without
+//   its LF, or LF without its CR, is replaced by a blank;
 // - offsets and line numbers count from 0; the line count is LF bytes plus one.
 #pragma once
 
@@ -85,6 +87,9 @@ public:
     bool SetText(std::string_view text);
     // Takes a loaded text the same way, including a read-only state ending.
     bool LoadText(std::string_view text);
+    // The same, taking over the block of a text read whole (no second copy
+    // of a long file).
+    bool LoadText(std::string&& text);
     // Appends CR LF (unrecorded) when the text is longer than 2 bytes and its
     // last line is not empty.
     void EnsureFinalNewline();
@@ -185,6 +190,7 @@ public:
     void DiscardUndo() { undo_.reset(); }
 
 private:
+    bool TakeText(std::string&& fresh);
     int ApplyNothing();
     bool Reserve(int64_t extra);
     // Raw edits: no undo, no notification.

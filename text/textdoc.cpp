@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -72,7 +73,7 @@ CTxtEditWnd* CTxtDoc::Editor() const {
     return p ? p->editor : nullptr;
 }
 
-int ReadTextTrailer(CCTDoc* document, CTxtEditWnd* editor, std::string_view bytes) {
+int ReadTextTrailer(CCTDoc* document, CTxtEditWnd* editor, std::string&& bytes) {
     if (!editor) return kResultNotBuilt;
     size_t textLength = bytes.size();
     if (document && document->Kind() == kDocText) {
@@ -91,7 +92,8 @@ int ReadTextTrailer(CCTDoc* document, CTxtEditWnd* editor, std::string_view byte
         editor->SetColors(td_RowRgb(document->textPageFont.color), td_RowRgb(document->textCommentColor.color),
                           td_RowRgb(document->textBackgroundColor.color));
     }
-    return editor->Buffer().LoadText(bytes.substr(0, textLength)) ? 0 : kResultNoMemory;
+    bytes.resize(textLength);
+    return editor->Buffer().LoadText(std::move(bytes)) ? 0 : kResultNoMemory;
 }
 
 int CTxtDoc::LoadTextFile() {
@@ -105,6 +107,8 @@ int CTxtDoc::LoadTextFile() {
         const long size = std::ftell(f);
         std::rewind(f);
         try {
+            // Room for the editor's line-end sentinel, so the block is taken over as it is.
+            bytes.reserve(static_cast<size_t>(std::max(size, 0L)) + 3);
             if (size > 0) bytes.resize(static_cast<size_t>(size));
         } catch (const std::bad_alloc&) {
             code = kResultNoMemory;
@@ -118,7 +122,7 @@ int CTxtDoc::LoadTextFile() {
     std::fclose(f);
     // A text that could not be read whole is never shown: saving it would
     // cut the file short.
-    if (!code) code = ReadTextTrailer(this, editor, bytes);
+    if (!code) code = ReadTextTrailer(this, editor, std::move(bytes));
     if (code == kResultNoMemory) {
         Reporter().Report(Message(kResultNoMemory));
         return kResultNoMemory;

@@ -6,7 +6,7 @@
 #pragma once
 
 #include <memory>
-#include <string_view>
+#include <string>
 
 #include "document/ctdoc.h"
 
@@ -38,7 +38,7 @@ public:
 // Loads bytes into a document's editor: for a text document the trailer is
 // taken off and applied to the document. 0, or 15002 (reported) when the
 // memory cannot be had; the editor is then left as it was.
-int ReadTextTrailer(CCTDoc* document, CTxtEditWnd* editor, std::string_view bytes);
+int ReadTextTrailer(CCTDoc* document, CTxtEditWnd* editor, std::string&& bytes);
 
 // Writes the text page and its trailer through a temporary file that replaces
 // `path` only when every byte and the close succeeded. 0, 15002 when the

@@ -87,14 +87,21 @@ TEST(TextBufferTest, CharAndLineQueriesCheckTheirRange) {
     EXPECT_STREQ(small, "");
 }
 
-TEST(TextBufferTest, LoneLineEndBytesBecomeBlanks) {
+TEST(TextBufferTest, LineEndsAreKeptAsCrLf) {
     TextBuffer b;
-    b.SetText("a\rb\nc\r\n");
-    EXPECT_EQ(TbText(b), "a b c\r\n");
-    EXPECT_EQ(b.GetLineCount(), 2);
+    b.SetText("a\rb\nc\r\n");  // a lone CR is blanked; an LF alone gains its CR
+    EXPECT_EQ(TbText(b), "a b\r\nc\r\n");
+    EXPECT_EQ(b.GetLineCount(), 3);
     b.SetSel(1, 1);
     b.ReplaceSel("x\ny");
-    EXPECT_EQ(TbText(b), "ax y b c\r\n");
+    EXPECT_EQ(TbText(b), "ax\r\ny b\r\nc\r\n");
+    b.Undo();
+    EXPECT_EQ(TbText(b), "a b\r\nc\r\n");
+    // Deleting half of a line end leaves no lone byte behind.
+    b.SetSel(4, 6);
+    b.ReplaceSel("");
+    EXPECT_EQ(TbText(b), "a b \r\n");
+    EXPECT_EQ(b.GetLineCount(), 2);
 }
 
 TEST(TextBufferTest, PasteOverSelectionIsOneUndoStep) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/dialect.h"
+#include "core/textfile.h"
 #include "shell/colortable.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
@@ -129,6 +130,40 @@ TEST(TextTrailerTest, FormatsLinesInTheirFixedOrder) {
     EXPECT_EQ(length, 3u);
     EXPECT_EQ(t.face.value_or(""), "Courier New");
     EXPECT_EQ(t.commentColor.value_or(0), 0x8000u);
+}
+
+}  // namespace
+
+namespace {
+
+// The compiler's reader takes a text page from its editor: the text alone,
+// not the editor's line-end sentinel.
+TEST(TextPageSourceTest, ReadersSeeTheEditorTextWithoutItsSentinel) {
+    InstallDocumentTextSource();
+    CTxtDoc doc;
+    ASSERT_NE(doc.Editor(), nullptr);
+    doc.Editor()->Buffer().SetText("R1 1 0 1k\r\n.END");
+    TextFile reader;
+    ASSERT_TRUE(reader.OpenDocument(&doc, doc.GetTextPageIndex(), 0, 0));
+    char line[64];
+    ASSERT_EQ(reader.ReadRawLine(line, sizeof line), 0);
+    EXPECT_STREQ(line, "R1 1 0 1k");
+    ASSERT_EQ(reader.ReadRawLine(line, sizeof line), 0);
+    EXPECT_STREQ(line, ".END");
+    EXPECT_NE(reader.ReadRawLine(line, sizeof line), 0);  // no extra empty line
+    EXPECT_EQ(reader.pageLineCount, 2);
+    reader.Close();
+}
+
+// An empty report opens no window; a report that could not be written whole
+// says so.
+TEST(CloseAndShowTest, EmptyReportShowsNothing) {
+    twtest::TempDir dir{"cas_test"};
+    TextFile report;
+    ASSERT_EQ(report.CreateText((dir.Path() + "/empty.out").c_str()), 0);
+    EXPECT_EQ(CloseAndShow(report, false, true), nullptr);
+    TextFile closed;
+    EXPECT_EQ(CloseAndShow(closed, false, true), nullptr);
 }
 
 }  // namespace
