@@ -38,6 +38,7 @@
 #include "expr/startup.h"
 #include "ibis/settings.h"
 #include "models/libindex.h"
+#include "text/textdoc.h"
 #include "models/messages.h"
 #include "models/startup.h"
 #include "platform/app.h"
@@ -100,6 +101,7 @@ void main_InstallServices() {
     RegisterModelMessages();
     InstallModelLibraryServices();
     InstallCircuitDocument();
+    InstallTextDocuments();
     RegisterCompilerMessages();
     RegisterEngineMessages();
     RegisterDeviceMessages();

@@ -195,7 +195,7 @@ long CCTDoc::GetPageTextLength(int page) {
     const PageRecord* p = Page(page);
     if (!p) return 0;
     if (p->storedText) return static_cast<long>(std::strlen(p->storedText));
-    if (p->editor && TextEditor().HasWindow(p->editor)) return TextEditor().GetTextLength(p->editor);
+    if (p->editor) return TextEditor().GetTextLength(p->editor);  // with or without its window
     return 0;
 }
 
@@ -464,17 +464,19 @@ public:
         const PageRecord* p = doc ? doc->Page(page) : nullptr;
         if (!p || !out || p->kind == kPageSchematic) return false;
         *out = PageText();
-        if (p->editor) {
+        if (p->editor && !p->storedText) {
+            // The editor's buffer runs on past the text (its line-end sentinel).
             out->text = TextEditor().GetTextBuffer(p->editor);
             out->editor = p->editor;
+            out->length = out->text ? TextEditor().GetTextLength(p->editor) : 0;
         } else {
             out->text = p->storedText ? p->storedText : "";
+            out->length = static_cast<long>(std::strlen(out->text));
         }
         if (!out->text) out->text = "";
-        out->length = static_cast<long>(std::strlen(out->text));
         int lines = 1;
-        for (const char* c = out->text; *c; ++c)
-            if (*c == '\n') ++lines;
+        for (long i = 0; i < out->length; ++i)
+            if (out->text[i] == '\n') ++lines;
         out->lineCount = lines;
         return true;
     }

@@ -308,6 +308,19 @@ void Application::PostKeyDown(Window* target, int code, unsigned modifiers) {
     QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, qtKey, mods, text));
 }
 
+void Application::PostText(Window* target, const std::string& text) {
+    std::weak_ptr<Window*> alive = app_TargetToken(target);
+    auto p = alive.lock();
+    if (!p) return;
+    QWidget* widget = WidgetOf(**p);
+    if (!widget) return;
+    for (unsigned char c : text) {
+        const QString typed(QChar(static_cast<char16_t>(c)));
+        QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed));
+        QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, typed));
+    }
+}
+
 void Application::PostMouse(Window* target, MouseEventKind kind, MouseButton button, Point p, unsigned keyFlags,
                             int wheelDelta) {
     std::weak_ptr<Window*> alive = app_TargetToken(target);

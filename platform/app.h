@@ -125,6 +125,9 @@ public:
     void PostClose(Window* target);
     // Posts a key-down (and the matching key-up) to a window (null: main).
     void PostKeyDown(Window* target, int key, unsigned modifiers = ModNone);
+    // Posts typed text to a window (null: main): each byte arrives as its
+    // character (OnChar), as a keyboard would deliver it, without a key code.
+    void PostText(Window* target, const std::string& text);
 
     // Posts a mouse event to a window (null: main) at a client point, as the
     // demo player replays recorded input. `keyFlags` are MouseKeyFlag bits:

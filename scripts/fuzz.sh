@@ -22,7 +22,7 @@ declare -A max_len=(
   [sectionfile]=16384 [settings]=8192 [expression]=512 [modelstmt]=4096 [binlib]=16384
   [circuit]=16384 [defines]=1024 [options]=1024 [statement]=2048 [stimulus]=1024 [devexpr]=512
   [analysisstmt]=4096
-  [spicetext]=8192 [libindex]=8192 [compile]=8192 [modeltemp]=4096
+  [spicetext]=8192 [libindex]=8192 [compile]=8192 [modeltemp]=4096 [texttrailer]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

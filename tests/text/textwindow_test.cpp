@@ -1,0 +1,75 @@
+// Text documents in windows: opening a file, and a report shown (and shown
+// again) through CloseAndShow.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "core/textfile.h"
+#include "platform/app.h"
+#include "platform/frame.h"
+#include "tests/support/tempdir.h"
+#include "tests/support/test_reporter.h"
+#include "text/editwnd.h"
+#include "text/textdoc.h"
+
+namespace {
+
+class TextWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app_ = platform::Application::Instance();
+        ASSERT_TRUE(host_.Create("Tarnwick", platform::Rect{0, 0, 800, 600}));
+        app_->SetMainWindow(&host_);
+        host_.Show(platform::show::Normal);
+    }
+    void TearDown() override {
+        CloseAllDocuments();
+        app_->PumpEvents();
+        host_.Destroy();
+        app_->SetMainWindow(nullptr);
+    }
+    platform::Application* app_ = nullptr;
+    platform::MainFrame host_;
+    twtest::TempDir dir_{"txw_test"};
+};
+
+TEST_F(TextWindowTest, OpenedFileShowsInItsEditorWindow) {
+    const std::string path = dir_.Path() + "/deck.ckt";
+    std::ofstream(path, std::ios::binary) << "T\r\nR1 1 0 1k\r\n;$SpiceType=PSPICE\r\n";
+    int code = -1;
+    CTxtDoc* doc = OpenTextFile(path.c_str(), 0, &code);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(code, 0);
+    ASSERT_NE(doc->Editor(), nullptr);
+    EXPECT_TRUE(doc->Editor()->Exists());
+    EXPECT_EQ(std::string(doc->Editor()->Buffer().Text()), "T\r\nR1 1 0 1k\r\n");
+    EXPECT_EQ(doc->dialect, kSpiceDialectPSpice);
+    EXPECT_EQ(doc->untitled, 0);
+    // Typing marks the document changed; opening the path again finds it.
+    doc->Editor()->Buffer().TypeChar('x');
+    EXPECT_TRUE(doc->IsDirty());
+    EXPECT_EQ(OpenTextFile(path.c_str(), 0, &code), doc);
+
+    int missing = 0;
+    ScopedTestReporter quiet;
+    EXPECT_EQ(OpenTextFile((dir_.Path() + "/none.ckt").c_str(), kOpenTextNoReport, &missing), nullptr);
+    EXPECT_EQ(missing, 15022);
+}
+
+TEST_F(TextWindowTest, ReportShownTwiceReusesItsWindow) {
+    const std::string path = dir_.Path() + "/report.out";
+    TextFile first;
+    ASSERT_EQ(first.CreateText(path.c_str()), 0);
+    first.PutText("first run\n");
+    auto* doc = dynamic_cast<CTxtDoc*>(CloseAndShow(first, false, true));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(std::string(doc->Editor()->Buffer().Text()), "first run\r\n");
+    TextFile second;
+    ASSERT_EQ(second.CreateText(path.c_str()), 0);
+    second.PutText("second run\n");
+    EXPECT_EQ(CloseAndShow(second, true, true), doc);
+    EXPECT_EQ(std::string(doc->Editor()->Buffer().Text()), "second run\r\n");
+}
+
+}  // namespace
