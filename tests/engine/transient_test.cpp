@@ -403,6 +403,27 @@ TEST_F(TransientTest, GminSteppingIsAnnouncedOnlyWhenItRuns) {
     }
 }
 
+TEST_F(TransientTest, ConvergenceAssistRestartsTwiceThenStartsFromZero) {
+    Prefs().convergenceAssist = 1;
+    Prefs().gminStepping = 0;
+    Compile("Divider\nV1 1 0 10\nR1 1 2 1K\nR2 2 0 1K\nC1 2 0 1N\n.END\n");
+    InstallDeviceKindLoads(kRowDiodes, &stubborn_);
+    host_.probeNode = 2;
+    const double gmin = state_.Options.gmin;
+    ASSERT_EQ(RunTransient(state_, *run_, TransientLimits{}, host_), 0);
+    for (const char* line : {"Phase 0: Operating point", "Phase 1: Operating point", "Phase 2: Operating point",
+                             "Phase 3: Operating point failed. Trying transient analysis with zero initial"})
+        EXPECT_EQ(LogLines(line).size(), 1u) << line;
+    EXPECT_EQ(run_->RelaxLevel, 2);
+    EXPECT_EQ(state_.Options.itl1, 250);
+    EXPECT_EQ(state_.Options.gmin, 1e-9);
+    EXPECT_NE(gmin, 1e-9);
+    // The time loop then charged the capacitor from zero towards 5 V.
+    ASSERT_FALSE(host_.times.empty());
+    EXPECT_NEAR(host_.times.back(), 1e-6, 1e-15);
+    EXPECT_NEAR(host_.values.back(), 5.0 * (1.0 - std::exp(-1e-6 / 500e-9)), 5e-3);
+}
+
 TEST_F(TransientTest, OperatingPointOnlyStoresTwoPointsAtTheStart) {
     Compile("Divider\nV1 1 0 10\nR1 1 2 1K\nR2 2 0 1K\nC1 2 0 1N\n.END\n");
     host_.probeNode = 2;
@@ -433,6 +454,28 @@ TEST_F(TransientTest, CircuitWithoutStorageStepsAtThePointSpacing) {
     }
     EXPECT_NEAR(host_.times[1], 0.2e-9, 1e-18);
     EXPECT_GE(atSpacing, 47);
+}
+
+TEST_F(TransientTest, RetraceRunsContinueWhereThePreviousEnded) {
+    // Time constant 1 us: each run of 1 us carries the charge on to the next.
+    Compile("RC step\nV1 1 0 1\nR1 1 2 1K\nC1 2 0 1N\n.END\n");
+    host_.probeNode = 2;
+    TransientLimits limits;
+    limits.maxTimeStep = 10e-9;
+    limits.stateVariables = kStatesRetrace;
+    limits.optionFlags = 0;
+    for (int k = 0; k < 3; ++k) {
+        host_.times.clear();
+        host_.values.clear();
+        ASSERT_EQ(RunTransient(state_, *run_, limits, host_), 0) << k;
+        ASSERT_FALSE(host_.times.empty());
+        EXPECT_GE(host_.times.front(), k * 1e-6) << k;
+        EXPECT_LT(host_.times.front(), k * 1e-6 + 1e-8) << k;
+        EXPECT_NEAR(host_.times.back(), (k + 1) * 1e-6, 1e-14) << k;
+        for (size_t i = 0; i < host_.times.size(); ++i)
+            ASSERT_NEAR(host_.values[i], 1.0 - std::exp(-host_.times[i] / 1e-6), 1e-3) << k << " " << i;
+    }
+    EXPECT_EQ(run_->RunCount, 3);
 }
 
 TEST_F(TransientTest, StepTooSmallEndsTheRun) {
