@@ -231,14 +231,18 @@ int tr_PulseBreakpoints(SimulatorState& state, TransientRun& run, TransientHost&
         if (!host.Confirm(kMsgManyPulsePeriods, run.TimeRange / period)) return kResultStopped;
     }
     const double corners[7] = {v[0], v[1], v[2], v[2] + v[3], v[2] + v[3] + v[5], v[2] + v[3] + v[5] + v[4], period};
+    // Corners of periods shorter than the merge window cannot be told apart:
+    // such a pulse marks its first period only (later periods would merely
+    // crawl along in sub-tick increments, for ever when the period vanishes
+    // against the start time).
+    const bool repeats = period >= kMergeTicks * state.Tick;
     double start = 0.0;
     uint32_t lastTick = 0;
     do {
         host.PollRunKeys(state, 6);
         if (state.LastRunKey == 27) return kResultStopped;
         if (int result = AddPulseCorners(run.Breakpoints, state.Tick, corners, start, 0, 0, lastTick)) return result;
-        // A period that cannot advance the corners would repeat them forever.
-    } while (lastTick <= kEndTick && period > 0.0);
+    } while (lastTick <= kEndTick && repeats);
     return kOk;
 }
 

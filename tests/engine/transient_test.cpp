@@ -184,8 +184,9 @@ public:
     void ReportRunError(int messageId, double) override { errors.push_back(messageId); }
     bool Confirm(int messageId, double) override {
         questions.push_back(messageId);
-        return true;
+        return answer;
     }
+    bool answer = true;
     int32_t probeNode = 0;
     std::vector<double> times;
     std::vector<double> values;
@@ -521,6 +522,35 @@ TEST_F(TransientTest, IllegalTimeRangeIsReported) {
     InstallTimeSources(nullptr);
     Compile("Pulse\nV1 1 0 PULSE(0 1)\nR1 1 0 1K\n.END\n");
     EXPECT_EQ(RunTransient(state_, *run_, TransientLimits{}, host_), 15090);
+}
+
+TEST_F(TransientTest, RunsOfTooManyStepsOrPeriodsAskFirst) {
+    Compile("Pulse\nV1 1 0 PULSE(0 1 0 0 0 0 1E-30)\nR1 1 2 1K\nC1 2 0 1P\n.END\n");
+    // 1e30 steps: declined, nothing runs.
+    host_.answer = false;
+    TransientLimits limits;
+    limits.tmax = 1.0;
+    limits.maxTimeStep = 1e-30;
+    EXPECT_EQ(RunTransient(state_, *run_, limits, host_), 15056);
+    EXPECT_EQ(host_.questions, (std::vector<int>{13546}));
+    EXPECT_TRUE(host_.times.empty());
+    EXPECT_EQ(sources_.evaluations, 0);
+
+    // A pulse of 1e24 periods: asked once; with Yes its corners still end
+    // (one period's worth: shorter periods cannot be told apart in ticks).
+    host_.questions.clear();
+    host_.answer = true;
+    state_.Tick = 1e-15;
+    run_->Tmax = run_->TimeRange = 1e-6;
+    run_->PointSpacing = 20e-9;
+    EXPECT_EQ(SetupTransientBreakpoints(state_, *run_, host_), 0);
+    EXPECT_EQ(host_.questions, (std::vector<int>{13544}));
+    // (breakpoints at the start tick are never merged: the start and four corners)
+    EXPECT_EQ(Times(run_->Breakpoints), (std::vector<uint32_t>{0, 0, 0, 0, 0, kEndTick}));
+    // Declined: the run stops without a message.
+    host_.answer = false;
+    EXPECT_EQ(SetupTransientBreakpoints(state_, *run_, host_), 15056);
+    EXPECT_TRUE(host_.errors.empty());
 }
 
 TEST(TimePointHistoryTest, SizedFromTheRunRangeAndGrows) {
