@@ -416,9 +416,13 @@ int tr_OperatingPoint(SimulatorState& state, TransientRun& run, TransientHost& h
     return result;
 }
 
+// The step the charges allow. An estimate that is not a number (a charge
+// that overflowed) would be taken for an acceptance and then carry the time
+// itself off to NaN: it asks for a much shorter step instead.
 double tr_TruncationStep(SimulatorState& state) {
-    return TruncationTimeStep(state.Formula, state.Options, state.States(),
-                              state.SimpleStateSlots / kStateSlotsPerBlock, state.MaxTimeStep, true);
+    const double step = TruncationTimeStep(state.Formula, state.Options, state.States(),
+                                           state.SimpleStateSlots / kStateSlotsPerBlock, state.MaxTimeStep, true);
+    return std::isfinite(step) ? step : 0.125 * state.Formula.TimeStep;
 }
 
 // A device's growth limit is a factor above 1 of the present step; the value
@@ -467,7 +471,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
             if (keepTimes && analogPoint) {
                 if (int result = NoteTimePoint(run, state.Time)) return result;
             }
-            const bool last = !(!list.Empty() && state.CurrentTick + 1 < kEndTick);
+            const bool last = !(!list.Empty() && state.CurrentTick < kEndTick - 1);
             if (!(run.AcceptedPoints <= 0 && state.UseInitialConditions) && (analogPoint || last)) {
                 if (int result = host.AcceptTimePoint(state, run)) return result;
             }
@@ -486,7 +490,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
                 if (analogPoint) f.IntegrationOrder = 1;
                 const uint32_t passed = list.Head()->time;
                 while (!list.Empty() && list.Head()->time == passed) list.RemoveFirst();
-                if (list.Empty() || state.CurrentTick + 1 >= kEndTick) return kOk;
+                if (list.Empty() || state.CurrentTick >= kEndTick - 1) return kOk;
                 if (!(run.AcceptedPoints == 0 && run.StateVariablesMode == kStatesRead)) {
                     if (analogPoint && list.Head()->kind == kBreakAnalog) {
                         // The step after a corner starts small so that the
@@ -700,7 +704,9 @@ int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits
     } else if (run.StateVariablesMode != kStatesLeave) {
         run.RunCount = 0;
     }
-    if (!(tmax > 0.0 && tmin >= 0.0 && tmin < tmax) || !std::isfinite(tmax)) {
+    // Tested for numbers first: an ordered comparison with NaN raises the
+    // invalid-operation flag, which the next load would report as its own fault.
+    if (!std::isfinite(tmax) || !std::isfinite(tmin) || !(tmax > 0.0 && tmin >= 0.0 && tmin < tmax)) {
         host.ReportRunError(kMsgIllegalTimeRange, 0.0);
         return kResultShown;
     }
@@ -713,8 +719,10 @@ int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits
 
     run.TimeRange = tmax - tmin;
     run.PointCount = std::max(limits.points, 2);
-    double maxStep = limits.maxTimeStep > 0.0 ? limits.maxTimeStep : 0.0;
-    if (limits.optionMaxTimeStep > 0.0 && (maxStep == 0.0 || limits.optionMaxTimeStep < maxStep))
+    // A step that is not a positive number counts as not given.
+    auto given = [](double step) { return std::isfinite(step) && step > 0.0; };
+    double maxStep = given(limits.maxTimeStep) ? limits.maxTimeStep : 0.0;
+    if (given(limits.optionMaxTimeStep) && (maxStep == 0.0 || limits.optionMaxTimeStep < maxStep))
         maxStep = limits.optionMaxTimeStep;
     if (maxStep == 0.0) maxStep = 0.02 * run.TimeRange;
     state.MaxTimeStep = maxStep;

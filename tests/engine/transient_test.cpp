@@ -524,6 +524,17 @@ TEST_F(TransientTest, IllegalTimeRangeIsReported) {
     EXPECT_EQ(RunTransient(state_, *run_, TransientLimits{}, host_), 15090);
 }
 
+TEST_F(TransientTest, MaximumStepsThatAreNoNumbersCountAsNotGiven) {
+    Compile("RC\nV1 1 0 1\nR1 1 2 1K\nC1 2 0 100P\n.END\n");
+    TransientLimits limits;
+    limits.maxTimeStep = std::numeric_limits<double>::infinity();
+    limits.optionMaxTimeStep = std::nan("");
+    ASSERT_EQ(RunTransient(state_, *run_, limits, host_), 0);
+    EXPECT_NEAR(state_.MaxTimeStep, 20e-9, 1e-20);
+    ASSERT_FALSE(host_.times.empty());
+    EXPECT_NEAR(host_.times.back(), 1e-6, 1e-15);
+}
+
 TEST_F(TransientTest, RunsOfTooManyStepsOrPeriodsAskFirst) {
     Compile("Pulse\nV1 1 0 PULSE(0 1 0 0 0 0 1E-30)\nR1 1 2 1K\nC1 2 0 1P\n.END\n");
     // 1e30 steps: declined, nothing runs.
