@@ -1,6 +1,7 @@
 #include "engine/messages.h"
 
 #include "core/messages.h"
+#include "engine/transient.h"
 
 static const MessageRow kEngineMessageRows[] = {
     {13542, "%EInternal time step too small in transient analysis."},
@@ -11,4 +12,5 @@ static const MessageRow kEngineMessageRows[] = {
 
 void RegisterEngineMessages() {
     RegisterMessages(kEngineMessageRows, static_cast<int>(sizeof kEngineMessageRows / sizeof kEngineMessageRows[0]));
+    RegisterTransientMessages();
 }

@@ -7,7 +7,7 @@
 #include "core/messages.h"
 
 TEST(EngineMessagesTest, ReturnedCodesHaveTheirTexts) {
-    for (int id : {13542, 14190, 15051, 10836, 15002}) {
+    for (int id : {13542, 14190, 15051, 10836, 15002, 13545}) {
         const char* text = GetMessageText(id);
         ASSERT_NE(text, nullptr) << id;
         EXPECT_EQ(std::string(text).rfind("%E", 0), 0u) << id;

@@ -1,0 +1,94 @@
+// A transient run of an arbitrary SPICE text, as far as the engine's own
+// element loads reach: the breakpoints of its sources, the operating point
+// with its fall-backs, and the time loop from 0 to 1 us. A run ends with a
+// result code, never a hang: the keyboard poll presses Esc after a bound on
+// iterations, and the stored points are counted against the run's own limit.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "compiler/compiled.h"
+#include "compiler/defines.h"
+#include "compiler/driver.h"
+#include "compiler/options.h"
+#include "compiler/spicereader.h"
+#include "compiler/support.h"
+#include "core/paths.h"
+#include "core/result.h"
+#include "document/ctdoc.h"
+#include "document/spicedoc.h"
+#include "engine/setup.h"
+#include "engine/transient.h"
+#include "expr/runstate.h"
+#include "fuzz/fuzz_support.h"
+#include "shell/document.h"
+
+namespace {
+
+class BoundedHost : public TransientHost {
+public:
+    void PollRunKeys(SimulatorState& state, int) override {
+        if (++polls > 20000) state.LastRunKey = 27;
+    }
+    void ShowStatus(const char*) override {}
+    bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
+    int SettleDigital(SimulatorState&) override { return kResultNotBuilt; }
+    int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
+        changed = false;
+        return kResultNotBuilt;
+    }
+    int AcceptTimePoint(SimulatorState& state, TransientRun& run) override {
+        // Points are stored in time order, inside the run's range.
+        if (state.Time < last || state.Time < run.Tmin || state.Time > run.Tmax * (1 + 1e-9)) __builtin_trap();
+        last = state.Time;
+        return ++points > 100000 ? int{kResultStopped} : int{kOk};
+    }
+    void ReportRunError(int, double) override {}
+    bool Confirm(int, double) override { return false; }
+    long polls = 0;
+    long points = 0;
+    double last = 0.0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::StartTextCompiles("* master\n.MODEL RLIB RES (R=2)\n");
+    if (size > 4096) return 0;
+    const std::string text = fuzz::AsText(data, size);
+    const std::string path = fuzz::ScratchDir() + "/deck.ckt";
+    std::unique_ptr<CCTDoc> document = MakeSpiceTextDocument(path.c_str(), text.c_str());
+    if (!document) return 0;
+    SetAnalysisKind(0);
+    if (RunCircuitCompiler(document.get(), 1) == 0) {
+        CompiledCircuit* compiled = FindCompiledCircuit(document.get());
+        if (!compiled) __builtin_trap();
+        // The set-up at temperature is not part of this run: factors of 1.
+        for (PoolItem* item = compiled->devices[kListResistors].pool.first; item; item = item->next)
+            static_cast<ResistorRecord*>(item)->temperatureFactor = 1.0;
+        for (PoolItem* item = compiled->devices[kListCapacitors].pool.first; item; item = item->next)
+            static_cast<CapacitorRecord*>(item)->temperatureFactor = 1.0;
+        for (PoolItem* item = compiled->devices[kListInductors].pool.first; item; item = item->next)
+            static_cast<InductorRecord*>(item)->temperatureFactor = 1.0;
+        SimulatorState state;
+        if (AttachCircuit(state, compiled, *GetCircuitOptions(document.get())) == 0) {
+            TransientRun run;
+            BoundedHost host;
+            TransientLimits limits;
+            limits.optionFlags = size % 2 ? 0x78 : 0;
+            RunTransient(state, run, limits, host);
+        }
+        ReleaseCompiledCircuit(state, document.get());
+    }
+    ClearCompileArrays(document.get(), kClearAllCompileArrays);
+    ReleaseSpiceReader(document.get());
+    ReleaseCompiledCircuit(document.get());
+    ReleaseDefineTable(document.get());
+    CurrentRunContext().circuitDocument = nullptr;
+    document.reset();
+    SetAnalysisKind(-1);
+    ClearDotPaths();
+    ClearCompileErrorLocation();
+    ClearPendingMessage();
+    return 0;
+}
