@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/globalsettings.h"
+#include "analysis/messages.h"
 #include "compiler/analysisstmts.h"
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
@@ -105,6 +107,8 @@ void main_InstallServices() {
     RegisterDeviceMessages();
     InstallDeviceLoads();
     InstallCompilerServices();
+    RegisterAnalysisMessages();
+    InstallGlobalSettingsSection();
     InstallDocumentFileOpener();
     main_opener.Wrap(&DocumentOpener());
     InstallDocumentOpener(&main_opener);
