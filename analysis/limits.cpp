@@ -145,7 +145,7 @@ std::string NodeNamePicker::Next() {
         }
         const std::string& name = names_[static_cast<size_t>(node)];
         const bool named = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
-        if (named || !firstPass_) {
+        if (named == firstPass_) {
             ++counter_;
             return named ? name : std::to_string(node + 1);
         }

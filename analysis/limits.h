@@ -35,9 +35,8 @@ void ClearLimitTexts(AnalysisKindSettings& settings, int kind);
 
 // The node names offered to the default Y expressions of the curve rows, in
 // node-number order: first the nodes whose name does not begin with a digit
-// (when a node has several, the last entered wins), then, wrapping around,
-// every node again, those without such a name under their number. `step` 2
-// offers each node twice.
+// (when a node has several, the last entered wins), then the nodes without
+// such a name, under their number. `step` 2 offers each node twice.
 class NodeNamePicker {
 public:
     // names[i] holds the name of node i + 1 ("" for none).
