@@ -660,6 +660,30 @@ void NumericOutput::WriteMessage(const std::string& caption, const std::string& 
     messagesWritten = true;
 }
 
+bool NumericOutput::Switch(int which) const {
+    return settings && which >= 0 && which < 7 && settings->numOutWrite[which] != 0;
+}
+
+void NumericOutput::WriteHeaderOnce() {
+    if (headerWritten || !IsOpen()) return;
+    headerWritten = true;
+    std::string templates[3];
+    for (int i = 0; i < 3; ++i) templates[i] = settings ? no_Text(settings->numOutHeaders[i]) : "";
+    WriteTitleBlock(templates);
+    if (Error()) {
+        curveOutputWanted = false;
+        return;
+    }
+    if (settings && Switch(kIncludeAnalysisLimits)) WriteLimitsHeader(*settings, kind);
+}
+
+void NumericOutput::WriteRunHeader(int run, const std::string& caption) {
+    if (run <= 1) WriteHeaderOnce();
+    if (run >= 1 &&
+        (Switch(kIncludeWaveformValues) || Switch(kIncludeModelParameters) || Switch(kIncludeOperatingPoint)))
+        WriteCaptionBox(caption);
+}
+
 void SetRoutedNumericOutput(NumericOutput* output) { no_routed = output; }
 NumericOutput* RoutedNumericOutput() { return no_routed; }
 
@@ -668,6 +692,7 @@ bool RouteMessageToNumericOutput(const char* caption, const char* text) {
     if (!out) return false;
     const bool wasOpen = out->IsOpen();
     if (!wasOpen && out->Reopen()) return false;
+    out->WriteHeaderOnce();
     out->WriteMessage(no_Text(caption), no_Text(text));
     if (!wasOpen) out->Close();
     return true;

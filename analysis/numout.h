@@ -181,6 +181,19 @@ public:
     // A routed message: "<caption> <text>".
     void WriteMessage(const std::string& caption, const std::string& text);
 
+    // The analysis the file reports on: its kind and limits (null: none), read
+    // by the header and the switches.
+    const AnalysisKindSettings* settings = nullptr;
+    int kind = 0;
+    bool Switch(int which) const;
+    // Once per analysis: the title block of the kind's three header texts and,
+    // with IncludeAnalysisLimits, the limits header.
+    void WriteHeaderOnce();
+    // The header, then the caption box of run `run` (from 1; 0 writes no
+    // caption) when any of the waveform, model or operating-point switches is
+    // on.
+    void WriteRunHeader(int run, const std::string& caption);
+
     void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 private:

@@ -22,6 +22,7 @@
 #include "engine/setup.h"
 #include "expr/runstate.h"
 #include "shell/document.h"
+#include "shell/preferences.h"
 
 namespace {
 
@@ -120,7 +121,12 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
         const int delimiter = settings ? settings->kinds[kind].numOutDelimiter : 0;
         open.numericOutput.delimiter = delimiter ? static_cast<char>(delimiter) : ' ';
         const bool wanted = settings && settings->kinds[kind].numOutWrite[kIncludeNumericOutput];
+        open.numericOutput.settings = settings ? &settings->kinds[kind] : nullptr;
+        open.numericOutput.kind = kind;
+        open.numericOutput.valueFormat = Prefs().operatingPointFormat;
         err = open.numericOutput.Begin(wanted);
+        // Messages of the analysis go into its numeric output from now on.
+        if (!err) SetRoutedNumericOutput(&open.numericOutput);
     }
     if (!err) {
         TemperatureSetup setup = MakeTemperatureSetup(document);

@@ -54,6 +54,7 @@ TEST_F(NumericOutputFile, IsCreatedOnlyWhenWantedAndAnEmptyOneIsRemoved) {
 
 TEST_F(NumericOutputFile, AMessageRoutedAfterTheRunClosedTheFileIsAppended) {
     ASSERT_EQ(out_.Begin(true), 0);
+    out_.headerWritten = true;
     out_.Printf("run 1\n");
     out_.Close();
     SetRoutedNumericOutput(&out_);

@@ -158,3 +158,25 @@ TEST_F(AnalysisStart, AnAnalysisInPlaceOpensNoWindowAndSetsItsAnalysisValue) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AnalysisStart, AMessageOfAnAnalysisWithoutNumericOutputCreatesTheFileWithItsHeader) {
+    CCTDoc* doc = Load("deck\nV1 IN 0 1\nR1 IN 0 1k\n.END\n", false);
+    AnalysisKindSettings& tran = CircuitAnalysisSettings(doc)->kinds[0];
+    tran.numOutWrite[kIncludeAnalysisLimits] = 1;
+    SetString(&tran.numOutHeaders[1], "Amplifier");
+    ASSERT_EQ(RunAnalysis(doc, 0), 0) << LastMessageText();
+    const std::string output = dir_.File("amp.TNO");
+    EXPECT_NE(CheckFileExists(output.c_str()), 0);
+    ASSERT_TRUE(RouteMessageToNumericOutput("Warning:", "R1 is hot"));
+    const std::string text = twtest::ReadWholeFile(output);
+    EXPECT_EQ(text.rfind(std::string(80, '*') + "\r\n*** Amplifier", 0), 0u) << text;
+    EXPECT_NE(text.find("\r\nLimits\r\n======\r\nTime Range           1u\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Warning: R1 is hot\r\n"), std::string::npos);
+    ExitAnalysis(doc, false);
+    EXPECT_EQ(CheckFileExists(output.c_str()), 0);
+    EXPECT_FALSE(RouteMessageToNumericOutput("Warning:", "after the end"));
+}
+
+}  // namespace
