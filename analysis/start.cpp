@@ -21,6 +21,7 @@
 #include "document/nodelabels.h"
 #include "engine/setup.h"
 #include "expr/runstate.h"
+#include "shell/app.h"
 #include "shell/document.h"
 #include "shell/preferences.h"
 
@@ -102,6 +103,7 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
     OpenAnalysis& open = *as_open;
     open.mode = mode;
     SetAnalysisKind(kind);
+    RunState().activeAnalysis = kind;
     if (mode.inPlace) {
         RunVars.analysis = kind == 0 ? 5 : 4;
         if (mode.transferFunction)
@@ -176,6 +178,7 @@ void ExitAnalysis(CCTDoc* document, bool abandon) {
     if (RoutedNumericOutput() == &open->numericOutput) SetRoutedNumericOutput(nullptr);
     ReleaseCompiledCircuit(open->engine, document);
     SetAnalysisKind(-1);
+    RunState().activeAnalysis = -1;
 }
 
 void CloseAnalysis(CCTDoc* document) {

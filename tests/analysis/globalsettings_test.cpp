@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 
+#include "analysis/globalsettingsdlg.h"
 #include "compiler/defines.h"
 #include "compiler/options.h"
 #include "core/memory.h"
@@ -15,6 +17,7 @@
 #include "document/parts.h"
 #include "expr/runstate.h"
 #include "expr/runvars.h"
+#include "platform/dialog.h"
 #include "shell/document.h"
 #include "tests/support/tempdir.h"
 
@@ -181,6 +184,70 @@ TEST_F(GlobalSettingsTest, WritingIntoASchematicWithoutATextPageAddsOne) {
     const std::string twice = text;
     FreeString(&text);
     EXPECT_EQ(twice.find(".OPTIONS"), twice.rfind(".OPTIONS"));
+}
+
+}  // namespace
+
+namespace {
+
+// The dialog, answered off-screen: `edit` changes its controls, then the
+// answer is pressed.
+int RunDialog(std::function<void(CGlobalSettingsDlg&)> edit, int answer) {
+    platform::ScopedModalAnswerer answerer([&](platform::ModalRequest& request) {
+        auto& dialog = dynamic_cast<CGlobalSettingsDlg&>(request);
+        edit(dialog);
+        return answer;
+    });
+    CGlobalSettingsDlg dialog;
+    return dialog.DoModal();
+}
+
+int Id(const char* keyword) { return OptionRowInfos[FindOptionRow(keyword)].id; }
+
+TEST_F(GlobalSettingsTest, TheDialogClampsWhatOkTakesAndCancelKeepsEverything) {
+    RunDialog([](CGlobalSettingsDlg& d) { d.SetText(Id("RELTOL"), "2"); }, platform::dlgid::Cancel);
+    EXPECT_EQ(Text("RELTOL"), "1m");
+    RunDialog(
+        [](CGlobalSettingsDlg& d) {
+            EXPECT_EQ(d.GetText(Id("RELTOL")), "1m");
+            EXPECT_EQ(d.GetCheck(Id("PRIVATEANALOG")), 1);
+            d.SetText(Id("RELTOL"), "2");
+            d.SetText(Id("WIDTH"), "  5 ");
+            d.SetCheck(Id("NOOUTMSG"), 1);
+            d.CheckRadio(kIdMethodGear, kIdMethodTrap, kIdMethodGear);
+        },
+        platform::dlgid::Ok);
+    EXPECT_EQ(Text("RELTOL"), "1");
+    EXPECT_EQ(Text("WIDTH"), "10");
+    EXPECT_EQ(Text("NOOUTMSG"), "1");
+    EXPECT_DOUBLE_EQ(GlobalSettings.reltol, 1);
+    EXPECT_EQ(GlobalSettingTexts().dialogMethod, 0);
+
+    RunDialog(
+        [](CGlobalSettingsDlg& d) {
+            d.PressButton(kIdPowerDefault);
+            EXPECT_EQ(d.GetText(Id("RELTOL")), "10m");
+        },
+        platform::dlgid::Ok);
+    EXPECT_DOUBLE_EQ(GlobalSettings.gmin, 1e-9);
+    EXPECT_EQ(GlobalSettingTexts().activeMethod, 0);
+}
+
+TEST_F(GlobalSettingsTest, WhileAnAnalysisIsOpenOnlyLiveRowsMayChange) {
+    SetAnalysisKind(0);
+    RunDialog(
+        [](CGlobalSettingsDlg& d) {
+            EXPECT_FALSE(d.IsControlEnabled(Id("GMIN")));
+            EXPECT_FALSE(d.IsControlEnabled(Id("DIGFREQ")));
+            EXPECT_TRUE(d.IsControlEnabled(Id("RELTOL")));
+            EXPECT_FALSE(d.IsControlEnabled(kIdStandardDefault));
+            d.SetText(Id("GMIN"), "1n");
+            d.SetText(Id("RELTOL"), "3m");
+        },
+        platform::dlgid::Ok);
+    EXPECT_DOUBLE_EQ(GlobalSettings.gmin, 1e-12);
+    EXPECT_DOUBLE_EQ(GlobalSettings.reltol, 3e-3);
+    EXPECT_EQ(Text("GMIN"), "1p");
 }
 
 }  // namespace

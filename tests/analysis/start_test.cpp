@@ -18,6 +18,7 @@
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "expr/runstate.h"
+#include "shell/app.h"
 #include "shell/document.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
@@ -96,6 +97,7 @@ TEST_F(AnalysisStart, ATransientStartOpensTheWindowWithDefaultLimitsAndItsCloseR
     ASSERT_FALSE(windows_.rows.empty());
     EXPECT_EQ(windows_.rows[0], "v(IN)");
     EXPECT_EQ(RunningAnalysisKind(), 0);
+    EXPECT_EQ(RunState().activeAnalysis, 0);
     ASSERT_NE(CurrentAnalysis(), nullptr);
     EXPECT_GT(CurrentAnalysis()->engine.MatrixSize, 0);
     const std::string output = dir_.File("amp.TNO");
@@ -106,6 +108,7 @@ TEST_F(AnalysisStart, ATransientStartOpensTheWindowWithDefaultLimitsAndItsCloseR
     CloseAnalysis(doc);
     EXPECT_EQ(windows_.closed, 1);
     EXPECT_EQ(RunningAnalysisKind(), -1);
+    EXPECT_EQ(RunState().activeAnalysis, -1);
     EXPECT_EQ(CurrentAnalysis(), nullptr);
     EXPECT_EQ(CurrentRunContext().circuitDocument, nullptr);
     EXPECT_NE(CheckFileExists(output.c_str()), 0);
