@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/globalsettings.h"
+#include "analysis/messages.h"
+#include "analysis/start.h"
 #include "compiler/analysisstmts.h"
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
@@ -79,11 +82,16 @@ private:
 main_RecordingOpener main_opener;
 
 // What the end of an interactive start-up asks: the empty circuit window.
-// Analyses and the tip come with their subsystems.
+// The tip comes with its subsystem.
 class main_StartupRequests final : public StartupRequestsPort {
 public:
     CDoc* OpenNewCircuitWindow() override { return ::OpenNewCircuitWindow(); }
-    int StartAnalysis(CDoc*, int) override { return kResultNotBuilt; }
+    int StartAnalysis(CDoc* circuit, int kind) override {
+        auto* document = dynamic_cast<CCTDoc*>(circuit);
+        if (!document) return kResultNotBuilt;
+        // RunAnalysis reports its own failures.
+        return RunAnalysis(document, kind) ? kResultShown : 0;
+    }
     void ShowTipOfTheDay() override {}
 };
 main_StartupRequests main_requests;
@@ -107,6 +115,8 @@ void main_InstallServices() {
     RegisterDeviceMessages();
     InstallDeviceLoads();
     InstallCompilerServices();
+    RegisterAnalysisMessages();
+    InstallGlobalSettingsSection();
     InstallDocumentFileOpener();
     main_opener.Wrap(&DocumentOpener());
     InstallDocumentOpener(&main_opener);
@@ -206,8 +216,13 @@ void main_CompileNamedTexts() {
             printf("Circuit text:        %s, not read (%d)\n", file.path.c_str(), loaded);
             continue;
         }
-        SetAnalysisKind(analysis >= 0 && analysis <= 2 ? analysis : 0);
-        const int rc = RunCircuitCompiler(document.get(), 1);
+        // With /T, /A or /D the analysis starts as a hidden one (no window
+        // off-screen); without, the circuit is only compiled.
+        const bool run = analysis >= 0 && analysis <= 2;
+        AnalysisStartMode hidden;
+        hidden.hidden = true;
+        SetAnalysisKind(run ? analysis : 0);
+        const int rc = run ? RunAnalysis(document.get(), analysis, hidden) : RunCircuitCompiler(document.get(), 1);
         const CompiledCircuit* compiled = FindCompiledCircuit(document.get());
         if (rc || !compiled) {
             printf("Circuit compiled:    %s: failed, as the messages above say\n", file.path.c_str());
@@ -223,9 +238,11 @@ void main_CompileNamedTexts() {
                 printf("%s %s\n", label, statement.c_str());
                 label = "                    ";
             }
-            if (analysis >= 0)
-                printf("Analysis run:        %s analysis not available yet\n", main_AnalysisName(analysis));
+            if (run && CurrentAnalysis())
+                printf("Analysis started:    %s, %d equations, numeric output %s\n", main_AnalysisName(analysis),
+                       CurrentAnalysis()->engine.MatrixSize, CurrentAnalysis()->numericOutput.Path().c_str());
         }
+        if (run) CloseAnalysis(document.get());
         ClearCompileArrays(document.get(), kClearAllCompileArrays);
         ReleaseSpiceReader(document.get());
         ReleaseDefineTable(document.get());

@@ -1,0 +1,188 @@
+#include "analysis/start.h"
+
+#include <cstring>
+#include <vector>
+
+#include "analysis/globalsettings.h"
+#include "analysis/limits.h"
+#include "compiler/compiled.h"
+#include "compiler/driver.h"
+#include "compiler/limitwriter.h"
+#include "compiler/session.h"
+#include "core/paths.h"
+#include "core/port.h"
+#include "core/report_port.h"
+#include "core/result.h"
+#include "core/services.h"
+#include "devices/temperature.h"
+#include "document/cfanalysis.h"
+#include "document/cirdoc.h"
+#include "document/ctdoc.h"
+#include "document/nodelabels.h"
+#include "engine/setup.h"
+#include "expr/runstate.h"
+#include "shell/app.h"
+#include "shell/document.h"
+#include "shell/preferences.h"
+
+namespace {
+
+class NullAnalysisWindows final : public AnalysisWindowPort {
+public:
+    int OpenAnalysisWindow(CCTDoc*, int) override { return kResultNotBuilt; }
+    void CloseAnalysisWindow(CCTDoc*) override {}
+};
+
+PortSlot<AnalysisWindowPort, NullAnalysisWindows> as_windows;
+std::unique_ptr<OpenAnalysis> as_open;
+
+// The compiled node names of the top level by node number (index 0 is node 1).
+std::vector<std::string> as_NodeNames(CCTDoc* document, int count) {
+    std::vector<std::string> names(static_cast<size_t>(count > 0 ? count : 0));
+    for (int node = 1; node <= count; ++node)
+        names[static_cast<size_t>(node - 1)] = GetNodeName(document, node, 1, 0, 0);
+    return names;
+}
+
+// The limits and curve rows of the kind take their defaults.
+int as_FillDefaults(CCTDoc* document, int kind) {
+    AnalysisSettings* settings = EnsureAnalysisSettings(document);
+    if (!settings) return kResultNoMemory;
+    AnalysisKindSettings& limits = settings->kinds[kind];
+    const CompiledCircuit* compiled = FindCompiledCircuit(document);
+    const std::vector<std::string> nodes = as_NodeNames(document, compiled ? compiled->analogNodeCount : 0);
+    std::string firstNode;
+    if (!nodes.empty()) firstNode = NodeNamePicker(nodes, 1).Next();
+    int rc = FillDefaultLimitTexts(limits, kind, firstNode);
+    if (rc == kResultNoMemory) return rc;
+    if (limits.curves.empty()) {
+        limits.curves.push_back(std::make_unique<CurveRow>());
+        limits.curves.back()->plotGroup = '1';
+    }
+    rc = FillDefaultCurveRows(limits, kind, nodes, {}, false, false);
+    if (rc == kResultNoMemory) return rc;
+    if (rc) document->MarkDirty();
+    return 0;
+}
+
+}  // namespace
+
+AnalysisWindowPort& AnalysisWindows() { return as_windows.Get(); }
+AnalysisWindowPort* InstallAnalysisWindows(AnalysisWindowPort* port) { return as_windows.Install(port); }
+
+OpenAnalysis* CurrentAnalysis() { return as_open.get(); }
+int RunningAnalysisKind() { return gSolver.AnalysisKind; }
+
+std::string NumericOutputPath(CCTDoc* document, int kind) {
+    std::string path = MakeAnalysisFileName(document ? document->PathName() : "", kind, "NO", false);
+    const std::string search = GetSearchPath(kPathData);
+    const std::string folder = search.substr(0, search.find(';'));
+    if (!folder.empty()) {
+        const size_t slash = path.rfind('/');
+        path =
+            folder + (folder.back() == '/' ? "" : "/") + (slash == std::string::npos ? path : path.substr(slash + 1));
+    }
+    return path;
+}
+
+bool HasSineSource(CCTDoc* document) {
+    CompiledCircuit* compiled = FindCompiledCircuit(document);
+    if (!compiled) return false;
+    if (compiled->devices[kListSineSources].pool.first) return true;
+    for (PoolItem* item = compiled->devices[kListSpiceSources].pool.first; item; item = item->next)
+        if (static_cast<SourceRecord*>(item)->functionKind == kFunctionSin) return true;
+    return false;
+}
+
+int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
+    if (!document || kind < 0 || kind > 3) return kResultNotBuilt;
+    if (as_open) ExitAnalysis(as_open->document, true);
+    ResetRunState();
+    ResetLimitErrors();
+    as_open = std::make_unique<OpenAnalysis>(document, kind);
+    OpenAnalysis& open = *as_open;
+    open.mode = mode;
+    SetAnalysisKind(kind);
+    RunState().activeAnalysis = kind;
+    if (mode.inPlace) {
+        RunVars.analysis = kind == 0 ? 5 : 4;
+        if (mode.transferFunction)
+            RunVars.analysis = 6;
+        else if (mode.sensitivity)
+            RunVars.analysis = 7;
+    }
+
+    int err = RunCircuitCompiler(document, 1);
+    open.lastBuildResult = err;
+    CompiledCircuit* compiled = err ? nullptr : FindCompiledCircuit(document);
+    if (!err && !compiled) err = kResultNoMemory;
+    if (!err) {
+        AnalysisSettings* settings = EnsureAnalysisSettings(document);
+        open.numericOutput.SetPath(NumericOutputPath(document, kind));
+        open.numericOutput.width = GlobalSettings.width;
+        const int delimiter = settings ? settings->kinds[kind].numOutDelimiter : 0;
+        open.numericOutput.delimiter = delimiter ? static_cast<char>(delimiter) : ' ';
+        const bool wanted = settings && settings->kinds[kind].numOutWrite[kIncludeNumericOutput];
+        open.numericOutput.settings = settings ? &settings->kinds[kind] : nullptr;
+        open.numericOutput.kind = kind;
+        open.numericOutput.valueFormat = Prefs().operatingPointFormat;
+        err = open.numericOutput.Begin(wanted);
+        // Messages of the analysis go into its numeric output from now on.
+        if (!err) SetRoutedNumericOutput(&open.numericOutput);
+    }
+    if (!err) {
+        TemperatureSetup setup = MakeTemperatureSetup(document);
+        err = SetupModelsAtTemperature(setup, 27.0);
+        const double temperature = 27.0;
+        if (!err) err = SetupInstancesAtTemperature(setup, temperature);
+    }
+    if (!err && kind == 3 && !HasSineSource(document)) err = kMsgNoSineSource;
+    if (!err && (kind == 0 || kind == 3)) {
+        const CircuitOptions* options = GetCircuitOptions(document);
+        err = options ? AttachCircuit(open.engine, compiled, *options) : kResultNoMemory;
+        if (!err) err = BuildAnalysisMatrix(open.engine, nullptr, true, open.engine.DcPair);
+        if (!err) open.engine.MatrixBuilt = 1;
+    }
+    if (!err) err = as_FillDefaults(document, kind);
+    if (!err && !mode.inPlace && !mode.hidden) err = AnalysisWindows().OpenAnalysisWindow(document, kind);
+    if (err) {
+        ExitAnalysis(document, true);
+        ClearRunContext();
+        if (err != kResultShown) Reporter().Report(Message(err));
+    }
+    if (as_open) as_open->numericOutput.Close();
+    return err;
+}
+
+int RunAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
+    const double t0 = GetSeconds();
+    CurrentRunContext().circuitDocument = document;
+    const int err = StartAnalysis(document, kind, mode);
+    if (as_open) {
+        as_open->setupTime = GetSeconds() - t0;
+        as_open->runTime = 0;
+    }
+    return err;
+}
+
+void ExitAnalysis(CCTDoc* document, bool abandon) {
+    if (!as_open || as_open->document != document) return;
+    std::unique_ptr<OpenAnalysis> open = std::move(as_open);
+    if (open->lastBuildResult == 0 && !open->mode.inPlace && !open->mode.hidden)
+        AnalysisWindows().CloseAnalysisWindow(document);
+    open->numericOutput.Close();
+    if (!abandon) {
+        if (!dynamic_cast<CCirDoc*>(document)) ApplyLimitsFromText(document);
+        open->numericOutput.RemoveIfEmpty();
+    }
+    if (RoutedNumericOutput() == &open->numericOutput) SetRoutedNumericOutput(nullptr);
+    ReleaseCompiledCircuit(open->engine, document);
+    SetAnalysisKind(-1);
+    RunState().activeAnalysis = -1;
+}
+
+void CloseAnalysis(CCTDoc* document) {
+    ExitAnalysis(document, false);
+    ClearRunContext();
+    ApplyGlobalSettings(true);
+}
