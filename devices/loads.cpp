@@ -1,7 +1,11 @@
 #include "devices/loads.h"
 
+#include "devices/depsources.h"
 #include "engine/newton.h"
 
 void InstallDeviceLoads() {
     // One line per device kind: InstallDeviceKindLoads(<row>, &<the kind's row object>).
+    InstallDeviceKindLoads(kRowPolySources, &PolySourceRowLoads());
+    InstallDeviceKindLoads(kRowLinearDependentSources, &LinearDependentRowLoads());
+    InstallDeviceKindLoads(kRowIdealLines, &IdealLineRowLoads());
 }
