@@ -276,8 +276,21 @@ int ReadBLine(SpiceStatementContext& context, char* statement) {
         if (SpiceReaderState* reader = GetSpiceReader(context.document))
             if (SpiceSource* source = reader->Current()) source->file.spiceDialect = context.dialect;
     }
-    if (context.dialect != kSpiceDialect3 || !behavioural)
-        return ReadUnsupportedDeviceLine(context, statement);  // a GaAsFET, read like Z
+    if (context.dialect != kSpiceDialect3 || !behavioural) {
+        // A GaAsFET, read like Z: drain, gate, source, the model, the value text.
+        ds_ReadHead(statement, 3, cursor, &head);
+        SchematicObject* part = nullptr;
+        const int rc = ds_MakePart(context, head, kTypeGaAsFet, 3, &part);
+        if (rc) return rc;
+        const char* before = cursor;
+        const std::string model = ds_NextItem(cursor);
+        if (!model.empty() && (IsSpiceWordChar(model[0]) || model[0] == '{'))
+            SetAttribute(context.document, part, kAttrModel, model.c_str());
+        else
+            cursor = before;
+        SetDeviceValueText(context.document, part, cursor, kTypeGaAsFet);
+        return 0;
+    }
     std::string expression = ds_SkipBlanks(afterThird + 1);
     while (!expression.empty() && ds_IsBlank(expression.back())) expression.pop_back();
     std::string rewritten = head.name + " " + head.nodes[0] + " " + head.nodes[1] + " VALUE={" + expression + "}";
