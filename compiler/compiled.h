@@ -205,8 +205,8 @@ struct PolyInput {
     double initial = 0.0;  // used while junctions are initialised
     int32_t positive = 0;  // node, or 0 while a controlling source is named
     int32_t negative = 0;
-    double gain = 0.0;               // partial derivative of the present load
-    std::string sourceName;          // current control: the controlling source's name
+    double gain = 0.0;                // partial derivative of the present load
+    std::string sourceName;           // current control: the controlling source's name
     const int32_t* branch = nullptr;  // current control: the controlling source's branch field
 };
 

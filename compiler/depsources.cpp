@@ -118,8 +118,7 @@ void ds_ReadHead(const char* statement, int count, const char*& cursor, ds_LineH
 }
 
 // Makes the part and binds the head's first `count` nodes to its pins.
-int ds_MakePart(SpiceStatementContext& context, const ds_LineHead& head, int type, int count,
-                SchematicObject** out) {
+int ds_MakePart(SpiceStatementContext& context, const ds_LineHead& head, int type, int count, SchematicObject** out) {
     int rc = CreateSpicePart(context, head.name, type, out);
     if (rc) return rc;
     for (int pin = 0; pin < count; ++pin) {
@@ -379,8 +378,8 @@ bool ds_IsPlainNumber(const std::string& text) {
 
 int ParseDependentSource(SchematicObject* part, const std::string& text) {
     const int kind = part->definition->type;
-    auto* record =
-        DeviceLists()[kListPolySources].pool.AddNewConstructed<PolySourceRecord>(DeviceListCreationKind[kListPolySources]);
+    auto* record = DeviceLists()[kListPolySources].pool.AddNewConstructed<PolySourceRecord>(
+        DeviceListCreationKind[kListPolySources]);
     if (!record) {
         ReportCompileOutOfMemory();
         return kResultShown;

@@ -36,10 +36,12 @@ double ds_At(const std::vector<double>& vector, int32_t equation) {
     return equation > 0 && static_cast<size_t>(equation) < vector.size() ? vector[static_cast<size_t>(equation)] : 0.0;
 }
 void ds_AddRhs(SimulatorState& state, int32_t equation, double value) {
-    if (equation > 0 && static_cast<size_t>(equation) < state.Rhs.size()) state.Rhs[static_cast<size_t>(equation)] += value;
+    if (equation > 0 && static_cast<size_t>(equation) < state.Rhs.size())
+        state.Rhs[static_cast<size_t>(equation)] += value;
 }
 void ds_SetRhs(SimulatorState& state, int32_t equation, double value) {
-    if (equation > 0 && static_cast<size_t>(equation) < state.Rhs.size()) state.Rhs[static_cast<size_t>(equation)] = value;
+    if (equation > 0 && static_cast<size_t>(equation) < state.Rhs.size())
+        state.Rhs[static_cast<size_t>(equation)] = value;
 }
 
 // Magnitudes held within [1e-30, 1e30], the sign kept; 0 stays 0.
@@ -72,8 +74,9 @@ double ds_ControllingValue(const SimulatorState& state, int32_t plus, int32_t mi
     double candidate = v;
     switch (state.IterationMode) {
     case kModeInitJunction:
+        // Not flagged: the next load compares its output with the one made
+        // from these values, so no iteration ends on them.
         candidate = initial;
-        *flagged = true;
         break;
     case kModeInitSmallSignal: *flagged = true; break;
     case kModeInitTransient:
@@ -229,8 +232,9 @@ int PolySourceLoads::Load(SimulatorState& state) {
                 diverged = !VoltageConverged(options, y, s.lastOutput);
             } else {
                 const bool tiny = std::fabs(y) < options.vntol && std::fabs(s.lastOutput) < options.vntol;
-                diverged = !tiny && std::fabs(y - s.lastOutput) >
-                                        options.abstol + options.reltol * std::fmax(std::fabs(y), std::fabs(s.lastOutput));
+                diverged =
+                    !tiny && std::fabs(y - s.lastOutput) >
+                                 options.abstol + options.reltol * std::fmax(std::fabs(y), std::fabs(s.lastOutput));
             }
             if (diverged) {
                 ++state.NonConvergedCount;
@@ -452,8 +456,7 @@ void UpdateIdealLineWaves(SimulatorState& state) {
 
 int PushLineHistory(SimulatorState& state, IdealLineRecord& line, double tau) {
     const double tmin = RunVars.tmin;
-    const bool accepted =
-        tau == tmin || (tau > tmin && (line.history.empty() || tau > line.history.back().time));
+    const bool accepted = tau == tmin || (tau > tmin && (line.history.empty() || tau > line.history.back().time));
     if (!accepted) return 0;
     LineHistoryRecord record;
     record.time = tau;
