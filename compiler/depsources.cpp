@@ -15,7 +15,6 @@
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/result.h"
-#include "core/services.h"
 #include "document/attributes.h"
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
@@ -514,18 +513,42 @@ int ResolveControllingSources() {
 
 // ---- linear dependent sources -------------------------------------------------------------------
 
+int EvaluateValueFields(const std::string& text, int count, double* values) {
+    for (int i = 0; i < count; ++i) values[i] = 0.0;
+    size_t start = 0;
+    int depth = 0;
+    int field = 0;
+    for (size_t i = 0; i <= text.size() && field < count; ++i) {
+        const char c = i < text.size() ? text[i] : ',';
+        if (c == '(' || c == '{') ++depth;
+        if (c == ')' || c == '}') --depth;
+        if (c != ',' || (depth > 0 && i < text.size())) continue;
+        std::string item = text.substr(start, i - start);
+        const size_t first = item.find_first_not_of(" \t\r\n");
+        if (first != std::string::npos) {
+            int status = 0;
+            values[field] = EvaluateFieldValue(item.substr(first).c_str(), &status);
+            if (status) return status;
+        }
+        ++field;
+        start = i + 1;
+    }
+    return 0;
+}
+
 int SetupLinearTransducer(int componentType) {
     SchematicObject* part = CurrentSetupPart;
     int error = 0;
     const std::string value = SubstitutedAttribute(part, kAttrValue, true, &error);
     if (error) return error;
-    const int code = EvaluateOptionalArguments(value.c_str(), 3);
+    double fields[3];
+    const int code = EvaluateValueFields(value, 3, fields);
     if (code) {
         const std::string rows = "Value:\t" + value + "\n";
         RecordPartLocation(part);
         return ReportCompilerMessage(part, PartScope(part), rows.c_str(), code, value.c_str(), "");
     }
-    const double gain = gArguments[0], second = gArguments[1], third = gArguments[2];
+    const double gain = fields[0], second = fields[1], third = fields[2];
     auto* record = DeviceLists()[kListDependentSources].pool.AddNewConstructed<LinearDependentRecord>(0);
     if (!record) {
         ReportCompileOutOfMemory();

@@ -26,6 +26,11 @@ int ReadCurrentSwitchLine(SpiceStatementContext& context, char* statement);
 
 // ---- set-ups --------------------------------------------------------------------------------
 
+// Evaluates up to `count` comma-separated fields (commas inside parentheses
+// do not split) into values[0..count); empty or missing fields are 0. 0, or
+// the evaluation's message id (not shown).
+int EvaluateValueFields(const std::string& text, int count, double* values);
+
 // Component types 50 to 53 (G, F, E, H): the value text "[POLY(n)] controls
 // coefficients" into a polynomial source record, registered with the part.
 int ParseDependentSource(SchematicObject* part, const std::string& text);

@@ -9,7 +9,6 @@
 #include "compiler/support.h"
 #include "core/messages.h"
 #include "core/result.h"
-#include "core/services.h"
 #include "document/attributes.h"
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
@@ -166,12 +165,13 @@ int SetupSwitch() {
     std::string rest = value.substr(1);
     const size_t first = rest.find_first_not_of(" \t\r\n");
     rest = first == std::string::npos ? "" : rest.substr(first, rest.find_last_not_of(" \t\r\n") - first + 1);
-    const int code = EvaluateOptionalArguments(rest.c_str(), 5);
+    double fields[5];
+    const int code = EvaluateValueFields(rest, 5, fields);
     if (code) return ln_Fail(part, code, value.c_str());
-    const double level1 = gArguments[1];
+    const double level1 = fields[1];
     const bool secondLevel = value.size() > 2 && value.find(',', 2) != std::string::npos;
-    const double level2 = secondLevel ? gArguments[2] : 1e30;
-    double on = gArguments[3], off = gArguments[4];
+    const double level2 = secondLevel ? fields[2] : 1e30;
+    double on = fields[3], off = fields[4];
     if (level1 == level2) return ln_Fail(part, kLnMsgIllegalSwitch, value.c_str());
     auto* record = ln_AddRecord<SwitchRecord>(kListSwitches);
     if (!record) return kResultShown;

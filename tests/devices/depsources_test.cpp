@@ -14,11 +14,14 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/depsources.h"
 #include "compiler/driver.h"
 #include "compiler/options.h"
 #include "compiler/session.h"
+#include "compiler/spicedevices.h"
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
+#include "compiler/topology.h"
 #include "core/dialect.h"
 #include "core/report_port.h"
 #include "core/result.h"
@@ -342,6 +345,124 @@ TEST_F(DepSourceTest, DividerWithControlledSourcesConvergesAtTheThirdLoad) {
     EXPECT_NEAR(V("5"), -5.0, 1e-9);  // the source current is -5 mA
     EXPECT_NEAR(V("6"), -5.0, 1e-9);
     EXPECT_EQ(state_.Failures.count, 0);
+}
+
+TEST_F(DepSourceTest, LinearDependentSourcesSetUpAndLoad) {
+    // The four linear kinds are schematic parts: they are made here beside a
+    // compiled deck whose nodes they use. F senses the current from 1 to 6,
+    // H the same current from 6 to 8.
+    ASSERT_EQ(Compile("T\nV1 1 0 2\nR6 1 6 1G\nR7 6 8 1G\nR8A 8 0 1K\nR8B 8 0 1K\n"
+                      "R2A 2 0 1K\nR2B 2 0 1K\nR3A 3 0 1K\nR3B 3 0 1K\nR4A 4 0 1K\nR4B 4 0 1K\n"
+                      "R5A 5 0 1K\nR5B 5 0 1K\n"),
+              0)
+        << LastMessageText();
+    struct Source {
+        const char* name;
+        int type;
+        const char* nodes[4];  // output +, output -, control +, control -
+        const char* value;
+    } sources[] = {
+        {"GL", 26, {"0", "2", "1", "0"}, "1M"},
+        {"FL", 27, {"0", "3", "1", "6"}, "2"},
+        {"EL", 28, {"4", "0", "2", "0"}, "3,2,3.7"},
+        {"HL", 29, {"5", "0", "6", "8"}, "1K"},
+    };
+    SpiceStatementContext context;
+    context.document = document_.get();
+    CurrentRunContext().circuitDocument = document_.get();
+    {
+        DeviceListScope scope(compiled_->devices);
+        for (const Source& source : sources) {
+            SchematicObject* part = nullptr;
+            ASSERT_EQ(CreateSpicePart(context, source.name, source.type, &part), 0);
+            for (int pin = 0; pin < 4; ++pin)
+                part->pinNodes[pin] = std::strcmp(source.nodes[pin], "0") == 0 ? 0 : Node(source.nodes[pin]);
+            SetAttribute(document_.get(), part, kAttrValue, source.value);
+            CurrentSetupPart = part;
+            ASSERT_EQ(SetupLinearTransducer(source.type), 0) << source.name << LastMessageText();
+        }
+    }
+    auto records = Records<LinearDependentRecord>(kListDependentSources);
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[2]->gain, 3.0);
+    EXPECT_EQ(records[2]->second, 2.0);
+    EXPECT_EQ(records[2]->third, 3);
+    EXPECT_EQ(records[2]->controlPlus, Node("2"));
+    EXPECT_EQ(records[2]->outPlus, Node("4"));
+
+    ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+    for (PoolItem* item = compiled_->devices[kListResistors].pool.first; item; item = item->next)
+        static_cast<ResistorRecord*>(item)->temperatureFactor = 1.0;
+    ASSERT_EQ(BuildAnalysisMatrix(state_, nullptr, true, state_.DcPair), 0);
+    state_.MatrixBuilt = 1;
+    state_.AnalysisPhase = kPhaseDc;
+    state_.LoadAnalysis = kLoadOperatingPoint;
+    state_.OperatingPointActive = 1;
+    ExpectLoadMatchesReserve();
+    state_.IterationMode = kModeInitJunction;
+    ASSERT_EQ(NewtonIterate(state_, nullptr, state_.Options.itl1, state_.Options.gmin), 0);
+    // 4 mA flow from 1 through both sensing branches into 500 ohm.
+    EXPECT_NEAR(state_.Solution[static_cast<size_t>(records[1]->branch)], 4e-3, 1e-12);
+    EXPECT_NEAR(V("2"), 1e-3 * 2.0 * 500.0, 1e-9);
+    EXPECT_NEAR(V("3"), 2.0 * 4e-3 * 500.0, 1e-9);
+    EXPECT_NEAR(V("4"), 3.0 * V("2"), 1e-9);
+    EXPECT_NEAR(V("5"), 1e3 * 4e-3, 1e-9);
+}
+
+TEST_F(DepSourceTest, SwitchPartsReadTheirValue) {
+    ASSERT_EQ(Compile("T\nV1 1 0 1\nL1 1 2 1U\nR2 2 0 1\nR3 3 0 1\nR4 3 4 1\nR5 4 0 1\n"), 0) << LastMessageText();
+    SpiceStatementContext context;
+    context.document = document_.get();
+    CurrentRunContext().circuitDocument = document_.get();
+    DeviceListScope scope(compiled_->devices);
+    struct Case {
+        const char* value;
+        const char* control[2];
+        int message;
+        int kind;
+        double level1, level2, on, off;
+    } cases[] = {
+        {"V,3,0,1m,1e6", {"3", "0"}, 0, 2, 3.0, 0.0, 1000.0, 1e-6},
+        {"T,1m", {"3", "0"}, 0, 1, 1e-3, 1e30, 1000.0, 1e-9},
+        {"I,1m,2m", {"1", "2"}, 0, 3, 1e-3, 2e-3, 1000.0, 1e-9},
+        {"X,1,2", {"3", "0"}, 10835, 0, 0, 0, 0, 0},
+        {"V,1,1", {"3", "0"}, 10835, 0, 0, 0, 0, 0},
+        {"", {"3", "0"}, 10835, 0, 0, 0, 0, 0},
+    };
+    int made = 0;
+    for (const Case& c : cases) {
+        SchematicObject* part = nullptr;
+        ASSERT_EQ(CreateSpicePart(context, "SW" + std::to_string(made), kTypeSwitch, &part), 0);
+        part->pinNodes[0] = Node(c.control[0]);
+        part->pinNodes[1] = std::strcmp(c.control[1], "0") == 0 ? 0 : Node(c.control[1]);
+        part->pinNodes[2] = Node("3");
+        part->pinNodes[3] = Node("4");
+        SetAttribute(document_.get(), part, kAttrValue, c.value);
+        CurrentSetupPart = part;
+        shown_.clear();
+        const int rc = SetupSwitch();
+        if (c.message) {
+            EXPECT_EQ(rc, kResultShown) << c.value;
+            EXPECT_EQ(shown_, std::vector<int>{c.message}) << c.value;
+            continue;
+        }
+        ASSERT_EQ(rc, 0) << c.value << LastMessageText();
+        SwitchRecord& sw = *Records<SwitchRecord>(kListSwitches)[static_cast<size_t>(made++)];
+        EXPECT_EQ(sw.switchKind, c.kind) << c.value;
+        EXPECT_DOUBLE_EQ(sw.level1, c.level1) << c.value;
+        EXPECT_DOUBLE_EQ(sw.level2, c.level2) << c.value;
+        EXPECT_DOUBLE_EQ(sw.onConductance, c.on) << c.value;
+        EXPECT_DOUBLE_EQ(sw.offConductance, c.off) << c.value;
+        EXPECT_EQ(sw.nodes[0], Node("4")) << c.value;
+        EXPECT_EQ(compiled_->FindLink(part)->record, &sw) << c.value;
+    }
+    // The current-controlled switch finds the inductor across its control pins.
+    ASSERT_EQ(CheckSwitchInductors(document_.get()), 0);
+    EXPECT_EQ(Records<SwitchRecord>(kListSwitches)[2]->controllingInductor, Records<InductorRecord>(kListInductors)[0]);
+    Records<SwitchRecord>(kListSwitches)[2]->nodes[3] = Node("3");
+    shown_.clear();
+    EXPECT_EQ(CheckSwitchInductors(document_.get()), kResultShown);
+    EXPECT_EQ(shown_, std::vector<int>{10865});
 }
 
 TEST_F(DepSourceTest, IdealLineTiesItsPortsAtDcAndDelaysItsWave) {
