@@ -230,6 +230,15 @@ int ds_ReadDependentLine(SpiceStatementContext& context, const char* statement, 
     if (type == kDsTypeNfv || type == kDsTypeNfi) {
         rc = ds_ExpectEquals(context, part, cursor);
         if (rc) return rc;
+        // A value that is one braced group is its expression.
+        const char* start = ds_SkipBlanks(cursor);
+        bool unclosed = false;
+        const char* end = *start == '{' ? SkipBracketGroup(start, '{', '}', &unclosed) : start;
+        if (end != start && !unclosed && !*ds_SkipBlanks(end)) {
+            const std::string inner(start + 1, end - 1);
+            SetDeviceValueText(context.document, part, inner.c_str(), type);
+            return 0;
+        }
     } else {
         rc = ds_ReadInputForm(context, part, head.name, keyword == "FREQ", cursor);
         if (rc) return rc;

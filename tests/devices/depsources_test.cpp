@@ -137,7 +137,7 @@ protected:
 
 TEST_F(DepSourceTest, LinesBecomePartsOfTheirForm) {
     ASSERT_EQ(Read("T\n"
-                   "E1 OUT 0 VALUE={V(IN)*2}\n"
+                   "E1 OUT 0 VALUE={V(IN)*2}\nE4 OUT 0 VALUE={V(IN)}+{1}\n"
                    "G1 OUT 0 POLY(2) A 0 B 0 0 1 1\n"
                    "E2 OUT 0 LAPLACE={V(A)-V(B)} {1/(1+S)}\n"
                    "G2 OUT 0 TABLE={V(A,B)} (0,0) (1,1)\n"
@@ -155,8 +155,9 @@ TEST_F(DepSourceTest, LinesBecomePartsOfTheirForm) {
         int attribute;
         const char* value;
     } expected[] = {
-        {"E1", 37, "", kAttrValue, "{V(IN)*2}"},
+        {"E1", 37, "", kAttrValue, "V(IN)*2"},
         {"G1", kTypeGIofV, "", kAttrValue, "POLY(2) A 0 B 0 0 1 1"},
+        {"E4", 37, "", kAttrValue, "{V(IN)}+{1}"},
         {"E2", 33, "", 0, "{1/(1+S)}"},
         {"G2", 39, "", 0, "(0,0) (1,1)"},
         {"E3", 45, "", 0, "(0,0,0)"},
@@ -189,9 +190,9 @@ TEST_F(DepSourceTest, LinesBecomePartsOfTheirForm) {
     // ambiguous text's dialect.
     ASSERT_EQ(Read("T\nB1 OUT 0 V=V(IN)*2\nB2 OUT 0 I = 2*I(V1)\n", kSpiceDialectAmbiguous), 0) << LastMessageText();
     EXPECT_EQ(Part("B1")->definition->type, 37);
-    EXPECT_STREQ(GetAttributeText(Part("B1"), kAttrValue), "{V(IN)*2}");
+    EXPECT_STREQ(GetAttributeText(Part("B1"), kAttrValue), "V(IN)*2");
     EXPECT_EQ(Part("B2")->definition->type, 35);
-    EXPECT_STREQ(GetAttributeText(Part("B2"), kAttrValue), "{2*I(V1)}");
+    EXPECT_STREQ(GetAttributeText(Part("B2"), kAttrValue), "2*I(V1)");
 
     struct Bad {
         const char* line;
