@@ -484,6 +484,32 @@ int ParseDependentSource(SchematicObject* part, const std::string& text) {
     return RegisterPartName(record, kind, nullptr, nullptr, part);
 }
 
+PolySourceRecord* AddControlledSourceRecord(SourceRecord* firstControl, int outPlus, int outMinus, int kind,
+                                            int dimension, int lastCoefficient, double startOutput, int* status) {
+    constexpr int kControls = 5;
+    constexpr int kCoefficientSlots = 7;
+    auto* record = DeviceLists()[kListPolySources].pool.AddNewConstructed<PolySourceRecord>(
+        DeviceListCreationKind[kListPolySources]);
+    if (!record) {
+        ReportCompileOutOfMemory();
+        if (status) *status = kResultShown;
+        return nullptr;
+    }
+    record->part = CurrentSetupPart;
+    record->scope = CurrentSetupPart ? PartScope(CurrentSetupPart) : 1;
+    record->outPlus = outPlus;
+    record->outMinus = outMinus;
+    record->sourceKind = kind;
+    record->inputCount = dimension < 0 ? 0 : dimension > kControls ? kControls : dimension;
+    record->inputs.resize(kControls + 1);
+    record->coefficients.assign(kCoefficientSlots, 0.0);
+    record->coefficientCount =
+        lastCoefficient + 1 > kCoefficientSlots - 1 ? kCoefficientSlots - 1 : lastCoefficient + 1;
+    record->lastOutput = startOutput;
+    if (firstControl) record->inputs[1].branch = &firstControl->branch;
+    return record;
+}
+
 int SetupPolySource() {
     SchematicObject* part = CurrentSetupPart;
     int error = 0;

@@ -34,6 +34,17 @@ int EvaluateValueFields(const std::string& text, int count, double* values);
 // Component types 50 to 53 (G, F, E, H): the value text "[POLY(n)] controls
 // coefficients" into a polynomial source record, registered with the part.
 int ParseDependentSource(SchematicObject* part, const std::string& text);
+// A polynomial source record for a model that builds its own elements (the
+// opamp macromodel): output nodes, kind 50 to 53, `dimension` inputs, room for
+// five controls and seven coefficients (all 0; the count is
+// `lastCoefficient` + 1), the output starting at `startOutput`. A current
+// control is given by its voltage source: `firstControl` here, the others by
+// setting inputs[i].branch to their source's branch field. Out of memory: the
+// message is shown, *status becomes 15055 and the result is null.
+struct SourceRecord;
+struct PolySourceRecord;
+PolySourceRecord* AddControlledSourceRecord(SourceRecord* firstControl, int outPlus, int outMinus, int kind,
+                                            int dimension, int lastCoefficient, double startOutput, int* status);
 // After every part is registered: the controlling voltage source of every F
 // and H input (10799 naming a source that is missing or not a voltage source).
 int ResolveControllingSources();

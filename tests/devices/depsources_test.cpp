@@ -329,6 +329,49 @@ TEST_F(DepSourceTest, PolySourcesMatchTheirPolynomialAtTheOperatingPoint) {
     EXPECT_NEAR(e1.inputs[2].gain, p[2] + p[4] * x1 + 2 * p[5] * x2, 1e-9);
 }
 
+TEST_F(DepSourceTest, ModelBuiltControlledSourcesReadTheirSourcesBranches) {
+    // An opamp-style stage: H senses V2's current through its first control,
+    // F sums the currents of V1 and V2 through two.
+    ASSERT_EQ(Compile("T\nV1 1 0 2\nR1 1 0 1K\nV2 2 0 -3\nR2 2 0 1K\nR3 3 0 1K\nR3B 3 0 1K\nR4 4 0 1K\nR4B 4 0 1K\n"),
+              0)
+        << LastMessageText();
+    auto sources = Records<SourceRecord>(kListSpiceSources);
+    ASSERT_EQ(sources.size(), 2u);
+    CurrentRunContext().circuitDocument = document_.get();
+    PolySourceRecord* h = nullptr;
+    PolySourceRecord* f = nullptr;
+    {
+        DeviceListScope scope(compiled_->devices);
+        int status = 0;
+        h = AddControlledSourceRecord(sources[1], Node("3"), 0, 53, 1, 1, 1.0, &status);
+        f = AddControlledSourceRecord(sources[0], 0, Node("4"), 51, 2, 2, 1.0, &status);
+        ASSERT_EQ(status, 0);
+    }
+    ASSERT_NE(h, nullptr);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(h->lastOutput, 1.0);
+    EXPECT_EQ(h->coefficientCount, 2);
+    EXPECT_EQ(h->coefficients.size(), 7u);
+    EXPECT_EQ(h->inputs.size(), 6u);
+    h->coefficients[2] = 1000.0;
+    f->inputs[2].branch = &sources[1]->branch;
+    f->coefficients[2] = 1.0;
+    f->coefficients[3] = 1.0;
+    ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+    for (PoolItem* item = compiled_->devices[kListResistors].pool.first; item; item = item->next)
+        static_cast<ResistorRecord*>(item)->temperatureFactor = 1.0;
+    ASSERT_EQ(BuildAnalysisMatrix(state_, nullptr, true, state_.DcPair), 0);
+    state_.MatrixBuilt = 1;
+    state_.AnalysisPhase = kPhaseDc;
+    state_.LoadAnalysis = kLoadOperatingPoint;
+    state_.OperatingPointActive = 1;
+    ExpectLoadMatchesReserve();
+    state_.IterationMode = kModeInitJunction;
+    ASSERT_EQ(NewtonIterate(state_, nullptr, state_.Options.itl1, state_.Options.gmin), 0);
+    EXPECT_NEAR(V("3"), 1000.0 * 3e-3, 1e-9);           // V2 carries 3 mA
+    EXPECT_NEAR(V("4"), (-2e-3 + 3e-3) * 500.0, 1e-9);  // both currents into 500 ohm
+}
+
 TEST_F(DepSourceTest, DividerWithControlledSourcesConvergesAtTheThirdLoad) {
     ASSERT_EQ(Build("Divider\nV1 1 0 10\nR1 1 2 1K\nR2 2 0 1K\n"
                     "E1 3 0 2 0 2\nR3 3 0 1K\n"
