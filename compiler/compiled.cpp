@@ -14,6 +14,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<SineSourceRecord>(kListSineSources);
     RegisterDeviceRecordType<UserSourceRecord>(kListUserSources);
     RegisterDependentDeviceRecords();
+    RegisterDeviceRecordType<DiodeRecord>(kListDiodes);
 }
 
 CompiledCircuit* GetCompiledCircuit(CCTDoc* document) {

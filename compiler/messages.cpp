@@ -2,6 +2,7 @@
 
 #include "compiler/analysisstmts.h"
 #include "compiler/depsources.h"
+#include "compiler/diodes.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
 #include "compiler/topology.h"
@@ -64,4 +65,5 @@ void RegisterCompilerMessages() {
     RegisterSpiceReaderMessages();
     RegisterAnalysisStatementMessages();
     RegisterDependentSourceMessages();
+    RegisterDiodeSetupMessages();
 }

@@ -6,6 +6,7 @@
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/depsources.h"
+#include "compiler/diodes.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
@@ -81,6 +82,7 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeSwitch: return PartSetupKind::Switch;
     case 115: return PartSetupKind::VoltageSwitch;
     case 116: return PartSetupKind::CurrentSwitch;
+    case kTypeDiode: return PartSetupKind::Diode;
     default: break;
     }
     // Types with a set-up of their own that this build does not have yet:
@@ -140,6 +142,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::Switch: return SetupSwitch();
     case PartSetupKind::VoltageSwitch: return SetupVoltageSwitch();
     case PartSetupKind::CurrentSwitch: return SetupCurrentSwitch();
+    case PartSetupKind::Diode: return SetupDiodePart(part);
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "devices/loads.h"
 
 #include "devices/depsources.h"
+#include "devices/diode.h"
 #include "engine/newton.h"
 
 void InstallDeviceLoads() {
@@ -8,4 +9,5 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowPolySources, &PolySourceRowLoads());
     InstallDeviceKindLoads(kRowLinearDependentSources, &LinearDependentRowLoads());
     InstallDeviceKindLoads(kRowIdealLines, &IdealLineRowLoads());
+    InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
 }
