@@ -203,6 +203,106 @@ struct UserSourceRecord : DeviceRecord {
     int32_t branch;
 };
 
+// ---- dependent sources, lines and switches -----------------------------------------------------
+
+// One controlling quantity of a polynomial source: a node pair (voltage
+// control) or a voltage source whose branch current controls (current
+// control; `negative` is then 0).
+struct PolyInput {
+    double value = 0.0;    // the value the present load used
+    double initial = 0.0;  // used while junctions are initialised
+    int32_t positive = 0;  // node, or 0 while a controlling source is named
+    int32_t negative = 0;
+    double gain = 0.0;                // partial derivative of the present load
+    std::string sourceName;           // current control: the controlling source's name
+    const int32_t* branch = nullptr;  // current control: the controlling source's branch field
+};
+
+// A polynomial E, F, G or H source (the SPICE letters, plain gain or POLY(n)).
+struct PolySourceRecord : DeviceRecord {
+    int32_t outPlus, outMinus;
+    double lastOutput;
+    int32_t sourceKind;  // 50 G, 51 F, 52 E, 53 H
+    int32_t branch;      // output branch (E and H)
+    // Coefficients p0, p1 ... from slot 1 on (slot 0 stays 0).
+    std::vector<double> coefficients;
+    int32_t coefficientCount;
+    // Inputs from slot 1 on.
+    std::vector<PolyInput> inputs;
+    int32_t inputCount;
+    int32_t scope;
+    double pinCurrent;
+};
+
+// A linear dependent source of a schematic (IofV, IofI, VofV, VofI: component
+// types 26 to 29). Its control kind is the type minus 26.
+struct LinearDependentRecord : DeviceRecord {
+    int32_t controlPlus, controlMinus;
+    int32_t outPlus, outMinus;
+    int32_t componentType;
+    double second;  // the second VALUE number
+    double gain;
+    int32_t third;   // the third VALUE number, as an integer
+    int32_t branch;  // first branch: the sensing branch (IofI, VofI) or the output (VofV)
+};
+
+// One departing-wave record of an ideal line: the waves leaving each end, at
+// the time they reach the other end.
+struct LineHistoryRecord {
+    double time = 0.0;
+    double waveFromA = 0.0;
+    double waveFromB = 0.0;
+};
+
+// A lossless transmission line: each port a resistance Z0 from its plus pin to
+// an internal node and a delayed source from there to its minus pin.
+struct IdealLineRecord : DeviceRecord {
+    ModelRecord* model;  // TRN
+    int32_t portAMinus, portAPlus, portBMinus, portBPlus;
+    int32_t internalA, internalB;
+    int32_t branchA, branchB;
+    double delay;  // TD (given, or NL / F)
+    double impedance;
+    // The value fields as given on the part.
+    double z0;
+    int32_t z0Given;
+    double td;
+    int32_t tdGiven;
+    double frequency;
+    int32_t frequencyGiven;
+    double normalLength;
+    int32_t normalLengthGiven;
+    double waveIntoA, waveIntoB;
+    double lastWaveA, lastSlopeA, lastWaveB, lastSlopeB;
+    std::vector<LineHistoryRecord> history;  // ascending time
+    double pinCurrentA, pinCurrentB;
+    double powerStored;
+};
+
+// The Switch part: kind 1 time, 2 voltage, 3 current controlled.
+struct SwitchRecord : DeviceRecord {
+    int32_t nodes[4];  // pins 4, 3 (the switched pair), 1, 2 (the control)
+    int32_t switchKind;
+    double level1, level2;
+    double onConductance, offConductance;
+    InductorRecord* controllingInductor;  // current-controlled switches
+};
+
+// The S switch (VSWITCH model, nodes pins 1 to 4).
+struct VoltageSwitchRecord : DeviceRecord {
+    ModelRecord* model;
+    int32_t nodes[4];
+};
+
+// The W switch (ISWITCH model); its controlling voltage source is found after
+// the set-up.
+struct CurrentSwitchRecord : DeviceRecord {
+    ModelRecord* model;
+    int32_t node1, node2;
+    DeviceRecord* controllingSource;
+    const int32_t* controllingBranch;
+};
+
 // A junction diode. The load keeps the last evaluation (vd, id, gd, cd) for
 // bypass, prediction and the numeric output.
 struct DiodeRecord : DeviceRecord {
@@ -221,6 +321,8 @@ struct DiodeRecord : DeviceRecord {
 
 // Registers the layouts above with their device lists (start-up; again is harmless).
 void RegisterCompilerDeviceRecords();
+// The same for the dependent sources, lines and switches (compiler/depsources.cpp).
+void RegisterDependentDeviceRecords();
 
 // ---- the link of a part to what its set-up made ---------------------------------------------
 

@@ -120,6 +120,24 @@ void dp_AddEdges(CompiledCircuit* c, dp_Adjacency& graph, int pass) {
         if (r->sourceKind == kSourceVoltage) graph.Add(pass, r->node1, r->node2);
     });
     dp_Walk<UserSourceRecord>(c, kListUserSources, [&](UserSourceRecord* r) { graph.Add(pass, r->node1, r->node2); });
+    dp_Walk<SwitchRecord>(c, kListSwitches, [&](SwitchRecord* r) { graph.Add(pass, r->nodes[0], r->nodes[1]); });
+    dp_Walk<VoltageSwitchRecord>(c, kListSSwitches,
+                                 [&](VoltageSwitchRecord* r) { graph.Add(pass, r->nodes[0], r->nodes[1]); });
+    dp_Walk<CurrentSwitchRecord>(c, kListWSwitches,
+                                 [&](CurrentSwitchRecord* r) { graph.Add(pass, r->node1, r->node2); });
+    dp_Walk<PolySourceRecord>(c, kListPolySources,
+                              [&](PolySourceRecord* r) { graph.Add(pass, r->outPlus, r->outMinus); });
+    // Each port of a line conducts through its impedance and its source.
+    dp_Walk<IdealLineRecord>(c, kListIdealLines, [&](IdealLineRecord* r) {
+        graph.Add(pass, r->portAPlus, r->internalA);
+        graph.Add(pass, r->internalA, r->portAMinus);
+        graph.Add(pass, r->portBPlus, r->internalB);
+        graph.Add(pass, r->internalB, r->portBMinus);
+    });
+    dp_Walk<LinearDependentRecord>(c, kListDependentSources, [&](LinearDependentRecord* r) {
+        if (r->componentType == 28 || r->componentType == 29) graph.Add(pass, r->outPlus, r->outMinus);
+        if (r->componentType == 27 || r->componentType == 29) graph.Add(pass, r->controlPlus, r->controlMinus);
+    });
 }
 
 bool dp_DynamicSchematic(CCTDoc* document) { return document->kind == kDocCircuit && RunState().dynamicAnalysis >= 0; }

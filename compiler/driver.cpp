@@ -9,6 +9,7 @@
 #include "compiler/compiled.h"
 #include "compiler/dcpath.h"
 #include "compiler/defines.h"
+#include "compiler/depsources.h"
 #include "compiler/devexpr.h"
 #include "compiler/initconds.h"
 #include "compiler/numbering.h"
@@ -431,6 +432,7 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
 
     if (!result) result = CheckNodeConnections(document, AttributeDialogOpen ? 0 : Prefs().floatingNodesCheck);
     if (!result) result = ProcessComponents(document);
+    if (!result) result = ResolveControllingSources();
     if (!result) result = ValidateFunctionSourceExpressions(document);
     if (!result) result = CheckSwitchInductors(document);
     if (!result && !compiled->groundSeen && compiled->analogNodeCount > 0) {

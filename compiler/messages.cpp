@@ -1,6 +1,7 @@
 #include "compiler/messages.h"
 
 #include "compiler/analysisstmts.h"
+#include "compiler/depsources.h"
 #include "compiler/diodes.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
@@ -63,5 +64,6 @@ void RegisterCompilerMessages() {
     RegisterCircuitCheckMessages();
     RegisterSpiceReaderMessages();
     RegisterAnalysisStatementMessages();
+    RegisterDependentSourceMessages();
     RegisterDiodeSetupMessages();
 }

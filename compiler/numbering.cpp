@@ -9,6 +9,9 @@
 
 namespace {
 
+constexpr int32_t kPolyVoltageOutputE = 52;
+constexpr int32_t kPolyVoltageOutputH = 53;
+
 // The lists whose records take branch unknowns after the inductors, in the
 // order they are numbered. A new voltage-defined kind is a row here and a
 // case in nb_Branches.
@@ -17,6 +20,9 @@ const int kNumberedLists[] = {
     kListPulseSources,
     kListUserSources,
     kListSpiceSources,
+    kListDependentSources,
+    kListPolySources,
+    kListIdealLines,
 };
 
 // The branch field of a record and how many unknowns it takes (0: none; the
@@ -30,6 +36,25 @@ int nb_Branches(int list, DeviceRecord* record, int32_t** field) {
         auto* source = static_cast<SourceRecord*>(record);
         *field = &source->branch;
         return source->sourceKind == kSourceVoltage ? 1 : 0;
+    }
+    case kListDependentSources: {
+        // Current-controlled kinds sense through a branch of their own; the
+        // voltage-output kinds drive through one (VofI: sensing, then output).
+        auto* source = static_cast<LinearDependentRecord*>(record);
+        *field = &source->branch;
+        const int control = source->componentType - 26;
+        return control == 3 ? 2 : control == 0 ? 0 : 1;
+    }
+    case kListPolySources: {
+        auto* source = static_cast<PolySourceRecord*>(record);
+        *field = &source->branch;
+        return source->sourceKind == kPolyVoltageOutputE || source->sourceKind == kPolyVoltageOutputH ? 1 : 0;
+    }
+    case kListIdealLines: {
+        auto* line = static_cast<IdealLineRecord*>(record);
+        *field = &line->branchA;
+        line->branchB = 0;  // follows branchA once numbered
+        return 2;
     }
     default: *field = nullptr; return 0;
     }
@@ -77,6 +102,7 @@ int NumberSimulatorObjects(CompiledCircuit* compiled) {
             if (!field) return;
             *field = count ? counter + 1 : 0;
             counter += count;
+            if (list == kListIdealLines) static_cast<IdealLineRecord*>(record)->branchB = *field + 1;
         });
     }
     compiled->unknownCount = counter;

@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/depsources.h"
 #include "compiler/diodes.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
@@ -69,6 +70,18 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeSineSource: return PartSetupKind::SineSource;
     case kTypeUserSource: return PartSetupKind::UserSource;
     case kTypeGround: return PartSetupKind::Ground;
+    case kTypeGIofV:
+    case 51:
+    case 52:
+    case kTypeHVofI: return PartSetupKind::PolySource;
+    case 26:
+    case 27:
+    case 28:
+    case 29: return PartSetupKind::LinearDependent;
+    case kTypeTline: return PartSetupKind::TransmissionLine;
+    case kTypeSwitch: return PartSetupKind::Switch;
+    case 115: return PartSetupKind::VoltageSwitch;
+    case 116: return PartSetupKind::CurrentSwitch;
     case kTypeDiode: return PartSetupKind::Diode;
     default: break;
     }
@@ -123,6 +136,12 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::PulseSource: return SetupPulseSource();
     case PartSetupKind::SineSource: return SetupSineSource();
     case PartSetupKind::UserSource: return SetupUserSource();
+    case PartSetupKind::PolySource: return SetupPolySource();
+    case PartSetupKind::LinearDependent: return SetupLinearTransducer(type);
+    case PartSetupKind::TransmissionLine: return SetupIdealLine();
+    case PartSetupKind::Switch: return SetupSwitch();
+    case PartSetupKind::VoltageSwitch: return SetupVoltageSwitch();
+    case PartSetupKind::CurrentSwitch: return SetupCurrentSwitch();
     case PartSetupKind::Diode: return SetupDiodePart(part);
     }
     return 0;

@@ -30,6 +30,12 @@ enum class PartSetupKind : int {
     PulseSource,
     SineSource,
     UserSource,
+    PolySource,       // G, F, E, H with a gain or POLY(n) (types 50-53)
+    LinearDependent,  // IofV, IofI, VofV, VofI (types 26-29)
+    TransmissionLine,
+    Switch,
+    VoltageSwitch,  // S
+    CurrentSwitch,  // W
     Diode,
 };
 PartSetupKind SetupKindOfType(int componentType);

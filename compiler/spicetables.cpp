@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "compiler/defines.h"
+#include "compiler/depsources.h"
 #include "compiler/options.h"
 #include "compiler/session.h"
 #include "compiler/spicedevices.h"
@@ -179,12 +180,12 @@ const DotCommandRow DotCommandTable[kDotCommandCount] = {
 
 const StatementHandler DeviceLetterTable[kDeviceLetterCount] = {
     ReadUnsupportedDeviceLine,  // A two-port code models
-    ReadUnsupportedDeviceLine,  // B GaAsFET or behavioural source
+    ReadBLine,                  // B GaAsFET or behavioural source
     ReadValueDeviceLine,        // C
     ReadGenericDeviceLine,      // D diode
-    ReadUnsupportedDeviceLine,  // E
+    ReadDependentSourceLine,    // E
     ReadGenericDeviceLine,      // F
-    ReadUnsupportedDeviceLine,  // G
+    ReadDependentSourceLine,    // G
     ReadGenericDeviceLine,      // H
     ReadSourceLine,             // I
     ReadGenericDeviceLine,      // J
@@ -197,10 +198,10 @@ const StatementHandler DeviceLetterTable[kDeviceLetterCount] = {
     ReadGenericDeviceLine,      // Q
     ReadValueDeviceLine,        // R
     ReadGenericDeviceLine,      // S
-    ReadUnsupportedDeviceLine,  // T
+    ReadTransmissionLineLine,   // T
     ReadUnsupportedDeviceLine,  // U digital primitive
     ReadSourceLine,             // V
-    ReadUnsupportedDeviceLine,  // W
+    ReadCurrentSwitchLine,      // W
     ReadUnsupportedDeviceLine,  // X subcircuit call
     nullptr,                    // Y
     ReadGenericDeviceLine,      // Z GaAsFET

@@ -8,6 +8,7 @@
 #include "compiler/scanner.h"
 #include "compiler/session.h"
 #include "compiler/setup.h"
+#include "compiler/setupservices.h"
 #include "compiler/support.h"
 #include "core/cmdline.h"
 #include "core/messages.h"
@@ -29,7 +30,11 @@ enum TopologyMessage : int {
     kMsgTurns = 10848,
     kMsgPartNodeName = 10866,
     kMsgZeroAcMagnitudes = 11891,
+    kMsgSwitchInductor = 10865,
+    kMsgMissingWSource = 10854,
+    kMsgSourceNotFound = 10799,
 };
+constexpr int kTpAttrRef = 27;
 
 constexpr int kTpTypeTimer = 146;
 constexpr int kTpTypeDcMotor = 145;
@@ -107,6 +112,9 @@ std::vector<tp_Branch> tp_VoltageBranches(CompiledCircuit* c) {
     });
     tp_Walk<UserSourceRecord>(c, kListUserSources, [&](UserSourceRecord* r) {
         branches.push_back({r->node1, r->node2, r->part});
+    });
+    tp_Walk<LinearDependentRecord>(c, kListDependentSources, [&](LinearDependentRecord* r) {
+        if (r->componentType == 28 || r->componentType == 29) branches.push_back({r->outPlus, r->outMinus, r->part});
     });
     return branches;
 }
@@ -225,13 +233,59 @@ int CheckVoltageLoops(CCTDoc* document, int analogNodeCount) {
 
 int CheckSwitchInductors(CCTDoc* document) {
     CompiledCircuit* compiled = GetCompiledCircuit(document);
-    // No switch kind can be set up yet; a record that exists anyway cannot be read.
-    return compiled && compiled->devices[kListSwitches].pool.count ? kResultNotBuilt : 0;
+    if (!compiled) return tp_OutOfMemory();
+    // A current-controlled switch senses the inductor across its control pins.
+    int result = 0;
+    tp_Walk<SwitchRecord>(compiled, kListSwitches, [&](SwitchRecord* sw) {
+        if (sw->switchKind != 3) return;
+        sw->controllingInductor = nullptr;
+        tp_Walk<InductorRecord>(compiled, kListInductors, [&](InductorRecord* l) {
+            if (sw->controllingInductor) return;
+            if ((l->node1 == sw->nodes[2] && l->node2 == sw->nodes[3]) ||
+                (l->node1 == sw->nodes[3] && l->node2 == sw->nodes[2]))
+                sw->controllingInductor = l;
+        });
+        if (!sw->controllingInductor) result = tp_Fail(sw->part, kMsgSwitchInductor);
+    });
+    return result;
 }
 
 int ResolveWDeviceSources(CCTDoc* document) {
     CompiledCircuit* compiled = GetCompiledCircuit(document);
-    return compiled && compiled->devices[kListWSwitches].pool.count ? kResultNotBuilt : 0;
+    if (!compiled) return tp_OutOfMemory();
+    int result = 0;
+    tp_Walk<CurrentSwitchRecord>(compiled, kListWSwitches, [&](CurrentSwitchRecord* w) {
+        if (result || w->controllingSource) return;
+        int error = 0;
+        const std::string name = SubstitutedAttribute(w->part, kTpAttrRef, true, &error);
+        if (error) {
+            result = kResultShown;
+            return;
+        }
+        if (name.empty()) {
+            result = tp_Fail(w->part, kMsgMissingWSource);
+            return;
+        }
+        SchematicObject* source = FindPart(name.c_str(), PartScope(w->part));
+        PartLink* link = source ? compiled->FindLink(source) : nullptr;
+        const int type = source && source->definition ? source->definition->type : -1;
+        if (!link || !link->record) {
+            result = tp_Fail(w->part, kMsgSourceNotFound, name.c_str());
+            return;
+        }
+        if (type == kTypeVSpice && static_cast<SourceRecord*>(link->record)->sourceKind == kSourceVoltage) {
+            w->controllingBranch = &static_cast<SourceRecord*>(link->record)->branch;
+        } else if (type == kTypePulseSource) {
+            w->controllingBranch = &static_cast<PulseSourceRecord*>(link->record)->branch;
+        } else if (type == kTypeSineSource) {
+            w->controllingBranch = &static_cast<SineSourceRecord*>(link->record)->branch;
+        } else {
+            result = tp_Fail(w->part, kMsgSourceNotFound, name.c_str());
+            return;
+        }
+        w->controllingSource = link->record;
+    });
+    return result;
 }
 
 void LinkLossyLineInstances(CCTDoc*) {

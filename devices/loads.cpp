@@ -1,9 +1,13 @@
 #include "devices/loads.h"
 
+#include "devices/depsources.h"
 #include "devices/diode.h"
 #include "engine/newton.h"
 
 void InstallDeviceLoads() {
     // One line per device kind: InstallDeviceKindLoads(<row>, &<the kind's row object>).
+    InstallDeviceKindLoads(kRowPolySources, &PolySourceRowLoads());
+    InstallDeviceKindLoads(kRowLinearDependentSources, &LinearDependentRowLoads());
+    InstallDeviceKindLoads(kRowIdealLines, &IdealLineRowLoads());
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
 }
