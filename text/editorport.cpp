@@ -77,4 +77,5 @@ void InstallTextDocuments() {
     static te_Editors editors;
     InstallTextEditor(&editors);
     RegisterDocumentTemplate(MakeDocumentTemplate<CTxtDoc, CCTFrame, CCTView>(kDocText));
+    RegisterTextSearchSettings();
 }

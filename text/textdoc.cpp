@@ -139,6 +139,14 @@ int CTxtDoc::SaveToFile(const char* path) {
     return code;
 }
 
+CIODoc* CTxtDoc::ReloadFromFile() {
+    const std::string path = pathName;
+    SetDirty(0);
+    OnCloseDocument();  // deletes this document
+    int code = 0;
+    return OpenTextFile(path.c_str(), kOpenTextMaximized, &code);
+}
+
 int SaveTextDocument(CTxtDoc* document, const char* path) {
     if (!document || !path || !*path) return td_ReportFileError(kResultNoFileName, path);
     CTxtEditWnd* editor = document->Editor();

@@ -29,6 +29,9 @@ public:
     // after reporting (15002 when the text's memory cannot be had).
     int LoadTextFile();
     int SaveToFile(const char* path) override;
+    // Revert: drops the changes, closes this document (deleting it) and opens
+    // the file again; the new document, or null.
+    CIODoc* ReloadFromFile() override;
 
     // Set by a loaded file that had display lines: saving writes them again.
     int32_t keepDisplaySettings = 0;

@@ -51,6 +51,14 @@ TEST_F(TextWindowTest, OpenedFileShowsInItsEditorWindow) {
     EXPECT_TRUE(doc->IsDirty());
     EXPECT_EQ(OpenTextFile(path.c_str(), 0, &code), doc);
 
+    // Revert drops the change without a question.
+    CIODoc* reverted = doc->ReloadFromFile();
+    ASSERT_NE(reverted, nullptr);
+    auto* again = dynamic_cast<CTxtDoc*>(reverted);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(std::string(again->Editor()->Buffer().Text()), "T\r\nR1 1 0 1k\r\n");
+    EXPECT_FALSE(again->IsDirty());
+
     int missing = 0;
     ScopedTestReporter quiet;
     EXPECT_EQ(OpenTextFile((dir_.Path() + "/none.ckt").c_str(), kOpenTextNoReport, &missing), nullptr);
