@@ -48,6 +48,20 @@ int ReadTextTrailer(CCTDoc* document, CTxtEditWnd* editor, std::string&& bytes);
 // text cannot be copied, or 15055 after reporting 15008.
 int SaveTextDocument(CTxtDoc* document, const char* path);
 
+// The view of a text document: its editor fills it and takes the focus.
+class CTxtView : public CCTView {
+public:
+    CTxtView() : CCTView(kDocText) {}
+    // File > Print: the text page on the default printer, or into a PDF file
+    // beside the document when the machine has no printer. 1 when printed.
+    int PrintText();
+    void Print() override { PrintText(); }
+
+protected:
+    void OnSize(int width, int height) override;
+    void OnSetFocus() override;
+};
+
 // A text document of the path without a window: 0 with `out` set, or the
 // reported code.
 int LoadTextDocument(const char* path, std::unique_ptr<CTxtDoc>* out);
