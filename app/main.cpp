@@ -38,7 +38,6 @@
 #include "expr/startup.h"
 #include "ibis/settings.h"
 #include "models/libindex.h"
-#include "text/textdoc.h"
 #include "models/messages.h"
 #include "models/startup.h"
 #include "platform/app.h"
@@ -47,6 +46,7 @@
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
+#include "text/textdoc.h"
 
 namespace {
 
