@@ -41,7 +41,6 @@
 #include "expr/startup.h"
 #include "ibis/settings.h"
 #include "models/libindex.h"
-#include "text/textdoc.h"
 #include "models/messages.h"
 #include "models/startup.h"
 #include "platform/app.h"
@@ -50,6 +49,7 @@
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
+#include "text/textdoc.h"
 
 namespace {
 

@@ -76,5 +76,6 @@ public:
 void InstallTextDocuments() {
     static te_Editors editors;
     InstallTextEditor(&editors);
-    RegisterDocumentTemplate(MakeDocumentTemplate<CTxtDoc, CCTFrame, CCTView>(kDocText));
+    RegisterDocumentTemplate(MakeDocumentTemplate<CTxtDoc, CCTFrame, CTxtView>(kDocText));
+    RegisterTextSearchSettings();
 }

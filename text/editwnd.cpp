@@ -8,6 +8,7 @@
 #include "platform/keys.h"
 #include "shell/colortable.h"
 #include "shell/document.h"
+#include "text/find.h"
 
 namespace {
 
@@ -303,6 +304,10 @@ void CTxtEditWnd::OnKeyDown(int code, bool, unsigned modifiers) {
         break;
     }
     case key::Delete: buffer_.TypeChar(1); break;
+    case key::Function(3):  // Repeat Last Find
+        if (!TextSearch().search.empty())
+            FindReplace(*this, TextSearch().search, nullptr, true, TextSearch().wholeWord);
+        return;
     default: return;
     }
     ScrollCaretIntoView();

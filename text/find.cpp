@@ -7,6 +7,8 @@
 
 #include "core/report_port.h"
 #include "core/result.h"
+#include "core/sectionfile.h"
+#include "core/settings.h"
 #include "text/editwnd.h"
 
 namespace {
@@ -55,6 +57,13 @@ void TextSearchSettings::SetReplace(std::string_view text) {
 TextSearchSettings& TextSearch() {
     static TextSearchSettings settings;
     return settings;
+}
+
+void RegisterTextSearchSettings() {
+    RegisterSettingsSection("Last Used Text Area Search Text",
+                            [](SectionFile& file) { return TextSearch().searchList.Serialize(file, false); });
+    RegisterSettingsSection("Last Used Text Area Replace Text",
+                            [](SectionFile& file) { return TextSearch().replaceList.Serialize(file, false); });
 }
 
 int64_t FindMatch(std::string_view text, std::string_view s, int64_t from, bool wholeWord) {

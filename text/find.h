@@ -29,6 +29,8 @@ struct TextSearchSettings {
     void SetReplace(std::string_view text);
 };
 TextSearchSettings& TextSearch();
+// Serves the two search-list sections of the settings file.
+void RegisterTextSearchSettings();
 
 // The first match of `s` at or after `from`, without regard to case; with
 // `wholeWord` a match touching a letter, digit or '_' on either side is

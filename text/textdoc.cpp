@@ -19,9 +19,11 @@
 #include "core/result.h"
 #include "core/textfile.h"
 #include "document/iodoc.h"
+#include "platform/print.h"
 #include "shell/colortable.h"
 #include "shell/preferences.h"
 #include "text/editwnd.h"
+#include "text/textprint.h"
 #include "text/trailer.h"
 
 namespace {
@@ -55,6 +57,35 @@ bool td_WriteAll(FILE* f, std::string_view bytes) {
 }
 
 }  // namespace
+
+// ---- the view --------------------------------------------------------------------------------
+
+int CTxtView::PrintText() {
+    auto* doc = dynamic_cast<CTxtDoc*>(GetCTDoc());
+    CTxtEditWnd* editor = doc ? doc->Editor() : nullptr;
+    if (!editor) return 0;
+    platform::PrintSettings settings;
+    settings.page.title = doc->PathName();
+    if (platform::ListPrinters().empty()) {
+        std::string pdf = doc->PathName();
+        const size_t dot = pdf.find_last_of("./");
+        if (dot != std::string::npos && pdf[dot] == '.') pdf.resize(dot);
+        settings.outputFile = pdf + ".pdf";
+    }
+    return PrintTextPages(editor->Buffer(), TextPrintStyleOf(*editor), settings);
+}
+
+void CTxtView::OnSize(int width, int height) {
+    CCTView::OnSize(width, height);
+    auto* doc = dynamic_cast<CTxtDoc*>(GetCTDoc());
+    if (CTxtEditWnd* editor = doc ? doc->Editor() : nullptr; editor && editor->Exists())
+        editor->Move(platform::Rect{0, 0, width, height});
+}
+
+void CTxtView::OnSetFocus() {
+    auto* doc = dynamic_cast<CTxtDoc*>(GetCTDoc());
+    if (CTxtEditWnd* editor = doc ? doc->Editor() : nullptr; editor && editor->Exists()) editor->SetFocus();
+}
 
 // ---- the document ----------------------------------------------------------------------------
 
@@ -137,6 +168,14 @@ int CTxtDoc::SaveToFile(const char* path) {
     const int code = SaveTextDocument(this, path ? path : pathName);
     if (code == 0) SetDirty(0);
     return code;
+}
+
+CIODoc* CTxtDoc::ReloadFromFile() {
+    const std::string path = pathName;
+    SetDirty(0);
+    OnCloseDocument();  // deletes this document
+    int code = 0;
+    return OpenTextFile(path.c_str(), kOpenTextMaximized, &code);
 }
 
 int SaveTextDocument(CTxtDoc* document, const char* path) {

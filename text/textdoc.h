@@ -29,6 +29,9 @@ public:
     // after reporting (15002 when the text's memory cannot be had).
     int LoadTextFile();
     int SaveToFile(const char* path) override;
+    // Revert: drops the changes, closes this document (deleting it) and opens
+    // the file again; the new document, or null.
+    CIODoc* ReloadFromFile() override;
 
     // Set by a loaded file that had display lines: saving writes them again.
     int32_t keepDisplaySettings = 0;
@@ -44,6 +47,20 @@ int ReadTextTrailer(CCTDoc* document, CTxtEditWnd* editor, std::string&& bytes);
 // `path` only when every byte and the close succeeded. 0, 15002 when the
 // text cannot be copied, or 15055 after reporting 15008.
 int SaveTextDocument(CTxtDoc* document, const char* path);
+
+// The view of a text document: its editor fills it and takes the focus.
+class CTxtView : public CCTView {
+public:
+    CTxtView() : CCTView(kDocText) {}
+    // File > Print: the text page on the default printer, or into a PDF file
+    // beside the document when the machine has no printer. 1 when printed.
+    int PrintText();
+    void Print() override { PrintText(); }
+
+protected:
+    void OnSize(int width, int height) override;
+    void OnSetFocus() override;
+};
 
 // A text document of the path without a window: 0 with `out` set, or the
 // reported code.

@@ -11,6 +11,7 @@
 #include "platform/keys.h"
 #include "shell/colortable.h"
 #include "tests/support/tempdir.h"
+#include "text/find.h"
 
 namespace {
 
@@ -57,6 +58,11 @@ TEST(EditWindowTest, TypedTextShowsCommentAndBracketColours) {
         ASSERT_NE(row, nullptr);
         EXPECT_TRUE(EwHasColor(shot, row->color, 0, 24)) << "bracket depth " << depth;
     }
+    // F3 repeats the last search.
+    TextSearch().SetSearch("GAIN");
+    app.PostKeyDown(&editor, platform::key::Function(3));
+    app.PumpEvents();
+    EXPECT_EQ(editor.Buffer().GetSelectedText(), "gain");
     editor.Destroy();
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/settings.h"
 #include "tests/support/test_reporter.h"
 #include "text/editwnd.h"
 
@@ -70,6 +71,9 @@ TEST(FindTest, SearchTextsAreCutTo255Bytes) {
     s.SetSearch(std::string(300, 'q'));
     EXPECT_EQ(s.search.size(), kSearchTextMax);
     EXPECT_STREQ(s.searchList.Text(0), s.search.c_str());
+    // The lists live in the settings file.
+    for (const char* section : {"Last Used Text Area Search Text", "Last Used Text Area Replace Text"})
+        EXPECT_NE(SettingsSectionRoutineAt(FindSettingsSection(section)), nullptr) << section;
 }
 
 TEST(FindTest, SelectSpiceStatementCoversItsContinuationLines) {

@@ -8,6 +8,7 @@
 #include "core/textfile.h"
 #include "platform/app.h"
 #include "platform/frame.h"
+#include "platform/print.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 #include "text/editwnd.h"
@@ -50,6 +51,21 @@ TEST_F(TextWindowTest, OpenedFileShowsInItsEditorWindow) {
     doc->Editor()->Buffer().TypeChar('x');
     EXPECT_TRUE(doc->IsDirty());
     EXPECT_EQ(OpenTextFile(path.c_str(), 0, &code), doc);
+
+    // Printing without a printer writes the pages beside the file.
+    auto* view = dynamic_cast<CTxtView*>(doc->MainView());
+    ASSERT_NE(view, nullptr);
+    if (platform::ListPrinters().empty()) {
+        EXPECT_EQ(view->PrintText(), 1);
+        EXPECT_TRUE(std::ifstream(dir_.Path() + "/deck.pdf").good());
+    }
+    // Revert drops the change without a question.
+    CIODoc* reverted = doc->ReloadFromFile();
+    ASSERT_NE(reverted, nullptr);
+    auto* again = dynamic_cast<CTxtDoc*>(reverted);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(std::string(again->Editor()->Buffer().Text()), "T\r\nR1 1 0 1k\r\n");
+    EXPECT_FALSE(again->IsDirty());
 
     int missing = 0;
     ScopedTestReporter quiet;
