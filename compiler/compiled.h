@@ -172,12 +172,19 @@ struct SourceRecord : DeviceRecord {
     // A current meter (a zero-volt source the compiler adds): the node field
     // of the device pin it measures; null for every other source.
     const int32_t* meteredSlot;
+    // PWL and NOISE: the expanded table of a transient run (times scaled and
+    // ascending, values evaluated and scaled) and the trigger's latch.
+    std::vector<double> tableTimes;
+    std::vector<double> tableValues;
+    double triggerTime;
+    int32_t triggered;
 };
 
 struct PulseSourceRecord : DeviceRecord {
     ModelRecord* model;  // PUL
     int32_t node1, node2;
     int32_t branch;
+    double working;  // the value at the present analysis point
 };
 
 struct SineSourceRecord : DeviceRecord {
@@ -185,6 +192,7 @@ struct SineSourceRecord : DeviceRecord {
     int32_t node1, node2;
     int32_t internalNode;  // after the series resistance, or node 1
     int32_t branch;
+    double working;  // the value at the present analysis point
 };
 
 struct UserSourceRecord : DeviceRecord {
@@ -193,6 +201,22 @@ struct UserSourceRecord : DeviceRecord {
     std::string expression;
     int32_t repeat;
     int32_t branch;
+};
+
+// A junction diode. The load keeps the last evaluation (vd, id, gd, cd) for
+// bypass, prediction and the numeric output.
+struct DiodeRecord : DeviceRecord {
+    ModelRecord* model;
+    int32_t anode, cathode;
+    int32_t internalAnode;  // inside the series resistance; the anode when RS is 0
+    int32_t off;
+    int32_t ordinal;  // diode count at creation (1 first)
+    double area;
+    int32_t icGiven;  // the instance text mentions IC
+    double ic;        // initial junction voltage
+    double vd, id, idOut, gd, cd;
+    int32_t condition;  // 2 on, 3 off, 4 hot, 5 zener (of the last load with power terms)
+    double pinCurrent;  // into the anode
 };
 
 // Registers the layouts above with their device lists (start-up; again is harmless).

@@ -106,6 +106,10 @@ void dp_Walk(CompiledCircuit* compiled, int list, F visit) {
 void dp_AddEdges(CompiledCircuit* c, dp_Adjacency& graph, int pass) {
     dp_Walk<InductorRecord>(c, kListInductors, [&](InductorRecord* r) { graph.Add(pass, r->node1, r->node2); });
     dp_Walk<ResistorRecord>(c, kListResistors, [&](ResistorRecord* r) { graph.Add(pass, r->node1, r->node2); });
+    dp_Walk<DiodeRecord>(c, kListDiodes, [&](DiodeRecord* r) {
+        if (r->internalAnode != r->anode) graph.Add(pass, r->anode, r->internalAnode);
+        graph.Add(pass, r->internalAnode, r->cathode);
+    });
     dp_Walk<SineSourceRecord>(c, kListSineSources, [&](SineSourceRecord* r) {
         graph.Add(pass, r->node1, r->internalNode);
         graph.Add(pass, r->internalNode, r->node2);

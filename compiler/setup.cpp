@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/diodes.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
@@ -68,6 +69,7 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeSineSource: return PartSetupKind::SineSource;
     case kTypeUserSource: return PartSetupKind::UserSource;
     case kTypeGround: return PartSetupKind::Ground;
+    case kTypeDiode: return PartSetupKind::Diode;
     default: break;
     }
     // Types with a set-up of their own that this build does not have yet:
@@ -121,6 +123,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::PulseSource: return SetupPulseSource();
     case PartSetupKind::SineSource: return SetupSineSource();
     case PartSetupKind::UserSource: return SetupUserSource();
+    case PartSetupKind::Diode: return SetupDiodePart(part);
     }
     return 0;
 }

@@ -30,6 +30,7 @@ enum class PartSetupKind : int {
     PulseSource,
     SineSource,
     UserSource,
+    Diode,
 };
 PartSetupKind SetupKindOfType(int componentType);
 

@@ -18,8 +18,19 @@ struct SchematicObject;
 int ReadValueDeviceLine(SpiceStatementContext& context, char* statement);  // R, C, L
 int ReadSourceLine(SpiceStatementContext& context, char* statement);       // V, I
 int ReadCouplingLine(SpiceStatementContext& context, char* statement);     // K
+// D, F, H, J, M, Q, S, Z (and I, V): the name and the letter's nodes, for Q a
+// fourth substrate node written "[name]" or as a number before the model; then
+// the model word for types that take one, and the rest as the value text.
+// Q, M and J parts are made N-type and wait for ResolvePartPolarities.
+int ReadGenericDeviceLine(SpiceStatementContext& context, char* statement);
 // Device kinds whose set-up does not exist yet: the read stops naming the line.
 int ReadUnsupportedDeviceLine(SpiceStatementContext& context, char* statement);
+
+// After reading: every Q, M and J part of the scope whose MODEL names a
+// statement of the P type (in the circuit, else found in the libraries, which
+// brings it into the circuit) becomes the P-type component. 0, or 15055 when a
+// library search failed with a message.
+int ResolvePartPolarities(CCTDoc* document, int scope);
 
 // A new part of the component type named `name`, in the current source's
 // page and scope, with its pin array sized for the type: 0, or 15002.

@@ -14,6 +14,7 @@
 #include "compiler/messages.h"
 #include "compiler/outputstmts.h"
 #include "compiler/session.h"
+#include "compiler/spicedevices.h"
 #include "compiler/spicetables.h"
 #include "compiler/statements.h"
 #include "compiler/support.h"
@@ -616,6 +617,7 @@ int ReadSpiceText(CCTDoc* document) {
     context.fileName = document->PathName();
     reader->context = &context;
     reader->largestNode = 0;
+    reader->partPolarityPending = false;
     for (const NodeNameEntry& entry : document->build.nodeNames)
         if (entry.node > reader->largestNode) reader->largestNode = entry.node;
 
@@ -639,6 +641,7 @@ int ReadSpiceText(CCTDoc* document) {
 
     const std::string savedStatus = main.totalLines > 1000 && StatusBar().IsShown() ? StatusBar().StatusText() : "";
     int rc = sr_ReadLoop(*reader, context);
+    if (!rc && reader->partPolarityPending) rc = ResolvePartPolarities(document, 1);
     if (!rc) MergeCurveRows(document);
     if (main.totalLines > 1000 && StatusBar().IsShown()) StatusBar().SetStatusText(savedStatus.c_str());
     reader->CloseAll();

@@ -27,7 +27,10 @@ int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const Circuit
     state.Formula.IntegrationMethod = options.method;
     state.NodeCount = circuit ? circuit->analogNodeCount : 0;
     const size_t equations = circuit ? static_cast<size_t>(circuit->unknownCount) + 1 : 1;
-    const size_t blocks = circuit ? static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount) : 0;
+    // One charge block per capacitor, inductor and diode, in that order.
+    const size_t blocks = circuit ? static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount +
+                                                        circuit->devices[kListDiodes].pool.count)
+                                  : 0;
     try {
         for (std::vector<double>* vector :
              {&state.Solution, &state.PreviousSolution, &state.LastSolution, &state.OlderSolution, &state.Rhs})
