@@ -1,9 +1,12 @@
 #include "devices/loads.h"
 
 #include "devices/diode.h"
+#include "devices/timesources.h"
 #include "engine/newton.h"
+#include "engine/transient.h"
 
 void InstallDeviceLoads() {
     // One line per device kind: InstallDeviceKindLoads(<row>, &<the kind's row object>).
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
+    InstallTimeSources(&DeviceTimeSources());
 }
