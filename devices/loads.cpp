@@ -2,7 +2,9 @@
 
 #include "devices/depsources.h"
 #include "devices/diode.h"
+#include "devices/timesources.h"
 #include "engine/newton.h"
+#include "engine/transient.h"
 
 void InstallDeviceLoads() {
     // One line per device kind: InstallDeviceKindLoads(<row>, &<the kind's row object>).
@@ -10,4 +12,5 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowLinearDependentSources, &LinearDependentRowLoads());
     InstallDeviceKindLoads(kRowIdealLines, &IdealLineRowLoads());
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
+    InstallTimeSources(&DeviceTimeSources());
 }

@@ -127,6 +127,11 @@ int AddPulseCorners(BreakpointList& list, double tick, const double values[7], d
 
 int AddListBreakpoints(BreakpointList& list, double tick, const SourceRecord& source) {
     if (source.noBreakpoints) return kOk;
+    // The expanded table (repeats unrolled, times scaled) once the run built it.
+    for (double time : source.tableTimes) {
+        if (int result = list.Add(TicksDown(time, tick), 0, 0, kBreakAnalog)) return result;
+    }
+    if (!source.tableTimes.empty()) return kOk;
     const double scale = source.timeScale != 0.0 ? source.timeScale : 1.0;
     for (const PwlEntry& entry : source.pwl) {
         if (entry.kind != kPwlPoint) continue;

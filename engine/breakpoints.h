@@ -97,8 +97,9 @@ uint32_t TicksUp(double time, double tick);
 // `start` then advances by the period. 0 or the Add error.
 int AddPulseCorners(BreakpointList& list, double tick, const double values[7], double& start, uint8_t levelA,
                     uint8_t levelB, uint32_t& lastTick);
-// Breakpoints at the time points of a PWL or NOISE source unless it was told
-// not to make any. 0 or the first Add error.
+// Breakpoints at the time points of a PWL or NOISE source (its expanded table
+// when the run built one) unless it was told not to make any. 0 or the first
+// Add error.
 int AddListBreakpoints(BreakpointList& list, double tick, const SourceRecord& source);
 // Expression breakpoints of a time-periodic expression function: one per
 // period (or maximum step) over the run, and one a period after every analog

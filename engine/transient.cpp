@@ -59,13 +59,13 @@ bool tr_HasTimeSources(SimulatorState& state) {
     return found;
 }
 
-int tr_EvaluateTimeSources(SimulatorState& state) {
-    if (gTimeSources) return gTimeSources->EvaluateTimeSources(state);
+int tr_EvaluateTimeSources(SimulatorState& state, const TransientRun& run) {
+    if (gTimeSources) return gTimeSources->EvaluateTimeSources(state, run.Tmin);
     return tr_HasTimeSources(state) ? kResultNotBuilt : int{kOk};
 }
 
-int tr_PrepareListSources(SimulatorState& state) {
-    if (gTimeSources) return gTimeSources->PrepareListSources(state);
+int tr_PrepareListSources(SimulatorState& state, const TransientRun& run) {
+    if (gTimeSources) return gTimeSources->PrepareListSources(state, run.Tmin);
     return tr_HasTimeSources(state) ? kResultNotBuilt : int{kOk};
 }
 
@@ -280,7 +280,7 @@ int SetupTransientBreakpoints(SimulatorState& state, TransientRun& run, Transien
     run.PreviousRunTick = tick;
     if (!result) result = list.Add(list.StartTick, 0, 0, kBreakAnalog);
     if (!result) result = list.Add(kEndTick, 0, 0, kBreakAnalog);
-    if (!result && tr_HasTimeSources(state)) result = tr_PrepareListSources(state);
+    if (!result && tr_HasTimeSources(state)) result = tr_PrepareListSources(state, run);
     bool asked = false;
     if (!result) {
         tr_ForEach<SourceRecord>(state, kListSpiceSources, [&](SourceRecord* s) {
@@ -372,7 +372,7 @@ int tr_OperatingPoint(SimulatorState& state, TransientRun& run, TransientHost& h
     state.Time = run.Tmin;
     state.CurrentTick = TicksUp(run.Tmin, state.Tick);
     state.Formula.Ag0 = state.Formula.Ag1 = 0.0;
-    if (int result = tr_EvaluateTimeSources(state)) return result;
+    if (int result = tr_EvaluateTimeSources(state, run)) return result;
     state.IterationMode = (tr_ContinuesStates(run) || run.RetryFromPresentState) ? kModeFloat : kModeInitJunction;
     int result = NewtonIterate(state, &host, state.Options.itl1, state.Options.gmin);
     state.TotalIterations = state.IterationCount;
@@ -459,7 +459,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
     state.TotalIterations = 0;
     state.Time = run.Tmin;
     if (tr_HasTimeSources(state)) {
-        if (int result = tr_PrepareListSources(state)) return result;
+        if (int result = tr_PrepareListSources(state, run)) return result;
     }
 
     double base = f.TimeStep;
@@ -532,7 +532,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
         }
         state.Time += f.TimeStep;
         if (!list.Reached) state.CurrentTick = TicksUp(state.Time, state.Tick);
-        if (int result = tr_EvaluateTimeSources(state)) return result;
+        if (int result = tr_EvaluateTimeSources(state, run)) return result;
         if (run.TimeLoopAbort) return kOk;
         int limit = state.Options.itl4;
         if (analog) {

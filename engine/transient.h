@@ -98,12 +98,14 @@ public:
 class TimeSourceServices {
 public:
     virtual ~TimeSourceServices() = default;
-    // Every time-dependent source's value at state.Time: 0 or an error.
-    virtual int EvaluateTimeSources(SimulatorState& state) = 0;
+    // Every time-dependent source's value at state.Time of a run that started
+    // at `startTime` (tables and triggers count from it): 0 or an error.
+    virtual int EvaluateTimeSources(SimulatorState& state, double startTime) = 0;
     // The largest step the sources allow (a large value when none limits it).
     virtual double SourceStepLimit(const SimulatorState& state) = 0;
-    // Fixes the time lists of the PWL and NOISE sources: 0 or an error.
-    virtual int PrepareListSources(SimulatorState& state) = 0;
+    // Fixes the time lists of the PWL and NOISE sources for a run from
+    // `startTime` to state.Tmax: 0 or an error.
+    virtual int PrepareListSources(SimulatorState& state, double startTime) = 0;
 };
 void InstallTimeSources(TimeSourceServices* services);
 

@@ -1,6 +1,7 @@
-// A transient run of an arbitrary SPICE text, as far as the engine's own
-// element loads reach: the breakpoints of its sources, the operating point
-// with its fall-backs, and the time loop from 0 to 1 us. A run ends with a
+// A transient run of an arbitrary SPICE text with the device loads and source
+// waveforms that are built: the set-up at 27 degrees, the breakpoints of its
+// sources, the operating point with its fall-backs, and the time loop from 0
+// to 1 us. A run ends with a
 // result code, never a hang: the keyboard poll presses Esc after a bound on
 // iterations, and the stored points are counted against the run's own limit.
 #include <cstdint>
@@ -15,6 +16,8 @@
 #include "compiler/support.h"
 #include "core/paths.h"
 #include "core/result.h"
+#include "devices/loads.h"
+#include "devices/temperature.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "engine/setup.h"
@@ -54,6 +57,7 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::StartTextCompiles("* master\n.MODEL RLIB RES (R=2)\n");
+    InstallDeviceLoads();
     if (size > 4096) return 0;
     const std::string text = fuzz::AsText(data, size);
     const std::string path = fuzz::ScratchDir() + "/deck.ckt";
@@ -63,15 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (RunCircuitCompiler(document.get(), 1) == 0) {
         CompiledCircuit* compiled = FindCompiledCircuit(document.get());
         if (!compiled) __builtin_trap();
-        // The set-up at temperature is not part of this run: factors of 1.
-        for (PoolItem* item = compiled->devices[kListResistors].pool.first; item; item = item->next)
-            static_cast<ResistorRecord*>(item)->temperatureFactor = 1.0;
-        for (PoolItem* item = compiled->devices[kListCapacitors].pool.first; item; item = item->next)
-            static_cast<CapacitorRecord*>(item)->temperatureFactor = 1.0;
-        for (PoolItem* item = compiled->devices[kListInductors].pool.first; item; item = item->next)
-            static_cast<InductorRecord*>(item)->temperatureFactor = 1.0;
+        TemperatureSetup setup = MakeTemperatureSetup(document.get());
+        const bool prepared =
+            SetupModelsAtTemperature(setup, 27.0) == 0 && SetupInstancesAtTemperature(setup, 27.0) == 0;
         SimulatorState state;
-        if (AttachCircuit(state, compiled, *GetCircuitOptions(document.get())) == 0) {
+        if (prepared && AttachCircuit(state, compiled, *GetCircuitOptions(document.get())) == 0) {
             TransientRun run;
             BoundedHost host;
             TransientLimits limits;

@@ -144,7 +144,7 @@ TEST(BreakpointListTest, TickConversionsOfHugeTimesStayInRange) {
 // sources (what the device models' owner computes for every waveform).
 class PulseSources : public TimeSourceServices {
 public:
-    int EvaluateTimeSources(SimulatorState& state) override {
+    int EvaluateTimeSources(SimulatorState& state, double) override {
         ++evaluations;
         for (PoolItem* item = state.Circuit->devices[kListSpiceSources].pool.first; item; item = item->next) {
             auto* s = static_cast<SourceRecord*>(item);
@@ -153,7 +153,7 @@ public:
         return 0;
     }
     double SourceStepLimit(const SimulatorState&) override { return 1e300; }
-    int PrepareListSources(SimulatorState&) override { return 0; }
+    int PrepareListSources(SimulatorState&, double) override { return 0; }
     static double Pulse(const double* v, double t) {
         const double td = v[2], tr = v[3], tf = v[4], pw = v[5], per = v[6];
         if (t < td) return v[0];
