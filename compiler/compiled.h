@@ -286,12 +286,30 @@ struct SwitchRecord : DeviceRecord {
     double level1, level2;
     double onConductance, offConductance;
     InductorRecord* controllingInductor;  // current-controlled switches
+    // Written by the load: 2 on, 3 off; the state of the previous load; the
+    // resistance of this load; current and power when output is wanted.
+    int32_t state, previousState;
+    double resistance;
+    double current, power;
+};
+
+// What the load of a smooth switch (S or W) keeps: the constants its set-up
+// at temperature derives from the model, and the state of the last load.
+struct SmoothSwitchState {
+    double logMidResistance;    // ln sqrt(RON * ROFF)
+    double logResistanceRatio;  // ln(RON / ROFF)
+    double controlMidpoint;     // (ON + OFF) / 2
+    int32_t state;              // 2 on, 3 off, 8 in transition
+    int32_t previousState;
+    double resistance;  // of the previous load
+    double current, power;
 };
 
 // The S switch (VSWITCH model, nodes pins 1 to 4).
 struct VoltageSwitchRecord : DeviceRecord {
     ModelRecord* model;
-    int32_t nodes[4];
+    int32_t nodes[4];  // the switched pair, then the control pair
+    SmoothSwitchState sw;
 };
 
 // The W switch (ISWITCH model); its controlling voltage source is found after
@@ -301,6 +319,7 @@ struct CurrentSwitchRecord : DeviceRecord {
     int32_t node1, node2;
     DeviceRecord* controllingSource;
     const int32_t* controllingBranch;
+    SmoothSwitchState sw;
 };
 
 // A junction diode. The load keeps the last evaluation (vd, id, gd, cd) for

@@ -100,6 +100,15 @@ int SetupPassiveTemperature(TemperatureSetup& setup) {
     ForEachDevice<CapacitorRecord>(setup, kListCapacitors, [&](CapacitorRecord* r) { SetupCapacitor(setup, r); });
     ForEachDevice<InductorRecord>(setup, kListInductors, [&](InductorRecord* r) { SetupInductor(setup, r); });
     ForEachDevice<ResistorRecord>(setup, kListResistors, [&](ResistorRecord* r) { SetupResistor(setup, r); });
+    const auto smooth = [](const ModelRecord* model, SmoothSwitchState& sw) {
+        if (!HasModelValues(model)) return;
+        const SwitchConstants k = ComputeSwitchConstants(model->Values);
+        sw.logMidResistance = k.logMidResistance;
+        sw.logResistanceRatio = k.logResistanceRatio;
+        sw.controlMidpoint = k.controlMidpoint;
+    };
+    ForEachDevice<VoltageSwitchRecord>(setup, kListSSwitches, [&](VoltageSwitchRecord* r) { smooth(r->model, r->sw); });
+    ForEachDevice<CurrentSwitchRecord>(setup, kListWSwitches, [&](CurrentSwitchRecord* r) { smooth(r->model, r->sw); });
     return 0;
 }
 

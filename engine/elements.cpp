@@ -1,5 +1,6 @@
 #include "engine/elements.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <unordered_map>
@@ -12,6 +13,8 @@
 #include "engine/state.h"
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
+#include "models/modeltypes.h"
+#include "models/modelstmt.h"
 
 namespace {
 
@@ -149,6 +152,147 @@ int LoadResistors(SimulatorState& state, ElementLoadMemory& memory) {
             const double power = v * v * g;
             r->power[kPowerDissipated] = ComplexNumber{power, 0.0};
             state.Power.PowerDissipated += power;
+        }
+        return 0;
+    });
+}
+
+// ---- switches -------------------------------------------------------------------------------------
+
+namespace {
+
+// Model slots shared by VSWITCH and ISWITCH: RON, ROFF, ON, OFF, T, H.
+enum : int { kSwRon = 0, kSwRoff = 1, kSwOn = 2, kSwOff = 3, kSwThreshold = 4, kSwHysteresis = 5 };
+
+// The smooth switch law of S and W: on below/above the on threshold, off
+// beyond the off threshold, and between them either the resistance of the
+// previous load (a hysteresis switch) or a smooth interpolation in log R.
+void ElLoadSmoothSwitch(SimulatorState& state, const DeviceRecord* record, const ModelRecord* model,
+                        SmoothSwitchState& sw, int32_t n1, int32_t n2, double control, bool stamping) {
+    const double* v = model->Values;
+    const bool hysteresis = !IsUnsetValue(v[kSwThreshold]);
+    double on = v[kSwOn], off = v[kSwOff];
+    if (hysteresis) {
+        const double h = IsUnsetValue(v[kSwHysteresis]) ? 0.0 : v[kSwHysteresis];
+        on = v[kSwThreshold] + h;
+        off = v[kSwThreshold] - h;
+    }
+    double r;
+    if ((on < off && control <= on) || (on > off && control >= on)) {
+        sw.state = 2;
+        r = v[kSwRon];
+    } else if ((on < off && control >= off) || (on > off && control <= off)) {
+        sw.state = 3;
+        r = v[kSwRoff];
+    } else {
+        sw.state = 8;
+        if (hysteresis) {
+            r = sw.resistance;
+        } else {
+            const double x = control - sw.controlMidpoint;
+            const double d = on - off;
+            const double m = x * sw.logResistanceRatio;
+            const double exponent = std::clamp(3.0 * m / (2.0 * d) + sw.logMidResistance - 2.0 * x * x * m / (d * d * d),
+                                               -350.0, 350.0);
+            r = std::exp(exponent);
+        }
+    }
+    if (!(r >= state.Options.rmin)) r = state.Options.rmin;
+    const double previous = sw.resistance;
+    if (std::fabs(previous - r) > state.Options.vntol + state.Options.reltol * MaxDouble(std::fabs(r), std::fabs(previous))) {
+        state.NonConvergedCount += 2;
+        RecordFailure(state.Failures, record, kFailureSwitch, r, state.Time);
+        sw.previousState = sw.state;
+    }
+    if (sw.state != sw.previousState) {
+        ++state.NonConvergedCount;
+        RecordFailure(state.Failures, record, kFailureSwitch, r, state.Time);
+        sw.previousState = sw.state;
+    }
+    const double g = 1.0 / r;
+    if (stamping) StampConductance(state.Cursor, g);
+    sw.resistance = r;
+    if (ElWantsOutput(record)) {
+        const double vs = ElVoltage(state, n1, n2);
+        sw.current = g * vs;
+        sw.power = vs * sw.current;
+    }
+}
+
+}  // namespace
+
+int ReserveVoltageSwitches(SimulatorState& state) {
+    if (int rc = ElReserveReady(state)) return rc;
+    EntryList& entries = *state.Entries();
+    return ElWalk<VoltageSwitchRecord>(state, kListSSwitches, [&](VoltageSwitchRecord* r, int32_t) {
+        return ReserveConductance(entries, r->nodes[0], r->nodes[1]);
+    });
+}
+
+int LoadVoltageSwitches(SimulatorState& state) {
+    if (state.Circuit == nullptr) return 0;
+    const bool stamping = ElStamping(state);
+    return ElWalk<VoltageSwitchRecord>(state, kListSSwitches, [&](VoltageSwitchRecord* r, int32_t) {
+        if (!ElModelHasValues(r->model)) return kElBadArgument;
+        const double control = ElSolution(state, r->nodes[2]) - ElSolution(state, r->nodes[3]);
+        ElLoadSmoothSwitch(state, r, r->model, r->sw, r->nodes[0], r->nodes[1], control, stamping);
+        return 0;
+    });
+}
+
+int ReserveCurrentSwitches(SimulatorState& state) {
+    if (int rc = ElReserveReady(state)) return rc;
+    EntryList& entries = *state.Entries();
+    return ElWalk<CurrentSwitchRecord>(state, kListWSwitches, [&](CurrentSwitchRecord* r, int32_t) {
+        return ReserveConductance(entries, r->node1, r->node2);
+    });
+}
+
+int LoadCurrentSwitches(SimulatorState& state) {
+    if (state.Circuit == nullptr) return 0;
+    const bool stamping = ElStamping(state);
+    return ElWalk<CurrentSwitchRecord>(state, kListWSwitches, [&](CurrentSwitchRecord* r, int32_t) {
+        if (!ElModelHasValues(r->model) || !r->controllingBranch) return kElBadArgument;
+        const double control = ElSolution(state, *r->controllingBranch);
+        ElLoadSmoothSwitch(state, r, r->model, r->sw, r->node1, r->node2, control, stamping);
+        return 0;
+    });
+}
+
+int ReserveSwitches(SimulatorState& state) {
+    if (int rc = ElReserveReady(state)) return rc;
+    EntryList& entries = *state.Entries();
+    return ElWalk<SwitchRecord>(state, kListSwitches, [&](SwitchRecord* r, int32_t) {
+        return ReserveConductance(entries, r->nodes[0], r->nodes[1]);
+    });
+}
+
+int LoadSwitches(SimulatorState& state) {
+    if (state.Circuit == nullptr) return 0;
+    const bool stamping = ElStamping(state);
+    return ElWalk<SwitchRecord>(state, kListSwitches, [&](SwitchRecord* r, int32_t) {
+        double x = 0.0;
+        switch (r->switchKind) {
+        case 1: x = state.Time; break;
+        case 2: x = ElSolution(state, r->nodes[3]) - ElSolution(state, r->nodes[2]); break;
+        case 3: x = r->controllingInductor ? ElSolution(state, r->controllingInductor->branch) : 0.0; break;
+        default: return kElBadArgument;
+        }
+        const double low = r->level1, high = r->level2;
+        const bool on = (low < high && low <= x && x < high) || (high < low && (x < high || x >= low));
+        r->state = on ? 2 : 3;
+        const double g = on ? r->onConductance : r->offConductance;
+        if (r->state != r->previousState) {
+            RecordFailure(state.Failures, r, kFailureSwitch, x, state.Time);
+            ++state.NonConvergedCount;
+            r->previousState = r->state;
+        }
+        r->resistance = 1.0 / g;
+        if (stamping) StampConductance(state.Cursor, g);
+        if (ElWantsOutput(r)) {
+            const double v = ElVoltage(state, r->nodes[0], r->nodes[1]);
+            r->current = g * v;
+            r->power = v * r->current;
         }
         return 0;
     });

@@ -5,8 +5,7 @@
 // a load that stamps exactly those positions through the state's cursor, in
 // the same order, and adds its currents to the right-hand side.
 //
-// Switches, linear dependent sources (E, F, G, H) and OPAMP models load here
-// too once the compiler builds their records.
+// OPAMP models load here too once the compiler builds their records.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +50,17 @@ int LoadCapacitors(SimulatorState& state, ElementLoadMemory& memory);
 int LoadInductors(SimulatorState& state);
 void LoadIndependentSources(SimulatorState& state);
 void LoadInitialConditions(SimulatorState& state);
+
+// Switches: S (control nodes), W (controlling source current) and SW (time,
+// node pair or inductor current). Each reserves and stamps its switched pair
+// as a conductance; the load returns 0, or 101 for a record its set-up left
+// without a model or controlling source.
+int ReserveVoltageSwitches(SimulatorState& state);
+int LoadVoltageSwitches(SimulatorState& state);
+int ReserveCurrentSwitches(SimulatorState& state);
+int LoadCurrentSwitches(SimulatorState& state);
+int ReserveSwitches(SimulatorState& state);
+int LoadSwitches(SimulatorState& state);
 
 // Every capacitor, inductor and resistor gets its compiled (nominal) value
 // back as its working value, so that values changed by expressions or stepping

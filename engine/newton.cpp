@@ -86,7 +86,7 @@ bool ng_RowLoadsNow(const SimulatorState& state, int row) {
 // The rows whose loads are the engine's own elements.
 bool ng_IsBuiltIn(int row) {
     return row == kRowIndependentSources || row == kRowResistors || row == kRowInductors || row == kRowCapacitors ||
-           row == kRowInitialConditions;
+           row == kRowSSwitches || row == kRowWSwitches || row == kRowSwitches || row == kRowInitialConditions;
 }
 
 int ng_ReserveBuiltIn(SimulatorState& state, int row) {
@@ -96,6 +96,9 @@ int ng_ReserveBuiltIn(SimulatorState& state, int row) {
     case kRowResistors: return ReserveResistors(state, state.ElementMemory);
     case kRowInductors: return ReserveInductors(state);
     case kRowCapacitors: return ReserveCapacitors(state, state.ElementMemory);
+    case kRowSSwitches: return ReserveVoltageSwitches(state);
+    case kRowWSwitches: return ReserveCurrentSwitches(state);
+    case kRowSwitches: return ReserveSwitches(state);
     case kRowInitialConditions: return ReserveInitialConditions(state);
     default: return kOk;
     }
@@ -108,6 +111,9 @@ int ng_LoadBuiltIn(SimulatorState& state, int row) {
     case kRowResistors: return LoadResistors(state, state.ElementMemory);
     case kRowInductors: return LoadInductors(state);
     case kRowCapacitors: return LoadCapacitors(state, state.ElementMemory);
+    case kRowSSwitches: return LoadVoltageSwitches(state);
+    case kRowWSwitches: return LoadCurrentSwitches(state);
+    case kRowSwitches: return LoadSwitches(state);
     case kRowInitialConditions: LoadInitialConditions(state); return kOk;
     default: return kOk;
     }

@@ -604,12 +604,12 @@ TEST_F(DepSourceTest, LineParametersAreCheckedAtBuild) {
     EXPECT_DOUBLE_EQ(lines[1]->delay, 3e-9);
 }
 
-TEST_F(DepSourceTest, SwitchDecksCompileAndReachTheEngine) {
-    ASSERT_EQ(Compile("T\n.MODEL SMOD VSWITCH (RON=1 ROFF=1MEG VON=1 VOFF=0)\n"
-                      ".MODEL WMOD ISWITCH (RON=1 ROFF=1MEG ION=1M IOFF=0)\n"
-                      "V1 1 0 1\nVSENSE 1 2 0\nR1 2 0 1K\n"
-                      "S1 3 0 1 0 SMOD\nR3 1 3 1K\n"
-                      "W1 4 0 VSENSE WMOD\nR4 1 4 1K\n"),
+TEST_F(DepSourceTest, SwitchDecksCompileAndSolve) {
+    ASSERT_EQ(Build("T\n.MODEL SMOD VSWITCH (RON=1 ROFF=1MEG VON=1 VOFF=0)\n"
+                    ".MODEL WMOD ISWITCH (RON=1 ROFF=1MEG ION=0.5M IOFF=0)\n"
+                    "V1 1 0 1\nVSENSE 1 2 0\nR1 2 0 1K\n"
+                    "S1 3 0 1 0 SMOD\nR3 1 3 1K\n"
+                    "W1 4 0 VSENSE WMOD\nR4 1 4 1K\n"),
               0)
         << LastMessageText();
     auto s = Records<VoltageSwitchRecord>(kListSSwitches);
@@ -622,9 +622,13 @@ TEST_F(DepSourceTest, SwitchDecksCompileAndReachTheEngine) {
     ASSERT_NE(w[0]->controllingBranch, nullptr);
     EXPECT_EQ(*w[0]->controllingBranch,
               static_cast<SourceRecord*>(compiled_->FindLink(Part("VSENSE"))->record)->branch);
-    // The switch rows have no loads in this build: the engine says so.
-    ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
-    EXPECT_EQ(BuildAnalysisMatrix(state_, nullptr, true, state_.DcPair), kResultNotBuilt);
+    // Both switches are driven on: each closes a 1 ohm path under its 1k resistor.
+    ExpectLoadMatchesReserve();
+    ASSERT_EQ(NewtonIterate(state_, nullptr, state_.Options.itl1, state_.Options.gmin), 0);
+    EXPECT_NEAR(state_.Solution[static_cast<size_t>(Node("3"))], 1.0 / 1001.0, 1e-9);
+    EXPECT_NEAR(state_.Solution[static_cast<size_t>(Node("4"))], 1.0 / 1001.0, 1e-9);
+    EXPECT_EQ(s[0]->sw.state, 2);
+    EXPECT_EQ(w[0]->sw.state, 2);
 
     struct Bad {
         const char* deck;
@@ -641,6 +645,35 @@ TEST_F(DepSourceTest, SwitchDecksCompileAndReachTheEngine) {
         if (b.message > 0) {
             EXPECT_EQ(shown_[0], b.message) << b.deck;
         }
+    }
+}
+
+TEST_F(DepSourceTest, HysteresisSwitchKeepsItsResistanceInsideTheBand) {
+    ASSERT_EQ(Build("T\n.MODEL SMOD VSWITCH (RON=1 ROFF=1MEG VT=0.5 VH=0.2)\n"
+                    "V1 1 0 0\nS1 2 0 1 0 SMOD\nR2 2 0 1K\n"),
+              0)
+        << LastMessageText();
+    VoltageSwitchRecord* s = Records<VoltageSwitchRecord>(kListSSwitches).at(0);
+    const size_t control = static_cast<size_t>(Node("1"));
+    struct Step {
+        double vc;
+        int state;
+        double resistance;
+        int failures;  // resistance changed counts 2, a state change alone 1
+    } steps[] = {
+        {0.0, 3, 1e6, 0},  // below off = VT - VH, as the build's load left it
+        {1.0, 2, 1.0, 2},  // from off to on within one iteration
+        {0.5, 8, 1.0, 1},  // inside the band: the previous resistance stays
+        {0.2, 3, 1e6, 2},
+        {0.6, 8, 1e6, 1},
+    };
+    for (const Step& step : steps) {
+        state_.Solution[control] = step.vc;
+        state_.NonConvergedCount = 0;
+        ASSERT_EQ(LoadAllDevices(state_, nullptr), 0);
+        EXPECT_EQ(s->sw.state, step.state) << step.vc;
+        EXPECT_DOUBLE_EQ(s->sw.resistance, step.resistance) << step.vc;
+        EXPECT_EQ(state_.NonConvergedCount, step.failures) << step.vc;
     }
 }
 
