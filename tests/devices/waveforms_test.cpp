@@ -166,4 +166,27 @@ TEST_F(WaveformTest, SineWaveformsBoundTheTimeStep) {
     EXPECT_NEAR(spice[5], 3.9e-7, 1e-20);  // PW
 }
 
+TEST_F(WaveformTest, UntriggeredTablesRunFromTheFirstLatchedTime) {
+    SourceRecord* s = Table("PWL (0,0) (1M,5)");
+    s->triggered = 1;
+    s->triggerTime = 7.0;
+    ResetPwlTriggers(*compiled_, 0.0);
+    EXPECT_EQ(s->triggered, 0);
+    EXPECT_EQ(s->triggerTime, 0.0);
+    // Without a trigger the first latch holds: later points keep its time.
+    LatchPwlTriggers(*compiled_, 0.0);
+    LatchPwlTriggers(*compiled_, 0.5e-3);
+    EXPECT_EQ(s->triggered, 1);
+    EXPECT_EQ(s->triggerTime, 0.0);
+    EXPECT_DOUBLE_EQ(At(s, 0.5e-3), 2.5);
+    // A run whose first point is later starts its table there.
+    ResetPwlTriggers(*compiled_, 0.0);
+    LatchPwlTriggers(*compiled_, 0.2e-3);
+    EXPECT_DOUBLE_EQ(At(s, 0.7e-3), 2.5);
+    SourcePoint at;
+    at.time = 0.7e-3;
+    ASSERT_EQ(UpdateSourceValues(*compiled_, at), 0);
+    EXPECT_DOUBLE_EQ(s->working, 2.5);
+}
+
 }  // namespace
