@@ -185,6 +185,7 @@ struct PulseSourceRecord : DeviceRecord {
     int32_t node1, node2;
     int32_t branch;
     double working;  // the value at the present analysis point
+    double current;  // through the source, filled while quantityRefs or powerRefs is set
 };
 
 struct SineSourceRecord : DeviceRecord {
@@ -193,6 +194,7 @@ struct SineSourceRecord : DeviceRecord {
     int32_t internalNode;  // after the series resistance, or node 1
     int32_t branch;
     double working;  // the value at the present analysis point
+    double current;  // through the source, filled while quantityRefs or powerRefs is set
 };
 
 struct UserSourceRecord : DeviceRecord {

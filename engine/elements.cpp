@@ -571,12 +571,18 @@ int LoadInductors(SimulatorState& state) {
 
 int ReserveIndependentSources(SimulatorState& state) {
     if (int rc = ElReserveReady(state)) return rc;
-    // Pulse, sine and user sources take branch unknowns but have no load yet;
-    // their empty rows would only show up later as a singular matrix.
-    for (int list : {kListPulseSources, kListSineSources, kListUserSources}) {
-        if (ElCount(state, list) > 0) return kResultNotBuilt;
-    }
+    // User sources take branch unknowns but have no load yet; their empty
+    // rows would only show up later as a singular matrix.
+    if (ElCount(state, kListUserSources) > 0) return kResultNotBuilt;
     EntryList& entries = *state.Entries();
+    if (int rc = ElWalk<SineSourceRecord>(state, kListSineSources, [&](SineSourceRecord* s, int32_t) {
+            return ReserveBranch(entries, s->branch, s->internalNode, s->node2);
+        }))
+        return rc;
+    if (int rc = ElWalk<PulseSourceRecord>(state, kListPulseSources, [&](PulseSourceRecord* s, int32_t) {
+            return ReserveBranch(entries, s->branch, s->node1, s->node2);
+        }))
+        return rc;
     return ElWalk<SourceRecord>(state, kListSpiceSources, [&](SourceRecord* s, int32_t) {
         if (s->sourceKind != kSourceVoltage) return 0;
         return ReserveBranch(entries, s->branch, s->node1, s->node2);
@@ -586,6 +592,32 @@ int ReserveIndependentSources(SimulatorState& state) {
 void LoadIndependentSources(SimulatorState& state) {
     if (state.Circuit == nullptr) return;
     const bool stamping = ElStamping(state);
+    // Sine and pulse sources drive the value the source update last wrote.
+    auto modelSource = [&](DeviceRecord* record, int32_t branch, double working, double& current) {
+        const double value = working * state.SourceScale;
+        if (stamping) {
+            StampVoltageSource(state.Cursor, state.Rhs.data(), branch, value);
+        } else {
+            ElAddRhs(state, branch, value);
+        }
+        if (record->powerRefs || record->quantityRefs) {
+            const double i = ElSolution(state, branch);
+            current = i;
+            if (record->powerRefs) {
+                const double power = -working * i;
+                record->power[kPowerGenerated] = ComplexNumber{power, 0.0};
+                state.Power.PowerGenerated += power;
+            }
+        }
+    };
+    ElWalk<SineSourceRecord>(state, kListSineSources, [&](SineSourceRecord* s, int32_t) {
+        modelSource(s, s->branch, s->working, s->current);
+        return 0;
+    });
+    ElWalk<PulseSourceRecord>(state, kListPulseSources, [&](PulseSourceRecord* s, int32_t) {
+        modelSource(s, s->branch, s->working, s->current);
+        return 0;
+    });
     ElWalk<SourceRecord>(state, kListSpiceSources, [&](SourceRecord* s, int32_t) {
         // A source without a waveform drives its DC value; a waveform's present
         // value is what the time-source evaluation last wrote.

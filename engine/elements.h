@@ -34,9 +34,11 @@ int ReserveCapacitors(SimulatorState& state, ElementLoadMemory& memory);
 // then every pair of a K coupling's inductors) (k1, k2), (k2, k1). A K
 // coupling whose inductors are not resolved gives 15090 (not available).
 int ReserveInductors(SimulatorState& state);
-// Per SPICE-format voltage source: its branch (k, n1), (k, n2), (n1, k),
-// (n2, k); current sources reserve nothing. Pulse, sine and user sources have
-// no load yet: their presence gives 15090 (not available).
+// Per sine source (from its internal node), then per pulse source, then per
+// SPICE-format voltage source: its branch (k, n1), (k, n2), (n1, k), (n2, k);
+// current sources reserve nothing. User sources have no load yet: their
+// presence gives 15090 (not available). Sine and pulse sources drive their
+// `working` value, which the source update of each analysis point writes.
 int ReserveIndependentSources(SimulatorState& state);
 // Per 'V' record of the initial-condition table: (a, b), (b, a), (a, a), (b, b).
 int ReserveInitialConditions(SimulatorState& state);
