@@ -432,12 +432,17 @@ int IdealLineLoads::Load(SimulatorState& state) {
 }
 
 void UpdateIdealLineWaves(SimulatorState& state) {
-    const double t = state.Time;
-    ds_Walk<IdealLineRecord>(state, kListIdealLines, [&](IdealLineRecord& l) {
+    if (state.Circuit) UpdateIdealLineWaves(*state.Circuit, state.Time);
+}
+
+void UpdateIdealLineWaves(CompiledCircuit& circuit, double t) {
+    for (PoolItem* item = circuit.devices[kListIdealLines].pool.first; item; item = item->next) {
+        if (item->type == kPoolItemDead) continue;
+        IdealLineRecord& l = *static_cast<IdealLineRecord*>(item);
         const std::vector<LineHistoryRecord>& h = l.history;
         size_t at = 0;
         while (at < h.size() && h[at].time < t) ++at;
-        if (at == h.size() || at == 0) return 0;  // nothing brackets t: the waves stay
+        if (at == h.size() || at == 0) continue;  // nothing brackets t: the waves stay
         const LineHistoryRecord& s = h[at - 1];
         const LineHistoryRecord& r = h[at];
         double span = r.time - s.time;
@@ -450,8 +455,7 @@ void UpdateIdealLineWaves(SimulatorState& state) {
             l.waveIntoB = 0.5 * (s.waveFromA + r.waveFromA);
             l.waveIntoA = 0.5 * (s.waveFromB + r.waveFromB);
         }
-        return 0;
-    });
+    }
 }
 
 int PushLineHistory(SimulatorState& state, IdealLineRecord& line, double tau) {

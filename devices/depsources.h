@@ -10,6 +10,7 @@
 
 #include "engine/newton.h"
 
+struct CompiledCircuit;
 struct IdealLineRecord;
 struct PolySourceRecord;
 struct SimulatorState;
@@ -55,8 +56,9 @@ public:
 };
 
 // The arriving waves at the present time, interpolated from each line's
-// history (before the loads of every time point).
+// history (before the loads of every time point, with the sources' values).
 void UpdateIdealLineWaves(SimulatorState& state);
+void UpdateIdealLineWaves(CompiledCircuit& circuit, double time);
 // Once per transient run, with the operating point in Solution: lowers the
 // maximum step to half of every line's delay and records the first departing
 // waves at the run's start. 0 or 15002.

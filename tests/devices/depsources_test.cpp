@@ -563,6 +563,42 @@ TEST_F(DepSourceTest, IdealLineTiesItsPortsAtDcAndDelaysItsWave) {
     EXPECT_TRUE(line.history.empty());
 }
 
+TEST_F(DepSourceTest, LineHistoryInterpolatesAndRefusesOutOfOrderRecords) {
+    ASSERT_EQ(Build("Line\nV1 1 0 1\nR1 1 2 50\nT1 2 0 3 0 Z0=50 TD=1N\nR2 3 0 50\n"), 0);
+    IdealLineRecord& line = *Records<IdealLineRecord>(kListIdealLines)[0];
+    line.history = {{0.0, 1.0, 2.0}, {1e-9, 3.0, 4.0}, {1e-9, 5.0, 6.0}, {2e-9, 7.0, 8.0}};
+    line.waveIntoA = line.waveIntoB = -1.0;
+    struct Case {
+        double time, intoB, intoA;
+    } cases[] = {
+        {0.0, -1.0, -1.0},   // at the first record: kept
+        {0.5e-9, 2.0, 3.0},  // halfway between the first two
+        {1e-9, 3.0, 4.0},    // the first record at or after t
+        {1.5e-9, 6.0, 7.0},  // between the equal-time pair's second and the last
+        {3e-9, 6.0, 7.0},    // beyond the last: kept
+    };
+    for (const Case& c : cases) {
+        UpdateIdealLineWaves(*compiled_, c.time);
+        EXPECT_DOUBLE_EQ(line.waveIntoB, c.intoB) << c.time;
+        EXPECT_DOUBLE_EQ(line.waveIntoA, c.intoA) << c.time;
+    }
+    line.history = {{0.0, 9.0, 9.0}};
+    UpdateIdealLineWaves(*compiled_, 1e-9);  // one record brackets nothing: kept
+    EXPECT_DOUBLE_EQ(line.waveIntoB, 6.0);
+
+    // Pushes: the start time may repeat, any other time must be later than the last.
+    line.history.clear();
+    for (std::vector<double>* v : {&state_.Solution}) std::fill(v->begin(), v->end(), 0.0);
+    state_.Solution[static_cast<size_t>(line.portAPlus)] = 1e-60;
+    state_.Solution[static_cast<size_t>(line.portBPlus)] = -1e-60;
+    for (double tau : {0.0, 0.0, 1e-9, 1e-9, 0.5e-9, 2e-9}) EXPECT_EQ(PushLineHistory(state_, line, tau), 0);
+    ASSERT_EQ(line.history.size(), 4u);
+    EXPECT_EQ(line.history[2].time, 1e-9);
+    EXPECT_EQ(line.history[3].time, 2e-9);
+    EXPECT_EQ(line.history[0].waveFromA, 1e-50);  // 2 * 1e-60, floored
+    EXPECT_EQ(line.history[0].waveFromB, -1e-50);
+}
+
 TEST_F(DepSourceTest, LineParametersAreCheckedAtBuild) {
     struct Case {
         const char* line;
