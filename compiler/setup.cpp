@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/mosfets.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
@@ -68,6 +69,8 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeSineSource: return PartSetupKind::SineSource;
     case kTypeUserSource: return PartSetupKind::UserSource;
     case kTypeGround: return PartSetupKind::Ground;
+    case kTypeNmos:
+    case kTypePmos: return PartSetupKind::Mosfet;
     default: break;
     }
     // Types with a set-up of their own that this build does not have yet:
@@ -121,6 +124,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::PulseSource: return SetupPulseSource();
     case PartSetupKind::SineSource: return SetupSineSource();
     case PartSetupKind::UserSource: return SetupUserSource();
+    case PartSetupKind::Mosfet: return SetupMosfet(type);
     }
     return 0;
 }

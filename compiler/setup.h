@@ -30,6 +30,7 @@ enum class PartSetupKind : int {
     PulseSource,
     SineSource,
     UserSource,
+    Mosfet,  // NMOS, PMOS
 };
 PartSetupKind SetupKindOfType(int componentType);
 
