@@ -14,6 +14,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<SineSourceRecord>(kListSineSources);
     RegisterDeviceRecordType<UserSourceRecord>(kListUserSources);
     RegisterDeviceRecordType<MosfetRecord>(kListMosfets);
+    RegisterDeviceRecordType<DiodeRecord>(kListDiodes);
 }
 
 CompiledCircuit* GetCompiledCircuit(CCTDoc* document) {

@@ -1,6 +1,7 @@
 #include "compiler/messages.h"
 
 #include "compiler/analysisstmts.h"
+#include "compiler/diodes.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
 #include "compiler/topology.h"
@@ -62,4 +63,5 @@ void RegisterCompilerMessages() {
     RegisterCircuitCheckMessages();
     RegisterSpiceReaderMessages();
     RegisterAnalysisStatementMessages();
+    RegisterDiodeSetupMessages();
 }

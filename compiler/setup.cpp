@@ -6,6 +6,7 @@
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/mosfets.h"
+#include "compiler/diodes.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
@@ -71,6 +72,7 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeGround: return PartSetupKind::Ground;
     case kTypeNmos:
     case kTypePmos: return PartSetupKind::Mosfet;
+    case kTypeDiode: return PartSetupKind::Diode;
     default: break;
     }
     // Types with a set-up of their own that this build does not have yet:
@@ -125,6 +127,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::SineSource: return SetupSineSource();
     case PartSetupKind::UserSource: return SetupUserSource();
     case PartSetupKind::Mosfet: return SetupMosfet(type);
+    case PartSetupKind::Diode: return SetupDiodePart(part);
     }
     return 0;
 }

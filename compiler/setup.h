@@ -31,6 +31,7 @@ enum class PartSetupKind : int {
     SineSource,
     UserSource,
     Mosfet,  // NMOS, PMOS
+    Diode,
 };
 PartSetupKind SetupKindOfType(int componentType);
 
