@@ -145,9 +145,12 @@ private:
         // The voltages and Meyer halves of the last accepted point become the
         // previous ones, once per accepted point.
         if (state.IterationMode == kModeInitPredictor && r.historyValid && r.historyTime == state.PreviousTime) return;
-        r.vbsOlder = r.vbsPrevious;
-        r.vgsOlder = r.vgsPrevious;
-        r.vdsOlder = r.vdsPrevious;
+        // The first time point has only the operating point behind it: its
+        // prediction must not reach back to values of an earlier run.
+        const bool first = state.IterationMode == kModeInitTransient;
+        r.vbsOlder = first ? r.vbs : r.vbsPrevious;
+        r.vgsOlder = first ? r.vgs : r.vgsPrevious;
+        r.vdsOlder = first ? r.vds : r.vdsPrevious;
         r.vbsPrevious = r.vbs;
         r.vgsPrevious = r.vgs;
         r.vdsPrevious = r.vds;
