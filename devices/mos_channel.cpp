@@ -220,8 +220,9 @@ MosChannel Level2(const ChannelInputs& in, double vbsIn, double vgsIn, double vd
     const Dual vdsx = saturated ? vdsat : vds;
     Dual current = beta * Level2Linear(a, b, eta, gamma, vdsx);
 
-    // Channel length modulation: the given LAMBDA over the whole range, else
-    // the pinched-off length from the depletion width beyond saturation.
+    // Channel length modulation over the whole range (so the current stays
+    // continuous at vdsat): the given LAMBDA, else the pinched-off length from
+    // the depletion width, measured from the saturation voltage on.
     const double lambda = m[kMpLambda];
     if (lambda != 0) {
         const Dual shortening = Dual(lambda) * vds;
@@ -229,9 +230,9 @@ MosChannel Level2(const ChannelInputs& in, double vbsIn, double vgsIn, double vd
             current = current / (Dual(1.0) - shortening);
         else
             current = current * Dual(4.0) * shortening;  // past half the channel: continuous, bounded growth
-    } else if (saturated && xd > 0) {
-        const Dual x = (vds - vdsat) / Dual(4.0);
-        Dual delxl = Dual(xd) * Sqrt(x + Sqrt(Dual(1.0) + x * x) - Dual(1.0));
+    } else if (xd > 0) {
+        const Dual x = saturated ? (vds - vdsat) / Dual(4.0) : Dual(0.0);
+        Dual delxl = Dual(xd) * Sqrt(x + Sqrt(Dual(1.0) + x * x));
         if (delxl.v > 0.5 * in.leff) delxl = Dual(in.leff) - Dual(in.leff * in.leff / 4.0) / delxl;
         current = current / (Dual(1.0) - delxl / Dual(in.leff));
     }
