@@ -24,6 +24,7 @@
 #include "document/ctdoc.h"
 #include "document/nodelabels.h"
 #include "document/spicedoc.h"
+#include "engine/integrate.h"
 #include "engine/newton.h"
 #include "engine/setup.h"
 #include "engine/state.h"
@@ -73,13 +74,13 @@ protected:
         return SetupInstancesAtTemperature(setup_, temperature);
     }
     // Prepare, then the operating point by Newton iteration.
-    int Solve(const std::string& text) {
+    int Solve(const std::string& text, int loadAnalysis = kLoadOperatingPoint) {
         if (int rc = Prepare(text)) return rc;
         EXPECT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
         if (int rc = BuildAnalysisMatrix(state_, nullptr, true, state_.DcPair)) return rc;
         state_.MatrixBuilt = 1;
         state_.AnalysisPhase = kPhaseDc;
-        state_.LoadAnalysis = kLoadOperatingPoint;
+        state_.LoadAnalysis = loadAnalysis;
         state_.OperatingPointActive = 1;
         state_.IterationMode = kModeInitJunction;
         return NewtonIterate(state_, nullptr, 200, state_.Options.gmin);
@@ -248,6 +249,37 @@ TEST_F(MosfetTest, CmosInvertersMatchTheirHandSolution) {
         EXPECT_NEAR(n->id, c.nmos(vout), 1e-4 * c.nmos(vout) + 1e-10);
         EXPECT_EQ(n->condition, 1);
     }
+}
+
+TEST_F(MosfetTest, ASteadyInverterKeepsItsOperatingPointThroughTimeSteps) {
+    const std::string deck =
+        "Steady\nVDD VDD 0 5\nVIN IN 0 2.2\nMP OUT IN VDD VDD PM L=2U W=20U AD=40P AS=40P PD=24U PS=24U\n"
+        "MN OUT IN 0 0 NM L=2U W=10U AD=20P AS=20P PD=14U PS=14U\nCL OUT 0 10F\n"
+        ".MODEL NM NMOS (LEVEL=1 VTO=1 KP=40U LAMBDA=0.05 TOX=20N CJ=2E-4 CJSW=1E-9 CGSO=2N CGDO=2N CGBO=1N)\n"
+        ".MODEL PM PMOS (LEVEL=3 VTO=-1 KP=15U TOX=20N CJ=3E-4 CGSO=2N CGDO=2N TT=1N)\n.END\n";
+    ASSERT_EQ(Solve(deck, kLoadTransient), 0) << LastMessageText();
+    const double vout = Node("OUT");
+    state_.AnalysisPhase = kPhaseTransient;
+    state_.OperatingPointActive = 0;
+    state_.Formula.IntegrationOrder = 1;
+    double time = 0;
+    for (int point = 0; point < 4; ++point) {
+        SwapSolutionVectors(state_);
+        ShiftStateHistory(state_.States());
+        if (point == 1) FillStateHistory(state_.States());
+        state_.PreviousTime = time;
+        time += 1e-9;
+        state_.Time = time;
+        state_.Formula.TimeStep = 1e-9;
+        state_.Formula.PreviousSteps[0] = state_.Formula.PreviousSteps[1] = 1e-9;
+        ASSERT_TRUE(ComputeIntegrationCoefficients(state_.Formula));
+        state_.IterationMode = point == 0 ? kModeInitTransient : kModeInitPredictor;
+        ASSERT_EQ(NewtonIterate(state_, nullptr, 50, state_.Options.gmin), 0) << point;
+        EXPECT_NEAR(Node("OUT"), vout, 1e-6) << point;
+    }
+    // The gate and junction capacitances took part.
+    EXPECT_GT(Mosfets()[1]->capgs, 0);
+    EXPECT_GT(Mosfets()[1]->capbd, 0);
 }
 
 TEST_F(MosfetTest, EveryLoadStampsExactlyItsThirtyTwoReservedEntries) {
