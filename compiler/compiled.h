@@ -172,12 +172,19 @@ struct SourceRecord : DeviceRecord {
     // A current meter (a zero-volt source the compiler adds): the node field
     // of the device pin it measures; null for every other source.
     const int32_t* meteredSlot;
+    // PWL and NOISE: the expanded table of a transient run (times scaled and
+    // ascending, values evaluated and scaled) and the trigger's latch.
+    std::vector<double> tableTimes;
+    std::vector<double> tableValues;
+    double triggerTime;
+    int32_t triggered;
 };
 
 struct PulseSourceRecord : DeviceRecord {
     ModelRecord* model;  // PUL
     int32_t node1, node2;
     int32_t branch;
+    double working;  // the value at the present analysis point
 };
 
 struct SineSourceRecord : DeviceRecord {
@@ -185,6 +192,7 @@ struct SineSourceRecord : DeviceRecord {
     int32_t node1, node2;
     int32_t internalNode;  // after the series resistance, or node 1
     int32_t branch;
+    double working;  // the value at the present analysis point
 };
 
 struct UserSourceRecord : DeviceRecord {

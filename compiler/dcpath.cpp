@@ -120,6 +120,10 @@ void dp_AddEdges(CompiledCircuit* c, dp_Adjacency& graph, int pass) {
         graph.Add(pass, r->bulkPrime, r->drainPrime);
         graph.Add(pass, r->bulkPrime, r->sourcePrime);
     });
+    dp_Walk<DiodeRecord>(c, kListDiodes, [&](DiodeRecord* r) {
+        if (r->internalAnode != r->anode) graph.Add(pass, r->anode, r->internalAnode);
+        graph.Add(pass, r->internalAnode, r->cathode);
+    });
     dp_Walk<SineSourceRecord>(c, kListSineSources, [&](SineSourceRecord* r) {
         graph.Add(pass, r->node1, r->internalNode);
         graph.Add(pass, r->internalNode, r->node2);

@@ -20,6 +20,9 @@
 #include "document/component_defs.h"
 #include "document/ctdoc.h"
 #include "document/nodelabels.h"
+#include "models/lookup.h"
+#include "models/modelstmt.h"
+#include "models/modeltypes.h"
 
 namespace {
 
@@ -30,6 +33,7 @@ constexpr int kSdAttrCoupling = 22;
 // Component types of the generic device letters without a name of their own.
 constexpr int kSdTypeNjfet = 25;
 constexpr int kSdTypeNpn4 = 36;
+constexpr int kSdTypePnp4 = 38;
 constexpr int kSdTypeFIofI = 51;
 constexpr int kSdTypeVSwitch = 115;
 
@@ -394,6 +398,74 @@ int ReadGenericDeviceLine(SpiceStatementContext& context, char* statement) {
             cursor = before;
     }
     SetDeviceValueText(context.document, part, cursor, type);
+    return 0;
+}
+
+namespace {
+
+// The model types that can serve a part read as an N-type device.
+std::vector<int> sd_FittingModelTypes(int componentType) {
+    switch (componentType) {
+    case kTypeNpn:
+    case kSdTypeNpn4: return {kModelNpn, kModelPnp, kModelLpnp};
+    case kSdTypeNjfet: return {kModelNjf, kModelPjf};
+    case kTypeNmos: return {kModelNmos, kModelPmos};
+    default: return {};
+    }
+}
+
+// The type the part becomes for its model statement's type.
+int sd_TypeForModel(int partType, int modelType) {
+    const ModelTypeInfo* info = GetModelTypeInfo(modelType);
+    const int representative = info ? info->ComponentTypeIndex : 0;
+    if (partType == kSdTypeNpn4) return representative == kTypeNpn ? kSdTypeNpn4 : kSdTypePnp4;
+    return representative > 0 ? representative : partType;
+}
+
+// The part's statement among the circuit's .MODEL statements visible from
+// its scope, of a fitting type; -1 when none.
+int sd_MatchingStatement(CircuitModels* models, int partType, int scope, const char* name) {
+    for (int type : sd_FittingModelTypes(partType)) {
+        const int row = models->ModelStatements.FindInScope(type, scope, name);
+        if (row >= 0) return row;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int ResolvePartPolarities(CCTDoc* document, int scope) {
+    CircuitModels* models = GetCircuitModels(document);
+    if (!models) return kResultNoMemory;
+    for (PoolItem* item = document->objects.first; item; item = item->next) {
+        if (item->type == kPoolItemDead) continue;
+        auto* part = static_cast<SchematicObject*>(item);
+        if (!part->IsComponent() || !part->definition || part->level != scope) continue;
+        const int type = part->definition->type;
+        if (!sd_PolarityFromModel(type) || !HasModelType(type)) continue;
+        const std::string name = sd_Upper(GetAttributeText(part, kAttrModel));
+        if (name.empty()) continue;
+        int row = sd_MatchingStatement(models, type, scope, name.c_str());
+        if (row < 0) {
+            // A library model of the P type comes into the circuit's statements;
+            // anything else leaves the part N-type for its set-up to find.
+            const int pType = type == kTypeNmos ? kModelPmos : type == kSdTypeNjfet ? kModelPjf : kModelPnp;
+            bool reported = false;
+            if (FindModelByName(models, pType, scope, name.c_str(), &reported) < 0) {
+                if (reported) return kResultShown;
+                continue;
+            }
+            row = sd_MatchingStatement(models, type, scope, name.c_str());
+            if (row < 0) continue;
+        }
+        const ModelStatement* statement = models->ModelStatements.At(row);
+        if (!statement) continue;
+        const int newType = sd_TypeForModel(type, statement->Type);
+        if (newType == type) continue;
+        ComponentDef* definition = GetComponentDefForType(document, newType);
+        if (!definition) return kResultNoMemory;
+        part->definition = definition;
+    }
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "core/messages.h"
 #include "core/result.h"
 #include "devices/temperature.h"
+#include "devices/waveforms.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ int TruncatedSelector(double value) {
 void RegisterDeviceMessages() {
     RegisterMessages(kDeviceMessageRows, static_cast<int>(sizeof(kDeviceMessageRows) / sizeof(kDeviceMessageRows[0])));
     RegisterMosfetMessages();
+    RegisterWaveformMessages();
 }
 
 int ComputeOpampParameters(const double* m, double temperature, double gmin, const double* q1ModelValues,

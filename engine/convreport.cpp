@@ -63,9 +63,24 @@ const char* cr_Text(int32_t kind) {
     }
 }
 
+// A diode's current test names the predicted and the evaluated current.
+std::string cr_DiodeCurrentFailure(const SimulatorState& state, const FailureRecord& record) {
+    const auto* diode = static_cast<const DiodeRecord*>(record.device);
+    const std::string name = cr_DeviceName(state, record);
+    const char* format = "Diode %s failed cdhat=%3.6e id=%3.6e\n";
+    const double id = diode ? diode->idOut : 0.0;
+    const int length = std::snprintf(nullptr, 0, format, name.c_str(), record.value, id);
+    if (length <= 0) return std::string();
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, name.c_str(), record.value, id);
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
 }  // namespace
 
 std::string FormatConvergenceFailure(const SimulatorState& state, const CCTDoc* document, const FailureRecord& record) {
+    if (record.kind == 7) return cr_DiodeCurrentFailure(state, record);
     const char* format = cr_Text(record.kind);
     if (!format) return std::string();
     if (record.kind == kFailureNode) {

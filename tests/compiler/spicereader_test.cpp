@@ -368,6 +368,27 @@ TEST_F(SpiceReaderTest, SemiconductorAndControlledLinesTakeNodesModelAndValue) {
     }
 }
 
+TEST_F(SpiceReaderTest, TransistorsTakeThePolarityOfTheirModelAfterReading) {
+    ASSERT_EQ(Read("T\n"
+                   "Q1 C B E QP\nQ2 C B E [S] QP\nQ3 C B E QN\nQ4 C B E QX\nQ5 C B E 4 qp\n"
+                   "M1 D G S B MP\nM2 D G S B MN\nJ1 D G S JP\nD1 A 0 QP\n"
+                   ".MODEL QP PNP (BF=50)\n.MODEL QN NPN\n.MODEL MP PMOS\n.MODEL MN NMOS\n.MODEL JP PJF\n"),
+              0)
+        << LastMessageText();
+    struct Expect {
+        const char* name;
+        int type;
+    } expected[] = {
+        {"Q1", kTypePnp},  {"Q2", 38},        {"Q3", kTypeNpn}, {"Q4", kTypeNpn},   {"Q5", 38},
+        {"M1", kTypePmos}, {"M2", kTypeNmos}, {"J1", 24},       {"D1", kTypeDiode},
+    };
+    for (const Expect& e : expected) {
+        ASSERT_NE(Part(e.name), nullptr) << e.name;
+        EXPECT_EQ(Part(e.name)->definition->type, e.type) << e.name;
+        EXPECT_EQ(Part(e.name)->pinCount, GetComponentType(e.type)->pinCount) << e.name;
+    }
+}
+
 TEST_F(SpiceReaderTest, BadStatementsStopTheReadNamingTheirPlace) {
     dir_.Write("self.inc", "* includes itself\n.INC self.inc\n");
     struct Case {
