@@ -159,6 +159,8 @@ double MosPolarity(const ModelRecord* model) {
 // ---- model pass --------------------------------------------------------------------------------
 
 int SetupMosModels(TemperatureSetup& setup, int modelType, double temperature) {
+    // Converted values have had their process defaults and checks already.
+    if (setup.modelValuesConverted) return 0;
     const double tk = temperature + kKelvinOffset;
     const double eg = SiliconEnergyGap(tk);
     int result = 0;
@@ -223,6 +225,9 @@ int SetupMosModels(TemperatureSetup& setup, int modelType, double temperature) {
 }
 
 void PrepareMosModelCaps(TemperatureSetup& setup, int modelType) {
+    // Values already converted hold FC * PB in the FC slot and NSUB per m^3:
+    // clamping or deriving them again would change them.
+    if (setup.modelValuesConverted) return;
     ForEachModelOfType(setup, modelType, [&](ModelRecord* model) {
         double* v = model->Values;
         v[kMpAf] = std::max(v[kMpAf], 0.1);
@@ -237,13 +242,14 @@ void PrepareMosModelCaps(TemperatureSetup& setup, int modelType) {
 }
 
 void ConvertMosModelUnits(TemperatureSetup& setup, int modelType) {
+    // Converted values (the rebuild after a stepped change) are in the load's
+    // units already: every conversion here would apply twice.
+    if (setup.modelValuesConverted) return;
     ForEachModelOfType(setup, modelType, [&](ModelRecord* model) {
         double* v = model->Values;
-        if (!setup.modelValuesConverted) {
-            const double rmin = setup.Options().rmin;
-            for (int index : {kMpRds, kMpRg, kMpRd, kMpRs, kMpRb, kMpRsh})
-                v[index] = ResistanceToConductance(v[index], rmin);
-        }
+        const double rmin = setup.Options().rmin;
+        for (int index : {kMpRds, kMpRg, kMpRd, kMpRs, kMpRb, kMpRsh})
+            v[index] = ResistanceToConductance(v[index], rmin);
         if (v[kMpNeff] == 0) v[kMpNeff] = 1;
         v[kMpNsub] *= 1e6;
         v[kMpNss] *= 1e4;

@@ -384,4 +384,23 @@ TEST_F(MosfetTest, SetUpDerivesProcessValuesGeometryAndJunctions) {
     EXPECT_NEAR(m2.L.value, 5e-6, 1e-15);
 }
 
+TEST_F(MosfetTest, ARebuildOfConvertedModelsConvertsNothingTwice) {
+    ASSERT_EQ(Prepare("Rebuild\nVD D 0 3\nM1 D D 0 0 N2 L=2U W=20U\nM2 D D 0 0 N3 L=2U W=20U\n"
+                      ".MODEL N2 NMOS (LEVEL=2 NSUB=1E15 TOX=20N RD=10 UCRIT=2E4 PB=0.7 FC=0.6 NFS=1E11)\n"
+                      ".MODEL N3 NMOS (LEVEL=3 NSUB=1E16 TOX=20N DELTA=1 ETA=0.5 RS=5)\n.END\n"),
+              0)
+        << LastMessageText();
+    std::vector<std::vector<double>> before;
+    for (MosfetRecord* m : Mosfets()) before.emplace_back(m->model->Values, m->model->Values + kMpDepletionWidth + 1);
+    setup_.modelValuesConverted = true;
+    ASSERT_EQ(SetupModelsAtTemperature(setup_, 27.0), 0);
+    const double temperature = 27.0;
+    ASSERT_EQ(SetupInstancesAtTemperature(setup_, temperature), 0);
+    for (size_t i = 0; i < before.size(); ++i)
+        for (int slot = 0; slot <= kMpDepletionWidth; ++slot)
+            EXPECT_NEAR(Mosfets()[i]->model->Values[slot], before[i][static_cast<size_t>(slot)],
+                        1e-9 * std::fabs(before[i][static_cast<size_t>(slot)]))
+                << "model " << i << " slot " << slot;
+}
+
 }  // namespace
