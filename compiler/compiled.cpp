@@ -14,6 +14,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<SineSourceRecord>(kListSineSources);
     RegisterDeviceRecordType<UserSourceRecord>(kListUserSources);
     RegisterDependentDeviceRecords();
+    RegisterDeviceRecordType<MosfetRecord>(kListMosfets);
     RegisterDeviceRecordType<DiodeRecord>(kListDiodes);
 }
 

@@ -2,6 +2,7 @@
 
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compiler/compiled.h"
@@ -106,6 +107,19 @@ void dp_Walk(CompiledCircuit* compiled, int list, F visit) {
 void dp_AddEdges(CompiledCircuit* c, dp_Adjacency& graph, int pass) {
     dp_Walk<InductorRecord>(c, kListInductors, [&](InductorRecord* r) { graph.Add(pass, r->node1, r->node2); });
     dp_Walk<ResistorRecord>(c, kListResistors, [&](ResistorRecord* r) { graph.Add(pass, r->node1, r->node2); });
+    // A MOSFET conducts from drain to source and through its bulk junctions;
+    // the gate is insulated. Series resistances join each terminal to its
+    // inner node.
+    dp_Walk<MosfetRecord>(c, kListMosfets, [&](MosfetRecord* r) {
+        for (const auto& [outer, inner] : {std::pair{r->drain, r->drainPrime},
+                                           {r->source, r->sourcePrime},
+                                           {r->gate, r->gatePrime},
+                                           {r->bulk, r->bulkPrime}})
+            if (outer != inner) graph.Add(pass, outer, inner);
+        graph.Add(pass, r->drainPrime, r->sourcePrime);
+        graph.Add(pass, r->bulkPrime, r->drainPrime);
+        graph.Add(pass, r->bulkPrime, r->sourcePrime);
+    });
     dp_Walk<DiodeRecord>(c, kListDiodes, [&](DiodeRecord* r) {
         if (r->internalAnode != r->anode) graph.Add(pass, r->anode, r->internalAnode);
         graph.Add(pass, r->internalAnode, r->cathode);

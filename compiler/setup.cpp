@@ -6,6 +6,7 @@
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/depsources.h"
+#include "compiler/mosfets.h"
 #include "compiler/diodes.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
@@ -82,6 +83,8 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeSwitch: return PartSetupKind::Switch;
     case 115: return PartSetupKind::VoltageSwitch;
     case 116: return PartSetupKind::CurrentSwitch;
+    case kTypeNmos:
+    case kTypePmos: return PartSetupKind::Mosfet;
     case kTypeDiode: return PartSetupKind::Diode;
     default: break;
     }
@@ -142,6 +145,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::Switch: return SetupSwitch();
     case PartSetupKind::VoltageSwitch: return SetupVoltageSwitch();
     case PartSetupKind::CurrentSwitch: return SetupCurrentSwitch();
+    case PartSetupKind::Mosfet: return SetupMosfet(type);
     case PartSetupKind::Diode: return SetupDiodePart(part);
     }
     return 0;

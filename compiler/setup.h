@@ -36,6 +36,7 @@ enum class PartSetupKind : int {
     Switch,
     VoltageSwitch,  // S
     CurrentSwitch,  // W
+    Mosfet,  // NMOS, PMOS
     Diode,
 };
 PartSetupKind SetupKindOfType(int componentType);

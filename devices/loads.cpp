@@ -1,6 +1,7 @@
 #include "devices/loads.h"
 
 #include "devices/depsources.h"
+#include "devices/mosfets.h"
 #include "devices/diode.h"
 #include "devices/timesources.h"
 #include "engine/newton.h"
@@ -11,6 +12,7 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowPolySources, &PolySourceRowLoads());
     InstallDeviceKindLoads(kRowLinearDependentSources, &LinearDependentRowLoads());
     InstallDeviceKindLoads(kRowIdealLines, &IdealLineRowLoads());
+    InstallDeviceKindLoads(kRowMosfets, MosfetKindLoads());
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
     InstallTimeSources(&DeviceTimeSources());
 }

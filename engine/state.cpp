@@ -27,9 +27,13 @@ int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const Circuit
     state.Formula.IntegrationMethod = options.method;
     state.NodeCount = circuit ? circuit->analogNodeCount : 0;
     const size_t equations = circuit ? static_cast<size_t>(circuit->unknownCount) + 1 : 1;
-    // One charge block per capacitor, inductor and diode, in that order.
-    const size_t blocks = circuit ? static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount +
-                                                        circuit->devices[kListDiodes].pool.count)
+    // Capacitors and inductors, then the semiconductors' charge blocks in the
+    // layout their loads index: diodes 1, JFETs 2, GaAsFETs 3, bipolars 5 and
+    // every item of the MOSFET list 7 blocks.
+    const auto count = [&](int list) { return static_cast<size_t>(circuit->devices.lists[list].pool.count); };
+    const size_t blocks = circuit ? static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount) +
+                                        count(kListDiodes) + 2 * count(kListJfets) + 3 * count(kListGaasfets) +
+                                        5 * count(kListBipolars) + 7 * count(kListMosfets)
                                   : 0;
     try {
         for (std::vector<double>* vector :
