@@ -13,6 +13,9 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<PulseSourceRecord>(kListPulseSources);
     RegisterDeviceRecordType<SineSourceRecord>(kListSineSources);
     RegisterDeviceRecordType<UserSourceRecord>(kListUserSources);
+    RegisterDeviceRecordType<BipolarRecord>(kListBipolars);
+    RegisterDeviceRecordType<JfetRecord>(kListJfets);
+    RegisterDeviceRecordType<GaasfetRecord>(kListGaasfets);
 }
 
 CompiledCircuit* GetCompiledCircuit(CCTDoc* document) {

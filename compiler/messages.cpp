@@ -4,6 +4,7 @@
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
 #include "compiler/topology.h"
+#include "compiler/transistors.h"
 #include "core/messages.h"
 
 // Rows are grouped by topic; add new rows to their group.
@@ -59,6 +60,7 @@ void RegisterCompilerMessages() {
     RegisterMessages(kCompilerMessageRows,
                      static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
     RegisterPartSetupMessages();
+    RegisterTransistorSetupMessages();
     RegisterCircuitCheckMessages();
     RegisterSpiceReaderMessages();
     RegisterAnalysisStatementMessages();

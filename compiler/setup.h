@@ -30,6 +30,9 @@ enum class PartSetupKind : int {
     PulseSource,
     SineSource,
     UserSource,
+    Bipolar,  // three- and four-pin NPN and PNP
+    Jfet,
+    GaAsFet,
 };
 PartSetupKind SetupKindOfType(int componentType);
 

@@ -50,6 +50,7 @@ int SetupInstancesAtTemperature(TemperatureSetup& setup, const double& temperatu
     if (int rc = SetupPassiveTemperature(setup)) return rc;
     SetupDiodeModelsAtTemperature(setup);
     SetupBjtModelsAtTemperature(setup);
+    SetupBjtInstances(setup);
     SetupJfetModelsAtTemperature(setup);
     SetupGaasfetModelsAtTemperature(setup);
     return CheckMathError();

@@ -27,7 +27,14 @@ int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const Circuit
     state.Formula.IntegrationMethod = options.method;
     state.NodeCount = circuit ? circuit->analogNodeCount : 0;
     const size_t equations = circuit ? static_cast<size_t>(circuit->unknownCount) + 1 : 1;
-    const size_t blocks = circuit ? static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount) : 0;
+    // Charge blocks: capacitors and inductors one each, then the semiconductor
+    // kinds (diodes one, JFETs two, GaAsFETs three, bipolar transistors five).
+    size_t blocks = 0;
+    if (circuit) {
+        const auto live = [&](int list) { return static_cast<size_t>(circuit->devices.lists[list].pool.count); };
+        blocks = static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount) + live(kListDiodes) +
+                 2 * live(kListJfets) + 3 * live(kListGaasfets) + 5 * live(kListBipolars);
+    }
     try {
         for (std::vector<double>* vector :
              {&state.Solution, &state.PreviousSolution, &state.LastSolution, &state.OlderSolution, &state.Rhs})
