@@ -265,6 +265,22 @@ struct GaasfetRecord : DeviceRecord {
     double pinGate, pinDrain, pinSource;
 };
 
+// A junction diode. The load keeps the last evaluation (vd, id, gd, cd) for
+// bypass, prediction and the numeric output.
+struct DiodeRecord : DeviceRecord {
+    ModelRecord* model;
+    int32_t anode, cathode;
+    int32_t internalAnode;  // inside the series resistance; the anode when RS is 0
+    int32_t off;
+    int32_t ordinal;  // diode count at creation (1 first)
+    double area;
+    int32_t icGiven;  // the instance text mentions IC
+    double ic;        // initial junction voltage
+    double vd, id, idOut, gd, cd;
+    int32_t condition;  // 2 on, 3 off, 4 hot, 5 zener (of the last load with power terms)
+    double pinCurrent;  // into the anode
+};
+
 // Registers the layouts above with their device lists (start-up; again is harmless).
 void RegisterCompilerDeviceRecords();
 

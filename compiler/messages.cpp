@@ -1,10 +1,10 @@
 #include "compiler/messages.h"
 
 #include "compiler/analysisstmts.h"
+#include "compiler/diodes.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
 #include "compiler/topology.h"
-#include "compiler/transistors.h"
 #include "core/messages.h"
 
 // Rows are grouped by topic; add new rows to their group.
@@ -60,8 +60,8 @@ void RegisterCompilerMessages() {
     RegisterMessages(kCompilerMessageRows,
                      static_cast<int>(sizeof(kCompilerMessageRows) / sizeof(kCompilerMessageRows[0])));
     RegisterPartSetupMessages();
-    RegisterTransistorSetupMessages();
     RegisterCircuitCheckMessages();
     RegisterSpiceReaderMessages();
     RegisterAnalysisStatementMessages();
+    RegisterDiodeSetupMessages();
 }

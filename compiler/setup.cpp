@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/diodes.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
@@ -80,6 +81,7 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kStTypePjfet:
     case kStTypeNjfet: return PartSetupKind::Jfet;
     case kTypeGaAsFet: return PartSetupKind::GaAsFet;
+    case kTypeDiode: return PartSetupKind::Diode;
     default: break;
     }
     // Types with a set-up of their own that this build does not have yet:
@@ -154,6 +156,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::Bipolar: return st_TransistorSetup(part, type, true);
     case PartSetupKind::Jfet: return st_TransistorSetup(part, type, false);
     case PartSetupKind::GaAsFet: return SetupGaAsFet();
+    case PartSetupKind::Diode: return SetupDiodePart(part);
     }
     return 0;
 }

@@ -26,6 +26,11 @@ constexpr int kSdMsgMissingNodes = 10908;
 constexpr int kSdMsgExpecting = 11900;
 constexpr int kSdAttrInductors = 21;
 constexpr int kSdAttrCoupling = 22;
+// Component types of the generic device letters without a name of their own.
+constexpr int kSdTypeNjfet = 25;
+constexpr int kSdTypeNpn4 = 36;
+constexpr int kSdTypeFIofI = 51;
+constexpr int kSdTypeVSwitch = 115;
 
 bool sd_IsBlank(char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
@@ -74,27 +79,81 @@ bool sd_NameOutsideIndexAlphabet(const std::string& name) {
     return false;
 }
 
+// Up to `count` node words at the cursor; a mark that cannot be a node ends
+// them early (the cursor stays before it).
+std::vector<std::string> sd_ReadNodeWords(const char*& cursor, int count) {
+    std::vector<std::string> words;
+    for (int pin = 0; pin < count; ++pin) {
+        const char* before = cursor;
+        std::string word = sd_NextItem(cursor);
+        if (word.empty() || (!IsSpiceWordChar(word[0]) && word[0] != '[')) {
+            cursor = before;
+            break;
+        }
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+// The part of a device line with its name and node words already read; a
+// missing node is reported after the part is made, naming it.
+int sd_MakePartWithNodes(SpiceStatementContext& context, const std::string& name, const std::vector<std::string>& nodes,
+                         int componentType, int nodeCount, SchematicObject** out) {
+    SchematicObject* part = nullptr;
+    int rc = CreateSpicePart(context, name, componentType, &part);
+    if (rc) return rc;
+    for (int pin = 0; pin < nodeCount; ++pin) {
+        rc = AssignPinNode(context, part, pin < static_cast<int>(nodes.size()) ? nodes[static_cast<size_t>(pin)] : "",
+                           pin);
+        if (rc) return rc;
+    }
+    *out = part;
+    return 0;
+}
+
 // The name, the part and its nodes of a device line; `cursor` ends after the
 // last node word.
 int sd_ReadPartAndNodes(SpiceStatementContext& context, const char* statement, int componentType, int nodeCount,
                         const char*& cursor, SchematicObject** out) {
     cursor = statement;
     const std::string name = sd_NextItem(cursor);
-    SchematicObject* part = nullptr;
-    int rc = CreateSpicePart(context, name, componentType, &part);
-    if (rc) return rc;
-    for (int pin = 0; pin < nodeCount; ++pin) {
-        const char* before = cursor;
-        std::string word = sd_NextItem(cursor);
-        if (!word.empty() && !IsSpiceWordChar(word[0]) && word[0] != '[') {
-            cursor = before;
-            word.clear();
+    const std::vector<std::string> nodes = sd_ReadNodeWords(cursor, nodeCount);
+    return sd_MakePartWithNodes(context, name, nodes, componentType, nodeCount, out);
+}
+
+bool sd_AllDigits(const std::string& word) {
+    if (word.empty()) return false;
+    for (char c : word)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// The component type and node count of a generic device letter; false for
+// letters that are not generic devices.
+bool sd_GenericDeviceType(char letter, int* type, int* nodeCount) {
+    struct Row {
+        char letter;
+        int type;
+        int nodes;
+    };
+    static constexpr Row kRows[] = {
+        {'D', kTypeDiode, 2},   {'F', kSdTypeFIofI, 2}, {'H', kTypeHVofI, 2}, {'I', kTypeISpice, 2},
+        {'J', kSdTypeNjfet, 3}, {'M', kTypeNmos, 4},    {'Q', kTypeNpn, 3},   {'S', kSdTypeVSwitch, 4},
+        {'V', kTypeVSpice, 2},  {'Z', kTypeGaAsFet, 3},
+    };
+    for (const Row& row : kRows)
+        if (row.letter == letter) {
+            *type = row.type;
+            *nodeCount = row.nodes;
+            return true;
         }
-        rc = AssignPinNode(context, part, word, pin);
-        if (rc) return rc;
-    }
-    *out = part;
-    return 0;
+    return false;
+}
+
+// A SPICE line cannot tell an N from a P device: these types wait for their
+// model after the read.
+bool sd_PolarityFromModel(int type) {
+    return type == kTypeNpn || type == kTypeNmos || type == kSdTypeNjfet || type == kSdTypeNpn4;
 }
 
 }  // namespace
@@ -120,6 +179,8 @@ ComponentDef* GetComponentDefForType(CCTDoc* document, int componentType) {
 int CreateSpicePart(SpiceStatementContext& context, const std::string& name, int componentType, SchematicObject** out) {
     *out = nullptr;
     CCTDoc* document = context.document;
+    SpiceReaderState* reader = GetSpiceReader(document);
+    if (!reader) return kResultNoMemory;
     ComponentDef* definition = GetComponentDefForType(document, componentType);
     if (!definition) return kResultNoMemory;
     SchematicObject* part = document->NewSchematicObject();
@@ -134,6 +195,7 @@ int CreateSpicePart(SpiceStatementContext& context, const std::string& name, int
     if (!part->pinNodes) return kResultNoMemory;
     part->pinCount = pins;
     if (!SetAttribute(document, part, kAttrPart, name.c_str())) return kResultNoMemory;
+    if (sd_PolarityFromModel(componentType)) reader->partPolarityPending = true;
     *out = part;
     return 0;
 }
@@ -294,6 +356,43 @@ int ReadCouplingLine(SpiceStatementContext& context, char* statement) {
     SetAttribute(context.document, part, kSdAttrCoupling, coupling.c_str());
     const std::string model = sd_NextItem(cursor);
     if (!model.empty()) SetAttribute(context.document, part, kAttrModel, model.c_str());
+    return 0;
+}
+
+int ReadGenericDeviceLine(SpiceStatementContext& context, char* statement) {
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(*sd_SkipBlanks(statement))));
+    int type = 0;
+    int nodeCount = 0;
+    if (!sd_GenericDeviceType(letter, &type, &nodeCount)) return ReadUnsupportedDeviceLine(context, statement);
+    const char* cursor = statement;
+    const std::string name = sd_NextItem(cursor);
+    std::vector<std::string> nodes = sd_ReadNodeWords(cursor, nodeCount);
+    if (type == kTypeNpn && nodes.size() == 3) {
+        // A bracketed node, or a number with the model still to come, is the substrate.
+        const char* before = cursor;
+        const std::string item = sd_NextItem(cursor);
+        const bool bracketed = item.size() > 2 && item.front() == '[' && item.back() == ']';
+        if (bracketed || (sd_AllDigits(item) && *sd_SkipBlanks(cursor))) {
+            type = kSdTypeNpn4;
+            nodeCount = 4;
+            nodes.push_back(item);
+        } else {
+            cursor = before;
+        }
+    }
+    SchematicObject* part = nullptr;
+    int rc = sd_MakePartWithNodes(context, name, nodes, type, nodeCount, &part);
+    if (rc) return rc;
+    const ComponentType* row = GetComponentType(type);
+    if (row && row->modelType != -1 && !(row->digitalFlags & kDigPassiveValue)) {
+        const char* before = cursor;
+        const std::string model = sd_NextItem(cursor);
+        if (sd_IsWordOrGroup(model))
+            SetAttribute(context.document, part, kAttrModel, model.c_str());
+        else
+            cursor = before;
+    }
+    SetDeviceValueText(context.document, part, cursor, type);
     return 0;
 }
 

@@ -18,6 +18,11 @@ struct SchematicObject;
 int ReadValueDeviceLine(SpiceStatementContext& context, char* statement);  // R, C, L
 int ReadSourceLine(SpiceStatementContext& context, char* statement);       // V, I
 int ReadCouplingLine(SpiceStatementContext& context, char* statement);     // K
+// D, F, H, J, M, Q, S, Z (and I, V): the name and the letter's nodes, for Q a
+// fourth substrate node written "[name]" or as a number before the model; then
+// the model word for types that take one, and the rest as the value text.
+// Q, M and J parts are made N-type and wait for ResolvePartPolarities.
+int ReadGenericDeviceLine(SpiceStatementContext& context, char* statement);
 // Device kinds whose set-up does not exist yet: the read stops naming the line.
 int ReadUnsupportedDeviceLine(SpiceStatementContext& context, char* statement);
 

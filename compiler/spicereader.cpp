@@ -616,6 +616,7 @@ int ReadSpiceText(CCTDoc* document) {
     context.fileName = document->PathName();
     reader->context = &context;
     reader->largestNode = 0;
+    reader->partPolarityPending = false;
     for (const NodeNameEntry& entry : document->build.nodeNames)
         if (entry.node > reader->largestNode) reader->largestNode = entry.node;
 

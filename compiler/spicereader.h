@@ -72,6 +72,8 @@ public:
     std::string statement;
     // A .LOADOP statement was read (the compile hands it to the analysis).
     bool loadOperatingPoint = false;
+    // A Q, M or J part was made N-type and waits for its model's polarity.
+    bool partPolarityPending = false;
 };
 
 // Reads one logical statement of a source into `out`: 0, 15007 when the source

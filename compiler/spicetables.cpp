@@ -181,29 +181,29 @@ const StatementHandler DeviceLetterTable[kDeviceLetterCount] = {
     ReadUnsupportedDeviceLine,  // A two-port code models
     ReadUnsupportedDeviceLine,  // B GaAsFET or behavioural source
     ReadValueDeviceLine,        // C
-    ReadUnsupportedDeviceLine,  // D diode
+    ReadGenericDeviceLine,      // D diode
     ReadUnsupportedDeviceLine,  // E
-    ReadUnsupportedDeviceLine,  // F
+    ReadGenericDeviceLine,      // F
     ReadUnsupportedDeviceLine,  // G
-    ReadUnsupportedDeviceLine,  // H
+    ReadGenericDeviceLine,      // H
     ReadSourceLine,             // I
-    ReadUnsupportedDeviceLine,  // J
+    ReadGenericDeviceLine,      // J
     ReadCouplingLine,           // K
     ReadValueDeviceLine,        // L
-    ReadUnsupportedDeviceLine,  // M
+    ReadGenericDeviceLine,      // M
     ReadUnsupportedDeviceLine,  // N digital input
     ReadUnsupportedDeviceLine,  // O digital output
     nullptr,                    // P
-    ReadUnsupportedDeviceLine,  // Q
+    ReadGenericDeviceLine,      // Q
     ReadValueDeviceLine,        // R
-    ReadUnsupportedDeviceLine,  // S
+    ReadGenericDeviceLine,      // S
     ReadUnsupportedDeviceLine,  // T
     ReadUnsupportedDeviceLine,  // U digital primitive
     ReadSourceLine,             // V
     ReadUnsupportedDeviceLine,  // W
     ReadUnsupportedDeviceLine,  // X subcircuit call
     nullptr,                    // Y
-    ReadUnsupportedDeviceLine,  // Z GaAsFET
+    ReadGenericDeviceLine,      // Z GaAsFET
 };
 // clang-format on
 

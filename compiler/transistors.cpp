@@ -1,13 +1,11 @@
 #include "compiler/transistors.h"
 
-#include <cstring>
 #include <string>
 
 #include "compiler/compiled.h"
-#include "compiler/scanner.h"
+#include "compiler/devicetail.h"
 #include "compiler/setupservices.h"
 #include "compiler/support.h"
-#include "core/messages.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/component_defs.h"
@@ -22,27 +20,13 @@ constexpr int kTypeNpn4 = 36;
 constexpr int kTypePnp4 = 38;
 constexpr int kTypeNjfet = 25;
 
-// clang-format off
-const MessageRow kTransistorMessageRows[] = {
-    {kMsgAreaNotPositive, "%EArea must be positive."},
-};
-// clang-format on
-
-// The instance text after the model name: [area] [OFF] [IC=first[,second]].
-// Area 1, not off and zero initial values unless given. 0 or the scanner's
-// failure (the part then becomes the message source).
+// The tail's IC values (the bipolar's VBE, VCE; a FET's VDS, VGS).
 int tr_ScanTail(SchematicObject* part, const char* text, double* area, int32_t* off, double* icFirst,
                 double* icSecond) {
-    *area = 1.0;
-    *off = 0;
-    *icFirst = 0.0;
-    *icSecond = 0.0;
-    const int rc = ScanStatement(part, "<[%g][OFF%d][IC=%g[,%g]]>", text ? text : "", area, off, icFirst, icSecond);
-    if (rc) RecordPartLocation(part);
-    return rc;
+    return ScanDeviceTail(part, area, icFirst, icSecond, off, text ? text : "");
 }
 
-int32_t tr_IcMark(const char* text) { return text && std::strstr(text, "IC") ? 1 : 0; }
+int32_t tr_IcMark(const char* text) { return text && DeviceTailHasIc(text) ? 1 : 0; }
 
 int tr_AreaFailure(SchematicObject* part) {
     RecordPartLocation(part);
@@ -67,11 +51,6 @@ Record* tr_AddRecord(int list) {
 int32_t tr_ListCount(int list) { return DeviceLists()[list].pool.count; }
 
 }  // namespace
-
-void RegisterTransistorSetupMessages() {
-    RegisterMessages(kTransistorMessageRows,
-                     static_cast<int>(sizeof(kTransistorMessageRows) / sizeof(kTransistorMessageRows[0])));
-}
 
 BipolarRecord* SetupBipolar(int base, int emitter, int collector, int substrate, const char* valueText, int modelType,
                             int componentType, int* status) {

@@ -19,6 +19,3 @@ JfetRecord* SetupJfet(int gate, int drain, int source, int modelType, int compon
                       int* status);
 // On CurrentSetupPart (pins drain, gate, source): 0 or 15055.
 int SetupGaAsFet();
-
-// The set-up's message texts (RegisterCompilerMessages calls it).
-void RegisterTransistorSetupMessages();

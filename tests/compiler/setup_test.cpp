@@ -29,7 +29,7 @@ TEST_F(CompSetupTest, EachTypeIsSetUpPassedOverOrStopsTheLoopNamingThePart) {
         {kTypeGround, 0, 0, -1, true},
         {kTypeJumper, 0, 0, -1, false},
         {kTypeAnd, 0, 0, -1, false},  // digital parts wait for the digital set-up
-        {kTypeDiode, kResultShown, kResultNotBuilt, -1, false},
+        {136 /* N-port */, kResultShown, kResultNotBuilt, -1, false},
         {kTypeSubckt, kResultShown, kResultNotBuilt, -1, false},
         {kTypeOpamp, kResultShown, kResultNotBuilt, -1, false},
         {kTypeTimer, kResultShown, kResultNotBuilt, -1, false},
@@ -142,6 +142,67 @@ TEST_F(CompSetupTest, ModelsByAttributeOrByDefault) {
     EXPECT_TRUE(shown_.empty());  // a missing model is the caller's to report
     EXPECT_EQ(FindPartModelRecord(doc_.get(), part), nullptr);
     EXPECT_EQ(shown_, std::vector<int>{10834});
+}
+
+TEST_F(CompSetupTest, DiodesTakeModelAreaOffAndInitialVoltage) {
+    Model(".MODEL DR D (IS=1E-14 RS=10)");
+    Model(".MODEL DZ D (IS=1E-14)");
+    struct Case {
+        const char* model;
+        const char* value;
+        std::vector<int> pins;
+        int result;
+        std::vector<int> shown;
+        bool record;
+        double area;
+        int off;
+        int icGiven;
+        double ic;
+        bool internalAnode;  // a named node inside the series resistance
+    } cases[] = {
+        {"DR", "2", {1, 2}, 0, {}, true, 2.0, 0, 0, 0.0, true},
+        {"DZ", "OFF IC=0.6", {1, 2}, 0, {}, true, 1.0, 1, 1, 0.6, false},
+        {"DR", "-1", {1, 0}, 0, {}, true, -1.0, 0, 0, 0.0, true},  // a negative area is accepted
+        {"DR", "0", {1, 2}, kResultShown, {10840}, true, 0.0, 0, 0, 0.0, false},
+        {"DR", "", {2, 2}, 0, {}, false, 0, 0, 0, 0, false},  // shorted on itself: dropped
+        {"NONE", "", {1, 2}, kResultShown, {10834}, false, 0, 0, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        Reset();
+        Model(".MODEL DR D (IS=1E-14 RS=10)");
+        Model(".MODEL DZ D (IS=1E-14)");
+        SchematicObject* part = AddPart(kTypeDiode, "D1", c.value, c.pins);
+        SetAttribute(doc_.get(), part, kAttrModel, c.model);
+        const int nodesBefore = compiled_->analogNodeCount;
+        EXPECT_EQ(Process(), c.result) << c.model << " " << c.value;
+        EXPECT_EQ(shown_, c.shown) << c.model << " " << c.value;
+        const auto records = Records<DiodeRecord>(kListDiodes);
+        if (!c.record) {
+            if (c.result == 0) {
+                EXPECT_TRUE(records.empty());
+            }
+            continue;
+        }
+        ASSERT_EQ(records.size(), 1u);
+        const DiodeRecord* d = records[0];
+        EXPECT_EQ(d->anode, c.pins[0]);
+        EXPECT_EQ(d->cathode, c.pins[1]);
+        EXPECT_EQ(d->ordinal, 1);
+        EXPECT_DOUBLE_EQ(d->area, c.area);
+        EXPECT_EQ(d->off, c.off);
+        EXPECT_EQ(d->icGiven, c.icGiven);
+        EXPECT_DOUBLE_EQ(d->ic, c.ic);
+        if (c.internalAnode) {
+            EXPECT_EQ(d->internalAnode, nodesBefore + 1);
+            EXPECT_EQ(InternalNodeName(doc_.get(), d->internalAnode), "D1_Pside");
+        } else {
+            EXPECT_EQ(d->internalAnode, d->anode);
+        }
+        if (c.result == 0) {
+            EXPECT_EQ(compiled_->FindLink(part)->record, d);
+            EXPECT_DOUBLE_EQ(d->powerRating, 1.0);
+        }
+    }
 }
 
 }  // namespace

@@ -315,6 +315,59 @@ TEST_F(SpiceReaderTest, PSpiceLinesNameTheirModelBeforeTheValue) {
     EXPECT_EQ(Part("R1")->dialect, kSpiceDialectPSpice);
 }
 
+TEST_F(SpiceReaderTest, SemiconductorAndControlledLinesTakeNodesModelAndValue) {
+    ASSERT_EQ(Read("T\n"
+                   "D1 A K DMOD AREA=2\n"
+                   "D2 A 0\n"
+                   "Q1 C B E [S] QMOD\n"
+                   "Q2 C B E 4 QMOD 2\n"
+                   "Q3 C B E QMOD\n"
+                   "Q4 C B E SUB QMOD\n"
+                   "Q5 C B E 4\n"
+                   "M1 D G S B NMOD L=1U W=2U\n"
+                   "J1 D G S JMOD\n"
+                   "Z1 D G S GMOD 2\n"
+                   "S1 A K C 0 SMOD\n"
+                   "F1 A K VSENSE 10\n"
+                   "H1 A K POLY(1) VSENSE 0 1^2\n",
+                   kSpiceDialectPSpice),
+              0)
+        << LastMessageText();
+    struct Expect {
+        const char* name;
+        int type;
+        const char* model;
+        const char* value;
+        std::vector<const char*> nodes;
+    } expected[] = {
+        {"D1", kTypeDiode, "DMOD", "AREA=2", {"A", "K"}},
+        {"D2", kTypeDiode, "", "", {"A", "0"}},
+        {"Q1", 36, "QMOD", "", {"C", "B", "E", "S"}},
+        {"Q2", 36, "QMOD", "2", {"C", "B", "E", "4"}},
+        {"Q3", kTypeNpn, "QMOD", "", {"C", "B", "E"}},
+        // A word is no substrate, and a lone number is the model.
+        {"Q4", kTypeNpn, "SUB", "QMOD", {"C", "B", "E"}},
+        {"Q5", kTypeNpn, "4", "", {"C", "B", "E"}},
+        {"M1", kTypeNmos, "NMOD", "L=1U W=2U", {"D", "G", "S", "B"}},
+        {"J1", 25, "JMOD", "", {"D", "G", "S"}},
+        {"Z1", kTypeGaAsFet, "GMOD", "2", {"D", "G", "S"}},
+        {"S1", 115, "SMOD", "", {"A", "K", "C", "0"}},
+        {"F1", 51, "", "VSENSE 10", {"A", "K"}},
+        {"H1", kTypeHVofI, "", "POLY(1) VSENSE 0 1**2", {"A", "K"}},
+    };
+    for (const Expect& e : expected) {
+        SchematicObject* part = Part(e.name);
+        ASSERT_NE(part, nullptr) << e.name;
+        EXPECT_EQ(part->definition->type, e.type) << e.name;
+        EXPECT_STREQ(GetAttributeText(part, kAttrModel), e.model) << e.name;
+        EXPECT_STREQ(GetAttributeText(part, kAttrValue), e.value) << e.name;
+        ASSERT_EQ(part->pinCount, static_cast<int>(e.nodes.size())) << e.name;
+        for (size_t pin = 0; pin < e.nodes.size(); ++pin)
+            EXPECT_EQ(part->pinNodes[pin], std::strcmp(e.nodes[pin], "0") == 0 ? 0 : Node(e.nodes[pin]))
+                << e.name << " pin " << pin;
+    }
+}
+
 TEST_F(SpiceReaderTest, BadStatementsStopTheReadNamingTheirPlace) {
     dir_.Write("self.inc", "* includes itself\n.INC self.inc\n");
     struct Case {
@@ -331,7 +384,8 @@ TEST_F(SpiceReaderTest, BadStatementsStopTheReadNamingTheirPlace) {
         {"T\n.INC self.inc\n", 10907, 1},
         {"T\n.INC \"missing.inc\"\n", kResultFileNotFound, 1},
         {"T\n.INC \"open.inc\n", 15047, 1},
-        {"T\nD1 1 0 DMOD\n", kResultNotBuilt, 1},
+        {"T\nD1 1\n", 10908, 1},
+        {"T\nQ1 1 2\n", 10908, 1},
         {"T\nX1 1 2 AMP\n", kResultNotBuilt, 1},
         {"T\nE1 1 0 2 0 10\n", kResultNotBuilt, 1},
         {"T\nR1\n", 10908, 1},
