@@ -16,6 +16,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<BipolarRecord>(kListBipolars);
     RegisterDeviceRecordType<JfetRecord>(kListJfets);
     RegisterDeviceRecordType<GaasfetRecord>(kListGaasfets);
+    RegisterDeviceRecordType<MosfetRecord>(kListMosfets);
     RegisterDeviceRecordType<DiodeRecord>(kListDiodes);
 }
 

@@ -265,6 +265,82 @@ struct GaasfetRecord : DeviceRecord {
     double pinGate, pinDrain, pinSource;
 };
 
+// ---- MOSFETs ----------------------------------------------------------------------------------
+// Levels 1-3 and BSIM1-3 share the MOSFET list; the level tells the loads apart.
+
+// An instance value and whether the instance text gave it (the scanner's %t slot).
+struct GivenValue {
+    double value;
+    int32_t given;
+};
+
+// The per-instance work area of levels 1-3, filled by the set-up at temperature.
+enum MosDerivedIndex : int {
+    kMosCgsHalf = 0,  // Meyer half capacitances: present, then at the previous time point
+    kMosCgsHalfPrevious,
+    kMosCgdHalf,
+    kMosCgdHalfPrevious,
+    kMosCgbHalf,
+    kMosCgbHalfPrevious,
+    kMosF2d,  // forward-bias extension of the drain junction charge
+    kMosF3d,
+    kMosF4d,
+    kMosF2s,  // ... and of the source junction
+    kMosF3s,
+    kMosF4s,
+    kMosDepletionThreshold,  // FC * PB at temperature
+    kMosBuiltIn,             // tVbi
+    kMosSurfacePotential,    // tPhi
+    kMosOxideCap,            // Cox * Weff * Leff
+    kMosBeta,                // KP(T) * Weff / Leff
+    kMosDerivedCount
+};
+
+struct MosfetRecord : DeviceRecord {
+    ModelRecord* model;
+    int32_t gate, drain, source, bulk;  // external nodes
+    // Inside the series resistances; the external node when there is none.
+    int32_t gatePrime, drainPrime, sourcePrime, bulkPrime;
+    int32_t extraNode;  // BSIM3 with NQSMOD 1; else 0
+    int32_t level;
+    GivenValue L, W;  // working geometry (the set-up at temperature restores it from the nominal copies)
+    int32_t ordinal;
+    double AD, AS, PD, PS, NRD, NRS, NRG;
+    double M;
+    GivenValue nominalL, nominalW;  // as the instance text gave them
+    double nominalAD, nominalAS, nominalPD, nominalPS;
+    int32_t off;
+    int32_t icGiven;
+    double icVds, icVgs, icVbs;  // IC=vds,vgs,vbs
+    double NRB;
+    double workingFactor;
+    std::vector<double> derived;  // MosDerivedIndex, kMosDerivedCount values
+
+    // Set up at temperature; read and kept by the load (n-channel sense).
+    int32_t condition;  // 1 SAT, 3 OFF, 4 HOT, 6 LIN, 7 WEAK
+    double drainConductance, sourceConductance, gateConductance, bulkConductance;
+    double weff, leff;
+    double tVto;
+    double vt, nvt;
+    double sourceVcrit, drainVcrit;
+    double sourceSatCur, drainSatCur;
+    double cbdZero, cbsZero, cbdSidewall, cbsSidewall;
+    double overlapCapGs, overlapCapGd, overlapCapGb;
+    double mode;  // +1 normal, -1 drain and source interchanged
+    double vdsat, von;
+    double vbs, vgs, vds, vbd;
+    double vgsPrevious, vbsPrevious, vdsPrevious;  // at the last accepted time point
+    double vgsOlder, vbsOlder, vdsOlder;           // at the one before
+    double cd, cbs, cbd;
+    double ig, id, is, ib;  // terminal currents
+    double gm, gds, gmbs, gbd, gbs;
+    double capgs, capgd, capgb, capbd, capbs;
+    int32_t reversalHold;
+    double powerDissipated, powerStored;
+    double historyTime;  // the accepted time the histories were last shifted at
+    int32_t historyValid;
+};
+
 // A junction diode. The load keeps the last evaluation (vd, id, gd, cd) for
 // bypass, prediction and the numeric output.
 struct DiodeRecord : DeviceRecord {

@@ -2,6 +2,7 @@
 
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compiler/compiled.h"
@@ -135,6 +136,19 @@ void dp_AddEdges(CompiledCircuit* c, dp_Adjacency& graph, int pass) {
         edge(r->gatePrime, r->drainPrime);
         edge(r->gatePrime, r->sourcePrime);
         edge(r->drainPrime, r->sourcePrime);
+    });
+    // A MOSFET conducts from drain to source and through its bulk junctions;
+    // the gate is insulated. Series resistances join each terminal to its
+    // inner node.
+    dp_Walk<MosfetRecord>(c, kListMosfets, [&](MosfetRecord* r) {
+        for (const auto& [outer, inner] : {std::pair{r->drain, r->drainPrime},
+                                           {r->source, r->sourcePrime},
+                                           {r->gate, r->gatePrime},
+                                           {r->bulk, r->bulkPrime}})
+            if (outer != inner) graph.Add(pass, outer, inner);
+        graph.Add(pass, r->drainPrime, r->sourcePrime);
+        graph.Add(pass, r->bulkPrime, r->drainPrime);
+        graph.Add(pass, r->bulkPrime, r->sourcePrime);
     });
     dp_Walk<SineSourceRecord>(c, kListSineSources, [&](SineSourceRecord* r) {
         graph.Add(pass, r->node1, r->internalNode);

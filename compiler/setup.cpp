@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/mosfets.h"
 #include "compiler/diodes.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
@@ -81,6 +82,8 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kStTypePjfet:
     case kStTypeNjfet: return PartSetupKind::Jfet;
     case kTypeGaAsFet: return PartSetupKind::GaAsFet;
+    case kTypeNmos:
+    case kTypePmos: return PartSetupKind::Mosfet;
     case kTypeDiode: return PartSetupKind::Diode;
     default: break;
     }
@@ -156,6 +159,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::Bipolar: return st_TransistorSetup(part, type, true);
     case PartSetupKind::Jfet: return st_TransistorSetup(part, type, false);
     case PartSetupKind::GaAsFet: return SetupGaAsFet();
+    case PartSetupKind::Mosfet: return SetupMosfet(type);
     case PartSetupKind::Diode: return SetupDiodePart(part);
     }
     return 0;

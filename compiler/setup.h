@@ -33,6 +33,7 @@ enum class PartSetupKind : int {
     Bipolar,  // three- and four-pin NPN and PNP
     Jfet,
     GaAsFet,
+    Mosfet,  // NMOS, PMOS
     Diode,
 };
 PartSetupKind SetupKindOfType(int componentType);

@@ -13,6 +13,7 @@
 #include "compiler/defines.h"
 #include "compiler/messages.h"
 #include "compiler/outputstmts.h"
+#include "compiler/polarity.h"
 #include "compiler/session.h"
 #include "compiler/spicetables.h"
 #include "compiler/statements.h"
@@ -640,6 +641,7 @@ int ReadSpiceText(CCTDoc* document) {
 
     const std::string savedStatus = main.totalLines > 1000 && StatusBar().IsShown() ? StatusBar().StatusText() : "";
     int rc = sr_ReadLoop(*reader, context);
+    if (!rc && reader->partPolarityPending) rc = ResolvePartPolarities(document, 1);
     if (!rc) MergeCurveRows(document);
     if (main.totalLines > 1000 && StatusBar().IsShown()) StatusBar().SetStatusText(savedStatus.c_str());
     reader->CloseAll();

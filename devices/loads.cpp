@@ -2,6 +2,7 @@
 
 #include "devices/bjt_load.h"
 #include "devices/fet_load.h"
+#include "devices/mosfets.h"
 #include "engine/newton.h"
 
 void InstallDeviceLoads() {
@@ -9,4 +10,5 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowBipolars, &TheBipolarLoads());
     InstallDeviceKindLoads(kRowJfets, &TheJfetLoads());
     InstallDeviceKindLoads(kRowGaasfets, &TheGaasfetLoads());
+    InstallDeviceKindLoads(kRowMosfets, MosfetKindLoads());
 }

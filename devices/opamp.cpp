@@ -1,4 +1,5 @@
 #include "devices/opamp.h"
+#include "devices/mosfets.h"
 
 #include <cmath>
 #include <cstdio>
@@ -63,6 +64,7 @@ int TruncatedSelector(double value) {
 
 void RegisterDeviceMessages() {
     RegisterMessages(kDeviceMessageRows, static_cast<int>(sizeof(kDeviceMessageRows) / sizeof(kDeviceMessageRows[0])));
+    RegisterMosfetMessages();
 }
 
 int ComputeOpampParameters(const double* m, double temperature, double gmin, const double* q1ModelValues,

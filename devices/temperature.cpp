@@ -6,6 +6,7 @@
 #include "compiler/options.h"
 #include "compiler/session.h"
 #include "devices/families.h"
+#include "devices/mosfets.h"
 #include "expr/complex.h"
 #include "expr/evaluate.h"
 #include "models/modelstmt.h"
@@ -28,10 +29,14 @@ int SetupModelsAtTemperature(TemperatureSetup& setup, double temperature) {
     ResetFloatingPointState();
     setup.runTemperature = temperature;
     setup.ThermalVoltage = ThermalVoltageAt(temperature + kKelvinOffset);
+    for (int type : {kModelNmos, kModelPmos})
+        if (int rc = SetupMosModels(setup, type, temperature)) return rc;
     ClampDiodeModels(setup);
     ClampBjtModels(setup);
     ClampJfetModels(setup);
     ClampGaasfetModels(setup);
+    PrepareMosModelCaps(setup, kModelNmos);
+    PrepareMosModelCaps(setup, kModelPmos);
     ScaleBjtLeakageCurrents(setup);
     PrepareDiodeModels(setup);
     PrepareBjtModels(setup);
@@ -39,6 +44,9 @@ int SetupModelsAtTemperature(TemperatureSetup& setup, double temperature) {
     if (int rc = PreparePulseModels(setup)) return rc;
     DefaultSpicePulseEdges(setup);
     PrepareGaasfetModels(setup);
+    ConvertMosModelUnits(setup, kModelNmos);
+    ConvertMosModelUnits(setup, kModelPmos);
+    DefaultMosGeometry(setup);
     return 0;
 }
 
@@ -53,6 +61,8 @@ int SetupInstancesAtTemperature(TemperatureSetup& setup, const double& temperatu
     SetupBjtInstances(setup);
     SetupJfetModelsAtTemperature(setup);
     SetupGaasfetModelsAtTemperature(setup);
+    SetupMosSeriesConductances(setup);
+    if (int rc = SetupMosAtTemperature(setup)) return rc;
     return CheckMathError();
 }
 

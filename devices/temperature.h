@@ -47,6 +47,9 @@ struct TemperatureSetup {
     // Set by the rebuild after a stepped change around the model pass: the
     // resistance slots already hold conductances and are not converted again.
     bool modelValuesConverted = false;
+    // Set while an AC run holds its operating point: a repeated set-up keeps
+    // each MOSFET's operating mode.
+    bool operatingPointHeld = false;
 
     // Written by the passes.
     double runTemperature = 27.0;         // degrees Celsius, of the pass under way

@@ -27,14 +27,14 @@ int AttachCircuit(SimulatorState& state, CompiledCircuit* circuit, const Circuit
     state.Formula.IntegrationMethod = options.method;
     state.NodeCount = circuit ? circuit->analogNodeCount : 0;
     const size_t equations = circuit ? static_cast<size_t>(circuit->unknownCount) + 1 : 1;
-    // Charge blocks: capacitors and inductors one each, then the semiconductor
-    // kinds (diodes one, JFETs two, GaAsFETs three, bipolar transistors five).
-    size_t blocks = 0;
-    if (circuit) {
-        const auto live = [&](int list) { return static_cast<size_t>(circuit->devices.lists[list].pool.count); };
-        blocks = static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount) + live(kListDiodes) +
-                 2 * live(kListJfets) + 3 * live(kListGaasfets) + 5 * live(kListBipolars);
-    }
+    // Capacitors and inductors, then the semiconductors' charge blocks in the
+    // layout their loads index: diodes 1, JFETs 2, GaAsFETs 3, bipolars 5 and
+    // every item of the MOSFET list 7 blocks.
+    const auto count = [&](int list) { return static_cast<size_t>(circuit->devices.lists[list].pool.count); };
+    const size_t blocks = circuit ? static_cast<size_t>(circuit->capacitorCount + circuit->inductorCount) +
+                                        count(kListDiodes) + 2 * count(kListJfets) + 3 * count(kListGaasfets) +
+                                        5 * count(kListBipolars) + 7 * count(kListMosfets)
+                                  : 0;
     try {
         for (std::vector<double>* vector :
              {&state.Solution, &state.PreviousSolution, &state.LastSolution, &state.OlderSolution, &state.Rhs})
