@@ -301,7 +301,22 @@ TEST_F(TransistorLoadTest, JfetSourceFollowerSettlesWhereGateSourceAndDrainCurre
     EXPECT_NEAR(vg, 1e6 * (gmin * (15.0 - 10.0 * id - vg + 2010.0 * id - vg) + 2 * 1e-14), 1e-10);
     EXPECT_NEAR(V("S"), id * 2000.0, 1e-6);
     EXPECT_NEAR(V("S"), 1.251898, 1e-3 * 1.251898);  // the reference simulator's figure
-    EXPECT_EQ(Records<JfetRecord>(kListJfets)[0]->condition, 1);
+    JfetRecord* j = Records<JfetRecord>(kListJfets)[0];
+    EXPECT_EQ(j->condition, 1);
+
+    // At the converged point a JFET takes the bypass even where the engine
+    // allows none: its power terms are not recomputed.
+    j->powerRefs = 1;
+    state_.BypassAllowed = 0;
+    state_.IterationMode = kModeFloat;
+    ASSERT_EQ(LoadAllDevices(state_, nullptr), 0);
+    EXPECT_EQ(j->power[kPowerDissipated].re, 0.0);
+    // A predicted point never bypasses.
+    state_.IterationMode = kModeInitPredictor;
+    state_.LastSolution = state_.Solution;
+    state_.OlderSolution = state_.Solution;
+    ASSERT_EQ(LoadAllDevices(state_, nullptr), 0);
+    EXPECT_NEAR(j->power[kPowerDissipated].re, id * (15.0 - id * 2020.0), 1e-3 * id * 15.0);
 }
 
 TEST_F(TransistorLoadTest, EveryModeStampsExactlyTheReservedEntries) {
