@@ -14,6 +14,9 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<SineSourceRecord>(kListSineSources);
     RegisterDeviceRecordType<UserSourceRecord>(kListUserSources);
     RegisterDependentDeviceRecords();
+    RegisterDeviceRecordType<BipolarRecord>(kListBipolars);
+    RegisterDeviceRecordType<JfetRecord>(kListJfets);
+    RegisterDeviceRecordType<GaasfetRecord>(kListGaasfets);
     RegisterDeviceRecordType<MosfetRecord>(kListMosfets);
     RegisterDeviceRecordType<DiodeRecord>(kListDiodes);
 }

@@ -322,6 +322,66 @@ struct CurrentSwitchRecord : DeviceRecord {
     DeviceRecord* controllingSource;
     const int32_t* controllingBranch;
     SmoothSwitchState sw;
+// ---- bipolar transistors, JFETs and GaAsFETs -------------------------------------------------
+// The primed nodes sit behind the model's series resistances; each is its
+// external node when that resistance is zero. The remaining fields are the
+// state the loads keep between iterations and time points, and the values the
+// set-up at temperature prepares per instance.
+struct BipolarRecord : DeviceRecord {
+    int32_t modelKind;  // the model's type: 2 NPN, 15 PNP, 38 LPNP
+    int32_t emitterPrime, collectorPrime, basePrime;
+    int32_t substrate;  // 0 for three-pin parts
+    int32_t emitter, collector, base;
+    double polarity;  // +1 NPN, -1 PNP
+    int32_t off;
+    double area;
+    int32_t icGiven;
+    double icVbe, icVce;
+    int32_t ordinal;
+    int32_t condition;  // SAT, ON, OFF, HOT ... of the last load with power terms
+    // Per instance at the run temperature.
+    double nfVt, nrVt, forwardCutoff, reverseCutoff;
+    double nsVt, substrateCutoff, substrateCriticalVoltage;
+    double neVt, ncVt;
+    double areaIs, areaIse, areaIsc, areaIss, areaIrb;
+    double areaInverseIkf, areaInverseIkr;
+    double areaGc, areaGe;  // collector and emitter series conductances
+    // Stored state.
+    double vbe, vbc, vcs;
+    double ib, ic, isub;
+    double gpi, gmu, gm, go, gx, geqcb, gcsTotal, geqbx, gsub;
+    double capbe, capbc, capcs, capbx;
+    double pinBase, pinEmitter, pinCollector, pinSubstrate;
+struct JfetRecord : DeviceRecord {
+    int32_t gate, drain, source;
+    int32_t drainPrime, sourcePrime;
+    double polarity;  // +1 NJF, -1 PJF
+    int32_t ordinal;
+    int32_t off;
+    double area;
+    int32_t icGiven;
+    double icVds, icVgs;
+    int32_t condition;
+    double vgs, vgd;
+    double cg, cd, cgd;
+    double ggs, ggd, gm, gds;
+    double capgs, capgd;
+    double pinGate, pinDrain, pinSource;
+struct GaasfetRecord : DeviceRecord {
+    int32_t gate, drain, source;
+    int32_t gatePrime, drainPrime, sourcePrime;
+    double polarity;  // always +1
+    int32_t ordinal;
+    double area;
+    int32_t off;
+    int32_t icGiven;
+    double icVds, icVgs;
+    int32_t condition;
+    double vgs, vgd;
+    double cg, cd, cgd;
+    double ggs, ggd, gm, gds;
+    double capgs, capgd, capds;
+    double pinGate, pinDrain, pinSource;
 // ---- MOSFETs ----------------------------------------------------------------------------------
 // Levels 1-3 and BSIM1-3 share the MOSFET list; the level tells the loads apart.
 

@@ -13,6 +13,7 @@
 #include "compiler/topology.h"
 #include "core/result.h"
 #include "document/ctdoc.h"
+#include "models/modeltypes.h"
 #include "shell/app.h"
 #include "shell/document.h"
 #include "shell/preferences.h"
@@ -107,6 +108,35 @@ void dp_Walk(CompiledCircuit* compiled, int list, F visit) {
 void dp_AddEdges(CompiledCircuit* c, dp_Adjacency& graph, int pass) {
     dp_Walk<InductorRecord>(c, kListInductors, [&](InductorRecord* r) { graph.Add(pass, r->node1, r->node2); });
     dp_Walk<ResistorRecord>(c, kListResistors, [&](ResistorRecord* r) { graph.Add(pass, r->node1, r->node2); });
+    // Junctions conduct (at least GMIN) and so do the channels and series
+    // resistances; a substrate diode only when the model gives it a current.
+    const auto edge = [&](int a, int b) {
+        if (a != b) graph.Add(pass, a, b);
+    };
+    dp_Walk<BipolarRecord>(c, kListBipolars, [&](BipolarRecord* r) {
+        edge(r->base, r->basePrime);
+        edge(r->collector, r->collectorPrime);
+        edge(r->emitter, r->emitterPrime);
+        edge(r->basePrime, r->emitterPrime);
+        edge(r->basePrime, r->collectorPrime);
+        if (ModelParameter(r->model, "ISS") != 0)
+            edge(r->substrate, r->modelKind == kModelLpnp ? r->basePrime : r->collectorPrime);
+    });
+    dp_Walk<JfetRecord>(c, kListJfets, [&](JfetRecord* r) {
+        edge(r->drain, r->drainPrime);
+        edge(r->source, r->sourcePrime);
+        edge(r->gate, r->drainPrime);
+        edge(r->gate, r->sourcePrime);
+        edge(r->drainPrime, r->sourcePrime);
+    });
+    dp_Walk<GaasfetRecord>(c, kListGaasfets, [&](GaasfetRecord* r) {
+        edge(r->gate, r->gatePrime);
+        edge(r->drain, r->drainPrime);
+        edge(r->source, r->sourcePrime);
+        edge(r->gatePrime, r->drainPrime);
+        edge(r->gatePrime, r->sourcePrime);
+        edge(r->drainPrime, r->sourcePrime);
+    });
     // A MOSFET conducts from drain to source and through its bulk junctions;
     // the gate is insulated. Series resistances join each terminal to its
     // inner node.

@@ -12,6 +12,7 @@
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
 #include "compiler/sources.h"
+#include "compiler/transistors.h"
 #include "compiler/support.h"
 #include "core/desktop.h"
 #include "core/memory.h"
@@ -23,6 +24,10 @@
 namespace {
 
 constexpr int kStTypeAnalogState = 129;
+constexpr int kStTypePjfet = 24;
+constexpr int kStTypeNjfet = 25;
+constexpr int kStTypeNpn4 = 36;
+constexpr int kStTypePnp4 = 38;
 
 // clang-format off
 const MessageRow kStPartSetupMessageRows[] = {
@@ -83,6 +88,13 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeSwitch: return PartSetupKind::Switch;
     case 115: return PartSetupKind::VoltageSwitch;
     case 116: return PartSetupKind::CurrentSwitch;
+    case kTypeNpn:
+    case kTypePnp:
+    case kStTypeNpn4:
+    case kStTypePnp4: return PartSetupKind::Bipolar;
+    case kStTypePjfet:
+    case kStTypeNjfet: return PartSetupKind::Jfet;
+    case kTypeGaAsFet: return PartSetupKind::GaAsFet;
     case kTypeNmos:
     case kTypePmos: return PartSetupKind::Mosfet;
     case kTypeDiode: return PartSetupKind::Diode;
@@ -116,6 +128,24 @@ int st_SourceSetup(SchematicObject* part, int node1, int node2, int kind) {
     return rc;
 }
 
+// Bipolar (pins collector, base, emitter[, substrate]) and JFET (drain, gate,
+// source) parts with their own models.
+int st_TransistorSetup(SchematicObject* part, int type, bool bipolar) {
+    int error = 0;
+    char* text = SubstitutePartValue(CurrentCircuitDocument(), part, &error);
+    if (error) {
+        FreeString(&text);
+        return error;
+    }
+    int status = 0;
+    if (bipolar)
+        SetupBipolar(PartPin(part, 1), PartPin(part, 2), PartPin(part, 0), PartPin(part, 3), text, -1, type, &status);
+    else
+        SetupJfet(PartPin(part, 1), PartPin(part, 0), PartPin(part, 2), -1, type, text, &status);
+    FreeString(&text);
+    return status;
+}
+
 int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     const int type = part->definition->type;
     switch (SetupKindOfType(type)) {
@@ -145,6 +175,9 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::Switch: return SetupSwitch();
     case PartSetupKind::VoltageSwitch: return SetupVoltageSwitch();
     case PartSetupKind::CurrentSwitch: return SetupCurrentSwitch();
+    case PartSetupKind::Bipolar: return st_TransistorSetup(part, type, true);
+    case PartSetupKind::Jfet: return st_TransistorSetup(part, type, false);
+    case PartSetupKind::GaAsFet: return SetupGaAsFet();
     case PartSetupKind::Mosfet: return SetupMosfet(type);
     case PartSetupKind::Diode: return SetupDiodePart(part);
     }

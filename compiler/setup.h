@@ -36,6 +36,9 @@ enum class PartSetupKind : int {
     Switch,
     VoltageSwitch,  // S
     CurrentSwitch,  // W
+    Bipolar,  // three- and four-pin NPN and PNP
+    Jfet,
+    GaAsFet,
     Mosfet,  // NMOS, PMOS
     Diode,
 };

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "compiler/compiled.h"
 #include "devices/families.h"
 #include "models/modelstmt.h"
 
@@ -202,4 +203,33 @@ void PrepareBjtModels(TemperatureSetup& setup) {
 void SetupBjtModelsAtTemperature(TemperatureSetup& setup) {
     for (int type : kBjtTypes)
         ForEachModelOfType(setup, type, [&](ModelRecord* m) { SetupBjtModelAtTemperature(setup, m); });
+}
+
+void SetupBjtInstance(BipolarRecord* record) {
+    if (!record->model || !record->model->Values) return;
+    const BjtInstanceValues v = ComputeBjtInstanceValues(record->model->Values, record->area);
+    record->nfVt = v.NfVt;
+    record->nrVt = v.NrVt;
+    record->forwardCutoff = v.ForwardCutoff;
+    record->reverseCutoff = v.ReverseCutoff;
+    record->nsVt = v.NsVt;
+    record->substrateCutoff = v.SubstrateCutoff;
+    record->substrateCriticalVoltage = v.SubstrateCriticalVoltage;
+    record->neVt = v.NeVt;
+    record->ncVt = v.NcVt;
+    record->areaIs = v.AreaIS;
+    record->areaIse = v.AreaISE;
+    record->areaIsc = v.AreaISC;
+    record->areaIss = v.AreaISS;
+    record->areaIrb = v.AreaIRB;
+    record->areaInverseIkf = v.AreaInverseIKF;
+    record->areaInverseIkr = v.AreaInverseIKR;
+    record->areaGc = v.AreaGRC;
+    record->areaGe = v.AreaGRE;
+}
+
+void SetupBjtInstances(TemperatureSetup& setup) {
+    if (!setup.compiled) return;
+    for (PoolItem* item = setup.compiled->devices[kListBipolars].pool.first; item; item = item->next)
+        if (item->type != kPoolItemDead) SetupBjtInstance(static_cast<BipolarRecord*>(item));
 }

@@ -5,6 +5,7 @@
 
 #include "devices/temperature.h"
 
+struct BipolarRecord;
 struct ModelRecord;
 
 // Calls fn(record) for every live model record of the type that has values.
@@ -63,6 +64,10 @@ struct BjtInstanceValues {
     double AreaGRC, AreaGRE;
 };
 BjtInstanceValues ComputeBjtInstanceValues(const double* modelValues, double area);
+// Stores those values in the instance (nothing without model values).
+void SetupBjtInstance(BipolarRecord* record);
+// Every bipolar instance of the compiled circuit, in list order.
+void SetupBjtInstances(TemperatureSetup& setup);
 
 // ---- JFETs and GaAsFETs ------------------------------------------------------------------
 

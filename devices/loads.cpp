@@ -1,6 +1,8 @@
 #include "devices/loads.h"
 
 #include "devices/depsources.h"
+#include "devices/bjt_load.h"
+#include "devices/fet_load.h"
 #include "devices/mosfets.h"
 #include "devices/diode.h"
 #include "devices/timesources.h"
@@ -12,6 +14,9 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowPolySources, &PolySourceRowLoads());
     InstallDeviceKindLoads(kRowLinearDependentSources, &LinearDependentRowLoads());
     InstallDeviceKindLoads(kRowIdealLines, &IdealLineRowLoads());
+    InstallDeviceKindLoads(kRowBipolars, &TheBipolarLoads());
+    InstallDeviceKindLoads(kRowJfets, &TheJfetLoads());
+    InstallDeviceKindLoads(kRowGaasfets, &TheGaasfetLoads());
     InstallDeviceKindLoads(kRowMosfets, MosfetKindLoads());
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
     InstallTimeSources(&DeviceTimeSources());

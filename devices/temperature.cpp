@@ -58,6 +58,7 @@ int SetupInstancesAtTemperature(TemperatureSetup& setup, const double& temperatu
     if (int rc = SetupPassiveTemperature(setup)) return rc;
     SetupDiodeModelsAtTemperature(setup);
     SetupBjtModelsAtTemperature(setup);
+    SetupBjtInstances(setup);
     SetupJfetModelsAtTemperature(setup);
     SetupGaasfetModelsAtTemperature(setup);
     SetupMosSeriesConductances(setup);

@@ -63,24 +63,49 @@ const char* cr_Text(int32_t kind) {
     }
 }
 
-// A diode's current test names the predicted and the evaluated current.
-std::string cr_DiodeCurrentFailure(const SimulatorState& state, const FailureRecord& record) {
-    const auto* diode = static_cast<const DiodeRecord*>(record.device);
-    const std::string name = cr_DeviceName(state, record);
-    const char* format = "Diode %s failed cdhat=%3.6e id=%3.6e\n";
-    const double id = diode ? diode->idOut : 0.0;
-    const int length = std::snprintf(nullptr, 0, format, name.c_str(), record.value, id);
-    if (length <= 0) return std::string();
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::snprintf(text.data(), text.size(), format, name.c_str(), record.value, id);
-    text.resize(static_cast<size_t>(length));
-    return text;
+// The semiconductor current tests print the predicted value recorded with
+// the failure and the device's present value, which its record keeps.
+const char* cr_CurrentTestText(int32_t kind) {
+    switch (kind) {
+    case 7: return "Diode %s failed cdhat=%3.6e id=%3.6e\n";
+    case 9: return "JFET %s failed gate current test ighat=%3.6e ig=%3.6e\n";
+    case 10: return "JFET %s failed drain current test idhat=%3.6e id=%3.6e\n";
+    case 12: return "GaAsFET %s failed gate current test ighat=%3.6e ig=%3.6e\n";
+    case 13: return "GaAsFET %s failed drain current test idhat=%3.6e id=%3.6e\n";
+    case 15: return "BJT %s failed collector current test cchat=%3.6e ic=%3.6e\n";
+    case 16: return "BJT %s failed base current test ibhat=%3.6e ib=%3.6e\n";
+    case 17: return "BJT %s failed CS junction current test cshat=%3.6e ibs=%3.6e\n";
+    default: return nullptr;
+    }
+}
+
+double cr_PresentCurrent(const DeviceRecord* device, int32_t kind) {
+    switch (kind) {
+    case 7: return static_cast<const DiodeRecord*>(device)->idOut;
+    case 9: return static_cast<const JfetRecord*>(device)->cg;
+    case 10: return static_cast<const JfetRecord*>(device)->cd;
+    case 12: return static_cast<const GaasfetRecord*>(device)->cg;
+    case 13: return static_cast<const GaasfetRecord*>(device)->cd;
+    case 15: return static_cast<const BipolarRecord*>(device)->ic;
+    case 16: return static_cast<const BipolarRecord*>(device)->ib;
+    default: return static_cast<const BipolarRecord*>(device)->isub;
+    }
 }
 
 }  // namespace
 
 std::string FormatConvergenceFailure(const SimulatorState& state, const CCTDoc* document, const FailureRecord& record) {
-    if (record.kind == 7) return cr_DiodeCurrentFailure(state, record);
+    if (const char* format = cr_CurrentTestText(record.kind)) {
+        if (!record.device) return std::string();
+        const std::string name = cr_DeviceName(state, record);
+        const double present = cr_PresentCurrent(record.device, record.kind);
+        const int length = std::snprintf(nullptr, 0, format, name.c_str(), record.value, present);
+        if (length <= 0) return std::string();
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        std::snprintf(text.data(), text.size(), format, name.c_str(), record.value, present);
+        text.resize(static_cast<size_t>(length));
+        return text;
+    }
     const char* format = cr_Text(record.kind);
     if (!format) return std::string();
     if (record.kind == kFailureNode) {

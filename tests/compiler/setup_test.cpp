@@ -29,7 +29,7 @@ TEST_F(CompSetupTest, EachTypeIsSetUpPassedOverOrStopsTheLoopNamingThePart) {
         {kTypeGround, 0, 0, -1, true},
         {kTypeJumper, 0, 0, -1, false},
         {kTypeAnd, 0, 0, -1, false},  // digital parts wait for the digital set-up
-        {kTypeNpn, kResultShown, kResultNotBuilt, -1, false},
+        {136 /* N-port */, kResultShown, kResultNotBuilt, -1, false},
         {kTypeSubckt, kResultShown, kResultNotBuilt, -1, false},
         {kTypeOpamp, kResultShown, kResultNotBuilt, -1, false},
         {kTypeTimer, kResultShown, kResultNotBuilt, -1, false},
