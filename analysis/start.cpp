@@ -5,6 +5,7 @@
 
 #include "analysis/globalsettings.h"
 #include "analysis/limits.h"
+#include "analysis/limitsdlg.h"
 #include "compiler/compiled.h"
 #include "compiler/driver.h"
 #include "compiler/limitwriter.h"
@@ -144,7 +145,10 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
         if (!err) open.engine.MatrixBuilt = 1;
     }
     if (!err) err = as_FillDefaults(document, kind);
-    if (!err && !mode.inPlace && !mode.hidden) err = AnalysisWindows().OpenAnalysisWindow(document, kind);
+    if (!err && !mode.inPlace && !mode.hidden) {
+        err = AnalysisWindows().OpenAnalysisWindow(document, kind);
+        if (!err) err = OpenLimitsDialog(document, kind);
+    }
     if (err) {
         ExitAnalysis(document, true);
         ClearRunContext();
@@ -167,6 +171,7 @@ int RunAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
 
 void ExitAnalysis(CCTDoc* document, bool abandon) {
     if (!as_open || as_open->document != document) return;
+    if (as_open->lastBuildResult == 0) CloseLimitsDialog();
     std::unique_ptr<OpenAnalysis> open = std::move(as_open);
     if (open->lastBuildResult == 0 && !open->mode.inPlace && !open->mode.hidden)
         AnalysisWindows().CloseAnalysisWindow(document);

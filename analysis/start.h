@@ -22,8 +22,8 @@ class CCTDoc;
 class AnalysisWindowPort {
 public:
     virtual ~AnalysisWindowPort() = default;
-    // Opens the analysis window of the kind for the circuit, with the Analysis
-    // Limits dialog showing the circuit's limits. 0 or a result code.
+    // Opens the analysis window of the kind for the circuit (the Analysis
+    // Limits dialog beside it is opened by the start). 0 or a result code.
     virtual int OpenAnalysisWindow(CCTDoc* document, int kind) = 0;
     // Closes the window and the dialog without asking (the analysis ends).
     virtual void CloseAnalysisWindow(CCTDoc* document) = 0;
