@@ -9,7 +9,9 @@
 #include "compiler/compiled.h"
 #include "compiler/driver.h"
 #include "compiler/limitwriter.h"
+#include "compiler/scanner.h"
 #include "compiler/session.h"
+#include "core/memory.h"
 #include "core/paths.h"
 #include "core/port.h"
 #include "core/report_port.h"
@@ -84,6 +86,35 @@ std::string NumericOutputPath(CCTDoc* document, int kind) {
             folder + (folder.back() == '/' ? "" : "/") + (slash == std::string::npos ? path : path.substr(slash + 1));
     }
     return path;
+}
+
+OperatingPointData CollectOperatingPoint(CCTDoc* document, const std::vector<double>& solution) {
+    OperatingPointData data;
+    CompiledCircuit* compiled = FindCompiledCircuit(document);
+    if (!compiled) return data;
+    auto value = [&](int index) {
+        return index > 0 && static_cast<size_t>(index) < solution.size() ? solution[static_cast<size_t>(index)] : 0.0;
+    };
+    const int count = compiled->analogNodeCount;
+    data.nodeNames = as_NodeNames(document, count);
+    for (int node = 1; node <= count; ++node) {
+        std::string& name = data.nodeNames[static_cast<size_t>(node - 1)];
+        if (name.empty()) name = std::to_string(node);
+        data.nodeVoltages.push_back(value(node));
+    }
+    for (PoolItem* item = compiled->devices[kListInductors].pool.first; item; item = item->next) {
+        auto* inductor = static_cast<InductorRecord*>(item);
+        std::string name;
+        if (const PartLink* link = compiled->FindLink(inductor->part)) name = link->qualifiedName;
+        if (name.empty() && inductor->part) {
+            char* qualified = GetQualifiedPartName(inductor->part);
+            name = qualified ? qualified : "";
+            FreeString(&qualified);
+        }
+        data.inductorNames.push_back(name);
+        data.inductorCurrents.push_back(value(inductor->branch));
+    }
+    return data;
 }
 
 bool HasSineSource(CCTDoc* document) {

@@ -9,6 +9,7 @@
 
 #include "analysis/limits.h"
 #include "analysis/limitsdlg.h"
+#include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
@@ -228,6 +229,26 @@ TEST(RangeCells, ShowTheRangeWithItsGridSpacings) {
     EXPECT_EQ(RangeCellText("Auto", "", ""), "Auto");
     EXPECT_EQ(RangeCellText("10", "2", ""), "10,0,2");
     EXPECT_EQ(RangeCellText("10,1", "2", "5"), "10,1,2,5");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AnalysisStart, TheOperatingPointListsNodesAndInductorCurrentsOfTheSolution) {
+    CCTDoc* doc = Load("deck\nV1 IN 0 1\nR1 IN OUT 1k\nL1 OUT 0 1m\n.END\n", false);
+    ASSERT_EQ(RunAnalysis(doc, 0), 0) << LastMessageText();
+    const CompiledCircuit* compiled = FindCompiledCircuit(doc);
+    ASSERT_NE(compiled, nullptr);
+    std::vector<double> solution(static_cast<size_t>(compiled->unknownCount) + 3);
+    for (size_t i = 1; i < solution.size(); ++i) solution[i] = static_cast<double>(i);
+    const OperatingPointData op = CollectOperatingPoint(doc, solution);
+    ASSERT_EQ(op.nodeNames.size(), 2u);
+    EXPECT_EQ(op.nodeVoltages, (std::vector<double>{1, 2}));
+    EXPECT_TRUE((op.nodeNames == std::vector<std::string>{"IN", "OUT"}) ||
+                (op.nodeNames == std::vector<std::string>{"OUT", "IN"}));
+    ASSERT_EQ(op.inductorNames, (std::vector<std::string>{"L1"}));
+    EXPECT_GT(op.inductorCurrents[0], 2);
 }
 
 }  // namespace
