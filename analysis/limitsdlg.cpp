@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/limits.h"
+#include "analysis/limitsmenus.h"
 #include "core/memory.h"
 #include "core/properties.h"
 #include "core/result.h"
@@ -67,11 +68,15 @@ platform::DialogDesc ld_Description(int kind) {
     const struct {
         int id;
         const char* text;
-    } kButtons[] = {{kIdLimitsRun, "Run"}, {kIdLimitsAdd, "&Add"}, {kIdLimitsDelete, "&Delete"}, {9, "&Help..."}};
-    int bx = 360;
+    } kButtons[] = {{kIdLimitsRun, "Run"},
+                    {kIdLimitsAdd, "&Add"},
+                    {kIdLimitsDelete, "&Delete"},
+                    {kIdLimitsExpand, "Expand..."},
+                    {9, "&Help..."}};
+    int bx = 350;
     for (const auto& b : kButtons) {
-        desc.controls.push_back(ControlDesc{ControlKind::Button, b.id, b.text, bx, 7, 40, 14, 0});
-        bx += 42;
+        desc.controls.push_back(ControlDesc{ControlKind::Button, b.id, b.text, bx, 7, 36, 14, 0});
+        bx += 38;
     }
     // The curve grid.
     const int top = 7 + std::max(count, 5) * 14 + 4;
@@ -265,6 +270,16 @@ void CAnalysisLimitsDlg::OnControl(int id, platform::Notify notification) {
         changed_ = true;
         document_->MarkDirty();
         FillFields();
+        return;
+    }
+    case kIdLimitsExpand: {
+        // The focused cell (columns 1 to 4) is edited at full size.
+        if (focusedCell_ < 300 || focusedCell_ % 100 == 0) return;
+        const int cell = focusedCell_;
+        CExpandDlg expand(GetText(cell));
+        if (expand.DoModal() != platform::dlgid::Ok) return;
+        SetText(cell, expand.Text());
+        StoreFields();
         return;
     }
     case kIdLimitsRun: StoreFields(); return;

@@ -16,6 +16,7 @@ enum AnalysisLimitsControl : int {
     kIdLimitsRun = 17106,
     kIdLimitsAdd = 17107,
     kIdLimitsDelete = 17108,
+    kIdLimitsExpand = 17109,
     kIdRunOptions = 17112,
     kIdOperatingPoint = 17115,
     kIdOperatingPointOnly = 17116,
