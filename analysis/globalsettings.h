@@ -50,9 +50,10 @@ void SetOptionText(int row, const char* text);
 // The "Global Settings" section of tarn.dat (reading or writing by the
 // stream's mode). Reading applies the settings.
 int SerializeGlobalSettings(SectionFile& file);
-// The global-settings record of the older flat layout: a count, that many
-// texts (texts beyond the table are read and dropped), the tag and node-voltage
-// formats and the node recalculation switch. Applies the settings.
+// The option texts of the older flat layout's global-settings record: a count
+// and that many texts (texts beyond the table are read and dropped), then the
+// settings are applied. The display formats and the switch that follow in the
+// record are the preferences' and stay for the caller to read.
 int ReadOldGlobalSettings(TextFile& file);
 // Start-up, before tarn.dat is read: the texts take their defaults and are
 // applied, and the section is served.

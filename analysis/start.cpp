@@ -5,10 +5,13 @@
 
 #include "analysis/globalsettings.h"
 #include "analysis/limits.h"
+#include "analysis/limitsdlg.h"
 #include "compiler/compiled.h"
 #include "compiler/driver.h"
 #include "compiler/limitwriter.h"
+#include "compiler/scanner.h"
 #include "compiler/session.h"
+#include "core/memory.h"
 #include "core/paths.h"
 #include "core/port.h"
 #include "core/report_port.h"
@@ -85,6 +88,35 @@ std::string NumericOutputPath(CCTDoc* document, int kind) {
     return path;
 }
 
+OperatingPointData CollectOperatingPoint(CCTDoc* document, const std::vector<double>& solution) {
+    OperatingPointData data;
+    CompiledCircuit* compiled = FindCompiledCircuit(document);
+    if (!compiled) return data;
+    auto value = [&](int index) {
+        return index > 0 && static_cast<size_t>(index) < solution.size() ? solution[static_cast<size_t>(index)] : 0.0;
+    };
+    const int count = compiled->analogNodeCount;
+    data.nodeNames = as_NodeNames(document, count);
+    for (int node = 1; node <= count; ++node) {
+        std::string& name = data.nodeNames[static_cast<size_t>(node - 1)];
+        if (name.empty()) name = std::to_string(node);
+        data.nodeVoltages.push_back(value(node));
+    }
+    for (PoolItem* item = compiled->devices[kListInductors].pool.first; item; item = item->next) {
+        auto* inductor = static_cast<InductorRecord*>(item);
+        std::string name;
+        if (const PartLink* link = compiled->FindLink(inductor->part)) name = link->qualifiedName;
+        if (name.empty() && inductor->part) {
+            char* qualified = GetQualifiedPartName(inductor->part);
+            name = qualified ? qualified : "";
+            FreeString(&qualified);
+        }
+        data.inductorNames.push_back(name);
+        data.inductorCurrents.push_back(value(inductor->branch));
+    }
+    return data;
+}
+
 bool HasSineSource(CCTDoc* document) {
     CompiledCircuit* compiled = FindCompiledCircuit(document);
     if (!compiled) return false;
@@ -144,7 +176,10 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
         if (!err) open.engine.MatrixBuilt = 1;
     }
     if (!err) err = as_FillDefaults(document, kind);
-    if (!err && !mode.inPlace && !mode.hidden) err = AnalysisWindows().OpenAnalysisWindow(document, kind);
+    if (!err && !mode.inPlace && !mode.hidden) {
+        err = AnalysisWindows().OpenAnalysisWindow(document, kind);
+        if (!err) err = OpenLimitsDialog(document, kind);
+    }
     if (err) {
         ExitAnalysis(document, true);
         ClearRunContext();
@@ -167,6 +202,7 @@ int RunAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
 
 void ExitAnalysis(CCTDoc* document, bool abandon) {
     if (!as_open || as_open->document != document) return;
+    if (as_open->lastBuildResult == 0) CloseLimitsDialog();
     std::unique_ptr<OpenAnalysis> open = std::move(as_open);
     if (open->lastBuildResult == 0 && !open->mode.inPlace && !open->mode.hidden)
         AnalysisWindows().CloseAnalysisWindow(document);

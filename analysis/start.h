@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "analysis/numout.h"
 #include "analysis/sweep.h"
@@ -22,8 +23,8 @@ class CCTDoc;
 class AnalysisWindowPort {
 public:
     virtual ~AnalysisWindowPort() = default;
-    // Opens the analysis window of the kind for the circuit, with the Analysis
-    // Limits dialog showing the circuit's limits. 0 or a result code.
+    // Opens the analysis window of the kind for the circuit (the Analysis
+    // Limits dialog beside it is opened by the start). 0 or a result code.
     virtual int OpenAnalysisWindow(CCTDoc* document, int kind) = 0;
     // Closes the window and the dialog without asking (the analysis ends).
     virtual void CloseAnalysisWindow(CCTDoc* document) = 0;
@@ -82,5 +83,10 @@ void CloseAnalysis(CCTDoc* document);
 // The numeric output file of a circuit's analysis kind, in the first folder of
 // the data path when there is one.
 std::string NumericOutputPath(CCTDoc* document, int kind);
+// The operating point of the circuit's compiled nodes and inductors from a
+// solution vector (by equation number; missing entries read 0): node names of
+// the top level, else the node number; inductors by their qualified names.
+OperatingPointData CollectOperatingPoint(CCTDoc* document, const std::vector<double>& solution);
+
 // Whether the compiled circuit has a sine source (distortion needs one).
 bool HasSineSource(CCTDoc* document);

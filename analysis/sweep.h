@@ -3,6 +3,7 @@
 // method before the runs, then handed out one pass at a time.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 class CCTDoc;

@@ -12,6 +12,7 @@
 #include "compiler/options.h"
 #include "core/memory.h"
 #include "core/sectionfile.h"
+#include "core/textfile.h"
 #include "document/cirdoc.h"
 #include "document/pages.h"
 #include "document/parts.h"
@@ -111,6 +112,25 @@ TEST_F(GlobalSettingsTest, TheSettingsSectionRoundTripsAndReadsKeysWithoutCase) 
     EXPECT_DOUBLE_EQ(GlobalSettings.reltol, 3e-3);
     EXPECT_EQ(GlobalSettingTexts().dialogMethod, 1);
     EXPECT_EQ(Text("VNTOL"), "12345678901234");
+}
+
+TEST_F(GlobalSettingsTest, TheOlderFlatRecordDropsTextsBeyondTheTableAndCutsLongOnes) {
+    twtest::TempDir dir("tw_globalsettings_flat");
+    std::string record = "43\n";
+    for (int i = 0; i < 43; ++i)
+        record += i == 24 ? "2m\n" : i == 30 ? "1234567890123456789\n" : i >= 41 ? "junk\n" : "\n";
+    record += "3G\n";
+    const std::string path = dir.Write("flat.dat", record);
+    TextFile in;
+    ASSERT_EQ(in.OpenText(path.c_str()), 0);
+    ASSERT_EQ(ReadOldGlobalSettings(in), 0);
+    char next[32];
+    ASSERT_EQ(in.ReadRawLine(next, sizeof next), 0);
+    EXPECT_STREQ(next, "3G");
+    in.Close();
+    EXPECT_DOUBLE_EQ(GlobalSettings.reltol, 2e-3);
+    EXPECT_EQ(Text("VNTOL"), "12345678901234");
+    EXPECT_EQ(Text("ABSTOL"), "1pA");
 }
 
 TEST_F(GlobalSettingsTest, TheOptionsStatementStaysWithinTheWidthAndReadsBack) {

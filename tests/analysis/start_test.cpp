@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "analysis/limits.h"
+#include "analysis/limitsdlg.h"
+#include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
@@ -98,6 +100,13 @@ TEST_F(AnalysisStart, ATransientStartOpensTheWindowWithDefaultLimitsAndItsCloseR
     EXPECT_EQ(windows_.rows[0], "v(IN)");
     EXPECT_EQ(RunningAnalysisKind(), 0);
     EXPECT_EQ(RunState().activeAnalysis, 0);
+    CAnalysisLimitsDlg* limits = ActiveLimitsDialog();
+    ASSERT_NE(limits, nullptr);
+    EXPECT_EQ(limits->GetText(kIdLimitField + 0), "1u");
+    EXPECT_EQ(limits->GetText(kIdLimitField + 2), "51");
+    EXPECT_EQ(limits->GetText(LimitsCellId(0, 1)), "T");
+    EXPECT_EQ(limits->GetText(LimitsCellId(0, 2)), "v(IN)");
+    EXPECT_EQ(limits->GetText(LimitsCellId(0, 4)), "Auto");
     ASSERT_NE(CurrentAnalysis(), nullptr);
     EXPECT_GT(CurrentAnalysis()->engine.MatrixSize, 0);
     const std::string output = dir_.File("amp.TNO");
@@ -107,6 +116,7 @@ TEST_F(AnalysisStart, ATransientStartOpensTheWindowWithDefaultLimitsAndItsCloseR
 
     CloseAnalysis(doc);
     EXPECT_EQ(windows_.closed, 1);
+    EXPECT_EQ(ActiveLimitsDialog(), nullptr);
     EXPECT_EQ(RunningAnalysisKind(), -1);
     EXPECT_EQ(RunState().activeAnalysis, -1);
     EXPECT_EQ(CurrentAnalysis(), nullptr);
@@ -180,6 +190,65 @@ TEST_F(AnalysisStart, AMessageOfAnAnalysisWithoutNumericOutputCreatesTheFileWith
     ExitAnalysis(doc, false);
     EXPECT_EQ(CheckFileExists(output.c_str()), 0);
     EXPECT_FALSE(RouteMessageToNumericOutput("Warning:", "after the end"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AnalysisStart, TheLimitsDialogStoresWhatIsTypedAndAddsAndDeletesRows) {
+    CCTDoc* doc = Load("deck\nV1 IN 0 1\nR1 IN 0 1k\n.END\n", false);
+    ASSERT_EQ(RunAnalysis(doc, 0), 0) << LastMessageText();
+    CAnalysisLimitsDlg* d = ActiveLimitsDialog();
+    ASSERT_NE(d, nullptr);
+    AnalysisKindSettings& tran = CircuitAnalysisSettings(doc)->kinds[0];
+    const size_t rows = tran.curves.size();
+    d->SetText(kIdLimitField + 0, "  5u ");
+    d->SetText(LimitsCellId(0, 0), "12");
+    d->SetText(LimitsCellId(0, 4), "10, 0 , 2,10");
+    d->PressButton(platform::dlgid::Ok);
+    EXPECT_STREQ(tran.limits[0], "5u");
+    EXPECT_EQ(tran.curves[0]->plotGroup, '1');
+    EXPECT_STREQ(tran.curves[0]->yRange, "10,0");
+    EXPECT_STREQ(tran.curves[0]->gridY, "2");
+    EXPECT_STREQ(tran.curves[0]->boldY, "10");
+    EXPECT_EQ(d->GetText(LimitsCellId(0, 4)), "10,0,2,10");
+    EXPECT_TRUE(d->Changed());
+
+    d->PressButton(kIdLimitsAdd);
+    ASSERT_EQ(tran.curves.size(), rows + 1);
+    EXPECT_STREQ(tran.curves.back()->yRange, "Auto");
+    while (tran.curves.size() > 1) d->PressButton(kIdLimitsDelete);
+    d->PressButton(kIdLimitsDelete);
+    EXPECT_EQ(tran.curves.size(), 1u);
+    CloseAnalysis(doc);
+    EXPECT_EQ(ActiveLimitsDialog(), nullptr);
+}
+
+TEST(RangeCells, ShowTheRangeWithItsGridSpacings) {
+    EXPECT_EQ(RangeCellText("Auto", "", ""), "Auto");
+    EXPECT_EQ(RangeCellText("10", "2", ""), "10,0,2");
+    EXPECT_EQ(RangeCellText("10,1", "2", "5"), "10,1,2,5");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AnalysisStart, TheOperatingPointListsNodesAndInductorCurrentsOfTheSolution) {
+    CCTDoc* doc = Load("deck\nV1 IN 0 1\nR1 IN OUT 1k\nL1 OUT 0 1m\n.END\n", false);
+    ASSERT_EQ(RunAnalysis(doc, 0), 0) << LastMessageText();
+    const CompiledCircuit* compiled = FindCompiledCircuit(doc);
+    ASSERT_NE(compiled, nullptr);
+    std::vector<double> solution(static_cast<size_t>(compiled->unknownCount) + 3);
+    for (size_t i = 1; i < solution.size(); ++i) solution[i] = static_cast<double>(i);
+    const OperatingPointData op = CollectOperatingPoint(doc, solution);
+    ASSERT_EQ(op.nodeNames.size(), 2u);
+    EXPECT_EQ(op.nodeVoltages, (std::vector<double>{1, 2}));
+    EXPECT_TRUE((op.nodeNames == std::vector<std::string>{"IN", "OUT"}) ||
+                (op.nodeNames == std::vector<std::string>{"OUT", "IN"}));
+    ASSERT_EQ(op.inductorNames, (std::vector<std::string>{"L1"}));
+    EXPECT_GT(op.inductorCurrents[0], 2);
 }
 
 }  // namespace
