@@ -322,12 +322,15 @@ struct CurrentSwitchRecord : DeviceRecord {
     DeviceRecord* controllingSource;
     const int32_t* controllingBranch;
     SmoothSwitchState sw;
+};
+
 // ---- bipolar transistors, JFETs and GaAsFETs -------------------------------------------------
 // The primed nodes sit behind the model's series resistances; each is its
 // external node when that resistance is zero. The remaining fields are the
 // state the loads keep between iterations and time points, and the values the
 // set-up at temperature prepares per instance.
 struct BipolarRecord : DeviceRecord {
+    ModelRecord* model;
     int32_t modelKind;  // the model's type: 2 NPN, 15 PNP, 38 LPNP
     int32_t emitterPrime, collectorPrime, basePrime;
     int32_t substrate;  // 0 for three-pin parts
@@ -352,7 +355,10 @@ struct BipolarRecord : DeviceRecord {
     double gpi, gmu, gm, go, gx, geqcb, gcsTotal, geqbx, gsub;
     double capbe, capbc, capcs, capbx;
     double pinBase, pinEmitter, pinCollector, pinSubstrate;
+};
+
 struct JfetRecord : DeviceRecord {
+    ModelRecord* model;
     int32_t gate, drain, source;
     int32_t drainPrime, sourcePrime;
     double polarity;  // +1 NJF, -1 PJF
@@ -367,7 +373,10 @@ struct JfetRecord : DeviceRecord {
     double ggs, ggd, gm, gds;
     double capgs, capgd;
     double pinGate, pinDrain, pinSource;
+};
+
 struct GaasfetRecord : DeviceRecord {
+    ModelRecord* model;
     int32_t gate, drain, source;
     int32_t gatePrime, drainPrime, sourcePrime;
     double polarity;  // always +1
@@ -382,6 +391,8 @@ struct GaasfetRecord : DeviceRecord {
     double ggs, ggd, gm, gds;
     double capgs, capgd, capds;
     double pinGate, pinDrain, pinSource;
+};
+
 // ---- MOSFETs ----------------------------------------------------------------------------------
 // Levels 1-3 and BSIM1-3 share the MOSFET list; the level tells the loads apart.
 
