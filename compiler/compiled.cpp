@@ -13,6 +13,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<PulseSourceRecord>(kListPulseSources);
     RegisterDeviceRecordType<SineSourceRecord>(kListSineSources);
     RegisterDeviceRecordType<UserSourceRecord>(kListUserSources);
+    RegisterDeviceRecordType<OpampRecord>(kListOpamps);
 }
 
 CompiledCircuit* GetCompiledCircuit(CCTDoc* document) {

@@ -34,6 +34,17 @@ struct CircuitScope {
     CCTDoc* document = nullptr;            // the document whose parts and statements the scope holds
     SchematicObject* firstPart = nullptr;  // the first part registered in the scope
     int32_t parent = 0;                    // the enclosing scope (1 for top-level instances)
+    // A subcircuit instance: the call pin bound to each definition pin, where
+    // its definition stands (page, start of the .SUBCKT line, its line, last
+    // position of the .ENDS; -1 unknown), how deep it is nested in the
+    // definition of its caller, and the blocks nested in its body.
+    std::vector<int32_t> pinMap;
+    int32_t page = 0;
+    long startPosition = -1;
+    int32_t line = 0;
+    long endPosition = -1;
+    int32_t nestingLevel = 0;
+    std::vector<std::string> localSubcircuits;
 };
 
 // ---- entries ------------------------------------------------------------------------------

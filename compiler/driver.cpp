@@ -18,6 +18,7 @@
 #include "compiler/setup.h"
 #include "compiler/setupservices.h"
 #include "compiler/spicereader.h"
+#include "compiler/subckt.h"
 #include "compiler/support.h"
 #include "compiler/topology.h"
 #include "core/dialect.h"
@@ -421,6 +422,7 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
     const double gmin = session->options.RowValue(FindOptionRow("GMIN"));
     compiled->maxResistance = gmin > 0 ? 1.0 / gmin : 1e12;
     dr_ShowStatus(kStatusProcessingMacros);
+    if (!result) result = ProcessSubcircuits(document);
     if (!result) result = ApplyOptionsStatements(document, 0);
     dr_ClearStatus();
     compiled->savedAnalogNodeCount = compiled->analogNodeCount;
@@ -534,6 +536,7 @@ int CompileCircuitForTranslation(CCTDoc* document, void* onlyPart, int flags) {
         if (result) result = kResultShown;
     }
     if (!result) result = ApplyOptionsStatements(document, 1);
+    if (!result) result = ProcessSubcircuits(document);
 
     CircuitModels* models = GetCircuitModels(document);
     if (!result && (flags & 1) && models) {

@@ -1,8 +1,10 @@
 #include "compiler/messages.h"
 
 #include "compiler/analysisstmts.h"
+#include "compiler/opampsetup.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
+#include "compiler/subckt.h"
 #include "compiler/topology.h"
 #include "core/messages.h"
 
@@ -62,4 +64,6 @@ void RegisterCompilerMessages() {
     RegisterCircuitCheckMessages();
     RegisterSpiceReaderMessages();
     RegisterAnalysisStatementMessages();
+    RegisterSubcircuitMessages();
+    RegisterOpampSetupMessages();
 }

@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/opampsetup.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
@@ -67,6 +68,8 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypePulseSource: return PartSetupKind::PulseSource;
     case kTypeSineSource: return PartSetupKind::SineSource;
     case kTypeUserSource: return PartSetupKind::UserSource;
+    case kTypeSubckt: return PartSetupKind::Subcircuit;
+    case kTypeOpamp: return PartSetupKind::Opamp;
     case kTypeGround: return PartSetupKind::Ground;
     default: break;
     }
@@ -121,6 +124,8 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::PulseSource: return SetupPulseSource();
     case PartSetupKind::SineSource: return SetupSineSource();
     case PartSetupKind::UserSource: return SetupUserSource();
+    case PartSetupKind::Subcircuit: return RegisterPartName(nullptr, kTypeSubckt, nullptr, nullptr, part);
+    case PartSetupKind::Opamp: return SetupOpamp(part);
     }
     return 0;
 }

@@ -30,6 +30,8 @@ enum class PartSetupKind : int {
     PulseSource,
     SineSource,
     UserSource,
+    Subcircuit,  // expanded before the set-up: only its name is registered
+    Opamp,
 };
 PartSetupKind SetupKindOfType(int componentType);
 

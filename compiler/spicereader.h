@@ -78,6 +78,9 @@ public:
 // has no text left, or 15055 when memory ran out (the source is closed and the
 // failure shown). A disk file is read into memory on the first call.
 int ReadSpiceLine(TextFile& source, std::string& out, int flags);
+// Reads the rest of a disk file into the source's memory, so that statements
+// are joined by looking ahead: 0 or 15002.
+int LoadSpiceSource(TextFile& source);
 // Sets the source's dialect tag: a document's own dialect, else the
 // ";$SpiceType=" trailer among the last lines of the text, else the program's
 // default (ambiguous when that is none either).
