@@ -1,6 +1,7 @@
 #include "compiler/messages.h"
 
 #include "compiler/analysisstmts.h"
+#include "compiler/macros.h"
 #include "compiler/opampsetup.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
@@ -66,4 +67,5 @@ void RegisterCompilerMessages() {
     RegisterAnalysisStatementMessages();
     RegisterSubcircuitMessages();
     RegisterOpampSetupMessages();
+    RegisterMacroMessages();
 }
