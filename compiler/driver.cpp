@@ -10,6 +10,7 @@
 #include "compiler/dcpath.h"
 #include "compiler/defines.h"
 #include "compiler/devexpr.h"
+#include "compiler/hierarchy.h"
 #include "compiler/initconds.h"
 #include "compiler/numbering.h"
 #include "compiler/options.h"
@@ -484,6 +485,8 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
         EvaluateUsedDefines(document);
         result = CheckMathError();
     }
+    // Successful or not, the info page tells what the compile used.
+    ReportHierarchy(document);
     return result;
 }
 

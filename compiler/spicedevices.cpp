@@ -12,6 +12,7 @@
 #include "compiler/session.h"
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
+#include "core/chars.h"
 #include "core/dialect.h"
 #include "core/memory.h"
 #include "core/result.h"

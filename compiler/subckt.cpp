@@ -330,6 +330,12 @@ int xs_DefineParameter(xs_Call& call, char side, char kind, const std::vector<st
             }
             value = substituted ? substituted : "";
             FreeString(&substituted);
+            // A group that stays whole is one value: it is passed parenthesised.
+            if (value.size() >= 2 && value.front() == '{' &&
+                SkipBracketGroup(value.c_str(), '{', '}') == value.c_str() + value.size()) {
+                value.front() = '(';
+                value.back() = ')';
+            }
             if (kind == 'P' && !value.empty()) {
                 std::vector<char> text(value.begin(), value.end());
                 text.push_back(0);

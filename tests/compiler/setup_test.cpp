@@ -30,7 +30,7 @@ TEST_F(CompSetupTest, EachTypeIsSetUpPassedOverOrStopsTheLoopNamingThePart) {
         {kTypeJumper, 0, 0, -1, false},
         {kTypeAnd, 0, 0, -1, false},  // digital parts wait for the digital set-up
         {kTypeDiode, kResultShown, kResultNotBuilt, -1, false},
-        {kTypeSubckt, 0, 0, -1, false},             // expanded before the set-up
+        {kTypeSubckt, 0, 0, -1, false},                // expanded before the set-up
         {kTypeOpamp, kResultShown, 10834, -1, false},  // no OPA model of that name
         {kTypeTimer, kResultShown, kResultNotBuilt, -1, false},
     };

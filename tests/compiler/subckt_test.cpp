@@ -13,6 +13,7 @@
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/driver.h"
+#include "compiler/hierarchy.h"
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
 #include "core/report_port.h"
@@ -204,6 +205,42 @@ TEST_F(SubcktTest, NestedBlocksAreLocalToTheirDefinition) {
     EXPECT_EQ(Resistor("X1.X1.R1")->nominal, 4000.0);
     EXPECT_NE(Compile("T\n" + definition + "X1 1 0 LOCAL\n.END\n"), 0);
     EXPECT_EQ(FirstShown(), 10903);
+}
+
+}  // namespace
+
+namespace {
+
+// The hierarchy report names every call with its caller and file, the
+// defines and passed values of each scope with their use, the component
+// counts without connection-only parts, and the files the circuit used.
+TEST_F(SubcktTest, HierarchyReportNamesCallsDefinesAndFiles) {
+    WriteFile("parts.inc", ".SUBCKT DIV A B PARAMS: R=2K\nR1 A B {R}\n.ENDS\n");
+    ASSERT_EQ(Compile("T\n.INC parts.inc\n.DEFINE SPARE 5\n.PARAM RV=3K\nV1 1 0 1\n"
+                      "X1 1 0 DIV PARAMS: R={RV}\n.END\n"),
+              0)
+        << LastMessageText();
+    const std::string report = BuildHierarchyReport(document_.get());
+    const std::string deck = dir_.File("deck.ckt");
+    const std::string inc = dir_.File("parts.inc");
+    EXPECT_EQ(report.rfind("*** Warning any changes made to this page will be overwritten when an analysis is "
+                           "entered.\r\n",
+                           0),
+              0u);
+    EXPECT_NE(report.find("\r\nMain found in '" + deck + "'\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("Part 'X1' called from 'deck' calls SubCkt 'DIV' found in '" + inc + "'"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find("    .define 'SPARE' '5' found in '" + deck + "' on page 'Text' 'Not Used'"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("    Passed Value 'R' '(3K)' 'Used'"), std::string::npos) << report;
+    EXPECT_NE(report.find("    .param 'RV' '3K' found in '" + deck + "'"), std::string::npos) << report;
+    EXPECT_NE(report.find("\r\nComponents:\r\n    Resistor = 1\r\n    VSpice = 1\r\n    Subckt = 1\r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\r\nFiles Used:\r\n" + inc + "\r\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find("Files Used:\r\n" + inc + "\r\n" + inc), std::string::npos) << "listed once";
+    EXPECT_EQ(report.find(deck + "\r\n", report.find("Files Used:")), std::string::npos) << "never the main file";
 }
 
 }  // namespace
