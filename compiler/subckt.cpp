@@ -508,6 +508,23 @@ bool xs_BeginsWith(const std::string& text, const char* word) {
     return text.compare(0, n, word) == 0 && (text.size() == n || xs_IsBlank(text[n]) || text[n] == ';');
 }
 
+// A statement of a body kept as a statement of the circuit in the body's scope.
+int xs_KeepStatement(CCTDoc* document, const SpiceStatementContext& context, const std::string& statement) {
+    GridTextObject* record = document->NewGridText();
+    if (!record || !SetString(&record->text, statement.c_str())) {
+        ReportCompileOutOfMemory();
+        return kResultShown;
+    }
+    record->UpdateNodeNameFlag();
+    record->x = -1;
+    record->y = -1;
+    record->page = context.page;
+    record->line = context.line;
+    record->scope = static_cast<int16_t>(context.scope);
+    record->flags |= kGridTextNotSaved;
+    return 0;
+}
+
 // Reads one source for the definition of call.name: 0 with call.found and
 // call.closed telling what was met, or a code after a message.
 int xs_SearchPlace(xs_Call& call, const xs_Place& place, bool nestedRead) {
@@ -591,6 +608,12 @@ int xs_SearchPlace(xs_Call& call, const xs_Place& place, bool nestedRead) {
         if (statement.empty()) continue;
         const bool include =
             MatchDotKeyword(statement.c_str(), kDotInclude) || MatchDotKeyword(statement.c_str(), kDotInc);
+        if (call.found && depth == 1 && MatchDotKeyword(statement.c_str(), kDotOptions)) {
+            // Options of a body apply with the instance, in the options pass
+            // over the expanded scopes.
+            rc = xs_KeepStatement(document, context, statement);
+            continue;
+        }
         if ((!call.found && depth == 0 && include) || (call.found && depth == 1)) {
             reader->statement = statement;
             rc = DispatchSpiceLine(context, statement.data());

@@ -4,6 +4,7 @@
 // mismatch between call and definition stops the compile with its message.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "compiler/defines.h"
 #include "compiler/driver.h"
 #include "compiler/hierarchy.h"
+#include "compiler/options.h"
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
 #include "core/report_port.h"
@@ -241,6 +243,27 @@ TEST_F(SubcktTest, HierarchyReportNamesCallsDefinesAndFiles) {
     EXPECT_NE(report.find("\r\nFiles Used:\r\n" + inc + "\r\n"), std::string::npos) << report;
     EXPECT_EQ(report.find("Files Used:\r\n" + inc + "\r\n" + inc), std::string::npos) << "listed once";
     EXPECT_EQ(report.find(deck + "\r\n", report.find("Files Used:")), std::string::npos) << "never the main file";
+}
+
+}  // namespace
+
+namespace {
+
+// .OPTIONS inside a body apply with the instance (only its time-step limit
+// counts there), never as options of the whole circuit.
+TEST_F(SubcktTest, BodyOptionsApplyWithTheirInstanceOnly) {
+    const char* deck =
+        "T\n.SUBCKT SLOW A B\n.OPTIONS RELTOL=0.5 MAXTIMESTEP=1N\nR1 A B 1K\n.ENDS\nV1 1 0 1\nR9 1 0 1K\n%s.END\n";
+    char text[256];
+    std::snprintf(text, sizeof text, deck, "");
+    ASSERT_EQ(Compile(text), 0) << LastMessageText();
+    const double reltol = GetCircuitOptions(document_.get())->RowValue(FindOptionRow("RELTOL"));
+    EXPECT_NE(reltol, 0.5);
+    EXPECT_EQ(GetCircuitOptions(document_.get())->maxTimeStep, 0.0) << "no instance, no limit";
+    std::snprintf(text, sizeof text, deck, "X1 1 0 SLOW\n");
+    ASSERT_EQ(Compile(text), 0) << LastMessageText();
+    EXPECT_EQ(GetCircuitOptions(document_.get())->RowValue(FindOptionRow("RELTOL")), reltol);
+    EXPECT_DOUBLE_EQ(GetCircuitOptions(document_.get())->maxTimeStep, 1e-9);
 }
 
 }  // namespace
