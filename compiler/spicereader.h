@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/textfile.h"
@@ -72,6 +73,15 @@ public:
     std::string statement;
     // A .LOADOP statement was read (the compile hands it to the analysis).
     bool loadOperatingPoint = false;
+    // Subcircuit definitions read once this compile, by name: the text from
+    // the .SUBCKT line through its .ENDS, the scope that first read it and
+    // the text's dialect. Later calls read that block alone.
+    struct KeptDefinition {
+        std::string text;
+        int scope = 0;
+        int dialect = 0;
+    };
+    std::unordered_map<std::string, KeptDefinition> keptDefinitions;
 };
 
 // Reads one logical statement of a source into `out`: 0, 15007 when the source

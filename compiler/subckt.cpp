@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -153,6 +154,8 @@ struct xs_Place {
     std::string path;
     long start = 0;  // where reading begins
     int line = 0;    // the line counter there
+    // A definition kept from an earlier read: its text alone, read instead.
+    const SpiceReaderState::KeptDefinition* kept = nullptr;
 };
 
 // What the search found and the state of one call's expansion.
@@ -165,6 +168,9 @@ struct xs_Call {
     std::set<std::string> usedCallParameters;
     bool found = false;
     bool closed = false;
+    // The definition's text when it was read whole from one source.
+    std::string text;
+    int dialect = 0;
 };
 
 }  // namespace
@@ -473,6 +479,19 @@ int xs_MatchHeader(xs_Call& call, const std::vector<std::string>& words, const s
 // ---- reading the definition ---------------------------------------------------------------------
 
 int xs_OpenPlace(TextFile& file, const xs_Place& place) {
+    if (place.kept) {
+        const std::string& text = place.kept->text;
+        char* block = static_cast<char*>(MemAlloc(text.size() + 1));
+        if (!block) return kResultNoMemory;
+        std::memcpy(block, text.data(), text.size());
+        block[text.size()] = 0;
+        file.AttachMemory(block, static_cast<long>(text.size()), true);
+        file.readPosition = 0;
+        file.lineCounter = place.line;
+        file.pageIndex = place.page;
+        file.spiceDialect = place.kept->dialect;
+        return 0;
+    }
     if (place.document) {
         file.OpenDocument(place.document, place.page, 0, 0);
     } else {
@@ -549,6 +568,8 @@ int xs_SearchPlace(xs_Call& call, const xs_Place& place, bool nestedRead) {
     reader->context = &context;
 
     int depth = 0;
+    int foundTop = -1;
+    long foundStart = 0;
     std::string statement;
     rc = 0;
     while (!rc && !call.closed && xs_HasMore(*reader)) {
@@ -572,6 +593,8 @@ int xs_SearchPlace(xs_Call& call, const xs_Place& place, bool nestedRead) {
             const std::string name = words.size() > 1 ? words[1] : std::string();
             if (!call.found && depth == 1 && CompareNoCase(name.c_str(), call.name.c_str()) == 0) {
                 call.found = true;
+                foundTop = reader->top;
+                foundStart = before;
                 CircuitScope* scope = GetScope(table, call.scope);
                 scope->startPosition = before;
                 scope->line = source->file.statementLine;
@@ -595,6 +618,11 @@ int xs_SearchPlace(xs_Call& call, const xs_Place& place, bool nestedRead) {
             if (call.found && depth == 0) {
                 call.closed = true;
                 GetScope(table, call.scope)->endPosition = source->file.readPosition - 1;
+                if (reader->top == foundTop && source->file.buffer && !place.kept) {
+                    call.text.assign(source->file.buffer + foundStart,
+                                     static_cast<size_t>(source->file.readPosition - foundStart));
+                    call.dialect = source->file.spiceDialect;
+                }
             }
             continue;
         }
@@ -739,6 +767,26 @@ int FindSubcircuit(CCTDoc* document, SchematicObject* part) {
             break;
         }
     }
+    SpiceReaderState* reader = GetSpiceReader(document);
+    if (!reader) {
+        ReportCompileOutOfMemory();
+        return kResultShown;
+    }
+    int keptFrom = 0;
+    if (places.empty()) {
+        const auto kept = reader->keptDefinitions.find(call.name);
+        const CircuitScope* earlier =
+            kept == reader->keptDefinitions.end() ? nullptr : GetScope(table, kept->second.scope);
+        if (earlier) {
+            xs_Place place;
+            place.path = earlier->path;
+            place.page = earlier->page;
+            place.line = earlier->line;
+            place.kept = &kept->second;
+            places.emplace_back(place, false);
+            keptFrom = kept->second.scope;
+        }
+    }
     if (places.empty()) {
         const int level = calling ? calling->nestingLevel : 0;
         for (int s = 2; s < call.scope; ++s) {
@@ -809,6 +857,23 @@ int FindSubcircuit(CCTDoc* document, SchematicObject* part) {
         GetScope(table, call.scope)->path = fileAttribute;
         return xs_Report(part, call.calling, nullptr, kXsMsgCantFind, call.name.c_str());
     }
+    CircuitScope* made = GetScope(table, call.scope);
+    if (keptFrom) {
+        // The block was read alone: its place is where the first read found it.
+        const CircuitScope* earlier = GetScope(table, keptFrom);
+        made->startPosition = earlier->startPosition;
+        made->endPosition = earlier->endPosition;
+        made->document = earlier->document;
+        made->page = earlier->page;
+        made->path = earlier->path;
+        made->nestingLevel = earlier->nestingLevel;
+    } else if (made->nestingLevel == 0 && !call.text.empty() && !reader->keptDefinitions.count(call.name)) {
+        try {
+            reader->keptDefinitions[call.name] = {std::move(call.text), call.scope, call.dialect};
+        } catch (const std::bad_alloc&) {
+            // Without the kept text the next call searches again.
+        }
+    }
     return 0;
 }
 
@@ -821,6 +886,7 @@ int ProcessSubcircuits(CCTDoc* document) {
     // The instance scopes of an earlier compile went with its parts.
     for (size_t s = 2; s < table->scopes.size(); ++s) table->scopes[s] = CircuitScope{};
     if (table->highestScope > 1) table->highestScope = 1;
+    if (SpiceReaderState* reader = GetSpiceReader(document)) reader->keptDefinitions.clear();
     for (PoolItem* item = document->objects.first; item; item = item->next) {
         if (item->type == kPoolItemDead) continue;
         auto* part = static_cast<SchematicObject*>(item);
