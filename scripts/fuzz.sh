@@ -23,6 +23,7 @@ declare -A max_len=(
   [circuit]=16384 [defines]=1024 [options]=1024 [statement]=2048 [stimulus]=1024 [devexpr]=512
   [analysisstmt]=4096
   [spicetext]=8192 [libindex]=8192 [compile]=8192 [modeltemp]=4096
+  [macroparams]=2048
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

@@ -16,13 +16,21 @@
 #include "compiler/driver.h"
 #include "compiler/hierarchy.h"
 #include "compiler/options.h"
+#include "compiler/session.h"
 #include "compiler/spicereader.h"
+#include "compiler/subckt.h"
 #include "compiler/support.h"
+#include "core/memory.h"
 #include "core/report_port.h"
+#include "core/result.h"
+#include "document/attributes.h"
+#include "document/cirdoc.h"
+#include "document/component_defs.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "expr/devicelist.h"
 #include "expr/runstate.h"
+#include "models/lookup.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
@@ -264,6 +272,48 @@ TEST_F(SubcktTest, BodyOptionsApplyWithTheirInstanceOnly) {
     ASSERT_EQ(Compile(text), 0) << LastMessageText();
     EXPECT_EQ(GetCircuitOptions(document_.get())->RowValue(FindOptionRow("RELTOL")), reltol);
     EXPECT_DOUBLE_EQ(GetCircuitOptions(document_.get())->maxTimeStep, 1e-9);
+}
+
+}  // namespace
+
+namespace {
+
+// A schematic without any text page still finds a called subcircuit in its
+// libraries, and reports one that is nowhere instead of dropping the call.
+TEST_F(SubcktTest, SchematicWithoutTextPageSearchesTheLibraries) {
+    WriteFile("cells.lib", "* cells\n.SUBCKT CELL A B\nR1 A B 5K\n.ENDS\n");
+    auto circuit = std::make_unique<CCirDoc>();
+    CurrentRunContext().circuitDocument = circuit.get();
+    ASSERT_EQ(InitRootScopes(circuit.get()), 0);
+    ASSERT_EQ(AddLibraryFile(GetCircuitModels(circuit.get()), dir_.File("cells.lib").c_str(), 0, nullptr, false), 0);
+    ComponentDef definition;
+    definition.type = kTypeSubckt;
+    auto call = [&](const char* name) {
+        SchematicObject* part = circuit->NewSchematicObject();
+        part->objectKind = kObjectComponent;
+        part->definition = &definition;
+        part->level = 1;
+        part->pinCount = 2;
+        part->pinNodes = static_cast<int32_t*>(MemAllocZero(sizeof(int32_t) * 3));
+        part->pinNodes[0] = 1;
+        SetAttribute(circuit.get(), part, kAttrPart, "X1");
+        SetAttribute(circuit.get(), part, kAttrName, name);
+        return part;
+    };
+    shown_.clear();
+    EXPECT_EQ(FindSubcircuit(circuit.get(), call("CELL")), 0) << LastMessageText();
+    int bodyParts = 0;
+    for (PoolItem* item = circuit->objects.first; item; item = item->next) {
+        auto* part = static_cast<SchematicObject*>(item);
+        if (part->definition && part->definition->type == kTypeResistor && part->level == 2) ++bodyParts;
+    }
+    EXPECT_EQ(bodyParts, 1);
+    EXPECT_EQ(FindSubcircuit(circuit.get(), call("NOWHERE")), kResultShown);
+    EXPECT_EQ(shown_, std::vector<int>{10903});
+    ReleaseSpiceReader(circuit.get());
+    ReleaseCompiledCircuit(circuit.get());
+    ReleaseDefineTable(circuit.get());
+    CurrentRunContext().circuitDocument = nullptr;
 }
 
 }  // namespace
