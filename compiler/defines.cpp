@@ -475,9 +475,6 @@ DefineRunValues& RunValuesOfDefines() { return df_runValues.Get(); }
 
 DefineRunValues* InstallDefineRunValues(DefineRunValues* port) { return df_runValues.Install(port); }
 
-bool IsScopeArrayName(DefineTable*, const char*, int) { return false; }
-
-int CompileScopeArrays(DefineTable*, int) { return 0; }
 
 // ---- the table ------------------------------------------------------------------------------
 

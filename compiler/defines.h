@@ -247,8 +247,7 @@ DefineRunValues& RunValuesOfDefines();
 // Installs the port (nullptr: the null object); returns the previous one.
 DefineRunValues* InstallDefineRunValues(DefineRunValues* port);
 
-// The .ARRAY lists of the compile scopes. The lists are not read yet, so no
-// scope has an array: no name is an array name and compiling them does nothing.
+// The .ARRAY lists of the compile scopes (compiler/arrays.h).
 // Whether a name is an array of the scope.
 bool IsScopeArrayName(DefineTable* table, const char* name, int scope);
 // Compiles the scope's .ARRAY lists: 0 or a reported code.

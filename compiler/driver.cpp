@@ -6,6 +6,7 @@
 #include <string>
 
 #include "compiler/analysisstmts.h"
+#include "compiler/arrays.h"
 #include "compiler/compiled.h"
 #include "compiler/dcpath.h"
 #include "compiler/defines.h"
@@ -168,6 +169,7 @@ int dr_ReadCircuitTextStatements(CCTDoc* document, int definitionsOnly) {
         const char* text = dr_SkipBlanks(statement->text);
         const StatementSource source = dr_SourceOf(statement);
         rc = ParseDefineStatement(table, text, source, kDotDefine);
+        if (!rc) rc = ParseArrayStatement(table, text, source);
         if (rc) break;
         if (!definitionsOnly) {
             if (dr_StartsWith(text, ".SKIP_L_LOOP")) {
@@ -338,7 +340,10 @@ int BeginCircuitCompile(CCTDoc* document, int keepDefines, int definitionsOnly) 
     compiled->skipInductorLoopCheck = false;
     ClearCompileErrorLocation();
     ReadInitialConditions(document, nullptr, 1, 1);
-    if (!AttributeDialogOpen && !keepDefines) session->defines.Clear();
+    if (!AttributeDialogOpen && !keepDefines) {
+        session->defines.Clear();
+        FreeArrays(document);
+    }
     if (CircuitModels* models = GetCircuitModels(document)) models->ModelStatements.Clear();
     if (!definitionsOnly) ResetDeviceFlags();
 
@@ -483,6 +488,7 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
     if (CompiledCircuit* kept = FindCompiledCircuit(document)) kept->noAnalogNodes = kept->analogNodeCount == 0;
     if (!result) {
         EvaluateUsedDefines(document);
+        PublishUserArrays(document);
         result = CheckMathError();
     }
     // Successful or not, the info page tells what the compile used.

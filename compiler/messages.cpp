@@ -1,6 +1,7 @@
 #include "compiler/messages.h"
 
 #include "compiler/analysisstmts.h"
+#include "compiler/arrays.h"
 #include "compiler/macros.h"
 #include "compiler/opampsetup.h"
 #include "compiler/setup.h"
@@ -68,4 +69,5 @@ void RegisterCompilerMessages() {
     RegisterSubcircuitMessages();
     RegisterOpampSetupMessages();
     RegisterMacroMessages();
+    RegisterArrayMessages();
 }
