@@ -8,6 +8,7 @@
 #include "compiler/analysisstmts.h"
 #include "compiler/arrays.h"
 #include "compiler/compiled.h"
+#include "compiler/coupling.h"
 #include "compiler/dcpath.h"
 #include "compiler/defines.h"
 #include "compiler/devexpr.h"
@@ -439,6 +440,7 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
 
     if (!result) result = CheckNodeConnections(document, AttributeDialogOpen ? 0 : Prefs().floatingNodesCheck);
     if (!result) result = ProcessComponents(document);
+    if (!result) result = SetupCoupledInductors(document);
     if (!result) result = ValidateFunctionSourceExpressions(document);
     if (!result) result = CheckSwitchInductors(document);
     if (!result && !compiled->groundSeen && compiled->analogNodeCount > 0) {

@@ -2,6 +2,7 @@
 
 #include "compiler/analysisstmts.h"
 #include "compiler/arrays.h"
+#include "compiler/coupling.h"
 #include "compiler/macros.h"
 #include "compiler/opampsetup.h"
 #include "compiler/setup.h"
@@ -70,4 +71,5 @@ void RegisterCompilerMessages() {
     RegisterOpampSetupMessages();
     RegisterMacroMessages();
     RegisterArrayMessages();
+    RegisterCouplingMessages();
 }
