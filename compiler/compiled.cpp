@@ -19,6 +19,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<GaasfetRecord>(kListGaasfets);
     RegisterDeviceRecordType<MosfetRecord>(kListMosfets);
     RegisterDeviceRecordType<DiodeRecord>(kListDiodes);
+    RegisterDeviceRecordType<OpampRecord>(kListOpamps);
 }
 
 CompiledCircuit* GetCompiledCircuit(CCTDoc* document) {

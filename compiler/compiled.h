@@ -485,6 +485,24 @@ struct DiodeRecord : DeviceRecord {
     double pinCurrent;  // into the anode
 };
 
+// An OPAMP part. Levels 1 and 2 keep their transconductance stages here (the
+// device load drives stage 1 from V(plus) - V(minus), each later stage from
+// the one before, the last into the output); their resistors and capacitors
+// are ordinary records linked below.
+struct OpampRecord : DeviceRecord {
+    ModelRecord* model;
+    int32_t plus, minus, vcc, vee;  // pins NC+, NC-, VCC, VEE
+    int32_t stage1, stage2;         // level 2's internal stage nodes, else 0
+    int32_t output;                 // pin VO
+    double transconductance;
+    int32_t level;
+    CapacitorRecord* c1;  // level 2: the first pole
+    CapacitorRecord* ce;  // level 2: the second pole
+    ResistorRecord* rc1;  // level 1: the output load; level 2: stage 1's load
+    ResistorRecord* rc2;  // level 2: stage 2's load
+    ResistorRecord* re1;  // level 2: the output load
+};
+
 // Registers the layouts above with their device lists (start-up; again is harmless).
 void RegisterCompilerDeviceRecords();
 // The same for the dependent sources, lines and switches (compiler/depsources.cpp).

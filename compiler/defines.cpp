@@ -475,9 +475,6 @@ DefineRunValues& RunValuesOfDefines() { return df_runValues.Get(); }
 
 DefineRunValues* InstallDefineRunValues(DefineRunValues* port) { return df_runValues.Install(port); }
 
-bool IsScopeArrayName(DefineTable*, const char*, int) { return false; }
-
-int CompileScopeArrays(DefineTable*, int) { return 0; }
 
 // ---- the table ------------------------------------------------------------------------------
 
@@ -516,7 +513,9 @@ void DefineTable::ClearScopes() {
 
 int DefineTable::EnsureSlots(int n) {
     if (n < scopeSlots) return 0;
-    const int slots = n + 1;
+    // Scopes are added one per instance: growing by one would copy the arrays
+    // once per instance.
+    const int slots = n + 1 > 2 * scopeSlots ? n + 1 : 2 * scopeSlots;
     const size_t old = static_cast<size_t>(scopeSlots);
     void* counts = entryCounts;
     void* caps = entryCapacities;
@@ -625,7 +624,7 @@ int EnsureScopes(DefineTable* table, int n) {
     if (!table || n < 0) return kResultShown;
     if (static_cast<size_t>(n) >= table->scopes.size()) {
         try {
-            table->scopes.resize(static_cast<size_t>(n) + 8);
+            table->scopes.resize(std::max(static_cast<size_t>(n) + 8, 2 * table->scopes.size()));
         } catch (const std::bad_alloc&) {
             ReportCompileOutOfMemory();
             return kResultShown;

@@ -34,6 +34,17 @@ struct CircuitScope {
     CCTDoc* document = nullptr;            // the document whose parts and statements the scope holds
     SchematicObject* firstPart = nullptr;  // the first part registered in the scope
     int32_t parent = 0;                    // the enclosing scope (1 for top-level instances)
+    // A subcircuit instance: the call pin bound to each definition pin, where
+    // its definition stands (page, start of the .SUBCKT line, its line, last
+    // position of the .ENDS; -1 unknown), how deep it is nested in the
+    // definition of its caller, and the blocks nested in its body.
+    std::vector<int32_t> pinMap;
+    int32_t page = 0;
+    long startPosition = -1;
+    int32_t line = 0;
+    long endPosition = -1;
+    int32_t nestingLevel = 0;
+    std::vector<std::string> localSubcircuits;
 };
 
 // ---- entries ------------------------------------------------------------------------------
@@ -236,8 +247,7 @@ DefineRunValues& RunValuesOfDefines();
 // Installs the port (nullptr: the null object); returns the previous one.
 DefineRunValues* InstallDefineRunValues(DefineRunValues* port);
 
-// The .ARRAY lists of the compile scopes. The lists are not read yet, so no
-// scope has an array: no name is an array name and compiling them does nothing.
+// The .ARRAY lists of the compile scopes (compiler/arrays.h).
 // Whether a name is an array of the scope.
 bool IsScopeArrayName(DefineTable* table, const char* name, int scope);
 // Compiles the scope's .ARRAY lists: 0 or a reported code.

@@ -6,11 +6,14 @@
 #include <string>
 
 #include "compiler/analysisstmts.h"
+#include "compiler/arrays.h"
 #include "compiler/compiled.h"
+#include "compiler/coupling.h"
 #include "compiler/dcpath.h"
 #include "compiler/defines.h"
 #include "compiler/depsources.h"
 #include "compiler/devexpr.h"
+#include "compiler/hierarchy.h"
 #include "compiler/initconds.h"
 #include "compiler/numbering.h"
 #include "compiler/options.h"
@@ -19,6 +22,7 @@
 #include "compiler/setup.h"
 #include "compiler/setupservices.h"
 #include "compiler/spicereader.h"
+#include "compiler/subckt.h"
 #include "compiler/support.h"
 #include "compiler/topology.h"
 #include "core/dialect.h"
@@ -167,6 +171,7 @@ int dr_ReadCircuitTextStatements(CCTDoc* document, int definitionsOnly) {
         const char* text = dr_SkipBlanks(statement->text);
         const StatementSource source = dr_SourceOf(statement);
         rc = ParseDefineStatement(table, text, source, kDotDefine);
+        if (!rc) rc = ParseArrayStatement(table, text, source);
         if (rc) break;
         if (!definitionsOnly) {
             if (dr_StartsWith(text, ".SKIP_L_LOOP")) {
@@ -337,7 +342,10 @@ int BeginCircuitCompile(CCTDoc* document, int keepDefines, int definitionsOnly) 
     compiled->skipInductorLoopCheck = false;
     ClearCompileErrorLocation();
     ReadInitialConditions(document, nullptr, 1, 1);
-    if (!AttributeDialogOpen && !keepDefines) session->defines.Clear();
+    if (!AttributeDialogOpen && !keepDefines) {
+        session->defines.Clear();
+        FreeArrays(document);
+    }
     if (CircuitModels* models = GetCircuitModels(document)) models->ModelStatements.Clear();
     if (!definitionsOnly) ResetDeviceFlags();
 
@@ -422,6 +430,7 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
     const double gmin = session->options.RowValue(FindOptionRow("GMIN"));
     compiled->maxResistance = gmin > 0 ? 1.0 / gmin : 1e12;
     dr_ShowStatus(kStatusProcessingMacros);
+    if (!result) result = ProcessSubcircuits(document);
     if (!result) result = ApplyOptionsStatements(document, 0);
     dr_ClearStatus();
     compiled->savedAnalogNodeCount = compiled->analogNodeCount;
@@ -433,6 +442,7 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
     if (!result) result = CheckNodeConnections(document, AttributeDialogOpen ? 0 : Prefs().floatingNodesCheck);
     if (!result) result = ProcessComponents(document);
     if (!result) result = ResolveControllingSources();
+    if (!result) result = SetupCoupledInductors(document);
     if (!result) result = ValidateFunctionSourceExpressions(document);
     if (!result) result = CheckSwitchInductors(document);
     if (!result && !compiled->groundSeen && compiled->analogNodeCount > 0) {
@@ -482,8 +492,11 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
     if (CompiledCircuit* kept = FindCompiledCircuit(document)) kept->noAnalogNodes = kept->analogNodeCount == 0;
     if (!result) {
         EvaluateUsedDefines(document);
+        PublishUserArrays(document);
         result = CheckMathError();
     }
+    // Successful or not, the info page tells what the compile used.
+    ReportHierarchy(document);
     return result;
 }
 
@@ -536,6 +549,7 @@ int CompileCircuitForTranslation(CCTDoc* document, void* onlyPart, int flags) {
         if (result) result = kResultShown;
     }
     if (!result) result = ApplyOptionsStatements(document, 1);
+    if (!result) result = ProcessSubcircuits(document);
 
     CircuitModels* models = GetCircuitModels(document);
     if (!result && (flags & 1) && models) {

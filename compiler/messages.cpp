@@ -3,8 +3,13 @@
 #include "compiler/analysisstmts.h"
 #include "compiler/depsources.h"
 #include "compiler/diodes.h"
+#include "compiler/arrays.h"
+#include "compiler/coupling.h"
+#include "compiler/macros.h"
+#include "compiler/opampsetup.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
+#include "compiler/subckt.h"
 #include "compiler/topology.h"
 #include "core/messages.h"
 
@@ -66,4 +71,9 @@ void RegisterCompilerMessages() {
     RegisterAnalysisStatementMessages();
     RegisterDependentSourceMessages();
     RegisterDiodeSetupMessages();
+    RegisterSubcircuitMessages();
+    RegisterOpampSetupMessages();
+    RegisterMacroMessages();
+    RegisterArrayMessages();
+    RegisterCouplingMessages();
 }

@@ -277,12 +277,21 @@ int op_ApplyStatement(CCTDoc* document, DefineTable* table, int scope, const cha
 // dropped).
 int op_ApplyLines(CCTDoc* document, DefineTable* table, int scope, const std::string& text, int fullMode) {
     size_t start = 0;
+    // Statements of subcircuit bodies belong to their instances' scopes.
+    int depth = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         start = end + 1;
+        const size_t lead = line.find_first_not_of(" \t");
+        const char* statement = line.c_str() + (lead == std::string::npos ? line.size() : lead);
+        if (CompareNoCaseN(statement, ".SUBCKT", 7) == 0 && HasCharClass(statement[7], CC_SPACE)) ++depth;
+        if (CompareNoCaseN(statement, ".ENDS", 5) == 0 && (!statement[5] || HasCharClass(statement[5], CC_SPACE)) &&
+            depth > 0)
+            --depth;
+        if (depth > 0) continue;
         if (const char* options = op_OptionsText(line.c_str())) {
             const int rc = op_ApplyStatement(document, table, scope, options, fullMode, nullptr);
             if (rc) return rc;
@@ -296,6 +305,8 @@ int op_ApplyLines(CCTDoc* document, DefineTable* table, int scope, const std::st
 int op_ApplyDocument(CCTDoc* document, CCTDoc* source, DefineTable* table, int scope, int fullMode) {
     for (PoolItem* item = source->gridTexts.first; item; item = item->next) {
         GridTextObject* statement = static_cast<GridTextObject*>(item);
+        // A statement read in a subcircuit body applies with its instance.
+        if (statement->scope >= 2 && statement->scope != scope) continue;
         const char* options = op_OptionsText(statement->text);
         if (!options) continue;
         const int rc = op_ApplyStatement(document, table, scope, options, fullMode, statement);
@@ -348,6 +359,18 @@ int ApplyOptionsStatements(CCTDoc* document, int firstPass) {
     // name becomes an unknown-option note.
     for (int scope = 2; scope <= table->highestScope; ++scope) {
         const CircuitScope* record = GetScope(table, scope);
+        if (record && record->kind == kScopeKindText) {
+            // A SPICE body's statements were kept as the circuit's statements of its scope.
+            for (PoolItem* item = document->gridTexts.first; item; item = item->next) {
+                GridTextObject* statement = static_cast<GridTextObject*>(item);
+                if (item->type < 0 || statement->scope != scope) continue;
+                const char* options = op_OptionsText(statement->text);
+                if (!options) continue;
+                const int rc = op_ApplyStatement(document, table, scope, options, 0, statement);
+                if (rc) return rc;
+            }
+            continue;
+        }
         if (!record || !record->document || record->document == document) continue;
         const int rc = op_ApplyDocument(document, record->document, table, scope, 0);
         if (rc) return rc;

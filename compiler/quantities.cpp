@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "compiler/arrays.h"
 #include "compiler/compiled.h"
 #include "compiler/devexpr.h"
 #include "compiler/scanner.h"
@@ -198,6 +199,9 @@ double* qt_ValueField(int code, int type, DeviceRecord* record) {
 
 class qt_CircuitExpressions final : public CircuitWithoutDevices {
 public:
+    int FindUserArray(const char* name, int scope) override {
+        return FindUserArrayIndex(CurrentCircuitDocument(), name, scope);
+    }
     int FindNodeNumber(const char* name, int scope, int kind) override {
         CCTDoc* document = CurrentCircuitDocument();
         if (!document || !name || kind != 0) return -1;

@@ -44,6 +44,8 @@ void ReleaseDefineTable(CCTDoc* document) {
     if (!session) return;
     auto* models = static_cast<CircuitModels*>(document->modelStatements);
     if (models && models->Settings == &session->options.settings) models->Settings = nullptr;
+    // Run-time expressions must not read the arrays of a closed circuit.
+    FreeArrays(document);
     session->~CompileSession();
     MemFree(session);
     document->defineTable = nullptr;

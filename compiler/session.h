@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "compiler/arrays.h"
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/options.h"
@@ -36,6 +37,8 @@ public:
     bool marksSet = false;
     PoolItem* partMark = nullptr;
     PoolItem* statementMark = nullptr;
+    // The .ARRAY lists read this compile.
+    ScopeArrays arrays;
     // What a full compile built; null until the first one.
     std::unique_ptr<CompiledCircuit> compiled;
 };

@@ -8,6 +8,7 @@
 #include "compiler/depsources.h"
 #include "compiler/mosfets.h"
 #include "compiler/diodes.h"
+#include "compiler/opampsetup.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
@@ -75,6 +76,8 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypePulseSource: return PartSetupKind::PulseSource;
     case kTypeSineSource: return PartSetupKind::SineSource;
     case kTypeUserSource: return PartSetupKind::UserSource;
+    case kTypeSubckt: return PartSetupKind::Subcircuit;
+    case kTypeOpamp: return PartSetupKind::Opamp;
     case kTypeGround: return PartSetupKind::Ground;
     case kTypeGIofV:
     case 51:
@@ -180,6 +183,8 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::GaAsFet: return SetupGaAsFet();
     case PartSetupKind::Mosfet: return SetupMosfet(type);
     case PartSetupKind::Diode: return SetupDiodePart(part);
+    case PartSetupKind::Subcircuit: return RegisterPartName(nullptr, kTypeSubckt, nullptr, nullptr, part);
+    case PartSetupKind::Opamp: return SetupOpamp(part);
     }
     return 0;
 }

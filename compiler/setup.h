@@ -41,6 +41,8 @@ enum class PartSetupKind : int {
     GaAsFet,
     Mosfet,  // NMOS, PMOS
     Diode,
+    Subcircuit,  // expanded before the set-up: only its name is registered
+    Opamp,
 };
 PartSetupKind SetupKindOfType(int componentType);
 

@@ -36,6 +36,7 @@ namespace {
 constexpr int kSrMsgUnknownCommand = 10905;
 constexpr int kSrMsgTooManyIncludes = 10907;
 constexpr int kSrMsgEndsOutside = 10931;
+constexpr int kSrMsgMissingEnds = 10918;
 constexpr int kSrMsgMissingQuotes = 15047;
 
 // clang-format off
@@ -154,6 +155,8 @@ void ReleaseSpiceReader(CCTDoc* document) {
         if (word.capacity() > 100) std::string().swap(word);
     reader.words.clear();
 }
+
+int LoadSpiceSource(TextFile& source) { return sr_LoadStream(source); }
 
 // ---- logical lines -------------------------------------------------------------------------------
 
@@ -563,6 +566,9 @@ int sr_ReadLoop(SpiceReaderState& reader, SpiceStatementContext& context) {
     int depth = 0;
     std::string statement;
     std::string lastProgress;
+    // A block left open would swallow every statement after it unnoticed.
+    std::string openBlock;
+    SpiceStatementContext openContext;
     while (sr_HasMoreLines(reader)) {
         SpiceSource* source = reader.Current();
         if (reader.top == 0) sr_ShowProgress(*source, &lastProgress);
@@ -577,7 +583,10 @@ int sr_ReadLoop(SpiceReaderState& reader, SpiceStatementContext& context) {
         context.fromInclude = reader.top > 0;
         context.fileName = source->name;
         context.dialect = source->file.spiceDialect;
-        if (sr_BeginsWithWord(statement, ".SUBCKT", false)) ++depth;
+        if (sr_BeginsWithWord(statement, ".SUBCKT", false) && ++depth == 1) {
+            openBlock = statement;
+            openContext = context;
+        }
         if (sr_BeginsWithWord(statement, ".ENDS", true) && --depth < 0) {
             return ReportSpiceStatementMessage(context, statement.c_str(), kSrMsgEndsOutside, nullptr);
         }
@@ -592,6 +601,12 @@ int sr_ReadLoop(SpiceReaderState& reader, SpiceStatementContext& context) {
             const int handled = DispatchSpiceLine(context, statement.data());
             if (handled) return handled;
         }
+    }
+    if (depth > 0) {
+        std::vector<std::string> words;
+        SplitStatementWords(openBlock.c_str(), &words);
+        return ReportSpiceStatementMessage(openContext, openBlock.c_str(), kSrMsgMissingEnds,
+                                           words.size() > 1 ? words[1].c_str() : "");
     }
     return 0;
 }

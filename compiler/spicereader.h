@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/textfile.h"
@@ -74,12 +75,24 @@ public:
     bool loadOperatingPoint = false;
     // A Q, M or J part was made N-type and waits for its model's polarity.
     bool partPolarityPending = false;
+    // Subcircuit definitions read once this compile, by name: the text from
+    // the .SUBCKT line through its .ENDS, the scope that first read it and
+    // the text's dialect. Later calls read that block alone.
+    struct KeptDefinition {
+        std::string text;
+        int scope = 0;
+        int dialect = 0;
+    };
+    std::unordered_map<std::string, KeptDefinition> keptDefinitions;
 };
 
 // Reads one logical statement of a source into `out`: 0, 15007 when the source
 // has no text left, or 15055 when memory ran out (the source is closed and the
 // failure shown). A disk file is read into memory on the first call.
 int ReadSpiceLine(TextFile& source, std::string& out, int flags);
+// Reads the rest of a disk file into the source's memory, so that statements
+// are joined by looking ahead: 0 or 15002.
+int LoadSpiceSource(TextFile& source);
 // Sets the source's dialect tag: a document's own dialect, else the
 // ";$SpiceType=" trailer among the last lines of the text, else the program's
 // default (ambiguous when that is none either).

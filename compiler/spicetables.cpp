@@ -11,6 +11,7 @@
 #include "compiler/session.h"
 #include "compiler/spicedevices.h"
 #include "compiler/spicereader.h"
+#include "compiler/subckt.h"
 #include "compiler/support.h"
 #include "core/chars.h"
 #include "core/paths.h"
@@ -202,7 +203,7 @@ const StatementHandler DeviceLetterTable[kDeviceLetterCount] = {
     ReadUnsupportedDeviceLine,  // U digital primitive
     ReadSourceLine,             // V
     ReadCurrentSwitchLine,      // W
-    ReadUnsupportedDeviceLine,  // X subcircuit call
+    ReadSubcktCallLine,         // X subcircuit call
     nullptr,                    // Y
     ReadGenericDeviceLine,      // Z GaAsFET
 };

@@ -6,6 +6,7 @@
 #include "devices/mosfets.h"
 #include "devices/diode.h"
 #include "devices/timesources.h"
+#include "devices/opamp.h"
 #include "engine/newton.h"
 #include "engine/transient.h"
 
@@ -20,4 +21,5 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowMosfets, MosfetKindLoads());
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
     InstallTimeSources(&DeviceTimeSources());
+    InstallDeviceKindLoads(kRowOpamps, &OpampStageLoads());
 }

@@ -75,3 +75,7 @@ struct OpampStageValues {
 // LEVEL 1 and 2 of an OPA model: 0, or 15015 when the second pole capacitor is
 // not positive (the values stay filled). Other levels leave everything 0.
 int ComputeOpampStageValues(const double* opampModel, OpampStageValues* out);
+
+// The engine load of OPAMP levels 1 and 2 (installed by InstallDeviceLoads).
+class DeviceKindLoads;
+DeviceKindLoads& OpampStageLoads();

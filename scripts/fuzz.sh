@@ -26,6 +26,7 @@ declare -A max_len=(
   [transient]=4096
   [globalsettings]=4096
   [transistorop]=4096
+  [macroparams]=2048
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

@@ -407,7 +407,7 @@ TEST_F(SpiceReaderTest, BadStatementsStopTheReadNamingTheirPlace) {
         {"T\n.INC \"open.inc\n", 15047, 1},
         {"T\nD1 1\n", 10908, 1},
         {"T\nQ1 1 2\n", 10908, 1},
-        {"T\nX1 1 2 AMP\n", kResultNotBuilt, 1},
+        {"T\nX1\n", 11900, 1},  // a call without a subcircuit name
         {"T\nA1 %V(1 0) %V(2 0) AMOD\n", kResultNotBuilt, 1},
         {"T\nE1 1 0 CHEBYSHEV={V(2)} = LP 1K 2K 1 40\n", 10902, 1},
         {"T\nR1\n", 10908, 1},

@@ -303,10 +303,13 @@ TEST_F(ElementsTest, CoupledInductorsShareTheirFlux) {
     }
     ASSERT_NE(l2, nullptr);
     if (l1->node1 == l2->node1) std::swap(l1, l2);
-    // The compiler does not resolve a K statement's inductors yet: until it
-    // does, the coupling refuses to reserve rather than couple nothing.
+    // The compiler resolves a K statement's inductors; a coupling left
+    // without them refuses to reserve rather than couple nothing.
     auto* k = First<InductorCouplingRecord>(compiled_, kListInductorCouplings);
     ASSERT_NE(k, nullptr);
+    ASSERT_EQ(k->inductors.size(), 2u);
+    EXPECT_TRUE((k->inductors[0] == l1 && k->inductors[1] == l2) || (k->inductors[0] == l2 && k->inductors[1] == l1));
+    k->inductors.clear();
     EXPECT_EQ(ReserveInductors(state_), kResultNotBuilt);
     state_.DcPair.entries.Clear();
     k->inductors = {l1, l2};
