@@ -200,11 +200,22 @@ double TruncationError(const IntegrationFormula& f, const GlobalSettingValues& o
 }
 
 double TruncationTimeStep(const IntegrationFormula& f, const GlobalSettingValues& options, const StateVectors& states,
-                          int32_t simpleBlocks, double maxTimeStep, bool mayGrow) {
+                          int32_t simpleBlocks, double maxTimeStep, bool mayGrow, int32_t bipolars, int32_t mosfets) {
     double estimate = 1e20;
     const int32_t blocks = std::min(simpleBlocks, states.StateCount);
     if (states.StateValues != nullptr && states.StateDerivatives != nullptr) {
         for (int32_t b = 0; b < blocks; ++b) estimate = TruncationError(f, options, states, b, estimate);
+        // Only the charges of a transistor count; its remaining blocks hold
+        // other history (excess phase, previous voltages).
+        const auto firstThree = [&](int32_t first, int32_t count, int32_t stride) {
+            for (int32_t i = 0; i < count; ++i)
+                for (int32_t k = 0; k < 3; ++k) {
+                    const int32_t b = first + i * stride + k;
+                    if (b >= 0 && b < states.StateCount) estimate = TruncationError(f, options, states, b, estimate);
+                }
+        };
+        firstThree(simpleBlocks, bipolars, 5);
+        firstThree(simpleBlocks + 5 * bipolars, mosfets, 7);
     }
     double step = std::sqrt(estimate);
     step = std::min(step, maxTimeStep);

@@ -71,13 +71,15 @@ void ClearStateVectors(const StateVectors& states);
 // (options ABSTOL, RELTOL, CHGTOL, TRTOL).
 double TruncationError(const IntegrationFormula& formula, const GlobalSettingValues& options,
                        const StateVectors& states, int32_t block, double estimate);
-// The next step from the blocks of the simple kinds (capacitors, inductors:
-// the first `simpleBlocks` blocks): sqrt of the smallest allowed square, at
-// most `maxTimeStep` and, when it may grow, at most twice the present step.
-// Without any charge the estimate is 1e10 before those limits. The blocks of
-// the semiconductor kinds join here when their loads exist.
+// The next step from the charges: every block of the simple kinds (the first
+// `simpleBlocks`: capacitors, inductors, diodes, JFETs, GaAsFETs), then the
+// first three of the five blocks of each of `bipolars` transistors and of the
+// seven of each of `mosfets` MOSFETs laid out after them. sqrt of the smallest
+// allowed square, at most `maxTimeStep` and, when it may grow, at most twice
+// the present step. Without any charge the estimate is 1e10 before those limits.
 double TruncationTimeStep(const IntegrationFormula& formula, const GlobalSettingValues& options,
-                          const StateVectors& states, int32_t simpleBlocks, double maxTimeStep, bool mayGrow);
+                          const StateVectors& states, int32_t simpleBlocks, double maxTimeStep, bool mayGrow,
+                          int32_t bipolars = 0, int32_t mosfets = 0);
 
 // A junction's depletion and diffusion charge and its capacitance. `fcpb` is
 // the forward-bias threshold FC * pb; `extension` the model's three

@@ -420,8 +420,10 @@ int tr_OperatingPoint(SimulatorState& state, TransientRun& run, TransientHost& h
 // that overflowed) would be taken for an acceptance and then carry the time
 // itself off to NaN: it asks for a much shorter step instead.
 double tr_TruncationStep(SimulatorState& state) {
-    const double step = TruncationTimeStep(state.Formula, state.Options, state.States(),
-                                           state.SimpleStateSlots / kStateSlotsPerBlock, state.MaxTimeStep, true);
+    const auto count = [&](int list) { return state.Circuit ? state.Circuit->devices.lists[list].pool.count : 0; };
+    const double step =
+        TruncationTimeStep(state.Formula, state.Options, state.States(), state.SimpleStateSlots / kStateSlotsPerBlock,
+                           state.MaxTimeStep, true, count(kListBipolars), count(kListMosfets));
     return std::isfinite(step) ? step : 0.125 * state.Formula.TimeStep;
 }
 

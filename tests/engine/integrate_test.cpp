@@ -179,6 +179,37 @@ TEST(TruncationError, StepFromAKnownWaveform) {
     EXPECT_EQ(TruncationTimeStep(trap2, options, b.states, 1, 1.0, true), std::min(del2, 2 * h));
 }
 
+// Transistor charges count: the first three blocks of each bipolar (five
+// blocks) and MOSFET (seven) after the simple blocks, and none of the others.
+TEST(TruncationError, TransistorChargeBlocksJoinTheEstimate) {
+    GlobalSettingValues options;
+    const double h = 1e-3, t0 = 0.01;
+    IntegrationFormula trap1 = Formula(kIntegrationTrapezoidal, 1, h);
+    const auto parabolaAt = [&](Blocks& b, int block) {
+        for (int k = 0; k < 3; ++k) b.values[4 * block + k] = (t0 - k * h) * (t0 - k * h);
+        b.derivatives[4 * block] = 2 * t0;
+        b.derivatives[4 * block + 1] = 2 * (t0 - h);
+    };
+    Blocks single(1);
+    parabolaAt(single, 0);
+    const double limited = TruncationTimeStep(trap1, options, single.states, 1, 1.0, false);
+    ASSERT_LT(limited, 1.0);
+    struct Case {
+        int block;  // of 1 simple block, 1 bipolar (blocks 1-5), 1 MOSFET (blocks 6-12)
+        bool counts;
+    } cases[] = {{2, true}, {3, true}, {4, false}, {5, false}, {6, true}, {8, true}, {9, false}, {12, false}};
+    for (const Case& c : cases) {
+        Blocks b(13);
+        parabolaAt(b, c.block);
+        const double step = TruncationTimeStep(trap1, options, b.states, 1, 1.0, false, 1, 1);
+        if (c.counts) {
+            EXPECT_NEAR(step, limited, 1e-9 * limited) << c.block;
+        } else {
+            EXPECT_EQ(step, 1.0) << c.block;
+        }
+    }
+}
+
 TEST(TruncationError, WithoutChargesTheStepIsOnlyLimited) {
     GlobalSettingValues options;
     IntegrationFormula f = Formula(kIntegrationTrapezoidal, 1, 1e-6);
