@@ -186,6 +186,24 @@ ModelRecord* FindPartModelRecord(CCTDoc* document, SchematicObject* part) {
     return row < 0 ? nullptr : FindModel(models, row);
 }
 
+ModelRecord* FindBipolarModelRecord(CCTDoc* document, SchematicObject* part) {
+    const int type = ss_ModelTypeOf(part);
+    if (type == kModelPnp || type == kModelLpnp) {
+        int error = 0;
+        std::string name = SubstitutedAttribute(part, kAttrModel, false, &error);
+        if (error) return nullptr;
+        if (!name.empty()) name = TrimWhitespace(&name[0]);
+        CircuitModels* models = GetCircuitModels(document);
+        bool reported = false;
+        int row = FindModelByName(models, type, PartScope(part), name.c_str(), &reported);
+        if (row < 0 && !reported) row = FindModelByName(models, kModelNpn, PartScope(part), name.c_str(), &reported);
+        if (reported) return nullptr;
+        if (row >= 0) return FindModel(models, row);
+    }
+    // Nothing under either type: the ordinary lookup reports the part's own.
+    return FindPartModelRecord(document, part);
+}
+
 ModelRecord* DefaultModelRecord(CCTDoc* document, int modelType) {
     return ResolveAko(GetCircuitModels(document), modelType, -1, false, true);
 }

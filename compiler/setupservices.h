@@ -59,6 +59,9 @@ int FindPartAttributeModel(CCTDoc* document, SchematicObject* part, int attribut
 // The model record of the part's MODEL attribute; a missing model is reported
 // (naming the model) and the result is null.
 ModelRecord* FindPartModelRecord(CCTDoc* document, SchematicObject* part);
+// As FindPartModelRecord for a bipolar part; a PNP or LPNP part whose model
+// of its own type is missing takes an NPN model of that name as it is.
+ModelRecord* FindBipolarModelRecord(CCTDoc* document, SchematicObject* part);
 // A record of the type filled with the type's defaults, or null.
 ModelRecord* DefaultModelRecord(CCTDoc* document, int modelType);
 // The value of a named parameter of a model record (0 when the model or the

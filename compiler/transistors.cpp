@@ -61,7 +61,9 @@ BipolarRecord* SetupBipolar(int base, int emitter, int collector, int substrate,
         return nullptr;
     }
     record->part = part;
-    ModelRecord* model = tr_FindModel(part, modelType);
+    // A PNP part may name an NPN model; its polarity still comes from the part.
+    ModelRecord* model =
+        modelType == -1 ? FindBipolarModelRecord(CurrentCircuitDocument(), part) : tr_FindModel(part, modelType);
     if (!model) {
         *status = kResultShown;
         return record;

@@ -231,8 +231,20 @@ MosChannel Level2(const ChannelInputs& in, double vbsIn, double vgsIn, double vd
         else
             current = current * Dual(4.0) * shortening;  // past half the channel: continuous, bounded growth
     } else if (xd > 0) {
-        const Dual x = saturated ? (vds - vdsat) / Dual(4.0) : Dual(0.0);
-        Dual delxl = Dual(xd) * Sqrt(x + Sqrt(Dual(1.0) + x * x));
+        Dual delxl;
+        if (vmax > 0 && uo > 0) {
+            // Velocity-limited carriers leave a pinched-off region that grows
+            // from zero at vdsat (Baum-Beneking), scaled by the channel charge
+            // coefficient NEFF, with the mobility the field leaves them.
+            const double neff = m[kMpNeff] > 0 ? m[kMpNeff] : 1.0;
+            const double xdv = xd / std::sqrt(neff);
+            const Dual xlv = Dual(vmax * xdv / (2.0 * uo)) / ufact;
+            const Dual beyond = saturated ? vds - vdsat : Dual(0.0);
+            delxl = Dual(xdv) * (Sqrt(beyond + xlv * xlv) - xlv);
+        } else {
+            const Dual x = saturated ? (vds - vdsat) / Dual(4.0) : Dual(0.0);
+            delxl = Dual(xd) * Sqrt(x + Sqrt(Dual(1.0) + x * x));
+        }
         if (delxl.v > 0.5 * in.leff) delxl = Dual(in.leff) - Dual(in.leff * in.leff / 4.0) / delxl;
         current = current / (Dual(1.0) - delxl / Dual(in.leff));
     }

@@ -46,10 +46,13 @@ TEST_F(TransistorSetupTest, BipolarsTakeNodesPolarityAndInstanceTail) {
         {kTypeNpn, "QE", "OFF IC=0.7,5", 0, {}, 1.0, {"", "_emitter", ""}, false, 1.0, 1, 1, 0.7, 5},
         // PNP parts are negative; four-pin parts keep their substrate.
         {kTypePnp, "QP", "2", 0, {}, -1.0, {"", "", ""}, false, 2.0, 0, 0, 0, 0},
+        // A PNP part naming an NPN model takes it as it is and stays negative.
+        {kTypePnp, "QE", "", 0, {}, -1.0, {"", "_emitter", ""}, false, 1.0, 0, 0, 0, 0},
         {kNpn4, "QE", "", 0, {}, 1.0, {"", "_emitter", ""}, true, 1.0, 0, 0, 0, 0},
         {kPnp4, "QL", "", 0, {}, -1.0, {"", "", ""}, true, 1.0, 0, 0, 0, 0},
         {kTypeNpn, "QE", "0", kResultShown, {10840}, 1.0, {"", "_emitter", ""}, false, 0.0, 0, 0, 0, 0},
         {kTypeNpn, "NONE", "", kResultShown, {10834}, 0, {}, false, 0, 0, 0, 0, 0},
+        {kTypePnp, "NONE", "", kResultShown, {10834}, 0, {}, false, 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         Reset();

@@ -137,6 +137,35 @@ double Level2Current(double kp, double wl, double vto, double gamma, double phi,
     return kp * wl * f / (1 - lambda * vds);
 }
 
+// Level 2 with VMAX and NSUB but no LAMBDA: the saturation voltage where the
+// carriers reach VMAX, F(V) = xv F'(V), and beyond it the pinched-off length
+// xd (sqrt(xlv^2 + vds - vdsat) - xlv) taken off the channel.
+double Level2VmaxCurrent(double kp, double wl, double l, double vto, double gamma, double phi, double nsub, double vmax,
+                         double vgs, double vds, double vbs) {
+    const double uo = 600e-4;
+    const double vbin = vto - gamma * std::sqrt(phi);
+    if (vgs <= vbin + gamma * std::sqrt(phi - vbs)) return 0;
+    const double a = vgs - vbin;
+    const double b = phi - vbs;
+    const auto f = [&](double v) {
+        return (a - v / 2) * v - 2.0 / 3.0 * gamma * (std::pow(v + b, 1.5) - std::pow(b, 1.5));
+    };
+    const auto slope = [&](double v) { return a - v - gamma * std::sqrt(v + b); };
+    const double xv = vmax * l / uo;
+    const double u = (std::sqrt(gamma * gamma + 4 * (a + b)) - gamma) / 2;
+    double lo = 0, hi = u * u - b;
+    for (int i = 0; i < 200; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        (f(mid) - xv * slope(mid) < 0 ? lo : hi) = mid;
+    }
+    const double vdsat = 0.5 * (lo + hi);
+    if (vds <= vdsat) return kp * wl * f(vds);
+    const double xd = std::sqrt(2 * 11.7 * 8.854214871e-12 / (1.6021918e-19 * nsub * 1e6));
+    const double xlv = vmax * xd / (2 * uo);
+    const double dl = xd * (std::sqrt(xlv * xlv + vds - vdsat) - xlv);
+    return kp * wl * f(vdsat) / (1 - dl / l);
+}
+
 // Level 3 without NSUB (no short-channel or pinch-off length terms), VMAX or NFS.
 double Level3Current(double kp, double wl, double l, double vto, double gamma, double phi, double theta, double eta,
                      double vgs, double vds, double vbs) {
@@ -159,6 +188,7 @@ TEST_F(MosfetTest, DrainCurrentOfEachLevelInEachRegion) {
     const std::string level1 = "LEVEL=1 VTO=0.8 KP=50U LAMBDA=0.02";
     const std::string level2 = "LEVEL=2 VTO=0.8 KP=50U GAMMA=0.4 PHI=0.7 LAMBDA=0.02";
     const std::string level3 = "LEVEL=3 VTO=0.8 KP=50U GAMMA=0.4 PHI=0.7 THETA=0.1 ETA=0.5";
+    const std::string level2vmax = "LEVEL=2 VTO=0.8 KP=50U GAMMA=0.4 PHI=0.7 NSUB=1E16 VMAX=5E4";
     struct Case {
         const std::string* model;
         double vgs, vds, vbs;
@@ -177,6 +207,10 @@ TEST_F(MosfetTest, DrainCurrentOfEachLevelInEachRegion) {
          [](double g, double d, double b) { return Level2Current(50e-6, 10, 0.8, 0.4, 0.7, 0.02, g, d, b); }},
         {&level2, 2.0, 3.0, -1.0, 1,
          [](double g, double d, double b) { return Level2Current(50e-6, 10, 0.8, 0.4, 0.7, 0.02, g, d, b); }},
+        {&level2vmax, 3.0, 4.0, -1.0, 1,
+         [](double g, double d, double b) {
+             return Level2VmaxCurrent(50e-6, 10, 2e-6, 0.8, 0.4, 0.7, 1e16, 5e4, g, d, b);
+         }},
         {&level3, 0.5, 2.0, -1.0, 3,
          [](double g, double d, double b) { return Level3Current(50e-6, 10, 2e-6, 0.8, 0.4, 0.7, 0.1, 0.5, g, d, b); }},
         {&level3, 3.0, 0.4, -1.0, 6,
