@@ -1,6 +1,7 @@
 #include "engine/newton.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -217,6 +218,10 @@ int LoadAllDevices(SimulatorState& state, IterationHost* context) {
         if (int result = ReserveAllDeviceEntries(state)) return result;
     }
     ng_ResetLoad(state, !state.MatrixBuilt);
+    // Only the load's own floating-point faults count: a status left raised
+    // by whatever ran before it on this thread is stale (every producer checks
+    // its own) and would otherwise be blamed on the circuit.
+    std::feclearexcept(FE_ALL_EXCEPT);
     for (int row = 1; row <= kDeviceLoadRowCount; ++row) {
         int result = kOk;
         if (ng_IsBuiltIn(row)) {

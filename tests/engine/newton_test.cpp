@@ -3,6 +3,7 @@
 // third load after two solves, a device that never converges walks the source
 // scale down to 0.390625 % and is reported, an all-zero column stops the
 // iteration as a singular matrix, and a stop key ends it.
+#include <cfenv>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -167,6 +168,15 @@ TEST_F(NewtonTest, DividerConvergesAtTheThirdLoadAfterTwoSolves) {
     probe_.loads = 0;
     EXPECT_EQ(NewtonIterate(state_, &context_, state_.Options.itl4, state_.Options.gmin), 0);
     EXPECT_EQ(probe_.loads, 2);
+}
+
+TEST_F(NewtonTest, AFloatingPointStatusLeftByEarlierWorkIsNotTheLoadsFault) {
+    ASSERT_EQ(Build(kDivider), 0);
+    std::feraiseexcept(FE_DIVBYZERO | FE_OVERFLOW);
+    EXPECT_EQ(LoadAllDevices(state_, &context_), 0);
+    std::feraiseexcept(FE_INVALID);
+    EXPECT_EQ(NewtonIterate(state_, &context_, state_.Options.itl1, state_.Options.gmin), 0);
+    EXPECT_NEAR(state_.Solution[2], 5.0, 1e-9);
 }
 
 TEST_F(NewtonTest, OperatingPointOfAnRlcDeckOpensCapacitorsAndShortsInductors) {
