@@ -69,26 +69,6 @@ const char* ds_SkipBlanks(const char* p) {
 
 // ---- device-line items ----------------------------------------------------------------
 
-// The next item of a device line: a braced or parenthesised group whole, a
-// bracketed node name, a run of word characters, or one other mark. Empty at
-// the end of the statement.
-std::string ds_NextItem(const char*& cursor) {
-    const char* p = ds_SkipBlanks(cursor);
-    const char* start = p;
-    if (*p == '{' || *p == '(') {
-        p = SkipBracketGroup(p, *p, *p == '{' ? '}' : ')');
-    } else if (*p == '[') {
-        while (*p && !ds_IsBlank(*p) && *p != ']') ++p;
-        if (*p == ']') ++p;
-    } else if (IsSpiceWordChar(*p)) {
-        while (IsSpiceWordChar(*p)) ++p;
-    } else if (*p) {
-        ++p;
-    }
-    cursor = p;
-    return std::string(start, p);
-}
-
 bool ds_IsNodeWord(const std::string& item) { return !item.empty() && (IsSpiceWordChar(item[0]) || item[0] == '['); }
 
 int ds_LineMessage(SpiceStatementContext& context, SchematicObject* part, int id, const char* argument) {
@@ -104,10 +84,10 @@ struct ds_LineHead {
 };
 void ds_ReadHead(const char* statement, int count, const char*& cursor, ds_LineHead* head) {
     cursor = statement;
-    head->name = ds_NextItem(cursor);
+    head->name = NextDeviceLineItem(cursor);
     for (int i = 0; i < count; ++i) {
         const char* before = cursor;
-        std::string word = ds_NextItem(cursor);
+        std::string word = NextDeviceLineItem(cursor);
         if (!ds_IsNodeWord(word)) {
             cursor = before;
             word.clear();
@@ -191,7 +171,7 @@ int ds_ReadInputForm(SpiceStatementContext& context, SchematicObject* part, cons
         std::string keywords;
         for (;;) {
             const char* before = cursor;
-            const std::string word = ds_NextItem(cursor);
+            const std::string word = NextDeviceLineItem(cursor);
             bool known = false;
             for (const char* format : kFormats) known = known || word == format;
             if (!known) {
@@ -213,7 +193,7 @@ int ds_ReadDependentLine(SpiceStatementContext& context, const char* statement, 
     ds_LineHead head;
     ds_ReadHead(statement, 2, cursor, &head);
     const char* afterNodes = cursor;
-    const std::string keyword = ds_NextItem(cursor);
+    const std::string keyword = NextDeviceLineItem(cursor);
     if (keyword == "CHEBYSHEV") return ds_LineMessage(context, nullptr, kDsMsgChebyshev, nullptr);
     int type = voltage ? kDsTypeEVofV : kDsTypeGIofV;
     if (keyword == "VALUE") type = voltage ? kDsTypeNfv : kDsTypeNfi;
@@ -274,7 +254,7 @@ int ReadBLine(SpiceStatementContext& context, char* statement) {
     const char* cursor = nullptr;
     ds_LineHead head;
     ds_ReadHead(statement, 2, cursor, &head);
-    const std::string third = ds_NextItem(cursor);
+    const std::string third = NextDeviceLineItem(cursor);
     const char* afterThird = ds_SkipBlanks(cursor);
     const bool behavioural = (third == "I" || third == "V") && *afterThird == '=';
     if (context.dialect == kSpiceDialectAmbiguous) {
@@ -290,7 +270,7 @@ int ReadBLine(SpiceStatementContext& context, char* statement) {
         const int rc = ds_MakePart(context, head, kTypeGaAsFet, 3, &part);
         if (rc) return rc;
         const char* before = cursor;
-        const std::string model = ds_NextItem(cursor);
+        const std::string model = NextDeviceLineItem(cursor);
         if (!model.empty() && (IsSpiceWordChar(model[0]) || model[0] == '{'))
             SetAttribute(context.document, part, kAttrModel, model.c_str());
         else
@@ -312,7 +292,7 @@ int ReadTransmissionLineLine(SpiceStatementContext& context, char* statement) {
     int rc = ds_MakePart(context, head, kTypeTline, 4, &part);
     if (rc) return rc;
     const char* p = cursor;
-    const std::string word = ds_NextItem(p);
+    const std::string word = NextDeviceLineItem(p);
     if (!word.empty() && IsSpiceWordChar(word[0]) && *ds_SkipBlanks(p) != '=') {
         SetAttribute(context.document, part, kAttrModel, word.c_str());
         cursor = p;
@@ -328,9 +308,9 @@ int ReadCurrentSwitchLine(SpiceStatementContext& context, char* statement) {
     SchematicObject* part = nullptr;
     int rc = ds_MakePart(context, head, 116, 2, &part);
     if (rc) return rc;
-    const std::string source = ds_NextItem(cursor);
+    const std::string source = NextDeviceLineItem(cursor);
     SetAttribute(context.document, part, kDsAttrRef, source.c_str());
-    const std::string model = ds_NextItem(cursor);
+    const std::string model = NextDeviceLineItem(cursor);
     SetAttribute(context.document, part, kAttrModel, model.c_str());
     const char* rest = ds_SkipBlanks(cursor);
     if (*rest) return ds_LineMessage(context, part, kDsMsgExtraText, rest);

@@ -163,6 +163,8 @@ bool sd_PolarityFromModel(int type) {
 
 }  // namespace
 
+std::string NextDeviceLineItem(const char*& cursor) { return sd_NextItem(cursor); }
+
 // ---- definitions and parts ---------------------------------------------------------------------------
 
 ComponentDef* GetComponentDefForType(CCTDoc* document, int componentType) {

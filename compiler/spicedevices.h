@@ -23,6 +23,10 @@ int ReadCouplingLine(SpiceStatementContext& context, char* statement);     // K
 // the model word for types that take one, and the rest as the value text.
 // Q, M and J parts are made N-type and wait for ResolvePartPolarities.
 int ReadGenericDeviceLine(SpiceStatementContext& context, char* statement);
+// The next item of a device line at `cursor` (advanced past it): a braced or
+// parenthesised group whole, a bracketed node name, a run of word characters,
+// or one other mark; empty at the end of the statement.
+std::string NextDeviceLineItem(const char*& cursor);
 // Device kinds whose set-up does not exist yet: the read stops naming the line.
 int ReadUnsupportedDeviceLine(SpiceStatementContext& context, char* statement);
 
