@@ -32,75 +32,13 @@
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
+#include "tests/devices/deck_fixture.h"
 
 namespace {
 
 const double kVt27 = ThermalVoltageAt(300.15);
 
-class TransistorLoadTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        library_.emplace(dir_);
-        ASSERT_TRUE(library_->Copied());
-        SetAnalysisKind(2);
-        ResetFloatingPointState();
-    }
-    void TearDown() override { Release(); }
-    void Release() {
-        if (document_) {
-            ReleaseCompiledCircuit(state_, document_.get());
-            ReleaseSpiceReader(document_.get());
-            ReleaseDefineTable(document_.get());
-            document_.reset();
-        }
-        library_.reset();
-        CurrentRunContext().circuitDocument = nullptr;
-        ClearCompileErrorLocation();
-        SetAnalysisKind(-1);
-    }
-    void Restart() {
-        Release();
-        SetUp();
-    }
-
-    // Compiles the deck, sets it up at 27 degrees, builds the DC matrix and
-    // iterates the operating point: the NewtonIterate result.
-    int OperatingPoint(const std::string& deck) {
-        document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(), deck.c_str());
-        EXPECT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
-        compiled_ = FindCompiledCircuit(document_.get());
-        if (!compiled_) return -1;
-        TemperatureSetup setup = MakeTemperatureSetup(document_.get());
-        EXPECT_EQ(SetupModelsAtTemperature(setup, 27.0), 0) << LastMessageText();
-        EXPECT_EQ(SetupInstancesAtTemperature(setup, 27.0), 0) << LastMessageText();
-        EXPECT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
-        EXPECT_EQ(BuildAnalysisMatrix(state_, nullptr, true, state_.DcPair), 0);
-        state_.MatrixBuilt = 1;
-        state_.AnalysisPhase = kPhaseDc;
-        state_.LoadAnalysis = kLoadOperatingPoint;
-        state_.OperatingPointActive = 1;
-        state_.IterationMode = kModeInitJunction;
-        return NewtonIterate(state_, nullptr, 200, state_.Options.gmin);
-    }
-    double V(const char* node) {
-        const int number = FindNodeNumber(document_.get(), node, -1, -1);
-        EXPECT_GT(number, 0) << node;
-        return number > 0 ? state_.Solution[static_cast<size_t>(number)] : 0.0;
-    }
-    template <class T>
-    std::vector<T*> Records(int list) {
-        std::vector<T*> records;
-        for (PoolItem* item = compiled_->devices[list].pool.first; item; item = item->next)
-            records.push_back(static_cast<T*>(item));
-        return records;
-    }
-
-    twtest::TempDir dir_;
-    std::optional<twtest::ScopedShippedLibrary> library_;
-    std::unique_ptr<CCTDoc> document_;
-    CompiledCircuit* compiled_ = nullptr;
-    SimulatorState state_;
-    ScopedTestReporter reporter_{[](const MessageRequest&) { return 0; }};
+class TransistorLoadTest : public DeckOperatingPointFixture {
 };
 
 std::string Format(const char* format, double a, double b) {
