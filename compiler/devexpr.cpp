@@ -6,6 +6,7 @@
 #include "compiler/compiled.h"
 #include "compiler/setupservices.h"
 #include "compiler/support.h"
+#include "compiler/warnings.h"
 #include "core/dialect.h"
 #include "core/memory.h"
 #include "core/result.h"
@@ -138,12 +139,12 @@ int ProcessDeviceExpressions(CCTDoc* document, int status) {
         compiled->devices[list].hasStatefulExpressions = 0;
         if (list == kListSampleHolds) compiled->devices[list].hasStatefulExpressions2 = 0;
     }
-    // Kinds with expressions that are not built yet (warning statements,
-    // function, Laplace and sample-and-hold sources, timers) take their turn
-    // in this order when they are.
+    // Kinds with expressions that are not built yet (function, Laplace and
+    // sample-and-hold sources, timers) take their turn in this order when they are.
     de_CompilePassives<ResistorRecord>(document, compiled, kListResistors, &status);
     de_CompilePassives<CapacitorRecord>(document, compiled, kListCapacitors, &status);
     de_CompilePassives<InductorRecord>(document, compiled, kListInductors, &status);
+    status = CompileWarningExpressions(document, status);
     de_Walk<InductorCouplingRecord>(compiled, kListInductorCouplings, [&](InductorCouplingRecord* r) {
         CompileDeviceExpression(document, &r->coupling, 0, r->part, &status, nullptr, 0);
     });

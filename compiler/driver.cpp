@@ -25,6 +25,7 @@
 #include "compiler/subckt.h"
 #include "compiler/support.h"
 #include "compiler/topology.h"
+#include "compiler/warnings.h"
 #include "core/dialect.h"
 #include "core/memory.h"
 #include "core/messages.h"
@@ -174,6 +175,8 @@ int dr_ReadCircuitTextStatements(CCTDoc* document, int definitionsOnly) {
         if (!rc) rc = ParseArrayStatement(table, text, source);
         if (rc) break;
         if (!definitionsOnly) {
+            rc = ParseWarningStatement(document, text, source);
+            if (rc) break;
             if (dr_StartsWith(text, ".SKIP_L_LOOP")) {
                 if (compiled) compiled->skipInductorLoopCheck = true;
             } else if (dr_StartsWith(text, ".LOADOP")) {
@@ -294,8 +297,8 @@ int ReadStatementText(DefineTable* table, TextFile& stream, int scope) {
         if (MatchDotKeyword(text, kDotDefine) || (AttributeDialogOpen && MatchDotKeyword(text, kDotParameters))) {
             rc = ParseDefineStatement(table, text, source,
                                       MatchDotKeyword(text, kDotDefine) ? kDotDefine : kDotParameters);
-        } else if (MatchDotKeyword(text, kDotArray) || MatchDotKeyword(text, kDotWarning)) {
-            // .ARRAY and WARNING statements are read with subcircuit expansion.
+        } else if (MatchDotKeyword(text, kDotArray)) {
+            // .ARRAY statements are read with subcircuit expansion.
             rc = 0;
         } else if (depth == 0 && document) {
             std::string statementText = text;
@@ -341,6 +344,8 @@ int BeginCircuitCompile(CCTDoc* document, int keepDefines, int definitionsOnly) 
     compiled->loadOperatingPoint = false;
     compiled->skipInductorLoopCheck = false;
     ClearCompileErrorLocation();
+    // The circuit's warning statements are read again below.
+    if (!definitionsOnly) FreeWarningRecords(document);
     ReadInitialConditions(document, nullptr, 1, 1);
     if (!AttributeDialogOpen && !keepDefines) {
         session->defines.Clear();
@@ -497,6 +502,7 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
     }
     // Successful or not, the info page tells what the compile used.
     ReportHierarchy(document);
+    PruneWarningStyles(document);
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include "compiler/spicereader.h"
 #include "compiler/subckt.h"
 #include "compiler/topology.h"
+#include "compiler/warnings.h"
 #include "core/messages.h"
 
 // Rows are grouped by topic; add new rows to their group.
@@ -75,5 +76,6 @@ void RegisterCompilerMessages() {
     RegisterOpampSetupMessages();
     RegisterMacroMessages();
     RegisterArrayMessages();
+    RegisterWarningMessages();
     RegisterCouplingMessages();
 }

@@ -14,6 +14,7 @@
 #include "compiler/scanner.h"
 #include "compiler/spicereader.h"
 #include "compiler/stmtstate.h"
+#include "compiler/warnings.h"
 
 class CCTDoc;
 
@@ -39,6 +40,8 @@ public:
     PoolItem* statementMark = nullptr;
     // The .ARRAY lists read this compile.
     ScopeArrays arrays;
+    // The .WARNING statements of this compile and the circuit's warning box styles.
+    CircuitWarnings warnings;
     // What a full compile built; null until the first one.
     std::unique_ptr<CompiledCircuit> compiled;
 };

@@ -10,6 +10,7 @@
 #include "compiler/nodeindex.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
+#include "compiler/warnings.h"
 #include "core/chars.h"
 #include "core/memory.h"
 #include "core/messages.h"
@@ -710,4 +711,5 @@ void InstallCompilerServices() {
     InstallCompileCircuit(&CompiledCircuitExpressions());
     InstallInitialConditionStore();
     InstallCompiledNodeNames();
+    InstallWarningSection();
 }

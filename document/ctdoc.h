@@ -115,6 +115,7 @@ constexpr uint8_t kGridTextNotSaved = 0x08;   // never written to the file
 constexpr uint8_t kGridTextBannerAC = 0x10;
 constexpr uint8_t kGridTextBannerDC = 0x20;
 constexpr uint8_t kGridTextBannerTF = 0x40;
+constexpr uint8_t kGridTextWarningBox = 0x80;  // a box showing the fired user warnings of a run
 
 // Grid text on a schematic page.
 struct GridTextObject : PoolItem {
