@@ -501,6 +501,17 @@ struct OpampRecord : DeviceRecord {
     ResistorRecord* rc1;  // level 1: the output load; level 2: stage 1's load
     ResistorRecord* rc2;  // level 2: stage 2's load
     ResistorRecord* re1;  // level 2: the output load
+    // Level 3: the macromodel's elements that the set-up at temperature writes
+    // again (c1, ce, rc1, rc2 and re1 above are its C1, CE, RC1, RC2, RE1).
+    SourceRecord *tail, *vc, *ve, *vlp, *vln;
+    PolySourceRecord *f1, *gcm, *ga;
+    CapacitorRecord* c2;
+    ResistorRecord *re2, *re, *rp, *r2, *ro2, *routac;
+    JfetRecord *j1, *j2;
+    DiodeRecord* d5;  // between the supplies; D3 and D4 share its model
+    BipolarRecord *q1, *q2;
+    DiodeRecord *d3, *d4;
+    int32_t stateCode;  // 6 linear, 1 saturated (level 3: at a swing limit)
 };
 
 // Registers the layouts above with their device lists (start-up; again is harmless).

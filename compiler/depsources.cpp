@@ -1,5 +1,7 @@
 #include "compiler/depsources.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -506,7 +508,9 @@ int ResolveControllingSources() {
         if (item->type == kPoolItemDead) continue;
         auto* record = static_cast<PolySourceRecord*>(item);
         if (record->sourceKind != kDsTypeFIofI && record->sourceKind != kDsTypeHVofI) continue;
-        for (size_t i = 1; i < record->inputs.size(); ++i) {
+        // Only the inputs in use: a macromodel's record keeps room for more.
+        const size_t used = std::min(record->inputs.size(), static_cast<size_t>(record->inputCount) + 1);
+        for (size_t i = 1; i < used; ++i) {
             PolyInput& input = record->inputs[i];
             if (input.branch) continue;
             SchematicObject* source = FindPart(input.sourceName.c_str(), record->scope);

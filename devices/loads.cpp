@@ -22,4 +22,5 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
     InstallTimeSources(&DeviceTimeSources());
     InstallDeviceKindLoads(kRowOpamps, &OpampStageLoads());
+    InstallOpampValueComputation();
 }

@@ -1,14 +1,19 @@
 #include "devices/opamp.h"
 #include "devices/mosfets.h"
 
+#include <strings.h>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 
+#include "compiler/compiled.h"
 #include "core/messages.h"
 #include "core/result.h"
 #include "devices/temperature.h"
 #include "devices/waveforms.h"
+#include "document/attributes.h"
+#include "models/modelstmt.h"
+#include "models/modeltypes.h"
 
 namespace {
 
@@ -170,4 +175,161 @@ int ComputeOpampStageValues(const double* m, OpampStageValues* out) {
     out->rout = rout;
     out->transconductance = std::pow(m[kOaA], 0.3333333333333) / rout;
     return out->cp2 > 0 && std::isfinite(out->cp2) ? 0 : kMsgOpampNegativeC2;
+}
+
+namespace {
+
+// A numeric parameter slot of a model by name, or null.
+double* op_Parameter(ModelRecord* model, const char* name) {
+    if (!model || !model->Values) return nullptr;
+    for (int i = 0; i < ModelParamCount(model->ModelType); ++i) {
+        const ModelParamInfo* info = GetModelParamInfo(model->ModelType, i);
+        if (info && info->Kind == kParamNumber && strcasecmp(info->Name, name) == 0) return &model->Values[i];
+    }
+    return nullptr;
+}
+
+void op_Set(ModelRecord* model, const char* name, double value) {
+    if (double* slot = op_Parameter(model, name)) *slot = value;
+}
+
+// The table default of a numeric parameter of the model's type.
+double op_Default(const ModelRecord* model, const char* name) {
+    for (int i = 0; model && i < ModelParamCount(model->ModelType); ++i) {
+        const ModelParamInfo* info = GetModelParamInfo(model->ModelType, i);
+        if (info && info->Kind == kParamNumber && strcasecmp(info->Name, name) == 0) return info->Default.number;
+    }
+    return 0;
+}
+
+// Copies the four temperature parameters of the OPAMP model into a model of
+// one of its elements.
+void op_CopyTemperatures(const ModelRecord* opamp, ModelRecord* element) {
+    if (!opamp || !element || !opamp->Values || !element->Values) return;
+    const ModelTypeInfo* from = GetModelTypeInfo(opamp->ModelType);
+    const ModelTypeInfo* to = GetModelTypeInfo(element->ModelType);
+    if (!from || !to || !from->TempParamIndex || !to->TempParamIndex) return;
+    for (int i = 0; i < 4; ++i) element->Values[to->TempParamIndex + i] = opamp->Values[from->TempParamIndex + i];
+}
+
+void op_SetResistor(ResistorRecord* r, double value) {
+    if (r) r->initialValue = r->working = r->nominal = value;
+}
+void op_SetCapacitor(CapacitorRecord* c, double value) {
+    if (c) c->initialValue = c->working = c->nominal = value;
+}
+void op_SetSource(SourceRecord* source, double value) {
+    if (!source) return;
+    source->dcValue = source->working = value;
+    source->values[kSourceFieldDc] = source->nominal[kSourceFieldDc] = value;
+}
+
+int op_SetupBoyle(TemperatureSetup& setup, OpampRecord& record, double temperature) {
+    ModelRecord* model = record.model;
+    const double* q1Values = record.q1 && record.q1->model ? record.q1->model->Values : nullptr;
+    OpampElementValues values;
+    if (int id = ComputeOpampParameters(model->Values, temperature, setup.Options().gmin, q1Values, &values)) return id;
+    const double* v = values.v;
+    op_SetSource(record.tail, v[kOpIee]);
+    op_SetSource(record.vc, v[kOpVc]);
+    op_SetSource(record.ve, v[kOpVe]);
+    op_SetSource(record.vlp, std::fabs(v[kOpVlim1]));
+    op_SetSource(record.vln, std::fabs(v[kOpVlim2]));
+    if (record.f1 && record.f1->coefficients.size() >= 7) {
+        const double gb[] = {v[kOpGb1], v[kOpGb2], v[kOpGb3], v[kOpGb3], v[kOpGb2]};
+        for (int i = 0; i < 5; ++i) record.f1->coefficients[2 + i] = gb[i];
+    }
+    if (record.gcm && record.gcm->coefficients.size() > 2) record.gcm->coefficients[2] = v[kOpGcm];
+    if (record.ga && record.ga->coefficients.size() > 2) record.ga->coefficients[2] = v[kOpGa];
+    op_SetCapacitor(record.c1, v[kOpC1]);
+    op_SetCapacitor(record.ce, v[kOpCe]);
+    op_SetCapacitor(record.c2, v[kOpC2]);
+    op_SetResistor(record.rc1, v[kOpRc1]);
+    op_SetResistor(record.rc2, v[kOpRc2]);
+    op_SetResistor(record.re1, v[kOpRe1]);
+    op_SetResistor(record.re2, v[kOpRe2]);
+    op_SetResistor(record.re, v[kOpRee]);
+    op_SetResistor(record.rp, v[kOpRp]);
+    op_SetResistor(record.r2, v[kOpR2]);
+    op_SetResistor(record.ro2, v[kOpRo2]);
+    op_SetResistor(record.routac, v[kOpRo1]);
+
+    const ModelTypeInfo* info = GetModelTypeInfo(model->ModelType);
+    if (info && info->TempParamIndex && IsUnsetValue(model->Values[info->TempParamIndex]))
+        model->Values[info->TempParamIndex] = setup.Options().tnom;
+    if (record.d5) op_CopyTemperatures(model, record.d5->model);
+    const int type = TruncatedSelector(model->Values[kOaType]);
+    if (type == 1 || type == 2) {
+        if (record.q1) op_Set(record.q1->model, "BF", v[kOpBeta1]);
+        if (record.q2) {
+            op_Set(record.q2->model, "BF", v[kOpBeta2]);
+            op_Set(record.q2->model, "IS", v[kOpQ2Is]);
+            op_CopyTemperatures(model, record.q2->model);
+        }
+    } else if (type == 3) {
+        const double* m = model->Values;
+        if (record.j1) {
+            op_Set(record.j1->model, "BETA", v[kOpBeta1]);
+            op_Set(record.j1->model, "IS", (m[kOaIoff] * 0.5 + m[kOaIbias]) * 0.5);
+            op_CopyTemperatures(model, record.j1->model);
+        }
+        if (record.j2) {
+            op_Set(record.j2->model, "BETA", v[kOpBeta2]);
+            // From the table default each time: a repeated set-up must not add the
+            // offset again.
+            op_Set(record.j2->model, "VTO", op_Default(record.j2->model, "VTO") + m[kOaVoff]);
+            op_Set(record.j2->model, "IS", (m[kOaIbias] - m[kOaIoff] * 0.5) * 0.5);
+            op_CopyTemperatures(model, record.j2->model);
+        }
+    }
+    return 0;
+}
+
+class op_ValuesFromModels final : public OpampValuesPort {
+public:
+    int Compute(const ModelRecord& model, double temperature, double gmin, OpampElementValues* out) override {
+        return model.Values ? ComputeOpampParameters(model.Values, temperature, gmin, nullptr, out) : kResultNotBuilt;
+    }
+};
+
+}  // namespace
+
+int SetupOpampInstance(TemperatureSetup& setup, OpampRecord& record, double temperature) {
+    if (!record.model || !record.model->Values) return 0;
+    const double* m = record.model->Values;
+    const int level = TruncatedSelector(m[kOaLevel]);
+    if (level == 1 || level == 2) {
+        OpampStageValues values;
+        const int rc = ComputeOpampStageValues(m, &values);
+        if (level == 2) {
+            op_SetCapacitor(record.c1, values.cp1);
+            op_SetCapacitor(record.ce, values.cp2);
+            op_SetResistor(record.rc1, values.rout);
+            op_SetResistor(record.rc2, values.rout);
+            op_SetResistor(record.re1, values.rout);
+        }
+        record.transconductance = values.transconductance;
+        return rc;
+    }
+    if (level == 3) return op_SetupBoyle(setup, record, temperature);
+    return 0;
+}
+
+int SetupOpampInstances(TemperatureSetup& setup, double temperature) {
+    if (!setup.compiled) return 0;
+    for (PoolItem* item = setup.compiled->devices[kListOpamps].pool.first; item; item = item->next) {
+        if (item->type == kPoolItemDead) continue;
+        auto& record = *static_cast<OpampRecord*>(item);
+        if (int id = SetupOpampInstance(setup, record, temperature)) {
+            const char* name = record.part ? GetAttributeText(record.part, kAttrPart) : nullptr;
+            SetPendingText(name ? name : "");
+            return id;
+        }
+    }
+    return 0;
+}
+
+void InstallOpampValueComputation() {
+    static op_ValuesFromModels values;
+    InstallOpampValues(&values);
 }

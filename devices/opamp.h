@@ -6,39 +6,7 @@
 // give their values (also to the writer of OPAMP subcircuit text).
 #pragma once
 
-// The element values of the LEVEL 3 macromodel, by index.
-enum OpampElement : int {
-    kOpRo2 = 0,
-    kOpQ2Is = 1,
-    kOpIee = 2,
-    kOpVc = 3,
-    kOpVe = 4,
-    kOpVlim1 = 5,
-    kOpVlim2 = 6,
-    kOpGb1 = 7,
-    kOpGb2 = 8,
-    kOpGb3 = 9,
-    kOpGcm = 10,
-    kOpGa = 11,
-    kOpC1 = 12,
-    kOpC2 = 13,
-    kOpCe = 14,
-    kOpRc1 = 15,
-    kOpRc2 = 16,
-    kOpRe1 = 17,
-    kOpRe2 = 18,
-    kOpRee = 19,
-    kOpRp = 20,
-    kOpR2 = 21,
-    kOpRo1 = 22,
-    kOpBeta1 = 23,
-    kOpBeta2 = 24,
-    kOpElementCount = 25,
-};
-
-struct OpampElementValues {
-    double v[kOpElementCount] = {};
-};
+#include "compiler/opampsetup.h"
 
 // Message ids of the OPAMP parameter checks; '%s' names the part (the pending
 // text), 15050's second '%s' the minimum power (the second pending text).
@@ -75,6 +43,19 @@ struct OpampStageValues {
 // LEVEL 1 and 2 of an OPA model: 0, or 15015 when the second pole capacitor is
 // not positive (the values stay filled). Other levels leave everything 0.
 int ComputeOpampStageValues(const double* opampModel, OpampStageValues* out);
+
+// The set-up of every OPAMP instance at the run temperature: the stage values
+// of levels 1 and 2, and for level 3 the macromodel's element values written
+// into the elements the compile made (and the input pair's models). 0, or the
+// failing check's id with the part's name as the pending text.
+struct TemperatureSetup;
+struct OpampRecord;
+int SetupOpampInstances(TemperatureSetup& setup, double temperature);
+int SetupOpampInstance(TemperatureSetup& setup, OpampRecord& record, double temperature);
+
+// Gives the compiler's level-3 expansion its element values (start-up;
+// InstallDeviceLoads calls it).
+void InstallOpampValueComputation();
 
 // The engine load of OPAMP levels 1 and 2 (installed by InstallDeviceLoads).
 class DeviceKindLoads;

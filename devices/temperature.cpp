@@ -7,6 +7,7 @@
 #include "compiler/session.h"
 #include "devices/families.h"
 #include "devices/mosfets.h"
+#include "devices/opamp.h"
 #include "expr/complex.h"
 #include "expr/evaluate.h"
 #include "models/modelstmt.h"
@@ -31,6 +32,9 @@ int SetupModelsAtTemperature(TemperatureSetup& setup, double temperature) {
     setup.ThermalVoltage = ThermalVoltageAt(temperature + kKelvinOffset);
     for (int type : {kModelNmos, kModelPmos})
         if (int rc = SetupMosModels(setup, type, temperature)) return rc;
+    // Before the diode and transistor models are prepared: a level-3 opamp
+    // writes the models of its input pair.
+    if (int rc = SetupOpampInstances(setup, temperature)) return rc;
     ClampDiodeModels(setup);
     ClampBjtModels(setup);
     ClampJfetModels(setup);
