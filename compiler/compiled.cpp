@@ -20,6 +20,15 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<MosfetRecord>(kListMosfets);
     RegisterDeviceRecordType<DiodeRecord>(kListDiodes);
     RegisterDeviceRecordType<OpampRecord>(kListOpamps);
+    RegisterDeviceRecordType<SevenSegmentRecord>(kListSevenSegments);
+    RegisterDeviceRecordType<DigitalLedRecord>(kListDigitalLeds);
+    RegisterDeviceRecordType<TrafficLightRecord>(kListTrafficLights);
+    RegisterDeviceRecordType<BarMeterRecord>(kListMeters);
+    RegisterDeviceRecordType<BarMeterRecord>(kListBars);
+    RegisterDeviceRecordType<RelayRecord>(kListRelays);
+    RegisterDeviceRecordType<AnimatedSwitchRecord>(kListSpstSwitches);
+    RegisterDeviceRecordType<AnimatedSwitchRecord>(kListSpdtSwitches);
+    RegisterDeviceRecordType<AnimatedSwitchRecord>(kListDpstSwitches);
 }
 
 CompiledCircuit* GetCompiledCircuit(CCTDoc* document) {

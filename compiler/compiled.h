@@ -514,6 +514,53 @@ struct OpampRecord : DeviceRecord {
     int32_t stateCode;  // 6 linear, 1 saturated (level 3: at a swing limit)
 };
 
+// ---- display and animated parts --------------------------------------------------------------
+// The records the schematic's animation reads; the electrical behaviour is in
+// the ordinary records they link (zero-volt sensors measure the currents).
+
+struct SevenSegmentRecord : DeviceRecord {
+    int32_t nodes[7];
+};
+
+struct DigitalLedRecord : DeviceRecord {
+    int32_t node;
+};
+
+struct TrafficLightRecord : DeviceRecord {
+    int32_t nodes[3];
+    double turnOnVoltage;
+    ResistorRecord* lamps[3];
+    SourceRecord* sensors[3];
+};
+
+// The analog bar and the meter.
+struct BarMeterRecord : DeviceRecord {
+    int32_t node1, node2;
+    double low, high;
+    SourceRecord* sensor;
+    // The meter's display: its scale suffix and whether it scales itself.
+    std::string scale;
+    int32_t autoscale;
+};
+
+struct RelayRecord : DeviceRecord {
+    int32_t coil1, coil2;        // pins 3 and 4
+    int32_t contact1, contact2;  // pins 1 and 2
+    InductorRecord* coil;
+    CurrentSwitchRecord* contact;
+    SourceRecord* contactSensor;
+    SourceRecord* coilSensor;
+    double lin, ion, ioff, ron, roff, rin;
+    int32_t bidirectional;
+};
+
+// SPST, SPDT and DPST switches: their contact resistors and sensors.
+struct AnimatedSwitchRecord : DeviceRecord {
+    int32_t nodes[4];
+    ResistorRecord* contacts[2];
+    SourceRecord* sensors[3];
+};
+
 // Registers the layouts above with their device lists (start-up; again is harmless).
 void RegisterCompilerDeviceRecords();
 // The same for the dependent sources, lines and switches (compiler/depsources.cpp).

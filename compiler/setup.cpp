@@ -6,15 +6,16 @@
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
 #include "compiler/depsources.h"
-#include "compiler/mosfets.h"
 #include "compiler/diodes.h"
+#include "compiler/displayparts.h"
+#include "compiler/mosfets.h"
 #include "compiler/opampsetup.h"
 #include "compiler/passives.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
 #include "compiler/sources.h"
-#include "compiler/transistors.h"
 #include "compiler/support.h"
+#include "compiler/transistors.h"
 #include "core/desktop.h"
 #include "core/memory.h"
 #include "core/messages.h"
@@ -101,6 +102,15 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeNmos:
     case kTypePmos: return PartSetupKind::Mosfet;
     case kTypeDiode: return PartSetupKind::Diode;
+    case kTypeSevenSegment: return PartSetupKind::SevenSegment;
+    case kTypeDigitalLed: return PartSetupKind::DigitalLed;
+    case kTypeSpstSwitch: return PartSetupKind::SpstSwitch;
+    case 138: return PartSetupKind::SpdtSwitch;
+    case 139: return PartSetupKind::DpstSwitch;
+    case 140: return PartSetupKind::TrafficLight;
+    case 142: return PartSetupKind::Meter;
+    case 143: return PartSetupKind::AnalogBar;
+    case 144: return PartSetupKind::Relay;
     default: break;
     }
     // Types with a set-up of their own that this build does not have yet:
@@ -185,6 +195,15 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::Diode: return SetupDiodePart(part);
     case PartSetupKind::Subcircuit: return RegisterPartName(nullptr, kTypeSubckt, nullptr, nullptr, part);
     case PartSetupKind::Opamp: return SetupOpamp(part);
+    case PartSetupKind::SevenSegment: return SetupSevenSegment(part);
+    case PartSetupKind::DigitalLed: return SetupDigitalLed(part);
+    case PartSetupKind::TrafficLight: return SetupTrafficLight(part);
+    case PartSetupKind::AnalogBar: return SetupAnalogBar(part);
+    case PartSetupKind::Meter: return SetupMeter(part);
+    case PartSetupKind::Relay: return SetupRelay(part);
+    case PartSetupKind::SpstSwitch: return SetupSpstSwitch();
+    case PartSetupKind::SpdtSwitch: return SetupSpdtSwitch();
+    case PartSetupKind::DpstSwitch: return SetupDpstSwitch();
     }
     return 0;
 }

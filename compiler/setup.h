@@ -36,13 +36,22 @@ enum class PartSetupKind : int {
     Switch,
     VoltageSwitch,  // S
     CurrentSwitch,  // W
-    Bipolar,  // three- and four-pin NPN and PNP
+    Bipolar,        // three- and four-pin NPN and PNP
     Jfet,
     GaAsFet,
     Mosfet,  // NMOS, PMOS
     Diode,
     Subcircuit,  // expanded before the set-up: only its name is registered
     Opamp,
+    SevenSegment,
+    DigitalLed,
+    TrafficLight,
+    AnalogBar,
+    Meter,
+    Relay,
+    SpstSwitch,
+    SpdtSwitch,
+    DpstSwitch,
 };
 PartSetupKind SetupKindOfType(int componentType);
 
