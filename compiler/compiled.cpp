@@ -26,6 +26,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<BarMeterRecord>(kListMeters);
     RegisterDeviceRecordType<BarMeterRecord>(kListBars);
     RegisterDeviceRecordType<RelayRecord>(kListRelays);
+    RegisterDeviceRecordType<AnalogLedRecord>(kListAnalogLeds);
     RegisterDeviceRecordType<AnimatedSwitchRecord>(kListSpstSwitches);
     RegisterDeviceRecordType<AnimatedSwitchRecord>(kListSpdtSwitches);
     RegisterDeviceRecordType<AnimatedSwitchRecord>(kListDpstSwitches);

@@ -554,6 +554,15 @@ struct RelayRecord : DeviceRecord {
     int32_t bidirectional;
 };
 
+struct AnalogLedRecord : DeviceRecord {
+    int32_t node1, node2;
+    double lightingVoltage;  // 1.001 x VF
+    double forwardCurrent;   // IF
+    ResistorRecord* toGround[2];
+    SourceRecord* sensor;
+    DiodeRecord* diode;
+};
+
 // SPST, SPDT and DPST switches: their contact resistors and sensors.
 struct AnimatedSwitchRecord : DeviceRecord {
     int32_t nodes[4];

@@ -1,10 +1,12 @@
 #include "compiler/displayparts.h"
 
 #include <strings.h>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "compiler/compiled.h"
+#include "compiler/diodes.h"
 #include "compiler/options.h"
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
@@ -30,6 +32,7 @@ enum DisplayAttribute : int {
     kDpRon = 69,
     kDpRoff = 70,
     kDpAmpsOrVolts = 72,
+    kDpColor = 76,
     kDpScale = 74,
     kDpAutoscale = 75,
     kDpInputResistance = 89,
@@ -44,6 +47,7 @@ enum DisplayKind : int {
     kDpKindSpdt = 138,
     kDpKindDpst = 139,
     kDpKindTrafficLight = 140,
+    kDpKindAnalogLed = 141,
     kDpKindMeter = 142,
     kDpKindBar = 143,
     kDpKindRelay = 144,
@@ -86,6 +90,31 @@ SourceRecord* dp_Sensor(int pin, int node, int* status) {
 double dp_SwitchResistance(SchematicObject* part, int* status) {
     const bool closed = dp_AttributeIs(part, kDpState, "CLOSED");
     return EvaluatePartAttribute(part, closed ? kDpRon : kDpRoff, status);
+}
+
+// Sets a numeric parameter of a model in its working and nominal values.
+void dp_SetModelValue(ModelRecord* model, const char* name, double value) {
+    if (!model || !model->Values) return;
+    for (int i = 0; i < ModelParamCount(model->ModelType); ++i) {
+        const ModelParamInfo* info = GetModelParamInfo(model->ModelType, i);
+        if (!info || info->Kind != kParamNumber || strcasecmp(info->Name, name) != 0) continue;
+        model->Values[i] = value;
+        if (model->Nominal) model->Nominal[i] = value;
+        return;
+    }
+}
+
+// "name,VF,IF": the second and third comma fields (empty when absent).
+void dp_ParseLedColor(const std::string& text, std::string* vf, std::string* forwardCurrent) {
+    vf->clear();
+    forwardCurrent->clear();
+    const size_t first = text.find(',');
+    if (first == std::string::npos) return;
+    const size_t second = text.find(',', first + 1);
+    *vf = text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+    if (second == std::string::npos) return;
+    const size_t third = text.find(',', second + 1);
+    *forwardCurrent = text.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1);
 }
 
 }  // namespace
@@ -298,4 +327,52 @@ int SetupDpstSwitch() {
     for (int node : {n1, n2}) AddResistorDevice(node, 0, dp_NodeToGround(), 0, &status);
     if (status) return status;
     return RegisterPartName(record, kDpKindDpst, nullptr, nullptr, part);
+}
+
+int SetupAnalogLed(SchematicObject* part) {
+    auto* record = dp_AddRecord<AnalogLedRecord>(kListAnalogLeds, part);
+    if (!record) return kResultShown;
+    record->node1 = PartPin(part, 0);
+    record->node2 = PartPin(part, 1);
+    const int anode = NewInternalNode();
+    int status = 0;
+    record->toGround[0] = AddResistorDevice(record->node1, 0, dp_NodeToGround(), 0, &status);
+    record->toGround[1] = AddResistorDevice(record->node2, 0, dp_NodeToGround(), 0, &status);
+    if (status) return status;
+
+    int error = 0;
+    const std::string color = SubstitutedAttribute(part, kDpColor, false, &error);
+    if (error) return error == kResultShown ? error : ReportCompilerMessage(part, PartScope(part), nullptr, error);
+    std::string vfText, ifText;
+    dp_ParseLedColor(color, &vfText, &ifText);
+    double values[2] = {};
+    const std::string* texts[2] = {&vfText, &ifText};
+    for (int i = 0; i < 2; ++i) {
+        values[i] = EvaluateNumericText(texts[i]->c_str(), &error, 0);
+        if (error) {
+            RecordPartLocation(part);
+            return error == kResultShown
+                       ? error
+                       : ReportCompilerMessage(part, PartScope(part), nullptr, error, texts[i]->c_str(), "");
+        }
+    }
+    const double vf = values[0], forwardCurrent = values[1];
+
+    // A diode of its own default model, not a name expressions can read.
+    record->diode = SetupDiode(anode, record->node2, "", kModelDiode, nullptr, &status);
+    if (status) return status;
+    if (record->diode && record->diode->model) {
+        record->lightingVoltage = 1.001 * vf;
+        record->forwardCurrent = forwardCurrent;
+        ModelRecord* model = record->diode->model;
+        // IS so that IF flows at VF (VF / 0.025864 volts per thermal voltage).
+        dp_SetModelValue(model, "IS", forwardCurrent / std::exp(vf * 38.66377977111042));
+        dp_SetModelValue(model, "RS", 0.001);
+        dp_SetModelValue(model, "RL", 1e12);
+        dp_SetModelValue(model, "CJO", 1e-9);
+        dp_SetModelValue(model, "TT", 1e-6);
+    }
+    record->sensor = dp_Sensor(record->node1, anode, &status);
+    if (status) return status;
+    return RegisterPartName(record, kDpKindAnalogLed, nullptr, nullptr, part);
 }

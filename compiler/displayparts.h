@@ -16,6 +16,8 @@ int SetupTrafficLight(SchematicObject* part);
 int SetupAnalogBar(SchematicObject* part);
 int SetupMeter(SchematicObject* part);
 int SetupRelay(SchematicObject* part);
+// The LED's COLOR attribute "name,VF,IF" gives the diode its forward voltage and current.
+int SetupAnalogLed(SchematicObject* part);
 int SetupSpstSwitch();
 int SetupSpdtSwitch();
 int SetupDpstSwitch();

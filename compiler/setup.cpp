@@ -108,6 +108,7 @@ PartSetupKind SetupKindOfType(int componentType) {
     case 138: return PartSetupKind::SpdtSwitch;
     case 139: return PartSetupKind::DpstSwitch;
     case 140: return PartSetupKind::TrafficLight;
+    case 141: return PartSetupKind::AnalogLed;
     case 142: return PartSetupKind::Meter;
     case 143: return PartSetupKind::AnalogBar;
     case 144: return PartSetupKind::Relay;
@@ -204,6 +205,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::SpstSwitch: return SetupSpstSwitch();
     case PartSetupKind::SpdtSwitch: return SetupSpdtSwitch();
     case PartSetupKind::DpstSwitch: return SetupDpstSwitch();
+    case PartSetupKind::AnalogLed: return SetupAnalogLed(part);
     }
     return 0;
 }

@@ -52,6 +52,7 @@ enum class PartSetupKind : int {
     SpstSwitch,
     SpdtSwitch,
     DpstSwitch,
+    AnalogLed,
 };
 PartSetupKind SetupKindOfType(int componentType);
 

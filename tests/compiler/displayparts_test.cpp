@@ -2,6 +2,7 @@
 // attribute values that choose them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "compiler/compiled.h"
@@ -109,6 +110,24 @@ TEST_F(DisplayPartsTest, TrafficLightsSenseEachLamp) {
         EXPECT_EQ(light->lamps[i]->node1, light->sensors[i]->node2);
         EXPECT_EQ(light->lamps[i]->node2, 0);
     }
+}
+
+TEST_F(DisplayPartsTest, AnAnalogLedLightsAtItsColoursForwardVoltage) {
+    Part(141, "D1", {1, 2}, {{76, "Red,2,0.02"}});
+    ASSERT_EQ(Process(), 0) << LastMessageText();
+    const AnalogLedRecord* led = Records<AnalogLedRecord>(kListAnalogLeds)[0];
+    EXPECT_DOUBLE_EQ(led->lightingVoltage, 2.002);
+    EXPECT_EQ(led->forwardCurrent, 0.02);
+    ASSERT_NE(led->diode, nullptr);
+    EXPECT_NEAR(led->diode->model->Values[1] / (0.02 / std::exp(2 / 0.025864)), 1.0, 1e-5);  // IS
+    EXPECT_EQ(led->diode->cathode, 2);
+    EXPECT_EQ(led->sensor->node1, 1);
+    EXPECT_EQ(led->sensor->node2, led->diode->anode);
+
+    Reset();
+    Part(141, "D1", {1, 2}, {{76, "Red,abc,0.02"}});
+    EXPECT_EQ(Process(), kResultShown);
+    EXPECT_FALSE(shown_.empty());
 }
 
 }  // namespace
