@@ -5,6 +5,7 @@
 
 #include "core/memory.h"
 #include "core/messages.h"
+#include "shell/batch.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ char msg_sharedBuffer[200];
 
 void RegisterShellMessages() {
     RegisterMessages(kShellMessages, static_cast<int>(sizeof kShellMessages / sizeof kShellMessages[0]));
+    RegisterBatchMessages();
 }
 
 int LoadStringText(char* buffer, int id, size_t size) {
