@@ -28,6 +28,7 @@ declare -A max_len=(
   [transistorop]=4096
   [macroparams]=2048
   [warning]=2048
+  [batch]=8192
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

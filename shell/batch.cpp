@@ -251,6 +251,11 @@ int BatchRun::Run() {
                 ReportMessage(MessageRequest().Format("Can't Find LABEL %s").Args(label.c_str()));
                 break;
             }
+            // A loop of GOTOs without a job in it would never poll the keyboard.
+            if (BatchJobs().EscapePressed()) {
+                stop_ = true;
+                break;
+            }
         }
         BatchLine job;
         if (!ParseBatchSwitches(line, Startup().saveAfterBatch, &job)) {

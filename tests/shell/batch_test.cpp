@@ -73,8 +73,10 @@ public:
     void CloseAnalysis(CDoc*) override {}
     int SaveDocument(CDoc*) override { return 0; }
     int TranslateIbis(const char*) override { return 0; }
-    bool EscapePressed() override { return false; }
+    bool EscapePressed() override { return ++polls > escapeAfter; }
 
+    int polls = 0;
+    int escapeAfter = 1 << 30;
     std::vector<std::string> opened;
     std::vector<int> runs, modes;
 };
@@ -145,6 +147,13 @@ TEST_F(BatchRunTest, AMissingLabelEndsTheBatch) {
     EXPECT_TRUE(jobs_.runs.empty());
     EXPECT_NE(log.find("Can't Find LABEL NOWHERE"), std::string::npos) << log;
     EXPECT_NE(log.find("Total Circuits 0\n"), std::string::npos);
+}
+
+TEST_F(BatchRunTest, EscEndsALoopOfGotos) {
+    jobs_.escapeAfter = 5;
+    const std::string log = Run("LABEL A\nGOTO A\n");
+    EXPECT_GT(jobs_.polls, 5);
+    EXPECT_NE(log.find("Total Simulations 0\n"), std::string::npos);
 }
 
 }  // namespace
