@@ -1,6 +1,7 @@
 #include "compiler/messages.h"
 
 #include "compiler/analysisstmts.h"
+#include "compiler/behavsetup.h"
 #include "compiler/depsources.h"
 #include "compiler/diodes.h"
 #include "compiler/arrays.h"
@@ -76,4 +77,5 @@ void RegisterCompilerMessages() {
     RegisterMacroMessages();
     RegisterArrayMessages();
     RegisterCouplingMessages();
+    RegisterBehaviouralSetupMessages();
 }

@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/behavsetup.h"
 #include "compiler/depsources.h"
 #include "compiler/mosfets.h"
 #include "compiler/diodes.h"
@@ -101,6 +102,16 @@ PartSetupKind SetupKindOfType(int componentType) {
     case kTypeNmos:
     case kTypePmos: return PartSetupKind::Mosfet;
     case kTypeDiode: return PartSetupKind::Diode;
+    case 35:
+    case 37: return PartSetupKind::FunctionSource;
+    case kTypeSampleAndHold: return PartSetupKind::SampleHold;
+    default: break;
+    }
+    if (componentType >= 31 && componentType <= 34) return PartSetupKind::LaplaceSource;
+    if (componentType >= 131 && componentType <= 134) return PartSetupKind::ZLaplaceSource;
+    if (componentType >= 39 && componentType <= 42) return PartSetupKind::TableSource;
+    if (componentType >= 43 && componentType <= 46) return PartSetupKind::LaplaceTable;
+    switch (componentType) {
     default: break;
     }
     // Types with a set-up of their own that this build does not have yet:
@@ -185,6 +196,12 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::Diode: return SetupDiodePart(part);
     case PartSetupKind::Subcircuit: return RegisterPartName(nullptr, kTypeSubckt, nullptr, nullptr, part);
     case PartSetupKind::Opamp: return SetupOpamp(part);
+    case PartSetupKind::FunctionSource: return SetupFunctionSource(type);
+    case PartSetupKind::LaplaceSource: return SetupLaplaceSource(type, false);
+    case PartSetupKind::ZLaplaceSource: return SetupLaplaceSource(type - 100, true);
+    case PartSetupKind::TableSource: return SetupTableSource(type);
+    case PartSetupKind::LaplaceTable: return SetupLaplaceTable(type);
+    case PartSetupKind::SampleHold: return SetupSampleHold();
     }
     return 0;
 }

@@ -43,6 +43,12 @@ enum class PartSetupKind : int {
     Diode,
     Subcircuit,  // expanded before the set-up: only its name is registered
     Opamp,
+    FunctionSource,  // NFI, NFV
+    LaplaceSource,   // LFIofV .. LFVofI
+    ZLaplaceSource,  // their Z-domain forms
+    TableSource,     // NTIofV .. NTVofI
+    LaplaceTable,    // LTIofV .. LTVofI
+    SampleHold,
 };
 PartSetupKind SetupKindOfType(int componentType);
 

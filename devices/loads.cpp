@@ -1,5 +1,6 @@
 #include "devices/loads.h"
 
+#include "devices/behavioural.h"
 #include "devices/depsources.h"
 #include "devices/bjt_load.h"
 #include "devices/fet_load.h"
@@ -22,4 +23,5 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
     InstallTimeSources(&DeviceTimeSources());
     InstallDeviceKindLoads(kRowOpamps, &OpampStageLoads());
+    InstallBehaviouralLoads();
 }
