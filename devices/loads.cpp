@@ -1,5 +1,6 @@
 #include "devices/loads.h"
 
+#include "devices/acloads.h"
 #include "devices/depsources.h"
 #include "devices/bjt_load.h"
 #include "devices/fet_load.h"
@@ -7,6 +8,7 @@
 #include "devices/diode.h"
 #include "devices/timesources.h"
 #include "devices/opamp.h"
+#include "engine/acload.h"
 #include "engine/newton.h"
 #include "engine/transient.h"
 
@@ -22,4 +24,13 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
     InstallTimeSources(&DeviceTimeSources());
     InstallDeviceKindLoads(kRowOpamps, &OpampStageLoads());
+    InstallAcKindLoads(kRowDiodes, &DiodeAcLoads());
+    InstallAcKindLoads(kRowBipolars, &BipolarAcLoads());
+    InstallAcKindLoads(kRowJfets, &JfetAcLoads());
+    InstallAcKindLoads(kRowGaasfets, &GaasfetAcLoads());
+    InstallAcKindLoads(kRowMosfets, &MosfetAcLoads());
+    InstallAcKindLoads(kRowLinearDependentSources, &LinearDependentAcLoads());
+    InstallAcKindLoads(kRowPolySources, &PolySourceAcLoads());
+    InstallAcKindLoads(kRowOpamps, &OpampAcLoads());
+    InstallAcKindLoads(kRowIdealLines, &IdealLineAcLoads());
 }
