@@ -239,17 +239,8 @@ int ar_SolvePoint(SimulatorState& state, AcRun& run, const AcLimits& limits, AcH
 
 // One sweep over the frequencies on the present bias point.
 int ar_Sweep(SimulatorState& state, AcRun& run, const AcLimits& limits, AcHost& host) {
-    run.ListIndex = 0;
-    run.EarlierFrequency = run.PreviousFrequency;
     state.RunStopRequest = 0;
-    switch (run.StepKind) {
-    case kAcStepAuto: run.PreviousFrequency = run.Fmin - run.AutoStep; break;
-    case kAcStepLinear: run.PreviousFrequency = run.Fmin - run.GridStep; break;
-    case kAcStepLog:
-        if (run.GridStep > 0.0) run.PreviousFrequency = run.Fmin / run.GridStep;
-        break;
-    default: run.PreviousFrequency = run.List.empty() ? 0.0 : run.List.front(); break;
-    }
+    BeginAcSweep(run);
     run.HavePreviousPoint = false;
     host.ShowStatus("Running AC Analysis.");
     for (;;) {
@@ -388,6 +379,21 @@ void NextAcFrequency(AcRun& run) {
     }
     if (run.StepKind != kAcStepList && run.Frequency > run.Fmax) run.Frequency = run.Fmax;
     run.Omega = run.Frequency > 0.0 ? kArTwoPi * run.Frequency : kArTwoPi * 1e-6;
+}
+
+void BeginAcSweep(AcRun& run) {
+    run.ListIndex = 0;
+    run.EarlierFrequency = run.PreviousFrequency;
+    // One step before the low limit, so that the first step lands on it.
+    switch (run.StepKind) {
+    case kAcStepAuto: run.PreviousFrequency = run.Fmin - run.AutoStep; break;
+    case kAcStepLinear: run.PreviousFrequency = run.Fmin - run.GridStep; break;
+    case kAcStepLog:
+        if (run.GridStep > 0.0) run.PreviousFrequency = run.Fmin / run.GridStep;
+        break;
+    default: run.PreviousFrequency = run.List.empty() ? 0.0 : run.List.front(); break;
+    }
+    run.HavePreviousPoint = false;
 }
 
 bool HasMoreAcFrequencies(const AcRun& run) {

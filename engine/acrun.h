@@ -140,6 +140,9 @@ public:
 // Reads the frequency range and sets the sweep up: 0 or the id of the
 // message to show (13577, 13578, 13579: an empty list).
 int SetUpAcSweep(AcRun& run, const AcLimits& limits);
+// Places the sweep one step before its first frequency (run.AutoStep holds
+// the first step of an Auto sweep).
+void BeginAcSweep(AcRun& run);
 // The next frequency of the sweep (run.Frequency, run.Omega).
 void NextAcFrequency(AcRun& run);
 bool HasMoreAcFrequencies(const AcRun& run);
