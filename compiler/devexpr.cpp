@@ -53,6 +53,22 @@ private:
     int32_t previousCount_;
 };
 
+// A function source's value is a formula of the bias point, whatever the
+// analysis: in an AC run its node and current operands still read the real
+// solution (its FREQ formula is the one that reads the AC point).
+class de_RealOperands {
+public:
+    de_RealOperands() : saved_(gSolver.AnalysisKind) {
+        if (saved_ == 1) gSolver.AnalysisKind = 2;
+    }
+    ~de_RealOperands() { gSolver.AnalysisKind = saved_; }
+    de_RealOperands(const de_RealOperands&) = delete;
+    de_RealOperands& operator=(const de_RealOperands&) = delete;
+
+private:
+    int32_t saved_;
+};
+
 template <class Record, class F>
 void de_Walk(CompiledCircuit* compiled, int list, F visit) {
     for (PoolItem* item = compiled->devices[list].pool.first; item; item = item->next)
@@ -138,7 +154,10 @@ int ValidateFunctionSourceExpressions(CCTDoc* document) {
         if (status) return;
         DeviceExpression trial;
         trial.pendingText = r->value.pendingText;
-        CompileDeviceExpression(document, &trial, 0, r->part, &status, nullptr, 1);
+        {
+            de_RealOperands real;
+            CompileDeviceExpression(document, &trial, 0, r->part, &status, nullptr, 1);
+        }
         if (ac && !status && r->acValue.HasText()) {
             DeviceExpression acTrial;
             acTrial.pendingText = r->acValue.pendingText;
@@ -163,7 +182,11 @@ int ProcessDeviceExpressions(CCTDoc* document, int status) {
     // else of the circuit), before the passives.
     const bool ac = gSolver.AnalysisKind == 1;
     de_Walk<FunctionSourceRecord>(compiled, kListFunctionSources, [&](FunctionSourceRecord* r) {
-        int stateful = CompileDeviceExpression(document, &r->value, 0, r->part, &status, nullptr, 2);
+        int stateful = 0;
+        {
+            de_RealOperands real;
+            stateful = CompileDeviceExpression(document, &r->value, 0, r->part, &status, nullptr, 2);
+        }
         if (ac) stateful |= CompileDeviceExpression(document, &r->acValue, 1, r->part, &status, nullptr, 2);
         if (stateful) compiled->devices[kListFunctionSources].hasStatefulExpressions = 1;
     });

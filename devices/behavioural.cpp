@@ -6,6 +6,7 @@
 
 #include "compiler/compiled.h"
 #include "core/result.h"
+#include "engine/acload.h"
 #include "engine/breakpoints.h"
 #include "engine/stamps.h"
 #include "engine/state.h"
@@ -639,6 +640,120 @@ void BehaviouralRunEvents::PointRejected(SimulatorState& state) {
     });
 }
 
+// ---- small-signal AC loads -------------------------------------------------------------------------
+
+namespace {
+
+// The generated power of a controlled output: S = -V x I with I the output current.
+void bh_ControlledAcPower(AcStamps& ac, DeviceRecord& d, int kind, ComplexNumber gain, int32_t cPlus, int32_t cMinus,
+                          int32_t branch, int32_t oPlus, int32_t oMinus) {
+    d.acPower[0] = d.acPower[1] = d.acPower[2] = ComplexNumber{0.0, 0.0};
+    ComplexNumber i{0.0, 0.0};
+    switch (kind) {
+    case kVoltageControlledCurrent: ac.TransconductanceResult(d, cPlus, cMinus, oPlus, oMinus, gain); return;
+    case kCurrentControlledCurrent: {
+        const ComplexNumber x = ac.V(branch);
+        i = ComplexNumber{x.re * gain.re - x.im * gain.im, x.re * gain.im + x.im * gain.re};
+        break;
+    }
+    case kVoltageControlledVoltage: i = ac.V(branch); break;
+    case kCurrentControlledVoltage: i = ac.V(branch + 1); break;
+    default: return;
+    }
+    const ComplexNumber v = ac.Diff(oPlus, oMinus);
+    ac.AddPower(d, kPowerGenerated, ComplexNumber{-(v.re * i.re - v.im * i.im), -(v.re * i.im + v.im * i.re)});
+}
+
+// Laplace sources: H at the analysis frequency as a complex gain.
+class bh_LaplaceAc final : public AcKindLoads {
+public:
+    explicit bh_LaplaceAc(bool table) : table_(table) {}
+    int LoadAc(AcStamps& ac) override {
+        return bh_Walk<LaplaceSourceRecord>(ac.State(), List(), [&](LaplaceSourceRecord& s) {
+            std::complex<double> h;
+            if (int rc = LaplaceTransferValue(s, table_, ac.frequency, 0.0, &h)) return rc;
+            ac.ControlledSource(bh_ControlKind(s.componentType, 31), true, true, s.branch, s.branch + 1, s.inPlus,
+                                s.inMinus, s.outPlus, s.outMinus, ComplexNumber{h.real(), h.imag()});
+            return 0;
+        });
+    }
+    int AcResults(AcStamps& ac) override {
+        return bh_Walk<LaplaceSourceRecord>(ac.State(), List(), [&](LaplaceSourceRecord& s) {
+            std::complex<double> h;
+            if (int rc = LaplaceTransferValue(s, table_, ac.frequency, 0.0, &h)) return rc;
+            bh_ControlledAcPower(ac, s, bh_ControlKind(s.componentType, 31), ComplexNumber{h.real(), h.imag()},
+                                 s.inPlus, s.inMinus, s.branch, s.outPlus, s.outMinus);
+            return 0;
+        });
+    }
+
+private:
+    int List() const { return table_ ? kListLaplaceTableSources : kListLaplaceSources; }
+    bool table_;
+};
+
+// Table sources: the slope of the bias point's segment.
+class bh_TableAc final : public AcKindLoads {
+public:
+    int LoadAc(AcStamps& ac) override {
+        return bh_Walk<TableSourceRecord>(ac.State(), kListTableSources, [&](TableSourceRecord& s) {
+            ac.ControlledSource(bh_ControlKind(s.componentType, 39), true, true, s.branch, s.branch + 1, s.inPlus,
+                                s.inMinus, s.outPlus, s.outMinus, ComplexNumber{s.slope, 0.0});
+            return 0;
+        });
+    }
+    int AcResults(AcStamps& ac) override {
+        return bh_Walk<TableSourceRecord>(ac.State(), kListTableSources, [&](TableSourceRecord& s) {
+            bh_ControlledAcPower(ac, s, bh_ControlKind(s.componentType, 39), ComplexNumber{s.slope, 0.0}, s.inPlus,
+                                 s.inMinus, s.branch, s.outPlus, s.outMinus);
+            return 0;
+        });
+    }
+};
+
+// Function sources: the partial derivatives of the bias point's last load.
+class bh_FunctionAc final : public AcKindLoads {
+public:
+    int LoadAc(AcStamps& ac) override {
+        const int32_t nodes = ac.State().NodeCount;
+        return bh_Walk<FunctionSourceRecord>(ac.State(), kListFunctionSources, [&](FunctionSourceRecord& s) {
+            const bool voltage = s.componentType == kBhTypeNfv;
+            if (voltage) ac.Branch(s.branch, s.outPlus, s.outMinus);
+            for (const FunctionDependency& d : s.dependencies) {
+                if (voltage) {
+                    ac.Real(s.branch, d.slot, -d.derivative);
+                } else if (d.slot <= nodes) {
+                    ac.Transconductance(s.outPlus, s.outMinus, d.slot, 0, d.derivative);
+                } else {
+                    ac.Real(s.outPlus, d.slot, d.derivative);
+                    ac.Real(s.outMinus, d.slot, -d.derivative);
+                }
+            }
+            return 0;
+        });
+    }
+    int AcResults(AcStamps& ac) override {
+        return bh_Walk<FunctionSourceRecord>(ac.State(), kListFunctionSources, [&](FunctionSourceRecord& s) {
+            s.acPower[0] = s.acPower[1] = s.acPower[2] = ComplexNumber{0.0, 0.0};
+            ComplexNumber i{0.0, 0.0};
+            if (s.componentType == kBhTypeNfv) {
+                i = ac.V(s.branch);
+            } else {
+                for (const FunctionDependency& d : s.dependencies) {
+                    const ComplexNumber x = ac.V(d.slot);
+                    i.re += d.derivative * x.re;
+                    i.im += d.derivative * x.im;
+                }
+            }
+            const ComplexNumber v = ac.Diff(s.outPlus, s.outMinus);
+            ac.AddPower(s, kPowerGenerated, ComplexNumber{-(v.re * i.re - v.im * i.im), -(v.re * i.im + v.im * i.re)});
+            return 0;
+        });
+    }
+};
+
+}  // namespace
+
 // ---- installation ------------------------------------------------------------------------------------
 
 void InstallBehaviouralLoads() {
@@ -654,4 +769,12 @@ void InstallBehaviouralLoads() {
     InstallDeviceKindLoads(kRowLaplaceTableSources, &laplaceTables);
     InstallDeviceKindLoads(kRowSampleHolds, &sampleHolds);
     InstallTransientDeviceEvents(&events);
+    static bh_FunctionAc functionsAc;
+    static bh_TableAc tablesAc;
+    static bh_LaplaceAc laplaceAc(false);
+    static bh_LaplaceAc laplaceTablesAc(true);
+    InstallAcKindLoads(kRowFunctionSources, &functionsAc);
+    InstallAcKindLoads(kRowTableSources, &tablesAc);
+    InstallAcKindLoads(kRowLaplaceSources, &laplaceAc);
+    InstallAcKindLoads(kRowLaplaceTableSources, &laplaceTablesAc);
 }

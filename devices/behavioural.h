@@ -57,7 +57,8 @@ public:
     void PointRejected(SimulatorState& state) override;
 };
 
-// Installs the rows above and the run events (start-up; InstallDeviceLoads).
+// Installs the rows above with their small-signal AC loads, and the run
+// events (start-up; InstallDeviceLoads).
 void InstallBehaviouralLoads();
 
 // ---- Laplace pieces, for the loads and the AC analysis ------------------------------------------

@@ -15,6 +15,7 @@
 #include "compiler/compiled.h"
 #include "core/report_port.h"
 #include "devices/behavioural.h"
+#include "engine/acrun.h"
 #include "engine/transient.h"
 #include "tests/devices/deck_fixture.h"
 
@@ -295,6 +296,69 @@ TEST_F(BehaviouralTransient, DefaultStepGivesTheToleranceGrid) {
     EXPECT_LE(state_.MaxTimeStep, 3.90625e-6);
     // A constant input leaves the output at its operating point.
     for (const std::vector<double>& point : host_.points) EXPECT_NEAR(point[0], 1.0, 1e-6);
+}
+
+// ---- AC -------------------------------------------------------------------------------------------------
+
+class ListAcHost : public AcHost {
+public:
+    void PollRunKeys(SimulatorState&, int) override {}
+    void ShowStatus(const char*) override {}
+    bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
+    int SettleDigital(SimulatorState&) override { return 0; }
+    int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
+        changed = false;
+        return 0;
+    }
+    int PrepareRun(SimulatorState&, AcRun&, double temperature, int32_t) override {
+        if (int rc = SetupModelsAtTemperature(*setup, temperature)) return rc;
+        return SetupInstancesAtTemperature(*setup, temperature);
+    }
+    int AcceptAcPoint(SimulatorState& state, AcRun&) override {
+        points.push_back(state.AcSolution);
+        return 0;
+    }
+    bool StepControlPoint(const AcRun&, double&, double&, double&, bool&) override { return false; }
+    bool WantsDeviceResults(const SimulatorState&) override { return true; }
+    void ReportRunError(int messageId, double) override { errors.push_back(messageId); }
+    TemperatureSetup* setup = nullptr;
+    std::vector<std::vector<ComplexNumber>> points;
+    std::vector<int> errors;
+};
+
+// In AC a Laplace source is its transfer function at the analysis frequency,
+// a table source its interpolated row, a function source its derivative.
+TEST_F(BehaviouralOperatingPoint, AcResponsesFollowTheTransferFunctions) {
+    SetAnalysisKind(1);
+    document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(),
+                                      "AC\nV1 IN 0 DC 1 AC 1\nR1 IN 0 1K\n"
+                                      "E1 LP 0 LAPLACE={V(IN)} {1/(1+S*1m)}\nR2 LP 0 1K\n"
+                                      "E2 T 0 FREQ={V(IN)} MAG DEG (100,1,0) (1k,10,-90)\nR3 T 0 1K\n"
+                                      "E3 F 0 VALUE={V(IN)*V(IN)*3}\nR4 F 0 1K\n.END\n");
+    ASSERT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
+    compiled_ = FindCompiledCircuit(document_.get());
+    TemperatureSetup setup = MakeTemperatureSetup(document_.get());
+    ListAcHost host;
+    host.setup = &setup;
+    ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+    const double corner = 1.0 / (2.0 * 3.141592653589793 * 1e-3);
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {corner};
+    AcRun run;
+    ASSERT_EQ(RunAc(state_, run, limits, host), 0) << LastMessageText();
+    ASSERT_EQ(host.points.size(), 1u);
+    auto at = [&](const char* node) {
+        const ComplexNumber v = host.points[0][static_cast<size_t>(FindNodeNumber(document_.get(), node, -1, -1))];
+        return std::complex<double>(v.re, v.im);
+    };
+    EXPECT_NEAR(std::abs(at("LP")), std::sqrt(0.5), 1e-9);
+    EXPECT_NEAR(std::arg(at("LP")) * 180.0 / 3.141592653589793, -45.0, 1e-6);
+    // 159 Hz lies at log-fraction 0.2018 between the rows.
+    const double fraction = std::log10(corner / 100.0);
+    EXPECT_NEAR(std::abs(at("T")), 1.0 + 9.0 * fraction, 1e-6);
+    EXPECT_NEAR(std::arg(at("T")) * 180.0 / 3.141592653589793, -90.0 * fraction, 1e-6);
+    EXPECT_NEAR(std::abs(at("F")), 6.0, 1e-4);
 }
 
 }  // namespace
