@@ -13,6 +13,8 @@
 
 #include "compiler/behavsetup.h"
 #include "compiler/compiled.h"
+#include "compiler/devexpr.h"
+#include "compiler/setupservices.h"
 #include "core/report_port.h"
 #include "devices/behavioural.h"
 #include "engine/acrun.h"
@@ -259,6 +261,52 @@ protected:
     TransientRun run_;
     RecordingHost host_;
 };
+
+// A sample-and-hold between OUT and ground sampling V(IN) every 100 us,
+// made directly in the compiled deck (no deck line makes one): between
+// samples OUT holds the input of the last multiple of the period.
+TEST_F(BehaviouralTransient, SampleAndHoldHoldsItsLastSample) {
+    SetAnalysisKind(0);
+    document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(),
+                                      "SH\nV1 IN 0 SIN(0 1 1K)\nR1 IN 0 1K\nR2 OUT 0 1K\nR3 OUT 0 1K\n.END\n");
+    ASSERT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
+    compiled_ = FindCompiledCircuit(document_.get());
+    auto* hold = compiled_->devices[kListSampleHolds].pool.AddNewConstructed<SampleHoldRecord>(0);
+    ASSERT_NE(hold, nullptr);
+    hold->outPlus = FindNodeNumber(document_.get(), "OUT", -1, -1);
+    hold->period = 100e-6;
+    hold->branch = ++compiled_->unknownCount;
+    for (std::vector<double>* vector : {&compiled_->solution, &compiled_->previousIterate, &compiled_->lastAccepted,
+                                        &compiled_->beforeLastAccepted, &compiled_->rightHandSide})
+        vector->assign(static_cast<size_t>(compiled_->unknownCount) + 3, 0.0);
+    AddTextItem("V(IN)", &hold->input);
+    int status = 0;
+    CompileDeviceExpression(document_.get(), &hold->input, 0, nullptr, &status, nullptr, 0);
+    ASSERT_EQ(status, 0) << LastMessageText();
+    ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+    host_.nodes = {FindNodeNumber(document_.get(), "IN", -1, -1), hold->outPlus};
+    TransientLimits limits;
+    limits.tmax = 1e-3;
+    limits.maxTimeStep = 10e-6;
+    ASSERT_EQ(RunTransient(state_, run_, limits, host_), 0) << LastMessageText();
+    int between = 0;
+    for (size_t i = 0; i < host_.times.size(); ++i) {
+        const double t = host_.times[i];
+        const double periods = t / 100e-6;
+        const double last = std::floor(periods + 1e-6);
+        if (periods - last < 0.01 || periods - last > 0.99) continue;
+        ++between;
+        // The first period holds the sample of the run's first time point.
+        const double held = last == 0.0 ? host_.points[1][0] : std::sin(2.0 * 3.141592653589793 * 1e3 * last * 100e-6);
+        EXPECT_NEAR(host_.points[i][1], held, 1e-6) << t;
+    }
+    EXPECT_GT(between, 50);
+    // Every multiple of the period is a time point of the run.
+    for (int n = 1; n <= 10; ++n)
+        EXPECT_TRUE(std::any_of(host_.times.begin(), host_.times.end(), [&](double t) {
+            return std::fabs(t - n * 100e-6) < 1e-12;
+        })) << n;
+}
 
 // The source 1/(1+s*tau) driven by a step follows the RC network it models,
 // and the run's convolution grid is the one its tolerance and range give.
