@@ -462,7 +462,9 @@ int ReserveInductors(SimulatorState& state) {
     // A K coupling whose inductors were never resolved would couple nothing
     // and give a plausible but wrong answer: refuse it.
     if (int rc = ElWalk<InductorCouplingRecord>(state, kListInductorCouplings, [](InductorCouplingRecord* k, int32_t) {
-            return k->inductors.size() < 2 ? kResultNotBuilt : 0;
+            // A core turns the inductors into windings whose values are turns:
+            // coupling them as plain inductors would be a plausible wrong answer.
+            return k->inductors.size() < 2 || k->model != nullptr ? kResultNotBuilt : 0;
         }))
         return rc;
     return ElForEachCoupledPair(state, false, [&](InductorRecord* a, InductorRecord* b, double) {
