@@ -57,6 +57,35 @@ TEST_F(BehaviouralOperatingPoint, FunctionSourcesReadCurrentsAndSolveNonlinearLo
     EXPECT_NEAR(V("B"), (-1.0 + std::sqrt(41.0)) / 2.0, 1e-6);
 }
 
+// Each partial derivative is taken with the other entries at their own
+// values: a perturbation is undone before the next one.
+TEST_F(BehaviouralOperatingPoint, NumericDerivativesPerturbOneEntryAtATime) {
+    ASSERT_EQ(OperatingPoint("D\nVA A 0 2\nVB B 0 3\nVZ Z 0 0\n"
+                             "E1 P 0 VALUE={V(A)*V(B)+5*V(Z)}\nR1 P 0 1K\n.END\n"),
+              0)
+        << LastMessageText();
+    EXPECT_NEAR(V("P"), 6.0, 1e-9);
+    const std::vector<FunctionSourceRecord*> sources = Records<FunctionSourceRecord>(kListFunctionSources);
+    ASSERT_EQ(sources.size(), 1u);
+    struct Case {
+        const char* node;
+        double derivative;
+    } cases[] = {{"A", 3.0}, {"B", 2.0}, {"Z", 5.0}};
+    ASSERT_EQ(sources[0]->dependencies.size(), 3u);
+    for (const Case& c : cases) {
+        const int32_t slot = FindNodeNumber(document_.get(), c.node, -1, -1);
+        bool found = false;
+        for (const FunctionDependency& d : sources[0]->dependencies) {
+            if (d.slot != slot) continue;
+            found = true;
+            EXPECT_NEAR(d.derivative, c.derivative, 1e-5 * c.derivative) << c.node;
+        }
+        EXPECT_TRUE(found) << c.node;
+    }
+    // The formulas' copy of the solution holds the solution itself again.
+    for (size_t i = 1; i < state_.Solution.size(); ++i) EXPECT_EQ(compiled_->solution[i], state_.Solution[i]) << i;
+}
+
 TEST_F(BehaviouralOperatingPoint, TableSourcesInterpolateAndHoldTheirEnds) {
     ASSERT_EQ(OperatingPoint("T\nVA A 0 -1\nVB B 0 0.5\nVC C 0 1.5\nVD D 0 5\n"
                              "E1 OA 0 TABLE={V(A)} (0,0) (1,2) (2,3)\n"
@@ -331,6 +360,37 @@ TEST_F(BehaviouralTransient, LaplaceLowPassMatchesItsRcNetwork) {
     }
     EXPECT_LT(worst, 5e-3);
     EXPECT_NEAR(host_.points.back()[1], 1.0 - std::exp(-5.0), 5e-3);
+}
+
+// A run that starts after 0 begins in the operating point's steady state:
+// the history before its start carries the operating-point input.
+TEST_F(BehaviouralTransient, LateStartKeepsTheOperatingPoint) {
+    TransientLimits limits;
+    limits.tmin = 0.5e-3;
+    limits.tmax = 1e-3;
+    ASSERT_EQ(
+        Run("T\nV1 IN 0 1\nR1 IN 0 1K\nE1 LP 0 LAPLACE={V(IN)} {1/(1+S*100u)}\nR2 LP 0 1K\n.END\n", {"LP"}, limits), 0)
+        << LastMessageText();
+    ASSERT_GT(host_.points.size(), 10u);
+    for (size_t i = 0; i < host_.points.size(); ++i) EXPECT_NEAR(host_.points[i][0], 1.0, 2e-3) << host_.times[i];
+}
+
+// Without an operating point a current-output source starts from no output
+// (it has no branch to read) and its input's step then comes through.
+TEST_F(BehaviouralTransient, CurrentOutputStartsFromZeroWithoutAnOperatingPoint) {
+    TransientLimits limits;
+    limits.tmax = 5e-3;
+    limits.maxTimeStep = 2e-6;
+    limits.optionFlags = 0x38;  // no operating point
+    ASSERT_EQ(
+        Run("U\nV1 IN 0 1\nR1 IN 0 1K\nG1 0 OUT LAPLACE={V(IN)} {1m/(1+S*1m)}\nR2 OUT 0 1K\n.END\n", {"OUT"}, limits),
+        0)
+        << LastMessageText();
+    ASSERT_GT(host_.points.size(), 100u);
+    for (size_t i = 0; i < host_.points.size(); ++i) {
+        const double t = host_.times[i];
+        EXPECT_NEAR(host_.points[i][0], 1.0 - std::exp(-t / 1e-3), 5e-3) << t;
+    }
 }
 
 TEST_F(BehaviouralTransient, DefaultStepGivesTheToleranceGrid) {
