@@ -30,6 +30,7 @@ enum BehaviouralMessage : int {
     kBsMsgMixedRealImag = 10850,
     kBsMsgSampleOrPeriod = 10864,
     kBsMsgMissingClock = 10893,
+    kBsMsgMissingInput = 10894,
     kBsMsgExpecting = 11900,
     kBsMsgTooFewRows = 10858,
     kBsMsgBadPeriod = 10857 + 30,  // 10887
@@ -48,6 +49,7 @@ const MessageRow kBsMessageRows[] = {
     {10868, "%EExpressions within table sources must be enclosed in braces {}."},
     {10887, "%EPERIOD must be greater than zero."},
     {10893, "%EMissing value for 'CLOCK FREQUENCY'."},
+    {10894, "%EMissing value for 'INPUTEXPR'."},
 };
 // clang-format on
 
@@ -58,6 +60,8 @@ constexpr int kBsAttrKeyword = 34;
 constexpr int kBsAttrInputExpr = 38;
 constexpr int kBsAttrSampleExpr = 39;
 constexpr int kBsAttrPeriod = 40;
+constexpr int kBsAttrTimerInput = 80;
+constexpr int kBsAttrElapsedScale = 81;  // then INCREMENT, INITIAL, MIN, MAX
 
 int bs_Fail(SchematicObject* part, int id, const char* a1 = "", const char* a2 = "") {
     RecordPartLocation(part);
@@ -103,6 +107,7 @@ void RegisterBehaviouralDeviceRecords() {
     RegisterDeviceRecordType<LaplaceSourceRecord>(kListLaplaceSources);
     RegisterDeviceRecordType<LaplaceSourceRecord>(kListLaplaceTableSources);
     RegisterDeviceRecordType<SampleHoldRecord>(kListSampleHolds);
+    RegisterDeviceRecordType<TimerRecord>(kListTimers);
 }
 
 // ---- function sources ---------------------------------------------------------------------
@@ -442,6 +447,46 @@ int SetupSampleHold() {
     AddTextItem(bs_Trim(input).empty() ? "0" : input.c_str(), &record->input);
     if (!sample.empty()) AddTextItem(sample.c_str(), &record->sample);
     return RegisterPartName(record, kTypeSampleAndHold, nullptr, nullptr, part);
+}
+
+// ---- timer ----------------------------------------------------------------------------------------------
+
+int SetupTimer() {
+    SchematicObject* part = CurrentSetupPart;
+    int error = 0;
+    const std::string input = bs_Trim(SubstitutedAttribute(part, kBsAttrTimerInput, false, &error));
+    if (error) return error;
+    if (input.empty()) return bs_Fail(part, kBsMsgMissingInput);
+    // ELAPSED_SCALE, INCREMENT, INITIAL, MIN, MAX; an empty one takes the
+    // value that leaves the count unscaled and unclamped.
+    const double defaults[5] = {1.0, 1.0, 0.0, -1e300, 1e300};
+    double values[5];
+    for (int i = 0; i < 5; ++i) {
+        const std::string text = bs_Trim(SubstitutedAttribute(part, kBsAttrElapsedScale + i, true, &error));
+        if (error) return error;
+        values[i] = defaults[i];
+        if (text.empty()) continue;
+        int status = 0;
+        values[i] = EvaluateFieldValue(text.c_str(), &status);
+        if (status) return bs_Fail(part, status, text.c_str());
+    }
+    int status = 0;
+    auto* record = bs_NewRecord<TimerRecord>(kListTimers, &status);
+    if (!record) return status;
+    for (int pin = 0; pin < 4; ++pin) record->nodes[pin] = PartPin(part, pin);
+    for (int i = 0; i < 3; ++i) {
+        record->outputs[i] = AddSourceDevice(record->nodes[i], 0, kSourceVoltage, 0.0, &status);
+        if (!record->outputs[i]) return status;
+        record->outputs[i]->part = part;
+    }
+    record->elapsedScale = values[0];
+    record->increment = values[1];
+    record->initial = values[2];
+    record->minimum = values[3];
+    record->maximum = values[4];
+    record->count = record->initial;
+    AddTextItem(input.c_str(), &record->input);
+    return RegisterPartName(record, kTypeTimer, nullptr, nullptr, part);
 }
 
 // ---- dependencies -------------------------------------------------------------------------------

@@ -34,6 +34,8 @@ int SetupTableSource(int componentType);
 int SetupLaplaceTable(int componentType);
 // SAMPLE_AND_HOLD (135).
 int SetupSampleHold();
+// Timer (146): its record and its three output sources.
+int SetupTimer();
 
 // Reads "(x1,y1) (x2,y2) ..." (numbers or braced expressions) into pairs:
 // 0 or a message id (not shown) with *bad naming the offending character.

@@ -578,6 +578,19 @@ struct SampleHoldRecord : DeviceRecord {
     int32_t acceptedPoints;  // of the running transient, at the last accepted point
 };
 
+// Timer: counts rising crossings of its input formula through 1 and drives
+// three internal DC sources to ground (pins 1 to 3): the elapsed time since the
+// last count (scaled), the count, and the time of the last count.
+struct TimerRecord : DeviceRecord {
+    int32_t nodes[4];  // outputs 1 to 3, the reset pin
+    double count;
+    int32_t armed;
+    double increment, initial, minimum, maximum;
+    SourceRecord* outputs[3];  // elapsed, count, last-count time
+    double elapsedScale;
+    DeviceExpression input;
+};
+
 // Registers the layouts above with their device lists (start-up; again is harmless).
 void RegisterCompilerDeviceRecords();
 // The same for the behavioural sources (compiler/behavsetup.cpp).

@@ -226,6 +226,10 @@ int ProcessDeviceExpressions(CCTDoc* document, int status) {
         for (int i = 0; r->expressions && i < r->expressionCount; ++i)
             CompileDeviceExpression(document, &r->expressions[i], 0, r->part, &status, nullptr, 0);
     });
+    de_Walk<TimerRecord>(compiled, kListTimers, [&](TimerRecord* r) {
+        if (CompileDeviceExpression(document, &r->input, 0, r->part, &status, nullptr, 0))
+            compiled->devices[kListTimers].hasStatefulExpressions = 1;
+    });
     return status;
 }
 

@@ -105,6 +105,7 @@ PartSetupKind SetupKindOfType(int componentType) {
     case 35:
     case 37: return PartSetupKind::FunctionSource;
     case kTypeSampleAndHold: return PartSetupKind::SampleHold;
+    case kTypeTimer: return PartSetupKind::Timer;
     default: break;
     }
     if (componentType >= 31 && componentType <= 34) return PartSetupKind::LaplaceSource;
@@ -202,6 +203,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::TableSource: return SetupTableSource(type);
     case PartSetupKind::LaplaceTable: return SetupLaplaceTable(type);
     case PartSetupKind::SampleHold: return SetupSampleHold();
+    case PartSetupKind::Timer: return SetupTimer();
     }
     return 0;
 }

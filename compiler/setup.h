@@ -49,6 +49,7 @@ enum class PartSetupKind : int {
     TableSource,     // NTIofV .. NTVofI
     LaplaceTable,    // LTIofV .. LTVofI
     SampleHold,
+    Timer,
 };
 PartSetupKind SetupKindOfType(int componentType);
 

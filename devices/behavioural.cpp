@@ -577,6 +577,67 @@ int SampleHoldLoads::Load(SimulatorState& state) {
     });
 }
 
+// ---- timers ----------------------------------------------------------------------------------------------
+
+namespace {
+
+void bh_SetOutput(SourceRecord* source, double value) {
+    if (!source) return;
+    source->dcValue = value;
+    source->working = value;
+}
+double bh_Output(const SourceRecord* source) { return source ? source->dcValue : 0.0; }
+
+}  // namespace
+
+int TimerLoads::Reserve(SimulatorState&) { return 0; }
+
+int TimerLoads::Load(SimulatorState& state) {
+    if (!state.Circuit) return 0;
+    bh_PublishToFormulas(state);
+    return bh_Walk<TimerRecord>(state, kListTimers, [&](TimerRecord& t) {
+        double x = 0.0;
+        if (t.input.compiled.TokenCount() > 0)
+            if (int rc = bh_Evaluate(t.input, &x)) return rc;
+        bh_SetOutput(t.outputs[0], (state.Time - bh_Output(t.outputs[2])) * t.elapsedScale);
+        return 0;
+    });
+}
+
+void ResetTimers(SimulatorState& state, double startTime) {
+    bh_Walk<TimerRecord>(state, kListTimers, [&](TimerRecord& t) {
+        bh_SetOutput(t.outputs[2], startTime);
+        t.count = t.initial;
+        bh_SetOutput(t.outputs[1], t.initial);
+        bh_SetOutput(t.outputs[0], 0.0);
+        t.armed = 0;
+        return 0;
+    });
+}
+
+void UpdateTimers(SimulatorState& state) {
+    if (state.Circuit) bh_PublishToFormulas(state);
+    bh_Walk<TimerRecord>(state, kListTimers, [&](TimerRecord& t) {
+        double x = 0.0;
+        if (t.input.compiled.TokenCount() > 0 && bh_Evaluate(t.input, &x)) return 0;
+        if (!t.armed && x >= 0.99999) {
+            t.armed = 1;
+            bh_SetOutput(t.outputs[2], state.Time);
+            t.count += t.increment;
+            if (t.count > t.maximum) t.count = t.maximum;
+            if (t.count < t.minimum) t.count = t.minimum;
+            bh_SetOutput(t.outputs[1], t.count);
+        }
+        if (x <= 1e-6) t.armed = 0;
+        if (bh_At(state.Solution, t.nodes[3]) >= 0.9999999) {
+            t.count = t.initial;
+            bh_SetOutput(t.outputs[1], t.initial);
+            bh_SetOutput(t.outputs[0], 0.0);
+        }
+        return 0;
+    });
+}
+
 // ---- run events ----------------------------------------------------------------------------------------
 
 int BehaviouralRunEvents::RunStarting(SimulatorState& state, const TransientRun& run) {
@@ -596,6 +657,7 @@ int BehaviouralRunEvents::RunStarting(SimulatorState& state, const TransientRun&
         s.acceptedPoints = 0;
         return 0;
     });
+    ResetTimers(state, run.Tmin);
     return 0;
 }
 
@@ -621,6 +683,7 @@ int BehaviouralRunEvents::AddBreakpoints(SimulatorState& state, TransientRun& ru
 }
 
 void BehaviouralRunEvents::PointAccepted(SimulatorState& state, const TransientRun& run) {
+    UpdateTimers(state);
     bh_Walk<SampleHoldRecord>(state, kListSampleHolds, [&](SampleHoldRecord& s) {
         s.savedHeldValue = s.heldValue;
         s.acceptedPoints = run.AcceptedPoints;
@@ -762,12 +825,14 @@ void InstallBehaviouralLoads() {
     static LaplaceSourceLoads laplace(false);
     static LaplaceSourceLoads laplaceTables(true);
     static SampleHoldLoads sampleHolds;
+    static TimerLoads timers;
     static BehaviouralRunEvents events;
     InstallDeviceKindLoads(kRowFunctionSources, &functions);
     InstallDeviceKindLoads(kRowTableSources, &tables);
     InstallDeviceKindLoads(kRowLaplaceSources, &laplace);
     InstallDeviceKindLoads(kRowLaplaceTableSources, &laplaceTables);
     InstallDeviceKindLoads(kRowSampleHolds, &sampleHolds);
+    InstallDeviceKindLoads(kRowTimers, &timers);
     InstallTransientDeviceEvents(&events);
     static bh_FunctionAc functionsAc;
     static bh_TableAc tablesAc;

@@ -49,6 +49,17 @@ public:
     int Load(SimulatorState& state) override;
 };
 
+// Timers: the load evaluates the input and rewrites the elapsed-time output;
+// counting and reset happen at accepted points (UpdateTimers), and every run
+// starts from INITIAL (ResetTimers).
+class TimerLoads final : public DeviceKindLoads {
+public:
+    int Reserve(SimulatorState& state) override;
+    int Load(SimulatorState& state) override;
+};
+void ResetTimers(SimulatorState& state, double startTime);
+void UpdateTimers(SimulatorState& state);
+
 class BehaviouralRunEvents final : public TransientDeviceEvents {
 public:
     int RunStarting(SimulatorState& state, const TransientRun& run) override;
