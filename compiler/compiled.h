@@ -100,12 +100,26 @@ struct InductorRecord : DeviceRecord {
     int32_t inductorFlag;  // 0 only when both current coefficients are nonzero
 };
 
+// The magnetic state of a core: present, accepted and previous-iteration
+// values (the device models solve it; see devices/magcore.h).
+struct MagneticCoreState {
+    double anhysteretic = 0.0, acceptedAnhysteretic = 0.0;
+    double magnetization = 0.0, acceptedMagnetization = 0.0;
+    double field = 0.0, acceptedField = 0.0;                // H inside the core
+    double appliedField = 0.0, acceptedAppliedField = 0.0;  // N I / l of all windings
+    double slope = 0.0, acceptedSlope = 0.0;                // dM/dH
+    double chordSlope = 0.0, acceptedChordSlope = 0.0;
+    double lastMagnetization = 0.0;  // of the previous iteration
+};
+
 // K: the inductors it couples are found from its INDUCTORS attribute after the
-// set-up loop.
+// set-up loop. With a core model they are windings on `core`, their values
+// numbers of turns.
 struct InductorCouplingRecord : DeviceRecord {
     ModelRecord* model;  // core model, or null
     DeviceExpression coupling;
     std::vector<InductorRecord*> inductors;
+    MagneticCoreState core;
 };
 
 // A transformer's winding pair (and the inductor pairs of a K coupling).

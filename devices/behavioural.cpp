@@ -6,8 +6,10 @@
 
 #include "compiler/compiled.h"
 #include "core/result.h"
+#include "devices/magcore.h"
 #include "engine/acload.h"
 #include "engine/breakpoints.h"
+#include "engine/elements.h"
 #include "engine/stamps.h"
 #include "engine/state.h"
 #include "expr/devicelist.h"
@@ -638,6 +640,58 @@ void UpdateTimers(SimulatorState& state) {
     });
 }
 
+// ---- windings on magnetic cores -------------------------------------------------------------------------
+
+namespace {
+
+constexpr int32_t kBhFailureCoreLimit = 19;
+constexpr int32_t kBhFailureCoreMoving = 20;
+
+double bh_WindingCurrent(const SimulatorState& state, const InductorRecord& l) {
+    return state.InitialConditionLoad && l.icGiven ? l.ic : bh_At(state.Solution, l.branch);
+}
+
+}  // namespace
+
+int CoreWindingLoads::SolveCores(SimulatorState& state) {
+    return bh_Walk<InductorCouplingRecord>(state, kListInductorCouplings, [&](InductorCouplingRecord& k) {
+        if (!k.model) return 0;
+        const CoreParameters parameters = CoreParametersOf(k.model);
+        double applied = 0.0;
+        for (const InductorRecord* l : k.inductors)
+            applied += WindingField(parameters, l->working, bh_WindingCurrent(state, *l));
+        k.core.appliedField = applied;
+        CoreSolveOptions options;
+        options.reltol = state.Options.reltol;
+        options.abstol = state.Options.abstol;
+        options.compareIterations =
+            (state.IterationCount > 0 || bh_DcSolution(state)) && state.IterationMode != kModeInitFix;
+        const CoreSolveResult result = SolveMagnetization(k.core, parameters, options);
+        if (!result.converged) {
+            ++state.NonConvergedCount;
+            RecordFailure(state.Failures, &k, kBhFailureCoreLimit, 0.0, state.Time);
+        } else if (result.magnetizationMoved) {
+            ++state.NonConvergedCount;
+            RecordFailure(state.Failures, &k, kBhFailureCoreMoving, k.core.magnetization, state.Time);
+        }
+        return 0;
+    });
+}
+
+void CoreWindingLoads::Winding(const InductorCouplingRecord& coupling, const InductorRecord& winding,
+                               double coefficient, double& inductance, double& flux) {
+    const CoreParameters parameters = CoreParametersOf(coupling.model);
+    inductance = WindingInductance(coupling.core, parameters, winding.working);
+    flux = WindingFlux(coupling.core, parameters, winding.working, coefficient);
+}
+
+void UpdateCoreStates(SimulatorState& state, int mode) {
+    bh_Walk<InductorCouplingRecord>(state, kListInductorCouplings, [&](InductorCouplingRecord& k) {
+        if (k.model) UpdateCoreState(k.core, mode);
+        return 0;
+    });
+}
+
 // ---- run events ----------------------------------------------------------------------------------------
 
 int BehaviouralRunEvents::RunStarting(SimulatorState& state, const TransientRun& run) {
@@ -658,6 +712,7 @@ int BehaviouralRunEvents::RunStarting(SimulatorState& state, const TransientRun&
         return 0;
     });
     ResetTimers(state, run.Tmin);
+    if (!keepBaselines) UpdateCoreStates(state, 0);
     return 0;
 }
 
@@ -684,6 +739,7 @@ int BehaviouralRunEvents::AddBreakpoints(SimulatorState& state, TransientRun& ru
 
 void BehaviouralRunEvents::PointAccepted(SimulatorState& state, const TransientRun& run) {
     UpdateTimers(state);
+    UpdateCoreStates(state, 1);
     bh_Walk<SampleHoldRecord>(state, kListSampleHolds, [&](SampleHoldRecord& s) {
         s.savedHeldValue = s.heldValue;
         s.acceptedPoints = run.AcceptedPoints;
@@ -697,6 +753,7 @@ void BehaviouralRunEvents::PointAccepted(SimulatorState& state, const TransientR
 }
 
 void BehaviouralRunEvents::PointRejected(SimulatorState& state) {
+    UpdateCoreStates(state, 2);
     bh_Walk<SampleHoldRecord>(state, kListSampleHolds, [&](SampleHoldRecord& s) {
         s.heldValue = s.savedHeldValue;
         return 0;
@@ -826,6 +883,7 @@ void InstallBehaviouralLoads() {
     static LaplaceSourceLoads laplaceTables(true);
     static SampleHoldLoads sampleHolds;
     static TimerLoads timers;
+    static CoreWindingLoads cores;
     static BehaviouralRunEvents events;
     InstallDeviceKindLoads(kRowFunctionSources, &functions);
     InstallDeviceKindLoads(kRowTableSources, &tables);
@@ -833,6 +891,7 @@ void InstallBehaviouralLoads() {
     InstallDeviceKindLoads(kRowLaplaceTableSources, &laplaceTables);
     InstallDeviceKindLoads(kRowSampleHolds, &sampleHolds);
     InstallDeviceKindLoads(kRowTimers, &timers);
+    InstallWindingCores(&cores);
     InstallTransientDeviceEvents(&events);
     static bh_FunctionAc functionsAc;
     static bh_TableAc tablesAc;

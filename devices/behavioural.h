@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/elements.h"
 #include "engine/newton.h"
 #include "engine/transient.h"
 
@@ -59,6 +60,17 @@ public:
 };
 void ResetTimers(SimulatorState& state, double startTime);
 void UpdateTimers(SimulatorState& state);
+
+// Windings on magnetic cores: every cored coupling's core is solved from its
+// windings' ampere-turns, and each winding takes its inductance and flux from it.
+class CoreWindingLoads final : public WindingCores {
+public:
+    int SolveCores(SimulatorState& state) override;
+    void Winding(const InductorCouplingRecord& coupling, const InductorRecord& winding, double coefficient,
+                 double& inductance, double& flux) override;
+};
+// 0 clears every core, 1 accepts the present state, 2 returns to the accepted one.
+void UpdateCoreStates(SimulatorState& state, int mode);
 
 class BehaviouralRunEvents final : public TransientDeviceEvents {
 public:

@@ -4,24 +4,22 @@
 #include <cmath>
 
 #include "models/modelstmt.h"
-
-namespace {
-
-enum CoreValueIndex : int { kMcArea = 0, kMcPath, kMcGap, kMcMs, kMcA, kMcC, kMcK };
-
-}  // namespace
+#include "models/modeltypes.h"
 
 CoreParameters CoreParametersOf(const ModelRecord* model) {
     CoreParameters p;
     if (!model || !model->Values) return p;
-    const double* v = model->Values;
-    p.area = v[kMcArea];
-    p.path = v[kMcPath];
-    p.gap = v[kMcGap];
-    p.ms = v[kMcMs];
-    p.a = v[kMcA];
-    p.c = v[kMcC];
-    p.k = v[kMcK];
+    const auto value = [&](const char* name, double fallback) {
+        const int index = FindModelParamIndex(model->ModelType, name);
+        return index >= 0 ? model->Values[index] : fallback;
+    };
+    p.area = value("AREA", p.area);
+    p.path = value("PATH", p.path);
+    p.gap = value("GAP", p.gap);
+    p.ms = value("MS", p.ms);
+    p.a = value("A", p.a);
+    p.c = value("C", p.c);
+    p.k = value("K", p.k);
     return p;
 }
 

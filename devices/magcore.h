@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "compiler/compiled.h"
+
 struct ModelRecord;
 
 // The CORE model's values in SI-free units as the model statement gives
@@ -25,15 +27,7 @@ struct CoreParameters {
 // no values).
 CoreParameters CoreParametersOf(const ModelRecord* model);
 
-struct CoreState {
-    double anhysteretic = 0.0, acceptedAnhysteretic = 0.0;
-    double magnetization = 0.0, acceptedMagnetization = 0.0;
-    double field = 0.0, acceptedField = 0.0;                // H inside the core
-    double appliedField = 0.0, acceptedAppliedField = 0.0;  // N I / l of all windings
-    double slope = 0.0, acceptedSlope = 0.0;                // dM/dH
-    double chordSlope = 0.0, acceptedChordSlope = 0.0;
-    double lastMagnetization = 0.0;  // of the previous iteration
-};
+using CoreState = MagneticCoreState;
 
 // What the solve of one load pass reports.
 struct CoreSolveResult {
