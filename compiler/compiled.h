@@ -556,7 +556,13 @@ struct TableSourceRecord : DeviceRecord {
 };
 
 // Magnitude and phase formats of a Laplace table.
-enum LaplaceTableFormat : int32_t { kLaplaceMag = 0, kLaplaceDb = 1, kLaplaceDeg = 2, kLaplaceRad = 3, kLaplaceRealImag = 4 };
+enum LaplaceTableFormat : int32_t {
+    kLaplaceMag = 0,
+    kLaplaceDb = 1,
+    kLaplaceDeg = 2,
+    kLaplaceRad = 3,
+    kLaplaceRealImag = 4
+};
 
 // Laplace sources: a formula in S (LFIofV .. LFVofI, 31 to 34, the z-domain
 // forms compiled to them) or a frequency table (LTIofV .. LTVofI, 43 to 46).

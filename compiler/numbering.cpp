@@ -17,18 +17,9 @@ constexpr int32_t kPolyVoltageOutputH = 53;
 // order they are numbered. A new voltage-defined kind is a row here and a
 // case in nb_Branches.
 const int kNumberedLists[] = {
-    kListSineSources,
-    kListPulseSources,
-    kListUserSources,
-    kListSpiceSources,
-    kListDependentSources,
-    kListPolySources,
-    kListIdealLines,
-    kListFunctionSources,
-    kListLaplaceSources,
-    kListLaplaceTableSources,
-    kListTableSources,
-    kListSampleHolds,
+    kListSineSources,      kListPulseSources,        kListUserSources,  kListSpiceSources,
+    kListDependentSources, kListPolySources,         kListIdealLines,   kListFunctionSources,
+    kListLaplaceSources,   kListLaplaceTableSources, kListTableSources, kListSampleHolds,
 };
 
 // Branches of a controlled source by its control kind (current or voltage
@@ -150,9 +141,7 @@ int CountChargeStates(const CompiledCircuit* compiled) {
     return states;
 }
 
-int BuildFunctionSourceDerivatives(CompiledCircuit* compiled) {
-    return BuildFunctionSourceDependencies(compiled);
-}
+int BuildFunctionSourceDerivatives(CompiledCircuit* compiled) { return BuildFunctionSourceDependencies(compiled); }
 
 int AllocateSolutionVectors(CompiledCircuit* compiled, int group) {
     if (!compiled) return 0;

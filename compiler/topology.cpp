@@ -126,8 +126,9 @@ std::vector<tp_Branch> tp_VoltageBranches(CompiledCircuit* c) {
     tp_Walk<TableSourceRecord>(c, kListTableSources, [&](TableSourceRecord* r) {
         if (r->componentType - 39 >= 2) branches.push_back({r->outPlus, r->outMinus, r->part});
     });
-    tp_Walk<SampleHoldRecord>(c, kListSampleHolds,
-                              [&](SampleHoldRecord* r) { branches.push_back({r->outPlus, r->outMinus, r->part}); });
+    tp_Walk<SampleHoldRecord>(c, kListSampleHolds, [&](SampleHoldRecord* r) {
+        branches.push_back({r->outPlus, r->outMinus, r->part});
+    });
     return branches;
 }
 
