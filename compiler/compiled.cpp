@@ -14,6 +14,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<SineSourceRecord>(kListSineSources);
     RegisterDeviceRecordType<UserSourceRecord>(kListUserSources);
     RegisterDependentDeviceRecords();
+    RegisterBehaviouralDeviceRecords();
     RegisterDeviceRecordType<BipolarRecord>(kListBipolars);
     RegisterDeviceRecordType<JfetRecord>(kListJfets);
     RegisterDeviceRecordType<GaasfetRecord>(kListGaasfets);

@@ -100,12 +100,26 @@ struct InductorRecord : DeviceRecord {
     int32_t inductorFlag;  // 0 only when both current coefficients are nonzero
 };
 
+// The magnetic state of a core: present, accepted and previous-iteration
+// values (the device models solve it; see devices/magcore.h).
+struct MagneticCoreState {
+    double anhysteretic = 0.0, acceptedAnhysteretic = 0.0;
+    double magnetization = 0.0, acceptedMagnetization = 0.0;
+    double field = 0.0, acceptedField = 0.0;                // H inside the core
+    double appliedField = 0.0, acceptedAppliedField = 0.0;  // N I / l of all windings
+    double slope = 0.0, acceptedSlope = 0.0;                // dM/dH
+    double chordSlope = 0.0, acceptedChordSlope = 0.0;
+    double lastMagnetization = 0.0;  // of the previous iteration
+};
+
 // K: the inductors it couples are found from its INDUCTORS attribute after the
-// set-up loop.
+// set-up loop. With a core model they are windings on `core`, their values
+// numbers of turns.
 struct InductorCouplingRecord : DeviceRecord {
     ModelRecord* model;  // core model, or null
     DeviceExpression coupling;
     std::vector<InductorRecord*> inductors;
+    MagneticCoreState core;
 };
 
 // A transformer's winding pair (and the inductor pairs of a K coupling).
@@ -570,8 +584,104 @@ struct AnimatedSwitchRecord : DeviceRecord {
     SourceRecord* sensors[3];
 };
 
+// ---- behavioural sources: function, table, Laplace and sample-and-hold ------------------------
+
+// One node voltage or branch current a function source's formula reads, with
+// the partial derivative its load stamps.
+struct FunctionDependency {
+    int32_t slot = 0;  // equation number
+    double derivative = 0.0;
+    double rawDerivative = 0.0;
+    double lastDerivative = 0.0;
+};
+
+// NFI (35) and NFV (37): the output is the value of a formula of circuit
+// quantities, linearised at every load.
+struct FunctionSourceRecord : DeviceRecord {
+    int32_t outPlus, outMinus;
+    int32_t componentType;
+    int32_t branch;  // NFV's output branch
+    DeviceExpression value;
+    DeviceExpression acValue;  // FREQ, AC runs only
+    double presentValue;
+    double lastValue;
+    double pinCurrent;
+    std::vector<FunctionDependency> dependencies;  // ascending slots
+};
+
+// The table sources NTIofV .. NTVofI (39 to 42): a piecewise-linear function of
+// one controlling voltage or current. The table's first and last given pairs
+// are repeated at its ends.
+struct TableSourceRecord : DeviceRecord {
+    int32_t inPlus, inMinus, outPlus, outMinus;
+    int32_t componentType;
+    int32_t branch;  // as the linear dependent sources of the same control kind
+    std::vector<double> inputs, outputs;
+    int32_t segment, acceptedSegment;
+    double lastOutput, lastInput, acceptedInput, slope;
+    double pinCurrent;
+};
+
+// Magnitude and phase formats of a Laplace table.
+enum LaplaceTableFormat : int32_t {
+    kLaplaceMag = 0,
+    kLaplaceDb = 1,
+    kLaplaceDeg = 2,
+    kLaplaceRad = 3,
+    kLaplaceRealImag = 4
+};
+
+// Laplace sources: a formula in S (LFIofV .. LFVofI, 31 to 34, the z-domain
+// forms compiled to them) or a frequency table (LTIofV .. LTVofI, 43 to 46).
+// The per-run impulse response and input history belong to the transient run
+// that made them.
+struct LaplaceSourceRecord : DeviceRecord {
+    int32_t inPlus, inMinus, outPlus, outMinus;
+    int32_t componentType;
+    int32_t branch;
+    DeviceExpression transfer;  // formula sources
+    // Table sources: rows of (frequency, magnitude or real, phase or imaginary),
+    // ascending, the first and last given rows repeated at the ends.
+    std::vector<double> table;
+    int32_t rowCount;
+    int32_t magnitudeFormat, phaseFormat;
+    double lastOutput, lastInput, baseInput, baseOutput;
+    double pinCurrent;
+    std::vector<double> impulse;  // N + 2 samples of the impulse response
+    std::vector<double> history;  // N + 2 slots: input times dt at sample positions
+    double runStart;              // TMIN of the run the two belong to
+    int32_t historyPrimed;        // the slots before TMIN hold the operating-point input
+};
+
+// SAMPLE_AND_HOLD: a voltage source holding the last sample of its input formula.
+struct SampleHoldRecord : DeviceRecord {
+    int32_t outPlus, outMinus;
+    int32_t branch;
+    double heldValue, savedHeldValue;
+    double period;  // 0: sampled by the sample formula
+    DeviceExpression input;
+    DeviceExpression sample;  // empty when PERIOD is used
+    double pinCurrent;
+    int32_t acceptedPoints;  // of the running transient, at the last accepted point
+};
+
+// Timer: counts rising crossings of its input formula through 1 and drives
+// three internal DC sources to ground (pins 1 to 3): the elapsed time since the
+// last count (scaled), the count, and the time of the last count.
+struct TimerRecord : DeviceRecord {
+    int32_t nodes[4];  // outputs 1 to 3, the reset pin
+    double count;
+    int32_t armed;
+    double increment, initial, minimum, maximum;
+    SourceRecord* outputs[3];  // elapsed, count, last-count time
+    double elapsedScale;
+    DeviceExpression input;
+};
+
 // Registers the layouts above with their device lists (start-up; again is harmless).
 void RegisterCompilerDeviceRecords();
+// The same for the behavioural sources (compiler/behavsetup.cpp).
+void RegisterBehaviouralDeviceRecords();
 // The same for the dependent sources, lines and switches (compiler/depsources.cpp).
 void RegisterDependentDeviceRecords();
 

@@ -24,6 +24,7 @@ constexpr int kCpMsgSingle = 10808;
 constexpr int kCpMsgCrossLinked = 10809;
 constexpr int kCpMsgAlreadyCoupled = 10810;
 constexpr int kCpMsgMissingNames = 10811;
+constexpr int kCpMsgNegative = 10807;
 constexpr int kCpAttrInductors = 21;
 constexpr size_t kCpMaxInductors = 50;
 
@@ -37,6 +38,7 @@ const MessageRow kCpMessageRows[] = {
     {10809, "%EError in coupling device. Cross linked %s %s."},
     {10810, "%EError in coupling device. '%s' '%s' already coupled."},
     {10811, "%EError in coupling device. Missing inductor names."},
+    {10807, "%EError in coupling device. Inductor %s has a negative value."},
 };
 // clang-format on
 
@@ -148,5 +150,23 @@ int SetupCoupledInductors(CCTDoc* document) {
         entries.push_back(std::move(entry));
     }
     for (cp_Entry& entry : entries) entry.record->inductors = entry.inductors;
+    return 0;
+}
+
+int CheckCoupledInductorValues(CCTDoc* document) {
+    CompiledCircuit* compiled = FindCompiledCircuit(document);
+    if (!compiled) return 0;
+    for (PoolItem* item = compiled->devices[kListInductorCouplings].pool.first; item; item = item->next) {
+        if (item->type == kPoolItemDead) continue;
+        auto* record = static_cast<InductorCouplingRecord*>(item);
+        // A cored winding's value is its number of turns, checked on its own.
+        if (record->model) continue;
+        for (const InductorRecord* inductor : record->inductors) {
+            // The mutual inductance sqrt(L1 L2) k has no meaning for a
+            // negative L: refused rather than taken of its magnitude.
+            if (inductor->value.compiled.TokenCount() == 0 && inductor->working < 0.0)
+                return cp_Fail(record->part, kCpMsgNegative, cp_PartName(inductor));
+        }
+    }
     return 0;
 }

@@ -13,5 +13,9 @@ int SetupCoupledInductors(CCTDoc* document);
 // with *status 10802 when there is none.
 InductorRecord* FindCoupledInductor(CCTDoc* document, const char* name, int scope, int* status);
 
+// After the device expressions: a coupled inductor of a coreless K part whose
+// value is negative is refused (10807). 0 or 15055.
+int CheckCoupledInductorValues(CCTDoc* document);
+
 // The module's message texts (start-up; RegisterCompilerMessages calls it).
 void RegisterCouplingMessages();

@@ -182,6 +182,23 @@ void dp_AddEdges(CompiledCircuit* c, dp_Adjacency& graph, int pass) {
         if (r->componentType == 28 || r->componentType == 29) graph.Add(pass, r->outPlus, r->outMinus);
         if (r->componentType == 27 || r->componentType == 29) graph.Add(pass, r->controlPlus, r->controlMinus);
     });
+    // Behavioural sources: voltage outputs and current-sensing inputs conduct.
+    dp_Walk<FunctionSourceRecord>(c, kListFunctionSources, [&](FunctionSourceRecord* r) {
+        if (r->componentType == 37) graph.Add(pass, r->outPlus, r->outMinus);
+    });
+    const auto controlled = [&](int kind, int inPlus, int inMinus, int outPlus, int outMinus) {
+        if (kind >= 2) graph.Add(pass, outPlus, outMinus);
+        if (kind == 1 || kind == 3) graph.Add(pass, inPlus, inMinus);
+    };
+    for (int list : {kListLaplaceSources, kListLaplaceTableSources})
+        dp_Walk<LaplaceSourceRecord>(c, list, [&](LaplaceSourceRecord* r) {
+            controlled((r->componentType - 31) % 4, r->inPlus, r->inMinus, r->outPlus, r->outMinus);
+        });
+    dp_Walk<TableSourceRecord>(c, kListTableSources, [&](TableSourceRecord* r) {
+        controlled(r->componentType - 39, r->inPlus, r->inMinus, r->outPlus, r->outMinus);
+    });
+    dp_Walk<SampleHoldRecord>(c, kListSampleHolds,
+                              [&](SampleHoldRecord* r) { graph.Add(pass, r->outPlus, r->outMinus); });
 }
 
 bool dp_DynamicSchematic(CCTDoc* document) { return document->kind == kDocCircuit && RunState().dynamicAnalysis >= 0; }

@@ -18,6 +18,12 @@
 
 namespace {
 
+// Quantity bits of a compiled expression's first flag word.
+constexpr uint32_t kUnitComplexFrequencyFlag = 0x1000;  // S
+constexpr uint32_t kUnitFrequencyFlag = 0x2000;         // F
+constexpr int kMsgLaplaceNeedsS = 10869;
+constexpr int kMsgLaplaceMixed = 10870;
+
 // The compile works on the run context's circuit and its device lists, and
 // binds node operands into its solution vector.
 class de_CircuitScope {
@@ -46,6 +52,22 @@ private:
     DeviceListScope lists_;
     double* previousSolution_;
     int32_t previousCount_;
+};
+
+// A function source's value is a formula of the bias point, whatever the
+// analysis: in an AC run its node and current operands still read the real
+// solution (its FREQ formula is the one that reads the AC point).
+class de_RealOperands {
+public:
+    de_RealOperands() : saved_(gSolver.AnalysisKind) {
+        if (saved_ == 1) gSolver.AnalysisKind = 2;
+    }
+    ~de_RealOperands() { gSolver.AnalysisKind = saved_; }
+    de_RealOperands(const de_RealOperands&) = delete;
+    de_RealOperands& operator=(const de_RealOperands&) = delete;
+
+private:
+    int32_t saved_;
 };
 
 template <class Record, class F>
@@ -124,8 +146,26 @@ int CompileDeviceExpression(CCTDoc* document, DeviceExpression* expression, int 
 
 int ValidateFunctionSourceExpressions(CCTDoc* document) {
     CompiledCircuit* compiled = GetCompiledCircuit(document);
-    // No function source can be set up yet; one that exists anyway cannot be read.
-    return compiled && compiled->devices[kListFunctionSources].pool.count ? kResultNotBuilt : 0;
+    if (!compiled) return 0;
+    // Trial compiles of copies: the current meters the formulas need come to
+    // exist before the unknowns are numbered.
+    int status = 0;
+    const bool ac = gSolver.AnalysisKind == 1;
+    de_Walk<FunctionSourceRecord>(compiled, kListFunctionSources, [&](FunctionSourceRecord* r) {
+        if (status) return;
+        DeviceExpression trial;
+        trial.pendingText = r->value.pendingText;
+        {
+            de_RealOperands real;
+            CompileDeviceExpression(document, &trial, 0, r->part, &status, nullptr, 1);
+        }
+        if (ac && !status && r->acValue.HasText()) {
+            DeviceExpression acTrial;
+            acTrial.pendingText = r->acValue.pendingText;
+            CompileDeviceExpression(document, &acTrial, 1, r->part, &status, nullptr, 1);
+        }
+    });
+    return status;
 }
 
 int ProcessDeviceExpressions(CCTDoc* document, int status) {
@@ -139,8 +179,34 @@ int ProcessDeviceExpressions(CCTDoc* document, int status) {
         compiled->devices[list].hasStatefulExpressions = 0;
         if (list == kListSampleHolds) compiled->devices[list].hasStatefulExpressions2 = 0;
     }
-    // Kinds with expressions that are not built yet (function, Laplace and
-    // sample-and-hold sources, timers) take their turn in this order when they are.
+    // Function sources, then Laplace formulas (which must read S and nothing
+    // else of the circuit), before the passives.
+    const bool ac = gSolver.AnalysisKind == 1;
+    de_Walk<FunctionSourceRecord>(compiled, kListFunctionSources, [&](FunctionSourceRecord* r) {
+        int stateful = 0;
+        {
+            de_RealOperands real;
+            stateful = CompileDeviceExpression(document, &r->value, 0, r->part, &status, nullptr, 2);
+        }
+        if (ac) stateful |= CompileDeviceExpression(document, &r->acValue, 1, r->part, &status, nullptr, 2);
+        if (stateful) compiled->devices[kListFunctionSources].hasStatefulExpressions = 1;
+    });
+    de_Walk<LaplaceSourceRecord>(compiled, kListLaplaceSources, [&](LaplaceSourceRecord* r) {
+        const bool hadText = r->transfer.HasText();
+        if (CompileDeviceExpression(document, &r->transfer, 0, r->part, &status, nullptr, 0))
+            compiled->devices[kListLaplaceSources].hasStatefulExpressions = 1;
+        if (status || !hadText) return;
+        const uint32_t quantities = r->transfer.compiled.flags & 0x7FFFFu & ~kUnitFrequencyFlag;
+        int id = 0;
+        if (!(quantities & kUnitComplexFrequencyFlag))
+            id = kMsgLaplaceNeedsS;
+        else if (quantities & ~kUnitComplexFrequencyFlag)
+            id = kMsgLaplaceMixed;
+        if (id) {
+            RecordPartLocation(r->part);
+            status = ReportCompilerMessage(r->part, PartScope(r->part), nullptr, id);
+        }
+    });
     de_CompilePassives<ResistorRecord>(document, compiled, kListResistors, &status);
     de_CompilePassives<CapacitorRecord>(document, compiled, kListCapacitors, &status);
     de_CompilePassives<InductorRecord>(document, compiled, kListInductors, &status);
@@ -152,9 +218,19 @@ int ProcessDeviceExpressions(CCTDoc* document, int status) {
         if (r->functionKind == kFunctionPwl)
             CompileDeviceExpression(document, &r->trigger, 0, r->part, &status, nullptr, 0);
     });
+    de_Walk<SampleHoldRecord>(compiled, kListSampleHolds, [&](SampleHoldRecord* r) {
+        if (CompileDeviceExpression(document, &r->input, 0, r->part, &status, nullptr, 0))
+            compiled->devices[kListSampleHolds].hasStatefulExpressions = 1;
+        if (CompileDeviceExpression(document, &r->sample, 0, r->part, &status, nullptr, 0))
+            compiled->devices[kListSampleHolds].hasStatefulExpressions2 = 1;
+    });
     de_Walk<TransformerCouplingRecord>(compiled, kListTransformerCouplings, [&](TransformerCouplingRecord* r) {
         for (int i = 0; r->expressions && i < r->expressionCount; ++i)
             CompileDeviceExpression(document, &r->expressions[i], 0, r->part, &status, nullptr, 0);
+    });
+    de_Walk<TimerRecord>(compiled, kListTimers, [&](TimerRecord* r) {
+        if (CompileDeviceExpression(document, &r->input, 0, r->part, &status, nullptr, 0))
+            compiled->devices[kListTimers].hasStatefulExpressions = 1;
     });
     return status;
 }

@@ -465,6 +465,7 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
     result = ProcessDeviceExpressions(document, result);
     dr_ClearStatus();
     if (!result) result = CheckTransformerTurns(document);
+    if (!result) result = CheckCoupledInductorValues(document);
     if (!result) result = CheckPartNodeNames(document);
     if (!result) result = ReadInitialConditions(document, nullptr, 3, 1);
 

@@ -1,6 +1,7 @@
 #include "compiler/messages.h"
 
 #include "compiler/analysisstmts.h"
+#include "compiler/behavsetup.h"
 #include "compiler/depsources.h"
 #include "compiler/diodes.h"
 #include "compiler/arrays.h"
@@ -78,4 +79,5 @@ void RegisterCompilerMessages() {
     RegisterArrayMessages();
     RegisterWarningMessages();
     RegisterCouplingMessages();
+    RegisterBehaviouralSetupMessages();
 }

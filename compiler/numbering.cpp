@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "compiler/behavsetup.h"
 #include "compiler/compiled.h"
 #include "compiler/support.h"
 #include "core/result.h"
@@ -16,14 +17,15 @@ constexpr int32_t kPolyVoltageOutputH = 53;
 // order they are numbered. A new voltage-defined kind is a row here and a
 // case in nb_Branches.
 const int kNumberedLists[] = {
-    kListSineSources,
-    kListPulseSources,
-    kListUserSources,
-    kListSpiceSources,
-    kListDependentSources,
-    kListPolySources,
-    kListIdealLines,
+    kListSineSources,      kListPulseSources,        kListUserSources,  kListSpiceSources,
+    kListDependentSources, kListPolySources,         kListIdealLines,   kListFunctionSources,
+    kListLaplaceSources,   kListLaplaceTableSources, kListTableSources, kListSampleHolds,
 };
+
+// Branches of a controlled source by its control kind (current or voltage
+// controlled, current or voltage output): the sensing branch of a
+// current-controlled kind comes first.
+int nb_ControlledBranches(int controlKind) { return controlKind == 3 ? 2 : controlKind == 0 ? 0 : 1; }
 
 // The branch field of a record and how many unknowns it takes (0: none; the
 // field is then set to 0).
@@ -56,6 +58,23 @@ int nb_Branches(int list, DeviceRecord* record, int32_t** field) {
         line->branchB = 0;  // follows branchA once numbered
         return 2;
     }
+    case kListFunctionSources: {
+        auto* source = static_cast<FunctionSourceRecord*>(record);
+        *field = &source->branch;
+        return source->componentType == 37 ? 1 : 0;
+    }
+    case kListLaplaceSources:
+    case kListLaplaceTableSources: {
+        auto* source = static_cast<LaplaceSourceRecord*>(record);
+        *field = &source->branch;
+        return nb_ControlledBranches((source->componentType - 31) % 4);
+    }
+    case kListTableSources: {
+        auto* source = static_cast<TableSourceRecord*>(record);
+        *field = &source->branch;
+        return nb_ControlledBranches(source->componentType - 39);
+    }
+    case kListSampleHolds: *field = &static_cast<SampleHoldRecord*>(record)->branch; return 1;
     default: *field = nullptr; return 0;
     }
 }
@@ -122,12 +141,7 @@ int CountChargeStates(const CompiledCircuit* compiled) {
     return states;
 }
 
-int BuildFunctionSourceDerivatives(CompiledCircuit* compiled) {
-    if (!compiled) return 0;
-    // No function source can be set up yet; one that exists anyway has no
-    // record layout to read its expressions from.
-    return compiled->devices[kListFunctionSources].pool.count ? kResultNotBuilt : 0;
-}
+int BuildFunctionSourceDerivatives(CompiledCircuit* compiled) { return BuildFunctionSourceDependencies(compiled); }
 
 int AllocateSolutionVectors(CompiledCircuit* compiled, int group) {
     if (!compiled) return 0;

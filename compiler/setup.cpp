@@ -5,6 +5,7 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
+#include "compiler/behavsetup.h"
 #include "compiler/depsources.h"
 #include "compiler/diodes.h"
 #include "compiler/displayparts.h"
@@ -112,6 +113,17 @@ PartSetupKind SetupKindOfType(int componentType) {
     case 142: return PartSetupKind::Meter;
     case 143: return PartSetupKind::AnalogBar;
     case 144: return PartSetupKind::Relay;
+    case 35:
+    case 37: return PartSetupKind::FunctionSource;
+    case kTypeSampleAndHold: return PartSetupKind::SampleHold;
+    case kTypeTimer: return PartSetupKind::Timer;
+    default: break;
+    }
+    if (componentType >= 31 && componentType <= 34) return PartSetupKind::LaplaceSource;
+    if (componentType >= 131 && componentType <= 134) return PartSetupKind::ZLaplaceSource;
+    if (componentType >= 39 && componentType <= 42) return PartSetupKind::TableSource;
+    if (componentType >= 43 && componentType <= 46) return PartSetupKind::LaplaceTable;
+    switch (componentType) {
     default: break;
     }
     // Types with a set-up of their own that this build does not have yet:
@@ -206,6 +218,13 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::SpdtSwitch: return SetupSpdtSwitch();
     case PartSetupKind::DpstSwitch: return SetupDpstSwitch();
     case PartSetupKind::AnalogLed: return SetupAnalogLed(part);
+    case PartSetupKind::FunctionSource: return SetupFunctionSource(type);
+    case PartSetupKind::LaplaceSource: return SetupLaplaceSource(type, false);
+    case PartSetupKind::ZLaplaceSource: return SetupLaplaceSource(type - 100, true);
+    case PartSetupKind::TableSource: return SetupTableSource(type);
+    case PartSetupKind::LaplaceTable: return SetupLaplaceTable(type);
+    case PartSetupKind::SampleHold: return SetupSampleHold();
+    case PartSetupKind::Timer: return SetupTimer();
     }
     return 0;
 }

@@ -53,6 +53,13 @@ enum class PartSetupKind : int {
     SpdtSwitch,
     DpstSwitch,
     AnalogLed,
+    FunctionSource,  // NFI, NFV
+    LaplaceSource,   // LFIofV .. LFVofI
+    ZLaplaceSource,  // their Z-domain forms
+    TableSource,     // NTIofV .. NTVofI
+    LaplaceTable,    // LTIofV .. LTVofI
+    SampleHold,
+    Timer,
 };
 PartSetupKind SetupKindOfType(int componentType);
 

@@ -116,6 +116,19 @@ std::vector<tp_Branch> tp_VoltageBranches(CompiledCircuit* c) {
     tp_Walk<LinearDependentRecord>(c, kListDependentSources, [&](LinearDependentRecord* r) {
         if (r->componentType == 28 || r->componentType == 29) branches.push_back({r->outPlus, r->outMinus, r->part});
     });
+    tp_Walk<FunctionSourceRecord>(c, kListFunctionSources, [&](FunctionSourceRecord* r) {
+        if (r->componentType == 37) branches.push_back({r->outPlus, r->outMinus, r->part});
+    });
+    for (int list : {kListLaplaceSources, kListLaplaceTableSources})
+        tp_Walk<LaplaceSourceRecord>(c, list, [&](LaplaceSourceRecord* r) {
+            if ((r->componentType - 31) % 4 >= 2) branches.push_back({r->outPlus, r->outMinus, r->part});
+        });
+    tp_Walk<TableSourceRecord>(c, kListTableSources, [&](TableSourceRecord* r) {
+        if (r->componentType - 39 >= 2) branches.push_back({r->outPlus, r->outMinus, r->part});
+    });
+    tp_Walk<SampleHoldRecord>(c, kListSampleHolds, [&](SampleHoldRecord* r) {
+        branches.push_back({r->outPlus, r->outMinus, r->part});
+    });
     return branches;
 }
 

@@ -1,5 +1,7 @@
 #include "devices/loads.h"
 
+#include "devices/acloads.h"
+#include "devices/behavioural.h"
 #include "devices/depsources.h"
 #include "devices/bjt_load.h"
 #include "devices/fet_load.h"
@@ -7,6 +9,7 @@
 #include "devices/diode.h"
 #include "devices/timesources.h"
 #include "devices/opamp.h"
+#include "engine/acload.h"
 #include "engine/newton.h"
 #include "engine/transient.h"
 
@@ -23,4 +26,14 @@ void InstallDeviceLoads() {
     InstallTimeSources(&DeviceTimeSources());
     InstallDeviceKindLoads(kRowOpamps, &OpampStageLoads());
     InstallOpampValueComputation();
+    InstallBehaviouralLoads();
+    InstallAcKindLoads(kRowDiodes, &DiodeAcLoads());
+    InstallAcKindLoads(kRowBipolars, &BipolarAcLoads());
+    InstallAcKindLoads(kRowJfets, &JfetAcLoads());
+    InstallAcKindLoads(kRowGaasfets, &GaasfetAcLoads());
+    InstallAcKindLoads(kRowMosfets, &MosfetAcLoads());
+    InstallAcKindLoads(kRowLinearDependentSources, &LinearDependentAcLoads());
+    InstallAcKindLoads(kRowPolySources, &PolySourceAcLoads());
+    InstallAcKindLoads(kRowOpamps, &OpampAcLoads());
+    InstallAcKindLoads(kRowIdealLines, &IdealLineAcLoads());
 }

@@ -13,8 +13,8 @@
 #include "engine/state.h"
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
-#include "models/modeltypes.h"
 #include "models/modelstmt.h"
+#include "models/modeltypes.h"
 
 namespace {
 
@@ -192,14 +192,15 @@ void ElLoadSmoothSwitch(SimulatorState& state, const DeviceRecord* record, const
             const double x = control - sw.controlMidpoint;
             const double d = on - off;
             const double m = x * sw.logResistanceRatio;
-            const double exponent = std::clamp(3.0 * m / (2.0 * d) + sw.logMidResistance - 2.0 * x * x * m / (d * d * d),
-                                               -350.0, 350.0);
+            const double exponent =
+                std::clamp(3.0 * m / (2.0 * d) + sw.logMidResistance - 2.0 * x * x * m / (d * d * d), -350.0, 350.0);
             r = std::exp(exponent);
         }
     }
     if (!(r >= state.Options.rmin)) r = state.Options.rmin;
     const double previous = sw.resistance;
-    if (std::fabs(previous - r) > state.Options.vntol + state.Options.reltol * MaxDouble(std::fabs(r), std::fabs(previous))) {
+    if (std::fabs(previous - r) >
+        state.Options.vntol + state.Options.reltol * MaxDouble(std::fabs(r), std::fabs(previous))) {
         state.NonConvergedCount += 2;
         RecordFailure(state.Failures, record, kFailureSwitch, r, state.Time);
         sw.previousState = sw.state;
@@ -401,6 +402,15 @@ int32_t InductorStateBlock(const SimulatorState& state, int32_t inductorPosition
 
 namespace {
 
+WindingCores* gWindingCores = nullptr;
+
+// The windings of the cored couplings, with their coupling and its coefficient.
+struct ElWinding {
+    const InductorCouplingRecord* coupling = nullptr;
+    double coefficient = 0.0;
+    double inductance = 0.0;
+};
+
 double ElInductance(const InductorRecord* l) {
     const double model = ElModelHasValues(l->model) ? l->model->Values[0] : 1.0;
     return l->temperatureFactor * l->working * model;
@@ -451,6 +461,8 @@ int32_t ElBranch(const InductorRecord* l) { return l != nullptr ? l->branch : 0;
 
 }  // namespace
 
+void InstallWindingCores(WindingCores* cores) { gWindingCores = cores; }
+
 int ReserveInductors(SimulatorState& state) {
     if (int rc = ElReserveReady(state)) return rc;
     EntryList& entries = *state.Entries();
@@ -462,6 +474,9 @@ int ReserveInductors(SimulatorState& state) {
     // A K coupling whose inductors were never resolved would couple nothing
     // and give a plausible but wrong answer: refuse it.
     if (int rc = ElWalk<InductorCouplingRecord>(state, kListInductorCouplings, [](InductorCouplingRecord* k, int32_t) {
+            // A core turns the inductors into windings whose values are turns:
+            // without the core model they would load as plain inductors.
+            if (k->model != nullptr) return k->inductors.empty() || gWindingCores == nullptr ? kResultNotBuilt : 0;
             return k->inductors.size() < 2 ? kResultNotBuilt : 0;
         }))
         return rc;
@@ -485,6 +500,27 @@ int LoadInductors(SimulatorState& state) {
     const bool coupled = state.Circuit->devices[kListTransformerCouplings].pool.first != nullptr ||
                          state.Circuit->devices[kListInductorCouplings].pool.first != nullptr;
 
+    // Windings on cores: their cores are solved from the present currents
+    // first; each winding's flux is then the core's, not L i.
+    std::unordered_map<const InductorRecord*, ElWinding> windings;
+    if (int rc = ElWalk<InductorCouplingRecord>(state, kListInductorCouplings, [&](InductorCouplingRecord* k, int32_t) {
+            if (k->model == nullptr) return 0;
+            ElWinding winding;
+            winding.coupling = k;
+            if (int r = ElCoefficient(&k->coupling, 0.0, winding.coefficient)) return r;
+            for (const InductorRecord* l : k->inductors) windings.emplace(l, winding);
+            return 0;
+        }))
+        return rc;
+    if (!windings.empty()) {
+        if (gWindingCores == nullptr) return kResultNotBuilt;
+        if (int rc = gWindingCores->SolveCores(state)) return rc;
+    }
+    const auto inductance = [&](const InductorRecord* l) {
+        auto w = windings.find(l);
+        return w == windings.end() ? ElInductance(l) : w->second.inductance;
+    };
+
     // The fluxes first: each inductor's own, then what the couplings add, so
     // that the derivative is taken of the whole flux.
     if (int rc = ElWalk<InductorRecord>(state, kListInductors, [&](InductorRecord* l, int32_t position) {
@@ -492,7 +528,13 @@ int LoadInductors(SimulatorState& state) {
             if (!haveStates || block >= states.StateCount) return kElBadArgument;
             if (coupled) blocks[l] = block;
             double* flux = states.Values(block);
-            if (mode == kModeInitPredictor) {
+            auto w = windings.find(l);
+            if (w != windings.end()) {
+                double windingFlux = 0.0;
+                gWindingCores->Winding(*w->second.coupling, *l, w->second.coefficient, w->second.inductance,
+                                       windingFlux);
+                flux[0] = mode == kModeInitPredictor ? flux[1] : windingFlux;
+            } else if (mode == kModeInitPredictor) {
                 flux[0] = flux[1];
             } else {
                 const double current = state.InitialConditionLoad && l->icGiven ? l->ic : ElSolution(state, l->branch);
@@ -507,11 +549,13 @@ int LoadInductors(SimulatorState& state) {
         if (int rc = ElForEachCoupledPair(state, true, [&](InductorRecord* a, InductorRecord* b, double k) {
                 double mutual = 0.0;
                 if (a != nullptr && b != nullptr) {
-                    mutual = k * std::sqrt(std::fabs(ElInductance(a) * ElInductance(b)));
+                    mutual = k * std::sqrt(std::fabs(inductance(a) * inductance(b)));
                     auto ia = blocks.find(a);
                     auto ib = blocks.find(b);
                     if (ia == blocks.end() || ib == blocks.end()) return kElBadArgument;
-                    if (mode != kModeInitPredictor) {
+                    // A winding's flux already holds every winding's share.
+                    const bool wound = windings.count(a) != 0 || windings.count(b) != 0;
+                    if (mode != kModeInitPredictor && !wound) {
                         states.Values(ia->second)[0] += mutual * ElSolution(state, b->branch);
                         states.Values(ib->second)[0] += mutual * ElSolution(state, a->branch);
                     }
@@ -534,7 +578,10 @@ int LoadInductors(SimulatorState& state) {
             if (state.ChargeTermsActive) {
                 // The flux includes the couplings' share, whose currents are
                 // stamped as -Ag0 M below: ceq = dflux/dt - Ag0 flux covers both.
-                IntegrateState(formula, states, ElInductance(l), geq, ceq, block);
+                IntegrateState(formula, states, inductance(l), geq, ceq, block);
+                // A winding's flux is not L i: the companion is taken about
+                // the present current, dflux/dt - geq i.
+                if (windings.count(l) != 0) ceq += formula.Ag0 * flux[0] - geq * ElSolution(state, l->branch);
                 if (std::fabs(ceq) > 1e50) ceq = ceq < 0.0 ? -1e50 : 1e50;
             }
             if (mode == kModeInitTransient) derivative[1] = derivative[0];
@@ -555,7 +602,22 @@ int LoadInductors(SimulatorState& state) {
         }))
         return rc;
 
-    if (!stamping || !coupled) return 0;
+    if (!coupled) return 0;
+    // Windings: the mutual stamps below act on the change of the other
+    // current, so its present value moves to the right-hand side.
+    if (!windings.empty() && state.ChargeTermsActive) {
+        size_t pair = 0;
+        if (int rc = ElForEachCoupledPair(state, false, [&](InductorRecord* a, InductorRecord* b, double) {
+                const double g = pair < mutuals.size() ? formula.Ag0 * mutuals[pair] : 0.0;
+                ++pair;
+                if (a == nullptr || b == nullptr || (windings.count(a) == 0 && windings.count(b) == 0)) return 0;
+                ElAddRhs(state, a->branch, -g * ElSolution(state, b->branch));
+                ElAddRhs(state, b->branch, -g * ElSolution(state, a->branch));
+                return 0;
+            }))
+            return rc;
+    }
+    if (!stamping) return 0;
     // -Ag0 M on (k1, k2) and (k2, k1) of every pair, in reservation order.
     size_t index = 0;
     return ElForEachCoupledPair(state, false, [&](InductorRecord*, InductorRecord*, double) {

@@ -53,6 +53,25 @@ int LoadInductors(SimulatorState& state);
 void LoadIndependentSources(SimulatorState& state);
 void LoadInitialConditions(SimulatorState& state);
 
+// Windings on magnetic cores: the inductors of a K coupling with a CORE
+// model. Their inductance and flux come from the core's magnetisation, which
+// the owner of the core model solves; installed once at start-up. Without an
+// owner a cored coupling gives 15090 (not available).
+struct InductorCouplingRecord;
+struct InductorRecord;
+class WindingCores {
+public:
+    virtual ~WindingCores() = default;
+    // Before the fluxes of a load: every core from its windings' present
+    // currents. 0 or an error.
+    virtual int SolveCores(SimulatorState& state) = 0;
+    // A winding's present inductance and flux (its value is its turns;
+    // `coefficient` the coupling's).
+    virtual void Winding(const InductorCouplingRecord& coupling, const InductorRecord& winding, double coefficient,
+                         double& inductance, double& flux) = 0;
+};
+void InstallWindingCores(WindingCores* cores);
+
 // Switches: S (control nodes), W (controlling source current) and SW (time,
 // node pair or inductor current). Each reserves and stamps its switched pair
 // as a conductance; the load returns 0, or 101 for a record its set-up left

@@ -1,6 +1,7 @@
 #include "engine/messages.h"
 
 #include "core/messages.h"
+#include "engine/acrun.h"
 #include "engine/transient.h"
 
 static const MessageRow kEngineMessageRows[] = {
@@ -13,4 +14,5 @@ static const MessageRow kEngineMessageRows[] = {
 void RegisterEngineMessages() {
     RegisterMessages(kEngineMessageRows, static_cast<int>(sizeof kEngineMessageRows / sizeof kEngineMessageRows[0]));
     RegisterTransientMessages();
+    RegisterAcMessages();
 }

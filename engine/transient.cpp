@@ -35,6 +35,7 @@ const MessageRow kTransientMessageRows[] = {
 };
 
 TimeSourceServices* gTimeSources = nullptr;
+TransientDeviceEvents* gDeviceEvents = nullptr;
 
 int tr_Count(const SimulatorState& state, int list) {
     return state.Circuit ? state.Circuit->devices.lists[list].pool.count : 0;
@@ -95,6 +96,7 @@ bool tr_KeepsTimePoints(const SimulatorState& state) { return tr_Count(state, kL
 }  // namespace
 
 void InstallTimeSources(TimeSourceServices* services) { gTimeSources = services; }
+void InstallTransientDeviceEvents(TransientDeviceEvents* events) { gDeviceEvents = events; }
 
 void RegisterTransientMessages() {
     RegisterMessages(kTransientMessageRows,
@@ -311,6 +313,7 @@ int SetupTransientBreakpoints(SimulatorState& state, TransientRun& run, Transien
             }
         });
     }
+    if (!result && gDeviceEvents) result = gDeviceEvents->AddBreakpoints(state, run);
     list.EndFill();
     return result;
 }
@@ -474,6 +477,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
                 if (int result = NoteTimePoint(run, state.Time)) return result;
             }
             const bool last = !(!list.Empty() && state.CurrentTick < kEndTick - 1);
+            if (gDeviceEvents && analogPoint) gDeviceEvents->PointAccepted(state, run);
             if (!(run.AcceptedPoints <= 0 && state.UseInitialConditions) && (analogPoint || last)) {
                 if (int result = host.AcceptTimePoint(state, run)) return result;
             }
@@ -588,6 +592,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
             ++run.RejectedPoints;
             list.Reached = false;
             RestoreLastAcceptedPoint(state);
+            if (gDeviceEvents) gDeviceEvents->PointRejected(state);
             ClipStepToBreakpoint(state, list, run.MinTimeStep);
             base = f.TimeStep;
             if (f.TimeStep >= run.MinTimeStep) {
@@ -737,6 +742,9 @@ int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits
     if (run.HasConvolutionSources) state.MaxTimeStep = std::min(state.MaxTimeStep, state.ConvolutionStep);
     run.PointSpacing = run.TimeRange / (run.PointCount - 1);
 
+    if (gDeviceEvents) {
+        if (int result = gDeviceEvents->RunStarting(state, run)) return tr_Finish(state, host, result);
+    }
     if (int result = InitializeDeviceStates(state, run)) return tr_Finish(state, host, result);
     run.RetryPhase = 0;
     run.RelaxLevel = 0;

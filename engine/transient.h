@@ -109,6 +109,24 @@ public:
 };
 void InstallTimeSources(TimeSourceServices* services);
 
+// What the device kinds with run state of their own (sampled, convolved or
+// hysteretic devices) need of a transient run besides their loads, installed
+// once at start-up by their owner. Without one a run goes on without them.
+class TransientDeviceEvents {
+public:
+    virtual ~TransientDeviceEvents() = default;
+    // Before the run's device states are initialised (state.Tmax and
+    // state.ConvolutionStep set): clears what an earlier run left. 0 or an error.
+    virtual int RunStarting(SimulatorState& state, const TransientRun& run) = 0;
+    // While the run fills its breakpoint list: 0 or the Add error.
+    virtual int AddBreakpoints(SimulatorState& state, TransientRun& run) = 0;
+    // A point (the start point included) was accepted, with Solution holding it.
+    virtual void PointAccepted(SimulatorState& state, const TransientRun& run) = 0;
+    // A step was rejected: back to the last accepted point.
+    virtual void PointRejected(SimulatorState& state) = 0;
+};
+void InstallTransientDeviceEvents(TransientDeviceEvents* events);
+
 // Runs the transient analysis: 0, 15055 when the failure was already shown,
 // 15056 when the user stopped, or another message id.
 int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits& limits, TransientHost& host);

@@ -1,0 +1,155 @@
+// K couplings from deck to stamp: the mutual element sqrt(L1 L2) k a0 in both
+// off-diagonal places, a negative coupled inductance refused by the compile,
+// and windings on a core: the core's inductance and its hysteresis loss.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/report_port.h"
+#include "core/result.h"
+#include "engine/setup.h"
+#include "engine/transient.h"
+#include "tests/devices/deck_fixture.h"
+
+namespace {
+
+class CouplingStampTest : public DeckOperatingPointFixture {
+protected:
+    // Compiles the deck and loads it once into the transient matrix with a0 = 1e9.
+    void LoadTransient(const std::string& deck) {
+        document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(), deck.c_str());
+        ASSERT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
+        compiled_ = FindCompiledCircuit(document_.get());
+        TemperatureSetup setup = MakeTemperatureSetup(document_.get());
+        ASSERT_EQ(SetupModelsAtTemperature(setup, 27.0), 0);
+        ASSERT_EQ(SetupInstancesAtTemperature(setup, 27.0), 0);
+        ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+        state_.AnalysisPhase = kPhaseTransient;
+        state_.LoadAnalysis = kLoadTransient;
+        state_.ChargeTermsActive = 1;
+        state_.IterationMode = kModeFloat;
+        state_.Formula.IntegrationMethod = kIntegrationGear;
+        state_.Formula.IntegrationOrder = 1;
+        state_.Formula.TimeStep = 1e-9;
+        state_.Formula.PreviousSteps[0] = 1e-9;
+        ASSERT_TRUE(ComputeIntegrationCoefficients(state_.Formula));
+        ASSERT_EQ(BuildAnalysisMatrix(state_, nullptr, true, state_.TransientPair), 0) << LastMessageText();
+        state_.MatrixBuilt = 1;
+        ASSERT_EQ(LoadAllDevices(state_, nullptr), 0);
+    }
+};
+
+TEST_F(CouplingStampTest, MutualElementIsTheGeometricMeanTimesKTimesA0) {
+    struct Case {
+        const char* l1;
+        const char* l2;
+        const char* k;
+        double mutual;
+    } cases[] = {
+        {"1M", "4M", "0.5", 1e-3},  // sqrt(1e-3 * 4e-3) * 0.5
+        {"1U", "1U", "1", 1e-6},
+        {"2M", "8M", "-0.25", -1e-3},
+    };
+    for (const Case& c : cases) {
+        Restart();
+        LoadTransient(std::string("K\nV1 A 0 1\nR0 A C 10\nL1 C 0 ") + c.l1 + "\nL2 B 0 " + c.l2 +
+                      "\nR1 B 0 1K\nK1 L1 L2 " + c.k + "\n.END\n");
+        const std::vector<InductorRecord*> inductors = Records<InductorRecord>(kListInductors);
+        ASSERT_EQ(inductors.size(), 2u);
+        const int32_t b1 = inductors[0]->branch, b2 = inductors[1]->branch;
+        SparseMatrix* m = state_.Matrix();
+        EXPECT_NEAR(m->GetElement(b1, b2)->Real, -1e9 * c.mutual, 1e-9 * std::fabs(1e9 * c.mutual)) << c.k;
+        EXPECT_NEAR(m->GetElement(b2, b1)->Real, -1e9 * c.mutual, 1e-9 * std::fabs(1e9 * c.mutual)) << c.k;
+    }
+}
+
+TEST_F(CouplingStampTest, NegativeInductanceInAPairIsRefused) {
+    document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(),
+                                      "K\nV1 A 0 1\nR0 A C 10\nL1 C 0 1M\nL2 B 0 -4M\nR1 B 0 1K\nK1 L1 L2 0.5\n.END\n");
+    EXPECT_NE(RunCircuitCompiler(document_.get(), 1), 0);
+    EXPECT_EQ(LastMessageId(), 10807) << LastMessageText();
+}
+
+// A winding on an unmagnetised core: its value is its turns and its
+// inductance mu0 N^2 A / l, not the value in henries.
+TEST_F(CouplingStampTest, CoredWindingTakesTheCoresInductance) {
+    LoadTransient("K\nV1 A 0 1\nR0 A C 10\nL1 C 0 100\nK1 L1 1 KMOD\n.MODEL KMOD CORE (AREA=1 PATH=5)\n.END\n");
+    const std::vector<InductorRecord*> inductors = Records<InductorRecord>(kListInductors);
+    ASSERT_EQ(inductors.size(), 1u);
+    const double inductance = 1.2566370614359173e-6 * 100.0 * 100.0 * 1e-4 / 0.05;
+    const int32_t b = inductors[0]->branch;
+    EXPECT_NEAR(state_.Matrix()->GetElement(b, b)->Real, -1e9 * inductance, 1e-6 * 1e9 * inductance);
+}
+
+class CoreTransient : public DeckOperatingPointFixture {
+protected:
+    struct Host : public TransientHost {
+        void PollRunKeys(SimulatorState&, int) override {}
+        void ShowStatus(const char*) override {}
+        bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
+        int SettleDigital(SimulatorState&) override { return 0; }
+        int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
+            changed = false;
+            return 0;
+        }
+        int AcceptTimePoint(SimulatorState& state, TransientRun&) override {
+            times.push_back(state.Time);
+            in.push_back(state.Solution[static_cast<size_t>(nodeIn)]);
+            winding.push_back(state.Solution[static_cast<size_t>(nodeWinding)]);
+            return 0;
+        }
+        void ReportRunError(int, double) override {}
+        bool Confirm(int, double) override { return true; }
+        int32_t nodeIn = 0, nodeWinding = 0;
+        std::vector<double> times, in, winding;
+    };
+};
+
+// A winding driven by a sine through a resistor: over a whole period the core
+// takes energy (its hysteresis loss); without pinning (K = 0) it is a lossless
+// inductor and gives back what it took.
+TEST_F(CoreTransient, SineDrivenWindingLosesEnergyToHysteresis) {
+    double energies[2] = {0.0, 0.0};
+    const char* pinning[2] = {"25", "0"};
+    for (int run = 0; run < 2; ++run) {
+        Restart();
+        SetAnalysisKind(0);
+        const std::string deck = std::string("C\nV1 IN 0 SIN(0 1 50)\nR1 IN A 10\nL1 A 0 100\nK1 L1 1 KMOD\n") +
+                                 ".MODEL KMOD CORE (AREA=1 PATH=10 MS=4E5 A=25 C=0.001 K=" + pinning[run] + ")\n.END\n";
+        document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(), deck.c_str());
+        ASSERT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
+        compiled_ = FindCompiledCircuit(document_.get());
+        TemperatureSetup setup = MakeTemperatureSetup(document_.get());
+        ASSERT_EQ(SetupModelsAtTemperature(setup, 27.0), 0);
+        ASSERT_EQ(SetupInstancesAtTemperature(setup, 27.0), 0);
+        ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+        Host host;
+        host.nodeIn = FindNodeNumber(document_.get(), "IN", -1, -1);
+        host.nodeWinding = FindNodeNumber(document_.get(), "A", -1, -1);
+        TransientLimits limits;
+        limits.tmax = 40e-3;
+        limits.maxTimeStep = 50e-6;
+        TransientRun transient;
+        ASSERT_EQ(RunTransient(state_, transient, limits, host), 0) << LastMessageText();
+        ASSERT_GT(host.times.size(), 200u);
+        EXPECT_NEAR(host.times.back(), 40e-3, 1e-12);
+        // Energy into the winding over the second period.
+        double peak = 0.0;
+        for (size_t i = 1; i < host.times.size(); ++i) {
+            if (host.times[i] <= 20e-3) continue;
+            const double dt = host.times[i] - host.times[i - 1];
+            const double i0 = (host.in[i - 1] - host.winding[i - 1]) / 10.0;
+            const double i1 = (host.in[i] - host.winding[i]) / 10.0;
+            energies[run] += 0.5 * dt * (host.winding[i - 1] * i0 + host.winding[i] * i1);
+            peak = std::max(peak, std::fabs(i1));
+        }
+        EXPECT_GT(peak, 1e-3) << pinning[run];
+    }
+    EXPECT_GT(energies[0], 1e-5);  // about 0.17 mJ per cycle
+    EXPECT_LT(std::fabs(energies[1]), 0.05 * energies[0]);
+}
+
+}  // namespace
