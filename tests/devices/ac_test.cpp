@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "core/result.h"
 #include "devices/acloads.h"
 #include "engine/acrun.h"
+#include "shell/preferences.h"
 #include "tests/devices/deck_fixture.h"
 
 namespace {
@@ -173,6 +175,87 @@ TEST_F(AcRunTest, CommonSourceGainFollowsItsOperatingPoint) {
     EXPECT_NEAR(gain.real(), -6.26532, 1e-3 * 6.26532);
     // The gate-drain overlap feeds forward at 10 MHz (independent simulator: 0.09777 imaginary).
     EXPECT_NEAR(At(1, "d").imag(), 0.09777152, 1e-3 * 0.09777);
+}
+
+// With the result pass on, every kind's complex power terms balance: the
+// generated power equals the dissipated plus the stored (the sum of V x I
+// over the branches of a network is zero), which holds only when every
+// branch's current and sign are right.
+TEST_F(AcRunTest, DevicePowerTermsBalanceAtEveryFrequency) {
+    const char* const decks[] = {
+        "rlc\nV1 in 0 DC 1 AC 1 30\nR1 in a 1k\nL1 a b 1m\nC1 b 0 1u\nI1 0 b DC 0 AC 0.5\nL2 b 0 2m\n"
+        "K1 L1 L2 0.5\n.end\n",
+        "bjt\nVCC vcc 0 DC 12\nV1 in 0 DC 0.75 AC 1\nRS in b 100\nRC vcc c 4.7k\nQ1 c b e 0 QN\nRE e 0 10\n"
+        ".model QN NPN(IS=1e-14 BF=120 VAF=60 RB=50 RBM=10 IRB=1m RC=5 RE=1 CJE=2p CJC=1p CJS=1p TF=0.3n XTF=2 VTF=3 "
+        "ITF=10m VAR=20 "
+        "PTF=20 XCJC=0.5)\n.end\n",
+        "diode and jfet\nV1 in 0 DC 2 AC 1\nR1 in a 1k\nD1 a 0 DM\nVDD dd 0 DC 10\nRD dd d 2k\n"
+        "J1 d a 0 JM\n.model DM D(IS=1e-14 RS=5 CJO=2p TT=1n)\n"
+        ".model JM NJF(VTO=-2 BETA=1m LAMBDA=0.01 RD=10 RS=10 CGS=2p CGD=1p)\n.end\n",
+        "mos\nVDD vdd 0 DC 10\nV1 g 0 DC 2 AC 1\nRD vdd d 10k\nM1 d g s 0 NM L=2u W=20u\nRS s 0 100\n"
+        ".model NM NMOS(LEVEL=1 VTO=0.8 KP=50u LAMBDA=0.02 RD=20 RS=20 CGSO=1n CGDO=1n CBD=10f CBS=10f)\n.end\n",
+        "controlled\nV1 in 0 DC 1 AC 1\nR1 in 0 1k\nE1 e 0 in 0 2\nRE e 0 1k\nG1 0 g in 0 1m\nRG g 0 1k\n"
+        "F1 0 f V1 3\nRF f 0 1k\nH1 h 0 V1 100\nRH h 0 1k\nE2 p 0 POLY(2) in 0 e 0 0 1 0.5 0.1\nRP p 0 1k\n.end\n",
+    };
+    for (const char* deck : decks) {
+        Restart();
+        SetAnalysisKind(1);
+        host_ = RecordingAcHost();
+        run_.ResetRun();
+        host_.results = true;
+        AcLimits limits;
+        limits.stepKind = kAcStepList;
+        limits.list = {1e3, 3e6};
+        ASSERT_EQ(Run(deck, limits), 0) << deck;
+        const PowerTotals& p = state_.Power;
+        const double scale = std::hypot(p.PowerGenerated, p.PowerGeneratedAlt);
+        EXPECT_GT(scale, 0.0) << deck;
+        EXPECT_NEAR(p.PowerGenerated, p.PowerDissipated + p.PowerStored, 1e-9 * scale) << deck;
+        EXPECT_NEAR(p.PowerGeneratedAlt, p.PowerDissipatedAlt + p.PowerStoredAlt, 1e-9 * scale) << deck;
+    }
+}
+
+// A second run at the same temperature keeps the bias point and only
+// sweeps; a changed temperature solves it again.
+TEST_F(AcRunTest, RepeatedRunKeepsItsBiasPoint) {
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {1e3};
+    const char* deck = "d\nV1 in 0 DC 5 AC 1\nR1 in a 1k\nD1 a 0 DM\n.model DM D(IS=1e-14 CJO=1p)\n.end\n";
+    ASSERT_EQ(Run(deck, limits), 0);
+    EXPECT_TRUE(run_.OperatingPointSolved);
+    const Complex first = At(0, "a");
+    ASSERT_EQ(RunAc(state_, run_, limits, host_), 0);
+    EXPECT_FALSE(run_.OperatingPointSolved);
+    EXPECT_NEAR(std::abs(At(1, "a") - first), 0.0, 1e-12);
+    limits.temperatures = {60.0};
+    ASSERT_EQ(RunAc(state_, run_, limits, host_), 0);
+    EXPECT_TRUE(run_.OperatingPointSolved);
+    // A hotter diode conducts more at the same current: its small-signal
+    // resistance (kT/q / I) grows, and with it the share of the AC input.
+    EXPECT_GT(std::abs(At(2, "a")), std::abs(first));
+}
+
+// A Monte Carlo case whose bias point fails is counted and left out; the
+// sequence goes on and ends rather than drawing the case for ever.
+TEST_F(AcRunTest, MonteCarloCasesWithoutBiasPointAreCountedAndSkipped) {
+    const int32_t assist = Prefs().convergenceAssist, gmin = Prefs().gminStepping;
+    Prefs().convergenceAssist = 0;
+    Prefs().gminStepping = 0;
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {1e3};
+    limits.monteCarlo = true;
+    limits.runsPerTemperature = 3;
+    const int result =
+        Run("d\nV1 in 0 DC 50 AC 1\nR1 in a 1\nD1 a 0 DM\n.model DM D(IS=1e-14)\n.OPTIONS ITL1=2\n.end\n", limits);
+    Prefs().convergenceAssist = assist;
+    Prefs().gminStepping = gmin;
+    EXPECT_EQ(result, kResultShown);
+    EXPECT_EQ(host_.runs, 3);
+    EXPECT_EQ(run_.DroppedCases, 3);
+    EXPECT_TRUE(host_.points.empty());
+    EXPECT_EQ(host_.errors, (std::vector<int>{kMsgAcDroppedCases, kMsgAcBiasNotConverged}));
 }
 
 }  // namespace
