@@ -258,4 +258,22 @@ TEST_F(AcRunTest, MonteCarloCasesWithoutBiasPointAreCountedAndSkipped) {
     EXPECT_EQ(host_.errors, (std::vector<int>{kMsgAcDroppedCases, kMsgAcBiasNotConverged}));
 }
 
+// A complex matrix that stays singular after the strict re-ordering ends the
+// run with the factorization's error, and the PIVREL the retry raised is the
+// circuit's own again afterwards.
+TEST_F(AcRunTest, SingularComplexMatrixRestoresThePivotThreshold) {
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {1e3 / (2.0 * M_PI)};
+    const int result = Run("s\nV1 in 0 DC 1 AC 1\nL1 in b 1m\nC1 b 0 1m\n.OPTIONS PIVREL=1e-2\n.end\n", limits);
+    // At 1000 rad/s the series L and C cancel: the source drives a short.
+    EXPECT_EQ(result, 15051);
+    EXPECT_TRUE(run_.PivotRetrySpent);
+    EXPECT_EQ(state_.Options.pivrel, 1e-2);
+    EXPECT_TRUE(host_.points.empty());
+    // The aborted run forgets its bias point and both matrices.
+    EXPECT_FALSE(run_.OperatingPointValid);
+    EXPECT_EQ(state_.TransientPair.matrix, nullptr);
+}
+
 }  // namespace
