@@ -210,6 +210,7 @@ int ar_SolvePoint(SimulatorState& state, AcRun& run, const AcLimits& limits, AcH
             loadOrSolve = true;
             return result;
         }
+        ++run.Solves;
         run.Solution[0] = run.Solution[1] = 0.0;
         // A response that decays below the smallest double (a long ladder at
         // a high frequency) underflows harmlessly; the status it leaves must
@@ -489,7 +490,7 @@ int SolveAcOperatingPoint(SimulatorState& state, AcRun& run, const AcLimits& lim
 
 int RunAc(SimulatorState& state, AcRun& run, const AcLimits& limits, AcHost& host) {
     const ar_SavedOptions saved{state.Options.itl1, state.Options.gmin, state.Options.pivrel};
-    run.CompletedRuns = run.DroppedCases = run.AcceptedPoints = run.TotalIterations = 0;
+    run.CompletedRuns = run.DroppedCases = run.AcceptedPoints = run.TotalIterations = run.Solves = 0;
     run.PivotRetrySpent = false;
     run.StopRequested = false;
     state.Time = 0.0;

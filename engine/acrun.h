@@ -101,6 +101,7 @@ struct AcRun {
     int32_t DroppedCases = 0;  // Monte Carlo cases left out for a bias point that failed
     int32_t AcceptedPoints = 0;
     int32_t TotalIterations = 0;
+    int32_t Solves = 0;  // complex solves of the run (an AC value expression makes a point solve again)
     bool PivotRetrySpent = false;
     bool StopRequested = false;
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "compiler/devexpr.h"
 #include "core/result.h"
 #include "devices/acloads.h"
 #include "engine/acrun.h"
@@ -58,15 +59,20 @@ protected:
         DeckOperatingPointFixture::SetUp();
         SetAnalysisKind(1);
     }
-    // Compiles the deck and runs the AC analysis with `limits`.
-    int Run(const std::string& deck, const AcLimits& limits) {
+    // Compiles the deck and attaches the state: false when it did not compile.
+    bool Compile(const std::string& deck) {
         document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(), deck.c_str());
         EXPECT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
         compiled_ = FindCompiledCircuit(document_.get());
-        if (!compiled_) return -1;
+        if (!compiled_) return false;
         setup_ = MakeTemperatureSetup(document_.get());
         host_.setup = &setup_;
         EXPECT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+        return true;
+    }
+    // Compiles the deck and runs the AC analysis with `limits`.
+    int Run(const std::string& deck, const AcLimits& limits) {
+        if (!Compile(deck)) return -1;
         return RunAc(state_, run_, limits, host_);
     }
     static AcLimits Sweep(int kind, double high, double low, int points) {
@@ -116,6 +122,26 @@ TEST_F(AcRunTest, RcLowPassCornerAndRollOff) {
         EXPECT_NEAR(Db(At(k, "out")), -10.0 * std::log10(1.0 + ratio * ratio), 1e-9);
     }
     EXPECT_NEAR(Db(At(1, "out")) - Db(At(2, "out")), 20.0, 0.05);
+}
+
+// A capacitor with an AC value expression takes its value at every point and
+// makes the point solve again until two solutions agree: a value that does
+// not depend on the solution settles after the second solve.
+TEST_F(AcRunTest, AcValueExpressionReplacesTheValueAndIterates) {
+    const double corner = 1.0 / (2.0 * M_PI * 1e3 * 2e-6);
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {corner, 3.0 * corner};
+    ASSERT_TRUE(Compile("rc\nV1 in 0 DC 0 AC 1\nR1 in out 1k\nC1 out 0 1u\n.end\n"));
+    CapacitorRecord* c = Records<CapacitorRecord>(kListCapacitors).at(0);
+    c->frequency.pendingText = "2u";
+    int status = 0;
+    CompileDeviceExpression(document_.get(), &c->frequency, 0, nullptr, &status, nullptr, 2);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(RunAc(state_, run_, limits, host_), 0);
+    ASSERT_EQ(host_.points.size(), 2u);
+    EXPECT_NEAR(Db(At(0, "out")), -3.0103, 1e-3);
+    EXPECT_EQ(run_.Solves, 4);
 }
 
 // A parallel RLC driven by a current: the voltage peaks at R where the
