@@ -41,12 +41,20 @@ public:
         points.push_back(state.AcSolution);
         return 0;
     }
-    bool StepControlPoint(const AcRun&, double&, double&, double&, bool&) override { return false; }
+    // A flat step-control curve when asked for: every point at the same height.
+    bool StepControlPoint(const AcRun& run, double& x, double& y, double& height, bool& outside) override {
+        x = run.Frequency * 1e-3;
+        y = 50.0;
+        height = 100.0;
+        outside = false;
+        return flatCurve;
+    }
     bool WantsDeviceResults(const SimulatorState&) override { return results; }
     void ReportRunError(int messageId, double) override { errors.push_back(messageId); }
 
     TemperatureSetup* setup = nullptr;
     bool results = false;
+    bool flatCurve = false;
     int runs = 0;
     std::vector<double> frequencies;
     std::vector<std::vector<ComplexNumber>> points;
@@ -122,6 +130,19 @@ TEST_F(AcRunTest, RcLowPassCornerAndRollOff) {
         EXPECT_NEAR(Db(At(k, "out")), -10.0 * std::log10(1.0 + ratio * ratio), 1e-9);
     }
     EXPECT_NEAR(Db(At(1, "out")) - Db(At(2, "out")), 20.0, 0.05);
+}
+
+// An Auto sweep over a flat curve doubles its step after every accepted
+// point (from the second on) and lands its last point on the high limit.
+TEST_F(AcRunTest, AutoSweepDoublesItsStepOverAFlatCurve) {
+    host_.flatCurve = true;
+    AcLimits limits = Sweep(kAcStepAuto, 1e5, 1e3, 51);
+    ASSERT_EQ(Run(kRcDeck, limits), 0);
+    // The first step is the smaller of 5 % of the range and a tenth of the low limit.
+    const std::vector<double> first(host_.frequencies.begin(), host_.frequencies.begin() + 5);
+    EXPECT_EQ(first, (std::vector<double>{1000.0, 1100.0, 1300.0, 1700.0, 2500.0}));
+    EXPECT_EQ(host_.frequencies.back(), 1e5);
+    EXPECT_EQ(host_.frequencies.size(), 11u);
 }
 
 // A capacitor with an AC value expression takes its value at every point and
@@ -201,6 +222,45 @@ TEST_F(AcRunTest, CommonSourceGainFollowsItsOperatingPoint) {
     EXPECT_NEAR(gain.real(), -6.26532, 1e-3 * 6.26532);
     // The gate-drain overlap feeds forward at 10 MHz (independent simulator: 0.09777 imaginary).
     EXPECT_NEAR(At(1, "d").imag(), 0.09777152, 1e-3 * 0.09777);
+}
+
+// Transistor and diode stages whose capacitances, series resistances and
+// excess phase all matter at the frequencies checked, against the values an
+// independent simulator gives for the same decks (within 0.1 %).
+TEST_F(AcRunTest, SemiconductorStagesAgreeWithAnIndependentSimulator) {
+    struct Case {
+        const char* deck;
+        const char* node;
+        double frequency;
+        Complex expected;
+    };
+    const Case cases[] = {
+        {"bjt\nVCC vcc 0 DC 12\nV1 in 0 DC 1.0 AC 1\nRS in b 100\nRC vcc c 2k\nQ1 c b e 0 QN\nRE e 0 100\n"
+         ".model QN NPN(IS=1e-14 BF=120 VAF=60 RB=50 RBM=10 IRB=1m RC=5 RE=1 CJE=2p CJC=1p CJS=1p TF=0.3n XTF=2 "
+         "VTF=3 ITF=10m VAR=20 PTF=20 XCJC=0.5)\n.end\n",
+         "c", 1e8, Complex(0.2929085, 5.795895)},
+        {"bjt\nVCC vcc 0 DC 12\nV1 in 0 DC 1.0 AC 1\nRS in b 100\nRC vcc c 2k\nQ1 c b e 0 QN\nRE e 0 100\n"
+         ".model QN NPN(IS=1e-14 BF=120 VAF=60 RB=50 RBM=10 IRB=1m RC=5 RE=1 CJE=2p CJC=1p CJS=1p TF=0.3n XTF=2 "
+         "VTF=3 ITF=10m VAR=20 PTF=20 XCJC=0.5)\n.end\n",
+         "c", 1e7, Complex(-16.2790, 5.282082)},
+        {"jfet\nVDD dd 0 DC 10\nV1 g 0 DC -0.5 AC 1\nRD dd d 2k\nJ1 d g 0 JM\n"
+         ".model JM NJF(VTO=-2 BETA=1m LAMBDA=0.01 RD=10 RS=10 CGS=2p CGD=1p)\n.end\n",
+         "d", 1e7, Complex(-5.77455, 0.3184129)},
+        {"diode\nV2 in 0 DC 2 AC 1\nR1 in a 1k\nD1 a 0 DM\n.model DM D(IS=1e-14 RS=5 CJO=20p TT=10n)\n.end\n", "a", 1e7,
+         Complex(0.01817538, -0.00865658)},
+    };
+    for (const Case& c : cases) {
+        Restart();
+        SetAnalysisKind(1);
+        host_ = RecordingAcHost();
+        run_.ResetRun();
+        AcLimits limits;
+        limits.stepKind = kAcStepList;
+        limits.list = {c.frequency};
+        ASSERT_EQ(Run(c.deck, limits), 0) << c.deck;
+        const Complex v = At(0, c.node);
+        EXPECT_LT(std::abs(v - c.expected), 1e-3 * std::abs(c.expected)) << c.deck << " got " << v;
+    }
 }
 
 // With the result pass on, every kind's complex power terms balance: the
