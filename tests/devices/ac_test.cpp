@@ -145,6 +145,19 @@ TEST_F(AcRunTest, AutoSweepDoublesItsStepOverAFlatCurve) {
     EXPECT_EQ(host_.frequencies.size(), 11u);
 }
 
+// A kind of the AC order without AC loads fails the run loudly instead of
+// dropping out of the small-signal circuit.
+TEST_F(AcRunTest, AKindWithoutAcLoadsFailsTheRun) {
+    InstallAcKindLoads(kRowDiodes, nullptr);
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {1e3};
+    const int result = Run("d\nV1 in 0 DC 5 AC 1\nR1 in a 1k\nD1 a 0 DM\n.model DM D(IS=1e-14)\n.end\n", limits);
+    InstallAcKindLoads(kRowDiodes, &DiodeAcLoads());
+    EXPECT_EQ(result, kResultNotBuilt);
+    EXPECT_TRUE(host_.points.empty());
+}
+
 // A capacitor with an AC value expression takes its value at every point and
 // makes the point solve again until two solutions agree: a value that does
 // not depend on the solution settles after the second solve.
@@ -280,6 +293,9 @@ TEST_F(AcRunTest, DevicePowerTermsBalanceAtEveryFrequency) {
         ".model JM NJF(VTO=-2 BETA=1m LAMBDA=0.01 RD=10 RS=10 CGS=2p CGD=1p)\n.end\n",
         "mos\nVDD vdd 0 DC 10\nV1 g 0 DC 2 AC 1\nRD vdd d 10k\nM1 d g s 0 NM L=2u W=20u\nRS s 0 100\n"
         ".model NM NMOS(LEVEL=1 VTO=0.8 KP=50u LAMBDA=0.02 RD=20 RS=20 CGSO=1n CGDO=1n CBD=10f CBS=10f)\n.end\n",
+        "gaasfet\nVDD dd 0 DC 5\nV1 g 0 DC -0.5 AC 1\nRD dd d 500\nB1 d g 0 GM\n"
+        ".model GM GASFET(LEVEL=2 VTO=-2 BETA=10m ALPHA=2 LAMBDA=0.05 RG=5 RD=2 RS=2 CGS=1p CGD=0.2p CDS=0.1p)\n"
+        ".end\n",
         "controlled\nV1 in 0 DC 1 AC 1\nR1 in 0 1k\nE1 e 0 in 0 2\nRE e 0 1k\nG1 0 g in 0 1m\nRG g 0 1k\n"
         "F1 0 f V1 3\nRF f 0 1k\nH1 h 0 V1 100\nRH h 0 1k\nE2 p 0 POLY(2) in 0 e 0 0 1 0.5 0.1\nRP p 0 1k\n.end\n",
     };
