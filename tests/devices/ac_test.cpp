@@ -276,6 +276,39 @@ TEST_F(AcRunTest, SemiconductorStagesAgreeWithAnIndependentSimulator) {
     }
 }
 
+// A linear circuit driven by one source of DC value 1 and AC magnitude 1
+// solves near 0 Hz to its operating point: every small-signal stamp has the
+// sign and size of the DC load's.
+TEST_F(AcRunTest, LinearKindsNearZeroHertzReproduceTheOperatingPoint) {
+    const char* const deck =
+        "linear\nV1 in 0 DC 1 AC 1\nR1 in 0 1k\nE1 e 0 in 0 2\nRE e x 1k\nL1 x 0 1m\nG1 0 g in 0 1m\n"
+        "RG g 0 1k\nC1 g 0 1u\nF1 0 f V1 3\nRF f 0 1k\nH1 h 0 V1 100\nRH h 0 1k\nI1 0 h DC 2m AC 2m\n"
+        "E2 p 0 POLY(2) in 0 e 0 0 1 0.5\nRP p 0 1k\nT1 p 0 q 0 Z0=50 TD=1n\nRQ q 0 75\n.end\n";
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {0.0};
+    ASSERT_EQ(Run(deck, limits), 0);
+    ASSERT_EQ(host_.points.size(), 1u);
+    for (int32_t k = 1; k <= state_.MatrixSize; ++k) {
+        const ComplexNumber v = host_.points[0][static_cast<size_t>(k)];
+        const double dc = state_.Solution[static_cast<size_t>(k)];
+        EXPECT_NEAR(v.re, dc, 1e-6 * (1.0 + std::fabs(dc))) << "unknown " << k;
+        EXPECT_NEAR(v.im, 0.0, 1e-6 * (1.0 + std::fabs(dc))) << "unknown " << k;
+    }
+}
+
+// A matched ideal line passes its input on delayed: the phase turns by
+// -w TD and the magnitude stays.
+TEST_F(AcRunTest, MatchedIdealLineDelaysThePhase) {
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {125e6};
+    ASSERT_EQ(Run("line\nV1 s 0 DC 0 AC 1\nRS s in 50\nT1 in 0 out 0 Z0=50 TD=1n\nRL out 0 50\n.end\n", limits), 0);
+    EXPECT_NEAR(std::abs(At(0, "in")), 0.5, 1e-9);
+    EXPECT_NEAR(std::abs(At(0, "out")), 0.5, 1e-9);
+    EXPECT_NEAR(Degrees(At(0, "out")) - Degrees(At(0, "in")), -45.0, 1e-6);
+}
+
 // With the result pass on, every kind's complex power terms balance: the
 // generated power equals the dissipated plus the stored (the sum of V x I
 // over the branches of a network is zero), which holds only when every
