@@ -178,6 +178,27 @@ TEST_F(AcRunTest, AcValueExpressionReplacesTheValueAndIterates) {
     EXPECT_EQ(run_.Solves, 4);
 }
 
+// In noise mode the transposed system is excited at the output node: for
+// the reciprocal RC the solution there is minus the output impedance, the
+// ordinary excitation is kept aside, and the input source sets the scale.
+TEST_F(AcRunTest, NoiseModeSolvesTheTransposedSystemFromTheOutput) {
+    ASSERT_TRUE(Compile(kRcDeck));
+    const int out = Node("out"), in = Node("in");
+    AcLimits limits;
+    limits.stepKind = kAcStepList;
+    limits.list = {1e3};
+    limits.noise = true;
+    limits.noiseOutput1 = out;
+    limits.noiseInput1 = in;
+    ASSERT_EQ(RunAc(state_, run_, limits, host_), 0);
+    const Complex z = 1.0 / (1.0 / 1e3 + Complex(0.0, 2.0 * M_PI * 1e3 * 1e-6));
+    EXPECT_LT(std::abs(At(0, "out") + z), 1e-9 * std::abs(z));
+    EXPECT_EQ(run_.NoiseInputScale, 1.0);
+    double excitation = 0.0;
+    for (double x : run_.Excitation) excitation += std::fabs(x);
+    EXPECT_EQ(excitation, 1.0);
+}
+
 // A parallel RLC driven by a current: the voltage peaks at R where the
 // inductor and the capacitor cancel.
 TEST_F(AcRunTest, LcTankPeaksAtResonance) {
