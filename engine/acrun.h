@@ -47,7 +47,6 @@ struct AcLimits {
     double maxChangePercent = 5.0;
     int32_t optionFlags = 0x78;  // 0x40: iterate the bias point
     int32_t stateVariables = kStatesZero;
-    bool quietSingleRun = false;  // skips the log-limit check, as a quiet run does
     // The runs: every temperature, and per temperature `runsPerTemperature`
     // stepping or Monte Carlo cases.
     std::vector<double> temperatures = {27.0};
