@@ -13,8 +13,6 @@ namespace {
 // Model slots read here (the set-up at temperature leaves conductances in
 // the resistance slots where it converts them).
 constexpr int kAlDiodeRs = 11;
-constexpr int kAlBjtRb = 17;
-constexpr int kAlBjtRbm = 18;
 constexpr int kAlBjtExcessPhase = 36;  // PTF in radians times TF
 constexpr int kAlLateralPnp = 38;      // model type of a lateral PNP
 constexpr int kAlJfetGd = 4, kAlJfetGs = 5;
@@ -177,18 +175,21 @@ public:
             if (!al_HasModel(q.model)) return 101;
             const al_Bipolar v = al_BipolarValues(q, ac.Omega());
             al_ResetPower(q);
-            const double* mv = q.model->Values;
-            const double rb = std::fmin(mv[kAlBjtRb], mv[kAlBjtRbm]) / q.area;
             ac.ConductanceResult(q, v.c, v.cp, v.gcpr);
             ac.ConductanceResult(q, v.e, v.ep, v.gepr);
-            ac.ConductanceResult(q, v.b, v.bp, rb > 0.0 ? 1.0 / rb : 0.0);
+            // The base resistance as stamped (modulated at the bias point), so
+            // that the currents are those of the solved circuit.
+            ac.ConductanceResult(q, v.b, v.bp, v.gx);
             ac.ConductanceResult(q, v.bp, v.ep, v.gpi);
             ac.ConductanceResult(q, v.bp, v.cp, v.gmu);
             ac.ConductanceResult(q, v.cp, v.ep, v.go);
             ac.ConductanceResult(q, v.n, v.s, v.gsub);
-            ac.TransconductanceResult(q, v.bp, v.ep, v.cp, v.ep, ComplexNumber{v.gm, 0.0});
+            // The transconductance turned by the excess phase, and the
+            // excess-phase transcapacitance from B' to E' driven by V(B') - V(C').
+            ac.TransconductanceResult(q, v.bp, v.ep, v.cp, v.ep, ComplexNumber{v.gm, v.xgm});
+            ac.TransconductanceResult(q, v.bp, v.cp, v.bp, v.ep, ComplexNumber{0.0, v.xcmcb});
             ac.SusceptanceResult(q, v.bp, v.ep, v.xcpi);
-            ac.SusceptanceResult(q, v.bp, v.cp, v.xcmu + v.xcmcb);
+            ac.SusceptanceResult(q, v.bp, v.cp, v.xcmu);
             ac.SusceptanceResult(q, v.b, v.cp, v.xcbx);
             ac.SusceptanceResult(q, v.n, v.s, v.xccs);
             return 0;

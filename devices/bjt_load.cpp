@@ -357,6 +357,9 @@ void BipolarLoad::Load(BipolarRecord* q, int32_t block) {
                 q->capbc = capbc;
                 q->capcs = capcs;
                 q->capbx = capbx;
+                // The excess-phase transcapacitance belongs with the
+                // capacitances: the small-signal load keeps it for AC.
+                q->geqcb = geqcb;
                 if (mode == kModeInitSmallSignal && state_.LoadAnalysis == kLoadOperatingPoint) {
                     toStamps = true;
                 } else {

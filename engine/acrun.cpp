@@ -210,7 +210,19 @@ int ar_SolvePoint(SimulatorState& state, AcRun& run, const AcLimits& limits, AcH
             loadOrSolve = true;
             return result;
         }
+        ++run.Solves;
         run.Solution[0] = run.Solution[1] = 0.0;
+        // A response that decays below the smallest double (a long ladder at
+        // a high frequency) underflows harmlessly; the status it leaves must
+        // not be blamed on later work. A value that is not a number comes
+        // from a matrix that is singular in all but its rounding.
+        for (double x : run.Solution)
+            if (!std::isfinite(x)) {
+                ResetFloatingPointState();
+                loadOrSolve = true;
+                return kResultSingular;
+            }
+        ResetFloatingPointState();
         ar_CopySolution(state, run.Solution);
         if (host.WantsDeviceResults(state)) {
             if ((result = ComputeAcDeviceResults(stamps))) return result;
@@ -478,11 +490,13 @@ int SolveAcOperatingPoint(SimulatorState& state, AcRun& run, const AcLimits& lim
 
 int RunAc(SimulatorState& state, AcRun& run, const AcLimits& limits, AcHost& host) {
     const ar_SavedOptions saved{state.Options.itl1, state.Options.gmin, state.Options.pivrel};
-    run.CompletedRuns = run.DroppedCases = run.AcceptedPoints = run.TotalIterations = 0;
+    run.CompletedRuns = run.DroppedCases = run.AcceptedPoints = run.TotalIterations = run.Solves = 0;
     run.PivotRetrySpent = false;
     run.StopRequested = false;
     state.Time = 0.0;
     state.StopRequested = 0;
+    // A floating-point status left by earlier work is not this run's fault.
+    ResetFloatingPointState();
     state.LastRunKey = 0;
 
     if (int message = SetUpAcSweep(run, limits)) {

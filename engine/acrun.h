@@ -47,7 +47,6 @@ struct AcLimits {
     double maxChangePercent = 5.0;
     int32_t optionFlags = 0x78;  // 0x40: iterate the bias point
     int32_t stateVariables = kStatesZero;
-    bool quietSingleRun = false;  // skips the log-limit check, as a quiet run does
     // The runs: every temperature, and per temperature `runsPerTemperature`
     // stepping or Monte Carlo cases.
     std::vector<double> temperatures = {27.0};
@@ -101,6 +100,7 @@ struct AcRun {
     int32_t DroppedCases = 0;  // Monte Carlo cases left out for a bias point that failed
     int32_t AcceptedPoints = 0;
     int32_t TotalIterations = 0;
+    int32_t Solves = 0;  // complex solves of the run (an AC value expression makes a point solve again)
     bool PivotRetrySpent = false;
     bool StopRequested = false;
 

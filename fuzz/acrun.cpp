@@ -1,0 +1,104 @@
+// An AC run of an arbitrary SPICE text with the device loads that are built:
+// the set-up at 27 degrees, the bias point with its fall-backs, the complex
+// matrix and a short log sweep. A run ends with a result code, never a hang:
+// the keyboard poll presses Esc after a bound, and every accepted point must
+// lie inside the swept range, in ascending order.
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "compiler/compiled.h"
+#include "compiler/defines.h"
+#include "compiler/driver.h"
+#include "compiler/options.h"
+#include "compiler/spicereader.h"
+#include "compiler/support.h"
+#include "core/paths.h"
+#include "core/result.h"
+#include "devices/loads.h"
+#include "devices/temperature.h"
+#include "document/ctdoc.h"
+#include "document/spicedoc.h"
+#include "engine/acrun.h"
+#include "engine/setup.h"
+#include "expr/runstate.h"
+#include "fuzz/fuzz_support.h"
+#include "shell/document.h"
+
+namespace {
+
+class BoundedAcHost : public AcHost {
+public:
+    void PollRunKeys(SimulatorState& state, int) override {
+        if (++polls > 20000) state.LastRunKey = 27;
+    }
+    void ShowStatus(const char*) override {}
+    bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
+    int SettleDigital(SimulatorState&) override { return kResultNotBuilt; }
+    int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
+        changed = false;
+        return kResultNotBuilt;
+    }
+    int PrepareRun(SimulatorState&, AcRun&, double, int32_t) override { return 0; }
+    int AcceptAcPoint(SimulatorState& state, AcRun& run) override {
+        if (run.Frequency < last || run.Frequency < run.Fmin || run.Frequency > run.Fmax) __builtin_trap();
+        // A solved point holds numbers only.
+        for (const ComplexNumber& v : state.AcSolution)
+            if (!std::isfinite(v.re) || !std::isfinite(v.im)) __builtin_trap();
+        last = run.Frequency;
+        return ++points > 1000 ? int{kResultStopped} : int{kOk};
+    }
+    bool StepControlPoint(const AcRun&, double&, double&, double&, bool&) override { return false; }
+    bool WantsDeviceResults(const SimulatorState&) override { return results; }
+    void ReportRunError(int, double) override {}
+    long polls = 0;
+    long points = 0;
+    double last = 0.0;
+    bool results = false;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::StartTextCompiles("* master\n.MODEL RLIB RES (R=2)\n");
+    InstallDeviceLoads();
+    if (size > 4096) return 0;
+    const std::string text = fuzz::AsText(data, size);
+    const std::string path = fuzz::ScratchDir() + "/deck.ckt";
+    std::unique_ptr<CCTDoc> document = MakeSpiceTextDocument(path.c_str(), text.c_str());
+    if (!document) return 0;
+    SetAnalysisKind(1);
+    if (RunCircuitCompiler(document.get(), 1) == 0) {
+        CompiledCircuit* compiled = FindCompiledCircuit(document.get());
+        if (!compiled) __builtin_trap();
+        TemperatureSetup setup = MakeTemperatureSetup(document.get());
+        const bool prepared =
+            SetupModelsAtTemperature(setup, 27.0) == 0 && SetupInstancesAtTemperature(setup, 27.0) == 0;
+        SimulatorState state;
+        if (prepared && AttachCircuit(state, compiled, *GetCircuitOptions(document.get())) == 0) {
+            AcRun run;
+            BoundedAcHost host;
+            host.results = size % 3 == 0;
+            AcLimits limits;
+            limits.stepKind = kAcStepLog;
+            limits.high = 1e9;
+            limits.low = 1.0;
+            limits.points = 10;
+            limits.optionFlags = size % 2 ? 0x78 : 0;
+            RunAc(state, run, limits, host);
+        }
+        ReleaseCompiledCircuit(state, document.get());
+    }
+    ClearCompileArrays(document.get(), kClearAllCompileArrays);
+    ReleaseSpiceReader(document.get());
+    ReleaseCompiledCircuit(document.get());
+    ReleaseDefineTable(document.get());
+    CurrentRunContext().circuitDocument = nullptr;
+    document.reset();
+    SetAnalysisKind(-1);
+    ClearDotPaths();
+    ClearCompileErrorLocation();
+    ClearPendingMessage();
+    return 0;
+}
