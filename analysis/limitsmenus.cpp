@@ -198,7 +198,8 @@ ExpressionMenuSource CollectExpressionMenuSource(CCTDoc* document, int kind) {
     source.kind = kind;
     CompiledCircuit* compiled = FindCompiledCircuit(document);
     if (!compiled) return source;
-    for (int node = 1; node <= compiled->totalNodeCount; ++node) {
+    const int total = std::max(compiled->totalNodeCount, compiled->analogNodeCount);
+    for (int node = 1; node <= total; ++node) {
         std::string name = GetNodeName(document, node, 1, 0, 0);
         if (name.empty()) name = std::to_string(node);
         (node <= compiled->analogNodeCount ? source.analogNodes : source.digitalNodes).push_back(name);
