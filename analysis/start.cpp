@@ -11,6 +11,7 @@
 #include "compiler/limitwriter.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
+#include "core/cmdline.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/port.h"
@@ -24,6 +25,7 @@
 #include "document/nodelabels.h"
 #include "engine/setup.h"
 #include "expr/runstate.h"
+#include "models/modelstmt.h"
 #include "shell/app.h"
 #include "shell/document.h"
 #include "shell/preferences.h"
@@ -69,6 +71,36 @@ int as_FillDefaults(CCTDoc* document, int kind) {
 }
 
 }  // namespace
+
+bool WriteCompileWarnings(NumericOutput& out, CCTDoc* document) {
+    CircuitModels* models = GetCircuitModels(document);
+    if (!models || models->Notes.Count == 0 || !out.IsOpen()) return false;
+    out.WriteSectionTitle("Warnings");
+    for (int i = 0; i < models->Notes.Count; ++i) {
+        const CompileNote& note = models->Notes.Entries[i];
+        const char* name = note.Text ? note.Text : "";
+        const ModelStatement* statement = models->ModelStatements.At(note.Row);
+        const char* model = statement && statement->Name ? statement->Name : "";
+        switch (note.Kind) {
+        case kNoteUnknownParam: out.Printf("Warning unknown parameter %s in model %s.\n", name, model); break;
+        case kNoteDuplicateParam: out.Printf("Warning duplicated parameter %s in model %s.\n", name, model); break;
+        case kNoteUnknownOption: out.Printf("Warning unknown .options parameter %s.\n", name); break;
+        case kNoteBelowLimit:
+        case kNoteAboveLimit: {
+            const bool small = note.Kind == kNoteBelowLimit;
+            out.Printf("Warning parameter %s=%g is too %s(%s) in model %s.", name, note.Value, small ? "small" : "big",
+                       small ? "min" : "max", model);
+            if (statement && statement->SourceFile && statement->SourceFile[0])
+                out.Printf(" From File %s\n", statement->SourceFile);
+            else
+                out.Printf("\n");
+            break;
+        }
+        default: break;  // temperature notes go out at the end of a run
+        }
+    }
+    return true;
+}
 
 AnalysisWindowPort& AnalysisWindows() { return as_windows.Get(); }
 AnalysisWindowPort* InstallAnalysisWindows(AnalysisWindowPort* port) { return as_windows.Install(port); }
@@ -184,6 +216,18 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
         ExitAnalysis(document, true);
         ClearRunContext();
         if (err != kResultShown) Reporter().Report(Message(err));
+    } else if (!mode.inPlace && !mode.hidden && open.numericOutput.IsOpen()) {
+        // What the compile warned of goes into the numeric output at once, and
+        // the user is told where to look.
+        const CircuitModels* models = GetCircuitModels(document);
+        if (models && models->Notes.Count > 0) {
+            open.numericOutput.WriteHeaderOnce();
+            WriteCompileWarnings(open.numericOutput, document);
+            if (!BatchMode()) {
+                if (Prefs().warningTime != 0) Reporter().Report(Message(kMsgCheckNumericOutput));
+                OpenLimitsDialog(document, kind);
+            }
+        }
     }
     if (as_open) as_open->numericOutput.Close();
     return err;
