@@ -7,12 +7,17 @@
 #include "analysis/limits.h"
 #include "analysis/limitsmenus.h"
 #include "compiler/compiled.h"
+#include "compiler/defines.h"
+#include "compiler/session.h"
+#include "core/chars.h"
 #include "core/memory.h"
 #include "core/properties.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "document/cfanalysis.h"
 #include "document/ctdoc.h"
+#include "models/modelstmt.h"
+#include "models/modeltypes.h"
 #include "platform/app.h"
 #include "platform/keys.h"
 #include "shell/app.h"
@@ -240,10 +245,26 @@ bool CAnalysisLimitsDlg::OnInitDialog() {
             for (const std::string& s : sources) Add(kIdLimitField + 4, s);
         }
         if (kind_ == 2) {
-            for (int field : {1, 3}) {
-                Add(kIdLimitField + field, "TEMP");
-                for (const std::string& s : sources) Add(kIdLimitField + field, s);
+            // TEMP, the sources, every model as "<type> <name>" and every .PARAM.
+            std::vector<std::string> names = {"TEMP"};
+            names.insert(names.end(), sources.begin(), sources.end());
+            if (CircuitModels* models = GetCircuitModels(document_)) {
+                for (int row = 0; row < models->ModelStatements.Count; ++row) {
+                    const ModelStatement* statement = models->ModelStatements.At(row);
+                    const ModelTypeInfo* type = statement ? GetModelTypeInfo(statement->Type) : nullptr;
+                    if (type && type->Keyword && statement->Name)
+                        names.push_back(std::string(type->Keyword) + " " + statement->Name);
+                }
             }
+            if (DefineTable* defines = GetDefineTable(document_)) {
+                for (int scope = 0; scope <= defines->highestScope; ++scope)
+                    for (int i = 0; i < defines->EntryCount(scope); ++i)
+                        if (const DefineEntry* entry = defines->Entry(scope, i);
+                            entry && entry->kind == 13 && entry->name)
+                            names.push_back(std::string("PARAM ") + entry->name);
+            }
+            for (int field : {1, 3})
+                for (const std::string& n : names) Add(kIdLimitField + field, n);
         }
     }
     for (int line = 0; line < kLimitsGridLines; ++line) SetLimitText(LimitsCellId(line, 0), 1);
@@ -272,6 +293,10 @@ bool CAnalysisLimitsDlg::OnInitDialog() {
     }
     shownLines_ = std::clamp(shownLines_, 1, maxLines_);
     topRow_ = 0;
+    if (kind_ == 2 && s) {
+        FillModelParameters(kIdModelParameter1, ld_Text(s->limits[3]));
+        FillModelParameters(kIdModelParameter2, ld_Text(s->limits[1]));
+    }
     FillFields();
     if (kind_ == 1) {
         // A choice of "Zero" means there is no state to start from.
@@ -393,6 +418,33 @@ void CAnalysisLimitsDlg::ApplyEnabling() {
     if (kind_ == 3) EnableControl(kIdLimitsAdd, inCell);
 }
 
+void CAnalysisLimitsDlg::FillModelParameters(int list, const std::string& name) {
+    // "<type> <model>(<parameter>)": the numeric parameters of the type, the
+    // named one selected (else the one chosen before, else the first).
+    const std::string base = ld_Trim(name.substr(0, name.find('(')));
+    const size_t blank = base.find(' ');
+    std::string parameter;
+    if (const size_t open = name.find('('); open != std::string::npos)
+        parameter = ld_Trim(name.substr(open + 1, name.find(')', open) - open - 1));
+    const std::string keyword = blank == std::string::npos ? "" : base.substr(0, blank);
+    const int type = keyword.empty() || keyword == "PARAM" ? -1 : FindModelTypeByName(keyword.c_str());
+    std::vector<std::string> names;
+    if (const ModelTypeInfo* info = GetModelTypeInfo(type))
+        for (int p = 0; p < info->ParamCount; ++p)
+            if (info->Params[p].Kind == kParamNumber) names.push_back(info->Params[p].Name);
+    // Refilled only when the type changed, so the user's choice stays.
+    bool same = Count(list) == static_cast<int>(names.size());
+    for (int i = 0; same && i < Count(list); ++i) same = GetItemText(list, i) == names[static_cast<size_t>(i)];
+    const int previous = GetSel(list);
+    if (!same) {
+        Reset(list);
+        for (const std::string& n : names) Add(list, n);
+    }
+    int sel = parameter.empty() ? -1 : FindItem(list, parameter);
+    if (sel < 0) sel = same && previous >= 0 ? previous : (names.empty() ? -1 : 0);
+    SetSel(list, sel);
+}
+
 void CAnalysisLimitsDlg::StoreLine(int line, bool* changed, bool* failed) {
     AnalysisKindSettings* s = Settings();
     const int row = topRow_ + line;
@@ -429,11 +481,15 @@ void CAnalysisLimitsDlg::StoreFields() {
     for (int i = 0; i < LimitFieldCount(kind_); ++i) {
         std::string text = ld_Trim(GetText(kIdLimitField + i));
         // A DC variable that names a model carries its parameter in parentheses.
-        if (kind_ == 2 && (i == 1 || i == 3) && text.find(' ') != std::string::npos &&
-            text.find('(') == std::string::npos) {
+        if (kind_ == 2 && (i == 1 || i == 3)) {
+            // A variable that names a model carries its parameter in parentheses.
             const int list = i == 3 ? kIdModelParameter1 : kIdModelParameter2;
-            const int sel = GetSel(list);
-            if (sel >= 0) text += "(" + GetItemText(list, sel) + ")";
+            const std::string base = ld_Trim(text.substr(0, text.find('(')));
+            if (base.find(' ') != std::string::npos && base.compare(0, 6, "PARAM ") != 0) {
+                FillModelParameters(list, base);
+                const int sel = GetSel(list);
+                if (sel >= 0) text = base + "(" + GetItemText(list, sel) + ")";
+            }
         }
         changed |= ld_Store(&s->limits[i], text, &failed);
     }
@@ -873,6 +929,23 @@ void CAnalysisLimitsDlg::OnDrawItem(platform::DrawItemInfo& item) {
     item.surface->TextOut(platform::Point{item.rect.left + 1, item.rect.top}, glyph);
 }
 
+int CAnalysisLimitsDlg::PromptIdOf(int id) const {
+    if (id >= LimitsHeaderId(0) && id <= LimitsHeaderId(4)) return 17126 + (id - LimitsHeaderId(0));
+    if (id == LimitsHeaderId(5)) return 17121;
+    if (id >= LimitsCellId(0, 0) && id < LimitsCellId(kLimitsGridLines, 0)) {
+        const int column = id % 100;
+        if (column <= 4) return 17126 + column;
+        if (column >= 10 && column < 15) return 19550 + column - 10;
+    }
+    if (id >= kIdLimitField && id < kIdLimitField + LimitFieldCount(kind_)) {
+        static const int kBases[] = {19520, 19530, 19540, 19560};
+        return kBases[kind_] + id - kIdLimitField;
+    }
+    return id;
+}
+
+void CAnalysisLimitsDlg::OnPrompt(int id) { CDialog2::OnPrompt(PromptIdOf(id)); }
+
 void CAnalysisLimitsDlg::OnOK() {
     // Enter moves on as the Down key does.
     const int focused = FocusedId();
@@ -906,6 +979,8 @@ void CAnalysisLimitsDlg::OnControl(int id, platform::Notify notification) {
         if (id == kIdRunOptions || id == kIdStateVariables || id == kIdSweepMethod || id == kIdSweep2Method ||
             id == kIdTemperatureMethod || id == kIdAmplitudeMethod || id == kIdModelParameter1 ||
             id == kIdModelParameter2 || field) {
+            if (kind_ == 2 && (id == kIdLimitField + 1 || id == kIdLimitField + 3))
+                FillModelParameters(id == kIdLimitField + 3 ? kIdModelParameter1 : kIdModelParameter2, GetText(id));
             StoreFields();
             ApplyEnabling();
             return;

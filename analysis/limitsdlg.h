@@ -75,6 +75,10 @@ public:
     void OnControl(int id, platform::Notify notification) override;
     bool OnDialogKey(int key, unsigned modifiers) override;
     void OnDrawItem(platform::DrawItemInfo& item) override;
+    // The prompt of a grid cell, header item, style button or limit field.
+    void OnPrompt(int id) override;
+    // The prompt id shown for a control (0: its own).
+    int PromptIdOf(int id) const;
 
     // The limit texts and the shown curve rows into the controls.
     void FillFields();
@@ -140,6 +144,7 @@ private:
     void AddRow();
     void DeleteRow();
     int StripButtons() const { return kind_ == 1 ? 5 : 4; }
+    void FillModelParameters(int list, const std::string& name);
 
     CCTDoc* document_;
     int kind_;

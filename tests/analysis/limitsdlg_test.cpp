@@ -323,3 +323,39 @@ TEST_F(LimitsDialog, ExpandRowsAndTheButtonsOfOtherWindows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LimitsDialog, DcVariablesNameSourcesModelParametersAndTemperature) {
+    CAnalysisLimitsDlg* d =
+        Open("deck\n.PARAM RV=1k\nV1 IN 0 1\nR1 IN OUT {RV}\nD1 OUT 0 DM\n.MODEL DM D (IS=1E-14)\n.END\n", 2);
+    ASSERT_NE(d, nullptr);
+    const int name1 = kIdLimitField + 3;
+    for (const char* entry : {"TEMP", "V1", "D DM", "PARAM RV"}) EXPECT_GE(d->FindItem(name1, entry), 0) << entry;
+
+    // A model's variable takes one of the model type's numeric parameters.
+    d->UserSelect(name1, d->FindItem(name1, "D DM"));
+    EXPECT_TRUE(d->IsControlEnabled(kIdModelParameter1));
+    ASSERT_GE(d->FindItem(kIdModelParameter1, "IS"), 0);
+    d->UserSelect(kIdModelParameter1, d->FindItem(kIdModelParameter1, "N"));
+    EXPECT_STREQ(Kind(2).limits[3], "D DM(N)");
+
+    // Sweeping TEMP leaves no temperature to set; a source has no parameter list.
+    d->UserSelect(name1, d->FindItem(name1, "TEMP"));
+    EXPECT_STREQ(Kind(2).limits[3], "TEMP");
+    EXPECT_FALSE(d->IsControlEnabled(kIdLimitField + 5));
+    EXPECT_FALSE(d->IsControlEnabled(kIdModelParameter1));
+    d->UserSelect(name1, d->FindItem(name1, "V1"));
+    EXPECT_TRUE(d->IsControlEnabled(kIdLimitField + 5));
+    // Variable 2 waits for a method other than None.
+    EXPECT_FALSE(d->IsControlEnabled(kIdLimitField + 1));
+    d->UserSelect(kIdSweep2Method, 1);
+    EXPECT_EQ(Kind(2).sweep2Type, 1);
+    EXPECT_TRUE(d->IsControlEnabled(kIdLimitField + 1));
+    // Prompts of the grid and the fields.
+    EXPECT_EQ(d->PromptIdOf(LimitsCellId(3, 2)), 17128);
+    EXPECT_EQ(d->PromptIdOf(LimitsStripId(0, kStripColor)), 19552);
+    EXPECT_EQ(d->PromptIdOf(kIdLimitField + 2), 19542);
+}
+
+}  // namespace
