@@ -11,6 +11,7 @@
 #include "compiler/limitwriter.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
+#include "compiler/support.h"
 #include "core/cmdline.h"
 #include "core/memory.h"
 #include "core/paths.h"
@@ -40,6 +41,7 @@ public:
 
 PortSlot<AnalysisWindowPort, NullAnalysisWindows> as_windows;
 std::unique_ptr<OpenAnalysis> as_open;
+bool as_exiting = false;
 
 // The compiled node names of the top level by node number (index 0 is node 1).
 std::vector<std::string> as_NodeNames(CCTDoc* document, int count) {
@@ -237,6 +239,11 @@ int RunAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
     const double t0 = GetSeconds();
     CurrentRunContext().circuitDocument = document;
     const int err = StartAnalysis(document, kind, mode);
+    // A failed compile shows where it failed.
+    if (err && document && document->MainView()) {
+        SourceLocation& where = CompileErrorLocation();
+        if (where.kind != 0 || where.object || where.document) where.Show();
+    }
     if (as_open) {
         as_open->setupTime = GetSeconds() - t0;
         as_open->runTime = 0;
@@ -246,6 +253,7 @@ int RunAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
 
 void ExitAnalysis(CCTDoc* document, bool abandon) {
     if (!as_open || as_open->document != document) return;
+    as_exiting = true;
     if (as_open->lastBuildResult == 0) CloseLimitsDialog();
     std::unique_ptr<OpenAnalysis> open = std::move(as_open);
     if (open->lastBuildResult == 0 && !open->mode.inPlace && !open->mode.hidden)
@@ -259,7 +267,10 @@ void ExitAnalysis(CCTDoc* document, bool abandon) {
     ReleaseCompiledCircuit(open->engine, document);
     SetAnalysisKind(-1);
     RunState().activeAnalysis = -1;
+    as_exiting = false;
 }
+
+bool AnalysisExitInProgress() { return as_exiting; }
 
 void CloseAnalysis(CCTDoc* document) {
     ExitAnalysis(document, false);

@@ -77,6 +77,9 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode);
 // a SPICE text's limits back into its text and deletes an empty numeric
 // output file; an abandoned analysis keeps the file.
 void ExitAnalysis(CCTDoc* document, bool abandon);
+// True while ExitAnalysis tears an analysis down: formula texts of the
+// schematic are not evaluated again meanwhile.
+bool AnalysisExitInProgress();
 // Closing the analysis window: the normal end, the run context cleared and the
 // global settings applied again.
 void CloseAnalysis(CCTDoc* document);
