@@ -576,6 +576,32 @@ void CAnalysisLimitsDlg::SetShownLines(int lines) {
     FillFields();
 }
 
+void CAnalysisLimitsDlg::OnSize(int width, int height) {
+    CDialog2::OnSize(width, height);
+    if (resizing_ || !IsBuilt() || pitch_ <= 0) return;
+    resizing_ = true;
+    const int fixed = 2 + StripButtons() * (pitch_ / 2) + 2 + kHeaderFitWidth + kScrollWidth + 7;
+    int total = 0;
+    for (int w : widths_) total += w;
+    const int room = std::max(width, DialogUnitsToPixelsX(Description().cx)) - fixed;
+    if (total > room) {
+        // The widest column gives way, again and again, down to 50 pixels.
+        for (int guard = 0; guard < 20 && total > room; ++guard) {
+            int widest = 0;
+            for (int c = 1; c < 5; ++c)
+                if (widths_[c] > widths_[widest]) widest = c;
+            const int give = std::min(total - room, widths_[widest] - 50);
+            if (give <= 0) break;
+            widths_[widest] -= give;
+            total -= give;
+        }
+    } else if (total < room) {
+        widths_[2] += room - total;
+    }
+    SetShownLines((height - Prompt().ExtraHeight() - gridTop_ - pitch_ - 7) / pitch_);
+    resizing_ = false;
+}
+
 void CAnalysisLimitsDlg::SetColumnWidth(int column, int pixels) {
     if (column < 0 || column > 4) return;
     pixels = std::max(pixels, kMinColumnWidth);

@@ -75,6 +75,9 @@ public:
     void OnControl(int id, platform::Notify notification) override;
     bool OnDialogKey(int key, unsigned modifiers) override;
     void OnDrawItem(platform::DrawItemInfo& item) override;
+    // Resizing keeps a whole number of lines; a narrow window narrows the
+    // widest column (not below 50 pixels), spare width goes to Y Expression.
+    void OnSize(int width, int height) override;
     // The prompt of a grid cell, header item, style button or limit field.
     void OnPrompt(int id) override;
     // The prompt id shown for a control (0: its own).
@@ -157,6 +160,7 @@ private:
     int pitch_ = 20;
     int gridTop_ = 0;
     int widths_[5] = {};
+    bool resizing_ = false;
     ExpressionMenu expressionMenu_;
 };
 

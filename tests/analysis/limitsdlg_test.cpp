@@ -359,3 +359,34 @@ TEST_F(LimitsDialog, DcVariablesNameSourcesModelParametersAndTemperature) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LimitsDialog, ResizingKeepsWholeLinesAndGivesWidthToTheColumns) {
+    CAnalysisLimitsDlg* d = Open(kDeck, 0);
+    ASSERT_NE(d, nullptr);
+    MakeRows(0, 8);
+    d->SetShownLines(2);
+    const platform::Rect cell = d->GetItemRect(LimitsCellId(0, 2));
+    const int top = cell.top - d->LinePitch();  // the header's top
+    const int pitch = d->LinePitch();
+    // Five and a half lines of height show five lines.
+    d->OnSize(2000, top + pitch * 6 + pitch / 2 + 7);
+    EXPECT_EQ(d->ShownLines(), std::min(5, d->MaxLines()));
+    // More lines than rows are never shown.
+    d->OnSize(2000, top + pitch * 40);
+    EXPECT_EQ(d->ShownLines(), std::min(8, d->MaxLines()));
+    // A wide window gives its spare width to Y Expression; a narrow one takes
+    // it from the widest column, never below 50 pixels.
+    const int y = d->ColumnWidth(2);
+    d->OnSize(4000, top + pitch * 3 + 7);
+    EXPECT_GT(d->ColumnWidth(2), y);
+    int before[5], sumBefore = 0, sumAfter = 0;
+    for (int c = 0; c < 5; ++c) sumBefore += before[c] = d->ColumnWidth(c);
+    d->OnSize(10, top + pitch * 3 + 7);
+    for (int c = 1; c < 5; ++c) EXPECT_GE(d->ColumnWidth(c), std::min(50, before[c])) << c;
+    for (int c = 0; c < 5; ++c) sumAfter += d->ColumnWidth(c);
+    EXPECT_LT(sumAfter, sumBefore);
+}
+
+}  // namespace
