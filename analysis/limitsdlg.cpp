@@ -23,6 +23,7 @@
 #include "shell/app.h"
 #include "shell/colortable.h"
 #include "shell/mainframe.h"
+#include "shell/preferences.h"
 
 namespace {
 
@@ -293,6 +294,7 @@ bool CAnalysisLimitsDlg::OnInitDialog() {
     }
     shownLines_ = std::clamp(shownLines_, 1, maxLines_);
     topRow_ = 0;
+    FollowStatusBar();
     if (kind_ == 2 && s) {
         FillModelParameters(kIdModelParameter1, ld_Text(s->limits[3]));
         FillModelParameters(kIdModelParameter2, ld_Text(s->limits[1]));
@@ -1031,6 +1033,28 @@ void CAnalysisLimitsDlg::OnControl(int id, platform::Notify notification) {
     case kIdLimitsProperties: PostToMainWindow(kCmdPlotProperties); return;
     default: CDialog2::OnControl(id, notification);
     }
+}
+
+void CAnalysisLimitsDlg::FollowStatusBar() {
+    if (Prefs().statusBarVisible)
+        Prompt().Attach(1, 1);
+    else
+        Prompt().Hide();
+}
+
+void CAnalysisLimitsDlg::FitToWorkArea() {
+    const platform::Rect area = ld_WorkArea();
+    maxLines_ = std::clamp((area.bottom - area.top - gridTop_ - 2 * pitch_ - 60 - Prompt().ExtraHeight()) / pitch_, 2,
+                           kLimitsGridLines);
+    SetShownLines(std::min(shownLines_, maxLines_));
+}
+
+void LimitsWindowPromptBar() {
+    if (ld_active) ld_active->FollowStatusBar();
+}
+
+void LimitsWindowFit() {
+    if (ld_active) ld_active->FitToWorkArea();
 }
 
 int OpenLimitsDialog(CCTDoc* document, int kind) {

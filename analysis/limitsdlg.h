@@ -78,6 +78,10 @@ public:
     // Resizing keeps a whole number of lines; a narrow window narrows the
     // widest column (not below 50 pixels), spare width goes to Y Expression.
     void OnSize(int width, int height) override;
+    // The prompt bar shown or hidden by the status-bar preference; the lines
+    // that fit the work area computed again.
+    void FollowStatusBar();
+    void FitToWorkArea();
     // The prompt of a grid cell, header item, style button or limit field.
     void OnPrompt(int id) override;
     // The prompt id shown for a control (0: its own).
@@ -163,6 +167,12 @@ private:
     bool resizing_ = false;
     ExpressionMenu expressionMenu_;
 };
+
+// After Options > Status Bar: the open dialog's prompt bar follows the main
+// status bar (one pane, one line), and its lines are fitted to the work area
+// again. Nothing without an open dialog.
+void LimitsWindowPromptBar();
+void LimitsWindowFit();
 
 // Opens the dialog of the kind for the circuit, or brings the open one to the
 // front. 0, or a result code when it cannot be made.

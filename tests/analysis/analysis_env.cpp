@@ -14,8 +14,8 @@
 
 namespace {
 [[maybe_unused]] const bool anenv_registered = twtest::RegisterStartup(
-    twtest::WithApplication::Yes, {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages,
-                                   RegisterDeviceMessages, RegisterAnalysisMessages, InstallDeviceLoads,
-                                   InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices,
-                                   InstallAnalysisLogs});
+    twtest::WithApplication::Yes,
+    {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages, RegisterDeviceMessages,
+     RegisterAnalysisMessages, InstallDeviceLoads, InstallDocumentTextSource, InstallModelLibraryServices,
+     InstallCompilerServices, InstallAnalysisLogs});
 }  // namespace

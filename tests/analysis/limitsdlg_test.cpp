@@ -23,6 +23,7 @@
 #include "expr/runstate.h"
 #include "platform/keys.h"
 #include "shell/document.h"
+#include "shell/preferences.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
@@ -156,6 +157,15 @@ TEST_F(LimitsDialog, ThirtyRowsScrollAndEditsGoBackToTheRowsTheyWereTypedIn) {
     EXPECT_TRUE(d->OnDialogKey(platform::key::Up, platform::ModNone));
     EXPECT_EQ(d->FocusedRow(), shown - 1);
     EXPECT_EQ(d->FocusedColumn(), 2);
+
+    // An error in a row's cell brings that row into view; Alt+R goes to the run options.
+    d->FocusError(2, 4, -1);
+    EXPECT_EQ(d->FocusedRow(), 4);
+    EXPECT_EQ(d->FocusedColumn(), 0);
+    EXPECT_LE(d->TopRow(), 4);
+    d->FocusError(1, 2, 0);
+    EXPECT_EQ(d->FocusedRow(), -1);
+    EXPECT_TRUE(d->OnDialogKey(platform::key::LetterA + ('R' - 'A'), platform::ModAlt));
 
     // The limits go back to the circuit when the analysis ends.
     CloseAnalysis(document_.get());
@@ -387,6 +397,27 @@ TEST_F(LimitsDialog, ResizingKeepsWholeLinesAndGivesWidthToTheColumns) {
     for (int c = 1; c < 5; ++c) EXPECT_GE(d->ColumnWidth(c), std::min(50, before[c])) << c;
     for (int c = 0; c < 5; ++c) sumAfter += d->ColumnWidth(c);
     EXPECT_LT(sumAfter, sumBefore);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LimitsDialog, ThePromptBarFollowsTheMainStatusBar) {
+    const int saved = Prefs().statusBarVisible;
+    Prefs().statusBarVisible = 0;
+    CAnalysisLimitsDlg* d = Open(kDeck, 0);
+    ASSERT_NE(d, nullptr);
+    EXPECT_FALSE(d->PromptBar().IsAttached());
+    Prefs().statusBarVisible = 1;
+    LimitsWindowPromptBar();
+    EXPECT_TRUE(d->PromptBar().IsAttached());
+    LimitsWindowFit();
+    EXPECT_LE(d->ShownLines(), d->MaxLines());
+    Prefs().statusBarVisible = 0;
+    LimitsWindowPromptBar();
+    EXPECT_FALSE(d->PromptBar().IsAttached());
+    Prefs().statusBarVisible = saved;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,8 @@
 #include "core/settings.h"
 #include "document/cfanalysis.h"
 #include "document/cirdoc.h"
+#include "expr/runstate.h"
+#include "shell/batchlog.h"
 #include "shell/document.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
@@ -56,6 +59,21 @@ TEST_F(MessageLogRouting, ATransientReportLandsInTheNumericOutputInsteadOfABox) 
     // With no analysis output the message has nowhere to go.
     SetRoutedNumericOutput(nullptr);
     EXPECT_FALSE(ReportLogs().WriteNumericOutputMessage(nullptr, "Warning:", "lost"));
+
+    // A batch run logs it with the analysis it came from.
+    FILE* log = std::fopen(dir_.File("batch.log").c_str(), "wb");
+    ASSERT_NE(log, nullptr);
+    SetBatchLog(log);
+    Startup().batchMode = 1;
+    SetAnalysisKind(1);
+    EXPECT_TRUE(ReportLogs().WriteNumericOutputMessage(nullptr, "Warning:", "Gmin stepping"));
+    SetAnalysisKind(-1);
+    Startup().batchMode = 0;
+    SetBatchLog(nullptr);
+    std::fclose(log);
+    const std::string logged = twtest::ReadWholeFile(dir_.File("batch.log"));
+    EXPECT_NE(logged.find("Gmin stepping"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("\tAC analysis\r\n"), std::string::npos) << logged;
 }
 
 TEST_F(MessageLogRouting, SensitivityAndParameterCheckLogsTakeTheirLines) {
