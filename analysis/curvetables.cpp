@@ -21,7 +21,44 @@ std::string ct_WithoutBlanks(const std::string& s) {
 
 bool ct_IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
+struct ct_UnitRow {
+    uint32_t unitMask, extraMask;
+    const char* name;
+};
+// The first eighteen follow the expression's unit flags bit by bit; Tesla and
+// Amps/Meter are the SI forms of the B and H fields.
+constexpr ct_UnitRow kCtUnits[kUnitNameCount] = {
+    {kUnitVoltage, 0, "V"},
+    {kUnitCurrent, 0, "A"},
+    {kUnitCharge, 0, "C"},
+    {kUnitCapacitance, 0, "F"},
+    {kUnitFlux, 0, "W"},
+    {kUnitInductance, 0, "H"},
+    {kUnitResistance, 0, "Ohms"},
+    {kUnitDegrees, 0, "Degrees"},
+    {kUnitAngle, 0, "Radians"},
+    {kUnitGauss, 0, "Gauss"},
+    {kUnitOersted, 0, "Oersteds"},
+    {kUnitTime, 0, "Secs"},
+    {kUnitComplexFrequency, 0, ""},
+    {kUnitFrequency, 0, "Hz"},
+    {kUnitPercent, 0, "%"},
+    {kUnitNoise, 0, ""},
+    {kUnitEnergy, 0, "J"},
+    {kUnitPower, 0, "W"},
+    {0, kExtraTesla, "Tesla"},
+    {0, kExtraAmpsPerMetre, "Amps/Meter"},
+};
+
 }  // namespace
+
+int FindUnitIndex(uint32_t unitMask, uint32_t extraMask) {
+    for (int i = 0; i < kUnitNameCount; ++i)
+        if (kCtUnits[i].unitMask == unitMask && kCtUnits[i].extraMask == extraMask) return i;
+    return -1;
+}
+
+const char* UnitName(int index) { return index >= 0 && index < kUnitNameCount ? kCtUnits[index].name : ""; }
 
 int GetAnalysisXRange(CCTDoc* document, int kind, AnalysisXRange* out) {
     *out = AnalysisXRange{};

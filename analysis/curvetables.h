@@ -3,6 +3,7 @@
 // analysis drivers call when a run has ended.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ int GetAnalysisXRange(CCTDoc* document, int kind, AnalysisXRange* out);
 // A curve listed at its stored points: its Y expression calls a function of
 // the FFT family and its X is the single variable F (transient) or T (AC).
 bool IsFftCurve(const std::string& xExpression, const std::string& yExpression, int kind);
+
+// The unit names of plot scales: 20 rows, each a pair of masks (the
+// expression's unit flags and its extra flags) and a name. FindUnitIndex gives
+// the row whose pair equals the arguments, or -1; UnitName the row's name
+// ("" outside the table).
+constexpr int kUnitNameCount = 20;
+int FindUnitIndex(uint32_t unitMask, uint32_t extraMask);
+const char* UnitName(int index);
 
 // At the end of a run: the tables of the marked curves, `points` rows each
 // (the kind's Number of Points), into the analysis's numeric output. Nothing

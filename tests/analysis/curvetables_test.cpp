@@ -13,6 +13,7 @@
 #include "document/cfanalysis.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
+#include "expr/symbols.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -36,6 +37,25 @@ TEST(CurveTables, FftCurvesAreTheFftFamilyAgainstTheirKindsVariable) {
         {"F", "HARM(v(1))", 2, false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsFftCurve(c.x, c.y, c.kind), c.fft) << c.x << " " << c.y << " " << c.kind;
+}
+
+TEST(CurveTables, UnitNamesFollowTheExpressionsUnitFlags) {
+    const struct {
+        uint32_t unit, extra;
+        int index;
+        const char* name;
+    } cases[] = {{kUnitVoltage, 0, 0, "V"},
+                 {kUnitFlux, 0, 4, "W"},
+                 {kUnitFrequency, 0, 13, "Hz"},
+                 {kUnitPower, 0, 17, "W"},
+                 {0, kExtraTesla, 18, "Tesla"},
+                 {0, kExtraAmpsPerMetre, 19, "Amps/Meter"},
+                 {kUnitVoltage | kUnitCurrent, 0, -1, ""},
+                 {0, 0, -1, ""}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FindUnitIndex(c.unit, c.extra), c.index) << c.name;
+        EXPECT_STREQ(UnitName(c.index), c.name);
+    }
 }
 
 class CurveTableRuns : public ::testing::Test {
