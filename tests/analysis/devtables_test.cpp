@@ -8,6 +8,7 @@
 
 #include "core/numbers.h"
 #include "document/cfanalysis.h"
+#include "models/modeltypes.h"
 #include "tests/devices/deck_fixture.h"
 
 namespace {
@@ -148,6 +149,23 @@ TEST_F(DeviceTables, NarrowReportsSplitDevicesIntoBlocks) {
     ASSERT_NE(ir, resistors.end());
     EXPECT_NEAR(Cell(*ir, 0), 1e-3, 1e-6);
     EXPECT_NEAR(Cell(*ir, 1), 0.5e-3, 1e-6);
+}
+
+TEST_F(DeviceTables, DevicesWithoutAModelShowNoneAndStayOutOfTheModelListing) {
+    ASSERT_EQ(OperatingPoint("T\nV1 1 0 1\nR1 1 0 1K\nR2 1 0 1K RM\n.MODEL RM RES (R=2)\n"), 0);
+    const std::vector<std::string> lines = Write(true, true);
+    const std::vector<std::string> resistors = Section(lines, "Resistor Devices");
+    ASSERT_GE(resistors.size(), 4u);
+    EXPECT_EQ(Label(resistors[3]), "Using");
+    std::istringstream cells(resistors[3].substr(13));
+    std::vector<std::string> models;
+    for (std::string cell; cells >> cell;) models.push_back(cell);
+    EXPECT_EQ(models, (std::vector<std::string>{"N\\A", "RM"}));
+    const std::vector<std::string> listing =
+        Section(lines, "Model parameters for " + std::string(GetModelTypeInfo(kModelRes)->Description));
+    ASSERT_GE(listing.size(), 3u);
+    EXPECT_EQ(listing[2].find("R1"), std::string::npos);
+    EXPECT_NE(listing[2].find("R2"), std::string::npos);
 }
 
 }  // namespace
