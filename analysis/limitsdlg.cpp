@@ -551,6 +551,7 @@ void CAnalysisLimitsDlg::FocusCell(int row, int column) {
     else if (row >= topRow_ + shownLines_)
         ScrollTo(row - shownLines_ + 1);
     focusedCell_ = LimitsCellId(row - topRow_, column);
+    selectedColumn_ = -1;
     FocusControl(focusedCell_);
     ApplyEnabling();
 }
@@ -710,9 +711,9 @@ void CAnalysisLimitsDlg::ClickHeader(int item) {
     for (size_t i = 0; i < entries.size(); ++i) menu.AddItem(kColumnMenuFirst + static_cast<int>(i), entries[i]);
     const int id = LimitsMenus().Track(menu, at);
     const int index = id - kColumnMenuFirst;
+    // The column stays selected for Expand until a cell takes the focus.
     if (index >= 0 && index < static_cast<int>(entries.size()))
         ColumnMenuChoice(item, entries[static_cast<size_t>(index)]);
-    selectedColumn_ = -1;
 }
 
 void CAnalysisLimitsDlg::ColumnMenuChoice(int column, const std::string& text) {
@@ -996,6 +997,7 @@ void CAnalysisLimitsDlg::OnControl(int id, platform::Notify notification) {
     const bool field = id >= kIdLimitField && id < kIdLimitField + LimitFieldCount(kind_);
     if (notification == Notify::FocusIn && (cell || field)) {
         focusedCell_ = id;
+        selectedColumn_ = -1;
         ApplyEnabling();
     }
     if (notification == Notify::FocusOut && (cell || field)) StoreFields();

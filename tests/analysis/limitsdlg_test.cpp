@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/limits.h"
 #include "analysis/limitsmenus.h"
 #include "analysis/start.h"
 #include "compiler/defines.h"
@@ -163,8 +164,12 @@ TEST_F(LimitsDialog, ThirtyRowsScrollAndEditsGoBackToTheRowsTheyWereTypedIn) {
     EXPECT_EQ(d->FocusedRow(), 4);
     EXPECT_EQ(d->FocusedColumn(), 0);
     EXPECT_LE(d->TopRow(), 4);
-    d->FocusError(1, 2, 0);
+    // A limit field in error during a run is focused as it is reported.
+    ResetLimitErrors();
+    ReportLimitFieldError(0, 2, 13281, "x");
     EXPECT_EQ(d->FocusedRow(), -1);
+    EXPECT_EQ(shown_.back(), 13281);
+    ResetLimitErrors();
     EXPECT_TRUE(d->OnDialogKey(platform::key::LetterA + ('R' - 'A'), platform::ModAlt));
 
     // The limits go back to the circuit when the analysis ends.
@@ -228,6 +233,16 @@ TEST_F(LimitsDialog, ColumnMenusFillTheFocusedCellOrTheSelectedColumn) {
     d->UserClick(LimitsHeaderId(3));
     EXPECT_EQ(offered, (std::vector<std::string>{"Auto", "AutoAlways", "FMAX,FMIN", "1Meg,1k"}));
     for (const auto& row : Kind(1).curves) EXPECT_STREQ(row->xRange, "FMAX,FMIN");
+    // The column stays selected: Expand then edits it in every row.
+    EXPECT_EQ(d->SelectedColumn(), 3);
+    {
+        platform::ScopedModalAnswerer answerer([](platform::ModalRequest& request) {
+            dynamic_cast<CExpandDlg&>(request).SetText(kIdExpandText, "1Meg,\n10");
+            return platform::dlgid::Ok;
+        });
+        d->PressButton(kIdLimitsExpand);
+    }
+    for (const auto& row : Kind(1).curves) EXPECT_STREQ(row->xRange, "1Meg,10");
     EXPECT_EQ(d->SelectedColumn(), -1);
 
     // "3" from the P header puts every row in plot group 3; "None" in a focused cell empties it.
