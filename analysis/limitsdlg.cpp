@@ -493,7 +493,11 @@ void CAnalysisLimitsDlg::StoreFields() {
                 if (sel >= 0) text = base + "(" + GetItemText(list, sel) + ")";
             }
         }
-        changed |= ld_Store(&s->limits[i], text, &failed);
+        // A changed limit makes the saved run of the kind stale: the next Run runs anew.
+        if (ld_Store(&s->limits[i], text, &failed)) {
+            changed = true;
+            if (document_) document_->build.forceNewRun[kind_] = 1;
+        }
     }
     const int runOption = std::max(GetSel(kIdRunOptions), 0);
     const int method = std::max(GetSel(kIdTemperatureMethod), 0);

@@ -364,6 +364,7 @@ TEST_F(LimitsDialog, DcVariablesNameSourcesModelParametersAndTemperature) {
     ASSERT_GE(d->FindItem(kIdModelParameter1, "IS"), 0);
     d->UserSelect(kIdModelParameter1, d->FindItem(kIdModelParameter1, "N"));
     EXPECT_STREQ(Kind(2).limits[3], "D DM(N)");
+    EXPECT_EQ(document_->build.forceNewRun[2], 1);
 
     // Sweeping TEMP leaves no temperature to set; a source has no parameter list.
     d->UserSelect(name1, d->FindItem(name1, "TEMP"));
