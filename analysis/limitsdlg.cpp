@@ -306,6 +306,7 @@ bool CAnalysisLimitsDlg::OnInitDialog() {
     }
     ApplyEnabling();
     FocusControl(kIdLimitField);
+    initialised_ = true;
     return false;
 }
 
@@ -585,7 +586,8 @@ void CAnalysisLimitsDlg::SetShownLines(int lines) {
 
 void CAnalysisLimitsDlg::OnSize(int width, int height) {
     CDialog2::OnSize(width, height);
-    if (resizing_ || !IsBuilt() || pitch_ <= 0) return;
+    // Sizes reported while the window is being built are not the user's.
+    if (resizing_ || !initialised_ || !IsBuilt() || pitch_ <= 0) return;
     resizing_ = true;
     const int fixed = 2 + StripButtons() * (pitch_ / 2) + 2 + kHeaderFitWidth + kScrollWidth + 7;
     int total = 0;

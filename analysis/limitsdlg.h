@@ -165,6 +165,7 @@ private:
     int gridTop_ = 0;
     int widths_[5] = {};
     bool resizing_ = false;
+    bool initialised_ = false;
     ExpressionMenu expressionMenu_;
 };
 

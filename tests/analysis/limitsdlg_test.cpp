@@ -22,6 +22,7 @@
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "expr/runstate.h"
+#include "platform/app.h"
 #include "platform/keys.h"
 #include "shell/document.h"
 #include "shell/preferences.h"
@@ -392,6 +393,10 @@ TEST_F(LimitsDialog, ResizingKeepsWholeLinesAndGivesWidthToTheColumns) {
     CAnalysisLimitsDlg* d = Open(kDeck, 0);
     ASSERT_NE(d, nullptr);
     MakeRows(0, 8);
+    d->SetShownLines(8);
+    // The window's own layout, once shown, keeps the lines it was given.
+    platform::Application::Instance()->PumpEvents();
+    EXPECT_EQ(d->ShownLines(), std::min(8, d->MaxLines()));
     d->SetShownLines(2);
     const platform::Rect cell = d->GetItemRect(LimitsCellId(0, 2));
     const int top = cell.top - d->LinePitch();  // the header's top
