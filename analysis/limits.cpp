@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "analysis/limitsdlg.h"
 #include "compiler/defines.h"
 #include "compiler/support.h"
 #include "core/memory.h"
@@ -278,6 +279,9 @@ void ReportLimitFieldError(int kind, int index, int code, const char* text) {
     const LimitField* fields = LimitFields(kind);
     const char* label = fields && index >= 0 && index < LimitFieldCount(kind) ? fields[index].label : "";
     std::string context = std::string("Limit:\t") + label + "\nText:\t" + (text ? text : "") + "\n";
+    // The field at fault gets the focus in the open Analysis Limits dialog.
+    if (CAnalysisLimitsDlg* dialog = ActiveLimitsDialog(); dialog && dialog->AnalysisKind() == kind)
+        dialog->FocusError(1, index, 0);
     if (code == kResultShown) return;
     Reporter().Report(Message(code).Context(context.c_str()));
 }

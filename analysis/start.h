@@ -63,7 +63,8 @@ int RunningAnalysisKind();
 
 // Message ids.
 enum AnalysisStartMessage : int {
-    kMsgNoSineSource = 10450,  // distortion needs a sine source
+    kMsgNoSineSource = 10450,        // distortion needs a sine source
+    kMsgCheckNumericOutput = 13590,  // "Check Numeric Output window for warnings."
 };
 
 // Starts the analysis of `kind` (0 transient ... 3 distortion) on the circuit
@@ -76,6 +77,9 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode);
 // a SPICE text's limits back into its text and deletes an empty numeric
 // output file; an abandoned analysis keeps the file.
 void ExitAnalysis(CCTDoc* document, bool abandon);
+// True while ExitAnalysis tears an analysis down: formula texts of the
+// schematic are not evaluated again meanwhile.
+bool AnalysisExitInProgress();
 // Closing the analysis window: the normal end, the run context cleared and the
 // global settings applied again.
 void CloseAnalysis(CCTDoc* document);
@@ -87,6 +91,11 @@ std::string NumericOutputPath(CCTDoc* document, int kind);
 // solution vector (by equation number; missing entries read 0): node names of
 // the top level, else the node number; inductors by their qualified names.
 OperatingPointData CollectOperatingPoint(CCTDoc* document, const std::vector<double>& solution);
+
+// The compile's warnings about model parameters and .OPTIONS under
+// "Warnings" in the numeric output; false when there were none (or the file
+// is closed).
+bool WriteCompileWarnings(NumericOutput& output, CCTDoc* document);
 
 // Whether the compiled circuit has a sine source (distortion needs one).
 bool HasSineSource(CCTDoc* document);

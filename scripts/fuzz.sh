@@ -26,6 +26,7 @@ declare -A max_len=(
   [transient]=4096
   [acrun]=4096
   [globalsettings]=4096
+  [flatsettings]=8192
   [transistorop]=4096
   [macroparams]=2048
   [warning]=2048

@@ -1,5 +1,6 @@
 // The analysis tests compile circuits headless like the device tests and show
 // analysis control's own messages.
+#include "analysis/logs.h"
 #include "analysis/messages.h"
 #include "compiler/messages.h"
 #include "compiler/support.h"
@@ -13,7 +14,8 @@
 
 namespace {
 [[maybe_unused]] const bool anenv_registered = twtest::RegisterStartup(
-    twtest::WithApplication::Yes, {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages,
-                                   RegisterDeviceMessages, RegisterAnalysisMessages, InstallDeviceLoads,
-                                   InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices});
+    twtest::WithApplication::Yes,
+    {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages, RegisterDeviceMessages,
+     RegisterAnalysisMessages, InstallDeviceLoads, InstallDocumentTextSource, InstallModelLibraryServices,
+     InstallCompilerServices, InstallAnalysisLogs});
 }  // namespace
