@@ -19,9 +19,9 @@
 
 namespace {
 
-constexpr int kNiceSteps[] = {10, 12, 15, 16, 20, 25, 30, 40, 50, 60, 75, 80, 100, 120, 150};
-constexpr double kLogFloor = 1e-50;
-constexpr int kPlotGroups = 9;
+constexpr int rg_NiceSteps[] = {10, 12, 15, 16, 20, 25, 30, 40, 50, 60, 75, 80, 100, 120, 150};
+constexpr double rg_LogFloor = 1e-50;
+constexpr int rg_PlotGroups = 9;
 
 bool rg_IsAutomatic(int32_t mode) { return mode == kRangeFitRun || mode == kRangeFitRequest; }
 
@@ -97,7 +97,7 @@ int NiceRange(int divisions, double high, double low, double* newHigh, double* n
         while (m < 10) m *= 10;
         while (m > 100) m *= 0.1;
         const double decade = raw / m;
-        for (int t : kNiceSteps) {
+        for (int t : rg_NiceSteps) {
             // m carries the rounding of its scaling: 12.000000000000002 still takes 12.
             if (t < m * (1 - 1e-12)) continue;
             candidate = t * decade;
@@ -282,7 +282,7 @@ void UnifyPlotRanges(PlotCurveArray& curves, int firstAxis, int lastAxis) {
         ApplyScaleFactor(curve, kAxisX);
         ApplyScaleFactor(curve, kAxisY);
     }
-    for (int group = 1; group <= kPlotGroups; ++group) {
+    for (int group = 1; group <= rg_PlotGroups; ++group) {
         for (int a = firstAxis; a <= lastAxis; ++a) {
             bool any = false, exchanged = false;
             double low = 0, high = 0, step = 0;
@@ -325,10 +325,10 @@ void UnifyRanges(PlotCurveArray& curves, bool sameYScales) {
 }
 
 void AssignYScaleOwners(PlotCurveArray& curves, bool sameYScales) {
-    bool seen[kPlotGroups + 1] = {};
+    bool seen[rg_PlotGroups + 1] = {};
     for (size_t i = 0; i < curves.size(); ++i) {
         PlotCurve& curve = curves[i];
-        const int group = curve.PlotNumber >= 0 && curve.PlotNumber <= kPlotGroups ? curve.PlotNumber : 0;
+        const int group = curve.PlotNumber >= 0 && curve.PlotNumber <= rg_PlotGroups ? curve.PlotNumber : 0;
         if (!curve.IsShown() || curve.IsDigital) {
             curve.DrawsYScale = 0;
             continue;
@@ -383,8 +383,8 @@ int ComputeAutoScale(PlotCurveArray& curves, const FitContext& context, bool app
                     }
                     curve.GridStep[a] = step;
                 } else {
-                    const double logHigh = std::log10(std::max(high, kLogFloor));
-                    const double logLow = std::log10(std::max(low, kLogFloor));
+                    const double logHigh = std::log10(std::max(high, rg_LogFloor));
+                    const double logLow = std::log10(std::max(low, rg_LogFloor));
                     if (NiceRange(context.GridDivisions[a], logHigh, logLow, &niceHigh, &niceLow, &step) == 0) {
                         low = std::pow(10.0, niceLow);
                         high = std::pow(10.0, niceHigh);

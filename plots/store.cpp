@@ -17,14 +17,14 @@
 
 namespace {
 
-constexpr size_t kPageBytesPerColumn = kPagePoints * sizeof(double);
+constexpr size_t st_PageBytesPerColumn = kPagePoints * sizeof(double);
 
-std::unique_ptr<double[]> AllocZeroed(size_t count) {
+std::unique_ptr<double[]> st_AllocZeroed(size_t count) {
     return std::unique_ptr<double[]>(new (std::nothrow) double[count]());
 }
 
 // Writes or reads all of `bytes` at `offset`; false on any short transfer.
-bool WriteAll(int fd, const void* data, size_t bytes, off_t offset) {
+bool st_WriteAll(int fd, const void* data, size_t bytes, off_t offset) {
     const char* p = static_cast<const char*>(data);
     while (bytes > 0) {
         ssize_t n = pwrite(fd, p, bytes, offset);
@@ -40,7 +40,7 @@ bool WriteAll(int fd, const void* data, size_t bytes, off_t offset) {
     return true;
 }
 
-bool ReadAll(int fd, void* data, size_t bytes, off_t offset) {
+bool st_ReadAll(int fd, void* data, size_t bytes, off_t offset) {
     char* p = static_cast<char*>(data);
     while (bytes > 0) {
         ssize_t n = pread(fd, p, bytes, offset);
@@ -103,7 +103,7 @@ int DataPointStore::Prepare(PlotCurveArray& curves, RunLog& runs, const StoreLay
             }
         }
         if (columns > INT32_MAX / kPagePoints) throw std::bad_alloc();
-        std::unique_ptr<double[]> buffer = AllocZeroed(static_cast<size_t>(columns) * kPagePoints);
+        std::unique_ptr<double[]> buffer = st_AllocZeroed(static_cast<size_t>(columns) * kPagePoints);
         if (!buffer) throw std::bad_alloc();
 
         columnCount_ = 1;
@@ -148,7 +148,7 @@ int DataPointStore::Begin() {
     fileBufferDirty_ = false;
     failed_ = false;
     reportedFailure_ = false;
-    if (!fileBuffer_) fileBuffer_ = AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
+    if (!fileBuffer_) fileBuffer_ = st_AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
     if (!fileBuffer_) {
         failed_ = true;
         return 1;
@@ -210,7 +210,7 @@ bool DataPointStore::AddPage() {
     }
     DataPage& page = pages_.back();
     if (MemoryHasRoom()) {
-        page.Columns = AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
+        page.Columns = st_AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
         if (page.Columns) {
             page.Where = kPageInMemory;
             ++memoryPages_;
@@ -277,9 +277,9 @@ bool DataPointStore::FlushFileBuffer() {
     if (loadedFilePage_ < 0 || !fileBufferDirty_) return true;
     DataPage& page = pages_[static_cast<size_t>(loadedFilePage_)];
     if (fd_ < 0 && !CreateDataFile()) return false;
-    const size_t bytes = static_cast<size_t>(columnCount_) * kPageBytesPerColumn;
+    const size_t bytes = static_cast<size_t>(columnCount_) * st_PageBytesPerColumn;
     const off_t offset = static_cast<off_t>(page.Slot) * static_cast<off_t>(bytes);
-    if (!WriteAll(fd_, fileBuffer_.get(), bytes, offset)) {
+    if (!st_WriteAll(fd_, fileBuffer_.get(), bytes, offset)) {
         int code = ErrnoToResult();
         failed_ = true;
         if (!reportedFailure_) {
@@ -298,10 +298,10 @@ bool DataPointStore::LoadFilePage(int index) {
     if (loadedFilePage_ == index) return true;
     if (!FlushFileBuffer()) return false;
     DataPage& page = pages_[static_cast<size_t>(index)];
-    const size_t bytes = static_cast<size_t>(columnCount_) * kPageBytesPerColumn;
+    const size_t bytes = static_cast<size_t>(columnCount_) * st_PageBytesPerColumn;
     if (page.Written) {
         const off_t offset = static_cast<off_t>(page.Slot) * static_cast<off_t>(bytes);
-        if (fd_ < 0 || !ReadAll(fd_, fileBuffer_.get(), bytes, offset)) {
+        if (fd_ < 0 || !st_ReadAll(fd_, fileBuffer_.get(), bytes, offset)) {
             loadedFilePage_ = -1;
             return false;
         }
