@@ -139,6 +139,7 @@ bool SharesTimeColumn(const PlotCurve& curve, const StoreLayout& layout) {
 }
 
 int DataPointStore::Begin() {
+    pagesSinceMemoryQuery_ = 0;
     std::vector<DataPage>().swap(pages_);
     memoryPages_ = 0;
     DeleteDataFile();
@@ -193,10 +194,20 @@ bool DataPointStore::NextPointIndex(PlotCurve& curve, const RunLog& runs) {
     return advanced;
 }
 
-bool DataPointStore::MemoryHasRoom() const {
+bool DataPointStore::MemoryHasRoom(size_t pageBytes) const {
     if (nextFileSlot_ > 0) return false;  // pages never return to memory once one went to the file
     if (memoryPageLimit_ >= 0 && memoryPages_ >= memoryPageLimit_) return false;
-    return SystemFreeMemory() >= kMinFreeMemoryForPage;
+    // Asking the system costs far more than a page: ask every 64 pages, and
+    // whenever the estimate comes near the limit.
+    constexpr uint64_t kAskAgainBelow = 16 * kMinFreeMemoryForPage;
+    if (pagesSinceMemoryQuery_ == 0 || pagesSinceMemoryQuery_ >= 64 || freeMemoryEstimate_ < kAskAgainBelow) {
+        freeMemoryEstimate_ = SystemFreeMemory();
+        pagesSinceMemoryQuery_ = 0;
+    }
+    ++pagesSinceMemoryQuery_;
+    if (freeMemoryEstimate_ < kMinFreeMemoryForPage) return false;
+    freeMemoryEstimate_ = freeMemoryEstimate_ > pageBytes ? freeMemoryEstimate_ - pageBytes : 0;
+    return true;
 }
 
 bool DataPointStore::AddPage() {
@@ -209,8 +220,9 @@ bool DataPointStore::AddPage() {
         return false;
     }
     DataPage& page = pages_.back();
-    if (MemoryHasRoom()) {
-        page.Columns = st_AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
+    const size_t values = static_cast<size_t>(columnCount_) * kPagePoints;
+    if (MemoryHasRoom(values * sizeof(double))) {
+        page.Columns = st_AllocZeroed(values);
         if (page.Columns) {
             page.Where = kPageInMemory;
             ++memoryPages_;
