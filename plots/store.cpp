@@ -106,6 +106,8 @@ int DataPointStore::Prepare(PlotCurveArray& curves, RunLog& runs, const StoreLay
         std::unique_ptr<double[]> buffer = st_AllocZeroed(static_cast<size_t>(columns) * kPagePoints);
         if (!buffer) throw std::bad_alloc();
 
+        // Pages laid out for the old columns cannot hold the new ones.
+        DropPages();
         columnCount_ = 1;
         for (size_t i = 0; i < curves.size(); ++i) {
             PlotCurve& curve = curves[i];
@@ -138,7 +140,7 @@ bool SharesTimeColumn(const PlotCurve& curve, const StoreLayout& layout) {
            curve.IsDigital == 0 && curve.PlotType == kPlotRectangular;
 }
 
-int DataPointStore::Begin() {
+void DataPointStore::DropPages() {
     pagesSinceMemoryQuery_ = 0;
     std::vector<DataPage>().swap(pages_);
     memoryPages_ = 0;
@@ -149,6 +151,10 @@ int DataPointStore::Begin() {
     fileBufferDirty_ = false;
     failed_ = false;
     reportedFailure_ = false;
+}
+
+int DataPointStore::Begin() {
+    DropPages();
     if (!fileBuffer_) fileBuffer_ = st_AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
     if (!fileBuffer_) {
         failed_ = true;

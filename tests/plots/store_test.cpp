@@ -261,6 +261,29 @@ TEST(Store, ColumnsSharedOnlyByTheTimeXOfLinearRectangularAnalogCurves) {
     EXPECT_EQ(curves[4].DataColumn[kSlotYImagPart], 40);
 }
 
+TEST(Store, PreparingAgainForMoreColumnsDropsTheOldPages) {
+    twtest::TempDir folder;
+    ScopedTmpdir temp(folder.Path());
+    DataPointStore store("graph8.tmp");
+    store.SetMemoryPageLimit(1);
+    PlotCurveArray curves = TwoCurves();
+    RunLog runs;
+    store.Prepare(curves, runs, StoreLayout{});
+    store.Begin();
+    store.StartRun(curves, runs, RunRecord{});
+    StorePoints(store, curves, runs, 2 * kPagePoints);
+    ASSERT_TRUE(store.UsesFile());
+    const std::string oldFile = store.DataFilePath();
+    // A rebuild with more curves and no new start (as a dynamic mode runs).
+    PlotCurveArray more(6);
+    ASSERT_EQ(store.Prepare(more, runs, StoreLayout{}), 13);
+    EXPECT_EQ(store.PageCount(), 0);
+    EXPECT_FALSE(FileExists(oldFile));
+    store.StartRun(more, runs, RunRecord{});
+    StorePoints(store, more, runs, kPagePoints + 3);
+    ExpectPoints(store, more, kPagePoints + 3);
+}
+
 TEST(Store, RunBoundsAndLookups) {
     DataPointStore store;
     PlotCurveArray curves = TwoCurves();
