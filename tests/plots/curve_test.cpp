@@ -67,6 +67,22 @@ TEST(PlotCurve, DisplayCopySharesNoExpressionRunsOrState) {
     EXPECT_EQ(source.ExprText[kAxisY], "");
 }
 
+TEST(PlotCurve, SmithScaleFallsBackToOneUnlessPositive) {
+    struct Case {
+        const char* text;
+        const char* keptText;
+        double scale;
+    } cases[] = {{"2.5", "2.5", 2.5}, {"50m", "50m", 0.05}, {"-1", "1", 1},
+                 {"0", "1", 1},       {"", "1", 1},         {"((", "1", 1}};
+    for (const Case& c : cases) {
+        PlotCurve curve;
+        curve.SmithScaleText = c.text;
+        curve.ParseSmithScale();
+        EXPECT_EQ(curve.SmithScaleText, c.keptText) << c.text;
+        EXPECT_DOUBLE_EQ(curve.SmithScale, c.scale) << c.text;
+    }
+}
+
 TEST(PlotCurve, ExtremesAndTheCurveArray) {
     PlotCurveArray curves(3);
     curves[0].UseFlags = kCurveDrawn | kCurveListed;
