@@ -486,6 +486,10 @@ bool RescaleDue(int runCount, bool probeMode, double fraction, int* rescaledQuar
     return due;
 }
 
+void SameYScalesChanged(PlotCurveArray& curves) {
+    for (PlotCurve& curve : curves) curve.FreeRunTables();
+}
+
 void ApplyScaleFactor(PlotCurve& curve, int axis) {
     FormatSpec& format = curve.ScaleFormat[axis];
     const std::string& text = curve.ScaleFactorText[axis];
