@@ -150,6 +150,7 @@ void DataPointStore::DropPages() {
     loadedFilePage_ = -1;
     fileBufferDirty_ = false;
     failed_ = false;
+    fileFailed_ = false;
     reportedFailure_ = false;
 }
 
@@ -280,7 +281,7 @@ bool DataPointStore::CreateDataFile() {
     }
     if (fd_ < 0) {
         int code = ErrnoToResult();
-        failed_ = true;
+        failed_ = fileFailed_ = true;
         if (!reportedFailure_) {
             reportedFailure_ = true;
             Reporter().Report(Message(code).Args(path));
@@ -293,13 +294,18 @@ bool DataPointStore::CreateDataFile() {
 
 bool DataPointStore::FlushFileBuffer() {
     if (loadedFilePage_ < 0 || !fileBufferDirty_) return true;
+    if (fileFailed_) {
+        // Its values cannot be kept; the pages written before stay readable.
+        fileBufferDirty_ = false;
+        return true;
+    }
     DataPage& page = pages_[static_cast<size_t>(loadedFilePage_)];
     if (fd_ < 0 && !CreateDataFile()) return false;
     const size_t bytes = static_cast<size_t>(columnCount_) * st_PageBytesPerColumn;
     const off_t offset = static_cast<off_t>(page.Slot) * static_cast<off_t>(bytes);
     if (!st_WriteAll(fd_, fileBuffer_.get(), bytes, offset)) {
         int code = ErrnoToResult();
-        failed_ = true;
+        failed_ = fileFailed_ = true;
         if (!reportedFailure_) {
             reportedFailure_ = true;
             Reporter().Report(Message(code ? code : kResultNoSpace).Args(dataFilePath_));

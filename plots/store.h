@@ -135,6 +135,7 @@ private:
     int32_t memoryPages_ = 0;
     int memoryPageLimit_ = -1;
     bool failed_ = false;
+    bool fileFailed_ = false;  // the file could not be made or written: it is not tried again
     bool reportedFailure_ = false;
     // The system's free memory as last asked, less the pages made since; asked
     // again every so many pages and whenever the estimate runs low.

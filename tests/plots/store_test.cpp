@@ -229,6 +229,12 @@ TEST(Store, TemporaryFileThatCannotBeMadeIsReportedOnceAndStops) {
     ASSERT_EQ(codes.size(), 1u);
     EXPECT_EQ(codes[0], kResultNoSuchFile);
     EXPECT_LT(curves[0].PointIndex, 2 * kPagePoints);
+    // Reading on does not try the file again, even once its folder exists.
+    ASSERT_EQ(mkdir(folder.File("missing").c_str(), 0700), 0);
+    store.GetValue(1, kPagePoints);
+    store.GetValue(1, 0);
+    EXPECT_EQ(store.DataFilePath(), "");
+    EXPECT_EQ(codes.size(), 1u);
 }
 
 TEST(Store, ColumnsSharedOnlyByTheTimeXOfLinearRectangularAnalogCurves) {
