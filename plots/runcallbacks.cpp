@@ -191,8 +191,12 @@ int CG2DDoc::SetUpRun() {
     int result = 0;
     if (!PlotSuppressed) {
         // A series of runs starts its numeric output afresh.
-        result = open->numericOutput.Begin(settings->numOutWrite[kIncludeNumericOutput] != 0);
-        if (!result) SetRoutedNumericOutput(&open->numericOutput);
+        // A numeric output that cannot be made is reported; the runs go on
+        // without it and keep their curves.
+        if (int rc = open->numericOutput.Begin(settings->numOutWrite[kIncludeNumericOutput] != 0))
+            Reporter().Report(MessageRequest(rc).Args(open->numericOutput.Path()));
+        else
+            SetRoutedNumericOutput(&open->numericOutput);
     }
     RunStartSeconds = GetSeconds();
     if (!BatchMode()) Run.AbortRequested = 0;
