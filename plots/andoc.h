@@ -28,6 +28,9 @@ constexpr int32_t kViewOperatingPoint = 0x40;
 constexpr int32_t kViewOperatingPointOnly = 0x80;
 constexpr int32_t kViewAutoScaleRanges = 0x8000;
 
+// The circuit's name as titles show it: its file name without the folder.
+std::string CircuitTitleName(const CCTDoc* circuit);
+
 class CANDoc : public CDoc {
 public:
     explicit CANDoc(int kind);

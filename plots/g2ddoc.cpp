@@ -121,9 +121,7 @@ std::optional<std::string> CG2DDoc::FormatTitle(int flag) {
     if (!AutoTitle) return ExpandKeywords(Title, flag != 0, false);
     const std::optional<std::string> caption = FormatRunCaption(flag, false, false);
     if (!caption) return std::nullopt;
-    const CCTDoc* circuit = Circuit();
-    std::string name = circuit ? (circuit->fileName[0] ? circuit->fileName : circuit->PathName()) : "";
-    return name + " " + *caption;
+    return CircuitTitleName(Circuit()) + " " + *caption;
 }
 
 std::optional<std::string> CG2DDoc::FormatRunCaption(int flag, bool multiLine, bool lineBreaks) {

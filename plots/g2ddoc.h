@@ -111,6 +111,7 @@ public:
     int32_t RunOption = 0;  // 0 Normal, 1 Save, 2 Retrieve
     int32_t RunFinished = 0;
     int32_t HasRun = 0;
+    int32_t CompletedRuns = 0;  // driver runs of the last RunSimulation
     int32_t RunningKind = -1;
     int32_t RescaledQuarter = 0, RescaledHalf = 0;
     double RunStartSeconds = 0;

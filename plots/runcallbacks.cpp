@@ -300,7 +300,11 @@ int CG2DDoc::RunSimulation(int kind) {
             retrace = GetLimitValues(Circuit(), 0, 4, &values) ? 0 : std::max(0, ClampToInt(values.to));
         }
         result = 0;
-        for (int done = 0; done < retrace && !result; ++done) result = rc_RunTransientDriver(*this, *open);
+        CompletedRuns = 0;
+        while (CompletedRuns < retrace && !result) {
+            result = rc_RunTransientDriver(*this, *open);
+            ++CompletedRuns;
+        }
     } else {
         Reporter().Report(MessageRequest(kResultNotBuilt));
         result = kResultShown;
