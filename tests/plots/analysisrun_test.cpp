@@ -319,6 +319,24 @@ TEST_F(AnalysisRun, CaptionsExpandDefinesTemperaturesAndPanels) {
     EXPECT_EQ(plot->FormatRunCaption(0, false, false).value_or("?"), "");
 }
 
+TEST_F(AnalysisRun, StoredValuesStayInsideTheLimitsOfTheirAxes) {
+    CCTDoc* doc = Load("limits.ckt", "limits\nV1 A 0 1\nR1 A 0 1K\n.TRAN 1U 10U\n.END\n");
+    ASSERT_EQ(RunAnalysis(doc, 0), 0);
+    SetRows(CircuitAnalysisSettings(doc)->kinds[0], {{'1', kLinear, "T", "1E60", "Auto", nullptr},
+                                                     {'1', kLinear, "T", "-1E60", "Auto", nullptr},
+                                                     {'1', kOutputLinearX, "T", "0", "Auto", nullptr},
+                                                     {'1', kOutputLinearX, "T", "-2", "Auto", nullptr}});
+    ASSERT_EQ(RunOpenAnalysis(doc), 0);
+    CG2DDoc* plot = AnalysisDocumentOf(doc);
+    ASSERT_EQ(plot->CurveCount(), 4);
+    const double expected[] = {1e50, -1e50, 1e-50, 1e-50};
+    for (int i = 0; i < 4; ++i) {
+        const PlotCurve& c = plot->Curves[static_cast<size_t>(i)];
+        ASSERT_TRUE(c.HasPoint());
+        EXPECT_EQ(plot->GetValue(c.DataColumn[kSlotY], c.PointIndex), expected[i]) << c.ExprText[kAxisY];
+    }
+}
+
 // Curve values put straight into the point callback, as a driver's evaluation leaves them.
 class PointStoring : public AnalysisRun {
 protected:
