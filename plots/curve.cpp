@@ -70,7 +70,6 @@ void PlotCurve::CopyFrom(const PlotCurve& source) {
         ValueFormat[a] = source.ValueFormat[a];
         ScaleFactorText[a] = source.ScaleFactorText[a];
         UnitsText[a] = source.UnitsText[a];
-        ScaleMultiplier[a] = source.ScaleMultiplier[a];
         Value[a] = source.Value[a];
         RawValue[a] = source.RawValue[a];
         RealValue[a] = source.RealValue[a];

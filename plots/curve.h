@@ -90,13 +90,11 @@ struct PlotCurve {
     PlotCurve& operator=(const PlotCurve&) = delete;
 
     // ---- look and formats (copied from the row)
-    CurveStyle Style;  // Style.curveStyle is the curve kind: 0 "Normal", 1 "Popsicle", -1 automatic
-    FormatSpec ScaleFormat[2];
+    CurveStyle Style;           // Style.curveStyle is the curve kind: 0 "Normal", 1 "Popsicle", -1 automatic
+    FormatSpec ScaleFormat[2];  // its `scale` turns values into displayed units
     FormatSpec ValueFormat[2];
     std::string ScaleFactorText[2];  // "Auto", "None" or a unit letter
     std::string UnitsText[2];
-    // The factor that turns values of the axis into displayed units (1 for none).
-    double ScaleMultiplier[2] = {1.0, 1.0};
     int32_t Hidden = 0;  // 0 or 99: shown
 
     // ---- the newest point

@@ -17,14 +17,14 @@
 
 namespace {
 
-constexpr size_t kPageBytesPerColumn = kPagePoints * sizeof(double);
+constexpr size_t st_PageBytesPerColumn = kPagePoints * sizeof(double);
 
-std::unique_ptr<double[]> AllocZeroed(size_t count) {
+std::unique_ptr<double[]> st_AllocZeroed(size_t count) {
     return std::unique_ptr<double[]>(new (std::nothrow) double[count]());
 }
 
 // Writes or reads all of `bytes` at `offset`; false on any short transfer.
-bool WriteAll(int fd, const void* data, size_t bytes, off_t offset) {
+bool st_WriteAll(int fd, const void* data, size_t bytes, off_t offset) {
     const char* p = static_cast<const char*>(data);
     while (bytes > 0) {
         ssize_t n = pwrite(fd, p, bytes, offset);
@@ -40,7 +40,7 @@ bool WriteAll(int fd, const void* data, size_t bytes, off_t offset) {
     return true;
 }
 
-bool ReadAll(int fd, void* data, size_t bytes, off_t offset) {
+bool st_ReadAll(int fd, void* data, size_t bytes, off_t offset) {
     char* p = static_cast<char*>(data);
     while (bytes > 0) {
         ssize_t n = pread(fd, p, bytes, offset);
@@ -103,7 +103,7 @@ int DataPointStore::Prepare(PlotCurveArray& curves, RunLog& runs, const StoreLay
             }
         }
         if (columns > INT32_MAX / kPagePoints) throw std::bad_alloc();
-        std::unique_ptr<double[]> buffer = AllocZeroed(static_cast<size_t>(columns) * kPagePoints);
+        std::unique_ptr<double[]> buffer = st_AllocZeroed(static_cast<size_t>(columns) * kPagePoints);
         if (!buffer) throw std::bad_alloc();
 
         columnCount_ = 1;
@@ -139,6 +139,7 @@ bool SharesTimeColumn(const PlotCurve& curve, const StoreLayout& layout) {
 }
 
 int DataPointStore::Begin() {
+    pagesSinceMemoryQuery_ = 0;
     std::vector<DataPage>().swap(pages_);
     memoryPages_ = 0;
     DeleteDataFile();
@@ -148,7 +149,7 @@ int DataPointStore::Begin() {
     fileBufferDirty_ = false;
     failed_ = false;
     reportedFailure_ = false;
-    if (!fileBuffer_) fileBuffer_ = AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
+    if (!fileBuffer_) fileBuffer_ = st_AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
     if (!fileBuffer_) {
         failed_ = true;
         return 1;
@@ -193,10 +194,20 @@ bool DataPointStore::NextPointIndex(PlotCurve& curve, const RunLog& runs) {
     return advanced;
 }
 
-bool DataPointStore::MemoryHasRoom() const {
+bool DataPointStore::MemoryHasRoom(size_t pageBytes) const {
     if (nextFileSlot_ > 0) return false;  // pages never return to memory once one went to the file
     if (memoryPageLimit_ >= 0 && memoryPages_ >= memoryPageLimit_) return false;
-    return SystemFreeMemory() >= kMinFreeMemoryForPage;
+    // Asking the system costs far more than a page: ask every 64 pages, and
+    // whenever the estimate comes near the limit.
+    constexpr uint64_t kAskAgainBelow = 16 * kMinFreeMemoryForPage;
+    if (pagesSinceMemoryQuery_ == 0 || pagesSinceMemoryQuery_ >= 64 || freeMemoryEstimate_ < kAskAgainBelow) {
+        freeMemoryEstimate_ = SystemFreeMemory();
+        pagesSinceMemoryQuery_ = 0;
+    }
+    ++pagesSinceMemoryQuery_;
+    if (freeMemoryEstimate_ < kMinFreeMemoryForPage) return false;
+    freeMemoryEstimate_ = freeMemoryEstimate_ > pageBytes ? freeMemoryEstimate_ - pageBytes : 0;
+    return true;
 }
 
 bool DataPointStore::AddPage() {
@@ -209,8 +220,9 @@ bool DataPointStore::AddPage() {
         return false;
     }
     DataPage& page = pages_.back();
-    if (MemoryHasRoom()) {
-        page.Columns = AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
+    const size_t values = static_cast<size_t>(columnCount_) * kPagePoints;
+    if (MemoryHasRoom(values * sizeof(double))) {
+        page.Columns = st_AllocZeroed(values);
         if (page.Columns) {
             page.Where = kPageInMemory;
             ++memoryPages_;
@@ -277,9 +289,9 @@ bool DataPointStore::FlushFileBuffer() {
     if (loadedFilePage_ < 0 || !fileBufferDirty_) return true;
     DataPage& page = pages_[static_cast<size_t>(loadedFilePage_)];
     if (fd_ < 0 && !CreateDataFile()) return false;
-    const size_t bytes = static_cast<size_t>(columnCount_) * kPageBytesPerColumn;
+    const size_t bytes = static_cast<size_t>(columnCount_) * st_PageBytesPerColumn;
     const off_t offset = static_cast<off_t>(page.Slot) * static_cast<off_t>(bytes);
-    if (!WriteAll(fd_, fileBuffer_.get(), bytes, offset)) {
+    if (!st_WriteAll(fd_, fileBuffer_.get(), bytes, offset)) {
         int code = ErrnoToResult();
         failed_ = true;
         if (!reportedFailure_) {
@@ -298,10 +310,10 @@ bool DataPointStore::LoadFilePage(int index) {
     if (loadedFilePage_ == index) return true;
     if (!FlushFileBuffer()) return false;
     DataPage& page = pages_[static_cast<size_t>(index)];
-    const size_t bytes = static_cast<size_t>(columnCount_) * kPageBytesPerColumn;
+    const size_t bytes = static_cast<size_t>(columnCount_) * st_PageBytesPerColumn;
     if (page.Written) {
         const off_t offset = static_cast<off_t>(page.Slot) * static_cast<off_t>(bytes);
-        if (fd_ < 0 || !ReadAll(fd_, fileBuffer_.get(), bytes, offset)) {
+        if (fd_ < 0 || !st_ReadAll(fd_, fileBuffer_.get(), bytes, offset)) {
             loadedFilePage_ = -1;
             return false;
         }

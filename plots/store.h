@@ -117,7 +117,7 @@ private:
     bool LoadFilePage(int page);
     bool FlushFileBuffer();
     bool CreateDataFile();
-    bool MemoryHasRoom() const;
+    bool MemoryHasRoom(size_t pageBytes) const;
 
     std::string dataFileName_;
     std::string dataFilePath_;
@@ -133,6 +133,10 @@ private:
     int memoryPageLimit_ = -1;
     bool failed_ = false;
     bool reportedFailure_ = false;
+    // The system's free memory as last asked, less the pages made since; asked
+    // again every so many pages and whenever the estimate runs low.
+    mutable uint64_t freeMemoryEstimate_ = 0;
+    mutable int pagesSinceMemoryQuery_ = 0;
 };
 
 // Whether the curve's X takes the shared column 0 under this layout.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/result.h"
+#include "tests/plots/scoped_tmpdir.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 
@@ -20,25 +21,6 @@ bool FileExists(const std::string& path) {
     struct stat info;
     return !path.empty() && stat(path.c_str(), &info) == 0;
 }
-
-// Points the temporary folder at a scratch folder for one test.
-class ScopedTempFolder {
-public:
-    explicit ScopedTempFolder(const std::string& folder) {
-        if (const char* old = getenv("TMPDIR")) old_ = old, hadOld_ = true;
-        setenv("TMPDIR", folder.c_str(), 1);
-    }
-    ~ScopedTempFolder() {
-        if (hadOld_)
-            setenv("TMPDIR", old_.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-    }
-
-private:
-    std::string old_;
-    bool hadOld_ = false;
-};
 
 PlotCurveArray TwoCurves() {
     PlotCurveArray curves(2);
@@ -85,7 +67,7 @@ class StorePages : public ::testing::TestWithParam<PageCase> {};
 TEST_P(StorePages, ValuesSurviveAcrossPagesAndTheFile) {
     const PageCase& c = GetParam();
     twtest::TempDir folder;
-    ScopedTempFolder temp(folder.Path());
+    ScopedTmpdir temp(folder.Path());
     ScopedTestReporter reporter([](const MessageRequest&) -> int {
         ADD_FAILURE() << "no message expected";
         return 0;
@@ -122,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StorePages,
 
 TEST(Store, PointOnTheNextPageCreatesItAndOnlyThenAreLaterPagesInTheFile) {
     twtest::TempDir folder;
-    ScopedTempFolder temp(folder.Path());
+    ScopedTmpdir temp(folder.Path());
     DataPointStore store("graph8.tmp");
     store.SetMemoryPageLimit(1);
     PlotCurveArray curves = TwoCurves();
@@ -160,7 +142,7 @@ TEST(Store, PointOnTheNextPageCreatesItAndOnlyThenAreLaterPagesInTheFile) {
 
 TEST(Store, TwoStoresSideBySideNeverShareOrDeleteEachOthersFile) {
     twtest::TempDir folder;
-    ScopedTempFolder temp(folder.Path());
+    ScopedTmpdir temp(folder.Path());
     DataPointStore first("graph8.tmp"), second("graph8.tmp");
     PlotCurveArray curvesA = TwoCurves(), curvesB = TwoCurves();
     RunLog runsA, runsB;
@@ -226,7 +208,7 @@ TEST(Store, NoRoomAndNoFileNameDropsThePointAndSaysSo) {
 
 TEST(Store, TemporaryFileThatCannotBeMadeIsReportedOnceAndStops) {
     twtest::TempDir folder;
-    ScopedTempFolder temp(folder.File("missing"));
+    ScopedTmpdir temp(folder.File("missing"));
     std::vector<int> codes;
     ScopedTestReporter reporter([&](const MessageRequest& request) {
         codes.push_back(request.code());
