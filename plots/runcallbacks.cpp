@@ -23,6 +23,7 @@
 #include "expr/stateful.h"
 #include "platform/dialog.h"
 #include "plots/g2ddoc.h"
+#include "plots/ranges.h"
 
 namespace {
 
@@ -150,21 +151,6 @@ int rc_RunTransientDriver(CG2DDoc& document, OpenAnalysis& open) {
     return document.FinishRun(code);
 }
 
-// An axis fitted to the data takes the extremes of the stored points; a
-// single value is widened so that the range never collapses.
-void rc_FitRangeToData(PlotCurve& c, int axis) {
-    if (!c.HasPoint() || c.DataMin[axis] > c.DataMax[axis]) return;
-    double low = c.DataMin[axis], high = c.DataMax[axis];
-    if (low == high) {
-        const double margin = low == 0 ? 1 : std::fabs(low) * 0.1;
-        low -= margin;
-        high += margin;
-    }
-    c.RangeLow[axis] = low;
-    c.RangeHigh[axis] = high;
-    c.RangeSpan[axis] = high - low;
-}
-
 }  // namespace
 
 int CG2DDoc::SetUpRun() {
@@ -272,11 +258,23 @@ int CG2DDoc::FinishRun(int code) {
     if (Run.WarningCount && !BatchMode()) Reporter().Report(MessageRequest(kMsgCheckNumericOutput));
     if (Run.Running) --Run.Nesting;
     Run.Running = 0;
-    // Axes fitted to the data take the ranges of the runs.
+    // Axes fitted to the data take nice ranges over the runs, written back
+    // into the rows of the "Auto" ranges.
     if (code == 0 || code == kRunStopped) {
-        for (PlotCurve& c : Curves)
-            for (int a = kAxisX; a <= kAxisY; ++a)
-                if (c.AutoRange[a] == kRangeFitRun) rc_FitRangeToData(c, a);
+        FitContext context;
+        context.Store = &Store;
+        context.Runs = &Runs;
+        context.RunFailed = Run.RunFailed != 0;
+        context.ProbeMode = ProbeMode != 0;
+        context.Gmin = GlobalSettings.gmin;
+        context.Analysis = CurrentAnalysisRanges();
+        if (AnalysisKindSettings* settings = KindSettings(RunningKind)) {
+            context.GridDivisions[0] = settings->window.gridsX;
+            context.GridDivisions[1] = settings->window.gridsY;
+            context.SameYScales = settings->window.sameYScales != 0;
+            context.Rows = settings;
+        }
+        FitRangesAfterRun(Curves, context, false);
     }
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;
