@@ -341,6 +341,28 @@ TEST_F(AnalysisRun, StoredValuesStayInsideTheLimitsOfTheirAxes) {
     }
 }
 
+TEST_F(AnalysisRun, ARunFromInitialConditionsStartsWithTheValuesAtItsStartTime) {
+    CCTDoc* doc = Load("uic.ckt",
+                       "uic\nV1 IN 0 1\nR1 IN OUT 1K\nC1 OUT 0 1U IC=0.5\n.TRAN 0.1M 5M 0 0.05M UIC\n"
+                       ".PRINT TRAN V(OUT)\n.END\n");
+    ASSERT_EQ(RunAnalysis(doc, 0), 0);
+    ASSERT_EQ(RunOpenAnalysis(doc), 0);
+    CG2DDoc* plot = AnalysisDocumentOf(doc);
+    ASSERT_GE(plot->CurveCount(), 1);
+    const PlotCurve& c = plot->Curves[0];
+    const int first = c.RunFirst[0];
+    ASSERT_GT(c.RunLast[0], first + 2);
+    // The reserved first slot holds the values at TMIN, extrapolated from the
+    // run's next two points; they follow 1 - 0.5 exp(-t / 1ms).
+    EXPECT_EQ(plot->GetValue(c.DataColumn[kSlotX], first), 0);
+    EXPECT_NEAR(plot->GetValue(c.DataColumn[kSlotY], first), 0.5, 0.02);
+    for (int i = first + 1; i <= c.RunLast[0]; ++i) {
+        const double t = plot->GetValue(c.DataColumn[kSlotX], i);
+        EXPECT_GT(t, 0);
+        EXPECT_NEAR(plot->GetValue(c.DataColumn[kSlotY], i), 1 - 0.5 * std::exp(-t / 1e-3), 5e-3) << t;
+    }
+}
+
 // Curve values put straight into the point callback, as a driver's evaluation leaves them.
 class PointStoring : public AnalysisRun {
 protected:
