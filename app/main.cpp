@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/commands.h"
 #include "analysis/globalsettings.h"
+#include "analysis/logs.h"
 #include "analysis/messages.h"
 #include "analysis/start.h"
 #include "compiler/analysisstmts.h"
@@ -119,6 +121,7 @@ void main_InstallServices() {
     InstallCompilerServices();
     RegisterAnalysisMessages();
     InstallGlobalSettingsSection();
+    InstallAnalysisLogs();
     RegisterPlotMessages();
     InstallPlotWindows();
     InstallDocumentFileOpener();
@@ -337,6 +340,7 @@ int main(int argc, char** argv) {
         const bool runLoop = theApp.InitInstance(commandLine);
         main_opener.SetRecording(false);
         CMainFrame* frame = GetMainFrame();
+        if (frame) frame->SetNextCommandTarget(&AnalysisCommands());
         if (theApp.OtherInstanceFound()) {
             fprintf(stderr, "Tarnwick is already running; it has been brought to the front.\n");
         } else if (offscreen || BatchMode()) {

@@ -71,11 +71,11 @@ public:
         point.Time = state.Time;
         point.Tmin = run.Tmin;
         point.UicRun = state.UseInitialConditions;
-        // The first point of a run that solved an operating point holds it.
-        if (point.RunPointIndex < 0 && run.OperatingPointRequested) {
-            document_.OperatingPoint = state.Solution;
-            document_.HasOperatingPoint = true;
-        }
+        // The first point of a run that solved an operating point holds it,
+        // and the device records hold its values.
+        if (point.RunPointIndex < 0)
+            document_.WriteRunHeader(run.OperatingPointRequested && !state.UseInitialConditions ? &state.Solution
+                                                                                                : nullptr);
         ++point.AnalysisPointCount;
         if (int rc = document_.UpdateExpressionState()) return rc;
         if (int rc = document_.EvaluateCurvePoint()) return rc;
@@ -173,16 +173,21 @@ int CG2DDoc::SetUpRun() {
     RunVars.frequency = 0;
     SetAnalysisKind(RunningKind);
     SelectRunVariable();
-    HasOperatingPoint = false;
+    RunHeaderWritten = false;
     int result = 0;
     if (!PlotSuppressed) {
         // A series of runs starts its numeric output afresh.
         // A numeric output that cannot be made is reported; the runs go on
         // without it and keep their curves.
-        if (int rc = open->numericOutput.Begin(settings->numOutWrite[kIncludeNumericOutput] != 0))
-            Reporter().Report(MessageRequest(rc).Args(open->numericOutput.Path()));
+        // The first series goes on from what the start wrote into the file
+        // (the compile's warnings); every other one starts the file afresh.
+        const bool wanted = settings->numOutWrite[kIncludeNumericOutput] != 0;
+        NumericOutput& out = open->numericOutput;
+        const bool goOn = open->runSeries++ == 0 && wanted && out.headerWritten;
+        if (int rc = goOn ? out.Reopen() : out.Begin(wanted))
+            Reporter().Report(MessageRequest(rc).Args(out.Path()));
         else
-            SetRoutedNumericOutput(&open->numericOutput);
+            SetRoutedNumericOutput(&out);
     }
     RunStartSeconds = GetSeconds();
     if (!BatchMode()) Run.AbortRequested = 0;
@@ -209,7 +214,7 @@ int CG2DDoc::PrepareNextRun(double temperature) {
     ++Run.RunCounter;
     ++Run.CaptionRunCounter;
     Point.RunPointIndex = -1;
-    HasOperatingPoint = false;
+    RunHeaderWritten = false;
     CurrentTemperature = temperature;
     RunVars.temp = temperature;
     RunVars.vt = ThermalVoltageAt(temperature + 273.15);
@@ -239,10 +244,8 @@ bool CG2DDoc::IsRunStopRequested() const { return Run.LastRunKey == kEscape || R
 int CG2DDoc::FinishCase(int code) {
     if (!PlotSuppressed) PlotLatestPoint();
     Run.LastRunKey = 0;
-    if (code == 0 || code == kRunStopped) {
-        const AnalysisKindSettings* settings = KindSettings(RunningKind);
-        if (!PlotSuppressed && settings) WriteRunOutput(RunVars.tmin, RunVars.tmax, GetLimitCount(Circuit(), 0, 2));
-    }
+    if (code == 0 || code == kRunStopped)
+        WriteRunCurves(GetLimitCount(Circuit(), RunningKind, PointsFieldIndex(RunningKind)));
     return code;
 }
 
