@@ -21,5 +21,6 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowMosfets, MosfetKindLoads());
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
     InstallTimeSources(&DeviceTimeSources());
+    InstallDelayLines(&IdealLineDelayServices());
     InstallDeviceKindLoads(kRowOpamps, &OpampStageLoads());
 }
