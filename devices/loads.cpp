@@ -7,6 +7,7 @@
 #include "devices/diode.h"
 #include "devices/timesources.h"
 #include "devices/opamp.h"
+#include "engine/lossyline.h"
 #include "engine/newton.h"
 #include "engine/transient.h"
 
@@ -15,6 +16,7 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowPolySources, &PolySourceRowLoads());
     InstallDeviceKindLoads(kRowLinearDependentSources, &LinearDependentRowLoads());
     InstallDeviceKindLoads(kRowIdealLines, &IdealLineRowLoads());
+    InstallDeviceKindLoads(kRowLossyLines, &LossyLineRowLoads());
     InstallDeviceKindLoads(kRowBipolars, &TheBipolarLoads());
     InstallDeviceKindLoads(kRowJfets, &TheJfetLoads());
     InstallDeviceKindLoads(kRowGaasfets, &TheGaasfetLoads());

@@ -1,6 +1,7 @@
 #include "engine/messages.h"
 
 #include "core/messages.h"
+#include "engine/lossyline.h"
 #include "engine/savefile.h"
 #include "engine/statefile.h"
 #include "engine/transient.h"
@@ -17,4 +18,5 @@ void RegisterEngineMessages() {
     RegisterTransientMessages();
     RegisterStateFileMessages();
     RegisterSaveFileMessages();
+    RegisterLossyLineMessages();
 }

@@ -9,6 +9,7 @@
 #include "compiler/support.h"
 #include "core/messages.h"
 #include "core/result.h"
+#include "engine/lossyline.h"
 #include "engine/setup.h"
 #include "engine/sourcestep.h"
 #include "engine/sparse.h"
@@ -432,7 +433,10 @@ double tr_TruncationStep(SimulatorState& state) {
     const double step =
         TruncationTimeStep(state.Formula, state.Options, state.States(), state.SimpleStateSlots / kStateSlotsPerBlock,
                            state.MaxTimeStep, true, count(kListBipolars), count(kListMosfets));
-    return std::isfinite(step) ? step : 0.125 * state.Formula.TimeStep;
+    double limited = std::isfinite(step) ? step : 0.125 * state.Formula.TimeStep;
+    // The lossy lines' delays, safe steps and convolution error bound it as well.
+    if (count(kListLossyLines) > 0) LimitLossyLineStep(state, limited);
+    return limited;
 }
 
 // A device's growth limit is a factor above 1 of the present step; the value
@@ -485,6 +489,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
             const bool analogPoint = state.StepKind == kStepAnalog || state.StepKind == kStepDigitalDone;
             if (keepTimes && analogPoint) {
                 if (int result = NoteTimePoint(run, state.Time)) return result;
+                if (int result = AcceptLossyLines(state, run)) return result;
             }
             const bool last = !(!list.Empty() && state.CurrentTick < kEndTick - 1);
             if (!(run.AcceptedPoints <= 0 && state.UseInitialConditions) && (analogPoint || last)) {
@@ -651,6 +656,7 @@ int SolveTransient(SimulatorState& state, TransientRun& run, TransientHost& host
         if (state.AnalysisPhase == kPhaseTransient) {
             result = tr_TimeLoop(state, run, host);
             if (gDelayLines && tr_HasDelayLines(state)) gDelayLines->ReleaseDelayLines(state);
+            if (tr_KeepsTimePoints(state)) ReleaseLossyLineHistory(*state.Circuit);
         } else {
             result = tr_OperatingPoint(state, run, host);
         }

@@ -27,6 +27,8 @@ declare -A max_len=(
   [globalsettings]=4096
   [transistorop]=4096
   [macroparams]=2048
+  [statefile]=4096
+  [savefile]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

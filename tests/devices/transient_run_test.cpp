@@ -22,10 +22,12 @@
 #include "devices/temperature.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
+#include "engine/lossyline.h"
 #include "engine/savefile.h"
 #include "engine/setup.h"
 #include "engine/statefile.h"
 #include "engine/transient.h"
+#include "expr/devicelist.h"
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
 #include "tests/support/shipped_library.h"
@@ -81,20 +83,34 @@ protected:
         SetAnalysisKind(-1);
     }
 
-    // Compiles the deck, sets it up at 27 degrees and runs it; host_.values
-    // follow `node`.
-    int Run(const std::string& deck, const char* node, const TransientLimits& limits) {
+    // Compiles the deck and sets it up at 27 degrees: the first failure.
+    int Prepare(const std::string& deck) {
+        if (document_) {
+            ReleaseCompiledCircuit(state_, document_.get());
+            ReleaseSpiceReader(document_.get());
+            ReleaseDefineTable(document_.get());
+        }
         document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(), deck.c_str());
-        EXPECT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
+        if (int rc = RunCircuitCompiler(document_.get(), 1)) return rc;
         CompiledCircuit* compiled = FindCompiledCircuit(document_.get());
         if (!compiled) return -1;
         TemperatureSetup setup = MakeTemperatureSetup(document_.get());
-        EXPECT_EQ(SetupModelsAtTemperature(setup, 27.0), 0) << LastMessageText();
-        EXPECT_EQ(SetupInstancesAtTemperature(setup, 27.0), 0) << LastMessageText();
-        EXPECT_EQ(AttachCircuit(state_, compiled, *GetCircuitOptions(document_.get())), 0);
+        if (int rc = SetupModelsAtTemperature(setup, 27.0)) return rc;
+        if (int rc = SetupInstancesAtTemperature(setup, 27.0)) return rc;
+        return AttachCircuit(state_, compiled, *GetCircuitOptions(document_.get()));
+    }
+    // Compiles the deck, sets it up at 27 degrees and runs it; host_.values
+    // follow `node`.
+    int Run(const std::string& deck, const char* node, const TransientLimits& limits) {
+        const int prepared = Prepare(deck);
+        EXPECT_EQ(prepared, 0) << LastMessageText();
+        if (prepared) return prepared;
         host_.node = FindNodeNumber(document_.get(), node, -1, -1);
         EXPECT_GT(host_.node, 0);
         return RunTransient(state_, run_, limits, host_);
+    }
+    double V(const char* node) {
+        return state_.Solution[static_cast<size_t>(FindNodeNumber(document_.get(), node, -1, -1))];
     }
 
     twtest::TempDir dir_;
@@ -375,6 +391,118 @@ TEST_F(TransientRunTest, SaveFileOfAnotherCircuitOrKindIsRefused) {
     EXPECT_EQ(ApplyCommandLineRunOption(kRunSave, 1), kRunRetrieve);
     EXPECT_EQ(ApplyCommandLineRunOption(kRunSave, 1 | 2 | 8), kRunNormal);
     EXPECT_EQ(ApplyCommandLineRunOption(kRunRetrieve, 0), kRunRetrieve);
+}
+
+}  // namespace
+
+namespace {
+
+LossyLineRecord* FirstLossyLine(CCTDoc* document) {
+    CompiledCircuit* compiled = FindCompiledCircuit(document);
+    if (!compiled) return nullptr;
+    return static_cast<LossyLineRecord*>(compiled->devices[kListLossyLines].pool.first);
+}
+
+TEST_F(TransientRunTest, LossyLineCaseFollowsItsNonZeroValues) {
+    struct Case {
+        const char* line;
+        int result;  // of the compile and set-up
+        std::vector<int> shown;
+        int32_t lossyCase;
+        double len;
+    } cases[] = {
+        {"T1 2 0 3 0 LEN=1 R=0.1 L=250N G=0 C=100P", 0, {}, kLossyRlc, 1.0},
+        {"T1 2 0 3 0 LEN=2 R=1 C=100P", 0, {}, kLossyRc, 2.0},
+        {"T1 2 0 3 0 LEN=1 R=1 G=1M", 0, {}, kLossyRg, 1.0},
+        {"T1 2 0 3 0 LEN=1 L=250N C=100P", 0, {}, kLossyLc, 1.0},
+        {"T1 2 0 3 0 LM", 0, {}, kLossyRlc, 1.0},           // all from the model
+        {"T1 2 0 3 0 LM LEN=4 R=0", 0, {}, kLossyLc, 4.0},  // the line's own values win
+        {"T1 2 0 3 0 LEN=1 R=1 L=1U", kResultShown, {kMsgLossyUnsupported}, 0, 0},
+        {"T1 2 0 3 0 LEN=1 R=1 L=1U G=1M C=1P", kResultShown, {kMsgLossyUnsupported}, 0, 0},
+        {"T1 2 0 3 0 LEN=1 R=1", kResultShown, {kMsgLossyTooFewValues}, 0, 0},
+        {"T1 2 0 3 0 R=1 C=1P", kResultShown, {kMsgLossyLengthMissing}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        shown_.clear();
+        const int rc = Prepare(std::string("Lossy\n.MODEL LM TRN (R=0.1 L=250N C=100P LEN=1)\nV1 1 0 1\n"
+                                           "R1 1 2 50\nR2 3 0 50\n") +
+                               c.line + "\n.END\n");
+        EXPECT_EQ(rc, c.result) << c.line << LastMessageText();
+        EXPECT_EQ(shown_, c.shown) << c.line;
+        if (rc) continue;
+        LossyLineRecord* line = FirstLossyLine(document_.get());
+        ASSERT_NE(line, nullptr) << c.line;
+        EXPECT_EQ(line->values.lossyCase, c.lossyCase) << c.line;
+        EXPECT_DOUBLE_EQ(line->values.len, c.len) << c.line;
+        EXPECT_GT(line->branch2, line->branch1) << c.line;
+    }
+}
+
+TEST_F(TransientRunTest, LossyLineOperatingPoints) {
+    TransientLimits op;
+    op.optionFlags = kTransientOperatingPoint | kTransientOperatingPointOnly;
+    // An RLC line is its series resistance at DC.
+    ASSERT_EQ(Run("RLC\nV1 1 0 1\nR1 1 2 50\nT1 2 0 3 0 LEN=2 R=5 L=250N C=100P\nR2 3 0 50\n.END\n", "3", op), 0);
+    EXPECT_NEAR(V("2"), 1.0 - 50.0 / 110.0, 1e-6);
+    EXPECT_NEAR(V("3"), 50.0 / 110.0, 1e-6);
+    LossyLineRecord* line = FirstLossyLine(document_.get());
+    const double i1 = state_.Solution[static_cast<size_t>(line->branch1)];
+    EXPECT_NEAR(i1, -state_.Solution[static_cast<size_t>(line->branch2)], 1e-12);
+    EXPECT_NEAR(std::fabs(i1), 1.0 / 110.0, 1e-9);
+    // An RG line follows its exact two-port equations.
+    ASSERT_EQ(Run("RG\nV1 1 0 1\nR1 1 2 50\nT1 2 0 3 0 LEN=10 R=2 G=1M\nR2 3 0 50\n.END\n", "3", op), 0);
+    line = FirstLossyLine(document_.get());
+    const LossyLineValues& v = line->values;
+    const double x = 10.0 * std::sqrt(2.0 * 1e-3);
+    EXPECT_NEAR(v.coshLength, std::cosh(x), 1e-12);
+    EXPECT_NEAR(v.rSinhLength, std::sqrt(2.0 / 1e-3) * std::sinh(x), 1e-9);
+    EXPECT_NEAR(v.gSinhLength, std::sqrt(1e-3 / 2.0) * std::sinh(x), 1e-12);
+    const double g1 = 1.0 + state_.Options.gmin;
+    const double v2 = V("3"), i2 = state_.Solution[static_cast<size_t>(line->branch2)];
+    EXPECT_NEAR(V("2"), v.coshLength * v2 - g1 * v.rSinhLength * i2, 1e-9);
+    EXPECT_NEAR(state_.Solution[static_cast<size_t>(line->branch1)], g1 * v.gSinhLength * v2 - v.coshLength * i2,
+                1e-12);
+}
+
+// A step through matched lines of Z0 = 50 and TD = 5 ns: the far end rests
+// until the step arrives, then an LC line passes it whole and an RLC line
+// passes exp(-R LEN / (2 Z0)) of it.
+TEST_F(TransientRunTest, LossyLineStepArrivesOneDelayLaterAttenuated) {
+    struct Case {
+        const char* line;
+        double arrival;  // of the far end's first level
+    } cases[] = {
+        {"T1 2 0 3 0 LEN=1 L=250N C=100P", 0.5},
+        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P", 0.5 * std::exp(-50.0 / (2.0 * 50.0))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        host_ = PointHost();
+        TransientLimits limits;
+        limits.tmax = 40e-9;
+        ASSERT_EQ(Prepare(std::string("Step\nV1 1 0 PULSE(0 1 10N 1P 1P 100N 200N)\nR1 1 2 50\n") + c.line +
+                          "\nR2 3 0 50\n.END\n"),
+                  0);
+        host_.node = FindNodeNumber(document_.get(), "3", -1, -1);
+        TransientRun run;
+        ASSERT_EQ(RunTransient(state_, run, limits, host_), 0);
+        ASSERT_TRUE(host_.errors.empty());
+        int before = 0;
+        double first = -1.0;
+        for (size_t i = 0; i < host_.times.size(); ++i) {
+            const double t = host_.times[i];
+            if (t < 15e-9) {
+                ++before;
+                EXPECT_NEAR(host_.values[i], 0.0, 1e-4) << t;
+            } else if (t > 15.05e-9 && first < 0.0) {
+                first = host_.values[i];
+                EXPECT_LT(t, 16e-9);
+            }
+        }
+        EXPECT_GT(before, 3);
+        EXPECT_NEAR(first, c.arrival, 0.02 * c.arrival);
+        EXPECT_NEAR(host_.times.back(), 40e-9, 1e-15);
+    }
 }
 
 }  // namespace
