@@ -99,7 +99,8 @@ size_t SimulationSaveFile::TransferSimulationState(SimulatorState& state, SaveTr
     slot(time);
     double kind = state.StepKind;
     slot(kind);
-    if (mode_ == kTransferRead) state.StepKind = static_cast<int32_t>(kind);
+    // A step kind that is no small whole number reads as an ordinary analog point.
+    if (mode_ == kTransferRead) state.StepKind = kind >= 0.0 && kind <= 4.0 ? static_cast<int32_t>(kind) : 0;
     for (int32_t i = 1, m = sv_Equations(state); i <= m; ++i) {
         double scratch = 0.0;
         const bool held = solution && static_cast<size_t>(i) < solution->size();

@@ -435,6 +435,18 @@ TEST_F(TransientRunTest, LossyLineCaseFollowsItsNonZeroValues) {
         EXPECT_EQ(line->values.lossyCase, c.lossyCase) << c.line;
         EXPECT_DOUBLE_EQ(line->values.len, c.len) << c.line;
         EXPECT_GT(line->branch2, line->branch1) << c.line;
+        if (c.lossyCase == kLossyRg) EXPECT_GT(line->values.gSinhLength, 0.0) << c.line;  // before any load
+        // Each phase's load stamps exactly the entries its matrix reserved.
+        for (int phase : {kPhaseDc, kPhaseTransient}) {
+            state_.AnalysisPhase = phase;
+            MatrixPair& pair = phase == kPhaseDc ? state_.DcPair : state_.TransientPair;
+            ASSERT_EQ(BuildAnalysisMatrix(state_, nullptr, true, pair), 0) << c.line;
+            state_.MatrixBuilt = 1;
+            ASSERT_EQ(LoadAllDevices(state_, nullptr), 0) << c.line;
+            EXPECT_EQ(state_.Cursor.Position(), state_.Entries()->Size()) << c.line << phase;
+        }
+        FreeMatrixPair(state_, state_.DcPair);
+        FreeMatrixPair(state_, state_.TransientPair);
     }
 }
 
@@ -471,9 +483,10 @@ TEST_F(TransientRunTest, LossyLineStepArrivesOneDelayLaterAttenuated) {
     struct Case {
         const char* line;
         double arrival;  // of the far end's first level
+        double settled;  // the far end at DC
     } cases[] = {
-        {"T1 2 0 3 0 LEN=1 L=250N C=100P", 0.5},
-        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P", 0.5 * std::exp(-50.0 / (2.0 * 50.0))},
+        {"T1 2 0 3 0 LEN=1 L=250N C=100P", 0.5, 0.5},
+        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P", 0.5 * std::exp(-50.0 / (2.0 * 50.0)), 50.0 / 150.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -501,8 +514,42 @@ TEST_F(TransientRunTest, LossyLineStepArrivesOneDelayLaterAttenuated) {
         }
         EXPECT_GT(before, 3);
         EXPECT_NEAR(first, c.arrival, 0.02 * c.arrival);
+        // (an independent reference run shows the RLC far end at 0.3333 by 30 ns)
+        EXPECT_NEAR(host_.values.back(), c.settled, 0.005 * c.settled);
         EXPECT_NEAR(host_.times.back(), 40e-9, 1e-15);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A distributed RC line (1 kOhm and 1 nF) charged through 10 Ohm, the far end
+// open: the diffusion reaches the far end as an independent reference run
+// shows (values near 0.25, 0.5, 1, 2 and 5 us).
+TEST_F(TransientRunTest, RcLineFarEndFollowsTheDiffusion) {
+    TransientLimits limits;
+    limits.tmax = 5e-6;
+    ASSERT_EQ(Run("RC line\nV1 1 0 PULSE(0 1 0 1N 1N 10U 20U)\nR1 1 2 10\nT1 2 0 3 0 LEN=1 R=1K C=1N\n"
+                  "R2 3 0 1MEG\n.END\n",
+                  "3", limits),
+              0);
+    ASSERT_TRUE(host_.errors.empty());
+    auto at = [&](double t) {
+        for (size_t i = 1; i < host_.times.size(); ++i) {
+            if (host_.times[i] >= t) {
+                const double f = (t - host_.times[i - 1]) / (host_.times[i] - host_.times[i - 1]);
+                return host_.values[i - 1] + f * (host_.values[i] - host_.values[i - 1]);
+            }
+        }
+        return host_.values.back();
+    };
+    struct Point {
+        double time, value;
+    };
+    for (const Point& p : {Point{0.2473e-6, 0.3035}, Point{0.4973e-6, 0.6193}, Point{0.9973e-6, 0.8870},
+                           Point{1.9973e-6, 0.9901}, Point{5e-6, 0.9997}})
+        EXPECT_NEAR(at(p.time), p.value, 0.01) << p.time;
 }
 
 }  // namespace
