@@ -29,6 +29,8 @@ declare -A max_len=(
   [transistorop]=4096
   [macroparams]=2048
   [plotrun]=4096
+  [statefile]=4096
+  [savefile]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")
