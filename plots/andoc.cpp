@@ -126,7 +126,7 @@ PlotObject* CANDoc::NewGraphicObject() {
 
 void CANDoc::ReleaseForClose() {
     ClearUndo();
-    // Objects that belong to no curve's data go with the window.
+    // Tags whose curve is gone go with the window.
     for (auto it = Objects.begin(); it != Objects.end();) {
         if ((*it)->plot < 0 && (*it)->alias1 != 0) {
             it = Objects.erase(it);

@@ -64,7 +64,7 @@ public:
     // of memory.
     PlotObject* NewGraphicObject();
     // A window closes while its document stays: the undo is emptied and the
-    // objects that belong to no curve's data go.
+    // tags whose curve is gone go with it.
     void ReleaseForClose();
     // The curve of a row identifier, -1 when none.
     int FindCurveById(int32_t id) const;

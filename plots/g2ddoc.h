@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/savefile.h"
 #include "plots/apdoc.h"
 
 struct AnalysisKindSettings;
@@ -125,6 +126,8 @@ public:
     double CurrentTemperature = 27;
     // The caption box of the run in hand is in the numeric output.
     bool RunHeaderWritten = false;
+    // The simulation save file of Run Options "Save".
+    SimulationSaveFile SaveFile;
 
 private:
     std::string RowExpressionText(int curve, int axis) const override;

@@ -79,6 +79,10 @@ public:
         ++point.AnalysisPointCount;
         if (int rc = document_.UpdateExpressionState()) return rc;
         if (int rc = document_.EvaluateCurvePoint()) return rc;
+        if (document_.SaveFile.InUse()) {
+            if (int rc = document_.SaveFile.WritePoint(state, run.AcceptedPoints, state.Time, &state.Solution))
+                return rc;
+        }
         document_.NoteAcceptedPoint();
         return document_.Run.StopFlag ? kResultShown : 0;
     }
@@ -120,6 +124,16 @@ int rc_RunTransientDriver(CG2DDoc& document, OpenAnalysis& open) {
     TransientLimits limits;
     SweepList temperatures;
     if (!code && settings) code = rc_ReadTransientLimits(document.Circuit(), *settings, limits, temperatures);
+    // Run Options "Save" writes every accepted point (thinned by Save every N)
+    // into the circuit's save file.
+    if (!code && document.RunOption == kRunSave && settings) {
+        SaveFileRequest request;
+        request.path = SimulationSaveFileName(document.Circuit()->PathName(), 'T');
+        request.analysisLetter = 'T';
+        request.runOption = kRunSave;
+        request.saveInterval = settings->reduceSave;
+        code = document.SaveFile.Open(state, request);
+    }
     if (!code && temperatures.values().empty()) code = kResultShown;
     if (!code) {
         RunVars.tmin = limits.tmin;
@@ -242,6 +256,11 @@ int CG2DDoc::UpdateExpressionState() {
 bool CG2DDoc::IsRunStopRequested() const { return Run.LastRunKey == kEscape || Run.StopRequest != 0; }
 
 int CG2DDoc::FinishCase(int code) {
+    OpenAnalysis* open = Analysis();
+    if (open && SaveFile.InUse()) {
+        const int flushed = SaveFile.FlushPendingPoint(open->engine);
+        if (!code) code = flushed;
+    }
     if (!PlotSuppressed) PlotLatestPoint();
     Run.LastRunKey = 0;
     if (code == 0 || code == kRunStopped)
@@ -279,6 +298,7 @@ int CG2DDoc::FinishRun(int code) {
         }
         FitRangesAfterRun(Curves, context, false);
     }
+    SaveFile.Close();
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;
     return code;

@@ -25,6 +25,8 @@
 #include "document/cfanalysis.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
+#include "engine/savefile.h"
+#include "engine/state.h"
 #include "expr/runstate.h"
 #include "plots/g2ddoc.h"
 #include "plots/plotwindows.h"
@@ -361,6 +363,36 @@ TEST_F(AnalysisRun, ARunFromInitialConditionsStartsWithTheValuesAtItsStartTime) 
         EXPECT_GT(t, 0);
         EXPECT_NEAR(plot->GetValue(c.DataColumn[kSlotY], i), 1 - 0.5 * std::exp(-t / 1e-3), 5e-3) << t;
     }
+}
+
+TEST_F(AnalysisRun, RunOptionsSaveWritesTheAcceptedPointsToTheSaveFile) {
+    CCTDoc* doc = Load("save.ckt", kRcDeck);
+    ASSERT_EQ(RunAnalysis(doc, 0), 0);
+    CircuitAnalysisSettings(doc)->kinds[0].runOption = kRunSave;
+    ASSERT_EQ(RunOpenAnalysis(doc), 0);
+    CG2DDoc* plot = AnalysisDocumentOf(doc);
+    EXPECT_FALSE(plot->SaveFile.InUse());
+    const PlotCurve& c = plot->Curves[0];
+
+    // Read back, the file holds the times the curve stored, in order.
+    SimulationSaveFile save;
+    SaveFileRequest request;
+    request.path = SimulationSaveFileName(doc->PathName(), 'T');
+    request.runOption = kRunRetrieve;
+    SimulatorState& state = CurrentAnalysis()->engine;
+    ASSERT_EQ(save.Open(state, request), 0);
+    std::vector<double> solution(state.Solution.size());
+    std::vector<double> times;
+    int32_t counter = 0;
+    double time = 0, step = 0;
+    state.RunStopRequest = 0;
+    while (save.ReadPoint(state, counter, time, step, solution) == 0 && !state.RunStopRequest) times.push_back(time);
+    state.RunStopRequest = 0;
+    save.Close();
+    std::vector<double> stored;
+    for (int i = c.RunFirst[0]; i <= c.RunLast[0]; ++i) stored.push_back(plot->GetValue(c.DataColumn[kSlotX], i));
+    EXPECT_EQ(times, stored);
+    CloseAnalysis(doc);
 }
 
 // Curve values put straight into the point callback, as a driver's evaluation leaves them.
