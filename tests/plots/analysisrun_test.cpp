@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "analysis/limitsdlg.h"
 #include "analysis/start.h"
 #include "compiler/defines.h"
 #include "compiler/spicereader.h"
@@ -232,6 +233,12 @@ TEST_F(AnalysisRun, CurvesAreBuiltFromTheRowsPlottedFirstAndBadRowsStopTheRun) {
         limits.optionWord = c.optionWord;
         shown_.clear();
         EXPECT_EQ(RunOpenAnalysis(doc), c.message ? kResultShown : 0) << c.what;
+        if (c.message == kMsgIllegalRange) {
+            // The limits show the Y range of the offending row.
+            ASSERT_NE(ActiveLimitsDialog(), nullptr);
+            EXPECT_EQ(ActiveLimitsDialog()->FocusedRow(), 0);
+            EXPECT_EQ(ActiveLimitsDialog()->FocusedColumn(), 4);
+        }
         if (c.message > 0) {
             EXPECT_EQ(shown_, std::vector<int>{c.message}) << c.what;
         } else if (c.message < 0) {
