@@ -4,11 +4,107 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/menu.h"
 #include "shell/dialogs.h"
 
+class CCTDoc;
 struct AnalysisKindSettings;
+
+// ---- the expression menu ----------------------------------------------------------------------
+
+// Command ids of the expression menu.
+enum ExpressionMenuIds : int {
+    kIdLimitsExpandCommand = 17109,
+    kIdListDeviceGroupFirst = 205,  // 205-215 device groups, 216-217 further groups
+    kIdListNodeVoltages = 218,
+    kIdListDigitalStates = 219,
+    kIdFunctionFirst = 3400,  // 3400-3499 functions
+    kIdVariableFirst = 3500,  // variables, constants, symbolics, then operators and curves
+};
+// The device quantity groups, in menu order, with their submenu titles.
+struct DeviceQuantityGroup {
+    int group;
+    const char* title;
+};
+extern const DeviceQuantityGroup kDeviceQuantityGroups[11];
+
+// What an expression menu offers for one analysis kind of a circuit.
+struct ExpressionMenuSource {
+    int kind = 0;
+    std::vector<std::string> analogNodes, digitalNodes;
+    // Entries of each device quantity group ("V(R1)"), by group number.
+    std::unordered_map<int, std::vector<std::string>> deviceGroups;
+    struct SymbolGroup {
+        std::string title;
+        std::vector<std::string> items;
+    };
+    std::vector<SymbolGroup> symbolics;
+    std::vector<std::string> curveX, curveY;  // the waveform files' curves
+};
+// The nodes, device quantities and symbols of the circuit's compiled form.
+ExpressionMenuSource CollectExpressionMenuSource(CCTDoc* document, int kind);
+
+// What choosing an item of the expression menu asks for.
+struct ExpressionMenuChoice {
+    enum Action { kNone, kExpand, kInsert, kOperator, kFunction, kList } action = kNone;
+    std::string text;               // kInsert/kOperator: the item; kFunction: its name; kList: the caption
+    int argumentCount = 0;          // kFunction
+    std::vector<std::string> list;  // kList: the entries of the list dialog
+};
+
+// The right-button menu of expression fields: variables, constants,
+// symbolics, functions, operators and curves. A group of more than 20
+// entries becomes one "..." item that opens the list dialog.
+class ExpressionMenu {
+public:
+    void Build(const ExpressionMenuSource& source, bool withExpand);
+    platform::Menu& Menu() { return menu_; }
+    ExpressionMenuChoice Choice(int id) const;
+    int FirstOperatorId() const { return firstOperator_; }
+    int FirstCurveId() const { return firstCurve_; }
+    int EndCurveId() const { return endCurve_; }
+
+private:
+    platform::Menu menu_;
+    std::unordered_map<int, ExpressionMenuChoice> choices_;
+    int firstOperator_ = 0, firstCurve_ = 0, endCurve_ = 0;
+};
+
+// Applies a choice to a text: an item replaces the selection [start, end) of
+// `text` (the whole text when start is -1), an operator goes in with a blank
+// on each side, a function wraps the whole text (SUM with `x`).
+std::string ApplyExpressionChoice(const ExpressionMenuChoice& choice, const std::string& text, int start, int end,
+                                  const std::string& x);
+
+// The list dialog of a "..." item: OK gives the selected line.
+constexpr unsigned kListChoiceTemplate = 218;
+constexpr int kIdListChoice = 109;
+class CListChoiceDlg : public CDialog2 {
+public:
+    CListChoiceDlg(const std::string& caption, std::vector<std::string> entries);
+    bool OnInitDialog() override;
+    void OnOK() override;
+    const std::string& Chosen() const { return chosen_; }
+
+private:
+    std::vector<std::string> entries_;
+    std::string chosen_;
+};
+
+// Where the limits dialog's menus are shown; tests and batch runs answer
+// them. The default shows the menu at the point and returns the chosen id (0
+// none).
+class LimitsMenuTracker {
+public:
+    virtual ~LimitsMenuTracker() = default;
+    virtual int Track(platform::Menu& menu, platform::Point screen) = 0;
+};
+LimitsMenuTracker& LimitsMenus();
+// Installs the tracker (null: the default); returns the previous one.
+LimitsMenuTracker* InstallLimitsMenuTracker(LimitsMenuTracker* tracker);
 
 // The entries of a column's menu (0 P, 1 X Expression, 3 X Range, 4 Y Range):
 // its fixed entries, then each distinct text of the kind's rows (not empty,

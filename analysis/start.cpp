@@ -11,6 +11,8 @@
 #include "compiler/limitwriter.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
+#include "compiler/support.h"
+#include "core/cmdline.h"
 #include "core/memory.h"
 #include "core/paths.h"
 #include "core/port.h"
@@ -24,6 +26,7 @@
 #include "document/nodelabels.h"
 #include "engine/setup.h"
 #include "expr/runstate.h"
+#include "models/modelstmt.h"
 #include "shell/app.h"
 #include "shell/document.h"
 #include "shell/preferences.h"
@@ -38,6 +41,7 @@ public:
 
 PortSlot<AnalysisWindowPort, NullAnalysisWindows> as_windows;
 std::unique_ptr<OpenAnalysis> as_open;
+bool as_exiting = false;
 
 // The compiled node names of the top level by node number (index 0 is node 1).
 std::vector<std::string> as_NodeNames(CCTDoc* document, int count) {
@@ -69,6 +73,36 @@ int as_FillDefaults(CCTDoc* document, int kind) {
 }
 
 }  // namespace
+
+bool WriteCompileWarnings(NumericOutput& out, CCTDoc* document) {
+    CircuitModels* models = GetCircuitModels(document);
+    if (!models || models->Notes.Count == 0 || !out.IsOpen()) return false;
+    out.WriteSectionTitle("Warnings");
+    for (int i = 0; i < models->Notes.Count; ++i) {
+        const CompileNote& note = models->Notes.Entries[i];
+        const char* name = note.Text ? note.Text : "";
+        const ModelStatement* statement = models->ModelStatements.At(note.Row);
+        const char* model = statement && statement->Name ? statement->Name : "";
+        switch (note.Kind) {
+        case kNoteUnknownParam: out.Printf("Warning unknown parameter %s in model %s.\n", name, model); break;
+        case kNoteDuplicateParam: out.Printf("Warning duplicated parameter %s in model %s.\n", name, model); break;
+        case kNoteUnknownOption: out.Printf("Warning unknown .options parameter %s.\n", name); break;
+        case kNoteBelowLimit:
+        case kNoteAboveLimit: {
+            const bool small = note.Kind == kNoteBelowLimit;
+            out.Printf("Warning parameter %s=%g is too %s(%s) in model %s.", name, note.Value, small ? "small" : "big",
+                       small ? "min" : "max", model);
+            if (statement && statement->SourceFile && statement->SourceFile[0])
+                out.Printf(" From File %s\n", statement->SourceFile);
+            else
+                out.Printf("\n");
+            break;
+        }
+        default: break;  // temperature notes go out at the end of a run
+        }
+    }
+    return true;
+}
 
 AnalysisWindowPort& AnalysisWindows() { return as_windows.Get(); }
 AnalysisWindowPort* InstallAnalysisWindows(AnalysisWindowPort* port) { return as_windows.Install(port); }
@@ -184,6 +218,18 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
         ExitAnalysis(document, true);
         ClearRunContext();
         if (err != kResultShown) Reporter().Report(Message(err));
+    } else if (!mode.inPlace && !mode.hidden && open.numericOutput.IsOpen()) {
+        // What the compile warned of goes into the numeric output at once, and
+        // the user is told where to look.
+        const CircuitModels* models = GetCircuitModels(document);
+        if (models && models->Notes.Count > 0) {
+            open.numericOutput.WriteHeaderOnce();
+            WriteCompileWarnings(open.numericOutput, document);
+            if (!BatchMode()) {
+                if (Prefs().warningTime != 0) Reporter().Report(Message(kMsgCheckNumericOutput));
+                OpenLimitsDialog(document, kind);
+            }
+        }
     }
     if (as_open) as_open->numericOutput.Close();
     return err;
@@ -193,6 +239,11 @@ int RunAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
     const double t0 = GetSeconds();
     CurrentRunContext().circuitDocument = document;
     const int err = StartAnalysis(document, kind, mode);
+    // A failed compile shows where it failed.
+    if (err && document && document->MainView()) {
+        SourceLocation& where = CompileErrorLocation();
+        if (where.kind != 0 || where.object || where.document) where.Show();
+    }
     if (as_open) {
         as_open->setupTime = GetSeconds() - t0;
         as_open->runTime = 0;
@@ -202,6 +253,7 @@ int RunAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
 
 void ExitAnalysis(CCTDoc* document, bool abandon) {
     if (!as_open || as_open->document != document) return;
+    as_exiting = true;
     if (as_open->lastBuildResult == 0) CloseLimitsDialog();
     std::unique_ptr<OpenAnalysis> open = std::move(as_open);
     if (open->lastBuildResult == 0 && !open->mode.inPlace && !open->mode.hidden)
@@ -215,7 +267,10 @@ void ExitAnalysis(CCTDoc* document, bool abandon) {
     ReleaseCompiledCircuit(open->engine, document);
     SetAnalysisKind(-1);
     RunState().activeAnalysis = -1;
+    as_exiting = false;
 }
+
+bool AnalysisExitInProgress() { return as_exiting; }
 
 void CloseAnalysis(CCTDoc* document) {
     ExitAnalysis(document, false);

@@ -55,6 +55,7 @@ public:
     SweepList sweep;
     int lastBuildResult = 0;
     double setupTime = 0, runTime = 0;
+    int32_t runSeries = 0;  // series of runs set up since the start
 };
 // Null when no analysis is open.
 OpenAnalysis* CurrentAnalysis();
@@ -63,7 +64,8 @@ int RunningAnalysisKind();
 
 // Message ids.
 enum AnalysisStartMessage : int {
-    kMsgNoSineSource = 10450,  // distortion needs a sine source
+    kMsgNoSineSource = 10450,        // distortion needs a sine source
+    kMsgCheckNumericOutput = 13590,  // "Check Numeric Output window for warnings."
 };
 
 // Starts the analysis of `kind` (0 transient ... 3 distortion) on the circuit
@@ -76,6 +78,9 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode);
 // a SPICE text's limits back into its text and deletes an empty numeric
 // output file; an abandoned analysis keeps the file.
 void ExitAnalysis(CCTDoc* document, bool abandon);
+// True while ExitAnalysis tears an analysis down: formula texts of the
+// schematic are not evaluated again meanwhile.
+bool AnalysisExitInProgress();
 // Closing the analysis window: the normal end, the run context cleared and the
 // global settings applied again.
 void CloseAnalysis(CCTDoc* document);
@@ -87,6 +92,11 @@ std::string NumericOutputPath(CCTDoc* document, int kind);
 // solution vector (by equation number; missing entries read 0): node names of
 // the top level, else the node number; inductors by their qualified names.
 OperatingPointData CollectOperatingPoint(CCTDoc* document, const std::vector<double>& solution);
+
+// The compile's warnings about model parameters and .OPTIONS under
+// "Warnings" in the numeric output; false when there were none (or the file
+// is closed).
+bool WriteCompileWarnings(NumericOutput& output, CCTDoc* document);
 
 // Whether the compiled circuit has a sine source (distortion needs one).
 bool HasSineSource(CCTDoc* document);

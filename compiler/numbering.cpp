@@ -23,6 +23,7 @@ const int kNumberedLists[] = {
     kListDependentSources,
     kListPolySources,
     kListIdealLines,
+    kListLossyLines,
 };
 
 // The branch field of a record and how many unknowns it takes (0: none; the
@@ -54,6 +55,12 @@ int nb_Branches(int list, DeviceRecord* record, int32_t** field) {
         auto* line = static_cast<IdealLineRecord*>(record);
         *field = &line->branchA;
         line->branchB = 0;  // follows branchA once numbered
+        return 2;
+    }
+    case kListLossyLines: {
+        auto* line = static_cast<LossyLineRecord*>(record);
+        *field = &line->branch1;
+        line->branch2 = 0;  // follows branch1 once numbered
         return 2;
     }
     default: *field = nullptr; return 0;
@@ -103,6 +110,7 @@ int NumberSimulatorObjects(CompiledCircuit* compiled) {
             *field = count ? counter + 1 : 0;
             counter += count;
             if (list == kListIdealLines) static_cast<IdealLineRecord*>(record)->branchB = *field + 1;
+            if (list == kListLossyLines) static_cast<LossyLineRecord*>(record)->branch2 = *field + 1;
         });
     }
     compiled->unknownCount = counter;

@@ -7,6 +7,7 @@
 #include "compiler/session.h"
 #include "devices/families.h"
 #include "devices/mosfets.h"
+#include "engine/lossyline.h"
 #include "expr/complex.h"
 #include "expr/evaluate.h"
 #include "models/modelstmt.h"
@@ -47,6 +48,7 @@ int SetupModelsAtTemperature(TemperatureSetup& setup, double temperature) {
     ConvertMosModelUnits(setup, kModelNmos);
     ConvertMosModelUnits(setup, kModelPmos);
     DefaultMosGeometry(setup);
+    if (setup.compiled) return SetupLossyLineModels(*setup.compiled, setup.Options());
     return 0;
 }
 
@@ -63,6 +65,9 @@ int SetupInstancesAtTemperature(TemperatureSetup& setup, const double& temperatu
     SetupGaasfetModelsAtTemperature(setup);
     SetupMosSeriesConductances(setup);
     if (int rc = SetupMosAtTemperature(setup)) return rc;
+    if (setup.compiled) {
+        if (int rc = SetupLossyLineInstances(*setup.compiled)) return rc;
+    }
     return CheckMathError();
 }
 

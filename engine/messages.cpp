@@ -1,6 +1,9 @@
 #include "engine/messages.h"
 
 #include "core/messages.h"
+#include "engine/lossyline.h"
+#include "engine/savefile.h"
+#include "engine/statefile.h"
 #include "engine/transient.h"
 
 static const MessageRow kEngineMessageRows[] = {
@@ -13,4 +16,7 @@ static const MessageRow kEngineMessageRows[] = {
 void RegisterEngineMessages() {
     RegisterMessages(kEngineMessageRows, static_cast<int>(sizeof kEngineMessageRows / sizeof kEngineMessageRows[0]));
     RegisterTransientMessages();
+    RegisterStateFileMessages();
+    RegisterSaveFileMessages();
+    RegisterLossyLineMessages();
 }

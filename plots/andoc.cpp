@@ -9,15 +9,16 @@
 #include "document/ctdoc.h"
 #include "expr/runstate.h"
 
-namespace {
+namespace {}  // namespace
 
-// The circuit's name as titles show it: the file name without its folder.
-std::string ad_CircuitName(const CCTDoc* circuit) {
+std::string CircuitTitleName(const CCTDoc* circuit) {
     if (!circuit) return "";
     std::string name = circuit->fileName[0] ? circuit->fileName : circuit->PathName();
     const size_t slash = name.find_last_of("/\\");
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
+
+namespace {
 
 bool ad_SameNoCase(const std::string& text, size_t at, const char* word, size_t length) {
     if (at + length > text.size()) return false;
@@ -43,7 +44,7 @@ void ad_ReplaceAllNoCase(std::string& text, const std::string& token, const std:
 // Title variables of the circuit; the longer names first so that $name never
 // eats into $nameext.
 void ad_ExpandTitleVariables(std::string& text, const CCTDoc* circuit) {
-    const std::string name = ad_CircuitName(circuit);
+    const std::string name = CircuitTitleName(circuit);
     const size_t dot = name.rfind('.');
     const char* user = UserName();
     const char* company = CompanyName();
@@ -83,11 +84,14 @@ std::optional<std::string> CANDoc::ExpandKeywords(const std::string& text, bool,
         // Defines of the circuit written between two dollar signs.
         if (CompileSession* session = FindCompileSession(circuit)) {
             DefineTable* table = &session->defines;
-            for (int i = 0; i < table->EntryCount(0); ++i) {
-                const DefineEntry* entry = table->Entry(0, i);
-                if (!entry || !entry->name || entry->IsFunctionLike()) continue;
-                ad_ReplaceAllNoCase(out, std::string("$") + entry->name + "$",
-                                    entry->sourceValue ? entry->sourceValue : (entry->value ? entry->value : ""));
+            // The library's scope and the circuit's own.
+            for (int scope = 0; scope <= 1; ++scope) {
+                for (int i = 0; i < table->EntryCount(scope); ++i) {
+                    const DefineEntry* entry = table->Entry(scope, i);
+                    if (!entry || !entry->name || entry->IsFunctionLike()) continue;
+                    ad_ReplaceAllNoCase(out, std::string("$") + entry->name + "$",
+                                        entry->sourceValue ? entry->sourceValue : (entry->value ? entry->value : ""));
+                }
             }
         }
         ad_ExpandTitleVariables(out, circuit);
@@ -122,7 +126,7 @@ PlotObject* CANDoc::NewGraphicObject() {
 
 void CANDoc::ReleaseForClose() {
     ClearUndo();
-    // Objects that belong to no curve's data go with the window.
+    // Tags whose curve is gone go with the window.
     for (auto it = Objects.begin(); it != Objects.end();) {
         if ((*it)->plot < 0 && (*it)->alias1 != 0) {
             it = Objects.erase(it);

@@ -28,6 +28,9 @@ constexpr int32_t kViewOperatingPoint = 0x40;
 constexpr int32_t kViewOperatingPointOnly = 0x80;
 constexpr int32_t kViewAutoScaleRanges = 0x8000;
 
+// The circuit's name as titles show it: its file name without the folder.
+std::string CircuitTitleName(const CCTDoc* circuit);
+
 class CANDoc : public CDoc {
 public:
     explicit CANDoc(int kind);
@@ -61,7 +64,7 @@ public:
     // of memory.
     PlotObject* NewGraphicObject();
     // A window closes while its document stays: the undo is emptied and the
-    // objects that belong to no curve's data go.
+    // tags whose curve is gone go with it.
     void ReleaseForClose();
     // The curve of a row identifier, -1 when none.
     int FindCurveById(int32_t id) const;

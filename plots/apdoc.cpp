@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/limitsdlg.h"
 #include "analysis/numout.h"
 #include "core/report_port.h"
 #include "core/result.h"
@@ -81,13 +82,13 @@ int CAPDoc::PrepareDataStore() {
 void CAPDoc::StartRun(const RunRecord& record) { Store.StartRun(Curves, Runs, record); }
 
 int CAPDoc::ReportAnalysisError(int row, int column, int code, const std::string& text) {
-    (void)row;
-    (void)column;
     if (!Run.MessageShown && code != kResultShown) {
         Run.MessageShown = 1;
         MessageRequest request(code);
         if (!text.empty()) request.Text(text.c_str());
         Reporter().Report(request);
+        // The Analysis Limits dialog shows the offending row and column.
+        if (CAnalysisLimitsDlg* limits = ActiveLimitsDialog(); limits && row >= 0) limits->FocusCell(row, column);
     }
     Run.StopFlag = 1;
     Run.RunFailed = 1;

@@ -20,6 +20,7 @@
 #include "expr/runvars.h"
 #include "expr/services.h"
 #include "plots/g2ddoc.h"
+#include "plots/ranges.h"
 
 namespace {
 
@@ -63,20 +64,6 @@ int32_t cb_SingleVariable(const CompiledExpression& expr) {
     if (only->operand.doublePtr == &RunVars.time) return 'T';
     if (only->operand.doublePtr == &RunVars.frequency) return 'F';
     return 0;
-}
-
-// An axis without a fixed range is fitted to the data of the runs; the time
-// axis of a transient starts out as the analysis's time range.
-void cb_SetDefaultRange(PlotCurve& c, int axis, int kind) {
-    c.AutoRange[axis] = kRangeFitRun;
-    if (c.SingleVar[axis] == 'T' && (kind == 0 || kind == 3) && RunVars.tmax > RunVars.tmin) {
-        c.RangeLow[axis] = RunVars.tmin;
-        c.RangeHigh[axis] = RunVars.tmax;
-    } else {
-        c.RangeLow[axis] = 0;
-        c.RangeHigh[axis] = 1;
-    }
-    c.RangeSpan[axis] = c.RangeHigh[axis] - c.RangeLow[axis];
 }
 
 }  // namespace
@@ -267,6 +254,10 @@ int CG2DDoc::SetUpCurveRanges(int curve, int row) {
     const bool autoScale = (settings->optionWord & kViewAutoScaleRanges) != 0;
     const int divisions[2] = {settings->window.gridsX > 0 ? settings->window.gridsX : 5,
                               settings->window.gridsY > 0 ? settings->window.gridsY : 5};
+    AnalysisRanges ranges = CurrentAnalysisRanges();
+    ranges.Divisions[0] = divisions[0];
+    ranges.Divisions[1] = divisions[1];
+    ranges.ProbeMode = ProbeMode != 0;
     for (int a = kAxisX; a <= kAxisY; ++a) {
         char*& rangeText = a ? source.yRange : source.xRange;
         if (a == kAxisY && c.IsDigital) {
@@ -279,7 +270,7 @@ int CG2DDoc::SetUpCurveRanges(int curve, int row) {
         int err = cb_GridValue(a ? source.gridY : source.gridX, &c.GridStep[a]);
         if (!err) err = cb_GridValue(a ? source.boldY : source.boldX, &c.MinorStep[a]);
         if (cb_IsAutoRange(rangeText) && !err) {
-            cb_SetDefaultRange(c, a, RunningKind);
+            SetDefaultRange(c, a, divisions[a], ranges);
             continue;
         }
         if (autoScale) c.AutoRange[a] = kRangeFitRun;
@@ -293,14 +284,14 @@ int CG2DDoc::SetUpCurveRanges(int curve, int row) {
         }
         if (err) {
             if (autoScale) {
-                cb_SetDefaultRange(c, a, RunningKind);
+                SetDefaultRange(c, a, divisions[a], ranges);
                 continue;
             }
             return ReportAnalysisError(row, a + 3, err, cb_Text(rangeText));
         }
         if ((!c.AxisLinear[a] && (c.RangeLow[a] <= 0 || c.RangeHigh[a] <= 0)) || c.RangeLow[a] == c.RangeHigh[a]) {
             if (autoScale) {
-                cb_SetDefaultRange(c, a, RunningKind);
+                SetDefaultRange(c, a, divisions[a], ranges);
                 continue;
             }
             return ReportAnalysisError(row, a + 3, kMsgIllegalRange, cb_Text(rangeText));

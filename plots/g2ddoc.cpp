@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "analysis/curvetables.h"
+#include "analysis/devtables.h"
 #include "analysis/numout.h"
 #include "analysis/start.h"
 #include "core/cmdline.h"
@@ -121,9 +123,7 @@ std::optional<std::string> CG2DDoc::FormatTitle(int flag) {
     if (!AutoTitle) return ExpandKeywords(Title, flag != 0, false);
     const std::optional<std::string> caption = FormatRunCaption(flag, false, false);
     if (!caption) return std::nullopt;
-    const CCTDoc* circuit = Circuit();
-    std::string name = circuit ? (circuit->fileName[0] ? circuit->fileName : circuit->PathName()) : "";
-    return name + " " + *caption;
+    return CircuitTitleName(Circuit()) + " " + *caption;
 }
 
 std::optional<std::string> CG2DDoc::FormatRunCaption(int flag, bool multiLine, bool lineBreaks) {
@@ -208,17 +208,22 @@ private:
 
 }  // namespace
 
-void CG2DDoc::WriteRunOutput(double start, double end, int points) {
+void CG2DDoc::WriteRunHeader(const std::vector<double>* solution) {
     OpenAnalysis* open = Analysis();
-    if (!open || Runs.Count <= 0) return;
+    if (!open || RunHeaderWritten || PlotSuppressed) return;
+    RunHeaderWritten = true;
     NumericOutput& out = open->numericOutput;
     if (!out.IsOpen()) return;
-    const int run = Runs.Count - 1;
     const std::optional<std::string> caption = FormatRunCaption(1, false, true);
     out.WriteRunHeader(Run.RunCounter, caption ? *caption : "");
-    if (HasOperatingPoint && out.Switch(kIncludeOperatingPoint))
-        out.WriteOperatingPoint(CollectOperatingPoint(Circuit(), OperatingPoint));
-    if (!out.Switch(kIncludeWaveformValues)) return;
+    if (solution) WriteDeviceVariables(out, Circuit(), *solution);
+}
+
+void CG2DDoc::WriteRunCurves(int points) {
+    OpenAnalysis* open = Analysis();
+    if (!open || Runs.Count <= 0 || PlotSuppressed) return;
+    WriteRunHeader(nullptr);
+    const int run = Runs.Count - 1;
     std::vector<NumericCurve> curves;
     for (const PlotCurve& c : Curves) {
         if (!(c.UseFlags & kCurveListed)) continue;
@@ -234,7 +239,7 @@ void CG2DDoc::WriteRunOutput(double start, double end, int points) {
             if (!c.UnitsText[a].empty()) (a ? n.unitsY : n.unitsX) = c.UnitsText[a];
         }
         n.digital = c.IsDigital != 0;
-        n.fft = c.IsFftCurve();
+        n.fft = IsFftCurve(n.xExpression, n.yExpression, RunningKind);
         if (static_cast<size_t>(run) < c.RunFirst.size()) {
             n.firstIndex = c.RunFirst[static_cast<size_t>(run)];
             n.lastIndex = c.RunLast[static_cast<size_t>(run)];
@@ -243,9 +248,10 @@ void CG2DDoc::WriteRunOutput(double start, double end, int points) {
     }
     if (curves.empty()) return;
     ChooseCurvePrintColumns(curves);
+    NumericOutput& out = open->numericOutput;
     out.curveOutputWanted = true;
     gd_StoreSource source(*this);
-    out.WriteCurveTables(source, curves, start, end, points, false);
+    if (int rc = WriteCurveNumericOutput(*open, source, curves, points)) ReportAnalysisError(-1, 0, rc);
 }
 
 // ---- the document of a circuit ---------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/savefile.h"
 #include "plots/apdoc.h"
 
 struct AnalysisKindSettings;
@@ -28,14 +29,13 @@ class OpenAnalysis;
 
 // Messages of the curve build.
 enum PlotCurveMessage : int {
-    kMsgNoCurveToPlot = 13801,       // "%EMust select an expression to plot."
-    kMsgIllegalRange = 13803,        // "%EIllegal range."
-    kMsgFftXExpression = 13810,      // "%ECan't plot FFT/IFT function for X expr."
-    kMsgFftNeedsFOrT = 13811,        // "%EX expression must be F or T when Y expression is an FFT/IFT."
-    kMsgResNeedsT = 13812,           // "%EX expression must be T when Y expression is an FS or RES"
-    kMsgDigitalX = 13813,            // "%ECan't plot digital function for X expression."
-    kMsgDigitalInAc = 13815,         // "%ECan't plot digital variables in AC."
-    kMsgCheckNumericOutput = 13590,  // "%WCheck Numeric Output window for warnings."
+    kMsgNoCurveToPlot = 13801,   // "%EMust select an expression to plot."
+    kMsgIllegalRange = 13803,    // "%EIllegal range."
+    kMsgFftXExpression = 13810,  // "%ECan't plot FFT/IFT function for X expr."
+    kMsgFftNeedsFOrT = 13811,    // "%EX expression must be F or T when Y expression is an FFT/IFT."
+    kMsgResNeedsT = 13812,       // "%EX expression must be T when Y expression is an FS or RES"
+    kMsgDigitalX = 13813,        // "%ECan't plot digital function for X expression."
+    kMsgDigitalInAc = 13815,     // "%ECan't plot digital variables in AC."
 };
 // Registers the texts above.
 void RegisterPlotMessages();
@@ -99,10 +99,13 @@ public:
     int FinishCase(int code);
     int FinishRun(int code);
 
-    // The numeric output of the run just finished: caption box, operating
-    // point (when one was solved) and the curve tables of the listed curves
-    // over `start`..`end` in `points` rows.
-    void WriteRunOutput(double start, double end, int points);
+    // The numeric output of a run: its caption box once, with the operating
+    // point and the device tables when the run solved one (`solution`, else
+    // null), at the run's first point.
+    void WriteRunHeader(const std::vector<double>* solution);
+    // At the end of the run: the curve tables of the listed curves, `points`
+    // rows each.
+    void WriteRunCurves(int points);
 
     // ---- fields
     int32_t PlotSuppressed = 0;
@@ -111,6 +114,7 @@ public:
     int32_t RunOption = 0;  // 0 Normal, 1 Save, 2 Retrieve
     int32_t RunFinished = 0;
     int32_t HasRun = 0;
+    int32_t CompletedRuns = 0;  // driver runs of the last RunSimulation
     int32_t RunningKind = -1;
     int32_t RescaledQuarter = 0, RescaledHalf = 0;
     double RunStartSeconds = 0;
@@ -120,9 +124,10 @@ public:
     std::vector<double> Temperatures;
     int32_t TemperatureIndex = 0;
     double CurrentTemperature = 27;
-    // The operating point of the run in hand, kept for its numeric output.
-    std::vector<double> OperatingPoint;
-    bool HasOperatingPoint = false;
+    // The caption box of the run in hand is in the numeric output.
+    bool RunHeaderWritten = false;
+    // The simulation save file of Run Options "Save".
+    SimulationSaveFile SaveFile;
 
 private:
     std::string RowExpressionText(int curve, int axis) const override;

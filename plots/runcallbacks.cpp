@@ -23,6 +23,7 @@
 #include "expr/stateful.h"
 #include "platform/dialog.h"
 #include "plots/g2ddoc.h"
+#include "plots/ranges.h"
 
 namespace {
 
@@ -70,14 +71,18 @@ public:
         point.Time = state.Time;
         point.Tmin = run.Tmin;
         point.UicRun = state.UseInitialConditions;
-        // The first point of a run that solved an operating point holds it.
-        if (point.RunPointIndex < 0 && run.OperatingPointRequested) {
-            document_.OperatingPoint = state.Solution;
-            document_.HasOperatingPoint = true;
-        }
+        // The first point of a run that solved an operating point holds it,
+        // and the device records hold its values.
+        if (point.RunPointIndex < 0)
+            document_.WriteRunHeader(run.OperatingPointRequested && !state.UseInitialConditions ? &state.Solution
+                                                                                                : nullptr);
         ++point.AnalysisPointCount;
         if (int rc = document_.UpdateExpressionState()) return rc;
         if (int rc = document_.EvaluateCurvePoint()) return rc;
+        if (document_.SaveFile.InUse()) {
+            if (int rc = document_.SaveFile.WritePoint(state, run.AcceptedPoints, state.Time, &state.Solution))
+                return rc;
+        }
         document_.NoteAcceptedPoint();
         return document_.Run.StopFlag ? kResultShown : 0;
     }
@@ -119,6 +124,16 @@ int rc_RunTransientDriver(CG2DDoc& document, OpenAnalysis& open) {
     TransientLimits limits;
     SweepList temperatures;
     if (!code && settings) code = rc_ReadTransientLimits(document.Circuit(), *settings, limits, temperatures);
+    // Run Options "Save" writes every accepted point (thinned by Save every N)
+    // into the circuit's save file.
+    if (!code && document.RunOption == kRunSave && settings) {
+        SaveFileRequest request;
+        request.path = SimulationSaveFileName(document.Circuit()->PathName(), 'T');
+        request.analysisLetter = 'T';
+        request.runOption = kRunSave;
+        request.saveInterval = settings->reduceSave;
+        code = document.SaveFile.Open(state, request);
+    }
     if (!code && temperatures.values().empty()) code = kResultShown;
     if (!code) {
         RunVars.tmin = limits.tmin;
@@ -150,21 +165,6 @@ int rc_RunTransientDriver(CG2DDoc& document, OpenAnalysis& open) {
     return document.FinishRun(code);
 }
 
-// An axis fitted to the data takes the extremes of the stored points; a
-// single value is widened so that the range never collapses.
-void rc_FitRangeToData(PlotCurve& c, int axis) {
-    if (!c.HasPoint() || c.DataMin[axis] > c.DataMax[axis]) return;
-    double low = c.DataMin[axis], high = c.DataMax[axis];
-    if (low == high) {
-        const double margin = low == 0 ? 1 : std::fabs(low) * 0.1;
-        low -= margin;
-        high += margin;
-    }
-    c.RangeLow[axis] = low;
-    c.RangeHigh[axis] = high;
-    c.RangeSpan[axis] = high - low;
-}
-
 }  // namespace
 
 int CG2DDoc::SetUpRun() {
@@ -187,12 +187,21 @@ int CG2DDoc::SetUpRun() {
     RunVars.frequency = 0;
     SetAnalysisKind(RunningKind);
     SelectRunVariable();
-    HasOperatingPoint = false;
+    RunHeaderWritten = false;
     int result = 0;
     if (!PlotSuppressed) {
         // A series of runs starts its numeric output afresh.
-        result = open->numericOutput.Begin(settings->numOutWrite[kIncludeNumericOutput] != 0);
-        if (!result) SetRoutedNumericOutput(&open->numericOutput);
+        // A numeric output that cannot be made is reported; the runs go on
+        // without it and keep their curves.
+        // The first series goes on from what the start wrote into the file
+        // (the compile's warnings); every other one starts the file afresh.
+        const bool wanted = settings->numOutWrite[kIncludeNumericOutput] != 0;
+        NumericOutput& out = open->numericOutput;
+        const bool goOn = open->runSeries++ == 0 && wanted && out.headerWritten;
+        if (int rc = goOn ? out.Reopen() : out.Begin(wanted))
+            Reporter().Report(MessageRequest(rc).Args(out.Path()));
+        else
+            SetRoutedNumericOutput(&out);
     }
     RunStartSeconds = GetSeconds();
     if (!BatchMode()) Run.AbortRequested = 0;
@@ -219,7 +228,7 @@ int CG2DDoc::PrepareNextRun(double temperature) {
     ++Run.RunCounter;
     ++Run.CaptionRunCounter;
     Point.RunPointIndex = -1;
-    HasOperatingPoint = false;
+    RunHeaderWritten = false;
     CurrentTemperature = temperature;
     RunVars.temp = temperature;
     RunVars.vt = ThermalVoltageAt(temperature + 273.15);
@@ -247,12 +256,15 @@ int CG2DDoc::UpdateExpressionState() {
 bool CG2DDoc::IsRunStopRequested() const { return Run.LastRunKey == kEscape || Run.StopRequest != 0; }
 
 int CG2DDoc::FinishCase(int code) {
+    OpenAnalysis* open = Analysis();
+    if (open && SaveFile.InUse()) {
+        const int flushed = SaveFile.FlushPendingPoint(open->engine);
+        if (!code) code = flushed;
+    }
     if (!PlotSuppressed) PlotLatestPoint();
     Run.LastRunKey = 0;
-    if (code == 0 || code == kRunStopped) {
-        const AnalysisKindSettings* settings = KindSettings(RunningKind);
-        if (!PlotSuppressed && settings) WriteRunOutput(RunVars.tmin, RunVars.tmax, GetLimitCount(Circuit(), 0, 2));
-    }
+    if (code == 0 || code == kRunStopped)
+        WriteRunCurves(GetLimitCount(Circuit(), RunningKind, PointsFieldIndex(RunningKind)));
     return code;
 }
 
@@ -268,12 +280,25 @@ int CG2DDoc::FinishRun(int code) {
     if (Run.WarningCount && !BatchMode()) Reporter().Report(MessageRequest(kMsgCheckNumericOutput));
     if (Run.Running) --Run.Nesting;
     Run.Running = 0;
-    // Axes fitted to the data take the ranges of the runs.
+    // Axes fitted to the data take nice ranges over the runs, written back
+    // into the rows of the "Auto" ranges.
     if (code == 0 || code == kRunStopped) {
-        for (PlotCurve& c : Curves)
-            for (int a = kAxisX; a <= kAxisY; ++a)
-                if (c.AutoRange[a] == kRangeFitRun) rc_FitRangeToData(c, a);
+        FitContext context;
+        context.Store = &Store;
+        context.Runs = &Runs;
+        context.RunFailed = Run.RunFailed != 0;
+        context.ProbeMode = ProbeMode != 0;
+        context.Gmin = GlobalSettings.gmin;
+        context.Analysis = CurrentAnalysisRanges();
+        if (AnalysisKindSettings* settings = KindSettings(RunningKind)) {
+            context.GridDivisions[0] = settings->window.gridsX;
+            context.GridDivisions[1] = settings->window.gridsY;
+            context.SameYScales = settings->window.sameYScales != 0;
+            context.Rows = settings;
+        }
+        FitRangesAfterRun(Curves, context, false);
     }
+    SaveFile.Close();
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;
     return code;
@@ -296,7 +321,11 @@ int CG2DDoc::RunSimulation(int kind) {
             retrace = GetLimitValues(Circuit(), 0, 4, &values) ? 0 : std::max(0, ClampToInt(values.to));
         }
         result = 0;
-        for (int done = 0; done < retrace && !result; ++done) result = rc_RunTransientDriver(*this, *open);
+        CompletedRuns = 0;
+        while (CompletedRuns < retrace && !result) {
+            result = rc_RunTransientDriver(*this, *open);
+            ++CompletedRuns;
+        }
     } else {
         Reporter().Report(MessageRequest(kResultNotBuilt));
         result = kResultShown;

@@ -25,8 +25,12 @@ declare -A max_len=(
   [spicetext]=8192 [libindex]=8192 [compile]=8192 [modeltemp]=4096 [texttrailer]=4096
   [transient]=4096
   [globalsettings]=4096
+  [flatsettings]=8192
   [transistorop]=4096
   [macroparams]=2048
+  [plotrun]=4096
+  [statefile]=4096
+  [savefile]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

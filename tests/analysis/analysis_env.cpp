@@ -1,5 +1,6 @@
 // The analysis tests compile circuits headless like the device tests and show
 // analysis control's own messages.
+#include "analysis/logs.h"
 #include "analysis/messages.h"
 #include "compiler/messages.h"
 #include "compiler/support.h"
@@ -15,5 +16,6 @@ namespace {
 [[maybe_unused]] const bool anenv_registered = twtest::RegisterStartup(
     twtest::WithApplication::Yes, {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages,
                                    RegisterDeviceMessages, RegisterAnalysisMessages, InstallDeviceLoads,
-                                   InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices});
+                                   InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices,
+                                   InstallAnalysisLogs});
 }  // namespace

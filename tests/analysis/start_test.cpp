@@ -252,3 +252,28 @@ TEST_F(AnalysisStart, TheOperatingPointListsNodesAndInductorCurrentsOfTheSolutio
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AnalysisStart, CompileWarningsGoIntoTheNumericOutputAtTheStartAndTheUserIsTold) {
+    CCTDoc* doc =
+        Load("deck\nV1 IN 0 1\nR1 IN 0 1k\nD1 IN 0 DM\n.MODEL DM D (IS=1E-14 FOO=2)\n.OPTIONS BAR=1\n.END\n", true);
+    ASSERT_EQ(RunAnalysis(doc, 0), 0) << LastMessageText();
+    EXPECT_EQ(shown_, (std::vector<int>{kMsgCheckNumericOutput}));
+    const std::string text = twtest::ReadWholeFile(dir_.File("amp.TNO"));
+    EXPECT_NE(text.find("\r\nWarnings\r\n========\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Warning unknown parameter FOO in model DM.\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Warning unknown .options parameter BAR.\r\n"), std::string::npos) << text;
+    EXPECT_NE(ActiveLimitsDialog(), nullptr);
+
+    // A clean circuit says nothing.
+    CloseAnalysis(doc);
+    shown_.clear();
+    ReleaseSpiceReader(document_.get());
+    ReleaseDefineTable(document_.get());
+    doc = Load("deck\nV1 IN 0 1\nR1 IN 0 1k\n.END\n", true);
+    ASSERT_EQ(RunAnalysis(doc, 0), 0) << LastMessageText();
+    EXPECT_TRUE(shown_.empty());
+}
+
+}  // namespace
