@@ -55,6 +55,7 @@ public:
     SweepList sweep;
     int lastBuildResult = 0;
     double setupTime = 0, runTime = 0;
+    int32_t runSeries = 0;  // series of runs set up since the start
 };
 // Null when no analysis is open.
 OpenAnalysis* CurrentAnalysis();

@@ -47,6 +47,8 @@
 #include "models/startup.h"
 #include "platform/app.h"
 #include "platform/dialog.h"
+#include "plots/g2ddoc.h"
+#include "plots/plotwindows.h"
 #include "shell/app.h"
 #include "shell/document.h"
 #include "shell/mainframe.h"
@@ -120,6 +122,8 @@ void main_InstallServices() {
     RegisterAnalysisMessages();
     InstallGlobalSettingsSection();
     InstallAnalysisLogs();
+    RegisterPlotMessages();
+    InstallPlotWindows();
     InstallDocumentFileOpener();
     main_opener.Wrap(&DocumentOpener());
     InstallDocumentOpener(&main_opener);
@@ -241,9 +245,23 @@ void main_CompileNamedTexts() {
                 printf("%s %s\n", label, statement.c_str());
                 label = "                    ";
             }
-            if (run && CurrentAnalysis())
+            if (run && CurrentAnalysis()) {
                 printf("Analysis started:    %s, %d equations, numeric output %s\n", main_AnalysisName(analysis),
                        CurrentAnalysis()->engine.MatrixSize, CurrentAnalysis()->numericOutput.Path().c_str());
+                // The runs go to their end; the curves are what the plot window would show.
+                const int ran = RunOpenAnalysis(document.get());
+                const CG2DDoc* plot = AnalysisDocumentOf(document.get());
+                int points = 0;
+                if (plot)
+                    for (int i = 0; i < plot->PlottedCount; ++i)
+                        points += plot->Curves[static_cast<size_t>(i)].PointIndex + 1;
+                if (ran == 0)
+                    printf("Analysis run:        %d run%s, %d curve%s, %d points stored\n", plot->Runs.Count,
+                           plot->Runs.Count == 1 ? "" : "s", plot->PlottedCount, plot->PlottedCount == 1 ? "" : "s",
+                           points);
+                else
+                    printf("Analysis run:        failed, as the messages above say\n");
+            }
         }
         if (run) CloseAnalysis(document.get());
         ClearCompileArrays(document.get(), kClearAllCompileArrays);

@@ -295,6 +295,51 @@ struct IdealLineRecord : DeviceRecord {
     double powerStored;
 };
 
+// The working values of a lossy line, derived at the set-up from its
+// resolved R, L, G, C and LEN (the line's own, else its model's) and updated
+// by the transient (the first coefficients, the delay index and the
+// interpolation weights at the delayed time).
+struct LossyLineValues {
+    double td = 0.0;  // sqrt(L C) LEN for RLC and LC lines
+    double r = 0.0, l = 0.0, g = 0.0, c = 0.0, len = 0.0;
+    double slopeRelTol = 1.0, slopeAbsTol = 1.0;
+    double selfFirstCoeff = 0.0, transferFirstCoeff = 0.0, crossFirstCoeff = 0.0;
+    double impedance = 0.0, admittance = 0.0;
+    double alpha = 0.0, beta = 0.0, attenuation = 0.0;
+    double cOverR = 0.0, rcLenSquared = 0.0;
+    double selfIntegral = 0.0, transferIntegral = 0.0, crossIntegral = 0.0;
+    double coshLength = 0.0, rSinhLength = 0.0, gSinhLength = 0.0;
+    int32_t delayIndex = 0;
+    double compactRelTol = 0.0, chopRelTol = 0.0, compactAbsTol = 0.0;
+    double safeStepLimit = 0.0;
+    int32_t lossyCase = 0;  // 37 RLC, 38 RC, 39 RG, 40 LC; 41 RL and 0 rejected
+    double quadWeight[3] = {};
+    double linWeight[2] = {};
+    int32_t late = 0;  // the present time lies beyond the delay
+    int32_t delayedIndex = -1;
+};
+
+// A lossy transmission line: ports Pos1/Neg1 and Pos2/Neg2, a branch current
+// each (entering at the plus pin). The values, coefficient sequences and port
+// histories belong to the line, so lines that share a model keep their own.
+struct LossyLineRecord : DeviceRecord {
+    ModelRecord* model;  // TRN
+    int32_t ordinal;
+    // The value fields as given on the part.
+    double r, l, g, c, len;
+    int32_t rGiven, lGiven, gGiven, cGiven, lenGiven;
+    int32_t pos1, neg1, pos2, neg2;
+    int32_t branch1, branch2;
+    LossyLineValues values;
+    double linePower, lineCurrent1, lineCurrent2;
+    double source1, source2;
+    double startVoltage1, startCurrent1, startVoltage2, startCurrent2;
+    // Entry i belongs to the i-th accepted time of the run (times[i]).
+    std::vector<double> times;
+    std::vector<double> voltage1History, current1History, voltage2History, current2History;
+    std::vector<double> selfCoeffs, transferCoeffs, crossCoeffs;
+};
+
 // The Switch part: kind 1 time, 2 voltage, 3 current controlled.
 struct SwitchRecord : DeviceRecord {
     int32_t nodes[4];  // pins 4, 3 (the switched pair), 1, 2 (the control)

@@ -178,6 +178,11 @@ void dp_AddEdges(CompiledCircuit* c, dp_Adjacency& graph, int pass) {
         graph.Add(pass, r->portBPlus, r->internalB);
         graph.Add(pass, r->internalB, r->portBMinus);
     });
+    // A lossy line conducts within each port through its branch.
+    dp_Walk<LossyLineRecord>(c, kListLossyLines, [&](LossyLineRecord* r) {
+        graph.Add(pass, r->pos1, r->neg1);
+        graph.Add(pass, r->pos2, r->neg2);
+    });
     dp_Walk<LinearDependentRecord>(c, kListDependentSources, [&](LinearDependentRecord* r) {
         if (r->componentType == 28 || r->componentType == 29) graph.Add(pass, r->outPlus, r->outMinus);
         if (r->componentType == 27 || r->componentType == 29) graph.Add(pass, r->controlPlus, r->controlMinus);

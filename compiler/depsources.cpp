@@ -240,6 +240,7 @@ void RegisterDependentDeviceRecords() {
     RegisterDeviceRecordType<PolySourceRecord>(kListPolySources);
     RegisterDeviceRecordType<LinearDependentRecord>(kListDependentSources);
     RegisterDeviceRecordType<IdealLineRecord>(kListIdealLines);
+    RegisterDeviceRecordType<LossyLineRecord>(kListLossyLines);
     RegisterDeviceRecordType<SwitchRecord>(kListSwitches);
     RegisterDeviceRecordType<VoltageSwitchRecord>(kListSSwitches);
     RegisterDeviceRecordType<CurrentSwitchRecord>(kListWSwitches);

@@ -50,8 +50,13 @@ PolySourceRecord* AddControlledSourceRecord(SourceRecord* firstControl, int outP
 int ResolveControllingSources();
 // Component types 26 to 29: gain[,second[,third]] from VALUE.
 int SetupLinearTransducer(int componentType);
-// Tline: an ideal line, or 15090 for a lossy one (not built).
+// Tline: an ideal line when its model or value gives ZO, TD, F or NL, else a
+// lossy line (SetupLossyLine).
 int SetupIdealLine();
+struct ModelRecord;
+// A lossy line with the model: a leading bare number is its length, then
+// LEN=, R=, L=, G= and C= (each kept as the line's own, given or not).
+int SetupLossyLine(ModelRecord* model);
 // Switch (12), S switch (115), W switch (116).
 int SetupSwitch();
 int SetupVoltageSwitch();

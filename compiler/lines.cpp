@@ -1,4 +1,5 @@
 // The transmission-line and switch set-ups.
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -84,7 +85,68 @@ int ln_LineParameters(SchematicObject* part, IdealLineRecord* line) {
     return 0;
 }
 
+// The word is the beginning of one of the lossy line's keywords.
+bool ln_IsLossyKeyword(const std::string& word) {
+    if (word.empty()) return false;
+    for (const char* keyword : {"LEN", "R", "L", "G", "C"}) {
+        if (word.size() <= std::strlen(keyword) && std::strncmp(keyword, word.c_str(), word.size()) == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+int SetupLossyLine(ModelRecord* model) {
+    SchematicObject* part = CurrentSetupPart;
+    auto* line = ln_AddRecord<LossyLineRecord>(kListLossyLines);
+    if (!line) return kResultShown;
+    line->model = model;
+    line->part = part;
+    line->ordinal = DeviceLists()[kListLossyLines].pool.count;
+    const std::string value = GetAttributeText(part, kAttrValue);
+    size_t at = value.find_first_not_of(" \t\r\n");
+    if (at == std::string::npos) at = value.size();
+    const size_t end = value.find_first_of(" \t\r\n=", at);
+    std::string word = value.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    for (char& ch : word) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    std::string rest = value.substr(at);
+    if (!word.empty() && !ln_IsLossyKeyword(word)) {
+        // A leading bare number is the line's length.
+        int error = 0;
+        const double length = EvaluateNumericText(value.c_str() + at, &error, 0);
+        if (!error) {
+            line->len = length;
+            line->lenGiven = 1;
+        }
+        rest = end == std::string::npos ? std::string() : value.substr(end);
+    }
+    int rc = 0;
+    if (rest.find_first_not_of(" \t\r\n") != std::string::npos) {
+        ln_Given len{}, r{}, l{}, g{}, c{};
+        rc = ScanStatement(part, "<[LEN=%t][R=%t][L=%t][G=%t][C=%t]>", rest.c_str(), &len, &r, &l, &g, &c);
+        if (!rc) {
+            if (len.given) {
+                line->len = len.value;
+                line->lenGiven = 1;
+            }
+            line->r = r.value;
+            line->rGiven = r.given;
+            line->l = l.value;
+            line->lGiven = l.given;
+            line->g = g.value;
+            line->gGiven = g.given;
+            line->c = c.value;
+            line->cGiven = c.given;
+        }
+    }
+    if (model->Values && model->ModelType == kLnModelTypeTrn) model->Values[kLnSlotIdealFlag] = 0.0;
+    if (rc) return rc;
+    line->pos1 = PartPin(part, 0);
+    line->neg1 = PartPin(part, 1);
+    line->pos2 = PartPin(part, 2);
+    line->neg2 = PartPin(part, 3);
+    return RegisterPartName(line, kTypeTline, model, nullptr, part);
+}
 
 void RegisterLineAndSwitchMessages() {
     RegisterMessages(kLnMessageRows, static_cast<int>(sizeof(kLnMessageRows) / sizeof(kLnMessageRows[0])));
@@ -110,11 +172,7 @@ int SetupIdealLine() {
     for (int index : {kLnZo, kLnTd, kLnF, kLnNl}) ideal = ideal || ln_ModelGiven(model, index);
     ideal = ideal || KeywordIsAssigned(value.c_str(), "F") || KeywordIsAssigned(value.c_str(), "TD") ||
             KeywordIsAssigned(value.c_str(), "NL");
-    if (bothImpedanceForms || !ideal) {
-        // A lossy line: its set-up and load are not part of this build.
-        RecordPartLocation(part);
-        return ReportCompilerMessage(part, PartScope(part), nullptr, kResultNotBuilt);
-    }
+    if (bothImpedanceForms || !ideal) return SetupLossyLine(model);
 
     auto* line = ln_AddRecord<IdealLineRecord>(kListIdealLines);
     if (!line) return kResultShown;

@@ -17,9 +17,10 @@ constexpr int32_t kPolyVoltageOutputH = 53;
 // order they are numbered. A new voltage-defined kind is a row here and a
 // case in nb_Branches.
 const int kNumberedLists[] = {
-    kListSineSources,      kListPulseSources,        kListUserSources,  kListSpiceSources,
-    kListDependentSources, kListPolySources,         kListIdealLines,   kListFunctionSources,
-    kListLaplaceSources,   kListLaplaceTableSources, kListTableSources, kListSampleHolds,
+    kListSineSources,      kListPulseSources,   kListUserSources,         kListSpiceSources,
+    kListDependentSources, kListPolySources,    kListIdealLines,          kListLossyLines,
+    kListFunctionSources,  kListLaplaceSources, kListLaplaceTableSources, kListTableSources,
+    kListSampleHolds,
 };
 
 // Branches of a controlled source by its control kind (current or voltage
@@ -75,6 +76,12 @@ int nb_Branches(int list, DeviceRecord* record, int32_t** field) {
         return nb_ControlledBranches(source->componentType - 39);
     }
     case kListSampleHolds: *field = &static_cast<SampleHoldRecord*>(record)->branch; return 1;
+    case kListLossyLines: {
+        auto* line = static_cast<LossyLineRecord*>(record);
+        *field = &line->branch1;
+        line->branch2 = 0;  // follows branch1 once numbered
+        return 2;
+    }
     default: *field = nullptr; return 0;
     }
 }
@@ -122,6 +129,7 @@ int NumberSimulatorObjects(CompiledCircuit* compiled) {
             *field = count ? counter + 1 : 0;
             counter += count;
             if (list == kListIdealLines) static_cast<IdealLineRecord*>(record)->branchB = *field + 1;
+            if (list == kListLossyLines) static_cast<LossyLineRecord*>(record)->branch2 = *field + 1;
         });
     }
     compiled->unknownCount = counter;

@@ -491,14 +491,13 @@ int StartLineHistories(SimulatorState& state, double& maxTimeStep) {
     });
 }
 
-void AdvanceLineHistories(SimulatorState& state) {
+int AdvanceLineHistories(SimulatorState& state) {
     const double t = state.Time;
-    ds_Walk<IdealLineRecord>(state, kListIdealLines, [&](IdealLineRecord& l) {
+    return ds_Walk<IdealLineRecord>(state, kListIdealLines, [&](IdealLineRecord& l) {
         size_t before = 0;
         while (before < l.history.size() && l.history[before].time < t) ++before;
         if (before >= 3) l.history.erase(l.history.begin());
-        PushLineHistory(state, l, t + l.delay);
-        return 0;
+        return PushLineHistory(state, l, t + l.delay);
     });
 }
 

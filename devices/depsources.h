@@ -10,6 +10,7 @@
 
 #include "engine/newton.h"
 
+class DelayLineServices;
 struct CompiledCircuit;
 struct IdealLineRecord;
 struct PolySourceRecord;
@@ -65,9 +66,12 @@ void UpdateIdealLineWaves(CompiledCircuit& circuit, double time);
 int StartLineHistories(SimulatorState& state, double& maxTimeStep);
 // After every accepted point (Solution holding it): drops at most one record
 // that is no longer needed and records the departing waves for Time + delay.
-void AdvanceLineHistories(SimulatorState& state);
+// 0 or 15002.
+int AdvanceLineHistories(SimulatorState& state);
 // Records the departing waves of one line for time tau (refused, with 0, when
 // not later than the last record, except at the run's start time 0).
 int PushLineHistory(SimulatorState& state, IdealLineRecord& line, double tau);
 // Empties every line's history (the end of a transient run).
 void ReleaseLineHistories(SimulatorState& state);
+// The time loop's port to the histories above (InstallDelayLines, engine/transient.h).
+DelayLineServices& IdealLineDelayServices();

@@ -10,6 +10,7 @@
 #include "devices/timesources.h"
 #include "devices/opamp.h"
 #include "engine/acload.h"
+#include "engine/lossyline.h"
 #include "engine/newton.h"
 #include "engine/transient.h"
 
@@ -18,12 +19,14 @@ void InstallDeviceLoads() {
     InstallDeviceKindLoads(kRowPolySources, &PolySourceRowLoads());
     InstallDeviceKindLoads(kRowLinearDependentSources, &LinearDependentRowLoads());
     InstallDeviceKindLoads(kRowIdealLines, &IdealLineRowLoads());
+    InstallDeviceKindLoads(kRowLossyLines, &LossyLineRowLoads());
     InstallDeviceKindLoads(kRowBipolars, &TheBipolarLoads());
     InstallDeviceKindLoads(kRowJfets, &TheJfetLoads());
     InstallDeviceKindLoads(kRowGaasfets, &TheGaasfetLoads());
     InstallDeviceKindLoads(kRowMosfets, MosfetKindLoads());
     InstallDeviceKindLoads(kRowDiodes, &DiodeKindLoads());
     InstallTimeSources(&DeviceTimeSources());
+    InstallDelayLines(&IdealLineDelayServices());
     InstallDeviceKindLoads(kRowOpamps, &OpampStageLoads());
     InstallOpampValueComputation();
     InstallBehaviouralLoads();

@@ -8,6 +8,7 @@
 #include "devices/families.h"
 #include "devices/mosfets.h"
 #include "devices/opamp.h"
+#include "engine/lossyline.h"
 #include "expr/complex.h"
 #include "expr/evaluate.h"
 #include "models/modelstmt.h"
@@ -51,6 +52,7 @@ int SetupModelsAtTemperature(TemperatureSetup& setup, double temperature) {
     ConvertMosModelUnits(setup, kModelNmos);
     ConvertMosModelUnits(setup, kModelPmos);
     DefaultMosGeometry(setup);
+    if (setup.compiled) return SetupLossyLineModels(*setup.compiled, setup.Options());
     return 0;
 }
 
@@ -67,6 +69,9 @@ int SetupInstancesAtTemperature(TemperatureSetup& setup, const double& temperatu
     SetupGaasfetModelsAtTemperature(setup);
     SetupMosSeriesConductances(setup);
     if (int rc = SetupMosAtTemperature(setup)) return rc;
+    if (setup.compiled) {
+        if (int rc = SetupLossyLineInstances(*setup.compiled)) return rc;
+    }
     return CheckMathError();
 }
 

@@ -146,6 +146,11 @@ CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
 }
 
 CCTDoc::~CCTDoc() {
+    // A document deleted without being closed still takes its analysis document along.
+    if (CDoc* analysis = analysisDocument) {
+        analysisDocument = nullptr;
+        analysis->OnCloseDocument();
+    }
     if (defineTable) CompiledState().ReleaseDefineTable(this);
     if (modelStatements) CompiledState().ReleaseModelStatements(this);
     FreeAnalysisSettings(this);

@@ -2,6 +2,9 @@
 
 #include "core/messages.h"
 #include "engine/acrun.h"
+#include "engine/lossyline.h"
+#include "engine/savefile.h"
+#include "engine/statefile.h"
 #include "engine/transient.h"
 
 static const MessageRow kEngineMessageRows[] = {
@@ -15,4 +18,7 @@ void RegisterEngineMessages() {
     RegisterMessages(kEngineMessageRows, static_cast<int>(sizeof kEngineMessageRows / sizeof kEngineMessageRows[0]));
     RegisterTransientMessages();
     RegisterAcMessages();
+    RegisterStateFileMessages();
+    RegisterSaveFileMessages();
+    RegisterLossyLineMessages();
 }

@@ -9,9 +9,11 @@
 #include "compiler/support.h"
 #include "core/messages.h"
 #include "core/result.h"
+#include "engine/lossyline.h"
 #include "engine/setup.h"
 #include "engine/sourcestep.h"
 #include "engine/sparse.h"
+#include "engine/statefile.h"
 #include "expr/runstate.h"
 #include "shell/preferences.h"
 
@@ -36,6 +38,7 @@ const MessageRow kTransientMessageRows[] = {
 
 TimeSourceServices* gTimeSources = nullptr;
 TransientDeviceEvents* gDeviceEvents = nullptr;
+DelayLineServices* gDelayLines = nullptr;
 
 int tr_Count(const SimulatorState& state, int list) {
     return state.Circuit ? state.Circuit->devices.lists[list].pool.count : 0;
@@ -90,6 +93,9 @@ void tr_Install(SimulatorState& state, MatrixPair& pair) {
     state.Cursor = EntryCursor();
 }
 
+// The delay lines' histories run only in the time loop of a circuit that has such lines.
+bool tr_HasDelayLines(const SimulatorState& state) { return tr_Count(state, kListIdealLines) > 0; }
+
 // Time points are kept only while lossy lines read them back.
 bool tr_KeepsTimePoints(const SimulatorState& state) { return tr_Count(state, kListLossyLines) > 0; }
 
@@ -97,6 +103,7 @@ bool tr_KeepsTimePoints(const SimulatorState& state) { return tr_Count(state, kL
 
 void InstallTimeSources(TimeSourceServices* services) { gTimeSources = services; }
 void InstallTransientDeviceEvents(TransientDeviceEvents* events) { gDeviceEvents = events; }
+void InstallDelayLines(DelayLineServices* services) { gDelayLines = services; }
 
 void RegisterTransientMessages() {
     RegisterMessages(kTransientMessageRows,
@@ -156,8 +163,10 @@ int InitializeDeviceStates(SimulatorState& state, TransientRun& run) {
 
 int InitializeRunState(SimulatorState& state, TransientRun& run) {
     if (int result = InitializeDeviceStates(state, run)) return result;
-    // The state-variables file has no reader yet.
-    if (run.StateVariablesMode == kStatesRead) return kResultNotBuilt;
+    if (run.StateVariablesMode == kStatesRead) {
+        if (run.StateVariablesFile.empty()) return kResultNoFileName;
+        if (int result = SaveStateVariables(state, &run, false, run.StateVariablesFile)) return result;
+    }
     if (run.RunCount == 0) ApplyInitialConditions(state);
     return kOk;
 }
@@ -427,7 +436,10 @@ double tr_TruncationStep(SimulatorState& state) {
     const double step =
         TruncationTimeStep(state.Formula, state.Options, state.States(), state.SimpleStateSlots / kStateSlotsPerBlock,
                            state.MaxTimeStep, true, count(kListBipolars), count(kListMosfets));
-    return std::isfinite(step) ? step : 0.125 * state.Formula.TimeStep;
+    double limited = std::isfinite(step) ? step : 0.125 * state.Formula.TimeStep;
+    // The lossy lines' delays, safe steps and convolution error bound it as well.
+    if (count(kListLossyLines) > 0) LimitLossyLineStep(state, limited);
+    return limited;
 }
 
 // A device's growth limit is a factor above 1 of the present step; the value
@@ -446,6 +458,11 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
     // Start point.
     state.IterationMode = kModeInitSmallSignal;
     if (int result = LoadAllDevices(state, &host)) return result;
+    const bool delayLines = tr_HasDelayLines(state);
+    if (delayLines) {
+        if (!gDelayLines) return kResultNotBuilt;
+        if (int result = gDelayLines->StartDelayLines(state, run.Tmin, state.MaxTimeStep)) return result;
+    }
     if (tr_ContinuesStates(run)) {
         state.IterationMode = kModeInitPredictor;
         f.IntegrationOrder = 2;
@@ -475,11 +492,15 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
             const bool analogPoint = state.StepKind == kStepAnalog || state.StepKind == kStepDigitalDone;
             if (keepTimes && analogPoint) {
                 if (int result = NoteTimePoint(run, state.Time)) return result;
+                if (int result = AcceptLossyLines(state, run)) return result;
             }
             const bool last = !(!list.Empty() && state.CurrentTick < kEndTick - 1);
             if (gDeviceEvents && analogPoint) gDeviceEvents->PointAccepted(state, run);
             if (!(run.AcceptedPoints <= 0 && state.UseInitialConditions) && (analogPoint || last)) {
                 if (int result = host.AcceptTimePoint(state, run)) return result;
+            }
+            if (delayLines && analogPoint) {
+                if (int result = gDelayLines->AcceptDelayLines(state)) return result;
             }
             proposed = std::min(proposed, state.MaxTimeStep);
             if (analogPoint && analog) {
@@ -540,6 +561,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
         if (!list.Reached) state.CurrentTick = TicksUp(state.Time, state.Tick);
         if (int result = tr_EvaluateTimeSources(state, run)) return result;
         if (run.TimeLoopAbort) return kOk;
+        if (delayLines) gDelayLines->PrepareDelayLines(state);
         int limit = state.Options.itl4;
         if (analog) {
             if (state.StepKind == kStepAnalog) ComputeIntegrationCoefficients(f);
@@ -636,8 +658,13 @@ int SolveTransient(SimulatorState& state, TransientRun& run, TransientHost& host
     int result = kOk;
     if (tr_KeepsTimePoints(state)) result = StartTimePointHistory(run, run.PointSpacing, state.MaxTimeStep);
     if (!result) {
-        result = state.AnalysisPhase == kPhaseTransient ? tr_TimeLoop(state, run, host)
-                                                        : tr_OperatingPoint(state, run, host);
+        if (state.AnalysisPhase == kPhaseTransient) {
+            result = tr_TimeLoop(state, run, host);
+            if (gDelayLines && tr_HasDelayLines(state)) gDelayLines->ReleaseDelayLines(state);
+            if (tr_KeepsTimePoints(state)) ReleaseLossyLineHistory(*state.Circuit);
+        } else {
+            result = tr_OperatingPoint(state, run, host);
+        }
     }
     if (tr_Failed(result)) run.KeepFailureRecords = 1;
     if (!run.KeepFailureRecords) state.Failures.Clear();
@@ -690,6 +717,7 @@ int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits
 
     // Which states the run starts from and whether it solves an operating point.
     run.StateVariablesMode = limits.stateVariables;
+    run.StateVariablesFile = limits.stateVariablesFile;
     if (tr_KeepsTimePoints(state) &&
         (run.StateVariablesMode == kStatesLeave || run.StateVariablesMode == kStatesRetrace))
         run.StateVariablesMode = kStatesZero;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/breakpoints.h"
@@ -37,6 +38,7 @@ struct TransientLimits {
     int32_t optionFlags = 0x78;
     int32_t stateVariables = kStatesZero;
     double optionMaxTimeStep = 0.0;  // .OPTIONS MAXTIMESTEP; 0 not set
+    std::string stateVariablesFile;  // read in the mode Read (StateVariablesFileName)
 };
 
 // The quantities of one transient analysis and of its present run.
@@ -48,6 +50,7 @@ struct TransientRun {
     double PointSpacing = 0.0;
     int32_t PointCount = 0;
     int32_t StateVariablesMode = kStatesZero;
+    std::string StateVariablesFile;
     int32_t OperatingPointRequested = 0;
     int32_t OperatingPointOnly = 0;
     int32_t RunCount = 0;
@@ -126,6 +129,24 @@ public:
     virtual void PointRejected(SimulatorState& state) = 0;
 };
 void InstallTransientDeviceEvents(TransientDeviceEvents* events);
+// The histories of the device models' delay lines (the ideal transmission
+// lines), installed once at start-up by their owner. Without an owner the
+// time loop of a circuit with such lines fails with 15090.
+class DelayLineServices {
+public:
+    virtual ~DelayLineServices() = default;
+    // Start of a time loop, Solution holding the start point: forgets what an
+    // earlier loop left, records the first departing waves at `startTime` and
+    // lowers `maxTimeStep` to what the delays allow. 0 or 15002.
+    virtual int StartDelayLines(SimulatorState& state, double startTime, double& maxTimeStep) = 0;
+    // Before the loads of every try of a time point: the waves arriving at state.Time.
+    virtual void PrepareDelayLines(SimulatorState& state) = 0;
+    // After every accepted analog point (Solution holding it). 0 or 15002.
+    virtual int AcceptDelayLines(SimulatorState& state) = 0;
+    // End of a time loop: the histories are freed.
+    virtual void ReleaseDelayLines(SimulatorState& state) = 0;
+};
+void InstallDelayLines(DelayLineServices* services);
 
 // Runs the transient analysis: 0, 15055 when the failure was already shown,
 // 15056 when the user stopped, or another message id.

@@ -31,6 +31,9 @@ declare -A max_len=(
   [macroparams]=2048
   [warning]=2048
   [batch]=8192
+  [plotrun]=4096
+  [statefile]=4096
+  [savefile]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")
