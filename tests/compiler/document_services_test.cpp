@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "compiler/defines.h"
+#include "compiler/support.h"
 #include "document/attributes.h"
 #include "document/cirdoc.h"
 #include "shell/document.h"

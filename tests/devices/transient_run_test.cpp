@@ -435,7 +435,9 @@ TEST_F(TransientRunTest, LossyLineCaseFollowsItsNonZeroValues) {
         EXPECT_EQ(line->values.lossyCase, c.lossyCase) << c.line;
         EXPECT_DOUBLE_EQ(line->values.len, c.len) << c.line;
         EXPECT_GT(line->branch2, line->branch1) << c.line;
-        if (c.lossyCase == kLossyRg) EXPECT_GT(line->values.gSinhLength, 0.0) << c.line;  // before any load
+        if (c.lossyCase == kLossyRg) {
+            EXPECT_GT(line->values.gSinhLength, 0.0) << c.line;  // before any load
+        }
         // Each phase's load stamps exactly the entries its matrix reserved.
         for (int phase : {kPhaseDc, kPhaseTransient}) {
             state_.AnalysisPhase = phase;

@@ -11,6 +11,7 @@
 #include "compiler/options.h"
 #include "compiler/setupservices.h"
 #include "compiler/sources.h"
+#include "core/result.h"
 #include "devices/waveforms.h"
 #include "engine/newton.h"
 #include "engine/setup.h"
