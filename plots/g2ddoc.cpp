@@ -76,18 +76,13 @@ CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {
 
 CG2DDoc::~CG2DDoc() {
     ClearUndo();
-    CG2DDoc::ClearCurves();
+    ClearCurves();
     CircuitDoc = nullptr;
 }
 
 void CG2DDoc::OnCloseDocument() {
     if (CurrentRunContext().analysisDocument == this) CurrentRunContext().analysisDocument = nullptr;
     CDoc::OnCloseDocument();
-}
-
-void CG2DDoc::ClearCurves() {
-    // Each curve's evaluation state (the FFT working results) goes with it.
-    CAPDoc::ClearCurves();
 }
 
 AnalysisKindSettings* CG2DDoc::KindSettings(int kind) const {
