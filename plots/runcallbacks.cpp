@@ -24,6 +24,7 @@
 #include "platform/dialog.h"
 #include "plots/g2ddoc.h"
 #include "plots/ranges.h"
+#include "shell/preferences.h"
 
 namespace {
 
@@ -195,6 +196,11 @@ int CG2DDoc::SetUpRun() {
         // without it and keep their curves.
         // The first series goes on from what the start wrote into the file
         // (the compile's warnings); every other one starts the file afresh.
+        // A kind the circuit keeps no plot window settings for takes the
+        // program's numeric output defaults.
+        if (!settings->present && std::none_of(std::begin(settings->numOutWrite), std::end(settings->numOutWrite),
+                                               [](int32_t flag) { return flag != 0; }))
+            std::copy(std::begin(Prefs().numericOutput), std::end(Prefs().numericOutput), settings->numOutWrite);
         const bool wanted = settings->numOutWrite[kIncludeNumericOutput] != 0;
         NumericOutput& out = open->numericOutput;
         const bool goOn = open->runSeries++ == 0 && wanted && out.headerWritten;

@@ -409,7 +409,7 @@ protected:
         CCTDoc* doc = Load("points.ckt", "points\nV1 A 0 1\nR1 A 0 1K\n.END\n");
         plot_ = AnalysisDocumentOf(doc);
         plot_->RunningKind = 0;
-        CircuitAnalysisSettings(doc)->kinds[0].reduceDisplay = displayEvery;
+        EnsureAnalysisSettings(doc)->kinds[0].reduceDisplay = displayEvery;
         plot_->Curves.resize(static_cast<size_t>(curves));
         plot_->PlottedCount = curves;
         plot_->Point.Kind = 0;
