@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plots/reduce.h"
 #include "plots/store.h"
 
 namespace {
@@ -66,11 +67,41 @@ void StoreAndReadBack(benchmark::State& state, int memoryPages) {
     state.counters["peak_rss_MB"] = peak;
 }
 
+// Keeping every 10th of the 10 million points of the four curves, all pages in the file.
+void BM_ReduceThroughFile(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        DataPointStore store("graph8.tmp");
+        store.SetMemoryPageLimit(0);
+        PlotCurveArray curves(kCurves);
+        for (PlotCurve& curve : curves) curve.SingleVar[kAxisX] = 'T';
+        RunLog runs;
+        StoreLayout layout;
+        layout.ShareTimeColumn = true;
+        store.Prepare(curves, runs, layout);
+        store.Begin();
+        store.StartRun(curves, runs, RunRecord{});
+        for (int i = 0; i < kPoints; ++i) {
+            for (PlotCurve& curve : curves) {
+                store.NextPointIndex(curve, runs);
+                store.SetValue(curve.DataColumn[kSlotX], curve.PointIndex, i);
+                store.SetValue(curve.DataColumn[kSlotY], curve.PointIndex, i);
+            }
+        }
+        state.ResumeTiming();
+        ReduceDataPoints(curves, store, runs, 10);
+        benchmark::DoNotOptimize(curves[0].PointIndex);
+    }
+    state.counters["points_per_s"] =
+        benchmark::Counter(static_cast<double>(kPoints) * kCurves * state.iterations(), benchmark::Counter::kIsRate);
+}
+
 void BM_StoreThroughFile(benchmark::State& state) { StoreAndReadBack(state, 0); }
 void BM_StoreInMemory(benchmark::State& state) { StoreAndReadBack(state, -1); }
 
 // The file case first: the process's peak is still its own.
 BENCHMARK(BM_StoreThroughFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_StoreInMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ReduceThroughFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -23,6 +23,10 @@ constexpr int rg_NiceSteps[] = {10, 12, 15, 16, 20, 25, 30, 40, 50, 60, 75, 80, 
 constexpr double rg_LogFloor = 1e-50;
 constexpr int rg_PlotGroups = 9;
 
+// t x 10^e and value / 10^e, each rounded once.
+double rg_Scale(double t, int e) { return e >= 0 ? t * std::pow(10.0, e) : t / std::pow(10.0, -e); }
+double rg_Unscale(double value, int e) { return e >= 0 ? value / std::pow(10.0, e) : value * std::pow(10.0, -e); }
+
 bool rg_IsAutomatic(int32_t mode) { return mode == kRangeFitRun || mode == kRangeFitRequest; }
 
 bool rg_SameTextNoCase(const std::string& text, const char* other) {
@@ -93,14 +97,16 @@ int NiceRange(int divisions, double high, double low, double* newHigh, double* n
     for (int attempt = 0; attempt < 3; ++attempt, d *= 2) {
         const double raw = span / (d + 1);
         if (!(raw > 0) || !std::isfinite(raw)) return -1;
-        double m = raw;
-        while (m < 10) m *= 10;
-        while (m > 100) m *= 0.1;
-        const double decade = raw / m;
+        // raw = m x 10^e with m in [10, 100]. Powers of ten multiply or divide
+        // (never 0.1 repeated), so that steps such as 1.5 come out exact.
+        int e = static_cast<int>(std::floor(std::log10(raw))) - 1;
+        double m = rg_Unscale(raw, e);
+        while (m < 10) m = rg_Unscale(raw, --e);
+        while (m > 100) m = rg_Unscale(raw, ++e);
         for (int t : rg_NiceSteps) {
             // m carries the rounding of its scaling: 12.000000000000002 still takes 12.
             if (t < m * (1 - 1e-12)) continue;
-            candidate = t * decade;
+            candidate = rg_Scale(t, e);
             const double base = std::floor(low / candidate) * candidate;
             if (high <= base + d * candidate) {
                 const double ratio = static_cast<double>(d) / (divisions - 1);
@@ -478,6 +484,10 @@ bool RescaleDue(int runCount, bool probeMode, double fraction, int* rescaledQuar
         due = true;
     }
     return due;
+}
+
+void SameYScalesChanged(PlotCurveArray& curves) {
+    for (PlotCurve& curve : curves) curve.FreeRunTables();
 }
 
 void ApplyScaleFactor(PlotCurve& curve, int axis) {

@@ -99,6 +99,10 @@ void FitRangesNow(PlotCurveArray& curves, const FitContext& context, int current
 // once when it passes half (each flag is set at most once per run).
 bool RescaleDue(int runCount, bool probeMode, double fraction, int* rescaledQuarter, int* rescaledHalf);
 
+// After "Same Y Scales for Each Plot Group" toggles: every curve's drawing
+// cache goes (the view is then invalidated).
+void SameYScalesChanged(PlotCurveArray& curves);
+
 // The multiplier of the axis's scale format from its scale-factor text: "None"
 // 1, "Auto" the engineering scale of the larger range end, a letter its scale.
 void ApplyScaleFactor(PlotCurve& curve, int axis);

@@ -106,6 +106,8 @@ int DataPointStore::Prepare(PlotCurveArray& curves, RunLog& runs, const StoreLay
         std::unique_ptr<double[]> buffer = st_AllocZeroed(static_cast<size_t>(columns) * kPagePoints);
         if (!buffer) throw std::bad_alloc();
 
+        // Pages laid out for the old columns cannot hold the new ones.
+        DropPages();
         columnCount_ = 1;
         for (size_t i = 0; i < curves.size(); ++i) {
             PlotCurve& curve = curves[i];
@@ -138,7 +140,7 @@ bool SharesTimeColumn(const PlotCurve& curve, const StoreLayout& layout) {
            curve.IsDigital == 0 && curve.PlotType == kPlotRectangular;
 }
 
-int DataPointStore::Begin() {
+void DataPointStore::DropPages() {
     pagesSinceMemoryQuery_ = 0;
     std::vector<DataPage>().swap(pages_);
     memoryPages_ = 0;
@@ -148,7 +150,12 @@ int DataPointStore::Begin() {
     loadedFilePage_ = -1;
     fileBufferDirty_ = false;
     failed_ = false;
+    fileFailed_ = false;
     reportedFailure_ = false;
+}
+
+int DataPointStore::Begin() {
+    DropPages();
     if (!fileBuffer_) fileBuffer_ = st_AllocZeroed(static_cast<size_t>(columnCount_) * kPagePoints);
     if (!fileBuffer_) {
         failed_ = true;
@@ -274,7 +281,7 @@ bool DataPointStore::CreateDataFile() {
     }
     if (fd_ < 0) {
         int code = ErrnoToResult();
-        failed_ = true;
+        failed_ = fileFailed_ = true;
         if (!reportedFailure_) {
             reportedFailure_ = true;
             Reporter().Report(Message(code).Args(path));
@@ -287,13 +294,18 @@ bool DataPointStore::CreateDataFile() {
 
 bool DataPointStore::FlushFileBuffer() {
     if (loadedFilePage_ < 0 || !fileBufferDirty_) return true;
+    if (fileFailed_) {
+        // Its values cannot be kept; the pages written before stay readable.
+        fileBufferDirty_ = false;
+        return true;
+    }
     DataPage& page = pages_[static_cast<size_t>(loadedFilePage_)];
     if (fd_ < 0 && !CreateDataFile()) return false;
     const size_t bytes = static_cast<size_t>(columnCount_) * st_PageBytesPerColumn;
     const off_t offset = static_cast<off_t>(page.Slot) * static_cast<off_t>(bytes);
     if (!st_WriteAll(fd_, fileBuffer_.get(), bytes, offset)) {
         int code = ErrnoToResult();
-        failed_ = true;
+        failed_ = fileFailed_ = true;
         if (!reportedFailure_) {
             reportedFailure_ = true;
             Reporter().Report(Message(code ? code : kResultNoSpace).Args(dataFilePath_));

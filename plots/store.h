@@ -72,8 +72,10 @@ public:
     DataPointStore& operator=(const DataPointStore&) = delete;
 
     // Before the runs: gives every curve its data columns, per-run arrays and an
-    // empty point index, and sizes the run records. Returns the column count, or
-    // 0 after reporting out of memory (nothing changed then).
+    // empty point index, and sizes the run records; pages stored before are
+    // dropped (a store used without Begin makes page 0 on the first point).
+    // Returns the column count, or 0 after reporting out of memory (nothing
+    // changed then).
     int Prepare(PlotCurveArray& curves, RunLog& runs, const StoreLayout& layout);
     // Starts an empty store (any earlier pages and file are dropped) and adds
     // page 0. 0, or 1 when the store cannot hold a page.
@@ -111,6 +113,7 @@ public:
     const std::string& DataFilePath() const { return dataFilePath_; }
 
 private:
+    void DropPages();
     double* ValueAddress(int column, int point, bool write);
     bool EnsurePage(int page);
     bool AddPage();
@@ -132,6 +135,7 @@ private:
     int32_t memoryPages_ = 0;
     int memoryPageLimit_ = -1;
     bool failed_ = false;
+    bool fileFailed_ = false;  // the file could not be made or written: it is not tried again
     bool reportedFailure_ = false;
     // The system's free memory as last asked, less the pages made since; asked
     // again every so many pages and whenever the estimate runs low.

@@ -27,10 +27,10 @@ TEST_P(NiceRangeCases, FitsTheDataWithANiceStep) {
     const NiceCase& c = GetParam();
     double high = -99, low = -99, step = -99;
     ASSERT_EQ(NiceRange(c.divisions, c.high, c.low, &high, &low, &step), 0);
-    const double tolerance = 1e-12 * std::max(1.0, std::fabs(c.newHigh) + std::fabs(c.newLow));
-    EXPECT_NEAR(high, c.newHigh, tolerance);
-    EXPECT_NEAR(low, c.newLow, tolerance);
-    EXPECT_NEAR(step, c.step, tolerance);
+    // A step is a table entry times a power of ten, rounded once.
+    EXPECT_DOUBLE_EQ(high, c.newHigh);
+    EXPECT_DOUBLE_EQ(low, c.newLow);
+    EXPECT_DOUBLE_EQ(step, c.step);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, NiceRangeCases,

@@ -229,6 +229,12 @@ TEST(Store, TemporaryFileThatCannotBeMadeIsReportedOnceAndStops) {
     ASSERT_EQ(codes.size(), 1u);
     EXPECT_EQ(codes[0], kResultNoSuchFile);
     EXPECT_LT(curves[0].PointIndex, 2 * kPagePoints);
+    // Reading on does not try the file again, even once its folder exists.
+    ASSERT_EQ(mkdir(folder.File("missing").c_str(), 0700), 0);
+    store.GetValue(1, kPagePoints);
+    store.GetValue(1, 0);
+    EXPECT_EQ(store.DataFilePath(), "");
+    EXPECT_EQ(codes.size(), 1u);
 }
 
 TEST(Store, ColumnsSharedOnlyByTheTimeXOfLinearRectangularAnalogCurves) {
@@ -259,6 +265,29 @@ TEST(Store, ColumnsSharedOnlyByTheTimeXOfLinearRectangularAnalogCurves) {
     layout.ShareTimeColumn = false;
     EXPECT_EQ(store.Prepare(curves, runs, layout), 1 + 5 * 8);
     EXPECT_EQ(curves[4].DataColumn[kSlotYImagPart], 40);
+}
+
+TEST(Store, PreparingAgainForMoreColumnsDropsTheOldPages) {
+    twtest::TempDir folder;
+    ScopedTmpdir temp(folder.Path());
+    DataPointStore store("graph8.tmp");
+    store.SetMemoryPageLimit(1);
+    PlotCurveArray curves = TwoCurves();
+    RunLog runs;
+    store.Prepare(curves, runs, StoreLayout{});
+    store.Begin();
+    store.StartRun(curves, runs, RunRecord{});
+    StorePoints(store, curves, runs, 2 * kPagePoints);
+    ASSERT_TRUE(store.UsesFile());
+    const std::string oldFile = store.DataFilePath();
+    // A rebuild with more curves and no new start (as a dynamic mode runs).
+    PlotCurveArray more(6);
+    ASSERT_EQ(store.Prepare(more, runs, StoreLayout{}), 13);
+    EXPECT_EQ(store.PageCount(), 0);
+    EXPECT_FALSE(FileExists(oldFile));
+    store.StartRun(more, runs, RunRecord{});
+    StorePoints(store, more, runs, kPagePoints + 3);
+    ExpectPoints(store, more, kPagePoints + 3);
 }
 
 TEST(Store, RunBoundsAndLookups) {
