@@ -22,8 +22,8 @@
 #include "expr/runstate.h"
 #include "expr/stateful.h"
 #include "platform/dialog.h"
+#include "plots/docranges.h"
 #include "plots/g2ddoc.h"
-#include "plots/ranges.h"
 #include "shell/preferences.h"
 
 namespace {
@@ -288,22 +288,7 @@ int CG2DDoc::FinishRun(int code) {
     Run.Running = 0;
     // Axes fitted to the data take nice ranges over the runs, written back
     // into the rows of the "Auto" ranges.
-    if (code == 0 || code == kRunStopped) {
-        FitContext context;
-        context.Store = &Store;
-        context.Runs = &Runs;
-        context.RunFailed = Run.RunFailed != 0;
-        context.ProbeMode = ProbeMode != 0;
-        context.Gmin = GlobalSettings.gmin;
-        context.Analysis = CurrentAnalysisRanges();
-        if (AnalysisKindSettings* settings = KindSettings(RunningKind)) {
-            context.GridDivisions[0] = settings->window.gridsX;
-            context.GridDivisions[1] = settings->window.gridsY;
-            context.SameYScales = settings->window.sameYScales != 0;
-            context.Rows = settings;
-        }
-        FitRangesAfterRun(Curves, context, false);
-    }
+    if (code == 0 || code == kRunStopped) AutoScaleDocument(*this, false);
     SaveFile.Close();
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;
