@@ -97,7 +97,6 @@ int CAPDoc::ReportAnalysisError(int row, int column, int code, const std::string
 
 int CAPDoc::EvaluateCurvePoint() {
     ++Point.RunPointIndex;
-    const double variable = Point.Variable();
     for (int axis = kAxisX; axis <= kAxisY; ++axis) {
         for (int i = 0; i < CurveCount(); ++i) {
             PlotCurve& c = Curves[static_cast<size_t>(i)];
@@ -140,7 +139,6 @@ int CAPDoc::EvaluateCurvePoint() {
             }
         }
     }
-    (void)variable;
     return 0;
 }
 

@@ -17,7 +17,6 @@
 #include "document/ctdoc.h"
 #include "expr/runstate.h"
 #include "expr/stateful.h"
-#include "shell/preferences.h"
 
 namespace {
 
@@ -76,18 +75,13 @@ CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {
 
 CG2DDoc::~CG2DDoc() {
     ClearUndo();
-    CG2DDoc::ClearCurves();
+    ClearCurves();
     CircuitDoc = nullptr;
 }
 
 void CG2DDoc::OnCloseDocument() {
     if (CurrentRunContext().analysisDocument == this) CurrentRunContext().analysisDocument = nullptr;
     CDoc::OnCloseDocument();
-}
-
-void CG2DDoc::ClearCurves() {
-    // Each curve's evaluation state (the FFT working results) goes with it.
-    CAPDoc::ClearCurves();
 }
 
 AnalysisKindSettings* CG2DDoc::KindSettings(int kind) const {
@@ -265,17 +259,6 @@ CG2DDoc* AnalysisDocumentOf(CCTDoc* document) {
     created->CircuitDoc = document;
     created->owner = document;
     document->analysisDocument = created;
-    // Kinds the circuit keeps no plot window settings for take the program's
-    // numeric output defaults.
-    if (AnalysisSettings* settings = EnsureAnalysisSettings(document)) {
-        for (int kind = 0; kind < kPlotKindCount; ++kind) {
-            AnalysisKindSettings& k = settings->kinds[kind];
-            if (k.present) continue;
-            bool any = false;
-            for (int32_t flag : k.numOutWrite) any |= flag != 0;
-            if (!any) std::copy(std::begin(Prefs().numericOutput), std::end(Prefs().numericOutput), k.numOutWrite);
-        }
-    }
     if (CurrentRunContext().circuitDocument == document) CurrentRunContext().analysisDocument = created;
     return created;
 }

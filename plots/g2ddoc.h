@@ -56,7 +56,6 @@ public:
     void OnCloseDocument() override;
     std::optional<std::string> ExpandKeywords(const std::string& text, bool multiLine, bool lineBreaks) override;
     std::optional<std::string> FormatTitle(int flag) override;
-    void ClearCurves() override;
     int DisplayEveryN() const override;
     bool IsAnalysisDocument() const override { return true; }
 

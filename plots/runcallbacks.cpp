@@ -22,8 +22,9 @@
 #include "expr/runstate.h"
 #include "expr/stateful.h"
 #include "platform/dialog.h"
+#include "plots/docranges.h"
 #include "plots/g2ddoc.h"
-#include "plots/ranges.h"
+#include "shell/preferences.h"
 
 namespace {
 
@@ -195,6 +196,11 @@ int CG2DDoc::SetUpRun() {
         // without it and keep their curves.
         // The first series goes on from what the start wrote into the file
         // (the compile's warnings); every other one starts the file afresh.
+        // A kind the circuit keeps no plot window settings for takes the
+        // program's numeric output defaults.
+        if (!settings->present && std::none_of(std::begin(settings->numOutWrite), std::end(settings->numOutWrite),
+                                               [](int32_t flag) { return flag != 0; }))
+            std::copy(std::begin(Prefs().numericOutput), std::end(Prefs().numericOutput), settings->numOutWrite);
         const bool wanted = settings->numOutWrite[kIncludeNumericOutput] != 0;
         NumericOutput& out = open->numericOutput;
         const bool goOn = open->runSeries++ == 0 && wanted && out.headerWritten;
@@ -282,22 +288,7 @@ int CG2DDoc::FinishRun(int code) {
     Run.Running = 0;
     // Axes fitted to the data take nice ranges over the runs, written back
     // into the rows of the "Auto" ranges.
-    if (code == 0 || code == kRunStopped) {
-        FitContext context;
-        context.Store = &Store;
-        context.Runs = &Runs;
-        context.RunFailed = Run.RunFailed != 0;
-        context.ProbeMode = ProbeMode != 0;
-        context.Gmin = GlobalSettings.gmin;
-        context.Analysis = CurrentAnalysisRanges();
-        if (AnalysisKindSettings* settings = KindSettings(RunningKind)) {
-            context.GridDivisions[0] = settings->window.gridsX;
-            context.GridDivisions[1] = settings->window.gridsY;
-            context.SameYScales = settings->window.sameYScales != 0;
-            context.Rows = settings;
-        }
-        FitRangesAfterRun(Curves, context, false);
-    }
+    if (code == 0 || code == kRunStopped) AutoScaleDocument(*this, false);
     SaveFile.Close();
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;

@@ -19,7 +19,10 @@ examples="$top/data/examples"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 cp "$bin" "$home/tarnwick"
-ln -s "$top/data" "$home/data"
+# The data folder is the shipped one entry by entry, so that what the runs write
+# there (numeric output files) stays in the temporary directory.
+mkdir "$home/data"
+for entry in "$top/data"/*; do ln -s "$entry" "$home/data/"; done
 ln -s "$top/data/library" "$home/library"
 cd "$home"
 

@@ -159,7 +159,7 @@ TEST_F(AnalysisRun, ATransientStoresItsPointsWritesItsTableAndClosesForTheNextCi
 }
 
 // One curve row as the Analysis Limits grid holds it.
-struct RowSpec {
+struct RowLine {
     char group;
     uint16_t options;
     const char* x;
@@ -168,19 +168,19 @@ struct RowSpec {
     const char* gridY;
 };
 
-void SetRows(AnalysisKindSettings& limits, std::initializer_list<RowSpec> rows) {
+void SetRows(AnalysisKindSettings& limits, std::initializer_list<RowLine> rows) {
     limits.curves.clear();
     int id = 1;
-    for (const RowSpec& spec : rows) {
+    for (const RowLine& given : rows) {
         auto row = std::make_unique<CurveRow>();
-        row->plotGroup = spec.group;
-        row->options = spec.options;
+        row->plotGroup = given.group;
+        row->options = given.options;
         row->aliasId = id++;
-        SetString(&row->xExpression, spec.x);
-        SetString(&row->yExpression, spec.y);
+        SetString(&row->xExpression, given.x);
+        SetString(&row->yExpression, given.y);
         SetString(&row->xRange, "Auto");
-        SetString(&row->yRange, spec.yRange);
-        if (spec.gridY) SetString(&row->gridY, spec.gridY);
+        SetString(&row->yRange, given.yRange);
+        if (given.gridY) SetString(&row->gridY, given.gridY);
         limits.curves.push_back(std::move(row));
     }
 }
@@ -194,7 +194,7 @@ TEST_F(AnalysisRun, CurvesAreBuiltFromTheRowsPlottedFirstAndBadRowsStopTheRun) {
     AnalysisKindSettings& limits = CircuitAnalysisSettings(doc)->kinds[0];
     struct Case {
         const char* what;
-        std::initializer_list<RowSpec> rows;
+        std::initializer_list<RowLine> rows;
         int32_t optionWord;
         int message;                 // shown, 0 none
         std::vector<int> rowOrder;   // rows of the curves in array order
@@ -409,7 +409,7 @@ protected:
         CCTDoc* doc = Load("points.ckt", "points\nV1 A 0 1\nR1 A 0 1K\n.END\n");
         plot_ = AnalysisDocumentOf(doc);
         plot_->RunningKind = 0;
-        CircuitAnalysisSettings(doc)->kinds[0].reduceDisplay = displayEvery;
+        EnsureAnalysisSettings(doc)->kinds[0].reduceDisplay = displayEvery;
         plot_->Curves.resize(static_cast<size_t>(curves));
         plot_->PlottedCount = curves;
         plot_->Point.Kind = 0;
