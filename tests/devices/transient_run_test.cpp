@@ -484,9 +484,14 @@ TEST_F(TransientRunTest, LossyLineStepArrivesOneDelayLaterAttenuated) {
         const char* line;
         double arrival;  // of the far end's first level
         double settled;  // the far end at DC
+        double slack;    // relative, of the settled value (the arrival: four times it)
     } cases[] = {
-        {"T1 2 0 3 0 LEN=1 L=250N C=100P", 0.5, 0.5},
-        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P", 0.5 * std::exp(-50.0 / (2.0 * 50.0)), 50.0 / 150.0},
+        {"T1 2 0 3 0 LEN=1 L=250N C=100P", 0.5, 0.5, 0.005},
+        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P", 0.5 * std::exp(-50.0 / (2.0 * 50.0)), 50.0 / 150.0, 0.005},
+        // Straight stretches of the histories keep only their ends: the
+        // convolution over the longer intervals is coarser, never unbounded.
+        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P\n.OPTIONS TRYTOCOMPACT", 0.5 * std::exp(-0.5), 50.0 / 150.0, 0.015},
+        {"T1 2 0 3 0 LEN=1 L=250N C=100P\n.OPTIONS TRYTOCOMPACT", 0.5, 0.5, 0.005},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -513,9 +518,10 @@ TEST_F(TransientRunTest, LossyLineStepArrivesOneDelayLaterAttenuated) {
             }
         }
         EXPECT_GT(before, 3);
-        EXPECT_NEAR(first, c.arrival, 0.02 * c.arrival);
+        EXPECT_NEAR(first, c.arrival, 4 * c.slack * c.arrival);
         // (an independent reference run shows the RLC far end at 0.3333 by 30 ns)
-        EXPECT_NEAR(host_.values.back(), c.settled, 0.005 * c.settled);
+        EXPECT_NEAR(host_.values.back(), c.settled, c.slack * c.settled);
+        EXPECT_LT(host_.times.size(), 2000u);
         EXPECT_NEAR(host_.times.back(), 40e-9, 1e-15);
     }
 }
