@@ -528,8 +528,10 @@ int AcceptLossyLines(SimulatorState& state, TransientRun& run) {
                    spread >= std::fabs((o.abstol + o.reltol * (w[0] + w[1] + w[2]) / 3.0) * 50.0);
         };
         if (v.td > 0.0 && (due(l.current1History, l.voltage1History) || due(l.current2History, l.voltage2History))) {
+            // An arrival the run has already passed (a step longer than the
+            // delay) is no breakpoint: the time loop would step back to it.
             const double ticks = (t[k - 1] + v.td) / state.Tick;
-            if (ticks >= 0.0 && ticks <= kTickLimit) {
+            if (ticks >= 0.0 && ticks <= kTickLimit && static_cast<uint32_t>(ticks) > TicksUp(t[k], state.Tick)) {
                 if (int r = run.Breakpoints.Add(static_cast<uint32_t>(ticks), 0, 0, kBreakAnalog)) return r;
             }
         }

@@ -435,7 +435,9 @@ TEST_F(TransientRunTest, LossyLineCaseFollowsItsNonZeroValues) {
         EXPECT_EQ(line->values.lossyCase, c.lossyCase) << c.line;
         EXPECT_DOUBLE_EQ(line->values.len, c.len) << c.line;
         EXPECT_GT(line->branch2, line->branch1) << c.line;
-        if (c.lossyCase == kLossyRg) EXPECT_GT(line->values.gSinhLength, 0.0) << c.line;  // before any load
+        if (c.lossyCase == kLossyRg) {
+            EXPECT_GT(line->values.gSinhLength, 0.0) << c.line;  // before any load
+        }
         // Each phase's load stamps exactly the entries its matrix reserved.
         for (int phase : {kPhaseDc, kPhaseTransient}) {
             state_.AnalysisPhase = phase;
@@ -556,6 +558,25 @@ TEST_F(TransientRunTest, RcLineFarEndFollowsTheDiffusion) {
     for (const Point& p : {Point{0.2473e-6, 0.3035}, Point{0.4973e-6, 0.6193}, Point{0.9973e-6, 0.8870},
                            Point{1.9973e-6, 0.9901}, Point{5e-6, 0.9997}})
         EXPECT_NEAR(at(p.time), p.value, 0.01) << p.time;
+}
+
+}  // namespace
+
+namespace {
+
+// Lossy, lossless and compacted lines together: every point lies after the
+// one before and within the run.
+TEST_F(TransientRunTest, MixedLinesKeepTimeMovingForward) {
+    TransientLimits limits;
+    ASSERT_EQ(Run("Lines\nV1 1 0 PULSE(0 1 10N 1N 1N 100N 200N)\nR1 1 2 50\nT1 2 0 3 0 LEN=1 R=50 L=250N C=100P\n"
+                  "R2 3 0 75\nT2 3 0 4 0 LEN=2 L=250N C=100P\nR3 4 0 50\nT3 1 0 5 0 Z0=50 TD=3N\nR4 5 0 100\n"
+                  ".OPTIONS TRYTOCOMPACT\n.END\n",
+                  "4", limits),
+              0);
+    ASSERT_GT(host_.times.size(), 10u);
+    for (size_t i = 1; i < host_.times.size(); ++i) ASSERT_GT(host_.times[i], host_.times[i - 1]) << i;
+    EXPECT_NEAR(host_.times.back(), limits.tmax, 1e-15);
+    EXPECT_TRUE(host_.errors.empty());
 }
 
 }  // namespace
