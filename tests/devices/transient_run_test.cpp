@@ -3,6 +3,7 @@
 // a half-wave rectifier charges its capacitor to the peak less a diode drop.
 #include <gtest/gtest.h>
 
+#include <utime.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -577,6 +578,78 @@ TEST_F(TransientRunTest, MixedLinesKeepTimeMovingForward) {
     for (size_t i = 1; i < host_.times.size(); ++i) ASSERT_GT(host_.times[i], host_.times[i - 1]) << i;
     EXPECT_NEAR(host_.times.back(), limits.tmax, 1e-15);
     EXPECT_TRUE(host_.errors.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TransientRunTest, SaveFileIsStaleAfterTheCircuitChanged) {
+    const std::string circuit = dir_.Write("c.ckt", "T\n.END\n");
+    const std::string save = dir_.Write("c.TSA", "x");
+    auto age = [](const std::string& path, time_t when) {
+        struct utimbuf times {
+            when, when
+        };
+        ASSERT_EQ(utime(path.c_str(), &times), 0);
+    };
+    age(circuit, 1000000);
+    age(save, 2000000);
+    struct Case {
+        const char* what;
+        bool staleFlag;
+        std::string circuit, save;
+        bool stale;
+    } cases[] = {
+        {"save file newer", false, circuit, save, false},
+        {"edited since", true, circuit, save, true},
+        {"unsaved circuit", false, dir_.File("none.ckt"), save, false},
+        {"no save file", false, circuit, dir_.File("none.TSA"), true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsSaveFileStale(c.staleFlag, c.circuit, c.save), c.stale) << c.what;
+    age(circuit, 3000000);
+    EXPECT_TRUE(IsSaveFileStale(false, circuit, save));  // the circuit was saved after the run
+}
+
+}  // namespace
+
+namespace {
+
+// A lossy line without losses is the ideal line of the same Z0 and TD: both
+// ends follow the ideal line's waveform through the first reflections
+// (mismatched load, so the far end rings).
+TEST_F(TransientRunTest, LosslessLossyLineMatchesTheIdealLine) {
+    TransientLimits limits;
+    limits.tmax = 60e-9;
+    auto run = [&](const char* line) {
+        host_ = PointHost();
+        EXPECT_EQ(Prepare(std::string("Line\nV1 1 0 PULSE(0 1 5N 2N 2N 100N 200N)\nR1 1 2 25\n") + line +
+                          "\nR2 3 0 200\n.END\n"),
+                  0);
+        host_.node = FindNodeNumber(document_.get(), "3", -1, -1);
+        TransientRun run;
+        EXPECT_EQ(RunTransient(state_, run, limits, host_), 0);
+        return std::pair{host_.times, host_.values};
+    };
+    const auto [idealTimes, idealValues] = run("T1 2 0 3 0 Z0=50 TD=5N");
+    const auto [lossyTimes, lossyValues] = run("T1 2 0 3 0 LEN=1 L=250N C=100P");
+    ASSERT_GT(idealTimes.size(), 20u);
+    ASSERT_GT(lossyTimes.size(), 20u);
+    auto ideal = [&](double t) {
+        for (size_t i = 1; i < idealTimes.size(); ++i) {
+            if (idealTimes[i] >= t) {
+                const double f = (t - idealTimes[i - 1]) / (idealTimes[i] - idealTimes[i - 1]);
+                return idealValues[i - 1] + f * (idealValues[i] - idealValues[i - 1]);
+            }
+        }
+        return idealValues.back();
+    };
+    double worst = 0.0;
+    for (size_t i = 0; i < lossyTimes.size(); ++i)
+        worst = std::max(worst, std::fabs(lossyValues[i] - ideal(lossyTimes[i])));
+    // The far end swings between 0 and 1.33 V; the two step differently over the ramps.
+    EXPECT_LT(worst, 0.02);
+    EXPECT_NEAR(lossyValues.back(), 200.0 / 225.0, 2e-3);
 }
 
 }  // namespace
