@@ -653,3 +653,33 @@ TEST_F(TransientRunTest, LosslessLossyLineMatchesTheIdealLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// .LOADOP starts the operating point from the stored state: a diode circuit
+// that needs several iterations from scratch converges at once.
+TEST_F(TransientRunTest, LoadOpStartsTheOperatingPointFromTheStoredState) {
+    const std::string body = "V1 1 0 5\nR1 1 2 1K\nD1 2 0 DMOD\n.MODEL DMOD D (IS=1E-14)\n";
+    TransientLimits op;
+    op.optionFlags = kTransientOperatingPoint | kTransientOperatingPointOnly;
+    op.stateVariablesFile = dir_.File("deck.TOP");
+    ASSERT_EQ(Run("Diode\n" + body + ".END\n", "2", op), 0);
+    const int32_t fromScratch = state_.TotalIterations;
+    const double v = V("2");
+    ASSERT_EQ(SaveStateVariables(state_, &run_, true, op.stateVariablesFile), 0);
+    TransientRun next;
+    ASSERT_EQ(Prepare("Diode\n" + body + ".LOADOP\n.END\n"), 0);
+    ASSERT_TRUE(FindCompiledCircuit(document_.get())->loadOperatingPoint);
+    ASSERT_EQ(RunTransient(state_, next, op, host_), 0);
+    EXPECT_NEAR(V("2"), v, 1e-9);
+    EXPECT_LT(state_.TotalIterations, fromScratch);
+    EXPECT_LE(state_.TotalIterations, 3);
+    // Without a file to read the run stops.
+    op.stateVariablesFile = dir_.File("none.TOP");
+    shown_.clear();
+    TransientRun third;
+    EXPECT_EQ(RunTransient(state_, third, op, host_), kResultShown);
+    EXPECT_EQ(shown_.size(), 1u);
+}
+
+}  // namespace
