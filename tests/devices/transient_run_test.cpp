@@ -683,3 +683,38 @@ TEST_F(TransientRunTest, LoadOpStartsTheOperatingPointFromTheStoredState) {
 }
 
 }  // namespace
+
+namespace {
+
+// The record of a Save All file: time, step kind, the solution, each charge
+// state's derivative and value, the six power totals, then three power terms
+// per device of the listed kinds, the MOSFETs twice; V and I only keeps the
+// solution and the derivatives.
+TEST_F(TransientRunTest, SaveRecordLayoutCountsEveryDeviceSection) {
+    ASSERT_EQ(Prepare("Layout\nV1 1 0 5\nR1 1 2 1K\nM1 2 2 0 0 NM\nD1 2 3 DM\nC1 3 0 1P\n"
+                      ".MODEL NM NMOS\n.MODEL DM D\n.END\n"),
+              0);
+    const size_t m = static_cast<size_t>(FindCompiledCircuit(document_.get())->unknownCount);
+    const size_t states = static_cast<size_t>(state_.StateCount);
+    // MOSFET twice, diode, capacitor, resistor and the SPICE source.
+    const size_t devices = 2 + 1 + 1 + 1 + 1;
+    struct Case {
+        int32_t contents;
+        size_t slots;
+    } cases[] = {
+        {kSaveAll, 2 + m + 2 * states + 6 + 3 * devices},
+        {kSaveVoltagesAndCurrents, 2 + m + states},
+    };
+    for (const Case& c : cases) {
+        SimulationSaveFile save;
+        SaveFileRequest request;
+        request.path = dir_.File("layout.TSA");
+        request.runOption = kRunSave;
+        request.contents = c.contents;
+        ASSERT_EQ(save.Open(state_, request), 0);
+        EXPECT_EQ(save.RecordSlots(), c.slots) << c.contents;
+        save.Close();
+    }
+}
+
+}  // namespace
