@@ -428,6 +428,10 @@ int CompileCircuit(CCTDoc* document, int expandMacros) {
         result = ReadSpiceText(document);
         if (result && result != kResultShown) ReportCompilerMessage(nullptr, 1, nullptr, result);
         if (result) result = kResultShown;
+        // A text's .LOADOP reaches the run through the compiled circuit.
+        const SpiceReaderState* reader = GetSpiceReader(document);
+        CompiledCircuit* target = GetCompiledCircuit(document);
+        if (!result && reader && reader->loadOperatingPoint && target) target->loadOperatingPoint = true;
     }
     if (!result) result = ApplyOptionsStatements(document, 1);
     if (dr_IsText(document)) dr_FillDefaultTemperatureText(document, session->options);
@@ -554,6 +558,10 @@ int CompileCircuitForTranslation(CCTDoc* document, void* onlyPart, int flags) {
         result = ReadSpiceText(document);
         if (result && result != kResultShown) ReportCompilerMessage(nullptr, 1, nullptr, result);
         if (result) result = kResultShown;
+        // A text's .LOADOP reaches the run through the compiled circuit.
+        const SpiceReaderState* reader = GetSpiceReader(document);
+        CompiledCircuit* target = GetCompiledCircuit(document);
+        if (!result && reader && reader->loadOperatingPoint && target) target->loadOperatingPoint = true;
     }
     if (!result) result = ApplyOptionsStatements(document, 1);
     if (!result) result = ProcessSubcircuits(document);

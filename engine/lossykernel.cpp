@@ -348,7 +348,10 @@ double LossyLineLte(const LossyLineRecord& line, double t) {
             break;
         }
     }
-    if (b < 1) return kLossyNoDelayIndexEstimate;
+    // Without two stored points older than the delay there is nothing to
+    // estimate from, and no shorter step would make any: no limit (a fixed
+    // large estimate would halve every step of a compacted run to nothing).
+    if (b < 1) return 0.0;
     const auto& times = line.times;
     const double tb = times[static_cast<size_t>(b)];
     const double lo = std::max(T, times[static_cast<size_t>(n)] - tb);

@@ -80,6 +80,16 @@ void ll_RgValues(LossyLineValues& v, bool withG) {
     if (withG) v.gSinhLength = v.r <= 1e-10 ? v.g * v.len : std::sqrt(v.g / v.r) * (ePlus - eMinus) / 2.0;
 }
 
+// The area test alone takes a step for straight when the point before it
+// lies close to its predecessor (the step's area is then tiny against the
+// whole): dropping that point would turn the step into a ramp. The middle
+// point must also lie on the chord of the outer two.
+bool ll_OnChord(double x1, double y1, double x2, double y2, double x3, double y3, double relTol, double absTol) {
+    if (x3 == x1) return y1 == y2 && y2 == y3;
+    const double chord = y1 + (y3 - y1) * (x2 - x1) / (x3 - x1);
+    return std::fabs(y2 - chord) <= relTol * std::max({std::fabs(y1), std::fabs(y2), std::fabs(y3)}) + absTol;
+}
+
 void ll_Free(std::vector<double>& v) { std::vector<double>().swap(v); }
 
 void ll_FreeRunData(LossyLineRecord& line) {
@@ -235,7 +245,14 @@ double ll_Delayed(const LossyLineRecord& l, const std::vector<double>& h, double
     if (!v.late) return start;
     const int32_t d = v.delayedIndex;
     auto at = [&](int32_t i) { return static_cast<size_t>(i) < h.size() ? h[static_cast<size_t>(i)] : 0.0; };
-    if (d > 0) return v.quadWeight[0] * at(d - 1) + v.quadWeight[1] * at(d) + v.quadWeight[2] * at(d + 1);
+    if (d > 0) {
+        // A parabola through unevenly spaced points next to a step (a long
+        // straight stretch kept as its two ends, then a corner) swings far
+        // beyond the values it passes through: the value is held within them.
+        const double a = at(d - 1), b = at(d), c = at(d + 1);
+        const double value = v.quadWeight[0] * a + v.quadWeight[1] * b + v.quadWeight[2] * c;
+        return std::clamp(value, std::min({a, b, c}), std::max({a, b, c}));
+    }
     return v.linWeight[0] * at(0) + v.linWeight[1] * at(1);
 }
 
@@ -492,7 +509,9 @@ int AcceptLossyLines(SimulatorState& state, TransientRun& run) {
             for (std::vector<double>* h : histories) {
                 if (!straight) break;
                 straight = IsStraightLine(t[k - 2], (*h)[k - 2], t[k - 1], (*h)[k - 1], t[k], (*h)[k], v.compactRelTol,
-                                          v.compactAbsTol);
+                                          v.compactAbsTol) &&
+                           ll_OnChord(t[k - 2], (*h)[k - 2], t[k - 1], (*h)[k - 1], t[k], (*h)[k], v.compactRelTol,
+                                      v.compactAbsTol);
             }
         }
         // A slope change of the wave leaving a port arrives at the other end one delay later.
@@ -509,8 +528,10 @@ int AcceptLossyLines(SimulatorState& state, TransientRun& run) {
                    spread >= std::fabs((o.abstol + o.reltol * (w[0] + w[1] + w[2]) / 3.0) * 50.0);
         };
         if (v.td > 0.0 && (due(l.current1History, l.voltage1History) || due(l.current2History, l.voltage2History))) {
+            // An arrival the run has already passed (a step longer than the
+            // delay) is no breakpoint: the time loop would step back to it.
             const double ticks = (t[k - 1] + v.td) / state.Tick;
-            if (ticks >= 0.0 && ticks <= kTickLimit) {
+            if (ticks >= 0.0 && ticks <= kTickLimit && static_cast<uint32_t>(ticks) > TicksUp(t[k], state.Tick)) {
                 if (int r = run.Breakpoints.Add(static_cast<uint32_t>(ticks), 0, 0, kBreakAnalog)) return r;
             }
         }

@@ -29,7 +29,6 @@ constexpr int kMsgLossyUnsupported = 14181;  // RLCG, RL, GL and GC lines
 constexpr int kMsgLossyNoDelayedPoint = 14182;
 constexpr int kMsgLossyLengthMissing = 14183;
 constexpr int kMsgLossyTooFewValues = 14185;
-constexpr double kLossyNoDelayIndexEstimate = 14184.0;
 
 // The model pass: resolves every line's R, L, G, C and LEN (its own, else its
 // model's, unset meaning 0), the tolerances and the case. 0, or 15055 after

@@ -386,6 +386,12 @@ int tr_OperatingPoint(SimulatorState& state, TransientRun& run, TransientHost& h
     state.Formula.Ag0 = state.Formula.Ag1 = 0.0;
     if (int result = tr_EvaluateTimeSources(state, run)) return result;
     state.IterationMode = (tr_ContinuesStates(run) || run.RetryFromPresentState) ? kModeFloat : kModeInitJunction;
+    if (state.Circuit && state.Circuit->loadOperatingPoint) {
+        // .LOADOP: the iteration starts from the stored state.
+        state.IterationMode = kModeFloat;
+        if (run.StateVariablesFile.empty()) return kResultNoFileName;
+        if (int result = SaveStateVariables(state, &run, false, run.StateVariablesFile)) return result;
+    }
     int result = NewtonIterate(state, &host, state.Options.itl1, state.Options.gmin);
     state.TotalIterations = state.IterationCount;
     if (tr_Failed(result)) {

@@ -3,6 +3,7 @@
 // a half-wave rectifier charges its capacitor to the peak less a diode drop.
 #include <gtest/gtest.h>
 
+#include <utime.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -486,9 +487,14 @@ TEST_F(TransientRunTest, LossyLineStepArrivesOneDelayLaterAttenuated) {
         const char* line;
         double arrival;  // of the far end's first level
         double settled;  // the far end at DC
+        double slack;    // relative, of the settled value (the arrival: four times it)
     } cases[] = {
-        {"T1 2 0 3 0 LEN=1 L=250N C=100P", 0.5, 0.5},
-        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P", 0.5 * std::exp(-50.0 / (2.0 * 50.0)), 50.0 / 150.0},
+        {"T1 2 0 3 0 LEN=1 L=250N C=100P", 0.5, 0.5, 0.005},
+        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P", 0.5 * std::exp(-50.0 / (2.0 * 50.0)), 50.0 / 150.0, 0.005},
+        // Straight stretches of the histories keep only their ends: the
+        // convolution over the longer intervals is coarser, never unbounded.
+        {"T1 2 0 3 0 LEN=1 R=50 L=250N C=100P\n.OPTIONS TRYTOCOMPACT", 0.5 * std::exp(-0.5), 50.0 / 150.0, 0.015},
+        {"T1 2 0 3 0 LEN=1 L=250N C=100P\n.OPTIONS TRYTOCOMPACT", 0.5, 0.5, 0.005},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -515,9 +521,10 @@ TEST_F(TransientRunTest, LossyLineStepArrivesOneDelayLaterAttenuated) {
             }
         }
         EXPECT_GT(before, 3);
-        EXPECT_NEAR(first, c.arrival, 0.02 * c.arrival);
+        EXPECT_NEAR(first, c.arrival, 4 * c.slack * c.arrival);
         // (an independent reference run shows the RLC far end at 0.3333 by 30 ns)
-        EXPECT_NEAR(host_.values.back(), c.settled, 0.005 * c.settled);
+        EXPECT_NEAR(host_.values.back(), c.settled, c.slack * c.settled);
+        EXPECT_LT(host_.times.size(), 2000u);
         EXPECT_NEAR(host_.times.back(), 40e-9, 1e-15);
     }
 }
@@ -552,6 +559,162 @@ TEST_F(TransientRunTest, RcLineFarEndFollowsTheDiffusion) {
     for (const Point& p : {Point{0.2473e-6, 0.3035}, Point{0.4973e-6, 0.6193}, Point{0.9973e-6, 0.8870},
                            Point{1.9973e-6, 0.9901}, Point{5e-6, 0.9997}})
         EXPECT_NEAR(at(p.time), p.value, 0.01) << p.time;
+}
+
+}  // namespace
+
+namespace {
+
+// Lossy, lossless and compacted lines together: every point lies after the
+// one before and within the run.
+TEST_F(TransientRunTest, MixedLinesKeepTimeMovingForward) {
+    TransientLimits limits;
+    ASSERT_EQ(Run("Lines\nV1 1 0 PULSE(0 1 10N 1N 1N 100N 200N)\nR1 1 2 50\nT1 2 0 3 0 LEN=1 R=50 L=250N C=100P\n"
+                  "R2 3 0 75\nT2 3 0 4 0 LEN=2 L=250N C=100P\nR3 4 0 50\nT3 1 0 5 0 Z0=50 TD=3N\nR4 5 0 100\n"
+                  ".OPTIONS TRYTOCOMPACT\n.END\n",
+                  "4", limits),
+              0);
+    ASSERT_GT(host_.times.size(), 10u);
+    for (size_t i = 1; i < host_.times.size(); ++i) ASSERT_GT(host_.times[i], host_.times[i - 1]) << i;
+    EXPECT_NEAR(host_.times.back(), limits.tmax, 1e-15);
+    EXPECT_TRUE(host_.errors.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TransientRunTest, SaveFileIsStaleAfterTheCircuitChanged) {
+    const std::string circuit = dir_.Write("c.ckt", "T\n.END\n");
+    const std::string save = dir_.Write("c.TSA", "x");
+    auto age = [](const std::string& path, time_t when) {
+        struct utimbuf times {
+            when, when
+        };
+        ASSERT_EQ(utime(path.c_str(), &times), 0);
+    };
+    age(circuit, 1000000);
+    age(save, 2000000);
+    struct Case {
+        const char* what;
+        bool staleFlag;
+        std::string circuit, save;
+        bool stale;
+    } cases[] = {
+        {"save file newer", false, circuit, save, false},
+        {"edited since", true, circuit, save, true},
+        {"unsaved circuit", false, dir_.File("none.ckt"), save, false},
+        {"no save file", false, circuit, dir_.File("none.TSA"), true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsSaveFileStale(c.staleFlag, c.circuit, c.save), c.stale) << c.what;
+    age(circuit, 3000000);
+    EXPECT_TRUE(IsSaveFileStale(false, circuit, save));  // the circuit was saved after the run
+}
+
+}  // namespace
+
+namespace {
+
+// A lossy line without losses is the ideal line of the same Z0 and TD: both
+// ends follow the ideal line's waveform through the first reflections
+// (mismatched load, so the far end rings).
+TEST_F(TransientRunTest, LosslessLossyLineMatchesTheIdealLine) {
+    TransientLimits limits;
+    limits.tmax = 60e-9;
+    auto run = [&](const char* line) {
+        host_ = PointHost();
+        EXPECT_EQ(Prepare(std::string("Line\nV1 1 0 PULSE(0 1 5N 2N 2N 100N 200N)\nR1 1 2 25\n") + line +
+                          "\nR2 3 0 200\n.END\n"),
+                  0);
+        host_.node = FindNodeNumber(document_.get(), "3", -1, -1);
+        TransientRun run;
+        EXPECT_EQ(RunTransient(state_, run, limits, host_), 0);
+        return std::pair{host_.times, host_.values};
+    };
+    const auto [idealTimes, idealValues] = run("T1 2 0 3 0 Z0=50 TD=5N");
+    const auto [lossyTimes, lossyValues] = run("T1 2 0 3 0 LEN=1 L=250N C=100P");
+    ASSERT_GT(idealTimes.size(), 20u);
+    ASSERT_GT(lossyTimes.size(), 20u);
+    auto ideal = [&](double t) {
+        for (size_t i = 1; i < idealTimes.size(); ++i) {
+            if (idealTimes[i] >= t) {
+                const double f = (t - idealTimes[i - 1]) / (idealTimes[i] - idealTimes[i - 1]);
+                return idealValues[i - 1] + f * (idealValues[i] - idealValues[i - 1]);
+            }
+        }
+        return idealValues.back();
+    };
+    double worst = 0.0;
+    for (size_t i = 0; i < lossyTimes.size(); ++i)
+        worst = std::max(worst, std::fabs(lossyValues[i] - ideal(lossyTimes[i])));
+    // The far end swings between 0 and 1.33 V; the two step differently over the ramps.
+    EXPECT_LT(worst, 0.02);
+    EXPECT_NEAR(lossyValues.back(), 200.0 / 225.0, 2e-3);
+}
+
+}  // namespace
+
+namespace {
+
+// .LOADOP starts the operating point from the stored state: a diode circuit
+// that needs several iterations from scratch converges at once.
+TEST_F(TransientRunTest, LoadOpStartsTheOperatingPointFromTheStoredState) {
+    const std::string body = "V1 1 0 5\nR1 1 2 1K\nD1 2 0 DMOD\n.MODEL DMOD D (IS=1E-14)\n";
+    TransientLimits op;
+    op.optionFlags = kTransientOperatingPoint | kTransientOperatingPointOnly;
+    op.stateVariablesFile = dir_.File("deck.TOP");
+    ASSERT_EQ(Run("Diode\n" + body + ".END\n", "2", op), 0);
+    const int32_t fromScratch = state_.TotalIterations;
+    const double v = V("2");
+    ASSERT_EQ(SaveStateVariables(state_, &run_, true, op.stateVariablesFile), 0);
+    TransientRun next;
+    ASSERT_EQ(Prepare("Diode\n" + body + ".LOADOP\n.END\n"), 0);
+    ASSERT_TRUE(FindCompiledCircuit(document_.get())->loadOperatingPoint);
+    ASSERT_EQ(RunTransient(state_, next, op, host_), 0);
+    EXPECT_NEAR(V("2"), v, 1e-9);
+    EXPECT_LT(state_.TotalIterations, fromScratch);
+    EXPECT_LE(state_.TotalIterations, 3);
+    // Without a file to read the run stops.
+    op.stateVariablesFile = dir_.File("none.TOP");
+    shown_.clear();
+    TransientRun third;
+    EXPECT_EQ(RunTransient(state_, third, op, host_), kResultShown);
+    EXPECT_EQ(shown_.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// The record of a Save All file: time, step kind, the solution, each charge
+// state's derivative and value, the six power totals, then three power terms
+// per device of the listed kinds, the MOSFETs twice; V and I only keeps the
+// solution and the derivatives.
+TEST_F(TransientRunTest, SaveRecordLayoutCountsEveryDeviceSection) {
+    ASSERT_EQ(Prepare("Layout\nV1 1 0 5\nR1 1 2 1K\nM1 2 2 0 0 NM\nD1 2 3 DM\nC1 3 0 1P\n"
+                      ".MODEL NM NMOS\n.MODEL DM D\n.END\n"),
+              0);
+    const size_t m = static_cast<size_t>(FindCompiledCircuit(document_.get())->unknownCount);
+    const size_t states = static_cast<size_t>(state_.StateCount);
+    // MOSFET twice, diode, capacitor, resistor and the SPICE source.
+    const size_t devices = 2 + 1 + 1 + 1 + 1;
+    struct Case {
+        int32_t contents;
+        size_t slots;
+    } cases[] = {
+        {kSaveAll, 2 + m + 2 * states + 6 + 3 * devices},
+        {kSaveVoltagesAndCurrents, 2 + m + states},
+    };
+    for (const Case& c : cases) {
+        SimulationSaveFile save;
+        SaveFileRequest request;
+        request.path = dir_.File("layout.TSA");
+        request.runOption = kRunSave;
+        request.contents = c.contents;
+        ASSERT_EQ(save.Open(state_, request), 0);
+        EXPECT_EQ(save.RecordSlots(), c.slots) << c.contents;
+        save.Close();
+    }
 }
 
 }  // namespace
