@@ -1,6 +1,8 @@
 #include "engine/messages.h"
 
 #include "core/messages.h"
+#include "engine/dcsweep.h"
+#include "engine/sensitivity.h"
 #include "engine/transient.h"
 
 static const MessageRow kEngineMessageRows[] = {
@@ -13,4 +15,6 @@ static const MessageRow kEngineMessageRows[] = {
 void RegisterEngineMessages() {
     RegisterMessages(kEngineMessageRows, static_cast<int>(sizeof kEngineMessageRows / sizeof kEngineMessageRows[0]));
     RegisterTransientMessages();
+    RegisterDcSweepMessages();
+    RegisterSensitivityMessages();
 }

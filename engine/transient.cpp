@@ -96,6 +96,14 @@ bool tr_KeepsTimePoints(const SimulatorState& state) { return tr_Count(state, kL
 
 void InstallTimeSources(TimeSourceServices* services) { gTimeSources = services; }
 
+int EvaluateTimeSourcesAtStart(SimulatorState& state, bool prepare) {
+    if (!gTimeSources) return tr_HasTimeSources(state) ? kResultNotBuilt : int{kOk};
+    if (prepare) {
+        if (int result = gTimeSources->PrepareListSources(state, 0.0)) return result;
+    }
+    return gTimeSources->EvaluateTimeSources(state, 0.0);
+}
+
 void RegisterTransientMessages() {
     RegisterMessages(kTransientMessageRows,
                      static_cast<int>(sizeof kTransientMessageRows / sizeof kTransientMessageRows[0]));
