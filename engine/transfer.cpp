@@ -254,7 +254,7 @@ int ComputeTransferFunction(SimulatorState& state, CCTDoc* document, const char*
     // The output impedance, from the nominal point.
     TransferQuantity& z = result.outputImpedance;
     tf_SetState(z, kTransferNone, "N/A");
-    if (result.gain.state == kTransferError && result.sourceFound) return kOk;
+    if (!result.sourceFound || result.gain.state == kTransferError) return kOk;
     const tf_OutputForm form = tf_ParseOutput(output ? output : "");
     if (form.voltage) {
         const int n1 = FindNodeNumber(document, form.first.c_str(), -1, -1);

@@ -209,6 +209,21 @@ TEST_F(DcSweepTest, ModelParameterSweepGoesThroughTheSetUp) {
         EXPECT_NEAR(-p.current, DiodeCurrent(0.6, p.v1, state_.Options.gmin), 1e-3 * DiodeCurrent(0.6, p.v1, 0));
 }
 
+// Every point starts from the prediction of the points before it: a transistor
+// stage swept through cut-off, active region and saturation takes a few
+// iterations per point (predicting from stale history takes five times as many).
+TEST_F(DcSweepTest, PointsStartFromThePredictionOfTheLastPoints) {
+    Prepare("ce\nVCC C0 0 10\nVB B0 0 0\nRB B0 B 10k\nRC C0 C 1k\nQ1 C B 0 QN\n.MODEL QN NPN(BF=100 IS=1e-15)\n.END\n");
+    host_.node = Node("C");
+    Variable(0, "VB", kDcMethodLinear, 5.0, 0.0, 0.05);
+    ASSERT_EQ(RunDcSweep(state_, run_, host_), 0);
+    ASSERT_EQ(host_.points.size(), 101u);
+    EXPECT_EQ(run_.SkippedPoints, 0);
+    EXPECT_LT(run_.TotalIterations, 4 * 101);
+    EXPECT_NEAR(host_.points.front().y, 10.0, 1e-6);  // cut off
+    EXPECT_LT(host_.points.back().y, 0.3);            // saturated
+}
+
 TEST(DcSweepVariables, RangesDefaultClampAndCount) {
     struct Case {
         int method, index;
