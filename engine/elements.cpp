@@ -13,8 +13,8 @@
 #include "engine/state.h"
 #include "expr/evaluate.h"
 #include "expr/runstate.h"
-#include "models/modelstmt.h"
 #include "models/modeltypes.h"
+#include "models/modelstmt.h"
 
 namespace {
 
@@ -192,15 +192,14 @@ void ElLoadSmoothSwitch(SimulatorState& state, const DeviceRecord* record, const
             const double x = control - sw.controlMidpoint;
             const double d = on - off;
             const double m = x * sw.logResistanceRatio;
-            const double exponent =
-                std::clamp(3.0 * m / (2.0 * d) + sw.logMidResistance - 2.0 * x * x * m / (d * d * d), -350.0, 350.0);
+            const double exponent = std::clamp(3.0 * m / (2.0 * d) + sw.logMidResistance - 2.0 * x * x * m / (d * d * d),
+                                               -350.0, 350.0);
             r = std::exp(exponent);
         }
     }
     if (!(r >= state.Options.rmin)) r = state.Options.rmin;
     const double previous = sw.resistance;
-    if (std::fabs(previous - r) >
-        state.Options.vntol + state.Options.reltol * MaxDouble(std::fabs(r), std::fabs(previous))) {
+    if (std::fabs(previous - r) > state.Options.vntol + state.Options.reltol * MaxDouble(std::fabs(r), std::fabs(previous))) {
         state.NonConvergedCount += 2;
         RecordFailure(state.Failures, record, kFailureSwitch, r, state.Time);
         sw.previousState = sw.state;
