@@ -49,12 +49,14 @@ std::string se_Format(const char* format, double value) {
     return text;
 }
 
-std::string se_Printf(const char* format, int width1, const char* text1, int width2, const char* text2) {
-    const int length = std::snprintf(nullptr, 0, format, width1, text1, width2, text2);
-    std::string out(static_cast<size_t>(std::max(length, 0)) + 1, '\0');
-    std::snprintf(out.data(), out.size(), format, width1, text1, width2, text2);
-    out.resize(static_cast<size_t>(std::max(length, 0)));
-    return out;
+// A text right-aligned in a field (as "%*s") or left-aligned (as "%-*s").
+std::string se_Right(const std::string& text, int width) {
+    const size_t pad = width > 0 && static_cast<size_t>(width) > text.size() ? width - text.size() : 0;
+    return std::string(pad, ' ') + text;
+}
+std::string se_Left(const std::string& text, int width) {
+    const size_t pad = width > 0 && static_cast<size_t>(width) > text.size() ? width - text.size() : 0;
+    return text + std::string(pad, ' ');
 }
 
 bool se_Empty(const std::vector<std::string>& outputs, size_t j) {
@@ -175,7 +177,8 @@ int ComputeSensitivity(SimulatorState& state, CCTDoc* document, const std::vecto
             } else if (delta == 0.0) {
                 row.absoluteText[j] = row.relativeText[j] = "inf";
             } else {
-                row.sensitivity[j] = (o0 - perturbed[j]) / delta;
+                // + 0.0: an output that does not move shows 0, not -0.
+                row.sensitivity[j] = (o0 - perturbed[j]) / delta + 0.0;
                 row.absoluteText[j] = se_Format("%g", row.sensitivity[j]);
                 if (o0 == 0.0) {
                     row.relativeText[j] = "inf";
@@ -195,25 +198,23 @@ int ComputeSensitivity(SimulatorState& state, CCTDoc* document, const std::vecto
 std::string FormatSensitivityReport(const std::vector<std::string>& outputs, const SensitivityResult& result) {
     int width = 0;
     for (const SensitivityRow& row : result.rows) width = std::max(width, static_cast<int>(row.label.size()));
-    std::string text = se_Printf("%*s%s%*s", width + 18, "", 0, "");
+    // Each output's expression centred over its two columns (36 characters).
+    std::string text(static_cast<size_t>(width + 18), ' ');
     for (size_t j = 0; j < kSensitivityOutputs; ++j) {
         if (se_Empty(outputs, j)) continue;
-        const int length = static_cast<int>(outputs[j].size());
-        const int before = std::max((36 - length) / 2, 0);
-        const int after = std::max(36 - length - before, 0);
-        text += se_Printf("%*s%s%*s", before, "", 0, "") + outputs[j] + std::string(static_cast<size_t>(after), ' ');
+        const int before = std::max((36 - static_cast<int>(outputs[j].size())) / 2, 0);
+        text += std::string(static_cast<size_t>(before), ' ') + se_Left(outputs[j], 36 - before);
     }
-    text += "\n";
-    text += se_Printf("%-*s%*s", width + 1, "Name", 17, "Value");
+    text += "\n" + se_Left("Name", width + 1) + se_Right("Value", 17);
     for (size_t j = 0; j < kSensitivityOutputs; ++j)
-        if (!se_Empty(outputs, j)) text += se_Printf(" %*s %*s", 17, "Sensitivity", 17, "Sensitivity (%/%)");
+        if (!se_Empty(outputs, j)) text += " " + se_Right("Sensitivity", 17) + " " + se_Right("Sensitivity (%/%)", 17);
     text += "\n";
     for (const SensitivityRow& row : result.rows) {
         if (row.p0 == 0.0) continue;
-        text += se_Printf("%-*s %*s", width, row.label.c_str(), 17, se_Format("%g", row.p0).c_str());
+        text += se_Left(row.label, width) + " " + se_Right(se_Format("%g", row.p0), 17);
         for (size_t j = 0; j < kSensitivityOutputs; ++j)
             if (!se_Empty(outputs, j))
-                text += se_Printf(" %*s %*s", 17, row.absoluteText[j].c_str(), 17, row.relativeText[j].c_str());
+                text += " " + se_Right(row.absoluteText[j], 17) + " " + se_Right(row.relativeText[j], 17);
         text += "\n";
     }
     return text;

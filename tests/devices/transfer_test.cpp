@@ -12,6 +12,7 @@
 #include "compiler/session.h"
 #include "core/result.h"
 #include "devices/temperature.h"
+#include "engine/dcsweep.h"
 #include "engine/sensitivity.h"
 #include "engine/transfer.h"
 #include "models/modelstmt.h"
@@ -182,6 +183,86 @@ TEST_F(TransferTest, BipolarStageMatchesItsSmallSignalValues) {
     EXPECT_NEAR(r.inputImpedance.value, 1.0 / iin, 1e-3 / iin);
     const double rout = solve(0.0, 1.0, iin);
     EXPECT_NEAR(r.outputImpedance.value, rout, 1e-3 * rout);
+
+    // RE is kept as its reciprocal once set up; its sensitivity raises the
+    // user's 2 ohms by 0.1 %: the collector current falls, V(C) rises by
+    // Ic RC / (RE + 470 + (r-pi + RS + RB) / (1 + beta)) per ohm.
+    const double nominalC = V("C");
+    std::vector<SensitivityInput> inputs(1);
+    inputs[0].name = "NPN QN";
+    inputs[0].parameter = "RE";
+    SensitivityResult sensitivity;
+    ASSERT_EQ(ComputeSensitivity(state_, document_.get(), {"V(C)"}, inputs, host_, sensitivity), 0);
+    ASSERT_EQ(sensitivity.rows.size(), 1u);
+    EXPECT_EQ(sensitivity.rows[0].p0, 2.0);
+    const double expected = ic * 4.7e3 / (472.0 + (vt / ib + 1050.0) / (1.0 + ic / ib));
+    EXPECT_NEAR(sensitivity.rows[0].sensitivity[0], expected, 0.01 * expected);
+    ASSERT_EQ(SolveQuietOperatingPoint(state_, host_), 0);
+    EXPECT_NEAR(V("C"), nominalC, 1e-9);
+}
+
+// The divider's output against each resistor: d V(OUT) / d R1 = -V R2 /
+// (R1 + R2)^2 and + V R1 / (R1 + R2)^2; an output of exactly 0 has no
+// relative sensitivity; a model parameter is perturbed through the set-up.
+TEST_F(TransferTest, SensitivityMatchesTheAnalyticDerivatives) {
+    Prepare(
+        "divider\nV1 IN 0 10\nR1 IN OUT 1k\nR2 OUT 0 3k\nD1 0 OUT DX\n.MODEL DX D(IS=1e-9)\n"
+        "V2 Z 0 0\nR3 Z 0 1k\n.END\n");
+    const std::vector<std::string> outputs = {"V(OUT)", "", "V(Z)", "I(V1)"};
+    std::vector<SensitivityInput> inputs(4);
+    inputs[0].name = "R1";
+    inputs[1].name = "r2";
+    inputs[2].name = "D DX";
+    inputs[2].parameter = "IS";
+    inputs[3].name = "V2";  // a nominal value of 0: no result
+    SensitivityResult result;
+    ASSERT_EQ(ComputeSensitivity(state_, document_.get(), outputs, inputs, host_, result), 0);
+    ASSERT_EQ(result.rows.size(), 4u);
+    // The leakage's share of V(OUT) (about 1e-6) is far inside the tolerance.
+    const double dR1 = -10.0 * 3e3 / 16e6, dR2 = 10.0 * 1e3 / 16e6;
+    EXPECT_NEAR(result.rows[0].sensitivity[0], dR1, 1e-3 * std::fabs(dR1));
+    EXPECT_NEAR(result.rows[0].relative[0], 1e3 / 7.5 * dR1, 1e-3 * 0.25);
+    EXPECT_NEAR(result.rows[1].sensitivity[0], dR2, 1e-3 * dR2);
+    EXPECT_NEAR(result.rows[1].relative[0], 0.25, 1e-3 * 0.25);
+    EXPECT_EQ(result.rows[0].absoluteText[1], "");
+    EXPECT_EQ(result.rows[0].relativeText[2], "inf");
+    EXPECT_EQ(result.rows[0].absoluteText[2], "0");
+    // The reversed diode's leakage IS loads the divider: the source's current
+    // follows it by R2 / (R1 + R2).
+    EXPECT_EQ(result.rows[2].p0, 1e-9);
+    EXPECT_NEAR(result.rows[2].sensitivity[3], -0.75, 1e-3);
+    EXPECT_EQ(result.rows[3].absoluteText[0], "N/A");
+    EXPECT_EQ(host_.restores, 2);
+
+    // The inputs are back at their values.
+    ASSERT_EQ(SolveQuietOperatingPoint(state_, host_), 0);
+    EXPECT_NEAR(V("OUT"), 7.5 - 1e-9 * 750, 1e-8);
+    const std::string report = FormatSensitivityReport(outputs, result);
+    EXPECT_NE(report.find("R1.Value " + std::string(13, ' ') + "1000"), std::string::npos) << report;
+    EXPECT_EQ(report.find("V2.Value"), std::string::npos) << report;
+    EXPECT_NE(report.find("Sensitivity (%/%)"), std::string::npos);
+}
+
+TEST_F(TransferTest, SensitivityInputsAndOutputsAreChecked) {
+    Prepare("divider\nV1 IN 0 10\nR1 IN OUT 1k\nR2 OUT 0 3k\n.END\n");
+    SensitivityResult result;
+    std::vector<SensitivityInput> none;
+    EXPECT_EQ(ComputeSensitivity(state_, document_.get(), {"V(OUT)"}, none, host_, result), kMsgNeedInput);
+    std::vector<SensitivityInput> inputs(1);
+    inputs[0].name = "R1";
+    EXPECT_EQ(ComputeSensitivity(state_, document_.get(), {"", " "}, inputs, host_, result), kMsgNeedOutput);
+    // An output that fails at the nominal point gives "error" and stops after the first input.
+    inputs.resize(2);
+    inputs[1].name = "R2";
+    ASSERT_EQ(ComputeSensitivity(state_, document_.get(), {"V(NOWHERE)"}, inputs, host_, result), 0);
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0].absoluteText[0], "error");
+    inputs[0].name = "R9";
+    EXPECT_EQ(ComputeSensitivity(state_, document_.get(), {"V(OUT)"}, inputs, host_, result), kMsgSourceNotFound);
+
+    EXPECT_EQ(SensitivityReportPath("/d/amp.cir"), "/d/amp.sen");
+    EXPECT_EQ(SensitivityReportPath("/d/amp.Sen"), "/d/amp.OUT");
+    EXPECT_EQ(SensitivityReportPath("/d.x/amp"), "/d.x/amp.sen");
 }
 
 }  // namespace
