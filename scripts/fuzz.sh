@@ -24,6 +24,7 @@ declare -A max_len=(
   [analysisstmt]=4096
   [spicetext]=8192 [libindex]=8192 [compile]=8192 [modeltemp]=4096 [texttrailer]=4096
   [transient]=4096
+  [dcanalyses]=4096
   [globalsettings]=4096
   [transistorop]=4096
   [macroparams]=2048
