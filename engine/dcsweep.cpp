@@ -483,6 +483,7 @@ int RunDcSweep(SimulatorState& state, DcSweepRun& run, DcSweepHost& host) {
         if (!HasMoreSweepPoints(v2) || v2.Kind == kDcVariableNone) break;
     }
     state.DcSweepRunning = 0;
+    state.PreviousTime = 0.0;
     if (result == kResultNotConverged) {
         host.ReportRunError(kMsgFailedAt, v1.Value);
         result = kResultShown;
