@@ -27,7 +27,9 @@ struct SweptPoint {
 // current through the watched voltage source's branch.
 class RecordingDcHost : public DcSweepHost {
 public:
-    void PollRunKeys(SimulatorState&, int) override {}
+    void PollRunKeys(SimulatorState& state, int) override {
+        if (stopAfter && points.size() >= stopAfter) state.LastRunKey = 27;
+    }
     void ShowStatus(const char*) override {}
     bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
     int SettleDigital(SimulatorState&) override { return 0; }
@@ -61,6 +63,7 @@ public:
     int32_t node = 0;
     int32_t branch = 0;
     double span = 1.0;
+    size_t stopAfter = 0;  // Esc once this many points are accepted
     int setups = 0;
     std::vector<double> branches;
     std::vector<SweptPoint> points;
@@ -152,6 +155,14 @@ TEST_F(DcSweepTest, NestedSweepMakesTheGridInOrder) {
         }
     }
     EXPECT_EQ(run_.Branches, 3);
+
+    // Esc ends the run and keeps the points made before it.
+    host_ = RecordingDcHost();
+    host_.node = Node("OUT");
+    host_.stopAfter = 4;
+    EXPECT_EQ(RunDcSweep(state_, run_, host_), kResultStopped);
+    EXPECT_EQ(host_.points.size(), 4u);
+    EXPECT_EQ(host_.branches.size(), 2u);
 }
 
 // Auto steps start at 1 % of the largest step, grow where the curve is flat
