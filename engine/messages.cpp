@@ -5,6 +5,8 @@
 #include "engine/lossyline.h"
 #include "engine/savefile.h"
 #include "engine/statefile.h"
+#include "engine/dcsweep.h"
+#include "engine/sensitivity.h"
 #include "engine/transient.h"
 
 static const MessageRow kEngineMessageRows[] = {
@@ -21,4 +23,6 @@ void RegisterEngineMessages() {
     RegisterStateFileMessages();
     RegisterSaveFileMessages();
     RegisterLossyLineMessages();
+    RegisterDcSweepMessages();
+    RegisterSensitivityMessages();
 }

@@ -105,6 +105,14 @@ void InstallTimeSources(TimeSourceServices* services) { gTimeSources = services;
 void InstallTransientDeviceEvents(TransientDeviceEvents* events) { gDeviceEvents = events; }
 void InstallDelayLines(DelayLineServices* services) { gDelayLines = services; }
 
+int EvaluateTimeSourcesAtStart(SimulatorState& state, bool prepare) {
+    if (!gTimeSources) return tr_HasTimeSources(state) ? kResultNotBuilt : int{kOk};
+    if (prepare) {
+        if (int result = gTimeSources->PrepareListSources(state, 0.0)) return result;
+    }
+    return gTimeSources->EvaluateTimeSources(state, 0.0);
+}
+
 void RegisterTransientMessages() {
     RegisterMessages(kTransientMessageRows,
                      static_cast<int>(sizeof kTransientMessageRows / sizeof kTransientMessageRows[0]));

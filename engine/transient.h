@@ -111,6 +111,11 @@ public:
     virtual int PrepareListSources(SimulatorState& state, double startTime) = 0;
 };
 void InstallTimeSources(TimeSourceServices* services);
+// The time-dependent sources at state.Time of a run that starts at 0, their
+// time lists fixed first when `prepare` (for state.Tmax): what the operating
+// points of a DC sweep drive. 0 or an error (15090 without an owner when the
+// circuit has such sources).
+int EvaluateTimeSourcesAtStart(SimulatorState& state, bool prepare);
 
 // What the device kinds with run state of their own (sampled, convolved or
 // hysteretic devices) need of a transient run besides their loads, installed

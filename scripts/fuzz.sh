@@ -25,6 +25,7 @@ declare -A max_len=(
   [spicetext]=8192 [libindex]=8192 [compile]=8192 [modeltemp]=4096 [texttrailer]=4096
   [transient]=4096
   [acrun]=4096
+  [dcanalyses]=4096
   [globalsettings]=4096
   [flatsettings]=8192
   [transistorop]=4096
