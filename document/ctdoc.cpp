@@ -2,6 +2,7 @@
 // context, text fonts of the text pages, the view with its tab strips, and
 // SourceLocation.
 #include "document/ctdoc.h"
+#include "document/undo.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -132,6 +133,7 @@ CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
     gridTexts.Init();
     gridTexts.Holds<GridTextObject>();
     gridTexts.destroy = DestroyGridTextObject;
+    UseCircuitUndoEntries(*this);
     for (ObjectList& l : paneLists) l.Init();
     filterRecent.Resize(20);
     defaultObject = Prefs().objectDefaults;

@@ -275,6 +275,15 @@ public:
     explicit CCTDoc(int kind = kDocKindNone);
     ~CCTDoc() override;
 
+    // ---- undo (document/undo.cpp): entries keep the text-page font, and the
+    // held copy of one changed object
+    void PushUndoWithSelection(const char* label) override;
+    void SwapUndoState() override;
+    void BeginObjectChange(PoolItem* object, const char* label) override;
+    void UndoObjectChange(PoolItem* object) override;
+    bool RunUndoStep(UndoEntry& entry) override;
+    bool UndoAllowed() const override;
+
     // ---- virtual operations added here
     // Length of a page's text: stored text, else the editor's; 0 otherwise.
     virtual long GetPageTextLength(int page);

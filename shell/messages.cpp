@@ -5,6 +5,8 @@
 
 #include "core/memory.h"
 #include "core/messages.h"
+#include "shell/filetypes.h"
+#include "shell/smalldlgs.h"
 
 namespace {
 
@@ -68,6 +70,8 @@ char msg_sharedBuffer[200];
 
 void RegisterShellMessages() {
     RegisterMessages(kShellMessages, static_cast<int>(sizeof kShellMessages / sizeof kShellMessages[0]));
+    RegisterFileTypeMessages();
+    RegisterSmallDialogMessages();
 }
 
 int LoadStringText(char* buffer, int id, size_t size) {
