@@ -1,6 +1,7 @@
 // The circuit document: its set-up, defaults, release, and the document
 // operations a circuit overrides.
 #include "document/cirdoc.h"
+#include "document/dotpathwriter.h"
 #include "document/circuitfile.h"
 #include "document/cirio.h"
 
@@ -271,4 +272,5 @@ void InstallCircuitDocument() {
     static cd_SourceFiles sourceFiles;
     InstallReportSourceFiles(&sourceFiles);
     InstallCircuitFile();
+    InstallDotPathWriterOfCircuits();
 }

@@ -14,9 +14,11 @@
 #include "shell/colortable.h"
 #include "shell/document.h"
 #include "core/paths.h"
+#include "shell/cleanup.h"
 #include "shell/filetypes.h"
 #include "shell/menus.h"
 #include "shell/newdoc.h"
+#include "shell/pathsdlg.h"
 #include "shell/smalldlgs.h"
 #include "shell/messages.h"
 #include "shell/preferences.h"
@@ -580,6 +582,12 @@ bool CMainFrame::OnCommand(int id) {
         }
         return true;
     case kCmdMoreWindows: ChooseDocumentWindow(this); return true;
+    case kCmdFilePaths:
+        if (!mf_L() && !mf_RunningOrPaused()) OnFilePaths(this);
+        return true;
+    case kCmdFileCleanup:
+        if (!mf_L() && !mf_RunningOrPaused()) OnFileCleanup(this);
+        return true;
     case kCmdUserDefinitions:
         if (!mf_L() && !mf_A()) mf_OpenUserDefinitions();
         return true;
