@@ -1,6 +1,7 @@
 // The circuit document: its set-up, defaults, release, and the document
 // operations a circuit overrides.
 #include "document/cirdoc.h"
+#include "document/docstats.h"
 #include "document/dotpathwriter.h"
 #include "document/circuitfile.h"
 #include "document/cirio.h"
@@ -273,4 +274,5 @@ void InstallCircuitDocument() {
     InstallReportSourceFiles(&sourceFiles);
     InstallCircuitFile();
     InstallDotPathWriterOfCircuits();
+    InstallDocumentStatistics();
 }

@@ -20,6 +20,7 @@
 #include "shell/newdoc.h"
 #include "shell/pathsdlg.h"
 #include "shell/smalldlgs.h"
+#include "shell/statsdlg.h"
 #include "shell/messages.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
@@ -582,6 +583,7 @@ bool CMainFrame::OnCommand(int id) {
         }
         return true;
     case kCmdMoreWindows: ChooseDocumentWindow(this); return true;
+    case kCmdStatistics: OnStatistics(this); return true;
     case kCmdFilePaths:
         if (!mf_L() && !mf_RunningOrPaused()) OnFilePaths(this);
         return true;
