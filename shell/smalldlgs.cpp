@@ -162,6 +162,32 @@ CDoc* ChooseDocumentWindow(platform::Window* parent) {
     return nullptr;
 }
 
+int ChooseWindowsToDelete(ObjectList& windows, const char* caption, platform::Window* parent) {
+    std::vector<CDoc*> documents;
+    CListSelectDlg dialog(parent);
+    dialog.title = caption ? caption : "";
+    dialog.initialSelection = -1;
+    dialog.flags = kListSelectReportPositions;
+    for (ListNode* node = windows.first; node; node = node->windowLink.next) {
+        auto* document = dynamic_cast<CDoc*>(node);
+        if (!document) continue;
+        documents.push_back(document);
+        dialog.items.push_back(document->PathName());
+    }
+    if (dialog.DoModal() != platform::dlgid::Ok) return 0;
+    int closed = 0;
+    for (int i = dialog.selectionCount - 1; i >= 0; --i) {
+        const int index = dialog.selection[i];
+        if (index < 0 || index >= static_cast<int>(documents.size())) continue;
+        // Closing one window may take others of the list with it.
+        if (!windows.ContainsWindow(documents[index])) continue;
+        windows.RemoveWindow(documents[index]);
+        documents[index]->OnCloseDocument();
+        ++closed;
+    }
+    return closed;
+}
+
 int RunNameDialog(platform::Window* parent, std::string& text) {
     NameDialog dialog(parent, text);
     return dialog.DoModal() == platform::dlgid::Ok ? 1 : 2;

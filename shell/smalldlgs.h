@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/pool.h"
 #include "shell/dialogs.h"
 
 class CDoc;
@@ -54,6 +55,11 @@ private:
 // "More Windows...": every document window in a list; the chosen one comes to
 // the front. The document, or null when cancelled.
 CDoc* ChooseDocumentWindow(platform::Window* parent);
+
+// The windows of an analysis-window list by title (the shared list dialog
+// with the caption); the chosen ones close, the last chosen first. The number
+// closed.
+int ChooseWindowsToDelete(ObjectList& windows, const char* caption, platform::Window* parent);
 
 // ---- the name dialog --------------------------------------------------------------------
 

@@ -17,6 +17,7 @@
 #include "shell/mainframe.h"
 #include "shell/menus.h"
 #include "shell/messages.h"
+#include "shell/numfmtdlg.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
 #include "shell/smalldlgs.h"
@@ -220,6 +221,63 @@ TEST(ComboHelpers, NumbersSelectionAndFilling) {
     EXPECT_EQ(ListBoxGetSelText(panel, 50, &text), 2);
     EXPECT_EQ(text, "List");
     panel.DestroyDialog();
+}
+
+TEST(ListSelectDlg, ChosenAnalysisWindowsCloseLastChosenFirst) {
+    struct Window : CDoc {
+        Window(const char* title, std::vector<std::string>* closed) : closed_(closed) { SetTitle(title); }
+        void OnCloseDocument() override {
+            closed_->push_back(PathName());
+            delete this;
+        }
+        std::vector<std::string>* closed_;
+    };
+    std::vector<std::string> closed;
+    ObjectList windows;
+    windows.Init();
+    for (const char* title : {"3D 1", "3D 2", "3D 3"}) windows.AddWindow(new Window(title, &closed));
+    platform::ScopedModalAnswerer answerer([](platform::ModalRequest& request) {
+        auto& d = dynamic_cast<CListSelectDlg&>(request);
+        EXPECT_EQ(d.GetItemText(kListSelectList, 1), "3D 2");
+        d.SetItemSelected(kListSelectList, 0, true);
+        d.SetItemSelected(kListSelectList, 2, true);
+        return platform::dlgid::Ok;
+    });
+    EXPECT_EQ(ChooseWindowsToDelete(windows, "Delete 3D Window", nullptr), 2);
+    EXPECT_EQ(closed, (std::vector<std::string>{"3D 3", "3D 1"}));
+    ASSERT_EQ(windows.count, 1);
+    windows.DeleteAllWindows();
+}
+
+TEST(NumberFormatDlg, StylesDigitsAndTheSample) {
+    const struct {
+        const char* opened;
+        int radio;           // the user's choice, 0 none
+        const char* digits;  // typed, null none
+        const char* stored;
+        bool changed;
+    } cases[] = {
+        {"5E", 0, nullptr, "5E", false},
+        {"3", kFormatDecimal, "4", "4F", true},
+        {"2G", kFormatEngineering, "40", "16", true},  // digits clamp at 16
+        {"4F", kFormatScientific, nullptr, "4E", true},
+    };
+    for (const auto& c : cases) {
+        std::string spec = c.opened;
+        std::string sample;
+        platform::ScopedModalAnswerer answerer([&](platform::ModalRequest& request) {
+            auto& d = dynamic_cast<CNumberFormatDlg&>(request);
+            if (c.radio) d.UserClick(c.radio);
+            if (c.digits) d.UserSetText(kFormatDigitsEdit, c.digits);
+            sample = d.GetText(kFormatSample);
+            return platform::dlgid::Ok;
+        });
+        CNumberFormatDlg dialog(spec);
+        EXPECT_EQ(dialog.DoModal(), platform::dlgid::Ok) << c.opened;
+        EXPECT_EQ(spec, c.stored) << c.opened;
+        EXPECT_EQ(dialog.changed, c.changed) << c.opened;
+        EXPECT_FALSE(sample.empty()) << c.opened;
+    }
 }
 
 }  // namespace
