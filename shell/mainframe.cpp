@@ -6,24 +6,24 @@
 #include "core/cmdline.h"
 #include "core/memory.h"
 #include "core/messages.h"
+#include "core/paths.h"
 #include "core/properties.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "platform/app.h"
 #include "shell/app.h"
+#include "shell/cleanup.h"
 #include "shell/colortable.h"
 #include "shell/document.h"
-#include "core/paths.h"
-#include "shell/cleanup.h"
 #include "shell/filetypes.h"
 #include "shell/menus.h"
+#include "shell/messages.h"
 #include "shell/newdoc.h"
 #include "shell/pathsdlg.h"
-#include "shell/smalldlgs.h"
-#include "shell/statsdlg.h"
-#include "shell/messages.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
+#include "shell/smalldlgs.h"
+#include "shell/statsdlg.h"
 
 namespace {
 
@@ -542,6 +542,27 @@ void mf_OpenUserDefinitions() {
     document->SetTitle(path);
 }
 
+// Windows > Overlap: the analysis window and its circuit side by side, the
+// one in front (the analysis unless the circuit is preferred) in the upper
+// right quarter over the other, which fills the client area.
+void mf_OverlapWindows() {
+    const RunContext& run = CurrentRunContext();
+    CMDIFrame* analysis = run.analysisView ? run.analysisView->frame : nullptr;
+    CMDIFrame* circuit = run.circuitView ? run.circuitView->frame : nullptr;
+    if (!analysis || !circuit) return;
+    const bool probe = RunState().probeMode;
+    if (!probe) {
+        analysis->Show(platform::show::Restore);
+        circuit->Show(platform::show::Restore);
+    }
+    const bool analysisInFront = Prefs().analysisOnTop != 0;
+    CMDIFrame* front = analysisInFront ? analysis : circuit;
+    CMDIFrame* other = analysisInFront ? circuit : analysis;
+    if (!probe && front->view) front->view->ActivateFrame();
+    FitFrameToClient(other);
+    MoveFrameToUpperRight(front);
+}
+
 }  // namespace
 
 bool CMainFrame::OnCommand(int id) {
@@ -584,6 +605,9 @@ bool CMainFrame::OnCommand(int id) {
         return true;
     case kCmdMoreWindows: ChooseDocumentWindow(this); return true;
     case kCmdStatistics: OnStatistics(this); return true;
+    case kCmdWindowsOverlap:
+        if (mf_A()) mf_OverlapWindows();
+        return true;
     case kCmdFilePaths:
         if (!mf_L() && !mf_RunningOrPaused()) OnFilePaths(this);
         return true;

@@ -121,6 +121,31 @@ TEST_F(MenusTest, WindowsMenuListsNineWindowsThenMoreWindows) {
     platform::Application::Instance()->SetMainWindow(nullptr);
 }
 
+TEST_F(MenusTest, OverlapPutsTheAnalysisWindowOverItsCircuit) {
+    RegisterDocumentTemplate(MakeDocumentTemplate<CDoc, CMDIFrame, CMDIView>(kDocText));
+    platform::Application::Instance()->SetMainWindow(frame_.get());
+    frame_->Show(platform::show::Normal);
+    CDoc* circuit = CreateDocumentOfKind(kDocText, "/w/amp.ckt");
+    CDoc* analysis = CreateDocumentOfKind(kDocText, "/w/amp.ckt Transient");
+    ASSERT_TRUE(circuit && analysis);
+    circuit->MainView()->ShowFrameMaximized();
+    analysis->MainView()->ShowFrame(platform::show::Normal);
+    EXPECT_FALSE(Enabled(kCmdWindowsOverlap));
+    RunState().activeAnalysis = 0;
+    CurrentRunContext() = RunContext{circuit, circuit->MainView(), analysis, analysis->MainView()};
+    ASSERT_TRUE(Enabled(kCmdWindowsOverlap));
+    EXPECT_TRUE(frame_->RouteCommand(kCmdWindowsOverlap));
+    platform::Application::Instance()->PumpEvents();
+    const platform::Rect client = frame_->MdiClientRect();
+    const int w = client.Width(), h = client.Height();
+    EXPECT_EQ(circuit->MainFrameWindow()->WindowRect().Width(), w);
+    const platform::Rect front = analysis->MainFrameWindow()->WindowRect();
+    EXPECT_EQ(front.Width(), w / 2);
+    EXPECT_EQ(front.Height(), h / 2);
+    ClearRunContext();
+    platform::Application::Instance()->SetMainWindow(nullptr);
+}
+
 TEST_F(MenusTest, CommandStatesFollowTheRunState) {
     const int lock = 0;
     const struct {

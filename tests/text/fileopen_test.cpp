@@ -19,6 +19,7 @@
 #include "platform/app.h"
 #include "platform/commondlg.h"
 #include "platform/dialog.h"
+#include "platform/keys.h"
 #include "shell/app.h"
 #include "shell/document.h"
 #include "shell/mainframe.h"
@@ -35,6 +36,7 @@ class FileCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterShellMessages();
+        LoadAcceleratorTables();
         InitRecentLists();
         SetPathSetting(kPathData, dir_.Path().c_str());
         app_ = platform::Application::Instance();
@@ -93,9 +95,11 @@ TEST_F(FileCommandsTest, FileNewMakesACircuitOrATextWindowAndRemembersTheChoice)
         dialog->OnControl(kNewDocPictureFirst + (choose - kNewDocSchematic), platform::Notify::Clicked);
         return platform::dlgid::Ok;
     });
-    EXPECT_TRUE(frame_->RouteCommand(kCmdFileNew));
+    // Ctrl+N, the menu entry, and the command itself.
+    EXPECT_TRUE(TranslateAppAccelerators('N', platform::ModCtrl));
     choose = kNewDocText;
-    EXPECT_TRUE(frame_->RouteCommand(kCmdFileNew));
+    frame_->MainMenu().PopupAt(0)->PrepareToShow();
+    EXPECT_TRUE(frame_->MainMenu().Choose(kCmdFileNew));
     choose = 0;
     EXPECT_TRUE(frame_->RouteCommand(kCmdFileNew));
     EXPECT_EQ(offered, (std::vector<int>{kNewDocSchematic, kNewDocSchematic, kNewDocText}));
@@ -132,7 +136,7 @@ TEST_F(FileCommandsTest, FileOpenOpensEachFileByItsKind) {
         dialog->SetPaths({circuit, deck, notes, models});
         return platform::dlgid::Ok;
     });
-    EXPECT_TRUE(frame_->RouteCommand(kCmdFileOpen));
+    EXPECT_TRUE(TranslateAppAccelerators('O', platform::ModCtrl));
     EXPECT_EQ(OpenPaths(), (std::vector<std::string>{"1 " + circuit, "2 " + deck, "2 " + notes}));
     auto* text = dynamic_cast<CTxtDoc*>(FindDocumentByPath(notes.c_str()));
     ASSERT_NE(text, nullptr);
