@@ -13,6 +13,7 @@
 #include "core/result.h"
 #include "core/textfile.h"
 #include "platform/commondlg.h"
+#include "platform/dialog.h"
 #include "shell/document.h"
 #include "shell/report.h"
 
@@ -132,6 +133,15 @@ int ft_FilterOfName(const std::string& filter, const std::string& name) {
         }
     }
     return -1;
+}
+
+// A refused name shows the dialog again. An answerer (tests, batch runs) that
+// gives the same refused name twice would never get further: that counts as
+// Cancel.
+bool ft_GivesUp(std::string& lastRefused, const std::string& name) {
+    if (platform::HasModalAnswerer() && name == lastRefused) return true;
+    lastRefused = name;
+    return false;
 }
 
 }  // namespace
@@ -287,16 +297,19 @@ int ShowFileDialog(int filterId, bool open, platform::Window* parent, const char
 
     // A refused name leaves the dialog up, as the desktop's own dialog stays
     // open: it is shown again until a name passes or the user cancels.
+    std::string refused;
     for (;;) {
-        if (dialog.DoModal(parent) != 1 || dialog.Path().empty()) {
-            if (path && size) path[0] = '\0';
-            return 2;
+        if (dialog.DoModal(parent) != 1 || dialog.Path().empty()) break;
+        if (!AcceptFileNameByExtensions(dialog.Path(), extensions)) {
+            if (ft_GivesUp(refused, dialog.Path())) break;
+            continue;
         }
-        if (!AcceptFileNameByExtensions(dialog.Path(), extensions)) continue;
         if (filterIndex) *filterIndex = dialog.FilterIndex() + 1;
         if (path && size) CopyTextBounded(path, dialog.Path().c_str(), size);
         return 1;
     }
+    if (path && size) path[0] = '\0';
+    return 2;
 }
 
 int ShowOpenFileDialogEx(platform::Window* parent, const char* initialDirs, char* path, size_t size, int filterId,
@@ -389,12 +402,16 @@ int ft_SaveDocumentDialog(platform::Window* parent, CDoc* document, char* path, 
         break;
     }
     if (path && *path) dialog.SetInitialPath(path);
+    std::string refused;
     for (;;) {
         if (dialog.DoModal(parent) != 1 || dialog.Path().empty()) break;
         std::string accepted;
         int acceptedKind = -1;
-        if (!CheckDocumentFileName(dialog.Path(), kResolveSave, kind, document, &accepted, &acceptedKind)) continue;
-        if (accepted.empty()) continue;
+        if (!CheckDocumentFileName(dialog.Path(), kResolveSave, kind, document, &accepted, &acceptedKind) ||
+            accepted.empty()) {
+            if (ft_GivesUp(refused, dialog.Path())) break;
+            continue;
+        }
         CopyTextBounded(path, accepted.c_str(), size);
         return acceptedKind;
     }

@@ -159,7 +159,17 @@ TEST_F(FileTypesTest, FileDialogShowsAgainAfterARefusedNameAndCancelEmptiesThePa
     EXPECT_EQ(initial, "/lib1/old.cir");
     EXPECT_EQ(warnings.texts, (std::vector<std::string>{"File name must have an 'CIR' or 'MAC' extension."}));
 
+    // An answer refused twice in a row ends the dialog as Cancel.
+    answers = {"/d/x.lib", "/d/x.lib", "/d/y.mac"};
+    asked = 0;
+    warnings.texts.clear();
+    std::strcpy(path, "old.cir");
+    EXPECT_EQ(ShowFileDialog(10133, true, nullptr, nullptr, path, sizeof path, nullptr, "Pick", nullptr), 2);
+    EXPECT_EQ(asked, 2u);
+    EXPECT_EQ(warnings.texts.size(), 2u);
+
     // Cancelled: the caller's name is gone.
+    asked = answers.size();
     EXPECT_EQ(ShowOpenFileDialog(nullptr, nullptr, path, sizeof path, 10133, "Pick"), 2);
     EXPECT_STREQ(path, "");
 }

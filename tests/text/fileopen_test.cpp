@@ -249,4 +249,27 @@ TEST_F(FileCommandsTest, ObjectChangeUndoSwapsTheRecordBack) {
     EXPECT_EQ(label->x, 50);
 }
 
+TEST_F(FileCommandsTest, SaveAsKeepsACircuitExtension) {
+    int result = 0;
+    auto* circuit = dynamic_cast<CCirDoc*>(NewDocumentOfKind(kDocCircuit, &result));
+    ASSERT_NE(circuit, nullptr);
+    std::vector<std::string> answers = {dir_.Path() + "/amp.txt", dir_.Path() + "/amp"};
+    size_t asked = 0;
+    std::vector<std::string> warnings;
+    ScopedTestReporter reporter([&](const MessageRequest& r) {
+        warnings.push_back(ScopedTestReporter::TextArg(r));
+        return platform::dlgid::Ok;
+    });
+    platform::ScopedModalAnswerer answerer([&](platform::ModalRequest& request) {
+        auto* dialog = dynamic_cast<platform::FileDialog*>(&request);
+        if (!dialog || asked >= answers.size()) return platform::dlgid::Cancel;
+        dialog->SetPaths({answers[asked++]});
+        return platform::dlgid::Ok;
+    });
+    EXPECT_EQ(circuit->SaveAs(), 0);
+    EXPECT_EQ(warnings, std::vector<std::string>{"'CIR' or 'MAC'"});
+    EXPECT_EQ(std::string(circuit->PathName()), dir_.Path() + "/amp.CIR");
+    EXPECT_TRUE(std::filesystem::exists(dir_.Path() + "/amp.CIR"));
+}
+
 }  // namespace
