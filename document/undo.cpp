@@ -48,6 +48,40 @@ bool ud_AnalysisHoldsCircuits() {
 
 CircuitUndoEntry* ud_Current(CDoc& document) { return static_cast<CircuitUndoEntry*>(document.currentUndo); }
 
+// Exchanges the live page table with the entry's. The live table keeps its
+// editors (SwapPageTable hands them over); the entry then holds fresh copies
+// of what was live, so that the same entry serves the way back. False, with
+// nothing changed, when the copies cannot be had.
+bool ud_SwapPages(CCTDoc& document, CircuitUndoEntry& entry) {
+    if (!entry.holdsPages) return true;
+    PageRecord* live = nullptr;
+    int32_t liveCount = 0;
+    if (CopyPageTable(document, &live, &liveCount) != 0) return false;
+    document.SwapPageTable(&entry.pages, &entry.pageCount);
+    // What came back are the records that were live: their editors were
+    // handed over or destroyed.
+    for (int i = 0; i < entry.pageCount; ++i) entry.pages[i].editor = nullptr;
+    FreePageTable(&entry.pages, &entry.pageCount);
+    entry.pages = live;
+    entry.pageCount = liveCount;
+    for (int pane = 0; pane < kMaxPanes; ++pane) {
+        std::swap(entry.paneCurrentPage[pane], document.paneCurrentPage[pane]);
+        std::swap(entry.paneFirstTab[pane], document.paneFirstTab[pane]);
+        if (document.paneCurrentPage[pane] > document.PageCount() - 1)
+            document.paneCurrentPage[pane] = std::max(0, document.PageCount() - 1);
+    }
+    return true;
+}
+
+// The font and the base step of a whole-document swap.
+void ud_FinishSwap(CCTDoc& document, CircuitUndoEntry* entry) {
+    if (entry) {
+        std::swap(entry->textFont, document.textPageFont);
+        document.ApplyTextFont(nullptr, 1);
+    }
+    document.CDoc::SwapUndoState();
+}
+
 }  // namespace
 
 CircuitUndoEntry::CircuitUndoEntry() {
@@ -57,6 +91,7 @@ CircuitUndoEntry::CircuitUndoEntry() {
 }
 
 CircuitUndoEntry::~CircuitUndoEntry() {
+    FreePageTable(&pages, &pageCount);
     // The held component does not own its definition.
     heldObject.definition = nullptr;
     DestroySchematicObject(&heldObject);
@@ -147,6 +182,32 @@ int CopyObjectLists(const CCTDoc& document, ObjectPool* objects, ObjectPool* gri
     return 0;
 }
 
+int CopyPageTable(const CCTDoc& document, PageRecord** table, int32_t* count) {
+    *table = nullptr;
+    *count = 0;
+    const int n = document.PageCount();
+    if (n <= 0) return 0;
+    auto* copy = static_cast<PageRecord*>(MemAllocZero(sizeof(PageRecord) * static_cast<size_t>(n)));
+    if (!copy) return kResultNoMemory;
+    for (int i = 0; i < n; ++i) {
+        if (CopyPageRecord(&copy[i], *document.Page(i))) continue;
+        int32_t made = i;
+        FreePageTable(&copy, &made);
+        return kResultNoMemory;
+    }
+    *table = copy;
+    *count = n;
+    return 0;
+}
+
+void FreePageTable(PageRecord** table, int32_t* count) {
+    if (!*table) return;
+    for (int i = 0; i < *count; ++i) FreePageRecord(&(*table)[i]);
+    MemFree(*table);
+    *table = nullptr;
+    *count = 0;
+}
+
 int CircuitUndoLimit(int objectCount) {
     const double limit = 1000.0 / (static_cast<double>(objectCount) + 1.0) * 100.0;
     return static_cast<int>(std::clamp(limit, 10.0, 200.0));
@@ -157,16 +218,22 @@ int CircuitUndoLimit(int objectCount) {
 void CCTDoc::PushUndoWithSelection(const char* label) {
     if (undoSuspended) return;
     CDoc::PushUndoWithSelection(label);
-    if (CircuitUndoEntry* entry = ud_Current(*this); entry && entry->kind == 12) entry->textFont = textPageFont;
+    CircuitUndoEntry* entry = ud_Current(*this);
+    if (!entry || entry->kind != 12 || undoPool.last != entry) return;
+    entry->textFont = textPageFont;
+    // Without memory for the copy the step keeps no pages (and swaps none).
+    entry->holdsPages = CopyPageTable(*this, &entry->pages, &entry->pageCount) == 0;
+    for (int pane = 0; pane < kMaxPanes; ++pane) {
+        entry->paneCurrentPage[pane] = paneCurrentPage[pane];
+        entry->paneFirstTab[pane] = paneFirstTab[pane];
+    }
 }
 
 void CCTDoc::SwapUndoState() {
     if (RunState().activeAnalysis != -1) return;
-    if (CircuitUndoEntry* entry = ud_Current(*this)) {
-        std::swap(entry->textFont, textPageFont);
-        ApplyTextFont(nullptr, 1);
-    }
-    CDoc::SwapUndoState();
+    CircuitUndoEntry* entry = ud_Current(*this);
+    if (entry && !ud_SwapPages(*this, *entry)) return;
+    ud_FinishSwap(*this, entry);
 }
 
 void CCTDoc::BeginObjectChange(PoolItem* object, const char* label) {
@@ -234,11 +301,14 @@ void CCirDoc::PushUndoWithSelection(const char* label) {
 void CCirDoc::SwapUndoState() {
     if (ud_AnalysisHoldsCircuits()) return;
     CircuitUndoEntry* entry = ud_Current(*this);
+    // Pages first: when their copies cannot be had nothing changes at all.
+    if (entry && !ud_SwapPages(*this, *entry)) return;
     if (entry && entry->holdsLists) {
         std::swap(objects, entry->objects);
         std::swap(gridTexts, entry->gridTexts);
     }
-    CCTDoc::SwapUndoState();
+    ud_FinishSwap(*this, entry);
+    AfterPagesRemoved();
 }
 
 bool CCirDoc::RunUndoStep(UndoEntry& entry) {

@@ -21,6 +21,13 @@ struct CircuitUndoEntry : UndoEntry {
     ObjectPool objects;    // SchematicObject copies
     ObjectPool gridTexts;  // GridTextObject copies
     bool holdsLists = false;
+    // The page table of a whole-document step (records copied without
+    // editors, texts in copiedText) and the pages the panes showed.
+    PageRecord* pages = nullptr;
+    int32_t pageCount = 0;
+    bool holdsPages = false;
+    int32_t paneCurrentPage[kMaxPanes] = {};
+    int32_t paneFirstTab[kMaxPanes] = {};
 };
 
 // Makes the document's undo pool hold CircuitUndoEntry records (empty pool).
@@ -31,6 +38,11 @@ void UseCircuitUndoEntries(CDoc& document);
 // with the target left holding what could be copied.
 int CopyComponentRecord(SchematicObject* target, const SchematicObject* source);
 int CopyTextRecord(GridTextObject* target, const GridTextObject* source);
+
+// Copies the document's page table for an undo step: 0, or 15002 with
+// nothing allocated.
+int CopyPageTable(const CCTDoc& document, PageRecord** table, int32_t* count);
+void FreePageTable(PageRecord** table, int32_t* count);
 
 // Copies every record of the document's two lists into empty pools that
 // hold the same record types. 0 or 15002.

@@ -82,6 +82,7 @@ TEST_F(DotPathWriterTest, GridTextsTakeTheStatementAndTheRestGoesInOneUndoStep) 
     UndoRedo(circuit, 1);
     EXPECT_EQ(dp_test_GridTexts(circuit),
               (std::vector<std::string>{".PATH DATA /old1", "VOUT", ".path data /old2", ".PATH LIBRARY /keep"}));
+    EXPECT_EQ(dp_test_PageText(circuit, textPage), ".PATH DATA /old3\r\n+;/old4\r\nR1 1 0 1k");
 }
 
 TEST_F(DotPathWriterTest, TextPagesGetTheNewStatementsAtTheirEnd) {

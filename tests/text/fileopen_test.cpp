@@ -16,6 +16,7 @@
 #include "core/textfile.h"
 #include "document/cirdoc.h"
 #include "document/docopen.h"
+#include "document/pages.h"
 #include "platform/app.h"
 #include "platform/commondlg.h"
 #include "platform/dialog.h"
@@ -270,6 +271,35 @@ TEST_F(FileCommandsTest, SaveAsKeepsACircuitExtension) {
     EXPECT_EQ(warnings, std::vector<std::string>{"'CIR' or 'MAC'"});
     EXPECT_EQ(std::string(circuit->PathName()), dir_.Path() + "/amp.CIR");
     EXPECT_TRUE(std::filesystem::exists(dir_.Path() + "/amp.CIR"));
+}
+
+TEST_F(FileCommandsTest, PageStepsUndoWithTheirObjectsAndTexts) {
+    int result = 0;
+    auto* circuit = dynamic_cast<CCirDoc*>(NewDocumentOfKind(kDocCircuit, &result));
+    ASSERT_NE(circuit, nullptr);
+    const int pages = circuit->PageCount();
+    const int textPage = circuit->GetTextPageIndex();
+    ASSERT_NE(circuit->Page(textPage)->editor, nullptr);
+    TextEditor().SetText(circuit->Page(textPage)->editor, ".PARAM R=1k");
+    ASSERT_GE(circuit->InsertPage(pages, kPageSchematic, "Second", 1), 0);
+    GridTextObject* label = circuit->NewGridText();
+    label->page = pages;
+    ASSERT_EQ(circuit->PageCount(), pages + 1);
+
+    UndoRedo(circuit, 1);
+    EXPECT_EQ(circuit->PageCount(), pages);
+    EXPECT_EQ(circuit->gridTexts.count, 0);
+    EXPECT_EQ(circuit->FindPageByName("Second"), -1);
+    // The text page keeps its words and an editor through the swap.
+    ASSERT_NE(circuit->Page(textPage)->editor, nullptr);
+    EXPECT_EQ(std::string(TextEditor().GetTextBuffer(circuit->Page(textPage)->editor), 11), ".PARAM R=1k");
+
+    UndoRedo(circuit, 0);
+    EXPECT_EQ(circuit->PageCount(), pages + 1);
+    EXPECT_EQ(circuit->FindPageByName("Second"), pages);
+    EXPECT_EQ(circuit->gridTexts.count, 1);
+    ASSERT_NE(circuit->Page(textPage)->editor, nullptr);
+    EXPECT_EQ(std::string(TextEditor().GetTextBuffer(circuit->Page(textPage)->editor), 11), ".PARAM R=1k");
 }
 
 }  // namespace
