@@ -448,6 +448,9 @@ public:
     char* GetSelectedText();
     // Windows > Zoom-In (17504) / Zoom-Out (17505) of text pages.
     void ZoomText(int command);
+    // The editor the shared Edit commands work on: a text window's text, or
+    // a circuit's text page while it has the focus; null otherwise.
+    CTxtEditWnd* TextModeEditor() const;
     // Smallest x and y of the selected objects and grid texts on the active
     // pane's page; (30000, 30000) when none (document/parts.cpp).
     void GetSelectionOrigin(platform::Point* out);

@@ -29,6 +29,7 @@
 #include "shell/report.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
+#include "text/editwnd.h"
 #include "text/textdoc.h"
 
 namespace {
@@ -300,6 +301,35 @@ TEST_F(FileCommandsTest, PageStepsUndoWithTheirObjectsAndTexts) {
     EXPECT_EQ(circuit->gridTexts.count, 1);
     ASSERT_NE(circuit->Page(textPage)->editor, nullptr);
     EXPECT_EQ(std::string(TextEditor().GetTextBuffer(circuit->Page(textPage)->editor), 11), ".PARAM R=1k");
+}
+
+TEST_F(FileCommandsTest, TypingInATextWindowUndoesThroughTheEditCommands) {
+    const std::string notes = dir_.Write("notes.txt", "abc\r\n");
+    int result = 0;
+    auto* text = dynamic_cast<CTxtDoc*>(OpenFileOfKind(notes.c_str(), kDocText, &result));
+    ASSERT_NE(text, nullptr);
+    text->MainView()->ActivateFrame();
+    app_->PumpEvents();
+    ASSERT_EQ(GetActiveDocument(), text);
+    std::string label;
+    EXPECT_FALSE(Enabled(viewcmd::EditUndo, &label));
+    EXPECT_EQ(label, "Can't Undo\tCtrl+Z");
+    EXPECT_FALSE(Enabled(viewcmd::EditCut));
+
+    text->Editor()->Buffer().TypeChar('x');
+    EXPECT_TRUE(Enabled(viewcmd::EditUndo, &label));
+    EXPECT_EQ(label, "&Undo Typing\tCtrl+Z");
+    EXPECT_TRUE(frame_->RouteCommand(viewcmd::EditUndo));
+    EXPECT_EQ(std::string(text->Editor()->Buffer().Text()), "abc\r\n");
+    EXPECT_TRUE(Enabled(viewcmd::EditRedo));
+    EXPECT_TRUE(frame_->RouteCommand(viewcmd::EditRedo));
+    EXPECT_EQ(std::string(text->Editor()->Buffer().Text()), "xabc\r\n");
+
+    // Select All and Clear through the menu commands.
+    EXPECT_TRUE(frame_->RouteCommand(viewcmd::EditSelectAll));
+    EXPECT_TRUE(Enabled(viewcmd::EditClear));
+    EXPECT_TRUE(frame_->RouteCommand(viewcmd::EditClear));
+    EXPECT_EQ(std::string(text->Editor()->Buffer().Text()), "");
 }
 
 }  // namespace
