@@ -19,9 +19,6 @@ namespace {
 constexpr int kOpenKindSlots = 16;
 DocumentKindPort* do_kindPorts[kOpenKindSlots] = {};
 
-// Raised while a file opens, so that recorded input waits for it.
-int do_busy = 0;
-
 const MessageRow kOpenMessages[] = {
     {kMsgKindNotAvailable, "%E'%s' cannot be opened: windows of its kind are not available in this program yet."},
 };
@@ -86,7 +83,6 @@ CDoc* OpenFileOfKind(const char* path, int kind, int* result) {
         initial->SetModifiedFlag(false);
         initial->OnCloseDocument();
     }
-    ++do_busy;
     CDoc* document = nullptr;
     if (kind == kDocCircuit) {
         document = OpenCircuitFile(path, kind, kLoadRestorePlacement, &code);
@@ -103,7 +99,6 @@ CDoc* OpenFileOfKind(const char* path, int kind, int* result) {
             code = do_ReportNotAvailable(path);
         }
     }
-    --do_busy;
     return document;
 }
 
