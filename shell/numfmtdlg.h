@@ -19,15 +19,15 @@ constexpr int kFormatSample = 1217;
 // are the Format dialog's plus an offset.
 class CDigitsSpinEdit {
 public:
-    // Makes the edit the spin's buddy, range 0 to 16, and shows the spec.
+    // Makes the edit the spin's buddy, range 0 to 16, and shows the format.
     void Attach(platform::ControlPanel& panel, const std::string& spec, int idOffset = 0);
-    // Selects the style button of the spec and shows its digits.
+    // Selects the style button of the format and shows its digits.
     void ShowSpec(const std::string& spec);
-    // The spec the controls show: the digits clamped to 0..16 (written back
+    // The format the controls show: the digits clamped to 0..16 (written back
     // into the edit unless only looked at), the style letter of the selected
     // button.
     std::string ReadSpec(bool writeBack = true);
-    // Reads the spec into `spec`; true when it changed.
+    // Reads the format into `spec`; true when it changed.
     bool StoreIfChanged(std::string& spec);
 
 private:
@@ -37,9 +37,9 @@ private:
 
 class CNumberFormatDlg : public CDialog2 {
 public:
-    // Edits `spec` in place.
+    // Edits the format text `spec` in place.
     CNumberFormatDlg(std::string& spec, platform::Window* parent = nullptr);
-    // Set by OK when the spec was changed.
+    // Set by OK when the format was changed.
     bool changed = false;
 
     bool OnInitDialog() override;
