@@ -54,6 +54,7 @@
 #include "shell/mainframe.h"
 #include "shell/report.h"
 #include "text/textdoc.h"
+#include "text/textopener.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ void main_InstallServices() {
     InstallModelLibraryServices();
     InstallCircuitDocument();
     InstallTextDocuments();
+    InstallTextFileOpener();
     RegisterCompilerMessages();
     RegisterEngineMessages();
     RegisterDeviceMessages();
@@ -199,9 +201,9 @@ void main_PrintState(const char* commandLine) {
         if (recent.Text(i) && *recent.Text(i)) printf("  %d %s\n", i + 1, recent.Text(i));
 }
 
-// SPICE text circuits named on the command line, in an off-screen run: text
-// windows are not built yet, so each is read without a window and compiled as
-// the analysis start does, and what the compile built is printed. Its messages
+// SPICE text circuits named on the command line, in an off-screen run: each is
+// read again without a window and compiled as the analysis start does, and
+// what the compile built is printed. Its messages
 // go to the standard error stream like every message box.
 bool main_IsSpiceText(const std::string& path) {
     const size_t dot = path.rfind('.');
@@ -216,7 +218,7 @@ bool main_IsSpiceText(const std::string& path) {
 void main_CompileNamedTexts() {
     const int analysis = Startup().requestedAnalysis;
     for (const main_NamedFile& file : main_namedFiles) {
-        if (file.result == 0 || !main_IsSpiceText(file.path)) continue;
+        if (!main_IsSpiceText(file.path)) continue;
         std::unique_ptr<CCTDoc> document;
         const int loaded = LoadSpiceTextDocument(file.path.c_str(), &document);
         if (loaded) {

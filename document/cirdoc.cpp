@@ -1,6 +1,8 @@
 // The circuit document: its set-up, defaults, release, and the document
 // operations a circuit overrides.
 #include "document/cirdoc.h"
+#include "document/docstats.h"
+#include "document/dotpathwriter.h"
 #include "document/circuitfile.h"
 #include "document/cirio.h"
 
@@ -271,4 +273,6 @@ void InstallCircuitDocument() {
     static cd_SourceFiles sourceFiles;
     InstallReportSourceFiles(&sourceFiles);
     InstallCircuitFile();
+    InstallDotPathWriterOfCircuits();
+    InstallDocumentStatistics();
 }

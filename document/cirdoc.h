@@ -83,6 +83,13 @@ public:
     // Marks the circuit dirty and content-changed and asks for new node
     // numbers; outside an analysis also rewires it.
     void OnObjectsChanged() override;
+    // Undo of circuits (document/undo.cpp): a whole-document step holds a
+    // copy of the object and grid-text lists; the history is limited by the
+    // circuit's size.
+    int PushUndo(int kind, const char* label) override;
+    void PushUndoWithSelection(const char* label) override;
+    void SwapUndoState() override;
+    bool RunUndoStep(UndoEntry& entry) override;
     // Selected objects and grid texts to the end (2, front) or the start (1,
     // back) of their lists, in their order.
     void ReorderSelected(int where) override;

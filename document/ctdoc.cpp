@@ -2,6 +2,8 @@
 // context, text fonts of the text pages, the view with its tab strips, and
 // SourceLocation.
 #include "document/ctdoc.h"
+#include "document/undo.h"
+#include "platform/clipboard.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -132,6 +134,7 @@ CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
     gridTexts.Init();
     gridTexts.Holds<GridTextObject>();
     gridTexts.destroy = DestroyGridTextObject;
+    UseCircuitUndoEntries(*this);
     for (ObjectList& l : paneLists) l.Init();
     filterRecent.Resize(20);
     defaultObject = Prefs().objectDefaults;
@@ -365,18 +368,76 @@ void CCTView::ZoomText(int command) {
     doc->MarkDirty();
 }
 
+namespace {
+
+bool ct_IsEditCommand(int id) {
+    switch (id) {
+    case viewcmd::EditCut:
+    case viewcmd::EditCopy:
+    case viewcmd::EditPaste:
+    case viewcmd::EditClear:
+    case viewcmd::EditSelectAll:
+    case viewcmd::EditUndo:
+    case viewcmd::EditRedo: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+CTxtEditWnd* CCTView::TextModeEditor() const {
+    const CCTDoc* doc = GetCTDoc();
+    if (!doc || (doc->flags & kDocFlagPlotObjects)) return nullptr;
+    CTxtEditWnd* editor = doc->GetVisibleTextEditor();
+    if (!editor) return nullptr;
+    // A text window always edits its text; a circuit only while the text
+    // page has the focus.
+    if (kind == kDocText || TextEditor().HasFocus(editor)) return editor;
+    return nullptr;
+}
+
 bool CCTView::OnCommand(int id) {
     if (id == ct_kCmdZoomIn || id == ct_kCmdZoomOut) {
         ZoomText(id);
         return true;
     }
+    if (ct_IsEditCommand(id)) {
+        if (CTxtEditWnd* editor = TextModeEditor()) {
+            const bool changes = id != viewcmd::EditCopy && id != viewcmd::EditSelectAll;
+            if (changes && !TextEditAllowed()) return true;
+            TextEditor().RunEditCommand(editor, id);
+            TextEditor().Focus(editor);
+            return true;
+        }
+    }
     return CIOView::OnCommand(id);
 }
 
 bool CCTView::OnUpdateCommand(platform::CommandState& state) {
-    if (state.Id() == ct_kCmdZoomIn || state.Id() == ct_kCmdZoomOut) {
+    const int id = state.Id();
+    if (id == ct_kCmdZoomIn || id == ct_kCmdZoomOut) {
         state.Enable(true);
         return true;
+    }
+    if (ct_IsEditCommand(id)) {
+        if (CTxtEditWnd* editor = TextModeEditor()) {
+            TextEditorPort& ed = TextEditor();
+            switch (id) {
+            case viewcmd::EditUndo:
+            case viewcmd::EditRedo: {
+                const bool redo = id == viewcmd::EditRedo;
+                const bool on = ed.CanUndo(editor, redo) && TextEditAllowed();
+                state.Enable(on);
+                state.SetText(on ? (redo ? "&Redo Typing\tCtrl+Y" : "&Undo Typing\tCtrl+Z")
+                                 : (redo ? "Can't Redo\tCtrl+Y" : "Can't Undo\tCtrl+Z"));
+                return true;
+            }
+            case viewcmd::EditPaste: state.Enable(TextEditAllowed() && platform::clipboard::HasText()); return true;
+            case viewcmd::EditSelectAll: state.Enable(ed.GetTextLength(editor) > 0); return true;
+            case viewcmd::EditCopy: state.Enable(ed.HasSelection(editor)); return true;
+            default: state.Enable(ed.HasSelection(editor) && TextEditAllowed()); return true;
+            }
+        }
     }
     return CIOView::OnUpdateCommand(state);
 }

@@ -276,6 +276,15 @@ public:
     explicit CCTDoc(int kind = kDocKindNone);
     ~CCTDoc() override;
 
+    // ---- undo (document/undo.cpp): entries keep the text-page font, and the
+    // held copy of one changed object
+    void PushUndoWithSelection(const char* label) override;
+    void SwapUndoState() override;
+    void BeginObjectChange(PoolItem* object, const char* label) override;
+    void UndoObjectChange(PoolItem* object) override;
+    bool RunUndoStep(UndoEntry& entry) override;
+    bool UndoAllowed() const override;
+
     // ---- virtual operations added here
     // Length of a page's text: stored text, else the editor's; 0 otherwise.
     virtual long GetPageTextLength(int page);
@@ -440,6 +449,9 @@ public:
     char* GetSelectedText();
     // Windows > Zoom-In (17504) / Zoom-Out (17505) of text pages.
     void ZoomText(int command);
+    // The editor the shared Edit commands work on: a text window's text, or
+    // a circuit's text page while it has the focus; null otherwise.
+    CTxtEditWnd* TextModeEditor() const;
     // Smallest x and y of the selected objects and grid texts on the active
     // pane's page; (30000, 30000) when none (document/parts.cpp).
     void GetSelectionOrigin(platform::Point* out);

@@ -16,6 +16,7 @@
 #include "platform/app.h"
 #include "platform/commondlg.h"
 #include "shell/app.h"
+#include "shell/filetypes.h"
 #include "shell/mainframe.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
@@ -26,26 +27,6 @@ namespace {
 int io_untitledCounters[4] = {1, 1, 1, 1};
 
 int io_PathKindOf(int kind) { return kind == kDocLibrary || kind == kDocModel ? kPathLibrary : kPathData; }
-
-const char* io_SaveFilter(int kind) {
-    switch (kind) {
-    case kDocCircuit: return "Circuit files (*.cir;*.mac)|*.cir;*.mac|All files (*.*)|*.*||";
-    case kDocText: return "SPICE files (*.ckt;*.cir;*.lib;*.txt)|*.ckt;*.cir;*.lib;*.txt|All files (*.*)|*.*||";
-    case kDocLibrary: return "Model libraries (*.lbr)|*.lbr|All files (*.*)|*.*||";
-    case kDocModel: return "Model files (*.mdl)|*.mdl|All files (*.*)|*.*||";
-    default: return "All files (*.*)|*.*||";
-    }
-}
-
-const char* io_DefaultExtension(int kind) {
-    switch (kind) {
-    case kDocCircuit: return "cir";
-    case kDocText: return "ckt";
-    case kDocLibrary: return "lbr";
-    case kDocModel: return "mdl";
-    default: return "";
-    }
-}
 
 // The first listed document with a window whose path is exactly `path`.
 CDoc* io_FindWindowDocument(const char* path, const CDoc* except) {
@@ -237,20 +218,14 @@ bool CIOFrame::OnClose() {
 
 namespace {
 
+// The shell's document dialog: the kind's filter and extension, and no path
+// that another window has open.
 class io_PlatformSaveDialog final : public SavePathPromptPort {
 public:
     void AskSavePath(CIODoc* document, char* path, size_t size) override {
         const int kind = document ? document->Kind() : kDocKindNone;
-        platform::FileDialog dialog(platform::FileDialog::Mode::Save);
-        dialog.SetFilter(io_SaveFilter(kind));
-        dialog.SetDefaultExtension(io_DefaultExtension(kind));
-        dialog.SetInitialPath(path);
-        dialog.SetOverwritePrompt(!DemoPlaying());
         platform::Window* owner = document ? document->MainView() : nullptr;
-        if (dialog.DoModal(owner) == 1)
-            CopyTextBounded(path, dialog.Path().c_str(), size);
-        else
-            path[0] = 0;
+        ::ShowSaveDocumentDialog(owner, document, path, size, kind);
     }
 };
 

@@ -46,6 +46,9 @@ public:
     void HideScrollBars(CTxtEditWnd*) override {}
     void SelectSpiceStatement(CTxtEditWnd*, long) override {}
     const char* InfoText() override { return ""; }
+    bool RunEditCommand(CTxtEditWnd*, int) override { return false; }
+    bool CanUndo(CTxtEditWnd*, bool) override { return false; }
+    bool HasSelection(CTxtEditWnd*) override { return false; }
 };
 
 PortSlot<TextEditorPort, pg_NoTextEditor> pg_textEditor;

@@ -99,6 +99,12 @@ public:
     virtual void SelectSpiceStatement(CTxtEditWnd* editor, long position) = 0;
     // The program's info text for info pages.
     virtual const char* InfoText() = 0;
+    // The shared Edit commands (Cut, Copy, Paste, Clear, Select All, Undo,
+    // Redo) on the editor; false when it took none.
+    virtual bool RunEditCommand(CTxtEditWnd* editor, int command) = 0;
+    // Whether the editor's own history has a step to undo (or redo).
+    virtual bool CanUndo(CTxtEditWnd* editor, bool redo) = 0;
+    virtual bool HasSelection(CTxtEditWnd* editor) = 0;
 };
 TextEditorPort& TextEditor();
 // Returns the editor installed before; nullptr restores the null object.

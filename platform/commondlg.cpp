@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -129,6 +130,29 @@ int FileDialog::DoModal(Window* owner) {
     if (paths_.empty()) return dlgid::Cancel;
     filterIndex_ = std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
     ApplyDefaultExtension();
+    return dlgid::Ok;
+}
+
+// ---------------------------------------------------------------------------
+// FolderDialog
+
+int FolderDialog::DoModal(Window* owner) {
+    ModalScope modal;
+    if (HasModalAnswerer()) {
+        folder_.clear();
+        const int answer = CallModalAnswerer(*this);
+        if (answer != dlgid::Ok || folder_.empty() || !QFileInfo(ToQString(folder_)).isDir()) {
+            folder_.clear();
+            return dlgid::Cancel;
+        }
+        return dlgid::Ok;
+    }
+    if (!QApplication::instance()) return dlgid::Cancel;
+    const QString start = initial_.empty() ? QDir::currentPath() : ToQString(initial_);
+    const QString chosen =
+        QFileDialog::getExistingDirectory(cdlg_OwnerWidget(owner), ToQString(title_), start, QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty() || !QFileInfo(chosen).isDir()) return dlgid::Cancel;
+    folder_ = chosen.toStdString();
     return dlgid::Ok;
 }
 

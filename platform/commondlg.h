@@ -69,6 +69,31 @@ private:
     std::vector<std::string> paths_;
 };
 
+// Choosing a folder: only existing folders of the file system can be chosen.
+class FolderDialog : public ModalRequest {
+public:
+    FolderDialog() = default;
+    ModalKind Kind() const override { return ModalKind::FolderChoice; }
+
+    void SetTitle(const std::string& title) { title_ = title; }
+    const std::string& Title() const { return title_; }
+    // The folder selected when the dialog opens (the current one when empty).
+    void SetInitialFolder(const std::string& folder) { initial_ = folder; }
+    const std::string& InitialFolder() const { return initial_; }
+
+    // 1 when a folder was chosen (Folder), 2 when cancelled. An answerer's
+    // choice that is no existing folder counts as cancelled.
+    int DoModal(Window* owner = nullptr);
+    const std::string& Folder() const { return folder_; }
+    // For answerers: the folder the "user" chose.
+    void SetFolder(const std::string& folder) { folder_ = folder; }
+
+private:
+    std::string title_;
+    std::string initial_;
+    std::string folder_;
+};
+
 class ColorDialog : public ModalRequest {
 public:
     static constexpr int kCustomColors = 16;

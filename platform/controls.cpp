@@ -992,6 +992,29 @@ void ControlPanel::SelectText(int id, int start, int end) {
     }
 }
 
+void ControlPanel::GetTextSelection(int id, int* start, int* end) const {
+    int s = 0, t = 0;
+    if (CtlRecord* r = impl_->Find(id)) {
+        QLineEdit* e = qobject_cast<QLineEdit*>(r->widget);
+        if (!e)
+            if (auto* c = qobject_cast<QComboBox*>(r->widget)) e = c->lineEdit();
+        if (e) {
+            if (e->hasSelectedText()) {
+                s = e->selectionStart();
+                t = s + static_cast<int>(e->selectedText().size());
+            } else {
+                s = t = e->cursorPosition();
+            }
+        } else if (auto* pe = qobject_cast<QPlainTextEdit*>(r->widget)) {
+            const QTextCursor c = pe->textCursor();
+            s = c.selectionStart();
+            t = c.selectionEnd();
+        }
+    }
+    if (start) *start = s;
+    if (end) *end = t;
+}
+
 // --- Checks and radios
 
 void ControlPanel::SetCheck(int id, int state) {

@@ -207,6 +207,8 @@ public:
     int GetInt(int id, bool* ok = nullptr) const;
     void SetLimitText(int id, int maxChars);
     void SelectText(int id, int start, int end);  // edits; end -1 selects to the end
+    // An edit's selection in characters; start == end is the caret alone.
+    void GetTextSelection(int id, int* start, int* end) const;
 
     // --- Check boxes and radio buttons (0 clear, 1 ticked)
     void SetCheck(int id, int state);

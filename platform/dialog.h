@@ -31,7 +31,7 @@ constexpr int Failed = -1;  // the dialog could not run, or refused a scripted a
 // ---------------------------------------------------------------------------
 // Modal answerer
 
-enum class ModalKind : uint8_t { Dialog, PropertySheet, FileOpen, FileSave, ColorChoice, FontChoice };
+enum class ModalKind : uint8_t { Dialog, PropertySheet, FileOpen, FileSave, ColorChoice, FontChoice, FolderChoice };
 
 // Anything that runs modally. The answerer receives it and casts it to the
 // class it expects (Dialog, PropertySheet, FileDialog, ColorDialog, FontDialog).

@@ -35,6 +35,7 @@ declare -A max_len=(
   [plotrun]=4096
   [statefile]=4096
   [savefile]=4096
+  [dotpath]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

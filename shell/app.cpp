@@ -1,4 +1,5 @@
 #include "shell/app.h"
+#include "shell/help.h"
 
 #include <chrono>
 #include <cstring>
@@ -536,6 +537,7 @@ bool CSimulatorApp::InitInstance(const char* commandLine) {
 
     // The profile keeps the user and company names beside tarn.dat.
     if (!*ProgramDirectory()) InitProgramDirectory();
+    SetHelpFilePath();
     char profilePath[kPathSize];
     MakeHomePath(profilePath, "TW8DEMO.INI");
     profile_ = std::make_unique<platform::Profile>(profilePath);

@@ -3,6 +3,7 @@
 #include <map>
 #include <utility>
 
+#include "core/cmdline.h"
 #include "core/memory.h"
 #include "platform/app.h"
 #include "platform/keys.h"
@@ -182,6 +183,113 @@ void CDoc::ReleaseUndoMemory() {
     // the current pointer never dangles.
     PoolItem* keep = currentUndo ? static_cast<PoolItem*>(currentUndo) : undoPool.first;
     for (PoolItem* p = undoPool.first; p;) p = (p == keep) ? p->next : undoPool.Delete(p);
+}
+
+int CDoc::PushUndo(int undoKind, const char* label) {
+    if (undoSuspended) return undoSuspended;
+    if (!mainView) return 0;
+    if (DemoPlaying() && currentUndo) {
+        // Playback keeps the steps before the current one: a demo may step back.
+        while (undoPool.last && undoPool.last != currentUndo) undoPool.Delete(undoPool.last);
+    } else {
+        ClearUndo();
+    }
+    auto* entry = static_cast<UndoEntry*>(undoPool.AddNew(kUndoEntryType));
+    currentUndo = entry;
+    if (!entry) return 0;
+    entry->kind = undoKind;
+    entry->object = nullptr;
+    return SetString(&entry->label, label ? label : "") ? 1 : 0;
+}
+
+void CDoc::PushUndoWithSelection(const char* label) {
+    if (undoSuspended) return;
+    if (!PushUndo(12, label) || !currentUndo) return;
+    currentUndo->selectBox[0] = selectBox.left;
+    currentUndo->selectBox[1] = selectBox.top;
+    currentUndo->selectBox[2] = selectBox.right;
+    currentUndo->selectBox[3] = selectBox.bottom;
+}
+
+void CDoc::SwapUndoState() {
+    OnObjectsChanged();
+    if (UndoEntry* entry = currentUndo) {
+        const platform::Rect held{entry->selectBox[0], entry->selectBox[1], entry->selectBox[2], entry->selectBox[3]};
+        entry->selectBox[0] = selectBox.left;
+        entry->selectBox[1] = selectBox.top;
+        entry->selectBox[2] = selectBox.right;
+        entry->selectBox[3] = selectBox.bottom;
+        selectBox = held;
+    }
+    if (mainView) mainView->Redraw(0x10438);
+}
+
+bool CDoc::RunUndoStep(UndoEntry& entry) {
+    switch (entry.kind) {
+    case 7:
+        UndoObjectChange(entry.object);
+        OnObjectsChanged();
+        if (mainView) mainView->Redraw(0x30438);
+        return true;
+    case 12: SwapUndoState(); return true;
+    default: return false;
+    }
+}
+
+void CDoc::PopUndo(bool undoFirst) {
+    if (undoSuspended || !currentUndo) return;
+    UndoEntry* entry = currentUndo;
+    auto* previous = static_cast<UndoEntry*>(entry->prev);
+    if (undoFirst) UndoDocument(this);
+    currentUndo = previous;
+    undoPool.Delete(entry);
+}
+
+namespace {
+
+// The entry the next Undo (redo false) or Redo would run; null when none.
+UndoEntry* doc_NextUndoEntry(const CDoc* document, bool redo) {
+    if (!document) return nullptr;
+    if (!redo) return document->currentUndo;
+    PoolItem* next = document->currentUndo ? document->currentUndo->next : document->undoPool.first;
+    return static_cast<UndoEntry*>(next);
+}
+
+}  // namespace
+
+void UndoRedo(CDoc* document, int flag) {
+    if (!document || !document->UndoAllowed()) return;
+    if (flag == 0) {
+        UndoEntry* next = doc_NextUndoEntry(document, true);
+        if (!next) return;
+        document->currentUndo = next;
+    }
+    UndoEntry* entry = document->currentUndo;
+    if (!entry) return;
+    const bool ran = document->RunUndoStep(*entry);
+    // A step the document could not take leaves the history where it was.
+    if (!ran) {
+        if (flag == 0) document->currentUndo = static_cast<UndoEntry*>(entry->prev);
+        return;
+    }
+    if (flag == 1) document->currentUndo = static_cast<UndoEntry*>(entry->prev);
+}
+
+void UndoDocument(CDoc* document) { UndoRedo(document, 1); }
+
+std::string UndoMenuText(const CDoc* document, bool redo, bool* enabled) {
+    const UndoEntry* entry = doc_NextUndoEntry(document, redo);
+    const bool on = entry && entry->kind != 0 && document->UndoAllowed();
+    if (enabled) *enabled = on;
+    std::string text;
+    if (on) {
+        text = std::string(redo ? "&Redo " : "&Undo ") + (entry->label ? entry->label : "");
+        if (text.size() > 90) text.resize(90);
+        text += redo ? "\tCtrl+Y" : "\tCtrl+Z";
+    } else {
+        text = redo ? "Can't Redo\tCtrl+Y" : "Can't Undo\tCtrl+Z";
+    }
+    return text;
 }
 
 CDoc* CDoc::NextDocument() const { return DocumentOfNode(documentLink.next); }
@@ -386,6 +494,8 @@ bool CMDIView::OnCommand(int id) {
         return true;
     }
     case viewcmd::EditSelectAll: SelectAll(); return true;
+    case viewcmd::EditUndo: UndoRedo(document_, 1); return true;
+    case viewcmd::EditRedo: UndoRedo(document_, 0); return true;
     case viewcmd::Properties: ShowProperties(); return true;
     default: return false;
     }
@@ -402,6 +512,16 @@ bool CMDIView::OnUpdateCommand(platform::CommandState& state) {
         return true;
     }
     case viewcmd::Properties: UpdateShowProperties(state); return true;
+    case viewcmd::EditUndo:
+    case viewcmd::EditRedo: {
+        bool enabled = false;
+        state.SetText(UndoMenuText(document_, state.Id() == viewcmd::EditRedo, &enabled));
+        // The current circuit's own window keeps its history while an analysis
+        // holds it.
+        if (InAnalysisMode() && CurrentRunContext().circuitView == this) enabled = false;
+        state.Enable(enabled);
+        return true;
+    }
     default: return false;
     }
 }

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/fontspec.h"
@@ -130,12 +131,28 @@ public:
     virtual int CountSelected(int /*kindMask*/, PoolItem** /*last*/) { return 0; }
     // Selects (1) or deselects (0) every object of the kinds in the mask.
     virtual int SelectObjects(int /*kindMask*/, int /*on*/) { return 0; }
-    // Undo history steps; the base keeps no history of its own yet.
-    virtual int PushUndo(int /*kind*/, const char* /*label*/) { return 0; }
-    virtual void PushUndoWithSelection(const char* /*label*/) {}
-    virtual void SwapUndoState() {}
+    // ---- undo (see UndoRedo below)
+    // Starts an entry of the kind with a menu label: outside demo playback the
+    // history is emptied first (one step); during playback only the redo tail
+    // goes. The undo-suspended value while suspended; 0 without a main view
+    // or when the entry or its label cannot be had; else nonzero.
+    virtual int PushUndo(int kind, const char* label);
+    // A whole-document step (kind 12): the entry keeps the select box, and
+    // documents with more state snapshot it.
+    virtual void PushUndoWithSelection(const char* label);
+    // Undo and redo of a kind-12 entry: the state held by the entry and the
+    // document's are exchanged, so the same entry serves both ways.
+    virtual void SwapUndoState();
     virtual void UndoObjectChange(PoolItem* /*object*/) {}
     virtual void BeginObjectChange(PoolItem* /*object*/, const char* /*label*/) {}
+    // Runs the step of an entry (a swap); false when this document cannot
+    // undo entries of that kind.
+    virtual bool RunUndoStep(UndoEntry& entry);
+    // Whether undo steps may run now (circuits refuse during an analysis).
+    virtual bool UndoAllowed() const { return true; }
+    // Drops the current entry, applying it first when asked; the entry before
+    // it becomes current.
+    void PopUndo(bool undoFirst);
 
     // ---- window
     // Asks the template of the document's kind for a frame and view, puts the
@@ -398,6 +415,14 @@ CDoc* FirstDocument();
 CDoc* DocumentOfNode(ListNode* node);
 // Closes every listed document (start-up failures, exit, tests).
 void CloseAllDocuments();
+
+// Edit > Undo (flag 1) and Edit > Redo (flag 0) of a document: the step of
+// the current entry (undo) or of the one after it (redo); each step is a swap.
+void UndoRedo(CDoc* document, int flag);
+void UndoDocument(CDoc* document);
+// The menu texts of Edit > Undo and Redo for a document: "&Undo <label>\tCtrl+Z"
+// when there is a step, "Can't Undo\tCtrl+Z" otherwise; *enabled tells which.
+std::string UndoMenuText(const CDoc* document, bool redo, bool* enabled);
 
 // Releases the undo memory of every listed document (the allocator's release
 // step); installed as the core's memory relief by InstallUndoMemoryRelief.

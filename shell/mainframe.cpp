@@ -6,16 +6,24 @@
 #include "core/cmdline.h"
 #include "core/memory.h"
 #include "core/messages.h"
+#include "core/paths.h"
 #include "core/properties.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "platform/app.h"
 #include "shell/app.h"
+#include "shell/cleanup.h"
 #include "shell/colortable.h"
 #include "shell/document.h"
+#include "shell/filetypes.h"
+#include "shell/menus.h"
 #include "shell/messages.h"
+#include "shell/newdoc.h"
+#include "shell/pathsdlg.h"
 #include "shell/preferences.h"
 #include "shell/report.h"
+#include "shell/smalldlgs.h"
+#include "shell/statsdlg.h"
 
 namespace {
 
@@ -97,19 +105,47 @@ void CMainFrame::BuildMainMenu() {
     platform::Menu& menu = *menu_;
     menu.Clear();
     // One menu bar serves every window kind. The File menu ends with the
-    // recent files and Exit, which the menu's upkeep appends when it opens.
+    // recent files and Exit, and the Windows menu with the open windows; both
+    // lists are rebuilt each time their pop-up opens.
     platform::Menu& file = menu.AddPopup("&File");
-    const char* exitText = GetMessageText(17340);
-    file.AddItem(kCmdExit, exitText ? exitText : "E&xit\tAlt+F4");
-    menu.AddPopup("&Edit");
+    file.AddItem(kCmdFileNew, "&New...\tCtrl+N");
+    file.AddItem(kCmdFileOpen, "&Open...\tCtrl+O");
+    file.AddItem(viewcmd::FileClose, "&Close\tCtrl+F4");
+    file.AddSeparator();
+    file.AddItem(viewcmd::FileSave, "&Save\tCtrl+S");
+    file.AddItem(kCmdFileSaveAs, "Save &As...");
+    file.AddSeparator();
+    file.AddItem(kCmdFilePaths, "&Paths...");
+    file.AddItem(kCmdFileCleanup, "Clean&up...");
+    file.AddSeparator();
+    UpdateRecentFilesMenu(file);
+    file.SetAboutToShow([](platform::Menu& popup) { UpdateRecentFilesMenu(popup); });
+    platform::Menu& edit = menu.AddPopup("&Edit");
+    edit.AddItem(viewcmd::EditUndo, "Can't Undo\tCtrl+Z");
+    edit.AddItem(viewcmd::EditRedo, "Can't Redo\tCtrl+Y");
+    edit.AddSeparator();
+    edit.AddItem(viewcmd::EditCut, "Cu&t\tCtrl+X");
+    edit.AddItem(viewcmd::EditCopy, "&Copy\tCtrl+C");
+    edit.AddItem(viewcmd::EditPaste, "&Paste\tCtrl+V");
+    edit.AddItem(viewcmd::EditClear, "Clea&r\tDel");
+    edit.AddItem(viewcmd::EditSelectAll, "Select &All\tCtrl+A");
     menu.AddPopup("&Component");
-    menu.AddPopup("&Windows");
+    platform::Menu& windows = menu.AddPopup("&Windows");
+    windows.AddItem(kCmdWindowsMaximize, "&Maximize");
+    windows.AddItem(kCmdWindowsOverlap, "&Overlap");
+    windows.SetAboutToShow([](platform::Menu& popup) { UpdateWindowsMenu(popup); });
     platform::Menu& options = menu.AddPopup("&Options");
     options.AddItem(kCmdStatusBar, "&Status Bar");
-    menu.AddPopup("&Analysis");
+    options.AddItem(kCmdUserDefinitions, "&User Definitions");
+    platform::Menu& analysis = menu.AddPopup("&Analysis");
+    analysis.AddItem(kCmdTransient, "&Transient...\tAlt+1");
+    analysis.AddItem(kCmdTransient + 1, "&AC...\tAlt+2");
+    analysis.AddItem(kCmdTransient + 2, "&DC...\tAlt+3");
+    analysis.AddItem(kCmdDistortion, "D&istortion...\tAlt+8");
     menu.AddPopup("&Design");
     menu.AddPopup("&Model");
-    menu.AddPopup("&Help");
+    platform::Menu& help = menu.AddPopup("&Help");
+    help.AddItem(kCmdStatistics, "&Statistics...\tAlt+Z");
 }
 
 bool CMainFrame::LoadFrame() {
@@ -458,10 +494,91 @@ void CMainFrame::OnDropFiles(const std::vector<std::string>& paths, platform::Po
 
 // ---- commands ----------------------------------------------------------------------------------
 
+namespace {
+
+// Commands a document view answers before the frame's own rule applies.
+bool mf_ViewFirst(int id) {
+    switch (id) {
+    case viewcmd::FileSave:
+    case kCmdFileSaveAs:
+    case viewcmd::EditUndo:
+    case viewcmd::EditRedo:
+    case viewcmd::EditCut:
+    case viewcmd::EditCopy:
+    case viewcmd::EditPaste:
+    case viewcmd::EditClear:
+    case viewcmd::EditSelectAll: return true;
+    default: return false;
+    }
+}
+
+// "A": an analysis is active with its windows and no Dynamic mode.
+bool mf_A() { return InAnalysisMode(); }
+bool mf_N() { return RunState().activeAnalysis == -1; }
+bool mf_L() { return RunState().menuLock != nullptr; }
+bool mf_RunningOrPaused() { return RunState().running || RunState().paused; }
+
+bool mf_ActiveViewIsCircuit() {
+    CMDIView* view = GetActiveView();
+    return view && view->kind == kDocCircuit;
+}
+
+// Options > User Definitions: the include file every circuit reads, opened as
+// a text window; when it does not exist yet an empty window of its name is
+// made so that saving writes it.
+void mf_OpenUserDefinitions() {
+    char path[kPathSize];
+    MakeProgramPath(path, "TARN.INC");
+    if (CheckFileExists(path) == 0) {
+        DocumentOpener().OpenFileOfKind(path, kDocText);
+        return;
+    }
+    int result = 0;
+    CDoc* document = NewDocuments().NewDocumentWindow(kDocText, &result);
+    if (!document) {
+        if (result && result != kResultShown) Reporter().Report(Message(result));
+        return;
+    }
+    document->SetTitle(path);
+}
+
+// Windows > Overlap: the analysis window and its circuit side by side, the
+// one in front (the analysis unless the circuit is preferred) in the upper
+// right quarter over the other, which fills the client area.
+void mf_OverlapWindows() {
+    const RunContext& run = CurrentRunContext();
+    CMDIFrame* analysis = run.analysisView ? run.analysisView->frame : nullptr;
+    CMDIFrame* circuit = run.circuitView ? run.circuitView->frame : nullptr;
+    if (!analysis || !circuit) return;
+    const bool probe = RunState().probeMode;
+    if (!probe) {
+        analysis->Show(platform::show::Restore);
+        circuit->Show(platform::show::Restore);
+    }
+    const bool analysisInFront = Prefs().analysisOnTop != 0;
+    CMDIFrame* front = analysisInFront ? analysis : circuit;
+    CMDIFrame* other = analysisInFront ? circuit : analysis;
+    if (!probe && front->view) front->view->ActivateFrame();
+    FitFrameToClient(other);
+    MoveFrameToUpperRight(front);
+}
+
+}  // namespace
+
 bool CMainFrame::OnCommand(int id) {
     id &= 0xFFFF;
     if (id >= kCmdRecentFileFirst && id <= kCmdRecentFileLast) {
         OpenRecentFile(id);
+        return true;
+    }
+    if (mf_ViewFirst(id)) {
+        CMDIView* view = GetActiveView();
+        return view && view->RouteCommand(id);
+    }
+    if (id >= kCmdWindowFirst && id <= kCmdWindowLast) {
+        platform::Menu* windows = menu_->PopupAt(3);
+        CDoc* document = windows ? DocumentOfWindowEntry(*windows, id) : nullptr;
+        if (document && document->MainView()) document->MainView()->ActivateFrame();
         return true;
     }
     switch (id) {
@@ -469,21 +586,98 @@ bool CMainFrame::OnCommand(int id) {
         if (platform::Application* app = platform::Application::Instance()) app->PostClose(this);
         return true;
     case kCmdStatusBar: ToggleStatusBar(); return true;
+    case kCmdFileNew:
+        if (!mf_A() && !mf_L()) OnFileNew(this);
+        return true;
+    case kCmdFileOpen:
+        if (!mf_A() && !mf_L()) OpenFilesDialog(this);
+        return true;
+    case viewcmd::FileClose:
+        if (CMDIView* view = GetActiveView()) CMDIView::PostCloseFrame(view);
+        return true;
+    case kCmdWindowsMaximize:
+        if (CMDIFrame* child = GetActiveChildFrame()) {
+            if (RunState().activeAnalysis != -1 && RunState().probeMode)
+                FitFrameToClient(child);
+            else
+                child->Maximize();
+        }
+        return true;
+    case kCmdMoreWindows: ChooseDocumentWindow(this); return true;
+    case kCmdStatistics: OnStatistics(this); return true;
+    case kCmdWindowsOverlap:
+        if (mf_A()) mf_OverlapWindows();
+        return true;
+    case kCmdFilePaths:
+        if (!mf_L() && !mf_RunningOrPaused()) OnFilePaths(this);
+        return true;
+    case kCmdFileCleanup:
+        if (!mf_L() && !mf_RunningOrPaused()) OnFileCleanup(this);
+        return true;
+    case kCmdUserDefinitions:
+        if (!mf_L() && !mf_A()) mf_OpenUserDefinitions();
+        return true;
+    case kCmdTransient:
+    case kCmdTransient + 1:
+    case kCmdTransient + 2:
+    case kCmdDistortion: {
+        // A running analysis keeps its own window's Run; nothing starts here.
+        CDoc* circuit = GetTopCircuitDocument();
+        if (mf_N() && circuit) {
+            SaveSettingsFile();
+            const int kind = id == kCmdDistortion ? 3 : id - kCmdTransient;
+            const int result = StartupRequests().StartAnalysis(circuit, kind);
+            if (result && result != kResultShown) Reporter().Report(Message(result));
+        }
+        return true;
+    }
     default: return false;
     }
 }
 
 bool CMainFrame::OnUpdateCommand(platform::CommandState& state) {
-    if (state.Id() >= kCmdRecentFileFirst && state.Id() <= kCmdRecentFileLast) {
-        state.Enable(RunState().activeAnalysis == -1 && !RunState().menuLock);
+    const int id = state.Id();
+    if (id >= kCmdRecentFileFirst && id <= kCmdRecentFileLast) {
+        state.Enable(mf_N() && !mf_L());
         return true;
     }
-    switch (state.Id()) {
-    case kCmdExit: state.Enable(RunState().menuLock == nullptr); return true;
+    if (mf_ViewFirst(id)) {
+        CMDIView* view = GetActiveView();
+        if (view && view->RouteUpdateCommand(state)) return true;
+        if (id == viewcmd::EditUndo) state.SetText("Can't Undo\tCtrl+Z");
+        if (id == viewcmd::EditRedo) state.SetText("Can't Redo\tCtrl+Y");
+        state.Enable(false);
+        return true;
+    }
+    if (id >= kCmdWindowFirst && id <= kCmdWindowLast) {
+        platform::Menu* windows = menu_->PopupAt(3);
+        CDoc* document = windows ? DocumentOfWindowEntry(*windows, id) : nullptr;
+        state.Enable(true);
+        state.Check(document && document == GetActiveDocument());
+        return true;
+    }
+    switch (id) {
+    case kCmdExit: state.Enable(!mf_L()); return true;
     case kCmdStatusBar:
         state.Enable(true);
         state.Check(Prefs().statusBarVisible != 0);
         return true;
+    case kCmdFileNew:
+    case kCmdFileOpen: state.Enable(!mf_A() && !mf_L()); return true;
+    case kCmdFilePaths:
+    case kCmdFileCleanup: state.Enable(!mf_L() && !mf_RunningOrPaused()); return true;
+    case viewcmd::FileClose:
+        state.Enable(GetActiveView() && !mf_L() && !(mf_A() && mf_ActiveViewIsCircuit()));
+        return true;
+    case kCmdWindowsMaximize: state.Enable(GetActiveView() != nullptr); return true;
+    case kCmdWindowsOverlap: state.Enable(mf_A()); return true;
+    case kCmdMoreWindows:
+    case kCmdStatistics: state.Enable(true); return true;
+    case kCmdUserDefinitions: state.Enable(!mf_L() && !mf_A()); return true;
+    case kCmdTransient:
+    case kCmdTransient + 1:
+    case kCmdTransient + 2:
+    case kCmdDistortion: state.Enable(FindTopDocumentFrame() != nullptr); return true;
     default: return false;
     }
 }

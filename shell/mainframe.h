@@ -18,6 +18,17 @@ constexpr int kCmdStatusBar = 18432;  // Options > Status Bar
 constexpr int kCmdRecentFileFirst = 18600;
 constexpr int kCmdRecentFileLast = 18619;
 constexpr int kCmdFirstComponent = 32000;
+constexpr int kCmdFileNew = 11400;      // File > New... (Ctrl+N)
+constexpr int kCmdFileOpen = 57601;     // File > Open... (Ctrl+O)
+constexpr int kCmdFileSaveAs = 57604;
+constexpr int kCmdFilePaths = 11100;    // File > Paths...
+constexpr int kCmdFileCleanup = 296;    // File > Cleanup...
+constexpr int kCmdWindowsOverlap = 17304;
+constexpr int kCmdWindowsMaximize = 17305;
+constexpr int kCmdUserDefinitions = 18412;  // Options > User Definitions
+constexpr int kCmdStatistics = 1021;        // Help > Statistics... (Alt+Z)
+constexpr int kCmdTransient = 17620;        // Analysis > Transient... (Alt+1), AC, DC follow
+constexpr int kCmdDistortion = 17628;
 // The title: the product name and its version.
 constexpr const char* kProductTitle = "Tarnwick";
 constexpr const char* kProductVersion = "8.0.1.0";

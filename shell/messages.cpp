@@ -6,6 +6,8 @@
 #include "core/memory.h"
 #include "core/messages.h"
 #include "shell/batch.h"
+#include "shell/filetypes.h"
+#include "shell/smalldlgs.h"
 
 namespace {
 
@@ -70,6 +72,8 @@ char msg_sharedBuffer[200];
 void RegisterShellMessages() {
     RegisterMessages(kShellMessages, static_cast<int>(sizeof kShellMessages / sizeof kShellMessages[0]));
     RegisterBatchMessages();
+    RegisterFileTypeMessages();
+    RegisterSmallDialogMessages();
 }
 
 int LoadStringText(char* buffer, int id, size_t size) {

@@ -69,6 +69,11 @@ public:
         if (editor) ::SelectSpiceStatement(*editor, editor->Buffer().LineFromChar(position));
     }
     const char* InfoText() override { return ""; }
+    bool RunEditCommand(CTxtEditWnd* editor, int command) override { return editor && editor->RunEditCommand(command); }
+    bool CanUndo(CTxtEditWnd* editor, bool redo) override {
+        return editor && (redo ? editor->Buffer().CanRedo() : editor->Buffer().CanUndo());
+    }
+    bool HasSelection(CTxtEditWnd* editor) override { return editor && editor->Buffer().HasSelection(); }
 };
 
 }  // namespace

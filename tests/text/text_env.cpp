@@ -1,11 +1,15 @@
 // The text tests need the application object (windows, clipboard, documents)
-// with its colour table, and the editors of text pages installed as the program installs them.
+// with its colour table, the editors of text pages and the openers of files by
+// kind installed as the program installs them.
 #include "document/cirdoc.h"
+#include "document/docopen.h"
 #include "shell/colortable.h"
 #include "tests/support/environment.h"
 #include "text/textdoc.h"
+#include "text/textopener.h"
 
 namespace {
 [[maybe_unused]] const bool txenv_registered = twtest::RegisterStartup(
-    twtest::WithApplication::Yes, {InitColorTable, InstallCircuitDocument, InstallTextDocuments});
+    twtest::WithApplication::Yes, {InitColorTable, InstallCircuitDocument, InstallTextDocuments, InstallDocumentFileOpener,
+                                     InstallTextFileOpener});
 }  // namespace

@@ -1,0 +1,34 @@
+// The help file, circuit-specific help texts from ".HELP" statements, and
+// the name a subcircuit call line calls.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The program's help file: "tw8.hlp" in the program directory.
+void SetHelpFilePath();
+const std::string& HelpFilePath();
+
+// Keywords and their texts from ".HELP" statements; keywords compare
+// without case.
+class HelpTopicMap {
+public:
+    // ".HELP <keyword> "<text>"": the text loses its quotes; a text without
+    // them becomes a warning that says so. False for a statement without a
+    // keyword (nothing is added).
+    bool ParseHelpStatement(const char* statement);
+    // The text of the first entry with the keyword, "" when none.
+    std::string LookupHelpText(const char* keyword) const;
+    int Count() const { return static_cast<int>(keywords_.size()); }
+    void Clear();
+
+private:
+    std::vector<std::string> keywords_;
+    std::vector<std::string> texts_;
+};
+
+// The last word of a subcircuit call line, in capitals: the line is
+// capitalised, tabs become blanks, it is cut at ";", " TEXT:" and " PARAMS:",
+// trailing blanks go, and the word after the last blank is the result ("" for
+// a line without a blank).
+std::string ExtractCallName(const char* line);
