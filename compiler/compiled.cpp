@@ -28,6 +28,7 @@ void RegisterCompilerDeviceRecords() {
     RegisterDeviceRecordType<BarMeterRecord>(kListBars);
     RegisterDeviceRecordType<RelayRecord>(kListRelays);
     RegisterDeviceRecordType<AnalogLedRecord>(kListAnalogLeds);
+    RegisterDeviceRecordType<DcMotorRecord>(kListDcMotors);
     RegisterDeviceRecordType<AnimatedSwitchRecord>(kListSpstSwitches);
     RegisterDeviceRecordType<AnimatedSwitchRecord>(kListSpdtSwitches);
     RegisterDeviceRecordType<AnimatedSwitchRecord>(kListDpstSwitches);

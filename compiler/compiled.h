@@ -622,6 +622,18 @@ struct AnalogLedRecord : DeviceRecord {
     DiodeRecord* diode;
 };
 
+struct FunctionSourceRecord;
+// A DC motor: its armature in series with a sensor, and the speed output a
+// function source drives from the armature voltage.
+struct DcMotorRecord : DeviceRecord {
+    int32_t nodes[3];
+    ResistorRecord* armatureResistor;
+    InductorRecord* armatureInductor;
+    FunctionSourceRecord* speed;
+    SourceRecord* sensor;
+    double speedFactor;  // revolutions per second per volt
+};
+
 // SPST, SPDT and DPST switches: their contact resistors and sensors.
 struct AnimatedSwitchRecord : DeviceRecord {
     int32_t nodes[4];

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "compiler/behavsetup.h"
 #include "compiler/compiled.h"
 #include "compiler/diodes.h"
 #include "compiler/options.h"
@@ -31,10 +32,13 @@ enum DisplayAttribute : int {
     kDpIoff = 68,
     kDpRon = 69,
     kDpRoff = 70,
+    kDpSpeedFactor = 71,
     kDpAmpsOrVolts = 72,
     kDpColor = 76,
     kDpScale = 74,
     kDpAutoscale = 75,
+    kDpMotorResistance = 78,
+    kDpMotorInductance = 79,
     kDpInputResistance = 89,
     kDpRin = 91,
     kDpBidirectional = 92,
@@ -48,6 +52,7 @@ enum DisplayKind : int {
     kDpKindDpst = 139,
     kDpKindTrafficLight = 140,
     kDpKindAnalogLed = 141,
+    kDpKindMotor = 145,
     kDpKindMeter = 142,
     kDpKindBar = 143,
     kDpKindRelay = 144,
@@ -375,4 +380,28 @@ int SetupAnalogLed(SchematicObject* part) {
     record->sensor = dp_Sensor(record->node1, anode, &status);
     if (status) return status;
     return RegisterPartName(record, kDpKindAnalogLed, nullptr, nullptr, part);
+}
+
+int SetupMotor(SchematicObject* part) {
+    auto* record = dp_AddRecord<DcMotorRecord>(kListDcMotors, part);
+    if (!record) return kResultShown;
+    int status = 0;
+    record->speedFactor = EvaluatePartAttribute(part, kDpSpeedFactor, &status);
+    const double resistance = EvaluatePartAttribute(part, kDpMotorResistance, &status);
+    const double inductance = EvaluatePartAttribute(part, kDpMotorInductance, &status);
+    if (status) return status;
+    for (int i = 0; i < 3; ++i) record->nodes[i] = PartPin(part, i);
+    const int m1 = NewInternalNode();
+    const int m2 = NewInternalNode();
+    record->sensor = dp_Sensor(record->nodes[0], m1, &status);
+    record->armatureResistor = AddResistorDevice(m1, m2, resistance, 0, &status);
+    record->armatureInductor = AddInductorDevice(inductance, m2, record->nodes[1], &status);
+    AddResistorDevice(record->nodes[2], 0, dp_MaxResistance(), 0, &status);
+    if (status) return status;
+    char text[96];
+    std::snprintf(text, sizeof text, "V(%d,%d)*%g", record->nodes[0], record->nodes[1], record->speedFactor);
+    record->speed = NewFunctionSource(37, record->nodes[2], 0, text, &status);
+    if (!record->speed) return status ? status : kResultShown;
+    record->speed->part = part;
+    return RegisterPartName(record, kDpKindMotor, nullptr, nullptr, part);
 }

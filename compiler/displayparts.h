@@ -18,6 +18,8 @@ int SetupMeter(SchematicObject* part);
 int SetupRelay(SchematicObject* part);
 // The LED's COLOR attribute "name,VF,IF" gives the diode its forward voltage and current.
 int SetupAnalogLed(SchematicObject* part);
+// The armature, and the speed output V(pin 3) = RPSPV x the armature voltage.
+int SetupMotor(SchematicObject* part);
 int SetupSpstSwitch();
 int SetupSpdtSwitch();
 int SetupDpstSwitch();

@@ -113,6 +113,7 @@ PartSetupKind SetupKindOfType(int componentType) {
     case 142: return PartSetupKind::Meter;
     case 143: return PartSetupKind::AnalogBar;
     case 144: return PartSetupKind::Relay;
+    case 145: return PartSetupKind::Motor;
     case 35:
     case 37: return PartSetupKind::FunctionSource;
     case kTypeSampleAndHold: return PartSetupKind::SampleHold;
@@ -218,6 +219,7 @@ int st_SetupPart(SchematicObject* part, CompiledCircuit* compiled) {
     case PartSetupKind::SpdtSwitch: return SetupSpdtSwitch();
     case PartSetupKind::DpstSwitch: return SetupDpstSwitch();
     case PartSetupKind::AnalogLed: return SetupAnalogLed(part);
+    case PartSetupKind::Motor: return SetupMotor(part);
     case PartSetupKind::FunctionSource: return SetupFunctionSource(type);
     case PartSetupKind::LaplaceSource: return SetupLaplaceSource(type, false);
     case PartSetupKind::ZLaplaceSource: return SetupLaplaceSource(type - 100, true);

@@ -53,6 +53,7 @@ enum class PartSetupKind : int {
     SpdtSwitch,
     DpstSwitch,
     AnalogLed,
+    Motor,
     FunctionSource,  // NFI, NFV
     LaplaceSource,   // LFIofV .. LFVofI
     ZLaplaceSource,  // their Z-domain forms

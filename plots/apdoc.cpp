@@ -6,6 +6,7 @@
 
 #include "analysis/limitsdlg.h"
 #include "analysis/numout.h"
+#include "compiler/warnings.h"
 #include "core/report_port.h"
 #include "core/result.h"
 #include "expr/compiled.h"
@@ -97,6 +98,13 @@ int CAPDoc::ReportAnalysisError(int row, int column, int code, const std::string
 
 int CAPDoc::EvaluateCurvePoint() {
     ++Point.RunPointIndex;
+    // The circuit's .WARNING conditions are tested at every computed point.
+    if (CCTDoc* circuit = Circuit()) {
+        if (int rc = EvaluateWarnings(circuit)) {
+            Run.StopFlag = 1;
+            return rc;
+        }
+    }
     for (int axis = kAxisX; axis <= kAxisY; ++axis) {
         for (int i = 0; i < CurveCount(); ++i) {
             PlotCurve& c = Curves[static_cast<size_t>(i)];

@@ -8,6 +8,7 @@
 #include "analysis/numout.h"
 #include "analysis/start.h"
 #include "analysis/sweep.h"
+#include "compiler/warnings.h"
 #include "core/cmdline.h"
 #include "core/numbers.h"
 #include "core/report_port.h"
@@ -24,6 +25,7 @@
 #include "platform/dialog.h"
 #include "plots/docranges.h"
 #include "plots/g2ddoc.h"
+#include "plots/reducedlg.h"
 #include "shell/preferences.h"
 
 namespace {
@@ -228,6 +230,8 @@ void CG2DDoc::BeginRun() {
     ResetFloatingPointState();
     rc_CurveExpressions expressions(*this);
     UpdateStatefulExpressions(expressions.Get(), kPhaseReset);
+    // The warnings of the last runs come off the schematic.
+    if (CCTDoc* circuit = Circuit()) ClearWarningMarks(circuit);
 }
 
 int CG2DDoc::PrepareNextRun(double temperature) {
@@ -288,7 +292,11 @@ int CG2DDoc::FinishRun(int code) {
     Run.Running = 0;
     // Axes fitted to the data take nice ranges over the runs, written back
     // into the rows of the "Auto" ranges.
-    if (code == 0 || code == kRunStopped) AutoScaleDocument(*this, false);
+    if (code == 0 || code == kRunStopped) {
+        const bool reduced = CheckExcessiveDataPoints(*this) != 0;
+        AutoScaleDocument(*this, reduced);
+    }
+    if (CCTDoc* circuit = Circuit()) ReportWarnings(circuit, RunningKind);
     SaveFile.Close();
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;
