@@ -130,4 +130,16 @@ TEST_F(DisplayPartsTest, AnAnalogLedLightsAtItsColoursForwardVoltage) {
     EXPECT_FALSE(shown_.empty());
 }
 
+TEST_F(DisplayPartsTest, AMotorsSpeedFollowsItsArmatureVoltage) {
+    Part(145, "M1", {3, 4, 5}, {{71, "10"}, {78, "2"}, {79, "1m"}});
+    ASSERT_EQ(Process(), 0) << LastMessageText();
+    const DcMotorRecord* motor = Records<DcMotorRecord>(kListDcMotors)[0];
+    ASSERT_NE(motor->speed, nullptr);
+    EXPECT_EQ(motor->speed->value.pendingText, "V(3,4)*10");
+    EXPECT_EQ(motor->speed->outPlus, 5);
+    EXPECT_EQ(motor->armatureResistor->nominal, 2.0);
+    EXPECT_EQ(motor->armatureInductor->nominal, 1e-3);
+    EXPECT_EQ(motor->armatureInductor->node2, 4);
+}
+
 }  // namespace
