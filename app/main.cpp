@@ -50,6 +50,7 @@
 #include "plots/g2ddoc.h"
 #include "plots/plotwindows.h"
 #include "shell/app.h"
+#include "shell/batch.h"
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
@@ -101,6 +102,79 @@ public:
 };
 main_StartupRequests main_requests;
 
+bool main_IsSpiceText(const std::string& path);
+
+// Batch jobs: SPICE texts open hidden, each analysis starts, runs to its end
+// and closes, and the simulator's counters go to the log.
+class main_BatchJobs final : public BatchJobsPort {
+public:
+    CDoc* OpenJob(const char* path, int kind) override {
+        if (kind != kDocText && !main_IsSpiceText(path)) {
+            ReportMessage(MessageRequest(kResultNotBuilt).Args(path));
+            return nullptr;
+        }
+        std::unique_ptr<CCTDoc> document;
+        if (int rc = LoadSpiceTextDocument(path, &document)) {
+            if (rc != kResultShown) ReportMessage(MessageRequest(rc).Args(path));
+            return nullptr;
+        }
+        CDoc* opened = document.get();
+        jobs_.push_back(std::move(document));
+        return opened;
+    }
+    void CloseJob(CDoc* document) override {
+        for (auto it = jobs_.begin(); it != jobs_.end(); ++it) {
+            if (it->get() != document) continue;
+            ClearCompileArrays(it->get(), kClearAllCompileArrays);
+            ReleaseSpiceReader(it->get());
+            ReleaseDefineTable(it->get());
+            jobs_.erase(it);
+            return;
+        }
+    }
+    int RunAnalysis(CDoc* job, int analysis, BatchRunFigures* figures) override {
+        auto* document = dynamic_cast<CCTDoc*>(job);
+        if (!document) return kResultNotBuilt;
+        AnalysisStartMode hidden;
+        hidden.hidden = true;
+        SetAnalysisKind(analysis);
+        if (::RunAnalysis(document, analysis, hidden) || !CurrentAnalysis()) return kResultShown;
+        const int ran = RunOpenAnalysis(document);
+        const OpenAnalysis* open = CurrentAnalysis();
+        const CG2DDoc* plot = AnalysisDocumentOf(document);
+        if (const CompiledCircuit* compiled = FindCompiledCircuit(document))
+            figures->analogNodes = compiled->analogNodeCount;
+        if (open) {
+            figures->iterations = static_cast<unsigned long>(open->engine.TotalIterations);
+            figures->runSeconds = open->runTime;
+        }
+        if (plot) {
+            figures->rejected = static_cast<unsigned long>(plot->RejectedPointCount);
+            figures->solutions = static_cast<unsigned long>(plot->AcceptedPointCount + plot->RejectedPointCount);
+        }
+        return ran;
+    }
+    void PrintCircuit(CDoc*) override { ReportMessage(MessageRequest(kResultNotBuilt)); }
+    void PrintAnalysis(CDoc*) override { ReportMessage(MessageRequest(kResultNotBuilt)); }
+    void CloseAnalysis(CDoc* job) override {
+        if (auto* document = dynamic_cast<CCTDoc*>(job)) ::CloseAnalysis(document);
+        SetAnalysisKind(-1);
+    }
+    int SaveDocument(CDoc*) override { return kResultNotBuilt; }
+    int TranslateIbis(const char* path) override {
+        ReportMessage(MessageRequest(kResultNotBuilt).Args(path));
+        return kResultNotBuilt;
+    }
+    bool EscapePressed() override {
+        platform::Application* toolkit = platform::Application::Instance();
+        return toolkit && toolkit->PollEscape();
+    }
+
+private:
+    std::vector<std::unique_ptr<CCTDoc>> jobs_;
+};
+main_BatchJobs main_batchJobs;
+
 // The composition root: each subsystem's ports and start-up steps, in subsystem
 // order (the shell installs its own when the application starts).
 void main_InstallServices() {
@@ -130,6 +204,7 @@ void main_InstallServices() {
     main_opener.Wrap(&DocumentOpener());
     InstallDocumentOpener(&main_opener);
     InstallStartupRequests(&main_requests);
+    InstallBatchJobs(&main_batchJobs);
 }
 
 // Off-screen, a message box prints its caption and text and is answered with
@@ -349,6 +424,14 @@ int main(int argc, char** argv) {
             main_PrintState(commandLine);
             if (frame) main_PrintWindow(*frame, offscreen);
             main_CompileNamedTexts();
+            if (BatchMode() && Startup().batchFile) {
+                BatchRun batch;
+                if (batch.Start(Startup().batchFile, nullptr) == 0) batch.Run();
+                batch.End();
+                printf("Batch log:           %s, %d circuit%s, %d simulation%s\n", batch.LogPath().c_str(),
+                       batch.Circuits(), batch.Circuits() == 1 ? "" : "s", batch.Simulations(),
+                       batch.Simulations() == 1 ? "" : "s");
+            }
             if (!frame || (!runLoop && theApp.ExitCode() != 0)) {
                 printf("Start-up failed: exit status %d\n", theApp.ExitCode());
             } else {

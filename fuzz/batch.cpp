@@ -14,6 +14,7 @@ namespace {
 class fz_Jobs final : public BatchJobsPort {
 public:
     CDoc* OpenJob(const char*, int) override { return nullptr; }
+    void CloseJob(CDoc*) override {}
     int RunAnalysis(CDoc*, int, BatchRunFigures*) override { return 0; }
     void PrintCircuit(CDoc*) override {}
     void PrintAnalysis(CDoc*) override {}

@@ -116,6 +116,9 @@ public:
     int32_t CompletedRuns = 0;  // driver runs of the last RunSimulation
     int32_t RunningKind = -1;
     int32_t RescaledQuarter = 0, RescaledHalf = 0;
+    // The simulator's accepted and rejected time points over the last simulation.
+    int64_t AcceptedPointCount = 0;
+    int64_t RejectedPointCount = 0;
     double RunStartSeconds = 0;
     double RunEndSeconds = 0;
     int32_t MonteCarloSeed = 0;

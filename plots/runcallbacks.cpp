@@ -161,6 +161,8 @@ int rc_RunTransientDriver(CG2DDoc& document, OpenAnalysis& open) {
         document.StartRun(record);
         rc_TransientHost host(document);
         code = RunTransient(state, run, limits, host);
+        document.AcceptedPointCount += run.AcceptedPoints;
+        document.RejectedPointCount += run.RejectedPoints;
         code = document.FinishCase(code);
         if (code || document.IsRunStopRequested()) break;
     }
@@ -321,6 +323,7 @@ int CG2DDoc::RunSimulation(int kind) {
         }
         result = 0;
         CompletedRuns = 0;
+        AcceptedPointCount = RejectedPointCount = 0;
         while (CompletedRuns < retrace && !result) {
             result = rc_RunTransientDriver(*this, *open);
             ++CompletedRuns;

@@ -13,6 +13,7 @@
 #include "core/services.h"
 #include "shell/batchlog.h"
 #include "shell/document.h"
+#include "shell/filetypes.h"
 #include "shell/report.h"
 
 namespace {
@@ -47,6 +48,7 @@ public:
         ReportMessage(MessageRequest(kResultNotBuilt).Args(path ? path : ""));
         return nullptr;
     }
+    void CloseJob(CDoc*) override {}
     int RunAnalysis(CDoc*, int, BatchRunFigures*) override { return kResultNotBuilt; }
     void PrintCircuit(CDoc*) override {}
     void PrintAnalysis(CDoc*) override {}
@@ -63,11 +65,18 @@ double bt_Now() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Removes every whole-word occurrence of the switch; true when there was one.
+std::string bt_Upper(const std::string& text) {
+    std::string upper = text;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// Removes every whole-word occurrence of the switch (compared without case);
+// true when there was one.
 bool bt_TakeSwitch(std::string& line, const char* sw) {
     bool found = false;
     const size_t n = std::strlen(sw);
-    for (size_t at = line.find(sw); at != std::string::npos; at = line.find(sw, at)) {
+    for (size_t at = bt_Upper(line).find(sw); at != std::string::npos; at = bt_Upper(line).find(sw, at)) {
         const bool startOk = at == 0 || line[at - 1] == ' ';
         const bool endOk = at + n == line.size() || line[at + n] == ' ';
         if (!startOk || !endOk) {
@@ -111,9 +120,11 @@ void RegisterBatchMessages() {
 std::string CleanBatchLine(const std::string& raw) {
     std::string line = raw.substr(0, raw.find(';'));
     std::string kept;
+    // File names keep their case: names are case-sensitive here. Switches and
+    // keywords are compared without case instead.
     for (char c : line) {
         if (c == '\t' || c == '\r' || c == '\n') continue;
-        kept += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        kept += c;
     }
     kept = bt_Trim(kept);
     if (!kept.empty() && (kept[0] == '*' || kept[0] == ':')) return {};
@@ -168,7 +179,7 @@ bool ParseBatchSwitches(const std::string& cleaned, bool saveGiven, BatchLine* o
         at = end;
     }
     out->rest = bt_Trim(line);
-    const bool ibis = bt_Extension(out->name) == ".IBS";
+    const bool ibis = bt_Upper(bt_Extension(out->name)) == ".IBS";
     return out->transient || out->ac || out->dc || ibis || saveGiven;
 }
 
@@ -233,7 +244,7 @@ bool BatchRun::FindLabel(const std::string& label) {
     std::string raw;
     while (ReadLine(&raw)) {
         const std::string line = CleanBatchLine(raw);
-        if (line.compare(0, 5, "LABEL") == 0 && bt_Trim(line.substr(5)) == label) return true;
+        if (bt_Upper(line.substr(0, 5)) == "LABEL" && bt_Trim(line.substr(5)) == label) return true;
     }
     return false;
 }
@@ -245,7 +256,8 @@ int BatchRun::Run() {
     while (batch_ && !stop_) {
         if (!ReadLine(&raw)) break;
         const std::string line = CleanBatchLine(raw);
-        if (line.compare(0, 4, "GOTO") == 0) {
+        const std::string keyword = bt_Upper(line.substr(0, 5));
+        if (keyword.compare(0, 4, "GOTO") == 0) {
             const std::string label = bt_Trim(line.substr(4));
             if (!FindLabel(label)) {
                 ReportMessage(MessageRequest().Format("Can't Find LABEL %s").Args(label.c_str()));
@@ -259,7 +271,7 @@ int BatchRun::Run() {
         }
         BatchLine job;
         if (!ParseBatchSwitches(line, Startup().saveAfterBatch, &job)) {
-            if (!job.name.empty() && job.rest.empty() && line.compare(0, 4, "GOTO") && line.compare(0, 5, "LABEL"))
+            if (!job.name.empty() && job.rest.empty() && keyword.compare(0, 4, "GOTO") && keyword != "LABEL")
                 LogLine("%-19sDid not specify what to run.\n", job.name.c_str());
             continue;
         }
@@ -271,12 +283,15 @@ int BatchRun::Run() {
 
 void BatchRun::RunJob(const BatchLine& job) {
     BatchJobsPort& jobs = BatchJobs();
-    const bool ibis = bt_Extension(job.name) == ".IBS";
+    const bool ibis = bt_Upper(bt_Extension(job.name)) == ".IBS";
     CDoc* document = nullptr;
     if (!ibis) {
         char path[kPathSize];
-        std::snprintf(path, sizeof path, "%s", job.name.c_str());
-        const int kind = DocumentOpener().ResolveDocumentExtension(path, sizeof path, 0, -1);
+        // A bare name that is in the current folder means that file; others
+        // are looked for along the search paths of their kind.
+        const bool here = job.name.find('/') == std::string::npos && CheckFileExists(job.name.c_str()) == 0;
+        std::snprintf(path, sizeof path, "%s%s", here ? "./" : "", job.name.c_str());
+        const int kind = DocumentOpener().ResolveDocumentExtension(path, sizeof path, kResolveOpen, -1);
         document = jobs.OpenJob(path, kind);
         if (document && (job.printCircuit || Startup().printCircuit)) jobs.PrintCircuit(document);
     }
@@ -318,7 +333,7 @@ void BatchRun::RunJob(const BatchLine& job) {
         }
         if (Startup().saveAfterBatch) jobs.SaveDocument(document);
     }
-    if (document) document->OnCloseDocument();
+    if (document) jobs.CloseJob(document);
 }
 
 void BatchRun::End() {

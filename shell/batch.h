@@ -28,6 +28,8 @@ public:
     // Opens the job's file as a document of its kind, reporting its own
     // errors; the document that stays open for the job, or null.
     virtual CDoc* OpenJob(const char* path, int kind) = 0;
+    // Closes the job's document (it was opened by OpenJob).
+    virtual void CloseJob(CDoc* document) = 0;
     // Starts the analysis (0 transient, 1 AC, 2 DC) on the document, runs it
     // to its end with the run mode in force and fills the figures: 0 or a code.
     virtual int RunAnalysis(CDoc* document, int analysis, BatchRunFigures* figures) = 0;
@@ -52,7 +54,7 @@ struct BatchLine {
     bool transient = false, ac = false, dc = false;
     bool printCircuit = false, printAnalysis = false;
     int runMode = 8;   // 2 with /S, 1 with /R
-    std::string name;  // the file named, as written (upper case)
+    std::string name;  // the file named, as written
     std::string rest;  // what no switch or name took
 };
 
@@ -61,7 +63,9 @@ struct BatchLine {
 // given on the command line.
 bool ParseBatchSwitches(const std::string& line, bool saveGiven, BatchLine* out);
 // A raw line as the batch reads it: the comment from ";" on removed, tabs
-// removed, upper case, trimmed; a line beginning with "*" or ":" is empty.
+// removed, trimmed; a line beginning with "*" or ":" is empty. The case is
+// kept (file names are case-sensitive); switches and GOTO/LABEL compare
+// without case.
 std::string CleanBatchLine(const std::string& raw);
 
 // One batch run: its files, counters and times.

@@ -26,15 +26,15 @@ TEST(BatchLines, CleaningAndSwitches) {
         const char* rest;
     };
     const Case cases[] = {
-        {"rc.ckt /T /A ; both analyses", true, "RC.CKT", true, true, false, 8, ""},
-        {"\tr\tc.ckt /d /s\t", true, "RC.CKT", false, false, true, 2, ""},
-        {"\"my amp.cir\" /R /T /TOSPICE", true, "MY AMP.CIR", true, false, false, 1, ""},
+        {"rc.ckt /t /A ; both analyses", true, "rc.ckt", true, true, false, 8, ""},
+        {"\tr\tc.ckt /d /s\t", true, "rc.ckt", false, false, true, 2, ""},
+        {"\"my amp.cir\" /R /T /TOSPICE", true, "my amp.cir", true, false, false, 1, ""},
         {"* a comment /T", false, "", false, false, false, 8, ""},
         {":label /T", false, "", false, false, false, 8, ""},
-        {"rc.ckt", false, "RC.CKT", false, false, false, 8, ""},
-        {"rc.ckt /T /X", true, "RC.CKT", true, false, false, 8, "/X"},
-        {"buffer.ibs", true, "BUFFER.IBS", false, false, false, 8, ""},
-        {"/home/ann/amp.cir /T", true, "/HOME/ANN/AMP.CIR", true, false, false, 8, ""},
+        {"rc.ckt", false, "rc.ckt", false, false, false, 8, ""},
+        {"rc.ckt /T /X", true, "rc.ckt", true, false, false, 8, "/X"},
+        {"buffer.ibs", true, "buffer.ibs", false, false, false, 8, ""},
+        {"/home/ann/amp.cir /T", true, "/home/ann/amp.cir", true, false, false, 8, ""},
     };
     for (const Case& c : cases) {
         BatchLine line;
@@ -58,6 +58,7 @@ public:
         opened.push_back(path);
         return new CDoc();
     }
+    void CloseJob(CDoc* document) override { delete document; }
     int RunAnalysis(CDoc*, int analysis, BatchRunFigures* figures) override {
         runs.push_back(analysis);
         modes.push_back(Startup().batchMode);
@@ -118,11 +119,11 @@ TEST_F(BatchRunTest, JobsRunInOrderAndTheLogCountsThem) {
             "* nothing here\n"
             "other.ckt\n"
             "bad.ckt /T /X\n"
-            "GOTO END\n"
+            "goto END\n"
             "skipped.ckt /T\n"
-            "LABEL END\n"
+            "Label END\n"
             "longbasename123.ckt /D /S\n");
-    EXPECT_EQ(jobs_.opened, (std::vector<std::string>{"RC.CKT", "BAD.CKT", "LONGBASENAME123.CKT"}));
+    EXPECT_EQ(jobs_.opened, (std::vector<std::string>{"rc.ckt", "bad.ckt", "longbasename123.ckt"}));
     EXPECT_EQ(jobs_.runs, (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(jobs_.modes, (std::vector<int>{8, 8, 2}));  // /S holds for its line's runs only
     // Messages of a batch go into its log, never into a box.
@@ -130,14 +131,14 @@ TEST_F(BatchRunTest, JobsRunInOrderAndTheLogCountsThem) {
     EXPECT_NE(log.find("Error in command line '/X'."), std::string::npos) << log;
     EXPECT_NE(log.find("Circuit               Analog       Total   Rejected      Total        Run\n"),
               std::string::npos);
-    EXPECT_NE(log.find("RC.CKT             /T      3         120          2         60      0.250\n"),
+    EXPECT_NE(log.find("rc.ckt             /T      3         120          2         60      0.250\n"),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find("RC.CKT             /A"), std::string::npos);
-    EXPECT_NE(log.find("LONGBASENAME.CKT   /D"), std::string::npos);
-    EXPECT_NE(log.find("OTHER.CKT          Did not specify what to run.\n"), std::string::npos);
-    EXPECT_EQ(log.find("SKIPPED"), std::string::npos);
-    EXPECT_EQ(log.find("GOTO"), std::string::npos);
+    EXPECT_NE(log.find("rc.ckt             /A"), std::string::npos);
+    EXPECT_NE(log.find("longbasename.ckt   /D"), std::string::npos);
+    EXPECT_NE(log.find("other.ckt          Did not specify what to run.\n"), std::string::npos);
+    EXPECT_EQ(log.find("skipped"), std::string::npos);
+    EXPECT_EQ(log.find("goto"), std::string::npos);
     EXPECT_NE(log.find("Total run time     1 sec\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Total Circuits 3\nTotal Simulations 3\n"), std::string::npos) << log;
 }
