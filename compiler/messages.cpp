@@ -7,6 +7,7 @@
 #include "compiler/arrays.h"
 #include "compiler/coupling.h"
 #include "compiler/macros.h"
+#include "compiler/mosfets.h"
 #include "compiler/opampsetup.h"
 #include "compiler/setup.h"
 #include "compiler/spicereader.h"
@@ -78,6 +79,7 @@ void RegisterCompilerMessages() {
     RegisterMacroMessages();
     RegisterArrayMessages();
     RegisterWarningMessages();
+    RegisterMosfetSetupMessages();
     RegisterCouplingMessages();
     RegisterBehaviouralSetupMessages();
 }

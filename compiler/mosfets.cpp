@@ -12,6 +12,7 @@
 #include "compiler/session.h"
 #include "compiler/setupservices.h"
 #include "compiler/support.h"
+#include "core/messages.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/component_defs.h"
@@ -21,6 +22,10 @@
 #include "models/modeltypes.h"
 
 namespace {
+
+const MessageRow kMoMessageRows[] = {
+    {kMsgSimilarModels, "%EMissing model statement '%s' L=%g W=%g. Found Similar Matches."},
+};
 
 constexpr char kMosInstanceTemplate[] =
     "<[M=%g][L=%t][W=%t][AD=%g][AS=%g][PD=%g][PS=%g][NRD=%g][NRS=%g][NRB=%g][NRG=%g][OFF%d][IC=%g[,%g[,%g]]]>";
@@ -79,8 +84,22 @@ int mo_FindModelRow(CCTDoc* document, SchematicObject* part, const std::string& 
     CircuitModels* models = GetCircuitModels(document);
     double l = 0, w = 0;
     if (mo_FindGeometry(valueText, 'L', PartScope(part), &l) && mo_FindGeometry(valueText, 'W', PartScope(part), &w)) {
-        const int binned = FindPartBinnedModel(models, type, PartScope(part), name.c_str(), l, w, nullptr);
+        std::vector<std::string> similar;
+        const int binned = FindPartBinnedModel(models, type, PartScope(part), name.c_str(), l, w, &similar);
         if (binned >= 0) return binned;
+        ListBinnedVariantsInScope(models, type, PartScope(part), name.c_str(), &similar);
+        if (!similar.empty()) {
+            // Bins of that name exist but none holds this L and W: the name
+            // itself may still be a model; otherwise the bins are listed.
+            bool reported = false;
+            const int row = FindModelByName(models, type, PartScope(part), name.c_str(), &reported);
+            if (row >= 0 || reported) return row;
+            std::string rows;
+            for (const std::string& line : similar) rows += line + "\t\n";
+            RecordPartLocation(part);
+            ReportCompilerMessage(part, PartScope(part), rows.c_str(), kMsgSimilarModels, name.c_str(), l, w);
+            return -1;
+        }
     }
     return FindPartModelByName(models, type, PartScope(part), name.c_str());
 }
@@ -94,6 +113,10 @@ int mo_InternalNode(const double* values, int resistance, double squares, int pi
 }
 
 }  // namespace
+
+void RegisterMosfetSetupMessages() {
+    RegisterMessages(kMoMessageRows, static_cast<int>(sizeof(kMoMessageRows) / sizeof(kMoMessageRows[0])));
+}
 
 int ScanMosInstance(MosfetRecord* record, const char* text) {
     SchematicObject* part = CurrentSetupPart;

@@ -19,3 +19,9 @@ int ScanMosInstance(MosfetRecord* record, const char* text);
 // model's polarity slot (+1 for an NMOS part, -1 otherwise). 0, or 15055 when
 // the work area cannot be made.
 int MosLevelStep(int componentType, MosfetRecord* record);
+
+// A MOSFET whose L and W fall in no bin of its binned models and whose MODEL
+// name is no model either.
+constexpr int kMsgSimilarModels = 10901;
+// The set-up's message texts (start-up; RegisterCompilerMessages calls it).
+void RegisterMosfetSetupMessages();

@@ -581,6 +581,25 @@ int FindBinnedModelInScope(CircuitModels* models, int type, int scope, const cha
     return -1;
 }
 
+void ListBinnedVariantsInScope(CircuitModels* models, int type, int scope, const char* baseName,
+                               std::vector<std::string>* out) {
+    if (!models || !baseName || !*baseName || !out) return;
+    ModelStatementList& list = models->ModelStatements;
+    for (int s = scope; s >= 0; s = lk_EnclosingScope(list, s)) {
+        for (int row = 0; row < list.Count; ++row) {
+            const ModelStatement& st = list.Entries[row];
+            if (st.Type != BaseMosType(type) || st.Scope != s || !lk_IsBinnedLevelType(st.LevelType)) continue;
+            if (!lk_IsVariantOf(st.Name, baseName)) continue;
+            ComputeBinningRange(models, row, st.LevelType);
+            const ModelStatement& checked = list.Entries[row];
+            char line[512];
+            FormatBounded(line, sizeof line, "Found %s LMIN=%g LMAX=%g WMIN=%g WMAX=%g in the circuit", checked.Name,
+                          checked.BinLMin, checked.BinLMax, checked.BinWMin, checked.BinWMax);
+            out->push_back(line);
+        }
+    }
+}
+
 int FindPartBinnedModel(CircuitModels* models, int type, int scope, const char* baseName, double l, double w,
                         std::vector<std::string>* log) {
     int row = FindBinnedModelInScope(models, type, scope, baseName, l, w);

@@ -89,6 +89,11 @@ void ComputeBinningRange(CircuitModels* models, int row, int type);
 // The first variant "B.n" of the base name in the scope (then outward) whose
 // L and W ranges hold l and w; -1 when none.
 int FindBinnedModelInScope(CircuitModels* models, int type, int scope, const char* baseName, double l, double w);
+// The binned variants "B.n" of the base name among the circuit's statements
+// of the scope and its enclosing scopes, one line each ("Found B.n LEVEL=...
+// LMIN=... in the circuit"), appended to `out`.
+void ListBinnedVariantsInScope(CircuitModels* models, int type, int scope, const char* baseName,
+                               std::vector<std::string>* out);
 // FindBinnedModelInScope, then the libraries (mode 16): statement row or -1.
 // Library candidates are logged into `log` (may be null).
 int FindPartBinnedModel(CircuitModels* models, int type, int scope, const char* baseName, double l, double w,
