@@ -1,0 +1,115 @@
+// The Find in Files dialog, driven through the modal answerer as a user would.
+#include "text/findfilesdlg.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/textfile.h"
+#include "platform/app.h"
+#include "platform/dialog.h"
+#include "platform/frame.h"
+#include "tests/support/tempdir.h"
+#include "text/editwnd.h"
+#include "text/textdoc.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace ids = findfilesdlg;
+
+class FindInFilesDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Selected files open in windows of a main frame.
+        app_ = platform::Application::Instance();
+        ASSERT_TRUE(host_.Create("Tarnwick", platform::Rect{0, 0, 800, 600}));
+        app_->SetMainWindow(&host_);
+        Put("one.txt", "first line\nR1 1 0 NEEDLE\n");
+        Put("two.txt", "a\nb\nc\nthe needle\nneedle again\n");
+        Put("three.txt", "nothing here\n");
+        Put("skip.dat", "needle in a type not asked for\n");
+    }
+    void TearDown() override {
+        CloseAllDocuments();
+        app_->PumpEvents();
+        host_.Destroy();
+        app_->SetMainWindow(nullptr);
+    }
+    void Put(const std::string& name, const std::string& bytes) {
+        std::ofstream(fs::path(dir_.Path()) / name, std::ios::binary) << bytes;
+    }
+    // Runs the dialog with `user` acting on it; Close ends it.
+    void Run(const std::function<void(CFindInFilesDlg&)>& user) {
+        platform::ScopedModalAnswerer answerer([&](platform::ModalRequest& r) {
+            auto* dialog = dynamic_cast<CFindInFilesDlg*>(&r);
+            if (!dialog) return platform::dlgid::Failed;
+            user(*dialog);
+            return static_cast<int>(platform::dlgid::Cancel);
+        });
+        EXPECT_EQ(FindInFilesCommand(nullptr), platform::dlgid::Cancel);
+    }
+    platform::Application* app_ = nullptr;
+    platform::MainFrame host_;
+    twtest::TempDir dir_{"fifdlg_test"};
+};
+
+TEST_F(FindInFilesDialogTest, FindListsTheMatchingFilesAndOpensTheSelectedOne) {
+    Run([&](CFindInFilesDlg& d) {
+        d.UserClick(1804);  // Definition mode: only the definition box is on
+        EXPECT_TRUE(d.IsControlEnabled(ids::DefinitionCombo));
+        EXPECT_FALSE(d.IsControlEnabled(ids::TextCombo));
+        EXPECT_GT(d.Count(ids::DefinitionCombo), 100);
+        d.UserClick(ids::FieldText);
+        EXPECT_FALSE(d.IsControlEnabled(ids::DefinitionCombo));
+        EXPECT_FALSE(d.IsControlEnabled(ids::Stop));
+        d.UserSetText(ids::LookInCombo, dir_.Path());
+        d.UserSetText(ids::TypesCombo, "*.txt");
+        d.UserSetText(ids::TextCombo, "");
+        d.UserClick(ids::Find);
+        ASSERT_EQ(d.Count(ids::Results), 1);
+        EXPECT_EQ(d.GetItemText(ids::Results, 0), "Missing search string.");
+
+        d.UserSetText(ids::TextCombo, "needle");
+        d.UserClick(ids::Find);
+        ASSERT_EQ(d.Count(ids::Results), 3);
+        EXPECT_EQ(d.GetItemText(ids::Results, 0), dir_.Path() + "/one.txt");
+        EXPECT_EQ(d.GetItemText(ids::Results, 1), dir_.Path() + "/two.txt");
+        EXPECT_EQ(d.GetItemText(ids::Results, 2), "Total files found=2 Total files searched=3");
+        EXPECT_TRUE(d.IsControlEnabled(ids::Find));
+        EXPECT_FALSE(d.IsControlEnabled(ids::Stop));
+        EXPECT_EQ(d.GetText(ids::Status), "");
+        EXPECT_STREQ(FindInFilesState().texts.Text(0), "needle");
+        EXPECT_STREQ(FindInFilesState().types.Text(0), "*.txt");
+
+        // Selecting a file opens it with the caret at its matching line.
+        d.UserSelect(ids::Results, 1);
+        auto* doc = dynamic_cast<CTxtDoc*>(d.OpenedDocument());
+        ASSERT_NE(doc, nullptr);
+        int64_t s = -1;
+        doc->Editor()->Buffer().GetSel(&s, nullptr);
+        EXPECT_EQ(s, 6);                // "the needle" starts after a, b and c
+        d.UserSelect(ids::Results, 2);  // the summary line opens nothing
+        EXPECT_EQ(d.OpenedDocument(), doc);
+        // A new search closes the document the dialog opened.
+        d.UserClick(ids::Find);
+        EXPECT_EQ(d.OpenedDocument(), nullptr);
+    });
+}
+
+TEST_F(FindInFilesDialogTest, OtherModesOverTextFilesSayTheyMustBeText) {
+    Run([&](CFindInFilesDlg& d) {
+        d.UserClick(1803);  // Shape
+        d.UserSetText(ids::TextCombo, "res");
+        d.UserSetText(ids::LookInCombo, "\"" + dir_.Path() + "\"");
+        d.UserSetText(ids::TypesCombo, "*.txt");
+        d.UserClick(ids::Find);
+        ASSERT_EQ(d.Count(ids::Results), 4);
+        EXPECT_EQ(d.GetItemText(ids::Results, 0), "Search in " + dir_.Path() + "/one.txt must be type TEXT.");
+    });
+    EXPECT_EQ(FindInFilesState().field, FindField::kShape);
+}
+
+}  // namespace
