@@ -27,6 +27,7 @@ declare -A max_len=(
   [globalsettings]=4096
   [transistorop]=4096
   [macroparams]=2048
+  [findinfile]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

@@ -7,7 +7,11 @@
 #include <fstream>
 #include <string>
 
+#include "core/cmdline.h"
+#include "core/memory.h"
+#include "core/settings.h"
 #include "core/textfile.h"
+#include "document/component_defs.h"
 #include "platform/app.h"
 #include "platform/dialog.h"
 #include "platform/frame.h"
@@ -110,6 +114,43 @@ TEST_F(FindInFilesDialogTest, OtherModesOverTextFilesSayTheyMustBeText) {
         EXPECT_EQ(d.GetItemText(ids::Results, 0), "Search in " + dir_.Path() + "/one.txt must be type TEXT.");
     });
     EXPECT_EQ(FindInFilesState().field, FindField::kShape);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FindInFilesSettingsTest, SectionReadsUpperCaseKeysAndWritesItBack) {
+    twtest::TempDir dir{"fifset_test"};
+    const std::string in = dir.Path() + "/tarn.dat", out = dir.Path() + "/out.dat";
+    std::ofstream(in, std::ios::binary) << "[FindInFile]\r\nDEFINITION=resistor\r\nfield=attribute\r\nTYPES_MAX=3\r\n"
+                                           "Types_1=*.cir\r\nTEXT_2=second\r\nText_1=needle\r\nPaths_1=\"/a;b\";/c\r\n";
+    FindInFilesSettings& s = FindInFilesState();
+    char* const savedPath = Startup().settingsPath;
+    Startup().settingsPath = nullptr;
+    SetString(&Startup().settingsPath, in.c_str());
+    ASSERT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(s.field, FindField::kAttribute);
+    ASSERT_TRUE(IsValidComponentType(s.definition));
+    EXPECT_STREQ(ComponentTypeTable[s.definition].name, "Resistor");
+    EXPECT_STREQ(s.types.Text(0), "*.cir");
+    EXPECT_STREQ(s.texts.Text(1), "second");
+    EXPECT_STREQ(s.folders.Text(0), "\"/a;b\";/c");
+    // Written and read again, nothing changes.
+    SetString(&Startup().settingsPath, out.c_str());
+    ASSERT_EQ(SaveSettingsFile(), 0);
+    s.field = FindField::kText;
+    s.definition = -1;
+    s.texts.Clear();
+    ASSERT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(s.field, FindField::kAttribute);
+    EXPECT_STREQ(ComponentTypeTable[s.definition].name, "Resistor");
+    EXPECT_STREQ(s.texts.Text(0), "needle");
+    FreeString(&Startup().settingsPath);
+    Startup().settingsPath = savedPath;
+    s.field = FindField::kText;
+    s.definition = -1;
+    for (RecentList* list : {&s.types, &s.texts, &s.folders}) list->Clear();
 }
 
 }  // namespace
