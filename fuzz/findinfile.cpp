@@ -7,6 +7,7 @@
 
 #include "core/cmdline.h"
 #include "core/memory.h"
+#include "core/paths.h"
 #include "core/recentlist.h"
 #include "core/settings.h"
 #include "fuzz/fuzz_support.h"
