@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/cmdline.h"
 #include "core/paths.h"
 #include "core/sectionfile.h"
 #include "core/settings.h"
@@ -289,10 +290,15 @@ void CFindInFilesDlg::SelectResult() {
             return;
         }
         int code = 0;
-        if (ffd_IsCircuitPath(entry.path))
+        if (ffd_IsCircuitPath(entry.path)) {
             opened_ = OpenCircuitDocument(entry.path.c_str(), kLoadFullPath | kLoadNoRecent, &code);
-        else
+        } else if (entry.model >= 0) {
+            // A binary model library opens only as a library document, never as text.
+            if (DocumentOpener().OpenFileOfKind(entry.path.c_str(), kDocLibrary) == 0)
+                opened_ = FindDocumentByPath(entry.path.c_str());
+        } else {
             opened_ = OpenTextFile(entry.path.c_str(), kOpenTextNoRecent, &code);
+        }
     }
     if (opened_) ShowMatch(opened_, entry);
     selecting_ = false;

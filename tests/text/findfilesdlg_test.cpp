@@ -15,6 +15,7 @@
 #include "platform/app.h"
 #include "platform/dialog.h"
 #include "platform/frame.h"
+#include "platform/keys.h"
 #include "tests/support/tempdir.h"
 #include "text/editwnd.h"
 #include "text/textdoc.h"
@@ -100,6 +101,21 @@ TEST_F(FindInFilesDialogTest, FindListsTheMatchingFilesAndOpensTheSelectedOne) {
         // A new search closes the document the dialog opened.
         d.UserClick(ids::Find);
         EXPECT_EQ(d.OpenedDocument(), nullptr);
+    });
+}
+
+TEST_F(FindInFilesDialogTest, EscDuringASearchStopsIt) {
+    Run([&](CFindInFilesDlg& d) {
+        d.UserSetText(ids::TextCombo, "needle");
+        d.UserSetText(ids::LookInCombo, dir_.Path());
+        d.UserSetText(ids::TypesCombo, "*.txt");
+        app_->PostKeyDown(&d, platform::key::Escape);
+        d.UserClick(ids::Find);
+        ASSERT_EQ(d.Count(ids::Results), 2);
+        EXPECT_EQ(d.GetItemText(ids::Results, 0), "Find was stopped by user.");
+        EXPECT_EQ(d.GetItemText(ids::Results, 1), "Total files found=0 Total files searched=0");
+        EXPECT_FALSE(d.HasEnded());  // Esc stopped the search, not the dialog
+        EXPECT_TRUE(d.IsControlEnabled(ids::Find));
     });
 }
 
