@@ -36,6 +36,7 @@ declare -A max_len=(
   [statefile]=4096
   [savefile]=4096
   [dotpath]=4096
+  [findinfile]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

@@ -8,6 +8,7 @@
 #include "shell/fonts.h"
 #include "text/editwnd.h"
 #include "text/find.h"
+#include "text/findfilesdlg.h"
 #include "text/textdoc.h"
 
 namespace {
@@ -83,4 +84,5 @@ void InstallTextDocuments() {
     InstallTextEditor(&editors);
     RegisterDocumentTemplate(MakeDocumentTemplate<CTxtDoc, CCTFrame, CTxtView>(kDocText));
     RegisterTextSearchSettings();
+    RegisterFindInFilesSettings();
 }

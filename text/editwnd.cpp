@@ -9,6 +9,7 @@
 #include "shell/colortable.h"
 #include "shell/document.h"
 #include "text/find.h"
+#include "text/finddlg.h"
 
 namespace {
 
@@ -304,9 +305,8 @@ void CTxtEditWnd::OnKeyDown(int code, bool, unsigned modifiers) {
         break;
     }
     case key::Delete: buffer_.TypeChar(1); break;
-    case key::Function(3):  // Repeat Last Find
-        if (!TextSearch().search.empty())
-            FindReplace(*this, TextSearch().search, nullptr, true, TextSearch().wholeWord);
+    case key::Function(3):  // Repeat Last Find; the Find dialog while there is nothing to repeat
+        FindInTextWindow(this, this, false);
         return;
     default: return;
     }

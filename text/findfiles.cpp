@@ -143,7 +143,8 @@ int64_t FindTextInFile(const std::string& path, std::string_view text) {
     return -1;
 }
 
-FindInFilesResult FindInFiles(const FindInFilesRequest& r, const std::function<bool()>& stop) {
+FindInFilesResult FindInFiles(const FindInFilesRequest& r, const std::function<bool()>& stop,
+                              const std::function<void(const std::string&)>& searching) {
     FindInFilesResult result;
     if (r.field == FindField::kDefinition) {
         if (!IsValidComponentType(r.definition)) {
@@ -184,6 +185,7 @@ FindInFilesResult FindInFiles(const FindInFilesRequest& r, const std::function<b
                 const bool wild = patternExt.find_first_of("?*") != std::string::npos;
                 if (!wild && strcasecmp(ext.c_str(), patternExt.c_str()) != 0) continue;
                 const std::string path = file.string();
+                if (searching) searching(path);
                 FindInFilesEntry entry;
                 entry.path = path;
                 bool found = false;

@@ -53,8 +53,10 @@ std::vector<std::string> SplitSearchList(std::string_view list);
 bool FilePatternMatches(std::string_view name, std::string_view pattern);
 
 // Runs a search; `stop` is asked after every file (true ends the search with
-// "Find was stopped by user.").
-FindInFilesResult FindInFiles(const FindInFilesRequest& request, const std::function<bool()>& stop = {});
+// "Find was stopped by user."); `searching` hears each file's path before it
+// is examined.
+FindInFilesResult FindInFiles(const FindInFilesRequest& request, const std::function<bool()>& stop = {},
+                              const std::function<void(const std::string&)>& searching = {});
 
 // The first match of a text in a text file without regard to case: the offset
 // at which its line starts, -1 when none (or the file cannot be read).

@@ -224,6 +224,28 @@ int PrintTextPages(const TextBuffer& text, const TextPrintStyle& style, const pl
     return job.End() ? 1 : 0;
 }
 
+int PreviewTextPage(platform::DrawSurface& s, const platform::Rect& preview, const TextBuffer& text,
+                    const TextPrintStyle& style, const platform::PageSetup& setup, int page) {
+    const int previewHeight = preview.bottom - preview.top;
+    if (text.Length() == 0 || preview.right - preview.left < 3 || previewHeight < 3) return 0;
+    const double heightMm = (setup.landscape ? setup.widthMm : setup.heightMm) - 2 * setup.marginMm;
+    if (heightMm <= 0) return 0;
+    // The font keeps its share of the page's height: printed height x
+    // (preview height + 1) / printable height, with the sign that tells
+    // character height from cell height.
+    TextPrintStyle scaled = style;
+    const double share = static_cast<double>(previewHeight + 1) / (heightMm / 25.4 * s.PixelsPerInchY());
+    const long height = std::lround(style.font.height * share);
+    scaled.font.height = static_cast<int>(height != 0 ? height : (style.font.height < 0 ? -1 : 1));
+    s.SaveState();
+    s.FrameRect(preview, platform::BrushDesc{platform::BrushStyle::Solid, platform::MakeColor(0, 0, 0)});
+    s.RestoreState();
+    const platform::Rect area{preview.left + 1, preview.top + 1, preview.right - 1, preview.bottom - 1};
+    const TextPrintLayout layout = LayoutTextPrint(s, area, text.GetLineCount(), scaled);
+    DrawTextPrintPage(s, area, text, scaled, layout, std::clamp(page, 1, std::max(1, layout.pages)));
+    return layout.pages;
+}
+
 TextPrintStyle TextPrintStyleOf(const CTxtEditWnd& editor) {
     TextPrintStyle style;
     style.header = TextPrintHeaderTexts().header;

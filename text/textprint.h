@@ -88,6 +88,12 @@ int PrintTextToPdf(const TextBuffer& text, const std::string& path, const TextPr
 int PrintTextPages(const TextBuffer& text, const TextPrintStyle& style, const platform::PrintSettings& settings,
                    int first = 0, int last = 0);
 
+// Draws page `page` (from 1, clamped to the pages there are) of the text as
+// it would print on paper of `setup`, scaled into `preview` with the page's
+// frame around it; the number of pages, 0 for an empty text.
+int PreviewTextPage(platform::DrawSurface& surface, const platform::Rect& preview, const TextBuffer& text,
+                    const TextPrintStyle& style, const platform::PageSetup& setup, int page);
+
 // The style of an editor's page: its document's font and colours and the
 // process-wide header and footer.
 TextPrintStyle TextPrintStyleOf(const CTxtEditWnd& editor);

@@ -121,6 +121,36 @@ TEST(TextPrintTest, LongTextPrintsOnPagesWithRenderedComments) {
     EXPECT_GE(LayoutTextPrint(*surface, area, text.GetLineCount(), style).rows, 1);
 }
 
+TEST(TextPrintTest, PreviewDrawsOnePageScaledIntoItsFrame) {
+    TextBuffer text;
+    std::string body;
+    for (int i = 1; i <= 120; ++i) body += "R" + std::to_string(i) + " 1 0 1k\r\n";
+    text.SetText(body.substr(0, body.size() - 2));
+    TextPrintStyle style = TpStyle();
+    style.rowsPerPage = 50;
+    style.background = MakeColor(250, 250, 210);
+    platform::Image image(300, 420);
+    auto surface = platform::CreateImageSurface(image);
+    surface->FillRect(platform::Rect{0, 0, 300, 420}, MakeColor(255, 255, 255));
+    const platform::Rect preview{10, 10, 222, 310};
+    const platform::PageSetup setup;
+    EXPECT_EQ(PreviewTextPage(*surface, preview, text, style, setup, 2), 3);
+    EXPECT_EQ(image.PixelAt(10, 100) & 0xFFFFFF, platform::MakeColor(0, 0, 0) & 0xFFFFFF);  // the frame
+    EXPECT_EQ(image.PixelAt(215, 200) & 0xFFFFFF, style.background & 0xFFFFFF);
+    bool drawnOutside = false;
+    for (int x = 223; x < 300; ++x) drawnOutside |= (image.PixelAt(x, 100) & 0xFFFFFF) == (style.text & 0xFFFFFF);
+    EXPECT_FALSE(drawnOutside);
+    // As many pages as the paper takes when the font decides the rows.
+    style.rowsPerPage = 0;
+    twtest::TempDir dir{"tpr_preview"};
+    platform::PageSetup pdf = setup;
+    pdf.pixelsPerInch = 150;
+    const int printed = PrintTextToPdf(text, dir.Path() + "/p.pdf", style, pdf, nullptr);
+    EXPECT_NEAR(PreviewTextPage(*surface, preview, text, style, setup, 1), printed, 1);
+    TextBuffer empty;
+    EXPECT_EQ(PreviewTextPage(*surface, preview, empty, style, setup, 1), 0);
+}
+
 TEST(TextPrintTest, EmptyTextPrintsNothing) {
     TextBuffer empty;
     twtest::TempDir dir{"tpr_empty"};
