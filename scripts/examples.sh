@@ -41,7 +41,12 @@ echo
 echo "== 2. Batch start: @batch.txt /SAVE /P, with the tarn.dat that the first run wrote"
 echo "-- the batch file:"
 cat "$examples/batch.txt"
-"$home/tarnwick" "@$examples/batch.txt" /SAVE /P
+# The log is written beside the batch file: a copy keeps it out of the shipped folder.
+cp "$examples/batch.txt" "$home/batch.txt"
+"$home/tarnwick" "@$home/batch.txt" /SAVE /P
+echo "-- its log:"
+tr -d '\r' < "$home/batch.DOC" | sed -n '2,$p'
+
 
 echo
 echo "== 3. An old settings file in the flat 5.30 layout, read and written back in sections"

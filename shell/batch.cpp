@@ -180,6 +180,10 @@ bool ParseBatchSwitches(const std::string& cleaned, bool saveGiven, BatchLine* o
     }
     out->rest = bt_Trim(line);
     const bool ibis = bt_Upper(bt_Extension(out->name)) == ".IBS";
+    // A job names a file: an empty line, or a GOTO or LABEL line, is none even
+    // when /SAVE was given.
+    const std::string keyword = bt_Upper(out->name);
+    if (out->name.empty() || keyword == "GOTO" || keyword == "LABEL") return false;
     return out->transient || out->ac || out->dc || ibis || saveGiven;
 }
 

@@ -48,6 +48,8 @@ TEST(BatchLines, CleaningAndSwitches) {
     }
     BatchLine line;
     EXPECT_TRUE(ParseBatchSwitches("RC.CKT", true, &line)) << "/SAVE makes any named file a job";
+    for (const char* none : {"", "LABEL DONE", "goto done"})
+        EXPECT_FALSE(ParseBatchSwitches(none, true, &line)) << "no file named: '" << none << "'";
     EXPECT_EQ(BatchLogName("/tmp/ABCDEFGHIJKLMNO.CKT"), "ABCDEFGHIJKL.CKT");
 }
 
