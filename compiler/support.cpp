@@ -5,9 +5,9 @@
 
 #include "compiler/compiled.h"
 #include "compiler/defines.h"
-#include "compiler/quantities.h"
 #include "compiler/initconds.h"
 #include "compiler/nodeindex.h"
+#include "compiler/quantities.h"
 #include "compiler/scanner.h"
 #include "compiler/session.h"
 #include "compiler/warnings.h"
@@ -435,14 +435,17 @@ CDoc* OpenDocumentByPath(const char* path) {
 
 int ReportCompilerMessageV(SchematicObject* part, int scope, const char* rows, int id, va_list args) {
     int shownId = id;
+    // A run-time error number has no string-table text: the reporter words it
+    // from the system's text and the file the pending text names.
+    const bool systemError = id > kResultErrnoBase && id < kResultErrnoBase + kRunTimeErrorCount;
     if (id == kResultPending || id == kResultPending2) {
         shownId = PendingCode() ? PendingCode() : id;
-    } else {
+    } else if (!systemError) {
         SetPendingMessageV(id, args);
     }
     RecordLastMessage(shownId, PendingText());
     if (QuietDefinitionErrors) return kResultPending;
-    MessageRequest request = Message(kResultPending).Source(scope).Context(rows ? rows : "");
+    MessageRequest request = Message(systemError ? id : kResultPending).Source(scope).Context(rows ? rows : "");
     if (part) request.Component(part);
     Reporter().Report(request);
     ClearPendingMessage();

@@ -15,6 +15,7 @@
 #include "document/attributes.h"
 #include "document/cirdoc.h"
 #include "shell/document.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -176,3 +177,19 @@ TEST(CompSupport, RunMessagesOfAnyLengthGoToTheLog) {
 }
 
 }  // namespace
+
+// A system error (a file that is not there) reaches the reporter as itself,
+// so that its words come from the system and name the file, never empty.
+TEST(CompSupport, SystemErrorsAreReportedWithTheFileTheyConcern) {
+    std::vector<int> codes;
+    std::string subject;
+    ScopedTestReporter reporter([&](const MessageRequest& request) {
+        codes.push_back(request.code());
+        subject = PendingText();
+        return 0;
+    });
+    SetPendingText("NOM.LIB");
+    EXPECT_EQ(ReportCompilerMessage(nullptr, 1, nullptr, kResultNoSuchFile), kResultShown);
+    EXPECT_EQ(codes, std::vector<int>{kResultNoSuchFile});
+    EXPECT_EQ(subject, "NOM.LIB");
+}
