@@ -54,6 +54,7 @@
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
+#include "text/findfilesdlg.h"
 #include "text/textdoc.h"
 #include "text/textopener.h"
 
@@ -418,6 +419,7 @@ int main(int argc, char** argv) {
         main_opener.SetRecording(false);
         CMainFrame* frame = GetMainFrame();
         if (frame) frame->SetNextCommandTarget(&AnalysisCommands());
+        AnalysisCommands().SetNextCommandTarget(&TextCommands());
         if (theApp.OtherInstanceFound()) {
             fprintf(stderr, "Tarnwick is already running; it has been brought to the front.\n");
         } else if (offscreen || BatchMode()) {

@@ -370,6 +370,12 @@ void CCTView::ZoomText(int command) {
 
 namespace {
 
+// Find, Repeat Last Find (the menu entry and F3) and Replace.
+bool ct_IsSearchCommand(int id) {
+    return id == viewcmd::EditFind || id == viewcmd::EditFindAgainKey || id == viewcmd::EditFindAgain ||
+           id == viewcmd::EditReplace;
+}
+
 bool ct_IsEditCommand(int id) {
     switch (id) {
     case viewcmd::EditCut:
@@ -401,6 +407,14 @@ bool CCTView::OnCommand(int id) {
         ZoomText(id);
         return true;
     }
+    if (ct_IsSearchCommand(id) && !(id == viewcmd::EditFindAgainKey && InAnalysisMode())) {
+        if (CTxtEditWnd* editor = TextModeEditor()) {
+            if (id == viewcmd::EditReplace && !TextEditAllowed()) return true;
+            TextEditor().RunEditCommand(editor, id == viewcmd::EditFindAgainKey ? viewcmd::EditFindAgain : id);
+            TextEditor().Focus(editor);
+            return true;
+        }
+    }
     if (ct_IsEditCommand(id)) {
         if (CTxtEditWnd* editor = TextModeEditor()) {
             const bool changes = id != viewcmd::EditCopy && id != viewcmd::EditSelectAll;
@@ -415,6 +429,10 @@ bool CCTView::OnCommand(int id) {
 
 bool CCTView::OnUpdateCommand(platform::CommandState& state) {
     const int id = state.Id();
+    if (ct_IsSearchCommand(id) && TextModeEditor()) {
+        state.Enable(id != viewcmd::EditReplace || (TextEditAllowed() && !InAnalysisMode()));
+        return true;
+    }
     if (id == ct_kCmdZoomIn || id == ct_kCmdZoomOut) {
         state.Enable(true);
         return true;

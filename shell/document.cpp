@@ -526,6 +526,12 @@ bool CMDIView::OnUpdateCommand(platform::CommandState& state) {
     }
 }
 
+platform::CommandTarget* CDoc::NextCommandTarget() {
+    if (platform::CommandTarget* next = platform::CommandTarget::NextCommandTarget()) return next;
+    CMainFrame* frame = GetMainFrame();
+    return frame ? frame->TailCommandTarget() : nullptr;
+}
+
 platform::CommandTarget* CMDIView::NextCommandTarget() {
     if (document_) return document_;
     return Window::NextCommandTarget();

@@ -73,9 +73,13 @@ constexpr int EditPaste = 57637;
 constexpr int EditSelectAll = 57642;
 constexpr int EditUndo = 57643;
 constexpr int EditRedo = 57644;
-constexpr int Properties = 15678;  // Edit > Change > Properties... (F10)
-constexpr int ModeSelect = 17561;  // first of the mouse modes
-constexpr int ModeLast = 17588;    // Polygon
+constexpr int EditFind = 17213;          // Edit > Find... (Ctrl+F)
+constexpr int EditFindAgainKey = 17216;  // F3: repeats the last find unless an analysis is active
+constexpr int EditFindAgain = 17217;     // Edit > Repeat Last Find
+constexpr int EditReplace = 17218;       // Edit > Replace...
+constexpr int Properties = 15678;        // Edit > Change > Properties... (F10)
+constexpr int ModeSelect = 17561;        // first of the mouse modes
+constexpr int ModeLast = 17588;          // Polygon
 }  // namespace viewcmd
 
 constexpr size_t kPathNameSize = 260;
@@ -101,6 +105,10 @@ class CDoc : public platform::CommandTarget, public ListNode {
 public:
     explicit CDoc(int kind = kDocKindNone);
     ~CDoc() override;
+
+    // After the document, the commands the main frame's chain ends in (the
+    // later layers' commands), so that they are reached with a window active.
+    platform::CommandTarget* NextCommandTarget() override;
 
     // ---- the framework's document operations
     // Stores the title as the path name first, then shows it on the frame.

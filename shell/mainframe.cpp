@@ -129,6 +129,11 @@ void CMainFrame::BuildMainMenu() {
     edit.AddItem(viewcmd::EditPaste, "&Paste\tCtrl+V");
     edit.AddItem(viewcmd::EditClear, "Clea&r\tDel");
     edit.AddItem(viewcmd::EditSelectAll, "Select &All\tCtrl+A");
+    edit.AddSeparator();
+    edit.AddItem(viewcmd::EditFind, "&Find...\tCtrl+F");
+    edit.AddItem(viewcmd::EditFindAgain, "Repeat &Last Find\tF3");
+    edit.AddItem(viewcmd::EditReplace, "R&eplace...");
+    edit.AddItem(kCmdEditFindInFiles, "Find in F&iles...");
     menu.AddPopup("&Component");
     platform::Menu& windows = menu.AddPopup("&Windows");
     windows.AddItem(kCmdWindowsMaximize, "&Maximize");

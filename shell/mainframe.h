@@ -18,11 +18,12 @@ constexpr int kCmdStatusBar = 18432;  // Options > Status Bar
 constexpr int kCmdRecentFileFirst = 18600;
 constexpr int kCmdRecentFileLast = 18619;
 constexpr int kCmdFirstComponent = 32000;
-constexpr int kCmdFileNew = 11400;      // File > New... (Ctrl+N)
-constexpr int kCmdFileOpen = 57601;     // File > Open... (Ctrl+O)
+constexpr int kCmdFileNew = 11400;   // File > New... (Ctrl+N)
+constexpr int kCmdFileOpen = 57601;  // File > Open... (Ctrl+O)
 constexpr int kCmdFileSaveAs = 57604;
-constexpr int kCmdFilePaths = 11100;    // File > Paths...
-constexpr int kCmdFileCleanup = 296;    // File > Cleanup...
+constexpr int kCmdFilePaths = 11100;       // File > Paths...
+constexpr int kCmdFileCleanup = 296;       // File > Cleanup...
+constexpr int kCmdEditFindInFiles = 1800;  // Edit > Find in Files...
 constexpr int kCmdWindowsOverlap = 17304;
 constexpr int kCmdWindowsMaximize = 17305;
 constexpr int kCmdUserDefinitions = 18412;  // Options > User Definitions
@@ -59,6 +60,9 @@ public:
     // 1 Edit, 2 Component, 3 Windows, 4 Options, 5 Analysis, 6 Design,
     // 7 Model, 8 Help.
     platform::Menu& MainMenu() { return *menu_; }
+    // The target set with SetNextCommandTarget, where the chain ends whether
+    // or not a window is active.
+    platform::CommandTarget* TailCommandTarget() { return platform::CommandTarget::NextCommandTarget(); }
 
     // --- status bar
     // Creates the main status bar, visible or hidden; false when its panes

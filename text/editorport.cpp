@@ -8,6 +8,7 @@
 #include "shell/fonts.h"
 #include "text/editwnd.h"
 #include "text/find.h"
+#include "text/finddlg.h"
 #include "text/findfilesdlg.h"
 #include "text/textdoc.h"
 
@@ -70,7 +71,15 @@ public:
         if (editor) ::SelectSpiceStatement(*editor, editor->Buffer().LineFromChar(position));
     }
     const char* InfoText() override { return ""; }
-    bool RunEditCommand(CTxtEditWnd* editor, int command) override { return editor && editor->RunEditCommand(command); }
+    bool RunEditCommand(CTxtEditWnd* editor, int command) override {
+        if (!editor) return false;
+        switch (command) {
+        case viewcmd::EditFind: return FindInTextWindow(editor, nullptr, true) == 6;
+        case viewcmd::EditFindAgain: return FindInTextWindow(editor, nullptr, false) == 6;
+        case viewcmd::EditReplace: ReplaceInTextWindow(editor, nullptr); return true;
+        default: return editor->RunEditCommand(command);
+        }
+    }
     bool CanUndo(CTxtEditWnd* editor, bool redo) override {
         return editor && (redo ? editor->Buffer().CanRedo() : editor->Buffer().CanUndo());
     }

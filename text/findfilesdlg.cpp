@@ -17,6 +17,7 @@
 #include "platform/app.h"
 #include "platform/keys.h"
 #include "platform/window.h"
+#include "shell/mainframe.h"
 #include "text/editwnd.h"
 #include "text/textdoc.h"
 
@@ -137,6 +138,16 @@ FindInFilesSettings::FindInFilesSettings() {
 FindInFilesSettings& FindInFilesState() {
     static FindInFilesSettings settings;
     return settings;
+}
+
+void ResetFindInFilesState() {
+    FindInFilesSettings& state = FindInFilesState();
+    state.field = FindField::kText;
+    state.definition = -1;
+    state.subfolders = false;
+    state.types.Init(kListEntries, "Types_");
+    state.texts.Init(kListEntries, "Text_");
+    state.folders.Init(kListEntries, "Paths_");
 }
 
 void RegisterFindInFilesSettings() { RegisterSettingsSection("FindInFile", ffd_FindSettingsRoutine); }
@@ -346,4 +357,22 @@ void CFindInFilesDlg::OnControl(int id, platform::Notify what) {
 int FindInFilesCommand(platform::Window* parent) {
     CFindInFilesDlg dialog(parent);
     return dialog.DoModal();
+}
+
+bool TextCommandTarget::OnCommand(int id) {
+    if (id != kCmdFindInFiles) return false;
+    CMainFrame* frame = GetMainFrame();
+    FindInFilesCommand(frame);
+    return true;
+}
+
+bool TextCommandTarget::OnUpdateCommand(platform::CommandState& state) {
+    if (state.Id() != kCmdFindInFiles) return false;
+    state.Enable(!InAnalysisMode());
+    return true;
+}
+
+TextCommandTarget& TextCommands() {
+    static TextCommandTarget target;
+    return target;
 }

@@ -2,6 +2,9 @@
 // lists the files that hold a match, and opens the selected one at its match.
 #pragma once
 
+#include "platform/command.h"
+#include "shell/mainframe.h"
+
 #include <string>
 #include <vector>
 
@@ -39,6 +42,8 @@ struct FindInFilesSettings {
     FindInFilesSettings();
 };
 FindInFilesSettings& FindInFilesState();
+// Back to the state at program start (empty lists, text search).
+void ResetFindInFilesState();
 // Serves the "FindInFile" section of the settings file.
 void RegisterFindInFilesSettings();
 
@@ -79,3 +84,14 @@ private:
 
 // Edit > Find in Files: runs the dialog modally.
 int FindInFilesCommand(platform::Window* parent);
+
+// The main window's text commands (Edit > Find in Files...), asked after the
+// analysis commands in the main frame's command chain.
+class TextCommandTarget final : public platform::CommandTarget {
+public:
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(platform::CommandState& state) override;
+};
+TextCommandTarget& TextCommands();
+// The command id of Edit > Find in Files...
+constexpr int kCmdFindInFiles = kCmdEditFindInFiles;

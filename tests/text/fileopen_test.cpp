@@ -30,6 +30,7 @@
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 #include "text/editwnd.h"
+#include "text/findfilesdlg.h"
 #include "text/textdoc.h"
 
 namespace {
@@ -86,6 +87,7 @@ protected:
 };
 
 TEST_F(FileCommandsTest, FileNewMakesACircuitOrATextWindowAndRemembersTheChoice) {
+    SetRememberedNewDocumentChoice(kNewDocSchematic);  // as at program start
     std::vector<int> offered;
     int choose = kNewDocSchematic;
     platform::ScopedModalAnswerer answerer([&](platform::ModalRequest& request) {
@@ -330,6 +332,32 @@ TEST_F(FileCommandsTest, TypingInATextWindowUndoesThroughTheEditCommands) {
     EXPECT_TRUE(Enabled(viewcmd::EditClear));
     EXPECT_TRUE(frame_->RouteCommand(viewcmd::EditClear));
     EXPECT_EQ(std::string(text->Editor()->Buffer().Text()), "");
+}
+
+}  // namespace
+
+namespace {
+
+// Edit > Find, F3 and Replace reach a text window's editor through the main
+// frame; Find in Files is a main-window command.
+TEST_F(FileCommandsTest, SearchCommandsReachTheTextWindowsEditor) {
+    int result = 0;
+    auto* text = dynamic_cast<CCTDoc*>(NewDocumentOfKind(kDocText, &result));
+    ASSERT_NE(text, nullptr);
+    text->MainView()->ActivateFrame();
+    app_->PumpEvents();
+    ASSERT_EQ(GetActiveDocument(), text);
+    frame_->SetNextCommandTarget(&TextCommands());  // as the program's chain ends
+    std::vector<int> dialogs;
+    platform::ScopedModalAnswerer answerer([&](platform::ModalRequest& request) {
+        if (auto* dialog = dynamic_cast<CDialog2*>(&request)) dialogs.push_back(static_cast<int>(dialog->HelpId()));
+        return platform::dlgid::Cancel;
+    });
+    for (int id : {viewcmd::EditFind, viewcmd::EditReplace, kCmdEditFindInFiles}) {
+        EXPECT_TRUE(Enabled(id)) << id;
+        EXPECT_TRUE(frame_->RouteCommand(id)) << id;
+    }
+    EXPECT_EQ(dialogs, (std::vector<int>{17214, 17218, 1800}));
 }
 
 }  // namespace

@@ -32,6 +32,8 @@ protected:
         app_ = platform::Application::Instance();
         ASSERT_TRUE(host_.Create("Tarnwick", platform::Rect{0, 0, 800, 600}));
         app_->SetMainWindow(&host_);
+        // Each test starts from the program's start state, whatever ran before.
+        ResetFindInFilesState();
         Put("one.txt", "first line\nR1 1 0 NEEDLE\n");
         Put("two.txt", "a\nb\nc\nthe needle\nneedle again\n");
         Put("three.txt", "nothing here\n");
