@@ -97,18 +97,6 @@ double dp_SwitchResistance(SchematicObject* part, int* status) {
     return EvaluatePartAttribute(part, closed ? kDpRon : kDpRoff, status);
 }
 
-// Sets a numeric parameter of a model in its working and nominal values.
-void dp_SetModelValue(ModelRecord* model, const char* name, double value) {
-    if (!model || !model->Values) return;
-    for (int i = 0; i < ModelParamCount(model->ModelType); ++i) {
-        const ModelParamInfo* info = GetModelParamInfo(model->ModelType, i);
-        if (!info || info->Kind != kParamNumber || strcasecmp(info->Name, name) != 0) continue;
-        model->Values[i] = value;
-        if (model->Nominal) model->Nominal[i] = value;
-        return;
-    }
-}
-
 // "name,VF,IF": the second and third comma fields (empty when absent).
 void dp_ParseLedColor(const std::string& text, std::string* vf, std::string* forwardCurrent) {
     vf->clear();
@@ -371,11 +359,11 @@ int SetupAnalogLed(SchematicObject* part) {
         record->forwardCurrent = forwardCurrent;
         ModelRecord* model = record->diode->model;
         // IS so that IF flows at VF (VF / 0.025864 volts per thermal voltage).
-        dp_SetModelValue(model, "IS", forwardCurrent / std::exp(vf * 38.66377977111042));
-        dp_SetModelValue(model, "RS", 0.001);
-        dp_SetModelValue(model, "RL", 1e12);
-        dp_SetModelValue(model, "CJO", 1e-9);
-        dp_SetModelValue(model, "TT", 1e-6);
+        SetModelParameter(model, "IS", forwardCurrent / std::exp(vf * 38.66377977111042));
+        SetModelParameter(model, "RS", 0.001);
+        SetModelParameter(model, "RL", 1e12);
+        SetModelParameter(model, "CJO", 1e-9);
+        SetModelParameter(model, "TT", 1e-6);
     }
     record->sensor = dp_Sensor(record->node1, anode, &status);
     if (status) return status;

@@ -1,6 +1,5 @@
 #include "compiler/opampsetup.h"
 
-#include <strings.h>
 #include <cmath>
 #include <initializer_list>
 
@@ -52,19 +51,6 @@ public:
 };
 os_NoValues os_noValues;
 OpampValuesPort* os_values = nullptr;
-
-// Sets a numeric parameter of a model record by name; false when it has none.
-bool os_SetModelValue(ModelRecord* model, const char* name, double value) {
-    if (!model || !model->Values) return false;
-    for (int i = 0; i < ModelParamCount(model->ModelType); ++i) {
-        const ModelParamInfo* info = GetModelParamInfo(model->ModelType, i);
-        if (info && info->Kind == kParamNumber && strcasecmp(info->Name, name) == 0) {
-            model->Values[i] = value;
-            return true;
-        }
-    }
-    return false;
-}
 
 // The bipolar value slots after the parameters that the input pair's models
 // start from (the critical voltages of the two junctions).
@@ -194,7 +180,7 @@ int SetupOpampMacromodel(CCTDoc* document, int p1, int p2, int p3, int p4, int p
         record->j2 = SetupJfet(p1, n[2], n[4], modelType, componentType, "", &rc);
         keep(rc);
         for (JfetRecord* j : {record->j1, record->j2})
-            if (j) os_SetModelValue(j->model, "BETA", v[kOpBeta1]);
+            if (j) SetModelParameter(j->model, "BETA", v[kOpBeta1]);
     } else {
         rc = 0;
         record->q1 = SetupBipolar(p2, n[3], n[1], 0, "", modelType, componentType, &rc);
@@ -202,10 +188,10 @@ int SetupOpampMacromodel(CCTDoc* document, int p1, int p2, int p3, int p4, int p
         rc = 0;
         record->q2 = SetupBipolar(p1, n[4], n[2], 0, "", modelType, componentType, &rc);
         keep(rc);
-        if (record->q1) os_SetModelValue(record->q1->model, "BF", v[kOpBeta1]);
+        if (record->q1) SetModelParameter(record->q1->model, "BF", v[kOpBeta1]);
         if (record->q2) {
-            os_SetModelValue(record->q2->model, "BF", v[kOpBeta2]);
-            os_SetModelValue(record->q2->model, "IS", v[kOpQ2Is]);
+            SetModelParameter(record->q2->model, "BF", v[kOpBeta2]);
+            SetModelParameter(record->q2->model, "IS", v[kOpQ2Is]);
         }
         for (BipolarRecord* q : {record->q1, record->q2}) {
             if (!q || !q->model || !q->model->Values) continue;

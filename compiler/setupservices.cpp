@@ -208,13 +208,31 @@ ModelRecord* DefaultModelRecord(CCTDoc* document, int modelType) {
     return ResolveAko(GetCircuitModels(document), modelType, -1, false, true);
 }
 
-double ModelParameter(const ModelRecord* model, const char* name) {
-    if (!model || !model->Values) return 0;
+namespace {
+
+// The index of a named numeric parameter of the model's type, -1 when none.
+int ss_ParameterIndex(const ModelRecord* model, const char* name) {
+    if (!model || !model->Values) return -1;
     for (int i = 0; i < ModelParamCount(model->ModelType); ++i) {
         const ModelParamInfo* info = GetModelParamInfo(model->ModelType, i);
-        if (info && info->Kind == kParamNumber && strcasecmp(info->Name, name) == 0) return model->Values[i];
+        if (info && info->Kind == kParamNumber && strcasecmp(info->Name, name) == 0) return i;
     }
-    return 0;
+    return -1;
+}
+
+}  // namespace
+
+double ModelParameter(const ModelRecord* model, const char* name) {
+    const int index = ss_ParameterIndex(model, name);
+    return index < 0 ? 0 : model->Values[index];
+}
+
+bool SetModelParameter(ModelRecord* model, const char* name, double value) {
+    const int index = ss_ParameterIndex(model, name);
+    if (index < 0) return false;
+    model->Values[index] = value;
+    if (model->Nominal) model->Nominal[index] = value;
+    return true;
 }
 
 int NewInternalNode() {

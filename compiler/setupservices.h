@@ -67,6 +67,10 @@ ModelRecord* DefaultModelRecord(CCTDoc* document, int modelType);
 // The value of a named parameter of a model record (0 when the model or the
 // parameter is unknown).
 double ModelParameter(const ModelRecord* model, const char* name);
+// Sets a named numeric parameter of a model record in its working and nominal
+// values (a model a set-up made for an element of its own); false when the
+// model has no such parameter.
+bool SetModelParameter(ModelRecord* model, const char* name, double value);
 
 // A new node without a name: the compiled circuit's analog node count plus one.
 int NewInternalNode();

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "compiler/compiled.h"
+#include "compiler/setupservices.h"
 #include "core/messages.h"
 #include "core/result.h"
 #include "devices/temperature.h"
@@ -179,20 +180,6 @@ int ComputeOpampStageValues(const double* m, OpampStageValues* out) {
 
 namespace {
 
-// A numeric parameter slot of a model by name, or null.
-double* op_Parameter(ModelRecord* model, const char* name) {
-    if (!model || !model->Values) return nullptr;
-    for (int i = 0; i < ModelParamCount(model->ModelType); ++i) {
-        const ModelParamInfo* info = GetModelParamInfo(model->ModelType, i);
-        if (info && info->Kind == kParamNumber && strcasecmp(info->Name, name) == 0) return &model->Values[i];
-    }
-    return nullptr;
-}
-
-void op_Set(ModelRecord* model, const char* name, double value) {
-    if (double* slot = op_Parameter(model, name)) *slot = value;
-}
-
 // The table default of a numeric parameter of the model's type.
 double op_Default(const ModelRecord* model, const char* name) {
     for (int i = 0; model && i < ModelParamCount(model->ModelType); ++i) {
@@ -260,25 +247,25 @@ int op_SetupBoyle(TemperatureSetup& setup, OpampRecord& record, double temperatu
     if (record.d5) op_CopyTemperatures(model, record.d5->model);
     const int type = TruncatedSelector(model->Values[kOaType]);
     if (type == 1 || type == 2) {
-        if (record.q1) op_Set(record.q1->model, "BF", v[kOpBeta1]);
+        if (record.q1) SetModelParameter(record.q1->model, "BF", v[kOpBeta1]);
         if (record.q2) {
-            op_Set(record.q2->model, "BF", v[kOpBeta2]);
-            op_Set(record.q2->model, "IS", v[kOpQ2Is]);
+            SetModelParameter(record.q2->model, "BF", v[kOpBeta2]);
+            SetModelParameter(record.q2->model, "IS", v[kOpQ2Is]);
             op_CopyTemperatures(model, record.q2->model);
         }
     } else if (type == 3) {
         const double* m = model->Values;
         if (record.j1) {
-            op_Set(record.j1->model, "BETA", v[kOpBeta1]);
-            op_Set(record.j1->model, "IS", (m[kOaIoff] * 0.5 + m[kOaIbias]) * 0.5);
+            SetModelParameter(record.j1->model, "BETA", v[kOpBeta1]);
+            SetModelParameter(record.j1->model, "IS", (m[kOaIoff] * 0.5 + m[kOaIbias]) * 0.5);
             op_CopyTemperatures(model, record.j1->model);
         }
         if (record.j2) {
-            op_Set(record.j2->model, "BETA", v[kOpBeta2]);
+            SetModelParameter(record.j2->model, "BETA", v[kOpBeta2]);
             // From the table default each time: a repeated set-up must not add the
             // offset again.
-            op_Set(record.j2->model, "VTO", op_Default(record.j2->model, "VTO") + m[kOaVoff]);
-            op_Set(record.j2->model, "IS", (m[kOaIbias] - m[kOaIoff] * 0.5) * 0.5);
+            SetModelParameter(record.j2->model, "VTO", op_Default(record.j2->model, "VTO") + m[kOaVoff]);
+            SetModelParameter(record.j2->model, "IS", (m[kOaIbias] - m[kOaIoff] * 0.5) * 0.5);
             op_CopyTemperatures(model, record.j2->model);
         }
     }
