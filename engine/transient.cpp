@@ -571,6 +571,14 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
             state.StepKind = state.Time + f.TimeStep <= state.PreviousTime + base ? headKind() : int32_t{kStepAnalog};
             f.PreviousSteps[0] = f.TimeStep;
         }
+        // Whatever limited the step last, the run never steps past its end.
+        if (state.Time + f.TimeStep > run.Tmax && run.Tmax - state.Time > run.MinTimeStep) {
+            const bool current = f.PreviousSteps[0] == f.TimeStep;
+            f.TimeStep = run.Tmax - state.Time;
+            if (current) f.PreviousSteps[0] = f.TimeStep;
+            state.StepRatio = f.TimeStep / f.PreviousSteps[1];
+            state.StepRatioPlusOne = state.StepRatio + 1.0;
+        }
         state.Time += f.TimeStep;
         if (!list.Reached) state.CurrentTick = TicksUp(state.Time, state.Tick);
         if (int result = tr_EvaluateTimeSources(state, run)) return result;
