@@ -23,23 +23,14 @@
 #include "engine/acrun.h"
 #include "engine/setup.h"
 #include "expr/runstate.h"
+#include "fuzz/bounded_host.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
 namespace {
 
-class BoundedAcHost : public AcHost {
+class BoundedAcHost : public fuzz::BoundedRunHost<AcHost> {
 public:
-    void PollRunKeys(SimulatorState& state, int) override {
-        if (++polls > 20000) state.LastRunKey = 27;
-    }
-    void ShowStatus(const char*) override {}
-    bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
-    int SettleDigital(SimulatorState&) override { return kResultNotBuilt; }
-    int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
-        changed = false;
-        return kResultNotBuilt;
-    }
     int PrepareRun(SimulatorState&, AcRun&, double, int32_t) override { return 0; }
     int AcceptAcPoint(SimulatorState& state, AcRun& run) override {
         if (run.Frequency < last || run.Frequency < run.Fmin || run.Frequency > run.Fmax) __builtin_trap();
@@ -52,7 +43,6 @@ public:
     bool StepControlPoint(const AcRun&, double&, double&, double&, bool&) override { return false; }
     bool WantsDeviceResults(const SimulatorState&) override { return results; }
     void ReportRunError(int, double) override {}
-    long polls = 0;
     long points = 0;
     double last = 0.0;
     bool results = false;

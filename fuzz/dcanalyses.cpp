@@ -24,23 +24,14 @@
 #include "engine/setup.h"
 #include "engine/transfer.h"
 #include "expr/runstate.h"
+#include "fuzz/bounded_host.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
 namespace {
 
-class BoundedHost : public DcSweepHost {
+class BoundedHost : public fuzz::BoundedRunHost<DcSweepHost> {
 public:
-    void PollRunKeys(SimulatorState& state, int) override {
-        if (++polls > 20000) state.LastRunKey = 27;
-    }
-    void ShowStatus(const char*) override {}
-    bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
-    int SettleDigital(SimulatorState&) override { return kResultNotBuilt; }
-    int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
-        changed = false;
-        return kResultNotBuilt;
-    }
     int SetupDcPoint(SimulatorState&, DcSweepRun& run) override {
         ApplyDcSweepValues(document, run);
         return 0;
@@ -55,26 +46,14 @@ public:
     int EndBranch(SimulatorState&, DcSweepRun&) override { return 0; }
     void ReportRunError(int, double) override {}
     CCTDoc* document = nullptr;
-    long polls = 0;
     long points = 0;
 };
 
-class QuietHost : public TransientHost {
+class QuietHost : public fuzz::BoundedRunHost<TransientHost> {
 public:
-    void PollRunKeys(SimulatorState& state, int) override {
-        if (++polls > 20000) state.LastRunKey = 27;
-    }
-    void ShowStatus(const char*) override {}
-    bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
-    int SettleDigital(SimulatorState&) override { return kResultNotBuilt; }
-    int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
-        changed = false;
-        return kResultNotBuilt;
-    }
     int AcceptTimePoint(SimulatorState&, TransientRun&) override { return 0; }
     void ReportRunError(int, double) override {}
     bool Confirm(int, double) override { return false; }
-    long polls = 0;
 };
 
 std::string TakeLine(std::string& text) {

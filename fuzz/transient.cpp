@@ -23,23 +23,14 @@
 #include "engine/setup.h"
 #include "engine/transient.h"
 #include "expr/runstate.h"
+#include "fuzz/bounded_host.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
 namespace {
 
-class BoundedHost : public TransientHost {
+class BoundedHost : public fuzz::BoundedRunHost<TransientHost> {
 public:
-    void PollRunKeys(SimulatorState& state, int) override {
-        if (++polls > 20000) state.LastRunKey = 27;
-    }
-    void ShowStatus(const char*) override {}
-    bool WantsFinalDeviceOutputs(const SimulatorState&) override { return false; }
-    int SettleDigital(SimulatorState&) override { return kResultNotBuilt; }
-    int ProcessDigitalEvents(SimulatorState&, bool& changed) override {
-        changed = false;
-        return kResultNotBuilt;
-    }
     int AcceptTimePoint(SimulatorState& state, TransientRun& run) override {
         // Points are stored in time order, inside the run's range.
         if (state.Time < last || state.Time < run.Tmin || state.Time > run.Tmax * (1 + 1e-9)) __builtin_trap();
@@ -48,7 +39,6 @@ public:
     }
     void ReportRunError(int, double) override {}
     bool Confirm(int, double) override { return false; }
-    long polls = 0;
     long points = 0;
     double last = 0.0;
 };
