@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "core/memory.h"
+#include "document/cfanalysis.h"
+#include "platform/dialog.h"
 #include "platform/image.h"
 #include "plots/g2ddoc.h"
 #include "shell/colortable.h"
@@ -169,6 +172,61 @@ TEST(CurveLabels, LabelsDrawAtTheirPoints) {
     // Run 1 peaks at (5, 5): the middle of the plot; run 0 lies on the bottom edge.
     EXPECT_EQ(image.PixelAt(c.ToDevice(kAxisX, 5), c.ToDevice(kAxisY, 5)), color);
     EXPECT_EQ(image.PixelAt(c.ToDevice(kAxisX, 5), 100), dc.GetColorValue(kColorWhite));  // clipped to the plot
+}
+
+TEST(CurveLabels, LabelPointsDialogStoresTheListAndItsState) {
+    CurveRow row;
+    SetString(&row.dataPoints, "1u,2u");
+    row.showDataPoints = 0;
+    struct Case {
+        const char* typed;  // null: nothing typed
+        int radio;          // 0: as the typing left it
+        const char* list;
+        int on;
+    };
+    const Case cases[] = {{"5u, 6u", 0, "5u, 6u", 1}, {nullptr, kIdPointsOff, "5u, 6u", 0}};
+    for (const Case& c : cases) {
+        CLabelPointsDlg dialog(nullptr, &row);
+        platform::ScopedModalAnswerer answerer([&](platform::ModalRequest&) {
+            if (c.typed) {
+                dialog.SetText(kIdPointsList, c.typed);
+                dialog.OnControl(kIdPointsList, platform::Notify::TextChanged);
+            }
+            if (c.radio) dialog.CheckRadio(kIdPointsOn, kIdPointsOff, c.radio);
+            return platform::dlgid::Ok;
+        });
+        ASSERT_EQ(dialog.DoModal(), 1);
+        EXPECT_STREQ(row.dataPoints, c.list);  // Off keeps the list
+        EXPECT_EQ(row.showDataPoints, c.on);
+    }
+}
+
+TEST(CurveLabels, LabelBranchesDialogRemembersTheChoiceNotTheX) {
+    CLabelBranchesDlg::ResetChoice();
+    CG2DDoc document;
+    FillRuns(document, 2);
+    std::string shownX = "?";
+    int shownChoice = 0;
+    auto run = [&](const char* typed) {
+        platform::ScopedModalAnswerer answerer([&](platform::ModalRequest& request) {
+            auto& dialog = dynamic_cast<CLabelBranchesDlg&>(request);
+            shownX = dialog.GetText(kIdBranchesX);
+            shownChoice = dialog.GetCheckedRadio(kIdBranchesAuto, kIdBranchesUser);
+            if (typed) {
+                dialog.SetText(kIdBranchesX, typed);
+                dialog.OnControl(kIdBranchesX, platform::Notify::TextChanged);
+            }
+            return platform::dlgid::Ok;
+        });
+        return LabelBranchesCommand(document);
+    };
+    EXPECT_EQ(run("7"), 2);
+    EXPECT_EQ(shownChoice, kIdBranchesAuto);
+    EXPECT_DOUBLE_EQ(document.Objects.back()->corners[0], 7);
+    EXPECT_EQ(run(nullptr), 2);  // the user choice again, with the X field empty
+    EXPECT_EQ(shownChoice, kIdBranchesUser);
+    EXPECT_EQ(shownX, "");
+    CLabelBranchesDlg::ResetChoice();
 }
 
 }  // namespace
