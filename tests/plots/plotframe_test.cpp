@@ -293,6 +293,46 @@ TEST_F(PlotFrameRender, BoldDottedRulerAndPlusMarkGrids) {
     EXPECT_EQ(image.PixelAt((x + c.ToDevice(kAxisX, 12)) / 2, y), dc.GetColorValue(kColorWhite));
 }
 
+TEST_F(PlotFrameRender, LegendReadoutsShowTheNewestValueOrTheCursors) {
+    platform::Image image(640, 300);
+    auto surface = platform::CreateImageSurface(image);
+    CDrawContext dc(surface.get());
+    const platform::Color white = dc.GetColorValue(kColorWhite);
+    auto inked = [&](int left, int top, int right, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                if (image.PixelAt(x, y) != white) return true;
+        return false;
+    };
+    for (bool cursorMode : {false, true}) {
+        image.Fill(white);
+        PlotCurveArray curves;
+        curves.push_back(FrameCurve(1, "V(OUT)"));
+        curves[0].Value[kAxisY] = 3.25;
+        curves[0].CursorY[0] = 1;
+        curves[0].CursorY[1] = 2;
+        PlotLayout layout;
+        PlotViewInfo view = FrameView(640, 300);
+        view.CursorMode = cursorMode;
+        view.CursorColumnWidth = 60;
+        ASSERT_EQ(LayoutPlot(dc, curves, layout, view), 0);
+        const PlotCurve& c = curves[0];
+        const int L = layout.LineHeight;
+        RedrawScales(dc, curves, layout, view, true, -1);
+        if (!cursorMode) {
+            const int left = c.LegendX + c.AxisTitleWidth[kAxisY];
+            EXPECT_TRUE(inked(left, c.LegendY, left + dc.GetTextWidth("0") * 17, c.LegendY + L));
+        } else {
+            // Left, right and their difference, a column each after the first.
+            for (int field = 0; field < 3; ++field) {
+                const int left = c.PlotRect.left + 61 + 60 * field;
+                EXPECT_TRUE(inked(left, c.LegendY, left + 60, c.LegendY + L)) << "field " << field;
+            }
+            EXPECT_FALSE(inked(c.PlotRect.left + 61 + 180, c.LegendY, c.PlotRect.left + 61 + 300, c.LegendY + L));
+        }
+    }
+}
+
 TEST_F(PlotFrameRender, FramesRenderOntoAPdfPage) {
     twtest::TempDir dir("plotframe");
     ASSERT_TRUE(dir.Valid());
