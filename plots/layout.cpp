@@ -126,7 +126,13 @@ void PlotCurve::ApplyScaleFactor(int axis) {
     // No unit table is installed here: the axis has no unit of its own.
     AxisUnit[axis] = -1;
     const std::string& text = ScaleFactorText[axis];
-    if (text.empty() || pg_SameNoCase(text, "Auto") || pg_SameNoCase(text, "None")) return;
+    if (text.empty() || pg_SameNoCase(text, "None")) {
+        // Plain numbers: a scale without its letter would show wrong values.
+        pg_SetFormatScale(ValueFormat[axis], 1.0, 0);
+        pg_SetFormatScale(ScaleFormat[axis], 1.0, 0);
+        return;
+    }
+    if (pg_SameNoCase(text, "Auto")) return;
     double factor = 1.0;
     if (ParseScaleSuffix(&factor, text.c_str()) <= 0 || !(factor > 0)) return;
     char letter = text[0];
