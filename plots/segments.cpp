@@ -227,6 +227,7 @@ int CurvePainter::DrawBusSegment(int x0, int32_t state, int x1, int curve, bool 
     FormatRadixValue(c.ExprFlags(kAxisY), text, sizeof text, static_cast<uint32_t>(state), c.DigitalFormat);
     if (dc_.GetTextWidth(text) > x1 - x0 || !dc_.surface) return m;
     const platform::BackgroundMode mode = dc_.surface->SetBackgroundMode(platform::BackgroundMode::Transparent);
+    const platform::Color textColor = dc_.SetTextColorIndex(CurveColor(curve, doc_.Runs.Count - 1));
     Rect box{x0 + 1, t, x1 + 1, u};
     box.left = std::max(box.left, c.PlotRect.left);
     box.right = std::min(box.right, c.PlotRect.right);
@@ -234,6 +235,7 @@ int CurvePainter::DrawBusSegment(int x0, int32_t state, int x1, int curve, bool 
         dc_.DrawTextAligned(text, box,
                             platform::TextBox::Center | platform::TextBox::VCenter | platform::TextBox::SingleLine |
                                 platform::TextBox::NoClip);
+    dc_.surface->SetTextColor(textColor);
     dc_.surface->SetBackgroundMode(mode);
     return m;
 }
