@@ -19,8 +19,8 @@ namespace {
 
 using twtest::PlotDrawFixture;
 
-constexpr int kRed = 12;
-constexpr DeviceRect kPlot{10, 10, 310, 210};
+constexpr int cdt_kRed = 12;
+constexpr DeviceRect cdt_kPlot{10, 10, 310, 210};
 
 class RecordingStatusBar : public StatusBarPort {
 public:
@@ -44,7 +44,7 @@ private:
 // its crests lie on row 60, its troughs on row 160, and it crosses row 110.
 TEST(CurveDrawing, SineCrossesKnownRowsAndRedrawsFromItsCache) {
     PlotDrawFixture f;
-    const int c = f.AddCurve(kPlot, 0, 1, -1, 1, kRed);
+    const int c = f.AddCurve(cdt_kPlot, 0, 1, -1, 1, cdt_kRed);
     f.PrepareStore();
     f.StartRun();
     constexpr int kPoints = 20000;
@@ -54,13 +54,13 @@ TEST(CurveDrawing, SineCrossesKnownRowsAndRedrawsFromItsCache) {
     }
     ASSERT_EQ(PlotDataPoints(*f.dc, f.doc, f.view, -1, 0, 0, 0, 0, false), 0);
 
-    EXPECT_TRUE(f.Is(85, 60, kRed));    // crest at t = 0.25
-    EXPECT_TRUE(f.Is(235, 160, kRed));  // trough at t = 0.75
-    EXPECT_TRUE(f.Is(160, 110, kRed));  // zero at t = 0.5
-    EXPECT_EQ(f.Count(kRed, 0, 0, 320, 60), 0);
-    EXPECT_EQ(f.Count(kRed, 0, 161, 320, 220), 0);
+    EXPECT_TRUE(f.Is(85, 60, cdt_kRed));    // crest at t = 0.25
+    EXPECT_TRUE(f.Is(235, 160, cdt_kRed));  // trough at t = 0.75
+    EXPECT_TRUE(f.Is(160, 110, cdt_kRed));  // zero at t = 0.5
+    EXPECT_EQ(f.Count(cdt_kRed, 0, 0, 320, 60), 0);
+    EXPECT_EQ(f.Count(cdt_kRed, 0, 161, 320, 220), 0);
     // No gaps: every column of the plot holds the curve.
-    for (int x = 10; x <= 310; ++x) EXPECT_GT(f.Count(kRed, x, 60, x + 1, 161), 0) << "column " << x;
+    for (int x = 10; x <= 310; ++x) EXPECT_GT(f.Count(cdt_kRed, x, 60, x + 1, 161), 0) << "column " << x;
 
     const std::vector<DeviceXY>& cache = f.doc.Curves[0].RunTables[0].Polyline;
     ASSERT_FALSE(cache.empty());
@@ -90,7 +90,7 @@ TEST(CurveDrawing, CacheHoldsOnlyWhatTheScreenNeeds) {
     };
     for (const Case& k : cases) {
         PlotDrawFixture f;
-        const int c = f.AddCurve(kPlot, 0, 300, 0, 200, kRed);
+        const int c = f.AddCurve(cdt_kPlot, 0, 300, 0, 200, cdt_kRed);
         f.PrepareStore();
         f.StartRun();
         for (auto [x, y] : k.points) f.AddPoint(c, x, y);
@@ -102,7 +102,7 @@ TEST(CurveDrawing, CacheHoldsOnlyWhatTheScreenNeeds) {
             EXPECT_EQ(cache[i].y, k.expected[i].y) << k.name << " " << i;
         }
         if (k.points.size() == 1) {
-            EXPECT_EQ(f.Count(kRed, 0, 0, 320, 220), 1) << k.name;
+            EXPECT_EQ(f.Count(cdt_kRed, 0, 0, 320, 220), 1) << k.name;
         }
     }
 }
@@ -111,22 +111,22 @@ TEST(CurveDrawing, CacheHoldsOnlyWhatTheScreenNeeds) {
 // join without a gap, and the last point is drawn too.
 TEST(CurveDrawing, LongPolylineIsDrawnInJoinedPieces) {
     PlotDrawFixture f(5040, 40);
-    const int c = f.AddCurve(DeviceRect{10, 10, 5010, 30}, 0, 5000, 0, 20, kRed);
+    const int c = f.AddCurve(DeviceRect{10, 10, 5010, 30}, 0, 5000, 0, 20, cdt_kRed);
     f.PrepareStore();
     f.StartRun();
     for (int i = 0; i < 5000; ++i) f.AddPoint(c, i, (i % 2) * 20);
     PlotDataPoints(*f.dc, f.doc, f.view, -1, 0, 0, 0, 0, false);
     ASSERT_EQ(f.doc.Curves[0].RunTables[0].Polyline.size(), 5000u);
     // Each steep segment fills about half of the rows of both its columns.
-    for (int x = 10; x < 5009; ++x) ASSERT_GE(f.Count(kRed, x, 10, x + 1, 31), 10) << "column " << x;
-    EXPECT_TRUE(f.Is(5009, 10, kRed));  // the last point
+    for (int x = 10; x < 5009; ++x) ASSERT_GE(f.Count(cdt_kRed, x, 10, x + 1, 31), 10) << "column " << x;
+    EXPECT_TRUE(f.Is(5009, 10, cdt_kRed));  // the last point
 }
 
 // Three runs of one line coloured by run; the current curve's cursors are on
 // runs 0 and 1. Without the cursor order run 2 ends on top.
 TEST(CurveDrawing, CursorBranchesAreDrawnLastOnTop) {
     PlotDrawFixture f;
-    const int c = f.AddCurve(kPlot, 0, 300, 0, 200, kRed);
+    const int c = f.AddCurve(cdt_kPlot, 0, 300, 0, 200, cdt_kRed);
     f.doc.Curves[0].Style.rainbow = 1;
     f.doc.Curves[0].CursorRun[0] = 1;
     f.doc.Curves[0].CursorRun[1] = 0;
@@ -150,14 +150,14 @@ TEST(CurveDrawing, CursorBranchesAreDrawnLastOnTop) {
     f.doc.Curves[0].CursorRun[0] = 0;
     f.Clear();
     PlotAllCurves(*f.dc, f.doc, f.view, -1);
-    EXPECT_TRUE(f.Is(150, 110, kRed));  // run 0 in the style's colour
+    EXPECT_TRUE(f.Is(150, 110, cdt_kRed));  // run 0 in the style's colour
     Prefs().selectCurveColor = saved;
 }
 
 TEST(CurveDrawing, ProgressIsShownOnlyForLongCurves) {
     for (int points : {100001, 200001}) {
         PlotDrawFixture f;
-        const int c = f.AddCurve(kPlot, 0, 1, 0, 1, kRed);
+        const int c = f.AddCurve(cdt_kPlot, 0, 1, 0, 1, cdt_kRed);
         f.doc.Curves[0].ExprText[kAxisY] = "V(OUT)";
         f.PrepareStore();
         f.StartRun();
@@ -190,8 +190,8 @@ TEST(CurveDrawing, NothingIsDrawnInProbeModesOneAndThree) {
         PlotCurve& c = doc.Curves[0];
         c.UseFlags = kCurveDrawn;
         c.PlotNumber = 1;
-        c.PlotRect = kPlot;
-        c.Style.lineColor = kRed;
+        c.PlotRect = cdt_kPlot;
+        c.Style.lineColor = cdt_kRed;
         c.RangeHigh[kAxisX] = 300;
         c.RangeHigh[kAxisY] = 200;
         PlotDrawFixture::MapAxes(c);
@@ -206,7 +206,7 @@ TEST(CurveDrawing, NothingIsDrawnInProbeModesOneAndThree) {
         }
         doc.ProbeMode = mode;
         PlotDataPoints(*f.dc, doc, f.view, -1, 0, 0, 0, 0, false);
-        EXPECT_EQ(f.Count(kRed, 0, 0, 320, 220) > 0, mode == 0 || mode == 2) << mode;
+        EXPECT_EQ(f.Count(cdt_kRed, 0, 0, 320, 220) > 0, mode == 0 || mode == 2) << mode;
     }
 }
 

@@ -13,13 +13,13 @@ namespace {
 
 using twtest::PlotDrawFixture;
 
-constexpr int kRed = 12;
-constexpr DeviceRect kPlot{10, 10, 310, 210};
+constexpr int sgt_kRed = 12;
+constexpr DeviceRect sgt_kPlot{10, 10, 310, 210};
 
 // State codes: level index with a non-zero strength.
-constexpr int32_t kStrong = 8;
-constexpr int32_t k0 = 0 | kStrong, kR = 1 | kStrong, kF = 2 | kStrong, k1 = 3 | kStrong, kX = 4 | kStrong,
-                  kUnknown = 6 | kStrong;
+constexpr int32_t sgt_kStrong = 8;
+constexpr int32_t k0 = 0 | sgt_kStrong, kR = 1 | sgt_kStrong, kF = 2 | sgt_kStrong, k1 = 3 | sgt_kStrong,
+                  kX = 4 | sgt_kStrong, kUnknown = 6 | sgt_kStrong;
 
 TEST(CurveSegments, StateLevelCharacters) {
     EXPECT_EQ(StateLevelChar(k0), '0');
@@ -55,7 +55,7 @@ TEST(CurveSegments, DigitalLevelShapes) {
     };
     for (const Case& k : cases) {
         PlotDrawFixture f;
-        const int c = f.AddCurve(kPlot, 0, 1, 0, 1, kRed);
+        const int c = f.AddCurve(sgt_kPlot, 0, 1, 0, 1, sgt_kRed);
         f.doc.Curves[0].IsDigital = 1;
         f.doc.Curves[0].DigitalLowY = L;
         f.doc.Curves[0].DigitalHighY = H;
@@ -63,7 +63,8 @@ TEST(CurveSegments, DigitalLevelShapes) {
         painter.SelectCurvePen(c, 0);
         painter.DrawCurveSegment(x0, k.from, x1, k.to, c, true, false, 0);
         painter.ReleaseCurvePen();
-        for (const Pixel& p : k.pixels) EXPECT_EQ(f.Is(p.x, p.y, kRed), p.set) << k.name << " at " << p.x << "," << p.y;
+        for (const Pixel& p : k.pixels)
+            EXPECT_EQ(f.Is(p.x, p.y, sgt_kRed), p.set) << k.name << " at " << p.x << "," << p.y;
     }
 }
 
@@ -73,7 +74,7 @@ TEST(CurveSegments, UnknownAndFloatingLevelsAreHatchedBoxes) {
     constexpr int L = 50, H = 30, x0 = 20, x1 = 80;
     for (int32_t state : {kX, int32_t{5}}) {
         PlotDrawFixture f;
-        const int c = f.AddCurve(kPlot, 0, 1, 0, 1, kRed);
+        const int c = f.AddCurve(sgt_kPlot, 0, 1, 0, 1, sgt_kRed);
         f.doc.Curves[0].IsDigital = 1;
         f.doc.Curves[0].DigitalLowY = L;
         f.doc.Curves[0].DigitalHighY = H;
@@ -81,14 +82,14 @@ TEST(CurveSegments, UnknownAndFloatingLevelsAreHatchedBoxes) {
         painter.SelectCurvePen(c, 0);
         painter.DrawCurveSegment(x0, state, x1, k1, c, true, false, 0);
         painter.ReleaseCurvePen();
-        const int inside = f.Count(kRed, x0 + 2, H + 3, x1 - 2, L - 2);
+        const int inside = f.Count(sgt_kRed, x0 + 2, H + 3, x1 - 2, L - 2);
         const int area = (x1 - 2 - x0 - 2) * (L - 2 - H - 3);
         EXPECT_GT(inside, area / 10) << state;  // visibly hatched
         EXPECT_LT(inside, area) << state;       // not filled solid
         const int middle = H + 1 + (L - H - 2) / 2;
-        EXPECT_EQ(f.Count(kRed, x0, middle, x1, middle + 1) == x1 - x0, state == 5) << state;
-        EXPECT_EQ(f.Count(kRed, 0, 0, 320, H + 1), 0) << state;
-        EXPECT_EQ(f.Count(kRed, 0, L + 1, 320, 220), 0) << state;
+        EXPECT_EQ(f.Count(sgt_kRed, x0, middle, x1, middle + 1) == x1 - x0, state == 5) << state;
+        EXPECT_EQ(f.Count(sgt_kRed, 0, 0, 320, H + 1), 0) << state;
+        EXPECT_EQ(f.Count(sgt_kRed, 0, L + 1, 320, 220), 0) << state;
     }
 }
 
@@ -97,7 +98,7 @@ TEST(CurveSegments, UnknownAndFloatingLevelsAreHatchedBoxes) {
 TEST(CurveSegments, BusValueIsWrittenOnlyWhenItFits) {
     for (int width : {200, 6}) {
         PlotDrawFixture f;
-        const int c = f.AddCurve(kPlot, 0, 1, 0, 1, kRed);
+        const int c = f.AddCurve(sgt_kPlot, 0, 1, 0, 1, sgt_kRed);
         PlotCurve& curve = f.doc.Curves[0];
         curve.IsDigital = 1;
         curve.DigitalLowY = 60;
@@ -110,15 +111,15 @@ TEST(CurveSegments, BusValueIsWrittenOnlyWhenItFits) {
         const int middle = painter.DrawBusSegment(40, 0xBEEF, 40 + width, c, true);
         painter.ReleaseCurvePen();
         EXPECT_EQ(middle, 31 + (59 - 31) / 2);
-        EXPECT_TRUE(f.Is(40, middle, kRed)) << width;
-        EXPECT_TRUE(f.Is(40 + width / 2, 31, kRed)) << width;
-        EXPECT_TRUE(f.Is(40 + width / 2, 59, kRed)) << width;
+        EXPECT_TRUE(f.Is(40, middle, sgt_kRed)) << width;
+        EXPECT_TRUE(f.Is(40 + width / 2, 31, sgt_kRed)) << width;
+        EXPECT_TRUE(f.Is(40 + width / 2, 59, sgt_kRed)) << width;
         const int right = 40 + width;
         if (width == 200) {  // between the slants: only the text
-            EXPECT_GT(f.Count(kRed, 40 + 28 + 2, 33, right - 28 - 2, 58), 20);
+            EXPECT_GT(f.Count(sgt_kRed, 40 + 28 + 2, 33, right - 28 - 2, 58), 20);
         } else {
-            EXPECT_EQ(f.Count(kRed, 0, 0, 40, 220), 0);
-            EXPECT_EQ(f.Count(kRed, right + 1, 0, 320, 220), 0);
+            EXPECT_EQ(f.Count(sgt_kRed, 0, 0, 40, 220), 0);
+            EXPECT_EQ(f.Count(sgt_kRed, right + 1, 0, 320, 220), 0);
         }
     }
 }
@@ -132,20 +133,20 @@ TEST(CurveSegments, TokenShapeFollowsThePositionInThePlotGroup) {
     const Case cases[] = {{0, false, false}, {1, false, true}, {8, false, false}, {9, false, true}, {1, true, false}};
     for (const Case& k : cases) {
         PlotDrawFixture f;
-        const int c = f.AddCurve(kPlot, 0, 1, 0, 1, kRed);
+        const int c = f.AddCurve(sgt_kPlot, 0, 1, 0, 1, sgt_kRed);
         f.doc.Curves[0].IndexInPlot = k.indexInPlot;
         f.doc.Curves[0].IsDigital = k.digital;
         CurvePainter painter(*f.dc, f.doc, f.view);
         painter.DrawToken(4, c, DeviceXY{100, 100});
         // A filled square of half-size 2 (min(300, 200) / 160 = 1, at least 2).
-        EXPECT_EQ(f.Count(kRed, 98, 98, 103, 103), k.drawn ? 25 : 0) << k.indexInPlot;
-        EXPECT_EQ(f.Count(kRed, 0, 0, 320, 220), k.drawn ? 25 : 0) << k.indexInPlot;
+        EXPECT_EQ(f.Count(sgt_kRed, 98, 98, 103, 103), k.drawn ? 25 : 0) << k.indexInPlot;
+        EXPECT_EQ(f.Count(sgt_kRed, 0, 0, 320, 220), k.drawn ? 25 : 0) << k.indexInPlot;
     }
 }
 
 TEST(CurveSegments, TokensAlongACurveAreSpaced) {
     PlotDrawFixture f;
-    const int c = f.AddCurve(kPlot, 0, 1, 0, 1, kRed);
+    const int c = f.AddCurve(sgt_kPlot, 0, 1, 0, 1, sgt_kRed);
     f.doc.Curves[0].IndexInPlot = 3;  // plus sign
     CurvePainter painter(*f.dc, f.doc, f.view);
     painter.DrawToken(1, c, DeviceXY{});
@@ -164,7 +165,7 @@ TEST(CurveSegments, TokensAlongACurveAreSpaced) {
 TEST(CurveSegments, PopsicleBarsReachTheBaseline) {
     for (int linear : {1, 0}) {
         PlotDrawFixture f;
-        const int c = f.AddCurve(kPlot, 0, 1, -1, 1, kRed);
+        const int c = f.AddCurve(sgt_kPlot, 0, 1, -1, 1, sgt_kRed);
         PlotCurve& curve = f.doc.Curves[0];
         curve.Style.curveStyle = kCurvePopsicle;
         if (!linear) {  // 0.01 .. 100 over the plot's 200 rows
@@ -178,8 +179,8 @@ TEST(CurveSegments, PopsicleBarsReachTheBaseline) {
         painter.DrawCurveSegment(0, 0, 400, 40, c, true, false, 0);  // beyond the plot: no bar
         painter.ReleaseCurvePen();
         const int baseline = linear ? 110 : 210;
-        EXPECT_EQ(f.Count(kRed, 100, 0, 101, 220), baseline - 40) << linear;
-        EXPECT_EQ(f.Count(kRed, 0, 0, 320, 220), baseline - 40) << linear;
+        EXPECT_EQ(f.Count(sgt_kRed, 100, 0, 101, 220), baseline - 40) << linear;
+        EXPECT_EQ(f.Count(sgt_kRed, 0, 0, 320, 220), baseline - 40) << linear;
     }
 }
 
@@ -187,7 +188,7 @@ TEST(CurveSegments, PopsicleBarsReachTheBaseline) {
 // point that did not move is drawn only at the start of a run.
 TEST(CurveSegments, NewSegmentsFollowTheRun) {
     PlotDrawFixture f;
-    const int c = f.AddCurve(kPlot, 0, 1, 0, 1, kRed);
+    const int c = f.AddCurve(sgt_kPlot, 0, 1, 0, 1, sgt_kRed);
     PlotCurve& curve = f.doc.Curves[0];
     f.doc.Runs.Count = 1;
     CurvePainter painter(*f.dc, f.doc, f.view);
@@ -200,7 +201,7 @@ TEST(CurveSegments, NewSegmentsFollowTheRun) {
         f.doc.Point.RunPointIndex = s.point;
         curve.DevicePoint = s.at;
         painter.DrawNewSegment(c, false);
-        EXPECT_EQ(f.Count(kRed, 0, 0, 320, 220), s.pixels) << s.point;
+        EXPECT_EQ(f.Count(sgt_kRed, 0, 0, 320, 220), s.pixels) << s.point;
         EXPECT_EQ(curve.PrevDevicePoint.x, s.at.x);
     }
     EXPECT_EQ(curve.XReversed, 1);
