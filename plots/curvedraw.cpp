@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -43,30 +44,6 @@ double cd_Slope(DeviceXY from, DeviceXY to) {
     return dy == 0 ? 2147483647.0 : 2147483646.0;
 }
 
-// Cuts a segment to a rectangle (Liang-Barsky); false when it misses.
-bool cd_ClipSegment(DeviceXY& a, DeviceXY& b, const DeviceRect& r) {
-    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
-    double t0 = 0, t1 = 1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {double(a.x) - r.left, double(r.right) - a.x, double(a.y) - r.top, double(r.bottom) - a.y};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1) return false;
-    }
-    const DeviceXY from = a;
-    if (t1 < 1) b = DeviceXY{int32_t(std::lround(from.x + t1 * dx)), int32_t(std::lround(from.y + t1 * dy))};
-    if (t0 > 0) a = DeviceXY{int32_t(std::lround(from.x + t0 * dx)), int32_t(std::lround(from.y + t0 * dy))};
-    return true;
-}
-
 // The cached polyline of a run: the ends beyond the plot's sides trimmed and
 // every segment cut to the keep rectangle, so that no coordinate runs far
 // outside and the jumps along its border stay outside the plot.
@@ -75,18 +52,23 @@ std::vector<DeviceXY> cd_TrimPolyline(const std::vector<DeviceXY>& in, const Dev
     while (end - begin >= 2 && in[end - 1].x > plot.right && in[end - 2].x > plot.right) --end;
     while (end - begin >= 2 && in[begin].x < plot.left && in[begin + 1].x < plot.left) ++begin;
     std::vector<DeviceXY> out;
+    // A lone point keeps its place inside the keep area (where it is
+    // invisible when it lay outside).
+    auto kept = [&keep](DeviceXY p) {
+        return DeviceXY{std::clamp(p.x, keep.left, keep.right), std::clamp(p.y, keep.top, keep.bottom)};
+    };
     if (end - begin == 1) {
-        out.push_back(in[begin]);
+        out.push_back(kept(in[begin]));
         return out;
     }
     for (size_t i = begin; i + 1 < end; ++i) {
         DeviceXY a = in[i], b = in[i + 1];
-        if (!cd_ClipSegment(a, b, keep)) continue;
+        if (!ClipSegmentToRect(a, b, keep)) continue;
         if (out.empty() || !cd_Equal(out.back(), a)) out.push_back(a);
         out.push_back(b);
     }
     // A polyline wholly outside keeps one point so that the run counts as cached.
-    if (out.empty() && end > begin) out.push_back(in[begin]);
+    if (out.empty() && end > begin) out.push_back(kept(in[begin]));
     return out;
 }
 
@@ -226,7 +208,9 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
 void CurveDrawing::DrawPoints(const std::vector<DeviceXY>& points) {
     const int count = static_cast<int>(points.size());
     // A single point, and the end of a line, which a line leaves out.
-    auto dot = [this](DeviceXY p) { painter_.Line(p.x, p.y, p.x + 1, p.y + 1); };
+    auto dot = [this](DeviceXY p) {
+        if (p.x < INT32_MAX && p.y < INT32_MAX) painter_.Line(p.x, p.y, p.x + 1, p.y + 1);
+    };
     if (count == 1 || (count == 2 && cd_Equal(points[0], points[1]))) {
         dot(points[0]);
         return;
