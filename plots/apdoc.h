@@ -24,6 +24,7 @@ struct AnalysisRunFlags {
     int32_t AbortRequested = 0;  // the user asked to abort
     int32_t LastRunKey = 0;      // 27: Esc
     int32_t CloseAfterRun = 0;   // the window was asked to close during the run
+    int32_t PausedCloseRequest = 0;  // the window was asked to close during a pause
     int32_t RunCounter = 0;      // runs started in this analysis
     int32_t CaptionRunCounter = 0;
     int32_t Nesting = 0;
@@ -60,6 +61,16 @@ public:
 
     // Frees the curves, the pages and the temporary file.
     virtual void ClearCurves();
+    // The curve whose plot holds the device point: a digital band first (the
+    // group's first analog curve stands for it), else the first plot area
+    // that holds it, the current curve when it is of that group; -1 none.
+    int CurveAtPoint(int x, int y) override;
+    // Whether the point lies in the curve's plot area widened by `margin`:
+    // the plot rectangle (left and top edges in, right and bottom out), or
+    // the ellipse inscribed in it for polar and Smith plots.
+    bool PointInPlot(int curve, int x, int y, int margin) const;
+    // The cached drawing tables of every curve go (the layout changed).
+    void FreeRunTables();
     // The display-every-N count of the running kind; the base keeps every point.
     virtual int DisplayEveryN() const { return 1; }
     virtual bool IsAnalysisDocument() const { return false; }

@@ -17,6 +17,7 @@
 #include "document/ctdoc.h"
 #include "expr/runstate.h"
 #include "expr/stateful.h"
+#include "plots/g2dview.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ void gd_Replace(std::string& text, const std::string& token, const std::string& 
 
 void RegisterPlotMessages() {
     RegisterMessages(kPlotMessageRows, static_cast<int>(sizeof kPlotMessageRows / sizeof kPlotMessageRows[0]));
+    RegisterAnalysisWindowMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {
@@ -80,8 +82,9 @@ CG2DDoc::~CG2DDoc() {
 }
 
 void CG2DDoc::OnCloseDocument() {
+    if (KeepOnWindowClose) return;
     if (CurrentRunContext().analysisDocument == this) CurrentRunContext().analysisDocument = nullptr;
-    CDoc::OnCloseDocument();
+    CANDoc::OnCloseDocument();
 }
 
 AnalysisKindSettings* CG2DDoc::KindSettings(int kind) const {
