@@ -327,7 +327,8 @@ int CAPDoc::CurveAtPoint(int x, int y) {
     for (int i = 0; i < count; ++i) {
         const PlotCurve& c = Curves[static_cast<size_t>(i)];
         if (!(c.UseFlags & kCurveDrawn) || !PointInPlot(i, x, y, 0)) continue;
-        if (CurrentCurve >= 0 && CurrentCurve < count && Curves[static_cast<size_t>(CurrentCurve)].PlotNumber == c.PlotNumber)
+        if (CurrentCurve >= 0 && CurrentCurve < count &&
+            Curves[static_cast<size_t>(CurrentCurve)].PlotNumber == c.PlotNumber)
             return CurrentCurve;
         return i;
     }

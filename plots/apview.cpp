@@ -85,12 +85,16 @@ void CAPView::ServiceRun() {
     if (!app) return;
     // The queue is served the way a run polls its keys: Esc stops the run,
     // P switches Print values; posted commands and closes are handled here.
-    for (int key = app->PumpEventsForKey(); key; key = app->PumpEventsForKey()) {
-        if (key == kEscape) {
-            doc->Run.AbortRequested = 1;
-            doc->Run.LastRunKey = kEscape;
-        } else if (key == 'P' && plot) {
-            plot->PrintValues = !plot->PrintValues;
+    // Events posted before a repaint may wait for the pass after it, so the
+    // queue is served twice.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int key = app->PumpEventsForKey(); key; key = app->PumpEventsForKey()) {
+            if (key == kEscape) {
+                doc->Run.AbortRequested = 1;
+                doc->Run.LastRunKey = kEscape;
+            } else if (key == 'P' && plot) {
+                plot->PrintValues = !plot->PrintValues;
+            }
         }
     }
 }
