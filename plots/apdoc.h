@@ -17,21 +17,22 @@ class CMDIView;
 
 // The state of the runs of an analysis.
 struct AnalysisRunFlags {
-    int32_t Running = 0;             // from set-up to finish
-    int32_t Paused = 0;              // the Pause command holds the run
-    int32_t StopFlag = 0;            // an error was reported or a callback failed
-    int32_t StopRequest = 0;         // the engine, the store or the save file asks the run to end
-    int32_t AbortRequested = 0;      // the user asked to abort
-    int32_t LastRunKey = 0;          // 27: Esc
-    int32_t CloseAfterRun = 0;       // the window was asked to close during the run
-    int32_t PausedCloseRequest = 0;  // the window was asked to close during a pause
-    int32_t RunCounter = 0;          // runs started in this analysis
+    int32_t Running = 0;         // from set-up to finish
+    int32_t Paused = 0;          // the Pause command holds the run
+    int32_t StopFlag = 0;        // an error was reported or a callback failed
+    int32_t StopRequest = 0;     // the engine, the store or the save file asks the run to end
+    int32_t AbortRequested = 0;  // the user asked to abort
+    int32_t LastRunKey = 0;      // 27: Esc
+    int32_t CloseAfterRun = 0;   // the window was asked to close during the run
+    int32_t RunCounter = 0;      // runs started in this analysis
     int32_t CaptionRunCounter = 0;
     int32_t Nesting = 0;
     int32_t SeveralTemperatures = 0;
     int32_t RunFailed = 0;
     int32_t MessageShown = 0;  // only the first message of a run is shown
     int32_t WarningCount = 0;
+    // The window was asked to close during a pause.
+    int32_t PausedCloseRequest = 0;
 };
 
 // The analysis point in hand, filled by the driver before each evaluation.
