@@ -18,6 +18,7 @@
 #include "expr/runstate.h"
 #include "expr/stateful.h"
 #include "plots/g2dview.h"
+#include "plots/layout.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ void gd_Replace(std::string& text, const std::string& token, const std::string& 
 void RegisterPlotMessages() {
     RegisterMessages(kPlotMessageRows, static_cast<int>(sizeof kPlotMessageRows / sizeof kPlotMessageRows[0]));
     RegisterAnalysisWindowMessages();
+    RegisterPlotLayoutMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {
