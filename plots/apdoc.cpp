@@ -12,6 +12,7 @@
 #include "core/result.h"
 #include "expr/compiled.h"
 #include "expr/evaluate.h"
+#include "plots/apview.h"
 
 namespace {
 
@@ -282,7 +283,11 @@ void CAPDoc::PlotLatestPoint() {
 }
 
 int CAPDoc::RebuildPlot() {
-    if (NoDrawing || !PlotView) return 0;
+    if (NoDrawing) return 0;
+    // The curves of the run are prepared for display whether or not a window
+    // shows them now: a print draws them later.
+    const PlotWindowSettings* settings = PlotSettingsOf(this);
+    PrepareCurveLayout(Curves, settings && settings->sameYScales, &Run.StopFlag);
     return Run.StopFlag ? 1 : 0;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "plots/andoc.h"
+#include "plots/layout.h"
 
 class CMDIView;
 
@@ -112,6 +113,8 @@ public:
     int ReportAnalysisError(int row, int column, int code, const std::string& text = "");
 
     DataPointStore Store;
+    // What the last layout of the plot left: fonts, line height, scale area.
+    PlotLayout Layout;
     int32_t NoDrawing = 0;
     int32_t StopOnDivideByZero = 0;
     AnalysisRunFlags Run;

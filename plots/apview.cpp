@@ -1,9 +1,15 @@
 #include "plots/apview.h"
 
+#include <optional>
+#include <string>
+
 #include "core/services.h"
 #include "document/cfanalysis.h"
 #include "platform/app.h"
+#include "plots/curvedraw.h"
 #include "plots/g2ddoc.h"
+#include "plots/layout.h"
+#include "plots/plotframe.h"
 
 namespace {
 
@@ -66,7 +72,60 @@ void CAPView::OnDraw(platform::DrawSurface& surface) {
     doc->RedrawRect = platform::Rect{0, 0, 0, 0};
 }
 
-void CAPView::RedrawAll(CDrawContext& /*dc*/) {}
+PlotViewInfo CAPView::MakeViewInfo(CDrawContext& dc) const {
+    PlotViewInfo info;
+    CAPDoc* doc = PlotDocument();
+    if (!doc) return info;
+    GetDrawArea(&dc, &info.DrawArea);
+    info.ViewKind = kind;
+    info.DocumentKind = doc->Kind();
+    info.CursorMode = doc->modeCommand == kCmdModeCursor;
+    info.Display = dc.technology == platform::kTechRasterDisplay;
+    info.CurrentCurve = doc->CurrentCurve;
+    info.TextColor = doc->textStyle.color;
+    if (std::optional<std::string> title = doc->FormatTitle(1)) info.Title = *title;
+    auto* plot = dynamic_cast<CG2DDoc*>(doc);
+    info.ProbeMode = plot && plot->ProbeMode != 0;
+    const int shown = plot ? ap_ShownKind(*plot) : doc->AnalysisKind;
+    if (shown >= 0 && shown < kAnalysisKindCount) info.ViewOptions = doc->ViewOptions[shown];
+    info.Tokens = (info.ViewOptions & ViewOptionBit(kCmdViewTokens)) != 0;
+    // A circuit that keeps no plot settings of the kind shows the defaults.
+    const AnalysisKindSettings* kindSettings =
+        plot && shown >= 0 && shown < kPlotKindCount ? plot->KindSettings(shown) : nullptr;
+    if (const PlotWindowSettings* settings = PlotSettingsOf(doc)) {
+        info.PlusMark = settings->plusMark;
+        info.MinorLogGrids25 = settings->minorLog25;
+        info.LabelAllMinorGrids = settings->labelMinor;
+        info.GridByDivisions = settings->staticGrids;
+        info.SameYScales = settings->sameYScales;
+        if (settings->gridsX > 0) doc->Layout.GridDivisions[kAxisX] = settings->gridsX;
+        if (settings->gridsY > 0) doc->Layout.GridDivisions[kAxisY] = settings->gridsY;
+        if (kindSettings && kindSettings->present) {
+            info.GridColor = settings->gridColor;
+            info.BackgroundColor = settings->graphBackground;
+            info.BaselineColor = settings->baselineColor;
+            info.GridWidth = settings->gridWeight;
+            info.GridPattern = settings->gridPattern;
+            doc->Layout.Font = settings->font;
+        }
+    }
+    info.MonochromePrint = !info.Display && !UsesColorOutput(&dc);
+    return info;
+}
+
+void CAPView::RedrawAll(CDrawContext& dc) {
+    CAPDoc* doc = PlotDocument();
+    if (!doc || doc->PlottedCount == 0) return;
+    const PlotViewInfo info = MakeViewInfo(dc);
+    if (DrawPlotFrame(dc, doc->Curves, doc->Layout, info)) return;
+    CurveDrawView curves;
+    curves.View = this;
+    curves.ViewKind = kind;
+    curves.CursorMode = info.CursorMode;
+    curves.BackgroundColor = info.BackgroundColor;
+    curves.RightDrag = rightDrag;
+    PlotAllCurves(dc, *doc, curves, -1);
+}
 
 void CAPView::ServiceRun() {
     CAPDoc* doc = PlotDocument();

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "plots/anview.h"
+#include "plots/layout.h"
 
 class CAPDoc;
 struct PlotWindowSettings;
@@ -53,6 +54,9 @@ public:
     void OnDraw(platform::DrawSurface& surface) override;
     // The whole plot: layout, frames, grids, scales, titles and curves.
     void RedrawAll(CDrawContext& dc) override;
+    // What the layout and the frame drawing read of this view, its device
+    // and the document's plot settings.
+    PlotViewInfo MakeViewInfo(CDrawContext& dc) const;
     // Drops the saved backgrounds of the cursor trackers.
     void DiscardTrackerBackgrounds() {}
 

@@ -26,9 +26,12 @@
 #include "platform/image.h"
 #include "plots/g2ddoc.h"
 #include "plots/g2dview.h"
+#include "plots/layout.h"
 #include "plots/plotwindows.h"
 #include "shell/app.h"
+#include "shell/colortable.h"
 #include "shell/document.h"
+#include "shell/drawcontext.h"
 #include "shell/mainframe.h"
 #include "shell/messages.h"
 #include "tests/support/shipped_library.h"
@@ -47,6 +50,8 @@ protected:
     void SetUp() override {
         RegisterShellMessages();
         LoadAcceleratorTables();
+        if (!GetProgramPalette()) CreateProgramPalette();
+        InitColorTable();
         library_.emplace(dir_);
         savedData_ = GetPathSetting(kPathData);
         SetPathSetting(kPathData, dir_.c_str());
@@ -114,11 +119,51 @@ TEST_F(PlotWindow, OpensWithTheAnalysisRepaintsDuringTheRunAndClosingEndsTheAnal
     EXPECT_EQ(view->frame->Title(), "Transient Analysis");
     EXPECT_EQ(CurrentRunContext().analysisView, view);
     EXPECT_EQ(plot->PlotView, view);
+    // A curve colour the grid does not have.
+    AnalysisKindSettings& limits = CircuitAnalysisSettings(rc)->kinds[0];
+    ASSERT_FALSE(limits.curves.empty());
+    limits.curves[0]->display.lineColor = 12;
 
     ASSERT_EQ(RunOpenAnalysis(rc), 0);
     EXPECT_GE(view->PlotPaintsDuringRun, 1);
     ASSERT_GE(plot->CurveCount(), 1);
     ASSERT_GT(plot->Curves[0].PointIndex, 20);
+
+    // The window's picture: the frame around the plot, grid lines inside it,
+    // and the curve where the transform puts its points.
+    const std::string png = dir_.File("window.png");
+    ASSERT_TRUE(view->SaveImage(png));
+    platform::Image image;
+    ASSERT_TRUE(image.Load(png));
+    const PlotCurve& out = plot->Curves[0];
+    const CDrawContext colors(nullptr);
+    const platform::Color grid = colors.GetColorValue(PlotViewInfo().GridColor);
+    const platform::Color curve = colors.GetColorValue(out.Style.lineColor);
+    const DeviceRect r = out.PlotRect;
+    ASSERT_GT(r.right - r.left, 100);
+    ASSERT_GT(r.bottom - r.top, 100);
+    ASSERT_LE(r.right, image.Width());
+    ASSERT_LE(r.bottom, image.Height());
+    int frame = 0, inside = 0;
+    for (int y = r.top + 1; y < r.bottom - 1; ++y) frame += image.PixelAt(r.left, y) == grid;
+    for (int y = r.top + 2; y < r.bottom - 2; ++y)
+        for (int x = r.left + 2; x < r.right - 2; ++x) inside += image.PixelAt(x, y) == grid;
+    EXPECT_GT(frame * 10, (r.bottom - r.top) * 9);
+    EXPECT_GT(inside, r.right - r.left);
+    auto near = [&](int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (image.PixelAt(x + dx, y + dy) == curve) return true;
+        return false;
+    };
+    int onCurve = 0, sampled = 0;
+    for (int i = out.RunFirst[0] + 1; i < out.RunLast[0]; i += 7, ++sampled) {
+        const double t = plot->GetValue(out.DataColumn[kSlotX], i), v = plot->GetValue(out.DataColumn[kSlotY], i);
+        onCurve += near(out.ToDevice(kAxisX, t), out.ToDevice(kAxisY, v));
+    }
+    EXPECT_NE(curve, grid);
+    EXPECT_GT(sampled, 5);
+    EXPECT_EQ(onCurve, sampled);
 
     // Closing the window ends the analysis; the document stays with its
     // circuit, off the document list, and keeps the window's placement.
