@@ -70,7 +70,9 @@ struct PlotViewInfo {
     int DocumentKind = kViewKindAnalysis2D;
     bool CursorMode = false;  // the view's mode is Cursor (17577)
     bool Tokens = false;      // the Tokens view option
-    bool ProbeMode = false;
+    int ProbeMode = 0;        // the probe mode (0 none; 1 and 3 show no legends)
+    // Width of one cursor readout column (0: the width of 17 digits).
+    int CursorColumnWidth = 0;
     bool Display = true;  // a screen (also print preview); false for printers and pictures
     // The document's clip rectangle is set (partial redraws): nothing is erased.
     bool ClipRectSet = false;
