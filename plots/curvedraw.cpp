@@ -27,19 +27,10 @@ ComplexPlaneRuns*& cd_ComplexPlane() {
 constexpr char cd_kEscText[] = "Press Esc to stop plotting.";
 // Curves of more points than this show their progress.
 constexpr int cd_kProgressPoints = 100000;
-constexpr int32_t cd_kBadStateCode = 57;
 
 bool cd_EscPressed() {
     platform::Application* app = platform::Application::Instance();
     return app && app->PollEscape();
-}
-
-// The device Y of a stored value: the state code of a digital curve.
-int32_t cd_StateOrDevice(const PlotCurve& c, double v) {
-    if (!c.IsDigital) return CurveDeviceValue(c, kAxisY, v);
-    if (c.ExprFlags(kAxisY) & kBusDisplayFlags) return static_cast<int32_t>(v <= 0 ? 0u : static_cast<uint32_t>(v));
-    if (v < 0 || v > 511) return cd_kBadStateCode;
-    return static_cast<int32_t>(v);
 }
 
 bool cd_Equal(DeviceXY a, DeviceXY b) { return a.x == b.x && a.y == b.y; }
@@ -132,8 +123,8 @@ private:
 bool CurveDrawing::StoredPoint(const PlotCurve& c, int q, DeviceXY& p) {
     const double v = doc_.GetValue(c.DataColumn[kSlotY], q);
     if (!c.AxisLinear[kAxisY] && v == 0) return false;
-    p.x = CurveDeviceValue(c, kAxisX, doc_.GetValue(c.DataColumn[kSlotX], q));
-    p.y = cd_StateOrDevice(c, v);
+    p.x = c.ToDeviceInt(kAxisX, doc_.GetValue(c.DataColumn[kSlotX], q));
+    p.y = c.StateOrDevice(kAxisY, v);
     return true;
 }
 
@@ -360,7 +351,7 @@ int PlotDataPoints(CDrawContext& dc, CAPDoc& doc, const CurveDrawView& view, int
 int PlotAllCurves(CDrawContext& dc, CAPDoc& doc, const CurveDrawView& view, int plotNumber) {
     const int runs = doc.Runs.Count, curves = doc.PlottedCount;
     const int current = doc.CurrentCurve;
-    if (view.ViewKind != kDocAnalysisPlot || !Prefs().selectCurveColor || runs <= 1 || current < 0 ||
+    if (view.ViewKind != kViewKindAnalysis2D || !Prefs().selectCurveColor || runs <= 1 || current < 0 ||
         current >= doc.CurveCount())
         return PlotDataPoints(dc, doc, view, plotNumber, 0, runs - 1, 0, curves - 1, false);
     int result = PlotDataPoints(dc, doc, view, plotNumber, 0, runs - 1, 0, curves - 1, true);
@@ -376,31 +367,6 @@ int PlotAllCurves(CDrawContext& dc, CAPDoc& doc, const CurveDrawView& view, int 
         if (r) result = r;
     }
     return result;
-}
-
-void SetCurveClip(CDrawContext& dc, const DeviceRect& rect, int plotType) {
-    const Rect r{rect.left, rect.top, rect.right + 1, rect.bottom + 1};
-    if (dc.IsPicture()) {
-        SetPictureClipRect(r);
-        return;
-    }
-    if (!dc.surface) return;
-    if (plotType == kPlotRectangular) {
-        dc.surface->SetClipRect(r);
-        return;
-    }
-    // The inscribed ellipse as one strip per pixel row.
-    std::vector<Rect> rows;
-    const double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0;
-    const double a = r.Width() / 2.0, b = r.Height() / 2.0;
-    for (int y = r.top; y < r.bottom && a > 0 && b > 0; ++y) {
-        const double t = (y + 0.5 - cy) / b;
-        if (t * t >= 1) continue;
-        const double half = a * std::sqrt(1 - t * t);
-        const int left = static_cast<int>(std::lround(cx - half)), right = static_cast<int>(std::lround(cx + half));
-        if (right > left) rows.push_back(Rect{left, y, right, y + 1});
-    }
-    dc.surface->SetClipRegion(rows);
 }
 
 bool AppendPointIfNew(std::vector<DeviceXY>& buffer, DeviceXY point, const DeviceRect& rect) {

@@ -27,22 +27,45 @@ int sg_MinSide(const DeviceRect& r) { return std::min(sg_Width(r), sg_Height(r))
 
 }  // namespace
 
-int32_t CurveDeviceValue(const PlotCurve& c, int axis, double v) {
-    double d;
-    if (c.AxisLinear[axis])
-        d = v * c.DeviceScale[axis] + c.DeviceOffset[axis];
-    else if (v == 0)
-        d = c.DeviceOffset[axis];
-    else
-        d = std::log10(std::max(std::fabs(v), 1e-50)) * c.DeviceScale[axis] + c.DeviceOffset[axis];
-    if (!(d < 2147483647.0)) return std::numeric_limits<int32_t>::max();
-    if (!(d > -2147483648.0)) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(std::lround(d));
-}
-
 char StateLevelChar(int32_t state) {
     if ((state & kStateStrengthMask) == 0) return 'Z';
     return kDigitalStateLetters[state & kStateLevelMask];
+}
+
+void SetCurveClip(CDrawContext& dc, const DeviceRect& rect, int plotType) {
+    const platform::Rect r{rect.left, rect.top, rect.right + 1, rect.bottom + 1};
+    if (dc.IsPicture()) {
+        SetPictureClipRect(r);
+        return;
+    }
+    if (!dc.surface) return;
+    if (plotType == kPlotRectangular) {
+        dc.surface->SetClipRect(r);
+        return;
+    }
+    // The inscribed ellipse as one strip per pixel row.
+    std::vector<platform::Rect> rows;
+    const double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0;
+    const double a = r.Width() / 2.0, b = r.Height() / 2.0;
+    for (int y = r.top; y < r.bottom && a > 0 && b > 0; ++y) {
+        const double t = (y + 0.5 - cy) / b;
+        if (t * t >= 1) continue;
+        const double half = a * std::sqrt(1 - t * t);
+        const int left = static_cast<int>(std::lround(cx - half)), right = static_cast<int>(std::lround(cx + half));
+        if (right > left) rows.push_back(platform::Rect{left, y, right, y + 1});
+    }
+    dc.surface->SetClipRegion(rows);
+}
+
+void SelectClipRegion(CDrawContext& dc, const CurveClipRegion& region) {
+    if (region.Kind == CurveClipRegion::None) {
+        dc.ResetClip();
+        return;
+    }
+    // The region's right and bottom are exclusive already.
+    const DeviceRect& b = region.Bounds;
+    SetCurveClip(dc, DeviceRect{b.left, b.top, b.right - 1, b.bottom - 1},
+                 region.Kind == CurveClipRegion::Ellipse ? kPlotPolar : kPlotRectangular);
 }
 
 // ---- the pen ---------------------------------------------------------------------------------
@@ -98,7 +121,7 @@ int CurvePainter::CurveColor(int curve, int run) const {
     const PlotCurve& c = doc_.Curves[static_cast<size_t>(curve)];
     int color = c.Style.lineColor;
     if (c.Style.rainbow && run > 0) color = run % kPaletteColorCount;
-    if (view_.ViewKind == kDocAnalysisPlot && view_.CursorMode && doc_.Runs.Count > 1 && Prefs().selectCurveColor &&
+    if (view_.ViewKind == kViewKindAnalysis2D && view_.CursorMode && doc_.Runs.Count > 1 && Prefs().selectCurveColor &&
         curve == doc_.CurrentCurve) {
         // The branches that carry the cursors show the cursors' colours.
         if (run == c.CursorRun[0])
@@ -166,7 +189,7 @@ void CurvePainter::DrawDigitalSegment(int x0, int32_t previous, int x1, int32_t 
     x0 = std::clamp(x0, lo, hi);
     x1 = std::clamp(x1, lo, hi);
     if (!drawLine) previous = state;
-    if (c.ExprFlags(kAxisY) & kBusDisplayFlags) {
+    if (c.ExprFlags(kAxisY) & kRadixMask) {
         DrawBusSegment(x0, previous, x1, curve, true);
         return;
     }
@@ -244,7 +267,7 @@ void CurvePainter::DrawBar(int x, int y, int curve) {
     const PlotCurve& c = Curve(curve);
     const int m = std::max(2, sg_MinSide(c.PlotRect) / 160);
     if (x < c.PlotRect.left - (m + 5) || x > c.PlotRect.right + (m + 5)) return;
-    const int baseline = c.AxisLinear[kAxisY] ? CurveDeviceValue(c, kAxisY, 0.0) : c.PlotRect.bottom;
+    const int baseline = c.AxisLinear[kAxisY] ? c.ToDevice(kAxisY, 0.0) : c.PlotRect.bottom;
     Line(x, std::max(y, sg_kBarTop), x, baseline);
 }
 
@@ -349,7 +372,7 @@ void CurvePainter::DrawNewSegment(int curve, bool force) {
     }
     if (draw) {
         const int run = doc_.Runs.Count - 1;
-        dc_.SetClipRect(Rect{c.PlotRect.left, c.PlotRect.top, c.PlotRect.right + 1, c.PlotRect.bottom + 1});
+        SelectClipRegion(dc_, c.ClipRegion);
         SelectCurvePen(curve, run);
         DrawCurveSegment(x0, y0, x1, y1, curve, point > c.TrackFrom, point >= c.TrackFrom, run);
         ReleaseCurvePen();

@@ -194,7 +194,7 @@ TEST(CurveDrawing, NothingIsDrawnInProbeModesOneAndThree) {
         c.Style.lineColor = cdt_kRed;
         c.RangeHigh[kAxisX] = 300;
         c.RangeHigh[kAxisY] = 200;
-        PlotDrawFixture::MapAxes(c);
+        PlotDrawFixture::MapAxes(doc.Curves, 0);
         doc.PlottedCount = 1;
         doc.Store.Prepare(doc.Curves, doc.Runs, StoreLayout{});
         doc.Store.Begin();
