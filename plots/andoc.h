@@ -77,6 +77,12 @@ public:
     void FreeCurves();
     void ResetPointIndices();
 
+    // Places a cursor of a curve at a point (at X when given, else at the
+    // point's X) and carries the same cursor of the other curves of its plot
+    // group (of every group with Align Cursors) to that X. The point of the
+    // last curve handled; -1 (nothing moved) when the point is on no branch.
+    virtual int MoveCursor(int curve, int cursor, int point, std::optional<double> x = std::nullopt);
+
     // The circuit document the analysis belongs to (a CCTDoc), or null.
     CCTDoc* Circuit() const;
 
@@ -85,6 +91,7 @@ public:
     int32_t AutoTitle = 1;
     PlotObjectList Objects;
     CDoc* CircuitDoc = nullptr;
+    int32_t PlotMode = 0;
     int32_t CursorFunction = kCursorNextDataPoint;
     int32_t CursorStep = kCursorStepRight;
     int32_t ActiveCursor = 0;
