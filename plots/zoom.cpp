@@ -261,13 +261,18 @@ bool NormalizeByCommand(CANDoc& doc, CursorPlacer& placer, int command) {
     PlotCurve& c = zm_Curve(doc, doc.CurrentCurve);
     if (c.IsDigital) return false;
     bool changed = false;
+    const int active = doc.ActiveCursor == 1 ? 1 : 0;
     if (c.NormalizeFactor != 0 && c.NormalizeCommand != command) {
         changed = NormalizeCurve(doc, 0, 1.0);  // restores the data; the factor is ignored
+        // The cursor's Y is read again from the restored data, so that the
+        // cursor's point becomes 1 and not the quotient of two normalizations.
+        const int point = CursorPoint(doc, doc.CurrentCurve, active);
+        if (changed && command == kCmdNormalizeAtCursor && point >= 0)
+            placer.Place(doc.CurrentCurve, active, point, c.CursorX[active]);
     }
     double factor = 0;
     if (c.NormalizeFactor == 0) {
         if (command == kCmdNormalizeAtCursor) {
-            const int active = doc.ActiveCursor == 1 ? 1 : 0;
             factor = c.CursorY[active];
         } else {
             const bool maximum = command == kCmdNormalizeAtMaximum;
@@ -284,7 +289,6 @@ bool NormalizeByCommand(CANDoc& doc, CursorPlacer& placer, int command) {
     if (!changed) return false;
     // The cursors show the new values: the active one first.
     const int curve = doc.CurrentCurve;
-    const int active = doc.ActiveCursor == 1 ? 1 : 0;
     for (int cursor : {active, 1 - active}) {
         const int point = CursorPoint(doc, curve, cursor);
         if (point >= 0) placer.Place(curve, cursor, point, c.CursorX[cursor]);
