@@ -141,6 +141,17 @@ void PlotCurve::CopyFrom(const PlotCurve& source) {
     LastTokenPoint = source.LastTokenPoint;
     PointSkipped = source.PointSkipped;
     Selection = source.Selection;
+    ClipRegion = source.ClipRegion;
+    PlotWidth = source.PlotWidth;
+    PlotHeight = source.PlotHeight;
+    ScaleLabelWidth = source.ScaleLabelWidth;
+    LegendX = source.LegendX;
+    LegendY = source.LegendY;
+    XLabelX = source.XLabelX;
+    XLabelY = source.XLabelY;
+    PolarCenter = source.PolarCenter;
+    PolarRadius = source.PolarRadius;
+    PolarMax = source.PolarMax;
     // A copy shows the curve; it never evaluates it nor owns its runs.
 }
 

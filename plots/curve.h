@@ -62,6 +62,18 @@ struct DeviceXY {
 struct DeviceRect {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
+// The area a curve's drawing is clipped to: its plot rectangle, or the circle of
+// a complex-plane plot (the ellipse inscribed in Bounds). Right and bottom are
+// exclusive.
+struct CurveClipRegion {
+    enum Shape : int32_t { None = 0, Rectangle = 1, Ellipse = 2 };
+    int32_t Kind = None;
+    DeviceRect Bounds;
+};
+// A point in data values.
+struct DataPointXY {
+    double X = 0, Y = 0;
+};
 
 // The drawing cache of one run of a curve: the device polyline, the data-point
 // marks and the tokens drawn for it.
@@ -167,7 +179,7 @@ struct PlotCurve {
     int32_t NormalizeBySubtract = 0;
     int32_t NormalizeCommand = 0;
     int32_t IsDigital = 0;
-    int32_t PlotDigital = 0;
+    int32_t PlotDigital = 0;  // of the plot group: 0 no digital curve, 1 all digital, 2 mixed
 
     // ---- the store
     int32_t DataColumn[kCurveColumnSlots] = {};
@@ -183,6 +195,38 @@ struct PlotCurve {
     int32_t PointSkipped = 0;
     int16_t SavedAscending[2] = {};
     StepSelection Selection;
+
+    // ---- plot geometry (set by the plot layout, plots/layout.h)
+    CurveClipRegion ClipRegion;
+    int32_t PlotWidth = 0, PlotHeight = 0;  // of PlotRect
+    int32_t ScaleLabelWidth = 0;            // reserved for the Y scale labels
+    int32_t LegendX = 0, LegendY = 0;       // the Y legend entry
+    int32_t XLabelX = 0, XLabelY = 0;       // the X axis label
+    DeviceXY PolarCenter;                   // complex-plane plots
+    double PolarRadius = 0;                 // device radius of the rim
+    double PolarMax = 0;                    // value at the rim
+
+    // ---- data-point labels (plots/labels.h): one text per label, and per run
+    // one point per label
+    int32_t LabelCount = 0;
+    std::vector<std::string> LabelTexts;
+    std::vector<std::vector<DataPointXY>> LabelPoints;
+
+    // ---- screen transform (plots/layout.cpp): device = value x DeviceScale +
+    // DeviceOffset, on logarithmic axes with log10 of the value.
+    double ToDeviceValue(int axis, double value) const;
+    // Rounded half away from zero, kept 1000 inside the 32-bit range.
+    int32_t ToDevice(int axis, double value) const;
+    // The Y axis of a digital curve gives the level line of the state after
+    // `previousState`; other axes the rounded value within the 32-bit range.
+    int32_t ToDeviceInt(int axis, double value, uint32_t previousState = 0) const;
+    // The state code on a digital Y axis, else ToDeviceInt.
+    int32_t StateOrDevice(int axis, double value) const;
+    // Back from a device coordinate to a value.
+    double FromDevice(int axis, double device) const;
+    // The engineering scale of the axis's formats and its unit from the range
+    // and the scale-factor text.
+    void ApplyScaleFactor(int axis);
 
     // ---- operations
     // Empty running extremes.

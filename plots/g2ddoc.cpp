@@ -17,6 +17,7 @@
 #include "document/ctdoc.h"
 #include "expr/runstate.h"
 #include "expr/stateful.h"
+#include "plots/layout.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ void gd_Replace(std::string& text, const std::string& token, const std::string& 
 
 void RegisterPlotMessages() {
     RegisterMessages(kPlotMessageRows, static_cast<int>(sizeof kPlotMessageRows / sizeof kPlotMessageRows[0]));
+    RegisterPlotLayoutMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {
