@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "plots/andoc.h"
+#include "plots/layout.h"
 
 // Modes of a plot window (CANDoc::PlotMode).
 constexpr int32_t kPlotModeSelect = 17561;
@@ -37,9 +38,6 @@ constexpr int32_t kCursorGlobalHigh = 18677;
 constexpr int32_t kCursorGlobalLow = 18678;
 constexpr int32_t kCursorBottom = 18685;
 constexpr int32_t kCursorTop = 18686;
-
-// View option bit of an analysis kind: a line at every value of a log decade.
-constexpr int32_t kViewMinorLogGrids = 0x20;
 
 // The store column a cursor reads for an axis: the curve's X or Y column, or
 // for polar and Smith curves the real-value columns that take their place.

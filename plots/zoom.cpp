@@ -10,6 +10,7 @@
 #include "plots/cursors.h"
 #include "plots/docranges.h"
 #include "plots/g2ddoc.h"
+#include "plots/layout.h"
 #include "plots/ranges.h"
 
 namespace {
@@ -74,8 +75,10 @@ bool AxisRangeAllowed(double low, double high, bool linear) {
 }
 
 bool SetCheckedRange(PlotCurve& curve, int axis, double low, double high) {
-    if (!AxisRangeAllowed(low, high, curve.AxisLinear[axis] != 0)) return false;
-    zm_WriteRange(curve, axis, low, high);
+    if (!AxisRangeAllowed(low, high, curve.AxisLinear[axis] != 0) || !SetAxisRange(curve, axis, low, high))
+        return false;
+    // The next zoom steps by the new span.
+    curve.RangeSpan[axis] = high - low;
     return true;
 }
 
@@ -90,7 +93,7 @@ std::vector<int> ZoomPlotGroup(CANDoc& doc, int curve, bool zoomIn, const ScaleS
             const double low = zoomIn ? c.RangeLow[a] + span / 4 : c.RangeLow[a] - span / 2;
             const double high = zoomIn ? c.RangeHigh[a] - span / 4 : c.RangeHigh[a] + span / 2;
             if (!SetCheckedRange(c, a, low, high)) break;  // a refused pair ends this curve's changes
-            ApplyScaleFactor(c, a);
+            c.ApplyScaleFactor(a);
             any = true;
         }
         if (any) changed.push_back(i);
@@ -140,7 +143,7 @@ std::vector<int> ZoomGroupToValues(CANDoc& doc, int curve, const std::vector<Cor
             double low = v.First[a], high = v.Second[a];
             zm_Order(low, high, c.RangeLow[a] < c.RangeHigh[a]);
             if (!SetCheckedRange(c, a, low, high)) break;
-            ApplyScaleFactor(c, a);
+            c.ApplyScaleFactor(a);
             any = true;
         }
         if (any) changed.push_back(group[k]);
@@ -209,7 +212,7 @@ bool RestoreLimitScales(CANDoc& doc) {
             zm_WriteRange(c, a, c.PrevRangeLow[a], c.PrevRangeHigh[a]);
             c.GridStep[a] = c.PrevGridStep[a];
             c.MinorStep[a] = c.PrevMinorStep[a];
-            ApplyScaleFactor(c, a);
+            c.ApplyScaleFactor(a);
             changed = true;
         }
     }
