@@ -13,8 +13,9 @@ namespace twtest {
 struct StoredPlot {
     CAPDoc doc{5, ""};
 
-    // `curves` curves in plot group 1, in Cursor mode.
-    explicit StoredPlot(int curves = 1) {
+    // `curves` curves in plot group 1, in Cursor mode; `ac` gives each the eight
+    // columns of an AC run.
+    explicit StoredPlot(int curves = 1, bool ac = false) {
         doc.Curves.resize(static_cast<size_t>(curves));
         for (int i = 0; i < curves; ++i) {
             doc.Curves[static_cast<size_t>(i)].PlotNumber = 1;
@@ -24,6 +25,7 @@ struct StoredPlot {
         doc.PlotMode = kPlotModeCursor;
         StoreLayout layout;
         layout.RunsExpected = 1;
+        layout.AcColumns = ac;
         doc.Store.Prepare(doc.Curves, doc.Runs, layout);
         doc.Store.Begin();
     }
