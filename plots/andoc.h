@@ -91,7 +91,6 @@ public:
     int32_t AutoTitle = 1;
     PlotObjectList Objects;
     CDoc* CircuitDoc = nullptr;
-    int32_t PlotMode = 0;
     int32_t CursorFunction = kCursorNextDataPoint;
     int32_t CursorStep = kCursorStepRight;
     int32_t ActiveCursor = 0;

@@ -170,7 +170,7 @@ int SetCursorRun(CANDoc& doc, int curve, int cursor, int point) {
 }
 
 int FindCursorPoint(CANDoc& doc, int start, int direction, int curve, int function) {
-    if (doc.PlotMode != kPlotModeCursor || !cu_ValidCurve(doc, curve)) return -1;
+    if (doc.modeCommand != kPlotModeCursor || !cu_ValidCurve(doc, curve)) return -1;
     const PlotCurve& c = doc.Curves[static_cast<size_t>(curve)];
     int run = FindRunOfPoint(start, c, doc.Runs);
     if (run < 0) return -1;
@@ -403,7 +403,7 @@ bool cu_MoveToExtremeBranch(CANDoc& doc, CursorPlacer& placer, int curve, int cu
 }  // namespace
 
 bool MoveCursorByMode(CANDoc& doc, CursorPlacer& placer, int cursor, int direction, int function) {
-    if (doc.PlotMode != kPlotModeCursor || cursor < 0 || cursor > 1) return false;
+    if (doc.modeCommand != kPlotModeCursor || cursor < 0 || cursor > 1) return false;
     const int curve = doc.CurrentCurve;
     if (!cu_ValidCurve(doc, curve)) return false;
     const PlotCurve& c = doc.Curves[static_cast<size_t>(curve)];
@@ -429,7 +429,7 @@ bool MoveCursorByMode(CANDoc& doc, CursorPlacer& placer, int cursor, int directi
 }
 
 void CursorKey(CANDoc& doc, CursorPlacer& placer, int direction, int cursor) {
-    if (doc.PlotMode != kPlotModeCursor || cursor < 0 || cursor > 1) return;
+    if (doc.modeCommand != kPlotModeCursor || cursor < 0 || cursor > 1) return;
     const int function = doc.CursorFunction;
     if (direction != kCursorStepNone) doc.CursorStep = direction;
     const bool branchMove =
@@ -455,7 +455,7 @@ bool CursorKeyCommand(int command, int* direction, int* cursor) {
 }
 
 void ChooseCursorFunction(CANDoc& doc, CursorPlacer& placer, int function) {
-    doc.PlotMode = kPlotModeCursor;
+    doc.modeCommand = kPlotModeCursor;
     doc.CursorFunction = function;
     const bool noDirection = function == kCursorTop || function == kCursorBottom;
     MoveCursorByMode(doc, placer, doc.ActiveCursor, noDirection ? kCursorStepNone : doc.CursorStep, function);

@@ -14,7 +14,7 @@
 #include "plots/andoc.h"
 #include "plots/layout.h"
 
-// Modes of a plot window (CANDoc::PlotMode).
+// Modes of a plot window (the document's modeCommand).
 constexpr int32_t kPlotModeSelect = 17561;
 constexpr int32_t kPlotModeCursor = 17577;
 

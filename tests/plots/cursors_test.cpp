@@ -61,7 +61,7 @@ TEST(CursorSearch, StepsStayFromTrackFromAndNeedCursorModeAndABranch) {
     EXPECT_EQ(FindCursorPoint(plot.doc, 5, kCursorStepRight, 0, kCursorNextDataPoint), 2);
     EXPECT_EQ(FindCursorPoint(plot.doc, 2, kCursorStepLeft, 0, kCursorNextDataPoint), 5);
     EXPECT_EQ(FindCursorPoint(plot.doc, 99, kCursorStepRight, 0, kCursorNextDataPoint), -1);
-    plot.doc.PlotMode = kPlotModeSelect;
+    plot.doc.modeCommand = kPlotModeSelect;
     EXPECT_EQ(FindCursorPoint(plot.doc, 3, kCursorStepRight, 0, kCursorNextDataPoint), -1);
 }
 

@@ -22,7 +22,7 @@ struct StoredPlot {
             doc.Curves[static_cast<size_t>(i)].IndexInPlot = i;
         }
         doc.PlottedCount = curves;
-        doc.PlotMode = kPlotModeCursor;
+        doc.modeCommand = kPlotModeCursor;
         StoreLayout layout;
         layout.RunsExpected = 1;
         layout.AcColumns = ac;
