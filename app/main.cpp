@@ -48,6 +48,7 @@
 #include "platform/app.h"
 #include "platform/dialog.h"
 #include "plots/g2ddoc.h"
+#include "plots/g2dview.h"
 #include "plots/plotwindows.h"
 #include "shell/app.h"
 #include "shell/batch.h"
@@ -156,7 +157,7 @@ public:
         return ran;
     }
     void PrintCircuit(CDoc*) override { ReportMessage(MessageRequest(kResultNotBuilt)); }
-    void PrintAnalysis(CDoc*) override { ReportMessage(MessageRequest(kResultNotBuilt)); }
+    void PrintAnalysis(CDoc* job) override { PrintAnalysisPlot(dynamic_cast<CCTDoc*>(job)); }
     void CloseAnalysis(CDoc* job) override {
         if (auto* document = dynamic_cast<CCTDoc*>(job)) ::CloseAnalysis(document);
         SetAnalysisKind(-1);

@@ -107,6 +107,11 @@ void CANDoc::SetWindowTitle(const std::string& prefix) {
     SetTitle((prefix + (title ? *title : Title)).c_str());
 }
 
+void CANDoc::OnCloseDocument() {
+    if (KeepOnWindowClose) return;
+    CDoc::OnCloseDocument();
+}
+
 PlotObject* CANDoc::NewGraphicObject() {
     try {
         auto object = std::make_unique<PlotObject>();

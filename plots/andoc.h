@@ -40,6 +40,9 @@ public:
 
     // Marking the document modified marks the circuit of the run context.
     void SetModifiedFlag(bool modified = true) override;
+    // Nothing while KeepOnWindowClose is set: the window goes, the document
+    // stays with its circuit.
+    void OnCloseDocument() override;
 
     // ---- operations the derived documents replace
     // A value of the data store; the base holds none.
@@ -105,6 +108,8 @@ public:
     RunLog Runs;
     int32_t SaveRangeEdits[kPlotKindCount] = {};
     int32_t ViewOptions[kAnalysisKindCount] = {};
+    // Set while the document's window closes without the document.
+    bool KeepOnWindowClose = false;
 
     int CurveCount() const { return static_cast<int>(Curves.size()); }
 };

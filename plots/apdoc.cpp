@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "analysis/limitsdlg.h"
@@ -11,6 +12,7 @@
 #include "core/result.h"
 #include "expr/compiled.h"
 #include "expr/evaluate.h"
+#include "plots/apview.h"
 
 namespace {
 
@@ -281,6 +283,63 @@ void CAPDoc::PlotLatestPoint() {
 }
 
 int CAPDoc::RebuildPlot() {
-    if (NoDrawing || !PlotView) return 0;
+    if (NoDrawing) return 0;
+    // The curves of the run are prepared for display whether or not a window
+    // shows them now: a print draws them later.
+    const PlotWindowSettings* settings = PlotSettingsOf(this);
+    PrepareCurveLayout(Curves, settings && settings->sameYScales, &Run.StopFlag);
     return Run.StopFlag ? 1 : 0;
+}
+
+bool CAPDoc::PointInPlot(int curve, int x, int y, int margin) const {
+    if (curve < 0 || curve >= CurveCount()) return false;
+    const PlotCurve& c = Curves[static_cast<size_t>(curve)];
+    const double left = c.PlotRect.left - margin, top = c.PlotRect.top - margin;
+    const double right = c.PlotRect.right + margin, bottom = c.PlotRect.bottom + margin;
+    if (c.PlotType == kPlotRectangular) return x >= left && x < right && y >= top && y < bottom;
+    const double rx = (right - left) / 2, ry = (bottom - top) / 2;
+    if (rx <= 0 || ry <= 0) return false;
+    const double dx = (x - (left + rx)) / rx, dy = (y - (top + ry)) / ry;
+    return dx * dx + dy * dy <= 1;
+}
+
+int CAPDoc::CurveAtPoint(int x, int y) {
+    const int count = CurveCount();
+    int digital = -1;
+    int nearest = 30000;
+    for (int i = 0; i < count; ++i) {
+        const PlotCurve& c = Curves[static_cast<size_t>(i)];
+        if (!c.IsDigital || !(c.UseFlags & kCurveDrawn)) continue;
+        if (!(x >= c.PlotRect.left && x < c.PlotRect.right && y >= c.PlotRect.top && y < c.PlotRect.bottom)) continue;
+        if (y >= c.DigitalHighY && y <= c.DigitalLowY) {
+            digital = i;
+            break;
+        }
+        const int distance = std::min(std::abs(y - c.DigitalHighY), std::abs(y - c.DigitalLowY));
+        if (distance < nearest) {
+            nearest = distance;
+            digital = i;
+        }
+    }
+    if (digital >= 0) {
+        const int group = Curves[static_cast<size_t>(digital)].PlotNumber;
+        for (int i = 0; i < count; ++i) {
+            const PlotCurve& c = Curves[static_cast<size_t>(i)];
+            if (!c.IsDigital && (c.UseFlags & kCurveDrawn) && c.PlotNumber == group) return i;
+        }
+        return digital;
+    }
+    for (int i = 0; i < count; ++i) {
+        const PlotCurve& c = Curves[static_cast<size_t>(i)];
+        if (!(c.UseFlags & kCurveDrawn) || !PointInPlot(i, x, y, 0)) continue;
+        if (CurrentCurve >= 0 && CurrentCurve < count &&
+            Curves[static_cast<size_t>(CurrentCurve)].PlotNumber == c.PlotNumber)
+            return CurrentCurve;
+        return i;
+    }
+    return -1;
+}
+
+void CAPDoc::FreeRunTables() {
+    for (PlotCurve& c : Curves) c.FreeRunTables();
 }

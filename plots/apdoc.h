@@ -12,6 +12,7 @@
 #include <string>
 
 #include "plots/andoc.h"
+#include "plots/layout.h"
 
 class CMDIView;
 
@@ -31,6 +32,8 @@ struct AnalysisRunFlags {
     int32_t RunFailed = 0;
     int32_t MessageShown = 0;  // only the first message of a run is shown
     int32_t WarningCount = 0;
+    // The window was asked to close during a pause.
+    int32_t PausedCloseRequest = 0;
 };
 
 // The analysis point in hand, filled by the driver before each evaluation.
@@ -60,6 +63,16 @@ public:
 
     // Frees the curves, the pages and the temporary file.
     virtual void ClearCurves();
+    // The curve whose plot holds the device point: a digital band first (the
+    // group's first analog curve stands for it), else the first plot area
+    // that holds it, the current curve when it is of that group; -1 none.
+    int CurveAtPoint(int x, int y) override;
+    // Whether the point lies in the curve's plot area widened by `margin`:
+    // the plot rectangle (left and top edges in, right and bottom out), or
+    // the ellipse inscribed in it for polar and Smith plots.
+    bool PointInPlot(int curve, int x, int y, int margin) const;
+    // The cached drawing tables of every curve go (the layout changed).
+    void FreeRunTables();
     // The display-every-N count of the running kind; the base keeps every point.
     virtual int DisplayEveryN() const { return 1; }
     virtual bool IsAnalysisDocument() const { return false; }
@@ -100,6 +113,8 @@ public:
     int ReportAnalysisError(int row, int column, int code, const std::string& text = "");
 
     DataPointStore Store;
+    // What the last layout of the plot left: fonts, line height, scale area.
+    PlotLayout Layout;
     int32_t NoDrawing = 0;
     int32_t StopOnDivideByZero = 0;
     AnalysisRunFlags Run;

@@ -17,6 +17,7 @@
 #include "document/ctdoc.h"
 #include "expr/runstate.h"
 #include "expr/stateful.h"
+#include "plots/g2dview.h"
 #include "plots/layout.h"
 
 namespace {
@@ -67,6 +68,7 @@ void gd_Replace(std::string& text, const std::string& token, const std::string& 
 
 void RegisterPlotMessages() {
     RegisterMessages(kPlotMessageRows, static_cast<int>(sizeof kPlotMessageRows / sizeof kPlotMessageRows[0]));
+    RegisterAnalysisWindowMessages();
     RegisterPlotLayoutMessages();
 }
 
@@ -82,8 +84,9 @@ CG2DDoc::~CG2DDoc() {
 }
 
 void CG2DDoc::OnCloseDocument() {
+    if (KeepOnWindowClose) return;
     if (CurrentRunContext().analysisDocument == this) CurrentRunContext().analysisDocument = nullptr;
-    CDoc::OnCloseDocument();
+    CANDoc::OnCloseDocument();
 }
 
 AnalysisKindSettings* CG2DDoc::KindSettings(int kind) const {

@@ -6,6 +6,7 @@
 #include "document/cirdoc.h"
 #include "document/ctdoc.h"
 #include "plots/g2ddoc.h"
+#include "plots/g2dview.h"
 
 namespace {
 
@@ -19,11 +20,13 @@ public:
         plot->AnalysisKind = kind;
         plot->RunningKind = kind;
         CurrentRunContext().analysisDocument = plot;
-        return 0;
+        // With a main window the plot window opens; headless runs have none.
+        return ::OpenAnalysisWindow(*plot, kind);
     }
     void CloseAnalysisWindow(CCTDoc* document) override {
         auto* plot = document ? dynamic_cast<CG2DDoc*>(document->analysisDocument) : nullptr;
         if (!plot) return;
+        ::CloseAnalysisWindow(*plot);
         // The document stays with its circuit; its curves and data go.
         plot->ReleaseForClose();
         plot->ClearCurves();
@@ -53,6 +56,7 @@ pw_AnalysisDocuments pw_documents;
 }  // namespace
 
 void InstallPlotWindows() {
+    RegisterAnalysisWindowTemplate();
     InstallAnalysisWindows(&pw_windows);
     InstallAnalysisDocuments(&pw_documents);
 }

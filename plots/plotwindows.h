@@ -3,5 +3,6 @@
 // text document, opened as the analysis window of a run and closed with it.
 #pragma once
 
-// Installs the analysis-window and analysis-document ports (start-up).
+// Installs the analysis-window and analysis-document ports and the document
+// template of the 2D analysis window (start-up).
 void InstallPlotWindows();

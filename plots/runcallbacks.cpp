@@ -23,6 +23,7 @@
 #include "expr/runstate.h"
 #include "expr/stateful.h"
 #include "platform/dialog.h"
+#include "plots/apview.h"
 #include "plots/docranges.h"
 #include "plots/g2ddoc.h"
 #include "plots/reducedlg.h"
@@ -55,6 +56,7 @@ public:
     explicit rc_TransientHost(CG2DDoc& document) : document_(document) {}
 
     void PollRunKeys(SimulatorState& state, int) override {
+        ServicePlotWindowDuringRun(document_);
         if (document_.Run.AbortRequested || document_.Run.LastRunKey == kEscape) {
             state.LastRunKey = kEscape;
             state.StopRequested = 1;
@@ -222,6 +224,7 @@ void CG2DDoc::BeginRun() {
     RescaledQuarter = RescaledHalf = 0;
     Run.WarningCount = 0;
     Run.LastRunKey = 0;
+    Run.PausedCloseRequest = 0;
     TemperatureIndex = 0;
     Run.SeveralTemperatures = Temperatures.size() > 1 ? 1 : 0;
     ResetPointIndices();
@@ -302,6 +305,8 @@ int CG2DDoc::FinishRun(int code) {
     SaveFile.Close();
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;
+    // The window that was asked to close during the run closes now.
+    if (Run.CloseAfterRun) CMDIView::PostCloseFrame(PlotView);
     return code;
 }
 

@@ -1,0 +1,301 @@
+#include "plots/apview.h"
+
+#include <optional>
+#include <string>
+
+#include "core/services.h"
+#include "document/cfanalysis.h"
+#include "platform/app.h"
+#include "plots/curvedraw.h"
+#include "plots/g2ddoc.h"
+#include "plots/layout.h"
+#include "plots/plotframe.h"
+
+namespace {
+
+constexpr int kEscape = 27;
+// The least time between two repaints of a window while a run adds points.
+constexpr double kRunRefreshSeconds = 0.1;
+
+// The kind whose settings a document shows.
+int ap_ShownKind(const CG2DDoc& document) {
+    return document.RunningKind >= 0 ? document.RunningKind : document.AnalysisKind;
+}
+
+}  // namespace
+
+int32_t ViewOptionBit(int command) {
+    if (command == kCmdViewBaseline) return 0x10000;
+    if (command >= kCmdViewDataPoints && command < kCmdViewBaseline) return 1 << (command - kCmdViewDataPoints);
+    return 0;
+}
+
+PlotWindowSettings* PlotSettingsOf(CAPDoc* document) {
+    auto* plot = dynamic_cast<CG2DDoc*>(document);
+    if (!plot) return nullptr;
+    const int kind = ap_ShownKind(*plot);
+    AnalysisKindSettings* settings = kind >= 0 && kind < kPlotKindCount ? plot->KindSettings(kind) : nullptr;
+    return settings ? &settings->window : nullptr;
+}
+
+CAPView::CAPView(int kind) : CANView(kind) {}
+
+CAPView::~CAPView() = default;
+
+CAPDoc* CAPView::PlotDocument() const { return dynamic_cast<CAPDoc*>(GetDocument()); }
+
+void CAPView::OnCreate() {
+    CANView::OnCreate();
+    if (CDoc* doc = GetDocument()) doc->flags |= 0x180;
+}
+
+void CAPView::OnSize(int width, int height) {
+    DiscardTrackerBackgrounds();
+    // The cached polylines were drawn for the old size.
+    if (CAPDoc* doc = PlotDocument(); doc && kind != kDocThumbnail) doc->FreeRunTables();
+    CANView::OnSize(width, height);
+    Invalidate();
+}
+
+void CAPView::OnDraw(platform::DrawSurface& surface) {
+    CAPDoc* doc = PlotDocument();
+    if (!doc) return;
+    CDrawContext dc(&surface);
+    if (doc->modeCommand != kCmdModeCursor) DiscardTrackerBackgrounds();
+    if (doc->CurveCount() > 0 && !doc->Curves[0].RunFirst.empty() && !IsOtherChildMaximized()) {
+        Redrawing = 1;
+        RedrawAll(dc);
+        Redrawing = 0;
+        ++PlotPaints;
+        if (doc->Run.Running) ++PlotPaintsDuringRun;
+    }
+    doc->RedrawRect = platform::Rect{0, 0, 0, 0};
+}
+
+PlotViewInfo CAPView::MakeViewInfo(CDrawContext& dc) const {
+    PlotViewInfo info;
+    CAPDoc* doc = PlotDocument();
+    if (!doc) return info;
+    GetDrawArea(&dc, &info.DrawArea);
+    info.ViewKind = kind;
+    info.DocumentKind = doc->Kind();
+    info.CursorMode = doc->modeCommand == kCmdModeCursor;
+    info.Display = dc.technology == platform::kTechRasterDisplay;
+    info.CurrentCurve = doc->CurrentCurve;
+    info.TextColor = doc->textStyle.color;
+    if (std::optional<std::string> title = doc->FormatTitle(1)) info.Title = *title;
+    auto* plot = dynamic_cast<CG2DDoc*>(doc);
+    info.ProbeMode = plot && plot->ProbeMode != 0;
+    const int shown = plot ? ap_ShownKind(*plot) : doc->AnalysisKind;
+    if (shown >= 0 && shown < kAnalysisKindCount) info.ViewOptions = doc->ViewOptions[shown];
+    info.Tokens = (info.ViewOptions & ViewOptionBit(kCmdViewTokens)) != 0;
+    // A circuit that keeps no plot settings of the kind shows the defaults.
+    const AnalysisKindSettings* kindSettings =
+        plot && shown >= 0 && shown < kPlotKindCount ? plot->KindSettings(shown) : nullptr;
+    if (const PlotWindowSettings* settings = PlotSettingsOf(doc)) {
+        info.PlusMark = settings->plusMark;
+        info.MinorLogGrids25 = settings->minorLog25;
+        info.LabelAllMinorGrids = settings->labelMinor;
+        info.GridByDivisions = settings->staticGrids;
+        info.SameYScales = settings->sameYScales;
+        if (settings->gridsX > 0) doc->Layout.GridDivisions[kAxisX] = settings->gridsX;
+        if (settings->gridsY > 0) doc->Layout.GridDivisions[kAxisY] = settings->gridsY;
+        if (kindSettings && kindSettings->present) {
+            info.GridColor = settings->gridColor;
+            info.BackgroundColor = settings->graphBackground;
+            info.BaselineColor = settings->baselineColor;
+            info.GridWidth = settings->gridWeight;
+            info.GridPattern = settings->gridPattern;
+            doc->Layout.Font = settings->font;
+        }
+    }
+    info.MonochromePrint = !info.Display && !UsesColorOutput(&dc);
+    return info;
+}
+
+void CAPView::RedrawAll(CDrawContext& dc) {
+    CAPDoc* doc = PlotDocument();
+    if (!doc || doc->PlottedCount == 0) return;
+    const PlotViewInfo info = MakeViewInfo(dc);
+    if (DrawPlotFrame(dc, doc->Curves, doc->Layout, info)) return;
+    CurveDrawView curves;
+    curves.View = this;
+    curves.ViewKind = kind;
+    curves.CursorMode = info.CursorMode;
+    curves.BackgroundColor = info.BackgroundColor;
+    curves.RightDrag = rightDrag;
+    PlotAllCurves(dc, *doc, curves, -1);
+}
+
+void CAPView::ServiceRun() {
+    CAPDoc* doc = PlotDocument();
+    if (!doc || !Exists()) return;
+    const double now = GetSeconds();
+    const bool newRun = refreshedRun_ != doc->Run.RunCounter;
+    if (!newRun && now - lastRunRefresh_ < kRunRefreshSeconds) return;
+    refreshedRun_ = doc->Run.RunCounter;
+    lastRunRefresh_ = now;
+    auto* plot = dynamic_cast<CG2DDoc*>(doc);
+    if (!doc->NoDrawing && !(plot && plot->PlotSuppressed)) {
+        Invalidate();
+        Update();
+    }
+    platform::Application* app = platform::Application::Instance();
+    if (!app) return;
+    // The queue is served the way a run polls its keys: Esc stops the run,
+    // P switches Print values; posted commands and closes are handled here.
+    // Events posted before a repaint may wait for the pass after it, so the
+    // queue is served twice.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int key = app->PumpEventsForKey(); key; key = app->PumpEventsForKey()) {
+            if (key == kEscape) {
+                doc->Run.AbortRequested = 1;
+                doc->Run.LastRunKey = kEscape;
+            } else if (key == 'P' && plot) {
+                plot->PrintValues = !plot->PrintValues;
+            }
+        }
+    }
+}
+
+void CAPView::OnViewOption(int command) {
+    CAPDoc* doc = PlotDocument();
+    if (!doc) return;
+    PlotWindowSettings* settings = PlotSettingsOf(doc);
+    auto* plot = dynamic_cast<CG2DDoc*>(doc);
+    const int kind = plot ? ap_ShownKind(*plot) : doc->AnalysisKind;
+    int32_t* options = kind >= 0 && kind < kAnalysisKindCount ? &doc->ViewOptions[kind] : nullptr;
+    auto setBit = [&](int cmd, bool on) {
+        if (!options) return;
+        const int32_t bit = ViewOptionBit(cmd);
+        *options = on ? (*options | bit) : (*options & ~bit);
+    };
+    auto bitOn = [&](int cmd) { return options && (*options & ViewOptionBit(cmd)) != 0; };
+    switch (command) {
+    case kCmdViewPlusMark:
+        if (!settings) return;
+        settings->plusMark = !settings->plusMark;
+        if (settings->plusMark) setBit(kCmdViewRuler, false);
+        break;
+    case kCmdViewMinorLogGrids25:
+        if (!settings) return;
+        settings->minorLog25 = !settings->minorLog25;
+        if (settings->minorLog25) setBit(kCmdViewMinorLogGrids, false);
+        break;
+    case kCmdViewLabelAllMinorGrids:
+        if (!settings) return;
+        settings->labelMinor = !settings->labelMinor;
+        break;
+    default: {
+        const bool on = !bitOn(command);
+        setBit(command, on);
+        if (on && command == kCmdViewRuler && settings) settings->plusMark = 0;
+        if (on && command == kCmdViewMinorLogGrids && settings) settings->minorLog25 = 0;
+        break;
+    }
+    }
+    DiscardTrackerBackgrounds();
+    Invalidate();
+}
+
+bool CAPView::OnCommand(int id) {
+    CAPDoc* doc = PlotDocument();
+    PlotWindowSettings* settings = PlotSettingsOf(doc);
+    auto toggle = [&](int32_t& field) {
+        field = !field;
+        DiscardTrackerBackgrounds();
+        Invalidate();
+        return true;
+    };
+    if (id >= kCmdViewDataPoints && id <= kCmdViewLabelAllMinorGrids) {
+        OnViewOption(id);
+        return true;
+    }
+    if (settings) {
+        switch (id) {
+        case kCmdTrackerCursor: return toggle(settings->trackerCursor);
+        case kCmdTrackerIntercept: return toggle(settings->trackerIntercept);
+        case kCmdTrackerMouse: return toggle(settings->trackerMouse);
+        case kCmdHorizontalCursor: return toggle(settings->horizontalCursor);
+        case kCmdEnableXScaling: return toggle(settings->enableXScaling);
+        case kCmdEnableYScaling: return toggle(settings->enableYScaling);
+        case kCmdKeepXScalesSame: return toggle(settings->keepXScales);
+        case kCmdSameYScales:
+            settings->sameYScales = !settings->sameYScales;
+            // The cached polylines were drawn with the old Y ranges.
+            if (doc) doc->FreeRunTables();
+            Invalidate();
+            return true;
+        default: break;
+        }
+    }
+    return CANView::OnCommand(id);
+}
+
+bool CAPView::OnUpdateCommand(platform::CommandState& state) {
+    const int id = state.Id();
+    CAPDoc* doc = PlotDocument();
+    PlotWindowSettings* settings = PlotSettingsOf(doc);
+    const bool hasData = doc && doc->HasData();
+    if (id >= kCmdViewDataPoints && id <= kCmdViewLabelAllMinorGrids) {
+        state.Enable(DataIdle());
+        auto* plot = dynamic_cast<CG2DDoc*>(doc);
+        const int kind = plot ? ap_ShownKind(*plot) : (doc ? doc->AnalysisKind : -1);
+        bool checked = false;
+        if (id == kCmdViewPlusMark)
+            checked = settings && settings->plusMark;
+        else if (id == kCmdViewMinorLogGrids25)
+            checked = settings && settings->minorLog25;
+        else if (id == kCmdViewLabelAllMinorGrids)
+            checked = settings && settings->labelMinor;
+        else
+            checked = doc && kind >= 0 && kind < kAnalysisKindCount && (doc->ViewOptions[kind] & ViewOptionBit(id));
+        state.Check(checked);
+        return true;
+    }
+    auto show = [&](bool enabled, int32_t field) {
+        state.Enable(enabled);
+        state.Check(field != 0);
+        return true;
+    };
+    if (settings) {
+        switch (id) {
+        case kCmdTrackerCursor: return show(hasData, settings->trackerCursor);
+        case kCmdTrackerIntercept: return show(hasData, settings->trackerIntercept);
+        case kCmdTrackerMouse: return show(hasData, settings->trackerMouse);
+        case kCmdHorizontalCursor: return show(DataIdle(), settings->horizontalCursor);
+        case kCmdSameYScales: return show(true, settings->sameYScales);
+        case kCmdEnableXScaling: return show(true, settings->enableXScaling);
+        case kCmdEnableYScaling: return show(true, settings->enableYScaling);
+        case kCmdKeepXScalesSame: return show(true, settings->keepXScales);
+        default: break;
+        }
+    }
+    return CANView::OnUpdateCommand(state);
+}
+
+void CAPView::OnMouseDown(platform::MouseButton button, platform::Point p, unsigned keyFlags) {
+    CAPDoc* doc = PlotDocument();
+    // The run's own drawing is not disturbed, and a window without curves
+    // has nothing to point at.
+    if (!doc || RunBusy() || doc->PlottedCount == 0) return;
+    CANView::OnMouseDown(button, p, keyFlags);
+}
+
+void CAPView::OnMouseUp(platform::MouseButton button, platform::Point p, unsigned keyFlags) {
+    CAPDoc* doc = PlotDocument();
+    if (!doc || RunBusy() || doc->PlottedCount == 0) {
+        if (button == platform::MouseButton::Right) OnRButtonUp(keyFlags);
+        return;
+    }
+    CANView::OnMouseUp(button, p, keyFlags);
+}
+
+void CAPView::OnDestroy() {
+    if (CAPDoc* doc = PlotDocument(); doc && doc->PlotView == this) doc->PlotView = nullptr;
+    CANView::OnDestroy();
+}
+
+void ServicePlotWindowDuringRun(CAPDoc& document) {
+    if (auto* view = dynamic_cast<CAPView*>(document.PlotView)) view->ServiceRun();
+}
