@@ -233,3 +233,26 @@ void DrawPolarGrid(CDrawContext& dc, const PlotCurve& curve, const PlotViewInfo&
     }
     dc.surface->RestoreState();
 }
+
+void PrepareComplexPlanes(CANDoc& doc, bool runFinished) {
+    for (int i = 0; i < doc.CurveCount(); ++i) {
+        PlotCurve& c = doc.Curves[static_cast<size_t>(i)];
+        if (c.PlotType == kPlotPolar) c.PolarMax = ComputePolarMax(doc, i, runFinished);
+        if (c.PlotType == kPlotSmith) c.PolarMax = 1.0;
+    }
+}
+
+void DrawComplexPlaneGrids(CDrawContext& dc, const CANDoc& doc, const PlotViewInfo& view, bool drawingForOutput) {
+    if (!dc.surface) return;
+    dc.surface->SaveState();
+    const int grid = view.GridColor == view.BackgroundColor ? view.GridColor ^ 15 : view.GridColor;
+    dc.SelectPenHandle(platform::PenDesc::Solid(dc.GetColorValue(grid), 0));
+    dc.SetTextColorIndex(view.TextColor);
+    for (int i = 0; i < std::min(doc.PlottedCount, doc.CurveCount()); ++i) {
+        const PlotCurve& c = doc.Curves[static_cast<size_t>(i)];
+        if (c.IndexInPlot != 0 || c.PlotNumber == 0 || !(c.PolarRadius > 0)) continue;
+        if (c.PlotType == kPlotSmith) DrawSmithChart(dc, c, view, drawingForOutput);
+        if (c.PlotType == kPlotPolar) DrawPolarGrid(dc, c, view, drawingForOutput);
+    }
+    dc.surface->RestoreState();
+}

@@ -53,3 +53,8 @@ void FillChartBackground(CDrawContext& dc, const PlotCurve& curve, const DeviceR
 // The grids with their labels, in the context's current pen, brush and font.
 void DrawSmithChart(CDrawContext& dc, const PlotCurve& curve, const PlotViewInfo& view, bool drawingForOutput = false);
 void DrawPolarGrid(CDrawContext& dc, const PlotCurve& curve, const PlotViewInfo& view, bool drawingForOutput = false);
+
+// Before a layout: every polar curve's PolarMax (kept while `runFinished`).
+void PrepareComplexPlanes(CANDoc& doc, bool runFinished);
+// After the frames: the grid of every polar or Smith plot group.
+void DrawComplexPlaneGrids(CDrawContext& dc, const CANDoc& doc, const PlotViewInfo& view, bool drawingForOutput);
