@@ -80,6 +80,12 @@ public:
     void FreeCurves();
     void ResetPointIndices();
 
+    // Places a cursor of a curve at a point (at X when given, else at the
+    // point's X) and carries the same cursor of the other curves of its plot
+    // group (of every group with Align Cursors) to that X. The point of the
+    // last curve handled; -1 (nothing moved) when the point is on no branch.
+    virtual int MoveCursor(int curve, int cursor, int point, std::optional<double> x = std::nullopt);
+
     // The circuit document the analysis belongs to (a CCTDoc), or null.
     CCTDoc* Circuit() const;
 

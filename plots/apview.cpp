@@ -11,6 +11,8 @@
 #include "plots/g2ddoc.h"
 #include "plots/layout.h"
 #include "plots/plotframe.h"
+#include "plots/plotcursorview.h"
+#include "plots/smith.h"
 
 namespace {
 
@@ -52,6 +54,7 @@ CAPDoc* CAPView::PlotDocument() const { return dynamic_cast<CAPDoc*>(GetDocument
 void CAPView::OnCreate() {
     CANView::OnCreate();
     if (CDoc* doc = GetDocument()) doc->flags |= 0x180;
+    SetAccelerators(&PlotCursorKeys());
 }
 
 void CAPView::OnSize(int width, int height) {
@@ -71,6 +74,7 @@ void CAPView::OnDraw(platform::DrawSurface& surface) {
         Redrawing = 1;
         RedrawAll(dc);
         Redrawing = 0;
+        ShowCursorOverlay(*this);
         ++PlotPaints;
         if (doc->Run.Running) ++PlotPaintsDuringRun;
     }
@@ -122,7 +126,10 @@ void CAPView::RedrawAll(CDrawContext& dc) {
     CAPDoc* doc = PlotDocument();
     if (!doc || doc->PlottedCount == 0) return;
     const PlotViewInfo info = MakeViewInfo(dc);
+    auto* analysis = dynamic_cast<CG2DDoc*>(doc);
+    PrepareComplexPlanes(*doc, analysis && analysis->RunFinished);
     if (DrawPlotFrame(dc, doc->Curves, doc->Layout, info)) return;
+    DrawComplexPlaneGrids(dc, *doc, info, !info.Display);
     CurveDrawView curves;
     curves.View = this;
     curves.ViewKind = kind;
@@ -217,6 +224,7 @@ bool CAPView::OnCommand(int id) {
         OnViewOption(id);
         return true;
     }
+    if (HandlePlotViewCommand(*this, id)) return true;
     if (settings) {
         switch (id) {
         case kCmdTrackerCursor: return toggle(settings->trackerCursor);
@@ -243,6 +251,7 @@ bool CAPView::OnUpdateCommand(platform::CommandState& state) {
     CAPDoc* doc = PlotDocument();
     PlotWindowSettings* settings = PlotSettingsOf(doc);
     const bool hasData = doc && doc->HasData();
+    if (UpdatePlotViewCommand(*this, state)) return true;
     if (id >= kCmdViewDataPoints && id <= kCmdViewLabelAllMinorGrids) {
         state.Enable(DataIdle());
         auto* plot = dynamic_cast<CG2DDoc*>(doc);
@@ -285,6 +294,7 @@ void CAPView::OnMouseDown(platform::MouseButton button, platform::Point p, unsig
     // The run's own drawing is not disturbed, and a window without curves
     // has nothing to point at.
     if (!doc || RunBusy() || doc->PlottedCount == 0) return;
+    if (PlotViewCursorClick(*this, button, p, keyFlags)) return;
     CANView::OnMouseDown(button, p, keyFlags);
 }
 
@@ -295,6 +305,10 @@ void CAPView::OnMouseUp(platform::MouseButton button, platform::Point p, unsigne
         return;
     }
     CANView::OnMouseUp(button, p, keyFlags);
+}
+
+void CAPView::OnWheel(int delta, platform::Point p, unsigned keyFlags) {
+    if (!PlotViewWheel(*this, delta, keyFlags)) CANView::OnWheel(delta, p, keyFlags);
 }
 
 void CAPView::OnDestroy() {

@@ -84,6 +84,7 @@ protected:
     void OnSize(int width, int height) override;
     void OnMouseDown(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
     void OnMouseUp(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
+    void OnWheel(int delta, platform::Point p, unsigned keyFlags) override;
     void OnDestroy() override;
 
 private:

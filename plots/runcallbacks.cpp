@@ -24,6 +24,7 @@
 #include "expr/stateful.h"
 #include "platform/dialog.h"
 #include "plots/apview.h"
+#include "plots/cursors.h"
 #include "plots/docranges.h"
 #include "plots/g2ddoc.h"
 #include "plots/reducedlg.h"
@@ -305,6 +306,11 @@ int CG2DDoc::FinishRun(int code) {
     SaveFile.Close();
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;
+    // The cursors start at the first point and at the end of the first run.
+    if (code == 0 || code == kRunStopped) {
+        DocumentCursorPlacer placer(*this);
+        RestoreCursorPositions(*this, placer);
+    }
     // The window that was asked to close during the run closes now.
     if (Run.CloseAfterRun) CMDIView::PostCloseFrame(PlotView);
     return code;

@@ -177,6 +177,7 @@ struct Preferences {
     int32_t analysisProgressBar = 0;
     int32_t analysisOnTop = 1;
     int32_t alignCursors = 0;
+    int32_t keepCursorsOnSameBranch = 0;  // the other cursor follows branch changes
     int32_t alignZ = 1;
     int32_t selectCurveColor = 1;
 
