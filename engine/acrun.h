@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/acload.h"
+#include "engine/noise.h"
 #include "engine/transient.h"
 
 // The Frequency Step option.
@@ -111,6 +112,12 @@ struct AcRun {
     std::vector<double> LastSolution;
     std::vector<double> Excitation;
     double NoiseInputScale = 0.0;
+    // Noise mode: the Noise Input source's own excitation rows, the noise
+    // sources of the present frequency, and the gain INOISE divides by as the
+    // pair (sum of excitation times adjoint solution over those rows, 1).
+    std::vector<std::pair<int32_t, ComplexNumber>> NoiseInputRows;
+    NoiseSourceList Noise;
+    ComplexNumber NoiseGainPair[2] = {{0.0, 0.0}, {1.0, 0.0}};
 
     // Forgets the bias point, so the next run solves it again.
     void ResetRun();
