@@ -216,6 +216,9 @@ TEST_F(NoiseRunTest, StagesAgreeWithAnIndependentSimulator) {
          ".model NM NMOS(LEVEL=1 VTO=0.8 KP=50u LAMBDA=0.02 TOX=1e-7 NLEV=1 KF=2.895910e-22 AF=1.3)\n.end\n",
          "d", "g", 1e3, 2.654596e-04, 4.236971e-05},
         {bjt, "c", "in", 1e4, 3.920699e-08, 2.202561e-09},
+        {"jfet\nVDD dd 0 DC 10\nV1 g 0 DC -0.5 AC 1\nRD dd d 2k\nJ1 d g 0 JM\n"
+         ".model JM NJF(VTO=-2 BETA=1m LAMBDA=0.01 RD=10 RS=10 KF=1e-16 AF=1.1)\n.end\n",
+         "d", "g", 1e2, 6.698459e-08, 1.157048e-08},
         // The simulator's thermal voltage differs in the fifth digit, and the
         // diode's bias current with it.
         {bjt, "a", "in", 1e4, 4.918236e-10, 0.0, 1e-3},
