@@ -111,6 +111,8 @@ TEST_F(NoiseRunTest, ResistorNoiseFollowsItsTemperatureAndMultiplier) {
         {"R1 out 0 1k RM\n.model RM RES(NM=0)\n", 1e-25},
         {"R1 out 0 1k RM\n.model RM RES(T_ABS=100)\n", Thermal(373.15, 1e3)},
         {"R1 out 0 1k RM\n.model RM RES(T_REL_GLOBAL=-27)\n", Thermal(273.15, 1e3)},
+        // A closed switch noises as its on resistance.
+        {"S1 out 0 c 0 SM\nVC c 0 DC 5\n.model SM VSWITCH(RON=1k ROFF=1e9 VON=1 VOFF=0)\n", Thermal(kRoomKelvin, 1e3)},
     };
     for (const Case& c : cases) {
         Next();
