@@ -207,4 +207,32 @@ TEST_F(DistortionTest, PolynomialStageGivesItsHarmonicFigures) {
     EXPECT_NEAR(figures.cumulative[5], figures.cumulative[3], 1e-3 * thd);
 }
 
+// Anti-parallel diodes clip a 2 V sine symmetrically: the odd harmonics
+// carry the distortion, the even ones vanish.
+TEST_F(DistortionTest, SymmetricClipperHasOnlyOddHarmonics) {
+    ASSERT_EQ(OperatingPoint("clip\nV1 in 0 SIN(0 2 1k)\nR1 in out 1k\nD1 out 0 DM\nD2 0 out DM\n"
+                             ".model DM D(IS=1e-14)\n.end\n"),
+              0);
+    SetField(kDistFundamental, "10k");
+    SetField(kDistCycles, "3");
+    SetField(kDistInputSource, "V1");
+    SetField(kDistAmplitude, "2");
+    SetField(kDistMaxStep, "0.1u");
+    DistortionRunPlan plan;
+    ASSERT_EQ(SetUpDistortionRun(Kind(), true, plan), 0);
+    DistortionAmplitudeStep step;
+    int message = 0;
+    ASSERT_EQ(SetUpDistortionInput(Kind(), *compiled_, step, message), 0);
+    SetAnalysisKind(3);
+    WaveformHost host;
+    host.node = FindNodeNumber(document_.get(), "out", -1, -1);
+    TransientRun run;
+    ASSERT_EQ(RunTransient(state_, run, DistortionTransientLimits(plan), host), 0);
+    const HarmonicFigures figures = ComputeHarmonicFigures(host.times, host.values, plan.fftLow, plan.tmax, 5);
+    EXPECT_LT(figures.amplitude[1], 1.0);  // clipped near a diode drop
+    EXPECT_GT(figures.individual[3], 5.0);
+    for (size_t even : {2u, 4u}) EXPECT_LT(figures.amplitude[even], 1e-2 * figures.amplitude[3]) << even;
+    EXPECT_GT(figures.cumulative[5], figures.individual[3]);
+}
+
 }  // namespace
