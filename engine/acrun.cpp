@@ -292,7 +292,7 @@ int ar_Sweep(SimulatorState& state, AcRun& run, const AcLimits& limits, AcHost& 
             return result;
         }
         if (limits.noise) {
-            if ((result = BuildNoiseSources(state, run.Noise, true, run.Frequency))) return result;
+            if ((result = BuildNoiseSources(state, run.Noise, true, run.Frequency, run.Temperature))) return result;
             ar_PublishNoise(state, run);
         }
         ++run.TotalIterations;
@@ -541,6 +541,7 @@ int RunAc(SimulatorState& state, AcRun& run, const AcLimits& limits, AcHost& hos
     for (size_t t = 0; t < temperatures.size() && result == kOk && !run.StopRequested; ++t) {
         for (int32_t number = 1; number <= runs && result == kOk && !run.StopRequested; ++number) {
             run.RunNumber = number;
+            run.Temperature = temperatures[t];
             ++cases;
             if ((result = host.PrepareRun(state, run, temperatures[t], number))) break;
             run.AutoStep = run.AutoStepStart;

@@ -96,6 +96,7 @@ struct AcRun {
     TransientRun Bias;  // the operating point's run quantities
 
     // The runs.
+    double Temperature = 27.0;  // of the present run, degrees Celsius
     int32_t RunNumber = 0;
     int32_t CompletedRuns = 0;
     int32_t DroppedCases = 0;  // Monte Carlo cases left out for a bias point that failed

@@ -9,7 +9,6 @@
 #include "engine/stamps.h"
 #include "engine/state.h"
 #include "expr/devicelist.h"
-#include "expr/runvars.h"
 #include "models/modelstmt.h"
 #include "models/modeltypes.h"
 
@@ -58,8 +57,8 @@ void ns_Walk(SimulatorState& state, int list, Visit visit) {
 
 // A resistor's temperature in kelvin: the run temperature, or its model's
 // own absolute or relative temperature.
-double ns_ResistorKelvin(const ResistorRecord& r) {
-    double celsius = RunVars.temp;
+double ns_ResistorKelvin(const ResistorRecord& r, double runTemperature) {
+    double celsius = runTemperature;
     if (NoiseModelGiven(r.model, "T_ABS")) {
         celsius = NoiseModelValue(r.model, "T_ABS", celsius);
     } else if (NoiseModelGiven(r.model, "T_REL_GLOBAL")) {
@@ -78,7 +77,7 @@ void ns_Resistors(NoiseSink& sink) {
         const size_t index = static_cast<size_t>(position);
         const double resistance = index < effective.size() ? effective[index] : r.working;
         if (!(resistance > 0.0)) return;
-        const double kelvin = ns_ResistorKelvin(r);
+        const double kelvin = ns_ResistorKelvin(r, sink.RunTemperature());
         sink.Add(multiplier * std::sqrt(4.0 * kNoiseBoltzmann * kelvin / resistance), r.node1, r.node2);
     });
 }
@@ -88,7 +87,7 @@ template <class Record>
 void ns_Switches(NoiseSink& sink, int list, double (*resistance)(const Record&),
                  void (*pins)(const Record&, int32_t&, int32_t&)) {
     SimulatorState& state = sink.State();
-    const double kelvin = RunVars.temp + kNoiseKelvinOffset;
+    const double kelvin = sink.RunTemperature() + kNoiseKelvinOffset;
     ns_Walk<Record>(state, list, [&](Record& r, int32_t) {
         const double ohms = ClampToRmin(resistance(r), state.Options.rmin);
         if (!(ohms > 0.0)) return;
@@ -106,8 +105,11 @@ void NoiseSourceList::Release() {
     allocated = false;
 }
 
-NoiseSink::NoiseSink(SimulatorState& state, NoiseSourceList& list, double frequency)
-    : state_(state), list_(list), frequency_(frequency > 0.0 ? frequency : kNoiseLowestFrequency) {}
+NoiseSink::NoiseSink(SimulatorState& state, NoiseSourceList& list, double frequency, double runTemperature)
+    : state_(state),
+      list_(list),
+      frequency_(frequency > 0.0 ? frequency : kNoiseLowestFrequency),
+      runTemperature_(runTemperature) {}
 
 void NoiseSink::Add(double amplitude, int32_t node1, int32_t node2) {
     if (node1 == node2) return;
@@ -145,11 +147,12 @@ int AllocateNoiseSources(const SimulatorState& state, NoiseSourceList& list, boo
     return kOk;
 }
 
-int BuildNoiseSources(SimulatorState& state, NoiseSourceList& list, bool noiseActive, double frequency) {
+int BuildNoiseSources(SimulatorState& state, NoiseSourceList& list, bool noiseActive, double frequency,
+                      double runTemperature) {
     if (!noiseActive) return kOk;
     list.sources.clear();
     if (!state.Circuit) return kOk;
-    NoiseSink sink(state, list, frequency);
+    NoiseSink sink(state, list, frequency, runTemperature);
     ns_Resistors(sink);
     ns_Switches<SwitchRecord>(
         sink, kListSwitches, [](const SwitchRecord& r) { return r.resistance; },

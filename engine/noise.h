@@ -39,12 +39,14 @@ struct NoiseSourceList {
 // What a kind adds its sources through, at one frequency.
 class NoiseSink {
 public:
-    NoiseSink(SimulatorState& state, NoiseSourceList& list, double frequency);
+    NoiseSink(SimulatorState& state, NoiseSourceList& list, double frequency, double runTemperature);
 
     SimulatorState& State() { return state_; }
     // The frequency of the flicker terms: the AC frequency, or 1e-6 Hz when it
     // is not above 0.
     double Frequency() const { return frequency_; }
+    // The temperature of the run in degrees Celsius.
+    double RunTemperature() const { return runTemperature_; }
     // Adds a source; nothing when both nodes are the same node.
     void Add(double amplitude, int32_t node1, int32_t node2);
     // sqrt(4 k T G) between the two nodes.
@@ -54,6 +56,7 @@ private:
     SimulatorState& state_;
     NoiseSourceList& list_;
     double frequency_;
+    double runTemperature_;
 };
 
 // The noise sources of one row of the load order (kRow... of engine/newton.h).
@@ -77,11 +80,13 @@ size_t NoiseSourceCapacity(const CompiledCircuit& circuit);
 // Sizes the list for a run: 0 without doing anything when the run is not a
 // noise run, else 0 or 15002.
 int AllocateNoiseSources(const SimulatorState& state, NoiseSourceList& list, bool noiseActive);
-// Rebuilds the list at `frequency` (Hz) from every noisy device, in the order
+// Rebuilds the list at `frequency` (Hz) and the run temperature (degrees
+// Celsius) from every noisy device, in the order
 // resistors, switches (time, voltage, current controlled), diodes, bipolar
 // transistors, MOSFETs, JFETs, GaAsFETs, function sources. 0 at once when
 // the run is not a noise run; else 0, 15090 or a kind's failure.
-int BuildNoiseSources(SimulatorState& state, NoiseSourceList& list, bool noiseActive, double frequency);
+int BuildNoiseSources(SimulatorState& state, NoiseSourceList& list, bool noiseActive, double frequency,
+                      double runTemperature);
 
 // A numeric model value by parameter name, or `fallback` when the model has
 // no values, no such parameter or leaves it unset.

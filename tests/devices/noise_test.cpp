@@ -59,7 +59,7 @@ protected:
     // Compiles the deck and runs a noise sweep over `frequencies` with the
     // output at node `out` and the Noise Input source between `in+` and `in-`.
     int Run(const std::string& deck, const char* out, const char* inPlus, const char* inMinus,
-            std::vector<double> frequencies) {
+            std::vector<double> frequencies, double temperature = 27.0) {
         host_ = NoiseHost();
         run_.ResetRun();
         document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(), deck.c_str());
@@ -73,6 +73,7 @@ protected:
         limits.stepKind = kAcStepList;
         limits.list = std::move(frequencies);
         limits.noise = true;
+        limits.temperatures = {temperature};
         limits.noiseOutput1 = Node(out);
         limits.noiseInput1 = Node(inPlus);
         limits.noiseInput2 = Node(inMinus);
@@ -120,6 +121,10 @@ TEST_F(NoiseRunTest, ResistorNoiseFollowsItsTemperatureAndMultiplier) {
         ASSERT_EQ(Run(deck, "out", "0", "out", {1e3, 0.0}), 0) << c.resistor;
         for (double onoise : host_.onoise) EXPECT_NEAR(onoise, c.expected, 1e-6 * c.expected) << c.resistor;
     }
+    // A resistor without a temperature of its own noises at the run's.
+    Next();
+    ASSERT_EQ(Run("r\nI1 0 out DC 0 AC 1\nR1 out 0 1k\n.end\n", "out", "0", "out", {1e3}, 100.0), 0);
+    EXPECT_NEAR(host_.onoise[0], Thermal(373.15, 1e3), 1e-6 * Thermal(373.15, 1e3));
     // The plain 1 kohm resistor at 27 degrees, and its input-referred noise
     // current through the 1 kohm transfer impedance.
     Next();
@@ -243,7 +248,7 @@ TEST_F(NoiseRunTest, ListIsOnlyBuiltInNoiseModeAndEveryNoisyKindNeedsItsSources)
     list.sources.push_back({1.0, 1, 0});
     EXPECT_EQ(AllocateNoiseSources(state_, list, false), 0);
     EXPECT_FALSE(list.allocated);
-    EXPECT_EQ(BuildNoiseSources(state_, list, false, 1e3), 0);
+    EXPECT_EQ(BuildNoiseSources(state_, list, false, 1e3, 27.0), 0);
     EXPECT_EQ(list.Count(), 1u);
 
     InstallNoiseKindSources(kRowDiodes, nullptr);
