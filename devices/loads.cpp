@@ -7,6 +7,7 @@
 #include "devices/fet_load.h"
 #include "devices/mosfets.h"
 #include "devices/diode.h"
+#include "devices/noise.h"
 #include "devices/timesources.h"
 #include "devices/opamp.h"
 #include "engine/acload.h"
@@ -39,4 +40,9 @@ void InstallDeviceLoads() {
     InstallAcKindLoads(kRowPolySources, &PolySourceAcLoads());
     InstallAcKindLoads(kRowOpamps, &OpampAcLoads());
     InstallAcKindLoads(kRowIdealLines, &IdealLineAcLoads());
+    InstallNoiseKindSources(kRowDiodes, &DiodeNoiseSources());
+    InstallNoiseKindSources(kRowBipolars, &BipolarNoiseSources());
+    InstallNoiseKindSources(kRowJfets, &JfetNoiseSources());
+    InstallNoiseKindSources(kRowGaasfets, &GaasfetNoiseSources());
+    InstallNoiseKindSources(kRowMosfets, &MosfetNoiseSources());
 }

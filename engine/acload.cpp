@@ -107,11 +107,18 @@ void AcStamps::BeginLoad() {
     error_ = 0;
     stamps_ = 0;
     iterationRequested = false;
+    noiseInputRows.clear();
     static const EntryList kNoEntries;
     const EntryList* list = state_.Entries();
     ResetLoad(list ? *list : kNoEntries, state_.Cursor, rhs_.data(), rhs_.size(), reservePass);
     // The trash can collects every stamp on ground: clear it too.
     if (SparseMatrix* matrix = state_.Matrix()) matrix->TrashCan.Real = matrix->TrashCan.Imag = 0.0;
+}
+
+bool AcStamps::IsNoiseInput(int32_t node1, int32_t node2) const {
+    if (!noiseActive || !noiseInputRows.empty() || (noiseInputNode1 == 0 && noiseInputNode2 == 0)) return false;
+    return (node1 == noiseInputNode1 && node2 == noiseInputNode2) ||
+           (node1 == noiseInputNode2 && node2 == noiseInputNode1);
 }
 
 MatrixElement* AcStamps::Element(int32_t row, int32_t col) {
@@ -512,22 +519,30 @@ public:
         // User sources read their waveform file, which nothing reads yet.
         if (state.Circuit && state.Circuit->devices.lists[kListUserSources].pool.count > 0) return kResultNotBuilt;
         const ComplexNumber unit{1.0, 0.0};
+        // Only the Noise Input source's own excitation makes the gain of
+        // INOISE: other sources with AC values must not raise it.
         ac_Walk<SineSourceRecord>(state, kListSineSources, [&](SineSourceRecord& s, int32_t) {
+            if (ac.IsNoiseInput(s.node1, s.node2)) ac.noiseInputRows.push_back({s.branch, unit});
             ac.VoltageSource(s.branch, s.internalNode, s.node2, unit);
             return 0;
         });
         ac_Walk<PulseSourceRecord>(state, kListPulseSources, [&](PulseSourceRecord& s, int32_t) {
+            if (ac.IsNoiseInput(s.node1, s.node2)) ac.noiseInputRows.push_back({s.branch, unit});
             ac.VoltageSource(s.branch, s.node1, s.node2, unit);
             return 0;
         });
         return ac_Walk<SourceRecord>(state, kListSpiceSources, [&](SourceRecord& s, int32_t) {
             const ComplexNumber v = ac_SourceValue(s);
-            if (ac.noiseActive && ((s.node1 == ac.noiseInputNode1 && s.node2 == ac.noiseInputNode2) ||
-                                   (s.node1 == ac.noiseInputNode2 && s.node2 == ac.noiseInputNode1)))
-                ac.noiseInputScale = std::hypot(v.re, v.im);
+            const bool input = ac.IsNoiseInput(s.node1, s.node2);
+            if (input) ac.noiseInputScale = std::hypot(v.re, v.im);
             if (s.sourceKind == kSourceVoltage) {
+                if (input) ac.noiseInputRows.push_back({s.branch, v});
                 ac.VoltageSource(s.branch, s.node1, s.node2, v);
             } else {
+                if (input) {
+                    ac.noiseInputRows.push_back({s.node1, ComplexNumber{-v.re, -v.im}});
+                    ac.noiseInputRows.push_back({s.node2, v});
+                }
                 ac.AddRhs(s.node1, ComplexNumber{-v.re, -v.im});
                 ac.AddRhs(s.node2, v);
             }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "engine/newton.h"
@@ -42,6 +43,13 @@ public:
     // The Noise Input source's nodes (either order), and the scale its AC load sets.
     int32_t noiseInputNode1 = 0, noiseInputNode2 = 0;
     double noiseInputScale = 0.0;
+    // The right-hand-side rows and values of the Noise Input source's own
+    // excitation (the first source on those nodes), the numerator of the
+    // input-referred gain.
+    std::vector<std::pair<int32_t, ComplexNumber>> noiseInputRows;
+    // In noise mode, whether a source between these nodes is the Noise Input
+    // source not yet met in this load.
+    bool IsNoiseInput(int32_t node1, int32_t node2) const;
     // Set by a load whose values depend on the AC solution: the run then
     // solves the point again until two solutions agree.
     bool iterationRequested = false;

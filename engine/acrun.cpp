@@ -66,11 +66,35 @@ void ar_Publish(SimulatorState& state, const AcRun& run) {
     gSolver.complexCount = static_cast<int32_t>(state.AcSolution.size());
 }
 
-void ar_Withdraw(const SimulatorState& state) {
+void ar_Withdraw(const SimulatorState& state, const AcRun& run) {
     if (gSolver.ComplexPointValues == state.AcSolution.data()) {
         gSolver.ComplexPointValues = nullptr;
         gSolver.complexCount = 0;
     }
+    if (gSolver.NoiseSources.inputPairs == run.NoiseGainPair) gSolver.NoiseSources = NoiseSourceTable{};
+}
+
+// The noise sources of the solved point and what INOISE divides by: the
+// adjoint solution weighed with the Noise Input source's own excitation
+// gives the transfer from that source to the output.
+void ar_PublishNoise(const SimulatorState& state, AcRun& run) {
+    ComplexNumber transfer{0.0, 0.0};
+    for (const auto& [row, value] : run.NoiseInputRows) {
+        if (row <= 0 || static_cast<size_t>(row) >= state.AcSolution.size()) continue;
+        ComplexNumber product = value;
+        product.Multiply(state.AcSolution[static_cast<size_t>(row)]);
+        transfer.Add(product);
+    }
+    run.NoiseGainPair[0] = transfer;
+    run.NoiseGainPair[1] = ComplexNumber{1.0, 0.0};
+    NoiseSourceTable& table = gSolver.NoiseSources;
+    table.sources = run.Noise.sources.data();
+    table.count = static_cast<int32_t>(run.Noise.Count());
+    table.solution = state.AcSolution.data();
+    table.nodeCount = static_cast<int32_t>(state.AcSolution.size());
+    table.inputPairs = run.NoiseGainPair;
+    table.inputPairCount = 1;
+    table.inputAmplitude = run.NoiseInputScale;
 }
 
 // The interleaved solution into the state's complex vector (what expressions read).
@@ -104,6 +128,7 @@ int ar_Load(AcStamps& stamps, AcRun& run, const AcLimits& limits) {
     const int32_t out2 = limits.noiseOutput2 == limits.noiseOutput1 ? 0 : limits.noiseOutput2;
     const int result = LoadAcDevices(stamps, limits.noiseOutput1, out2, &run.Excitation);
     run.NoiseInputScale = stamps.noiseInputScale;
+    run.NoiseInputRows = stamps.noiseInputRows;
     return result;
 }
 
@@ -265,6 +290,10 @@ int ar_Sweep(SimulatorState& state, AcRun& run, const AcLimits& limits, AcHost& 
         if (result) {
             if (loadOrSolve) ar_Abort(state, run);
             return result;
+        }
+        if (limits.noise) {
+            if ((result = BuildNoiseSources(state, run.Noise, true, run.Frequency, run.Temperature))) return result;
+            ar_PublishNoise(state, run);
         }
         ++run.TotalIterations;
         bool outside = false;
@@ -512,6 +541,7 @@ int RunAc(SimulatorState& state, AcRun& run, const AcLimits& limits, AcHost& hos
     for (size_t t = 0; t < temperatures.size() && result == kOk && !run.StopRequested; ++t) {
         for (int32_t number = 1; number <= runs && result == kOk && !run.StopRequested; ++number) {
             run.RunNumber = number;
+            run.Temperature = temperatures[t];
             ++cases;
             if ((result = host.PrepareRun(state, run, temperatures[t], number))) break;
             run.AutoStep = run.AutoStepStart;
@@ -547,12 +577,16 @@ int RunAc(SimulatorState& state, AcRun& run, const AcLimits& limits, AcHost& hos
             state.Installed = &state.TransientPair;
             state.Cursor = EntryCursor();
             run.BiasInPlace = true;
+            if ((result = AllocateNoiseSources(state, run.Noise, limits.noise))) {
+                ar_Abort(state, run);
+                break;
+            }
             run.LastSolution.assign(run.LastSolution.size(), 0.0);
             result = ar_Sweep(state, run, limits, host);
             if (result == kOk || result == kResultStopped) ++run.CompletedRuns;
         }
     }
-    ar_Withdraw(state);
+    ar_Withdraw(state, run);
     state.Options.itl1 = saved.itl1;
     state.Options.gmin = saved.gmin;
     state.Options.pivrel = saved.pivrel;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/acload.h"
+#include "engine/noise.h"
 #include "engine/transient.h"
 
 // The Frequency Step option.
@@ -95,6 +96,7 @@ struct AcRun {
     TransientRun Bias;  // the operating point's run quantities
 
     // The runs.
+    double Temperature = 27.0;  // of the present run, degrees Celsius
     int32_t RunNumber = 0;
     int32_t CompletedRuns = 0;
     int32_t DroppedCases = 0;  // Monte Carlo cases left out for a bias point that failed
@@ -111,6 +113,12 @@ struct AcRun {
     std::vector<double> LastSolution;
     std::vector<double> Excitation;
     double NoiseInputScale = 0.0;
+    // Noise mode: the Noise Input source's own excitation rows, the noise
+    // sources of the present frequency, and the gain INOISE divides by as the
+    // pair (sum of excitation times adjoint solution over those rows, 1).
+    std::vector<std::pair<int32_t, ComplexNumber>> NoiseInputRows;
+    NoiseSourceList Noise;
+    ComplexNumber NoiseGainPair[2] = {{0.0, 0.0}, {1.0, 0.0}};
 
     // Forgets the bias point, so the next run solves it again.
     void ResetRun();

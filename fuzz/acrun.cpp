@@ -2,7 +2,8 @@
 // the set-up at 27 degrees, the bias point with its fall-backs, the complex
 // matrix and a short log sweep. A run ends with a result code, never a hang:
 // the keyboard poll presses Esc after a bound, and every accepted point must
-// lie inside the swept range, in ascending order.
+// lie inside the swept range, in ascending order. Every fifth input runs in
+// noise mode: the noise values must be numbers, the output noise positive.
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "engine/acrun.h"
 #include "engine/setup.h"
 #include "expr/runstate.h"
+#include "expr/stateful.h"
 #include "fuzz/bounded_host.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
@@ -37,6 +39,10 @@ public:
         // A solved point holds numbers only.
         for (const ComplexNumber& v : state.AcSolution)
             if (!std::isfinite(v.re) || !std::isfinite(v.im)) __builtin_trap();
+        if (noise) {
+            const double output = EvaluateNoise(0), input = EvaluateNoise(1);
+            if (!(output > 0.0) || !std::isfinite(output) || !(input >= 0.0) || !std::isfinite(input)) __builtin_trap();
+        }
         last = run.Frequency;
         return ++points > 1000 ? int{kResultStopped} : int{kOk};
     }
@@ -46,6 +52,7 @@ public:
     long points = 0;
     double last = 0.0;
     bool results = false;
+    bool noise = false;
 };
 
 }  // namespace
@@ -76,6 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             limits.low = 1.0;
             limits.points = 10;
             limits.optionFlags = size % 2 ? 0x78 : 0;
+            if (size % 5 == 0 && compiled->analogNodeCount >= 1) {
+                host.noise = limits.noise = true;
+                limits.noiseOutput1 = compiled->analogNodeCount;
+                limits.noiseInput1 = 1;
+            }
             RunAc(state, run, limits, host);
         }
         ReleaseCompiledCircuit(state, document.get());
