@@ -22,10 +22,8 @@ const MessageRow kSvMessageRows[] = {
 };
 
 // The device sections of a record, in order: the MOSFET section twice, the
-// other semiconductors, the passive kinds and sources. Each device of a kind
-// contributes its power terms; `saveAllOnly` kinds appear only in Save All
-// records, and every kind only there holds values beyond the solution, which
-// already carries every node voltage and branch current.
+// other semiconductors, the passive kinds and sources. `saveAllOnly` kinds
+// appear only in Save All records.
 struct sv_Section {
     int list;
     bool saveAllOnly;
@@ -34,13 +32,157 @@ const sv_Section kSvSections[] = {
     {kListMosfets, false},          {kListBsim4Mosfets, false},    {kListEkvMosfets, false},
     {kListMosfets, false},          {kListGaasfets, false},        {kListJfets, false},
     {kListBipolars, false},         {kListDiodes, false},          {kListCapacitors, true},
-    {kListInductors, true},         {kListResistors, true},        {kListSSwitches, false},
+    {kListInductors, true},         {kListResistors, false},       {kListSSwitches, false},
     {kListWSwitches, false},        {kListSineSources, true},      {kListSpiceSources, false},
     {kListPolySources, false},      {kListPulseSources, true},     {kListIdealLines, true},
     {kListUserSources, true},       {kListSampleHolds, true},      {kListLossyLines, true},
     {kListDependentSources, false}, {kListFunctionSources, false}, {kListTableSources, false},
     {kListLaplaceSources, false},
 };
+
+double sv_Node(const std::vector<double>* solution, int32_t node) {
+    return solution && node > 0 && static_cast<size_t>(node) < solution->size() ? (*solution)[static_cast<size_t>(node)]
+                                                                                : 0.0;
+}
+
+// The slots of one device: its device block (terminal current, and in AC
+// runs its complex current) and what the mode stores besides. Every field
+// named here is read back into the record, so a retrieved run shows the
+// device currents of the run that wrote the file. A field a kind lacks is a
+// scratch slot, so the layout never depends on the values.
+template <typename Slot>
+void sv_Device(int list, DeviceRecord* d, bool all, bool ac, const std::vector<double>* solution, Slot& slot) {
+    double scratch = 0.0;
+    auto block = [&](double& current, ComplexNumber* acCurrent) {
+        slot(current);
+        if (!ac) return;
+        if (acCurrent) {
+            slot(acCurrent->re);
+            slot(acCurrent->im);
+        } else {
+            slot(scratch = 0.0);
+            slot(scratch = 0.0);
+        }
+    };
+    switch (list) {
+    case kListMosfets: {
+        auto* m = static_cast<MosfetRecord*>(d);
+        block(m->id, nullptr);
+        if (all)
+            for (double* v : {&m->vgs, &m->vds, &m->vbs, &m->vbd, &m->ig, &m->is, &m->ib, &m->cd, &m->cbs, &m->cbd})
+                slot(*v);
+        break;
+    }
+    case kListJfets: {
+        auto* j = static_cast<JfetRecord*>(d);
+        block(j->pinDrain, nullptr);
+        if (all)
+            for (double* v : {&j->vgs, &j->vgd, &j->cg, &j->cd, &j->pinGate, &j->pinSource}) slot(*v);
+        break;
+    }
+    case kListGaasfets: {
+        auto* g = static_cast<GaasfetRecord*>(d);
+        block(g->pinDrain, nullptr);
+        if (all)
+            for (double* v : {&g->vgs, &g->vgd, &g->cg, &g->cd, &g->pinGate, &g->pinSource}) slot(*v);
+        break;
+    }
+    case kListBipolars: {
+        auto* q = static_cast<BipolarRecord*>(d);
+        block(q->pinCollector, nullptr);
+        if (all)
+            for (double* v :
+                 {&q->vbe, &q->vbc, &q->vcs, &q->ib, &q->ic, &q->isub, &q->pinBase, &q->pinEmitter, &q->pinSubstrate})
+                slot(*v);
+        break;
+    }
+    case kListDiodes: {
+        auto* x = static_cast<DiodeRecord*>(d);
+        block(x->pinCurrent, nullptr);
+        if (all) {
+            slot(x->vd);
+            slot(x->id);
+        }
+        break;
+    }
+    case kListCapacitors: {
+        auto* c = static_cast<CapacitorRecord*>(d);
+        block(c->current, &c->acCurrent);
+        break;
+    }
+    case kListResistors: {
+        // Its current follows from the solution; read back it has no field.
+        auto* r = static_cast<ResistorRecord*>(d);
+        scratch = r->working != 0.0 ? (sv_Node(solution, r->node1) - sv_Node(solution, r->node2)) / r->working : 0.0;
+        slot(scratch);
+        break;
+    }
+    case kListSSwitches: slot(static_cast<VoltageSwitchRecord*>(d)->sw.current); break;
+    case kListWSwitches: slot(static_cast<CurrentSwitchRecord*>(d)->sw.current); break;
+    case kListSineSources: {
+        auto* s = static_cast<SineSourceRecord*>(d);
+        block(s->current, nullptr);
+        slot(s->working);
+        break;
+    }
+    case kListPulseSources: {
+        auto* s = static_cast<PulseSourceRecord*>(d);
+        block(s->current, nullptr);
+        slot(s->working);
+        break;
+    }
+    case kListSpiceSources: {
+        auto* s = static_cast<SourceRecord*>(d);
+        slot(s->working);
+        if (all) block(s->current, &s->acCurrent);
+        break;
+    }
+    case kListPolySources: {
+        auto* s = static_cast<PolySourceRecord*>(d);
+        slot(s->lastOutput);
+        if (all) block(s->pinCurrent, nullptr);
+        break;
+    }
+    case kListIdealLines: {
+        auto* l = static_cast<IdealLineRecord*>(d);
+        for (double* v : {&l->waveIntoA, &l->waveIntoB, &l->pinCurrentA, &l->pinCurrentB}) slot(*v);
+        break;
+    }
+    case kListSampleHolds: {
+        auto* h = static_cast<SampleHoldRecord*>(d);
+        block(h->pinCurrent, nullptr);
+        slot(h->heldValue);
+        break;
+    }
+    case kListLossyLines: {
+        auto* l = static_cast<LossyLineRecord*>(d);
+        for (double* v : {&l->lineCurrent1, &l->lineCurrent2, &l->source1, &l->source2}) slot(*v);
+        break;
+    }
+    case kListDependentSources: slot(static_cast<LinearDependentRecord*>(d)->gain); break;
+    case kListFunctionSources: {
+        auto* f = static_cast<FunctionSourceRecord*>(d);
+        slot(f->presentValue);
+        if (all) block(f->pinCurrent, nullptr);
+        break;
+    }
+    case kListTableSources: {
+        auto* t = static_cast<TableSourceRecord*>(d);
+        slot(t->lastOutput);
+        if (all) block(t->pinCurrent, nullptr);
+        break;
+    }
+    case kListLaplaceSources: {
+        auto* l = static_cast<LaplaceSourceRecord*>(d);
+        slot(l->lastOutput);
+        if (all) block(l->pinCurrent, nullptr);
+        break;
+    }
+    default: break;  // the BSIM4 and EKV lists: their power terms only
+    }
+    if (all)
+        for (ComplexNumber& power : d->power) slot(power.re);
+}
 
 // The equations of the circuit: the installed matrix's, or the compiled
 // circuit's before a matrix exists (a file is opened before the run builds one).
@@ -119,12 +261,14 @@ size_t SimulationSaveFile::TransferSimulationState(SimulatorState& state, SaveTr
                               &p.PowerStored, &p.PowerStoredAlt})
             slot(*value);
     }
-    if (state.Circuit && all) {
+    if (state.Circuit) {
         for (const sv_Section& section : kSvSections) {
+            if (section.saveAllOnly && !all) continue;
+            // Inductor currents are branch unknowns of the solution; AC runs keep none.
+            if (section.list == kListInductors && ac_) continue;
             for (PoolItem* item = state.Circuit->devices.lists[section.list].pool.first; item; item = item->next) {
                 if (item->type == kPoolItemDead) continue;
-                auto* device = static_cast<DeviceRecord*>(item);
-                for (ComplexNumber& power : device->power) slot(power.re);
+                sv_Device(section.list, static_cast<DeviceRecord*>(item), all, ac_, solution, slot);
             }
         }
     }
@@ -134,6 +278,7 @@ size_t SimulationSaveFile::TransferSimulationState(SimulatorState& state, SaveTr
 int SimulationSaveFile::Open(SimulatorState& state, const SaveFileRequest& request) {
     Close();
     runOption_ = request.runOption;
+    ac_ = request.analysisLetter == 'A';
     if (runOption_ != kRunSave && runOption_ != kRunRetrieve) return kOk;
     path_ = request.path;
     interval_ = std::max(request.saveInterval, 1);

@@ -16,7 +16,8 @@
 
 struct SimulatorState;
 
-constexpr int32_t kSaveFileVersion = 0x80001;
+// Raised whenever the record's slot sequence changes.
+constexpr int32_t kSaveFileVersion = 0x80002;
 constexpr int kMsgObsoleteDataFile = 5360;  // "%EObsolete data file, please rerun the simulation."
 constexpr int kMsgVandIOnlyFile = 5361;     // a "V and I only" file for a transient or DC retrieve
 
@@ -90,6 +91,7 @@ private:
     int32_t runOption_ = kRunNormal;
     int32_t contents_ = kSaveAll;
     int32_t interval_ = 1;
+    bool ac_ = false;  // an AC run's file: device blocks carry the complex currents
     std::vector<double> record_;
     // The slot walk.
     SaveTransferMode mode_ = kTransferCount;

@@ -462,6 +462,24 @@ double tr_GrowthLimit(double estimate, double limit, double step) {
     return limit > 1.0 ? std::min(estimate, limit * step) : estimate;
 }
 
+// The step was cut (or stretched by up to 1 %) to end exactly on the head
+// record. A stretched step ends beyond PreviousTime + base and would
+// otherwise count as having left the breakpoint behind unreached.
+bool tr_EndsOnHead(const SimulatorState& state, const BreakpointList& list) {
+    if (!list.Reached || list.Empty() || list.Head()->time != state.CurrentTick) return false;
+    return std::fabs(state.Time + state.Formula.TimeStep - list.Head()->time * state.Tick) <= state.Tick;
+}
+
+// An analog breakpoint the time already passed can never be landed on: the
+// cut towards it would point backwards, and the step after it would shrink
+// to nothing, accepting the same time again and again.
+void tr_DropPassedBreakpoints(const SimulatorState& state, BreakpointList& list) {
+    const uint32_t now = TicksDown(state.Time, state.Tick);
+    while (!list.Empty() && list.Head()->kind == kBreakAnalog && list.Head()->time < now &&
+           list.Head()->time < kEndTick)
+        list.RemoveFirst();
+}
+
 int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
     IntegrationFormula& f = state.Formula;
     BreakpointList& list = run.Breakpoints;
@@ -531,6 +549,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
                 if (analogPoint) f.IntegrationOrder = 1;
                 const uint32_t passed = list.Head()->time;
                 while (!list.Empty() && list.Head()->time == passed) list.RemoveFirst();
+                tr_DropPassedBreakpoints(state, list);
                 if (list.Empty() || state.CurrentTick >= kEndTick - 1) return kOk;
                 if (!(run.AcceptedPoints == 0 && run.StateVariablesMode == kStatesRead)) {
                     if (analogPoint && list.Head()->kind == kBreakAnalog) {
@@ -558,7 +577,7 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
         auto headKind = [&]() -> int32_t {
             return list.Reached && !list.Empty() ? list.Head()->kind : int32_t{kStepAnalog};
         };
-        if (state.Time + f.TimeStep <= state.PreviousTime + base) {
+        if (state.Time + f.TimeStep <= state.PreviousTime + base || tr_EndsOnHead(state, list)) {
             state.StepKind = headKind();
         } else {
             list.Reached = false;
@@ -568,7 +587,9 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
             f.TimeStep = base;
             state.Time = state.PreviousTime;
             ClipStepToBreakpoint(state, list, run.MinTimeStep);
-            state.StepKind = state.Time + f.TimeStep <= state.PreviousTime + base ? headKind() : int32_t{kStepAnalog};
+            state.StepKind = state.Time + f.TimeStep <= state.PreviousTime + base || tr_EndsOnHead(state, list)
+                                 ? headKind()
+                                 : int32_t{kStepAnalog};
             f.PreviousSteps[0] = f.TimeStep;
         }
         // Whatever limited the step last, the run never steps past its end.
