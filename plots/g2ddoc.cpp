@@ -66,6 +66,7 @@ void gd_Replace(std::string& text, const std::string& token, const std::string& 
 
 void RegisterPlotMessages() {
     RegisterMessages(kPlotMessageRows, static_cast<int>(sizeof kPlotMessageRows / sizeof kPlotMessageRows[0]));
+    RegisterDcDriverMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {
