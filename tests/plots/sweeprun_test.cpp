@@ -173,6 +173,37 @@ TEST_F(SweepRun, ADcSweepStoresEveryPointAndOneRunPerSecondValue) {
     }
 }
 
+// A model parameter or the temperature as variable 1: every point sets the
+// models up again from their statements with the swept value in place.
+TEST_F(SweepRun, ADcSweepOfAModelParameterOrTheTemperatureSetsEveryPointUp) {
+    struct Case {
+        const char* name;
+        const char* range;
+        double first, last;  // V(OUT) at the ends
+    } cases[] = {
+        // R1 = 1k x R: the divider's output falls from 0.5 to 1/3.
+        {"RES RM(R)", "2,1,.25", 0.5, 1.0 / 3},
+        // R1 = 1k (1 + 0.01 (T - 27)): at 127 degrees it is 2k.
+        {"TEMP", "127,27,25", 0.5, 1.0 / 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CCTDoc* doc =
+            Open("model.ckt", "model\nV1 IN 0 1\nR1 IN OUT 1K RM\nR2 OUT 0 1K\n.MODEL RM RES(R=1 TC1=0.01)\n.END\n", 2,
+                 "DCINPUT1", "V(OUT)");
+        AnalysisKindSettings& limits = Limits(doc, 2);
+        SetString(&limits.limits[2], c.range);
+        SetString(&limits.limits[3], c.name);
+        limits.sweepType = 1;
+        ASSERT_EQ(RunOpenAnalysis(doc), 0) << (shown_.empty() ? 0 : shown_[0]);
+        const auto points = Points(doc, 0);
+        ASSERT_EQ(points.size(), 5u);
+        EXPECT_NEAR(points.front().second, c.first, 1e-9);
+        EXPECT_NEAR(points.back().second, c.last, 1e-9);
+        ExitAnalysis(doc, true);
+    }
+}
+
 // Limits that cannot be swept stop the analysis with their message before the
 // first point; the curves go with it.
 TEST_F(SweepRun, BadLimitsAreRefusedWithTheirMessage) {
