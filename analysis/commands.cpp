@@ -2,7 +2,9 @@
 
 #include "analysis/globalsettingsdlg.h"
 #include "analysis/limitsdlg.h"
+#include "analysis/sensdlg.h"
 #include "analysis/start.h"
+#include "analysis/tfdlg.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "document/cfanalysis.h"
@@ -28,6 +30,14 @@ bool AnalysisCommandTarget::OnCommand(int id) {
         if (OpenAnalysis* open = CurrentAnalysis()) OpenLimitsDialog(open->document, open->kind);
         return true;
     }
+    if (id == kCmdTransferFunction || id == kCmdSensitivity) {
+        CCTDoc* top = dynamic_cast<CCTDoc*>(GetTopCircuitDocument());
+        if (id == kCmdTransferFunction)
+            TransferFunctionCommand(top);
+        else
+            SensitivityCommand(top);
+        return true;
+    }
     if (AnalysisKindOfCommand(id) < 0) return false;
     RunAnalysisCommand(id, dynamic_cast<CCTDoc*>(GetTopCircuitDocument()));
     return true;
@@ -51,7 +61,8 @@ bool AnalysisCommandTarget::OnUpdateCommand(platform::CommandState& state) {
         state.Enable(CurrentAnalysis() != nullptr);
         return true;
     }
-    if (AnalysisKindOfCommand(state.Id()) < 0) return false;
+    if (AnalysisKindOfCommand(state.Id()) < 0 && state.Id() != kCmdTransferFunction && state.Id() != kCmdSensitivity)
+        return false;
     state.Enable(RunningAnalysisKind() == -1 && GetTopCircuitDocument() != nullptr);
     return true;
 }

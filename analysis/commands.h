@@ -1,7 +1,8 @@
 // The main-menu commands of analysis control: Analysis > Transient, AC, DC and
 // Distortion start an analysis on the topmost circuit window; Options >
 // Global Settings opens its dialog; Analysis > Limits brings the Analysis
-// Limits dialog of the open analysis forward.
+// Limits dialog of the open analysis forward; Analysis > Transfer Function
+// and Sensitivity open their dialogs on the topmost circuit window.
 #pragma once
 
 #include "platform/command.h"
@@ -13,6 +14,8 @@ enum AnalysisCommandId : int {
     kCmdAnalysisDistortion = 17628,  // Alt+8
     kCmdGlobalSettings = 18410,      // Ctrl+Shift+G
     kCmdAnalysisLimits = 16071,      // F9
+    kCmdTransferFunction = 17230,    // Alt+7
+    kCmdSensitivity = 17250,         // Alt+6
 };
 
 // The analysis kind a start command asks for (0 transient ... 3 distortion),
@@ -29,8 +32,9 @@ int RunAnalysisCommand(int id, CCTDoc* topCircuit);
 class AnalysisCommandTarget final : public platform::CommandTarget {
 public:
     bool OnCommand(int id) override;
-    // A start command is enabled while no analysis is open and a circuit
-    // window exists; Limits while an analysis is open.
+    // A start command, Transfer Function and Sensitivity are enabled while no
+    // analysis is open and a circuit window exists; Limits while an analysis
+    // is open.
     bool OnUpdateCommand(platform::CommandState& state) override;
 };
 // The one target; the main frame's chain ends in it.

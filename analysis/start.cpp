@@ -203,7 +203,7 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
         if (!err) err = SetupInstancesAtTemperature(setup, temperature);
     }
     if (!err && kind == 3 && !HasSineSource(document)) err = kMsgNoSineSource;
-    if (!err && (kind == 0 || kind == 3)) {
+    if (!err) {
         const CircuitOptions* options = GetCircuitOptions(document);
         err = options ? AttachCircuit(open.engine, compiled, *options) : kResultNoMemory;
         if (!err) err = BuildAnalysisMatrix(open.engine, nullptr, true, open.engine.DcPair);

@@ -13,6 +13,7 @@
 
 #include "analysis/numout.h"
 #include "analysis/sweep.h"
+#include "engine/acrun.h"
 #include "engine/state.h"
 
 class CCTDoc;
@@ -56,6 +57,8 @@ public:
     int lastBuildResult = 0;
     double setupTime = 0, runTime = 0;
     int32_t runSeries = 0;  // series of runs set up since the start
+    // The AC sweep and the bias point it keeps between the runs of the analysis.
+    AcRun acRun;
 };
 // Null when no analysis is open.
 OpenAnalysis* CurrentAnalysis();

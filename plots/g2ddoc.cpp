@@ -70,6 +70,7 @@ void RegisterPlotMessages() {
     RegisterMessages(kPlotMessageRows, static_cast<int>(sizeof kPlotMessageRows / sizeof kPlotMessageRows[0]));
     RegisterAnalysisWindowMessages();
     RegisterPlotLayoutMessages();
+    RegisterDcDriverMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {

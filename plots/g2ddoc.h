@@ -39,6 +39,8 @@ enum PlotCurveMessage : int {
 };
 // Registers the texts above.
 void RegisterPlotMessages();
+// Registers the DC sweep driver's texts (RegisterPlotMessages calls it).
+void RegisterDcDriverMessages();
 
 // Result codes of a run.
 constexpr int kRunStopped = 15056;      // stopped by the user; the end steps treat it as success

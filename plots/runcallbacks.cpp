@@ -6,6 +6,7 @@
 
 #include "analysis/limits.h"
 #include "analysis/numout.h"
+#include "analysis/runprep.h"
 #include "analysis/start.h"
 #include "analysis/sweep.h"
 #include "compiler/warnings.h"
@@ -26,6 +27,7 @@
 #include "plots/apview.h"
 #include "plots/cursors.h"
 #include "plots/docranges.h"
+#include "plots/drivers.h"
 #include "plots/g2ddoc.h"
 #include "plots/reducedlg.h"
 #include "shell/preferences.h"
@@ -250,10 +252,9 @@ int CG2DDoc::PrepareNextRun(double temperature) {
     RunVars.vt = ThermalVoltageAt(temperature + 273.15);
     CCTDoc* circuit = Circuit();
     if (!circuit) return kResultNotBuilt;
-    TemperatureSetup setup = MakeTemperatureSetup(circuit);
-    int rc = SetupModelsAtTemperature(setup, temperature);
-    if (!rc) rc = SetupInstancesAtTemperature(setup, temperature);
-    return rc;
+    // Each run sets the models up from their statements, not from the values
+    // the last set-up converted.
+    return SetupCircuitAtTemperature(circuit, temperature);
 }
 
 void CG2DDoc::NoteAcceptedPoint() {
@@ -339,6 +340,14 @@ int CG2DDoc::RunSimulation(int kind) {
             result = rc_RunTransientDriver(*this, *open);
             ++CompletedRuns;
         }
+    } else if (kind == 1) {
+        AcceptedPointCount = RejectedPointCount = 0;
+        result = RunAcDriver(*this, *open);
+        CompletedRuns = 1;
+    } else if (kind == 2) {
+        AcceptedPointCount = RejectedPointCount = 0;
+        result = RunDcDriver(*this, *open);
+        CompletedRuns = 1;
     } else {
         Reporter().Report(MessageRequest(kResultNotBuilt));
         result = kResultShown;

@@ -72,3 +72,18 @@ done
 echo "-- a deck whose nodes have no ground is refused with its message:"
 printf 'floating\nV1 1 2 1\nR1 1 2 1K\n.END\n' > "$home/floating.ckt"
 "$home/tarnwick" floating.ckt /T 2>&1 | grep -E 'Error|^Circuit' || true
+
+echo
+echo "== 6. AC and DC sweeps of the SPICE decks in a batch run (/A and /D)"
+cat > "$home/sweeps.bat" <<'JOBS'
+; The decks' .AC and .DC statements set the sweeps; .TEMP repeats rc-filter at two temperatures.
+rc-filter.ckt /A /D
+bandpass.ckt /A
+coupled-pair.ckt /D
+transformer.ckt /A /D
+JOBS
+"$home/tarnwick" "@$home/sweeps.bat" | grep -E '^Batch log'
+echo "-- its log (run times left out):"
+tr -d '\r' < "$home/sweeps.DOC" | sed -n '2,$p' | grep -v 'time' | cut -c1-64
+echo "-- bandpass.ckt's response near its centre, from its AC numeric output (.PRINT AC):"
+tr -d '\r' < "$home/data/bandpass.ANO" | grep -E '^ +(2884|3019|3162|3311|3467)\.'
