@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/commands.h"
+#include "analysis/exprmenus.h"
 #include "analysis/globalsettings.h"
 #include "analysis/logs.h"
 #include "analysis/messages.h"
@@ -199,6 +200,7 @@ void main_InstallServices() {
     RegisterAnalysisMessages();
     InstallGlobalSettingsSection();
     InstallAnalysisLogs();
+    InstallExpressionFieldMenus();
     RegisterPlotMessages();
     InstallPlotWindows();
     InstallDocumentFileOpener();
