@@ -53,6 +53,7 @@
 #include "shell/app.h"
 #include "shell/batch.h"
 #include "shell/document.h"
+#include "shell/help.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
 #include "text/findfilesdlg.h"
@@ -201,6 +202,7 @@ void main_InstallServices() {
     InstallGlobalSettingsSection();
     InstallAnalysisLogs();
     InstallExpressionFieldMenus();
+    InstallDesktopHelpViewer();
     RegisterPlotMessages();
     InstallPlotWindows();
     InstallDocumentFileOpener();

@@ -37,6 +37,7 @@ declare -A max_len=(
   [savefile]=4096
   [dotpath]=4096
   [findinfile]=4096
+  [helpstmt]=1024
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

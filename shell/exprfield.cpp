@@ -23,6 +23,9 @@ bool CEdit2::Attach(platform::ControlPanel& parent, int id) {
 
 namespace {
 
+// Nesting depth d colours its brackets with colour-table row d mod 12.
+constexpr int kEfBracketRows = 12;
+
 class ef_NullExpressionMenus final : public ExpressionMenuPort {
 public:
     int BuildExpressionMenu(CMenu2&) override { return kResultNotBuilt; }
@@ -70,7 +73,7 @@ void CExprRichEdit::ColorBrackets() {
                 platform::CharFormat format;
                 format.autoColor = false;
                 format.bold = true;
-                const ColorTableRow* row = GetColorRow(depth % kBracketColorRows);
+                const ColorTableRow* row = GetColorRow(depth % kEfBracketRows);
                 format.color = row ? row->color : 0;
                 panel->SetCharFormat(id, position, position + 1, format);
             }

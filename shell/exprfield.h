@@ -37,12 +37,9 @@ public:
     std::unique_ptr<BuilderData> builderData;
 };
 
-// The colours of bracket pairs: colour-table row (depth mod 12) for nesting
-// depth 1, 2, ...
-constexpr int kBracketColorRows = 12;
-
 // An expression field: a rich edit whose brackets are shown bold in the
-// colour of their nesting depth, following every change of the text.
+// colour of their nesting depth (colour-table row depth mod 12), following
+// every change of the text.
 class CExprRichEdit : public platform::ControlHook {
 public:
     CExprRichEdit() = default;
