@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/commands.h"
+#include "analysis/exprmenus.h"
 #include "analysis/globalsettings.h"
 #include "analysis/logs.h"
 #include "analysis/messages.h"
@@ -53,6 +54,7 @@
 #include "shell/app.h"
 #include "shell/batch.h"
 #include "shell/document.h"
+#include "shell/help.h"
 #include "shell/mainframe.h"
 #include "shell/report.h"
 #include "text/findfilesdlg.h"
@@ -200,6 +202,8 @@ void main_InstallServices() {
     RegisterAnalysisMessages();
     InstallGlobalSettingsSection();
     InstallAnalysisLogs();
+    InstallExpressionFieldMenus();
+    InstallDesktopHelpViewer();
     RegisterPlotMessages();
     InstallPlotWindows();
     InstallDocumentFileOpener();

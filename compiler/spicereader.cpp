@@ -494,6 +494,10 @@ std::string ResolveSpiceFileName(SpiceStatementContext& context, const std::stri
     return sr_ResolveIncludeName(name, context.fileName);
 }
 
+std::string ResolveIncludeFileName(const std::string& name, const std::string& includer) {
+    return sr_ResolveIncludeName(name, includer);
+}
+
 int PushIncludeFile(SpiceStatementContext& context, const std::string& name) {
     SpiceReaderState* reader = GetSpiceReader(context.document);
     if (!reader) {

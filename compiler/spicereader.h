@@ -153,6 +153,8 @@ int ReportSpiceStatementMessage(SpiceStatementContext& context, const char* stat
 // A file named by a statement as a full path: beside the file being read
 // first, then along the library search path; the name itself when neither has it.
 std::string ResolveSpiceFileName(SpiceStatementContext& context, const std::string& name);
+// The same for a file named in a statement of the text at `includer`.
+std::string ResolveIncludeFileName(const std::string& name, const std::string& includer);
 
 // Word characters of SPICE names: letters, digits and . $ % * + - / _.
 inline bool IsSpiceWordChar(char c) {

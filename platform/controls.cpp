@@ -31,9 +31,12 @@
 #include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <QTabBar>
+#include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextFragment>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -299,6 +302,22 @@ public:
             }
             break;
         }
+        case QEvent::MouseButtonPress: {
+            auto* me = static_cast<QMouseEvent*>(event);
+            if (me->button() != Qt::RightButton) break;
+            CtlRecord* r = panel_->FindByWidget(watched);
+            // The press arrives at the viewport and, ignored there, again at the control.
+            if (!r || r->desc.kind != ControlKind::RichEdit || !r->widget->isEnabled() ||
+                watched != static_cast<QTextEdit*>(r->widget)->viewport())
+                break;
+            r->widget->setFocus(Qt::MouseFocusReason);
+            if (ControlHook* hook = r->hook) {
+                const QPoint at = me->globalPosition().toPoint();
+                CtlDispatchScope scope;
+                hook->OnHookRightButton(Point{at.x(), at.y()});
+            }
+            break;
+        }
         case QEvent::KeyPress: {
             // Enter and Esc belong to the dialog (other keys reach it when the
             // control leaves them). Keys of a combo's open list stay there.
@@ -307,11 +326,17 @@ public:
             if (key != key::Enter && key != key::Escape) break;
             CtlRecord* r = panel_->FindByWidget(watched);
             auto* ww = qobject_cast<QWidget*>(watched);
-            if (!r || !panel_->keyHandler || !ww || !panel_->panel || ww->window() != panel_->panel->window()) break;
-            if (key == key::Enter && r->desc.kind == ControlKind::Edit && (r->desc.styles & style::MultiLine) &&
-                (r->desc.styles & style::WantReturn))
+            const bool wantsReturn =
+                (r && (r->desc.kind == ControlKind::Edit || r->desc.kind == ControlKind::RichEdit) &&
+                 (r->desc.styles & style::MultiLine) && (r->desc.styles & style::WantReturn));
+            if (key == key::Enter && wantsReturn) break;
+            // A rich edit takes no line breaks from Enter unless it asks for them.
+            const bool swallow = key == key::Enter && r && r->desc.kind == ControlKind::RichEdit;
+            if (!r || !panel_->keyHandler || !ww || !panel_->panel || ww->window() != panel_->panel->window()) {
+                if (swallow) return true;
                 break;
-            if (panel_->keyHandler(key, ModifiersFromQt(ke->modifiers()))) {
+            }
+            if (panel_->keyHandler(key, ModifiersFromQt(ke->modifiers())) || swallow) {
                 event->accept();
                 return true;
             }
@@ -374,9 +399,11 @@ void ControlPanel::Impl::Destroy() {
         // sent while Qt tears them down find nothing.
         QWidget* p = panel.data();
         panel = nullptr;
+        DetachHooks();
         records.clear();
         CtlDeleteWidget(p);
     }
+    DetachHooks();
     records.clear();
     if (filter) {
         static_cast<CtlEventFilter*>(filter)->Detach();
@@ -416,6 +443,33 @@ void ControlPanel::Impl::Notify(int id, platform::Notify what) {
     if (quiet > 0 || id == 0) return;
     CtlDispatchScope scope;
     self->OnControl(id, what);
+}
+
+void ControlPanel::Impl::DetachHook(CtlRecord& r) {
+    if (!r.hook) return;
+    r.hook->panel_ = nullptr;
+    r.hook->id_ = 0;
+    r.hook = nullptr;
+}
+
+void ControlPanel::Impl::DetachHooks() {
+    for (auto& r : records) DetachHook(*r);
+}
+
+void ControlPanel::Impl::TextChanged(CtlRecord& r) {
+    if (r.desc.kind == ControlKind::RichEdit) {
+        // Format changes come through the same signal.
+        const QString now = static_cast<QTextEdit*>(r.widget)->toPlainText();
+        if (now == r.plainText) return;
+        r.plainText = now;
+    }
+    const int id = r.desc.id;
+    if (ControlHook* hook = r.hook) {
+        CtlDispatchScope scope;
+        hook->OnHookTextChanged();
+    }
+    // The hook may have removed the control.
+    if (Find(id)) Notify(id, Notify::TextChanged);
 }
 
 void ControlPanel::Impl::Prompt(int id) {
@@ -506,8 +560,7 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
             e->setReadOnly(s & style::ReadOnly);
             e->setLineWrapMode((s & style::NoWrap) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
             e->setTabChangesFocus(true);
-            QObject::connect(e, &QPlainTextEdit::textChanged, e,
-                             [this, r] { Notify(r->desc.id, Notify::TextChanged); });
+            QObject::connect(e, &QPlainTextEdit::textChanged, e, [this, r] { TextChanged(*r); });
             w = e;
         } else {
             auto* e = new QLineEdit(text, parent);
@@ -516,7 +569,7 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
             if (s & style::Number)
                 e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), e));
             e->setCursorPosition(0);
-            QObject::connect(e, &QLineEdit::textChanged, e, [this, r] { Notify(r->desc.id, Notify::TextChanged); });
+            QObject::connect(e, &QLineEdit::textChanged, e, [this, r] { TextChanged(*r); });
             w = e;
         }
         break;
@@ -636,6 +689,20 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
         w = e;
         break;
     }
+    case ControlKind::RichEdit: {
+        auto* e = new QTextEdit(parent);
+        e->setAcceptRichText(false);
+        e->setTabChangesFocus(true);
+        // The program offers its own menus on the right button.
+        e->setContextMenuPolicy(Qt::NoContextMenu);
+        e->setLineWrapMode((s & style::NoWrap) ? QTextEdit::NoWrap : QTextEdit::WidgetWidth);
+        e->setReadOnly(s & style::ReadOnly);
+        e->setPlainText(text);
+        r->plainText = e->toPlainText();
+        QObject::connect(e, &QTextEdit::textChanged, e, [this, r] { TextChanged(*r); });
+        w = e;
+        break;
+    }
     case ControlKind::Icon: {
         auto* label = new QLabel(parent);
         label->setAlignment(Qt::AlignCenter);
@@ -686,6 +753,7 @@ QWidget* ControlPanel::Impl::Build(QWidget* parent) {
     panel = p;
     // Controls deleted with a window destroyed elsewhere must not be reached.
     panelGone = QObject::connect(p, &QObject::destroyed, filter, [this] {
+        DetachHooks();
         records.clear();
         focusedId = 0;
     });
@@ -745,6 +813,7 @@ bool ControlPanel::RemoveControl(int id) {
         if (impl_->focusedId == id) impl_->focusedId = 0;
         for (auto& other : recs)
             if (other->buddy == id) other->buddy = 0;
+        impl_->DetachHook(**it);
         recs.erase(it);
         CtlDeleteWidget(w);
         return true;
@@ -911,6 +980,11 @@ void ctl_SetText(ControlPanel::Impl& p, CtlRecord& r, const std::string& text) {
         break;
     }
     case ControlKind::RichText: static_cast<QTextEdit*>(w)->setPlainText(t); break;
+    case ControlKind::RichEdit: {
+        auto* e = static_cast<QTextEdit*>(w);
+        if (e->toPlainText() != t) e->setPlainText(t);
+        break;
+    }
     case ControlKind::Icon:
     case ControlKind::ColorSwatch:
     case ControlKind::OwnerButton: break;
@@ -940,7 +1014,8 @@ std::string ControlPanel::GetText(int id) const {
         if (auto* e = qobject_cast<QLineEdit*>(w)) return ctl_ToStd(e->text());
         return ctl_ToStd(static_cast<QPlainTextEdit*>(w)->toPlainText());
     case ControlKind::ComboBox: return ctl_ToStd(static_cast<QComboBox*>(w)->currentText());
-    case ControlKind::RichText: return ctl_ToStd(static_cast<QTextEdit*>(w)->toPlainText());
+    case ControlKind::RichText:
+    case ControlKind::RichEdit: return ctl_ToStd(static_cast<QTextEdit*>(w)->toPlainText());
     case ControlKind::ListBox: {
         auto* l = static_cast<QListWidget*>(w);
         QListWidgetItem* item = l->currentItem();
@@ -989,6 +1064,14 @@ void ControlPanel::SelectText(int id, int start, int end) {
         c.setPosition(s);
         c.setPosition(t, QTextCursor::KeepAnchor);
         pe->setTextCursor(c);
+    } else if (auto* te = qobject_cast<QTextEdit*>(r->widget)) {
+        QTextCursor c = te->textCursor();
+        int len = static_cast<int>(te->toPlainText().size());
+        int s = std::clamp(start, 0, len);
+        int t = end < 0 ? len : std::clamp(end, s, len);
+        c.setPosition(s);
+        c.setPosition(t, QTextCursor::KeepAnchor);
+        te->setTextCursor(c);
     }
 }
 
@@ -1007,6 +1090,10 @@ void ControlPanel::GetTextSelection(int id, int* start, int* end) const {
             }
         } else if (auto* pe = qobject_cast<QPlainTextEdit*>(r->widget)) {
             const QTextCursor c = pe->textCursor();
+            s = c.selectionStart();
+            t = c.selectionEnd();
+        } else if (auto* te = qobject_cast<QTextEdit*>(r->widget)) {
+            const QTextCursor c = te->textCursor();
             s = c.selectionStart();
             t = c.selectionEnd();
         }
@@ -1096,7 +1183,8 @@ void ControlPanel::Reset(int id) {
     }
     case ControlKind::Tree:
     case ControlKind::ListView: static_cast<QTreeWidget*>(r->widget)->clear(); break;
-    case ControlKind::RichText: static_cast<QTextEdit*>(r->widget)->clear(); break;
+    case ControlKind::RichText:
+    case ControlKind::RichEdit: static_cast<QTextEdit*>(r->widget)->clear(); break;
     default: break;
     }
     --impl_->quiet;
@@ -1649,6 +1737,122 @@ void ControlPanel::AppendRichText(int id, const std::string& text, Color color, 
     e->ensureCursorVisible();
 }
 
+// --- Rich edits
+
+ControlHook::~ControlHook() {
+    if (panel_) panel_->SetControlHook(id_, nullptr);
+}
+
+int ControlPanel::TextLength(int id) const {
+    CtlRecord* r = impl_->Find(id);
+    if (!r) return 0;
+    if (auto* e = qobject_cast<QLineEdit*>(r->widget)) return static_cast<int>(e->text().size());
+    if (auto* e = qobject_cast<QPlainTextEdit*>(r->widget)) return static_cast<int>(e->toPlainText().size());
+    if (auto* e = qobject_cast<QTextEdit*>(r->widget)) return static_cast<int>(e->toPlainText().size());
+    return 0;
+}
+
+void ControlPanel::SetCharFormat(int id, int start, int end, const CharFormat& format) {
+    CtlRecord* r = impl_->Find(id);
+    if (!r || r->desc.kind != ControlKind::RichEdit) return;
+    auto* e = static_cast<QTextEdit*>(r->widget);
+    const int len = static_cast<int>(e->toPlainText().size());
+    const int s = std::clamp(start, 0, len);
+    const int t = end < 0 ? len : std::clamp(end, s, len);
+    if (s == t) return;
+    QTextCursor c(e->document());
+    c.setPosition(s);
+    c.setPosition(t, QTextCursor::KeepAnchor);
+    // Colour and weight are the only properties a run carries.
+    QTextCharFormat f;
+    if (!format.autoColor) f.setForeground(ToQColor(format.color));
+    f.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
+    ++impl_->quiet;
+    c.setCharFormat(f);
+    --impl_->quiet;
+}
+
+std::vector<FormatRun> ControlPanel::GetFormatRuns(int id) const {
+    std::vector<FormatRun> runs;
+    CtlRecord* r = impl_->Find(id);
+    if (!r || r->desc.kind != ControlKind::RichEdit) return runs;
+    const QTextDocument* doc = static_cast<QTextEdit*>(r->widget)->document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid()) continue;
+            const QTextCharFormat f = fragment.charFormat();
+            FormatRun run;
+            run.start = fragment.position();
+            run.length = fragment.length();
+            run.format.autoColor = !f.hasProperty(QTextFormat::ForegroundBrush);
+            if (!run.format.autoColor) run.format.color = FromQColor(f.foreground().color());
+            run.format.bold = f.fontWeight() >= QFont::Bold;
+            // A line break between runs of one format does not split them.
+            if (!runs.empty() && runs.back().format == run.format &&
+                run.start <= runs.back().start + runs.back().length + 1)
+                runs.back().length = run.start + run.length - runs.back().start;
+            else
+                runs.push_back(run);
+        }
+    }
+    return runs;
+}
+
+void ControlPanel::SetRedraw(int id, bool on) {
+    CtlRecord* r = impl_->Find(id);
+    if (!r) return;
+    r->widget->setUpdatesEnabled(on);
+    if (on) {
+        r->widget->update();
+        if (auto* a = qobject_cast<QAbstractScrollArea*>(r->widget)) a->viewport()->update();
+    }
+}
+
+void ControlPanel::SetLineWrap(int id, bool wrap) {
+    CtlRecord* r = impl_->Find(id);
+    if (!r) return;
+    if (auto* e = qobject_cast<QTextEdit*>(r->widget))
+        e->setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    if (auto* e = qobject_cast<QPlainTextEdit*>(r->widget))
+        e->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void ControlPanel::ScrollCaretIntoView(int id) {
+    CtlRecord* r = impl_->Find(id);
+    if (!r) return;
+    if (auto* e = qobject_cast<QTextEdit*>(r->widget)) e->ensureCursorVisible();
+    if (auto* e = qobject_cast<QPlainTextEdit*>(r->widget)) e->ensureCursorVisible();
+    // A line edit keeps its cursor in view by itself.
+}
+
+Image ControlPanel::GrabControl(int id) const {
+    CtlRecord* r = impl_->Find(id);
+    if (!r) return Image();
+    return ImageFromQImage(r->widget->grab().toImage());
+}
+
+bool ControlPanel::SetControlHook(int id, ControlHook* hook) {
+    CtlRecord* r = impl_->Find(id);
+    if (!r) {
+        if (hook && hook->panel_ == this && hook->id_ == id) hook->panel_ = nullptr;
+        return false;
+    }
+    if (r->hook == hook) return true;
+    impl_->DetachHook(*r);
+    if (hook) {
+        if (hook->panel_) hook->panel_->SetControlHook(hook->id_, nullptr);
+        hook->panel_ = this;
+        hook->id_ = id;
+        r->hook = hook;
+    }
+    return true;
+}
+
+void ControlPanel::NotifyParent(int id, Notify what) {
+    if (impl_->Find(id)) impl_->Notify(id, what);
+}
+
 void ControlPanel::SetIcon(int id, StandardIcon icon) {
     CtlRecord* r = impl_->Find(id);
     if (!r || r->desc.kind != ControlKind::Icon) return;
@@ -1724,6 +1928,19 @@ void ControlPanel::UserDoubleClick(int id, int index) {
     if (!r || !r->widget->isEnabled()) return;
     if (index >= 0) UserSelect(id, index);
     impl_->Notify(id, Notify::DoubleClicked);
+}
+
+void ControlPanel::UserRightButton(int id) {
+    CtlRecord* r = impl_->Find(id);
+    if (!r || !r->widget->isEnabled()) return;
+    QWidget* target = r->widget;
+    if (auto* a = qobject_cast<QAbstractScrollArea*>(target)) target = a->viewport();
+    const QPointF local(target->width() / 2.0, target->height() / 2.0);
+    const QPointF global = target->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
 }
 
 void ControlPanel::UserToggleItemCheck(int id, int index) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/draw.h"
+#include "platform/image.h"
 #include "platform/types.h"
 
 namespace platform {
@@ -39,6 +40,7 @@ enum class ControlKind : uint8_t {
     ColorSwatch,  // push button that shows a colour
     Progress,     // progress bar
     RichText,     // read-only text with coloured and bold runs
+    RichEdit,     // editable text whose characters carry colour and bold; typing and pasting give plain text
     Icon,         // a standard icon (see StandardIcon)
 };
 
@@ -102,6 +104,7 @@ enum class Notify : uint8_t {
     FocusOut,
     CheckChanged,  // a check-list item's box toggled; that item becomes the selected one (GetSel)
     DropDown,      // a combo's list opens (fill late lists here)
+    RightButton,   // a field that reports its right button (expression fields' 0x700); sent by its hook
 };
 
 enum class StandardIcon : uint8_t { None, Error, Warning, Information, Question, Application };
@@ -124,6 +127,47 @@ struct DrawItemInfo {
 enum class ColumnAlign : uint8_t { Left, Center, Right };
 
 class PromptStrip;  // platform/dialog.h
+class ControlPanel;
+
+// The character format of a run of a rich edit: colour and weight. An
+// automatic colour is the control's ordinary text colour.
+struct CharFormat {
+    bool autoColor = true;
+    Color color = 0;  // when !autoColor
+    bool bold = false;
+    bool operator==(const CharFormat& o) const {
+        return autoColor == o.autoColor && bold == o.bold && (autoColor || color == o.color);
+    }
+};
+struct FormatRun {
+    int start = 0, length = 0;  // characters
+    CharFormat format;
+};
+
+// A control's own reaction to what happens to it, ahead of its panel: what a
+// control class that handles its own notifications attaches to one control.
+// The attachment ends when either side goes.
+class ControlHook {
+public:
+    ControlHook() = default;
+    virtual ~ControlHook();
+    ControlHook(const ControlHook&) = delete;
+    ControlHook& operator=(const ControlHook&) = delete;
+
+    ControlPanel* HookPanel() const { return panel_; }
+    int HookId() const { return id_; }
+    // The text of an edit or rich edit changed, by the user or by code
+    // (formatting alone is no change).
+    virtual void OnHookTextChanged() {}
+    // The right button went down on a rich edit, which has taken the focus;
+    // `screen` is the pointer. The control's default handling follows.
+    virtual void OnHookRightButton(Point screen) { (void)screen; }
+
+private:
+    friend class ControlPanel;
+    ControlPanel* panel_ = nullptr;
+    int id_ = 0;
+};
 
 // Flags of ControlPanel::MeasureText.
 namespace measure {
@@ -268,6 +312,26 @@ public:
     void SetPageSize(int id, int page);  // scroll bars
     void SetBuddy(int spinId, int editId);
 
+    // --- Rich edits (selection and text as for edits: SelectText, GetTextSelection, SetText)
+    int TextLength(int id) const;  // characters of an edit or rich edit
+    // Formats characters [start, end) (end -1: to the end).
+    void SetCharFormat(int id, int start, int end, const CharFormat& format);
+    // The text's runs of equal format, in order, covering every character.
+    std::vector<FormatRun> GetFormatRuns(int id) const;
+    // Off: changes are not painted; on: painted again, once.
+    void SetRedraw(int id, bool on);
+    // Lines wrap at the control's width, or never (multi-line edits, rich edits).
+    void SetLineWrap(int id, bool wrap);
+    // Edits and rich edits: the caret scrolled into view.
+    void ScrollCaretIntoView(int id);
+    // What the control looks like now (a null image for no control).
+    Image GrabControl(int id) const;
+    // Attaches a hook to a control (null detaches); a hook serves one control.
+    // False when there is no such control.
+    bool SetControlHook(int id, ControlHook* hook);
+    // Routes a notification to OnControl as the control itself would.
+    void NotifyParent(int id, Notify what);
+
     // --- Colour swatches, rich text, icons, buttons
     void SetColor(int id, Color color);
     Color GetColor(int id) const;
@@ -286,6 +350,8 @@ public:
     void UserSelect(int id, int index);  // lists, combos, tabs, list views
     void UserDoubleClick(int id, int index = -1);
     void UserToggleItemCheck(int id, int index);
+    // A right button press (and release) in the middle of the control.
+    void UserRightButton(int id);
 
     // --- Prompts: the strip that shows this panel's control prompts
     void LinkPromptStrip(PromptStrip* strip);

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -27,6 +28,8 @@ struct CtlRecord {
     FontDesc font;
     int tabStopPixels = 0;
     int itemHeight = 0;  // owner-drawn list items; 0: one line of the font
+    ControlHook* hook = nullptr;
+    QString plainText;  // rich edits: the text last seen, to tell text changes from format changes
 };
 
 struct ControlPanel::Impl {
@@ -60,6 +63,10 @@ struct ControlPanel::Impl {
     void Notify(int id, platform::Notify what);
     void Clicked(CtlRecord& r);
     void Prompt(int id);
+    // Ends every hook's attachment (before records go).
+    void DetachHooks();
+    void DetachHook(CtlRecord& r);
+    void TextChanged(CtlRecord& r);
 };
 
 // Calls into the program's handlers from Qt signals go through this count, so

@@ -40,6 +40,7 @@ declare -A max_len=(
   [findinfile]=4096
   [curvedraw]=4096
   [sweeprun]=4096
+  [helpstmt]=1024
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

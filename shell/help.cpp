@@ -5,10 +5,25 @@
 #include <cctype>
 
 #include "core/paths.h"
+#include "core/report_port.h"
+#include "core/result.h"
+#include "platform/app.h"
 
 namespace {
 
 std::string hp_helpFile;
+HelpViewerPort* hp_viewer = nullptr;
+
+class hp_DesktopViewer final : public HelpViewerPort {
+public:
+    int ShowKeyword(platform::Window*, const std::string& helpFile, const std::string&) override {
+        platform::Application* app = platform::Application::Instance();
+        if (app && app->OpenWithDesktop(helpFile)) return 0;
+        Reporter().Report(FormattedMessage("No program on this computer shows the help file '%s'.").Args(helpFile));
+        return kResultShown;
+    }
+};
+hp_DesktopViewer hp_desktopViewer;
 
 bool hp_IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
@@ -21,6 +36,27 @@ void SetHelpFilePath() {
 }
 
 const std::string& HelpFilePath() { return hp_helpFile; }
+
+HelpViewerPort* InstallHelpViewer(HelpViewerPort* viewer) {
+    HelpViewerPort* previous = hp_viewer;
+    hp_viewer = viewer;
+    return previous;
+}
+
+void InstallDesktopHelpViewer() { InstallHelpViewer(&hp_desktopViewer); }
+
+int HelpByKeyword(platform::Window* window, const std::string& keyword) {
+    if (hp_helpFile.empty()) SetHelpFilePath();
+    if (CheckFileExists(hp_helpFile.c_str()) != 0) {
+        Reporter().Report(FormattedMessage("The help file '%s' is not installed.").Args(hp_helpFile));
+        return kResultShown;
+    }
+    if (!hp_viewer) {
+        Reporter().Report(FormattedMessage("No help viewer is available to show '%s'.").Args(keyword));
+        return kResultShown;
+    }
+    return hp_viewer->ShowKeyword(window, hp_helpFile, keyword);
+}
 
 bool HelpTopicMap::ParseHelpStatement(const char* statement) {
     if (!statement) return false;

@@ -5,9 +5,29 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+class Window;
+}
+
 // The program's help file: "tw8.hlp" in the program directory.
 void SetHelpFilePath();
 const std::string& HelpFilePath();
+
+// What shows the help file at a keyword's topics; the program installs one at
+// start-up. ShowKeyword: 0, or a result code already reported.
+class HelpViewerPort {
+public:
+    virtual ~HelpViewerPort() = default;
+    virtual int ShowKeyword(platform::Window* window, const std::string& helpFile, const std::string& keyword) = 0;
+};
+// Returns the viewer installed before; null leaves none.
+HelpViewerPort* InstallHelpViewer(HelpViewerPort* viewer);
+// The desktop's viewer of the help file's kind (the keyword cannot be passed on).
+void InstallDesktopHelpViewer();
+
+// Opens the help file at a keyword. A missing help file or no viewer is
+// reported (never waited for): 15055 then, else what the viewer answers.
+int HelpByKeyword(platform::Window* window, const std::string& keyword);
 
 // Keywords and their texts from ".HELP" statements; keywords compare
 // without case.

@@ -10,6 +10,7 @@
 #include "shell/document.h"
 #include "text/find.h"
 #include "text/finddlg.h"
+#include "text/opendef.h"
 
 namespace {
 
@@ -251,6 +252,7 @@ bool CTxtEditWnd::RunEditCommand(int id) {
     case editcmd::CutLine: b.CutLine(); break;
     case editcmd::DeleteToEndOfLine: b.DeleteToEndOfLine(); break;
     case editcmd::MatchBracket: b.MatchBracket(); break;
+    case editcmd::OpenDefinition: OpenDefinitionAtCaret(this); return true;
     default: return false;
     }
     ScrollCaretIntoView();

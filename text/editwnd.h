@@ -25,6 +25,8 @@ constexpr int LowerCase = 3802;
 constexpr int CutLine = 3803;
 constexpr int DeleteToEndOfLine = 3804;
 constexpr int MatchBracket = 17219;
+// Opens what the statement at the caret calls, includes or names (text/opendef.h).
+constexpr int OpenDefinition = 3805;
 }  // namespace editcmd
 
 // Rows of the colour table that colour brackets by nesting depth: depth d

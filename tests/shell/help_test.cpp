@@ -1,13 +1,16 @@
-// Help > Statistics, circuit-specific help texts and the name a subcircuit
-// call line calls.
+// Help > Statistics, circuit-specific help texts, help by keyword and the
+// name a subcircuit call line calls.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "core/result.h"
 #include "platform/dialog.h"
 #include "shell/help.h"
 #include "shell/statsdlg.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -61,6 +64,47 @@ TEST(Statistics, ListShowsTheProgramLinesAndWhatTheCircuitLayerAdds) {
     OnStatistics(nullptr);
     EXPECT_EQ(shown.back(), "Components = 3");
     InstallStatistics(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Help by keyword goes to the installed viewer; a missing help file or viewer
+// is said, never waited for.
+TEST(Help, KeywordHelpNeedsTheFileAndAViewer) {
+    struct Viewer : HelpViewerPort {
+        int ShowKeyword(platform::Window*, const std::string& file, const std::string& keyword) override {
+            shown.push_back(file + "|" + keyword);
+            return 0;
+        }
+        std::vector<std::string> shown;
+    };
+    std::vector<std::string> said;
+    ScopedTestReporter reporter([&](const MessageRequest& r) {
+        said.push_back(r.format() ? r.format() : "");
+        return 0;
+    });
+    SetHelpFilePath();
+    const std::string file = HelpFilePath();
+    std::remove(file.c_str());
+    Viewer viewer;
+    HelpViewerPort* previous = InstallHelpViewer(&viewer);
+    EXPECT_EQ(HelpByKeyword(nullptr, "Transient"), kResultShown);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("help file"), std::string::npos);
+
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << file;
+    std::fclose(f);
+    EXPECT_EQ(HelpByKeyword(nullptr, "Transient"), 0);
+    EXPECT_EQ(viewer.shown, std::vector<std::string>{file + "|Transient"});
+    InstallHelpViewer(nullptr);
+    EXPECT_EQ(HelpByKeyword(nullptr, "AC"), kResultShown);
+    EXPECT_EQ(said.size(), 2u);
+    EXPECT_EQ(viewer.shown.size(), 1u);
+    std::remove(file.c_str());
+    InstallHelpViewer(previous);
 }
 
 }  // namespace
