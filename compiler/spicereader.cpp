@@ -429,28 +429,40 @@ int ParseFileArgument(const char* statement, std::string* name, int* pathKind) {
 
 namespace {
 
-// The path with its file name spelled as on disk: statements reach the reader
-// upper-cased, while file names here are case-sensitive. The path itself when
-// nothing matches.
+// The path spelled as on disk: statements reach the reader upper-cased, while
+// names here are case-sensitive, so every folder and the file name are matched
+// without case where the spelling given does not exist. The path itself when
+// some part matches nothing.
 std::string sr_MatchFileCase(const std::string& path) {
-    if (sr_FileExists(path)) return path;
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return path;
-    const std::string folder = path.substr(0, slash == 0 ? 1 : slash);
-    const std::string file = path.substr(slash + 1);
-    DIR* listing = ::opendir(folder.c_str());
-    if (!listing) return path;
-    std::string found = path;
-    while (dirent* entry = ::readdir(listing)) {
-        if (::strcasecmp(entry->d_name, file.c_str()) != 0) continue;
-        const std::string candidate = path.substr(0, slash + 1) + entry->d_name;
-        if (sr_FileExists(candidate)) {
-            found = candidate;
-            break;
+    if (path.empty() || sr_FileExists(path)) return path;
+    std::string found = path[0] == '/' ? "/" : "";
+    size_t at = path[0] == '/' ? 1 : 0;
+    while (at <= path.size()) {
+        size_t next = path.find('/', at);
+        if (next == std::string::npos) next = path.size();
+        const std::string part = path.substr(at, next - at);
+        at = next + 1;
+        if (part.empty()) continue;
+        const std::string exact = found + part;
+        struct stat info {};
+        if (::stat(exact.c_str(), &info) == 0) {
+            found = next < path.size() ? exact + "/" : exact;
+            continue;
         }
+        DIR* listing = ::opendir(found.empty() ? "." : found.c_str());
+        if (!listing) return path;
+        std::string match;
+        while (dirent* entry = ::readdir(listing)) {
+            if (::strcasecmp(entry->d_name, part.c_str()) == 0) {
+                match = entry->d_name;
+                break;
+            }
+        }
+        ::closedir(listing);
+        if (match.empty()) return path;
+        found += next < path.size() ? match + "/" : match;
     }
-    ::closedir(listing);
-    return found;
+    return sr_FileExists(found) ? found : path;
 }
 
 // The name of an include file as a full path: next to the file that includes

@@ -3,6 +3,8 @@
 // and the messages that point at the failing statement.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -446,6 +448,16 @@ TEST_F(SpiceReaderTest, IncludesNestAndStatementsOutsideTheCircuitScopeAreSkippe
     ASSERT_NE(Part("R3"), nullptr);
     EXPECT_EQ(Part("R2")->pinNodes[0], Part("R1")->pinNodes[0]);
     EXPECT_NE(GetDefineTable(doc_.get())->FindEntry("GAIN", 1), nullptr);
+}
+
+// Statements reach the reader in capitals; an absolute include path must
+// still find folders and files whose names hold lower-case letters.
+TEST_F(SpiceReaderTest, AbsoluteIncludePathsFindTheirFoldersWhateverTheCase) {
+    ASSERT_EQ(::mkdir(dir_.File("Models").c_str(), 0700), 0);
+    dir_.Write("Models/Parts.inc", "R1 A 0 1\n");
+    ASSERT_EQ(Read("T\n.INC " + dir_.File("Models/Parts.inc") + "\nR2 A 0 1\n"), 0) << LastMessageText();
+    EXPECT_NE(Part("R1"), nullptr);
+    EXPECT_NE(Read("T\n.INC " + dir_.File("Models/Missing.inc") + "\n"), 0);
 }
 
 TEST_F(SpiceReaderTest, ParametersFunctionsAndIncludedOptionsBecomeTextStatements) {
