@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "core/numbers.h"
 #include "core/report_port.h"
+#include "core/result.h"
 #include "expr/complex.h"
 #include "shell/colortable.h"
 #include "shell/drawcontext.h"
@@ -346,15 +348,21 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
     };
     int widest = 0;
     bool placed = false;
-    for (const LogScaleValue& v : LogScaleSequence(c.RangeLow[axis], c.RangeHigh[axis])) {
-        const bool label = v.Decade || minorAll || (view.MinorLogGrids25 && (v.Counter == 2 || v.Counter == 5)) ||
-                           (!placed && !view.MinorLogGrids25);
-        if (!label || v.Below) continue;
-        widest = std::max(widest, add(v.Value, v.Decade));
-        placed = true;
-    }
     const double high = std::max(c.RangeLow[axis], c.RangeHigh[axis]);
-    widest = std::max(widest, add(high, false));
+    try {
+        for (const LogScaleValue& v : LogScaleSequence(c.RangeLow[axis], c.RangeHigh[axis])) {
+            const bool label = v.Decade || minorAll || (view.MinorLogGrids25 && (v.Counter == 2 || v.Counter == 5)) ||
+                               (!placed && !view.MinorLogGrids25);
+            if (!label || v.Below) continue;
+            widest = std::max(widest, add(v.Value, v.Decade));
+            placed = true;
+        }
+        widest = std::max(widest, add(high, false));
+    } catch (const std::bad_alloc&) {
+        // The scale goes without labels.
+        Reporter().Report(MessageRequest(kResultNoMemory));
+        return widest;
+    }
     if (!draw) return widest;
     // Labels that overlap give way: decades first, then in order from the low end.
     for (int pass = 0; pass < 2; ++pass) {
