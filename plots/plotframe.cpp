@@ -568,6 +568,7 @@ void DrawLegendEntry(CDrawContext& dc, const PlotCurveArray& curves, int curve, 
         if (axis == kAxisX) return;
         for (int cursor = 0; cursor < 2; ++cursor) {
             const ComplexNumber z{c.CursorX[cursor], c.CursorY[cursor]};
+            texts.push_back(c.FormatAxisValue(kAxisX, c.CursorAux[cursor]));
             texts.push_back(FormatComplexValue(c, z, false));
             texts.push_back(FormatComplexValue(c, z, true));
         }
