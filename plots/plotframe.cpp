@@ -9,7 +9,9 @@
 #include "core/numbers.h"
 #include "core/report_port.h"
 #include "core/result.h"
+#include "document/cfanalysis.h"
 #include "expr/complex.h"
+#include "plots/g2ddoc.h"
 #include "shell/colortable.h"
 #include "shell/drawcontext.h"
 #include "shell/fonts.h"
@@ -408,6 +410,18 @@ bool FixCurveContrast(PlotCurve& curve, const PlotViewInfo& view) {
         changed = true;
     }
     return changed;
+}
+
+void FixCurveContrasts(CG2DDoc& document, const PlotViewInfo& view) {
+    const int kind = document.RunningKind >= 0 ? document.RunningKind : document.AnalysisKind;
+    AnalysisKindSettings* settings = document.KindSettings(kind);
+    for (PlotCurve& c : document.Curves) {
+        if (!pf_Plotted(c) || !FixCurveContrast(c, view)) continue;
+        if (!settings || c.RowIndex < 0 || size_t(c.RowIndex) >= settings->curves.size()) continue;
+        CurveRow& row = *settings->curves[size_t(c.RowIndex)];
+        row.display.textColor = c.Style.textColor;
+        row.display.lineColor = c.Style.lineColor;
+    }
 }
 
 int CurveTextColor(const PlotCurve& curve, const PlotViewInfo& view) {

@@ -341,6 +341,25 @@ TEST_F(PlotFrameRender, LegendReadoutsShowTheNewestValueOrTheCursors) {
     }
 }
 
+TEST(PlotFrameColours, CurveColoursStayApartFromTheBackgroundAndText) {
+    struct Case {
+        int text, line;
+        int fixedText, fixedLine;
+        bool changed;
+    };
+    // Background 15, general text 0.
+    const Case cases[] = {{4, 9, 4, 9, false}, {15, 9, 0, 9, true}, {4, 0, 4, 15, true}, {15, 0, 0, 15, true}};
+    for (const Case& c : cases) {
+        PlotCurve curve;
+        curve.Style.textColor = c.text;
+        curve.Style.lineColor = c.line;
+        PlotViewInfo view;
+        EXPECT_EQ(FixCurveContrast(curve, view), c.changed);
+        EXPECT_EQ(curve.Style.textColor, c.fixedText);
+        EXPECT_EQ(curve.Style.lineColor, c.fixedLine);
+    }
+}
+
 TEST_F(PlotFrameRender, FramesRenderOntoAPdfPage) {
     twtest::TempDir dir("plotframe");
     ASSERT_TRUE(dir.Valid());
