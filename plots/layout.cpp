@@ -296,6 +296,11 @@ int GridDivisionCount(const PlotCurveArray& curves, const PlotLayout& layout, in
     return std::max(n, 1);
 }
 
+int32_t StoredPointToDevice(CANDoc& document, int curve, int axis, int point) {
+    const PlotCurve& c = document.Curves[size_t(curve)];
+    return c.ToDeviceInt(axis, document.GetValue(c.DataColumn[axis == kAxisX ? kSlotX : kSlotY], point));
+}
+
 bool SetAxisRange(PlotCurve& curve, int axis, double low, double high) {
     auto usable = [&](double v) {
         const double m = std::fabs(v);
