@@ -9,7 +9,9 @@
 #include "core/numbers.h"
 #include "core/report_port.h"
 #include "core/result.h"
+#include "document/cfanalysis.h"
 #include "expr/complex.h"
+#include "plots/g2ddoc.h"
 #include "shell/colortable.h"
 #include "shell/drawcontext.h"
 #include "shell/fonts.h"
@@ -410,6 +412,18 @@ bool FixCurveContrast(PlotCurve& curve, const PlotViewInfo& view) {
     return changed;
 }
 
+void FixCurveContrasts(CG2DDoc& document, const PlotViewInfo& view) {
+    const int kind = document.RunningKind >= 0 ? document.RunningKind : document.AnalysisKind;
+    AnalysisKindSettings* settings = document.KindSettings(kind);
+    for (PlotCurve& c : document.Curves) {
+        if (!pf_Plotted(c) || !FixCurveContrast(c, view)) continue;
+        if (!settings || c.RowIndex < 0 || size_t(c.RowIndex) >= settings->curves.size()) continue;
+        CurveRow& row = *settings->curves[size_t(c.RowIndex)];
+        row.display.textColor = c.Style.textColor;
+        row.display.lineColor = c.Style.lineColor;
+    }
+}
+
 int CurveTextColor(const PlotCurve& curve, const PlotViewInfo& view) {
     const int color = curve.Style.textColor;
     return color == view.BackgroundColor ? color ^ 15 : color;
@@ -568,6 +582,7 @@ void DrawLegendEntry(CDrawContext& dc, const PlotCurveArray& curves, int curve, 
         if (axis == kAxisX) return;
         for (int cursor = 0; cursor < 2; ++cursor) {
             const ComplexNumber z{c.CursorX[cursor], c.CursorY[cursor]};
+            texts.push_back(c.FormatAxisValue(kAxisX, c.CursorAux[cursor]));
             texts.push_back(FormatComplexValue(c, z, false));
             texts.push_back(FormatComplexValue(c, z, true));
         }
