@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/cmdline.h"
 #include "core/desktop.h"
@@ -84,7 +85,9 @@ private:
     bool Aborted() const { return doc_.Run.AbortRequested != 0; }
     void Abort() { doc_.Run.AbortRequested = 1; }
     bool StoredPoint(const PlotCurve& c, int q, DeviceXY& p);
-    void WalkRun(int curve, int run, bool building);
+    // collect: the line goes through a scratch polyline (merged, squeezed and
+    // trimmed) before it is drawn; store: that polyline becomes the run's cache.
+    void WalkRun(int curve, int run, bool collect, bool store);
     void DrawCachedRun(int curve, int run);
     void DrawPoints(const std::vector<DeviceXY>& points);
     void Progress(const PlotCurve& c, int q);
@@ -135,7 +138,7 @@ void CurveDrawing::NotePointMarks(int curve, int run, DeviceXY p, bool building)
     if (painter_.ViewOption(kViewTokens)) painter_.DrawToken(3, curve, p);
 }
 
-void CurveDrawing::WalkRun(int curve, int run, bool building) {
+void CurveDrawing::WalkRun(int curve, int run, bool collect, bool store) {
     PlotCurve& c = doc_.Curves[static_cast<size_t>(curve)];
     const int first = c.RunFirst[static_cast<size_t>(run)], last = c.RunLast[static_cast<size_t>(run)];
     const bool merge = !c.IsDigital && c.Style.curveStyle != kCurvePopsicle;
@@ -143,7 +146,7 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
     DeviceXY p0;
     int n = 0;
     for (int q = first; q <= last && !Aborted(); ++q, ++n) {
-        if (n % 100 == 0 && !building && cd_EscPressed()) {
+        if (n % 100 == 0 && !store && cd_EscPressed()) {
             Abort();
             break;
         }
@@ -153,22 +156,22 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
         if (n < c.TrackFrom) continue;
         if (!started) {
             started = true;
-            if (building)
+            if (collect)
                 polyline_.push_back(p1);
             else
                 painter_.DrawCurveSegment(0, 0, p1.x, p1.y, curve, false, true, run);
-            NotePointMarks(curve, run, p1, building);
+            NotePointMarks(curve, run, p1, store);
             p0 = p1;
             continue;
         }
-        NotePointMarks(curve, run, p1, building);
+        NotePointMarks(curve, run, p1, store);
         if (cd_Equal(p1, p0)) continue;  // the point did not move: nothing to draw
         if (merge) {
             const double slope = cd_Slope(p0, p1);
             const bool backwards = p1.x < p0.x;
             int looked = 0;
             while (q < last) {
-                if (++looked % 1000 == 0 && !building && cd_EscPressed()) {
+                if (++looked % 1000 == 0 && !store && cd_EscPressed()) {
                     Abort();
                     break;
                 }
@@ -183,20 +186,26 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
                     p1 = p2;
                 }
                 ++q, ++n;
-                NotePointMarks(curve, run, p2, building);
+                NotePointMarks(curve, run, p2, store);
             }
         }
-        if (building)
+        if (collect)
             polyline_.push_back(p1);
         else
             painter_.DrawCurveSegment(p0.x, p0.y, p1.x, p1.y, curve, true, c.IsDigital != 0, run);
         p0 = p1;
     }
-    if (!building) return;
+    if (!collect) return;
     SqueezePixelColumns(polyline_);
-    const DeviceRect& plot = c.PlotRect;
+    std::vector<DeviceXY> trimmed = cd_TrimPolyline(polyline_, c.PlotRect, keep_);
+    if (!store) {
+        // Drawn as a cache would be, but not kept: the data still grows.
+        polyline_.clear();
+        if (!trimmed.empty()) DrawPoints(trimmed);
+        return;
+    }
     RunCacheEntry& entry = c.RunTables[static_cast<size_t>(run)];
-    entry.Polyline = cd_TrimPolyline(polyline_, plot, keep_);
+    entry.Polyline = std::move(trimmed);
     entry.Marks.assign(marks_buffer_.begin(), marks_buffer_.end());
     entry.Tokens.assign(tokens_.begin(), tokens_.end());
     polyline_.clear();
@@ -299,14 +308,15 @@ int CurveDrawing::Draw(int plotNumber, int firstRun, int lastRun, int firstCurve
             } else if (cached) {
                 DrawCachedRun(ci, r);
             } else {
+                const bool line = !c.IsDigital && c.Style.curveStyle != kCurvePopsicle;
                 try {
-                    WalkRun(ci, r, building);
+                    WalkRun(ci, r, building || line, building);
                 } catch (const std::bad_alloc&) {
                     // The scratch buffers ran out of memory: the run is drawn directly.
                     polyline_ = {};
                     marks_buffer_ = {};
                     tokens_ = {};
-                    if (building) WalkRun(ci, r, false);
+                    WalkRun(ci, r, false, false);
                 }
             }
             painter_.ReleaseCurvePen();

@@ -411,7 +411,10 @@ void CurvePainter::DrawNewSegment(int curve, bool force) {
     const int point = doc_.Point.RunPointIndex;
     const bool suppressed = (analysis && analysis->PlotSuppressed) || doc_.NoDrawing || c.PlotType == kPlotPolar ||
                             !(c.UseFlags & kCurveDrawn);
-    if (suppressed) return;
+    if (suppressed) {
+        c.PrevDevicePoint = c.DevicePoint;
+        return;
+    }
     bool draw = point >= 1 || ViewOption(kViewDataPoints);
     int x0 = c.PrevDevicePoint.x, y0 = c.PrevDevicePoint.y;
     int x1 = c.DevicePoint.x, y1 = c.DevicePoint.y;
