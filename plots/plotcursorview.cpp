@@ -134,6 +134,8 @@ bool HandlePlotViewCommand(CAPView& view, int id) {
     switch (id) {
     case kCmdZoomIn:
     case kCmdZoomOut:
+        view.DiscardTrackerBackgrounds();
+        SaveScaleUndo(*doc);
         pc_RangesChanged(view, *doc, ZoomPlotGroup(*doc, doc->CurrentCurve, id == kCmdZoomIn, switches), switches);
         return true;
     case kCmdScrollLeft:
@@ -248,6 +250,8 @@ bool PlotViewZoomToRect(CAPView& view, int curve, platform::Point corner1, platf
         v.Second[kAxisY] = c.FromDevice(kAxisY, corner2.y);
         corners.push_back(v);
     }
+    view.DiscardTrackerBackgrounds();
+    SaveScaleUndo(*doc);
     const ScaleSwitches switches = pc_Switches(*doc);
     const std::vector<int> changed = ZoomGroupToValues(*doc, curve, corners, switches);
     pc_RangesChanged(view, *doc, changed, switches);

@@ -156,6 +156,13 @@ TEST_F(PlotCursorWindow, KeysAndMouseMoveCursorsScrollZoomAndChooseTheCurve) {
                     platform::MouseControl, -platform::kWheelDelta);
     Pump();
     EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span / 2, 1e-12);
+    // The zoom is undone and redone as one "Scale" step.
+    EXPECT_EQ(UndoMenuText(plot, false, nullptr).rfind("&Undo Scale", 0), 0u);
+    UndoRedo(plot, 1);
+    EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span, 1e-12);
+    UndoRedo(plot, 0);
+    EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span / 2, 1e-12);
+    Pump();
 
     // A zoom box over the left half of the plot, then a drag back by a quarter of the width.
     const double left = out.FromDevice(kAxisX, out.PlotRect.left);
