@@ -126,7 +126,13 @@ void PlotCurve::ApplyScaleFactor(int axis) {
     // No unit table is installed here: the axis has no unit of its own.
     AxisUnit[axis] = -1;
     const std::string& text = ScaleFactorText[axis];
-    if (text.empty() || pg_SameNoCase(text, "Auto") || pg_SameNoCase(text, "None")) return;
+    if (text.empty() || pg_SameNoCase(text, "None")) {
+        // Plain numbers: a scale without its letter would show wrong values.
+        pg_SetFormatScale(ValueFormat[axis], 1.0, 0);
+        pg_SetFormatScale(ScaleFormat[axis], 1.0, 0);
+        return;
+    }
+    if (pg_SameNoCase(text, "Auto")) return;
     double factor = 1.0;
     if (ParseScaleSuffix(&factor, text.c_str()) <= 0 || !(factor > 0)) return;
     char letter = text[0];
@@ -288,6 +294,11 @@ int GridDivisionCount(const PlotCurveArray& curves, const PlotLayout& layout, in
         n = layout.GridDivisions[kAxisX];
     }
     return std::max(n, 1);
+}
+
+int32_t StoredPointToDevice(CANDoc& document, int curve, int axis, int point) {
+    const PlotCurve& c = document.Curves[size_t(curve)];
+    return c.ToDeviceInt(axis, document.GetValue(c.DataColumn[axis == kAxisX ? kSlotX : kSlotY], point));
 }
 
 bool SetAxisRange(PlotCurve& curve, int axis, double low, double high) {

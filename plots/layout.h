@@ -21,6 +21,7 @@
 #include "platform/types.h"
 #include "plots/curve.h"
 
+class CANDoc;
 class CAPDoc;
 class CDrawContext;
 
@@ -70,7 +71,9 @@ struct PlotViewInfo {
     int DocumentKind = kViewKindAnalysis2D;
     bool CursorMode = false;  // the view's mode is Cursor (17577)
     bool Tokens = false;      // the Tokens view option
-    bool ProbeMode = false;
+    int ProbeMode = 0;        // the probe mode (0 none; 1 and 3 show no legends)
+    // Width of one cursor readout column (0: the width of 17 digits).
+    int CursorColumnWidth = 0;
     bool Display = true;  // a screen (also print preview); false for printers and pictures
     // The document's clip rectangle is set (partial redraws): nothing is erased.
     bool ClipRectSet = false;
@@ -127,6 +130,8 @@ void SetAxisTransform(PlotCurveArray& curves, int curve, int axis, int extent, i
 int DigitalBandCount(const PlotCurveArray& curves, int curve, int lineHeight);
 // Grid divisions of an axis (decades on logarithmic axes), at least 1.
 int GridDivisionCount(const PlotCurveArray& curves, const PlotLayout& layout, int curve, int axis);
+// ToDeviceInt of the value a curve stores for the axis at a point.
+int32_t StoredPointToDevice(CANDoc& document, int curve, int axis, int point);
 // Takes the pair when it is usable on the axis (log: both > 0; magnitudes
 // within 1e-50..1e50, 0 allowed on linear axes).
 bool SetAxisRange(PlotCurve& curve, int axis, double low, double high);

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "core/numbers.h"
 #include "core/report_port.h"
+#include "core/result.h"
 #include "expr/complex.h"
 #include "shell/colortable.h"
 #include "shell/drawcontext.h"
@@ -169,6 +171,9 @@ int pf_ScaleColor(const PlotCurve& c, int axis, const PlotViewInfo& view) {
     if (axis == kAxisY && (!view.SameYScales || c.PlotType != kPlotRectangular)) return CurveTextColor(c, view);
     return view.TextColor;
 }
+
+// Probe modes 1 and 3 show the curves alone.
+bool pf_LegendsHidden(const PlotViewInfo& view) { return view.ProbeMode == 1 || view.ProbeMode == 3; }
 
 std::string pf_Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');
@@ -343,15 +348,21 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
     };
     int widest = 0;
     bool placed = false;
-    for (const LogScaleValue& v : LogScaleSequence(c.RangeLow[axis], c.RangeHigh[axis])) {
-        const bool label = v.Decade || minorAll || (view.MinorLogGrids25 && (v.Counter == 2 || v.Counter == 5)) ||
-                           (!placed && !view.MinorLogGrids25);
-        if (!label || v.Below) continue;
-        widest = std::max(widest, add(v.Value, v.Decade));
-        placed = true;
-    }
     const double high = std::max(c.RangeLow[axis], c.RangeHigh[axis]);
-    widest = std::max(widest, add(high, false));
+    try {
+        for (const LogScaleValue& v : LogScaleSequence(c.RangeLow[axis], c.RangeHigh[axis])) {
+            const bool label = v.Decade || minorAll || (view.MinorLogGrids25 && (v.Counter == 2 || v.Counter == 5)) ||
+                               (!placed && !view.MinorLogGrids25);
+            if (!label || v.Below) continue;
+            widest = std::max(widest, add(v.Value, v.Decade));
+            placed = true;
+        }
+        widest = std::max(widest, add(high, false));
+    } catch (const std::bad_alloc&) {
+        // The scale goes without labels.
+        Reporter().Report(MessageRequest(kResultNoMemory));
+        return widest;
+    }
     if (!draw) return widest;
     // Labels that overlap give way: decades first, then in order from the low end.
     for (int pass = 0; pass < 2; ++pass) {
@@ -385,6 +396,19 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
 
 // ---------------------------------------------------------------------------
 // Frames and grids
+
+bool FixCurveContrast(PlotCurve& curve, const PlotViewInfo& view) {
+    bool changed = false;
+    if (curve.Style.textColor == view.BackgroundColor) {
+        curve.Style.textColor ^= 15;
+        changed = true;
+    }
+    if (curve.Style.lineColor == view.TextColor) {
+        curve.Style.lineColor ^= 15;
+        changed = true;
+    }
+    return changed;
+}
 
 int CurveTextColor(const PlotCurve& curve, const PlotViewInfo& view) {
     const int color = curve.Style.textColor;
@@ -496,43 +520,72 @@ void DrawCurveScales(CDrawContext& dc, PlotCurveArray& curves, int curve, const 
 void DrawLegendEntry(CDrawContext& dc, const PlotCurveArray& curves, int curve, int axis, bool withValues,
                      const PlotLayout& layout, const PlotViewInfo& view) {
     const PlotCurve& c = curves[size_t(curve)];
-    if (!dc.surface || view.ProbeMode) return;
+    if (!dc.surface || pf_LegendsHidden(view)) return;
     if (axis == kAxisX && (c.PlotType != kPlotRectangular || c.IndexInPlot != 0)) return;
     const int L = layout.LineHeight;
     const int x = axis == kAxisY ? c.LegendX : c.XLabelX;
     const int y = axis == kAxisY ? c.LegendY : c.XLabelY;
     const bool digitalEntry = axis == kAxisY && c.PlotDigital == 1;
-    int clipRight = c.PlotRect.right;
-    if (digitalEntry) clipRight = std::min<int>(c.PlotRect.left, x + layout.ScaleAreaWidth + 1);
-    dc.surface->SaveState();
-    dc.surface->SetBackgroundMode(platform::BackgroundMode::Transparent);
-    if (curve == view.CurrentCurve) {
-        platform::FontDesc font = dc.surface->GetFont();
-        font.weight = 700;
-        dc.surface->SetFont(font);
+    const bool narrow = (axis == kAxisY && c.IsDigital) || view.ProbeMode != 0;
+    const int readout = dc.GetTextWidth("0") * (narrow ? 2 : 17);
+    const int column = view.CursorColumnWidth > 0 ? view.CursorColumnWidth : dc.GetTextWidth("0") * 17;
+    int clipRight = view.CursorMode ? x + column : int(c.PlotRect.right);
+    if (digitalEntry) {
+        const int room = view.CursorMode ? layout.ScaleAreaWidth - 2 * column : layout.ScaleAreaWidth;
+        clipRight = std::min<int>(c.PlotRect.left, x + room + 1);
     }
-    Rect clip{x, y, clipRight, y + L};
-    dc.surface->IntersectClipRect(clip);
     if (!withValues) {
+        dc.surface->SaveState();
+        dc.surface->SetBackgroundMode(platform::BackgroundMode::Transparent);
+        if (curve == view.CurrentCurve) {
+            platform::FontDesc font = dc.surface->GetFont();
+            font.weight = 700;
+            dc.surface->SetFont(font);
+        }
+        dc.surface->IntersectClipRect(Rect{x, y, clipRight, y + L});
         Rect r{x, y, clipRight, y + L};
         dc.DrawTextAligned(c.AxisTitle[axis], r, platform::TextBox::SingleLine | platform::TextBox::NoClip);
+        dc.surface->RestoreState();
+        return;
     }
-    dc.surface->RestoreState();
-    if (!withValues || (axis == kAxisY && c.Hidden != 0 && c.Hidden != 99)) return;
-    // The newest value after the label, right-aligned in its field.
-    const bool narrow = (axis == kAxisY && c.IsDigital) || view.ProbeMode;
-    const int field = dc.GetTextWidth("0") * (narrow ? 2 : 17);
-    std::string text = c.FormatAxisValue(axis, c.Value[axis]);
-    const int left = x + c.AxisTitleWidth[axis];
-    if (pf_Width(dc, text) > field) text = "#";
-    if (view.Display) dc.surface->FillRect(Rect{left, y, left + field, y + L}, dc.GetColorValue(view.BackgroundColor));
-    Rect r{left, y, left + field, y + L};
-    dc.DrawTextAligned(text, r, platform::TextBox::SingleLine | platform::TextBox::Right | platform::TextBox::NoClip);
+    if (axis == kAxisY && !c.IsShown()) return;
+    // Each value right-aligned in a field of its own; "#" when it does not fit.
+    auto field = [&](int left, int width, std::string text) {
+        if (pf_Width(dc, text) > width) text = "#";
+        if (view.Display)
+            dc.surface->FillRect(Rect{left, y, left + width, y + L}, dc.GetColorValue(view.BackgroundColor));
+        Rect r{left, y, left + width, y + L};
+        dc.DrawTextAligned(text, r,
+                           platform::TextBox::SingleLine | platform::TextBox::Right | platform::TextBox::NoClip);
+    };
+    if (!view.CursorMode) {
+        field(x + c.AxisTitleWidth[axis], readout, c.FormatAxisValue(axis, c.Value[axis]));
+        return;
+    }
+    const int start = digitalEntry ? x + layout.ScaleAreaWidth - 2 * column + 1 : c.PlotRect.left + column + 1;
+    std::vector<std::string> texts;
+    if (c.PlotType != kPlotRectangular) {
+        if (axis == kAxisX) return;
+        for (int cursor = 0; cursor < 2; ++cursor) {
+            const ComplexNumber z{c.CursorX[cursor], c.CursorY[cursor]};
+            texts.push_back(c.FormatAxisValue(kAxisX, c.CursorAux[cursor]));
+            texts.push_back(FormatComplexValue(c, z, false));
+            texts.push_back(FormatComplexValue(c, z, true));
+        }
+    } else {
+        const double* values = axis == kAxisX ? c.CursorX : c.CursorY;
+        texts.push_back(c.FormatAxisValue(axis, values[0]));
+        texts.push_back(c.FormatAxisValue(axis, values[1]));
+        if (!(axis == kAxisY && c.IsDigital)) texts.push_back(c.FormatAxisValue(axis, values[1] - values[0]));
+    }
+    for (size_t i = 0; i < texts.size(); ++i) field(start + int(i) * column, column, texts[i]);
 }
 
 void DrawGroupLegends(CDrawContext& dc, PlotCurveArray& curves, const PlotLayout& layout, const PlotViewInfo& view,
                       int group) {
     if (!dc.surface || view.ViewKind == kViewKindThumbnail) return;
+    for (PlotCurve& c : curves)
+        if (pf_Plotted(c)) FixCurveContrast(c, view);
     for (size_t i = 0; i < curves.size(); ++i) {
         if (!pf_InGroup(curves[i], group)) continue;
         DrawCurveScales(dc, curves, int(i), layout, view);
@@ -588,7 +641,7 @@ std::vector<std::string> FitTitle(const CDrawContext& dc, std::string title, con
 }
 
 void DrawTitle(CDrawContext& dc, const PlotCurveArray& curves, const PlotLayout& layout, const PlotViewInfo& view) {
-    if (!dc.surface || view.ViewKind == kViewKindThumbnail || view.ProbeMode || view.Title.empty()) return;
+    if (!dc.surface || view.ViewKind == kViewKindThumbnail || pf_LegendsHidden(view) || view.Title.empty()) return;
     const int first = pf_FirstOfGroup(curves, 1);
     if (first < 0) return;
     const PlotCurve& c = curves[size_t(first)];

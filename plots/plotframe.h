@@ -94,7 +94,11 @@ void DrawTitle(CDrawContext& dc, const PlotCurveArray& curves, const PlotLayout&
 // when two lines are allowed and it still does not fit. One or two lines.
 std::vector<std::string> FitTitle(const CDrawContext& dc, std::string title, const std::string& stamp, int width,
                                   int titleLines);
-// The colour of a curve's texts: its line colour, XOR 15 when that is the background.
+// A curve colour equal to the background, or a second style colour equal to
+// the general text colour, becomes its XOR 15; true when one changed (a 2D
+// analysis document then stores the style in the curve's row).
+bool FixCurveContrast(PlotCurve& curve, const PlotViewInfo& view);
+// The colour of a curve's texts: its curve colour, XOR 15 when that is the background.
 int CurveTextColor(const PlotCurve& curve, const PlotViewInfo& view);
 
 // Everything but the curves, cursors and graphic objects, in the order the

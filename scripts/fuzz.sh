@@ -33,6 +33,7 @@ declare -A max_len=(
   [warning]=2048
   [batch]=8192
   [plotrun]=4096
+  [plotlabels]=2048
   [statefile]=4096
   [savefile]=4096
   [dotpath]=4096

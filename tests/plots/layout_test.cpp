@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "core/numbers.h"
+#include "plots/g2ddoc.h"
+#include "tests/support/test_reporter.h"
 
 namespace {
 
@@ -189,10 +191,11 @@ TEST(PlotLayout, ScaleFactorTextsChooseTheSuffix) {
         double scale;
         char letter;
     };
-    const Case cases[] = {{"M", 1e3, 'm'}, {"m", 1e3, 'm'}, {"MEG", 1e-6, 'M'}, {"k", 1e-3, 'k'}, {"u", 1e6, 'u'}};
+    const Case cases[] = {{"M", 1e3, 'm'},  {"m", 1e3, 'm'}, {"MEG", 1e-6, 'M'},
+                          {"k", 1e-3, 'k'}, {"u", 1e6, 'u'}, {"None", 1, 0}};
     for (const Case& c : cases) {
         PlotCurve curve;
-        curve.RangeHigh[kAxisY] = 5;
+        curve.RangeHigh[kAxisY] = 5000;
         curve.ScaleFactorText[kAxisY] = c.factor;
         curve.ApplyScaleFactor(kAxisY);
         EXPECT_DOUBLE_EQ(curve.ScaleFormat[kAxisY].scale, c.scale) << c.factor;
@@ -242,6 +245,56 @@ TEST(PlotLayout, ComplexReadouts) {
     EXPECT_EQ(FormatComplexValue(curve, {1, 0}, true).back(), 'j');
     curve.PlotType = kPlotPolar;
     EXPECT_EQ(FormatComplexValue(curve, {0, 2}, true), "2.000 90.000\xB0");
+}
+
+TEST(PlotLayout, PreparedCurvesShareFittedRangesAndDigitalBands) {
+    PlotCurveArray curves;
+    for (int n : {3, 3, 3}) curves.push_back(PlottedCurve(n));
+    curves[0].RangeLow[kAxisY] = -1;
+    curves[0].RangeHigh[kAxisY] = 4;
+    curves[1].AutoRange[kAxisY] = kRangeFitRun;  // takes the range of the fixed curve
+    curves[2].IsDigital = 1;
+    int32_t stop = 0;
+    PrepareCurveLayout(curves, false, &stop);
+    EXPECT_EQ(curves[0].PlotNumber, 1);
+    EXPECT_EQ(curves[1].RangeLow[kAxisY], -1);
+    EXPECT_EQ(curves[1].RangeHigh[kAxisY], 4);
+    EXPECT_EQ(curves[2].RangeHigh[kAxisY], 20);
+    EXPECT_EQ(curves[2].PlotDigital, 2);
+    EXPECT_EQ(curves[0].PrevRangeHigh[kAxisY], 4);
+}
+
+TEST(PlotLayout, PlotGroupChecksReportTheFirstMismatch) {
+    struct Case {
+        int plotType, linearY;
+        const char* x;
+        int code;
+    };
+    const Case cases[] = {
+        {kPlotRectangular, 1, "T", 0},
+        {kPlotPolar, 1, "T", kMsgPlotTypeMix},
+        {kPlotRectangular, 0, "T", kMsgLogLinearMix},
+        {kPlotRectangular, 1, "V(1)", kMsgDifferentXExpr},
+    };
+    for (const Case& c : cases) {
+        CG2DDoc document;
+        for (int i = 0; i < 3; ++i) {
+            document.Curves.push_back(PlottedCurve(1));
+            document.Curves.back().ExprText[kAxisX] = "T";
+        }
+        PlotCurve& odd = document.Curves[2];
+        odd.PlotType = c.plotType;
+        odd.AxisLinear[kAxisY] = c.linearY;
+        odd.ExprText[kAxisX] = c.x;
+        std::vector<int> shown;
+        ScopedTestReporter reporter([&](const MessageRequest& request) {
+            shown.push_back(request.code());
+            return 0;
+        });
+        EXPECT_EQ(CheckPlotGroups(document), c.code);
+        EXPECT_EQ(shown.size(), c.code ? 1u : 0u);
+        EXPECT_EQ(document.Run.StopFlag, c.code ? 1 : 0);
+    }
 }
 
 }  // namespace

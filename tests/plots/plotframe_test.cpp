@@ -238,6 +238,109 @@ TEST_F(PlotFrameRender, GridLinesLieWhereTheTransformPutsThem) {
     EXPECT_TRUE(inked(linear.PlotRect.left, 0, linear.PlotRect.right, linear.PlotRect.top));  // the title
 }
 
+// The share of samples along a grid line that have the grid colour.
+double GridShare(const platform::Image& image, int axis, int position, platform::Color grid, int from, int to) {
+    int hits = 0;
+    for (int s = from; s < to; ++s)
+        if ((axis == kAxisX ? image.PixelAt(position, s) : image.PixelAt(s, position)) == grid) ++hits;
+    return to > from ? double(hits) / (to - from) : 0;
+}
+
+TEST_F(PlotFrameRender, BoldDottedRulerAndPlusMarkGrids) {
+    platform::Image image(500, 400);
+    auto surface = platform::CreateImageSurface(image);
+    CDrawContext dc(surface.get());
+    PlotCurveArray curves;
+    curves.push_back(FrameCurve(1, "V(OUT)"));
+    curves[0].RangeLow[kAxisX] = -10;
+    curves[0].RangeHigh[kAxisX] = 30;
+    curves[0].MinorStep[kAxisX] = 10;
+    PlotLayout layout;
+    PlotViewInfo view = FrameView(500, 400);
+    view.GridPattern = 2;
+    ASSERT_EQ(DrawPlotFrame(dc, curves, layout, view), 0);
+    const platform::Color grid = dc.GetColorValue(kGrid);
+    const PlotCurve& c = curves[0];
+    const int top = c.PlotRect.top + 1, bottom = c.PlotRect.bottom;
+    // Multiples of the bold step are solid, the others dotted.
+    EXPECT_EQ(GridShare(image, kAxisX, c.ToDevice(kAxisX, 10), grid, top, bottom), 1.0);
+    const double dotted = GridShare(image, kAxisX, c.ToDevice(kAxisX, 12), grid, top, bottom);
+    EXPECT_GT(dotted, 0.2);
+    EXPECT_LT(dotted, 0.9);
+
+    // Ruler: ticks a twentieth of the smaller side long at both ends.
+    image.Fill(dc.GetColorValue(kColorWhite));
+    view.GridPattern = 0;
+    view.ViewOptions |= kViewRuler;
+    ASSERT_EQ(DrawPlotFrame(dc, curves, layout, view), 0);
+    const int y = c.ToDevice(kAxisY, 2);
+    const int m = std::min(c.PlotWidth, c.PlotHeight) / 20;
+    EXPECT_EQ(GridShare(image, kAxisY, y, grid, c.PlotRect.left + 1, c.PlotRect.left + 1 + m), 1.0);
+    EXPECT_EQ(GridShare(image, kAxisY, y, grid, c.PlotRect.right - m, c.PlotRect.right), 1.0);
+    EXPECT_EQ(image.PixelAt((c.PlotRect.left + c.PlotRect.right) / 2 + 3, y), dc.GetColorValue(kColorWhite));
+
+    // Plus Mark with one grid option: small circles at the crossings, no lines.
+    image.Fill(dc.GetColorValue(kColorWhite));
+    view.ViewOptions = kViewHorizontalGrids;
+    view.PlusMark = true;
+    ASSERT_EQ(DrawPlotFrame(dc, curves, layout, view), 0);
+    const int x = c.ToDevice(kAxisX, 10);
+    int marked = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) marked += image.PixelAt(x + dx, y + dy) == grid;
+    EXPECT_GT(marked, 0);
+    EXPECT_EQ(image.PixelAt(x, (y + c.ToDevice(kAxisY, 4)) / 2), dc.GetColorValue(kColorWhite));
+    EXPECT_EQ(image.PixelAt((x + c.ToDevice(kAxisX, 12)) / 2, y), dc.GetColorValue(kColorWhite));
+}
+
+TEST_F(PlotFrameRender, LegendReadoutsShowTheNewestValueOrTheCursors) {
+    platform::Image image(640, 300);
+    auto surface = platform::CreateImageSurface(image);
+    CDrawContext dc(surface.get());
+    const platform::Color white = dc.GetColorValue(kColorWhite);
+    auto inked = [&](int left, int top, int right, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                if (image.PixelAt(x, y) != white) return true;
+        return false;
+    };
+    struct Case {
+        bool cursorMode;
+        int plotType;
+        int fields;  // cursor readout fields
+    };
+    for (const Case& k :
+         {Case{false, kPlotRectangular, 0}, Case{true, kPlotRectangular, 3}, Case{true, kPlotPolar, 6}}) {
+        image.Fill(white);
+        PlotCurveArray curves;
+        curves.push_back(FrameCurve(1, "V(OUT)"));
+        curves[0].PlotType = k.plotType;
+        curves[0].Value[kAxisY] = 3.25;
+        curves[0].CursorY[0] = 1;
+        curves[0].CursorY[1] = 2;
+        PlotLayout layout;
+        PlotViewInfo view = FrameView(640, 300);
+        view.CursorMode = k.cursorMode;
+        view.CursorColumnWidth = 60;
+        ASSERT_EQ(LayoutPlot(dc, curves, layout, view), 0);
+        const PlotCurve& c = curves[0];
+        const int L = layout.LineHeight;
+        RedrawScales(dc, curves, layout, view, true, -1);
+        if (!k.cursorMode) {
+            const int left = c.LegendX + c.AxisTitleWidth[kAxisY];
+            EXPECT_TRUE(inked(left, c.LegendY, left + dc.GetTextWidth("0") * 17, c.LegendY + L));
+            continue;
+        }
+        // Left, right and their difference (rectangular), or per cursor its
+        // frequency and two complex forms, a column each after the first.
+        const int first = c.PlotRect.left + 61;
+        for (int field = 0; field < k.fields; ++field)
+            EXPECT_TRUE(inked(first + 60 * field, c.LegendY, first + 60 * field + 60, c.LegendY + L))
+                << "field " << field;
+        EXPECT_FALSE(inked(first + 60 * k.fields, c.LegendY, first + 60 * k.fields + 60, c.LegendY + L));
+    }
+}
+
 TEST_F(PlotFrameRender, FramesRenderOntoAPdfPage) {
     twtest::TempDir dir("plotframe");
     ASSERT_TRUE(dir.Valid());
