@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -27,19 +28,10 @@ ComplexPlaneRuns*& cd_ComplexPlane() {
 constexpr char cd_kEscText[] = "Press Esc to stop plotting.";
 // Curves of more points than this show their progress.
 constexpr int cd_kProgressPoints = 100000;
-constexpr int32_t cd_kBadStateCode = 57;
 
 bool cd_EscPressed() {
     platform::Application* app = platform::Application::Instance();
     return app && app->PollEscape();
-}
-
-// The device Y of a stored value: the state code of a digital curve.
-int32_t cd_StateOrDevice(const PlotCurve& c, double v) {
-    if (!c.IsDigital) return CurveDeviceValue(c, kAxisY, v);
-    if (c.ExprFlags(kAxisY) & kBusDisplayFlags) return static_cast<int32_t>(v <= 0 ? 0u : static_cast<uint32_t>(v));
-    if (v < 0 || v > 511) return cd_kBadStateCode;
-    return static_cast<int32_t>(v);
 }
 
 bool cd_Equal(DeviceXY a, DeviceXY b) { return a.x == b.x && a.y == b.y; }
@@ -52,30 +44,6 @@ double cd_Slope(DeviceXY from, DeviceXY to) {
     return dy == 0 ? 2147483647.0 : 2147483646.0;
 }
 
-// Cuts a segment to a rectangle (Liang-Barsky); false when it misses.
-bool cd_ClipSegment(DeviceXY& a, DeviceXY& b, const DeviceRect& r) {
-    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
-    double t0 = 0, t1 = 1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {double(a.x) - r.left, double(r.right) - a.x, double(a.y) - r.top, double(r.bottom) - a.y};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1) return false;
-    }
-    const DeviceXY from = a;
-    if (t1 < 1) b = DeviceXY{int32_t(std::lround(from.x + t1 * dx)), int32_t(std::lround(from.y + t1 * dy))};
-    if (t0 > 0) a = DeviceXY{int32_t(std::lround(from.x + t0 * dx)), int32_t(std::lround(from.y + t0 * dy))};
-    return true;
-}
-
 // The cached polyline of a run: the ends beyond the plot's sides trimmed and
 // every segment cut to the keep rectangle, so that no coordinate runs far
 // outside and the jumps along its border stay outside the plot.
@@ -84,18 +52,23 @@ std::vector<DeviceXY> cd_TrimPolyline(const std::vector<DeviceXY>& in, const Dev
     while (end - begin >= 2 && in[end - 1].x > plot.right && in[end - 2].x > plot.right) --end;
     while (end - begin >= 2 && in[begin].x < plot.left && in[begin + 1].x < plot.left) ++begin;
     std::vector<DeviceXY> out;
+    // A lone point keeps its place inside the keep area (where it is
+    // invisible when it lay outside).
+    auto kept = [&keep](DeviceXY p) {
+        return DeviceXY{std::clamp(p.x, keep.left, keep.right), std::clamp(p.y, keep.top, keep.bottom)};
+    };
     if (end - begin == 1) {
-        out.push_back(in[begin]);
+        out.push_back(kept(in[begin]));
         return out;
     }
     for (size_t i = begin; i + 1 < end; ++i) {
         DeviceXY a = in[i], b = in[i + 1];
-        if (!cd_ClipSegment(a, b, keep)) continue;
+        if (!ClipSegmentToRect(a, b, keep)) continue;
         if (out.empty() || !cd_Equal(out.back(), a)) out.push_back(a);
         out.push_back(b);
     }
     // A polyline wholly outside keeps one point so that the run counts as cached.
-    if (out.empty() && end > begin) out.push_back(in[begin]);
+    if (out.empty() && end > begin) out.push_back(kept(in[begin]));
     return out;
 }
 
@@ -132,8 +105,8 @@ private:
 bool CurveDrawing::StoredPoint(const PlotCurve& c, int q, DeviceXY& p) {
     const double v = doc_.GetValue(c.DataColumn[kSlotY], q);
     if (!c.AxisLinear[kAxisY] && v == 0) return false;
-    p.x = CurveDeviceValue(c, kAxisX, doc_.GetValue(c.DataColumn[kSlotX], q));
-    p.y = cd_StateOrDevice(c, v);
+    p.x = c.ToDeviceInt(kAxisX, doc_.GetValue(c.DataColumn[kSlotX], q));
+    p.y = c.StateOrDevice(kAxisY, v);
     return true;
 }
 
@@ -235,7 +208,9 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
 void CurveDrawing::DrawPoints(const std::vector<DeviceXY>& points) {
     const int count = static_cast<int>(points.size());
     // A single point, and the end of a line, which a line leaves out.
-    auto dot = [this](DeviceXY p) { painter_.Line(p.x, p.y, p.x + 1, p.y + 1); };
+    auto dot = [this](DeviceXY p) {
+        if (p.x < INT32_MAX && p.y < INT32_MAX) painter_.Line(p.x, p.y, p.x + 1, p.y + 1);
+    };
     if (count == 1 || (count == 2 && cd_Equal(points[0], points[1]))) {
         dot(points[0]);
         return;
@@ -360,7 +335,7 @@ int PlotDataPoints(CDrawContext& dc, CAPDoc& doc, const CurveDrawView& view, int
 int PlotAllCurves(CDrawContext& dc, CAPDoc& doc, const CurveDrawView& view, int plotNumber) {
     const int runs = doc.Runs.Count, curves = doc.PlottedCount;
     const int current = doc.CurrentCurve;
-    if (view.ViewKind != kDocAnalysisPlot || !Prefs().selectCurveColor || runs <= 1 || current < 0 ||
+    if (view.ViewKind != kViewKindAnalysis2D || !Prefs().selectCurveColor || runs <= 1 || current < 0 ||
         current >= doc.CurveCount())
         return PlotDataPoints(dc, doc, view, plotNumber, 0, runs - 1, 0, curves - 1, false);
     int result = PlotDataPoints(dc, doc, view, plotNumber, 0, runs - 1, 0, curves - 1, true);
@@ -376,31 +351,6 @@ int PlotAllCurves(CDrawContext& dc, CAPDoc& doc, const CurveDrawView& view, int 
         if (r) result = r;
     }
     return result;
-}
-
-void SetCurveClip(CDrawContext& dc, const DeviceRect& rect, int plotType) {
-    const Rect r{rect.left, rect.top, rect.right + 1, rect.bottom + 1};
-    if (dc.IsPicture()) {
-        SetPictureClipRect(r);
-        return;
-    }
-    if (!dc.surface) return;
-    if (plotType == kPlotRectangular) {
-        dc.surface->SetClipRect(r);
-        return;
-    }
-    // The inscribed ellipse as one strip per pixel row.
-    std::vector<Rect> rows;
-    const double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0;
-    const double a = r.Width() / 2.0, b = r.Height() / 2.0;
-    for (int y = r.top; y < r.bottom && a > 0 && b > 0; ++y) {
-        const double t = (y + 0.5 - cy) / b;
-        if (t * t >= 1) continue;
-        const double half = a * std::sqrt(1 - t * t);
-        const int left = static_cast<int>(std::lround(cx - half)), right = static_cast<int>(std::lround(cx + half));
-        if (right > left) rows.push_back(Rect{left, y, right, y + 1});
-    }
-    dc.surface->SetClipRegion(rows);
 }
 
 bool AppendPointIfNew(std::vector<DeviceXY>& buffer, DeviceXY point, const DeviceRect& rect) {

@@ -41,11 +41,6 @@ int PlotDataPoints(CDrawContext& dc, CAPDoc& doc, const CurveDrawView& view, int
 // branches are drawn last, over the other branches.
 int PlotAllCurves(CDrawContext& dc, CAPDoc& doc, const CurveDrawView& view, int plotNumber);
 
-// Clips drawing to a curve's plot area: the rectangle, or its inscribed
-// ellipse for polar and Smith plots. On a recorded picture the rectangle
-// becomes the picture clip rectangle that line clipping uses.
-void SetCurveClip(CDrawContext& dc, const DeviceRect& rect, int plotType);
-
 // Appends the point unless it equals the last one stored or lies outside rect
 // (edges included); true when appended.
 bool AppendPointIfNew(std::vector<DeviceXY>& buffer, DeviceXY point, const DeviceRect& rect);

@@ -13,6 +13,7 @@
 
 #include "platform/draw.h"
 #include "plots/apdoc.h"
+#include "plots/layout.h"
 #include "shell/colortable.h"
 #include "shell/document.h"
 #include "shell/drawcontext.h"
@@ -25,9 +26,6 @@ constexpr int32_t kViewTokens = 4;
 constexpr int32_t kCurveNormal = 0;
 constexpr int32_t kCurvePopsicle = 1;
 
-// Expression flags that make a digital curve show bus values.
-constexpr uint32_t kBusDisplayFlags = 0x13800000;
-
 // Strength bits of a digital state code; a state without strength shows as 'Z'.
 constexpr int32_t kStateLevelMask = 0x7;
 constexpr int32_t kStateStrengthMask = 0x1F8;
@@ -37,7 +35,7 @@ constexpr int32_t kStateStrengthMask = 0x1F8;
 struct CurveDrawView {
     // Maps colours on monochrome devices; none: colours stay as they are.
     const CMDIView* View = nullptr;
-    int32_t ViewKind = kDocAnalysisPlot;
+    int32_t ViewKind = kViewKindAnalysis2D;
     // The view is in Cursor mode: the current curve's cursor branches take the
     // cursor colours.
     int32_t CursorMode = 0;
@@ -48,9 +46,15 @@ struct CurveDrawView {
     int32_t RightDrag = 0;
 };
 
-// The device coordinate of a value on a curve axis (linear, or log10 with 0
-// at the offset), limited to the 32-bit range.
-int32_t CurveDeviceValue(const PlotCurve& curve, int axis, double value);
+// Clips drawing to a curve's plot area: the rectangle, or its inscribed
+// ellipse for polar and Smith plots. On a recorded picture the rectangle
+// becomes the picture clip rectangle that line clipping uses.
+void SetCurveClip(CDrawContext& dc, const DeviceRect& rect, int plotType);
+// The same for a clip region the layout made (none: the clip is removed).
+void SelectClipRegion(CDrawContext& dc, const CurveClipRegion& region);
+
+// Cuts a segment to a rectangle (edges included); false when it misses.
+bool ClipSegmentToRect(DeviceXY& a, DeviceXY& b, const DeviceRect& r);
 
 // The level character of a digital state code: "0RF1XZ?" by its low three
 // bits; a state whose strength bits are all 0 is 'Z'.
@@ -68,10 +72,12 @@ public:
     void Line(int x0, int y0, int x1, int y1);
     void Polyline(const platform::Point* points, int count);
     bool Patterned() const { return path_.count > 0; }
+    int Width() const { return width_; }
 
 private:
     CDrawContext& dc_;
     LinePath path_;
+    int width_ = 1;
     platform::PenDesc previous_;
 };
 

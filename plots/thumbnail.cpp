@@ -10,32 +10,6 @@ using platform::Rect;
 
 namespace {
 
-double th_FromDevice(const PlotCurve& c, int axis, double device) {
-    const double scale = c.DeviceScale[axis] != 0 ? c.DeviceScale[axis] : 1.0;
-    const double x = (device - c.DeviceOffset[axis]) / scale;
-    return c.AxisLinear[axis] ? x : std::pow(10.0, std::clamp(x, -50.0, 50.0));
-}
-
-void th_SetAxisTransform(PlotCurve& c, int axis, int extent, int origin) {
-    double lo = c.RangeLow[axis], hi = c.RangeHigh[axis];
-    const double e = axis == kAxisX ? -extent : extent;
-    double scale, offset;
-    if (c.AxisLinear[axis]) {
-        if (lo == hi) lo = 0, hi = 1;
-        scale = e / (lo - hi);
-        offset = origin - hi * scale;
-    } else {
-        if (hi <= 0) hi = 0.0001;
-        if (lo <= 0) lo = hi * 0.00001;
-        if (lo == hi) hi += 0.1;
-        scale = e / std::log10(std::fabs(lo / hi));
-        offset = origin - scale * std::log10(std::fabs(hi));
-    }
-    c.DeviceScale[axis] = scale;
-    c.DeviceOffset[axis] = offset;
-    c.RangeSpan[axis] = hi - lo;
-}
-
 // Marks the source's reads as allowed for the length of one drawing.
 class th_Reading {
 public:
@@ -103,10 +77,10 @@ bool CThumbDoc::CopySourceCurves(CAPDoc& source) {
     for (int i : sourceIndex_) {
         const PlotCurve& s = source.Curves[static_cast<size_t>(i)];
         if (s.DataMin[kAxisX] > s.DataMax[kAxisX] || s.DataMin[kAxisY] > s.DataMax[kAxisY]) continue;
-        const double x[2] = {double(CurveDeviceValue(s, kAxisX, s.DataMin[kAxisX])),
-                             double(CurveDeviceValue(s, kAxisX, s.DataMax[kAxisX]))};
-        const double y[2] = {double(CurveDeviceValue(s, kAxisY, s.DataMin[kAxisY])),
-                             double(CurveDeviceValue(s, kAxisY, s.DataMax[kAxisY]))};
+        const double x[2] = {double(s.ToDeviceInt(kAxisX, s.DataMin[kAxisX])),
+                             double(s.ToDeviceInt(kAxisX, s.DataMax[kAxisX]))};
+        const double y[2] = {double(s.ToDeviceInt(kAxisY, s.DataMin[kAxisY])),
+                             double(s.ToDeviceInt(kAxisY, s.DataMax[kAxisY]))};
         if (!any) left = right = x[0], top = bottom = y[0];
         any = true;
         left = std::min({left, x[0], x[1]});
@@ -119,22 +93,23 @@ bool CThumbDoc::CopySourceCurves(CAPDoc& source) {
     for (size_t k = 0; k < Curves.size(); ++k) {
         const PlotCurve& s = source.Curves[static_cast<size_t>(sourceIndex_[k])];
         PlotCurve& t = Curves[k];
-        t.RangeLow[kAxisX] = th_FromDevice(s, kAxisX, left);
-        t.RangeHigh[kAxisX] = th_FromDevice(s, kAxisX, right);
+        t.RangeLow[kAxisX] = s.FromDevice(kAxisX, left);
+        t.RangeHigh[kAxisX] = s.FromDevice(kAxisX, right);
         if (!t.IsDigital) {  // device Y grows downwards
-            t.RangeLow[kAxisY] = th_FromDevice(s, kAxisY, bottom);
-            t.RangeHigh[kAxisY] = th_FromDevice(s, kAxisY, top);
+            t.RangeLow[kAxisY] = s.FromDevice(kAxisY, bottom);
+            t.RangeHigh[kAxisY] = s.FromDevice(kAxisY, top);
         }
     }
     return true;
 }
 
-void CThumbDoc::LayOut(const Rect& area) {
-    for (PlotCurve& c : Curves) {
-        c.PlotRect = DeviceRect{area.left, area.top, area.right, area.bottom};
-        th_SetAxisTransform(c, kAxisX, area.Width(), area.right);
-        th_SetAxisTransform(c, kAxisY, area.Height(), area.top);
-    }
+int CThumbDoc::LayOut(CDrawContext& dc, const Rect& area) {
+    PlotViewInfo view;
+    view.DrawArea = area;
+    view.ViewKind = kViewKindThumbnail;
+    view.DocumentKind = kViewKindThumbnail;
+    view.CurrentCurve = CurrentCurve;
+    return LayoutPlot(dc, Curves, Layout, view);
 }
 
 Rect CThumbDoc::GetSourceViewRect(const Rect& area) const {
@@ -144,12 +119,12 @@ Rect CThumbDoc::GetSourceViewRect(const Rect& area) const {
     if (current < 0 || current >= source_->CurveCount()) return r;
     const PlotCurve& shown = source_->Curves[static_cast<size_t>(current)];
     const PlotCurve& first = Curves.front();
-    r.left = CurveDeviceValue(first, kAxisX, shown.RangeLow[kAxisX]);
-    r.right = CurveDeviceValue(first, kAxisX, shown.RangeHigh[kAxisX]);
+    r.left = first.StateOrDevice(kAxisX, shown.RangeLow[kAxisX]);
+    r.right = first.StateOrDevice(kAxisX, shown.RangeHigh[kAxisX]);
     for (auto it = Curves.rbegin(); it != Curves.rend(); ++it) {
         if (it->IsDigital) continue;
-        r.top = CurveDeviceValue(*it, kAxisY, shown.RangeHigh[kAxisY]);
-        r.bottom = CurveDeviceValue(*it, kAxisY, shown.RangeLow[kAxisY]);
+        r.top = it->ToDeviceInt(kAxisY, shown.RangeHigh[kAxisY]);
+        r.bottom = it->ToDeviceInt(kAxisY, shown.RangeLow[kAxisY]);
         break;
     }
     return r;
@@ -166,9 +141,9 @@ void CThumbDoc::ApplySourceViewRect(platform::Point corner1, platform::Point cor
             if (!EnableScaling[axis]) continue;
             const int d1 = axis == kAxisX ? corner1.x : corner1.y;
             const int d2 = axis == kAxisX ? corner2.x : corner2.y;
-            double low = th_FromDevice(t, axis, d1), high;
+            double low = t.FromDevice(axis, d1), high;
             if (!moveOnly)
-                high = th_FromDevice(t, axis, d2);
+                high = t.FromDevice(axis, d2);
             else if (s.AxisLinear[axis] || s.RangeLow[axis] == 0)
                 high = s.RangeHigh[axis] + (low - s.RangeLow[axis]);
             else  // a shift on a log axis keeps the decades shown
@@ -190,19 +165,22 @@ CAPDoc* GetThumbnailSource() {
 
 int DrawThumbnail(CDrawContext& dc, CThumbDoc& thumb, CAPDoc& source, const Rect& area) {
     if (!thumb.CopySourceCurves(source)) return 0;
-    thumb.LayOut(area);
+    if (thumb.LayOut(dc, area)) return 0;
     CurveDrawView view;
-    view.ViewKind = kDocThumbnail;
+    view.ViewKind = kViewKindThumbnail;
     int result;
     {
         th_Reading reading(thumb.reading_);
         result = PlotAllCurves(dc, thumb, view, -1);
     }
     const Rect r = thumb.GetSourceViewRect(area);
+    // Sides beyond the overview are drawn just outside it, where they do not show.
+    auto inX = [&area](int x) { return std::clamp(x, area.left - 2, area.right + 2); };
+    auto inY = [&area](int y) { return std::clamp(y, area.top - 2, area.bottom + 2); };
     const platform::PenDesc pen = dc.SelectPen(thumb.MarkerColor);
     const platform::BrushDesc brush = dc.SelectBrushHandle(GetNullBrush());
-    dc.DrawLineOrRect(std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right) + 1,
-                      std::max(r.top, r.bottom) + 1, true);
+    dc.DrawLineOrRect(inX(std::min(r.left, r.right)), inY(std::min(r.top, r.bottom)),
+                      inX(std::max(r.left, r.right)) + 1, inY(std::max(r.top, r.bottom)) + 1, true);
     dc.SelectBrushHandle(brush);
     dc.SelectPenHandle(pen);
     return result;

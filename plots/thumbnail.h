@@ -38,8 +38,9 @@ public:
     void ReleaseSharedCurves();
     CAPDoc* Source() const { return source_; }
 
-    // Places the copies in `area` and sets their value-to-device transforms.
-    void LayOut(const platform::Rect& area);
+    // Places the copies in `area` and sets their value-to-device transforms:
+    // 0, or 1 when the layout failed.
+    int LayOut(CDrawContext& dc, const platform::Rect& area);
 
     // The part of the overview the source's current curve shows, in
     // thumbnail device units; the whole area without a non-digital curve.
@@ -55,6 +56,7 @@ public:
     int32_t EnableScaling[2] = {1, 1};
     // The colour index of the source view rectangle.
     int32_t MarkerColor = 9;
+    PlotLayout Layout;
 
 private:
     friend int DrawThumbnail(CDrawContext& dc, CThumbDoc& thumb, CAPDoc& source, const platform::Rect& area);

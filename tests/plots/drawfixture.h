@@ -8,6 +8,7 @@
 #include "platform/image.h"
 #include "plots/apdoc.h"
 #include "plots/curvedraw.h"
+#include "plots/layout.h"
 #include "shell/colortable.h"
 #include "shell/document.h"
 #include "shell/drawcontext.h"
@@ -37,15 +38,14 @@ public:
         c.RangeHigh[kAxisX] = xHigh;
         c.RangeLow[kAxisY] = yLow;
         c.RangeHigh[kAxisY] = yHigh;
-        MapAxes(c);
+        MapAxes(doc.Curves, doc.CurveCount() - 1);
         doc.PlottedCount = doc.CurveCount();
         return doc.CurveCount() - 1;
     }
-    static void MapAxes(PlotCurve& c) {
-        c.DeviceScale[kAxisX] = (c.PlotRect.right - c.PlotRect.left) / (c.RangeHigh[kAxisX] - c.RangeLow[kAxisX]);
-        c.DeviceOffset[kAxisX] = c.PlotRect.left - c.RangeLow[kAxisX] * c.DeviceScale[kAxisX];
-        c.DeviceScale[kAxisY] = (c.PlotRect.top - c.PlotRect.bottom) / (c.RangeHigh[kAxisY] - c.RangeLow[kAxisY]);
-        c.DeviceOffset[kAxisY] = c.PlotRect.bottom - c.RangeLow[kAxisY] * c.DeviceScale[kAxisY];
+    static void MapAxes(PlotCurveArray& curves, int index) {
+        const DeviceRect& r = curves[static_cast<size_t>(index)].PlotRect;
+        SetAxisTransform(curves, index, kAxisX, r.right - r.left, r.right, 16);
+        SetAxisTransform(curves, index, kAxisY, r.bottom - r.top, r.top, 16);
     }
     // After the curves are added: columns for `runs` runs.
     void PrepareStore(int runs = 1) {

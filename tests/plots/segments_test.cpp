@@ -170,8 +170,9 @@ TEST(CurveSegments, PopsicleBarsReachTheBaseline) {
         curve.Style.curveStyle = kCurvePopsicle;
         if (!linear) {  // 0.01 .. 100 over the plot's 200 rows
             curve.AxisLinear[kAxisY] = 0;
-            curve.DeviceScale[kAxisY] = -50;
-            curve.DeviceOffset[kAxisY] = 110;
+            curve.RangeLow[kAxisY] = 0.01;
+            curve.RangeHigh[kAxisY] = 100;
+            PlotDrawFixture::MapAxes(f.doc.Curves, c);
         }
         CurvePainter painter(*f.dc, f.doc, f.view);
         painter.SelectCurvePen(c, 0);
