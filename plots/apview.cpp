@@ -1,5 +1,6 @@
 #include "plots/apview.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -16,8 +17,12 @@
 namespace {
 
 constexpr int kEscape = 27;
-// The least time between two repaints of a window while a run adds points.
+// The least time between two services of a window while a run adds points,
+// and how many times the last service's own time must pass before the next:
+// a plot that grows slow to draw is drawn less often, so drawing takes at
+// most about a tenth of the run.
 constexpr double kRunRefreshSeconds = 0.1;
+constexpr double kRunRefreshCostFactor = 9;
 
 // The kind whose settings a document shows.
 int ap_ShownKind(const CG2DDoc& document) {
@@ -139,9 +144,8 @@ void CAPView::ServiceRun() {
     if (!doc || !Exists()) return;
     const double now = GetSeconds();
     const bool newRun = refreshedRun_ != doc->Run.RunCounter;
-    if (!newRun && now - lastRunRefresh_ < kRunRefreshSeconds) return;
+    if (!newRun && now - lastRunRefresh_ < std::max(kRunRefreshSeconds, kRunRefreshCostFactor * lastRunCost_)) return;
     refreshedRun_ = doc->Run.RunCounter;
-    lastRunRefresh_ = now;
     auto* plot = dynamic_cast<CG2DDoc*>(doc);
     if (!doc->NoDrawing && !(plot && plot->PlotSuppressed)) {
         Invalidate();
@@ -163,6 +167,8 @@ void CAPView::ServiceRun() {
             }
         }
     }
+    lastRunRefresh_ = GetSeconds();
+    lastRunCost_ = lastRunRefresh_ - now;
 }
 
 void CAPView::OnViewOption(int command) {

@@ -89,6 +89,7 @@ protected:
 
 private:
     double lastRunRefresh_ = 0;
+    double lastRunCost_ = 0;
     int32_t refreshedRun_ = -1;
 };
 
