@@ -88,6 +88,11 @@ int ViewCursorPlacer::Place(int curve, int cursor, int point, std::optional<doub
     if (result < 0) return result;
     doc->ActiveCursor = cursor;
     ShowCursorOverlay(view_);
+    // The readouts in the legend rows show the new values; the plot stays.
+    for (const DeviceRect& r : ReadoutRows(*doc, curve, Prefs().alignCursors != 0, doc->Layout.LineHeight)) {
+        const platform::Rect dirty{r.left, r.top, r.right, r.bottom};
+        view_.Invalidate(&dirty);
+    }
     return result;
 }
 
