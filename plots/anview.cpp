@@ -196,7 +196,7 @@ void CANView::SetPlotTextColors(CDrawContext& dc, int textColor) const {
 }
 
 bool CANView::OnCommand(int id) {
-    if (id == kCmdCloseAnalysisWindow) {
+    if (id == kCmdCloseAnalysisWindow || id == kCmdExitAnalysis) {
         PostCloseFrame(CurrentRunContext().analysisView);
         return true;
     }
@@ -219,7 +219,7 @@ bool CANView::OnCommand(int id) {
 bool CANView::OnUpdateCommand(platform::CommandState& state) {
     const int id = state.Id();
     const CANDoc* doc = AnalysisDocument();
-    if (id == kCmdCloseAnalysisWindow) {
+    if (id == kCmdCloseAnalysisWindow || id == kCmdExitAnalysis) {
         state.Enable(true);
         return true;
     }

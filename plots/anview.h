@@ -18,6 +18,7 @@ struct PlotObject;
 // Commands of the analysis views.
 enum AnalysisViewCommand : int {
     kCmdCloseAnalysisWindow = 17216,  // F3
+    kCmdExitAnalysis = 17153,         // Exit Analysis in the analysis menu
     kCmdModeText = 17563,
     kCmdModeScale = 17576,   // F7
     kCmdModeCursor = 17577,  // F8

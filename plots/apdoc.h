@@ -8,8 +8,10 @@
 // the stop flags after each step.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "plots/andoc.h"
 #include "plots/layout.h"
@@ -73,6 +75,8 @@ public:
     bool PointInPlot(int curve, int x, int y, int margin) const;
     // The cached drawing tables of every curve go (the layout changed).
     void FreeRunTables();
+    // Undo of the scale entries (kind 13, plots/zoom.cpp); others go to the base.
+    bool RunUndoStep(UndoEntry& entry) override;
     // The display-every-N count of the running kind; the base keeps every point.
     virtual int DisplayEveryN() const { return 1; }
     virtual bool IsAnalysisDocument() const { return false; }
@@ -113,6 +117,10 @@ public:
     int ReportAnalysisError(int row, int column, int code, const std::string& text = "");
 
     DataPointStore Store;
+    // The ranges the scale undo entry holds, per plotted curve: X low, Y low,
+    // X high, Y high; and the entry they belong to.
+    std::vector<std::array<double, 4>> ScaleUndoRanges;
+    const UndoEntry* ScaleUndoEntry = nullptr;
     // What the last layout of the plot left: fonts, line height, scale area.
     PlotLayout Layout;
     int32_t NoDrawing = 0;

@@ -11,6 +11,7 @@
 #include "plots/g2ddoc.h"
 #include "plots/layout.h"
 #include "plots/plotframe.h"
+#include "plots/cursordisplay.h"
 #include "plots/plotcursorview.h"
 #include "plots/smith.h"
 
@@ -130,6 +131,9 @@ void CAPView::RedrawAll(CDrawContext& dc) {
     PrepareComplexPlanes(*doc, analysis && analysis->RunFinished);
     if (DrawPlotFrame(dc, doc->Curves, doc->Layout, info)) return;
     DrawComplexPlaneGrids(dc, *doc, info, !info.Display);
+    if (info.CursorMode)
+        DrawCursorHeadings(dc, *doc, doc->Layout.LineHeight,
+                           info.CursorColumnWidth > 0 ? info.CursorColumnWidth : dc.GetTextWidth("0") * 17);
     CurveDrawView curves;
     curves.View = this;
     curves.ViewKind = kind;

@@ -244,3 +244,36 @@ int CursorColumnWidth(const PlotCurve& curve) {
     const int width = curve.PlotRect.right - curve.PlotRect.left;
     return curve.PlotType == kPlotRectangular ? width / 5 : width / 7;
 }
+
+void DrawCursorHeadings(CDrawContext& dc, const CANDoc& doc, int lineHeight, int columnWidth) {
+    if (!dc.surface || columnWidth <= 0) return;
+    dc.surface->SaveState();
+    dc.surface->SetBackgroundMode(platform::BackgroundMode::Transparent);
+    for (int i = 0; i < std::min(doc.PlottedCount, doc.CurveCount()); ++i) {
+        const PlotCurve& c = cd_Curve(doc, i);
+        if (c.IndexInPlot != 0 || c.PlotNumber == 0) continue;
+        const int y = c.LegendY - lineHeight;
+        const std::vector<std::string> headings = CursorHeadings(c);
+        for (size_t k = 0; k < headings.size(); ++k) {
+            const int left = c.PlotRect.left + static_cast<int>(k + 1) * columnWidth + 1;
+            platform::Rect r{left, y, left + columnWidth, y + lineHeight};
+            dc.DrawTextAligned(headings[k], r,
+                               platform::TextBox::SingleLine | platform::TextBox::Right | platform::TextBox::NoClip);
+        }
+    }
+    dc.surface->RestoreState();
+}
+
+std::vector<DeviceRect> ReadoutRows(const CANDoc& doc, int curve, bool all, int lineHeight) {
+    std::vector<DeviceRect> rows;
+    if (!cd_Valid(doc, curve)) return rows;
+    const PlotCurve& moved = cd_Curve(doc, curve);
+    for (int i = 0; i < std::min(doc.PlottedCount, doc.CurveCount()); ++i) {
+        const PlotCurve& c = cd_Curve(doc, i);
+        if (c.PlotNumber == 0 || (!all && c.PlotNumber != moved.PlotNumber)) continue;
+        rows.push_back(DeviceRect{c.CellRect.left, c.LegendY, c.CellRect.right, c.LegendY + lineHeight});
+        if (c.IndexInPlot == 0)
+            rows.push_back(DeviceRect{c.CellRect.left, c.XLabelY, c.CellRect.right, c.XLabelY + lineHeight});
+    }
+    return rows;
+}

@@ -51,6 +51,14 @@ std::string TrackerText(const PlotCurve& curve, int cursor, int kind);
 // The headings above a plot group's cursor readout: "Left", "Right", "Delta",
 // "Slope" for rectangular plots; the six complex-plane headings otherwise.
 std::vector<std::string> CursorHeadings(const PlotCurve& curve);
+// Draws the headings above the readout of every plot group in Cursor mode,
+// right-aligned over the readout fields of `columnWidth` each, one label line
+// above the group's first legend entry.
+void DrawCursorHeadings(CDrawContext& dc, const CANDoc& doc, int lineHeight, int columnWidth);
+// The rectangles of the legend rows of the plot group of `curve` (every group
+// when `all`), where the cursor readouts stand.
+std::vector<DeviceRect> ReadoutRows(const CANDoc& doc, int curve, bool all, int lineHeight);
+
 // The width of one readout column: a fifth of the plot width on rectangular
 // plots, a seventh on polar and Smith plots.
 int CursorColumnWidth(const PlotCurve& curve);

@@ -134,6 +134,7 @@ void CG2DView::PrepareClose(bool endAnalysis) {
         *stored = FromPlatformPlacement(placement);
     }
     doc->ReleaseForClose();
+    RestoreMainMenus();
     DiscardTrackerBackgrounds();
     doc->KeepOnWindowClose = true;
     DocumentList().RemoveDocument(doc);
@@ -143,6 +144,26 @@ void CG2DView::PrepareClose(bool endAnalysis) {
     if (!endAnalysis) return;
     CCTDoc* circuit = doc->Circuit();
     if (circuit && CurrentAnalysis() && CurrentAnalysis()->document == circuit) CloseAnalysis(circuit);
+}
+
+void CG2DView::InstallAnalysisMenus(int kind) {
+    CMainFrame* main = GetMainFrame();
+    if (!main) return;
+    ::InstallAnalysisMenus(main->MainMenu(), kind, savedMenus_);
+    main->RefreshMenuBar();
+}
+
+void CG2DView::RestoreMainMenus() {
+    CMainFrame* main = GetMainFrame();
+    if (!main || !savedMenus_.installed) return;
+    ::RestoreMainMenus(main->MainMenu(), savedMenus_);
+    main->RefreshMenuBar();
+}
+
+void CG2DView::OnDestroy() {
+    // A window that goes with its circuit leaves the menu bar as it found it.
+    RestoreMainMenus();
+    CAPView::OnDestroy();
 }
 
 bool CG2DView::OnCommand(int id) {
@@ -229,6 +250,7 @@ int OpenAnalysisWindow(CG2DDoc& document, int kind) {
     document.PlotView = view;
     document.Run.CloseAfterRun = 0;
     document.Run.PausedCloseRequest = 0;
+    if (auto* plotView = dynamic_cast<CG2DView*>(view)) plotView->InstallAnalysisMenus(kind);
     const WindowPlacement* stored = gv_StoredPlacement(document, kind);
     view->ApplyFramePlacement(stored ? ToPlatformPlacement(*stored) : platform::Placement{});
     if (view->frame && !view->frame->IsVisible()) view->frame->Show(platform::show::Normal);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "plots/analysismenus.h"
 #include "plots/apview.h"
 
 class CG2DDoc;
@@ -53,8 +54,18 @@ public:
     // analysis of the circuit ends. The caller then lets the frame go.
     void PrepareClose(bool endAnalysis);
 
+    // The menu bar of analysis mode, and the menus it replaced put back.
+    void InstallAnalysisMenus(int kind);
+    void RestoreMainMenus();
+
     bool OnCommand(int id) override;
     bool OnUpdateCommand(platform::CommandState& state) override;
+
+protected:
+    void OnDestroy() override;
+
+private:
+    SavedMainMenus savedMenus_;
 };
 
 class CG2DFrame : public CAPFrame {

@@ -88,6 +88,11 @@ int ViewCursorPlacer::Place(int curve, int cursor, int point, std::optional<doub
     if (result < 0) return result;
     doc->ActiveCursor = cursor;
     ShowCursorOverlay(view_);
+    // The readouts in the legend rows show the new values; the plot stays.
+    for (const DeviceRect& r : ReadoutRows(*doc, curve, Prefs().alignCursors != 0, doc->Layout.LineHeight)) {
+        const platform::Rect dirty{r.left, r.top, r.right, r.bottom};
+        view_.Invalidate(&dirty);
+    }
     return result;
 }
 
@@ -134,6 +139,8 @@ bool HandlePlotViewCommand(CAPView& view, int id) {
     switch (id) {
     case kCmdZoomIn:
     case kCmdZoomOut:
+        view.DiscardTrackerBackgrounds();
+        SaveScaleUndo(*doc);
         pc_RangesChanged(view, *doc, ZoomPlotGroup(*doc, doc->CurrentCurve, id == kCmdZoomIn, switches), switches);
         return true;
     case kCmdScrollLeft:
@@ -229,4 +236,49 @@ bool PlotViewCursorClick(CAPView& view, platform::MouseButton button, platform::
 bool PlotViewWheel(CAPView& view, int delta, unsigned mouseFlags) {
     if (!(mouseFlags & platform::MouseControl)) return false;
     return HandlePlotViewCommand(view, delta < 0 ? kCmdZoomIn : kCmdZoomOut);
+}
+
+bool PlotViewZoomToRect(CAPView& view, int curve, platform::Point corner1, platform::Point corner2) {
+    CAPDoc* doc = pc_Doc(view);
+    if (!doc || curve < 0 || curve >= doc->CurveCount()) return false;
+    if (corner1 == corner2) return false;
+    const DeviceRect& r = doc->Curves[static_cast<size_t>(curve)].PlotRect;
+    corner2.x = std::clamp(corner2.x, r.left, std::max(r.left, r.right));
+    corner2.y = std::clamp(corner2.y, r.top, std::max(r.top, r.bottom));
+    std::vector<CornerValues> corners;
+    for (int i : PlotGroupCurves(*doc, curve)) {
+        const PlotCurve& c = doc->Curves[static_cast<size_t>(i)];
+        CornerValues v;
+        v.First[kAxisX] = c.FromDevice(kAxisX, corner1.x);
+        v.First[kAxisY] = c.FromDevice(kAxisY, corner1.y);
+        v.Second[kAxisX] = c.FromDevice(kAxisX, corner2.x);
+        v.Second[kAxisY] = c.FromDevice(kAxisY, corner2.y);
+        corners.push_back(v);
+    }
+    view.DiscardTrackerBackgrounds();
+    SaveScaleUndo(*doc);
+    const ScaleSwitches switches = pc_Switches(*doc);
+    const std::vector<int> changed = ZoomGroupToValues(*doc, curve, corners, switches);
+    pc_RangesChanged(view, *doc, changed, switches);
+    return !changed.empty();
+}
+
+bool PlotViewPan(CAPView& view, platform::Point from, platform::Point to) {
+    CAPDoc* doc = pc_Doc(view);
+    if (!doc || from == to) return false;
+    const int curve = doc->CurveAtPoint(from.x, from.y);
+    if (curve < 0 || doc->Curves[static_cast<size_t>(curve)].PlotType != kPlotRectangular) return false;
+    std::vector<CornerValues> values;
+    for (int i : PlotGroupCurves(*doc, curve)) {
+        const PlotCurve& c = doc->Curves[static_cast<size_t>(i)];
+        CornerValues v;
+        v.First[kAxisX] = c.FromDevice(kAxisX, from.x);
+        v.First[kAxisY] = c.FromDevice(kAxisY, from.y);
+        v.Second[kAxisX] = c.FromDevice(kAxisX, to.x);
+        v.Second[kAxisY] = c.FromDevice(kAxisY, to.y);
+        values.push_back(v);
+    }
+    const ScaleSwitches switches = pc_Switches(*doc);
+    pc_RangesChanged(view, *doc, PanGroupByValues(*doc, curve, values, switches), switches);
+    return true;
 }

@@ -47,3 +47,11 @@ bool UpdatePlotViewCommand(CAPView& view, platform::CommandState& state);
 bool PlotViewCursorClick(CAPView& view, platform::MouseButton button, platform::Point p, unsigned mouseFlags);
 // Ctrl with the wheel zooms (in for a negative delta); true when handled.
 bool PlotViewWheel(CAPView& view, int delta, unsigned mouseFlags);
+
+// The zoom box released in Scale mode: the group of `curve` shows the range
+// between the two corners (corner2 limited to the plot). True when a range changed.
+bool PlotViewZoomToRect(CAPView& view, int curve, platform::Point corner1, platform::Point corner2);
+// Dragging the plot from one point to another: the group under `from` moves
+// with it. False (nothing changed) when no curve lies under `from`, it is a
+// complex-plane curve, or the points are the same.
+bool PlotViewPan(CAPView& view, platform::Point from, platform::Point to);

@@ -221,6 +221,42 @@ bool RestoreLimitScales(CANDoc& doc) {
     return changed;
 }
 
+// ---- scale undo ----------------------------------------------------------------------------
+
+void SaveScaleUndo(CAPDoc& doc) {
+    if (doc.undoSuspended || !doc.PushUndo(kUndoScale, "Scale") || !doc.currentUndo) return;
+    doc.ScaleUndoEntry = doc.currentUndo;
+    doc.ScaleUndoRanges.clear();
+    const int count = std::min(doc.PlottedCount, doc.CurveCount());
+    for (int i = 0; i < count; ++i) {
+        const PlotCurve& c = zm_Curve(doc, i);
+        doc.ScaleUndoRanges.push_back(
+            {c.RangeLow[kAxisX], c.RangeLow[kAxisY], c.RangeHigh[kAxisX], c.RangeHigh[kAxisY]});
+    }
+}
+
+bool CAPDoc::RunUndoStep(UndoEntry& entry) {
+    if (entry.kind != kUndoScale) return CANDoc::RunUndoStep(entry);
+    // Only the entry whose ranges are held; curves added since have none.
+    if (&entry != ScaleUndoEntry) return false;
+    const size_t count = std::min(ScaleUndoRanges.size(), static_cast<size_t>(CurveCount()));
+    for (size_t i = 0; i < count; ++i) {
+        PlotCurve& c = Curves[i];
+        std::array<double, 4>& held = ScaleUndoRanges[i];
+        std::swap(held[0], c.RangeLow[kAxisX]);
+        std::swap(held[1], c.RangeLow[kAxisY]);
+        std::swap(held[2], c.RangeHigh[kAxisX]);
+        std::swap(held[3], c.RangeHigh[kAxisY]);
+        for (int a = kAxisX; a <= kAxisY; ++a) {
+            c.RangeSpan[a] = c.RangeHigh[a] - c.RangeLow[a];
+            c.ApplyScaleFactor(a);
+        }
+        c.FreeRunTables();
+    }
+    if (mainView) mainView->Invalidate();
+    return true;
+}
+
 // ---- normalizing ---------------------------------------------------------------------------
 
 bool ExpressionUsesDb(const CompiledExpression* expr) {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "plots/andoc.h"
+#include "plots/apdoc.h"
 
 class CursorPlacer;
 
@@ -72,6 +72,12 @@ std::vector<int> PanGroupByValues(CANDoc& doc, int curve, const std::vector<Corn
 // Every curve of another group whose X expression is the same as the curve's
 // takes its X range. The first curve of each group changed.
 std::vector<int> AlignXScales(CANDoc& doc, int curve);
+// Before zoom in and out, a zoom box and a right-button drag: an undo entry
+// "Scale" holding the ranges of every plotted curve (nothing while the document
+// suppresses undo). Undoing swaps them with the curves' ranges, so redo swaps back.
+void SaveScaleUndo(CAPDoc& doc);
+constexpr int32_t kUndoScale = 13;
+
 // The ranges and grid steps of the last fitting come back; true when any did.
 bool RestoreLimitScales(CANDoc& doc);
 

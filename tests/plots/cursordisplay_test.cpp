@@ -143,4 +143,21 @@ TEST(CursorDisplay, HeadingsAndColumnsByPlotType) {
     EXPECT_EQ(CursorHeadings(c)[5], "Mag/Ang Right");
 }
 
+TEST(CursorDisplay, ReadoutRowsOfTheMovedGroupOrOfAll) {
+    twtest::StoredPlot plot(3);
+    plot.curve(2).PlotNumber = 2;
+    for (int i = 0; i < 3; ++i) {
+        plot.curve(i).CellRect = {0, 100 * i, 300, 100 * i + 90};
+        plot.curve(i).LegendY = 100 * i + 5;
+        plot.curve(i).XLabelY = 100 * i + 80;
+    }
+    // The group's two Y rows and its X row; with all groups the other group's too.
+    const std::vector<DeviceRect> rows = ReadoutRows(plot.doc, 1, false, 12);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].top, 5);
+    EXPECT_EQ(rows[0].bottom, 17);
+    EXPECT_EQ(rows[0].right, 300);
+    EXPECT_EQ(ReadoutRows(plot.doc, 1, true, 12).size(), 4u);
+}
+
 }  // namespace

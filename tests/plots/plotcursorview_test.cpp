@@ -22,6 +22,7 @@
 #include "plots/cursors.h"
 #include "plots/g2ddoc.h"
 #include "plots/g2dview.h"
+#include "plots/plotcursorview.h"
 #include "plots/plotwindows.h"
 #include "plots/zoom.h"
 #include "shell/app.h"
@@ -155,6 +156,27 @@ TEST_F(PlotCursorWindow, KeysAndMouseMoveCursorsScrollZoomAndChooseTheCurve) {
                     platform::MouseControl, -platform::kWheelDelta);
     Pump();
     EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span / 2, 1e-12);
+    // The zoom is undone and redone as one "Scale" step.
+    EXPECT_EQ(UndoMenuText(plot, false, nullptr).rfind("&Undo Scale", 0), 0u);
+    UndoRedo(plot, 1);
+    EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span, 1e-12);
+    UndoRedo(plot, 0);
+    EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span / 2, 1e-12);
+    Pump();
+
+    // A zoom box over the left half of the plot, then a drag back by a quarter of the width.
+    const double left = out.FromDevice(kAxisX, out.PlotRect.left);
+    const double middle = out.FromDevice(kAxisX, mx);
+    ASSERT_TRUE(PlotViewZoomToRect(*view, 0, {out.PlotRect.left, out.PlotRect.top}, {mx, out.PlotRect.bottom}));
+    EXPECT_NEAR(out.RangeLow[kAxisX], left, 1e-12);
+    EXPECT_NEAR(out.RangeHigh[kAxisX], middle, 1e-12);
+    Pump();
+    const double quarter = (middle - left) / 4;
+    const int width = out.PlotRect.right - out.PlotRect.left;
+    EXPECT_TRUE(PlotViewPan(*view, {mx, my}, {mx + width / 4, my}));
+    EXPECT_NEAR(out.RangeLow[kAxisX], left - quarter, quarter * 0.02);
+    EXPECT_FALSE(PlotViewPan(*view, {mx, my}, {mx, my}));
+    EXPECT_FALSE(PlotViewPan(*view, {-50, -50}, {mx, my}));
 
     // Tab on the last curve selects the first.
     plot->CurrentCurve = plot->PlottedCount - 1;

@@ -110,11 +110,17 @@ protected:
 
 TEST_F(PlotWindow, OpensWithTheAnalysisRepaintsDuringTheRunAndClosingEndsTheAnalysis) {
     CCTDoc* rc = Load("rc.ckt", kSlowRcDeck);
+    const std::vector<std::string> circuitMenus = frame_->MenuBarTitles();
     ASSERT_EQ(RunAnalysis(rc, 0), 0);
     CG2DDoc* plot = AnalysisDocumentOf(rc);
     CG2DView* view = ViewOf(plot);
     ASSERT_NE(view, nullptr);
     ASSERT_NE(view->frame, nullptr);
+    // Analysis mode: the circuit's Component, Analysis and Design menus make
+    // room for the analysis menus.
+    EXPECT_EQ(frame_->MenuBarTitles(), (std::vector<std::string>{"&File", "&Edit", "&Windows", "&Options", "&Transient",
+                                                                 "&Scope", "&Monte Carlo", "&Model", "&Help"}));
+    EXPECT_TRUE(frame_->MainMenu().HasItem(kCmdRunAnalysis));
     EXPECT_TRUE(view->frame->IsVisible());
     EXPECT_EQ(view->frame->Title(), "Transient Analysis");
     EXPECT_EQ(CurrentRunContext().analysisView, view);
@@ -175,6 +181,9 @@ TEST_F(PlotWindow, OpensWithTheAnalysisRepaintsDuringTheRunAndClosingEndsTheAnal
     EXPECT_EQ(plot->PlotView, nullptr);
     for (CDoc* d = FirstDocument(); d; d = d->NextDocument()) EXPECT_NE(d, plot);
     EXPECT_EQ(CircuitAnalysisSettings(rc)->kinds[0].window.placement.length, kPlacementLength);
+    EXPECT_EQ(frame_->MenuBarTitles(), circuitMenus);
+    EXPECT_FALSE(frame_->MainMenu().HasItem(kCmdRunAnalysis));
+    EXPECT_TRUE(frame_->MainMenu().HasItem(kCmdTransient));
 
     // A second analysis opens the window again and runs in it.
     ASSERT_EQ(RunAnalysis(rc, 0), 0);
@@ -186,6 +195,7 @@ TEST_F(PlotWindow, OpensWithTheAnalysisRepaintsDuringTheRunAndClosingEndsTheAnal
     Pump();
     EXPECT_EQ(plot->MainView(), nullptr);
     EXPECT_EQ(CurrentAnalysis(), nullptr);
+    EXPECT_EQ(frame_->MenuBarTitles(), circuitMenus);
     EXPECT_TRUE(shown_.empty()) << shown_[0];
 }
 
