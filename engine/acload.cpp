@@ -519,8 +519,9 @@ public:
         // User sources read their waveform file, which nothing reads yet.
         if (state.Circuit && state.Circuit->devices.lists[kListUserSources].pool.count > 0) return kResultNotBuilt;
         const ComplexNumber unit{1.0, 0.0};
-        // Only the Noise Input source's own excitation makes the gain of
-        // INOISE: other sources with AC values must not raise it.
+        // Only the Noise Input source makes the gain of INOISE: other sources
+        // with AC values must not raise it. Its rows are kept with a unit
+        // value, so that a source without an AC magnitude still has a gain.
         ac_Walk<SineSourceRecord>(state, kListSineSources, [&](SineSourceRecord& s, int32_t) {
             if (ac.IsNoiseInput(s.node1, s.node2)) ac.noiseInputRows.push_back({s.branch, unit});
             ac.VoltageSource(s.branch, s.internalNode, s.node2, unit);
@@ -536,12 +537,12 @@ public:
             const bool input = ac.IsNoiseInput(s.node1, s.node2);
             if (input) ac.noiseInputScale = std::hypot(v.re, v.im);
             if (s.sourceKind == kSourceVoltage) {
-                if (input) ac.noiseInputRows.push_back({s.branch, v});
+                if (input) ac.noiseInputRows.push_back({s.branch, unit});
                 ac.VoltageSource(s.branch, s.node1, s.node2, v);
             } else {
                 if (input) {
-                    ac.noiseInputRows.push_back({s.node1, ComplexNumber{-v.re, -v.im}});
-                    ac.noiseInputRows.push_back({s.node2, v});
+                    ac.noiseInputRows.push_back({s.node1, ComplexNumber{-1.0, 0.0}});
+                    ac.noiseInputRows.push_back({s.node2, unit});
                 }
                 ac.AddRhs(s.node1, ComplexNumber{-v.re, -v.im});
                 ac.AddRhs(s.node2, v);

@@ -43,9 +43,9 @@ public:
     // The Noise Input source's nodes (either order), and the scale its AC load sets.
     int32_t noiseInputNode1 = 0, noiseInputNode2 = 0;
     double noiseInputScale = 0.0;
-    // The right-hand-side rows and values of the Noise Input source's own
-    // excitation (the first source on those nodes), the numerator of the
-    // input-referred gain.
+    // The right-hand-side rows of the Noise Input source (the first source
+    // on those nodes) with the signs of a unit excitation: the numerator of
+    // the input-referred gain.
     std::vector<std::pair<int32_t, ComplexNumber>> noiseInputRows;
     // In noise mode, whether a source between these nodes is the Noise Input
     // source not yet met in this load.

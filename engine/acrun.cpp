@@ -75,8 +75,10 @@ void ar_Withdraw(const SimulatorState& state, const AcRun& run) {
 }
 
 // The noise sources of the solved point and what INOISE divides by: the
-// adjoint solution weighed with the Noise Input source's own excitation
-// gives the transfer from that source to the output.
+// adjoint solution weighed with a unit excitation of the Noise Input source
+// gives the transfer from that source to the output. (Dividing by the
+// source's own AC magnitude instead would make a source without one an
+// infinite gain's divisor.)
 void ar_PublishNoise(const SimulatorState& state, AcRun& run) {
     ComplexNumber transfer{0.0, 0.0};
     for (const auto& [row, value] : run.NoiseInputRows) {
@@ -94,7 +96,7 @@ void ar_PublishNoise(const SimulatorState& state, AcRun& run) {
     table.nodeCount = static_cast<int32_t>(state.AcSolution.size());
     table.inputPairs = run.NoiseGainPair;
     table.inputPairCount = 1;
-    table.inputAmplitude = run.NoiseInputScale;
+    table.inputAmplitude = 1.0;
 }
 
 // The interleaved solution into the state's complex vector (what expressions read).

@@ -113,9 +113,10 @@ struct AcRun {
     std::vector<double> LastSolution;
     std::vector<double> Excitation;
     double NoiseInputScale = 0.0;
-    // Noise mode: the Noise Input source's own excitation rows, the noise
-    // sources of the present frequency, and the gain INOISE divides by as the
-    // pair (sum of excitation times adjoint solution over those rows, 1).
+    // Noise mode: the Noise Input source's rows with a unit excitation, the
+    // noise sources of the present frequency, and the gain INOISE divides by
+    // as the pair (sum of unit excitation times adjoint solution over those
+    // rows, 1), whatever AC magnitude the source has.
     std::vector<std::pair<int32_t, ComplexNumber>> NoiseInputRows;
     NoiseSourceList Noise;
     ComplexNumber NoiseGainPair[2] = {{0.0, 0.0}, {1.0, 0.0}};

@@ -138,15 +138,26 @@ TEST_F(NoiseRunTest, ResistorNoiseFollowsItsTemperatureAndMultiplier) {
 // the gain. E1 amplifies the divider's node by 10: gain 5, and the noise of
 // R1 || R2 amplified by 10 at the output (the ideal output shorts RL's).
 TEST_F(NoiseRunTest, InputNoiseIsOutputNoiseOverTheInputSourcesGain) {
-    const std::string deck =
-        "amp\nV1 in 0 DC 0 AC 2\nR1 in a 1k\nR2 a 0 1k\nE1 out 0 a 0 10\nRL out 0 10k\nI2 0 a DC 0 AC 1m\n.end\n";
-    ASSERT_EQ(Run(deck, "out", "in", "0", {10.0, 1e4}), 0);
+    // The input's own AC magnitude does not matter, nor whether it has one.
+    // A current input drives 1 mohm: its gain is 5 times that impedance.
+    struct Case {
+        const char* input;
+        double gain;
+    };
     const double onoise = 10.0 * Thermal(kRoomKelvin, 500.0);
-    for (size_t k = 0; k < 2; ++k) {
-        EXPECT_NEAR(host_.onoise[k], onoise, 1e-9 * onoise);
-        EXPECT_NEAR(host_.inoise[k], onoise / 5.0, 1e-9 * onoise);
+    const Case cases[] = {{"V1 in 0 DC 0 AC 2", 5.0},
+                          {"V1 in 0 DC 1", 5.0},
+                          {"I1 0 in DC 0 AC 3m\nRI in 0 1e-3", 5.0 * (1e-3 * 2e3 / (2e3 + 1e-3))}};
+    for (const auto& [input, gain] : cases) {
+        Next();
+        const std::string deck = std::string("amp\n") + input +
+                                 "\nR1 in a 1k\nR2 a 0 1k\nE1 out 0 a 0 10\nRL out 0 10k\nI2 0 a DC 0 AC 1m\n.end\n";
+        ASSERT_EQ(Run(deck, "out", "in", "0", {10.0, 1e4}), 0) << input;
+        for (size_t k = 0; k < 2; ++k) {
+            EXPECT_NEAR(host_.onoise[k], onoise, 1e-6 * onoise) << input;
+            EXPECT_NEAR(host_.inoise[k], onoise / gain, 1e-6 * onoise / gain) << input;
+        }
     }
-    EXPECT_EQ(run_.NoiseInputScale, 2.0);
 }
 
 // A LEVEL 1 common-source stage without capacitances: the output noise is
