@@ -139,8 +139,8 @@ platform::DialogDesc ld_Description(int kind) {
             desc.controls.push_back(ControlDesc{ControlKind::OwnerButton, LimitsStripId(line, b), "", 0, top + 12, 4,
                                                 10, Hidden | platform::style::NoTabStop});
         for (int c = 0; c < 5; ++c)
-            desc.controls.push_back(
-                ControlDesc{ControlKind::Edit, LimitsCellId(line, c), "", 7, top + 12, 20, 10, Hidden});
+            desc.controls.push_back(ControlDesc{c == 2 ? ControlKind::RichEdit : ControlKind::Edit,
+                                                LimitsCellId(line, c), "", 7, top + 12, 20, 10, Hidden});
     }
     desc.controls.push_back(ControlDesc{ControlKind::ScrollBar, kIdLimitsScroll, "", 400, top + 12, 8, 40,
                                         platform::style::Vertical | Hidden});
@@ -211,6 +211,7 @@ int CAnalysisLimitsDlg::RowCount() const {
 
 bool CAnalysisLimitsDlg::OnInitDialog() {
     CDialog2::OnInitDialog();
+    for (int line = 0; line < kLimitsGridLines; ++line) expressionCells_[line].Attach(*this, LimitsCellId(line, 2));
     for (const char* option : {"Normal", "Save", "Retrieve"}) Add(kIdRunOptions, option);
     if (kind_ != 2) {
         std::vector<const char*> modes = {"Zero", "Read"};
@@ -1005,6 +1006,14 @@ void CAnalysisLimitsDlg::OnControl(int id, platform::Notify notification) {
         focusedCell_ = id;
         selectedColumn_ = -1;
         ApplyEnabling();
+    }
+    if (notification == Notify::RightButton && cell && id % 100 == 2) {
+        // The cell has the focus; the menu opens below it.
+        focusedCell_ = id;
+        selectedColumn_ = -1;
+        const platform::Rect rect = GetItemRect(id);
+        OpenExpressionMenu(ClientToScreen(platform::Point{rect.left, rect.bottom}));
+        return;
     }
     if (notification == Notify::FocusOut && (cell || field)) StoreFields();
     if (notification == Notify::SelChanged) {

@@ -6,11 +6,13 @@
 // open its menu.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 
 #include "analysis/limitsmenus.h"
 #include "shell/dialogs.h"
+#include "shell/exprfield.h"
 
 class CCTDoc;
 struct AnalysisKindSettings;
@@ -60,6 +62,10 @@ std::string RangeCellText(const char* range, const char* grid, const char* bold)
 // parts (trimmed) are the range, the third the grid and the fourth the bold
 // grid spacing. False when out of memory.
 bool StoreRangeCellText(const std::string& text, char** range, char** grid, char** bold);
+
+// A Y Expression cell of the grid: its brackets coloured by depth, its right
+// button opening the expression menu through the dialog.
+class CLimitsRichEdit : public CExprRichEditNotify {};
 
 class CAnalysisLimitsDlg : public CDialog2 {
 public:
@@ -167,6 +173,7 @@ private:
     bool resizing_ = false;
     bool initialised_ = false;
     ExpressionMenu expressionMenu_;
+    std::array<CLimitsRichEdit, kLimitsGridLines> expressionCells_;
 };
 
 // After Options > Status Bar: the open dialog's prompt bar follows the main

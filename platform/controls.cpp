@@ -323,6 +323,16 @@ public:
             // control leaves them). Keys of a combo's open list stay there.
             auto* ke = static_cast<QKeyEvent*>(event);
             int key = KeyCodeFromQt(ke->key(), ke->modifiers());
+            if (key == key::Up || key == key::Down || key == key::PageUp || key == key::PageDown) {
+                // A one-line rich edit has no lines to move between: the panel may use them.
+                CtlRecord* r = panel_->FindByWidget(watched);
+                if (r && r->desc.kind == ControlKind::RichEdit && !(r->desc.styles & style::MultiLine) &&
+                    panel_->keyHandler && panel_->keyHandler(key, ModifiersFromQt(ke->modifiers()))) {
+                    event->accept();
+                    return true;
+                }
+                break;
+            }
             if (key != key::Enter && key != key::Escape) break;
             CtlRecord* r = panel_->FindByWidget(watched);
             auto* ww = qobject_cast<QWidget*>(watched);
@@ -697,6 +707,12 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
         e->setContextMenuPolicy(Qt::NoContextMenu);
         e->setLineWrapMode((s & style::NoWrap) ? QTextEdit::NoWrap : QTextEdit::WidgetWidth);
         e->setReadOnly(s & style::ReadOnly);
+        if (!(s & style::MultiLine)) {
+            // One line in a field as high as an edit's.
+            e->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            e->document()->setDocumentMargin(1);
+        }
         e->setPlainText(text);
         r->plainText = e->toPlainText();
         QObject::connect(e, &QTextEdit::textChanged, e, [this, r] { TextChanged(*r); });

@@ -40,7 +40,8 @@ enum class ControlKind : uint8_t {
     ColorSwatch,  // push button that shows a colour
     Progress,     // progress bar
     RichText,     // read-only text with coloured and bold runs
-    RichEdit,     // editable text whose characters carry colour and bold; typing and pasting give plain text
+    RichEdit,     // editable text whose characters carry colour and bold; typing and pasting give plain text;
+                  // without MultiLine, Enter and the Up/Down/Page keys go to the panel
     Icon,         // a standard icon (see StandardIcon)
 };
 

@@ -307,6 +307,27 @@ TEST_F(LimitsDialog, TheExpressionMenuInsertsWrapsAndListsLongGroups) {
     EXPECT_STREQ(Kind(0).curves[1]->yExpression, "ABS(V(N7) +)");
 }
 
+TEST_F(LimitsDialog, YExpressionCellsColourBracketsAndOpenTheMenuOnTheRightButton) {
+    CAnalysisLimitsDlg* d = Open(kDeck, 0);
+    ASSERT_NE(d, nullptr);
+    MakeRows(0, 2);
+    d->SetShownLines(2);
+    const int cell = LimitsCellId(0, 2);
+    ASSERT_EQ(d->KindOf(cell), platform::ControlKind::RichEdit);
+    d->UserSetText(cell, "abs(v(OUT))");
+    const std::vector<platform::FormatRun> runs = d->GetFormatRuns(cell);
+    int boldBrackets = 0;
+    for (const platform::FormatRun& run : runs)
+        if (run.format.bold) boldBrackets += run.length;
+    EXPECT_EQ(boldBrackets, 4);
+
+    menus_.choose = [](platform::Menu& menu) { return FindItem(menu, "PI"); };
+    const int before = menus_.shown;
+    d->UserRightButton(cell);
+    EXPECT_EQ(menus_.shown, before + 1);
+    EXPECT_STREQ(Kind(0).curves[0]->yExpression, "abs(v(OUT))PI");
+}
+
 TEST_F(LimitsDialog, ExpandRowsAndTheButtonsOfOtherWindows) {
     CAnalysisLimitsDlg* d = Open(kDeck, 0);
     ASSERT_NE(d, nullptr);

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "core/memory.h"
 #include "core/paths.h"
 #include "core/result.h"
 #include "platform/app.h"
 #include "platform/frame.h"
+#include "shell/dialogs.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
 #include "text/editwnd.h"
@@ -120,6 +122,32 @@ TEST_F(OpenDefinitionTest, MissingIncludeIsReportedAndNothingOpens) {
     EXPECT_EQ(OpenDefinitionOfText(main, "R2 out 0 1K", true), 0);
     EXPECT_EQ(OpenDefinitionOfLine(main, main->Editor(), 99), 0);
     EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(OpenDefinitionTest, GridTextStatementsOpenTheirFileAndGiveTheirHelpTopic) {
+    struct Help final : ContextHelpPort {
+        void OpenContextHelp(platform::Window*, unsigned id) override { ids.push_back(id); }
+        std::vector<unsigned> ids;
+    };
+    ScopedTestReporter quiet;
+    int code = -1;
+    CTxtDoc* main = OpenTextFile(dir_.File("main.ckt").c_str(), 0, &code);
+    ASSERT_NE(main, nullptr);
+    GridTextObject* include = main->NewGridText();
+    ASSERT_NE(include, nullptr);
+    SetString(&include->text, ".include parts.inc");
+    EXPECT_EQ(OpenDefinitionOfObject(main, include), 0);
+    EXPECT_NE(FindOpen(dir_.File("PARTS.INC")), nullptr);
+
+    Help help;
+    ContextHelpPort* previous = InstallContextHelp(&help);
+    GridTextObject* tran = main->NewGridText();
+    SetString(&tran->text, "  .TRAN 1n 100n");
+    HelpForObject(main, tran);
+    SetString(&tran->text, "R1 1 0 1K");  // not a dot command: no help
+    HelpForObject(main, tran);
+    InstallContextHelp(previous);
+    EXPECT_EQ(help.ids, std::vector<unsigned>{7006u});
 }
 
 }  // namespace
