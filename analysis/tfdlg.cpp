@@ -199,7 +199,8 @@ std::string ReplaceAnalysisStatement(const std::string& text, const char* keywor
     bool inStatement = false, done = false;
     for (const std::string& line : lines) {
         const std::string trimmed = tf_Trimmed(line);
-        if (done) {
+        // The first line of a SPICE text is its title, whatever it says.
+        if (done || &line == &lines.front()) {
             kept.push_back(line);
             continue;
         }

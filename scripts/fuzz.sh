@@ -38,6 +38,7 @@ declare -A max_len=(
   [dotpath]=4096
   [findinfile]=4096
   [sweeprun]=4096
+  [stmttext]=8192
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")
