@@ -195,7 +195,7 @@ std::string ReplaceAnalysisStatement(const std::string& text, const char* keywor
     const bool crlf = text.find("\r\n") != std::string::npos;
     const std::string wanted = keyword;
     std::vector<std::string> kept;
-    int place = -1, endLine = -1, depth = 0;
+    int place = -1, endLine = -1, depth = 0, openedAt = -1;
     bool inStatement = false, done = false;
     for (const std::string& line : lines) {
         const std::string trimmed = tf_Trimmed(line);
@@ -212,7 +212,7 @@ std::string ReplaceAnalysisStatement(const std::string& text, const char* keywor
         }
         inStatement = false;
         const std::string word = tf_Keyword(line);
-        if (word == ".SUBCKT") ++depth;
+        if (word == ".SUBCKT" && depth++ == 0) openedAt = static_cast<int>(kept.size());
         if (word == ".ENDS" && depth > 0) --depth;
         if (word == ".END") {
             endLine = static_cast<int>(kept.size());
@@ -225,6 +225,9 @@ std::string ReplaceAnalysisStatement(const std::string& text, const char* keywor
         kept.push_back(line);
     }
     if (place < 0) place = endLine;
+    // A subcircuit left open at the end would take in a statement appended
+    // after it: the statement goes before it instead.
+    if (place < 0 && depth > 0) place = openedAt;
     if (!statement.empty()) {
         const std::string line = statement + (crlf ? "\r" : "");
         if (place >= 0)

@@ -2,6 +2,7 @@
 // statement: an arbitrary text (its first byte picks the keyword) gets the
 // statement, which must then stand in it exactly once at the top level.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -15,6 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string statement = sens ? ".sens V(OUT) I(V1)" : ".TF V(OUT) V1";
     const std::string once = ReplaceAnalysisStatement(text, sens ? ".SENS" : ".TF", statement);
     // Written a second time, the text stays as it is.
-    if (ReplaceAnalysisStatement(once, sens ? ".SENS" : ".TF", statement) != once) std::abort();
+    const std::string twice = ReplaceAnalysisStatement(once, sens ? ".SENS" : ".TF", statement);
+    if (twice != once) {
+        fprintf(stderr, "ONCE[%s]\nTWICE[%s]\n", once.c_str(), twice.c_str());
+        std::abort();
+    }
     return 0;
 }

@@ -207,6 +207,8 @@ TEST(AnalysisStatementText, ReplacesEveryTopLevelStatementByOne) {
         {"inside a subcircuit and after .END: kept",
          "t\n.SUBCKT X A\n.TF V(A) V9\n.ENDS\n* .TF comment\n.END\n.TF V(3) V3\n",
          "t\n.SUBCKT X A\n.TF V(A) V9\n.ENDS\n* .TF comment\n.TF V(OUT) V1\n.END\n.TF V(3) V3\n"},
+        {"a subcircuit left open: before it", "t\nR1 1 0 1\n.SUBCKT X A\nR2 A 0 1",
+         "t\nR1 1 0 1\n.TF V(OUT) V1\n.SUBCKT X A\nR2 A 0 1"},
         {"the title line is no statement", ".TF title\n.END", ".TF title\n.TF V(OUT) V1\n.END"},
         {"a longer keyword is another statement", "t\n.TFX 1\n.END\n", "t\n.TFX 1\n.TF V(OUT) V1\n.END\n"},
     };
