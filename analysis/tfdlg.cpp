@@ -192,7 +192,8 @@ std::string ReplaceAnalysisStatement(const std::string& text, const char* keywor
         lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
         at = end == std::string::npos ? text.size() : end + 1;
     }
-    const bool crlf = text.find("\r\n") != std::string::npos;
+    // The title line, which is never changed, tells the text's line ends.
+    const bool crlf = !lines.empty() && !lines.front().empty() && lines.front().back() == '\r';
     const std::string wanted = keyword;
     std::vector<std::string> kept;
     int place = -1, endLine = -1, depth = 0, openedAt = -1;
@@ -224,11 +225,13 @@ std::string ReplaceAnalysisStatement(const std::string& text, const char* keywor
         }
         kept.push_back(line);
     }
-    if (place < 0) place = endLine;
-    // A subcircuit left open at the end would take in a statement appended
-    // after it: the statement goes before it instead.
-    if (place < 0 && depth > 0) place = openedAt;
+    // A subcircuit left open before .END (or the end) would take in the
+    // statement: it goes before that subcircuit instead.
+    if (place < 0) place = depth > 0 ? openedAt : endLine;
     if (!statement.empty()) {
+        // A text without even a title gets an empty one: the statement must
+        // not become the title.
+        if (kept.empty()) kept.push_back("");
         const std::string line = statement + (crlf ? "\r" : "");
         if (place >= 0)
             kept.insert(kept.begin() + place, line);

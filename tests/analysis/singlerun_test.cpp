@@ -209,6 +209,7 @@ TEST(AnalysisStatementText, ReplacesEveryTopLevelStatementByOne) {
          "t\n.SUBCKT X A\n.TF V(A) V9\n.ENDS\n* .TF comment\n.TF V(OUT) V1\n.END\n.TF V(3) V3\n"},
         {"a subcircuit left open: before it", "t\nR1 1 0 1\n.SUBCKT X A\nR2 A 0 1",
          "t\nR1 1 0 1\n.TF V(OUT) V1\n.SUBCKT X A\nR2 A 0 1"},
+        {"an empty text gets a title", "", "\n.TF V(OUT) V1\n"},
         {"the title line is no statement", ".TF title\n.END", ".TF title\n.TF V(OUT) V1\n.END"},
         {"a longer keyword is another statement", "t\n.TFX 1\n.END\n", "t\n.TFX 1\n.TF V(OUT) V1\n.END\n"},
     };
