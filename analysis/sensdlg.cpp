@@ -247,12 +247,15 @@ void CSensitivityDlg::OnControl(int id, platform::Notify notification) {
         if (notification == Notify::Clicked) Calculate();
         return;
     case kIdSensClose:
-        if (notification != Notify::Clicked) return;
-        for (int j = 0; j < kSensitivityOutputs; ++j) settings_.outputs[j] = GetCellText(kIdSensTable, j, 0);
-        EndDialog(2);
+        if (notification == Notify::Clicked) OnCancel();
         return;
     default: return;
     }
+}
+
+void CSensitivityDlg::OnCancel() {
+    for (int j = 0; j < kSensitivityOutputs; ++j) settings_.outputs[j] = GetCellText(kIdSensTable, j, 0);
+    EndDialog(2);
 }
 
 int CSensitivityDlg::Calculate() {
@@ -307,6 +310,8 @@ void SensitivityCommand(CCTDoc* document) {
         CSensitivityDlg dialog(document, settings);
         if (dialog.DoModal() != kDialogReopen) break;
     }
-    if (StatementState* state = GetStatementState(document))
+    if (StatementState* state = GetStatementState(document)) {
         for (int j = 0; j < kSensitivityOutputs; ++j) state->sensitivityOutputs[j] = settings.outputs[j];
+        WriteSensitivityStatement(document);
+    }
 }

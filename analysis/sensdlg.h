@@ -46,6 +46,8 @@ public:
 
     bool OnInitDialog() override;
     void OnControl(int id, platform::Notify notification) override;
+    // Closing keeps the outputs in the settings.
+    void OnCancel() override;
 
     // The calculation of the selected inputs: the table (One) or the report
     // (Multiple). 0, or the code that stopped it (reported).

@@ -1,6 +1,7 @@
 #include "analysis/tfdlg.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "analysis/singlerun.h"
 #include "analysis/start.h"
@@ -9,8 +10,12 @@
 #include "compiler/stmtstate.h"
 #include "compiler/support.h"
 #include "core/chars.h"
+#include "core/cmdline.h"
+#include "core/memory.h"
 #include "core/result.h"
+#include "document/cirdoc.h"
 #include "document/ctdoc.h"
+#include "document/parts.h"
 #include "engine/transfer.h"
 
 namespace {
@@ -89,8 +94,13 @@ void CTransferFunctionDlg::OnControl(int id, platform::Notify notification) {
     if (id == kIdTfCalculate) {
         if (Calculate()) EndDialog(kDialogReopen);
     } else if (id == kIdTfClose) {
-        EndDialog(2);
+        OnCancel();
     }
+}
+
+void CTransferFunctionDlg::OnCancel() {
+    WriteTransferStatement(document_);
+    EndDialog(2);
 }
 
 int CTransferFunctionDlg::Calculate() {
@@ -139,4 +149,116 @@ void TransferFunctionCommand(CCTDoc* document) {
         CTransferFunctionDlg dialog(document);
         if (dialog.DoModal() != kDialogReopen) return;
     }
+}
+
+// ---- the statement in the circuit's text ------------------------------------------------------
+
+namespace {
+
+std::string tf_Trimmed(const std::string& line) {
+    const size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The first word of a line, upper case.
+std::string tf_Keyword(const std::string& line) {
+    const std::string trimmed = tf_Trimmed(line);
+    std::string word = trimmed.substr(0, trimmed.find_first_of(" \t("));
+    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return word;
+}
+
+void tf_WriteStatement(CCTDoc* document, const char* keyword, const std::string& statement, const char* label) {
+    if (!document || BatchMode() || dynamic_cast<CCirDoc*>(document)) return;
+    const int page = document->GetTextPageIndex();
+    if (page < 0) return;
+    char* raw = CopyTextPageText(document, page);
+    const std::string text = raw ? raw : "";
+    FreeString(&raw);
+    const std::string rewritten = ReplaceAnalysisStatement(text, keyword, statement);
+    if (rewritten == text) return;
+    document->PushUndo(0, label);
+    StoreTextPageText(document, page, rewritten.c_str());
+    document->SetModifiedFlag(true);
+}
+
+}  // namespace
+
+std::string ReplaceAnalysisStatement(const std::string& text, const char* keyword, const std::string& statement) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    // The title line, which is never changed, tells the text's line ends.
+    const bool crlf = !lines.empty() && !lines.front().empty() && lines.front().back() == '\r';
+    const std::string wanted = keyword;
+    std::vector<std::string> kept;
+    int place = -1, endLine = -1, depth = 0, openedAt = -1;
+    bool inStatement = false, done = false;
+    for (const std::string& line : lines) {
+        const std::string trimmed = tf_Trimmed(line);
+        // The first line of a SPICE text is its title, whatever it says.
+        if (done || &line == &lines.front()) {
+            kept.push_back(line);
+            continue;
+        }
+        // A continuation belongs to the statement before it; comments stay.
+        if (!trimmed.empty() && trimmed[0] == '+' && inStatement) continue;
+        if (!trimmed.empty() && trimmed[0] == '*') {
+            kept.push_back(line);
+            continue;
+        }
+        inStatement = false;
+        const std::string word = tf_Keyword(line);
+        if (word == ".SUBCKT" && depth++ == 0) openedAt = static_cast<int>(kept.size());
+        if (word == ".ENDS" && depth > 0) --depth;
+        if (word == ".END") {
+            endLine = static_cast<int>(kept.size());
+            done = true;
+        } else if (depth == 0 && word == wanted) {
+            if (place < 0) place = static_cast<int>(kept.size());
+            inStatement = true;
+            continue;
+        }
+        kept.push_back(line);
+    }
+    // A subcircuit left open before .END (or the end) would take in the
+    // statement: it goes before that subcircuit instead.
+    if (place < 0) place = depth > 0 ? openedAt : endLine;
+    if (!statement.empty()) {
+        // A text without even a title gets an empty one: the statement must
+        // not become the title.
+        if (kept.empty()) kept.push_back("");
+        const std::string line = statement + (crlf ? "\r" : "");
+        if (place >= 0)
+            kept.insert(kept.begin() + place, line);
+        else
+            kept.push_back(line);
+    }
+    std::string out;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        out += kept[i];
+        if (i + 1 < kept.size() || (!text.empty() && text.back() == '\n') || text.empty()) out += "\n";
+    }
+    return out;
+}
+
+void WriteTransferStatement(CCTDoc* document) {
+    StatementState* state = GetStatementState(document);
+    if (!state || state->transferOutputs.empty() || state->transferOutputs.front().empty()) return;
+    tf_WriteStatement(document, ".TF", ".TF " + state->transferOutputs.front() + " " + state->transferInput,
+                      ".TF Update");
+}
+
+void WriteSensitivityStatement(CCTDoc* document) {
+    StatementState* state = GetStatementState(document);
+    if (!state) return;
+    // Only the outputs that are there: the statement reads its words back in order.
+    std::string statement = ".sens";
+    for (const std::string& output : state->sensitivityOutputs)
+        if (!tf_Trimmed(output).empty()) statement += " " + tf_Trimmed(output);
+    tf_WriteStatement(document, ".SENS", statement, ".Sens Update");
 }

@@ -30,6 +30,8 @@ public:
 
     bool OnInitDialog() override;
     void OnControl(int id, platform::Notify notification) override;
+    // Closing keeps the output and source as the circuit's statement.
+    void OnCancel() override;
 
     // Computes the three quantities of the output and input fields into the
     // result fields: 0, or the code of a run that could not be made (the
@@ -46,3 +48,15 @@ std::vector<std::string> ListInputSources(CCTDoc* document);
 
 // The command on the topmost circuit window (nothing without one).
 void TransferFunctionCommand(CCTDoc* document);
+
+// The text with every top-level statement of `keyword` (".TF", ".SENS";
+// continuation lines included, comment lines kept) replaced by one
+// `statement` at the place of the first, or before .END when there was none,
+// or at the end. The text's own line ends are kept.
+std::string ReplaceAnalysisStatement(const std::string& text, const char* keyword, const std::string& statement);
+// A SPICE text circuit keeps what a dialog last used as its statement:
+// ".TF <output> <source>" (none without an output) or ".sens <outputs>",
+// written into its text page with an undo entry. Nothing for a schematic or
+// in a batch run.
+void WriteTransferStatement(CCTDoc* document);
+void WriteSensitivityStatement(CCTDoc* document);

@@ -189,6 +189,8 @@ int CG2DDoc::SetUpRun() {
     Run.StopFlag = 0;
     Run.StopRequest = 0;
     Run.MessageShown = 0;
+    // Every Run shows what is wrong with the limits, not only the first.
+    ResetLimitErrors();
     Run.RunFailed = 0;
     Run.RunCounter = Run.CaptionRunCounter = 0;
     Point = AnalysisPoint();

@@ -41,6 +41,7 @@ declare -A max_len=(
   [curvedraw]=4096
   [sweeprun]=4096
   [helpstmt]=1024
+  [stmttext]=8192
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

@@ -19,10 +19,12 @@
 #include "compiler/defines.h"
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
+#include "core/memory.h"
 #include "core/paths.h"
 #include "core/result.h"
 #include "document/cfanalysis.h"
 #include "document/ctdoc.h"
+#include "document/parts.h"
 #include "document/spicedoc.h"
 #include "expr/runstate.h"
 #include "shell/document.h"
@@ -188,6 +190,46 @@ TEST_F(SingleRun, TheSensitivityOfTheDividerFillsTheTableAndTheReport) {
         EXPECT_NEAR(Number(row[3]), sign * 0.5, 1e-3);
     }
     EXPECT_EQ(CurrentAnalysis(), nullptr);
+}
+
+// Every top-level statement of the kind gives way to one new statement at
+// the place of the first; without one it goes before .END, else at the end.
+TEST(AnalysisStatementText, ReplacesEveryTopLevelStatementByOne) {
+    struct Case {
+        const char* what;
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"two statements, one continued", "t\n.tf v(1) v1\nR1 1 0 1\n.TF V(2)\n+ V2\n.END\n",
+         "t\n.TF V(OUT) V1\nR1 1 0 1\n.END\n"},
+        {"none: before .END", "t\r\nR1 1 0 1\r\n.end\r\n", "t\r\nR1 1 0 1\r\n.TF V(OUT) V1\r\n.end\r\n"},
+        {"none and no .END: at the end", "t\nR1 1 0 1", "t\nR1 1 0 1\n.TF V(OUT) V1"},
+        {"inside a subcircuit and after .END: kept",
+         "t\n.SUBCKT X A\n.TF V(A) V9\n.ENDS\n* .TF comment\n.END\n.TF V(3) V3\n",
+         "t\n.SUBCKT X A\n.TF V(A) V9\n.ENDS\n* .TF comment\n.TF V(OUT) V1\n.END\n.TF V(3) V3\n"},
+        {"a subcircuit left open: before it", "t\nR1 1 0 1\n.SUBCKT X A\nR2 A 0 1",
+         "t\nR1 1 0 1\n.TF V(OUT) V1\n.SUBCKT X A\nR2 A 0 1"},
+        {"an empty text gets a title", "", "\n.TF V(OUT) V1\n"},
+        {"the title line is no statement", ".TF title\n.END", ".TF title\n.TF V(OUT) V1\n.END"},
+        {"a longer keyword is another statement", "t\n.TFX 1\n.END\n", "t\n.TFX 1\n.TF V(OUT) V1\n.END\n"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReplaceAnalysisStatement(c.text, ".TF", ".TF V(OUT) V1"), c.expected) << c.what;
+}
+
+TEST_F(SingleRun, ClosingTheTransferFunctionKeepsItsStatementInTheText) {
+    CTransferFunctionDlg dialog(document_.get());
+    Answer<CTransferFunctionDlg>(dialog, [&](CTransferFunctionDlg& d) {
+        d.SetText(kIdTfOutput, "V(OUT)");
+        d.SetText(kIdTfInput, "V1");
+        d.PressButton(kIdTfCalculate);
+    });
+    const int page = document_->GetTextPageIndex();
+    ASSERT_GE(page, 0);
+    char* raw = CopyTextPageText(document_.get(), page);
+    const std::string text = raw ? raw : "";
+    FreeString(&raw);
+    EXPECT_NE(text.find(".TF V(OUT) V1\n.END"), std::string::npos) << text;
 }
 
 }  // namespace

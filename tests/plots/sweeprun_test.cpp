@@ -141,6 +141,23 @@ TEST_F(SweepRun, AnAcLogSweepStoresItsFrequenciesAndTheResponse) {
     EXPECT_EQ(Points(doc, 0), points);
 }
 
+// An Auto sweep adapts its step to the first curve (headless, to its axis
+// ranges): it ends exactly on the high limit and never goes back.
+TEST_F(SweepRun, AnAcAutoSweepFollowsTheFirstCurveToTheHighLimit) {
+    CCTDoc* doc =
+        Open("auto.ckt", "rc\nV1 IN 0 DC 0 AC 1\nR1 IN OUT 1K\nC1 OUT 0 15.9P\n.END\n", 1, "F", "MAG(V(OUT))");
+    AnalysisKindSettings& limits = Limits(doc, 1);
+    SetString(&limits.limits[0], "1E8,1Meg");
+    limits.sweepType = 0;
+    ASSERT_EQ(RunOpenAnalysis(doc), 0) << (shown_.empty() ? 0 : shown_[0]);
+    const auto points = Points(doc, 0);
+    ASSERT_GT(points.size(), 10u) << points.size();
+    EXPECT_LT(points.size(), 2000u);
+    EXPECT_DOUBLE_EQ(points.front().first, 1e6);
+    EXPECT_EQ(points.back().first, 1e8);
+    for (size_t k = 1; k < points.size(); ++k) EXPECT_GT(points[k].first, points[k - 1].first);
+}
+
 // The default range "10,0,.5" sweeps V1 from 0 to 10 in 21 points; a second
 // variable makes one run per value, each with its own branch of the divider.
 TEST_F(SweepRun, ADcSweepStoresEveryPointAndOneRunPerSecondValue) {
@@ -230,13 +247,16 @@ TEST_F(SweepRun, BadLimitsAreRefusedWithTheirMessage) {
         if (c.kind == 2) SetString(&limits.limits[3], "V1");
         SetString(&limits.limits[c.field], c.text);
         limits.sweepType = c.method;
-        shown_.clear();
-        EXPECT_EQ(RunOpenAnalysis(doc), kResultShown);
-        if (c.message > 0)
-            EXPECT_EQ(shown_, std::vector<int>{c.message});
-        else
-            EXPECT_EQ(shown_.size(), 1u);
-        EXPECT_EQ(AnalysisDocumentOf(doc)->Runs.Count, 0);
+        // A second Run shows the message again.
+        for (int run = 0; run < 2; ++run) {
+            shown_.clear();
+            EXPECT_EQ(RunOpenAnalysis(doc), kResultShown);
+            if (c.message > 0)
+                EXPECT_EQ(shown_, std::vector<int>{c.message});
+            else
+                EXPECT_EQ(shown_.size(), 1u);
+            EXPECT_EQ(AnalysisDocumentOf(doc)->Runs.Count, 0);
+        }
         ExitAnalysis(doc, true);
     }
 }
