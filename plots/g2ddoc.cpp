@@ -71,6 +71,7 @@ void RegisterPlotMessages() {
     RegisterAnalysisWindowMessages();
     RegisterPlotLayoutMessages();
     RegisterDcDriverMessages();
+    RegisterAcDriverMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {

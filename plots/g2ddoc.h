@@ -41,6 +41,7 @@ enum PlotCurveMessage : int {
 void RegisterPlotMessages();
 // Registers the DC sweep driver's texts (RegisterPlotMessages calls it).
 void RegisterDcDriverMessages();
+void RegisterAcDriverMessages();
 
 // Result codes of a run.
 constexpr int kRunStopped = 15056;      // stopped by the user; the end steps treat it as success

@@ -4,6 +4,7 @@
 // with their field's message before any point is computed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -258,6 +259,49 @@ TEST_F(SweepRun, BadLimitsAreRefusedWithTheirMessage) {
             EXPECT_EQ(AnalysisDocumentOf(doc)->Runs.Count, 0);
         }
         ExitAnalysis(doc, true);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A curve of ONOISE makes the AC run a noise run: a 1k/1k divider's output
+// noise is the thermal noise of the two resistors in parallel. Noise cannot
+// share a run with other curves, and its input must name a source.
+TEST_F(SweepRun, NoiseCurvesMakeANoiseRunOfTheirOwn) {
+    const char* deck = "divider\nV1 IN 0 DC 0 AC 1\nR1 IN OUT 1K\nR2 OUT 0 1K\n.END\n";
+    CCTDoc* doc = Open("noise.ckt", deck, 1, "F", "ONOISE");
+    AnalysisKindSettings& limits = Limits(doc, 1);
+    SetString(&limits.limits[0], "1E4,1K");
+    SetString(&limits.limits[1], "5");
+    limits.sweepType = 2;
+    SetString(&limits.limits[4], "V1");
+    SetString(&limits.limits[5], "OUT");
+    ASSERT_EQ(RunOpenAnalysis(doc), 0) << (shown_.empty() ? 0 : shown_[0]);
+    EXPECT_TRUE(shown_.empty());
+    const double expected = std::sqrt(4 * 1.3806226e-23 * 300.15 * 500.0);
+    const auto points = Points(doc, 0);
+    ASSERT_EQ(points.size(), 5u);
+    for (const auto& point : points) EXPECT_NEAR(point.second, expected, 1e-3 * expected) << point.first;
+
+    struct Case {
+        const char* y;
+        const char* input;
+        const char* output;
+        int message;
+    } const cases[] = {
+        {"ONOISE+V(OUT)", "V1", "OUT", 13575},
+        {"ONOISE", "NONE", "OUT", 13530},
+        {"ONOISE", "V1", "NOWHERE", 13561},
+    };
+    for (const Case& c : cases) {
+        SetString(&limits.curves[0]->yExpression, c.y);
+        SetString(&limits.limits[4], c.input);
+        SetString(&limits.limits[5], c.output);
+        shown_.clear();
+        EXPECT_NE(RunOpenAnalysis(doc), 0) << c.y;
+        EXPECT_NE(std::find(shown_.begin(), shown_.end(), c.message), shown_.end()) << c.y << " " << c.input;
     }
 }
 
