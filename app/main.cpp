@@ -56,6 +56,7 @@
 #include "shell/mainframe.h"
 #include "shell/report.h"
 #include "text/findfilesdlg.h"
+#include "text/numoutwindow.h"
 #include "text/textdoc.h"
 #include "text/textopener.h"
 
@@ -202,6 +203,7 @@ void main_InstallServices() {
     InstallAnalysisLogs();
     RegisterPlotMessages();
     InstallPlotWindows();
+    InstallNumericOutputWindow();
     InstallDocumentFileOpener();
     main_opener.Wrap(&DocumentOpener());
     InstallDocumentOpener(&main_opener);

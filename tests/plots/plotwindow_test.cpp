@@ -261,6 +261,39 @@ TEST_F(PlotWindow, RunPauseAndStopAreOfferedByTheRunState) {
     plot->Run = AnalysisRunFlags();
 }
 
+// Numeric Output (F5) is offered once the analysis is at rest with curves and
+// shows the kind's numeric output file through the text windows' port.
+TEST_F(PlotWindow, NumericOutputShowsTheKindsFileOnceTheRunIsAtRest) {
+    struct Recorder final : NumericOutputWindowPort {
+        std::vector<std::string> paths;
+        int ShowNumericOutput(const std::string& path, const FontSpec&, bool) override {
+            paths.push_back(path);
+            return 0;
+        }
+    } recorder;
+    NumericOutputWindowPort* previous = InstallNumericOutputWindows(&recorder);
+    CCTDoc* rc = Load("rc.ckt", kSlowRcDeck);
+    ASSERT_EQ(RunAnalysis(rc, 0), 0);
+    CG2DView* view = ViewOf(AnalysisDocumentOf(rc));
+    ASSERT_NE(view, nullptr);
+    auto offered = [&] {
+        platform::CommandState state(kCmdNumericOutput, true);
+        EXPECT_TRUE(view->OnUpdateCommand(state));
+        return state.Enabled();
+    };
+    EXPECT_FALSE(offered());  // nothing to list yet
+    ASSERT_EQ(RunOpenAnalysis(rc), 0);
+    EXPECT_TRUE(offered());
+    view->Document2D()->Run.Running = 1;
+    EXPECT_FALSE(offered());
+    view->Document2D()->Run.Running = 0;
+    EXPECT_TRUE(view->OnCommand(kCmdNumericOutput));
+    EXPECT_EQ(recorder.paths, (std::vector<std::string>{dir_.File("rc.TNO")}));
+    InstallNumericOutputWindows(previous);
+    CloseAnalysis(rc);
+    EXPECT_TRUE(shown_.empty()) << shown_[0];
+}
+
 // The batch's print of the plot: a PDF beside the circuit. A file of that name
 // the program did not write is kept and the print refused; one it wrote is
 // replaced.
