@@ -1,15 +1,11 @@
 // The data-point label list of a curve row (read from circuit files) turned
-// into labels over a curve of two stored runs, and a window title fitted into
-// a width the input picks.
+// into labels over a curve of two stored runs.
 #include <cstdint>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "platform/image.h"
 #include "plots/g2ddoc.h"
 #include "plots/labels.h"
-#include "plots/plotframe.h"
-#include "shell/drawcontext.h"
 
 namespace {
 
@@ -47,10 +43,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& run : curve.LabelPoints)
             if (run.size() != size_t(curve.LabelCount)) __builtin_trap();
     }
-    static platform::Image image(64, 32);
-    static auto surface = platform::CreateImageSurface(image);
-    CDrawContext dc(surface.get());
-    const std::vector<std::string> lines = FitTitle(dc, text, "", int(size % 97), 2);
-    if (lines.empty() || lines.size() > 2) __builtin_trap();
     return 0;
 }

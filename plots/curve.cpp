@@ -96,6 +96,7 @@ void PlotCurve::CopyFrom(const PlotCurve& source) {
         CursorY[a] = source.CursorY[a];
         CursorOffset[a] = source.CursorOffset[a];
         CursorRun[a] = source.CursorRun[a];
+        CursorAux[a] = source.CursorAux[a];
         AxisLinear[a] = source.AxisLinear[a];
         SingleVar[a] = source.SingleVar[a];
         SavedAscending[a] = source.SavedAscending[a];

@@ -161,6 +161,7 @@ struct PlotCurve {
     double CursorY[2] = {};
     int32_t CursorOffset[2] = {};
     int32_t CursorRun[2] = {};
+    double CursorAux[2] = {};  // complex-plane curves: the analysis variable at the cursor
 
     int32_t AxisLinear[2] = {1, 1};  // 1 linear, 0 log10
     int32_t PlotNumber = 0;          // plot group 1..9, 0 none

@@ -315,10 +315,8 @@ std::string LabelDataPointsMenuText(int analysisKind) {
     }
 }
 
-CLabelBranchesDlg::CLabelBranchesDlg(CG2DDoc* document, bool complexPlane)
-    : CDialog2(kLabelBranchesDialogId, &lb_branchesPosition, nullptr),
-      document_(document),
-      complexPlane_(complexPlane) {
+CLabelBranchesDlg::CLabelBranchesDlg(bool complexPlane)
+    : CDialog2(kLabelBranchesDialogId, &lb_branchesPosition, nullptr) {
     SetDescription(lb_BranchesDescription(complexPlane));
 }
 
@@ -385,7 +383,7 @@ void CLabelPointsDlg::OnOK() {
 int LabelBranchesCommand(CG2DDoc& document) {
     const int curve = document.CurrentCurve;
     if (curve < 0 || curve >= document.CurveCount()) return 0;
-    CLabelBranchesDlg dialog(&document, document.Curves[size_t(curve)].PlotType != kPlotRectangular);
+    CLabelBranchesDlg dialog(document.Curves[size_t(curve)].PlotType != kPlotRectangular);
     if (dialog.DoModal() != 1) return 0;
     return LabelBranches(document, curve, CLabelBranchesDlg::Choice() == kIdBranchesAuto, CLabelBranchesDlg::XText());
 }

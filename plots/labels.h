@@ -94,7 +94,8 @@ int LabelDataPointsCommand(CG2DDoc& document);
 // session; the X field starts empty each time.
 class CLabelBranchesDlg : public CDialog2 {
 public:
-    CLabelBranchesDlg(CG2DDoc* document, bool complexPlane);
+    // On polar and Smith plots the location is a frequency.
+    explicit CLabelBranchesDlg(bool complexPlane);
 
     bool OnInitDialog() override;
     void OnControl(int id, platform::Notify what) override;
@@ -104,10 +105,6 @@ public:
     static int Choice();
     static const std::string& XText();
     static void ResetChoice();
-
-private:
-    CG2DDoc* document_;
-    bool complexPlane_;
 };
 
 // The Label Points dialog over one curve row.

@@ -24,7 +24,7 @@ constexpr MessageRow kLayoutMessageRows[] = {
     {kMsgDifferentXExpr, "%EDifferent X expressions for the same graph."},
 };
 
-constexpr uint32_t kBusDisplayFlags = kRadixMask;  // any radix display shows a bus
+constexpr uint32_t pg_BusDisplayFlags = kRadixMask;  // any radix display shows a bus
 constexpr int32_t kBadState = 57;
 
 bool pg_SameNoCase(const std::string& text, const char* other) { return strcasecmp(text.c_str(), other) == 0; }
@@ -83,7 +83,7 @@ int32_t PlotCurve::ToDevice(int axis, double value) const {
 
 int32_t PlotCurve::ToDeviceInt(int axis, double value, uint32_t previousState) const {
     if (axis == kAxisY && IsDigital) {
-        if (ExprFlags(kAxisY) & kBusDisplayFlags) return DigitalHighY + (DigitalLowY - DigitalHighY) / 2;
+        if (ExprFlags(kAxisY) & pg_BusDisplayFlags) return DigitalHighY + (DigitalLowY - DigitalHighY) / 2;
         const char c = pg_StateChar(value);
         const char p = pg_StateChar(static_cast<double>(previousState));
         const bool low = c == '0' || c == 'R' || ((c == 'X' || c == 'Z') && p == '0');
@@ -95,7 +95,7 @@ int32_t PlotCurve::ToDeviceInt(int axis, double value, uint32_t previousState) c
 
 int32_t PlotCurve::StateOrDevice(int axis, double value) const {
     if (axis == kAxisY && IsDigital) {
-        if (ExprFlags(kAxisY) & kBusDisplayFlags) return static_cast<int32_t>(ClampToUnsigned(value));
+        if (ExprFlags(kAxisY) & pg_BusDisplayFlags) return static_cast<int32_t>(ClampToUnsigned(value));
         if (!(value >= 0) || value > 511) return kBadState;
         return static_cast<int32_t>(value);
     }
@@ -126,7 +126,13 @@ void PlotCurve::ApplyScaleFactor(int axis) {
     // No unit table is installed here: the axis has no unit of its own.
     AxisUnit[axis] = -1;
     const std::string& text = ScaleFactorText[axis];
-    if (text.empty() || pg_SameNoCase(text, "Auto") || pg_SameNoCase(text, "None")) return;
+    if (text.empty() || pg_SameNoCase(text, "None")) {
+        // Plain numbers: a scale without its letter would show wrong values.
+        pg_SetFormatScale(ValueFormat[axis], 1.0, 0);
+        pg_SetFormatScale(ScaleFormat[axis], 1.0, 0);
+        return;
+    }
+    if (pg_SameNoCase(text, "Auto")) return;
     double factor = 1.0;
     if (ParseScaleSuffix(&factor, text.c_str()) <= 0 || !(factor > 0)) return;
     char letter = text[0];
@@ -288,6 +294,11 @@ int GridDivisionCount(const PlotCurveArray& curves, const PlotLayout& layout, in
         n = layout.GridDivisions[kAxisX];
     }
     return std::max(n, 1);
+}
+
+int32_t StoredPointToDevice(CANDoc& document, int curve, int axis, int point) {
+    const PlotCurve& c = document.Curves[size_t(curve)];
+    return c.ToDeviceInt(axis, document.GetValue(c.DataColumn[axis == kAxisX ? kSlotX : kSlotY], point));
 }
 
 bool SetAxisRange(PlotCurve& curve, int axis, double low, double high) {

@@ -21,6 +21,7 @@
 #include "platform/types.h"
 #include "plots/curve.h"
 
+class CANDoc;
 class CAPDoc;
 class CDrawContext;
 
@@ -129,6 +130,8 @@ void SetAxisTransform(PlotCurveArray& curves, int curve, int axis, int extent, i
 int DigitalBandCount(const PlotCurveArray& curves, int curve, int lineHeight);
 // Grid divisions of an axis (decades on logarithmic axes), at least 1.
 int GridDivisionCount(const PlotCurveArray& curves, const PlotLayout& layout, int curve, int axis);
+// ToDeviceInt of the value a curve stores for the axis at a point.
+int32_t StoredPointToDevice(CANDoc& document, int curve, int axis, int point);
 // Takes the pair when it is usable on the axis (log: both > 0; magnitudes
 // within 1e-50..1e50, 0 allowed on linear axes).
 bool SetAxisRange(PlotCurve& curve, int axis, double low, double high);

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "core/numbers.h"
 #include "core/report_port.h"
+#include "core/result.h"
+#include "document/cfanalysis.h"
 #include "expr/complex.h"
+#include "plots/g2ddoc.h"
 #include "shell/colortable.h"
 #include "shell/drawcontext.h"
 #include "shell/fonts.h"
@@ -346,15 +350,21 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
     };
     int widest = 0;
     bool placed = false;
-    for (const LogScaleValue& v : LogScaleSequence(c.RangeLow[axis], c.RangeHigh[axis])) {
-        const bool label = v.Decade || minorAll || (view.MinorLogGrids25 && (v.Counter == 2 || v.Counter == 5)) ||
-                           (!placed && !view.MinorLogGrids25);
-        if (!label || v.Below) continue;
-        widest = std::max(widest, add(v.Value, v.Decade));
-        placed = true;
-    }
     const double high = std::max(c.RangeLow[axis], c.RangeHigh[axis]);
-    widest = std::max(widest, add(high, false));
+    try {
+        for (const LogScaleValue& v : LogScaleSequence(c.RangeLow[axis], c.RangeHigh[axis])) {
+            const bool label = v.Decade || minorAll || (view.MinorLogGrids25 && (v.Counter == 2 || v.Counter == 5)) ||
+                               (!placed && !view.MinorLogGrids25);
+            if (!label || v.Below) continue;
+            widest = std::max(widest, add(v.Value, v.Decade));
+            placed = true;
+        }
+        widest = std::max(widest, add(high, false));
+    } catch (const std::bad_alloc&) {
+        // The scale goes without labels.
+        Reporter().Report(MessageRequest(kResultNoMemory));
+        return widest;
+    }
     if (!draw) return widest;
     // Labels that overlap give way: decades first, then in order from the low end.
     for (int pass = 0; pass < 2; ++pass) {
@@ -400,6 +410,18 @@ bool FixCurveContrast(PlotCurve& curve, const PlotViewInfo& view) {
         changed = true;
     }
     return changed;
+}
+
+void FixCurveContrasts(CG2DDoc& document, const PlotViewInfo& view) {
+    const int kind = document.RunningKind >= 0 ? document.RunningKind : document.AnalysisKind;
+    AnalysisKindSettings* settings = document.KindSettings(kind);
+    for (PlotCurve& c : document.Curves) {
+        if (!pf_Plotted(c) || !FixCurveContrast(c, view)) continue;
+        if (!settings || c.RowIndex < 0 || size_t(c.RowIndex) >= settings->curves.size()) continue;
+        CurveRow& row = *settings->curves[size_t(c.RowIndex)];
+        row.display.textColor = c.Style.textColor;
+        row.display.lineColor = c.Style.lineColor;
+    }
 }
 
 int CurveTextColor(const PlotCurve& curve, const PlotViewInfo& view) {
@@ -560,6 +582,7 @@ void DrawLegendEntry(CDrawContext& dc, const PlotCurveArray& curves, int curve, 
         if (axis == kAxisX) return;
         for (int cursor = 0; cursor < 2; ++cursor) {
             const ComplexNumber z{c.CursorX[cursor], c.CursorY[cursor]};
+            texts.push_back(c.FormatAxisValue(kAxisX, c.CursorAux[cursor]));
             texts.push_back(FormatComplexValue(c, z, false));
             texts.push_back(FormatComplexValue(c, z, true));
         }

@@ -14,6 +14,7 @@
 #include "plots/layout.h"
 
 class CDrawContext;
+class CG2DDoc;
 
 // ---- the values of grids and scales
 
@@ -98,6 +99,9 @@ std::vector<std::string> FitTitle(const CDrawContext& dc, std::string title, con
 // the general text colour, becomes its XOR 15; true when one changed (a 2D
 // analysis document then stores the style in the curve's row).
 bool FixCurveContrast(PlotCurve& curve, const PlotViewInfo& view);
+// The same for every plotted curve of a 2D analysis document, the changed
+// colours written back into the curves' rows.
+void FixCurveContrasts(CG2DDoc& document, const PlotViewInfo& view);
 // The colour of a curve's texts: its curve colour, XOR 15 when that is the background.
 int CurveTextColor(const PlotCurve& curve, const PlotViewInfo& view);
 

@@ -490,25 +490,7 @@ void SameYScalesChanged(PlotCurveArray& curves) {
     for (PlotCurve& curve : curves) curve.FreeRunTables();
 }
 
-void ApplyScaleFactor(PlotCurve& curve, int axis) {
-    FormatSpec& format = curve.ScaleFormat[axis];
-    const std::string& text = curve.ScaleFactorText[axis];
-    if (rg_SameTextNoCase(text, "None") || text.empty()) {
-        format.scale = 1.0;
-        format.scaleLetter = 0;
-    } else if (rg_SameTextNoCase(text, "Auto")) {
-        format.SetScaleForValue(std::max(std::fabs(curve.RangeLow[axis]), std::fabs(curve.RangeHigh[axis])));
-    } else {
-        double scale = 1.0;
-        if (ParseScaleSuffix(&scale, text.c_str()) > 0 && scale > 0) {
-            format.scale = 1.0 / scale;
-            format.scaleLetter = text[0];
-        } else {
-            format.scale = 1.0;
-            format.scaleLetter = 0;
-        }
-    }
-}
+void ApplyScaleFactor(PlotCurve& curve, int axis) { curve.ApplyScaleFactor(axis); }
 
 std::string FormatRangeText(double high, double low) {
     std::string text = rg_Number("%.6g", high);

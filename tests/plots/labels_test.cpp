@@ -115,6 +115,15 @@ TEST(CurveLabels, AutomaticLocationIsWhereTheRunsSpreadMost) {
     EXPECT_FALSE(FindBranchLabelX(document, 0, &x));
 }
 
+TEST(CurveLabels, StoredPointsMapThroughTheTransform) {
+    CG2DDoc document;
+    FillRuns(document, 2);
+    const PlotCurve& c = document.Curves[0];
+    const int point = c.RunFirst[1] + 5;  // run 1 at x = 5: y = 5
+    EXPECT_EQ(StoredPointToDevice(document, 0, kAxisX, point), 50);
+    EXPECT_EQ(StoredPointToDevice(document, 0, kAxisY, point), c.ToDevice(kAxisY, 5));
+}
+
 TEST(CurveLabels, UserLocationIsKeptToTheData) {
     CG2DDoc document;
     FillRuns(document, 2);

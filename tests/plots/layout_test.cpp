@@ -191,10 +191,11 @@ TEST(PlotLayout, ScaleFactorTextsChooseTheSuffix) {
         double scale;
         char letter;
     };
-    const Case cases[] = {{"M", 1e3, 'm'}, {"m", 1e3, 'm'}, {"MEG", 1e-6, 'M'}, {"k", 1e-3, 'k'}, {"u", 1e6, 'u'}};
+    const Case cases[] = {{"M", 1e3, 'm'},  {"m", 1e3, 'm'}, {"MEG", 1e-6, 'M'},
+                          {"k", 1e-3, 'k'}, {"u", 1e6, 'u'}, {"None", 1, 0}};
     for (const Case& c : cases) {
         PlotCurve curve;
-        curve.RangeHigh[kAxisY] = 5;
+        curve.RangeHigh[kAxisY] = 5000;
         curve.ScaleFactorText[kAxisY] = c.factor;
         curve.ApplyScaleFactor(kAxisY);
         EXPECT_DOUBLE_EQ(curve.ScaleFormat[kAxisY].scale, c.scale) << c.factor;

@@ -304,32 +304,59 @@ TEST_F(PlotFrameRender, LegendReadoutsShowTheNewestValueOrTheCursors) {
                 if (image.PixelAt(x, y) != white) return true;
         return false;
     };
-    for (bool cursorMode : {false, true}) {
+    struct Case {
+        bool cursorMode;
+        int plotType;
+        int fields;  // cursor readout fields
+    };
+    for (const Case& k :
+         {Case{false, kPlotRectangular, 0}, Case{true, kPlotRectangular, 3}, Case{true, kPlotPolar, 6}}) {
         image.Fill(white);
         PlotCurveArray curves;
         curves.push_back(FrameCurve(1, "V(OUT)"));
+        curves[0].PlotType = k.plotType;
         curves[0].Value[kAxisY] = 3.25;
         curves[0].CursorY[0] = 1;
         curves[0].CursorY[1] = 2;
         PlotLayout layout;
         PlotViewInfo view = FrameView(640, 300);
-        view.CursorMode = cursorMode;
+        view.CursorMode = k.cursorMode;
         view.CursorColumnWidth = 60;
         ASSERT_EQ(LayoutPlot(dc, curves, layout, view), 0);
         const PlotCurve& c = curves[0];
         const int L = layout.LineHeight;
         RedrawScales(dc, curves, layout, view, true, -1);
-        if (!cursorMode) {
+        if (!k.cursorMode) {
             const int left = c.LegendX + c.AxisTitleWidth[kAxisY];
             EXPECT_TRUE(inked(left, c.LegendY, left + dc.GetTextWidth("0") * 17, c.LegendY + L));
-        } else {
-            // Left, right and their difference, a column each after the first.
-            for (int field = 0; field < 3; ++field) {
-                const int left = c.PlotRect.left + 61 + 60 * field;
-                EXPECT_TRUE(inked(left, c.LegendY, left + 60, c.LegendY + L)) << "field " << field;
-            }
-            EXPECT_FALSE(inked(c.PlotRect.left + 61 + 180, c.LegendY, c.PlotRect.left + 61 + 300, c.LegendY + L));
+            continue;
         }
+        // Left, right and their difference (rectangular), or per cursor its
+        // frequency and two complex forms, a column each after the first.
+        const int first = c.PlotRect.left + 61;
+        for (int field = 0; field < k.fields; ++field)
+            EXPECT_TRUE(inked(first + 60 * field, c.LegendY, first + 60 * field + 60, c.LegendY + L))
+                << "field " << field;
+        EXPECT_FALSE(inked(first + 60 * k.fields, c.LegendY, first + 60 * k.fields + 60, c.LegendY + L));
+    }
+}
+
+TEST(PlotFrameColours, CurveColoursStayApartFromTheBackgroundAndText) {
+    struct Case {
+        int text, line;
+        int fixedText, fixedLine;
+        bool changed;
+    };
+    // Background 15, general text 0.
+    const Case cases[] = {{4, 9, 4, 9, false}, {15, 9, 0, 9, true}, {4, 0, 4, 15, true}, {15, 0, 0, 15, true}};
+    for (const Case& c : cases) {
+        PlotCurve curve;
+        curve.Style.textColor = c.text;
+        curve.Style.lineColor = c.line;
+        PlotViewInfo view;
+        EXPECT_EQ(FixCurveContrast(curve, view), c.changed);
+        EXPECT_EQ(curve.Style.textColor, c.fixedText);
+        EXPECT_EQ(curve.Style.lineColor, c.fixedLine);
     }
 }
 
