@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/cmdline.h"
 #include "core/desktop.h"
@@ -43,30 +45,6 @@ double cd_Slope(DeviceXY from, DeviceXY to) {
     return dy == 0 ? 2147483647.0 : 2147483646.0;
 }
 
-// Cuts a segment to a rectangle (Liang-Barsky); false when it misses.
-bool cd_ClipSegment(DeviceXY& a, DeviceXY& b, const DeviceRect& r) {
-    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
-    double t0 = 0, t1 = 1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {double(a.x) - r.left, double(r.right) - a.x, double(a.y) - r.top, double(r.bottom) - a.y};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1) return false;
-    }
-    const DeviceXY from = a;
-    if (t1 < 1) b = DeviceXY{int32_t(std::lround(from.x + t1 * dx)), int32_t(std::lround(from.y + t1 * dy))};
-    if (t0 > 0) a = DeviceXY{int32_t(std::lround(from.x + t0 * dx)), int32_t(std::lround(from.y + t0 * dy))};
-    return true;
-}
-
 // The cached polyline of a run: the ends beyond the plot's sides trimmed and
 // every segment cut to the keep rectangle, so that no coordinate runs far
 // outside and the jumps along its border stay outside the plot.
@@ -75,18 +53,23 @@ std::vector<DeviceXY> cd_TrimPolyline(const std::vector<DeviceXY>& in, const Dev
     while (end - begin >= 2 && in[end - 1].x > plot.right && in[end - 2].x > plot.right) --end;
     while (end - begin >= 2 && in[begin].x < plot.left && in[begin + 1].x < plot.left) ++begin;
     std::vector<DeviceXY> out;
+    // A lone point keeps its place inside the keep area (where it is
+    // invisible when it lay outside).
+    auto kept = [&keep](DeviceXY p) {
+        return DeviceXY{std::clamp(p.x, keep.left, keep.right), std::clamp(p.y, keep.top, keep.bottom)};
+    };
     if (end - begin == 1) {
-        out.push_back(in[begin]);
+        out.push_back(kept(in[begin]));
         return out;
     }
     for (size_t i = begin; i + 1 < end; ++i) {
         DeviceXY a = in[i], b = in[i + 1];
-        if (!cd_ClipSegment(a, b, keep)) continue;
+        if (!ClipSegmentToRect(a, b, keep)) continue;
         if (out.empty() || !cd_Equal(out.back(), a)) out.push_back(a);
         out.push_back(b);
     }
     // A polyline wholly outside keeps one point so that the run counts as cached.
-    if (out.empty() && end > begin) out.push_back(in[begin]);
+    if (out.empty() && end > begin) out.push_back(kept(in[begin]));
     return out;
 }
 
@@ -102,7 +85,9 @@ private:
     bool Aborted() const { return doc_.Run.AbortRequested != 0; }
     void Abort() { doc_.Run.AbortRequested = 1; }
     bool StoredPoint(const PlotCurve& c, int q, DeviceXY& p);
-    void WalkRun(int curve, int run, bool building);
+    // collect: the line goes through a scratch polyline (merged, squeezed and
+    // trimmed) before it is drawn; store: that polyline becomes the run's cache.
+    void WalkRun(int curve, int run, bool collect, bool store);
     void DrawCachedRun(int curve, int run);
     void DrawPoints(const std::vector<DeviceXY>& points);
     void Progress(const PlotCurve& c, int q);
@@ -153,7 +138,7 @@ void CurveDrawing::NotePointMarks(int curve, int run, DeviceXY p, bool building)
     if (painter_.ViewOption(kViewTokens)) painter_.DrawToken(3, curve, p);
 }
 
-void CurveDrawing::WalkRun(int curve, int run, bool building) {
+void CurveDrawing::WalkRun(int curve, int run, bool collect, bool store) {
     PlotCurve& c = doc_.Curves[static_cast<size_t>(curve)];
     const int first = c.RunFirst[static_cast<size_t>(run)], last = c.RunLast[static_cast<size_t>(run)];
     const bool merge = !c.IsDigital && c.Style.curveStyle != kCurvePopsicle;
@@ -161,7 +146,7 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
     DeviceXY p0;
     int n = 0;
     for (int q = first; q <= last && !Aborted(); ++q, ++n) {
-        if (n % 100 == 0 && !building && cd_EscPressed()) {
+        if (n % 100 == 0 && !store && cd_EscPressed()) {
             Abort();
             break;
         }
@@ -171,22 +156,22 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
         if (n < c.TrackFrom) continue;
         if (!started) {
             started = true;
-            if (building)
+            if (collect)
                 polyline_.push_back(p1);
             else
                 painter_.DrawCurveSegment(0, 0, p1.x, p1.y, curve, false, true, run);
-            NotePointMarks(curve, run, p1, building);
+            NotePointMarks(curve, run, p1, store);
             p0 = p1;
             continue;
         }
-        NotePointMarks(curve, run, p1, building);
+        NotePointMarks(curve, run, p1, store);
         if (cd_Equal(p1, p0)) continue;  // the point did not move: nothing to draw
         if (merge) {
             const double slope = cd_Slope(p0, p1);
             const bool backwards = p1.x < p0.x;
             int looked = 0;
             while (q < last) {
-                if (++looked % 1000 == 0 && !building && cd_EscPressed()) {
+                if (++looked % 1000 == 0 && !store && cd_EscPressed()) {
                     Abort();
                     break;
                 }
@@ -201,20 +186,26 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
                     p1 = p2;
                 }
                 ++q, ++n;
-                NotePointMarks(curve, run, p2, building);
+                NotePointMarks(curve, run, p2, store);
             }
         }
-        if (building)
+        if (collect)
             polyline_.push_back(p1);
         else
             painter_.DrawCurveSegment(p0.x, p0.y, p1.x, p1.y, curve, true, c.IsDigital != 0, run);
         p0 = p1;
     }
-    if (!building) return;
+    if (!collect) return;
     SqueezePixelColumns(polyline_);
-    const DeviceRect& plot = c.PlotRect;
+    std::vector<DeviceXY> trimmed = cd_TrimPolyline(polyline_, c.PlotRect, keep_);
+    if (!store) {
+        // Drawn as a cache would be, but not kept: the data still grows.
+        polyline_.clear();
+        if (!trimmed.empty()) DrawPoints(trimmed);
+        return;
+    }
     RunCacheEntry& entry = c.RunTables[static_cast<size_t>(run)];
-    entry.Polyline = cd_TrimPolyline(polyline_, plot, keep_);
+    entry.Polyline = std::move(trimmed);
     entry.Marks.assign(marks_buffer_.begin(), marks_buffer_.end());
     entry.Tokens.assign(tokens_.begin(), tokens_.end());
     polyline_.clear();
@@ -226,7 +217,9 @@ void CurveDrawing::WalkRun(int curve, int run, bool building) {
 void CurveDrawing::DrawPoints(const std::vector<DeviceXY>& points) {
     const int count = static_cast<int>(points.size());
     // A single point, and the end of a line, which a line leaves out.
-    auto dot = [this](DeviceXY p) { painter_.Line(p.x, p.y, p.x + 1, p.y + 1); };
+    auto dot = [this](DeviceXY p) {
+        if (p.x < INT32_MAX && p.y < INT32_MAX) painter_.Line(p.x, p.y, p.x + 1, p.y + 1);
+    };
     if (count == 1 || (count == 2 && cd_Equal(points[0], points[1]))) {
         dot(points[0]);
         return;
@@ -315,14 +308,15 @@ int CurveDrawing::Draw(int plotNumber, int firstRun, int lastRun, int firstCurve
             } else if (cached) {
                 DrawCachedRun(ci, r);
             } else {
+                const bool line = !c.IsDigital && c.Style.curveStyle != kCurvePopsicle;
                 try {
-                    WalkRun(ci, r, building);
+                    WalkRun(ci, r, building || line, building);
                 } catch (const std::bad_alloc&) {
                     // The scratch buffers ran out of memory: the run is drawn directly.
                     polyline_ = {};
                     marks_buffer_ = {};
                     tokens_ = {};
-                    if (building) WalkRun(ci, r, false);
+                    WalkRun(ci, r, false, false);
                 }
             }
             painter_.ReleaseCurvePen();

@@ -21,6 +21,19 @@ constexpr int sg_kTokenShapes = 8;
 // Popsicle bars start no higher than this device Y.
 constexpr int sg_kBarTop = -100;
 
+// Coordinates handed to the surface stay within this distance of the origin;
+// transforms give values up to the 32-bit limits, which no device draws.
+constexpr int32_t sg_kDrawLimit = 1 << 24;
+// Recorded pictures keep the coordinate range of the devices they replay on.
+constexpr DeviceRect sg_kPictureBox{0, 0, 32757, 32757};
+
+bool sg_Drawable(int x, int y) {
+    return std::abs(int64_t{x}) <= sg_kDrawLimit && std::abs(int64_t{y}) <= sg_kDrawLimit;
+}
+
+// Marks and tokens are never larger than this half-size.
+constexpr int sg_kMaxMarkSize = 256;
+
 int sg_Width(const DeviceRect& r) { return r.right - r.left; }
 int sg_Height(const DeviceRect& r) { return r.bottom - r.top; }
 int sg_MinSide(const DeviceRect& r) { return std::min(sg_Width(r), sg_Height(r)); }
@@ -39,7 +52,8 @@ void SetCurveClip(CDrawContext& dc, const DeviceRect& rect, int plotType) {
         return;
     }
     if (!dc.surface) return;
-    if (plotType == kPlotRectangular) {
+    // A region of more rows than any device has would only cost time.
+    if (plotType == kPlotRectangular || r.Height() > (1 << 16)) {
         dc.surface->SetClipRect(r);
         return;
     }
@@ -68,9 +82,33 @@ void SelectClipRegion(CDrawContext& dc, const CurveClipRegion& region) {
                  region.Kind == CurveClipRegion::Ellipse ? kPlotPolar : kPlotRectangular);
 }
 
+bool ClipSegmentToRect(DeviceXY& a, DeviceXY& b, const DeviceRect& r) {
+    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {double(a.x) - r.left, double(r.right) - a.x, double(a.y) - r.top, double(r.bottom) - a.y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    const DeviceXY from = a;
+    if (t1 < 1) b = DeviceXY{int32_t(std::lround(from.x + t1 * dx)), int32_t(std::lround(from.y + t1 * dy))};
+    if (t0 > 0) a = DeviceXY{int32_t(std::lround(from.x + t0 * dx)), int32_t(std::lround(from.y + t0 * dy))};
+    return true;
+}
+
 // ---- the pen ---------------------------------------------------------------------------------
 
-CurvePen::CurvePen(CDrawContext& dc, int colorIndex, int width, int pattern) : dc_(dc), path_(&dc) {
+CurvePen::CurvePen(CDrawContext& dc, int colorIndex, int width, int pattern)
+    : dc_(dc), path_(&dc), width_(std::max(width, 1)) {
     if (width <= 1 && pattern == 0) {
         previous_ = dc_.SelectPen(colorIndex);
         return;
@@ -142,6 +180,22 @@ void CurvePainter::SelectCurvePen(int curve, int run) {
 void CurvePainter::ReleaseCurvePen() { pen_.reset(); }
 
 void CurvePainter::Line(int x0, int y0, int x1, int y1) {
+    if (!dc_.surface) return;
+    // Only the part that can show is handed on: surfaces step lines pixel by
+    // pixel, and a transform's far-off points would cost seconds each.
+    DeviceRect box = sg_kPictureBox;
+    if (!dc_.IsPicture()) {
+        const Rect clip = dc_.surface->GetClipBox();
+        if (clip.IsEmpty()) return;
+        const int margin = 2 + std::max(0, pen_ ? pen_->Width() : 0);
+        box = DeviceRect{clip.left - margin, clip.top - margin, clip.right + margin, clip.bottom + margin};
+    }
+    if (x0 < box.left || x0 > box.right || x1 < box.left || x1 > box.right || y0 < box.top || y0 > box.bottom ||
+        y1 < box.top || y1 > box.bottom) {
+        DeviceXY a{x0, y0}, b{x1, y1};
+        if (!ClipSegmentToRect(a, b, box)) return;
+        x0 = a.x, y0 = a.y, x1 = b.x, y1 = b.y;
+    }
     if (pen_)
         pen_->Line(x0, y0, x1, y1);
     else
@@ -185,9 +239,11 @@ void CurvePainter::DrawDigitalSegment(int x0, int32_t previous, int x1, int32_t 
     const int b = L - H;
     // Ends far outside the plot would overflow the drawing: four band heights
     // beyond either edge look the same.
-    const int lo = c.PlotRect.left - 4 * b, hi = c.PlotRect.right + 4 * b;
-    x0 = std::clamp(x0, lo, hi);
-    x1 = std::clamp(x1, lo, hi);
+    const int64_t lo = std::max<int64_t>(int64_t{c.PlotRect.left} - 4 * int64_t{b}, -sg_kDrawLimit);
+    const int64_t hi = std::min<int64_t>(int64_t{c.PlotRect.right} + 4 * int64_t{b}, sg_kDrawLimit);
+    if (lo > hi || !sg_Drawable(0, L) || !sg_Drawable(0, H)) return;
+    x0 = static_cast<int>(std::clamp<int64_t>(x0, lo, hi));
+    x1 = static_cast<int>(std::clamp<int64_t>(x1, lo, hi));
     if (!drawLine) previous = state;
     if (c.ExprFlags(kAxisY) & kRadixMask) {
         DrawBusSegment(x0, previous, x1, curve, true);
@@ -234,6 +290,7 @@ void CurvePainter::DrawDigitalSegment(int x0, int32_t previous, int x1, int32_t 
 
 int CurvePainter::DrawBusSegment(int x0, int32_t state, int x1, int curve, bool draw) {
     const PlotCurve& c = Curve(curve);
+    if (!sg_Drawable(x0, c.DigitalHighY) || !sg_Drawable(x1, c.DigitalLowY)) return c.DigitalHighY;
     const int t = c.DigitalHighY + 1, u = c.DigitalLowY - 1;
     const int m = t + (u - t) / 2;
     int d = std::min(u - t, x1 - x0 - 1);
@@ -277,9 +334,9 @@ void CurvePainter::DrawDataPointMarker(int curve, int x, int y, int run) {
     int m = width / 2;
     if (!OnDisplay()) m = sg_MinSide(c.PlotRect) / 120 + (width > 1 ? width : 0);
     // A hairline's mark of half-size 0 would not show at all.
-    m = std::max(m, 2);
-    if (x < c.PlotRect.left - (m + 2) || x > c.PlotRect.right + (m + 2) || y < c.PlotRect.top - (m + 4) ||
-        y > c.PlotRect.bottom + (m + 4))
+    m = std::clamp(m, 2, sg_kMaxMarkSize);
+    if (!sg_Drawable(x, y) || x < c.PlotRect.left - (m + 2) || x > c.PlotRect.right + (m + 2) ||
+        y < c.PlotRect.top - (m + 4) || y > c.PlotRect.bottom + (m + 4))
         return;
     const int color = CurveColor(curve, run);
     const int fill = (c.Style.pointStyle == 1 || c.Style.pointStyle == 3) ? color : BackgroundColorIndex();
@@ -306,10 +363,11 @@ void CurvePainter::DrawToken(int mode, int curve, DeviceXY point) {
     if (mode == 3) {
         const DeviceRect& r = c.PlotRect;
         if (point.x < r.left || point.x > r.right || point.y < r.top || point.y > r.bottom) return;
-        if (std::abs(point.x - c.LastTokenPoint.x) <= 4 * (sg_Width(r) / 80)) return;
+        if (std::abs(int64_t{point.x} - c.LastTokenPoint.x) <= 4 * (sg_Width(r) / 80)) return;
     }
+    if (!sg_Drawable(point.x, point.y)) return;
     int s = sg_MinSide(c.PlotRect) / 160 + (c.Style.lineWidth > 1 ? c.Style.lineWidth : 0);
-    s = std::max(s, 2);
+    s = std::clamp(s, 2, sg_kMaxMarkSize);
     const int x = point.x, y = point.y;
     const int color = CurveColor(curve, doc_.Runs.Count - 1);
     const int shape = (c.IndexInPlot - 1) % sg_kTokenShapes;
@@ -353,7 +411,10 @@ void CurvePainter::DrawNewSegment(int curve, bool force) {
     const int point = doc_.Point.RunPointIndex;
     const bool suppressed = (analysis && analysis->PlotSuppressed) || doc_.NoDrawing || c.PlotType == kPlotPolar ||
                             !(c.UseFlags & kCurveDrawn);
-    if (suppressed) return;
+    if (suppressed) {
+        c.PrevDevicePoint = c.DevicePoint;
+        return;
+    }
     bool draw = point >= 1 || ViewOption(kViewDataPoints);
     int x0 = c.PrevDevicePoint.x, y0 = c.PrevDevicePoint.y;
     int x1 = c.DevicePoint.x, y1 = c.DevicePoint.y;
@@ -365,7 +426,7 @@ void CurvePainter::DrawNewSegment(int curve, bool force) {
     if (draw && x1 == x0 && y1 == y0) {
         // A point that did not move is not drawn again after the start of a run.
         draw = point <= 2 || force;
-        if (draw && !c.IsDigital && c.Style.curveStyle == kCurveNormal && point > c.TrackFrom) {
+        if (draw && !c.IsDigital && c.Style.curveStyle == kCurveNormal && point > c.TrackFrom && sg_Drawable(x1, y1)) {
             x1 += 1;
             y1 += 1;
         }

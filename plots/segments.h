@@ -53,6 +53,9 @@ void SetCurveClip(CDrawContext& dc, const DeviceRect& rect, int plotType);
 // The same for a clip region the layout made (none: the clip is removed).
 void SelectClipRegion(CDrawContext& dc, const CurveClipRegion& region);
 
+// Cuts a segment to a rectangle (edges included); false when it misses.
+bool ClipSegmentToRect(DeviceXY& a, DeviceXY& b, const DeviceRect& r);
+
 // The level character of a digital state code: "0RF1XZ?" by its low three
 // bits; a state whose strength bits are all 0 is 'Z'.
 char StateLevelChar(int32_t state);
@@ -69,10 +72,12 @@ public:
     void Line(int x0, int y0, int x1, int y1);
     void Polyline(const platform::Point* points, int count);
     bool Patterned() const { return path_.count > 0; }
+    int Width() const { return width_; }
 
 private:
     CDrawContext& dc_;
     LinePath path_;
+    int width_ = 1;
     platform::PenDesc previous_;
 };
 

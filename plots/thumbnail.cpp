@@ -174,10 +174,13 @@ int DrawThumbnail(CDrawContext& dc, CThumbDoc& thumb, CAPDoc& source, const Rect
         result = PlotAllCurves(dc, thumb, view, -1);
     }
     const Rect r = thumb.GetSourceViewRect(area);
+    // Sides beyond the overview are drawn just outside it, where they do not show.
+    auto inX = [&area](int x) { return std::clamp(x, area.left - 2, area.right + 2); };
+    auto inY = [&area](int y) { return std::clamp(y, area.top - 2, area.bottom + 2); };
     const platform::PenDesc pen = dc.SelectPen(thumb.MarkerColor);
     const platform::BrushDesc brush = dc.SelectBrushHandle(GetNullBrush());
-    dc.DrawLineOrRect(std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right) + 1,
-                      std::max(r.top, r.bottom) + 1, true);
+    dc.DrawLineOrRect(inX(std::min(r.left, r.right)), inY(std::min(r.top, r.bottom)),
+                      inX(std::max(r.left, r.right)) + 1, inY(std::max(r.top, r.bottom)) + 1, true);
     dc.SelectBrushHandle(brush);
     dc.SelectPenHandle(pen);
     return result;

@@ -38,6 +38,7 @@ declare -A max_len=(
   [savefile]=4096
   [dotpath]=4096
   [findinfile]=4096
+  [curvedraw]=4096
 )
 if [[ $# -gt 0 ]]; then
   harnesses=("$@")

@@ -69,6 +69,12 @@ TEST(CurveDrawing, SineCrossesKnownRowsAndRedrawsFromItsCache) {
     f.Clear();
     PlotDataPoints(*f.dc, f.doc, f.view, -1, 0, 0, 0, 0, false);
     EXPECT_EQ(f.image.CountDifferences(first), 0);
+    // Without run tables (as while a run goes on) nothing is kept, and the
+    // same pixels are drawn.
+    f.doc.Curves[0].RunTables.clear();
+    f.Clear();
+    PlotDataPoints(*f.dc, f.doc, f.view, -1, 0, 0, 0, 0, false);
+    EXPECT_EQ(f.image.CountDifferences(first), 0);
 }
 
 TEST(CurveDrawing, CacheHoldsOnlyWhatTheScreenNeeds) {
@@ -207,6 +213,48 @@ TEST(CurveDrawing, NothingIsDrawnInProbeModesOneAndThree) {
         doc.ProbeMode = mode;
         PlotDataPoints(*f.dc, doc, f.view, -1, 0, 0, 0, 0, false);
         EXPECT_EQ(f.Count(cdt_kRed, 0, 0, 320, 220) > 0, mode == 0 || mode == 2) << mode;
+    }
+}
+
+// Digital and "Popsicle" curves are never cached: each stored point draws its
+// own level step or bar.
+TEST(CurveDrawing, DigitalAndBarCurvesAreDrawnPointByPoint) {
+    constexpr int32_t k0 = 8, k1 = 11;  // '0' and '1' with strength
+    struct Pixel {
+        int x, y;
+        bool set;
+    };
+    struct Case {
+        const char* name;
+        bool digital;
+        std::vector<std::pair<double, double>> points;
+        std::vector<Pixel> pixels;
+    };
+    const Case cases[] = {
+        {"digital",
+         true,
+         {{0, k0}, {100, k1}, {200, k0}, {300, k0}},
+         {{60, 150, true}, {60, 130, false}, {110, 140, true}, {160, 130, true}, {160, 150, false}, {260, 150, true}}},
+        {"bars",
+         false,
+         {{40, 150}, {140, 50}},
+         {{50, 100, true}, {50, 61, true}, {150, 165, true}, {150, 156, false}, {148, 158, true}, {100, 150, false}}},
+    };
+    for (const Case& k : cases) {
+        PlotDrawFixture f;
+        const int c = f.AddCurve(cdt_kPlot, 0, 300, 0, 200, cdt_kRed);
+        PlotCurve& curve = f.doc.Curves[0];
+        curve.IsDigital = k.digital;
+        curve.Style.curveStyle = k.digital ? kCurveNormal : kCurvePopsicle;
+        curve.DigitalLowY = 150;
+        curve.DigitalHighY = 130;
+        f.PrepareStore();
+        f.StartRun();
+        for (auto [x, y] : k.points) f.AddPoint(c, x, y);
+        PlotDataPoints(*f.dc, f.doc, f.view, -1, 0, 0, 0, 0, false);
+        EXPECT_TRUE(f.doc.Curves[0].RunTables[0].Polyline.empty()) << k.name;
+        for (const Pixel& p : k.pixels)
+            EXPECT_EQ(f.Is(p.x, p.y, cdt_kRed), p.set) << k.name << " " << p.x << "," << p.y;
     }
 }
 
