@@ -130,7 +130,22 @@ TEST_F(PlotWindow, OpensWithTheAnalysisRepaintsDuringTheRunAndClosingEndsTheAnal
     ASSERT_FALSE(limits.curves.empty());
     limits.curves[0]->display.lineColor = 12;
 
+    // Closes that arrive while the run is served find the documents held open.
+    struct CloseWitness final : platform::Window {
+        int closes = 0, held = 0;
+        bool OnClose() override {
+            ++closes;
+            held += RunState().menuLock != nullptr;
+            return false;
+        }
+    } witness;
+    ASSERT_TRUE(witness.Create(nullptr, platform::Rect{0, 0, 50, 50}));
+    app_->PostClose(&witness);
+
     ASSERT_EQ(RunOpenAnalysis(rc), 0);
+    EXPECT_EQ(witness.closes, 1);
+    EXPECT_EQ(witness.held, 1);
+    EXPECT_EQ(RunState().menuLock, nullptr);
     EXPECT_GE(view->PlotPaintsDuringRun, 1);
     ASSERT_GE(plot->CurveCount(), 1);
     ASSERT_GT(plot->Curves[0].PointIndex, 20);
