@@ -58,6 +58,7 @@
 #include "shell/mainframe.h"
 #include "shell/report.h"
 #include "text/findfilesdlg.h"
+#include "text/numoutwindow.h"
 #include "text/textdoc.h"
 #include "text/textopener.h"
 
@@ -206,6 +207,7 @@ void main_InstallServices() {
     InstallDesktopHelpViewer();
     RegisterPlotMessages();
     InstallPlotWindows();
+    InstallNumericOutputWindow();
     InstallDocumentFileOpener();
     main_opener.Wrap(&DocumentOpener());
     InstallDocumentOpener(&main_opener);

@@ -14,6 +14,7 @@
 #include "plots/cursordisplay.h"
 #include "plots/plotcursorview.h"
 #include "plots/smith.h"
+#include "shell/app.h"
 
 namespace {
 
@@ -160,7 +161,11 @@ void CAPView::ServiceRun() {
     // The queue is served the way a run polls its keys: Esc stops the run,
     // P switches Print values; posted commands and closes are handled here.
     // Events posted before a repaint may wait for the pass after it, so the
-    // queue is served twice.
+    // queue is served twice. The documents stay open meanwhile: the run is
+    // using its circuit (the plot window's own close stops the run first).
+    RunStateValues& state = RunState();
+    void* const held = state.menuLock;
+    if (!held) state.menuLock = this;
     for (int pass = 0; pass < 2; ++pass) {
         for (int key = app->PumpEventsForKey(); key; key = app->PumpEventsForKey()) {
             if (key == kEscape) {
@@ -171,6 +176,7 @@ void CAPView::ServiceRun() {
             }
         }
     }
+    state.menuLock = held;
     lastRunRefresh_ = GetSeconds();
     lastRunCost_ = lastRunRefresh_ - now;
 }

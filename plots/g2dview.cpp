@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "analysis/start.h"
+#include "compiler/session.h"
 #include "core/cmdline.h"
 #include "core/messages.h"
 #include "core/report_port.h"
@@ -53,7 +54,22 @@ std::string gv_Title(int kind) {
     return text && *text ? text : "Analysis";
 }
 
+class gv_NoNumericOutputWindows final : public NumericOutputWindowPort {
+public:
+    int ShowNumericOutput(const std::string&, const FontSpec&, bool) override { return kResultNotBuilt; }
+};
+gv_NoNumericOutputWindows gv_noNumericOutput;
+NumericOutputWindowPort* gv_numericOutput = &gv_noNumericOutput;
+
 }  // namespace
+
+NumericOutputWindowPort& NumericOutputWindows() { return *gv_numericOutput; }
+
+NumericOutputWindowPort* InstallNumericOutputWindows(NumericOutputWindowPort* port) {
+    NumericOutputWindowPort* previous = gv_numericOutput;
+    gv_numericOutput = port ? port : &gv_noNumericOutput;
+    return previous == &gv_noNumericOutput ? nullptr : previous;
+}
 
 void RegisterAnalysisWindowMessages() {
     RegisterMessages(kWindowMessageRows, static_cast<int>(sizeof kWindowMessageRows / sizeof kWindowMessageRows[0]));
@@ -125,6 +141,29 @@ void CG2DView::OnStop() {
     }
 }
 
+bool CG2DView::NumericOutputAvailable() const {
+    const CG2DDoc* doc = Document2D();
+    if (!doc || doc->AnalysisKind < 0 || doc->Run.Running || doc->Run.Paused) return false;
+    if (RunState().dynamicAnalysis != -1) return false;
+    CCTDoc* circuit = doc->Circuit();
+    if (!circuit || !CurrentAnalysis() || CurrentAnalysis()->document != circuit) return false;
+    const CircuitModels* models = GetCircuitModels(circuit);
+    return doc->PlottedCount > 0 || (models && models->Notes.Count > 0);
+}
+
+void CG2DView::OpenNumericOutput() {
+    CG2DDoc* doc = Document2D();
+    const int kind = doc ? doc->AnalysisKind : -1;
+    if (kind < 0 || kind >= kPlotKindCount) return;
+    CCTDoc* circuit = doc->Circuit();
+    if (!circuit) return;
+    const AnalysisKindSettings* settings = doc->KindSettings(kind);
+    const FontSpec font = settings ? settings->numOutFont : FontSpec();
+    const int code =
+        NumericOutputWindows().ShowNumericOutput(NumericOutputPath(circuit, kind), font, doc->ProbeMode != 0);
+    if (code && code != kResultShown) Reporter().Report(MessageRequest(code));
+}
+
 void CG2DView::PrepareClose(bool endAnalysis) {
     CG2DDoc* doc = Document2D();
     if (!doc) return;
@@ -132,6 +171,12 @@ void CG2DView::PrepareClose(bool endAnalysis) {
         platform::Placement placement;
         GetFramePlacement(&placement);
         *stored = FromPlatformPlacement(placement);
+    }
+    CCTDoc* circuit = doc->Circuit();
+    if (CMDIView* circuitView = circuit ? circuit->MainView() : nullptr) {
+        platform::Placement placement;
+        circuitView->GetFramePlacement(&placement);
+        (doc->ProbeMode ? circuit->probePlacement : circuit->analysisPlacement) = FromPlatformPlacement(placement);
     }
     doc->ReleaseForClose();
     RestoreMainMenus();
@@ -142,7 +187,6 @@ void CG2DView::PrepareClose(bool endAnalysis) {
     RunContext& rc = CurrentRunContext();
     if (rc.analysisView == this) rc.analysisView = nullptr;
     if (!endAnalysis) return;
-    CCTDoc* circuit = doc->Circuit();
     if (circuit && CurrentAnalysis() && CurrentAnalysis()->document == circuit) CloseAnalysis(circuit);
 }
 
@@ -179,6 +223,7 @@ bool CG2DView::OnCommand(int id) {
     case kCmdPrintValues:
         if (doc) doc->PrintValues = !doc->PrintValues;
         return true;
+    case kCmdNumericOutput: OpenNumericOutput(); return true;
     default: break;
     }
     return CAPView::OnCommand(id);
@@ -200,6 +245,7 @@ bool CG2DView::OnUpdateCommand(platform::CommandState& state) {
         state.Enable(true);
         state.Check(doc && doc->PrintValues);
         return true;
+    case kCmdNumericOutput: state.Enable(NumericOutputAvailable()); return true;
     default: break;
     }
     return CAPView::OnUpdateCommand(state);
@@ -251,6 +297,13 @@ int OpenAnalysisWindow(CG2DDoc& document, int kind) {
     document.Run.CloseAfterRun = 0;
     document.Run.PausedCloseRequest = 0;
     if (auto* plotView = dynamic_cast<CG2DView*>(view)) plotView->InstallAnalysisMenus(kind);
+    // The circuit window takes the place it had the last time an analysis
+    // was shown, then the plot window its own.
+    CCTDoc* circuit = document.Circuit();
+    if (CMDIView* circuitView = circuit ? circuit->MainView() : nullptr) {
+        const WindowPlacement& place = document.ProbeMode ? circuit->probePlacement : circuit->analysisPlacement;
+        if (place.length == kPlacementLength) circuitView->ApplyFramePlacement(ToPlatformPlacement(place));
+    }
     const WindowPlacement* stored = gv_StoredPlacement(document, kind);
     view->ApplyFramePlacement(stored ? ToPlatformPlacement(*stored) : platform::Placement{});
     if (view->frame && !view->frame->IsVisible()) view->frame->Show(platform::show::Normal);

@@ -20,6 +20,7 @@ enum AnalysisWindowCommand : int {
     kCmdStopAnalysis = 16069,
     kCmdContinueAnalysis = 16070,  // Ctrl+Space (main frame)
     kCmdPrintValues = 334,
+    kCmdNumericOutput = 17150,  // F5
 };
 
 // Message ids of the window.
@@ -47,6 +48,10 @@ public:
     void OnPause();
     // Stop: ends a pause; a running run stops at its next point.
     void OnStop();
+    // Numeric Output (F5): the numeric output file of the kind in its window.
+    // Offered when the analysis is at rest and has curves or compile notes.
+    void OpenNumericOutput();
+    bool NumericOutputAvailable() const;
 
     // The close steps of the window while no run holds it: the placement
     // goes into the kind's settings, the document's run tables and undo are
@@ -98,6 +103,21 @@ int WritePlotPdf(CG2DDoc& document, const std::string& path);
 // The batch's print of the analysis plot: the PDF beside the circuit file,
 // with its name and the extension "pdf". 0 or the reported code.
 int PrintAnalysisPlot(CCTDoc* circuit);
+
+// The numeric output window belongs to the text documents, which install
+// this port at start-up. Until then opening it fails with kResultNotBuilt.
+class NumericOutputWindowPort {
+public:
+    virtual ~NumericOutputWindowPort() = default;
+    // Shows the file in the numeric output window: an open window of the path
+    // comes to the front; else a text window reads the file (and closes again
+    // silently when it cannot), takes the font and is shown maximized, and
+    // activated when asked. 0 or a result code (15055 when nothing shows).
+    virtual int ShowNumericOutput(const std::string& path, const FontSpec& font, bool activate) = 0;
+};
+NumericOutputWindowPort& NumericOutputWindows();
+// Installs the port; null restores the null object. Returns the previous one.
+NumericOutputWindowPort* InstallNumericOutputWindows(NumericOutputWindowPort* port);
 
 // Registers the document template of the 2D analysis window.
 void RegisterAnalysisWindowTemplate();

@@ -130,7 +130,22 @@ TEST_F(PlotWindow, OpensWithTheAnalysisRepaintsDuringTheRunAndClosingEndsTheAnal
     ASSERT_FALSE(limits.curves.empty());
     limits.curves[0]->display.lineColor = 12;
 
+    // Closes that arrive while the run is served find the documents held open.
+    struct CloseWitness final : platform::Window {
+        int closes = 0, held = 0;
+        bool OnClose() override {
+            ++closes;
+            held += RunState().menuLock != nullptr;
+            return false;
+        }
+    } witness;
+    ASSERT_TRUE(witness.Create(nullptr, platform::Rect{0, 0, 50, 50}));
+    app_->PostClose(&witness);
+
     ASSERT_EQ(RunOpenAnalysis(rc), 0);
+    EXPECT_EQ(witness.closes, 1);
+    EXPECT_EQ(witness.held, 1);
+    EXPECT_EQ(RunState().menuLock, nullptr);
     EXPECT_GE(view->PlotPaintsDuringRun, 1);
     ASSERT_GE(plot->CurveCount(), 1);
     ASSERT_GT(plot->Curves[0].PointIndex, 20);
@@ -259,6 +274,39 @@ TEST_F(PlotWindow, RunPauseAndStopAreOfferedByTheRunState) {
     EXPECT_FALSE(plot->Run.Paused);
     EXPECT_TRUE(plot->Run.AbortRequested);
     plot->Run = AnalysisRunFlags();
+}
+
+// Numeric Output (F5) is offered once the analysis is at rest with curves and
+// shows the kind's numeric output file through the text windows' port.
+TEST_F(PlotWindow, NumericOutputShowsTheKindsFileOnceTheRunIsAtRest) {
+    struct Recorder final : NumericOutputWindowPort {
+        std::vector<std::string> paths;
+        int ShowNumericOutput(const std::string& path, const FontSpec&, bool) override {
+            paths.push_back(path);
+            return 0;
+        }
+    } recorder;
+    NumericOutputWindowPort* previous = InstallNumericOutputWindows(&recorder);
+    CCTDoc* rc = Load("rc.ckt", kSlowRcDeck);
+    ASSERT_EQ(RunAnalysis(rc, 0), 0);
+    CG2DView* view = ViewOf(AnalysisDocumentOf(rc));
+    ASSERT_NE(view, nullptr);
+    auto offered = [&] {
+        platform::CommandState state(kCmdNumericOutput, true);
+        EXPECT_TRUE(view->OnUpdateCommand(state));
+        return state.Enabled();
+    };
+    EXPECT_FALSE(offered());  // nothing to list yet
+    ASSERT_EQ(RunOpenAnalysis(rc), 0);
+    EXPECT_TRUE(offered());
+    view->Document2D()->Run.Running = 1;
+    EXPECT_FALSE(offered());
+    view->Document2D()->Run.Running = 0;
+    EXPECT_TRUE(view->OnCommand(kCmdNumericOutput));
+    EXPECT_EQ(recorder.paths, (std::vector<std::string>{dir_.File("rc.TNO")}));
+    InstallNumericOutputWindows(previous);
+    CloseAnalysis(rc);
+    EXPECT_TRUE(shown_.empty()) << shown_[0];
 }
 
 // The batch's print of the plot: a PDF beside the circuit. A file of that name
