@@ -3,6 +3,7 @@
 #include "analysis/globalsettingsdlg.h"
 #include "analysis/limitsdlg.h"
 #include "analysis/start.h"
+#include "analysis/statevarsdlg.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "document/cfanalysis.h"
@@ -28,6 +29,10 @@ bool AnalysisCommandTarget::OnCommand(int id) {
         if (OpenAnalysis* open = CurrentAnalysis()) OpenLimitsDialog(open->document, open->kind);
         return true;
     }
+    if (id == kCmdStateVariablesEditor) {
+        OpenStateVariablesEditor();
+        return true;
+    }
     if (AnalysisKindOfCommand(id) < 0) return false;
     RunAnalysisCommand(id, dynamic_cast<CCTDoc*>(GetTopCircuitDocument()));
     return true;
@@ -49,6 +54,11 @@ bool AnalysisCommandTarget::OnUpdateCommand(platform::CommandState& state) {
     }
     if (state.Id() == kCmdAnalysisLimits) {
         state.Enable(CurrentAnalysis() != nullptr);
+        return true;
+    }
+    if (state.Id() == kCmdStateVariablesEditor) {
+        state.Enable(CurrentAnalysis() != nullptr);
+        state.Check(ActiveStateVariablesEditor() != nullptr);
         return true;
     }
     if (AnalysisKindOfCommand(state.Id()) < 0) return false;
