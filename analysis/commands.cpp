@@ -5,6 +5,7 @@
 #include "analysis/sensdlg.h"
 #include "analysis/start.h"
 #include "analysis/tfdlg.h"
+#include "analysis/statevarsdlg.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "document/cfanalysis.h"
@@ -36,6 +37,8 @@ bool AnalysisCommandTarget::OnCommand(int id) {
             TransferFunctionCommand(top);
         else
             SensitivityCommand(top);
+    if (id == kCmdStateVariablesEditor) {
+        OpenStateVariablesEditor();
         return true;
     }
     if (AnalysisKindOfCommand(id) < 0) return false;
@@ -63,6 +66,12 @@ bool AnalysisCommandTarget::OnUpdateCommand(platform::CommandState& state) {
     }
     if (AnalysisKindOfCommand(state.Id()) < 0 && state.Id() != kCmdTransferFunction && state.Id() != kCmdSensitivity)
         return false;
+    if (state.Id() == kCmdStateVariablesEditor) {
+        state.Enable(CurrentAnalysis() != nullptr);
+        state.Check(ActiveStateVariablesEditor() != nullptr);
+        return true;
+    }
+    if (AnalysisKindOfCommand(state.Id()) < 0) return false;
     state.Enable(RunningAnalysisKind() == -1 && GetTopCircuitDocument() != nullptr);
     return true;
 }

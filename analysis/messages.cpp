@@ -1,5 +1,6 @@
 #include "analysis/messages.h"
 
+#include "analysis/statevarsdlg.h"
 #include "core/messages.h"
 
 static const MessageRow kAnalysisMessageRows[] = {
@@ -16,4 +17,5 @@ static const MessageRow kAnalysisMessageRows[] = {
 void RegisterAnalysisMessages() {
     RegisterMessages(kAnalysisMessageRows,
                      static_cast<int>(sizeof kAnalysisMessageRows / sizeof kAnalysisMessageRows[0]));
+    RegisterStateVariablesMessages();
 }

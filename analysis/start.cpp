@@ -1,11 +1,14 @@
 #include "analysis/start.h"
 
+#include "analysis/statevarsdlg.h"
+
 #include <cstring>
 #include <vector>
 
 #include "analysis/globalsettings.h"
 #include "analysis/limits.h"
 #include "analysis/limitsdlg.h"
+#include "analysis/statevarsdlg.h"
 #include "compiler/compiled.h"
 #include "compiler/driver.h"
 #include "compiler/limitwriter.h"
@@ -255,6 +258,7 @@ void ExitAnalysis(CCTDoc* document, bool abandon) {
     if (!as_open || as_open->document != document) return;
     as_exiting = true;
     if (as_open->lastBuildResult == 0) CloseLimitsDialog();
+    CloseStateVariablesEditor();
     std::unique_ptr<OpenAnalysis> open = std::move(as_open);
     if (open->lastBuildResult == 0 && !open->mode.inPlace && !open->mode.hidden)
         AnalysisWindows().CloseAnalysisWindow(document);

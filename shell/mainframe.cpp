@@ -147,6 +147,7 @@ void CMainFrame::BuildMainMenu() {
     analysis.AddItem(kCmdTransient + 1, "&AC...\tAlt+2");
     analysis.AddItem(kCmdTransient + 2, "&DC...\tAlt+3");
     analysis.AddItem(kCmdDistortion, "D&istortion...\tAlt+8");
+    analysis.AddItem(kCmdStateVariables, "State Variables Editor...\tF12");
     menu.AddPopup("&Design");
     menu.AddPopup("&Model");
     platform::Menu& help = menu.AddPopup("&Help");

@@ -29,6 +29,7 @@ constexpr int kCmdWindowsMaximize = 17305;
 constexpr int kCmdUserDefinitions = 18412;  // Options > User Definitions
 constexpr int kCmdStatistics = 1021;        // Help > Statistics... (Alt+Z)
 constexpr int kCmdTransient = 17620;        // Analysis > Transient... (Alt+1), AC, DC follow
+constexpr int kCmdStateVariables = 5400;    // Analysis > State Variables Editor... (F12)
 constexpr int kCmdDistortion = 17628;
 // The title: the product name and its version.
 constexpr const char* kProductTitle = "Tarnwick";

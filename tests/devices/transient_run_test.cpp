@@ -784,3 +784,36 @@ TEST_F(TransientRunTest, SaveAllRecordRestoresDeviceCurrents) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 51-stage CMOS ring oscillator of level-1 MOSFETs, started from one low
+// node, oscillates with the period a reference simulator gives the same deck
+// (6.294 ns between the second and third rising crossings of half the supply).
+TEST_F(TransientRunTest, RingOscillatorPeriodMatchesTheReference) {
+    std::string deck =
+        "ring\nVDD VDD 0 DC 3.3\n"
+        ".MODEL NM NMOS (LEVEL=1 VTO=0.7 KP=110U GAMMA=0.4 LAMBDA=0.04 PHI=0.7 CGSO=0.3N CGDO=0.3N CJ=0.5M)\n"
+        ".MODEL PM PMOS (LEVEL=1 VTO=-0.7 KP=50U GAMMA=0.4 LAMBDA=0.05 PHI=0.7 CGSO=0.3N CGDO=0.3N CJ=0.5M)\n";
+    for (int k = 1; k <= 51; ++k) {
+        const std::string in = std::to_string(k), out = std::to_string(k == 51 ? 1 : k + 1);
+        deck += "MP" + in + " " + out + " " + in + " VDD VDD PM W=2U L=0.5U AD=2P AS=2P\n";
+        deck += "MN" + in + " " + out + " " + in + " 0 0 NM W=1U L=0.5U AD=1P AS=1P\n";
+        deck += "CL" + in + " " + out + " 0 10F\n";
+    }
+    deck += ".IC V(1)=0\n.END\n";
+    TransientLimits limits;
+    limits.tmax = 20e-9;
+    limits.optionFlags = 0;  // from the initial conditions
+    ASSERT_EQ(Run(deck, "1", limits), 0);
+    std::vector<double> rising;
+    for (size_t i = 1; i < host_.times.size(); ++i) {
+        const double a = host_.values[i - 1] - 1.65, b = host_.values[i] - 1.65;
+        if (a < 0.0 && b >= 0.0)
+            rising.push_back(host_.times[i - 1] + (host_.times[i] - host_.times[i - 1]) * a / (a - b));
+    }
+    ASSERT_GE(rising.size(), 3u);
+    EXPECT_NEAR(rising[2] - rising[1], 6.294e-9, 0.02 * 6.294e-9);
+}
+
+}  // namespace
