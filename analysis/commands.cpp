@@ -37,6 +37,8 @@ bool AnalysisCommandTarget::OnCommand(int id) {
             TransferFunctionCommand(top);
         else
             SensitivityCommand(top);
+        return true;
+    }
     if (id == kCmdStateVariablesEditor) {
         OpenStateVariablesEditor();
         return true;
@@ -64,14 +66,13 @@ bool AnalysisCommandTarget::OnUpdateCommand(platform::CommandState& state) {
         state.Enable(CurrentAnalysis() != nullptr);
         return true;
     }
-    if (AnalysisKindOfCommand(state.Id()) < 0 && state.Id() != kCmdTransferFunction && state.Id() != kCmdSensitivity)
-        return false;
     if (state.Id() == kCmdStateVariablesEditor) {
         state.Enable(CurrentAnalysis() != nullptr);
         state.Check(ActiveStateVariablesEditor() != nullptr);
         return true;
     }
-    if (AnalysisKindOfCommand(state.Id()) < 0) return false;
+    if (AnalysisKindOfCommand(state.Id()) < 0 && state.Id() != kCmdTransferFunction && state.Id() != kCmdSensitivity)
+        return false;
     state.Enable(RunningAnalysisKind() == -1 && GetTopCircuitDocument() != nullptr);
     return true;
 }

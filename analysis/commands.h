@@ -16,12 +16,6 @@ enum AnalysisCommandId : int {
     kCmdAnalysisLimits = 16071,      // F9
     kCmdTransferFunction = 17230,    // Alt+7
     kCmdSensitivity = 17250,         // Alt+6
-    kCmdAnalysisTransient = 17620,    // Alt+1
-    kCmdAnalysisAc = 17621,           // Alt+2
-    kCmdAnalysisDc = 17622,           // Alt+3
-    kCmdAnalysisDistortion = 17628,   // Alt+8
-    kCmdGlobalSettings = 18410,       // Ctrl+Shift+G
-    kCmdAnalysisLimits = 16071,       // F9
     kCmdStateVariablesEditor = 5400,  // F12
 };
 

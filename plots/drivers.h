@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/newton.h"
+#include "plots/apview.h"
 #include "plots/g2ddoc.h"
 
 class OpenAnalysis;
@@ -23,6 +24,8 @@ public:
     explicit DocumentRunHost(CG2DDoc& document) : document_(document) {}
 
     void PollRunKeys(SimulatorState& state, int) override {
+        // The plot window repaints and serves Esc and its close while the run goes on.
+        ServicePlotWindowDuringRun(document_);
         if (document_.Run.AbortRequested || document_.Run.LastRunKey == 27) {
             state.LastRunKey = 27;
             state.StopRequested = 1;
