@@ -81,9 +81,12 @@ rc-filter.ckt /A /D
 bandpass.ckt /A
 coupled-pair.ckt /D
 transformer.ckt /A /D
+rc-filter.ckt /T /PA
 JOBS
 "$home/tarnwick" "@$home/sweeps.bat" | grep -E '^Batch log'
 echo "-- its log (run times left out):"
 tr -d '\r' < "$home/sweeps.DOC" | sed -n '2,$p' | grep -v 'time' | cut -c1-64
+echo "-- the transient plot that /PA wrote beside rc-filter.ckt:"
+if [ -s "$home/rc-filter.pdf" ]; then echo "rc-filter.pdf: $(head -c 8 "$home/rc-filter.pdf" | tr -d '\n'), $(grep -a -c -E '/Type ?/Page([^s]|$)' "$home/rc-filter.pdf" || true) page(s)"; else echo "rc-filter.pdf missing"; fi
 echo "-- bandpass.ckt's response near its centre, from its AC numeric output (.PRINT AC):"
 tr -d '\r' < "$home/data/bandpass.ANO" | grep -E '^ +(2884|3019|3162|3311|3467)\.'
