@@ -9,12 +9,21 @@
 #include "plots/g2ddoc.h"
 
 class OpenAnalysis;
+struct DistortionRunPlan;
 
 // One AC analysis (kind 1) over the temperature list: the result of FinishRun.
 int RunAcDriver(CG2DDoc& document, OpenAnalysis& open);
 // One DC sweep (kind 2), over the temperature list unless a variable sweeps
 // the temperature: the result of FinishRun.
 int RunDcDriver(CG2DDoc& document, OpenAnalysis& open);
+
+// One transient analysis (kind 0), or with `distortion` the transient run of
+// a distortion analysis over its plan: the result of FinishRun.
+int RunTransientDriver(CG2DDoc& document, OpenAnalysis& open, const DistortionRunPlan* distortion = nullptr);
+// One distortion analysis (kind 3): sets the curve rows and the input source
+// up, refuses a bad amplitude text against its field, then runs the transient
+// over a whole number of periods: 0 or a result code (shown).
+int RunDistortionDriver(CG2DDoc& document, OpenAnalysis& open);
 
 // What every sweep host does alike: Esc and the document's stop requests
 // reach the engine; the analog-only parts of the iteration host.

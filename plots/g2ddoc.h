@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/distortion.h"
 #include "engine/savefile.h"
 #include "plots/apdoc.h"
 
@@ -100,6 +101,10 @@ public:
     // After each case: the skipped points flushed and the run's numeric output.
     int FinishCase(int code);
     int FinishRun(int code);
+    // The end of a distortion run: each run's waveform (row 3) over the last
+    // period becomes its harmonic figures, written into the curves of rows
+    // 0-2 as points at the harmonic frequencies; the captions follow.
+    void FinishDistortionRun(const DistortionRunPlan& plan);
 
     // The numeric output of a run: its caption box once, with the operating
     // point and the device tables when the run solved one (`solution`, else
@@ -110,6 +115,8 @@ public:
     void WriteRunCurves(int points);
 
     // ---- fields
+    // The harmonic figures of the last distortion run (index n: harmonic n).
+    HarmonicFigures DistortionFigures;
     int32_t PlotSuppressed = 0;
     int32_t ProbeMode = 0;
     int32_t PrintValues = 0;

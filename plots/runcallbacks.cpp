@@ -18,6 +18,7 @@
 #include "devices/temperature.h"
 #include "document/cfanalysis.h"
 #include "document/ctdoc.h"
+#include "engine/distortion.h"
 #include "engine/state.h"
 #include "engine/transient.h"
 #include "expr/evaluate.h"
@@ -124,17 +125,27 @@ int rc_ReadTransientLimits(CCTDoc* circuit, const AnalysisKindSettings& settings
     return temperatures.Build(circuit, 0, TemperatureFieldIndex(0), settings.temperatureType);
 }
 
-// One transient analysis: every temperature of its list, each a run.
-int rc_RunTransientDriver(CG2DDoc& document, OpenAnalysis& open) {
+// One transient analysis: every temperature of its list, each a run. A
+// distortion run takes its time range from its plan and its temperatures from
+// its own field, and computes its harmonics before the run ends.
+int rc_RunTransientDriver(CG2DDoc& document, OpenAnalysis& open, const DistortionRunPlan* distortion) {
     SimulatorState& state = open.engine;
-    AnalysisKindSettings* settings = document.KindSettings(0);
+    const int kind = distortion ? kDistortionKind : 0;
+    AnalysisKindSettings* settings = document.KindSettings(kind);
     int code = document.SetUpRun();
     TransientLimits limits;
     SweepList temperatures;
-    if (!code && settings) code = rc_ReadTransientLimits(document.Circuit(), *settings, limits, temperatures);
+    if (!code && settings && distortion) {
+        limits = DistortionTransientLimits(*distortion);
+        limits.optionFlags = settings->optionWord;
+        limits.stateVariables = settings->stateVariable;
+        code = temperatures.Build(document.Circuit(), kind, TemperatureFieldIndex(kind), settings->temperatureType);
+    } else if (!code && settings) {
+        code = rc_ReadTransientLimits(document.Circuit(), *settings, limits, temperatures);
+    }
     // Run Options "Save" writes every accepted point (thinned by Save every N)
     // into the circuit's save file.
-    if (!code && document.RunOption == kRunSave && settings) {
+    if (!code && !distortion && document.RunOption == kRunSave && settings) {
         SaveFileRequest request;
         request.path = SimulationSaveFileName(document.Circuit()->PathName(), 'T');
         request.analysisLetter = 'T';
@@ -171,11 +182,17 @@ int rc_RunTransientDriver(CG2DDoc& document, OpenAnalysis& open) {
         code = document.FinishCase(code);
         if (code || document.IsRunStopRequested()) break;
     }
+    if (distortion && (code == 0 || code == kRunStopped) && !document.Run.StopFlag)
+        document.FinishDistortionRun(*distortion);
     // The output of the last run spans the run's own time range.
     return document.FinishRun(code);
 }
 
 }  // namespace
+
+int RunTransientDriver(CG2DDoc& document, OpenAnalysis& open, const DistortionRunPlan* distortion) {
+    return rc_RunTransientDriver(document, open, distortion);
+}
 
 int CG2DDoc::SetUpRun() {
     AnalysisKindSettings* settings = KindSettings(RunningKind);
@@ -282,8 +299,11 @@ int CG2DDoc::FinishCase(int code) {
     }
     if (!PlotSuppressed) PlotLatestPoint();
     Run.LastRunKey = 0;
+    // A distortion run has no points field: it always samples 1024 points.
     if (code == 0 || code == kRunStopped)
-        WriteRunCurves(GetLimitCount(Circuit(), RunningKind, PointsFieldIndex(RunningKind)));
+        WriteRunCurves(RunningKind == kDistortionKind
+                           ? kDistortionFftPoints
+                           : GetLimitCount(Circuit(), RunningKind, PointsFieldIndex(RunningKind)));
     return code;
 }
 
@@ -339,7 +359,7 @@ int CG2DDoc::RunSimulation(int kind) {
         CompletedRuns = 0;
         AcceptedPointCount = RejectedPointCount = 0;
         while (CompletedRuns < retrace && !result) {
-            result = rc_RunTransientDriver(*this, *open);
+            result = rc_RunTransientDriver(*this, *open, nullptr);
             ++CompletedRuns;
         }
     } else if (kind == 1) {
@@ -349,6 +369,10 @@ int CG2DDoc::RunSimulation(int kind) {
     } else if (kind == 2) {
         AcceptedPointCount = RejectedPointCount = 0;
         result = RunDcDriver(*this, *open);
+        CompletedRuns = 1;
+    } else if (kind == kDistortionKind) {
+        AcceptedPointCount = RejectedPointCount = 0;
+        result = RunDistortionDriver(*this, *open);
         CompletedRuns = 1;
     } else {
         Reporter().Report(MessageRequest(kResultNotBuilt));

@@ -1,0 +1,108 @@
+// The distortion analysis of the 2D analysis document: the transient driver
+// runs a whole number of periods of the fundamental, then each run's sampled
+// waveform over its last period is turned into harmonic figures that take the
+// place of the points the harmonic rows collected during the run.
+#include <algorithm>
+#include <vector>
+
+#include "analysis/limits.h"
+#include "compiler/compiled.h"
+#include "core/report_port.h"
+#include "core/result.h"
+#include "document/cfanalysis.h"
+#include "engine/distortion.h"
+#include "plots/drivers.h"
+#include "plots/g2ddoc.h"
+
+namespace {
+
+// The harmonic rows show up to the tenth harmonic (their X range is 10 F).
+constexpr int kDrHarmonics = 10;
+constexpr int kDrWaveformRow = 3;
+
+int dr_CurveOfRow(const CG2DDoc& document, int row) {
+    for (int i = 0; i < document.CurveCount(); ++i)
+        if (document.Curves[static_cast<size_t>(i)].RowIndex == row) return i;
+    return -1;
+}
+
+const std::vector<double>& dr_Figure(const HarmonicFigures& figures, int row) {
+    return row == 0 ? figures.amplitude : row == 1 ? figures.individual : figures.cumulative;
+}
+
+}  // namespace
+
+int RunDistortionDriver(CG2DDoc& document, OpenAnalysis& open) {
+    AnalysisKindSettings* settings = document.KindSettings(kDistortionKind);
+    CompiledCircuit* compiled = FindCompiledCircuit(document.Circuit());
+    if (!settings || !compiled) {
+        Reporter().Report(MessageRequest(kResultNotBuilt));
+        return kResultShown;
+    }
+    document.DistortionFigures = HarmonicFigures();
+    DistortionRunPlan plan;
+    int code = SetUpDistortionRun(*settings, true, plan);
+    if (code) {
+        if (code != kResultShown) Reporter().Report(MessageRequest(code));
+        return kResultShown;
+    }
+    DistortionAmplitudeStep step;
+    int messageId = 0;
+    code = SetUpDistortionInput(*settings, *compiled, step, messageId);
+    if (code) {
+        // The amplitude text is what is wrong: the field is named with it.
+        ResetLimitErrors();
+        if (messageId)
+            ReportLimitFieldError(kDistortionKind, kDistAmplitude, messageId, settings->limits[kDistAmplitude]);
+        return kResultShown;
+    }
+    return RunTransientDriver(document, open, &plan);
+}
+
+void CG2DDoc::FinishDistortionRun(const DistortionRunPlan& plan) {
+    const int waveform = dr_CurveOfRow(*this, kDrWaveformRow);
+    if (waveform < 0) return;
+    const PlotCurve& source = Curves[static_cast<size_t>(waveform)];
+    const size_t runs = std::min<size_t>(static_cast<size_t>(std::max(Runs.Count, 0)), source.RunFirst.size());
+    for (int row = 0; row < kDrWaveformRow; ++row) {
+        if (const int c = dr_CurveOfRow(*this, row); c >= 0) {
+            PlotCurve& curve = Curves[static_cast<size_t>(c)];
+            curve.DataMin[kAxisX] = curve.DataMin[kAxisY] = kNoDataMin;
+            curve.DataMax[kAxisX] = curve.DataMax[kAxisY] = kNoDataMax;
+        }
+    }
+    for (size_t run = 0; run < runs; ++run) {
+        std::vector<double> times, values;
+        for (int i = source.RunFirst[run]; i <= source.RunLast[run]; ++i) {
+            times.push_back(GetValue(source.DataColumn[kSlotX], i));
+            values.push_back(GetValue(source.DataColumn[kSlotY], i));
+        }
+        HarmonicFigures figures = ComputeHarmonicFigures(times, values, plan.fftLow, plan.tmax, kDrHarmonics);
+        if (figures.amplitude.empty()) continue;
+        for (int row = 0; row < kDrWaveformRow; ++row) {
+            const int c = dr_CurveOfRow(*this, row);
+            if (c < 0) continue;
+            PlotCurve& curve = Curves[static_cast<size_t>(c)];
+            if (run >= curve.RunFirst.size() || run >= curve.RunLast.size()) continue;
+            const int first = curve.RunFirst[run];
+            // The run stored one point per accepted time step, far more than
+            // the harmonics need: the figures take the first slots.
+            if (curve.RunLast[run] - first < kDrHarmonics) continue;
+            const std::vector<double>& figure = dr_Figure(figures, row);
+            for (int h = 0; h <= kDrHarmonics; ++h) {
+                const double x = h * plan.fundamental;
+                const double y = figure[static_cast<size_t>(h)];
+                Store.SetValue(curve.DataColumn[kSlotX], first + h, x);
+                Store.SetValue(curve.DataColumn[kSlotY], first + h, y);
+                curve.DataMin[kAxisX] = std::min(curve.DataMin[kAxisX], x);
+                curve.DataMax[kAxisX] = std::max(curve.DataMax[kAxisX], x);
+                curve.DataMin[kAxisY] = std::min(curve.DataMin[kAxisY], y);
+                curve.DataMax[kAxisY] = std::max(curve.DataMax[kAxisY], y);
+            }
+            curve.RunLast[run] = first + kDrHarmonics;
+            curve.XMinPoint = first;
+            curve.XMaxPoint = first + kDrHarmonics;
+        }
+        DistortionFigures = std::move(figures);
+    }
+}

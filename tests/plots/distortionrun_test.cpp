@@ -1,0 +1,148 @@
+// The distortion analysis through the 2D analysis document: a sine input into
+// a square-law stage runs five periods of the fundamental, and the last
+// period's harmonics land in the harmonic rows; decks and limits that cannot
+// make a distortion run are refused with their message before any point.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/start.h"
+#include "compiler/defines.h"
+#include "compiler/spicereader.h"
+#include "core/paths.h"
+#include "core/properties.h"
+#include "core/result.h"
+#include "document/cfanalysis.h"
+#include "document/ctdoc.h"
+#include "document/spicedoc.h"
+#include "engine/distortion.h"
+#include "expr/runstate.h"
+#include "plots/g2ddoc.h"
+#include "plots/plotwindows.h"
+#include "tests/support/shipped_library.h"
+#include "tests/support/tempdir.h"
+#include "tests/support/test_reporter.h"
+
+namespace {
+
+// OUT = IN + 0.1 IN^2 with IN = sin(wt): 0.05 DC, 1 at F and 0.05 at 2F.
+constexpr const char* kSquareLaw = "square law\nV1 IN 0 SIN(0 1 10K)\nE1 OUT 0 POLY(1) IN 0 0 1 0.1\n.END\n";
+
+class DistortionRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        library_.emplace(dir_);
+        savedData_ = GetPathSetting(kPathData);
+        SetPathSetting(kPathData, dir_.c_str());
+        InstallPlotWindows();
+    }
+    void TearDown() override {
+        for (auto& document : documents_) {
+            ExitAnalysis(document.get(), true);
+            ReleaseSpiceReader(document.get());
+            ReleaseDefineTable(document.get());
+        }
+        documents_.clear();
+        InstallAnalysisWindows(nullptr);
+        InstallAnalysisDocuments(nullptr);
+        SetPathSetting(kPathData, savedData_.c_str());
+        ClearRunContext();
+        ClearCompileErrorLocation();
+        SetAnalysisKind(-1);
+        library_.reset();
+    }
+    // Opens the distortion analysis of the deck; `start` is what the start answers.
+    CCTDoc* Open(const char* name, const char* deck, int start = 0) {
+        documents_.push_back(MakeSpiceTextDocument(dir_.File(name).c_str(), deck));
+        CCTDoc* doc = documents_.back().get();
+        EXPECT_EQ(RunAnalysis(doc, kDistortionKind), start);
+        return doc;
+    }
+    static AnalysisKindSettings& Limits(CCTDoc* doc) { return CircuitAnalysisSettings(doc)->kinds[kDistortionKind]; }
+    static void SetLimits(CCTDoc* doc, const char* amplitude) {
+        AnalysisKindSettings& limits = Limits(doc);
+        const char* texts[kDistFieldCount] = {"10K", "V1", amplitude, "V(OUT)", "27", "5", "0.1u"};
+        for (int i = 0; i < kDistFieldCount; ++i) SetString(&limits.limits[i], texts[i]);
+    }
+    // The stored (X, Y) points of the first run of the curve of limits row `row`.
+    static std::vector<std::pair<double, double>> Points(CCTDoc* doc, int row) {
+        CG2DDoc* plot = AnalysisDocumentOf(doc);
+        std::vector<std::pair<double, double>> points;
+        for (const PlotCurve& c : plot->Curves) {
+            if (c.RowIndex != row) continue;
+            for (int i = c.RunFirst.at(0); i <= c.RunLast.at(0); ++i)
+                points.push_back({plot->GetValue(c.DataColumn[kSlotX], i), plot->GetValue(c.DataColumn[kSlotY], i)});
+        }
+        return points;
+    }
+
+    twtest::TempDir dir_{"tw_plots_distortion"};
+    std::optional<twtest::ScopedShippedLibrary> library_;
+    std::string savedData_;
+    std::vector<std::unique_ptr<CCTDoc>> documents_;
+    std::vector<int> shown_;
+    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
+        shown_.push_back(r.code());
+        return 0;
+    }};
+};
+
+TEST_F(DistortionRun, FivePeriodsOfASquareLawGiveItsSecondHarmonic) {
+    CCTDoc* doc = Open("square.ckt", kSquareLaw);
+    SetLimits(doc, "1");
+    ASSERT_EQ(RunOpenAnalysis(doc), 0) << (shown_.empty() ? 0 : shown_[0]);
+    EXPECT_EQ(shown_, std::vector<int>());
+    EXPECT_DOUBLE_EQ(RunVars.tmax, 500e-6);
+
+    // The waveform row holds the whole run, from 0 to TMAX.
+    const auto wave = Points(doc, 3);
+    ASSERT_GT(wave.size(), 100u);
+    EXPECT_EQ(wave.front().first, 0.0);
+    EXPECT_NEAR(wave.back().first, 500e-6, 1e-15);
+
+    const HarmonicFigures& figures = AnalysisDocumentOf(doc)->DistortionFigures;
+    ASSERT_EQ(figures.amplitude.size(), 11u);
+    EXPECT_NEAR(figures.amplitude[0], 0.05, 1e-3);
+    EXPECT_NEAR(figures.amplitude[1], 1.0, 1e-3);
+    EXPECT_NEAR(figures.amplitude[2], 0.05, 1e-3);
+    EXPECT_NEAR(figures.individual[2], 5.0, 0.05);
+    EXPECT_NEAR(figures.cumulative[10], 5.0, 0.05);
+    for (int h = 3; h <= 10; ++h) EXPECT_LT(figures.amplitude[static_cast<size_t>(h)], 1e-3) << h;
+
+    // The plotted harmonic rows lie at the harmonic frequencies; the
+    // cumulative row has no plot and no curve.
+    EXPECT_TRUE(Points(doc, 2).empty());
+    for (int row = 0; row < 2; ++row) {
+        const auto points = Points(doc, row);
+        ASSERT_EQ(points.size(), 11u) << row;
+        const std::vector<double>& figure = row == 0   ? figures.amplitude
+                                            : row == 1 ? figures.individual
+                                                       : figures.cumulative;
+        for (size_t h = 0; h < points.size(); ++h) {
+            EXPECT_DOUBLE_EQ(points[h].first, 1e4 * static_cast<double>(h)) << row;
+            EXPECT_DOUBLE_EQ(points[h].second, figure[h]) << row;
+        }
+    }
+}
+
+TEST_F(DistortionRun, RefusesWhatCannotMakeADistortionRun) {
+    // Without a sine source the analysis does not start.
+    Open("dc.ckt", "no sine\nV1 IN 0 DC 1\nR1 IN 0 1K\n.END\n", kMsgNoSineSource);
+    EXPECT_EQ(shown_, std::vector<int>{kMsgNoSineSource});
+
+    // A linear amplitude sweep with a zero step never ends: refused against
+    // its field before any point.
+    shown_.clear();
+    CCTDoc* doc = Open("square.ckt", kSquareLaw);
+    SetLimits(doc, "2,1,0");
+    Limits(doc).ampMethod = kDistAmplitudeLinear;
+    EXPECT_EQ(RunOpenAnalysis(doc), kResultShown);
+    EXPECT_EQ(shown_, std::vector<int>{kMsgDistortionIllegalStep});
+    EXPECT_TRUE(Points(doc, 3).empty());
+}
+
+}  // namespace
