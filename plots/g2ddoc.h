@@ -103,7 +103,7 @@ public:
     int FinishRun(int code);
     // The end of a distortion run: each run's waveform (row 3) over the last
     // period becomes its harmonic figures, written into the curves of rows
-    // 0-2 as points at the harmonic frequencies; the captions follow.
+    // 0-2 as points at the harmonic frequencies.
     void FinishDistortionRun(const DistortionRunPlan& plan);
 
     // The numeric output of a run: its caption box once, with the operating

@@ -22,6 +22,7 @@
 #include "engine/distortion.h"
 #include "expr/runstate.h"
 #include "plots/g2ddoc.h"
+#include "plots/labels.h"
 #include "plots/plotwindows.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
@@ -112,6 +113,15 @@ TEST_F(DistortionRun, FivePeriodsOfASquareLawGiveItsSecondHarmonic) {
     EXPECT_NEAR(figures.individual[2], 5.0, 0.05);
     EXPECT_NEAR(figures.cumulative[10], 5.0, 0.05);
     for (int h = 3; h <= 10; ++h) EXPECT_LT(figures.amplitude[static_cast<size_t>(h)], 1e-3) << h;
+
+    // Each plotted row is captioned once, also after a second run.
+    ASSERT_EQ(RunOpenAnalysis(doc), 0);
+    std::vector<std::string> captions;
+    for (const auto& object : AnalysisDocumentOf(doc)->Objects)
+        if (object->type == kPlotLabelObject && object->text) captions.push_back(object->text);
+    EXPECT_EQ(captions,
+              (std::vector<std::string>{"Amplitude of V(OUT) vs Frequency", "Percent Distortion of V(OUT) vs Frequency",
+                                        "Sampled Waveform  V(OUT) vs T"}));
 
     // The plotted harmonic rows lie at the harmonic frequencies; the
     // cumulative row has no plot and no curve.
