@@ -110,6 +110,9 @@ void ShowCursorOverlay(CAPView& view) {
             marks.insert(marks.end(), group.begin(), group.end());
         }
     }
+    // A rubber band being dragged stays.
+    const std::vector<platform::OverlayMark> band = ScaleTrackerMarks(view.ScaleDrag());
+    marks.insert(marks.end(), band.begin(), band.end());
     platform::OverlayLayer& overlay = view.Overlay();
     if (overlay.Marks() == marks) return;
     // Only the marks that differ come and go.
