@@ -259,6 +259,13 @@ TEST_F(PlotCursorWindow, TagCommandsTurnTheCursorsIntoTagsThatUndoTakesAway) {
     ASSERT_EQ(plot->modeCommand, kCmdModeCursor);
     ASSERT_NE(out.CursorX[0], out.CursorX[1]);
 
+    // Ctrl+L tags the left cursor.
+    app_->PostKeyDown(view, platform::key::Letter('L'), platform::ModCtrl);
+    Pump();
+    ASSERT_EQ(plot->Objects.size(), 1u);
+    EXPECT_EQ(plot->Objects.back()->corners[0], out.CursorX[0]);
+    plot->Objects.clear();
+
     struct Case {
         int command, kind;
         const char* undo;
