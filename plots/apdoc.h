@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,11 @@ public:
     // X high, Y high; and the entry they belong to.
     std::vector<std::array<double, 4>> ScaleUndoRanges;
     const UndoEntry* ScaleUndoEntry = nullptr;
+    // The tag the newest "Add ..." entry added, and the tag itself while that
+    // addition is undone (plots/tagcommands.cpp).
+    const UndoEntry* TagUndoEntry = nullptr;
+    const PlotObject* TagUndoObject = nullptr;
+    std::unique_ptr<PlotObject> TagUndoHeld;
     // What the last layout of the plot left: fonts, line height, scale area.
     PlotLayout Layout;
     int32_t NoDrawing = 0;

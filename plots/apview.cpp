@@ -13,6 +13,7 @@
 #include "plots/plotframe.h"
 #include "plots/cursordisplay.h"
 #include "plots/plotcursorview.h"
+#include "plots/tagcommands.h"
 #include "plots/smith.h"
 #include "shell/app.h"
 
@@ -235,6 +236,7 @@ bool CAPView::OnCommand(int id) {
         return true;
     }
     if (HandlePlotViewCommand(*this, id)) return true;
+    if (HandleTagCommand(*this, id)) return true;
     if (settings) {
         switch (id) {
         case kCmdTrackerCursor: return toggle(settings->trackerCursor);
@@ -262,6 +264,7 @@ bool CAPView::OnUpdateCommand(platform::CommandState& state) {
     PlotWindowSettings* settings = PlotSettingsOf(doc);
     const bool hasData = doc && doc->HasData();
     if (UpdatePlotViewCommand(*this, state)) return true;
+    if (UpdateTagCommand(*this, state)) return true;
     if (id >= kCmdViewDataPoints && id <= kCmdViewLabelAllMinorGrids) {
         state.Enable(DataIdle());
         auto* plot = dynamic_cast<CG2DDoc*>(doc);
@@ -305,15 +308,31 @@ void CAPView::OnMouseDown(platform::MouseButton button, platform::Point p, unsig
     // has nothing to point at.
     if (!doc || RunBusy() || doc->PlottedCount == 0) return;
     if (PlotViewCursorClick(*this, button, p, keyFlags)) return;
+    if (ScaleTrackerMouseDown(*this, scaleDrag_, button, p, keyFlags)) return;
     CANView::OnMouseDown(button, p, keyFlags);
+}
+
+void CAPView::OnMouseMove(platform::Point p, unsigned keyFlags) {
+    CAPDoc* doc = PlotDocument();
+    if (!doc || RunBusy() || doc->PlottedCount == 0) return;
+    if (ScaleTrackerMouseMove(*this, scaleDrag_, p, keyFlags)) return;
+    CANView::OnMouseMove(p, keyFlags);
+}
+
+void CAPView::OnCaptureLost() {
+    ScaleTrackerCancel(*this, scaleDrag_);
+    CANView::OnCaptureLost();
 }
 
 void CAPView::OnMouseUp(platform::MouseButton button, platform::Point p, unsigned keyFlags) {
     CAPDoc* doc = PlotDocument();
     if (!doc || RunBusy() || doc->PlottedCount == 0) {
+        // A drag cut short by a run or by curves going leaves no band behind.
+        ScaleTrackerCancel(*this, scaleDrag_);
         if (button == platform::MouseButton::Right) OnRButtonUp(keyFlags);
         return;
     }
+    if (ScaleTrackerMouseUp(*this, scaleDrag_, button, p, keyFlags)) return;
     CANView::OnMouseUp(button, p, keyFlags);
 }
 
@@ -322,6 +341,7 @@ void CAPView::OnWheel(int delta, platform::Point p, unsigned keyFlags) {
 }
 
 void CAPView::OnDestroy() {
+    ScaleTrackerCancel(*this, scaleDrag_);
     if (CAPDoc* doc = PlotDocument(); doc && doc->PlotView == this) doc->PlotView = nullptr;
     CANView::OnDestroy();
 }

@@ -8,6 +8,7 @@
 
 #include "plots/anview.h"
 #include "plots/layout.h"
+#include "plots/scaletracker.h"
 
 class CAPDoc;
 struct PlotWindowSettings;
@@ -73,6 +74,9 @@ public:
     bool OnCommand(int id) override;
     bool OnUpdateCommand(platform::CommandState& state) override;
 
+    // The Scale-mode drag in progress, if any.
+    const ScaleDragState& ScaleDrag() const { return scaleDrag_; }
+
     // 1 while OnDraw redraws the plot.
     int32_t Redrawing = 0;
     // Paints that drew the plot, and those among them while a run was active.
@@ -84,6 +88,8 @@ protected:
     void OnSize(int width, int height) override;
     void OnMouseDown(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
     void OnMouseUp(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
+    void OnMouseMove(platform::Point p, unsigned keyFlags) override;
+    void OnCaptureLost() override;
     void OnWheel(int delta, platform::Point p, unsigned keyFlags) override;
     void OnDestroy() override;
 
@@ -91,6 +97,7 @@ private:
     double lastRunRefresh_ = 0;
     double lastRunCost_ = 0;
     int32_t refreshedRun_ = -1;
+    ScaleDragState scaleDrag_;
 };
 
 class CAPFrame : public CANFrame {

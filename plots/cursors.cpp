@@ -169,6 +169,17 @@ int SetCursorRun(CANDoc& doc, int curve, int cursor, int point) {
     return run;
 }
 
+void FollowNewestPoint(CANDoc& doc, int curve, int runPointIndex) {
+    if (doc.modeCommand != kPlotModeCursor || !cu_ValidCurve(doc, curve)) return;
+    PlotCurve& c = doc.Curves[static_cast<size_t>(curve)];
+    if (!c.HasPoint()) return;
+    if (runPointIndex == c.TrackFrom) doc.MoveCursor(curve, 0, c.PointIndex);
+    if (SetCursorRun(doc, curve, 1, c.PointIndex) < 0) return;
+    doc.ActiveCursor = 1;
+    c.CursorX[1] = c.Value[kAxisX];
+    c.CursorY[1] = c.Value[kAxisY];
+}
+
 int FindCursorPoint(CANDoc& doc, int start, int direction, int curve, int function) {
     if (doc.modeCommand != kPlotModeCursor || !cu_ValidCurve(doc, curve)) return -1;
     const PlotCurve& c = doc.Curves[static_cast<size_t>(curve)];

@@ -48,6 +48,11 @@ int CursorPoint(const CANDoc& doc, int curve, int cursor);
 // The cursor's branch and offset from a point: the branch found, or -1 (the
 // cursor unchanged) when the point belongs to no branch.
 int SetCursorRun(CANDoc& doc, int curve, int cursor, int point);
+// In Cursor mode while a run adds points, the cursors follow the run: the left
+// one takes the run's first drawn point (`runPointIndex` reaching the curve's
+// TrackFrom), the right one the newest point, with the newest value, and it
+// becomes the active cursor.
+void FollowNewestPoint(CANDoc& doc, int curve, int runPointIndex);
 
 // The point a cursor function reaches from `start` in a direction; -1 when
 // there is none (outside Cursor mode, a start on no branch, an empty branch,

@@ -11,6 +11,7 @@
 #include "plots/cursordisplay.h"
 #include "plots/docranges.h"
 #include "plots/g2ddoc.h"
+#include "plots/tagcommands.h"
 #include "plots/zoom.h"
 #include "shell/preferences.h"
 
@@ -77,6 +78,10 @@ const platform::AcceleratorTable& PlotCursorKeys() {
         {key::End, ModAlt, kCursorBottom},
         {key::Tab, ModNone, kCmdNextCurve},
         {key::Tab, ModShift, kCmdPreviousCurve},
+        {key::Letter('L'), ModCtrl, kCmdTagLeftCursor},
+        {key::Letter('R'), ModCtrl, kCmdTagRightCursor},
+        {key::Letter('H'), ModCtrl | ModShift, kCmdTagHorizontal},
+        {key::Letter('V'), ModCtrl | ModShift, kCmdTagVertical},
     };
     return table;
 }
@@ -110,6 +115,9 @@ void ShowCursorOverlay(CAPView& view) {
             marks.insert(marks.end(), group.begin(), group.end());
         }
     }
+    // A rubber band being dragged stays.
+    const std::vector<platform::OverlayMark> band = ScaleTrackerMarks(view.ScaleDrag());
+    marks.insert(marks.end(), band.begin(), band.end());
     platform::OverlayLayer& overlay = view.Overlay();
     if (overlay.Marks() == marks) return;
     // Only the marks that differ come and go.

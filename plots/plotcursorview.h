@@ -18,7 +18,8 @@ constexpr int32_t kCmdCursorKeyFirst = 760;  // 760-767: arrows, Shift+arrows
 constexpr int32_t kCmdCursorKeyLast = 767;
 
 // The plot view's keys: the arrows and Shift+arrows move the cursors,
-// Ctrl+arrows scroll, Alt+Home and Alt+End choose Top and Bottom.
+// Ctrl+arrows scroll, Alt+Home and Alt+End choose Top and Bottom, Ctrl+L and
+// Ctrl+R tag a cursor, Shift+Ctrl+H and Shift+Ctrl+V tag the span between them.
 const platform::AcceleratorTable& PlotCursorKeys();
 
 // Moves cursors through the view: the document places them and the overlay

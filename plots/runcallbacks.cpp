@@ -281,6 +281,7 @@ void CG2DDoc::NoteAcceptedPoint() {
         Curves[static_cast<size_t>(i)].HasNewPoint = 0;
         if (ProbeMode != 1) NoteCurvePoint(i);
         TrackMinMax(i);
+        if (ProbeMode != 1) FollowNewestPoint(*this, i, Point.RunPointIndex);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "plots/g2ddoc.h"
 #include "plots/layout.h"
 #include "plots/ranges.h"
+#include "plots/tagcommands.h"
 
 namespace {
 
@@ -236,6 +237,7 @@ void SaveScaleUndo(CAPDoc& doc) {
 }
 
 bool CAPDoc::RunUndoStep(UndoEntry& entry) {
+    if (entry.kind == kUndoAddTag) return RunTagUndoStep(*this, entry);
     if (entry.kind != kUndoScale) return CANDoc::RunUndoStep(entry);
     // Only the entry whose ranges are held; curves added since have none.
     if (&entry != ScaleUndoEntry) return false;

@@ -233,3 +233,46 @@ TEST(CursorMoves, KeysTopBottomAndRestore) {
 }
 
 }  // namespace
+
+namespace {
+
+// Points arriving one by one in a second run: the right cursor stays on the
+// newest, the left one takes the run's first drawn point; outside Cursor mode
+// nothing moves.
+TEST(CursorMoves, CursorsFollowTheNewestPointOfARun) {
+    for (const int mode : {kPlotModeCursor, kPlotModeSelect}) {
+        SCOPED_TRACE(mode);
+        twtest::StoredPlot plot;
+        plot.AddRun(Ramp(4), Ramp(4, 2));
+        PlotCurve& c = plot.curve();
+        c.TrackFrom = 1;
+        plot.doc.modeCommand = mode;
+        plot.doc.ActiveCursor = 0;
+        const int left = CursorPoint(plot.doc, 0, 0), right = CursorPoint(plot.doc, 0, 1);
+        plot.doc.StartRun(RunRecord{});
+        for (int k = 0; k < 3; ++k) {
+            plot.doc.Store.NextPointIndex(c, plot.doc.Runs);
+            c.Value[kAxisX] = 10.0 + k;
+            c.Value[kAxisY] = -k;
+            plot.doc.SetValue(c.DataColumn[kSlotX], c.PointIndex, c.Value[kAxisX]);
+            plot.doc.SetValue(c.DataColumn[kSlotY], c.PointIndex, c.Value[kAxisY]);
+            plot.doc.Point.RunPointIndex = k;
+            plot.doc.TrackMinMax(0);
+            FollowNewestPoint(plot.doc, 0, k);
+            if (mode != kPlotModeCursor) continue;
+            EXPECT_EQ(CursorPoint(plot.doc, 0, 1), c.PointIndex);
+            EXPECT_EQ(c.CursorRun[1], 1);
+            EXPECT_EQ(c.CursorX[1], 10.0 + k);
+            EXPECT_EQ(c.CursorY[1], -k);
+            EXPECT_EQ(plot.doc.ActiveCursor, 1);
+            EXPECT_EQ(CursorPoint(plot.doc, 0, 0), k == 0 ? left : c.PointIndex - (k - 1));
+        }
+        if (mode != kPlotModeCursor) {
+            EXPECT_EQ(CursorPoint(plot.doc, 0, 0), left);
+            EXPECT_EQ(CursorPoint(plot.doc, 0, 1), right);
+            EXPECT_EQ(plot.doc.ActiveCursor, 0);
+        }
+    }
+}
+
+}  // namespace

@@ -15,6 +15,7 @@
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
 #include "core/paths.h"
+#include "document/cfanalysis.h"
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "expr/runstate.h"
@@ -24,6 +25,7 @@
 #include "plots/g2dview.h"
 #include "plots/plotcursorview.h"
 #include "plots/plotwindows.h"
+#include "plots/tagcommands.h"
 #include "plots/zoom.h"
 #include "shell/app.h"
 #include "shell/colortable.h"
@@ -183,6 +185,122 @@ TEST_F(PlotCursorWindow, KeysAndMouseMoveCursorsScrollZoomAndChooseTheCurve) {
     app_->PostKeyDown(view, platform::key::Tab);
     Pump();
     EXPECT_EQ(plot->CurrentCurve, plot->PlottedCount > 1 ? 0 : plot->PlottedCount - 1);
+    EXPECT_TRUE(shown_.empty()) << shown_[0];
+}
+
+TEST_F(PlotCursorWindow, ScaleModeMouseZoomsToTheBoxAndDragsTheRangesUndoably) {
+    CG2DDoc* plot = nullptr;
+    CG2DView* view = RunRc(&plot);
+    ASSERT_NE(view, nullptr);
+    const PlotCurve& out = plot->Curves[0];
+    app_->PostCommand(view, kCmdModeScale);
+    Pump();
+    ASSERT_EQ(plot->modeCommand, kCmdModeScale);
+    const double low = out.RangeLow[kAxisX], high = out.RangeHigh[kAxisX];
+    const double lowY = out.RangeLow[kAxisY], highY = out.RangeHigh[kAxisY];
+    const int width = out.PlotRect.right - out.PlotRect.left, height = out.PlotRect.bottom - out.PlotRect.top;
+    const platform::Point a{out.PlotRect.left + width / 4, out.PlotRect.top + height / 4};
+    const platform::Point b{out.PlotRect.left + width / 2, out.PlotRect.top + height / 2};
+    const double ax = out.FromDevice(kAxisX, a.x), bx = out.FromDevice(kAxisX, b.x);
+
+    // While the left button is held the box shows as a rubber band; on release
+    // the plot shows the box's range and the band is gone.
+    app_->PostMouse(view, platform::MouseEventKind::Down, platform::MouseButton::Left, a, platform::MouseLeft);
+    app_->PostMouse(view, platform::MouseEventKind::Move, platform::MouseButton::Left, b, platform::MouseLeft);
+    Pump();
+    EXPECT_EQ(view->Overlay().Marks().size(), 1u);
+    EXPECT_EQ(out.RangeLow[kAxisX], low);
+    app_->PostMouse(view, platform::MouseEventKind::Up, platform::MouseButton::Left, b, 0);
+    Pump();
+    EXPECT_TRUE(view->Overlay().IsEmpty());
+    EXPECT_NEAR(out.RangeLow[kAxisX], ax, 1e-12);
+    EXPECT_NEAR(out.RangeHigh[kAxisX], bx, 1e-12);
+    EXPECT_NE(out.RangeHigh[kAxisY], highY);
+    EXPECT_EQ(UndoMenuText(plot, false, nullptr).rfind("&Undo Scale", 0), 0u);
+    UndoRedo(plot, 1);
+    EXPECT_EQ(out.RangeLow[kAxisX], low);
+    EXPECT_EQ(out.RangeHigh[kAxisX], high);
+    EXPECT_EQ(out.RangeLow[kAxisY], lowY);
+    EXPECT_EQ(out.RangeHigh[kAxisY], highY);
+    Pump();
+
+    // A right drag by a quarter of the width in two moves shifts the X range by
+    // a quarter of its span; one Undo brings back the range from before the drag.
+    const platform::Point m{out.PlotRect.left + width / 2, out.PlotRect.top + height / 2};
+    const double span = out.RangeHigh[kAxisX] - out.RangeLow[kAxisX];
+    app_->PostMouse(view, platform::MouseEventKind::Down, platform::MouseButton::Right, m, platform::MouseRight);
+    app_->PostMouse(view, platform::MouseEventKind::Move, platform::MouseButton::Right, {m.x + width / 8, m.y},
+                    platform::MouseRight);
+    app_->PostMouse(view, platform::MouseEventKind::Move, platform::MouseButton::Right, {m.x + width / 4, m.y},
+                    platform::MouseRight);
+    app_->PostMouse(view, platform::MouseEventKind::Up, platform::MouseButton::Right, {m.x + width / 4, m.y}, 0);
+    Pump();
+    EXPECT_NEAR(out.RangeLow[kAxisX], low - span / 4, span * 0.02);
+    EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span, span * 1e-9);
+    EXPECT_EQ(view->rightDrag, 0);
+    EXPECT_EQ(UndoMenuText(plot, false, nullptr).rfind("&Undo Scale", 0), 0u);
+    UndoRedo(plot, 1);
+    EXPECT_EQ(out.RangeLow[kAxisX], low);
+    EXPECT_EQ(out.RangeHigh[kAxisX], high);
+    EXPECT_TRUE(shown_.empty()) << shown_[0];
+}
+
+TEST_F(PlotCursorWindow, TagCommandsTurnTheCursorsIntoTagsThatUndoTakesAway) {
+    CG2DDoc* plot = nullptr;
+    CG2DView* view = RunRc(&plot);
+    ASSERT_NE(view, nullptr);
+    const PlotCurve& out = plot->Curves[static_cast<size_t>(plot->CurrentCurve)];
+    // Outside Cursor mode the cursors are not shown, so nothing is tagged.
+    app_->PostCommand(view, kCmdTagLeftCursor);
+    Pump();
+    EXPECT_TRUE(plot->Objects.empty());
+    app_->PostCommand(view, kCmdModeCursor);
+    Pump();
+    ASSERT_EQ(plot->modeCommand, kCmdModeCursor);
+    ASSERT_NE(out.CursorX[0], out.CursorX[1]);
+
+    // Ctrl+L tags the left cursor.
+    app_->PostKeyDown(view, platform::key::Letter('L'), platform::ModCtrl);
+    Pump();
+    ASSERT_EQ(plot->Objects.size(), 1u);
+    EXPECT_EQ(plot->Objects.back()->corners[0], out.CursorX[0]);
+    plot->Objects.clear();
+
+    struct Case {
+        int command, kind;
+        const char* undo;
+        double corners[4];
+    };
+    const Case cases[] = {
+        {kCmdTagLeftCursor, 8, "&Undo Add Tag", {out.CursorX[0], out.CursorY[0]}},
+        {kCmdTagRightCursor, 8, "&Undo Add Tag", {out.CursorX[1], out.CursorY[1]}},
+        {kCmdTagHorizontal, 9, "&Undo Add MeasureH", {out.CursorX[0], out.CursorY[0], out.CursorX[1], out.CursorY[1]}},
+        {kCmdTagVertical, 7, "&Undo Add MeasureV", {out.CursorX[0], out.CursorY[0], out.CursorX[1], out.CursorY[1]}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const size_t before = plot->Objects.size();
+        app_->PostCommand(view, c.command);
+        Pump();
+        ASSERT_EQ(plot->Objects.size(), before + 1);
+        const PlotObject& tag = *plot->Objects.back();
+        EXPECT_EQ(tag.type, c.kind);
+        EXPECT_EQ(tag.plot, plot->CurrentCurve);
+        EXPECT_EQ(tag.alias1, out.CurveId);
+        const int checked = c.kind == 8 ? 2 : 4;
+        for (int i = 0; i < checked; ++i) EXPECT_EQ(tag.corners[i], c.corners[i]) << i;
+        if (c.kind == 8) {
+            // The text box stands above the point, right of the left cursor and left of the right one.
+            EXPECT_GT(tag.corners[3], tag.corners[1]);
+            EXPECT_EQ(tag.corners[2] > tag.corners[0], c.command == kCmdTagLeftCursor);
+        }
+        EXPECT_EQ(UndoMenuText(plot, false, nullptr).rfind(c.undo, 0), 0u);
+        UndoRedo(plot, 1);
+        EXPECT_EQ(plot->Objects.size(), before);
+        UndoRedo(plot, 0);
+        ASSERT_EQ(plot->Objects.size(), before + 1);
+        EXPECT_EQ(plot->Objects.back()->type, c.kind);
+    }
     EXPECT_TRUE(shown_.empty()) << shown_[0];
 }
 
