@@ -153,3 +153,40 @@ TEST_F(CoreTransient, SineDrivenWindingLosesEnergyToHysteresis) {
 }
 
 }  // namespace
+
+namespace {
+
+// A winding with IC = 1 mA at a start from initial conditions carries 1 mA
+// at the first point. Without pinning (K = 0) the core stays unmagnetised,
+// so the winding is the air-core inductance mu0 N^2 A / l and the current
+// decays through the resistor as exp(-t R / L).
+TEST_F(CoreTransient, WindingInitialCurrentStartsTheRun) {
+    SetAnalysisKind(0);
+    document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(),
+                                      "C\nV1 IN 0 0\nR1 IN A 10\nL1 A 0 100 IC=1m\nK1 L1 1 KMOD\n"
+                                      ".MODEL KMOD CORE (AREA=1 PATH=10 K=0)\n.END\n");
+    ASSERT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
+    compiled_ = FindCompiledCircuit(document_.get());
+    TemperatureSetup setup = MakeTemperatureSetup(document_.get());
+    ASSERT_EQ(SetupModelsAtTemperature(setup, 27.0), 0);
+    ASSERT_EQ(SetupInstancesAtTemperature(setup, 27.0), 0);
+    ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+    Host host;
+    host.nodeIn = FindNodeNumber(document_.get(), "IN", -1, -1);
+    host.nodeWinding = FindNodeNumber(document_.get(), "A", -1, -1);
+    TransientLimits limits;
+    limits.tmax = 2e-6;
+    limits.maxTimeStep = 2e-8;
+    limits.optionFlags &= ~kTransientOperatingPoint;
+    TransientRun transient;
+    ASSERT_EQ(RunTransient(state_, transient, limits, host), 0) << LastMessageText();
+    ASSERT_GT(host.times.size(), 20u);
+    EXPECT_LT(host.times[0], 1e-9);
+    const double tau = 1.2566370614359173e-6 * 100.0 * 100.0 * 1e-4 / 0.1 / 10.0;
+    for (size_t i = 0; i < host.times.size(); ++i) {
+        const double current = (host.in[i] - host.winding[i]) / 10.0;
+        EXPECT_NEAR(current, 1e-3 * std::exp(-host.times[i] / tau), 2e-5) << host.times[i];
+    }
+}
+
+}  // namespace
