@@ -655,6 +655,7 @@ double bh_WindingCurrent(const SimulatorState& state, const InductorRecord& l) {
 }  // namespace
 
 int CoreWindingLoads::SolveCores(SimulatorState& state) {
+    state.CoreStepFactor = 1e30;
     return bh_Walk<InductorCouplingRecord>(state, kListInductorCouplings, [&](InductorCouplingRecord& k) {
         if (!k.model) return 0;
         const CoreParameters parameters = CoreParametersOf(k.model);
@@ -674,6 +675,8 @@ int CoreWindingLoads::SolveCores(SimulatorState& state) {
         } else if (result.magnetizationMoved) {
             ++state.NonConvergedCount;
             RecordFailure(state.Failures, &k, kBhFailureCoreMoving, k.core.magnetization, state.Time);
+        } else if (state.NonConvergedCount == 0) {
+            state.CoreStepFactor = std::min(state.CoreStepFactor, result.stepFactor);
         }
         return 0;
     });
