@@ -11,6 +11,7 @@
 #include "core/report_port.h"
 #include "core/result.h"
 #include "engine/setup.h"
+#include "engine/statefile.h"
 #include "engine/transient.h"
 #include "tests/devices/deck_fixture.h"
 
@@ -222,6 +223,56 @@ TEST_F(CoreTransient, CoreLimitsTheGrowthOfTheNextStep) {
         if (host.coreFactors[i] < 2.0) ++limiting;
     }
     EXPECT_GT(limiting, 0u);
+}
+
+// The state-variables file carries each core's accepted state: a core
+// cleared after the run is restored from the image, present values alike;
+// a circuit with one core more or less no longer fits the image.
+TEST_F(CoreTransient, StateVariablesFileCarriesTheCoreState) {
+    SetAnalysisKind(0);
+    document_ = MakeSpiceTextDocument(dir_.File("deck.ckt").c_str(),
+                                      "C\nV1 IN 0 SIN(0 1 50)\nR1 IN A 10\nL1 A 0 100\nK1 L1 1 KMOD\n"
+                                      ".MODEL KMOD CORE (AREA=1 PATH=10 MS=4E5 A=25 C=0.001 K=25)\n.END\n");
+    ASSERT_EQ(RunCircuitCompiler(document_.get(), 1), 0) << LastMessageText();
+    compiled_ = FindCompiledCircuit(document_.get());
+    TemperatureSetup setup = MakeTemperatureSetup(document_.get());
+    ASSERT_EQ(SetupModelsAtTemperature(setup, 27.0), 0);
+    ASSERT_EQ(SetupInstancesAtTemperature(setup, 27.0), 0);
+    ASSERT_EQ(AttachCircuit(state_, compiled_, *GetCircuitOptions(document_.get())), 0);
+    Host host;
+    host.nodeIn = FindNodeNumber(document_.get(), "IN", -1, -1);
+    host.nodeWinding = FindNodeNumber(document_.get(), "A", -1, -1);
+    TransientLimits limits;
+    limits.tmax = 4e-3;
+    TransientRun transient;
+    ASSERT_EQ(RunTransient(state_, transient, limits, host), 0) << LastMessageText();
+    auto couplings = Records<InductorCouplingRecord>(kListInductorCouplings);
+    ASSERT_EQ(couplings.size(), 1u);
+    MagneticCoreState& core = couplings[0]->core;
+    const MagneticCoreState written = core;
+    ASSERT_NE(written.acceptedMagnetization, 0.0);
+    std::vector<unsigned char> image;
+    ASSERT_EQ(BuildStateVariablesImage(state_, &transient, image), 0);
+
+    core = MagneticCoreState{};
+    ASSERT_EQ(ApplyStateVariablesImage(state_, &transient, image.data(), image.size()), 0);
+    const struct {
+        const char* what;
+        double read, present, expected;
+    } fields[] = {
+        {"anhysteretic", core.anhysteretic, core.acceptedAnhysteretic, written.anhysteretic},
+        {"applied field", core.acceptedAppliedField, core.appliedField, written.acceptedAppliedField},
+        {"field", core.acceptedField, core.field, written.acceptedField},
+        {"magnetisation", core.acceptedMagnetization, core.magnetization, written.acceptedMagnetization},
+        {"slope", core.acceptedSlope, core.slope, written.acceptedSlope},
+        {"chord slope", core.acceptedChordSlope, core.chordSlope, written.acceptedChordSlope},
+    };
+    for (const auto& f : fields) {
+        EXPECT_EQ(f.read, f.expected) << f.what;
+        EXPECT_EQ(f.present, f.expected) << f.what;
+    }
+    couplings[0]->model = nullptr;  // the same circuit without its core
+    EXPECT_EQ(ApplyStateVariablesImage(state_, &transient, image.data(), image.size()), 13659);
 }
 
 }  // namespace
