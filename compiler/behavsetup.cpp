@@ -61,6 +61,7 @@ constexpr int kBsAttrInputExpr = 38;
 constexpr int kBsAttrSampleExpr = 39;
 constexpr int kBsAttrPeriod = 40;
 constexpr int kBsAttrTimerInput = 80;
+constexpr int kBsAttrNoiseExpression = 58;
 constexpr int kBsAttrElapsedScale = 81;  // then INCREMENT, INITIAL, MIN, MAX
 
 int bs_Fail(SchematicObject* part, int id, const char* a1 = "", const char* a2 = "") {
@@ -207,6 +208,12 @@ int SetupFunctionSource(int componentType) {
     int status = 0;
     FunctionSourceRecord* record = NewFunctionSource(componentType, PartPin(part, 0), PartPin(part, 1), value, &status);
     if (!record) return status;
+    // Only a current output can carry a noise current between its terminals.
+    if (gSolver.AnalysisKind == 1 && componentType == kBsTypeNfi) {
+        std::string noise = SubstitutedAttribute(part, kBsAttrNoiseExpression, false, &error);
+        if (error) return error;
+        if (!bs_Trim(noise).empty()) record->noise.pendingText = std::move(noise);
+    }
     if (int rc = AddAcFrequencyExpression(part, &record->acValue)) return rc;
     return RegisterPartName(record, componentType, nullptr, nullptr, part);
 }
@@ -505,6 +512,16 @@ void bs_CollectSlots(const CompiledExpression& expression, const double* base, s
         if (expression.shared[i]) bs_CollectSlots(*expression.shared[i], base, size, slots);
 }
 
+// The unknowns an AC formula reads from the complex solution.
+void bs_CollectUnknowns(const CompiledExpression& expression, std::set<int32_t>* unknowns) {
+    for (const ExprToken* token = expression.FirstToken(); token; token = token->Next())
+        if (token->code == kOperandComplexNode && token->operand.index > 0) unknowns->insert(token->operand.index);
+    for (int i = 0; i < expression.bodyCount; ++i)
+        if (expression.bodies[i]) bs_CollectUnknowns(*expression.bodies[i], unknowns);
+    for (int i = 0; i < expression.sharedCount; ++i)
+        if (expression.shared[i]) bs_CollectUnknowns(*expression.shared[i], unknowns);
+}
+
 }  // namespace
 
 int BuildFunctionSourceDependencies(CompiledCircuit* compiled) {
@@ -523,6 +540,9 @@ int BuildFunctionSourceDependencies(CompiledCircuit* compiled) {
                 dependency.slot = slot;
                 source->dependencies.push_back(dependency);
             }
+            std::set<int32_t> acSlots;
+            bs_CollectUnknowns(source->acValue.compiled, &acSlots);
+            source->acDependencies.assign(acSlots.begin(), acSlots.end());
         }
     } catch (const std::bad_alloc&) {
         return kResultNoMemory;

@@ -664,6 +664,12 @@ struct FunctionSourceRecord : DeviceRecord {
     double lastValue;
     double pinCurrent;
     std::vector<FunctionDependency> dependencies;  // ascending slots
+    // AC runs only: the noise current density of an NFI (A per root hertz)
+    // and the unknowns the FREQ formula reads (ascending), with the formula's
+    // value at the last AC load.
+    DeviceExpression noise;
+    std::vector<int32_t> acDependencies;
+    ComplexNumber acOutput{0.0, 0.0};
 };
 
 // The table sources NTIofV .. NTVofI (39 to 42): a piecewise-linear function of

@@ -164,6 +164,11 @@ int ValidateFunctionSourceExpressions(CCTDoc* document) {
             acTrial.pendingText = r->acValue.pendingText;
             CompileDeviceExpression(document, &acTrial, 1, r->part, &status, nullptr, 1);
         }
+        if (ac && !status && r->noise.HasText()) {
+            DeviceExpression noiseTrial;
+            noiseTrial.pendingText = r->noise.pendingText;
+            CompileDeviceExpression(document, &noiseTrial, 1, r->part, &status, nullptr, 1);
+        }
     });
     return status;
 }
@@ -189,6 +194,7 @@ int ProcessDeviceExpressions(CCTDoc* document, int status) {
             stateful = CompileDeviceExpression(document, &r->value, 0, r->part, &status, nullptr, 2);
         }
         if (ac) stateful |= CompileDeviceExpression(document, &r->acValue, 1, r->part, &status, nullptr, 2);
+        if (ac) CompileDeviceExpression(document, &r->noise, 1, r->part, &status, nullptr, 2);
         if (stateful) compiled->devices[kListFunctionSources].hasStatefulExpressions = 1;
     });
     de_Walk<LaplaceSourceRecord>(compiled, kListLaplaceSources, [&](LaplaceSourceRecord* r) {

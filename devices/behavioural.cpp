@@ -10,6 +10,7 @@
 #include "engine/acload.h"
 #include "engine/breakpoints.h"
 #include "engine/elements.h"
+#include "engine/noise.h"
 #include "engine/stamps.h"
 #include "engine/state.h"
 #include "expr/devicelist.h"
@@ -654,6 +655,7 @@ double bh_WindingCurrent(const SimulatorState& state, const InductorRecord& l) {
 }  // namespace
 
 int CoreWindingLoads::SolveCores(SimulatorState& state) {
+    state.CoreStepFactor = 1e30;
     return bh_Walk<InductorCouplingRecord>(state, kListInductorCouplings, [&](InductorCouplingRecord& k) {
         if (!k.model) return 0;
         const CoreParameters parameters = CoreParametersOf(k.model);
@@ -673,6 +675,8 @@ int CoreWindingLoads::SolveCores(SimulatorState& state) {
         } else if (result.magnetizationMoved) {
             ++state.NonConvergedCount;
             RecordFailure(state.Failures, &k, kBhFailureCoreMoving, k.core.magnetization, state.Time);
+        } else if (state.NonConvergedCount == 0) {
+            state.CoreStepFactor = std::min(state.CoreStepFactor, result.stepFactor);
         }
         return 0;
     });
@@ -831,23 +835,81 @@ public:
     }
 };
 
-// Function sources: the partial derivatives of the bias point's last load.
+// Function sources: the partial derivatives of the bias point's last load,
+// or, with a FREQ formula, the formula linearised at the present AC solution
+// (which makes the point iterate until the solution stops moving).
+bool bh_HasAcFormula(const FunctionSourceRecord& s) { return s.acValue.compiled.tokens.count > 0; }
+
+// The complex gain of one unknown of a FREQ formula whose value is f: only
+// the real part is perturbed, and the quotient taken as the complex slope.
+int bh_AcGain(FunctionSourceRecord& s, ComplexNumber& unknown, ComplexNumber f, ComplexNumber& gain,
+              ComplexNumber& constant) {
+    if (unknown.re != 0.0 && std::fabs(unknown.re) < 1e-50) unknown.re = std::copysign(1e-50, unknown.re);
+    const ComplexNumber x = unknown;
+    const double delta = x.re != 0.0 ? 1e-6 * x.re : 1e-6;
+    ComplexNumber f1{0.0, 0.0};
+    {
+        struct Restore {
+            ComplexNumber& entry;
+            ComplexNumber value;
+            ~Restore() { entry = value; }
+        } restore{unknown, x};
+        unknown.re = x.re + delta;
+        if (int rc = EvaluateExpression(&s.acValue.compiled, &f1)) return rc;
+    }
+    gain = ComplexNumber{(f1.re - f.re) / delta, (f1.im - f.im) / delta};
+    constant.re -= gain.re * x.re - gain.im * x.im;
+    constant.im -= gain.re * x.im + gain.im * x.re;
+    return 0;
+}
+
 class bh_FunctionAc final : public AcKindLoads {
 public:
     int LoadAc(AcStamps& ac) override {
-        const int32_t nodes = ac.State().NodeCount;
-        return bh_Walk<FunctionSourceRecord>(ac.State(), kListFunctionSources, [&](FunctionSourceRecord& s) {
+        SimulatorState& state = ac.State();
+        const int32_t nodes = state.NodeCount;
+        return bh_Walk<FunctionSourceRecord>(state, kListFunctionSources, [&](FunctionSourceRecord& s) {
             const bool voltage = s.componentType == kBhTypeNfv;
             if (voltage) ac.Branch(s.branch, s.outPlus, s.outMinus);
-            for (const FunctionDependency& d : s.dependencies) {
-                if (voltage) {
-                    ac.Real(s.branch, d.slot, -d.derivative);
-                } else if (d.slot <= nodes) {
-                    ac.Transconductance(s.outPlus, s.outMinus, d.slot, 0, d.derivative);
-                } else {
-                    ac.Real(s.outPlus, d.slot, d.derivative);
-                    ac.Real(s.outMinus, d.slot, -d.derivative);
+            if (!bh_HasAcFormula(s)) {
+                for (const FunctionDependency& d : s.dependencies) {
+                    if (voltage) {
+                        ac.Real(s.branch, d.slot, -d.derivative);
+                    } else if (d.slot <= nodes) {
+                        ac.Transconductance(s.outPlus, s.outMinus, d.slot, 0, d.derivative);
+                    } else {
+                        ac.Real(s.outPlus, d.slot, d.derivative);
+                        ac.Real(s.outMinus, d.slot, -d.derivative);
+                    }
                 }
+                return 0;
+            }
+            ac.iterationRequested = true;
+            ComplexNumber f{0.0, 0.0};
+            if (int rc = EvaluateExpression(&s.acValue.compiled, &f)) return rc;
+            s.acOutput = f;
+            ComplexNumber constant = f;
+            for (int32_t h : s.acDependencies) {
+                ComplexNumber g{0.0, 0.0};
+                if (h >= 0 && static_cast<size_t>(h) < state.AcSolution.size())
+                    if (int rc = bh_AcGain(s, state.AcSolution[h], f, g, constant)) return rc;
+                if (voltage) {
+                    ac.Real(s.branch, h, -g.re);
+                    ac.Imag(s.branch, h, -g.im);
+                } else if (h <= nodes) {
+                    ac.Transadmittance(s.outPlus, s.outMinus, h, 0, g);
+                } else {
+                    ac.Real(s.outPlus, h, g.re);
+                    ac.Real(s.outMinus, h, -g.re);
+                    ac.Imag(s.outPlus, h, g.im);
+                    ac.Imag(s.outMinus, h, -g.im);
+                }
+            }
+            if (voltage) {
+                ac.AddRhs(s.branch, constant);
+            } else {
+                ac.AddRhs(s.outPlus, ComplexNumber{-constant.re, -constant.im});
+                ac.AddRhs(s.outMinus, constant);
             }
             return 0;
         });
@@ -858,6 +920,8 @@ public:
             ComplexNumber i{0.0, 0.0};
             if (s.componentType == kBhTypeNfv) {
                 i = ac.V(s.branch);
+            } else if (bh_HasAcFormula(s)) {
+                i = s.acOutput;
             } else {
                 for (const FunctionDependency& d : s.dependencies) {
                     const ComplexNumber x = ac.V(d.slot);
@@ -867,6 +931,21 @@ public:
             }
             const ComplexNumber v = ac.Diff(s.outPlus, s.outMinus);
             ac.AddPower(s, kPowerGenerated, ComplexNumber{-(v.re * i.re - v.im * i.im), -(v.re * i.im + v.im * i.re)});
+            return 0;
+        });
+    }
+};
+
+// The noise current an NFI's noise formula gives at the run's frequency,
+// between its output terminals; a value of exactly 0 adds nothing.
+class bh_FunctionNoise final : public NoiseKindSources {
+public:
+    int AddNoiseSources(NoiseSink& sink) override {
+        return bh_Walk<FunctionSourceRecord>(sink.State(), kListFunctionSources, [&](FunctionSourceRecord& s) {
+            if (s.noise.compiled.tokens.count == 0) return 0;
+            double amplitude = 0.0;
+            if (int rc = bh_Evaluate(s.noise, &amplitude)) return rc;
+            if (amplitude != 0.0) sink.Add(amplitude, s.outPlus, s.outMinus);
             return 0;
         });
     }
@@ -898,6 +977,8 @@ void InstallBehaviouralLoads() {
     static bh_LaplaceAc laplaceAc(false);
     static bh_LaplaceAc laplaceTablesAc(true);
     InstallAcKindLoads(kRowFunctionSources, &functionsAc);
+    static bh_FunctionNoise functionsNoise;
+    InstallNoiseKindSources(kRowFunctionSources, &functionsNoise);
     InstallAcKindLoads(kRowTableSources, &tablesAc);
     InstallAcKindLoads(kRowLaplaceSources, &laplaceAc);
     InstallAcKindLoads(kRowLaplaceTableSources, &laplaceTablesAc);

@@ -39,6 +39,7 @@ int BuildAnalysisMatrix(SimulatorState& state, IterationHost* context, bool clea
     state.VnTolCopy = options.vntol;
     state.RelTolMilli = options.reltol * 0.001;
     state.DigitalStepRatioLimit = 1e30;
+    state.CoreStepFactor = 1e30;
     state.LoadAborted = 0;
     state.StepRatioLimit = 1.0;
     for (double* value : {&state.Tick, &state.ConvolutionStep, &state.Formula.PreviousSteps[1], &state.Tmax})

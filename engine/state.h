@@ -162,6 +162,9 @@ struct SimulatorState {
     double StepRatioPlusOne = 2.0;
     double StepRatioLimit = 1.0;
     double DigitalStepRatioLimit = 1e30;
+    // The most the next step may grow (or the least it must shrink to) for
+    // the magnetic cores, set by every load that solves them.
+    double CoreStepFactor = 1e30;
     double Tick = 1.0;             // seconds per breakpoint tick
     double ConvolutionStep = 1.0;  // lossy-line convolution step
 

@@ -96,6 +96,23 @@ size_t sf_StateSlots(const SimulatorState& state) {
     return static_cast<size_t>(std::max(state.StateCount, 0)) * kStateSlotsPerBlock;
 }
 
+// The magnetic cores, in the order of their K parts: six doubles each.
+constexpr int64_t kSfCoreDoubles = 6;
+template <class Visit>
+void sf_EachCore(const SimulatorState& state, Visit visit) {
+    if (!state.Circuit) return;
+    for (PoolItem* item = state.Circuit->devices[kListInductorCouplings].pool.first; item; item = item->next) {
+        if (item->type == kPoolItemDead) continue;
+        auto* coupling = static_cast<InductorCouplingRecord*>(item);
+        if (coupling->model) visit(coupling->core);
+    }
+}
+int64_t sf_CoreCount(const SimulatorState& state) {
+    int64_t count = 0;
+    sf_EachCore(state, [&](MagneticCoreState&) { ++count; });
+    return count;
+}
+
 int64_t sf_PendingEvents(const TransientRun* run) {
     if (!run) return 0;
     int64_t count = 0;
@@ -162,6 +179,7 @@ int64_t StateVariablesPayloadSize(const SimulatorState& state, int64_t events) {
     bytes += (2 + kSfStepCount) * 8;                                 // step, reserved, history
     bytes += 4 + events * kSfEventBytes;                             // the pending events
     bytes += 2 * 8;                                                  // Tick and TMAX of the writer
+    bytes += sf_CoreCount(state) * kSfCoreDoubles * 8;               // the cores' accepted states
     bytes += kSfSpareBytes;
     return bytes > INT32_MAX ? -1 : bytes;
 }
@@ -208,6 +226,11 @@ int BuildStateVariablesImage(const SimulatorState& state, const TransientRun* ru
     }
     w.Double(tick);
     w.Double(tmax);
+    sf_EachCore(state, [&](const MagneticCoreState& core) {
+        for (double v : {core.anhysteretic, core.acceptedAppliedField, core.acceptedField, core.acceptedMagnetization,
+                         core.acceptedSlope, core.acceptedChordSlope})
+            w.Double(v);
+    });
     for (int64_t i = 0; i < kSfSpareBytes; ++i) w.Byte(0);
     return kOk;
 }
@@ -253,6 +276,8 @@ int ApplyStateVariablesImage(SimulatorState& state, TransientRun* run, const uns
     }
     const double storedTick = r.Double();
     (void)r.Double();  // TMAX of the writer
+    std::vector<double> cores(static_cast<size_t>(sf_CoreCount(state) * kSfCoreDoubles));
+    r.Doubles(cores, cores.size());
     if (r.Failed()) return kMsgObsoleteStateFile;
 
     state.Solution = std::move(solution);
@@ -266,6 +291,18 @@ int ApplyStateVariablesImage(SimulatorState& state, TransientRun* run, const uns
     if (std::isfinite(timeStep)) state.Formula.TimeStep = timeStep;
     for (int i = 0; i < kSfStepCount; ++i) state.Formula.PreviousSteps[i] = std::isfinite(steps[i]) ? steps[i] : 0.0;
     sf_FillStepHistory(state);
+    // A core continues from the state it was accepted in, present and accepted alike.
+    size_t at = 0;
+    sf_EachCore(state, [&](MagneticCoreState& core) {
+        const double* v = &cores[at];
+        at += kSfCoreDoubles;
+        core.anhysteretic = core.acceptedAnhysteretic = v[0];
+        core.appliedField = core.acceptedAppliedField = v[1];
+        core.field = core.acceptedField = v[2];
+        core.magnetization = core.acceptedMagnetization = core.lastMagnetization = v[3];
+        core.slope = core.acceptedSlope = v[4];
+        core.chordSlope = core.acceptedChordSlope = v[5];
+    });
 
     if (run && state.Tick > 0.0 && std::isfinite(storedTick) && storedTick > 0.0) {
         BreakpointList& list = run->Breakpoints;

@@ -647,7 +647,9 @@ int tr_TimeLoop(SimulatorState& state, TransientRun& run, TransientHost& host) {
                 f.TimeStep = estimate;
                 reject = true;
             } else {
-                proposed = estimate;
+                // A core whose magnetisation moved far in this step holds the
+                // next one back, without costing the point it accepted.
+                proposed = std::min(estimate, state.CoreStepFactor * f.TimeStep);
             }
         }
         if (reject) {
