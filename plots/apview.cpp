@@ -14,6 +14,7 @@
 #include "plots/cursordisplay.h"
 #include "plots/plotcursorview.h"
 #include "plots/smith.h"
+#include "plots/thumbwindow.h"
 #include "shell/app.h"
 
 namespace {
@@ -79,6 +80,7 @@ void CAPView::OnDraw(platform::DrawSurface& surface) {
         ShowCursorOverlay(*this);
         ++PlotPaints;
         if (doc->Run.Running) ++PlotPaintsDuringRun;
+        if (kind != kDocThumbnail) RefreshThumbnail(false);
     }
     doc->RedrawRect = platform::Rect{0, 0, 0, 0};
 }
@@ -235,6 +237,10 @@ bool CAPView::OnCommand(int id) {
         return true;
     }
     if (HandlePlotViewCommand(*this, id)) return true;
+    if (id == kCmdThumbnail) {
+        ToggleThumbnail();
+        return true;
+    }
     if (settings) {
         switch (id) {
         case kCmdTrackerCursor: return toggle(settings->trackerCursor);
@@ -262,6 +268,10 @@ bool CAPView::OnUpdateCommand(platform::CommandState& state) {
     PlotWindowSettings* settings = PlotSettingsOf(doc);
     const bool hasData = doc && doc->HasData();
     if (UpdatePlotViewCommand(*this, state)) return true;
+    if (id == kCmdThumbnail) {
+        UpdateThumbnailCommand(state);
+        return true;
+    }
     if (id >= kCmdViewDataPoints && id <= kCmdViewLabelAllMinorGrids) {
         state.Enable(DataIdle());
         auto* plot = dynamic_cast<CG2DDoc*>(doc);
@@ -323,6 +333,8 @@ void CAPView::OnWheel(int delta, platform::Point p, unsigned keyFlags) {
 
 void CAPView::OnDestroy() {
     if (CAPDoc* doc = PlotDocument(); doc && doc->PlotView == this) doc->PlotView = nullptr;
+    // The overview of a plot that closes goes with it.
+    if (kind != kDocThumbnail) CloseThumbnailOf(PlotDocument());
     CANView::OnDestroy();
 }
 
