@@ -337,8 +337,9 @@ TEST_F(AnalysisRun, StoredValuesStayInsideTheLimitsOfTheirAxes) {
     ASSERT_EQ(RunAnalysis(doc, 0), 0);
     SetRows(CircuitAnalysisSettings(doc)->kinds[0], {{'1', kLinear, "T", "1E60", "Auto", nullptr},
                                                      {'1', kLinear, "T", "-1E60", "Auto", nullptr},
-                                                     {'1', kOutputLinearX, "T", "0", "Auto", nullptr},
-                                                     {'1', kOutputLinearX, "T", "-2", "Auto", nullptr}});
+                                                     // Log Y axes share no graph with linear ones.
+                                                     {'2', kOutputLinearX, "T", "0", "Auto", nullptr},
+                                                     {'2', kOutputLinearX, "T", "-2", "Auto", nullptr}});
     ASSERT_EQ(RunOpenAnalysis(doc), 0);
     CG2DDoc* plot = AnalysisDocumentOf(doc);
     ASSERT_EQ(plot->CurveCount(), 4);
