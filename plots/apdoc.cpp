@@ -289,8 +289,8 @@ int CAPDoc::RebuildPlot() {
     const PlotWindowSettings* settings = PlotSettingsOf(this);
     PrepareCurveLayout(Curves, settings && settings->sameYScales, &Run.StopFlag);
     // Curves that cannot share a graph end the run before it draws a point.
-    const bool checked = Kind() != kDocFilter && Kind() != kDocCurvePlot &&
-                         (!PlotView || PlotView->kind == kDocAnalysisPlot);
+    const bool checked =
+        Kind() != kDocFilter && Kind() != kDocCurvePlot && (!PlotView || PlotView->kind == kDocAnalysisPlot);
     if (checked)
         if (const int code = CheckPlotGroups(*this)) return code;
     return Run.StopFlag ? 1 : 0;

@@ -227,6 +227,13 @@ TEST_F(AnalysisRun, CurvesAreBuiltFromTheRowsPlottedFirstAndBadRowsStopTheRun) {
          0},
         {"a grid below 1% of the range", {{'1', kLinear, "T", "v(A)", "10,0", "0.001"}}, 0, 0, {0}, {kCurveDrawn}, 2},
         {"an unknown node", {{'1', kLinear, "T", "v(NOSUCH)", "Auto", nullptr}}, 0, -1, {}, {}, 0},
+        {"log and linear Y in one graph",
+         {{'1', kLinear, "T", "v(A)", "Auto", nullptr}, {'1', kOutputLinearX, "T", "v(A)", "Auto", nullptr}},
+         0,
+         kMsgLogLinearMix,
+         {},
+         {},
+         0},
     };
     for (const Case& c : cases) {
         SetRows(limits, c.rows);
