@@ -288,6 +288,11 @@ int CAPDoc::RebuildPlot() {
     // shows them now: a print draws them later.
     const PlotWindowSettings* settings = PlotSettingsOf(this);
     PrepareCurveLayout(Curves, settings && settings->sameYScales, &Run.StopFlag);
+    // Curves that cannot share a graph end the run before it draws a point.
+    const bool checked =
+        Kind() != kDocFilter && Kind() != kDocCurvePlot && (!PlotView || PlotView->kind == kDocAnalysisPlot);
+    if (checked)
+        if (const int code = CheckPlotGroups(*this)) return code;
     return Run.StopFlag ? 1 : 0;
 }
 

@@ -15,6 +15,7 @@
 #include "plots/plotcursorview.h"
 #include "plots/tagcommands.h"
 #include "plots/smith.h"
+#include "plots/thumbwindow.h"
 #include "shell/app.h"
 
 namespace {
@@ -80,6 +81,7 @@ void CAPView::OnDraw(platform::DrawSurface& surface) {
         ShowCursorOverlay(*this);
         ++PlotPaints;
         if (doc->Run.Running) ++PlotPaintsDuringRun;
+        if (kind != kDocThumbnail) RefreshThumbnail(false);
     }
     doc->RedrawRect = platform::Rect{0, 0, 0, 0};
 }
@@ -237,6 +239,10 @@ bool CAPView::OnCommand(int id) {
     }
     if (HandlePlotViewCommand(*this, id)) return true;
     if (HandleTagCommand(*this, id)) return true;
+    if (id == kCmdThumbnail) {
+        ToggleThumbnail();
+        return true;
+    }
     if (settings) {
         switch (id) {
         case kCmdTrackerCursor: return toggle(settings->trackerCursor);
@@ -265,6 +271,10 @@ bool CAPView::OnUpdateCommand(platform::CommandState& state) {
     const bool hasData = doc && doc->HasData();
     if (UpdatePlotViewCommand(*this, state)) return true;
     if (UpdateTagCommand(*this, state)) return true;
+    if (id == kCmdThumbnail) {
+        UpdateThumbnailCommand(state);
+        return true;
+    }
     if (id >= kCmdViewDataPoints && id <= kCmdViewLabelAllMinorGrids) {
         state.Enable(DataIdle());
         auto* plot = dynamic_cast<CG2DDoc*>(doc);
@@ -343,6 +353,8 @@ void CAPView::OnWheel(int delta, platform::Point p, unsigned keyFlags) {
 void CAPView::OnDestroy() {
     ScaleTrackerCancel(*this, scaleDrag_);
     if (CAPDoc* doc = PlotDocument(); doc && doc->PlotView == this) doc->PlotView = nullptr;
+    // The overview of a plot that closes goes with it.
+    if (kind != kDocThumbnail) CloseThumbnailOf(PlotDocument());
     CANView::OnDestroy();
 }
 

@@ -125,6 +125,8 @@ public:
     int32_t HasRun = 0;
     int32_t CompletedRuns = 0;  // driver runs of the last RunSimulation
     int32_t RunningKind = -1;
+    // Per kind, where the thumbnail window was last (left = right: never placed).
+    platform::Rect ThumbnailRect[kPlotKindCount] = {};
     int32_t RescaledQuarter = 0, RescaledHalf = 0;
     // The simulator's accepted and rejected time points over the last simulation.
     int64_t AcceptedPointCount = 0;

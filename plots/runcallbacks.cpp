@@ -31,6 +31,7 @@
 #include "plots/drivers.h"
 #include "plots/g2ddoc.h"
 #include "plots/reducedlg.h"
+#include "plots/thumbwindow.h"
 #include "shell/preferences.h"
 
 namespace {
@@ -330,6 +331,7 @@ int CG2DDoc::FinishRun(int code) {
     SaveFile.Close();
     if (OpenAnalysis* open = Analysis()) open->numericOutput.Close();
     RunFinished = 1;
+    RefreshThumbnail();
     // The cursors start at the first point and at the end of the first run.
     if (code == 0 || code == kRunStopped) {
         DocumentCursorPlacer placer(*this);

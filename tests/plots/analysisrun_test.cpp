@@ -227,6 +227,13 @@ TEST_F(AnalysisRun, CurvesAreBuiltFromTheRowsPlottedFirstAndBadRowsStopTheRun) {
          0},
         {"a grid below 1% of the range", {{'1', kLinear, "T", "v(A)", "10,0", "0.001"}}, 0, 0, {0}, {kCurveDrawn}, 2},
         {"an unknown node", {{'1', kLinear, "T", "v(NOSUCH)", "Auto", nullptr}}, 0, -1, {}, {}, 0},
+        {"log and linear Y in one graph",
+         {{'1', kLinear, "T", "v(A)", "Auto", nullptr}, {'1', kOutputLinearX, "T", "v(A)", "Auto", nullptr}},
+         0,
+         kMsgLogLinearMix,
+         {},
+         {},
+         0},
     };
     for (const Case& c : cases) {
         SetRows(limits, c.rows);
@@ -337,8 +344,9 @@ TEST_F(AnalysisRun, StoredValuesStayInsideTheLimitsOfTheirAxes) {
     ASSERT_EQ(RunAnalysis(doc, 0), 0);
     SetRows(CircuitAnalysisSettings(doc)->kinds[0], {{'1', kLinear, "T", "1E60", "Auto", nullptr},
                                                      {'1', kLinear, "T", "-1E60", "Auto", nullptr},
-                                                     {'1', kOutputLinearX, "T", "0", "Auto", nullptr},
-                                                     {'1', kOutputLinearX, "T", "-2", "Auto", nullptr}});
+                                                     // Log Y axes share no graph with linear ones.
+                                                     {'2', kOutputLinearX, "T", "0", "Auto", nullptr},
+                                                     {'2', kOutputLinearX, "T", "-2", "Auto", nullptr}});
     ASSERT_EQ(RunOpenAnalysis(doc), 0);
     CG2DDoc* plot = AnalysisDocumentOf(doc);
     ASSERT_EQ(plot->CurveCount(), 4);

@@ -28,6 +28,7 @@
 #include "plots/g2dview.h"
 #include "plots/layout.h"
 #include "plots/plotwindows.h"
+#include "plots/thumbwindow.h"
 #include "shell/app.h"
 #include "shell/colortable.h"
 #include "shell/document.h"
@@ -351,6 +352,122 @@ TEST_F(PlotWindow, ThePlotPrintsAsAPdfBesideTheCircuitWithoutOverwritingForeignF
         EXPECT_EQ(shown_[0], kMsgPlotFileNotOurs);
     }
     CloseAnalysis(rc);
+}
+
+
+// The thumbnail: the command opens it at the top right of the work area with
+// the plot's curve drawn from the plot's data; a drag of its marked rectangle
+// pans the plot with the span kept, a rectangle drawn elsewhere zooms it; the
+// command closes it and reopening puts it where it was; closing the plot
+// closes it.
+TEST_F(PlotWindow, ThumbnailShowsThePlotPansAndZoomsItAndClosesWithIt) {
+    CCTDoc* rc = Load("rc.ckt", kSlowRcDeck);
+    ASSERT_EQ(RunAnalysis(rc, 0), 0);
+    CG2DDoc* plot = AnalysisDocumentOf(rc);
+    CG2DView* view = ViewOf(plot);
+    ASSERT_NE(view, nullptr);
+    CircuitAnalysisSettings(rc)->kinds[0].curves[0]->display.lineColor = 12;
+    ASSERT_EQ(RunOpenAnalysis(rc), 0);
+    ASSERT_GE(plot->CurveCount(), 1);
+    auto commandState = [&](bool* checked) {
+        platform::CommandState state(kCmdThumbnail, true);
+        EXPECT_TRUE(view->OnUpdateCommand(state));
+        *checked = state.Checked();
+        return state.Enabled();
+    };
+    bool checked = true;
+    EXPECT_TRUE(commandState(&checked));
+    EXPECT_FALSE(checked);
+
+    ASSERT_TRUE(view->OnCommand(kCmdThumbnail));
+    CThumbPlotDlg* thumb = ThumbnailWindow();
+    ASSERT_NE(thumb, nullptr);
+    ASSERT_NE(thumb->View(), nullptr);
+    EXPECT_TRUE(commandState(&checked));
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(thumb->IsVisible());
+    const platform::Rect workArea = app_->Metrics().workArea;
+    EXPECT_EQ(thumb->WindowRect().right, workArea.right);
+    Pump();
+
+    // The overview's picture: the curve where the copies' transforms put the plot's points.
+    CThumbView* thumbView = thumb->View();
+    const std::string png = dir_.File("thumb.png");
+    ASSERT_TRUE(thumbView->SaveImage(png));
+    EXPECT_GT(thumbView->ThumbPaints, 0);
+    platform::Image image;
+    ASSERT_TRUE(image.Load(png));
+    ASSERT_EQ(thumb->Document().Source(), plot);
+    ASSERT_GE(thumb->Document().CurveCount(), 1);
+    const PlotCurve& out = plot->Curves[0];
+    const PlotCurve& copy = thumb->Document().Curves[0];
+    const platform::Color curve = CDrawContext(nullptr).GetColorValue(12);
+    auto near = [&](int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (image.PixelAt(x + dx, y + dy) == curve) return true;
+        return false;
+    };
+    // The marked rectangle is drawn over the curve: points on its sides are not looked at.
+    const platform::Rect marked = thumb->Document().GetSourceViewRect(thumbView->ClientRect());
+    auto onMarkedSide = [&](int x, int y) {
+        return std::abs(x - marked.left) <= 2 || std::abs(x - marked.right) <= 2 || std::abs(y - marked.top) <= 2 ||
+               std::abs(y - marked.bottom) <= 2;
+    };
+    int onCurve = 0, sampled = 0;
+    for (int i = out.RunFirst[0] + 1; i < out.RunLast[0]; i += 3) {
+        const double t = plot->GetValue(out.DataColumn[kSlotX], i), v = plot->GetValue(out.DataColumn[kSlotY], i);
+        const int x = copy.ToDevice(kAxisX, t), y = copy.ToDevice(kAxisY, v);
+        if (onMarkedSide(x, y)) continue;
+        ++sampled;
+        onCurve += near(x, y);
+    }
+    EXPECT_GT(sampled, 5);
+    EXPECT_EQ(onCurve, sampled);
+
+    // A drag on the marked rectangle moves the plot's X range, its width kept.
+    const double low = out.RangeLow[kAxisX], span = out.RangeHigh[kAxisX] - low;
+    const platform::Point from{(marked.left + marked.right) / 2, (marked.top + marked.bottom) / 2};
+    app_->PostMouse(thumbView, platform::MouseEventKind::Down, platform::MouseButton::Left, from,
+                    platform::MouseLeft);
+    app_->PostMouse(thumbView, platform::MouseEventKind::Up, platform::MouseButton::Left,
+                    platform::Point{from.x + 20, from.y}, 0);
+    Pump();
+    EXPECT_GT(out.RangeLow[kAxisX], low);
+    EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span, span * 1e-9);
+    // A rectangle drawn outside the marked one zooms the plot to it.
+    thumbView->SaveImage(png);
+    const platform::Rect now = thumb->Document().GetSourceViewRect(thumbView->ClientRect());
+    const platform::Point corner{std::min(now.left, now.right) - 15, 30}, opposite{corner.x + 10, 40};
+    const double zoomLow = copy.FromDevice(kAxisX, corner.x), zoomHigh = copy.FromDevice(kAxisX, opposite.x);
+    app_->PostMouse(thumbView, platform::MouseEventKind::Down, platform::MouseButton::Left, corner,
+                    platform::MouseLeft);
+    app_->PostMouse(thumbView, platform::MouseEventKind::Up, platform::MouseButton::Left, opposite, 0);
+    Pump();
+    EXPECT_NEAR(out.RangeLow[kAxisX], zoomLow, std::abs(zoomHigh - zoomLow) * 1e-9);
+    EXPECT_NEAR(out.RangeHigh[kAxisX], zoomHigh, std::abs(zoomHigh - zoomLow) * 1e-9);
+
+    // The command closes it, leaving the plot's data; it reopens where it was.
+    const platform::Rect placed{workArea.left + 40, workArea.top + 50, workArea.left + 340, workArea.top + 250};
+    thumb->Move(placed);
+    const platform::Rect where = thumb->WindowRect();
+    ASSERT_TRUE(view->OnCommand(kCmdThumbnail));
+    Pump();
+    EXPECT_EQ(ThumbnailWindow(), nullptr);
+    EXPECT_TRUE(commandState(&checked));
+    EXPECT_FALSE(checked);
+    EXPECT_EQ(plot->Curves[0].RunLast[0], out.RunLast[0]);
+    EXPECT_GT(plot->GetValue(out.DataColumn[kSlotY], out.RunLast[0]), 0.9);
+    EXPECT_EQ(plot->ThumbnailRect[0], where);
+    ASSERT_TRUE(view->OnCommand(kCmdThumbnail));
+    ASSERT_NE(ThumbnailWindow(), nullptr);
+    EXPECT_EQ(ThumbnailWindow()->WindowRect(), where);
+
+    // Closing the plot takes the thumbnail with it.
+    ASSERT_TRUE(view->frame->Close());
+    Pump();
+    EXPECT_EQ(ThumbnailWindow(), nullptr);
+    EXPECT_TRUE(shown_.empty()) << shown_[0];
 }
 
 }  // namespace
