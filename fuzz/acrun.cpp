@@ -26,6 +26,7 @@
 #include "expr/runstate.h"
 #include "expr/stateful.h"
 #include "fuzz/bounded_host.h"
+#include "fuzz/deck_run.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
@@ -61,46 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::StartTextCompiles("* master\n.MODEL RLIB RES (R=2)\n");
     InstallDeviceLoads();
     if (size > 4096) return 0;
-    const std::string text = fuzz::AsText(data, size);
-    const std::string path = fuzz::ScratchDir() + "/deck.ckt";
-    std::unique_ptr<CCTDoc> document = MakeSpiceTextDocument(path.c_str(), text.c_str());
-    if (!document) return 0;
-    SetAnalysisKind(1);
-    if (RunCircuitCompiler(document.get(), 1) == 0) {
-        CompiledCircuit* compiled = FindCompiledCircuit(document.get());
-        if (!compiled) __builtin_trap();
-        TemperatureSetup setup = MakeTemperatureSetup(document.get());
-        const bool prepared =
-            SetupModelsAtTemperature(setup, 27.0) == 0 && SetupInstancesAtTemperature(setup, 27.0) == 0;
-        SimulatorState state;
-        if (prepared && AttachCircuit(state, compiled, *GetCircuitOptions(document.get())) == 0) {
-            AcRun run;
-            BoundedAcHost host;
-            host.results = size % 3 == 0;
-            AcLimits limits;
-            limits.stepKind = kAcStepLog;
-            limits.high = 1e9;
-            limits.low = 1.0;
-            limits.points = 10;
-            limits.optionFlags = size % 2 ? 0x78 : 0;
-            if (size % 5 == 0 && compiled->analogNodeCount >= 1) {
-                host.noise = limits.noise = true;
-                limits.noiseOutput1 = compiled->analogNodeCount;
-                limits.noiseInput1 = 1;
-            }
-            RunAc(state, run, limits, host);
+    fuzz::RunCompiledDeck(fuzz::AsText(data, size), 1, [size](CCTDoc*, CompiledCircuit* compiled, SimulatorState& state) {
+        AcRun run;
+        BoundedAcHost host;
+        host.results = size % 3 == 0;
+        AcLimits limits;
+        limits.stepKind = kAcStepLog;
+        limits.high = 1e9;
+        limits.low = 1.0;
+        limits.points = 10;
+        limits.optionFlags = size % 2 ? 0x78 : 0;
+        if (size % 5 == 0 && compiled->analogNodeCount >= 1) {
+            host.noise = limits.noise = true;
+            limits.noiseOutput1 = compiled->analogNodeCount;
+            limits.noiseInput1 = 1;
         }
-        ReleaseCompiledCircuit(state, document.get());
-    }
-    ClearCompileArrays(document.get(), kClearAllCompileArrays);
-    ReleaseSpiceReader(document.get());
-    ReleaseCompiledCircuit(document.get());
-    ReleaseDefineTable(document.get());
-    CurrentRunContext().circuitDocument = nullptr;
-    document.reset();
-    SetAnalysisKind(-1);
-    ClearDotPaths();
-    ClearCompileErrorLocation();
-    ClearPendingMessage();
+        RunAc(state, run, limits, host);
+    });
     return 0;
 }

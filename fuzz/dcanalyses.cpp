@@ -25,6 +25,7 @@
 #include "engine/transfer.h"
 #include "expr/runstate.h"
 #include "fuzz/bounded_host.h"
+#include "fuzz/deck_run.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
@@ -56,12 +57,6 @@ public:
     bool Confirm(int, double) override { return false; }
 };
 
-std::string TakeLine(std::string& text) {
-    const size_t end = text.find('\n');
-    std::string line = text.substr(0, end);
-    text.erase(0, end == std::string::npos ? text.size() : end + 1);
-    return line;
-}
 
 }  // namespace
 
@@ -70,45 +65,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InstallDeviceLoads();
     if (size > 4096) return 0;
     std::string text = fuzz::AsText(data, size);
-    const std::string variable = TakeLine(text);
-    const std::string output = TakeLine(text);
-    const std::string input = TakeLine(text);
-    const std::string path = fuzz::ScratchDir() + "/deck.ckt";
-    std::unique_ptr<CCTDoc> document = MakeSpiceTextDocument(path.c_str(), text.c_str());
-    if (!document) return 0;
-    SetAnalysisKind(2);
-    if (RunCircuitCompiler(document.get(), 1) == 0) {
-        CompiledCircuit* compiled = FindCompiledCircuit(document.get());
-        if (!compiled) __builtin_trap();
-        TemperatureSetup setup = MakeTemperatureSetup(document.get());
-        const bool prepared =
-            SetupModelsAtTemperature(setup, 27.0) == 0 && SetupInstancesAtTemperature(setup, 27.0) == 0;
-        SimulatorState state;
-        if (prepared && AttachCircuit(state, compiled, *GetCircuitOptions(document.get())) == 0) {
-            DcSweepRun run;
-            run.Variables[0].Method = static_cast<int>(size % 4);
-            if (ResolveDcSweepVariable(document.get(), variable.c_str(), run, 0) == 0 &&
-                (run.Variables[0].Method == kDcMethodList ? SetSweepList(run.Variables[0], {0.5, -1.0, 2.0})
-                                                          : SetSweepRange(run.Variables[0], 0, 2.0, 0.5, 0.0)) == 0) {
-                BoundedHost host;
-                host.document = document.get();
-                RunDcSweep(state, run, host);
-            }
-            QuietHost quiet;
-            TransferResult result;
-            ComputeTransferFunction(state, document.get(), output.c_str(), input.c_str(), quiet, result);
+    const std::string variable = fuzz::TakeLine(text);
+    const std::string output = fuzz::TakeLine(text);
+    const std::string input = fuzz::TakeLine(text);
+    fuzz::RunCompiledDeck(text, 2, [&](CCTDoc* document, CompiledCircuit*, SimulatorState& state) {
+        DcSweepRun run;
+        run.Variables[0].Method = static_cast<int>(size % 4);
+        if (ResolveDcSweepVariable(document, variable.c_str(), run, 0) == 0 &&
+            (run.Variables[0].Method == kDcMethodList ? SetSweepList(run.Variables[0], {0.5, -1.0, 2.0})
+                                                      : SetSweepRange(run.Variables[0], 0, 2.0, 0.5, 0.0)) == 0) {
+            BoundedHost host;
+            host.document = document;
+            RunDcSweep(state, run, host);
         }
-        ReleaseCompiledCircuit(state, document.get());
-    }
-    ClearCompileArrays(document.get(), kClearAllCompileArrays);
-    ReleaseSpiceReader(document.get());
-    ReleaseCompiledCircuit(document.get());
-    ReleaseDefineTable(document.get());
-    CurrentRunContext().circuitDocument = nullptr;
-    document.reset();
-    SetAnalysisKind(-1);
-    ClearDotPaths();
-    ClearCompileErrorLocation();
-    ClearPendingMessage();
+        QuietHost quiet;
+        TransferResult result;
+        ComputeTransferFunction(state, document, output.c_str(), input.c_str(), quiet, result);
+    });
     return 0;
 }

@@ -29,6 +29,14 @@ inline std::string AsText(const uint8_t* data, size_t size) {
     return text;
 }
 
+// Takes the first line off the text (without its line end).
+inline std::string TakeLine(std::string& text) {
+    const size_t end = text.find('\n');
+    std::string line = text.substr(0, end);
+    text.erase(0, end == std::string::npos ? text.size() : end + 1);
+    return line;
+}
+
 // Makes the off-screen application object once.
 void EnsureApplication();
 

@@ -20,62 +20,32 @@
 #include "document/spicedoc.h"
 #include "expr/runstate.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/plot_deck.h"
 #include "platform/dialog.h"
 #include "plots/g2ddoc.h"
 #include "plots/plotwindows.h"
 
-namespace {
-
-class NoReporter final : public MessageReporter {
-public:
-    int Report(const MessageRequest&) override { return platform::dlgid::No; }
-    void Beep() override {}
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::StartTextCompiles("* master\n.MODEL RLIB RES (R=2)\n");
-    static const bool started = [] {
-        InstallDeviceLoads();
-        InstallPlotWindows();
-        RegisterPlotMessages();
-        SetPathSetting(kPathData, fuzz::ScratchDir().c_str());
-        return true;
-    }();
-    (void)started;
     if (size > 4096) return 0;
-    NoReporter reporter;
-    MessageReporter* previous = &Reporter();
-    InstallReporter(&reporter);
     const std::string text = fuzz::AsText(data, size);
-    const std::string path = fuzz::ScratchDir() + "/deck.ckt";
-    std::unique_ptr<CCTDoc> document = MakeSpiceTextDocument(path.c_str(), text.c_str());
-    if (document) {
+    fuzz::RunPlotDeck(text, [&](CCTDoc* document) {
         AnalysisStartMode hidden;
         hidden.hidden = true;
         SetAnalysisKind(0);
-        if (RunAnalysis(document.get(), 0, hidden) == 0) {
-            AnalysisKindSettings& limits = CircuitAnalysisSettings(document.get())->kinds[0];
-            SetString(&limits.limits[0], "1u");
-            SetString(&limits.limits[1], "0");
-            SetString(&limits.limits[2], "51");
-            SetString(&limits.limits[3], "27");
-            RunOpenAnalysis(document.get());
-            if (CG2DDoc* plot = AnalysisDocumentOf(document.get())) {
-                plot->AutoTitle = 0;
-                plot->Title = text.substr(0, text.find('\n'));
-                plot->FormatTitle(size % 2);
-                plot->BuildCaption(plot->Title, size % 3 == 0, size % 5 == 0);
-            }
-            CloseAnalysis(document.get());
+        if (RunAnalysis(document, 0, hidden) != 0) return;
+        AnalysisKindSettings& limits = CircuitAnalysisSettings(document)->kinds[0];
+        SetString(&limits.limits[0], "1u");
+        SetString(&limits.limits[1], "0");
+        SetString(&limits.limits[2], "51");
+        SetString(&limits.limits[3], "27");
+        RunOpenAnalysis(document);
+        if (CG2DDoc* plot = AnalysisDocumentOf(document)) {
+            plot->AutoTitle = 0;
+            plot->Title = text.substr(0, text.find('\n'));
+            plot->FormatTitle(size % 2);
+            plot->BuildCaption(plot->Title, size % 3 == 0, size % 5 == 0);
         }
-        ClearCompileArrays(document.get(), kClearAllCompileArrays);
-        ReleaseSpiceReader(document.get());
-        ReleaseDefineTable(document.get());
-        document.reset();
-    }
-    SetAnalysisKind(-1);
-    InstallReporter(previous);
+        CloseAnalysis(document);
+    });
     return 0;
 }

@@ -23,6 +23,7 @@
 #include "engine/dcsweep.h"
 #include "expr/runstate.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/plot_deck.h"
 #include "platform/dialog.h"
 #include "plots/g2ddoc.h"
 #include "plots/plotwindows.h"
@@ -30,19 +31,6 @@
 namespace {
 
 constexpr int kMaxDcPoints = 3000;
-
-class NoReporter final : public MessageReporter {
-public:
-    int Report(const MessageRequest&) override { return platform::dlgid::No; }
-    void Beep() override {}
-};
-
-std::string TakeLine(std::string& text) {
-    const size_t end = text.find('\n');
-    std::string line = text.substr(0, end);
-    text.erase(0, end == std::string::npos ? text.size() : end + 1);
-    return line;
-}
 
 // Whether a Linear or Log sweep of the range stays within the bound (a List
 // is as long as its text).
@@ -86,37 +74,17 @@ void RunKind(CCTDoc* document, int kind, const std::string& name, const std::str
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::StartTextCompiles("* master\n.MODEL RLIB RES (R=2)\n");
-    static const bool started = [] {
-        InstallDeviceLoads();
-        InstallPlotWindows();
-        RegisterPlotMessages();
-        SetPathSetting(kPathData, fuzz::ScratchDir().c_str());
-        return true;
-    }();
-    (void)started;
     if (size > 4096) return 0;
-    NoReporter reporter;
-    MessageReporter* previous = &Reporter();
-    InstallReporter(&reporter);
     std::string text = fuzz::AsText(data, size);
-    const std::string acRange = TakeLine(text);
-    const std::string dcName = TakeLine(text);
-    const std::string dcRange = TakeLine(text);
-    const std::string path = fuzz::ScratchDir() + "/deck.ckt";
-    std::unique_ptr<CCTDoc> document = MakeSpiceTextDocument(path.c_str(), text.c_str());
-    if (document) {
+    const std::string acRange = fuzz::TakeLine(text);
+    const std::string dcName = fuzz::TakeLine(text);
+    const std::string dcRange = fuzz::TakeLine(text);
+    fuzz::RunPlotDeck(text, [&](CCTDoc* document) {
         // Linear, Log or List for each kind.
         const int acMethod = 1 + static_cast<int>(size % 3);
         const int dcMethod = 1 + static_cast<int>((size / 3) % 3);
-        RunKind(document.get(), 1, "", acRange, acMethod);
-        if (ShortSweep(dcRange, dcMethod)) RunKind(document.get(), 2, dcName, dcRange, dcMethod);
-        ClearCompileArrays(document.get(), kClearAllCompileArrays);
-        ReleaseSpiceReader(document.get());
-        ReleaseDefineTable(document.get());
-        document.reset();
-    }
-    SetAnalysisKind(-1);
-    InstallReporter(previous);
+        RunKind(document, 1, "", acRange, acMethod);
+        if (ShortSweep(dcRange, dcMethod)) RunKind(document, 2, dcName, dcRange, dcMethod);
+    });
     return 0;
 }

@@ -24,6 +24,7 @@
 #include "engine/transient.h"
 #include "expr/runstate.h"
 #include "fuzz/bounded_host.h"
+#include "fuzz/deck_run.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
@@ -49,36 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::StartTextCompiles("* master\n.MODEL RLIB RES (R=2)\n");
     InstallDeviceLoads();
     if (size > 4096) return 0;
-    const std::string text = fuzz::AsText(data, size);
-    const std::string path = fuzz::ScratchDir() + "/deck.ckt";
-    std::unique_ptr<CCTDoc> document = MakeSpiceTextDocument(path.c_str(), text.c_str());
-    if (!document) return 0;
-    SetAnalysisKind(0);
-    if (RunCircuitCompiler(document.get(), 1) == 0) {
-        CompiledCircuit* compiled = FindCompiledCircuit(document.get());
-        if (!compiled) __builtin_trap();
-        TemperatureSetup setup = MakeTemperatureSetup(document.get());
-        const bool prepared =
-            SetupModelsAtTemperature(setup, 27.0) == 0 && SetupInstancesAtTemperature(setup, 27.0) == 0;
-        SimulatorState state;
-        if (prepared && AttachCircuit(state, compiled, *GetCircuitOptions(document.get())) == 0) {
-            TransientRun run;
-            BoundedHost host;
-            TransientLimits limits;
-            limits.optionFlags = size % 2 ? 0x78 : 0;
-            RunTransient(state, run, limits, host);
-        }
-        ReleaseCompiledCircuit(state, document.get());
-    }
-    ClearCompileArrays(document.get(), kClearAllCompileArrays);
-    ReleaseSpiceReader(document.get());
-    ReleaseCompiledCircuit(document.get());
-    ReleaseDefineTable(document.get());
-    CurrentRunContext().circuitDocument = nullptr;
-    document.reset();
-    SetAnalysisKind(-1);
-    ClearDotPaths();
-    ClearCompileErrorLocation();
-    ClearPendingMessage();
+    fuzz::RunCompiledDeck(fuzz::AsText(data, size), 0, [size](CCTDoc*, CompiledCircuit*, SimulatorState& state) {
+        TransientRun run;
+        BoundedHost host;
+        TransientLimits limits;
+        limits.optionFlags = size % 2 ? 0x78 : 0;
+        RunTransient(state, run, limits, host);
+    });
     return 0;
 }

@@ -33,6 +33,7 @@
 #include "plots/plotwindows.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
+#include "tests/plots/runfixture.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
@@ -42,50 +43,10 @@ const char* const kRcDeck =
     "RC step\nV1 IN 0 PULSE(0 1 0 1N 1N 1 2)\nR1 IN OUT 1K\nC1 OUT 0 1U\n"
     ".TRAN 0.1M 5M\n.PRINT TRAN V(OUT)\n.END\n";
 
-class AnalysisRun : public ::testing::Test {
+class AnalysisRun : public twtest::AnalysisRunTest {
 protected:
-    void SetUp() override {
-        library_.emplace(dir_);
-        savedData_ = GetPathSetting(kPathData);
-        SetPathSetting(kPathData, dir_.c_str());
-        InstallPlotWindows();
-    }
-    void TearDown() override {
-        for (auto& document : documents_) Release(document.get());
-        documents_.clear();
-        InstallAnalysisWindows(nullptr);
-        InstallAnalysisDocuments(nullptr);
-        SetPathSetting(kPathData, savedData_.c_str());
-        ClearRunContext();
-        ClearCompileErrorLocation();
-        SetAnalysisKind(-1);
-        library_.reset();
-    }
-    void Release(CCTDoc* document) {
-        ExitAnalysis(document, true);
-        ReleaseSpiceReader(document);
-        ReleaseDefineTable(document);
-    }
-    CCTDoc* Load(const char* name, const char* text) {
-        documents_.push_back(MakeSpiceTextDocument(dir_.File(name).c_str(), text));
-        return documents_.back().get();
-    }
-    std::string Read(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    twtest::TempDir dir_{"tw_plots_run"};
-    std::optional<twtest::ScopedShippedLibrary> library_;
-    std::string savedData_;
-    std::vector<std::unique_ptr<CCTDoc>> documents_;
-    std::vector<int> shown_;
-    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
-        shown_.push_back(r.code());
-        return 0;
-    }};
+    AnalysisRun() : AnalysisRunTest("tw_plots_run") {}
+    static std::string Read(const std::string& path) { return twtest::ReadWholeFile(path); }
 };
 
 TEST_F(AnalysisRun, ATransientStoresItsPointsWritesItsTableAndClosesForTheNextCircuit) {

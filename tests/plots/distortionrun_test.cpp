@@ -26,6 +26,7 @@
 #include "plots/plotwindows.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
+#include "tests/plots/runfixture.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
@@ -33,37 +34,16 @@ namespace {
 // OUT = IN + 0.1 IN^2 with IN = sin(wt): 0.05 DC, 1 at F and 0.05 at 2F.
 constexpr const char* kSquareLaw = "square law\nV1 IN 0 SIN(0 1 10K)\nE1 OUT 0 POLY(1) IN 0 0 1 0.1\n.END\n";
 
-class DistortionRun : public ::testing::Test {
+class DistortionRun : public twtest::AnalysisRunTest {
 protected:
-    void SetUp() override {
-        library_.emplace(dir_);
-        savedData_ = GetPathSetting(kPathData);
-        SetPathSetting(kPathData, dir_.c_str());
-        InstallPlotWindows();
-    }
-    void TearDown() override {
-        for (auto& document : documents_) {
-            ExitAnalysis(document.get(), true);
-            ReleaseSpiceReader(document.get());
-            ReleaseDefineTable(document.get());
-        }
-        documents_.clear();
-        InstallAnalysisWindows(nullptr);
-        InstallAnalysisDocuments(nullptr);
-        SetPathSetting(kPathData, savedData_.c_str());
-        ClearRunContext();
-        ClearCompileErrorLocation();
-        SetAnalysisKind(-1);
-        library_.reset();
-    }
+    DistortionRun() : AnalysisRunTest("tw_plots_distortion") {}
     // Opens the distortion analysis of the deck; `start` is what the start answers.
     CCTDoc* Open(const char* name, const char* deck, int start = 0) {
-        documents_.push_back(MakeSpiceTextDocument(dir_.File(name).c_str(), deck));
-        CCTDoc* doc = documents_.back().get();
+        CCTDoc* doc = Load(name, deck);
         EXPECT_EQ(RunAnalysis(doc, kDistortionKind), start);
         return doc;
     }
-    static AnalysisKindSettings& Limits(CCTDoc* doc) { return CircuitAnalysisSettings(doc)->kinds[kDistortionKind]; }
+    static AnalysisKindSettings& Limits(CCTDoc* doc) { return AnalysisRunTest::Limits(doc, kDistortionKind); }
     static void SetLimits(CCTDoc* doc, const char* amplitude) {
         AnalysisKindSettings& limits = Limits(doc);
         const char* texts[kDistFieldCount] = {"10K", "V1", amplitude, "V(OUT)", "27", "5", "0.1u"};
@@ -80,16 +60,6 @@ protected:
         }
         return points;
     }
-
-    twtest::TempDir dir_{"tw_plots_distortion"};
-    std::optional<twtest::ScopedShippedLibrary> library_;
-    std::string savedData_;
-    std::vector<std::unique_ptr<CCTDoc>> documents_;
-    std::vector<int> shown_;
-    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
-        shown_.push_back(r.code());
-        return 0;
-    }};
 };
 
 TEST_F(DistortionRun, FivePeriodsOfASquareLawGiveItsSecondHarmonic) {

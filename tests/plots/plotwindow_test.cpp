@@ -37,6 +37,7 @@
 #include "shell/messages.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
+#include "tests/plots/runfixture.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
@@ -46,67 +47,9 @@ const char* const kSlowRcDeck =
     "RC step\nV1 IN 0 PULSE(0 1 0 1N 1N 1 2)\nR1 IN OUT 1K\nC1 OUT 0 1U\n"
     ".TRAN 0.01M 5M\n.PRINT TRAN V(OUT)\n.END\n";
 
-class PlotWindow : public ::testing::Test {
+class PlotWindow : public twtest::AnalysisRunTest {
 protected:
-    void SetUp() override {
-        RegisterShellMessages();
-        LoadAcceleratorTables();
-        if (!GetProgramPalette()) CreateProgramPalette();
-        InitColorTable();
-        library_.emplace(dir_);
-        savedData_ = GetPathSetting(kPathData);
-        SetPathSetting(kPathData, dir_.c_str());
-        InstallPlotWindows();
-        app_ = platform::Application::Instance();
-        frame_ = std::make_unique<CMainFrame>();
-        ASSERT_TRUE(frame_->LoadFrame());
-        SetMainFrame(frame_.get());
-        app_->SetMainWindow(frame_.get());
-        frame_->Show(platform::show::Normal);
-    }
-    void TearDown() override {
-        for (auto& document : documents_) {
-            ExitAnalysis(document.get(), true);
-            ReleaseSpiceReader(document.get());
-            ReleaseDefineTable(document.get());
-        }
-        documents_.clear();
-        app_->PumpEvents();
-        CloseAllDocuments();
-        app_->PumpEvents();
-        app_->SetMainWindow(nullptr);
-        frame_.reset();
-        SetMainFrame(nullptr);
-        InstallAnalysisWindows(nullptr);
-        InstallAnalysisDocuments(nullptr);
-        SetPathSetting(kPathData, savedData_.c_str());
-        ClearRunContext();
-        ClearCompileErrorLocation();
-        SetAnalysisKind(-1);
-        RunState() = RunStateValues{};
-        library_.reset();
-    }
-    CCTDoc* Load(const char* name, const char* text) {
-        documents_.push_back(MakeSpiceTextDocument(dir_.File(name).c_str(), text));
-        return documents_.back().get();
-    }
-    static CG2DView* ViewOf(CG2DDoc* plot) { return plot ? dynamic_cast<CG2DView*>(plot->MainView()) : nullptr; }
-    // Lets the posted closes and commands happen.
-    void Pump() {
-        for (int i = 0; i < 3; ++i) app_->PumpEvents();
-    }
-
-    twtest::TempDir dir_{"tw_plots_window"};
-    std::optional<twtest::ScopedShippedLibrary> library_;
-    std::string savedData_;
-    platform::Application* app_ = nullptr;
-    std::unique_ptr<CMainFrame> frame_;
-    std::vector<std::unique_ptr<CCTDoc>> documents_;
-    std::vector<int> shown_;
-    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
-        shown_.push_back(r.code());
-        return 0;
-    }};
+    PlotWindow() : AnalysisRunTest("tw_plots_window", Frame::Main) {}
 };
 
 TEST_F(PlotWindow, OpensWithTheAnalysisRepaintsDuringTheRunAndClosingEndsTheAnalysis) {

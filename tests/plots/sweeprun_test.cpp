@@ -29,55 +29,24 @@
 #include "plots/plotwindows.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
+#include "tests/plots/runfixture.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-class SweepRun : public ::testing::Test {
+class SweepRun : public twtest::AnalysisRunTest {
 protected:
-    void SetUp() override {
-        library_.emplace(dir_);
-        savedData_ = GetPathSetting(kPathData);
-        SetPathSetting(kPathData, dir_.c_str());
-        InstallPlotWindows();
-    }
-    void TearDown() override {
-        for (auto& document : documents_) {
-            ExitAnalysis(document.get(), true);
-            ReleaseSpiceReader(document.get());
-            ReleaseDefineTable(document.get());
-        }
-        documents_.clear();
-        InstallAnalysisWindows(nullptr);
-        InstallAnalysisDocuments(nullptr);
-        SetPathSetting(kPathData, savedData_.c_str());
-        ClearRunContext();
-        ClearCompileErrorLocation();
-        SetAnalysisKind(-1);
-        library_.reset();
-    }
+    SweepRun() : AnalysisRunTest("tw_plots_sweep") {}
     // Opens the analysis of `kind` on the deck with one curve row (X, Y, both
     // axes linear, listed in the numeric output) in place of the defaults.
     CCTDoc* Open(const char* name, const char* deck, int kind, const char* x, const char* y) {
-        documents_.push_back(MakeSpiceTextDocument(dir_.File(name).c_str(), deck));
-        CCTDoc* doc = documents_.back().get();
+        CCTDoc* doc = Load(name, deck);
         EXPECT_EQ(RunAnalysis(doc, kind), 0);
-        AnalysisKindSettings& limits = Limits(doc, kind);
-        limits.curves.clear();
-        auto row = std::make_unique<CurveRow>();
-        row->plotGroup = '1';
-        row->options = kOutputFlag | kOutputLinearX | kOutputLinearY;
-        row->aliasId = 1;
-        SetString(&row->xExpression, x);
-        SetString(&row->yExpression, y);
-        SetString(&row->xRange, "Auto");
-        SetString(&row->yRange, "Auto");
-        limits.curves.push_back(std::move(row));
+        SetSingleCurveRow(doc, kind, x, y);
         return doc;
     }
-    static AnalysisKindSettings& Limits(CCTDoc* doc, int kind) { return CircuitAnalysisSettings(doc)->kinds[kind]; }
     // The stored (X, Y) points of run `run` of the first curve.
     static std::vector<std::pair<double, double>> Points(CCTDoc* doc, int run) {
         CG2DDoc* plot = AnalysisDocumentOf(doc);
@@ -87,22 +56,7 @@ protected:
             points.push_back({plot->GetValue(c.DataColumn[kSlotX], i), plot->GetValue(c.DataColumn[kSlotY], i)});
         return points;
     }
-    std::string Read(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    twtest::TempDir dir_{"tw_plots_sweep"};
-    std::optional<twtest::ScopedShippedLibrary> library_;
-    std::string savedData_;
-    std::vector<std::unique_ptr<CCTDoc>> documents_;
-    std::vector<int> shown_;
-    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
-        shown_.push_back(r.code());
-        return 0;
-    }};
+    static std::string Read(const std::string& path) { return twtest::ReadWholeFile(path); }
 };
 
 // R = 1k and C = 1 / (2 pi 1k 10 MHz): the corner lies at 10 MHz, which the

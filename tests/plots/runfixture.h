@@ -1,0 +1,132 @@
+// The set-up the analysis run tests share: the shipped library in a scratch
+// folder that also serves as the data folder, the plot windows installed, the
+// shown messages recorded, and every circuit opened released again with its
+// analysis ended, so no run leaks into the next test. Window tests add the
+// main frame and its palette.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/start.h"
+#include "compiler/defines.h"
+#include "compiler/spicereader.h"
+#include "compiler/support.h"
+#include "core/paths.h"
+#include "core/properties.h"
+#include "document/cfanalysis.h"
+#include "document/ctdoc.h"
+#include "document/spicedoc.h"
+#include "expr/runstate.h"
+#include "platform/app.h"
+#include "plots/g2ddoc.h"
+#include "plots/g2dview.h"
+#include "plots/plotwindows.h"
+#include "shell/app.h"
+#include "shell/colortable.h"
+#include "shell/document.h"
+#include "shell/mainframe.h"
+#include "shell/messages.h"
+#include "tests/support/shipped_library.h"
+#include "tests/support/tempdir.h"
+#include "tests/support/test_reporter.h"
+
+namespace twtest {
+
+class AnalysisRunTest : public ::testing::Test {
+protected:
+    enum class Frame { None, Main };
+    explicit AnalysisRunTest(const char* folder, Frame frame = Frame::None) : dir_(folder), withFrame_(frame == Frame::Main) {}
+
+    void SetUp() override {
+        if (withFrame_) {
+            RegisterShellMessages();
+            LoadAcceleratorTables();
+            if (!GetProgramPalette()) CreateProgramPalette();
+            InitColorTable();
+        }
+        library_.emplace(dir_);
+        savedData_ = GetPathSetting(kPathData);
+        SetPathSetting(kPathData, dir_.c_str());
+        InstallPlotWindows();
+        if (withFrame_) {
+            app_ = platform::Application::Instance();
+            frame_ = std::make_unique<CMainFrame>();
+            ASSERT_TRUE(frame_->LoadFrame());
+            SetMainFrame(frame_.get());
+            app_->SetMainWindow(frame_.get());
+            frame_->Show(platform::show::Normal);
+        }
+    }
+    void TearDown() override {
+        for (auto& document : documents_) Release(document.get());
+        documents_.clear();
+        if (withFrame_) {
+            app_->PumpEvents();
+            CloseAllDocuments();
+            app_->PumpEvents();
+            app_->SetMainWindow(nullptr);
+            frame_.reset();
+            SetMainFrame(nullptr);
+        }
+        InstallAnalysisWindows(nullptr);
+        InstallAnalysisDocuments(nullptr);
+        SetPathSetting(kPathData, savedData_.c_str());
+        ClearRunContext();
+        ClearCompileErrorLocation();
+        SetAnalysisKind(-1);
+        RunState() = RunStateValues{};
+        library_.reset();
+    }
+    static void Release(CCTDoc* document) {
+        ExitAnalysis(document, true);
+        ReleaseSpiceReader(document);
+        ReleaseDefineTable(document);
+    }
+    // A SPICE text circuit in the scratch folder, kept until the test ends.
+    CCTDoc* Load(const char* name, const char* text) {
+        documents_.push_back(MakeSpiceTextDocument(dir_.File(name).c_str(), text));
+        return documents_.back().get();
+    }
+    static AnalysisKindSettings& Limits(CCTDoc* doc, int kind) { return CircuitAnalysisSettings(doc)->kinds[kind]; }
+    // Replaces the limits rows of `kind` by one curve (group 1, both axes
+    // linear, listed in the numeric output).
+    static void SetSingleCurveRow(CCTDoc* doc, int kind, const char* x, const char* y) {
+        AnalysisKindSettings& limits = Limits(doc, kind);
+        limits.curves.clear();
+        auto row = std::make_unique<CurveRow>();
+        row->plotGroup = '1';
+        row->options = kOutputFlag | kOutputLinearX | kOutputLinearY;
+        row->aliasId = 1;
+        SetString(&row->xExpression, x);
+        SetString(&row->yExpression, y);
+        SetString(&row->xRange, "Auto");
+        SetString(&row->yRange, "Auto");
+        limits.curves.push_back(std::move(row));
+    }
+    static CG2DView* ViewOf(CG2DDoc* plot) { return plot ? dynamic_cast<CG2DView*>(plot->MainView()) : nullptr; }
+    // Lets posted closes, commands and paints happen.
+    void Pump() {
+        for (int i = 0; i < 3; ++i) app_->PumpEvents();
+    }
+    int FirstShown() const { return shown_.empty() ? 0 : shown_[0]; }
+
+    TempDir dir_;
+    bool withFrame_;
+    std::optional<ScopedShippedLibrary> library_;
+    std::string savedData_;
+    platform::Application* app_ = nullptr;
+    std::unique_ptr<CMainFrame> frame_;
+    std::vector<std::unique_ptr<CCTDoc>> documents_;
+    std::vector<int> shown_;
+    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
+        shown_.push_back(r.code());
+        return 0;
+    }};
+};
+
+}  // namespace twtest
