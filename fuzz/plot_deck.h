@@ -17,6 +17,7 @@
 #include "expr/runstate.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/dialog.h"
+#include "plots/g2ddoc.h"
 #include "plots/plotwindows.h"
 
 namespace fuzz {
