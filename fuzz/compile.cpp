@@ -18,6 +18,7 @@
 #include "document/ctdoc.h"
 #include "document/spicedoc.h"
 #include "expr/runstate.h"
+#include "fuzz/deck_release.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
@@ -38,15 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (compiled && compiled->unknownCount != 0) {
         __builtin_trap();
     }
-    ClearCompileArrays(document.get(), kClearAllCompileArrays);
-    ReleaseSpiceReader(document.get());
-    ReleaseCompiledCircuit(document.get());
-    ReleaseDefineTable(document.get());
-    CurrentRunContext().circuitDocument = nullptr;
-    document.reset();
-    SetAnalysisKind(-1);
-    ClearDotPaths();
-    ClearCompileErrorLocation();
-    ClearPendingMessage();
+    fuzz::ReleaseDeck(document);
     return 0;
 }

@@ -21,6 +21,7 @@
 #include "engine/setup.h"
 #include "engine/state.h"
 #include "expr/runstate.h"
+#include "fuzz/deck_release.h"
 #include "fuzz/fuzz_support.h"
 #include "shell/document.h"
 
@@ -45,16 +46,7 @@ void RunCompiledDeck(const std::string& text, int kind, Run&& run) {
             run(document.get(), compiled, state);
         ReleaseCompiledCircuit(state, document.get());
     }
-    ClearCompileArrays(document.get(), kClearAllCompileArrays);
-    ReleaseSpiceReader(document.get());
-    ReleaseCompiledCircuit(document.get());
-    ReleaseDefineTable(document.get());
-    CurrentRunContext().circuitDocument = nullptr;
-    document.reset();
-    SetAnalysisKind(-1);
-    ClearDotPaths();
-    ClearCompileErrorLocation();
-    ClearPendingMessage();
+    ReleaseDeck(document);
 }
 
 }  // namespace fuzz
