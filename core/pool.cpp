@@ -10,10 +10,12 @@ int g_poolInsertPosition = 2;
 // Releases what the record owns, ends its life when it was constructed and
 // leaves a dead header in its storage (chunk slots are looked at again).
 void pool_Release(ObjectPool& pool, PoolItem* item) {
-    if (pool.destroy) pool.destroy(item);
-    if (pool.destruct) {
-        pool.destruct(item);
-        item = ::new (static_cast<void*>(item)) PoolItem{nullptr, nullptr, kPoolItemDead};
+    if (const PoolRecordType* type = pool.recordType) {
+        type->Release(item);
+        if (type->NeedsConstruction()) {
+            type->Destruct(item);
+            item = ::new (static_cast<void*>(item)) PoolItem{nullptr, nullptr, kPoolItemDead};
+        }
     }
     item->type = kPoolItemDead;
     if (!pool.chunked) MemFree(item);
@@ -30,9 +32,7 @@ void ObjectPool::Init() {
     first = last = nullptr;
     itemSize = 0;
     count = 0;
-    destroy = nullptr;
-    construct = nullptr;
-    destruct = nullptr;
+    recordType = nullptr;
     chunked = 0;
     chunkSize = 100;
     chunkCount = 0;
@@ -67,7 +67,7 @@ PoolItem* ObjectPool::AllocateItem(int32_t type) {
         item = static_cast<PoolItem*>(MemAllocZero(size));
         if (!item) return nullptr;
     }
-    if (construct) construct(item);
+    if (recordType && recordType->NeedsConstruction()) recordType->Construct(item);
     item->type = type;
     return item;
 }

@@ -29,23 +29,63 @@ struct PoolItem {
 };
 constexpr int32_t kPoolItemDead = -1;
 
+template <class T>
+inline constexpr bool PoolRecordIsPlain =
+    std::is_trivially_default_constructible_v<T>&& std::is_trivially_destructible_v<T>;
+
+// What a pool does with its records beyond their bytes. A record type that
+// owns memory says once how a record is released; one that needs construction
+// how it is made in its zeroed storage and ended. Pools share the description.
+class PoolRecordType {
+public:
+    // Releases what a record owns, just before it is freed or marked dead.
+    virtual void Release(PoolItem* item) const = 0;
+    virtual bool NeedsConstruction() const = 0;
+    virtual void Construct(PoolItem* item) const = 0;
+    // Runs after Release.
+    virtual void Destruct(PoolItem* item) const = 0;
+
+protected:
+    ~PoolRecordType() = default;
+};
+
+// The description of records of type T released by `ReleaseFn` (a function of
+// a PoolItem*, or nullptr when they own nothing beyond their members).
+template <class T, auto ReleaseFn = nullptr>
+class PoolRecordOf final : public PoolRecordType {
+public:
+    static const PoolRecordOf& Instance() {
+        static const PoolRecordOf type;
+        return type;
+    }
+    void Release(PoolItem* item) const override {
+        if constexpr (!std::is_same_v<decltype(ReleaseFn), std::nullptr_t>) ReleaseFn(item);
+        (void)item;
+    }
+    bool NeedsConstruction() const override { return !PoolRecordIsPlain<T>; }
+    void Construct(PoolItem* item) const override {
+        if constexpr (!PoolRecordIsPlain<T>) ::new (static_cast<void*>(item)) T();
+        (void)item;
+    }
+    void Destruct(PoolItem* item) const override {
+        if constexpr (!PoolRecordIsPlain<T>) static_cast<T*>(item)->~T();
+        (void)item;
+    }
+};
+
 // A doubly linked list of records of `itemSize` bytes (header included). Each
 // record is its own heap block, or, after EnablePooling, a slot of a chunk of
 // `chunkSize` records; chunk slots are never reused and a deleted record stays
-// in its slot, marked dead, until DeleteAll. The owner sets itemSize and
-// destroy after Init and empties the pool with DeleteAll when it goes away.
+// in its slot, marked dead, until DeleteAll. The owner sets itemSize and the
+// record type after Init and empties the pool with DeleteAll when it goes away.
 struct ObjectPool {
     PoolItem* first = nullptr;
     PoolItem* last = nullptr;
     size_t itemSize = 0;
     int count = 0;
-    // Releases what a record owns; called just before the record is freed or
-    // marked dead. May be null.
-    void (*destroy)(PoolItem* item) = nullptr;
-    // Set by Holds<T>() for a record type that needs construction: constructs a
-    // record in its zeroed storage, and runs its destructor (after destroy).
-    void (*construct)(PoolItem* item) = nullptr;
-    void (*destruct)(PoolItem* item) = nullptr;
+    // How records are released, and made and ended when they need
+    // construction; null for plain records that own nothing.
+    const PoolRecordType* recordType = nullptr;
     int chunked = 0;
     int chunkSize = 100;
     int chunkCount = 0;
@@ -77,20 +117,20 @@ struct ObjectPool {
     // but not deleted) and frees all storage.
     void DeleteAll();
 
-    // Makes the pool hold records of type T: their size, and for a T that needs
+    // Makes the pool hold records of type T: their size, for a T that needs
     // construction the construction in place (value-initialised, so the header
-    // and plain fields start at zero) and the destructor when the record goes.
-    template <class T>
+    // and plain fields start at zero) and the destructor when the record goes,
+    // and the release of what a record owns when `Release` is given.
+    template <class T, auto Release = nullptr>
     void Holds() {
         static_assert(std::is_base_of_v<PoolItem, T>, "a constructed pool record derives from PoolItem");
         itemSize = sizeof(T);
-        if constexpr (kPoolRecordIsPlain<T>) {
-            construct = nullptr;
-            destruct = nullptr;
-        } else {
-            construct = [](PoolItem* item) { ::new (static_cast<void*>(item)) T(); };
-            destruct = [](PoolItem* item) { static_cast<T*>(item)->~T(); };
-        }
+        recordType = &PoolRecordOf<T, Release>::Instance();
+    }
+    // Records of the size set by the owner, released by `Release`.
+    template <auto Release>
+    void ReleasesWith() {
+        recordType = &PoolRecordOf<PoolItem, Release>::Instance();
     }
 
     // A new linked record of a plain type; null when out of memory.
@@ -108,8 +148,7 @@ struct ObjectPool {
     }
 
     template <class T>
-    static constexpr bool kPoolRecordIsPlain =
-        std::is_trivially_default_constructible_v<T>&& std::is_trivially_destructible_v<T>;
+    static constexpr bool kPoolRecordIsPlain = PoolRecordIsPlain<T>;
 };
 
 // ---- object lists -------------------------------------------------------------

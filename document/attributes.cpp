@@ -116,8 +116,7 @@ const char* const kAttStandardNames[kStandardAttributeCount] = {
 void att_EnsureList(ObjectPool& list) {
     // A list nobody set up yet (a record made zeroed) is set up on first use.
     if (list.itemSize == 0 && !list.first) {
-        list.Holds<PartAttribute>();
-        list.destroy = &DestroyPartAttribute;
+        list.Holds<PartAttribute, &DestroyPartAttribute>();
     }
 }
 
@@ -206,8 +205,7 @@ void DestroyPartAttribute(PoolItem* item) {
 void InitAttributeList(ObjectPool* list) {
     if (!list) return;
     list->Init();
-    list->Holds<PartAttribute>();
-    list->destroy = &DestroyPartAttribute;
+    list->Holds<PartAttribute, &DestroyPartAttribute>();
 }
 
 const char* AttributeText(const PartAttribute* attribute, int flags, bool* mustFree, bool strip) {

@@ -765,8 +765,7 @@ void ComponentDef::Destroy(PoolItem* item) {
 void ComponentDef::InitPool(ObjectPool* pool) {
     if (!pool) return;
     pool->Init();
-    pool->Holds<ComponentDef>();
-    pool->destroy = &ComponentDef::Destroy;
+    pool->Holds<ComponentDef, &ComponentDef::Destroy>();
 }
 
 int ComponentDef::ClassCode() const {

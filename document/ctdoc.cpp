@@ -129,11 +129,9 @@ int ct_ScrollStep() {
 
 CCTDoc::CCTDoc(int kind) : CIODoc(kind) {
     objects.Init();
-    objects.Holds<SchematicObject>();
-    objects.destroy = DestroySchematicObject;
+    objects.Holds<SchematicObject, &DestroySchematicObject>();
     gridTexts.Init();
-    gridTexts.Holds<GridTextObject>();
-    gridTexts.destroy = DestroyGridTextObject;
+    gridTexts.Holds<GridTextObject, &DestroyGridTextObject>();
     UseCircuitUndoEntries(*this);
     for (ObjectList& l : paneLists) l.Init();
     filterRecent.Resize(20);

@@ -30,14 +30,12 @@ void ud_SwapContents(Record* a, Record* b) {
 
 void ud_InitObjectPool(ObjectPool* pool) {
     pool->Init();
-    pool->Holds<SchematicObject>();
-    pool->destroy = DestroySchematicObject;
+    pool->Holds<SchematicObject, &DestroySchematicObject>();
 }
 
 void ud_InitTextPool(ObjectPool* pool) {
     pool->Init();
-    pool->Holds<GridTextObject>();
-    pool->destroy = DestroyGridTextObject;
+    pool->Holds<GridTextObject, &DestroyGridTextObject>();
 }
 
 // No step while an analysis holds the circuit, unless a Dynamic mode runs.
@@ -102,8 +100,7 @@ CircuitUndoEntry::~CircuitUndoEntry() {
 
 void UseCircuitUndoEntries(CDoc& document) {
     document.ClearUndo();
-    document.undoPool.Holds<CircuitUndoEntry>();
-    document.undoPool.destroy = DestroyUndoEntry;
+    document.undoPool.Holds<CircuitUndoEntry, &DestroyUndoEntry>();
 }
 
 int CopyComponentRecord(SchematicObject* target, const SchematicObject* source) {

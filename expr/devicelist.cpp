@@ -27,9 +27,7 @@ namespace {
 
 struct RecordType {
     size_t size = sizeof(DeviceRecord);
-    void (*destroy)(PoolItem*) = nullptr;
-    void (*construct)(PoolItem*) = nullptr;
-    void (*destruct)(PoolItem*) = nullptr;
+    const PoolRecordType* type = nullptr;
 };
 
 // Record layouts are fixed per kind for the whole program; only the records
@@ -45,9 +43,7 @@ DeviceListSet::DeviceListSet() {
         DeviceList& list = lists[i];
         list.pool.Init();
         list.pool.itemSize = dl_recordTypes[i].size;
-        list.pool.destroy = dl_recordTypes[i].destroy;
-        list.pool.construct = dl_recordTypes[i].construct;
-        list.pool.destruct = dl_recordTypes[i].destruct;
+        list.pool.recordType = dl_recordTypes[i].type;
         list.quantityRefs = 0;
         list.powerRefs = 0;
         list.hasStatefulExpressions = 0;
@@ -73,21 +69,14 @@ DeviceListScope::DeviceListScope(DeviceListSet& set) : previous_(dl_current) { d
 
 DeviceListScope::~DeviceListScope() { dl_current = previous_; }
 
-bool SetDeviceListRecordLayout(int listIndex, size_t recordSize, void (*destroy)(PoolItem*),
-                               void (*construct)(PoolItem*), void (*destruct)(PoolItem*)) {
+bool SetDeviceListRecordType(int listIndex, size_t recordSize, const PoolRecordType* type) {
     if (listIndex < 0 || listIndex >= kDeviceListCount || recordSize < sizeof(DeviceRecord)) return false;
     ObjectPool& pool = DeviceLists()[listIndex].pool;
     if (pool.first || pool.count) return false;
-    dl_recordTypes[listIndex] = {recordSize, destroy, construct, destruct};
+    dl_recordTypes[listIndex] = {recordSize, type};
     pool.itemSize = recordSize;
-    pool.destroy = destroy;
-    pool.construct = construct;
-    pool.destruct = destruct;
+    pool.recordType = type;
     return true;
-}
-
-bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(PoolItem*)) {
-    return SetDeviceListRecordLayout(listIndex, recordSize, destroy, nullptr, nullptr);
 }
 
 DeviceListLinks& DeviceLinks() { return dl_links.Get(); }

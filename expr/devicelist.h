@@ -154,21 +154,16 @@ private:
 };
 
 // The owner of a device kind registers its record size (at least
-// sizeof(DeviceRecord)) and the routine that releases what a record owns (it
-// must not free the record). Sets made afterwards use it; the current set takes
+// sizeof(DeviceRecord)) and the record type that releases what a record owns
+// (it must not free the record) and constructs records that need it; null for
+// plain records. Sets made afterwards use it; the current set takes
 // it too. False for a bad index or size, or when the current set's list already
 // holds records.
-bool SetDeviceListRecordType(int listIndex, size_t recordSize, void (*destroy)(PoolItem*));
-// The same for a record type that needs construction (members that own
-// memory): the list's pools construct and destruct its records.
-bool SetDeviceListRecordLayout(int listIndex, size_t recordSize, void (*destroy)(PoolItem*),
-                               void (*construct)(PoolItem*), void (*destruct)(PoolItem*));
+bool SetDeviceListRecordType(int listIndex, size_t recordSize, const PoolRecordType* type);
 template <class T>
 bool RegisterDeviceRecordType(int listIndex) {
     static_assert(std::is_base_of_v<DeviceRecord, T>, "a device record begins with the common header");
-    ObjectPool probe;
-    probe.Holds<T>();
-    return SetDeviceListRecordLayout(listIndex, sizeof(T), nullptr, probe.construct, probe.destruct);
+    return SetDeviceListRecordType(listIndex, sizeof(T), &PoolRecordOf<T>::Instance());
 }
 
 // What the device lists need of the component types and the parts: the

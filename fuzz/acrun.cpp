@@ -62,22 +62,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::StartTextCompiles("* master\n.MODEL RLIB RES (R=2)\n");
     InstallDeviceLoads();
     if (size > 4096) return 0;
-    fuzz::RunCompiledDeck(fuzz::AsText(data, size), 1, [size](CCTDoc*, CompiledCircuit* compiled, SimulatorState& state) {
-        AcRun run;
-        BoundedAcHost host;
-        host.results = size % 3 == 0;
-        AcLimits limits;
-        limits.stepKind = kAcStepLog;
-        limits.high = 1e9;
-        limits.low = 1.0;
-        limits.points = 10;
-        limits.optionFlags = size % 2 ? 0x78 : 0;
-        if (size % 5 == 0 && compiled->analogNodeCount >= 1) {
-            host.noise = limits.noise = true;
-            limits.noiseOutput1 = compiled->analogNodeCount;
-            limits.noiseInput1 = 1;
-        }
-        RunAc(state, run, limits, host);
-    });
+    fuzz::RunCompiledDeck(fuzz::AsText(data, size), 1,
+                          [size](CCTDoc*, CompiledCircuit* compiled, SimulatorState& state) {
+                              AcRun run;
+                              BoundedAcHost host;
+                              host.results = size % 3 == 0;
+                              AcLimits limits;
+                              limits.stepKind = kAcStepLog;
+                              limits.high = 1e9;
+                              limits.low = 1.0;
+                              limits.points = 10;
+                              limits.optionFlags = size % 2 ? 0x78 : 0;
+                              if (size % 5 == 0 && compiled->analogNodeCount >= 1) {
+                                  host.noise = limits.noise = true;
+                                  limits.noiseOutput1 = compiled->analogNodeCount;
+                                  limits.noiseInput1 = 1;
+                              }
+                              RunAc(state, run, limits, host);
+                          });
     return 0;
 }

@@ -57,7 +57,6 @@ public:
     bool Confirm(int, double) override { return false; }
 };
 
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

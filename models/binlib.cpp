@@ -300,7 +300,7 @@ bool bl_MoveAside(const char* path) {
 ModelLibrary::ModelLibrary() {
     Models.Init();
     Models.itemSize = sizeof(LibraryModel);
-    Models.destroy = bl_Destroy;
+    Models.ReleasesWith<&bl_Destroy>();
 }
 
 ModelLibrary::~ModelLibrary() { Models.DeleteAll(); }

@@ -445,7 +445,7 @@ CircuitModels* CreateCircuitModels(CCTDoc* document) {
     for (ObjectPool& pool : models->ModelPools) {
         pool.Init();
         pool.itemSize = sizeof(ModelRecord);
-        pool.destroy = ms_DestroyRecord;
+        pool.ReleasesWith<&ms_DestroyRecord>();
     }
     return models;
 }

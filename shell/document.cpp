@@ -71,7 +71,7 @@ CDoc::CDoc(int documentKind) : kind(documentKind) {
     selectStyle.color = kColorBlack;
     undoPool.Init();
     undoPool.itemSize = sizeof(UndoEntry);
-    undoPool.destroy = DestroyUndoEntry;
+    undoPool.ReleasesWith<&DestroyUndoEntry>();
 }
 
 CDoc::~CDoc() {

@@ -30,7 +30,7 @@ protected:
     void SetUp() override {
         pool.Init();
         pool.itemSize = sizeof(PoolTestRecord);
-        pool.destroy = PoolTestDestroy;
+        pool.ReleasesWith<&PoolTestDestroy>();
     }
     void TearDown() override {
         pool.DeleteAll();
@@ -190,8 +190,7 @@ TEST(PoolConstructedTest, RecordsAreConstructedAndDestroyedOnce) {
         PoolTestOwner::order.clear();
         ObjectPool pool;
         pool.Init();
-        pool.Holds<PoolTestOwner>();
-        pool.destroy = PoolTestOwnerRelease;
+        pool.Holds<PoolTestOwner, &PoolTestOwnerRelease>();
         if (chunked) pool.EnablePooling(2);
         EXPECT_EQ(pool.itemSize, sizeof(PoolTestOwner));
 

@@ -145,7 +145,7 @@ TEST_F(DevList, ReferenceBits) {
 }
 
 TEST_F(DevList, ReleaseRunsEachRecordsReleaseAndClearsPartLinks) {
-    ASSERT_TRUE(SetDeviceListRecordType(kListTimers, sizeof(DltRecord), dlt_DestroyRecord));
+    ASSERT_TRUE(SetDeviceListRecordType(kListTimers, sizeof(DltRecord), &PoolRecordOf<DltRecord, &dlt_DestroyRecord>::Instance()));
     for (const char* text : {"a", "b", "c"}) {
         auto* record = DeviceLists()[kListTimers].pool.AddNewAs<DltRecord>(45);
         ASSERT_NE(record, nullptr);

@@ -40,7 +40,8 @@ namespace twtest {
 class AnalysisRunTest : public ::testing::Test {
 protected:
     enum class Frame { None, Main };
-    explicit AnalysisRunTest(const char* folder, Frame frame = Frame::None) : dir_(folder), withFrame_(frame == Frame::Main) {}
+    explicit AnalysisRunTest(const char* folder, Frame frame = Frame::None)
+        : dir_(folder), withFrame_(frame == Frame::Main) {}
 
     void SetUp() override {
         if (withFrame_) {
