@@ -15,6 +15,7 @@
 #include "document/cfanalysis.h"
 #include "platform/app.h"
 #include "plots/andoc.h"
+#include "plots/g2ddoc.h"
 #include "plots/plotpage.h"
 #include "shell/document.h"
 #include "tests/support/test_reporter.h"
@@ -525,6 +526,59 @@ TEST_F(PlotPage, GetReplacesTheSelectionOrDoesNothingWithoutSelector) {
         }
     }
     EXPECT_EQ(0, reports);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PlotRunStates, DocumentAnswersWithSteppingAndMonteCarloOff) {
+    CG2DDoc document;
+    document.RunningKind = 1;
+    document.Temperatures = {27, 50};
+    document.Runs.Records.resize(2);
+    document.Runs.Count = 2;
+    CDoc* before = CurrentRunContext().analysisDocument;
+    CurrentRunContext().analysisDocument = &document;
+    const PlotRunState state = CurrentPlotRunState();
+    CurrentRunContext().analysisDocument = before;
+    EXPECT_EQ(&document, state.analysisDocument);
+    EXPECT_EQ(1, state.runningKind);
+    EXPECT_TRUE(state.temperatureList);
+    EXPECT_FALSE(state.stepping);
+    EXPECT_FALSE(state.monteCarlo);
+    EXPECT_EQ(2, state.RunCount());
+    EXPECT_EQ(nullptr, CurrentPlotRunState().analysisDocument);  // no analysis document: an empty state
+}
+
+TEST(PlotRunStates, StepValueTextsByMethod) {
+    RunLog runs;
+    runs.Records.resize(1);
+    runs.Records[0].StepValue[2] = 4.7e3;
+    runs.Records[0].StepIndex[2] = 1;
+    runs.Count = 1;
+    PlotRunState state;
+    state.runs = &runs;
+    state.panels[2].listItems = {"1k", "4k7"};
+    struct Case {
+        int32_t flags;
+        int run;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {kStepList, 0, "4k7"},
+        {kStepList | kStepLinear, 0, "4700"},  // read as linear
+        {kStepLog, 0, "4700"},
+        {kStepList, 1, ""},  // no such run
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags);
+        state.panels[2].flags = c.flags;
+        EXPECT_EQ(c.text, FormatStepValue(state, 2, c.run));
+    }
+    state.panels[2].listItems = {"1k"};  // an index past the list shows the value
+    state.panels[2].flags = kStepList;
+    EXPECT_EQ("4700", FormatStepValue(state, 2, 0));
 }
 
 }  // namespace
