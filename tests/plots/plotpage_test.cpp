@@ -2,7 +2,8 @@
 // of one variable on both axes, the case lists (performance "All", Monte
 // Carlo cases, the temperature list), the panel controls a variable on an
 // axis disables, the title's Auto box with store and restore, the curve
-// choice list and the Get button.
+// choice list and the Get button; the run state the document answers and
+// the step value texts.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -527,10 +528,6 @@ TEST_F(PlotPage, GetReplacesTheSelectionOrDoesNothingWithoutSelector) {
     }
     EXPECT_EQ(0, reports);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(PlotRunStates, DocumentAnswersWithSteppingAndMonteCarloOff) {
     CG2DDoc document;
