@@ -19,6 +19,7 @@
 #include "expr/stateful.h"
 #include "plots/g2dview.h"
 #include "plots/layout.h"
+#include "plots/plotpage.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ void RegisterPlotMessages() {
     RegisterPlotLayoutMessages();
     RegisterDcDriverMessages();
     RegisterAcDriverMessages();
+    RegisterPlotPageMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "platform/command.h"
 #include "platform/menu.h"
 
 class CAPDoc;
