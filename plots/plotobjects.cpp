@@ -19,6 +19,15 @@ using platform::Point;
 using platform::Rect;
 
 constexpr int po_Offscreen = 100;  // how far MIN and MAX vertices lie off the area
+// Screen coordinates are kept within this distance of the origin: far enough
+// off any drawing for clipping to drop the rest, near enough that the sums
+// and midpoints of the drawing cannot overflow.
+constexpr double po_ScreenLimit = 1.0e6;
+
+int po_Screen(double v) {
+    if (!(v == v)) return 0;  // a NaN value has no place: the origin
+    return static_cast<int>(std::clamp(v, -po_ScreenLimit, po_ScreenLimit));
+}
 
 bool po_HasCurve(const PlotCurveArray& curves, int curve) {
     return curve >= 0 && curve < static_cast<int>(curves.size());
@@ -30,10 +39,7 @@ bool po_IsMeasure(int kind) { return kind == kObjMeasureV || kind == kObjMeasure
 // kind shares the first.
 int po_SecondCurve(const PlotObject& o) { return po_IsMeasure(o.type) && o.plot2 >= 0 ? o.plot2 : o.plot; }
 
-int po_Round(double v) {
-    const double r = v < 0 ? std::ceil(v - 0.5) : std::floor(v + 0.5);
-    return static_cast<int>(std::clamp(r, -1.0e9, 1.0e9));
-}
+int po_Round(double v) { return po_Screen(v < 0 ? std::ceil(v - 0.5) : std::floor(v + 0.5)); }
 
 Rect po_Normalized(Point a, Point b) {
     return Rect{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
@@ -54,7 +60,8 @@ int po_TagLineColor(const PlotObject& o) { return o.style.color == kColorNone ? 
 platform::FontDesc po_ScaledFont(const FontSpec& spec, double scale) {
     platform::FontDesc font;
     FontSpecToLogFont(spec, font);
-    int height = static_cast<int>(font.height * scale);
+    // A stored height beyond any screen is kept to a page's height.
+    int height = static_cast<int>(std::clamp(font.height * scale, -1000.0, 1000.0));
     if (std::abs(height) < 10) height = -10;
     font.height = height;
     return font;
@@ -142,11 +149,11 @@ void po_TagText(CDrawContext& dc, const std::string& text, Rect box, int color) 
 // ---- coordinates
 
 int PlotToScreen(const PlotCurveArray& curves, const PlotObjectFrame& frame, int curve, double value, int axis) {
-    if (po_HasCurve(curves, curve)) return curves[static_cast<size_t>(curve)].ToDevice(axis, value);
+    if (po_HasCurve(curves, curve)) return po_Screen(curves[static_cast<size_t>(curve)].ToDevice(axis, value));
     const Rect& a = frame.DrawArea;
     const int size = axis == kAxisX ? a.right - a.left : a.bottom - a.top;
     const int origin = axis == kAxisX ? a.left : a.top;
-    return origin + static_cast<int>(std::clamp(value * size * 0.0001, -1.0e9, 1.0e9));
+    return po_Screen(origin + std::trunc(value * size * 0.0001));
 }
 
 double ScreenToPlot(const PlotCurveArray& curves, const PlotObjectFrame& frame, int curve, int screen, int axis) {
