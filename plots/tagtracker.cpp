@@ -8,6 +8,7 @@
 #include "plots/apdoc.h"
 #include "plots/apview.h"
 #include "plots/tagcommands.h"
+#include "shell/preferences.h"
 
 namespace {
 
@@ -139,11 +140,9 @@ bool TagTrackerMouseMove(CAPView& view, TagDragState& drag, platform::Point p, u
     return true;
 }
 
-PlotObject* TagTrackerMouseUp(CAPView& view, TagDragState& drag, platform::MouseButton button, platform::Point p,
-                              unsigned /*keyFlags*/) {
-    if (drag.Kind == 0 || button != platform::MouseButton::Left) return nullptr;
-    const TagDragState ended = drag;
-    tt_End(view, drag);
+namespace {
+
+PlotObject* tt_AddTag(CAPView& view, const TagDragState& ended, platform::Point p) {
     CAPDoc* doc = view.PlotDocument();
     if (!doc || ended.Curve >= doc->CurveCount()) return nullptr;
     doc->LastButtonUp[0] = p.x;
@@ -188,6 +187,19 @@ PlotObject* TagTrackerMouseUp(CAPView& view, TagDragState& drag, platform::Mouse
         tag->measure = c.FromDevice(kAxisY, (ended.Start.y + p.y) / 2.0);
     else
         tag->measure = c.FromDevice(kAxisX, (ended.Start.x + p.x) / 2.0);
+    return tag;
+}
+
+}  // namespace
+
+PlotObject* TagTrackerMouseUp(CAPView& view, TagDragState& drag, platform::MouseButton button, platform::Point p,
+                              unsigned /*keyFlags*/) {
+    if (drag.Kind == 0 || button != platform::MouseButton::Left) return nullptr;
+    const TagDragState ended = drag;
+    tt_End(view, drag);
+    PlotObject* tag = tt_AddTag(view, ended, p);
+    // The preference to go back to Select mode after each new object.
+    if (Prefs().selectMode) view.SetMode(viewcmd::ModeSelect);
     return tag;
 }
 
