@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "compiler/support.h"
+#include "core/numbers.h"
 #include "core/properties.h"
 #include "document/cfanalysis.h"
 #include "plots/andoc.h"
@@ -188,7 +190,21 @@ Point PolygonVertexToScreen(const PlotCurveArray& curves, const PlotObjectFrame&
     return p;
 }
 
-// ---- texts of tags
+// ---- texts
+
+std::string PlotObjectText(const PlotObject& object) {
+    if (!object.text) return std::string();
+    std::string text = object.text;
+    if (text.size() < 2 || text[0] != '=') return text;
+    // A formula of at most 500 characters, evaluated in the circuit's context.
+    const std::string formula = text.substr(1, 500);
+    int error = 0;
+    const double value = EvaluateNumericText(formula.c_str(), &error, 0);
+    if (error) return text;
+    char shown[64];
+    FormatNumber(shown, sizeof shown, value, 6, 'G', kNumStripExponent);
+    return shown;
+}
 
 std::string PointTagText(const PlotCurveArray& curves, const PlotObject& tag) {
     if (!po_HasCurve(curves, tag.plot)) return std::string();
@@ -369,8 +385,8 @@ void po_DrawRangeTag(CDrawContext& dc, const PlotCurveArray& curves, const PlotO
 }
 
 // Text stored with the file's line-break byte breaks lines there.
-std::string po_TextLines(const char* text) {
-    std::string t = text ? text : "";
+std::string po_TextLines(const std::string& text) {
+    std::string t = text;
     std::replace(t.begin(), t.end(), '\xFE', '\n');
     return t;
 }
@@ -379,7 +395,7 @@ void po_DrawText(CDrawContext& dc, const PlotCurveArray& curves, const PlotObjec
                  bool selected, int background) {
     if (!o.text || !o.text[0]) return;
     platform::DrawSurface& s = *dc.surface;
-    const std::string text = po_TextLines(o.text);
+    const std::string text = po_TextLines(PlotObjectText(o));
     const Point at = PlotPointToScreen(curves, frame, o.plot, o.corners[0], o.corners[1]);
     const platform::FontDesc oldFont = s.SetFont(po_ScaledFont(o.font, frame.TextScale));
     const int fontColor = o.font.color == kColorNone ? 0 : o.font.color;

@@ -78,7 +78,11 @@ platform::Point PlotPointToScreen(const PlotCurveArray& curves, const PlotObject
 platform::Point PolygonVertexToScreen(const PlotCurveArray& curves, const PlotObjectFrame& frame, int curve,
                                       const PlotVertex& vertex);
 
-// ---- texts of tags
+// ---- texts
+
+// What a text object shows: its text, or for a text beginning with "=" the
+// value of the formula after it (the text as typed when that fails).
+std::string PlotObjectText(const PlotObject& object);
 
 // A point tag's "x,y" in the curve's value formats.
 std::string PointTagText(const PlotCurveArray& curves, const PlotObject& tag);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "core/memory.h"
 #include "core/properties.h"
 #include "document/cfanalysis.h"
 #include "tests/plots/drawfixture.h"
@@ -183,6 +184,17 @@ TEST(PlotObjects, ObjectsWithoutACurveUseWindowUnitsAndPinnedVerticesLieOffThePl
         if (k.modeY) {
             EXPECT_EQ(p.y, k.expected.y);
         }
+    }
+    // A text that begins with "=" shows the value of its formula, or itself
+    // when the formula does not evaluate.
+    PlotObject& text = pot_Add(f.doc, kObjText, -1, 100, 100, 0, 0);
+    struct Shown {
+        const char* text;
+        const char* shown;
+    };
+    for (const Shown& k : {Shown{"=2*3", "6"}, Shown{"=2*(", "=2*("}, Shown{"plain", "plain"}, Shown{"=", "="}}) {
+        SetString(&text.text, k.text);
+        EXPECT_EQ(PlotObjectText(text), k.shown);
     }
     // A zero-length line still gets its mark.
     f.Clear();
