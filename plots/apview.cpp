@@ -11,6 +11,7 @@
 #include "plots/g2ddoc.h"
 #include "plots/layout.h"
 #include "plots/plotframe.h"
+#include "plots/plotobjects.h"
 #include "plots/cursordisplay.h"
 #include "plots/plotcursorview.h"
 #include "plots/tagcommands.h"
@@ -145,6 +146,8 @@ void CAPView::RedrawAll(CDrawContext& dc) {
     curves.BackgroundColor = info.BackgroundColor;
     curves.RightDrag = rightDrag;
     PlotAllCurves(dc, *doc, curves, -1);
+    // The overview shows only the curves.
+    if (kind != kDocThumbnail) DrawPlotGraphics(*this, dc, -1);
 }
 
 void CAPView::ServiceRun() {
@@ -319,6 +322,7 @@ void CAPView::OnMouseDown(platform::MouseButton button, platform::Point p, unsig
     if (!doc || RunBusy() || doc->PlottedCount == 0) return;
     if (PlotViewCursorClick(*this, button, p, keyFlags)) return;
     if (ScaleTrackerMouseDown(*this, scaleDrag_, button, p, keyFlags)) return;
+    if (TagTrackerMouseDown(*this, tagDrag_, button, p, keyFlags)) return;
     CANView::OnMouseDown(button, p, keyFlags);
 }
 
@@ -326,11 +330,13 @@ void CAPView::OnMouseMove(platform::Point p, unsigned keyFlags) {
     CAPDoc* doc = PlotDocument();
     if (!doc || RunBusy() || doc->PlottedCount == 0) return;
     if (ScaleTrackerMouseMove(*this, scaleDrag_, p, keyFlags)) return;
+    if (TagTrackerMouseMove(*this, tagDrag_, p, keyFlags)) return;
     CANView::OnMouseMove(p, keyFlags);
 }
 
 void CAPView::OnCaptureLost() {
     ScaleTrackerCancel(*this, scaleDrag_);
+    TagTrackerCancel(*this, tagDrag_);
     CANView::OnCaptureLost();
 }
 
@@ -339,10 +345,15 @@ void CAPView::OnMouseUp(platform::MouseButton button, platform::Point p, unsigne
     if (!doc || RunBusy() || doc->PlottedCount == 0) {
         // A drag cut short by a run or by curves going leaves no band behind.
         ScaleTrackerCancel(*this, scaleDrag_);
+        TagTrackerCancel(*this, tagDrag_);
         if (button == platform::MouseButton::Right) OnRButtonUp(keyFlags);
         return;
     }
     if (ScaleTrackerMouseUp(*this, scaleDrag_, button, p, keyFlags)) return;
+    if (tagDrag_.Kind != 0 && button == platform::MouseButton::Left) {
+        TagTrackerMouseUp(*this, tagDrag_, button, p, keyFlags);
+        return;
+    }
     CANView::OnMouseUp(button, p, keyFlags);
 }
 
@@ -352,6 +363,7 @@ void CAPView::OnWheel(int delta, platform::Point p, unsigned keyFlags) {
 
 void CAPView::OnDestroy() {
     ScaleTrackerCancel(*this, scaleDrag_);
+    TagTrackerCancel(*this, tagDrag_);
     if (CAPDoc* doc = PlotDocument(); doc && doc->PlotView == this) doc->PlotView = nullptr;
     // The overview of a plot that closes goes with it.
     if (kind != kDocThumbnail) CloseThumbnailOf(PlotDocument());

@@ -9,6 +9,7 @@
 #include "plots/anview.h"
 #include "plots/layout.h"
 #include "plots/scaletracker.h"
+#include "plots/tagtracker.h"
 
 class CAPDoc;
 struct PlotWindowSettings;
@@ -76,6 +77,8 @@ public:
 
     // The Scale-mode drag in progress, if any.
     const ScaleDragState& ScaleDrag() const { return scaleDrag_; }
+    // The tag-mode drag in progress, if any.
+    const TagDragState& TagDrag() const { return tagDrag_; }
 
     // 1 while OnDraw redraws the plot.
     int32_t Redrawing = 0;
@@ -98,6 +101,7 @@ private:
     double lastRunCost_ = 0;
     int32_t refreshedRun_ = -1;
     ScaleDragState scaleDrag_;
+    TagDragState tagDrag_;
 };
 
 class CAPFrame : public CANFrame {

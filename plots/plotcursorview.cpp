@@ -118,6 +118,8 @@ void ShowCursorOverlay(CAPView& view) {
     // A rubber band being dragged stays.
     const std::vector<platform::OverlayMark> band = ScaleTrackerMarks(view.ScaleDrag());
     marks.insert(marks.end(), band.begin(), band.end());
+    const std::vector<platform::OverlayMark> tagBand = TagTrackerMarks(view.TagDrag());
+    marks.insert(marks.end(), tagBand.begin(), tagBand.end());
     platform::OverlayLayer& overlay = view.Overlay();
     if (overlay.Marks() == marks) return;
     // Only the marks that differ come and go.

@@ -29,16 +29,29 @@ bool tc_Allowed(const CAPDoc& doc) {
            tc_TaggableCurve(doc) != nullptr;
 }
 
-// Saves the undo step, adds the object and shows it; null when memory ran out.
-PlotObject* tc_Add(CAPView& view, CAPDoc& doc, int kind) {
+}  // namespace
+
+PlotObject* AddTagObject(CAPView& view, int kind, int curve) {
+    CAPDoc* found = view.PlotDocument();
+    if (!found || !IsTagObjectKind(kind) || curve < 0 || curve >= found->CurveCount()) return nullptr;
+    CAPDoc& doc = *found;
     const std::string label = std::string("Add ") + GraphicObjectTypeName(kind);
     const bool undoable = !doc.undoSuspended && doc.PushUndo(kUndoAddTag, label.c_str()) && doc.currentUndo;
     PlotObject* object = doc.NewGraphicObject();
     if (!object) return nullptr;
     object->type = kind;
-    const PlotCurve& c = doc.Curves[static_cast<size_t>(doc.CurrentCurve)];
-    object->plot = doc.CurrentCurve;
+    // Tags are open figures: outlined in the default colour, and a dimension
+    // line ends in filled arrow heads.
+    object->style.color = 4;
+    object->style.pattern = 0;
+    if (kind != tc_KindPoint) object->flags |= 0x0001;
+    const PlotCurve& c = doc.Curves[static_cast<size_t>(curve)];
+    object->plot = curve;
     object->alias1 = c.CurveId;
+    if (kind != tc_KindPoint) {
+        object->plot2 = curve;
+        object->alias2 = c.CurveId;
+    }
     if (undoable) {
         doc.TagUndoEntry = doc.currentUndo;
         doc.TagUndoObject = object;
@@ -51,14 +64,12 @@ PlotObject* tc_Add(CAPView& view, CAPDoc& doc, int kind) {
     return object;
 }
 
-}  // namespace
-
 PlotObject* TagCursor(CAPView& view, int cursor) {
     CAPDoc* doc = view.PlotDocument();
     if (!doc || cursor < 0 || cursor > 1 || !tc_TaggableCurve(*doc)) return nullptr;
     const int curve = doc->CurrentCurve;
     const DeviceXY at = CursorDevicePoint(*doc, curve, cursor);
-    PlotObject* tag = tc_Add(view, *doc, tc_KindPoint);
+    PlotObject* tag = AddTagObject(view, tc_KindPoint, curve);
     if (!tag) return nullptr;
     const PlotCurve& c = doc->Curves[static_cast<size_t>(curve)];
     tag->corners[0] = c.CursorX[cursor];
@@ -82,7 +93,7 @@ PlotObject* TagCursorSpan(CAPView& view, int command) {
         return nullptr;
     const int curve = doc->CurrentCurve;
     const DeviceXY left = CursorDevicePoint(*doc, curve, 0);
-    PlotObject* span = tc_Add(view, *doc, kind);
+    PlotObject* span = AddTagObject(view, kind, curve);
     if (!span) return nullptr;
     const PlotCurve& c = doc->Curves[static_cast<size_t>(curve)];
     span->plot2 = curve;

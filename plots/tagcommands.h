@@ -20,6 +20,12 @@ constexpr int32_t kCmdTagHorizontal = 17186;   // Shift+Ctrl+H
 constexpr int32_t kCmdTagVertical = 17187;     // Shift+Ctrl+V
 constexpr int32_t kUndoAddTag = 14;
 
+// Adds a tag object (kind 7 vertical dimension, 8 point tag, 9 horizontal
+// dimension) of a curve after saving the undo step "Add %s" with the kind's
+// name; the caller fills in its values. Null for another kind, a curve out of
+// range or when memory ran out.
+PlotObject* AddTagObject(CAPView& view, int kind, int curve);
+
 // A point tag (object kind 8) for the current curve at a cursor (0 left, 1
 // right): anchored at the cursor's X and Y, its text box 20 pixels right of the
 // point for the left cursor, 60 left of it for the right one, 40 pixels above.

@@ -39,6 +39,7 @@ declare -A max_len=(
   [dotpath]=4096
   [findinfile]=4096
   [curvedraw]=4096
+  [plotobjects]=4096
   [sweeprun]=4096
   [helpstmt]=1024
   [stmttext]=8192
