@@ -46,15 +46,7 @@ const char* const kCursorRcDeck =
 class PlotCursorWindow : public twtest::AnalysisRunTest {
 protected:
     PlotCursorWindow() : AnalysisRunTest("tw_plots_cursor_window", Frame::Main) {}
-    // The transient of the RC deck run to its end in its window.
-    CG2DView* RunRc(CG2DDoc** plot) {
-        CCTDoc* rc = Load("rc.ckt", kCursorRcDeck);
-        EXPECT_EQ(RunAnalysis(rc, 0), 0);
-        *plot = AnalysisDocumentOf(rc);
-        EXPECT_EQ(RunOpenAnalysis(rc), 0);
-        Pump();
-        return ViewOf(*plot);
-    }
+    CG2DView* RunRc(CG2DDoc** plot) { return RunTransientInWindow("rc.ckt", kCursorRcDeck, plot); }
 };
 
 TEST_F(PlotCursorWindow, KeysAndMouseMoveCursorsScrollZoomAndChooseTheCurve) {

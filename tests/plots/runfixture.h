@@ -109,6 +109,15 @@ protected:
         SetString(&row->yRange, "Auto");
         limits.curves.push_back(std::move(row));
     }
+    // The transient of the deck run to its end in its window.
+    CG2DView* RunTransientInWindow(const char* name, const char* deck, CG2DDoc** plot) {
+        CCTDoc* doc = Load(name, deck);
+        EXPECT_EQ(RunAnalysis(doc, 0), 0);
+        *plot = AnalysisDocumentOf(doc);
+        EXPECT_EQ(RunOpenAnalysis(doc), 0);
+        Pump();
+        return ViewOf(*plot);
+    }
     static CG2DView* ViewOf(CG2DDoc* plot) { return plot ? dynamic_cast<CG2DView*>(plot->MainView()) : nullptr; }
     // Lets posted closes, commands and paints happen.
     void Pump() {

@@ -39,6 +39,7 @@
 #include "shell/messages.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
+#include "tests/plots/runfixture.h"
 #include "tests/support/test_reporter.h"
 
 namespace {
@@ -47,71 +48,10 @@ const char* const kCursorRcDeck =
     "RC step\nV1 IN 0 PULSE(0 1 0 1N 1N 1 2)\nR1 IN OUT 1K\nC1 OUT 0 1U\n"
     ".TRAN 0.05M 5M\n.PRINT TRAN V(OUT) V(IN)\n.END\n";
 
-class PlotTagModes : public ::testing::Test {
+class PlotTagModes : public twtest::AnalysisRunTest {
 protected:
-    void SetUp() override {
-        RegisterShellMessages();
-        LoadAcceleratorTables();
-        if (!GetProgramPalette()) CreateProgramPalette();
-        InitColorTable();
-        library_.emplace(dir_);
-        savedData_ = GetPathSetting(kPathData);
-        SetPathSetting(kPathData, dir_.c_str());
-        InstallPlotWindows();
-        app_ = platform::Application::Instance();
-        frame_ = std::make_unique<CMainFrame>();
-        ASSERT_TRUE(frame_->LoadFrame());
-        SetMainFrame(frame_.get());
-        app_->SetMainWindow(frame_.get());
-        frame_->Show(platform::show::Normal);
-    }
-    void TearDown() override {
-        for (auto& document : documents_) {
-            ExitAnalysis(document.get(), true);
-            ReleaseSpiceReader(document.get());
-            ReleaseDefineTable(document.get());
-        }
-        documents_.clear();
-        app_->PumpEvents();
-        CloseAllDocuments();
-        app_->PumpEvents();
-        app_->SetMainWindow(nullptr);
-        frame_.reset();
-        SetMainFrame(nullptr);
-        InstallAnalysisWindows(nullptr);
-        InstallAnalysisDocuments(nullptr);
-        SetPathSetting(kPathData, savedData_.c_str());
-        ClearRunContext();
-        ClearCompileErrorLocation();
-        SetAnalysisKind(-1);
-        RunState() = RunStateValues{};
-        library_.reset();
-    }
-    void Pump() {
-        for (int i = 0; i < 3; ++i) app_->PumpEvents();
-    }
-    // The transient of the RC deck run to its end in its window.
-    CG2DView* RunRc(CG2DDoc** plot) {
-        documents_.push_back(MakeSpiceTextDocument(dir_.File("rc.ckt").c_str(), kCursorRcDeck));
-        CCTDoc* rc = documents_.back().get();
-        EXPECT_EQ(RunAnalysis(rc, 0), 0);
-        *plot = AnalysisDocumentOf(rc);
-        EXPECT_EQ(RunOpenAnalysis(rc), 0);
-        Pump();
-        return *plot ? dynamic_cast<CG2DView*>((*plot)->MainView()) : nullptr;
-    }
-
-    twtest::TempDir dir_{"tw_plots_tag_modes"};
-    std::optional<twtest::ScopedShippedLibrary> library_;
-    std::string savedData_;
-    platform::Application* app_ = nullptr;
-    std::unique_ptr<CMainFrame> frame_;
-    std::vector<std::unique_ptr<CCTDoc>> documents_;
-    std::vector<int> shown_;
-    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
-        shown_.push_back(r.code());
-        return 0;
-    }};
+    PlotTagModes() : AnalysisRunTest("tw_plots_tag_modes", Frame::Main) {}
+    CG2DView* RunRc(CG2DDoc** plot) { return RunTransientInWindow("rc.ckt", kCursorRcDeck, plot); }
 };
 
 TEST_F(PlotTagModes, ADragFromACurveAddsOneTagOfTheModesKindAsOneUndoStep) {
