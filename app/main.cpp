@@ -39,6 +39,7 @@
 #include "document/docopen.h"
 #include "document/spicedoc.h"
 #include "engine/messages.h"
+#include "expr/derivative.h"
 #include "expr/messages.h"
 #include "expr/runstate.h"
 #include "expr/startup.h"
@@ -190,6 +191,7 @@ void main_InstallServices() {
 
     RegisterSettingsSection("IBIS", SerializeIbisSettings);
     RegisterExprMessages();
+    InstallSymbolicDerivatives();
     RegisterModelMessages();
     InstallModelLibraryServices();
     InstallCircuitDocument();

@@ -7,13 +7,17 @@
 #include <set>
 
 #include "compiler/compiled.h"
+#include "compiler/options.h"
 #include "compiler/setupservices.h"
 #include "compiler/support.h"
+#include "core/chars.h"
 #include "core/messages.h"
 #include "core/result.h"
 #include "document/attributes.h"
 #include "document/component_defs.h"
+#include "document/ctdoc.h"
 #include "expr/compiled.h"
+#include "expr/derivative.h"
 #include "expr/devicelist.h"
 #include "expr/runstate.h"
 #include "shell/document.h"
@@ -62,6 +66,7 @@ constexpr int kBsAttrSampleExpr = 39;
 constexpr int kBsAttrPeriod = 40;
 constexpr int kBsAttrTimerInput = 80;
 constexpr int kBsAttrNoiseExpression = 58;
+constexpr int kBsAttrDerivative = 86;
 constexpr int kBsAttrElapsedScale = 81;  // then INCREMENT, INITIAL, MIN, MAX
 
 int bs_Fail(SchematicObject* part, int id, const char* a1 = "", const char* a2 = "") {
@@ -524,10 +529,51 @@ void bs_CollectUnknowns(const CompiledExpression& expression, std::set<int32_t>*
 
 }  // namespace
 
+int FunctionSourceDerivativeMode(const FunctionSourceRecord& source, int numericOption) {
+    int mode = numericOption ? 1 : 0;
+    if (source.part && (source.componentType == kBsTypeNfi || source.componentType == kBsTypeNfv)) {
+        const std::string text = bs_Trim(GetAttributeText(source.part, kBsAttrDerivative));
+        if (CompareNoCase(text.c_str(), "ALGEBRAIC") == 0)
+            mode = 0;
+        else if (CompareNoCase(text.c_str(), "NUMERIC") == 0)
+            mode = 1;
+    }
+    const CompiledExpression& value = source.value.compiled;
+    if ((value.flags & kExprFlagRunningIntegral) || FindNonDifferentiable(&value)) mode = 1;
+    return mode;
+}
+
+namespace {
+
+// The partial derivatives of one source's formula: 0, or 15002. A formula the
+// differentiator gives up on (or whose derivative cannot be folded) is
+// perturbed instead.
+int bs_BuildDerivativeFormulas(FunctionSourceRecord* source, double* base, const GlobalSettingValues& settings) {
+    if (source->numericDerivatives) return 0;
+    for (FunctionDependency& dependency : source->dependencies) {
+        dependency.derivativeFormula = std::make_unique<CompiledExpression>();
+        const int rc = DifferentiateCompiled(&source->value.compiled, dependency.derivativeFormula.get(),
+                                             reinterpret_cast<uintptr_t>(base + dependency.slot),
+                                             source->value.compiled.dialect, settings.lthresh);
+        if (rc == kResultNoMemory) return rc;
+        if (rc || !dependency.derivativeFormula->TokenCount()) {
+            source->numericDerivatives = 1;
+            break;
+        }
+    }
+    if (source->numericDerivatives)
+        for (FunctionDependency& dependency : source->dependencies) dependency.derivativeFormula.reset();
+    return 0;
+}
+
+}  // namespace
+
 int BuildFunctionSourceDependencies(CompiledCircuit* compiled) {
     if (!compiled) return 0;
-    const double* base = compiled->solution.data();
+    double* base = compiled->solution.data();
     const size_t size = compiled->solution.size();
+    const CircuitOptions* options = GetCircuitOptions(CurrentCircuitDocument());
+    const GlobalSettingValues& settings = options ? options->settings : GlobalSettings;
     try {
         for (PoolItem* item = compiled->devices[kListFunctionSources].pool.first; item; item = item->next) {
             if (item->type == kPoolItemDead) continue;
@@ -538,8 +584,11 @@ int BuildFunctionSourceDependencies(CompiledCircuit* compiled) {
             for (int32_t slot : slots) {
                 FunctionDependency dependency;
                 dependency.slot = slot;
-                source->dependencies.push_back(dependency);
+                source->dependencies.push_back(std::move(dependency));
             }
+            source->numericDerivatives = FunctionSourceDerivativeMode(*source, settings.numericDerivative);
+            if (base)
+                if (int rc = bs_BuildDerivativeFormulas(source, base, settings)) return rc;
             std::set<int32_t> acSlots;
             bs_CollectUnknowns(source->acValue.compiled, &acSlots);
             source->acDependencies.assign(acSlots.begin(), acSlots.end());

@@ -42,8 +42,16 @@ int SetupTimer();
 int ReadTablePairs(const std::string& text, int columns, std::vector<double>* values, char* bad);
 
 // After the expressions are compiled: every function source's list of the
-// solution slots its formula reads. 0 or 15002.
+// solution slots its formula reads, its derivative mode and, when it is
+// differentiated algebraically, the formula's partial derivative by each slot.
+// 0 or 15002.
 int BuildFunctionSourceDependencies(CompiledCircuit* compiled);
+
+// A function source's derivative mode (1 by perturbation, 0 algebraic): the
+// circuit's NUMERIC_DERIVATIVE option, overridden by the part's DERIVATIVE
+// attribute ("Algebraic" or "Numeric", without case); a formula that keeps state
+// or holds a function without derivative is always perturbed.
+int FunctionSourceDerivativeMode(const FunctionSourceRecord& source, int numericOption);
 
 // The messages of these set-ups (start-up).
 void RegisterBehaviouralSetupMessages();

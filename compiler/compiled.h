@@ -650,6 +650,9 @@ struct FunctionDependency {
     double derivative = 0.0;
     double rawDerivative = 0.0;
     double lastDerivative = 0.0;
+    // The formula's partial derivative by this unknown; null when the source
+    // takes its derivatives by perturbation.
+    std::unique_ptr<CompiledExpression> derivativeFormula;
 };
 
 // NFI (35) and NFV (37): the output is the value of a formula of circuit
@@ -664,6 +667,7 @@ struct FunctionSourceRecord : DeviceRecord {
     double lastValue;
     double pinCurrent;
     std::vector<FunctionDependency> dependencies;  // ascending slots
+    int32_t numericDerivatives;                    // 1 by perturbation, 0 from the derivative formulas
     // AC runs only: the noise current density of an NFI (A per root hertz)
     // and the unknowns the FREQ formula reads (ascending), with the formula's
     // value at the last AC load.

@@ -235,7 +235,14 @@ int FunctionSourceLoads::Load(SimulatorState& state) {
         double predicted = s.lastValue;
         const bool stateful = (s.value.compiled.flags & kExprFlagRunningIntegral) != 0;
         for (FunctionDependency& d : s.dependencies) {
-            if (int rc = bh_NumericDerivative(state, s, d, v0)) return rc;
+            if (s.numericDerivatives) {
+                if (int rc = bh_NumericDerivative(state, s, d, v0)) return rc;
+            } else if (d.derivativeFormula && d.derivativeFormula->TokenCount()) {
+                ComplexNumber slope{0.0, 0.0};
+                if (int rc = EvaluateExpression(d.derivativeFormula.get(), &slope)) return rc;
+                d.rawDerivative = slope.re;
+                d.derivative = slope.re;
+            }
             const double derivative = d.derivative;
             const double x = bh_At(state.Solution, d.slot);
             offset -= x * derivative;

@@ -1,6 +1,7 @@
 #include "expr/messages.h"
 
 #include "core/messages.h"
+#include "expr/derivative.h"
 
 // Rows are grouped by topic; add new rows to their group.
 static const MessageRow kExprMessageRows[] = {
@@ -72,4 +73,5 @@ static const MessageRow kExprMessageRows[] = {
 
 void RegisterExprMessages() {
     RegisterMessages(kExprMessageRows, static_cast<int>(sizeof(kExprMessageRows) / sizeof(kExprMessageRows[0])));
+    RegisterDerivativeMessages();
 }

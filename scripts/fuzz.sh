@@ -38,6 +38,7 @@ declare -A max_len=(
   [savefile]=4096
   [dotpath]=4096
   [findinfile]=4096
+  [derivative]=1024
   [curvedraw]=4096
   [plotobjects]=4096
   [sweeprun]=4096

@@ -4,6 +4,7 @@
 #include "compiler/messages.h"
 #include "compiler/support.h"
 #include "document/ctdoc.h"
+#include "expr/derivative.h"
 #include "expr/symbols.h"
 #include "models/libindex.h"
 #include "models/messages.h"
@@ -12,5 +13,6 @@
 namespace {
 [[maybe_unused]] const bool compenv_registered = twtest::RegisterStartup(
     twtest::WithApplication::Yes, {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages,
-                                   InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices});
+                                   InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices,
+                                   InstallSymbolicDerivatives});
 }  // namespace

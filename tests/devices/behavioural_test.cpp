@@ -60,7 +60,7 @@ TEST_F(BehaviouralOperatingPoint, FunctionSourcesReadCurrentsAndSolveNonlinearLo
 // Each partial derivative is taken with the other entries at their own
 // values: a perturbation is undone before the next one.
 TEST_F(BehaviouralOperatingPoint, NumericDerivativesPerturbOneEntryAtATime) {
-    ASSERT_EQ(OperatingPoint("D\nVA A 0 2\nVB B 0 3\nVZ Z 0 0\n"
+    ASSERT_EQ(OperatingPoint("D\n.OPTIONS NUMERIC_DERIVATIVE\nVA A 0 2\nVB B 0 3\nVZ Z 0 0\n"
                              "E1 P 0 VALUE={V(A)*V(B)+5*V(Z)}\nR1 P 0 1K\n.END\n"),
               0)
         << LastMessageText();

@@ -5,6 +5,7 @@
 #include "devices/loads.h"
 #include "devices/opamp.h"
 #include "document/ctdoc.h"
+#include "expr/derivative.h"
 #include "expr/symbols.h"
 #include "models/libindex.h"
 #include "models/messages.h"
@@ -14,5 +15,5 @@ namespace {
 [[maybe_unused]] const bool devenv_registered = twtest::RegisterStartup(
     twtest::WithApplication::Yes,
     {BuildSymbolIndexes, RegisterModelMessages, RegisterCompilerMessages, RegisterDeviceMessages, InstallDeviceLoads,
-     InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices});
+     InstallDocumentTextSource, InstallModelLibraryServices, InstallCompilerServices, InstallSymbolicDerivatives});
 }  // namespace
