@@ -17,6 +17,7 @@
 #include "document/ctdoc.h"
 #include "expr/runstate.h"
 #include "expr/stateful.h"
+#include "plots/fftcurves.h"
 #include "plots/g2dview.h"
 #include "plots/layout.h"
 
@@ -72,6 +73,7 @@ void RegisterPlotMessages() {
     RegisterPlotLayoutMessages();
     RegisterDcDriverMessages();
     RegisterAcDriverMessages();
+    RegisterFFTCurveMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {
