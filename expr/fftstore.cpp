@@ -212,8 +212,9 @@ int EvaluateFFTStages(const CompiledExpression& expression, FFTOperandStore& sto
         const ExprToken* op = stage->FirstToken();
         for (int i = 1; op && i < consumed; ++i) op = op->Next();
         if (!op) return kEvalUnknownToken;
-        const int maxArgs = std::max(1, GetSymbolMaxArgs(fs_SymbolCode(code)));
-        const int argc = op->argCount >= 1 && op->argCount <= maxArgs ? op->argCount : maxArgs;
+        // The compiler gives optional operands their defaults, so an operator
+        // always takes its full argument count from the stack.
+        const int argc = std::max(1, GetSymbolMaxArgs(fs_SymbolCode(code)));
         const int first = std::max(0, position - argc + 1);
         // The operator's operands: the first into (re, im), the others into the pairs.
         for (int a = 0; a < 3; ++a) {
