@@ -77,7 +77,8 @@ void ft_Distortion(int n, int code, const FFTSteps& steps, double* re, double* i
 bool IsFftPointCount(int64_t n) { return n >= kFftMinPoints && n <= kFftMaxPoints && (n & (n - 1)) == 0; }
 
 int TransformFFT(int n, double* re, double* im, int code) {
-    if (!IsFftPointCount(n)) return kMsgFftPointCount;
+    // The window limits N to 262144; the transform itself takes any power of two.
+    if (n < 2 || (n & (n - 1)) != 0) return kMsgFftPointCount;
     std::vector<double> cosines = ft_Work(n + 1), sines = ft_Work(n + 1);
     if (cosines.empty() || sines.empty()) return kResultNoMemory;
     const bool inverse = code == kFftInverse || code == kFftInverseScaled;

@@ -57,7 +57,7 @@ bool IsFftPointCount(int64_t n);
 // In-place transform; codes 51 and 52 give the inverse (with 1/N), every
 // other code the forward transform X[k] = sum x[n] e^(-2 pi i k n / N).
 // 0; 15002 when its tables cannot be had (arrays unchanged); 10155 when N is
-// not a power of two from 8 on.
+// not a power of two.
 int TransformFFT(int n, double* re, double* im, int code);
 // Code 48: bin 0 x 1/N, the other bins x 2/N, imaginary parts negated (the
 // amplitudes of the cosine and sine terms); code 51 undoes it; others nothing.
