@@ -3,6 +3,7 @@
 // curve's points replaced by the operator's results when the run ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -130,6 +131,21 @@ TEST_F(FourierCurves, HarmonicsOfAVoltageReplaceTheRunsPoints) {
     ASSERT_EQ(scaled.size(), 1024u);
     EXPECT_NEAR(scaled[3].first, 3 * 4e-3 / 1024, 1e-15);
     EXPECT_NEAR(scaled[4].second, 1.0, 0.02);
+}
+
+TEST_F(FourierCurves, AWholeCurveNormalisationKeepsTheRunsOwnPoints) {
+    CCTDoc* doc = Open({{"T", "NORMMAX(V(IN))"}, {"T", "V(IN)"}}, "1024");
+    ASSERT_EQ(RunOpenAnalysis(doc), 0) << (shown_.empty() ? 0 : shown_[0]);
+    const auto norm = Points(doc, 0);
+    const auto wave = Points(doc, 1);
+    ASSERT_EQ(norm.size(), wave.size());
+    double peak = 0;
+    for (const auto& p : wave) peak = std::max(peak, p.second);
+    ASSERT_GT(peak, 1.9);
+    for (size_t i = 0; i < wave.size(); ++i) {
+        EXPECT_DOUBLE_EQ(norm[i].first, wave[i].first) << i;
+        EXPECT_NEAR(norm[i].second, wave[i].second / peak, 1e-12) << i;
+    }
 }
 
 TEST_F(FourierCurves, APointCountThatIsNoPowerOfTwoStopsTheRunWithItsMessage) {
