@@ -135,7 +135,7 @@ int CG2DDoc::PrepareCurves(bool prepareStore, bool keepRanges) {
         }
     }
     RebindObjects();
-    PrepareFFTOperandStores(*this);
+    if (PrepareFFTOperandStores(*this)) return kResultShown;
     if (Run.StopFlag) return kResultShown;
     if (prepareStore && PrepareDataStore() == 0) {
         Run.StopFlag = 1;

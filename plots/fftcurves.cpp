@@ -93,13 +93,24 @@ int CheckFFTPointCount(const FFTSettings& window) {
     return 0;
 }
 
-void PrepareFFTOperandStores(CG2DDoc& document) {
+int PrepareFFTOperandStores(CG2DDoc& document) {
+    bool spectrum = false;
     for (PlotCurve& c : document.Curves) {
         if (fc_NeedsStore(c))
             c.EvalState = std::make_shared<FFTOperandStore>();
         else
             c.EvalState.reset();
+        if (c.EvalState && (c.Expr[kAxisY]->flags & kExprFlagSpectrum)) spectrum = true;
     }
+    // A point count the transform cannot take is refused before the run, not after it.
+    const AnalysisKindSettings* settings = document.KindSettings(document.RunningKind);
+    if (!spectrum || !settings || document.RunningKind == 2) return 0;
+    if (const int code = CheckFFTPointCount(settings->fft)) {
+        document.Run.MessageShown = 1;
+        document.Run.StopFlag = 1;
+        return code;
+    }
+    return 0;
 }
 
 int ComputeFFTCurves(CG2DDoc& document) {

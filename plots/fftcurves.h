@@ -24,8 +24,10 @@ int CheckFFTPointCount(const FFTSettings& window);
 // the run (the document's stop flag).
 int ComputeFFTCurves(CG2DDoc& document);
 
-// The curves that need an operand store get an empty one.
-void PrepareFFTOperandStores(CG2DDoc& document);
+// The curves that need an operand store get an empty one; with Fourier
+// curves the FFT point count of the running kind is checked: 0, or 15055
+// after showing its message (the run stops).
+int PrepareFFTOperandStores(CG2DDoc& document);
 
 // The messages of the FFT parameters.
 void RegisterFFTCurveMessages();
