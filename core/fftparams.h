@@ -21,6 +21,13 @@ public:
     void ResetDefaults();
     // The four texts and the include-DC flag.
     void CopyFrom(const FFTParams& other);
+    // The point count within 8..262144 (not rounded to a power of two).
+    void ClampPoints();
+    // The grid steps of an analysis kind from the evaluated range and points:
+    // transient (0): the sample step range/points and the frequency step
+    // 1/range; AC (1): the two exchanged; distortion (3): the sample step and
+    // the fundamental frequency. DC (2) leaves both as they are.
+    void GetSteps(int analysisKind, double* first, double* second, double fundamental = 0.0) const;
 
     char* Upper = nullptr;      // upper end of the range ("TMAX", "FMAX" for AC)
     char* Lower = nullptr;      // lower end ("TMIN", "0" for AC)

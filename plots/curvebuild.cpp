@@ -19,6 +19,7 @@
 #include "expr/devicelist.h"
 #include "expr/runvars.h"
 #include "expr/services.h"
+#include "plots/fftcurves.h"
 #include "plots/g2ddoc.h"
 #include "plots/ranges.h"
 
@@ -134,6 +135,7 @@ int CG2DDoc::PrepareCurves(bool prepareStore, bool keepRanges) {
         }
     }
     RebindObjects();
+    if (PrepareFFTOperandStores(*this)) return kResultShown;
     if (Run.StopFlag) return kResultShown;
     if (prepareStore && PrepareDataStore() == 0) {
         Run.StopFlag = 1;
@@ -216,6 +218,10 @@ int CG2DDoc::CompileCurveExpression(const std::string& text, const std::string& 
     ExprCompiler ctx;
     ctx.Init(normalised.data(), expr, (k >= 0 && k <= 3 ? 1 << k : 1) | kMaskPlotCurve, kCurveSymbolMask);
     ctx.quiet = mode != 0 ? 1 : 0;
+    // RE, IM, MAG, PH and RMS of a spectrum take their whole-array codes.
+    CompiledExpressionState noState = {nullptr, 0};
+    ctx.analysisMask |= kMaskNoState;
+    ctx.state = &noState;
     int rc = CompileExpression(&ctx);
     if (rc) {
         if (mode == 2) return 0;

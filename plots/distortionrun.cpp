@@ -19,7 +19,7 @@
 
 namespace {
 
-// The harmonic rows show up to the tenth harmonic (their X range is 10 F).
+// The figures are kept up to the tenth harmonic (the rows' X range is 10 F).
 constexpr int kDrHarmonics = 10;
 constexpr int kDrWaveformRow = 3;
 
@@ -27,10 +27,6 @@ int dr_CurveOfRow(const CG2DDoc& document, int row) {
     for (int i = 0; i < document.CurveCount(); ++i)
         if (document.Curves[static_cast<size_t>(i)].RowIndex == row) return i;
     return -1;
-}
-
-const std::vector<double>& dr_Figure(const HarmonicFigures& figures, int row) {
-    return row == 0 ? figures.amplitude : row == 1 ? figures.individual : figures.cumulative;
 }
 
 bool dr_IsCaption(const PlotObject& object, const std::string& text, bool prefix) {
@@ -102,17 +98,13 @@ int RunDistortionDriver(CG2DDoc& document, OpenAnalysis& open) {
 }
 
 void CG2DDoc::FinishDistortionRun(const DistortionRunPlan& plan) {
+    // The harmonic rows got their points from their Fourier expressions at
+    // the end of each run; the figures of the waveform's last period stay at
+    // hand for the readouts.
     const int waveform = dr_CurveOfRow(*this, kDrWaveformRow);
     if (waveform < 0) return;
     const PlotCurve& source = Curves[static_cast<size_t>(waveform)];
     const size_t runs = std::min<size_t>(static_cast<size_t>(std::max(Runs.Count, 0)), source.RunFirst.size());
-    for (int row = 0; row < kDrWaveformRow; ++row) {
-        if (const int c = dr_CurveOfRow(*this, row); c >= 0) {
-            PlotCurve& curve = Curves[static_cast<size_t>(c)];
-            curve.DataMin[kAxisX] = curve.DataMin[kAxisY] = kNoDataMin;
-            curve.DataMax[kAxisX] = curve.DataMax[kAxisY] = kNoDataMax;
-        }
-    }
     for (size_t run = 0; run < runs; ++run) {
         std::vector<double> times, values;
         for (int i = source.RunFirst[run]; i <= source.RunLast[run]; ++i) {
@@ -122,31 +114,6 @@ void CG2DDoc::FinishDistortionRun(const DistortionRunPlan& plan) {
         // A run stopped before its last period has no period to transform.
         if (times.empty() || times.back() < plan.tmax * (1 - 1e-9)) continue;
         HarmonicFigures figures = ComputeHarmonicFigures(times, values, plan.fftLow, plan.tmax, kDrHarmonics);
-        if (figures.amplitude.empty()) continue;
-        for (int row = 0; row < kDrWaveformRow; ++row) {
-            const int c = dr_CurveOfRow(*this, row);
-            if (c < 0) continue;
-            PlotCurve& curve = Curves[static_cast<size_t>(c)];
-            if (run >= curve.RunFirst.size() || run >= curve.RunLast.size()) continue;
-            const int first = curve.RunFirst[run];
-            // The run stored one point per accepted time step, far more than
-            // the harmonics need: the figures take the first slots.
-            if (curve.RunLast[run] - first < kDrHarmonics) continue;
-            const std::vector<double>& figure = dr_Figure(figures, row);
-            for (int h = 0; h <= kDrHarmonics; ++h) {
-                const double x = h * plan.fundamental;
-                const double y = figure[static_cast<size_t>(h)];
-                Store.SetValue(curve.DataColumn[kSlotX], first + h, x);
-                Store.SetValue(curve.DataColumn[kSlotY], first + h, y);
-                curve.DataMin[kAxisX] = std::min(curve.DataMin[kAxisX], x);
-                curve.DataMax[kAxisX] = std::max(curve.DataMax[kAxisX], x);
-                curve.DataMin[kAxisY] = std::min(curve.DataMin[kAxisY], y);
-                curve.DataMax[kAxisY] = std::max(curve.DataMax[kAxisY], y);
-            }
-            curve.RunLast[run] = first + kDrHarmonics;
-            curve.XMinPoint = first;
-            curve.XMaxPoint = first + kDrHarmonics;
-        }
-        DistortionFigures = std::move(figures);
+        if (!figures.amplitude.empty()) DistortionFigures = std::move(figures);
     }
 }

@@ -17,6 +17,7 @@
 #include "document/ctdoc.h"
 #include "expr/runstate.h"
 #include "expr/stateful.h"
+#include "plots/fftcurves.h"
 #include "plots/g2dview.h"
 #include "plots/layout.h"
 #include "plots/plotpage.h"
@@ -74,6 +75,7 @@ void RegisterPlotMessages() {
     RegisterDcDriverMessages();
     RegisterAcDriverMessages();
     RegisterPlotPageMessages();
+    RegisterFFTCurveMessages();
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {

@@ -5,6 +5,7 @@
 #include "document/cfanalysis.h"
 #include "document/cirdoc.h"
 #include "document/ctdoc.h"
+#include "expr/fftstore.h"
 #include "plots/g2ddoc.h"
 #include "plots/g2dview.h"
 
@@ -59,4 +60,5 @@ void InstallPlotWindows() {
     RegisterAnalysisWindowTemplate();
     InstallAnalysisWindows(&pw_windows);
     InstallAnalysisDocuments(&pw_documents);
+    InstallFFTOperandStores();
 }

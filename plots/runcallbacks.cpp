@@ -29,6 +29,7 @@
 #include "plots/cursors.h"
 #include "plots/docranges.h"
 #include "plots/drivers.h"
+#include "plots/fftcurves.h"
 #include "plots/g2ddoc.h"
 #include "plots/reducedlg.h"
 #include "plots/thumbwindow.h"
@@ -300,6 +301,10 @@ int CG2DDoc::FinishCase(int code) {
         if (!code) code = flushed;
     }
     if (!PlotSuppressed) PlotLatestPoint();
+    if ((code == 0 || code == kRunStopped) && !Run.StopFlag) {
+        ComputeFFTCurves(*this);
+        if (Run.StopFlag) code = kResultShown;
+    }
     Run.LastRunKey = 0;
     // A distortion run has no points field: it always samples 1024 points.
     if (code == 0 || code == kRunStopped)

@@ -137,7 +137,7 @@ int DataPointStore::Prepare(PlotCurveArray& curves, RunLog& runs, const StoreLay
 
 bool SharesTimeColumn(const PlotCurve& curve, const StoreLayout& layout) {
     return layout.ShareTimeColumn && curve.SingleVar[kAxisX] == 'T' && curve.AxisLinear[kAxisX] != 0 &&
-           curve.IsDigital == 0 && curve.PlotType == kPlotRectangular;
+           curve.IsDigital == 0 && curve.PlotType == kPlotRectangular && !curve.IsFftCurve();
 }
 
 void DataPointStore::DropPages() {
