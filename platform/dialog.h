@@ -31,7 +31,16 @@ constexpr int Failed = -1;  // the dialog could not run, or refused a scripted a
 // ---------------------------------------------------------------------------
 // Modal answerer
 
-enum class ModalKind : uint8_t { Dialog, PropertySheet, FileOpen, FileSave, ColorChoice, FontChoice, FolderChoice };
+enum class ModalKind : uint8_t {
+    Dialog,
+    PropertySheet,
+    FileOpen,
+    FileSave,
+    ColorChoice,
+    FontChoice,
+    FolderChoice,
+    PopupMenu,
+};
 
 // Anything that runs modally. The answerer receives it and casts it to the
 // class it expects (Dialog, PropertySheet, FileDialog, ColorDialog, FontDialog).
@@ -39,6 +48,22 @@ class ModalRequest {
 public:
     virtual ~ModalRequest() = default;
     virtual ModalKind Kind() const = 0;
+};
+
+class Menu;
+
+// A context menu about to open (Menu::TrackPopup): the answerer returns the
+// command id it chooses, 0 for none. Only an enabled item of the menu counts.
+class PopupMenuRequest final : public ModalRequest {
+public:
+    PopupMenuRequest(Menu& menu, Point screenPoint) : menu_(menu), screenPoint_(screenPoint) {}
+    ModalKind Kind() const override { return ModalKind::PopupMenu; }
+    Menu& GetMenu() const { return menu_; }
+    Point ScreenPoint() const { return screenPoint_; }
+
+private:
+    Menu& menu_;
+    Point screenPoint_;
 };
 
 // When an answerer is set, a modal run does not wait for a user: it builds and

@@ -395,13 +395,19 @@ private:
 // "draw twice to erase" works unchanged, and removing marks never disturbs the
 // content under them.
 struct OverlayMark {
-    enum class Shape { Line, Rectangle, Ellipse, Polyline, FocusRect };
+    enum class Shape { Line, Rectangle, Ellipse, Polyline, FocusRect, TextBox };
     Shape shape = Shape::Rectangle;
     std::vector<Point> points;  // device pixels: Line/Polyline vertices, or 2 corners
     PenDesc pen;                // ignored when `invert`
     // Inverts what lies under it (visible on every background), like the
     // classic exclusive-or rubber band.
     bool invert = true;
+    // TextBox (2 corners, never inverted): framed in pen.color, filled with
+    // `fill` one pixel in, `text` centred in pen.color with `font` (its sizes
+    // in device pixels).
+    std::string text;
+    FontDesc font;
+    Color fill = MakeColor(255, 255, 255);
     bool operator==(const OverlayMark&) const = default;
 };
 
@@ -417,6 +423,7 @@ public:
     bool ToggleLine(Point a, Point b, bool invert = true);
     bool ToggleEllipse(const Rect& r, bool invert = true);
     bool ToggleFocusRect(const Rect& r);
+    bool ToggleTextBox(const Rect& r, std::string_view text, const FontDesc& font, Color textColor, Color fill);
     void Clear();
     bool IsEmpty() const { return marks_.empty(); }
     const std::vector<OverlayMark>& Marks() const { return marks_; }

@@ -7,6 +7,7 @@
 
 #include "platform/app.h"
 #include "platform/command.h"
+#include "platform/dialog.h"
 #include "platform/draw_qt.h"
 #include "platform/menu_qt.h"
 
@@ -320,6 +321,11 @@ bool Menu::Choose(int id) {
 
 int Menu::TrackPopup(Point screenPoint) {
     ModalScope modal;
+    if (HasModalAnswerer()) {
+        PopupMenuRequest request(*this, screenPoint);
+        const int id = CallModalAnswerer(request);
+        return id != 0 && HasItem(id) && IsItemEnabled(id) ? id : 0;
+    }
     QAction* chosen = impl_->qmenu->exec(QPoint(screenPoint.x, screenPoint.y));
     if (!chosen) return 0;
     // The chosen action may sit in a nested pop-up.

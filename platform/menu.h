@@ -93,7 +93,9 @@ public:
     bool Choose(int id);
 
     // Shows the menu as a context menu at a screen point and returns the
-    // chosen command id (0 when none); the command is not issued.
+    // chosen command id (0 when none); the command is not issued. With a
+    // modal answerer set (tests, batch runs) the answerer chooses instead
+    // (a PopupMenuRequest) and nothing waits for a user.
     int TrackPopup(Point screenPoint);
 
     struct Impl;

@@ -83,7 +83,26 @@ void ovl_PaintQt(QPainter& p, const OverlayMark& m) {
             p.drawRect(f);
         break;
     }
+    case OverlayMark::Shape::TextBox: break;  // drawn through the surface
     }
+}
+
+// Through the surface on every kind of surface: the text needs its fonts.
+void ovl_PaintTextBox(DrawSurface& s, const OverlayMark& m) {
+    if (m.points.size() < 2) return;
+    QRect b = ovl_BoxOf(m);
+    Rect r{b.left(), b.top(), b.left() + b.width(), b.top() + b.height()};
+    if (r.right - r.left < 1 || r.bottom - r.top < 1) return;
+    const Color ink = m.pen.style == PenStyle::Null ? m.fill : m.pen.color;
+    s.FrameRect(r, BrushDesc::Solid(ink));
+    Rect inside{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    if (inside.right > inside.left && inside.bottom > inside.top) s.FillRect(inside, m.fill);
+    if (m.text.empty()) return;
+    s.SetFont(m.font);
+    s.SetTextColor(ink);
+    s.SetBackgroundColor(m.fill);
+    s.SetBackgroundMode(BackgroundMode::Transparent);
+    s.DrawTextBox(m.text, inside, TextBox::Center | TextBox::VCenter | TextBox::SingleLine | TextBox::NoClip);
 }
 
 // Surfaces not made by this layer get plain pen drawing.
@@ -139,6 +158,17 @@ bool OverlayLayer::ToggleFocusRect(const Rect& r) {
         ovl_TwoPointMark(OverlayMark::Shape::FocusRect, Point{r.left, r.top}, Point{r.right, r.bottom}, true));
 }
 
+bool OverlayLayer::ToggleTextBox(const Rect& r, std::string_view text, const FontDesc& font, Color textColor,
+                                 Color fill) {
+    OverlayMark m =
+        ovl_TwoPointMark(OverlayMark::Shape::TextBox, Point{r.left, r.top}, Point{r.right, r.bottom}, false);
+    m.pen = PenDesc::Solid(textColor);
+    m.text = std::string(text);
+    m.font = font;
+    m.fill = fill;
+    return Toggle(m);
+}
+
 void OverlayLayer::Clear() {
     if (marks_.empty()) return;
     Rect dirty = Bounds();
@@ -154,20 +184,25 @@ Rect OverlayLayer::Bounds() const {
 
 void OverlayLayer::Paint(DrawSurface& surface) const {
     if (marks_.empty()) return;
-    if (QPainter* p = PainterOf(surface)) {
-        p->save();
-        p->resetTransform();
-        p->setRenderHint(QPainter::Antialiasing, false);
-        for (const OverlayMark& m : marks_) ovl_PaintQt(*p, m);
-        p->restore();
-        MarkPainterUsed(surface);
-        return;
-    }
     surface.SaveState();
     surface.SetMapMode(MapMode::Pixels);
     surface.SetWindowOrg(Point{});
     surface.SetViewportOrg(Point{});
-    for (const OverlayMark& m : marks_) ovl_PaintPortable(surface, m);
+    QPainter* p = PainterOf(surface);
+    for (const OverlayMark& m : marks_) {
+        if (m.shape == OverlayMark::Shape::TextBox) {
+            ovl_PaintTextBox(surface, m);
+        } else if (p) {
+            p->save();
+            p->resetTransform();
+            p->setRenderHint(QPainter::Antialiasing, false);
+            ovl_PaintQt(*p, m);
+            p->restore();
+            MarkPainterUsed(surface);
+        } else {
+            ovl_PaintPortable(surface, m);
+        }
+    }
     surface.RestoreState();
 }
 

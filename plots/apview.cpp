@@ -7,15 +7,16 @@
 #include "core/services.h"
 #include "document/cfanalysis.h"
 #include "platform/app.h"
+#include "plots/cursordisplay.h"
 #include "plots/curvedraw.h"
+#include "plots/curvepopup.h"
 #include "plots/g2ddoc.h"
 #include "plots/layout.h"
+#include "plots/plotcursorview.h"
 #include "plots/plotframe.h"
 #include "plots/plotobjects.h"
-#include "plots/cursordisplay.h"
-#include "plots/plotcursorview.h"
-#include "plots/tagcommands.h"
 #include "plots/smith.h"
+#include "plots/tagcommands.h"
 #include "plots/thumbwindow.h"
 #include "shell/app.h"
 
@@ -79,6 +80,7 @@ void CAPView::OnDraw(platform::DrawSurface& surface) {
         Redrawing = 1;
         RedrawAll(dc);
         Redrawing = 0;
+        Trackers = TrackerLookFor(dc);
         ShowCursorOverlay(*this);
         ++PlotPaints;
         if (doc->Run.Running) ++PlotPaintsDuringRun;
@@ -148,6 +150,26 @@ void CAPView::RedrawAll(CDrawContext& dc) {
     PlotAllCurves(dc, *doc, curves, -1);
     // The overview shows only the curves.
     if (kind != kDocThumbnail) DrawPlotGraphics(*this, dc, -1);
+    if (info.CursorMode && !info.Display) DrawCursorsOnPaper(*this, dc);
+}
+
+TrackerLook CAPView::TrackerLookFor(CDrawContext& dc) const {
+    TrackerLook look;
+    CAPDoc* doc = PlotDocument();
+    const PlotWindowSettings* settings = PlotSettingsOf(doc);
+    if (!doc || !settings) return look;
+    const PlotCurve* current = doc->CurrentCurve >= 0 && doc->CurrentCurve < doc->CurveCount()
+                                   ? &doc->Curves[static_cast<size_t>(doc->CurrentCurve)]
+                                   : nullptr;
+    look.Font = CreateScaledFont(dc, settings->trackerFont, false, current);
+    look.Ink = dc.GetColorValue(settings->trackerFont.color);
+    look.Fill = dc.GetColorValue(settings->trackerBackground);
+    // Settings never chosen give the same colour for both: the text would vanish.
+    if (look.Ink == look.Fill) {
+        look.Ink = platform::MakeColor(0, 0, 0);
+        look.Fill = platform::MakeColor(255, 255, 255);
+    }
+    return look;
 }
 
 void CAPView::ServiceRun() {
@@ -320,6 +342,7 @@ void CAPView::OnMouseDown(platform::MouseButton button, platform::Point p, unsig
     // The run's own drawing is not disturbed, and a window without curves
     // has nothing to point at.
     if (!doc || RunBusy() || doc->PlottedCount == 0) return;
+    if (button == platform::MouseButton::Right && CurveLabelPopup(*this, p)) return;
     if (PlotViewCursorClick(*this, button, p, keyFlags)) return;
     if (ScaleTrackerMouseDown(*this, scaleDrag_, button, p, keyFlags)) return;
     if (TagTrackerMouseDown(*this, tagDrag_, button, p, keyFlags)) return;

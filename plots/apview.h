@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "plots/anview.h"
+#include "plots/cursordisplay.h"
 #include "plots/layout.h"
 #include "plots/scaletracker.h"
 #include "plots/tagtracker.h"
@@ -59,8 +60,15 @@ public:
     // What the layout and the frame drawing read of this view, its device
     // and the document's plot settings.
     PlotViewInfo MakeViewInfo(CDrawContext& dc) const;
-    // Drops the saved backgrounds of the cursor trackers.
+    // The tracker boxes stand in the overlay, which keeps no background of
+    // its own: after a full redraw ShowCursorOverlay puts them where the
+    // cursors now stand, so nothing stale is left to drop.
     void DiscardTrackerBackgrounds() {}
+    // The look of the tracker boxes on a drawing context: the tracker font
+    // scaled for the view, its colour and the fill colour of the settings.
+    TrackerLook TrackerLookFor(CDrawContext& dc) const;
+    // The look from the last paint, for the overlay between paints.
+    TrackerLook Trackers;
 
     // While a run adds points: now and then (throttled by time, so a run is
     // not slowed by drawing every point) the window is repainted and the

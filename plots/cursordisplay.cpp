@@ -195,6 +195,57 @@ std::string TrackerText(const PlotCurve& curve, int cursor, int kind) {
     return text;
 }
 
+std::vector<platform::OverlayMark> TrackerMarks(const CANDoc& doc, const TrackerOptions& options,
+                                                platform::DrawSurface& measure) {
+    std::vector<platform::OverlayMark> marks;
+    const int curve = doc.CurrentCurve;
+    if (!cd_Valid(doc, curve) || curve >= doc.PlottedCount || (!options.Cursor && !options.Intercept)) return marks;
+    const PlotCurve& c = cd_Curve(doc, curve);
+    if (c.PlotNumber == 0 || !c.HasPoint()) return marks;
+    std::vector<int> kinds;
+    if (options.Intercept && c.PlotType == kPlotRectangular) kinds = {0, 1};
+    if (options.Cursor) kinds.push_back(2);
+    measure.SaveState();
+    measure.SetFont(options.Look.Font);
+    for (int cursor = 0; cursor < 2; ++cursor) {
+        for (int kind : kinds) {
+            const platform::Size extent = measure.GetTextExtent(TrackerText(c, cursor, kind));
+            const TrackerBox box = TrackerBoxOf(doc, curve, cursor, kind, extent.cx, extent.cy);
+            platform::OverlayMark m;
+            m.shape = platform::OverlayMark::Shape::TextBox;
+            m.points = {{box.Box.left, box.Box.top}, {box.Box.right, box.Box.bottom}};
+            m.invert = false;
+            m.pen = platform::PenDesc::Solid(options.Look.Ink);
+            m.text = box.Text;
+            m.font = options.Look.Font;
+            m.fill = options.Look.Fill;
+            marks.push_back(std::move(m));
+        }
+    }
+    measure.RestoreState();
+    return marks;
+}
+
+void DrawTrackerMarks(CDrawContext& dc, const std::vector<platform::OverlayMark>& marks) {
+    if (!dc.surface) return;
+    platform::DrawSurface& s = *dc.surface;
+    s.SaveState();
+    for (const platform::OverlayMark& m : marks) {
+        if (m.shape != platform::OverlayMark::Shape::TextBox || m.points.size() != 2) continue;
+        const platform::Rect r{m.points[0].x, m.points[0].y, m.points[1].x, m.points[1].y};
+        s.FrameRect(r, platform::BrushDesc::Solid(m.pen.color));
+        platform::Rect inside{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+        if (inside.right > inside.left && inside.bottom > inside.top) s.FillRect(inside, m.fill);
+        s.SetFont(m.font);
+        s.SetTextColor(m.pen.color);
+        s.SetBackgroundMode(platform::BackgroundMode::Transparent);
+        s.DrawTextBox(m.text, inside,
+                      platform::TextBox::Center | platform::TextBox::VCenter | platform::TextBox::SingleLine |
+                          platform::TextBox::NoClip);
+    }
+    s.RestoreState();
+}
+
 TrackerBox TrackerBoxOf(const CANDoc& doc, int curve, int cursor, int kind, int textWidth, int textHeight) {
     TrackerBox box;
     if (!cd_Valid(doc, curve) || cursor < 0 || cursor > 1) return box;

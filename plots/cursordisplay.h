@@ -48,6 +48,25 @@ TrackerBox TrackerBoxOf(const CANDoc& doc, int curve, int cursor, int kind, int 
 // The text alone: X, Y, or "X,Y" in the curve's value formats (at most 100 characters).
 std::string TrackerText(const PlotCurve& curve, int cursor, int kind);
 
+// How the tracker boxes look: the tracker font scaled for the view (its
+// colour frames the box and writes the text) and the fill colour.
+struct TrackerLook {
+    platform::FontDesc Font;
+    platform::Color Ink = platform::MakeColor(0, 0, 0);
+    platform::Color Fill = platform::MakeColor(255, 255, 255);
+};
+struct TrackerOptions {
+    bool Cursor = false;     // Trackers > Cursor: both values beside each cursor point
+    bool Intercept = false;  // Trackers > Intercept: X on the bottom edge, Y on the left (rectangular plots)
+    TrackerLook Look;
+};
+// The tracker boxes of both cursors of the current curve, as text-box marks,
+// their texts measured on `measure` in the look's font.
+std::vector<platform::OverlayMark> TrackerMarks(const CANDoc& doc, const TrackerOptions& options,
+                                                platform::DrawSurface& measure);
+// Draws text-box marks plainly (printers and print previews) in the surface's mapping.
+void DrawTrackerMarks(CDrawContext& dc, const std::vector<platform::OverlayMark>& marks);
+
 // The headings above a plot group's cursor readout: "Left", "Right", "Delta",
 // "Slope" for rectangular plots; the six complex-plane headings otherwise.
 std::vector<std::string> CursorHeadings(const PlotCurve& curve);

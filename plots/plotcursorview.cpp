@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "document/cfanalysis.h"
+#include "platform/image.h"
 #include "plots/anview.h"
 #include "plots/apdoc.h"
 #include "plots/apview.h"
@@ -13,6 +15,7 @@
 #include "plots/g2ddoc.h"
 #include "plots/tagcommands.h"
 #include "plots/zoom.h"
+#include "shell/drawcontext.h"
 #include "shell/preferences.h"
 
 namespace {
@@ -101,19 +104,57 @@ int ViewCursorPlacer::Place(int curve, int cursor, int point, std::optional<doub
     return result;
 }
 
+namespace {
+
+// The cursor marks of every plot group and the tracker boxes, as the document
+// and its settings ask; `measure` measures the trackers' texts.
+std::vector<platform::OverlayMark> pc_CursorDisplayMarks(CAPDoc& doc, bool raster, const TrackerLook& look,
+                                                         platform::DrawSurface& measure) {
+    std::vector<platform::OverlayMark> marks;
+    if (!pc_CursorMode(doc)) return marks;
+    CursorMarkOptions options;
+    options.RasterDisplay = raster;
+    const PlotWindowSettings* settings = PlotSettingsOf(&doc);
+    if (settings) options.HorizontalCursor = settings->horizontalCursor != 0;
+    for (int i = 0; i < std::min(doc.PlottedCount, doc.CurveCount()); ++i) {
+        const PlotCurve& c = doc.Curves[static_cast<size_t>(i)];
+        if (c.IndexInPlot != 0 || c.PlotNumber == 0 || !c.HasPoint()) continue;
+        std::vector<platform::OverlayMark> group = CursorMarks(doc, i, options);
+        marks.insert(marks.end(), group.begin(), group.end());
+    }
+    if (settings) {
+        TrackerOptions trackers;
+        trackers.Cursor = settings->trackerCursor != 0;
+        trackers.Intercept = settings->trackerIntercept != 0;
+        trackers.Look = look;
+        std::vector<platform::OverlayMark> boxes = TrackerMarks(doc, trackers, measure);
+        marks.insert(marks.end(), boxes.begin(), boxes.end());
+    }
+    return marks;
+}
+
+}  // namespace
+
+void DrawCursorsOnPaper(CAPView& view, CDrawContext& dc) {
+    CAPDoc* doc = pc_Doc(view);
+    if (!doc || !dc.surface) return;
+    std::vector<platform::OverlayMark> marks = pc_CursorDisplayMarks(
+        *doc, dc.technology == platform::kTechRasterDisplay, view.TrackerLookFor(dc), *dc.surface);
+    std::vector<platform::OverlayMark> lines, boxes;
+    for (platform::OverlayMark& m : marks)
+        (m.shape == platform::OverlayMark::Shape::TextBox ? boxes : lines).push_back(std::move(m));
+    DrawCursorMarks(dc, lines, dc.GetColorValue(0));
+    DrawTrackerMarks(dc, boxes);
+}
+
 void ShowCursorOverlay(CAPView& view) {
     CAPDoc* doc = pc_Doc(view);
     std::vector<platform::OverlayMark> marks;
-    if (doc && pc_CursorMode(*doc)) {
-        CursorMarkOptions options;
-        if (const PlotWindowSettings* settings = PlotSettingsOf(doc))
-            options.HorizontalCursor = settings->horizontalCursor != 0;
-        for (int i = 0; i < std::min(doc->PlottedCount, doc->CurveCount()); ++i) {
-            const PlotCurve& c = doc->Curves[static_cast<size_t>(i)];
-            if (c.IndexInPlot != 0 || c.PlotNumber == 0 || !c.HasPoint()) continue;
-            std::vector<platform::OverlayMark> group = CursorMarks(*doc, i, options);
-            marks.insert(marks.end(), group.begin(), group.end());
-        }
+    if (doc) {
+        // Texts measure alike on every surface of the screen's resolution.
+        platform::Image scratch(1, 1);
+        std::unique_ptr<platform::DrawSurface> measure = platform::CreateImageSurface(scratch);
+        marks = pc_CursorDisplayMarks(*doc, true, view.Trackers, *measure);
     }
     // A rubber band being dragged stays.
     const std::vector<platform::OverlayMark> band = ScaleTrackerMarks(view.ScaleDrag());

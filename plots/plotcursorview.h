@@ -12,6 +12,7 @@
 #include "plots/cursors.h"
 
 class CAPView;
+class CDrawContext;
 
 // Commands of the plot view's keys and menus handled here.
 constexpr int32_t kCmdCursorKeyFirst = 760;  // 760-767: arrows, Shift+arrows
@@ -37,6 +38,9 @@ private:
 // Cursor mode, none otherwise. Nothing changes (and nothing is repainted) when
 // the marks are already shown.
 void ShowCursorOverlay(CAPView& view);
+// Printers, PDF pages and print previews have no overlay: there the cursors
+// and the tracker boxes are drawn once, plainly, over the plot.
+void DrawCursorsOnPaper(CAPView& view, CDrawContext& dc);
 
 // True when the command is one of the above and was handled.
 bool HandlePlotViewCommand(CAPView& view, int id);

@@ -1,10 +1,12 @@
 #include "plots/thumbwindow.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/app.h"
 #include "plots/g2ddoc.h"
 #include "plots/plotcursorview.h"
+#include "plots/zoom.h"
 #include "shell/drawcontext.h"
 #include "shell/mainframe.h"
 
@@ -81,33 +83,85 @@ bool CThumbView::OnUpdateCommand(platform::CommandState& state) {
 }
 
 void CThumbView::OnMouseDown(platform::MouseButton button, platform::Point p, unsigned /*keyFlags*/) {
-    if (button != platform::MouseButton::Left || RunBusy()) return;
+    if (button != platform::MouseButton::Left || RunBusy() || dragging_) return;
     dragging_ = true;
     dragStart_ = p;
+    marked_ = thumb_.GetSourceViewRect(ClientRect());
+    dragOnMarked_ = p.x >= std::min(marked_.left, marked_.right) && p.x <= std::max(marked_.left, marked_.right) &&
+                    p.y >= std::min(marked_.top, marked_.bottom) && p.y <= std::max(marked_.top, marked_.bottom);
     SetCapture();
+}
+
+platform::Rect CThumbView::DragBand(platform::Point p) const {
+    const int dx = p.x - dragStart_.x, dy = p.y - dragStart_.y;
+    if (dragOnMarked_)
+        return platform::Rect{std::min(marked_.left, marked_.right) + dx, std::min(marked_.top, marked_.bottom) + dy,
+                              std::max(marked_.left, marked_.right) + dx, std::max(marked_.top, marked_.bottom) + dy};
+    return platform::Rect{std::min(dragStart_.x, p.x), std::min(dragStart_.y, p.y), std::max(dragStart_.x, p.x),
+                          std::max(dragStart_.y, p.y)};
+}
+
+void CThumbView::ShowBand(const platform::Rect& band) {
+    if (bandShown_ && band == band_) return;
+    HideBand();
+    if (band.IsEmpty()) return;
+    band_ = band;
+    bandShown_ = Overlay().ToggleRect(band_);
+}
+
+void CThumbView::HideBand() {
+    if (!bandShown_) return;
+    bandShown_ = false;
+    // Only while the overlay still holds it: a second toggle would show it again.
+    const std::vector<platform::OverlayMark>& marks = Overlay().Marks();
+    for (const platform::OverlayMark& m : marks) {
+        if (m.shape == platform::OverlayMark::Shape::Rectangle && m.points.size() == 2 &&
+            m.points[0] == platform::Point{band_.left, band_.top} &&
+            m.points[1] == platform::Point{band_.right, band_.bottom}) {
+            Overlay().ToggleRect(band_);
+            break;
+        }
+    }
+}
+
+void CThumbView::OnMouseMove(platform::Point p, unsigned keyFlags) {
+    if (!dragging_) return;
+    if (!(keyFlags & platform::MouseLeft)) return;
+    ShowBand(DragBand(p));
+}
+
+void CThumbView::OnCaptureLost() {
+    dragging_ = false;
+    HideBand();
 }
 
 void CThumbView::OnMouseUp(platform::MouseButton button, platform::Point p, unsigned /*keyFlags*/) {
     if (button != platform::MouseButton::Left || !dragging_) return;
     dragging_ = false;
+    HideBand();
     ReleaseCapture();
     CAPDoc* source = GetThumbnailSource();
     // The copies must still be those of the source the user saw.
     if (!source || thumb_.Source() != source || RunBusy()) return;
-    const platform::Rect marked = thumb_.GetSourceViewRect(ClientRect());
     const int dx = p.x - dragStart_.x, dy = p.y - dragStart_.y;
-    const bool onMarked =
-        dragStart_.x >= std::min(marked.left, marked.right) && dragStart_.x <= std::max(marked.left, marked.right) &&
-        dragStart_.y >= std::min(marked.top, marked.bottom) && dragStart_.y <= std::max(marked.top, marked.bottom);
-    if (onMarked) {
+    if (dragOnMarked_) {
         if (dx == 0 && dy == 0) return;
         // The corner of the low values (left and bottom unless reversed) moves with the mouse.
-        const platform::Point low{marked.left + dx, marked.bottom + dy};
+        const platform::Point low{marked_.left + dx, marked_.bottom + dy};
         thumb_.ApplySourceViewRect(low, low, true);
     } else {
         // A rectangle without width or height would give an empty range.
         if (dx == 0 || dy == 0) return;
         thumb_.ApplySourceViewRect(dragStart_, p, false);
+    }
+    // Plot groups sharing the X expression keep the X range just set.
+    if (auto* plot = dynamic_cast<CG2DDoc*>(source);
+        plot && ScaleSwitchesOf(*plot).KeepXScalesSame && source->CurrentCurve >= 0 &&
+        source->CurrentCurve < source->CurveCount() && !AlignXScales(*source, source->CurrentCurve).empty()) {
+        if (auto* view = dynamic_cast<CAPView*>(source->PlotView)) {
+            view->DiscardTrackerBackgrounds();
+            view->Invalidate();
+        }
     }
     Invalidate();
 }

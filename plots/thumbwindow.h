@@ -21,7 +21,10 @@ constexpr int kThumbnailWidth = 240, kThumbnailHeight = 160;
 
 // The overview inside the thumbnail window. A left drag that starts on the
 // marked rectangle moves the source's ranges with it; a drag elsewhere zooms
-// the source to the dragged rectangle. Commands it does not know go to the
+// the source to the dragged rectangle. While the button is held the rectangle
+// shows as a rubber band in the overlay, over an overview that stays as drawn;
+// with the source's "Keep X Scales the Same" the other plot groups of the
+// source follow the new X range. Commands it does not know go to the
 // source's own view, so keys and menus act on the plot the overview shows.
 class CThumbView : public CAPView {
 public:
@@ -39,12 +42,23 @@ public:
 protected:
     void OnMouseDown(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
     void OnMouseUp(platform::MouseButton button, platform::Point p, unsigned keyFlags) override;
+    void OnMouseMove(platform::Point p, unsigned keyFlags) override;
+    void OnCaptureLost() override;
     void OnWheel(int delta, platform::Point p, unsigned keyFlags) override;
 
 private:
     CThumbDoc& thumb_;
+    // The rectangle the drag would apply: the marked one moved, or the zoom box.
+    platform::Rect DragBand(platform::Point p) const;
+    void ShowBand(const platform::Rect& band);
+    void HideBand();
+
     bool dragging_ = false;
+    bool dragOnMarked_ = false;
     platform::Point dragStart_{};
+    platform::Rect marked_{};
+    bool bandShown_ = false;
+    platform::Rect band_{};
 };
 
 class CThumbPlotDlg : public platform::Window {
