@@ -24,6 +24,7 @@
 #include "expr/runstate.h"
 #include "plots/g2ddoc.h"
 #include "plots/plotwindows.h"
+#include "tests/plots/runfixture.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
@@ -33,48 +34,15 @@ namespace {
 // Four periods of a 2 V, 1 kHz sine over a resistor.
 constexpr const char* kSineDeck = "sine\nV1 IN 0 SIN(0 2 1K)\nR1 IN 0 1K\n.TRAN 10U 4M 0 10U\n.END\n";
 
-class FourierCurves : public ::testing::Test {
+class FourierCurves : public twtest::AnalysisRunTest {
 protected:
-    void SetUp() override {
-        library_.emplace(dir_);
-        savedData_ = GetPathSetting(kPathData);
-        SetPathSetting(kPathData, dir_.c_str());
-        InstallPlotWindows();
-    }
-    void TearDown() override {
-        for (auto& document : documents_) {
-            ExitAnalysis(document.get(), true);
-            ReleaseSpiceReader(document.get());
-            ReleaseDefineTable(document.get());
-        }
-        documents_.clear();
-        InstallAnalysisWindows(nullptr);
-        InstallAnalysisDocuments(nullptr);
-        SetPathSetting(kPathData, savedData_.c_str());
-        ClearRunContext();
-        ClearCompileErrorLocation();
-        SetAnalysisKind(-1);
-        library_.reset();
-    }
+    FourierCurves() : AnalysisRunTest("tw_plots_fft") {}
     // The sine deck's transient with the curve rows (X, Y) plotted in groups 1, 2 ...
-    CCTDoc* Open(std::vector<std::pair<const char*, const char*>> rows, const char* points) {
-        documents_.push_back(MakeSpiceTextDocument(dir_.File("sine.ckt").c_str(), kSineDeck));
-        CCTDoc* doc = documents_.back().get();
+    CCTDoc* Open(const std::vector<std::pair<const char*, const char*>>& rows, const char* points) {
+        CCTDoc* doc = Load("sine.ckt", kSineDeck);
         EXPECT_EQ(RunAnalysis(doc, 0), 0);
-        AnalysisKindSettings& limits = CircuitAnalysisSettings(doc)->kinds[0];
-        limits.curves.clear();
-        char group = '1';
-        for (auto [x, y] : rows) {
-            auto row = std::make_unique<CurveRow>();
-            row->plotGroup = group++;
-            row->options = kOutputLinearX | kOutputLinearY;
-            row->aliasId = group - '0';
-            SetString(&row->xExpression, x);
-            SetString(&row->yExpression, y);
-            SetString(&row->xRange, "Auto");
-            SetString(&row->yRange, "Auto");
-            limits.curves.push_back(std::move(row));
-        }
+        SetCurveRows(doc, 0, rows);
+        AnalysisKindSettings& limits = Limits(doc, 0);
         SetString(&limits.fft.min, "0");
         SetString(&limits.fft.max, "TMAX");
         SetString(&limits.fft.points, points);
@@ -89,16 +57,6 @@ protected:
             points.push_back({plot->GetValue(c.DataColumn[kSlotX], i), plot->GetValue(c.DataColumn[kSlotY], i)});
         return points;
     }
-
-    twtest::TempDir dir_{"tw_plots_fft"};
-    std::optional<twtest::ScopedShippedLibrary> library_;
-    std::string savedData_;
-    std::vector<std::unique_ptr<CCTDoc>> documents_;
-    std::vector<int> shown_;
-    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
-        shown_.push_back(r.code());
-        return 0;
-    }};
 };
 
 TEST_F(FourierCurves, HarmonicsOfAVoltageReplaceTheRunsPoints) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/start.h"
@@ -94,20 +95,27 @@ protected:
         return documents_.back().get();
     }
     static AnalysisKindSettings& Limits(CCTDoc* doc, int kind) { return CircuitAnalysisSettings(doc)->kinds[kind]; }
-    // Replaces the limits rows of `kind` by one curve (group 1, both axes
-    // linear, listed in the numeric output).
-    static void SetSingleCurveRow(CCTDoc* doc, int kind, const char* x, const char* y) {
+    // Replaces the limits rows of `kind` by curves (X, Y) in plot groups 1, 2 ...
+    // with both axes linear and the further row `options`.
+    static void SetCurveRows(CCTDoc* doc, int kind, const std::vector<std::pair<const char*, const char*>>& rows,
+                             int32_t options = 0) {
         AnalysisKindSettings& limits = Limits(doc, kind);
         limits.curves.clear();
-        auto row = std::make_unique<CurveRow>();
-        row->plotGroup = '1';
-        row->options = kOutputFlag | kOutputLinearX | kOutputLinearY;
-        row->aliasId = 1;
-        SetString(&row->xExpression, x);
-        SetString(&row->yExpression, y);
-        SetString(&row->xRange, "Auto");
-        SetString(&row->yRange, "Auto");
-        limits.curves.push_back(std::move(row));
+        for (size_t i = 0; i < rows.size(); ++i) {
+            auto row = std::make_unique<CurveRow>();
+            row->plotGroup = static_cast<char>('1' + i);
+            row->options = options | kOutputLinearX | kOutputLinearY;
+            row->aliasId = static_cast<int32_t>(i + 1);
+            SetString(&row->xExpression, rows[i].first);
+            SetString(&row->yExpression, rows[i].second);
+            SetString(&row->xRange, "Auto");
+            SetString(&row->yRange, "Auto");
+            limits.curves.push_back(std::move(row));
+        }
+    }
+    // One curve, listed in the numeric output.
+    static void SetSingleCurveRow(CCTDoc* doc, int kind, const char* x, const char* y) {
+        SetCurveRows(doc, kind, {{x, y}}, kOutputFlag);
     }
     // The transient of the deck run to its end in its window.
     CG2DView* RunTransientInWindow(const char* name, const char* deck, CG2DDoc** plot) {

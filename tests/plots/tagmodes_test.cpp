@@ -37,9 +37,9 @@
 #include "shell/drawcontext.h"
 #include "shell/mainframe.h"
 #include "shell/messages.h"
+#include "tests/plots/runfixture.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
-#include "tests/plots/runfixture.h"
 #include "tests/support/test_reporter.h"
 
 namespace {

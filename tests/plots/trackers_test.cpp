@@ -37,6 +37,7 @@
 #include "shell/document.h"
 #include "shell/mainframe.h"
 #include "shell/messages.h"
+#include "tests/plots/runfixture.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
@@ -80,77 +81,24 @@ public:
     std::vector<std::pair<DependentWindowKind, int>> added, shown;
 };
 
-class TrackerWindow : public ::testing::Test {
+class TrackerWindow : public twtest::AnalysisRunTest {
 protected:
-    void SetUp() override {
-        RegisterShellMessages();
-        LoadAcceleratorTables();
-        if (!GetProgramPalette()) CreateProgramPalette();
-        InitColorTable();
-        library_.emplace(dir_);
-        savedData_ = GetPathSetting(kPathData);
-        SetPathSetting(kPathData, dir_.c_str());
-        InstallPlotWindows();
-        app_ = platform::Application::Instance();
-        frame_ = std::make_unique<CMainFrame>();
-        ASSERT_TRUE(frame_->LoadFrame());
-        SetMainFrame(frame_.get());
-        app_->SetMainWindow(frame_.get());
-        frame_->Show(platform::show::Normal);
-    }
+    TrackerWindow() : AnalysisRunTest("tw_plots_trackers", Frame::Main) {}
     void TearDown() override {
         CloseThumbnail();
         InstallDependentPlotWindows(nullptr);
-        for (auto& document : documents_) {
-            ExitAnalysis(document.get(), true);
-            ReleaseSpiceReader(document.get());
-            ReleaseDefineTable(document.get());
-        }
-        documents_.clear();
-        app_->PumpEvents();
-        CloseAllDocuments();
-        app_->PumpEvents();
-        app_->SetMainWindow(nullptr);
-        frame_.reset();
-        SetMainFrame(nullptr);
-        InstallAnalysisWindows(nullptr);
-        InstallAnalysisDocuments(nullptr);
-        SetPathSetting(kPathData, savedData_.c_str());
-        ClearRunContext();
-        ClearCompileErrorLocation();
-        SetAnalysisKind(-1);
-        RunState() = RunStateValues{};
-        library_.reset();
-    }
-    void Pump() {
-        for (int i = 0; i < 3; ++i) app_->PumpEvents();
+        AnalysisRunTest::TearDown();
     }
     // The transient of the RC deck run to its end in its window; with
     // `twoGroups` V(OUT) and V(IN) stand in plot groups 1 and 2.
     CG2DView* RunRc(CG2DDoc** plot, bool twoGroups = false) {
-        documents_.push_back(MakeSpiceTextDocument(dir_.File("rc.ckt").c_str(), kTrackerRcDeck));
-        CCTDoc* rc = documents_.back().get();
+        CCTDoc* rc = Load("rc.ckt", kTrackerRcDeck);
         EXPECT_EQ(RunAnalysis(rc, 0), 0);
-        if (twoGroups) {
-            AnalysisKindSettings& limits = CircuitAnalysisSettings(rc)->kinds[0];
-            limits.curves.clear();
-            const char* ys[] = {"V(OUT)", "V(IN)"};
-            for (int i = 0; i < 2; ++i) {
-                auto row = std::make_unique<CurveRow>();
-                row->plotGroup = static_cast<char>('1' + i);
-                row->options = kOutputLinearX | kOutputLinearY;
-                row->aliasId = i + 1;
-                SetString(&row->xExpression, "T");
-                SetString(&row->yExpression, ys[i]);
-                SetString(&row->xRange, "Auto");
-                SetString(&row->yRange, "Auto");
-                limits.curves.push_back(std::move(row));
-            }
-        }
+        if (twoGroups) SetCurveRows(rc, 0, {{"T", "V(OUT)"}, {"T", "V(IN)"}});
         *plot = AnalysisDocumentOf(rc);
         EXPECT_EQ(RunOpenAnalysis(rc), 0);
         Pump();
-        return *plot ? dynamic_cast<CG2DView*>((*plot)->MainView()) : nullptr;
+        return ViewOf(*plot);
     }
     platform::Image Grab(platform::Window& w) {
         platform::Image image;
@@ -159,18 +107,7 @@ protected:
         return image;
     }
 
-    twtest::TempDir dir_{"tw_plots_trackers"};
     std::string png_ = dir_.File("grab.png");
-    std::optional<twtest::ScopedShippedLibrary> library_;
-    std::string savedData_;
-    platform::Application* app_ = nullptr;
-    std::unique_ptr<CMainFrame> frame_;
-    std::vector<std::unique_ptr<CCTDoc>> documents_;
-    std::vector<int> shown_;
-    ScopedTestReporter reporter_{[this](const MessageRequest& r) {
-        shown_.push_back(r.code());
-        return 0;
-    }};
 };
 
 TEST_F(TrackerWindow, TrackerBoxesShowTheCursorValuesInsideThePlotOverAnUntouchedPlot) {
