@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/plot_drawing.h"
 #include "platform/draw.h"
 #include "platform/image.h"
 #include "plots/curvedraw.h"
@@ -20,41 +21,10 @@
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\nleak:libfreetype\n"; }
 
-namespace {
-
-class ByteReader {
-public:
-    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    bool Double(double& v) {
-        if (size_ - pos_ < sizeof v) return false;
-        std::memcpy(&v, data_ + pos_, sizeof v);
-        pos_ += sizeof v;
-        return true;
-    }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = [] {
-        fuzz::EnsureApplication();
-        if (!GetProgramPalette()) CreateProgramPalette();
-        InitColorTable();
-        // The toolkit's font caches do not survive the application object's
-        // destruction at process exit; the run is over by then (leaks are
-        // checked per input while it runs).
-        std::atexit([] { std::_Exit(0); });
-        return true;
-    }();
-    (void)started;
+    fuzz::StartPlotDrawing();
     if (size > 4096) return 0;
-    ByteReader in(data, size);
+    fuzz::ByteReader in(data, size);
 
     CAPDoc doc(kDocAnalysisPlot, "");
     doc.AnalysisKind = 0;

@@ -14,6 +14,7 @@
 #include "core/memory.h"
 #include "document/cfanalysis.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/plot_drawing.h"
 #include "platform/draw.h"
 #include "platform/image.h"
 #include "plots/apdoc.h"
@@ -25,43 +26,10 @@
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\nleak:libfreetype\n"; }
 
-namespace {
-
-class ByteReader {
-public:
-    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    double Double() {
-        double v = 0;
-        if (size_ - pos_ < sizeof v) {
-            pos_ = size_;
-            return v;
-        }
-        std::memcpy(&v, data_ + pos_, sizeof v);
-        pos_ += sizeof v;
-        return v;
-    }
-    bool AtEnd() const { return pos_ >= size_; }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool started = [] {
-        fuzz::EnsureApplication();
-        if (!GetProgramPalette()) CreateProgramPalette();
-        InitColorTable();
-        std::atexit([] { std::_Exit(0); });
-        return true;
-    }();
-    (void)started;
+    fuzz::StartPlotDrawing();
     if (size > 4096) return 0;
-    ByteReader in(data, size);
+    fuzz::ByteReader in(data, size);
 
     CAPDoc doc(kDocAnalysisPlot, "");
     doc.AnalysisKind = 0;
