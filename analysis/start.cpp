@@ -71,7 +71,9 @@ int as_FillDefaults(CCTDoc* document, int kind) {
     }
     rc = FillDefaultCurveRows(limits, kind, nodes, {}, false, false);
     if (rc == kResultNoMemory) return rc;
-    if (rc) document->MarkDirty();
+    // A circuit file stores its limits, so the filled rows are a change to
+    // it; a SPICE text's statements change only when the user changes them.
+    if (rc && dynamic_cast<CCirDoc*>(document)) document->MarkDirty();
     return 0;
 }
 
@@ -213,6 +215,7 @@ int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode) {
         if (!err) open.engine.MatrixBuilt = 1;
     }
     if (!err) err = as_FillDefaults(document, kind);
+    if (!err && !dynamic_cast<CCirDoc*>(document)) open.startStatements = BuildAnalysisStatements(document, kind, false, "\n");
     if (!err && !mode.inPlace && !mode.hidden) {
         err = AnalysisWindows().OpenAnalysisWindow(document, kind);
         if (!err) err = OpenLimitsDialog(document, kind);
@@ -264,7 +267,12 @@ void ExitAnalysis(CCTDoc* document, bool abandon) {
         AnalysisWindows().CloseAnalysisWindow(document);
     open->numericOutput.Close();
     if (!abandon) {
-        if (!dynamic_cast<CCirDoc*>(document)) ApplyLimitsFromText(document);
+        // The text is rewritten only for limits the user changed: the
+        // statements as the limits write them are compared with those at the
+        // start, so a run alone leaves the text exactly as it was.
+        if (!dynamic_cast<CCirDoc*>(document) &&
+            BuildAnalysisStatements(document, open->kind, false, "\n") != open->startStatements)
+            ApplyLimitsFromText(document);
         open->numericOutput.RemoveIfEmpty();
     }
     if (RoutedNumericOutput() == &open->numericOutput) SetRoutedNumericOutput(nullptr);

@@ -57,6 +57,10 @@ public:
     int lastBuildResult = 0;
     double setupTime = 0, runTime = 0;
     int32_t runSeries = 0;  // series of runs set up since the start
+    // A SPICE text's analysis statements as its limits wrote them when the
+    // analysis started (defaults filled); the end compares them to see
+    // whether the user changed the limits.
+    std::string startStatements;
     // The AC sweep and the bias point it keeps between the runs of the analysis.
     AcRun acRun;
 };
@@ -78,8 +82,9 @@ int RunAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode = Anal
 // The start sequence itself; on failure the analysis has already ended.
 int StartAnalysis(CCTDoc* document, int kind, const AnalysisStartMode& mode);
 // Ends the open analysis of the circuit. The normal end (abandon false) writes
-// a SPICE text's limits back into its text and deletes an empty numeric
-// output file; an abandoned analysis keeps the file.
+// a SPICE text's limits back into its text when they were changed since the
+// start, and deletes an empty numeric output file; an abandoned analysis
+// keeps the file.
 void ExitAnalysis(CCTDoc* document, bool abandon);
 // True while ExitAnalysis tears an analysis down: formula texts of the
 // schematic are not evaluated again meanwhile.

@@ -6,6 +6,7 @@
 // same way on the toolkit's off-screen platform, prints what it read and built,
 // and closes the main window at once, which writes tarn.dat as a user's close
 // does. Message boxes then go to the standard error stream.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -36,6 +37,7 @@
 #include "devices/loads.h"
 #include "devices/opamp.h"
 #include "document/cirdoc.h"
+#include "document/docmessages.h"
 #include "document/docopen.h"
 #include "document/spicedoc.h"
 #include "engine/messages.h"
@@ -224,7 +226,13 @@ int main_AnswerModal(platform::ModalRequest& request) {
         std::string text = box->Record().text;
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         fprintf(stderr, "%s: %s\n", box->Record().caption, text.c_str());
-        return box->Buttons().empty() ? platform::dlgid::Ok : box->Buttons().front();
+        const std::vector<int>& buttons = box->Buttons();
+        // Nobody is there to have asked for a save: a file is never written
+        // on their behalf.
+        if (box->Record().messageId == kMsgSaveChanges)
+            for (int no : {platform::dlgid::No, kMsgButtonNoToAll})
+                if (std::find(buttons.begin(), buttons.end(), no) != buttons.end()) return no;
+        return buttons.empty() ? platform::dlgid::Ok : buttons.front();
     }
     return platform::dlgid::Cancel;
 }

@@ -1,7 +1,9 @@
 #include "core/filestream.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -360,4 +362,147 @@ bool FileFinder::Next(char* buffer, size_t size) {
 void FileFinder::Close() {
     if (handle) closedir(static_cast<DIR*>(handle));
     handle = nullptr;
+}
+
+// ---- writing a file in place of an old one -------------------------------------------
+
+LineEnding DetectLineEnding(std::string_view text, LineEnding fallback) {
+    const size_t lf = text.find('\n');
+    if (lf != std::string_view::npos) return lf > 0 && text[lf - 1] == '\r' ? LineEnding::kCrLf : LineEnding::kLf;
+    return text.find('\r') != std::string_view::npos ? LineEnding::kCr : fallback;
+}
+
+std::string ConvertLineEndings(std::string_view crlfText, LineEnding ending) {
+    const char* const end = ending == LineEnding::kCrLf ? "\r\n" : ending == LineEnding::kCr ? "\r" : "\n";
+    std::string out;
+    out.reserve(crlfText.size() + crlfText.size() / 16);
+    for (size_t i = 0; i < crlfText.size(); ++i) {
+        const char c = crlfText[i];
+        if (c == '\r' && i + 1 < crlfText.size() && crlfText[i + 1] == '\n') {
+            ++i;
+            out += end;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string ExpandCrLineEnds(std::string&& text) {
+    if (DetectLineEnding(text) != LineEnding::kCr) return std::move(text);
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        out += c;
+        if (c == '\r') out += '\n';
+    }
+    return out;
+}
+
+namespace {
+
+int fs_WriteAll(int handle, const char* bytes, size_t size) {
+    while (size > 0) {
+        const ssize_t put = write(handle, bytes, size);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return ErrnoToResult(errno);
+        }
+        bytes += put;
+        size -= static_cast<size_t>(put);
+    }
+    return 0;
+}
+
+// Copies the temporary file over the target's own bytes (the target keeps its
+// inode, and with it every hard link, its mode and owner).
+int fs_CopyInPlace(const char* temporary, const char* target) {
+    const int in = open(temporary, O_RDONLY | O_CLOEXEC);
+    if (in < 0) return ErrnoToResult(errno);
+    const int out = open(target, O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (out < 0) {
+        const int code = ErrnoToResult(errno);
+        close(in);
+        return code;
+    }
+    int code = 0;
+    char block[65536];
+    for (;;) {
+        const ssize_t got = read(in, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) code = ErrnoToResult(errno);
+        if (got <= 0) break;
+        if ((code = fs_WriteAll(out, block, static_cast<size_t>(got))) != 0) break;
+    }
+    if (!code && fsync(out) != 0) code = ErrnoToResult(errno);
+    if (close(out) != 0 && !code) code = ErrnoToResult(errno);
+    close(in);
+    return code;
+}
+
+}  // namespace
+
+std::string ResolveWriteTarget(const char* path) {
+    std::string target = path ? path : "";
+    // A bounded walk, so that a loop of links ends (the open then fails).
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info;
+        if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+        std::string link(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t length = readlink(target.c_str(), link.data(), link.size());
+        if (length <= 0 || static_cast<size_t>(length) >= link.size()) break;
+        link.resize(static_cast<size_t>(length));
+        if (link[0] == '/') {
+            target = link;
+        } else {
+            const size_t slash = target.rfind('/');
+            target = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
+        }
+    }
+    return target;
+}
+
+int InstallTemporaryFile(const char* temporary, const char* target) {
+    const int handle = open(temporary, O_RDONLY | O_CLOEXEC);
+    if (handle < 0) return ErrnoToResult(errno);
+    const int synced = fsync(handle) == 0 ? 0 : ErrnoToResult(errno);
+    close(handle);
+    if (synced) {
+        unlink(temporary);
+        return synced;
+    }
+    struct stat old;
+    const bool hadTarget = stat(target, &old) == 0 && S_ISREG(old.st_mode);
+    if (hadTarget && old.st_nlink > 1) {
+        const int code = fs_CopyInPlace(temporary, target);
+        unlink(temporary);
+        return code;
+    }
+    if (hadTarget) {
+        chmod(temporary, old.st_mode & 07777);
+        // Only the owner's own files or a privileged run may keep another
+        // owner; a failure leaves the file the writer's, as a new file is.
+        if (chown(temporary, old.st_uid, old.st_gid) != 0) chmod(temporary, old.st_mode & 0777);
+    }
+    if (rename(temporary, target) != 0) {
+        const int code = ErrnoToResult(errno);
+        unlink(temporary);
+        return code;
+    }
+    return 0;
+}
+
+int ReplaceFileContents(const char* path, std::string_view bytes) {
+    if (!path || !*path) return kResultNoFileName;
+    const std::string target = ResolveWriteTarget(path);
+    const std::string temporary = target + ".~tw";
+    const int handle = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (handle < 0) return ErrnoToResult(errno);
+    int code = fs_WriteAll(handle, bytes.data(), bytes.size());
+    if (close(handle) != 0 && !code) code = ErrnoToResult(errno);
+    if (code) {
+        unlink(temporary.c_str());
+        return code;
+    }
+    return InstallTemporaryFile(temporary.c_str(), target.c_str());
 }

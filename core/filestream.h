@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <string>
+#include <string_view>
 
 #include "core/memory.h"
 
@@ -93,6 +95,37 @@ long GetStreamLength(FILE* stream);
 // The file's last-modification time in seconds since 1970, 0 when the file
 // cannot be examined.
 time_t GetFileModTime(const char* path);
+
+// How the lines of a text file end. A file keeps its own kind when it is
+// written back; a new file gets the platform's (LF here).
+enum class LineEnding { kLf, kCrLf, kCr };
+
+// The line ending of a text: CR LF when it holds one, else LF when it holds
+// one, else CR when it holds one; `fallback` for a text of one line.
+LineEnding DetectLineEnding(std::string_view text, LineEnding fallback = LineEnding::kLf);
+// A text with CR LF line breaks (the form the editor keeps) with `ending`
+// instead. Lone CRs and LFs are bytes of their lines and stay as they are.
+std::string ConvertLineEndings(std::string_view crlfText, LineEnding ending);
+// Lone CRs of a CR-only text become CR LF, so that readers that split at LF see
+// its lines; other texts are returned as they are.
+std::string ExpandCrLineEnds(std::string&& text);
+
+// The file a write to `path` reaches: symbolic links are followed to their
+// final target (which need not exist yet); `path` itself when it is no link.
+std::string ResolveWriteTarget(const char* path);
+// Puts a completely written temporary file (in the folder of `target`, which
+// is a resolved write target) in place of `target`. The temporary file is
+// synced first; it takes the old file's mode (and, where allowed, owner) and
+// is renamed over it in one step. A target with further hard links is written
+// over in place from the temporary file instead, so that every link sees the
+// new text. The temporary file is gone afterwards either way. 0 or a result
+// code; on failure the target is as it was, except that an in-place write
+// that failed part way leaves it incomplete.
+int InstallTemporaryFile(const char* temporary, const char* target);
+// Writes `bytes` as the whole new content of the file at `path` through a
+// temporary file beside its resolved target (InstallTemporaryFile). 0 or a
+// result code (15008 when writing failed).
+int ReplaceFileContents(const char* path, std::string_view bytes);
 
 // A directory search over a pattern "folder/name" whose name part may hold the
 // wildcards * and ?. Names compare exactly, except a literal extension in the

@@ -17,6 +17,7 @@ const MessageRow kCoreMessages[] = {
     {15038, "%EMust specify filename."},
     {15040, "%EMissing parameter."},
     {15090, "%EThis feature is not available yet."},
+    {15092, "%E'%s' is not a text file: it holds NUL bytes."},
 
     // Files and paths.
     {264, "Missing file name."},

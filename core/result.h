@@ -33,6 +33,9 @@ enum ResultCode : int {
 // A port whose owning subsystem is not built yet fails its operations with this
 // (an id of the program's own, outside the ranges its string table uses).
 constexpr int kResultNotBuilt = 15090;  // "%EThis feature is not available yet."
+// A file read as text that holds NUL bytes (a binary or UTF-16 file): it is
+// refused whole rather than cut at its first NUL. Its text names the file.
+constexpr int kResultNotText = 15092;  // "%E'%s' is not a text file: it holds NUL bytes."
 
 // Run-time error numbers 1..42 have codes 15951..15992 whose text is strerror(n).
 constexpr int kRunTimeErrorCount = 43;

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/filestream.h"
 #include "core/memory.h"
 #include "core/result.h"
 #include "document/ctdoc.h"
@@ -25,7 +26,11 @@ int LoadSpiceTextDocument(const char* path, std::unique_ptr<CCTDoc>* out) {
     std::ostringstream text;
     text << file.rdbuf();
     if (file.bad()) return kResultReadError;
-    auto document = MakeSpiceTextDocument(path, text.str().c_str());
+    std::string bytes = std::move(text).str();
+    // The document holds its text as a C string: a NUL byte would end it early.
+    if (bytes.find('\0') != std::string::npos) return kResultNotText;
+    bytes = ExpandCrLineEnds(std::move(bytes));
+    auto document = MakeSpiceTextDocument(path, bytes.c_str());
     if (!document) return kResultNoMemory;
     *out = std::move(document);
     return kOk;

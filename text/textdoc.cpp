@@ -52,10 +52,6 @@ int td_ReportFileError(int code, const char* path) {
     return kResultShown;
 }
 
-bool td_WriteAll(FILE* f, std::string_view bytes) {
-    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-}
-
 }  // namespace
 
 // ---- the view --------------------------------------------------------------------------------
@@ -152,8 +148,14 @@ int CTxtDoc::LoadTextFile() {
     }
     std::fclose(f);
     // A text that could not be read whole is never shown: saving it would
-    // cut the file short.
-    if (!code) code = ReadTextTrailer(this, editor, std::move(bytes));
+    // cut the file short. Nor is one with NUL bytes, which the editor would
+    // end at the first of them.
+    if (!code && bytes.find('\0') != std::string::npos) code = kResultNotText;
+    if (!code) {
+        lineEnding = DetectLineEnding(bytes);
+        bytes = ExpandCrLineEnds(std::move(bytes));
+        code = ReadTextTrailer(this, editor, std::move(bytes));
+    }
     if (code == kResultNoMemory) {
         Reporter().Report(Message(kResultNoMemory));
         return kResultNoMemory;
@@ -201,18 +203,14 @@ int SaveTextDocument(CTxtDoc* document, const char* path) {
     } catch (const std::bad_alloc&) {
         return kResultNoMemory;
     }
-    // The old file stays whole until the new one is complete.
-    const std::string temp = std::string(path) + ".~tw";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return td_ReportFileError(kResultWriteError, path);
-    bool ok = td_WriteAll(f, editor->Buffer().Text()) && td_WriteAll(f, trailer);
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path) == 0;
-    if (!ok) {
-        std::remove(temp.c_str());
-        return td_ReportFileError(kResultWriteError, path);
+    std::string bytes;
+    try {
+        bytes = ConvertLineEndings(std::string(editor->Buffer().Text()) + trailer, document->lineEnding);
+    } catch (const std::bad_alloc&) {
+        return kResultNoMemory;
     }
+    // The old file stays whole until the new one is complete.
+    if (ReplaceFileContents(path, bytes) != 0) return td_ReportFileError(kResultWriteError, path);
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/filestream.h"
 #include "document/ctdoc.h"
 
 class CTxtEditWnd;
@@ -36,6 +37,9 @@ public:
     // Set by a loaded file that had display lines: saving writes them again.
     int32_t keepDisplaySettings = 0;
     int32_t numericOutput = 0;
+    // The line ends of the file as loaded; saving writes them again (the
+    // editor itself works with CR LF). A new text gets LF.
+    LineEnding lineEnding = LineEnding::kLf;
 };
 
 // Loads bytes into a document's editor: for a text document the trailer is

@@ -277,3 +277,48 @@ TEST_F(AnalysisStart, CompileWarningsGoIntoTheNumericOutputAtTheStartAndTheUserI
 }
 
 }  // namespace
+
+namespace {
+
+std::string PageText(CCTDoc* doc) {
+    char* stored = CopyTextPageText(doc, 0);
+    std::string text = stored ? stored : "";
+    FreeString(&stored);
+    return text;
+}
+
+// A SPICE text's statements are the stored form of its limits: only limits the
+// user changed may rewrite them. A run alone leaves the text byte for byte and
+// the document unmodified, whatever order and form the statements had.
+TEST_F(AnalysisStart, ClosingAnAnalysisRewritesTheTextOnlyForChangedLimits) {
+    const char* decks[] = {
+        "deck\n.TEMP 27 85\nV1 IN 0 1\n.PRINT TRAN V(IN)\nR1 IN 0 1k\n.TRAN 1n 100n\n.END\n",
+        "deck\r\n.tran 1n 100n\r\nV1 IN 0 1\r\nR1 IN 0 1k\r\n.PLOT TRAN V(IN) 0,5\r\n.END\r\n",
+        "deck\nV1 IN 0 1\nR1 IN 0 1k\n.STEP V1 1 2 1\n.END",
+    };
+    for (const char* deck : decks) {
+        for (int kind = 0; kind <= 2; ++kind) {
+            if (document_) {
+                ReleaseSpiceReader(document_.get());
+                ReleaseDefineTable(document_.get());
+            }
+            CCTDoc* doc = Load(deck, false);
+            ASSERT_EQ(RunAnalysis(doc, kind), 0) << deck << LastMessageText();
+            ASSERT_NE(ActiveLimitsDialog(), nullptr);
+            ActiveLimitsDialog()->PressButton(platform::dlgid::Ok);
+            CloseAnalysis(doc);
+            EXPECT_EQ(PageText(doc), deck) << kind;
+            EXPECT_FALSE(doc->IsModified()) << deck << kind;
+        }
+    }
+    // A changed limit writes the statements of the analysis again.
+    CCTDoc* doc = document_.get();
+    ASSERT_EQ(RunAnalysis(doc, 0), 0) << LastMessageText();
+    ActiveLimitsDialog()->SetText(kIdLimitField + 0, "5u");
+    ActiveLimitsDialog()->PressButton(platform::dlgid::Ok);
+    CloseAnalysis(doc);
+    EXPECT_NE(PageText(doc).find(".TRAN 100N 5u"), std::string::npos) << PageText(doc);
+    EXPECT_TRUE(doc->IsModified());
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 #include "core/filestream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -205,6 +206,94 @@ TEST_F(FileStreamTest, FinderMatchesWildcards) {
         std::sort(found.begin(), found.end());
         EXPECT_EQ(found, c.names) << c.pattern;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Replacing a file's content keeps what the user set up around it: its mode,
+// a symbolic link (the target is written, the link stays) and hard links
+// (every name sees the new text); nothing of the temporary file is left.
+TEST_F(FileStreamTest, ReplacingAFileKeepsItsModeAndLinks) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        mode_t mode;
+        const char* link;  // "" none; "sym", "chain" (a link to a link), "abs", "hard"
+    } cases[] = {
+        {"plain", 0644, ""}, {"readonly", 0444, ""}, {"private", 0600, ""}, {"sym", 0640, "sym"},
+        {"chain", 0600, "chain"}, {"abs", 0644, "abs"}, {"hard", 0600, "hard"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = PathOf(c.name);
+        ASSERT_TRUE(fs::create_directory(folder));
+        const std::string real = folder + "/deck.ckt";
+        std::ofstream(real, std::ios::binary) << "old text\n";
+        ASSERT_EQ(chmod(real.c_str(), c.mode), 0);
+        std::string named = real;
+        const std::string link = c.link;
+        if (link == "sym" || link == "chain") {
+            fs::create_directory(folder + "/sub");
+            fs::create_symlink("../deck.ckt", folder + "/sub/link.ckt");
+            named = folder + "/sub/link.ckt";
+            if (link == "chain") {
+                fs::create_symlink("sub/link.ckt", folder + "/top.ckt");
+                named = folder + "/top.ckt";
+            }
+        } else if (link == "abs") {
+            fs::create_symlink(real, folder + "/link.ckt");
+            named = folder + "/link.ckt";
+        } else if (link == "hard") {
+            fs::create_hard_link(real, folder + "/other.ckt");
+            named = folder + "/other.ckt";
+        }
+        const auto before = fs::directory_entry(real).hard_link_count();
+
+        ASSERT_EQ(ReplaceFileContents(named.c_str(), "new text\r\n"), 0);
+        std::ifstream in(real, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new text\r\n");
+        struct stat info;
+        ASSERT_EQ(stat(real.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.mode);
+        EXPECT_EQ(info.st_nlink, before);
+        EXPECT_EQ(fs::is_symlink(named), link == "sym" || link == "chain" || link == "abs");
+        if (link == "hard") {
+            std::ifstream other(folder + "/other.ckt", std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), "new text\r\n");
+        }
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            EXPECT_EQ(entry.path().string().find(".~tw"), std::string::npos) << entry.path();
+    }
+    // A file that cannot be written leaves the old one whole.
+    const std::string missing = PathOf("none/deck.ckt");
+    EXPECT_NE(ReplaceFileContents(missing.c_str(), "x"), 0);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST(LineEndings, AreFoundAndWrittenBackAsTheFileHadThem) {
+    struct Case {
+        const char* text;
+        LineEnding found;
+    } cases[] = {
+        {"a\nb\n", LineEnding::kLf}, {"a\r\nb\r\n", LineEnding::kCrLf}, {"a\rb\r", LineEnding::kCr},
+        {"one line", LineEnding::kLf}, {"", LineEnding::kLf},
+        // the first line end decides
+        {"a\r\nb\n", LineEnding::kCrLf}, {"a\rb\nc\n", LineEnding::kLf},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DetectLineEnding(c.text), c.found) << c.text;
+    EXPECT_EQ(DetectLineEnding("one line", LineEnding::kCrLf), LineEnding::kCrLf);
+
+    // The editor's CR LF form goes back to each kind; lone CR and LF are bytes.
+    EXPECT_EQ(ConvertLineEndings("a\r\nb\rc\nd\r\n", LineEnding::kLf), "a\nb\rc\nd\n");
+    EXPECT_EQ(ConvertLineEndings("a\r\nb\r\n", LineEnding::kCr), "a\rb\r");
+    EXPECT_EQ(ConvertLineEndings("a\r\nb\r\n", LineEnding::kCrLf), "a\r\nb\r\n");
+    // Only a CR-only text is expanded for the readers.
+    EXPECT_EQ(ExpandCrLineEnds("a\rb\r"), "a\r\nb\r\n");
+    EXPECT_EQ(ExpandCrLineEnds("a\rb\nc"), "a\rb\nc");
+    for (const char* text : {"x\ry\r", "x\r\ny\r\n"})
+        EXPECT_EQ(ConvertLineEndings(ExpandCrLineEnds(text), DetectLineEnding(text)), text) << text;
 }
 
 }  // namespace

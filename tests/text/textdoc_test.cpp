@@ -8,7 +8,10 @@
 #include <string>
 
 #include "core/dialect.h"
+#include "core/result.h"
 #include "core/textfile.h"
+#include "document/ctdoc.h"
+#include "document/spicedoc.h"
 #include "shell/colortable.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_reporter.h"
@@ -111,6 +114,74 @@ TEST_F(TextDocTest, FailedSaveKeepsTheOldFileAndReports) {
     std::unique_ptr<CTxtDoc> none;
     EXPECT_EQ(LoadTextDocument((dir_.Path() + "/absent.txt").c_str(), &none), 15055);
     EXPECT_FALSE(none);
+}
+
+// A file keeps its own line ends: saved unchanged it is byte-identical, and
+// edited lines take the file's line end; a new text is written with LF.
+TEST_F(TextDocTest, SavingKeepsTheFilesOwnLineEnds) {
+    struct Case {
+        const char* bytes;
+        const char* shown;
+        const char* edited;  // after "new" is typed as a first line
+    } cases[] = {
+        {"a\nb\n", "a\r\nb\r\n", "new\na\nb\n"},
+        {"a\r\nb\r\n", "a\r\nb\r\n", "new\r\na\r\nb\r\n"},
+        {"a\rb\r", "a\r\nb\r\n", "new\ra\rb\r"},
+        {"a\nb", "a\r\nb", "new\na\nb"},
+        {"one line", "one line", "new\none line"},
+        // the trailer is written with the file's line ends too
+        {"x\n;$SpiceType=PSPICE\n", "x\r\n", "new\nx\n;$SpiceType=PSPICE\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = Write("ends.ckt", c.bytes);
+        auto doc = Load(path);
+        ASSERT_TRUE(doc);
+        EXPECT_EQ(Shown(*doc), c.shown) << c.bytes;
+        ASSERT_EQ(doc->SaveToFile(path.c_str()), 0);
+        EXPECT_EQ(Read(path), c.bytes);
+        doc->Editor()->Buffer().SetText("new\r\n" + Shown(*doc));
+        ASSERT_EQ(doc->SaveToFile(path.c_str()), 0);
+        EXPECT_EQ(Read(path), c.edited) << c.bytes;
+    }
+    CTxtDoc fresh;
+    fresh.Editor()->Buffer().SetText("a\r\nb\r\n");
+    const std::string path = dir_.File("new.ckt");
+    ASSERT_EQ(SaveTextDocument(&fresh, path.c_str()), 0);
+    const std::string saved = Read(path);
+    EXPECT_EQ(saved.rfind("a\nb\n", 0), 0u) << saved;
+    EXPECT_EQ(saved.find('\r'), std::string::npos) << saved;
+}
+
+// A file with NUL bytes (binary, UTF-16) is refused whole with a message that
+// names it, never shown cut at its first NUL where a save would truncate it.
+TEST_F(TextDocTest, FilesWithNulBytesAreRefusedAndLeftAlone) {
+    std::vector<int> shown;
+    std::vector<std::string> texts;
+    ScopedTestReporter reporter([&](const MessageRequest& r) {
+        shown.push_back(r.code());
+        texts.push_back(ScopedTestReporter::TextArg(r));
+        return 0;
+    });
+    const std::string cases[] = {
+        std::string("T\nV1 1 0 1\0junk\nR1 1 0 1\n.END\n", 30),
+        std::string("\xff\xfeT\0\n\0R\0001\0 \0001\0 \0000\0 \0001\0\n\0", 24),
+        std::string("\0", 1),
+    };
+    for (const std::string& bytes : cases) {
+        shown.clear();
+        texts.clear();
+        const std::string path = Write("nul.ckt", bytes);
+        std::unique_ptr<CTxtDoc> doc;
+        EXPECT_EQ(LoadTextDocument(path.c_str(), &doc), 15055);
+        EXPECT_FALSE(doc);
+        EXPECT_EQ(shown, std::vector<int>{kResultNotText});
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0], path);
+        std::unique_ptr<CCTDoc> circuit;
+        EXPECT_EQ(LoadSpiceTextDocument(path.c_str(), &circuit), kResultNotText);
+        EXPECT_FALSE(circuit);
+        EXPECT_EQ(Read(path), bytes);
+    }
 }
 
 TEST(TextTrailerTest, FormatsLinesInTheirFixedOrder) {
