@@ -739,7 +739,10 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
     QSize natural = w->sizeHint();
     QRect g = px;
     if (g.width() <= 0) g.setWidth(natural.width());
-    if (g.height() <= 0) g.setHeight(natural.height());
+    // A combo's height in a description is how far its list drops; the field
+    // itself keeps one line's height, or its text would sit in the middle of
+    // a tall box, under the controls below it.
+    if (g.height() <= 0 || d.kind == ControlKind::ComboBox) g.setHeight(natural.height());
     w->setGeometry(g);
     if (s & style::Disabled) w->setEnabled(false);
     w->setVisible(!(s & style::Hidden));

@@ -18,6 +18,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QUrl>
@@ -50,6 +52,7 @@ struct WindowAccess {
     static void KillFocus(Window& w) { w.OnKillFocus(); }
     static void Timer(Window& w, int id) { w.OnTimer(id); }
     static void Size(Window& w, int cx, int cy) { w.OnSize(cx, cy); }
+    static void Scroll(Window& w, ScrollBar b, ScrollCode c, int pos) { w.OnScroll(b, c, pos); }
     static bool Close(Window& w) { return w.OnClose(); }
     static void Destroy(Window& w) { w.OnDestroy(); }
     static void Create(Window& w) { w.OnCreate(); }
@@ -82,6 +85,17 @@ struct Window::Impl {
     Point minPosition{-1, -1};
     Point maxPosition{-1, -1};
     std::function<void(const std::vector<std::string>&, Point)> dropHandler;
+    // Scroll bars, indexed by ScrollBar: the program's state, whether each
+    // shows, and the square between them when both do.
+    QPointer<QScrollBar> bars[2];
+    ScrollState scroll[2];
+    bool barShown[2] = {false, false};
+    QPointer<QWidget> barCorner;
+    // The client size OnSize last reported, and the guard that keeps a bar
+    // appearing inside OnSize from reporting again before it returns.
+    Size reportedSize{-1, -1};
+    int sizeDepth = 0;
+    bool sizeAgain = false;
 };
 
 namespace {
@@ -101,6 +115,67 @@ MouseButton wn_ButtonOf(Qt::MouseButton b) {
     case Qt::MiddleButton: return MouseButton::Middle;
     default: return MouseButton::Left;
     }
+}
+
+int wn_ScrollBarExtent(const QWidget* widget) {
+    return widget->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, widget);
+}
+
+// Puts the shown scroll bars along the right and bottom edges, and the
+// square between them.
+void wn_LayoutScrollBars(Window::Impl* d) {
+    QWidget* w = d->widget;
+    if (!w) return;
+    const int ext = wn_ScrollBarExtent(w);
+    const int width = w->width(), height = w->height();
+    const bool h = d->barShown[static_cast<int>(ScrollBar::Horizontal)];
+    const bool v = d->barShown[static_cast<int>(ScrollBar::Vertical)];
+    if (QScrollBar* sb = d->bars[static_cast<int>(ScrollBar::Horizontal)]) {
+        sb->setGeometry(0, height - ext, std::max(0, width - (v ? ext : 0)), ext);
+        sb->setVisible(h);
+    }
+    if (QScrollBar* sb = d->bars[static_cast<int>(ScrollBar::Vertical)]) {
+        sb->setGeometry(width - ext, 0, ext, std::max(0, height - (h ? ext : 0)));
+        sb->setVisible(v);
+    }
+    if (h && v && !d->barCorner) {
+        auto* corner = new QWidget(w);
+        QPalette pal = corner->palette();
+        pal.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+        corner->setPalette(pal);
+        corner->setAutoFillBackground(true);
+        corner->setCursor(Qt::ArrowCursor);
+        d->barCorner = corner;
+    }
+    if (QWidget* corner = d->barCorner) {
+        corner->setGeometry(width - ext, height - ext, ext, ext);
+        corner->setVisible(h && v);
+    }
+}
+
+// Tells the window its client size when it differs from the one it was last
+// told (always with `force`). A bar that shows or hides inside OnSize changes
+// the size again: the handler is then called once more after it returns.
+void wn_ReportClientSize(Window& w, bool force) {
+    Window::Impl* d = w.impl();
+    const Rect client = w.ClientRect();
+    const Size size{client.Width(), client.Height()};
+    if (!force && size == d->reportedSize) return;
+    d->reportedSize = size;
+    if (d->sizeDepth > 0) {
+        d->sizeAgain = true;
+        return;
+    }
+    std::weak_ptr<Window*> alive = d->token;
+    ++d->sizeDepth;
+    // Bars only appear as the client shrinks and go as it grows, so a few
+    // rounds settle it.
+    for (int round = 0; round < 4; ++round) {
+        d->sizeAgain = false;
+        WindowAccess::Size(w, d->reportedSize.cx, d->reportedSize.cy);
+        if (alive.expired() || !d->sizeAgain) break;
+    }
+    if (!alive.expired()) --d->sizeDepth;
 }
 
 // Forwards one event of a window's widget to its handlers; true when the
@@ -195,8 +270,8 @@ bool wn_Dispatch(Window& w, QWidget* widget, QEvent* e) {
             d->haveNormal = true;
         }
         if (e->type() == QEvent::Resize) {
-            const QSize s = widget->size();
-            WindowAccess::Size(w, s.width(), s.height());
+            wn_LayoutScrollBars(d);
+            wn_ReportClientSize(w, true);
         }
         return false;
     }
@@ -569,6 +644,8 @@ void Window::Destroy() {
     d->widget = nullptr;
     d->raw = nullptr;
     d->destroying = false;
+    d->barShown[0] = d->barShown[1] = false;
+    d->reportedSize = Size{-1, -1};
     wn_Unlink(this);
     if (d->autoDelete) {
         QMetaObject::invokeMethod(
@@ -640,9 +717,16 @@ void Window::SetTitle(const std::string& title) {
 std::string Window::Title() const { return impl_->title; }
 
 Rect Window::ClientRect() const {
-    if (!impl_->widget) return Rect{};
-    const QSize s = impl_->widget->size();
-    return Rect{0, 0, s.width(), s.height()};
+    QWidget* w = impl_->widget;
+    if (!w) return Rect{};
+    const QSize s = w->size();
+    Rect r{0, 0, s.width(), s.height()};
+    if (impl_->barShown[0] || impl_->barShown[1]) {
+        const int ext = wn_ScrollBarExtent(w);
+        if (impl_->barShown[static_cast<int>(ScrollBar::Horizontal)]) r.bottom = std::max(0, r.bottom - ext);
+        if (impl_->barShown[static_cast<int>(ScrollBar::Vertical)]) r.right = std::max(0, r.right - ext);
+    }
+    return r;
 }
 
 Rect Window::WindowRect() const {
@@ -753,6 +837,92 @@ void Window::SetBackgroundColor(Color color) {
 }
 
 OverlayLayer& Window::Overlay() { return impl_->overlay; }
+
+namespace {
+
+bool wn_BarNeeded(const ScrollState& s) { return s.page > 0 ? s.max - s.min + 1 > s.page : s.max > s.min; }
+
+// The highest thumb position: the last page starts there.
+int wn_TopPosition(const ScrollState& s) { return std::max(s.min, s.page > 0 ? s.max - s.page + 1 : s.max); }
+
+QScrollBar* wn_MakeScrollBar(Window& window, ScrollBar bar) {
+    Window::Impl* d = window.impl();
+    const int index = static_cast<int>(bar);
+    if (d->bars[index] || !d->widget) return d->bars[index];
+    auto* sb = new QScrollBar(bar == ScrollBar::Vertical ? Qt::Vertical : Qt::Horizontal, d->widget);
+    sb->setFocusPolicy(Qt::NoFocus);
+    sb->setCursor(Qt::ArrowCursor);
+    sb->hide();
+    std::weak_ptr<Window*> alive = d->token;
+    QObject::connect(sb, &QAbstractSlider::actionTriggered, sb, [alive, bar, sb](int action) {
+        ScrollCode code = ScrollCode::Thumb;
+        switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd: code = ScrollCode::LineDown; break;
+        case QAbstractSlider::SliderSingleStepSub: code = ScrollCode::LineUp; break;
+        case QAbstractSlider::SliderPageStepAdd: code = ScrollCode::PageDown; break;
+        case QAbstractSlider::SliderPageStepSub: code = ScrollCode::PageUp; break;
+        case QAbstractSlider::SliderToMinimum: code = ScrollCode::Top; break;
+        case QAbstractSlider::SliderToMaximum: code = ScrollCode::Bottom; break;
+        case QAbstractSlider::SliderMove: code = ScrollCode::Thumb; break;
+        default: return;
+        }
+        const int thumb = sb->sliderPosition();
+        // The thumb stays where the program puts it: back to the last
+        // position set until the handler sets a new one.
+        sb->setSliderPosition(sb->value());
+        if (auto p = alive.lock()) WindowAccess::Scroll(**p, bar, code, thumb);
+    });
+    d->bars[index] = sb;
+    return sb;
+}
+
+}  // namespace
+
+void Window::SetScrollState(ScrollBar bar, const ScrollState& state) {
+    Impl* d = impl_.get();
+    const int index = static_cast<int>(bar);
+    ScrollState s = state;
+    s.max = std::max(s.min, s.max);
+    s.page = std::max(0, s.page);
+    s.pos = std::clamp(s.pos, s.min, wn_TopPosition(s));
+    d->scroll[index] = s;
+    if (!d->widget) return;
+    const bool shown = wn_BarNeeded(s);
+    QScrollBar* sb = shown ? wn_MakeScrollBar(*this, bar) : d->bars[index].data();
+    if (sb) {
+        const QSignalBlocker quiet(sb);
+        sb->setRange(s.min, wn_TopPosition(s));
+        sb->setPageStep(std::max(1, s.page));
+        sb->setSingleStep(1);
+        sb->setValue(s.pos);
+        sb->setSliderPosition(s.pos);
+    }
+    if (shown != d->barShown[index]) {
+        d->barShown[index] = shown;
+        wn_LayoutScrollBars(d);
+        wn_ReportClientSize(*this, false);
+    }
+}
+
+ScrollState Window::GetScrollState(ScrollBar bar) const { return impl_->scroll[static_cast<int>(bar)]; }
+
+bool Window::IsScrollBarShown(ScrollBar bar) const {
+    return impl_->widget && impl_->barShown[static_cast<int>(bar)];
+}
+
+void Window::UserScroll(ScrollBar bar, ScrollCode code, int thumb) {
+    QScrollBar* sb = impl_->bars[static_cast<int>(bar)];
+    if (!sb || !IsScrollBarShown(bar)) return;
+    switch (code) {
+    case ScrollCode::LineUp: sb->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case ScrollCode::LineDown: sb->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case ScrollCode::PageUp: sb->triggerAction(QAbstractSlider::SliderPageStepSub); break;
+    case ScrollCode::PageDown: sb->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
+    case ScrollCode::Top: sb->triggerAction(QAbstractSlider::SliderToMinimum); break;
+    case ScrollCode::Bottom: sb->triggerAction(QAbstractSlider::SliderToMaximum); break;
+    case ScrollCode::Thumb: sb->setSliderPosition(thumb); break;
+    }
+}
 
 void Window::SetFocus() {
     if (impl_->widget) impl_->widget->setFocus(Qt::OtherFocusReason);

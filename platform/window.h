@@ -70,6 +70,23 @@ enum class CursorShape {
     Blank
 };
 
+// The scroll bars a window may show: along its bottom edge and its right edge.
+enum class ScrollBar { Horizontal, Vertical };
+
+// What the user did on a scroll bar: a step, a page, the thumb dragged to a
+// position, or Home/End.
+enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, Thumb, Top, Bottom };
+
+// A scroll bar's positions min..max, of which one page shows at a time; the
+// thumb stands at `pos` (min ... max - page + 1).
+struct ScrollState {
+    int min = 0;
+    int max = 0;
+    int page = 0;
+    int pos = 0;
+    bool operator==(const ScrollState&) const = default;
+};
+
 // Style bits for Create.
 enum WindowStyle : unsigned {
     StyleNone = 0,
@@ -131,6 +148,17 @@ public:
     // Fill colour of the client area before OnPaint (default: the system's
     // window colour).
     void SetBackgroundColor(Color color);
+
+    // Scroll bars. A bar shows while its range holds more than one page and
+    // hides otherwise; the client area is what the shown bars leave, and a
+    // bar appearing or going resizes it (OnSize). The user's actions arrive
+    // at OnScroll; the bar keeps its thumb where the program sets it.
+    void SetScrollState(ScrollBar bar, const ScrollState& state);
+    ScrollState GetScrollState(ScrollBar bar) const;
+    bool IsScrollBarShown(ScrollBar bar) const;
+    // Acts on a shown bar as the user would (tests, the demo player); `thumb`
+    // is the position dragged to for ScrollCode::Thumb.
+    void UserScroll(ScrollBar bar, ScrollCode code, int thumb = 0);
 
     // Overlay marks (rubber bands, drag outlines, cross-hair cursors) drawn
     // over the content after every paint; a change repaints only the part it
@@ -194,6 +222,8 @@ protected:
     virtual void OnTimer(int /*id*/) {}
     // New client size.
     virtual void OnSize(int /*width*/, int /*height*/) {}
+    // The user acted on a scroll bar; `thumb` is the position for ScrollCode::Thumb.
+    virtual void OnScroll(ScrollBar /*bar*/, ScrollCode /*code*/, int /*thumb*/) {}
     // A close was asked for (user or Close()); false refuses it.
     virtual bool OnClose() { return true; }
     // The window is about to go; it still exists here.

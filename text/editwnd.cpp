@@ -1,6 +1,8 @@
 #include "text/editwnd.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "document/ctdoc.h"
@@ -87,6 +89,7 @@ bool CTxtEditWnd::CreateEditor(platform::Window* parent, int controlId, const pl
     SetCursorShape(platform::CursorShape::IBeam);
     SetBackgroundColor(backgroundColor_);
     Show();
+    UpdateScrollBars();
     return true;
 }
 
@@ -99,11 +102,15 @@ void CTxtEditWnd::Measure() {
         s->SetFont(font_);
         const platform::TextMetrics m = s->GetTextMetrics();
         lineHeight_ = std::max(1, m.height + m.externalLeading);
-        charWidth_ = std::max(1, s->GetTextExtent("MMMMMMMMMM").cx / 10);
+        // The cell width to a hundredth of a pixel: text runs advance by the
+        // font's own (fractional) width, and whole-pixel cells would let a long
+        // run drift away from the caret, the selection and the mouse.
+        const std::string probeText(100, 'M');
+        charWidth_ = std::max(1.0, s->GetTextExtent(probeText).cx / 100.0);
     }
     const platform::Rect r = Exists() ? ClientRect() : platform::Rect{0, 0, 0, 0};
     rows_ = std::max(1, (r.bottom - r.top) / lineHeight_);
-    cols_ = std::max(1, (r.right - r.left) / charWidth_);
+    cols_ = std::max(1, static_cast<int>((r.right - r.left) / charWidth_));
 }
 
 void CTxtEditWnd::SetFont(const platform::FontDesc& font, bool redraw) {
@@ -122,7 +129,9 @@ void CTxtEditWnd::SetColors(platform::Color text, platform::Color comment, platf
 }
 
 void CTxtEditWnd::Refresh() {
-    if (Exists()) Invalidate();
+    if (!Exists()) return;
+    UpdateScrollBars();
+    Invalidate();
 }
 
 int CTxtEditWnd::PageIndex() const {
@@ -161,6 +170,92 @@ void CTxtEditWnd::ScrollCaretIntoView() {
     Refresh();
 }
 
+int64_t CTxtEditWnd::WidestLine() const {
+    if (widestDirty_) {
+        widestLine_ = buffer_.WidestLine();
+        widestDirty_ = false;
+    }
+    return widestLine_;
+}
+
+int64_t CTxtEditWnd::ScrollFactor() const {
+    constexpr int64_t kMaxPositions = 32767;
+    return std::max<int64_t>(1, (buffer_.GetLineCount() + kMaxPositions - 1) / kMaxPositions);
+}
+
+void CTxtEditWnd::UpdateScrollBars() {
+    if (!Exists()) return;
+    const int64_t factor = ScrollFactor();
+    platform::ScrollState v;
+    v.max = static_cast<int>(buffer_.GetLineCount() / factor);
+    v.page = rows_;
+    v.pos = static_cast<int>(firstLine_ / factor);
+    SetScrollState(platform::ScrollBar::Vertical, v);
+    platform::ScrollState h;
+    h.max = static_cast<int>(std::min<int64_t>(WidestLine(), INT32_MAX));
+    h.page = cols_;
+    h.pos = static_cast<int>(std::min<int64_t>(hScroll_, INT32_MAX));
+    SetScrollState(platform::ScrollBar::Horizontal, h);
+}
+
+void CTxtEditWnd::PlaceCaretAtCell(int row, int64_t col) {
+    const int64_t line = std::min<int64_t>(firstLine_ + row, buffer_.GetLineCount() - 1);
+    buffer_.MoveCaretTo(buffer_.OffsetAtColumn(buffer_.LineIndex(line), hScroll_ + col), false);
+}
+
+void CTxtEditWnd::VScroll(platform::ScrollCode code, int thumb) {
+    using platform::ScrollCode;
+    const int64_t caret = buffer_.Caret();
+    const int row = static_cast<int>(std::clamp<int64_t>(buffer_.LineFromChar(caret) - firstLine_, 0, rows_ - 1));
+    const int64_t col = std::clamp<int64_t>(buffer_.ColumnOf(caret) - hScroll_, 0, cols_);
+    const int64_t last = std::max<int64_t>(0, buffer_.GetLineCount() - 1);
+    int64_t top = firstLine_;
+    switch (code) {
+    case ScrollCode::LineUp: --top; break;
+    case ScrollCode::LineDown: ++top; break;
+    case ScrollCode::PageUp: top -= rows_; break;
+    case ScrollCode::PageDown: top += rows_; break;
+    case ScrollCode::Thumb: top = static_cast<int64_t>(thumb) * ScrollFactor(); break;
+    case ScrollCode::Top:
+        firstLine_ = 0;
+        buffer_.MoveCaretTo(0, false);
+        Refresh();
+        return;
+    case ScrollCode::Bottom: top = last; break;
+    }
+    firstLine_ = std::clamp<int64_t>(top, 0, last);
+    PlaceCaretAtCell(row, col);
+    Refresh();
+}
+
+void CTxtEditWnd::HScroll(platform::ScrollCode code, int thumb) {
+    using platform::ScrollCode;
+    const int64_t caret = buffer_.Caret();
+    const int row = static_cast<int>(std::clamp<int64_t>(buffer_.LineFromChar(caret) - firstLine_, 0, rows_ - 1));
+    const int64_t col = std::clamp<int64_t>(buffer_.ColumnOf(caret) - hScroll_, 0, cols_);
+    const int64_t right = std::max<int64_t>(0, WidestLine() - cols_);
+    int64_t left = hScroll_;
+    switch (code) {
+    case ScrollCode::LineUp: --left; break;
+    case ScrollCode::LineDown: ++left; break;
+    case ScrollCode::PageUp: left -= cols_; break;
+    case ScrollCode::PageDown: left += cols_; break;
+    case ScrollCode::Thumb: left = thumb; break;
+    case ScrollCode::Top: left = 0; break;
+    case ScrollCode::Bottom: left = right; break;
+    }
+    hScroll_ = std::clamp<int64_t>(left, 0, right);
+    PlaceCaretAtCell(row, col);
+    Refresh();
+}
+
+void CTxtEditWnd::OnScroll(platform::ScrollBar bar, platform::ScrollCode code, int thumb) {
+    if (bar == platform::ScrollBar::Vertical)
+        VScroll(code, thumb);
+    else
+        HScroll(code, thumb);
+}
+
 // ---- painting --------------------------------------------------------------------------------
 
 void CTxtEditWnd::PaintRows(platform::DrawSurface& s) {
@@ -197,7 +292,7 @@ void CTxtEditWnd::PaintRows(platform::DrawSurface& s) {
                     ++end;
             }
             s.SetTextColor(c);
-            s.TextOut(platform::Point{static_cast<int>((static_cast<int64_t>(at) - hScroll_) * charWidth_), y},
+            s.TextOut(platform::Point{CellX(static_cast<int64_t>(at) - hScroll_), y},
                       std::string_view(cells).substr(at, end - at));
             at = end;
         }
@@ -207,7 +302,7 @@ void CTxtEditWnd::PaintRows(platform::DrawSurface& s) {
             const int64_t from = buffer_.ColumnOf(std::max(selStart, lineStart)) - hScroll_;
             const int64_t to = buffer_.ColumnOf(std::min(selEnd, lineEnd)) - hScroll_ + (selEnd > lineEnd ? 1 : 0);
             if (to > from) {
-                const platform::Rect r{static_cast<int>(from * charWidth_), y, static_cast<int>(to * charWidth_),
+                const platform::Rect r{CellX(from), y, CellX(to),
                                        y + lineHeight_};
                 s.FillRect(r, text);
                 s.SetTextColor(backgroundColor_);
@@ -224,7 +319,7 @@ void CTxtEditWnd::PaintRows(platform::DrawSurface& s) {
     if (HasFocus() || !Exists()) {
         const int64_t line = buffer_.LineFromChar(buffer_.Caret());
         if (line >= firstLine_ && line < firstLine_ + rows_ + 1) {
-            const int x = static_cast<int>((buffer_.ColumnOf(buffer_.Caret()) - hScroll_) * charWidth_);
+            const int x = CellX(buffer_.ColumnOf(buffer_.Caret()) - hScroll_);
             const int y = static_cast<int>((line - firstLine_) * lineHeight_);
             s.FillRect(platform::Rect{x, y, x + 2, y + lineHeight_}, text);
         }
@@ -325,7 +420,7 @@ void CTxtEditWnd::OnChar(int ch) {
 
 int64_t CTxtEditWnd::OffsetAtPoint(platform::Point p) const {
     const int row = std::clamp(p.y / lineHeight_, 0, rows_);
-    const int col = std::clamp(p.x / charWidth_, 0, cols_);
+    const int col = std::clamp(static_cast<int>(std::floor(p.x / charWidth_)), 0, cols_);
     const int64_t line = std::min<int64_t>(firstLine_ + row, buffer_.GetLineCount() - 1);
     return buffer_.OffsetAtColumn(buffer_.LineIndex(line), col + hScroll_);
 }
@@ -385,7 +480,11 @@ void CTxtEditWnd::OnSize(int, int) {
     Refresh();
 }
 
-void CTxtEditWnd::TextChanged(int64_t) { Refresh(); }
+void CTxtEditWnd::TextChanged(int64_t) {
+    widestDirty_ = true;
+    firstLine_ = std::clamp<int64_t>(firstLine_, 0, std::max<int64_t>(0, buffer_.GetLineCount() - 1));
+    Refresh();
+}
 
 void CTxtEditWnd::ContentChanged() {
     if (document_) document_->MarkDirty();

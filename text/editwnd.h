@@ -5,6 +5,7 @@
 // buffer that the compiler, find and printing read.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -75,6 +76,18 @@ public:
     int Rows() const { return rows_; }
     int Cols() const { return cols_; }
     int64_t HorizontalScroll() const { return hScroll_; }
+    // The user's scroll-bar actions: the view moves, and the caret keeps its
+    // cell in the grid (its offset follows the cell) without a selection.
+    // `thumb` is the bar position for ScrollCode::Thumb.
+    void VScroll(platform::ScrollCode code, int thumb);
+    void HScroll(platform::ScrollCode code, int thumb);
+    // Brings both scroll bars up to date with the text, the grid and the view.
+    void UpdateScrollBars();
+    // Lines per vertical scroll-bar position, so that any line count fits
+    // the bar's range.
+    int64_t ScrollFactor() const;
+    // The widest line in columns plus 2 (the horizontal bar's range).
+    int64_t WidestLine() const;
     // Index of the editor's page in its document's page table, -1 when none.
     int PageIndex() const;
 
@@ -98,6 +111,7 @@ protected:
     void OnSetFocus() override;
     void OnTimer(int id) override;
     void OnSize(int width, int height) override;
+    void OnScroll(platform::ScrollBar bar, platform::ScrollCode code, int thumb) override;
 
 private:
     void TextChanged(int64_t offset) override;
@@ -105,17 +119,24 @@ private:
     void Measure();
     int64_t OffsetAtPoint(platform::Point p) const;
     void Refresh();
+    // After a scroll: the caret onto the grid cell it stood in before.
+    void PlaceCaretAtCell(int row, int64_t col);
+    // Left edge of a grid column, in pixels.
+    int CellX(int64_t col) const { return static_cast<int>(std::lround(static_cast<double>(col) * charWidth_)); }
 
     TextBuffer buffer_;
     CCTDoc* document_ = nullptr;
     int controlId_ = 0;
     platform::FontDesc font_;
     int lineHeight_ = 16;
-    int charWidth_ = 8;
+    double charWidth_ = 8;
     int rows_ = 1;
     int cols_ = 1;
     int64_t firstLine_ = 0;
     int64_t hScroll_ = 0;
+    // The widest line, counted again after the text changed.
+    mutable int64_t widestLine_ = 2;
+    mutable bool widestDirty_ = true;
     platform::Color textColor_;
     platform::Color commentColor_;
     platform::Color backgroundColor_;

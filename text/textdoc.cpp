@@ -71,11 +71,29 @@ int CTxtView::PrintText() {
     return PrintTextPages(editor->Buffer(), TextPrintStyleOf(*editor), settings);
 }
 
+void CTxtView::LayoutEditors() {
+    auto* doc = dynamic_cast<CTxtDoc*>(GetCTDoc());
+    if (!doc) return;
+    CTxtEditWnd* shown = doc->Editor();
+    for (int i = 0; i < doc->PageCount(); ++i) {
+        CTxtEditWnd* editor = doc->Page(i)->editor;
+        if (!editor || !editor->Exists() || editor == shown) continue;
+        editor->Show(platform::show::Hide);
+    }
+    if (shown && shown->Exists()) {
+        shown->Move(ClientRect());
+        shown->Show(platform::show::ShowNoActivate);
+    }
+}
+
+void CTxtView::OnCreate() {
+    CCTView::OnCreate();
+    LayoutEditors();
+}
+
 void CTxtView::OnSize(int width, int height) {
     CCTView::OnSize(width, height);
-    auto* doc = dynamic_cast<CTxtDoc*>(GetCTDoc());
-    if (CTxtEditWnd* editor = doc ? doc->Editor() : nullptr; editor && editor->Exists())
-        editor->Move(platform::Rect{0, 0, width, height});
+    LayoutEditors();
 }
 
 void CTxtView::OnSetFocus() {

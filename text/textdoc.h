@@ -62,8 +62,14 @@ public:
     void Print() override { PrintText(); }
 
 protected:
+    void OnCreate() override;
     void OnSize(int width, int height) override;
     void OnSetFocus() override;
+
+private:
+    // The text page's editor fills the view; the editors of the other pages
+    // (the Info page) stay hidden behind it.
+    void LayoutEditors();
 };
 
 // A text document of the path without a window: 0 with `out` set, or the
