@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the test build (AddressSanitizer, UBSan) and runs every test:
 # each test alone through ctest, then each test binary whole, shuffled and repeated, so that
-# tests which lean on each other's state or order are caught; then every fuzz harness for a
-# short time when clang++ is there (TW_FUZZ_SECONDS each, 20 by default; 0 skips them).
+# tests which lean on each other's state or order are caught; then the desktop stage, the real
+# program on an X display of its own driven by keys and clicks and checked on screenshots
+# (tests/desktop/run.sh); then every fuzz harness for a short time when clang++ is there
+# (TW_FUZZ_SECONDS each, 20 by default; 0 skips them).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" --desktop
 cmake -S "$top" -B "$top/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON -DTW_TESTS=ON
 cmake --build "$top/build/test"
 export QT_QPA_PLATFORM=offscreen
@@ -27,9 +29,11 @@ for binary in tests/*/*_tests; do
   fi
   rm -f "$log"
 done
-[ $failed -eq 0 ] || exit 1
 
 cd "$top"
+"$top/tests/desktop/run.sh" "$top/build/test" || failed=1
+[ $failed -eq 0 ] || exit 1
+
 if [[ ${TW_FUZZ_SECONDS:-20} == 0 ]]; then
   echo "Fuzzing skipped (TW_FUZZ_SECONDS=0)."
 elif command -v clang++ >/dev/null || command -v clang++-14 >/dev/null; then
