@@ -844,7 +844,7 @@ void CAnalysisLimitsDlg::AddRow() {
     } else {
         row->plotGroup = '1';
     }
-    row->display.lineColor = row->display.textColor = index % 10;
+    SetDefaultCurveStyle(*row, index);
     row->aliasId = NextFreeCurveId(*s);
     if (!ld_Text(row->xRange)[0]) SetString(&row->xRange, "Auto");
     if (!ld_Text(row->yRange)[0]) SetString(&row->yRange, "Auto");

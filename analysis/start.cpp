@@ -68,6 +68,7 @@ int as_FillDefaults(CCTDoc* document, int kind) {
     if (limits.curves.empty()) {
         limits.curves.push_back(std::make_unique<CurveRow>());
         limits.curves.back()->plotGroup = '1';
+        SetDefaultCurveStyle(*limits.curves.back(), 0);
     }
     rc = FillDefaultCurveRows(limits, kind, nodes, {}, false, false);
     if (rc == kResultNoMemory) return rc;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compiler/analysisstmts.h"
+#include "document/cfanalysis.h"
 #include "compiler/statements.h"
 #include "compiler/stmtstate.h"
 #include "compiler/support.h"
@@ -46,6 +47,7 @@ CurveRow* os_AddRow(AnalysisKindSettings& limits, int kind) {
     CurveRow* row = new (std::nothrow) CurveRow();
     if (!row) return nullptr;
     limits.curves.emplace_back(row);
+    SetDefaultCurveStyle(*row, static_cast<int>(limits.curves.size()) - 1);
     SetString(&row->xExpression, os_DefaultX(kind));
     SetString(&row->yExpression, "");
     SetString(&row->xRange, "");

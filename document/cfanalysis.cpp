@@ -13,6 +13,7 @@
 #include "document/cfsections.h"
 #include "document/circuitfile.h"
 #include "document/cirdoc.h"
+#include "shell/preferences.h"
 
 #include <new>
 
@@ -1390,10 +1391,41 @@ AnalysisSettings* CircuitAnalysisSettings(CCTDoc* document) {
     return document != nullptr ? document->analysisSettings : nullptr;
 }
 
+// A window that has never been set up shows the colours of the defaults for
+// new circuits; zeroed records would draw black on black.
+static void cfa_ApplyWindowDefaults(PlotWindowSettings& w, const PlotDefaults& d) {
+    w.background = d.windowBackground.color;
+    w.selectColor = d.select.color;
+    w.selectBoxColor = d.selectBox.color;
+    w.font = d.text;
+    w.gridColor = d.grid.color;
+    w.graphBackground = d.graphBackground.color;
+    w.trackerFont = d.trackColor;
+    w.trackerBackground = d.trackBackground;
+    w.baselineColor = d.baselineColor;
+    w.gridWeight = d.gridWeight;
+    w.gridPattern = d.gridPattern;
+}
+
 AnalysisSettings* EnsureAnalysisSettings(CCTDoc* document) {
     if (document == nullptr) return nullptr;
-    if (document->analysisSettings == nullptr) document->analysisSettings = new (std::nothrow) AnalysisSettings();
+    if (document->analysisSettings == nullptr) {
+        document->analysisSettings = new (std::nothrow) AnalysisSettings();
+        if (document->analysisSettings != nullptr)
+            for (AnalysisKindSettings& k : document->analysisSettings->kinds)
+                cfa_ApplyWindowDefaults(k.window, Prefs().analysisPlot);
+    }
     return document->analysisSettings;
+}
+
+void SetDefaultCurveStyle(CurveRow& row, int index) {
+    const CurveStyle& style = Prefs().analysisPlot.waveforms[((index % 10) + 10) % 10];
+    row.display.lineColor = style.lineColor;
+    row.display.textColor = style.textColor;
+    row.display.lineWidth = style.lineWidth;
+    row.display.pattern = static_cast<uint8_t>(style.pattern & 0xFF);
+    row.display.pointStyle = style.pointStyle;
+    if (style.curveStyle >= 0) row.display.curveStyle = style.curveStyle;
 }
 
 void FreeAnalysisSettings(CCTDoc* document) {

@@ -386,7 +386,11 @@ int SerializeWaveFormSection(SectionFile& file, AnalysisSettings* settings, int 
 AnalysisSettings* CircuitAnalysisSettings(CCTDoc* document);
 // The same, made empty when the document has none yet (SPICE texts read their
 // limits from statements); null for a null document or when out of memory.
+// Made with the window colours of the defaults for new circuits.
 AnalysisSettings* EnsureAnalysisSettings(CCTDoc* document);
+// The default style of the curve row at `index` of its kind: the colours,
+// width, pattern and point style of default waveform index mod 10.
+void SetDefaultCurveStyle(CurveRow& row, int index);
 void FreeAnalysisSettings(CCTDoc* document);
 // Serves the sections above on circuit files; the analysis sections not
 // listed here stay with the kept-text mechanism until their owners exist.

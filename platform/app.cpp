@@ -96,6 +96,7 @@ struct Application::Impl {
 
     int modalDepth = 0;
     int waitCount = 0;
+    int paintDepth = 0;
 
     std::unique_ptr<SingleInstance> instance;
     std::function<bool(const std::string&)> opener;
@@ -355,10 +356,13 @@ void Application::PostMouse(Window* target, MouseEventKind kind, MouseButton but
     QCoreApplication::postEvent(widget, e);
 }
 
-void Application::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void Application::PumpEvents() {
+    if (IsPainting()) return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 int Application::PumpEventsForKey() {
-    if (impl_->keys.empty()) {
+    if (impl_->keys.empty() && !IsPainting()) {
         const bool wasCapturing = impl_->capturingKeys;
         impl_->capturingKeys = true;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -375,6 +379,12 @@ bool Application::PollEscape() {
     for (int code = PumpEventsForKey(); code != 0; code = impl_->keys.empty() ? 0 : PumpEventsForKey())
         if (code == key::Escape) escape = true;
     return escape;
+}
+
+bool Application::IsPainting() const { return impl_->paintDepth > 0; }
+void Application::EnterPaint() { ++impl_->paintDepth; }
+void Application::LeavePaint() {
+    if (impl_->paintDepth > 0) --impl_->paintDepth;
 }
 
 void Application::SetKeyHook(KeyHook hook) { impl_->keyHook = std::move(hook); }

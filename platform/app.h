@@ -148,6 +148,14 @@ public:
     // the last poll. Other keys are dropped.
     bool PollEscape();
 
+    // True while a window paints. The pumps then dispatch nothing and hand
+    // out only the keys already taken: an event handled inside a paint could
+    // start a second paint on the painter in use, or close the window being
+    // painted. The window layer brackets every paint with Enter/LeavePaint.
+    bool IsPainting() const;
+    void EnterPaint();
+    void LeavePaint();
+
     // Pre-translation of key presses: the hook sees each key-down first and
     // returns true when it consumed it (an accelerator). Without a hook, the
     // accelerator tables of the focus window and its parents are tried.
@@ -215,6 +223,22 @@ public:
     }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Brackets a paint handler for Application::IsPainting.
+class PaintScope {
+public:
+    PaintScope() : app_(Application::Instance()) {
+        if (app_) app_->EnterPaint();
+    }
+    ~PaintScope() {
+        if (app_) app_->LeavePaint();
+    }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+
+private:
+    Application* app_;
 };
 
 }  // namespace platform

@@ -45,6 +45,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/app.h"
 #include "platform/controls_qt.h"
 #include "platform/dialog.h"
 #include "platform/draw_qt.h"
@@ -89,6 +90,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        PaintScope painting;
         QPainter painter(this);
         auto surface = CreateWidgetSurface(painter, *this);
         DrawItemInfo info;
@@ -185,6 +187,7 @@ protected:
         opt.currentIcon = QIcon();
         painter.drawComplexControl(QStyle::CC_ComboBox, opt);
         QRect field = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
+        PaintScope painting;
         painter.save();
         painter.setClipRect(field);
         auto surface = CreateWidgetSurface(painter, *this);
@@ -221,6 +224,7 @@ public:
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
+        PaintScope painting;
         painter->save();
         auto surface = CreateWidgetSurface(*painter, *view);
         DrawItemInfo info;

@@ -187,6 +187,7 @@ bool wn_Dispatch(Window& w, QWidget* widget, QEvent* e) {
     case QEvent::Paint: {
         if (!d->forwardPaint) return false;
         auto* pe = static_cast<QPaintEvent*>(e);
+        PaintScope painting;
         QPainter painter(widget);
         if (d->hasBackground) painter.fillRect(pe->rect(), ToQColor(d->background));
         painter.save();
@@ -822,7 +823,14 @@ void Window::Invalidate(const Rect* rect) {
 }
 
 void Window::Update() {
-    if (impl_->widget && impl_->widget->isVisible()) impl_->widget->repaint();
+    if (!impl_->widget || !impl_->widget->isVisible()) return;
+    // Inside a paint a second one would share the backing store with the
+    // painter in use: the event loop paints it after this one.
+    const Application* app = Application::Instance();
+    if (app && app->IsPainting())
+        impl_->widget->update();
+    else
+        impl_->widget->repaint();
 }
 
 void Window::SetBackgroundColor(Color color) {

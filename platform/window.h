@@ -143,7 +143,8 @@ public:
 
     // Marks all (rect null) or part of the client area for repainting.
     void Invalidate(const Rect* rect = nullptr);
-    // Repaints the invalid part now, without waiting for the event loop.
+    // Repaints the invalid part now, without waiting for the event loop;
+    // inside a paint (of any window) it is left to the loop.
     void Update();
     // Fill colour of the client area before OnPaint (default: the system's
     // window colour).

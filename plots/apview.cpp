@@ -19,6 +19,7 @@
 #include "plots/tagcommands.h"
 #include "plots/thumbwindow.h"
 #include "shell/app.h"
+#include "shell/preferences.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ PlotViewInfo CAPView::MakeViewInfo(CDrawContext& dc) const {
     info.CursorMode = doc->modeCommand == kCmdModeCursor;
     info.Display = dc.technology == platform::kTechRasterDisplay;
     info.CurrentCurve = doc->CurrentCurve;
-    info.TextColor = doc->textStyle.color;
+    info.TextColor = Prefs().analysisPlot.text.color;
     if (std::optional<std::string> title = doc->FormatTitle(1)) info.Title = *title;
     auto* plot = dynamic_cast<CG2DDoc*>(doc);
     info.ProbeMode = plot && plot->ProbeMode != 0;
@@ -118,6 +119,7 @@ PlotViewInfo CAPView::MakeViewInfo(CDrawContext& dc) const {
         if (settings->gridsX > 0) doc->Layout.GridDivisions[kAxisX] = settings->gridsX;
         if (settings->gridsY > 0) doc->Layout.GridDivisions[kAxisY] = settings->gridsY;
         if (kindSettings && kindSettings->present) {
+            info.TextColor = settings->font.color;
             info.GridColor = settings->gridColor;
             info.BackgroundColor = settings->graphBackground;
             info.BaselineColor = settings->baselineColor;
@@ -126,7 +128,9 @@ PlotViewInfo CAPView::MakeViewInfo(CDrawContext& dc) const {
             doc->Layout.Font = settings->font;
         }
     }
-    info.MonochromePrint = !info.Display && !UsesColorOutput(&dc);
+    // Paper without colour output still shows the curves in their colours:
+    // only a monochrome device draws grid and baseline in black.
+    info.MonochromePrint = !info.Display && dc.monochrome != 0;
     return info;
 }
 
@@ -180,10 +184,8 @@ void CAPView::ServiceRun() {
     if (!newRun && now - lastRunRefresh_ < std::max(kRunRefreshSeconds, kRunRefreshCostFactor * lastRunCost_)) return;
     refreshedRun_ = doc->Run.RunCounter;
     auto* plot = dynamic_cast<CG2DDoc*>(doc);
-    if (!doc->NoDrawing && !(plot && plot->PlotSuppressed)) {
-        Invalidate();
-        Update();
-    }
+    // The pumps below let the event loop paint it.
+    if (!doc->NoDrawing && !(plot && plot->PlotSuppressed)) Invalidate();
     platform::Application* app = platform::Application::Instance();
     if (!app) return;
     // The queue is served the way a run polls its keys: Esc stops the run,

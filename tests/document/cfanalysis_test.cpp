@@ -21,6 +21,7 @@
 #include "document/circuitfile.h"
 #include "document/cirdoc.h"
 #include "document/cirio.h"
+#include "shell/preferences.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -939,4 +940,37 @@ TEST(CfAnalysisCircuitFile, SavedOpenedAndSavedAgainIsByteIdentical) {
     const std::set<std::string> written = {"a.cir", "b.cir", "a.cir_bak", "b.cir_bak"};
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(written.count(entry.path().filename().string()), 1u) << entry.path();
+}
+
+// New plot windows take the colours of the defaults for new circuits (zeroed
+// ones drew black text and curves that vanished), and new curve rows the
+// default waveform styles in turn.
+TEST(CfAnalysisDefaults, NewWindowsAndRowsTakeTheDefaultColours) {
+    PlotDefaults& defaults = Prefs().analysisPlot;
+    ResetPlotColors(defaults);
+    auto doc = std::make_unique<CCirDoc>();
+    AnalysisSettings* settings = EnsureAnalysisSettings(doc.get());
+    ASSERT_NE(settings, nullptr);
+    for (const AnalysisKindSettings& k : settings->kinds) {
+        EXPECT_EQ(k.window.font.color, 12);
+        EXPECT_EQ(k.window.graphBackground, 15);
+        EXPECT_EQ(k.window.gridColor, 8);
+        EXPECT_EQ(k.window.baselineColor, 12);
+        EXPECT_EQ(k.window.trackerBackground, 11);
+    }
+    EXPECT_EQ(EnsureAnalysisSettings(doc.get()), settings);
+    FreeAnalysisSettings(doc.get());
+
+    struct Case {
+        int index, line;
+    };
+    const Case cases[] = {{0, 12}, {1, 9}, {2, 2}, {3, 13}, {4, 0}, {10, 12}, {14, 0}};
+    for (const Case& c : cases) {
+        CurveRow row;
+        SetDefaultCurveStyle(row, c.index);
+        EXPECT_EQ(row.display.lineColor, c.line) << c.index;
+        EXPECT_EQ(row.display.textColor, c.line) << c.index;
+        EXPECT_EQ(row.display.lineWidth, 1);
+        EXPECT_EQ(row.display.pointStyle, defaults.waveforms[c.index % 10].pointStyle);
+    }
 }

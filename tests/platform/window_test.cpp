@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -262,6 +263,75 @@ TEST(WindowTest, PaintFillsTheWindowAndOverlayMarksToggleOff) {
     ASSERT_TRUE(w.SaveImage(png));
     ASSERT_TRUE(after.Load(png));
     EXPECT_TRUE(after.SameContent(before));
+}
+
+// A paint that pumps the queue, polls for Esc and asks for an update, as long
+// drawing and run refreshes do.
+class wnt_BusyPainter : public platform::Window {
+public:
+    platform::Window* other = nullptr;
+    int paints = 0, depth = 0, deepest = 0;
+    int commandsInPaint = 0, commands = 0;
+    bool busy = true;
+    bool sawPainting = false;
+
+    bool OnCommand(int) override {
+        ++commands;
+        if (depth > 0) ++commandsInPaint;
+        return true;
+    }
+
+protected:
+    void OnPaint(platform::DrawSurface& s, const Rect&) override {
+        ++paints;
+        deepest = std::max(deepest, ++depth);
+        s.FillRect(ClientRect(), platform::MakeColor(0, 0, 255));
+        Application& app = *Application::Instance();
+        sawPainting = app.IsPainting();
+        if (busy) {
+            Invalidate();
+            Update();
+            if (other) {
+                other->Invalidate();
+                other->Update();
+            }
+            app.PumpEvents();
+            app.PumpEventsForKey();
+            app.PollEscape();
+        }
+        --depth;
+    }
+};
+
+TEST(WindowTest, PaintsNeverNestAndEventsWaitForThePaintToEnd) {
+    Application& app = *Application::Instance();
+    wnt_BusyPainter w;
+    wnt_Probe other;
+    ASSERT_TRUE(w.Create(nullptr, Rect{0, 0, 60, 40}));
+    ASSERT_TRUE(other.Create(nullptr, Rect{80, 0, 140, 40}));
+    w.other = &other;
+    w.Show();
+    other.Show();
+    app.PumpEvents();
+    w.busy = true;
+    app.PostCommand(&w, 7);
+    app.PostKeyDown(&w, platform::key::Escape);
+    w.Invalidate();
+    w.Update();
+    EXPECT_GT(w.paints, 0);
+    EXPECT_TRUE(w.sawPainting);
+    EXPECT_EQ(w.deepest, 1);
+    EXPECT_FALSE(app.IsPainting());
+    w.busy = false;
+    app.PumpEvents();
+    EXPECT_EQ(w.commands, 1);
+    EXPECT_EQ(w.commandsInPaint, 0);
+    EXPECT_EQ(w.deepest, 1);
+    // The update asked for inside the paint still comes, from the loop.
+    const int before = other.paints;
+    other.Invalidate();
+    app.PumpEvents();
+    EXPECT_GT(other.paints, before);
 }
 
 TEST(WindowTest, CloseAsksFirstAndDestroyReachesParentThenChildren) {
