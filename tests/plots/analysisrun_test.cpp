@@ -32,6 +32,7 @@
 #include "engine/state.h"
 #include "expr/runstate.h"
 #include "plots/g2ddoc.h"
+#include "plots/layout.h"
 #include "plots/plotwindows.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
@@ -168,6 +169,23 @@ TEST_F(AnalysisRun, TheNumericOutputPrintsMilliwattsAndMillisecondsWithTheirDigi
     }
     EXPECT_EQ(times[5], "0.500m");
     EXPECT_EQ(times[14], "1.400m");
+}
+
+// AC and DC plots open with the grids transient starts with; a kind whose
+// options the user changed keeps them.
+TEST_F(AnalysisRun, EveryKindOpensWithItsGrids) {
+    CCTDoc* doc = Load("div.ckt", "div\nV1 IN 0 DC 1 AC 1\nR1 IN OUT 1K\nR2 OUT 0 1K\n.END\n");
+    for (int kind = 0; kind < 3; ++kind) {
+        ASSERT_EQ(RunAnalysis(doc, kind), 0) << kind;
+        const int32_t options = AnalysisDocumentOf(doc)->ViewOptions[kind];
+        EXPECT_EQ(options & (kViewHorizontalGrids | kViewVerticalGrids), kViewHorizontalGrids | kViewVerticalGrids)
+            << kind;
+        CloseAnalysis(doc);
+    }
+    AnalysisDocumentOf(doc)->ViewOptions[1] = kViewRuler;
+    ASSERT_EQ(RunAnalysis(doc, 1), 0);
+    EXPECT_EQ(AnalysisDocumentOf(doc)->ViewOptions[1], kViewRuler);
+    CloseAnalysis(doc);
 }
 
 // One curve row as the Analysis Limits grid holds it.
