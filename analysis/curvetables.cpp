@@ -58,6 +58,10 @@ int FindUnitIndex(uint32_t unitMask, uint32_t extraMask) {
     return -1;
 }
 
+int AxisUnitIndex(uint32_t unitFlags, uint32_t extraFlags) {
+    return FindUnitIndex(unitFlags, extraFlags & (kExtraTesla | kExtraAmpsPerMetre));
+}
+
 const char* UnitName(int index) { return index >= 0 && index < kUnitNameCount ? kCtUnits[index].name : ""; }
 
 int GetAnalysisXRange(CCTDoc* document, int kind, AnalysisXRange* out) {

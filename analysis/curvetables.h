@@ -31,6 +31,10 @@ bool IsFftCurve(const std::string& xExpression, const std::string& yExpression, 
 constexpr int kUnitNameCount = 20;
 int FindUnitIndex(uint32_t unitMask, uint32_t extraMask);
 const char* UnitName(int index);
+// The unit row of an expression from the unit bits of its outermost level
+// that names a unit (CompiledExpression::outerUnits): only the B and H field
+// bits of the second word take part. -1 when the unit is unknown or mixed.
+int AxisUnitIndex(uint32_t unitFlags, uint32_t extraFlags);
 
 // At the end of a run: the tables of the marked curves, `points` rows each
 // (the kind's Number of Points), into the analysis's numeric output. Nothing

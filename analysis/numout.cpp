@@ -1,5 +1,6 @@
 #include "analysis/numout.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <algorithm>
 #include <cmath>
@@ -516,13 +517,15 @@ void NumericOutput::WriteModelTable(Writer& w, const ModelParameterTable& table,
 
 namespace {
 
+bool no_Is(const std::string& text, const char* word) { return strcasecmp(text.c_str(), word) == 0; }
+
 std::string no_UnitsHeading(const NumericCurve& c, bool yAxis) {
     const std::string& scale = yAxis ? c.scaleFactorY : c.scaleFactorX;
     const std::string& units = yAxis ? c.unitsY : c.unitsX;
     const FormatSpec& format = yAxis ? c.formatY : c.formatX;
     std::string out;
-    if (!(yAxis && c.digital) && scale != "None") {
-        if (scale == "Auto") {
+    if (!(yAxis && c.digital) && !no_Is(scale, "None")) {
+        if (no_Is(scale, "Auto")) {
             if (format.scaleLetter == 'M')
                 out = "MEG";
             else if (format.scaleLetter)
@@ -531,9 +534,9 @@ std::string no_UnitsHeading(const NumericCurve& c, bool yAxis) {
             out = scale;
         }
     }
-    if (units == "Auto")
+    if (no_Is(units, "Auto"))
         out += yAxis ? c.autoUnitY : c.autoUnitX;
-    else if (units != "None")
+    else if (!no_Is(units, "None"))
         out += units;
     return out;
 }
@@ -635,7 +638,10 @@ void NumericOutput::WriteCurveGroup(CurvePointSource& source, std::vector<Numeri
                     } else {
                         const FormatSpec& format = axis ? c.formatY : c.formatX;
                         const std::string& scale = axis ? c.scaleFactorY : c.scaleFactorX;
-                        FormatValueWithSpec(&format, buffer, sizeof buffer, value, scale != "None" ? 3 : 1, 2);
+                        // Under "None" the heading has no prefix: each number carries its letter.
+                        const int mode = no_Is(scale, "None") ? kFormatFixedScale
+                                                              : kFormatFixedScale | kFormatFixedScaleNoLetter;
+                        FormatValueWithSpec(&format, buffer, sizeof buffer, value, mode, 2);
                         text = buffer;
                     }
                 }

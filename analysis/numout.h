@@ -92,8 +92,8 @@ struct NumericCurve {
     int xColumn = 0, yColumn = 0;  // columns of the point store; 0 is the analysis X
     bool printX = false, printY = false;
     FormatSpec formatX, formatY;
-    std::string scaleFactorX = "Auto", scaleFactorY = "Auto";  // "None", "Auto" or a text
-    std::string unitsX = "None", unitsY = "None";              // "None", "Auto" or a text
+    std::string scaleFactorX = "None", scaleFactorY = "None";  // "None", "Auto" or a text
+    std::string unitsX = "Auto", unitsY = "Auto";              // "None", "Auto" or a text
     std::string autoUnitX, autoUnitY;                          // unit names of "Auto"
     bool digital = false;
     bool fft = false;

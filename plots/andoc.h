@@ -27,6 +27,8 @@ constexpr int32_t kCursorStepRight = 761;
 constexpr int32_t kViewOperatingPoint = 0x40;
 constexpr int32_t kViewOperatingPointOnly = 0x80;
 constexpr int32_t kViewAutoScaleRanges = 0x8000;
+// Horizontal and vertical grids, minor log grids and the operating point.
+constexpr int32_t kDefaultViewOptions = 120;
 
 // The circuit's name as titles show it: its file name without the folder.
 std::string CircuitTitleName(const CCTDoc* circuit);

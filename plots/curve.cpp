@@ -53,11 +53,25 @@ std::string PlotCurve::FormatAxisValue(int axis, double value) const {
         return buffer;
     }
     if (!AxisLinear[axis] && value == 1e-50) return "-INF";
-    int style = PlotType == kPlotRectangular ? 3 : 0;
-    if (PlotType == kPlotRectangular && strcasecmp(ScaleFactorText[axis].c_str(), "None") == 0) style = 1;
+    // "None" puts no prefix into the axis title, so each value carries its own
+    // letter; otherwise the title has it and the values go without.
+    int style = PlotType == kPlotRectangular ? kFormatFixedScale | kFormatFixedScaleNoLetter : 0;
+    if (PlotType == kPlotRectangular && ScaleFactorIsNone(axis)) style = kFormatFixedScale;
     FormatValueWithSpec(&ValueFormat[axis], buffer, sizeof buffer, value, style, 0);
     return buffer;
 }
+
+const std::string& PlotCurve::ScaleFactor(int axis) const {
+    static const std::string none = "None";
+    return ScaleFactorText[axis].empty() ? none : ScaleFactorText[axis];
+}
+
+const std::string& PlotCurve::Units(int axis) const {
+    static const std::string automatic = "Auto";
+    return UnitsText[axis].empty() ? automatic : UnitsText[axis];
+}
+
+bool PlotCurve::ScaleFactorIsNone(int axis) const { return strcasecmp(ScaleFactor(axis).c_str(), "None") == 0; }
 
 void PlotCurve::Destroy() { *this = PlotCurve(); }
 

@@ -105,8 +105,8 @@ struct PlotCurve {
     CurveStyle Style;           // Style.curveStyle is the curve kind: 0 "Normal", 1 "Popsicle", -1 automatic
     FormatSpec ScaleFormat[2];  // its `scale` turns values into displayed units
     FormatSpec ValueFormat[2];
-    std::string ScaleFactorText[2];  // "Auto", "None" or a unit letter
-    std::string UnitsText[2];
+    std::string ScaleFactorText[2];  // "Auto", "None" or a unit letter; empty reads as "None"
+    std::string UnitsText[2];        // "Auto", "None" or a unit name; empty reads as "Auto"
     int32_t Hidden = 0;  // 0 or 99: shown
 
     // ---- the newest point
@@ -150,7 +150,7 @@ struct PlotCurve {
     std::string ExtraText;    // kept with the expression texts, read by no operation here
     std::string AxisTitle[2];
     int32_t AxisTitleWidth[2] = {};
-    int32_t AxisUnit[2] = {};
+    int32_t AxisUnit[2] = {-1, -1};  // row of the unit table, -1 none
     double DeviceOffset[2] = {};
     double DeviceScale[2] = {1.0, 1.0};
     int32_t ProbeAutoScale[2] = {};
@@ -248,6 +248,11 @@ struct PlotCurve {
     bool HasPoint() const { return PointIndex >= 0; }
     bool IsShown() const { return Hidden == 0 || Hidden == 99; }
     uint32_t ExprFlags(int axis) const { return Expr[axis] ? Expr[axis]->flags : 0; }
+    // The scale factor and units of an axis as plots and tables read them: a
+    // row that never had its own (a .PRINT row, say) takes the plot defaults.
+    const std::string& ScaleFactor(int axis) const;
+    const std::string& Units(int axis) const;
+    bool ScaleFactorIsNone(int axis) const;
     bool IsFftCurve() const { return (ExprFlags(kAxisY) & kExprFlagSpectrum) != 0; }
 };
 

@@ -218,6 +218,8 @@ int CG2DDoc::CompileCurveExpression(const std::string& text, const std::string& 
     ExprCompiler ctx;
     ctx.Init(normalised.data(), expr, (k >= 0 && k <= 3 ? 1 << k : 1) | kMaskPlotCurve, kCurveSymbolMask);
     ctx.quiet = mode != 0 ? 1 : 0;
+    // A curve of a device's power asks the device to work its power out.
+    ctx.referenceFlags = kRefDisplay;
     // RE, IM, MAG, PH and RMS of a spectrum take their whole-array codes.
     CompiledExpressionState noState = {nullptr, 0};
     ctx.analysisMask |= kMaskNoState;

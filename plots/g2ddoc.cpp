@@ -1,5 +1,7 @@
 #include "plots/g2ddoc.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -17,6 +19,7 @@
 #include "document/ctdoc.h"
 #include "expr/runstate.h"
 #include "expr/stateful.h"
+#include "plots/anview.h"
 #include "plots/fftcurves.h"
 #include "plots/g2dview.h"
 #include "plots/layout.h"
@@ -79,8 +82,7 @@ void RegisterPlotMessages() {
 }
 
 CG2DDoc::CG2DDoc() : CAPDoc(kDocAnalysisPlot, "graph8.tmp") {
-    // Horizontal and vertical grids, minor log grids and the operating point.
-    ViewOptions[0] = ViewOptions[3] = 120;
+    ViewOptions[0] = ViewOptions[3] = kDefaultViewOptions;
 }
 
 CG2DDoc::~CG2DDoc() {
@@ -240,8 +242,15 @@ void CG2DDoc::WriteRunCurves(int points) {
         n.formatX = c.ValueFormat[kAxisX];
         n.formatY = c.ValueFormat[kAxisY];
         for (int a = kAxisX; a <= kAxisY; ++a) {
-            if (!c.ScaleFactorText[a].empty()) (a ? n.scaleFactorY : n.scaleFactorX) = c.ScaleFactorText[a];
-            if (!c.UnitsText[a].empty()) (a ? n.unitsY : n.unitsX) = c.UnitsText[a];
+            (a ? n.scaleFactorY : n.scaleFactorX) = c.ScaleFactor(a);
+            (a ? n.unitsY : n.unitsX) = c.Units(a);
+            (a ? n.autoUnitY : n.autoUnitX) = UnitName(c.AxisUnit[a]);
+            // The table lists data, and at the end of a run an axis fitted to the
+            // data still has its provisional range: the column's engineering scale
+            // follows the values it prints. A scale factor of the user's stays.
+            const bool ownScale = c.ScaleFactorIsNone(a) || strcasecmp(c.ScaleFactor(a).c_str(), "Auto") == 0;
+            if (ownScale && c.DataMin[a] <= c.DataMax[a])
+                (a ? n.formatY : n.formatX).SetScaleForValue(RangeMagnitude(c.DataMin[a], c.DataMax[a]));
         }
         n.digital = c.IsDigital != 0;
         n.fft = IsFftCurve(n.xExpression, n.yExpression, RunningKind);

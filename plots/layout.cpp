@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "analysis/curvetables.h"
 #include "core/messages.h"
 #include "core/numbers.h"
 #include "core/services.h"
@@ -123,16 +124,12 @@ void PlotCurve::ApplyScaleFactor(int axis) {
         pg_SetFormatScale(ValueFormat[axis], 1.0, 0);
         pg_SetFormatScale(ScaleFormat[axis], 1.0, 0);
     }
-    // No unit table is installed here: the axis has no unit of its own.
-    AxisUnit[axis] = -1;
-    const std::string& text = ScaleFactorText[axis];
-    if (text.empty() || pg_SameNoCase(text, "None")) {
-        // Plain numbers: a scale without its letter would show wrong values.
-        pg_SetFormatScale(ValueFormat[axis], 1.0, 0);
-        pg_SetFormatScale(ScaleFormat[axis], 1.0, 0);
-        return;
-    }
-    if (pg_SameNoCase(text, "Auto")) return;
+    const CompiledExpression* expr = Expr[axis].get();
+    AxisUnit[axis] = expr ? AxisUnitIndex(expr->outerUnits[0], expr->outerUnits[1]) : -1;
+    // "None" and "Auto" keep the engineering scale of the range: "None" shows
+    // its letter on every number, "Auto" once in the axis title.
+    const std::string& text = ScaleFactor(axis);
+    if (pg_SameNoCase(text, "None") || pg_SameNoCase(text, "Auto")) return;
     double factor = 1.0;
     if (ParseScaleSuffix(&factor, text.c_str()) <= 0 || !(factor > 0)) return;
     char letter = text[0];
@@ -329,7 +326,7 @@ DeviceRect PlotGroupRect(const PlotCurveArray& curves, int group) {
 // Texts
 
 std::string AxisUnitText(const PlotCurve& curve, int axis) {
-    const std::string& factor = curve.ScaleFactorText[axis];
+    const std::string& factor = curve.ScaleFactor(axis);
     std::string text;
     if (!pg_SameNoCase(factor, "None") && !(axis == kAxisY && curve.IsDigital)) {
         if (pg_SameNoCase(factor, "Auto")) {
@@ -342,9 +339,11 @@ std::string AxisUnitText(const PlotCurve& curve, int axis) {
             text = factor;
         }
     }
-    const std::string& units = curve.UnitsText[axis];
-    // "Auto" names the unit of the expression; without a unit table there is none.
-    if (!pg_SameNoCase(units, "None") && !pg_SameNoCase(units, "Auto")) text += units;
+    const std::string& units = curve.Units(axis);
+    if (pg_SameNoCase(units, "Auto"))
+        text += UnitName(curve.AxisUnit[axis]);
+    else if (!pg_SameNoCase(units, "None"))
+        text += units;
     return text;
 }
 

@@ -26,8 +26,6 @@ using platform::Rect;
 
 bool pf_Plotted(const PlotCurve& c) { return (c.UseFlags & kCurveDrawn) != 0 && c.PlotNumber > 0; }
 
-bool pf_SameNoCase(const std::string& text, const char* other) { return strcasecmp(text.c_str(), other) == 0; }
-
 bool pf_InGroup(const PlotCurve& c, int group) { return pf_Plotted(c) && (group < 0 || c.PlotNumber == group); }
 
 int pf_Width(const CDrawContext& dc, const std::string& text) { return dc.GetTextWidth(text.c_str()); }
@@ -272,11 +270,44 @@ std::vector<ScaleValue> LinearScaleValues(double low, double high, double step, 
 // ---------------------------------------------------------------------------
 // Scales
 
-std::string ScaleLabelText(const PlotCurve& curve, int axis, double value) {
+namespace {
+
+std::string pf_LabelText(const PlotCurve& curve, int axis, double value, int digits) {
     char buffer[64] = {};
-    const int mode = pf_SameNoCase(curve.ScaleFactorText[axis], "None") ? kFormatFixedScaleNoLetter : kFormatFixedScale;
-    FormatValueWithSpec(&curve.ScaleFormat[axis], buffer, sizeof buffer, value, mode, 0);
+    // With a prefix in the axis title the numbers go without their letter. A
+    // "None" axis gives every number its letter: the range's own on a linear
+    // axis, each value's own on a logarithmic one, whose decades no single
+    // multiplier shows.
+    FormatSpec format = curve.ScaleFormat[axis];
+    format.digits = static_cast<int16_t>(digits);
+    int mode = kFormatFixedScale | kFormatFixedScaleNoLetter;
+    if (curve.ScaleFactorIsNone(axis)) mode = curve.AxisLinear[axis] ? kFormatFixedScale : 0;
+    // A value's own suffix is the short one ("M" for mega), as the fixed letters are.
+    const int flags = mode == 0 && format.style == 0 ? kNumCommasOrAlternate : 0;
+    FormatValueWithSpec(&format, buffer, sizeof buffer, value, mode, flags);
     return pf_Trim(buffer);
+}
+
+// The texts of a linear scale's values. A range narrower than the format's
+// digits can tell apart (data that moves by nanovolts around 10 V) gets more
+// digits, so that no two grid lines carry the same number.
+std::vector<std::string> pf_LinearTexts(const PlotCurve& curve, int axis, const std::vector<ScaleValue>& values) {
+    std::vector<std::string> texts;
+    for (int digits = std::max<int>(curve.ScaleFormat[axis].digits, 0);; ++digits) {
+        texts.clear();
+        bool distinct = true;
+        for (size_t i = 0; i < values.size(); ++i) {
+            texts.push_back(pf_LabelText(curve, axis, values[i].Value, digits));
+            if (i > 0 && values[i].Value != values[i - 1].Value && texts[i] == texts[i - 1]) distinct = false;
+        }
+        if (distinct || digits >= 16) return texts;
+    }
+}
+
+}  // namespace
+
+std::string ScaleLabelText(const PlotCurve& curve, int axis, double value) {
+    return pf_LabelText(curve, axis, value, curve.ScaleFormat[axis].digits);
 }
 
 int YScaleSlot(const PlotCurveArray& curves, int curve) {
@@ -289,13 +320,16 @@ int YScaleSlot(const PlotCurveArray& curves, int curve) {
     return slot;
 }
 
-int DrawLinearScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, bool draw, const PlotLayout& layout,
-                    const PlotViewInfo& view) {
-    PlotCurve& c = curves[size_t(curve)];
-    if (c.PlotType != kPlotRectangular) return pf_Width(dc, "180");
+namespace {
+
+// The labels of a linear scale: returns the widest; with `place` the labels
+// that are drawn go into `out` in drawing order, with their rectangles.
+int pf_LinearLabels(const CDrawContext& dc, const PlotCurveArray& curves, int curve, int axis, bool place,
+                    const PlotLayout& layout, const PlotViewInfo& view, std::vector<PlacedLabel>* out) {
+    const PlotCurve& c = curves[size_t(curve)];
     std::vector<ScaleValue> values;
     if (!pf_HasStep(c, axis, view)) {
-        const int n = draw ? GridDivisionCount(curves, layout, curve, axis) : std::max(layout.GridDivisions[axis], 1);
+        const int n = place ? GridDivisionCount(curves, layout, curve, axis) : std::max(layout.GridDivisions[axis], 1);
         const double span = c.RangeSpan[axis] != 0 ? c.RangeSpan[axis] : c.RangeHigh[axis] - c.RangeLow[axis];
         for (int i = 0; i <= n; ++i) {
             double v = c.RangeLow[axis] + i * span / n;
@@ -305,37 +339,38 @@ int DrawLinearScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axi
     } else {
         const int pixels = axis == kAxisX ? c.PlotWidth : c.PlotHeight;
         const double count = std::fabs((c.RangeHigh[axis] - c.RangeLow[axis]) / c.GridStep[axis]);
-        int maxCount = draw ? kMaxGridLines : kMaxMeasuredLabels;
-        if (draw && count > 10.0 * pixels) maxCount = 0;
+        int maxCount = place ? kMaxGridLines : kMaxMeasuredLabels;
+        if (place && count > 10.0 * pixels) maxCount = 0;
         values = LinearScaleValues(c.RangeLow[axis], c.RangeHigh[axis], c.GridStep[axis], maxCount);
     }
+    const std::vector<std::string> texts = pf_LinearTexts(c, axis, values);
     int widest = 0;
     Rect previous{0, 0, 0, 0};
     bool havePrevious = false;
-    if (draw) dc.SetTextColorIndex(pf_ScaleColor(c, axis, view));
     for (size_t i = 0; i < values.size(); ++i) {
         const ScaleValue& v = values[i];
         PlacedLabel label;
-        label.text = ScaleLabelText(c, axis, v.Value);
+        label.text = texts[i];
         const int width = pf_Width(dc, label.text);
         widest = std::max(widest, width);
-        if (!draw) continue;
+        if (!place) continue;
         label.rect = pf_PlaceLabel(dc, curves, curve, axis, v.Value, width, layout, view);
         if (label.rect.right <= label.rect.left) continue;
         if (havePrevious) {
             if (axis == kAxisY && pf_Intersects(label.rect, previous)) continue;
             if (axis == kAxisX && v.End && i + 1 == values.size() && previous.right > label.rect.left) continue;
         }
-        pf_DrawLabel(dc, label, axis);
+        out->push_back(label);
         previous = label.rect;
         havePrevious = true;
     }
     return widest;
 }
 
-int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, bool draw, const PlotLayout& layout,
-                 const PlotViewInfo& view) {
-    PlotCurve& c = curves[size_t(curve)];
+// The same for a logarithmic scale; throws std::bad_alloc.
+int pf_LogLabels(const CDrawContext& dc, const PlotCurveArray& curves, int curve, int axis, bool place,
+                 const PlotLayout& layout, const PlotViewInfo& view, std::vector<PlacedLabel>* out) {
+    const PlotCurve& c = curves[size_t(curve)];
     const bool minorAll = (view.ViewOptions & kViewMinorLogGrids) && view.LabelAllMinorGrids;
     std::vector<PlacedLabel> labels;
     auto add = [&](double value, bool decade) {
@@ -343,7 +378,7 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
         label.text = ScaleLabelText(c, axis, value);
         label.decade = decade;
         const int width = pf_Width(dc, label.text);
-        if (draw) label.rect = pf_PlaceLabel(dc, curves, curve, axis, value, width, layout, view);
+        if (place) label.rect = pf_PlaceLabel(dc, curves, curve, axis, value, width, layout, view);
         label.visible = label.rect.right > label.rect.left;
         labels.push_back(label);
         return width;
@@ -351,21 +386,15 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
     int widest = 0;
     bool placed = false;
     const double high = std::max(c.RangeLow[axis], c.RangeHigh[axis]);
-    try {
-        for (const LogScaleValue& v : LogScaleSequence(c.RangeLow[axis], c.RangeHigh[axis])) {
-            const bool label = v.Decade || minorAll || (view.MinorLogGrids25 && (v.Counter == 2 || v.Counter == 5)) ||
-                               (!placed && !view.MinorLogGrids25);
-            if (!label || v.Below) continue;
-            widest = std::max(widest, add(v.Value, v.Decade));
-            placed = true;
-        }
-        widest = std::max(widest, add(high, false));
-    } catch (const std::bad_alloc&) {
-        // The scale goes without labels.
-        Reporter().Report(MessageRequest(kResultNoMemory));
-        return widest;
+    for (const LogScaleValue& v : LogScaleSequence(c.RangeLow[axis], c.RangeHigh[axis])) {
+        const bool label = v.Decade || minorAll || (view.MinorLogGrids25 && (v.Counter == 2 || v.Counter == 5)) ||
+                           (!placed && !view.MinorLogGrids25);
+        if (!label || v.Below) continue;
+        widest = std::max(widest, add(v.Value, v.Decade));
+        placed = true;
     }
-    if (!draw) return widest;
+    widest = std::max(widest, add(high, false));
+    if (!place) return widest;
     // Labels that overlap give way: decades first, then in order from the low end.
     for (int pass = 0; pass < 2; ++pass) {
         for (size_t i = 0; i < labels.size(); ++i) {
@@ -377,11 +406,10 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
                 if (j != i && labels[j].visible && pf_Intersects(wide, labels[j].rect)) labels[j].visible = false;
         }
     }
-    dc.SetTextColorIndex(pf_ScaleColor(c, axis, view));
     int drawn = 0;
     for (const PlacedLabel& label : labels) {
         if (!label.visible) continue;
-        pf_DrawLabel(dc, label, axis);
+        out->push_back(label);
         ++drawn;
     }
     if (drawn < 2) {
@@ -390,9 +418,54 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
             PlacedLabel label;
             label.text = ScaleLabelText(c, axis, end);
             label.rect = pf_PlaceLabel(dc, curves, curve, axis, end, pf_Width(dc, label.text), layout, view);
-            if (label.rect.right > label.rect.left) pf_DrawLabel(dc, label, axis);
+            if (label.rect.right > label.rect.left) out->push_back(label);
         }
     }
+    return widest;
+}
+
+}  // namespace
+
+std::vector<ScaleLabel> PlaceScaleLabels(const CDrawContext& dc, const PlotCurveArray& curves, int curve, int axis,
+                                         const PlotLayout& layout, const PlotViewInfo& view) {
+    std::vector<PlacedLabel> placed;
+    if (curves[size_t(curve)].PlotType != kPlotRectangular) return {};
+    if (curves[size_t(curve)].AxisLinear[axis])
+        pf_LinearLabels(dc, curves, curve, axis, true, layout, view, &placed);
+    else
+        pf_LogLabels(dc, curves, curve, axis, true, layout, view, &placed);
+    std::vector<ScaleLabel> labels;
+    for (const PlacedLabel& label : placed) labels.push_back({label.text, label.rect});
+    return labels;
+}
+
+int DrawLinearScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, bool draw, const PlotLayout& layout,
+                    const PlotViewInfo& view) {
+    const PlotCurve& c = curves[size_t(curve)];
+    if (c.PlotType != kPlotRectangular) return pf_Width(dc, "180");
+    std::vector<PlacedLabel> labels;
+    const int widest = pf_LinearLabels(dc, curves, curve, axis, draw, layout, view, &labels);
+    if (!draw) return widest;
+    dc.SetTextColorIndex(pf_ScaleColor(c, axis, view));
+    for (const PlacedLabel& label : labels) pf_DrawLabel(dc, label, axis);
+    return widest;
+}
+
+int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, bool draw, const PlotLayout& layout,
+                 const PlotViewInfo& view) {
+    const PlotCurve& c = curves[size_t(curve)];
+    std::vector<PlacedLabel> labels;
+    int widest = 0;
+    try {
+        widest = pf_LogLabels(dc, curves, curve, axis, draw, layout, view, &labels);
+    } catch (const std::bad_alloc&) {
+        // The scale goes without labels.
+        Reporter().Report(MessageRequest(kResultNoMemory));
+        return widest;
+    }
+    if (!draw) return widest;
+    dc.SetTextColorIndex(pf_ScaleColor(c, axis, view));
+    for (const PlacedLabel& label : labels) pf_DrawLabel(dc, label, axis);
     return widest;
 }
 

@@ -56,9 +56,19 @@ std::vector<ScaleValue> LinearScaleValues(double low, double high, double step, 
 
 // ---- drawing
 
-// A scale label's text: the value in the axis's scale format, with the suffix
-// letter unless the scale factor is "None".
+// A scale label's text: the value in the axis's scale format. Under the scale
+// factor "None" the number carries its suffix letter (each value its own on a
+// logarithmic axis); otherwise the axis title carries the prefix.
 std::string ScaleLabelText(const PlotCurve& curve, int axis, double value);
+// The labels a scale draws, in drawing order, and where: a Y label that would
+// overlap the one before it is left out, and so are log labels that give way
+// to others. None for complex-plane curves. The layout must have run.
+struct ScaleLabel {
+    std::string Text;
+    platform::Rect Rect{0, 0, 0, 0};
+};
+std::vector<ScaleLabel> PlaceScaleLabels(const CDrawContext& dc, const PlotCurveArray& curves, int curve, int axis,
+                                         const PlotLayout& layout, const PlotViewInfo& view);
 // Scales of one axis of a curve: draws them (or only measures with draw
 // false) and returns the widest label.
 int DrawLinearScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, bool draw, const PlotLayout& layout,

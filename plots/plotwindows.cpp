@@ -20,6 +20,10 @@ public:
         if (plot->AnalysisKind != kind) plot->ClearCurves();
         plot->AnalysisKind = kind;
         plot->RunningKind = kind;
+        // A kind shown for the first time starts with both grids, minor log
+        // grids and the operating point, as transient does from the start.
+        if (kind >= 0 && kind < kAnalysisKindCount && plot->ViewOptions[kind] == 0)
+            plot->ViewOptions[kind] = kDefaultViewOptions;
         CurrentRunContext().analysisDocument = plot;
         // With a main window the plot window opens; headless runs have none.
         return ::OpenAnalysisWindow(*plot, kind);

@@ -38,9 +38,7 @@ bool rg_SameTextNoCase(const std::string& text, const char* other) {
            std::strlen(other) == last - first + 1;
 }
 
-bool rg_IsNone(const PlotCurve& curve, int axis) {
-    return strcasecmp(curve.ScaleFactorText[axis].c_str(), "None") == 0;
-}
+bool rg_IsNone(const PlotCurve& curve, int axis) { return curve.ScaleFactorIsNone(axis); }
 
 double rg_Multiplier(const PlotCurve& curve, int axis) {
     double m = curve.ScaleFormat[axis].scale;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <initializer_list>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "compiler/spicereader.h"
 #include "compiler/support.h"
 #include "core/memory.h"
+#include "core/numbers.h"
 #include "core/paths.h"
 #include "core/properties.h"
 #include "core/result.h"
@@ -30,6 +32,7 @@
 #include "engine/state.h"
 #include "expr/runstate.h"
 #include "plots/g2ddoc.h"
+#include "plots/layout.h"
 #include "plots/plotwindows.h"
 #include "tests/support/shipped_library.h"
 #include "tests/support/tempdir.h"
@@ -117,6 +120,72 @@ TEST_F(AnalysisRun, ATransientStoresItsPointsWritesItsTableAndClosesForTheNextCi
                 second->Curves[0].ExprText[kAxisY] == "v(A)" ? 2 : 1, 1e-9);
     CloseAnalysis(divider);
     EXPECT_TRUE(shown_.empty());
+}
+
+// A .PRINT row brings no scale factor of its own: the table reads it as the
+// plot default "None", so every number keeps the letter of its column's scale,
+// a scale that fits the printed data although the plot's range is still
+// provisional when the table is written; the heading names the expression's
+// unit. The diode's power is worked out because a curve asks for it.
+TEST_F(AnalysisRun, TheNumericOutputPrintsMilliwattsAndMillisecondsWithTheirDigits) {
+    CCTDoc* doc = Load("pd.ckt",
+                       "power\nV1 IN 0 2\nR1 IN A 1K\nD1 A 0 DM\n.MODEL DM D\n"
+                       ".TRAN 0.1M 1.4M\n.PRINT TRAN PD(D1)\n.END\n");
+    ASSERT_EQ(RunAnalysis(doc, 0), 0);
+    AnalysisKindSettings& limits = Limits(doc, 0);
+    SetString(&limits.limits[2], "15");
+    ASSERT_FALSE(limits.curves.empty());
+    EXPECT_EQ(limits.curves[0]->formats.scaleFactorY, nullptr);
+    ASSERT_EQ(RunOpenAnalysis(doc), 0) << (shown_.empty() ? 0 : shown_[0]);
+
+    CG2DDoc* plot = AnalysisDocumentOf(doc);
+    ASSERT_EQ(plot->CurveCount(), 1);
+    const PlotCurve& pd = plot->Curves[0];
+    const double power = plot->GetValue(pd.DataColumn[kSlotY], pd.PointIndex);
+    ASSERT_NEAR(power, 0.9e-3, 0.2e-3);
+    const std::string output = Read(dir_.File("pd.TNO"));
+    const size_t heading = output.find("PD(D1)");
+    ASSERT_NE(heading, std::string::npos) << output;
+    std::istringstream rows(output.substr(heading));
+    std::string line;
+    std::getline(rows, line);
+    std::getline(rows, line);
+    EXPECT_NE(line.find("(Secs)"), std::string::npos) << line;
+    EXPECT_NE(line.find("(W)"), std::string::npos) << line;
+    std::vector<std::string> times;
+    while (std::getline(rows, line)) {
+        char t[32] = {}, p[32] = {};
+        if (std::sscanf(line.c_str(), " %31s %31s", t, p) != 2) break;
+        int error = 0;
+        EXPECT_NEAR(ParseNumber(p, &error), power, power * 1e-3) << line;
+        EXPECT_EQ(error, 0) << line;
+        times.push_back(t);
+    }
+    ASSERT_EQ(times.size(), 15u) << output;
+    for (size_t i = 0; i < times.size(); ++i) {
+        int error = 0;
+        EXPECT_NEAR(ParseNumber(times[i].c_str(), &error), 1e-4 * double(i), 1e-9) << times[i];
+        EXPECT_EQ(error, 0) << times[i];
+    }
+    EXPECT_EQ(times[5], "0.500m");
+    EXPECT_EQ(times[14], "1.400m");
+}
+
+// AC and DC plots open with the grids transient starts with; a kind whose
+// options the user changed keeps them.
+TEST_F(AnalysisRun, EveryKindOpensWithItsGrids) {
+    CCTDoc* doc = Load("div.ckt", "div\nV1 IN 0 DC 1 AC 1\nR1 IN OUT 1K\nR2 OUT 0 1K\n.END\n");
+    for (int kind = 0; kind < 3; ++kind) {
+        ASSERT_EQ(RunAnalysis(doc, kind), 0) << kind;
+        const int32_t options = AnalysisDocumentOf(doc)->ViewOptions[kind];
+        EXPECT_EQ(options & (kViewHorizontalGrids | kViewVerticalGrids), kViewHorizontalGrids | kViewVerticalGrids)
+            << kind;
+        CloseAnalysis(doc);
+    }
+    AnalysisDocumentOf(doc)->ViewOptions[1] = kViewRuler;
+    ASSERT_EQ(RunAnalysis(doc, 1), 0);
+    EXPECT_EQ(AnalysisDocumentOf(doc)->ViewOptions[1], kViewRuler);
+    CloseAnalysis(doc);
 }
 
 // One curve row as the Analysis Limits grid holds it.

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/numbers.h"
+#include "expr/symbols.h"
 #include "plots/g2ddoc.h"
 #include "tests/support/test_reporter.h"
 
@@ -192,8 +194,9 @@ TEST(PlotLayout, ScaleFactorTextsChooseTheSuffix) {
         double scale;
         char letter;
     };
-    const Case cases[] = {{"M", 1e3, 'm'},  {"m", 1e3, 'm'}, {"MEG", 1e-6, 'M'},
-                          {"k", 1e-3, 'k'}, {"u", 1e6, 'u'}, {"None", 1, 0}};
+    // "None", and an empty text that reads as it, keep the range's own scale.
+    const Case cases[] = {{"M", 1e3, 'm'},  {"m", 1e3, 'm'},      {"MEG", 1e-6, 'M'}, {"k", 1e-3, 'k'},
+                          {"u", 1e6, 'u'},  {"None", 1e-3, 'K'}, {"", 1e-3, 'K'}};
     for (const Case& c : cases) {
         PlotCurve curve;
         curve.RangeHigh[kAxisY] = 5000;
@@ -233,6 +236,48 @@ TEST(PlotLayout, AxisLabelsCarryTheUnit) {
         BuildAxisLabel(curve, kAxisY);
         EXPECT_EQ(curve.AxisTitle[kAxisY], c.label);
     }
+}
+
+// "Auto" units name the unit of the expression's outermost level that has
+// one; arithmetic that mixes units, or no expression, leaves the unit out.
+TEST(PlotLayout, AutoUnitsFollowTheExpression) {
+    struct Case {
+        uint32_t units, extra;
+        const char* factor;
+        const char* unitsText;
+        double high;
+        const char* label;
+    };
+    const Case cases[] = {
+        {kUnitTime, 0, "None", "Auto", 1e-3, "X (Secs)"},
+        {kUnitTime, 0, "Auto", "Auto", 1e-3, "X (mSecs)"},
+        {kUnitFrequency, 0, "Auto", "", 1e6, "X (MEGHz)"},  // empty units read as "Auto"
+        {kUnitPower, 0, "", "", 1e-3, "X (W)"},
+        {kUnitVoltage, kExtraPartOfValue, "None", "Auto", 1, "X (V)"},  // RE, MAG ... keep the unit
+        {0, kExtraTesla, "None", "Auto", 1, "X (Tesla)"},
+        {0x3ffff, 0x30, "None", "Auto", 1, "X"},  // V(1)*I(R1): no unit
+        {kUnitVoltage, 0, "None", "None", 1, "X"},
+        {kUnitVoltage, 0, "k", "Ohm", 1, "X (kOhm)"},
+    };
+    for (const Case& c : cases) {
+        PlotCurve curve;
+        curve.ExprText[kAxisX] = "X";
+        curve.Expr[kAxisX] = std::make_unique<CompiledExpression>();
+        curve.Expr[kAxisX]->outerUnits[0] = c.units;
+        curve.Expr[kAxisX]->outerUnits[1] = c.extra;
+        curve.ScaleFactorText[kAxisX] = c.factor;
+        curve.UnitsText[kAxisX] = c.unitsText;
+        curve.RangeHigh[kAxisX] = c.high;
+        curve.ApplyScaleFactor(kAxisX);
+        BuildAxisLabel(curve, kAxisX);
+        EXPECT_EQ(curve.AxisTitle[kAxisX], c.label) << c.label;
+    }
+    PlotCurve bare;
+    bare.ExprText[kAxisY] = "Y";
+    bare.ApplyScaleFactor(kAxisY);
+    BuildAxisLabel(bare, kAxisY);
+    EXPECT_EQ(bare.AxisUnit[kAxisY], -1);
+    EXPECT_EQ(bare.AxisTitle[kAxisY], "Y");
 }
 
 TEST(PlotLayout, ComplexReadouts) {

@@ -128,6 +128,52 @@ TEST(PlotGrid, TitleShortensTemperatureAndSplits) {
     EXPECT_EQ(split, (std::vector<std::string>{"Circuit one Temp=27 Case=1", "Stepping R1=100"}));
 }
 
+// The X scale numbers a plot draws, in the default format "3" and scale
+// factor "None": distinct, with the letter of the range's engineering scale
+// (each value's own on a log axis), and none cut at the window's edges.
+TEST_F(PlotFrameRender, ScaleLabelsAreDistinctAndInsideTheWindow) {
+    struct Case {
+        double low, high, step;
+        bool linear;
+        std::vector<std::string> labels;
+    };
+    const Case cases[] = {
+        {0, 1e-3, 0.2e-3, true, {"0.000m", "0.200m", "0.400m", "0.600m", "0.800m", "1.000m"}},
+        {0, 100e-9, 20e-9, true, {"0.000n", "20.000n", "40.000n", "60.000n", "80.000n", "100.000n"}},
+        {1e3, 100e3, 0, false, {"1.000K", "10.000K", "100.000K"}},
+        {1, 1e6, 0, false, {"1.000", "10.000", "100.000", "1.000K", "10.000K", "100.000K", "1.000M"}},
+        {-2, 2, 0, true, {"-2.000", "-1.200", "-0.400", "0.400", "1.200", "2.000"}},  // by divisions
+        // Nanovolts around 10 V: the low end, then the multiples of the step,
+        // with the digits that tell them apart.
+        {9.99575 - 9e-9, 9.99575 + 6e-9, 3e-9, true,
+         {"9.995749991", "9.995749992", "9.995749995", "9.995749998", "9.995750001", "9.995750004"}},
+    };
+    platform::Image image(700, 300);
+    auto surface = platform::CreateImageSurface(image);
+    CDrawContext dc(surface.get());
+    const PlotViewInfo view = FrameView(700, 300);
+    for (const Case& c : cases) {
+        PlotCurveArray curves;
+        curves.push_back(FrameCurve(1, "V(1)"));
+        PlotCurve& curve = curves[0];
+        curve.ScaleFactorText[kAxisX].clear();  // as a .PRINT row leaves it
+        curve.AxisLinear[kAxisX] = c.linear;
+        curve.RangeLow[kAxisX] = c.low;
+        curve.RangeHigh[kAxisX] = c.high;
+        curve.GridStep[kAxisX] = c.step;
+        PlotLayout layout;
+        ASSERT_EQ(LayoutPlot(dc, curves, layout, view, 0), 0);
+        std::vector<std::string> texts;
+        for (const ScaleLabel& label : PlaceScaleLabels(dc, curves, 0, kAxisX, layout, view)) {
+            texts.push_back(label.Text);
+            EXPECT_GE(label.Rect.left, curve.PlotRect.left - layout.CharWidth / 2) << label.Text;
+            EXPECT_LE(label.Rect.right, view.DrawArea.right) << label.Text;
+            EXPECT_GE(label.Rect.right - label.Rect.left, dc.GetTextWidth(label.Text.c_str())) << label.Text;
+        }
+        EXPECT_EQ(texts, c.labels) << c.low << ".." << c.high;
+    }
+}
+
 TEST_F(PlotFrameRender, RowsPairComplexPlanePlots) {
     platform::Image image(800, 600);
     auto surface = platform::CreateImageSurface(image);
