@@ -618,6 +618,13 @@ TEST(DialogLayout, DialogUnitsFollowTheFont) {
         EXPECT_EQ(base.cy * 2, d.DialogUnitsToPixelsY(16));
         EXPECT_EQ(40, d.PixelsToDialogUnitsX(d.DialogUnitsToPixelsX(40)));
         EXPECT_EQ(d.MapDialogRect({0, 0, 220, 160}).right, d.PanelSize().cx);
+        // A combo's height in a description is how far its list drops; the
+        // field itself is one line high.
+        const platform::Rect combo = d.GetItemRect(107), described = d.MapDialogRect({7, 84, 87, 144});
+        EXPECT_EQ(combo.left, described.left);
+        EXPECT_EQ(combo.top, described.top);
+        EXPECT_EQ(combo.right, described.right);
+        EXPECT_LT(combo.Height(), described.Height() / 2);
         // Controls added at run time in pixels, as the message box adds its buttons.
         EXPECT_TRUE(d.AddControlPixels({ControlKind::Button, 300, "&Yes", 0, 0, 0, 0, 0}, {10, 20, 70, 45}));
         EXPECT_FALSE(d.AddControlPixels({ControlKind::Button, 300, "dup", 0, 0, 0, 0, 0}, {0, 0, 5, 5}));

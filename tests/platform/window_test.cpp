@@ -424,4 +424,105 @@ TEST(WindowTest, CaptureMovesBetweenWindows) {
     EXPECT_EQ(platform::Window::CaptureWindow(), nullptr);
 }
 
+// Follows its scroll bars as a view would, and keeps every client size it
+// is told.
+class wnt_Scroller : public platform::Window {
+public:
+    std::vector<std::pair<platform::ScrollCode, int>> actions;
+    std::vector<platform::Size> sizes;
+    bool follow = true;
+
+protected:
+    void OnScroll(platform::ScrollBar bar, platform::ScrollCode code, int thumb) override {
+        using platform::ScrollCode;
+        actions.emplace_back(code, thumb);
+        if (!follow) return;
+        platform::ScrollState s = GetScrollState(bar);
+        switch (code) {
+        case ScrollCode::LineUp: --s.pos; break;
+        case ScrollCode::LineDown: ++s.pos; break;
+        case ScrollCode::PageUp: s.pos -= s.page; break;
+        case ScrollCode::PageDown: s.pos += s.page; break;
+        case ScrollCode::Thumb: s.pos = thumb; break;
+        case ScrollCode::Top: s.pos = s.min; break;
+        case ScrollCode::Bottom: s.pos = s.max; break;
+        }
+        SetScrollState(bar, s);
+    }
+    void OnSize(int cx, int cy) override { sizes.push_back({cx, cy}); }
+};
+
+TEST(WindowTest, ScrollBarsShowWhenNeededAndTakeTheirRoomFromTheClient) {
+    using platform::ScrollBar;
+    using platform::ScrollCode;
+    using platform::ScrollState;
+    Application& app = *Application::Instance();
+    wnt_Scroller w;
+    ASSERT_TRUE(w.Create(nullptr, Rect{0, 0, 200, 100}));
+    w.Show();
+    app.PumpEvents();
+    EXPECT_EQ(w.ClientRect(), (Rect{0, 0, 200, 100}));
+    w.sizes.clear();
+
+    // A range that fits one page needs no bar.
+    w.SetScrollState(ScrollBar::Vertical, ScrollState{0, 9, 10, 0});
+    EXPECT_FALSE(w.IsScrollBarShown(ScrollBar::Vertical));
+    EXPECT_TRUE(w.sizes.empty());
+    w.SetScrollState(ScrollBar::Vertical, ScrollState{0, 99, 10, 0});
+    ASSERT_TRUE(w.IsScrollBarShown(ScrollBar::Vertical));
+    const int barWidth = 200 - w.ClientRect().right;
+    EXPECT_GT(barWidth, 4);
+    EXPECT_LT(barWidth, 50);
+    ASSERT_EQ(w.sizes.size(), 1u);
+    EXPECT_EQ(w.sizes[0], (platform::Size{200 - barWidth, 100}));
+    w.SetScrollState(ScrollBar::Horizontal, ScrollState{0, 500, 50, 0});
+    EXPECT_EQ(w.ClientRect(), (Rect{0, 0, 200 - barWidth, 100 - barWidth}));
+    EXPECT_EQ(w.sizes.back(), (platform::Size{200 - barWidth, 100 - barWidth}));
+    // The thumb stops where the last page starts.
+    w.SetScrollState(ScrollBar::Vertical, ScrollState{0, 99, 10, 500});
+    EXPECT_EQ(w.GetScrollState(ScrollBar::Vertical).pos, 90);
+    w.SetScrollState(ScrollBar::Vertical, ScrollState{0, 99, 10, 0});
+
+    const struct {
+        ScrollCode code;
+        int thumb;
+        int pos;
+    } steps[] = {
+        {ScrollCode::LineDown, 0, 1}, {ScrollCode::PageDown, 0, 11}, {ScrollCode::Thumb, 40, 40},
+        {ScrollCode::PageUp, 0, 30},  {ScrollCode::LineUp, 0, 29},   {ScrollCode::Bottom, 0, 90},
+        {ScrollCode::Top, 0, 0},      {ScrollCode::LineUp, 0, 0},
+    };
+    for (const auto& s : steps) {
+        w.UserScroll(ScrollBar::Vertical, s.code, s.thumb);
+        ASSERT_FALSE(w.actions.empty());
+        EXPECT_EQ(w.actions.back().first, s.code);
+        if (s.code == ScrollCode::Thumb) {
+            EXPECT_EQ(w.actions.back().second, s.thumb);
+        }
+        EXPECT_EQ(w.GetScrollState(ScrollBar::Vertical).pos, s.pos) << static_cast<int>(s.code);
+    }
+    // A window that does not follow keeps its position; its bar tells it
+    // again where the user dragged to.
+    w.follow = false;
+    w.actions.clear();
+    w.UserScroll(ScrollBar::Vertical, ScrollCode::Thumb, 20);
+    w.UserScroll(ScrollBar::Vertical, ScrollCode::Thumb, 20);
+    EXPECT_EQ(w.actions.size(), 2u);
+    EXPECT_EQ(w.GetScrollState(ScrollBar::Vertical).pos, 0);
+
+    // Resizing reports the client without the bars; a bar going gives its room back.
+    w.Move(Rect{0, 0, 300, 150});
+    app.PumpEvents();
+    const platform::Size both = w.sizes.back();
+    EXPECT_EQ(both, (platform::Size{w.ClientRect().right, w.ClientRect().bottom}));
+    EXPECT_GT(both.cx, 200);
+    w.SetScrollState(ScrollBar::Vertical, ScrollState{0, 5, 10, 0});
+    EXPECT_FALSE(w.IsScrollBarShown(ScrollBar::Vertical));
+    EXPECT_EQ(w.sizes.back(), (platform::Size{both.cx + barWidth, both.cy}));
+    w.actions.clear();
+    w.UserScroll(ScrollBar::Vertical, ScrollCode::LineDown);  // a hidden bar does nothing
+    EXPECT_TRUE(w.actions.empty());
+    w.Destroy();
+}
+
 }  // namespace

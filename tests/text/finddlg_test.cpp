@@ -133,4 +133,26 @@ TEST_F(FindDialogTest, ReplaceStartsFromTheSelectionOrAnEmptyText) {
     EXPECT_EQ(TextSearch().search, "");
 }
 
+// The search and replace fields are one line high: the text typed into one is
+// not covered by the field or the check box below it.
+TEST_F(FindDialogTest, FieldsStayClearOfTheControlsBelowThem) {
+    for (bool replace : {false, true}) {
+        CReplaceDlg dialog(&editor, replace, nullptr);
+        Answer([&](CReplaceDlg& d) {
+            const platform::Rect search = d.GetItemRect(finddlg::SearchCombo);
+            EXPECT_LE(search.bottom, d.GetItemRect(finddlg::WholeWord).top);
+            if (replace) {
+                const platform::Rect with = d.GetItemRect(finddlg::ReplaceCombo);
+                EXPECT_LE(search.bottom, with.top);
+                EXPECT_LE(with.bottom, d.GetItemRect(finddlg::WholeWord).top);
+            }
+            d.UserSetText(finddlg::SearchCombo, "RMETAL");
+            EXPECT_EQ(d.GetText(finddlg::SearchCombo), "RMETAL");
+            return Cancel;
+        });
+        dialog.DoModal();
+    }
+    EXPECT_EQ(opened, 2);
+}
+
 }  // namespace

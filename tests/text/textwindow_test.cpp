@@ -46,6 +46,19 @@ TEST_F(TextWindowTest, OpenedFileShowsInItsEditorWindow) {
     EXPECT_TRUE(doc->Editor()->Exists());
     EXPECT_EQ(std::string(doc->Editor()->Buffer().Text()), "T\r\nR1 1 0 1k\r\n");
     EXPECT_EQ(doc->dialect, kSpiceDialectPSpice);
+    // The text page's editor fills the view from its corner; the Info page's
+    // editor does not lie over the first lines.
+    CMDIView* shown = doc->MainView();
+    ASSERT_NE(shown, nullptr);
+    app_->PumpEvents();
+    EXPECT_EQ(doc->Editor()->WindowRect(), shown->ClientRect());
+    EXPECT_TRUE(doc->Editor()->IsVisible());
+    for (int i = 0; i < doc->PageCount(); ++i) {
+        const CTxtEditWnd* other = doc->Page(i)->editor;
+        if (other && other != doc->Editor()) {
+            EXPECT_FALSE(other->IsVisible()) << "page " << i;
+        }
+    }
     EXPECT_EQ(doc->untitled, 0);
     // Typing marks the document changed; opening the path again finds it.
     doc->Editor()->Buffer().TypeChar('x');
