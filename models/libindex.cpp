@@ -560,11 +560,11 @@ bool li_IndexIsStale(const char* libraryPath, const std::string& indexPath) {
 int li_CheckFiles(CircuitModels* models, const char* libraryPath, const std::string& indexPath,
                   const std::vector<li_FileRecord>& files, bool* fresh) {
     *fresh = !files.empty() && files.front().path == libraryPath;
-    timespec index;
+    timespec index{};
     bool indexTime = li_ModTime(indexPath.c_str(), &index);
     for (const li_FileRecord& file : files) {
         if (int rc = SaveOpenLibraryIfDirty(models, file.path.c_str())) return rc;
-        timespec now;
+        timespec now{};
         if (!li_ModTime(file.path.c_str(), &now)) {
             // A named file that is gone: only the library itself must exist
             // on disk (an open window may stand for it).
