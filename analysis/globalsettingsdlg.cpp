@@ -43,20 +43,22 @@ platform::DialogDesc gsd_Description() {
     desc.controls.push_back(
         ControlDesc{ControlKind::RadioButton, kIdMethodTrap, "TRAPEZOIDAL", 70, bottom + 11, 70, 10, 0});
     const int buttons = bottom + 32;
+    // Each button as wide as its text needs, in one row across the dialog.
     const struct {
         int id;
         const char* text;
-    } kButtons[] = {{1, "&OK"},
-                    {2, "&Cancel"},
-                    {kIdStandardDefault, "Standard &Default"},
-                    {kIdPowerDefault, "&Power Default"},
-                    {kIdWriteOptions, ".Options"},
-                    {9, "&Help..."}};
+        int width;
+    } kButtons[] = {{1, "&OK", 40},
+                    {2, "&Cancel", 40},
+                    {kIdStandardDefault, "Standard &Default", 66},
+                    {kIdPowerDefault, "&Power Default", 56},
+                    {kIdWriteOptions, ".Options", 44},
+                    {9, "&Help...", 40}};
     int x = 7;
     for (const auto& b : kButtons) {
         desc.controls.push_back(ControlDesc{b.id == 1 ? ControlKind::DefaultButton : ControlKind::Button, b.id, b.text,
-                                            x, buttons, 48, 14, 0});
-        x += 50;
+                                            x, buttons, b.width, 14, 0});
+        x += b.width + 2;
     }
     desc.cx = 2 * kColumnWidth + 7;
     desc.cy = buttons + 21;

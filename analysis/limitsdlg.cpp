@@ -42,7 +42,7 @@ const int kDefaultWidths[] = {12, 46, 77, 55, 55};
 constexpr int kMinColumnWidth = 12;
 constexpr int kColumnMenuFirst = 4000;
 constexpr int kScrollWidth = 16;
-constexpr int kHeaderFitWidth = 14;
+constexpr int kMinHeaderFitWidth = 14;
 
 std::string ld_Trim(const std::string& s) {
     const size_t first = s.find_first_not_of(" \t");
@@ -84,10 +84,10 @@ platform::DialogDesc ld_Description(int kind) {
         else
             desc.controls.push_back(ControlDesc{ControlKind::Edit, kIdLimitField + i, "", 100, y, 110, 12, 0});
     }
-    int x = 220, y = 7;
+    int x = 218, y = 7;
     auto list = [&](int id, const char* label) {
-        desc.controls.push_back(ControlDesc{ControlKind::Static, -1, label, x, y + 2, 60, 8, 0});
-        desc.controls.push_back(ControlDesc{ControlKind::ComboBox, id, "", x + 62, y, 70, 60, 0});
+        desc.controls.push_back(ControlDesc{ControlKind::Static, -1, label, x, y + 2, 78, 8, 0});
+        desc.controls.push_back(ControlDesc{ControlKind::ComboBox, id, "", x + 80, y, 70, 60, 0});
         y += 14;
     };
     list(kIdRunOptions, "&Run Options");
@@ -126,7 +126,7 @@ platform::DialogDesc ld_Description(int kind) {
                     {9, "&Help..."}};
     int by = 7;
     for (const auto& b : kButtons) {
-        desc.controls.push_back(ControlDesc{ControlKind::Button, b.id, b.text, 360, by, 56, 14, 0});
+        desc.controls.push_back(ControlDesc{ControlKind::Button, b.id, b.text, 376, by, 56, 14, 0});
         by += 16;
     }
     // The grid; Relayout places it in pixels.
@@ -144,7 +144,7 @@ platform::DialogDesc ld_Description(int kind) {
     }
     desc.controls.push_back(ControlDesc{ControlKind::ScrollBar, kIdLimitsScroll, "", 400, top + 12, 8, 40,
                                         platform::style::Vertical | Hidden});
-    desc.cx = 424;
+    desc.cx = 440;
     desc.cy = top + 12;
     return desc;
 }
@@ -202,6 +202,10 @@ CAnalysisLimitsDlg::~CAnalysisLimitsDlg() {
 AnalysisKindSettings* CAnalysisLimitsDlg::Settings() const {
     AnalysisSettings* settings = CircuitAnalysisSettings(document_);
     return settings ? &settings->kinds[kind_] : nullptr;
+}
+
+int CAnalysisLimitsDlg::FitHeaderWidth() const {
+    return std::max(kMinHeaderFitWidth, NaturalSize(LimitsHeaderId(5)).cx);
 }
 
 int CAnalysisLimitsDlg::RowCount() const {
@@ -284,7 +288,7 @@ bool CAnalysisLimitsDlg::OnInitDialog() {
         shownLines_ = s->monitor[0];
     } else {
         for (int c = 0; c < 5; ++c) widths_[c] = DialogUnitsToPixelsX(kDefaultWidths[c]) + 1;
-        int used = 2 + StripButtons() * pitch_ / 2 + 2 + kHeaderFitWidth + kScrollWidth + 14;
+        int used = 2 + StripButtons() * pitch_ / 2 + 2 + FitHeaderWidth() + kScrollWidth + 14;
         for (int w : widths_) used += w;
         const int spare = std::min((area.right - area.left - used) / 2, 200);
         if (spare > 0) {
@@ -323,7 +327,7 @@ void CAnalysisLimitsDlg::Relayout() {
         }
         x += widths_[c];
     }
-    MoveControl(LimitsHeaderId(5), platform::Rect{x, gridTop_, x + kHeaderFitWidth, gridTop_ + lineHeight});
+    MoveControl(LimitsHeaderId(5), platform::Rect{x, gridTop_, x + FitHeaderWidth(), gridTop_ + lineHeight});
     for (int line = 0; line < kLimitsGridLines; ++line) {
         const int y = gridTop_ + pitch_ * (line + 1);
         for (int b = 0; b < StripButtons(); ++b) {
@@ -333,9 +337,9 @@ void CAnalysisLimitsDlg::Relayout() {
     }
     const int gridBottom = gridTop_ + pitch_ * (shownLines_ + 1);
     MoveControl(kIdLimitsScroll,
-                platform::Rect{x + kHeaderFitWidth, gridTop_ + pitch_, x + kHeaderFitWidth + kScrollWidth, gridBottom});
+                platform::Rect{x + FitHeaderWidth(), gridTop_ + pitch_, x + FitHeaderWidth() + kScrollWidth, gridBottom});
     const int minimumWidth = DialogUnitsToPixelsX(Description().cx);
-    SetPanelSize(platform::Size{std::max(minimumWidth, x + kHeaderFitWidth + kScrollWidth + 7), gridBottom + 7});
+    SetPanelSize(platform::Size{std::max(minimumWidth, x + FitHeaderWidth() + kScrollWidth + 7), gridBottom + 7});
 }
 
 void CAnalysisLimitsDlg::FillFields() {
@@ -590,7 +594,7 @@ void CAnalysisLimitsDlg::OnSize(int width, int height) {
     // Sizes reported while the window is being built are not the user's.
     if (resizing_ || !initialised_ || !IsBuilt() || pitch_ <= 0) return;
     resizing_ = true;
-    const int fixed = 2 + StripButtons() * (pitch_ / 2) + 2 + kHeaderFitWidth + kScrollWidth + 7;
+    const int fixed = 2 + StripButtons() * (pitch_ / 2) + 2 + FitHeaderWidth() + kScrollWidth + 7;
     int total = 0;
     for (int w : widths_) total += w;
     const int room = std::max(width, DialogUnitsToPixelsX(Description().cx)) - fixed;
@@ -645,7 +649,7 @@ void CAnalysisLimitsDlg::FitColumnsToContents() {
     // Too wide for the work area: X Expression, X Range, Y Range, then Y
     // Expression give way towards their titles.
     const platform::Rect area = ld_WorkArea();
-    int total = 2 + StripButtons() * (pitch_ / 2) + 2 + kHeaderFitWidth + kScrollWidth + 7;
+    int total = 2 + StripButtons() * (pitch_ / 2) + 2 + FitHeaderWidth() + kScrollWidth + 7;
     for (int w : widths_) total += w;
     for (int c : {1, 3, 4, 2}) {
         const int over = total - (area.right - area.left);

@@ -157,6 +157,8 @@ private:
     void AddRow();
     void DeleteRow();
     int StripButtons() const { return kind_ == 1 ? 5 : 4; }
+    // The ">" header item: as wide as its text needs in the dialog's font.
+    int FitHeaderWidth() const;
     void FillModelParameters(int list, const std::string& name);
 
     CCTDoc* document_;

@@ -365,6 +365,14 @@ private:
     ControlPanel::Impl* panel_;
 };
 
+// A combo box's height in a description (and in a move) reaches down over the
+// list it drops, the way dialog templates have always given it; the box itself
+// is one line of its font high, so that it shows its value and covers nothing.
+QRect ctl_Fit(ControlKind kind, const QWidget* w, QRect g) {
+    if (kind == ControlKind::ComboBox) g.setHeight(w->sizeHint().height());
+    return g;
+}
+
 QIcon ctl_StandardIcon(StandardIcon icon) {
     QStyle* st = QApplication::style();
     switch (icon) {
@@ -743,11 +751,8 @@ CtlRecord* ControlPanel::Impl::CreateControl(const ControlDesc& d, const QRect& 
     QSize natural = w->sizeHint();
     QRect g = px;
     if (g.width() <= 0) g.setWidth(natural.width());
-    // A combo's height in a description is how far its list drops; the field
-    // itself keeps one line's height, or its text would sit in the middle of
-    // a tall box, under the controls below it.
-    if (g.height() <= 0 || d.kind == ControlKind::ComboBox) g.setHeight(natural.height());
-    w->setGeometry(g);
+    if (g.height() <= 0) g.setHeight(natural.height());
+    w->setGeometry(ctl_Fit(d.kind, w, g));
     if (s & style::Disabled) w->setEnabled(false);
     w->setVisible(!(s & style::Hidden));
     if (d.kind == ControlKind::GroupBox) w->lower();
@@ -890,12 +895,131 @@ Rect ControlPanel::GetItemRect(int id) const {
 }
 
 void ControlPanel::MoveControl(int id, const Rect& px) {
-    if (CtlRecord* r = impl_->Find(id)) r->widget->setGeometry(px.left, px.top, px.Width(), px.Height());
+    if (CtlRecord* r = impl_->Find(id))
+        r->widget->setGeometry(ctl_Fit(r->desc.kind, r->widget, QRect(px.left, px.top, px.Width(), px.Height())));
 }
 
 Size ControlPanel::PanelSize() const {
     if (!impl_->panel) return Size{};
     return Size{impl_->panel->width(), impl_->panel->height()};
+}
+
+namespace {
+
+// A control's text as its user reads it: without the mnemonic marks.
+QSize ctl_TextSize(const QWidget* w, const std::string& text, bool mnemonic) {
+    return QFontMetrics(w->font()).size(mnemonic ? Qt::TextShowMnemonic : 0, ToQString(text));
+}
+
+QSize ctl_NaturalSize(const CtlRecord& r) {
+    QWidget* w = r.widget;
+    QStyle* st = w->style();
+    switch (r.desc.kind) {
+    case ControlKind::Static: {
+        auto* label = static_cast<QLabel*>(w);
+        const bool prefix = !(r.desc.styles & style::NoPrefix);
+        QSize s = ctl_TextSize(w, label->text().toStdString(), prefix);
+        return s + QSize(2 * label->frameWidth(), 2 * label->frameWidth());
+    }
+    case ControlKind::Button:
+    case ControlKind::DefaultButton: {
+        // The text inside the bevel; the style's margins and minimum button
+        // width are a matter of looks, not of room.
+        auto* b = static_cast<QPushButton*>(w);
+        QSize s = ctl_TextSize(w, b->text().toStdString(), true);
+        const int frame = st->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
+        return QSize(s.width() + 2 * frame + 2, QFontMetrics(w->font()).height() + 2 * frame);
+    }
+    case ControlKind::GroupBox: return static_cast<QGroupBox*>(w)->minimumSizeHint();
+    case ControlKind::ComboBox: {
+        auto* c = static_cast<QComboBox*>(w);
+        QStyleOptionComboBox opt;
+        opt.initFrom(c);
+        opt.editable = c->isEditable();
+        opt.frame = c->hasFrame();
+        const QSize text = ctl_TextSize(w, c->currentText().toStdString(), false);
+        QSize s = st->sizeFromContents(QStyle::CT_ComboBox, &opt, QSize(text.width(), text.height()), c);
+        return QSize(s.width(), c->sizeHint().height());
+    }
+    case ControlKind::Edit:
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            // A line of text inside the frame; a longer text scrolls sideways.
+            const QSize text = ctl_TextSize(w, e->text().toStdString(), false);
+            const int frame = st->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
+            return QSize(text.width() + 2 * frame + 4, QFontMetrics(w->font()).height() + 2 * frame);
+        }
+        return w->minimumSizeHint();
+    default: return w->sizeHint();
+    }
+}
+
+std::string ctl_Name(const CtlRecord& r) {
+    std::string name = r.desc.id > 0 ? "#" + std::to_string(r.desc.id) : std::string("control");
+    if (!r.desc.text.empty()) name += " \"" + r.desc.text + "\"";
+    return name;
+}
+
+}  // namespace
+
+Size ControlPanel::NaturalSize(int id) const {
+    CtlRecord* r = impl_->Find(id);
+    if (!r) return Size{};
+    const QSize s = ctl_NaturalSize(*r);
+    return Size{s.width(), s.height()};
+}
+
+std::vector<std::string> ControlPanel::LayoutFaults() const {
+    std::vector<std::string> faults;
+    if (!impl_->panel) return faults;
+    const QRect panel = impl_->panel->rect();
+    std::vector<const CtlRecord*> shown;
+    for (const auto& r : impl_->records)
+        if (!r->widget->isHidden()) shown.push_back(r.get());
+    auto size = [](const QSize& s) { return std::to_string(s.width()) + "x" + std::to_string(s.height()); };
+    for (const CtlRecord* r : shown) {
+        const QRect g = r->widget->geometry();
+        const std::string name = ctl_Name(*r);
+        if (!panel.contains(g)) faults.push_back(name + " reaches outside the panel");
+        const QSize need = ctl_NaturalSize(*r);
+        bool cut = false;
+        switch (r->desc.kind) {
+        case ControlKind::Static: {
+            auto* label = static_cast<QLabel*>(r->widget);
+            if (label->text().isEmpty()) break;
+            // A wrapping static may take more lines if its height has them.
+            if (label->wordWrap())
+                cut = label->heightForWidth(g.width()) > g.height() || need.height() > g.height();
+            else
+                cut = need.width() > g.width() || need.height() > g.height();
+            break;
+        }
+        case ControlKind::Button:
+        case ControlKind::DefaultButton: cut = need.width() > g.width() || need.height() > g.height(); break;
+        case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
+        case ControlKind::GroupBox:
+            cut = need.width() > g.width() || QFontMetrics(r->widget->font()).height() > g.height();
+            break;
+        case ControlKind::ComboBox: cut = need.width() > g.width() || need.height() > g.height(); break;
+        case ControlKind::Edit:
+            // Multi-line edits scroll their lines.
+            cut = !(r->desc.styles & style::MultiLine) && need.height() > g.height();
+            break;
+        default: break;
+        }
+        if (cut) faults.push_back(name + " needs " + size(need) + " but has " + size(g.size()));
+    }
+    // Group boxes frame other controls; a spin sits on its buddy's edge.
+    auto frames = [](const CtlRecord* a, const CtlRecord* b) {
+        return a->desc.kind == ControlKind::GroupBox || b->desc.kind == ControlKind::GroupBox ||
+               (a->desc.kind == ControlKind::Spin && a->buddy != 0 && a->buddy == b->desc.id) ||
+               (b->desc.kind == ControlKind::Spin && b->buddy != 0 && b->buddy == a->desc.id);
+    };
+    for (size_t i = 0; i < shown.size(); ++i)
+        for (size_t j = i + 1; j < shown.size(); ++j)
+            if (!frames(shown[i], shown[j]) && shown[i]->widget->geometry().intersects(shown[j]->widget->geometry()))
+                faults.push_back(ctl_Name(*shown[i]) + " and " + ctl_Name(*shown[j]) + " overlap");
+    return faults;
 }
 
 // --- Fonts

@@ -222,6 +222,13 @@ public:
     Rect GetItemRect(int id) const;  // empty when the control does not exist
     void MoveControl(int id, const Rect& pixels);
     Size PanelSize() const;  // the panel's client size in pixels
+    // The room the control needs to show the whole of its text or value (a
+    // combo its current item) in its own font; empty for an unknown id.
+    Size NaturalSize(int id) const;
+    // What keeps a person from reading the built panel, one line each: a shown
+    // control whose text or value is cut off, one that covers another shown
+    // control, or one that reaches outside the panel. Empty when all reads well.
+    std::vector<std::string> LayoutFaults() const;
 
     // --- Fonts and text measurement
     FontDesc PanelFont() const;

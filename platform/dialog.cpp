@@ -64,6 +64,14 @@ std::string PromptTextFor(int id) {
 QWidget* DlgMakeTopWidget(Window& window, Window* owner, const std::string& title) {
     if (!QApplication::instance()) return nullptr;  // no toolkit: the run fails instead of aborting
     QWidget* ownerWidget = owner ? WidgetOf(*owner) : nullptr;
+    // Without an owner the main window owns it, as a person expects: the
+    // dialog opens over it and stays in front of it, also when the main
+    // window shows only after the dialog (start-up with an analysis).
+    if (!ownerWidget) {
+        Application* app = Application::Instance();
+        Window* main = app ? app->MainWindow() : nullptr;
+        if (main && main != &window) ownerWidget = WidgetOf(*main);
+    }
     if (ownerWidget) ownerWidget = ownerWidget->window();
     auto* w =
         new QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -420,6 +428,8 @@ bool Dialog::CreateModeless(Window* owner) {
     }
     if (d_->ended || !d_->top) return d_->top != nullptr;
     d_->top->show();
+    d_->top->raise();
+    d_->top->activateWindow();
     if (focusFirst) DlgFocusFirst(*panelImpl());
     return true;
 }

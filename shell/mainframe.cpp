@@ -141,12 +141,15 @@ void CMainFrame::BuildMainMenu() {
     windows.SetAboutToShow([](platform::Menu& popup) { UpdateWindowsMenu(popup); });
     platform::Menu& options = menu.AddPopup("&Options");
     options.AddItem(kCmdStatusBar, "&Status Bar");
+    options.AddItem(kCmdGlobalSettingsDialog, "&Global Settings...\tCtrl+Shift+G");
     options.AddItem(kCmdUserDefinitions, "&User Definitions");
     platform::Menu& analysis = menu.AddPopup("&Analysis");
     analysis.AddItem(kCmdTransient, "&Transient...\tAlt+1");
     analysis.AddItem(kCmdTransient + 1, "&AC...\tAlt+2");
     analysis.AddItem(kCmdTransient + 2, "&DC...\tAlt+3");
     analysis.AddItem(kCmdDistortion, "D&istortion...\tAlt+8");
+    analysis.AddItem(kCmdTransferFunctionDialog, "Transfer &Function...\tAlt+7");
+    analysis.AddItem(kCmdSensitivityDialog, "&Sensitivity...\tAlt+6");
     analysis.AddItem(kCmdStateVariables, "State Variables Editor...\tF12");
     menu.AddPopup("&Design");
     menu.AddPopup("&Model");

@@ -31,6 +31,10 @@ constexpr int kCmdStatistics = 1021;        // Help > Statistics... (Alt+Z)
 constexpr int kCmdTransient = 17620;        // Analysis > Transient... (Alt+1), AC, DC follow
 constexpr int kCmdStateVariables = 5400;    // Analysis > State Variables Editor... (F12)
 constexpr int kCmdDistortion = 17628;
+// Entries whose commands analysis control carries out and enables.
+constexpr int kCmdTransferFunctionDialog = 17230;  // Analysis > Transfer Function... (Alt+7)
+constexpr int kCmdSensitivityDialog = 17250;       // Analysis > Sensitivity... (Alt+6)
+constexpr int kCmdGlobalSettingsDialog = 18410;    // Options > Global Settings... (Ctrl+Shift+G)
 // The title: the product name and its version.
 constexpr const char* kProductTitle = "Tarnwick";
 constexpr const char* kProductVersion = "8.0.1.0";

@@ -199,10 +199,13 @@ void CMessageBoxDlg::LayOut() {
         listH = record_.rowCount * ControlLineHeight(kMsgBoxRows) + 4 + 8;  // and the edit's frame
     }
 
-    int checkH = IsControlVisible(kMsgBoxWarnAgain) ? MapDialogRect(platform::Rect{0, 0, 0, 10}).Height() : 0;
+    // The check box's text is read in full: it may widen a short message's box.
+    const bool check = IsControlVisible(kMsgBoxWarnAgain);
+    const platform::Size checkNeed = check ? NaturalSize(kMsgBoxWarnAgain) : platform::Size{};
+    int checkH = check ? std::max(MapDialogRect(platform::Rect{0, 0, 0, 10}).Height(), checkNeed.cy) : 0;
     int count = static_cast<int>(buttons_.size());
 
-    int clientW = std::max(textW, listW) + 2 * kMbMargin + iconWidth_;
+    int clientW = std::max({textW, listW, checkNeed.cx}) + 2 * kMbMargin + iconWidth_;
     if (helpAvailable_) clientW = std::max(clientW, DialogUnitsToPixelsX(240));
     clientW = std::max(clientW, count * bw + (count + 1) * kMbButtonBottom);
     int clientH = kMbTop + textH + (checkH * 3) / 2 + (listH ? listH + kMbTop : 0) + 2 * bh;

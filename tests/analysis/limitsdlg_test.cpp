@@ -463,3 +463,34 @@ TEST_F(LimitsDialog, ThePromptBarFollowsTheMainStatusBar) {
 }
 
 }  // namespace
+
+namespace {
+
+// On the toolkit's real font every shown control of each kind's dialog shows
+// its whole text or value and covers no other: a combo box's description
+// height is its dropped list, the box itself one line. The DC variable's name
+// comes from the deck's .DC statement.
+TEST_F(LimitsDialog, EveryKindReadsWellAndDcShowsTheDeckVariable) {
+    const std::string deck =
+        "deck\nV1 IN 0 DC 1 AC 1 SIN 0 1 1k\nR1 IN OUT 1k\nR2 OUT 0 1k\n.TRAN 1N 100N\n.DC V1 0 5 0.1\n.END\n";
+    for (int kind = 0; kind < 4; ++kind) {
+        SCOPED_TRACE(kind);
+        CAnalysisLimitsDlg* d = Open(deck, kind);
+        ASSERT_NE(d, nullptr);
+        platform::Application::Instance()->PumpEvents();
+        EXPECT_EQ(d->LayoutFaults(), std::vector<std::string>());
+        EXPECT_LT(d->GetItemRect(kIdRunOptions).Height(), d->DialogUnitsToPixelsY(14));
+        if (kind == 2) {
+            EXPECT_EQ(d->GetText(kIdLimitField + 3), "V1");
+            EXPECT_EQ(d->GetText(kIdLimitField + 2), "5,0,0.1");
+        }
+        ExitAnalysis(document_.get(), true);
+        ReleaseSpiceReader(document_.get());
+        ReleaseDefineTable(document_.get());
+        document_.reset();
+        ClearRunContext();
+        SetAnalysisKind(-1);
+    }
+}
+
+}  // namespace

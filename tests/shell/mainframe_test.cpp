@@ -329,3 +329,21 @@ TEST(MainFrameFiles, RecentEntriesAndDropsOpenByKind) {
 }
 
 }  // namespace
+
+namespace {
+// The built analysis dialogs and Global Settings have their menu entries.
+TEST_F(MainFrameTest, TransferFunctionSensitivityAndGlobalSettingsAreInTheMenus) {
+    platform::Menu& bar = frame_->MainMenu();
+    const struct {
+        int popup;
+        int id;
+        const char* text;
+    } entries[] = {{5, kCmdTransferFunctionDialog, "Transfer &Function...\tAlt+7"},
+                   {5, kCmdSensitivityDialog, "&Sensitivity...\tAlt+6"},
+                   {4, kCmdGlobalSettingsDialog, "&Global Settings...\tCtrl+Shift+G"}};
+    for (const auto& e : entries) {
+        ASSERT_NE(bar.PopupAt(e.popup), nullptr);
+        EXPECT_EQ(bar.PopupAt(e.popup)->ItemText(e.id), e.text);
+    }
+}
+}  // namespace
