@@ -3,6 +3,7 @@
 #include "platform/frame.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMainWindow>
@@ -94,6 +95,36 @@ void fr_FitRestored(QMdiSubWindow* sub) {
     const Rect fitted = FitRestoredChildRect(current, fr_ClientOf(area), fr_OrderOf(area, sub), fr_kMinimumChild);
     if (!(fitted == current)) sub->setGeometry(RectToQt(fitted));
 }
+
+// Qt restores a child to the size it had before it was maximised, which for a
+// child maximised on its first showing is its minimum (a bare title bar). The
+// fit runs once Qt has put the old geometry back.
+class fr_RestoreWatcher : public QObject {
+public:
+    explicit fr_RestoreWatcher(QMdiSubWindow* sub) : QObject(sub), sub_(sub) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == sub_ && event->type() == QEvent::WindowStateChange) {
+            const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+            const Qt::WindowStates zoomed = Qt::WindowMinimized | Qt::WindowMaximized;
+            if ((change->oldState() & zoomed) && !(sub_->windowState() & zoomed)) {
+                QPointer<QMdiSubWindow> sub = sub_;
+                QMetaObject::invokeMethod(
+                    sub_,
+                    [sub] {
+                        if (sub && !(sub->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
+                            fr_FitRestored(sub);
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+        return false;
+    }
+
+private:
+    QMdiSubWindow* sub_;
+};
 
 }  // namespace
 
@@ -453,18 +484,8 @@ bool MdiChild::Create(MainFrame& frame, const std::string& title, const Rect& re
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     area->addSubWindow(sub);
     sub->hide();
-    if (!rect.IsEmpty())
-        sub->setGeometry(RectToQt(rect));
-    else
-        fr_FitRestored(sub);
-    // Qt restores a child to the size it had before it was maximised, which
-    // for a child maximised on its first showing is its minimum (a bare title
-    // bar).
-    QObject::connect(sub, &QMdiSubWindow::windowStateChanged, sub,
-                     [sub](Qt::WindowStates before, Qt::WindowStates now) {
-                         const Qt::WindowStates zoomed = Qt::WindowMinimized | Qt::WindowMaximized;
-                         if ((before & zoomed) && !(now & zoomed)) fr_FitRestored(sub);
-                     });
+    if (!rect.IsEmpty()) sub->setGeometry(RectToQt(rect));
+    sub->installEventFilter(new fr_RestoreWatcher(sub));
     frame_ = WindowToken(frame);
     AdoptWidget(*this, sub, &frame, false);
     SetTitle(title);
