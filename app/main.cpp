@@ -438,7 +438,10 @@ int main(int argc, char** argv) {
         if (frame) frame->SetNextCommandTarget(&AnalysisCommands());
         AnalysisCommands().SetNextCommandTarget(&TextCommands());
         if (theApp.OtherInstanceFound()) {
-            fprintf(stderr, "Tarnwick is already running; it has been brought to the front.\n");
+            if (theApp.HandedOverFiles() > 0)
+                fprintf(stderr, "Tarnwick is already running; it opens the named files.\n");
+            else
+                fprintf(stderr, "Tarnwick is already running; it has been brought to the front.\n");
         } else if (offscreen || BatchMode()) {
             main_PrintState(commandLine);
             if (frame) main_PrintWindow(*frame, offscreen);

@@ -25,7 +25,10 @@
 #include "document/docmessages.h"
 #include "document/iodoc.h"
 #include "document/nodes.h"
+#include "platform/app.h"
 #include "shell/document.h"
+#include "shell/mainframe.h"
+#include "shell/messages.h"
 #include "shell/report.h"
 
 namespace {
@@ -316,17 +319,36 @@ int ReadCircuitFile(CCirDoc* document, CircuitFile& file, const char* path, bool
     return result;
 }
 
+namespace {
+
+// The wait cursor and the "Wait" run state while a circuit is read, taken
+// back on every way out of the read (the run state shows the mode again).
+class cirio_LoadBusy {
+public:
+    explicit cirio_LoadBusy(bool showState) {
+        if (showState) frame_ = GetMainFrame();
+        if (frame_) frame_->SetRunStateTextById(kMsgWait);
+    }
+    ~cirio_LoadBusy() {
+        if (frame_ && frame_ == GetMainFrame()) frame_->UpdateRunStateText();
+    }
+    cirio_LoadBusy(const cirio_LoadBusy&) = delete;
+    cirio_LoadBusy& operator=(const cirio_LoadBusy&) = delete;
+
+private:
+    platform::WaitCursor cursor_;
+    CMainFrame* frame_ = nullptr;
+};
+
+}  // namespace
+
 int CCirDoc::LoadFromFile(const char* path, uint32_t loadFlags) {
     const int wasDirty = IsDirty();
     CircuitFile file;
     file.loadFlags = loadFlags;
     fileName[0] = 0;
     GetFileName(fileName, path);
-    constexpr int kWaitText = 17888;
-    if (!(loadFlags & kLoadSilent)) {
-        const char* wait = GetMessageText(kWaitText);
-        StatusBar().SetStatusText(wait ? wait : "Wait");
-    }
+    cirio_LoadBusy busy((loadFlags & kLoadSilent) == 0);
     int result = ReadCircuitFile(this, file, path, true);
     fileVersion = file.version;
     const bool hidden = (loadFlags & kLoadHidden) != 0;
@@ -485,9 +507,12 @@ CDoc* OpenCircuitFile(const char* path, int kind, uint32_t loadFlags, int* code)
         result = loaded;
         return nullptr;
     }
-    if (document->MainView() && (loadFlags & (kLoadRestorePlacement | kLoadPlacementIfNew)) &&
-        document->fileSettings.windowPlacement.length == kPlacementLength) {
-        document->MainView()->ApplyFramePlacement(ToPlatformPlacement(document->fileSettings.windowPlacement));
+    if (document->MainView() && (loadFlags & (kLoadRestorePlacement | kLoadPlacementIfNew))) {
+        // Without a stored placement the window opens maximized; either way
+        // it shows (a new frame stays hidden until its opener places it).
+        const WindowPlacement& stored = document->fileSettings.windowPlacement;
+        document->MainView()->ApplyFramePlacement(stored.length == kPlacementLength ? ToPlatformPlacement(stored)
+                                                                                    : platform::Placement{});
     }
     return document;
 }

@@ -24,10 +24,12 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 
 #include "core/desktop.h"
 #include "platform/draw_qt.h"
@@ -479,10 +481,27 @@ void Application::Beep() { QApplication::beep(); }
 
 // --- single instance --------------------------------------------------------
 
+// A later start writes "activate\n" and then each file's path followed by a
+// zero byte, and closes the connection; the request counts once it is whole.
+namespace {
+constexpr char app_kActivate[] = "activate\n";
+
+// The display the instance belongs to, as a part of a socket name.
+std::string app_DisplayPart() {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    if (!display || !*display) display = std::getenv("DISPLAY");
+    std::string part = display && *display ? display : "none";
+    for (char& c : part)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '_';
+    return part;
+}
+}  // namespace
+
 struct SingleInstance::Impl {
     std::string name;
     std::unique_ptr<QLocalServer> server;
     std::function<void()> handler;
+    std::function<void(const std::vector<std::string>&)> filesHandler;
 
     void Activate() {
         if (handler) {
@@ -505,6 +524,19 @@ struct SingleInstance::Impl {
         }
     }
 
+    void Handle(const QByteArray& request) {
+        if (!request.startsWith(app_kActivate)) return;
+        std::vector<std::string> files;
+        const QByteArray rest = request.mid(static_cast<qsizetype>(sizeof app_kActivate - 1));
+        for (const QByteArray& path : rest.split('\0'))
+            if (!path.isEmpty()) files.push_back(path.toStdString());
+        Activate();
+        if (!files.empty() && filesHandler) {
+            auto h = filesHandler;
+            h(files);
+        }
+    }
+
     bool Listen() {
         // No socket options: with them Qt binds elsewhere and renames the
         // socket into place, replacing a running instance's socket instead
@@ -517,15 +549,17 @@ struct SingleInstance::Impl {
         QLocalServer* s = server.get();
         QObject::connect(s, &QLocalServer::newConnection, s, [this, s] {
             while (QLocalSocket* c = s->nextPendingConnection()) {
-                QObject::connect(c, &QLocalSocket::disconnected, c, &QObject::deleteLater);
-                QObject::connect(c, &QLocalSocket::readyRead, c, [this, c] {
-                    const QByteArray line = c->readAll();
-                    if (line.startsWith("activate")) Activate();
-                });
-                if (c->bytesAvailable() > 0) {
-                    const QByteArray line = c->readAll();
-                    if (line.startsWith("activate")) Activate();
-                }
+                auto request = std::make_shared<QByteArray>();
+                auto finish = [this, c, request] {
+                    request->append(c->readAll());
+                    const QByteArray whole = *request;
+                    request->clear();
+                    c->deleteLater();
+                    Handle(whole);
+                };
+                QObject::connect(c, &QLocalSocket::readyRead, c, [c, request] { request->append(c->readAll()); });
+                QObject::connect(c, &QLocalSocket::disconnected, c, finish);
+                if (c->state() != QLocalSocket::ConnectedState) finish();
             }
         });
         return true;
@@ -533,14 +567,15 @@ struct SingleInstance::Impl {
 };
 
 SingleInstance::SingleInstance(const std::string& baseName) : impl_(std::make_unique<Impl>()) {
-    impl_->name = baseName + "-" + std::to_string(static_cast<unsigned long>(getuid()));
+    impl_->name =
+        baseName + "-" + std::to_string(static_cast<unsigned long>(getuid())) + "-" + app_DisplayPart();
 }
 
 SingleInstance::~SingleInstance() {
     if (impl_->server) impl_->server->close();
 }
 
-bool SingleInstance::Claim() {
+bool SingleInstance::Claim(const std::vector<std::string>& files) {
     if (impl_->server) return true;
     if (!QCoreApplication::instance()) return true;
     // Listening first means two starts at the same moment cannot both win.
@@ -549,9 +584,15 @@ bool SingleInstance::Claim() {
         QLocalSocket socket;
         socket.connectToServer(QString::fromStdString(impl_->name));
         if (socket.waitForConnected(1000)) {
-            socket.write("activate\n");
+            QByteArray request(app_kActivate);
+            for (const std::string& path : files) {
+                request.append(path.data(), static_cast<qsizetype>(path.size()));
+                request.append('\0');
+            }
+            socket.write(request);
             socket.waitForBytesWritten(1000);
             socket.disconnectFromServer();
+            if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(1000);
             return false;
         }
     }
@@ -564,6 +605,10 @@ bool SingleInstance::Claim() {
 bool SingleInstance::IsListening() const { return impl_->server && impl_->server->isListening(); }
 
 void SingleInstance::SetActivateHandler(std::function<void()> handler) { impl_->handler = std::move(handler); }
+
+void SingleInstance::SetFilesHandler(std::function<void(const std::vector<std::string>&)> handler) {
+    impl_->filesHandler = std::move(handler);
+}
 
 const std::string& SingleInstance::ServerName() const { return impl_->name; }
 

@@ -58,9 +58,10 @@ struct KeyEvent {
 };
 
 // Single-instance detection through a local socket named after the main window
-// class and the user (two users on one machine do not see each other). The
-// first instance listens; a later one connects, asks it to come to the front
-// and learns that it must end.
+// class, the user and the display (two users, or two displays of one user, do
+// not see each other). The first instance listens; a later one connects, hands
+// over the files it was asked to open, asks it to come to the front and learns
+// that it must end.
 class SingleInstance {
 public:
     explicit SingleInstance(const std::string& baseName = "tw8demo");
@@ -68,14 +69,18 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // True when no other instance runs (this one now listens); false when one
-    // runs and has been asked to come to the front.
-    bool Claim();
+    // True when no other instance runs (this one now listens; a socket left
+    // behind by an instance that ended is taken over); false when one runs:
+    // it has been given `files` (full paths) and asked to come to the front.
+    bool Claim(const std::vector<std::string>& files = {});
     bool IsListening() const;
     // Called in the first instance when a later start asks it to come forward.
     // Without a handler the main window is restored, raised and activated.
     void SetActivateHandler(std::function<void()> handler);
-    // The socket name, "<baseName>-<user id>".
+    // Called in the first instance with the files a later start handed over
+    // (after the activation; not called when it named none).
+    void SetFilesHandler(std::function<void(const std::vector<std::string>&)> handler);
+    // The socket name, "<baseName>-<user id>-<display>".
     const std::string& ServerName() const;
 
 private:

@@ -3,6 +3,7 @@
 #include "platform/frame.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMainWindow>
@@ -15,7 +16,9 @@
 
 #include <algorithm>
 
+#include "platform/app.h"
 #include "platform/draw_qt.h"
+#include "platform/keys.h"
 #include "platform/menu.h"
 #include "platform/menu_qt.h"
 #include "platform/window_qt.h"
@@ -67,7 +70,88 @@ int fr_PaneWidthFor(const QLabel* label, const std::string& text) {
     return fm.horizontalAdvance(ToQString(text)) + 2 * label->frameWidth() + 6;
 }
 
+// The smallest restored child a person can still work in; smaller client
+// areas make it smaller.
+constexpr Size fr_kMinimumChild{240, 160};
+
+int fr_OrderOf(QMdiArea* area, QMdiSubWindow* sub) {
+    const QList<QMdiSubWindow*> list = area->subWindowList(QMdiArea::CreationOrder);
+    const int index = static_cast<int>(list.indexOf(sub));
+    return index < 0 ? 0 : index;
+}
+
+Rect fr_ClientOf(QMdiArea* area) {
+    const QSize s = area->viewport()->size();
+    return Rect{0, 0, s.width(), s.height()};
+}
+
+// A child that comes out of the maximised or minimised state, or is shown
+// normal before it was ever placed, gets a place it can be used in.
+void fr_FitRestored(QMdiSubWindow* sub) {
+    QMdiArea* area = sub->mdiArea();
+    if (!area) return;
+    const QRect g = sub->geometry();
+    const Rect current{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+    const Rect fitted = FitRestoredChildRect(current, fr_ClientOf(area), fr_OrderOf(area, sub), fr_kMinimumChild);
+    if (!(fitted == current)) sub->setGeometry(RectToQt(fitted));
+}
+
+// Qt restores a child to the size it had before it was maximised, which for a
+// child maximised on its first showing is its minimum (a bare title bar). The
+// fit runs once Qt has put the old geometry back.
+class fr_RestoreWatcher : public QObject {
+public:
+    explicit fr_RestoreWatcher(QMdiSubWindow* sub) : QObject(sub), sub_(sub) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == sub_ && event->type() == QEvent::WindowStateChange) {
+            const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+            const Qt::WindowStates zoomed = Qt::WindowMinimized | Qt::WindowMaximized;
+            if ((change->oldState() & zoomed) && !(sub_->windowState() & zoomed)) {
+                QPointer<QMdiSubWindow> sub = sub_;
+                QMetaObject::invokeMethod(
+                    sub_,
+                    [sub] {
+                        if (sub && !(sub->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)))
+                            fr_FitRestored(sub);
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+        return false;
+    }
+
+private:
+    QMdiSubWindow* sub_;
+};
+
 }  // namespace
+
+Rect FitRestoredChildRect(const Rect& current, const Rect& client, int order, Size minimum) {
+    const int clientW = std::max(client.Width(), 1);
+    const int clientH = std::max(client.Height(), 1);
+    const int minW = std::min(minimum.cx, clientW);
+    const int minH = std::min(minimum.cy, clientH);
+    if (current.Width() >= minW && current.Height() >= minH) {
+        // Usable as it is: at most the client's size, and inside it.
+        const int w = std::min(current.Width(), clientW);
+        const int h = std::min(current.Height(), clientH);
+        const int x = std::clamp(current.left, client.left, client.left + clientW - w);
+        const int y = std::clamp(current.top, client.top, client.top + clientH - h);
+        return Rect{x, y, x + w, y + h};
+    }
+    const int w = std::max(clientW * 3 / 4, minW);
+    const int h = std::max(clientH * 3 / 4, minH);
+    // Cascade by a title bar's height until the next step would leave the
+    // client area, then start over at the top left.
+    constexpr int kStep = 24;
+    const int steps = std::max(1, std::min((clientW - w) / kStep, (clientH - h) / kStep) + 1);
+    const int offset = (std::max(order, 0) % steps) * kStep;
+    const int x = client.left + offset;
+    const int y = client.top + offset;
+    return Rect{x, y, x + w, y + h};
+}
 
 MainFrame::MainFrame() : frame_(std::make_unique<FrameImpl>()) {}
 
@@ -341,6 +425,27 @@ void MainFrame::AcceptDroppedFiles(bool on) {
     }
 }
 
+bool MainFrame::TranslateMdiKey(const KeyEvent& event) {
+    if (!frame_->area || !(event.modifiers & ModCtrl) || (event.modifiers & ModAlt)) return false;
+    const bool shift = (event.modifiers & ModShift) != 0;
+    if (event.key == key::Function(4) && !shift) {
+        // As the child's close box: the child may still refuse.
+        MdiChild* child = ActiveChild();
+        if (!child) return false;
+        if (Application* app = Application::Instance()) app->PostClose(child);
+        return true;
+    }
+    if (event.key == key::Function(6) || event.key == key::Tab) {
+        if (frame_->area->subWindowList().size() < 2) return false;
+        if (shift)
+            frame_->area->activatePreviousSubWindow();
+        else
+            frame_->area->activateNextSubWindow();
+        return true;
+    }
+    return false;
+}
+
 CommandTarget* MainFrame::NextCommandTarget() {
     if (MdiChild* c = ActiveChild())
         if (Window* view = c->View()) return view;
@@ -380,6 +485,7 @@ bool MdiChild::Create(MainFrame& frame, const std::string& title, const Rect& re
     area->addSubWindow(sub);
     sub->hide();
     if (!rect.IsEmpty()) sub->setGeometry(RectToQt(rect));
+    sub->installEventFilter(new fr_RestoreWatcher(sub));
     frame_ = WindowToken(frame);
     AdoptWidget(*this, sub, &frame, false);
     SetTitle(title);

@@ -15,6 +15,15 @@ namespace platform {
 
 class Menu;
 class MdiChild;
+struct KeyEvent;
+
+// Where a child frame goes when it is restored or first shown normal: its own
+// rectangle while that is at least `minimum` in size, moved back into the
+// client area when it lies outside; otherwise the default place of the
+// `order`-th child, cascaded from the top left by a title bar's height and
+// three quarters of the client area in size. Nothing is ever larger than the
+// client area.
+Rect FitRestoredChildRect(const Rect& current, const Rect& client, int order, Size minimum);
 
 // A pane of the main status bar. Its width is `width` pixels, or, when
 // `widthTemplate` is given, the width of that text in the bar's font; a
@@ -75,6 +84,10 @@ public:
     void ArrangeIcons();
     // Files dropped on the frame go to OnDropFiles.
     void AcceptDroppedFiles(bool on);
+    // The keys every MDI frame answers before the accelerator tables:
+    // Ctrl+F4 asks the active child to close, Ctrl+F6 and Ctrl+Tab activate
+    // the next child (with Shift the previous one). True when the key was one.
+    bool TranslateMdiKey(const KeyEvent& event);
 
     // Commands start at the frame, then go to the active child's view (and on
     // along the view's chain).

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <utility>
 #include <vector>
@@ -501,12 +502,54 @@ int CSimulatorApp::GetWaitCursorCount() const {
     return app ? app->WaitCursorCount() : 0;
 }
 
-bool CSimulatorApp::CheckRunningInstance() {
-    if (instanceName.empty()) return true;
+bool IsBatchCommandLine(const char* commandLine) {
+    const char* p = commandLine ? commandLine : "";
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '"') ++p;
+    return *p == '@';
+}
+
+std::vector<std::string> NamedFilesOfCommandLine(const char* commandLine, const std::string& directory) {
+    std::vector<std::string> files;
+    if (!commandLine || IsBatchCommandLine(commandLine)) return files;
+    std::string line(commandLine);
+    line.push_back(0);
+    char token[kPathSize];
+    for (;;) {
+        TakeCommandLineToken(line.data(), token, sizeof token);
+        if (!*token) break;
+        std::filesystem::path path(token);
+        if (path.is_relative() && !directory.empty()) path = std::filesystem::path(directory) / path;
+        files.push_back(path.lexically_normal().string());
+    }
+    return files;
+}
+
+bool CSimulatorApp::CheckRunningInstance(const char* commandLine) {
+    handedOver_ = 0;
+    // A batch run neither hands over nor listens: many may run at once.
+    if (instanceName.empty() || IsBatchCommandLine(commandLine)) return true;
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    const std::vector<std::string> files = NamedFilesOfCommandLine(commandLine, error ? std::string() : here.string());
     instance_ = std::make_unique<platform::SingleInstance>(instanceName);
-    if (instance_->Claim()) return true;
+    if (instance_->Claim(files)) {
+        instance_->SetFilesHandler([this](const std::vector<std::string>& handed) {
+            pendingFiles_.insert(pendingFiles_.end(), handed.begin(), handed.end());
+        });
+        return true;
+    }
     instance_.reset();
+    handedOver_ = static_cast<int>(files.size());
     return false;
+}
+
+void CSimulatorApp::OpenHandedOverFiles() {
+    CMainFrame* frame = GetMainFrame();
+    if (!frame || pendingFiles_.empty() || ModalDialogUp() || RunState().running) return;
+    const std::vector<std::string> files = std::move(pendingFiles_);
+    pendingFiles_.clear();
+    frame->OpenFiles(files);
 }
 
 bool CSimulatorApp::LoadStartupTables(const char* commandLine) {
@@ -528,7 +571,7 @@ bool CSimulatorApp::InitInstance(const char* commandLine) {
     }
     StartupSteps().Run(StartupPhase::kApplication);
     otherInstance_ = false;
-    if (!CheckRunningInstance()) {
+    if (!CheckRunningInstance(commandLine)) {
         otherInstance_ = true;
         return false;
     }
@@ -643,10 +686,13 @@ bool CSimulatorApp::PreTranslateKey(const platform::KeyEvent& event) {
         return app && app->TranslateWindowAccelerators(event);
     }
     if (app && app->TranslateWindowAccelerators(event)) return true;
+    // The MDI keys (Ctrl+F4, Ctrl+F6) are not for a modal dialog's owner.
+    if (CMainFrame* frame = GetMainFrame(); frame && !ModalDialogUp() && frame->TranslateMdiKey(event)) return true;
     return TranslateAppAccelerators(event.key, event.modifiers);
 }
 
 bool CSimulatorApp::OnIdle(int) {
+    OpenHandedOverFiles();
     UpdateStatusReadouts();
     if (CMainFrame* frame = GetMainFrame()) frame->CheckAutoSave();
     return false;

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/app.h"
 #include "platform/menu.h"
@@ -79,6 +80,15 @@ long long AutoSaveClockSeconds();
 
 // ---- the application ---------------------------------------------------------
 
+// ---- a second start ----------------------------------------------------------------
+
+// The files a command line names, as full paths (relative names are taken
+// from `directory`), in order; none for a batch command line ("@file"),
+// whose run never involves a running instance.
+std::vector<std::string> NamedFilesOfCommandLine(const char* commandLine, const std::string& directory);
+// Whether the command line starts a batch run.
+bool IsBatchCommandLine(const char* commandLine);
+
 struct PlatformFlags {
     int isNT = 0;
     int is9x = 0;
@@ -109,6 +119,11 @@ public:
     // True when start-up ended because another instance runs (it was asked
     // to come to the front).
     bool OtherInstanceFound() const { return otherInstance_; }
+    // How many files this start handed to the running instance.
+    int HandedOverFiles() const { return handedOver_; }
+    // Opens the files a later start handed over (at the next idle time, or
+    // now when called directly); those not opened yet wait in a queue.
+    void OpenHandedOverFiles();
 
     // Key pre-translation (true: consumed) and idle work (true: more wanted).
     bool PreTranslateKey(const platform::KeyEvent& event);
@@ -125,7 +140,7 @@ public:
     int GetWaitCursorCount() const;
 
 private:
-    bool CheckRunningInstance();
+    bool CheckRunningInstance(const char* commandLine);
     bool LoadStartupTables(const char* commandLine);
 
     std::unique_ptr<platform::SingleInstance> instance_;
@@ -134,6 +149,8 @@ private:
     int exitCode_ = 0;
     bool inLoop_ = false;
     bool otherInstance_ = false;
+    int handedOver_ = 0;
+    std::vector<std::string> pendingFiles_;
 };
 
 // The application object (made by main or by a test).

@@ -488,6 +488,10 @@ void CMainFrame::OnSetFocus() {
 
 void CMainFrame::OnDropFiles(const std::vector<std::string>& paths, platform::Point) {
     RestoreAndActivate();
+    OpenFiles(paths);
+}
+
+void CMainFrame::OpenFiles(const std::vector<std::string>& paths) {
     DocumentOpenerPort& opener = DocumentOpener();
     for (const std::string& name : paths) {
         char path[kPathNameSize];
@@ -519,6 +523,14 @@ bool mf_ViewFirst(int id) {
     case viewcmd::EditSelectAll: return true;
     default: return false;
     }
+}
+
+// The pop-up of the menu bar that holds the item. The Windows menu is not
+// always the fourth: an analysis replaces some of the pop-ups before it.
+platform::Menu* mf_PopupHolding(platform::Menu& bar, int id) {
+    for (int pos = 0; pos < bar.ItemCount(); ++pos)
+        if (platform::Menu* popup = bar.PopupAt(pos); popup && popup->HasItem(id)) return popup;
+    return nullptr;
 }
 
 // "A": an analysis is active with its windows and no Dynamic mode.
@@ -585,7 +597,7 @@ bool CMainFrame::OnCommand(int id) {
         return view && view->RouteCommand(id);
     }
     if (id >= kCmdWindowFirst && id <= kCmdWindowLast) {
-        platform::Menu* windows = menu_->PopupAt(3);
+        platform::Menu* windows = mf_PopupHolding(*menu_, id);
         CDoc* document = windows ? DocumentOfWindowEntry(*windows, id) : nullptr;
         if (document && document->MainView()) document->MainView()->ActivateFrame();
         return true;
@@ -659,7 +671,7 @@ bool CMainFrame::OnUpdateCommand(platform::CommandState& state) {
         return true;
     }
     if (id >= kCmdWindowFirst && id <= kCmdWindowLast) {
-        platform::Menu* windows = menu_->PopupAt(3);
+        platform::Menu* windows = mf_PopupHolding(*menu_, id);
         CDoc* document = windows ? DocumentOfWindowEntry(*windows, id) : nullptr;
         state.Enable(true);
         state.Check(document && document == GetActiveDocument());

@@ -112,6 +112,9 @@ public:
     int settingsSaveResult = -1;
     // Restores the frame when minimised, activates it and brings it to the top.
     void RestoreAndActivate();
+    // Opens each file as a document of the kind its name gives, as files
+    // dropped on the frame are (circuits and models not under an analysis).
+    void OpenFiles(const std::vector<std::string>& paths);
     // Applies flag-selected actions to every document with a view.
     void ApplyToAllDocuments(unsigned flags, platform::Window* except = nullptr);
     // Menu selection of an item (0 for pop-ups and separators): its prompt.

@@ -1,9 +1,13 @@
 // The application object: idle work, posted work, key polling, modal depth,
 // wait cursor, single instance, metrics.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -214,6 +218,54 @@ TEST(AppTest, SecondInstanceFindsTheFirstAndAsksItForward) {
     // Once the first has ended, the name is free again.
     platform::SingleInstance later(base);
     EXPECT_TRUE(later.Claim());
+}
+
+// A later start hands its files over; a socket left behind by an instance
+// that is gone never makes a start wait or end.
+TEST(AppTest, SecondInstanceHandsItsFilesToTheFirst) {
+    Application& app = *Application::Instance();
+    const std::string base = "tw8hand-" + std::to_string(getpid());
+    std::vector<std::vector<std::string>> handed;
+    int asked = 0;
+    {
+        platform::SingleInstance first(base);
+        first.SetActivateHandler([&asked] { ++asked; });
+        first.SetFilesHandler([&handed](const std::vector<std::string>& files) { handed.push_back(files); });
+        ASSERT_TRUE(first.Claim());
+
+        const std::vector<std::string> files = {"/home/ann/amp.cir", "/tmp/with blank/rc filter.ckt"};
+        platform::SingleInstance second(base);
+        EXPECT_FALSE(second.Claim(files));
+        ASSERT_TRUE(app.RunUntil([&handed] { return handed.size() == 1; }, 5000));
+        EXPECT_EQ(handed[0], files);
+        EXPECT_EQ(asked, 1);
+
+        // Without files only the activation arrives.
+        platform::SingleInstance third(base);
+        EXPECT_FALSE(third.Claim());
+        EXPECT_TRUE(app.RunUntil([&asked] { return asked == 2; }, 5000));
+        app.PumpEvents();
+        EXPECT_EQ(handed.size(), 1u);
+    }
+
+    // A stale socket file (its owner died without closing it) is taken over.
+    platform::SingleInstance probe(base);
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + probe.ServerName();
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_GE(fd, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+        ::unlink(path.c_str());
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ::close(fd);  // bound, never listening: what a killed instance leaves
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(probe.Claim({"/tmp/x.cir"}));
+    EXPECT_TRUE(probe.IsListening());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
 }
 
 TEST(AppTest, DesktopOpenerCanBeReplaced) {

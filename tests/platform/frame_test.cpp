@@ -222,6 +222,109 @@ TEST_F(FrameTest, ChildrenActivateAndWalkFromTheTop) {
     EXPECT_EQ(frame.ActiveChild(), &b.child);
 }
 
+// A child first shown maximised (as every document opens) and then restored
+// must come back as a window a person can use, not as a bare title bar.
+TEST_F(FrameTest, RestoredChildKeepsAUsableSize) {
+    std::vector<std::unique_ptr<frt_Child>> children;
+    std::vector<std::unique_ptr<frt_View>> views;
+    for (int i = 0; i < 2; ++i) {
+        children.push_back(std::make_unique<frt_Child>());
+        views.push_back(std::make_unique<frt_View>());
+        ASSERT_TRUE(children[i]->Create(frame, "doc" + std::to_string(i)));
+        ASSERT_TRUE(views[i]->Create(children[i].get(), Rect{}));
+        children[i]->SetView(views[i].get());
+        children[i]->Maximize();
+        app->PumpEvents();
+    }
+    const Rect client = frame.MdiClientRect();
+    frt_Child& top = *children[1];
+    ASSERT_TRUE(top.IsMaximized());
+    top.Restore();
+    app->PumpEvents();
+    EXPECT_FALSE(top.IsMaximized());
+    Rect r = top.WindowRect();
+    EXPECT_GE(r.Width(), client.Width() / 2);
+    EXPECT_GE(r.Height(), client.Height() / 2);
+    EXPECT_LE(r.right, client.right);
+    EXPECT_LE(r.bottom, client.bottom);
+
+    // A size the user gave survives the next maximise and restore.
+    top.Move(Rect{30, 40, 330, 280}, true);
+    top.Maximize();
+    app->PumpEvents();
+    top.Restore();
+    app->PumpEvents();
+    EXPECT_EQ(top.WindowRect(), (Rect{30, 40, 330, 280}));
+
+    // Out of the minimised state too.
+    children[0]->Activate();
+    children[0]->Minimize();
+    app->PumpEvents();
+    children[0]->Restore();
+    app->PumpEvents();
+    r = children[0]->WindowRect();
+    EXPECT_GE(r.Width(), client.Width() / 2);
+    EXPECT_GE(r.Height(), client.Height() / 2);
+}
+
+TEST(FrameFitTest, RestoredRectangleIsUsableAndInsideTheClient) {
+    const Rect client{0, 0, 800, 600};
+    const platform::Size minimum{240, 160};
+    struct Case {
+        const char* what;
+        Rect current;
+        int order;
+        Rect expected;
+    };
+    const Case cases[] = {
+        {"a bare title bar takes the default place", Rect{0, 0, 120, 25}, 0, Rect{0, 0, 600, 450}},
+        {"later children cascade", Rect{0, 0, 120, 25}, 2, Rect{48, 48, 648, 498}},
+        {"the cascade starts over before leaving the client", Rect{}, 8, Rect{24, 24, 624, 474}},
+        {"a usable rectangle stays", Rect{10, 20, 310, 220}, 3, Rect{10, 20, 310, 220}},
+        {"one sticking out comes back in", Rect{700, 500, 1000, 700}, 0, Rect{500, 400, 800, 600}},
+        {"one larger than the client is cut to it", Rect{-50, -50, 1000, 900}, 0, Rect{0, 0, 800, 600}},
+        {"one narrower than the minimum is replaced", Rect{0, 0, 239, 400}, 0, Rect{0, 0, 600, 450}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::FitRestoredChildRect(c.current, client, c.order, minimum), c.expected) << c.what;
+    // A client smaller than the minimum is filled, never overrun.
+    EXPECT_EQ(platform::FitRestoredChildRect(Rect{0, 0, 20, 10}, Rect{0, 0, 200, 100}, 5, minimum),
+              (Rect{0, 0, 200, 100}));
+}
+
+TEST_F(FrameTest, MdiKeysCloseAndWalkTheChildren) {
+    frt_DocWindow a;
+    frt_DocWindow b;
+    ASSERT_TRUE(a.Open(frame, "a.cir"));
+    ASSERT_TRUE(b.Open(frame, "b.cir"));
+    app->PumpEvents();
+    ASSERT_EQ(frame.ActiveChild(), &b.child);
+    auto key = [](int k, unsigned mods) {
+        platform::KeyEvent e;
+        e.key = k;
+        e.modifiers = mods;
+        return e;
+    };
+    EXPECT_FALSE(frame.TranslateMdiKey(key(platform::key::Function(4), platform::ModNone)));
+    EXPECT_FALSE(frame.TranslateMdiKey(key(platform::key::Function(4), platform::ModAlt)));
+
+    EXPECT_TRUE(frame.TranslateMdiKey(key(platform::key::Function(6), platform::ModCtrl)));
+    app->PumpEvents();
+    EXPECT_EQ(frame.ActiveChild(), &a.child);
+
+    // Ctrl+F4 asks the active child; a refusal keeps it open.
+    a.child.allowClose = false;
+    EXPECT_TRUE(frame.TranslateMdiKey(key(platform::key::Function(4), platform::ModCtrl)));
+    app->PumpEvents();
+    EXPECT_EQ(frame.Children().size(), 2u);
+    a.child.allowClose = true;
+    EXPECT_TRUE(frame.TranslateMdiKey(key(platform::key::Function(4), platform::ModCtrl)));
+    app->PumpEvents();
+    EXPECT_EQ(frame.Children(), std::vector<MdiChild*>{&b.child});
+    // With one child left there is nothing to walk to.
+    EXPECT_FALSE(frame.TranslateMdiKey(key(platform::key::Tab, platform::ModCtrl)));
+}
+
 TEST_F(FrameTest, ChildForgetsAViewThatIsDeleted) {
     frt_Child child;
     ASSERT_TRUE(child.Create(frame, "c.txt"));

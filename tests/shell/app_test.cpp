@@ -79,14 +79,41 @@ TEST_F(AppStartTest, StartsShowsTheFrameAndClosesSavingSettings) {
     EXPECT_EQ(app_->ExitInstance(), 0);
 }
 
-TEST_F(AppStartTest, SecondStartFindsTheFirstAndEnds) {
+TEST_F(AppStartTest, SecondStartHandsItsFilesToTheFirstAndEnds) {
     platform::SingleInstance first(app_test_InstanceName());
+    std::vector<std::string> handed;
+    first.SetActivateHandler([] {});
+    first.SetFilesHandler([&handed](const std::vector<std::string>& files) { handed = files; });
     ASSERT_TRUE(first.Claim());
     app_->instanceName = app_test_InstanceName();
-    EXPECT_FALSE(app_->InitInstance(""));
+    EXPECT_FALSE(app_->InitInstance("amp.cir /T \"my dir/b.ckt\" /home/ann/c.cir"));
+    EXPECT_TRUE(app_->OtherInstanceFound());
+    EXPECT_EQ(app_->HandedOverFiles(), 3);
     EXPECT_EQ(app_->ExitCode(), 0);
     EXPECT_EQ(GetMainFrame(), nullptr);
     EXPECT_FALSE(std::filesystem::exists(HomeFile("tarn.dat")));
+    ASSERT_TRUE(platform::Application::Instance()->RunUntil([&handed] { return !handed.empty(); }, 5000));
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(handed, (std::vector<std::string>{here + "/amp.cir", here + "/my dir/b.ckt", "/home/ann/c.cir"}));
+}
+
+TEST(AppCommandLineTest, NamedFilesAreFullPathsAndBatchLinesNameNone) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"/T", {}},
+        {"amp.cir", {"/work/amp.cir"}},
+        {"../lib/x.cir /A ./y.ckt", {"/lib/x.cir", "/work/y.ckt"}},
+        {"\"a b/c.cir\"", {"/work/a b/c.cir"}},
+        {"@batch.txt amp.cir", {}},
+        {"  \"@batch file.txt\"", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(NamedFilesOfCommandLine(c.line, "/work"), c.files) << c.line;
+    EXPECT_TRUE(IsBatchCommandLine(" @b.txt /S"));
+    EXPECT_FALSE(IsBatchCommandLine("b@x.cir"));
 }
 
 TEST_F(AppStartTest, BadCommandLineEndsWithStatusOneAndWritesNothing) {
@@ -101,9 +128,17 @@ TEST_F(AppStartTest, BadCommandLineEndsWithStatusOneAndWritesNothing) {
 TEST_F(AppStartTest, BatchStartEndsAfterStartUpAndSavesSettings) {
     const std::string batch = HomeFile("batch.txt");
     std::ofstream(batch) << "amp.cir /T\r\n";
-    app_->instanceName.clear();
+    // A batch run beside an interactive one neither hands over nor listens.
+    platform::SingleInstance interactive(app_test_InstanceName());
+    int asked = 0;
+    interactive.SetActivateHandler([&asked] { ++asked; });
+    ASSERT_TRUE(interactive.Claim());
+    app_->instanceName = app_test_InstanceName();
     EXPECT_FALSE(app_->InitInstance(("@" + batch).c_str()));
+    EXPECT_FALSE(app_->OtherInstanceFound());
     EXPECT_EQ(BatchMode(), 8);
+    platform::Application::Instance()->PumpEvents();
+    EXPECT_EQ(asked, 0);
     EXPECT_EQ(app_->ExitInstance(), 0);
     EXPECT_TRUE(std::filesystem::exists(HomeFile("tarn.dat")));
 }
