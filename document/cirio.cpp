@@ -12,7 +12,6 @@
 
 #include "core/chars.h"
 #include "core/desktop.h"
-#include "core/filestream.h"
 #include "core/memory.h"
 #include "core/messages.h"
 #include "core/paths.h"
@@ -84,44 +83,40 @@ int cirio_CopyFile(const char* source, const char* target) {
     return code;
 }
 
-// Puts the finished temporary file in place of the target (a resolved write
-// target, ResolveWriteTarget). The previous target is first linked (or
-// copied) to a second temporary name, the new file then takes the target's
-// place (InstallTemporaryFile: in one step, or written over a hard-linked
-// target in place), and only then does the link replace the old backup. Any
-// failure of a one-step replace leaves the target and its backup as they were
-// and removes what this save created.
+// Puts the finished temporary file in place of the target. The previous
+// target is first linked (or copied) to a second temporary name, the new
+// file is then renamed over the target in one step, and only then does the
+// link replace the old backup. Any failure leaves the target and its backup
+// as they were and removes what this save created.
 int cirio_ReplaceTarget(const char* temporary, const char* target) {
     const std::string backup = std::string(target) + "_bak";
     const std::string pendingBackup = backup + "$$TEMP$$";
-    struct stat old;
     const bool hadTarget = cirio_Exists(target);
-    // A target written in place must not share its bytes with the backup.
-    const bool inPlace = hadTarget && stat(target, &old) == 0 && old.st_nlink > 1;
+    // The new file reaches the disk before it takes the old one's place, and
+    // keeps the old file's permissions.
+    int handle = open(temporary, O_RDONLY | O_CLOEXEC);
+    if (handle >= 0) {
+        fsync(handle);
+        close(handle);
+    }
+    struct stat old;
+    if (hadTarget && stat(target, &old) == 0) chmod(temporary, old.st_mode & 07777);
     if (hadTarget) {
         unlink(pendingBackup.c_str());
-        if (inPlace || link(target, pendingBackup.c_str()) != 0) {
+        if (link(target, pendingBackup.c_str()) != 0) {
             if (int code = cirio_CopyFile(target, pendingBackup.c_str())) {
                 unlink(temporary);
                 return code;
             }
         }
     }
-    if (int code = InstallTemporaryFile(temporary, target)) {
-        // An in-place write that failed part way keeps the old text as the backup.
-        if (inPlace)
-            rename(pendingBackup.c_str(), backup.c_str());
-        else if (hadTarget)
-            unlink(pendingBackup.c_str());
+    if (rename(temporary, target) != 0) {
+        int code = ErrnoToResult(errno);
+        if (hadTarget) unlink(pendingBackup.c_str());
+        unlink(temporary);
         return code;
     }
     if (hadTarget && rename(pendingBackup.c_str(), backup.c_str()) != 0) {
-        // The links of a target written in place would not survive a rename
-        // back: the new text stays and only the backup is missing.
-        if (inPlace) {
-            unlink(pendingBackup.c_str());
-            return kOk;
-        }
         int code = ErrnoToResult(errno);
         // The new file is in place but the old one could not be kept: put the
         // old one back so the caller's failure leaves everything as it was.
@@ -162,8 +157,7 @@ int SaveCircuitFile(CCirDoc* document, const char* path, int32_t version) {
         if (placement.length == kPlacementLength)
             document->fileSettings.windowPlacement = FromPlatformPlacement(placement);
     }
-    const std::string target = ResolveWriteTarget(path);
-    const std::string temporary = target + "$$TEMP$$";
+    const std::string temporary = std::string(path) + "$$TEMP$$";
     CircuitFile file;
     if (int code = file.CreateText(temporary.c_str())) return code;
     file.document = document;
@@ -176,7 +170,7 @@ int SaveCircuitFile(CCirDoc* document, const char* path, int32_t version) {
         SetPendingText(path);
         return result;
     }
-    if (int code = cirio_ReplaceTarget(temporary.c_str(), target.c_str())) {
+    if (int code = cirio_ReplaceTarget(temporary.c_str(), path)) {
         SetPendingText(path);
         return code;
     }
@@ -217,8 +211,7 @@ int SaveProtectedCircuitFile(CCirDoc* document, const char* path, const char* pa
                                        &length)) {
         return code;
     }
-    const std::string target = ResolveWriteTarget(path);
-    const std::string temporary = target + "$$TEMP$$";
+    const std::string temporary = std::string(path) + "$$TEMP$$";
     FILE* out = fopen(temporary.c_str(), "wb");
     if (!out) {
         MemFree(encoded);
@@ -233,7 +226,7 @@ int SaveProtectedCircuitFile(CCirDoc* document, const char* path, const char* pa
         SetPendingText(path);
         return kResultWriteError;
     }
-    if (int code = cirio_ReplaceTarget(temporary.c_str(), target.c_str())) return code;
+    if (int code = cirio_ReplaceTarget(temporary.c_str(), path)) return code;
     document->SetDirty(0);
     return kOk;
 }
