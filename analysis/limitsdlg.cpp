@@ -214,6 +214,7 @@ int CAnalysisLimitsDlg::RowCount() const {
 }
 
 bool CAnalysisLimitsDlg::OnInitDialog() {
+    const bool firstPlacement = ld_rect.Width() <= 0 || ld_rect.Height() <= 0;
     CDialog2::OnInitDialog();
     for (int line = 0; line < kLimitsGridLines; ++line) expressionCells_[line].Attach(*this, LimitsCellId(line, 2));
     for (const char* option : {"Normal", "Save", "Retrieve"}) Add(kIdRunOptions, option);
@@ -311,8 +312,25 @@ bool CAnalysisLimitsDlg::OnInitDialog() {
     }
     ApplyEnabling();
     FocusControl(kIdLimitField);
+    if (firstPlacement) PlaceFirstTime();
     initialised_ = true;
     return false;
+}
+
+// With no remembered place the dialog sits centred across the work area just
+// below the main window's menu and tool bars, so the plot under it stays seen.
+void CAnalysisLimitsDlg::PlaceFirstTime() {
+    const platform::Rect area = ld_WorkArea();
+    const platform::Rect now = WindowRect();
+    int top = area.top;
+    if (CMainFrame* frame = GetMainFrame(); frame && frame->Exists()) {
+        const platform::Rect client = frame->MdiClientRect();
+        top = frame->ClientToScreen(platform::Point{client.left, client.top}).y;
+    }
+    const int width = now.Width(), height = now.Height();
+    const int left = std::max(area.left, area.left + (area.Width() - width) / 2);
+    top = std::max(0, std::min(top, area.bottom - height));
+    Move(platform::Rect{left, top, left + width, top + height}, false);
 }
 
 void CAnalysisLimitsDlg::Relayout() {

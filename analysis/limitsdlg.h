@@ -144,6 +144,7 @@ public:
     void Expand();
 
 private:
+    void PlaceFirstTime();
     AnalysisKindSettings* Settings() const;
     int RowCount() const;
     void Relayout();

@@ -65,6 +65,9 @@ platform::Size dlg_ScreenSize() {
 template <class Window>
 bool dlg_Place(platform::Point* position, platform::Rect* rect, Window& window) {
     platform::Point at;
+    // A remembered rectangle without size was never filled in: nothing is
+    // remembered yet, and (0, 0) would put the window in the screen's corner.
+    if (rect && (rect->Width() <= 0 || rect->Height() <= 0)) rect = nullptr;
     if (rect) {
         at = platform::Point{rect->left, rect->top};
     } else if (position) {

@@ -124,6 +124,9 @@ protected:
         *plot = AnalysisDocumentOf(doc);
         EXPECT_EQ(RunOpenAnalysis(doc), 0);
         Pump();
+        // A user's first click comes after the window has painted its final state.
+        if (CG2DView* view = ViewOf(*plot)) view->Invalidate();
+        Pump();
         return ViewOf(*plot);
     }
     static CG2DView* ViewOf(CG2DDoc* plot) { return plot ? dynamic_cast<CG2DView*>(plot->MainView()) : nullptr; }
