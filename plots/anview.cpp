@@ -6,6 +6,7 @@
 #include "core/numbers.h"
 #include "platform/app.h"
 #include "plots/apdoc.h"
+#include "plots/plotframe.h"
 #include "shell/fonts.h"
 #include "shell/mainframe.h"
 
@@ -156,35 +157,8 @@ void CANView::DrawCellText(CDrawContext& dc, const std::string& text, platform::
 
 void CANView::DrawSlopeCell(CDrawContext& dc, const PlotCurve& curve, int denominatorAxis, int numeratorAxis,
                             platform::Rect rect, int method) const {
-    auto cursor = [&](int axis, int which) { return axis == kAxisX ? curve.CursorX[which] : curve.CursorY[which]; };
-    const double dn = cursor(numeratorAxis, 1) - cursor(numeratorAxis, 0);
-    std::string text;
-    double value = 0;
-    bool infinite = false, shown = true;
-    const double l = cursor(denominatorAxis, 0), r = cursor(denominatorAxis, 1);
-    if (denominatorAxis == numeratorAxis) {
-        value = 1;
-    } else if (method == 0) {
-        const double dd = r - l;
-        infinite = dd == 0;
-        if (!infinite) value = dn / dd;
-    } else if (method == 1 || method == 2) {
-        infinite = l == 0;
-        if (!infinite) {
-            const double decades = std::log10(r / l);
-            value = dn / (method == 1 ? decades / std::log10(2.0) : decades);
-        }
-    } else {
-        shown = false;
-    }
-    if (infinite) {
-        text = "INF";
-    } else if (shown) {
-        char buffer[50];
-        FormatNumber(buffer, sizeof buffer, value, 3, 'E', 0x12);
-        text = buffer;
-    }
-    DrawCellText(dc, text, rect, platform::TextBox::Right | platform::TextBox::VCenter | platform::TextBox::SingleLine);
+    DrawCellText(dc, SlopeCellText(curve, denominatorAxis, numeratorAxis, method), rect,
+                 platform::TextBox::Right | platform::TextBox::VCenter | platform::TextBox::SingleLine);
 }
 
 void CANView::SetPlotTextColors(CDrawContext& dc, int textColor) const {

@@ -61,7 +61,10 @@ CAPDoc* CAPView::PlotDocument() const { return dynamic_cast<CAPDoc*>(GetDocument
 void CAPView::OnCreate() {
     CANView::OnCreate();
     if (CDoc* doc = GetDocument()) doc->flags |= 0x180;
-    SetAccelerators(&PlotCursorKeys());
+    // The view's table holds the analysis and document keys too: key presses
+    // reach the view, and the application's own tables do not carry them.
+    keys_ = PlotViewKeys();
+    SetAccelerators(&keys_);
 }
 
 void CAPView::OnSize(int width, int height) {
@@ -142,9 +145,13 @@ void CAPView::RedrawAll(CDrawContext& dc) {
     PrepareComplexPlanes(*doc, analysis && analysis->RunFinished);
     if (DrawPlotFrame(dc, doc->Curves, doc->Layout, info)) return;
     DrawComplexPlaneGrids(dc, *doc, info, !info.Display);
-    if (info.CursorMode)
+    if (info.CursorMode) {
         DrawCursorHeadings(dc, *doc, doc->Layout.LineHeight,
                            info.CursorColumnWidth > 0 ? info.CursorColumnWidth : dc.GetTextWidth("0") * 17);
+        // The readouts under the headings: the values at both cursors and
+        // their difference, for every curve.
+        RedrawScales(dc, doc->Curves, doc->Layout, info, true, -1);
+    }
     CurveDrawView curves;
     curves.View = this;
     curves.ViewKind = kind;

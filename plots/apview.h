@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "platform/menu.h"
 #include "plots/anview.h"
 #include "plots/cursordisplay.h"
 #include "plots/layout.h"
@@ -110,6 +111,7 @@ private:
     int32_t refreshedRun_ = -1;
     ScaleDragState scaleDrag_;
     TagDragState tagDrag_;
+    platform::AcceleratorTable keys_;
 };
 
 class CAPFrame : public CANFrame {

@@ -15,6 +15,7 @@
 #include "plots/g2ddoc.h"
 #include "plots/tagcommands.h"
 #include "plots/zoom.h"
+#include "shell/app.h"
 #include "shell/drawcontext.h"
 #include "shell/preferences.h"
 
@@ -87,6 +88,14 @@ const platform::AcceleratorTable& PlotCursorKeys() {
         {key::Letter('V'), ModCtrl | ModShift, kCmdTagVertical},
     };
     return table;
+}
+
+platform::AcceleratorTable PlotViewKeys() {
+    platform::AcceleratorTable keys = PlotCursorKeys();
+    for (int id : {504, 519, 514})
+        if (const platform::AcceleratorTable* table = GetAcceleratorTable(id))
+            for (const platform::Accelerator& a : table->Entries()) keys.Add(a.key, a.modifiers, a.command);
+    return keys;
 }
 
 int ViewCursorPlacer::Place(int curve, int cursor, int point, std::optional<double> x) {

@@ -22,6 +22,11 @@ constexpr int32_t kCmdCursorKeyLast = 767;
 // Ctrl+arrows scroll, Alt+Home and Alt+End choose Top and Bottom, Ctrl+L and
 // Ctrl+R tag a cursor, Shift+Ctrl+H and Shift+Ctrl+V tag the span between them.
 const platform::AcceleratorTable& PlotCursorKeys();
+// Every key of a plot view, its own first: the cursor keys above, then the edit
+// keys of the analysis views (504), their mode keys F7, F8 and Enter (519) and
+// the keys of every document view (514: Ctrl+keypad +/- zoom, Ctrl+P, ...).
+// Tables not loaded yet are left out.
+platform::AcceleratorTable PlotViewKeys();
 
 // Moves cursors through the view: the document places them and the overlay
 // shows them where they now stand.

@@ -12,6 +12,7 @@
 #include "document/cfanalysis.h"
 #include "expr/complex.h"
 #include "plots/g2ddoc.h"
+#include "plots/zoom.h"
 #include "shell/colortable.h"
 #include "shell/drawcontext.h"
 #include "shell/fonts.h"
@@ -604,6 +605,30 @@ void DrawCurveScales(CDrawContext& dc, PlotCurveArray& curves, int curve, const 
 // ---------------------------------------------------------------------------
 // Legends and title
 
+std::string SlopeCellText(const PlotCurve& curve, int denominatorAxis, int numeratorAxis, int method) {
+    auto cursor = [&](int axis, int which) { return axis == kAxisX ? curve.CursorX[which] : curve.CursorY[which]; };
+    const double dn = cursor(numeratorAxis, 1) - cursor(numeratorAxis, 0);
+    double value = 0;
+    const double l = cursor(denominatorAxis, 0), r = cursor(denominatorAxis, 1);
+    if (denominatorAxis == numeratorAxis) {
+        value = 1;
+    } else if (method == 0) {
+        const double dd = r - l;
+        if (dd == 0) return "INF";
+        value = dn / dd;
+    } else if (method == 1 || method == 2) {
+        if (l == 0) return "INF";
+        const double decades = std::log10(r / l);
+        value = dn / (method == 1 ? decades / std::log10(2.0) : decades);
+    } else {
+        return "";
+    }
+    char buffer[50];
+    FormatNumber(buffer, sizeof buffer, value, 3, 'E', 0x12);
+    return buffer;
+}
+
+
 void DrawLegendEntry(CDrawContext& dc, const PlotCurveArray& curves, int curve, int axis, bool withValues,
                      const PlotLayout& layout, const PlotViewInfo& view) {
     const PlotCurve& c = curves[size_t(curve)];
@@ -664,6 +689,12 @@ void DrawLegendEntry(CDrawContext& dc, const PlotCurveArray& curves, int curve, 
         texts.push_back(c.FormatAxisValue(axis, values[0]));
         texts.push_back(c.FormatAxisValue(axis, values[1]));
         if (!(axis == kAxisY && c.IsDigital)) texts.push_back(c.FormatAxisValue(axis, values[1] - values[0]));
+        // The slope of this axis over X between the cursors; in decibels over
+        // frequency by the curve's own method, per octave or decade.
+        if (!c.IsDigital) {
+            const bool dbOverFrequency = c.SingleVar[kAxisX] == 'F' && ExpressionUsesDb(c.Expr[kAxisY].get());
+            texts.push_back(SlopeCellText(c, kAxisX, axis, dbOverFrequency ? c.SlopeMethod : 0));
+        }
     }
     for (size_t i = 0; i < texts.size(); ++i) field(start + int(i) * column, column, texts[i]);
 }

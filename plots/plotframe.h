@@ -95,6 +95,11 @@ void DrawGroupLegends(CDrawContext& dc, PlotCurveArray& curves, const PlotLayout
 // Frames and grids, then scales and legends.
 void DrawScalesAndTitles(CDrawContext& dc, PlotCurveArray& curves, const PlotLayout& layout, const PlotViewInfo& view,
                          int group);
+// The text of a slope cell of the cursor readout: the change of the numerator
+// axis over the denominator axis between the two cursors (method 0 plain,
+// 1 per octave, 2 per decade; any other method an empty text), "INF" when the
+// denominator vanishes.
+std::string SlopeCellText(const PlotCurve& curve, int denominatorAxis, int numeratorAxis, int method);
 // Only the legend entries (with or without readouts) of the group (-1: all).
 void RedrawScales(CDrawContext& dc, const PlotCurveArray& curves, const PlotLayout& layout, const PlotViewInfo& view,
                   bool withValues, int group);

@@ -20,6 +20,8 @@
 #include "document/spicedoc.h"
 #include "expr/runstate.h"
 #include "platform/app.h"
+#include "platform/draw.h"
+#include "platform/image.h"
 #include "plots/cursors.h"
 #include "plots/g2ddoc.h"
 #include "plots/g2dview.h"
@@ -30,6 +32,7 @@
 #include "shell/app.h"
 #include "shell/colortable.h"
 #include "shell/document.h"
+#include "shell/drawcontext.h"
 #include "shell/mainframe.h"
 #include "shell/messages.h"
 #include "tests/plots/runfixture.h"
@@ -125,6 +128,67 @@ TEST_F(PlotCursorWindow, KeysAndMouseMoveCursorsScrollZoomAndChooseTheCurve) {
     app_->PostKeyDown(view, platform::key::Tab);
     Pump();
     EXPECT_EQ(plot->CurrentCurve, plot->PlottedCount > 1 ? 0 : plot->PlottedCount - 1);
+    EXPECT_TRUE(shown_.empty()) << shown_[0];
+}
+
+// The keys of the analysis and document tables reach a plot view that has the
+// keyboard: F8 and F7 switch the mode, Ctrl with keypad + and - zoom the group.
+TEST_F(PlotCursorWindow, ModeAndZoomKeysReachThePlotView) {
+    CG2DDoc* plot = nullptr;
+    CG2DView* view = RunRc(&plot);
+    ASSERT_NE(view, nullptr);
+    const PlotCurve& out = plot->Curves[0];
+    app_->PostKeyDown(view, platform::key::Function(8));
+    Pump();
+    EXPECT_EQ(plot->modeCommand, kCmdModeCursor);
+    const double span = out.RangeHigh[kAxisX] - out.RangeLow[kAxisX];
+    const struct {
+        int key;
+        double factor;
+    } zooms[] = {{platform::key::Add, 0.5}, {platform::key::Subtract, 1.0}, {platform::key::Subtract, 2.0}};
+    for (const auto& z : zooms) {
+        app_->PostKeyDown(view, z.key, platform::ModCtrl);
+        Pump();
+        EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span * z.factor, 1e-9 * span) << z.key;
+    }
+    // The same keys without Ctrl, or the main keyboard's minus, leave the range alone.
+    app_->PostKeyDown(view, platform::key::Add);
+    app_->PostKeyDown(view, platform::key::Minus, platform::ModCtrl);
+    Pump();
+    EXPECT_NEAR(out.RangeHigh[kAxisX] - out.RangeLow[kAxisX], span * 2, 1e-9 * span);
+    app_->PostKeyDown(view, platform::key::Function(7));
+    Pump();
+    EXPECT_EQ(plot->modeCommand, kCmdModeScale);
+    EXPECT_TRUE(shown_.empty()) << shown_[0];
+}
+
+// In Cursor mode every legend row carries the values at the two cursors under
+// the headings, not only the headings.
+TEST_F(PlotCursorWindow, CursorReadoutsShowValuesAfterARun) {
+    CG2DDoc* plot = nullptr;
+    CG2DView* view = RunRc(&plot);
+    ASSERT_NE(view, nullptr);
+    const platform::Rect client = view->ClientRect();
+    auto inkInReadout = [&](int curve) {
+        platform::Image image(client.right - client.left, client.bottom - client.top);
+        image.Fill(platform::MakeColor(255, 255, 255));
+        std::unique_ptr<platform::DrawSurface> surface = platform::CreateImageSurface(image);
+        CDrawContext dc(surface.get());
+        view->RedrawAll(dc);
+        const PlotCurve& c = plot->Curves[static_cast<size_t>(curve)];
+        // The "Left" and "Right" columns of the curve's legend row.
+        const int column = dc.GetTextWidth("0") * 17;
+        int ink = 0;
+        for (int y = c.LegendY; y < c.LegendY + plot->Layout.LineHeight; ++y)
+            for (int x = c.PlotRect.left + column + 1; x < c.PlotRect.left + 3 * column; ++x)
+                ink += image.PixelAt(x, y) != platform::MakeColor(255, 255, 255);
+        return ink;
+    };
+    ASSERT_GE(plot->PlottedCount, 2);
+    app_->PostCommand(view, kCmdModeCursor);
+    Pump();
+    ASSERT_EQ(plot->modeCommand, kCmdModeCursor);
+    for (int curve = 0; curve < 2; ++curve) EXPECT_GT(inkInReadout(curve), 20) << curve;
     EXPECT_TRUE(shown_.empty()) << shown_[0];
 }
 

@@ -356,7 +356,7 @@ TEST_F(PlotFrameRender, LegendReadoutsShowTheNewestValueOrTheCursors) {
         int fields;  // cursor readout fields
     };
     for (const Case& k :
-         {Case{false, kPlotRectangular, 0}, Case{true, kPlotRectangular, 3}, Case{true, kPlotPolar, 6}}) {
+         {Case{false, kPlotRectangular, 0}, Case{true, kPlotRectangular, 4}, Case{true, kPlotPolar, 6}}) {
         image.Fill(white);
         PlotCurveArray curves;
         curves.push_back(FrameCurve(1, "V(OUT)"));
@@ -377,7 +377,7 @@ TEST_F(PlotFrameRender, LegendReadoutsShowTheNewestValueOrTheCursors) {
             EXPECT_TRUE(inked(left, c.LegendY, left + dc.GetTextWidth("0") * 17, c.LegendY + L));
             continue;
         }
-        // Left, right and their difference (rectangular), or per cursor its
+        // Left, right, their difference and the slope (rectangular), or per cursor its
         // frequency and two complex forms, a column each after the first.
         const int first = c.PlotRect.left + 61;
         for (int field = 0; field < k.fields; ++field)
