@@ -221,8 +221,16 @@ void main_InstallServices() {
 // its first (default) button; any other dialog is cancelled.
 int main_AnswerModal(platform::ModalRequest& request) {
     if (auto* box = dynamic_cast<CMessageBoxDlg*>(&request)) {
-        std::string text = box->Record().text;
+        const MessageRecord& record = box->Record();
+        std::string text = record.text;
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        // The rows the box lists (file, line, statement, part) go with the text:
+        // without them a user could not tell where in a deck the fault is.
+        if (record.rowsInList)
+            for (int i = 0; i < record.rowCount; ++i) {
+                text += std::string("\n  ") + record.rowLabels[i];
+                if (*record.rowValues[i]) text += std::string(" ") + record.rowValues[i];
+            }
         fprintf(stderr, "%s: %s\n", box->Record().caption, text.c_str());
         return box->Buttons().empty() ? platform::dlgid::Ok : box->Buttons().front();
     }

@@ -121,10 +121,11 @@ std::string CleanBatchLine(const std::string& raw) {
     std::string line = raw.substr(0, raw.find(';'));
     std::string kept;
     // File names keep their case: names are case-sensitive here. Switches and
-    // keywords are compared without case instead.
+    // keywords are compared without case instead. A tab separates words as a
+    // blank does: people line their switches up with tabs.
     for (char c : line) {
-        if (c == '\t' || c == '\r' || c == '\n') continue;
-        kept += c;
+        if (c == '\r' || c == '\n') continue;
+        kept += c == '\t' ? ' ' : c;
     }
     kept = bt_Trim(kept);
     if (!kept.empty() && (kept[0] == '*' || kept[0] == ':')) return {};
