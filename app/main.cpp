@@ -101,6 +101,11 @@ public:
     int StartAnalysis(CDoc* circuit, int kind) override {
         auto* document = dynamic_cast<CCTDoc*>(circuit);
         if (!document) return kResultNotBuilt;
+        // Off-screen the named circuits are compiled and run once, hidden, after
+        // start-up (main_CompileNamedTexts): a second run here would show every
+        // message twice.
+        if (platform::Application* toolkit = platform::Application::Instance())
+            if (toolkit->IsOffscreen()) return 0;
         // RunAnalysis reports its own failures.
         return RunAnalysis(document, kind) ? kResultShown : 0;
     }
@@ -308,7 +313,10 @@ bool main_IsSpiceText(const std::string& path) {
     return false;
 }
 
-void main_CompileNamedTexts() {
+// Whether every named circuit compiled and every requested run went to its
+// end: the exit status tells scripts what the messages told the user.
+bool main_CompileNamedTexts() {
+    bool allRan = true;
     const int analysis = Startup().requestedAnalysis;
     for (const main_NamedFile& file : main_namedFiles) {
         if (!main_IsSpiceText(file.path)) continue;
@@ -316,6 +324,7 @@ void main_CompileNamedTexts() {
         const int loaded = LoadSpiceTextDocument(file.path.c_str(), &document);
         if (loaded) {
             printf("Circuit text:        %s, not read (%d)\n", file.path.c_str(), loaded);
+            allRan = false;
             continue;
         }
         // With /T, /A or /D the analysis starts as a hidden one (no window
@@ -327,6 +336,7 @@ void main_CompileNamedTexts() {
         const int rc = run ? RunAnalysis(document.get(), analysis, hidden) : RunCircuitCompiler(document.get(), 1);
         const CompiledCircuit* compiled = FindCompiledCircuit(document.get());
         if (rc || !compiled) {
+            allRan = false;
             printf("Circuit compiled:    %s: failed, as the messages above say\n", file.path.c_str());
         } else {
             int devices = 0;
@@ -356,6 +366,9 @@ void main_CompileNamedTexts() {
                            points);
                 else
                     printf("Analysis run:        failed, as the messages above say\n");
+                if (ran != 0) allRan = false;
+            } else if (run) {
+                allRan = false;
             }
         }
         if (run) CloseAnalysis(document.get());
@@ -364,6 +377,7 @@ void main_CompileNamedTexts() {
         ReleaseDefineTable(document.get());
         SetAnalysisKind(-1);
     }
+    return allRan;
 }
 
 const char* main_PaneName(int id) {
@@ -428,6 +442,7 @@ int main(int argc, char** argv) {
     if (offscreen) platform::SetModalAnswerer(main_AnswerModal);
 
     int status = 0;
+    bool runFailed = false;
     {
         CSimulatorApp theApp;
         // One instance per desktop; an off-screen run has no desktop to share.
@@ -442,10 +457,14 @@ int main(int argc, char** argv) {
         } else if (offscreen || BatchMode()) {
             main_PrintState(commandLine);
             if (frame) main_PrintWindow(*frame, offscreen);
-            main_CompileNamedTexts();
+            if (!main_CompileNamedTexts()) runFailed = true;
             if (BatchMode() && Startup().batchFile) {
                 BatchRun batch;
-                if (batch.Start(Startup().batchFile, nullptr) == 0) batch.Run();
+                if (batch.Start(Startup().batchFile, nullptr) == 0)
+                    batch.Run();
+                else
+                    runFailed = true;
+                if (batch.Failures() > 0) runFailed = true;
                 batch.End();
                 printf("Batch log:           %s, %d circuit%s, %d simulation%s\n", batch.LogPath().c_str(),
                        batch.Circuits(), batch.Circuits() == 1 ? "" : "s", batch.Simulations(),
@@ -462,6 +481,7 @@ int main(int argc, char** argv) {
             theApp.Run();
         }
         status = theApp.ExitInstance();
+        if (status == 0 && runFailed) status = 1;
     }
 
     MemFree(commandLine);

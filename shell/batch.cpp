@@ -257,6 +257,7 @@ bool BatchRun::FindLabel(const std::string& label) {
 int BatchRun::Run() {
     circuits_ = 0;
     simulations_ = 0;
+    failures_ = 0;
     std::string raw;
     while (batch_ && !stop_) {
         if (!ReadLine(&raw)) break;
@@ -302,12 +303,16 @@ void BatchRun::RunJob(const BatchLine& job) {
     }
     ++circuits_;
     if (jobs.EscapePressed()) stop_ = true;
-    if (!ibis && !document) return;
+    if (!ibis && !document) {
+        ++failures_;
+        return;
+    }
 
     bool lineError = false;
     if (!job.rest.empty()) {
         ReportMessage(MessageRequest(kMsgCommandLineError).Args(job.rest.c_str()));
         lineError = true;
+        ++failures_;
     }
     if (ibis) {
         // The translation makes and runs its own circuit in its batch form.
@@ -331,6 +336,8 @@ void BatchRun::RunJob(const BatchLine& job) {
                         static_cast<unsigned>(figures.analogNodes), figures.iterations, figures.rejected,
                         figures.solutions, figures.runSeconds);
                 runTime_ += figures.runSeconds;
+            } else {
+                ++failures_;
             }
             if (log_) std::fflush(log_);
             jobs.CloseAnalysis(document);
