@@ -436,13 +436,16 @@ int sd_MatchingStatement(CircuitModels* models, int partType, int scope, const c
 
 }  // namespace
 
-int ResolvePartPolarities(CCTDoc* document, int scope) {
+int ResolvePartPolarities(CCTDoc* document, int fromScope) {
     CircuitModels* models = GetCircuitModels(document);
     if (!models) return kResultNoMemory;
     for (PoolItem* item = document->objects.first; item; item = item->next) {
         if (item->type == kPoolItemDead) continue;
         auto* part = static_cast<SchematicObject*>(item);
-        if (!part->IsComponent() || !part->definition || part->level != scope) continue;
+        // Parts of subcircuit bodies too, each looked up from its own scope: a
+        // PMOS or PNP inside a .SUBCKT is P-type as much as one outside.
+        const int scope = part->level;
+        if (!part->IsComponent() || !part->definition || scope < fromScope) continue;
         const int type = part->definition->type;
         if (!sd_PolarityFromModel(type) || !HasModelType(type)) continue;
         const std::string name = sd_Upper(GetAttributeText(part, kAttrModel));
