@@ -307,6 +307,17 @@ int ReadValueDeviceLine(SpiceStatementContext& context, char* statement) {
     int rc = sd_ReadPartAndNodes(context, statement, type, 2, cursor, &part);
     if (rc) return rc;
     const char* rest = sd_SkipBlanks(cursor);
+    // "R1 1 2 R=1K", "C1 1 0 C=1N": the value named by the device's own
+    // letter (or its long name) is the value.
+    for (const char* keyword : {letter == 'R' ? "RESISTANCE" : letter == 'C' ? "CAPACITANCE" : "INDUCTANCE",
+                                letter == 'R' ? "R" : letter == 'C' ? "C" : "L"}) {
+        const size_t n = std::strlen(keyword);
+        if (CompareNoCaseN(rest, keyword, n) != 0) continue;
+        const char* after = sd_SkipBlanks(rest + n);
+        if (*after != '=') continue;
+        rest = sd_SkipBlanks(after + 1);
+        break;
+    }
     // SPICE3 writes the value before an optional model; the set-up sorts them out.
     if (part->dialect == kSpiceDialect3 || part->dialect == kSpiceDialectAmbiguous) {
         std::string value = rest;
