@@ -103,6 +103,11 @@ public:
     int StartAnalysis(CDoc* circuit, int kind) override {
         auto* document = dynamic_cast<CCTDoc*>(circuit);
         if (!document) return kResultNotBuilt;
+        // Off-screen the named circuits are compiled and run once, hidden, after
+        // start-up (main_CompileNamedTexts): a second run here would show every
+        // message twice.
+        if (platform::Application* toolkit = platform::Application::Instance())
+            if (toolkit->IsOffscreen()) return 0;
         // RunAnalysis reports its own failures.
         return RunAnalysis(document, kind) ? kResultShown : 0;
     }
@@ -223,8 +228,16 @@ void main_InstallServices() {
 // its first (default) button; any other dialog is cancelled.
 int main_AnswerModal(platform::ModalRequest& request) {
     if (auto* box = dynamic_cast<CMessageBoxDlg*>(&request)) {
-        std::string text = box->Record().text;
+        const MessageRecord& record = box->Record();
+        std::string text = record.text;
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        // The rows the box lists (file, line, statement, part) go with the text:
+        // without them a user could not tell where in a deck the fault is.
+        if (record.rowsInList)
+            for (int i = 0; i < record.rowCount; ++i) {
+                text += std::string("\n  ") + record.rowLabels[i];
+                if (*record.rowValues[i]) text += std::string(" ") + record.rowValues[i];
+            }
         fprintf(stderr, "%s: %s\n", box->Record().caption, text.c_str());
         const std::vector<int>& buttons = box->Buttons();
         // Nobody is there to have asked for a save: a file is never written
@@ -308,7 +321,10 @@ bool main_IsSpiceText(const std::string& path) {
     return false;
 }
 
-void main_CompileNamedTexts() {
+// Whether every named circuit compiled and every requested run went to its
+// end: the exit status tells scripts what the messages told the user.
+bool main_CompileNamedTexts() {
+    bool allRan = true;
     const int analysis = Startup().requestedAnalysis;
     for (const main_NamedFile& file : main_namedFiles) {
         if (!main_IsSpiceText(file.path)) continue;
@@ -316,6 +332,7 @@ void main_CompileNamedTexts() {
         const int loaded = LoadSpiceTextDocument(file.path.c_str(), &document);
         if (loaded) {
             printf("Circuit text:        %s, not read (%d)\n", file.path.c_str(), loaded);
+            allRan = false;
             continue;
         }
         // With /T, /A or /D the analysis starts as a hidden one (no window
@@ -327,6 +344,7 @@ void main_CompileNamedTexts() {
         const int rc = run ? RunAnalysis(document.get(), analysis, hidden) : RunCircuitCompiler(document.get(), 1);
         const CompiledCircuit* compiled = FindCompiledCircuit(document.get());
         if (rc || !compiled) {
+            allRan = false;
             printf("Circuit compiled:    %s: failed, as the messages above say\n", file.path.c_str());
         } else {
             int devices = 0;
@@ -356,6 +374,9 @@ void main_CompileNamedTexts() {
                            points);
                 else
                     printf("Analysis run:        failed, as the messages above say\n");
+                if (ran != 0) allRan = false;
+            } else if (run) {
+                allRan = false;
             }
         }
         if (run) CloseAnalysis(document.get());
@@ -364,6 +385,7 @@ void main_CompileNamedTexts() {
         ReleaseDefineTable(document.get());
         SetAnalysisKind(-1);
     }
+    return allRan;
 }
 
 const char* main_PaneName(int id) {
@@ -428,6 +450,7 @@ int main(int argc, char** argv) {
     if (offscreen) platform::SetModalAnswerer(main_AnswerModal);
 
     int status = 0;
+    bool runFailed = false;
     {
         CSimulatorApp theApp;
         // One instance per desktop; an off-screen run has no desktop to share.
@@ -445,10 +468,14 @@ int main(int argc, char** argv) {
         } else if (offscreen || BatchMode()) {
             main_PrintState(commandLine);
             if (frame) main_PrintWindow(*frame, offscreen);
-            main_CompileNamedTexts();
+            if (!main_CompileNamedTexts()) runFailed = true;
             if (BatchMode() && Startup().batchFile) {
                 BatchRun batch;
-                if (batch.Start(Startup().batchFile, nullptr) == 0) batch.Run();
+                if (batch.Start(Startup().batchFile, nullptr) == 0)
+                    batch.Run();
+                else
+                    runFailed = true;
+                if (batch.Failures() > 0) runFailed = true;
                 batch.End();
                 printf("Batch log:           %s, %d circuit%s, %d simulation%s\n", batch.LogPath().c_str(),
                        batch.Circuits(), batch.Circuits() == 1 ? "" : "s", batch.Simulations(),
@@ -465,6 +492,7 @@ int main(int argc, char** argv) {
             theApp.Run();
         }
         status = theApp.ExitInstance();
+        if (status == 0 && runFailed) status = 1;
     }
 
     MemFree(commandLine);

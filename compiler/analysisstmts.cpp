@@ -280,7 +280,8 @@ int ReadAcStatement(SpiceStatementContext& context, char* statement) {
                 as_Set(&limits->limits[kAcPoints], as_Format("%g", count));
             }
         } else {
-            as_Set(&limits->limits[kAcPoints], as_Format("%g", points + 1));
+            // LIN counts the points themselves: 101 points from 1K to 101K are 1K apart.
+            as_Set(&limits->limits[kAcPoints], as_Format("%g", points));
         }
     }
     std::string range = stopText;
@@ -329,7 +330,13 @@ int ReadDcStatement(SpiceStatementContext& context, char* statement) {
         const double step = as_Value(first.step.c_str(), &error);
         const double start = as_Value(first.start.c_str(), error ? nullptr : &error);
         const double stop = as_Value(first.stop.c_str(), error ? nullptr : &error);
-        if (!error && step != 0) as_Set(&limits->limits[kDcPoints], as_Format("%g", (stop - start) / step));
+        // Both ends are swept points, so the printed rows fall on the values asked
+        // for: -2 to 2 by 0.1 is 41 rows. The small allowance keeps 0.1 steps that
+        // are not exact in binary from losing the last point.
+        if (!error && step != 0) {
+            const double intervals = std::floor((stop - start) / step + 1e-9);
+            if (intervals >= 0) as_Set(&limits->limits[kDcPoints], as_Format("%g", intervals + 1));
+        }
     }
     if (words.Token(index)[0] == 0) return 0;
     DcVariable second;

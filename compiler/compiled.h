@@ -164,6 +164,9 @@ struct SourceRecord : DeviceRecord {
     int32_t sourceKind;    // SourceKind
     int32_t functionKind;  // SourceFunction
     double dcValue;
+    // The line gave a DC value: operating points and DC sweeps bias from it
+    // rather than from the waveform's start.
+    int32_t dcGiven = 0;
     double working;  // the value the loads use
     ToleranceSpec tolerances[kSourceFieldCount];
     double nominal[kSourceFieldCount];

@@ -452,6 +452,30 @@ void df_Trim(std::string& s) {
     s = s.substr(a, b - a);
 }
 
+
+// Where the next NAME=VALUE of a parameter list starts in the value text
+// (npos when there is none): a name after a blank or comma, outside any
+// brackets and quotes, followed by "=" that is not "==".
+size_t df_NextAssignment(const std::string& value) {
+    int depth = 0;
+    bool quoted = false;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '"') quoted = !quoted;
+        if (quoted) continue;
+        if (c == '(' || c == '{' || c == '[') ++depth;
+        if ((c == ')' || c == '}' || c == ']') && depth > 0) --depth;
+        if (depth || i == 0 || !HasCharClass(c, CC_ALPHA)) continue;
+        const char before = value[i - 1];
+        if (before != ',' && !HasCharClass(before, CC_SPACE)) continue;
+        size_t j = i;
+        while (j < value.size() && HasCharClass(value[j], CC_IDENT)) ++j;
+        while (j < value.size() && (value[j] == ' ' || value[j] == '\t')) ++j;
+        if (j < value.size() && value[j] == '=' && (j + 1 >= value.size() || value[j + 1] != '=')) return i;
+    }
+    return std::string::npos;
+}
+
 }  // namespace
 
 // ---- switches ------------------------------------------------------------------------------
@@ -1063,14 +1087,27 @@ int ParseDefineStatement(DefineTable* table, const char* text, const StatementSo
         skipBlanks();
     }
     std::string value = p;
+    // ".PARAM RA=2K CA=1N GAIN=4": each NAME=VALUE after the first is a
+    // statement of its own.
+    std::string following;
+    if (keywordIndex == kDotParam && arguments.empty()) {
+        const size_t next = df_NextAssignment(value);
+        if (next != std::string::npos) {
+            following = ".PARAM " + value.substr(next);
+            value.resize(next);
+            while (!value.empty() && (value.back() == ',' || HasCharClass(value.back(), CC_SPACE))) value.pop_back();
+        }
+    }
     if (TextPreservingCompile && !value.empty() && value.back() == '\n') {
         value.pop_back();
         if (!value.empty() && value.back() == '\r') value.pop_back();
     }
     // Trailing blanks are not part of the value.
     while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
-    return AddDefine(table, name.c_str(), arguments.empty() ? nullptr : arguments.c_str(), value.c_str(), source,
-                     keywordIndex, tolerance.empty() ? nullptr : tolerance.c_str());
+    const int rc = AddDefine(table, name.c_str(), arguments.empty() ? nullptr : arguments.c_str(), value.c_str(),
+                             source, keywordIndex, tolerance.empty() ? nullptr : tolerance.c_str());
+    if (rc || following.empty()) return rc;
+    return ParseDefineStatement(table, following.c_str(), source, keywordIndex);
 }
 
 // ---- substitution ----------------------------------------------------------------------------------

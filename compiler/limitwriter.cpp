@@ -228,7 +228,8 @@ std::string FormatAcStatement(CCTDoc* document) {
         const double perDecade = std::ceil((points - 1) / std::fabs(std::log10(fmax / fmin)) - 1e-9);
         return ".AC DEC " + lw_Format("%.0f", std::max(1.0, perDecade)) + " " + fminText + " " + fmaxText;
     }
-    return ".AC LIN " + lw_Format("%.0f", std::max(1.0, points - 1)) + " " + fminText + " " + fmaxText;
+    // LIN counts the points themselves, as it reads back.
+    return ".AC LIN " + lw_Format("%.0f", std::max(1.0, points)) + " " + fminText + " " + fmaxText;
 }
 
 std::string FormatNoiseStatement(CCTDoc* document, int dialect) {

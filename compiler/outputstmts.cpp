@@ -24,12 +24,14 @@ enum : int {
     kMsgDistoInPrint = 10911,
     kMsgIllegalAnalysis = 10917,
     kMsgWatchCharacter = 10950,
+    kMsgOutputNotPrinted = 11962,
 };
 
 const MessageRow kOutputStatementRows[] = {
     {kMsgDistoInPrint, "%WCan't use DISTO in print/plot statement."},
     {kMsgIllegalAnalysis, "%EIllegal analysis type %s."},
     {kMsgWatchCharacter, "%EIllegal character in .Watch %c."},
+    {kMsgOutputNotPrinted, "%W.PRINT %s is not printed: that analysis writes its own results."},
 };
 
 bool os_Is(const StringArray& words, int i, const char* word) { return std::strcmp(words.Token(i), word) == 0; }
@@ -197,7 +199,17 @@ int ReadPrintStatement(SpiceStatementContext& context, char* statement) {
         ReportCompilerMessage(nullptr, context.scope, rows.c_str(), kMsgDistoInPrint);
         return 0;
     }
-    if (kind < 0) return ReportCompilerMessage(nullptr, context.scope, nullptr, kMsgIllegalAnalysis, words.Token(1));
+    if (kind < 0) {
+        // SPICE3 decks print the results of analyses that write their own
+        // tables here (.SENS, .TF, .OP, .PZ): the deck runs without the line.
+        for (const char* own : {"SENS", "TF", "OP", "PZ"}) {
+            if (CompareNoCase(words.Token(1), own) != 0) continue;
+            const std::string rows = std::string("Text:\t") + statement + "\n";
+            ReportCompilerMessage(nullptr, context.scope, rows.c_str(), kMsgOutputNotPrinted, words.Token(1));
+            return 0;
+        }
+        return ReportCompilerMessage(nullptr, context.scope, nullptr, kMsgIllegalAnalysis, words.Token(1));
+    }
     StatementState* state = GetStatementState(context.document);
     AnalysisKindSettings* limits = AnalysisKindOf(context.document, kind);
     if (!state || !limits) return kResultNoMemory;

@@ -53,6 +53,7 @@ const MessageRow kStPartSetupMessageRows[] = {
     {10841, "%EMust specify part name."},
     {10847, "%EUnknown identifier '%s'."},
     {11852, "%EIllegal use of '%s'."},
+    {11960, "%W%s is not used: no distortion analysis reads its values."},
 };
 // clang-format on
 

@@ -56,6 +56,7 @@ enum : int {
     kSoMsgIllegalUse = 11852,
     kSoMsgExpectingToFollow = 11901,
     kSoMsgExtraText = 11903,
+    kSoMsgDistortionInputUnused = 11960,
 };
 
 constexpr int kSoAttrRepeat = 88;
@@ -90,6 +91,11 @@ std::vector<SoToken> so_Tokenize(const std::string& text) {
 
 bool so_Is(const std::string& token, const char* word) { return strcasecmp(token.c_str(), word) == 0; }
 
+// A keyword that ends a waveform's parameter list.
+bool so_EndsParameters(const std::string& token) {
+    return so_Is(token, "AC") || so_Is(token, "DC") || so_Is(token, "DISTOF1") || so_Is(token, "DISTOF2");
+}
+
 class SoStimulusParser {
 public:
     SoStimulusParser(SourceRecord* record, const std::string& text, bool report, StimulusPositions* positions,
@@ -122,7 +128,10 @@ private:
     void SetField(int field, double value) {
         if (positions_) return;
         record_->values[field] = value;
-        if (field == kSourceFieldDc) record_->dcValue = value;
+        if (field == kSourceFieldDc) {
+            record_->dcValue = value;
+            record_->dcGiven = 1;
+        }
     }
 
     SourceRecord* record_;
@@ -202,10 +211,9 @@ int SoStimulusParser::Parameters(const TransientFunction& function) {
             rc = Tolerance(&consumed);
             if (rc) return rc;
         }
-        if (More() && (so_Is(tokens_[next_].text, "AC") || so_Is(tokens_[next_].text, "DC"))) break;
+        if (More() && so_EndsParameters(tokens_[next_].text)) break;
     }
-    if (given == function.parameterCount && More() && !so_Is(tokens_[next_].text, "AC") &&
-        !so_Is(tokens_[next_].text, "DC"))
+    if (given == function.parameterCount && More() && !so_EndsParameters(tokens_[next_].text))
         return Fail(kSoMsgExtraText, tokens_[next_].text.c_str());
     if (given < 2 && function.kind != kFunctionNoise) return Fail(kSoMsgNeedTwoValues, keyword.c_str());
     return 0;
@@ -331,6 +339,13 @@ int SoStimulusParser::Parse() {
                     pending_ = kSourceFieldAcMagnitude;
                 }
             }
+        } else if (so_Is(token.text, "DISTOF1") || so_Is(token.text, "DISTOF2")) {
+            // A distortion input (magnitude, then phase) of a SPICE3 deck:
+            // accepted, its values read past, and the user told they do nothing.
+            for (int field = 0; field < 2 && More() && IsValidValue(tokens_[next_].text); ++field) ++next_;
+            if (report_ && !positions_)
+                ReportCompilerMessage(part_, PartScope(part_), nullptr, kSoMsgDistortionInputUnused,
+                                      token.text.c_str());
         } else if (so_Is(token.text, "STIMULUS")) {
             Fail(kSoMsgStimulusNotSupported);
             result_ = kResultShown;

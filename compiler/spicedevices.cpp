@@ -307,6 +307,17 @@ int ReadValueDeviceLine(SpiceStatementContext& context, char* statement) {
     int rc = sd_ReadPartAndNodes(context, statement, type, 2, cursor, &part);
     if (rc) return rc;
     const char* rest = sd_SkipBlanks(cursor);
+    // "R1 1 2 R=1K", "C1 1 0 C=1N": the value named by the device's own
+    // letter (or its long name) is the value.
+    for (const char* keyword : {letter == 'R' ? "RESISTANCE" : letter == 'C' ? "CAPACITANCE" : "INDUCTANCE",
+                                letter == 'R' ? "R" : letter == 'C' ? "C" : "L"}) {
+        const size_t n = std::strlen(keyword);
+        if (CompareNoCaseN(rest, keyword, n) != 0) continue;
+        const char* after = sd_SkipBlanks(rest + n);
+        if (*after != '=') continue;
+        rest = sd_SkipBlanks(after + 1);
+        break;
+    }
     // SPICE3 writes the value before an optional model; the set-up sorts them out.
     if (part->dialect == kSpiceDialect3 || part->dialect == kSpiceDialectAmbiguous) {
         std::string value = rest;
@@ -436,13 +447,16 @@ int sd_MatchingStatement(CircuitModels* models, int partType, int scope, const c
 
 }  // namespace
 
-int ResolvePartPolarities(CCTDoc* document, int scope) {
+int ResolvePartPolarities(CCTDoc* document, int fromScope) {
     CircuitModels* models = GetCircuitModels(document);
     if (!models) return kResultNoMemory;
     for (PoolItem* item = document->objects.first; item; item = item->next) {
         if (item->type == kPoolItemDead) continue;
         auto* part = static_cast<SchematicObject*>(item);
-        if (!part->IsComponent() || !part->definition || part->level != scope) continue;
+        // Parts of subcircuit bodies too, each looked up from its own scope: a
+        // PMOS or PNP inside a .SUBCKT is P-type as much as one outside.
+        const int scope = part->level;
+        if (!part->IsComponent() || !part->definition || scope < fromScope) continue;
         const int type = part->definition->type;
         if (!sd_PolarityFromModel(type) || !HasModelType(type)) continue;
         const std::string name = sd_Upper(GetAttributeText(part, kAttrModel));

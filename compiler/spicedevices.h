@@ -30,11 +30,12 @@ std::string NextDeviceLineItem(const char*& cursor);
 // Device kinds whose set-up does not exist yet: the read stops naming the line.
 int ReadUnsupportedDeviceLine(SpiceStatementContext& context, char* statement);
 
-// After reading: every Q, M and J part of the scope whose MODEL names a
-// statement of the P type (in the circuit, else found in the libraries, which
-// brings it into the circuit) becomes the P-type component. 0, or 15055 when a
+// After reading: every Q, M and J part of the scope or a scope after it (the
+// subcircuit bodies) whose MODEL names a statement of the P type visible from
+// the part's scope (in the circuit, else found in the libraries, which brings
+// it into the circuit) becomes the P-type component. 0, or 15055 when a
 // library search failed with a message.
-int ResolvePartPolarities(CCTDoc* document, int scope);
+int ResolvePartPolarities(CCTDoc* document, int fromScope);
 
 // A new part of the component type named `name`, in the current source's
 // page and scope, with its pin array sized for the type: 0, or 15002.

@@ -45,6 +45,7 @@ const MessageRow kSrMessageRows[] = {
     {10907, "%EToo many .includes."},
     {10908, "%EMissing nodes."},
     {10931, "%E.Ends statement Found outside of a .Subckt."},
+    {11961, "%W.SAVE is not needed: every quantity a run uses is kept."},
     {15047, "%EMissing Quotes in %s."},
 };
 // clang-format on
@@ -500,6 +501,12 @@ int ReportSpiceStatementMessage(SpiceStatementContext& context, const char* stat
     RecordSpiceSourceLocation(context);
     const std::string rows = sr_Rows(context, statement);
     return ReportCompilerMessage(part, context.scope, rows.c_str(), id, argument ? argument : "");
+}
+
+void ReportSpiceStatementWarning(SpiceStatementContext& context, const char* statement, int id, const char* argument) {
+    // No error location: a later error of the deck is the one to point at.
+    const std::string rows = sr_Rows(context, statement);
+    ReportCompilerMessage(nullptr, context.scope, rows.c_str(), id, argument ? argument : "");
 }
 
 std::string ResolveSpiceFileName(SpiceStatementContext& context, const std::string& name) {

@@ -150,6 +150,8 @@ void RecordSpiceSourceLocation(SpiceStatementContext& context);
 // 1-based line, and records its place: 15055 (15060 in quiet mode).
 int ReportSpiceStatementMessage(SpiceStatementContext& context, const char* statement, int id, const char* argument,
                                 SchematicObject* part = nullptr);
+// The same for a warning: shown with the rows, the place left unrecorded.
+void ReportSpiceStatementWarning(SpiceStatementContext& context, const char* statement, int id, const char* argument);
 // A file named by a statement as a full path: beside the file being read
 // first, then along the library search path; the name itself when neither has it.
 std::string ResolveSpiceFileName(SpiceStatementContext& context, const std::string& name);

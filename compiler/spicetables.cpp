@@ -24,6 +24,7 @@
 namespace {
 
 constexpr int kStMsgUnknownCommand = 10905;
+constexpr int kStMsgSaveUnused = 11961;
 
 StatementSource st_Source(const SpiceStatementContext& context) {
     return StatementSource{kSourceTextLine, context.scope, context.line, context.page};
@@ -124,6 +125,13 @@ int st_ReadLoadOp(SpiceStatementContext& context, char*) {
     return 0;
 }
 
+// SPICE3's list of vectors to keep: every quantity a run needs is kept here
+// anyway, so the deck runs and the user is told the list changes nothing.
+int st_ReadSave(SpiceStatementContext& context, char* statement) {
+    ReportSpiceStatementWarning(context, statement, kStMsgSaveUnused, nullptr);
+    return 0;
+}
+
 int st_ReadPath(SpiceStatementContext& context, char* statement) {
     std::string folders;
     int kind = -1;
@@ -165,6 +173,8 @@ const DotCommandRow DotCommandTable[kDotCommandCount] = {
     {"MACRO", 7017, 1, nullptr},
     {"DEFINE", 7020, 3, st_ReadDefine},
     {"OPT", 7009, 3, st_ReadOptions},
+    {"OPTION", 7009, 3, st_ReadOptions},
+    {"SAVE", 0, 2, st_ReadSave},
     {"PARAMETERS", 7021, 1, nullptr},
     {"PARAM", 7018, 7, st_ReadParam},
     {"FUNC", 7029, 7, st_ReadFunc},

@@ -20,7 +20,7 @@ struct DotCommandRow {
     int32_t mask;              // DotCommandMask bits
     StatementHandler handler;  // none: accepted and ignored
 };
-constexpr int kDotCommandCount = 41;
+constexpr int kDotCommandCount = 43;
 extern const DotCommandRow DotCommandTable[kDotCommandCount];
 
 // Indexed by letter 'A' to 'Z'; a letter without handler is an unknown command.

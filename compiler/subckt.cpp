@@ -900,5 +900,7 @@ int ProcessSubcircuits(CCTDoc* document) {
         const int prepared = PrepareScopeDefines(table, table->highestScope);
         if (prepared) return prepared;
     }
-    return 0;
+    // The bodies were read only now: their Q, M and J parts learn their
+    // polarity from their models as the circuit's own parts did.
+    return table->highestScope >= 2 ? ResolvePartPolarities(document, 2) : 0;
 }

@@ -23,10 +23,12 @@ public:
 private:
     static SourcePoint Point(const SimulatorState& state, double startTime) {
         SourcePoint at;
-        at.time = state.Time;
+        at.time = state.LoadAnalysis == kLoadTransient ? state.Time : 0.0;
         at.startTime = startTime;
         at.stopTime = state.Tmax > 0 ? state.Tmax : 1e30;
-        at.transient = true;
+        // A transient run (its bias point included) follows the waveforms; the
+        // bias of AC and operating-point runs and DC sweeps take the DC value.
+        at.transient = state.LoadAnalysis == kLoadTransient;
         return at;
     }
 };

@@ -217,9 +217,15 @@ int PwlValue(SourceRecord& s, const SourcePoint& at, double* value) {
 }
 
 int SpiceSourceValue(SourceRecord& s, const SourcePoint& at, double* value) {
+    // Outside a transient run a source stands at its DC value; one without a
+    // DC value stands where its waveform starts.
+    if (!at.transient && s.dcGiven && s.functionKind != kFunctionNone) {
+        *value = s.dcValue;
+        return 0;
+    }
     const double* w = s.values;
-    const double t = at.time;
-    const double v0 = at.transient ? w[0] : s.dcValue;
+    const double t = at.transient ? at.time : 0.0;
+    const double v0 = w[0];
     switch (s.functionKind) {
     case kFunctionPulse:
         *value = PulseWave(t - w[2], v0, w[1], 0.0, w[3], w[3] + w[5], w[3] + w[5] + w[4], w[6]);

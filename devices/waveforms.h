@@ -14,8 +14,8 @@ struct SourcePoint {
     double time = 0.0;       // the present time
     double startTime = 0.0;  // the run's start time (tables and triggers count from it)
     double stopTime = 1e30;  // table expansion ends after the first point beyond it
-    // A transient (or distortion) run: the waveforms start from their first
-    // parameter; other runs start from the DC value.
+    // A transient (or distortion) run follows the waveforms; other runs take
+    // the DC value, or the waveform's value at time 0 when no DC was given.
     bool transient = true;
 };
 

@@ -858,6 +858,7 @@ int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits
         WriteRunMessage(kRunMessage, "Phase %d: Operating point\n", run.RetryPhase);
         result = SolveTransient(state, run, host);
         if (result == kResultStepTooSmall) {
+            host.RunRestarting(state, run);
             restart = true;
             continue;
         }
@@ -869,6 +870,7 @@ int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits
             }
             if (Prefs().convergenceAssist && run.RetryPhase >= 1 && run.RetryPhase <= 2) {
                 run.RetryFromPresentState = run.RetryPhase <= 1;
+                host.RunRestarting(state, run);
                 restart = true;
                 continue;
             }
@@ -908,6 +910,7 @@ int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits
                 WriteRunMessage(kRunMessage, "Transient analysis completed.\n");
             } else if (result == kResultStepTooSmall) {
                 WriteRunMessage(kRunMessage, "Transient analysis failed at T=%g. Restarting at T=0.\n", state.Time);
+                host.RunRestarting(state, run);
                 restart = true;
             } else if (!reordered && run.MatrixReorderRequest && state.TransientPair.matrix) {
                 reordered = true;
@@ -915,6 +918,7 @@ int RunTransient(SimulatorState& state, TransientRun& run, const TransientLimits
                 WriteRunMessage(kRunMessage,
                                 "Transient analysis failed at T=%g. Reordering AC matrix and restarting at T=0.\n",
                                 state.Time);
+                host.RunRestarting(state, run);
                 continue;
             } else if (result == kResultSingular) {
                 host.ReportRunError(kResultSingular, state.Time);

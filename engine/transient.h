@@ -88,6 +88,10 @@ public:
     // Evaluates, saves and plots the point at state.Time: 0 or an error that
     // ends the run.
     virtual int AcceptTimePoint(SimulatorState& state, TransientRun& run) = 0;
+    // A failed attempt is given up and the run begins again at its start time:
+    // the points accepted so far belong to the abandoned attempt, and the next
+    // accepted point is earlier than the last one.
+    virtual void RunRestarting(SimulatorState&, TransientRun&) {}
     // Shows a run error (13542, 14190, 15051, 13545 ...) with the time it
     // happened at.
     virtual void ReportRunError(int messageId, double time) = 0;

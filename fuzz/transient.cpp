@@ -38,6 +38,8 @@ public:
         last = state.Time;
         return ++points > 100000 ? int{kResultStopped} : int{kOk};
     }
+    // A run that begins again at its start keeps its order from there.
+    void RunRestarting(SimulatorState&, TransientRun& run) override { last = run.Tmin; }
     void ReportRunError(int, double) override {}
     bool Confirm(int, double) override { return false; }
     long points = 0;

@@ -59,6 +59,15 @@ const char* ms_SkipBlanks(const char* p, bool statementMode) { return SkipSpiceB
 
 bool ms_IsOperatorChar(char c) { return c && std::strchr("&*+-/^|~!<=>", c) != nullptr; }
 
+// The operators spelt as words. A model may have such a name (SPICE3 decks
+// call models MOD or OR): a model name is never read as an operand, so the
+// word cannot be mistaken there.
+bool ms_IsOperatorWord(const char* name) {
+    for (const char* word : {"AND", "NAND", "OR", "NOR", "XOR", "NOT", "DIV", "MOD"})
+        if (CompareNoCase(name, word) == 0) return true;
+    return false;
+}
+
 bool ms_IsFunctionName(CCTDoc* document, const char* name, int scope) {
     if (!*name) return false;
     if (IsReservedSymbol(name, true) && !IsReservedSymbol(name, false)) return true;
@@ -516,7 +525,7 @@ int ParseModelStatement(CircuitModels* models, const char* text, const Statement
         rc = kResultNoMemory;
     } else if (!parts.name[0] || !parts.typeWord[0]) {
         rc = kMsMsgNameAndType;
-    } else if (IsReservedSymbol(parts.name, false)) {
+    } else if (IsReservedSymbol(parts.name, false) && !ms_IsOperatorWord(parts.name)) {
         rc = kMsMsgReservedName;
         argument = parts.name;
     } else if ((type = FindModelTypeByName(parts.typeWord)) < 0) {

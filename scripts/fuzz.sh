@@ -7,6 +7,11 @@
 #   scripts/fuzz.sh [seconds] [harness...]     default: 20 seconds, every harness
 #   TW_FUZZ_SECONDS=60 scripts/fuzz.sh         the same through the environment
 #   TW_FUZZ_JOBS=3                             harnesses run side by side (default 1)
+#   TW_FUZZ_SEED=1 TW_FUZZ_RUNS=2000           a fixed seed and a fixed number of runs
+#                                              instead of a time: the same commit gives
+#                                              the same result every time (the test
+#                                              command fuzzes so). Without them the seed
+#                                              is random: run that before resolving.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${TW_FUZZ_SECONDS:-20}
@@ -15,6 +20,11 @@ if [[ $# -gt 0 && $1 =~ ^[0-9]+$ ]]; then
   shift
 fi
 jobs=${TW_FUZZ_JOBS:-1}
+# Every committed corpus input is run first, whichever mode follows.
+limit=(-max_total_time="$seconds")
+[[ -n ${TW_FUZZ_RUNS:-} ]] && limit=(-runs="$TW_FUZZ_RUNS")
+seed=()
+[[ -n ${TW_FUZZ_SEED:-} ]] && seed=(-seed="$TW_FUZZ_SEED")
 
 # Each harness with the longest input its format needs.
 declare -A max_len=(
@@ -71,7 +81,7 @@ run_one() {
   local h=$1 dir="$scratch/$1"
   mkdir -p "$dir/corpus" "$dir/artifacts"
   cp "$top/fuzz/corpus/$h/"* "$dir/corpus/"
-  if (cd "$dir" && "$build/fuzz/fuzz_$h" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+  if (cd "$dir" && "$build/fuzz/fuzz_$h" "${limit[@]}" "${seed[@]}" -rss_limit_mb=2048 -timeout=10 \
         -max_len="${max_len[$h]}" -artifact_prefix="$dir/artifacts/" -print_final_stats=1 \
         "$dir/corpus" >"$dir/log" 2>&1); then
     printf '%-12s %10s runs  ok\n' "$h" "$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")"

@@ -3,8 +3,10 @@
 # each test alone through ctest, then each test binary whole, shuffled and repeated, so that
 # tests which lean on each other's state or order are caught; then the desktop stage, the real
 # program on an X display of its own driven by keys and clicks and checked on screenshots
-# (tests/desktop/run.sh); then every fuzz harness for a short time when clang++ is there
-# (TW_FUZZ_SECONDS each, 20 by default; 0 skips them).
+# (tests/desktop/run.sh); then, when clang++ is there, every fuzz harness replays its committed
+# corpus and fuzzes a fixed number of runs from a fixed seed (TW_FUZZ_RUNS, 2000 by default;
+# TW_FUZZ_SEED, 1): two runs on one commit give the same result, and a finding always fails.
+# TW_FUZZ_SECONDS=0 skips fuzzing; random-seed fuzzing is scripts/fuzz.sh, for developers.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" --desktop
@@ -37,7 +39,8 @@ cd "$top"
 if [[ ${TW_FUZZ_SECONDS:-20} == 0 ]]; then
   echo "Fuzzing skipped (TW_FUZZ_SECONDS=0)."
 elif command -v clang++ >/dev/null || command -v clang++-14 >/dev/null; then
-  TW_FUZZ_JOBS=${TW_FUZZ_JOBS:-$(nproc)} "$top/scripts/fuzz.sh"
+  TW_FUZZ_JOBS=${TW_FUZZ_JOBS:-$(nproc)} TW_FUZZ_SEED=${TW_FUZZ_SEED:-1} TW_FUZZ_RUNS=${TW_FUZZ_RUNS:-2000} \
+    "$top/scripts/fuzz.sh"
 else
   echo "Fuzzing skipped: clang++ (with libFuzzer) is not installed."
 fi

@@ -121,10 +121,11 @@ std::string CleanBatchLine(const std::string& raw) {
     std::string line = raw.substr(0, raw.find(';'));
     std::string kept;
     // File names keep their case: names are case-sensitive here. Switches and
-    // keywords are compared without case instead.
+    // keywords are compared without case instead. A tab separates words as a
+    // blank does: people line their switches up with tabs.
     for (char c : line) {
-        if (c == '\t' || c == '\r' || c == '\n') continue;
-        kept += c;
+        if (c == '\r' || c == '\n') continue;
+        kept += c == '\t' ? ' ' : c;
     }
     kept = bt_Trim(kept);
     if (!kept.empty() && (kept[0] == '*' || kept[0] == ':')) return {};
@@ -256,6 +257,7 @@ bool BatchRun::FindLabel(const std::string& label) {
 int BatchRun::Run() {
     circuits_ = 0;
     simulations_ = 0;
+    failures_ = 0;
     std::string raw;
     while (batch_ && !stop_) {
         if (!ReadLine(&raw)) break;
@@ -301,12 +303,16 @@ void BatchRun::RunJob(const BatchLine& job) {
     }
     ++circuits_;
     if (jobs.EscapePressed()) stop_ = true;
-    if (!ibis && !document) return;
+    if (!ibis && !document) {
+        ++failures_;
+        return;
+    }
 
     bool lineError = false;
     if (!job.rest.empty()) {
         ReportMessage(MessageRequest(kMsgCommandLineError).Args(job.rest.c_str()));
         lineError = true;
+        ++failures_;
     }
     if (ibis) {
         // The translation makes and runs its own circuit in its batch form.
@@ -330,6 +336,8 @@ void BatchRun::RunJob(const BatchLine& job) {
                         static_cast<unsigned>(figures.analogNodes), figures.iterations, figures.rejected,
                         figures.solutions, figures.runSeconds);
                 runTime_ += figures.runSeconds;
+            } else {
+                ++failures_;
             }
             if (log_) std::fflush(log_);
             jobs.CloseAnalysis(document);

@@ -89,6 +89,8 @@ public:
     const std::string& LogPath() const { return logPath_; }
     int Circuits() const { return circuits_; }
     int Simulations() const { return simulations_; }
+    // Jobs whose circuit did not open or whose analysis did not run to its end.
+    int Failures() const { return failures_; }
 
 private:
     bool ReadLine(std::string* line);
@@ -104,6 +106,7 @@ private:
     double runTime_ = 0;
     int circuits_ = 0;
     int simulations_ = 0;
+    int failures_ = 0;
     bool stop_ = false;
 };
 

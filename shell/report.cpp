@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "core/cmdline.h"
 #include "core/filestream.h"
@@ -220,6 +222,24 @@ int rp_Report(const MessageRequest& request, const rp_Printer& printer) {
         } else if ((row.label && *row.label) || *row.value) {
             if (AddMessageRow(record, row.label, row.value)) record.rowsInList = 1;
         }
+    }
+    // The context lines ("File:\tpath\nLine:\t12\n") name where the fault is:
+    // each becomes a row of its own.
+    std::vector<std::string> contextRows;
+    for (const char* p = request.context(); p && *p;) {
+        const char* end = std::strchr(p, '\n');
+        contextRows.emplace_back(p, end ? static_cast<size_t>(end - p) : std::strlen(p));
+        p = end ? end + 1 : p + std::strlen(p);
+    }
+    std::vector<std::string> contextValues(contextRows.size());
+    for (size_t i = 0; i < contextRows.size(); ++i) {
+        std::string& label = contextRows[i];
+        const size_t tab = label.find('\t');
+        if (tab != std::string::npos) {
+            contextValues[i] = label.substr(tab + 1);
+            label.resize(tab);
+        }
+        if (!label.empty()) AddMessageRow(record, label.c_str(), contextValues[i].c_str());
     }
     if (component)
         if (std::optional<int> index = objects.ComponentSourceIndex(component)) sourceIndex = *index;

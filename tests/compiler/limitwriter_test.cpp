@@ -131,7 +131,7 @@ TEST_F(CompLimitWriterTest, StatementsWrittenFromLimitTexts) {
     // Logarithmic limits that have no decades are written as a linear sweep.
     for (const char* range : {"1K,1K", "1K,0", "1K,-1", "0,1K"}) {
         SetString(&ac.limits[kAcRange], range);
-        EXPECT_EQ(FormatAcStatement(text_.get()).rfind(".AC LIN 50 ", 0), 0u) << range;
+        EXPECT_EQ(FormatAcStatement(text_.get()).rfind(".AC LIN 51 ", 0), 0u) << range;
     }
     AnalysisKindSettings& tran = *AnalysisKindOf(text_.get(), 0);
     SetString(&tran.limits[kTranRange], "1U");

@@ -81,6 +81,11 @@ TEST_F(WaveformTest, OutsideTransientRunsWaveformsStartFromTheDcValue) {
     SourceRecord* pulse = Source("DC 2 PULSE(0 5 1U 1U 1U 5U 20U)");
     EXPECT_DOUBLE_EQ(At(pulse, 0.0, false), 2.0);
     EXPECT_DOUBLE_EQ(At(pulse, 0.0, true), 0.0);
+    // Whatever the time the bias is asked at, and whatever the waveform holds there.
+    EXPECT_DOUBLE_EQ(At(Source("3 SIN(0 1 1K 0 0 90)"), 0.4e-3, false), 3.0);
+    // Without a DC value the bias is where the waveform starts.
+    EXPECT_DOUBLE_EQ(At(Source("PULSE(1 5 1U 1U 1U 5U 20U)"), 0.0, false), 1.0);
+    EXPECT_DOUBLE_EQ(At(Source("SIN(0.5 1 1K 0 0 90)"), 0.4e-3, false), 1.5);
 }
 
 TEST_F(WaveformTest, PwlStepsAndRepeats) {

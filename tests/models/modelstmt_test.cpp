@@ -111,6 +111,9 @@ TEST_F(ModelStmtTest, BadStatementsAreRefusedAndLeaveTheListAsItWas) {
     EXPECT_EQ(models->ModelStatements.Count, 1);
     // The same name in another scope is no duplicate.
     EXPECT_EQ(Parse(".MODEL DX D (N=2)", 2), 0);
+    // Operators spelt as words are no operands: SPICE3 decks name models so.
+    EXPECT_EQ(Parse(".MODEL MOD D (IS=1)"), 0);
+    EXPECT_EQ(Parse(".MODEL Or NPN"), 0);
 }
 
 TEST_F(ModelStmtTest, SplitModelTextKeepsFieldsBounded) {

@@ -27,7 +27,8 @@ TEST(BatchLines, CleaningAndSwitches) {
     };
     const Case cases[] = {
         {"rc.ckt /t /A ; both analyses", true, "rc.ckt", true, true, false, 8, ""},
-        {"\tr\tc.ckt /d /s\t", true, "rc.ckt", false, false, true, 2, ""},
+        {"\trc.ckt\t/d /s\t", true, "rc.ckt", false, false, true, 2, ""},
+        {"rc.ckt\t/T\t/A", true, "rc.ckt", true, true, false, 8, ""},
         {"\"my amp.cir\" /R /T /TOSPICE", true, "my amp.cir", true, false, false, 1, ""},
         {"* a comment /T", false, "", false, false, false, 8, ""},
         {":label /T", false, "", false, false, false, 8, ""},
