@@ -294,12 +294,23 @@ std::string pf_LabelText(const PlotCurve& curve, int axis, double value, int dig
 // digits, so that no two grid lines carry the same number.
 std::vector<std::string> pf_LinearTexts(const PlotCurve& curve, int axis, const std::vector<ScaleValue>& values) {
     std::vector<std::string> texts;
+    // Values that differ by rounding only (a grid line at 20n and a range end
+    // at 19.99999999n) are one value: telling them apart would need every digit.
+    double low = 0, high = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i == 0 || values[i].Value < low) low = values[i].Value;
+        if (i == 0 || values[i].Value > high) high = values[i].Value;
+    }
+    const double same = (high - low) * 1e-9;
     for (int digits = std::max<int>(curve.ScaleFormat[axis].digits, 0);; ++digits) {
         texts.clear();
         bool distinct = true;
         for (size_t i = 0; i < values.size(); ++i) {
-            texts.push_back(pf_LabelText(curve, axis, values[i].Value, digits));
-            if (i > 0 && values[i].Value != values[i - 1].Value && texts[i] == texts[i - 1]) distinct = false;
+            // A rounding away from zero is zero, not a number in E notation.
+            const double value = std::abs(values[i].Value) <= same ? 0.0 : values[i].Value;
+            texts.push_back(pf_LabelText(curve, axis, value, digits));
+            if (i > 0 && std::abs(values[i].Value - values[i - 1].Value) > same && texts[i] == texts[i - 1])
+                distinct = false;
         }
         if (distinct || digits >= 16) return texts;
     }
