@@ -486,12 +486,14 @@ int DrawLogScale(CDrawContext& dc, PlotCurveArray& curves, int curve, int axis, 
 
 bool FixCurveContrast(PlotCurve& curve, const PlotViewInfo& view) {
     bool changed = false;
-    if (curve.Style.textColor == view.BackgroundColor) {
-        curve.Style.textColor ^= 15;
+    // A line in the background colour could not be seen; a curve's own text
+    // colour that equals the plot's text would not tell the curve apart.
+    if (curve.Style.lineColor == view.BackgroundColor) {
+        curve.Style.lineColor ^= 15;
         changed = true;
     }
-    if (curve.Style.lineColor == view.TextColor) {
-        curve.Style.lineColor ^= 15;
+    if (curve.Style.textColor == view.TextColor) {
+        curve.Style.textColor ^= 15;
         changed = true;
     }
     return changed;

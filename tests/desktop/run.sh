@@ -117,7 +117,9 @@ wait_plot() {
     return 1
   fi
   if [[ -n $(find_window "Analysis Limits") ]]; then
-    xdotool windowminimize --sync "$dialog" >/dev/null 2>&1
+    # Moved off the screen, not minimised: the window manager minimises a dialog
+    # owned by the main window together with its owner.
+    xdotool windowmove --sync "$dialog" 3000 3000 >/dev/null 2>&1
     if ! wait_settled 30 "$wx" "$wy" "$ww" "$wh"; then
       if alive; then fail "the plot did not settle after the limits dialog was put away"; else fail "the program died repainting the plot: $(death_note)"; fi
       return 1

@@ -397,7 +397,7 @@ TEST(PlotFrameColours, CurveColoursStayApartFromTheBackgroundAndText) {
         bool changed;
     };
     // Background 15, general text 0.
-    const Case cases[] = {{4, 9, 4, 9, false}, {15, 9, 0, 9, true}, {4, 0, 4, 15, true}, {15, 0, 0, 15, true}};
+    const Case cases[] = {{4, 9, 4, 9, false}, {0, 9, 15, 9, true}, {4, 15, 4, 0, true}, {0, 15, 15, 0, true}};
     for (const Case& c : cases) {
         PlotCurve curve;
         curve.Style.textColor = c.text;
