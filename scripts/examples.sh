@@ -43,7 +43,9 @@ echo "-- the batch file:"
 cat "$examples/batch.txt"
 # The log is written beside the batch file: a copy keeps it out of the shipped folder.
 cp "$examples/batch.txt" "$home/batch.txt"
-"$home/tarnwick" "@$home/batch.txt" /SAVE /P
+# Its jobs need what is not built yet (schematic analyses, filter.cir), so the
+# batch ends with a failure status, and the log says why.
+"$home/tarnwick" "@$home/batch.txt" /SAVE /P || echo "-- the batch ended with status $? (its jobs failed)"
 echo "-- its log:"
 tr -d '\r' < "$home/batch.DOC" | sed -n '2,$p'
 
@@ -89,4 +91,4 @@ tr -d '\r' < "$home/sweeps.DOC" | sed -n '2,$p' | grep -v 'time' | cut -c1-64
 echo "-- the transient plot that /PA wrote beside rc-filter.ckt:"
 if [ -s "$home/rc-filter.pdf" ]; then echo "rc-filter.pdf: $(head -c 8 "$home/rc-filter.pdf" | tr -d '\n'), $(grep -a -c -E '/Type ?/Page([^s]|$)' "$home/rc-filter.pdf" || true) page(s)"; else echo "rc-filter.pdf missing"; fi
 echo "-- bandpass.ckt's response near its centre, from its AC numeric output (.PRINT AC):"
-tr -d '\r' < "$home/data/bandpass.ANO" | grep -E '^ +(2884|3019|3162|3311|3467)\.'
+tr -d '\r' < "$home/data/bandpass.ANO" | grep -E '^ +(2\.884|3\.019|3\.162|3\.311|3\.467)K'
