@@ -203,11 +203,19 @@ void CTxtEditWnd::PlaceCaretAtCell(int row, int64_t col) {
     buffer_.MoveCaretTo(buffer_.OffsetAtColumn(buffer_.LineIndex(line), hScroll_ + col), false);
 }
 
+// The caret's cell in the window, kept inside it: scrolling keeps the caret
+// at that place on screen.
+void CTxtEditWnd::CaretCell(int* row, int64_t* col) const {
+    const int64_t caret = buffer_.Caret();
+    *row = static_cast<int>(std::clamp<int64_t>(buffer_.LineFromChar(caret) - firstLine_, 0, rows_ - 1));
+    *col = std::clamp<int64_t>(buffer_.ColumnOf(caret) - hScroll_, 0, cols_);
+}
+
 void CTxtEditWnd::VScroll(platform::ScrollCode code, int thumb) {
     using platform::ScrollCode;
-    const int64_t caret = buffer_.Caret();
-    const int row = static_cast<int>(std::clamp<int64_t>(buffer_.LineFromChar(caret) - firstLine_, 0, rows_ - 1));
-    const int64_t col = std::clamp<int64_t>(buffer_.ColumnOf(caret) - hScroll_, 0, cols_);
+    int row = 0;
+    int64_t col = 0;
+    CaretCell(&row, &col);
     const int64_t last = std::max<int64_t>(0, buffer_.GetLineCount() - 1);
     int64_t top = firstLine_;
     switch (code) {
@@ -230,9 +238,9 @@ void CTxtEditWnd::VScroll(platform::ScrollCode code, int thumb) {
 
 void CTxtEditWnd::HScroll(platform::ScrollCode code, int thumb) {
     using platform::ScrollCode;
-    const int64_t caret = buffer_.Caret();
-    const int row = static_cast<int>(std::clamp<int64_t>(buffer_.LineFromChar(caret) - firstLine_, 0, rows_ - 1));
-    const int64_t col = std::clamp<int64_t>(buffer_.ColumnOf(caret) - hScroll_, 0, cols_);
+    int row = 0;
+    int64_t col = 0;
+    CaretCell(&row, &col);
     const int64_t right = std::max<int64_t>(0, WidestLine() - cols_);
     int64_t left = hScroll_;
     switch (code) {

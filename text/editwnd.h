@@ -79,6 +79,7 @@ public:
     // The user's scroll-bar actions: the view moves, and the caret keeps its
     // cell in the grid (its offset follows the cell) without a selection.
     // `thumb` is the bar position for ScrollCode::Thumb.
+    void CaretCell(int* row, int64_t* col) const;
     void VScroll(platform::ScrollCode code, int thumb);
     void HScroll(platform::ScrollCode code, int thumb);
     // Brings both scroll bars up to date with the text, the grid and the view.
